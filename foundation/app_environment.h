@@ -1,0 +1,68 @@
+// The application environment: the data folder, the one settings object on
+// "tavro.ini" in it, whether the Japanese interface font is installed, and
+// the page grid record with its comparison.
+#pragma once
+
+#include "foundation/ini_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// True when the font family "MS UI Gothic" was installed at start-up.
+extern bool UIFontInstalled;
+
+// The data folder, always ending with "/": the registry value "EnvData"
+// under HKEY_CURRENT_USER "SOFTWARE\ZELBAR\Tavro\4", else the folder of the
+// executable. When that folder cannot be written (an installed program),
+// "$XDG_DATA_HOME/tavro/" instead, created when missing.
+void GetEnvDataDir(std::string& Dir);
+
+// The program's settings object on data folder + "tavro.ini", created on
+// first use. Changes stay in memory until FinalizeAppEnvironment.
+TMemIniFile& AppIniFile();
+
+// Start-up: sets UIFontInstalled and creates the settings object.
+void InitAppEnvironment();
+// Shutdown: writes the settings back. A failure is reported through
+// ErrorMessageBox and gives false; nothing is thrown.
+bool FinalizeAppEnvironment();
+
+// How GetEnvDataDir decides that a folder is writable; an empty function
+// restores the default (access(2) with W_OK). For tests.
+using TDirWritableCheck = std::function<bool(const std::string& Dir)>;
+void SetDirWritableCheck(TDirWritableCheck Check);
+// Drops the settings object without writing it, so that the next
+// AppIniFile() loads afresh. For tests.
+void DiscardAppIniFile();
+
+// Page grid settings, 36 bytes as stored in documents and undo records.
+// Only the two flags have a meaning fixed here; the grid dialog gives the
+// others theirs (unit, spacing, divisions, origin).
+struct TrecGrid {
+    int32_t Value0;
+    uint8_t Byte0;
+    uint8_t ShowGrid;
+    uint8_t SnapGrid;
+    // 1 filler byte
+    int32_t Value1;
+    int32_t Value2;
+    int32_t Value3;
+    int32_t Value4;
+    int32_t Value5;
+    int32_t Value6;
+    uint8_t Byte1;
+    // 3 filler bytes
+};
+static_assert(sizeof(TrecGrid) == 36);
+static_assert(offsetof(TrecGrid, Value0) == 0);
+static_assert(offsetof(TrecGrid, Byte0) == 4);
+static_assert(offsetof(TrecGrid, ShowGrid) == 5);
+static_assert(offsetof(TrecGrid, SnapGrid) == 6);
+static_assert(offsetof(TrecGrid, Value1) == 8);
+static_assert(offsetof(TrecGrid, Value6) == 28);
+static_assert(offsetof(TrecGrid, Byte1) == 32);
+
+// Field by field; the filler bytes do not count.
+bool GridOptionEqual(const TrecGrid& A, const TrecGrid& B);

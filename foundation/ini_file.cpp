@@ -1,0 +1,542 @@
+#include "foundation/ini_file.h"
+
+#include "foundation/user_error.h"
+#include "foundation/string_list.h"
+#include "platform/cp932.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+char AsciiLower(char C)
+{
+    return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
+}
+
+bool SameText(const std::string& A, const std::string& B)
+{
+    if (A.size() != B.size())
+        return false;
+    for (size_t I = 0; I < A.size(); ++I)
+        if (AsciiLower(A[I]) != AsciiLower(B[I]))
+            return false;
+    return true;
+}
+
+bool IsBlank(char C)
+{
+    return C == ' ' || C == '\t';
+}
+
+std::string Trim(const std::string& S)
+{
+    size_t B = 0, E = S.size();
+    while (B < E && IsBlank(S[B]))
+        ++B;
+    while (E > B && IsBlank(S[E - 1]))
+        --E;
+    return S.substr(B, E - B);
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(const std::string& S)
+{
+    const auto* P = reinterpret_cast<const unsigned char*>(S.data());
+    size_t N = S.size(), I = 0;
+    while (I < N) {
+        unsigned char C = P[I];
+        if (C < 0x80) {
+            ++I;
+            continue;
+        }
+        size_t Len;
+        uint32_t Cp;
+        if (C >= 0xC2 && C <= 0xDF) {
+            Len = 2;
+            Cp = C & 0x1F;
+        } else if (C >= 0xE0 && C <= 0xEF) {
+            Len = 3;
+            Cp = C & 0x0F;
+        } else if (C >= 0xF0 && C <= 0xF4) {
+            Len = 4;
+            Cp = C & 0x07;
+        } else {
+            return false;
+        }
+        if (N - I < Len)
+            return false;
+        for (size_t K = 1; K < Len; ++K) {
+            if ((P[I + K] & 0xC0) != 0x80)
+                return false;
+            Cp = (Cp << 6) | (P[I + K] & 0x3F);
+        }
+        if ((Len == 3 && Cp < 0x800) || (Len == 4 && Cp < 0x10000) || Cp > 0x10FFFF ||
+            (Cp >= 0xD800 && Cp <= 0xDFFF))
+            return false;
+        I += Len;
+    }
+    return true;
+}
+
+// A value or key holding a line break would split into lines of its own on
+// the next load (and could forge keys or sections): store a space instead.
+std::string OneLine(const std::string& S)
+{
+    std::string R = S;
+    for (char& C : R)
+        if (C == '\r' || C == '\n')
+            C = ' ';
+    return R;
+}
+
+std::string CreateErrorText(const std::string& FileName, int Err)
+{
+    return "ファイル " + FileName + " を作成できません。(" + std::strerror(Err) + ")";
+}
+
+bool WriteAll(int Fd, const std::string& Bytes)
+{
+    size_t Done = 0;
+    while (Done < Bytes.size()) {
+        ssize_t W = ::write(Fd, Bytes.data() + Done, Bytes.size() - Done);
+        if (W < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        Done += static_cast<size_t>(W);
+    }
+    return true;
+}
+
+// Writes through a temporary file beside the target and renames it over, so
+// that a failed write (disk full, killed process) leaves the old file whole.
+// Falls back to writing in place when the folder refuses new files but the
+// file itself is writable. Returns 0 or the errno of the failure.
+int WriteFileSafely(const std::string& FileName, const std::string& Bytes)
+{
+    std::string Target = FileName;
+    struct stat St {};
+    if (::lstat(FileName.c_str(), &St) == 0 && S_ISLNK(St.st_mode)) {
+        // Keep the link: replace the file it points to.
+        if (char* Real = ::realpath(FileName.c_str(), nullptr)) {
+            Target = Real;
+            std::free(Real);
+        }
+    }
+    bool Exists = ::stat(Target.c_str(), &St) == 0;
+    // Renaming over a file ignores its own permissions: honour them.
+    if (Exists && ::access(Target.c_str(), W_OK) != 0)
+        return errno;
+    mode_t Mode;
+    if (Exists) {
+        Mode = St.st_mode & 07777;
+    } else {
+        mode_t Mask = ::umask(0);
+        ::umask(Mask);
+        Mode = 0666 & ~Mask;
+    }
+
+    std::string Temp = Target + ".XXXXXX";
+    int Fd = ::mkstemp(Temp.data());
+    if (Fd < 0) {
+        int Err = errno;
+        if (Err == ENOENT || Err == ENOTDIR)
+            return Err;
+        Fd = ::open(Target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (Fd < 0)
+            return errno;
+        bool Ok = WriteAll(Fd, Bytes);
+        int WErr = errno;
+        if (::close(Fd) != 0 && Ok) {
+            Ok = false;
+            WErr = errno;
+        }
+        return Ok ? 0 : WErr;
+    }
+    bool Ok = WriteAll(Fd, Bytes) && ::fchmod(Fd, Mode) == 0 && ::fsync(Fd) == 0;
+    int Err = errno;
+    if (::close(Fd) != 0 && Ok) {
+        Ok = false;
+        Err = errno;
+    }
+    if (Ok && ::rename(Temp.c_str(), Target.c_str()) != 0) {
+        Ok = false;
+        Err = errno;
+    }
+    if (!Ok) {
+        ::unlink(Temp.c_str());
+        return Err ? Err : EIO;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName)
+{
+    LoadFromFile();
+}
+
+void TMemIniFile::LoadFromFile()
+{
+    FSections.clear();
+    std::string Bytes;
+    std::ifstream In(FFileName, std::ios::binary);
+    if (In)
+        Bytes.assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+    Parse(Bytes);
+}
+
+void TMemIniFile::Parse(const std::string& Bytes)
+{
+    FSections.clear();
+    FSections.emplace_back();  // the lines before the first header
+
+    std::string Content = Bytes;
+    bool Utf8 = false;
+    std::string Decoded;
+    if (Content.compare(0, 3, kUtf8Bom) == 0) {
+        Content.erase(0, 3);
+        Utf8 = true;
+    } else if (!TryCp932ToUtf8(Content, Decoded) && IsValidUtf8(Content)) {
+        Utf8 = true;
+    }
+
+    // CR and LF never occur inside a CP932 or UTF-8 character, so the raw
+    // bytes can be split into lines before decoding.
+    size_t Pos = 0;
+    const size_t N = Content.size();
+    while (Pos < N) {
+        size_t End = Pos;
+        while (End < N && Content[End] != '\r' && Content[End] != '\n')
+            ++End;
+        std::string Raw = Content.substr(Pos, End - Pos);
+        if (End < N) {
+            if (Content[End] == '\r' && End + 1 < N && Content[End + 1] == '\n')
+                ++End;
+            ++End;
+        }
+        Pos = End;
+
+        TLine L;
+        if (Utf8) {
+            L.Text = Raw;
+        } else {
+            if (!TryCp932ToUtf8(Raw, L.Text))
+                L.Text = Cp932ToUtf8(Raw);
+            L.Raw = Raw;
+            L.HasRaw = true;
+        }
+
+        std::string T = Trim(L.Text);
+        if (!T.empty() && T[0] != ';' && T[0] != '#') {
+            if (T.size() >= 2 && T.front() == '[' && T.back() == ']') {
+                L.Kind = TLineKind::Section;
+                L.Name = Trim(T.substr(1, T.size() - 2));
+                TSection S;
+                S.HasHeader = true;
+                S.Header = std::move(L);
+                FSections.push_back(std::move(S));
+                continue;
+            }
+            size_t Eq = L.Text.find('=');
+            if (Eq != std::string::npos && FSections.back().HasHeader) {
+                std::string Key = Trim(L.Text.substr(0, Eq));
+                if (!Key.empty()) {
+                    L.Kind = TLineKind::Key;
+                    L.Name = Key;
+                    L.Value = L.Text.substr(Eq + 1);
+                }
+            }
+        }
+        FSections.back().Lines.push_back(std::move(L));
+    }
+}
+
+std::string TMemIniFile::BuildFileBytes() const
+{
+    // CP932 unless some changed line holds a character CP932 cannot store;
+    // then the whole file is written as UTF-8 with a byte-order mark rather
+    // than losing that text.
+    bool AsCp932 = true;
+    std::string Enc;
+    auto Check = [&](const TLine& L) {
+        if (AsCp932 && !L.HasRaw && !TryUtf8ToCp932(L.Text, Enc))
+            AsCp932 = false;
+    };
+    for (const TSection& S : FSections) {
+        if (S.HasHeader)
+            Check(S.Header);
+        for (const TLine& L : S.Lines)
+            Check(L);
+    }
+
+    std::string Out;
+    if (!AsCp932)
+        Out = kUtf8Bom;
+    auto Emit = [&](const TLine& L) {
+        if (!AsCp932)
+            Out += L.Text;
+        else if (L.HasRaw)
+            Out += L.Raw;
+        else
+            Out += Utf8ToCp932(L.Text);
+        Out += "\r\n";
+    };
+    for (const TSection& S : FSections) {
+        if (S.HasHeader)
+            Emit(S.Header);
+        for (const TLine& L : S.Lines)
+            Emit(L);
+    }
+    return Out;
+}
+
+const TMemIniFile::TSection* TMemIniFile::FindSection(const std::string& Section) const
+{
+    for (const TSection& S : FSections)
+        if (S.HasHeader && SameText(S.Header.Name, Section))
+            return &S;
+    return nullptr;
+}
+
+TMemIniFile::TSection* TMemIniFile::FindSection(const std::string& Section)
+{
+    return const_cast<TSection*>(static_cast<const TMemIniFile*>(this)->FindSection(Section));
+}
+
+const TMemIniFile::TLine* TMemIniFile::FindKey(const std::string& Section, const std::string& Key) const
+{
+    const TSection* S = FindSection(Section);
+    if (!S)
+        return nullptr;
+    for (const TLine& L : S->Lines)
+        if (L.Kind == TLineKind::Key && SameText(L.Name, Key))
+            return &L;
+    return nullptr;
+}
+
+std::string TMemIniFile::ReadString(const std::string& Section, const std::string& Key,
+                                    const std::string& Default) const
+{
+    const TLine* L = FindKey(Section, Key);
+    return L ? L->Value : Default;
+}
+
+void TMemIniFile::WriteString(const std::string& Section, const std::string& Key, const std::string& Value)
+{
+    const std::string V = OneLine(Value);
+    TSection* S = FindSection(Section);
+    if (!S) {
+        // Keep a blank line between the last section and the new one.
+        TSection& Last = FSections.back();
+        const std::string LastText = !Last.Lines.empty() ? Last.Lines.back().Text
+                                     : Last.HasHeader     ? Last.Header.Text
+                                                          : std::string();
+        if (!Trim(LastText).empty()) {
+            TLine Blank;
+            Last.Lines.push_back(Blank);
+        }
+        TSection NewS;
+        NewS.HasHeader = true;
+        NewS.Header.Kind = TLineKind::Section;
+        NewS.Header.Name = OneLine(Section);
+        NewS.Header.Text = "[" + NewS.Header.Name + "]";
+        FSections.push_back(std::move(NewS));
+        S = &FSections.back();
+    }
+
+    size_t InsertAt = 0;
+    for (size_t I = 0; I < S->Lines.size(); ++I) {
+        TLine& L = S->Lines[I];
+        if (L.Kind != TLineKind::Key)
+            continue;
+        if (SameText(L.Name, Key)) {
+            if (L.Value != V) {
+                L.Value = V;
+                L.Text = L.Name + "=" + V;
+                L.HasRaw = false;
+                L.Raw.clear();
+            }
+            return;
+        }
+        InsertAt = I + 1;
+    }
+    TLine L;
+    L.Kind = TLineKind::Key;
+    L.Name = OneLine(Key);
+    L.Value = V;
+    L.Text = L.Name + "=" + V;
+    S->Lines.insert(S->Lines.begin() + static_cast<std::ptrdiff_t>(InsertAt), std::move(L));
+}
+
+int32_t TMemIniFile::ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const
+{
+    const TLine* L = FindKey(Section, Key);
+    if (!L)
+        return Default;
+    const std::string T = Trim(L->Value);
+    size_t I = 0;
+    bool Neg = false;
+    if (I < T.size() && (T[I] == '+' || T[I] == '-')) {
+        Neg = T[I] == '-';
+        ++I;
+    }
+    int Base = 10;
+    if (I < T.size() && T[I] == '$') {
+        Base = 16;
+        ++I;
+    } else if (I + 1 < T.size() && T[I] == '0' && (T[I + 1] == 'x' || T[I + 1] == 'X')) {
+        Base = 16;
+        I += 2;
+    }
+    if (I >= T.size())
+        return Default;
+    uint64_t Acc = 0;
+    for (; I < T.size(); ++I) {
+        char C = T[I];
+        int D;
+        if (C >= '0' && C <= '9')
+            D = C - '0';
+        else if (Base == 16 && C >= 'a' && C <= 'f')
+            D = C - 'a' + 10;
+        else if (Base == 16 && C >= 'A' && C <= 'F')
+            D = C - 'A' + 10;
+        else
+            return Default;
+        Acc = Acc * static_cast<uint64_t>(Base) + static_cast<uint64_t>(D);
+        if (Acc > 0xFFFFFFFFull)
+            return Default;
+    }
+    if (Base == 10) {
+        if ((!Neg && Acc > static_cast<uint64_t>(INT32_MAX)) ||
+            (Neg && Acc > static_cast<uint64_t>(INT32_MAX) + 1))
+            return Default;
+    }
+    // Hexadecimal takes all 32 bits ("$FFFFFFFF" is -1).
+    uint32_t U = static_cast<uint32_t>(Acc);
+    if (Neg)
+        U = 0u - U;
+    return static_cast<int32_t>(U);
+}
+
+void TMemIniFile::WriteInteger(const std::string& Section, const std::string& Key, int32_t Value)
+{
+    WriteString(Section, Key, std::to_string(Value));
+}
+
+bool TMemIniFile::ReadBool(const std::string& Section, const std::string& Key, bool Default) const
+{
+    return ReadInteger(Section, Key, Default ? 1 : 0) != 0;
+}
+
+void TMemIniFile::WriteBool(const std::string& Section, const std::string& Key, bool Value)
+{
+    WriteString(Section, Key, Value ? "1" : "0");
+}
+
+void TMemIniFile::ReadSection(const std::string& Section, std::vector<std::string>& Keys) const
+{
+    Keys.clear();
+    const TSection* S = FindSection(Section);
+    if (!S)
+        return;
+    for (const TLine& L : S->Lines) {
+        if (L.Kind != TLineKind::Key)
+            continue;
+        bool Seen = false;
+        for (const std::string& K : Keys)
+            if (SameText(K, L.Name)) {
+                Seen = true;
+                break;
+            }
+        if (!Seen)
+            Keys.push_back(L.Name);
+    }
+}
+
+void TMemIniFile::ReadSections(std::vector<std::string>& Sections) const
+{
+    Sections.clear();
+    for (const TSection& S : FSections) {
+        if (!S.HasHeader)
+            continue;
+        bool Seen = false;
+        for (const std::string& N : Sections)
+            if (SameText(N, S.Header.Name)) {
+                Seen = true;
+                break;
+            }
+        if (!Seen)
+            Sections.push_back(S.Header.Name);
+    }
+}
+
+void TMemIniFile::ReadSection(const std::string& Section, TStringList& Keys) const
+{
+    std::vector<std::string> V;
+    ReadSection(Section, V);
+    Keys.Clear();
+    for (const std::string& K : V)
+        Keys.Add(K);
+}
+
+void TMemIniFile::ReadSections(TStringList& Sections) const
+{
+    std::vector<std::string> V;
+    ReadSections(V);
+    Sections.Clear();
+    for (const std::string& N : V)
+        Sections.Add(N);
+}
+
+bool TMemIniFile::SectionExists(const std::string& Section) const
+{
+    return FindSection(Section) != nullptr;
+}
+
+bool TMemIniFile::ValueExists(const std::string& Section, const std::string& Key) const
+{
+    return FindKey(Section, Key) != nullptr;
+}
+
+void TMemIniFile::EraseSection(const std::string& Section)
+{
+    for (size_t I = FSections.size(); I-- > 0;)
+        if (FSections[I].HasHeader && SameText(FSections[I].Header.Name, Section))
+            FSections.erase(FSections.begin() + static_cast<std::ptrdiff_t>(I));
+}
+
+void TMemIniFile::DeleteKey(const std::string& Section, const std::string& Key)
+{
+    TSection* S = FindSection(Section);
+    if (!S)
+        return;
+    std::erase_if(S->Lines, [&](const TLine& L) { return L.Kind == TLineKind::Key && SameText(L.Name, Key); });
+}
+
+void TMemIniFile::UpdateFile()
+{
+    const std::string Bytes = BuildFileBytes();
+    int Err = WriteFileSafely(FFileName, Bytes);
+    if (Err != 0)
+        throw EFCreateError(CreateErrorText(FFileName, Err));
+}
+
+void TMemIniFile::Rename(const std::string& NewFileName, bool Reload)
+{
+    FFileName = NewFileName;
+    if (Reload)
+        LoadFromFile();
+}

@@ -1,0 +1,30 @@
+// The pen record carried by the pen clipboard format and the pen buttons, and
+// its three-field text form "width,style,miter limit" (e.g. "-1,65280,-1.00"
+// for the default record).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#pragma pack(push, 4)
+struct TrecPenData {
+    uint32_t Style;       // end cap in bits 8-11, join in bits 12-15
+    int32_t Width;        // pixels
+    uint32_t Reserved[5]; // carried unchanged
+    double MiterLimit;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(TrecPenData) == 36);
+static_assert(offsetof(TrecPenData, MiterLimit) == 28);
+
+// Parses pen text into a zero-filled record; a missing or unreadable field
+// takes its default (-1, 65280, -1.0). True only when no field holds its
+// default value.
+bool StrToPenData(const std::string& S, TrecPenData& Pen);
+// Takes over from the text only the width, the end-cap and join fields and
+// the miter limit that it sets; defaults and all-ones fields leave Pen as is.
+void MergePenDataStr(TrecPenData& Pen, const std::string& S);
+// "Width,Style,MiterLimit" with two decimals, always with a "." point.
+void PenDataToStr(const TrecPenData& Pen, std::string& S);

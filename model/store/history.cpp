@@ -1,0 +1,466 @@
+#include "model/store/history.h"
+
+#include <cstring>
+#include <utility>
+
+#include "foundation/lists.h"
+#include "foundation/user_error.h"
+
+namespace {
+
+// Runs its action on scope exit unless dismissed: keeps the replay flags and
+// the lock count sound when an object's Undo/Redo raises.
+template <class F>
+class TScopeExit {
+public:
+    explicit TScopeExit(F Fn) : FFn(std::move(Fn)) {}
+    ~TScopeExit()
+    {
+        if (FActive)
+            FFn();
+    }
+    void Dismiss() { FActive = false; }
+    TScopeExit(const TScopeExit&) = delete;
+    TScopeExit& operator=(const TScopeExit&) = delete;
+
+private:
+    F FFn;
+    bool FActive = true;
+};
+
+int32_t NextSlot(int32_t I)
+{
+    return I + 1 >= THistoryCommand::MenuCount ? 0 : I + 1;
+}
+
+int32_t PrevSlot(int32_t I)
+{
+    return I == 0 ? THistoryCommand::MenuCount - 1 : I - 1;
+}
+
+void CheckRecord(const char* Caller, const void* Data, int32_t Size)
+{
+    if (Size < 0)
+        throw EUserError(std::string(Caller) + ": (Size < 0)");
+    if (Data == nullptr && Size > 0)
+        throw EUserError(std::string(Caller) + ": (Data = nil)");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TUndoObject
+
+TUndoObject::TUndoObject(THistoryCommand* AHistory) : TUndoObject(AHistory, -1)
+{
+}
+
+TUndoObject::TUndoObject(THistoryCommand* AHistory, int32_t AID) : FHistory(AHistory)
+{
+    if (FHistory)
+        FHistory->AddObj(this, AID);
+}
+
+TUndoObject::~TUndoObject()
+{
+    if (FHistory)
+        FHistory->ReleaseObj(this);
+}
+
+void TUndoObject::AddHistory(uint8_t Kind, int32_t Command, const void* Data, int32_t Size)
+{
+    if (FHistory)
+        FHistory->AddComItem(FiObjID, Kind, Command, Data, Size);
+}
+
+// ---------------------------------------------------------------------------
+// THistoryCommand
+
+THistoryCommand::THistoryCommand()
+{
+    FiObjCount = -1;
+    ClearHistory();
+    SetRollBufSize(DefaultRollSize);
+}
+
+THistoryCommand::~THistoryCommand()
+{
+    // Objects may outlive their history (the document frees its history before
+    // its own base part); they must not reach back into it.
+    for (TUndoObject* Obj : FlstObjID)
+        if (Obj)
+            Obj->FHistory = nullptr;
+}
+
+void THistoryCommand::SetRollBufSize(int32_t Size)
+{
+    if (FiRollStart >= 0 || Size < 0)
+        throw EUserError("THistoryCommand.SetRollBufSize: Failed");
+    FRollBuf.assign(static_cast<size_t>(Size), 0);
+    FiRollSize = Size;
+}
+
+void THistoryCommand::AddObj(TUndoObject* Obj, int32_t FlwID)
+{
+    if (!Obj)
+        throw EUserError("THistoryCommand.AddObj: (Obj = nil)");
+    if (FlwID == -1) {
+        Obj->FiObjID = static_cast<int32_t>(FlstObjID.size());
+        FlstObjID.push_back(Obj);
+        return;
+    }
+    if (FlwID < 0 || FlwID >= static_cast<int32_t>(FlstObjID.size()))
+        throw EListError(SListIndexError, FlwID);
+    if (FlstObjID[FlwID] != nullptr)
+        throw EUserError("THistoryCommand.AddObj:(FlstObjID[FlwID] <> nil)");
+    Obj->FiObjID = FlwID;
+    FlstObjID[FlwID] = Obj;
+}
+
+TUndoObject* THistoryCommand::GetObj(int32_t ID) const
+{
+    if (ID < 0 || ID >= static_cast<int32_t>(FlstObjID.size()))
+        return nullptr;
+    return FlstObjID[ID];
+}
+
+void THistoryCommand::ReleaseObj(TUndoObject* Obj)
+{
+    const int32_t ID = Obj->FiObjID;
+    if (ID >= 0 && ID < static_cast<int32_t>(FlstObjID.size()) && FlstObjID[ID] == Obj)
+        FlstObjID[ID] = nullptr;
+}
+
+void THistoryCommand::AddComItem(int32_t ID, uint8_t Kind, int32_t Command, const void* Data,
+                                 int32_t Size)
+{
+    CheckRecord("THistoryCommand.AddComItem", Data, Size);
+    if (!FbCommandOpen || FbUndoing || FbRedoing || FiLockCount >= 1 || FiMenuEnd < 0)
+        return;
+    TComItem Item;
+    Item.ID = ID;
+    Item.Command = Command;
+    Item.Kind = Kind;
+    Item.Size = Size;
+    Item.Offset = SetDataToRollBuf(Data, Size);
+    if (Item.Offset < 0) {
+        FbOverflow = 1;
+        LockAddHistory();
+    }
+    FMenuItems[FiMenuEnd].Items.push_back(Item);
+}
+
+// New bytes occupy the positions after FiRollEnd up to NewEnd (ring order);
+// the data starting at Off survives unless that run covers Off.
+bool THistoryCommand::Survives(int32_t Off, int32_t NewEnd) const
+{
+    if (Off <= FiRollEnd)
+        return NewEnd >= FiRollEnd || NewEnd < Off;
+    return NewEnd >= FiRollEnd && NewEnd < Off;
+}
+
+int32_t THistoryCommand::SetDataToRollBuf(const void* Data, int32_t Size)
+{
+    CheckRecord("THistoryCommand.SetDataToRollBuf", Data, Size);
+    if (Size >= FiRollSize)
+        return -1;
+    if (FiMenuNo != FiMenuEnd)
+        throw EUserError("THistoryCommand.SetDataToRollBuf: (FiMenuNo <> FiMenuEnd).");
+
+    int64_t End64 = int64_t(FiRollEnd) + Size;
+    if (End64 >= FiRollSize)
+        End64 -= FiRollSize;
+    const int32_t NewEnd = static_cast<int32_t>(End64);
+
+    if (FiMenuStart >= 0 && FiRollStart >= 0) {
+        FiRollStart = 0;
+        bool Survivor = false;
+        int32_t I = FiMenuStart;
+        while (I != FiMenuEnd && !FMenuItems[I].Used)
+            I = NextSlot(I);
+        while (I != FiMenuEnd) {
+            TrecMenuItem& Slot = FMenuItems[I];
+            const int32_t Off = Slot.Items.empty() ? -1 : Slot.Items.front().Offset;
+            if (Off >= 0 && Survives(Off, NewEnd)) {
+                FiRollStart = Off;
+                Survivor = true;
+                break;
+            }
+            Slot.Used = 0;
+            I = NextSlot(I);
+        }
+        // No older command keeps data in front of the write: the open
+        // command's own first record must not be overwritten either, also
+        // when no older command held data at all.
+        if (!Survivor && FiMenuEnd >= 0) {
+            const TrecMenuItem& Open = FMenuItems[FiMenuEnd];
+            if (!Open.Items.empty()) {
+                const int32_t Off = Open.Items.front().Offset;
+                if (Off < 0 || !Survives(Off, NewEnd))
+                    return -1;
+                FiRollStart = Off;
+            }
+        }
+    }
+
+    int32_t Start;
+    if (FiRollStart < 0) {
+        Start = 0;
+        FiRollStart = 0;
+    } else {
+        Start = FiRollEnd + 1;
+        if (Start >= FiRollSize)
+            Start = 0;
+    }
+
+    const auto* Src = static_cast<const uint8_t*>(Data);
+    if (int64_t(Start) + Size < FiRollSize) {
+        if (Size > 0)
+            std::memcpy(FRollBuf.data() + Start, Src, static_cast<size_t>(Size));
+        FiRollEnd = Start + Size - 1;
+    } else {
+        const int32_t First = FiRollSize - Start;
+        const int32_t Second = Size - First;
+        std::memcpy(FRollBuf.data() + Start, Src, static_cast<size_t>(First));
+        if (Second > 0)
+            std::memcpy(FRollBuf.data(), Src + First, static_cast<size_t>(Second));
+        FiRollEnd = Second - 1;
+    }
+    return Start;
+}
+
+void THistoryCommand::CommandStart(const std::string& Caption)
+{
+    if (FbUndoing || FbRedoing)
+        return;
+    if (FbCommandOpen)
+        throw EUserError("THistoryCommand.CommandStart: Reenter");
+
+    if (FiMenuStart >= 0) {
+        if (FiMenuNo < 0) {
+            ClearHistory();
+        } else if (FiMenuNo != FiMenuEnd) {
+            // New data overwrites the dropped redo tail.
+            const TrecMenuItem& Dropped = FMenuItems[NextSlot(FiMenuNo)];
+            if (!Dropped.Items.empty())
+                FiRollEnd = Dropped.Items.front().Offset - 1;
+            FiMenuEnd = FiMenuNo;
+        }
+    }
+
+    if (FiMenuStart >= 0) {
+        FiMenuEnd = NextSlot(FiMenuEnd);
+        if (FiMenuEnd == FiMenuStart) {
+            FiMenuStart = NextSlot(FiMenuStart);
+            const TrecMenuItem& Oldest = FMenuItems[FiMenuStart];
+            if (Oldest.Used && !Oldest.Items.empty())
+                FiRollStart = Oldest.Items.front().Offset;
+        }
+    } else {
+        FiMenuStart = 0;
+        FiMenuEnd = 0;
+    }
+
+    FiMenuNo = FiMenuEnd;
+    if (FiObjCount == -1)
+        FiObjCount = static_cast<int32_t>(FlstObjID.size());
+
+    TrecMenuItem& Slot = FMenuItems[FiMenuEnd];
+    Slot.Used = 1;
+    Slot.Caption = Caption;
+    Slot.ObjCount = FiObjCount;
+    Slot.Items.clear();
+    FbCommandOpen = 1;
+}
+
+void THistoryCommand::CommandEnd()
+{
+    if (FbUndoing || FbRedoing)
+        return;
+    if (OnCommandEnding)
+        OnCommandEnding(this);
+    if (FiMenuEnd >= 0 && !FMenuItems[FiMenuEnd].Items.empty() && !FbOverflow)
+        FbCommandOpen = 0;
+    else
+        CommandCancel();
+    if (OnChange)
+        OnChange(this);
+    FiObjCount = static_cast<int32_t>(FlstObjID.size());
+}
+
+void THistoryCommand::CommandCancel()
+{
+    if (FbUndoing || FbRedoing)
+        return;
+    if (!FbCommandOpen)
+        throw EUserError("THistoryCommand.CommandCancel Error.");
+    if (FbOverflow) {
+        ClearHistory();
+        FbOverflow = 0;
+        UnLockAddHistory();
+    } else if (FiMenuStart != FiMenuEnd) {
+        FiMenuEnd = PrevSlot(FiMenuEnd);
+        FiMenuNo = FiMenuEnd;
+    } else {
+        ClearHistory();
+    }
+    FbCommandOpen = 0;
+}
+
+void THistoryCommand::ClearHistory()
+{
+    FiMenuStart = -1;
+    FiMenuEnd = -1;
+    FiMenuNo = -1;
+    FiRollStart = -1;
+    FiRollEnd = -1;
+}
+
+void THistoryCommand::LockAddHistory()
+{
+    ++FiLockCount;
+}
+
+void THistoryCommand::UnLockAddHistory()
+{
+    if (FiLockCount == 0)
+        throw EUserError("UnLockAddHistory: (FiLockCount = 0)");
+    --FiLockCount;
+}
+
+TUndoObject* THistoryCommand::ReplayTarget(const TComItem& Item, const char* Caller) const
+{
+    TUndoObject* Obj = GetObj(Item.ID);
+    if (!Obj)
+        throw EUserError(std::string(Caller) + ": object " + std::to_string(Item.ID) +
+                         " not found");
+    return Obj;
+}
+
+const void* THistoryCommand::RecordData(const TComItem& Item, std::vector<uint8_t>& Temp,
+                                        const char* Caller) const
+{
+    if (Item.Offset < 0 || Item.Offset >= FiRollSize || Item.Size < 0 || Item.Size >= FiRollSize)
+        throw EUserError(std::string(Caller) + ": record of object " +
+                         std::to_string(Item.ID) + " not stored");
+    if (int64_t(Item.Offset) + Item.Size <= FiRollSize)
+        return FRollBuf.data() + Item.Offset;
+    // The record wraps the buffer end: hand the object one piece.
+    const int32_t First = FiRollSize - Item.Offset;
+    Temp.resize(static_cast<size_t>(Item.Size));
+    std::memcpy(Temp.data(), FRollBuf.data() + Item.Offset, static_cast<size_t>(First));
+    std::memcpy(Temp.data() + First, FRollBuf.data(), static_cast<size_t>(Item.Size - First));
+    return Temp.data();
+}
+
+void THistoryCommand::Undo()
+{
+    if (FiMenuStart < 0 || FiMenuNo < 0 || !FMenuItems[FiMenuNo].Used)
+        return;
+
+    const int32_t SavedLock = FiLockCount;
+    const int32_t SavedMenuNo = FiMenuNo;
+    LockAddHistory();
+    FbUndoing = 1;
+    TScopeExit Guard([this, SavedLock, SavedMenuNo] {
+        FbUndoing = 0;
+        FiLockCount = SavedLock;
+        FiMenuNo = SavedMenuNo;
+    });
+
+    const TrecMenuItem& Slot = FMenuItems[FiMenuNo];
+    std::vector<uint8_t> Temp;
+    for (size_t I = Slot.Items.size(); I-- > 0;) {
+        const TComItem Item = Slot.Items[I];
+        if (Item.Kind != 0)
+            continue;
+        TUndoObject* Obj = ReplayTarget(Item, "THistoryCommand.Undo");
+        const void* Data = RecordData(Item, Temp, "THistoryCommand.Undo");
+        Obj->Undo(Item.Command, Data, Item.Size);
+    }
+
+    // Objects made by the command are gone again; redo re-creates them under
+    // the same IDs by appending in the same order.
+    const int32_t Count = static_cast<int32_t>(FlstObjID.size());
+    for (int32_t I = Slot.ObjCount; I < Count; ++I)
+        if (FlstObjID[I] != nullptr)
+            throw EUserError("ThistoryCommand.Undo: FlstObjID[" + std::to_string(I) + "] <> nil");
+    FlstObjID.resize(static_cast<size_t>(Slot.ObjCount));
+
+    FiMenuNo = FiMenuNo == FiMenuStart ? -1 : PrevSlot(FiMenuNo);
+
+    Guard.Dismiss();
+    FiLockCount = SavedLock;
+    FbUndoing = 0;
+    FiObjCount = static_cast<int32_t>(FlstObjID.size());
+    if (OnUndo)
+        OnUndo(this);
+    if (OnChange)
+        OnChange(this);
+}
+
+void THistoryCommand::Redo()
+{
+    if (FiMenuStart < 0 || FiMenuNo == FiMenuEnd)
+        return;
+
+    const int32_t SavedLock = FiLockCount;
+    const int32_t SavedMenuNo = FiMenuNo;
+    LockAddHistory();
+    FbRedoing = 1;
+    TScopeExit Guard([this, SavedLock, SavedMenuNo] {
+        FbRedoing = 0;
+        FiLockCount = SavedLock;
+        FiMenuNo = SavedMenuNo;
+    });
+
+    FiMenuNo = FiMenuNo < 0 ? FiMenuStart : NextSlot(FiMenuNo);
+    const TrecMenuItem& Slot = FMenuItems[FiMenuNo];
+    if (Slot.Used) {
+        std::vector<uint8_t> Temp;
+        for (size_t I = 0; I < Slot.Items.size(); ++I) {
+            const TComItem Item = Slot.Items[I];
+            if (Item.Kind != 1)
+                continue;
+            TUndoObject* Obj = ReplayTarget(Item, "THistoryCommand.Redo");
+            const void* Data = RecordData(Item, Temp, "THistoryCommand.Redo");
+            Obj->Redo(Item.Command, Data, Item.Size);
+        }
+    }
+
+    Guard.Dismiss();
+    FbRedoing = 0;
+    FiLockCount = SavedLock;
+    FiObjCount = static_cast<int32_t>(FlstObjID.size());
+    if (OnRedo)
+        OnRedo(this);
+    if (OnChange)
+        OnChange(this);
+}
+
+bool THistoryCommand::CanUndo() const
+{
+    return FiMenuStart >= 0 && FiMenuNo >= 0 && FMenuItems[FiMenuNo].Used == 1;
+}
+
+bool THistoryCommand::CanRedo() const
+{
+    return FiMenuStart >= 0 && FiMenuNo != FiMenuEnd;
+}
+
+void THistoryCommand::ResetObjCount()
+{
+    FiObjCount = static_cast<int32_t>(FlstObjID.size());
+}
+
+std::string THistoryCommand::UndoCaption() const
+{
+    return CanUndo() ? FMenuItems[FiMenuNo].Caption : std::string();
+}
+
+std::string THistoryCommand::RedoCaption() const
+{
+    if (!CanRedo())
+        return {};
+    return FMenuItems[FiMenuNo < 0 ? FiMenuStart : NextSlot(FiMenuNo)].Caption;
+}

@@ -1,0 +1,157 @@
+// Undo history of a document. Every undoable object (TUndoObject) records its
+// changes as pairs of byte records (kind 0 undo, kind 1 redo); records are
+// grouped into captioned commands, the last 200 commands are kept in a ring of
+// slots and all record bytes share one ring buffer. Undo and Redo replay the
+// records through the objects' virtual Undo/Redo, finding them by object ID.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "foundation/tobject.h"
+
+class THistoryCommand;
+
+// Base of every object whose changes can be undone.
+class TUndoObject : public TObject {
+public:
+    // Registers the object under a new ID when AHistory is given.
+    explicit TUndoObject(THistoryCommand* AHistory);
+    // Registers the object under AID (-1: a new ID); re-creating a deleted
+    // object under its old ID uses this form.
+    TUndoObject(THistoryCommand* AHistory, int32_t AID);
+    ~TUndoObject() override;
+
+    TUndoObject(const TUndoObject&) = delete;
+    TUndoObject& operator=(const TUndoObject&) = delete;
+
+    std::string ClassName() const override { return "TUndoObject"; }
+
+    // Replays one record; receivers test the low seven bits of Command.
+    virtual void Undo(int32_t Command, const void* Data, int32_t Size) = 0;
+    virtual void Redo(int32_t Command, const void* Data, int32_t Size) = 0;
+    // Kind 0 = undo record, 1 = redo record. Nothing without a history.
+    virtual void AddHistory(uint8_t Kind, int32_t Command, const void* Data, int32_t Size);
+
+    int32_t ObjID() const { return FiObjID; }
+    THistoryCommand* HistoryCommand() const { return FHistory; }
+
+protected:
+    // For an object that makes its own history after construction (the
+    // document); it then registers itself with AddObj.
+    void SetHistoryCommand(THistoryCommand* AHistory) { FHistory = AHistory; }
+
+private:
+    friend class THistoryCommand;
+    int32_t FiObjID = -1;
+    THistoryCommand* FHistory = nullptr; // not owned: the document owns the history
+};
+
+// One record of a command.
+struct TComItem {
+    int32_t ID = 0;
+    int32_t Command = 0;
+    uint8_t Kind = 0;     // 0 undo, 1 redo
+    int32_t Offset = -1;  // in the roll buffer; -1 when the bytes did not fit
+    int32_t Size = 0;
+};
+
+// One command slot of the ring.
+struct TrecMenuItem {
+    std::string Caption;
+    int32_t ObjCount = 0;          // FiObjCount when the command was opened
+    std::vector<TComItem> Items;   // in recording order
+    uint8_t Used = 0;              // 1 while the command's records are in the buffer
+};
+
+class THistoryCommand {
+public:
+    static constexpr int32_t MenuCount = 200;
+    static constexpr int32_t DefaultRollSize = 512000;
+
+    using TNotifyEvent = std::function<void(THistoryCommand*)>;
+
+    THistoryCommand();
+    // Live objects still registered are detached (their history becomes nil).
+    ~THistoryCommand();
+
+    THistoryCommand(const THistoryCommand&) = delete;
+    THistoryCommand& operator=(const THistoryCommand&) = delete;
+
+    void SetRollBufSize(int32_t Size);
+    void AddObj(TUndoObject* Obj, int32_t FlwID);
+    // nil when no live object has this ID (destroyed or out of range).
+    TUndoObject* GetObj(int32_t ID) const;
+
+    void AddComItem(int32_t ID, uint8_t Kind, int32_t Command, const void* Data, int32_t Size);
+    int32_t SetDataToRollBuf(const void* Data, int32_t Size);
+
+    void CommandStart(const std::string& Caption);
+    void CommandEnd();
+    void CommandCancel();
+    void ClearHistory();
+
+    void LockAddHistory();
+    void UnLockAddHistory();
+    bool IsLockAddHistory() const { return FiLockCount > 0; }
+
+    // When an object's Undo/Redo raises (or a replayed object is missing),
+    // the replay flags and the lock count are restored and FiMenuNo keeps the
+    // value it had before the call, so the same step can be tried again.
+    void Undo();
+    void Redo();
+    bool CanUndo() const;
+    bool CanRedo() const;
+
+    void ResetObjCount();
+
+    // Captions of the commands Undo and Redo would act on ("" when none).
+    std::string UndoCaption() const;
+    std::string RedoCaption() const;
+
+    bool IsCommandOpen() const { return FbCommandOpen != 0; }
+    bool IsUndoing() const { return FbUndoing != 0; }
+    bool IsRedoing() const { return FbRedoing != 0; }
+    bool IsOverflow() const { return FbOverflow != 0; }
+    int32_t LockCount() const { return FiLockCount; }
+    int32_t ObjCount() const { return FiObjCount; }
+    int32_t ObjListCount() const { return static_cast<int32_t>(FlstObjID.size()); }
+    int32_t MenuStart() const { return FiMenuStart; }
+    int32_t MenuEnd() const { return FiMenuEnd; }
+    int32_t MenuNo() const { return FiMenuNo; }
+    int32_t RollStart() const { return FiRollStart; }
+    int32_t RollEnd() const { return FiRollEnd; }
+    int32_t RollSize() const { return FiRollSize; }
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnCommandEnding;
+    TNotifyEvent OnRedo;
+    TNotifyEvent OnUndo;
+
+private:
+    friend class TUndoObject;
+    void ReleaseObj(TUndoObject* Obj);
+    bool Survives(int32_t Off, int32_t NewEnd) const;
+    const void* RecordData(const TComItem& Item, std::vector<uint8_t>& Temp,
+                           const char* Caller) const;
+    TUndoObject* ReplayTarget(const TComItem& Item, const char* Caller) const;
+
+    uint8_t FbOverflow = 0;
+    uint8_t FbRedoing = 0;
+    uint8_t FbUndoing = 0;
+    int32_t FiObjCount = -1;
+    std::vector<TUndoObject*> FlstObjID; // not owned; nil for destroyed objects
+    uint8_t FbCommandOpen = 0;
+    std::array<TrecMenuItem, MenuCount> FMenuItems;
+    int32_t FiMenuStart = -1;
+    int32_t FiMenuEnd = -1;
+    int32_t FiMenuNo = -1;
+    int32_t FiRollStart = -1;
+    int32_t FiRollEnd = -1;
+    int32_t FiRollSize = 0;
+    std::vector<uint8_t> FRollBuf;
+    int32_t FiLockCount = 0;
+};

@@ -1,0 +1,45 @@
+// The message-box hub: the core asks its questions here, and the user
+// interface installs a handler that shows them. Without one, the question is
+// written to stderr and answered with its default button.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+constexpr uint32_t MB_OK = 0x0;
+constexpr uint32_t MB_OKCANCEL = 0x1;
+constexpr uint32_t MB_YESNOCANCEL = 0x3;
+constexpr uint32_t MB_YESNO = 0x4;
+constexpr uint32_t MB_TYPEMASK = 0xF;
+constexpr uint32_t MB_ICONHAND = 0x10;
+constexpr uint32_t MB_ICONSTOP = MB_ICONHAND;
+constexpr uint32_t MB_ICONERROR = MB_ICONHAND;
+constexpr uint32_t MB_ICONQUESTION = 0x20;
+constexpr uint32_t MB_ICONEXCLAMATION = 0x30;
+constexpr uint32_t MB_ICONWARNING = MB_ICONEXCLAMATION;
+constexpr uint32_t MB_ICONASTERISK = 0x40;
+constexpr uint32_t MB_ICONINFORMATION = MB_ICONASTERISK;
+constexpr uint32_t MB_ICONMASK = 0xF0;
+constexpr uint32_t MB_DEFBUTTON1 = 0x000;
+constexpr uint32_t MB_DEFBUTTON2 = 0x100;
+constexpr uint32_t MB_DEFBUTTON3 = 0x200;
+constexpr uint32_t MB_DEFMASK = 0xF00;
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+using TMessageBoxHandler =
+    std::function<int(void* Owner, const std::string& Text, const std::string& Caption, uint32_t Flags)>;
+
+// Installs Handler (an empty one restores the default) and returns the one
+// it replaces.
+TMessageBoxHandler SetMessageBoxHandler(TMessageBoxHandler Handler);
+
+int MessageBox(void* Owner, const std::string& Text, const std::string& Caption, uint32_t Flags);
+
+// The button a box of these flags answers when nobody presses one: the
+// MB_DEFBUTTONn-th of its buttons, the first when there is no such button.
+int DefaultMessageBoxAnswer(uint32_t Flags);

@@ -1,0 +1,402 @@
+#include "foundation/rec_path.h"
+#include "foundation/user_error.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+TrecPath MakeRecPath(const std::vector<std::array<int32_t, 3>>& Pts, uint8_t Flag = 0)
+{
+    TrecPath P;
+    RecPolyLineSetCount(P, static_cast<int32_t>(Pts.size()));
+    for (size_t I = 0; I < Pts.size(); ++I) {
+        P.Points[I] = TPoint{Pts[I][0], Pts[I][1]};
+        P.pabType[I] = static_cast<uint8_t>(Pts[I][2]);
+    }
+    RecPathCalcBounds(P);
+    P.Flag = Flag;
+    return P;
+}
+
+void ExpectSamePath(const TrecPath& A, const TrecPath& B)
+{
+    EXPECT_EQ(A.Flag, B.Flag);
+    EXPECT_EQ(A.Bounds, B.Bounds);
+    ASSERT_EQ(A.Count, B.Count);
+    for (int32_t I = 0; I < A.Count; ++I) {
+        EXPECT_EQ(A.Points[I], B.Points[I]) << "point " << I;
+        EXPECT_EQ(A.pabType[I], B.pabType[I]) << "point " << I;
+    }
+}
+
+std::string Bytes(TMemoryStream& S)
+{
+    return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.Size()));
+}
+
+std::string WriteBinary(const TrecPath& P)
+{
+    TMemoryStream S;
+    RecPathWriteToStream(P, S);
+    return Bytes(S);
+}
+
+std::string WriteText(const TrecPath& P)
+{
+    TMemoryStream S;
+    RecPathWriteToStreamAsText(P, S);
+    return Bytes(S);
+}
+
+void ReadBinary(TrecPath& P, const std::string& B)
+{
+    TMemoryStream S;
+    S.Write(B.data(), static_cast<int32_t>(B.size()));
+    S.SetPosition(0);
+    RecPathReadFromStream(P, S);
+}
+
+void ReadText(TrecPath& P, const std::string& B)
+{
+    TMemoryStream S;
+    S.Write(B.data(), static_cast<int32_t>(B.size()));
+    S.SetPosition(0);
+    RecPathReadFromStreamAsText(P, S);
+}
+
+// The stored binary form built byte by byte, independently of the writer.
+std::string ReferenceBinary(const TrecPath& P)
+{
+    std::string R;
+    const auto Put32 = [&](int32_t V) {
+        const uint32_t U = static_cast<uint32_t>(V);
+        for (int K = 0; K < 4; ++K)
+            R += static_cast<char>((U >> (8 * K)) & 0xFF);
+    };
+    R += static_cast<char>(P.Flag);
+    Put32(P.Bounds.Left);
+    Put32(P.Bounds.Top);
+    Put32(P.Bounds.Right);
+    Put32(P.Bounds.Bottom);
+    Put32(P.Count);
+    for (int32_t I = 0; I < P.Count; ++I) {
+        Put32(P.Points[I].X);
+        Put32(P.Points[I].Y);
+    }
+    for (int32_t I = 0; I < P.Count; ++I)
+        R += static_cast<char>(P.pabType[I]);
+    return R;
+}
+
+std::string ReferenceText(const TrecPath& P)
+{
+    char Buf[64];
+    std::string R;
+    for (int32_t V : {int32_t{P.Flag}, P.Bounds.Left, P.Bounds.Top, P.Bounds.Right,
+                      P.Bounds.Bottom, P.Count}) {
+        std::snprintf(Buf, sizeof Buf, "%d\r\n", V);
+        R += Buf;
+    }
+    for (int32_t I = 0; I < P.Count; ++I) {
+        std::snprintf(Buf, sizeof Buf, "%d,%d,%d\r\n", P.Points[I].X, P.Points[I].Y,
+                      int{P.pabType[I]});
+        R += Buf;
+    }
+    return R;
+}
+
+TrecPath RandomPath(std::mt19937& Rng)
+{
+    std::uniform_int_distribution<int32_t> Any(-2147483647 - 1, 2147483647);
+    std::uniform_int_distribution<int32_t> Small(-100000, 100000);
+    std::vector<std::array<int32_t, 3>> V;
+    const int Figures = static_cast<int>(Rng() % 4);
+    for (int F = 0; F < Figures; ++F) {
+        V.push_back({Small(Rng), Small(Rng), 6});
+        const int Segs = 1 + static_cast<int>(Rng() % 5);
+        for (int S = 0; S < Segs; ++S) {
+            const int32_t Close = (S == Segs - 1 && Rng() % 2) ? 1 : 0;
+            if (Rng() % 2) {
+                V.push_back({Small(Rng), Any(Rng), 2 | Close});
+            } else {
+                V.push_back({Any(Rng), Small(Rng), 4});
+                V.push_back({Small(Rng), Small(Rng), 4});
+                V.push_back({Small(Rng), Small(Rng), 4 | Close});
+            }
+        }
+    }
+    return MakeRecPath(V, static_cast<uint8_t>(Rng()));
+}
+
+// The two-point path of the stored-form examples.
+TrecPath TwoPointPath()
+{
+    TrecPath P = MakeRecPath({{0, 0, 6}, {10, -5, 2}}, 1);
+    EXPECT_EQ(P.Bounds, (TRect{0, -5, 10, 0}));
+    return P;
+}
+
+} // namespace
+
+TEST(RecPath, EmptyBoundsAndHitTest)
+{
+    TrecPath P;
+    EXPECT_EQ(P.Bounds, (TRect{2147483647, 2147483647, -2147483647 - 1, -2147483647 - 1}));
+    RecPathCalcBounds(P);
+    EXPECT_EQ(P.Bounds, (TRect{2147483647, 2147483647, -2147483647 - 1, -2147483647 - 1}));
+    for (TPoint Q : {TPoint{0, 0}, TPoint{2147483647, 2147483647},
+                     TPoint{-2147483647 - 1, -2147483647 - 1}})
+        EXPECT_FALSE(RecPathHitTest(P, Q, 2147483647, 1.0));
+
+    TrecPath Q = MakeRecPath({{1, 2, 6}, {-3, 9, 2}}, 7);
+    EXPECT_EQ(Q.Bounds, (TRect{-3, 2, 1, 9}));
+    RecPathClear(Q);
+    EXPECT_EQ(Q.Count, 0);
+    EXPECT_EQ(Q.Flag, 7);
+    EXPECT_EQ(Q.Bounds, P.Bounds);
+}
+
+TEST(RecPath, AssignAppendOffset)
+{
+    const TrecPath Src = MakeRecPath({{1, 2, 6}, {5, 7, 3}}, 9);
+    TrecPath D = MakeRecPath({{0, 0, 6}});
+    RecPathAssign(D, Src, false);
+    ExpectSamePath(D, Src);
+
+    TrecPath A = MakeRecPath({{100, 100, 6}, {110, 100, 2}});
+    RecPathAppend(A, Src);
+    EXPECT_EQ(A.Count, 4);
+    EXPECT_EQ(A.Points[3], (TPoint{5, 7}));
+    EXPECT_EQ(A.Bounds, (TRect{100, 100, 110, 100})); // not updated
+
+    RecPathOffset(A, -10, 20);
+    EXPECT_EQ(A.Points[0], (TPoint{90, 120}));
+    EXPECT_EQ(A.Bounds, (TRect{90, 120, 100, 120}));
+    // The empty bounds stay empty instead of wrapping into a real rectangle.
+    TrecPath E;
+    RecPathOffset(E, 5, 5);
+    EXPECT_EQ(E.Bounds, (TRect{2147483647, 2147483647, -2147483647 - 1, -2147483647 - 1}));
+
+    TrecPath M(std::move(A));
+    EXPECT_EQ(M.Count, 4);
+    EXPECT_EQ(A.Count, 0); // NOLINT: moved-from is an empty path
+    EXPECT_EQ(A.Bounds, E.Bounds);
+}
+
+TEST(RecPath, ScaleRotateUpdateBounds)
+{
+    TrecPath P = MakeRecPath({{-3, 3, 6}, {5, 5, 2}});
+    RecPathScale(P, 0, 0, 512.0, 512.0);
+    EXPECT_EQ(P.Points[0], (TPoint{-1, 1})); // Trunc(-1.5), Trunc(1.5)
+    EXPECT_EQ(P.Points[1], (TPoint{2, 2}));
+    EXPECT_EQ(P.Bounds, (TRect{-1, 1, 2, 2}));
+    // (5 - 10) * 1536 / 1024 + 10 = 2.5 -> 2; (5 - 0) * 0.5 = 2.5 -> 2.
+    TrecPath C = MakeRecPath({{5, 5, 6}});
+    RecPathScale(C, 10, 0, 1536.0, 512.0);
+    EXPECT_EQ(C.Points[0], (TPoint{2, 2}));
+
+    TrecPath R = MakeRecPath({{0, 0, 6}, {10, 0, 2}});
+    RecPathRotate(R, 0, 0, std::numbers::pi / 2);
+    EXPECT_EQ(R.Points[1], (TPoint{0, 10}));
+    EXPECT_EQ(R.Bounds, (TRect{0, 0, 0, 10}));
+}
+
+TEST(RecPath, HitTestUsesBounds)
+{
+    TrecPath P = MakeRecPath({{0, 0, 6}, {100, 0, 2}});
+    EXPECT_TRUE(RecPathHitTest(P, TPoint{50, 3}, 3, 1.0));
+    EXPECT_TRUE(RecPathHitTest(P, TPoint{-3, 0}, 3, 1.0));
+    EXPECT_FALSE(RecPathHitTest(P, TPoint{-4, 0}, 3, 1.0));
+    // Bounds that do not cover the points reject at once.
+    P.Bounds = TRect{200, 200, 300, 300};
+    EXPECT_FALSE(RecPathHitTest(P, TPoint{50, 0}, 3, 1.0));
+}
+
+TEST(RecPath, BinaryFormByteLayout)
+{
+    TrecPath E;
+    E.Flag = 0x5A;
+    const std::string Empty = WriteBinary(E);
+    ASSERT_EQ(Empty.size(), 21u);
+    EXPECT_EQ(Empty, std::string("\x5A"
+                                 "\xFF\xFF\xFF\x7F"
+                                 "\xFF\xFF\xFF\x7F"
+                                 "\x00\x00\x00\x80"
+                                 "\x00\x00\x00\x80"
+                                 "\x00\x00\x00\x00",
+                                 21));
+
+    const std::string Two = WriteBinary(TwoPointPath());
+    EXPECT_EQ(Two, std::string("\x01"
+                               "\x00\x00\x00\x00"
+                               "\xFB\xFF\xFF\xFF"
+                               "\x0A\x00\x00\x00"
+                               "\x00\x00\x00\x00"
+                               "\x02\x00\x00\x00"
+                               "\x00\x00\x00\x00\x00\x00\x00\x00"
+                               "\x0A\x00\x00\x00\xFB\xFF\xFF\xFF"
+                               "\x06\x02",
+                               39));
+    TrecPath Back;
+    ReadBinary(Back, Two);
+    ExpectSamePath(Back, TwoPointPath());
+    ReadBinary(Back, Empty);
+    ExpectSamePath(Back, E);
+}
+
+TEST(RecPath, TextFormOfTwoPointPath)
+{
+    const std::string T = WriteText(TwoPointPath());
+    EXPECT_EQ(T, "1\r\n0\r\n-5\r\n10\r\n0\r\n2\r\n0,0,6\r\n10,-5,2\r\n");
+
+    TrecPath Back;
+    ReadText(Back, "1\r\n0\r\n-5\r\n10\r\n0\r\n2\r\n0,0,6\r\n\r\n10,-5,2\r\n");
+    ExpectSamePath(Back, TwoPointPath());
+    // Bare line feeds, no final line end.
+    ReadText(Back, "1\n0\n-5\n10\n0\n2\n0,0,6\n10,-5,2");
+    ExpectSamePath(Back, TwoPointPath());
+}
+
+TEST(RecPath, TextFieldsAndBytes)
+{
+    TrecPath P;
+    // The flag and types keep their low 8 bits; missing or bad fields give 0.
+    ReadText(P, "257\r\n1\r\n2\r\n3\r\n4\r\n4\r\n1,2,262\r\n5\r\nx,3,2\r\n7,8\r\n");
+    EXPECT_EQ(P.Flag, 1);
+    EXPECT_EQ(P.Bounds, (TRect{1, 2, 3, 4}));
+    ASSERT_EQ(P.Count, 4);
+    EXPECT_EQ(P.Points[0], (TPoint{1, 2}));
+    EXPECT_EQ(P.pabType[0], 6);
+    EXPECT_EQ(P.Points[1], (TPoint{5, 0}));
+    EXPECT_EQ(P.pabType[1], 0);
+    EXPECT_EQ(P.Points[2], (TPoint{0, 3}));
+    EXPECT_EQ(P.pabType[2], 2);
+    EXPECT_EQ(P.Points[3], (TPoint{7, 8}));
+    EXPECT_EQ(P.pabType[3], 0);
+
+    const TrecPath Keep = TwoPointPath();
+    P = MakeRecPath({{0, 0, 6}, {10, -5, 2}}, 1);
+    try {
+        ReadText(P, "1\r\nabc\r\n");
+        FAIL() << "no conversion error";
+    } catch (const EConvertError& E) {
+        EXPECT_STREQ(E.what(), "'abc' は有効な整数値ではありません");
+    }
+    ExpectSamePath(P, Keep);
+}
+
+TEST(RecPath, RandomRoundTripsByteForByte)
+{
+    std::mt19937 Rng(2024);
+    for (int N = 0; N < 300; ++N) {
+        const TrecPath P = RandomPath(Rng);
+        const std::string B = WriteBinary(P);
+        ASSERT_EQ(B, ReferenceBinary(P));
+        const std::string T = WriteText(P);
+        ASSERT_EQ(T, ReferenceText(P));
+        TrecPath Back = MakeRecPath({{9, 9, 6}});
+        ReadBinary(Back, B);
+        ExpectSamePath(Back, P);
+        TrecPath BackText;
+        ReadText(BackText, T);
+        ExpectSamePath(BackText, P);
+    }
+    // A path larger than one write chunk.
+    std::vector<std::array<int32_t, 3>> V;
+    for (int32_t I = 0; I < 20000; ++I)
+        V.push_back({I * 3, -I, I == 0 ? 6 : 2});
+    const TrecPath Big = MakeRecPath(V, 3);
+    const std::string B = WriteBinary(Big);
+    ASSERT_EQ(B, ReferenceBinary(Big));
+    TrecPath Back;
+    ReadBinary(Back, B);
+    ExpectSamePath(Back, Big);
+}
+
+TEST(RecPath, TruncatedStreamsFailAndKeepTheRecord)
+{
+    std::mt19937 Rng(99);
+    TrecPath P = RandomPath(Rng);
+    while (P.Count < 4)
+        P = RandomPath(Rng);
+    const TrecPath Sentinel = MakeRecPath({{1, 2, 6}, {3, 4, 3}}, 0x42);
+
+    const std::string B = WriteBinary(P);
+    for (size_t L = 0; L < B.size(); ++L) {
+        TrecPath R = MakeRecPath({{1, 2, 6}, {3, 4, 3}}, 0x42);
+        EXPECT_THROW(ReadBinary(R, B.substr(0, L)), EReadError) << "length " << L;
+        ExpectSamePath(R, Sentinel);
+    }
+
+    // Text: every cut before the last point line has begun fails; within the
+    // last line a cut cannot be told from a line with fewer fields.
+    const std::string T = WriteText(P);
+    const size_t LastLine = T.rfind("\r\n", T.size() - 3) + 2;
+    for (size_t L = 0; L <= LastLine; ++L) {
+        TrecPath R = MakeRecPath({{1, 2, 6}, {3, 4, 3}}, 0x42);
+        try {
+            ReadText(R, T.substr(0, L));
+            ADD_FAILURE() << "no failure at length " << L;
+        } catch (const EReadError&) {
+        } catch (const EConvertError&) {
+        }
+        ExpectSamePath(R, Sentinel);
+    }
+}
+
+TEST(RecPath, AbsurdCountsAreRefused)
+{
+    const TrecPath Sentinel = TwoPointPath();
+    std::string B = WriteBinary(TwoPointPath()); // count 2, 18 bytes follow
+    const auto WithCount = [&](int32_t N) {
+        std::string C = B;
+        for (int K = 0; K < 4; ++K)
+            C[17 + K] = static_cast<char>((static_cast<uint32_t>(N) >> (8 * K)) & 0xFF);
+        return C;
+    };
+    for (int32_t N : {-1, -2147483647 - 1, 3, 2147483647}) {
+        TrecPath R = TwoPointPath();
+        try {
+            ReadBinary(R, WithCount(N));
+            ADD_FAILURE() << "count " << N << " accepted";
+        } catch (const EReadError& E) {
+            EXPECT_NE(std::string(E.what()).find("RecPathReadFromStream"), std::string::npos);
+        }
+        ExpectSamePath(R, Sentinel);
+    }
+    // Exactly what the rest holds is fine: count 1 leaves the last 9 bytes unread.
+    TrecPath One;
+    ReadBinary(One, WithCount(1));
+    EXPECT_EQ(One.Count, 1);
+
+    for (const char* T : {"1\r\n0\r\n-5\r\n10\r\n0\r\n-2\r\n0,0,6\r\n10,-5,2\r\n",
+                          "1\r\n0\r\n-5\r\n10\r\n0\r\n2000000000\r\n0,0,6\r\n10,-5,2\r\n",
+                          "1\r\n0\r\n-5\r\n10\r\n0\r\n10\r\n0,0,6\r\n10,-5,2\r\n"}) {
+        TrecPath R = TwoPointPath();
+        try {
+            ReadText(R, T);
+            ADD_FAILURE() << "accepted " << T;
+        } catch (const EReadError& E) {
+            EXPECT_NE(std::string(E.what()).find("RecPathReadFromStreamAsText"),
+                      std::string::npos);
+        }
+        ExpectSamePath(R, Sentinel);
+    }
+}
+
+TEST(RecPath, TextReaderStopsAtTheEndOfTheStream)
+{
+    // Three points announced, two given and then only empty lines: the reader
+    // must fail at the end of the stream instead of waiting for a third.
+    TrecPath R = TwoPointPath();
+    EXPECT_THROW(ReadText(R, "0\r\n0\r\n0\r\n0\r\n0\r\n3\r\n0,0,6\r\n1,1,2\r\n\r\n\r\n\r\n\r\n"),
+                 EReadError);
+    ExpectSamePath(R, TwoPointPath());
+}

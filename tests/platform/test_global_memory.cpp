@@ -1,0 +1,171 @@
+#include "platform/global_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+HGLOBAL Bogus() { return reinterpret_cast<HGLOBAL>(uintptr_t(0x12340)); }
+
+} // namespace
+
+TEST(GlobalMemory, FixedBlockHandleIsItsAddress)
+{
+    const size_t Start = GlobalBlockCount();
+    HGLOBAL H = GlobalAlloc(GMEM_FIXED, 16);
+    ASSERT_NE(H, nullptr);
+    EXPECT_EQ(GlobalBlockCount(), Start + 1);
+    std::memcpy(H, "0123456789abcdef", 16);
+    EXPECT_EQ(GlobalLock(H), H);
+    EXPECT_EQ(std::memcmp(GlobalLock(H), "0123456789abcdef", 16), 0);
+    EXPECT_EQ(GlobalFlags(H), 0u); // fixed blocks keep no lock count
+    EXPECT_FALSE(GlobalUnlock(H));
+    EXPECT_EQ(GlobalSize(H), 16u);
+    EXPECT_EQ(GlobalHandle(static_cast<char*>(H)), H);
+    EXPECT_EQ(GlobalHandle(static_cast<char*>(H) + 1), nullptr);
+    EXPECT_EQ(GlobalFree(H), nullptr);
+    EXPECT_EQ(GlobalBlockCount(), Start);
+}
+
+TEST(GlobalMemory, ZeroInitZeroes)
+{
+    for (uint32_t Flags : {GPTR, GHND, GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE}) {
+        HGLOBAL H = GlobalAlloc(Flags, 4096);
+        ASSERT_NE(H, nullptr);
+        auto* P = static_cast<const uint8_t*>(GlobalLock(H));
+        ASSERT_NE(P, nullptr);
+        for (size_t I = 0; I < 4096; ++I)
+            ASSERT_EQ(P[I], 0) << "flags " << Flags << " byte " << I;
+        GlobalUnlock(H);
+        GlobalFree(H);
+    }
+}
+
+TEST(GlobalMemory, MoveableLockCountsAndHandle)
+{
+    const size_t Start = GlobalBlockCount();
+    HGLOBAL H = GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, 10);
+    ASSERT_NE(H, nullptr);
+    EXPECT_EQ(GlobalFlags(H), GMEM_SHARE);
+    void* P = GlobalLock(H);
+    ASSERT_NE(P, nullptr);
+    EXPECT_NE(P, H);
+    EXPECT_EQ(GlobalHandle(P), H);
+    EXPECT_EQ(GlobalLock(H), P);
+    EXPECT_EQ(GlobalFlags(H), GMEM_SHARE | 2u);
+    EXPECT_TRUE(GlobalUnlock(H)); // still locked once
+    SetLastError(12345);
+    EXPECT_FALSE(GlobalUnlock(H));
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    EXPECT_FALSE(GlobalUnlock(H));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_LOCKED);
+    EXPECT_EQ(GlobalFlags(H) & GMEM_LOCKCOUNT, 0u);
+    EXPECT_EQ(GlobalSize(H), 10u);
+    EXPECT_EQ(GlobalFree(H), nullptr);
+    EXPECT_EQ(GlobalHandle(P), nullptr);
+    EXPECT_EQ(GlobalBlockCount(), Start);
+}
+
+TEST(GlobalMemory, ReAllocKeepsContent)
+{
+    const size_t Start = GlobalBlockCount();
+    // Moveable: the handle stays, the new part is zeroed on request.
+    HGLOBAL M = GlobalAlloc(GMEM_MOVEABLE, 4);
+    std::memcpy(GlobalLock(M), "abcd", 4);
+    GlobalUnlock(M);
+    ASSERT_EQ(GlobalReAlloc(M, 4000, GMEM_MOVEABLE | GMEM_ZEROINIT), M);
+    EXPECT_EQ(GlobalSize(M), 4000u);
+    auto* P = static_cast<const char*>(GlobalLock(M));
+    EXPECT_EQ(std::memcmp(P, "abcd", 4), 0);
+    for (size_t I = 4; I < 4000; ++I)
+        ASSERT_EQ(P[I], 0);
+    // A locked block may not move unless the caller allows it.
+    EXPECT_EQ(GlobalReAlloc(M, 100000, 0), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(GlobalReAlloc(M, 100000, GMEM_MOVEABLE), M);
+    EXPECT_EQ(std::memcmp(GlobalLock(M), "abcd", 4), 0);
+    GlobalUnlock(M);
+    GlobalUnlock(M);
+    EXPECT_EQ(GlobalReAlloc(M, 2, 0), M);
+    EXPECT_EQ(GlobalSize(M), 2u);
+    GlobalFree(M);
+
+    // Fixed: growing moves the block, and its address is its new handle.
+    HGLOBAL F = GlobalAlloc(GMEM_FIXED, 3);
+    std::memcpy(F, "xyz", 3);
+    HGLOBAL F2 = GlobalReAlloc(F, 1 << 20, GMEM_MOVEABLE | GMEM_ZEROINIT);
+    ASSERT_NE(F2, nullptr);
+    EXPECT_EQ(GlobalLock(F2), F2);
+    EXPECT_EQ(std::memcmp(F2, "xyz", 3), 0);
+    EXPECT_EQ(static_cast<char*>(F2)[(1 << 20) - 1], 0);
+    if (F2 != F) {
+        EXPECT_EQ(GlobalFlags(F), GMEM_INVALID_HANDLE);
+    }
+    EXPECT_EQ(GlobalReAlloc(F2, 1, 0), F2); // shrinking stays in place
+    EXPECT_EQ(GlobalSize(F2), 1u);
+    GlobalFree(F2);
+    EXPECT_EQ(GlobalBlockCount(), Start);
+}
+
+TEST(GlobalMemory, EmptyMoveableBlockIsDiscarded)
+{
+    HGLOBAL H = GlobalAlloc(GMEM_MOVEABLE, 0);
+    ASSERT_NE(H, nullptr);
+    EXPECT_EQ(GlobalFlags(H), GMEM_DISCARDED);
+    EXPECT_EQ(GlobalLock(H), nullptr);
+    EXPECT_EQ(GlobalSize(H), 0u);
+    ASSERT_EQ(GlobalReAlloc(H, 8, GMEM_MOVEABLE | GMEM_ZEROINIT), H);
+    EXPECT_EQ(GlobalFlags(H), 0u);
+    auto* P = static_cast<const uint8_t*>(GlobalLock(H));
+    ASSERT_NE(P, nullptr);
+    EXPECT_EQ(P[7], 0);
+    GlobalUnlock(H);
+    GlobalFree(H);
+}
+
+TEST(GlobalMemory, UnknownHandles)
+{
+    const size_t Start = GlobalBlockCount();
+    EXPECT_EQ(GlobalFlags(Bogus()), GMEM_INVALID_HANDLE);
+    EXPECT_EQ(GlobalSize(Bogus()), 0u);
+    EXPECT_EQ(GlobalLock(Bogus()), nullptr);
+    EXPECT_FALSE(GlobalUnlock(Bogus()));
+    SetLastError(0);
+    EXPECT_EQ(GlobalFree(Bogus()), Bogus());
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    SetLastError(0);
+    EXPECT_EQ(GlobalReAlloc(Bogus(), 10, 0), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GlobalFree(nullptr), nullptr);
+
+    // A freed handle is unknown from then on.
+    HGLOBAL H = GlobalAlloc(GHND, 32);
+    ASSERT_EQ(GlobalFree(H), nullptr);
+    EXPECT_EQ(GlobalFree(H), H);
+    EXPECT_EQ(GlobalFlags(H), GMEM_INVALID_HANDLE);
+    EXPECT_EQ(GlobalBlockCount(), Start);
+}
+
+TEST(GlobalMemory, AllocationFailureReturnsNull)
+{
+    const size_t Start = GlobalBlockCount();
+    for (size_t Bytes : {SIZE_MAX, SIZE_MAX / 2}) {
+        for (uint32_t Flags : {GMEM_FIXED, GHND}) {
+            SetLastError(0);
+            EXPECT_EQ(GlobalAlloc(Flags, Bytes), nullptr);
+            EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+        }
+    }
+    HGLOBAL H = GlobalAlloc(GMEM_MOVEABLE, 4);
+    std::memcpy(GlobalLock(H), "keep", 4);
+    GlobalUnlock(H);
+    EXPECT_EQ(GlobalReAlloc(H, SIZE_MAX, GMEM_MOVEABLE), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(GlobalSize(H), 4u);
+    EXPECT_EQ(std::memcmp(GlobalLock(H), "keep", 4), 0);
+    GlobalUnlock(H);
+    GlobalFree(H);
+    EXPECT_EQ(GlobalBlockCount(), Start);
+}

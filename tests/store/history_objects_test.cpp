@@ -1,0 +1,301 @@
+// Objects in the history: IDs, creation and deletion under undo, failures
+// during replay, and a model-based run of random edits.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/store/history_doubles.h"
+
+namespace {
+using TState = std::map<int32_t, std::pair<int32_t, std::string>>;
+}
+
+TEST(HistoryObjects, RegistrationAndIDs)
+{
+    THistoryCommand H;
+    TProbe A(&H), B(&H);
+    EXPECT_EQ(A.ObjID(), 0);
+    EXPECT_EQ(B.ObjID(), 1);
+    EXPECT_EQ(A.HistoryCommand(), &H);
+    {
+        TProbe C(&H);
+        EXPECT_EQ(C.ObjID(), 2);
+        EXPECT_EQ(H.GetObj(2), &C);
+    }
+    // The entry of a destroyed object is nil; the list keeps its length.
+    EXPECT_EQ(H.ObjListCount(), 3);
+    EXPECT_EQ(H.GetObj(2), nullptr);
+    EXPECT_EQ(H.GetObj(3), nullptr);
+    EXPECT_EQ(H.GetObj(-1), nullptr);
+
+    TProbe Again(&H, 2);
+    EXPECT_EQ(Again.ObjID(), 2);
+    EXPECT_EQ(H.GetObj(2), &Again);
+    EXPECT_EQ(H.ObjListCount(), 3);
+
+    // No history: no ID, nothing recorded.
+    TProbe Loose(nullptr);
+    EXPECT_EQ(Loose.ObjID(), -1);
+    Loose.Record(0, 1, "x");
+}
+
+TEST(HistoryObjects, HistoryFreedBeforeItsObjects)
+{
+    auto H = std::make_unique<THistoryCommand>();
+    TProbe P(H.get());
+    H.reset();
+    EXPECT_EQ(P.HistoryCommand(), nullptr);
+    P.Record(0, 1, "ignored");  // must not reach the freed history
+}
+
+TEST(HistoryObjects, UndoOfCreationShortensTheListAndRedoReusesIDs)
+{
+    THistoryCommand H;
+    TCreator C(&H);
+    H.ResetObjCount();
+    EXPECT_EQ(H.ObjCount(), 1);
+
+    H.CommandStart("make");
+    TValueObj* X = C.Make(5, "five");
+    TValueObj* Y = C.Make(6, "six");
+    X->SetValue(50);  // edited in the same command after its creation
+    H.CommandEnd();
+    EXPECT_EQ(X->ObjID(), 1);
+    EXPECT_EQ(Y->ObjID(), 2);
+    EXPECT_EQ(H.ObjListCount(), 3);
+    const TState Made = C.Snapshot();
+
+    H.Undo();
+    EXPECT_TRUE(C.Objects.empty());
+    EXPECT_EQ(H.ObjListCount(), 1);
+    EXPECT_EQ(H.ObjCount(), 1);
+    H.Redo();
+    EXPECT_EQ(H.ObjListCount(), 3);
+    EXPECT_EQ(C.Snapshot(), Made);
+    EXPECT_EQ(C.Objects.at(1)->Value, 50);
+
+    H.CommandStart("remove");
+    C.Remove(1);
+    H.CommandEnd();
+    EXPECT_EQ(H.GetObj(1), nullptr);
+    EXPECT_EQ(H.ObjListCount(), 3);
+    H.Undo();  // re-created under ID 1
+    EXPECT_EQ(C.Snapshot(), Made);
+    H.Redo();
+    EXPECT_EQ(C.Objects.count(1), 0u);
+    EXPECT_EQ(H.GetObj(1), nullptr);
+
+    // Objects made by a later command take the next IDs.
+    H.CommandStart("make more");
+    EXPECT_EQ(C.Make(7, "")->ObjID(), 3);
+    H.CommandEnd();
+}
+
+TEST(HistoryObjects, UndoRefusesObjectsThatOutliveTheirCreation)
+{
+    THistoryCommand H;
+    TProbe Owner(&H);
+    std::unique_ptr<TProbe> Made;
+    H.CommandStart("make without undo");
+    Made = std::make_unique<TProbe>(&H);
+    Owner.Record(0, 1, "m");  // this undo record does not free Made
+    H.CommandEnd();
+    const int32_t MenuNo = H.MenuNo();
+    EXPECT_EQ(ErrorOf([&] { H.Undo(); }), "ThistoryCommand.Undo: FlstObjID[1] <> nil");
+    EXPECT_FALSE(H.IsUndoing());
+    EXPECT_EQ(H.LockCount(), 0);
+    EXPECT_EQ(H.MenuNo(), MenuNo);
+    EXPECT_EQ(H.ObjListCount(), 2);
+    Made.reset();
+    H.Undo();
+    EXPECT_EQ(Owner.Calls.size(), 2u);
+    EXPECT_EQ(H.ObjListCount(), 1);
+    EXPECT_EQ(H.MenuNo(), -1);
+}
+
+TEST(HistoryObjects, ExceptionInReplayLeavesHistoryUsable)
+{
+    THistoryCommand H;
+    TValueObj A(&H), B(&H);
+    H.CommandStart("set both");
+    A.SetValue(1);
+    B.SetValue(2);
+    H.CommandEnd();
+
+    // Records are undone last first: B fails before A is reached.
+    B.FailUndo = true;
+    H.LockAddHistory();  // an outer lock must survive the failure as it was
+    EXPECT_THROW(H.Undo(), std::runtime_error);
+    EXPECT_FALSE(H.IsUndoing());
+    EXPECT_EQ(H.LockCount(), 1);
+    H.UnLockAddHistory();
+    EXPECT_EQ(H.MenuNo(), 0);
+    EXPECT_TRUE(H.CanUndo());
+    EXPECT_EQ(A.Value, 1);
+
+    // A fails after B was undone; the retry undoes both.
+    B.FailUndo = false;
+    A.FailUndo = true;
+    EXPECT_THROW(H.Undo(), std::runtime_error);
+    EXPECT_EQ(B.Value, 0);
+    EXPECT_EQ(H.MenuNo(), 0);
+    A.FailUndo = false;
+    H.Undo();
+    EXPECT_EQ(A.Value, 0);
+    EXPECT_EQ(B.Value, 0);
+    EXPECT_EQ(H.MenuNo(), -1);
+
+    A.FailRedo = true;
+    EXPECT_THROW(H.Redo(), std::runtime_error);
+    EXPECT_FALSE(H.IsRedoing());
+    EXPECT_EQ(H.LockCount(), 0);
+    EXPECT_EQ(H.MenuNo(), -1);
+    EXPECT_TRUE(H.CanRedo());
+    A.FailRedo = false;
+    H.Redo();
+    EXPECT_EQ(A.Value, 1);
+    EXPECT_EQ(B.Value, 2);
+
+    // Recording works again.
+    H.CommandStart("set A");
+    A.SetValue(3);
+    H.CommandEnd();
+    H.Undo();
+    EXPECT_EQ(A.Value, 1);
+}
+
+TEST(HistoryObjects, MissingObjectDuringReplayIsReported)
+{
+    THistoryCommand H;
+    TProbe Keep(&H);
+    auto Gone = std::make_unique<TValueObj>(&H);
+    const int32_t GoneID = Gone->ObjID();
+    ASSERT_EQ(GoneID, 1);
+    H.CommandStart("set");
+    Gone->SetValue(4);
+    Keep.Record(0, 1, "k");
+    H.CommandEnd();
+    Gone.reset();  // freed without a record
+
+    EXPECT_EQ(ErrorOf([&] { H.Undo(); }), "THistoryCommand.Undo: object 1 not found");
+    EXPECT_FALSE(H.IsUndoing());
+    EXPECT_EQ(H.LockCount(), 0);
+    EXPECT_EQ(H.MenuNo(), 0);
+
+    // An ID beyond the object list, on the redo side.
+    H.CommandStart("unknown");
+    H.AddComItem(999, 1, 1, "r", 1);
+    Keep.Record(0, 2, "u");
+    H.CommandEnd();
+    H.Undo();
+    EXPECT_EQ(ErrorOf([&] { H.Redo(); }), "THistoryCommand.Redo: object 999 not found");
+    EXPECT_FALSE(H.IsRedoing());
+    EXPECT_EQ(H.LockCount(), 0);
+    EXPECT_EQ(H.MenuNo(), 0);
+    EXPECT_TRUE(H.CanRedo());
+    // The history still takes new commands.
+    H.CommandStart("after");
+    Keep.Record(0, 3, "a");
+    H.CommandEnd();
+    EXPECT_EQ(H.UndoCaption(), "after");
+}
+
+namespace {
+
+// Random edits against snapshots: every undo must give back the state
+// before its command, every redo the state after it.
+void RunModel(uint32_t Seed, int32_t RollSize, int32_t MaxBytes, int32_t Steps)
+{
+    SCOPED_TRACE("seed " + std::to_string(Seed));
+    std::mt19937 Rng(Seed);
+    auto Rand = [&](int32_t N) { return static_cast<int32_t>(Rng() % static_cast<uint32_t>(N)); };
+
+    THistoryCommand H;
+    if (RollSize != THistoryCommand::DefaultRollSize)
+        H.SetRollBufSize(RollSize);
+    TCreator C(&H);
+    std::vector<TState> Snaps{C.Snapshot()};
+    size_t Pos = 0;
+    int32_t Commands = 0, Undos = 0, Redos = 0;
+
+    for (int32_t Step = 0; Step < Steps; ++Step) {
+        const int32_t R = Rand(20);
+        if (R < 4 && H.CanUndo()) {
+            // Sometimes undo a long way at once.
+            const int32_t Count = R == 0 ? 1 + Rand(30) : 1;
+            for (int32_t I = 0; I < Count && H.CanUndo(); ++I) {
+                ASSERT_GT(Pos, 0u);
+                H.Undo();
+                --Pos;
+                ++Undos;
+                ASSERT_EQ(C.Snapshot(), Snaps[Pos]) << "after undo, step " << Step;
+            }
+        } else if (R < 8 && H.CanRedo()) {
+            const int32_t Count = R == 4 ? 1 + Rand(30) : 1;
+            for (int32_t I = 0; I < Count && H.CanRedo(); ++I) {
+                H.Redo();
+                ++Pos;
+                ++Redos;
+                ASSERT_LT(Pos, Snaps.size());
+                ASSERT_EQ(C.Snapshot(), Snaps[Pos]) << "after redo, step " << Step;
+            }
+        } else {
+            H.CommandStart("edit " + std::to_string(Step));
+            const int32_t Edits = 1 + Rand(3);
+            for (int32_t E = 0; E < Edits; ++E) {
+                const int32_t Kind = Rand(10);
+                if (C.Objects.empty() || Kind < 2) {
+                    C.Make(static_cast<int32_t>(Rng()), Pattern(Rand(MaxBytes + 1), Rand(256)));
+                } else {
+                    auto It = C.Objects.begin();
+                    std::advance(It, Rand(static_cast<int32_t>(C.Objects.size())));
+                    if (Kind < 3 && C.Objects.size() > 1)
+                        C.Remove(It->first);
+                    else if (Kind < 6)
+                        It->second->SetValue(static_cast<int32_t>(Rng()));
+                    else
+                        It->second->SetBytes(Pattern(Rand(MaxBytes + 1), Rand(256)));
+                }
+            }
+            H.CommandEnd();
+            ASSERT_GE(H.MenuStart(), 0) << "unexpected overflow";
+            Snaps.resize(Pos + 1);
+            Snaps.push_back(C.Snapshot());
+            ++Pos;
+            ++Commands;
+        }
+        ASSERT_EQ(H.CanRedo(), Pos + 1 < Snaps.size());
+        ASSERT_EQ(H.LockCount(), 0);
+    }
+    // Undo as far as the history allows, then redo everything.
+    while (H.CanUndo()) {
+        H.Undo();
+        --Pos;
+        ASSERT_EQ(C.Snapshot(), Snaps[Pos]);
+    }
+    while (H.CanRedo()) {
+        H.Redo();
+        ++Pos;
+        ASSERT_EQ(C.Snapshot(), Snaps[Pos]);
+    }
+    EXPECT_EQ(Pos + 1, Snaps.size());
+    // The run must have exercised both directions.
+    EXPECT_GT(Commands, Steps / 3);
+    EXPECT_GT(Undos, Steps / 10);
+    EXPECT_GT(Redos, Steps / 20);
+}
+
+} // namespace
+
+TEST(HistoryObjects, RandomEditsUndoAndRedoExactlyInASmallRing)
+{
+    // Commands stay below the buffer size, so the ring drops old commands
+    // (and wraps records) but never overflows.
+    for (uint32_t Seed = 1; Seed <= 6; ++Seed)
+        RunModel(Seed, 4000, 300, 1500);
+}
+
+TEST(HistoryObjects, RandomEditsUndoAndRedoExactlyPastTheSlotRing)
+{
+    RunModel(77, THistoryCommand::DefaultRollSize, 200, 1500);
+}
