@@ -26,20 +26,29 @@ struct TDPiece {
     TDPoint P[4];
 };
 
-// Rounded integer halving: (sum + divisor / 2) div divisor in 32-bit wrap.
-inline int32_t Half2(int32_t A, int32_t B)
+// Rounded integer halving: (sum + divisor / 2) divided by the divisor and
+// floored, so that halves round up on both sides of zero. Truncating toward
+// zero instead would move negative coordinates by one unit at every split (a
+// degenerate curve at x = -4 would come back at -3); for non-negative sums the
+// two agree. Sums are taken in 64 bits so that no coordinate wraps.
+inline int32_t FloorShift(int64_t Sum, int Shift)
 {
-    return WrapAdd(WrapAdd(A, B), 1) / 2;
+    return static_cast<int32_t>(Sum >> Shift); // arithmetic shift: floor division
 }
 
-inline int32_t Half4(int32_t A, int32_t B, int32_t C)
+inline int32_t Half2(int64_t A, int64_t B)
 {
-    return WrapAdd(WrapAdd(WrapAdd(A, WrapMul(2, B)), C), 2) / 4;
+    return FloorShift(A + B + 1, 1);
 }
 
-inline int32_t Half8(int32_t A, int32_t B, int32_t C, int32_t D)
+inline int32_t Half4(int64_t A, int64_t B, int64_t C)
 {
-    return WrapAdd(WrapAdd(WrapAdd(WrapAdd(A, WrapMul(3, B)), WrapMul(3, C)), D), 4) / 8;
+    return FloorShift(A + 2 * B + C + 2, 2);
+}
+
+inline int32_t Half8(int64_t A, int64_t B, int64_t C, int64_t D)
+{
+    return FloorShift(A + 3 * B + 3 * C + D + 4, 3);
 }
 
 inline void SplitHalfI(const TPoint* P, TPoint* Q, TPoint* R)

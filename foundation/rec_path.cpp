@@ -32,63 +32,6 @@ int32_t GetLE32(const uint8_t* P)
                                 uint32_t{P[3]} << 24);
 }
 
-// Integer text as the class library reads it: leading blanks, a sign, decimal
-// digits or "$" / "0x" hexadecimal, nothing after the digits.
-bool TryStrToInt(const std::string& S, int32_t& Out)
-{
-    size_t I = 0;
-    while (I < S.size() && S[I] == ' ')
-        ++I;
-    bool Negative = false;
-    if (I < S.size() && (S[I] == '-' || S[I] == '+')) {
-        Negative = S[I] == '-';
-        ++I;
-    }
-    bool Hex = false;
-    if (I < S.size() && (S[I] == '$' || S[I] == 'x' || S[I] == 'X')) {
-        Hex = true;
-        ++I;
-    } else if (I + 1 < S.size() && S[I] == '0' && (S[I + 1] == 'x' || S[I + 1] == 'X')) {
-        Hex = true;
-        I += 2;
-    }
-    if (I >= S.size())
-        return false;
-    uint64_t V = 0;
-    for (; I < S.size(); ++I) {
-        const char C = S[I];
-        int D;
-        if (C >= '0' && C <= '9')
-            D = C - '0';
-        else if (Hex && C >= 'a' && C <= 'f')
-            D = C - 'a' + 10;
-        else if (Hex && C >= 'A' && C <= 'F')
-            D = C - 'A' + 10;
-        else
-            return false;
-        V = V * (Hex ? 16 : 10) + static_cast<uint64_t>(D);
-        if (V > 0xFFFFFFFFull)
-            return false;
-    }
-    if (Hex) {
-        const uint32_t U = static_cast<uint32_t>(V);
-        Out = static_cast<int32_t>(Negative ? 0u - U : U);
-        return true;
-    }
-    if (V > (Negative ? 0x80000000ull : 0x7FFFFFFFull))
-        return false;
-    Out = static_cast<int32_t>(Negative ? 0u - static_cast<uint32_t>(V) : static_cast<uint32_t>(V));
-    return true;
-}
-
-int32_t StrToInt(const std::string& S)
-{
-    int32_t V = 0;
-    if (!TryStrToInt(S, V))
-        throw EConvertError("'" + S + "' は有効な整数値ではありません");
-    return V;
-}
-
 // Trunc toward zero, kept to the low 32 bits as the 32-bit store does; values
 // beyond what a 64-bit integer holds (and NaN) give 0.
 int32_t TruncLow32(double V)

@@ -1,6 +1,7 @@
 #include "foundation/stream_text.h"
 
 #include "foundation/platform_wrappers.h"
+#include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 
 #include <algorithm>
@@ -42,65 +43,6 @@ constexpr std::array<int8_t, 256> MakeAlphabetIndex()
 }
 
 constexpr std::array<int8_t, 256> AlphabetIndex = MakeAlphabetIndex();
-
-// Integer text the way the class library reads it: leading blanks, a sign,
-// decimal digits or "$" / "0x" hexadecimal; nothing after the digits.
-bool TryParseInt32(const std::string& S, int32_t& Out)
-{
-    size_t I = 0;
-    while (I < S.size() && S[I] == ' ')
-        ++I;
-    bool Negative = false;
-    if (I < S.size() && (S[I] == '-' || S[I] == '+')) {
-        Negative = S[I] == '-';
-        ++I;
-    }
-    bool Hex = false;
-    if (I < S.size() && (S[I] == '$' || S[I] == 'x' || S[I] == 'X')) {
-        Hex = true;
-        ++I;
-    } else if (I + 1 < S.size() && S[I] == '0' && (S[I + 1] == 'x' || S[I + 1] == 'X')) {
-        Hex = true;
-        I += 2;
-    }
-    if (I >= S.size())
-        return false;
-    uint64_t V = 0;
-    for (; I < S.size(); ++I) {
-        const char C = S[I];
-        int D;
-        if (C >= '0' && C <= '9')
-            D = C - '0';
-        else if (Hex && C >= 'a' && C <= 'f')
-            D = C - 'a' + 10;
-        else if (Hex && C >= 'A' && C <= 'F')
-            D = C - 'A' + 10;
-        else
-            return false;
-        V = V * (Hex ? 16 : 10) + static_cast<uint64_t>(D);
-        if (V > 0xFFFFFFFFull)
-            return false;
-    }
-    if (Hex) {
-        uint32_t U = static_cast<uint32_t>(V);
-        if (Negative)
-            U = 0u - U;
-        Out = static_cast<int32_t>(U);
-        return true;
-    }
-    if (V > (Negative ? 0x80000000ull : 0x7FFFFFFFull))
-        return false;
-    Out = Negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(V)) : static_cast<int32_t>(V);
-    return true;
-}
-
-int32_t StrToInt(const std::string& S)
-{
-    int32_t V = 0;
-    if (!TryParseInt32(S, V))
-        throw EConvertError("'" + S + "' は有効な整数値ではありません");
-    return V;
-}
 
 // Refuses a stored length the rest of the stream cannot hold, before anything
 // is allocated for it.

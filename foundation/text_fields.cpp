@@ -32,56 +32,6 @@ size_t CharLength(const std::string& S, size_t I, TTextEncoding Enc)
     return N;
 }
 
-// Integer text the way the class library reads it: leading blanks, a sign,
-// decimal digits or "$" / "0x" hexadecimal; nothing after the digits.
-bool TryParseInt32(const std::string& S, int32_t& Out)
-{
-    size_t I = 0;
-    while (I < S.size() && S[I] == ' ')
-        ++I;
-    bool Negative = false;
-    if (I < S.size() && (S[I] == '-' || S[I] == '+')) {
-        Negative = S[I] == '-';
-        ++I;
-    }
-    bool Hex = false;
-    if (I < S.size() && (S[I] == '$' || S[I] == 'x' || S[I] == 'X')) {
-        Hex = true;
-        ++I;
-    } else if (I + 1 < S.size() && S[I] == '0' && (S[I + 1] == 'x' || S[I + 1] == 'X')) {
-        Hex = true;
-        I += 2;
-    }
-    if (I >= S.size())
-        return false;
-    uint64_t V = 0;
-    for (; I < S.size(); ++I) {
-        const char C = S[I];
-        int D;
-        if (C >= '0' && C <= '9')
-            D = C - '0';
-        else if (Hex && C >= 'a' && C <= 'f')
-            D = C - 'a' + 10;
-        else if (Hex && C >= 'A' && C <= 'F')
-            D = C - 'A' + 10;
-        else
-            return false;
-        V = V * (Hex ? 16 : 10) + static_cast<uint64_t>(D);
-        if (V > 0xFFFFFFFFull)
-            return false;
-    }
-    if (Hex) {
-        uint32_t U = static_cast<uint32_t>(V);
-        if (Negative)
-            U = 0u - U;
-        Out = static_cast<int32_t>(U);
-        return true;
-    }
-    if (V > (Negative ? 0x80000000ull : 0x7FFFFFFFull))
-        return false;
-    Out = Negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(V)) : static_cast<int32_t>(V);
-    return true;
-}
 
 char AsciiLower(char C)
 {
@@ -155,7 +105,7 @@ int32_t GetFieldInt(const std::string& S, int32_t& Pos, char Sep, int32_t Defaul
     std::string Field;
     GetField(S, Pos, Sep, Field, "");
     int32_t V;
-    return !Field.empty() && TryParseInt32(Field, V) ? V : Default;
+    return !Field.empty() && TryStrToInt(Field, V) ? V : Default;
 }
 
 double StrToFloatDef(const std::string& S, double Default)
@@ -314,4 +264,63 @@ std::string FileURLToPath(const std::string& URL)
     if (StartsWithNoCase("file://"))
         return URL.substr(5);
     throw EUserError("MyUnit.FileURLToPath: ファイル名が不正です。(" + URL + ")");
+}
+
+// Integer text the way the class library reads it: leading blanks, a sign,
+// decimal digits or "$" / "0x" hexadecimal; nothing after the digits.
+bool TryStrToInt(const std::string& S, int32_t& Out)
+{
+    size_t I = 0;
+    while (I < S.size() && S[I] == ' ')
+        ++I;
+    bool Negative = false;
+    if (I < S.size() && (S[I] == '-' || S[I] == '+')) {
+        Negative = S[I] == '-';
+        ++I;
+    }
+    bool Hex = false;
+    if (I < S.size() && (S[I] == '$' || S[I] == 'x' || S[I] == 'X')) {
+        Hex = true;
+        ++I;
+    } else if (I + 1 < S.size() && S[I] == '0' && (S[I + 1] == 'x' || S[I + 1] == 'X')) {
+        Hex = true;
+        I += 2;
+    }
+    if (I >= S.size())
+        return false;
+    uint64_t V = 0;
+    for (; I < S.size(); ++I) {
+        const char C = S[I];
+        int D;
+        if (C >= '0' && C <= '9')
+            D = C - '0';
+        else if (Hex && C >= 'a' && C <= 'f')
+            D = C - 'a' + 10;
+        else if (Hex && C >= 'A' && C <= 'F')
+            D = C - 'A' + 10;
+        else
+            return false;
+        V = V * (Hex ? 16 : 10) + static_cast<uint64_t>(D);
+        if (V > 0xFFFFFFFFull)
+            return false;
+    }
+    if (Hex) {
+        uint32_t U = static_cast<uint32_t>(V);
+        if (Negative)
+            U = 0u - U;
+        Out = static_cast<int32_t>(U);
+        return true;
+    }
+    if (V > (Negative ? 0x80000000ull : 0x7FFFFFFFull))
+        return false;
+    Out = Negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(V)) : static_cast<int32_t>(V);
+    return true;
+}
+
+int32_t StrToInt(const std::string& S)
+{
+    int32_t V = 0;
+    if (!TryStrToInt(S, V))
+        throw EConvertError("'" + S + "' は有効な整数値ではありません");
+    return V;
 }

@@ -49,6 +49,12 @@ bool IsLeadByteChar(uint8_t C);
 void GetField(const std::string& S, int32_t& Pos, char Sep, std::string& Field,
               const std::string& Default, TTextEncoding Enc = TTextEncoding::Utf8);
 // The next field as an integer; Default when it is empty or not a number.
+// Integer text as the class library reads it: leading blanks, a sign, decimal
+// digits or "$" / "0x" hexadecimal, nothing after the digits, within int32.
+bool TryStrToInt(const std::string& S, int32_t& Out);
+// The same, raising EConvertError "'S' は有効な整数値ではありません".
+int32_t StrToInt(const std::string& S);
+
 int32_t GetFieldInt(const std::string& S, int32_t& Pos, char Sep, int32_t Default);
 
 // Default when S is empty or not a number (the decimal point is always ".").

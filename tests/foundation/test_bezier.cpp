@@ -75,12 +75,30 @@ TEST(Bezier, SplitHalf)
     EXPECT_EQ(TCurve(Q, Q + 4), (TCurve{{0, 0}, {1, 0}, {1, 0}, {2, 0}}));
     EXPECT_EQ(TCurve(R, R + 4), (TCurve{{2, 0}, {2, 0}, {3, 0}, {3, 0}}));
 
-    // Negative sums truncate toward zero: Q3 = (-12 + 4) div 8 = -1,
-    // R1 = (-1 - 4 - 3 + 2) div 4 = -1, R2 = (-2 - 3 + 1) div 2 = -2.
+    // Halves round up on both sides of zero (exact: -0.5, -1, -1.5, -2, -2.5).
     TPoint N[4] = {{0, 0}, {-1, 0}, {-2, 0}, {-3, 0}};
     BezierSplitHalf(N, N, R);   // in place
-    EXPECT_EQ(TCurve(N, N + 4), (TCurve{{0, 0}, {0, 0}, {0, 0}, {-1, 0}}));
-    EXPECT_EQ(TCurve(R, R + 4), (TCurve{{-1, 0}, {-1, 0}, {-2, 0}, {-3, 0}}));
+    EXPECT_EQ(TCurve(N, N + 4), (TCurve{{0, 0}, {0, 0}, {-1, 0}, {-1, 0}}));
+    EXPECT_EQ(TCurve(R, R + 4), (TCurve{{-1, 0}, {-2, 0}, {-2, 0}, {-3, 0}}));
+
+    // A degenerate curve stays where it is, and moving a curve by a multiple
+    // of 8 moves its halves by the same amount, wherever zero lies.
+    const TPoint Dot[4] = {{-4, -7}, {-4, -7}, {-4, -7}, {-4, -7}};
+    BezierSplitHalf(Dot, Q, R);
+    for (int I = 0; I < 4; ++I) {
+        EXPECT_EQ(Q[I], (TPoint{-4, -7}));
+        EXPECT_EQ(R[I], (TPoint{-4, -7}));
+    }
+    const TPoint A[4] = {{3, 5}, {17, -2}, {9, 11}, {1, 4}};
+    TPoint B[4], QA[4], RA[4];
+    for (int I = 0; I < 4; ++I)
+        B[I] = TPoint{A[I].X - 800, A[I].Y - 808};
+    BezierSplitHalf(A, QA, RA);
+    BezierSplitHalf(B, Q, R);
+    for (int I = 0; I < 4; ++I) {
+        EXPECT_EQ(Q[I], (TPoint{QA[I].X - 800, QA[I].Y - 808}));
+        EXPECT_EQ(R[I], (TPoint{RA[I].X - 800, RA[I].Y - 808}));
+    }
 
     const TDPoint D[4] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
     TDPoint DQ[4], DR[4];
