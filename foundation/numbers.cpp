@@ -63,11 +63,6 @@ double RandomGauss(double Mean, double StdDev)
 
 // ---------------------------------------------------------------- rounding
 
-int64_t RoundOff(double X)
-{
-    return SaturateToInt<int64_t>(X >= 0 ? std::trunc(X + 0.5) : std::trunc(X - 0.5));
-}
-
 double FloorFloat(double X)
 {
     return std::floor(X);

@@ -6,6 +6,7 @@
 
 #include "foundation/geometry_types.h"
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 
@@ -18,7 +19,19 @@ double RandomFloat();                              // [0, 1)
 double RandomGauss(double Mean, double StdDev);    // polar method
 
 // Rounding. Results that do not fit the integer type saturate; NaN gives 0.
-int64_t RoundOff(double X);                        // halves away from zero
+// Halves away from zero; NaN gives 0 and values beyond int64 saturate. Inline:
+// it sits in the inner loops of the lighting and geometry code.
+inline int64_t RoundOff(double X)
+{
+    const double R = X >= 0 ? std::trunc(X + 0.5) : std::trunc(X - 0.5);
+    if (!(R == R))
+        return 0;
+    if (R >= 9223372036854775808.0)
+        return INT64_MAX;
+    if (R < -9223372036854775808.0)
+        return INT64_MIN;
+    return static_cast<int64_t>(R);
+}
 double FloorFloat(double X);
 int32_t FloorInt(double X);
 double CeilFloat(double X);
