@@ -11,6 +11,14 @@
 
 #include "foundation/user_error.h"
 #include "model/store/history.h"
+#include "platform/test_support.h"
+
+inline int32_t ReadInt(const void* Data)
+{
+    int32_t V;
+    std::memcpy(&V, Data, 4);
+    return V;
+}
 
 // Logs every replay call with its bytes; records whatever it is told to.
 class TProbe : public TUndoObject {
@@ -22,7 +30,6 @@ public:
         bool operator==(const TCall&) const = default;
     };
     using TUndoObject::TUndoObject;
-
     void Undo(int32_t Command, const void* Data, int32_t Size) override
     {
         Calls.push_back({false, Command, std::string(static_cast<const char*>(Data), Size)});
@@ -35,7 +42,6 @@ public:
     {
         AddHistory(Kind, Command, Bytes.data(), static_cast<int32_t>(Bytes.size()));
     }
-
     std::vector<TCall> Calls;
 };
 
@@ -46,7 +52,6 @@ class TValueObj : public TUndoObject {
 public:
     enum : int32_t { CmdValue = 1, CmdBytes = 2 };
     using TUndoObject::TUndoObject;
-
     void SetValue(int32_t V)
     {
         AddHistory(0, CmdValue, &Value, 4);
@@ -61,38 +66,25 @@ public:
     }
     void Undo(int32_t Command, const void* Data, int32_t Size) override
     {
-        if (FailUndo)
-            throw std::runtime_error("undo failed");
-        Apply(Command, Data, Size);
+        Apply(FailUndo, Command, Data, Size);
     }
     void Redo(int32_t Command, const void* Data, int32_t Size) override
     {
-        if (FailRedo)
-            throw std::runtime_error("redo failed");
-        Apply(Command, Data, Size);
+        Apply(FailRedo, Command, Data, Size);
     }
-
     int32_t Value = 0;
     std::string Bytes;
-    bool FailUndo = false;
-    bool FailRedo = false;
+    bool FailUndo = false, FailRedo = false;
 
 private:
-    void Apply(int32_t Command, const void* Data, int32_t Size)
+    void Apply(bool Fail, int32_t Command, const void* Data, int32_t Size)
     {
-        switch (Command & 0x7F) {
-        case CmdValue: {
-            int32_t V;
-            std::memcpy(&V, Data, 4);
-            SetValue(V);
-            break;
-        }
-        case CmdBytes:
+        if (Fail)
+            throw std::runtime_error("replay failed");
+        if ((Command & 0x7F) == CmdValue)
+            SetValue(ReadInt(Data));
+        else
             SetBytes(std::string(static_cast<const char*>(Data), Size));
-            break;
-        default:
-            throw std::logic_error("unknown command");
-        }
     }
 };
 
@@ -102,19 +94,16 @@ class TCreator : public TUndoObject {
 public:
     enum : int32_t { CmdMake = 10, CmdRemove = 11 };
     using TUndoObject::TUndoObject;
-
     TValueObj* Make(int32_t Value, const std::string& Bytes)
     {
         auto Obj = std::make_unique<TValueObj>(HistoryCommand());
         Obj->Value = Value;
         Obj->Bytes = Bytes;
         const int32_t ID = Obj->ObjID();
-        AddHistory(0, CmdMake, &ID, 4);
         const std::string State = Pack(*Obj);
+        AddHistory(0, CmdMake, &ID, 4);
         AddHistory(1, CmdMake, State.data(), static_cast<int32_t>(State.size()));
-        TValueObj* Result = Obj.get();
-        Objects[ID] = std::move(Obj);
-        return Result;
+        return (Objects[ID] = std::move(Obj)).get();
     }
     void Remove(int32_t ID)
     {
@@ -125,19 +114,12 @@ public:
     }
     void Undo(int32_t Command, const void* Data, int32_t Size) override
     {
-        if ((Command & 0x7F) == CmdMake)
-            Objects.erase(ReadID(Data));
-        else
-            Restore(Data, Size, true);
+        Replay((Command & 0x7F) == CmdRemove, Data, Size, true);
     }
     void Redo(int32_t Command, const void* Data, int32_t Size) override
     {
-        if ((Command & 0x7F) == CmdMake)
-            Restore(Data, Size, false);
-        else
-            Objects.erase(ReadID(Data));
+        Replay((Command & 0x7F) == CmdMake, Data, Size, false);
     }
-
     // ID -> (value, bytes) of every live object.
     std::map<int32_t, std::pair<int32_t, std::string>> Snapshot() const
     {
@@ -149,41 +131,35 @@ public:
         }
         return Result;
     }
-
     std::map<int32_t, std::unique_ptr<TValueObj>> Objects;
 
 private:
     static std::string Pack(const TValueObj& Obj)
     {
-        std::string S(8, '\0');
-        const int32_t ID = Obj.ObjID();
-        std::memcpy(S.data(), &ID, 4);
-        std::memcpy(S.data() + 4, &Obj.Value, 4);
-        return S + Obj.Bytes;
-    }
-    static int32_t ReadID(const void* Data)
-    {
-        int32_t ID;
-        std::memcpy(&ID, Data, 4);
-        return ID;
+        const int32_t Head[2] = {Obj.ObjID(), Obj.Value};
+        return std::string(reinterpret_cast<const char*>(Head), 8) + Obj.Bytes;
     }
     // Undo of a removal re-creates under the old ID; redo of a creation
     // appends and must land on the recorded ID again.
-    void Restore(const void* Data, int32_t Size, bool UnderOldID)
+    void Replay(bool Restore, const void* Data, int32_t Size, bool UnderOldID)
     {
-        const auto* P = static_cast<const char*>(Data);
-        const int32_t ID = ReadID(P);
+        const int32_t ID = ReadInt(Data);
+        if (!Restore) {
+            Objects.erase(ID);
+            return;
+        }
         auto Obj = UnderOldID ? std::make_unique<TValueObj>(HistoryCommand(), ID)
                               : std::make_unique<TValueObj>(HistoryCommand());
         if (Obj->ObjID() != ID)
             throw std::logic_error("re-created under another ID");
-        std::memcpy(&Obj->Value, P + 4, 4);
+        const auto* P = static_cast<const char*>(Data);
+        Obj->Value = ReadInt(P + 4);
         Obj->Bytes.assign(P + 8, static_cast<size_t>(Size - 8));
         Objects[ID] = std::move(Obj);
     }
 };
 
-// Bytes 0, 1, 2, ... offset by Seed, so that misplaced bytes show.
+// Bytes 0, 7, 14, ... offset by Seed, so that misplaced bytes show.
 inline std::string Pattern(int32_t Size, int32_t Seed)
 {
     std::string S(static_cast<size_t>(Size), '\0');
@@ -192,14 +168,8 @@ inline std::string Pattern(int32_t Size, int32_t Seed)
     return S;
 }
 
-// The message of the Exception Fn raises, or "<none>".
 template <class F>
 std::string ErrorOf(F Fn)
 {
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<none>";
+    return MessageOf<Exception>(Fn);
 }

@@ -1,0 +1,62 @@
+// Test helpers shared by the test programs: a private folder under $TMPDIR,
+// an environment variable restored at the end of a scope, and the message of
+// an expected exception.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+struct TTempDir {
+    std::string Dir;
+    TTempDir()
+    {
+        const char* T = std::getenv("TMPDIR");
+        std::string Templ = std::string(T && *T ? T : "/tmp") + "/tavro_test_XXXXXX";
+        if (!mkdtemp(Templ.data()))
+            throw std::runtime_error("cannot make " + Templ);
+        Dir = Templ;
+    }
+    ~TTempDir()
+    {
+        std::error_code Ec;
+        std::filesystem::remove_all(Dir, Ec);
+    }
+    std::string operator/(const std::string& Name) const { return Dir + "/" + Name; }
+    void Put(const std::string& Name, const std::string& Bytes) const
+    {
+        std::ofstream(*this / Name, std::ios::binary) << Bytes;
+    }
+    std::string Get(const std::string& Name) const
+    {
+        std::ifstream In(*this / Name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+    }
+};
+
+struct TSavedEnv {
+    const char* Name;
+    std::optional<std::string> Value;
+    explicit TSavedEnv(const char* N) : Name(N)
+    {
+        if (const char* V = std::getenv(N))
+            Value = V;
+    }
+    ~TSavedEnv() { Value ? setenv(Name, Value->c_str(), 1) : unsetenv(Name); }
+};
+
+// what() of the E that Call raises, else "(nothing raised)".
+template <class E, class F>
+std::string MessageOf(F&& Call)
+{
+    try {
+        Call();
+    } catch (const E& Ex) {
+        return Ex.what();
+    }
+    return "(nothing raised)";
+}
