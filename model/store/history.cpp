@@ -150,6 +150,18 @@ void THistoryCommand::AddComItem(int32_t ID, uint8_t Kind, int32_t Command, cons
     FMenuItems[FiMenuEnd].Items.push_back(Item);
 }
 
+// Offset of the first record of a command that holds bytes (-1 for one that
+// did not fit); NoData when every record is empty. Empty records take the
+// offset where the next bytes will go, so they must not count as data that a
+// later write could overwrite.
+int32_t THistoryCommand::FirstDataOffset(const TrecMenuItem& Slot)
+{
+    for (const TComItem& Item : Slot.Items)
+        if (Item.Size > 0 || Item.Offset < 0)
+            return Item.Offset;
+    return NoData;
+}
+
 // New bytes occupy the positions after FiRollEnd up to NewEnd (ring order);
 // the data starting at Off survives unless that run covers Off.
 bool THistoryCommand::Survives(int32_t Off, int32_t NewEnd) const
@@ -180,7 +192,12 @@ int32_t THistoryCommand::SetDataToRollBuf(const void* Data, int32_t Size)
             I = NextSlot(I);
         while (I != FiMenuEnd) {
             TrecMenuItem& Slot = FMenuItems[I];
-            const int32_t Off = Slot.Items.empty() ? -1 : Slot.Items.front().Offset;
+            const int32_t Off = FirstDataOffset(Slot);
+            if (Off == NoData) {
+                // Nothing of it lies in the buffer, so nothing can be overwritten.
+                I = NextSlot(I);
+                continue;
+            }
             if (Off >= 0 && Survives(Off, NewEnd)) {
                 FiRollStart = Off;
                 Survivor = true;
@@ -194,8 +211,8 @@ int32_t THistoryCommand::SetDataToRollBuf(const void* Data, int32_t Size)
         // when no older command held data at all.
         if (!Survivor && FiMenuEnd >= 0) {
             const TrecMenuItem& Open = FMenuItems[FiMenuEnd];
-            if (!Open.Items.empty()) {
-                const int32_t Off = Open.Items.front().Offset;
+            const int32_t Off = FirstDataOffset(Open);
+            if (Off != NoData) {
                 if (Off < 0 || !Survives(Off, NewEnd))
                     return -1;
                 FiRollStart = Off;

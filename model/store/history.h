@@ -135,6 +135,8 @@ private:
     friend class TUndoObject;
     void ReleaseObj(TUndoObject* Obj);
     bool Survives(int32_t Off, int32_t NewEnd) const;
+    static constexpr int32_t NoData = -2;
+    static int32_t FirstDataOffset(const TrecMenuItem& Slot);
     const void* RecordData(const TComItem& Item, std::vector<uint8_t>& Temp,
                            const char* Caller) const;
     TUndoObject* ReplayTarget(const TComItem& Item, const char* Caller) const;

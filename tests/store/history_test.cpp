@@ -347,3 +347,15 @@ TEST(HistoryCommand, EventsAndTheirOrder)
     EXPECT_EQ(Log, (std::vector<std::string>{"ending", "change", "undo", "change", "redo", "change"}));
     EXPECT_EQ(P.Calls, (TCalls{{true, 9, "late"}}));
 }
+
+TEST(HistoryCommand, CommandsWithOnlyEmptyRecordsAreNotOverwritten)
+{
+    // An empty record holds no bytes, so a later write can never overwrite it.
+    THistoryCommand H;
+    TProbe P(&H);
+    OneRecordCommand(H, P, "A", 1, "");
+    OneRecordCommand(H, P, "B", 2, "b");
+    P.Calls.clear();
+    EXPECT_EQ(UndoAll(H), 2);
+    EXPECT_EQ(P.Calls, (TCalls{{false, 2, "b"}, {false, 1, ""}}));
+}
