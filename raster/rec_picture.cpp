@@ -41,6 +41,20 @@ int32_t PictureHeight(const TrecPicture& P)
     return H && P.pBits ? H->biHeight : 0;
 }
 
+// The extent a header describes, pixels or not: measure-only runs make records
+// with a header and no pixels and still ask for their rectangles.
+int32_t HeaderWidth(const TrecPicture& P)
+{
+    const BITMAPINFOHEADER* H = RecPictureHeader(P);
+    return H ? H->biWidth : 0;
+}
+
+int32_t HeaderHeight(const TrecPicture& P)
+{
+    const BITMAPINFOHEADER* H = RecPictureHeader(P);
+    return H ? H->biHeight : 0;
+}
+
 // Header block size of a record made here: a full colour table up to 8 bits,
 // three masks for 16 and 32 bits.
 size_t CreateHeaderSize(int32_t BitCount)
@@ -416,8 +430,8 @@ void RecPictureGetRect(const TrecPicture& P, TRect& R)
 {
     R.Left = P.iLeft;
     R.Top = P.iTop;
-    R.Right = WrapAdd(P.iLeft, WrapAdd(PictureWidth(P), -1));
-    R.Bottom = WrapAdd(P.iTop, WrapAdd(PictureHeight(P), -1));
+    R.Right = WrapAdd(P.iLeft, WrapAdd(HeaderWidth(P), -1));
+    R.Bottom = WrapAdd(P.iTop, WrapAdd(HeaderHeight(P), -1));
 }
 
 bool RecPictureIntersectRect(const TrecPicture& A, const TrecPicture& B, TRect& R)

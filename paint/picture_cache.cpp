@@ -1,0 +1,163 @@
+#include "paint/picture_cache.h"
+
+#include "foundation/user_error.h"
+#include "paint/paint_function_table.h"
+
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <new>
+
+namespace {
+
+constexpr int64_t Int32Min = std::numeric_limits<int32_t>::min();
+constexpr int64_t Int32Max = std::numeric_limits<int32_t>::max();
+
+bool FitsRecord(int64_t Left, int64_t Top, int64_t Width, int64_t Height)
+{
+    return Left >= Int32Min && Left <= Int32Max && Top >= Int32Min && Top <= Int32Max &&
+           Width >= 1 && Width <= Int32Max && Height >= 1 && Height <= Int32Max;
+}
+
+int32_t AllocMeasureRecord(TrecPicture& Record, int32_t Left, int32_t Top, int32_t Width,
+                           int32_t Height, int32_t BitCount)
+{
+    HGLOBAL Header = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER));
+    if (!Header)
+        return cPaintErrorOutOfMemory;
+    auto* H = static_cast<BITMAPINFOHEADER*>(Header);
+    H->biWidth = Width;
+    H->biHeight = Height;
+    H->biBitCount = static_cast<uint16_t>(BitCount);
+    Record.pBIHeader = Header;
+    Record.iLeft = Left;
+    Record.iTop = Top;
+    return 0;
+}
+
+// Runs the creation routine; a failure to get the memory leaves the record
+// empty and becomes the out-of-memory code.
+template <typename TCreate>
+int32_t CreateZeroed(TrecPicture& Record, TCreate Create)
+{
+    try {
+        Create();
+    } catch (const Exception&) {
+        RecPictureClear(Record);
+        return cPaintErrorOutOfMemory;
+    } catch (const std::bad_alloc&) {
+        RecPictureClear(Record);
+        return cPaintErrorOutOfMemory;
+    }
+    std::memset(Record.pBits, 0, static_cast<size_t>(RecPictureGetImageSize(Record)));
+    return 0;
+}
+
+bool SameTextAscii(const std::string& A, const std::string& B)
+{
+    if (A.size() != B.size())
+        return false;
+    for (size_t I = 0; I < A.size(); ++I) {
+        char X = A[I];
+        char Y = B[I];
+        if (X >= 'a' && X <= 'z')
+            X = static_cast<char>(X - 'a' + 'A');
+        if (Y >= 'a' && Y <= 'z')
+            Y = static_cast<char>(Y - 'a' + 'A');
+        if (X != Y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int32_t AllocPlaneRecord(TrecPicture& Record, const TPoint& Position, int32_t Width,
+                         int32_t Height, int32_t BitCount, bool MeasureOnly)
+{
+    RecPictureClear(Record);
+    if (Width < 1 || Height < 1)
+        return cPaintErrorOutOfMemory;
+    if (MeasureOnly)
+        return AllocMeasureRecord(Record, Position.X, Position.Y, Width, Height, BitCount);
+    return CreateZeroed(Record, [&] {
+        RecPictureCreate(Record, Position, Width, Height, BitCount, false);
+    });
+}
+
+int32_t AllocPlaneRecordForPath(TrecPicture& Record, const TrecPath& Path, int32_t BitCount,
+                                bool MeasureOnly, int32_t LeftMargin, int32_t TopMargin,
+                                int32_t RightMargin, int32_t BottomMargin)
+{
+    RecPictureClear(Record);
+    // An empty path's bounds (MaxInt, MinInt) give a negative size here.
+    const TRect& B = Path.Bounds;
+    const int64_t Left = int64_t{B.Left} - LeftMargin;
+    const int64_t Top = int64_t{B.Top} - TopMargin;
+    const int64_t Width = int64_t{B.Right} - B.Left + LeftMargin + RightMargin + 1;
+    const int64_t Height = int64_t{B.Bottom} - B.Top + TopMargin + BottomMargin + 1;
+    if (!FitsRecord(Left, Top, Width, Height))
+        return cPaintErrorOutOfMemory;
+    if (MeasureOnly)
+        return AllocMeasureRecord(Record, static_cast<int32_t>(Left), static_cast<int32_t>(Top),
+                                  static_cast<int32_t>(Width), static_cast<int32_t>(Height),
+                                  BitCount);
+    return CreateZeroed(Record, [&] {
+        RecPictureCreateForRect(Record, Path, BitCount, LeftMargin, TopMargin, RightMargin,
+                                BottomMargin, false);
+    });
+}
+
+TPictureCache::~TPictureCache()
+{
+    // A destructor cannot raise; Clear has emptied the cache before it does.
+    try {
+        Clear();
+    } catch (const Exception&) {
+    }
+}
+
+void TPictureCache::Clear()
+{
+    std::exception_ptr Failure;
+    for (TItem& Item : FItems) {
+        try {
+            RecPictureClear(*Item.Record);
+        } catch (const Exception&) {
+            if (!Failure)
+                Failure = std::current_exception();
+        }
+    }
+    FItems.clear();
+    if (Failure) {
+        // Raised inside the handler so that the message carries the cause.
+        try {
+            std::rethrow_exception(Failure);
+        } catch (const Exception&) {
+            throw EUserError("TPictureCache.Clear: RecPictureClear Failed");
+        }
+    }
+}
+
+int32_t TPictureCache::IndexOf(const std::string& Name) const
+{
+    for (size_t I = 0; I < FItems.size(); ++I)
+        if (SameTextAscii(FItems[I].Name, Name))
+            return static_cast<int32_t>(I);
+    return -1;
+}
+
+TrecPicture* TPictureCache::Find(const std::string& Name) const
+{
+    const int32_t I = IndexOf(Name);
+    return I < 0 ? nullptr : FItems[static_cast<size_t>(I)].Record.get();
+}
+
+int32_t TPictureCache::Add(const std::string& Name, const TrecPicture& Record)
+{
+    const int32_t I = IndexOf(Name);
+    if (I >= 0)
+        return I;
+    FItems.push_back(TItem{Name, std::make_unique<TrecPicture>(Record)});
+    return static_cast<int32_t>(FItems.size() - 1);
+}

@@ -1,0 +1,61 @@
+// Planes (8-bit) and pictures (24-bit) made by the paint functions, and the
+// per-macro cache that keeps such records from one paint to the next.
+//
+// A measure-only record carries a size but no pixels: no bitmap, no bits, and
+// a zero-filled 40-byte header block in which only the width, the height and
+// the bit count are set; its left and top are set as usual.
+#pragma once
+
+#include "foundation/geometry_types.h"
+#include "foundation/rec_path.h"
+#include "raster/rec_picture.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Makes Record (whatever it held is freed first) at Position with the given
+// size and depth, pixels zero-filled in plain global memory, or as a
+// measure-only record. Returns 0, or 0x80000 when the memory cannot be had or
+// the size is not positive.
+int32_t AllocPlaneRecord(TrecPicture& Record, const TPoint& Position, int32_t Width,
+                         int32_t Height, int32_t BitCount, bool MeasureOnly);
+
+// As AllocPlaneRecord for the path's bounds widened by the margins: left =
+// bounds left - LeftMargin, width = bounds right - bounds left + LeftMargin +
+// RightMargin + 1, and likewise vertically.
+int32_t AllocPlaneRecordForPath(TrecPicture& Record, const TrecPath& Path, int32_t BitCount,
+                                bool MeasureOnly, int32_t LeftMargin, int32_t TopMargin,
+                                int32_t RightMargin, int32_t BottomMargin);
+
+// Named picture records owned by the cache. Names compare without regard to
+// ASCII letter case.
+class TPictureCache {
+public:
+    TPictureCache() = default;
+    TPictureCache(const TPictureCache&) = delete;
+    TPictureCache& operator=(const TPictureCache&) = delete;
+    ~TPictureCache();
+
+    // Frees every record and empties the cache. When freeing a record fails
+    // the others are still freed and the cache is emptied before EUserError
+    // "TPictureCache.Clear: RecPictureClear Failed" is raised.
+    void Clear();
+    // The record stored under Name, or nullptr.
+    TrecPicture* Find(const std::string& Name) const;
+    // Stores Record under Name and returns its index; the cache then owns the
+    // record's bitmap, header and pixels. When Name is present already, nothing
+    // is stored (the caller keeps its record) and the existing index is returned.
+    int32_t Add(const std::string& Name, const TrecPicture& Record);
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+
+private:
+    struct TItem {
+        std::string Name;
+        std::unique_ptr<TrecPicture> Record;
+    };
+    int32_t IndexOf(const std::string& Name) const;
+
+    std::vector<TItem> FItems;
+};

@@ -1,0 +1,184 @@
+#include "paint/picture_cache.h"
+
+#include "foundation/user_error.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Every test ends with the global blocks it started with.
+class PictureCache : public ::testing::Test {
+protected:
+    void SetUp() override { Blocks = GlobalBlockCount(); }
+    void TearDown() override { EXPECT_EQ(GlobalBlockCount(), Blocks); }
+    size_t Blocks = 0;
+};
+
+TRect RectOf(const TrecPicture& P)
+{
+    TRect R;
+    RecPictureGetRect(P, R);
+    return R;
+}
+
+// The rectangle a record's header and position describe; unlike
+// RecPictureGetRect it does not need pixels, so it also covers measure-only
+// records.
+TRect HeaderRect(const TrecPicture& P)
+{
+    const BITMAPINFOHEADER* H = RecPictureHeader(P);
+    return TRect{P.iLeft, P.iTop, P.iLeft + H->biWidth - 1, P.iTop + H->biHeight - 1};
+}
+
+bool AllZero(const TrecPicture& P)
+{
+    const int64_t Size = RecPictureGetImageSize(P);
+    for (int64_t I = 0; I < Size; ++I)
+        if (P.pBits[I] != 0)
+            return false;
+    return Size > 0;
+}
+
+TrecPath PathWithBounds(int32_t L, int32_t T, int32_t R, int32_t B)
+{
+    TrecPath Path;
+    Path.Bounds = TRect{L, T, R, B};
+    return Path;
+}
+
+} // namespace
+
+TEST_F(PictureCache, MeasureOnlyPlane)
+{
+    TrecPicture P;
+    ASSERT_EQ(AllocPlaneRecord(P, TPoint{5, 6}, 10, 20, 8, true), 0);
+    EXPECT_EQ(HeaderRect(P), (TRect{5, 6, 14, 25}));
+    TRect R;
+    RecPictureGetRect(P, R);   // the rectangle of a record without pixels
+    EXPECT_EQ(R, (TRect{5, 6, 14, 25}));
+    EXPECT_EQ(P.pBits, nullptr);
+    EXPECT_EQ(P.hDIBSection, nullptr);
+    ASSERT_NE(P.pBIHeader, nullptr);
+    EXPECT_EQ(GlobalSize(P.pBIHeader), 40u);
+    // Only width, height and bit count are set.
+    BITMAPINFOHEADER Expected{};
+    Expected.biWidth = 10;
+    Expected.biHeight = 20;
+    Expected.biBitCount = 8;
+    EXPECT_EQ(std::memcmp(P.pBIHeader, &Expected, 40), 0);
+    RecPictureClear(P);
+}
+
+TEST_F(PictureCache, AllocatedRecordsAreZeroFilled)
+{
+    TrecPicture P;
+    ASSERT_EQ(AllocPlaneRecord(P, TPoint{-3, 4}, 5, 3, 24, false), 0);
+    EXPECT_EQ(RectOf(P), (TRect{-3, 4, 1, 6}));
+    EXPECT_EQ(P.hDIBSection, nullptr);
+    EXPECT_EQ(RecPictureHeader(P)->biBitCount, 24);
+    EXPECT_TRUE(AllZero(P));
+    // A record that already holds pixels is freed and made anew.
+    std::memset(P.pBits, 0xAB, static_cast<size_t>(RecPictureGetImageSize(P)));
+    ASSERT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 7, 2, 8, false), 0);
+    EXPECT_EQ(RecPictureHeader(P)->biBitCount, 8);
+    EXPECT_TRUE(AllZero(P));
+    RecPictureClear(P);
+}
+
+TEST_F(PictureCache, AllocationFailures)
+{
+    TrecPicture P;
+    EXPECT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 0, 5, 8, false), 0x80000);
+    EXPECT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 5, -1, 8, true), 0x80000);
+    // About 30 GB of pixels: more than a bitmap can describe.
+    EXPECT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 99999, 99999, 24, false), 0x80000);
+    EXPECT_EQ(P.pBIHeader, nullptr);
+    EXPECT_EQ(P.pBits, nullptr);
+    // An empty path has inverted bounds.
+    TrecPath Empty;
+    EXPECT_EQ(AllocPlaneRecordForPath(P, Empty, 8, true, 0, 0, 0, 0), 0x80000);
+    EXPECT_EQ(AllocPlaneRecordForPath(P, Empty, 8, false, 10, 10, 10, 10), 0x80000);
+    EXPECT_EQ(P.pBIHeader, nullptr);
+}
+
+TEST_F(PictureCache, RecordForPathWidenedByMargins)
+{
+    const TrecPath Path = PathWithBounds(10, 20, 30, 25);
+    // left 10 - 1, top 20 - 2, width 20 + 1 + 3 + 1, height 5 + 2 + 4 + 1.
+    const TRect Expected{9, 18, 33, 29};
+    TrecPicture P;
+    ASSERT_EQ(AllocPlaneRecordForPath(P, Path, 8, true, 1, 2, 3, 4), 0);
+    EXPECT_EQ(HeaderRect(P), Expected);
+    EXPECT_EQ(P.pBits, nullptr);
+    ASSERT_EQ(AllocPlaneRecordForPath(P, Path, 24, false, 1, 2, 3, 4), 0);
+    EXPECT_EQ(RectOf(P), Expected);
+    EXPECT_TRUE(AllZero(P));
+    RecPictureClear(P);
+}
+
+TEST_F(PictureCache, AddFindAndClear)
+{
+    TPictureCache Cache;
+    Cache.Clear(); // an empty cache: nothing happens
+    EXPECT_EQ(Cache.Count(), 0);
+
+    TrecPicture A, B, C;
+    ASSERT_EQ(AllocPlaneRecord(A, TPoint{1, 1}, 4, 4, 8, false), 0);
+    ASSERT_EQ(AllocPlaneRecord(B, TPoint{2, 2}, 4, 4, 24, false), 0);
+    ASSERT_EQ(AllocPlaneRecord(C, TPoint{3, 3}, 4, 4, 8, true), 0);
+    EXPECT_EQ(Cache.Add("Plane1\t7", A), 0);
+    EXPECT_EQ(Cache.Add("Pict\t7", B), 1);
+    // A second entry under a name present (letter case aside) keeps the first.
+    EXPECT_EQ(Cache.Add("PLANE1\t7", C), 0);
+    EXPECT_EQ(Cache.Count(), 2);
+    RecPictureClear(C); // not taken by the cache
+
+    TrecPicture* Found = Cache.Find("plane1\t7");
+    ASSERT_NE(Found, nullptr);
+    EXPECT_EQ(Found->pBits, A.pBits); // shares the pixels, now owned by the cache
+    EXPECT_EQ(Found->iLeft, 1);
+    EXPECT_EQ(Cache.Find("Pict\t7")->pBIHeader, B.pBIHeader);
+    EXPECT_EQ(Cache.Find("Plane1\t8"), nullptr);
+    EXPECT_EQ(Cache.Find(""), nullptr);
+
+    Cache.Clear();
+    EXPECT_EQ(Cache.Count(), 0);
+    EXPECT_EQ(Cache.Find("Pict\t7"), nullptr);
+    // The fixture checks that the cache freed both records.
+}
+
+TEST_F(PictureCache, DestroyFreesRecords)
+{
+    TrecPicture A;
+    ASSERT_EQ(AllocPlaneRecord(A, TPoint{0, 0}, 3, 3, 24, false), 0);
+    TPictureCache Cache;
+    Cache.Add("x", A);
+}
+
+TEST_F(PictureCache, ClearFailure)
+{
+    TPictureCache Cache;
+    TrecPicture Good;
+    ASSERT_EQ(AllocPlaneRecord(Good, TPoint{0, 0}, 3, 3, 8, false), 0);
+    // A header that is no global block cannot be freed.
+    alignas(8) uint8_t NotABlock[40] = {};
+    TrecPicture Bad;
+    Bad.pBIHeader = NotABlock;
+    Cache.Add("bad", Bad);
+    Cache.Add("good", Good);
+    try {
+        Cache.Clear();
+        ADD_FAILURE() << "no exception";
+    } catch (const EUserError& E) {
+        const std::string Msg = E.Message();
+        const std::string Tail = "\r\nTPictureCache.Clear: RecPictureClear Failed";
+        ASSERT_GE(Msg.size(), Tail.size());
+        EXPECT_EQ(Msg.substr(Msg.size() - Tail.size()), Tail);
+        EXPECT_EQ(Msg.rfind("GlobalFreeQ: GlobalFreeFailed(", 0), 0u) << Msg;
+    }
+    // The good record was still freed (fixture) and the cache is empty.
+    EXPECT_EQ(Cache.Count(), 0);
+}
