@@ -21,10 +21,16 @@ int32_t RoundOff32(double X)
     return static_cast<int32_t>(RoundOff(X));
 }
 
-int64_t Sqr64(int64_t D)
+// dx * dx + dy * dy of int32 differences (each up to 2^32 in size), saturated
+// at INT64_MAX: points at opposite ends of the coordinate range are far apart,
+// never "near" through a wrapped square.
+int64_t SqrDist64(int64_t DX, int64_t DY)
 {
-    // Unsigned so that far-apart wrapped points stay defined.
-    return static_cast<int64_t>(static_cast<uint64_t>(D) * static_cast<uint64_t>(D));
+    const uint64_t AX = static_cast<uint64_t>(DX < 0 ? -DX : DX);
+    const uint64_t AY = static_cast<uint64_t>(DY < 0 ? -DY : DY);
+    const unsigned __int128 Sum = static_cast<unsigned __int128>(AX) * AX +
+                                  static_cast<unsigned __int128>(AY) * AY;
+    return Sum > static_cast<unsigned __int128>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(Sum);
 }
 
 } // namespace
@@ -251,8 +257,8 @@ int64_t NearestPointOnSegment64(const TPoint& P, const TPoint& A, const TPoint& 
         // call this twice per piece.
         return Sq < 9.2e18 ? static_cast<int64_t>(Sq + 0.5) : RoundOff(Sq);
     }
-    int64_t DistA = Sqr64(int64_t{P.X} - A.X) + Sqr64(int64_t{P.Y} - A.Y);
-    int64_t DistB = Sqr64(int64_t{P.X} - B.X) + Sqr64(int64_t{P.Y} - B.Y);
+    int64_t DistA = SqrDist64(int64_t{P.X} - A.X, int64_t{P.Y} - A.Y);
+    int64_t DistB = SqrDist64(int64_t{P.X} - B.X, int64_t{P.Y} - B.Y);
     if (DistB < DistA) {
         if (Nearest)
             *Nearest = B;
@@ -315,7 +321,7 @@ void NearestPointOnLine(const TPoint& P, const TPoint& A, const TPoint& B,
     if (Foot)
         *Foot = F;
     if (SqrDist)
-        *SqrDist = Sqr64(int64_t{F.X} - P.X) + Sqr64(int64_t{F.Y} - P.Y);
+        *SqrDist = SqrDist64(int64_t{F.X} - P.X, int64_t{F.Y} - P.Y);
 }
 
 void DNearestPointOnLine(const TDPoint& P, const TDPoint& A, const TDPoint& B,

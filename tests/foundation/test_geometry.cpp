@@ -112,6 +112,9 @@ TEST(Geometry, NearestPoints)
     TPoint N;
     EXPECT_EQ(NearestPointOnSegment64({0, 100000}, {0, 0}, {0, -10}, &N), 10000000000LL);   // beyond int32
     EXPECT_EQ(N, (TPoint{0, 0}));
+    // Opposite corners of the coordinate range: far apart, never a wrapped 0.
+    EXPECT_EQ(NearestPointOnSegment64({INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX},
+                                      {INT32_MAX, INT32_MAX}, &N), INT64_MAX);
     using TD = std::tuple<TDPoint, double>;
     auto DSeg = [](TDPoint P, TDPoint A, TDPoint B) { return Nearest<TDPoint, double>(DNearestPointOnSegment, P, A, B); };
     EXPECT_EQ(DSeg({1, 0}, {0, 0}, {2, 2}), TD({0.5, 0.5}, 0.5));

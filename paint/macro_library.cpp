@@ -1,0 +1,168 @@
+#include "paint/macro_library.h"
+
+#include "foundation/streams.h"
+#include "foundation/text_fields.h"
+#include "foundation/user_error.h"
+#include "paint/paint_macro.h"
+#include "platform/cp932.h"
+
+#include <filesystem>
+#include <system_error>
+
+std::unique_ptr<TMacroLibrary> gMacroLibrary;
+std::unique_ptr<TMacroLibrary> gMacPathLibrary;
+
+namespace {
+
+const char cSignature[3] = {'t', 'v', 'm'};
+// Bytes of a stored string before its terminating 0.
+constexpr size_t cMaxStringBytes = 254;
+
+// Reads one library file; any damage is reported against its name.
+class TMacroFileReader {
+public:
+    TMacroFileReader(TStream& Stream, const std::string& FileName)
+        : FStream(Stream), FFileName(FileName)
+    {
+    }
+
+    [[noreturn]] void Malformed() const { throw EUserError(FFileName + "の中身が異常です。"); }
+
+    uint8_t ReadByte()
+    {
+        uint8_t B;
+        FStream.ReadBuffer(&B, 1);
+        return B;
+    }
+
+    uint32_t ReadUInt32()
+    {
+        uint8_t B[4];
+        FStream.ReadBuffer(B, 4);
+        return static_cast<uint32_t>(B[0]) | (static_cast<uint32_t>(B[1]) << 8) |
+               (static_cast<uint32_t>(B[2]) << 16) | (static_cast<uint32_t>(B[3]) << 24);
+    }
+
+    // The byte after a lead byte is taken whatever it is, so a string ends
+    // only at a 0 that starts a character; its text is what precedes the
+    // first 0 byte.
+    std::string ReadString()
+    {
+        std::string Buffer;
+        for (;;) {
+            const uint8_t C = ReadByte();
+            if (C == 0)
+                break;
+            Buffer += static_cast<char>(C);
+            if (IsLeadByteChar(C))
+                Buffer += static_cast<char>(ReadByte());
+            if (Buffer.size() > cMaxStringBytes)
+                Malformed();
+        }
+        return Cp932ToUtf8(Buffer.substr(0, Buffer.find('\0')));
+    }
+
+    TMacroLine ReadLine()
+    {
+        TMacroLine Line;
+        Line.FunctionName = ReadString();
+        Line.CountWord = ReadUInt32();
+        Line.Params.resize(Line.ParamCount());
+        Line.ResultName = ReadString();
+        size_t Next = 0;
+        while (ReadByte() == 0) {
+            // More pairs than parameters: the file is damaged.
+            if (Next >= Line.Params.size())
+                Malformed();
+            TMacroParam& P = Line.Params[Next++];
+            P.Value = ReadString();
+            P.Caption = ReadString();
+        }
+        return Line;
+    }
+
+private:
+    TStream& FStream;
+    const std::string& FFileName;
+};
+
+std::string ProgramFolder()
+{
+    std::error_code Ec;
+    const std::filesystem::path Exe = std::filesystem::read_symlink("/proc/self/exe", Ec);
+    std::string Folder = Ec ? std::string() : Exe.parent_path().string();
+    AddPathDelimiter(Folder);
+    return Folder;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TMacroLibrary
+
+TMacroLibrary::TMacroLibrary() = default;
+TMacroLibrary::~TMacroLibrary() = default;
+
+const TMacro* TMacroLibrary::Objects(int32_t Index) const
+{
+    FNames.Strings(Index); // the list's index error outside the range
+    return FMacros[static_cast<size_t>(Index)].get();
+}
+
+int32_t TMacroLibrary::AddObject(const std::string& Name, std::unique_ptr<TMacro> Macro)
+{
+    FMacros.push_back(std::move(Macro));
+    return FNames.AddObject(Name, FMacros.back().get());
+}
+
+// ---------------------------------------------------------------------------
+// Reading a library file
+
+void TMacro::ReadMacroFile(std::unique_ptr<TMacroLibrary>& Library, const std::string& FileName)
+{
+    TMemoryStream Content;
+    {
+        std::unique_ptr<TFileStream> File;
+        try {
+            File = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+        } catch (const EFOpenError&) {
+            throw EFOpenError("TMacro.ReadMacroFile:" + FileName + " にアクセスできません。");
+        }
+        Content.LoadFromStream(*File);
+    }
+    Content.SetPosition(0);
+
+    TMacroFileReader Reader(Content, FileName);
+    char Header[6];
+    Content.ReadBuffer(Header, 6);
+    if (Header[0] != cSignature[0] || Header[1] != cSignature[1] || Header[2] != cSignature[2])
+        Reader.Malformed();
+
+    // The new list replaces the old one only once the whole file is read.
+    auto NewLibrary = std::make_unique<TMacroLibrary>();
+    while (Reader.ReadByte() == 0) {
+        auto Macro = std::make_unique<TMacro>();
+        Macro->FstrName = Reader.ReadString();
+        while (Reader.ReadByte() == 0)
+            Macro->FLines.push_back(Reader.ReadLine());
+        const std::string Name = Macro->FstrName;
+        NewLibrary->AddObject(Name, std::move(Macro));
+    }
+    Library = std::move(NewLibrary);
+}
+
+void LoadMacroLibraries(const std::string& Folder)
+{
+    gMacroLibrary = std::make_unique<TMacroLibrary>();
+    gMacPathLibrary = std::make_unique<TMacroLibrary>();
+    std::string Dir = Folder.empty() ? ProgramFolder() : Folder;
+    AddPathDelimiter(Dir);
+    TMacro::ReadMacroFile(gMacroLibrary, Dir + "Macro.tvm");
+    TMacro::ReadMacroFile(gMacPathLibrary, Dir + "MacPath.tvm");
+}
+
+void FreeMacroLibraries()
+{
+    gMacroLibrary.reset();
+    gMacPathLibrary.reset();
+}
