@@ -1,0 +1,821 @@
+#include "raster/merge.h"
+
+#include "foundation/colour_models.h"
+#include "foundation/platform_wrappers.h"
+#include "foundation/user_error.h"
+#include "raster/gradation_picture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Picture geometry
+
+// What the kernels need of a record: its rows and its page rectangle. Page
+// coordinates are kept in 64 bits so that pictures near the int32 limits
+// cannot overflow the intersection arithmetic.
+struct TPicView {
+    uint8_t* Bits = nullptr;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t BitCount = 0;
+    int64_t Line = 0; // bytes per row
+    int64_t Left = 0;
+    int64_t Top = 0;
+
+    int64_t Right() const { return Left + Width - 1; }
+    int64_t Bottom() const { return Top + Height - 1; }
+    // First byte of the pixel at a page point inside the picture. Rows are
+    // stored bottom-up, so one page row down is -Line in memory.
+    uint8_t* At(int64_t X, int64_t Y) const
+    {
+        return Bits + (Height - 1 - (Y - Top)) * Line + (X - Left) * BitCount / 8;
+    }
+};
+
+// False for a record without header or pixels, or with an unusable header.
+// Pixels in a plain global block must fill the rows the header names.
+bool ViewOf(const TrecPicture& P, TPicView& V, const char* Routine)
+{
+    const BITMAPINFOHEADER* H = RecPictureHeader(P);
+    if (H == nullptr || P.pBits == nullptr || H->biWidth <= 0 || H->biHeight <= 0)
+        return false;
+    const int64_t Bits = H->biBitCount;
+    if (Bits != 1 && Bits != 4 && Bits != 8 && Bits != 16 && Bits != 24 && Bits != 32)
+        return false;
+    if (int64_t(H->biWidth) * Bits > int64_t(INT32_MAX) - 31)
+        return false;
+    const int64_t Line = CalcLineBytes(H->biWidth, int32_t(Bits));
+    if (P.hDIBSection == nullptr) {
+        const int64_t Size = GlobalSizeSafe(P.pBits);
+        if (Size >= 0 && Size < Line * H->biHeight)
+            throw EUserError(std::string(Routine) + ": pixel block too small");
+    }
+    V.Bits = P.pBits;
+    V.Width = H->biWidth;
+    V.Height = H->biHeight;
+    V.BitCount = int32_t(Bits);
+    V.Line = Line;
+    V.Left = P.iLeft;
+    V.Top = P.iTop;
+    return true;
+}
+
+// A page rectangle with inclusive right and bottom, empty when Left > Right
+// or Top > Bottom.
+struct TArea {
+    int64_t Left, Top, Right, Bottom;
+    bool Empty() const { return Left > Right || Top > Bottom; }
+    int32_t Width() const { return int32_t(Right - Left + 1); }
+};
+
+TArea AreaOf(const TPicView& V)
+{
+    return TArea{V.Left, V.Top, V.Right(), V.Bottom()};
+}
+
+TArea Intersect(const TArea& A, const TArea& B)
+{
+    return TArea{std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
+                 std::min(A.Bottom, B.Bottom)};
+}
+
+[[noreturn]] void RaiseDepth(const char* Routine)
+{
+    throw EUserError(std::string(Routine) + ": biBitCount incorrect");
+}
+
+// An optional mask must be a usable 8-bit picture.
+bool MaskView(const TrecPicture* Mask, TPicView& V, const char* Routine)
+{
+    if (Mask == nullptr)
+        return false;
+    if (!ViewOf(*Mask, V, Routine) || V.BitCount != 8)
+        RaiseDepth(Routine);
+    return true;
+}
+
+// Mask value m scaled by the opacity o.
+inline int MaskWeight(int M, int O)
+{
+    return (M * O + 255) >> 8;
+}
+
+// ---------------------------------------------------------------------------
+// Blend arithmetic
+
+// Result byte of the per-byte modes for source s over destination d.
+template <int Mode>
+inline int BlendByte(int S, int D)
+{
+    if constexpr (Mode == 0)
+        return S;
+    else if constexpr (Mode == 1)
+        return (S * D + 255) >> 8;
+    else if constexpr (Mode == 2)
+        return 255 - (((255 - S) * (255 - D) + 255) >> 8);
+    else if constexpr (Mode == 3)
+        return D < 128 ? (2 * D * S + 255) >> 8 : 255 - ((2 * (255 - D) * (255 - S) + 255) >> 8);
+    else if constexpr (Mode == 4)
+        return S < 128 ? (2 * D * S + 255) >> 8 : 255 - ((2 * (255 - D) * (255 - S) + 255) >> 8);
+    else if constexpr (Mode == 7)
+        return S > D ? S - D : D - S;
+    else if constexpr (Mode == 11)
+        return std::clamp(D + 2 * (S - 128), 0, 255);
+    else if constexpr (Mode == 12)
+        return D & S;
+    else if constexpr (Mode == 13)
+        return D | S;
+    else
+        static_assert(Mode == 0, "not a per-byte mode");
+}
+
+// Mode 10 on one B, G, R pixel: its hue and saturation with lightness L
+// (0..65280).
+void FitLightness(const uint8_t* D, int32_t L, uint8_t* Out)
+{
+    int32_t H, S, Lx, R, G, B;
+    RGBToHLS(D[2], D[1], D[0], H, S, Lx);
+    HLSToRGB(H, S, L, R, G, B);
+    Out[0] = uint8_t(B);
+    Out[1] = uint8_t(G);
+    Out[2] = uint8_t(R);
+}
+
+// Mode 14 on one B, G, R pixel: its colour scaled to the luma Y
+// (612 R + 1202 G + 234 B, 0..522240), channels that overflow held at 255
+// and their share of Y given to the others.
+void FitLuma(const uint8_t* D, int64_t Y, uint8_t* Out)
+{
+    static constexpr int64_t W[3] = {612, 1202, 234}; // red, green, blue
+    int64_t C[3] = {D[2], D[1], D[0]};
+    for (int64_t& V : C)
+        if (V == 0)
+            V = 1;
+    const int64_t L = W[0] * C[0] + W[1] * C[1] + W[2] * C[2];
+    int64_t R[3];
+    bool Sat[3];
+    int NSat = 0;
+    for (int I = 0; I < 3; ++I) {
+        R[I] = C[I] * Y / L;
+        Sat[I] = R[I] > 255;
+        if (Sat[I]) {
+            R[I] = 255;
+            ++NSat;
+        }
+    }
+    if (NSat == 1) {
+        const int K = Sat[0] ? 0 : Sat[1] ? 1 : 2;
+        const int I = K == 0 ? 1 : 0;
+        const int J = K == 2 ? 1 : 2;
+        const int64_t Y2 = Y - 255 * W[K];
+        const int64_t L2 = W[I] * C[I] + W[J] * C[J];
+        R[I] = C[I] * Y2 / L2;
+        R[J] = C[J] * Y2 / L2;
+        if (R[I] > 255) {
+            R[I] = 255;
+            R[J] = (Y2 - 255 * W[I]) / W[J];
+        } else if (R[J] > 255) {
+            R[J] = 255;
+            R[I] = (Y2 - 255 * W[J]) / W[I];
+        }
+    } else if (NSat == 2) {
+        const int T = !Sat[0] ? 0 : !Sat[1] ? 1 : 2;
+        int64_t Rest = Y;
+        for (int I = 0; I < 3; ++I)
+            if (I != T)
+                Rest -= 255 * W[I];
+        R[T] = Rest / W[T];
+    }
+    Out[0] = uint8_t(std::clamp<int64_t>(R[2], 0, 255));
+    Out[1] = uint8_t(std::clamp<int64_t>(R[1], 0, 255));
+    Out[2] = uint8_t(std::clamp<int64_t>(R[0], 0, 255));
+}
+
+inline int32_t SourceLightness(const uint8_t* S, int SBpp)
+{
+    return SBpp == 3 ? GetLightness(S[2], S[1], S[0]) : S[0] * 256;
+}
+
+inline int64_t SourceLuma(const uint8_t* S, int SBpp)
+{
+    return SBpp == 3 ? 612 * S[2] + 1202 * S[1] + 234 * S[0] : S[0] * 2048;
+}
+
+// The mode's result b for one pixel of DBpp bytes. An 8-bit source over a
+// 24-bit destination acts as grey (s, s, s); modes 10 and 14 on an 8-bit
+// destination take the source byte.
+template <int Mode, int DBpp, int SBpp>
+inline void PixelResult(const uint8_t* D, const uint8_t* S, uint8_t* B)
+{
+    if constexpr ((Mode == 10 || Mode == 14) && DBpp == 1) {
+        B[0] = S[0];
+    } else if constexpr (Mode == 10) {
+        FitLightness(D, SourceLightness(S, SBpp), B);
+    } else if constexpr (Mode == 14) {
+        FitLuma(D, SourceLuma(S, SBpp), B);
+    } else {
+        for (int C = 0; C < DBpp; ++C)
+            B[C] = uint8_t(BlendByte<Mode>(S[SBpp == 1 ? 0 : C], D[C]));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Row kernels of RecPictureMerge. One kernel per mode and depth pair, chosen
+// before the rows are walked. Arguments: destination row, source row, mask
+// row (null without mask), width in pixels, opacity.
+
+using TMergeRow = void (*)(uint8_t*, const uint8_t*, const uint8_t*, int32_t, int);
+
+// Weight 255 everywhere: b replaces d.
+template <int Mode, int DBpp, int SBpp>
+void MergeRowFull(uint8_t* D, const uint8_t* S, const uint8_t*, int32_t W, int)
+{
+    if constexpr (Mode == 0 && DBpp == SBpp) {
+        std::memmove(D, S, size_t(W) * DBpp);
+    } else if constexpr ((Mode == 10 || Mode == 14) && DBpp == 1) {
+        std::memmove(D, S, size_t(W));
+    } else {
+        for (int32_t X = 0; X < W; ++X, D += DBpp, S += SBpp) {
+            uint8_t B[DBpp];
+            PixelResult<Mode, DBpp, SBpp>(D, S, B);
+            for (int C = 0; C < DBpp; ++C)
+                D[C] = B[C];
+        }
+    }
+}
+
+// Mode 0 over a 16-bit destination: s x 256.
+void MergeRowFull16(uint8_t* D, const uint8_t* S, const uint8_t*, int32_t W, int)
+{
+    for (int32_t X = 0; X < W; ++X, D += 2) {
+        D[0] = 0;
+        D[1] = S[X];
+    }
+}
+
+// Per-pixel weight a (mask scaled by opacity, else the opacity); b is blended
+// in with each term rounded by itself.
+template <int Mode, int DBpp, int SBpp, bool Masked>
+void MergeRowWeighted(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
+{
+    for (int32_t X = 0; X < W; ++X, D += DBpp, S += SBpp) {
+        const int A = Masked ? MaskWeight(M[X], O) : O;
+        if (A == 0)
+            continue;
+        const int IA = 255 - A;
+        uint8_t B[DBpp];
+        PixelResult<Mode, DBpp, SBpp>(D, S, B);
+        for (int C = 0; C < DBpp; ++C)
+            D[C] = uint8_t(((B[C] * A + 255) >> 8) + ((D[C] * IA + 255) >> 8));
+    }
+}
+
+// Mode 0 weighted, one rounding: d := (s a + d (255 - a) + 255) shr 8, which
+// leaves d where a = 0 and gives s where a = 255. Written as
+// 255 d + (s - d) a + 255 (one product); the sum lies in 0..65280, so 16-bit
+// lanes hold it exactly.
+inline uint8_t BlendNormal(uint8_t S, uint8_t D, uint8_t A)
+{
+    return uint8_t(uint16_t(D * 255 + (S - D) * A + 255) >> 8);
+}
+
+// A fixed count of bytes: the compiler turns the loop into whole vectors.
+template <int N>
+inline void BlendFixed(uint8_t* __restrict D, const uint8_t* __restrict S,
+                       const uint8_t* __restrict A)
+{
+    for (int I = 0; I < N; ++I)
+        D[I] = BlendNormal(S[I], D[I], A[I]);
+}
+
+// Each of N pixel values repeated three times (grey to B, G, R).
+template <int N>
+inline void Triple(const uint8_t* __restrict V, uint8_t* __restrict Out)
+{
+    for (int I = 0; I < N; ++I) {
+        Out[3 * I] = V[I];
+        Out[3 * I + 1] = V[I];
+        Out[3 * I + 2] = V[I];
+    }
+}
+
+bool Overlap(const uint8_t* P, size_t PN, const uint8_t* Q, size_t QN)
+{
+    return P < Q + QN && Q < P + PN;
+}
+
+constexpr int NormalBlock = 32; // pixels per block of the mode-0 weighted rows
+
+// The weighted mode-0 rows are also built for AVX2 and picked at load time;
+// the byte loops are plain C++ that the compiler vectorises either way.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define TAVRO_MERGE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TAVRO_MERGE_CLONES
+#endif
+
+// Mode 0 weighted rows. Blocks of 32 pixels whose weights are all 0 are
+// skipped and all 255 copied; the others go through BlendFixed. The last
+// pixels of a row and rows that share memory with another picture's row
+// (records may share pixel memory, see RecPictureConvertTo24) take the
+// pixel loop.
+template <int DBpp, int SBpp, bool Masked>
+TAVRO_MERGE_CLONES void MergeRowNormal(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
+{
+    constexpr int B = NormalBlock;
+    int32_t X = 0;
+    const size_t DBytes = size_t(W) * DBpp;
+    const bool Shared = Overlap(D, DBytes, S, size_t(W) * SBpp) ||
+                        (Masked && Overlap(D, DBytes, M, size_t(W)));
+    if (!Shared) {
+        uint8_t A[B];
+        uint8_t A3[3 * B];
+        uint8_t Grey[3 * B];
+        if (!Masked) {
+            std::memset(A, O, B);
+            std::memset(A3, O, 3 * B);
+        }
+        for (; X + B <= W; X += B, D += B * DBpp, S += B * SBpp) {
+            const uint8_t* Weights = A;
+            if constexpr (Masked) {
+                uint64_t Words[B / 8];
+                std::memcpy(Words, M + X, B);
+                uint64_t Any = 0, All = ~uint64_t(0);
+                for (uint64_t V : Words) {
+                    Any |= V;
+                    All &= V;
+                }
+                if (Any == 0)
+                    continue;
+                if (O == 255 && All == ~uint64_t(0)) {
+                    if constexpr (DBpp == SBpp)
+                        std::memcpy(D, S, B * DBpp);
+                    else
+                        Triple<B>(S, D);
+                    continue;
+                }
+                if (O == 255) {
+                    Weights = M + X; // (m x 255 + 255) shr 8 = m
+                } else {
+                    for (int K = 0; K < B; ++K)
+                        A[K] = uint8_t(uint16_t(uint16_t(M[X + K]) * O + 255) >> 8);
+                }
+                if constexpr (DBpp == 3)
+                    Triple<B>(Weights, A3);
+            }
+            const uint8_t* Src = S;
+            if constexpr (DBpp == 3 && SBpp == 1) {
+                Triple<B>(S, Grey);
+                Src = Grey;
+            }
+            if constexpr (DBpp == 3)
+                BlendFixed<3 * B>(D, Src, A3);
+            else
+                BlendFixed<B>(D, Src, Weights);
+        }
+    }
+    for (; X < W; ++X, D += DBpp, S += SBpp) {
+        const int A = Masked ? MaskWeight(M[X], O) : O;
+        for (int C = 0; C < DBpp; ++C)
+            D[C] = BlendNormal(S[SBpp == 1 ? 0 : C], D[C], uint8_t(A));
+    }
+}
+
+// Mode 0 weighted over a 16-bit destination.
+template <bool Masked>
+void MergeRowWeighted16(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
+{
+    for (int32_t X = 0; X < W; ++X, D += 2) {
+        const int A = Masked ? MaskWeight(M[X], O) : O;
+        if (A == 0)
+            continue;
+        const uint32_t Old = uint32_t(D[0]) | uint32_t(D[1]) << 8;
+        const uint32_t New = Old * uint32_t(255 - A) / 255 + uint32_t(S[X]) * uint32_t(A);
+        D[0] = uint8_t(New);
+        D[1] = uint8_t(New >> 8);
+    }
+}
+
+// Modes 12 and 13 through a mask: the weight is the mask value alone and the
+// blended byte is combined with the old one.
+template <int Mode, int DBpp, int SBpp>
+void MergeRowLogicMasked(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int)
+{
+    for (int32_t X = 0; X < W; ++X, D += DBpp, S += SBpp) {
+        const int A = M[X];
+        for (int C = 0; C < DBpp; ++C) {
+            const int Mixed = (S[SBpp == 1 ? 0 : C] * A + D[C] * (255 - A) + 255) >> 8;
+            D[C] = uint8_t(BlendByte<Mode>(Mixed, D[C]));
+        }
+    }
+}
+
+template <int Mode, int DBpp, int SBpp>
+TMergeRow PickRow(bool Full, bool Masked)
+{
+    if constexpr (Mode == 12 || Mode == 13) {
+        if (Masked)
+            return MergeRowLogicMasked<Mode, DBpp, SBpp>;
+        return MergeRowFull<Mode, DBpp, SBpp>;
+    } else {
+        if (Full)
+            return MergeRowFull<Mode, DBpp, SBpp>;
+        if (Masked)
+            return MergeRowWeighted<Mode, DBpp, SBpp, true>;
+        return MergeRowWeighted<Mode, DBpp, SBpp, false>;
+    }
+}
+
+template <int DBpp, int SBpp>
+TMergeRow PickRowForMode(uint8_t Mode, bool Full, bool Masked)
+{
+    switch (Mode) {
+    case 1: return PickRow<1, DBpp, SBpp>(Full, Masked);
+    case 2: return PickRow<2, DBpp, SBpp>(Full, Masked);
+    case 3: return PickRow<3, DBpp, SBpp>(Full, Masked);
+    case 4: return PickRow<4, DBpp, SBpp>(Full, Masked);
+    case 7: return PickRow<7, DBpp, SBpp>(Full, Masked);
+    case 10: return PickRow<10, DBpp, SBpp>(Full, Masked);
+    case 11: return PickRow<11, DBpp, SBpp>(Full, Masked);
+    case 12: return PickRow<12, DBpp, SBpp>(Full, Masked);
+    case 13: return PickRow<13, DBpp, SBpp>(Full, Masked);
+    case 14: return PickRow<14, DBpp, SBpp>(Full, Masked);
+    default: return nullptr; // 5, 6, 8, 9 and above 14: nothing to do
+    }
+}
+
+// Sets every pixel of an area (inside the picture) to one pixel value.
+void FillArea(const TPicView& V, const TArea& R, const uint8_t* Pixel, int Bpp)
+{
+    if (R.Empty())
+        return;
+    uint8_t* First = V.At(R.Left, R.Top);
+    const int32_t W = R.Width();
+    if (Bpp == 1) {
+        std::memset(First, Pixel[0], size_t(W));
+    } else {
+        for (int32_t X = 0; X < W; ++X)
+            std::memcpy(First + int64_t(X) * Bpp, Pixel, size_t(Bpp));
+    }
+    const size_t Bytes = size_t(W) * Bpp;
+    uint8_t* Row = First;
+    for (int64_t Y = R.Top + 1; Y <= R.Bottom; ++Y) {
+        Row -= V.Line;
+        std::memcpy(Row, First, Bytes);
+    }
+}
+
+// Sets the destination to 0 outside Region (all of it when Region is empty):
+// the strips above and below over the full width, left and right beside it.
+void ClearOutside(const TPicView& V, const TArea& Region)
+{
+    static constexpr uint8_t Zero[3] = {0, 0, 0};
+    const int Bpp = V.BitCount / 8;
+    const TArea All = AreaOf(V);
+    if (Region.Empty()) {
+        FillArea(V, All, Zero, Bpp);
+        return;
+    }
+    FillArea(V, {All.Left, All.Top, All.Right, Region.Top - 1}, Zero, Bpp);
+    FillArea(V, {All.Left, Region.Bottom + 1, All.Right, All.Bottom}, Zero, Bpp);
+    FillArea(V, {All.Left, Region.Top, Region.Left - 1, Region.Bottom}, Zero, Bpp);
+    FillArea(V, {Region.Right + 1, Region.Top, All.Right, Region.Bottom}, Zero, Bpp);
+}
+
+// ---------------------------------------------------------------------------
+// Per-pixel blenders of the colour, tile and gradation merges.
+
+template <int Mode>
+inline void BlendFull(uint8_t* D, const uint8_t* S, int Bpp)
+{
+    if constexpr (Mode == 10) {
+        if (Bpp == 3)
+            FitLightness(D, GetLightness(S[2], S[1], S[0]), D);
+        else
+            D[0] = S[0];
+    } else {
+        for (int C = 0; C < Bpp; ++C)
+            D[C] = uint8_t(BlendByte<Mode>(S[C], D[C]));
+    }
+}
+
+template <int Mode>
+inline void BlendWeighted(uint8_t* D, const uint8_t* S, int Bpp, int A, int IA)
+{
+    if (A == 0)
+        return;
+    if constexpr (Mode == 10) {
+        uint8_t B[3];
+        if (Bpp == 3)
+            FitLightness(D, GetLightness(S[2], S[1], S[0]), B);
+        else
+            B[0] = S[0];
+        for (int C = 0; C < Bpp; ++C)
+            D[C] = uint8_t(((D[C] * IA + 255) >> 8) + ((A * B[C] + 255) >> 8));
+    } else {
+        for (int C = 0; C < Bpp; ++C)
+            D[C] = uint8_t((IA * D[C] + A * BlendByte<Mode>(S[C], D[C]) + 255) >> 8);
+    }
+}
+
+// Modes the blenders change pixels in; the others (5, 6, 8, 9, 14, above 14)
+// leave them.
+bool BlenderActs(uint8_t Mode)
+{
+    return Mode <= 4 || Mode == 7 || (Mode >= 10 && Mode <= 13);
+}
+
+// Walks a run of pixels with one source pixel per destination pixel; the
+// weight is 255 (full), or per pixel from the mask, or the opacity. Src(X)
+// gives the source pixel of destination pixel X.
+template <int Mode, typename TSource>
+void BlendRun(uint8_t* D, int Bpp, int32_t W, const uint8_t* M, int O, const uint8_t* Alpha,
+              int G, TSource&& Src)
+{
+    for (int32_t X = 0; X < W; ++X, D += Bpp) {
+        const uint8_t* S = Src(X);
+        int A = M ? MaskWeight(M[X], O) : O;
+        if (Alpha) {
+            A = (Alpha[X] * A + 255) >> 8;
+            A = (A * G + 255) >> 8;
+        }
+        if (A == 255)
+            BlendFull<Mode>(D, S, Bpp);
+        else
+            BlendWeighted<Mode>(D, S, Bpp, A, 255 - A);
+    }
+}
+
+// Calls F with the mode as a compile-time constant.
+template <typename TFunc>
+void WithBlenderMode(uint8_t Mode, TFunc&& F)
+{
+    switch (Mode) {
+    case 0: F(std::integral_constant<int, 0>()); break;
+    case 1: F(std::integral_constant<int, 1>()); break;
+    case 2: F(std::integral_constant<int, 2>()); break;
+    case 3: F(std::integral_constant<int, 3>()); break;
+    case 4: F(std::integral_constant<int, 4>()); break;
+    case 7: F(std::integral_constant<int, 7>()); break;
+    case 10: F(std::integral_constant<int, 10>()); break;
+    case 11: F(std::integral_constant<int, 11>()); break;
+    case 12: F(std::integral_constant<int, 12>()); break;
+    case 13: F(std::integral_constant<int, 13>()); break;
+    default: break;
+    }
+}
+
+int ClampOpacity(int32_t Opacity)
+{
+    return std::clamp<int32_t>(Opacity, 0, 255);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+void BlendPixelFull(TrecBlendPixel& B)
+{
+    const int Bpp = B.iBytesPerPixel == 1 ? 1 : 3;
+    WithBlenderMode(B.bMode, [&](auto M) { BlendFull<decltype(M)::value>(B.pDest, B.pSrc, Bpp); });
+    B.pDest += Bpp;
+    B.pSrc += Bpp;
+}
+
+void BlendPixelWeighted(TrecBlendPixel& B)
+{
+    const int Bpp = B.iBytesPerPixel == 1 ? 1 : 3;
+    const int A = std::clamp<int32_t>(B.iWeight, 0, 255);
+    WithBlenderMode(B.bMode, [&](auto M) {
+        BlendWeighted<decltype(M)::value>(B.pDest, B.pSrc, Bpp, A, 255 - A);
+    });
+    B.pDest += Bpp;
+    B.pSrc += Bpp;
+}
+
+void RecPictureMerge(const TrecPicture& Dest, const TrecPicture& Src, const TrecPicture* Mask,
+                     int32_t Opacity, uint8_t Mode, bool ClearOutsideFlag)
+{
+    static const char* const Routine = "RecPictureMerge";
+    TPicView D, S, M;
+    if (!ViewOf(Dest, D, Routine) || !ViewOf(Src, S, Routine))
+        RaiseDepth(Routine);
+    const int DBits = D.BitCount, SBits = S.BitCount;
+    const bool PairOk = (DBits == 24 && (SBits == 8 || SBits == 24)) ||
+                        ((DBits == 8 || DBits == 16) && SBits == 8);
+    if (!PairOk)
+        RaiseDepth(Routine);
+    const bool Masked = MaskView(Mask, M, Routine);
+
+    const int O = ClampOpacity(Opacity);
+    if (O == 0)
+        return;
+
+    TArea Region = Intersect(AreaOf(D), AreaOf(S));
+    if (Masked)
+        Region = Intersect(Region, AreaOf(M));
+    if (ClearOutsideFlag)
+        ClearOutside(D, Region);
+    if (Region.Empty())
+        return;
+
+    const bool Full = !Masked && O == 255;
+    TMergeRow Row = nullptr;
+    if (DBits == 16) {
+        if (Mode == 0)
+            Row = Full     ? MergeRowFull16
+                  : Masked ? MergeRowWeighted16<true>
+                           : MergeRowWeighted16<false>;
+    } else if (Mode == 0) {
+        if (DBits == 8)
+            Row = Full     ? MergeRowFull<0, 1, 1>
+                  : Masked ? MergeRowNormal<1, 1, true>
+                           : MergeRowNormal<1, 1, false>;
+        else if (SBits == 8)
+            Row = Full     ? MergeRowFull<0, 3, 1>
+                  : Masked ? MergeRowNormal<3, 1, true>
+                           : MergeRowNormal<3, 1, false>;
+        else
+            Row = Full     ? MergeRowFull<0, 3, 3>
+                  : Masked ? MergeRowNormal<3, 3, true>
+                           : MergeRowNormal<3, 3, false>;
+    } else if (DBits == 24 && SBits == 24) {
+        Row = PickRowForMode<3, 3>(Mode, Full, Masked);
+    } else if (DBits == 24) {
+        Row = PickRowForMode<3, 1>(Mode, Full, Masked);
+    } else {
+        Row = PickRowForMode<1, 1>(Mode, Full, Masked);
+    }
+    if (Row == nullptr)
+        return;
+
+    const int32_t W = Region.Width();
+    uint8_t* DRow = D.At(Region.Left, Region.Top);
+    const uint8_t* SRow = S.At(Region.Left, Region.Top);
+    const uint8_t* MRow = Masked ? M.At(Region.Left, Region.Top) : nullptr;
+    for (int64_t Y = Region.Top; Y <= Region.Bottom; ++Y) {
+        Row(DRow, SRow, MRow, W, O);
+        DRow -= D.Line;
+        SRow -= S.Line;
+        if (MRow)
+            MRow -= M.Line;
+    }
+}
+
+void RecPictureMergeTile(const TrecPicture& Dest, const TrecPicture* Mask, int32_t Opacity,
+                         const TrecPicture& Tile, uint8_t Mode)
+{
+    static const char* const Routine = "RecPictureMergeTile";
+    const int O = ClampOpacity(Opacity);
+    if (O == 0)
+        return;
+    TPicView D, M, T;
+    if (!ViewOf(Dest, D, Routine) || (D.BitCount != 8 && D.BitCount != 24))
+        RaiseDepth(Routine);
+    // The tile is walked with the destination's pixel size.
+    if (!ViewOf(Tile, T, Routine) || T.BitCount != D.BitCount)
+        RaiseDepth(Routine);
+    const bool Masked = MaskView(Mask, M, Routine);
+    if (!BlenderActs(Mode))
+        return;
+
+    const TArea Region = Masked ? Intersect(AreaOf(D), AreaOf(M)) : AreaOf(D);
+    if (Region.Empty())
+        return;
+    const int Bpp = D.BitCount / 8;
+    const int32_t W = Region.Width();
+    uint8_t* DRow = D.At(Region.Left, Region.Top);
+    const uint8_t* MRow = Masked ? M.At(Region.Left, Region.Top) : nullptr;
+    WithBlenderMode(Mode, [&](auto ModeC) {
+        constexpr int MC = decltype(ModeC)::value;
+        for (int64_t Y = Region.Top; Y <= Region.Bottom; ++Y) {
+            // The tile row's first pixel and the one under the region's left
+            // edge; the walk wraps from the row's end back to its start.
+            const int32_t PageY = int32_t(uint32_t(Y));
+            uint8_t* TRowStart = nullptr;
+            uint8_t* TFirst = nullptr;
+            int32_t TLine = 0;
+            RecPictureGetTilePixelPtr(Tile, TPoint{Tile.iLeft, PageY}, TRowStart, TLine);
+            RecPictureGetTilePixelPtr(Tile, TPoint{int32_t(Region.Left), PageY}, TFirst, TLine);
+            const uint8_t* TRowEnd = TRowStart + int64_t(T.Width) * Bpp;
+            const uint8_t* TP = TFirst;
+            BlendRun<MC>(DRow, Bpp, W, MRow, O, nullptr, 0, [&](int32_t) {
+                const uint8_t* P = TP;
+                TP += Bpp;
+                if (TP == TRowEnd)
+                    TP = TRowStart;
+                return P;
+            });
+            DRow -= D.Line;
+            if (MRow)
+                MRow -= M.Line;
+        }
+    });
+}
+
+void RecPictureMergeColor(const TrecPicture& Dest, const TrecPicture* Mask, int32_t Opacity,
+                          int32_t Color, uint8_t Mode)
+{
+    static const char* const Routine = "RecPictureMergeColor";
+    const int O = ClampOpacity(Opacity);
+    if (O == 0)
+        return;
+    TPicView D, M;
+    if (!ViewOf(Dest, D, Routine) || (D.BitCount != 8 && D.BitCount != 24))
+        RaiseDepth(Routine);
+    const bool Masked = MaskView(Mask, M, Routine);
+    if (!BlenderActs(Mode))
+        return;
+
+    const TArea Region = Masked ? Intersect(AreaOf(D), AreaOf(M)) : AreaOf(D);
+    if (Region.Empty())
+        return;
+    // Blue, green, red; an 8-bit destination reads the first byte (bits 16..23).
+    const uint32_t C = uint32_t(Color);
+    const uint8_t Pixel[3] = {uint8_t(C >> 16), uint8_t(C >> 8), uint8_t(C)};
+    const int Bpp = D.BitCount / 8;
+    const int32_t W = Region.Width();
+    uint8_t* DRow = D.At(Region.Left, Region.Top);
+    const uint8_t* MRow = Masked ? M.At(Region.Left, Region.Top) : nullptr;
+    WithBlenderMode(Mode, [&](auto ModeC) {
+        constexpr int MC = decltype(ModeC)::value;
+        for (int64_t Y = Region.Top; Y <= Region.Bottom; ++Y) {
+            BlendRun<MC>(DRow, Bpp, W, MRow, O, nullptr, 0, [&](int32_t) { return Pixel; });
+            DRow -= D.Line;
+            if (MRow)
+                MRow -= M.Line;
+        }
+    });
+}
+
+void RecPictureMergeGradation(const TrecPicture& Dest, const TrecPicture* Mask, int32_t Opacity,
+                              const TRect& Rect, const TrecGradation& Gradation, uint8_t Mode)
+{
+    static const char* const Routine = "RecPictureMergeGradation";
+    const int O = ClampOpacity(Opacity);
+    if (O == 0)
+        return;
+    TPicView D, M;
+    if (!ViewOf(Dest, D, Routine) || D.BitCount != 24)
+        RaiseDepth(Routine);
+    const bool Masked = MaskView(Mask, M, Routine);
+    if (!BlenderActs(Mode))
+        return;
+
+    const TArea Region = Masked ? Intersect(AreaOf(D), AreaOf(M)) : AreaOf(D);
+    if (Region.Empty())
+        return;
+    // The gradation lies on the picture it is rendered for (the mask, else
+    // the destination), with Rect taken relative to that picture's position.
+    // Only the rows and columns of the region are rendered: the same pixels
+    // as a rendering of the whole picture.
+    const int64_t OriginX = Masked ? M.Left : D.Left;
+    const int64_t OriginY = Masked ? M.Top : D.Top;
+    const TGradationRenderer Renderer(int64_t(Rect.Left) - OriginX, int64_t(Rect.Top) - OriginY,
+                                      int64_t(Rect.Right) - OriginX, int64_t(Rect.Bottom) - OriginY,
+                                      Gradation);
+    const int G = ClampOpacity(Gradation.iOpacity);
+    const int32_t W = Region.Width();
+    std::vector<uint8_t> Color(static_cast<size_t>(W) * 3);
+    std::vector<uint8_t> Alpha(static_cast<size_t>(W));
+    uint8_t* DRow = D.At(Region.Left, Region.Top);
+    const uint8_t* MRow = Masked ? M.At(Region.Left, Region.Top) : nullptr;
+    WithBlenderMode(Mode, [&](auto ModeC) {
+        constexpr int MC = decltype(ModeC)::value;
+        for (int64_t Y = Region.Top; Y <= Region.Bottom; ++Y) {
+            Renderer.RenderRow(Region.Left - OriginX, Y - OriginY, W, Color.data(), Alpha.data());
+            const uint8_t* C = Color.data();
+            BlendRun<MC>(DRow, 3, W, MRow, O, Alpha.data(), G, [&](int32_t X) { return C + 3 * X; });
+            DRow -= D.Line;
+            if (MRow)
+                MRow -= M.Line;
+        }
+    });
+}
+
+void RecPictureFillColor(const TrecPicture& P, int32_t Color, const TRect* R)
+{
+    static const char* const Routine = "RecPictureFillColor";
+    TPicView V;
+    if (!ViewOf(P, V, Routine) || (V.BitCount != 8 && V.BitCount != 24))
+        RaiseDepth(Routine);
+    const uint32_t C = uint32_t(Color);
+    if (V.BitCount == 8 && R == nullptr) {
+        std::memset(V.Bits, uint8_t(C), size_t(V.Line) * size_t(V.Height));
+        return;
+    }
+    TArea Area = AreaOf(V);
+    if (R != nullptr)
+        Area = Intersect(Area, TArea{R->Left, R->Top, R->Right, R->Bottom});
+    const uint8_t Pixel[3] = {uint8_t(C >> 16), uint8_t(C >> 8), uint8_t(C)};
+    if (V.BitCount == 8)
+        FillArea(V, Area, Pixel + 2, 1);
+    else
+        FillArea(V, Area, Pixel, 3);
+}
