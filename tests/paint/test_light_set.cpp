@@ -1,0 +1,157 @@
+// Light sets: the text form, its round trip and the malformed texts.
+#include "paint/light_set.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TrecLightUnion Light(const std::string& Name, uint8_t R, uint8_t G, uint8_t B, int32_t Intensity,
+                     uint8_t Kind, std::initializer_list<double> Shape = {})
+{
+    TrecLightUnion L;
+    L.Name = Name;
+    L.Color[0] = B;
+    L.Color[1] = G;
+    L.Color[2] = R;
+    L.Intensity = Intensity;
+    L.Kind = Kind;
+    int I = 0;
+    for (double V : Shape)
+        L.Shape[I++] = V;
+    return L;
+}
+
+TLightsAmb ExampleSet()
+{
+    TLightsAmb S;
+    S.Dp = 50;
+    S.Color[0] = S.Color[1] = S.Color[2] = 255;
+    S.Ks = 80;
+    S.Sh = 20;
+    S.M = 0;
+    S.Lights.push_back(Light("A", 255, 0, 0, 100, LightKindAmbient));
+    return S;
+}
+
+} // namespace
+
+TEST(LightSet, ExampleTextReadsAndPrintsBack)
+{
+    const std::string Text = "50,FFFFFF80,20,0,1,1,AFF0000100,0,";
+    EXPECT_EQ(LightsToStr(ExampleSet()), Text);
+    TLightsAmb S;
+    ASSERT_TRUE(StrToLights(S, Text));
+    EXPECT_EQ(S, ExampleSet());
+}
+
+TEST(LightSet, ColoursRunRedGreenBlue)
+{
+    TLightsAmb S;
+    ASSERT_TRUE(StrToLights(S, "0,12345600,0,0,0,"));
+    EXPECT_EQ(S.Color[2], 0x12);
+    EXPECT_EQ(S.Color[1], 0x34);
+    EXPECT_EQ(S.Color[0], 0x56);
+}
+
+TEST(LightSet, EveryKindRoundTrips)
+{
+    TLightsAmb S;
+    S.Dp = 12.75;
+    S.Color[0] = 1;
+    S.Color[1] = 2;
+    S.Color[2] = 3;
+    S.Ks = 55;
+    S.Sh = 7;
+    S.M = 100;
+    S.Lights.push_back(Light("環境", 10, 20, 30, 40, LightKindAmbient));
+    S.Lights.push_back(Light("a,b", 255, 255, 0, -60, LightKindPoint, {0.1, 0.2, 1.0 / 3, -0.5}));
+    S.Lights.push_back(Light("", 0, 0, 255, 100, LightKindParallel, {1, 0, 0, 1}));
+    S.Lights.push_back(Light("線", 1, 2, 3, 4, LightKindLine, {0, 0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 1e-7}));
+    S.Lights.push_back(Light("スポット", 9, 8, 7, 6, LightKindSpot, {0.5, 0.5, 3.14159, 0.8, 0.4, 0.2}));
+    S.Lights.push_back(Light("x", 0, 0, 0, 0, 9));
+    const std::string Text = LightsToStr(S);
+    TLightsAmb Back;
+    ASSERT_TRUE(StrToLights(Back, Text));
+    EXPECT_EQ(Back, S);
+    EXPECT_EQ(LightsToStr(Back), Text);
+}
+
+TEST(LightSet, SpotCarriesAPointAndFourReals)
+{
+    TLightsAmb S;
+    S.Lights.push_back(Light("S", 255, 0, 0, 100, LightKindSpot, {0.5, 0.25, 1, 2, 3, 0.125}));
+    EXPECT_EQ(LightsToStr(S), "0,0000000,0,0,1,1,SFF0000100,4,0.5,0.25,1,2,3,0.125,");
+    S.Lights[0] = Light("P", 0, 0, 0, 1, LightKindParallel, {1, 2, 3, 4, 5, 6});
+    EXPECT_EQ(LightsToStr(S), "0,0000000,0,0,1,1,P0000001,2,1,2,3,4,");
+    // Kinds beyond the table carry no shape.
+    TLightsAmb R;
+    ASSERT_TRUE(StrToLights(R, "0,0000000,0,0,2,1,Q0000001,7,1,R0000002,0,"));
+    ASSERT_EQ(R.Lights.size(), 2u);
+    EXPECT_EQ(R.Lights[0].Kind, 7);
+    EXPECT_EQ(R.Lights[1].Name, "R");
+}
+
+TEST(LightSet, NameLengthCountsStoredBytes)
+{
+    TLightsAmb S;
+    S.Lights.push_back(Light("光源", 0, 0, 0, 0, LightKindAmbient));
+    // Two double-byte characters in the stored form.
+    EXPECT_EQ(LightsToStr(S), "0,0000000,0,0,1,4,光源0000000,0,");
+    TLightsAmb Back;
+    ASSERT_TRUE(StrToLights(Back, "0,0000000,0,0,1,4,光源0000000,0,"));
+    EXPECT_EQ(Back.Lights.at(0).Name, "光源");
+    // A length that ends inside a character.
+    TLightsAmb Cut;
+    EXPECT_FALSE(StrToLights(Cut, "0,0000000,0,0,1,3,光源0000000,0,"));
+    EXPECT_TRUE(Cut.Lights.empty());
+}
+
+TEST(LightSet, ReadingAppendsLights)
+{
+    TLightsAmb S = ExampleSet();
+    ASSERT_TRUE(StrToLights(S, "1.5,00000010,2,3,1,1,B00FF0050,0,"));
+    ASSERT_EQ(S.Lights.size(), 2u);
+    EXPECT_EQ(S.Lights[0].Name, "A");
+    EXPECT_EQ(S.Lights[1].Name, "B");
+    EXPECT_EQ(S.Lights[1].Color[1], 255);
+    EXPECT_EQ(S.Lights[1].Intensity, 50);
+    EXPECT_EQ(S.Dp, 1.5);
+    EXPECT_EQ(S.Ks, 10);
+    EXPECT_EQ(S.M, 3);
+}
+
+TEST(LightSet, EmptyTextChangesNothing)
+{
+    TLightsAmb S = ExampleSet();
+    EXPECT_FALSE(StrToLights(S, ""));
+    EXPECT_EQ(S, ExampleSet());
+}
+
+TEST(LightSet, MalformedTextsReturnFalseKeepingWhatWasRead)
+{
+    const std::string Head = "50,FFFFFF80,20,0,2,1,AFF0000100,0,";
+    // A second light whose name length is negative, runs past the end, or is
+    // not a number.
+    for (const std::string Tail : {"-1,B", "9,BFF0000100,0", "x,B", "5,BC"}) {
+        TLightsAmb S;
+        EXPECT_FALSE(StrToLights(S, Head + Tail)) << Tail;
+        EXPECT_EQ(S, ExampleSet()) << Tail;
+    }
+    // A bad real, integer or colour.
+    TLightsAmb S;
+    EXPECT_FALSE(StrToLights(S, "abc,FFFFFF80,20,0,0,"));
+    EXPECT_EQ(S, TLightsAmb{});
+    EXPECT_FALSE(StrToLights(S, "5,FFFFFF8x,20,0,0,"));
+    EXPECT_EQ(S.Dp, 5);
+    EXPECT_EQ(S.Ks, 0);
+    EXPECT_EQ(S.Color[0], 255);
+    TLightsAmb C;
+    EXPECT_FALSE(StrToLights(C, "6,FFGFFF80,20,0,0,"));
+    EXPECT_EQ(C.Dp, 6);
+    EXPECT_EQ(C.Color[2], 0);
+    EXPECT_FALSE(StrToLights(C, "7,FFF"));
+    // A light cut short in its shape is not appended.
+    TLightsAmb P;
+    EXPECT_FALSE(StrToLights(P, "0,0000000,0,0,1,1,P0000001,1,0.5,0.5,"));
+    EXPECT_TRUE(P.Lights.empty());
+}
