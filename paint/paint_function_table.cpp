@@ -1,5 +1,7 @@
 #include "paint/paint_function_table.h"
 
+#include "paint/paint_function_entries.h"
+
 #include "foundation/text_fields.h"
 #include "platform/global_memory.h"
 
@@ -730,8 +732,10 @@ TPaintFunctionRec* MakePaintFunctionTable()
     if (!Block)
         return nullptr;
     auto* Table = static_cast<TPaintFunctionRec*>(Block);
-    for (int32_t I = 0; I < cPaintFunctionCount; ++I)
+    for (int32_t I = 0; I < cPaintFunctionCount; ++I) {
         new (&Table[I]) TPaintFunctionRec(*cTableOrder[I]);
+        Table[I].Entry = PaintFunctionEntry(Table[I].Name);
+    }
     new (&Table[cPaintFunctionCount]) TPaintFunctionRec{nullptr, rkNone, 0, nullptr, nullptr, TArgSet{}};
     return Table;
 }

@@ -5,8 +5,8 @@
 // vocabulary of the macro library files and stored parameter values, so none
 // may change. Texts are UTF-8 here; stored forms convert them to CP932.
 //
-// Every entry point is null in this table: the paint functions install theirs
-// in the definitions when they are written.
+// The descriptors are static data; the run-time table takes each function's
+// entry point from paint_function_entries.h when it is made.
 #pragma once
 
 #include "foundation/geometry_types.h"

@@ -1,4 +1,5 @@
 #include "paint/paint_function_table.h"
+#include "paint/paint_function_entries.h"
 
 #include "platform/global_memory.h"
 
@@ -120,12 +121,14 @@ TEST(PaintFunctionTable, BlockSizeAndTerminator)
     for (int32_t I = 0; I < 53; ++I) {
         ASSERT_NE(T[I].Name, nullptr) << I;
         EXPECT_EQ(std::string(T[I].Name), PaintFunctionTable()[I].Name);
-        EXPECT_EQ(T[I].Entry, nullptr) << I; // installed by the paint functions
+        ASSERT_NE(T[I].Entry, nullptr) << I; // every function paints
+        EXPECT_EQ(T[I].Entry, PaintFunctionEntry(T[I].Name)) << I;
     }
     EXPECT_EQ(T[53].Name, nullptr);
     EXPECT_EQ(T[53].ParamCount, 0);
     EXPECT_EQ(T[53].Params, nullptr);
     EXPECT_EQ(FindPaintFunction(T, "PathRough"), 52);
+    EXPECT_EQ(T[38].Entry, T[46].Entry); // the diffusion filter sits twice
     EXPECT_EQ(GlobalFree(T), nullptr);
     EXPECT_EQ(GlobalBlockCount(), Blocks);
 }
