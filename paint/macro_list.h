@@ -7,15 +7,30 @@
 // count as a decimal line, then each macro's text form.
 #pragma once
 
+#include "foundation/geometry_types.h"
 #include "foundation/lists.h"
+#include "foundation/rec_path.h"
 #include "foundation/tobject.h"
+#include "paint/macro_interpreter.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+class TListRecPict;
 class TMacro;
 class TStream;
+
+// Progress of a list paint: Total is the macro count, Current the 1-based
+// number of the macro about to paint. A record counts only when Owner is set.
+struct TPaintProgress {
+    void* Owner = nullptr;
+    int32_t Total = 0;
+    int32_t Current = 0;
+};
+// Reports a list paint's progress; like TPaintStepHook it may only report.
+using TPaintProgressProc = std::function<void(TPaintProgress&)>;
 
 class TMacros : public TObject {
 public:
@@ -58,6 +73,42 @@ public:
     void ReadFromStream(TStream& Stream, int32_t Version);
     void WriteToStreamAsText(TStream& Stream) const;
     void ReadFromStreamAsText(TStream& Stream, int32_t Version);
+
+    // Paints every macro in order (MacroPaint, without a stop caption). Both
+    // rectangles start empty and come back as the union of what the macros
+    // reported. Unless measuring, a progress record with an owner gets the
+    // macro count and, before each macro, its number, and Progress is called
+    // with it. A set abort byte stops the list after the macro that saw it.
+    void Paint(const TMacroPaintArgs& Args, const TPaintProgressProc& Progress,
+               TPaintProgress* ProgressRecord, TRect& Rect1, TRect& Rect2) const;
+    // Passes Source through every path macro in turn into Result; no macros:
+    // Result is a copy of Source. With an abort byte, Hook runs after each
+    // macro, and a set byte makes Result a copy of Source and ends the list.
+    void MakePath(const TrecPath& Source, TrecPath& Result, uint8_t* Abort,
+                  const TPaintStepHook& Hook = {}, const TPaintFunctionRec* Table = nullptr) const;
+
+    // The owner was turned by Angle (radians) about Centre and its bounds went
+    // from OldBounds to NewBounds: every fill and reflection parameter that
+    // turns with the object (gradation "2" or picture "4", option digit not
+    // "0") is rewritten. Gradation points, in 1/16384 of the bounds' width
+    // Right - Left + 1 and height, keep their page place turned about Centre;
+    // a gradation is left alone when the new bounds have no width or height.
+    // A picture fill's angle grows by Angle in degrees and its offset turns
+    // about the origin. Each change is written to Undo (when given) first:
+    // int32 macro index, line index, parameter number (1-based), then the old
+    // and the new value as length-prefixed strings.
+    void TransformParams(double Angle, const TPoint& Centre, const TRect& OldBounds,
+                         const TRect& NewBounds, TStream* Undo);
+    // Adds to Handles (handles cast through intptr_t), each once, every
+    // picture handle that a picture-fill parameter names and the handle of
+    // the picture the store derived from it for this parameter set and the
+    // owner's size: condition (handle, set's width, set's height, set's
+    // angle, first option byte, set's offset, Bounds' Right - Left + 1 and
+    // Bottom - Top + 1), as the picture fill stores it.
+    void CollectPictures(TListPtrWex& Handles, const TListRecPict& Store, const TRect& Bounds) const;
+    // Every picture-fill parameter whose handle is a key of Map gets the
+    // mapped handle.
+    void RemapPictures(const TList2Item& Map);
 
 private:
     TListPtrWex FList; // TMacro entries, owned

@@ -216,6 +216,16 @@ const TMacroLine& TMacro::Line(int32_t Index) const
     return FLines[static_cast<size_t>(Index)];
 }
 
+void TMacro::SetLineParamValue(int32_t LineIndex, int32_t ParamIndex, const std::string& Value)
+{
+    Line(LineIndex); // range check of the line
+    TMacroLine& L = FLines[static_cast<size_t>(LineIndex)];
+    if (ParamIndex < 0 || ParamIndex >= static_cast<int32_t>(L.Params.size()))
+        throw EListError(SListIndexError, ParamIndex);
+    L.Params[static_cast<size_t>(ParamIndex)].Value = Value;
+    ClearPictureCache();
+}
+
 void TMacro::SetParamValue(const std::string& Caption, const std::string& Value)
 {
     const std::string Display = DisplayPart(Caption);

@@ -120,6 +120,12 @@ public:
     int32_t LineCount() const { return static_cast<int32_t>(FLines.size()); }
     // EListError for an index outside 0 .. LineCount - 1.
     const TMacroLine& Line(int32_t Index) const;
+    // Sets one parameter's value by its place (the rewrite of a transform and
+    // its undo address parameters this way); EListError for a bad place.
+    void SetLineParamValue(int32_t LineIndex, int32_t ParamIndex, const std::string& Value);
+    // The pictures rendered for this macro, kept between paints; any change of
+    // a value clears it.
+    TPictureCache& PictureCache() { return *FPictureCache; }
 
 private:
     void ClearPictureCache();
