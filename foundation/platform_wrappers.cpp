@@ -1,10 +1,13 @@
 #include "foundation/platform_wrappers.h"
 
+#include "foundation/string_list.h"
 #include "foundation/user_error.h"
 #include "platform/file_version.h"
+#include "platform/fonts.h"
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -197,4 +200,40 @@ int WarningMessageBox(const std::string& Text)
 int ErrorMessageBox(const std::string& Text)
 {
     return ErrorMessageBox(nullptr, Text);
+}
+
+void GetFontNames(TStringList* Strings, bool Ansi, bool Other, bool ShiftJis, bool Vertical, bool WithLogFont)
+{
+    if (!Strings)
+        return;
+    Strings->Clear();
+    const TInstalledFonts& Fonts = UpdateInstalledFonts();
+    Strings->BeginUpdate();
+    try {
+        for (const TFontFace& Face : Fonts.Faces()) {
+            const uint8_t CharSet = Face.LogFont.lfCharSet;
+            const bool Wanted = CharSet == ANSI_CHARSET       ? Ansi
+                                : CharSet == SHIFTJIS_CHARSET ? ShiftJis && (!Face.Vertical || Vertical)
+                                                              : Other;
+            if (!Wanted)
+                continue;
+            void* Copy = nullptr;
+            if (WithLogFont) {
+                Copy = std::malloc(sizeof(TLogFont));
+                if (!Copy)
+                    throw EUserError("メモリが足りません");
+                std::memcpy(Copy, &Face.LogFont, sizeof(TLogFont));
+            }
+            try {
+                Strings->AddObject(Face.Name, Copy);
+            } catch (...) {
+                std::free(Copy);
+                throw;
+            }
+        }
+    } catch (...) {
+        Strings->EndUpdate();
+        throw;
+    }
+    Strings->EndUpdate();
 }

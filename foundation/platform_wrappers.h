@@ -44,3 +44,12 @@ int WarningMessageBox(void* Owner, const std::string& Text);
 int ErrorMessageBox(void* Owner, const std::string& Text);
 int WarningMessageBox(const std::string& Text);
 int ErrorMessageBox(const std::string& Text);
+
+// Fonts. Strings := the installed TrueType and OpenType face names (UTF-8)
+// of the kinds asked: character set 0 when Ansi, 128 when ShiftJis (an "@"
+// vertical-writing face only when Vertical too), any other when Other. With
+// WithLogFont each entry's object is a new 60-byte TLogFont copy (std::malloc,
+// released by FreeStringsPointers). Reads the fonts again when fontconfig
+// reports a change. A null Strings is ignored.
+class TStringList;
+void GetFontNames(TStringList* Strings, bool Ansi, bool Other, bool ShiftJis, bool Vertical, bool WithLogFont);

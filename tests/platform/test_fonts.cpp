@@ -1,0 +1,214 @@
+#include "platform/fonts.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+TFontSource Source(std::vector<std::string> Families, std::string File, int32_t Weight = FW_NORMAL,
+                   bool Italic = false, int32_t Width = 100, bool Japanese = false)
+{
+    TFontSource S;
+    S.Families = std::move(Families);
+    S.FileName = std::move(File);
+    S.Weight = Weight;
+    S.Italic = Italic;
+    S.Width = Width;
+    S.Japanese = Japanese;
+    return S;
+}
+
+std::vector<std::string> Names(const TInstalledFonts& Fonts)
+{
+    std::vector<std::string> N;
+    for (const TFontFace& F : Fonts.Faces())
+        N.push_back(F.Name);
+    return N;
+}
+
+// IPAゴシック in CP932.
+const std::string IpaGothicCp = "IPA\x83\x53\x83\x56\x83\x62\x83\x4E";
+
+TInstalledFonts SampleFonts()
+{
+    TInstalledFonts F;
+    F.Build({
+        Source({"DejaVu Sans"}, "/f/DejaVuSans.ttf"),
+        Source({"DejaVu Sans"}, "/f/DejaVuSans-Bold.ttf", FW_BOLD),
+        Source({"DejaVu Sans"}, "/f/DejaVuSans-Oblique.ttf", FW_NORMAL, true),
+        Source({"DejaVu Sans", "DejaVu Sans Condensed"}, "/f/DejaVuSansCondensed.ttf", FW_NORMAL, false, 87),
+        Source({"dejavu sans"}, "/f/z-other.ttf", 380),
+        Source({"IPAGothic", "IPAゴシック"}, "/f/ipag.ttf", FW_NORMAL, false, 100, true),
+        Source({"IPAGothic", "IPAゴシック"}, "/f/a-link-to-ipag.ttf", FW_NORMAL, false, 100, true),
+        // 驿 has no CP932 code: only the Latin name is a face.
+        Source({"文泉驿正黑", "WenQuanYi Zen Hei"}, "/f/wqy.ttc", FW_NORMAL, false, 100, false),
+        // 32 CP932 bytes: cut to 31, then to a character boundary.
+        Source({"Abcdefghijklmnopqrstuvwxyz Long Name", "あいうえおかきくけこさしすせそた"}, "/f/long.ttf",
+               FW_NORMAL, false, 100, true),
+    });
+    return F;
+}
+
+} // namespace
+
+TEST(Fonts, LogFontLayout)
+{
+    EXPECT_EQ(sizeof(TLogFont), 60u);
+    EXPECT_EQ(offsetof(TLogFont, lfWeight), 16u);
+    EXPECT_EQ(offsetof(TLogFont, lfItalic), 20u);
+    EXPECT_EQ(offsetof(TLogFont, lfCharSet), 23u);
+    EXPECT_EQ(offsetof(TLogFont, lfPitchAndFamily), 27u);
+    EXPECT_EQ(offsetof(TLogFont, lfFaceName), 28u);
+}
+
+TEST(Fonts, FaceNameFieldKeeps31BytesWholeCharacters)
+{
+    TLogFont Lf;
+    std::memset(Lf.lfFaceName, 'x', sizeof Lf.lfFaceName);
+    SetLogFontFaceName(Lf, IpaGothicCp);
+    EXPECT_EQ(LogFontFaceName(Lf), IpaGothicCp);
+    EXPECT_EQ(Lf.lfFaceName[13], '\0');
+    EXPECT_EQ(Lf.lfFaceName[31], '\0'); // the rest of the field is cleared
+
+    const std::string A29(29, 'a'), A30(30, 'a'), A40(40, 'a');
+    SetLogFontFaceName(Lf, A29 + "\x82\xA0"); // 31 bytes: fits
+    EXPECT_EQ(LogFontFaceName(Lf), A29 + "\x82\xA0");
+    SetLogFontFaceName(Lf, A30 + "\x82\xA0"); // the character would end at byte 32
+    EXPECT_EQ(LogFontFaceName(Lf), A30);
+    SetLogFontFaceName(Lf, A40);
+    EXPECT_EQ(LogFontFaceName(Lf), std::string(31, 'a'));
+    SetLogFontFaceName(Lf, A29 + "\x82"); // a lead byte cut off by the end of the name
+    EXPECT_EQ(LogFontFaceName(Lf), A29);
+
+    std::string Cp;
+    EXPECT_TRUE(FaceNameToCp932("IPAゴシック", Cp));
+    EXPECT_EQ(Cp, IpaGothicCp);
+    EXPECT_FALSE(FaceNameToCp932("文泉驿", Cp));
+    EXPECT_EQ(Cp, "");
+}
+
+TEST(Fonts, FacesFromSources)
+{
+    const TInstalledFonts F = SampleFonts();
+    // Sorted ignoring ASCII case; "@" faces for the Japanese ones; the face
+    // keeps the spelling of the first file by path.
+    EXPECT_EQ(Names(F), (std::vector<std::string>{
+                            "@Abcdefghijklmnopqrstuvwxyz Lon",
+                            "@IPAGothic",
+                            "@IPAゴシック",
+                            "@あいうえおかきくけこさしすせそ",
+                            "Abcdefghijklmnopqrstuvwxyz Long",
+                            "DejaVu Sans",
+                            "DejaVu Sans Condensed",
+                            "IPAGothic",
+                            "IPAゴシック",
+                            "WenQuanYi Zen Hei",
+                            "あいうえおかきくけこさしすせそ",
+                        }));
+    const TFontFace* Ipa = F.Find("ipaゴシック");
+    ASSERT_TRUE(Ipa);
+    EXPECT_EQ(Ipa->Name, "IPAゴシック");
+    EXPECT_EQ(LogFontFaceName(Ipa->LogFont), IpaGothicCp);
+    EXPECT_EQ(Ipa->LogFont.lfCharSet, SHIFTJIS_CHARSET);
+    EXPECT_EQ(Ipa->LogFont.lfWeight, FW_NORMAL);
+    EXPECT_EQ(Ipa->LogFont.lfPitchAndFamily, VARIABLE_PITCH);
+    EXPECT_EQ(Ipa->LogFont.lfHeight, 0);
+    EXPECT_FALSE(Ipa->Vertical);
+    const TFontFace* Vertical = F.Find("@IPAゴシック");
+    ASSERT_TRUE(Vertical);
+    EXPECT_TRUE(Vertical->Vertical);
+    EXPECT_EQ(LogFontFaceName(Vertical->LogFont), "@" + IpaGothicCp);
+    EXPECT_EQ(Vertical->LogFont.lfCharSet, SHIFTJIS_CHARSET);
+
+    const TFontFace* Dv = F.Find("DEJAVU SANS");
+    ASSERT_TRUE(Dv);
+    EXPECT_EQ(Dv->LogFont.lfCharSet, ANSI_CHARSET);
+    EXPECT_EQ(Dv->LogFont.lfWeight, FW_NORMAL); // of the regular file
+    EXPECT_EQ(F.Find("@DejaVu Sans"), nullptr);
+    EXPECT_EQ(F.Find("文泉驿正黑"), nullptr);
+    EXPECT_EQ(F.Find("Abcdefghijklmnopqrstuvwxyz Long Name"), nullptr);
+    // 31 bytes: 15 characters of two bytes; its "@" face is "@" and the same 15.
+    ASSERT_TRUE(F.Find("あいうえおかきくけこさしすせそ"));
+    EXPECT_EQ(std::strlen(F.Find("あいうえおかきくけこさしすせそ")->LogFont.lfFaceName), 30u);
+    EXPECT_EQ(std::strlen(F.Find("@あいうえおかきくけこさしすせそ")->LogFont.lfFaceName), 31u);
+    EXPECT_EQ(F.Find("Abcdefghijklmnopqrstuvwxyz Long")->LogFont.lfCharSet, SHIFTJIS_CHARSET);
+}
+
+TEST(Fonts, ResolveChoosesTheStyleFile)
+{
+    const TInstalledFonts F = SampleFonts();
+    TFontMatch M;
+    ASSERT_TRUE(F.Resolve("DejaVu Sans", FW_NORMAL, false, M));
+    EXPECT_EQ(M.FileName, "/f/DejaVuSans.ttf");
+    EXPECT_FALSE(M.SynthesizeBold || M.SynthesizeItalic);
+    ASSERT_TRUE(F.Resolve("dejavu sans", FW_BOLD, false, M));
+    EXPECT_EQ(M.FileName, "/f/DejaVuSans-Bold.ttf");
+    EXPECT_FALSE(M.SynthesizeBold);
+    // No bold oblique: the slant wins over the weight, bold is synthesised.
+    ASSERT_TRUE(F.Resolve("DejaVu Sans", FW_BOLD, true, M));
+    EXPECT_EQ(M.FileName, "/f/DejaVuSans-Oblique.ttf");
+    EXPECT_TRUE(M.SynthesizeBold);
+    EXPECT_FALSE(M.SynthesizeItalic);
+    // Only condensed files under this name.
+    ASSERT_TRUE(F.Resolve("DejaVu Sans Condensed", FW_NORMAL, true, M));
+    EXPECT_EQ(M.FileName, "/f/DejaVuSansCondensed.ttf");
+    EXPECT_TRUE(M.SynthesizeItalic);
+    // Two files of one face: the first by path; the "@" face draws with it.
+    ASSERT_TRUE(F.Resolve("@IPAゴシック", FW_BOLD, true, M));
+    EXPECT_EQ(M.FileName, "/f/a-link-to-ipag.ttf");
+    EXPECT_TRUE(M.SynthesizeBold && M.SynthesizeItalic);
+    ASSERT_TRUE(F.Resolve("IPAGothic", 550, false, M));
+    EXPECT_FALSE(M.SynthesizeBold); // below 600 is not bold
+    EXPECT_FALSE(F.Resolve("No Such Face", FW_NORMAL, false, M));
+}
+
+TEST(Fonts, DefaultFace)
+{
+    const TInstalledFonts F = SampleFonts();
+    ASSERT_TRUE(F.DefaultFace());
+    EXPECT_EQ(F.DefaultFace()->Name, "Abcdefghijklmnopqrstuvwxyz Long"); // first Japanese, not "@"
+
+    TInstalledFonts Latin;
+    Latin.Build({Source({"Zeta"}, "/f/z.ttf"), Source({"Alpha"}, "/f/a.ttf")});
+    ASSERT_TRUE(Latin.DefaultFace());
+    EXPECT_EQ(Latin.DefaultFace()->Name, "Alpha");
+
+    TInstalledFonts None;
+    None.Build({});
+    EXPECT_EQ(None.DefaultFace(), nullptr);
+    EXPECT_TRUE(None.Faces().empty());
+}
+
+TEST(Fonts, InstalledFontsOfThisMachine)
+{
+    // tools/setup installs IPA Gothic, IPA Mincho and DejaVu.
+    const TInstalledFonts& F = InstalledFonts();
+    for (const char* Name : {"IPAGothic", "IPAゴシック", "@IPAゴシック", "IPAMincho", "IPA明朝", "@IPA明朝"}) {
+        const TFontFace* Face = F.Find(Name);
+        ASSERT_TRUE(Face) << Name << ": run tools/setup";
+        EXPECT_EQ(Face->LogFont.lfCharSet, SHIFTJIS_CHARSET) << Name;
+    }
+    for (const char* Name : {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono"}) {
+        const TFontFace* Face = F.Find(Name);
+        ASSERT_TRUE(Face) << Name;
+        EXPECT_EQ(Face->LogFont.lfCharSet, ANSI_CHARSET) << Name;
+        EXPECT_EQ(F.Find(std::string("@") + Name), nullptr);
+    }
+    EXPECT_EQ(F.Find("DejaVu Sans Mono")->LogFont.lfPitchAndFamily, FIXED_PITCH);
+    EXPECT_EQ(F.DefaultFace()->LogFont.lfCharSet, SHIFTJIS_CHARSET);
+
+    TFontMatch M;
+    ASSERT_TRUE(F.Resolve("IPAゴシック", FW_NORMAL, false, M));
+    EXPECT_TRUE(std::filesystem::equivalent(M.FileName, "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"));
+    ASSERT_TRUE(F.Resolve("DejaVu Sans", FW_BOLD, false, M));
+    EXPECT_EQ(std::filesystem::path(M.FileName).filename(), "DejaVuSans-Bold.ttf");
+    EXPECT_FALSE(M.SynthesizeBold);
+
+    // Unchanged fonts: an update keeps the table.
+    EXPECT_EQ(&UpdateInstalledFonts(), &F);
+}
