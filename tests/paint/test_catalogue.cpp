@@ -1,0 +1,943 @@
+// The effect catalogue delivered beside the program: Macro.tvm and
+// MacPath.tvm as the build compiles them from paint/library/, read through
+// the program's own reader, checked macro by macro against the function
+// table, and painted on three shapes at each quality against golden renders.
+//
+// Golden renders live in tests/data/catalogue/. After a deliberate change of
+// the catalogue, run this program once with TAVRO_CATALOGUE_WRITE=1 to write
+// them anew (and the contact sheet), and look at every picture before
+// keeping them. TAVRO_CATALOGUE_OUT=<folder> writes the renders there
+// without touching the goldens.
+#include "foundation/lists.h"
+#include "foundation/pen_text.h"
+#include "foundation/platform_wrappers.h"
+#include "foundation/streams.h"
+#include "foundation/string_list.h"
+#include "model/store/picture_store.h"
+#include "paint/fill_value.h"
+#include "paint/light_set.h"
+#include "paint/macro_interpreter.h"
+#include "paint/macro_library.h"
+#include "paint/macro_list.h"
+#include "paint/paint_function_table.h"
+#include "paint/paint_macro.h"
+#include "paint/picture_cache.h"
+#include "platform/global_memory.h"
+#include "raster/merge.h"
+#include "raster/png_io.h"
+#include "raster/rec_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------- reading
+
+std::string ProgramFolder()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+std::string FileBytes(const std::string& Name)
+{
+    std::ifstream In(Name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+std::string LowerAscii(std::string S)
+{
+    for (char& C : S)
+        if (C >= 'A' && C <= 'Z')
+            C = static_cast<char>(C - 'A' + 'a');
+    return S;
+}
+
+bool EndsWith(const std::string& S, const std::string& Tail)
+{
+    return S.size() >= Tail.size() && S.compare(S.size() - Tail.size(), Tail.size(), Tail) == 0;
+}
+
+std::string DisplayPart(const std::string& Caption)
+{
+    return Caption.substr(0, Caption.find('|'));
+}
+
+bool IsUserCaption(const std::optional<std::string>& Caption)
+{
+    return Caption && !Caption->empty() && (*Caption)[0] != '*';
+}
+
+// Both libraries as the program reads them at start-up.
+class Catalogue : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { LoadMacroLibraries(ProgramFolder()); }
+    static void TearDownTestSuite() { FreeMacroLibraries(); }
+
+    static std::vector<const TMacro*> Macros(const TMacroLibrary& Library)
+    {
+        std::vector<const TMacro*> List;
+        for (int32_t I = 0; I < Library.Count(); ++I)
+            List.push_back(Library.Objects(I));
+        return List;
+    }
+    static const TMacro* Find(const std::string& Name)
+    {
+        const int32_t I = gMacroLibrary->IndexOf(Name);
+        return I < 0 ? nullptr : gMacroLibrary->Objects(I);
+    }
+    // The function-table descriptor of parameter P of a line.
+    static const TPaintParamDesc& Desc(const TMacroLine& Line, size_t P)
+    {
+        return PaintFunctionTable()[FindPaintFunction(Line.FunctionName)].Params[P];
+    }
+    // The descriptors of every parameter of Macro that carries Caption's display part.
+    static std::vector<std::pair<const TPaintParamDesc*, const TMacroParam*>>
+    Captioned(const TMacro& Macro, const std::string& Caption)
+    {
+        std::vector<std::pair<const TPaintParamDesc*, const TMacroParam*>> Found;
+        for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+            const TMacroLine& Line = Macro.Line(L);
+            for (size_t P = 0; P < Line.Params.size(); ++P)
+                if (IsUserCaption(Line.Params[P].Caption) &&
+                    DisplayPart(*Line.Params[P].Caption) == Caption)
+                    Found.emplace_back(&Desc(Line, P), &Line.Params[P]);
+        }
+        return Found;
+    }
+};
+
+// ---------------------------------------------------------------- the validator
+
+bool IsObjectKind(int32_t Kind)
+{
+    return Kind == pkPath || Kind == pkPlane || Kind == pkPicture;
+}
+
+// Kinds the property panel builds an editor for.
+bool IsEditableKind(int32_t Kind)
+{
+    switch (Kind) {
+    case pkInteger:
+    case pkReal:
+    case pkChoice:
+    case pkColor:
+    case pkFill:
+    case pkPlaneFill:
+    case pkReflection:
+    case pkLights:
+    case pkLineType:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The problems of one value for its descriptor, "" when it is fine.
+std::string CheckValue(const TPaintParamDesc& D, const std::string& V)
+{
+    switch (D.Kind) {
+    case pkInteger: {
+        const TIntArg A = ReadIntArg(V.c_str(), 0);
+        if (!A.Parsed)
+            return "not an integer";
+        if (D.Limits.Int && (A.Value < D.Limits.Int->Min || A.Value > D.Limits.Int->Max))
+            return "out of range";
+        return "";
+    }
+    case pkReal: {
+        const TRealArg A = ReadRealArg(V.c_str(), 0);
+        if (!A.Parsed)
+            return "not a number";
+        if (D.Limits.Real && (A.Value < D.Limits.Real->Min || A.Value > D.Limits.Real->Max))
+            return "out of range";
+        return "";
+    }
+    case pkChoice:
+        for (const char* const* C = D.Limits.Choices; *C; ++C)
+            if (V == *C)
+                return "";
+        return "not one of the choices";
+    case pkColor: {
+        const TIntArg A = ReadIntArg(V.c_str(), -1);
+        return A.Parsed && A.Value >= 0 && A.Value <= 0xFFFFFF ? "" : "not a colour";
+    }
+    case pkFill:
+    case pkPlaneFill: {
+        TFillValue F;
+        return StrToFillValue(V, F) ? "" : "not a fill value";
+    }
+    case pkReflection: {
+        if (V.empty())
+            return "";
+        TFillValue F;
+        return StrToFillValue(V, F) ? "" : "not a reflection value";
+    }
+    case pkLights: {
+        TLightsAmb L;
+        if (!StrToLights(L, V) || L.Lights.empty())
+            return "not a light set";
+        return LightsToStr(L) == V ? "" : "light set does not read back as written";
+    }
+    case pkLineType: {
+        TrecPenData Pen;
+        return StrToPenData(V, Pen) && Pen.Width > 0 ? "" : "not a pen";
+    }
+    case pkUnused:
+        return "";
+    default:
+        return "unknown kind";
+    }
+}
+
+// Every problem of one macro; Path selects the path-macro rules.
+std::vector<std::string> ValidateMacro(const TMacro& M, bool Path)
+{
+    std::vector<std::string> Errors;
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    auto Fail = [&](int32_t L, const std::string& What) {
+        Errors.push_back(M.Name() + " line " + std::to_string(L + 1) + ": " + What);
+    };
+    std::map<std::string, int32_t> Results; // lower-case name -> result kind
+    std::map<std::string, std::string> DisplayToCaption;
+    std::map<std::string, const TMacroParam*> FirstOfCaption;
+    std::map<std::string, const TPaintParamDesc*> EditorOfCaption;
+    bool SeenFinal = false;
+    bool HasFinal = false;
+    if (M.LineCount() == 0)
+        Errors.push_back(M.Name() + ": no lines");
+    for (int32_t L = 0; L < M.LineCount(); ++L) {
+        const TMacroLine& Line = M.Line(L);
+        const int32_t F = FindPaintFunction(Line.FunctionName);
+        if (F < 0) {
+            Fail(L, "function " + Line.FunctionName + " does not exist");
+            continue;
+        }
+        const TPaintFunctionRec& Rec = Table[F];
+        if (Line.ParamCount() != Rec.ParamCount || static_cast<int32_t>(Line.Params.size()) != Rec.ParamCount) {
+            Fail(L, Line.FunctionName + " takes " + std::to_string(Rec.ParamCount) + " parameters, not " +
+                        std::to_string(Line.Params.size()));
+            continue;
+        }
+        if (Path && Rec.ResultKind != rkNone && Rec.ResultKind != rkPath)
+            Fail(L, "a path macro may only make paths");
+        const bool Final = Line.Flags() != 0;
+        bool BindsTarget = false;
+        for (int32_t P = 0; P < Rec.ParamCount; ++P) {
+            const TPaintParamDesc& D = Rec.Params[P];
+            const TMacroParam& Param = Line.Params[static_cast<size_t>(P)];
+            const std::string Value = Param.Value.value_or("");
+            const std::string What = std::string("parameter ") + D.Name + " ";
+            const bool Required = Rec.Required.Contains(P);
+            if (IsObjectKind(D.Kind)) {
+                if (IsUserCaption(Param.Caption))
+                    Fail(L, What + "is an object but carries the user caption " + *Param.Caption);
+                if (Path && D.Kind != pkPath)
+                    Fail(L, What + "is not a path in a path macro");
+                if (Value.empty()) {
+                    const bool Primary = Param.Caption && MatchParamCaptionI(*Param.Caption, "*Primary");
+                    if (Primary && D.Kind == pkPlane)
+                        Fail(L, What + "asks for the primary object, which a plane never gets");
+                    if (Required && !(Primary && D.Kind != pkPlane))
+                        Fail(L, What + "is required but names nothing");
+                } else if (Value == cPictureBackGround) {
+                    if (D.Kind != pkPicture || Path)
+                        Fail(L, What + "names the target picture but is no picture");
+                    else
+                        BindsTarget = true;
+                    if (P != 0)
+                        Fail(L, What + "names the target picture, which only a destination may");
+                } else {
+                    const auto It = Results.find(LowerAscii(Value));
+                    if (It == Results.end())
+                        Fail(L, What + "names " + Value + ", which no earlier line makes");
+                    else if (It->second != D.Kind)
+                        Fail(L, What + "names " + Value + " of another kind");
+                }
+                continue;
+            }
+            if (IsUserCaption(Param.Caption)) {
+                const std::string& Caption = *Param.Caption;
+                if (!IsEditableKind(D.Kind))
+                    Fail(L, What + "has the user caption " + Caption + " on a kind the panel cannot edit");
+                const std::string Display = DisplayPart(Caption);
+                const auto [It, New] = DisplayToCaption.emplace(Display, Caption);
+                if (!New && It->second != Caption)
+                    Fail(L, "caption " + Display + " appears with two tags");
+                if (New) {
+                    FirstOfCaption[Display] = &Param;
+                    EditorOfCaption[Display] = &D;
+                } else if (EditorOfCaption[Display] != &D || FirstOfCaption[Display] != &Param) {
+                    if (FirstOfCaption[Display]->Value != Param.Value)
+                        Fail(L, "caption " + Display + " has two default values");
+                    const TPaintParamDesc& E = *EditorOfCaption[Display];
+                    const bool Numbers = (E.Kind == pkInteger || E.Kind == pkReal) &&
+                                         (D.Kind == pkInteger || D.Kind == pkReal);
+                    if (!Numbers && E.Kind != D.Kind)
+                        Fail(L, "caption " + Display + " is shared by parameters of different kinds");
+                    if (Numbers && D.Kind == pkInteger && E.Kind != pkInteger)
+                        Fail(L, "caption " + Display + " is edited as a real but feeds an integer");
+                    if (E.Kind == pkChoice && D.Kind == pkChoice) {
+                        for (const char* const* C = E.Limits.Choices; *C; ++C)
+                            if (!CheckValue(D, *C).empty())
+                                Fail(L, "caption " + Display + " offers a choice that " + D.Name + " lacks");
+                    }
+                }
+            }
+            if (D.Kind == pkUnused)
+                continue;
+            if (Value.empty()) {
+                // No pen means no outline passes, no reflection no mirror
+                // image; every other value must be set.
+                if (Required || (D.Kind != pkLineType && D.Kind != pkReflection))
+                    Fail(L, What + "has no value");
+                continue;
+            }
+            if (const std::string Problem = CheckValue(D, Value); !Problem.empty())
+                Fail(L, What + "value \"" + Value + "\": " + Problem);
+        }
+        if (!Path) {
+            if (BindsTarget && !Final)
+                Fail(L, "paints the target but is not a final line, so a cached paint would skip it");
+            bool TakesObjects = false;
+            for (int32_t P = 0; P < Rec.ParamCount; ++P)
+                TakesObjects = TakesObjects || IsObjectKind(Rec.Params[P].Kind);
+            // A final line without objects (the random seed) sets up the final painting.
+            if (Final && !BindsTarget && TakesObjects)
+                Fail(L, "is a final line that does not paint the target");
+            if (Final && Rec.ResultKind != rkNone)
+                Fail(L, "is a final line with a result");
+            if (SeenFinal && !Final)
+                Fail(L, "follows a final line, so a cached paint would see other inputs");
+        }
+        SeenFinal = SeenFinal || Final;
+        HasFinal = HasFinal || Final;
+        if (Rec.ResultKind != rkNone) {
+            if (Line.ResultName.empty())
+                Fail(L, "makes an object but does not name it");
+            else if (LowerAscii(Line.ResultName) == LowerAscii(cPictureBackGround))
+                Fail(L, "names its result as the target");
+            else
+                Results[LowerAscii(Line.ResultName)] = Rec.ResultKind;
+        } else if (!Line.ResultName.empty()) {
+            Fail(L, "names a result it does not make");
+        }
+    }
+    if (Path && !Results.count(LowerAscii(cResultPath)))
+        Errors.push_back(M.Name() + ": no line makes " + cResultPath);
+    if (!Path && !HasFinal)
+        Errors.push_back(M.Name() + ": nothing paints the target");
+    return Errors;
+}
+
+std::string Join(const std::vector<std::string>& Lines)
+{
+    std::string S;
+    for (const std::string& L : Lines)
+        S += L + "\n";
+    return S;
+}
+
+// User captions of a macro with their first descriptor.
+std::map<std::string, const TPaintParamDesc*> CaptionKinds(const TMacro& M)
+{
+    std::map<std::string, const TPaintParamDesc*> Kinds;
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    for (int32_t L = 0; L < M.LineCount(); ++L) {
+        const TMacroLine& Line = M.Line(L);
+        const int32_t F = FindPaintFunction(Line.FunctionName);
+        if (F < 0)
+            continue;
+        for (size_t P = 0; P < Line.Params.size() && P < static_cast<size_t>(Table[F].ParamCount); ++P)
+            if (IsUserCaption(Line.Params[P].Caption))
+                Kinds.emplace(DisplayPart(*Line.Params[P].Caption), &Table[F].Params[P]);
+    }
+    return Kinds;
+}
+
+} // namespace
+
+TEST_F(Catalogue, FilesAreCompiledInTheStoredFormat)
+{
+    const std::string Bytes = FileBytes(ProgramFolder() + "/Macro.tvm");
+    ASSERT_GE(Bytes.size(), 7u);
+    EXPECT_EQ(Bytes.substr(0, 6), std::string("tvm\x00\x01\x00", 6));
+    // The first macro's name in CP932: 塗 93 68, り 82 E8, then "(", ボ 83 7B,
+    // カ 83 4A, シ 83 56, ")" and the terminating 0.
+    EXPECT_EQ(Bytes.substr(6, 14), std::string("\x00\x93\x68\x82\xE8(\x83\x7B\x83\x4A\x83\x56)\x00", 14));
+    EXPECT_NE(Bytes.back(), '\0');
+    const std::string Path = FileBytes(ProgramFolder() + "/MacPath.tvm");
+    ASSERT_GE(Path.size(), 7u);
+    EXPECT_EQ(Path.substr(0, 3), "tvm");
+}
+
+TEST_F(Catalogue, EveryMacroPassesTheValidator)
+{
+    ASSERT_TRUE(gMacroLibrary && gMacPathLibrary);
+    ASSERT_GT(gMacroLibrary->Count(), 0);
+    ASSERT_GT(gMacPathLibrary->Count(), 0);
+    std::vector<std::string> Errors;
+    for (const TMacro* M : Macros(*gMacroLibrary)) {
+        const std::vector<std::string> E = ValidateMacro(*M, false);
+        Errors.insert(Errors.end(), E.begin(), E.end());
+    }
+    for (const TMacro* M : Macros(*gMacPathLibrary)) {
+        const std::vector<std::string> E = ValidateMacro(*M, true);
+        Errors.insert(Errors.end(), E.begin(), E.end());
+    }
+    EXPECT_TRUE(Errors.empty()) << Join(Errors);
+}
+
+TEST_F(Catalogue, NamesAreUniqueAndCurrent)
+{
+    std::set<std::string> Seen;
+    for (const TMacroLibrary* Library : {gMacroLibrary.get(), gMacPathLibrary.get()})
+        for (int32_t I = 0; I < Library->Count(); ++I) {
+            const std::string& Name = Library->Strings(I);
+            EXPECT_EQ(Name, Library->Objects(I)->Name());
+            // Look-ups ignore case and the first library wins, so a second
+            // entry of a name would never be found.
+            EXPECT_TRUE(Seen.insert(LowerAscii(Name)).second) << Name << " appears twice";
+            // A name that a rename replaces could never be reached from a document.
+            EXPECT_EQ(MigrateMacroName(Name, 25), Name) << Name;
+        }
+}
+
+TEST_F(Catalogue, EveryPaintMacroHasItsQualityVariants)
+{
+    for (const TMacro* M : Macros(*gMacroLibrary)) {
+        const std::string& Name = M->Name();
+        for (const char* Suffix : {"_Low", "_Mid"}) {
+            if (!EndsWith(Name, Suffix))
+                continue;
+            {
+                const TMacro* Base = Find(Name.substr(0, Name.size() - 4));
+                ASSERT_NE(Base, nullptr) << Name << " is a variant of nothing";
+                // The variant receives the macro's user values by caption:
+                // every caption it has must be one the macro shows, of a kind
+                // that takes the same values.
+                const auto BaseKinds = CaptionKinds(*Base);
+                for (const auto& [Caption, D] : CaptionKinds(*M)) {
+                    const auto It = BaseKinds.find(Caption);
+                    ASSERT_NE(It, BaseKinds.end()) << Name << ": " << Caption;
+                    const bool Numbers = (D->Kind == pkInteger || D->Kind == pkReal) &&
+                                         (It->second->Kind == pkInteger || It->second->Kind == pkReal);
+                    EXPECT_TRUE(Numbers || D->Kind == It->second->Kind) << Name << ": " << Caption;
+                }
+            }
+        }
+        if (!EndsWith(Name, "_Low") && !EndsWith(Name, "_Mid")) {
+            EXPECT_NE(Find(Name + "_Low"), nullptr) << Name << " has no low-quality variant";
+        }
+    }
+    // Path macros run without qualities.
+    for (const TMacro* M : Macros(*gMacPathLibrary))
+        EXPECT_FALSE(EndsWith(M->Name(), "_Low") || EndsWith(M->Name(), "_Mid")) << M->Name();
+}
+
+// ---------------------------------------------------------------- renders
+
+namespace {
+
+constexpr int32_t cCell = 100;
+
+void AddPoint(TrecPath& P, int32_t X, int32_t Y, uint8_t Type)
+{
+    RecPolyLineSetCount(P, P.Count + 1);
+    P.Points[static_cast<size_t>(P.Count - 1)] = TPoint{X, Y};
+    P.pabType[static_cast<size_t>(P.Count - 1)] = Type;
+}
+void Close(TrecPath& P)
+{
+    P.pabType[static_cast<size_t>(P.Count - 1)] |= PT_CLOSEFIGURE;
+}
+void Bezier(TrecPath& P, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3)
+{
+    AddPoint(P, X1, Y1, PT_BEZIERTO);
+    AddPoint(P, X2, Y2, PT_BEZIERTO);
+    AddPoint(P, X3, Y3, PT_BEZIERTO);
+}
+
+// A five-pointed star, outer radius 42, inner 18.
+void MakeStar(TrecPath& P)
+{
+    for (int32_t I = 0; I < 10; ++I) {
+        const double R = I % 2 == 0 ? 42 : 18;
+        const double A = -M_PI / 2 + I * M_PI / 5;
+        AddPoint(P, static_cast<int32_t>(std::lround(50 + R * std::cos(A))),
+                 static_cast<int32_t>(std::lround(53 + R * std::sin(A))), I == 0 ? PT_MOVETO : PT_LINETO);
+    }
+    Close(P);
+}
+
+// A 76 x 56 rectangle with corners of radius 14 (Bezier quarter circles).
+void MakeRoundRect(TrecPath& P)
+{
+    const int32_t L = 12, T = 22, R = 88, B = 78, Rad = 14;
+    const int32_t K = 6; // control-point inset of a quarter circle: Rad x (1 - 0.5523)
+    AddPoint(P, L + Rad, T, PT_MOVETO);
+    AddPoint(P, R - Rad, T, PT_LINETO);
+    Bezier(P, R - K, T, R, T + K, R, T + Rad);
+    AddPoint(P, R, B - Rad, PT_LINETO);
+    Bezier(P, R, B - K, R - K, B, R - Rad, B);
+    AddPoint(P, L + Rad, B, PT_LINETO);
+    Bezier(P, L + K, B, L, B - K, L, B - Rad);
+    AddPoint(P, L, T + Rad, PT_LINETO);
+    Bezier(P, L, T + K, L + K, T, L + Rad, T);
+    Close(P);
+}
+
+// A bold letter "D" with its counter: straight stem, Bezier bowl.
+void MakeLetter(TrecPath& P)
+{
+    AddPoint(P, 20, 14, PT_MOVETO);
+    AddPoint(P, 46, 14, PT_LINETO);
+    Bezier(P, 70, 14, 84, 30, 84, 50);
+    Bezier(P, 84, 70, 70, 86, 46, 86);
+    AddPoint(P, 20, 86, PT_LINETO);
+    Close(P);
+    AddPoint(P, 38, 31, PT_MOVETO);
+    AddPoint(P, 38, 69, PT_LINETO);
+    AddPoint(P, 45, 69, PT_LINETO);
+    Bezier(P, 58, 69, 65, 61, 65, 50);
+    Bezier(P, 65, 39, 58, 31, 45, 31);
+    Close(P);
+}
+
+using TShapeMaker = void (*)(TrecPath&);
+constexpr TShapeMaker cShapes[3] = {MakeStar, MakeRoundRect, MakeLetter};
+// Sheet rows: the qualities normal, medium and low.
+constexpr int32_t cQualities[3] = {cPaintQualityNormal, cPaintQualityMid, cPaintQualityLow};
+
+// A library macro with some of its user values changed.
+struct TPresetMacro {
+    std::string Name;
+    std::vector<std::pair<std::string, std::string>> Values;
+};
+
+// How one effect is shown: on a backdrop, after and before other macros
+// (effects that work on what lies beneath are shown over a fill).
+struct TPreview {
+    std::string Name;
+    std::string Slug; // file name of the golden render
+    uint32_t Backdrop = 0xFFFFFF;
+    std::vector<TPresetMacro> Before;
+    std::vector<TPresetMacro> After;
+    bool Striped = false; // diagonal stripes over the backdrop, for effects that bend what lies beneath
+};
+
+// Fills that other effects are shown with.
+const TPresetMacro cBlueFill{"塗り(ボカシ)", {{"塗り方法", "1B06000"}}};
+const TPresetMacro cPaleFill{"塗り(ボカシ)", {{"塗り方法", "1F0D090"}}};
+const TPresetMacro cDarkFill{"塗り(ボカシ)", {{"塗り方法", "1602010"}}};
+const TPresetMacro cRainbowFill{
+    "グラデーション塗り",
+    {{"塗り方法", "210000255,1,0,0,16384,16384,5,0,3154152,256,2146552,512,5287984,768,14708768,1023,"
+                  "12595344,0,0,0,100,0,100"}}};
+const TPresetMacro cWarmFill{"塗り(ボカシ)", {{"塗り方法", "13080D0"}}};
+constexpr uint32_t cNight = 0x402010;
+constexpr uint32_t cGrey = 0xB8B8B8;
+
+const std::vector<TPreview>& Previews()
+{
+    static const std::vector<TPreview> List = {
+        {"塗り(ボカシ)", "fill_blur", 0xFFFFFF, {}, {}},
+        {"グラデーション塗り", "fill_gradation", 0xFFFFFF, {}, {}},
+        {"塗り（影）", "drop_shadow", 0xFFFFFF, {}, {cBlueFill}},
+        {"塗り（陰影）", "fill_with_shadow", 0xFFFFFF, {}, {}},
+        {"切抜き", "cut_out", 0xFFFFFF, {}, {}},
+        {"グラデーションライン", "gradation_line", 0xFFFFFF, {}, {}},
+        {"縁取り（中心）", "stroke_centre", 0xFFFFFF, {cPaleFill}, {}},
+        {"縁取り（外側）", "stroke_outside", 0xFFFFFF, {cPaleFill}, {}},
+        {"縁取り（内側）", "stroke_inside", 0xFFFFFF, {cPaleFill}, {}},
+        {"ソフトシャドウ", "soft_shadow", 0xFFFFFF, {}, {cBlueFill}},
+        {"光彩（外側）", "outer_glow", cNight, {}, {cBlueFill}},
+        {"光彩（内側）", "inner_glow", 0xFFFFFF, {cDarkFill}, {}},
+        {"ネオン", "neon", cNight, {}, {}},
+        {"かすれ", "dry_brush", 0xFFFFFF, {}, {}},
+        {"かすれ(照明)", "dry_brush_lit", 0xFFFFFF, {}, {}},
+        {"スタンプ", "stamp", 0xD8F0F8, {}, {}},
+        {"石ころ", "pebble", 0xFFFFFF, {}, {}},
+        {"クリスタル", "crystal", 0xFFFFFF, {}, {}, true},
+        {"ガラス（屈折）", "glass", 0xFFFFFF, {}, {}, true},
+        {"ぼかし", "blur", 0xFFFFFF, {}, {}, true},
+        {"ステンドグラス", "stained_glass", 0xFFFFFF, {}, {}},
+        {"雲", "clouds", 0xFFFFFF, {}, {}},
+        {"ノイズ", "noise", 0xFFFFFF, {cBlueFill}, {}},
+        {"エンボス（照明）", "emboss_lit", 0xFFFFFF, {cWarmFill}, {}},
+        {"エンボス（陰影）", "emboss_shaded", 0xFFFFFF, {cWarmFill}, {}},
+        {"エンボス（光沢付け）", "emboss_glossy", 0xFFFFFF, {cWarmFill}, {}},
+        {"エンボス外（陰影）", "emboss_outside_shaded", cGrey, {cWarmFill}, {}},
+        {"エンボス外（光沢付け）", "emboss_outside_glossy", cGrey, {cWarmFill}, {}},
+        {"ベベル（照明）", "bevel_lit", 0xFFFFFF, {cWarmFill}, {}},
+        {"ベベル（陰影）", "bevel_shaded", 0xFFFFFF, {cWarmFill}, {}},
+        {"ベベル（光沢付け）", "bevel_glossy", 0xFFFFFF, {cWarmFill}, {}},
+        {"ベベル外（陰影）", "bevel_outside_shaded", cGrey, {cWarmFill}, {}},
+        {"ベベル外（光沢付け）", "bevel_outside_glossy", cGrey, {cWarmFill}, {}},
+        {"金属光沢", "metal", 0xFFFFFF, {cWarmFill}, {}},
+        {"プラスチック", "plastic", 0xFFFFFF, {cBlueFill}, {}},
+        {"テクスチャ（陰影）", "texture", 0xFFFFFF, {cWarmFill}, {}},
+        {"明るさ・コントラスト", "brightness_contrast", 0xFFFFFF, {cRainbowFill}, {}},
+        {"レベル調整", "levels", 0xFFFFFF, {cRainbowFill}, {}},
+        {"色相・明度・彩度調整", "hue_saturation_intensity", 0xFFFFFF, {cRainbowFill}, {}},
+        {"色相・輝度・彩度調整", "hue_lightness_saturation", 0xFFFFFF, {cRainbowFill}, {}},
+        {"YCbCr調整", "ycbcr", 0xFFFFFF, {cRainbowFill}, {}},
+    };
+    return List;
+}
+
+struct TOwnedPicture {
+    TrecPicture P;
+    TOwnedPicture() = default;
+    TOwnedPicture(const TOwnedPicture&) = delete;
+    TOwnedPicture& operator=(const TOwnedPicture&) = delete;
+    ~TOwnedPicture() { RecPictureClear(P); }
+};
+
+std::unique_ptr<TMacro> LibraryMacro(const TPresetMacro& Preset)
+{
+    auto M = std::make_unique<TMacro>();
+    if (!M->LoadFromLibrary(Preset.Name))
+        return nullptr;
+    for (const auto& [Caption, Value] : Preset.Values)
+        M->SetParamValue(Caption, Value);
+    return M;
+}
+
+bool SamePixel(const uint8_t* A, const uint8_t* B)
+{
+    return A[0] == B[0] && A[1] == B[1] && A[2] == B[2];
+}
+
+bool Inside(const TRect& R, int32_t X, int32_t Y)
+{
+    return R.Left <= R.Right && X >= R.Left && X <= R.Right && Y >= R.Top && Y <= R.Bottom;
+}
+
+// Paints one cell; the problems go to Errors.
+void PaintCell(const TPreview& Preview, TShapeMaker Shape, int32_t Quality, TrecPicture& Cell,
+               std::vector<std::string>& Errors)
+{
+    TMacros List;
+    for (const TPresetMacro& P : Preview.Before)
+        if (auto M = LibraryMacro(P))
+            List.Add(std::move(M));
+    List.Add(LibraryMacro({Preview.Name, {}}));
+    for (const TPresetMacro& P : Preview.After)
+        if (auto M = LibraryMacro(P))
+            List.Add(std::move(M));
+    TrecPath Path;
+    Shape(Path);
+    RecPathCalcBounds(Path);
+    Path.Flag = 1; // filled, as text is
+    RecPictureCreate(Cell, TPoint{0, 0}, cCell, cCell, 24, false);
+    RecPictureFillColor(Cell, static_cast<int32_t>(Preview.Backdrop));
+    if (Preview.Striped)
+        for (int32_t Y = 0; Y < cCell; ++Y)
+            for (int32_t X = 0; X < cCell; ++X)
+                if ((X + Y) / 5 % 2 == 0) {
+                    uint8_t* P = RecPictureGetPixelPtr(Cell, X, Y);
+                    P[0] = 0x30; // blue, green, red
+                    P[1] = 0x90;
+                    P[2] = 0xE0;
+                }
+    TListRecPict Store(nullptr);
+    TMacroPaintArgs Args;
+    Args.Target = &Cell;
+    Args.PrimaryPath = &Path;
+    Args.Quality = Quality;
+    Args.Store = &Store;
+    // What the draw object learns first: where the macros will paint.
+    TRect Measured1, Measured2;
+    Args.MeasureOnly = true;
+    List.Paint(Args, {}, nullptr, Measured1, Measured2);
+    TOwnedPicture Before;
+    RecPictureCopy(Before.P, Cell, false);
+    Args.MeasureOnly = false;
+    TRect R1, R2;
+    try {
+        List.Paint(Args, {}, nullptr, R1, R2);
+    } catch (const Exception& E) {
+        Errors.push_back(Preview.Name + ": " + E.what());
+        return;
+    }
+    // Every changed pixel lies in the measured extents, or the draw object
+    // would leave stale paint behind when it moves.
+    int32_t Outside = 0;
+    for (int32_t Y = 0; Y < cCell; ++Y)
+        for (int32_t X = 0; X < cCell; ++X)
+            if (!SamePixel(RecPictureGetPixelPtr(Cell, X, Y), RecPictureGetPixelPtr(Before.P, X, Y)) &&
+                !Inside(Measured1, X, Y) && !Inside(Measured2, X, Y))
+                ++Outside;
+    if (Outside > 0)
+        Errors.push_back(Preview.Name + " quality " + std::to_string(Quality) + ": " +
+                         std::to_string(Outside) + " pixels painted outside the measured extents");
+}
+
+void Blit(TrecPicture& Dest, int32_t DX, int32_t DY, const TrecPicture& Src)
+{
+    for (int32_t Y = 0; Y < cCell; ++Y)
+        std::memcpy(RecPictureGetPixelPtr(Dest, DX, DY + Y), RecPictureGetPixelPtr(Src, 0, Y),
+                    static_cast<size_t>(cCell) * 3);
+}
+
+void SavePng(const TrecPicture& P, const std::string& FileName)
+{
+    TFileStream File(FileName, fmCreate);
+    bool Cancel = false;
+    PNGSaveToStream(File, RecPictureHeader(P), P.pBits, -1, false, nullptr, {}, Cancel);
+}
+
+// Pixels whose channels differ by more than Tolerance; -1 when the golden
+// cannot be read or has another size.
+int64_t CountDifferences(const TrecPicture& P, const std::string& FileName, int32_t Tolerance)
+{
+    if (!std::filesystem::exists(FileName))
+        return -1;
+    HGLOBAL Header = nullptr;
+    uint8_t* Bits = nullptr;
+    bool Cancel = false;
+    PNGLoadFromFile(FileName, Header, Bits, Cancel);
+    const auto* H = static_cast<const BITMAPINFOHEADER*>(GlobalLock(Header));
+    const BITMAPINFOHEADER* Mine = RecPictureHeader(P);
+    int64_t Count = -1;
+    if (H && H->biWidth == Mine->biWidth && H->biHeight == Mine->biHeight && H->biBitCount == 24) {
+        Count = 0;
+        const int64_t Line = CalcLineBytes(H->biWidth, 24);
+        for (int32_t Y = 0; Y < H->biHeight; ++Y)
+            for (int32_t X = 0; X < H->biWidth; ++X) {
+                const uint8_t* A = Bits + Y * Line + 3 * X;
+                const uint8_t* B = P.pBits + Y * Line + 3 * X;
+                for (int K = 0; K < 3; ++K)
+                    if (std::abs(A[K] - B[K]) > Tolerance) {
+                        ++Count;
+                        break;
+                    }
+            }
+    }
+    GlobalUnlock(Header);
+    GlobalFree(Header);
+    GlobalFree(GlobalHandle(Bits));
+    return Count;
+}
+
+// Seven-segment digits for the contact sheet's effect numbers.
+void DrawNumber(TrecPicture& P, int32_t X, int32_t Y, int32_t N)
+{
+    static const uint8_t Segments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+    const std::string Text = std::to_string(N);
+    for (size_t I = 0; I < Text.size(); ++I) {
+        const uint8_t S = Segments[Text[I] - '0'];
+        const int32_t L = X + static_cast<int32_t>(I) * 9;
+        const TRect Bars[7] = {{L, Y, L + 6, Y + 1},          {L + 5, Y, L + 6, Y + 6},
+                               {L + 5, Y + 6, L + 6, Y + 12}, {L, Y + 11, L + 6, Y + 12},
+                               {L, Y + 6, L + 1, Y + 12},     {L, Y, L + 1, Y + 6},
+                               {L, Y + 5, L + 6, Y + 6}};
+        for (int B = 0; B < 7; ++B)
+            if (S & (1 << B))
+                RecPictureFillColor(P, 0x000000, &Bars[B]);
+    }
+}
+
+} // namespace
+
+TEST_F(Catalogue, EveryEffectPaintsAsItsGoldenRender)
+{
+    const char* Write = std::getenv("TAVRO_CATALOGUE_WRITE");
+    const char* Out = std::getenv("TAVRO_CATALOGUE_OUT");
+    const std::string Golden = std::string(TAVRO_TEST_DATA_DIR) + "/catalogue/";
+    std::string Target = Write && *Write ? Golden : Out && *Out ? std::string(Out) + "/" : "";
+    const std::vector<TPreview>& List = Previews();
+    // The contact sheet: three effects a row, each as its three shapes at
+    // normal quality after its number.
+    constexpr int32_t cPerRow = 3, cBlock = 3 * cCell + 30;
+    const int32_t SheetRows = (static_cast<int32_t>(List.size()) + cPerRow - 1) / cPerRow;
+    TOwnedPicture Contact;
+    RecPictureCreate(Contact.P, TPoint{0, 0}, cPerRow * cBlock, SheetRows * cCell, 24, false);
+    RecPictureFillColor(Contact.P, 0xFFFFFF);
+    for (size_t E = 0; E < List.size(); ++E) {
+        const TPreview& Preview = List[E];
+        SCOPED_TRACE(Preview.Name);
+        ASSERT_NE(Find(Preview.Name), nullptr);
+        TOwnedPicture Sheet;
+        RecPictureCreate(Sheet.P, TPoint{0, 0}, 3 * cCell, 3 * cCell, 24, false);
+        std::vector<std::string> Errors;
+        for (int32_t Row = 0; Row < 3; ++Row)
+            for (int32_t Col = 0; Col < 3; ++Col) {
+                TOwnedPicture Cell;
+                PaintCell(Preview, cShapes[Col], cQualities[Row], Cell.P, Errors);
+                if (Cell.P.pBits)
+                    Blit(Sheet.P, Col * cCell, Row * cCell, Cell.P);
+            }
+        EXPECT_TRUE(Errors.empty()) << Join(Errors);
+        const int32_t BX = static_cast<int32_t>(E % cPerRow) * cBlock;
+        const int32_t BY = static_cast<int32_t>(E / cPerRow) * cCell;
+        DrawNumber(Contact.P, BX + 4, BY + 4, static_cast<int32_t>(E + 1));
+        for (int32_t Y = 0; Y < cCell; ++Y)
+            std::memcpy(RecPictureGetPixelPtr(Contact.P, BX + 26, BY + Y), RecPictureGetPixelPtr(Sheet.P, 0, Y),
+                        static_cast<size_t>(3 * cCell) * 3);
+        const std::string File = Preview.Slug + ".png";
+        if (!Target.empty()) {
+            SavePng(Sheet.P, Target + File);
+            continue;
+        }
+        // Lighting and filters run in floating point: a few levels of
+        // difference on a few pixels are allowed, nothing more.
+        const int64_t Differences = CountDifferences(Sheet.P, Golden + File, 3);
+        EXPECT_GE(Differences, 0) << File << " is missing or of another size";
+        EXPECT_LE(Differences, 3 * cCell * 3 * cCell / 500) << File;
+        if (Differences != 0 && std::getenv("TMPDIR"))
+            SavePng(Sheet.P, std::string(std::getenv("TMPDIR")) + "/" + File);
+    }
+    if (!Target.empty())
+        SavePng(Contact.P, Target + "contact_sheet.png");
+}
+
+TEST_F(Catalogue, HoldsEveryNameTheProgramReliesOn)
+{
+    // The paint-macro picker's three columns.
+    const char* const Picker[] = {
+        "塗り(ボカシ)", "塗り（影）", "切抜き", "グラデーションライン", "かすれ", "かすれ(照明)",
+        "スタンプ", "石ころ", "クリスタル", "ぼかし", "エンボス（照明）", "エンボス（陰影）",
+        "エンボス（光沢付け）", "エンボス外（陰影）", "エンボス外（光沢付け）", "ベベル（照明）",
+        "ベベル（陰影）", "ベベル（光沢付け）", "ベベル外（陰影）", "ベベル外（光沢付け）", "金属光沢",
+        "プラスチック", "テクスチャ（陰影）", "明るさ・コントラスト", "レベル調整",
+        "色相・明度・彩度調整", "色相・輝度・彩度調整", "YCbCr調整"};
+    for (const char* Name : Picker)
+        EXPECT_NE(Find(Name), nullptr) << Name;
+    // Where old documents' names lead.
+    for (const char* Old : {"エンボス", "エンボス（フィルタ）", "エンボス外（フィルタ）", "ベベル",
+                            "べベル（フィルタ）", "塗り", "ガラス", "凹凸テクスチャ", "テクスチャ（凸凹）",
+                            "塗り(影)", "(旧)かすれ", "(旧)かすれ(照明)", "(旧)スタンプ"})
+        EXPECT_NE(Find(MigrateMacroName(Old, 22)), nullptr) << Old;
+    // Opening an image and tracing a bitmap fill with 塗り(ボカシ) through
+    // its fill parameter 塗り方法.
+    const TMacro* Fill = Find("塗り(ボカシ)");
+    ASSERT_NE(Fill, nullptr);
+    const auto Method = Captioned(*Fill, "塗り方法");
+    ASSERT_FALSE(Method.empty());
+    for (const auto& [D, P] : Method)
+        EXPECT_EQ(D->Kind, pkFill);
+}
+
+TEST_F(Catalogue, OldCaptionsReachTheirParameters)
+{
+    struct TRow {
+        const char* Macro;
+        const char* Old;
+    };
+    // Each caption that a rename of an older document's captions produces,
+    // on a macro it applies to.
+    const TRow Rows[] = {
+        {"エンボス（陰影）", "角度"},
+        {"光彩（外側）", "ボカシの広がり"},
+        {"光彩（外側）", "ボカシの強さ"},
+        {"塗り(ボカシ)", "塗潰し指定"},
+        {"塗り（陰影）", "影のボカシサイズ"},
+        {"塗り（陰影）", "影オフセット量(X)"},
+        {"塗り（陰影）", "影オフセット量(Y)"},
+        {"塗り(ボカシ)", "ボカシの広がり"},
+        {"エンボス（照明）", "ボカシの強さ"},
+        {"エンボス（光沢付け）", "幅"},
+        {"エンボス外（光沢付け）", "幅"},
+        {"エンボス（光沢付け）", "光沢の不透明度"},
+        {"エンボス（光沢付け）", "影の不透明度"},
+        {"エンボス外（光沢付け）", "光沢の不透明度"},
+        {"エンボス外（光沢付け）", "影の不透明度"},
+        {"ベベル（光沢付け）", "光沢の不透明度"},
+        {"ベベル（光沢付け）", "影の不透明度"},
+        {"ベベル外（光沢付け）", "光沢の不透明度"},
+        {"ベベル外（光沢付け）", "影の不透明度"},
+        {"テクスチャ（陰影）", "テクスチャ画像"},
+    };
+    for (const TRow& R : Rows) {
+        SCOPED_TRACE(std::string(R.Macro) + " " + R.Old);
+        const std::string Caption = MigrateMacroParamCaption(R.Macro, R.Old, 22);
+        ASSERT_NE(Caption, R.Old);
+        TMacro M;
+        ASSERT_TRUE(M.LoadFromLibrary(R.Macro));
+        M.SetParamValue(Caption, "7");
+        std::string Value;
+        ASSERT_TRUE(M.GetParamValue(Caption, Value)) << Caption;
+        EXPECT_EQ(Value, "7");
+    }
+}
+
+TEST_F(Catalogue, EveryEffectKeepsItsValuesInADocument)
+{
+    int32_t Effects = 0;
+    for (const TMacro* Definition : Macros(*gMacroLibrary)) {
+        const std::string& Name = Definition->Name();
+        if (EndsWith(Name, "_Low") || EndsWith(Name, "_Mid"))
+            continue;
+        ++Effects;
+        SCOPED_TRACE(Name);
+        TMacro M;
+        ASSERT_TRUE(M.LoadFromLibrary(Name));
+        // The property panel's fill check box works only through this choice.
+        for (const auto& [D, P] : Captioned(M, "塗りつぶし指定"))
+            EXPECT_EQ(P->Value.value_or(""), "プロパティ指定");
+        TStringList Captions, Values;
+        M.GetParams(Captions, Values);
+        EXPECT_GT(Captions.Count(), 0) << "nothing for the user to set";
+        // A document keeps the name and the user values; read back, the
+        // macro is the library's again with those values.
+        TMemoryStream Stream;
+        M.WriteToStream(Stream);
+        Stream.SetPosition(0);
+        TMacro Back;
+        Back.ReadFromStream(Stream, 25);
+        EXPECT_TRUE(Back.Equals(M));
+    }
+    EXPECT_GE(Effects, 30);
+    // Every effect has its golden render, and every render an effect.
+    std::set<std::string> Shown;
+    for (const TPreview& P : Previews())
+        Shown.insert(P.Name);
+    EXPECT_EQ(static_cast<int32_t>(Shown.size()), Effects);
+    EXPECT_EQ(static_cast<int32_t>(Previews().size()), Effects);
+}
+
+TEST_F(Catalogue, CachedRepaintsPaintTheSame)
+{
+    // A draw object repaints from its macro's cached intermediate pictures,
+    // running only the final lines: the result must not change.
+    for (const TPreview& Preview : Previews()) {
+        SCOPED_TRACE(Preview.Name);
+        auto Effect = LibraryMacro({Preview.Name, {}});
+        ASSERT_NE(Effect, nullptr);
+        TrecPath Path;
+        MakeLetter(Path);
+        RecPathCalcBounds(Path);
+        Path.Flag = 1;
+        TListRecPict Store(nullptr);
+        TPictureCache Cache;
+        std::vector<std::string> Pictures;
+        for (int32_t Run = 0; Run < 3; ++Run) {
+            TOwnedPicture Cell;
+            RecPictureCreate(Cell.P, TPoint{0, 0}, cCell, cCell, 24, false);
+            RecPictureFillColor(Cell.P, 0x2080C0);
+            TMacroPaintArgs Args;
+            Args.Target = &Cell.P;
+            Args.PrimaryPath = &Path;
+            Args.Store = &Store;
+            Args.UseCache = Run > 0; // run 1 fills the cache, run 2 reuses it
+            TRect R1, R2;
+            MacroPaint(*Effect, Run > 0 ? &Cache : nullptr, Args, R1, R2);
+            Pictures.emplace_back(reinterpret_cast<const char*>(Cell.P.pBits),
+                                  static_cast<size_t>(RecPictureGetImageSize(Cell.P)));
+        }
+        EXPECT_TRUE(Pictures[1] == Pictures[0]);
+        EXPECT_TRUE(Pictures[2] == Pictures[0]);
+    }
+}
