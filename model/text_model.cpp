@@ -1,0 +1,576 @@
+#include "model/text_model.h"
+
+#include "foundation/stream_text.h"
+#include "foundation/text_fields.h"
+#include "foundation/user_error.h"
+#include "model/text_outline.h"
+#include "platform/cp932.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+static_assert(std::endian::native == std::endian::little,
+              "the 50-byte attribute record is copied as it lies in memory");
+
+namespace {
+
+constexpr uint8_t CR = 13;
+constexpr uint8_t LF = 10;
+
+int32_t ReadInt32(TStream& Stream)
+{
+    uint8_t B[4];
+    Stream.ReadBuffer(B, 4);
+    return static_cast<int32_t>(uint32_t(B[0]) | uint32_t(B[1]) << 8 | uint32_t(B[2]) << 16 |
+                                uint32_t(B[3]) << 24);
+}
+
+void WriteInt32(TStream& Stream, int32_t V)
+{
+    const auto U = static_cast<uint32_t>(V);
+    const uint8_t B[4] = {uint8_t(U), uint8_t(U >> 8), uint8_t(U >> 16), uint8_t(U >> 24)};
+    Stream.WriteBuffer(B, 4);
+}
+
+uint8_t ReadByte(TStream& Stream)
+{
+    uint8_t B;
+    Stream.ReadBuffer(&B, 1);
+    return B;
+}
+
+void WriteByte(TStream& Stream, uint8_t B)
+{
+    Stream.WriteBuffer(&B, 1);
+}
+
+double ReadDouble(TStream& Stream)
+{
+    uint8_t B[8];
+    Stream.ReadBuffer(B, 8);
+    uint64_t U = 0;
+    for (int I = 7; I >= 0; --I)
+        U = U << 8 | B[I];
+    return std::bit_cast<double>(U);
+}
+
+void WriteDouble(TStream& Stream, double V)
+{
+    uint64_t U = std::bit_cast<uint64_t>(V);
+    uint8_t B[8];
+    for (int I = 0; I < 8; ++I) {
+        B[I] = static_cast<uint8_t>(U);
+        U >>= 8;
+    }
+    Stream.WriteBuffer(B, 8);
+}
+
+// Halves to even, as the old stored doubles were rounded.
+int32_t RoundStoredDouble(double D, const char* Where)
+{
+    const double R = std::nearbyint(D);
+    if (!(R >= -2147483648.0 && R <= 2147483647.0))
+        throw EReadError(std::string(Where) + ": value out of range");
+    return static_cast<int32_t>(R);
+}
+
+uint8_t ReadByteLine(TStream& Stream, const char* Where)
+{
+    const int32_t V = StrToInt(StreamReadln(Stream));
+    if (V < 0 || V > 255)
+        throw EReadError(std::string(Where) + ": value out of range");
+    return static_cast<uint8_t>(V);
+}
+
+int64_t BytesLeft(TStream& Stream)
+{
+    return Stream.Size() - Stream.Position();
+}
+
+// General format with 15 significant digits: "1.5", "0.0001", "1E-5", "1E15".
+std::string FloatToStr15(double V)
+{
+    if (std::isnan(V))
+        return "NAN";
+    if (std::isinf(V))
+        return V > 0 ? "INF" : "-INF";
+    if (V == 0.0)
+        return "0";
+    char Buf[40];
+    std::snprintf(Buf, sizeof Buf, "%.14e", std::fabs(V));
+    const std::string S(Buf);
+    const size_t E = S.find('e');
+    std::string Digits = S.substr(0, 1) + S.substr(2, E - 2);
+    const int Exp = std::atoi(S.c_str() + E + 1);
+    while (Digits.size() > 1 && Digits.back() == '0')
+        Digits.pop_back();
+    std::string R;
+    if (Exp >= 15 || Exp < -4) {
+        R = Digits.substr(0, 1);
+        if (Digits.size() > 1)
+            R += "." + Digits.substr(1);
+        R += "E" + std::to_string(Exp);
+    } else if (Exp < 0) {
+        R = "0." + std::string(static_cast<size_t>(-Exp - 1), '0') + Digits;
+    } else if (Digits.size() <= static_cast<size_t>(Exp) + 1) {
+        R = Digits + std::string(static_cast<size_t>(Exp) + 1 - Digits.size(), '0');
+    } else {
+        R = Digits.substr(0, static_cast<size_t>(Exp) + 1) + "." + Digits.substr(static_cast<size_t>(Exp) + 1);
+    }
+    return V < 0 ? "-" + R : R;
+}
+
+double StrToFloat15(const std::string& S)
+{
+    if (S == "NAN")
+        return std::numeric_limits<double>::quiet_NaN();
+    if (S == "INF")
+        return std::numeric_limits<double>::infinity();
+    if (S == "-INF")
+        return -std::numeric_limits<double>::infinity();
+    const double V = StrToFloatDef(S, std::numeric_limits<double>::quiet_NaN());
+    if (std::isnan(V))
+        throw EConvertError("'" + S + "' は有効な浮動小数点数値ではありません");
+    return V;
+}
+
+// The face as read, validated against the installed fonts.
+void TakeFace(TrecCharAttr& Attr, const std::string& Name)
+{
+    std::string Face;
+    uint8_t CharSet = DEFAULT_CHARSET;
+    ValidateFontName(Name, Face, CharSet);
+    SetCharAttrFaceName(Attr, Face);
+    Attr.CharSet = CharSet;
+}
+
+void WriteCharAttrText(TStream& Stream, const TrecCharAttr& Attr)
+{
+    StreamWriteln(Stream, CharAttrFaceName(Attr));
+    StreamWriteln(Stream, std::to_string(Attr.Size));
+    StreamWriteln(Stream, std::to_string(Attr.Bold));
+    StreamWriteln(Stream, std::to_string(Attr.Italic));
+    StreamWriteln(Stream, std::to_string(Attr.Underline));
+    StreamWriteln(Stream, std::to_string(Attr.StrikeOut));
+    StreamWriteln(Stream, std::to_string(Attr.Rise));
+    StreamWriteln(Stream, std::to_string(Attr.ExtraAdvance));
+}
+
+void ReadCharAttrText(TStream& Stream, TrecCharAttr& Attr)
+{
+    constexpr const char* Where = "TCharStyle.ReadFromStreamAsText";
+    TrecCharAttr A = Attr;
+    const std::string Face = StreamReadln(Stream);
+    A.Size = StrToInt(StreamReadln(Stream));
+    A.Bold = ReadByteLine(Stream, Where);
+    A.Italic = ReadByteLine(Stream, Where);
+    A.Underline = ReadByteLine(Stream, Where);
+    A.StrikeOut = ReadByteLine(Stream, Where);
+    A.Rise = StrToInt(StreamReadln(Stream));
+    A.ExtraAdvance = StrToInt(StreamReadln(Stream));
+    TakeFace(A, Face);
+    Attr = A;
+}
+
+// A slot flag of the list forms: 0 no style, 1 a style follows.
+bool SlotFlag(int32_t Flag, const char* Where)
+{
+    if (Flag != 0 && Flag != 1)
+        throw EReadError(std::string(Where) + ": Illegal slot flag");
+    return Flag == 1;
+}
+
+// Styles read off a stream before they replace the list's.
+using TStyleSlots = std::vector<std::unique_ptr<TCharStyle>>;
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Attribute record
+
+void SetCharAttrFaceName(TrecCharAttr& Attr, const std::string& Cp932Name)
+{
+    TLogFont F;
+    SetLogFontFaceName(F, Cp932Name);
+    static_assert(sizeof(Attr.FaceName) == sizeof(F.lfFaceName));
+    std::memcpy(Attr.FaceName, F.lfFaceName, sizeof(Attr.FaceName));
+}
+
+std::string CharAttrFaceName(const TrecCharAttr& Attr)
+{
+    size_t N = 0;
+    while (N < sizeof(Attr.FaceName) - 1 && Attr.FaceName[N] != 0)
+        ++N;
+    return std::string(Attr.FaceName, N);
+}
+
+void WriteCharStyleRec(TStream& Stream, const TrecCharAttr& Attr)
+{
+    StreamWriteString(Stream, CharAttrFaceName(Attr));
+    StreamWriteString(Stream, std::to_string(Attr.Size));
+    const uint8_t Bytes[4] = {Attr.Bold, Attr.Italic, Attr.Underline, Attr.StrikeOut};
+    Stream.WriteBuffer(Bytes, 4);
+    WriteInt32(Stream, Attr.Rise);
+    WriteInt32(Stream, Attr.ExtraAdvance);
+}
+
+void ReadCharStyleRec(TStream& Stream, TrecCharAttr& Attr, int32_t Version)
+{
+    constexpr const char* Where = "TCharStyle.ReadFromStream";
+    TrecCharAttr A = Attr;
+    const std::string Face = StreamReadString(Stream);
+    A.Size = StrToInt(StreamReadString(Stream));
+    uint8_t Bytes[4];
+    Stream.ReadBuffer(Bytes, 4);
+    A.Bold = Bytes[0];
+    A.Italic = Bytes[1];
+    A.Underline = Bytes[2];
+    A.StrikeOut = Bytes[3];
+    if (Version >= 13) {
+        A.Rise = ReadInt32(Stream);
+        A.ExtraAdvance = ReadInt32(Stream);
+    } else {
+        A.Rise = RoundStoredDouble(ReadDouble(Stream), Where);
+        A.ExtraAdvance = RoundStoredDouble(ReadDouble(Stream), Where);
+    }
+    TakeFace(A, Face);
+    Attr = A;
+}
+
+// ---------------------------------------------------------------------------
+// TCharStyle
+
+void TCharStyle::Assign(const TCharStyle& Source)
+{
+    if (&Source == this)
+        return;
+    Attr = Source.Attr;
+    RecPathAssign(Glyph, Source.Glyph);
+}
+
+void TCharStyle::WriteToStream(TStream& Stream) const
+{
+    WriteCharStyleRec(Stream, Attr);
+    RecPathWriteToStream(Glyph, Stream);
+}
+
+void TCharStyle::ReadFromStream(TStream& Stream, int32_t Version)
+{
+    TrecCharAttr A = Attr;
+    ReadCharStyleRec(Stream, A, Version);
+    TrecPath P;
+    RecPathReadFromStream(P, Stream);
+    Attr = A;
+    Glyph = std::move(P);
+}
+
+void TCharStyle::WriteToStreamAsText(TStream& Stream) const
+{
+    WriteCharAttrText(Stream, Attr);
+    RecPathWriteToStreamAsText(Glyph, Stream);
+}
+
+void TCharStyle::ReadFromStreamAsText(TStream& Stream)
+{
+    TrecCharAttr A = Attr;
+    ReadCharAttrText(Stream, A);
+    TrecPath P;
+    RecPathReadFromStreamAsText(P, Stream);
+    Attr = A;
+    Glyph = std::move(P);
+}
+
+// ---------------------------------------------------------------------------
+// TListCharStyle
+
+namespace {
+
+// Replaces the list's styles by Slots (which it then owns).
+void InstallSlots(TListCharStyle& List, TStyleSlots& Slots)
+{
+    List.Clear();
+    List.SetCount(static_cast<int32_t>(Slots.size()));
+    for (size_t I = 0; I < Slots.size(); ++I)
+        List.SetItem(static_cast<int32_t>(I), Slots[I].release());
+}
+
+} // namespace
+
+TListCharStyle::~TListCharStyle()
+{
+    TListCharStyle::Clear();
+}
+
+TCharStyle* TListCharStyle::GetItem(int32_t Index) const
+{
+    if (Index < 0)
+        Error(SListIndexError, Index);
+    if (Index >= FCount)
+        return nullptr;
+    return static_cast<TCharStyle*>(FList[Index]);
+}
+
+void TListCharStyle::SetItem(int32_t Index, TCharStyle* Style)
+{
+    Put(Index, Style);
+}
+
+void TListCharStyle::Clear()
+{
+    FreeObjects();
+    TListPtrWex::Clear();
+}
+
+void TListCharStyle::InsertText(int32_t Position, const std::string& Text, const TrecCharAttr& Attr)
+{
+    const auto N = static_cast<int32_t>(Text.size());
+    InsertSpace(Position, N);
+    int32_t I = 0;
+    while (I < N) {
+        const auto B = static_cast<uint8_t>(Text[I]);
+        if (B != CR && B != LF) {
+            auto Style = std::make_unique<TCharStyle>();
+            Style->Attr = Attr;
+            Put(Position + I, Style.release());
+        }
+        I += IsSjisLeadByte(B) ? 2 : 1;
+    }
+}
+
+void TListCharStyle::Assign(const TCustomListWex& Source)
+{
+    if (&Source == this)
+        return;
+    const auto* Src = dynamic_cast<const TListCharStyle*>(&Source);
+    if (!Src)
+        RaiseAssignError(this, &Source);
+    TStyleSlots Copies(static_cast<size_t>(Src->Count()));
+    for (int32_t I = 0; I < Src->Count(); ++I) {
+        if (const TCharStyle* S = Src->GetItem(I)) {
+            Copies[I] = std::make_unique<TCharStyle>();
+            Copies[I]->Assign(*S);
+        }
+    }
+    Clear();
+    SetCapacity(Src->Capacity());
+    SetCount(Src->Count());
+    for (int32_t I = 0; I < Src->Count(); ++I)
+        FList[I] = Copies[I].release();
+}
+
+void TListCharStyle::WriteToStream(TStream& Stream) const
+{
+    WriteInt32(Stream, FCount);
+    for (int32_t I = 0; I < FCount; ++I) {
+        const TCharStyle* S = GetItem(I);
+        WriteByte(Stream, S ? 1 : 0);
+        if (S)
+            S->WriteToStream(Stream);
+    }
+}
+
+void TListCharStyle::ReadFromStream(TStream& Stream, int32_t Version)
+{
+    constexpr const char* Where = "TListCharStyle.ReadFromStream";
+    const int32_t N = ReadInt32(Stream);
+    // Every slot takes at least its flag byte.
+    if (N < 0 || N >= MaxListSize || N > BytesLeft(Stream))
+        throw EReadError(std::string(Where) + ": Illegal Count");
+    TStyleSlots Slots(static_cast<size_t>(N));
+    for (auto& Slot : Slots) {
+        if (SlotFlag(ReadByte(Stream), Where)) {
+            Slot = std::make_unique<TCharStyle>();
+            Slot->ReadFromStream(Stream, Version);
+        }
+    }
+    InstallSlots(*this, Slots);
+}
+
+void TListCharStyle::WriteToStreamAsText(TStream& Stream) const
+{
+    StreamWriteln(Stream, std::to_string(FCount));
+    for (int32_t I = 0; I < FCount; ++I) {
+        const TCharStyle* S = GetItem(I);
+        StreamWriteln(Stream, S ? "1" : "0");
+        if (S)
+            S->WriteToStreamAsText(Stream);
+    }
+}
+
+void TListCharStyle::ReadFromStreamAsText(TStream& Stream)
+{
+    constexpr const char* Where = "TListCharStyle.ReadFromStreamAsText";
+    const int32_t N = StrToInt(StreamReadln(Stream));
+    // Every slot takes at least one byte for its flag line.
+    if (N < 0 || N >= MaxListSize || N > BytesLeft(Stream))
+        throw EReadError(std::string(Where) + ": Illegal Count");
+    TStyleSlots Slots(static_cast<size_t>(N));
+    for (auto& Slot : Slots) {
+        if (SlotFlag(StrToInt(StreamReadln(Stream)), Where)) {
+            Slot = std::make_unique<TCharStyle>();
+            Slot->ReadFromStreamAsText(Stream);
+        }
+    }
+    InstallSlots(*this, Slots);
+}
+
+// ---------------------------------------------------------------------------
+// TRTFTav
+
+void TRTFTav::Assign(const TRTFTav& Source)
+{
+    if (&Source == this)
+        return;
+    Styles.Assign(Source.Styles);
+    Text = Source.Text;
+}
+
+void TRTFTav::Clear()
+{
+    Text.clear();
+    Styles.Clear();
+}
+
+// ---------------------------------------------------------------------------
+// TTabs
+
+TTabs::~TTabs()
+{
+    TTabs::Clear();
+}
+
+void TTabs::Clear()
+{
+    for (int32_t I = 0; I < FCount; ++I) {
+        delete static_cast<TrecTabStop*>(FList[I]);
+        FList[I] = nullptr;
+    }
+    TListPtrWex::Clear();
+}
+
+int32_t TTabs::AddTab(const TrecTabStop& Tab)
+{
+    auto Rec = std::make_unique<TrecTabStop>(Tab);
+    const int32_t I = Add(Rec.get());
+    Rec.release();
+    return I;
+}
+
+const TrecTabStop& TTabs::GetTab(int32_t Index) const
+{
+    return *static_cast<const TrecTabStop*>(Get(Index));
+}
+
+void TTabs::Assign(const TCustomListWex& Source)
+{
+    if (&Source == this)
+        return;
+    const auto* Src = dynamic_cast<const TTabs*>(&Source);
+    if (!Src)
+        RaiseAssignError(this, &Source);
+    std::vector<std::unique_ptr<TrecTabStop>> Copies(static_cast<size_t>(Src->Count()));
+    for (int32_t I = 0; I < Src->Count(); ++I)
+        if (const void* P = Src->Get(I))
+            Copies[I] = std::make_unique<TrecTabStop>(*static_cast<const TrecTabStop*>(P));
+    Clear();
+    SetCapacity(Src->Capacity());
+    SetCount(Src->Count());
+    for (int32_t I = 0; I < Src->Count(); ++I)
+        FList[I] = Copies[I].release();
+}
+
+// ---------------------------------------------------------------------------
+// TParagraphStyle
+
+void TParagraphStyle::Assign(const TParagraphStyle& Source)
+{
+    if (&Source == this)
+        return;
+    Tabs.Assign(Source.Tabs);
+    Extra = Source.Extra;
+    FLineSpacingRule = Source.FLineSpacingRule;
+    LineSpacing = Source.LineSpacing;
+    SpacingUnit = Source.SpacingUnit;
+}
+
+void TParagraphStyle::WriteToStream(TStream& Stream) const
+{
+    WriteInt32(Stream, FLineSpacingRule);
+    WriteByte(Stream, SpacingUnit);
+    WriteDouble(Stream, LineSpacing);
+}
+
+void TParagraphStyle::ReadFromStream(TStream& Stream)
+{
+    const int32_t Rule = ReadInt32(Stream);
+    const uint8_t Unit = ReadByte(Stream);
+    const double Spacing = ReadDouble(Stream);
+    FLineSpacingRule = Rule;
+    SpacingUnit = Unit;
+    LineSpacing = Spacing;
+}
+
+void TParagraphStyle::WriteToStreamAsText(TStream& Stream) const
+{
+    const auto Low = static_cast<int8_t>(static_cast<uint8_t>(static_cast<uint32_t>(FLineSpacingRule)));
+    StreamWriteln(Stream, std::to_string(Low));
+    StreamWriteln(Stream, std::to_string(SpacingUnit));
+    StreamWriteln(Stream, FloatToStr15(LineSpacing));
+}
+
+void TParagraphStyle::ReadFromStreamAsText(TStream& Stream)
+{
+    const int32_t Rule = StrToInt(StreamReadln(Stream));
+    const uint8_t Unit = ReadByteLine(Stream, "TParagraphStyle.ReadFromStreamAsText");
+    const double Spacing = StrToFloat15(StreamReadln(Stream));
+    FLineSpacingRule = Rule;
+    SpacingUnit = Unit;
+    LineSpacing = Spacing;
+}
+
+// ---------------------------------------------------------------------------
+// Fonts and counting
+
+void MakeCharFont(TLogFont& LogFont, const TrecCharAttr& Attr)
+{
+    LogFont = TLogFont{};
+    LogFont.lfHeight = static_cast<int32_t>(0u - static_cast<uint32_t>(Attr.Size));
+    LogFont.lfWeight = Attr.Bold != 0 ? FW_BOLD : FW_NORMAL;
+    LogFont.lfItalic = Attr.Italic != 0 ? 1 : 0;
+    LogFont.lfUnderline = Attr.Underline != 0 ? 1 : 0;
+    LogFont.lfStrikeOut = Attr.StrikeOut != 0 ? 1 : 0;
+    const std::string Face = CharAttrFaceName(Attr);
+    SetLogFontFaceName(LogFont, Face);
+    uint8_t CharSet = DEFAULT_CHARSET;
+    GetFontCharset(CharSet, Face);
+    LogFont.lfCharSet = CharSet;
+}
+
+int32_t CountTextChars(const std::string& Text)
+{
+    const size_t N = Text.size();
+    int32_t Count = 0;
+    size_t I = 0;
+    while (I < N) {
+        const auto B = static_cast<uint8_t>(Text[I]);
+        if (B == CR || B == LF) {
+            I += (B == CR && I + 1 < N && static_cast<uint8_t>(Text[I + 1]) == LF) ? 2 : 1;
+            continue;
+        }
+        if (IsSjisLeadByte(B)) {
+            if (I + 1 >= N)
+                break;
+            I += 2;
+        } else {
+            ++I;
+        }
+        ++Count;
+    }
+    return Count;
+}
