@@ -37,6 +37,9 @@ int DefaultMessageBoxAnswer(uint32_t Flags)
         Buttons = YesNoButtons;
         Count = 2;
         break;
+    case MB_RETRYCANCEL:
+        // Nobody is there to fix what failed: retrying would never end.
+        return IDCANCEL;
     default:
         break;
     }

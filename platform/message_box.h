@@ -11,6 +11,7 @@ constexpr uint32_t MB_OK = 0x0;
 constexpr uint32_t MB_OKCANCEL = 0x1;
 constexpr uint32_t MB_YESNOCANCEL = 0x3;
 constexpr uint32_t MB_YESNO = 0x4;
+constexpr uint32_t MB_RETRYCANCEL = 0x5;
 constexpr uint32_t MB_TYPEMASK = 0xF;
 constexpr uint32_t MB_ICONHAND = 0x10;
 constexpr uint32_t MB_ICONSTOP = MB_ICONHAND;
@@ -28,6 +29,7 @@ constexpr uint32_t MB_DEFMASK = 0xF00;
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+constexpr int IDRETRY = 4;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 

@@ -1,0 +1,489 @@
+#include "model/default_data.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/platform_wrappers.h"
+#include "foundation/stream_text.h"
+#include "foundation/streams.h"
+#include "foundation/text_fields.h"
+#include "foundation/user_error.h"
+#include "paint/macro_list.h"
+#include "platform/cp932.h"
+#include "platform/message_box.h"
+#include "platform/module_loader.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+static_assert(std::endian::native == std::endian::little, "records are stored as they lie in memory");
+
+namespace {
+
+constexpr const char* kApplicationTitle = "タヴロ";
+constexpr const char* kBadSuffix = ".bad";
+
+TDefaultData* gDefaultAttributes = nullptr;
+
+template <class T>
+void WriteRaw(TStream& Stream, const T& V)
+{
+    Stream.WriteBuffer(&V, static_cast<int32_t>(sizeof(T)));
+}
+
+template <class T>
+T ReadRaw(TStream& Stream)
+{
+    T V;
+    Stream.ReadBuffer(&V, static_cast<int32_t>(sizeof(T)));
+    return V;
+}
+
+// Pascal Round of a stored double into an int32 (values beyond saturate).
+int32_t RoundStoredDouble(double D)
+{
+    if (!(D == D))
+        return 0;
+    const double R = std::nearbyint(D);
+    if (R >= 2147483647.0)
+        return 2147483647;
+    if (R <= -2147483648.0)
+        return -2147483647 - 1;
+    return static_cast<int32_t>(R);
+}
+
+std::string FaceFieldBytes(const char (&Field)[32])
+{
+    return std::string(Field, strnlen(Field, sizeof(Field)));
+}
+
+}  // namespace
+
+void SetFaceNameField(char (&Field)[32], const std::string& Cp932Name)
+{
+    size_t Len = 0;
+    const size_t Limit = sizeof(Field) - 1;
+    // Whole characters only: a lead byte takes its trail byte with it. A zero
+    // byte ends the name as it does in the field.
+    while (Len < Cp932Name.size() && Cp932Name[Len] != '\0') {
+        const size_t CharLen = IsSjisLeadByte(static_cast<uint8_t>(Cp932Name[Len])) ? 2 : 1;
+        if (Len + CharLen > Limit || Len + CharLen > Cp932Name.size())
+            break;
+        Len += CharLen;
+    }
+    std::memset(Field, 0, sizeof(Field));
+    std::memcpy(Field, Cp932Name.data(), Len);
+}
+
+// ---------------------------------------------------------------------------
+// TDrawObjDef
+
+TDrawObjDef::TDrawObjDef(const std::string& Name, const std::string& FileName,
+                         const std::string& Signature, const std::string& Key,
+                         const std::string& ValueName)
+    : Macros(std::make_unique<TMacros>()),
+      Macros2(std::make_unique<TMacros>()),
+      FName(Name),
+      FFileName(FileName),
+      FSignature(Signature.substr(0, 3)),
+      FKey(Key),
+      FValueName(ValueName)
+{
+    GetRegistryVal(HKEY_CURRENT_USER, FKey, FValueName, FDataFolder);
+}
+
+TDrawObjDef::TDrawObjDef(const TDrawObjDef& Source, int)
+    : TObject(),
+      SaveOnDestroy(0),
+      Macros(std::make_unique<TMacros>()),
+      Macros2(std::make_unique<TMacros>()),
+      FName(Source.FName),
+      FFileName(Source.FFileName),
+      FSignature(Source.FSignature),
+      FKey(Source.FKey),
+      FValueName(Source.FValueName),
+      FDataFolder(Source.FDataFolder)
+{
+}
+
+TDrawObjDef::~TDrawObjDef() = default;
+
+void TDrawObjDef::AssignValues(const TDrawObjDef& Source)
+{
+    WireframeColor = Source.WireframeColor;
+    Macros->Assign(Source.Macros.get());
+    Macros2->Assign(Source.Macros2.get());
+}
+
+void TDrawObjDef::WriteDefPart(TStream& Stream)
+{
+    WriteRaw(Stream, WireframeColor);
+    Macros->WriteToStream(Stream);
+    Macros2->WriteToStream(Stream);
+}
+
+void TDrawObjDef::ReadDefInt(TStream& Stream)
+{
+    WireframeColor = ReadRaw<int32_t>(Stream);
+}
+
+void TDrawObjDef::ReadMacroLists(TStream& Stream, int32_t Version)
+{
+    Macros->ReadFromStream(Stream, Version);
+    Macros2->ReadFromStream(Stream, Version);
+}
+
+void TDrawObjDef::WriteBody(TStream& Stream)
+{
+    WriteDefPart(Stream);
+}
+
+void TDrawObjDef::ReadBody(TStream& Stream, int32_t Version)
+{
+    ReadDefInt(Stream);
+    ReadMacroLists(Stream, Version);
+}
+
+std::string TDrawObjDef::GetFileName() const
+{
+    std::string Dir = FDataFolder;
+    if (Dir.empty())
+        GetEnvDataDir(Dir);
+    AddPathDelimiter(Dir);
+    return Dir + FFileName;
+}
+
+bool TDrawObjDef::LoadFromFile(const std::string& FileName)
+{
+    std::unique_ptr<TFileStream> File;
+    try {
+        File = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+    } catch (const EFOpenError&) {
+        return false;
+    }
+    uint8_t Header[6];
+    File->ReadBuffer(Header, 6);
+    if (FSignature.size() != 3 || std::memcmp(Header, FSignature.data(), 3) != 0)
+        throw EUserError("デフォルトデータファイル形式ではありません。");
+    const int32_t Version = Header[3] * 256 + Header[4];
+    if (Version > DefaultDataVersion)
+        return false;
+    std::unique_ptr<TDrawObjDef> Scratch = CreateScratch();
+    Scratch->ReadBody(*File, Version);
+    AssignValues(*Scratch);
+    return true;
+}
+
+bool TDrawObjDef::SaveToFile(const std::string& FileName)
+{
+    std::error_code Ec;
+    const std::filesystem::path Folder = std::filesystem::path(FileName).parent_path();
+    if (!Folder.empty())
+        std::filesystem::create_directories(Folder, Ec);
+
+    // The body is made first, so that a failure leaves the old file alone.
+    TMemoryStream Body;
+    const uint8_t Header[6] = {static_cast<uint8_t>(FSignature.size() > 0 ? FSignature[0] : 0),
+                               static_cast<uint8_t>(FSignature.size() > 1 ? FSignature[1] : 0),
+                               static_cast<uint8_t>(FSignature.size() > 2 ? FSignature[2] : 0),
+                               static_cast<uint8_t>(DefaultDataVersion >> 8),
+                               static_cast<uint8_t>(DefaultDataVersion & 0xFF), 0};
+    Body.WriteBuffer(Header, 6);
+    WriteBody(Body);
+
+    std::unique_ptr<TFileStream> File;
+    while (!File) {
+        try {
+            File = std::make_unique<TFileStream>(FileName, fmCreate);
+        } catch (const EFCreateError&) {
+            // Only an explicit Retry tries again: an unattended box gives up.
+            const int Answer = MessageBox(nullptr, "ﾌｧｲﾙ " + FileName + " の作成に失敗しました。",
+                                          kApplicationTitle, MB_RETRYCANCEL | MB_ICONERROR);
+            if (Answer != IDRETRY)
+                return false;
+        }
+    }
+    File->WriteBuffer(Body.Memory(), static_cast<int32_t>(Body.Size()));
+    return true;
+}
+
+void TDrawObjDef::SetDataFolder(const std::string& Folder)
+{
+    if (Folder == FDataFolder)
+        return;
+    FDataFolder = Folder;
+    SetRegistryVal(HKEY_CURRENT_USER, FKey, FValueName, Folder);
+    SaveToFile(GetFileName());
+}
+
+void TDrawObjDef::LoadDefaults()
+{
+    std::string Report;
+    auto TryLoad = [&](const std::string& Path) -> bool {
+        try {
+            return LoadFromFile(Path);
+        } catch (const std::exception& E) {
+            // The file would be overwritten at the end of the run: keep it.
+            const std::string Bad = Path + kBadSuffix;
+            std::error_code Ec;
+            std::filesystem::copy_file(Path, Bad, std::filesystem::copy_options::overwrite_existing,
+                                       Ec);
+            if (!Report.empty())
+                Report += "\r\n\r\n";
+            Report += "デフォルトデータファイル " + Path + " を読み込めませんでした。\r\n" + E.what();
+            if (Ec)
+                Report += "\r\n" + Bad + " を作成できませんでした。";
+            else
+                Report += "\r\nこのファイルは " + Bad + " として残しました。";
+            return false;
+        }
+    };
+
+    std::string ProgramDir = GetProgramDirectory();
+    AddPathDelimiter(ProgramDir);
+    const std::string First = GetFileName();
+    const std::string Second = ProgramDir + FFileName;
+    bool Loaded = TryLoad(First);
+    if (!Loaded && Second != First)
+        Loaded = TryLoad(Second);
+    if (!Loaded)
+        TryLoad(Second + ".org");
+
+    if (!Report.empty())
+        MessageBox(nullptr, Report, kApplicationTitle, MB_OK | MB_ICONWARNING);
+}
+
+void TDrawObjDef::SaveAtEnd() noexcept
+{
+    if (!SaveOnDestroy)
+        return;
+    try {
+        SaveToFile(GetFileName());
+    } catch (const std::exception& E) {
+        try {
+            ErrorMessageBox(E.what());
+        } catch (...) {
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TDrawObjTavDef
+
+TDrawObjTavDef::TDrawObjTavDef(const std::string& Name, const std::string& FileName,
+                               const std::string& Signature, const std::string& Key,
+                               const std::string& ValueName)
+    : TDrawObjDef(Name, FileName, Signature, Key, ValueName)
+{
+    TextParam.Value1 = 0;
+    TextParam.Value2 = 5;
+    SetFaceName("ＭＳ Ｐゴシック");
+    RectParam = TrecRectParam{};
+    RectParam.CornerCount = 4;
+    RectParam.CornerPosition = 0;
+    PolygonParam = TrecPolygonParam{};
+    PolygonParam.Count = 5;
+    PolygonParam.Seed = 0x0F0F0F0F;
+    PolygonParam.StartAngle = 3.141592653589793;
+    StarParam = TrecStarParam{};
+    StarParam.InnerRadius = 0.5;
+    StarParam.Count = 5;
+    StarParam.Seed = 0x0F0F0F0F;
+    StarParam.StartAngle = 3.141592653589793;
+}
+
+TDrawObjTavDef::TDrawObjTavDef(const TDrawObjTavDef& Source, int) : TDrawObjDef(Source, 0) {}
+
+void TDrawObjTavDef::AssignValues(const TDrawObjDef& Source)
+{
+    TDrawObjDef::AssignValues(Source);
+    const auto& S = static_cast<const TDrawObjTavDef&>(Source);
+    FillPath = S.FillPath;
+    DisplayCache = S.DisplayCache;
+    TextParam = S.TextParam;
+    Font = S.Font;
+    Value1 = S.Value1;
+    Byte1 = S.Byte1;
+    Double1 = S.Double1;
+    RectParam = S.RectParam;
+    PolygonParam = S.PolygonParam;
+    StarParam = S.StarParam;
+}
+
+std::string TDrawObjTavDef::GetFaceName() const
+{
+    return Cp932ToUtf8(FaceFieldBytes(Font.FaceName));
+}
+
+void TDrawObjTavDef::SetFaceName(const std::string& Name)
+{
+    SetFaceNameField(Font.FaceName, Utf8ToCp932(Name));
+}
+
+void TDrawObjTavDef::WriteBody(TStream& Stream)
+{
+    TDrawObjDef::WriteBody(Stream);
+    WriteRaw(Stream, TextParam);
+    StreamWriteString(Stream, FaceFieldBytes(Font.FaceName));
+    StreamWriteString(Stream, std::to_string(Font.Height));
+    Stream.WriteBuffer(Font.Style, 4);
+    WriteRaw(Stream, Font.Value1);
+    WriteRaw(Stream, Font.Value2);
+    WriteRaw(Stream, Value1);
+    WriteRaw(Stream, Byte1);
+    WriteRaw(Stream, Double1);
+    WriteRaw(Stream, DisplayCache);
+    WriteRaw(Stream, FillPath);
+    WriteRaw(Stream, RectParam);
+    WriteRaw(Stream, PolygonParam);
+    WriteRaw(Stream, StarParam);
+}
+
+void TDrawObjTavDef::ReadTavPart(TStream& Stream, int32_t Version)
+{
+    TextParam = ReadRaw<TrecTextParam>(Stream);
+    std::string Face;
+    StreamReadString(Stream, Face);
+    std::string Height;
+    StreamReadString(Stream, Height);
+    const int32_t H = StrToInt(Height);
+    SetFaceNameField(Font.FaceName, Face);
+    Font.Height = H;
+    Stream.ReadBuffer(Font.Style, 4);
+    if (Version >= 11) {
+        if (Version <= 12) {
+            Font.Value1 = RoundStoredDouble(ReadRaw<double>(Stream));
+            Font.Value2 = RoundStoredDouble(ReadRaw<double>(Stream));
+        } else {
+            Font.Value1 = ReadRaw<int32_t>(Stream);
+            Font.Value2 = ReadRaw<int32_t>(Stream);
+        }
+        Value1 = ReadRaw<int32_t>(Stream);
+        Byte1 = ReadRaw<uint8_t>(Stream);
+        Double1 = ReadRaw<double>(Stream);
+    }
+    if (Version >= 12)
+        DisplayCache = ReadRaw<uint8_t>(Stream);
+    if (Version >= 15)
+        FillPath = ReadRaw<uint8_t>(Stream);
+    else
+        FillPath = 1;
+}
+
+void TDrawObjTavDef::ReadShapeRecords(TStream& Stream, int32_t Version)
+{
+    if (Version < 25) {
+        Stream.ReadBuffer(&RectParam, 8);
+        RectParam.CornerCount = 4;
+        RectParam.CornerPosition = 0;
+    } else {
+        RectParam = ReadRaw<TrecRectParam>(Stream);
+    }
+    PolygonParam = ReadRaw<TrecPolygonParam>(Stream);
+    StarParam = ReadRaw<TrecStarParam>(Stream);
+}
+
+void TDrawObjTavDef::ReadBody(TStream& Stream, int32_t Version)
+{
+    if (Version >= 15) {
+        TDrawObjDef::ReadBody(Stream, Version);
+        ReadTavPart(Stream, Version);
+        ReadShapeRecords(Stream, Version);
+    } else {
+        // The application's part, read first by TDefaultData, precedes this.
+        ReadDefInt(Stream);
+        ReadShapeRecords(Stream, Version);
+        ReadTavPart(Stream, Version);
+        ReadMacroLists(Stream, Version);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TDefaultData
+
+TDefaultData::TDefaultData(const std::string& Name, const std::string& FileName,
+                           const std::string& Signature, const std::string& Key,
+                           const std::string& ValueName)
+    : TDrawObjTavDef(Name, FileName, Signature, Key, ValueName)
+{
+    LoadDefaults();
+}
+
+TDefaultData::TDefaultData(const TDefaultData& Source, int) : TDrawObjTavDef(Source, 0) {}
+
+TDefaultData::~TDefaultData()
+{
+    if (gDefaultAttributes == this)
+        gDefaultAttributes = nullptr;
+    SaveAtEnd();
+}
+
+std::unique_ptr<TDrawObjDef> TDefaultData::CreateScratch() const
+{
+    std::unique_ptr<TDefaultData> Scratch(new TDefaultData(*this, 0));
+    Scratch->AssignValues(*this);
+    return Scratch;
+}
+
+void TDefaultData::AssignValues(const TDrawObjDef& Source)
+{
+    TDrawObjTavDef::AssignValues(Source);
+    const auto& S = static_cast<const TDefaultData&>(Source);
+    AngleStep = S.AngleStep;
+    Value3 = S.Value3;
+    PickTolerance = S.PickTolerance;
+    FShowRuler = S.FShowRuler;
+}
+
+void TDefaultData::WriteBody(TStream& Stream)
+{
+    TDrawObjTavDef::WriteBody(Stream);
+    WriteRaw(Stream, AngleStep);
+    WriteRaw(Stream, Value3);
+    WriteRaw(Stream, PickTolerance);
+    WriteRaw(Stream, FShowRuler);
+}
+
+void TDefaultData::ReadBody(TStream& Stream, int32_t Version)
+{
+    auto ReadOwn = [&] {
+        AngleStep = ReadRaw<double>(Stream);
+        Value3 = ReadRaw<int32_t>(Stream);
+        PickTolerance = ReadRaw<int32_t>(Stream);
+    };
+    if (Version < 15) {
+        ReadOwn();
+        TDrawObjTavDef::ReadBody(Stream, Version);
+    } else {
+        TDrawObjTavDef::ReadBody(Stream, Version);
+        ReadOwn();
+    }
+    if (Version >= 16)
+        FShowRuler = ReadRaw<uint8_t>(Stream);
+}
+
+void TDefaultData::SetShowRuler(uint8_t Value)
+{
+    if (Value == FShowRuler)
+        return;
+    FShowRuler = Value;
+    if (OnChange)
+        OnChange(this);
+}
+
+// ---------------------------------------------------------------------------
+
+void SetDefaultAttributes(TDefaultData* Data)
+{
+    gDefaultAttributes = Data;
+}
+
+TDefaultData* GetDefaultAttributes()
+{
+    return gDefaultAttributes;
+}
+
+int32_t GetDefaultFontHeight()
+{
+    return gDefaultAttributes ? gDefaultAttributes->Font.Height : 48;
+}

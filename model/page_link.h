@@ -1,0 +1,62 @@
+// What the draw items use of their page and its document, as narrow
+// interfaces: the page that owns the item tree implements TPageLink, its
+// document TDocumentLink. Tests install recording doubles.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/geometry_types.h"
+#include "raster/rec_picture.h"
+
+class THistoryCommand;
+class TLayers;
+class TListRecPict;
+
+class TDocumentLink {
+public:
+    virtual ~TDocumentLink() = default;
+    virtual void SetModified(bool Value) = 0;
+    // The document's picture store (fill pictures of the macros).
+    virtual TListRecPict* GetPictureStore() = 0;
+};
+
+class TPageLink {
+public:
+    virtual ~TPageLink() = default;
+
+    // The page's history; the items record into it. Nil: nothing is recorded.
+    virtual THistoryCommand* GetHistory() = 0;
+    // Nil: changes set no modified flag.
+    virtual TDocumentLink* GetDocument() = 0;
+    // True while the page frees its items: they skip their own invalidation.
+    virtual bool IsDestroying() const = 0;
+    // Adds Rect (nil: the whole page) to the dirty rectangle; with
+    // Invalidate True the views repaint it too.
+    virtual void InvalidateRect(const TRect* Rect, bool Invalidate) = 0;
+    virtual TLayers* GetLayers() = 0;
+    // 0 wireframe, 1 low, 2 middle, 3 high quality.
+    virtual uint8_t GetDisplayMode() const = 0;
+    // The page picture the fill macros measure against; nil without a view.
+    virtual TrecPicture* GetPagePicture() = 0;
+    // Milliseconds (DrawTickCount) when rendering started or progress was
+    // last shown; group painting compares against it.
+    virtual uint32_t GetDrawStartTime() const = 0;
+    virtual void SetDrawStartTime(uint32_t Value) = 0;
+    // The selection's anchors: items pass False after a change of geometry.
+    virtual void SetAnchorsValid(bool Value) = 0;
+};
+
+// The record items paint into: the page's settings and a picture placed at
+// the area being rendered.
+struct TrecDrawTarget {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t DPI = 72;
+    uint8_t Unit = 1;
+    uint8_t Next = 0;
+    int32_t BkColor = 0xFFFFFF;
+    TrecPicture Picture;
+};
+
+// Millisecond tick counter of the drawing progress (wraps like GetTickCount).
+uint32_t DrawTickCount();
