@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 // Owns a header block and a pixel block; frees what it still holds.
 struct TBmpTestDib {
@@ -29,23 +30,21 @@ struct TBmpTestDib {
     uint8_t* Row(int32_t Y) const { return Bits + (H()->biHeight - 1 - Y) * Line(); }
 };
 
-// A zero-filled DIB: header block of 40 + TableBytes bytes, pixels of the
-// computed size.
+// A zero-filled DIB: header block of 40 + TableBytes bytes, pixels of the computed size.
 inline void MakeBmpTestDib(TBmpTestDib& D, int32_t W, int32_t Height, uint16_t BitCount, uint32_t ClrUsed = 0,
-                        size_t TableBytes = 1024)
+                           size_t TableBytes = 1024)
 {
     D.Header = GlobalAlloc(GPTR, sizeof(BITMAPINFOHEADER) + TableBytes);
-    BITMAPINFOHEADER* H = D.H();
-    H->biSize = 40;
-    H->biWidth = W;
-    H->biHeight = Height;
-    H->biPlanes = 1;
-    H->biBitCount = BitCount;
-    H->biCompression = BI_RGB;
-    H->biClrUsed = ClrUsed;
     const int64_t Size = GetDIBLineSize(W, BitCount) * Height;
-    H->biSizeImage = static_cast<uint32_t>(Size);
+    *D.H() = BITMAPINFOHEADER{40, W, Height, 1, BitCount, BI_RGB, static_cast<uint32_t>(Size), 0, 0, ClrUsed, 0};
     D.Bits = static_cast<uint8_t*>(GlobalAlloc(GPTR, static_cast<size_t>(Size)));
+}
+
+// Width, height, depth, biSizeImage and biClrUsed of a header, for one-line checks.
+inline std::vector<int64_t> BmpShape(const void* Header)
+{
+    const auto* H = static_cast<const BITMAPINFOHEADER*>(Header);
+    return {H->biWidth, H->biHeight, H->biBitCount, H->biSizeImage, H->biClrUsed};
 }
 
 inline void SetBmpBGR(uint8_t* P, uint8_t R, uint8_t G, uint8_t B)

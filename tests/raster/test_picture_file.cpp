@@ -9,6 +9,7 @@
 #include "platform/registry_store.h"
 #include "platform/test_support.h"
 #include "raster/bmp_conv.h"
+#include "bmp_conv_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -34,18 +35,12 @@ struct TBmpSpec {
     uint32_t Compression = BI_RGB;
     uint32_t ClrUsed = 0;
     uint32_t InfoSize = 40;
-    std::vector<uint8_t> Table; // colour table bytes as stored
-    std::vector<uint8_t> Masks; // stored after a 40-byte header, or inside a longer one
-    std::string Rows;           // pixel bytes as stored
-    int64_t OffBits = -1;       // -1: right after the table
+    std::string Table{}; // colour table bytes as stored
+    std::string Masks{}; // stored after a 40-byte header, or inside a longer one
+    std::string Rows{};  // pixel bytes as stored
+    int64_t OffBits = -1; // -1: right after the table
     std::string Signature = "BM";
 };
-
-void Put16(std::string& S, size_t At, uint16_t V)
-{
-    S[At] = static_cast<char>(V);
-    S[At + 1] = static_cast<char>(V >> 8);
-}
 
 void Put32(std::string& S, size_t At, uint32_t V)
 {
@@ -59,48 +54,36 @@ std::string BuildBmp(const TBmpSpec& B)
     Put32(Info, 0, B.InfoSize);
     Put32(Info, 4, static_cast<uint32_t>(B.Width));
     Put32(Info, 8, static_cast<uint32_t>(B.Height));
-    Put16(Info, 12, 1);
-    Put16(Info, 14, B.Bits);
+    Put32(Info, 12, 1u | uint32_t{B.Bits} << 16); // planes, bit count
     Put32(Info, 16, B.Compression);
     Put32(Info, 20, 12345); // biSizeImage: never trusted
     Put32(Info, 32, B.ClrUsed);
     Info.resize(B.InfoSize);
-    std::string Tail;
-    if (B.InfoSize >= 52 && !B.Masks.empty())
-        std::memcpy(Info.data() + 40, B.Masks.data(), 12);
-    else
-        Tail.assign(B.Masks.begin(), B.Masks.end());
-    Tail.append(B.Table.begin(), B.Table.end());
-    const uint32_t Off = B.OffBits >= 0 ? static_cast<uint32_t>(B.OffBits)
-                                        : static_cast<uint32_t>(14 + Info.size() + Tail.size());
-    std::string File(14, '\0');
-    File[0] = B.Signature[0];
-    File[1] = B.Signature[1];
-    Put32(File, 10, Off);
-    File += Info + Tail;
-    if (File.size() < Off)
-        File.resize(Off, '\0');
-    File.resize(Off);
+    std::string Tail = B.Masks;
+    if (B.InfoSize >= 52 && !B.Masks.empty()) {
+        Info.replace(40, 12, B.Masks);
+        Tail.clear();
+    }
+    Tail += B.Table;
+    const size_t Off = B.OffBits >= 0 ? size_t(B.OffBits) : 14 + Info.size() + Tail.size();
+    std::string File = B.Signature + std::string(12, '\0') + Info + Tail;
+    Put32(File, 10, uint32_t(Off));
+    File.resize(Off, '\0');
     File += B.Rows;
     Put32(File, 2, static_cast<uint32_t>(File.size()));
     return File;
 }
 
 // Grey-ish table entries i -> (i, i + 1, i + 2, 0).
-std::vector<uint8_t> Table(int Entries)
+std::string Table(int Entries)
 {
-    std::vector<uint8_t> T;
-    for (int I = 0; I < Entries; ++I) {
-        T.push_back(static_cast<uint8_t>(I));
-        T.push_back(static_cast<uint8_t>(I + 1));
-        T.push_back(static_cast<uint8_t>(I + 2));
-        T.push_back(0);
-    }
+    std::string T;
+    for (int I = 0; I < Entries; ++I)
+        T += {char(I), char(I + 1), char(I + 2), 0};
     return T;
 }
 
-// Stored rows of a W x H picture: byte k of row r is r * 16 + k + 1 (0x80
-// at most), padding included.
+// Stored rows of a W x H picture: byte k of row r is (r * 16 + k + 1) & 0x7F, padding included.
 std::string Rows(int32_t W, int32_t H, uint16_t Bits)
 {
     const int64_t Line = GetDIBLineSize(W, Bits);
@@ -111,35 +94,20 @@ std::string Rows(int32_t W, int32_t H, uint16_t Bits)
     return S;
 }
 
-std::string Bytes(const void* P, size_t N)
-{
-    return std::string(static_cast<const char*>(P), N);
-}
+std::string Bytes(const void* P, size_t N) { return std::string(static_cast<const char*>(P), N); }
 
-struct TBoxLog {
-    std::vector<std::string> Texts;
-    TMessageBoxHandler Old;
-    TBoxLog()
-    {
-        Old = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
-            Texts.push_back(Text);
-            return IDOK;
-        });
-    }
-    ~TBoxLog() { SetMessageBoxHandler(Old); }
-};
-
-// A private world: data, config and program folders, no system plug-ins.
 struct TRegistryReloadAtEnd {
     ~TRegistryReloadAtEnd() { RegistryReload(); }
 };
 
+// A private world: data, config and program folders, no system plug-ins.
 class PictureFile : public ::testing::Test {
 protected:
     TTempDir Tmp;
     TRegistryReloadAtEnd Reload;
     TSavedEnv Data{"XDG_DATA_HOME"}, Config{"XDG_CONFIG_HOME"}, Home{"HOME"};
-    TBoxLog Boxes;
+    std::vector<std::string> Boxes;
+    TMessageBoxHandler OldBox;
     std::string Program;
     HGLOBAL Header = nullptr;
     uint8_t* Bits = nullptr;
@@ -152,6 +120,10 @@ protected:
         setenv("XDG_CONFIG_HOME", (Tmp / "config").c_str(), 1);
         setenv("HOME", (Tmp / "home").c_str(), 1);
         RegistryReload();
+        OldBox = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
+            Boxes.push_back(Text);
+            return IDOK;
+        });
         Program = Tmp / "program";
         fs::create_directories(Program);
         SetModuleDirectories(Program, Tmp / "nosystem", Tmp / "nowindows");
@@ -162,6 +134,7 @@ protected:
         FreeResult();
         SetModuleDirectories("", "", "");
         InitPictureFile();
+        SetMessageBoxHandler(OldBox);
     }
     void FreeResult()
     {
@@ -177,8 +150,7 @@ protected:
     {
         fs::create_directories(Dir);
         fs::copy_file(std::string(TAVRO_TEST_SPI_DIR) + "/" + Plugin + ".spi",
-                      Dir + "/" + (Name.empty() ? Plugin + ".spi" : Name),
-                      fs::copy_options::overwrite_existing);
+                      Dir + "/" + (Name.empty() ? Plugin + ".spi" : Name), fs::copy_options::overwrite_existing);
     }
     int32_t Load(const std::string& Name, int32_t Mode = 0, bool Reduced = false,
                  TSpiProgressCallback Progress = nullptr, intptr_t Data = 0)
@@ -186,11 +158,22 @@ protected:
         FreeResult();
         return LoadPicture(Name, Header, Bits, Mode, Progress, Data, Reduced, InfoText, Info);
     }
+    int32_t LoadBmp(const std::string& Content)
+    {
+        FreeResult();
+        return LoadBmpFile(Write("b.bmp", Content), Header, Bits);
+    }
     const BITMAPINFOHEADER* H() const { return static_cast<const BITMAPINFOHEADER*>(Header); }
     std::string Write(const std::string& Name, const std::string& Content)
     {
         Tmp.Put(Name, Content);
         return Tmp / Name;
+    }
+    std::string Filter()
+    {
+        std::string F;
+        GetPictureFileFilter(F);
+        return F;
     }
 };
 
@@ -198,19 +181,10 @@ protected:
 // (x * 10 + 1, y * 10 + 2, 7), after Preamble bytes.
 std::string Tpix(int W, int H, bool Comment, size_t Preamble = 0)
 {
-    std::string S(Preamble, 'p');
-    S += "TPIX";
-    S += static_cast<char>(W);
-    S += '\0';
-    S += static_cast<char>(H);
-    S += '\0';
-    S += static_cast<char>(Comment ? 1 : 0);
+    std::string S = std::string(Preamble, 'p') + "TPIX" + std::string{char(W), 0, char(H), 0, char(Comment ? 1 : 0)};
     for (int Y = 0; Y < H; ++Y)
-        for (int X = 0; X < W; ++X) {
-            S += static_cast<char>(X * 10 + 1);
-            S += static_cast<char>(Y * 10 + 2);
-            S += static_cast<char>(7);
-        }
+        for (int X = 0; X < W; ++X)
+            S += {char(X * 10 + 1), char(Y * 10 + 2), 7};
     return S;
 }
 
@@ -229,172 +203,87 @@ TEST_F(PictureFile, BmpReadsEveryDepth)
 {
     for (uint16_t Depth : {1, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE(Depth);
-        TBmpSpec B;
-        B.Bits = Depth;
-        B.Width = 3;
-        B.Height = 2;
-        B.Rows = Rows(3, 2, Depth);
-        if (Depth <= 8) {
-            B.ClrUsed = Depth == 8 ? 3 : 0;
-            B.Table = Table(Depth == 8 ? 3 : 1 << Depth);
-        }
-        const std::string F = Write("d.bmp", BuildBmp(B));
+        const TBmpSpec B{.Bits = Depth, .Width = 3, .ClrUsed = Depth == 8 ? 3u : 0u,
+                         .Table = Depth > 8 ? "" : Table(Depth == 8 ? 3 : 1 << Depth), .Rows = Rows(3, 2, Depth)};
+        FreeResult();
         const size_t Before = GlobalBlockCount();
-        ASSERT_EQ(LoadBmpFile(F, Header, Bits), lpOK);
+        ASSERT_EQ(LoadBmp(BuildBmp(B)), lpOK);
         EXPECT_EQ(GlobalBlockCount(), Before + 2);
         EXPECT_EQ(H()->biSize, 40u);
-        EXPECT_EQ(H()->biWidth, 3);
-        EXPECT_EQ(H()->biHeight, 2);
-        EXPECT_EQ(H()->biBitCount, Depth);
-        EXPECT_EQ(H()->biSizeImage, B.Rows.size());
-        EXPECT_EQ(Bytes(Bits, B.Rows.size()), B.Rows);
+        EXPECT_EQ(BmpShape(H()), (std::vector<int64_t>{3, 2, Depth, int64_t(B.Rows.size()), B.ClrUsed}));
         EXPECT_EQ(GlobalSize(Bits), B.Rows.size());
-        if (Depth <= 8) {
-            // The table is padded with black to 2^bits entries; biClrUsed stays.
-            const size_t Entries = size_t{1} << Depth;
-            ASSERT_EQ(GlobalSize(Header), 40 + 4 * Entries);
-            EXPECT_EQ(H()->biClrUsed, B.ClrUsed);
-            const auto* T = static_cast<const uint8_t*>(Header) + 40;
-            EXPECT_EQ(Bytes(T, B.Table.size()), Bytes(B.Table.data(), B.Table.size()));
-            EXPECT_EQ(std::string(4 * Entries - B.Table.size(), '\0'),
-                      Bytes(T + B.Table.size(), 4 * Entries - B.Table.size()));
-        } else {
-            EXPECT_EQ(GlobalSize(Header), 40u);
-        }
-        FreeResult();
+        EXPECT_EQ(Bytes(Bits, B.Rows.size()), B.Rows);
+        // The table is padded with black to 2^bits entries.
+        const size_t TableBytes = Depth <= 8 ? 4u << Depth : 0;
+        ASSERT_EQ(GlobalSize(Header), 40 + TableBytes);
+        EXPECT_EQ(Bytes(static_cast<uint8_t*>(Header) + 40, TableBytes),
+                  B.Table + std::string(TableBytes - B.Table.size(), '\0'));
     }
 }
 
-TEST_F(PictureFile, BmpTopDownRowsAreFlipped)
+TEST_F(PictureFile, BmpTopDownGapsAndBitfields)
 {
-    TBmpSpec B;
-    B.Bits = 8;
-    B.Width = 4;
-    B.Height = -3;
-    B.Table = Table(256);
-    B.Rows = std::string("\x01\x02\x03\x04" "\x11\x12\x13\x14" "\x21\x22\x23\x24", 12);
-    ASSERT_EQ(LoadBmpFile(Write("t.bmp", BuildBmp(B)), Header, Bits), lpOK);
+    const TBmpSpec B{.Bits = 8, .Width = 4, .Height = -3, .Table = Table(256),
+                     .Rows = std::string("\x01\x02\x03\x04" "\x11\x12\x13\x14" "\x21\x22\x23\x24", 12),
+                     .OffBits = 6000}; // a gap before the pixels is skipped
+    ASSERT_EQ(LoadBmp(BuildBmp(B)), lpOK);
     EXPECT_EQ(H()->biHeight, 3);
     EXPECT_EQ(Bytes(Bits, 12), std::string("\x21\x22\x23\x24" "\x11\x12\x13\x14" "\x01\x02\x03\x04", 12));
-}
-
-TEST_F(PictureFile, BmpSkipsAGapBeforeThePixels)
-{
-    TBmpSpec B;
-    B.Bits = 4;
-    B.Table = Table(16);
-    B.Rows = Rows(2, 2, 4);
-    B.OffBits = 6000;
-    ASSERT_EQ(LoadBmpFile(Write("gap.bmp", BuildBmp(B)), Header, Bits), lpOK);
-    EXPECT_EQ(Bytes(Bits, B.Rows.size()), B.Rows);
-    EXPECT_EQ(Bytes(static_cast<uint8_t*>(Header) + 40, 64), Bytes(B.Table.data(), 64));
-}
-
-TEST_F(PictureFile, BmpBitfieldsMasksAfterOrInsideTheHeader)
-{
-    const std::vector<uint8_t> Masks = {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}; // 5-6-5
-    for (uint32_t InfoSize : {40u, 108u}) {
-        SCOPED_TRACE(InfoSize);
-        TBmpSpec B;
-        B.Bits = 16;
-        B.Compression = BI_BITFIELDS;
-        B.InfoSize = InfoSize;
-        B.Masks = Masks;
-        B.Rows = Rows(2, 2, 16);
-        ASSERT_EQ(LoadBmpFile(Write("f.bmp", BuildBmp(B)), Header, Bits), lpOK);
-        EXPECT_EQ(H()->biSize, 40u);
-        EXPECT_EQ(H()->biCompression, BI_BITFIELDS);
+    EXPECT_EQ(Bytes(static_cast<uint8_t*>(Header) + 40, 1024), B.Table);
+    const std::string Masks("\x00\xF8\0\0\xE0\x07\0\0\x1F\0\0\0", 12); // 5-6-5
+    for (uint32_t InfoSize : {40u, 108u}) { // masks after or inside the header
+        const TBmpSpec F{
+            .Bits = 16, .Compression = BI_BITFIELDS, .InfoSize = InfoSize, .Masks = Masks, .Rows = Rows(2, 2, 16)};
+        ASSERT_EQ(LoadBmp(BuildBmp(F)), lpOK);
+        EXPECT_EQ(std::pair(H()->biSize, H()->biCompression), std::pair(40u, uint32_t(BI_BITFIELDS)));
         ASSERT_EQ(GlobalSize(Header), 52u);
-        EXPECT_EQ(Bytes(static_cast<uint8_t*>(Header) + 40, 12), Bytes(Masks.data(), 12));
-        EXPECT_EQ(Bytes(Bits, B.Rows.size()), B.Rows);
-        FreeResult();
+        EXPECT_EQ(Bytes(static_cast<uint8_t*>(Header) + 40, 12), Masks);
+        EXPECT_EQ(Bytes(Bits, F.Rows.size()), F.Rows);
     }
 }
 
 TEST_F(PictureFile, BmpRefusesBadFilesAndKeepsTheVariables)
 {
-    TBmpSpec Good;
-    Good.Rows = Rows(2, 2, 24);
+    const TBmpSpec Good{.Rows = Rows(2, 2, 24)};
     const std::string GoodFile = BuildBmp(Good);
-
-    struct TCase {
-        const char* Name;
-        std::string Content;
-        int32_t Expected;
+    std::vector<std::pair<std::string, int32_t>> Cases = {
+        {GoodFile.substr(0, 13), lpNoFileHeader},
+        {GoodFile.substr(0, 30), lpHeaderIncomplete},
+        {GoodFile.substr(0, GoodFile.size() - 1), lpBitsIncomplete},
     };
-    std::vector<TCase> Cases;
-    Cases.push_back({"shorter than a file header", GoodFile.substr(0, 13), lpNoFileHeader});
-    Cases.push_back({"header cut", GoodFile.substr(0, 30), lpHeaderIncomplete});
-    Cases.push_back({"one pixel byte missing", GoodFile.substr(0, GoodFile.size() - 1), lpBitsIncomplete});
-    auto Variant = [&](const char* Name, int32_t Expected, auto Change) {
-        TBmpSpec B = Good;
-        Change(B);
-        Cases.push_back({Name, BuildBmp(B), Expected});
+    auto Bad = [&](TBmpSpec B) {
+        if (B.Rows.empty())
+            B.Rows = Good.Rows;
+        Cases.emplace_back(BuildBmp(B), lpBadHeader);
     };
-    Variant("bit count 0", lpBadHeader, [](TBmpSpec& B) { B.Bits = 0; });
-    Variant("bit count 3", lpBadHeader, [](TBmpSpec& B) { B.Bits = 3; });
-    Variant("bit count 2", lpBadHeader, [](TBmpSpec& B) { B.Bits = 2; B.Table = Table(4); });
-    Variant("RLE8", lpBadHeader, [](TBmpSpec& B) {
-        B.Bits = 8;
-        B.Compression = BI_RLE8;
-        B.Table = Table(256);
-    });
-    Variant("RLE4", lpBadHeader, [](TBmpSpec& B) {
-        B.Bits = 4;
-        B.Compression = BI_RLE4;
-        B.Table = Table(16);
-    });
-    Variant("bitfields at 24 bits", lpBadHeader, [](TBmpSpec& B) {
-        B.Compression = BI_BITFIELDS;
-        B.Masks.assign(12, 0xFF);
-    });
-    Variant("width 0", lpBadHeader, [](TBmpSpec& B) { B.Width = 0; });
-    Variant("negative width", lpBadHeader, [](TBmpSpec& B) { B.Width = -2; });
-    Variant("height 0", lpBadHeader, [](TBmpSpec& B) { B.Height = 0; });
-    Variant("above the pixel cap", lpBadHeader, [](TBmpSpec& B) {
-        B.Width = 1 << 15;
-        B.Height = (1 << 13) + 1;
-    });
-    Variant("more colours than the depth holds", lpBadHeader, [](TBmpSpec& B) {
-        B.Bits = 4;
-        B.ClrUsed = 17;
-        B.Table = Table(17);
-        B.Rows = Rows(2, 2, 4);
-    });
-    Variant("table cut by the pixel offset", lpBadHeader, [](TBmpSpec& B) {
-        B.Bits = 8;
-        B.Table = Table(256);
-        B.Rows = Rows(2, 2, 8);
-        B.OffBits = 14 + 40 + 100;
-    });
-    {
-        std::string InFileHeader = GoodFile;
-        Put32(InFileHeader, 10, 10);
-        Cases.push_back({"pixel offset inside the file header", InFileHeader, lpBadHeader});
+    Bad({.Bits = 0});
+    Bad({.Bits = 3});
+    Bad({.Bits = 2, .Table = Table(4)});
+    Bad({.Bits = 8, .Compression = BI_RLE8, .Table = Table(256)});
+    Bad({.Compression = BI_BITFIELDS, .Masks = std::string(12, '\xFF')});
+    Bad({.Width = 0});
+    Bad({.Width = -2});
+    Bad({.Height = 0});
+    Bad({.Width = 1 << 15, .Height = (1 << 13) + 1}); // above the pixel cap
+    Bad({.Bits = 4, .ClrUsed = 17, .Table = Table(17), .Rows = Rows(2, 2, 4)});
+    Bad({.Signature = "BA"}); // OS/2
+    Bad({.InfoSize = 12});    // core header
+    // The pixel offset cuts the table, lies inside the file or info header, or past the end.
+    Bad({.Bits = 8, .Table = Table(256), .Rows = Rows(2, 2, 8), .OffBits = 154});
+    Bad({.OffBits = 40});
+    Bad({.InfoSize = 108, .OffBits = 14 + 40});
+    for (auto [Off, Expected] : {std::pair{size_t(10), lpBadHeader}, {GoodFile.size() + 1, lpHeaderIncomplete}}) {
+        std::string Moved = GoodFile;
+        Put32(Moved, 10, uint32_t(Off));
+        Cases.emplace_back(Moved, Expected);
     }
-    Variant("pixel offset inside the info header", lpBadHeader, [](TBmpSpec& B) { B.OffBits = 40; });
-    {
-        std::string PastEnd = GoodFile;
-        Put32(PastEnd, 10, static_cast<uint32_t>(GoodFile.size() + 1));
-        Cases.push_back({"pixel offset past the end", PastEnd, lpHeaderIncomplete});
-    }
-    Variant("info size beyond the offset", lpBadHeader, [](TBmpSpec& B) {
-        B.InfoSize = 108;
-        B.OffBits = 14 + 40;
-    });
-    Variant("OS/2 signature", lpBadHeader, [](TBmpSpec& B) { B.Signature = "BA"; });
-    Variant("info header of a core bitmap", lpBadHeader, [](TBmpSpec& B) { B.InfoSize = 12; });
-
-    for (const TCase& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        HGLOBAL KeepH = reinterpret_cast<HGLOBAL>(0x1234);
-        uint8_t* KeepB = reinterpret_cast<uint8_t*>(0x5678);
-        HGLOBAL HH = KeepH;
-        uint8_t* BB = KeepB;
+    for (size_t I = 0; I < Cases.size(); ++I) {
+        SCOPED_TRACE(I);
+        HGLOBAL HH = reinterpret_cast<HGLOBAL>(0x1234);
+        uint8_t* BB = reinterpret_cast<uint8_t*>(0x5678);
         const size_t Before = GlobalBlockCount();
-        EXPECT_EQ(LoadBmpFile(Write("bad.bmp", C.Content), HH, BB), C.Expected);
-        EXPECT_EQ(HH, KeepH);
-        EXPECT_EQ(BB, KeepB);
+        EXPECT_EQ(LoadBmpFile(Write("bad.bmp", Cases[I].first), HH, BB), Cases[I].second);
+        EXPECT_TRUE(HH == reinterpret_cast<HGLOBAL>(0x1234) && BB == reinterpret_cast<uint8_t*>(0x5678));
         EXPECT_EQ(GlobalBlockCount(), Before);
     }
     EXPECT_EQ(LoadBmpFile(Tmp / "missing.bmp", Header, Bits), lpOpenFailed);
@@ -402,90 +291,58 @@ TEST_F(PictureFile, BmpRefusesBadFilesAndKeepsTheVariables)
 
 // ---- LoadPicture with the built-in readers ---------------------------------
 
-namespace {
-
-void WritePng(const std::string& File, int W, int H)
+TEST_F(PictureFile, LoadPictureBuiltInReadersAndInfoRecord)
 {
-    std::vector<uint8_t> Px(static_cast<size_t>(W) * H * 3);
-    for (size_t I = 0; I < Px.size(); ++I)
-        Px[I] = static_cast<uint8_t>(I * 7);
+    ASSERT_EQ(Load(Write("Pic.BMP", BuildBmp({.Bits = 8, .Width = 5, .Height = 3, .Table = Table(256),
+                                              .Rows = Rows(5, 3, 8)}))),
+              lpOK);
+    EXPECT_EQ(H()->biWidth, 5);
+    EXPECT_EQ(std::vector<int32_t>({Info.left, Info.top, Info.width, Info.height, Info.x_density, Info.y_density,
+                                    Info.colorDepth}),
+              std::vector<int32_t>({0, 0, 5, 3, 1, 1, 8}));
+    EXPECT_EQ(Info.hInfo, nullptr);
+    EXPECT_EQ(InfoText, "");
+    std::vector<uint8_t> Px(7 * 4 * 3, 0x55);
     png_image Image{};
     Image.version = PNG_IMAGE_VERSION;
-    Image.width = static_cast<png_uint_32>(W);
-    Image.height = static_cast<png_uint_32>(H);
+    Image.width = 7;
+    Image.height = 4;
     Image.format = PNG_FORMAT_RGB;
-    ASSERT_TRUE(png_image_write_to_file(&Image, File.c_str(), 0, Px.data(), 0, nullptr));
-}
-
-void WriteJpeg(const std::string& File, int W, int H)
-{
-    FILE* F = std::fopen(File.c_str(), "wb");
+    ASSERT_TRUE(png_image_write_to_file(&Image, (Tmp / "p.png").c_str(), 0, Px.data(), 0, nullptr));
+    ASSERT_EQ(Load(Tmp / "p.png"), lpOK);
+    EXPECT_EQ(H()->biWidth, 7);
+    EXPECT_EQ(Info.height, 4);
+    EXPECT_EQ(Info.colorDepth, 24);
+    // Full size, then one eighth for the quick preview; ".rtk" is JPEG too.
+    FILE* F = std::fopen((Tmp / "j.jpg").c_str(), "wb");
     ASSERT_NE(F, nullptr);
     jpeg_compress_struct C{};
     jpeg_error_mgr Err{};
     C.err = jpeg_std_error(&Err);
     jpeg_create_compress(&C);
     jpeg_stdio_dest(&C, F);
-    C.image_width = static_cast<JDIMENSION>(W);
-    C.image_height = static_cast<JDIMENSION>(H);
+    C.image_width = 64;
+    C.image_height = 40;
     C.input_components = 1;
     C.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&C);
     jpeg_start_compress(&C, TRUE);
-    std::vector<JSAMPLE> Row(static_cast<size_t>(W), 128);
-    while (C.next_scanline < C.image_height) {
-        JSAMPROW R = Row.data();
+    std::vector<JSAMPLE> Row(64, 128);
+    for (JSAMPROW R = Row.data(); C.next_scanline < C.image_height;)
         jpeg_write_scanlines(&C, &R, 1);
-    }
     jpeg_finish_compress(&C);
     jpeg_destroy_compress(&C);
     std::fclose(F);
-}
-
-} // namespace
-
-TEST_F(PictureFile, LoadPictureBuiltInReadersAndInfoRecord)
-{
-    TBmpSpec B;
-    B.Bits = 8;
-    B.Width = 5;
-    B.Height = 3;
-    B.Table = Table(256);
-    B.Rows = Rows(5, 3, 8);
-    const std::string Bmp = Write("Pic.BMP", BuildBmp(B));
-    ASSERT_EQ(Load(Bmp), lpOK);
-    EXPECT_EQ(H()->biWidth, 5);
-    EXPECT_EQ(Info.left, 0);
-    EXPECT_EQ(Info.top, 0);
-    EXPECT_EQ(Info.width, 5);
-    EXPECT_EQ(Info.height, 3);
-    EXPECT_EQ(Info.x_density, 1);
-    EXPECT_EQ(Info.y_density, 1);
-    EXPECT_EQ(Info.colorDepth, 8);
-    EXPECT_EQ(Info.hInfo, nullptr);
-    EXPECT_EQ(InfoText, "");
-
-    const std::string Png = Tmp / "p.png";
-    WritePng(Png, 7, 4);
-    ASSERT_EQ(Load(Png), lpOK);
-    EXPECT_EQ(H()->biWidth, 7);
-    EXPECT_EQ(Info.height, 4);
-    EXPECT_EQ(Info.colorDepth, 24);
-
-    // Full size, then one eighth for the quick preview; ".rtk" is JPEG too.
-    const std::string Jpg = Tmp / "j.jpg";
-    WriteJpeg(Jpg, 64, 40);
-    ASSERT_EQ(Load(Jpg), lpOK);
+    ASSERT_EQ(Load(Tmp / "j.jpg"), lpOK);
     EXPECT_EQ(H()->biWidth, 64);
     EXPECT_EQ(H()->biHeight, 40);
     EXPECT_EQ(Info.colorDepth, 8);
-    ASSERT_EQ(Load(Jpg, 0, true), lpOK);
+    ASSERT_EQ(Load(Tmp / "j.jpg", 0, true), lpOK);
     EXPECT_EQ(H()->biWidth, 8);
     EXPECT_EQ(H()->biHeight, 5);
-    fs::copy_file(Jpg, Tmp / "j.rtk");
+    fs::copy_file(Tmp / "j.jpg", Tmp / "j.rtk");
     ASSERT_EQ(Load(Tmp / "j.rtk"), lpOK);
     EXPECT_EQ(H()->biWidth, 64);
-
     // Reader errors, unknown kinds and missing files: -20, variables untouched.
     FreeResult();
     const size_t Before = GlobalBlockCount();
@@ -503,57 +360,34 @@ TEST_F(PictureFile, LoadPictureBuiltInReadersAndInfoRecord)
 
 TEST(PictureFileMask, MatchFileMask)
 {
-    EXPECT_TRUE(MatchFileMask("*.*", "README"));
-    EXPECT_TRUE(MatchFileMask("*.*", "a.b"));
-    EXPECT_TRUE(MatchFileMask("*.JPG", "photo.jpg"));
-    EXPECT_TRUE(MatchFileMask("*.jpg", "/home/u/Photo.JPG"));
-    EXPECT_FALSE(MatchFileMask("*.jpg", "photo.jpeg"));
-    EXPECT_FALSE(MatchFileMask("*.jpg", "photo.jp"));
-    EXPECT_FALSE(MatchFileMask("*.pic", "README"));
-    EXPECT_TRUE(MatchFileMask("*.", "README"));
-    EXPECT_TRUE(MatchFileMask("a?c.txt", "abc.txt"));
-    EXPECT_FALSE(MatchFileMask("a?c.txt", "ac.txt"));
-    EXPECT_FALSE(MatchFileMask("a?c.txt", "abcd.txt"));
-    EXPECT_TRUE(MatchFileMask("ab*.txt", "abcdef.txt"));
-    EXPECT_TRUE(MatchFileMask("ab*", "abcdef.anything"));
-    // A multi-byte character is one character.
-    EXPECT_TRUE(MatchFileMask("?.png", "写.png"));
-    EXPECT_TRUE(MatchFileMask("写?.png", "写真.png"));
-    EXPECT_FALSE(MatchFileMask("写.png", "真.png"));
-    // Only the file name counts, not dots in folder names.
-    EXPECT_FALSE(MatchFileMask("*.b", "/tmp/a.b/file"));
-    EXPECT_TRUE(MatchFileMask("*.spi", "/x/y/IFJPEG.SPI"));
+    for (auto [Mask, Name] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"*.*", "README"}, {"*.jpg", "/home/u/Photo.JPG"}, {"*.", "README"}, {"a?c.txt", "abc.txt"},
+             {"ab*", "abcdef.anything"}, {"?.png", "写.png"}, {"写?.png", "写真.png"}, {"*.spi", "/x/y/IFJPEG.SPI"}})
+        EXPECT_TRUE(MatchFileMask(Mask, Name)) << Mask << " " << Name;
+    // A multi-byte character is one character; only the file name counts.
+    for (auto [Mask, Name] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"*.jpg", "photo.jpeg"}, {"*.jpg", "photo.jp"}, {"*.pic", "README"}, {"a?c.txt", "ac.txt"},
+             {"a?c.txt", "abcd.txt"}, {"写.png", "真.png"}, {"*.b", "/tmp/a.b/file"}})
+        EXPECT_FALSE(MatchFileMask(Mask, Name)) << Mask << " " << Name;
 }
 
-TEST_F(PictureFile, FilterTextWithoutPlugins)
+TEST_F(PictureFile, FilterListsMasksOnceAndGuardsTheInfoBuffer)
 {
-    std::string F;
-    GetPictureFileFilter(F);
-    EXPECT_EQ(F, "全ての画像|*.bmp;*.png;*.jpeg;*.jpg|ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)|*.bmp|PNG(*.png)|*.png|"
-                 "JPEG|*.jpeg;*.jpg");
-}
-
-TEST_F(PictureFile, ScanListsMasksOnceAndGuardsTheInfoBuffer)
-{
+    EXPECT_EQ(Filter(), "全ての画像|*.bmp;*.png;*.jpeg;*.jpg|ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)|*.bmp|PNG(*.png)|*.png|JPEG|*.jpeg;*.jpg");
     Install("good_plugin", Program);
     Install("bad_plugin", Program);
-    std::string F;
-    GetPictureFileFilter(F);
+    InitPictureFile();
+    const std::string F = Filter();
     // The bad plug-in filled all 260 bytes without a terminator.
     const std::string D(260, 'D');
     EXPECT_EQ(F, "全ての画像|*.bmp;*.png;*.jpeg;*.jpg;*.bad;*.bmp;*.tpx;*.tpix|"
                  "ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)|*.bmp|PNG(*.png)|*.png|JPEG|*.jpeg;*.jpg|" +
-                     D + "(*.bad)|*.bad|" + D + "(*.bmp)|*.bmp|"
-                     "Test pixels(*.tpx)|*.tpx|Test pixels(*.tpix)|*.tpix");
-
+                     D + "(*.bad)|*.bad|" + D + "(*.bmp)|*.bmp|Test pixels(*.tpx)|*.tpx|Test pixels(*.tpix)|*.tpix");
     // Once per run: a plug-in added now is found after the next start-up.
     Install("no_export", Program);
-    std::string Again;
-    GetPictureFileFilter(Again);
-    EXPECT_EQ(Again, F);
+    EXPECT_EQ(Filter(), F);
     InitPictureFile();
-    GetPictureFileFilter(Again);
-    EXPECT_NE(Again.find("|Incomplete(*.tpx)|*.tpx"), std::string::npos);
+    EXPECT_NE(Filter().find("|Incomplete(*.tpx)|*.tpx"), std::string::npos);
 }
 
 // ---- the plug-in contract -----------------------------------------------------------
@@ -567,59 +401,40 @@ TEST_F(PictureFile, GoodPluginReadsPictureInfoAndComment)
     ASSERT_EQ(Load(F, 0, false, CountProgress, 5), lpOK);
     EXPECT_EQ(GlobalBlockCount(), Before + 2);
     EXPECT_EQ(ProgressCalls, 2);
-    EXPECT_EQ(H()->biWidth, 3);
-    EXPECT_EQ(H()->biHeight, 2);
     EXPECT_EQ(H()->biBitCount, 24);
     // Bottom row (y = 1) first, blue-green-red, rows padded to 12 bytes.
-    const std::string Expected("\x07\x0C\x01\x07\x0C\x0B\x07\x0C\x15\0\0\0"
-                               "\x07\x02\x01\x07\x02\x0B\x07\x02\x15\0\0\0",
-                               24);
-    EXPECT_EQ(Bytes(Bits, 24), Expected);
-    EXPECT_EQ(Info.width, 3);
-    EXPECT_EQ(Info.height, 2);
-    EXPECT_EQ(Info.x_density, 1); // 0 from the plug-in
-    EXPECT_EQ(Info.y_density, 72);
-    EXPECT_EQ(Info.colorDepth, 24);
+    EXPECT_EQ(Bytes(Bits, 24), std::string("\x07\x0C\x01\x07\x0C\x0B\x07\x0C\x15\0\0\0"
+                                           "\x07\x02\x01\x07\x02\x0B\x07\x02\x15\0\0\0", 24));
+    // x_density 0 from the plug-in becomes 1.
+    EXPECT_EQ(std::vector<int32_t>({Info.width, Info.height, Info.x_density, Info.y_density, Info.colorDepth}),
+              std::vector<int32_t>({3, 2, 1, 72, 24}));
     EXPECT_EQ(Info.hInfo, nullptr);
     EXPECT_EQ(InfoText, "made by the good plug-in");
-
     // Both masks lead to the plug-in; the preview is what the quick mode reads.
-    const std::string G = Write("pic.TPIX", Tpix(3, 2, false));
-    ASSERT_EQ(Load(G, 0, true), lpOK);
+    ASSERT_EQ(Load(Write("pic.TPIX", Tpix(3, 2, false)), 0, true), lpOK);
     EXPECT_EQ(H()->biWidth, 1);
     EXPECT_EQ(H()->biHeight, 1);
     EXPECT_EQ(Bytes(Bits, 3), std::string("\x07\x02\x01", 3));
     EXPECT_EQ(InfoText, "");
-
     // A 128-byte preamble: the second attempt at offset 128 reads it.
     ASSERT_EQ(Load(Write("mac.tpx", Tpix(2, 2, false, 128))), lpOK);
     EXPECT_EQ(H()->biWidth, 2);
-
-    // A progress callback that stops the plug-in: nothing read.
-    EXPECT_EQ(Load(F, 0, false, CountProgress, 99), lpNotRead);
-    // Mode 2 never asks a plug-in.
-    EXPECT_EQ(Load(F, 2), lpNotRead);
-    // A matching plug-in that does not know the file: -11.
+    EXPECT_EQ(Load(F, 0, false, CountProgress, 99), lpNotRead); // stopped by the progress callback
+    EXPECT_EQ(Load(F, 2), lpNotRead);                            // mode 2 never asks a plug-in
     EXPECT_EQ(Load(Write("junk.tpx", "nothing of the kind")), lpNoPictureInfo);
     EXPECT_EQ(Header, nullptr);
     EXPECT_EQ(InfoText, "");
-}
-
-TEST_F(PictureFile, PluginWithoutAllEntryPointsIsSkipped)
-{
-    // Listed first for *.tpx, but lacking GetPreview: the good one answers.
+    // A plug-in lacking an entry point is skipped, though listed first for *.tpx.
     Install("no_export", Program, "a_incomplete.spi");
-    Install("good_plugin", Program);
-    ASSERT_EQ(Load(Write("pic.tpx", Tpix(3, 2, false))), lpOK);
+    InitPictureFile();
+    ASSERT_EQ(Load(F), lpOK);
     EXPECT_EQ(H()->biWidth, 3);
-    EXPECT_EQ(H()->biHeight, 2);
-
     fs::remove(Program + "/good_plugin.spi");
     InitPictureFile();
-    EXPECT_EQ(Load(Tmp / "pic.tpx"), lpNotRead);
+    EXPECT_EQ(Load(F), lpNotRead);
 }
 
-TEST_F(PictureFile, MisbehavingPluginBlocksAreRefused)
+TEST_F(PictureFile, MisbehavingPluginBlocksAreRefusedAndFreed)
 {
     Install("bad_plugin", Program);
     const size_t Before = GlobalBlockCount();
@@ -632,29 +447,21 @@ TEST_F(PictureFile, MisbehavingPluginBlocksAreRefused)
         EXPECT_EQ(GlobalBlockCount(), Before);
     }
     EXPECT_EQ(Load(Write("x.bad", "BADP\x06")), lpNoPictureInfo);
-
+    // Each refused call hands over 40 + 16 bytes; kept, they would add up.
+    const std::string Refused = Write("r.bad", "BADP\x01");
+    Load(Refused);
+    const size_t Start = mallinfo2().uordblks;
+    for (int I = 0; I < 200; ++I)
+        Load(Refused);
+    EXPECT_LT(mallinfo2().uordblks, Start + 200 * 24);
     // A sound top-down picture is flipped; the comment without a terminator
     // ends with its block.
     ASSERT_EQ(Load(Write("x.bad", "BADP\x04")), lpOK);
     EXPECT_EQ(H()->biHeight, 2);
-    EXPECT_EQ(Bytes(Bits, 16), std::string("\0\0\xFF\xFF\xFF\xFF\0\0"
-                                           "\xFF\0\0\0\xFF\0\0\0",
-                                           16));
+    EXPECT_EQ(Bytes(Bits, 16), std::string("\0\0\xFF\xFF\xFF\xFF\0\0\xFF\0\0\0\xFF\0\0\0", 16));
     EXPECT_EQ(InfoText.substr(0, 24), std::string(24, 'X'));
     EXPECT_LE(InfoText.size(), 24u);
     EXPECT_EQ(Info.x_density, 96);
-}
-
-TEST_F(PictureFile, RefusedPluginBlocksAreFreed)
-{
-    Install("bad_plugin", Program);
-    const std::string F = Write("x.bad", "BADP\x01");
-    Load(F);
-    const size_t Start = mallinfo2().uordblks;
-    for (int I = 0; I < 200; ++I)
-        Load(F);
-    // Each refused call hands over 40 + 16 bytes; kept, they would add up.
-    EXPECT_LT(mallinfo2().uordblks, Start + 200 * 24);
 }
 
 TEST_F(PictureFile, PluginModesOrderThePluginsAndTheBuiltInReaders)
@@ -666,12 +473,8 @@ TEST_F(PictureFile, PluginModesOrderThePluginsAndTheBuiltInReaders)
     EXPECT_EQ(Load(Fake, 0), lpOK);
     EXPECT_EQ(Load(Fake, 1), lpOK);
     EXPECT_EQ(Load(Fake, 2), lpNoFileHeader);
-    // A real BMP: the plug-in does not know it (-11 on the way), the
-    // built-in reader does.
-    TBmpSpec B;
-    B.Rows = Rows(2, 2, 24);
-    const std::string Real = Write("real.bmp", BuildBmp(B));
-    EXPECT_EQ(Load(Real, 1), lpOK);
+    // A real BMP: the plug-in does not know it (-11 on the way), the built-in reader does.
+    EXPECT_EQ(Load(Write("real.bmp", BuildBmp({.Rows = Rows(2, 2, 24)})), 1), lpOK);
     EXPECT_EQ(H()->biBitCount, 24);
     // Shorter than a file header: -2, then the plug-in is tried and fails.
     const std::string Short = Write("short.bmp", "BM12345");
@@ -684,32 +487,26 @@ TEST_F(PictureFile, PluginModesOrderThePluginsAndTheBuiltInReaders)
 TEST_F(PictureFile, SetSpiFolderWritesTheSettingsFile)
 {
     const std::string Ini = Tmp / "data/Zelbar/CommSet.ini";
+    auto Stored = [](const std::string& File) { return TMemIniFile(File).ReadString("SPI", "Folder", "?"); };
     EXPECT_EQ(GetSpiFolder(), "");
     SetSpiFolder("/opt/spi/");
     EXPECT_EQ(GetSpiFolder(), "/opt/spi");
-    ASSERT_TRUE(fs::exists(Ini));
-    EXPECT_EQ(TMemIniFile(Ini).ReadString("SPI", "Folder", "?"), "/opt/spi");
-    // Unchanged: nothing written.
+    EXPECT_EQ(Stored(Ini), "/opt/spi");
     fs::remove(Ini);
-    SetSpiFolder("/opt/spi");
+    SetSpiFolder("/opt/spi"); // unchanged: nothing written
     EXPECT_FALSE(fs::exists(Ini));
-    SetSpiFolder("/opt/other");
-    EXPECT_EQ(TMemIniFile(Ini).ReadString("SPI", "Folder", "?"), "/opt/other");
-
     // A file that cannot be written: raised, and the folder stays.
     Tmp.Put("afile", "x");
     setenv("XDG_DATA_HOME", (Tmp / "afile").c_str(), 1);
     EXPECT_THROW(SetSpiFolder("/opt/fourth"), EFCreateError);
-    EXPECT_EQ(GetSpiFolder(), "/opt/other");
-
+    EXPECT_EQ(GetSpiFolder(), "/opt/spi");
     // Without a data folder the file lies in the program's folder.
     unsetenv("XDG_DATA_HOME");
     unsetenv("HOME");
     std::string P;
     EXPECT_FALSE(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA, P));
     SetSpiFolder("/opt/third");
-    EXPECT_EQ(TMemIniFile(Program + "/CommSet.ini").ReadString("SPI", "Folder", "?"), "/opt/third");
-
+    EXPECT_EQ(Stored(Program + "/CommSet.ini"), "/opt/third");
     // A relative XDG_DATA_HOME is ignored in favour of HOME.
     setenv("XDG_DATA_HOME", "relative", 1);
     setenv("HOME", "/home/someone/", 1);
@@ -718,52 +515,36 @@ TEST_F(PictureFile, SetSpiFolderWritesTheSettingsFile)
     EXPECT_FALSE(GetSpecialFolderPath(26, P));
 }
 
-TEST_F(PictureFile, ScanUsesTheConfiguredFolder)
+TEST_F(PictureFile, ScanUsesTheConfiguredOrTheRegistryFolder)
 {
-    const std::string Plugins = Tmp / "plugins";
+    const std::string Plugins = Tmp / "plugins", Tpx = "|Test pixels(*.tpx)|*.tpx";
     Install("good_plugin", Plugins);
     fs::create_directories(Tmp / "data/Zelbar");
     Tmp.Put("data/Zelbar/CommSet.ini", "[SPI]\r\nFolder=" + Plugins + "/\r\n");
-    std::string F;
-    GetPictureFileFilter(F);
-    EXPECT_NE(F.find("|Test pixels(*.tpx)|*.tpx"), std::string::npos);
+    InitPictureFile();
+    EXPECT_NE(Filter().find(Tpx), std::string::npos);
     EXPECT_EQ(GetSpiFolder(), Plugins);
-
     // The same folder as the program's: its plug-ins are listed twice.
     SetModuleDirectories(Plugins, Tmp / "nosystem", Tmp / "nowindows");
     InitPictureFile();
-    GetPictureFileFilter(F);
-    const size_t First = F.find("|Test pixels(*.tpx)|*.tpx");
-    ASSERT_NE(First, std::string::npos);
-    EXPECT_NE(F.find("|Test pixels(*.tpx)|*.tpx", First + 1), std::string::npos);
-
-    // The system and Windows folders are scanned too.
+    const std::string F = Filter();
+    ASSERT_NE(F.find(Tpx), std::string::npos);
+    EXPECT_NE(F.find(Tpx, F.find(Tpx) + 1), std::string::npos);
+    // The Windows folder is scanned too; a settings file without the key keeps the registry out.
     SetModuleDirectories(Program, Tmp / "nosystem", Plugins);
     Tmp.Put("data/Zelbar/CommSet.ini", "[SPI]\r\n");
     InitPictureFile();
-    GetPictureFileFilter(F);
-    EXPECT_NE(F.find("|Test pixels(*.tpx)|*.tpx"), std::string::npos);
+    EXPECT_NE(Filter().find(Tpx), std::string::npos);
     EXPECT_EQ(GetSpiFolder(), "");
-}
-
-TEST_F(PictureFile, RegistryFolderIsTakenOverWhenThereIsNoSettingsFile)
-{
-    const std::string Plugins = Tmp / "plugins";
-    Install("good_plugin", Plugins);
+    // Without a settings file the registry's folder is taken over and stored.
+    SetModuleDirectories(Program, Tmp / "nosystem", Tmp / "nowindows");
     SetRegistryVal(HKEY_CURRENT_USER, "SOFTWARE\\ZELBAR\\LIB", "SpiDir", Plugins + "/");
-
-    // A settings file without the key: the registry is not asked.
-    fs::create_directories(Tmp / "data/Zelbar");
-    Tmp.Put("data/Zelbar/CommSet.ini", "[Other]\r\nKey=1\r\n");
-    std::string F;
-    GetPictureFileFilter(F);
-    EXPECT_EQ(F.find("*.tpx"), std::string::npos);
-
+    InitPictureFile();
+    EXPECT_EQ(Filter().find(Tpx), std::string::npos);
     fs::remove(Tmp / "data/Zelbar/CommSet.ini");
     InitPictureFile();
-    GetPictureFileFilter(F);
-    EXPECT_NE(F.find("|Test pixels(*.tpx)|*.tpx"), std::string::npos);
+    EXPECT_NE(Filter().find(Tpx), std::string::npos);
     EXPECT_EQ(GetSpiFolder(), Plugins);
     EXPECT_EQ(TMemIniFile(Tmp / "data/Zelbar/CommSet.ini").ReadString("SPI", "Folder", "?"), Plugins);
-    EXPECT_TRUE(Boxes.Texts.empty());
+    EXPECT_TRUE(Boxes.empty());
 }

@@ -1,9 +1,8 @@
 #include "raster/picture_transfer.h"
 
+#include "bmp_conv_test_util.h"
 #include "foundation/numbers.h"
-#include "foundation/user_error.h"
 #include "platform/device_context.h"
-#include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +39,7 @@ struct TPic {
     }
     void Set24(int32_t X, int32_t Y, uint32_t Rgb)
     {
-        uint8_t* Q = At(X, Y);
-        Q[0] = uint8_t(Rgb);
-        Q[1] = uint8_t(Rgb >> 8);
-        Q[2] = uint8_t(Rgb >> 16);
+        SetBmpBGR(At(X, Y), uint8_t(Rgb >> 16), uint8_t(Rgb >> 8), uint8_t(Rgb));
     }
     uint32_t Get24(int32_t X, int32_t Y)
     {
@@ -52,19 +48,28 @@ struct TPic {
     }
 };
 
-void ExpectUserError(const std::function<void()>& F, const std::string& Msg)
-{
-    try {
-        F();
-        ADD_FAILURE() << "no exception, expected " << Msg;
-    } catch (const EUserError& E) {
-        EXPECT_EQ(E.Message(), Msg);
-    }
-}
+void ExpectUserError(const std::function<void()>& F, const std::string& Msg) { EXPECT_EQ(BmpMessageOf(F), Msg); }
 
 uint32_t Colour(int32_t X, int32_t Y)
 {
     return 0x010000u * uint32_t(10 + X) + 0x100u * uint32_t(100 + Y) + 7u;
+}
+
+void Fill(TPic& P)
+{
+    for (int Y = 0; Y < P.H(); ++Y)
+        for (int X = 0; X < P.W(); ++X)
+            P.Set24(X, Y, Colour(X, Y));
+}
+
+// All pixels of a 24-bit picture, top row first.
+std::vector<uint32_t> Pixels(TPic& P)
+{
+    std::vector<uint32_t> V;
+    for (int Y = 0; Y < P.H(); ++Y)
+        for (int X = 0; X < P.W(); ++X)
+            V.push_back(P.Get24(X, Y));
+    return V;
 }
 
 } // namespace
@@ -82,7 +87,6 @@ TEST(MemoryDC, BlitsWithRasterOperationsInsideTheClip)
     EXPECT_TRUE(DC.BitBlt(0, 0, 1, Row, NOTSRCCOPY));
     EXPECT_EQ(DC.Pixel(0, 0), 0xFCFDFEu);
     EXPECT_TRUE(DC.BitBlt(0, 0, 1, Row + 3, SRCAND));
-    EXPECT_EQ(DC.Pixel(0, 0), 0xFCFDFEu & 0x060504u);
     EXPECT_TRUE(DC.BitBlt(0, 0, 1, Row, SRCPAINT));
     EXPECT_EQ(DC.Pixel(0, 0), (0xFCFDFEu & 0x060504u) | 0x030201u);
     EXPECT_FALSE(DC.BitBlt(0, 0, 1, Row, 0x12345678));
@@ -94,36 +98,37 @@ TEST(MemoryDC, BlitsWithRasterOperationsInsideTheClip)
     EXPECT_EQ(DC.BlitCount(), 6);
 }
 
-TEST(RecPictureStretchBlt, OwnSizeCopiesRowByRow)
+TEST(RecPictureStretchBlt, RowsAreConvertedOnceAndBlitPerDestinationRow)
 {
     TPic P(5, 4, 24);
-    for (int Y = 0; Y < 4; ++Y)
-        for (int X = 0; X < 5; ++X)
-            P.Set24(X, Y, Colour(X, Y));
+    Fill(P);
     TMemoryDC DC(7, 6);
     RecPictureStretchBlt(P.P, DC, 1, 2, 5, 4, 0, 0, 5, 4, SRCCOPY, nullptr);
     for (int Y = 0; Y < 6; ++Y)
-        for (int X = 0; X < 7; ++X) {
-            const bool In = X >= 1 && X < 6 && Y >= 2;
-            EXPECT_EQ(DC.Pixel(X, Y), In ? Colour(X - 1, Y - 2) : 0u) << X << "," << Y;
-        }
+        for (int X = 0; X < 7; ++X)
+            EXPECT_EQ(DC.Pixel(X, Y), X >= 1 && X < 6 && Y >= 2 ? Colour(X - 1, Y - 2) : 0u) << X << "," << Y;
     EXPECT_EQ(DC.BlitCount(), 4);
     EXPECT_EQ(RecPictureStretchBltRowsConverted(), 4);
-}
-
-TEST(RecPictureStretchBlt, OnePixelToTenConvertsOnceBlitsTenTimes)
-{
-    TPic P(1, 1, 24);
-    P.Set24(0, 0, 0xA1B2C3);
-    TMemoryDC DC(12, 12);
-    RecPictureStretchBlt(P.P, DC, 1, 1, 10, 10, 0, 0, 1, 1, SRCCOPY, nullptr);
-    EXPECT_EQ(DC.BlitCount(), 10);
+    TPic One(1, 1, 24);
+    One.Set24(0, 0, 0xA1B2C3);
+    TMemoryDC E(12, 12);
+    RecPictureStretchBlt(One.P, E, 1, 1, 10, 10, 0, 0, 1, 1, SRCCOPY, nullptr);
+    EXPECT_EQ(E.BlitCount(), 10);
     EXPECT_EQ(RecPictureStretchBltRowsConverted(), 1);
     for (int Y = 0; Y < 12; ++Y)
-        for (int X = 0; X < 12; ++X) {
-            const bool In = X >= 1 && X <= 10 && Y >= 1 && Y <= 10;
-            EXPECT_EQ(DC.Pixel(X, Y), In ? 0xA1B2C3u : 0u);
-        }
+        for (int X = 0; X < 12; ++X)
+            EXPECT_EQ(E.Pixel(X, Y), X >= 1 && X <= 10 && Y >= 1 && Y <= 10 ? 0xA1B2C3u : 0u);
+    // Clip (2, 3)-(5, 6): rows 3, 4 come from source row 0, rows 5, 6 from row 1.
+    TMemoryDC F(10, 10);
+    const TRect Clip{2, 3, 5, 6};
+    RecPictureStretchBlt(One.P, F, 0, 0, 10, 10, 0, 0, 1, 1, SRCCOPY, &Clip);
+    for (int Y = 0; Y < 10; ++Y)
+        for (int X = 0; X < 10; ++X)
+            EXPECT_EQ(F.Pixel(X, Y), X >= 2 && X <= 5 && Y >= 3 && Y <= 6 ? 0xA1B2C3u : 0u) << X << "," << Y;
+    EXPECT_EQ(F.BlitCount(), 4);
+    TMemoryDC G(10, 10);
+    RecPictureStretchBlt(P.P, G, 0, 0, 10, 10, 0, 0, 2, 2, SRCCOPY, &Clip);
+    EXPECT_EQ(RecPictureStretchBltRowsConverted(), 2);
 }
 
 TEST(RecPictureStretchBlt, StepsFollowTheLineTableAndNegativeSourceX)
@@ -141,17 +146,15 @@ TEST(RecPictureStretchBlt, StepsFollowTheLineTableAndNegativeSourceX)
         EXPECT_EQ(Steps[X], Want[X]);
         EXPECT_EQ(DC.Pixel(X, 0), uint32_t((4 + Want[X]) * 10 + 1)) << X;
     }
-    // x = -5, width 10: 5 columns from column 0, still spread over the 10
-    // destination columns.
+    // x = -5, width 10: 5 columns from column 0, still spread over the 10 destination columns.
     TMemoryDC E(10, 1);
     RecPictureStretchBlt(P.P, E, 0, 0, 10, 1, -5, 0, 10, 1, SRCCOPY, nullptr);
     for (int X = 0; X < 10; ++X)
         EXPECT_EQ(E.Pixel(X, 0), uint32_t((X / 2) * 10 + 1)) << X;
 }
 
-TEST(RecPictureStretchBlt, PaletteDepthsGoThroughTheColourTable)
+TEST(RecPictureStretchBlt, PaletteDepthsOtherDepthsAndEmptyPictures)
 {
-    // 8 bits.
     TPic P8(3, 2, 8);
     RGBQUAD* T8 = DIBColorTable(RecPictureHeader(P8.P));
     T8[5] = RGBQUAD{0x11, 0x22, 0x33, 0};
@@ -163,66 +166,36 @@ TEST(RecPictureStretchBlt, PaletteDepthsGoThroughTheColourTable)
     EXPECT_EQ(DC.Pixel(0, 0), 0x332211u);
     EXPECT_EQ(DC.Pixel(2, 1), 0xCCBBAAu);
     EXPECT_EQ(DC.Pixel(1, 0), 0u); // index 0 of the grey table
-
-    // 4 bits, high nibble first, odd width.
+    // 4 bits, high nibble first, odd width: pixels 3, 12, 7.
     TPic P4(3, 1, 4);
-    RGBQUAD* T4 = DIBColorTable(RecPictureHeader(P4.P));
     for (int I = 0; I < 16; ++I)
-        T4[I] = RGBQUAD{uint8_t(I), uint8_t(16 * I), uint8_t(255 - I), 0};
-    P4.At(0, 0)[0] = 0x3C; // pixels 3, 12
-    P4.At(0, 0)[1] = 0x70; // pixel 7 (and padding)
+        DIBColorTable(RecPictureHeader(P4.P))[I] = RGBQUAD{uint8_t(I), uint8_t(16 * I), uint8_t(255 - I), 0};
+    P4.At(0, 0)[0] = 0x3C;
+    P4.At(0, 0)[1] = 0x70;
     TMemoryDC E(6, 1);
     RecPictureStretchBlt(P4.P, E, 0, 0, 6, 1, 0, 0, 3, 1, SRCCOPY, nullptr);
-    auto Rgb = [](int I) { return uint32_t(255 - I) << 16 | uint32_t(16 * I) << 8 | uint32_t(I); };
-    const int Index[6] = {3, 3, 12, 12, 7, 7};
-    for (int X = 0; X < 6; ++X)
-        EXPECT_EQ(E.Pixel(X, 0), Rgb(Index[X])) << X;
-}
-
-TEST(RecPictureStretchBlt, ClipLimitsRowsAndColumns)
-{
-    TPic P(2, 2, 24);
-    for (int Y = 0; Y < 2; ++Y)
-        for (int X = 0; X < 2; ++X)
-            P.Set24(X, Y, 0xFFFFFF);
-    TMemoryDC DC(10, 10);
-    const TRect Clip{2, 3, 5, 6};
-    RecPictureStretchBlt(P.P, DC, 0, 0, 10, 10, 0, 0, 2, 2, SRCCOPY, &Clip);
-    for (int Y = 0; Y < 10; ++Y)
-        for (int X = 0; X < 10; ++X) {
-            const bool In = X >= 2 && X <= 5 && Y >= 3 && Y <= 6;
-            EXPECT_EQ(DC.Pixel(X, Y), In ? 0xFFFFFFu : 0u) << X << "," << Y;
-        }
-    EXPECT_EQ(DC.BlitCount(), 4);
-    // Rows 3, 4 come from source row 0, rows 5, 6 from row 1.
-    EXPECT_EQ(RecPictureStretchBltRowsConverted(), 2);
-}
-
-TEST(RecPictureStretchBlt, RefusesOtherDepthsAndIgnoresEmptyPictures)
-{
-    TPic P(2, 2, 16);
-    TMemoryDC DC(2, 2);
-    ExpectUserError([&] { RecPictureStretchBlt(P.P, DC, 0, 0, 2, 2, 0, 0, 2, 2, SRCCOPY, nullptr); },
+    for (int X = 0; X < 6; ++X) {
+        const uint32_t I = X < 2 ? 3 : X < 4 ? 12 : 7;
+        EXPECT_EQ(E.Pixel(X, 0), (255 - I) << 16 | 16 * I << 8 | I) << X;
+    }
+    TPic P16(2, 2, 16), Q(2, 2, 24);
+    TMemoryDC F(2, 2);
+    ExpectUserError([&] { RecPictureStretchBlt(P16.P, F, 0, 0, 2, 2, 0, 0, 2, 2, SRCCOPY, nullptr); },
                     "RecPictureStretchBlt: biBitCount not in [4, 8, 24]");
     TrecPicture Empty;
-    RecPictureStretchBlt(Empty, DC, 0, 0, 2, 2, 0, 0, 2, 2, SRCCOPY, nullptr);
-    TPic Q(2, 2, 24);
-    RecPictureStretchBlt(Q.P, DC, 0, 0, 2, 2, 5, 0, 2, 2, SRCCOPY, nullptr); // source outside
-    EXPECT_EQ(DC.BlitCount(), 0);
+    RecPictureStretchBlt(Empty, F, 0, 0, 2, 2, 0, 0, 2, 2, SRCCOPY, nullptr);
+    RecPictureStretchBlt(Q.P, F, 0, 0, 2, 2, 5, 0, 2, 2, SRCCOPY, nullptr); // source outside
+    EXPECT_EQ(F.BlitCount(), 0);
 }
 
 TEST(RecPictureStretchDraw, PageCoordinatesAndProportionalClipping)
 {
     TPic D(10, 10, 24, 100, 200), S(4, 4, 24, -50, -60);
-    for (int Y = 0; Y < 4; ++Y)
-        for (int X = 0; X < 4; ++X)
-            S.Set24(X, Y, Colour(X, Y));
+    Fill(S);
     RecPictureStretchDraw(D.P, 102, 201, 8, 8, S.P, -50, -60, 4, 4, nullptr, 0, 0, 0);
     for (int Y = 0; Y < 10; ++Y)
-        for (int X = 0; X < 10; ++X) {
-            const bool In = X >= 2 && Y >= 1 && Y < 9;
-            EXPECT_EQ(D.Get24(X, Y), In ? Colour((X - 2) / 2, (Y - 1) / 2) : 0u) << X << "," << Y;
-        }
+        for (int X = 0; X < 10; ++X)
+            EXPECT_EQ(D.Get24(X, Y), X >= 2 && Y >= 1 && Y < 9 ? Colour((X - 2) / 2, (Y - 1) / 2) : 0u) << X << Y;
     // Starting 4 left of D: those 4 columns go, and 4 x 4 div 8 = 2 source columns.
     TPic E(10, 10, 24, 100, 200);
     RecPictureStretchDraw(E.P, 96, 200, 8, 4, S.P, -50, -60, 4, 2, nullptr, 0, 0, 0);
@@ -230,30 +203,19 @@ TEST(RecPictureStretchDraw, PageCoordinatesAndProportionalClipping)
         for (int X = 0; X < 4; ++X)
             EXPECT_EQ(E.Get24(X, Y), Colour(2 + X / 2, Y / 2)) << X << "," << Y;
     EXPECT_EQ(E.Get24(4, 0), 0u);
-
     // A companion of S's size is the mask: all 0 leaves D alone.
-    TPic M(4, 4, 8, -50, -60), F(4, 4, 24, 100, 200);
+    TPic M(4, 4, 8, -50, -60), F(4, 4, 24, 100, 200), Small(3, 4, 8);
     RecPictureStretchDraw(F.P, 100, 200, 4, 4, S.P, -50, -60, 4, 4, &M.P, 0, 0, 0);
-    for (int Y = 0; Y < 4; ++Y)
-        for (int X = 0; X < 4; ++X)
-            EXPECT_EQ(F.Get24(X, Y), 0u);
-    TPic Small(3, 4, 8);
-    ExpectUserError(
-        [&] { RecPictureStretchDraw(F.P, 100, 200, 4, 4, S.P, -50, -60, 4, 4, &Small.P, 0, 0, 0); },
-        "StretchDIB: Illegal Mask Size");
+    EXPECT_EQ(Pixels(F), std::vector<uint32_t>(16, 0));
+    ExpectUserError([&] { RecPictureStretchDraw(F.P, 100, 200, 4, 4, S.P, -50, -60, 4, 4, &Small.P, 0, 0, 0); },
+                    "StretchDIB: Illegal Mask Size");
 }
 
 TEST(RecPictureStretch, PositionScalesAboutTheReferencePoint)
 {
     TPic S(4, 4, 24, 30, -40);
-    for (int Y = 0; Y < 4; ++Y)
-        for (int X = 0; X < 4; ++X)
-            S.Set24(X, Y, Colour(X, Y));
+    Fill(S);
     TPic D;
-    RecPictureStretch(D.P, S.P, TPoint{0, 0}, 4, 4, 0, 0, 0);
-    EXPECT_EQ(D.P.iLeft, 30);
-    EXPECT_EQ(D.P.iTop, -40);
-    EXPECT_EQ(D.Get24(3, 2), Colour(3, 2));
     RecPictureStretch(D.P, S.P, TPoint{0, 0}, 8, 8, 0, 0, 0);
     EXPECT_EQ(D.P.iLeft, 60);
     EXPECT_EQ(D.P.iTop, -80);
@@ -266,8 +228,7 @@ TEST(RecPictureStretch, PositionScalesAboutTheReferencePoint)
     EXPECT_EQ(D.P.iLeft, -9);
     EXPECT_EQ(D.P.iTop, 9);
     EXPECT_NE(D.P.hDIBSection, nullptr);
-    // Into itself.
-    RecPictureStretch(S.P, S.P, TPoint{0, 0}, 2, 2, 0, 0, 0);
+    RecPictureStretch(S.P, S.P, TPoint{0, 0}, 2, 2, 0, 0, 0); // into itself
     EXPECT_EQ(S.W(), 2);
     EXPECT_EQ(S.Get24(1, 1), Colour(2, 2));
 }
@@ -279,11 +240,8 @@ TEST(RecPictureFillChecker, CellsFromTheFirstMemoryRow)
     const int64_t Line = GetDIBLineSize(20, 24);
     for (int R = 0; R < 17; ++R)
         for (int X = 0; X < 20; ++X) {
-            const uint8_t* Q = P.P.pBits + R * Line + X * 3;
             const bool First = ((X / 8) & 1) == ((R / 8) & 1);
-            EXPECT_EQ(Q[0], First ? 0x33 : 0xC0);
-            EXPECT_EQ(Q[1], First ? 0x22 : 0xB0);
-            EXPECT_EQ(Q[2], First ? 0x11 : 0xA0);
+            EXPECT_EQ(std::memcmp(P.P.pBits + R * Line + X * 3, First ? "\x33\x22\x11" : "\xC0\xB0\xA0", 3), 0);
         }
     // A cell size of 0 counts as 1: neighbours differ.
     RecPictureFillChecker(P.P, 0, 0x000001, 0x000002);
@@ -291,19 +249,16 @@ TEST(RecPictureFillChecker, CellsFromTheFirstMemoryRow)
     EXPECT_EQ(P.P.pBits[3], 2);
     EXPECT_EQ(P.P.pBits[Line], 2);
     TPic G(4, 4, 8);
-    ExpectUserError([&] { RecPictureFillChecker(G.P, 8, 0, 1); },
-                    "RecPictureFillChecker: biBitCount <> 24");
+    ExpectUserError([&] { RecPictureFillChecker(G.P, 8, 0, 1); }, "RecPictureFillChecker: biBitCount <> 24");
 }
 
-TEST(RecPictureRotate, ZeroAngleReproducesThePixels)
+TEST(RecPictureRotate, ZeroAngleAndQuarterTurnByHand)
 {
     TPic S(4, 3, 24, 70, 80);
-    for (int Y = 0; Y < 3; ++Y)
-        for (int X = 0; X < 4; ++X)
-            S.Set24(X, Y, Colour(X, Y));
+    Fill(S);
     // Centre (12, 21), rectangle (10, 20)-(13, 22): sx starts at 4/2 - 1.5 + 0.5 = 1,
     // sy at 3/2 - 0.5 + 0.5 = 1.5.
-    TPic D;
+    TPic D, Q;
     RecPictureRotate(D.P, S.P, TPoint{12, 21}, TRect{10, 20, 13, 22}, 0.0, 0.0, 0.0, false);
     EXPECT_EQ(D.P.iLeft, 10);
     EXPECT_EQ(D.P.iTop, 20);
@@ -312,27 +267,16 @@ TEST(RecPictureRotate, ZeroAngleReproducesThePixels)
     for (int J = 0; J < 3; ++J)
         for (int I = 0; I < 4; ++I)
             EXPECT_EQ(D.Get24(I, J), Colour((1 + I) % 4, (1 + J) % 3)) << I << "," << J;
-}
-
-TEST(RecPictureRotate, QuarterTurnMovesPixelsAsComputedByHand)
-{
-    TPic S(4, 3, 24);
-    for (int Y = 0; Y < 3; ++Y)
-        for (int X = 0; X < 4; ++X)
-            S.Set24(X, Y, Colour(X, Y));
-    // Centre (0, 0), rectangle 3 wide, 4 high, offsets 0.25:
+    // Centre (0, 0), rectangle 3 wide, 4 high, offsets 0.25, corners in any order:
     // sx = 2 - 0.25 + 0.5 + 0.5 + J = 2.75 + J, sy = 1.5 - 0.25 - 0.5 + 0.5 - I = 1.25 - I.
-    TPic D;
-    RecPictureRotate(D.P, S.P, TPoint{0, 0}, TRect{2, 3, 0, 0}, std::numbers::pi / 2, 0.25, 0.25,
-                     false);
-    // Corners in any order: the rectangle is (0, 0)-(2, 3).
-    EXPECT_EQ(D.P.iLeft, 0);
-    EXPECT_EQ(D.P.iTop, 0);
-    ASSERT_EQ(D.W(), 3);
-    ASSERT_EQ(D.H(), 4);
+    RecPictureRotate(Q.P, S.P, TPoint{0, 0}, TRect{2, 3, 0, 0}, std::numbers::pi / 2, 0.25, 0.25, false);
+    EXPECT_EQ(Q.P.iLeft, 0);
+    EXPECT_EQ(Q.P.iTop, 0);
+    ASSERT_EQ(Q.W(), 3);
+    ASSERT_EQ(Q.H(), 4);
     for (int J = 0; J < 4; ++J)
         for (int I = 0; I < 3; ++I)
-            EXPECT_EQ(D.Get24(I, J), Colour((2 + J) % 4, ((1 - I) % 3 + 3) % 3)) << I << "," << J;
+            EXPECT_EQ(Q.Get24(I, J), Colour((2 + J) % 4, ((1 - I) % 3 + 3) % 3)) << I << "," << J;
 }
 
 TEST(RecPictureRotate, FarOffsetsWrapAndBadNumbersAreRefused)
@@ -345,29 +289,20 @@ TEST(RecPictureRotate, FarOffsetsWrapAndBadNumbersAreRefused)
     const TRect R{-5, -7, 9, 6};
     // Whole periods (width 4, height 3) added to the offsets change nothing.
     const double P40 = std::ldexp(1.0, 40);
-    TPic Near, Far, NegNear, Neg, Zero, Whole;
+    TPic Near, Far, NegNear, Neg, Zero, Whole, Huge;
     RecPictureRotate(Near.P, S.P, TPoint{1, 2}, R, 0.3, 1.5, 0.75, true);
     RecPictureRotate(Far.P, S.P, TPoint{1, 2}, R, 0.3, 1.5 + 4 * P40, 0.75 + 3 * P40, true);
     RecPictureRotate(NegNear.P, S.P, TPoint{1, 2}, R, 0.3, 1.5 - 4, 0.75 - 3, true);
     RecPictureRotate(Neg.P, S.P, TPoint{1, 2}, R, 0.3, 1.5 - 4 * P40, 0.75 - 3 * P40, true);
     RecPictureRotate(Zero.P, S.P, TPoint{1, 2}, R, 2.0, 0, 0, false);
     RecPictureRotate(Whole.P, S.P, TPoint{1, 2}, R, 2.0, -4e20, 3e20, false);
-    auto Same = [](TPic& A, TPic& B) {
-        for (int Y = 0; Y < A.H(); ++Y)
-            for (int X = 0; X < A.W(); ++X)
-                if (A.Get24(X, Y) != B.Get24(X, Y))
-                    return false;
-        return true;
-    };
-    EXPECT_TRUE(Same(Near, Far));
-    EXPECT_TRUE(Same(NegNear, Neg));
-    EXPECT_TRUE(Same(Zero, Whole));
-    EXPECT_FALSE(Same(Near, Zero)); // the comparison can fail
+    EXPECT_EQ(Pixels(Near), Pixels(Far));
+    EXPECT_EQ(Pixels(NegNear), Pixels(Neg));
+    EXPECT_EQ(Pixels(Zero), Pixels(Whole));
+    EXPECT_NE(Pixels(Near), Pixels(Zero)); // the comparison can fail
     // Far beyond any whole number: still a picture, no error.
-    TPic Huge;
     RecPictureRotate(Huge.P, S.P, TPoint{0, 0}, R, 1.0, 1e300, -1e300, false);
     EXPECT_EQ(Huge.W(), 15);
-
     uint8_t* Before = Near.P.pBits;
     const double Nan = std::numeric_limits<double>::quiet_NaN();
     const double Inf = std::numeric_limits<double>::infinity();
@@ -384,11 +319,11 @@ TEST(RecPictureRotate, SmoothingWeighsFourWrappedPixels)
     S.At(0, 0)[0] = 0;
     S.At(1, 0)[0] = 100;
     // sx = 1 + 0.25 + 0.5 - 0.5 = 1.25: pixel 1 (3/4) and pixel 0 wrapped (1/4);
-    // both rows are row 0 (height 1).
+    // both rows are row 0 (height 1). Then sx = 2.25: pixel 0 (3/4) and pixel 1 (1/4).
     TPic D;
     RecPictureRotate(D.P, S.P, TPoint{0, 0}, TRect{0, 0, 1, 0}, 0.0, -0.25, 0.0, true);
     EXPECT_EQ(D.At(0, 0)[0], 75);
-    EXPECT_EQ(D.At(1, 0)[0], 25); // sx = 2.25: pixel 0 (3/4) and pixel 1 (1/4)
+    EXPECT_EQ(D.At(1, 0)[0], 25);
     TPic F(2, 2, 4);
     ExpectUserError([&] { RecPictureRotate(D.P, F.P, TPoint{}, TRect{0, 0, 1, 1}, 0, 0, 0, false); },
                     "RecPictureRotate: Illegal biBitCount");

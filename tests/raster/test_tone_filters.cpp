@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -21,12 +23,11 @@ struct TPic {
     TPic(int32_t W, int32_t H, int32_t Bits, int32_t Left = 0, int32_t Top = 0)
     {
         RecPictureCreate(P, TPoint{Left, Top}, W, H, Bits, false);
-        std::memset(P.pBits, 0, size_t(RecPictureGetImageSize(P)));
+        Fill(0);
     }
     ~TPic() { RecPictureClear(P); }
     TPic(const TPic&) = delete;
     TPic& operator=(const TPic&) = delete;
-
     uint8_t* At(int32_t X, int32_t Y) const { return RecPictureGetPixelPtr(P, P.iLeft + X, P.iTop + Y); }
     int Get(int32_t X, int32_t Y) const { return At(X, Y)[0]; }
     void Set(int32_t X, int32_t Y, int V) const { At(X, Y)[0] = uint8_t(V); }
@@ -55,10 +56,14 @@ std::vector<int> RampTable(uint8_t Kind, TFilterParam A, TFilterParam B, TFilter
     return T;
 }
 
-int Weighted(int M, int New, int Old)
+// Table entries (v, want).
+void ExpectEntries(const std::vector<int>& T, std::initializer_list<std::pair<int, int>> Entries)
 {
-    return (M * New + (255 - M) * Old + 255) >> 8;
+    for (const auto& [V, Want] : Entries)
+        EXPECT_EQ(T[size_t(V)], Want) << "entry " << V;
 }
+
+int Weighted(int M, int New, int Old) { return (M * New + (255 - M) * Old + 255) >> 8; }
 
 // 4 x 4 8-bit picture of 100s with a 2 x 3 mask at (1, 2): values 255, 128, 0
 // in its first column, 255 elsewhere. Overlap: x 1..2, y 2..3.
@@ -77,11 +82,7 @@ struct TMaskedCase {
     {
         for (int Y = 0; Y < 4; ++Y)
             for (int X = 0; X < 4; ++X) {
-                int Want = 100;
-                if (X == 1 && Y == 2)
-                    Want = Weighted(128, New, 100);
-                else if (X == 2 && Y >= 2)
-                    Want = Weighted(255, New, 100);
+                const int Want = X == 1 && Y == 2 ? Weighted(128, New, 100) : X == 2 && Y >= 2 ? New : 100;
                 EXPECT_EQ(Pic.Get(X, Y), Want) << X << "," << Y;
             }
     }
@@ -92,16 +93,12 @@ struct TMaskedCase {
 TEST(ToneFilters, Results)
 {
     TrecPicture Empty;
+    TPic P16(2, 2, 16), Pic(2, 2, 8), Far(2, 2, 8, 50, 50), Mask24(2, 2, 24);
     EXPECT_EQ(RecPictureFilter(1, Empty, nullptr), FilterResultBadPicture);
-    TPic P16(2, 2, 16);
     EXPECT_EQ(RecPictureFilter(1, P16.P, nullptr), FilterResultBadPicture);
-
-    TPic Pic(2, 2, 8);
     Pic.Fill(10);
-    TPic Far(2, 2, 8, 50, 50);
     EXPECT_EQ(RecPictureFilter(1, Pic.P, &Far.P), FilterResultOK);
     EXPECT_EQ(RecPictureFilter(12, Pic.P, &Far.P), FilterResultOK); // no overlap comes first
-    TPic Mask24(2, 2, 24);
     EXPECT_EQ(RecPictureFilter(1, Pic.P, &Mask24.P), FilterResultBadPicture);
     EXPECT_EQ(RecPictureFilter(10, Pic.P, nullptr), FilterResultBadKind);
     EXPECT_EQ(RecPictureFilter(0, Pic.P, nullptr, 0, 201, 128, 0), FilterResultBadContrast);
@@ -115,72 +112,48 @@ TEST(ToneFilters, Results)
 TEST(ToneFilters, ContrastBrightnessTable)
 {
     auto Table = [](int Br, int Ct, int Av, int Cut) { return RampTable(0, Br, Ct, Av, Cut); };
-    std::vector<int> T = Table(0, 100, 128, 0);
+    std::vector<int> Ramp(256);
     for (int V = 0; V < 256; ++V)
-        EXPECT_EQ(T[V], V);
-    T = Table(10, 0, 100, 0); // contrast 0: average plus brightness
-    EXPECT_EQ(T[0], 110);
-    EXPECT_EQ(T[255], 110);
-    T = Table(10, 0, 100, 1); // with Cut the brightness sits inside the product
-    EXPECT_EQ(T[0], 100);
-    // Factor 128: 100 + (v - 100) x 128 / 256, toward zero.
-    T = Table(0, 50, 100, 0);
-    EXPECT_EQ(T[0], 50);
-    EXPECT_EQ(T[1], 51);  // -49.5 -> -49
-    EXPECT_EQ(T[255], 177);
-    // Factor 19200 div 100 = 192: -0.75 -> 0, -1.5 -> -1.
-    T = Table(0, 75, 100, 0);
-    EXPECT_EQ(T[99], 100);
-    EXPECT_EQ(T[98], 99);
+        Ramp[size_t(V)] = V;
+    EXPECT_EQ(Table(0, 100, 128, 0), Ramp);
+    // Contrast 0: the average plus brightness; with Cut the brightness sits inside the product.
+    ExpectEntries(Table(10, 0, 100, 0), {{0, 110}, {255, 110}});
+    ExpectEntries(Table(10, 0, 100, 1), {{0, 100}});
+    // Factor 128: 100 + (v - 100) x 128 / 256 toward zero (-49.5 -> -49);
+    // factor 19200 div 100 = 192: -0.75 -> 0, -1.5 -> -1.
+    ExpectEntries(Table(0, 50, 100, 0), {{0, 50}, {1, 51}, {255, 177}});
+    ExpectEntries(Table(0, 75, 100, 0), {{99, 100}, {98, 99}});
     // Factor 25600 div 50 = 512, clamped at both ends.
-    T = Table(0, 150, 100, 0);
-    EXPECT_EQ(T[0], 0);
-    EXPECT_EQ(T[99], 98);
-    EXPECT_EQ(T[110], 120);
-    EXPECT_EQ(T[200], 255);
-    EXPECT_EQ(Table(20, 150, 100, 1)[90], 120); // 100 + (90 + 20 - 100) x 2
-    EXPECT_EQ(Table(20, 150, 100, 0)[90], 100); // 100 + (90 - 100) x 2 + 20
-    EXPECT_EQ(Table(0, 199, 100, 0)[101], 200); // factor 25600: times 100
+    ExpectEntries(Table(0, 150, 100, 0), {{0, 0}, {99, 98}, {110, 120}, {200, 255}});
+    ExpectEntries(Table(20, 150, 100, 1), {{90, 120}}); // 100 + (90 + 20 - 100) x 2
+    ExpectEntries(Table(20, 150, 100, 0), {{90, 100}}); // 100 + (90 - 100) x 2 + 20
+    ExpectEntries(Table(0, 199, 100, 0), {{101, 200}}); // factor 25600: times 100
     // Contrast 200 as the tracer calls it: above 128 white, the rest black.
-    T = Table(0, 200, 128, 0);
-    EXPECT_EQ(T[128], 0);
-    EXPECT_EQ(T[129], 255);
+    ExpectEntries(Table(0, 200, 128, 0), {{128, 0}, {129, 255}});
 }
 
 TEST(ToneFilters, ContrastAutomaticAverage)
 {
-    TPic Pic(2, 1, 24);
+    TPic Pic(2, 1, 24), Mask(2, 1, 8), Grey(3, 2, 8), Zero(3, 2, 8);
     Pic.SetRGB(0, 0, {30, 20, 10});
     Pic.SetRGB(1, 0, {61, 50, 40});
     // (211 div 2) div 3 = 35; contrast 0 flattens to it.
     EXPECT_EQ(RecPictureFilter(0, Pic.P, nullptr, 0, 0, -1, 0), 0);
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{35, 35, 35}));
     EXPECT_EQ(Pic.Rgb(1, 0), (RGB{35, 35, 35}));
-
     // Only pixels under a non-zero mask count: 151 div 3 = 50, plus Br with Cut.
     Pic.SetRGB(0, 0, {30, 20, 10});
     Pic.SetRGB(1, 0, {61, 50, 40});
-    TPic Mask(2, 1, 8);
     Mask.Set(1, 0, 255);
     EXPECT_EQ(RecPictureFilter(0, Pic.P, &Mask.P, 5, 0, -1, 1), 0);
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{30, 20, 10}));
     EXPECT_EQ(Pic.Rgb(1, 0), (RGB{55, 55, 55}));
-
-    // Equal grey bytes: any contrast leaves them.
-    TPic Grey(3, 2, 8);
+    // Equal grey bytes: any contrast leaves them; an all-zero mask leaves
+    // nothing to average and must not divide by zero.
     Grey.Fill(77);
     EXPECT_EQ(RecPictureFilter(0, Grey.P, nullptr, 0, 180, -1, 0), 0);
-    for (int X = 0; X < 3; ++X)
-        EXPECT_EQ(Grey.Get(X, 1), 77);
-}
-
-TEST(ToneFilters, ContrastAllZeroMaskDoesNotDivide)
-{
-    TPic Pic(3, 3, 8);
-    Pic.Fill(90);
-    TPic Mask(3, 3, 8); // every value 0: no pixel to average
-    EXPECT_EQ(RecPictureFilter(0, Pic.P, &Mask.P, 0, 0, -1, 0), 0);
-    EXPECT_EQ(Pic.Bytes(), std::vector<uint8_t>(12, 90));
+    EXPECT_EQ(RecPictureFilter(0, Grey.P, &Zero.P, 0, 0, -1, 0), 0);
+    EXPECT_EQ(Grey.Bytes(), std::vector<uint8_t>(8, 77));
 }
 
 TEST(ToneFilters, InvertWholeBufferAndMaskOverlap)
@@ -190,23 +163,18 @@ TEST(ToneFilters, InvertWholeBufferAndMaskOverlap)
     Pic.Fill(40);
     EXPECT_EQ(RecPictureFilter(1, Pic.P, nullptr), 0);
     EXPECT_EQ(Pic.Bytes(), std::vector<uint8_t>(8, 215));
-
     TMaskedCase C;
     EXPECT_EQ(RecPictureFilter(1, C.Pic.P, &C.Mask.P), 0);
     C.Check(155);
     EXPECT_EQ(C.Pic.Get(1, 2), 128); // (127 x 100 + 128 x 155 + 255) shr 8
-
     // A 1 x 1 mask in the corner and a mask larger than the picture.
-    TPic P2(4, 4, 8);
+    TPic P2(4, 4, 8), Dot(1, 1, 8, 3, 3), Big(7, 9, 8, -2, -1);
     P2.Fill(100);
-    TPic Dot(1, 1, 8, 3, 3);
     Dot.Fill(255);
+    Big.Fill(255);
     EXPECT_EQ(RecPictureFilter(1, P2.P, &Dot.P), 0);
     EXPECT_EQ(P2.Get(3, 3), 155);
     EXPECT_EQ(P2.Get(2, 3), 100);
-    EXPECT_EQ(P2.Get(0, 0), 100);
-    TPic Big(7, 9, 8, -2, -1);
-    Big.Fill(255);
     EXPECT_EQ(RecPictureFilter(1, P2.P, &Big.P), 0);
     EXPECT_EQ(P2.Get(3, 3), 100);
     EXPECT_EQ(P2.Get(0, 0), 155);
@@ -216,84 +184,47 @@ TEST(ToneFilters, LevelsTable)
 {
     auto Table = [](int I0, int I1, int O0, int O1, const double* G) { return RampTable(2, I0, I1, O0, O1, G); };
     const double Two = 2.0, One = 1.0;
-    std::vector<int> T = Table(0, 255, 0, 255, &Two);
-    EXPECT_EQ(T[0], 0);
-    EXPECT_EQ(T[255], 255);
-    EXPECT_EQ(T[128], 64);  // Trunc(16384 / 255)
-    EXPECT_EQ(T[200], 156); // Trunc(40000 / 255)
-    T = Table(50, 200, 20, 220, &One);
-    EXPECT_EQ(T[49], 20);
-    EXPECT_EQ(T[50], 20);
-    EXPECT_EQ(T[51], 21);  // 20 + Trunc(200 / 150)
-    EXPECT_EQ(T[125], 120);
-    EXPECT_EQ(T[200], 220);
+    ExpectEntries(Table(0, 255, 0, 255, &Two), {{0, 0}, {255, 255}, {128, 64}, {200, 156}}); // Trunc(v^2 / 255)
+    const std::vector<int> T = Table(50, 200, 20, 220, &One);
+    ExpectEntries(T, {{49, 20}, {50, 20}, {51, 21}, {125, 120}, {200, 220}}); // 20 + Trunc(200 / 150) at 51
     EXPECT_EQ(Table(50, 200, 20, 220, nullptr), T); // no gamma: linear
-    // I1 <= I0: a step.
-    T = Table(100, 100, 10, 240, &One);
-    EXPECT_EQ(T[100], 10);
-    EXPECT_EQ(T[101], 240);
-    // Outputs beyond a byte are clamped, not wrapped.
-    T = Table(0, 255, -100, 400, &One);
-    EXPECT_EQ(T[0], 0);
-    EXPECT_EQ(T[20], 0);    // -100 + 39
-    EXPECT_EQ(T[128], 150); // -100 + Trunc(250.98)
-    EXPECT_EQ(T[200], 255); // -100 + 392
-    EXPECT_EQ(T[255], 255);
-
-    // With a mask of another size and place.
+    ExpectEntries(Table(100, 100, 10, 240, &One), {{100, 10}, {101, 240}}); // I1 <= I0: a step
+    // Outputs beyond a byte are clamped, not wrapped: -100 + 39, -100 + Trunc(250.98), -100 + 392.
+    ExpectEntries(Table(0, 255, -100, 400, &One), {{0, 0}, {20, 0}, {128, 150}, {200, 255}, {255, 255}});
+    // With a mask of another size and place: Trunc((100/255)^2 x 255) = Trunc(39.2).
     TMaskedCase C;
     EXPECT_EQ(RecPictureFilter(2, C.Pic.P, &C.Mask.P, 0, 255, 0, 255, 0, &Two), 0);
-    C.Check(39); // Trunc((100/255)^2 x 255) = Trunc(39.2)
+    C.Check(39);
 }
 
 TEST(ToneFilters, ToneCurve)
 {
     auto Table = [](std::vector<TPoint> Pts) { return RampTable(3, int32_t(Pts.size()), 0, 0, 0, Pts.data()); };
-    // Three waves: five points through a natural cubic spline.
-    std::vector<int> T = Table({{0, 0}, {63, 255}, {127, 0}, {191, 255}, {255, 0}});
-    EXPECT_EQ(T[0], 0);
-    EXPECT_EQ(T[20], 132);  // S = 132.06
-    EXPECT_EQ(T[40], 230);  // 229.76
-    EXPECT_EQ(T[63], 255);
-    EXPECT_EQ(T[90], 142);  // 142.4994
-    EXPECT_EQ(T[150], 66);  // 65.88
-    EXPECT_EQ(T[230], 160); // 159.96
-    // The default one wave gives three points: the natural spline with its one
-    // inner curvature z = (slope1 - slope0) / (2 (x2 - x0)).
-    T = Table({{0, 0}, {127, 255}, {255, 0}});
-    EXPECT_EQ(T[0], 0);
-    EXPECT_EQ(T[32], 94);   // 94.10
-    EXPECT_EQ(T[64], 176);  // 176.06
-    EXPECT_EQ(T[100], 239); // 238.64
-    EXPECT_EQ(T[127], 255);
-    EXPECT_EQ(T[160], 232); // 232.10
-    EXPECT_EQ(T[200], 155); // 154.59
-    EXPECT_EQ(T[255], 0);
-    // Two points: a straight line; one point: a constant.
-    T = Table({{0, 50}, {255, 200}});
-    EXPECT_EQ(T[100], 109); // 50 + 58.82
-    EXPECT_EQ(T[255], 200);
-    T = Table({{10, 77}});
-    EXPECT_EQ(T[0], 77);
-    EXPECT_EQ(T[255], 77);
-    // No curve: nothing changes.
-    T = Table({{0, 0}, {100, 200}, {100, 50}});
-    EXPECT_EQ(T[77], 77);
-    EXPECT_EQ(Table({})[200], 200);
-
+    // Three waves: five points through a natural cubic spline (132.06, 229.76, 142.4994, 65.88, 159.96).
+    ExpectEntries(Table({{0, 0}, {63, 255}, {127, 0}, {191, 255}, {255, 0}}),
+                  {{0, 0}, {20, 132}, {40, 230}, {63, 255}, {90, 142}, {150, 66}, {230, 160}});
+    // One wave gives three points: the natural spline with its one inner
+    // curvature z = (slope1 - slope0) / (2 (x2 - x0)): 94.10, 176.06, 238.64, 232.10, 154.59.
+    ExpectEntries(Table({{0, 0}, {127, 255}, {255, 0}}),
+                  {{0, 0}, {32, 94}, {64, 176}, {100, 239}, {127, 255}, {160, 232}, {200, 155}, {255, 0}});
+    // Two points: a straight line (50 + 58.82); one point: a constant; no curve: nothing changes.
+    ExpectEntries(Table({{0, 50}, {255, 200}}), {{100, 109}, {255, 200}});
+    ExpectEntries(Table({{10, 77}}), {{0, 77}, {255, 77}});
+    ExpectEntries(Table({{0, 0}, {100, 200}, {100, 50}}), {{77, 77}});
+    ExpectEntries(Table({}), {{200, 200}});
     TMaskedCase C;
     const TPoint Flat[2] = {{0, 10}, {255, 10}};
     EXPECT_EQ(RecPictureFilter(3, C.Pic.P, &C.Mask.P, 2, 0, 0, 0, 0, Flat), 0);
     C.Check(10);
 }
 
-TEST(ToneFilters, HSIShift)
+TEST(ToneFilters, ColourModelShifts)
 {
+    // HSI: colourise with hue 120, every pixel green at saturation 255.
     TPic Pic(3, 1, 24);
     Pic.SetRGB(0, 0, {255, 0, 0});
     Pic.SetRGB(1, 0, {100, 100, 100});
     Pic.SetRGB(2, 0, {20, 90, 200});
-    // Colourise with hue 120: every pixel green, saturation 255.
     EXPECT_EQ(RecPictureFilter(4, Pic.P, nullptr, 120, 100, 0, 1), 0);
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{1, 255, 1}));
     EXPECT_EQ(Pic.Rgb(1, 0), (RGB{0, 100, 0}));
@@ -303,18 +234,13 @@ TEST(ToneFilters, HSIShift)
         RGBToHSB(C[0], C[1], C[2], H, S, V);
         EXPECT_EQ(H, 120000);
     }
-    // Red turned by -30 degrees: hue 330000, Fs = 128: (255, 0, 128).
+    // Red turned by -30 degrees: hue 330000, Fs = 128: (255, 0, 128); grey gets brightness + 25.
     Pic.SetRGB(0, 0, {255, 0, 0});
     Pic.SetRGB(1, 0, {100, 100, 100});
     EXPECT_EQ(RecPictureFilter(4, Pic.P, nullptr, -30, 0, 10, 0), 0);
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{255, 0, 128}));
-    EXPECT_EQ(Pic.Rgb(1, 0), (RGB{125, 125, 125})); // grey: brightness + 25
-}
-
-TEST(ToneFilters, HLSShift)
-{
-    TPic Pic(2, 1, 24);
-    // This pixel does not survive the HLS round trip, so "nothing done" shows.
+    EXPECT_EQ(Pic.Rgb(1, 0), (RGB{125, 125, 125}));
+    // HLS: a pixel that does not survive the HLS round trip shows that nothing was done.
     int32_t H, S, L, R, G, B;
     RGBToHLS(0, 0, 13, H, S, L);
     HLSToRGB(H, S, L, R, G, B);
@@ -322,34 +248,28 @@ TEST(ToneFilters, HLSShift)
     Pic.SetRGB(0, 0, {0, 0, 13});
     EXPECT_EQ(RecPictureFilter(5, Pic.P, nullptr, 0, 0, 0, 0), 0);
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{0, 0, 13}));
-
     // Colourise 120 degrees: hue 2048, saturation 65280; grey 128 -> (2, 255, 2).
     Pic.SetRGB(1, 0, {128, 128, 128});
     EXPECT_EQ(RecPictureFilter(5, Pic.P, nullptr, 120, 100, 0, 1), 0);
     EXPECT_EQ(Pic.Rgb(1, 0), (RGB{2, 255, 2}));
-    // Red turned by -60 degrees: hue (-1023 + 6144 + 6144) mod 6144 = 5121.
+    // Red turned by -60 degrees: hue (-1023 + 6144 + 6144) mod 6144 = 5121;
+    // lightness -100 % is clamped to 0: black.
     Pic.SetRGB(0, 0, {255, 0, 0});
     EXPECT_EQ(RecPictureFilter(5, Pic.P, nullptr, -60, 0, 0, 0), 0);
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{255, 1, 254}));
-    // Lightness -100 % is clamped to 0: black.
     EXPECT_EQ(RecPictureFilter(5, Pic.P, nullptr, 0, 0, -100, 0), 0);
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{0, 0, 0}));
-}
-
-TEST(ToneFilters, YCbCrShift)
-{
-    TPic Pic(2, 1, 24);
-    Pic.SetRGB(0, 0, {200, 100, 50});
-    Pic.SetRGB(1, 0, {100, 100, 100});
-    // Colourise with no chroma: Y = 130240000 div 4096 = 31796 -> grey 124.
-    TPic Mask(1, 1, 8);
+    // YCbCr: colourise with no chroma, Y = 130240000 div 4096 = 31796 -> grey 124.
+    TPic Y(2, 1, 24), Mask(1, 1, 8);
+    Y.SetRGB(0, 0, {200, 100, 50});
+    Y.SetRGB(1, 0, {100, 100, 100});
     Mask.Fill(255);
-    EXPECT_EQ(RecPictureFilter(6, Pic.P, &Mask.P, 0, 0, 0, 1), 0);
-    EXPECT_EQ(Pic.Rgb(0, 0), (RGB{Weighted(255, 124, 200), Weighted(255, 124, 100), Weighted(255, 124, 50)}));
-    EXPECT_EQ(Pic.Rgb(1, 0), (RGB{100, 100, 100})); // outside the mask
+    EXPECT_EQ(RecPictureFilter(6, Y.P, &Mask.P, 0, 0, 0, 1), 0);
+    EXPECT_EQ(Y.Rgb(0, 0), (RGB{Weighted(255, 124, 200), Weighted(255, 124, 100), Weighted(255, 124, 50)}));
+    EXPECT_EQ(Y.Rgb(1, 0), (RGB{100, 100, 100})); // outside the mask
     // Y + 10 %: 25600 + 6528 = 32128 -> 125.
-    EXPECT_EQ(RecPictureFilter(6, Pic.P, nullptr, 10, 0, 0, 0), 0);
-    EXPECT_EQ(Pic.Rgb(1, 0), (RGB{125, 125, 125}));
+    EXPECT_EQ(RecPictureFilter(6, Y.P, nullptr, 10, 0, 0, 0), 0);
+    EXPECT_EQ(Y.Rgb(1, 0), (RGB{125, 125, 125}));
 }
 
 TEST(ToneFilters, LightingPassesItsArguments)
@@ -360,7 +280,7 @@ TEST(ToneFilters, LightingPassesItsArguments)
     Amb.Color[0] = Amb.Color[1] = Amb.Color[2] = 200;
     Amb.Intensity = 40;
     Set.Lights.push_back(Amb);
-    TPic A(3, 2, 24), B(3, 2, 24), Bump(3, 2, 8), Mask(2, 2, 8, 1, 0);
+    TPic A(3, 2, 24), B(3, 2, 24), Bump(3, 2, 8), Mask(2, 2, 8, 1, 0), FarBump(2, 2, 8, 40, 40);
     A.Fill(150);
     B.Fill(150);
     Mask.Fill(200);
@@ -371,28 +291,7 @@ TEST(ToneFilters, LightingPassesItsArguments)
     EXPECT_EQ(A.Bytes(), B.Bytes());
     EXPECT_NE(A.Get(1, 0), 150);
     EXPECT_EQ(A.Get(0, 0), 150);
-    TPic FarBump(2, 2, 8, 40, 40);
     EXPECT_EQ(RecPictureFilter(7, A.P, nullptr, &Set, &FarBump.P), FilterResultBumpMissed);
-}
-
-TEST(ToneFilters, CloudsSmallGrids)
-{
-    // 1 x 1: no subdivision, the base value; the generator moved by 97 draws.
-    TPic One(1, 1, 24);
-    RandomSeed = 4711;
-    EXPECT_EQ(RecPictureFilter(8, One.P, nullptr, 77, 5000, 10), 0);
-    EXPECT_EQ(One.Rgb(0, 0), (RGB{77, 77, 77}));
-    uint32_t Seed = RandomSeed;
-    RandomSeed = 4711;
-    for (int I = 0; I < 97; ++I)
-        RandomFloat();
-    EXPECT_EQ(Seed, RandomSeed);
-    // 4 x 4: levels 0 and 1 draw nothing and add nothing.
-    TPic Four(4, 4, 8);
-    RandomSeed = 4711;
-    EXPECT_EQ(RecPictureFilter(8, Four.P, nullptr, 300, 5000, 10), 0);
-    EXPECT_EQ(Four.Bytes(), std::vector<uint8_t>(16, 255)); // base clamped
-    EXPECT_EQ(Seed, RandomSeed);
 }
 
 namespace {
@@ -411,51 +310,65 @@ int FirstCentre(const double* R)
     return int(std::clamp<int64_t>(RoundOff(Centre / 128) + 128, 0, 255));
 }
 
+int Pix(double G) { return int(std::clamp<int64_t>(RoundOff(G / 128) + 128, 0, 255)); }
+
+// Replays the generator from Seed: 97 setup draws, Skip more, then N
+// displacements of amplitude A.
+std::vector<double> Draws(uint32_t Seed, int Skip, int N, double A)
+{
+    RandomSeed = Seed;
+    for (int I = 0; I < 97 + Skip; ++I)
+        RandomFloat();
+    std::vector<double> R(static_cast<size_t>(N));
+    for (double& V : R)
+        V = RandomFloat() * A - A / 2;
+    return R;
+}
+
 } // namespace
+
+TEST(ToneFilters, CloudsSmallGrids)
+{
+    // 1 x 1: no subdivision, the base value; the generator moved by 97 draws.
+    TPic One(1, 1, 24), Four(4, 4, 8);
+    RandomSeed = 4711;
+    EXPECT_EQ(RecPictureFilter(8, One.P, nullptr, 77, 5000, 10), 0);
+    EXPECT_EQ(One.Rgb(0, 0), (RGB{77, 77, 77}));
+    const uint32_t Seed = RandomSeed;
+    Draws(4711, 0, 0, 0);
+    EXPECT_EQ(Seed, RandomSeed);
+    // 4 x 4: levels 0 and 1 draw nothing and add nothing; the base is clamped.
+    RandomSeed = 4711;
+    EXPECT_EQ(RecPictureFilter(8, Four.P, nullptr, 300, 5000, 10), 0);
+    EXPECT_EQ(Four.Bytes(), std::vector<uint8_t>(16, 255));
+    EXPECT_EQ(Seed, RandomSeed);
+}
 
 TEST(ToneFilters, CloudsDisplacementOrder)
 {
     // 8 x 8, base 128: only level 2 draws, with a = 2 x (20001 div 2) = 20000.
-    // Replaying the generator gives each cell by hand; a grid unit shows in a
-    // pixel only near an odd multiple of 64, so many seeds run.
-    auto Pix = [](double G) { return int(std::clamp<int64_t>(RoundOff(G / 128) + 128, 0, 255)); };
+    // A grid unit shows in a pixel only near an odd multiple of 64, so many
+    // seeds run. Later squares overwrite shared midpoints: square 0's bottom
+    // (1, 2) by the top of square 4 (draw 20), its top (1, 0) by the bottom
+    // of square 12 (draw 61), its left (0, 1) by the right of square 3 (draw 18).
     for (uint32_t Seed = 1; Seed <= 3000; ++Seed) {
         TPic Pic(8, 8, 8);
         RandomSeed = Seed;
         ASSERT_EQ(RecPictureFilter(8, Pic.P, nullptr, 128, 20001, 0), 0);
-        RandomSeed = Seed;
-        for (int I = 0; I < 97; ++I)
-            RandomFloat();
-        std::vector<double> R(80);
-        for (double& V : R)
-            V = RandomFloat() * 20000 - 10000;
+        const std::vector<double> R = Draws(Seed, 0, 80, 20000);
         ASSERT_EQ(Pic.Get(1, 1), FirstCentre(R.data())) << Seed;
-        // Later squares overwrite shared midpoints: square 0's bottom (1, 2) by
-        // the top of square 4 (x 0, y 2; draw 20), its top (1, 0) by the
-        // bottom of square 12 (x 0, y 6; draw 61), its left (0, 1) by the
-        // right of square 3 (x 6, y 0; draw 18).
         ASSERT_EQ(Pic.Get(1, 2), Pix(double(RoundOff(R[20] + 0.5)))) << Seed;
         ASSERT_EQ(Pic.Get(1, 0), Pix(double(RoundOff(R[61] + 1.0)))) << Seed;
         ASSERT_EQ(Pic.Get(0, 1), Pix(double(RoundOff(R[18])))) << Seed;
         ASSERT_EQ(Pic.Get(0, 0), 128);
     }
-}
-
-TEST(ToneFilters, CloudsAttenuation)
-{
     // 16 x 16, height 1: amp[0] = 0, but level 2 still draws its 80 numbers;
     // amp[1] = 2 x (RoundOff(e^10) div 2) = 22026 at attenuation -1000.
     for (uint32_t Seed = 1; Seed <= 300; ++Seed) {
         TPic Pic(16, 16, 8);
         RandomSeed = Seed;
         ASSERT_EQ(RecPictureFilter(8, Pic.P, nullptr, 128, 1, -1000), 0);
-        RandomSeed = Seed;
-        for (int I = 0; I < 97 + 80; ++I)
-            RandomFloat();
-        double R[5];
-        for (double& V : R)
-            V = RandomFloat() * 22026 - 11013;
-        ASSERT_EQ(Pic.Get(1, 1), FirstCentre(R)) << Seed;
+        ASSERT_EQ(Pic.Get(1, 1), FirstCentre(Draws(Seed, 80, 5, 22026).data())) << Seed;
     }
 }
 
@@ -473,16 +386,12 @@ TEST(ToneFilters, CloudsDeterministicAndUncapped)
             ++Distinct, V = A.Get(X, X * 29 / 39);
     EXPECT_GT(Distinct, 5); // a texture, not a flat fill
     EXPECT_EQ(A.Rgb(7, 9)[0], A.Rgb(7, 9)[2]);
-
     // The mask is not consulted, but it must still overlap.
-    TPic M(2, 2, 8, 100, 100);
-    TPic C(4, 4, 8);
+    TPic M(2, 2, 8, 100, 100), C(4, 4, 8), M2(1, 1, 8, 3, 3);
     EXPECT_EQ(RecPictureFilter(8, C.P, &M.P, 50, 0, 0), 0);
     EXPECT_EQ(C.Get(0, 0), 0);
-    TPic M2(1, 1, 8, 3, 3);
     EXPECT_EQ(RecPictureFilter(8, C.P, &M2.P, 50, 0, 0), 0);
     EXPECT_EQ(C.Bytes(), std::vector<uint8_t>(16, 50));
-
     // The grid follows the longer side in full: a 1 x 600 strip and a
     // 600 x 600 square share grid N = 1024 and so their first column.
     TPic Strip(1, 600, 8), Square(600, 600, 8);
@@ -492,10 +401,6 @@ TEST(ToneFilters, CloudsDeterministicAndUncapped)
     RecPictureFilter(8, Square.P, nullptr, 128, 9000, 20);
     for (int Y = 0; Y < 600; ++Y)
         ASSERT_EQ(Strip.Get(0, Y), Square.Get(0, Y)) << Y;
-}
-
-TEST(ToneFilters, CloudsRefusesAGridBeyondMemory)
-{
     // 1 x 2^20 needs a 2^20 x 2^20 grid (2 TB): refused before any draw.
     TPic Tall(1, 1 << 20, 8);
     Tall.Fill(9);
@@ -520,7 +425,6 @@ TEST(ToneFilters, NoiseDraws)
     EXPECT_EQ(RecPictureFilter(9, Pic.P, nullptr, 1, 1, 0, 0), 0); // size 0
     EXPECT_EQ(Pic.Bytes(), Before);
     EXPECT_EQ(RandomSeed, 1u);
-
     auto Add = [](int V, int64_t D) { return int(std::clamp<int64_t>(V + D, 0, 255)); };
     // Uniform, one draw per pixel for its three bytes.
     RandomSeed = 42;
@@ -529,7 +433,6 @@ TEST(ToneFilters, NoiseDraws)
     const int D0 = RandomInt(41) - 20, D1 = RandomInt(41) - 20;
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{Add(100, D0), Add(100, D0), Add(100, D0)}));
     EXPECT_EQ(Pic.Rgb(1, 0), (RGB{Add(250, D1), Add(5, D1), Add(128, D1)}));
-
     // Size 999 still adds (only 1000 is impulse noise).
     Pic.SetRGB(0, 0, {100, 100, 100});
     RandomSeed = 44;
@@ -537,12 +440,11 @@ TEST(ToneFilters, NoiseDraws)
     RandomSeed = 44;
     const int D2 = RandomInt(1999) - 999;
     EXPECT_EQ(Pic.Rgb(0, 0), (RGB{Add(100, D2), Add(100, D2), Add(100, D2)}));
-
     // Gaussian, colour: each byte its own draw, in byte order blue, green, red.
     Pic.SetRGB(0, 0, {100, 100, 100});
-    RandomSeed = 43;
     TPic Mask(1, 1, 8);
     Mask.Fill(255);
+    RandomSeed = 43;
     EXPECT_EQ(RecPictureFilter(9, Pic.P, &Mask.P, 1, 0, 10, 250), 0);
     RandomSeed = 43;
     int64_t G[3];
@@ -555,10 +457,8 @@ TEST(ToneFilters, NoiseDraws)
 TEST(ToneFilters, NoiseMaskAndImpulse)
 {
     // A masked-out pixel draws nothing: the next pixel gets the first draw.
-    TPic Pic(3, 1, 8);
+    TPic Pic(3, 1, 8), Mask(2, 1, 8, 1, 0);
     Pic.Fill(100);
-    TPic Mask(2, 1, 8, 1, 0);
-    Mask.Set(0, 0, 0);
     Mask.Set(1, 0, 128);
     RandomSeed = 77;
     EXPECT_EQ(RecPictureFilter(9, Pic.P, &Mask.P, 0, 1, 50, 0), 0);
@@ -567,7 +467,6 @@ TEST(ToneFilters, NoiseMaskAndImpulse)
     EXPECT_EQ(Pic.Get(0, 0), 100);
     EXPECT_EQ(Pic.Get(1, 0), 100);
     EXPECT_EQ(Pic.Get(2, 0), Weighted(128, 100 + D, 100));
-
     // Size 1000: impulse noise, every touched byte 0 or 255; one draw per
     // pixel without the colour flag.
     TPic Big(20, 10, 24);
@@ -578,16 +477,13 @@ TEST(ToneFilters, NoiseMaskAndImpulse)
     for (int Y = 0; Y < 10; ++Y)
         for (int X = 0; X < 20; ++X) {
             const RGB C = Big.Rgb(X, Y);
-            EXPECT_TRUE(C[0] == 0 || C[0] == 255);
-            EXPECT_EQ(C[0], C[1]);
-            EXPECT_EQ(C[0], C[2]);
+            EXPECT_TRUE((C[0] == 0 || C[0] == 255) && C[0] == C[1] && C[0] == C[2]) << X << "," << Y;
             Whites += C[0] == 255;
         }
     EXPECT_GT(Whites, 50);
     EXPECT_LT(Whites, 150);
     RandomSeed = 3;
     EXPECT_EQ(Big.Get(0, 0), RandomInt(2) ? 255 : 0);
-
     // Same seed, same noise.
     TPic A(16, 16, 8), B(16, 16, 8);
     A.Fill(128);

@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -29,11 +31,13 @@ std::ostream& operator<<(std::ostream& O, const TCall& C)
     return O << (C.ToSource ? "source " : "manager ") << C.DG << "/" << C.DAT << "/" << C.MSG;
 }
 
-struct TBox {
-    std::string Text;
-    std::string Caption;
-    uint32_t Flags;
-};
+const std::string ErrorBox = "TWAIN_ReportLastError: an error occurred";
+
+std::tuple<int32_t, uint16_t, uint16_t> LastError()
+{
+    const TTwainError E = TWAIN_LastError();
+    return {E.Kind, E.ReturnCode, E.ConditionCode};
+}
 
 // The fake source manager, kept loaded by the test so that its settings and
 // log outlive the module's loading and unloading.
@@ -45,7 +49,7 @@ protected:
     FakeDsmCallProc Call = nullptr;
     FakeDsmSetPixelTypesProc SetPixelTypes = nullptr;
     FakeDsmWindowsProc Windows = nullptr;
-    std::vector<TBox> Boxes;
+    std::vector<std::string> Boxes;
     TMessageBoxHandler OldHandler;
     size_t BlocksBefore = 0;
 
@@ -61,11 +65,14 @@ protected:
         ASSERT_TRUE(Reset && CallCount && Call && SetPixelTypes && Windows);
         Reset(0, FAKE_NORMAL);
         SetModuleDirectories("", "", TAVRO_TEST_TWAIN_DIR);
-        OldHandler = SetMessageBoxHandler(
-            [this](void*, const std::string& Text, const std::string& Caption, uint32_t Flags) {
-                Boxes.push_back({Text, Caption, Flags});
-                return IDOK;
-            });
+        OldHandler = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string& Caption,
+                                                 uint32_t Flags) {
+            // Every box is the exclamation box of the TWAIN error caption.
+            EXPECT_EQ(Caption, "TWAIN Error");
+            EXPECT_EQ(Flags & MB_ICONMASK, MB_ICONEXCLAMATION);
+            Boxes.push_back(Text);
+            return IDOK;
+        });
         BlocksBefore = GlobalBlockCount();
     }
     void TearDown() override
@@ -80,27 +87,15 @@ protected:
     }
     std::vector<TCall> Log() const
     {
-        std::vector<TCall> L;
-        for (int I = 0; I < CallCount() && I < 10000; ++I) {
-            TCall C{};
-            Call(I, &C.ToSource, &C.DG, &C.DAT, &C.MSG);
-            L.push_back(C);
-        }
+        std::vector<TCall> L(static_cast<size_t>(std::min(CallCount(), 10000)));
+        for (size_t I = 0; I < L.size(); ++I)
+            Call(int(I), &L[I].ToSource, &L[I].DG, &L[I].DAT, &L[I].MSG);
         return L;
     }
-    int Count(const TCall& C) const
+    long Count(const TCall& C) const
     {
-        int N = 0;
-        for (const TCall& L : Log())
-            N += L == C;
-        return N;
-    }
-    std::vector<std::string> BoxTexts() const
-    {
-        std::vector<std::string> T;
-        for (const TBox& B : Boxes)
-            T.push_back(B.Text);
-        return T;
+        const std::vector<TCall> L = Log();
+        return std::count(L.begin(), L.end(), C);
     }
 };
 
@@ -121,15 +116,11 @@ const TCall GetCap{1, DG_CONTROL, DAT_CAPABILITY, MSG_GET};
 const TCall SetCap{1, DG_CONTROL, DAT_CAPABILITY, MSG_SET};
 
 // The left pixel of fake image k as blue, green, red.
-std::string FakePixel(int K)
-{
-    return std::string{static_cast<char>(K & 0xFF), static_cast<char>(K >> 8), '\x5A'};
-}
+std::string FakePixel(int K) { return std::string{static_cast<char>(K & 0xFF), static_cast<char>(K >> 8), '\x5A'}; }
 
 std::string LeftPixel(HGLOBAL Image)
 {
-    const auto* P = static_cast<const uint8_t*>(GlobalLock(Image));
-    std::string S(reinterpret_cast<const char*>(P) + 40, 3);
+    std::string S(static_cast<const char*>(GlobalLock(Image)) + 40, 3);
     GlobalUnlock(Image);
     return S;
 }
@@ -142,13 +133,10 @@ TEST(TwainRecords, FakeManagerAgreesOnTheLayout)
     ASSERT_NE(Fake, nullptr);
     auto Layout = reinterpret_cast<FakeDsmLayoutProc>(dlsym(Fake, "FakeDsmLayout"));
     ASSERT_NE(Layout, nullptr);
-    int Sizes[5] = {};
-    Layout(Sizes);
-    EXPECT_EQ(Sizes[0], int(sizeof(TW_IDENTITY)));
-    EXPECT_EQ(Sizes[1], int(sizeof(TW_USERINTERFACE)));
-    EXPECT_EQ(Sizes[2], int(sizeof(TW_EVENT)));
-    EXPECT_EQ(Sizes[3], int(sizeof(TW_PENDINGXFERS)));
-    EXPECT_EQ(Sizes[4], int(sizeof(TW_CAPABILITY)));
+    std::vector<int> Sizes(5);
+    Layout(Sizes.data());
+    EXPECT_EQ(Sizes, (std::vector<int>{int(sizeof(TW_IDENTITY)), int(sizeof(TW_USERINTERFACE)), int(sizeof(TW_EVENT)),
+                                       int(sizeof(TW_PENDINGXFERS)), int(sizeof(TW_CAPABILITY))}));
     dlclose(Fake);
 }
 
@@ -158,14 +146,8 @@ TEST_F(Twain, WithoutSourceManagerBothEntryPointsSaySo)
     SetModuleDirectories("", "", Empty.Dir);
     EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
     EXPECT_FALSE(TWAIN_SelectImageSource(nullptr));
-    ASSERT_EQ(Boxes.size(), 2u);
-    for (const TBox& B : Boxes) {
-        EXPECT_EQ(B.Text, "Unable to load Source Manager (TWAIN_32.DLL)");
-        EXPECT_EQ(B.Caption, "TWAIN Error");
-        EXPECT_EQ(B.Flags & MB_ICONMASK, MB_ICONEXCLAMATION);
-    }
+    EXPECT_EQ(Boxes, std::vector<std::string>(2, "Unable to load Source Manager (TWAIN_32.DLL)"));
     EXPECT_EQ(CallCount(), 0);
-    EXPECT_EQ(TWAIN_State(), 1);
     EXPECT_EQ(GlobalBlockCount(), BlocksBefore);
 }
 
@@ -176,9 +158,8 @@ TEST_F(Twain, AcquiresOneImageThroughTheWholeProtocol)
     ASSERT_NE(Image, nullptr);
     EXPECT_EQ(TWAIN_State(), 1);
     EXPECT_TRUE(Boxes.empty());
-    const std::vector<TCall> Expected = {OpenDSM,      OpenDS,     EnableDS,  ProcessEvent, NativeXfer,
-                                         EndXfer,      DisableDS,  CloseDS,   CloseDSM};
-    EXPECT_EQ(Log(), Expected);
+    EXPECT_EQ(Log(), (std::vector<TCall>{OpenDSM, OpenDS, EnableDS, ProcessEvent, NativeXfer, EndXfer, DisableDS,
+                                         CloseDS, CloseDSM}));
     // The packed DIB: header, then the rows (one row of 2 pixels, 8 bytes).
     ASSERT_EQ(GlobalSize(Image), 48u);
     BITMAPINFOHEADER Info;
@@ -200,7 +181,7 @@ TEST_F(Twain, AcquiresOneImageThroughTheWholeProtocol)
     EXPECT_EQ(GlobalBlockCount(), BlocksBefore);
 }
 
-TEST_F(Twain, TwoImagesReturnTheSecondAndFreeTheFirst)
+TEST_F(Twain, SeveralImagesReturnTheLastAndAtMost999)
 {
     Reset(2, FAKE_NORMAL);
     std::vector<std::string> Seen;
@@ -211,61 +192,56 @@ TEST_F(Twain, TwoImagesReturnTheSecondAndFreeTheFirst)
     EXPECT_EQ(Seen, (std::vector<std::string>{FakePixel(1), FakePixel(2)}));
     EXPECT_EQ(Count(NativeXfer), 2);
     EXPECT_EQ(Count(EndXfer), 2);
+    EXPECT_EQ(GlobalBlockCount(), BlocksBefore + 1); // the first was freed
+    TWAIN_FreeImage(Image);
+    Reset(1, FAKE_ENDLESS);
+    Seen.clear();
+    Image = TWAIN_AcquireImage(nullptr, 0);
+    ASSERT_NE(Image, nullptr);
+    EXPECT_EQ(Seen.size(), size_t(TwainMaxImages));
+    EXPECT_EQ(LeftPixel(Image), FakePixel(999));
+    EXPECT_EQ(Count(ResetXfers), 1);
     EXPECT_EQ(GlobalBlockCount(), BlocksBefore + 1);
     TWAIN_FreeImage(Image);
 }
 
-TEST_F(Twain, CancellingReturnsNothing)
+TEST_F(Twain, CancelsAndFailuresReturnNothing)
 {
-    // The user closes the source's dialog.
-    Reset(1, FAKE_USER_CLOSES);
+    Reset(1, FAKE_USER_CLOSES); // the user closes the source's dialog
     EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
     EXPECT_EQ(Count(NativeXfer), 0);
     EXPECT_EQ(Count(DisableDS), 1);
-    // The transfer is cancelled; the source then asks to be closed.
-    Reset(1, FAKE_XFER_CANCEL);
+    Reset(1, FAKE_XFER_CANCEL); // the transfer is cancelled; the source then asks to be closed
     EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
     EXPECT_EQ(Count(NativeXfer), 1);
     EXPECT_EQ(Count(EndXfer), 1);
     EXPECT_TRUE(Boxes.empty());
     EXPECT_EQ(TWAIN_LastError().Kind, 0);
-    EXPECT_EQ(GlobalBlockCount(), BlocksBefore);
-}
-
-TEST_F(Twain, FailedTransferEndsTheAcquisition)
-{
     Reset(1, FAKE_XFER_FAILS);
     EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
     EXPECT_EQ(Count(NativeXfer), 1);
     EXPECT_EQ(Count(ResetXfers), 1);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"TWAIN_ReportLastError: an error occurred"});
-    const TTwainError E = TWAIN_LastError();
-    EXPECT_EQ(E.Kind, 6);
-    EXPECT_EQ(E.ReturnCode, TWRC_FAILURE);
-    EXPECT_EQ(E.ConditionCode, 9);
-
+    EXPECT_EQ(Boxes, std::vector<std::string>{ErrorBox});
+    EXPECT_EQ(LastError(), std::make_tuple(6, TWRC_FAILURE, 9));
     // An image block shorter than its header states is refused the same way.
-    Boxes.clear();
     Reset(2, FAKE_SHORT_IMAGE);
     EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
     EXPECT_EQ(Count(NativeXfer), 1);
     EXPECT_EQ(TWAIN_LastError().Kind, 6);
-    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes.size(), 2u);
+    Reset(1, FAKE_NO_SOURCE);
+    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(LastError(), std::make_tuple(4, TWRC_FAILURE, 9));
+    EXPECT_EQ(Count(ManagerStatus), 1); // state 3: the manager is asked
+    EXPECT_EQ(Count(EnableDS), 0);
+    Reset(1, FAKE_ENABLE_FAILS);
+    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(TWAIN_LastError().Kind, 5);
+    EXPECT_EQ(Count(SourceStatus), 1);
+    EXPECT_EQ(Count(CloseDS), 1);
+    EXPECT_EQ(Count(CloseDSM), 1);
+    EXPECT_EQ(Boxes, std::vector<std::string>(4, ErrorBox));
     EXPECT_EQ(GlobalBlockCount(), BlocksBefore);
-}
-
-TEST_F(Twain, AtMost999ImagesPerAcquisition)
-{
-    Reset(1, FAKE_ENDLESS);
-    int Calls = 0;
-    TWAIN_SetImageCallback([&](HGLOBAL) { ++Calls; });
-    HGLOBAL Image = TWAIN_AcquireImage(nullptr, 0);
-    ASSERT_NE(Image, nullptr);
-    EXPECT_EQ(Calls, TwainMaxImages);
-    EXPECT_EQ(LeftPixel(Image), FakePixel(999));
-    EXPECT_EQ(Count(ResetXfers), 1);
-    EXPECT_EQ(GlobalBlockCount(), BlocksBefore + 1);
-    TWAIN_FreeImage(Image);
 }
 
 TEST_F(Twain, PixelTypeNegotiation)
@@ -281,15 +257,13 @@ TEST_F(Twain, PixelTypeNegotiation)
     EXPECT_EQ(Items[1], 2);
     EXPECT_EQ(Log()[2], GetCap);
     EXPECT_EQ(Log()[3], SetCap);
-
     // Nothing left: no call to set, the source is not enabled.
     Reset(1, FAKE_NORMAL);
     EXPECT_EQ(TWAIN_AcquireImage(nullptr, 1u << 5), nullptr);
     EXPECT_EQ(TWAIN_LastError().Kind, 13);
     EXPECT_EQ(Count(SetCap), 0);
     EXPECT_EQ(Count(EnableDS), 0);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"TWAIN_ReportLastError: an error occurred"});
-
+    EXPECT_EQ(Boxes, std::vector<std::string>{ErrorBox});
     // One value: accepted when admitted, else refused.
     Reset(1, FAKE_ONEVALUE);
     Image = TWAIN_AcquireImage(nullptr, 1u << 2);
@@ -302,28 +276,6 @@ TEST_F(Twain, PixelTypeNegotiation)
     EXPECT_EQ(GlobalBlockCount(), BlocksBefore);
 }
 
-TEST_F(Twain, SourceFailuresAreRecordedWithTheirCodes)
-{
-    Reset(1, FAKE_NO_SOURCE);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
-    TTwainError E = TWAIN_LastError();
-    EXPECT_EQ(E.Kind, 4);
-    EXPECT_EQ(E.ReturnCode, TWRC_FAILURE);
-    EXPECT_EQ(E.ConditionCode, 9);
-    EXPECT_EQ(Count(ManagerStatus), 1); // state 3: the manager is asked
-    EXPECT_EQ(Count(EnableDS), 0);
-
-    Reset(1, FAKE_ENABLE_FAILS);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
-    E = TWAIN_LastError();
-    EXPECT_EQ(E.Kind, 5);
-    EXPECT_EQ(Count(SourceStatus), 1);
-    EXPECT_EQ(Count(CloseDS), 1);
-    EXPECT_EQ(Count(CloseDSM), 1);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"TWAIN_ReportLastError: an error occurred",
-                                                    "TWAIN_ReportLastError: an error occurred"}));
-}
-
 TEST_F(Twain, SelectingASource)
 {
     Reset(0, FAKE_NORMAL);
@@ -332,31 +284,27 @@ TEST_F(Twain, SelectingASource)
     Reset(0, FAKE_SELECT_CANCEL);
     EXPECT_FALSE(TWAIN_SelectImageSource(nullptr));
     EXPECT_TRUE(Boxes.empty());
-
     // Windows the host does not know, and proxies it cannot make.
-    int Window = 0;
+    int Window = 0, Other = 0;
     TTwainWindowHost Host;
     Host.IsWindow = [&](HWND W) { return W == &Window; };
     Host.CreateProxyWindow = []() -> HWND { return nullptr; };
     TWAIN_SetWindowHost(Host);
     Reset(1, FAKE_NORMAL);
-    int Other = 0;
     EXPECT_FALSE(TWAIN_SelectImageSource(&Other));
     EXPECT_FALSE(TWAIN_SelectImageSource(nullptr));
     EXPECT_EQ(TWAIN_AcquireImage(&Other, 0), nullptr);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"TWAIN_SelectImageSource: window handle is invalid",
-                                                    "TWAIN_SelectImageSource: Unable to create proxy window",
-                                                    "Unable to create proxy window"}));
+    EXPECT_EQ(Boxes, (std::vector<std::string>{"TWAIN_SelectImageSource: window handle is invalid",
+                                               "TWAIN_SelectImageSource: Unable to create proxy window",
+                                               "Unable to create proxy window"}));
     EXPECT_EQ(CallCount(), 0);
     EXPECT_TRUE(TWAIN_SelectImageSource(&Window));
 }
 
 TEST_F(Twain, MessageLoopUsesTheWindowHost)
 {
-    int Window = 0;
+    int Window = 0, Dispatched = 0, Messages = 0;
     std::vector<std::string> Events;
-    int Dispatched = 0;
-    int Messages = 0;
     TTwainWindowHost Host;
     Host.IsWindow = [&](HWND W) { return W == &Window; };
     Host.CreateProxyWindow = [&]() -> HWND {
@@ -401,41 +349,37 @@ TEST_F(Twain, DrawsImagesAtTheSameSize)
     EXPECT_EQ(DC.Pixel(0, 1), 0u);
     EXPECT_EQ(DC.Pixel(3, 1), 0u);
     TWAIN_FreeImage(Image);
-
     // An 8-bit 2 x 2 picture: bottom row indices 1, 2, top row 3, 4; entry
     // i is red 16 i. Source y counts from the bottom row.
-    HGLOBAL P = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 1024 + 8);
-    auto* B = static_cast<uint8_t*>(GlobalLock(P));
-    BITMAPINFOHEADER H{40, 2, 2, 1, 8, BI_RGB, 8, 0, 0, 0, 0};
-    WriteBitmapInfoHeader(H, B);
+    uint8_t B[40 + 1024 + 8] = {};
+    WriteBitmapInfoHeader(BITMAPINFOHEADER{40, 2, 2, 1, 8, BI_RGB, 8, 0, 0, 0, 0}, B);
     for (int I = 0; I < 256; ++I)
         B[40 + I * 4 + 2] = static_cast<uint8_t>(I * 16);
     const uint8_t Rows[8] = {1, 2, 0, 0, 3, 4, 0, 0};
     std::memcpy(B + 1064, Rows, 8);
-    GlobalUnlock(P);
-    TMemoryDC Whole(2, 2);
-    TWAIN_DrawImageToDC(Whole, 0, 0, 2, 2, P, 0, 0);
-    EXPECT_EQ(Whole.Pixel(0, 0), 0x300000u);
-    EXPECT_EQ(Whole.Pixel(1, 0), 0x400000u);
-    EXPECT_EQ(Whole.Pixel(0, 1), 0x100000u);
-    EXPECT_EQ(Whole.Pixel(1, 1), 0x200000u);
-    TMemoryDC Part(2, 2);
-    TWAIN_DrawImageToDC(Part, 0, 1, 1, 1, P, 1, 1); // the top right pixel
-    EXPECT_EQ(Part.Pixel(0, 1), 0x400000u);
-    EXPECT_EQ(Part.Pixel(0, 0), 0u);
+    auto Block = [&](size_t Size) {
+        HGLOBAL H = GlobalAlloc(GMEM_MOVEABLE, Size);
+        std::memcpy(GlobalLock(H), B, Size);
+        GlobalUnlock(H);
+        return H;
+    };
+    HGLOBAL P = Block(sizeof B);
+    auto Draw = [&](TMemoryDC& To, int32_t X, int32_t Y, int32_t W, int32_t H, HGLOBAL Img, int32_t XS, int32_t YS) {
+        TWAIN_DrawImageToDC(To, X, Y, W, H, Img, XS, YS);
+        std::vector<uint32_t> Px;
+        for (int32_t J = 0; J < To.Height(); ++J)
+            for (int32_t I = 0; I < To.Width(); ++I)
+                Px.push_back(To.Pixel(I, J) >> 20);
+        return Px;
+    };
+    TMemoryDC Whole(2, 2), Part(2, 2), Past(3, 3), None(2, 2);
+    EXPECT_EQ(Draw(Whole, 0, 0, 2, 2, P, 0, 0), (std::vector<uint32_t>{3, 4, 1, 2}));
+    EXPECT_EQ(Draw(Part, 0, 1, 1, 1, P, 1, 1), (std::vector<uint32_t>{0, 0, 4, 0})); // the top right pixel
     // Rectangles reaching past the picture draw only what is there.
-    TMemoryDC Past(3, 3);
-    TWAIN_DrawImageToDC(Past, 0, 0, 3, 3, P, -1, 0);
-    EXPECT_EQ(Past.Pixel(1, 1), 0x300000u);
-    EXPECT_EQ(Past.Pixel(2, 2), 0x200000u);
-    EXPECT_EQ(Past.Pixel(0, 2), 0u);
+    EXPECT_EQ(Draw(Past, 0, 0, 3, 3, P, -1, 0), (std::vector<uint32_t>{0, 0, 0, 0, 3, 4, 0, 1, 2}));
     // A block too short for its rows draws nothing.
-    HGLOBAL Short = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 1024 + 4);
-    std::memcpy(GlobalLock(Short), GlobalLock(P), 40 + 1024 + 4);
-    GlobalUnlock(Short);
-    GlobalUnlock(P);
-    TMemoryDC None(2, 2);
-    TWAIN_DrawImageToDC(None, 0, 0, 2, 2, Short, 0, 0);
+    HGLOBAL Short = Block(sizeof B - 4);
+    Draw(None, 0, 0, 2, 2, Short, 0, 0);
     EXPECT_EQ(None.BlitCount(), 0);
     GlobalFree(Short);
     GlobalFree(P);
