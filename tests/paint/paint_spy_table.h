@@ -1,9 +1,10 @@
-// Test helpers for the macro interpreter: library file bytes written by hand,
-// and a function table of spies that record how they were called and return
-// the codes a test chooses.
+// Test helpers for the paint tests: library file bytes and stream bytes
+// written by hand, and a function table of spies that record how they were
+// called and return the codes a test chooses.
 #pragma once
 
 #include "foundation/rec_path.h"
+#include "foundation/streams.h"
 #include "paint/paint_function_table.h"
 #include "paint/picture_cache.h"
 #include "platform/cp932.h"
@@ -27,6 +28,11 @@ struct TTvmWriter {
     std::string B = std::string("tvm\0\1\0", 6);
     void Byte(uint8_t V) { B += static_cast<char>(V); }
     void Str(const std::string& Utf8) { B += Utf8ToCp932(Utf8) + '\0'; }
+    TTvmWriter& Raw(const std::string& Bytes)
+    {
+        B += Bytes;
+        return *this;
+    }
     TTvmWriter& Macro(const std::string& Name)
     {
         Byte(0);
@@ -56,6 +62,29 @@ struct TTvmWriter {
     }
 };
 
+// Stream bytes: little-endian int32 and a length-prefixed CP932 string.
+inline std::string I32(int32_t V)
+{
+    const uint32_t U = static_cast<uint32_t>(V);
+    return {static_cast<char>(U), static_cast<char>(U >> 8), static_cast<char>(U >> 16), static_cast<char>(U >> 24)};
+}
+inline std::string LStr(const std::string& Utf8)
+{
+    const std::string S = Utf8ToCp932(Utf8);
+    return I32(static_cast<int32_t>(S.size())) + S;
+}
+inline std::string StreamBytes(TMemoryStream& S)
+{
+    return {static_cast<const char*>(S.Memory()), static_cast<size_t>(S.Size())};
+}
+// S := B, at position 0.
+inline void LoadStream(TMemoryStream& S, const std::string& B)
+{
+    S.Clear();
+    S.WriteBuffer(B.data(), static_cast<int32_t>(B.size()));
+    S.SetPosition(0);
+}
+
 struct TSpyCall {
     std::string Function;
     std::vector<void*> Args; // the parameters and the picture store after them
@@ -71,12 +100,7 @@ struct TSpyState {
     std::map<std::string, int32_t> Codes; // returned by the function of that name
     std::function<void(const TSpyCall&)> OnCall;
 
-    void Reset()
-    {
-        Calls.clear();
-        Codes.clear();
-        OnCall = nullptr;
-    }
+    void Reset() { *this = TSpyState{}; }
     std::vector<std::string> Names() const
     {
         std::vector<std::string> N;
@@ -116,26 +140,16 @@ inline int32_t SpyRecord(const char* Name, const char* Kinds, void* Made, void* 
 
 // Makers: a 4 x 3 plane or picture at (W, 0) and a path copied from the
 // source and moved by D.
-inline int32_t SpyMakeRecord(const char* Name, int32_t Bits, void*& Result, void* const* Args,
-                             const uint8_t* Abort, TRect& Rect2, bool MeasureOnly)
+template <int32_t Bits>
+int32_t SpyMakeRecord(void*& Result, void* const* Args, const uint8_t* Abort, TRect&, TRect& Rect2, bool M)
 {
     auto* P = new TrecPicture;
-    AllocPlaneRecord(*P, TPoint{SpyInt(Args[0]), 0}, 4, 3, Bits, MeasureOnly);
+    AllocPlaneRecord(*P, TPoint{SpyInt(Args[0]), 0}, 4, 3, Bits, M);
     Result = P;
     RecPictureGetRect(*P, Rect2);
-    const int32_t Code = SpyRecord(Name, "t", P, Args, Abort, MeasureOnly);
+    const int32_t Code = SpyRecord(Bits == 8 ? "MakePlane" : "MakePicture", "t", P, Args, Abort, M);
     gSpy.Calls.back().MadeBits = P->pBits;
     return Code;
-}
-
-inline int32_t SpyMakePlane(void*& Result, void* const* Args, const uint8_t* Abort, TRect&, TRect& R2, bool M)
-{
-    return SpyMakeRecord("MakePlane", 8, Result, Args, Abort, R2, M);
-}
-
-inline int32_t SpyMakePicture(void*& Result, void* const* Args, const uint8_t* Abort, TRect&, TRect& R2, bool M)
-{
-    return SpyMakeRecord("MakePicture", 24, Result, Args, Abort, R2, M);
 }
 
 inline int32_t SpyMakePath(void*& Result, void* const* Args, const uint8_t* Abort, TRect&, TRect&, bool M)
@@ -174,27 +188,18 @@ inline int32_t SpyRefuse(void*&, void* const* Args, const uint8_t* Abort, TRect&
 
 inline int32_t gSpyNotAnObject = 0;
 
-inline int32_t SpyNoneButObject(void*& Result, void* const* Args, const uint8_t* Abort, TRect&, TRect&, bool M)
+// Spies that return Code (or the one the test chose) and a result that is
+// either nil or no object at all.
+template <const char* Name, const char* Kinds, int32_t Code, bool NotAnObject>
+int32_t SpyPlain(void*& Result, void* const* Args, const uint8_t* Abort, TRect&, TRect&, bool M)
 {
-    Result = &gSpyNotAnObject;
-    return SpyRecord("NoneButObject", "", nullptr, Args, Abort, M);
+    if (NotAnObject)
+        Result = &gSpyNotAnObject;
+    const int32_t Chosen = SpyRecord(Name, Kinds, nullptr, Args, Abort, M);
+    return gSpy.Codes.count(Name) ? Chosen : Code;
 }
-
-inline int32_t SpyMakerNil(void*&, void* const* Args, const uint8_t* Abort, TRect&, TRect&, bool M)
-{
-    return SpyRecord("MakerNil", "", nullptr, Args, Abort, M);
-}
-
-inline int32_t SpyPathNil(void*&, void* const* Args, const uint8_t* Abort, TRect&, TRect&, bool M)
-{
-    return SpyRecord("PathNil", "", nullptr, Args, Abort, M);
-}
-
-inline int32_t SpyPathRough(void*&, void* const* Args, const uint8_t* Abort, TRect&, TRect&, bool M)
-{
-    SpyRecord("PathRough", "o", nullptr, Args, Abort, M);
-    return 9;
-}
+inline constexpr char cSpyNoneButObject[] = "NoneButObject", cSpyMakerNil[] = "MakerNil", cSpyPathNil[] = "PathNil",
+                      cSpyPathRough[] = "PathRough", cSpyNoKinds[] = "", cSpyOneObject[] = "o";
 
 inline const TIntParamRange cSpyIntRange{-1000, 1000, 0, 0, 0};
 inline const TPaintParamDesc cSpyMakeParams[] = {{"W", pkInteger, {.Int = &cSpyIntRange}}};
@@ -208,16 +213,16 @@ inline const TPaintParamDesc cSpyNeedParams[] = {{"Plane", pkPlane, {}}, {"N", p
 inline const TPaintParamDesc cSpyRoughParams[] = {{"Src", pkPath, {}}};
 
 inline const TPaintFunctionRec cSpyTable[] = {
-    {"MakePlane", rkPlane, 1, cSpyMakeParams, SpyMakePlane, {}},
-    {"MakePicture", rkPicture, 1, cSpyMakeParams, SpyMakePicture, {}},
+    {"MakePlane", rkPlane, 1, cSpyMakeParams, SpyMakeRecord<8>, {}},
+    {"MakePicture", rkPicture, 1, cSpyMakeParams, SpyMakeRecord<24>, {}},
     {"MakePath", rkPath, 2, cSpyPathParams, SpyMakePath, {}},
     {"Use", rkNone, 5, cSpyUseParams, SpyUse, {}},
     {"Need", rkNone, 2, cSpyNeedParams, SpyNeed, {}},
     {"Refuse", rkNone, 1, cSpyMakeParams, SpyRefuse, {}},
-    {"NoneButObject", rkNone, 0, nullptr, SpyNoneButObject, {}},
-    {"MakerNil", rkPlane, 0, nullptr, SpyMakerNil, {}},
-    {"PathNil", rkPath, 0, nullptr, SpyPathNil, {}},
-    {"PathRough", rkPath, 1, cSpyRoughParams, SpyPathRough, {}},
+    {"NoneButObject", rkNone, 0, nullptr, SpyPlain<cSpyNoneButObject, cSpyNoKinds, 0, true>, {}},
+    {"MakerNil", rkPlane, 0, nullptr, SpyPlain<cSpyMakerNil, cSpyNoKinds, 0, false>, {}},
+    {"PathNil", rkPath, 0, nullptr, SpyPlain<cSpyPathNil, cSpyNoKinds, 0, false>, {}},
+    {"PathRough", rkPath, 1, cSpyRoughParams, SpyPlain<cSpyPathRough, cSpyOneObject, 9, false>, {}},
     {"NoEntry", rkNone, 0, nullptr, nullptr, {}},
     {nullptr, rkNone, 0, nullptr, nullptr, {}},
 };

@@ -5,8 +5,8 @@
 
 namespace {
 
-TrecLightUnion Light(const std::string& Name, uint8_t R, uint8_t G, uint8_t B, int32_t Intensity,
-                     uint8_t Kind, std::initializer_list<double> Shape = {})
+TrecLightUnion Light(const std::string& Name, uint8_t R, uint8_t G, uint8_t B, int32_t Intensity, uint8_t Kind,
+                     std::initializer_list<double> Shape = {})
 {
     TrecLightUnion L;
     L.Name = Name;
@@ -21,6 +21,8 @@ TrecLightUnion Light(const std::string& Name, uint8_t R, uint8_t G, uint8_t B, i
     return L;
 }
 
+const std::string ExampleText = "50,FFFFFF80,20,0,1,1,AFF0000100,0,";
+
 TLightsAmb ExampleSet()
 {
     TLightsAmb S;
@@ -28,29 +30,29 @@ TLightsAmb ExampleSet()
     S.Color[0] = S.Color[1] = S.Color[2] = 255;
     S.Ks = 80;
     S.Sh = 20;
-    S.M = 0;
     S.Lights.push_back(Light("A", 255, 0, 0, 100, LightKindAmbient));
     return S;
 }
 
 } // namespace
 
-TEST(LightSet, ExampleTextReadsAndPrintsBack)
+TEST(LightSet, ExampleTextColoursAndAppending)
 {
-    const std::string Text = "50,FFFFFF80,20,0,1,1,AFF0000100,0,";
-    EXPECT_EQ(LightsToStr(ExampleSet()), Text);
+    EXPECT_EQ(LightsToStr(ExampleSet()), ExampleText);
     TLightsAmb S;
-    ASSERT_TRUE(StrToLights(S, Text));
+    ASSERT_TRUE(StrToLights(S, ExampleText));
     EXPECT_EQ(S, ExampleSet());
-}
-
-TEST(LightSet, ColoursRunRedGreenBlue)
-{
-    TLightsAmb S;
-    ASSERT_TRUE(StrToLights(S, "0,12345600,0,0,0,"));
-    EXPECT_EQ(S.Color[2], 0x12);
-    EXPECT_EQ(S.Color[1], 0x34);
-    EXPECT_EQ(S.Color[0], 0x56);
+    EXPECT_FALSE(StrToLights(S, "")); // an empty text changes nothing
+    EXPECT_EQ(S, ExampleSet());
+    // Colours run red, green, blue; reading appends lights.
+    ASSERT_TRUE(StrToLights(S, "1.5,12345610,2,3,1,1,B00FF0050,0,"));
+    EXPECT_EQ((std::vector<int>{S.Color[2], S.Color[1], S.Color[0]}), (std::vector<int>{0x12, 0x34, 0x56}));
+    ASSERT_EQ(S.Lights.size(), 2u);
+    EXPECT_EQ(S.Lights[0].Name, "A");
+    EXPECT_EQ(S.Lights[1], Light("B", 0, 255, 0, 50, LightKindAmbient));
+    EXPECT_EQ(S.Dp, 1.5);
+    EXPECT_EQ(S.Ks, 10);
+    EXPECT_EQ(S.M, 3);
 }
 
 TEST(LightSet, EveryKindRoundTrips)
@@ -76,11 +78,11 @@ TEST(LightSet, EveryKindRoundTrips)
     EXPECT_EQ(LightsToStr(Back), Text);
 }
 
-TEST(LightSet, SpotCarriesAPointAndFourReals)
+TEST(LightSet, ShapesAndNameLengths)
 {
     TLightsAmb S;
     S.Lights.push_back(Light("S", 255, 0, 0, 100, LightKindSpot, {0.5, 0.25, 1, 2, 3, 0.125}));
-    EXPECT_EQ(LightsToStr(S), "0,0000000,0,0,1,1,SFF0000100,4,0.5,0.25,1,2,3,0.125,");
+    EXPECT_EQ(LightsToStr(S), "0,0000000,0,0,1,1,SFF0000100,4,0.5,0.25,1,2,3,0.125,"); // a point and four reals
     S.Lights[0] = Light("P", 0, 0, 0, 1, LightKindParallel, {1, 2, 3, 4, 5, 6});
     EXPECT_EQ(LightsToStr(S), "0,0000000,0,0,1,1,P0000001,2,1,2,3,4,");
     // Kinds beyond the table carry no shape.
@@ -89,13 +91,8 @@ TEST(LightSet, SpotCarriesAPointAndFourReals)
     ASSERT_EQ(R.Lights.size(), 2u);
     EXPECT_EQ(R.Lights[0].Kind, 7);
     EXPECT_EQ(R.Lights[1].Name, "R");
-}
-
-TEST(LightSet, NameLengthCountsStoredBytes)
-{
-    TLightsAmb S;
-    S.Lights.push_back(Light("光源", 0, 0, 0, 0, LightKindAmbient));
-    // Two double-byte characters in the stored form.
+    // The name length counts stored bytes: two double-byte characters.
+    S.Lights[0] = Light("光源", 0, 0, 0, 0, LightKindAmbient);
     EXPECT_EQ(LightsToStr(S), "0,0000000,0,0,1,4,光源0000000,0,");
     TLightsAmb Back;
     ASSERT_TRUE(StrToLights(Back, "0,0000000,0,0,1,4,光源0000000,0,"));
@@ -106,35 +103,13 @@ TEST(LightSet, NameLengthCountsStoredBytes)
     EXPECT_TRUE(Cut.Lights.empty());
 }
 
-TEST(LightSet, ReadingAppendsLights)
-{
-    TLightsAmb S = ExampleSet();
-    ASSERT_TRUE(StrToLights(S, "1.5,00000010,2,3,1,1,B00FF0050,0,"));
-    ASSERT_EQ(S.Lights.size(), 2u);
-    EXPECT_EQ(S.Lights[0].Name, "A");
-    EXPECT_EQ(S.Lights[1].Name, "B");
-    EXPECT_EQ(S.Lights[1].Color[1], 255);
-    EXPECT_EQ(S.Lights[1].Intensity, 50);
-    EXPECT_EQ(S.Dp, 1.5);
-    EXPECT_EQ(S.Ks, 10);
-    EXPECT_EQ(S.M, 3);
-}
-
-TEST(LightSet, EmptyTextChangesNothing)
-{
-    TLightsAmb S = ExampleSet();
-    EXPECT_FALSE(StrToLights(S, ""));
-    EXPECT_EQ(S, ExampleSet());
-}
-
 TEST(LightSet, MalformedTextsReturnFalseKeepingWhatWasRead)
 {
-    const std::string Head = "50,FFFFFF80,20,0,2,1,AFF0000100,0,";
     // A second light whose name length is negative, runs past the end, or is
     // not a number.
     for (const std::string Tail : {"-1,B", "9,BFF0000100,0", "x,B", "5,BC"}) {
         TLightsAmb S;
-        EXPECT_FALSE(StrToLights(S, Head + Tail)) << Tail;
+        EXPECT_FALSE(StrToLights(S, "50,FFFFFF80,20,0,2,1,AFF0000100,0," + Tail)) << Tail;
         EXPECT_EQ(S, ExampleSet()) << Tail;
     }
     // A bad real, integer or colour.

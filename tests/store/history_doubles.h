@@ -30,19 +30,19 @@ public:
         bool operator==(const TCall&) const = default;
     };
     using TUndoObject::TUndoObject;
-    void Undo(int32_t Command, const void* Data, int32_t Size) override
-    {
-        Calls.push_back({false, Command, std::string(static_cast<const char*>(Data), Size)});
-    }
-    void Redo(int32_t Command, const void* Data, int32_t Size) override
-    {
-        Calls.push_back({true, Command, std::string(static_cast<const char*>(Data), Size)});
-    }
+    void Undo(int32_t Command, const void* Data, int32_t Size) override { Log(false, Command, Data, Size); }
+    void Redo(int32_t Command, const void* Data, int32_t Size) override { Log(true, Command, Data, Size); }
     void Record(uint8_t Kind, int32_t Command, const std::string& Bytes)
     {
         AddHistory(Kind, Command, Bytes.data(), static_cast<int32_t>(Bytes.size()));
     }
     std::vector<TCall> Calls;
+
+private:
+    void Log(bool IsRedo, int32_t Command, const void* Data, int32_t Size)
+    {
+        Calls.push_back({IsRedo, Command, std::string(static_cast<const char*>(Data), Size)});
+    }
 };
 
 // An int32 value and a byte string; each change records the state before
@@ -64,14 +64,8 @@ public:
         AddHistory(1, CmdBytes, B.data(), static_cast<int32_t>(B.size()));
         Bytes = B;
     }
-    void Undo(int32_t Command, const void* Data, int32_t Size) override
-    {
-        Apply(FailUndo, Command, Data, Size);
-    }
-    void Redo(int32_t Command, const void* Data, int32_t Size) override
-    {
-        Apply(FailRedo, Command, Data, Size);
-    }
+    void Undo(int32_t Command, const void* Data, int32_t Size) override { Apply(FailUndo, Command, Data, Size); }
+    void Redo(int32_t Command, const void* Data, int32_t Size) override { Apply(FailRedo, Command, Data, Size); }
     int32_t Value = 0;
     std::string Bytes;
     bool FailUndo = false, FailRedo = false;
@@ -112,6 +106,8 @@ public:
         AddHistory(1, CmdRemove, &ID, 4);
         Objects.erase(ID);
     }
+    // Undo of a removal re-creates under the old ID; redo of a creation
+    // appends and must land on the recorded ID again.
     void Undo(int32_t Command, const void* Data, int32_t Size) override
     {
         Replay((Command & 0x7F) == CmdRemove, Data, Size, true);
@@ -139,8 +135,6 @@ private:
         const int32_t Head[2] = {Obj.ObjID(), Obj.Value};
         return std::string(reinterpret_cast<const char*>(Head), 8) + Obj.Bytes;
     }
-    // Undo of a removal re-creates under the old ID; redo of a creation
-    // appends and must land on the recorded ID again.
     void Replay(bool Restore, const void* Data, int32_t Size, bool UnderOldID)
     {
         const int32_t ID = ReadInt(Data);
@@ -152,9 +146,8 @@ private:
                               : std::make_unique<TValueObj>(HistoryCommand());
         if (Obj->ObjID() != ID)
             throw std::logic_error("re-created under another ID");
-        const auto* P = static_cast<const char*>(Data);
-        Obj->Value = ReadInt(P + 4);
-        Obj->Bytes.assign(P + 8, static_cast<size_t>(Size - 8));
+        Obj->Value = ReadInt(static_cast<const char*>(Data) + 4);
+        Obj->Bytes.assign(static_cast<const char*>(Data) + 8, static_cast<size_t>(Size - 8));
         Objects[ID] = std::move(Obj);
     }
 };

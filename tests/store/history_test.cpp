@@ -34,6 +34,15 @@ std::string Ring(const THistoryCommand& H)
     return H.LockCount() ? S + " lock " + std::to_string(H.LockCount()) : S;
 }
 
+const std::string EmptyRing = "-1..-1@-1 -1..-1";
+
+// A history over a roll buffer of Size bytes, with one probe.
+struct TSmall {
+    THistoryCommand H;
+    TProbe P{&H};
+    explicit TSmall(int32_t Size) { H.SetRollBufSize(Size); }
+};
+
 } // namespace
 
 TEST(HistoryCommand, RingKeepsTheLast200Commands)
@@ -50,14 +59,11 @@ TEST(HistoryCommand, RingKeepsTheLast200Commands)
     P.Record(0, 200, Pattern(4, 200));
     H.CommandEnd();
     EXPECT_EQ(Ring(H), "1..0@0 4..803");
-    EXPECT_EQ(H.UndoCaption(), "cmd200");
     EXPECT_EQ(UndoAll(H), 200);
-    EXPECT_EQ(H.MenuNo(), -1);
     EXPECT_EQ(H.UndoCaption(), "");
     ASSERT_EQ(P.Calls.size(), 200u);
     EXPECT_EQ(P.Calls.front(), (TCall{false, 200, Pattern(4, 200)}));
     EXPECT_EQ(P.Calls.back(), (TCall{false, 1, Pattern(4, 1)}));
-    EXPECT_EQ(H.RedoCaption(), "cmd1");
     H.Redo();
     EXPECT_EQ(H.MenuNo(), 1);
     EXPECT_EQ(H.UndoCaption() + " " + H.RedoCaption(), "cmd1 cmd2");
@@ -69,23 +75,22 @@ TEST(HistoryCommand, EmptyCommandDisappears)
     TProbe P(&H);
     int32_t Changes = 0;
     H.OnChange = [&](THistoryCommand* Sender) { Changes += Sender == &H; };
-    // Alone in the history: the history is empty again.
-    H.CommandStart("nothing");
+    H.CommandStart("nothing"); // alone in the history: the history is empty again
     EXPECT_TRUE(H.IsCommandOpen());
     H.CommandEnd();
     EXPECT_FALSE(H.IsCommandOpen());
-    EXPECT_EQ(Ring(H), "-1..-1@-1 -1..-1");
+    EXPECT_EQ(Ring(H), EmptyRing);
     EXPECT_EQ(Changes, 1);
-    OneRecordCommand(H, P, "A", 1, "a");
+    OneRecordCommand(H, P, "A", 1, ""); // an empty record holds no bytes: never overwritten
     OneRecordCommand(H, P, "B", 2, "b");
     H.CommandStart("empty");
     EXPECT_EQ(H.UndoCaption(), "empty");
     H.CommandEnd();
     EXPECT_EQ(H.UndoCaption(), "B");
-    EXPECT_EQ(Ring(H), "0..1@1 0..1");
+    EXPECT_EQ(Ring(H), "0..1@1 0..0");
     EXPECT_FALSE(H.CanRedo());
-    H.Undo();
-    EXPECT_EQ(P.Calls, (TCalls{{false, 2, "b"}}));
+    EXPECT_EQ(UndoAll(H), 2);
+    EXPECT_EQ(P.Calls, (TCalls{{false, 2, "b"}, {false, 1, ""}}));
 }
 
 TEST(HistoryCommand, MessagesAndRefusedCalls)
@@ -96,9 +101,6 @@ TEST(HistoryCommand, MessagesAndRefusedCalls)
     // Closing with nothing open on an empty history goes the cancel way.
     EXPECT_EQ(ErrorOf([&] { H.CommandEnd(); }), "THistoryCommand.CommandCancel Error.");
     H.LockAddHistory();
-    H.LockAddHistory();
-    EXPECT_EQ(H.LockCount(), 2);
-    H.UnLockAddHistory();
     H.UnLockAddHistory();
     EXPECT_EQ(ErrorOf([&] { H.UnLockAddHistory(); }), "UnLockAddHistory: (FiLockCount = 0)");
     EXPECT_EQ(H.LockCount(), 0);
@@ -107,13 +109,11 @@ TEST(HistoryCommand, MessagesAndRefusedCalls)
     H.CommandStart("A");
     EXPECT_EQ(ErrorOf([&] { H.CommandStart("B"); }), "THistoryCommand.CommandStart: Reenter");
     EXPECT_EQ(H.UndoCaption(), "A");
-    EXPECT_EQ(ErrorOf([&] { H.AddComItem(P.ObjID(), 0, 1, "abc", -1); }),
-              "THistoryCommand.AddComItem: (Size < 0)");
-    EXPECT_EQ(ErrorOf([&] { H.AddComItem(P.ObjID(), 0, 1, nullptr, 3); }),
-              "THistoryCommand.AddComItem: (Data = nil)");
+    EXPECT_EQ(ErrorOf([&] { H.AddComItem(P.ObjID(), 0, 1, "abc", -1); }), "THistoryCommand.AddComItem: (Size < 0)");
+    EXPECT_EQ(ErrorOf([&] { H.AddComItem(P.ObjID(), 0, 1, nullptr, 3); }), "THistoryCommand.AddComItem: (Data = nil)");
     EXPECT_EQ(H.RollEnd(), -1);
     P.Record(0, 1, "x");
-    H.AddComItem(P.ObjID(), 0, 7, nullptr, 0);   // no bytes at all is a valid record
+    H.AddComItem(P.ObjID(), 0, 7, nullptr, 0); // no bytes at all is a valid record
     H.CommandEnd();
     H.Undo();
     EXPECT_EQ(P.Calls, (TCalls{{false, 7, ""}, {false, 1, "x"}}));
@@ -121,13 +121,11 @@ TEST(HistoryCommand, MessagesAndRefusedCalls)
     // The buffer holds a record: its size is fixed now.
     EXPECT_EQ(ErrorOf([&] { H.SetRollBufSize(1000); }), "THistoryCommand.SetRollBufSize: Failed");
     EXPECT_EQ(H.RollSize(), 64);
-    // Undo of the open command, then more records: the redo tail would be
-    // written over.
+    // Undo of the open command, then more records: the redo tail would be written over.
     H.CommandStart("B");
     P.Record(0, 2, "y");
     H.Undo();
-    EXPECT_EQ(ErrorOf([&] { P.Record(0, 3, "z"); }),
-              "THistoryCommand.SetDataToRollBuf: (FiMenuNo <> FiMenuEnd).");
+    EXPECT_EQ(ErrorOf([&] { P.Record(0, 3, "z"); }), "THistoryCommand.SetDataToRollBuf: (FiMenuNo <> FiMenuEnd).");
     H.CommandCancel();
     EXPECT_EQ(ErrorOf([&] { H.AddObj(&P, P.ObjID()); }), "THistoryCommand.AddObj:(FlstObjID[FlwID] <> nil)");
     EXPECT_EQ(ErrorOf([&] { H.AddObj(&P, 5); }), "リストのインデックスが範囲を超えています (5)");
@@ -143,11 +141,11 @@ TEST(HistoryCommand, RecordOfRollSizeOverflows)
     P.Record(0, 3, std::string(512000, 'x'));
     EXPECT_TRUE(H.IsOverflow());
     EXPECT_EQ(Ring(H), "0..1@1 0..5 lock 1");
-    P.Record(0, 4, "ghi");  // the rest of the command records nothing
+    P.Record(0, 4, "ghi"); // the rest of the command records nothing
     EXPECT_EQ(H.RollEnd(), 5);
-    H.CommandEnd();         // the whole history goes
+    H.CommandEnd(); // the whole history goes
     EXPECT_FALSE(H.IsOverflow() || H.IsCommandOpen() || H.CanUndo() || H.CanRedo());
-    EXPECT_EQ(Ring(H), "-1..-1@-1 -1..-1");
+    EXPECT_EQ(Ring(H), EmptyRing);
     // One byte less fits in an empty buffer.
     OneRecordCommand(H, P, "fits", 5, Pattern(511999, 3));
     EXPECT_EQ(Ring(H), "0..0@0 0..511998");
@@ -158,150 +156,116 @@ TEST(HistoryCommand, RecordOfRollSizeOverflows)
     P.Record(1, 6, std::string(600000, 'y'));
     EXPECT_EQ(H.LockCount(), 1);
     H.CommandCancel();
-    EXPECT_EQ(Ring(H), "-1..-1@-1 -1..-1");
+    EXPECT_EQ(Ring(H), EmptyRing);
 }
 
 TEST(HistoryCommand, RingBufferWrapsAndDropsOverwrittenCommands)
 {
-    {
-        THistoryCommand H;
-        H.SetRollBufSize(100);
-        TProbe P(&H);
-        OneRecordCommand(H, P, "A", 1, Pattern(60, 1));  // 0..59
-        OneRecordCommand(H, P, "B", 2, Pattern(40, 2));  // 60..99: ends at the buffer's end
-        EXPECT_EQ(Ring(H), "0..1@1 0..-1");
-        OneRecordCommand(H, P, "C", 3, Pattern(10, 3));  // 0..9, over A's data
-        EXPECT_EQ(Ring(H), "0..2@2 60..9");
-        EXPECT_EQ(UndoAll(H), 2);   // A lost its data
-        EXPECT_EQ(P.Calls, (TCalls{{false, 3, Pattern(10, 3)}, {false, 2, Pattern(40, 2)}}));
-        EXPECT_EQ(H.MenuNo(), 0);
-        EXPECT_EQ(H.UndoCaption(), "");
-        H.Redo();
-        H.Redo();
-        EXPECT_FALSE(H.CanRedo());
-        EXPECT_EQ(H.UndoCaption(), "C");
-    }
-    {
-        // A record split over the buffer's end replays whole.
-        THistoryCommand H;
-        H.SetRollBufSize(100);
-        TProbe P(&H);
-        H.CommandStart("A");
-        P.Record(1, 1, Pattern(70, 1));  // 0..69
-        H.CommandEnd();
-        H.CommandStart("B");
-        P.Record(0, 2, Pattern(50, 2));  // 70..99 and 0..19
-        P.Record(1, 2, Pattern(30, 3));  // 20..49
-        H.CommandEnd();
-        EXPECT_EQ(Ring(H), "0..1@1 70..49");
-        H.Undo();
-        EXPECT_FALSE(H.CanUndo());  // A was overwritten
-        H.Redo();
-        EXPECT_EQ(P.Calls, (TCalls{{false, 2, Pattern(50, 2)}, {true, 2, Pattern(30, 3)}}));
-    }
+    TSmall S(100);
+    OneRecordCommand(S.H, S.P, "A", 1, Pattern(60, 1)); // 0..59
+    OneRecordCommand(S.H, S.P, "B", 2, Pattern(40, 2)); // 60..99: ends at the buffer's end
+    EXPECT_EQ(Ring(S.H), "0..1@1 0..-1");
+    OneRecordCommand(S.H, S.P, "C", 3, Pattern(10, 3)); // 0..9, over A's data
+    EXPECT_EQ(Ring(S.H), "0..2@2 60..9");
+    EXPECT_EQ(UndoAll(S.H), 2); // A lost its data
+    EXPECT_EQ(S.P.Calls, (TCalls{{false, 3, Pattern(10, 3)}, {false, 2, Pattern(40, 2)}}));
+    EXPECT_EQ(S.H.MenuNo(), 0);
+    S.H.Redo();
+    S.H.Redo();
+    EXPECT_FALSE(S.H.CanRedo());
+    EXPECT_EQ(S.H.UndoCaption(), "C");
+    // A record split over the buffer's end replays whole.
+    TSmall T(100);
+    T.H.CommandStart("A");
+    T.P.Record(1, 1, Pattern(70, 1)); // 0..69
+    T.H.CommandEnd();
+    T.H.CommandStart("B");
+    T.P.Record(0, 2, Pattern(50, 2)); // 70..99 and 0..19
+    T.P.Record(1, 2, Pattern(30, 3)); // 20..49
+    T.H.CommandEnd();
+    EXPECT_EQ(Ring(T.H), "0..1@1 70..49");
+    T.H.Undo();
+    EXPECT_FALSE(T.H.CanUndo()); // A was overwritten
+    T.H.Redo();
+    EXPECT_EQ(T.P.Calls, (TCalls{{false, 2, Pattern(50, 2)}, {true, 2, Pattern(30, 3)}}));
 }
 
 TEST(HistoryCommand, SurvivalBoundaries)
 {
-    auto Fill = [](THistoryCommand& H, TProbe& P) {
-        H.SetRollBufSize(100);
-        OneRecordCommand(H, P, "A", 1, Pattern(20, 1));  // 0..19
-        OneRecordCommand(H, P, "B", 2, Pattern(30, 2));  // 20..49
-        OneRecordCommand(H, P, "C", 3, Pattern(40, 3));  // 50..89
-    };
-    {
-        // A wrapping write ending just before B's first byte keeps B.
-        THistoryCommand H;
-        TProbe P(&H);
-        Fill(H, P);
-        OneRecordCommand(H, P, "D", 4, Pattern(30, 4));  // 90..99, 0..19
-        EXPECT_EQ(H.RollStart(), 20);
-        // The next byte (offset 20) is B's first: one more byte drops B.
-        OneRecordCommand(H, P, "E", 5, Pattern(1, 5));
-        EXPECT_EQ(H.RollStart(), 50);
-        EXPECT_EQ(UndoAll(H), 3);  // E, D, C
-    }
-    {
-        THistoryCommand H;
-        TProbe P(&H);
-        Fill(H, P);
-        OneRecordCommand(H, P, "D", 4, Pattern(31, 4));  // 90..99, 0..20: on B's first byte
-        EXPECT_EQ(H.RollStart(), 50);
-        EXPECT_EQ(UndoAll(H), 2);  // D, C
+    // A: 0..19, B: 20..49, C: 50..89; then D wraps: 90..99 and 0..19 or 0..20.
+    for (int32_t D : {30, 31}) {
+        TSmall S(100);
+        OneRecordCommand(S.H, S.P, "A", 1, Pattern(20, 1));
+        OneRecordCommand(S.H, S.P, "B", 2, Pattern(30, 2));
+        OneRecordCommand(S.H, S.P, "C", 3, Pattern(40, 3));
+        OneRecordCommand(S.H, S.P, "D", 4, Pattern(D, 4));
+        if (D == 30) {
+            // Ending just before B's first byte keeps B; one more byte drops it.
+            EXPECT_EQ(S.H.RollStart(), 20);
+            OneRecordCommand(S.H, S.P, "E", 5, Pattern(1, 5));
+        }
+        EXPECT_EQ(S.H.RollStart(), 50);
+        EXPECT_EQ(UndoAll(S.H), D == 30 ? 3 : 2); // E, D, C or D, C
     }
 }
 
 TEST(HistoryCommand, CommandLargerThanTheBufferOverflows)
 {
-    for (bool OlderCommand : {false, true}) {
-        THistoryCommand H;
-        H.SetRollBufSize(100);
-        TProbe P(&H);
-        if (OlderCommand) {
-            // Dropped first; then the open command is the only one holding
-            // data and must still protect its own first record.
-            OneRecordCommand(H, P, "A", 1, Pattern(30, 1));  // 0..29
-            H.CommandStart("B");
-            P.Record(0, 2, Pattern(40, 2));  // 30..69
-            P.Record(0, 3, Pattern(50, 3));  // 70..99, 0..19: drops A
-            EXPECT_EQ(Ring(H), "0..1@1 30..19");
-            P.Record(0, 4, Pattern(20, 4));  // would end at 39, over offset 30
-            EXPECT_EQ(H.RollEnd(), 19);
-            EXPECT_EQ(H.LockCount(), 1);
-        } else {
-            H.CommandStart("A");
-            P.Record(0, 1, Pattern(60, 1));  // 0..59
-            P.Record(0, 2, Pattern(50, 2));  // would end at 9, over offset 0
-            EXPECT_EQ(Ring(H), "0..0@0 0..59 lock 1");
-        }
-        EXPECT_TRUE(H.IsOverflow());
-        H.CommandEnd();
-        EXPECT_EQ(Ring(H), "-1..-1@-1 -1..-1");
-    }
+    TSmall S(100);
+    S.H.CommandStart("A");
+    S.P.Record(0, 1, Pattern(60, 1)); // 0..59
+    S.P.Record(0, 2, Pattern(50, 2)); // would end at 9, over offset 0
+    EXPECT_EQ(Ring(S.H), "0..0@0 0..59 lock 1");
+    EXPECT_TRUE(S.H.IsOverflow());
+    S.H.CommandEnd();
+    EXPECT_EQ(Ring(S.H), EmptyRing);
+    // An older command is dropped first; then the open command is the only
+    // one holding data and must still protect its own first record.
+    TSmall T(100);
+    OneRecordCommand(T.H, T.P, "A", 1, Pattern(30, 1)); // 0..29
+    T.H.CommandStart("B");
+    T.P.Record(0, 2, Pattern(40, 2)); // 30..69
+    T.P.Record(0, 3, Pattern(50, 3)); // 70..99, 0..19: drops A
+    EXPECT_EQ(Ring(T.H), "0..1@1 30..19");
+    T.P.Record(0, 4, Pattern(20, 4)); // would end at 39, over offset 30
+    EXPECT_EQ(T.H.RollEnd(), 19);
+    EXPECT_EQ(T.H.LockCount(), 1);
+    EXPECT_TRUE(T.H.IsOverflow());
+    T.H.CommandEnd();
+    EXPECT_EQ(Ring(T.H), EmptyRing);
 }
 
-TEST(HistoryCommand, NewCommandAfterUndoDropsRedoTail)
+TEST(HistoryCommand, NewCommandAfterUndoDropsRedoTailAndCancelStepsBack)
 {
     THistoryCommand H;
     TProbe P(&H);
-    OneRecordCommand(H, P, "A", 1, Pattern(10, 1));  // 0..9
-    OneRecordCommand(H, P, "B", 2, Pattern(10, 2));  // 10..19
-    OneRecordCommand(H, P, "C", 3, Pattern(10, 3));  // 20..29
+    OneRecordCommand(H, P, "A", 1, Pattern(10, 1)); // 0..9
+    OneRecordCommand(H, P, "B", 2, Pattern(10, 2)); // 10..19
+    OneRecordCommand(H, P, "C", 3, Pattern(10, 3)); // 20..29
     H.Undo();
     H.Undo();
     H.CommandStart("D");
     EXPECT_FALSE(H.CanRedo());
     P.Record(0, 4, Pattern(5, 4));
-    EXPECT_EQ(Ring(H), "0..1@1 0..14");   // right after A's data
+    EXPECT_EQ(Ring(H), "0..1@1 0..14"); // right after A's data
     H.CommandEnd();
+    // A cancelled command leaves the one before it as it was.
+    H.CommandStart("E");
+    P.Record(0, 5, "e");
+    H.CommandCancel();
+    EXPECT_FALSE(H.IsCommandOpen());
+    EXPECT_EQ(H.UndoCaption(), "D");
+    EXPECT_FALSE(H.CanRedo());
     P.Calls.clear();
     EXPECT_EQ(UndoAll(H), 2);
     EXPECT_EQ(P.Calls, (TCalls{{false, 4, Pattern(5, 4)}, {false, 1, Pattern(10, 1)}}));
-    // Everything undone: the next command starts a fresh history.
-    H.CommandStart("E");
-    P.Record(0, 5, "e");
+    // Everything undone: the next command starts a fresh history; cancelling
+    // the only command empties it.
+    H.CommandStart("F");
+    P.Record(0, 6, "f");
     EXPECT_EQ(Ring(H), "0..0@0 0..0");
-}
-
-TEST(HistoryCommand, CommandCancelStepsBack)
-{
-    THistoryCommand H;
-    TProbe P(&H);
-    OneRecordCommand(H, P, "A", 1, "a");
-    H.CommandStart("B");
-    P.Record(0, 2, "b");
     H.CommandCancel();
-    EXPECT_FALSE(H.IsCommandOpen());
-    EXPECT_EQ(H.MenuEnd(), 0);
-    EXPECT_EQ(H.UndoCaption(), "A");
-    EXPECT_FALSE(H.CanRedo());
-    H.Undo();
-    EXPECT_EQ(P.Calls, (TCalls{{false, 1, "a"}}));
-    // Cancelling the only command empties the history.
-    H.CommandStart("C");
-    P.Record(0, 3, "c");
-    H.CommandCancel();
-    EXPECT_EQ(H.MenuStart(), -1);
+    EXPECT_EQ(Ring(H), EmptyRing);
 }
 
 TEST(HistoryCommand, NothingRecordedWhileLockedOrReplaying)
@@ -313,18 +277,17 @@ TEST(HistoryCommand, NothingRecordedWhileLockedOrReplaying)
     V.SetValue(5);
     H.UnLockAddHistory();
     H.CommandEnd();
-    V.SetValue(6);   // no open command: nothing recorded either
-    EXPECT_EQ(Ring(H), "-1..-1@-1 -1..-1");
+    V.SetValue(6); // no open command: nothing recorded either
+    EXPECT_EQ(Ring(H), EmptyRing);
     H.CommandStart("set");
     V.SetValue(7);
     H.CommandEnd();
-    EXPECT_EQ(H.RollEnd(), 7);  // two 4-byte records
     // V's replay calls its recording setters; the history stays as it is.
     H.Undo();
     EXPECT_EQ(V.Value, 6);
     H.Redo();
     EXPECT_EQ(V.Value, 7);
-    EXPECT_EQ(Ring(H), "0..0@0 0..7");
+    EXPECT_EQ(Ring(H), "0..0@0 0..7"); // two 4-byte records
 }
 
 TEST(HistoryCommand, EventsAndTheirOrder)
@@ -346,16 +309,4 @@ TEST(HistoryCommand, EventsAndTheirOrder)
     H.Redo();
     EXPECT_EQ(Log, (std::vector<std::string>{"ending", "change", "undo", "change", "redo", "change"}));
     EXPECT_EQ(P.Calls, (TCalls{{true, 9, "late"}}));
-}
-
-TEST(HistoryCommand, CommandsWithOnlyEmptyRecordsAreNotOverwritten)
-{
-    // An empty record holds no bytes, so a later write can never overwrite it.
-    THistoryCommand H;
-    TProbe P(&H);
-    OneRecordCommand(H, P, "A", 1, "");
-    OneRecordCommand(H, P, "B", 2, "b");
-    P.Calls.clear();
-    EXPECT_EQ(UndoAll(H), 2);
-    EXPECT_EQ(P.Calls, (TCalls{{false, 2, "b"}, {false, 1, ""}}));
 }

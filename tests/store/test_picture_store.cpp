@@ -9,27 +9,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <stdexcept>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <stdexcept>
+#include <tuple>
 #include <vector>
 
 #include <jpeglib.h>
 
 namespace {
 
-// ---- pictures
+using TPairs = std::vector<std::pair<int32_t, int32_t>>;
 
 // Owns a picture record for the test's lifetime.
 struct TPic {
     TrecPicture P{};
-    TPic() = default;
-    TPic(const TPic&) = delete;
     ~TPic() { RecPictureClear(P); }
 };
 
@@ -37,18 +35,13 @@ struct TPic {
 void FillPicture(TrecPicture& P, int32_t W, int32_t H, int32_t Bits, uint32_t Seed, TPoint At = {})
 {
     RecPictureCreate(P, At, W, H, Bits, false);
-    uint32_t S = Seed;
-    for (int64_t I = 0; I < RecPictureGetImageSize(P); ++I) {
-        S = S * 1103515245u + 12345u;
-        P.pBits[I] = static_cast<uint8_t>(S >> 16);
-    }
+    for (int64_t I = 0; I < RecPictureGetImageSize(P); ++I)
+        P.pBits[I] = static_cast<uint8_t>((Seed = Seed * 1103515245u + 12345u) >> 16);
 }
 
 std::string Pixels(const TrecPicture& P)
 {
-    if (!P.pBits)
-        return "(none)";
-    return std::string(reinterpret_cast<const char*>(P.pBits), static_cast<size_t>(RecPictureGetImageSize(P)));
+    return P.pBits ? std::string(reinterpret_cast<const char*>(P.pBits), size_t(RecPictureGetImageSize(P))) : "(none)";
 }
 
 std::string FileBytes(const std::string& Name)
@@ -75,23 +68,18 @@ std::string MakeJpeg(int W, int H)
     jpeg_set_quality(&C, 90, TRUE);
     jpeg_start_compress(&C, TRUE);
     std::vector<unsigned char> Row(static_cast<size_t>(W) * 3);
-    while (C.next_scanline < C.image_height) {
+    for (JSAMPROW R = Row.data(); C.next_scanline < C.image_height; jpeg_write_scanlines(&C, &R, 1))
         for (int X = 0; X < W; ++X) {
             Row[X * 3] = static_cast<unsigned char>(X * 255 / W);
             Row[X * 3 + 1] = static_cast<unsigned char>(C.next_scanline * 255 / H);
             Row[X * 3 + 2] = static_cast<unsigned char>((X + C.next_scanline) * 7);
         }
-        JSAMPROW R = Row.data();
-        jpeg_write_scanlines(&C, &R, 1);
-    }
     jpeg_finish_compress(&C);
     std::string Result(reinterpret_cast<char*>(Out), Len);
     jpeg_destroy_compress(&C);
     std::free(Out);
     return Result;
 }
-
-// ---- stream bytes
 
 std::string Le32(int32_t V)
 {
@@ -103,15 +91,7 @@ std::string LeDouble(double D)
 {
     uint64_t U;
     std::memcpy(&U, &D, 8);
-    std::string S;
-    for (int I = 0; I < 8; ++I)
-        S += static_cast<char>(U >> (8 * I));
-    return S;
-}
-
-std::string Str(TMemoryStream& M)
-{
-    return std::string(static_cast<const char*>(M.Memory()), static_cast<size_t>(M.Size()));
+    return Le32(static_cast<int32_t>(U)) + Le32(static_cast<int32_t>(U >> 32));
 }
 
 template <class F>
@@ -119,74 +99,54 @@ std::string Bytes(F&& Write)
 {
     TMemoryStream M;
     Write(M);
-    return Str(M);
+    return std::string(static_cast<const char*>(M.Memory()), static_cast<size_t>(M.Size()));
 }
 
 // M := a copy of S, at position 0 (S may be a temporary).
-void Load(TMemoryStreamWex& M, const std::string& S)
+TMemoryStreamWex& Load(TMemoryStreamWex& M, const std::string& S)
 {
     M.SetPointer(S.data(), static_cast<int64_t>(S.size()));
     M.SetSize(static_cast<int64_t>(S.size()));
     M.SetPosition(0);
+    return M;
 }
 
 // One entry of a collection written by hand in the layout of Version.
-std::string HandEntry(bool Text, int32_t Version, int32_t Handle, int32_t P1, uint8_t Flag,
-                      const TrecPicture& P)
+std::string HandEntry(bool Text, int32_t Version, int32_t Handle, int32_t P1, uint8_t Flag, const TrecPicture& P)
 {
-    TMemoryStream M;
+    uint8_t H[40];
+    WriteBitmapInfoHeader(*RecPictureHeader(P), H);
+    const std::string Header(reinterpret_cast<char*>(H), 40);
     if (!Text) {
         std::string S = Le32(Handle) + Le32(-1) + Le32(P1) + Le32(-P1) + LeDouble(0.25);
-        if (Version >= 10)
-            S += static_cast<char>(Flag);
-        if (Version >= 18)
-            S += '\x01';
-        M.WriteBuffer(S.data(), static_cast<int32_t>(S.size()));
-        if (Version >= 15) {
-            RecPictureSaveToStream(P, M);
-        } else {
-            uint8_t H[40];
-            WriteBitmapInfoHeader(*RecPictureHeader(P), H);
-            const std::string Raw = Le32(P.iLeft) + Le32(P.iTop) + std::string(reinterpret_cast<char*>(H), 40) + Pixels(P);
-            M.WriteBuffer(Raw.data(), static_cast<int32_t>(Raw.size()));
-        }
-        return Str(M);
+        S += Version >= 10 ? std::string(1, char(Flag)) : "";
+        S += Version >= 18 ? "\x01" : "";
+        if (Version >= 15)
+            return S + Bytes([&](TStream& St) { RecPictureSaveToStream(P, St); });
+        return S + Le32(P.iLeft) + Le32(P.iTop) + Header + Pixels(P);
     }
-    for (const std::string& L : {std::to_string(Handle), std::string("-1"), std::to_string(P1),
-                                 std::to_string(-P1), std::string("0.25")})
-        StreamWriteln(M, L);
-    if (Version >= 10)
-        StreamWriteln(M, std::to_string(Flag));
-    if (Version >= 18)
-        StreamWriteln(M, "1");
-    if (Version >= 16) {
-        RecPictureSaveToTextStream(P, M);
-    } else {
+    return Bytes([&](TStream& M) {
+        for (const std::string& L : {std::to_string(Handle), std::string("-1"), std::to_string(P1),
+                                     std::to_string(-P1), std::string("0.25")})
+            StreamWriteln(M, L);
+        if (Version >= 10)
+            StreamWriteln(M, std::to_string(Flag));
+        if (Version >= 18)
+            StreamWriteln(M, "1");
+        if (Version >= 16)
+            return RecPictureSaveToTextStream(P, M);
         StreamWriteln(M, std::to_string(P.iLeft));
         StreamWriteln(M, std::to_string(P.iTop));
-        uint8_t H[40];
-        WriteBitmapInfoHeader(*RecPictureHeader(P), H);
         StreamWritelnBin(M, H, 40, 1);
         StreamWritelnBin(M, P.pBits, static_cast<int32_t>(RecPictureGetImageSize(P)), 0);
-    }
-    return Str(M);
+    });
 }
 
-// ---- store state
-
-// Everything that defines a stored picture.
-std::string Describe(const TListRecPictItem* It)
+// Everything that defines a stored picture: its stored form (condition,
+// picture or JPEG bytes) and its pixels.
+std::string Describe(const TListRecPictItem& It)
 {
-    const TListRecPictItemCondition& C = *It->Condition;
-    const BITMAPINFOHEADER* BH = RecPictureHeader(It->Picture);
-    std::string D = std::to_string(C.SourceHandle) + "," + std::to_string(C.Param1) + "," +
-                    std::to_string(C.Param2) + "," + LeDouble(C.ParamD) + "," + std::to_string(C.Flag) +
-                    "," + std::to_string(It->Picture.iLeft) + "," + std::to_string(It->Picture.iTop) + "," +
-                    std::to_string(BH->biWidth) + "x" + std::to_string(BH->biHeight) + "x" +
-                    std::to_string(BH->biBitCount) + ":" + Pixels(It->Picture);
-    if (It->JpegFile())
-        D += "|jpeg:" + FileBytes(It->JpegFileName());
-    return D;
+    return Bytes([&](TStream& St) { It.WriteToStream(St); }) + "|" + Pixels(It.Picture);
 }
 
 // The live pictures by handle.
@@ -194,12 +154,9 @@ std::string Snapshot(const TListRecPict& S, bool BaseOnly = false)
 {
     std::map<int32_t, std::string> Live;
     for (int32_t I = 0; I < S.Items().Count(); ++I) {
-        const int32_t H = S.Items().GetKey(I);
         const TListRecPictItem* It = S.ItemAt(I);
-        if (H >= 0 && !It)
-            Live[H] = "(nil)";
-        else if (H >= 0 && !(BaseOnly && It->Condition->SourceHandle >= 0))
-            Live[H] = Describe(It);
+        if (S.Items().GetKey(I) >= 0 && !(It && BaseOnly && It->Condition->SourceHandle >= 0))
+            Live[S.Items().GetKey(I)] = It ? Describe(*It) : "(nil)";
     }
     std::string R;
     for (auto& [H, D] : Live)
@@ -207,9 +164,9 @@ std::string Snapshot(const TListRecPict& S, bool BaseOnly = false)
     return R;
 }
 
-std::vector<std::pair<int32_t, int32_t>> MapPairs(const TList2Item& M)
+TPairs MapPairs(const TList2Item& M)
 {
-    std::vector<std::pair<int32_t, int32_t>> R;
+    TPairs R;
     for (int32_t I = 0; I < M.Count(); ++I)
         R.emplace_back(M.GetKey(I), static_cast<int32_t>(M.GetItem(I)));
     return R;
@@ -218,20 +175,18 @@ std::vector<std::pair<int32_t, int32_t>> MapPairs(const TList2Item& M)
 // The item under Handle; a missing one fails the test instead of crashing it.
 TListRecPictItem& At(const TListRecPict& S, int32_t Handle)
 {
-    TListRecPictItem* It = S.GetItemByHandle(Handle);
-    if (!It)
-        throw std::runtime_error("no picture under handle " + std::to_string(Handle));
-    return *It;
+    if (TListRecPictItem* It = S.GetItemByHandle(Handle))
+        return *It;
+    throw std::runtime_error("no picture under handle " + std::to_string(Handle));
 }
 
-void SetHandles(TListPtrWex& L, std::initializer_list<int32_t> Handles)
+TListPtrWex& SetHandles(TListPtrWex& L, std::initializer_list<int32_t> Handles)
 {
     L.Clear();
     for (int32_t H : Handles)
         L.Add(reinterpret_cast<void*>(static_cast<intptr_t>(H)));
+    return L;
 }
-
-const TPoint NoOffset{};
 
 } // namespace
 
@@ -241,10 +196,8 @@ class PictureStore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TmpDir = Dir / "tmp";
         std::filesystem::create_directory(TmpDir);
         setenv("TMPDIR", TmpDir.c_str(), 1);
-        Jpeg = MakeJpeg(24, 16);
     }
     int TavFiles() const
     {
@@ -262,20 +215,25 @@ protected:
         JpegLoadFromFile(Dir / Name, J.P.pBIHeader, J.P.pBits, false, 0, false, false, nullptr, {}, Cancel);
         J.P.iLeft = 7;
         J.P.iTop = -9;
-        return S.AddPicture(-1, 0, 0, 0.0, NoOffset, 0, 0, 0, J.P, Dir / Name);
+        return S.AddPicture(-1, 0, 0, 0.0, TPoint{}, 0, 0, 0, J.P, Dir / Name);
     }
-    int32_t AddPlain(TListRecPict& S, uint32_t Seed, int32_t Source = -1, int32_t P1 = 0)
+    static int32_t AddPlain(TListRecPict& S, uint32_t Seed, int32_t Source = -1)
     {
         TPic P;
-        FillPicture(P.P, 8, 3, 24, Seed, {Static(Seed), -2});
-        return S.AddPicture(Source, P1, 0, 0.5, NoOffset, 0, 0, 0, P.P, "");
+        FillPicture(P.P, 8, 3, 24, Seed, {static_cast<int32_t>(Seed % 100), -2});
+        return S.AddPicture(Source, 0, 0, 0.5, TPoint{}, 0, 0, 0, P.P, "");
     }
-    static int32_t Static(uint32_t Seed) { return static_cast<int32_t>(Seed % 100); }
+    // A store loaded from Data.
+    static void LoadInto(TListRecPict& S, const std::string& Data, int32_t Version = 25)
+    {
+        TMemoryStreamWex M;
+        S.LoadFromStream(Load(M, Data), Version);
+    }
 
     TTempDir Dir;
     TSavedEnv SavedTmp{"TMPDIR"};
-    std::string TmpDir;
-    std::string Jpeg;
+    std::string TmpDir = Dir / "tmp";
+    std::string Jpeg = MakeJpeg(24, 16);
 };
 
 TEST_F(PictureStore, HandlesGrowAndNeverRepeat)
@@ -285,37 +243,27 @@ TEST_F(PictureStore, HandlesGrowAndNeverRepeat)
     EXPECT_EQ(AddPlain(S, 2), 1);
     EXPECT_EQ(AddPlain(S, 3, 0), 2); // derived from 0
     TListPtrWex Used;
-    SetHandles(Used, {0});
-    S.RemoveUnused(Used);
+    S.RemoveUnused(SetHandles(Used, {0}));
     EXPECT_EQ(S.GetItemByHandle(1), nullptr);
     EXPECT_EQ(S.Items().GetKey(1), -1);
     EXPECT_EQ(AddPlain(S, 2), 3); // the same picture again: a new handle, not 1
-    EXPECT_EQ(S.NextHandle(), 4);
-
     // Written as 7, 3: the next handle is 8, not 4 (which would lead to a second 7).
     TPic A, B;
     FillPicture(A.P, 4, 2, 24, 10);
     FillPicture(B.P, 4, 2, 24, 11);
     const std::string Two = Le32(2) + HandEntry(false, 25, 7, 1, 0, A.P) + HandEntry(false, 25, 3, 2, 0, B.P);
     TListRecPict L(nullptr);
-    TMemoryStreamWex M;
-    Load(M, Two);
-    L.LoadFromStream(M, 25);
+    LoadInto(L, Two);
     EXPECT_EQ(L.NextHandle(), 8);
-    ASSERT_NE(L.GetItemByHandle(7), nullptr);
     EXPECT_EQ(Pixels(At(L, 3).Picture), Pixels(B.P));
     EXPECT_EQ(AddPlain(L, 20), 8);
-
     // Loading never lowers the counter; an empty collection adds one.
-    Load(M, Two);
-    S.LoadFromStream(M, 25);
+    LoadInto(S, Two);
     EXPECT_EQ(S.NextHandle(), 8);
-    Load(M, Le32(0));
-    L.LoadFromStream(M, 25);
+    LoadInto(L, Le32(0));
     EXPECT_EQ(L.NextHandle(), 10);
     EXPECT_EQ(L.Items().Count(), 0);
-    Load(M, Two);
-    L.LoadFromStream(M, 25);
+    LoadInto(L, Two);
     EXPECT_EQ(L.NextHandle(), 11);
 }
 
@@ -331,19 +279,16 @@ TEST_F(PictureStore, DuplicateHandlesInAStreamFirstWins)
     const std::string Data = Le32(4) + HandEntry(false, 25, 5, 1, 0, A.P) + Le32(5) + Jpg +
                              HandEntry(false, 25, 5, 2, 0, B.P) + Le32(-3) + Jpg;
     TListRecPict L(nullptr);
-    TMemoryStreamWex M;
-    Load(M, Data);
-    L.LoadFromStream(M, 25);
+    LoadInto(L, Data);
     EXPECT_EQ(L.Items().Count(), 1);
     EXPECT_EQ(At(L, 5).Condition->Param1, 1);
     EXPECT_EQ(L.NextHandle(), 6);
     EXPECT_EQ(TavFiles(), 1); // S's own
-
     // Merging maps each stored handle once.
     TList2Item Map;
-    Load(M, Data);
-    L.ReadFromStreamBinary(M, Map, 25);
-    EXPECT_EQ(MapPairs(Map), (std::vector<std::pair<int32_t, int32_t>>{{5, 5}}));
+    TMemoryStreamWex M;
+    L.ReadFromStreamBinary(Load(M, Data), Map, 25);
+    EXPECT_EQ(MapPairs(Map), (TPairs{{5, 5}}));
 }
 
 TEST_F(PictureStore, DuplicateDetectionAmongBasePicturesOnly)
@@ -352,41 +297,35 @@ TEST_F(PictureStore, DuplicateDetectionAmongBasePicturesOnly)
     TPic P;
     FillPicture(P.P, 8, 3, 24, 1, {5, 5});
     const HGLOBAL Taken = P.P.pBIHeader;
-    ASSERT_EQ(S.AddPicture(-1, 0, 0, 0, NoOffset, 0, 0, 0, P.P, ""), 0);
+    ASSERT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 0);
     EXPECT_EQ(P.P.pBIHeader, nullptr); // taken over
     EXPECT_EQ(At(S, 0).Picture.pBIHeader, Taken);
-
     // Same depth, size and pixels at another position: found, the caller keeps it.
     FillPicture(P.P, 8, 3, 24, 1, {-40, 2});
-    EXPECT_EQ(S.AddPicture(-1, 9, 9, 9, NoOffset, 0, 0, 0, P.P, ""), 0);
+    EXPECT_EQ(S.AddPicture(-1, 9, 9, 9, TPoint{}, 0, 0, 0, P.P, ""), 0);
     EXPECT_NE(P.P.pBIHeader, nullptr);
     EXPECT_EQ(S.Items().Count(), 1);
     RecPictureClear(P.P);
     // Other pixels, size or depth are other pictures.
     EXPECT_EQ(AddPlain(S, 2), 1);
     FillPicture(P.P, 4, 3, 24, 1);
-    EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, NoOffset, 0, 0, 0, P.P, ""), 2);
+    EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 2);
     FillPicture(P.P, 24, 3, 8, 1); // the same 72 bytes a row, 8 bits
-    EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, NoOffset, 0, 0, 0, P.P, ""), 3);
-
+    EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 3);
     // A derived picture is never written, so a base picture equal to it must
     // be stored on its own, or it would be lost on save.
-    const int32_t D = AddPlain(S, 77, 0);
-    EXPECT_EQ(D, 4);
+    EXPECT_EQ(AddPlain(S, 77, 0), 4);
     EXPECT_EQ(AddPlain(S, 77), 5);
     const std::string Saved = Bytes([&](TStream& St) { S.WriteToStream(St, nullptr); });
     EXPECT_EQ(Saved.substr(0, 4), Le32(5));
     TListRecPict R(nullptr);
-    TMemoryStreamWex M;
-    Load(M, Saved);
-    R.LoadFromStream(M, 25);
+    LoadInto(R, Saved);
     EXPECT_EQ(Pixels(At(R, 5).Picture), Pixels(At(S, 4).Picture));
-
     // A base picture of a merged stream equal to a stored one is mapped to it.
     TList2Item Map;
-    Load(M, Saved);
-    R.ReadFromStreamBinary(M, Map, 25);
-    EXPECT_EQ(MapPairs(Map), (std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {5, 5}}));
+    TMemoryStreamWex M;
+    R.ReadFromStreamBinary(Load(M, Saved), Map, 25);
+    EXPECT_EQ(MapPairs(Map), (TPairs{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {5, 5}}));
     EXPECT_EQ(R.NextHandle(), 6);
     // A store of derived pictures only writes Count 0.
     TListRecPict Dv(nullptr);
@@ -404,13 +343,13 @@ TEST_F(PictureStore, DerivedPicturesFoundByCondition)
     EXPECT_EQ(At(S, D).JpegFile(), nullptr); // only base pictures keep JPEG bytes
     FillPicture(P.P, 4, 4, 24, 2);
     EXPECT_EQ(S.AddPicture(0, 3, 4, 1.5, TPoint{5, 6}, 7, 8, 2, P.P, ""), D + 1); // derived: no detection
-
     int32_t H = 99;
     EXPECT_EQ(S.FindByCondition(0, 3, 4, 1.50009, 2, TPoint{5, 6}, 7, 8, &H), S.GetItemByHandle(D));
     EXPECT_EQ(H, D); // the first of the two
     EXPECT_NE(S.FindByCondition(0, 3, 4, 1.49991, 2, TPoint{5, 6}, 7, 8, nullptr), nullptr);
     EXPECT_EQ(S.FindByCondition(0, 3, 4, 1.50011, 2, TPoint{5, 6}, 7, 8, &H), nullptr);
     EXPECT_EQ(H, -1);
+    // Every other field of the condition counts.
     EXPECT_EQ(S.FindByCondition(1, 3, 4, 1.5, 2, TPoint{5, 6}, 7, 8, &H), nullptr);
     EXPECT_EQ(S.FindByCondition(0, 0, 4, 1.5, 2, TPoint{5, 6}, 7, 8, &H), nullptr);
     EXPECT_EQ(S.FindByCondition(0, 3, 0, 1.5, 2, TPoint{5, 6}, 7, 8, &H), nullptr);
@@ -420,8 +359,6 @@ TEST_F(PictureStore, DerivedPicturesFoundByCondition)
     EXPECT_EQ(S.FindByCondition(0, 3, 4, 1.5, 2, TPoint{5, 6}, 0, 8, &H), nullptr);
     EXPECT_EQ(S.FindByCondition(0, 3, 4, 1.5, 2, TPoint{5, 6}, 7, 0, &H), nullptr);
     EXPECT_EQ(S.GetItemByHandle(-1), nullptr);
-    EXPECT_EQ(S.GetItemByHandle(50), nullptr);
-
     // Derived pictures leave without undo records: the command stays empty.
     THistoryCommand Hist;
     TListRecPict U(&Hist);
@@ -429,9 +366,8 @@ TEST_F(PictureStore, DerivedPicturesFoundByCondition)
     AddPlain(U, 2, 0);
     U.CommitNew();
     TListPtrWex Used;
-    SetHandles(Used, {0});
     Hist.CommandStart("drop");
-    U.RemoveUnused(Used);
+    U.RemoveUnused(SetHandles(Used, {0}));
     Hist.CommandEnd();
     EXPECT_FALSE(Hist.CanUndo());
     EXPECT_EQ(U.GetItemByHandle(1), nullptr);
@@ -449,7 +385,6 @@ TEST_F(PictureStore, UndoRedoOfAddingAndRemovingRestoresTheState)
     };
     H.OnUndo = H.OnRedo = [&](THistoryCommand*) { S.RemoveUnused(Used); };
     const std::string Empty = Snapshot(S);
-
     H.CommandStart("add");
     const int32_t J = AddJpeg(S);
     const int32_t P = AddPlain(S, 5);
@@ -459,14 +394,12 @@ TEST_F(PictureStore, UndoRedoOfAddingAndRemovingRestoresTheState)
     const std::string Added = Snapshot(S, true); // the derived picture lives in memory only
     EXPECT_NE(Added, Snapshot(S));
     EXPECT_EQ(S.NewBasePictures().Count(), 0);
-
     H.CommandStart("remove");
     SetHandles(Used, {P});
     H.CommandEnd();
     const std::string Removed = Snapshot(S);
     EXPECT_EQ(S.GetItemByHandle(J), nullptr);
     EXPECT_EQ(TavFiles(), 0);
-
     SetHandles(Used, {J, P, 2});
     H.Undo(); // the JPEG picture comes back with its bytes
     EXPECT_EQ(Snapshot(S), Added);
@@ -475,28 +408,26 @@ TEST_F(PictureStore, UndoRedoOfAddingAndRemovingRestoresTheState)
     H.Undo();
     EXPECT_EQ(Snapshot(S), Empty);
     EXPECT_EQ(S.NextHandle(), 3); // handles are not given back
-
     SetHandles(Used, {J, P});
     H.Redo();
-    const std::string Readded = Snapshot(S);
-    EXPECT_EQ(Readded, Added);
+    EXPECT_EQ(Snapshot(S), Added);
     EXPECT_EQ(S.NewBasePictures().Count(), 0); // re-added pictures are not new
     SetHandles(Used, {P});
     H.Redo();
     EXPECT_EQ(Snapshot(S), Removed);
     SetHandles(Used, {J, P});
     H.Undo();
-    EXPECT_EQ(Snapshot(S), Readded);
-
+    EXPECT_EQ(Snapshot(S), Added);
     // Replaying onto a handle that is present, and unknown codes.
     const std::string Rec = Le32(P) + Bytes([&](TStream& St) { At(S, P).WriteToStream(St); });
-    EXPECT_EQ(MessageOf<EUserError>([&] { S.Redo(0, Rec.data(), static_cast<int32_t>(Rec.size())); }),
+    const auto Size = static_cast<int32_t>(Rec.size());
+    EXPECT_EQ(MessageOf<EUserError>([&] { S.Redo(0, Rec.data(), Size); }),
               "TListRecPict.Undo: (GetItemByHandle(iHandle) <> nil)");
-    EXPECT_EQ(MessageOf<EUserError>([&] { S.Undo(0x81, Rec.data(), static_cast<int32_t>(Rec.size())); }),
+    EXPECT_EQ(MessageOf<EUserError>([&] { S.Undo(0x81, Rec.data(), Size); }),
               "TListRecPict.Undo: (GetItemByHandle(iHandle) <> nil)");
     EXPECT_EQ(MessageOf<EUserError>([&] { S.Undo(2, nullptr, 0); }), "TDrawItem.Undo: Illegal Command.");
     EXPECT_EQ(MessageOf<EUserError>([&] { S.Redo(5, nullptr, 0); }), "TDrawItem.Undo: Illegal Command.");
-    EXPECT_EQ(Snapshot(S), Readded);
+    EXPECT_EQ(Snapshot(S), Added);
 }
 
 TEST_F(PictureStore, BinaryAndTextLayouts)
@@ -508,82 +439,64 @@ TEST_F(PictureStore, BinaryAndTextLayouts)
     const std::string PngText = Bytes([&](TStream& St) { RecPictureSaveToTextStream(P.P, St); });
     S.AddPicture(-1, 3, -4, 0.5, TPoint{1, 1}, 2, 2, 200, P.P, "");
     const int32_t J = AddJpeg(S);
-    TListPtrWex Filter;
-    SetHandles(Filter, {0});
-    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStream(St, &Filter); }),
-              Le32(1) + Le32(0) + Le32(-1) + Le32(3) + Le32(-4) + LeDouble(0.5) + "\xC8\x01" + Png);
-    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStreamAsText(St, &Filter); }),
-              "1\r\n0\r\n-1\r\n3\r\n-4\r\n0.5\r\n200\r\n1\r\n" + PngText);
-    SetHandles(Filter, {J});
-    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStream(St, &Filter); }),
-              Le32(1) + Le32(J) + Le32(-1) + Le32(0) + Le32(0) + LeDouble(0) + std::string(2, '\0') + Le32(7) +
-                  Le32(-9) + Le32(static_cast<int32_t>(Jpeg.size())) + Jpeg);
-    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStreamAsText(St, &Filter); }),
-              "1\r\n1\r\n-1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n7\r\n-9\r\n" + std::to_string(Jpeg.size()) + "\r\n" +
-                  Bytes([&](TStream& St) {
-                      StreamWritelnBin(St, Jpeg.data(), static_cast<int32_t>(Jpeg.size()), 1);
-                  }));
-    SetHandles(Filter, {});
-    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStream(St, &Filter); }), Le32(0));
-    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStreamAsText(St, &Filter); }), "0\r\n");
-
+    TListPtrWex F;
+    const auto Bin = [&](std::initializer_list<int32_t> H) {
+        return Bytes([&](TStream& St) { S.WriteToStream(St, &SetHandles(F, H)); });
+    };
+    const auto Txt = [&](std::initializer_list<int32_t> H) {
+        return Bytes([&](TStream& St) { S.WriteToStreamAsText(St, &SetHandles(F, H)); });
+    };
+    EXPECT_EQ(Bin({0}), Le32(1) + Le32(0) + Le32(-1) + Le32(3) + Le32(-4) + LeDouble(0.5) + "\xC8\x01" + Png);
+    EXPECT_EQ(Txt({0}), "1\r\n0\r\n-1\r\n3\r\n-4\r\n0.5\r\n200\r\n1\r\n" + PngText);
+    EXPECT_EQ(Bin({J}), Le32(1) + Le32(J) + Le32(-1) + Le32(0) + Le32(0) + LeDouble(0) + std::string(2, '\0') +
+                            Le32(7) + Le32(-9) + Le32(static_cast<int32_t>(Jpeg.size())) + Jpeg);
+    EXPECT_EQ(Txt({J}), "1\r\n1\r\n-1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n7\r\n-9\r\n" + std::to_string(Jpeg.size()) + "\r\n" +
+                            Bytes([&](TStream& St) {
+                                StreamWritelnBin(St, Jpeg.data(), static_cast<int32_t>(Jpeg.size()), 1);
+                            }));
+    EXPECT_EQ(Bin({}), Le32(0));
+    EXPECT_EQ(Txt({}), "0\r\n");
     // ParamD as general text with 15 digits.
-    auto ParamDLine = [&](double D) {
+    for (const auto& [D, Line] : {std::pair{123.25, "123.25"}, {-0.0001, "-0.0001"}, {0.00001, "1E-5"}, {1e15, "1E15"},
+                                  {100000000000000.0, "100000000000000"}, {1.0 / 3, "0.333333333333333"},
+                                  {2.5e-7, "2.5E-7"}}) {
         At(S, 0).Condition->ParamD = D;
-        SetHandles(Filter, {0});
-        std::string T = Bytes([&](TStream& St) { S.WriteToStreamAsText(St, &Filter); });
+        std::string T = Txt({0});
         for (int N = 0; N < 5; ++N)
             T.erase(0, T.find('\n') + 1);
-        return T.substr(0, T.find('\r'));
-    };
-    EXPECT_EQ(ParamDLine(123.25), "123.25");
-    EXPECT_EQ(ParamDLine(-0.0001), "-0.0001");
-    EXPECT_EQ(ParamDLine(0.00001), "1E-5");
-    EXPECT_EQ(ParamDLine(1e15), "1E15");
-    EXPECT_EQ(ParamDLine(100000000000000.0), "100000000000000");
-    EXPECT_EQ(ParamDLine(1.0 / 3), "0.333333333333333");
-    EXPECT_EQ(ParamDLine(2.5e-7), "2.5E-7");
+        EXPECT_EQ(T.substr(0, T.find('\r')), Line);
+    }
 }
 
 TEST_F(PictureStore, ReadsEveryVersionBranch)
 {
     TPic P;
     FillPicture(P.P, 8, 3, 24, 9, {4, -6});
-    for (bool Text : {false, true}) {
+    for (bool Text : {false, true})
         for (int32_t V : {9, 10, 14, 15, 16, 17, 18, 25}) {
             SCOPED_TRACE((Text ? "text " : "binary ") + std::to_string(V));
             const std::string Entry = HandEntry(Text, V, 4, 11, 0x5A, P.P);
-            const std::string Data = Text ? "1\r\n" + Entry : Le32(1) + Entry;
             TListRecPict S(nullptr);
             TList2Item Map;
             TMemoryStreamWex M;
-            Load(M, Data);
             if (Text)
-                S.ReadFromStreamAsText(M, Map, V);
+                S.ReadFromStreamAsText(Load(M, "1\r\n" + Entry), Map, V);
             else
-                S.ReadFromStreamBinary(M, Map, V);
+                S.ReadFromStreamBinary(Load(M, Le32(1) + Entry), Map, V);
             EXPECT_EQ(M.Position(), M.Size());
-            ASSERT_EQ(MapPairs(Map), (std::vector<std::pair<int32_t, int32_t>>{{4, 0}}));
-            const TListRecPictItem* It = &At(S, 0);
-            EXPECT_EQ(It->Condition->Param1, 11);
-            EXPECT_EQ(It->Condition->Param2, -11);
-            EXPECT_EQ(It->Condition->ParamD, 0.25);
-            EXPECT_EQ(It->Condition->Flag, V >= 10 ? 0x5A : 0);
-            EXPECT_EQ(Pixels(It->Picture), Pixels(P.P));
-            EXPECT_EQ(It->Picture.iLeft, 4);
-            EXPECT_EQ(It->Picture.iTop, -6);
+            ASSERT_EQ(MapPairs(Map), (TPairs{{4, 0}}));
+            const TListRecPictItemCondition& C = *At(S, 0).Condition;
+            EXPECT_EQ((std::tuple{C.Param1, C.Param2, C.ParamD, int(C.Flag)}),
+                      (std::tuple{11, -11, 0.25, V >= 10 ? 0x5A : 0}));
+            EXPECT_EQ(Pixels(At(S, 0).Picture), Pixels(P.P));
+            EXPECT_EQ((TPoint{At(S, 0).Picture.iLeft, At(S, 0).Picture.iTop}), (TPoint{4, -6}));
         }
-    }
     // The thresholds differ: a version 15 item is PNG in binary but raw in text.
     TListRecPict S(nullptr);
     TList2Item Map;
     TMemoryStreamWex M;
-    const std::string Bin15 = Le32(1) + HandEntry(false, 15, 4, 11, 1, P.P);
-    const std::string Txt15 = "1\r\n" + HandEntry(true, 15, 4, 11, 1, P.P);
-    Load(M, Bin15);
-    EXPECT_THROW(S.LoadFromStream(M, 14), Exception);
-    Load(M, Txt15);
-    EXPECT_THROW(S.ReadFromStreamAsText(M, Map, 16), Exception);
+    EXPECT_THROW(S.LoadFromStream(Load(M, Le32(1) + HandEntry(false, 15, 4, 11, 1, P.P)), 14), Exception);
+    EXPECT_THROW(S.ReadFromStreamAsText(Load(M, "1\r\n" + HandEntry(true, 15, 4, 11, 1, P.P)), Map, 16), Exception);
     EXPECT_EQ(Map.Count(), 0);
     EXPECT_EQ(S.Items().Count(), 0);
 }
@@ -593,111 +506,91 @@ TEST_F(PictureStore, RoundTripsWithJpegBytes)
     {
         TListRecPict S(nullptr);
         const int32_t J = AddJpeg(S, "a.JPEG");
-        const TListRecPictItem* It = &At(S, J);
-        ASSERT_NE(It->JpegFile(), nullptr);
-        EXPECT_EQ(It->JpegFileName().rfind(TmpDir + "/tav", 0), 0u);
-        EXPECT_EQ(FileBytes(It->JpegFileName()), Jpeg);
-        EXPECT_EQ(It->Picture.hDIBSection, nullptr);
+        const TListRecPictItem& It = At(S, J);
+        ASSERT_NE(It.JpegFile(), nullptr);
+        EXPECT_EQ(It.JpegFileName().rfind(TmpDir + "/tav", 0), 0u);
+        EXPECT_EQ(FileBytes(It.JpegFileName()), Jpeg);
+        EXPECT_EQ(It.Picture.hDIBSection, nullptr);
         AddPlain(S, 3);
         AddPlain(S, 4, 0); // derived: not written
         TPic Png;
         FillPicture(Png.P, 4, 2, 8, 5);
-        const int32_t N = S.AddPicture(-1, 0, 0, 0, NoOffset, 0, 0, 0, Png.P, Dir / "b.png");
-        EXPECT_EQ(At(S, N).JpegFile(), nullptr);
+        EXPECT_EQ(At(S, S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, Png.P, Dir / "b.png")).JpegFile(), nullptr);
         EXPECT_EQ(TavFiles(), 1);
         const std::string Base = Snapshot(S, true);
-
+        const std::string Bin = Bytes([&](TStream& St) { S.WriteToStream(St, nullptr); });
+        const std::string Txt = Bytes([&](TStream& St) { S.WriteToStreamAsText(St, nullptr); });
         for (int32_t V : {18, 25}) {
-            const std::string Bin = Bytes([&](TStream& St) { S.WriteToStream(St, nullptr); });
             TListRecPict L(nullptr);
-            TMemoryStreamWex M;
-            Load(M, Bin);
-            L.LoadFromStream(M, V);
+            LoadInto(L, Bin, V);
             EXPECT_EQ(Snapshot(L), Base);
-            EXPECT_NE(At(L, J).JpegFileName(), It->JpegFileName());
+            EXPECT_NE(At(L, J).JpegFileName(), It.JpegFileName());
             EXPECT_EQ(Bytes([&](TStream& St) { L.WriteToStream(St, nullptr); }), Bin);
-
-            const std::string Txt = Bytes([&](TStream& St) { S.WriteToStreamAsText(St, nullptr); });
             TListRecPict T(nullptr);
             TList2Item Map;
-            Load(M, Txt);
-            T.ReadFromStreamAsText(M, Map, V);
-            EXPECT_EQ(MapPairs(Map), (std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {1, 1}, {3, 2}}));
+            TMemoryStreamWex M;
+            T.ReadFromStreamAsText(Load(M, Txt), Map, V);
+            EXPECT_EQ(MapPairs(Map), (TPairs{{0, 0}, {1, 1}, {3, 2}}));
             for (auto [Old, New] : MapPairs(Map))
-                EXPECT_EQ(Describe(&At(T, New)), Describe(&At(S, Old)));
-            EXPECT_EQ(FileBytes(At(T, 0).JpegFileName()), Jpeg);
+                EXPECT_EQ(Describe(At(T, New)), Describe(At(S, Old)));
         }
-
         // Assign copies base pictures under their handles, JPEG bytes into a file of its own.
         TListRecPict A(nullptr);
         AddPlain(A, 50);
         AddPlain(A, 51);
         TListPtrWex Used;
-        SetHandles(Used, {1});
-        A.RemoveUnused(Used);
+        A.RemoveUnused(SetHandles(Used, {1}));
         A.Assign(S);
         EXPECT_EQ(A.NextHandle(), S.NextHandle());
         EXPECT_NE(Pixels(At(A, 1).Picture), Pixels(At(S, 1).Picture)); // kept its own
         EXPECT_EQ(A.GetItemByHandle(2), nullptr);
         EXPECT_EQ(A.Items().Count(), 4); // 0 (removed), 1, and the copies of 0 and 3: no second 1
         EXPECT_EQ(Pixels(At(A, 3).Picture), Pixels(At(S, 3).Picture));
-        EXPECT_EQ(At(A, 0).Condition->Param1, 0);
-        EXPECT_NE(At(A, 0).JpegFileName(), "");
         EXPECT_EQ(FileBytes(At(A, 0).JpegFileName()), Jpeg);
         EXPECT_NE(At(A, 0).JpegFileName(), At(S, 0).JpegFileName());
         EXPECT_EQ(TavFiles(), 2);
     }
     EXPECT_EQ(TavFiles(), 0); // every item took its file with it
-
     // A JPEG file that cannot be read: nothing stored, the caller keeps its picture.
     TListRecPict S(nullptr);
     TPic P;
     FillPicture(P.P, 4, 2, 24, 1);
-    EXPECT_THROW(S.AddPicture(-1, 0, 0, 0, NoOffset, 0, 0, 0, P.P, Dir / "missing.jpg"), EFOpenError);
+    EXPECT_THROW(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, Dir / "missing.jpg"), EFOpenError);
     EXPECT_NE(P.P.pBIHeader, nullptr);
-    EXPECT_EQ(S.Items().Count(), 0);
-    EXPECT_EQ(S.NextHandle(), 0);
-    EXPECT_EQ(TavFiles(), 0);
+    EXPECT_EQ(S.Items().Count() + S.NextHandle() + TavFiles(), 0);
 }
 
 TEST_F(PictureStore, MergeFromMovesBasePictures)
 {
-    TPic A, B;
+    TPic A, B, C, E;
     FillPicture(A.P, 4, 2, 24, 10);
     FillPicture(B.P, 4, 2, 24, 11);
-    TListRecPict Src(nullptr);
-    TMemoryStreamWex M;
-    const std::string Data = Le32(2) + HandEntry(false, 25, 3, 1, 0, A.P) + HandEntry(false, 25, 9, 2, 0, B.P);
-    Load(M, Data);
-    Src.LoadFromStream(M, 25);
-    AddPlain(Src, 12, 3); // derived, handle 10
-
-    TListRecPict Dst(nullptr);
-    TPic C;
     FillPicture(C.P, 4, 2, 24, 10); // equal to A
-    Dst.AddPicture(-1, 0, 0, 0, NoOffset, 0, 0, 0, C.P, "");
+    FillPicture(E.P, 4, 2, 24, 13);
+    TListRecPict Src(nullptr);
+    LoadInto(Src, Le32(2) + HandEntry(false, 25, 3, 1, 0, A.P) + HandEntry(false, 25, 9, 2, 0, B.P));
+    AddPlain(Src, 12, 3); // derived, handle 10
+    TListRecPict Dst(nullptr);
+    Dst.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, C.P, "");
     for (int N = 0; N < 4; ++N)
         AddPlain(Dst, 30 + N, 0);
     Dst.CommitNew();
     TList2Item Map;
     Dst.MergeFrom(Src, Map);
-    EXPECT_EQ(MapPairs(Map), (std::vector<std::pair<int32_t, int32_t>>{{3, 0}, {9, 5}}));
+    EXPECT_EQ(MapPairs(Map), (TPairs{{3, 0}, {9, 5}}));
     EXPECT_EQ(Dst.NextHandle(), 6);
     EXPECT_EQ(Pixels(At(Dst, 5).Picture), Pixels(B.P));
-    EXPECT_EQ(Src.GetItemByHandle(9), nullptr);   // moved out
-    EXPECT_NE(Src.GetItemByHandle(3), nullptr);   // equal to one held: stays
-    EXPECT_NE(Src.GetItemByHandle(10), nullptr);  // derived: stays
+    EXPECT_EQ(Src.GetItemByHandle(9), nullptr);  // moved out
+    EXPECT_NE(Src.GetItemByHandle(3), nullptr);  // equal to one held: stays
+    EXPECT_NE(Src.GetItemByHandle(10), nullptr); // derived: stays
     ASSERT_EQ(Dst.NewBasePictures().Count(), 1);
     EXPECT_EQ(Dst.Items().GetKey(static_cast<int32_t>(reinterpret_cast<intptr_t>(Dst.NewBasePictures().Get(0)))), 5);
-
     // A derived picture in a stream names its source in another numbering: not merged.
-    TPic E;
-    FillPicture(E.P, 4, 2, 24, 13);
     std::string Derived = HandEntry(false, 25, 4, 1, 0, E.P);
     Derived.replace(4, 4, Le32(0));
     Map.Clear();
-    Load(M, Le32(1) + Derived);
-    Dst.ReadFromStreamBinary(M, Map, 25);
+    TMemoryStreamWex M;
+    Dst.ReadFromStreamBinary(Load(M, Le32(1) + Derived), Map, 25);
     EXPECT_EQ(Map.Count(), 0);
     EXPECT_EQ(Dst.NextHandle(), 6);
 }
@@ -709,7 +602,6 @@ TEST_F(PictureStore, BadStreamsLeaveTheStoreUnchanged)
     AddPlain(Src, 2);
     const std::string Bin = Bytes([&](TStream& St) { Src.WriteToStream(St, nullptr); });
     const std::string Txt = Bytes([&](TStream& St) { Src.WriteToStreamAsText(St, nullptr); });
-
     TListRecPict S(nullptr);
     AddPlain(S, 7);
     AddJpeg(S, "own.jpg");
@@ -723,62 +615,40 @@ TEST_F(PictureStore, BadStreamsLeaveTheStoreUnchanged)
     TMemoryStreamWex M;
     TList2Item Map;
     for (size_t L = 0; L < Bin.size(); ++L) {
-        Load(M, Bin.substr(0, L));
-        EXPECT_THROW(S.LoadFromStream(M, 25), Exception) << L;
-        Load(M, Bin.substr(0, L));
-        EXPECT_THROW(S.ReadFromStreamBinary(M, Map, 25), Exception) << L;
+        EXPECT_THROW(S.LoadFromStream(Load(M, Bin.substr(0, L)), 25), Exception) << L;
+        EXPECT_THROW(S.ReadFromStreamBinary(Load(M, Bin.substr(0, L)), Map, 25), Exception) << L;
     }
-    Unchanged();
     // A text stream may lose its last line end and still be whole.
-    for (size_t L = 0; L + 2 < Txt.size(); L += (L < 200 || L + 300 > Txt.size()) ? 1 : 7) {
-        Load(M, Txt.substr(0, L));
-        EXPECT_THROW(S.ReadFromStreamAsText(M, Map, 25), Exception) << L;
-    }
+    for (size_t L = 0; L + 2 < Txt.size(); L += (L < 200 || L + 300 > Txt.size()) ? 1 : 7)
+        EXPECT_THROW(S.ReadFromStreamAsText(Load(M, Txt.substr(0, L)), Map, 25), Exception) << L;
     Unchanged();
     EXPECT_EQ(Map.Count(), 0);
-
-    // Corrupt counts and JPEG sizes are refused before anything is made.
+    // Corrupt counts and JPEG sizes are refused before anything is made, the
+    // sizes themselves, not some later failure of the copy or decode.
     const std::string JpegEntry = Bin.substr(4, 4 + 22 + 12 + Jpeg.size());
     const size_t SizeAt = 4 + 22 + 8;
-    auto WithSize = [&](int32_t Size) {
-        std::string E = JpegEntry;
-        E.replace(SizeAt, 4, Le32(Size));
-        return Le32(1) + E;
-    };
+    auto WithSize = [&](int32_t Size) { return Le32(1) + std::string(JpegEntry).replace(SizeAt, 4, Le32(Size)); };
     std::string BadJpeg = Le32(1) + JpegEntry;
     BadJpeg[4 + SizeAt + 4] = 'X'; // no SOI marker
-    for (const std::string& Bad : {Le32(-1), Le32(0x7FFFFFFF), Le32(3) + Bin.substr(4), WithSize(-5),
-                                   WithSize(0), WithSize(static_cast<int32_t>(Jpeg.size()) + 1),
-                                   WithSize(0x7FFFFFF0), BadJpeg}) {
-        Load(M, Bad);
-        EXPECT_THROW(S.LoadFromStream(M, 25), Exception);
-    }
-    // The sizes themselves are refused, not some later failure of the copy or decode.
+    for (const std::string& Bad : {Le32(-1), Le32(0x7FFFFFFF), Le32(3) + Bin.substr(4), WithSize(0x7FFFFFF0), BadJpeg})
+        EXPECT_THROW(S.LoadFromStream(Load(M, Bad), 25), Exception);
     for (int32_t Size : {-5, 0, static_cast<int32_t>(Jpeg.size()) + 1}) {
-        Load(M, WithSize(Size));
-        const std::string Msg = MessageOf<EReadError>([&] { S.LoadFromStream(M, 25); });
+        const std::string Msg = MessageOf<EReadError>([&] { S.LoadFromStream(Load(M, WithSize(Size)), 25); });
         EXPECT_NE(Msg.find("JPEG のバイト数(" + std::to_string(Size) + ")"), std::string::npos) << Msg;
     }
-    Unchanged();
-    for (const std::string& Bad : {std::string("-1\r\n"), std::string("abc\r\n"), std::string("99999\r\n0\r\n"),
-                                   std::string("1\r\n0\r\n-1\r\n0\r\n0\r\n0.5x\r\n")}) {
-        Load(M, Bad);
-        EXPECT_THROW(S.ReadFromStreamAsText(M, Map, 25), Exception);
-    }
+    for (const char* Bad : {"-1\r\n", "abc\r\n", "99999\r\n0\r\n", "1\r\n0\r\n-1\r\n0\r\n0\r\n0.5x\r\n"})
+        EXPECT_THROW(S.ReadFromStreamAsText(Load(M, Bad), Map, 25), Exception);
     std::string TxtBad = Txt;
     const std::string SizeLine = "\r\n" + std::to_string(Jpeg.size()) + "\r\nJIS7";
     TxtBad.replace(TxtBad.find(SizeLine), SizeLine.size(), "\r\n-5\r\nJIS7");
-    Load(M, TxtBad);
-    EXPECT_NE(MessageOf<EReadError>([&] { S.ReadFromStreamAsText(M, Map, 25); }).find("JPEG のバイト数(-5)"),
+    EXPECT_NE(MessageOf<EReadError>([&] { S.ReadFromStreamAsText(Load(M, TxtBad), Map, 25); }).find("JPEG のバイト数(-5)"),
               std::string::npos);
     Unchanged();
     EXPECT_EQ(Map.Count(), 0);
-
-    // The item reader leaves its item as it was too.
-    TListRecPictItem* It = &At(S, 1);
+    // The item reader leaves its item as it was too; the condition is read
+    // before the JPEG fails.
     std::string ItemBad = BadJpeg.substr(8);
-    ItemBad.replace(4, 4, Le32(77)); // Param1: the condition is read before the JPEG fails
-    Load(M, ItemBad);
-    EXPECT_THROW(It->ReadFromStream(M, 25), Exception);
+    ItemBad.replace(4, 4, Le32(77));
+    EXPECT_THROW(At(S, 1).ReadFromStream(Load(M, ItemBad), 25), Exception);
     Unchanged();
 }
