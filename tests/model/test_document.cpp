@@ -1,0 +1,573 @@
+// The document registry and documents: default names, modified flag and
+// captions, the close question, views, saving with a backup (with write
+// failures injected at every byte) and opening, the recent-file list and the
+// save dialog.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/ini_file.h"
+#include "foundation/streams.h"
+#include "foundation/user_error.h"
+#include "model/document.h"
+#include "model/layer.h"
+#include "model/page.h"
+#include "platform/message_box.h"
+#include "platform/test_support.h"
+
+namespace {
+
+class TRecView : public TOLEFormDoc {
+public:
+    std::string GetCaption() const override { return Caption; }
+    void SetCaption(const std::string& C) override
+    {
+        Caption = C;
+        ++CaptionSets;
+    }
+    void PageLayoutChanged() override { ++LayoutChanges; }
+    void InvalidatePageRect(const TRect* R) override { WholeInvalidations += R ? 0 : 1; }
+    void HistoryChanged() override { ++HistoryChanges; }
+    void Release() override { ++Releases; }
+    void InvalidateDocRect(const TRect&) override {}
+    void RedrawAnchors() override {}
+    void SelectionChanged(bool) override {}
+    void UpdateGridActions() override {}
+    void UpdateDispModeActions() override {}
+    void UpdateRulerHead() override {}
+    void InvalidateRulers() override {}
+    void UpdateCursor(int32_t) override {}
+    void ShowSelectionStatus() override {}
+    void UpdateActionStates() override {}
+    int32_t GetZoomPercent() const override { return 100; }
+
+    std::string Caption;
+    int CaptionSets = 0;
+    int LayoutChanges = 0;
+    int WholeInvalidations = 0;
+    int HistoryChanges = 0;
+    int Releases = 0;
+};
+
+class TRecHistoryMenu : public THistoryMenu {
+public:
+    void Add(const std::string& FileName) override { Added.push_back(FileName); }
+    std::vector<std::string> Added;
+};
+
+class TRecSaveDialog : public TSaveDialogWex {
+public:
+    bool Execute() override
+    {
+        SeenFileName = FileName;
+        SeenInitialDir = InitialDir;
+        ++Runs;
+        if (Answer.empty())
+            return false;
+        FileName = Answer;
+        return true;
+    }
+    std::string Answer;  // "" cancels
+    std::string SeenFileName;
+    std::string SeenInitialDir;
+    int Runs = 0;
+};
+
+struct TBoxCall {
+    std::string Text;
+    std::string Caption;
+    uint32_t Flags;
+};
+
+// Records every message box and answers through Answer (Cancel by default).
+class TBoxRecorder {
+public:
+    TBoxRecorder()
+    {
+        FOld = SetMessageBoxHandler(
+            [this](void*, const std::string& Text, const std::string& Caption, uint32_t Flags) {
+                Calls.push_back({Text, Caption, Flags});
+                return Answer ? Answer(Calls.back()) : IDCANCEL;
+            });
+    }
+    ~TBoxRecorder() { SetMessageBoxHandler(FOld); }
+    std::vector<TBoxCall> Calls;
+    std::function<int(const TBoxCall&)> Answer;
+
+private:
+    TMessageBoxHandler FOld;
+};
+
+// Writes through to the file until Limit bytes have gone, then fails.
+class TFailAfterStream : public TStream {
+public:
+    TFailAfterStream(TStream& Target, int64_t Limit) : FTarget(Target), FLeft(Limit) {}
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void* Buffer, int32_t Count) override
+    {
+        const int32_t N = static_cast<int32_t>(std::min<int64_t>(Count, FLeft));
+        FLeft -= N;
+        return N > 0 ? FTarget.Write(Buffer, N) : 0;
+    }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FTarget.Seek(Offset, Origin); }
+
+private:
+    TStream& FTarget;
+    int64_t FLeft;
+};
+
+class TFaultyDocument : public TDocument {
+public:
+    using TDocument::TDocument;
+    int64_t FailAfter = -1;  // < 0: no failure
+
+protected:
+    void WriteDocumentFile(TStream& File) override
+    {
+        if (FailAfter < 0)
+            return TDocument::WriteDocumentFile(File);
+        TFailAfterStream S(File, FailAfter);
+        SaveToStream(S);
+    }
+};
+
+std::unique_ptr<TOLEDocumentWex> NewFaultyDocument(THistoryCommand* H, TOLEDocumentsWex* R)
+{
+    return std::make_unique<TFaultyDocument>(H, R);
+}
+
+std::vector<std::string> FolderEntries(const std::string& Dir)
+{
+    std::vector<std::string> Names;
+    for (const auto& E : std::filesystem::directory_iterator(Dir))
+        Names.push_back(E.path().filename().string());
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Docs = std::make_unique<TDocuments>("画像", "srn", nullptr, "4.0", "DirData",
+                                            DocumentFileHeader);
+        Docs->SetDocumentClass(&NewDocumentTDocument);
+        TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(&Recent, &Dialog);
+    }
+    void TearDown() override
+    {
+        Docs.reset();
+        TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(nullptr, nullptr);
+    }
+
+    TTempDir Tmp;
+    TBoxRecorder Boxes;
+    TRecHistoryMenu Recent;
+    TRecSaveDialog Dialog;
+    std::unique_ptr<TDocuments> Docs;
+};
+
+} // namespace
+
+TEST_F(DocumentTest, DefaultNamesReuseFreedNumbers)
+{
+    TOLEDocumentWex* A = Docs->NewDocument(40, 30);
+    TOLEDocumentWex* B = Docs->NewDocument(40, 30);
+    EXPECT_EQ(A->FileName(), "画像1");
+    EXPECT_EQ(B->FileName(), "画像2");
+    EXPECT_EQ(A->ClassName(), "TDocument");
+    EXPECT_FALSE(A->Modified());
+    ASSERT_EQ(A->GetPageCount(), 1);
+    auto* Page = dynamic_cast<TPage*>(A->GetPage(0));
+    ASSERT_NE(Page, nullptr);
+    EXPECT_EQ(Page->Width(), 40);
+    EXPECT_EQ(Page->Height(), 30);
+    EXPECT_EQ(Page->Document(), A);
+    // The first layer of a new document.
+    EXPECT_EQ(Page->GetLayers()->GetCount(), 1);
+    EXPECT_EQ(Page->GetLayers()->GetCurrent()->Name, "レイヤ１");
+
+    Docs->FreeDocument(A);
+    EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像1");
+    EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像3");
+    // A saved document's name (with folder) does not hold its number.
+    B->SetFileName(Tmp / "画像2.srn");
+    EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像2");
+    EXPECT_EQ(Docs->GetCount(), 4);
+}
+
+TEST_F(DocumentTest, MisuseMessages)
+{
+    Docs->NewDocument(10, 10);
+    EXPECT_EQ(MessageOf<EUserError>([&] { Docs->SetPageClass(&NewPageTPage); }),
+              "TDocumentsWex.SetPageClass: (FlstDocument.Count <> nil)");
+    EXPECT_EQ(MessageOf<EUserError>([&] { Docs->SetDocumentClass(&NewDocumentTDocument); }),
+              "TDocumentsWex.SetDocumentClass: (FlstDocument.Count <> nil)");
+    THistoryCommand Foreign;
+    EXPECT_EQ(MessageOf<EUserError>([&] { TDocument D(&Foreign, Docs.get()); }),
+              "TOLEDocumentWex.Create: (HistoryCommand <> nil).");
+    TOLEDocumentWex* Doc = Docs->GetDocument(0);
+    EXPECT_EQ(MessageOf<EUserError>([&] { Doc->Undo(0, nullptr, 0); }),
+              "TOLEDocumentWex: Undo Not Supported.");
+    EXPECT_EQ(MessageOf<EUserError>([&] { Doc->Redo(0, nullptr, 0); }),
+              "TOLEDocumentWex: Redo Not Supported.");
+}
+
+TEST_F(DocumentTest, ModifiedFlagCaptionsAndChangeEvent)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
+    TRecView View;
+    Doc->GetPage(0)->AddForm(&View);
+    EXPECT_EQ(Doc->GetForms(), std::vector<TOLEFormDoc*>{&View});
+    Doc->UpdateCaptions();
+    EXPECT_EQ(View.Caption, "画像1");
+    const int SetsBefore = View.CaptionSets;
+
+    int Changes = 0;
+    Doc->OnChange = [&](TOLEDocumentWex*) { ++Changes; };
+    Doc->SetModified(true);
+    Doc->SetModified(true);
+    EXPECT_EQ(Changes, 2);
+    EXPECT_EQ(View.CaptionSets, SetsBefore + 1);
+    EXPECT_EQ(View.Caption, "画像1(変更)");
+
+    Doc->SetFileName("/x/y/作品.v2.srn");
+    EXPECT_EQ(View.Caption, "作品.v2(変更)");
+    Doc->SetModified(false);
+    EXPECT_EQ(View.Caption, "作品.v2");
+
+    // History changes reach every view.
+    Doc->History()->CommandStart("c");
+    Doc->History()->CommandEnd();
+    EXPECT_GT(View.HistoryChanges, 0);
+    Doc->GetPage(0)->RemoveForm(&View);
+}
+
+TEST_F(DocumentTest, CloseQuestion)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
+    EXPECT_TRUE(Doc->CanClose());
+    EXPECT_TRUE(Boxes.Calls.empty());
+
+    Doc->SetModified(true);
+    Boxes.Answer = [](const TBoxCall&) { return IDCANCEL; };
+    EXPECT_FALSE(Doc->CanClose());
+    ASSERT_EQ(Boxes.Calls.size(), 1u);
+    EXPECT_EQ(Boxes.Calls[0].Text, "画像1 は変更されています。保存しますか？");
+    EXPECT_EQ(Boxes.Calls[0].Caption, ApplicationTitle);
+    EXPECT_EQ(Boxes.Calls[0].Flags, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+
+    Boxes.Answer = [](const TBoxCall&) { return IDNO; };
+    EXPECT_TRUE(Doc->CanClose());
+    EXPECT_TRUE(Docs->CanCloseAll());
+
+    Doc->SetFileName("");
+    EXPECT_EQ(Doc->CloseQueryText(), "(無題) は変更されています。保存しますか？");
+
+    // Yes saves: an untitled document asks the dialog, which is cancelled.
+    Doc->SetFileName("画像1");
+    Boxes.Answer = [](const TBoxCall&) { return IDYES; };
+    EXPECT_FALSE(Doc->CanClose());
+    EXPECT_EQ(Dialog.Runs, 1);
+    EXPECT_FALSE(Docs->CanCloseAll());
+}
+
+TEST_F(DocumentTest, CanCloseFormChecksTheOnlyView)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
+    TRecView V1, V2;
+    Doc->GetPage(0)->AddForm(&V1);
+    Doc->SetModified(true);
+    EXPECT_EQ(MessageOf<EUserError>([&] { Doc->CanCloseForm(&V2); }),
+              "TOLEDocumentWex.CanCloseForm: <> List.Items[0] <> pointer(Form)");
+    Boxes.Answer = [](const TBoxCall&) { return IDNO; };
+    EXPECT_TRUE(Doc->CanCloseForm(&V1));
+    EXPECT_EQ(Boxes.Calls.size(), 1u);
+    Doc->GetPage(0)->AddForm(&V2);
+    EXPECT_TRUE(Doc->CanCloseForm(&V2));
+    EXPECT_EQ(Boxes.Calls.size(), 1u);
+    Doc->GetPage(0)->RemoveForm(&V2);
+    Doc->GetPage(0)->RemoveForm(&V1);  // the last view frees the document
+}
+
+TEST_F(DocumentTest, LastViewFreesDocumentAndFreeingReleasesViews)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
+    TRecView V1, V2;
+    TOLECustomPage* Page = Doc->GetPage(0);
+    Page->AddForm(&V1);
+    Page->AddForm(&V2);
+    Page->RemoveForm(&V1);
+    EXPECT_EQ(Docs->GetCount(), 1);
+    EXPECT_EQ(V1.Page(), nullptr);
+    Page->RemoveForm(&V2);
+    EXPECT_EQ(Docs->GetCount(), 0);
+    EXPECT_EQ(V1.Releases + V2.Releases, 0);
+
+    // Freeing a document with a view detaches and releases it.
+    TOLEDocumentWex* Doc2 = Docs->NewDocument(20, 20);
+    TRecView V3;
+    Doc2->GetPage(0)->AddForm(&V3);
+    Docs->FreeDocument(Doc2);
+    EXPECT_EQ(V3.Page(), nullptr);
+    EXPECT_EQ(V3.Releases, 1);
+}
+
+namespace {
+
+TRecView* gFactoryWindow = nullptr;
+
+TOLEFormDoc* MakeTestWindow(TOLEDocumentWex& Doc)
+{
+    Doc.GetPage(0)->AddForm(gFactoryWindow);
+    return gFactoryWindow;
+}
+
+} // namespace
+
+TEST_F(DocumentTest, NewDocumentGetsWindowFromFactory)
+{
+    TRecView Window;
+    gFactoryWindow = &Window;
+    SetDocWindowFactory(&MakeTestWindow);
+    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    SetDocWindowFactory(nullptr);
+    EXPECT_EQ(Window.Page(), Doc->GetPage(0));
+    EXPECT_GE(Window.LayoutChanges, 1);
+    Docs.reset();
+    EXPECT_EQ(Window.Releases, 1);
+    EXPECT_EQ(Window.Page(), nullptr);
+}
+
+TEST_F(DocumentTest, FindByFileNameComparesCanonicalPaths)
+{
+    std::filesystem::create_directories(Tmp / "a/b");
+    std::filesystem::create_directory_symlink(Tmp / "a/b", Tmp / "link");
+    TOLEDocumentWex* Doc = Docs->NewDocument(10, 10);
+    Doc->SetFileName(Tmp / "a/b/x.srn");
+    EXPECT_EQ(Docs->FindByFileName(Tmp / "a/b/../b/./x.srn"), Doc);
+    EXPECT_EQ(Docs->FindByFileName(Tmp / "link/x.srn"), Doc);
+    EXPECT_EQ(Docs->FindByFileName(Tmp / "a/b/X.srn"), nullptr);
+    EXPECT_EQ(Docs->FindByFileName("x.srn"), nullptr);
+    TOLEDocumentWex* Untitled = Docs->NewDocument(10, 10);
+    EXPECT_EQ(Docs->FindByFileName("画像1"), Untitled);
+}
+
+TEST_F(DocumentTest, MakeUniqueFileName)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(10, 10);
+    Doc->MakeUniqueFileName(Tmp / "photo.jpg");
+    EXPECT_EQ(Doc->FileName(), Tmp / "photo.srn");
+    Tmp.Put("photo.srn", "x");
+    TOLEDocumentWex* Other = Docs->NewDocument(10, 10);
+    Other->SetFileName(Tmp / "photo_1.srn");
+    Doc->MakeUniqueFileName(Tmp / "photo.jpg");
+    EXPECT_EQ(Doc->FileName(), Tmp / "photo_2.srn");
+}
+
+TEST_F(DocumentTest, SaveAsRunsDialogAndKeepsLastFolder)
+{
+    TMemIniFile Ini(Tmp / "tavro.ini");
+    Ini.WriteString("4.0", "DirData", Tmp.Dir + "/");
+    TDocuments WithIni("画像", "srn", &Ini, "4.0", "DirData", DocumentFileHeader);
+    TOLEDocumentWex* Doc = WithIni.NewDocument(30, 20);
+    Doc->SetModified(true);
+    std::filesystem::create_directory(Tmp / "out");
+    Dialog.Answer = Tmp / "out/作品.srn";
+
+    EXPECT_TRUE(Doc->Save());
+    EXPECT_EQ(Dialog.SeenFileName, "画像1");
+    EXPECT_EQ(Dialog.SeenInitialDir, Tmp.Dir + "/");
+    EXPECT_EQ(Doc->FileName(), Tmp / "out/作品.srn");
+    EXPECT_FALSE(Doc->Modified());
+    EXPECT_EQ(Ini.ReadString("4.0", "DirData", ""), Tmp / "out/");
+    ASSERT_FALSE(Recent.Added.empty());
+    EXPECT_EQ(Recent.Added.back(), Tmp / "out/作品.srn");
+    EXPECT_TRUE(std::filesystem::exists(Tmp / "out/作品.srn"));
+
+    // Titled: Save writes without the dialog; Save As starts in its folder.
+    Doc->SetModified(true);
+    EXPECT_TRUE(Doc->Save());
+    EXPECT_EQ(Dialog.Runs, 1);
+    Dialog.Answer.clear();
+    EXPECT_FALSE(Doc->SaveAs());
+    EXPECT_EQ(Dialog.SeenFileName, "作品.srn");
+    EXPECT_EQ(Dialog.SeenInitialDir, Tmp / "out/");
+
+    // Without a dialog Save As cannot run.
+    TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(&Recent, nullptr);
+    EXPECT_FALSE(Doc->SaveAs());
+}
+
+TEST_F(DocumentTest, SaveKeepsPreviousVersionAsBackup)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    const std::string Name = Tmp / "pic.srn";
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    EXPECT_EQ(FolderEntries(Tmp.Dir), std::vector<std::string>{"pic.srn"});
+    const std::string First = Tmp.Get("pic.srn");
+    EXPECT_EQ(First.substr(0, 3), "TAV");
+
+    static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetDPI(96);
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    EXPECT_EQ(FolderEntries(Tmp.Dir), (std::vector<std::string>{"pic.bak", "pic.srn"}));
+    EXPECT_EQ(Tmp.Get("pic.bak"), First);
+    const std::string Second = Tmp.Get("pic.srn");
+    EXPECT_NE(Second, First);
+
+    static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetDPI(144);
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    EXPECT_EQ(Tmp.Get("pic.bak"), Second);
+    EXPECT_EQ(Recent.Added.size(), 3u);
+}
+
+TEST_F(DocumentTest, WriteFailureAtAnyByteLosesNothing)
+{
+    Docs->SetDocumentClass(&NewFaultyDocument);
+    auto* Doc = static_cast<TFaultyDocument*>(Docs->NewDocument(64, 48));
+    const std::string Name = Tmp / "safe.srn";
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    ASSERT_TRUE(Doc->SaveToFile(Name));  // now with a backup as well
+    const std::string Saved = Tmp.Get("safe.srn");
+    const std::string Bak = Tmp.Get("safe.bak");
+    const std::vector<std::string> Entries = FolderEntries(Tmp.Dir);
+
+    static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetDPI(300);
+    ASSERT_TRUE(Doc->Modified());
+    TMemoryStream Whole;
+    Doc->SaveToStream(Whole);
+    const auto Size = static_cast<int64_t>(Whole.Size());
+    ASSERT_GT(Size, 100);
+
+    std::vector<int64_t> Limits;
+    for (int64_t N = 0; N < Size; N += (N < 200 ? 1 : 29))
+        Limits.push_back(N);
+    Limits.push_back(Size - 1);
+    for (int64_t N : Limits) {
+        Doc->FailAfter = N;
+        EXPECT_THROW(Doc->SaveToFile(Name), Exception) << N;
+        EXPECT_THROW(Doc->SaveToFile(Tmp / "other.srn"), Exception) << N;
+        ASSERT_EQ(Tmp.Get("safe.srn"), Saved) << N;
+        ASSERT_EQ(Tmp.Get("safe.bak"), Bak) << N;
+        ASSERT_EQ(FolderEntries(Tmp.Dir), Entries) << N;
+        EXPECT_TRUE(Doc->Modified());
+        EXPECT_EQ(Doc->FileName(), Name);
+    }
+    Doc->FailAfter = -1;
+    ASSERT_TRUE(Doc->SaveToFile(Tmp / "other.srn"));
+    EXPECT_EQ(Doc->FileName(), Tmp / "other.srn");
+    EXPECT_FALSE(Doc->Modified());
+}
+
+TEST_F(DocumentTest, BackupThatCannotBeDeletedIsOfferedForRetry)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    const std::string Name = Tmp / "pic.srn";
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    const std::string Saved = Tmp.Get("pic.srn");
+    // A folder in the backup's place cannot be removed as a file.
+    std::filesystem::create_directories(Tmp / "pic.bak/inside");
+    Doc->SetFileName(Tmp / "elsewhere.srn");
+    Doc->SetModified(true);
+
+    Boxes.Answer = [](const TBoxCall&) { return IDCANCEL; };
+    EXPECT_FALSE(Doc->SaveToFile(Name));
+    ASSERT_EQ(Boxes.Calls.size(), 1u);
+    EXPECT_EQ(Boxes.Calls[0].Text,
+              "旧ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ " + (Tmp / "pic.bak") + " の削除に失敗しました。");
+    EXPECT_EQ(Boxes.Calls[0].Flags, MB_RETRYCANCEL | MB_ICONERROR);
+    EXPECT_EQ(Tmp.Get("pic.srn"), Saved);
+    EXPECT_EQ(FolderEntries(Tmp.Dir), (std::vector<std::string>{"pic.bak", "pic.srn"}));
+    EXPECT_EQ(Doc->FileName(), Tmp / "elsewhere.srn");
+    EXPECT_TRUE(Doc->Modified());
+
+    // Retry after the obstacle is gone.
+    Boxes.Answer = [&](const TBoxCall&) {
+        std::filesystem::remove_all(Tmp / "pic.bak");
+        return IDRETRY;
+    };
+    EXPECT_TRUE(Doc->SaveToFile(Name));
+    EXPECT_EQ(Tmp.Get("pic.bak"), Saved);
+    EXPECT_EQ(Doc->FileName(), Name);
+}
+
+TEST_F(DocumentTest, FileThatCannotBeMadeIsOfferedForRetry)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    const std::string Name = Tmp / "missing/pic.srn";
+    EXPECT_FALSE(Doc->SaveToFile(Name));
+    ASSERT_EQ(Boxes.Calls.size(), 1u);
+    EXPECT_EQ(Boxes.Calls[0].Text, "ﾌｧｲﾙ " + Name + " の作成に失敗しました。");
+    EXPECT_EQ(Doc->FileName(), "画像1");
+}
+
+TEST_F(DocumentTest, OpenReadsFileAndReportsMissingOne)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetBkColor(0x123456);
+    const std::string Name = Tmp / "pic.srn";
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+
+    auto Opened = std::make_unique<TDocument>(nullptr, Docs.get());
+    Opened->SetFileName(Name);
+    Opened->SetModified(true);
+    Recent.Added.clear();
+    Opened->Open();
+    EXPECT_EQ(Opened->FileName(), Name);
+    EXPECT_FALSE(Opened->Modified());
+    ASSERT_EQ(Opened->GetPageCount(), 1);
+    EXPECT_EQ(Opened->GetPage(0)->BkColor(), 0x123456);
+    EXPECT_EQ(Opened->GetPage(0)->Width(), 30);
+    EXPECT_EQ(Recent.Added, std::vector<std::string>{Name});
+
+    auto Missing = std::make_unique<TDocument>(nullptr, Docs.get());
+    Missing->SetFileName(Tmp / "none.srn");
+    EXPECT_EQ(MessageOf<EUserError>([&] { Missing->Open(); }),
+              (Tmp / "none.srn") + " を開けません。");
+    EXPECT_EQ(Recent.Added.size(), 1u);
+}
+
+TEST_F(DocumentTest, CollectPicturesKeepsExtraReferences)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    TListRecPict* Store = Doc->GetPictureStore();
+    int32_t Handles[2];
+    for (int I = 0; I < 2; ++I) {
+        TrecPicture P;
+        RecPictureCreate(P, TPoint{0, 0}, 4 + I, 4, 24, false);
+        std::fill_n(P.pBits, RecPictureGetImageSize(P), uint8_t(40 * I));
+        Handles[I] = Store->AddPicture(-1, 0, 0, 0.0, TPoint{0, 0}, 4 + I, 4, 0, P, "");
+        RecPictureClear(P);
+    }
+    Doc->ExtraPictures().Add(reinterpret_cast<void*>(intptr_t(Handles[1])));
+    Doc->CollectPictures();
+    EXPECT_EQ(Store->GetItemByHandle(Handles[0]), nullptr);
+    EXPECT_NE(Store->GetItemByHandle(Handles[1]), nullptr);
+}
+
+TEST_F(DocumentTest, LoadGivesFirstViewItsNewPage)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    TMemoryStream Data;
+    Doc->SaveToStream(Data);
+
+    TOLEDocumentWex* Target = Docs->NewDocument(50, 50);
+    TRecView View;
+    Target->GetPage(0)->AddForm(&View);
+    const int Layouts = View.LayoutChanges;
+    Data.SetPosition(0);
+    Target->LoadFromStream(Data);
+    EXPECT_EQ(Docs->GetCount(), 2);  // not freed while its view changed pages
+    ASSERT_EQ(Target->GetPageCount(), 1);
+    EXPECT_EQ(View.Page(), Target->GetPage(0));
+    EXPECT_EQ(Target->GetPage(0)->Width(), 30);
+    EXPECT_EQ(Target->GetForms(), std::vector<TOLEFormDoc*>{&View});
+    EXPECT_EQ(View.LayoutChanges, Layouts + 1);
+    EXPECT_GE(View.WholeInvalidations, 1);
+    Target->GetPage(0)->RemoveForm(&View);
+}

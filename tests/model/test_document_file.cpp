@@ -1,0 +1,502 @@
+// The document file: header and chunk bytes, the thumbnail, byte-identical
+// round trips, hand-made files of older versions, refusals, and reads that
+// fail part-way leaving the document as it was.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "object_test_support.h"
+
+#include "foundation/streams.h"
+#include "foundation/user_error.h"
+#include "model/document.h"
+#include "model/document_file.h"
+#include "model/layer.h"
+#include "model/page.h"
+#include "paint/macro_list.h"
+#include "raster/png_io.h"
+#include "raster/rec_picture.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+
+int32_t I32At(const TBytes& B, size_t Off)
+{
+    int32_t V;
+    std::memcpy(&V, B.data() + Off, 4);
+    return V;
+}
+
+std::string TagAt(const TBytes& B, size_t Off)
+{
+    return std::string(reinterpret_cast<const char*>(B.data() + Off), 4);
+}
+
+TBytes SaveBytes(TOLEDocumentWex& Doc)
+{
+    TMemoryStream S;
+    Doc.SaveToStream(S);
+    return Bytes(S);
+}
+
+void LoadBytes(TOLEDocumentWex& Doc, const TBytes& B)
+{
+    TMemoryStreamWex S;
+    S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
+    Doc.LoadFromStream(S);
+}
+
+// Positions of the chunks of a file written now.
+struct TLayout {
+    size_t DocdLen = 10, LrptTag = 0, LrptLen = 0, PrvwTag = 0, PrvwLen = 0, Png = 0;
+};
+
+TLayout LayoutOf(const TBytes& B)
+{
+    TLayout L;
+    L.LrptTag = 10 + size_t(I32At(B, 10));
+    L.LrptLen = L.LrptTag + 4;
+    L.PrvwTag = L.LrptLen + size_t(I32At(B, L.LrptLen));
+    L.PrvwLen = L.PrvwTag + 4;
+    L.Png = L.PrvwLen + 4;
+    return L;
+}
+
+// The thumbnail as colours 0x00RRGGBB, row by row from the top.
+struct TThumb {
+    int32_t W = 0, H = 0, Bits = 0, Colours = 0;
+    std::vector<uint32_t> Pixels;
+    uint32_t At(int32_t X, int32_t Y) const { return Pixels[size_t(Y) * size_t(W) + size_t(X)]; }
+};
+
+TThumb DecodeThumbnail(const TBytes& B)
+{
+    const TLayout L = LayoutOf(B);
+    TMemoryStreamWex S;
+    S.SetPointer(B.data() + L.Png, static_cast<int64_t>(B.size() - L.Png));
+    HGLOBAL Header = nullptr;
+    uint8_t* Bits = nullptr;
+    bool Cancel = false;
+    PNGLoadFromStream(S, Header, Bits, Cancel);
+    TrecPicture P;
+    P.pBIHeader = Header;
+    P.pBits = Bits;
+    const BITMAPINFOHEADER* H = RecPictureHeader(P);
+    TThumb T;
+    T.W = H->biWidth;
+    T.H = H->biHeight;
+    T.Bits = H->biBitCount;
+    T.Colours = int32_t(H->biClrUsed);
+    EXPECT_LE(T.Bits, 8);
+    const auto* Table = reinterpret_cast<const uint8_t*>(H) + H->biSize;
+    const int32_t Line = ((T.W * T.Bits + 31) / 32) * 4;
+    for (int32_t Y = 0; Y < T.H; ++Y)
+        for (int32_t X = 0; X < T.W; ++X) {
+            const uint8_t* Row = Bits + size_t(T.H - 1 - Y) * size_t(Line);
+            const int32_t Bit = X * T.Bits;
+            const int32_t Index =
+                (Row[Bit / 8] >> (8 - T.Bits - Bit % 8)) & ((1 << T.Bits) - 1);
+            const uint8_t* Q = Table + 4 * Index;
+            T.Pixels.push_back((uint32_t(Q[2]) << 16) | (uint32_t(Q[1]) << 8) | Q[0]);
+        }
+    RecPictureClear(P);
+    EXPECT_EQ(S.Position(), S.Size()) << "the PNG ends the file";
+    return T;
+}
+
+// ---------------------------------------------------------------------------
+// Hand-made files
+
+void Put8(TBytes& B, uint8_t V)
+{
+    B.push_back(V);
+}
+
+// A page record of Version holding an empty root group.
+TBytes PageRecord(int32_t Version, int32_t W, int32_t H, int32_t Bk, int32_t DPI)
+{
+    TBytes B;
+    if (Version >= 3 && Version <= 18)
+        Put8(B, 3);  // display mode
+    // Grid: int32 0, bytes 0, show 0, snap 1, filler; 0, 0, 1, 1, 10, 10; byte 0 + 3 fillers.
+    PutI32(B, 0);
+    for (uint8_t V : {0, 0, 1, 0})
+        Put8(B, V);
+    for (int32_t V : {0, 0, 1, 1, 10, 10})
+        PutI32(B, V);
+    for (int I = 0; I < 4; ++I)
+        Put8(B, 0);
+    if (Version >= 19)
+        Put8(B, 3);
+    if (Version >= 4)
+        Put8(B, 2);  // ruler unit
+    if (Version >= 2)
+        for (int I = 0; I < 10; ++I)
+            Put8(B, uint8_t(I == 0 ? 5 : 0));  // print position left 5
+    PutI32(B, W);
+    PutI32(B, H);
+    PutI32(B, DPI);
+    Put8(B, 1);  // unit
+    Put8(B, 0);
+    Put8(B, 0);
+    PutI32(B, Bk);
+    PutI32(B, 0);  // picture left, top
+    PutI32(B, 0);
+    // BITMAPINFOHEADER
+    PutI32(B, 40);
+    PutI32(B, W);
+    PutI32(B, H);
+    B.push_back(1);
+    B.push_back(0);
+    B.push_back(24);
+    B.push_back(0);
+    PutI32(B, 0);
+    PutI32(B, ((W * 24 + 31) / 32) * 4 * H);
+    for (int I = 0; I < 4; ++I)
+        PutI32(B, 0);
+    // Layers: current 0, count 1, one layer.
+    PutI32(B, 0);
+    PutI32(B, 1);
+    for (uint8_t V : {1, 1, 0, 0, 0, 0, 0})
+        Put8(B, V);
+    // Root group: type 0, ID, name, parent 0, (visible), no children.
+    Put8(B, 0);
+    PutI32(B, 7);
+    PutI32(B, 0);
+    PutI32(B, 0);
+    if (Version >= 22)
+        Put8(B, 1);
+    PutI32(B, 0);
+    return B;
+}
+
+TBytes HandMadeFile(int32_t Version, int32_t W, int32_t H, int32_t Bk, int32_t DPI)
+{
+    TBytes B = {'T', 'A', 'V', uint8_t(Version >> 8), uint8_t(Version), 0};
+    const bool Tags = Version >= 14;
+    const TBytes Page = PageRecord(Version, W, H, Bk, DPI);
+    if (Tags) {
+        B.insert(B.end(), {'D', 'O', 'C', 'D'});
+        PutI32(B, int32_t(4 + 4 + Page.size()));
+    }
+    PutI32(B, 1);
+    PutBytes(B, Page);
+    if (Version <= 2)
+        Put8(B, 0xEE);
+    if (Tags) {
+        B.insert(B.end(), {'L', 'R', 'P', 'T'});
+        PutI32(B, 8);
+    }
+    PutI32(B, 0);  // no pictures
+    return B;
+}
+
+class DocumentFileTest : public ::testing::Test {
+protected:
+    DocumentFileTest()
+        : Docs("画像", "srn", nullptr, "4.0", "DirData", DocumentFileHeader)
+    {
+        Docs.SetDocumentClass(&NewDocumentTDocument);
+    }
+
+    // A document outside the registry (so losing its views never frees it).
+    std::unique_ptr<TDocument> Loose(int32_t W, int32_t H)
+    {
+        auto Doc = std::make_unique<TDocument>(nullptr, &Docs);
+        Doc->AddPage(NewPageTPage(Doc->History()))->SetPageSize(W, H);
+        Doc->SetModified(false);
+        return Doc;
+    }
+
+    TPage& PageOf(TOLEDocumentWex& Doc) { return *static_cast<TPage*>(Doc.GetPage(0)); }
+
+    TTestShape* AddShape(TPage& Page, const TRect& R, const char* Macro)
+    {
+        auto Shape = std::make_unique<TTestShape>(&Page, -1);
+        Shape->SetRect(R);
+        if (Macro)
+            Shape->Macros().Insert(0, *TTestMacroLibrary::Get(Macro));
+        return static_cast<TTestShape*>(Page.RootGroup().AddChild(std::move(Shape), -1));
+    }
+
+    TTestMacroLibrary Library;
+    TTestObjectTypes Types;
+    TDocuments Docs;
+};
+
+class TNullView : public TOLEFormDoc {
+public:
+    std::string GetCaption() const override { return ""; }
+    void SetCaption(const std::string&) override {}
+    void PageLayoutChanged() override {}
+    void InvalidatePageRect(const TRect*) override {}
+    void HistoryChanged() override {}
+    void Release() override {}
+    void InvalidateDocRect(const TRect&) override {}
+    void RedrawAnchors() override {}
+    void SelectionChanged(bool) override {}
+    void UpdateGridActions() override {}
+    void UpdateDispModeActions() override {}
+    void UpdateRulerHead() override {}
+    void InvalidateRulers() override {}
+    void UpdateCursor(int32_t) override {}
+    void ShowSelectionStatus() override {}
+    void UpdateActionStates() override {}
+    int32_t GetZoomPercent() const override { return 100; }
+};
+
+} // namespace
+
+TEST_F(DocumentFileTest, HeaderAndChunkBytes)
+{
+    TOLEDocumentWex* Doc = Docs.NewDocument(400, 300);
+    const TBytes B = SaveBytes(*Doc);
+    ASSERT_GT(B.size(), 40u);
+    EXPECT_EQ(TBytes(B.begin(), B.begin() + 6), (TBytes{'T', 'A', 'V', 0x00, 0x19, 0x00}));
+    EXPECT_EQ(TagAt(B, 6), "DOCD");
+    EXPECT_EQ(I32At(B, 14), 1);
+    // The chunk holds the count and exactly the page's own record.
+    TMemoryStream PageForm;
+    Doc->GetPage(0)->WriteToStream(PageForm);
+    const TLayout L = LayoutOf(B);
+    ASSERT_EQ(size_t(I32At(B, 10)), 4 + 4 + size_t(PageForm.Size()));
+    EXPECT_EQ(TBytes(B.begin() + 18, B.begin() + long(L.LrptTag)), Bytes(PageForm));
+    EXPECT_EQ(TagAt(B, L.LrptTag), "LRPT");
+    // An empty store: the length field and the store's count.
+    EXPECT_EQ(I32At(B, L.LrptLen), 8);
+    EXPECT_EQ(I32At(B, L.LrptLen + 4), 0);
+    EXPECT_EQ(TagAt(B, L.PrvwTag), "PRVW");
+    EXPECT_EQ(L.PrvwLen + size_t(I32At(B, L.PrvwLen)), B.size());
+    EXPECT_EQ(TBytes(B.begin() + long(L.Png), B.begin() + long(L.Png) + 4),
+              (TBytes{0x89, 'P', 'N', 'G'}));
+
+    const TThumb T = DecodeThumbnail(B);
+    EXPECT_EQ(T.W, 160);
+    EXPECT_EQ(T.H, 120);
+    EXPECT_LE(T.Bits, 8);
+    EXPECT_LE(T.Colours, 64);
+    EXPECT_EQ(T.At(80, 60), 0xFFFFFFu);  // the white page
+}
+
+TEST_F(DocumentFileTest, ThumbnailSizes)
+{
+    const struct {
+        int32_t W, H, TW, TH;
+    } Cases[] = {{400, 300, 160, 120}, {300, 400, 120, 160}, {200, 200, 160, 160},
+                 {401, 300, 160, 120}, {3, 7, 69, 160},      {1000, 1, 160, 1},
+                 {1, 1000, 1, 160},    {0, 0, 1, 1},         {0, 50, 1, 1}};
+    for (const auto& C : Cases) {
+        int32_t TW = -1, TH = -1;
+        DocumentThumbnailExtent(C.W, C.H, TW, TH);
+        EXPECT_EQ(TW, C.TW) << C.W << "x" << C.H;
+        EXPECT_EQ(TH, C.TH) << C.W << "x" << C.H;
+    }
+    for (auto [W, H, TW, TH] : {std::tuple{300, 400, 120, 160}, std::tuple{200, 200, 160, 160}}) {
+        auto Doc = Loose(W, H);
+        const TThumb T = DecodeThumbnail(SaveBytes(*Doc));
+        EXPECT_EQ(T.W, TW);
+        EXPECT_EQ(T.H, TH);
+    }
+}
+
+TEST_F(DocumentFileTest, EmptyPageGetsOnePixelThumbnail)
+{
+    auto Doc = Loose(0, 0);
+    PageOf(*Doc).SetBkColor(0x0000FF);  // red as 0x00BBGGRR
+    const TThumb T = DecodeThumbnail(SaveBytes(*Doc));
+    EXPECT_EQ(T.W, 1);
+    EXPECT_EQ(T.H, 1);
+    EXPECT_EQ(T.At(0, 0), 0xFF0000u);
+}
+
+TEST_F(DocumentFileTest, ThumbnailRendersPageWithoutPixels)
+{
+    // With pixels (a view is attached), and after the view left with them.
+    auto WithView = Loose(200, 100);
+    auto Without = Loose(200, 100);
+    TNullView View;
+    PageOf(*WithView).AddForm(&View);
+    PageOf(*Without).AddForm(&View);
+    PageOf(*Without).RemoveForm(&View);
+    ASSERT_EQ(Without->GetPage(0)->GetPagePicture(), nullptr);
+    for (TOLEDocumentWex* Doc : {static_cast<TOLEDocumentWex*>(WithView.get()),
+                                 static_cast<TOLEDocumentWex*>(Without.get())})
+        AddShape(PageOf(*Doc), {20, 20, 119, 79}, "Red");
+
+    const TBytes A = SaveBytes(*WithView);
+    const TBytes B = SaveBytes(*Without);
+    const TThumb TA = DecodeThumbnail(A);
+    const TThumb TB = DecodeThumbnail(B);
+    ASSERT_EQ(TB.W, 160);
+    ASSERT_EQ(TB.H, 80);
+    EXPECT_EQ(TB.At(55, 40), 0xFF0000u);   // inside the shape
+    EXPECT_EQ(TB.At(150, 70), 0xFFFFFFu);  // the page
+    EXPECT_EQ(TA.Pixels, TB.Pixels);
+    PageOf(*WithView).RemoveForm(&View);
+}
+
+TEST_F(DocumentFileTest, RoundTripIsByteIdentical)
+{
+    TOLEDocumentWex* Doc = Docs.NewDocument(120, 90);
+    TPage& Page = PageOf(*Doc);
+    Page.SetBkColor(0xE0F0FF);
+    Page.SetDPI(150);
+    TLayer* Second = Page.GetLayers()->Add(std::make_unique<TLayer>());
+    Second->Value = 1234;
+    Second->Flag3 = 1;
+
+    // Made in tree order: a reader numbers the items that way, and the
+    // stored object IDs are the history's.
+    AddShape(Page, {5, 5, 40, 30}, "Red");
+    Page.GetLayers()->SetCurrent(Second);
+    TTestShape* Top = AddShape(Page, {30, 20, 100, 80}, "Blue");
+    Top->SetName("上");
+    auto* Group = static_cast<TDrawGroup*>(
+        Page.RootGroup().AddChild(std::make_unique<TDrawGroup>(&Page, -1), -1));
+    auto Poly = std::make_unique<TTestPolyLine>(&Page, -1);
+    Poly->SetBase(MakePath({{10, 60, PT_MOVETO}, {50, 85, PT_LINETO}, {90, 60, PT_LINETO}}));
+    Group->AddChild(std::move(Poly), -1);
+    Group->AddChild(std::make_unique<TTestShape>(&Page, -1), -1);
+
+    TListRecPict* Store = Doc->GetPictureStore();
+    for (int I = 0; I < 2; ++I) {
+        TrecPicture P;
+        RecPictureCreate(P, TPoint{3 * I, 4}, 17 + I, 9, 24, false);
+        for (int64_t K = 0; K < RecPictureGetImageSize(P); ++K)
+            P.pBits[K] = uint8_t(K * (7 + I));
+        Store->AddPicture(-1, I, 0, 0.5, TPoint{0, 0}, 17 + I, 9, 0, P, "");
+        RecPictureClear(P);
+    }
+
+    const TBytes First = SaveBytes(*Doc);
+    // Opened as the shell opens: a new document without pages.
+    auto Copy = std::make_unique<TDocument>(nullptr, &Docs);
+    LoadBytes(*Copy, First);
+    EXPECT_FALSE(Copy->Modified());
+    ASSERT_EQ(Copy->GetPageCount(), 1);
+    TPage& P2 = PageOf(*Copy);
+    EXPECT_EQ(P2.Width(), 120);
+    EXPECT_EQ(P2.DPI(), 150);
+    EXPECT_EQ(P2.GetLayers()->GetCount(), 2);
+    EXPECT_EQ(P2.RootGroup().GetCount(), 3);
+    EXPECT_EQ(P2.RootGroup().GetItem(1)->Name(), "上");
+    EXPECT_EQ(Copy->GetPictureStore()->Items().Count(), 2);
+    EXPECT_EQ(P2.GetLayers()->GetCurrent()->Index, 1);
+    EXPECT_EQ(P2.GetLayers()->GetLayer(1)->Value, 1234);
+    EXPECT_EQ(SaveBytes(*Copy), First);
+}
+
+TEST_F(DocumentFileTest, ReopenedDocumentIsStable)
+{
+    // Items made out of tree order are renumbered by the first read; from
+    // then on every save and open gives the same bytes.
+    auto Doc = Loose(60, 40);
+    TPage& Page = PageOf(*Doc);
+    auto* Group = static_cast<TDrawGroup*>(
+        Page.RootGroup().AddChild(std::make_unique<TDrawGroup>(&Page, -1), -1));
+    Group->AddChild(std::make_unique<TTestShape>(&Page, -1), -1);
+    Page.RootGroup().AddChild(std::make_unique<TTestShape>(&Page, -1), 0);  // made last, first
+    TBytes Data = SaveBytes(*Doc);
+    for (int Round = 0; Round < 3; ++Round) {
+        auto Copy = std::make_unique<TDocument>(nullptr, &Docs);
+        LoadBytes(*Copy, Data);
+        const TBytes Again = SaveBytes(*Copy);
+        EXPECT_EQ(Again.size(), Data.size());
+        if (Round == 0) {
+            EXPECT_NE(Again, Data);
+        } else {
+            EXPECT_EQ(Again, Data) << Round;
+        }
+        Data = Again;
+    }
+}
+
+TEST_F(DocumentFileTest, OlderVersionsLoad)
+{
+    TBytes Saved13, Saved14;
+    for (int32_t Version : {13, 14}) {
+        auto Doc = Loose(10, 10);
+        LoadBytes(*Doc, HandMadeFile(Version, 64, 48, 0x00C0FF, 96));
+        const TOLECustomPage* P = Doc->GetPage(0);
+        EXPECT_EQ(P->Width(), 64);
+        EXPECT_EQ(P->Height(), 48);
+        EXPECT_EQ(P->DPI(), 96);
+        EXPECT_EQ(P->BkColor(), 0x00C0FF);
+        EXPECT_EQ(P->RulerUnit(), 2);
+        EXPECT_EQ(P->PrintPosition().Left, 5);
+        (Version == 13 ? Saved13 : Saved14) = SaveBytes(*Doc);
+    }
+    EXPECT_EQ(Saved13, Saved14);
+
+    // Version 2: no ruler unit, an extra byte after the pages; version 0: no
+    // print position either; 22 and 25 with the visible flag.
+    for (int32_t Version : {0, 1, 2, 3, 4, 18, 19, 22, 25}) {
+        auto Doc = Loose(10, 10);
+        LoadBytes(*Doc, HandMadeFile(Version, 30, 20, 0xFFFFFF, 72));
+        EXPECT_EQ(Doc->GetPage(0)->Width(), 30) << Version;
+        EXPECT_EQ(Doc->GetPage(0)->PrintPosition().Left, Version >= 2 ? 5 : 0) << Version;
+    }
+}
+
+TEST_F(DocumentFileTest, RefusalsLeaveDocumentUnchanged)
+{
+    auto Doc = Loose(40, 30);
+    AddShape(PageOf(*Doc), {1, 1, 9, 9}, "Red");
+    Doc->SetFileName("/keep/me.srn");
+    Doc->SetModified(true);
+    const TOLECustomPage* Page = Doc->GetPage(0);
+    const TBytes Before = SaveBytes(*Doc);
+
+    TBytes Newer = HandMadeFile(25, 64, 48, 0, 72);
+    Newer[4] = 26;
+    EXPECT_EQ(MessageOf<EUserError>([&] { LoadBytes(*Doc, Newer); }),
+              "新しいバージョンのデータです。このバージョンでは読み込めません。");
+    TBytes Foreign = HandMadeFile(25, 64, 48, 0, 72);
+    Foreign[0] = 'X';
+    EXPECT_EQ(MessageOf<EUserError>([&] { LoadBytes(*Doc, Foreign); }), "データ形式が違います。");
+    EXPECT_EQ(Doc->GetPage(0), Page);
+    EXPECT_TRUE(Doc->Modified());
+    EXPECT_EQ(Doc->FileName(), "/keep/me.srn");
+    EXPECT_EQ(SaveBytes(*Doc), Before);
+
+    // Byte 5 is not read.
+    TBytes Odd = HandMadeFile(25, 64, 48, 0, 72);
+    Odd[5] = 0x7F;
+    LoadBytes(*Doc, Odd);
+    EXPECT_EQ(Doc->GetPage(0)->Width(), 64);
+}
+
+TEST_F(DocumentFileTest, TruncatedFileChangesNothing)
+{
+    auto Source = Loose(50, 40);
+    AddShape(PageOf(*Source), {2, 2, 30, 30}, "Red");
+    TListRecPict* Store = Source->GetPictureStore();
+    TrecPicture P;
+    RecPictureCreate(P, TPoint{0, 0}, 8, 8, 24, false);
+    std::memset(P.pBits, 0x55, size_t(RecPictureGetImageSize(P)));
+    Store->AddPicture(-1, 0, 0, 0.0, TPoint{0, 0}, 8, 8, 0, P, "");
+    RecPictureClear(P);
+    const TBytes File = SaveBytes(*Source);
+    const size_t End = LayoutOf(File).PrvwTag;  // what the reader reads
+
+    auto Doc = Loose(20, 10);
+    AddShape(PageOf(*Doc), {1, 1, 5, 5}, "Blue");
+    Doc->SetModified(false);
+    const TBytes Before = SaveBytes(*Doc);
+    const TOLECustomPage* Page = Doc->GetPage(0);
+    for (size_t N = 0; N < End; N += (N < 300 ? 1 : 13)) {
+        const TBytes Cut(File.begin(), File.begin() + long(N));
+        EXPECT_THROW(LoadBytes(*Doc, Cut), Exception) << N;
+        ASSERT_EQ(Doc->GetPage(0), Page) << N;
+        ASSERT_FALSE(Doc->Modified()) << N;
+    }
+    EXPECT_EQ(SaveBytes(*Doc), Before);
+    // The whole file without its thumbnail is enough.
+    TDocument Fresh(nullptr, &Docs);
+    LoadBytes(Fresh, TBytes(File.begin(), File.begin() + long(End)));
+    EXPECT_EQ(SaveBytes(Fresh), File);
+}

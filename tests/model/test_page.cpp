@@ -1,0 +1,1345 @@
+// Pages: settings and their undo codes, grid and mouse mode with the status
+// hints, the page stream form, pasting, node-change replay, and rendering
+// of the dirty rectangle (headless, against a golden picture).
+//
+// The golden picture lives in tests/data/page/. After a deliberate change of
+// the rendering, run this program once with TAVRO_PAGE_GOLDEN_WRITE=1 to
+// write it anew, and look at it before keeping it.
+#include "object_test_support.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/geometry.h"
+#include "foundation/lists.h"
+#include "foundation/platform_wrappers.h"
+#include "foundation/stream_text.h"
+#include "model/draw_progress.h"
+#include "model/page.h"
+#include "model/store/picture_store.h"
+#include "paint/macro_library.h"
+#include "paint/macro_list.h"
+#include "paint/paint_macro.h"
+#include "raster/png_io.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Recording doubles
+
+class TRecDocument : public TPageDocumentLink {
+public:
+    void SetModified(bool Value) override
+    {
+        Modified = Value;
+        ++ModifiedCalls;
+    }
+    TListRecPict* GetPictureStore() override { return &Store; }
+    void AddForm(TOLEFormDoc* View) override { Views.push_back(View); }
+    void RemoveForm(TOLEFormDoc* View) override
+    {
+        Views.erase(std::find(Views.begin(), Views.end(), View));
+    }
+
+    THistoryCommand History;
+    TListRecPict Store{&History};
+    bool Modified = false;
+    int32_t ModifiedCalls = 0;
+    std::vector<TOLEFormDoc*> Views;
+};
+
+class TRecView : public TOLEFormDoc {
+public:
+    void PageLayoutChanged() override { Calls.push_back("layout"); }
+    void InvalidatePageRect(const TRect* Rect) override
+    {
+        Invalidated.push_back(Rect ? std::optional<TRect>(*Rect) : std::nullopt);
+    }
+    void HistoryChanged() override { Calls.push_back("history"); }
+    std::string GetCaption() const override { return Caption; }
+    void SetCaption(const std::string& C) override { Caption = C; }
+    void Release() override { Calls.push_back("release"); }
+    void InvalidateDocRect(const TRect&) override { Calls.push_back("docrect"); }
+    void RedrawAnchors() override { Calls.push_back("anchors"); }
+    void SelectionChanged(bool Refresh) override
+    {
+        Calls.push_back(Refresh ? "selection 1" : "selection 0");
+    }
+    void UpdateGridActions() override { Calls.push_back("grid"); }
+    void UpdateDispModeActions() override { Calls.push_back("dispmode"); }
+    void UpdateRulerHead() override { Calls.push_back("rulerhead"); }
+    void InvalidateRulers() override { Calls.push_back("rulers"); }
+    void UpdateCursor(int32_t) override { Calls.push_back("cursor"); }
+    void ShowSelectionStatus() override { Calls.push_back("selstatus"); }
+    void UpdateActionStates() override { Calls.push_back("actions"); }
+    int32_t GetZoomPercent() const override { return Zoom; }
+
+    std::vector<std::string> Calls;
+    std::vector<std::optional<TRect>> Invalidated;
+    std::string Caption;
+    int32_t Zoom = 100;
+};
+
+class TRecMainWindow : public TMainWindowLink {
+public:
+    TOLEFormDoc* GetActiveForm() override { return Active; }
+    void SetStatusText(int32_t Panel, const std::string& Text) override { Status[Panel] = Text; }
+    void UpdateToolButton(uint8_t Mode, uint8_t SubMode) override
+    {
+        ToolButtons.emplace_back(Mode, SubMode);
+    }
+    TOLEFormDoc* Active = nullptr;
+    std::map<int32_t, std::string> Status;
+    std::vector<std::pair<uint8_t, uint8_t>> ToolButtons;
+};
+
+class TRecSelection : public TPageSelection {
+public:
+    void BeginUpdate() override { ++UpdateCount; }
+    void EndUpdate() override { --UpdateCount; }
+    void ClearSelection() override
+    {
+        Calls.push_back("clear");
+        Items.clear();
+    }
+    void EmptyItems() override { Items.clear(); }
+    void SetItems(const std::vector<TDrawItem*>& NewItems) override { Items = NewItems; }
+    bool IsSelected(const TDrawItem* Item) const override
+    {
+        return std::find(Items.begin(), Items.end(), Item) != Items.end();
+    }
+    uint8_t GetEditMode() const override { return EditMode; }
+    void SetEditMode(uint8_t Mode) override { EditMode = Mode; }
+    void ClearNodeSelection() override { Calls.push_back("clearnodes"); }
+    void RebuildAnchors() override { Calls.push_back("rebuild"); }
+    void SetAnchorsValid(bool Value) override { AnchorsValid = Value; }
+    TRect GetExtent() override { return Extent; }
+    TRect GetBounds() override { return Bounds; }
+
+    std::vector<TDrawItem*> Items;
+    std::vector<std::string> Calls;
+    uint8_t EditMode = 0;
+    int32_t UpdateCount = 0;
+    bool AnchorsValid = true;
+    TRect Extent{1, 2, 3, 4};
+    TRect Bounds{10, 20, 30, 40};
+};
+
+std::unique_ptr<TPageSelection> NewRecSelection(TPage&)
+{
+    return std::make_unique<TRecSelection>();
+}
+
+class TRecPanel : public TDrawProgressPanel {
+public:
+    std::string GetText() const override { return Text; }
+    void SetText(const std::string& T) override
+    {
+        Text = T;
+        Texts.push_back(T);
+    }
+    void ShowProgress(const TrecDrawProgress&) override {}
+    std::string Text = "ready";
+    std::vector<std::string> Texts;
+};
+
+// A polyline that lets the page replay node changes.
+class TNodePolyLine : public TTestPolyLine, public TPolyLineNodes {
+public:
+    using TTestPolyLine::TTestPolyLine;
+    int32_t GetNodeCount() override { return BasePath().Count; }
+    void SetNodeKindRaw(int32_t Index, uint8_t Kind) override { NodeKinds[size_t(Index)] = Kind; }
+    void SetNodePointRaw(int32_t Index, const TPoint& Point) override
+    {
+        FBasePath.Points[size_t(Index)] = Point;
+    }
+};
+
+// An effect that reads beneath it: each pixel of its rectangle becomes the
+// inverse of the pixel Shift to its left. Its source extent is its
+// rectangle widened to the left by Shift.
+class TReadingShape : public TTestShape {
+public:
+    using TTestShape::TTestShape;
+    static constexpr int32_t Shift = 8;
+    void CalcExtents() override
+    {
+        FrectExtent2 = Rect;
+        FrectExtent1 = {Rect.Left - Shift, Rect.Top, Rect.Right, Rect.Bottom};
+    }
+    void Paint(TrecDrawTarget& Target, uint8_t Mode, TListRecPict* Store, uint8_t* Abort,
+               int32_t Flags) override
+    {
+        TDrawObject::Paint(Target, Mode, Store, Abort, Flags);
+        for (int32_t Y = Rect.Top; Y <= Rect.Bottom; ++Y)
+            for (int32_t X = Rect.Right; X >= Rect.Left; --X) {
+                uint8_t* D = RecPictureGetPixelPtr(Target.Picture, X, Y);
+                const uint8_t* S = RecPictureGetPixelPtr(Target.Picture, X - Shift, Y);
+                if (D)
+                    for (int K = 0; K < 3; ++K)
+                        D[K] = S ? uint8_t(255 - S[K]) : 0;
+            }
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+std::string ExeDir()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+// The page fields the undo codes touch.
+struct TPageState {
+    int32_t Width, Height, DPI, BkColor;
+    uint8_t RulerUnit, DisplayMode, Unit, MouseMode, SubMode;
+    std::vector<uint8_t> PrintPosition, Grid;
+    bool operator==(const TPageState&) const = default;
+};
+
+TPageState StateOf(const TPage& P)
+{
+    const auto* PP = reinterpret_cast<const uint8_t*>(&P.PrintPosition());
+    const TrecGrid& G = P.Grid();
+    std::vector<uint8_t> Grid;
+    for (int32_t V : {G.Value0, G.Value1, G.Value2, G.Value3, G.Value4, G.Value5, G.Value6})
+        PutI32(Grid, V);
+    for (uint8_t V : {G.Byte0, G.ShowGrid, G.SnapGrid, G.Byte1})
+        Grid.push_back(V);
+    return {P.Width(),     P.Height(),       P.DPI(),   P.BkColor(),
+            P.RulerUnit(), P.DisplayMode(),  P.Unit(),  P.MouseMode(),
+            P.PolySubMode(), std::vector<uint8_t>(PP, PP + 10), Grid};
+}
+
+std::string ErrorOf(const std::function<void()>& F)
+{
+    try {
+        F();
+    } catch (const std::exception& E) {
+        return E.what();
+    }
+    return "(nothing raised)";
+}
+
+bool EndsWith(const std::string& S, const std::string& Tail)
+{
+    return S.size() >= Tail.size() && S.compare(S.size() - Tail.size(), Tail.size(), Tail) == 0;
+}
+
+std::vector<uint8_t> PixelsOf(const TrecPicture& P, const TRect& R)
+{
+    std::vector<uint8_t> B;
+    for (int32_t Y = R.Top; Y <= R.Bottom; ++Y) {
+        const uint8_t* Row = RecPictureGetPixelPtr(P, R.Left, Y);
+        B.insert(B.end(), Row, Row + 3 * (R.Right - R.Left + 1));
+    }
+    return B;
+}
+
+TRect WholeOf(const TrecPicture& P)
+{
+    TRect R;
+    RecPictureGetRect(P, R);
+    return R;
+}
+
+void SavePng(const TrecPicture& P, const std::string& FileName)
+{
+    TFileStream File(FileName, fmCreate);
+    bool Cancel = false;
+    PNGSaveToStream(File, RecPictureHeader(P), P.pBits, -1, false, nullptr, {}, Cancel);
+}
+
+// Pixels whose channels differ by more than Tolerance; -1 when the golden
+// cannot be read or has another size.
+int64_t CountDifferences(const TrecPicture& P, const std::string& FileName, int32_t Tolerance)
+{
+    if (!std::filesystem::exists(FileName))
+        return -1;
+    HGLOBAL Header = nullptr;
+    uint8_t* Bits = nullptr;
+    bool Cancel = false;
+    PNGLoadFromFile(FileName, Header, Bits, Cancel);
+    const auto* H = static_cast<const BITMAPINFOHEADER*>(Header);
+    const BITMAPINFOHEADER* Mine = RecPictureHeader(P);
+    int64_t Count = -1;
+    if (H && H->biWidth == Mine->biWidth && H->biHeight == Mine->biHeight && H->biBitCount == 24) {
+        Count = 0;
+        const int64_t Line = CalcLineBytes(H->biWidth, 24);
+        for (int32_t Y = 0; Y < H->biHeight; ++Y)
+            for (int32_t X = 0; X < H->biWidth; ++X) {
+                const uint8_t* A = Bits + Y * Line + 3 * X;
+                const uint8_t* B = P.pBits + Y * Line + 3 * X;
+                for (int K = 0; K < 3; ++K)
+                    if (std::abs(A[K] - B[K]) > Tolerance) {
+                        ++Count;
+                        break;
+                    }
+            }
+    }
+    HGLOBAL B = Bits;
+    GlobalFreeQ(B);
+    GlobalFreeQ(Header);
+    return Count;
+}
+
+// ---------------------------------------------------------------------------
+// Fixture
+
+struct PageTest : ::testing::Test {
+    TPrivateFolders Folders;
+    TTestObjectTypes Types;
+    TTestMacroLibrary Macros;
+    TRecMainWindow Main;
+    TRecDocument Doc;
+    std::unique_ptr<TPage> Page;
+
+    void SetUp() override
+    {
+        DiscardAppIniFile();
+        SetMainWindowLink(&Main);
+        SetPageSelectionFactory(&NewRecSelection);
+        Page = NewPage(Doc);
+    }
+    void TearDown() override
+    {
+        Page.reset();
+        SetPageSelectionFactory(nullptr);
+        SetMainWindowLink(nullptr);
+        DiscardAppIniFile();
+    }
+
+    static std::unique_ptr<TPage> NewPage(TRecDocument& D)
+    {
+        auto P = std::make_unique<TPage>(&D.History);
+        P->SetDocument(&D);
+        return P;
+    }
+
+    TRecSelection& Sel() const { return *static_cast<TRecSelection*>(Page->Selection()); }
+
+    // A shape with the named macros of the installed library (or the
+    // catalogue), inside filled.
+    static TTestShape* AddShape(TPage& P, const TRect& R, const std::vector<std::string>& Names)
+    {
+        auto S = std::make_unique<TTestShape>(&P, -1);
+        S->Rect = R;
+        S->Macros().Clear();
+        for (const std::string& N : Names) {
+            auto M = std::make_unique<TMacro>();
+            EXPECT_TRUE(M->LoadFromLibrary(N)) << N;
+            S->Macros().Insert(S->Macros().Count(), std::move(M));
+        }
+        S->SetFillPath(1);
+        return static_cast<TTestShape*>(P.RootGroup().AddChild(std::move(S), -1));
+    }
+
+    // Runs Change inside a command, then checks undo and redo restore the
+    // states before and after exactly.
+    void UndoRedo(const std::function<void()>& Change)
+    {
+        const TPageState Before = StateOf(*Page);
+        Doc.History.CommandStart("change");
+        Change();
+        Doc.History.CommandEnd();
+        const TPageState After = StateOf(*Page);
+        ASSERT_FALSE(After == Before);
+        Doc.History.Undo();
+        EXPECT_TRUE(StateOf(*Page) == Before);
+        Doc.History.Redo();
+        EXPECT_TRUE(StateOf(*Page) == After);
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+TEST_F(PageTest, NewPageDefaultsAndSettings)
+{
+    EXPECT_EQ(Page->DisplayMode(), 3);
+    EXPECT_EQ(Page->DPI(), 72);
+    EXPECT_EQ(Page->Unit(), 1);
+    EXPECT_EQ(Page->BkColor(), 0xFFFFFF);
+    EXPECT_EQ(Page->RulerUnit(), 0);
+    EXPECT_EQ(Page->DirtyRect(), EmptyExtent);
+    EXPECT_EQ(Page->Grid().ShowGrid, 0);
+    EXPECT_EQ(Page->Grid().SnapGrid, 1);
+    EXPECT_EQ(Page->Grid().Value5, 10);
+    EXPECT_EQ(Page->GetLayers()->GetCount(), 1);
+    EXPECT_EQ(Page->RootGroup().GetCount(), 0);
+    const BITMAPINFOHEADER* H = RecPictureHeader(Page->PagePicture());
+    ASSERT_NE(H, nullptr);
+    EXPECT_EQ(H->biSize, 40u);
+    EXPECT_EQ(H->biWidth, 0);
+    EXPECT_EQ(H->biBitCount, 24);
+    EXPECT_EQ(Page->GetPagePicture(), nullptr);
+
+    TMemIniFile& Ini = AppIniFile();
+    Ini.WriteInteger("4.0", "PgDDPI", 300);
+    Ini.WriteInteger("4.0", "PgDLeft", 7);
+    Ini.WriteInteger("4.0", "PgDTop", -3);
+    Ini.WriteBool("4.0", "PgDHCtr", true);
+    Ini.WriteInteger("4.0", "PgDBkCol", 0x123456);
+    Ini.WriteInteger("4.0", "PgDUnit", 2);
+    TRecDocument D2;
+    auto P = NewPage(D2);
+    EXPECT_EQ(P->DPI(), 300);
+    EXPECT_EQ(P->PrintPosition().Left, 7);
+    EXPECT_EQ(P->PrintPosition().Top, -3);
+    EXPECT_EQ(P->PrintPosition().CenterH, 1);
+    EXPECT_EQ(P->PrintPosition().CenterV, 0);
+    EXPECT_EQ(P->BkColor(), 0x123456);
+    EXPECT_EQ(P->Unit(), 2);
+}
+
+TEST_F(PageTest, SettingsUndoAndRedoExactly)
+{
+    UndoRedo([&] { Page->SetPageSize(40, 30); });
+    UndoRedo([&] { Page->SetRulerUnit(2); });
+    UndoRedo([&] { Page->SetPrintPosition(TrecPrintPosition{5, 6, 1, 0}); });
+    UndoRedo([&] { Page->SetDPI(144); });
+    UndoRedo([&] { Page->SetBkColor(0x00FF00); });
+    UndoRedo([&] { Page->SetUnit(0); });
+    UndoRedo([&] { Page->SetDisplayMode(1); });
+    TrecGrid G = Page->Grid();
+    G.Value0 = 9;
+    G.Byte1 = 4;
+    UndoRedo([&] { Page->SetGridOption(G); });
+    UndoRedo([&] { Page->SetSnapGrid(0); });
+    UndoRedo([&] { Page->SetShowGrid(1); });
+    UndoRedo([&] { Page->SetMouseModeCommand(16, 4); });
+    // Several changes in one command come back in one step.
+    UndoRedo([&] {
+        Page->SetDPI(50);
+        Page->SetPageSize(8, 9);
+        Page->SetShowGrid(0);
+    });
+    // The page picture follows its size through undo.
+    EXPECT_EQ(RecPictureHeader(Page->PagePicture())->biWidth, 8);
+    Doc.History.Undo();
+    EXPECT_EQ(RecPictureHeader(Page->PagePicture())->biWidth, 40);
+    EXPECT_NE(Page->GetPagePicture(), nullptr);
+}
+
+TEST_F(PageTest, SettersRecordOnlyChangesAndSetModifiedAsTheyShould)
+{
+    Doc.History.CommandStart("x");
+    Page->SetDPI(72);
+    Page->SetUnit(1);
+    TrecGrid G = Page->Grid();
+    reinterpret_cast<uint8_t*>(&G)[7] = 0xAA; // a filler byte does not count
+    Page->SetGridOption(G);
+    Doc.History.CommandEnd();
+    EXPECT_FALSE(Doc.History.CanUndo());
+    EXPECT_EQ(Doc.ModifiedCalls, 0);
+
+    Page->SetUnit(2);
+    EXPECT_EQ(Doc.ModifiedCalls, 0);
+    Page->SetDisplayMode(2);
+    EXPECT_EQ(Doc.ModifiedCalls, 0);
+    Page->SetDPI(96);
+    EXPECT_EQ(Doc.ModifiedCalls, 1);
+    Page->SetBkColor(0);
+    EXPECT_EQ(Doc.ModifiedCalls, 2);
+
+    EXPECT_EQ(ErrorOf([&] { Page->Undo(13, nullptr, 0); }), "TOLECustomPage.Undo: Illegal Command.");
+    EXPECT_EQ(ErrorOf([&] { Page->Undo(0x7F, nullptr, 0); }), "TOLECustomPage.Undo: Illegal Command.");
+    // Only the low seven bits count.
+    const uint8_t Flag = 1;
+    Page->Undo(0x80 | TPage::CmdShowGrid, &Flag, 1);
+    EXPECT_EQ(Page->Grid().ShowGrid, 1);
+    EXPECT_EQ(ErrorOf([&] { Page->Undo(TPage::CmdDPI, &Flag, 1); }),
+              "TOLECustomPage.Undo: Illegal Data Size.");
+    EXPECT_EQ(ErrorOf([&] { Page->SetPageSize(-1, 5); }),
+              "TOLECustomPage.SetPageSize: Illegal Size (-1 x 5)");
+    EXPECT_EQ(ErrorOf([&] { Page->SetPageSize(1 << 15, 1 << 14); }),
+              "TOLECustomPage.SetPageSize: Illegal Size (32768 x 16384)");
+}
+
+TEST_F(PageTest, ViewsHearOfLayoutGridRulersAndDisplayMode)
+{
+    TRecView V1, V2;
+    Page->SetPageSize(20, 10);
+    Page->AddForm(&V1);
+    Page->AddForm(&V2);
+    EXPECT_EQ(V1.Page(), Page.get());
+    EXPECT_EQ(Doc.Views.size(), 2u);
+
+    // The same size still re-lays out every view and repaints the page.
+    V1.Calls.clear();
+    V1.Invalidated.clear();
+    Page->SetPageSize(20, 10);
+    EXPECT_EQ(V1.Calls, std::vector<std::string>{"layout"});
+    ASSERT_EQ(V1.Invalidated.size(), 1u);
+    EXPECT_FALSE(V1.Invalidated[0].has_value());
+    EXPECT_EQ(Page->DirtyRect(), (TRect{0, 0, 19, 9}));
+
+    V1.Calls.clear();
+    Page->SetRulerUnit(0); // unchanged: the rulers are still refreshed
+    Page->SetShowGrid(1);
+    Page->SetSnapGrid(0);
+    EXPECT_EQ(V1.Calls, (std::vector<std::string>{"rulerhead", "rulers", "grid", "grid"}));
+    EXPECT_EQ(V2.Calls.back(), "grid");
+
+    // Display-quality actions only in the active window showing the page.
+    V1.Calls.clear();
+    Page->SetDisplayMode(1);
+    EXPECT_TRUE(V1.Calls.empty());
+    Main.Active = &V1;
+    Page->SetDisplayMode(2);
+    EXPECT_EQ(V1.Calls, std::vector<std::string>{"dispmode"});
+
+    V1.Invalidated.clear();
+    V2.Zoom = 50;
+    Page->InvalidateSelectionHandles();
+    EXPECT_EQ(V1.Invalidated.back(), (TRect{3, 13, 37, 47}));
+    EXPECT_EQ(V2.Invalidated.back(), (TRect{-4, 6, 44, 54}));
+    Page->InvalidateSelection();
+    EXPECT_EQ(V2.Invalidated.back(), (TRect{1, 2, 3, 4}));
+    Page->SelectionChanged(true);
+    EXPECT_EQ(V2.Calls.back(), "selection 1");
+
+    Page->RemoveForm(&V2);
+    EXPECT_EQ(V2.Page(), nullptr);
+    EXPECT_EQ(Doc.Views.size(), 1u);
+    EXPECT_NE(Page->GetPagePicture(), nullptr);
+    Page->RemoveForm(&V1);
+    EXPECT_EQ(Page->GetPagePicture(), nullptr); // the pixels go with the last view
+    Page->AddForm(&V1);
+    EXPECT_NE(Page->GetPagePicture(), nullptr);
+    Page.reset();
+    EXPECT_EQ(V1.Page(), nullptr);
+}
+
+TEST_F(PageTest, MouseModeStatusHints)
+{
+    EXPECT_EQ(MouseModeHint(0, 0), "[Shift]:追加選択");
+    EXPECT_EQ(MouseModeHint(1, 9), "[Shift]:追加選択");
+    EXPECT_EQ(MouseModeHint(2, 0), "[Shift]:追加選択, [Ctrl]:範囲内側の図形のみ選択");
+    EXPECT_EQ(MouseModeHint(15, 1), "[Shift]:角度拘束");
+    EXPECT_EQ(MouseModeHint(20, 2), "[Shift]:角度拘束");
+    EXPECT_EQ(MouseModeHint(16, 4), "[Shift]:正方, [Alt]:中心");
+    EXPECT_EQ(MouseModeHint(17, 6), "[Shift]:正方, [Alt]:中心");
+    EXPECT_EQ(MouseModeHint(17, 0), "");
+    EXPECT_EQ(MouseModeHint(17, 7), "");
+    EXPECT_EQ(MouseModeHint(21, 0), "[Shift]:角度拘束");
+    EXPECT_EQ(MouseModeHint(22, 0), "[Shift]:角度拘束");
+    EXPECT_EQ(MouseModeHint(23, 0), "[Shift]:中心, [Ctrl]:同形状, [Alt]:整数倍");
+    EXPECT_EQ(MouseModeHint(38, 0), "[Shift]:中心, [Ctrl]:同形状, [Alt]:整数倍");
+    EXPECT_EQ(MouseModeHint(39, 0), "[Shift]:角度拘束");
+    EXPECT_EQ(MouseModeHint(40, 0), "[Shift]:角度拘束");
+    for (uint8_t M : {3, 6, 13, 14, 41, 255})
+        EXPECT_EQ(MouseModeHint(M, 1), "") << int(M);
+
+    // Nothing is shown unless the active window shows this page.
+    TRecView V;
+    Page->AddForm(&V);
+    Page->SetMouseMode(2);
+    EXPECT_TRUE(Main.Status.empty());
+    Main.Active = &V;
+    Page->SetMouseMode(1);
+    EXPECT_EQ(V.Calls, (std::vector<std::string>{"cursor", "selstatus"}));
+    EXPECT_EQ(Main.Status[2], "[Shift]:追加選択");
+    Main.Status[1] = "3 objects";
+    Page->SetMouseModeCommand(16, 4);
+    EXPECT_EQ(Main.Status[1], "");
+    EXPECT_EQ(Main.Status[2], "[Shift]:正方, [Alt]:中心");
+    // A new sub-mode alone changes the hint too.
+    Page->SetMouseModeCommand(16, 1);
+    EXPECT_EQ(Main.Status[2], "[Shift]:角度拘束");
+    EXPECT_EQ(V.Calls.back(), "actions");
+}
+
+TEST_F(PageTest, MouseModeCommandUpdatesTheSelection)
+{
+    Page->SetMouseModeCommand(6, 0); // node edit
+    EXPECT_EQ(Sel().EditMode, 1);
+    EXPECT_EQ(Sel().Calls, std::vector<std::string>{"rebuild"});
+    Sel().Calls.clear();
+    Page->SetMouseModeCommand(3, 0); // the hand keeps everything
+    EXPECT_EQ(Sel().EditMode, 1);
+    EXPECT_EQ(Sel().Calls, std::vector<std::string>{"rebuild"});
+    Sel().Calls.clear();
+    Page->SetMouseModeCommand(0, 0);
+    EXPECT_EQ(Sel().EditMode, 0);
+    EXPECT_EQ(Sel().Calls, (std::vector<std::string>{"clearnodes", "rebuild"}));
+    Sel().Calls.clear();
+    Page->SetMouseModeCommand(0, 0); // unchanged: nothing at all
+    EXPECT_TRUE(Sel().Calls.empty());
+    Page->SetMouseModeCommand(15, 2);
+    EXPECT_EQ(Sel().Calls, (std::vector<std::string>{"clear", "rebuild"}));
+
+    // Undo of code 11 presses the tool button of the restored mode.
+    TRecView V;
+    Page->AddForm(&V);
+    Main.Active = &V;
+    Doc.History.CommandStart("tool");
+    Page->SetMouseModeCommand(21, 0);
+    Doc.History.CommandEnd();
+    Doc.History.Undo();
+    EXPECT_EQ(Page->MouseMode(), 15);
+    EXPECT_EQ(Page->PolySubMode(), 2);
+    ASSERT_FALSE(Main.ToolButtons.empty());
+    EXPECT_EQ(Main.ToolButtons.back(), (std::pair<uint8_t, uint8_t>{15, 2}));
+}
+
+// ---------------------------------------------------------------------------
+// Stream form
+
+std::vector<uint8_t> ExpectedPageBytes(int32_t RootID, const std::vector<uint8_t>& Children,
+                                       int32_t ChildCount)
+{
+    std::vector<uint8_t> B;
+    // Grid: int32 9, byte 2, show 1, snap 0, filler, 0, 0, 1, 1, 10, 10, byte 5, fillers.
+    PutI32(B, 9);
+    B.insert(B.end(), {2, 1, 0, 0});
+    for (int32_t V : {0, 0, 1, 1, 10, 10})
+        PutI32(B, V);
+    B.insert(B.end(), {5, 0, 0, 0});
+    B.push_back(2); // display mode
+    B.push_back(1); // ruler unit
+    PutI32(B, 11);  // print position
+    PutI32(B, -12);
+    B.insert(B.end(), {1, 0});
+    PutI32(B, 10); // width, height
+    PutI32(B, 5);
+    PutI32(B, 150);                  // dpi
+    B.insert(B.end(), {2, 7, 8});    // unit, the further bytes
+    PutI32(B, 0x00112233);           // background
+    PutI32(B, 0);                    // picture left, top
+    PutI32(B, 0);
+    PutI32(B, 40); // BITMAPINFOHEADER
+    PutI32(B, 10);
+    PutI32(B, 5);
+    B.insert(B.end(), {1, 0, 24, 0});
+    PutI32(B, 0);
+    PutI32(B, 32 * 5); // rows of 30 bytes padded to 32
+    for (int I = 0; I < 4; ++I)
+        PutI32(B, 0);
+    PutI32(B, 0); // layers: current 0, one layer
+    PutI32(B, 1);
+    B.insert(B.end(), {1, 1, 0, 0, 0, 0, 0});
+    B.push_back(0); // root group
+    PutI32(B, RootID);
+    PutI32(B, 0);
+    PutI32(B, 0);
+    B.push_back(1);
+    PutI32(B, ChildCount);
+    PutBytes(B, Children);
+    return B;
+}
+
+void SetUpStreamPage(TPage& P)
+{
+    TrecGrid G = P.Grid();
+    G.Value0 = 9;
+    G.Byte0 = 2;
+    G.ShowGrid = 1;
+    G.SnapGrid = 0;
+    G.Byte1 = 5;
+    reinterpret_cast<uint8_t*>(&G)[33] = 0xEE; // fillers are written as 0
+    P.SetGridOption(G);
+    P.SetDisplayMode(2);
+    P.SetRulerUnit(1);
+    P.SetPrintPosition(TrecPrintPosition{11, -12, 1, 0});
+    P.SetPageSize(10, 5);
+    P.SetDPI(150);
+    P.SetUnit(2);
+    P.SetNextBytes(7, 8);
+    P.SetBkColor(0x00112233);
+}
+
+TEST_F(PageTest, StreamFormByteForByteAndRoundTrip)
+{
+    SetUpStreamPage(*Page);
+    TMemoryStream S;
+    Page->WriteToStream(S);
+    EXPECT_EQ(Bytes(S), ExpectedPageBytes(Page->RootGroup().ObjID(), {}, 0));
+
+    // With items and a second layer: read back into a fresh page, written
+    // again byte for byte.
+    Page->GetLayers()->Add(std::make_unique<TLayer>());
+    Page->GetLayers()->SetCurrent(Page->GetLayers()->GetLayer(1));
+    AddShape(*Page, {1, 1, 5, 3}, {"Red"});
+    AddShape(*Page, {2, 2, 8, 4}, {"Blue"})->SetName("B");
+    TMemoryStream S1;
+    Page->WriteToStream(S1);
+
+    TRecDocument D2;
+    auto P2 = NewPage(D2);
+    S1.SetPosition(0);
+    P2->ReadFromStream(S1, 25);
+    EXPECT_EQ(S1.Position(), S1.Size());
+    TMemoryStream S2;
+    P2->WriteToStream(S2);
+    EXPECT_EQ(Bytes(S2), Bytes(S1));
+    EXPECT_TRUE(StateOf(*P2) == StateOf(*Page));
+    ASSERT_EQ(P2->RootGroup().GetCount(), 2);
+    auto* Read = dynamic_cast<TTestShape*>(P2->RootGroup().GetItem(1));
+    ASSERT_NE(Read, nullptr);
+    EXPECT_EQ(Read->Parent(), &P2->RootGroup());
+    EXPECT_EQ(Read->Layer(), P2->GetLayers()->GetLayer(1));
+    EXPECT_EQ(P2->GetLayers()->GetCurrent(), P2->GetLayers()->GetLayer(1));
+    // A blank picture of the stored size; the whole page is dirty.
+    ASSERT_NE(P2->GetPagePicture(), nullptr);
+    EXPECT_EQ(P2->DirtyRect(), (TRect{0, 0, 9, 4}));
+}
+
+TEST_F(PageTest, OlderVersionsRead)
+{
+    // Version 3: a display-mode byte before the grid; no display mode or
+    // ruler unit in the base data.
+    auto Stream = [](int32_t Version) {
+        std::vector<uint8_t> B;
+        if (Version >= 3 && Version <= 18)
+            B.push_back(1);
+        std::vector<uint8_t> Grid(36, 0);
+        Grid[5] = 1;
+        PutBytes(B, Grid);
+        if (Version >= 19)
+            B.push_back(0);
+        if (Version >= 4)
+            B.push_back(2);
+        if (Version >= 2) {
+            PutI32(B, 4);
+            PutI32(B, 5);
+            B.insert(B.end(), {0, 1});
+        }
+        PutI32(B, 3);
+        PutI32(B, 2);
+        PutI32(B, 96);
+        B.insert(B.end(), {0, 0, 0});
+        PutI32(B, 0xABCDEF);
+        PutI32(B, 0);
+        PutI32(B, 0);
+        std::vector<uint8_t> H(40, 0);
+        H[0] = 40;
+        H[4] = 3;
+        H[8] = 2;
+        H[12] = 1;
+        H[14] = 24;
+        PutBytes(B, H);
+        PutI32(B, 0);
+        PutI32(B, 1);
+        B.insert(B.end(), {1, 1, 0, 0, 0, 0, 0});
+        B.push_back(0);
+        PutI32(B, 1);
+        PutI32(B, 0);
+        PutI32(B, 0);
+        if (Version >= 22)
+            B.push_back(1);
+        PutI32(B, 0);
+        return B;
+    };
+    for (int32_t V : {1, 3, 4, 18, 19, 21, 22}) {
+        SCOPED_TRACE(V);
+        TRecDocument D;
+        auto P = NewPage(D);
+        const std::vector<uint8_t> B = Stream(V);
+        TMemoryStreamWex S;
+        S.SetPointer(B.data(), int64_t(B.size()));
+        P->ReadFromStream(S, V);
+        EXPECT_EQ(S.Position(), S.Size());
+        EXPECT_EQ(P->DisplayMode(), V >= 19 ? 0 : V >= 3 ? 1 : 3);
+        EXPECT_EQ(P->RulerUnit(), V >= 4 ? 2 : 0);
+        EXPECT_EQ(P->PrintPosition().Left, V >= 2 ? 4 : 0);
+        EXPECT_EQ(P->Grid().ShowGrid, 1);
+        EXPECT_EQ(P->DPI(), 96);
+        EXPECT_EQ(P->BkColor(), 0xABCDEF);
+        EXPECT_EQ(P->Width(), 3);
+    }
+}
+
+TEST_F(PageTest, ReaderRefusesBadPictureHeadersAndData)
+{
+    SetUpStreamPage(*Page);
+    AddShape(*Page, {1, 1, 5, 3}, {});
+    TMemoryStream S;
+    Page->WriteToStream(S);
+    const std::vector<uint8_t> Good = Bytes(S);
+    const size_t HeaderAt = 36 + 2 + 10 + 12 + 3 + 4 + 8;
+    const size_t RootAt = HeaderAt + 40 + 8 + 7;
+
+    auto TryRead = [&](const std::vector<uint8_t>& B, int32_t Version) {
+        TRecDocument D;
+        auto P = NewPage(D);
+        const TPageState Before = StateOf(*P);
+        TMemoryStreamWex M;
+        M.SetPointer(B.data(), int64_t(B.size()));
+        const std::string E = ErrorOf([&] { P->ReadFromStream(M, Version); });
+        EXPECT_TRUE(StateOf(*P) == Before);
+        EXPECT_EQ(P->RootGroup().GetCount(), 0);
+        EXPECT_EQ(P->GetPagePicture(), nullptr);
+        return E;
+    };
+    auto Patched = [&](size_t At, int32_t V) {
+        std::vector<uint8_t> B = Good;
+        std::memcpy(B.data() + At, &V, 4);
+        return B;
+    };
+    const std::string Bad = "TOLECustomPage.ReadFromStream: Illegal Bitmap Header";
+    EXPECT_EQ(TryRead(Patched(HeaderAt, 41), 25), Bad);                 // biSize
+    EXPECT_EQ(TryRead(Patched(HeaderAt + 12, 0x00080001), 25), Bad);    // 8 bits
+    EXPECT_EQ(TryRead(Patched(HeaderAt + 4, -10), 25),
+              "TOLECustomPage.ReadFromStream: Illegal Size (-10 x 5)");
+    // A header that would allocate far more than any picture may hold.
+    std::vector<uint8_t> Huge = Patched(HeaderAt + 4, 0x40000000);
+    std::memcpy(Huge.data() + HeaderAt + 8, "\x00\x00\x00\x40", 4);
+    EXPECT_EQ(TryRead(Huge, 25),
+              "TOLECustomPage.ReadFromStream: Illegal Size (1073741824 x 1073741824)");
+    // Truncated anywhere: a stream error, the page unchanged.
+    for (size_t Cut : {size_t(10), HeaderAt + 20, Good.size() - 1}) {
+        std::vector<uint8_t> B(Good.begin(), Good.begin() + long(Cut));
+        EXPECT_NE(TryRead(B, 25), "(nothing raised)") << Cut;
+    }
+    // A draw object on a layer that does not exist.
+    std::vector<uint8_t> NoLayer = Good;
+    // Its tail: layer index, no fill or path macros, outline, flag, rectangle.
+    const size_t LayerIndexAt = Good.size() - (4 + 4 + 4 + 1 + 1 + 16);
+    std::memcpy(NoLayer.data() + LayerIndexAt, "\x05\x00\x00\x00", 4);
+    EXPECT_NE(TryRead(NoLayer, 25), "(nothing raised)");
+    EXPECT_EQ(TryRead(Good, 26), "TPage.ReadFromStream: Illegal Version (26)");
+    std::vector<uint8_t> NotGroup = Good;
+    ASSERT_EQ(NotGroup[RootAt], 0);
+    NotGroup[RootAt] = 1;
+    EXPECT_NE(TryRead(NotGroup, 25), "(nothing raised)");
+}
+
+// ---------------------------------------------------------------------------
+// Paste
+
+// A paste stream of the items of Source (a group on another page).
+std::vector<uint8_t> BinaryPaste(TDrawGroup& Items, int32_t Version, TListRecPict* Store = nullptr)
+{
+    TMemoryStream S;
+    std::vector<uint8_t> B;
+    PutI32(B, Version);
+    S.WriteBuffer(B.data(), 4);
+    Items.WriteToStream(S);
+    if (Store) {
+        Store->WriteToStream(S, nullptr);
+    } else {
+        const int32_t NoPictures = 0;
+        S.WriteBuffer(&NoPictures, 4);
+    }
+    return Bytes(S);
+}
+
+std::string TextPaste(TDrawGroup& Items, const std::string& Version, const std::string& Before = "")
+{
+    TMemoryStream S;
+    S.WriteBuffer(Before.data(), int32_t(Before.size()));
+    StreamWriteln(S, gcstrCFDrawItem);
+    StreamWriteln(S, Version);
+    Items.WriteToStreamAsText(S);
+    TListRecPict Empty(nullptr);
+    Empty.WriteToStreamAsText(S, nullptr);
+    const uint8_t Zero = 0;
+    S.WriteBuffer(&Zero, 1);
+    return StreamText(S);
+}
+
+struct PasteTest : PageTest {
+    TRecDocument SourceDoc;
+    std::unique_ptr<TPage> Source;
+    TDrawGroup* Items = nullptr;
+
+    void SetUp() override
+    {
+        PageTest::SetUp();
+        Source = NewPage(SourceDoc);
+        auto G = std::make_unique<TDrawGroup>(Source.get(), -1);
+        Items = static_cast<TDrawGroup*>(Source->RootGroup().AddChild(std::move(G), -1));
+        AddShapeTo(*Items, {1, 1, 9, 9}, "A");
+        AddShapeTo(*Items, {5, 5, 19, 12}, "B");
+        Page->SetPageSize(40, 30);
+        AddShape(*Page, {0, 0, 3, 3}, {"Red"});
+        Page->GetLayers()->Add(std::make_unique<TLayer>());
+        Page->GetLayers()->SetCurrent(Page->GetLayers()->GetLayer(1));
+    }
+    void TearDown() override
+    {
+        Source.reset();
+        PageTest::TearDown();
+    }
+    static void AddShapeTo(TDrawGroup& G, const TRect& R, const std::string& Name)
+    {
+        auto S = std::make_unique<TTestShape>(G.Page(), -1);
+        S->Rect = R;
+        S->SetName(Name);
+        S->Macros().Insert(0, *TTestMacroLibrary::Get("Blue"));
+        G.AddChild(std::move(S), -1);
+    }
+    std::vector<std::string> RootNames() const
+    {
+        std::vector<std::string> N;
+        for (int32_t I = 0; I < Page->RootGroup().GetCount(); ++I)
+            N.push_back(Page->RootGroup().GetItem(I)->Name());
+        return N;
+    }
+    void Paste(const std::vector<uint8_t>& B)
+    {
+        TMemoryStreamWex S;
+        S.SetPointer(B.data(), int64_t(B.size()));
+        Page->PasteFromStream(S);
+    }
+    void PasteText(const std::string& T)
+    {
+        TMemoryStreamWex S;
+        S.SetPointer(T.data(), int64_t(T.size()));
+        Page->PasteFromStreamAsText(S);
+    }
+    // The error of a paste that must change nothing.
+    std::string RefusedPaste(const std::function<void()>& Paste)
+    {
+        TDrawItem* Old = Page->RootGroup().GetItem(0);
+        Sel().Items = {Old};
+        Doc.Modified = false;
+        const std::string E = ErrorOf(Paste);
+        EXPECT_EQ(RootNames(), std::vector<std::string>{""});
+        EXPECT_TRUE(Sel().Items.empty());
+        EXPECT_EQ(Sel().UpdateCount, 0);
+        EXPECT_FALSE(Doc.Modified);
+        return E;
+    }
+};
+
+TEST_F(PasteTest, BinaryPasteOnTopSelectedAndUndoable)
+{
+    const std::vector<uint8_t> B = BinaryPaste(*Items, 25, &SourceDoc.Store);
+    Doc.History.CommandStart("paste");
+    Paste(B);
+    Doc.History.CommandEnd();
+    EXPECT_EQ(RootNames(), (std::vector<std::string>{"", "A", "B"}));
+    TDrawItem* A = Page->RootGroup().GetItem(1);
+    TDrawItem* BItem = Page->RootGroup().GetItem(2);
+    EXPECT_EQ(Sel().Items, (std::vector<TDrawItem*>{A, BItem}));
+    EXPECT_EQ(Sel().Calls, std::vector<std::string>{"clear"});
+    EXPECT_EQ(Sel().UpdateCount, 0);
+    EXPECT_EQ(A->Parent(), &Page->RootGroup());
+    EXPECT_EQ(A->Page(), Page.get());
+    EXPECT_EQ(static_cast<TDrawObject*>(A)->Layer(), Page->GetLayers()->GetLayer(1));
+    EXPECT_TRUE(Doc.Modified);
+    const int32_t IdA = A->ObjID();
+    const int32_t IdB = BItem->ObjID();
+
+    Doc.History.Undo();
+    EXPECT_EQ(RootNames(), std::vector<std::string>{""});
+    EXPECT_TRUE(Sel().Items.empty());
+    Doc.History.Redo();
+    ASSERT_EQ(RootNames(), (std::vector<std::string>{"", "A", "B"}));
+    // The same IDs again, so later records still find the items.
+    EXPECT_EQ(Page->RootGroup().GetItem(1)->ObjID(), IdA);
+    EXPECT_EQ(Page->RootGroup().GetItem(2)->ObjID(), IdB);
+    EXPECT_EQ(static_cast<TTestShape*>(Page->RootGroup().GetItem(2))->Rect, (TRect{5, 5, 19, 12}));
+    Doc.History.Undo();
+    EXPECT_EQ(RootNames(), std::vector<std::string>{""});
+}
+
+TEST_F(PasteTest, BinaryPasteReadsTheStreamsVersion)
+{
+    // Version 21 stores no visible flags: read as 25 the stream would be
+    // misread from the first item on.
+    TMemoryStream S;
+    std::vector<uint8_t> B;
+    PutI32(B, 21);
+    B.push_back(0); // group
+    PutI32(B, 50);
+    PutI32(B, 0);
+    PutI32(B, 0);
+    PutI32(B, 1); // one child: a test shape without fill macros
+    B.push_back(TTestShape::TypeNo);
+    PutI32(B, 51);
+    PutStr(B, "Old");
+    PutI32(B, 50);
+    PutI32(B, 0);  // colour
+    B.push_back(1); // fill-path flag
+    PutI32(B, 0);  // layer
+    PutI32(B, 0);  // fill macros
+    PutI32(B, 0);  // path macros
+    B.push_back(0); // outline
+    B.push_back(1); // fill-path flag
+    for (int32_t V : {2, 3, 12, 13})
+        PutI32(B, V);
+    PutI32(B, 0); // no pictures
+    Paste(B);
+    EXPECT_EQ(RootNames(), (std::vector<std::string>{"", "Old"}));
+    auto* Old = static_cast<TTestShape*>(Page->RootGroup().GetItem(1));
+    EXPECT_EQ(Old->Visible(), 1);
+    EXPECT_EQ(Old->Rect, (TRect{2, 3, 12, 13}));
+}
+
+TEST_F(PasteTest, BadBinaryPastesPasteNothing)
+{
+    const std::string Outer = "TPage.PasteFromStream: フォーマットが不正です";
+    std::vector<uint8_t> B = BinaryPaste(*Items, 25);
+    B[4] = 1;
+    std::string E = RefusedPaste([&] { Paste(B); });
+    EXPECT_TRUE(EndsWith(E, Outer)) << E;
+    EXPECT_EQ(E.rfind("TPage.PasteFromStream:(DrawObjFileType <> doftGroup)", 0), 0u) << E;
+
+    E = RefusedPaste([&] { Paste(BinaryPaste(*Items, 26)); });
+    EXPECT_EQ(E.rfind("TPage.PasteFromStream: Unsupported Version (26)", 0), 0u) << E;
+    EXPECT_TRUE(EndsWith(E, Outer));
+    E = RefusedPaste([&] { Paste(BinaryPaste(*Items, -1)); });
+    EXPECT_TRUE(EndsWith(E, Outer));
+
+    // Cut short in the middle of the second item, or of the pictures.
+    const std::vector<uint8_t> Good = BinaryPaste(*Items, 25);
+    for (size_t Cut : {size_t(2), size_t(40), Good.size() - 30, Good.size() - 2}) {
+        std::vector<uint8_t> C(Good.begin(), Good.begin() + long(Cut));
+        EXPECT_TRUE(EndsWith(RefusedPaste([&] { Paste(C); }), Outer)) << Cut;
+    }
+}
+
+TEST_F(PasteTest, TextPasteWithItsChecks)
+{
+    PasteText(TextPaste(*Items, "25", "\r\n\r\n"));
+    EXPECT_EQ(RootNames(), (std::vector<std::string>{"", "A", "B"}));
+    EXPECT_EQ(static_cast<TTestShape*>(Page->RootGroup().GetItem(1))->Rect, (TRect{1, 1, 9, 9}));
+
+    const std::string Outer = "TPage.PasteFromStreamAsText: フォーマットが不正です";
+    struct TCase {
+        std::string Text;
+        std::string Inner;
+    };
+    std::string NotZero = TextPaste(*Items, "25");
+    NotZero.replace(NotZero.find("25\r\n0\r\n") + 4, 1, "1");
+    std::string Cut = TextPaste(*Items, "25");
+    Cut.resize(Cut.size() / 2);
+    const std::vector<TCase> Cases = {
+        {"Tavro DrawIte\r\n25\r\n0\r\n", "TPage.PasteFromStreamAsText:(strLine <> gcstrCFDrawItem)"},
+        {"", "TPage.PasteFromStreamAsText:(strLine <> gcstrCFDrawItem)"},
+        {"\r\n\r\n", "TPage.PasteFromStreamAsText:(strLine <> gcstrCFDrawItem)"},
+        {TextPaste(*Items, "26"), "TPage.PasteFromStreamAsText: Unsupported Version (26)"},
+        {TextPaste(*Items, "x25"), ""},
+        {NotZero,
+         "TPage.PasteFromStreamAsText:(StrToInt(StreamReadln(Stream)) <> Ord(doftGroup))"},
+        {Cut, ""},
+    };
+    Page->RootGroup().DeleteChild(Page->RootGroup().GetItem(2));
+    Page->RootGroup().DeleteChild(Page->RootGroup().GetItem(1));
+    for (const TCase& C : Cases) {
+        const std::string E = RefusedPaste([&] { PasteText(C.Text); });
+        EXPECT_TRUE(EndsWith(E, Outer)) << E;
+        if (!C.Inner.empty()) {
+            EXPECT_EQ(E.rfind(C.Inner, 0), 0u) << E;
+        }
+    }
+}
+
+TEST_F(PasteTest, PastedPicturesJoinTheDocumentStoreUnderNewHandles)
+{
+    auto Picture = [](TListRecPict& Store, uint8_t Value) {
+        TrecPicture Pic;
+        RecPictureCreate(Pic, TPoint{0, 0}, 4, 4, 24, false);
+        std::memset(Pic.pBits, Value, size_t(RecPictureGetImageSize(Pic)));
+        const int32_t H = Store.AddPicture(-1, 0, 0, 0.0, TPoint{}, 0, 0, 0, Pic, "");
+        RecPictureClear(Pic);
+        return H;
+    };
+    ASSERT_EQ(Picture(Doc.Store, 0x11), 0);
+    ASSERT_EQ(Picture(SourceDoc.Store, 0x5A), 0);
+    // A shape filled with the source's picture 0.
+    gMacroLibrary->AddObject("Pic", MakeFillMacro("Pic", "401,0,0,4,4,0,-1,0,0"));
+    auto S = std::make_unique<TTestShape>(Source.get(), -1);
+    S->SetName("P");
+    S->Macros().Insert(0, MakeFillMacro("Pic", "401,0,0,4,4,0,0,0,0"));
+    Items->AddChild(std::move(S), -1);
+
+    Paste(BinaryPaste(*Items, 25, &SourceDoc.Store));
+    ASSERT_EQ(RootNames(), (std::vector<std::string>{"", "A", "B", "P"}));
+    // The picture joined the store as handle 1, and the fill refers to it.
+    ASSERT_NE(Doc.Store.GetItemByHandle(1), nullptr);
+    EXPECT_EQ(Doc.Store.GetItemByHandle(1)->Picture.pBits[0], 0x5A);
+    TListPtrWex Used;
+    Page->RootGroup().GetItem(3)->CollectPictureHandles(Used, Doc.Store);
+    ASSERT_EQ(Used.Count(), 1);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(Used.Get(0)), 1);
+}
+
+// ---------------------------------------------------------------------------
+// Node changes (code 10)
+
+std::vector<uint8_t> NodeRecord(int32_t ID, int32_t Index, uint8_t Kind, uint8_t Type, int32_t X,
+                                int32_t Y)
+{
+    std::vector<uint8_t> B;
+    PutI32(B, ID);
+    PutI32(B, Index);
+    B.insert(B.end(), {Kind, Type, 0, 0});
+    PutI32(B, X);
+    PutI32(B, Y);
+    return B;
+}
+
+TEST_F(PageTest, NodeChangesReplayAndAreChecked)
+{
+    auto Owned = std::make_unique<TNodePolyLine>(Page.get(), -1);
+    TNodePolyLine* L = Owned.get();
+    Page->RootGroup().AddChild(std::move(Owned), -1);
+    L->SetBase(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO}}));
+    L->NodeKinds = {0, 0, 0};
+    L->GetPath();
+    TTestShape* Shape = AddShape(*Page, {0, 0, 5, 5}, {});
+
+    // The node edit as the selection records it: old values as undo, new
+    // ones as redo, then the change.
+    std::vector<uint8_t> Undo = NodeRecord(L->ObjID(), 1, 1, 0, 10, 0);
+    PutBytes(Undo, NodeRecord(L->ObjID(), 2, 0, 0, 0, 0));
+    std::vector<uint8_t> Redo = NodeRecord(L->ObjID(), 1, 1, 0, 20, 5);
+    PutBytes(Redo, NodeRecord(L->ObjID(), 2, 0, 2, 0, 0));
+    Doc.History.CommandStart("node");
+    Page->AddHistory(0, TPage::CmdNodeChange, Undo.data(), int32_t(Undo.size()));
+    Page->AddHistory(1, TPage::CmdNodeChange, Redo.data(), int32_t(Redo.size()));
+    Page->Redo(TPage::CmdNodeChange, Redo.data(), int32_t(Redo.size()));
+    Doc.History.CommandEnd();
+    EXPECT_EQ(L->BasePath().Points[1], (TPoint{20, 5}));
+    EXPECT_EQ(L->NodeKinds[2], 2);
+    EXPECT_EQ(L->OutputPathState(), 0);
+    EXPECT_EQ(L->GetPath().Points[1], (TPoint{20, 5}));
+
+    Doc.History.Undo();
+    EXPECT_EQ(L->BasePath().Points[1], (TPoint{10, 0}));
+    EXPECT_EQ(L->NodeKinds[2], 0);
+    EXPECT_EQ(L->GetPath().Points[1], (TPoint{10, 0}));
+    Doc.History.Redo();
+    EXPECT_EQ(L->BasePath().Points[1], (TPoint{20, 5}));
+
+    // Refused before anything changes: a record after a good one names an
+    // object that is no polyline, a node past the end, an unknown kind.
+    auto Refused = [&](const std::vector<uint8_t>& Bad) {
+        std::vector<uint8_t> Data = NodeRecord(L->ObjID(), 0, 1, 0, 99, 99);
+        PutBytes(Data, Bad);
+        const std::string E = ErrorOf([&] { Page->Undo(10, Data.data(), int32_t(Data.size())); });
+        EXPECT_EQ(L->BasePath().Points[0], (TPoint{0, 0}));
+        return E;
+    };
+    EXPECT_EQ(Refused(NodeRecord(Shape->ObjID(), 0, 1, 0, 1, 1)),
+              "TPage.Undo: Illegal Object (" + std::to_string(Shape->ObjID()) + ").");
+    EXPECT_EQ(Refused(NodeRecord(9999, 0, 1, 0, 1, 1)), "TPage.Undo: Illegal Object (9999).");
+    EXPECT_EQ(Refused(NodeRecord(L->ObjID(), 3, 1, 0, 1, 1)), "TPage.Undo: Illegal Node Index (3).");
+    EXPECT_EQ(Refused(NodeRecord(L->ObjID(), -1, 0, 0, 1, 1)),
+              "TPage.Undo: Illegal Node Index (-1).");
+    EXPECT_EQ(Refused(NodeRecord(L->ObjID(), 0, 2, 0, 1, 1)), "TPage.Undo: Illegal ChangeKind.");
+    const std::vector<uint8_t> Thirty(30, 0);
+    EXPECT_EQ(ErrorOf([&] { Page->Undo(10, Thirty.data(), 30); }), "TPage.Undo: Illegal MemStream.Size.");
+}
+
+// ---------------------------------------------------------------------------
+// Rendering
+
+struct RenderTest : PageTest {
+    std::unique_ptr<TMacroLibrary> OldLibrary;
+
+    void SetUp() override
+    {
+        PageTest::SetUp();
+        OldLibrary = std::move(gMacroLibrary);
+        LoadMacroLibraries(ExeDir());
+    }
+    void TearDown() override
+    {
+        PageTest::TearDown();
+        FreeMacroLibraries();
+        gMacroLibrary = std::move(OldLibrary);
+    }
+
+    // Shapes with a drop shadow under a soft fill, and one plain fill.
+    static std::vector<TTestShape*> Scene(TPage& P)
+    {
+        P.SetPageSize(96, 64);
+        std::vector<TTestShape*> S;
+        S.push_back(AddShape(P, {8, 8, 40, 30}, {"塗り（影）", "塗り(ボカシ)"}));
+        S.push_back(AddShape(P, {30, 20, 70, 50}, {"塗り（影）", "グラデーション塗り"}));
+        S.push_back(AddShape(P, {60, 6, 88, 24}, {"塗り(ボカシ)"}));
+        return S;
+    }
+};
+
+TEST_F(RenderTest, HeadlessRenderMatchesTheGolden)
+{
+    ASSERT_EQ(GetProgressStatusPanel(), nullptr);
+    Scene(*Page);
+    Page->Update();
+    ASSERT_NE(Page->GetPagePicture(), nullptr);
+    EXPECT_EQ(Page->DirtyRect(), EmptyExtent);
+    const std::string Golden = std::string(TAVRO_TEST_DATA_DIR) + "/page/render.png";
+    const char* Write = std::getenv("TAVRO_PAGE_GOLDEN_WRITE");
+    if (Write && *Write) {
+        std::filesystem::create_directories(std::filesystem::path(Golden).parent_path());
+        SavePng(Page->PagePicture(), Golden);
+        return;
+    }
+    const int64_t Differences = CountDifferences(Page->PagePicture(), Golden, 2);
+    EXPECT_GE(Differences, 0) << "render.png is missing or of another size";
+    EXPECT_LE(Differences, 96 * 64 / 500);
+}
+
+TEST_F(RenderTest, DirtyRenderEqualsAFullRenderAndLeavesTheRest)
+{
+    std::vector<TTestShape*> Shapes = Scene(*Page);
+    TRecView V;
+    Page->AddForm(&V);
+    Page->Update();
+    const std::vector<uint8_t> Before = PixelsOf(Page->PagePicture(), WholeOf(Page->PagePicture()));
+
+    // Nothing dirty: nothing is rendered or repainted.
+    V.Invalidated.clear();
+    Page->Update();
+    EXPECT_TRUE(V.Invalidated.empty());
+
+    const TRect OldExtent = Shapes[0]->GetPaintExtent();
+    Shapes[0]->MoveBy(3, 2);
+    V.Invalidated.clear();
+    Page->Update();
+    ASSERT_FALSE(V.Invalidated.empty());
+    ASSERT_TRUE(V.Invalidated.back().has_value());
+    const TRect R = *V.Invalidated.back();
+    const TRect Whole = WholeOf(Page->PagePicture());
+    // Effects that read nothing beneath widen nothing: only where the shape
+    // was and is now is rendered.
+    TRect Moved;
+    RectUnion(OldExtent, Shapes[0]->GetPaintExtent(), Moved);
+    RectIntersect(Moved, Whole);
+    EXPECT_EQ(R, Moved);
+
+    // The same scene with the shape already moved, rendered in full.
+    TRecDocument D2;
+    auto Full = NewPage(D2);
+    Scene(*Full)[0]->MoveBy(3, 2);
+    Full->Update();
+    EXPECT_EQ(PixelsOf(Page->PagePicture(), Whole), PixelsOf(Full->PagePicture(), Whole));
+    // Outside the re-rendered rectangle nothing changed.
+    const std::vector<uint8_t> After = PixelsOf(Page->PagePicture(), Whole);
+    for (int32_t Y = Whole.Top; Y <= Whole.Bottom; ++Y)
+        for (int32_t X = Whole.Left; X <= Whole.Right; ++X) {
+            if (PointInRectIncl(TPoint{X, Y}, R))
+                continue;
+            const size_t At = size_t(Y * 96 + X) * 3;
+            ASSERT_TRUE(std::equal(Before.begin() + long(At), Before.begin() + long(At) + 3,
+                                   After.begin() + long(At)))
+                << X << "," << Y;
+        }
+    Page->RemoveForm(&V);
+}
+
+TEST_F(RenderTest, ProgressPanelIsOptionalAndKeepsItsText)
+{
+    Scene(*Page);
+    TRecPanel Panel;
+    SetProgressStatusPanel(&Panel);
+    Page->Update();
+    SetProgressStatusPanel(nullptr);
+    EXPECT_EQ(Panel.Text, "ready");
+    EXPECT_FALSE(Panel.Texts.empty());
+    EXPECT_EQ(Page->DirtyRect(), EmptyExtent);
+}
+
+TEST_F(PageTest, ClosureWidensOverEffectsThatReadBeneath)
+{
+    // B reads what lies to its left, A among it: moving A must re-render all
+    // that B reads, or B would read a clipped picture.
+    auto Build = [](TPage& P) {
+        P.SetPageSize(80, 40);
+        TTestShape* A = AddShape(P, {10, 10, 30, 30}, {"Red"});
+        auto B = std::make_unique<TReadingShape>(&P, -1);
+        B->Rect = {28, 5, 60, 35};
+        P.RootGroup().AddChild(std::move(B), -1);
+        return A;
+    };
+    TTestShape* A = Build(*Page);
+    auto* B = static_cast<TReadingShape*>(Page->RootGroup().GetItem(1));
+    TRecView V;
+    Page->AddForm(&V);
+    Page->Update();
+    const TRect OldA = A->GetPaintExtent();
+    A->MoveBy(-3, 0);
+    TRect Moved;
+    RectUnion(OldA, A->GetPaintExtent(), Moved);
+    V.Invalidated.clear();
+    Page->Update();
+    ASSERT_FALSE(V.Invalidated.empty());
+    TRect Expected;
+    RectUnion(Moved, B->GetSourceExtent(), Expected);
+    RectIntersect(Expected, WholeOf(Page->PagePicture()));
+    EXPECT_EQ(*V.Invalidated.back(), Expected);
+
+    TRecDocument D2;
+    auto Full = NewPage(D2);
+    Build(*Full)->MoveBy(-3, 0);
+    Full->Update();
+    const TRect Whole = WholeOf(Page->PagePicture());
+    EXPECT_EQ(PixelsOf(Page->PagePicture(), Whole), PixelsOf(Full->PagePicture(), Whole));
+
+    Page->RemoveForm(&V);
+}
+
+TEST_F(PageTest, CancelKeepsThePictureAndTheDirtyArea)
+{
+    Page->SetPageSize(30, 20);
+    Page->Update();
+    const TRect Whole = WholeOf(Page->PagePicture());
+    const std::vector<uint8_t> Before = PixelsOf(Page->PagePicture(), Whole);
+    AddShape(*Page, {2, 2, 12, 12}, {"Red"});
+    auto Leaf = std::make_unique<TTestLeaf>(Page.get(), -1);
+    Leaf->X = 15;
+    Leaf->Y = 5;
+    Leaf->AbortOnPaint = true;
+    TTestLeaf* L = static_cast<TTestLeaf*>(Page->RootGroup().AddChild(std::move(Leaf), -1));
+    TTestShape* After = AddShape(*Page, {14, 4, 20, 10}, {"Blue"});
+
+    Page->Update();
+    EXPECT_TRUE(Page->UpdateCancelled());
+    EXPECT_EQ(PixelsOf(Page->PagePicture(), Whole), Before);
+    EXPECT_NE(Page->DirtyRect(), EmptyExtent);
+    EXPECT_EQ(After->RedrawPending(), 1); // never reached
+
+    L->AbortOnPaint = false;
+    Page->Update();
+    EXPECT_FALSE(Page->UpdateCancelled());
+    EXPECT_EQ(Page->DirtyRect(), EmptyExtent);
+    EXPECT_EQ(RecPictureGetPixelPtr(Page->PagePicture(), 5, 5)[2], 255); // red
+    EXPECT_EQ(RecPictureGetPixelPtr(Page->PagePicture(), 16, 6)[0], 255); // blue
+    EXPECT_EQ(RecPictureGetPixelPtr(Page->PagePicture(), 28, 18)[1], 255); // background
+}
+
+TEST_F(PageTest, HiddenItemsAreSkipped)
+{
+    Page->SetPageSize(20, 20);
+    TTestShape* S = AddShape(*Page, {2, 2, 12, 12}, {"Red"});
+    Page->Update();
+    // Hidden while a redraw was requested: never painted, never counted.
+    const uint8_t Hidden = 0;
+    S->Undo(1, &Hidden, 1);
+    S->SetRedrawPending(1);
+    Page->InvalidateRect(nullptr, false);
+    Page->Update();
+    EXPECT_EQ(Page->DirtyRect(), EmptyExtent);
+    EXPECT_EQ(RecPictureGetPixelPtr(Page->PagePicture(), 5, 5)[0], 255); // background
+}
+
+TEST_F(PageTest, RenderInModeRestoresTheDisplayMode)
+{
+    Page->SetPageSize(10, 10);
+    AddShape(*Page, {1, 1, 5, 5}, {"Red"});
+    Doc.History.CommandStart("render");
+    Page->RenderInMode(1);
+    Doc.History.CommandEnd();
+    EXPECT_EQ(Page->DisplayMode(), 3);
+    EXPECT_FALSE(Doc.History.CanUndo());
+    EXPECT_EQ(RecPictureGetPixelPtr(Page->PagePicture(), 3, 3)[2], 255);
+    // Dirty again for the next rendering in the page's own mode.
+    EXPECT_TRUE(RectInRect(TRect{0, 0, 9, 9}, Page->DirtyRect()));
+}
+
+} // namespace
