@@ -1,7 +1,8 @@
 // The effect catalogue delivered beside the program: Macro.tvm and
 // MacPath.tvm as the build compiles them from paint/library/, read through
 // the program's own reader, checked macro by macro against the function
-// table, and painted on three shapes at each quality against golden renders.
+// table, and painted on three shapes and on a word of text (IPA Gothic, from
+// its font file) at each quality against golden renders.
 //
 // Golden renders live in tests/data/catalogue/. After a deliberate change of
 // the catalogue, run this program once with TAVRO_CATALOGUE_WRITE=1 to write
@@ -13,6 +14,9 @@
 #include "foundation/platform_wrappers.h"
 #include "foundation/streams.h"
 #include "foundation/string_list.h"
+#include "model/page_link.h"
+#include "model/text_object.h"
+#include "model/text_outline.h"
 #include "model/store/picture_store.h"
 #include "paint/fill_value.h"
 #include "paint/light_set.h"
@@ -22,7 +26,10 @@
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 #include "paint/picture_cache.h"
+#include "platform/cp932.h"
+#include "platform/fonts.h"
 #include "platform/global_memory.h"
+#include "platform/message_box.h"
 #include "raster/merge.h"
 #include "raster/png_io.h"
 #include "raster/rec_picture.h"
@@ -534,6 +541,9 @@ struct TPreview {
     std::vector<TPresetMacro> Before;
     std::vector<TPresetMacro> After;
     bool Striped = false; // diagonal stripes over the backdrop, for effects that bend what lies beneath
+    // User values of the effect on the word only, where its defaults would
+    // wash out the thin strokes of the glyphs.
+    std::vector<std::pair<std::string, std::string>> WordValues;
 };
 
 // Fills that other effects are shown with.
@@ -557,9 +567,9 @@ const std::vector<TPreview>& Previews()
         {"塗り（陰影）", "fill_with_shadow", 0xFFFFFF, {}, {}},
         {"切抜き", "cut_out", 0xFFFFFF, {}, {}},
         {"グラデーションライン", "gradation_line", 0xFFFFFF, {}, {}},
-        {"縁取り（中心）", "stroke_centre", 0xFFFFFF, {cPaleFill}, {}},
+        {"縁取り（中心）", "stroke_centre", 0xFFFFFF, {cPaleFill}, {}, false, {{"線種", "3,0,1.00"}}},
         {"縁取り（外側）", "stroke_outside", 0xFFFFFF, {cPaleFill}, {}},
-        {"縁取り（内側）", "stroke_inside", 0xFFFFFF, {cPaleFill}, {}},
+        {"縁取り（内側）", "stroke_inside", 0xFFFFFF, {cPaleFill}, {}, false, {{"線種", "3,0,1.00"}}},
         {"ソフトシャドウ", "soft_shadow", 0xFFFFFF, {}, {cBlueFill}},
         {"光彩（外側）", "outer_glow", cNight, {}, {cBlueFill}},
         {"光彩（内側）", "inner_glow", 0xFFFFFF, {cDarkFill}, {}},
@@ -568,7 +578,7 @@ const std::vector<TPreview>& Previews()
         {"かすれ(照明)", "dry_brush_lit", 0xFFFFFF, {}, {}},
         {"スタンプ", "stamp", 0xD8F0F8, {}, {}},
         {"石ころ", "pebble", 0xFFFFFF, {}, {}},
-        {"クリスタル", "crystal", 0xFFFFFF, {}, {}, true},
+        {"クリスタル", "crystal", 0xFFFFFF, {}, {}, true, {{"丸み", "3"}}},
         {"ガラス（屈折）", "glass", 0xFFFFFF, {}, {}, true},
         {"ぼかし", "blur", 0xFFFFFF, {}, {}, true},
         {"ステンドグラス", "stained_glass", 0xFFFFFF, {}, {}},
@@ -624,33 +634,46 @@ bool Inside(const TRect& R, int32_t X, int32_t Y)
     return R.Left <= R.Right && X >= R.Left && X <= R.Right && Y >= R.Top && Y <= R.Bottom;
 }
 
-// Paints one cell; the problems go to Errors.
-void PaintCell(const TPreview& Preview, TShapeMaker Shape, int32_t Quality, TrecPicture& Cell,
-               std::vector<std::string>& Errors)
+// A cell Width wide with the effect's backdrop.
+void PrepareCell(const TPreview& Preview, TrecPicture& Cell, int32_t Width = cCell)
 {
-    TMacros List;
-    for (const TPresetMacro& P : Preview.Before)
-        if (auto M = LibraryMacro(P))
-            List.Add(std::move(M));
-    List.Add(LibraryMacro({Preview.Name, {}}));
-    for (const TPresetMacro& P : Preview.After)
-        if (auto M = LibraryMacro(P))
-            List.Add(std::move(M));
-    TrecPath Path;
-    Shape(Path);
-    RecPathCalcBounds(Path);
-    Path.Flag = 1; // filled, as text is
-    RecPictureCreate(Cell, TPoint{0, 0}, cCell, cCell, 24, false);
+    RecPictureCreate(Cell, TPoint{0, 0}, Width, cCell, 24, false);
     RecPictureFillColor(Cell, static_cast<int32_t>(Preview.Backdrop));
     if (Preview.Striped)
         for (int32_t Y = 0; Y < cCell; ++Y)
-            for (int32_t X = 0; X < cCell; ++X)
+            for (int32_t X = 0; X < Width; ++X)
                 if ((X + Y) / 5 % 2 == 0) {
                     uint8_t* P = RecPictureGetPixelPtr(Cell, X, Y);
                     P[0] = 0x30; // blue, green, red
                     P[1] = 0x90;
                     P[2] = 0xE0;
                 }
+}
+
+// The effect's macros in painting order; the effect with Values set.
+void AddPreviewMacros(const TPreview& Preview, TMacros& List,
+                      const std::vector<std::pair<std::string, std::string>>& Values = {})
+{
+    for (const TPresetMacro& P : Preview.Before)
+        if (auto M = LibraryMacro(P))
+            List.Add(std::move(M));
+    List.Add(LibraryMacro({Preview.Name, Values}));
+    for (const TPresetMacro& P : Preview.After)
+        if (auto M = LibraryMacro(P))
+            List.Add(std::move(M));
+}
+
+// Paints one cell; the problems go to Errors.
+void PaintCell(const TPreview& Preview, TShapeMaker Shape, int32_t Quality, TrecPicture& Cell,
+               std::vector<std::string>& Errors)
+{
+    TMacros List;
+    AddPreviewMacros(Preview, List);
+    TrecPath Path;
+    Shape(Path);
+    RecPathCalcBounds(Path);
+    Path.Flag = 1; // filled, as text is
+    PrepareCell(Preview, Cell);
     TListRecPict Store(nullptr);
     TMacroPaintArgs Args;
     Args.Target = &Cell;
@@ -684,11 +707,116 @@ void PaintCell(const TPreview& Preview, TShapeMaker Shape, int32_t Quality, Trec
                          std::to_string(Outside) + " pixels painted outside the measured extents");
 }
 
+// ---------------------------------------------------------------- the word
+
+// Installed by tools/setup (fonts-ipafont-gothic).
+const std::string cIpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+const std::string cWord = "文字Ab";
+// Bold and wider than the shapes' cells, so that its strokes are broad
+// enough to show every effect.
+constexpr int32_t cWordSize = 38;
+constexpr int32_t cWordCell = 140;
+// The display modes that paint at the sheet rows' qualities.
+constexpr uint8_t cDisplayModes[3] = {3, 2, 1};
+
+// IPA Gothic from its file as the only font, for the scope: the word lays
+// out the same on every machine. Message boxes are kept, not shown.
+class TGothicFromFile : public TTextFontSource {
+public:
+    TGothicFromFile()
+    {
+        TFontSource G;
+        G.Families = {"IPAGothic", "IPAゴシック"};
+        G.FileName = cIpaGothic;
+        G.Japanese = true;
+        FInstalled.Build({G});
+        FOldFonts = SetTextFontSource(this);
+        FOldBox = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
+            Boxes.push_back(Text);
+            return IDOK;
+        });
+    }
+    ~TGothicFromFile() override
+    {
+        SetMessageBoxHandler(FOldBox);
+        SetTextFontSource(FOldFonts);
+    }
+    std::vector<TFontFace> FontFaces() override { return FInstalled.Faces(); }
+    std::unique_ptr<TGlyphFont> CreateFont(const TLogFont& F) override
+    {
+        const TFontFace* Face = FInstalled.Find(Cp932ToUtf8(LogFontFaceName(F)));
+        TFontMatch M;
+        if (!Face || !FInstalled.Resolve(Face->Name, F.lfWeight, F.lfItalic != 0, M))
+            return nullptr;
+        const TGlyphStyle Style{M.SynthesizeBold, M.SynthesizeItalic, false, false};
+        return TGlyphFont::Open(M.FileName, M.Index, -F.lfHeight, Style, Face->LogFont.lfCharSet);
+    }
+    std::vector<std::string> Boxes;
+
+private:
+    TInstalledFonts FInstalled;
+    TTextFontSource* FOldFonts = nullptr;
+    TMessageBoxHandler FOldBox;
+};
+
+// The word as a text object with the effect's macros, in the middle of a
+// cell, painted as a document paints it at DisplayMode; the problems go to
+// Errors. Cell receives the picture.
+void PaintWordCell(const TPreview& Preview, uint8_t DisplayMode, TrecPicture& Cell,
+                   std::vector<std::string>& Errors)
+{
+    TTextObj Text(nullptr, -1);
+    Text.SetText(Utf8ToCp932(cWord));
+    TrecCharAttr Attr;
+    std::string Face;
+    uint8_t CharSet = 0;
+    ValidateFontName("IPAGothic", Face, CharSet);
+    SetCharAttrFaceName(Attr, Face);
+    Attr.CharSet = CharSet;
+    Attr.Size = cWordSize;
+    Attr.Bold = 1;
+    TListCharStyle& Styles = Text.RichText().Styles;
+    for (int32_t I = 0; I < Styles.Count(); ++I)
+        if (TCharStyle* C = Styles.GetItem(I))
+            C->Attr = Attr;
+    Text.SetPathState(0);
+    const TRect B = Text.GetPath().Bounds;
+    Text.SetPosition((cWordCell - (B.Right - B.Left)) / 2 - B.Left, (cCell - (B.Bottom - B.Top)) / 2 - B.Top);
+    AddPreviewMacros(Preview, Text.Macros(), Preview.WordValues);
+    TrecDrawTarget Target;
+    PrepareCell(Preview, Target.Picture, cWordCell);
+    Cell = Target.Picture; // the cell owns the picture from here
+    TOwnedPicture Before;
+    RecPictureCopy(Before.P, Cell, false);
+    TListRecPict Store(nullptr);
+    try {
+        Text.Paint(Target, DisplayMode, &Store, nullptr, 0);
+    } catch (const Exception& E) {
+        Errors.push_back(Preview.Name + " on the word: " + E.what());
+        return;
+    }
+    // The text measures where its macros paint before painting.
+    const TRect Extent = Text.GetPaintExtent();
+    int32_t Outside = 0;
+    for (int32_t Y = 0; Y < cCell; ++Y)
+        for (int32_t X = 0; X < cWordCell; ++X)
+            if (!SamePixel(RecPictureGetPixelPtr(Cell, X, Y), RecPictureGetPixelPtr(Before.P, X, Y)) &&
+                !Inside(Extent, X, Y))
+                ++Outside;
+    if (Outside > 0)
+        Errors.push_back(Preview.Name + " on the word, display mode " + std::to_string(DisplayMode) + ": " +
+                         std::to_string(Outside) + " pixels painted outside the measured extent");
+    // Painting must not be a no-op: the effect shows on the word.
+    if (std::memcmp(Cell.pBits, Before.P.pBits, static_cast<size_t>(RecPictureGetImageSize(Cell))) == 0)
+        Errors.push_back(Preview.Name + " painted nothing on the word");
+}
+
 void Blit(TrecPicture& Dest, int32_t DX, int32_t DY, const TrecPicture& Src)
 {
+    const int32_t Width = RecPictureHeader(Src)->biWidth;
     for (int32_t Y = 0; Y < cCell; ++Y)
         std::memcpy(RecPictureGetPixelPtr(Dest, DX, DY + Y), RecPictureGetPixelPtr(Src, 0, Y),
-                    static_cast<size_t>(cCell) * 3);
+                    static_cast<size_t>(Width) * 3);
 }
 
 void SavePng(const TrecPicture& P, const std::string& FileName)
@@ -758,9 +886,13 @@ TEST_F(Catalogue, EveryEffectPaintsAsItsGoldenRender)
     const std::string Golden = std::string(TAVRO_TEST_DATA_DIR) + "/catalogue/";
     std::string Target = Write && *Write ? Golden : Out && *Out ? std::string(Out) + "/" : "";
     const std::vector<TPreview>& List = Previews();
-    // The contact sheet: three effects a row, each as its three shapes at
-    // normal quality after its number.
-    constexpr int32_t cPerRow = 3, cBlock = 3 * cCell + 30;
+    if (!std::filesystem::exists(cIpaGothic))
+        GTEST_SKIP() << "font file " << cIpaGothic << " is missing: run tools/setup";
+    TGothicFromFile Fonts;
+    // The contact sheet: three effects a row, each as its three shapes and
+    // the word at normal quality after its number.
+    constexpr int32_t cWidth = 3 * cCell + cWordCell;
+    constexpr int32_t cPerRow = 3, cBlock = cWidth + 30;
     const int32_t SheetRows = (static_cast<int32_t>(List.size()) + cPerRow - 1) / cPerRow;
     TOwnedPicture Contact;
     RecPictureCreate(Contact.P, TPoint{0, 0}, cPerRow * cBlock, SheetRows * cCell, 24, false);
@@ -770,22 +902,28 @@ TEST_F(Catalogue, EveryEffectPaintsAsItsGoldenRender)
         SCOPED_TRACE(Preview.Name);
         ASSERT_NE(Find(Preview.Name), nullptr);
         TOwnedPicture Sheet;
-        RecPictureCreate(Sheet.P, TPoint{0, 0}, 3 * cCell, 3 * cCell, 24, false);
+        RecPictureCreate(Sheet.P, TPoint{0, 0}, cWidth, 3 * cCell, 24, false);
         std::vector<std::string> Errors;
-        for (int32_t Row = 0; Row < 3; ++Row)
+        for (int32_t Row = 0; Row < 3; ++Row) {
             for (int32_t Col = 0; Col < 3; ++Col) {
                 TOwnedPicture Cell;
                 PaintCell(Preview, cShapes[Col], cQualities[Row], Cell.P, Errors);
                 if (Cell.P.pBits)
                     Blit(Sheet.P, Col * cCell, Row * cCell, Cell.P);
             }
+            TOwnedPicture Word;
+            PaintWordCell(Preview, cDisplayModes[Row], Word.P, Errors);
+            if (Word.P.pBits)
+                Blit(Sheet.P, 3 * cCell, Row * cCell, Word.P);
+        }
         EXPECT_TRUE(Errors.empty()) << Join(Errors);
+        EXPECT_TRUE(Fonts.Boxes.empty()) << Join(Fonts.Boxes);
         const int32_t BX = static_cast<int32_t>(E % cPerRow) * cBlock;
         const int32_t BY = static_cast<int32_t>(E / cPerRow) * cCell;
         DrawNumber(Contact.P, BX + 4, BY + 4, static_cast<int32_t>(E + 1));
         for (int32_t Y = 0; Y < cCell; ++Y)
             std::memcpy(RecPictureGetPixelPtr(Contact.P, BX + 26, BY + Y), RecPictureGetPixelPtr(Sheet.P, 0, Y),
-                        static_cast<size_t>(3 * cCell) * 3);
+                        static_cast<size_t>(cWidth) * 3);
         const std::string File = Preview.Slug + ".png";
         if (!Target.empty()) {
             SavePng(Sheet.P, Target + File);
@@ -795,7 +933,7 @@ TEST_F(Catalogue, EveryEffectPaintsAsItsGoldenRender)
         // difference on a few pixels are allowed, nothing more.
         const int64_t Differences = CountDifferences(Sheet.P, Golden + File, 3);
         EXPECT_GE(Differences, 0) << File << " is missing or of another size";
-        EXPECT_LE(Differences, 3 * cCell * 3 * cCell / 500) << File;
+        EXPECT_LE(Differences, cWidth * 3 * cCell / 500) << File;
         if (Differences != 0 && std::getenv("TMPDIR"))
             SavePng(Sheet.P, std::string(std::getenv("TMPDIR")) + "/" + File);
     }
