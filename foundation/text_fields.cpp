@@ -11,9 +11,6 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-// Bytes of the character starting at S[I], never reaching past the end.
 size_t CharLength(const std::string& S, size_t I, TTextEncoding Enc)
 {
     const uint8_t B = static_cast<uint8_t>(S[I]);
@@ -32,6 +29,14 @@ size_t CharLength(const std::string& S, size_t I, TTextEncoding Enc)
     return N;
 }
 
+std::string FloatToStrShortest(double V)
+{
+    char Buf[64];
+    const auto R = std::to_chars(Buf, Buf + sizeof Buf, V);
+    return std::string(Buf, R.ptr);
+}
+
+namespace {
 
 char AsciiLower(char C)
 {

@@ -43,6 +43,10 @@ inline constexpr std::array<uint16_t, 256> CharClassTable = MakeCharClassTable()
 // True when C starts a two-byte CP932 character (0x81..0x9F, 0xE0..0xFC).
 bool IsLeadByteChar(uint8_t C);
 
+// Bytes of the character starting at S[I] (I < S.size()), never reaching
+// past the end; an incomplete sequence counts the bytes it has.
+size_t CharLength(const std::string& S, size_t I, TTextEncoding Enc = TTextEncoding::Utf8);
+
 // From byte position Pos, the text up to the next Sep or the end of S; Pos
 // moves past the separator (to Length + 1 at the end). Field := Default when
 // the text is empty. A lead byte at the very end is taken alone.
@@ -56,6 +60,10 @@ bool TryStrToInt(const std::string& S, int32_t& Out);
 int32_t StrToInt(const std::string& S);
 
 int32_t GetFieldInt(const std::string& S, int32_t& Pos, char Sep, int32_t Default);
+
+// The shortest text that reads back as the same double ("." as the decimal
+// point, exponent form where it is shorter): "0.1", "1e+20", "nan", "inf".
+std::string FloatToStrShortest(double V);
 
 // Default when S is empty or not a number (the decimal point is always ".").
 double StrToFloatDef(const std::string& S, double Default);

@@ -1,6 +1,7 @@
 #include "model/anchors.h"
 
 #include "foundation/geometry.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
 #include "model/cursor_service.h"
@@ -37,11 +38,6 @@ double Length(double DX, double DY)
 double Distance(const TPoint& A, const TPoint& B)
 {
     return Length(double(B.X) - A.X, double(B.Y) - A.Y);
-}
-
-void Write32(TStream& S, int32_t V)
-{
-    S.WriteBuffer(&V, 4);
 }
 
 void WritePointRecord(TStream& S, const TNodeAnchor& A, const TPoint& P)
@@ -468,8 +464,8 @@ void TAnchors::SetSelectedSub(TNodeAnchor* Anchor, uint8_t Selected, TStream* Re
 {
     if (Anchor->Selected != Selected) {
         if (Records) {
-            Write32(*Records, Anchor->Owner->ObjID());
-            Write32(*Records, Anchor->Index);
+            StreamWriteInt32(*Records, Anchor->Owner->ObjID());
+            StreamWriteInt32(*Records, Anchor->Index);
             Records->WriteBuffer(&Anchor->Selected, 1);
         }
         Anchor->Selected = Selected;

@@ -3,6 +3,7 @@
 #include "foundation/app_environment.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -25,6 +26,7 @@ constexpr const char* kBadSuffix = ".bad";
 
 TDefaultData* gDefaultAttributes = nullptr;
 
+// Fixed-layout records, stored as they lie in memory.
 template <class T>
 void WriteRaw(TStream& Stream, const T& V)
 {
@@ -117,14 +119,14 @@ void TDrawObjDef::AssignValues(const TDrawObjDef& Source)
 
 void TDrawObjDef::WriteDefPart(TStream& Stream)
 {
-    WriteRaw(Stream, WireframeColor);
+    StreamWriteInt32(Stream, WireframeColor);
     Macros->WriteToStream(Stream);
     Macros2->WriteToStream(Stream);
 }
 
 void TDrawObjDef::ReadDefInt(TStream& Stream)
 {
-    WireframeColor = ReadRaw<int32_t>(Stream);
+    WireframeColor = StreamReadInt32(Stream);
 }
 
 void TDrawObjDef::ReadMacroLists(TStream& Stream, int32_t Version)
@@ -327,13 +329,13 @@ void TDrawObjTavDef::WriteBody(TStream& Stream)
     StreamWriteString(Stream, FaceFieldBytes(Font.FaceName));
     StreamWriteString(Stream, std::to_string(Font.Height));
     Stream.WriteBuffer(Font.Style, 4);
-    WriteRaw(Stream, Font.Value1);
-    WriteRaw(Stream, Font.Value2);
-    WriteRaw(Stream, Value1);
-    WriteRaw(Stream, Byte1);
-    WriteRaw(Stream, Double1);
-    WriteRaw(Stream, DisplayCache);
-    WriteRaw(Stream, FillPath);
+    StreamWriteInt32(Stream, Font.Value1);
+    StreamWriteInt32(Stream, Font.Value2);
+    StreamWriteInt32(Stream, Value1);
+    StreamWriteByte(Stream, Byte1);
+    StreamWriteDouble(Stream, Double1);
+    StreamWriteByte(Stream, DisplayCache);
+    StreamWriteByte(Stream, FillPath);
     WriteRaw(Stream, RectParam);
     WriteRaw(Stream, PolygonParam);
     WriteRaw(Stream, StarParam);
@@ -352,20 +354,20 @@ void TDrawObjTavDef::ReadTavPart(TStream& Stream, int32_t Version)
     Stream.ReadBuffer(Font.Style, 4);
     if (Version >= 11) {
         if (Version <= 12) {
-            Font.Value1 = RoundStoredDouble(ReadRaw<double>(Stream));
-            Font.Value2 = RoundStoredDouble(ReadRaw<double>(Stream));
+            Font.Value1 = RoundStoredDouble(StreamReadDouble(Stream));
+            Font.Value2 = RoundStoredDouble(StreamReadDouble(Stream));
         } else {
-            Font.Value1 = ReadRaw<int32_t>(Stream);
-            Font.Value2 = ReadRaw<int32_t>(Stream);
+            Font.Value1 = StreamReadInt32(Stream);
+            Font.Value2 = StreamReadInt32(Stream);
         }
-        Value1 = ReadRaw<int32_t>(Stream);
-        Byte1 = ReadRaw<uint8_t>(Stream);
-        Double1 = ReadRaw<double>(Stream);
+        Value1 = StreamReadInt32(Stream);
+        Byte1 = StreamReadByte(Stream);
+        Double1 = StreamReadDouble(Stream);
     }
     if (Version >= 12)
-        DisplayCache = ReadRaw<uint8_t>(Stream);
+        DisplayCache = StreamReadByte(Stream);
     if (Version >= 15)
-        FillPath = ReadRaw<uint8_t>(Stream);
+        FillPath = StreamReadByte(Stream);
     else
         FillPath = 1;
 }
@@ -438,18 +440,18 @@ void TDefaultData::AssignValues(const TDrawObjDef& Source)
 void TDefaultData::WriteBody(TStream& Stream)
 {
     TDrawObjTavDef::WriteBody(Stream);
-    WriteRaw(Stream, AngleStep);
-    WriteRaw(Stream, Value3);
-    WriteRaw(Stream, PickTolerance);
-    WriteRaw(Stream, FShowRuler);
+    StreamWriteDouble(Stream, AngleStep);
+    StreamWriteInt32(Stream, Value3);
+    StreamWriteInt32(Stream, PickTolerance);
+    StreamWriteByte(Stream, FShowRuler);
 }
 
 void TDefaultData::ReadBody(TStream& Stream, int32_t Version)
 {
     auto ReadOwn = [&] {
-        AngleStep = ReadRaw<double>(Stream);
-        Value3 = ReadRaw<int32_t>(Stream);
-        PickTolerance = ReadRaw<int32_t>(Stream);
+        AngleStep = StreamReadDouble(Stream);
+        Value3 = StreamReadInt32(Stream);
+        PickTolerance = StreamReadInt32(Stream);
     };
     if (Version < 15) {
         ReadOwn();
@@ -459,7 +461,7 @@ void TDefaultData::ReadBody(TStream& Stream, int32_t Version)
         ReadOwn();
     }
     if (Version >= 16)
-        FShowRuler = ReadRaw<uint8_t>(Stream);
+        FShowRuler = StreamReadByte(Stream);
 }
 
 void TDefaultData::SetShowRuler(uint8_t Value)

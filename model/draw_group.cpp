@@ -12,6 +12,7 @@
 #include "foundation/platform_wrappers.h"
 #include "foundation/record_sort.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -20,21 +21,6 @@
 #include "model/page_link.h"
 
 namespace {
-
-int32_t ReadInt32(TStream& Stream)
-{
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    return static_cast<int32_t>(uint32_t(B[0]) | uint32_t(B[1]) << 8 | uint32_t(B[2]) << 16 |
-                                uint32_t(B[3]) << 24);
-}
-
-void WriteInt32(TStream& Stream, int32_t V)
-{
-    const auto U = static_cast<uint32_t>(V);
-    const uint8_t B[4] = {uint8_t(U), uint8_t(U >> 8), uint8_t(U >> 16), uint8_t(U >> 24)};
-    Stream.WriteBuffer(B, 4);
-}
 
 // Reads the int32 values of an undo record, refusing a short one.
 class TRecordReader {
@@ -550,7 +536,7 @@ void TDrawGroup::WriteToStream(TStream& Stream)
     const uint8_t Type = doftGroup;
     Stream.WriteBuffer(&Type, 1);
     TDrawItem::WriteToStream(Stream);
-    WriteInt32(Stream, GetCount());
+    StreamWriteInt32(Stream, GetCount());
     for (auto& C : FItems)
         C->WriteToStream(Stream);
 }
@@ -589,7 +575,7 @@ void TDrawGroup::ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Vers
     const int32_t OldParentID = ReadParentID();
     try {
         TDrawItem::ReadFromStream(Stream, IDMap, Version);
-        const int32_t Count = ReadInt32(Stream);
+        const int32_t Count = StreamReadInt32(Stream);
         CheckChildCount(Count, Stream.Size() - Stream.Position(), MinBinaryItemSize(Version),
                         Caller);
         ReadBody(Count, [&] {
@@ -598,7 +584,7 @@ void TDrawGroup::ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Vers
                 const int64_t Pos = Stream.Position();
                 uint8_t Type = 0;
                 Stream.ReadBuffer(&Type, 1);
-                AID = ReadInt32(Stream);
+                AID = StreamReadInt32(Stream);
                 Stream.SetPosition(Pos);
             }
             return DrawItemReadFromStreamNew(Stream, Page(), IDMap, AID, Version);
@@ -719,8 +705,8 @@ void TDrawGroup::DeleteChild(TDrawItem* Item)
     Item->Invalidate(true);
     if (CanRecord()) {
         TMemoryStream S;
-        WriteInt32(S, Item->ObjID());
-        WriteInt32(S, Index);
+        StreamWriteInt32(S, Item->ObjID());
+        StreamWriteInt32(S, Index);
         Item->WriteToStream(S);
         AddHistory(0, 5, S.Memory(), static_cast<int32_t>(S.Size()));
     }

@@ -8,6 +8,7 @@
 
 #include "foundation/lists.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -18,21 +19,6 @@
 #include "platform/cp932.h"
 
 namespace {
-
-int32_t ReadInt32(TStream& Stream)
-{
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    return static_cast<int32_t>(uint32_t(B[0]) | uint32_t(B[1]) << 8 | uint32_t(B[2]) << 16 |
-                                uint32_t(B[3]) << 24);
-}
-
-void WriteInt32(TStream& Stream, int32_t V)
-{
-    const auto U = static_cast<uint32_t>(V);
-    const uint8_t B[4] = {uint8_t(U), uint8_t(U >> 8), uint8_t(U >> 16), uint8_t(U >> 24)};
-    Stream.WriteBuffer(B, 4);
-}
 
 // The short string of the name records: a length byte and at most 255
 // bytes, cut where a UTF-8 character begins.
@@ -252,19 +238,19 @@ void TDrawItem::NotifyItemChanged(TDrawItem*) {}
 
 void TDrawItem::WriteToStream(TStream& Stream)
 {
-    WriteInt32(Stream, ObjID());
+    StreamWriteInt32(Stream, ObjID());
     StreamWriteString(Stream, Utf8ToCp932(FstrName));
-    WriteInt32(Stream, FParent ? FParent->ObjID() : 0);
+    StreamWriteInt32(Stream, FParent ? FParent->ObjID() : 0);
     Stream.WriteBuffer(&FbVisible, 1);
 }
 
 void TDrawItem::ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Version)
 {
     ResetExtents();
-    const int32_t StoredID = ReadInt32(Stream);
+    const int32_t StoredID = StreamReadInt32(Stream);
     std::string Name;
     StreamReadString(Stream, Name);
-    const int32_t ParentID = ReadInt32(Stream);
+    const int32_t ParentID = StreamReadInt32(Stream);
     uint8_t Visible = 1;
     if (Version >= 22)
         Stream.ReadBuffer(&Visible, 1);

@@ -4,6 +4,7 @@
 #include "foundation/lists.h"
 #include "foundation/numbers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -70,17 +71,12 @@ void ForEachDrawObject(TDrawItem& Item, F&& Fn)
 
 void TDrawObject::WriteRecordInt32(TStream& Stream, int32_t Value)
 {
-    const auto U = static_cast<uint32_t>(Value);
-    const uint8_t B[4] = {uint8_t(U), uint8_t(U >> 8), uint8_t(U >> 16), uint8_t(U >> 24)};
-    Stream.WriteBuffer(B, 4);
+    StreamWriteInt32(Stream, Value);
 }
 
 int32_t TDrawObject::ReadRecordInt32(TStream& Stream)
 {
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    return static_cast<int32_t>(uint32_t(B[0]) | uint32_t(B[1]) << 8 | uint32_t(B[2]) << 16 |
-                                uint32_t(B[3]) << 24);
+    return StreamReadInt32(Stream);
 }
 
 uint8_t TDrawObject::ReadByteLine(TStream& Stream, const char* Caller)

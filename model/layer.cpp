@@ -3,25 +3,11 @@
 #include <algorithm>
 
 #include "foundation/lists.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
 
 namespace {
-
-int32_t ReadInt32(TStream& Stream)
-{
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    return static_cast<int32_t>(uint32_t(B[0]) | uint32_t(B[1]) << 8 | uint32_t(B[2]) << 16 |
-                                uint32_t(B[3]) << 24);
-}
-
-void WriteInt32(TStream& Stream, int32_t V)
-{
-    const auto U = static_cast<uint32_t>(V);
-    const uint8_t B[4] = {uint8_t(U), uint8_t(U >> 8), uint8_t(U >> 16), uint8_t(U >> 24)};
-    Stream.WriteBuffer(B, 4);
-}
 
 constexpr int32_t StoredLayerSize = 7;
 
@@ -67,8 +53,8 @@ void TLayers::Renumber()
 
 void TLayers::WriteToStream(TStream& Stream) const
 {
-    WriteInt32(Stream, FCurrent ? FCurrent->Index : 0);
-    WriteInt32(Stream, GetCount());
+    StreamWriteInt32(Stream, FCurrent ? FCurrent->Index : 0);
+    StreamWriteInt32(Stream, GetCount());
     for (const auto& L : FList) {
         uint8_t B[StoredLayerSize] = {L->Display, L->Flag2};
         const auto U = static_cast<uint32_t>(L->Value);
@@ -83,8 +69,8 @@ void TLayers::WriteToStream(TStream& Stream) const
 
 void TLayers::ReadFromStream(TStream& Stream)
 {
-    const int32_t Current = ReadInt32(Stream);
-    const int32_t Count = ReadInt32(Stream);
+    const int32_t Current = StreamReadInt32(Stream);
+    const int32_t Count = StreamReadInt32(Stream);
     const int64_t Left = Stream.Size() - Stream.Position();
     if (Count < 0 || Count > Left / StoredLayerSize)
         throw EUserError("TLayers.ReadFromStream: layer count " + std::to_string(Count) +

@@ -3,6 +3,7 @@
 #include "foundation/geometry.h"
 #include "foundation/numbers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
 #include "model/draw_group.h"
@@ -379,11 +380,7 @@ void TLineObject::ReadLinePart(TStream& Stream, int32_t Version, bool Text)
                 // The flag of both paths; the object is not drawn yet, so
                 // nothing is invalidated or rebuilt here.
                 const uint8_t Flag = Text ? ReadByteLine(Stream, "TLineObject.ReadFromStreamAsText")
-                                          : [&] {
-                                                uint8_t B = 0;
-                                                Stream.ReadBuffer(&B, 1);
-                                                return B;
-                                            }();
+                                          : StreamReadByte(Stream);
                 FBasePath.Flag = Flag;
                 if (Text)
                     FOutputPath.Flag = Flag;

@@ -8,6 +8,7 @@
 #include "foundation/lists.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -47,30 +48,6 @@ T ReadRecord(const void* Data, int32_t Size, const char* Caller)
     T V;
     std::memcpy(&V, Data, sizeof(T));
     return V;
-}
-
-int32_t ReadI32(TStream& S)
-{
-    int32_t V = 0;
-    S.ReadBuffer(&V, 4);
-    return V;
-}
-
-uint8_t ReadU8(TStream& S)
-{
-    uint8_t V = 0;
-    S.ReadBuffer(&V, 1);
-    return V;
-}
-
-void WriteI32(TStream& S, int32_t V)
-{
-    S.WriteBuffer(&V, 4);
-}
-
-void WriteU8(TStream& S, uint8_t V)
-{
-    S.WriteBuffer(&V, 1);
 }
 
 // The header of a page picture without pixels: 24-bit, size 0.
@@ -311,20 +288,20 @@ struct TBaseData {
 void ReadBaseFields(TStream& Stream, int32_t Version, TBaseData& Data)
 {
     if (Version >= 19)
-        Data.DisplayMode = ReadU8(Stream);
+        Data.DisplayMode = StreamReadByte(Stream);
     if (Version >= 4)
-        Data.RulerUnit = ReadU8(Stream);
+        Data.RulerUnit = StreamReadByte(Stream);
     if (Version >= 2)
         Stream.ReadBuffer(&Data.PrintPosition, sizeof(TrecPrintPosition));
-    Data.Width = ReadI32(Stream);
-    Data.Height = ReadI32(Stream);
-    Data.DPI = ReadI32(Stream);
-    Data.Unit = ReadU8(Stream);
-    Data.Next = ReadU8(Stream);
-    Data.Next2 = ReadU8(Stream);
-    Data.BkColor = ReadI32(Stream);
-    Data.Left = ReadI32(Stream);
-    Data.Top = ReadI32(Stream);
+    Data.Width = StreamReadInt32(Stream);
+    Data.Height = StreamReadInt32(Stream);
+    Data.DPI = StreamReadInt32(Stream);
+    Data.Unit = StreamReadByte(Stream);
+    Data.Next = StreamReadByte(Stream);
+    Data.Next2 = StreamReadByte(Stream);
+    Data.BkColor = StreamReadInt32(Stream);
+    Data.Left = StreamReadInt32(Stream);
+    Data.Top = StreamReadInt32(Stream);
     uint8_t Raw[sizeof(BITMAPINFOHEADER)];
     Stream.ReadBuffer(Raw, sizeof(Raw));
     ReadBitmapInfoHeader(Raw, Data.Header);
@@ -665,18 +642,18 @@ TOLEFormDoc* TOLECustomPage::ActiveForm() const
 
 void TOLECustomPage::WriteToStream(TStream& Stream)
 {
-    WriteU8(Stream, FbDisplayMode);
-    WriteU8(Stream, FbRulerUnit);
+    StreamWriteByte(Stream, FbDisplayMode);
+    StreamWriteByte(Stream, FbRulerUnit);
     Stream.WriteBuffer(&FPrintPosition, sizeof(FPrintPosition));
-    WriteI32(Stream, FiWidth);
-    WriteI32(Stream, FiHeight);
-    WriteI32(Stream, FiDPI);
-    WriteU8(Stream, FbUnit);
-    WriteU8(Stream, FbNext);
-    WriteU8(Stream, FbNext2);
-    WriteI32(Stream, FiBkColor);
-    WriteI32(Stream, FPagePicture.iLeft);
-    WriteI32(Stream, FPagePicture.iTop);
+    StreamWriteInt32(Stream, FiWidth);
+    StreamWriteInt32(Stream, FiHeight);
+    StreamWriteInt32(Stream, FiDPI);
+    StreamWriteByte(Stream, FbUnit);
+    StreamWriteByte(Stream, FbNext);
+    StreamWriteByte(Stream, FbNext2);
+    StreamWriteInt32(Stream, FiBkColor);
+    StreamWriteInt32(Stream, FPagePicture.iLeft);
+    StreamWriteInt32(Stream, FPagePicture.iTop);
     BITMAPINFOHEADER H = *RecPictureHeader(FPagePicture);
     H.biSizeImage = static_cast<uint32_t>(GetDIBLineSize(H.biWidth, H.biBitCount) * H.biHeight);
     uint8_t Raw[sizeof(BITMAPINFOHEADER)];
@@ -1048,7 +1025,7 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
         throw EUserError("TPage.ReadFromStream: Illegal Version (" + std::to_string(Version) + ")");
     uint8_t DisplayMode = FbDisplayMode;
     if (Version >= 3 && Version <= 18)
-        DisplayMode = ReadU8(Stream);
+        DisplayMode = StreamReadByte(Stream);
     TrecGrid Grid;
     Stream.ReadBuffer(&Grid, sizeof(TrecGrid));
 
@@ -1061,7 +1038,7 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
     auto Layers = std::make_unique<TLayers>();
     Layers->ReadFromStream(Stream);
 
-    if (ReadU8(Stream) != doftGroup)
+    if (StreamReadByte(Stream) != doftGroup)
         throw EUserError("TPage.ReadFromStream: (DrawObjFileType <> doftGroup)");
     TList2Item IDMap;
     // The root group reads in place (keeping its ID, so that the items get
@@ -1154,7 +1131,7 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
         if (History && !History->IsLockAddHistory()) {
             // Redo pastes the binary form of what was read.
             RedoStream = std::make_unique<TMemoryStream>();
-            WriteI32(*RedoStream, PageStreamVersion);
+            StreamWriteInt32(*RedoStream, PageStreamVersion);
             Group->WriteToStream(*RedoStream);
             TListPtrWex Used;
             Group->CollectPictureHandles(Used, *Store);
@@ -1201,9 +1178,9 @@ void CheckPasteVersion(int32_t Version, const char* Caller)
 struct TBinaryPasteReader {
     int32_t Header(TStream& Stream)
     {
-        const int32_t Version = ReadI32(Stream);
+        const int32_t Version = StreamReadInt32(Stream);
         CheckPasteVersion(Version, "TPage.PasteFromStream");
-        if (ReadU8(Stream) != doftGroup)
+        if (StreamReadByte(Stream) != doftGroup)
             throw EUserError("TPage.PasteFromStream:(DrawObjFileType <> doftGroup)");
         return Version;
     }

@@ -2,6 +2,7 @@
 
 #include "foundation/numbers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -146,16 +147,13 @@ std::string FloatToStr(double V)
     return FloatToStr(V, 17);
 }
 
-void WriteIntLine(TStream& Stream, int32_t V)
-{
-    StreamWriteln(Stream, std::to_string(V));
-}
-
 void WriteFloatLine(TStream& Stream, double V)
 {
     StreamWriteln(Stream, FloatToStr(V));
 }
 
+// Not StreamReadIntLine: the end of the stream reads as an empty line here,
+// so it raises the conversion error.
 int32_t ReadIntLine(TStream& Stream)
 {
     return StrToInt(StreamReadln(Stream));
@@ -560,10 +558,10 @@ void TParamObj::WriteToStreamAsText(TStream& Stream)
 {
     uint8_t Type = 0;
     if (TypeNumber(Type))
-        WriteIntLine(Stream, Type);
+        StreamWriteIntLine(Stream, Type);
     TLineObject::WriteToStreamAsText(Stream);
     for (int32_t V : {FiX, FiY, FiWidth, FiHeight})
-        WriteIntLine(Stream, V);
+        StreamWriteIntLine(Stream, V);
     StreamWriteln(Stream, FloatToStr(FfAngle, 15));  // enough for any float
     WriteParamAsText(Stream);
 }
@@ -918,10 +916,10 @@ void TRectObj::ReadParam(TStream& Stream, int32_t Version)
 
 void TRectObj::WriteParamAsText(TStream& Stream)
 {
-    WriteIntLine(Stream, FParam.Bevel);
-    WriteIntLine(Stream, FParam.CornerRadius);
-    WriteIntLine(Stream, FParam.CornerCount);
-    WriteIntLine(Stream, FParam.CornerPosition);
+    StreamWriteIntLine(Stream, FParam.Bevel);
+    StreamWriteIntLine(Stream, FParam.CornerRadius);
+    StreamWriteIntLine(Stream, FParam.CornerCount);
+    StreamWriteIntLine(Stream, FParam.CornerPosition);
 }
 
 void TRectObj::ReadParamAsText(TStream& Stream, int32_t Version)
@@ -1057,7 +1055,7 @@ void TPolygonObj::WriteParamAsText(TStream& Stream)
 {
     for (int32_t V : {FParam.Count, FParam.CornerSize, FParam.AngleVariation,
                       FParam.RadiusVariation, FParam.Seed})
-        WriteIntLine(Stream, V);
+        StreamWriteIntLine(Stream, V);
     WriteFloatLine(Stream, FParam.StartAngle);
 }
 
@@ -1199,7 +1197,7 @@ void TStarObj::WriteParamAsText(TStream& Stream)
     for (int32_t V : {FParam.Count, FParam.Corner1, FParam.Corner2, FParam.AngleVariation,
                       FParam.InnerVariation, FParam.OuterVariation, FParam.Kept1, FParam.Kept2,
                       FParam.Seed})
-        WriteIntLine(Stream, V);
+        StreamWriteIntLine(Stream, V);
     WriteFloatLine(Stream, FParam.StartAngle);
 }
 

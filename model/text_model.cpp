@@ -1,6 +1,7 @@
 #include "model/text_model.h"
 
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "model/text_outline.h"
@@ -22,54 +23,6 @@ namespace {
 
 constexpr uint8_t CR = 13;
 constexpr uint8_t LF = 10;
-
-int32_t ReadInt32(TStream& Stream)
-{
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    return static_cast<int32_t>(uint32_t(B[0]) | uint32_t(B[1]) << 8 | uint32_t(B[2]) << 16 |
-                                uint32_t(B[3]) << 24);
-}
-
-void WriteInt32(TStream& Stream, int32_t V)
-{
-    const auto U = static_cast<uint32_t>(V);
-    const uint8_t B[4] = {uint8_t(U), uint8_t(U >> 8), uint8_t(U >> 16), uint8_t(U >> 24)};
-    Stream.WriteBuffer(B, 4);
-}
-
-uint8_t ReadByte(TStream& Stream)
-{
-    uint8_t B;
-    Stream.ReadBuffer(&B, 1);
-    return B;
-}
-
-void WriteByte(TStream& Stream, uint8_t B)
-{
-    Stream.WriteBuffer(&B, 1);
-}
-
-double ReadDouble(TStream& Stream)
-{
-    uint8_t B[8];
-    Stream.ReadBuffer(B, 8);
-    uint64_t U = 0;
-    for (int I = 7; I >= 0; --I)
-        U = U << 8 | B[I];
-    return std::bit_cast<double>(U);
-}
-
-void WriteDouble(TStream& Stream, double V)
-{
-    uint64_t U = std::bit_cast<uint64_t>(V);
-    uint8_t B[8];
-    for (int I = 0; I < 8; ++I) {
-        B[I] = static_cast<uint8_t>(U);
-        U >>= 8;
-    }
-    Stream.WriteBuffer(B, 8);
-}
 
 // Halves to even, as the old stored doubles were rounded.
 int32_t RoundStoredDouble(double D, const char* Where)
@@ -216,8 +169,8 @@ void WriteCharStyleRec(TStream& Stream, const TrecCharAttr& Attr)
     StreamWriteString(Stream, std::to_string(Attr.Size));
     const uint8_t Bytes[4] = {Attr.Bold, Attr.Italic, Attr.Underline, Attr.StrikeOut};
     Stream.WriteBuffer(Bytes, 4);
-    WriteInt32(Stream, Attr.Rise);
-    WriteInt32(Stream, Attr.ExtraAdvance);
+    StreamWriteInt32(Stream, Attr.Rise);
+    StreamWriteInt32(Stream, Attr.ExtraAdvance);
 }
 
 void ReadCharStyleRec(TStream& Stream, TrecCharAttr& Attr, int32_t Version)
@@ -233,11 +186,11 @@ void ReadCharStyleRec(TStream& Stream, TrecCharAttr& Attr, int32_t Version)
     A.Underline = Bytes[2];
     A.StrikeOut = Bytes[3];
     if (Version >= 13) {
-        A.Rise = ReadInt32(Stream);
-        A.ExtraAdvance = ReadInt32(Stream);
+        A.Rise = StreamReadInt32(Stream);
+        A.ExtraAdvance = StreamReadInt32(Stream);
     } else {
-        A.Rise = RoundStoredDouble(ReadDouble(Stream), Where);
-        A.ExtraAdvance = RoundStoredDouble(ReadDouble(Stream), Where);
+        A.Rise = RoundStoredDouble(StreamReadDouble(Stream), Where);
+        A.ExtraAdvance = RoundStoredDouble(StreamReadDouble(Stream), Where);
     }
     TakeFace(A, Face);
     Attr = A;
@@ -366,10 +319,10 @@ void TListCharStyle::Assign(const TCustomListWex& Source)
 
 void TListCharStyle::WriteToStream(TStream& Stream) const
 {
-    WriteInt32(Stream, FCount);
+    StreamWriteInt32(Stream, FCount);
     for (int32_t I = 0; I < FCount; ++I) {
         const TCharStyle* S = GetItem(I);
-        WriteByte(Stream, S ? 1 : 0);
+        StreamWriteByte(Stream, S ? 1 : 0);
         if (S)
             S->WriteToStream(Stream);
     }
@@ -378,13 +331,13 @@ void TListCharStyle::WriteToStream(TStream& Stream) const
 void TListCharStyle::ReadFromStream(TStream& Stream, int32_t Version)
 {
     constexpr const char* Where = "TListCharStyle.ReadFromStream";
-    const int32_t N = ReadInt32(Stream);
+    const int32_t N = StreamReadInt32(Stream);
     // Every slot takes at least its flag byte.
     if (N < 0 || N >= MaxListSize || N > BytesLeft(Stream))
         throw EReadError(std::string(Where) + ": Illegal Count");
     TStyleSlots Slots(static_cast<size_t>(N));
     for (auto& Slot : Slots) {
-        if (SlotFlag(ReadByte(Stream), Where)) {
+        if (SlotFlag(StreamReadByte(Stream), Where)) {
             Slot = std::make_unique<TCharStyle>();
             Slot->ReadFromStream(Stream, Version);
         }
@@ -501,16 +454,16 @@ void TParagraphStyle::Assign(const TParagraphStyle& Source)
 
 void TParagraphStyle::WriteToStream(TStream& Stream) const
 {
-    WriteInt32(Stream, FLineSpacingRule);
-    WriteByte(Stream, SpacingUnit);
-    WriteDouble(Stream, LineSpacing);
+    StreamWriteInt32(Stream, FLineSpacingRule);
+    StreamWriteByte(Stream, SpacingUnit);
+    StreamWriteDouble(Stream, LineSpacing);
 }
 
 void TParagraphStyle::ReadFromStream(TStream& Stream)
 {
-    const int32_t Rule = ReadInt32(Stream);
-    const uint8_t Unit = ReadByte(Stream);
-    const double Spacing = ReadDouble(Stream);
+    const int32_t Rule = StreamReadInt32(Stream);
+    const uint8_t Unit = StreamReadByte(Stream);
+    const double Spacing = StreamReadDouble(Stream);
     FLineSpacingRule = Rule;
     SpacingUnit = Unit;
     LineSpacing = Spacing;

@@ -4,6 +4,7 @@
 #include "foundation/lists.h"
 #include "foundation/numbers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -196,25 +197,6 @@ TrecTextParam LayoutFromBytes(const uint8_t* B)
     TrecTextParam P;
     std::memcpy(&P, B, kLayoutSize);
     return P;
-}
-
-void WriteI32(TStream& S, int32_t V)
-{
-    S.WriteBuffer(&V, 4);
-}
-
-int32_t ReadI32(TStream& S)
-{
-    int32_t V;
-    S.ReadBuffer(&V, 4);
-    return V;
-}
-
-uint8_t ReadU8(TStream& S)
-{
-    uint8_t V;
-    S.ReadBuffer(&V, 1);
-    return V;
 }
 
 int64_t BytesLeft(TStream& S)
@@ -561,7 +543,7 @@ void TTextObj::InsertTyped(int32_t Position, const std::string& Text, const Trec
 
 void TTextObj::InsertStyledText(TStream& Stream, bool Select)
 {
-    const int32_t Position = ReadI32(Stream);
+    const int32_t Position = StreamReadInt32(Stream);
     const std::string Text = StreamReadString(Stream);
     CheckRange(Position, 0, "TTextObj.InsertStyledText: Illegal Position");
     std::vector<std::pair<int32_t, std::unique_ptr<TCharStyle>>> Read;
@@ -668,7 +650,7 @@ void TTextObj::PasteText(int32_t Position, const TRTFTav& Source)
     CheckRange(Position, 0, "TTextObj.PasteText: Illegal Position");
     // The inserted-text record: position, text, one style per character.
     TMemoryStream Record;
-    WriteI32(Record, Position);
+    StreamWriteInt32(Record, Position);
     StreamWriteString(Record, Source.Text);
     TCharStyle Default;
     Default.Attr = DefaultCharAttr();
@@ -690,7 +672,7 @@ void TTextObj::DeleteText(int32_t Position, int32_t Length)
     CheckRange(Position, Length, "TTextObj.DeleteText: Illegal Range");
     if (CanRecord()) {
         TMemoryStream Undo;
-        WriteI32(Undo, Position);
+        StreamWriteInt32(Undo, Position);
         const std::string Part = FRichText->Text.substr(static_cast<size_t>(Position),
                                                         static_cast<size_t>(Length));
         StreamWriteString(Undo, Part);
@@ -1368,16 +1350,16 @@ void TTextObj::WriteToStream(TStream& Stream)
     Stream.WriteBuffer(&FbPaintKind, 1);
     Stream.WriteBuffer(&FDouble1, 8);
     Stream.WriteBuffer(&FDouble2, 8);
-    WriteI32(Stream, FiX);
-    WriteI32(Stream, FiY);
+    StreamWriteInt32(Stream, FiX);
+    StreamWriteInt32(Stream, FiY);
     Stream.WriteBuffer(&FAngle, 4);
     Stream.WriteBuffer(&FbPathLink, 1);
     const TDrawItem* L = LinkedPath();
-    WriteI32(Stream, L ? L->ObjID() : 0);
+    StreamWriteInt32(Stream, L ? L->ObjID() : 0);
     const auto Layout = LayoutToBytes(FLayout);
     Stream.WriteBuffer(Layout.data(), kLayoutSize);
     const std::vector<std::string> Lines = SplitLines(FRichText->Text);
-    WriteI32(Stream, static_cast<int32_t>(Lines.size()));
+    StreamWriteInt32(Stream, static_cast<int32_t>(Lines.size()));
     for (const std::string& Line : Lines)
         StreamWriteString(Stream, Line);
 }
@@ -1422,8 +1404,8 @@ void TTextObj::ReadFromStreamAsText(TStream& Stream, TList2Item* IDMap, int32_t 
 void TTextObj::ReadTextPart(TStream& Stream, int32_t Version, bool AsText)
 {
     const char* const Where = AsText ? "TTextObj.ReadFromStreamAsText" : "TTextObj.ReadFromStream";
-    auto Byte = [&] { return AsText ? ReadByteLine(Stream, Where) : ReadU8(Stream); };
-    auto Int = [&] { return AsText ? StrToInt(StreamReadln(Stream)) : ReadI32(Stream); };
+    auto Byte = [&] { return AsText ? ReadByteLine(Stream, Where) : StreamReadByte(Stream); };
+    auto Int = [&] { return AsText ? StrToInt(StreamReadln(Stream)) : StreamReadInt32(Stream); };
     auto Double = [&] {
         if (AsText)
             return StrToFloat(StreamReadln(Stream));

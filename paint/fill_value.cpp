@@ -6,7 +6,6 @@
 #include "model/store/picture_store.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -15,13 +14,6 @@
 namespace {
 
 const char* const FillPictParamError = "TGradationObject.StrToRecGradParam Error!";
-
-std::string FloatText(double V)
-{
-    char Buf[64];
-    const auto R = std::to_chars(Buf, Buf + sizeof Buf, V);
-    return std::string(Buf, R.ptr);
-}
 
 std::vector<std::string> SplitCommas(const std::string& Text)
 {
@@ -102,7 +94,7 @@ std::string FillPictParamToStr(const TFillPictParam& Param)
     std::string S = std::to_string(Param.bKind);
     for (int32_t V : {Param.iOffsetX, Param.iOffsetY, Param.iWidth, Param.iHeight})
         S += ',' + std::to_string(V);
-    S += ',' + FloatText(Param.dAngle) + ',' + std::to_string(Param.iHandle) + ',' +
+    S += ',' + FloatToStrShortest(Param.dAngle) + ',' + std::to_string(Param.iHandle) + ',' +
          std::to_string(Param.bOption1) + ',' + std::to_string(Param.bOption2);
     return S;
 }

@@ -4,7 +4,6 @@
 #include "platform/cp932.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -27,36 +26,12 @@ int ShapeCount(uint8_t Kind)
     }
 }
 
-std::string FloatText(double V)
-{
-    char Buf[64];
-    const auto R = std::to_chars(Buf, Buf + sizeof Buf, V);
-    return std::string(Buf, R.ptr);
-}
-
 // Colour bytes are held blue, green, red; the text runs red, green, blue.
 std::string ColorText(const uint8_t* Bgr)
 {
     char Buf[8];
     std::snprintf(Buf, sizeof Buf, "%02X%02X%02X", Bgr[2], Bgr[1], Bgr[0]);
     return Buf;
-}
-
-// Bytes of the UTF-8 character at S[I], never past the end.
-size_t Utf8CharLength(const std::string& S, size_t I)
-{
-    const uint8_t B = static_cast<uint8_t>(S[I]);
-    size_t Expected = 1;
-    if (B >= 0xF0 && B <= 0xF7)
-        Expected = 4;
-    else if (B >= 0xE0)
-        Expected = 3;
-    else if (B >= 0xC0)
-        Expected = 2;
-    size_t N = 1;
-    while (N < Expected && I + N < S.size() && (static_cast<uint8_t>(S[I + N]) & 0xC0) == 0x80)
-        ++N;
-    return N;
 }
 
 class TLightReader {
@@ -105,7 +80,7 @@ public:
         while (Bytes < Length) {
             if (End >= FText.size())
                 return false;
-            const size_t N = Utf8CharLength(FText, End);
+            const size_t N = CharLength(FText, End);
             Bytes += static_cast<int64_t>(Utf8ToCp932(std::string_view(FText).substr(End, N)).size());
             End += N;
         }
@@ -147,7 +122,7 @@ bool ReadLight(TLightReader& R, TrecLightUnion& Light)
 
 std::string LightsToStr(const TLightsAmb& Lights)
 {
-    std::string S = FloatText(Lights.Dp) + ',' + ColorText(Lights.Color);
+    std::string S = FloatToStrShortest(Lights.Dp) + ',' + ColorText(Lights.Color);
     for (int32_t V : {Lights.Ks, Lights.Sh, Lights.M, static_cast<int32_t>(Lights.Lights.size())})
         S += std::to_string(V) + ',';
     for (const TrecLightUnion& Light : Lights.Lights) {
@@ -155,7 +130,7 @@ std::string LightsToStr(const TLightsAmb& Lights)
         S += ColorText(Light.Color) + std::to_string(Light.Intensity) + ',' +
              std::to_string(Light.Kind) + ',';
         for (int I = 0; I < ShapeCount(Light.Kind); ++I)
-            S += FloatText(Light.Shape[I]) + ',';
+            S += FloatToStrShortest(Light.Shape[I]) + ',';
     }
     return S;
 }

@@ -1,5 +1,6 @@
 #include "paint/macro_library.h"
 
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -28,20 +29,8 @@ public:
 
     [[noreturn]] void Malformed() const { throw EUserError(FFileName + "の中身が異常です。"); }
 
-    uint8_t ReadByte()
-    {
-        uint8_t B;
-        FStream.ReadBuffer(&B, 1);
-        return B;
-    }
-
-    uint32_t ReadUInt32()
-    {
-        uint8_t B[4];
-        FStream.ReadBuffer(B, 4);
-        return static_cast<uint32_t>(B[0]) | (static_cast<uint32_t>(B[1]) << 8) |
-               (static_cast<uint32_t>(B[2]) << 16) | (static_cast<uint32_t>(B[3]) << 24);
-    }
+    uint8_t ReadByte() { return StreamReadByte(FStream); }
+    uint32_t ReadUInt32() { return static_cast<uint32_t>(StreamReadInt32(FStream)); }
 
     // The byte after a lead byte is taken whatever it is, so a string ends
     // only at a 0 that starts a character; its text is what precedes the

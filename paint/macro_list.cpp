@@ -3,6 +3,7 @@
 #include "foundation/geometry.h"
 #include "foundation/numbers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -83,14 +84,6 @@ int32_t RoundTo32(double X)
 {
     return static_cast<int32_t>(std::clamp<int64_t>(RoundOff(X), std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
-}
-
-void WriteInt32(TStream& Stream, int32_t V)
-{
-    const uint32_t U = static_cast<uint32_t>(V);
-    const uint8_t B[4] = {static_cast<uint8_t>(U), static_cast<uint8_t>(U >> 8),
-                          static_cast<uint8_t>(U >> 16), static_cast<uint8_t>(U >> 24)};
-    Stream.WriteBuffer(B, 4);
 }
 
 void AddHandleOnce(TListPtrWex& Handles, int32_t Handle)
@@ -203,10 +196,7 @@ void TMacros::IntersectWith(const TMacros& Other)
 
 void TMacros::WriteToStream(TStream& Stream) const
 {
-    const uint32_t N = static_cast<uint32_t>(Count());
-    const uint8_t B[4] = {static_cast<uint8_t>(N), static_cast<uint8_t>(N >> 8),
-                          static_cast<uint8_t>(N >> 16), static_cast<uint8_t>(N >> 24)};
-    Stream.WriteBuffer(B, 4);
+    StreamWriteInt32(Stream, Count());
     for (int32_t I = 0; I < Count(); ++I)
         GetMacro(I)->WriteToStream(Stream);
 }
@@ -214,12 +204,7 @@ void TMacros::WriteToStream(TStream& Stream) const
 void TMacros::ReadFromStream(TStream& Stream, int32_t Version)
 {
     Clear();
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    const int32_t N = CheckMacroCount(
-        static_cast<int32_t>(static_cast<uint32_t>(B[0]) | (static_cast<uint32_t>(B[1]) << 8) |
-                             (static_cast<uint32_t>(B[2]) << 16) | (static_cast<uint32_t>(B[3]) << 24)),
-        "TMacros.ReadFromStream");
+    const int32_t N = CheckMacroCount(StreamReadInt32(Stream), "TMacros.ReadFromStream");
     for (int32_t I = 0; I < N; ++I) {
         auto Macro = std::make_unique<TMacro>();
         Macro->ReadFromStream(Stream, Version);
@@ -336,9 +321,9 @@ void TMacros::TransformParams(double Angle, const TPoint& Centre, const TRect& O
         }
         std::string NewValue = Value.substr(0, 2) + NewData;
         if (Undo) {
-            WriteInt32(*Undo, M);
-            WriteInt32(*Undo, L);
-            WriteInt32(*Undo, I + 1);
+            StreamWriteInt32(*Undo, M);
+            StreamWriteInt32(*Undo, L);
+            StreamWriteInt32(*Undo, I + 1);
             StreamWriteString(*Undo, Utf8ToCp932(Value));
             StreamWriteString(*Undo, Utf8ToCp932(NewValue));
         }

@@ -3,6 +3,7 @@
 #include "foundation/lists.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/string_list.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -71,23 +72,6 @@ constexpr int32_t cCaptionRenameVersion = 23;
 constexpr int32_t cLibraryLinesVersion = 6;
 // From this version on the enabled byte is stored.
 constexpr int32_t cEnabledByteVersion = 24;
-
-void WriteInt32(TStream& Stream, int32_t V)
-{
-    const uint32_t U = static_cast<uint32_t>(V);
-    const uint8_t B[4] = {static_cast<uint8_t>(U), static_cast<uint8_t>(U >> 8),
-                          static_cast<uint8_t>(U >> 16), static_cast<uint8_t>(U >> 24)};
-    Stream.WriteBuffer(B, 4);
-}
-
-int32_t ReadInt32(TStream& Stream)
-{
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    return static_cast<int32_t>(static_cast<uint32_t>(B[0]) | (static_cast<uint32_t>(B[1]) << 8) |
-                                (static_cast<uint32_t>(B[2]) << 16) |
-                                (static_cast<uint32_t>(B[3]) << 24));
-}
 
 void WriteText(TStream& Stream, const std::string& S)
 {
@@ -334,7 +318,7 @@ void TMacro::WriteToStream(TStream& Stream) const
     GetParams(Captions, Values);
     WriteText(Stream, FstrName);
     Stream.WriteBuffer(&FEnabled, 1);
-    WriteInt32(Stream, Captions.Count());
+    StreamWriteInt32(Stream, Captions.Count());
     for (int32_t I = 0; I < Captions.Count(); ++I) {
         WriteText(Stream, Captions.Strings(I));
         WriteText(Stream, Values.Strings(I));
@@ -348,11 +332,11 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
 
     if (Version < cLibraryLinesVersion) {
         // Old documents carry the lines themselves.
-        const int32_t LineCount = CheckCount(ReadInt32(Stream), "TMacro.ReadFromStream", "行数");
+        const int32_t LineCount = CheckCount(StreamReadInt32(Stream), "TMacro.ReadFromStream", "行数");
         for (int32_t I = 0; I < LineCount; ++I) {
             TMacroLine L;
             L.FunctionName = ReadText(Stream);
-            const int32_t Count = ReadInt32(Stream);
+            const int32_t Count = StreamReadInt32(Stream);
             if (Count < 0 || Count > 0xFFFF)
                 throw EReadError("TMacro.ReadFromStream: パラメータ数(" + std::to_string(Count) +
                                  ")が不正です");
@@ -373,7 +357,7 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
         throw EUserError("\"" + Name + "\"は登録されていません");
     if (Version >= cEnabledByteVersion)
         Stream.ReadBuffer(&FEnabled, 1);
-    const int32_t Count = CheckCount(ReadInt32(Stream), "TMacro.ReadFromStream", "パラメータ数");
+    const int32_t Count = CheckCount(StreamReadInt32(Stream), "TMacro.ReadFromStream", "パラメータ数");
     for (int32_t I = 0; I < Count; ++I) {
         const std::string Caption = ReadText(Stream);
         const std::string Value = ReadText(Stream);

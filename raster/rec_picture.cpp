@@ -3,6 +3,7 @@
 #include "foundation/geometry.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "raster/bmp_conv.h"
@@ -117,15 +118,6 @@ void ReadPosition(TStream& Stream, int32_t& Left, int32_t& Top)
 int64_t BytesLeft(TStream& Stream)
 {
     return std::max<int64_t>(0, Stream.Size() - Stream.Position());
-}
-
-// A text line that must be there: the end of the stream is a read error, not
-// an empty line.
-std::string ReadRequiredLine(TStream& Stream)
-{
-    if (BytesLeft(Stream) <= 0)
-        throw EReadError();
-    return StreamReadln(Stream);
 }
 
 void SavePng(const TrecPicture& P, TStream& Stream)
@@ -533,9 +525,9 @@ void RecPictureLoadFromTextStream(TrecPicture& P, TStream& Stream)
 {
     static const std::string Who = "RecPictureLoadFromTextStream";
     RecPictureClear(P);
-    const int32_t Left = StrToInt(ReadRequiredLine(Stream));
-    const int32_t Top = StrToInt(ReadRequiredLine(Stream));
-    const int32_t Count = StrToInt(ReadRequiredLine(Stream));
+    const int32_t Left = StreamReadIntLine(Stream);
+    const int32_t Top = StreamReadIntLine(Stream);
+    const int32_t Count = StreamReadIntLine(Stream);
     // Every byte of the block takes at least one character of the stream.
     if (Count <= 0)
         throw EReadError(Who + ": PNG のバイト数(" + std::to_string(Count) + ")が不正です");
@@ -557,8 +549,8 @@ void RecPictureLoadFromTextStreamRaw(TrecPicture& P, TStream& Stream)
 {
     static const std::string Who = "RecPictureLoadFromTextStreamRaw";
     RecPictureClear(P);
-    const int32_t Left = StrToInt(ReadRequiredLine(Stream));
-    const int32_t Top = StrToInt(ReadRequiredLine(Stream));
+    const int32_t Left = StreamReadIntLine(Stream);
+    const int32_t Top = StreamReadIntLine(Stream);
     uint8_t HeaderBytes[InfoHeaderSize];
     void* Buffer = HeaderBytes;
     const int32_t Got = StreamReadlnBin(Stream, Buffer, InfoHeaderSize);

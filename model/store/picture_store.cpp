@@ -1,6 +1,7 @@
 #include "model/store/picture_store.h"
 
 #include "foundation/stream_text.h"
+#include "foundation/stream_values.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "raster/bmp_conv.h"
@@ -21,75 +22,11 @@ constexpr double ParamDEpsilon = 0.0001;
 constexpr int32_t MaxHandle = std::numeric_limits<int32_t>::max();
 
 // ---------------------------------------------------------------------------
-// Little-endian values and text lines
-
-void WriteInt32(TStream& Stream, int32_t V)
-{
-    const auto U = static_cast<uint32_t>(V);
-    const uint8_t B[4] = {static_cast<uint8_t>(U), static_cast<uint8_t>(U >> 8),
-                          static_cast<uint8_t>(U >> 16), static_cast<uint8_t>(U >> 24)};
-    Stream.WriteBuffer(B, 4);
-}
-
-int32_t ReadInt32(TStream& Stream)
-{
-    uint8_t B[4];
-    Stream.ReadBuffer(B, 4);
-    return static_cast<int32_t>(static_cast<uint32_t>(B[0]) | (static_cast<uint32_t>(B[1]) << 8) |
-                                (static_cast<uint32_t>(B[2]) << 16) |
-                                (static_cast<uint32_t>(B[3]) << 24));
-}
-
-void WriteDouble(TStream& Stream, double V)
-{
-    uint64_t U;
-    std::memcpy(&U, &V, 8);
-    uint8_t B[8];
-    for (int I = 0; I < 8; ++I)
-        B[I] = static_cast<uint8_t>(U >> (8 * I));
-    Stream.WriteBuffer(B, 8);
-}
-
-double ReadDouble(TStream& Stream)
-{
-    uint8_t B[8];
-    Stream.ReadBuffer(B, 8);
-    uint64_t U = 0;
-    for (int I = 0; I < 8; ++I)
-        U |= static_cast<uint64_t>(B[I]) << (8 * I);
-    double V;
-    std::memcpy(&V, &U, 8);
-    return V;
-}
-
-void WriteByte(TStream& Stream, uint8_t V)
-{
-    Stream.WriteBuffer(&V, 1);
-}
-
-uint8_t ReadByte(TStream& Stream)
-{
-    uint8_t V;
-    Stream.ReadBuffer(&V, 1);
-    return V;
-}
+// Stream and number text helpers
 
 int64_t BytesLeft(TStream& Stream)
 {
     return std::max<int64_t>(0, Stream.Size() - Stream.Position());
-}
-
-// The end of the stream is a read error here, not an empty line.
-std::string ReadRequiredLine(TStream& Stream)
-{
-    if (BytesLeft(Stream) <= 0)
-        throw EReadError();
-    return StreamReadln(Stream);
-}
-
-int32_t ReadIntLine(TStream& Stream)
-{
-    return StrToInt(ReadRequiredLine(Stream));
 }
 
 uint8_t LowByte(int32_t V)
@@ -246,9 +183,9 @@ void DecodeJpeg(TStream& Stream, TrecPicture& P, int32_t Left, int32_t Top)
 std::unique_ptr<TTmpJpeg> ReadJpegBinary(TStream& Stream, TrecPicture& P)
 {
     static const std::string Who = "TListRecPictItem.ReadFromStream";
-    const int32_t Left = ReadInt32(Stream);
-    const int32_t Top = ReadInt32(Stream);
-    const int32_t Size = ReadInt32(Stream);
+    const int32_t Left = StreamReadInt32(Stream);
+    const int32_t Top = StreamReadInt32(Stream);
+    const int32_t Size = StreamReadInt32(Stream);
     CheckJpegSize(Size, Stream, Who);
     auto Jpeg = std::make_unique<TTmpJpeg>();
     Jpeg->File().CopyFrom(Stream, Size);
@@ -260,9 +197,9 @@ std::unique_ptr<TTmpJpeg> ReadJpegBinary(TStream& Stream, TrecPicture& P)
 std::unique_ptr<TTmpJpeg> ReadJpegText(TStream& Stream, TrecPicture& P)
 {
     static const std::string Who = "TListRecPictItem.ReadFromStreamAsText";
-    const int32_t Left = ReadIntLine(Stream);
-    const int32_t Top = ReadIntLine(Stream);
-    const int32_t Size = ReadIntLine(Stream);
+    const int32_t Left = StreamReadIntLine(Stream);
+    const int32_t Top = StreamReadIntLine(Stream);
+    const int32_t Size = StreamReadIntLine(Stream);
     CheckJpegSize(Size, Stream, Who);
     TMemoryStream Bytes;
     Bytes.SetSize(Size);
@@ -377,16 +314,16 @@ void TListRecPictItem::ReadFromStream(TStream& Stream, int32_t Version)
 {
     TListRecPictItemCondition C;
     C.Assign(*Condition); // the fields kept in memory only stay
-    C.SourceHandle = ReadInt32(Stream);
-    C.Param1 = ReadInt32(Stream);
-    C.Param2 = ReadInt32(Stream);
-    C.ParamD = ReadDouble(Stream);
-    C.Flag = Version >= 10 ? ReadByte(Stream) : 0;
+    C.SourceHandle = StreamReadInt32(Stream);
+    C.Param1 = StreamReadInt32(Stream);
+    C.Param2 = StreamReadInt32(Stream);
+    C.ParamD = StreamReadDouble(Stream);
+    C.Flag = Version >= 10 ? StreamReadByte(Stream) : 0;
 
     TPictureHolder Pic;
     std::unique_ptr<TTmpJpeg> Jpeg;
     if (Version >= 18) {
-        if (ReadByte(Stream) == 0)
+        if (StreamReadByte(Stream) == 0)
             Jpeg = ReadJpegBinary(Stream, Pic.P);
         else
             RecPictureLoadFromStream(Pic.P, Stream);
@@ -402,16 +339,16 @@ void TListRecPictItem::ReadFromStreamAsText(TStream& Stream, int32_t Version)
 {
     TListRecPictItemCondition C;
     C.Assign(*Condition);
-    C.SourceHandle = ReadIntLine(Stream);
-    C.Param1 = ReadIntLine(Stream);
-    C.Param2 = ReadIntLine(Stream);
-    C.ParamD = StrToFloat(ReadRequiredLine(Stream));
-    C.Flag = Version >= 10 ? LowByte(ReadIntLine(Stream)) : 0;
+    C.SourceHandle = StreamReadIntLine(Stream);
+    C.Param1 = StreamReadIntLine(Stream);
+    C.Param2 = StreamReadIntLine(Stream);
+    C.ParamD = StrToFloat(StreamReadRequiredLine(Stream));
+    C.Flag = Version >= 10 ? LowByte(StreamReadIntLine(Stream)) : 0;
 
     TPictureHolder Pic;
     std::unique_ptr<TTmpJpeg> Jpeg;
     if (Version >= 18) {
-        if (LowByte(ReadIntLine(Stream)) == 0)
+        if (LowByte(StreamReadIntLine(Stream)) == 0)
             Jpeg = ReadJpegText(Stream, Pic.P);
         else
             RecPictureLoadFromTextStream(Pic.P, Stream);
@@ -425,20 +362,20 @@ void TListRecPictItem::ReadFromStreamAsText(TStream& Stream, int32_t Version)
 
 void TListRecPictItem::WriteToStream(TStream& Stream) const
 {
-    WriteInt32(Stream, Condition->SourceHandle);
-    WriteInt32(Stream, Condition->Param1);
-    WriteInt32(Stream, Condition->Param2);
-    WriteDouble(Stream, Condition->ParamD);
-    WriteByte(Stream, Condition->Flag);
+    StreamWriteInt32(Stream, Condition->SourceHandle);
+    StreamWriteInt32(Stream, Condition->Param1);
+    StreamWriteInt32(Stream, Condition->Param2);
+    StreamWriteDouble(Stream, Condition->ParamD);
+    StreamWriteByte(Stream, Condition->Flag);
     if (FJpegFile) {
         const int32_t Size = JpegSizeOf(*FJpegFile);
-        WriteByte(Stream, 0);
-        WriteInt32(Stream, Picture.iLeft);
-        WriteInt32(Stream, Picture.iTop);
-        WriteInt32(Stream, Size);
+        StreamWriteByte(Stream, 0);
+        StreamWriteInt32(Stream, Picture.iLeft);
+        StreamWriteInt32(Stream, Picture.iTop);
+        StreamWriteInt32(Stream, Size);
         CopyWhole(Stream, *FJpegFile, Size);
     } else {
-        WriteByte(Stream, 1);
+        StreamWriteByte(Stream, 1);
         RecPictureSaveToStream(Picture, Stream);
     }
 }
@@ -660,9 +597,9 @@ void TListRecPict::WriteToStream(TStream& Stream, const TListPtrWex* Filter) con
             (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
             Written.push_back(I);
     }
-    WriteInt32(Stream, static_cast<int32_t>(Written.size()));
+    StreamWriteInt32(Stream, static_cast<int32_t>(Written.size()));
     for (int32_t I : Written) {
-        WriteInt32(Stream, FItems.GetKey(I));
+        StreamWriteInt32(Stream, FItems.GetKey(I));
         ItemAt(I)->WriteToStream(Stream);
     }
 }
@@ -688,7 +625,7 @@ TListRecPict::TReadList TListRecPict::ReadCollection(TStream& Stream, int32_t Ve
                                                      int64_t& MaxRead)
 {
     const std::string Who = AsText ? "TListRecPict.ReadFromStreamAsText" : "TListRecPict.ReadFromStream";
-    const int32_t Count = AsText ? ReadIntLine(Stream) : ReadInt32(Stream);
+    const int32_t Count = AsText ? StreamReadIntLine(Stream) : StreamReadInt32(Stream);
     // An entry takes at least 24 bytes in binary (handle and condition) and
     // 5 in text (a digit and a line end per number, before the picture).
     const int64_t MinEntry = AsText ? 5 : 24;
@@ -697,7 +634,7 @@ TListRecPict::TReadList TListRecPict::ReadCollection(TStream& Stream, int32_t Ve
     TReadList Read;
     std::unordered_set<int32_t> Seen;
     for (int32_t N = 0; N < Count; ++N) {
-        const int32_t Handle = AsText ? ReadIntLine(Stream) : ReadInt32(Stream);
+        const int32_t Handle = AsText ? StreamReadIntLine(Stream) : StreamReadInt32(Stream);
         auto Item = std::make_unique<TListRecPictItem>();
         if (AsText)
             Item->ReadFromStreamAsText(Stream, Version);
@@ -796,7 +733,7 @@ void TListRecPict::CommitNew()
             const TListRecPictItem* Item = ItemAt(I);
             if (Handle < 0 || !Item || Item->Condition->SourceHandle >= 0)
                 continue;
-            WriteInt32(Data, Handle);
+            StreamWriteInt32(Data, Handle);
             Item->WriteToStream(Data);
         }
         if (Data.Size() > 0)
@@ -815,7 +752,7 @@ void TListRecPict::RemoveUnused(const TListPtrWex& UsedHandles)
         const TListRecPictItem* Item = ItemAt(I);
         if (Record && Item && Item->Condition->SourceHandle < 0) {
             TMemoryStream Data;
-            WriteInt32(Data, Handle);
+            StreamWriteInt32(Data, Handle);
             Item->WriteToStream(Data);
             AddRecord(*this, 0, CmdPicturesRemoved, Data);
         }
@@ -831,7 +768,7 @@ void TListRecPict::ReAdd(const void* Data, int32_t Size)
     TReadList Read;
     std::unordered_set<int32_t> Seen;
     while (Stream.Position() < Stream.Size()) {
-        const int32_t Handle = ReadInt32(Stream);
+        const int32_t Handle = StreamReadInt32(Stream);
         auto Item = std::make_unique<TListRecPictItem>();
         Item->ReadFromStream(Stream, UndoVersion);
         if (Handle < 0 || Handle == MaxHandle)

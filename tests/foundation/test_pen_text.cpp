@@ -8,6 +8,8 @@
 
 namespace {
 
+using F = std::tuple<uint32_t, int32_t, double>;
+
 TrecPenData Pen(uint32_t Style, int32_t Width, double MiterLimit)
 {
     TrecPenData P;
@@ -18,10 +20,7 @@ TrecPenData Pen(uint32_t Style, int32_t Width, double MiterLimit)
     return P;
 }
 
-std::tuple<uint32_t, int32_t, double> Fields(const TrecPenData& P)
-{
-    return {P.Style, P.Width, P.MiterLimit};
-}
+F Fields(const TrecPenData& P) { return {P.Style, P.Width, P.MiterLimit}; }
 
 std::string Text(const TrecPenData& P)
 {
@@ -49,7 +48,6 @@ TEST(PenText, RecordByteLayout)
 
 TEST(PenText, StrToPenDataDefaultsMissingOrBadFields)
 {
-    using F = std::tuple<uint32_t, int32_t, double>;
     TrecPenData P = Pen(7, 7, 7.0);
     P.Reserved[2] = 99;
     EXPECT_FALSE(StrToPenData("-1,65280,-1.00", P));
@@ -65,7 +63,6 @@ TEST(PenText, StrToPenDataDefaultsMissingOrBadFields)
 
 TEST(PenText, MergePenDataStrTakesOnlyWhatTheTextSets)
 {
-    using F = std::tuple<uint32_t, int32_t, double>;
     TrecPenData P = Pen(0x10000 | 0x1200 | 0x05, 2, 4.0);
     MergePenDataStr(P, "5,65280,-1.00");
     EXPECT_EQ(Fields(P), F(0x11205, 5, 4.0));

@@ -22,24 +22,18 @@ std::string FromCp(const std::string& Cp)
 
 } // namespace
 
-TEST(Cp932, KnownCodes)
+TEST(Cp932, KnownCodesAndRoundTrip)
 {
     EXPECT_EQ(ToCp("画像1"), "\x89\xE6\x91\x9C" "1");
-    EXPECT_EQ(ToCp("あ"), "\x82\xA0");
     EXPECT_EQ(ToCp("ｱｲ"), "\xB1\xB2");          // half-width katakana: one byte each
     EXPECT_EQ(ToCp("①"), "\x87\x40");            // NEC row 13
     EXPECT_EQ(ToCp("ⅰ"), "\xFA\x40");            // IBM extension
     EXPECT_EQ(ToCp("～"), "\x81\x60");           // U+FF5E full-width tilde
     EXPECT_EQ(ToCp("\xE3\x80\x9C"), "\x81\x60"); // U+301C wave dash goes to the same code
     EXPECT_EQ(ToCp("\\~"), "\\~");               // plain ASCII, no yen sign
-    EXPECT_EQ(FromCp("\x89\xE6\x91\x9C" "1"), "画像1");
     EXPECT_EQ(FromCp("\x81\x60"), "～");
     EXPECT_EQ(FromCp("\x87\x40\xFA\x40\xB1"), "①ⅰｱ");
     EXPECT_EQ(FromCp("\\~"), "\\~");
-}
-
-TEST(Cp932, RoundTripOfAMessage)
-{
     const std::string Msg = "リストのインデックスが範囲を超えています";
     const std::string Cp = ToCp(Msg);
     ASSERT_EQ(Cp.size(), 40u); // twenty double-byte characters

