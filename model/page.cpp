@@ -736,7 +736,7 @@ void TPage::Undo(int32_t Command, const void* Data, int32_t Size)
         SetShowGrid(ReadRecord<uint8_t>(Data, Size, Caller));
         break;
     case CmdNodeChange:
-        UndoNodeChange(Data, Size);
+        UndoNodeChange(Data, Size, false);
         break;
     case CmdMouseMode: {
         const auto V = ReadRecord<std::array<uint8_t, 2>>(Data, Size, Caller);
@@ -759,6 +759,10 @@ void TPage::Redo(int32_t Command, const void* Data, int32_t Size)
         TMemoryStreamWex S;
         S.SetPointer(Data, Size);
         PasteFromStream(S);
+        return;
+    }
+    if ((Command & 0x7F) == CmdNodeChange) {
+        UndoNodeChange(Data, Size, true);
         return;
     }
     Undo(Command, Data, Size);
@@ -1265,7 +1269,10 @@ void TPage::UndoPaste(const void* Data, int32_t Size)
         Item->Parent()->DeleteChild(Item);
 }
 
-void TPage::UndoNodeChange(const void* Data, int32_t Size)
+// Undo records hold old values in recording order, so they are applied last
+// to first and a point recorded twice ends at its oldest value; redo records
+// hold new values and are applied first to last.
+void TPage::UndoNodeChange(const void* Data, int32_t Size, bool Forward)
 {
     constexpr int32_t RecordSize = 20;
     if (Size < 0 || Size % RecordSize != 0)
@@ -1302,6 +1309,8 @@ void TPage::UndoNodeChange(const void* Data, int32_t Size)
             throw EUserError("TPage.Undo: Illegal Node Index (" + std::to_string(R.Index) + ").");
         Records.push_back(R);
     }
+    if (!Forward)
+        std::reverse(Records.begin(), Records.end());
     for (const TNodeRecord& R : Records) {
         if (R.Kind == 0) {
             R.Nodes->SetNodeKindRaw(R.Index, R.NodeType);

@@ -290,7 +290,7 @@ public:
 private:
     template <class ReadBody>
     void Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read);
-    void UndoNodeChange(const void* Data, int32_t Size);
+    void UndoNodeChange(const void* Data, int32_t Size, bool Forward);
     void UndoPaste(const void* Data, int32_t Size);
     void ExtendDirtyRect();
     void ShowMouseModeStatus();

@@ -1115,6 +1115,18 @@ TEST_F(PageTest, NodeChangesReplayAndAreChecked)
     Doc.History.Redo();
     EXPECT_EQ(L->BasePath().Points[1], (TPoint{20, 5}));
 
+    // A point recorded twice in one command: undo ends at its oldest value,
+    // redo at its newest.
+    std::vector<uint8_t> Undo2 = NodeRecord(L->ObjID(), 1, 1, 0, 20, 5);
+    PutBytes(Undo2, NodeRecord(L->ObjID(), 1, 1, 0, 30, 5));
+    std::vector<uint8_t> Redo2 = NodeRecord(L->ObjID(), 1, 1, 0, 30, 5);
+    PutBytes(Redo2, NodeRecord(L->ObjID(), 1, 1, 0, 40, 5));
+    Page->Undo(TPage::CmdNodeChange, Undo2.data(), int32_t(Undo2.size()));
+    EXPECT_EQ(L->BasePath().Points[1], (TPoint{20, 5}));
+    Page->Redo(TPage::CmdNodeChange, Redo2.data(), int32_t(Redo2.size()));
+    EXPECT_EQ(L->BasePath().Points[1], (TPoint{40, 5}));
+    Page->Undo(TPage::CmdNodeChange, Undo2.data(), int32_t(Undo2.size()));
+
     // Refused before anything changes: a record after a good one names an
     // object that is no polyline, a node past the end, an unknown kind.
     auto Refused = [&](const std::vector<uint8_t>& Bad) {

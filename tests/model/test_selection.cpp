@@ -1,0 +1,409 @@
+// The selection: its records 48 to 53 and 55 with undo and redo, change
+// notifications, bounds, handles and hit testing, drag clones and the
+// selection stream layout.
+#include "object_test_support.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/lists.h"
+#include "foundation/user_error.h"
+#include "model/page.h"
+#include "model/param_shapes.h"
+#include "model/poly_line_obj.h"
+#include "model/selection.h"
+#include "model/store/picture_store.h"
+#include "model/text_object.h"
+#include "platform/cp932.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+class TSelDocument : public TPageDocumentLink {
+public:
+    void SetModified(bool) override {}
+    TListRecPict* GetPictureStore() override { return &Store; }
+    void AddForm(TOLEFormDoc*) override {}
+    void RemoveForm(TOLEFormDoc*) override {}
+    THistoryCommand History;
+    TListRecPict Store{&History};
+};
+
+// The real item classes for the scope; what was registered comes back.
+class TRealTypes {
+public:
+    TRealTypes()
+    {
+        for (int32_t T = 1; T <= 6; ++T)
+            FOld[T] = GetDrawItemFactory(T);
+        RegisterPolyLineObjType();
+        RegisterParamShapeTypes();
+        RegisterTextObjType();
+    }
+    ~TRealTypes()
+    {
+        for (int32_t T = 1; T <= 6; ++T)
+            RegisterDrawItemType(T, FOld[T]);
+    }
+
+private:
+    TDrawItemFactory FOld[7] = {};
+};
+
+std::string ErrorOf(const std::function<void()>& F)
+{
+    try {
+        F();
+    } catch (const Exception& E) {
+        return E.Message();
+    }
+    return "<no exception>";
+}
+
+
+struct SelectionTest : ::testing::Test {
+    TPrivateFolders Folders;
+    TRealTypes Types;
+    TSelDocument Doc;
+    std::unique_ptr<TPage> Page;
+    TSelectedObjects* Sel = nullptr;
+
+    void SetUp() override
+    {
+        DiscardAppIniFile();
+        SetPageSelectionFactory(&NewSelectedObjects);
+        Page = std::make_unique<TPage>(&Doc.History);
+        Page->SetDocument(&Doc);
+        Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
+        ASSERT_NE(Sel, nullptr);
+    }
+    void TearDown() override
+    {
+        Page.reset();
+        SetPageSelectionFactory(nullptr);
+        DiscardAppIniFile();
+    }
+
+    TRectObj* AddRect(int32_t X, int32_t Y, int32_t W, int32_t H)
+    {
+        auto R = std::make_unique<TRectObj>(Page.get(), -1);
+        R->SetFrame(X, Y, W, H);
+        return static_cast<TRectObj*>(Page->RootGroup().AddChild(std::move(R), -1));
+    }
+    TPolyLineObj* AddPoly(const std::vector<TPoint>& Points, const std::vector<uint8_t>& Types)
+    {
+        TrecPath Path;
+        RecPolyLineSetCount(Path, static_cast<int32_t>(Points.size()));
+        for (size_t I = 0; I < Points.size(); ++I) {
+            Path.Points[I] = Points[I];
+            Path.pabType[I] = Types[I];
+        }
+        RecPathCalcBounds(Path);
+        auto P = std::make_unique<TPolyLineObj>(Page.get(), -1);
+        P->SetPathRecord(Path);
+        return static_cast<TPolyLineObj*>(Page->RootGroup().AddChild(std::move(P), -1));
+    }
+    // Objects made so far belong to no command.
+    void Ready() { Doc.History.ResetObjCount(); }
+    void InCommand(const std::function<void()>& F)
+    {
+        Doc.History.CommandStart("test");
+        F();
+        Doc.History.CommandEnd();
+    }
+    std::vector<uint8_t> Tree()
+    {
+        TMemoryStream S;
+        Page->RootGroup().WriteToStream(S);
+        return Bytes(S);
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+TEST_F(SelectionTest, AddRemoveAndClearUndoAndRedoTheList)
+{
+    TRectObj* A = AddRect(0, 0, 10, 10);
+    TRectObj* B = AddRect(20, 0, 10, 10);
+    TRectObj* C = AddRect(40, 0, 10, 10);
+    Ready();
+    InCommand([&] {
+        Sel->AddItem(B);
+        Sel->AddItem(A);
+        Sel->AddItem(C);
+    });
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, A, C}));
+    InCommand([&] { Sel->RemoveItem(A); });
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, C}));
+    // Undo puts the removed item back at its place.
+    Doc.History.Undo();
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, A, C}));
+    Doc.History.Redo();
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, C}));
+    // A record of the ID alone appends.
+    const int32_t ID = A->ObjID();
+    Sel->Undo(TSelectedObjects::CmdRemoveItem, &ID, 4);
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, C, A}));
+    Sel->RemoveItemSub(A);
+
+    // Undoing a clear brings the same items back in their order.
+    InCommand([&] { Sel->AddItem(A); });
+    InCommand([&] { Sel->ClearSelection(); });
+    EXPECT_EQ(Sel->Count(), 0);
+    Doc.History.Undo();
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, C, A}));
+    Doc.History.Redo();
+    EXPECT_EQ(Sel->Count(), 0);
+}
+
+TEST_F(SelectionTest, ClearOfAnEmptySelectionRecordsAndNotifiesNothing)
+{
+    int32_t Calls = 0;
+    Sel->OnChange = [&](TSelectedObjects*, bool) { ++Calls; };
+    Doc.History.CommandStart("clear");
+    Sel->ClearSelection();
+    Doc.History.CommandEnd(); // a command without records is dropped
+    EXPECT_EQ(Calls, 0);
+    EXPECT_FALSE(Doc.History.CanUndo());
+}
+
+TEST_F(SelectionTest, SelectInRectNotifiesTwiceWhenItAddsAndOnceWhenNot)
+{
+    for (int32_t I = 0; I < 10; ++I)
+        AddRect(I * 20, 0, 10, 10);
+    std::vector<bool> Flags;
+    Sel->OnChange = [&](TSelectedObjects*, bool F) { Flags.push_back(F); };
+    Sel->SelectInRect({-5, -5, 500, 50}, true, Page->RootGroup());
+    EXPECT_EQ(Sel->Count(), 10);
+    EXPECT_EQ(Flags, (std::vector<bool>{false, true}));
+    Flags.clear();
+    Sel->EmptyItems();
+    Flags.clear();
+    Sel->SelectInRect({1000, 1000, 1100, 1100}, false, Page->RootGroup());
+    EXPECT_EQ(Flags, (std::vector<bool>{false}));
+    // Inside-only needs the whole bounds; intersecting needs a touch.
+    Sel->SelectInRect({0, 0, 5, 5}, true, Page->RootGroup());
+    EXPECT_EQ(Sel->Count(), 0);
+    Sel->SelectInRect({0, 0, 5, 5}, false, Page->RootGroup());
+    EXPECT_EQ(Sel->Count(), 1);
+}
+
+TEST_F(SelectionTest, BoundsHandlesAndHitTest)
+{
+    TRectObj* A = AddRect(10, 20, 30, 40);
+    TRectObj* B = AddRect(100, 200, 10, 10);
+    Sel->AddItemSub(A);
+    Sel->AddItemSub(B);
+    const TRect BA = A->GetBounds();
+    const TRect BB = B->GetBounds();
+    const TRect U{std::min(BA.Left, BB.Left), std::min(BA.Top, BB.Top),
+                  std::max(BA.Right, BB.Right), std::max(BA.Bottom, BB.Bottom)};
+    const TRect Bounds = Sel->GetBounds();
+    EXPECT_EQ(Bounds.Left, U.Left);
+    EXPECT_EQ(Bounds.Top, U.Top);
+    EXPECT_EQ(Bounds.Right, U.Right);
+    EXPECT_EQ(Bounds.Bottom, U.Bottom);
+
+    // Handles 7, 6, 8, 9, 2, 3, 4, 5, then the rotation centre and target.
+    TAnchors& An = Sel->GetAnchors();
+    ASSERT_EQ(An.GetCount(), 10);
+    const int32_t CX = (U.Left + U.Right) / 2, CY = (U.Top + U.Bottom) / 2;
+    const std::vector<std::tuple<uint8_t, int32_t, int32_t>> Expected{
+        {7, U.Right, U.Top},  {6, U.Left, U.Top},     {8, U.Left, U.Bottom},
+        {9, U.Right, U.Bottom}, {2, CX, U.Top},        {3, U.Left, CY},
+        {4, U.Right, CY},     {5, CX, U.Bottom},      {10, CX, CY},
+        {11, CX, CY - (U.Bottom - U.Top) / 4}};
+    for (int32_t I = 0; I < 10; ++I) {
+        const TCustomAnchor* H = An.GetNodeAnchor(I);
+        EXPECT_EQ(H->Kind, std::get<0>(Expected[size_t(I)])) << I;
+        EXPECT_EQ(H->GetX(), std::get<1>(Expected[size_t(I)])) << I;
+        EXPECT_EQ(H->GetY(), std::get<2>(Expected[size_t(I)])) << I;
+    }
+
+    // Tolerance 700 div zoom: 7 at 100 %, 2 at 350 %.
+    EXPECT_EQ(Sel->HitTest(U.Right + 7, U.Top - 7, 100), 7);
+    EXPECT_EQ(Sel->HitTest(U.Right + 8, U.Top, 100), 0);
+    EXPECT_EQ(Sel->HitTest(U.Right + 3, U.Top, 350), 0);
+    EXPECT_EQ(Sel->HitTest(U.Left - 2, U.Top + 2, 350), 6);
+    // Inside the bounds, border included.
+    EXPECT_EQ(Sel->HitTest(U.Left, CY + 50, 100), 1);
+    EXPECT_EQ(Sel->HitTest(U.Left + 20, U.Bottom, 800), 1);
+    EXPECT_EQ(Sel->HitTest(U.Left - 1, CY + 50, 800), 0);
+
+    // The extent takes the rotation centre in.
+    const TRect E = Sel->GetExtent();
+    EXPECT_EQ(E.Left, U.Left);
+    EXPECT_EQ(E.Bottom, U.Bottom);
+}
+
+TEST_F(SelectionTest, EmptyBoundsGetNoHandles)
+{
+    Sel->AddItemSub(AddPoly({}, {}));
+    EXPECT_EQ(Sel->GetAnchors().GetCount(), 0);
+    EXPECT_EQ(Sel->GetBounds().Left, 2147483647);
+    EXPECT_EQ(Sel->HitTest(0, 0, 100), 0);
+}
+
+TEST_F(SelectionTest, MoveScaleAndRotateGoThroughTheItemsUndoably)
+{
+    TRectObj* A = AddRect(10, 20, 30, 40);
+    Sel->AddItemSub(A);
+    Ready();
+    const std::vector<uint8_t> Before = Tree();
+    const TRect B0 = Sel->GetBounds();
+    InCommand([&] { Sel->MoveBy(5, -3); });
+    const TRect B1 = Sel->GetBounds();
+    EXPECT_EQ(B1.Left, B0.Left + 5);
+    EXPECT_EQ(B1.Top, B0.Top - 3);
+    EXPECT_EQ(Sel->GetAnchors().GetNodeAnchor(1)->GetX(), B1.Left); // handles follow
+    InCommand([&] { Sel->ScaleTo(0, 0, 2048, 2048); });
+    InCommand([&] { Sel->RotateBy(20, 30, 0.5); });
+    Doc.History.Undo();
+    Doc.History.Undo();
+    Doc.History.Undo();
+    EXPECT_EQ(Tree(), Before);
+}
+
+TEST_F(SelectionTest, DragGroupShowsTransformsWithoutKeepingThem)
+{
+    TRectObj* A = AddRect(10, 20, 30, 40);
+    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}}, {6, 2, 2});
+    Sel->AddItemSub(A);
+    Sel->AddItemSub(P);
+    Ready();
+    const std::vector<uint8_t> Before = Tree();
+    Sel->DuplicateToDragGroup();
+    ASSERT_EQ(Sel->DragGroup().GetCount(), 2);
+    EXPECT_STREQ(Sel->DragGroup().GetItem(0)->GetClass().Name, "TRectObj");
+    EXPECT_STREQ(Sel->DragGroup().GetItem(1)->GetClass().Name, "TPolyLineObj");
+    EXPECT_EQ(Sel->DragGroup().GetItem(1)->GetBounds().Right, 50);
+
+    TRecordingDC DC;
+    Doc.History.CommandStart("drag");
+    Sel->RotateDragGroup(DC, 25, 25, 1.0);
+    Sel->ScaleDragGroup(DC, 0, 0, 3000, 1024);
+    Doc.History.CommandEnd();
+    EXPECT_FALSE(DC.Calls.empty());
+    EXPECT_EQ(Tree(), Before);
+    EXPECT_FALSE(Doc.History.CanUndo()); // nothing recorded
+
+    // A new snapshot replaces the old clones.
+    Sel->RemoveItemSub(A);
+    Sel->DuplicateToDragGroup();
+    EXPECT_EQ(Sel->DragGroup().GetCount(), 1);
+}
+
+TEST_F(SelectionTest, StreamLayoutOfTheSelectedItems)
+{
+    TRectObj* A = AddRect(10, 20, 30, 40);
+    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}}, {6, 2});
+    A->SetName("箱");
+    // Selection order P, A; the stream keeps the tree order A, P.
+    Sel->AddItemSub(P);
+    Sel->AddItemSub(A);
+    TMemoryStream S;
+    S.WriteBuffer("junk", 4);
+    Sel->SaveToStream(S, false);
+
+    std::vector<uint8_t> E;
+    PutI32(E, 25);
+    E.push_back(0);      // group type
+    PutI32(E, -1);       // the temporary group's ID
+    PutI32(E, 0);        // empty name
+    PutI32(E, 0);        // no parent
+    E.push_back(1);      // visible
+    PutI32(E, 2);        // two children
+    const int32_t Root = Page->RootGroup().ObjID();
+    for (TDrawItem* Item : {static_cast<TDrawItem*>(A), static_cast<TDrawItem*>(P)}) {
+        TMemoryStream C;
+        Item->WriteToStream(C);
+        std::vector<uint8_t> CB = Bytes(C);
+        const size_t Off = 1 + 4 + 4 + Utf8ToCp932(Item->Name()).size();
+        std::vector<uint8_t> RootBytes, Minus;
+        PutI32(RootBytes, Root);
+        PutI32(Minus, -1);
+        ASSERT_TRUE(std::equal(RootBytes.begin(), RootBytes.end(), CB.begin() + long(Off)));
+        std::copy(Minus.begin(), Minus.end(), CB.begin() + long(Off)); // parent: the group
+        E.insert(E.end(), CB.begin(), CB.end());
+    }
+    PutI32(E, 0); // the picture store part, no pictures
+    EXPECT_EQ(Bytes(S), E);
+
+    // The page reads it back as pasted items.
+    S.SetPosition(0);
+    Page->PasteFromStream(S);
+    EXPECT_EQ(Page->RootGroup().GetCount(), 4);
+    EXPECT_EQ(Sel->Count(), 2);
+    EXPECT_STREQ(Sel->GetItem(0)->GetClass().Name, "TRectObj");
+    EXPECT_EQ(Sel->GetItem(0)->Name(), "箱");
+}
+
+TEST_F(SelectionTest, IllegalCommandsRaise)
+{
+    const int32_t ID = 0;
+    EXPECT_EQ(ErrorOf([&] { Sel->Undo(54, &ID, 4); }), "TSelectedObjects.Undo: Illegal Command.");
+    EXPECT_EQ(ErrorOf([&] { Sel->Undo(55, nullptr, 0); }),
+              "TSelectedObjects.Undo: Illegal Command.");
+    EXPECT_EQ(ErrorOf([&] { Sel->Redo(70, nullptr, 0); }),
+              "TSelectedObjects.Undo: Illegal Command.");
+}
+
+TEST_F(SelectionTest, NodeSelectionRecordsUndoAndRedo)
+{
+    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}, {0, 50}}, {6, 2, 2, 2});
+    Sel->SetEditMode(1);
+    Sel->AddItemSub(P);
+    TAnchors& A = Sel->GetAnchors();
+    ASSERT_EQ(A.GetCount(), 4);
+    Ready();
+    InCommand([&] { A.SetNodeSelected(A.FindNodeAnchor(P, 1), 1, NodeSelectCode); });
+    InCommand([&] {
+        A.SetNodeSelected(A.FindNodeAnchor(P, 2), 1, NodeSelectCode);
+        A.SetNodeSelected(A.FindNodeAnchor(P, 1), 0, NodeSelectCode);
+    });
+    auto States = [&] {
+        std::vector<int> R;
+        for (int32_t I = 0; I < 4; ++I)
+            R.push_back(Sel->GetAnchors().FindNodeAnchor(P, I)->Selected);
+        return R;
+    };
+    EXPECT_EQ(States(), (std::vector<int>{0, 0, 1, 0}));
+    Doc.History.Undo();
+    EXPECT_EQ(States(), (std::vector<int>{0, 1, 0, 0}));
+    Doc.History.Redo();
+    EXPECT_EQ(States(), (std::vector<int>{0, 0, 1, 0}));
+
+    // Clearing in node mode keeps the node selection for undo.
+    TRectObj* R = AddRect(100, 100, 10, 10);
+    Ready();
+    InCommand([&] { Sel->AddItem(R); });
+    // The anchors are rebuilt for the new list: select again.
+    InCommand([&] {
+        Sel->GetAnchors().SetNodeSelected(Sel->GetAnchors().FindNodeAnchor(P, 2), 1, NodeSelectCode);
+    });
+    InCommand([&] { Sel->ClearSelection(); });
+    EXPECT_EQ(Sel->Count(), 0);
+    Doc.History.Undo();
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{P, R}));
+    EXPECT_EQ(States(), (std::vector<int>{0, 0, 1, 0}));
+    Doc.History.Redo();
+    EXPECT_EQ(Sel->Count(), 0);
+}
+
+TEST_F(SelectionTest, NodeRubberBandAddsItemsAndSelectsNodesInside)
+{
+    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}}, {6, 2, 2});
+    Sel->SetEditMode(1);
+    Ready();
+    InCommand([&] { Sel->SelectNodesInRect({40, -5, 60, 5}, NodeSelectCode, Page->RootGroup()); });
+    ASSERT_EQ(Sel->Items(), (std::vector<TDrawItem*>{P}));
+    EXPECT_EQ(Sel->GetAnchors().FindNodeAnchor(P, 1)->Selected, 1);
+    EXPECT_EQ(Sel->GetAnchors().FindNodeAnchor(P, 0)->Selected, 0);
+    Doc.History.Undo();
+    EXPECT_EQ(Sel->Count(), 0);
+}
+
+} // namespace

@@ -1,0 +1,775 @@
+// The captioned selection commands: each one history command with its
+// caption whose undo and redo return the exact item tree, nothing recorded
+// for a command that changes nothing, cancelled when it raises; the clipboard
+// text of copy and cut, paste of it, and the node-edit commands.
+#include "object_test_support.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/lists.h"
+#include "foundation/user_error.h"
+#include "model/clipboard_service.h"
+#include "model/page.h"
+#include "model/param_shapes.h"
+#include "model/poly_line_obj.h"
+#include "model/selection_commands.h"
+#include "model/store/picture_store.h"
+#include "model/text_object.h"
+#include "platform/message_box.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+class TCmdDocument : public TPageDocumentLink {
+public:
+    void SetModified(bool) override {}
+    TListRecPict* GetPictureStore() override { return &Store; }
+    void AddForm(TOLEFormDoc*) override {}
+    void RemoveForm(TOLEFormDoc*) override {}
+    THistoryCommand History;
+    TListRecPict Store{&History};
+};
+
+class TRecClipboard : public TClipboardService {
+public:
+    bool OpenClipboard() override
+    {
+        Calls.push_back("open");
+        return !Busy;
+    }
+    void EmptyClipboard() override { Calls.push_back("empty"); }
+    void SetClipboardStream(uint32_t Format, TMemoryStream& Stream) override
+    {
+        Calls.push_back("set " + std::to_string(Format));
+        const auto* P = static_cast<const char*>(Stream.Memory());
+        Data.assign(P, P + Stream.Size());
+    }
+    void CloseClipboard() override { Calls.push_back("close"); }
+    bool Busy = false;
+    std::vector<std::string> Calls;
+    std::string Data;
+};
+
+class TCmdTypes {
+public:
+    TCmdTypes()
+    {
+        for (int32_t T = 1; T <= 6; ++T)
+            FOld[T] = GetDrawItemFactory(T);
+        RegisterPolyLineObjType();
+        RegisterParamShapeTypes();
+        RegisterTextObjType();
+    }
+    ~TCmdTypes()
+    {
+        for (int32_t T = 1; T <= 6; ++T)
+            RegisterDrawItemType(T, FOld[T]);
+    }
+
+private:
+    TDrawItemFactory FOld[7] = {};
+};
+
+// A leaf whose move records, then raises.
+class TFailingLeaf : public TTestLeaf {
+public:
+    using TTestLeaf::TTestLeaf;
+    void MoveBy(int32_t DX, int32_t DY) override
+    {
+        TTestLeaf::MoveBy(DX, DY);
+        throw EUserError("move failed");
+    }
+};
+
+std::string ErrorOf(const std::function<void()>& F)
+{
+    try {
+        F();
+    } catch (const Exception& E) {
+        return E.Message();
+    }
+    return "<no exception>";
+}
+
+struct SelectionCommandsTest : ::testing::Test {
+    TPrivateFolders Folders;
+    TCmdTypes Types;
+    std::unique_ptr<TCmdDocument> Doc;
+    TRecClipboard Clipboard;
+    std::vector<std::string> Boxes;
+    TMessageBoxHandler OldBoxes;
+    std::unique_ptr<TPage> Page;
+    TSelectedObjects* Sel = nullptr;
+
+    void SetUp() override
+    {
+        DiscardAppIniFile();
+        SetClipboardService(&Clipboard);
+        OldBoxes = SetMessageBoxHandler([this](void*, const std::string& Text,
+                                               const std::string&, uint32_t) {
+            Boxes.push_back(Text);
+            return IDOK;
+        });
+        SetPageSelectionFactory(&NewSelectedObjects);
+        Doc = std::make_unique<TCmdDocument>();
+        Page = std::make_unique<TPage>(&Doc->History);
+        Page->SetDocument(Doc.get());
+        Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
+        ASSERT_NE(Sel, nullptr);
+    }
+    void TearDown() override
+    {
+        Page.reset();
+        Doc.reset();
+        SetPageSelectionFactory(nullptr);
+        SetMessageBoxHandler(OldBoxes);
+        SetClipboardService(nullptr);
+        DiscardAppIniFile();
+    }
+
+    TDrawGroup& Root() { return Page->RootGroup(); }
+    TRectObj* AddRect(int32_t X, int32_t Y, int32_t W, int32_t H, TDrawGroup* G = nullptr)
+    {
+        auto R = std::make_unique<TRectObj>(Page.get(), -1);
+        R->SetFrame(X, Y, W, H);
+        return static_cast<TRectObj*>((G ? G : &Root())->AddChild(std::move(R), -1));
+    }
+    static std::unique_ptr<TPolyLineObj> NewPoly(TPage& P, const std::vector<TPoint>& Points,
+                                                 const std::vector<uint8_t>& Types)
+    {
+        TrecPath Path;
+        RecPolyLineSetCount(Path, static_cast<int32_t>(Points.size()));
+        for (size_t I = 0; I < Points.size(); ++I) {
+            Path.Points[I] = Points[I];
+            Path.pabType[I] = Types[I];
+        }
+        RecPathCalcBounds(Path);
+        auto Poly = std::make_unique<TPolyLineObj>(&P, -1);
+        Poly->SetPathRecord(Path);
+        return Poly;
+    }
+    TPolyLineObj* AddPoly(const std::vector<TPoint>& Points, const std::vector<uint8_t>& Types,
+                          TDrawGroup* G = nullptr)
+    {
+        return static_cast<TPolyLineObj*>(
+            (G ? G : &Root())->AddChild(NewPoly(*Page, Points, Types), -1));
+    }
+    TDrawGroup* AddGroup()
+    {
+        return static_cast<TDrawGroup*>(
+            Root().AddChild(std::make_unique<TDrawGroup>(Page.get(), -1), -1));
+    }
+    void Ready() { Doc->History.ResetObjCount(); }
+    std::vector<uint8_t> Tree()
+    {
+        TMemoryStream S;
+        Root().WriteToStream(S);
+        return Bytes(S);
+    }
+    std::vector<int32_t> SelIDs() const
+    {
+        std::vector<int32_t> R;
+        for (TDrawItem* I : Sel->Items())
+            R.push_back(I->ObjID());
+        return R;
+    }
+
+    // Runs Command: one new history command with Caption; undo returns the
+    // tree and the selection before it exactly, redo those after it.
+    void CheckCommand(const std::string& Caption, const std::function<void()>& Command)
+    {
+        Ready();
+        const std::vector<uint8_t> Before = Tree();
+        const std::vector<int32_t> SelBefore = SelIDs();
+        const int32_t MenuEnd = Doc->History.MenuEnd();
+        Command();
+        ASSERT_NE(Doc->History.MenuEnd(), MenuEnd) << Caption;
+        EXPECT_EQ(Doc->History.UndoCaption(), Caption);
+        EXPECT_FALSE(Doc->History.IsCommandOpen());
+        const std::vector<uint8_t> After = Tree();
+        const std::vector<int32_t> SelAfter = SelIDs();
+        EXPECT_NE(After, Before) << Caption;
+        Doc->History.Undo();
+        EXPECT_EQ(Tree(), Before) << Caption;
+        EXPECT_EQ(SelIDs(), SelBefore) << Caption;
+        Doc->History.Redo();
+        EXPECT_EQ(Tree(), After) << Caption;
+        EXPECT_EQ(SelIDs(), SelAfter) << Caption;
+        Doc->History.Undo();
+        EXPECT_EQ(Tree(), Before) << Caption;
+        Doc->History.Redo();
+        EXPECT_EQ(Tree(), After) << Caption;
+    }
+    // Command leaves no history command and no change.
+    void CheckNothing(const std::function<void()>& Command)
+    {
+        Ready();
+        const std::vector<uint8_t> Before = Tree();
+        const int32_t MenuEnd = Doc->History.MenuEnd();
+        Command();
+        EXPECT_EQ(Doc->History.MenuEnd(), MenuEnd);
+        EXPECT_FALSE(Doc->History.IsCommandOpen());
+        EXPECT_EQ(Tree(), Before);
+    }
+    void Select(const std::vector<TDrawItem*>& Items)
+    {
+        for (TDrawItem* I : Items)
+            Sel->AddItemSub(I);
+    }
+    void SelectNodes(TPolyLineObj* P, const std::vector<int32_t>& Indexes)
+    {
+        TAnchors& A = Sel->GetAnchors();
+        for (int32_t I : Indexes)
+            A.SetNodeSelected(A.FindNodeAnchor(P, I), 1, -1);
+    }
+    std::vector<TPoint> PointsOf(TPolyLineObj* P)
+    {
+        std::vector<TPoint> R;
+        for (int32_t I = 0; I < P->PointCount(); ++I)
+            R.push_back(P->GetNodePoint(I));
+        return R;
+    }
+    std::vector<int> TypesOf(TPolyLineObj* P)
+    {
+        std::vector<int> R;
+        for (int32_t I = 0; I < P->PointCount(); ++I)
+            R.push_back(P->GetPointType(I));
+        return R;
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+TEST_F(SelectionCommandsTest, AddNewItemCaptionsByClass)
+{
+    AddRect(0, 0, 5, 5);
+    std::unique_ptr<TDrawItem> R = std::make_unique<TRectObj>(Page.get(), -1);
+    static_cast<TRectObj&>(*R).SetFrame(10, 10, 20, 20);
+    int32_t ToolCalls = 0;
+    CheckCommand("四角形図形の作成", [&] {
+        Sel->CommandAddNewDrawItem(std::move(R), [&] { ++ToolCalls; });
+    });
+    EXPECT_EQ(ToolCalls, 1);
+    EXPECT_EQ(Root().GetCount(), 2);
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{Root().GetItem(1)}));
+
+    CheckCommand("線図形の作成", [&] {
+        Sel->CommandAddNewDrawItem(NewPoly(*Page, {{0, 0}, {9, 9}}, {6, 2}), nullptr);
+    });
+    CheckCommand("楕円図形の作成", [&] {
+        Sel->CommandAddNewDrawItem(std::make_unique<TEllipseObj>(Page.get(), -1), nullptr);
+    });
+    CheckCommand("テキスト図形の作成", [&] {
+        Sel->CommandAddNewDrawItem(std::make_unique<TTextObj>(Page.get(), -1), nullptr);
+    });
+    CheckNothing([&] {
+        EXPECT_EQ(ErrorOf([&] {
+                      Sel->CommandAddNewDrawItem(std::make_unique<TDrawGroup>(Page.get(), -1),
+                                                 nullptr);
+                  }),
+                  "CommandAddNewDrawItem : ClassType Invalidate.");
+    });
+}
+
+TEST_F(SelectionCommandsTest, DeleteAndEmptyTexts)
+{
+    TRectObj* A = AddRect(0, 0, 10, 10);
+    TDrawGroup* G = AddGroup();
+    TRectObj* C = AddRect(20, 0, 10, 10, G);
+    AddRect(40, 0, 10, 10, G);
+    CheckNothing([&] { Sel->DeleteCommand(CaptionDelete); });
+    // A child of a selected group goes with its group.
+    Select({C, G, A});
+    CheckCommand("選択図形の削除", [&] { Sel->DeleteCommand(CaptionDelete); });
+    EXPECT_EQ(Root().GetCount(), 0);
+
+    Doc->History.Undo();
+    Sel->EmptyItems();
+    auto* T = static_cast<TTextObj*>(Root().AddChild(std::make_unique<TTextObj>(Page.get(), -1), -1));
+    Select({T});
+    EXPECT_TRUE(Sel->IsOnlyEmptyTexts());
+    Ready();
+    Doc->History.CommandStart("typing");
+    Sel->DeleteEmptyTexts();
+    Doc->History.CommandEnd();
+    EXPECT_EQ(Root().IndexOf(T), -1);
+    Sel->AddItemSub(Root().GetItem(0));
+    EXPECT_FALSE(Sel->IsOnlyEmptyTexts());
+}
+
+TEST_F(SelectionCommandsTest, CopyAndCutPutTheDrawItemTextOnTheClipboard)
+{
+    TRectObj* A = AddRect(0, 0, 10, 10);
+    TPolyLineObj* P = AddPoly({{0, 0}, {5, 5}}, {6, 2});
+    Select({P, A});
+    CheckNothing([&] { Sel->CopyToClipboard(); });
+    EXPECT_EQ(Clipboard.Calls, (std::vector<std::string>{"open", "empty", "set 1", "close"}));
+    const std::string& T = Clipboard.Data;
+    // Header lines, then the temporary group: type 0, ID -1, no name,
+    // parent 0, visible, two children.
+    const std::string Head = "Tavro DrawItem\r\n25\r\n0\r\n-1\r\n\r\n0\r\n1\r\n2\r\n";
+    ASSERT_GE(T.size(), Head.size());
+    EXPECT_EQ(T.substr(0, Head.size()), Head);
+    // First child in tree order (the rectangle): type 3, its ID, no name,
+    // the group as parent.
+    const std::string Child = "3\r\n" + std::to_string(A->ObjID()) + "\r\n\r\n-1\r\n";
+    EXPECT_EQ(T.substr(Head.size(), Child.size()), Child);
+    EXPECT_EQ(T.back(), '\0');
+    EXPECT_NE(T.find("\r\n1\r\n" + std::to_string(P->ObjID()) + "\r\n\r\n-1\r\n"), std::string::npos);
+
+    // Paste of what copy produced: two more items, equal to the originals.
+    const std::vector<uint8_t> ABytes = [&] {
+        TMemoryStream S;
+        A->WriteToStream(S);
+        return Bytes(S);
+    }();
+    TMemoryStreamWex In;
+    In.SetPointer(T.data(), static_cast<int64_t>(T.size()));
+    CheckCommand("貼り付け(&P)", [&] { Sel->PasteCommand(In, true, CaptionPaste); });
+    ASSERT_EQ(Root().GetCount(), 4);
+    EXPECT_EQ(Sel->Count(), 2);
+    TMemoryStream S;
+    Root().GetItem(2)->WriteToStream(S);
+    std::vector<uint8_t> Pasted = Bytes(S);
+    ASSERT_EQ(Pasted.size(), ABytes.size());
+    EXPECT_TRUE(std::equal(Pasted.begin() + 13, Pasted.end(), ABytes.begin() + 13));
+
+    // Cut: the same text, then the items go; undo brings both back selected.
+    Sel->EmptyItems();
+    Select({P, A});
+    Clipboard.Calls.clear();
+    CheckCommand("切り取り", [&] { Sel->CutToClipboard(); });
+    EXPECT_EQ(Clipboard.Data, T);
+    EXPECT_EQ(Root().GetCount(), 2);
+    Doc->History.Undo();
+    EXPECT_EQ(Root().GetCount(), 4);
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{P, A}));
+}
+
+TEST_F(SelectionCommandsTest, CopyOfNothingEmptiesTheClipboardAndABusyOneIsReported)
+{
+    CheckNothing([&] { Sel->CopyToClipboard(); });
+    EXPECT_EQ(Clipboard.Calls, (std::vector<std::string>{"open", "empty", "close"}));
+    Clipboard.Calls.clear();
+    Clipboard.Busy = true;
+    Select({AddRect(0, 0, 4, 4)});
+    Sel->CopyToClipboard();
+    EXPECT_EQ(Clipboard.Calls, (std::vector<std::string>{"open"}));
+    EXPECT_EQ(Boxes, (std::vector<std::string>{"クリップボードは使用中です。"}));
+}
+
+TEST_F(SelectionCommandsTest, UngroupMovesTheChildrenToTheEndInOrder)
+{
+    TRectObj* First = AddRect(0, 0, 4, 4);
+    TDrawGroup* G = AddGroup();
+    TRectObj* C1 = AddRect(10, 0, 4, 4, G);
+    TRectObj* C2 = AddRect(20, 0, 4, 4, G);
+    TRectObj* C3 = AddRect(30, 0, 4, 4, G);
+    TRectObj* Last = AddRect(40, 0, 4, 4);
+    Select({First});
+    CheckNothing([&] { Sel->Ungroup(); });
+    Select({G});
+    CheckCommand("グループ化解除", [&] { Sel->Ungroup(); });
+    ASSERT_EQ(Root().GetCount(), 5);
+    EXPECT_EQ(Root().GetItem(0), First);
+    EXPECT_EQ(Root().GetItem(1), Last);
+    EXPECT_EQ(Root().GetItem(2)->ObjID(), C1->ObjID());
+    EXPECT_EQ(Root().GetItem(3)->ObjID(), C2->ObjID());
+    EXPECT_EQ(Root().GetItem(4)->ObjID(), C3->ObjID());
+    EXPECT_EQ(Sel->Count(), 4); // First and the three children
+}
+
+TEST_F(SelectionCommandsTest, ToPolyLineKeepsEveryItemAtItsIndex)
+{
+    TRectObj* R = AddRect(0, 0, 10, 10);
+    TDrawGroup* G = AddGroup();
+    AddRect(20, 0, 10, 10, G);
+    TPolyLineObj* P = AddPoly({{0, 0}, {5, 5}}, {6, 2});
+    Select({R, G, P});
+    CheckCommand("線図形化", [&] { Sel->CommandToPolyLine(); });
+    ASSERT_EQ(Sel->Count(), 3);
+    EXPECT_STREQ(Sel->GetItem(0)->GetClass().Name, "TPolyLineObj");
+    EXPECT_EQ(Sel->GetItem(1)->ObjID(), G->ObjID());
+    EXPECT_EQ(Sel->GetItem(2)->ObjID(), P->ObjID());
+    EXPECT_EQ(Root().IndexOf(Sel->GetItem(0)), 0);
+    Sel->EmptyItems();
+    Select({Root().GetItem(0), Root().GetItem(2)});
+    CheckNothing([&] { Sel->CommandToPolyLine(); }); // polylines only
+}
+
+TEST_F(SelectionCommandsTest, MergeAndUnmergeLines)
+{
+    TPolyLineObj* A = AddPoly({{0, 0}, {10, 0}}, {6, 2});
+    TDrawGroup* G = AddGroup();
+    AddPoly({{0, 10}, {10, 10}, {10, 20}}, {6, 2, 2}, G);
+    TRectObj* R = AddRect(50, 50, 10, 10);
+    Select({G, A, R});
+    CheckCommand("線合成", [&] { Sel->MergeLines(); });
+    ASSERT_EQ(Sel->Count(), 1);
+    auto* M = dynamic_cast<TPolyLineObj*>(Sel->GetItem(0));
+    ASSERT_NE(M, nullptr);
+    EXPECT_EQ(M->PointCount(), 2 + 3 + 5);
+    // The result stands where the first line stood: inside the group.
+    EXPECT_EQ(M->Parent(), G);
+    EXPECT_EQ(G->GetCount(), 1);
+    EXPECT_EQ(Root().GetCount(), 1);
+
+    CheckCommand("線合成解除", [&] { Sel->UnmergeLines(); });
+    EXPECT_EQ(Sel->Count(), 3);
+    EXPECT_EQ(G->GetCount(), 3);
+    Sel->EmptyItems();
+    Select({G->GetItem(0)});
+    CheckNothing([&] { Sel->UnmergeLines(); }); // one figure only
+}
+
+TEST_F(SelectionCommandsTest, WindowCommandsMoveScaleRotateDuplicateGroup)
+{
+    TRectObj* A = AddRect(0, 0, 10, 10);
+    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}}, {6, 2, 2});
+    CheckNothing([&] { Sel->MoveCommand(3, 4); }); // nothing selected
+    Select({P, A});
+    CheckNothing([&] { Sel->MoveCommand(0, 0); });
+    CheckNothing([&] { Sel->ScaleCommand(0, 0, 1024, 1024); });
+    CheckNothing([&] { Sel->RotateCommand(0, 0, 0.0); });
+    CheckCommand("選択図形の移動", [&] { Sel->MoveCommand(3, 4); });
+    CheckCommand("選択図形の拡大／縮小", [&] { Sel->ScaleCommand(0, 0, 2048, 512); });
+    CheckCommand("選択図形の回転", [&] { Sel->RotateCommand(5, 5, 0.25); });
+    CheckCommand("複製(U)", [&] { Sel->DuplicateCommand(CaptionDuplicate); });
+    EXPECT_EQ(Root().GetCount(), 4);
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{Root().GetItem(2), Root().GetItem(3)}));
+    CheckCommand("グループ化", [&] { Sel->GroupCommand("グループ化"); });
+    EXPECT_EQ(Root().GetCount(), 3);
+    EXPECT_EQ(static_cast<TDrawGroup*>(Root().GetItem(2))->GetCount(), 2);
+}
+
+TEST_F(SelectionCommandsTest, ACommandThatRaisesIsCancelled)
+{
+    AddRect(0, 0, 4, 4);
+    auto* F = static_cast<TFailingLeaf*>(
+        Root().AddChild(std::make_unique<TFailingLeaf>(Page.get(), -1), -1));
+    Select({Root().GetItem(0), F});
+    Ready();
+    const int32_t MenuEnd = Doc->History.MenuEnd();
+    EXPECT_EQ(ErrorOf([&] { Sel->MoveCommand(1, 1); }), "move failed");
+    EXPECT_EQ(Doc->History.MenuEnd(), MenuEnd);
+    EXPECT_FALSE(Doc->History.IsCommandOpen());
+    EXPECT_EQ(ErrorOf([&] { Sel->CommandSetNodeType(3); }),
+              "TSelectedObjects.CommandSetNodeType: Illegal NodeAnchorType");
+}
+
+// ---------------------------------------------------------------------------
+// Node commands
+
+TEST_F(SelectionCommandsTest, NodeTypeAndDeleteNodes)
+{
+    TPolyLineObj* P = AddPoly({{0, 0}, {10, 0}, {20, 5}, {30, 0}}, {6, 2, 2, 2});
+    Sel->SetEditMode(1);
+    Select({P});
+    SelectNodes(P, {1, 2});
+    CheckCommand("ノードスムース化", [&] { Sel->CommandSetNodeType(1); });
+    EXPECT_EQ(P->GetNodeKind(1), 1);
+    EXPECT_EQ(P->GetNodeKind(2), 1);
+    CheckNothing([&] { Sel->CommandSetNodeType(1); }); // already smooth
+    CheckCommand("ノード対象化", [&] { Sel->CommandSetNodeType(2); });
+
+    SelectNodes(P, {1, 2});
+    CheckCommand("選択ノードの削除", [&] { Sel->CommandDeleteNodes(); });
+    EXPECT_EQ(PointsOf(P), (std::vector<TPoint>{{0, 0}, {30, 0}}));
+
+    // A line left with fewer than two points goes, and leaves the selection.
+    SelectNodes(P, {0});
+    CheckCommand("選択ノードの削除", [&] { Sel->CommandDeleteNodes(); });
+    EXPECT_EQ(Root().GetCount(), 0);
+    EXPECT_EQ(Sel->Count(), 0);
+}
+
+TEST_F(SelectionCommandsTest, DivideOpenAndClosedFigures)
+{
+    TPolyLineObj* P = AddPoly({{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}}, {6, 2, 2, 2, 2});
+    Sel->SetEditMode(1);
+    Select({P});
+    SelectNodes(P, {2});
+    CheckCommand("分割", [&] {
+        Doc->History.CommandStart("分割");
+        Sel->CommandSetSegmentType(0);
+        Doc->History.CommandEnd();
+    });
+    ASSERT_EQ(Root().GetCount(), 2);
+    auto* Q = dynamic_cast<TPolyLineObj*>(Root().GetItem(1));
+    ASSERT_NE(Q, nullptr);
+    EXPECT_EQ(PointsOf(P), (std::vector<TPoint>{{0, 0}, {10, 0}, {20, 0}}));
+    EXPECT_EQ(PointsOf(Q), (std::vector<TPoint>{{20, 0}, {30, 0}, {40, 0}}));
+    EXPECT_EQ(TypesOf(Q), (std::vector<int>{6, 2, 2}));
+
+    // A closed square opened at its third node starts and ends there.
+    Sel->EmptyItems();
+    TPolyLineObj* S = AddPoly({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}, {6, 2, 2, 2, 3});
+    Select({S});
+    SelectNodes(S, {2});
+    CheckCommand("分割", [&] {
+        Doc->History.CommandStart("分割");
+        Sel->CommandSetSegmentType(0);
+        Doc->History.CommandEnd();
+    });
+    EXPECT_EQ(PointsOf(S), (std::vector<TPoint>{{10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}}));
+    EXPECT_EQ(TypesOf(S), (std::vector<int>{6, 2, 2, 2, 2}));
+}
+
+TEST_F(SelectionCommandsTest, JoinEndNodes)
+{
+    TPolyLineObj* A = AddPoly({{0, 0}, {10, 0}}, {6, 2});
+    TPolyLineObj* B = AddPoly({{10, 0}, {20, 5}}, {6, 2});
+    Sel->SetEditMode(1);
+    Select({A, B});
+    std::string Message;
+    SelectNodes(A, {1});
+    CheckNothing([&] { EXPECT_FALSE(Sel->JoinEndNodes(Message)); });
+    EXPECT_EQ(Message, "２つの端点ノードを選択してください");
+
+    SelectNodes(B, {0});
+    CheckCommand("端点連結", [&] { EXPECT_TRUE(Sel->JoinEndNodes(Message)); });
+    EXPECT_EQ(Message, "");
+    // The equal end points merged: no duplicate point; B is gone.
+    EXPECT_EQ(PointsOf(A), (std::vector<TPoint>{{0, 0}, {10, 0}, {20, 5}}));
+    EXPECT_EQ(Root().GetCount(), 1);
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{A}));
+
+    // The two ends of one open figure: it closes.
+    Sel->GetAnchors().ClearNodeSelection(-1);
+    SelectNodes(A, {0, 2});
+    CheckCommand("端点連結", [&] { EXPECT_TRUE(Sel->JoinEndNodes(Message)); });
+    EXPECT_EQ(A->GetPointType(A->PointCount() - 1) & 1, 1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The undo guarantee: random commands on a random document, then undo all
+// (the tree is byte-identical to the start) and redo all (identical to the
+// end). TAVRO_SELECTION_SEEDS=n runs n seeds instead of a few.
+
+namespace {
+
+struct TRandomRun {
+    SelectionCommandsTest& T;
+    std::mt19937 Rng;
+    int32_t Commands = 0;
+
+    int32_t Pick(int32_t N) { return static_cast<int32_t>(Rng() % static_cast<uint32_t>(N)); }
+    TDrawItem* AnyRootChild()
+    {
+        TDrawGroup& R = T.Root();
+        return R.GetCount() ? R.GetItem(Pick(R.GetCount())) : nullptr;
+    }
+    std::unique_ptr<TDrawItem> NewItem()
+    {
+        const int32_t X = Pick(200), Y = Pick(200);
+        if (Pick(2) == 0) {
+            auto R = std::make_unique<TRectObj>(T.Page.get(), -1);
+            R->SetFrame(X, Y, 5 + Pick(40), 5 + Pick(40));
+            return R;
+        }
+        std::vector<TPoint> P;
+        std::vector<uint8_t> Ty;
+        const int32_t N = 2 + Pick(5);
+        for (int32_t I = 0; I < N; ++I) {
+            P.push_back({X + Pick(60), Y + Pick(60)});
+            Ty.push_back(I == 0 ? 6 : 2);
+        }
+        if (Pick(3) == 0 && N >= 3) {
+            P.push_back(P[0]);
+            Ty.push_back(3);
+        }
+        return SelectionCommandsTest::NewPoly(*T.Page, P, Ty);
+    }
+    // One recorded change of the selection or node selection.
+    void Select(bool Nodes)
+    {
+        THistoryCommand& H = T.Doc->History;
+        const int32_t Kind = Nodes && T.Sel->Count() && Pick(2) == 0 ? 0 : Pick(4) == 0 ? 1 : 2;
+        H.CommandStart(Kind == 0 ? "ノード選択" : Kind == 1 ? "選択解除" : "選択");
+        if (Kind == 0) {
+            TAnchors& A = T.Sel->GetAnchors();
+            if (A.GetCount()) {
+                auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(Pick(A.GetCount())));
+                if (N && N->Kind == akNode)
+                    A.SetNodeSelected(N, N->Selected ^ 1, NodeSelectCode);
+            }
+        } else if (Kind == 1) {
+            T.Sel->ClearSelection();
+        } else if (TDrawItem* I = AnyRootChild()) {
+            if (T.Sel->IsSelected(I))
+                T.Sel->RemoveItem(I);
+            else
+                T.Sel->AddItem(I);
+        }
+        H.CommandEnd();
+    }
+    void Step(bool Nodes)
+    {
+        TSelectedObjects& S = *T.Sel;
+        const int32_t K = Pick(Nodes ? 12 : 17);
+        if (K < 4) {
+            Select(Nodes);
+            return;
+        }
+        if (!Nodes) {
+            switch (K) {
+            case 4: S.CommandAddNewDrawItem(NewItem(), nullptr); break;
+            case 5: S.DeleteCommand(CaptionDelete); break;
+            case 6: S.CutToClipboard(); break;
+            case 7:
+                if (!T.Clipboard.Data.empty()) {
+                    TMemoryStreamWex In;
+                    In.SetPointer(T.Clipboard.Data.data(), int64_t(T.Clipboard.Data.size()));
+                    S.PasteCommand(In, true, CaptionPaste);
+                } else {
+                    S.CopyToClipboard();
+                }
+                break;
+            case 8: S.DuplicateCommand(CaptionDuplicate); break;
+            case 9: S.GroupCommand("グループ化"); break;
+            case 10: S.Ungroup(); break;
+            case 11: S.CommandToPolyLine(); break;
+            case 12: S.MergeLines(); break;
+            case 13: S.UnmergeLines(); break;
+            case 14: S.MoveCommand(Pick(21) - 10, Pick(21) - 10); break;
+            case 15: S.ScaleCommand(Pick(100), Pick(100), 512 + Pick(1024), 512 + Pick(1024)); break;
+            default: S.RotateCommand(Pick(100), Pick(100), (Pick(60) - 30) / 20.0); break;
+            }
+            return;
+        }
+        switch (K) {
+        case 4: S.CommandSetNodeType(static_cast<uint8_t>(Pick(3))); break;
+        case 5: S.CommandDeleteNodes(); break;
+        case 6:
+        case 7: {
+            T.Doc->History.CommandStart("線分");
+            S.CommandSetSegmentType(static_cast<uint8_t>(Pick(3)));
+            T.Doc->History.CommandEnd();
+            break;
+        }
+        case 8: {
+            std::string M;
+            S.JoinEndNodes(M);
+            break;
+        }
+        case 9: S.CommandAddNewDrawItem(NewItem(), nullptr); break;
+        case 10: S.MoveCommand(Pick(21) - 10, Pick(21) - 10); break;
+        default: {
+            T.Doc->History.CommandStart("範囲選択");
+            const int32_t X = Pick(200), Y = Pick(200);
+            S.SelectNodesInRect({X, Y, X + 40, Y + 40}, NodeSelectCode, T.Root());
+            T.Doc->History.CommandEnd();
+        }
+        }
+    }
+};
+
+// The selection as redo depends on it: the list, and the anchors with their
+// selected states in list order.
+std::string SelectionState(SelectionCommandsTest& T)
+{
+    std::string S;
+    for (TDrawItem* I : T.Sel->Items())
+        S += std::to_string(I->ObjID()) + " ";
+    S += "|";
+    for (TNodeAnchor* N : T.Sel->OrderedNodeAnchors())
+        S += " " + std::to_string(N->Owner->ObjID()) + ":" + std::to_string(N->Index) +
+             (N->Selected ? "*" : "");
+    return S;
+}
+
+void RunRandom(SelectionCommandsTest& T, uint32_t Seed, bool Nodes, int32_t Steps)
+{
+    TRandomRun R{T, std::mt19937(Seed)};
+    T.Sel->SetEditMode(Nodes ? 1 : 0);
+    for (int32_t I = 0; I < 8; ++I)
+        T.Root().AddChild(R.NewItem(), -1);
+    T.Ready();
+    const std::vector<uint8_t> Start = T.Tree();
+    for (int32_t I = 0; I < Steps; ++I) {
+        // Each command on its own first: undone and redone at once.
+        const std::vector<uint8_t> B = T.Tree();
+        const std::string SB = SelectionState(T);
+        const int32_t MenuEnd = T.Doc->History.MenuEnd();
+        const int32_t MenuNo = T.Doc->History.MenuNo();
+        try {
+            R.Step(Nodes);
+        } catch (const Exception& E) {
+            FAIL() << "seed " << Seed << " step " << I << ": " << E.Message();
+        }
+        if (T.Doc->History.MenuNo() == MenuNo && T.Doc->History.MenuEnd() == MenuEnd)
+            continue;
+        const std::string Caption = T.Doc->History.UndoCaption();
+        const std::vector<uint8_t> A = T.Tree();
+        try {
+            T.Doc->History.Undo();
+            ASSERT_EQ(T.Tree(), B) << "seed " << Seed << " step " << I << " undo " << Caption;
+            ASSERT_EQ(SelectionState(T), SB) << "seed " << Seed << " step " << I << " undo " << Caption;
+            T.Doc->History.Redo();
+            ASSERT_EQ(T.Tree(), A) << "seed " << Seed << " step " << I << " redo " << Caption;
+        } catch (const Exception& E) {
+            FAIL() << "seed " << Seed << " step " << I << " " << Caption << ": " << E.Message();
+        }
+    }
+    ASSERT_FALSE(T.Doc->History.IsCommandOpen());
+    const std::vector<uint8_t> End = T.Tree();
+    int32_t Undone = 0;
+    std::vector<std::string> Captions;
+    while (T.Doc->History.CanUndo()) {
+        const std::string Caption = T.Doc->History.UndoCaption();
+        try {
+            T.Doc->History.Undo();
+        } catch (const Exception& E) {
+            std::string Prev;
+            for (auto& C : Captions)
+                Prev += C + " | ";
+            FAIL() << "seed " << Seed << " undo " << Undone << " (" << Caption
+                   << "): " << E.Message() << " after " << Prev;
+        }
+        ++Undone;
+        Captions.push_back(Caption);
+        if (Captions.size() > 8)
+            Captions.erase(Captions.begin());
+    }
+    ASSERT_FALSE(T.Doc->History.IsOverflow());
+    EXPECT_EQ(T.Tree(), Start) << "seed " << Seed << " after " << Undone << " undos";
+    while (T.Doc->History.CanRedo())
+        T.Doc->History.Redo();
+    EXPECT_EQ(T.Tree(), End) << "seed " << Seed;
+}
+
+int32_t SeedCount()
+{
+    const char* E = std::getenv("TAVRO_SELECTION_SEEDS");
+    return E ? std::max(1, std::atoi(E)) : 4;
+}
+
+TEST_F(SelectionCommandsTest, RandomObjectCommandsUndoAndRedoExactly)
+{
+    for (int32_t S = 0; S < SeedCount(); ++S) {
+        TearDown();
+        SetUp();
+        RunRandom(*this, 1000u + uint32_t(S), false, 150);
+        if (HasFailure())
+            break;
+    }
+}
+
+TEST_F(SelectionCommandsTest, RandomNodeCommandsUndoAndRedoExactly)
+{
+    for (int32_t S = 0; S < SeedCount(); ++S) {
+        TearDown();
+        SetUp();
+        RunRandom(*this, 2000u + uint32_t(S), true, 150);
+        if (HasFailure())
+            break;
+    }
+}
+
+} // namespace
