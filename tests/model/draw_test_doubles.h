@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/lists.h"
@@ -46,7 +47,6 @@ public:
     uint32_t GetDrawStartTime() const override { return DrawStartTime; }
     void SetDrawStartTime(uint32_t Value) override { DrawStartTime = Value; }
     void SetAnchorsValid(bool Value) override { AnchorsInvalidated += Value ? 0 : 1; }
-
     bool WithHistory = true;
     THistoryCommand History;
     TTestDocument Document;
@@ -62,11 +62,9 @@ public:
 class TTestLeaf : public TDrawItem {
 public:
     static constexpr uint8_t TestLeafType = 1;
-
     TTestLeaf(TPageLink* APage, int32_t AID) : TDrawItem(APage, AID) {}
     static const TDrawItemClass ClassInfo;
     const TDrawItemClass& GetClass() const override { return ClassInfo; }
-
     TRect GetPaintExtent() override { return Extent; }
     TRect GetSourceExtent() override { return Extent; }
     void CalcExtents() override { Extent = {X, Y, X + 9, Y + 9}; }
@@ -84,7 +82,6 @@ public:
     }
     void Invalidate(bool Flag) override
     {
-        ++Invalidations;
         if (Page() && Visible()) {
             const TRect R{X, Y, X + 9, Y + 9};
             Page()->InvalidateRect(&R, Flag);
@@ -97,9 +94,8 @@ public:
         auto* L = dynamic_cast<TTestLeaf*>(Other);
         return L && L->Value == Value;
     }
-    void RebuildPath() override { ++Rebuilt; }
+    void RebuildPath() override {}
     bool IsSameItem(const TDrawItem* Other) const override { return Other == this; }
-
     void WriteToStream(TStream& Stream) override
     {
         const uint8_t T = TestLeafType;
@@ -109,12 +105,8 @@ public:
     void ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Version) override
     {
         TDrawItem::ReadFromStream(Stream, IDMap, Version);
-        int32_t V[4];
-        Stream.ReadBuffer(V, 16);
-        X = V[0];
-        Y = V[1];
-        Value = V[2];
-        LayerIndex = V[3];
+        for (int32_t* V : {&X, &Y, &Value, &LayerIndex})
+            Stream.ReadBuffer(V, 4);
         Layer = nullptr;
     }
     void WriteToStreamAsText(TStream& Stream) override
@@ -127,20 +119,15 @@ public:
     void ReadFromStreamAsText(TStream& Stream, TList2Item* IDMap, int32_t Version) override
     {
         TDrawItem::ReadFromStreamAsText(Stream, IDMap, Version);
-        X = StrToInt(StreamReadln(Stream));
-        Y = StrToInt(StreamReadln(Stream));
-        Value = StrToInt(StreamReadln(Stream));
-        LayerIndex = StrToInt(StreamReadln(Stream));
+        for (int32_t* V : {&X, &Y, &Value, &LayerIndex})
+            *V = StrToInt(StreamReadln(Stream));
         Layer = nullptr;
     }
     void Assign(TDrawItem* Source) override
     {
         TDrawItem::Assign(Source);
         auto* L = dynamic_cast<TTestLeaf*>(Source);
-        X = L->X;
-        Y = L->Y;
-        Value = L->Value;
-        Layer = L->Layer;
+        std::tie(X, Y, Value, Layer) = std::tie(L->X, L->Y, L->Value, L->Layer);
     }
     void CollectPictureHandles(TListPtrWex&, const TListRecPict&) override {}
     void SetLayer(TLayer* ALayer) override { Layer = ALayer; }
@@ -193,7 +180,6 @@ public:
     bool DoSetWireframeColor(int32_t Colour) override
     {
         Value = Colour;
-        ++TreeCalls;
         return true;
     }
     bool DoSetFMacros(TStream& Stream) override
@@ -205,7 +191,6 @@ public:
     }
     bool DoSetFMacroEnabled(int32_t, uint8_t) override { return AcceptsMacros; }
     bool DoClearMacrosPictCache(int32_t) override { return AcceptsMacros; }
-
     template <class F>
     static void Walk(TDrawItem& Item, F&& Fn)
     {
@@ -216,17 +201,13 @@ public:
             Fn(*L);
         }
     }
-
     int32_t X = 0;
     int32_t Y = 0;
     int32_t Value = 0;
     int32_t LayerIndex = 0;
     TLayer* Layer = nullptr;
     TRect Extent = EmptyExtent;
-    int32_t Invalidations = 0;
     int32_t Painted = 0;
-    int32_t Rebuilt = 0;
-    int32_t TreeCalls = 0;
     double Rotated = 0.0;
     double Scaled = 0.0;
     bool AbortOnPaint = false;
@@ -253,7 +234,6 @@ public:
     static const TDrawItemClass ClassInfo;
     const TDrawItemClass& GetClass() const override { return ClassInfo; }
 };
-
 class TTestLeafB : public TTestLeaf {
 public:
     using TTestLeaf::TTestLeaf;

@@ -38,7 +38,6 @@ public:
     TrecPicture Picture;
 };
 
-// ---------------------------------------------------------------------------
 // Byte builders
 
 inline void PutI32(std::vector<uint8_t>& B, int32_t V)
@@ -70,11 +69,9 @@ inline void PutBytes(std::vector<uint8_t>& B, const std::vector<uint8_t>& More)
 
 inline std::vector<uint8_t> Bytes(TMemoryStream& S)
 {
-    const auto* P = static_cast<const uint8_t*>(S.Memory());
-    return std::vector<uint8_t>(P, P + S.Size());
+    return StreamBytes(S);
 }
 
-// ---------------------------------------------------------------------------
 // Macros
 
 struct TTestParam {
@@ -115,16 +112,10 @@ inline std::unique_ptr<TMacro> MakeTestMacro(const std::string& Name,
 // bounds widened by the pen width (1) plus 3.
 inline std::unique_ptr<TMacro> MakeFillMacro(const std::string& Name, const std::string& Fill)
 {
-    return MakeTestMacro(Name, {{"NilPicturePaintFill2",
-                                 "",
-                                 {{"PictureBackGround", ""},
-                                  {"", ""},
-                                  {"100", "不透明度"},
-                                  {"", "*Primary"},
-                                  {"1,0,1.00", "線種"},
-                                  {Fill, "塗り方法"},
-                                  {"塗りつぶし", "塗りつぶし指定"},
-                                  {"No", "アンチエリアス"},
+    return MakeTestMacro(Name, {{"NilPicturePaintFill2", "",
+                                 {{"PictureBackGround", ""}, {"", ""}, {"100", "不透明度"},
+                                  {"", "*Primary"}, {"1,0,1.00", "線種"}, {Fill, "塗り方法"},
+                                  {"塗りつぶし", "塗りつぶし指定"}, {"No", "アンチエリアス"},
                                   {"通常", "描画方法"}}}});
 }
 
@@ -143,7 +134,6 @@ public:
     ~TTestMacroLibrary() { gMacroLibrary = std::move(FOld); }
     TTestMacroLibrary(const TTestMacroLibrary&) = delete;
     TTestMacroLibrary& operator=(const TTestMacroLibrary&) = delete;
-
     // A library macro by name (as a document would get it).
     static std::unique_ptr<TMacro> Get(const std::string& Name)
     {
@@ -156,29 +146,37 @@ private:
     std::unique_ptr<TMacroLibrary> FOld;
 };
 
-// ---------------------------------------------------------------------------
 // Line objects
+
+// A line object that notes (kind, code) of every record it makes.
+class TRecordingLineObject : public TLineObject {
+public:
+    using TLineObject::TLineObject;
+    void AddHistory(uint8_t Kind, int32_t Command, const void* Data, int32_t Size) override
+    {
+        if (CanRecord() && HistoryCommand()->IsCommandOpen())
+            Records.emplace_back(Kind, Command);
+        TLineObject::AddHistory(Kind, Command, Data, Size);
+    }
+    // (kind, code) of every record made.
+    std::vector<std::pair<uint8_t, int32_t>> Records;
+};
 
 // A shape: its base path is the closed rectangle Rect, regenerated on demand.
 // Stored as type 3: the line-object form, then the four int32 of Rect.
-class TTestShape : public TLineObject {
+class TTestShape : public TRecordingLineObject {
 public:
     static constexpr uint8_t TypeNo = 3;
-    TTestShape(TPageLink* APage, int32_t AID) : TLineObject(APage, AID) {}
+    using TRecordingLineObject::TRecordingLineObject;
     static const TDrawItemClass ClassInfo;
     const TDrawItemClass& GetClass() const override { return ClassInfo; }
-
     void BuildBasePath() override
     {
         ++Builds;
         RecPolyLineSetCount(FBasePath, 4);
-        const TPoint P[4] = {{Rect.Left, Rect.Top}, {Rect.Right, Rect.Top},
-                             {Rect.Right, Rect.Bottom}, {Rect.Left, Rect.Bottom}};
-        const uint8_t T[4] = {PT_MOVETO, PT_LINETO, PT_LINETO, PT_LINETO | PT_CLOSEFIGURE};
-        for (int I = 0; I < 4; ++I) {
-            FBasePath.Points[size_t(I)] = P[I];
-            FBasePath.pabType[size_t(I)] = T[I];
-        }
+        FBasePath.Points = {{Rect.Left, Rect.Top}, {Rect.Right, Rect.Top},
+                            {Rect.Right, Rect.Bottom}, {Rect.Left, Rect.Bottom}};
+        FBasePath.pabType = {PT_MOVETO, PT_LINETO, PT_LINETO, PT_LINETO | PT_CLOSEFIGURE};
         TLineObject::BuildBasePath();
     }
     void SetRect(const TRect& R)
@@ -222,34 +220,23 @@ public:
         if (auto* S = dynamic_cast<TTestShape*>(Source))
             Rect = S->Rect;
     }
-
     TRect Rect{10, 10, 50, 30};
     int32_t Builds = 0;
-    void AddHistory(uint8_t Kind, int32_t Command, const void* Data, int32_t Size) override
-    {
-        if (CanRecord() && HistoryCommand()->IsCommandOpen())
-            Records.emplace_back(Kind, Command);
-        TLineObject::AddHistory(Kind, Command, Data, Size);
-    }
-    // (kind, code) of every record made.
-    std::vector<std::pair<uint8_t, int32_t>> Records;
 };
 
 // The polyline stand-in: its base path is its stored geometry, moved in
 // place; one node kind per point.
-class TTestPolyLine : public TLineObject {
+class TTestPolyLine : public TRecordingLineObject {
 public:
     static constexpr uint8_t TypeNo = 1;
-    TTestPolyLine(TPageLink* APage, int32_t AID) : TLineObject(APage, AID) {}
+    using TRecordingLineObject::TRecordingLineObject;
     static const TDrawItemClass ClassInfo;
     const TDrawItemClass& GetClass() const override { return ClassInfo; }
-
     bool IsPolyLine() const override { return true; }
     void SetPathRecord(const TrecPath& Path) override
     {
         TLineObject::SetPathRecord(Path);
         NodeKinds.assign(size_t(FBasePath.Count), 0);
-        ++PathRecords;
     }
     // Test set-up: the base path without any record or invalidation.
     void SetBase(const TrecPath& Path)
@@ -279,17 +266,7 @@ public:
         StreamWriteln(Stream, std::to_string(TypeNo));
         TLineObject::WriteToStreamAsText(Stream);
     }
-
     std::vector<uint8_t> NodeKinds;
-    int32_t PathRecords = 0;
-    void AddHistory(uint8_t Kind, int32_t Command, const void* Data, int32_t Size) override
-    {
-        if (CanRecord() && HistoryCommand()->IsCommandOpen())
-            Records.emplace_back(Kind, Command);
-        TLineObject::AddHistory(Kind, Command, Data, Size);
-    }
-    // (kind, code) of every record made.
-    std::vector<std::pair<uint8_t, int32_t>> Records;
 };
 
 template <class T>
@@ -402,10 +379,8 @@ public:
     }
     TPrivateFolders(const TPrivateFolders&) = delete;
     TPrivateFolders& operator=(const TPrivateFolders&) = delete;
-
     std::string DataDir() const { return Tmp / "data"; }
     std::string ProgramDir() const { return Tmp / "program"; }
-
     TTempDir Tmp;
 
 private:
@@ -424,7 +399,6 @@ public:
     ~TInstalledDefaults() { SetDefaultAttributes(nullptr); }
     TInstalledDefaults(const TInstalledDefaults&) = delete;
     TInstalledDefaults& operator=(const TInstalledDefaults&) = delete;
-
     TPrivateFolders Folders;
     std::unique_ptr<TDefaultData> Data;
 };

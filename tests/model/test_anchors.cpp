@@ -14,12 +14,7 @@ namespace {
 
 std::string ErrorOf(const std::function<void()>& Fn)
 {
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<no exception>";
+    return MessageOf<Exception>(Fn);
 }
 
 class TOwnerDouble : public TAnchorsOwner {
@@ -35,7 +30,6 @@ public:
     }
     void InvalidateAnchorViews() override { ++ViewInvalidations; }
     void InvalidatePageRect(const TRect& Rect) override { PageRects.push_back(Rect); }
-
     struct TRec {
         uint8_t Kind;
         int32_t Command;
@@ -90,7 +84,6 @@ struct AnchorsTest : ::testing::Test {
     TDrawGroup Root{&Page, -1};
     TOwnerDouble Owner;
     TAnchors Anchors{&Owner};
-
     TPolyLineObj* Add(const TrecPath& Path, TDrawGroup* Group = nullptr)
     {
         TDrawGroup& G = Group ? *Group : Root;
@@ -124,20 +117,13 @@ TEST_F(AnchorsTest, HandlesInOrderAroundTheItemsBounds)
     Add(MakePath({{100, 55, PT_MOVETO}, {111, 61, PT_LINETO}}), G);
     Anchors.SetHandlesForItems({A, G}, 0);
     using K = std::tuple<uint8_t, int32_t, int32_t>;
-    EXPECT_EQ(KindsAndPoints(Anchors), (std::vector<K>{{7, 111, 20},
-                                                       {6, 10, 20},
-                                                       {8, 10, 61},
-                                                       {9, 111, 61},
-                                                       {2, 60, 20},
-                                                       {3, 10, 40},
-                                                       {4, 111, 40},
-                                                       {5, 60, 61},
-                                                       {10, 60, 40},
+    EXPECT_EQ(KindsAndPoints(Anchors), (std::vector<K>{{7, 111, 20}, {6, 10, 20}, {8, 10, 61},
+                                                       {9, 111, 61}, {2, 60, 20}, {3, 10, 40},
+                                                       {4, 111, 40}, {5, 60, 61}, {10, 60, 40},
                                                        {11, 60, 30}}));
     ASSERT_NE(Anchors.GetRotationCenter(), nullptr);
     EXPECT_EQ(Anchors.GetRotationCenter()->Point(), (TPoint{60, 40}));
     EXPECT_EQ(Anchors.GetRect(), (TRect{10, 20, 111, 61}));
-
     // Node mode and items without points give no handles at all.
     Anchors.SetHandlesForItems({A}, 1);
     EXPECT_EQ(Anchors.GetCount(), 0);
@@ -146,7 +132,6 @@ TEST_F(AnchorsTest, HandlesInOrderAroundTheItemsBounds)
     EXPECT_EQ(Anchors.GetCount(), 0);
     EXPECT_EQ(Anchors.GetRotationCenter(), nullptr);
     EXPECT_EQ(Anchors.GetRect(), AnchorsEmptyRect);
-
     // Centres truncate toward zero.
     Anchors.SetHandleRect({-11, -11, 0, 0});
     EXPECT_EQ(Anchors.GetNodeAnchor(4)->Point(), (TPoint{-5, -11}));
@@ -159,24 +144,18 @@ TEST_F(AnchorsTest, HitTestToleranceIs700DivZoom)
     EXPECT_EQ(Anchors.HitAnchor(), Anchors.GetNodeAnchor(1));
     EXPECT_EQ(Anchors.HitTest(8, 0, 100), 0);
     EXPECT_EQ(Anchors.HitAnchor(), nullptr);
-    EXPECT_EQ(Anchors.HitTest(2, 2, 350), akTopLeft);
-    EXPECT_EQ(Anchors.HitTest(3, 0, 350), 0);
-    EXPECT_EQ(Anchors.HitTest(100, 50, 800), akRight);
-    EXPECT_EQ(Anchors.HitTest(101, 50, 800), 0);
-    // A zoom of 0 (or below) hits nothing instead of dividing by it.
-    EXPECT_EQ(Anchors.HitTest(0, 0, 0), 0);
-    EXPECT_EQ(Anchors.HitTest(0, 0, -5), 0);
+    // (x, y, zoom, hit); a zoom of 0 or below hits nothing instead of dividing by it.
+    for (auto [X, Y, Zoom, Hit] : {std::tuple{2, 2, 350, int(akTopLeft)}, {3, 0, 350, 0},
+                                   {100, 50, 800, int(akRight)}, {101, 50, 800, 0}, {0, 0, 0, 0},
+                                   {0, 0, -5, 0}})
+        EXPECT_EQ(Anchors.HitTest(X, Y, Zoom), Hit) << X << "," << Y << " at " << Zoom;
 }
 
 TEST_F(AnchorsTest, NodeAnchorsOfAPathAndTheirLinks)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO},
-                                    {0, 0, PT_BEZIERTO},
-                                    {30, 30, PT_BEZIERTO},
-                                    {30, 0, PT_BEZIERTO},
-                                    {30, -30, PT_BEZIERTO},
-                                    {60, -30, PT_BEZIERTO},
-                                    {60, 0, PT_BEZIERTO},
+    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {0, 0, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
+                                    {30, 0, PT_BEZIERTO}, {30, -30, PT_BEZIERTO},
+                                    {60, -30, PT_BEZIERTO}, {60, 0, PT_BEZIERTO},
                                     {90, 0, PT_LINETO}}));
     P->AddNodeAnchors(Anchors);
     ASSERT_EQ(Anchors.GetCount(), 8);
@@ -186,15 +165,13 @@ TEST_F(AnchorsTest, NodeAnchorsOfAPathAndTheirLinks)
     EXPECT_EQ(Kinds, (std::vector<uint8_t>{25, 26, 26, 25, 26, 26, 25, 25}));
     for (int32_t I = 0; I < 8; ++I)
         EXPECT_EQ(Node(I)->Index, I);
-    EXPECT_EQ(Node(0)->Link1, Node(1));
-    EXPECT_EQ(Node(1)->Link1, Node(0));
-    EXPECT_EQ(Node(2)->Link1, Node(3));
-    EXPECT_EQ(Node(3)->Link1, Node(2));
-    EXPECT_EQ(Node(3)->Link2, Node(4));
-    EXPECT_EQ(Node(4)->Link1, Node(3));
-    EXPECT_EQ(Node(2)->Link2, Node(4));
-    EXPECT_EQ(Node(4)->Link2, Node(2));
-    EXPECT_EQ(Node(6)->Link1, Node(5));
+    // (node, Link1, Link2) for the links set.
+    for (auto [N, L1, L2] : {std::tuple{0, 1, -1}, {1, 0, -1}, {2, 3, 4}, {3, 2, 4}, {4, 3, 2},
+                             {6, 5, -1}}) {
+        EXPECT_EQ(Node(N)->Link1, Node(L1)) << N;
+        if (L2 >= 0)
+            EXPECT_EQ(Node(N)->Link2, Node(L2)) << N;
+    }
     EXPECT_DOUBLE_EQ(Node(2)->HandleLength, 30.0);
     EXPECT_DOUBLE_EQ(Node(4)->HandleLength, 30.0);
     EXPECT_EQ(Node(7)->NeighbourIndex, 6);
@@ -202,11 +179,9 @@ TEST_F(AnchorsTest, NodeAnchorsOfAPathAndTheirLinks)
     EXPECT_EQ(Node(3)->NeighbourIndex, -1);
     ASSERT_EQ(Owner.PageRects.size(), 1u);
     EXPECT_EQ(Owner.PageRects[0], (TRect{0, -30, 90, 30}));
-
     // The control lying on its node is found first.
     EXPECT_EQ(Anchors.HitTest(0, 0, 100), akControl);
     EXPECT_EQ(Anchors.HitAnchor(), Node(1));
-
     EXPECT_EQ(ErrorOf([&] { P->AddNodeAnchors(Anchors); }),
               "SetNodeAnchorSub: NodeAnchor Already Added.");
     Owner.SelectAll = false;
@@ -223,9 +198,7 @@ TEST_F(AnchorsTest, NodeAnchorsOfAPathAndTheirLinks)
 
 TEST_F(AnchorsTest, SelectingTheClosingPointSelectsTheStart)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO},
-                                    {10, 0, PT_LINETO},
-                                    {10, 10, PT_LINETO},
+    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO},
                                     {0, 0, PT_LINETO | PT_CLOSEFIGURE}}));
     P->AddNodeAnchors(Anchors);
     EXPECT_EQ(Node(0)->NeighbourIndex, 2);
@@ -240,23 +213,20 @@ TEST_F(AnchorsTest, SelectingTheClosingPointSelectsTheStart)
     PutI32(Want, 0);
     Want.push_back(0);
     ASSERT_EQ(Owner.Records.size(), 2u);
-    EXPECT_EQ(Owner.Records[0].Kind, 0);
-    EXPECT_EQ(Owner.Records[1].Kind, 1);
-    EXPECT_EQ(Owner.Records[0].Command, 53);
-    EXPECT_EQ(Owner.Records[0].Data, Want);
-    EXPECT_EQ(Owner.Records[1].Data, Want);
-
+    for (uint8_t K : {0, 1}) {
+        EXPECT_EQ(Owner.Records[K].Kind, K);
+        EXPECT_EQ(Owner.Records[K].Command, 53);
+        EXPECT_EQ(Owner.Records[K].Data, Want);
+    }
     // Clearing records old state 1 for both; unchanged selections record nothing.
     Anchors.ClearNodeSelection(NodeSelectCode);
     EXPECT_EQ(Owner.Records.size(), 4u);
     EXPECT_EQ(Owner.Records[2].Data.size(), 18u);
     Anchors.ClearNodeSelection(NodeSelectCode);
     EXPECT_EQ(Owner.Records.size(), 4u);
-
     Anchors.SetNodeSelected(Node(0), 1, -1);
     EXPECT_EQ(Node(3)->Selected, 0);
     EXPECT_EQ(Owner.Records.size(), 4u);
-
     TRect R;
     Anchors.GetSelectedBounds(R);
     EXPECT_EQ(R, (TRect{0, 0, 0, 0}));
@@ -268,13 +238,9 @@ TEST_F(AnchorsTest, SelectingTheClosingPointSelectsTheStart)
 
 TEST_F(AnchorsTest, SymmetricAndSmoothRealignControls)
 {
-    const TrecPath Path = MakePath({{0, 0, PT_MOVETO},
-                                    {0, 30, PT_BEZIERTO},
-                                    {10, 20, PT_BEZIERTO},
-                                    {30, 0, PT_BEZIERTO},
-                                    {60, 10, PT_BEZIERTO},
-                                    {60, -30, PT_BEZIERTO},
-                                    {60, 0, PT_BEZIERTO}});
+    const TrecPath Path = MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {10, 20, PT_BEZIERTO},
+                                    {30, 0, PT_BEZIERTO}, {60, 10, PT_BEZIERTO},
+                                    {60, -30, PT_BEZIERTO}, {60, 0, PT_BEZIERTO}});
     TPolyLineObj* P = Add(Path);
     P->AddNodeAnchors(Anchors);
     Anchors.SetNodeSelected(Node(3), 1, -1);
@@ -295,7 +261,6 @@ TEST_F(AnchorsTest, SymmetricAndSmoothRealignControls)
     const auto All = Bytes(S);
     EXPECT_EQ(std::vector<uint8_t>(All.begin() + 20, All.begin() + 40), Rec);
     EXPECT_FALSE(Anchors.ApplyNodeType(nkSymmetric, nullptr));
-
     TPolyLineObj* Q = Add(Path);
     TAnchors Smooth(&Owner);
     Q->AddNodeAnchors(Smooth);
@@ -308,25 +273,17 @@ TEST_F(AnchorsTest, SymmetricAndSmoothRealignControls)
 
 TEST_F(AnchorsTest, SmoothNodeAtALineAndCoincidentControls)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO},
-                                    {30, 0, PT_LINETO},
-                                    {40, 10, PT_BEZIERTO},
-                                    {60, 10, PT_BEZIERTO},
-                                    {70, 0, PT_BEZIERTO}}));
+    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {30, 0, PT_LINETO}, {40, 10, PT_BEZIERTO},
+                                    {60, 10, PT_BEZIERTO}, {70, 0, PT_BEZIERTO}}));
     P->AddNodeAnchors(Anchors);
     Anchors.SetNodeSelected(Node(1), 1, -1);
     EXPECT_TRUE(Anchors.ApplyNodeType(nkSmooth, nullptr));
     // On the extension of the line, at its length of sqrt(200).
     EXPECT_EQ(P->GetNodePoint(2), (TPoint{44, 0}));
-
     // Both controls on one spot give no direction: only the kind changes.
-    TPolyLineObj* Q = Add(MakePath({{0, 0, PT_MOVETO},
-                                    {0, 30, PT_BEZIERTO},
-                                    {30, 30, PT_BEZIERTO},
-                                    {30, 0, PT_BEZIERTO},
-                                    {30, 30, PT_BEZIERTO},
-                                    {60, 30, PT_BEZIERTO},
-                                    {60, 0, PT_BEZIERTO}}));
+    TPolyLineObj* Q = Add(MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
+                                    {30, 0, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
+                                    {60, 30, PT_BEZIERTO}, {60, 0, PT_BEZIERTO}}));
     TAnchors A(&Owner);
     Q->AddNodeAnchors(A);
     A.SetNodeSelected(dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(3)), 1, -1);
@@ -347,14 +304,12 @@ TEST_F(AnchorsTest, SelectedStateAndJoinable)
     Anchors.GetSeletedState(NodeState, SegmentState, Joinable);
     EXPECT_EQ(NodeState, 0);
     EXPECT_FALSE(Joinable);
-
     Anchors.SetNodeSelected(Node(0), 1, -1);
     Anchors.SetNodeSelected(Node(4), 1, -1);
     Anchors.GetSeletedState(NodeState, SegmentState, Joinable);
     EXPECT_EQ(NodeState, 1);
     EXPECT_EQ(SegmentState, 0);
     EXPECT_TRUE(Joinable);
-
     // A sharp middle node next to the start: one line segment.
     Anchors.SetNodeSelected(Node(1), 1, -1);
     Anchors.GetSeletedState(NodeState, SegmentState, Joinable);

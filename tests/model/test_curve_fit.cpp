@@ -106,7 +106,7 @@ void ReferenceFitCubic(const TPoints& P, int32_t First, int32_t Last, TDPoint T1
 
 } // namespace
 
-TEST(CurveFit, VectorOperationsAndBezierAt)
+TEST(CurveFit, VectorOperationsBezierAtAndParameters)
 {
     EXPECT_EQ(V2Normalize(TDPoint{0, 0}), (TDPoint{0, 0}));
     EXPECT_EQ(V2SetLength(TDPoint{0, 0}, 5), (TDPoint{0, 0}));
@@ -116,7 +116,6 @@ TEST(CurveFit, VectorOperationsAndBezierAt)
     EXPECT_NEAR(R.X, 0, 1e-15);
     EXPECT_NEAR(R.Y, 1, 1e-15);
     EXPECT_DOUBLE_EQ(V2DistanceBetween2Points(TDPoint{1, 1}, TDPoint{4, 5}), 5);
-
     EXPECT_DOUBLE_EQ(Bernstein0(0.5) + Bernstein1(0.5) + Bernstein2(0.5) + Bernstein3(0.5), 1);
     EXPECT_DOUBLE_EQ(Bernstein1(0.5), 0.375);
     // (0,0) (1,2) (3,2) (4,0) at 1/2: weights 1/8, 3/8, 3/8, 1/8.
@@ -127,19 +126,14 @@ TEST(CurveFit, VectorOperationsAndBezierAt)
     EXPECT_EQ(BezierAt(1, C, 0.25), (TDPoint{0.25, 0.5}));
     const TDPoint Quintic[6] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}};
     EXPECT_EQ(BezierAt(5, Quintic, 0.5), (TDPoint{2.5, 0}));
-
     const TPoints P = {{0, 0}, {0, 0}, {3, 4}, {6, 4}};
     EXPECT_EQ(ComputeLeftTangent(P.data(), 0), (TDPoint{0, 0}));
     EXPECT_EQ(ComputeLeftTangent(P.data(), 1), (TDPoint{0.6, 0.8}));
     EXPECT_EQ(ComputeRightTangent(P.data(), 3), (TDPoint{-1, 0}));
     EXPECT_EQ(ComputeCenterTangent(P.data(), 2), (TDPoint{-0.6, -0.8}));
-}
-
-TEST(CurveFit, ChordLengthParameters)
-{
-    const TPoints P = {{9, 9}, {0, 0}, {3, 4}, {3, 9}, {6, 13}, {9, 9}};
+    const TPoints Q = {{9, 9}, {0, 0}, {3, 4}, {3, 9}, {6, 13}, {9, 9}};
     TdaDouble U;
-    ChordLengthParameterize(P.data(), 1, 4, U);
+    ChordLengthParameterize(Q.data(), 1, 4, U);
     ASSERT_EQ(U.size(), 4u);
     EXPECT_EQ(U[0], 0.0);
     EXPECT_DOUBLE_EQ(U[1], 5.0 / 15);
@@ -177,7 +171,6 @@ TEST(CurveFit, ZeroTangentNeedsNoDivision)
     MakeFitBezier(P.data(), 0, 3, U, TDPoint{0, 0}, TDPoint{-1, 0}, Bez);
     EXPECT_EQ(Bez[1], P[0]);
     EXPECT_EQ(Bez[2], (TDPoint{6, 0}));
-
     // FitCurve on a run that starts with a repeated point.
     const TPoints Q = {{0, 0}, {0, 0}, {4, 6}, {10, 7}, {16, 3}, {20, 0}};
     std::vector<TDPoint> Curve;
@@ -186,7 +179,6 @@ TEST(CurveFit, ZeroTangentNeedsNoDivision)
     ExpectChain(Q, Curve, Count);
     for (const TDPoint& C : Curve)
         EXPECT_TRUE(std::isfinite(C.X) && std::isfinite(C.Y));
-
     // Two equal points: one segment collapsed onto them.
     const TPoints Same = {{3, 4}, {3, 4}};
     FitCurve(Same.data(), 2, Curve, 0.5, Count);
@@ -215,7 +207,6 @@ TEST(CurveFit, NewtonRaphsonStep)
     // A curve collapsed to a point has no denominator: u stays.
     const TDPoint Dot[4] = {{1, 1}, {1, 1}, {1, 1}, {1, 1}};
     EXPECT_EQ(NewtonRaphsonRootFind(Dot, TDPoint{5, 5}, 0.3), 0.3);
-
     const TPoints P = {{0, 0}, {1.5, 2}, {3, 0}};
     TdaDouble U = {0, 0.2, 1};
     Reparameterize(P.data(), 0, 2, U, Q);
@@ -224,14 +215,18 @@ TEST(CurveFit, NewtonRaphsonStep)
     EXPECT_EQ(U[2], 1.0);
 }
 
-TEST(CurveFit, TwoPointsGiveThirdsAlongTheTangents)
+TEST(CurveFit, ShortRuns)
 {
+    // Two points: thirds along the tangents; one point: nothing.
     const TPoints P = {{0, 0}, {9, 0}};
     std::vector<TDPoint> Curve = {{7, 7}};
     int32_t Count = 5;
     FitCurve(P.data(), 2, Curve, 0.5, Count);
     ASSERT_EQ(Count, 1);
     EXPECT_EQ(Curve, (std::vector<TDPoint>{{0, 0}, {3, 0}, {6, 0}, {9, 0}}));
+    FitCurve(P.data(), 1, Curve, 0.5, Count);
+    EXPECT_EQ(Count, 0);
+    EXPECT_TRUE(Curve.empty());
 }
 
 TEST(CurveFit, StraightRunGivesOneLine)
@@ -243,7 +238,6 @@ TEST(CurveFit, StraightRunGivesOneLine)
     FitCurve(P.data(), 7, Curve, 0.5, Count);
     ASSERT_EQ(Count, 1);
     EXPECT_EQ(Curve, (std::vector<TDPoint>{{0, 0}, {3, 0}, {6, 0}, {9, 0}}));
-
     // One point beyond it makes the run a curve fit.
     const TPoints Q = {{0, 0}, {1, 0.8}, {2, -0.9}, {3, 0.3}, {9, 0}};
     FitCurve(Q.data(), 5, Curve, 0.5, Count);
@@ -319,7 +313,7 @@ TEST(CurveFit, RandomRunsStayWithinTolerance)
     // that was taken as straight).
     std::mt19937 Rng(11);
     std::normal_distribution<double> Jitter(0, 0.6);
-    for (int Trial = 0; Trial < 20; ++Trial) {
+    for (int Trial = 0; Trial < 8; ++Trial) {
         TPoints P;
         const double R = 20 + Trial * 3;
         for (int K = 0; K < 60; ++K) {
@@ -341,9 +335,9 @@ TEST(CurveFit, SearchShortcutsChangeNothing)
     // be the one of evaluating every trial in full, bit for bit.
     std::mt19937 Rng(5);
     std::normal_distribution<double> Jitter(0, 0.4);
-    for (int Trial = 0; Trial < 40; ++Trial) {
+    for (int Trial = 0; Trial < 16; ++Trial) {
         TPoints P;
-        const int N = 5 + Trial * 3;
+        const int N = 5 + Trial * 7;
         for (int K = 0; K < N; ++K) {
             const double A = K * (0.05 + 0.01 * (Trial % 5));
             P.push_back(TDPoint{30 * std::cos(A) + Jitter(Rng), 20 * std::sin(A * 1.7) + Jitter(Rng)});
@@ -362,12 +356,3 @@ TEST(CurveFit, SearchShortcutsChangeNothing)
     }
 }
 
-TEST(CurveFit, ShortRunsGiveNothing)
-{
-    const TPoints P = {{1, 1}};
-    std::vector<TDPoint> Curve = {{1, 2}};
-    int32_t Count = 3;
-    FitCurve(P.data(), 1, Curve, 0.5, Count);
-    EXPECT_EQ(Count, 0);
-    EXPECT_TRUE(Curve.empty());
-}

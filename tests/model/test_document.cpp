@@ -45,7 +45,6 @@ public:
     void ShowSelectionStatus() override {}
     void UpdateActionStates() override {}
     int32_t GetZoomPercent() const override { return 100; }
-
     std::string Caption;
     int CaptionSets = 0;
     int LayoutChanges = 0;
@@ -164,7 +163,6 @@ protected:
         Docs.reset();
         TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(nullptr, nullptr);
     }
-
     TTempDir Tmp;
     TBoxRecorder Boxes;
     TRecHistoryMenu Recent;
@@ -191,7 +189,6 @@ TEST_F(DocumentTest, DefaultNamesReuseFreedNumbers)
     // The first layer of a new document.
     EXPECT_EQ(Page->GetLayers()->GetCount(), 1);
     EXPECT_EQ(Page->GetLayers()->GetCurrent()->Name, "レイヤ１");
-
     Docs->FreeDocument(A);
     EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像1");
     EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像3");
@@ -227,7 +224,6 @@ TEST_F(DocumentTest, ModifiedFlagCaptionsAndChangeEvent)
     Doc->UpdateCaptions();
     EXPECT_EQ(View.Caption, "画像1");
     const int SetsBefore = View.CaptionSets;
-
     int Changes = 0;
     Doc->OnChange = [&](TOLEDocumentWex*) { ++Changes; };
     Doc->SetModified(true);
@@ -235,12 +231,10 @@ TEST_F(DocumentTest, ModifiedFlagCaptionsAndChangeEvent)
     EXPECT_EQ(Changes, 2);
     EXPECT_EQ(View.CaptionSets, SetsBefore + 1);
     EXPECT_EQ(View.Caption, "画像1(変更)");
-
     Doc->SetFileName("/x/y/作品.v2.srn");
     EXPECT_EQ(View.Caption, "作品.v2(変更)");
     Doc->SetModified(false);
     EXPECT_EQ(View.Caption, "作品.v2");
-
     // History changes reach every view.
     Doc->History()->CommandStart("c");
     Doc->History()->CommandEnd();
@@ -253,7 +247,6 @@ TEST_F(DocumentTest, CloseQuestion)
     TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
     EXPECT_TRUE(Doc->CanClose());
     EXPECT_TRUE(Boxes.Calls.empty());
-
     Doc->SetModified(true);
     Boxes.Answer = [](const TBoxCall&) { return IDCANCEL; };
     EXPECT_FALSE(Doc->CanClose());
@@ -261,14 +254,11 @@ TEST_F(DocumentTest, CloseQuestion)
     EXPECT_EQ(Boxes.Calls[0].Text, "画像1 は変更されています。保存しますか？");
     EXPECT_EQ(Boxes.Calls[0].Caption, ApplicationTitle);
     EXPECT_EQ(Boxes.Calls[0].Flags, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
-
     Boxes.Answer = [](const TBoxCall&) { return IDNO; };
     EXPECT_TRUE(Doc->CanClose());
     EXPECT_TRUE(Docs->CanCloseAll());
-
     Doc->SetFileName("");
     EXPECT_EQ(Doc->CloseQueryText(), "(無題) は変更されています。保存しますか？");
-
     // Yes saves: an untitled document asks the dialog, which is cancelled.
     Doc->SetFileName("画像1");
     Boxes.Answer = [](const TBoxCall&) { return IDYES; };
@@ -308,7 +298,6 @@ TEST_F(DocumentTest, LastViewFreesDocumentAndFreeingReleasesViews)
     Page->RemoveForm(&V2);
     EXPECT_EQ(Docs->GetCount(), 0);
     EXPECT_EQ(V1.Releases + V2.Releases, 0);
-
     // Freeing a document with a view detaches and releases it.
     TOLEDocumentWex* Doc2 = Docs->NewDocument(20, 20);
     TRecView V3;
@@ -379,7 +368,6 @@ TEST_F(DocumentTest, SaveAsRunsDialogAndKeepsLastFolder)
     Doc->SetModified(true);
     std::filesystem::create_directory(Tmp / "out");
     Dialog.Answer = Tmp / "out/作品.srn";
-
     EXPECT_TRUE(Doc->Save());
     EXPECT_EQ(Dialog.SeenFileName, "画像1");
     EXPECT_EQ(Dialog.SeenInitialDir, Tmp.Dir + "/");
@@ -389,7 +377,6 @@ TEST_F(DocumentTest, SaveAsRunsDialogAndKeepsLastFolder)
     ASSERT_FALSE(Recent.Added.empty());
     EXPECT_EQ(Recent.Added.back(), Tmp / "out/作品.srn");
     EXPECT_TRUE(std::filesystem::exists(Tmp / "out/作品.srn"));
-
     // Titled: Save writes without the dialog; Save As starts in its folder.
     Doc->SetModified(true);
     EXPECT_TRUE(Doc->Save());
@@ -398,7 +385,6 @@ TEST_F(DocumentTest, SaveAsRunsDialogAndKeepsLastFolder)
     EXPECT_FALSE(Doc->SaveAs());
     EXPECT_EQ(Dialog.SeenFileName, "作品.srn");
     EXPECT_EQ(Dialog.SeenInitialDir, Tmp / "out/");
-
     // Without a dialog Save As cannot run.
     TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(&Recent, nullptr);
     EXPECT_FALSE(Doc->SaveAs());
@@ -412,14 +398,12 @@ TEST_F(DocumentTest, SaveKeepsPreviousVersionAsBackup)
     EXPECT_EQ(FolderEntries(Tmp.Dir), std::vector<std::string>{"pic.srn"});
     const std::string First = Tmp.Get("pic.srn");
     EXPECT_EQ(First.substr(0, 3), "TAV");
-
     static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetDPI(96);
     ASSERT_TRUE(Doc->SaveToFile(Name));
     EXPECT_EQ(FolderEntries(Tmp.Dir), (std::vector<std::string>{"pic.bak", "pic.srn"}));
     EXPECT_EQ(Tmp.Get("pic.bak"), First);
     const std::string Second = Tmp.Get("pic.srn");
     EXPECT_NE(Second, First);
-
     static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetDPI(144);
     ASSERT_TRUE(Doc->SaveToFile(Name));
     EXPECT_EQ(Tmp.Get("pic.bak"), Second);
@@ -436,14 +420,12 @@ TEST_F(DocumentTest, WriteFailureAtAnyByteLosesNothing)
     const std::string Saved = Tmp.Get("safe.srn");
     const std::string Bak = Tmp.Get("safe.bak");
     const std::vector<std::string> Entries = FolderEntries(Tmp.Dir);
-
     static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetDPI(300);
     ASSERT_TRUE(Doc->Modified());
     TMemoryStream Whole;
     Doc->SaveToStream(Whole);
     const auto Size = static_cast<int64_t>(Whole.Size());
     ASSERT_GT(Size, 100);
-
     std::vector<int64_t> Limits;
     for (int64_t N = 0; N < Size; N += (N < 200 ? 1 : 29))
         Limits.push_back(N);
@@ -474,7 +456,6 @@ TEST_F(DocumentTest, BackupThatCannotBeDeletedIsOfferedForRetry)
     std::filesystem::create_directories(Tmp / "pic.bak/inside");
     Doc->SetFileName(Tmp / "elsewhere.srn");
     Doc->SetModified(true);
-
     Boxes.Answer = [](const TBoxCall&) { return IDCANCEL; };
     EXPECT_FALSE(Doc->SaveToFile(Name));
     ASSERT_EQ(Boxes.Calls.size(), 1u);
@@ -485,7 +466,6 @@ TEST_F(DocumentTest, BackupThatCannotBeDeletedIsOfferedForRetry)
     EXPECT_EQ(FolderEntries(Tmp.Dir), (std::vector<std::string>{"pic.bak", "pic.srn"}));
     EXPECT_EQ(Doc->FileName(), Tmp / "elsewhere.srn");
     EXPECT_TRUE(Doc->Modified());
-
     // Retry after the obstacle is gone.
     Boxes.Answer = [&](const TBoxCall&) {
         std::filesystem::remove_all(Tmp / "pic.bak");
@@ -512,7 +492,6 @@ TEST_F(DocumentTest, OpenReadsFileAndReportsMissingOne)
     static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetBkColor(0x123456);
     const std::string Name = Tmp / "pic.srn";
     ASSERT_TRUE(Doc->SaveToFile(Name));
-
     auto Opened = std::make_unique<TDocument>(nullptr, Docs.get());
     Opened->SetFileName(Name);
     Opened->SetModified(true);
@@ -524,7 +503,6 @@ TEST_F(DocumentTest, OpenReadsFileAndReportsMissingOne)
     EXPECT_EQ(Opened->GetPage(0)->BkColor(), 0x123456);
     EXPECT_EQ(Opened->GetPage(0)->Width(), 30);
     EXPECT_EQ(Recent.Added, std::vector<std::string>{Name});
-
     auto Missing = std::make_unique<TDocument>(nullptr, Docs.get());
     Missing->SetFileName(Tmp / "none.srn");
     EXPECT_EQ(MessageOf<EUserError>([&] { Missing->Open(); }),
@@ -555,7 +533,6 @@ TEST_F(DocumentTest, LoadGivesFirstViewItsNewPage)
     TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
     TMemoryStream Data;
     Doc->SaveToStream(Data);
-
     TOLEDocumentWex* Target = Docs->NewDocument(50, 50);
     TRecView View;
     Target->GetPage(0)->AddForm(&View);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "draw_test_doubles.h"
+#include "platform/test_support.h"
 #include "foundation/user_error.h"
 #include "model/draw_progress.h"
 
@@ -10,12 +12,7 @@ namespace {
 
 std::string Message(const std::function<void()>& Fn)
 {
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<no exception>";
+    return MessageOf<Exception>(Fn);
 }
 
 void PutInt(std::vector<uint8_t>& B, int32_t V)
@@ -71,7 +68,6 @@ TEST_F(DrawItemStream, BinaryFormByteForByte)
     Leaf->SetName("あ");
     ASSERT_EQ(Root.ObjID(), 1);
     ASSERT_EQ(Leaf->ObjID(), 2);
-
     TMemoryStream S;
     Root.WriteToStream(S);
     const std::vector<uint8_t> Expected = {
@@ -79,7 +75,6 @@ TEST_F(DrawItemStream, BinaryFormByteForByte)
         0x01, 2, 0, 0, 0, 2, 0, 0, 0, 0x82, 0xA0, 1, 0, 0, 0, 1,                 // leaf part
         5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0, 0, 0, 0, 0};             // leaf fields
     EXPECT_EQ(StreamBytes(S), Expected);
-
     TMemoryStream T;
     Root.WriteToStreamAsText(T);
     EXPECT_EQ(StreamText(T), "0\r\n1\r\nR\r\n0\r\n1\r\n1\r\n"
@@ -95,7 +90,6 @@ TEST_F(DrawItemStream, RoundTripsWithIdentifierMap)
     TTestLeaf* A = AddLeaf<TTestLeaf>(Root, 1, 2, 3);
     A->SetName("名前");
     AddLeaf<TTestLeaf>(Root, 4, 5, 6)->Undo(1, "\0", 1); // hidden
-
     for (bool Text : {false, true}) {
         TMemoryStream S;
         Text ? Root.WriteToStreamAsText(S) : Root.WriteToStream(S);
@@ -149,7 +143,6 @@ TEST_F(DrawItemStream, OldVersionsAndZeroIDs)
     // The group's stored ID 0 adds nothing; the leaf's 7 does.
     ASSERT_EQ(Map.Count(), 1);
     EXPECT_EQ(Map.GetKey(0), 7);
-
     // The same text form with version 21 and 22.
     const std::string Old = "0\r\n0\r\n\r\n0\r\n1\r\n"                 // group
                             "1\r\n5\r\n\r\n0\r\n0\r\n1\r\n2\r\n3\r\n"; // leaf
@@ -176,13 +169,11 @@ TEST_F(DrawItemStream, TypeNumbersAreChecked)
     S.SetPointer(Seven, sizeof(Seven));
     EXPECT_EQ(Message([&] { DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25); }),
               "DrawItemReadFromStreamNew :DrawObjFileType incorrect");
-
     // 5 is a known number whose class nobody registered here.
     const uint8_t Five[] = {5, 0, 0, 0, 0};
     S.SetPointer(Five, sizeof(Five));
     EXPECT_EQ(Message([&] { DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25); }),
               "DrawItemReadFromStreamNew: DrawObjFileType 5 not registered");
-
     // The text form takes exactly 0..6: 128 (7 bits cleared would give 0),
     // negative numbers and other text are refused.
     for (const char* Line : {"128", "7", "-1", "-128", "abc", ""}) {
@@ -199,7 +190,6 @@ TEST_F(DrawItemStream, TypeNumbersAreChecked)
     EXPECT_NE(dynamic_cast<TDrawGroup*>(
                   DrawItemReadFromStreamAsTextNew(T, nullptr, nullptr, 25).get()),
               nullptr);
-
     EXPECT_EQ(Message([] { RegisterDrawItemType(7, &NewTestItem<TTestLeaf>); }),
               "RegisterDrawItemType: DrawObjFileType 7 incorrect");
     EXPECT_EQ(GetDrawItemFactory(0), TDrawGroup::ClassInfo.Create);
@@ -218,7 +208,6 @@ TEST_F(DrawItemStream, NestingIsLimited)
     TMemoryStreamWex S;
     S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
     EXPECT_NE(DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25), nullptr);
-
     B = Nested(DrawItemMaxDepth + 1);
     S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
     EXPECT_EQ(Message([&] { DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25); }),
@@ -237,7 +226,6 @@ TEST_F(DrawItemStream, FailedReadLeavesTheGroupUnchanged)
     TTestLeaf* B = AddLeaf<TTestLeaf>(Root, 2, 2);
     const int32_t ModifiedCalls = Page.Document.ModifiedCalls;
     const size_t Invalidated = Page.Invalidated.size();
-
     auto Check = [&](const std::vector<uint8_t>& Bytes, const std::string& Expected) {
         TMemoryStreamWex S;
         S.SetPointer(Bytes.data() + 1, static_cast<int64_t>(Bytes.size()) - 1); // type consumed
@@ -270,7 +258,6 @@ TEST_F(DrawItemStream, FailedReadLeavesTheGroupUnchanged)
     PutLeaf(Bytes, 4, 3, 1, 8);
     Bytes.resize(Bytes.size() - 3);
     Check(Bytes, "ストリームの読み込みエラー");
-
     // The text reader alike.
     const std::string Text = "0\r\n3\r\nX\r\n0\r\n1\r\n1000\r\n1\r\n4\r\n\r\n3\r\n1\r\n";
     TMemoryStreamWex T;
@@ -293,7 +280,6 @@ TEST(DrawItem, SetNameIsUndoable)
     EXPECT_EQ(Leaf.Name(), "");
     Page.History.Redo();
     EXPECT_EQ(Leaf.Name(), "一");
-
     // The same name records nothing: the command is dropped.
     THistoryCommand& H = Page.History;
     H.Undo();
@@ -302,7 +288,6 @@ TEST(DrawItem, SetNameIsUndoable)
     Leaf.SetName("");
     H.CommandEnd();
     EXPECT_FALSE(H.CanUndo());
-
     // Longer names are cut to 255 bytes where a character begins.
     const std::string Long = std::string(254, 'a') + "あ";
     H.CommandStart("long");
@@ -358,37 +343,23 @@ TEST(DrawItem, MergeSkipsLeaveUnchangedValues)
     MergeRectParam(Copy, Keep);
     EXPECT_EQ(std::memcmp(&Copy, &R, sizeof(R)), 0);
     MergeRectParam(Copy, TrecRectParam{0, {}, -5, 65534, 0});
-    EXPECT_EQ(Copy.Bevel, 0);
-    EXPECT_EQ(Copy.CornerRadius, -5);
-    EXPECT_EQ(Copy.CornerCount, 65534);
-    EXPECT_EQ(Copy.CornerPosition, 0);
-
+    EXPECT_EQ(std::tuple(Copy.Bevel, Copy.CornerRadius, Copy.CornerCount, Copy.CornerPosition),
+              std::tuple(0, -5, 65534, 0));
     TrecStarParam S;
     S.InnerRadius = 0.25;
     TrecStarParam Src{-1.0, 7, INT32_MIN, 3, -1, -2, -1, -1, 8, -1, ParamDoubleUnchanged};
     MergeStarParam(S, Src);
-    EXPECT_EQ(S.InnerRadius, 0.25);
-    EXPECT_EQ(S.Count, 7);
-    EXPECT_EQ(S.Corner1, 0);
-    EXPECT_EQ(S.Corner2, 3);
-    EXPECT_EQ(S.AngleVariation, 0);
-    EXPECT_EQ(S.InnerVariation, -2); // 0xFFFFFFFE is below 0xFFFFFFFF
-    EXPECT_EQ(S.Kept1, 0);
-    EXPECT_EQ(S.Kept2, 8);
-    EXPECT_EQ(S.StartAngle, 0.0);
-
+    // InnerVariation: 0xFFFFFFFE is below 0xFFFFFFFF.
+    EXPECT_EQ(std::tuple(S.InnerRadius, S.Count, S.Corner1, S.Corner2, S.AngleVariation,
+                         S.InnerVariation, S.Kept1, S.Kept2, S.StartAngle),
+              std::tuple(0.25, 7, 0, 3, 0, -2, 0, 8, 0.0));
     TrecPolygonParam P;
     MergePolygonParam(P, TrecPolygonParam{-1, INT32_MIN, 4, -1, -1, 1.5});
-    EXPECT_EQ(P.Count, 5);
-    EXPECT_EQ(P.CornerSize, 0);
-    EXPECT_EQ(P.AngleVariation, 4);
-    EXPECT_EQ(P.StartAngle, 1.5);
-
+    EXPECT_EQ(std::tuple(P.Count, P.CornerSize, P.AngleVariation, P.StartAngle),
+              std::tuple(5, 0, 4, 1.5));
     TrecTextParam T{1, 2, 3, 4, {}, 5, 6, 7, {}};
     MergeTextParam(T, TrecTextParam{-1, 9, 0, 0, {}, -1, 0, 0, {}});
-    EXPECT_EQ(T.Value1, 1);
-    EXPECT_EQ(T.Value2, 9);
-    EXPECT_EQ(T.Value3, 5);
+    EXPECT_EQ(std::tuple(T.Value1, T.Value2, T.Value3), std::tuple(1, 9, 5));
     EXPECT_EQ(T.Byte1 + T.Byte2 + T.Byte3 + T.Byte4, 0); // always copied
 }
 
@@ -422,7 +393,6 @@ TEST(DrawItem, TreeWideChangesWalkEveryLeaf)
     TDrawItem::SetWireframeColor(Root, 0x123456);
     EXPECT_EQ(A->Value, 0x123456);
     EXPECT_EQ(B->Value, 0x123456);
-
     // Every object reads the new list from the same place.
     TMemoryStream S;
     const int32_t V = 42;
@@ -431,7 +401,6 @@ TEST(DrawItem, TreeWideChangesWalkEveryLeaf)
     TDrawItem::SetFMacros(Root, S);
     EXPECT_EQ(A->Value, 42);
     EXPECT_EQ(B->Value, 42);
-
     B->AcceptsMacros = false;
     EXPECT_EQ(Message([&] { TDrawItem::SetFMacroEnabled(Root, 0, 1); }),
               "TDrawItem.SetFMacroEnabled: Illegal Class");
@@ -439,7 +408,6 @@ TEST(DrawItem, TreeWideChangesWalkEveryLeaf)
               "TDrawItem.ClearMacrosPictCache: Illegal Class");
     // A change that does not apply to the class is skipped.
     TDrawItem::SetRectParam(Root, TrecRectParam{});
-
     EXPECT_EQ(TDrawItem::GetFirstDrawObject(&Root), A);
     Root.OneUp(A);
     EXPECT_EQ(TDrawItem::GetFirstDrawObject(&Root), B);
@@ -455,7 +423,6 @@ TEST(DrawItem, HelpersOfTheGroup)
     EXPECT_EQ(DrawProgressBarWidth(P), 100);
     P = {1, 0, 0, 1};
     EXPECT_EQ(DrawProgressBarWidth(P), 0);
-
     const int32_t R1[3] = {9, 9, 5};
     const int32_t R2[3] = {0, 0, 3};
     const int32_t R3[3] = {0, 0, -1};

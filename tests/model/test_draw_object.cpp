@@ -25,7 +25,6 @@ struct DrawObjectTest : ::testing::Test {
     TTestObjectTypes Types;
     TObjPage Page;
     TDrawGroup Root{&Page, -1};
-
     template <class T = TTestShape>
     T* Add(const std::string& Name = "")
     {
@@ -39,7 +38,6 @@ struct DrawObjectTest : ::testing::Test {
         }
         return Raw;
     }
-
     // Runs Change as one command; Undo must give the state before, Redo the
     // state after. Returns the (kind, code) records the object made.
     template <class T>
@@ -114,7 +112,6 @@ TEST_F(DrawObjectTest, CreationTakesTheInstalledDefaultsAndTheCurrentLayer)
     Defaults.Data->Macros->Insert(0, *TTestMacroLibrary::Get("Blue"));
     TLayer* Second = Page.Layers.Add(std::make_unique<TLayer>());
     Page.Layers.SetCurrent(Second);
-
     TTestShape S(&Page, -1);
     EXPECT_EQ(S.WireframeColor(), 0x00ABCDEF);
     ASSERT_EQ(S.Macros().Count(), 1);
@@ -133,9 +130,7 @@ TEST_F(DrawObjectTest, BinaryFormByteForByteAndBack)
     S->SetFillPath(1);
     TDrawItem::SetWireframeColor(*S, 0x123456);
     Page.History.UnLockAddHistory();
-
     EXPECT_EQ(StateOf(*S), ShapeBytes(S->ObjID(), Root.ObjID(), 0x123456, 1));
-
     // A polyline stores its base path where a shape stores its flag.
     auto* P = Add<TTestPolyLine>("A");
     const TrecPath Base = MakePath({{0, 0, PT_MOVETO}, {40, 5, PT_LINETO}});
@@ -147,13 +142,11 @@ TEST_F(DrawObjectTest, BinaryFormByteForByteAndBack)
     Want.push_back(1);
     PutI32(Want, 0);
     Want.push_back(0);
-    PutI32(Want, 0);
-    PutI32(Want, 0);
-    PutI32(Want, 0);
+    for (int32_t V : {0, 0, 0})
+        PutI32(Want, V);
     Want.push_back(0);
     PutBytes(Want, PathRecordBytes(Base));
     EXPECT_EQ(StateOf(*P), Want);
-
     // Read back: the same bytes, both paths to be rebuilt (a shape's base
     // path too), the layer index kept for relinking.
     auto Read = ReadBinary(StateOf(*S), &Page, 25);
@@ -179,7 +172,6 @@ TEST_F(DrawObjectTest, TextFormLineByLineAndBack)
     TDrawItem::SetWireframeColor(*S, 0x123456);
     S->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
     Page.History.UnLockAddHistory();
-
     TMemoryStream T;
     S->WriteToStreamAsText(T);
     const std::string Text = StreamText(T);
@@ -190,7 +182,6 @@ TEST_F(DrawObjectTest, TextFormLineByLineAndBack)
     // Path macros, outline kind, flag, the rectangle.
     const std::string Tail = "0\r\n0\r\n1\r\n10\r\n10\r\n50\r\n30\r\n";
     EXPECT_EQ(Text.substr(Text.size() - Tail.size()), Tail);
-
     T.SetPosition(0);
     auto Read = DrawItemReadFromStreamAsTextNew(T, &Page, nullptr, 25);
     auto* R = dynamic_cast<TTestShape*>(Read.get());
@@ -211,7 +202,6 @@ TEST_F(DrawObjectTest, OldVersionsRead)
     RecPathAssign(OutFilled, Out);
     OutFilled.Flag = 1;
     const TrecPath Base = MakePath({{100, 100, PT_MOVETO}, {140, 100, PT_LINETO}, {140, 120, PT_LINETO}});
-
     // Version 6: no visible byte, the output path stored, then the base path
     // before the path macros.
     std::vector<uint8_t> B{TTestShape::TypeNo};
@@ -240,16 +230,12 @@ TEST_F(DrawObjectTest, OldVersionsRead)
     S->GetPath();
     EXPECT_EQ(S->Builds, 0);
     EXPECT_EQ(PointsOf(S->OutputPath()), PointsOf(Base));
-
     // Version 7: nothing in place of the flag, no outline, no second flag.
     B = {TTestShape::TypeNo};
     PutI32(B, 7);
     PutStr(B, "");
-    PutI32(B, 0);
-    PutI32(B, 5);
-    PutI32(B, 1);
-    PutI32(B, 0);
-    PutI32(B, 0);
+    for (int32_t V : {0, 5, 1, 0, 0})
+        PutI32(B, V);
     for (int32_t V : {1, 2, 3, 4})
         PutI32(B, V);
     Item = ReadBinary(B, &Page, 7);
@@ -258,7 +244,6 @@ TEST_F(DrawObjectTest, OldVersionsRead)
     EXPECT_EQ(S->FillPath(), 0);
     EXPECT_EQ(S->BasePathState(), 0);
     EXPECT_EQ(S->Rect, (TRect{1, 2, 3, 4}));
-
     // Version 16: both flags, no outline; version 21: the outline, still no
     // visible byte.
     for (int32_t Version : {16, 21}) {
@@ -268,9 +253,8 @@ TEST_F(DrawObjectTest, OldVersionsRead)
         PutI32(B, 0);
         PutI32(B, 5);
         B.push_back(1);
-        PutI32(B, 0);
-        PutI32(B, 0);
-        PutI32(B, 0);
+        for (int32_t V : {0, 0, 0})
+            PutI32(B, V);
         if (Version >= 17)
             B.push_back(0);
         B.push_back(1);
@@ -299,7 +283,6 @@ TEST_F(DrawObjectTest, ReadersRefuseBadData)
     std::vector<uint8_t> Bad = Good;
     Bad[Good.size() - 18] = 9;
     EXPECT_THROW(ReadBinary(Bad, &Page, 25), EReadError);
-
     auto ReadText = [&](const std::string& Text) {
         TMemoryStream T;
         T.WriteBuffer(Text.data(), int32_t(Text.size()));
@@ -328,7 +311,6 @@ TEST_F(DrawObjectTest, MoveAndMacroCommandsUndoAndRedoExactly)
             S += P->Macros().GetMacro(I)->Name() + " ";
         return S;
     };
-
     EXPECT_EQ(UndoRedo(*P, [&] { P->MoveBy(3, -4); }), (Recs{{0, 9}, {1, 9}}));
     EXPECT_EQ(PointsOf(P->GetBasePath()), (std::vector<TPoint>{{3, -4}, {43, 1}}));
     EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetWireframeColor(*P, 0xFF00); }),
@@ -348,7 +330,6 @@ TEST_F(DrawObjectTest, MoveAndMacroCommandsUndoAndRedoExactly)
               (Recs{{0, 14}, {1, 14}, {0, 13}, {1, 13}}));
     EXPECT_EQ(Names(), "Tex Blue Red ");
     EXPECT_GT(Page.AnchorsInvalidated, Anchors);
-
     TMacros NewList;
     NewList.Insert(0, *TTestMacroLibrary::Get("Red"));
     TMemoryStream S;
@@ -356,17 +337,14 @@ TEST_F(DrawObjectTest, MoveAndMacroCommandsUndoAndRedoExactly)
     S.SetPosition(0);
     EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacros(*P, S); }), (Recs{{0, 15}, {1, 15}}));
     EXPECT_EQ(Names(), "Red ");
-
     TMacros Params;
     Params.Assign(&P->Macros());
     Params.GetMacro(0)->SetParamValue("不透明度", "50");
     EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacrosPaintParam(*P, Params); }),
               (Recs{{0, 16}, {1, 16}}));
     EXPECT_EQ(P->Macros().GetMacro(0)->Line(0).Params[2].Value, "50");
-
     EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacroEnabled(*P, 0, 0); }), (Recs{{0, 17}, {1, 17}}));
     EXPECT_EQ(P->Macros().GetMacro(0)->Enabled(), 0);
-
     // A move by nothing records nothing.
     P->Records.clear();
     Page.History.CommandStart("none");
@@ -380,7 +358,6 @@ TEST_F(DrawObjectTest, MacroCommandsRefuseMismatches)
     TTestShape* S = Add();
     S->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
     const auto Before = StateOf(*S);
-
     EXPECT_EQ(ErrorOf([&] { TDrawItem::ClearMacrosPictCache(*S, 1); }),
               "TDrawItem.ClearMacrosPictCache: iIndex >= MacrosDst.Count");
     TMacros Two;
@@ -394,7 +371,6 @@ TEST_F(DrawObjectTest, MacroCommandsRefuseMismatches)
               "TDrawItem.SetFMacrosPaintParam: MacroDst.FstrName <> MacroSrc.FstrName");
     EXPECT_THROW(TDrawItem::DeleteFMacro(*S, 1), EListError);
     EXPECT_EQ(StateOf(*S), Before);
-
     // Short undo data is refused, not read past.
     EXPECT_EQ(ErrorOf([&] { S->Undo(9, "\x01\x00", 2); }), "TDrawObject.Undo: Illegal Data.");
     EXPECT_EQ(ErrorOf([&] { S->Undo(16, "\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00x", 13); }),
@@ -408,7 +384,6 @@ TEST_F(DrawObjectTest, InvalidationMeasuresTheFillMacrosFirst)
     S->GetPath();
     S->ResetExtents();
     Page.Invalidated.clear();
-
     S->Invalidate(true);
     // The solid fill covers the path's bounds (10, 10, 50, 30) widened by
     // the pen width 1 plus 3; it reads nothing beneath.
@@ -417,7 +392,6 @@ TEST_F(DrawObjectTest, InvalidationMeasuresTheFillMacrosFirst)
     ASSERT_FALSE(Page.Invalidated.empty());
     EXPECT_EQ(Page.Invalidated.back(), (TRect{6, 6, 54, 34}));
     EXPECT_EQ(S->RedrawPending(), 1);
-
     // Without a page: measured and painted on the target itself.
     TTestShape Free(nullptr, -1);
     Free.Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
@@ -442,7 +416,6 @@ TEST_F(DrawObjectTest, DragFrameFollowsModeAndLayer)
     Page.History.LockAddHistory();
     TDrawItem::SetWireframeColor(*S, 0x112233);
     Page.History.UnLockAddHistory();
-
     TRecordingDC Xor;
     S->DrawDragFrame(Xor, 1);
     EXPECT_EQ(Xor.Calls, (std::vector<std::string>{"rop 7", "pen 33023", "path 4 rop 7",
@@ -472,14 +445,12 @@ TEST_F(DrawObjectTest, PointTests)
     EXPECT_FALSE(P->NodeNear({20, 10}, 4));
     EXPECT_TRUE(P->NodeNear({30, 1}, 4));
     EXPECT_TRUE(P->NodeNear({60, 0}, 1));
-
     // A triple cut short by the end of the path: its points are taken as
     // they are, nothing beyond the last point is read.
     P->SetBase(MakePath({{0, 0, PT_MOVETO}, {10, 10, PT_BEZIERTO}, {20, 20, PT_BEZIERTO}}));
     EXPECT_TRUE(P->NodeNear({20, 20}, 1));
     EXPECT_TRUE(P->NodeNear({10, 10}, 1));
     EXPECT_FALSE(P->NodeNear({30, 30}, 1));
-
     P->SetBase(MakePath({{0, 0, PT_MOVETO}, {100, 0, PT_LINETO}}));
     EXPECT_EQ(P->DistanceTo({50, 30}), 30);
     EXPECT_EQ(P->DistanceTo({50, 40000}), 32768);
@@ -501,7 +472,6 @@ TEST_F(DrawObjectTest, CommonAttributesOfASelection)
     TDrawItem::SetWireframeColor(*A, 1);
     TDrawItem::SetWireframeColor(*B, 2);
     Page.History.UnLockAddHistory();
-
     auto Prop = Root.MakePropertyObject();
     auto* O = dynamic_cast<TDrawObject*>(Prop.get());
     ASSERT_NE(O, nullptr);
@@ -509,7 +479,6 @@ TEST_F(DrawObjectTest, CommonAttributesOfASelection)
     EXPECT_EQ(O->Layer(), Page.Layers.GetCurrent());
     ASSERT_EQ(O->Macros().Count(), 1);
     EXPECT_EQ(O->Macros().GetMacro(0)->Name(), "Red");
-
     Page.History.LockAddHistory();
     B->SetLayer(Page.Layers.Add(std::make_unique<TLayer>()));
     B->Macros().Delete(0);
@@ -530,20 +499,17 @@ TEST_F(DrawObjectTest, AssignAndLayer)
     TDrawItem::SetWireframeColor(*A, 77);
     A->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
     Page.History.UnLockAddHistory();
-
     B->Assign(A);
     EXPECT_EQ(B->Name(), "A");
     EXPECT_EQ(B->WireframeColor(), 77);
     EXPECT_TRUE(B->SameAttributes(A));
     EXPECT_EQ(B->OutputPathState(), 2);
     EXPECT_EQ(PointsOf(B->OutputPath()), PointsOf(A->GetPath()));
-
     TDrawGroup Group(&Page, -1);
     EXPECT_EQ(ErrorOf([&] { B->TDrawObject::Assign(&Group); }),
               "TDrawObject.Assign: DrawItemSrc is not TDrawObject");
     EXPECT_EQ(ErrorOf([&] { B->Assign(&Group); }),
               "TLineObject.Assign: DrawItemSrc is not TLineObject");
-
     TLayer* L = Page.Layers.Add(std::make_unique<TLayer>());
     Page.Invalidated.clear();
     Page.Document.Modified = false;

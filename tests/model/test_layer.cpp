@@ -33,7 +33,6 @@ TEST(Layers, NewListHoldsOneCurrentLayer)
     EXPECT_EQ(First->Value, 0);
     EXPECT_EQ(First->Flag3, 0);
     EXPECT_EQ(First->Name, "");
-
     TLayer* Second = L.Add(std::make_unique<TLayer>());
     EXPECT_EQ(Second->Index, 1);
     L.SetCurrent(Second);
@@ -55,7 +54,6 @@ TEST(Layers, StreamFormByteForByteAndBack)
     C->Flag2 = 0;
     C->Value = 0x01020304;
     L.SetCurrent(C);
-
     TMemoryStream S;
     L.WriteToStream(S);
     const std::vector<uint8_t> Expected = {2, 0, 0, 0, 3, 0, 0, 0,
@@ -63,7 +61,6 @@ TEST(Layers, StreamFormByteForByteAndBack)
                                            1, 1, 0xFE, 0xFF, 0xFF, 0xFF, 7,
                                            1, 0, 4, 3, 2, 1, 0};
     EXPECT_EQ(Bytes(S), Expected);
-
     TLayers R;
     ReadBytes(R, Expected);
     ASSERT_EQ(R.GetCount(), 3);

@@ -13,12 +13,7 @@ namespace {
 
 std::string ErrorOf(const std::function<void()>& Fn)
 {
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<no exception>";
+    return MessageOf<Exception>(Fn);
 }
 
 int32_t GTransforms = 0;
@@ -47,22 +42,18 @@ struct LineObjectTest : ::testing::Test {
     TTestObjectTypes Types;
     TObjPage Page;
     TDrawGroup Root{&Page, -1};
-
     ~LineObjectTest() override { SetOutlineTransformHook(nullptr); }
-
     template <class T = TTestShape>
     T* Add()
     {
         return static_cast<T*>(Root.AddChild(std::make_unique<T>(&Page, -1), -1));
     }
-
     TTestPolyLine* AddLine(const TrecPath& Base)
     {
         auto* P = Add<TTestPolyLine>();
         P->SetBase(Base);
         return P;
     }
-
     template <class T>
     Recs UndoRedo(T& Obj, const std::function<void()>& Change)
     {
@@ -93,43 +84,31 @@ TEST_F(LineObjectTest, PathsAreRebuiltLazilyByState)
     SetOutlineTransformHook(&CountingCopy);
     GTransforms = 0;
     TTestShape* S = Add();
-    EXPECT_EQ(S->BasePathState(), 0);
-    EXPECT_EQ(S->OutputPathState(), 0);
-    EXPECT_EQ(S->Builds, 0);
-
+    // (base state, output state, base builds, outline transforms)
+    auto State = [&] {
+        return std::tuple(S->BasePathState(), S->OutputPathState(), S->Builds, GTransforms);
+    };
+    EXPECT_EQ(State(), std::tuple(0, 0, 0, 0));
     EXPECT_EQ(PointsOf(S->GetPath()), Rect4(10, 10, 50, 30));
-    EXPECT_EQ(S->Builds, 1);
-    EXPECT_EQ(GTransforms, 1);
-    EXPECT_EQ(S->BasePathState(), 2);
-    EXPECT_EQ(S->OutputPathState(), 2);
+    EXPECT_EQ(State(), std::tuple(2, 2, 1, 1));
     EXPECT_EQ(S->GetBounds(), (TRect{10, 10, 50, 30}));
     S->GetPath();
-    EXPECT_EQ(S->Builds, 1);
-    EXPECT_EQ(GTransforms, 1);
-
+    EXPECT_EQ(State(), std::tuple(2, 2, 1, 1));
     // The base path edited in place: the output path needs new bounds only.
     S->SetPathState(1);
     EXPECT_EQ(S->OutputPathState(), 1);
     S->GetPath();
-    EXPECT_EQ(S->Builds, 1);
-    EXPECT_EQ(GTransforms, 1);
-    EXPECT_EQ(S->OutputPathState(), 2);
-    EXPECT_EQ(S->BasePathState(), 1);
-
+    EXPECT_EQ(State(), std::tuple(1, 2, 1, 1));
     // A parameter changed: everything is regenerated on the next request,
     // and the new area is invalidated.
     S->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
     S->SetRect({100, 100, 120, 110});
-    EXPECT_EQ(S->BasePathState(), 0);
-    EXPECT_EQ(S->OutputPathState(), 0);
-    EXPECT_EQ(S->Builds, 1);
+    EXPECT_EQ(State(), std::tuple(0, 0, 1, 1));
     Page.Invalidated.clear();
     EXPECT_EQ(PointsOf(S->GetPath()), Rect4(100, 100, 120, 110));
-    EXPECT_EQ(S->Builds, 2);
-    EXPECT_EQ(GTransforms, 2);
+    EXPECT_EQ(State(), std::tuple(2, 2, 2, 2));
     ASSERT_FALSE(Page.Invalidated.empty());
     EXPECT_EQ(Page.Invalidated.back(), (TRect{96, 96, 124, 114}));
-
     // A shape read from a stream regenerates its base path on the first request.
     TMemoryStream Stored;
     S->WriteToStream(Stored);
@@ -137,8 +116,7 @@ TEST_F(LineObjectTest, PathsAreRebuiltLazilyByState)
     auto Read = DrawItemReadFromStreamNew(Stored, &Page, nullptr, -1, 25);
     auto* R = dynamic_cast<TTestShape*>(Read.get());
     ASSERT_NE(R, nullptr);
-    EXPECT_EQ(R->BasePathState(), 0);
-    EXPECT_EQ(R->OutputPathState(), 0);
+    EXPECT_EQ(std::tuple(R->BasePathState(), R->OutputPathState()), std::tuple(0, 0));
     EXPECT_EQ(PointsOf(R->GetPath()), Rect4(100, 100, 120, 110));
     EXPECT_EQ(R->Builds, 1);
 }
@@ -166,14 +144,12 @@ TEST_F(LineObjectTest, RotateTurnsTheBasePathAndTheFillParameters)
     Page.History.LockAddHistory();
     P->Macros().Insert(0, *TTestMacroLibrary::Get("Tex"));
     Page.History.UnLockAddHistory();
-
     const Recs R = UndoRedo(*P, [&] { P->Rotate(0.0, 0.0, std::numbers::pi / 2); });
     EXPECT_EQ(R, (Recs{{0, 22}, {1, 22}, {0, 16}, {1, 16}}));
     EXPECT_EQ(PointsOf(P->GetBasePath()), (std::vector<TPoint>{{0, 10}, {0, 20}}));
     // The picture fill turns with the object: angle + 90, offset turned.
     EXPECT_EQ(P->Macros().GetMacro(0)->Line(0).Params[5].Value, "411,0,10,16,16,90,-1,0,0");
     EXPECT_EQ(PointsOf(P->GetPath()), (std::vector<TPoint>{{0, 10}, {0, 20}}));
-
     // The centre is rounded to whole units.
     TTestPolyLine* Q = AddLine(MakePath({{10, 0, PT_MOVETO}}));
     Q->Rotate(0.6, -0.4, std::numbers::pi);
@@ -190,7 +166,6 @@ TEST_F(LineObjectTest, ScaleInUnitsOf1024)
     Page.History.CommandEnd();
     EXPECT_EQ(P->Records, (Recs{{0, 23}, {1, 23}}));
     EXPECT_EQ(StateOf(*P), Before);
-
     const Recs R = UndoRedo(*P, [&] { P->ScaleTo(0.0, 0.0, 1536.0, 2048.0); });
     EXPECT_EQ(R, (Recs{{0, 23}, {1, 23}}));
     // Truncated toward zero: 10 x 1.5 = 15, -15 x 1.5 = -22.5 -> -22.
@@ -204,11 +179,9 @@ TEST_F(LineObjectTest, LineCommandsUndoAndRedoExactly)
     Page.History.LockAddHistory();
     S->SetFillPath(1);
     Page.History.UnLockAddHistory();
-
     EXPECT_EQ(UndoRedo(*S, [&] { TDrawItem::SetItemsFillPath(*S, 0); }), (Recs{{0, 19}, {1, 19}}));
     EXPECT_EQ(S->FillPath(), 0);
     EXPECT_EQ(S->BasePath().Flag, 0);
-
     TOutline Arc;
     Arc.FOutlineKind = OutlineKindArc;
     Arc.Params.ArcFactor = 0.75;
@@ -216,7 +189,6 @@ TEST_F(LineObjectTest, LineCommandsUndoAndRedoExactly)
     EXPECT_TRUE(S->Outline().Equals(Arc));
     Page.History.Undo();
     EXPECT_EQ(S->Outline().FOutlineKind, 0);
-
     // Code 18 restores the path macros from their stored form.
     TMacros List;
     List.Insert(0, *TTestMacroLibrary::Get("Blue"));
@@ -231,7 +203,6 @@ TEST_F(LineObjectTest, LineCommandsUndoAndRedoExactly)
     S->PathMacros().Clear();
     S->Redo(18, Data.Memory(), int32_t(Data.Size()));
     EXPECT_TRUE(S->PathMacros().Equals(List));
-
     EXPECT_EQ(ErrorOf([&] { S->Undo(21, nullptr, 0); }), "TDrawItem.Undo: Illegal Command.");
     EXPECT_EQ(ErrorOf([&] { S->Redo(22, "\0\0\0\0", 4); }), "TLineObject.Undo: Illegal Data.");
     EXPECT_THROW(S->Undo(22, "\1\2", 2), EReadError);
@@ -259,7 +230,6 @@ TEST_F(LineObjectTest, ConvertToPolyLineReplacesTheObject)
     TMacros Macros;
     Macros.Assign(&S->Macros());
     Page.Document.Modified = false;
-
     Page.History.CommandStart("to polyline");
     TLineObject* New = S->ConvertToPolyLine(Holder, -1);
     Page.History.CommandEnd();
@@ -278,14 +248,12 @@ TEST_F(LineObjectTest, ConvertToPolyLineReplacesTheObject)
     EXPECT_EQ(PointsOf(P->BasePath()), Out);
     EXPECT_EQ(PointsOf(P->OutputPath()), Out);
     EXPECT_EQ(P->FillPath(), 1);
-    EXPECT_EQ(P->BasePathState(), 2);
-    EXPECT_EQ(P->OutputPathState(), 2);
+    EXPECT_EQ(std::tuple(P->BasePathState(), P->OutputPathState()), std::tuple(2, 2));
     EXPECT_EQ(P->NodeKinds, std::vector<uint8_t>(4, 0));
     EXPECT_EQ(P->Outline().FOutlineKind, 0);
     ASSERT_EQ(Holder->Replaced.size(), 1u);
     EXPECT_EQ(Holder->Replaced[0].second, P);
     EXPECT_TRUE(Page.Document.Modified);
-
     // Undo puts the shape back in its place under its old ID.
     Page.History.Undo();
     ASSERT_EQ(Root.GetCount(), 3);
@@ -293,7 +261,6 @@ TEST_F(LineObjectTest, ConvertToPolyLineReplacesTheObject)
     ASSERT_NE(Back, nullptr);
     EXPECT_EQ(Back->ObjID(), OldID);
     EXPECT_EQ(Back->Name(), "S");
-
     // A polyline is not converted; an object outside a group cannot be.
     TTestPolyLine* Poly = AddLine(MakePath({{0, 0, PT_MOVETO}, {5, 5, PT_LINETO}}));
     const auto WithPoly = StateOf(Root);
@@ -314,7 +281,6 @@ TEST_F(LineObjectTest, PolylineStreamFormsRoundTrip)
     Arc.FOutlineKind = OutlineKindArc;
     TDrawItem::SetOutline(*P, Arc);
     Page.History.UnLockAddHistory();
-
     for (bool Text : {false, true}) {
         TMemoryStream S;
         Text ? P->WriteToStreamAsText(S) : P->WriteToStream(S);
@@ -324,8 +290,7 @@ TEST_F(LineObjectTest, PolylineStreamFormsRoundTrip)
         auto* R = dynamic_cast<TTestPolyLine*>(Read.get());
         ASSERT_NE(R, nullptr) << Text;
         EXPECT_EQ(S.Position(), S.Size());
-        EXPECT_EQ(R->BasePathState(), 2);
-        EXPECT_EQ(R->OutputPathState(), 0);
+        EXPECT_EQ(std::tuple(R->BasePathState(), R->OutputPathState()), std::tuple(2, 0));
         EXPECT_EQ(PointsOf(R->BasePath()), PointsOf(P->BasePath()));
         EXPECT_EQ(R->BasePath().pabType[3], PT_BEZIERTO | PT_CLOSEFIGURE);
         EXPECT_TRUE(R->PathMacros().Equals(P->PathMacros()));
@@ -349,13 +314,11 @@ TEST_F(LineObjectTest, CommonAttributesAndSameAttributes)
     TDrawItem::SetOutline(*B, Arc);
     Page.History.UnLockAddHistory();
     EXPECT_FALSE(A->SameAttributes(B));
-
     auto Prop = Root.MakePropertyObject();
     auto* O = dynamic_cast<TLineObject*>(Prop.get());
     ASSERT_NE(O, nullptr);
     EXPECT_EQ(O->FillPath(), 255);
     EXPECT_EQ(O->Outline().FOutlineKind, OutlineKindMerged);
-
     Page.History.LockAddHistory();
     B->SetFillPath(1);
     TDrawItem::SetOutline(*B, TOutline());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -83,7 +84,6 @@ TEST(OutlineTransform, ParameterBlockBytes)
     O.Params.ArcMode = 0x01020304;
     TMemoryStream S;
     O.WriteToStream(S);
-
     std::vector<uint8_t> Expected{3, 1};
     const auto Add = [&](const std::vector<uint8_t>& B) {
         Expected.insert(Expected.end(), B.begin(), B.end());
@@ -102,7 +102,6 @@ TEST(OutlineTransform, ParameterBlockBytes)
     Add({4, 3, 2, 1});                       // ArcMode
     EXPECT_EQ(Bytes(S), Expected);
     EXPECT_EQ(Expected.size(), 86u);
-
     // The block alone, and back.
     const auto Block = OutlineParamsToBytes(O.Params);
     EXPECT_EQ(std::vector<uint8_t>(Block.begin(), Block.end()),
@@ -112,13 +111,11 @@ TEST(OutlineTransform, ParameterBlockBytes)
     Back.Flag = 1;
     Back.Params = OutlineParamsFromBytes(Block.data());
     EXPECT_TRUE(Back.Equals(O));
-
     S.SetPosition(0);
     TOutline R;
     R.ReadFromStream(S);
     EXPECT_TRUE(R.Equals(O));
     EXPECT_EQ(S.Position(), 86);
-
     // Kind 0 is one byte and reads back without touching Flag or Params.
     TMemoryStream Z;
     Outline(0).WriteToStream(Z);
@@ -146,12 +143,10 @@ TEST(OutlineTransform, TextFormRoundTrip)
     EXPECT_EQ(StreamReadln(S).size(), 80u);   // 65 bytes
     EXPECT_EQ(StreamReadln(S).size(), 24u);   // 19 bytes: 2 x ceil(152 / 13)
     EXPECT_EQ(S.Position(), S.Size());
-
     S.SetPosition(0);
     TOutline R;
     R.ReadFromStreamAsText(S);
     EXPECT_TRUE(R.Equals(O));
-
     TMemoryStream Z;
     Outline(0).WriteToStreamAsText(Z);
     EXPECT_EQ(Bytes(Z), (std::vector<uint8_t>{'0', 13, 10}));
@@ -159,24 +154,23 @@ TEST(OutlineTransform, TextFormRoundTrip)
 
 TEST(OutlineTransform, ReadersRefuseIllegalKinds)
 {
+    TMemoryStream Stream;
+    const auto Text = [&](const std::string& Bytes) -> TMemoryStream& {
+        Stream.Clear();
+        Stream.WriteBuffer(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+        Stream.SetPosition(0);
+        return Stream;
+    };
     TOutline Keep = Outline(2);
     Keep.Params.TopShift = 0.25;
     for (uint8_t Kind : {9, 100, 254}) {
-        TMemoryStream S;
-        std::vector<uint8_t> Data(86, 0);
-        Data[0] = Kind;
-        S.WriteBuffer(Data.data(), 86);
-        S.SetPosition(0);
+        std::string Data(86, '\0');
+        Data[0] = static_cast<char>(Kind);
         TOutline R;
         R.Assign(Keep);
-        EXPECT_THROW(R.ReadFromStream(S), EReadError);
+        EXPECT_THROW(R.ReadFromStream(Text(Data)), EReadError);
         EXPECT_TRUE(R.Equals(Keep));
-
-        TMemoryStream T;
-        StreamWriteln(T, std::to_string(Kind));
-        StreamWriteln(T, "0");
-        T.SetPosition(0);
-        EXPECT_THROW(R.ReadFromStreamAsText(T), EReadError);
+        EXPECT_THROW(R.ReadFromStreamAsText(Text(std::to_string(Kind) + "\r\n0\r\n")), EReadError);
         EXPECT_TRUE(R.Equals(Keep));
     }
     // 255 (merged settings travel in undo records) is accepted.
@@ -188,22 +182,12 @@ TEST(OutlineTransform, ReadersRefuseIllegalKinds)
     TOutline R;
     R.ReadFromStream(S);
     EXPECT_TRUE(R.Equals(M));
-
     // A short stream, a value outside a byte, a non-number.
-    TMemoryStream Short;
-    Short.WriteBuffer("\x03\x00\x01", 3);
-    Short.SetPosition(0);
     R.Assign(Keep);
-    EXPECT_THROW(R.ReadFromStream(Short), EReadError);
+    EXPECT_THROW(R.ReadFromStream(Text(std::string("\x03\x00\x01", 3))), EReadError);
     EXPECT_TRUE(R.Equals(Keep));
-    TMemoryStream Big;
-    StreamWriteln(Big, "300");
-    Big.SetPosition(0);
-    EXPECT_THROW(R.ReadFromStreamAsText(Big), EReadError);
-    TMemoryStream Word;
-    StreamWriteln(Word, "arc");
-    Word.SetPosition(0);
-    EXPECT_THROW(R.ReadFromStreamAsText(Word), EConvertError);
+    EXPECT_THROW(R.ReadFromStreamAsText(Text("300\r\n")), EReadError);
+    EXPECT_THROW(R.ReadFromStreamAsText(Text("arc\r\n")), EConvertError);
     EXPECT_TRUE(R.Equals(Keep));
 }
 
@@ -221,20 +205,17 @@ TEST(OutlineTransform, MergeWithSentinels)
     A.Params.ArcMode = 0;
     B.Params.ArcMode = -3;  // the same side of 0
     A.MergeWith(B);
-    EXPECT_EQ(A.FOutlineKind, 1);
-    EXPECT_EQ(A.Flag, 255);
-    EXPECT_EQ(A.Params.TopWidth, 1.7e308);
-    EXPECT_EQ(A.Params.TopShift, 0.1);
-    EXPECT_EQ(A.Params.TopArcCount, -2147483647 - 1);
-    EXPECT_EQ(A.Params.BottomArcCount, 4);
-    EXPECT_EQ(A.Params.ArcMode, 0);
+    const auto Fields = [](const TOutline& O) {
+        return std::tuple(O.FOutlineKind, O.Flag, O.Params.TopWidth, O.Params.TopShift,
+                          O.Params.TopArcCount, O.Params.BottomArcCount, O.Params.ArcMode);
+    };
+    EXPECT_EQ(Fields(A), std::tuple(1, 255, 1.7e308, 0.1, -2147483647 - 1, 4, 0));
     TOutline C = Outline(1);
     C.Params.ArcMode = 2;
     C.Params.TopShift = 0.1;
     C.Params.BottomArcCount = 4;
     A.MergeWith(C);
     EXPECT_EQ(A.Params.ArcMode, -2147483647 - 1);
-
     // Applying skips the sentinels and a Flag of 255.
     TOutline T = Outline(8);
     T.Flag = 1;
@@ -242,13 +223,7 @@ TEST(OutlineTransform, MergeWithSentinels)
     T.Params.TopArcCount = 7;
     T.Params.ArcMode = 5;
     T.ApplyMerged(A);
-    EXPECT_EQ(T.FOutlineKind, 1);
-    EXPECT_EQ(T.Flag, 1);
-    EXPECT_EQ(T.Params.TopWidth, 0.3);
-    EXPECT_EQ(T.Params.TopArcCount, 7);
-    EXPECT_EQ(T.Params.ArcMode, 5);
-    EXPECT_EQ(T.Params.TopShift, 0.1);
-    EXPECT_EQ(T.Params.BottomArcCount, 4);
+    EXPECT_EQ(Fields(T), std::tuple(1, 1, 0.3, 0.1, 7, 4, 5));
 }
 
 TEST(OutlineTransform, MergingDifferentKinds)
@@ -283,12 +258,10 @@ TEST(OutlineTransform, CopyNothingAndIllegalKinds)
     ASSERT_EQ(Dest.Count, 3);   // no subdivision
     EXPECT_EQ(Dest.Points[1], (TPoint{20000, 0}));
     EXPECT_EQ(Counts, (std::vector<int32_t>{0, 3}));
-
     TrecPolyLine Kept = MakePath({{1, 2}, {3, 4}});
     Outline(255).Transform(TRect{0, 0, 20000, 100}, Src, Kept, Counts, {});
     EXPECT_EQ(Kept.Count, 2);
     EXPECT_EQ(Kept.Points[1], (TPoint{3, 4}));
-
     for (uint8_t Kind : {9, 128, 254}) {
         try {
             Outline(Kind).Transform(TRect{0, 0, 20000, 100}, Src, Dest, Counts, {});
@@ -311,7 +284,6 @@ TEST(OutlineTransform, EnvelopeIdentityAndSubdivision)
     EXPECT_EQ(Dest.Points[1], (TPoint{8, 0}));
     EXPECT_EQ(Dest.pabType[1], PT_BEZIERTO);
     EXPECT_EQ(Dest.pabType[21], PT_BEZIERTO | PT_CLOSEFIGURE);
-
     // A long line is cut into pieces of at most the step 10000.
     const TrecPolyLine Long = MakePath({{0, 0}, {25000, 0}}, false);
     TrecPolyLine LongDest;
@@ -331,7 +303,6 @@ TEST(OutlineTransform, EnvelopeWidthsShiftsAndHeight)
     EXPECT_EQ(At(D, 4), (TPoint{75, 0}));
     EXPECT_EQ(At(D, 5), (TPoint{50, 50}));
     EXPECT_EQ(At(D, 7), (TPoint{0, 100}));    // the bottom stays
-
     O = Outline(3);
     O.Params.TopShift = 0.1;
     O.Params.BottomShift = -0.2;
@@ -339,20 +310,17 @@ TEST(OutlineTransform, EnvelopeWidthsShiftsAndHeight)
     EXPECT_EQ(At(D, 0), (TPoint{10, 0}));
     EXPECT_EQ(At(D, 5), (TPoint{45, 50}));    // halfway between 60 and 30
     EXPECT_EQ(At(D, 6), (TPoint{30, 100}));
-
     O = Outline(4);
     O.Params.HeightScale = 2.0;
     D = Envelope(O);
     EXPECT_EQ(At(D, 2), (TPoint{50, -100}));  // twice the height above the bottom
     EXPECT_EQ(At(D, 5), (TPoint{50, 0}));
     EXPECT_EQ(At(D, 6), (TPoint{50, 100}));
-
     // Height 0: flattened onto the bottom line.
     D = Envelope(Outline(5), TRect{0, 60, 100, 60});
     for (int32_t I = 0; I < D.Count; ++I)
         EXPECT_EQ(D.Points[static_cast<size_t>(I)].Y, 60);
     EXPECT_EQ(At(D, 4).X, 100);
-
     // With the Flag only the subdivision happens.
     O = Outline(6);
     O.Params.TopWidth = 0.5;
@@ -375,14 +343,12 @@ TEST(OutlineTransform, EnvelopeArcs)
     EXPECT_EQ(At(D, 3), (TPoint{75, -8}));
     EXPECT_EQ(At(D, 4), (TPoint{100, 0}));
     EXPECT_EQ(At(D, 5), (TPoint{50, 45}));    // halfway between -10 and 100
-
     // Two arcs alternate: chord 50, sagitta 5, radius 65; up, then down.
     O.Params.TopArcCount = 2;
     D = Envelope(O);
     EXPECT_EQ(At(D, 1), (TPoint{25, -5}));
     EXPECT_EQ(At(D, 2), (TPoint{50, 0}));
     EXPECT_EQ(At(D, 3), (TPoint{75, 5}));
-
     // A bottom arc: sagitta -10, radius -130; its middle rises by 10.
     O = Outline(1);
     O.Params.BottomArcCount = 1;
@@ -423,7 +389,6 @@ TEST(OutlineTransform, ArcPointByPoint)
     EXPECT_EQ(At(D, 1), (TPoint{50, -8}));    // 171.37 - (20 + 159.15)
     EXPECT_EQ(At(D, 3), (TPoint{50, 12}));
     EXPECT_EQ(At(D, 4), (TPoint{-5, 1}));
-
     // Without counts ArcMode 0 moves every point too; the Flag stops it.
     O.Params.ArcMode = 0;
     O.Transform(TRect{0, 0, 100, 20}, Src, D, NoCounts, {});
@@ -451,14 +416,12 @@ TEST(OutlineTransform, ArcWholeCharacters)
     // Character 1 mirrors it: new centre (97, 9).
     EXPECT_EQ(D.Points[13], (TPoint{95, -2}));
     EXPECT_EQ(D.Points[19], (TPoint{99, 20}));
-
     // HeightScale 2 scales each character about its centre first (2048/1024).
     O.Params.HeightScale = 2.0;
     Counts = {0, 5, 10};
     O.Transform(TRect{0, 0, 100, 20}, Src, D, Counts, Centres);
     EXPECT_EQ(D.Points[0], (TPoint{-12, -7}));
     EXPECT_EQ(D.Points[6], (TPoint{18, 25}));
-
     // Counts that do not end at the source count are left alone; a single
     // entry moves nothing.
     O.Params.HeightScale = 1.0;

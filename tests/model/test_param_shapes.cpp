@@ -123,7 +123,6 @@ struct ParamShapesTest : ::testing::Test {
     TShapeTypes Types;
     TObjPage Page;
     TDrawGroup Root{&Page, -1};
-
     template <class T>
     T* Add(int32_t X, int32_t Y, int32_t W, int32_t H)
     {
@@ -131,7 +130,6 @@ struct ParamShapesTest : ::testing::Test {
         S->SetFrame(X, Y, W, H);
         return S;
     }
-
     // Runs Change as one command; undo must give back the exact prior
     // state and redo the changed one. Returns the records made.
     template <class T>
@@ -214,7 +212,6 @@ TEST_F(ParamShapesTest, RegisteredTypesAndNewShapes)
     EXPECT_EQ(P.Param().Count, 0);
     TStarObj S(&Page, -1);
     EXPECT_EQ(S.Param().InnerRadius, 0.0);
-
     TInstalledDefaults Defaults;
     Defaults.Data->FillPath = 0;
     TEllipseObj E(&Page, -1);
@@ -237,7 +234,6 @@ TEST_F(ParamShapesTest, BinaryAndTextFormsByteForByte)
     TEllipseObj E(&Page, -1);
     E.SetFrame(0, 0, 8, 9);
     E.SetParam({1.5, -2.25});
-
     struct Case {
         TParamObj* Obj;
         uint8_t Type;
@@ -273,7 +269,6 @@ TEST_F(ParamShapesTest, BinaryAndTextFormsByteForByte)
                              C.Obj->Angle()));
         PutBytes(Want, C.Record);
         EXPECT_EQ(StateOf(*C.Obj), Want);
-
         TMemoryStream LineText;
         C.Obj->TLineObject::WriteToStreamAsText(LineText);
         TMemoryStream Text;
@@ -285,7 +280,6 @@ TEST_F(ParamShapesTest, BinaryAndTextFormsByteForByte)
                       "\r\n" + std::to_string(C.Obj->Width()) + "\r\n" +
                       std::to_string(C.Obj->Height()) + "\r\n" + AngleLine + "\r\n" +
                       C.RecordText);
-
         // Round trips: everything after the type and the object ID returns.
         TMemoryStream Bin;
         C.Obj->WriteToStream(Bin);
@@ -311,7 +305,6 @@ TEST_F(ParamShapesTest, OldVersionsRead)
     EXPECT_EQ(RectParamToBytes(R.Param()),
               (std::array<uint8_t, 12>{1, 9, 9, 9, 0xE8, 3, 0, 0, 4, 0, 0, 0}));
     EXPECT_EQ(R.Width(), 30);
-
     // Version 20: no visible flag, and the size was stored one larger.
     std::vector<uint8_t> S{2};
     PutBytes(S, OldLinePart(20, 8));
@@ -328,7 +321,6 @@ TEST_F(ParamShapesTest, OldVersionsRead)
     EXPECT_EQ(St.Height(), 20);
     EXPECT_EQ(St.Angle(), 1.0f);
     EXPECT_EQ(St.Param().Count, 5);
-
     // Text of version 24: two rectangle lines, then the next item.
     const std::string T = "3\r\n7\r\n\r\n0\r\n1\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n1\r\n"
                           "5\r\n6\r\n30\r\n20\r\n0.25\r\n1\r\n-300\r\nNEXT\r\n";
@@ -363,7 +355,6 @@ TEST_F(ParamShapesTest, StoredRecordsAreValidated)
     EXPECT_EQ(RectParamToBytes(R->Param()), RectParamToBytes(SomeRect()));
     Page.History.Undo();
     EXPECT_EQ(RectParamToBytes(R->Param()), Read);
-
     TrecPolygonParam P{-1, kMinInt, -1, -1, -1, std::nan("")};
     ValidatePolygonParam(P);
     EXPECT_EQ(PolygonParamToBytes(P),
@@ -381,7 +372,6 @@ TEST_F(ParamShapesTest, StoredRecordsAreValidated)
     ValidateEllipseParam(E);
     EXPECT_EQ(E.Value1, 0.0);
     EXPECT_EQ(E.Value2, 0.0);
-
     // A seed of all ones and its 30-bit form draw the same outline.
     TrecPolygonParam J1 = SomePolygon();
     J1.Seed = -1;
@@ -392,7 +382,6 @@ TEST_F(ParamShapesTest, StoredRecordsAreValidated)
     MakePolygonPath({0, 0, 200, 200}, J1, A);
     MakePolygonPath({0, 0, 200, 200}, J2, C);
     EXPECT_EQ(PointsOf(A), PointsOf(C));
-
     // Text lines outside their field, and short records, are refused.
     auto TextRect = [&](const std::string& Bevel, const std::string& Count) {
         const std::string T = "3\r\n7\r\n\r\n0\r\n1\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n1\r\n"
@@ -425,14 +414,12 @@ TEST_F(ParamShapesTest, UndoAndRedoOfEveryCode)
               (Recs{{0, 29}, {1, 29}}));
     EXPECT_EQ(UndoRedo(*R, [&] { R->MoveBy(-3, 4); }), (Recs{{0, 9}, {1, 9}}));
     EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetItemsPosY(*R, 99); }), (Recs{{0, 9}, {1, 9}}));
-
     // Fill parameters that turn with the object are recorded as code 16.
     R->Macros().Insert(0, *TTestMacroLibrary::Get("Tex"));
     const Recs Turn = UndoRedo(*R, [&] { TDrawItem::SetItemsAngle(*R, 1.0); });
     ASSERT_GE(Turn.size(), 4u);
     EXPECT_EQ(Turn[0], (std::pair<uint8_t, int32_t>{0, 27}));
     EXPECT_EQ(Turn[2], (std::pair<uint8_t, int32_t>{0, 16}));
-
     auto* P = static_cast<TRec<TPolygonObj>*>(
         Root.AddChild(std::make_unique<TRec<TPolygonObj>>(&Page, -1), -1));
     P->SetFrame(0, 0, 50, 50);
@@ -445,7 +432,6 @@ TEST_F(ParamShapesTest, UndoAndRedoOfEveryCode)
     Page.History.ResetObjCount();
     EXPECT_EQ(UndoRedo(*S, [&] { TDrawItem::SetStarParam(*S, SomeStar()); }),
               (Recs{{0, 31}, {1, 31}}));
-
     // Each class takes only its own codes; short data is refused.
     const TrecRectParam Rec = SomeRect();
     EXPECT_EQ(ErrorOf([&] { P->Undo(29, &Rec, 12); }), "TDrawItem.Undo: Illegal Command.");
@@ -462,13 +448,11 @@ TEST_F(ParamShapesTest, MergedRecordsSkipLeaveUnchangedFields)
     TDrawItem::SetRectParam(*R, TrecRectParam{255, {0, 0, 0}, kMinInt, 1, 65535});
     EXPECT_EQ(R->Param().CornerCount, 1);
     EXPECT_EQ(R->Param().CornerRadius, 8192);
-
     auto* P = Add<TPolygonObj>(0, 0, 40, 40);
     P->SetParam(SomePolygon());
     TDrawItem::SetPolygonParam(*P, TrecPolygonParam{-1, 7, 1, 2, 3, 1.7e308});
     EXPECT_EQ(PolygonParamToBytes(P->Param()),
               PolygonParamToBytes(TrecPolygonParam{6, 7, 1, 2, 3, std::numbers::pi}));
-
     auto* S = Add<TStarObj>(0, 0, 40, 40);
     S->SetParam(SomeStar());
     TDrawItem::SetStarParam(*S, TrecStarParam{-1.0, 9, 0, 0, 0, 0, 0, -1, 0, 0, 0.5});
@@ -496,7 +480,6 @@ TEST_F(ParamShapesTest, OutlinesFollowTheParameters)
               PointsOf(Generated([&](TrecPolyLine& L) {
                   MakeRectPath({10, 20, 70, 60}, Round, L);
               })));
-
     auto* P = Add<TPolygonObj>(0, 0, 100, 80);
     P->SetParam(TrecPolygonParam{6, 0, 0, 0, 0, 0.0});
     EXPECT_EQ(P->GetPath().Count, 7);
@@ -510,7 +493,6 @@ TEST_F(ParamShapesTest, OutlinesFollowTheParameters)
     TDrawItem::SetPolygonParam(*P, TrecPolygonParam{1, 0, 0, 0, -1, 1.7e308});
     EXPECT_EQ(P->GetPath().Count, 4);
     EXPECT_EQ(P->Param().Count, 3);
-
     auto* S = Add<TStarObj>(0, 0, 100, 100);
     S->SetParam(SomeStar());
     TrecStarParam Star = SomeStar();
@@ -518,7 +500,6 @@ TEST_F(ParamShapesTest, OutlinesFollowTheParameters)
               PointsOf(Generated([&](TrecPolyLine& L) {
                   MakeStarPath({0, 0, 100, 100}, Star, L);
               })));
-
     // The output path is the base path turned about (X, Y).
     auto* E = Add<TEllipseObj>(50, 60, 40, 20);
     E->Rotate(50, 60, std::numbers::pi / 6);
@@ -539,13 +520,11 @@ TEST_F(ParamShapesTest, RotationRules)
     TMemoryStream Text;
     R->WriteToStreamAsText(Text);
     EXPECT_NE(StreamText(Text).find("\r\n10\r\n1.57079637050629\r\n"), std::string::npos);
-
     auto* S = Add<TStarObj>(123, -77, 20, 10);
     S->Rotate(10.5, 20.25, 0.7);
     S->Rotate(10.5, 20.25, -0.7);
     EXPECT_NEAR(S->X(), 123, 1);
     EXPECT_NEAR(S->Y(), -77, 1);
-
     // With path macros the shape does not turn and records nothing.
     auto* E = Root.AddChild(std::make_unique<TRec<TEllipseObj>>(&Page, -1), -1);
     auto& ER = static_cast<TRec<TEllipseObj>&>(*E);
@@ -558,7 +537,6 @@ TEST_F(ParamShapesTest, RotationRules)
     EXPECT_EQ(ER.X(), 5);
     EXPECT_EQ(ER.Angle(), 0.0f);
     EXPECT_TRUE(ER.Records.empty());
-
     // Setting the angle turns the shape about its own centre.
     auto* C = Add<TRectObj>(100, 100, 40, 20);
     TDrawItem::SetItemsAngle(*C, std::numbers::pi / 2);
@@ -580,14 +558,12 @@ TEST_F(ParamShapesTest, ScalingRules)
     R->ScaleTo(100, 100, 1536, 1024);
     EXPECT_EQ(R->X(), -35);  // floor(-90 * 1.5 + 100 + 0.5)
     EXPECT_EQ(R->Width(), 45);
-
     // Turned by 90 degrees: the horizontal factor goes to the height.
     auto* T = Add<TRectObj>(50, 50, 30, 40);
     T->Rotate(50, 50, std::numbers::pi / 2);
     T->ScaleTo(50, 50, 2048, 1024);
     EXPECT_EQ((std::array{T->X(), T->Y(), T->Width(), T->Height()}),
               (std::array{50, 50, 30, 80}));
-
     // A negative factor mirrors the frame and keeps the size positive.
     auto* M = Add<TEllipseObj>(10, 5, 20, 8);
     M->ScaleTo(0, 0, -1024, 1024);
@@ -597,7 +573,6 @@ TEST_F(ParamShapesTest, ScalingRules)
     M->ScaleTo(0, 0, 1024, -2048);
     EXPECT_EQ((std::array{M->X(), M->Y(), M->Width(), M->Height()}),
               (std::array{-30, -26, 20, 16}));
-
     // A 1-wide shape stays 1 wide.
     auto* N = Add<TRectObj>(0, 0, 1, 1);
     N->ScaleTo(0, 0, 100, 100);
@@ -621,7 +596,6 @@ TEST_F(ParamShapesTest, AssignSameAttributesAndCommonAttributes)
               "TEllipseObj.Assign: DrawItemSrc is not TEllipseObj");
     EXPECT_EQ(ErrorOf([&] { Base.Assign(&Line); }),
               "TParamObj.Assign: DrawItemSrc is not TParamObj");
-
     // Objects without fill macros never have the same attributes.
     for (TDrawObject* O : std::initializer_list<TDrawObject*>{&S, &E, &Base})
         O->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
@@ -642,7 +616,6 @@ TEST_F(ParamShapesTest, AssignSameAttributesAndCommonAttributes)
     EXPECT_TRUE(E.SameAttributes(&E2));
     Base.SetFrame(1, 2, 3, 4);
     EXPECT_FALSE(Base.SameAttributes(&E2));
-
     // A property object over a selection: differing values hold sentinels.
     auto* A = Add<TRectObj>(10, 20, 30, 40);
     auto* B = Add<TRectObj>(11, 20, 30, 41);

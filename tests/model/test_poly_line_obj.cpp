@@ -12,12 +12,7 @@ namespace {
 
 std::string ErrorOf(const std::function<void()>& Fn)
 {
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<no exception>";
+    return MessageOf<Exception>(Fn);
 }
 
 // Redo of a node command runs the command again, as the selection's command
@@ -50,7 +45,6 @@ struct PolyLineObjTest : ::testing::Test {
     TTestPage Page;
     TDrawGroup Root{&Page, -1};
     TRerun Rerun{&Page.History};
-
     TPolyLineObj* Add(const TrecPath& Path)
     {
         auto* P = static_cast<TPolyLineObj*>(
@@ -58,7 +52,6 @@ struct PolyLineObjTest : ::testing::Test {
         P->SetPathRecord(Path);
         return P;
     }
-
     // Runs Change as one command; undo must give back the state before and
     // redo the state after, byte for byte (the whole root group).
     // With Rerun False the change records its own redo.
@@ -84,12 +77,8 @@ struct PolyLineObjTest : ::testing::Test {
 
 TrecPath TwoCurves()
 {
-    return MakePath({{0, 0, PT_MOVETO},
-                     {0, 30, PT_BEZIERTO},
-                     {30, 30, PT_BEZIERTO},
-                     {30, 0, PT_BEZIERTO},
-                     {30, -30, PT_BEZIERTO},
-                     {60, -30, PT_BEZIERTO},
+    return MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
+                     {30, 0, PT_BEZIERTO}, {30, -30, PT_BEZIERTO}, {60, -30, PT_BEZIERTO},
                      {60, 0, PT_BEZIERTO}});
 }
 
@@ -110,14 +99,12 @@ TEST_F(PolyLineObjTest, StreamFormsCountNodeKindsByTheBasePath)
     std::vector<uint8_t> Want = StateOf(Q);
     Want.insert(Want.end(), {0, 1, 2});
     EXPECT_EQ(StateOf(P), Want);
-
     TMemoryStream T;
     P.WriteToStreamAsText(T);
     const auto Text = Bytes(T);
     const std::string S(Text.begin(), Text.end());
     EXPECT_EQ(S.substr(0, 3), "1\r\n");
     EXPECT_EQ(S.substr(S.size() - 9), "0\r\n1\r\n2\r\n");
-
     // An outline that doubles the points must not change what is stored.
     SetOutlineTransformHook([](const TOutline&, const TRect&, const TrecPath& Src, TrecPath& Dst) {
         RecPolyLineAssign(Dst, Src);
@@ -131,14 +118,12 @@ TEST_F(PolyLineObjTest, StreamFormsCountNodeKindsByTheBasePath)
     auto Read = DrawItemReadFromStreamNew(T, &Plain, nullptr, -1, DrawItemStreamVersion);
     EXPECT_EQ(StateOf(*Read), Want);
     EXPECT_EQ(static_cast<TPolyLineObj*>(Read.get())->NodeKinds(), (std::vector<uint8_t>{0, 1, 2}));
-
     T.Clear();
     P.WriteToStreamAsText(T);
     T.SetPosition(0);
     auto ReadText = DrawItemReadFromStreamAsTextNew(T, &Plain, nullptr, DrawItemStreamVersion);
     EXPECT_EQ(StateOf(*ReadText), Want);
     SetOutlineTransformHook(nullptr);
-
     // A stream cut inside the node kinds is refused.
     TMemoryStream Cut;
     Cut.WriteBuffer(Want.data(), static_cast<int32_t>(Want.size() - 1));
@@ -187,7 +172,6 @@ TEST_F(PolyLineObjTest, InsertNodeOnLinesAndCurves)
     EXPECT_EQ(PointsOf(L->BasePath()), (std::vector<TPoint>{{0, 0}, {5, 0}, {10, 0}}));
     EXPECT_EQ(L->NodeKinds(), (std::vector<uint8_t>{0, 2, 0}));
     EXPECT_EQ(TypesOf(L->BasePath()), (std::vector<uint8_t>{6, 2, 2}));
-
     const TrecPath Curve = MakePath(
         {{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO}, {30, 0, PT_BEZIERTO}});
     TPolyLineObj* C = Add(Curve);
@@ -215,12 +199,10 @@ TEST_F(PolyLineObjTest, CloseFigure)
     EXPECT_EQ(P->GetNodeKind(3), nkSmooth);
     EXPECT_EQ(P->CloseFigure(0, 3), -1);  // already closed
     EXPECT_EQ(P->PointCount(), 4);
-
     TPolyLineObj* Same =
         Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO}, {0, 0, PT_LINETO}}));
     EXPECT_EQ(Same->CloseFigureAt(1), -1);
     EXPECT_EQ(TypesOf(Same->BasePath()), (std::vector<uint8_t>{6, 2, 2, 3}));
-
     TPolyLineObj* Short = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}}));
     EXPECT_EQ(Short->CloseFigure(0, 1), -1);
     EXPECT_EQ(TypesOf(Short->BasePath()), (std::vector<uint8_t>{6, 2}));
@@ -237,17 +219,11 @@ TEST_F(PolyLineObjTest, SegmentConversionsKeepTheShapeAndRenumber)
         Sel = S;
     });
     // (2 * start + end) / 3 + 0.5 truncated, and the other third.
-    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{0, 0},
-                                                            {3, 2},
-                                                            {7, 3},
-                                                            {10, 5},
-                                                            {20, 5},
-                                                            {30, 5},
-                                                            {40, 5}}));
+    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{0, 0}, {3, 2}, {7, 3}, {10, 5},
+                                                            {20, 5}, {30, 5}, {40, 5}}));
     EXPECT_EQ(TypesOf(P->BasePath()), (std::vector<uint8_t>{6, 4, 4, 4, 4, 4, 4}));
     EXPECT_EQ(P->GetNodeKind(0), nkSmooth);
     EXPECT_EQ(Sel, (std::vector<int32_t>{0, 3, 6}));
-
     // Back to lines for the second segment only.
     UndoRedo([&] {
         std::vector<int32_t> S{3, 6};
@@ -257,7 +233,6 @@ TEST_F(PolyLineObjTest, SegmentConversionsKeepTheShapeAndRenumber)
     EXPECT_EQ(TypesOf(P->BasePath()), (std::vector<uint8_t>{6, 4, 4, 4, 2}));
     EXPECT_EQ(P->GetNodePoint(4), (TPoint{40, 5}));
     EXPECT_EQ(Sel, (std::vector<int32_t>{3, 4}));
-
     // Nodes that bound no segment change nothing and record nothing.
     UndoRedo([&] {
         std::vector<int32_t> S{0, 4};
@@ -275,17 +250,12 @@ TEST_F(PolyLineObjTest, DeletePointByPlaceInTheFigure)
     UndoRedo([&] { C->DeletePoint({3}); });
     EXPECT_EQ(PointsOf(C->BasePath()),
               (std::vector<TPoint>{{0, 0}, {0, 30}, {60, -30}, {60, 0}}));
-
     // Curve then line: the remaining control is (node + 2 * neighbour) / 3.
-    TPolyLineObj* CL = Add(MakePath({{0, 0, PT_MOVETO},
-                                     {0, 30, PT_BEZIERTO},
-                                     {30, 30, PT_BEZIERTO},
-                                     {30, 0, PT_BEZIERTO},
-                                     {60, 0, PT_LINETO}}));
+    TPolyLineObj* CL = Add(MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
+                                     {30, 0, PT_BEZIERTO}, {60, 0, PT_LINETO}}));
     UndoRedo([&] { CL->DeletePoint({3}); });
     EXPECT_EQ(PointsOf(CL->BasePath()), (std::vector<TPoint>{{0, 0}, {0, 30}, {50, 0}, {60, 0}}));
     EXPECT_EQ(TypesOf(CL->BasePath()), (std::vector<uint8_t>{6, 4, 4, 4}));
-
     // Two lines; then the first and the last node of an open figure.
     TPolyLineObj* L = Add(MakePath(
         {{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {20, 0, PT_LINETO}, {30, 0, PT_LINETO}}));
@@ -294,13 +264,9 @@ TEST_F(PolyLineObjTest, DeletePointByPlaceInTheFigure)
     UndoRedo([&] { L->DeletePoint({0, 2}); });
     EXPECT_EQ(PointsOf(L->BasePath()), (std::vector<TPoint>{{20, 0}}));
     EXPECT_EQ(TypesOf(L->BasePath()), (std::vector<uint8_t>{6}));
-
     // The start of a closed figure: the node before it starts the figure.
-    TPolyLineObj* Sq = Add(MakePath({{0, 0, PT_MOVETO},
-                                     {10, 0, PT_LINETO},
-                                     {10, 10, PT_LINETO},
-                                     {0, 10, PT_LINETO},
-                                     {0, 0, PT_LINETO | PT_CLOSEFIGURE}}));
+    TPolyLineObj* Sq = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO},
+                                     {0, 10, PT_LINETO}, {0, 0, PT_LINETO | PT_CLOSEFIGURE}}));
     UndoRedo([&] { Sq->DeletePoint({0}); });
     EXPECT_EQ(PointsOf(Sq->BasePath()),
               (std::vector<TPoint>{{0, 10}, {10, 0}, {10, 10}, {0, 10}}));
@@ -330,12 +296,9 @@ TEST_F(PolyLineObjTest, DeletePointRefusesBadIndexes)
 
 TEST_F(PolyLineObjTest, RemoveDegenerateFigures)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO},
-                                    {10, 0, PT_LINETO},
-                                    {0, 0, PT_LINETO | PT_CLOSEFIGURE},
-                                    {50, 50, PT_MOVETO},
-                                    {60, 50, PT_LINETO},
-                                    {70, 70, PT_MOVETO}}));
+    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO},
+                                    {0, 0, PT_LINETO | PT_CLOSEFIGURE}, {50, 50, PT_MOVETO},
+                                    {60, 50, PT_LINETO}, {70, 70, PT_MOVETO}}));
     EXPECT_EQ(P->CountNodes(0, 2), 3);
     EXPECT_TRUE(P->RemoveDegenerateFigures());
     EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{50, 50}, {60, 50}}));
@@ -344,11 +307,8 @@ TEST_F(PolyLineObjTest, RemoveDegenerateFigures)
 
 TEST_F(PolyLineObjTest, SplitFiguresIntoObjects)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO},
-                                    {10, 0, PT_LINETO},
-                                    {50, 50, PT_MOVETO},
-                                    {60, 50, PT_LINETO},
-                                    {70, 70, PT_MOVETO},
+    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {50, 50, PT_MOVETO},
+                                    {60, 50, PT_LINETO}, {70, 70, PT_MOVETO},
                                     {80, 70, PT_LINETO}}));
     P->SetNodeKind(3, nkSmooth, nullptr);
     std::vector<TPolyLineObj*> Pieces;
@@ -364,7 +324,6 @@ TEST_F(PolyLineObjTest, SplitFiguresIntoObjects)
     EXPECT_EQ(PointsOf(A->BasePath()), (std::vector<TPoint>{{50, 50}, {60, 50}}));
     EXPECT_EQ(A->NodeKinds(), (std::vector<uint8_t>{0, 1}));
     EXPECT_EQ(PointsOf(A->OutputPath()), PointsOf(A->BasePath()));
-
     TPolyLineObj Loose(&Page, -1);
     Loose.SetPathRecord(MakePath({{0, 0, PT_MOVETO}, {5, 5, PT_MOVETO}}));
     EXPECT_EQ(ErrorOf([&] { Loose.SplitFigures(nullptr); }),
@@ -383,7 +342,6 @@ TEST_F(PolyLineObjTest, JoinEndNodes)
     EXPECT_EQ(B->PointCount(), 0);
     EXPECT_EQ(J1, 1);
     EXPECT_EQ(J2, 1);
-
     // Different ends get a straight segment; the second figure is reversed.
     TPolyLineObj* C = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO},
                                     {100, 0, PT_MOVETO}, {50, 0, PT_LINETO}}));
@@ -391,11 +349,9 @@ TEST_F(PolyLineObjTest, JoinEndNodes)
     EXPECT_EQ(PointsOf(C->BasePath()), (std::vector<TPoint>{{0, 0}, {10, 0}, {50, 0}, {100, 0}}));
     EXPECT_EQ(TypesOf(C->BasePath()), (std::vector<uint8_t>{6, 2, 2, 2}));
     EXPECT_EQ(J2, 2);
-
     // The two ends of one figure: it is closed.
     UndoRedo([&] { C->JoinEndNodes(0, *C, 3, J1, J2); });
     EXPECT_EQ(TypesOf(C->BasePath()), (std::vector<uint8_t>{6, 2, 2, 2, 3}));
-
     const auto Before = StateOf(Root);
     EXPECT_EQ(ErrorOf([&] { C->JoinEndNodes(2, *C, 0, J1, J2); }),
               "TPolyLineObj.JoinEndNodes: not an end node of an open figure (2)");

