@@ -15,6 +15,8 @@ std::unique_ptr<TMacroLibrary> gMacPathLibrary;
 
 namespace {
 
+constexpr uint16_t cMaxLineParams = 256;
+
 const char cSignature[3] = {'t', 'v', 'm'};
 // Bytes of a stored string before its terminating 0.
 constexpr size_t cMaxStringBytes = 254;
@@ -56,6 +58,10 @@ public:
         TMacroLine Line;
         Line.FunctionName = ReadString();
         Line.CountWord = ReadUInt32();
+        // No paint function takes more than 256 arguments; a larger count is
+        // damage, and would make every line of the file a large allocation.
+        if (Line.ParamCount() > cMaxLineParams)
+            Malformed();
         Line.Params.resize(Line.ParamCount());
         Line.ResultName = ReadString();
         size_t Next = 0;

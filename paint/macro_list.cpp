@@ -29,9 +29,14 @@ TMacro* AsMacro(void* Entry)
     return static_cast<TMacro*>(static_cast<TObject*>(Entry));
 }
 
-int32_t CheckMacroCount(int32_t Count, const char* Who)
+// A stored macro count must be non-negative and fit in what is left of the
+// stream: every macro takes at least MinBytes of it (its name's length field,
+// or in the text form its name line), so an absurd count cannot keep the
+// reader making empty macros at the end of the stream.
+int32_t CheckMacroCount(int32_t Count, const char* Who, TStream& Stream, int64_t MinBytes)
 {
-    if (Count < 0)
+    const int64_t Left = Stream.Size() - Stream.Position();
+    if (Count < 0 || int64_t{Count} * MinBytes > Left)
         throw EReadError(std::string(Who) + ": マクロ数(" + std::to_string(Count) + ")が不正です");
     return Count;
 }
@@ -204,7 +209,7 @@ void TMacros::WriteToStream(TStream& Stream) const
 void TMacros::ReadFromStream(TStream& Stream, int32_t Version)
 {
     Clear();
-    const int32_t N = CheckMacroCount(StreamReadInt32(Stream), "TMacros.ReadFromStream");
+    const int32_t N = CheckMacroCount(StreamReadInt32(Stream), "TMacros.ReadFromStream", Stream, 4);
     for (int32_t I = 0; I < N; ++I) {
         auto Macro = std::make_unique<TMacro>();
         Macro->ReadFromStream(Stream, Version);
@@ -222,7 +227,7 @@ void TMacros::WriteToStreamAsText(TStream& Stream) const
 void TMacros::ReadFromStreamAsText(TStream& Stream, int32_t Version)
 {
     Clear();
-    const int32_t N = CheckMacroCount(StrToInt(StreamReadln(Stream)), "TMacros.ReadFromStreamAsText");
+    const int32_t N = CheckMacroCount(StrToInt(StreamReadln(Stream)), "TMacros.ReadFromStreamAsText", Stream, 1);
     for (int32_t I = 0; I < N; ++I) {
         auto Macro = std::make_unique<TMacro>();
         Macro->ReadFromStreamAsText(Stream, Version);
@@ -246,8 +251,6 @@ void TMacros::Paint(const TMacroPaintArgs& Args, const TPaintProgressProc& Progr
             if (Progress)
                 Progress(*ProgressRecord);
         }
-        // TMacro keeps its picture cache to itself, so the list paints
-        // without one.
         MacroPaint(*GetMacro(I), &GetMacro(I)->PictureCache(), MacroArgs, Rect1, Rect2);
         if (Args.Abort && *Args.Abort != 0)
             break;

@@ -393,6 +393,10 @@ void TMacro::ReadFromStreamAsText(TStream& Stream, int32_t Version)
     }
     const int32_t Count =
         CheckCount(StrToInt(ReadTextLine(Stream)), "TMacro.ReadFromStreamAsText", "パラメータ数");
+    // Each pair takes two lines, every line but the stream's last at least its
+    // terminator: a count the rest cannot hold would read empty lines forever.
+    if (int64_t{Count} * 2 - 1 > Stream.Size() - Stream.Position())
+        throw EReadError("TMacro.ReadFromStreamAsText: パラメータ数(" + std::to_string(Count) + ")が不正です");
     for (int32_t I = 0; I < Count; ++I) {
         const std::string Caption = ReadTextLine(Stream);
         const std::string Value = ReadTextLine(Stream);

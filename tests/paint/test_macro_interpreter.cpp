@@ -459,10 +459,11 @@ TEST_F(MacroInterpreter, ListPaintAndListMakePath)
     A.Abort = &Abort;
     gSpy.Calls.clear();
     gSpy.OnCall = [&](const TSpyCall& C) {
-        if (C.Texts[3] == "60")
+        if (C.Texts.size() > 3 && C.Texts[3] == "60")
             Abort = 1;
     };
     List.Paint(A, nullptr, nullptr, R1, R2);
+    gSpy.OnCall = nullptr;
     EXPECT_EQ(gSpy.Calls.size(), 2u);
     EXPECT_EQ(R1, (TRect{50, 50, 51, 51}));
     TMacros Paths;
