@@ -328,10 +328,11 @@ TrecEllipseParam EllipseParamFromBytes(const uint8_t* B)
 namespace {
 
 // A leave-unchanged or non-finite double becomes Replacement.
-void ValidDouble(double& V, double Sentinel, double Replacement)
+// By value: the records are packed, so their doubles may sit at addresses a
+// double reference must not point to.
+double ValidDouble(double V, double Sentinel, double Replacement)
 {
-    if (!std::isfinite(V) || V == Sentinel)
-        V = Replacement;
+    return !std::isfinite(V) || V == Sentinel ? Replacement : V;
 }
 
 // All 30 seed bits set: the same three seeds as 0xFFFFFFFF.
@@ -371,12 +372,12 @@ void ValidatePolygonParam(TrecPolygonParam& P)
     ValidU32(P.AngleVariation, 0);
     ValidU32(P.RadiusVariation, 0);
     ValidU32(P.Seed, kFullSeed);
-    ValidDouble(P.StartAngle, ParamDoubleUnchanged, 0.0);
+    P.StartAngle = ValidDouble(P.StartAngle, ParamDoubleUnchanged, 0.0);
 }
 
 void ValidateStarParam(TrecStarParam& P)
 {
-    ValidDouble(P.InnerRadius, -1.0, 0.0);
+    P.InnerRadius = ValidDouble(P.InnerRadius, -1.0, 0.0);
     ValidU32(P.Count, 3);
     ValidMinInt(P.Corner1);
     ValidMinInt(P.Corner2);
@@ -386,13 +387,13 @@ void ValidateStarParam(TrecStarParam& P)
     ValidU32(P.Kept1, 0);
     ValidU32(P.Kept2, 0);
     ValidU32(P.Seed, kFullSeed);
-    ValidDouble(P.StartAngle, ParamDoubleUnchanged, 0.0);
+    P.StartAngle = ValidDouble(P.StartAngle, ParamDoubleUnchanged, 0.0);
 }
 
 void ValidateEllipseParam(TrecEllipseParam& P)
 {
-    ValidDouble(P.Value1, ParamDoubleUnchanged, 0.0);
-    ValidDouble(P.Value2, ParamDoubleUnchanged, 0.0);
+    P.Value1 = ValidDouble(P.Value1, ParamDoubleUnchanged, 0.0);
+    P.Value2 = ValidDouble(P.Value2, ParamDoubleUnchanged, 0.0);
 }
 
 // ---------------------------------------------------------------------------

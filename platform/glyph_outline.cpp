@@ -22,6 +22,17 @@ int64_t GlyphRoundDiv(int64_t N, int64_t D)
 
 namespace {
 
+// Wrapping 32-bit sums: glyphs placed near the end of the coordinate range
+// must not overflow.
+int32_t WrapAdd32(int32_t A, int32_t B)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(A) + static_cast<uint32_t>(B));
+}
+
+}  // namespace
+
+namespace {
+
 // N / D rounded half away from zero, for products that may pass 64 bits.
 int64_t RoundDiv128(__int128 N, __int128 D)
 {
@@ -525,14 +536,14 @@ int32_t TGlyphFont::AppendGlyph(uint32_t CodePoint, int32_t X, int32_t Y, TGlyph
     const size_t Base = Path.Points.size();
     Path.Points.resize(Base + G->Points.size());
     for (size_t I = 0; I < G->Points.size(); ++I)
-        Path.Points[Base + I] = {G->Points[I].X + X, G->Points[I].Y + Y};
+        Path.Points[Base + I] = {WrapAdd32(G->Points[I].X, X), WrapAdd32(G->Points[I].Y, Y)};
     Path.Types.insert(Path.Types.end(), G->Types.begin(), G->Types.end());
 
     const int32_t Advance = G->Advance;
     const auto Band = [&](int32_t Top, int32_t Height) {
         if (Advance <= 0)
             return;
-        const int32_t L = X, R = X + Advance, T = Y + Top, B = Y + Top + Height;
+        const int32_t L = X, R = WrapAdd32(X, Advance), T = WrapAdd32(Y, Top), B = WrapAdd32(T, Height);
         // The turning sense of the face's outer contours, so that a nonzero
         // fill joins the band to the glyphs it crosses.
         const TGlyphPoint Corners[4] = {{L, T}, {R, T}, {R, B}, {L, B}};

@@ -1,0 +1,52 @@
+// The defaults file "TavDef.dat", read from a file as the program does.
+// fuzz-link: tavro_model
+#include "fuzz/fuzz_support.h"
+#include "fuzz/seed_model.h"
+#include "model/default_data.h"
+
+namespace {
+
+// Defaults that never write their file when freed.
+struct TQuietDefaults {
+    TDefaultData Data;
+    TQuietDefaults() { Data.SaveOnDestroy = 0; }
+};
+
+bool FuzzOne(const uint8_t* Data, size_t Size)
+{
+    const std::string Path = TFuzzEnvironment::Get().WriteInput(DefaultDataFileName, Data, Size);
+    TQuietDefaults D;
+    if (!D.Data.LoadFromFile(Path))
+        return false;
+    // What was accepted must be usable: written back.
+    TMemoryStream Out;
+    D.Data.WriteBody(Out);
+    return true;
+}
+
+void AddDefaults(TFuzzSeeds& Seeds, const std::string& Name, TDefaultData& Data)
+{
+    const std::string Path = TFuzzEnvironment::Get().Inputs() + "/seed-" + DefaultDataFileName;
+    if (!Data.SaveToFile(Path))
+        throw std::runtime_error("cannot write " + Path);
+    Seeds.Add(Name, FuzzReadFile(Path));
+    std::filesystem::remove(Path);
+}
+
+[[maybe_unused]] void WriteSeeds(TFuzzSeeds& Seeds)
+{
+    TQuietDefaults Factory;
+    AddDefaults(Seeds, "factory", Factory.Data);
+    TQuietDefaults Changed;
+    Changed.Data.WireframeColor = 0x00336699;
+    Changed.Data.SetFaceName("ＭＳ ゴシック");
+    Changed.Data.FillPath = 0;
+    Changed.Data.AngleStep = 7.5;
+    Changed.Data.PickTolerance = 9;
+    Changed.Data.SetShowRuler(1);
+    AddDefaults(Seeds, "changed", Changed.Data);
+}
+
+} // namespace
+
+TAVRO_FUZZ_TARGET(tav_def)
