@@ -20,7 +20,11 @@ TrecPenData Pen(uint32_t Style, int32_t Width, double MiterLimit)
     return P;
 }
 
-F Fields(const TrecPenData& P) { return {P.Style, P.Width, P.MiterLimit}; }
+F Fields(const TrecPenData& P)
+{
+    const double Miter = P.MiterLimit; // packed: copied, never bound by reference
+    return {P.Style, P.Width, Miter};
+}
 
 std::string Text(const TrecPenData& P)
 {

@@ -504,6 +504,8 @@ TEST_F(PageTest, MouseModeStatusHints)
     Page->SetMouseModeCommand(16, 1);
     EXPECT_EQ(Main.Status[2], "[Shift]:角度拘束");
     EXPECT_EQ(V.Calls.back(), "actions");
+    Main.Active = nullptr;
+    Page->RemoveForm(&V); // the view ends with this test body, before the page
 }
 
 TEST_F(PageTest, MouseModeCommandUpdatesTheSelection)
@@ -536,6 +538,8 @@ TEST_F(PageTest, MouseModeCommandUpdatesTheSelection)
     EXPECT_EQ(Page->PolySubMode(), 2);
     ASSERT_FALSE(Main.ToolButtons.empty());
     EXPECT_EQ(Main.ToolButtons.back(), (std::pair<uint8_t, uint8_t>{15, 2}));
+    Main.Active = nullptr;
+    Page->RemoveForm(&V); // the view ends with this test body, before the page
 }
 
 // ---------------------------------------------------------------------------
