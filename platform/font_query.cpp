@@ -1,10 +1,12 @@
 #include "platform/font_query.h"
 
+#include "platform/fonts.h"
+
 #include <fontconfig/fontconfig.h>
 
 bool IsFontFamilyInstalled(const std::string& Family)
 {
-    if (Family.empty())
+    if (Family.empty() || !EnsureFontconfig())
         return false;
     FcPattern* Pattern = FcPatternCreate();
     if (!Pattern)

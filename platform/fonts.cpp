@@ -190,10 +190,23 @@ bool TInstalledFonts::Resolve(std::string_view Name, int32_t Weight, bool Italic
     return true;
 }
 
+// Initialises fontconfig once for the process and releases it at exit, so that
+// nothing it holds outlives the program (leak checkers report it otherwise).
+bool EnsureFontconfig()
+{
+    static const bool Ready = [] {
+        if (!FcInit())
+            return false;
+        std::atexit(FcFini);
+        return true;
+    }();
+    return Ready;
+}
+
 std::vector<TFontSource> ReadFontconfigSources()
 {
     std::vector<TFontSource> Result;
-    if (!FcInit())
+    if (!EnsureFontconfig())
         return Result;
     std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> Pattern(FcPatternCreate(), FcPatternDestroy);
     if (!Pattern)
@@ -301,7 +314,7 @@ const TInstalledFonts& UpdateInstalledFonts()
     std::lock_guard Lock(InstalledMutex());
     if (!InstalledPtr())
         return ReadInstalled();
-    FcInit();
+    EnsureFontconfig();
     if (FcConfigUptoDate(nullptr))
         return *InstalledPtr();
     FcInitReinitialize();

@@ -121,6 +121,10 @@ std::string FontNameKey(std::string_view S);
 // them (variable fonts by their named instances).
 std::vector<TFontSource> ReadFontconfigSources();
 
+// Initialises fontconfig once for the process (released at exit); false when
+// it cannot be initialised.
+bool EnsureFontconfig();
+
 // The machine's faces, read on first use and kept.
 const TInstalledFonts& InstalledFonts();
 // Reads the installed fonts again when fontconfig reports a change (or
