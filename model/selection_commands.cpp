@@ -211,9 +211,22 @@ void TSelectedObjects::DeleteItems()
     // An item inside a selected group goes with the group: it is never
     // touched after the group is freed.
     const std::unordered_set<const TDrawItem*> Set(Selected.begin(), Selected.end());
+    // A group emptied by a deletion removes itself, and can take selected
+    // items with it: every item is looked up again by its ID before use.
+    std::vector<int32_t> IDs;
+    for (TDrawItem* Item : Selected)
+        IDs.push_back(Item->ObjID());
+    THistoryCommand* History = Selected.empty() ? nullptr : Selected.front()->HistoryCommand();
+    std::vector<bool> Skip(Selected.size());
+    for (size_t I = 0; I < Selected.size(); ++I)
+        Skip[I] = HasAncestorIn(Selected[I], Set);
     for (size_t I = Selected.size(); I-- > 0;) {
+        if (Skip[I])
+            continue;
         TDrawItem* Item = Selected[I];
-        if (HasAncestorIn(Item, Set) || !Item->Parent())
+        if (History && History->GetObj(IDs[I]) != Item)
+            continue; // already freed with an emptied group
+        if (!Item->Parent())
             continue;
         Item->Parent()->DeleteChild(Item);
     }

@@ -329,12 +329,17 @@ TEST_F(SelectionCommandsTest, CopyAndCutPutTheDrawItemTextOnTheClipboard)
     Sel->EmptyItems();
     Select({P, A});
     Clipboard.Calls.clear();
+    const std::vector<int32_t> CutIDs{P->ObjID(), A->ObjID()};
     CheckCommand("切り取り", [&] { Sel->CutToClipboard(); });
     EXPECT_EQ(Clipboard.Data, T);
     EXPECT_EQ(Root().GetCount(), 2);
     Doc->History.Undo();
     EXPECT_EQ(Root().GetCount(), 4);
-    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{P, A}));
+    // Undo re-creates the items under their IDs (not at their old addresses).
+    std::vector<int32_t> IDs;
+    for (TDrawItem* Item : Sel->Items())
+        IDs.push_back(Item->ObjID());
+    EXPECT_EQ(IDs, CutIDs);
 }
 
 TEST_F(SelectionCommandsTest, CopyOfNothingEmptiesTheClipboardAndABusyOneIsReported)
