@@ -9,6 +9,7 @@
 // them anew (and the contact sheet), and look at every picture before
 // keeping them. TAVRO_CATALOGUE_OUT=<folder> writes the renders there
 // without touching the goldens.
+#include "golden_picture.h"
 #include "foundation/lists.h"
 #include "foundation/pen_text.h"
 #include "foundation/platform_wrappers.h"
@@ -819,45 +820,6 @@ void Blit(TrecPicture& Dest, int32_t DX, int32_t DY, const TrecPicture& Src)
                     static_cast<size_t>(Width) * 3);
 }
 
-void SavePng(const TrecPicture& P, const std::string& FileName)
-{
-    TFileStream File(FileName, fmCreate);
-    bool Cancel = false;
-    PNGSaveToStream(File, RecPictureHeader(P), P.pBits, -1, false, nullptr, {}, Cancel);
-}
-
-// Pixels whose channels differ by more than Tolerance; -1 when the golden
-// cannot be read or has another size.
-int64_t CountDifferences(const TrecPicture& P, const std::string& FileName, int32_t Tolerance)
-{
-    if (!std::filesystem::exists(FileName))
-        return -1;
-    HGLOBAL Header = nullptr;
-    uint8_t* Bits = nullptr;
-    bool Cancel = false;
-    PNGLoadFromFile(FileName, Header, Bits, Cancel);
-    const auto* H = static_cast<const BITMAPINFOHEADER*>(GlobalLock(Header));
-    const BITMAPINFOHEADER* Mine = RecPictureHeader(P);
-    int64_t Count = -1;
-    if (H && H->biWidth == Mine->biWidth && H->biHeight == Mine->biHeight && H->biBitCount == 24) {
-        Count = 0;
-        const int64_t Line = CalcLineBytes(H->biWidth, 24);
-        for (int32_t Y = 0; Y < H->biHeight; ++Y)
-            for (int32_t X = 0; X < H->biWidth; ++X) {
-                const uint8_t* A = Bits + Y * Line + 3 * X;
-                const uint8_t* B = P.pBits + Y * Line + 3 * X;
-                for (int K = 0; K < 3; ++K)
-                    if (std::abs(A[K] - B[K]) > Tolerance) {
-                        ++Count;
-                        break;
-                    }
-            }
-    }
-    GlobalUnlock(Header);
-    GlobalFree(Header);
-    GlobalFree(GlobalHandle(Bits));
-    return Count;
-}
 
 // Seven-segment digits for the contact sheet's effect numbers.
 void DrawNumber(TrecPicture& P, int32_t X, int32_t Y, int32_t N)
