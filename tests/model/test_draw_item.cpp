@@ -343,19 +343,19 @@ TEST(DrawItem, MergeSkipsLeaveUnchangedValues)
     MergeRectParam(Copy, Keep);
     EXPECT_EQ(std::memcmp(&Copy, &R, sizeof(R)), 0);
     MergeRectParam(Copy, TrecRectParam{0, {}, -5, 65534, 0});
-    EXPECT_EQ(std::tuple(Copy.Bevel, Copy.CornerRadius, Copy.CornerCount, Copy.CornerPosition),
+    EXPECT_EQ(std::tuple(+Copy.Bevel, +Copy.CornerRadius, +Copy.CornerCount, +Copy.CornerPosition),
               std::tuple(0, -5, 65534, 0));
     TrecStarParam S;
     S.InnerRadius = 0.25;
     TrecStarParam Src{-1.0, 7, INT32_MIN, 3, -1, -2, -1, -1, 8, -1, ParamDoubleUnchanged};
     MergeStarParam(S, Src);
     // InnerVariation: 0xFFFFFFFE is below 0xFFFFFFFF.
-    EXPECT_EQ(std::tuple(S.InnerRadius, S.Count, S.Corner1, S.Corner2, S.AngleVariation,
-                         S.InnerVariation, S.Kept1, S.Kept2, S.StartAngle),
+    EXPECT_EQ(std::tuple(+S.InnerRadius, +S.Count, +S.Corner1, +S.Corner2, +S.AngleVariation,
+                         +S.InnerVariation, +S.Kept1, +S.Kept2, +S.StartAngle),
               std::tuple(0.25, 7, 0, 3, 0, -2, 0, 8, 0.0));
     TrecPolygonParam P;
     MergePolygonParam(P, TrecPolygonParam{-1, INT32_MIN, 4, -1, -1, 1.5});
-    EXPECT_EQ(std::tuple(P.Count, P.CornerSize, P.AngleVariation, P.StartAngle),
+    EXPECT_EQ(std::tuple(+P.Count, +P.CornerSize, +P.AngleVariation, +P.StartAngle),
               std::tuple(5, 0, 4, 1.5));
     TrecTextParam T{1, 2, 3, 4, {}, 5, 6, 7, {}};
     MergeTextParam(T, TrecTextParam{-1, 9, 0, 0, {}, -1, 0, 0, {}});

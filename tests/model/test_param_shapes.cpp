@@ -211,7 +211,7 @@ TEST_F(ParamShapesTest, RegisteredTypesAndNewShapes)
     TPolygonObj P(&Page, -1);
     EXPECT_EQ(P.Param().Count, 0);
     TStarObj S(&Page, -1);
-    EXPECT_EQ(S.Param().InnerRadius, 0.0);
+    EXPECT_EQ(+S.Param().InnerRadius, 0.0);
     TInstalledDefaults Defaults;
     Defaults.Data->FillPath = 0;
     TEllipseObj E(&Page, -1);

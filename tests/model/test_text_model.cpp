@@ -244,11 +244,11 @@ TEST_F(TextModel, OldAttributesRoundHalvesToEven)
     Load(M, TBytes().Str("IPAGothic").Str("30").U8(0).U8(1).U8(0).U8(0).F64(2.5).F64(3.5).B);
     TrecCharAttr A;
     ReadCharStyleRec(M, A, 12);
-    EXPECT_EQ(std::tuple(A.Rise, A.ExtraAdvance, A.Size, A.Italic, A.CharSet),
+    EXPECT_EQ(std::tuple(+A.Rise, +A.ExtraAdvance, +A.Size, +A.Italic, +A.CharSet),
               std::tuple(2, 4, 30, 1, 128));
     Load(M, TBytes().Str("IPAGothic").Str("30").U8(0).U8(0).U8(0).U8(0).F64(-2.5).F64(-0.5).B);
     ReadCharStyleRec(M, A, 12);
-    EXPECT_EQ(std::tuple(A.Rise, A.ExtraAdvance), std::tuple(-2, 0));
+    EXPECT_EQ(std::tuple(+A.Rise, +A.ExtraAdvance), std::tuple(-2, 0));
     // A NaN has no integer: refused, nothing changed.
     Load(M, TBytes().Str("IPAGothic").Str("31").U8(0).U8(0).U8(0).U8(0).F64(std::nan("")).F64(0).B);
     EXPECT_THROW(ReadCharStyleRec(M, A, 12), EReadError);
