@@ -3,6 +3,7 @@
 #include "foundation/user_error.h"
 #include "foundation/string_list.h"
 #include "platform/cp932.h"
+#include "platform/safe_write.h"
 
 #include <cerrno>
 #include <climits>
@@ -102,83 +103,6 @@ std::string OneLine(const std::string& S)
 std::string CreateErrorText(const std::string& FileName, int Err)
 {
     return "ファイル " + FileName + " を作成できません。(" + std::strerror(Err) + ")";
-}
-
-bool WriteAll(int Fd, const std::string& Bytes)
-{
-    size_t Done = 0;
-    while (Done < Bytes.size()) {
-        ssize_t W = ::write(Fd, Bytes.data() + Done, Bytes.size() - Done);
-        if (W < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        Done += static_cast<size_t>(W);
-    }
-    return true;
-}
-
-// Writes through a temporary file beside the target and renames it over, so
-// that a failed write (disk full, killed process) leaves the old file whole.
-// Falls back to writing in place when the folder refuses new files but the
-// file itself is writable. Returns 0 or the errno of the failure.
-int WriteFileSafely(const std::string& FileName, const std::string& Bytes)
-{
-    std::string Target = FileName;
-    struct stat St {};
-    if (::lstat(FileName.c_str(), &St) == 0 && S_ISLNK(St.st_mode)) {
-        // Keep the link: replace the file it points to.
-        if (char* Real = ::realpath(FileName.c_str(), nullptr)) {
-            Target = Real;
-            std::free(Real);
-        }
-    }
-    bool Exists = ::stat(Target.c_str(), &St) == 0;
-    // Renaming over a file ignores its own permissions: honour them.
-    if (Exists && ::access(Target.c_str(), W_OK) != 0)
-        return errno;
-    mode_t Mode;
-    if (Exists) {
-        Mode = St.st_mode & 07777;
-    } else {
-        mode_t Mask = ::umask(0);
-        ::umask(Mask);
-        Mode = 0666 & ~Mask;
-    }
-
-    std::string Temp = Target + ".XXXXXX";
-    int Fd = ::mkstemp(Temp.data());
-    if (Fd < 0) {
-        int Err = errno;
-        if (Err == ENOENT || Err == ENOTDIR)
-            return Err;
-        Fd = ::open(Target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (Fd < 0)
-            return errno;
-        bool Ok = WriteAll(Fd, Bytes);
-        int WErr = errno;
-        if (::close(Fd) != 0 && Ok) {
-            Ok = false;
-            WErr = errno;
-        }
-        return Ok ? 0 : WErr;
-    }
-    bool Ok = WriteAll(Fd, Bytes) && ::fchmod(Fd, Mode) == 0 && ::fsync(Fd) == 0;
-    int Err = errno;
-    if (::close(Fd) != 0 && Ok) {
-        Ok = false;
-        Err = errno;
-    }
-    if (Ok && ::rename(Temp.c_str(), Target.c_str()) != 0) {
-        Ok = false;
-        Err = errno;
-    }
-    if (!Ok) {
-        ::unlink(Temp.c_str());
-        return Err ? Err : EIO;
-    }
-    return 0;
 }
 
 }  // namespace
@@ -529,7 +453,7 @@ void TMemIniFile::DeleteKey(const std::string& Section, const std::string& Key)
 void TMemIniFile::UpdateFile()
 {
     const std::string Bytes = BuildFileBytes();
-    int Err = WriteFileSafely(FFileName, Bytes);
+    int Err = WriteFileReplacing(FFileName, Bytes.data(), Bytes.size());
     if (Err != 0)
         throw EFCreateError(CreateErrorText(FFileName, Err));
 }

@@ -11,6 +11,7 @@
 #include "platform/cp932.h"
 #include "platform/message_box.h"
 #include "platform/module_loader.h"
+#include "platform/safe_write.h"
 
 #include <bit>
 #include <cmath>
@@ -193,19 +194,15 @@ bool TDrawObjDef::SaveToFile(const std::string& FileName)
     Body.WriteBuffer(Header, 6);
     WriteBody(Body);
 
-    std::unique_ptr<TFileStream> File;
-    while (!File) {
-        try {
-            File = std::make_unique<TFileStream>(FileName, fmCreate);
-        } catch (const EFCreateError&) {
-            // Only an explicit Retry tries again: an unattended box gives up.
-            const int Answer = MessageBox(nullptr, "ﾌｧｲﾙ " + FileName + " の作成に失敗しました。",
-                                          kApplicationTitle, MB_RETRYCANCEL | MB_ICONERROR);
-            if (Answer != IDRETRY)
-                return false;
-        }
+    // Written beside the old file and renamed over it: a full disk leaves the
+    // previous defaults whole.
+    while (WriteFileReplacing(FileName, Body.Memory(), static_cast<size_t>(Body.Size())) != 0) {
+        // Only an explicit Retry tries again: an unattended box gives up.
+        const int Answer = MessageBox(nullptr, "ﾌｧｲﾙ " + FileName + " の作成に失敗しました。",
+                                      kApplicationTitle, MB_RETRYCANCEL | MB_ICONERROR);
+        if (Answer != IDRETRY)
+            return false;
     }
-    File->WriteBuffer(Body.Memory(), static_cast<int32_t>(Body.Size()));
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/registry_store.h"
+#include "platform/safe_write.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -314,21 +315,6 @@ bool MakeDirs(const std::string& Dir)
     return mkdir(Dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-bool WriteAll(int Fd, const std::string& Data)
-{
-    size_t Done = 0;
-    while (Done < Data.size()) {
-        ssize_t N = write(Fd, Data.data() + Done, Data.size() - Done);
-        if (N < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        Done += size_t(N);
-    }
-    return true;
-}
-
 bool WriteFile(const std::string& FileName, const TKeys& Keys)
 {
     if (FileName.empty())
@@ -336,19 +322,8 @@ bool WriteFile(const std::string& FileName, const TKeys& Keys)
     size_t Slash = FileName.find_last_of('/');
     if (Slash == std::string::npos || !MakeDirs(FileName.substr(0, Slash)))
         return false;
-    std::string Temp = FileName + ".XXXXXX";
-    std::vector<char> Name(Temp.begin(), Temp.end());
-    Name.push_back('\0');
-    int Fd = mkstemp(Name.data());
-    if (Fd < 0)
-        return false;
-    bool Ok = WriteAll(Fd, Format(Keys)) && fsync(Fd) == 0;
-    Ok = close(Fd) == 0 && Ok;
-    if (Ok)
-        Ok = rename(Name.data(), FileName.c_str()) == 0;
-    if (!Ok)
-        unlink(Name.data());
-    return Ok;
+    const std::string Bytes = Format(Keys);
+    return WriteFileReplacing(FileName, Bytes.data(), Bytes.size()) == 0;
 }
 
 void EnsureLoaded(TStore& S)

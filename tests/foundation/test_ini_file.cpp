@@ -159,6 +159,33 @@ TEST_F(IniFileTest, IntegersAndBooleans)
     EXPECT_EQ(Ini.ReadString("s", "t", "") + Ini.ReadString("s", "f", ""), "10");
 }
 
+TEST_F(IniFileTest, FullDiskKeepsTheOldSettings)
+{
+    const std::string Old = "[Window]\r\nLeft=10\r\n";
+    Tmp.Put("s.ini", Old);
+    TMemIniFile Ini(Tmp / "s.ini");
+    Ini.WriteString("Window", "Left", "20");
+    Ini.WriteString("Recent", "File1", "/home/user/画像/ロゴ.srn");
+    // Fails at every size short of the whole file, then succeeds.
+    size_t N = 0;
+    for (;; ++N) {
+        ASSERT_LT(N, 4096u);
+        bool Failed = false;
+        try {
+            TFileSizeLimit Full(N);
+            Ini.UpdateFile();
+        } catch (const EFCreateError&) {
+            Failed = true;
+        }
+        if (!Failed)
+            break;
+        ASSERT_EQ(Tmp.Get("s.ini"), Old) << N;
+    }
+    EXPECT_EQ(N, Tmp.Get("s.ini").size());
+    EXPECT_EQ(std::distance(fs::directory_iterator(Tmp.Dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(TMemIniFile(Tmp / "s.ini").ReadString("Recent", "File1", ""), "/home/user/画像/ロゴ.srn");
+}
+
 TEST_F(IniFileTest, UpdateFileErrorsRenameAndSymlinks)
 {
     const std::string Bad = Tmp / "no-such-dir/tavro.ini";

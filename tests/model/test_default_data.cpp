@@ -500,6 +500,39 @@ TEST_F(DefaultDataTest, AnUnattendedSaveFailureGivesUp)
     EXPECT_EQ(Asked, 1);
 }
 
+TEST_F(DefaultDataTest, FullDiskKeepsTheOldDefaults)
+{
+    TDefaultData D;
+    D.SaveOnDestroy = 0;
+    ASSERT_TRUE(D.SaveToFile(DataFile()));
+    const std::string Old = FileBytes(DataFile());
+    D.PickTolerance = 9;
+    D.SetFaceName("IPAGothic");
+    TBoxRecorder Boxes({}, IDCANCEL);
+    // Fails at every size short of the whole file, then succeeds.
+    size_t N = 0;
+    for (;; ++N) {
+        ASSERT_LT(N, 4096u);
+        bool Saved;
+        {
+            TFileSizeLimit Full(N);
+            Saved = D.SaveToFile(DataFile());
+        }
+        if (Saved)
+            break;
+        ASSERT_EQ(FileBytes(DataFile()), Old) << N;
+    }
+    EXPECT_EQ(N, FileBytes(DataFile()).size());
+    EXPECT_EQ(Boxes.Boxes.size(), N);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(F.DataDir()),
+                            std::filesystem::directory_iterator()), 1);
+    ASSERT_TRUE(D.SaveToFile(DataFile()));
+    TDefaultData Back;
+    Back.SaveOnDestroy = 0;
+    ASSERT_TRUE(Back.LoadFromFile(DataFile()));
+    EXPECT_EQ(Back.PickTolerance, 9);
+}
+
 TEST_F(DefaultDataTest, DataFolderRulerAndFontHeight)
 {
     TDefaultData D;

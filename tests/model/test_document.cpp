@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -426,19 +427,23 @@ TEST_F(DocumentTest, WriteFailureAtAnyByteLosesNothing)
     Doc->SaveToStream(Whole);
     const auto Size = static_cast<int64_t>(Whole.Size());
     ASSERT_GT(Size, 100);
-    std::vector<int64_t> Limits;
-    for (int64_t N = 0; N < Size; N += (N < 200 ? 1 : 29))
-        Limits.push_back(N);
-    Limits.push_back(Size - 1);
-    for (int64_t N : Limits) {
-        Doc->FailAfter = N;
-        EXPECT_THROW(Doc->SaveToFile(Name), Exception) << N;
-        EXPECT_THROW(Doc->SaveToFile(Tmp / "other.srn"), Exception) << N;
-        ASSERT_EQ(Tmp.Get("safe.srn"), Saved) << N;
-        ASSERT_EQ(Tmp.Get("safe.bak"), Bak) << N;
-        ASSERT_EQ(FolderEntries(Tmp.Dir), Entries) << N;
-        EXPECT_TRUE(Doc->Modified());
-        EXPECT_EQ(Doc->FileName(), Name);
+    // A stream that stops taking bytes after N of them, then a real full disk
+    // (the file cannot grow past N bytes).
+    for (const bool RealDisk : {false, true}) {
+        for (int64_t N = 0; N < Size; ++N) {
+            Doc->FailAfter = RealDisk ? -1 : N;
+            std::optional<TFileSizeLimit> Full;
+            if (RealDisk)
+                Full.emplace(N);
+            EXPECT_THROW(Doc->SaveToFile(Name), Exception) << N;
+            EXPECT_THROW(Doc->SaveToFile(Tmp / "other.srn"), Exception) << N;
+            Full.reset();
+            ASSERT_EQ(Tmp.Get("safe.srn"), Saved) << N;
+            ASSERT_EQ(Tmp.Get("safe.bak"), Bak) << N;
+            ASSERT_EQ(FolderEntries(Tmp.Dir), Entries) << N;
+            ASSERT_TRUE(Doc->Modified());
+            ASSERT_EQ(Doc->FileName(), Name);
+        }
     }
     Doc->FailAfter = -1;
     ASSERT_TRUE(Doc->SaveToFile(Tmp / "other.srn"));
@@ -503,6 +508,19 @@ TEST_F(DocumentTest, OpenReadsFileAndReportsMissingOne)
     EXPECT_EQ(Opened->GetPage(0)->BkColor(), 0x123456);
     EXPECT_EQ(Opened->GetPage(0)->Width(), 30);
     EXPECT_EQ(Recent.Added, std::vector<std::string>{Name});
+    // A damaged file changes nothing and writes nothing.
+    const std::string Whole = Tmp.Get("pic.srn");
+    for (size_t Cut : {size_t(0), size_t(7), Whole.size() / 2}) {
+        Tmp.Put("cut.srn", Whole.substr(0, Cut));
+        const std::vector<std::string> Entries = FolderEntries(Tmp.Dir);
+        Opened->SetFileName(Tmp / "cut.srn");
+        EXPECT_THROW(Opened->Open(), Exception) << Cut;
+        EXPECT_EQ(Opened->GetPage(0)->BkColor(), 0x123456);
+        EXPECT_FALSE(Opened->Modified());
+        EXPECT_EQ(Tmp.Get("cut.srn"), Whole.substr(0, Cut));
+        EXPECT_EQ(FolderEntries(Tmp.Dir), Entries);
+    }
+    EXPECT_EQ(Recent.Added.size(), 1u);
     auto Missing = std::make_unique<TDocument>(nullptr, Docs.get());
     Missing->SetFileName(Tmp / "none.srn");
     EXPECT_EQ(MessageOf<EUserError>([&] { Missing->Open(); }),

@@ -59,3 +59,27 @@ std::string MessageOf(F&& Call)
     }
     return "(nothing raised)";
 }
+
+#include <csignal>
+#include <sys/resource.h>
+
+// A full disk for this process: regular files cannot grow past Bytes until the
+// end of the scope (writes beyond fail with EFBIG instead of raising SIGXFSZ).
+struct TFileSizeLimit {
+    rlimit Old{};
+    void (*OldHandler)(int);
+    explicit TFileSizeLimit(rlim_t Bytes)
+    {
+        OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &Old);
+        rlimit New = Old;
+        New.rlim_cur = Bytes;
+        if (setrlimit(RLIMIT_FSIZE, &New) != 0)
+            throw std::runtime_error("cannot limit file sizes");
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &Old);
+        std::signal(SIGXFSZ, OldHandler);
+    }
+};

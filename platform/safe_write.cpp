@@ -1,0 +1,84 @@
+#include "platform/safe_write.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool WriteAll(int Fd, const void* Data, size_t Size)
+{
+    const char* P = static_cast<const char*>(Data);
+    size_t Done = 0;
+    while (Done < Size) {
+        const ssize_t W = ::write(Fd, P + Done, Size - Done);
+        if (W < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        Done += static_cast<size_t>(W);
+    }
+    return true;
+}
+
+}  // namespace
+
+int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Size)
+{
+    std::string Target = FileName;
+    struct stat St {};
+    if (::lstat(FileName.c_str(), &St) == 0 && S_ISLNK(St.st_mode)) {
+        if (char* Real = ::realpath(FileName.c_str(), nullptr)) {
+            Target = Real;
+            std::free(Real);
+        }
+    }
+    const bool Exists = ::stat(Target.c_str(), &St) == 0;
+    // Renaming over a file ignores its own permissions: honour them.
+    if (Exists && ::access(Target.c_str(), W_OK) != 0)
+        return errno;
+    mode_t Mode;
+    if (Exists) {
+        Mode = St.st_mode & 07777;
+    } else {
+        const mode_t Mask = ::umask(0);
+        ::umask(Mask);
+        Mode = 0666 & ~Mask;
+    }
+
+    std::string Temp = Target + ".XXXXXX";
+    int Fd = ::mkstemp(Temp.data());
+    if (Fd < 0) {
+        const int Err = errno;
+        if (Err == ENOENT || Err == ENOTDIR)
+            return Err;
+        Fd = ::open(Target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (Fd < 0)
+            return errno;
+        bool Ok = WriteAll(Fd, Data, Size);
+        int WErr = errno;
+        if (::close(Fd) != 0 && Ok) {
+            Ok = false;
+            WErr = errno;
+        }
+        return Ok ? 0 : (WErr ? WErr : EIO);
+    }
+    bool Ok = WriteAll(Fd, Data, Size) && ::fchmod(Fd, Mode) == 0 && ::fsync(Fd) == 0;
+    int Err = errno;
+    if (::close(Fd) != 0 && Ok) {
+        Ok = false;
+        Err = errno;
+    }
+    if (Ok && ::rename(Temp.c_str(), Target.c_str()) != 0) {
+        Ok = false;
+        Err = errno;
+    }
+    if (!Ok) {
+        ::unlink(Temp.c_str());
+        return Err ? Err : EIO;
+    }
+    return 0;
+}
