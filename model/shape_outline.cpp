@@ -5,7 +5,9 @@
 #include "foundation/numbers.h"
 #include "model/draw_item.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <numbers>
@@ -94,7 +96,12 @@ TRadialFrame MakeRadialFrame(const TRect& Rect)
 
 TPoint PlaceVertex(const TRadialFrame& F, double A, double Rad)
 {
-    return Pt(RoundOff(std::sin(A) * Rad) + F.CX, RoundOff(std::cos(A) * Rad * F.Aspect) + F.CY);
+    // Offsets far outside int32 (a degenerate frame makes the aspect huge)
+    // saturate instead of wrapping when the centre is added.
+    const auto Add = [](int64_t Offset, int64_t Centre) {
+        return std::clamp<int64_t>(Offset, INT32_MIN * int64_t{4}, INT32_MAX * int64_t{4}) + Centre;
+    };
+    return Pt(Add(RoundOff(std::sin(A) * Rad), F.CX), Add(RoundOff(std::cos(A) * Rad * F.Aspect), F.CY));
 }
 
 // Squared distance without wrapping: differences of int32 reach 2^32.
