@@ -388,6 +388,15 @@ void JpegLoadFromStream(TStream& Stream, HGLOBAL& Header, uint8_t*& Bits,
         B = static_cast<uint8_t*>(NewBits.H);
     }
 
+    // Row padding is zero, so that the same file always gives the same bytes;
+    // a new block starts zeroed too (a cancelled decode leaves rows unread).
+    if (NewBits.H) {
+        std::memset(B, 0, static_cast<size_t>(ImageSize));
+    } else {
+        const size_t RowBytes = size_t(Width) * size_t(BitCount / 8);
+        for (int64_t Y = 0; Y < Height; ++Y)
+            std::memset(B + size_t(Y) * size_t(LineSize) + RowBytes, 0, size_t(LineSize) - RowBytes);
+    }
     Dec.Check(JpegStepReadRows(C, B, static_cast<size_t>(LineSize)));
     if (!C->Cancel)
         Dec.Check(JpegStepFinish(C, Rough));
