@@ -50,10 +50,10 @@ TEST(Geometry, PointsAndVectors)
     EXPECT_EQ(After(TPoint{0, 0}, NormalizeVector), (TPoint{0, 0}));
     EXPECT_EQ(After(TPoint{10, 0}, [](TPoint& P) { RotatePoint(P, Pi / 2); }), (TPoint{0, 10}));
     EXPECT_EQ(After(TPoint{1, 0}, [](TPoint& P) { RotatePoint(P, Pi / 4); }), (TPoint{1, 1}));   // 0.7071
-    EXPECT_EQ(After(TDPoint{3, 4}, DNormalizeVector), (TDPoint{0.6, 0.8}));
-    EXPECT_EQ(After(TDPoint{0, 0}, DNormalizeVector), (TDPoint{0, 0}));
-    EXPECT_EQ(After(TDPoint3D{0, 3, 4}, NormalizeVector3D), (TDPoint3D{0, 0.6, 0.8}));
-    EXPECT_EQ(After(TDPoint3D{}, NormalizeVector3D), (TDPoint3D{}));
+    EXPECT_EQ(std::pair(After(TDPoint{3, 4}, DNormalizeVector), After(TDPoint{}, DNormalizeVector)),
+              std::pair(TDPoint{0.6, 0.8}, TDPoint{}));
+    EXPECT_EQ(std::pair(After(TDPoint3D{0, 3, 4}, NormalizeVector3D), After(TDPoint3D{}, NormalizeVector3D)),
+              std::pair(TDPoint3D{0, 0.6, 0.8}, TDPoint3D{}));
     EXPECT_DOUBLE_EQ(VectorLength3D({2, 3, 6}), 7.0);
     EXPECT_DOUBLE_EQ(DotProduct3D({1, 2, 3}, {4, -5, 6}), 12.0);
     TDPoint3D A{1, 0, 0};
@@ -74,20 +74,19 @@ TEST(Geometry, Rectangles)
     EXPECT_EQ(Intersect(R(0, 0, 10, 10), R(10, 10, 20, 20)), std::tuple(true, R(10, 10, 10, 10)));
     EXPECT_EQ(Intersect(R(0, 0, 10, 10), R(11, 11, 20, 20)), std::tuple(false, R(-1, -1, -2, -2)));
     // An empty rectangle (Left > Right) does not count in a union.
-    TRect U;
-    RectUnion(R(5, 0, 4, 9), R(1, 1, 2, 2), U);
-    EXPECT_EQ(U, R(1, 1, 2, 2));
-    RectUnion(R(1, 1, 2, 2), R(-1, -1, -2, -2), U);
-    EXPECT_EQ(U, R(1, 1, 2, 2));
-    RectUnion(R(0, 5, 3, 6), R(2, -1, 8, 4), U);
-    EXPECT_EQ(U, R(0, -1, 8, 6));
-    const TRect C = R(0, 0, 10, 10);
-    EXPECT_TRUE(RectsIntersect(C, R(10, 0, 12, 3)));
-    EXPECT_FALSE(RectsIntersect(C, R(11, 0, 12, 3)));
-    EXPECT_TRUE(RectInRect(R(0, 0, 10, 10), C));
-    EXPECT_FALSE(RectInRect(R(2, 3, 11, 5), C));
-    EXPECT_TRUE(PointInRectIncl({10, 10}, C));
-    EXPECT_FALSE(PointInRectIncl({11, 10}, C));
+    auto Union = [](TRect A, TRect B) {
+        TRect U;
+        RectUnion(A, B, U);
+        return U;
+    };
+    EXPECT_EQ(Union(R(5, 0, 4, 9), R(1, 1, 2, 2)), R(1, 1, 2, 2));
+    EXPECT_EQ(Union(R(1, 1, 2, 2), R(-1, -1, -2, -2)), R(1, 1, 2, 2));
+    EXPECT_EQ(Union(R(0, 5, 3, 6), R(2, -1, 8, 4)), R(0, -1, 8, 6));
+    const TRect C = R(0, 0, 10, 10); // edges count
+    EXPECT_EQ((std::vector{RectsIntersect(C, R(10, 0, 12, 3)), RectsIntersect(C, R(11, 0, 12, 3)),
+                           RectInRect(R(0, 0, 10, 10), C), RectInRect(R(2, 3, 11, 5), C),
+                           PointInRectIncl({10, 10}, C), PointInRectIncl({11, 10}, C)}),
+              (std::vector{true, false, true, false, true, false}));
     EXPECT_EQ(After(R(9, 8, 1, 2), NormalizeRect), R(1, 2, 9, 8));
 }
 
@@ -129,11 +128,10 @@ TEST(Geometry, NearestPoints)
     EXPECT_EQ(ReflectPointOnLine({3, 0}, {1, 1}, {1, 1}), (TPoint{-1, 2}));
     // Foot truncated to (1, 0), so the image is (1, -2) rather than (2, -1).
     EXPECT_EQ(ReflectPointOnLine({1, 2}, {0, 0}, {3, 1}), (TPoint{1, -2}));
-    TPoint S1, S2;
+    TPoint S1, S2, S3, S4;
     PerpendicularBisector({0, 0}, {10, 0}, S1, S2);
-    EXPECT_EQ(std::tuple(S1, S2), std::tuple(TPoint{5, 5}, TPoint{5, -5}));
-    PerpendicularBisector({0, 0}, {-3, 0}, S1, S2);   // midpoint -3 div 2 = -1
-    EXPECT_EQ(std::tuple(S1, S2), std::tuple(TPoint{-1, -2}, TPoint{-1, 2}));
+    PerpendicularBisector({0, 0}, {-3, 0}, S3, S4);   // midpoint -3 div 2 = -1
+    EXPECT_EQ(std::tuple(S1, S2, S3, S4), std::tuple(TPoint{5, 5}, TPoint{5, -5}, TPoint{-1, -2}, TPoint{-1, 2}));
 }
 
 TEST(Geometry, LineIntersection)

@@ -77,28 +77,17 @@ TEST(TCustomListWex, RangeErrorsNameTheValueAndChangeNothing)
     TListPtrWex L, Empty;
     Fill(L, {1, 2, 3, 4, 5});
     const std::pair<std::function<void()>, std::string> Cases[] = {
-        {[&] { L.Get(5); }, IndexMsg(5)},
-        {[&] { L.Get(-1); }, IndexMsg(-1)},
-        {[&] { L.Put(5, P(1)); }, IndexMsg(5)},
-        {[&] { L.Insert(6, P(1)); }, IndexMsg(6)},
-        {[&] { L.Delete(5); }, IndexMsg(5)},
-        {[&] { Empty.Last(); }, IndexMsg(-1)},
-        {[&] { Empty.First(); }, IndexMsg(0)},
-        {[&] { L.Exchange(7, 9); }, IndexMsg(7)}, // first index first
-        {[&] { L.Exchange(0, 9); }, IndexMsg(9)},
-        {[&] { L.Move(9, 8); }, IndexMsg(8)}, // new index first
-        {[&] { L.Move(9, 0); }, IndexMsg(9)},
-        {[&] { L.SetCount(134217728); }, CountMsg(134217728)},
-        {[&] { L.SetCount(-1); }, CountMsg(-1)},
-        {[&] { L.SetCapacity(134217728); }, CapacityMsg(134217728)},
-        {[&] { L.SetCapacity(4); }, CapacityMsg(4)},
-        {[&] { L.InsertSpace(0, -1); }, CountMsg(-1)},
-        {[&] { L.InsertFill(1, -2, P(5)); }, CountMsg(-2)},
-        {[&] { L.InsertFill(-1, 1, P(1)); }, IndexMsg(-1)},
-        {[&] { L.DeleteRange(0, -1); }, CountMsg(-1)},
-        {[&] { L.DeleteRange(5, 1); }, IndexMsg(5)},
-        {[&] { L.DeleteRangeFree(0, -3); }, CountMsg(-3)},
-        {[&] { L.InsertList(6, L); }, IndexMsg(6)},
+        {[&] { L.Get(5); }, IndexMsg(5)},           {[&] { L.Get(-1); }, IndexMsg(-1)},
+        {[&] { L.Put(5, P(1)); }, IndexMsg(5)},     {[&] { L.Insert(6, P(1)); }, IndexMsg(6)},
+        {[&] { L.Delete(5); }, IndexMsg(5)},        {[&] { Empty.Last(); }, IndexMsg(-1)},
+        {[&] { Empty.First(); }, IndexMsg(0)},      {[&] { L.InsertList(6, L); }, IndexMsg(6)},
+        {[&] { L.Exchange(7, 9); }, IndexMsg(7)},   {[&] { L.Exchange(0, 9); }, IndexMsg(9)}, // first index first
+        {[&] { L.Move(9, 8); }, IndexMsg(8)},       {[&] { L.Move(9, 0); }, IndexMsg(9)},     // new index first
+        {[&] { L.SetCount(-1); }, CountMsg(-1)},    {[&] { L.SetCount(134217728); }, CountMsg(134217728)},
+        {[&] { L.SetCapacity(4); }, CapacityMsg(4)}, {[&] { L.SetCapacity(134217728); }, CapacityMsg(134217728)},
+        {[&] { L.InsertSpace(0, -1); }, CountMsg(-1)}, {[&] { L.InsertFill(1, -2, P(5)); }, CountMsg(-2)},
+        {[&] { L.InsertFill(-1, 1, P(1)); }, IndexMsg(-1)}, {[&] { L.DeleteRange(0, -1); }, CountMsg(-1)},
+        {[&] { L.DeleteRange(5, 1); }, IndexMsg(5)}, {[&] { L.DeleteRangeFree(0, -3); }, CountMsg(-3)},
     };
     for (const auto& [Call, Msg] : Cases)
         EXPECT_EQ(ListError(Call), Msg);
@@ -115,8 +104,7 @@ TEST(TCustomListWex, EditingOperations)
     L.Delete(1);
     L.Put(3, P(99));
     EXPECT_EQ(Values(L), (Vi{5, 20, 30, 99}));
-    EXPECT_EQ(L.IndexOf(P(30)), 2);
-    EXPECT_EQ(L.IndexOf(P(31)), -1);
+    EXPECT_EQ(std::pair(L.IndexOf(P(30)), L.IndexOf(P(31))), std::pair(2, -1));
     EXPECT_EQ(L.Remove(P(20)), 1);
     EXPECT_EQ(L.Remove(P(20)), -1);
     EXPECT_EQ(std::pair(L.First(), L.Last()), std::pair(P(5), P(99)));
@@ -134,8 +122,7 @@ TEST(TCustomListWex, EditingOperations)
     L.Clear();
     EXPECT_EQ(L.Count() + L.Capacity(), 0);
     Fill(L, {0, 1, 0, 2, 0, 0, 3, 0}).Pack();
-    EXPECT_EQ(Values(L), (Vi{1, 2, 3}));
-    EXPECT_EQ(L.Capacity(), 8);
+    EXPECT_TRUE(Values(L) == (Vi{1, 2, 3}) && L.Capacity() == 8);
     // DeleteRange clamps to the end and ignores empty ranges.
     Fill(L, {1, 2, 3, 4, 5});
     L.DeleteRange(7, 0);
@@ -234,13 +221,10 @@ TEST(TList2Item, AddLookupSortAndIndexErrors)
             Seen.push_back(M.Capacity());
     }
     EXPECT_EQ(Seen, (std::vector<int32_t>{4, 8, 12, 28, 44}));
-    EXPECT_EQ(M.IndexOfKey(117), 17);
-    EXPECT_EQ(M.GetItem(17), 1017);
-    EXPECT_EQ(M.IndexOfKey(99), -1);
+    EXPECT_EQ(std::tuple(M.IndexOfKey(117), M.GetItem(17), M.IndexOfKey(99)), std::tuple(17, 1017, -1));
     M.SetKey(20, 117);
-    EXPECT_EQ(M.IndexOfKey(117), 17); // the first match wins
     M.SetItem(0, -5);
-    EXPECT_EQ(M.GetItem(0), -5);
+    EXPECT_EQ(std::pair(M.IndexOfKey(117), M.GetItem(0)), std::pair(17, intptr_t{-5})); // the first match wins
     EXPECT_EQ(ListError([&] { M.GetKey(30); }) + ListError([&] { M.GetItem(-1); }), IndexMsg(30) + IndexMsg(-1));
     EXPECT_EQ(ListError([&] { M.SetKey(30, 0); }) + ListError([&] { M.SetItem(31, 0); }), IndexMsg(30) + IndexMsg(31));
     EXPECT_EQ(ListError([&] { M.SetCount(134217728); }), CountMsg(134217728));
@@ -317,8 +301,7 @@ TEST(ListUtils, FreeClearAndAssign)
     FreeStringsObjects(&S);
     FreeStringsObjects(&S); // nothing left to free twice
     EXPECT_EQ(Freed, (Log{1, 1, 0, 0}));
-    EXPECT_EQ(S.Objects(0), nullptr);
-    EXPECT_EQ(S.Count(), 3);
+    EXPECT_TRUE(S.Objects(0) == nullptr && S.Count() == 3);
     S.PutObject(1, std::malloc(60));
     FreeStringsPointers(&S);
     EXPECT_EQ(S.Objects(1), nullptr);
@@ -329,8 +312,7 @@ TEST(ListUtils, FreeClearAndAssign)
     L->Add(NewCounted(Freed, 3));
     FreeListAndObjects(L);
     FreeListAndObjects(L);
-    EXPECT_EQ(L, nullptr);
-    EXPECT_EQ(Freed, (Log{1, 1, 1, 1}));
+    EXPECT_TRUE(L == nullptr && Freed == (Log{1, 1, 1, 1}));
     ClearListObjects(nullptr);
     TListPtrWex D, Src;
     Fill(D, {9, 9, 9, 9});

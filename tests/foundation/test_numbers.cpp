@@ -67,11 +67,10 @@ TEST(Numbers, Rounding)
     EXPECT_EQ(RoundToDigits(4, 0), 0);
     EXPECT_EQ(std::tuple(SignFloat(-0.1), SignFloat(0.0), SignFloat(7.0)), std::tuple(-1.0, 0.0, 1.0));
     int32_t A = 1, B = 2;
-    SwapInt(A, B);
-    EXPECT_EQ(std::pair(A, B), std::pair(2, 1));
     TPoint P{1, 2}, Q{3, 4};
+    SwapInt(A, B);
     SwapPoint(P, Q);
-    EXPECT_EQ(std::pair(P, Q), std::pair(TPoint{3, 4}, TPoint{1, 2}));
+    EXPECT_EQ(std::tuple(A, B, P, Q), std::tuple(2, 1, TPoint{3, 4}, TPoint{1, 2}));
 }
 
 TEST(Numbers, NiceNumAndScale)
@@ -90,10 +89,9 @@ TEST(Numbers, NiceNumAndScale)
 
 TEST(Numbers, LengthUnits)
 {
-    EXPECT_EQ(ToPixel(1, 72, 1), 28); // 28.35
-    EXPECT_EQ(ToPixel(2, 300, 1.5), 450);
-    EXPECT_EQ(ToPixel(3, 144, 10), 20);
-    EXPECT_EQ(ToPixel(0, 96, -2.5), -2); // floor(x + 0.5), not away from zero
+    // 28.35; the last is floor(x + 0.5), not away from zero.
+    EXPECT_EQ((std::vector{ToPixel(1, 72, 1), ToPixel(2, 300, 1.5), ToPixel(3, 144, 10), ToPixel(0, 96, -2.5)}),
+              (std::vector<double>{28, 450, 20, -2}));
     EXPECT_DOUBLE_EQ(ToPoint(1, 96, 1), 28.3);
     EXPECT_DOUBLE_EQ(ToCm(0, 96, 100), 2.65); // 2.6458
     EXPECT_DOUBLE_EQ(ToCm(3, 96, 72), 2.54);
@@ -243,12 +241,8 @@ TEST(WrapInt, WrapsAtTheLimits)
 {
     constexpr int32_t Max = std::numeric_limits<int32_t>::max();
     constexpr int32_t Min = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(WrapAdd(Max, 1), Min);
-    EXPECT_EQ(WrapSub(Min, 1), Max);
-    EXPECT_EQ(WrapMul(Min, -1), Min);
-    EXPECT_EQ(WrapMul(65536, 65536), 0);
-    EXPECT_EQ(WrapNeg(Min), Min);
-    EXPECT_EQ(WrapShl(1, 31), Min);
-    EXPECT_EQ(WrapShl(Max, 1), -2);
-    EXPECT_EQ(WrapShl(3, 33), 6);   // count modulo 32
+    // The last: the shift count is taken modulo 32.
+    EXPECT_EQ((std::vector{WrapAdd(Max, 1), WrapSub(Min, 1), WrapMul(Min, -1), WrapMul(65536, 65536), WrapNeg(Min),
+                           WrapShl(1, 31), WrapShl(Max, 1), WrapShl(3, 33)}),
+              (std::vector{Min, Max, Min, 0, Min, Min, -2, 6}));
 }

@@ -50,7 +50,7 @@ TEST(PenText, RecordByteLayout)
     EXPECT_EQ(std::memcmp(&P, Expected, 36), 0);
 }
 
-TEST(PenText, StrToPenDataDefaultsMissingOrBadFields)
+TEST(PenText, StrToPenDataDefaultsAndMergeTakesOnlyWhatTheTextSets)
 {
     TrecPenData P = Pen(7, 7, 7.0);
     P.Reserved[2] = 99;
@@ -63,11 +63,7 @@ TEST(PenText, StrToPenDataDefaultsMissingOrBadFields)
     EXPECT_EQ(Fields(P), F(65280, 5, -1.0));
     EXPECT_FALSE(StrToPenData("x,y,z", P));
     EXPECT_EQ(Fields(P), F(65280, -1, -1.0));
-}
-
-TEST(PenText, MergePenDataStrTakesOnlyWhatTheTextSets)
-{
-    TrecPenData P = Pen(0x10000 | 0x1200 | 0x05, 2, 4.0);
+    P = Pen(0x10000 | 0x1200 | 0x05, 2, 4.0);
     MergePenDataStr(P, "5,65280,-1.00");
     EXPECT_EQ(Fields(P), F(0x11205, 5, 4.0));
     // 0x0200: end cap flat, join field 0 (round); the other bits stay.

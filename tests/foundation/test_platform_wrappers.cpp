@@ -27,7 +27,7 @@ protected:
         RegistryReload();
         FPreviousSpawn = SetSpawnHandler([this](const Argv& A) {
             Spawned.push_back(A);
-            return A[0] == "xdg-open" ? XdgOpenWorks : true;
+            return A[0] == "xdg-open" ? XdgOpenWorks : OthersWork;
         });
     }
     void TearDown() override
@@ -51,7 +51,7 @@ protected:
     TTempDir Tmp;
     std::optional<TSavedEnv> Saved{std::in_place, "XDG_CONFIG_HOME"};
     TSpawnHandler FPreviousSpawn;
-    bool XdgOpenWorks = true;
+    bool XdgOpenWorks = true, OthersWork = true;
     std::vector<Argv> Spawned;
 };
 
@@ -95,8 +95,7 @@ TEST_F(PlatformWrappers, GlobalEnsureSize)
     // A moveable block too small is replaced by a fixed one.
     HGLOBAL M = GlobalAllocQ(GMEM_MOVEABLE, 10);
     GlobalEnsureSize(M, 20);
-    EXPECT_EQ(GlobalLock(M), M);
-    EXPECT_EQ(GlobalSize(M), 20u);
+    EXPECT_TRUE(GlobalLock(M) == M && GlobalSize(M) == 20u);
     // The new allocation is checked: the old block is gone and H is 0.
     EXPECT_EQ(MessageOf<EUserError>([&] { GlobalEnsureSize(H, SIZE_MAX); }), "メモリが足りません");
     EXPECT_EQ(H, nullptr);
@@ -110,15 +109,11 @@ TEST_F(PlatformWrappers, SubCopyHandleAndSizeSafe)
     GlobalUnlock(M);
     HGLOBAL C = SubCopyHandle(M);
     EXPECT_EQ(GlobalLock(C), C);
-    EXPECT_EQ(GlobalSize(C), 5u);
-    EXPECT_EQ(std::memcmp(C, "hello", 5), 0);
+    EXPECT_EQ(std::string(static_cast<const char*>(C), GlobalSize(C)), "hello");
     EXPECT_EQ(GlobalFlags(M) & GMEM_LOCKCOUNT, 0u); // source unlocked again
-    EXPECT_EQ(GlobalSizeSafe(M), 5);
-    HGLOBAL Discarded = GlobalAllocQ(GMEM_MOVEABLE, 0);
-    HGLOBAL Empty = GlobalAllocQ(GMEM_FIXED, 0);
-    EXPECT_EQ(GlobalSizeSafe(Discarded), -1);
-    EXPECT_EQ(GlobalSizeSafe(Empty), 0);
-    EXPECT_EQ(GlobalSizeSafe(Bogus), -1);
+    HGLOBAL Discarded = GlobalAllocQ(GMEM_MOVEABLE, 0), Empty = GlobalAllocQ(GMEM_FIXED, 0);
+    EXPECT_EQ((std::vector{GlobalSizeSafe(M), GlobalSizeSafe(Discarded), GlobalSizeSafe(Empty), GlobalSizeSafe(Bogus)}),
+              (std::vector<decltype(GlobalSizeSafe(M))>{5, -1, 0, -1}));
     for (HGLOBAL H : {Discarded, Empty, Bogus})
         EXPECT_EQ(MessageOf<EUserError>([&] { SubCopyHandle(H); }), "SubCopyHandle: GlobalSize Failed");
     for (HGLOBAL* H : {&M, &C, &Discarded, &Empty})
@@ -216,10 +211,7 @@ TEST_F(PlatformWrappersStore, ShellOpenUrlTriesTheDesktopThenTheRegisteredComman
         EXPECT_EQ(Spawned, (std::vector<Argv>{{"xdg-open", Hostile}, Want}));
     }
     // The registered program does not start.
-    SetSpawnHandler([this](const Argv& A) {
-        Spawned.push_back(A);
-        return false;
-    });
+    OthersWork = false;
     Spawned.clear();
     EXPECT_FALSE(ShellOpenURL("https://example.org/", SW_SHOWNORMAL));
     EXPECT_EQ(Spawned.size(), 2u); // xdg-open, then the registered program

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/test_support.h"
 
 namespace {
 
@@ -32,16 +35,11 @@ TEST(StreamValues, WritersLayOutLittleEndian)
     StreamWriteDouble(S, 1.0);
     StreamWriteDouble(S, -2.5);
     StreamWriteIntLine(S, -42);
-    EXPECT_EQ(Bytes(S), std::string("\x78\x56\x34\x12"
-                                     "\xFE\xFF\xFF\xFF"
-                                     "\xAB"
-                                     "\x00\x00\x00\x00\x00\x00\xF0\x3F"
-                                     "\x00\x00\x00\x00\x00\x00\x04\xC0"
-                                     "-42\r\n",
-                                     30));
+    EXPECT_EQ(Bytes(S), std::string("\x78\x56\x34\x12" "\xFE\xFF\xFF\xFF" "\xAB" "\x00\x00\x00\x00\x00\x00\xF0\x3F"
+                                    "\x00\x00\x00\x00\x00\x00\x04\xC0" "-42\r\n", 30));
 }
 
-TEST(StreamValues, RoundTrip)
+TEST(StreamValues, RoundTripShortStreamsAndRequiredLines)
 {
     TMemoryStream S;
     StreamWriteInt32(S, INT32_MIN);
@@ -54,32 +52,17 @@ TEST(StreamValues, RoundTrip)
     EXPECT_EQ(StreamReadDouble(S), 0.1);
     EXPECT_EQ(StreamReadIntLine(S), INT32_MAX);
     EXPECT_EQ(S.Position(), S.Size());
-}
-
-TEST(StreamValues, ShortStreamRaisesReadError)
-{
-    TMemoryStream S;
     Load(S, std::string("\x01\x02\x03", 3));
     EXPECT_THROW(StreamReadInt32(S), EReadError);
     Load(S, std::string(7, '\0'));
     EXPECT_THROW(StreamReadDouble(S), EReadError);
     Load(S, "");
     EXPECT_THROW(StreamReadByte(S), EReadError);
-}
-
-TEST(StreamValues, RequiredLineRefusesTheEndOfTheStream)
-{
-    TMemoryStream S;
     Load(S, "\r\n7");
     // An empty line is still a line; only the end of the stream is an error.
     EXPECT_EQ(StreamReadRequiredLine(S), "");
     EXPECT_EQ(StreamReadIntLine(S), 7);
-    try {
-        StreamReadRequiredLine(S);
-        FAIL() << "no error at the end of the stream";
-    } catch (const EReadError& E) {
-        EXPECT_STREQ(E.what(), "ストリームの読み込みエラー");
-    }
+    EXPECT_EQ(MessageOf<EReadError>([&] { StreamReadRequiredLine(S); }), "ストリームの読み込みエラー");
     EXPECT_THROW(StreamReadIntLine(S), EReadError);
     Load(S, "x\r\n");
     EXPECT_THROW(StreamReadIntLine(S), EConvertError);
@@ -87,17 +70,12 @@ TEST(StreamValues, RequiredLineRefusesTheEndOfTheStream)
 
 TEST(TextFields, CharLengthAndShortestFloat)
 {
-    const std::string U = "a\xC3\xA9\xE3\x81";
-    EXPECT_EQ(CharLength(U, 0), 1u);
-    EXPECT_EQ(CharLength(U, 1), 2u);
-    EXPECT_EQ(CharLength(U, 3), 2u); // a three-byte sequence cut short
-    const std::string J = "\x82\xA0\x82";
-    EXPECT_EQ(CharLength(J, 0, TTextEncoding::Cp932), 2u);
-    EXPECT_EQ(CharLength(J, 2, TTextEncoding::Cp932), 1u);
-
-    EXPECT_EQ(FloatToStrShortest(0.1), "0.1");
-    EXPECT_EQ(FloatToStrShortest(100.0), "100");
-    EXPECT_EQ(FloatToStrShortest(-2.5), "-2.5");
-    EXPECT_EQ(FloatToStrShortest(1e20), "1e+20");
-    EXPECT_EQ(FloatToStrShortest(3.141592653589793), "3.141592653589793");
+    // The last UTF-8 sequence is cut short.
+    const std::string U = "a\xC3\xA9\xE3\x81", J = "\x82\xA0\x82";
+    EXPECT_EQ((std::vector{CharLength(U, 0), CharLength(U, 1), CharLength(U, 3), CharLength(J, 0, TTextEncoding::Cp932),
+                           CharLength(J, 2, TTextEncoding::Cp932)}),
+              (std::vector<size_t>{1, 2, 2, 2, 1}));
+    for (const auto& [D, Text] : {std::pair{0.1, "0.1"}, {100.0, "100"}, {-2.5, "-2.5"}, {1e20, "1e+20"},
+                                  {3.141592653589793, "3.141592653589793"}})
+        EXPECT_EQ(FloatToStrShortest(D), Text);
 }

@@ -37,10 +37,8 @@ TEST(TextFields, CharClassTableAndLeadBytes)
                                                 {'!', 0},    {0x80, 0x300}, {0x9F, 0x200}, {0xA0, 0}, {0xF0, 0x300}};
     for (auto [C, V] : Classes)
         EXPECT_EQ(CharClassTable[C], V) << C;
-    for (uint8_t C : {0x81, 0x9F, 0xE0, 0xFC})
-        EXPECT_TRUE(IsLeadByteChar(C)) << int(C);
-    for (uint8_t C : {0x80, 0xA0, 0xFD})
-        EXPECT_FALSE(IsLeadByteChar(C)) << int(C);
+    for (int C : {0x80, 0x81, 0x9F, 0xA0, 0xE0, 0xFC, 0xFD})
+        EXPECT_EQ(IsLeadByteChar(uint8_t(C)), C != 0x80 && C != 0xA0 && C != 0xFD) << C;
 }
 
 TEST(TextFields, GetFieldWalksAndKeepsCharactersWhole)
@@ -60,13 +58,12 @@ TEST(TextFields, GetFieldWalksAndKeepsCharactersWhole)
     // A lead byte or a cut sequence at the very end is taken alone.
     EXPECT_EQ(Walk("ab\x95", ',', TTextEncoding::Cp932), (VS{"ab\x95@4"}));
     EXPECT_EQ(Walk("ab\xE6\x97", ','), (VS{"ab\xE6\x97@5"}));
-    Pos = 1;
-    EXPECT_EQ(GetFieldInt("12,,x", Pos, ',', -7), 12);
-    EXPECT_EQ(GetFieldInt("12,,x", Pos, ',', -7), -7);
-    EXPECT_EQ(GetFieldInt("12,,x", Pos, ',', -7), -7);
-    Pos = 1;
-    EXPECT_EQ(GetFieldInt("-2147483648,2147483648", Pos, ',', 9), INT32_MIN);
-    EXPECT_EQ(GetFieldInt("-2147483648,2147483648", Pos, ',', 9), 9);
+    for (auto [Text, Want] : {std::pair{"12,,x", std::vector{12, -7, -7}}, {"-2147483648,2147483648", {INT32_MIN, -7}}}) {
+        std::vector<int32_t> Got;
+        for (Pos = 1; Got.size() < Want.size();)
+            Got.push_back(GetFieldInt(Text, Pos, ',', -7));
+        EXPECT_EQ(Got, Want) << Text;
+    }
 }
 
 TEST(TextFields, NumbersAndHex)
@@ -83,28 +80,20 @@ TEST(TextFields, NumbersAndHex)
     EXPECT_EQ(HexToIntDef("zz", 5), 0);
 }
 
-TEST(TextFields, CommonPrefixLength)
+TEST(TextFields, CommonPrefixPathDelimitersAndBaseNames)
 {
-    EXPECT_EQ(CommonPrefixLength("abc", "abd"), 2);
-    EXPECT_EQ(CommonPrefixLength("abc", ""), 0);
     // "本" (E6 9C AC) and "曜" (E6 9B 9C) share a first byte only.
-    EXPECT_EQ(CommonPrefixLength("日本", "日曜"), 3);
+    EXPECT_EQ((std::vector{CommonPrefixLength("abc", "abd"), CommonPrefixLength("abc", ""), CommonPrefixLength("日本", "日曜")}),
+              (std::vector{2, 0, 3}));
     EXPECT_EQ(CommonPrefixLength("a\x95\x5C", "a\x95\x5D", TTextEncoding::Cp932), 1);
     EXPECT_EQ(CommonPrefixLength("a\x95\x5C", "a\x95\x5C!", TTextEncoding::Cp932), 3);
     EXPECT_EQ(CommonPrefixLength("x\x95", "x\x95", TTextEncoding::Cp932), 2);
     EXPECT_EQ(CommonPrefixLength("x\x95", "x\x95\x5C", TTextEncoding::Cp932), 1);
-}
-
-TEST(TextFields, PathDelimitersAndBaseNames)
-{
     std::string P = "a";
     AddPathDelimiter(P);
     AddPathDelimiter(P);
-    EXPECT_EQ(P, "a/");
-    EXPECT_EQ(RemovePathDelimiter("a/"), "a");
-    EXPECT_EQ(RemovePathDelimiter("a//"), "a/");
-    EXPECT_EQ(ExtractFileBaseName("/x/y/file.tar.gz"), "file.tar");
-    EXPECT_EQ(ExtractFileBaseName("/x.d/file"), "file");
+    EXPECT_EQ(P + " " + RemovePathDelimiter("a/") + " " + RemovePathDelimiter("a//"), "a/ a a/");
+    EXPECT_EQ(ExtractFileBaseName("/x/y/file.tar.gz") + " " + ExtractFileBaseName("/x.d/file"), "file.tar file");
 }
 
 TEST(TextFields, GetLongFileNameSpellsComponentsAsStored)

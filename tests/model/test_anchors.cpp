@@ -7,14 +7,17 @@
 #include "model/cursor_service.h"
 #include "model/poly_line_obj.h"
 
-#include <functional>
-#include <set>
-
 namespace {
 
-std::string ErrorOf(const std::function<void()>& Fn)
+auto ErrorOf = [](auto Fn) { return MessageOf<Exception>(Fn); };
+
+// int32 values in stored (little-endian) order.
+std::vector<uint8_t> I32s(std::initializer_list<int32_t> Values)
 {
-    return MessageOf<Exception>(Fn);
+    std::vector<uint8_t> B;
+    for (int32_t V : Values)
+        PutI32(B, V);
+    return B;
 }
 
 class TOwnerDouble : public TAnchorsOwner {
@@ -22,23 +25,13 @@ public:
     void AnchorsAddHistory(uint8_t Kind, int32_t Command, const void* Data, int32_t Size) override
     {
         const auto* P = static_cast<const uint8_t*>(Data);
-        Records.push_back({Kind, Command, std::vector<uint8_t>(P, P + Size)});
+        Records.emplace_back(Kind, Command, std::vector<uint8_t>(P, P + Size));
     }
-    bool IsItemSelected(const TDrawItem* Item) const override
-    {
-        return SelectAll || Selected.count(Item) != 0;
-    }
-    void InvalidateAnchorViews() override { ++ViewInvalidations; }
+    bool IsItemSelected(const TDrawItem*) const override { return SelectAll; }
+    void InvalidateAnchorViews() override {}
     void InvalidatePageRect(const TRect& Rect) override { PageRects.push_back(Rect); }
-    struct TRec {
-        uint8_t Kind;
-        int32_t Command;
-        std::vector<uint8_t> Data;
-    };
-    std::vector<TRec> Records;
-    std::set<const TDrawItem*> Selected;
+    std::vector<std::tuple<int, int32_t, std::vector<uint8_t>>> Records; // (kind, code, data)
     bool SelectAll = true;
-    int32_t ViewInvalidations = 0;
     std::vector<TRect> PageRects;
 };
 
@@ -97,30 +90,22 @@ struct AnchorsTest : ::testing::Test {
     }
 };
 
-std::vector<std::tuple<uint8_t, int32_t, int32_t>> KindsAndPoints(const TAnchors& A)
-{
-    std::vector<std::tuple<uint8_t, int32_t, int32_t>> R;
-    for (int32_t I = 0; I < A.GetCount(); ++I) {
-        const TPoint P = A.GetNodeAnchor(I)->Point();
-        R.emplace_back(A.GetNodeAnchor(I)->Kind, P.X, P.Y);
-    }
-    return R;
-}
-
 }  // namespace
 
-TEST_F(AnchorsTest, HandlesInOrderAroundTheItemsBounds)
+TEST_F(AnchorsTest, HandlesInOrderAroundTheItemsBoundsAndTheirHitTest)
 {
-    auto Group = std::make_unique<TDrawGroup>(&Page, -1);
-    TDrawGroup* G = static_cast<TDrawGroup*>(Root.AddChild(std::move(Group), -1));
+    auto* G = static_cast<TDrawGroup*>(Root.AddChild(std::make_unique<TDrawGroup>(&Page, -1), -1));
     TPolyLineObj* A = Add(MakePath({{10, 20, PT_MOVETO}, {50, 30, PT_LINETO}}));
     Add(MakePath({{100, 55, PT_MOVETO}, {111, 61, PT_LINETO}}), G);
     Anchors.SetHandlesForItems({A, G}, 0);
-    using K = std::tuple<uint8_t, int32_t, int32_t>;
-    EXPECT_EQ(KindsAndPoints(Anchors), (std::vector<K>{{7, 111, 20}, {6, 10, 20}, {8, 10, 61},
-                                                       {9, 111, 61}, {2, 60, 20}, {3, 10, 40},
-                                                       {4, 111, 40}, {5, 60, 61}, {10, 60, 40},
-                                                       {11, 60, 30}}));
+    // (kind, x, y) of each handle.
+    std::vector<std::tuple<int, int32_t, int32_t>> Got;
+    for (int32_t I = 0; I < Anchors.GetCount(); ++I) {
+        const TPoint P = Anchors.GetNodeAnchor(I)->Point();
+        Got.emplace_back(Anchors.GetNodeAnchor(I)->Kind, P.X, P.Y);
+    }
+    EXPECT_EQ(Got, (decltype(Got){{7, 111, 20}, {6, 10, 20}, {8, 10, 61}, {9, 111, 61}, {2, 60, 20},
+                                  {3, 10, 40}, {4, 111, 40}, {5, 60, 61}, {10, 60, 40}, {11, 60, 30}}));
     ASSERT_NE(Anchors.GetRotationCenter(), nullptr);
     EXPECT_EQ(Anchors.GetRotationCenter()->Point(), (TPoint{60, 40}));
     EXPECT_EQ(Anchors.GetRect(), (TRect{10, 20, 111, 61}));
@@ -135,10 +120,7 @@ TEST_F(AnchorsTest, HandlesInOrderAroundTheItemsBounds)
     // Centres truncate toward zero.
     Anchors.SetHandleRect({-11, -11, 0, 0});
     EXPECT_EQ(Anchors.GetNodeAnchor(4)->Point(), (TPoint{-5, -11}));
-}
-
-TEST_F(AnchorsTest, HitTestToleranceIs700DivZoom)
-{
+    // The hit tolerance is 700 div zoom.
     Anchors.SetHandleRect({0, 0, 100, 100});
     EXPECT_EQ(Anchors.HitTest(7, -7, 100), akTopLeft);
     EXPECT_EQ(Anchors.HitAnchor(), Anchors.GetNodeAnchor(1));
@@ -160,25 +142,24 @@ TEST_F(AnchorsTest, NodeAnchorsOfAPathAndTheirLinks)
     P->AddNodeAnchors(Anchors);
     ASSERT_EQ(Anchors.GetCount(), 8);
     std::vector<uint8_t> Kinds;
-    for (int32_t I = 0; I < 8; ++I)
+    for (int32_t I = 0; I < 8; ++I) {
         Kinds.push_back(Anchors.GetNodeAnchor(I)->Kind);
-    EXPECT_EQ(Kinds, (std::vector<uint8_t>{25, 26, 26, 25, 26, 26, 25, 25}));
-    for (int32_t I = 0; I < 8; ++I)
         EXPECT_EQ(Node(I)->Index, I);
+    }
+    EXPECT_EQ(Kinds, (std::vector<uint8_t>{25, 26, 26, 25, 26, 26, 25, 25}));
     // (node, Link1, Link2) for the links set.
     for (auto [N, L1, L2] : {std::tuple{0, 1, -1}, {1, 0, -1}, {2, 3, 4}, {3, 2, 4}, {4, 3, 2},
                              {6, 5, -1}}) {
         EXPECT_EQ(Node(N)->Link1, Node(L1)) << N;
-        if (L2 >= 0)
+        if (L2 >= 0) {
             EXPECT_EQ(Node(N)->Link2, Node(L2)) << N;
+        }
     }
     EXPECT_DOUBLE_EQ(Node(2)->HandleLength, 30.0);
     EXPECT_DOUBLE_EQ(Node(4)->HandleLength, 30.0);
-    EXPECT_EQ(Node(7)->NeighbourIndex, 6);
-    EXPECT_EQ(Node(6)->NeighbourIndex, 7);
-    EXPECT_EQ(Node(3)->NeighbourIndex, -1);
-    ASSERT_EQ(Owner.PageRects.size(), 1u);
-    EXPECT_EQ(Owner.PageRects[0], (TRect{0, -30, 90, 30}));
+    EXPECT_EQ(std::tuple(Node(7)->NeighbourIndex, Node(6)->NeighbourIndex, Node(3)->NeighbourIndex),
+              std::tuple(6, 7, -1));
+    EXPECT_EQ(Owner.PageRects, (std::vector<TRect>{{0, -30, 90, 30}}));
     // The control lying on its node is found first.
     EXPECT_EQ(Anchors.HitTest(0, 0, 100), akControl);
     EXPECT_EQ(Anchors.HitAnchor(), Node(1));
@@ -196,7 +177,7 @@ TEST_F(AnchorsTest, NodeAnchorsOfAPathAndTheirLinks)
     EXPECT_EQ(Anchors.GetCount(), 8);
 }
 
-TEST_F(AnchorsTest, SelectingTheClosingPointSelectsTheStart)
+TEST_F(AnchorsTest, SelectingTheClosingPointSelectsTheStartAndMovingNodesRecords)
 {
     TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO},
                                     {0, 0, PT_LINETO | PT_CLOSEFIGURE}}));
@@ -205,23 +186,18 @@ TEST_F(AnchorsTest, SelectingTheClosingPointSelectsTheStart)
     Anchors.SetNodeSelected(Node(3), 1, NodeSelectCode);
     EXPECT_EQ(Node(0)->Selected, 1);
     EXPECT_EQ(Anchors.GetSelectedCount(), 2);
-    std::vector<uint8_t> Want;
-    PutI32(Want, P->ObjID());
-    PutI32(Want, 3);
+    // (ID, index, old state byte) for the closing point, then for the start.
+    std::vector<uint8_t> Want = I32s({P->ObjID(), 3}), Start = I32s({P->ObjID(), 0});
     Want.push_back(0);
-    PutI32(Want, P->ObjID());
-    PutI32(Want, 0);
+    PutBytes(Want, Start);
     Want.push_back(0);
     ASSERT_EQ(Owner.Records.size(), 2u);
-    for (uint8_t K : {0, 1}) {
-        EXPECT_EQ(Owner.Records[K].Kind, K);
-        EXPECT_EQ(Owner.Records[K].Command, 53);
-        EXPECT_EQ(Owner.Records[K].Data, Want);
-    }
+    EXPECT_EQ(Owner.Records[0], std::tuple(0, 53, Want));
+    EXPECT_EQ(Owner.Records[1], std::tuple(1, 53, Want));
     // Clearing records old state 1 for both; unchanged selections record nothing.
     Anchors.ClearNodeSelection(NodeSelectCode);
     EXPECT_EQ(Owner.Records.size(), 4u);
-    EXPECT_EQ(Owner.Records[2].Data.size(), 18u);
+    EXPECT_EQ(std::get<2>(Owner.Records[2]).size(), 18u);
     Anchors.ClearNodeSelection(NodeSelectCode);
     EXPECT_EQ(Owner.Records.size(), 4u);
     Anchors.SetNodeSelected(Node(0), 1, -1);
@@ -234,63 +210,62 @@ TEST_F(AnchorsTest, SelectingTheClosingPointSelectsTheStart)
     Anchors.SelectNodesInRect({5, -1, 10, 10}, -1);
     EXPECT_EQ(Node(1)->Selected + Node(2)->Selected, 2);
     EXPECT_EQ(Node(0)->Selected + Node(3)->Selected, 0);
+    // Moving nodes: a move back to the start records nothing; the records
+    // are (ID, index, point count 1, the point).
+    Anchors.StoreStartPoints();
+    TMemoryStream Undo, Redo;
+    Anchors.MoveNodeAnchor(Node(1), {10, 0}, &Undo, &Redo);
+    EXPECT_EQ(Undo.Size(), 0);
+    Anchors.MoveNodeAnchor(Node(1), {12, 3}, nullptr, nullptr);
+    EXPECT_EQ(P->GetPath().Bounds, (TRect{0, 0, 12, 10}));
+    Anchors.RecordMovedNodes(&Undo, &Redo);
+    EXPECT_EQ(Bytes(Undo), I32s({P->ObjID(), 1, 1, 10, 0}));
+    EXPECT_EQ(Bytes(Redo), I32s({P->ObjID(), 1, 1, 12, 3}));
 }
 
 TEST_F(AnchorsTest, SymmetricAndSmoothRealignControls)
 {
+    // Gives node Node of a new object on Path the kind Kind (own anchors);
+    // the same kind again changes nothing.
+    auto Apply = [&](const TrecPath& Path, int32_t Node, uint8_t Kind, TStream* S = nullptr) {
+        TPolyLineObj* P = Add(Path);
+        TAnchors A(&Owner);
+        P->AddNodeAnchors(A);
+        A.SetNodeSelected(dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(Node)), 1, -1);
+        EXPECT_TRUE(A.ApplyNodeType(Kind, S));
+        EXPECT_FALSE(A.ApplyNodeType(Kind, nullptr));
+        return P;
+    };
     const TrecPath Path = MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {10, 20, PT_BEZIERTO},
                                     {30, 0, PT_BEZIERTO}, {60, 10, PT_BEZIERTO},
                                     {60, -30, PT_BEZIERTO}, {60, 0, PT_BEZIERTO}});
-    TPolyLineObj* P = Add(Path);
-    P->AddNodeAnchors(Anchors);
-    Anchors.SetNodeSelected(Node(3), 1, -1);
     TMemoryStream S;
-    EXPECT_TRUE(Anchors.ApplyNodeType(nkSymmetric, &S));
+    TPolyLineObj* P = Apply(Path, 3, nkSymmetric, &S);
     // d = (50, -10); each control (d + 1) div 2 from the node.
     EXPECT_EQ(P->GetNodePoint(4), (TPoint{55, -4}));
     EXPECT_EQ(P->GetNodePoint(2), (TPoint{5, 4}));
     EXPECT_EQ(P->GetNodeKind(3), nkSymmetric);
     // A node-kind record, then the old points of B and A.
     ASSERT_EQ(S.Size(), 60);
-    std::vector<uint8_t> Rec;
-    PutI32(Rec, P->ObjID());
-    PutI32(Rec, 4);
-    Rec.insert(Rec.end(), {1, 0, 0, 0});
-    PutI32(Rec, 60);
-    PutI32(Rec, 10);
     const auto All = Bytes(S);
-    EXPECT_EQ(std::vector<uint8_t>(All.begin() + 20, All.begin() + 40), Rec);
-    EXPECT_FALSE(Anchors.ApplyNodeType(nkSymmetric, nullptr));
-    TPolyLineObj* Q = Add(Path);
-    TAnchors Smooth(&Owner);
-    Q->AddNodeAnchors(Smooth);
-    Smooth.SetNodeSelected(dynamic_cast<TNodeAnchor*>(Smooth.GetNodeAnchor(3)), 1, -1);
-    EXPECT_TRUE(Smooth.ApplyNodeType(nkSmooth, nullptr));
-    // Along d at the stored lengths sqrt(1000) and sqrt(800).
+    EXPECT_EQ(std::vector<uint8_t>(All.begin() + 20, All.begin() + 40),
+              I32s({P->ObjID(), 4, 1, 60, 10}));
+    // Smooth: along d at the stored lengths sqrt(1000) and sqrt(800).
+    TPolyLineObj* Q = Apply(Path, 3, nkSmooth);
     EXPECT_EQ(Q->GetNodePoint(4), (TPoint{61, -6}));
     EXPECT_EQ(Q->GetNodePoint(2), (TPoint{2, 6}));
-}
-
-TEST_F(AnchorsTest, SmoothNodeAtALineAndCoincidentControls)
-{
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {30, 0, PT_LINETO}, {40, 10, PT_BEZIERTO},
-                                    {60, 10, PT_BEZIERTO}, {70, 0, PT_BEZIERTO}}));
-    P->AddNodeAnchors(Anchors);
-    Anchors.SetNodeSelected(Node(1), 1, -1);
-    EXPECT_TRUE(Anchors.ApplyNodeType(nkSmooth, nullptr));
-    // On the extension of the line, at its length of sqrt(200).
-    EXPECT_EQ(P->GetNodePoint(2), (TPoint{44, 0}));
+    // Next to a line: on its extension, at its length of sqrt(200).
+    EXPECT_EQ(Apply(MakePath({{0, 0, PT_MOVETO}, {30, 0, PT_LINETO}, {40, 10, PT_BEZIERTO},
+                              {60, 10, PT_BEZIERTO}, {70, 0, PT_BEZIERTO}}), 1, nkSmooth)
+                  ->GetNodePoint(2),
+              (TPoint{44, 0}));
     // Both controls on one spot give no direction: only the kind changes.
-    TPolyLineObj* Q = Add(MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
+    const TrecPath Same = MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
                                     {30, 0, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
-                                    {60, 30, PT_BEZIERTO}, {60, 0, PT_BEZIERTO}}));
-    TAnchors A(&Owner);
-    Q->AddNodeAnchors(A);
-    A.SetNodeSelected(dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(3)), 1, -1);
-    const std::vector<TPoint> Before = PointsOf(Q->BasePath());
-    EXPECT_TRUE(A.ApplyNodeType(nkSmooth, nullptr));
-    EXPECT_EQ(PointsOf(Q->BasePath()), Before);
-    EXPECT_EQ(Q->GetNodeKind(3), nkSmooth);
+                                    {60, 30, PT_BEZIERTO}, {60, 0, PT_BEZIERTO}});
+    TPolyLineObj* C = Apply(Same, 3, nkSmooth);
+    EXPECT_EQ(PointsOf(C->BasePath()), PointsOf(Same));
+    EXPECT_EQ(C->GetNodeKind(3), nkSmooth);
 }
 
 TEST_F(AnchorsTest, SelectedStateAndJoinable)
@@ -299,52 +274,23 @@ TEST_F(AnchorsTest, SelectedStateAndJoinable)
     TPolyLineObj* Q = Add(MakePath({{0, 50, PT_MOVETO}, {10, 50, PT_LINETO}}));
     P->AddNodeAnchors(Anchors);
     Q->AddNodeAnchors(Anchors);
-    uint8_t NodeState = 9, SegmentState = 9;
-    bool Joinable = true;
-    Anchors.GetSeletedState(NodeState, SegmentState, Joinable);
-    EXPECT_EQ(NodeState, 0);
-    EXPECT_FALSE(Joinable);
+    // (node state, segment state, joinable)
+    auto State = [&] {
+        uint8_t NodeState = 9, SegmentState = 9;
+        bool Joinable = true;
+        Anchors.GetSeletedState(NodeState, SegmentState, Joinable);
+        return std::tuple(int(NodeState), int(SegmentState), Joinable);
+    };
+    EXPECT_EQ(State(), std::tuple(0, 0, false));
     Anchors.SetNodeSelected(Node(0), 1, -1);
     Anchors.SetNodeSelected(Node(4), 1, -1);
-    Anchors.GetSeletedState(NodeState, SegmentState, Joinable);
-    EXPECT_EQ(NodeState, 1);
-    EXPECT_EQ(SegmentState, 0);
-    EXPECT_TRUE(Joinable);
+    EXPECT_EQ(State(), std::tuple(1, 0, true));
     // A sharp middle node next to the start: one line segment.
     Anchors.SetNodeSelected(Node(1), 1, -1);
-    Anchors.GetSeletedState(NodeState, SegmentState, Joinable);
-    EXPECT_EQ(NodeState, 3);
-    EXPECT_EQ(SegmentState, 1);
-    EXPECT_FALSE(Joinable);
+    EXPECT_EQ(State(), std::tuple(3, 1, false));
     P->SetNodeKind(1, nkSmooth, nullptr);
     Anchors.SetNodeSelected(Node(4), 0, -1);
-    Anchors.GetSeletedState(NodeState, SegmentState, Joinable);
-    EXPECT_EQ(NodeState, 2);
-}
-
-TEST_F(AnchorsTest, MovingNodesWritesPointRecords)
-{
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}}));
-    P->AddNodeAnchors(Anchors);
-    Anchors.StoreStartPoints();
-    TMemoryStream Undo, Redo;
-    Anchors.MoveNodeAnchor(Node(1), {10, 0}, &Undo, &Redo);
-    EXPECT_EQ(Undo.Size(), 0);
-    Anchors.MoveNodeAnchor(Node(1), {12, 3}, nullptr, nullptr);
-    EXPECT_EQ(P->GetPath().Bounds, (TRect{0, 0, 12, 3}));
-    Anchors.RecordMovedNodes(&Undo, &Redo);
-    std::vector<uint8_t> U, R;
-    for (auto* V : {&U, &R}) {
-        PutI32(*V, P->ObjID());
-        PutI32(*V, 1);
-        V->insert(V->end(), {1, 0, 0, 0});
-    }
-    PutI32(U, 10);
-    PutI32(U, 0);
-    PutI32(R, 12);
-    PutI32(R, 3);
-    EXPECT_EQ(Bytes(Undo), U);
-    EXPECT_EQ(Bytes(Redo), R);
+    EXPECT_EQ(State(), std::tuple(2, 1, false));
 }
 
 TEST_F(AnchorsTest, DrawsBitmapsCentredInDeviceUnits)

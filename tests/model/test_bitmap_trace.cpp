@@ -47,6 +47,18 @@ std::vector<std::string> Uniform(int32_t W, int32_t H, char C)
     return std::vector<std::string>(static_cast<size_t>(H), std::string(static_cast<size_t>(W), C));
 }
 
+// W x H rows, black where In(X, Y), white elsewhere.
+template <class F>
+std::vector<std::string> Shape(int32_t W, int32_t H, F&& In)
+{
+    std::vector<std::string> Rows = Uniform(W, H, '.');
+    for (int32_t Y = 0; Y < H; ++Y)
+        for (int32_t X = 0; X < W; ++X)
+            if (In(X, Y))
+                Rows[Y][X] = '#';
+    return Rows;
+}
+
 TOutline OutlineOf(const TrecPolyLine& Path)
 {
     TOutline O;
@@ -120,15 +132,13 @@ TEST(BitmapTrace, OneColourGivesItsBorder)
     // Blue 200 and red 100 go to 255 and 0 under full contrast around 128.
     EXPECT_EQ(R.Colors[0], 0x00FF0000u);
     const uint8_t* Px = GetDIBPixelPtr(RecPictureHeader(Pic.P), Pic.P.pBits, 2, 2);
-    EXPECT_EQ(Px[0], 255);
-    EXPECT_EQ(Px[1], 0);
-    EXPECT_EQ(Px[2], 0);
+    EXPECT_EQ(std::tuple(Px[0], Px[1], Px[2]), std::tuple(255, 0, 0));
     // Arrays grow in whole steps of 100 points.
     EXPECT_EQ(R.Paths[0]->Points.size(), 100u);
     EXPECT_EQ(R.Paths[0]->pabType.size(), 100u);
 }
 
-TEST(BitmapTrace, TwoRegionsGiveTwoOutlines)
+TEST(BitmapTrace, RegionsHolesAndLonePixels)
 {
     TResult R = TraceRows(std::vector<std::string>(6, "####...."));
     ASSERT_EQ(R.Paths.size(), 2u);
@@ -138,66 +148,54 @@ TEST(BitmapTrace, TwoRegionsGiveTwoOutlines)
     // region starts one pixel further right and ends with a short closing line.
     EXPECT_EQ(OutlineOf(*R.Paths[1]),
               (TOutline{{5, 0, 6}, {7, 0, 2}, {7, 5, 2}, {4, 5, 2}, {4, 0, 2}, {5, 0, 3}}));
-}
-
-TEST(BitmapTrace, HoleIsTracedInside)
-{
-    std::vector<std::string> Rows = Uniform(12, 12, '.');
-    for (int Y = 2; Y <= 9; ++Y)
-        for (int X = 2; X <= 9; ++X)
-            Rows[Y][X] = (X >= 4 && X <= 7 && Y >= 4 && Y <= 7) ? '.' : '#';
-    TResult R = TraceRows(Rows);
+    // A black ring with a white hole: the hole is traced inside.
+    R = TraceRows(Shape(12, 12, [](int X, int Y) {
+        return X >= 2 && X <= 9 && Y >= 2 && Y <= 9 && !(X >= 4 && X <= 7 && Y >= 4 && Y <= 7);
+    }));
     ASSERT_EQ(R.Paths.size(), 3u);
     EXPECT_EQ(R.Colors, (std::vector<uint32_t>{0x00FFFFFF, 0, 0x00FFFFFF}));
     EXPECT_EQ(OutlineOf(*R.Paths[0]), Rectangle(0, 0, 11, 11));
     EXPECT_EQ(OutlineOf(*R.Paths[1]), Rectangle(2, 2, 9, 9));
     EXPECT_EQ(OutlineOf(*R.Paths[2]), Rectangle(4, 4, 7, 7));
+    // Lone pixels give no outline.
+    R = TraceRows(Shape(7, 7, [](int X, int Y) { return X == 3 && Y == 3; }));
+    ASSERT_EQ(R.Paths.size(), 1u);
+    EXPECT_EQ(OutlineOf(*R.Paths[0]), Rectangle(0, 0, 6, 6));
+    EXPECT_TRUE(TraceRows(Uniform(1, 1, '#')).Paths.empty());
 }
 
-TEST(BitmapTrace, FortyFiveDegreeTurnsBetweenStraightsAreCorners)
+TEST(BitmapTrace, CornerRules)
 {
     // An octagon: straight sides joined by diagonal ones, each vertex a
     // single 45-degree turn between straight stretches.
-    std::vector<std::string> Rows = Uniform(16, 16, '.');
-    for (int Y = 0; Y < 12; ++Y)
-        for (int X = 0; X < 12; ++X)
-            if (X + Y >= 4 && 11 - X + Y >= 4 && X + 11 - Y >= 4 && 22 - X - Y >= 4)
-                Rows[Y + 2][X + 2] = '#';
-    TResult R = TraceRows(Rows);
+    TResult R = TraceRows(Shape(16, 16, [](int X, int Y) {
+        X -= 2;
+        Y -= 2;
+        return X >= 0 && Y >= 0 && X < 12 && Y < 12 && X + Y >= 4 && 11 - X + Y >= 4 &&
+               X + 11 - Y >= 4 && 22 - X - Y >= 4;
+    }));
     ASSERT_EQ(R.Paths.size(), 2u);
     EXPECT_EQ(R.Colors[1], 0u);
     EXPECT_EQ(OutlineOf(*R.Paths[1]),
               (TOutline{{6, 2, 6}, {9, 2, 2}, {13, 6, 2}, {13, 9, 2}, {9, 13, 2}, {6, 13, 2},
                         {2, 9, 2}, {2, 6, 2}, {6, 2, 3}}));
-}
-
-TEST(BitmapTrace, TurnGoingOnInTheSameSenseIsACorner)
-{
     // A block with its corner pixels cut: east, south-east, south turns right
     // twice in a row; the first of the two turns is the corner.
-    std::vector<std::string> Rows = Uniform(12, 12, '.');
-    for (int Y = 2; Y <= 9; ++Y)
-        for (int X = 2; X <= 9; ++X)
-            if ((X != 2 && X != 9) || (Y != 2 && Y != 9))
-                Rows[Y][X] = '#';
-    TResult R = TraceRows(Rows);
+    R = TraceRows(Shape(12, 12, [](int X, int Y) {
+        return X >= 2 && X <= 9 && Y >= 2 && Y <= 9 && ((X != 2 && X != 9) || (Y != 2 && Y != 9));
+    }));
     ASSERT_EQ(R.Paths.size(), 2u);
     const TOutline O = OutlineOf(*R.Paths[1]);
     ASSERT_GE(O.size(), 5u);
     EXPECT_EQ(TOutline(O.begin(), O.begin() + 4),
               (TOutline{{3, 2, 6}, {8, 2, 2}, {9, 8, 2}, {3, 9, 2}}));
     // The last side runs into the start without a corner check: a fit.
-    EXPECT_EQ(std::get<0>(O.back()), 3);
-    EXPECT_EQ(std::get<1>(O.back()), 2);
-    EXPECT_EQ(std::get<2>(O.back()) & PT_CLOSEFIGURE, PT_CLOSEFIGURE);
-}
-
-TEST(BitmapTrace, CornerSkipsTheNextTwoPoints)
-{
+    const auto [LastX, LastY, LastType] = O.back();
+    EXPECT_EQ(std::tuple(LastX, LastY, LastType & PT_CLOSEFIGURE), std::tuple(3, 2, PT_CLOSEFIGURE));
     // In a block 3 pixels high the corner (5, 2) lies two points after the
     // corner (5, 0): it is not looked at, and the run from (5, 0) to the next
     // corner (0, 2) goes round it.
-    TResult R = TraceRows(Uniform(6, 3, '#'));
+    R = TraceRows(Uniform(6, 3, '#'));
     ASSERT_EQ(R.Paths.size(), 1u);
     const TrecPolyLine& Path = *R.Paths[0];
     std::vector<TPoint> OnCurve;
@@ -229,12 +227,7 @@ TEST(BitmapTrace, StaircaseIsOneLine)
 {
     // Black below the line y = x / 2: its top edge steps south-east and east
     // by turns, smooth at every point and straight within the fit.
-    std::vector<std::string> Rows = Uniform(40, 24, '.');
-    for (int Y = 0; Y < 24; ++Y)
-        for (int X = 0; X < 40; ++X)
-            if (2 * Y >= X)
-                Rows[Y][X] = '#';
-    TResult R = TraceRows(Rows);
+    TResult R = TraceRows(Shape(40, 24, [](int X, int Y) { return 2 * Y >= X; }));
     ASSERT_FALSE(R.Paths.empty());
     ASSERT_EQ(R.Colors[0], 0u);
     const TrecPolyLine& Black = *R.Paths[0];
@@ -250,12 +243,9 @@ TEST(BitmapTrace, StaircaseIsOneLine)
 TEST(BitmapTrace, DiscGivesCurves)
 {
     const int32_t C = 30, Radius = 20;
-    std::vector<std::string> Rows = Uniform(61, 61, '.');
-    for (int Y = 0; Y < 61; ++Y)
-        for (int X = 0; X < 61; ++X)
-            if ((X - C) * (X - C) + (Y - C) * (Y - C) <= Radius * Radius)
-                Rows[Y][X] = '#';
-    TResult R = TraceRows(Rows);
+    TResult R = TraceRows(Shape(61, 61, [&](int X, int Y) {
+        return (X - C) * (X - C) + (Y - C) * (Y - C) <= Radius * Radius;
+    }));
     ASSERT_EQ(R.Paths.size(), 2u);
     ASSERT_EQ(R.Colors[1], 0u);
     const TrecPolyLine& Disc = *R.Paths[1];
@@ -296,14 +286,12 @@ TEST(BitmapTrace, ProgressEvery64Rows)
 {
     TPic Pic;
     MakePicture24(Pic.P, Uniform(3, 130, '#'));
-    std::vector<std::unique_ptr<TrecPolyLine>> Paths;
-    std::vector<uint32_t> Colors;
-    TTraceProgress Progress;
+    TResult R;
     std::vector<std::pair<int32_t, int32_t>> Calls;
-    TraceOutline(Pic.P, Paths, Colors, Progress,
+    TraceOutline(Pic.P, R.Paths, R.Colors, R.Progress,
                  [&](TTraceProgress& P) { Calls.emplace_back(P.Position, P.Max); });
     EXPECT_EQ(Calls, (std::vector<std::pair<int32_t, int32_t>>{{0, 129}, {64, 129}, {128, 129}}));
-    EXPECT_EQ(Paths.size(), 1u);
+    EXPECT_EQ(R.Paths.size(), 1u);
 }
 
 TEST(BitmapTrace, PalettePicturesAreConverted)
@@ -345,14 +333,11 @@ TEST(BitmapTrace, PalettePicturesAreConverted)
 
 TEST(BitmapTrace, BadPicturesAreRefused)
 {
-    auto Fresh = [] {
+    // A refusal keeps what the lists held.
+    auto Refused = [&](TrecPicture& P) {
         TResult R;
         R.Paths.push_back(std::make_unique<TrecPolyLine>());
         R.Colors.push_back(7);
-        return R;
-    };
-    auto Refused = [&](TrecPicture& P) {
-        TResult R = Fresh();
         const std::string Msg = MessageOf<EUserError>([&] { Trace(P, R); });
         EXPECT_EQ(R.Paths.size(), 1u);
         EXPECT_EQ(R.Colors, std::vector<uint32_t>{7});

@@ -14,27 +14,39 @@ namespace {
 using TPoints = std::vector<TDPoint>;
 
 // Squared distance from Pt to the nearest of 2001 samples of each segment.
-double SqrDistToCurve(const TDPoint& Pt, const std::vector<TDPoint>& Curve, int32_t Count)
+double SqrDistToCurve(const TDPoint& Pt, const std::vector<TDPoint>& Curve)
 {
     double Best = 1e300;
-    for (int32_t S = 0; S < Count; ++S)
+    for (size_t S = 0; S + 3 < Curve.size(); S += 4)
         for (int32_t K = 0; K <= 2000; ++K) {
-            const TDPoint Q = BezierAt(3, &Curve[static_cast<size_t>(S) * 4], K / 2000.0);
+            const TDPoint Q = BezierAt(3, &Curve[S], K / 2000.0);
             const double D = (Q.X - Pt.X) * (Q.X - Pt.X) + (Q.Y - Pt.Y) * (Q.Y - Pt.Y);
             Best = std::min(Best, D);
         }
     return Best;
 }
 
-// Segments follow each other and run from the first point to the last.
-void ExpectChain(const TPoints& P, const std::vector<TDPoint>& Curve, int32_t Count)
+struct TFit {
+    std::vector<TDPoint> Curve;
+    int32_t Count = -1;
+};
+
+TFit Fit(const TPoints& P, double Error = 0.5)
 {
-    ASSERT_GT(Count, 0);
-    ASSERT_EQ(Curve.size(), static_cast<size_t>(Count) * 4);
-    EXPECT_EQ(Curve.front(), P.front());
-    EXPECT_EQ(Curve.back(), P.back());
-    for (int32_t S = 1; S < Count; ++S)
-        EXPECT_EQ(Curve[static_cast<size_t>(S) * 4], Curve[static_cast<size_t>(S) * 4 - 1]) << S;
+    TFit F;
+    FitCurve(P.data(), static_cast<int32_t>(P.size()), F.Curve, Error, F.Count);
+    return F;
+}
+
+// Segments follow each other and run from the first point to the last.
+void ExpectChain(const TPoints& P, const TFit& F)
+{
+    ASSERT_GT(F.Count, 0);
+    ASSERT_EQ(F.Curve.size(), static_cast<size_t>(F.Count) * 4);
+    EXPECT_EQ(F.Curve.front(), P.front());
+    EXPECT_EQ(F.Curve.back(), P.back());
+    for (size_t I = 4; I < F.Curve.size(); I += 4)
+        EXPECT_EQ(F.Curve[I], F.Curve[I - 1]) << I;
 }
 
 // FitCurve written plainly from the public routines: every trial fit of the
@@ -108,24 +120,21 @@ void ReferenceFitCubic(const TPoints& P, int32_t First, int32_t Last, TDPoint T1
 
 TEST(CurveFit, VectorOperationsBezierAtAndParameters)
 {
+    // A zero vector keeps its length 0 instead of dividing by it.
     EXPECT_EQ(V2Normalize(TDPoint{0, 0}), (TDPoint{0, 0}));
     EXPECT_EQ(V2SetLength(TDPoint{0, 0}, 5), (TDPoint{0, 0}));
-    EXPECT_EQ(V2Normalize(TDPoint{3, 4}), (TDPoint{0.6, 0.8}));
     EXPECT_EQ(V2SetLength(TDPoint{3, 4}, 10), (TDPoint{6, 8}));
     const TDPoint R = V2Rotate(TDPoint{1, 0}, std::numbers::pi / 2);
     EXPECT_NEAR(R.X, 0, 1e-15);
     EXPECT_NEAR(R.Y, 1, 1e-15);
-    EXPECT_DOUBLE_EQ(V2DistanceBetween2Points(TDPoint{1, 1}, TDPoint{4, 5}), 5);
-    EXPECT_DOUBLE_EQ(Bernstein0(0.5) + Bernstein1(0.5) + Bernstein2(0.5) + Bernstein3(0.5), 1);
-    EXPECT_DOUBLE_EQ(Bernstein1(0.5), 0.375);
     // (0,0) (1,2) (3,2) (4,0) at 1/2: weights 1/8, 3/8, 3/8, 1/8.
     const TDPoint C[4] = {{0, 0}, {1, 2}, {3, 2}, {4, 0}};
+    EXPECT_DOUBLE_EQ(Bernstein1(0.5), 0.375);
     EXPECT_EQ(BezierAt(3, C, 0.5), (TDPoint{2, 1.5}));
-    EXPECT_EQ(BezierAt(3, C, 0.0), C[0]);
-    EXPECT_EQ(BezierAt(3, C, 1.0), C[3]);
     EXPECT_EQ(BezierAt(1, C, 0.25), (TDPoint{0.25, 0.5}));
     const TDPoint Quintic[6] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}};
     EXPECT_EQ(BezierAt(5, Quintic, 0.5), (TDPoint{2.5, 0}));
+    // Tangents from the neighbours; a repeated point gives none.
     const TPoints P = {{0, 0}, {0, 0}, {3, 4}, {6, 4}};
     EXPECT_EQ(ComputeLeftTangent(P.data(), 0), (TDPoint{0, 0}));
     EXPECT_EQ(ComputeLeftTangent(P.data(), 1), (TDPoint{0.6, 0.8}));
@@ -134,14 +143,10 @@ TEST(CurveFit, VectorOperationsBezierAtAndParameters)
     const TPoints Q = {{9, 9}, {0, 0}, {3, 4}, {3, 9}, {6, 13}, {9, 9}};
     TdaDouble U;
     ChordLengthParameterize(Q.data(), 1, 4, U);
-    ASSERT_EQ(U.size(), 4u);
-    EXPECT_EQ(U[0], 0.0);
-    EXPECT_DOUBLE_EQ(U[1], 5.0 / 15);
-    EXPECT_DOUBLE_EQ(U[2], 10.0 / 15);
-    EXPECT_EQ(U[3], 1.0);
+    EXPECT_EQ(U, (TdaDouble{0.0, 5.0 / 15, 10.0 / 15, 1.0}));
 }
 
-TEST(CurveFit, MakeFitBezierRecoversACubic)
+TEST(CurveFit, MakeFitBezierRecoversACubicAndZeroTangentsNeedNoDivision)
 {
     // Points of a known cubic at their true parameters give it back.
     const TDPoint C[4] = {{0, 0}, {1, 3}, {4, 3}, {5, 0}};
@@ -158,35 +163,26 @@ TEST(CurveFit, MakeFitBezierRecoversACubic)
         EXPECT_NEAR(Bez[I].Y, C[I].Y, 1e-9) << I;
     }
     EXPECT_NEAR(MaxFitError(P.data(), 0, 10, Bez, U), 0, 1e-18);
-}
-
-TEST(CurveFit, ZeroTangentNeedsNoDivision)
-{
     // Both alphas stay 0: the control points fall back to a third of the
     // chord along the tangents, the zero one landing on its end point.
-    const TPoints P = {{0, 0}, {2, 3}, {5, 4}, {9, 0}};
-    TdaDouble U;
-    ChordLengthParameterize(P.data(), 0, 3, U);
-    TDPoint Bez[4];
-    MakeFitBezier(P.data(), 0, 3, U, TDPoint{0, 0}, TDPoint{-1, 0}, Bez);
-    EXPECT_EQ(Bez[1], P[0]);
+    const TPoints Z = {{0, 0}, {2, 3}, {5, 4}, {9, 0}};
+    ChordLengthParameterize(Z.data(), 0, 3, U);
+    MakeFitBezier(Z.data(), 0, 3, U, TDPoint{0, 0}, TDPoint{-1, 0}, Bez);
+    EXPECT_EQ(Bez[1], Z[0]);
     EXPECT_EQ(Bez[2], (TDPoint{6, 0}));
     // FitCurve on a run that starts with a repeated point.
     const TPoints Q = {{0, 0}, {0, 0}, {4, 6}, {10, 7}, {16, 3}, {20, 0}};
-    std::vector<TDPoint> Curve;
-    int32_t Count = -1;
-    FitCurve(Q.data(), 6, Curve, 0.5, Count);
-    ExpectChain(Q, Curve, Count);
-    for (const TDPoint& C : Curve)
-        EXPECT_TRUE(std::isfinite(C.X) && std::isfinite(C.Y));
+    const TFit F = Fit(Q);
+    ExpectChain(Q, F);
+    for (const TDPoint& Pt : F.Curve)
+        EXPECT_TRUE(std::isfinite(Pt.X) && std::isfinite(Pt.Y));
     // Two equal points: one segment collapsed onto them.
-    const TPoints Same = {{3, 4}, {3, 4}};
-    FitCurve(Same.data(), 2, Curve, 0.5, Count);
-    ASSERT_EQ(Count, 1);
-    EXPECT_EQ(Curve, (std::vector<TDPoint>(4, TDPoint{3, 4})));
+    const TFit Same = Fit({{3, 4}, {3, 4}});
+    ASSERT_EQ(Same.Count, 1);
+    EXPECT_EQ(Same.Curve, (std::vector<TDPoint>(4, TDPoint{3, 4})));
 }
 
-TEST(CurveFit, MaxFitErrorUsesNeighbouringParameters)
+TEST(CurveFit, MaxFitErrorAndNewtonRaphsonStep)
 {
     // Evenly paced line (0,0)-(2,0).
     const TDPoint Line[4] = {{0, 0}, {2.0 / 3, 0}, {4.0 / 3, 0}, {2, 0}};
@@ -197,68 +193,42 @@ TEST(CurveFit, MaxFitErrorUsesNeighbouringParameters)
     EXPECT_DOUBLE_EQ(MaxFitError(P.data(), 0, 2, Line, TdaDouble{0, 0.9, 1}), 1.64);
     EXPECT_DOUBLE_EQ(MaxFitError(P.data(), 0, 2, Line, TdaDouble{0, 0.9, 0.5}), 1.0);
     EXPECT_EQ(MaxFitError(P.data(), 0, 1, Line, TdaDouble{0, 1}), -1.0);
-}
-
-TEST(CurveFit, NewtonRaphsonStep)
-{
     // Q(t) = (3t, 0): from u = 0.2 the point (1.5, 2) pulls u to 0.5 in one step.
     const TDPoint Q[4] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
     EXPECT_NEAR(NewtonRaphsonRootFind(Q, TDPoint{1.5, 2}, 0.2), 0.5, 1e-15);
     // A curve collapsed to a point has no denominator: u stays.
     const TDPoint Dot[4] = {{1, 1}, {1, 1}, {1, 1}, {1, 1}};
     EXPECT_EQ(NewtonRaphsonRootFind(Dot, TDPoint{5, 5}, 0.3), 0.3);
-    const TPoints P = {{0, 0}, {1.5, 2}, {3, 0}};
+    const TPoints R = {{0, 0}, {1.5, 2}, {3, 0}};
     TdaDouble U = {0, 0.2, 1};
-    Reparameterize(P.data(), 0, 2, U, Q);
+    Reparameterize(R.data(), 0, 2, U, Q);
     EXPECT_EQ(U[0], 0.0);
     EXPECT_NEAR(U[1], 0.5, 1e-15);
     EXPECT_EQ(U[2], 1.0);
 }
 
-TEST(CurveFit, ShortRuns)
+TEST(CurveFit, ShortAndStraightRuns)
 {
     // Two points: thirds along the tangents; one point: nothing.
     const TPoints P = {{0, 0}, {9, 0}};
+    const std::vector<TDPoint> Third = {{0, 0}, {3, 0}, {6, 0}, {9, 0}};
     std::vector<TDPoint> Curve = {{7, 7}};
     int32_t Count = 5;
     FitCurve(P.data(), 2, Curve, 0.5, Count);
     ASSERT_EQ(Count, 1);
-    EXPECT_EQ(Curve, (std::vector<TDPoint>{{0, 0}, {3, 0}, {6, 0}, {9, 0}}));
+    EXPECT_EQ(Curve, Third);
     FitCurve(P.data(), 1, Curve, 0.5, Count);
     EXPECT_EQ(Count, 0);
     EXPECT_TRUE(Curve.empty());
-}
-
-TEST(CurveFit, StraightRunGivesOneLine)
-{
-    // Inner points within squared distance 0.7 of the chord.
-    const TPoints P = {{0, 0}, {1, 0.8}, {2, -0.8}, {3, 0.3}, {5, 0}, {8, -0.5}, {9, 0}};
-    std::vector<TDPoint> Curve;
-    int32_t Count = 0;
-    FitCurve(P.data(), 7, Curve, 0.5, Count);
-    ASSERT_EQ(Count, 1);
-    EXPECT_EQ(Curve, (std::vector<TDPoint>{{0, 0}, {3, 0}, {6, 0}, {9, 0}}));
+    // Inner points within squared distance 0.7 of the chord: one line.
+    const TFit S = Fit({{0, 0}, {1, 0.8}, {2, -0.8}, {3, 0.3}, {5, 0}, {8, -0.5}, {9, 0}});
+    ASSERT_EQ(S.Count, 1);
+    EXPECT_EQ(S.Curve, Third);
     // One point beyond it makes the run a curve fit.
     const TPoints Q = {{0, 0}, {1, 0.8}, {2, -0.9}, {3, 0.3}, {9, 0}};
-    FitCurve(Q.data(), 5, Curve, 0.5, Count);
-    ExpectChain(Q, Curve, Count);
-    EXPECT_FALSE(Count == 1 && Curve[1] == (TDPoint{3, 0}));
-}
-
-TEST(CurveFit, QuarterCircleFitsWithinTolerance)
-{
-    TPoints P;
-    for (int D = 0; D <= 90; ++D) {
-        const double A = D * std::numbers::pi / 180;
-        P.push_back(TDPoint{100 * std::cos(A), 100 * std::sin(A)});
-    }
-    std::vector<TDPoint> Curve;
-    int32_t Count = 0;
-    FitCurve(P.data(), static_cast<int32_t>(P.size()), Curve, 0.5, Count);
-    ExpectChain(P, Curve, Count);
-    EXPECT_LE(Count, 2);
-    for (const TDPoint& Pt : P)
-        EXPECT_LT(SqrDistToCurve(Pt, Curve, Count), 0.5);
+    const TFit F = Fit(Q);
+    ExpectChain(Q, F);
+    EXPECT_FALSE(F.Count == 1 && F.Curve[1] == (TDPoint{3, 0}));
 }
 
 TEST(CurveFit, CornerIsKept)
@@ -270,26 +240,22 @@ TEST(CurveFit, CornerIsKept)
         P.push_back(TDPoint{double(X), 0});
     for (int Y = 1; Y <= 10; ++Y)
         P.push_back(TDPoint{30, double(Y)});
-    std::vector<TDPoint> Curve;
-    int32_t Count = 0;
-    FitCurve(P.data(), static_cast<int32_t>(P.size()), Curve, 0.5, Count);
-    ExpectChain(P, Curve, Count);
+    const TFit F = Fit(P);
+    ExpectChain(P, F);
     int32_t Joint = -1;
-    for (int32_t S = 0; S < Count; ++S)
-        if (Curve[static_cast<size_t>(S) * 4 + 3] == (TDPoint{30, 0}))
+    for (int32_t S = 0; S < F.Count; ++S)
+        if (F.Curve[static_cast<size_t>(S) * 4 + 3] == (TDPoint{30, 0}))
             Joint = S;
     ASSERT_GE(Joint, 0);
-    ASSERT_LT(Joint, Count - 1);
-    for (int32_t S = 0; S < Count; ++S)
-        for (int I = 0; I < 4; ++I) {
-            const TDPoint& C = Curve[static_cast<size_t>(S) * 4 + I];
-            if (S <= Joint)
-                EXPECT_EQ(C.Y, 0) << S;
-            else
-                EXPECT_EQ(C.X, 30) << S;
-        }
+    ASSERT_LT(Joint, F.Count - 1);
+    for (size_t I = 0; I < F.Curve.size(); ++I) {
+        if (int32_t(I / 4) <= Joint)
+            EXPECT_EQ(F.Curve[I].Y, 0) << I;
+        else
+            EXPECT_EQ(F.Curve[I].X, 30) << I;
+    }
     for (const TDPoint& Pt : P)
-        EXPECT_LT(SqrDistToCurve(Pt, Curve, Count), 1e-12);
+        EXPECT_LT(SqrDistToCurve(Pt, F.Curve), 1e-12);
 }
 
 TEST(CurveFit, ManySegmentsKeepEveryPoint)
@@ -298,17 +264,25 @@ TEST(CurveFit, ManySegmentsKeepEveryPoint)
     TPoints P;
     for (int I = 0; I < 601; ++I)
         P.push_back(TDPoint{I * 2.0, (I % 2) * 10.0 + (I % 3)});
-    std::vector<TDPoint> Curve;
-    int32_t Count = 0;
-    FitCurve(P.data(), static_cast<int32_t>(P.size()), Curve, 0.5, Count);
-    ExpectChain(P, Curve, Count);
-    EXPECT_GT(Count, 128);
+    const TFit F = Fit(P);
+    ExpectChain(P, F);
+    EXPECT_GT(F.Count, 128);
     for (size_t I = 0; I < P.size(); I += 37)
-        EXPECT_LE(SqrDistToCurve(P[I], Curve, Count), 0.5) << I;
+        EXPECT_LE(SqrDistToCurve(P[I], F.Curve), 0.5) << I;
 }
 
-TEST(CurveFit, RandomRunsStayWithinTolerance)
+TEST(CurveFit, QuarterCircleAndRandomRunsStayWithinTolerance)
 {
+    // A quarter circle takes at most two segments.
+    constexpr double Degree = std::numbers::pi / 180;
+    TPoints Arc;
+    for (double D = 0; D <= 90; ++D)
+        Arc.push_back(TDPoint{100 * std::cos(D * Degree), 100 * std::sin(D * Degree)});
+    const TFit ArcFit = Fit(Arc);
+    ExpectChain(Arc, ArcFit);
+    EXPECT_LE(ArcFit.Count, 2);
+    for (const TDPoint& Pt : Arc)
+        EXPECT_LT(SqrDistToCurve(Pt, ArcFit.Curve), 0.5);
     // Every point lies within the tolerance of the result (0.7 for a run
     // that was taken as straight).
     std::mt19937 Rng(11);
@@ -320,12 +294,10 @@ TEST(CurveFit, RandomRunsStayWithinTolerance)
             const double A = K * 0.08 + Trial;
             P.push_back(TDPoint{R * std::cos(A) + K + Jitter(Rng), R * std::sin(2 * A) + Jitter(Rng)});
         }
-        std::vector<TDPoint> Curve;
-        int32_t Count = 0;
-        FitCurve(P.data(), static_cast<int32_t>(P.size()), Curve, 0.5, Count);
-        ExpectChain(P, Curve, Count);
+        const TFit F = Fit(P);
+        ExpectChain(P, F);
         for (const TDPoint& Pt : P)
-            EXPECT_LE(SqrDistToCurve(Pt, Curve, Count), 0.7 + 1e-6) << Trial;
+            EXPECT_LE(SqrDistToCurve(Pt, F.Curve), 0.7 + 1e-6) << Trial;
     }
 }
 
@@ -343,16 +315,12 @@ TEST(CurveFit, SearchShortcutsChangeNothing)
             P.push_back(TDPoint{30 * std::cos(A) + Jitter(Rng), 20 * std::sin(A * 1.7) + Jitter(Rng)});
         }
         for (double Error : {0.5, 4.0}) {
-            std::vector<TDPoint> Curve;
-            int32_t Count = 0;
-            FitCurve(P.data(), N, Curve, Error, Count);
+            const TFit F = Fit(P, Error);
             std::vector<TDPoint> Want;
             ReferenceFitCubic(P, 0, N - 1, ComputeLeftTangent(P.data(), 0),
                               ComputeRightTangent(P.data(), N - 1), Error, Want);
-            ASSERT_EQ(Curve.size(), Want.size()) << Trial;
-            EXPECT_EQ(Curve, Want) << Trial;
-            EXPECT_EQ(Curve.size(), static_cast<size_t>(Count) * 4);
+            EXPECT_EQ(F.Curve, Want) << Trial;
+            EXPECT_EQ(F.Curve.size(), static_cast<size_t>(F.Count) * 4);
         }
     }
 }
-

@@ -4,6 +4,7 @@
 
 #include "foundation/user_error.h"
 #include "model/default_data.h"
+#include "model/param_shapes.h"
 #include "paint/macro_list.h"
 #include "platform/message_box.h"
 
@@ -11,12 +12,12 @@
 #include <fstream>
 #include <functional>
 #include <numbers>
+#include <tuple>
 
 namespace {
 
 struct TBox {
-    std::string Text;
-    std::string Caption;
+    std::string Text, Caption;
     uint32_t Flags;
 };
 
@@ -66,27 +67,18 @@ std::vector<uint8_t> Header(int32_t Version)
 std::vector<uint8_t> FactoryFile(const std::vector<uint8_t>& Macros = {0, 0, 0, 0})
 {
     std::vector<uint8_t> B = Header(25);
-    PutI32(B, 0);
+    PutI32(B, 0);  // wireframe colour
     PutBytes(B, Macros);
-    PutI32(B, 0);
-    for (int32_t V : {0, 5})
+    for (int32_t V : {0, 0, 5, 0, 0, 0})  // second macro list, text layout (20 bytes)
         PutI32(B, V);
-    PutI32(B, 0);       // two bytes, filler
-    PutI32(B, 0);
-    PutI32(B, 0);       // two bytes, filler
     PutStr(B, "ＭＳ Ｐゴシック");
     PutStr(B, "48");
-    PutI32(B, 0);       // style bytes
-    for (int32_t V : {0, 0, 0})
+    for (int32_t V : {0, 0, 0, 0})  // style bytes, the font's two values, Value1
         PutI32(B, V);
     B.push_back(0);
     PutF64(B, 1.0);
-    B.push_back(1);     // second flag
-    B.push_back(1);     // first flag
-    PutI32(B, 0);       // rectangle: bevel, filler
-    PutI32(B, 0);
-    B.insert(B.end(), {4, 0, 0, 0});
-    for (int32_t V : {5, 0, 0, 0, 0x0F0F0F0F})
+    B.insert(B.end(), {1, 1});  // second flag, first flag
+    for (int32_t V : {0, 0, 4, 5, 0, 0, 0, 0x0F0F0F0F})  // rectangle (12 bytes), polygon
         PutI32(B, V);
     PutF64(B, std::numbers::pi);
     PutF64(B, 0.5);
@@ -107,31 +99,18 @@ std::vector<uint8_t> BodyOf(TDefaultData& D)
     return Bytes(S);
 }
 
-void ExpectFactoryValues(const TDefaultData& D)
+// The factory values: the file's body byte for byte, and the face's character set.
+void ExpectFactoryValues(TDefaultData& D)
 {
-    EXPECT_EQ(D.WireframeColor, 0);
-    EXPECT_EQ(D.Macros2->Count(), 0);
-    EXPECT_EQ(D.FillPath, 1);
-    EXPECT_EQ(D.DisplayCache, 1);
-    EXPECT_EQ(D.TextParam.Value2, 5);
-    EXPECT_EQ(D.Font.Height, 48);
-    EXPECT_EQ(D.GetFaceName(), "ＭＳ Ｐゴシック");
+    const std::vector<uint8_t> File = FactoryFile();
+    EXPECT_EQ(BodyOf(D), std::vector<uint8_t>(File.begin() + 6, File.end()));
     EXPECT_EQ(D.Font.CharSet, 128);
-    EXPECT_EQ(D.Double1, 1.0);
-    EXPECT_EQ(D.RectParam.CornerCount, 4);
-    EXPECT_EQ(D.RectParam.CornerPosition, 0);
-    EXPECT_EQ(D.PolygonParam.Count, 5);
-    EXPECT_EQ(uint32_t(D.PolygonParam.Seed), 0x0F0F0F0Fu);
-    EXPECT_EQ(+D.PolygonParam.StartAngle, std::numbers::pi);
-    EXPECT_EQ(+D.StarParam.InnerRadius, 0.5);
-    EXPECT_EQ(D.StarParam.Count, 5);
-    EXPECT_EQ(uint32_t(D.StarParam.Seed), 0x0F0F0F0Fu);
-    EXPECT_EQ(+D.StarParam.StartAngle, std::numbers::pi);
-    EXPECT_EQ(D.AngleStep, 15.0);
-    EXPECT_EQ(D.Value3, 3);
-    EXPECT_EQ(D.PickTolerance, 5);
-    EXPECT_EQ(D.ShowRuler(), 0);
 }
+
+// Defaults that are not written back at the end of the scope.
+struct TScratchData : TDefaultData {
+    TScratchData() { SaveOnDestroy = 0; }
+};
 
 std::string ExeDir()
 {
@@ -153,7 +132,6 @@ TEST_F(DefaultDataTest, FactoryValuesWithoutAnyFileAndWrittenAtTheEnd)
     {
         TDefaultData D;
         ExpectFactoryValues(D);
-        EXPECT_EQ(D.Macros->Count(), 0);
         EXPECT_EQ(D.GetFileName(), DataFile());
         EXPECT_FALSE(std::filesystem::exists(DataFile()));
     }
@@ -170,15 +148,14 @@ TEST_F(DefaultDataTest, GeneratedFactoryFileReadsBackWithTheCatalogueFill)
     LoadMacroLibraries(ExeDir());
     {
         TBoxRecorder Boxes;
-        TDefaultData D;
-        D.SaveOnDestroy = 0;
+        TScratchData D;
         EXPECT_TRUE(Boxes.Boxes.empty());
-        ExpectFactoryValues(D);
         ASSERT_EQ(D.Macros->Count(), 1);
         const TMacro& Fill = *D.Macros->GetMacro(0);
-        EXPECT_EQ(Fill.Name(), "塗り(ボカシ)");
-        EXPECT_EQ(Fill.Enabled(), 1);
-        EXPECT_GT(Fill.LineCount(), 0);
+        EXPECT_EQ(std::tuple(Fill.Name(), Fill.Enabled(), Fill.LineCount() > 0),
+                  std::tuple("塗り(ボカシ)", 1, true));
+        D.Macros->Delete(0);
+        ExpectFactoryValues(D);
         // The file is the factory values with that macro under its name.
         std::vector<uint8_t> Macro;
         PutI32(Macro, 1);
@@ -222,24 +199,20 @@ TEST_F(DefaultDataTest, EveryFieldRoundTrips)
         D.SetShowRuler(1);
         Saved = BodyOf(D);
     }
-    TDefaultData E;
-    E.SaveOnDestroy = 0;
+    TScratchData E;
     EXPECT_EQ(BodyOf(E), Saved);
-    EXPECT_EQ(E.GetFaceName(), "Arial");
-    EXPECT_EQ(E.Font.Height, 72);
-    EXPECT_EQ(E.RectParam.CornerRadius, -300);
-    EXPECT_EQ(E.StarParam.Kept2, 7);
+    // And the values were written at all.
+    EXPECT_EQ(std::tuple(E.GetFaceName(), E.Font.Height, E.RectParam.CornerRadius, E.StarParam.Kept2),
+              std::tuple("Arial", 72, -300, 7));
     EXPECT_EQ(E.ShowRuler(), 1);
     ASSERT_EQ(E.Macros->Count(), 1);
-    EXPECT_EQ(E.Macros->GetMacro(0)->Name(), "Red");
-    EXPECT_EQ(E.Macros2->GetMacro(0)->Name(), "Blue");
+    EXPECT_EQ(E.Macros->GetMacro(0)->Name() + E.Macros2->GetMacro(0)->Name(), "RedBlue");
 }
 
 TEST_F(DefaultDataTest, OlderVersionsRead)
 {
     TTestMacroLibrary Library;
-    TDefaultData D;
-    D.SaveOnDestroy = 0;
+    TScratchData D;
     // Version 24: an 8-byte rectangle record; its 16-bit fields become 4, 0.
     std::vector<uint8_t> V24 = FactoryFile();
     V24[4] = 24;
@@ -252,9 +225,8 @@ TEST_F(DefaultDataTest, OlderVersionsRead)
     D.RectParam.CornerCount = 2;
     D.RectParam.CornerPosition = 3;
     ASSERT_TRUE(D.LoadFromFile(DataFile()));
-    EXPECT_EQ(D.RectParam.Bevel, 1);
-    EXPECT_EQ(D.RectParam.CornerCount, 4);
-    EXPECT_EQ(D.RectParam.CornerPosition, 0);
+    EXPECT_EQ(RectParamToBytes(D.RectParam),
+              (std::array<uint8_t, 12>{1, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0}));
     EXPECT_EQ(D.ShowRuler(), 1);
     // Version 12 in the older layout: application values first, the font's
     // two values as doubles, the macro lists last, no first flag (1), no
@@ -304,27 +276,17 @@ TEST_F(DefaultDataTest, OlderVersionsRead)
         D.FillPath = 0;
         D.DisplayCache = 1;
         ASSERT_TRUE(D.LoadFromFile(DataFile())) << Version;
-        EXPECT_EQ(D.AngleStep, 7.5);
-        EXPECT_EQ(D.Value3, 8);
-        EXPECT_EQ(D.PickTolerance, 9);
-        EXPECT_EQ(D.WireframeColor, 0x0A0B0C);
-        EXPECT_EQ(D.RectParam.Bevel, 2);
-        EXPECT_EQ(D.RectParam.CornerRadius, -9);
-        EXPECT_EQ(+D.PolygonParam.StartAngle, 0.75);
-        EXPECT_EQ(+D.StarParam.StartAngle, 0.125);
-        EXPECT_EQ(D.TextParam.Value1, 21);
-        EXPECT_EQ(D.TextParam.Byte2, 2);
-        EXPECT_EQ(D.GetFaceName(), "Courier");
-        EXPECT_EQ(D.Font.Height, 36);
-        EXPECT_EQ(D.Font.Style[2], 1);
-        EXPECT_EQ(D.Font.Value1, 2);
-        EXPECT_EQ(D.Font.Value2, -4);
-        EXPECT_EQ(D.Value1, 31);
-        EXPECT_EQ(D.Byte1, 32);
-        EXPECT_EQ(D.Double1, 3.5);
-        EXPECT_EQ(D.DisplayCache, 0);
-        EXPECT_EQ(D.FillPath, 1);
-        EXPECT_EQ(D.ShowRuler(), 1);
+        EXPECT_EQ(std::tuple(D.AngleStep, D.Value3, D.PickTolerance, D.WireframeColor),
+                  std::tuple(7.5, 8, 9, 0x0A0B0C));
+        EXPECT_EQ(std::tuple(D.RectParam.Bevel, D.RectParam.CornerRadius, +D.PolygonParam.StartAngle,
+                             +D.StarParam.StartAngle),
+                  std::tuple(2, -9, 0.75, 0.125));
+        EXPECT_EQ(std::tuple(D.TextParam.Value1, D.TextParam.Byte2, D.GetFaceName(), D.Font.Height),
+                  std::tuple(21, 2, "Courier", 36));
+        EXPECT_EQ(std::tuple(D.Font.Style[2], D.Font.Value1, D.Font.Value2, D.Value1, D.Byte1, D.Double1),
+                  std::tuple(1, 2, -4, 31, 32, 3.5));
+        // No first flag before 15 (1); the ruler flag is kept.
+        EXPECT_EQ(std::tuple(D.DisplayCache, D.FillPath, D.ShowRuler()), std::tuple(0, 1, 1));
         ASSERT_EQ(D.Macros->Count(), 1);
         EXPECT_EQ(D.Macros->GetMacro(0)->Name(), "Red");
     }
@@ -348,8 +310,7 @@ TEST_F(DefaultDataTest, FallbackChain)
     {   // A good file in the data folder wins.
         PutFile(DataFile(), Good);
         TBoxRecorder Boxes;
-        TDefaultData D;
-        D.SaveOnDestroy = 0;
+        TScratchData D;
         EXPECT_EQ(D.WireframeColor, 7);
         EXPECT_TRUE(Boxes.Boxes.empty());
     }
@@ -359,8 +320,7 @@ TEST_F(DefaultDataTest, FallbackChain)
         PutFile(DataFile(), Newer);
         PutFile(ProgramFile(), Good);
         TBoxRecorder Boxes;
-        TDefaultData D;
-        D.SaveOnDestroy = 0;
+        TScratchData D;
         EXPECT_EQ(D.WireframeColor, 7);
         EXPECT_TRUE(Boxes.Boxes.empty());
         std::filesystem::remove(ProgramFile());
@@ -389,17 +349,14 @@ TEST_F(DefaultDataTest, FallbackChain)
         }
         EXPECT_EQ(Boxes.Boxes.size(), 1u);
         // The end of the run wrote sound defaults over the bad file.
-        TDefaultData Again;
-        Again.SaveOnDestroy = 0;
-        EXPECT_EQ(Again.WireframeColor, 42);
+        EXPECT_EQ(TScratchData().WireframeColor, 42);
     }
     {   // The signature error names the file format.
         // The ".org" copy bad too: built-in values, still one message.
         PutFile(DataFile(), BadSignature);
         PutFile(OrgFile(), Short);
         TBoxRecorder Boxes;
-        TDefaultData D;
-        D.SaveOnDestroy = 0;
+        TScratchData D;
         ExpectFactoryValues(D);
         ASSERT_EQ(Boxes.Boxes.size(), 1u);
         EXPECT_NE(Boxes.Boxes[0].Text.find("デフォルトデータファイル形式ではありません。"),
@@ -411,8 +368,7 @@ TEST_F(DefaultDataTest, FallbackChain)
         std::filesystem::remove(DataFile());
         std::filesystem::remove(OrgFile());
         TBoxRecorder Boxes;
-        TDefaultData D;
-        D.SaveOnDestroy = 0;
+        TScratchData D;
         ExpectFactoryValues(D);
         EXPECT_TRUE(Boxes.Boxes.empty());
     }
@@ -420,8 +376,7 @@ TEST_F(DefaultDataTest, FallbackChain)
 
 TEST_F(DefaultDataTest, LoadFromFileRefusesBadFilesAndKeepsItsValues)
 {
-    TDefaultData D;
-    D.SaveOnDestroy = 0;
+    TScratchData D;
     D.WireframeColor = 99;
     D.SetFaceName("Keep");
     const std::vector<uint8_t> Before = BodyOf(D);
@@ -441,8 +396,7 @@ TEST_F(DefaultDataTest, LoadFromFileRefusesBadFilesAndKeepsItsValues)
 
 TEST_F(DefaultDataTest, FaceNameFitsItsFieldAtACharacterBoundary)
 {
-    TDefaultData D;
-    D.SaveOnDestroy = 0;
+    TScratchData D;
     D.SetFaceName("ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰ");  // 32 bytes
     EXPECT_EQ(D.GetFaceName(), "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯ");
     EXPECT_EQ(D.Font.FaceName[30], 0);
@@ -468,34 +422,29 @@ TEST_F(DefaultDataTest, FaceNameFitsItsFieldAtACharacterBoundary)
 
 TEST_F(DefaultDataTest, SaveToFileMakesFoldersAndAsksOnFailure)
 {
-    TDefaultData D;
-    D.SaveOnDestroy = 0;
+    TScratchData D;
     const std::string Deep = F.Tmp / "new/sub/TavDef.dat";
     EXPECT_TRUE(D.SaveToFile(Deep));
     EXPECT_EQ(FileBytes(Deep).size(), FactoryFile().size());
     F.Tmp.Put("blocker", "x");
     const std::string Bad = F.Tmp / "blocker/TavDef.dat";
-    TBoxRecorder Boxes({4 /* IDRETRY */}, IDCANCEL);
-    EXPECT_FALSE(D.SaveToFile(Bad));
-    ASSERT_EQ(Boxes.Boxes.size(), 2u);
-    EXPECT_EQ(Boxes.Boxes[0].Text, "ﾌｧｲﾙ " + Bad + " の作成に失敗しました。");
-    EXPECT_EQ(Boxes.Boxes[0].Caption, "タヴロ");
-    EXPECT_EQ(Boxes.Boxes[0].Flags, 0x5u /* Retry, Cancel */ | MB_ICONERROR);
-    EXPECT_EQ(Boxes.Boxes[1].Text, Boxes.Boxes[0].Text);
-}
-
-TEST_F(DefaultDataTest, AnUnattendedSaveFailureGivesUp)
-{
-    TDefaultData D;
-    D.SaveOnDestroy = 0;
-    F.Tmp.Put("blocker", "x");
+    {
+        TBoxRecorder Boxes({IDRETRY}, IDCANCEL);
+        EXPECT_FALSE(D.SaveToFile(Bad));
+        ASSERT_EQ(Boxes.Boxes.size(), 2u);
+        EXPECT_EQ(Boxes.Boxes[0].Text, "ﾌｧｲﾙ " + Bad + " の作成に失敗しました。");
+        EXPECT_EQ(Boxes.Boxes[0].Caption, "タヴロ");
+        EXPECT_EQ(Boxes.Boxes[0].Flags, 0x5u /* Retry, Cancel */ | MB_ICONERROR);
+        EXPECT_EQ(Boxes.Boxes[1].Text, Boxes.Boxes[0].Text);
+    }
+    // Unattended, the default answer gives up at once.
     int32_t Asked = 0;
     TMessageBoxHandler Old = SetMessageBoxHandler([&](void*, const std::string&, const std::string&,
                                                       uint32_t Flags) {
         ++Asked;
         return DefaultMessageBoxAnswer(Flags);
     });
-    EXPECT_FALSE(D.SaveToFile(F.Tmp / "blocker/TavDef.dat"));
+    EXPECT_FALSE(D.SaveToFile(Bad));
     SetMessageBoxHandler(Old);
     EXPECT_EQ(Asked, 1);
 }

@@ -1,15 +1,15 @@
-// The document registry and documents: default names, modified flag and
-// captions, the close question, views, saving with a backup (with write
-// failures injected at every byte) and opening, the recent-file list and the
-// save dialog.
+// The document registry and documents: names, captions, the close question,
+// views, saving with a backup (write failures injected at every byte), opening.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/ini_file.h"
@@ -35,23 +35,14 @@ public:
     void InvalidatePageRect(const TRect* R) override { WholeInvalidations += R ? 0 : 1; }
     void HistoryChanged() override { ++HistoryChanges; }
     void Release() override { ++Releases; }
-    void InvalidateDocRect(const TRect&) override {}
-    void RedrawAnchors() override {}
-    void SelectionChanged(bool) override {}
-    void UpdateGridActions() override {}
-    void UpdateDispModeActions() override {}
-    void UpdateRulerHead() override {}
-    void InvalidateRulers() override {}
-    void UpdateCursor(int32_t) override {}
-    void ShowSelectionStatus() override {}
-    void UpdateActionStates() override {}
+    void InvalidateDocRect(const TRect&) override {} void RedrawAnchors() override {}
+    void SelectionChanged(bool) override {} void UpdateGridActions() override {}
+    void UpdateDispModeActions() override {} void UpdateActionStates() override {}
+    void UpdateRulerHead() override {} void InvalidateRulers() override {}
+    void UpdateCursor(int32_t) override {} void ShowSelectionStatus() override {}
     int32_t GetZoomPercent() const override { return 100; }
     std::string Caption;
-    int CaptionSets = 0;
-    int LayoutChanges = 0;
-    int WholeInvalidations = 0;
-    int HistoryChanges = 0;
-    int Releases = 0;
+    int CaptionSets = 0, LayoutChanges = 0, WholeInvalidations = 0, HistoryChanges = 0, Releases = 0;
 };
 
 class TRecHistoryMenu : public THistoryMenu {
@@ -67,20 +58,17 @@ public:
         SeenFileName = FileName;
         SeenInitialDir = InitialDir;
         ++Runs;
-        if (Answer.empty())
-            return false;
-        FileName = Answer;
-        return true;
+        if (!Answer.empty())
+            FileName = Answer;
+        return !Answer.empty();
     }
     std::string Answer;  // "" cancels
-    std::string SeenFileName;
-    std::string SeenInitialDir;
+    std::string SeenFileName, SeenInitialDir;
     int Runs = 0;
 };
 
 struct TBoxCall {
-    std::string Text;
-    std::string Caption;
+    std::string Text, Caption;
     uint32_t Flags;
 };
 
@@ -173,21 +161,17 @@ protected:
 
 } // namespace
 
-TEST_F(DocumentTest, DefaultNamesReuseFreedNumbers)
+TEST_F(DocumentTest, DefaultNamesReuseFreedNumbersAndMisuseMessages)
 {
     TOLEDocumentWex* A = Docs->NewDocument(40, 30);
     TOLEDocumentWex* B = Docs->NewDocument(40, 30);
     EXPECT_EQ(A->FileName(), "画像1");
     EXPECT_EQ(B->FileName(), "画像2");
-    EXPECT_EQ(A->ClassName(), "TDocument");
     EXPECT_FALSE(A->Modified());
     ASSERT_EQ(A->GetPageCount(), 1);
     auto* Page = dynamic_cast<TPage*>(A->GetPage(0));
     ASSERT_NE(Page, nullptr);
-    EXPECT_EQ(Page->Width(), 40);
-    EXPECT_EQ(Page->Height(), 30);
-    EXPECT_EQ(Page->Document(), A);
-    // The first layer of a new document.
+    EXPECT_EQ((std::array{Page->Width(), Page->Height()}), (std::array{40, 30}));
     EXPECT_EQ(Page->GetLayers()->GetCount(), 1);
     EXPECT_EQ(Page->GetLayers()->GetCurrent()->Name, "レイヤ１");
     Docs->FreeDocument(A);
@@ -197,11 +181,6 @@ TEST_F(DocumentTest, DefaultNamesReuseFreedNumbers)
     B->SetFileName(Tmp / "画像2.srn");
     EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像2");
     EXPECT_EQ(Docs->GetCount(), 4);
-}
-
-TEST_F(DocumentTest, MisuseMessages)
-{
-    Docs->NewDocument(10, 10);
     EXPECT_EQ(MessageOf<EUserError>([&] { Docs->SetPageClass(&NewPageTPage); }),
               "TDocumentsWex.SetPageClass: (FlstDocument.Count <> nil)");
     EXPECT_EQ(MessageOf<EUserError>([&] { Docs->SetDocumentClass(&NewDocumentTDocument); }),
@@ -209,11 +188,8 @@ TEST_F(DocumentTest, MisuseMessages)
     THistoryCommand Foreign;
     EXPECT_EQ(MessageOf<EUserError>([&] { TDocument D(&Foreign, Docs.get()); }),
               "TOLEDocumentWex.Create: (HistoryCommand <> nil).");
-    TOLEDocumentWex* Doc = Docs->GetDocument(0);
-    EXPECT_EQ(MessageOf<EUserError>([&] { Doc->Undo(0, nullptr, 0); }),
-              "TOLEDocumentWex: Undo Not Supported.");
-    EXPECT_EQ(MessageOf<EUserError>([&] { Doc->Redo(0, nullptr, 0); }),
-              "TOLEDocumentWex: Redo Not Supported.");
+    EXPECT_EQ(MessageOf<EUserError>([&] { B->Undo(0, nullptr, 0); }), "TOLEDocumentWex: Undo Not Supported.");
+    EXPECT_EQ(MessageOf<EUserError>([&] { B->Redo(0, nullptr, 0); }), "TOLEDocumentWex: Redo Not Supported.");
 }
 
 TEST_F(DocumentTest, ModifiedFlagCaptionsAndChangeEvent)
@@ -236,25 +212,22 @@ TEST_F(DocumentTest, ModifiedFlagCaptionsAndChangeEvent)
     EXPECT_EQ(View.Caption, "作品.v2(変更)");
     Doc->SetModified(false);
     EXPECT_EQ(View.Caption, "作品.v2");
-    // History changes reach every view.
     Doc->History()->CommandStart("c");
     Doc->History()->CommandEnd();
     EXPECT_GT(View.HistoryChanges, 0);
     Doc->GetPage(0)->RemoveForm(&View);
 }
 
-TEST_F(DocumentTest, CloseQuestion)
+TEST_F(DocumentTest, CloseQuestionAndViewLifetimes)
 {
     TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
     EXPECT_TRUE(Doc->CanClose());
     EXPECT_TRUE(Boxes.Calls.empty());
     Doc->SetModified(true);
-    Boxes.Answer = [](const TBoxCall&) { return IDCANCEL; };
-    EXPECT_FALSE(Doc->CanClose());
+    EXPECT_FALSE(Doc->CanClose());  // Cancel
     ASSERT_EQ(Boxes.Calls.size(), 1u);
-    EXPECT_EQ(Boxes.Calls[0].Text, "画像1 は変更されています。保存しますか？");
-    EXPECT_EQ(Boxes.Calls[0].Caption, ApplicationTitle);
-    EXPECT_EQ(Boxes.Calls[0].Flags, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    EXPECT_EQ(std::tie(Boxes.Calls[0].Text, Boxes.Calls[0].Caption, Boxes.Calls[0].Flags),
+              std::tuple("画像1 は変更されています。保存しますか？", ApplicationTitle, MB_YESNOCANCEL | MB_ICONEXCLAMATION));
     Boxes.Answer = [](const TBoxCall&) { return IDNO; };
     EXPECT_TRUE(Doc->CanClose());
     EXPECT_TRUE(Docs->CanCloseAll());
@@ -266,37 +239,22 @@ TEST_F(DocumentTest, CloseQuestion)
     EXPECT_FALSE(Doc->CanClose());
     EXPECT_EQ(Dialog.Runs, 1);
     EXPECT_FALSE(Docs->CanCloseAll());
-}
-
-TEST_F(DocumentTest, CanCloseFormChecksTheOnlyView)
-{
-    TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
+    // Only the last view asks.
     TRecView V1, V2;
     Doc->GetPage(0)->AddForm(&V1);
-    Doc->SetModified(true);
     EXPECT_EQ(MessageOf<EUserError>([&] { Doc->CanCloseForm(&V2); }),
               "TOLEDocumentWex.CanCloseForm: <> List.Items[0] <> pointer(Form)");
     Boxes.Answer = [](const TBoxCall&) { return IDNO; };
+    const size_t Asked = Boxes.Calls.size();
     EXPECT_TRUE(Doc->CanCloseForm(&V1));
-    EXPECT_EQ(Boxes.Calls.size(), 1u);
+    EXPECT_EQ(Boxes.Calls.size(), Asked + 1);
     Doc->GetPage(0)->AddForm(&V2);
     EXPECT_TRUE(Doc->CanCloseForm(&V2));
-    EXPECT_EQ(Boxes.Calls.size(), 1u);
+    EXPECT_EQ(Boxes.Calls.size(), Asked + 1);
     Doc->GetPage(0)->RemoveForm(&V2);
-    Doc->GetPage(0)->RemoveForm(&V1);  // the last view frees the document
-}
-
-TEST_F(DocumentTest, LastViewFreesDocumentAndFreeingReleasesViews)
-{
-    TOLEDocumentWex* Doc = Docs->NewDocument(20, 20);
-    TRecView V1, V2;
-    TOLECustomPage* Page = Doc->GetPage(0);
-    Page->AddForm(&V1);
-    Page->AddForm(&V2);
-    Page->RemoveForm(&V1);
+    EXPECT_EQ(V2.Page(), nullptr);
     EXPECT_EQ(Docs->GetCount(), 1);
-    EXPECT_EQ(V1.Page(), nullptr);
-    Page->RemoveForm(&V2);
+    Doc->GetPage(0)->RemoveForm(&V1);  // the last view frees the document
     EXPECT_EQ(Docs->GetCount(), 0);
     EXPECT_EQ(V1.Releases + V2.Releases, 0);
     // Freeing a document with a view detaches and releases it.
@@ -306,35 +264,24 @@ TEST_F(DocumentTest, LastViewFreesDocumentAndFreeingReleasesViews)
     Docs->FreeDocument(Doc2);
     EXPECT_EQ(V3.Page(), nullptr);
     EXPECT_EQ(V3.Releases, 1);
-}
-
-namespace {
-
-TRecView* gFactoryWindow = nullptr;
-
-TOLEFormDoc* MakeTestWindow(TOLEDocumentWex& Doc)
-{
-    Doc.GetPage(0)->AddForm(gFactoryWindow);
-    return gFactoryWindow;
-}
-
-} // namespace
-
-TEST_F(DocumentTest, NewDocumentGetsWindowFromFactory)
-{
-    TRecView Window;
-    gFactoryWindow = &Window;
-    SetDocWindowFactory(&MakeTestWindow);
-    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    // A new document gets its window from the factory.
+    static TRecView* Window;
+    TRecView W;
+    Window = &W;
+    SetDocWindowFactory([](TOLEDocumentWex& D) -> TOLEFormDoc* {
+        D.GetPage(0)->AddForm(Window);
+        return Window;
+    });
+    TOLEDocumentWex* Doc3 = Docs->NewDocument(30, 20);
     SetDocWindowFactory(nullptr);
-    EXPECT_EQ(Window.Page(), Doc->GetPage(0));
-    EXPECT_GE(Window.LayoutChanges, 1);
+    EXPECT_EQ(W.Page(), Doc3->GetPage(0));
+    EXPECT_GE(W.LayoutChanges, 1);
     Docs.reset();
-    EXPECT_EQ(Window.Releases, 1);
-    EXPECT_EQ(Window.Page(), nullptr);
+    EXPECT_EQ(W.Releases, 1);
+    EXPECT_EQ(W.Page(), nullptr);
 }
 
-TEST_F(DocumentTest, FindByFileNameComparesCanonicalPaths)
+TEST_F(DocumentTest, FileNamesCompareCanonicallyAndAreMadeUnique)
 {
     std::filesystem::create_directories(Tmp / "a/b");
     std::filesystem::create_directory_symlink(Tmp / "a/b", Tmp / "link");
@@ -346,16 +293,10 @@ TEST_F(DocumentTest, FindByFileNameComparesCanonicalPaths)
     EXPECT_EQ(Docs->FindByFileName("x.srn"), nullptr);
     TOLEDocumentWex* Untitled = Docs->NewDocument(10, 10);
     EXPECT_EQ(Docs->FindByFileName("画像1"), Untitled);
-}
-
-TEST_F(DocumentTest, MakeUniqueFileName)
-{
-    TOLEDocumentWex* Doc = Docs->NewDocument(10, 10);
     Doc->MakeUniqueFileName(Tmp / "photo.jpg");
     EXPECT_EQ(Doc->FileName(), Tmp / "photo.srn");
     Tmp.Put("photo.srn", "x");
-    TOLEDocumentWex* Other = Docs->NewDocument(10, 10);
-    Other->SetFileName(Tmp / "photo_1.srn");
+    Untitled->SetFileName(Tmp / "photo_1.srn");
     Doc->MakeUniqueFileName(Tmp / "photo.jpg");
     EXPECT_EQ(Doc->FileName(), Tmp / "photo_2.srn");
 }
@@ -370,13 +311,11 @@ TEST_F(DocumentTest, SaveAsRunsDialogAndKeepsLastFolder)
     std::filesystem::create_directory(Tmp / "out");
     Dialog.Answer = Tmp / "out/作品.srn";
     EXPECT_TRUE(Doc->Save());
-    EXPECT_EQ(Dialog.SeenFileName, "画像1");
-    EXPECT_EQ(Dialog.SeenInitialDir, Tmp.Dir + "/");
+    EXPECT_EQ(std::tie(Dialog.SeenFileName, Dialog.SeenInitialDir), std::tuple("画像1", Tmp.Dir + "/"));
     EXPECT_EQ(Doc->FileName(), Tmp / "out/作品.srn");
     EXPECT_FALSE(Doc->Modified());
     EXPECT_EQ(Ini.ReadString("4.0", "DirData", ""), Tmp / "out/");
-    ASSERT_FALSE(Recent.Added.empty());
-    EXPECT_EQ(Recent.Added.back(), Tmp / "out/作品.srn");
+    EXPECT_EQ(Recent.Added, std::vector<std::string>{Tmp / "out/作品.srn"});
     EXPECT_TRUE(std::filesystem::exists(Tmp / "out/作品.srn"));
     // Titled: Save writes without the dialog; Save As starts in its folder.
     Doc->SetModified(true);
@@ -384,16 +323,19 @@ TEST_F(DocumentTest, SaveAsRunsDialogAndKeepsLastFolder)
     EXPECT_EQ(Dialog.Runs, 1);
     Dialog.Answer.clear();
     EXPECT_FALSE(Doc->SaveAs());
-    EXPECT_EQ(Dialog.SeenFileName, "作品.srn");
-    EXPECT_EQ(Dialog.SeenInitialDir, Tmp / "out/");
-    // Without a dialog Save As cannot run.
+    EXPECT_EQ(std::tie(Dialog.SeenFileName, Dialog.SeenInitialDir), std::tuple("作品.srn", Tmp / "out/"));
     TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(&Recent, nullptr);
     EXPECT_FALSE(Doc->SaveAs());
 }
 
-TEST_F(DocumentTest, SaveKeepsPreviousVersionAsBackup)
+TEST_F(DocumentTest, SaveKeepsABackupAndOffersRetries)
 {
     TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+    // A file that cannot be made.
+    EXPECT_FALSE(Doc->SaveToFile(Tmp / "missing/pic.srn"));
+    ASSERT_EQ(Boxes.Calls.size(), 1u);
+    EXPECT_EQ(Boxes.Calls[0].Text, "ﾌｧｲﾙ " + (Tmp / "missing/pic.srn") + " の作成に失敗しました。");
+    EXPECT_EQ(Doc->FileName(), "画像1");
     const std::string Name = Tmp / "pic.srn";
     ASSERT_TRUE(Doc->SaveToFile(Name));
     EXPECT_EQ(FolderEntries(Tmp.Dir), std::vector<std::string>{"pic.srn"});
@@ -403,14 +345,29 @@ TEST_F(DocumentTest, SaveKeepsPreviousVersionAsBackup)
     ASSERT_TRUE(Doc->SaveToFile(Name));
     EXPECT_EQ(FolderEntries(Tmp.Dir), (std::vector<std::string>{"pic.bak", "pic.srn"}));
     EXPECT_EQ(Tmp.Get("pic.bak"), First);
-    const std::string Second = Tmp.Get("pic.srn");
-    EXPECT_NE(Second, First);
-    static_cast<TOLECustomPage*>(Doc->GetPage(0))->SetDPI(144);
-    ASSERT_TRUE(Doc->SaveToFile(Name));
-    EXPECT_EQ(Tmp.Get("pic.bak"), Second);
-    EXPECT_EQ(Recent.Added.size(), 3u);
+    const std::string Saved = Tmp.Get("pic.srn");
+    EXPECT_NE(Saved, First);
+    EXPECT_EQ(Recent.Added.size(), 2u);
+    // A folder in the backup's place cannot be removed as a file.
+    std::filesystem::remove(Tmp / "pic.bak");
+    std::filesystem::create_directories(Tmp / "pic.bak/inside");
+    Doc->SetFileName(Tmp / "elsewhere.srn");
+    Doc->SetModified(true);
+    EXPECT_FALSE(Doc->SaveToFile(Name));
+    ASSERT_EQ(Boxes.Calls.size(), 2u);
+    EXPECT_EQ(Boxes.Calls[1].Text, "旧ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ " + (Tmp / "pic.bak") + " の削除に失敗しました。");
+    EXPECT_EQ(Boxes.Calls[1].Flags, MB_RETRYCANCEL | MB_ICONERROR);
+    EXPECT_EQ(std::tuple(Tmp.Get("pic.srn"), FolderEntries(Tmp.Dir), Doc->FileName(), Doc->Modified()),
+              std::tuple(Saved, std::vector<std::string>{"pic.bak", "pic.srn"}, Tmp / "elsewhere.srn", true));
+    // Retry after the obstacle is gone.
+    Boxes.Answer = [&](const TBoxCall&) {
+        std::filesystem::remove_all(Tmp / "pic.bak");
+        return IDRETRY;
+    };
+    EXPECT_TRUE(Doc->SaveToFile(Name));
+    EXPECT_EQ(Tmp.Get("pic.bak"), Saved);
+    EXPECT_EQ(Doc->FileName(), Name);
 }
-
 TEST_F(DocumentTest, WriteFailureAtAnyByteLosesNothing)
 {
     Docs->SetDocumentClass(&NewFaultyDocument);
@@ -451,46 +408,6 @@ TEST_F(DocumentTest, WriteFailureAtAnyByteLosesNothing)
     EXPECT_FALSE(Doc->Modified());
 }
 
-TEST_F(DocumentTest, BackupThatCannotBeDeletedIsOfferedForRetry)
-{
-    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
-    const std::string Name = Tmp / "pic.srn";
-    ASSERT_TRUE(Doc->SaveToFile(Name));
-    const std::string Saved = Tmp.Get("pic.srn");
-    // A folder in the backup's place cannot be removed as a file.
-    std::filesystem::create_directories(Tmp / "pic.bak/inside");
-    Doc->SetFileName(Tmp / "elsewhere.srn");
-    Doc->SetModified(true);
-    Boxes.Answer = [](const TBoxCall&) { return IDCANCEL; };
-    EXPECT_FALSE(Doc->SaveToFile(Name));
-    ASSERT_EQ(Boxes.Calls.size(), 1u);
-    EXPECT_EQ(Boxes.Calls[0].Text,
-              "旧ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ " + (Tmp / "pic.bak") + " の削除に失敗しました。");
-    EXPECT_EQ(Boxes.Calls[0].Flags, MB_RETRYCANCEL | MB_ICONERROR);
-    EXPECT_EQ(Tmp.Get("pic.srn"), Saved);
-    EXPECT_EQ(FolderEntries(Tmp.Dir), (std::vector<std::string>{"pic.bak", "pic.srn"}));
-    EXPECT_EQ(Doc->FileName(), Tmp / "elsewhere.srn");
-    EXPECT_TRUE(Doc->Modified());
-    // Retry after the obstacle is gone.
-    Boxes.Answer = [&](const TBoxCall&) {
-        std::filesystem::remove_all(Tmp / "pic.bak");
-        return IDRETRY;
-    };
-    EXPECT_TRUE(Doc->SaveToFile(Name));
-    EXPECT_EQ(Tmp.Get("pic.bak"), Saved);
-    EXPECT_EQ(Doc->FileName(), Name);
-}
-
-TEST_F(DocumentTest, FileThatCannotBeMadeIsOfferedForRetry)
-{
-    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
-    const std::string Name = Tmp / "missing/pic.srn";
-    EXPECT_FALSE(Doc->SaveToFile(Name));
-    ASSERT_EQ(Boxes.Calls.size(), 1u);
-    EXPECT_EQ(Boxes.Calls[0].Text, "ﾌｧｲﾙ " + Name + " の作成に失敗しました。");
-    EXPECT_EQ(Doc->FileName(), "画像1");
-}
-
 TEST_F(DocumentTest, OpenReadsFileAndReportsMissingOne)
 {
     TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
@@ -505,8 +422,8 @@ TEST_F(DocumentTest, OpenReadsFileAndReportsMissingOne)
     EXPECT_EQ(Opened->FileName(), Name);
     EXPECT_FALSE(Opened->Modified());
     ASSERT_EQ(Opened->GetPageCount(), 1);
-    EXPECT_EQ(Opened->GetPage(0)->BkColor(), 0x123456);
-    EXPECT_EQ(Opened->GetPage(0)->Width(), 30);
+    EXPECT_EQ((std::array{Opened->GetPage(0)->BkColor(), Opened->GetPage(0)->Width()}),
+              (std::array{0x123456, 30}));
     EXPECT_EQ(Recent.Added, std::vector<std::string>{Name});
     // A damaged file changes nothing and writes nothing.
     const std::string Whole = Tmp.Get("pic.srn");
@@ -548,9 +465,8 @@ TEST_F(DocumentTest, CollectPicturesKeepsExtraReferences)
 
 TEST_F(DocumentTest, LoadGivesFirstViewItsNewPage)
 {
-    TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
     TMemoryStream Data;
-    Doc->SaveToStream(Data);
+    Docs->NewDocument(30, 20)->SaveToStream(Data);
     TOLEDocumentWex* Target = Docs->NewDocument(50, 50);
     TRecView View;
     Target->GetPage(0)->AddForm(&View);

@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <tuple>
-
-#include "draw_test_doubles.h"
-#include "platform/test_support.h"
+#include "object_test_support.h"
 #include "foundation/user_error.h"
 #include "model/draw_progress.h"
 
@@ -15,48 +11,39 @@ std::string Message(const std::function<void()>& Fn)
     return MessageOf<Exception>(Fn);
 }
 
-void PutInt(std::vector<uint8_t>& B, int32_t V)
-{
-    const auto U = static_cast<uint32_t>(V);
-    for (int I = 0; I < 4; ++I)
-        B.push_back(uint8_t(U >> (8 * I)));
-}
-
 // A group in the binary form: the common part (without the visible byte
 // before version 22) and the child count.
 void PutGroupHead(std::vector<uint8_t>& B, int32_t ID, const std::string& Name, int32_t Parent,
                   int32_t Count, int32_t Version = 25)
 {
     B.push_back(0);
-    PutInt(B, ID);
-    PutInt(B, static_cast<int32_t>(Name.size()));
+    PutI32(B, ID);
+    PutI32(B, static_cast<int32_t>(Name.size()));
     B.insert(B.end(), Name.begin(), Name.end());
-    PutInt(B, Parent);
+    PutI32(B, Parent);
     if (Version >= 22)
         B.push_back(1);
-    PutInt(B, Count);
+    PutI32(B, Count);
 }
 
 void PutLeaf(std::vector<uint8_t>& B, int32_t ID, int32_t Parent, uint8_t Visible, int32_t X,
              int32_t Version = 25)
 {
     B.push_back(TTestLeaf::TestLeafType);
-    PutInt(B, ID);
-    PutInt(B, 0);
-    PutInt(B, Parent);
+    PutI32(B, ID);
+    PutI32(B, 0);
+    PutI32(B, Parent);
     if (Version >= 22)
         B.push_back(Visible);
     for (int32_t V : {X, 0, 0, 0})
-        PutInt(B, V);
+        PutI32(B, V);
 }
 
-struct TReadFixture : ::testing::Test {
+struct DrawItemStream : ::testing::Test {
     TTestLeafRegistration Registration;
 };
 
 } // namespace
-
-using DrawItemStream = TReadFixture;
 
 TEST_F(DrawItemStream, BinaryFormByteForByte)
 {
@@ -268,7 +255,7 @@ TEST_F(DrawItemStream, FailedReadLeavesTheGroupUnchanged)
     EXPECT_EQ(Root.GetCount(), 2);
 }
 
-TEST(DrawItem, SetNameIsUndoable)
+TEST(DrawItem, NameVisibleAndHistory)
 {
     TTestPage Page;
     TTestLeaf Leaf(&Page, -1);
@@ -298,12 +285,7 @@ TEST(DrawItem, SetNameIsUndoable)
     H.CommandEnd();
     H.Undo();
     EXPECT_EQ(Leaf.Name(), std::string(254, 'a'));
-}
-
-TEST(DrawItem, UndoCodesZeroAndOne)
-{
-    TTestPage Page;
-    TTestLeaf Leaf(&Page, -1);
+    // Undo codes 0 (name) and 1 (visible).
     const uint8_t Name[] = {2, 'o', 'k', 'x'};
     Leaf.Undo(0x80, Name, sizeof(Name)); // the low seven bits count
     EXPECT_EQ(Leaf.Name(), "ok");
@@ -316,12 +298,8 @@ TEST(DrawItem, UndoCodesZeroAndOne)
     EXPECT_EQ(Message([&] { Leaf.Undo(2, nullptr, 0); }), "TDrawItem.Undo: Illegal Command.");
     EXPECT_EQ(Message([&] { Leaf.Undo(0, Name, 2); }), "TDrawItem.Undo: Illegal Data.");
     EXPECT_EQ(Message([&] { Leaf.Undo(1, nullptr, 0); }), "TDrawItem.Undo: Illegal Data.");
-}
-
-TEST(DrawItem, AddHistorySetsModifiedOnlyWhileRecording)
-{
-    TTestPage Page;
-    TTestLeaf Leaf(&Page, -1);
+    // AddHistory sets the modified flag only while recording.
+    Page.Document.Modified = false;
     const int32_t V = 1;
     Leaf.AddHistory(0, 100, &V, 4);
     EXPECT_FALSE(Page.Document.Modified);
@@ -363,7 +341,7 @@ TEST(DrawItem, MergeSkipsLeaveUnchangedValues)
     EXPECT_EQ(T.Byte1 + T.Byte2 + T.Byte3 + T.Byte4, 0); // always copied
 }
 
-TEST(DrawItem, RelinkLayersChecksEveryIndexFirst)
+TEST(DrawItem, RelinkLayersAndTreeWideChanges)
 {
     TTestPage Page;
     Page.Layers.Add(std::make_unique<TLayer>());
@@ -382,14 +360,7 @@ TEST(DrawItem, RelinkLayersChecksEveryIndexFirst)
     TDrawItem::RelinkLayers(Root, Page.Layers);
     EXPECT_EQ(A->Layer, Page.Layers.GetLayer(1));
     EXPECT_EQ(B->Layer, Page.Layers.GetLayer(0));
-}
-
-TEST(DrawItem, TreeWideChangesWalkEveryLeaf)
-{
-    TDrawGroup Root(nullptr, -1);
-    TTestLeaf* A = AddLeaf<TTestLeaf>(Root, 0, 0);
-    auto* Sub = static_cast<TDrawGroup*>(Root.AddChild(std::make_unique<TDrawGroup>(nullptr, -1), -1));
-    TTestLeaf* B = AddLeaf<TTestLeaf>(*Sub, 0, 0);
+    // Tree-wide changes walk every leaf.
     TDrawItem::SetWireframeColor(Root, 0x123456);
     EXPECT_EQ(A->Value, 0x123456);
     EXPECT_EQ(B->Value, 0x123456);

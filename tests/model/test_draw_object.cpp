@@ -7,18 +7,9 @@
 #include "paint/macro_list.h"
 
 #include <functional>
+#include <tuple>
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& Fn)
-{
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<no exception>";
-}
 
 struct DrawObjectTest : ::testing::Test {
     TTestMacroLibrary Library;
@@ -59,6 +50,9 @@ struct DrawObjectTest : ::testing::Test {
 };
 
 using Recs = std::vector<std::pair<uint8_t, int32_t>>;
+
+// The pair of records of one change with Code.
+Recs Both(int32_t Code) { return {{0, Code}, {1, Code}}; }
 
 // The binary form of a shape as written now: type, common part, the
 // draw-object part, the line-object part, the shape's rectangle.
@@ -116,14 +110,12 @@ TEST_F(DrawObjectTest, CreationTakesTheInstalledDefaultsAndTheCurrentLayer)
     EXPECT_EQ(S.WireframeColor(), 0x00ABCDEF);
     ASSERT_EQ(S.Macros().Count(), 1);
     EXPECT_EQ(S.Macros().GetMacro(0)->Name(), "Blue");
-    EXPECT_EQ(S.Layer(), Second);
-    EXPECT_EQ(S.GetPaintExtent(), EmptyExtent);
-    EXPECT_EQ(S.GetSourceExtent(), EmptyExtent);
-    EXPECT_EQ(S.OutputPathState(), 0);
-    EXPECT_EQ(S.BasePathState(), 0);
+    EXPECT_EQ(std::tuple(S.Layer(), S.GetPaintExtent(), S.GetSourceExtent(), S.OutputPathState(),
+                         S.BasePathState()),
+              std::tuple(Second, EmptyExtent, EmptyExtent, 0, 0));
 }
 
-TEST_F(DrawObjectTest, BinaryFormByteForByteAndBack)
+TEST_F(DrawObjectTest, StoredFormsByteForByteAndBack)
 {
     TTestShape* S = Add("A");
     Page.History.LockAddHistory();
@@ -139,67 +131,46 @@ TEST_F(DrawObjectTest, BinaryFormByteForByteAndBack)
     PutI32(Want, P->ObjID());
     PutStr(Want, "A");
     PutI32(Want, Root.ObjID());
-    Want.push_back(1);
-    PutI32(Want, 0);
-    Want.push_back(0);
-    for (int32_t V : {0, 0, 0})
-        PutI32(Want, V);
-    Want.push_back(0);
+    Want.push_back(1);  // visible; then colour, flag, layer, two macro lists, outline kind
+    Want.insert(Want.end(), 4 + 1 + 12 + 1, 0);
     PutBytes(Want, PathRecordBytes(Base));
     EXPECT_EQ(StateOf(*P), Want);
-    // Read back: the same bytes, both paths to be rebuilt (a shape's base
-    // path too), the layer index kept for relinking.
+    // Read back: the same bytes but the object ID (bytes 1-4), both paths to
+    // be rebuilt (a shape's base path too), the layer index kept for relinking.
     auto Read = ReadBinary(StateOf(*S), &Page, 25);
     auto* R = dynamic_cast<TTestShape*>(Read.get());
     ASSERT_NE(R, nullptr);
-    EXPECT_EQ(R->OutputPathState(), 0);
-    EXPECT_EQ(R->BasePathState(), 0);
-    EXPECT_EQ(R->GetStoredLayerIndex(), 0);
-    EXPECT_EQ(R->Layer(), nullptr);
+    EXPECT_EQ(std::tuple(R->OutputPathState(), R->BasePathState(), R->GetStoredLayerIndex(), R->Layer()),
+              std::tuple(0, 0, 0, nullptr));
     Root.AddChild(std::move(Read), -1);
     std::vector<uint8_t> Again = StateOf(*R);
-    std::vector<uint8_t> Orig = StateOf(*S);
-    // Only the object ID differs (bytes 1-4).
+    const std::vector<uint8_t> Orig = StateOf(*S);
     std::copy(Orig.begin() + 1, Orig.begin() + 5, Again.begin() + 1);
     EXPECT_EQ(Again, Orig);
-}
-
-TEST_F(DrawObjectTest, TextFormLineByLineAndBack)
-{
-    TTestShape* S = Add("A");
-    Page.History.LockAddHistory();
-    S->SetFillPath(1);
-    TDrawItem::SetWireframeColor(*S, 0x123456);
+    // The text form, line by line.
     S->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
-    Page.History.UnLockAddHistory();
     TMemoryStream T;
     S->WriteToStreamAsText(T);
     const std::string Text = StreamText(T);
-    const std::string Id = std::to_string(S->ObjID());
-    const std::string Head = "3\r\n" + Id + "\r\nA\r\n" + std::to_string(Root.ObjID()) +
-                             "\r\n1\r\n1193046\r\n1\r\n0\r\n1\r\nRed\r\n";
+    const std::string Head = "3\r\n" + std::to_string(S->ObjID()) + "\r\nA\r\n" +
+                             std::to_string(Root.ObjID()) + "\r\n1\r\n1193046\r\n1\r\n0\r\n1\r\nRed\r\n";
     EXPECT_EQ(Text.substr(0, Head.size()), Head);
     // Path macros, outline kind, flag, the rectangle.
     const std::string Tail = "0\r\n0\r\n1\r\n10\r\n10\r\n50\r\n30\r\n";
     EXPECT_EQ(Text.substr(Text.size() - Tail.size()), Tail);
     T.SetPosition(0);
-    auto Read = DrawItemReadFromStreamAsTextNew(T, &Page, nullptr, 25);
-    auto* R = dynamic_cast<TTestShape*>(Read.get());
-    ASSERT_NE(R, nullptr);
-    EXPECT_EQ(R->Name(), "A");
-    EXPECT_EQ(R->WireframeColor(), 0x123456);
-    EXPECT_EQ(R->FillPath(), 1);
-    EXPECT_EQ(R->BasePath().Flag, 1);
-    EXPECT_TRUE(R->Macros().Equals(S->Macros()));
-    EXPECT_EQ(R->Rect, S->Rect);
+    auto ReadText = DrawItemReadFromStreamAsTextNew(T, &Page, nullptr, 25);
+    auto* RT = dynamic_cast<TTestShape*>(ReadText.get());
+    ASSERT_NE(RT, nullptr);
+    EXPECT_EQ(std::tuple(RT->Name(), RT->WireframeColor(), RT->FillPath(), RT->BasePath().Flag, RT->Rect),
+              std::tuple("A", 0x123456, 1, 1, S->Rect));
+    EXPECT_TRUE(RT->Macros().Equals(S->Macros()));
     EXPECT_EQ(T.Position(), T.Size());
 }
 
 TEST_F(DrawObjectTest, OldVersionsRead)
 {
-    const TrecPath Out = MakePath({{1, 2, PT_MOVETO}, {9, 8, PT_LINETO}});
-    TrecPath OutFilled;
-    RecPathAssign(OutFilled, Out);
+    TrecPath OutFilled = MakePath({{1, 2, PT_MOVETO}, {9, 8, PT_LINETO}});
     OutFilled.Flag = 1;
     const TrecPath Base = MakePath({{100, 100, PT_MOVETO}, {140, 100, PT_LINETO}, {140, 120, PT_LINETO}});
     // Version 6: no visible byte, the output path stored, then the base path
@@ -219,13 +190,10 @@ TEST_F(DrawObjectTest, OldVersionsRead)
     auto Item = ReadBinary(B, &Page, 6);
     auto* S = dynamic_cast<TTestShape*>(Item.get());
     ASSERT_NE(S, nullptr);
-    EXPECT_EQ(S->Visible(), 1);
-    EXPECT_EQ(S->WireframeColor(), 0xFF);
-    EXPECT_EQ(S->FillPath(), 1);
-    EXPECT_EQ(S->GetStoredLayerIndex(), 2);
-    EXPECT_EQ(S->BasePathState(), 2);
+    EXPECT_EQ(std::tuple(S->Visible(), S->WireframeColor(), S->FillPath(), S->GetStoredLayerIndex(),
+                         S->BasePathState(), S->Rect),
+              std::tuple(1, 0xFF, 1, 2, 2, TRect{1, 2, 3, 4}));
     EXPECT_EQ(PointsOf(S->BasePath()), PointsOf(Base));
-    EXPECT_EQ(S->Rect, (TRect{1, 2, 3, 4}));
     // The stored base path is taken as it is: nothing is regenerated.
     S->GetPath();
     EXPECT_EQ(S->Builds, 0);
@@ -241,17 +209,15 @@ TEST_F(DrawObjectTest, OldVersionsRead)
     Item = ReadBinary(B, &Page, 7);
     S = dynamic_cast<TTestShape*>(Item.get());
     ASSERT_NE(S, nullptr);
-    EXPECT_EQ(S->FillPath(), 0);
-    EXPECT_EQ(S->BasePathState(), 0);
-    EXPECT_EQ(S->Rect, (TRect{1, 2, 3, 4}));
+    EXPECT_EQ(std::tuple(S->FillPath(), S->BasePathState(), S->Rect), std::tuple(0, 0, TRect{1, 2, 3, 4}));
     // Version 16: both flags, no outline; version 21: the outline, still no
     // visible byte.
     for (int32_t Version : {16, 21}) {
         B = {TTestShape::TypeNo};
         PutI32(B, 7);
         PutStr(B, "");
-        PutI32(B, 0);
-        PutI32(B, 5);
+        for (int32_t V : {0, 5})
+            PutI32(B, V);
         B.push_back(1);
         for (int32_t V : {0, 0, 0})
             PutI32(B, V);
@@ -263,11 +229,9 @@ TEST_F(DrawObjectTest, OldVersionsRead)
         Item = ReadBinary(B, &Page, Version);
         S = dynamic_cast<TTestShape*>(Item.get());
         ASSERT_NE(S, nullptr) << Version;
-        EXPECT_EQ(S->FillPath(), 1);
-        EXPECT_EQ(S->BasePath().Flag, 1);
-        EXPECT_EQ(S->Visible(), 1);
-        EXPECT_EQ(S->Outline().FOutlineKind, 0);
-        EXPECT_EQ(S->Rect, (TRect{1, 2, 3, 4}));
+        EXPECT_EQ(std::tuple(S->FillPath(), S->BasePath().Flag, S->Visible(), S->Outline().FOutlineKind,
+                             S->Rect),
+                  std::tuple(1, 1, 1, 0, TRect{1, 2, 3, 4}));
     }
 }
 
@@ -291,7 +255,7 @@ TEST_F(DrawObjectTest, ReadersRefuseBadData)
     };
     const std::string Head = "3\r\n5\r\nA\r\n0\r\n1\r\n";
     EXPECT_THROW(ReadText(Head + "red\r\n"), EConvertError);
-    EXPECT_EQ(ErrorOf([&] { ReadText(Head + "0\r\n300\r\n"); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { ReadText(Head + "0\r\n300\r\n"); }),
               "TDrawObject.ReadFromStreamAsText: 300 is not a byte");
     EXPECT_THROW(ReadText(Head + "0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n-4\r\n"), EReadError);
     EXPECT_NO_THROW(ReadText(Head + "0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n2\r\n3\r\n4\r\n"));
@@ -311,16 +275,15 @@ TEST_F(DrawObjectTest, MoveAndMacroCommandsUndoAndRedoExactly)
             S += P->Macros().GetMacro(I)->Name() + " ";
         return S;
     };
-    EXPECT_EQ(UndoRedo(*P, [&] { P->MoveBy(3, -4); }), (Recs{{0, 9}, {1, 9}}));
+    EXPECT_EQ(UndoRedo(*P, [&] { P->MoveBy(3, -4); }), Both(9));
     EXPECT_EQ(PointsOf(P->GetBasePath()), (std::vector<TPoint>{{3, -4}, {43, 1}}));
-    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetWireframeColor(*P, 0xFF00); }),
-              (Recs{{0, 10}, {1, 10}}));
-    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::DeleteFMacro(*P, 0); }), (Recs{{0, 11}, {1, 11}}));
+    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetWireframeColor(*P, 0xFF00); }), Both(10));
+    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::DeleteFMacro(*P, 0); }), Both(11));
     EXPECT_EQ(Names(), "Blue ");
     EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::InsertFMacro(*P, 9, *TTestMacroLibrary::Get("Tex")); }),
-              (Recs{{0, 14}, {1, 14}}));
+              Both(14));
     EXPECT_EQ(Names(), "Blue Tex ");
-    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::ExchangeFMacro(*P, 0, 1); }), (Recs{{0, 12}, {1, 12}}));
+    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::ExchangeFMacro(*P, 0, 1); }), Both(12));
     EXPECT_EQ(Names(), "Tex Blue ");
     const int32_t Anchors = Page.AnchorsInvalidated;
     EXPECT_EQ(UndoRedo(*P, [&] {
@@ -335,15 +298,14 @@ TEST_F(DrawObjectTest, MoveAndMacroCommandsUndoAndRedoExactly)
     TMemoryStream S;
     NewList.WriteToStream(S);
     S.SetPosition(0);
-    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacros(*P, S); }), (Recs{{0, 15}, {1, 15}}));
+    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacros(*P, S); }), Both(15));
     EXPECT_EQ(Names(), "Red ");
     TMacros Params;
     Params.Assign(&P->Macros());
     Params.GetMacro(0)->SetParamValue("不透明度", "50");
-    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacrosPaintParam(*P, Params); }),
-              (Recs{{0, 16}, {1, 16}}));
+    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacrosPaintParam(*P, Params); }), Both(16));
     EXPECT_EQ(P->Macros().GetMacro(0)->Line(0).Params[2].Value, "50");
-    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacroEnabled(*P, 0, 0); }), (Recs{{0, 17}, {1, 17}}));
+    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetFMacroEnabled(*P, 0, 0); }), Both(17));
     EXPECT_EQ(P->Macros().GetMacro(0)->Enabled(), 0);
     // A move by nothing records nothing.
     P->Records.clear();
@@ -358,26 +320,27 @@ TEST_F(DrawObjectTest, MacroCommandsRefuseMismatches)
     TTestShape* S = Add();
     S->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
     const auto Before = StateOf(*S);
-    EXPECT_EQ(ErrorOf([&] { TDrawItem::ClearMacrosPictCache(*S, 1); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { TDrawItem::ClearMacrosPictCache(*S, 1); }),
               "TDrawItem.ClearMacrosPictCache: iIndex >= MacrosDst.Count");
     TMacros Two;
     Two.Insert(0, *TTestMacroLibrary::Get("Red"));
     Two.Insert(1, *TTestMacroLibrary::Get("Red"));
-    EXPECT_EQ(ErrorOf([&] { TDrawItem::SetFMacrosPaintParam(*S, Two); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { TDrawItem::SetFMacrosPaintParam(*S, Two); }),
               "TDrawItem.SetFMacrosPaintParam: iMacroCount <> MacrosSrc.Count - 1");
     TMacros Other;
     Other.Insert(0, *TTestMacroLibrary::Get("Blue"));
-    EXPECT_EQ(ErrorOf([&] { TDrawItem::SetFMacrosPaintParam(*S, Other); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { TDrawItem::SetFMacrosPaintParam(*S, Other); }),
               "TDrawItem.SetFMacrosPaintParam: MacroDst.FstrName <> MacroSrc.FstrName");
     EXPECT_THROW(TDrawItem::DeleteFMacro(*S, 1), EListError);
     EXPECT_EQ(StateOf(*S), Before);
     // Short undo data is refused, not read past.
-    EXPECT_EQ(ErrorOf([&] { S->Undo(9, "\x01\x00", 2); }), "TDrawObject.Undo: Illegal Data.");
-    EXPECT_EQ(ErrorOf([&] { S->Undo(16, "\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00x", 13); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { S->Undo(9, "\x01\x00", 2); }), "TDrawObject.Undo: Illegal Data.");
+    EXPECT_EQ(MessageOf<Exception>(
+                  [&] { S->Undo(16, "\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00x", 13); }),
               "TDrawObject.Undo: Illegal Data.");
 }
 
-TEST_F(DrawObjectTest, InvalidationMeasuresTheFillMacrosFirst)
+TEST_F(DrawObjectTest, InvalidationPaintAndDragFrame)
 {
     TTestShape* S = Add();
     S->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
@@ -387,11 +350,10 @@ TEST_F(DrawObjectTest, InvalidationMeasuresTheFillMacrosFirst)
     S->Invalidate(true);
     // The solid fill covers the path's bounds (10, 10, 50, 30) widened by
     // the pen width 1 plus 3; it reads nothing beneath.
-    EXPECT_EQ(S->GetPaintExtent(), (TRect{6, 6, 54, 34}));
-    EXPECT_EQ(S->GetSourceExtent(), EmptyExtent);
+    EXPECT_EQ(std::tuple(S->GetPaintExtent(), S->GetSourceExtent(), S->RedrawPending()),
+              std::tuple(TRect{6, 6, 54, 34}, EmptyExtent, 1));
     ASSERT_FALSE(Page.Invalidated.empty());
     EXPECT_EQ(Page.Invalidated.back(), (TRect{6, 6, 54, 34}));
-    EXPECT_EQ(S->RedrawPending(), 1);
     // Without a page: measured and painted on the target itself.
     TTestShape Free(nullptr, -1);
     Free.Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
@@ -400,19 +362,12 @@ TEST_F(DrawObjectTest, InvalidationMeasuresTheFillMacrosFirst)
     std::memset(Target.Picture.pBits, 0, size_t(64 * 64 * 3));
     Free.SetRedrawPending(1);
     Free.Paint(Target, 3, nullptr, nullptr, 0);
-    EXPECT_EQ(Free.RedrawPending(), 0);
-    EXPECT_EQ(Free.GetPaintExtent(), (TRect{6, 6, 54, 34}));
+    EXPECT_EQ(std::tuple(Free.RedrawPending(), Free.GetPaintExtent()), std::tuple(0, TRect{6, 6, 54, 34}));
     const uint8_t* Inside = RecPictureGetPixelPtr(Target.Picture, 20, 20);
-    const uint8_t* Outside = RecPictureGetPixelPtr(Target.Picture, 60, 60);
-    EXPECT_EQ(Inside[2], 255);
-    EXPECT_EQ(Inside[0], 0);
-    EXPECT_EQ(Outside[2], 0);
+    EXPECT_EQ(std::tuple(Inside[2], Inside[0], RecPictureGetPixelPtr(Target.Picture, 60, 60)[2]),
+              std::tuple(255, 0, 0));
     RecPictureClear(Target.Picture);
-}
-
-TEST_F(DrawObjectTest, DragFrameFollowsModeAndLayer)
-{
-    TTestShape* S = Add();
+    // The drag frame follows the mode and the layer.
     Page.History.LockAddHistory();
     TDrawItem::SetWireframeColor(*S, 0x112233);
     Page.History.UnLockAddHistory();
@@ -434,22 +389,16 @@ TEST_F(DrawObjectTest, PointTests)
 {
     auto* P = Add<TTestPolyLine>();
     // A Bezier figure: only its start and the end of each triple are nodes.
-    P->SetBase(MakePath({{0, 0, PT_MOVETO},
-                         {10, 10, PT_BEZIERTO},
-                         {20, 10, PT_BEZIERTO},
-                         {30, 0, PT_BEZIERTO},
+    P->SetBase(MakePath({{0, 0, PT_MOVETO}, {10, 10, PT_BEZIERTO}, {20, 10, PT_BEZIERTO}, {30, 0, PT_BEZIERTO},
                          {60, 0, PT_LINETO}}));
-    EXPECT_TRUE(P->NodeNear({1, 1}, 4));
-    EXPECT_FALSE(P->NodeNear({2, 0}, 4));  // squared distance 4 is not below 4
-    EXPECT_FALSE(P->NodeNear({10, 10}, 4));
-    EXPECT_FALSE(P->NodeNear({20, 10}, 4));
-    EXPECT_TRUE(P->NodeNear({30, 1}, 4));
-    EXPECT_TRUE(P->NodeNear({60, 0}, 1));
+    // Squared distance 4 is not below 4.
+    for (const auto& [Q, Near] : {std::pair{TPoint{1, 1}, true}, {TPoint{2, 0}, false}, {TPoint{10, 10}, false},
+                                  {TPoint{20, 10}, false}, {TPoint{30, 1}, true}, {TPoint{60, 0}, true}})
+        EXPECT_EQ(P->NodeNear(Q, 4), Near) << Q.X;
     // A triple cut short by the end of the path: its points are taken as
     // they are, nothing beyond the last point is read.
     P->SetBase(MakePath({{0, 0, PT_MOVETO}, {10, 10, PT_BEZIERTO}, {20, 20, PT_BEZIERTO}}));
-    EXPECT_TRUE(P->NodeNear({20, 20}, 1));
-    EXPECT_TRUE(P->NodeNear({10, 10}, 1));
+    EXPECT_TRUE(P->NodeNear({20, 20}, 1) && P->NodeNear({10, 10}, 1));
     EXPECT_FALSE(P->NodeNear({30, 30}, 1));
     P->SetBase(MakePath({{0, 0, PT_MOVETO}, {100, 0, PT_LINETO}}));
     EXPECT_EQ(P->DistanceTo({50, 30}), 30);
@@ -462,14 +411,14 @@ TEST_F(DrawObjectTest, PointTests)
     EXPECT_EQ(P->GetBounds(), (TRect{0, 0, 100, 0}));
 }
 
-TEST_F(DrawObjectTest, CommonAttributesOfASelection)
+TEST_F(DrawObjectTest, CommonAttributesAssignAndLayer)
 {
-    TTestShape* A = Add();
-    TTestShape* B = Add();
+    TTestShape* A = Add("A");
+    TTestShape* B = Add("B");
     Page.History.LockAddHistory();
     for (TTestShape* S : {A, B})
         S->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
-    TDrawItem::SetWireframeColor(*A, 1);
+    TDrawItem::SetWireframeColor(*A, 77);
     TDrawItem::SetWireframeColor(*B, 2);
     Page.History.UnLockAddHistory();
     auto Prop = Root.MakePropertyObject();
@@ -479,26 +428,7 @@ TEST_F(DrawObjectTest, CommonAttributesOfASelection)
     EXPECT_EQ(O->Layer(), Page.Layers.GetCurrent());
     ASSERT_EQ(O->Macros().Count(), 1);
     EXPECT_EQ(O->Macros().GetMacro(0)->Name(), "Red");
-    Page.History.LockAddHistory();
-    B->SetLayer(Page.Layers.Add(std::make_unique<TLayer>()));
-    B->Macros().Delete(0);
-    B->Macros().Insert(0, *TTestMacroLibrary::Get("Blue"));
-    Page.History.UnLockAddHistory();
-    Prop = Root.MakePropertyObject();
-    O = dynamic_cast<TDrawObject*>(Prop.get());
-    ASSERT_NE(O, nullptr);
-    EXPECT_EQ(O->Layer(), nullptr);
-    EXPECT_EQ(O->Macros().Count(), 0);
-}
-
-TEST_F(DrawObjectTest, AssignAndLayer)
-{
-    TTestShape* A = Add("A");
-    TTestShape* B = Add("B");
-    Page.History.LockAddHistory();
-    TDrawItem::SetWireframeColor(*A, 77);
-    A->Macros().Insert(0, *TTestMacroLibrary::Get("Red"));
-    Page.History.UnLockAddHistory();
+    EXPECT_FALSE(B->SameAttributes(A));
     B->Assign(A);
     EXPECT_EQ(B->Name(), "A");
     EXPECT_EQ(B->WireframeColor(), 77);
@@ -506,9 +436,9 @@ TEST_F(DrawObjectTest, AssignAndLayer)
     EXPECT_EQ(B->OutputPathState(), 2);
     EXPECT_EQ(PointsOf(B->OutputPath()), PointsOf(A->GetPath()));
     TDrawGroup Group(&Page, -1);
-    EXPECT_EQ(ErrorOf([&] { B->TDrawObject::Assign(&Group); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { B->TDrawObject::Assign(&Group); }),
               "TDrawObject.Assign: DrawItemSrc is not TDrawObject");
-    EXPECT_EQ(ErrorOf([&] { B->Assign(&Group); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { B->Assign(&Group); }),
               "TLineObject.Assign: DrawItemSrc is not TLineObject");
     TLayer* L = Page.Layers.Add(std::make_unique<TLayer>());
     Page.Invalidated.clear();
@@ -519,4 +449,14 @@ TEST_F(DrawObjectTest, AssignAndLayer)
     EXPECT_FALSE(Page.Invalidated.empty());
     EXPECT_TRUE(Page.Document.Modified);
     EXPECT_FALSE(B->SameAttributes(A));
+    // Differing layers and macros have nothing in common.
+    Page.History.LockAddHistory();
+    B->Macros().Delete(0);
+    B->Macros().Insert(0, *TTestMacroLibrary::Get("Blue"));
+    Page.History.UnLockAddHistory();
+    Prop = Root.MakePropertyObject();
+    O = dynamic_cast<TDrawObject*>(Prop.get());
+    ASSERT_NE(O, nullptr);
+    EXPECT_EQ(O->Layer(), nullptr);
+    EXPECT_EQ(O->Macros().Count(), 0);
 }

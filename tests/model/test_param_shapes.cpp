@@ -7,23 +7,15 @@
 #include "model/shape_outline.h"
 #include "paint/macro_list.h"
 
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <tuple>
 
 namespace {
 
 constexpr int32_t kMinInt = -2147483647 - 1;
-
-std::string ErrorOf(const std::function<void()>& Fn)
-{
-    try {
-        Fn();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<no exception>";
-}
 
 // The four shapes registered for the scope; what was there before comes back.
 class TShapeTypes {
@@ -57,17 +49,7 @@ public:
     }
     std::vector<std::pair<uint8_t, int32_t>> Records;
 };
-
 using Recs = std::vector<std::pair<uint8_t, int32_t>>;
-
-std::vector<uint8_t> F32Bytes(float V)
-{
-    uint32_t U;
-    std::memcpy(&U, &V, 4);
-    std::vector<uint8_t> B;
-    PutI32(B, static_cast<int32_t>(U));
-    return B;
-}
 
 std::vector<uint8_t> Tail(const std::vector<uint8_t>& B, size_t From)
 {
@@ -84,11 +66,10 @@ std::vector<uint8_t> OldLinePart(int32_t Version, int32_t ID)
     PutI32(B, 0);
     if (Version >= 22)
         B.push_back(1);
-    PutI32(B, 0);   // wireframe colour
-    B.push_back(1); // fill-path flag
-    PutI32(B, 0);   // layer index
-    PutI32(B, 0);   // fill macros
-    PutI32(B, 0);   // path macros
+    PutI32(B, 0);  // wireframe colour
+    B.push_back(1);  // fill-path flag
+    for (int32_t V : {0, 0, 0})  // layer index, fill and path macros
+        PutI32(B, V);
     if (Version >= 17)
         B.push_back(0);
     B.push_back(1);
@@ -100,7 +81,7 @@ std::vector<uint8_t> Frame(int32_t X, int32_t Y, int32_t W, int32_t H, float A)
     std::vector<uint8_t> B;
     for (int32_t V : {X, Y, W, H})
         PutI32(B, V);
-    PutBytes(B, F32Bytes(A));
+    PutI32(B, std::bit_cast<int32_t>(A));
     return B;
 }
 
@@ -111,10 +92,12 @@ std::unique_ptr<TDrawItem> ReadBinary(const std::vector<uint8_t>& B, TPageLink* 
     return DrawItemReadFromStreamNew(S, Page, nullptr, -1, V);
 }
 
-TrecPath Generated(const std::function<void(TrecPolyLine&)>& Make)
+// The path a generator makes from Args.
+template <class F, class... A>
+TrecPath Generated(F Make, A&&... Args)
 {
     TrecPath P;
-    Make(P);
+    Make(Args..., P);
     return P;
 }
 
@@ -151,44 +134,15 @@ struct ParamShapesTest : ::testing::Test {
 };
 
 // Filled records used by the stream tests.
-TrecRectParam SomeRect()
-{
-    TrecRectParam P;
-    P.Bevel = 1;
-    P.CornerRadius = 8192;
-    P.CornerCount = 2;
-    P.CornerPosition = 3;
-    return P;
-}
+TrecRectParam SomeRect() { return {1, {0, 0, 0}, 8192, 2, 3}; }
+TrecPolygonParam SomePolygon() { return {6, -100, 10, 20, 12345, std::numbers::pi}; }
+TrecStarParam SomeStar() { return {0.4, 7, 1, -2, 3, 4, 5, 6, 7, 8, 0.25}; }
 
-TrecPolygonParam SomePolygon()
-{
-    TrecPolygonParam P;
-    P.Count = 6;
-    P.CornerSize = -100;
-    P.AngleVariation = 10;
-    P.RadiusVariation = 20;
-    P.Seed = 12345;
-    P.StartAngle = std::numbers::pi;
-    return P;
-}
+// X, Y, width and height of a shape.
+std::array<int32_t, 4> FrameOf(const TParamObj& O) { return {O.X(), O.Y(), O.Width(), O.Height()}; }
 
-TrecStarParam SomeStar()
-{
-    TrecStarParam P;
-    P.InnerRadius = 0.4;
-    P.Count = 7;
-    P.Corner1 = 1;
-    P.Corner2 = -2;
-    P.AngleVariation = 3;
-    P.InnerVariation = 4;
-    P.OuterVariation = 5;
-    P.Kept1 = 6;
-    P.Kept2 = 7;
-    P.Seed = 8;
-    P.StartAngle = 0.25;
-    return P;
-}
+// The pair of records of one change with Code.
+Recs Both(int32_t Code) { return {{0, Code}, {1, Code}}; }
 
 }  // namespace
 
@@ -309,18 +263,13 @@ TEST_F(ParamShapesTest, OldVersionsRead)
     std::vector<uint8_t> S{2};
     PutBytes(S, OldLinePart(20, 8));
     PutBytes(S, Frame(5, 6, 31, 21, 1.0f));
-    std::vector<uint8_t> StarRec;
-    PutF64(StarRec, 0.5);
+    PutF64(S, 0.5);
     for (int32_t V : {5, 0, 0, 0, 0, 0, 0, 0, 0})
-        PutI32(StarRec, V);
-    PutF64(StarRec, 0.0);
-    PutBytes(S, StarRec);
+        PutI32(S, V);
+    PutF64(S, 0.0);
     auto Star = ReadBinary(S, &Page, 20);
     auto& St = dynamic_cast<TStarObj&>(*Star);
-    EXPECT_EQ(St.Width(), 30);
-    EXPECT_EQ(St.Height(), 20);
-    EXPECT_EQ(St.Angle(), 1.0f);
-    EXPECT_EQ(St.Param().Count, 5);
+    EXPECT_EQ(std::tuple(St.Width(), St.Height(), St.Angle(), St.Param().Count), std::tuple(30, 20, 1.0f, 5));
     // Text of version 24: two rectangle lines, then the next item.
     const std::string T = "3\r\n7\r\n\r\n0\r\n1\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n1\r\n"
                           "5\r\n6\r\n30\r\n20\r\n0.25\r\n1\r\n-300\r\nNEXT\r\n";
@@ -328,9 +277,7 @@ TEST_F(ParamShapesTest, OldVersionsRead)
     TS.SetPointer(T.data(), static_cast<int64_t>(T.size()));
     auto TItem = DrawItemReadFromStreamAsTextNew(TS, &Page, nullptr, 24);
     auto& TR = dynamic_cast<TRectObj&>(*TItem);
-    EXPECT_EQ(TR.Param().CornerRadius, -300);
-    EXPECT_EQ(TR.Param().CornerCount, 4);
-    EXPECT_EQ(TR.Param().CornerPosition, 0);
+    EXPECT_EQ(RectParamToBytes(TR.Param()), RectParamToBytes(TrecRectParam{1, {0, 0, 0}, -300, 4, 0}));
     EXPECT_EQ(TR.Angle(), 0.25f);
     EXPECT_EQ(StreamReadln(TS), "NEXT");
 }
@@ -345,8 +292,7 @@ TEST_F(ParamShapesTest, StoredRecordsAreValidated)
     PutBytes(B, {255, 0, 0, 0});
     PutI32(B, kMinInt);
     PutI32(B, -1);  // both 16-bit fields 65535
-    auto Item = ReadBinary(B, &Page, 25);
-    auto* R = static_cast<TRectObj*>(Root.AddChild(std::move(Item), -1));
+    auto* R = static_cast<TRectObj*>(Root.AddChild(ReadBinary(B, &Page, 25), -1));
     const auto Read = RectParamToBytes(R->Param());
     EXPECT_EQ(Read, RectParamToBytes(TrecRectParam{1, {0, 0, 0}, kMinInt + 1, 4, 0}));
     Page.History.CommandStart("set");
@@ -370,18 +316,11 @@ TEST_F(ParamShapesTest, StoredRecordsAreValidated)
                                              0x3FFFFFFF, 0.0}));
     TrecEllipseParam E{1.7e308, std::nan("")};
     ValidateEllipseParam(E);
-    EXPECT_EQ(E.Value1, 0.0);
-    EXPECT_EQ(E.Value2, 0.0);
+    EXPECT_EQ(std::pair(+E.Value1, +E.Value2), std::pair(0.0, 0.0));
     // A seed of all ones and its 30-bit form draw the same outline.
-    TrecPolygonParam J1 = SomePolygon();
-    J1.Seed = -1;
-    TrecPolygonParam J2 = SomePolygon();
-    J2.Seed = 0x3FFFFFFF;
-    TrecPath A;
-    TrecPath C;
-    MakePolygonPath({0, 0, 200, 200}, J1, A);
-    MakePolygonPath({0, 0, 200, 200}, J2, C);
-    EXPECT_EQ(PointsOf(A), PointsOf(C));
+    const TRect Box{0, 0, 200, 200};
+    EXPECT_EQ(PointsOf(Generated(MakePolygonPath, Box, TrecPolygonParam{6, -100, 10, 20, -1, 1.0})),
+              PointsOf(Generated(MakePolygonPath, Box, TrecPolygonParam{6, -100, 10, 20, 0x3FFFFFFF, 1.0})));
     // Text lines outside their field, and short records, are refused.
     auto TextRect = [&](const std::string& Bevel, const std::string& Count) {
         const std::string T = "3\r\n7\r\n\r\n0\r\n1\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n1\r\n"
@@ -389,54 +328,43 @@ TEST_F(ParamShapesTest, StoredRecordsAreValidated)
                               Bevel + "\r\n0\r\n" + Count + "\r\n0\r\n";
         TMemoryStreamWex TS;
         TS.SetPointer(T.data(), static_cast<int64_t>(T.size()));
-        return ErrorOf([&] { DrawItemReadFromStreamAsTextNew(TS, &Page, nullptr, 25); });
+        return MessageOf<Exception>([&] { DrawItemReadFromStreamAsTextNew(TS, &Page, nullptr, 25); });
     };
     EXPECT_EQ(TextRect("1", "70000"),
               "TRectObj.ReadFromStreamAsText: 70000 is not a 16-bit value");
     EXPECT_EQ(TextRect("256", "4"), "TRectObj.ReadFromStreamAsText: 256 is not a byte");
-    EXPECT_EQ(TextRect("1", "4"), "<no exception>");
+    EXPECT_EQ(TextRect("1", "4"), "(nothing raised)");
     B.resize(B.size() - 1);
     EXPECT_THROW(ReadBinary(B, &Page, 25), EReadError);
 }
 
 TEST_F(ParamShapesTest, UndoAndRedoOfEveryCode)
 {
-    auto* R = static_cast<TRec<TRectObj>*>(
-        Root.AddChild(std::make_unique<TRec<TRectObj>>(&Page, -1), -1));
-    R->SetFrame(10, 20, 30, 40);
-    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetParamSize(*R, 50, -1); }),
-              (Recs{{0, 25}, {1, 25}}));
-    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetParamSize(*R, 0, 60); }),
-              (Recs{{0, 26}, {1, 26}}));
-    EXPECT_EQ(UndoRedo(*R, [&] { R->Rotate(0, 0, 0.3); }), (Recs{{0, 27}, {1, 27}}));
-    EXPECT_EQ(UndoRedo(*R, [&] { R->ScaleTo(5, 5, -1500, 700); }), (Recs{{0, 28}, {1, 28}}));
-    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetRectParam(*R, SomeRect()); }),
-              (Recs{{0, 29}, {1, 29}}));
-    EXPECT_EQ(UndoRedo(*R, [&] { R->MoveBy(-3, 4); }), (Recs{{0, 9}, {1, 9}}));
-    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetItemsPosY(*R, 99); }), (Recs{{0, 9}, {1, 9}}));
+    auto* R = Add<TRec<TRectObj>>(10, 20, 30, 40);
+    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetParamSize(*R, 50, -1); }), Both(25));
+    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetParamSize(*R, 0, 60); }), Both(26));
+    EXPECT_EQ(UndoRedo(*R, [&] { R->Rotate(0, 0, 0.3); }), Both(27));
+    EXPECT_EQ(UndoRedo(*R, [&] { R->ScaleTo(5, 5, -1500, 700); }), Both(28));
+    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetRectParam(*R, SomeRect()); }), Both(29));
+    EXPECT_EQ(UndoRedo(*R, [&] { R->MoveBy(-3, 4); }), Both(9));
+    EXPECT_EQ(UndoRedo(*R, [&] { TDrawItem::SetItemsPosY(*R, 99); }), Both(9));
     // Fill parameters that turn with the object are recorded as code 16.
     R->Macros().Insert(0, *TTestMacroLibrary::Get("Tex"));
     const Recs Turn = UndoRedo(*R, [&] { TDrawItem::SetItemsAngle(*R, 1.0); });
     ASSERT_GE(Turn.size(), 4u);
     EXPECT_EQ(Turn[0], (std::pair<uint8_t, int32_t>{0, 27}));
     EXPECT_EQ(Turn[2], (std::pair<uint8_t, int32_t>{0, 16}));
-    auto* P = static_cast<TRec<TPolygonObj>*>(
-        Root.AddChild(std::make_unique<TRec<TPolygonObj>>(&Page, -1), -1));
-    P->SetFrame(0, 0, 50, 50);
+    auto* P = Add<TRec<TPolygonObj>>(0, 0, 50, 50);
     Page.History.ResetObjCount();  // made outside a command
-    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetPolygonParam(*P, SomePolygon()); }),
-              (Recs{{0, 30}, {1, 30}}));
-    auto* S = static_cast<TRec<TStarObj>*>(
-        Root.AddChild(std::make_unique<TRec<TStarObj>>(&Page, -1), -1));
-    S->SetFrame(0, 0, 50, 50);
+    EXPECT_EQ(UndoRedo(*P, [&] { TDrawItem::SetPolygonParam(*P, SomePolygon()); }), Both(30));
+    auto* S = Add<TRec<TStarObj>>(0, 0, 50, 50);
     Page.History.ResetObjCount();
-    EXPECT_EQ(UndoRedo(*S, [&] { TDrawItem::SetStarParam(*S, SomeStar()); }),
-              (Recs{{0, 31}, {1, 31}}));
+    EXPECT_EQ(UndoRedo(*S, [&] { TDrawItem::SetStarParam(*S, SomeStar()); }), Both(31));
     // Each class takes only its own codes; short data is refused.
     const TrecRectParam Rec = SomeRect();
-    EXPECT_EQ(ErrorOf([&] { P->Undo(29, &Rec, 12); }), "TDrawItem.Undo: Illegal Command.");
-    EXPECT_EQ(ErrorOf([&] { R->Undo(27, &Rec, 8); }), "TParamObj.Undo: Illegal Data.");
-    EXPECT_EQ(ErrorOf([&] { S->Undo(31, &Rec, 12); }), "TParamObj.Undo: Illegal Data.");
+    EXPECT_EQ(MessageOf<Exception>([&] { P->Undo(29, &Rec, 12); }), "TDrawItem.Undo: Illegal Command.");
+    EXPECT_EQ(MessageOf<Exception>([&] { R->Undo(27, &Rec, 8); }), "TParamObj.Undo: Illegal Data.");
+    EXPECT_EQ(MessageOf<Exception>([&] { S->Undo(31, &Rec, 12); }), "TParamObj.Undo: Illegal Data.");
 }
 
 TEST_F(ParamShapesTest, MergedRecordsSkipLeaveUnchangedFields)
@@ -446,8 +374,7 @@ TEST_F(ParamShapesTest, MergedRecordsSkipLeaveUnchangedFields)
     TDrawItem::SetRectParam(*R, TrecRectParam{255, {0, 0, 0}, kMinInt, 65535, 65535});
     EXPECT_EQ(RectParamToBytes(R->Param()), RectParamToBytes(SomeRect()));
     TDrawItem::SetRectParam(*R, TrecRectParam{255, {0, 0, 0}, kMinInt, 1, 65535});
-    EXPECT_EQ(R->Param().CornerCount, 1);
-    EXPECT_EQ(R->Param().CornerRadius, 8192);
+    EXPECT_EQ(RectParamToBytes(R->Param()), RectParamToBytes(TrecRectParam{1, {0, 0, 0}, 8192, 1, 3}));
     auto* P = Add<TPolygonObj>(0, 0, 40, 40);
     P->SetParam(SomePolygon());
     TDrawItem::SetPolygonParam(*P, TrecPolygonParam{-1, 7, 1, 2, 3, 1.7e308});
@@ -468,27 +395,21 @@ TEST_F(ParamShapesTest, OutlinesFollowTheParameters)
     auto* R = Add<TRectObj>(10, 20, 30, 40);
     EXPECT_EQ(R->GetPath().Count, 5);
     EXPECT_EQ(R->GetBounds(), (TRect{10, 20, 40, 60}));
-    TrecRectParam Bevel{1, {0, 0, 0}, 8192, 4, 0};
-    TDrawItem::SetRectParam(*R, Bevel);
+    TDrawItem::SetRectParam(*R, TrecRectParam{1, {0, 0, 0}, 8192, 4, 0});
     EXPECT_EQ(R->BasePathState(), 0);
     EXPECT_EQ(R->GetPath().Count, 9);
     TDrawItem::SetRectParam(*R, TrecRectParam{0, {0, 0, 0}, kMinInt, 65535, 65535});
     EXPECT_EQ(R->GetPath().Count, 17);
     TDrawItem::SetParamSize(*R, 60, -1);
-    TrecRectParam Round{0, {0, 0, 0}, 8192, 4, 0};
     EXPECT_EQ(PointsOf(R->GetBasePath()),
-              PointsOf(Generated([&](TrecPolyLine& L) {
-                  MakeRectPath({10, 20, 70, 60}, Round, L);
-              })));
+              PointsOf(Generated(MakeRectPath, TRect{10, 20, 70, 60},
+                                 TrecRectParam{0, {0, 0, 0}, 8192, 4, 0})));
     auto* P = Add<TPolygonObj>(0, 0, 100, 80);
     P->SetParam(TrecPolygonParam{6, 0, 0, 0, 0, 0.0});
     EXPECT_EQ(P->GetPath().Count, 7);
     TDrawItem::SetPolygonParam(*P, SomePolygon());
     TrecPolygonParam Poly = SomePolygon();
-    EXPECT_EQ(PointsOf(P->GetBasePath()),
-              PointsOf(Generated([&](TrecPolyLine& L) {
-                  MakePolygonPath({0, 0, 100, 80}, Poly, L);
-              })));
+    EXPECT_EQ(PointsOf(P->GetBasePath()), PointsOf(Generated(MakePolygonPath, TRect{0, 0, 100, 80}, Poly)));
     // A count below 3 draws a triangle and is written back.
     TDrawItem::SetPolygonParam(*P, TrecPolygonParam{1, 0, 0, 0, -1, 1.7e308});
     EXPECT_EQ(P->GetPath().Count, 4);
@@ -496,26 +417,22 @@ TEST_F(ParamShapesTest, OutlinesFollowTheParameters)
     auto* S = Add<TStarObj>(0, 0, 100, 100);
     S->SetParam(SomeStar());
     TrecStarParam Star = SomeStar();
-    EXPECT_EQ(PointsOf(S->GetBasePath()),
-              PointsOf(Generated([&](TrecPolyLine& L) {
-                  MakeStarPath({0, 0, 100, 100}, Star, L);
-              })));
+    EXPECT_EQ(PointsOf(S->GetBasePath()), PointsOf(Generated(MakeStarPath, TRect{0, 0, 100, 100}, Star)));
     // The output path is the base path turned about (X, Y).
     auto* E = Add<TEllipseObj>(50, 60, 40, 20);
     E->Rotate(50, 60, std::numbers::pi / 6);
     EXPECT_EQ(E->X(), 50);
-    TrecPath Turned = Generated([](TrecPolyLine& L) { GetEllipsePath({50, 60, 90, 80}, L); });
+    TrecPath Turned = Generated(GetEllipsePath, TRect{50, 60, 90, 80});
     EXPECT_EQ(Turned.Count, 13);
     RecPolyLineRotate(Turned, 50, 60, E->Angle());
     EXPECT_EQ(PointsOf(E->GetPath()), PointsOf(Turned));
 }
 
-TEST_F(ParamShapesTest, RotationRules)
+TEST_F(ParamShapesTest, RotationAndScalingRules)
 {
     auto* R = Add<TRectObj>(100, 50, 20, 10);
     R->Rotate(0, 0, std::numbers::pi / 2);
-    EXPECT_EQ(R->X(), -50);
-    EXPECT_EQ(R->Y(), 100);
+    EXPECT_EQ(FrameOf(*R), (std::array{-50, 100, 20, 10}));
     EXPECT_EQ(R->Angle(), static_cast<float>(std::numbers::pi / 2));
     TMemoryStream Text;
     R->WriteToStreamAsText(Text);
@@ -526,9 +443,7 @@ TEST_F(ParamShapesTest, RotationRules)
     EXPECT_NEAR(S->X(), 123, 1);
     EXPECT_NEAR(S->Y(), -77, 1);
     // With path macros the shape does not turn and records nothing.
-    auto* E = Root.AddChild(std::make_unique<TRec<TEllipseObj>>(&Page, -1), -1);
-    auto& ER = static_cast<TRec<TEllipseObj>&>(*E);
-    ER.SetFrame(5, 5, 10, 10);
+    auto& ER = *Add<TRec<TEllipseObj>>(5, 5, 10, 10);
     ER.PathMacros().Insert(0, *TTestMacroLibrary::Get("Red"));
     Page.History.CommandStart("turn");
     ER.Rotate(0, 0, 1.0);
@@ -546,38 +461,30 @@ TEST_F(ParamShapesTest, RotationRules)
     EXPECT_NEAR((B.Top + B.Bottom) / 2.0, 110, 1);
     TDrawItem::SetItemsPosX(*C, 7);
     EXPECT_EQ(C->X(), 7);
-}
-
-TEST_F(ParamShapesTest, ScalingRules)
-{
-    auto* R = Add<TRectObj>(10, 20, 30, 40);
-    R->ScaleTo(0, 0, 2048, 512);
-    EXPECT_EQ((std::array{R->X(), R->Y(), R->Width(), R->Height()}),
-              (std::array{20, 10, 60, 20}));
-    R->SetFrame(10, 20, 30, 40);
-    R->ScaleTo(100, 100, 1536, 1024);
-    EXPECT_EQ(R->X(), -35);  // floor(-90 * 1.5 + 100 + 0.5)
-    EXPECT_EQ(R->Width(), 45);
+    // Scaling.
+    auto* Q = Add<TRectObj>(10, 20, 30, 40);
+    Q->ScaleTo(0, 0, 2048, 512);
+    EXPECT_EQ(FrameOf(*Q), (std::array{20, 10, 60, 20}));
+    Q->SetFrame(10, 20, 30, 40);
+    Q->ScaleTo(100, 100, 1536, 1024);
+    EXPECT_EQ(Q->X(), -35);  // floor(-90 * 1.5 + 100 + 0.5)
+    EXPECT_EQ(Q->Width(), 45);
     // Turned by 90 degrees: the horizontal factor goes to the height.
     auto* T = Add<TRectObj>(50, 50, 30, 40);
     T->Rotate(50, 50, std::numbers::pi / 2);
     T->ScaleTo(50, 50, 2048, 1024);
-    EXPECT_EQ((std::array{T->X(), T->Y(), T->Width(), T->Height()}),
-              (std::array{50, 50, 30, 80}));
+    EXPECT_EQ(FrameOf(*T), (std::array{50, 50, 30, 80}));
     // A negative factor mirrors the frame and keeps the size positive.
     auto* M = Add<TEllipseObj>(10, 5, 20, 8);
     M->ScaleTo(0, 0, -1024, 1024);
-    EXPECT_EQ((std::array{M->X(), M->Y(), M->Width(), M->Height()}),
-              (std::array{-30, 5, 20, 8}));
+    EXPECT_EQ(FrameOf(*M), (std::array{-30, 5, 20, 8}));
     EXPECT_EQ(M->GetBounds(), (TRect{-30, 5, -10, 13}));
     M->ScaleTo(0, 0, 1024, -2048);
-    EXPECT_EQ((std::array{M->X(), M->Y(), M->Width(), M->Height()}),
-              (std::array{-30, -26, 20, 16}));
+    EXPECT_EQ(FrameOf(*M), (std::array{-30, -26, 20, 16}));
     // A 1-wide shape stays 1 wide.
     auto* N = Add<TRectObj>(0, 0, 1, 1);
     N->ScaleTo(0, 0, 100, 100);
-    EXPECT_EQ(N->Width(), 1);
-    EXPECT_EQ(N->Height(), 1);
+    EXPECT_EQ(FrameOf(*N), (std::array{0, 0, 1, 1}));
 }
 
 TEST_F(ParamShapesTest, AssignSameAttributesAndCommonAttributes)
@@ -588,13 +495,13 @@ TEST_F(ParamShapesTest, AssignSameAttributesAndCommonAttributes)
     TTestShape Line(&Page, -1);
     TPolygonObj P(&Page, -1);
     TEllipseObj E(&Page, -1);
-    EXPECT_EQ(ErrorOf([&] { R.Assign(&S); }), "TRectObj.Assign: DrawItemSrc is not TRectObj");
-    EXPECT_EQ(ErrorOf([&] { S.Assign(&R); }), "TStarObj.Assign: DrawItemSrc is not TStarObj");
-    EXPECT_EQ(ErrorOf([&] { P.Assign(&R); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { R.Assign(&S); }), "TRectObj.Assign: DrawItemSrc is not TRectObj");
+    EXPECT_EQ(MessageOf<Exception>([&] { S.Assign(&R); }), "TStarObj.Assign: DrawItemSrc is not TStarObj");
+    EXPECT_EQ(MessageOf<Exception>([&] { P.Assign(&R); }),
               "TPolygonObj.Assign: DrawItemSrc is not TPolygonObj");
-    EXPECT_EQ(ErrorOf([&] { E.Assign(&R); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { E.Assign(&R); }),
               "TEllipseObj.Assign: DrawItemSrc is not TEllipseObj");
-    EXPECT_EQ(ErrorOf([&] { Base.Assign(&Line); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { Base.Assign(&Line); }),
               "TParamObj.Assign: DrawItemSrc is not TParamObj");
     // Objects without fill macros never have the same attributes.
     for (TDrawObject* O : std::initializer_list<TDrawObject*>{&S, &E, &Base})
@@ -626,8 +533,7 @@ TEST_F(ParamShapesTest, AssignSameAttributesAndCommonAttributes)
     B->Rotate(11, 20, 0.5);
     TRectObj Prop(nullptr, -1);
     ASSERT_TRUE(Prop.TakeCommonAttributes(Root));
-    EXPECT_EQ((std::array{Prop.X(), Prop.Y(), Prop.Width(), Prop.Height()}),
-              (std::array{2147483647, 20, 30, -1}));
+    EXPECT_EQ(FrameOf(Prop), (std::array{2147483647, 20, 30, -1}));
     EXPECT_EQ(Prop.Angle(), ParamAngleUnchanged);
     EXPECT_EQ(RectParamToBytes(Prop.Param()),
               RectParamToBytes(TrecRectParam{1, {0, 0, 0}, kMinInt, 2, 3}));

@@ -7,13 +7,11 @@
 #include "platform/message_box.h"
 
 #include <functional>
+#include <sstream>
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& Fn)
-{
-    return MessageOf<Exception>(Fn);
-}
+auto ErrorOf = [](auto Fn) { return MessageOf<Exception>(Fn); };
 
 // Redo of a node command runs the command again, as the selection's command
 // record does; undo is the object's own records.
@@ -26,30 +24,46 @@ public:
 };
 
 // Type 1 is the polyline for the scope.
-class TPolyType {
-public:
-    TPolyType() : FOld(GetDrawItemFactory(1)) { RegisterPolyLineObjType(); }
-    ~TPolyType() { RegisterDrawItemType(1, FOld); }
-
-private:
-    TDrawItemFactory FOld;
+struct TPolyType {
+    TDrawItemFactory Old = GetDrawItemFactory(1);
+    TPolyType() { RegisterPolyLineObjType(); }
+    ~TPolyType() { RegisterDrawItemType(1, Old); }
 };
 
-std::vector<uint8_t> TypesOf(const TrecPath& P)
+// "x,y,type" of each point, blank separated.
+std::string Desc(const TrecPath& P)
 {
-    return std::vector<uint8_t>(P.pabType.begin(), P.pabType.begin() + P.Count);
+    std::string R;
+    for (int32_t I = 0; I < P.Count; ++I)
+        R += (I ? " " : "") + std::to_string(P.Points[I].X) + "," + std::to_string(P.Points[I].Y) +
+             "," + std::to_string(P.pabType[I]);
+    return R;
 }
+
+// The reverse: a path from "x,y,type" triples (6 move, 2 line, 4 curve, +1 closes).
+TrecPath Path(const std::string& D)
+{
+    std::vector<std::tuple<int32_t, int32_t, uint8_t>> Pts;
+    std::istringstream In(D);
+    int32_t X, Y, T;
+    char C;
+    while (In >> X >> C >> Y >> C >> T)
+        Pts.emplace_back(X, Y, uint8_t(T));
+    return MakePath(Pts);
+}
+
+using VB = std::vector<uint8_t>;
 
 struct PolyLineObjTest : ::testing::Test {
     TPolyType Type;
     TTestPage Page;
     TDrawGroup Root{&Page, -1};
     TRerun Rerun{&Page.History};
-    TPolyLineObj* Add(const TrecPath& Path)
+    TPolyLineObj* Add(const std::string& D)
     {
         auto* P = static_cast<TPolyLineObj*>(
             Root.AddChild(std::make_unique<TPolyLineObj>(&Page, -1), -1));
-        P->SetPathRecord(Path);
+        P->SetPathRecord(Path(D));
         return P;
     }
     // Runs Change as one command; undo must give back the state before and
@@ -75,12 +89,7 @@ struct PolyLineObjTest : ::testing::Test {
     }
 };
 
-TrecPath TwoCurves()
-{
-    return MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
-                     {30, 0, PT_BEZIERTO}, {30, -30, PT_BEZIERTO}, {60, -30, PT_BEZIERTO},
-                     {60, 0, PT_BEZIERTO}});
-}
+const char* const TwoCurves = "0,0,6 0,30,4 30,30,4 30,0,4 30,-30,4 60,-30,4 60,0,4";
 
 }  // namespace
 
@@ -88,21 +97,19 @@ TEST_F(PolyLineObjTest, StreamFormsCountNodeKindsByTheBasePath)
 {
     TTestPage Plain;
     Plain.WithHistory = false;
-    const TrecPath Path = MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO}});
     TPolyLineObj P(&Plain, -1);
     TTestPolyLine Q(&Plain, -1);
-    P.SetPathRecord(Path);
-    Q.SetPathRecord(Path);
+    P.SetPathRecord(Path("0,0,6 10,0,2 10,10,2"));
+    Q.SetPathRecord(Path("0,0,6 10,0,2 10,10,2"));
     P.SetNodeKind(1, nkSmooth, nullptr);
     P.SetNodeKind(2, nkSymmetric, nullptr);
     // The polyline form is the line-object form with type 1, then one byte per point.
-    std::vector<uint8_t> Want = StateOf(Q);
+    VB Want = StateOf(Q);
     Want.insert(Want.end(), {0, 1, 2});
     EXPECT_EQ(StateOf(P), Want);
     TMemoryStream T;
     P.WriteToStreamAsText(T);
-    const auto Text = Bytes(T);
-    const std::string S(Text.begin(), Text.end());
+    const std::string S = StreamText(T);
     EXPECT_EQ(S.substr(0, 3), "1\r\n");
     EXPECT_EQ(S.substr(S.size() - 9), "0\r\n1\r\n2\r\n");
     // An outline that doubles the points must not change what is stored.
@@ -112,17 +119,14 @@ TEST_F(PolyLineObjTest, StreamFormsCountNodeKindsByTheBasePath)
     });
     P.GetPath();
     ASSERT_EQ(P.OutputPath().Count, 6);
-    T.Clear();
-    P.WriteToStream(T);
-    T.SetPosition(0);
-    auto Read = DrawItemReadFromStreamNew(T, &Plain, nullptr, -1, DrawItemStreamVersion);
-    EXPECT_EQ(StateOf(*Read), Want);
-    EXPECT_EQ(static_cast<TPolyLineObj*>(Read.get())->NodeKinds(), (std::vector<uint8_t>{0, 1, 2}));
-    T.Clear();
-    P.WriteToStreamAsText(T);
-    T.SetPosition(0);
-    auto ReadText = DrawItemReadFromStreamAsTextNew(T, &Plain, nullptr, DrawItemStreamVersion);
-    EXPECT_EQ(StateOf(*ReadText), Want);
+    for (bool Text : {false, true}) {
+        T.Clear();
+        Text ? P.WriteToStreamAsText(T) : P.WriteToStream(T);
+        T.SetPosition(0);
+        auto Read = Text ? DrawItemReadFromStreamAsTextNew(T, &Plain, nullptr, DrawItemStreamVersion)
+                         : DrawItemReadFromStreamNew(T, &Plain, nullptr, -1, DrawItemStreamVersion);
+        EXPECT_EQ(StateOf(*Read), Want) << Text; // node kinds included
+    }
     SetOutlineTransformHook(nullptr);
     // A stream cut inside the node kinds is refused.
     TMemoryStream Cut;
@@ -132,10 +136,24 @@ TEST_F(PolyLineObjTest, StreamFormsCountNodeKindsByTheBasePath)
                  EStreamError);
 }
 
-TEST_F(PolyLineObjTest, AssignTakesOnlyPolylinesAndCopiesNodeKinds)
+TEST_F(PolyLineObjTest, SetNodeKindAndAssign)
 {
-    TPolyLineObj* P = Add(TwoCurves());
-    P->SetNodeKind(3, nkSymmetric, nullptr);
+    TPolyLineObj* P = Add(TwoCurves);
+    TMemoryStream S;
+    EXPECT_FALSE(P->SetNodeKind(3, nkSharp, &S));
+    EXPECT_EQ(S.Size(), 0);
+    EXPECT_TRUE(P->SetNodeKind(3, nkSmooth, &S));
+    // The twenty-byte record: ID, index, then zeros.
+    VB Want;
+    PutI32(Want, P->ObjID());
+    PutI32(Want, 3);
+    Want.resize(20, 0);
+    EXPECT_EQ(Bytes(S), Want);
+    EXPECT_EQ(P->GetNodeKind(3), nkSmooth);
+    for (int32_t Bad : {7, -1})
+        EXPECT_EQ(ErrorOf([&] { P->SetNodeKind(Bad, 1, &S); }),
+                  "TPolyLineObj.SetNodeSmooth: iIndex incorrect");
+    // Assign copies the node kinds and takes only polylines.
     TPolyLineObj Copy(&Page, -1);
     Copy.Assign(P);
     EXPECT_EQ(Copy.NodeKinds(), P->NodeKinds());
@@ -144,37 +162,15 @@ TEST_F(PolyLineObjTest, AssignTakesOnlyPolylinesAndCopiesNodeKinds)
               "TPolyLineObj.Assign: DrawItemSrc is not TPolyLineObj");
 }
 
-TEST_F(PolyLineObjTest, SetNodeKindWritesTheTwentyByteRecord)
-{
-    TPolyLineObj* P = Add(TwoCurves());
-    TMemoryStream S;
-    EXPECT_FALSE(P->SetNodeKind(3, nkSharp, &S));
-    EXPECT_EQ(S.Size(), 0);
-    EXPECT_TRUE(P->SetNodeKind(3, nkSmooth, &S));
-    std::vector<uint8_t> Want;
-    PutI32(Want, P->ObjID());
-    PutI32(Want, 3);
-    Want.insert(Want.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(Bytes(S), Want);
-    EXPECT_EQ(P->GetNodeKind(3), nkSmooth);
-    EXPECT_EQ(ErrorOf([&] { P->SetNodeKind(7, 1, &S); }),
-              "TPolyLineObj.SetNodeSmooth: iIndex incorrect");
-    EXPECT_EQ(ErrorOf([&] { P->SetNodeKind(-1, 1, &S); }),
-              "TPolyLineObj.SetNodeSmooth: iIndex incorrect");
-}
-
 TEST_F(PolyLineObjTest, InsertNodeOnLinesAndCurves)
 {
-    TPolyLineObj* L = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}}));
+    TPolyLineObj* L = Add("0,0,6 10,0,2");
     int32_t Index = -2;
     UndoRedo([&] { Index = L->InsertNode({5, 1}); });
     EXPECT_EQ(Index, 1);
-    EXPECT_EQ(PointsOf(L->BasePath()), (std::vector<TPoint>{{0, 0}, {5, 0}, {10, 0}}));
-    EXPECT_EQ(L->NodeKinds(), (std::vector<uint8_t>{0, 2, 0}));
-    EXPECT_EQ(TypesOf(L->BasePath()), (std::vector<uint8_t>{6, 2, 2}));
-    const TrecPath Curve = MakePath(
-        {{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO}, {30, 0, PT_BEZIERTO}});
-    TPolyLineObj* C = Add(Curve);
+    EXPECT_EQ(Desc(L->BasePath()), "0,0,6 5,0,2 10,0,2");
+    EXPECT_EQ(L->NodeKinds(), (VB{0, 2, 0}));
+    TPolyLineObj* C = Add("0,0,6 0,30,4 30,30,4 30,0,4");
     C->SetNodeKind(3, nkSymmetric, nullptr);
     UndoRedo([&] { Index = C->InsertNode({15, 40}); });
     ASSERT_EQ(Index, 3);
@@ -186,58 +182,55 @@ TEST_F(PolyLineObjTest, InsertNodeOnLinesAndCurves)
     EXPECT_TRUE(Near(C->GetNodePoint(1), {0, 15}));
     EXPECT_TRUE(Near(C->GetNodePoint(5), {30, 15}));
     EXPECT_EQ(C->GetNodePoint(6), (TPoint{30, 0}));
-    EXPECT_EQ(TypesOf(C->BasePath()), (std::vector<uint8_t>{6, 4, 4, 4, 4, 4, 4}));
-    EXPECT_EQ(C->NodeKinds(), (std::vector<uint8_t>{1, 1, 1, 2, 0, 0, 2}));
+    const TrecPath& B = C->BasePath();
+    EXPECT_EQ(VB(B.pabType.begin(), B.pabType.begin() + B.Count), (VB{6, 4, 4, 4, 4, 4, 4}));
+    EXPECT_EQ(C->NodeKinds(), (VB{1, 1, 1, 2, 0, 0, 2}));
 }
 
-TEST_F(PolyLineObjTest, CloseFigure)
+TEST_F(PolyLineObjTest, CloseFigureAndRemoveDegenerateFigures)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO}}));
+    TPolyLineObj* P = Add("0,0,6 10,0,2 10,10,2");
     EXPECT_EQ(P->CloseFigure(0, 2), 3);
-    EXPECT_EQ(TypesOf(P->BasePath()), (std::vector<uint8_t>{6, 2, 2, 3}));
-    EXPECT_EQ(P->GetNodePoint(3), (TPoint{0, 0}));
+    EXPECT_EQ(Desc(P->BasePath()), "0,0,6 10,0,2 10,10,2 0,0,3");
     EXPECT_EQ(P->GetNodeKind(3), nkSmooth);
     EXPECT_EQ(P->CloseFigure(0, 3), -1);  // already closed
     EXPECT_EQ(P->PointCount(), 4);
-    TPolyLineObj* Same =
-        Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO}, {0, 0, PT_LINETO}}));
+    TPolyLineObj* Same = Add("0,0,6 10,0,2 10,10,2 0,0,2");
     EXPECT_EQ(Same->CloseFigureAt(1), -1);
-    EXPECT_EQ(TypesOf(Same->BasePath()), (std::vector<uint8_t>{6, 2, 2, 3}));
-    TPolyLineObj* Short = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}}));
+    EXPECT_EQ(Desc(Same->BasePath()), "0,0,6 10,0,2 10,10,2 0,0,3");
+    TPolyLineObj* Short = Add("0,0,6 10,0,2");
     EXPECT_EQ(Short->CloseFigure(0, 1), -1);
-    EXPECT_EQ(TypesOf(Short->BasePath()), (std::vector<uint8_t>{6, 2}));
+    EXPECT_EQ(Desc(Short->BasePath()), "0,0,6 10,0,2");
+    TPolyLineObj* D = Add("0,0,6 10,0,2 0,0,3 50,50,6 60,50,2 70,70,6");
+    EXPECT_EQ(D->CountNodes(0, 2), 3);
+    EXPECT_TRUE(D->RemoveDegenerateFigures());
+    EXPECT_EQ(Desc(D->BasePath()), "50,50,6 60,50,2");
+    EXPECT_FALSE(D->RemoveDegenerateFigures());
 }
 
 TEST_F(PolyLineObjTest, SegmentConversionsKeepTheShapeAndRenumber)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 5, PT_LINETO}, {40, 5, PT_LINETO}}));
+    TPolyLineObj* P = Add("0,0,6 10,5,2 40,5,2");
     P->SetNodeKind(0, nkSymmetric, nullptr);
-    std::vector<int32_t> Sel{0, 1, 2};
-    UndoRedo([&] {
-        std::vector<int32_t> S{0, 1, 2};
-        P->ToCurve(S);
-        Sel = S;
-    });
+    std::vector<int32_t> Sel;
+    // Each run (and the redo, which runs it again) starts from the same list.
+    auto Convert = [&](bool ToCurve, const std::vector<int32_t>& Nodes, bool Changes = true) {
+        UndoRedo([&, Nodes] {
+            Sel = Nodes;
+            ToCurve ? P->ToCurve(Sel) : P->ToLine(Sel);
+        }, Changes);
+    };
+    Convert(true, {0, 1, 2});
     // (2 * start + end) / 3 + 0.5 truncated, and the other third.
-    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{0, 0}, {3, 2}, {7, 3}, {10, 5},
-                                                            {20, 5}, {30, 5}, {40, 5}}));
-    EXPECT_EQ(TypesOf(P->BasePath()), (std::vector<uint8_t>{6, 4, 4, 4, 4, 4, 4}));
+    EXPECT_EQ(Desc(P->BasePath()), "0,0,6 3,2,4 7,3,4 10,5,4 20,5,4 30,5,4 40,5,4");
     EXPECT_EQ(P->GetNodeKind(0), nkSmooth);
     EXPECT_EQ(Sel, (std::vector<int32_t>{0, 3, 6}));
     // Back to lines for the second segment only.
-    UndoRedo([&] {
-        std::vector<int32_t> S{3, 6};
-        P->ToLine(S);
-        Sel = S;
-    });
-    EXPECT_EQ(TypesOf(P->BasePath()), (std::vector<uint8_t>{6, 4, 4, 4, 2}));
-    EXPECT_EQ(P->GetNodePoint(4), (TPoint{40, 5}));
+    Convert(false, {3, 6});
+    EXPECT_EQ(Desc(P->BasePath()), "0,0,6 3,2,4 7,3,4 10,5,4 40,5,2");
     EXPECT_EQ(Sel, (std::vector<int32_t>{3, 4}));
     // Nodes that bound no segment change nothing and record nothing.
-    UndoRedo([&] {
-        std::vector<int32_t> S{0, 4};
-        P->ToLine(S);
-    }, false);
+    Convert(false, {0, 4}, false);
     std::vector<int32_t> Bad{1, 3};
     EXPECT_EQ(ErrorOf([&] { P->ToLine(Bad); }), "TPolyLineObj.ToLine: iIndex incorrect (1)");
     EXPECT_EQ(Bad, (std::vector<int32_t>{1, 3}));
@@ -245,32 +238,22 @@ TEST_F(PolyLineObjTest, SegmentConversionsKeepTheShapeAndRenumber)
 
 TEST_F(PolyLineObjTest, DeletePointByPlaceInTheFigure)
 {
-    // Between two curves: the outer control points stay.
-    TPolyLineObj* C = Add(TwoCurves());
-    UndoRedo([&] { C->DeletePoint({3}); });
-    EXPECT_EQ(PointsOf(C->BasePath()),
-              (std::vector<TPoint>{{0, 0}, {0, 30}, {60, -30}, {60, 0}}));
-    // Curve then line: the remaining control is (node + 2 * neighbour) / 3.
-    TPolyLineObj* CL = Add(MakePath({{0, 0, PT_MOVETO}, {0, 30, PT_BEZIERTO}, {30, 30, PT_BEZIERTO},
-                                     {30, 0, PT_BEZIERTO}, {60, 0, PT_LINETO}}));
-    UndoRedo([&] { CL->DeletePoint({3}); });
-    EXPECT_EQ(PointsOf(CL->BasePath()), (std::vector<TPoint>{{0, 0}, {0, 30}, {50, 0}, {60, 0}}));
-    EXPECT_EQ(TypesOf(CL->BasePath()), (std::vector<uint8_t>{6, 4, 4, 4}));
-    // Two lines; then the first and the last node of an open figure.
-    TPolyLineObj* L = Add(MakePath(
-        {{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {20, 0, PT_LINETO}, {30, 0, PT_LINETO}}));
-    UndoRedo([&] { L->DeletePoint({1}); });
-    EXPECT_EQ(PointsOf(L->BasePath()), (std::vector<TPoint>{{0, 0}, {20, 0}, {30, 0}}));
-    UndoRedo([&] { L->DeletePoint({0, 2}); });
-    EXPECT_EQ(PointsOf(L->BasePath()), (std::vector<TPoint>{{20, 0}}));
-    EXPECT_EQ(TypesOf(L->BasePath()), (std::vector<uint8_t>{6}));
-    // The start of a closed figure: the node before it starts the figure.
-    TPolyLineObj* Sq = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {10, 10, PT_LINETO},
-                                     {0, 10, PT_LINETO}, {0, 0, PT_LINETO | PT_CLOSEFIGURE}}));
-    UndoRedo([&] { Sq->DeletePoint({0}); });
-    EXPECT_EQ(PointsOf(Sq->BasePath()),
-              (std::vector<TPoint>{{0, 10}, {10, 0}, {10, 10}, {0, 10}}));
-    EXPECT_EQ(TypesOf(Sq->BasePath()), (std::vector<uint8_t>{6, 2, 2, 3}));
+    // (path, nodes deleted, path after)
+    for (auto [Before, Nodes, After] : {
+             // Between two curves: the outer control points stay.
+             std::tuple<const char*, std::vector<int32_t>, const char*>{
+                 TwoCurves, {3}, "0,0,6 0,30,4 60,-30,4 60,0,4"},
+             // Curve then line: the remaining control is (node + 2 * neighbour) / 3.
+             {"0,0,6 0,30,4 30,30,4 30,0,4 60,0,2", {3}, "0,0,6 0,30,4 50,0,4 60,0,4"},
+             // Between two lines; the first and the last node of an open figure.
+             {"0,0,6 10,0,2 20,0,2 30,0,2", {1}, "0,0,6 20,0,2 30,0,2"},
+             {"0,0,6 20,0,2 30,0,2", {0, 2}, "20,0,6"},
+             // The start of a closed figure: the node before it starts the figure.
+             {"0,0,6 10,0,2 10,10,2 0,10,2 0,0,3", {0}, "0,10,6 10,0,2 10,10,2 0,10,3"}}) {
+        TPolyLineObj* P = Add(Before);
+        UndoRedo([&] { P->DeletePoint(Nodes); });
+        EXPECT_EQ(Desc(P->BasePath()), After) << Before;
+    }
 }
 
 TEST_F(PolyLineObjTest, DeletePointRefusesBadIndexes)
@@ -280,7 +263,7 @@ TEST_F(PolyLineObjTest, DeletePointRefusesBadIndexes)
         Boxes.push_back(Text);
         return IDOK;
     });
-    TPolyLineObj* C = Add(TwoCurves());
+    TPolyLineObj* C = Add(TwoCurves);
     const auto Before = StateOf(*C);
     Page.History.CommandStart("bad");
     C->DeletePoint({3, 7});
@@ -294,22 +277,9 @@ TEST_F(PolyLineObjTest, DeletePointRefusesBadIndexes)
     EXPECT_EQ(Boxes[0], "TPolyLineObj.DeletePoint: iIndexDel incorrect !");
 }
 
-TEST_F(PolyLineObjTest, RemoveDegenerateFigures)
-{
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO},
-                                    {0, 0, PT_LINETO | PT_CLOSEFIGURE}, {50, 50, PT_MOVETO},
-                                    {60, 50, PT_LINETO}, {70, 70, PT_MOVETO}}));
-    EXPECT_EQ(P->CountNodes(0, 2), 3);
-    EXPECT_TRUE(P->RemoveDegenerateFigures());
-    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{50, 50}, {60, 50}}));
-    EXPECT_FALSE(P->RemoveDegenerateFigures());
-}
-
 TEST_F(PolyLineObjTest, SplitFiguresIntoObjects)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}, {50, 50, PT_MOVETO},
-                                    {60, 50, PT_LINETO}, {70, 70, PT_MOVETO},
-                                    {80, 70, PT_LINETO}}));
+    TPolyLineObj* P = Add("0,0,6 10,0,2 50,50,6 60,50,2 70,70,6 80,70,2");
     P->SetNodeKind(3, nkSmooth, nullptr);
     std::vector<TPolyLineObj*> Pieces;
     UndoRedo([&] {
@@ -318,14 +288,14 @@ TEST_F(PolyLineObjTest, SplitFiguresIntoObjects)
     });
     ASSERT_EQ(Root.GetCount(), 3);
     ASSERT_EQ(Pieces.size(), 2u);
-    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{0, 0}, {10, 0}}));
+    EXPECT_EQ(Desc(P->BasePath()), "0,0,6 10,0,2");
     auto* A = dynamic_cast<TPolyLineObj*>(Root.GetItem(1));
     ASSERT_NE(A, nullptr);
-    EXPECT_EQ(PointsOf(A->BasePath()), (std::vector<TPoint>{{50, 50}, {60, 50}}));
-    EXPECT_EQ(A->NodeKinds(), (std::vector<uint8_t>{0, 1}));
+    EXPECT_EQ(Desc(A->BasePath()), "50,50,6 60,50,2");
+    EXPECT_EQ(A->NodeKinds(), (VB{0, 1}));
     EXPECT_EQ(PointsOf(A->OutputPath()), PointsOf(A->BasePath()));
     TPolyLineObj Loose(&Page, -1);
-    Loose.SetPathRecord(MakePath({{0, 0, PT_MOVETO}, {5, 5, PT_MOVETO}}));
+    Loose.SetPathRecord(Path("0,0,6 5,5,6"));
     EXPECT_EQ(ErrorOf([&] { Loose.SplitFigures(nullptr); }),
               "TPolyLineObj.SplitFigures: (Parent = nil)");
 }
@@ -333,25 +303,21 @@ TEST_F(PolyLineObjTest, SplitFiguresIntoObjects)
 TEST_F(PolyLineObjTest, JoinEndNodes)
 {
     // Equal touching ends merge; the first figure is reversed to end there.
-    TPolyLineObj* A = Add(MakePath({{10, 0, PT_MOVETO}, {0, 0, PT_LINETO}}));
-    TPolyLineObj* B = Add(MakePath({{10, 0, PT_MOVETO}, {20, 5, PT_LINETO}}));
+    TPolyLineObj* A = Add("10,0,6 0,0,2");
+    TPolyLineObj* B = Add("10,0,6 20,5,2");
     int32_t J1 = -1, J2 = -1;
     UndoRedo([&] { A->JoinEndNodes(0, *B, 0, J1, J2); });
-    EXPECT_EQ(PointsOf(A->BasePath()), (std::vector<TPoint>{{0, 0}, {10, 0}, {20, 5}}));
-    EXPECT_EQ(TypesOf(A->BasePath()), (std::vector<uint8_t>{6, 2, 2}));
+    EXPECT_EQ(Desc(A->BasePath()), "0,0,6 10,0,2 20,5,2");
     EXPECT_EQ(B->PointCount(), 0);
-    EXPECT_EQ(J1, 1);
-    EXPECT_EQ(J2, 1);
+    EXPECT_EQ(std::tuple(J1, J2), std::tuple(1, 1));
     // Different ends get a straight segment; the second figure is reversed.
-    TPolyLineObj* C = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO},
-                                    {100, 0, PT_MOVETO}, {50, 0, PT_LINETO}}));
+    TPolyLineObj* C = Add("0,0,6 10,0,2 100,0,6 50,0,2");
     UndoRedo([&] { C->JoinEndNodes(1, *C, 3, J1, J2); });
-    EXPECT_EQ(PointsOf(C->BasePath()), (std::vector<TPoint>{{0, 0}, {10, 0}, {50, 0}, {100, 0}}));
-    EXPECT_EQ(TypesOf(C->BasePath()), (std::vector<uint8_t>{6, 2, 2, 2}));
+    EXPECT_EQ(Desc(C->BasePath()), "0,0,6 10,0,2 50,0,2 100,0,2");
     EXPECT_EQ(J2, 2);
     // The two ends of one figure: it is closed.
     UndoRedo([&] { C->JoinEndNodes(0, *C, 3, J1, J2); });
-    EXPECT_EQ(TypesOf(C->BasePath()), (std::vector<uint8_t>{6, 2, 2, 2, 3}));
+    EXPECT_EQ(Desc(C->BasePath()), "0,0,6 10,0,2 50,0,2 100,0,2 0,0,3");
     const auto Before = StateOf(Root);
     EXPECT_EQ(ErrorOf([&] { C->JoinEndNodes(2, *C, 0, J1, J2); }),
               "TPolyLineObj.JoinEndNodes: not an end node of an open figure (2)");
@@ -362,9 +328,9 @@ TEST_F(PolyLineObjTest, JoinEndNodes)
 
 TEST_F(PolyLineObjTest, MoveByAndUndoRecord)
 {
-    TPolyLineObj* P = Add(MakePath({{0, 0, PT_MOVETO}, {10, 0, PT_LINETO}}));
+    TPolyLineObj* P = Add("0,0,6 10,0,2");
     UndoRedo([&] { P->MoveBy(5, -2); }, true, false);
-    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{5, -2}, {15, -2}}));
+    EXPECT_EQ(Desc(P->BasePath()), "5,-2,6 15,-2,2");
     // Broken undo data is refused without a change.
     const auto Before = StateOf(*P);
     const uint8_t Junk[3] = {1, 2, 3};

@@ -33,12 +33,12 @@ public:
 };
 
 // The real item classes for the scope; what was registered comes back.
-class TRealTypes {
-public:
+struct TRealTypes {
+    TDrawItemFactory Old[7] = {};
     TRealTypes()
     {
         for (int32_t T = 1; T <= 6; ++T)
-            FOld[T] = GetDrawItemFactory(T);
+            Old[T] = GetDrawItemFactory(T);
         RegisterPolyLineObjType();
         RegisterParamShapeTypes();
         RegisterTextObjType();
@@ -46,17 +46,9 @@ public:
     ~TRealTypes()
     {
         for (int32_t T = 1; T <= 6; ++T)
-            RegisterDrawItemType(T, FOld[T]);
+            RegisterDrawItemType(T, Old[T]);
     }
-
-private:
-    TDrawItemFactory FOld[7] = {};
 };
-
-std::string ErrorOf(const std::function<void()>& F)
-{
-    return MessageOf<Exception>(F);
-}
 
 struct SelectionTest : ::testing::Test {
     TPrivateFolders Folders;
@@ -85,13 +77,8 @@ struct SelectionTest : ::testing::Test {
         R->SetFrame(X, Y, W, H);
         return static_cast<TRectObj*>(Page->RootGroup().AddChild(std::move(R), -1));
     }
-    TPolyLineObj* AddPoly(const std::vector<TPoint>& Points, const std::vector<uint8_t>& Types)
+    TPolyLineObj* AddPoly(const TrecPath& Path)
     {
-        TrecPath Path;
-        RecPolyLineSetCount(Path, static_cast<int32_t>(Points.size()));
-        Path.Points = Points;
-        Path.pabType = Types;
-        RecPathCalcBounds(Path);
         auto P = std::make_unique<TPolyLineObj>(Page.get(), -1);
         P->SetPathRecord(Path);
         return static_cast<TPolyLineObj*>(Page->RootGroup().AddChild(std::move(P), -1));
@@ -104,12 +91,7 @@ struct SelectionTest : ::testing::Test {
         F();
         Doc.History.CommandEnd();
     }
-    std::vector<uint8_t> Tree()
-    {
-        TMemoryStream S;
-        Page->RootGroup().WriteToStream(S);
-        return Bytes(S);
-    }
+    std::vector<uint8_t> Tree() { return StateOf(Page->RootGroup()); }
 };
 
 TEST_F(SelectionTest, AddRemoveAndClearUndoAndRedoTheList)
@@ -144,17 +126,14 @@ TEST_F(SelectionTest, AddRemoveAndClearUndoAndRedoTheList)
     EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, C, A}));
     Doc.History.Redo();
     EXPECT_EQ(Sel->Count(), 0);
-}
-
-TEST_F(SelectionTest, ClearOfAnEmptySelectionRecordsAndNotifiesNothing)
-{
+    // Clearing the empty selection records and notifies nothing: a command
+    // without records is dropped, so the next undo is the clear above.
     int32_t Calls = 0;
     Sel->OnChange = [&](TSelectedObjects*, bool) { ++Calls; };
-    Doc.History.CommandStart("clear");
-    Sel->ClearSelection();
-    Doc.History.CommandEnd(); // a command without records is dropped
+    InCommand([&] { Sel->ClearSelection(); });
     EXPECT_EQ(Calls, 0);
-    EXPECT_FALSE(Doc.History.CanUndo());
+    Doc.History.Undo();
+    EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{B, C, A}));
 }
 
 TEST_F(SelectionTest, SelectInRectNotifiesTwiceWhenItAddsAndOnceWhenNot)
@@ -166,7 +145,6 @@ TEST_F(SelectionTest, SelectInRectNotifiesTwiceWhenItAddsAndOnceWhenNot)
     Sel->SelectInRect({-5, -5, 500, 50}, true, Page->RootGroup());
     EXPECT_EQ(Sel->Count(), 10);
     EXPECT_EQ(Flags, (std::vector<bool>{false, true}));
-    Flags.clear();
     Sel->EmptyItems();
     Flags.clear();
     Sel->SelectInRect({1000, 1000, 1100, 1100}, false, Page->RootGroup());
@@ -204,20 +182,20 @@ TEST_F(SelectionTest, BoundsHandlesAndHitTest)
     // The extent takes the rotation centre in.
     EXPECT_EQ(Sel->GetExtent().Left, U.Left);
     EXPECT_EQ(Sel->GetExtent().Bottom, U.Bottom);
-}
-
-TEST_F(SelectionTest, EmptyBoundsGetNoHandles)
-{
-    Sel->AddItemSub(AddPoly({}, {}));
+    // Empty bounds get no handles.
+    Sel->EmptyItems();
+    Sel->AddItemSub(AddPoly(TrecPath{}));
     EXPECT_EQ(Sel->GetAnchors().GetCount(), 0);
     EXPECT_EQ(Sel->GetBounds().Left, 2147483647);
     EXPECT_EQ(Sel->HitTest(0, 0, 100), 0);
 }
 
-TEST_F(SelectionTest, MoveScaleAndRotateGoThroughTheItemsUndoably)
+TEST_F(SelectionTest, TransformsGoThroughTheItemsUndoablyAndDragClonesKeepNothing)
 {
     TRectObj* A = AddRect(10, 20, 30, 40);
+    TPolyLineObj* P = AddPoly(MakePath({{0, 0, 6}, {50, 0, 2}, {50, 50, 2}}));
     Sel->AddItemSub(A);
+    Sel->AddItemSub(P);
     Ready();
     const std::vector<uint8_t> Before = Tree();
     const TRect B0 = Sel->GetBounds();
@@ -228,20 +206,10 @@ TEST_F(SelectionTest, MoveScaleAndRotateGoThroughTheItemsUndoably)
     EXPECT_EQ(Sel->GetAnchors().GetNodeAnchor(1)->GetX(), B1.Left); // handles follow
     InCommand([&] { Sel->ScaleTo(0, 0, 2048, 2048); });
     InCommand([&] { Sel->RotateBy(20, 30, 0.5); });
-    Doc.History.Undo();
-    Doc.History.Undo();
-    Doc.History.Undo();
+    for (int I = 0; I < 3; ++I)
+        Doc.History.Undo();
     EXPECT_EQ(Tree(), Before);
-}
-
-TEST_F(SelectionTest, DragGroupShowsTransformsWithoutKeepingThem)
-{
-    TRectObj* A = AddRect(10, 20, 30, 40);
-    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}}, {6, 2, 2});
-    Sel->AddItemSub(A);
-    Sel->AddItemSub(P);
-    Ready();
-    const std::vector<uint8_t> Before = Tree();
+    // The drag group shows transforms of clones without keeping them.
     Sel->DuplicateToDragGroup();
     ASSERT_EQ(Sel->DragGroup().GetCount(), 2);
     EXPECT_STREQ(Sel->DragGroup().GetItem(0)->GetClass().Name, "TRectObj");
@@ -264,7 +232,7 @@ TEST_F(SelectionTest, DragGroupShowsTransformsWithoutKeepingThem)
 TEST_F(SelectionTest, StreamLayoutOfTheSelectedItems)
 {
     TRectObj* A = AddRect(10, 20, 30, 40);
-    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}}, {6, 2});
+    TPolyLineObj* P = AddPoly(MakePath({{0, 0, 6}, {50, 0, 2}}));
     A->SetName("箱");
     // Selection order P, A; the stream keeps the tree order A, P.
     Sel->AddItemSub(P);
@@ -282,15 +250,12 @@ TEST_F(SelectionTest, StreamLayoutOfTheSelectedItems)
     PutI32(E, 2);        // two children
     const int32_t Root = Page->RootGroup().ObjID();
     for (TDrawItem* Item : {static_cast<TDrawItem*>(A), static_cast<TDrawItem*>(P)}) {
-        TMemoryStream C;
-        Item->WriteToStream(C);
-        std::vector<uint8_t> CB = Bytes(C);
+        std::vector<uint8_t> CB = StateOf(*Item);
         const size_t Off = 1 + 4 + 4 + Utf8ToCp932(Item->Name()).size();
-        std::vector<uint8_t> RootBytes, Minus;
-        PutI32(RootBytes, Root);
-        PutI32(Minus, -1);
-        ASSERT_TRUE(std::equal(RootBytes.begin(), RootBytes.end(), CB.begin() + long(Off)));
-        std::copy(Minus.begin(), Minus.end(), CB.begin() + long(Off)); // parent: the group
+        int32_t Parent = 0;
+        std::memcpy(&Parent, &CB[Off], 4);
+        ASSERT_EQ(Parent, Root);
+        std::fill_n(CB.begin() + long(Off), 4, 0xFF); // parent: the group (-1)
         E.insert(E.end(), CB.begin(), CB.end());
     }
     PutI32(E, 0); // the picture store part, no pictures
@@ -307,16 +272,15 @@ TEST_F(SelectionTest, StreamLayoutOfTheSelectedItems)
 TEST_F(SelectionTest, IllegalCommandsRaise)
 {
     const int32_t ID = 0;
-    EXPECT_EQ(ErrorOf([&] { Sel->Undo(54, &ID, 4); }), "TSelectedObjects.Undo: Illegal Command.");
-    EXPECT_EQ(ErrorOf([&] { Sel->Undo(55, nullptr, 0); }),
-              "TSelectedObjects.Undo: Illegal Command.");
-    EXPECT_EQ(ErrorOf([&] { Sel->Redo(70, nullptr, 0); }),
-              "TSelectedObjects.Undo: Illegal Command.");
+    for (auto Call : std::vector<std::function<void()>>{[&] { Sel->Undo(54, &ID, 4); },
+                                                        [&] { Sel->Undo(55, nullptr, 0); },
+                                                        [&] { Sel->Redo(70, nullptr, 0); }})
+        EXPECT_EQ(MessageOf<Exception>(Call), "TSelectedObjects.Undo: Illegal Command.");
 }
 
 TEST_F(SelectionTest, NodeSelectionRecordsUndoAndRedo)
 {
-    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}, {0, 50}}, {6, 2, 2, 2});
+    TPolyLineObj* P = AddPoly(MakePath({{0, 0, 6}, {50, 0, 2}, {50, 50, 2}, {0, 50, 2}}));
     Sel->SetEditMode(1);
     Sel->AddItemSub(P);
     TAnchors& A = Sel->GetAnchors();
@@ -353,17 +317,10 @@ TEST_F(SelectionTest, NodeSelectionRecordsUndoAndRedo)
     EXPECT_EQ(States(), (std::vector<int>{0, 0, 1, 0}));
     Doc.History.Redo();
     EXPECT_EQ(Sel->Count(), 0);
-}
-
-TEST_F(SelectionTest, NodeRubberBandAddsItemsAndSelectsNodesInside)
-{
-    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}}, {6, 2, 2});
-    Sel->SetEditMode(1);
-    Ready();
+    // The node rubber band adds the items and selects the nodes inside.
     InCommand([&] { Sel->SelectNodesInRect({40, -5, 60, 5}, NodeSelectCode, Page->RootGroup()); });
     ASSERT_EQ(Sel->Items(), (std::vector<TDrawItem*>{P}));
-    EXPECT_EQ(Sel->GetAnchors().FindNodeAnchor(P, 1)->Selected, 1);
-    EXPECT_EQ(Sel->GetAnchors().FindNodeAnchor(P, 0)->Selected, 0);
+    EXPECT_EQ(States(), (std::vector<int>{0, 1, 0, 0}));
     Doc.History.Undo();
     EXPECT_EQ(Sel->Count(), 0);
 }

@@ -39,8 +39,7 @@ public:
     void SetClipboardStream(uint32_t Format, TMemoryStream& Stream) override
     {
         Calls.push_back("set " + std::to_string(Format));
-        const auto* P = static_cast<const char*>(Stream.Memory());
-        Data.assign(P, P + Stream.Size());
+        Data = StreamText(Stream);
     }
     void CloseClipboard() override { Calls.push_back("close"); }
     bool Busy = false;
@@ -78,16 +77,6 @@ public:
         throw EUserError("move failed");
     }
 };
-
-std::string ErrorOf(const std::function<void()>& F)
-{
-    try {
-        F();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return "<no exception>";
-}
 
 struct SelectionCommandsTest : ::testing::Test {
     TPrivateFolders Folders;
@@ -130,47 +119,34 @@ struct SelectionCommandsTest : ::testing::Test {
         R->SetFrame(X, Y, W, H);
         return static_cast<TRectObj*>((G ? G : &Root())->AddChild(std::move(R), -1));
     }
-    static std::unique_ptr<TPolyLineObj> NewPoly(TPage& P, const std::vector<TPoint>& Points,
-                                                 const std::vector<uint8_t>& Types)
+    static std::unique_ptr<TPolyLineObj> NewPoly(TPage& P, const TrecPath& Path)
     {
-        TrecPath Path;
-        RecPolyLineSetCount(Path, static_cast<int32_t>(Points.size()));
-        for (size_t I = 0; I < Points.size(); ++I) {
-            Path.Points[I] = Points[I];
-            Path.pabType[I] = Types[I];
-        }
-        RecPathCalcBounds(Path);
         auto Poly = std::make_unique<TPolyLineObj>(&P, -1);
         Poly->SetPathRecord(Path);
         return Poly;
     }
-    TPolyLineObj* AddPoly(const std::vector<TPoint>& Points, const std::vector<uint8_t>& Types,
+    // A polyline from "x, y, point type" triples.
+    TPolyLineObj* AddPoly(const std::vector<std::tuple<int32_t, int32_t, uint8_t>>& Points,
                           TDrawGroup* G = nullptr)
     {
-        return static_cast<TPolyLineObj*>(
-            (G ? G : &Root())->AddChild(NewPoly(*Page, Points, Types), -1));
+        return static_cast<TPolyLineObj*>((G ? G : &Root())->AddChild(NewPoly(*Page, MakePath(Points)), -1));
     }
     TDrawGroup* AddGroup()
     {
-        return static_cast<TDrawGroup*>(
-            Root().AddChild(std::make_unique<TDrawGroup>(Page.get(), -1), -1));
+        return static_cast<TDrawGroup*>(Root().AddChild(std::make_unique<TDrawGroup>(Page.get(), -1), -1));
     }
     void Ready() { Doc->History.ResetObjCount(); }
-    std::vector<uint8_t> Tree()
-    {
-        TMemoryStream S;
-        Root().WriteToStream(S);
-        return Bytes(S);
-    }
-    std::vector<int32_t> SelIDs() const
+    std::vector<uint8_t> Tree() { return StateOf(Root()); }
+    static std::vector<int32_t> IDs(const std::vector<TDrawItem*>& Items)
     {
         std::vector<int32_t> R;
-        for (TDrawItem* I : Sel->Items())
+        for (TDrawItem* I : Items)
             R.push_back(I->ObjID());
         return R;
     }
+    std::vector<int32_t> SelIDs() const { return IDs(Sel->Items()); }
     // Runs Command: one new history command with Caption; undo returns the
-    // tree and the selection before it exactly, redo those after it.
+    // tree and the selection before it exactly, redo those after it (twice).
     void CheckCommand(const std::string& Caption, const std::function<void()>& Command)
     {
         Ready();
@@ -184,16 +160,14 @@ struct SelectionCommandsTest : ::testing::Test {
         const std::vector<uint8_t> After = Tree();
         const std::vector<int32_t> SelAfter = SelIDs();
         EXPECT_NE(After, Before) << Caption;
-        Doc->History.Undo();
-        EXPECT_EQ(Tree(), Before) << Caption;
-        EXPECT_EQ(SelIDs(), SelBefore) << Caption;
-        Doc->History.Redo();
-        EXPECT_EQ(Tree(), After) << Caption;
-        EXPECT_EQ(SelIDs(), SelAfter) << Caption;
-        Doc->History.Undo();
-        EXPECT_EQ(Tree(), Before) << Caption;
-        Doc->History.Redo();
-        EXPECT_EQ(Tree(), After) << Caption;
+        for (int Round = 0; Round < 2; ++Round) {
+            Doc->History.Undo();
+            EXPECT_EQ(Tree(), Before) << Caption;
+            EXPECT_EQ(SelIDs(), SelBefore) << Caption;
+            Doc->History.Redo();
+            EXPECT_EQ(Tree(), After) << Caption;
+            EXPECT_EQ(SelIDs(), SelAfter) << Caption;
+        }
     }
     // Command leaves no history command and no change.
     void CheckNothing(const std::function<void()>& Command)
@@ -217,19 +191,11 @@ struct SelectionCommandsTest : ::testing::Test {
         for (int32_t I : Indexes)
             A.SetNodeSelected(A.FindNodeAnchor(P, I), 1, -1);
     }
-    std::vector<TPoint> PointsOf(TPolyLineObj* P)
+    static std::vector<TPoint> PointsOf(TPolyLineObj* P) { return ::PointsOf(P->BasePath()); }
+    static std::vector<int> TypesOf(TPolyLineObj* P)
     {
-        std::vector<TPoint> R;
-        for (int32_t I = 0; I < P->PointCount(); ++I)
-            R.push_back(P->GetNodePoint(I));
-        return R;
-    }
-    std::vector<int> TypesOf(TPolyLineObj* P)
-    {
-        std::vector<int> R;
-        for (int32_t I = 0; I < P->PointCount(); ++I)
-            R.push_back(P->GetPointType(I));
-        return R;
+        const TrecPath& B = P->BasePath();
+        return std::vector<int>(B.pabType.begin(), B.pabType.begin() + B.Count);
     }
 };
 
@@ -238,29 +204,22 @@ struct SelectionCommandsTest : ::testing::Test {
 TEST_F(SelectionCommandsTest, AddNewItemCaptionsByClass)
 {
     AddRect(0, 0, 5, 5);
-    std::unique_ptr<TDrawItem> R = std::make_unique<TRectObj>(Page.get(), -1);
-    static_cast<TRectObj&>(*R).SetFrame(10, 10, 20, 20);
+    auto R = std::make_unique<TRectObj>(Page.get(), -1);
+    R->SetFrame(10, 10, 20, 20);
     int32_t ToolCalls = 0;
-    CheckCommand("四角形図形の作成", [&] {
-        Sel->CommandAddNewDrawItem(std::move(R), [&] { ++ToolCalls; });
-    });
+    CheckCommand("四角形図形の作成", [&] { Sel->CommandAddNewDrawItem(std::move(R), [&] { ++ToolCalls; }); });
     EXPECT_EQ(ToolCalls, 1);
-    EXPECT_EQ(Root().GetCount(), 2);
     EXPECT_EQ(Sel->Items(), (std::vector<TDrawItem*>{Root().GetItem(1)}));
     CheckCommand("線図形の作成", [&] {
-        Sel->CommandAddNewDrawItem(NewPoly(*Page, {{0, 0}, {9, 9}}, {6, 2}), nullptr);
+        Sel->CommandAddNewDrawItem(NewPoly(*Page, MakePath({{0, 0, 6}, {9, 9, 2}})), nullptr);
     });
-    CheckCommand("楕円図形の作成", [&] {
-        Sel->CommandAddNewDrawItem(std::make_unique<TEllipseObj>(Page.get(), -1), nullptr);
-    });
-    CheckCommand("テキスト図形の作成", [&] {
-        Sel->CommandAddNewDrawItem(std::make_unique<TTextObj>(Page.get(), -1), nullptr);
-    });
+    CheckCommand("楕円図形の作成",
+                 [&] { Sel->CommandAddNewDrawItem(std::make_unique<TEllipseObj>(Page.get(), -1), nullptr); });
+    CheckCommand("テキスト図形の作成",
+                 [&] { Sel->CommandAddNewDrawItem(std::make_unique<TTextObj>(Page.get(), -1), nullptr); });
     CheckNothing([&] {
-        EXPECT_EQ(ErrorOf([&] {
-                      Sel->CommandAddNewDrawItem(std::make_unique<TDrawGroup>(Page.get(), -1),
-                                                 nullptr);
-                  }),
+        auto G = std::make_unique<TDrawGroup>(Page.get(), -1);
+        EXPECT_EQ(MessageOf<Exception>([&] { Sel->CommandAddNewDrawItem(std::move(G), nullptr); }),
                   "CommandAddNewDrawItem : ClassType Invalidate.");
     });
 }
@@ -292,63 +251,48 @@ TEST_F(SelectionCommandsTest, DeleteAndEmptyTexts)
 
 TEST_F(SelectionCommandsTest, CopyAndCutPutTheDrawItemTextOnTheClipboard)
 {
+    // A copy of nothing empties the clipboard.
+    CheckNothing([&] { Sel->CopyToClipboard(); });
+    EXPECT_EQ(Clipboard.Calls, (std::vector<std::string>{"open", "empty", "close"}));
+    Clipboard.Calls.clear();
     TRectObj* A = AddRect(0, 0, 10, 10);
-    TPolyLineObj* P = AddPoly({{0, 0}, {5, 5}}, {6, 2});
+    TPolyLineObj* P = AddPoly({{0, 0, 6}, {5, 5, 2}});
     Select({P, A});
     CheckNothing([&] { Sel->CopyToClipboard(); });
     EXPECT_EQ(Clipboard.Calls, (std::vector<std::string>{"open", "empty", "set 1", "close"}));
-    const std::string& T = Clipboard.Data;
-    // Header lines, then the temporary group: type 0, ID -1, no name,
-    // parent 0, visible, two children.
-    const std::string Head = "Tavro DrawItem\r\n25\r\n0\r\n-1\r\n\r\n0\r\n1\r\n2\r\n";
-    ASSERT_GE(T.size(), Head.size());
+    const std::string T = Clipboard.Data;
+    // Header lines, then the temporary group (type 0, ID -1, no name, parent
+    // 0, visible, two children), then its children in tree order: the
+    // rectangle (type 3) first, each with the group as parent.
+    const std::string Head = "Tavro DrawItem\r\n25\r\n0\r\n-1\r\n\r\n0\r\n1\r\n2\r\n3\r\n" +
+                             std::to_string(A->ObjID()) + "\r\n\r\n-1\r\n";
     EXPECT_EQ(T.substr(0, Head.size()), Head);
-    // First child in tree order (the rectangle): type 3, its ID, no name,
-    // the group as parent.
-    const std::string Child = "3\r\n" + std::to_string(A->ObjID()) + "\r\n\r\n-1\r\n";
-    EXPECT_EQ(T.substr(Head.size(), Child.size()), Child);
     EXPECT_EQ(T.back(), '\0');
     EXPECT_NE(T.find("\r\n1\r\n" + std::to_string(P->ObjID()) + "\r\n\r\n-1\r\n"), std::string::npos);
-    // Paste of what copy produced: two more items, equal to the originals.
-    const std::vector<uint8_t> ABytes = [&] {
-        TMemoryStream S;
-        A->WriteToStream(S);
-        return Bytes(S);
-    }();
+    // Paste of what copy produced: two more items, equal to the originals
+    // past the type, ID and empty name (13 bytes).
     TMemoryStreamWex In;
     In.SetPointer(T.data(), static_cast<int64_t>(T.size()));
     CheckCommand("貼り付け(&P)", [&] { Sel->PasteCommand(In, true, CaptionPaste); });
     ASSERT_EQ(Root().GetCount(), 4);
     EXPECT_EQ(Sel->Count(), 2);
-    TMemoryStream S;
-    Root().GetItem(2)->WriteToStream(S);
-    std::vector<uint8_t> Pasted = Bytes(S);
-    ASSERT_EQ(Pasted.size(), ABytes.size());
-    EXPECT_TRUE(std::equal(Pasted.begin() + 13, Pasted.end(), ABytes.begin() + 13));
-    // Cut: the same text, then the items go; undo brings both back selected.
+    const std::vector<uint8_t> Pasted = StateOf(*Root().GetItem(2)), Orig = StateOf(*A);
+    ASSERT_EQ(Pasted.size(), Orig.size());
+    EXPECT_TRUE(std::equal(Pasted.begin() + 13, Pasted.end(), Orig.begin() + 13));
+    // Cut: the same text, then the items go; undo brings both back selected,
+    // re-created under their IDs (not at their old addresses).
     Sel->EmptyItems();
     Select({P, A});
-    Clipboard.Calls.clear();
     const std::vector<int32_t> CutIDs{P->ObjID(), A->ObjID()};
     CheckCommand("切り取り", [&] { Sel->CutToClipboard(); });
     EXPECT_EQ(Clipboard.Data, T);
     EXPECT_EQ(Root().GetCount(), 2);
     Doc->History.Undo();
     EXPECT_EQ(Root().GetCount(), 4);
-    // Undo re-creates the items under their IDs (not at their old addresses).
-    std::vector<int32_t> IDs;
-    for (TDrawItem* Item : Sel->Items())
-        IDs.push_back(Item->ObjID());
-    EXPECT_EQ(IDs, CutIDs);
-}
-
-TEST_F(SelectionCommandsTest, CopyOfNothingEmptiesTheClipboardAndABusyOneIsReported)
-{
-    CheckNothing([&] { Sel->CopyToClipboard(); });
-    EXPECT_EQ(Clipboard.Calls, (std::vector<std::string>{"open", "empty", "close"}));
+    EXPECT_EQ(SelIDs(), CutIDs);
+    // A busy clipboard is reported.
     Clipboard.Calls.clear();
     Clipboard.Busy = true;
-    Select({AddRect(0, 0, 4, 4)});
     Sel->CopyToClipboard();
     EXPECT_EQ(Clipboard.Calls, (std::vector<std::string>{"open"}));
     EXPECT_EQ(Boxes, (std::vector<std::string>{"クリップボードは使用中です。"}));
@@ -358,20 +302,19 @@ TEST_F(SelectionCommandsTest, UngroupMovesTheChildrenToTheEndInOrder)
 {
     TRectObj* First = AddRect(0, 0, 4, 4);
     TDrawGroup* G = AddGroup();
-    TRectObj* C1 = AddRect(10, 0, 4, 4, G);
-    TRectObj* C2 = AddRect(20, 0, 4, 4, G);
-    TRectObj* C3 = AddRect(30, 0, 4, 4, G);
-    TRectObj* Last = AddRect(40, 0, 4, 4);
+    std::vector<TDrawItem*> Items{First};
+    for (int32_t X : {10, 20, 30})
+        Items.push_back(AddRect(X, 0, 4, 4, G));
+    Items.insert(Items.begin() + 1, AddRect(40, 0, 4, 4));
+    const std::vector<int32_t> Expected = IDs(Items);
     Select({First});
     CheckNothing([&] { Sel->Ungroup(); });
     Select({G});
     CheckCommand("グループ化解除", [&] { Sel->Ungroup(); });
-    ASSERT_EQ(Root().GetCount(), 5);
-    EXPECT_EQ(Root().GetItem(0), First);
-    EXPECT_EQ(Root().GetItem(1), Last);
-    EXPECT_EQ(Root().GetItem(2)->ObjID(), C1->ObjID());
-    EXPECT_EQ(Root().GetItem(3)->ObjID(), C2->ObjID());
-    EXPECT_EQ(Root().GetItem(4)->ObjID(), C3->ObjID());
+    std::vector<TDrawItem*> Now;
+    for (int32_t I = 0; I < Root().GetCount(); ++I)
+        Now.push_back(Root().GetItem(I));
+    EXPECT_EQ(IDs(Now), Expected);
     EXPECT_EQ(Sel->Count(), 4); // First and the three children
 }
 
@@ -380,13 +323,12 @@ TEST_F(SelectionCommandsTest, ToPolyLineKeepsEveryItemAtItsIndex)
     TRectObj* R = AddRect(0, 0, 10, 10);
     TDrawGroup* G = AddGroup();
     AddRect(20, 0, 10, 10, G);
-    TPolyLineObj* P = AddPoly({{0, 0}, {5, 5}}, {6, 2});
+    TPolyLineObj* P = AddPoly({{0, 0, 6}, {5, 5, 2}});
     Select({R, G, P});
     CheckCommand("線図形化", [&] { Sel->CommandToPolyLine(); });
     ASSERT_EQ(Sel->Count(), 3);
     EXPECT_STREQ(Sel->GetItem(0)->GetClass().Name, "TPolyLineObj");
-    EXPECT_EQ(Sel->GetItem(1)->ObjID(), G->ObjID());
-    EXPECT_EQ(Sel->GetItem(2)->ObjID(), P->ObjID());
+    EXPECT_EQ(SelIDs(), (std::vector<int32_t>{Sel->GetItem(0)->ObjID(), G->ObjID(), P->ObjID()}));
     EXPECT_EQ(Root().IndexOf(Sel->GetItem(0)), 0);
     Sel->EmptyItems();
     Select({Root().GetItem(0), Root().GetItem(2)});
@@ -395,9 +337,9 @@ TEST_F(SelectionCommandsTest, ToPolyLineKeepsEveryItemAtItsIndex)
 
 TEST_F(SelectionCommandsTest, MergeAndUnmergeLines)
 {
-    TPolyLineObj* A = AddPoly({{0, 0}, {10, 0}}, {6, 2});
+    TPolyLineObj* A = AddPoly({{0, 0, 6}, {10, 0, 2}});
     TDrawGroup* G = AddGroup();
-    AddPoly({{0, 10}, {10, 10}, {10, 20}}, {6, 2, 2}, G);
+    AddPoly({{0, 10, 6}, {10, 10, 2}, {10, 20, 2}}, G);
     TRectObj* R = AddRect(50, 50, 10, 10);
     Select({G, A, R});
     CheckCommand("線合成", [&] { Sel->MergeLines(); });
@@ -420,7 +362,7 @@ TEST_F(SelectionCommandsTest, MergeAndUnmergeLines)
 TEST_F(SelectionCommandsTest, WindowCommandsMoveScaleRotateDuplicateGroup)
 {
     TRectObj* A = AddRect(0, 0, 10, 10);
-    TPolyLineObj* P = AddPoly({{0, 0}, {50, 0}, {50, 50}}, {6, 2, 2});
+    TPolyLineObj* P = AddPoly({{0, 0, 6}, {50, 0, 2}, {50, 50, 2}});
     CheckNothing([&] { Sel->MoveCommand(3, 4); }); // nothing selected
     Select({P, A});
     CheckNothing([&] { Sel->MoveCommand(0, 0); });
@@ -440,15 +382,14 @@ TEST_F(SelectionCommandsTest, WindowCommandsMoveScaleRotateDuplicateGroup)
 TEST_F(SelectionCommandsTest, ACommandThatRaisesIsCancelled)
 {
     AddRect(0, 0, 4, 4);
-    auto* F = static_cast<TFailingLeaf*>(
-        Root().AddChild(std::make_unique<TFailingLeaf>(Page.get(), -1), -1));
+    auto* F = static_cast<TFailingLeaf*>(Root().AddChild(std::make_unique<TFailingLeaf>(Page.get(), -1), -1));
     Select({Root().GetItem(0), F});
     Ready();
     const int32_t MenuEnd = Doc->History.MenuEnd();
-    EXPECT_EQ(ErrorOf([&] { Sel->MoveCommand(1, 1); }), "move failed");
+    EXPECT_EQ(MessageOf<Exception>([&] { Sel->MoveCommand(1, 1); }), "move failed");
     EXPECT_EQ(Doc->History.MenuEnd(), MenuEnd);
     EXPECT_FALSE(Doc->History.IsCommandOpen());
-    EXPECT_EQ(ErrorOf([&] { Sel->CommandSetNodeType(3); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { Sel->CommandSetNodeType(3); }),
               "TSelectedObjects.CommandSetNodeType: Illegal NodeAnchorType");
 }
 
@@ -457,7 +398,7 @@ TEST_F(SelectionCommandsTest, ACommandThatRaisesIsCancelled)
 
 TEST_F(SelectionCommandsTest, NodeTypeAndDeleteNodes)
 {
-    TPolyLineObj* P = AddPoly({{0, 0}, {10, 0}, {20, 5}, {30, 0}}, {6, 2, 2, 2});
+    TPolyLineObj* P = AddPoly({{0, 0, 6}, {10, 0, 2}, {20, 5, 2}, {30, 0, 2}});
     Sel->SetEditMode(1);
     Select({P});
     SelectNodes(P, {1, 2});
@@ -478,15 +419,19 @@ TEST_F(SelectionCommandsTest, NodeTypeAndDeleteNodes)
 
 TEST_F(SelectionCommandsTest, DivideOpenAndClosedFigures)
 {
-    TPolyLineObj* P = AddPoly({{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}}, {6, 2, 2, 2, 2});
+    auto Divide = [&](TPolyLineObj* P) {
+        Sel->EmptyItems();
+        Select({P});
+        SelectNodes(P, {2});
+        CheckCommand("分割", [&] {
+            Doc->History.CommandStart("分割");
+            Sel->CommandSetSegmentType(0);
+            Doc->History.CommandEnd();
+        });
+    };
     Sel->SetEditMode(1);
-    Select({P});
-    SelectNodes(P, {2});
-    CheckCommand("分割", [&] {
-        Doc->History.CommandStart("分割");
-        Sel->CommandSetSegmentType(0);
-        Doc->History.CommandEnd();
-    });
+    TPolyLineObj* P = AddPoly({{0, 0, 6}, {10, 0, 2}, {20, 0, 2}, {30, 0, 2}, {40, 0, 2}});
+    Divide(P);
     ASSERT_EQ(Root().GetCount(), 2);
     auto* Q = dynamic_cast<TPolyLineObj*>(Root().GetItem(1));
     ASSERT_NE(Q, nullptr);
@@ -494,23 +439,16 @@ TEST_F(SelectionCommandsTest, DivideOpenAndClosedFigures)
     EXPECT_EQ(PointsOf(Q), (std::vector<TPoint>{{20, 0}, {30, 0}, {40, 0}}));
     EXPECT_EQ(TypesOf(Q), (std::vector<int>{6, 2, 2}));
     // A closed square opened at its third node starts and ends there.
-    Sel->EmptyItems();
-    TPolyLineObj* S = AddPoly({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}, {6, 2, 2, 2, 3});
-    Select({S});
-    SelectNodes(S, {2});
-    CheckCommand("分割", [&] {
-        Doc->History.CommandStart("分割");
-        Sel->CommandSetSegmentType(0);
-        Doc->History.CommandEnd();
-    });
+    TPolyLineObj* S = AddPoly({{0, 0, 6}, {10, 0, 2}, {10, 10, 2}, {0, 10, 2}, {0, 0, 3}});
+    Divide(S);
     EXPECT_EQ(PointsOf(S), (std::vector<TPoint>{{10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}}));
     EXPECT_EQ(TypesOf(S), (std::vector<int>{6, 2, 2, 2, 2}));
 }
 
 TEST_F(SelectionCommandsTest, JoinEndNodes)
 {
-    TPolyLineObj* A = AddPoly({{0, 0}, {10, 0}}, {6, 2});
-    TPolyLineObj* B = AddPoly({{10, 0}, {20, 5}}, {6, 2});
+    TPolyLineObj* A = AddPoly({{0, 0, 6}, {10, 0, 2}});
+    TPolyLineObj* B = AddPoly({{10, 0, 6}, {20, 5, 2}});
     Sel->SetEditMode(1);
     Select({A, B});
     std::string Message;
@@ -531,25 +469,15 @@ TEST_F(SelectionCommandsTest, JoinEndNodes)
     EXPECT_EQ(A->GetPointType(A->PointCount() - 1) & 1, 1);
 }
 
-} // namespace
-
 // ---------------------------------------------------------------------------
 // The undo guarantee: random commands on a random document, then undo all
 // (the tree is byte-identical to the start) and redo all (identical to the
 // end). TAVRO_SELECTION_SEEDS=n runs n seeds instead of a few.
 
-namespace {
-
 struct TRandomRun {
     SelectionCommandsTest& T;
     std::mt19937 Rng;
-    int32_t Commands = 0;
     int32_t Pick(int32_t N) { return static_cast<int32_t>(Rng() % static_cast<uint32_t>(N)); }
-    TDrawItem* AnyRootChild()
-    {
-        TDrawGroup& R = T.Root();
-        return R.GetCount() ? R.GetItem(Pick(R.GetCount())) : nullptr;
-    }
     std::unique_ptr<TDrawItem> NewItem()
     {
         const int32_t X = Pick(200), Y = Pick(200);
@@ -558,18 +486,13 @@ struct TRandomRun {
             R->SetFrame(X, Y, 5 + Pick(40), 5 + Pick(40));
             return R;
         }
-        std::vector<TPoint> P;
-        std::vector<uint8_t> Ty;
+        std::vector<std::tuple<int32_t, int32_t, uint8_t>> P;
         const int32_t N = 2 + Pick(5);
-        for (int32_t I = 0; I < N; ++I) {
-            P.push_back({X + Pick(60), Y + Pick(60)});
-            Ty.push_back(I == 0 ? 6 : 2);
-        }
-        if (Pick(3) == 0 && N >= 3) {
-            P.push_back(P[0]);
-            Ty.push_back(3);
-        }
-        return SelectionCommandsTest::NewPoly(*T.Page, P, Ty);
+        for (int32_t I = 0; I < N; ++I)
+            P.emplace_back(X + Pick(60), Y + Pick(60), I == 0 ? 6 : 2);
+        if (Pick(3) == 0 && N >= 3)
+            P.emplace_back(std::get<0>(P[0]), std::get<1>(P[0]), 3);
+        return SelectionCommandsTest::NewPoly(*T.Page, MakePath(P));
     }
     // One recorded change of the selection or node selection.
     void Select(bool Nodes)
@@ -577,6 +500,7 @@ struct TRandomRun {
         THistoryCommand& H = T.Doc->History;
         const int32_t Kind = Nodes && T.Sel->Count() && Pick(2) == 0 ? 0 : Pick(4) == 0 ? 1 : 2;
         H.CommandStart(Kind == 0 ? "ノード選択" : Kind == 1 ? "選択解除" : "選択");
+        TDrawGroup& R = T.Root();
         if (Kind == 0) {
             TAnchors& A = T.Sel->GetAnchors();
             if (A.GetCount()) {
@@ -586,7 +510,7 @@ struct TRandomRun {
             }
         } else if (Kind == 1) {
             T.Sel->ClearSelection();
-        } else if (TDrawItem* I = AnyRootChild()) {
+        } else if (TDrawItem* I = R.GetCount() ? R.GetItem(Pick(R.GetCount())) : nullptr) {
             if (T.Sel->IsSelected(I))
                 T.Sel->RemoveItem(I);
             else
@@ -597,11 +521,10 @@ struct TRandomRun {
     void Step(bool Nodes)
     {
         TSelectedObjects& S = *T.Sel;
+        THistoryCommand& H = T.Doc->History;
         const int32_t K = Pick(Nodes ? 12 : 17);
-        if (K < 4) {
-            Select(Nodes);
-            return;
-        }
+        if (K < 4)
+            return Select(Nodes);
         if (!Nodes) {
             switch (K) {
             case 4: S.CommandAddNewDrawItem(NewItem(), nullptr); break;
@@ -628,28 +551,24 @@ struct TRandomRun {
             }
             return;
         }
+        std::string M;
         switch (K) {
         case 4: S.CommandSetNodeType(static_cast<uint8_t>(Pick(3))); break;
         case 5: S.CommandDeleteNodes(); break;
         case 6:
-        case 7: {
-            T.Doc->History.CommandStart("線分");
+        case 7:
+            H.CommandStart("線分");
             S.CommandSetSegmentType(static_cast<uint8_t>(Pick(3)));
-            T.Doc->History.CommandEnd();
+            H.CommandEnd();
             break;
-        }
-        case 8: {
-            std::string M;
-            S.JoinEndNodes(M);
-            break;
-        }
+        case 8: S.JoinEndNodes(M); break;
         case 9: S.CommandAddNewDrawItem(NewItem(), nullptr); break;
         case 10: S.MoveCommand(Pick(21) - 10, Pick(21) - 10); break;
         default: {
-            T.Doc->History.CommandStart("範囲選択");
+            H.CommandStart("範囲選択");
             const int32_t X = Pick(200), Y = Pick(200);
             S.SelectNodesInRect({X, Y, X + 40, Y + 40}, NodeSelectCode, T.Root());
-            T.Doc->History.CommandEnd();
+            H.CommandEnd();
         }
         }
     }
@@ -672,79 +591,57 @@ std::string SelectionState(SelectionCommandsTest& T)
 void RunRandom(SelectionCommandsTest& T, uint32_t Seed, bool Nodes, int32_t Steps)
 {
     TRandomRun R{T, std::mt19937(Seed)};
+    THistoryCommand& H = T.Doc->History;
     T.Sel->SetEditMode(Nodes ? 1 : 0);
     for (int32_t I = 0; I < 8; ++I)
         T.Root().AddChild(R.NewItem(), -1);
     T.Ready();
     const std::vector<uint8_t> Start = T.Tree();
-    for (int32_t I = 0; I < Steps; ++I) {
-        // Each command on its own first: undone and redone at once.
-        const std::vector<uint8_t> B = T.Tree();
-        const std::string SB = SelectionState(T);
-        const int32_t MenuEnd = T.Doc->History.MenuEnd();
-        const int32_t MenuNo = T.Doc->History.MenuNo();
-        try {
+    std::string Where;
+    try {
+        for (int32_t I = 0; I < Steps; ++I) {
+            // Each command on its own first: undone and redone at once.
+            Where = "seed " + std::to_string(Seed) + " step " + std::to_string(I);
+            const std::vector<uint8_t> B = T.Tree();
+            const std::string SB = SelectionState(T);
+            const int32_t MenuEnd = H.MenuEnd(), MenuNo = H.MenuNo();
             R.Step(Nodes);
-        } catch (const Exception& E) {
-            FAIL() << "seed " << Seed << " step " << I << ": " << E.Message();
+            if (H.MenuNo() == MenuNo && H.MenuEnd() == MenuEnd)
+                continue;
+            Where += " " + H.UndoCaption();
+            const std::vector<uint8_t> A = T.Tree();
+            H.Undo();
+            ASSERT_EQ(T.Tree(), B) << Where << " undo";
+            ASSERT_EQ(SelectionState(T), SB) << Where << " undo";
+            H.Redo();
+            ASSERT_EQ(T.Tree(), A) << Where << " redo";
         }
-        if (T.Doc->History.MenuNo() == MenuNo && T.Doc->History.MenuEnd() == MenuEnd)
-            continue;
-        const std::string Caption = T.Doc->History.UndoCaption();
-        const std::vector<uint8_t> A = T.Tree();
-        try {
-            T.Doc->History.Undo();
-            ASSERT_EQ(T.Tree(), B) << "seed " << Seed << " step " << I << " undo " << Caption;
-            ASSERT_EQ(SelectionState(T), SB) << "seed " << Seed << " step " << I << " undo " << Caption;
-            T.Doc->History.Redo();
-            ASSERT_EQ(T.Tree(), A) << "seed " << Seed << " step " << I << " redo " << Caption;
-        } catch (const Exception& E) {
-            FAIL() << "seed " << Seed << " step " << I << " " << Caption << ": " << E.Message();
-        }
-    }
-    ASSERT_FALSE(T.Doc->History.IsCommandOpen());
-    const std::vector<uint8_t> End = T.Tree();
-    int32_t Undone = 0;
-    for (; T.Doc->History.CanUndo(); ++Undone) {
-        try {
-            T.Doc->History.Undo();
-        } catch (const Exception& E) {
-            FAIL() << "seed " << Seed << " undo " << Undone << ": " << E.Message();
-        }
-    }
-    ASSERT_FALSE(T.Doc->History.IsOverflow());
-    EXPECT_EQ(T.Tree(), Start) << "seed " << Seed << " after " << Undone << " undos";
-    while (T.Doc->History.CanRedo())
-        T.Doc->History.Redo();
-    EXPECT_EQ(T.Tree(), End) << "seed " << Seed;
-}
-
-int32_t SeedCount()
-{
-    const char* E = std::getenv("TAVRO_SELECTION_SEEDS");
-    return E ? std::max(1, std::atoi(E)) : 4;
-}
-
-TEST_F(SelectionCommandsTest, RandomObjectCommandsUndoAndRedoExactly)
-{
-    for (int32_t S = 0; S < SeedCount(); ++S) {
-        TearDown();
-        SetUp();
-        RunRandom(*this, 1000u + uint32_t(S), false, 100);
-        if (HasFailure())
-            break;
+        ASSERT_FALSE(H.IsCommandOpen());
+        const std::vector<uint8_t> End = T.Tree();
+        Where = "seed " + std::to_string(Seed) + " undoing all";
+        while (H.CanUndo())
+            H.Undo();
+        ASSERT_FALSE(H.IsOverflow());
+        EXPECT_EQ(T.Tree(), Start) << Where;
+        Where = "seed " + std::to_string(Seed) + " redoing all";
+        while (H.CanRedo())
+            H.Redo();
+        EXPECT_EQ(T.Tree(), End) << Where;
+    } catch (const Exception& E) {
+        FAIL() << Where << ": " << E.Message();
     }
 }
 
-TEST_F(SelectionCommandsTest, RandomNodeCommandsUndoAndRedoExactly)
+TEST_F(SelectionCommandsTest, RandomCommandsUndoAndRedoExactly)
 {
-    for (int32_t S = 0; S < SeedCount(); ++S) {
-        TearDown();
-        SetUp();
-        RunRandom(*this, 2000u + uint32_t(S), true, 100);
-        if (HasFailure())
-            break;
-    }
+    const char* Env = std::getenv("TAVRO_SELECTION_SEEDS");
+    const int32_t Seeds = Env ? std::max(1, std::atoi(Env)) : 4;
+    for (bool Nodes : {false, true})
+        for (int32_t S = 0; S < Seeds && !HasFailure(); ++S) {
+            TearDown();
+            SetUp();
+            RunRandom(*this, (Nodes ? 2000u : 1000u) + uint32_t(S), Nodes, 100);
+        }
 }
 
 } // namespace

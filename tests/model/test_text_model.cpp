@@ -1,7 +1,6 @@
 #include "model/text_model.h"
 
-#include "foundation/stream_text.h"
-#include "foundation/streams.h"
+#include "draw_test_doubles.h"
 #include "foundation/user_error.h"
 #include "model/text_outline.h"
 #include "platform/cp932.h"
@@ -10,12 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <string>
-#include <tuple>
-#include <vector>
 
 namespace {
 
@@ -64,11 +59,6 @@ struct TBytes {
         return *this;
     }
 };
-
-std::string Contents(TMemoryStream& S)
-{
-    return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.Size()));
-}
 
 void Load(TMemoryStream& S, const std::string& Bytes)
 {
@@ -182,7 +172,7 @@ TEST_F(TextModel, InsertTextGivesOneSlotPerByte)
     EXPECT_EQ(L.GetItem(9), nullptr);
 }
 
-TEST_F(TextModel, CharStyleBinaryFormByteForByte)
+TEST_F(TextModel, CharStyleFormsByteForByte)
 {
     TCharStyle S;
     S.Attr = MakeAttr("IPAGothic", 40);
@@ -201,10 +191,10 @@ TEST_F(TextModel, CharStyleBinaryFormByteForByte)
     const std::string Attr =
         TBytes().Str("IPAGothic").Str("40").U8(1).U8(0).U8(1).U8(0).I32(-3).I32(5).B;
     const std::string Path = TBytes().U8(0).I32(1).I32(2).I32(3).I32(4).I32(2).I32(1).I32(2).I32(3).I32(4).U8(6).U8(3).B;
-    EXPECT_EQ(Contents(M), Attr + Path);
+    EXPECT_EQ(StreamText(M), Attr + Path);
     TMemoryStream R;
     WriteCharStyleRec(R, S.Attr);
-    EXPECT_EQ(Contents(R), Attr);
+    EXPECT_EQ(StreamText(R), Attr);
     TCharStyle Back;
     M.SetPosition(0);
     Back.ReadFromStream(M, 25);
@@ -213,22 +203,18 @@ TEST_F(TextModel, CharStyleBinaryFormByteForByte)
     EXPECT_EQ(Back.Glyph.Points[1], (TPoint{3, 4}));
     EXPECT_EQ(Back.Glyph.Bounds, (TRect{1, 2, 3, 4}));
     EXPECT_EQ(M.Position(), M.Size());
-}
-
-TEST_F(TextModel, CharStyleTextForm)
-{
-    TCharStyle S;
+    // The text form.
+    S = TCharStyle();
     S.Attr = MakeAttr("DejaVu Sans", 12);
     S.Attr.CharSet = 0;
     S.Attr.Italic = 1;
     S.Attr.StrikeOut = 1;
     S.Attr.Rise = 7;
     S.Attr.ExtraAdvance = -2;
-    TMemoryStream M;
+    M.Clear();
     S.WriteToStreamAsText(M);
-    EXPECT_EQ(Contents(M), "DejaVu Sans\r\n12\r\n0\r\n1\r\n0\r\n1\r\n7\r\n-2\r\n"
+    EXPECT_EQ(StreamText(M), "DejaVu Sans\r\n12\r\n0\r\n1\r\n0\r\n1\r\n7\r\n-2\r\n"
                            "0\r\n2147483647\r\n2147483647\r\n-2147483648\r\n-2147483648\r\n0\r\n");
-    TCharStyle Back;
     M.SetPosition(0);
     Back.ReadFromStreamAsText(M);
     EXPECT_EQ(std::memcmp(&Back.Attr, &S.Attr, sizeof S.Attr), 0);
@@ -238,7 +224,7 @@ TEST_F(TextModel, CharStyleTextForm)
     EXPECT_EQ(Back.Attr.Size, 12);
 }
 
-TEST_F(TextModel, OldAttributesRoundHalvesToEven)
+TEST_F(TextModel, ReadingRoundsOldValuesAndChecksFaces)
 {
     TMemoryStream M;
     Load(M, TBytes().Str("IPAGothic").Str("30").U8(0).U8(1).U8(0).U8(0).F64(2.5).F64(3.5).B);
@@ -253,23 +239,16 @@ TEST_F(TextModel, OldAttributesRoundHalvesToEven)
     Load(M, TBytes().Str("IPAGothic").Str("31").U8(0).U8(0).U8(0).U8(0).F64(std::nan("")).F64(0).B);
     EXPECT_THROW(ReadCharStyleRec(M, A, 12), EReadError);
     EXPECT_EQ(A.Size, 30);
-}
-
-TEST_F(TextModel, FaceNamesAreValidatedOnReading)
-{
-    TMemoryStream M;
-    TrecCharAttr A;
-    Load(M, TBytes().Str("No Such Face").Str("30").U8(0).U8(0).U8(0).U8(0).I32(0).I32(0).B);
-    ReadCharStyleRec(M, A, 25);
-    EXPECT_EQ(CharAttrFaceName(A), "IPAGothic"); // first Shift-JIS face that is no "@" face
-    EXPECT_EQ(A.CharSet, 128);
-    Load(M, TBytes().Str("dejavu sans").Str("30").U8(0).U8(0).U8(0).U8(0).I32(0).I32(0).B);
-    ReadCharStyleRec(M, A, 25);
-    EXPECT_EQ(CharAttrFaceName(A), "dejavu sans"); // found ignoring case, kept as written
-    EXPECT_EQ(A.CharSet, 0);
-    Load(M, TBytes().Str("Symbol Other").Str("30").U8(0).U8(0).U8(0).U8(0).I32(0).I32(0).B);
-    ReadCharStyleRec(M, A, 25);
-    EXPECT_EQ(A.CharSet, 2);
+    // Face names are validated on reading.
+    const std::tuple<std::string, std::string, int> Cases[] = {
+        {"No Such Face", "IPAGothic", 128},  // the first Shift-JIS face that is no "@" face
+        {"dejavu sans", "dejavu sans", 0},   // found ignoring case, kept as written
+        {"Symbol Other", "Symbol Other", 2}};
+    for (const auto& [Stored, Face, CharSet] : Cases) {
+        Load(M, TBytes().Str(Stored).Str("30").U8(0).U8(0).U8(0).U8(0).I32(0).I32(0).B);
+        ReadCharStyleRec(M, A, 25);
+        EXPECT_EQ(std::tuple(CharAttrFaceName(A), int(A.CharSet)), std::tuple(Face, CharSet));
+    }
 }
 
 TEST_F(TextModel, ListFormsByteForByteAndRoundTrip)
@@ -284,7 +263,7 @@ TEST_F(TextModel, ListFormsByteForByteAndRoundTrip)
     Style.U8(0).I32(2147483647).I32(2147483647).I32(-2147483647 - 1).I32(-2147483647 - 1).I32(0);
     const std::string Expected =
         TBytes().I32(5).U8(1).B + Style.B + TBytes().U8(0).U8(0).U8(1).B + Style.B + TBytes().U8(0).B;
-    EXPECT_EQ(Contents(M), Expected);
+    EXPECT_EQ(StreamText(M), Expected);
     TListCharStyle Back;
     Back.InsertText(0, "XYZ", MakeAttr("DejaVu Sans", 9));
     M.SetPosition(0);
@@ -298,13 +277,13 @@ TEST_F(TextModel, ListFormsByteForByteAndRoundTrip)
     L.WriteToStreamAsText(T);
     const std::string StyleText = "IPAGothic\r\n16\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"
                                   "0\r\n2147483647\r\n2147483647\r\n-2147483648\r\n-2147483648\r\n0\r\n";
-    EXPECT_EQ(Contents(T), "5\r\n1\r\n" + StyleText + "0\r\n0\r\n1\r\n" + StyleText + "0\r\n");
+    EXPECT_EQ(StreamText(T), "5\r\n1\r\n" + StyleText + "0\r\n0\r\n1\r\n" + StyleText + "0\r\n");
     TListCharStyle BackText;
     T.SetPosition(0);
     BackText.ReadFromStreamAsText(T);
     TMemoryStream Again;
     BackText.WriteToStreamAsText(Again);
-    EXPECT_EQ(Contents(Again), Contents(T));
+    EXPECT_EQ(StreamText(Again), StreamText(T));
 }
 
 TEST_F(TextModel, ListReadersRefuseBadDataAndKeepTheList)
@@ -374,8 +353,7 @@ TEST_F(TextModel, ParagraphStyleForms)
     P.LineSpacing = 1.5;
     TMemoryStream M;
     P.WriteToStream(M);
-    EXPECT_EQ(Contents(M), TBytes().I32(1).U8(3).F64(1.5).B);
-    EXPECT_EQ(M.Size(), 13);
+    EXPECT_EQ(StreamText(M), TBytes().I32(1).U8(3).F64(1.5).B);
     TParagraphStyle Back;
     M.SetPosition(0);
     Back.ReadFromStream(M);
@@ -386,7 +364,7 @@ TEST_F(TextModel, ParagraphStyleForms)
         S.LineSpacing = Spacing;
         TMemoryStream T;
         S.WriteToStreamAsText(T);
-        return Contents(T);
+        return StreamText(T);
     };
     EXPECT_EQ(Text(200, 0.1), "-56\r\n0\r\n0.1\r\n"); // low byte as a signed 8-bit number
     EXPECT_EQ(Text(0, 0.0001), "0\r\n0\r\n0.0001\r\n");
@@ -400,10 +378,7 @@ TEST_F(TextModel, ParagraphStyleForms)
     Load(M, "1\r\n2\r\nwide\r\n");
     EXPECT_THROW(Back.ReadFromStreamAsText(M), EConvertError);
     EXPECT_EQ(Back.LineSpacing, 2.25);
-}
-
-TEST_F(TextModel, ParagraphAssignCopiesTabsAndTrailingFields)
-{
+    // Assign copies the tabs and the trailing fields.
     TParagraphStyle Src;
     Src.FLineSpacingRule = 2;
     Src.SpacingUnit = 1;

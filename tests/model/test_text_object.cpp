@@ -4,7 +4,6 @@
 #include "object_test_support.h"
 
 #include "foundation/lists.h"
-#include "foundation/platform_wrappers.h"
 #include "foundation/stream_text.h"
 #include "foundation/user_error.h"
 #include "model/draw_group.h"
@@ -12,7 +11,6 @@
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"
-#include "platform/global_memory.h"
 #include "platform/message_box.h"
 #include "raster/merge.h"
 #include "raster/png_io.h"
@@ -29,10 +27,7 @@ namespace {
 const std::string IpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
 const std::string DejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-std::string Sjis(const std::string& Utf8)
-{
-    return Utf8ToCp932(Utf8);
-}
+std::string Sjis(const std::string& Utf8) { return Utf8ToCp932(Utf8); }
 
 // Fonts from files only, so that layouts do not depend on the machine.
 class TFileFonts : public TTextFontSource {
@@ -99,27 +94,29 @@ private:
     TDrawItemFactory FOld;
 };
 
-std::vector<uint8_t> PixelsOf(const TrecPicture& P)
-{
-    const auto* H = RecPictureHeader(P);
-    return std::vector<uint8_t>(P.pBits, P.pBits + CalcLineBytes(H->biWidth, 24) * H->biHeight);
-}
-
-struct TOwnedPicture {
-    TrecPicture P;
-    TOwnedPicture(int32_t W, int32_t H)
+// A white 24-bit target of its own.
+struct TOwnedTarget : TrecDrawTarget {
+    TOwnedTarget(int32_t W, int32_t H)
     {
-        RecPictureCreate(P, TPoint{0, 0}, W, H, 24, false);
-        RecPictureFillColor(P, 0xFFFFFF);
+        RecPictureCreate(Picture, TPoint{0, 0}, W, H, 24, false);
+        RecPictureFillColor(Picture, 0xFFFFFF);
     }
-    ~TOwnedPicture() { RecPictureClear(P); }
-    std::vector<uint8_t> Pixels() const { return PixelsOf(P); }
+    ~TOwnedTarget() { RecPictureClear(Picture); }
+    std::vector<uint8_t> Pixels() const
+    {
+        return std::vector<uint8_t>(Picture.pBits, Picture.pBits + RecPictureGetImageSize(Picture));
+    }
 };
 
-std::string ExeDir()
+std::vector<uint8_t> I32s(std::initializer_list<int32_t> Values)
 {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    std::vector<uint8_t> B;
+    for (int32_t V : Values)
+        PutI32(B, V);
+    return B;
 }
+
+std::string ExeDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
 
 // Every slot's 50 attribute bytes ("-" for an empty slot).
 std::vector<std::string> AttrsOf(const TTextObj& T)
@@ -222,11 +219,8 @@ std::vector<uint8_t> HandBuiltBinary(int32_t StyleCount = 11)
     B.push_back(1);                   // visible
     PutI32(B, 0xFF);                  // wireframe colour
     B.push_back(1);                   // fill-path flag
-    PutI32(B, 0);                     // layer
-    PutI32(B, 0);                     // fill macros
-    PutI32(B, 0);                     // path macros
-    B.push_back(0);                   // outline kind
-    B.push_back(1);                   // fill-path flag
+    PutBytes(B, I32s({0, 0, 0}));     // layer, fill macros, path macros
+    PutBytes(B, {0, 1});              // outline kind, fill-path flag
     PutI32(B, 1);                     // paragraph: rule, unit, spacing
     B.push_back(3);
     PutF64(B, 1.5);
@@ -251,14 +245,12 @@ std::vector<uint8_t> HandBuiltBinary(int32_t StyleCount = 11)
     B.push_back(2);                   // paint kind
     PutF64(B, 1.25);
     PutF64(B, -0.1);
-    PutI32(B, -5);                    // X
-    PutI32(B, 70000);                 // Y
+    PutBytes(B, I32s({-5, 70000}));   // X, Y
     PutBytes(B, {0x00, 0x00, 0x80, 0x3E}); // 0.25f
     B.push_back(1);                   // path-link byte
     PutI32(B, 0);                     // linked item
     // The layout with its two filler pairs (kept as they are).
-    PutI32(B, 7);
-    PutI32(B, -3);
+    PutBytes(B, I32s({7, -3}));
     PutBytes(B, {1, 2, 0xAA, 0xBB});
     PutI32(B, 9);
     PutBytes(B, {3, 4, 0xCC, 0xDD});
@@ -276,22 +268,16 @@ size_t LayoutOffset(const std::vector<uint8_t>& B)
     return B.size() - 23 - 20;
 }
 
-std::unique_ptr<TTextObj> ReadBinary(const std::vector<uint8_t>& B, TPageLink* Page = nullptr,
-                                     TList2Item* Map = nullptr, int32_t Version = 25)
+// A text read from its binary form (bytes) or its text form (a string),
+// which must be read to the end.
+template <class TData>
+std::unique_ptr<TTextObj> Read(const TData& Data, int32_t Version = 25)
 {
     TMemoryStreamWex S;
-    S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
-    auto Item = DrawItemReadFromStreamNew(S, Page, Map, -1, Version);
-    EXPECT_EQ(S.Position(), static_cast<int64_t>(B.size()));
-    return std::unique_ptr<TTextObj>(dynamic_cast<TTextObj*>(Item.release()));
-}
-
-std::unique_ptr<TTextObj> ReadText(const std::string& Text, int32_t Version = 25)
-{
-    TMemoryStreamWex S;
-    S.SetPointer(Text.data(), static_cast<int64_t>(Text.size()));
-    auto Item = DrawItemReadFromStreamAsTextNew(S, nullptr, nullptr, Version);
-    EXPECT_EQ(S.Position(), static_cast<int64_t>(Text.size()));
+    S.SetPointer(Data.data(), static_cast<int64_t>(Data.size()));
+    auto Item = std::is_same_v<TData, std::string> ? DrawItemReadFromStreamAsTextNew(S, nullptr, nullptr, Version)
+                                                   : DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, Version);
+    EXPECT_EQ(S.Position(), static_cast<int64_t>(Data.size()));
     return std::unique_ptr<TTextObj>(dynamic_cast<TTextObj*>(Item.release()));
 }
 
@@ -302,19 +288,16 @@ std::string TextForm(TDrawItem& Item)
     return StreamText(S);
 }
 
-} // namespace
-
 TEST_F(TextObject, BinaryFormReadsAndWritesBackByteForByte)
 {
     const std::vector<uint8_t> B = HandBuiltBinary();
-    auto T = ReadBinary(B);
+    auto T = Read(B);
     ASSERT_TRUE(T);
     EXPECT_EQ(T->Text(), Sjis("文字Ab\r\n\r\nx"));
     EXPECT_EQ(T->PaintKind(), 2);
     EXPECT_EQ(T->Double1(), 1.25);
     EXPECT_EQ(T->Double2(), -0.1);
-    EXPECT_EQ(T->X(), -5);
-    EXPECT_EQ(T->Y(), 70000);
+    EXPECT_EQ((TPoint{T->X(), T->Y()}), (TPoint{-5, 70000}));
     EXPECT_EQ(T->Angle(), 0.25f);
     EXPECT_EQ(T->PathLink(), 1);
     EXPECT_EQ(T->Layout().Value2, -3);
@@ -329,16 +312,12 @@ TEST_F(TextObject, BinaryFormReadsAndWritesBackByteForByte)
 
 TEST_F(TextObject, TextFormReadsAndWritesBackLineForLine)
 {
-    auto FromBinary = ReadBinary(HandBuiltBinary());
+    auto FromBinary = Read(HandBuiltBinary());
     const std::string Text = TextForm(*FromBinary);
     // The text part after the line-object lines, as this system writes it.
-    std::string LinePart;
-    {
-        TMemoryStream S;
-        FromBinary->TLineObject::WriteToStreamAsText(S);
-        LinePart = StreamText(S);
-    }
-    TMemoryStream Styles;
+    TMemoryStream Line, Styles;
+    FromBinary->TLineObject::WriteToStreamAsText(Line);
+    const std::string LinePart = StreamText(Line);
     FromBinary->RichText().Styles.WriteToStreamAsText(Styles);
     const std::string Expected = "6\r\n" + LinePart + "1\r\n3\r\n1.5\r\n" + StreamText(Styles) +
                                  "2\r\n1.25\r\n-0.1\r\n-5\r\n70000\r\n0.25\r\n1\r\n0\r\n"
@@ -346,29 +325,23 @@ TEST_F(TextObject, TextFormReadsAndWritesBackLineForLine)
                                  Sjis("文字Ab") + "\r\n\r\nx\r\n";
     EXPECT_EQ(Text, Expected);
     EXPECT_EQ(LinePart.substr(0, 13), "-1\r\nt\r\n0\r\n1\r\n");
-    auto Back = ReadText(Text);
+    auto Back = Read(Text);
     ASSERT_TRUE(Back);
     EXPECT_EQ(TextForm(*Back), Text);
     // The text form has no filler bytes: they come back as zero.
     std::vector<uint8_t> B = HandBuiltBinary();
-    std::vector<uint8_t> Got = StateOf(*Back);
-    ASSERT_EQ(Got.size(), B.size());
     const size_t Layout = LayoutOffset(B);
-    for (size_t I : {Layout + 10, Layout + 11, Layout + 18, Layout + 19}) {
-        EXPECT_NE(B[I], 0) << I;
+    for (size_t I : {Layout + 10, Layout + 11, Layout + 18, Layout + 19})
         B[I] = 0;
-    }
-    EXPECT_EQ(Got, B);
+    EXPECT_EQ(StateOf(*Back), B);
 }
 
 TEST_F(TextObject, StylesBeyondTheTextAreDroppedAndMissingOnesPadded)
 {
-    auto Long = ReadBinary(HandBuiltBinary(13));
-    ASSERT_TRUE(Long);
-    EXPECT_EQ(Long->RichText().Styles.Count(), 11);
+    EXPECT_EQ(Read(HandBuiltBinary(13))->RichText().Styles.Count(), 11);
     // Only the first six slots were stored: "x" (slot 10) gets the style of
     // the character before it instead of raising on every paint.
-    auto Short = ReadBinary(HandBuiltBinary(6));
+    auto Short = Read(HandBuiltBinary(6));
     ASSERT_TRUE(Short);
     const TListCharStyle& S = Short->RichText().Styles;
     ASSERT_EQ(S.Count(), 11);
@@ -386,21 +359,18 @@ TEST_F(TextObject, OldVersionsRead)
     // a double, no paint kind; the text is moved up by its height.
     TrecCharAttr A = Gothic(40);
     std::vector<uint8_t> B{doftText};
-    PutI32(B, 12);
+    PutI32(B, 12);                    // ID, name
     PutStr(B, "");
-    PutI32(B, 0);
-    PutI32(B, 0);                     // colour
+    PutBytes(B, I32s({0, 0}));        // parent, colour
     B.push_back(1);                   // fill-path flag (path object, v >= 8)
-    PutI32(B, 0);                     // layer
-    PutI32(B, 0);                     // fill macros
-    PutI32(B, 0);                     // path macros (v > 6; no outline before 17)
-    B.push_back(1);                   // fill-path flag (v >= 8)
+    // Layer, fill and path macros (v > 6; no outline before 17), fill-path flag.
+    PutBytes(B, I32s({0, 0, 0}));
+    B.push_back(1);
     const auto* P = reinterpret_cast<const uint8_t*>(&A);
     B.insert(B.end(), P, P + CharAttrSize);
     PutF64(B, 0.0);
     PutF64(B, 0.0);
-    PutI32(B, 100);
-    PutI32(B, 300);
+    PutBytes(B, I32s({100, 300}));
     PutF64(B, 0.5);                   // angle as a double
     B.push_back(0);
     PutI32(B, 0);
@@ -408,8 +378,7 @@ TEST_F(TextObject, OldVersionsRead)
     PutI32(B, 2);
     PutStr(B, "Ab");
     PutStr(B, "字");
-    auto Old = ReadBinary(B, nullptr, nullptr, 8);
-    ASSERT_TRUE(Old);
+    auto Old = Read(B, 8);
     EXPECT_EQ(Old->Angle(), 0.5f);
     EXPECT_EQ(Old->PaintKind(), 0);
     const std::string G(reinterpret_cast<const char*>(&A), CharAttrSize);
@@ -429,23 +398,19 @@ TEST_F(TextObject, OldVersionsRead)
     V17.erase(V17.begin() + static_cast<std::ptrdiff_t>(Kind));
     ASSERT_EQ(V17[14], 1);
     V17.erase(V17.begin() + 14);
-    auto T17 = ReadBinary(V17, nullptr, nullptr, 17);
-    ASSERT_TRUE(T17);
+    auto T17 = Read(V17, 17);
     EXPECT_EQ(T17->PaintKind(), 0);
     EXPECT_EQ(T17->Angle(), 0.25f);
     EXPECT_EQ(T17->Text(), Sjis("文字Ab\r\n\r\nx"));
-}
-
-TEST_F(TextObject, OldTextFormReadsTheAttributeRecordAsABlock)
-{
-    // Version 8 has no visible line and no outline lines.
+    // The version-8 text form: no visible line and no outline lines; the
+    // attribute record as one block.
     const std::string V8Line = "-1\r\nt\r\n0\r\n255\r\n1\r\n0\r\n0\r\n0\r\n1\r\n";
-    TrecCharAttr A = Gothic(30);
+    const TrecCharAttr A30 = Gothic(30);
     TMemoryStream Block;
-    StreamWritelnBin(Block, &A, CharAttrSize, 1);
+    StreamWritelnBin(Block, &A30, CharAttrSize, 1);
     const std::string Text = "6\r\n" + V8Line + StreamText(Block) + "0\r\n0\r\n10\r\n500\r\n0.5\r\n0\r\n0\r\n" +
                              "0\r\n5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n1\r\n" + Sjis("字") + "\r\n";
-    auto T = ReadText(Text, 8);
+    auto T = Read(Text, 8);
     ASSERT_TRUE(T);
     EXPECT_EQ(T->Text(), Sjis("字"));
     ASSERT_NE(T->RichText().Styles.GetItem(0), nullptr);
@@ -457,18 +422,15 @@ TEST_F(TextObject, OldTextFormReadsTheAttributeRecordAsABlock)
 
 TEST_F(TextObject, ReadersRefuseBadData)
 {
-    std::vector<uint8_t> B = HandBuiltBinary();
-    // A line count the rest of the stream cannot hold.
+    const std::vector<uint8_t> B = HandBuiltBinary();
+    // A line count the rest of the stream cannot hold; a short stream.
     std::vector<uint8_t> Huge(B.begin(), B.end() - 23);
     PutI32(Huge, 0x7FFFFFFF);
-    TMemoryStreamWex S;
-    S.SetPointer(Huge.data(), static_cast<int64_t>(Huge.size()));
-    EXPECT_THROW(DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25), EReadError);
-    // A short stream.
-    std::vector<uint8_t> Cut(B.begin(), B.end() - 3);
-    TMemoryStreamWex C;
-    C.SetPointer(Cut.data(), static_cast<int64_t>(Cut.size()));
-    EXPECT_THROW(DrawItemReadFromStreamNew(C, nullptr, nullptr, -1, 25), EReadError);
+    for (const std::vector<uint8_t>& Bad : {Huge, std::vector<uint8_t>(B.begin(), B.end() - 3)}) {
+        TMemoryStreamWex S;
+        S.SetPointer(Bad.data(), static_cast<int64_t>(Bad.size()));
+        EXPECT_THROW(DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25), EReadError);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -493,9 +455,8 @@ TEST_F(TextObject, NewTextTakesTheDefaults)
     T.SetText(Sjis("a\r\n字"));
     const TListCharStyle& S = T.RichText().Styles;
     ASSERT_EQ(S.Count(), 5);
-    EXPECT_EQ(S.GetItem(1), nullptr);
-    EXPECT_EQ(S.GetItem(2), nullptr);
-    EXPECT_EQ(S.GetItem(4), nullptr);
+    for (int32_t I : {1, 2, 4})
+        EXPECT_EQ(S.GetItem(I), nullptr) << I;
     const TrecCharAttr& A = S.GetItem(3)->Attr;
     EXPECT_EQ(A.Size, 48);
     EXPECT_EQ(CharAttrFaceName(A), Sjis("ＭＳ Ｐゴシック"));
@@ -506,7 +467,7 @@ TEST_F(TextObject, NewTextTakesTheDefaults)
 
 TEST_F(TextObject, AssignCopiesAndSameAttributesCompares)
 {
-    auto Src = ReadBinary(HandBuiltBinary());
+    auto Src = Read(HandBuiltBinary());
     TTextObj Dst(nullptr, -1);
     Dst.Assign(Src.get());
     EXPECT_EQ(StateOf(Dst), StateOf(*Src));
@@ -515,19 +476,15 @@ TEST_F(TextObject, AssignCopiesAndSameAttributesCompares)
     Dst.SetPosition(1, 2);
     EXPECT_FALSE(Dst.SameAttributes(Src.get()));
     TTestShape Shape(nullptr, -1);
-    try {
-        Dst.Assign(&Shape);
-        FAIL();
-    } catch (const EConvertError& E) {
-        EXPECT_STREQ(E.what(), "TTextObj.Assign: DrawItemSrc is not TTextObj");
-    }
+    EXPECT_EQ(MessageOf<EConvertError>([&] { Dst.Assign(&Shape); }),
+              "TTextObj.Assign: DrawItemSrc is not TTextObj");
 }
 
 TEST_F(TextObject, CommonAttributesMarkWhatDiffers)
 {
     TDrawGroup G(nullptr, -1);
-    auto* A = static_cast<TTextObj*>(G.AddChild(ReadBinary(HandBuiltBinary()), -1));
-    auto* B = static_cast<TTextObj*>(G.AddChild(ReadBinary(HandBuiltBinary()), -1));
+    auto* A = static_cast<TTextObj*>(G.AddChild(Read(HandBuiltBinary()), -1));
+    auto* B = static_cast<TTextObj*>(G.AddChild(Read(HandBuiltBinary()), -1));
     TrecTextParam L = A->Layout();
     L.Value1 = 8;
     L.Byte3 = 0;
@@ -535,11 +492,10 @@ TEST_F(TextObject, CommonAttributesMarkWhatDiffers)
     TDrawItem::SetTextPaintKind(*B, 1);
     TTextObj Prop(nullptr, -1);
     ASSERT_TRUE(Prop.TakeCommonAttributes(G));
-    EXPECT_EQ(Prop.PaintKind(), 255);
-    EXPECT_EQ(Prop.Layout().Value1, -1);
-    EXPECT_EQ(Prop.Layout().Value2, -3);
-    EXPECT_EQ(Prop.Layout().Byte3, 255);
-    EXPECT_EQ(Prop.Layout().Byte4, 4);
+    // Paint kind, layout Value1, Value2, Byte3, Byte4.
+    const TrecTextParam& PL = Prop.Layout();
+    EXPECT_EQ((std::vector<int32_t>{Prop.PaintKind(), PL.Value1, PL.Value2, PL.Byte3, PL.Byte4}),
+              (std::vector<int32_t>{255, -1, -3, 255, 4}));
     EXPECT_EQ(Prop.Angle(), 0.25f);
     B->Rotate(0, 0, 0.5);
     ASSERT_TRUE(Prop.TakeCommonAttributes(G));
@@ -549,12 +505,11 @@ TEST_F(TextObject, CommonAttributesMarkWhatDiffers)
 // ---------------------------------------------------------------------------
 // Undo codes 32 to 47
 
-namespace {
-
 // Runs Op as one command; undo must give back the state before it (stored
 // form and every attribute byte), redo the state after it. Returns the
-// records made.
-std::vector<TRecText::TRec> ExpectUndoRedo(TTextPage& Page, TRecText& T, const std::function<void()>& Op)
+// records made: one undo and one redo record of Code.
+std::vector<TRecText::TRec> ExpectUndoRedo(TTextPage& Page, TRecText& T, int32_t Code,
+                                           const std::function<void()>& Op)
 {
     const auto Before = StateOf(T);
     const auto BeforeAttrs = AttrsOf(T);
@@ -572,41 +527,31 @@ std::vector<TRecText::TRec> ExpectUndoRedo(TTextPage& Page, TRecText& T, const s
     Page.History.Redo();
     EXPECT_EQ(StateOf(T), After);
     EXPECT_EQ(AttrsOf(T), AfterAttrs);
+    EXPECT_EQ(T.Records.size(), 2u);
+    for (const auto& Rec : T.Records)
+        EXPECT_EQ(Rec.Code, Code);
     return T.Records;
 }
-
-std::vector<int32_t> Codes(const std::vector<TRecText::TRec>& R)
-{
-    std::vector<int32_t> C;
-    for (const auto& Rec : R)
-        C.push_back(Rec.Code);
-    return C;
-}
-
-} // namespace
 
 TEST_F(TextObject, LayoutCodesUndoAndRedo)
 {
     TTextPage Page;
     auto T = MakeText<TRecText>(&Page, "文字\r\nAb");
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { TDrawItem::SetTextPaintKind(*T, 2); })),
-              (std::vector<int32_t>{32, 32}));
+    ExpectUndoRedo(Page, *T, 32, [&] { TDrawItem::SetTextPaintKind(*T, 2); });
     TrecTextParam L;
     L.Value1 = 4;
     L.Value2 = -1; // leave unchanged
     L.Byte2 = 7;
-    const auto R33 = ExpectUndoRedo(Page, *T, [&] { TDrawItem::SetTextLayoutParam(*T, L); });
-    EXPECT_EQ(Codes(R33), (std::vector<int32_t>{33, 33}));
+    const auto R33 = ExpectUndoRedo(Page, *T, 33, [&] { TDrawItem::SetTextLayoutParam(*T, L); });
     EXPECT_EQ(R33[0].Data.size(), 20u);
     EXPECT_EQ(T->Layout().Value1, 4);
     EXPECT_EQ(T->Layout().Value2, 0);
     EXPECT_EQ(T->Layout().Byte2, 7);
-    const auto R34 = ExpectUndoRedo(Page, *T, [&] { T->Rotate(10.0, 20.0, 0.5); });
-    EXPECT_EQ(Codes(R34), (std::vector<int32_t>{34, 34}));
+    const auto R34 = ExpectUndoRedo(Page, *T, 34, [&] { T->Rotate(10.0, 20.0, 0.5); });
     EXPECT_EQ(R34[0].Data.size(), 12u);
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->SetLineSpacing(1.75); })), (std::vector<int32_t>{36, 36}));
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->SetLineSpacingRule(1); })), (std::vector<int32_t>{37, 37}));
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->SetSpacingUnit(2); })), (std::vector<int32_t>{38, 38}));
+    ExpectUndoRedo(Page, *T, 36, [&] { T->SetLineSpacing(1.75); });
+    ExpectUndoRedo(Page, *T, 37, [&] { T->SetLineSpacingRule(1); });
+    ExpectUndoRedo(Page, *T, 38, [&] { T->SetSpacingUnit(2); });
     EXPECT_GT(Page.AnchorsInvalidated, 0);
 }
 
@@ -615,24 +560,18 @@ TEST_F(TextObject, ScalingUndoAndRedoAndItsRules)
     TTextPage Page;
     auto T = MakeText<TRecText>(&Page, "A\r\n字");
     T->SetPosition(100, 50);
-    const auto R = ExpectUndoRedo(Page, *T, [&] { T->ScaleTo(0.0, 0.0, 2048.0, 1536.0); });
-    EXPECT_EQ(Codes(R), (std::vector<int32_t>{35, 35}));
+    const auto R = ExpectUndoRedo(Page, *T, 35, [&] { T->ScaleTo(0.0, 0.0, 2048.0, 1536.0); });
     // X, Y and one pair for each styled slot: the line break is skipped.
-    std::vector<uint8_t> Undo;
-    PutI32(Undo, 100);
-    PutI32(Undo, 50);
-    for (int32_t I : {0, 3}) {
-        PutI32(Undo, I);
-        PutI32(Undo, 40);
-    }
-    EXPECT_EQ(R[0].Data, Undo);
-    std::vector<uint8_t> Redo;
-    for (double V : {0.0, 0.0, 2048.0, 1536.0})
-        PutF64(Redo, V);
-    EXPECT_EQ(R[1].Data, Redo);
+    EXPECT_EQ(R[0].Data, I32s({100, 50, 0, 40, 3, 40}));
+    auto F64s = [](std::initializer_list<double> Values) {
+        std::vector<uint8_t> B;
+        for (double V : Values)
+            PutF64(B, V);
+        return B;
+    };
+    EXPECT_EQ(R[1].Data, F64s({0.0, 0.0, 2048.0, 1536.0}));
     // The larger factor for both axes.
-    EXPECT_EQ(T->X(), 200);
-    EXPECT_EQ(T->Y(), 100);
+    EXPECT_EQ((TPoint{T->X(), T->Y()}), (TPoint{200, 100}));
     EXPECT_EQ(T->RichText().Styles.GetItem(3)->Attr.Size, 80);
     // One factor 1024 and the other smaller: the smaller one.
     T->ScaleTo(0.0, 0.0, 1024.0, 512.0);
@@ -647,10 +586,7 @@ TEST_F(TextObject, ScalingUndoAndRedoAndItsRules)
     Page.History.CommandEnd();
     EXPECT_EQ(T->RichText().Styles.GetItem(0)->Attr.Size, 40);
     EXPECT_EQ(T->X(), 90);
-    Redo.clear();
-    for (double V : {10.0, 0.0, 2048.0, 2048.0})
-        PutF64(Redo, V);
-    EXPECT_EQ(T->Records[1].Data, Redo);
+    EXPECT_EQ(T->Records[1].Data, F64s({10.0, 0.0, 2048.0, 2048.0}));
     // A factor of 0 stays 1.0 (1/1024): sizes collapse to 1, not to 0.
     T->ScaleTo(0.0, 0.0, 0.0, 0.0);
     EXPECT_EQ(T->RichText().Styles.GetItem(0)->Attr.Size, 1);
@@ -664,28 +600,24 @@ TEST_F(TextObject, TextCodesUndoAndRedo)
     // 39: typed text; the redo record carries one attribute record.
     TrecCharAttr Bold = Gothic(32);
     Bold.Bold = 1;
-    const auto R39 = ExpectUndoRedo(Page, *T, [&] { T->TypeText(4, Sjis("漢x"), Bold); });
-    EXPECT_EQ(Codes(R39), (std::vector<int32_t>{39, 39}));
+    const auto R39 = ExpectUndoRedo(Page, *T, 39, [&] { T->TypeText(4, Sjis("漢x"), Bold); });
     EXPECT_EQ(T->Text(), Sjis("文字漢xAb"));
     EXPECT_EQ(T->RichText().Styles.GetItem(6)->Attr.Bold, 1);
     EXPECT_EQ(T->RichText().Styles.GetItem(5), nullptr);
     EXPECT_EQ(Page.Carets.back(), (std::pair<int32_t, int32_t>{7, 0}));
-    std::vector<uint8_t> Undo39;
-    PutI32(Undo39, 4);
-    PutI32(Undo39, 3);
-    EXPECT_EQ(R39[0].Data, Undo39);
+    EXPECT_EQ(R39[0].Data, I32s({4, 3}));
     // 40: pasted styled text, 41: deleted text.
     TRTFTav Clip;
     Clip.Text = Sjis("Q\r\n字");
     TrecCharAttr Italic = Gothic(24);
     Italic.Italic = 1;
     Clip.Styles.InsertText(0, Clip.Text, Italic);
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->PasteText(0, Clip); })), (std::vector<int32_t>{40, 40}));
+    ExpectUndoRedo(Page, *T, 40, [&] { T->PasteText(0, Clip); });
     EXPECT_EQ(T->Text().substr(0, 5), Clip.Text);
     EXPECT_EQ(T->RichText().Styles.GetItem(3)->Attr.Italic, 1);
     EXPECT_EQ(Page.Carets.back(), (std::pair<int32_t, int32_t>{5, 0}));
     const int32_t Pending = Page.PendingCleared;
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->DeleteText(1, 6); })), (std::vector<int32_t>{41, 41}));
+    ExpectUndoRedo(Page, *T, 41, [&] { T->DeleteText(1, 6); });
     EXPECT_EQ(T->Text(), Sjis("Q字漢xAb"));
     EXPECT_EQ(Page.PendingCleared, Pending + 2);
     // Undoing the deletion selects the text it brings back.
@@ -703,11 +635,8 @@ TEST_F(TextObject, CharacterCodesUndoRedoAndSkipEmptySlots)
     // Line breaks and a trail byte inside the range have no style.
     auto T = MakeText<TRecText>(&Page, "A\r\n字b");
     const int32_t N = static_cast<int32_t>(T->Text().size());
-    const auto R42 = ExpectUndoRedo(Page, *T, [&] { T->SetCharFaceName(0, N, "DejaVu Sans"); });
-    EXPECT_EQ(Codes(R42), (std::vector<int32_t>{42, 42}));
-    std::vector<uint8_t> Undo42;
-    PutI32(Undo42, 0);
-    PutI32(Undo42, N);
+    const auto R42 = ExpectUndoRedo(Page, *T, 42, [&] { T->SetCharFaceName(0, N, "DejaVu Sans"); });
+    std::vector<uint8_t> Undo42 = I32s({0, N});
     for (int I = 0; I < 3; ++I) {
         PutStr(Undo42, "IPAGothic");
         Undo42.push_back(128);
@@ -718,24 +647,17 @@ TEST_F(TextObject, CharacterCodesUndoRedoAndSkipEmptySlots)
     // An unknown face takes the default font's.
     T->SetCharFaceName(0, 1, "No Such Face");
     EXPECT_EQ(CharAttrFaceName(T->RichText().Styles.GetItem(0)->Attr), "IPAGothic");
-    const auto R43 = ExpectUndoRedo(Page, *T, [&] { T->SetCharBold(0, N, 1); });
-    std::vector<uint8_t> Undo43;
-    PutI32(Undo43, 0);
-    PutI32(Undo43, N);
+    const auto R43 = ExpectUndoRedo(Page, *T, 43, [&] { T->SetCharBold(0, N, 1); });
+    std::vector<uint8_t> Undo43 = I32s({0, N}), Redo43 = Undo43;
     PutBytes(Undo43, {0, 0, 0});
-    EXPECT_EQ(R43[0].Data, Undo43);
-    std::vector<uint8_t> Redo43;
-    PutI32(Redo43, 0);
-    PutI32(Redo43, N);
     Redo43.push_back(1);
+    EXPECT_EQ(R43[0].Data, Undo43);
     EXPECT_EQ(R43[1].Data, Redo43);
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->SetCharItalic(1, 4, 1); })), (std::vector<int32_t>{44, 44}));
-    const auto R45 = ExpectUndoRedo(Page, *T, [&] { T->SetCharSize(0, N, 60); });
-    EXPECT_EQ(Codes(R45), (std::vector<int32_t>{45, 45}));
+    ExpectUndoRedo(Page, *T, 44, [&] { T->SetCharItalic(1, 4, 1); });
+    const auto R45 = ExpectUndoRedo(Page, *T, 45, [&] { T->SetCharSize(0, N, 60); });
     EXPECT_EQ(R45[0].Data.size(), 8u + 3 * 4);
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->SetCharRise(3, 3, -6); })), (std::vector<int32_t>{46, 46}));
-    EXPECT_EQ(Codes(ExpectUndoRedo(Page, *T, [&] { T->SetCharExtraAdvance(0, 2, 9); })),
-              (std::vector<int32_t>{47, 47}));
+    ExpectUndoRedo(Page, *T, 46, [&] { T->SetCharRise(3, 3, -6); });
+    ExpectUndoRedo(Page, *T, 47, [&] { T->SetCharExtraAdvance(0, 2, 9); });
     EXPECT_EQ(T->RichText().Styles.GetItem(0)->Attr.ExtraAdvance + 0, 9);
     // Undo and redo put the caret on the recorded range.
     Page.History.Undo();
@@ -743,9 +665,7 @@ TEST_F(TextObject, CharacterCodesUndoRedoAndSkipEmptySlots)
     EXPECT_NO_THROW(T->GetPath());
     // A record that does not fit the text changes nothing.
     const auto State = StateOf(*T);
-    std::vector<uint8_t> Bad;
-    PutI32(Bad, 0);
-    PutI32(Bad, 100);
+    std::vector<uint8_t> Bad = I32s({0, 100});
     Bad.push_back(1);
     EXPECT_THROW(T->Redo(43, Bad.data(), static_cast<int32_t>(Bad.size())), EUserError);
     EXPECT_THROW(T->Undo(45, Bad.data(), 6), EUserError);
@@ -756,16 +676,14 @@ TEST_F(TextObject, InsertStyledTextChecksItsPosition)
 {
     TTextPage Page;
     auto T = MakeText(&Page, "ab");
-    std::vector<uint8_t> R;
-    PutI32(R, 3);
+    std::vector<uint8_t> R = I32s({3});
     PutStr(R, "x");
     TMemoryStreamWex In;
     In.SetPointer(R.data(), static_cast<int64_t>(R.size()));
     EXPECT_THROW(T->InsertStyledText(In, true), EUserError);
     EXPECT_EQ(T->Text(), "ab");
     // One style per character, none for the line break; the caret selects.
-    std::vector<uint8_t> Ok;
-    PutI32(Ok, 1);
+    std::vector<uint8_t> Ok = I32s({1});
     PutStr(Ok, "x\r\n");
     TCharStyle Style;
     Style.Attr = Gothic(12);
@@ -791,15 +709,12 @@ TEST_F(TextObject, MovesAndTurnsAboutItsPosition)
     T->SetPosition(10, 20);
     const TRect B0 = T->GetPath().Bounds;
     T->MoveBy(5, -7);
-    EXPECT_EQ(T->X(), 15);
-    EXPECT_EQ(T->Y(), 13);
+    EXPECT_EQ((TPoint{T->X(), T->Y()}), (TPoint{15, 13}));
     const TRect B1 = T->GetPath().Bounds;
-    EXPECT_EQ(B1.Left - B0.Left, 5);
-    EXPECT_EQ(B1.Top - B0.Top, -7);
+    EXPECT_EQ((TPoint{B1.Left - B0.Left, B1.Top - B0.Top}), (TPoint{5, -7}));
     // Turning about the position itself turns the glyphs about it.
     T->Rotate(15.0, 13.0, M_PI / 2);
-    EXPECT_EQ(T->X(), 15);
-    EXPECT_EQ(T->Y(), 13);
+    EXPECT_EQ((TPoint{T->X(), T->Y()}), (TPoint{15, 13}));
     const TRect B2 = T->GetPath().Bounds;
     EXPECT_NEAR(B2.Right - B2.Left, B1.Bottom - B1.Top, 2);
     EXPECT_NEAR(B2.Bottom - B2.Top, B1.Right - B1.Left, 2);
@@ -879,27 +794,20 @@ TEST_F(TextObject, FollowsItsLinkedPathAndRelinksAfterARead)
     EXPECT_NO_THROW(T->GetPath());
     EXPECT_GT(T->GetPath().Count, 0);
     Page.History.Undo();
-    ASSERT_NE(T->LinkedPath(), nullptr);
-    EXPECT_EQ(T->LinkedPath(), Root.GetItem(0));
-}
-
-TEST_F(TextObject, ReplacingTheLinkedItemKeepsTheLink)
-{
-    TTextPage Page;
-    TDrawGroup Root(&Page, -1);
-    auto* A = static_cast<TTextObj*>(Root.AddChild(MakeText(&Page, "a"), -1));
-    auto* B = static_cast<TTextObj*>(Root.AddChild(MakeText(&Page, "b"), -1));
-    auto* C = static_cast<TTextObj*>(Root.AddChild(MakeText(&Page, "c"), -1));
-    C->SetLinkedPath(A);
+    TDrawItem* Restored = Root.GetItem(0);
+    ASSERT_NE(Restored, nullptr);
+    EXPECT_EQ(T->LinkedPath(), Restored);
+    // Replacing the linked item (only) moves the link; a text never follows
+    // itself.
+    TDrawItem* B = Root.AddChild(MakeText(&Page, "b"), -1);
     Page.Document.Modified = false;
-    C->ReplaceReference(B, A);
-    EXPECT_EQ(C->LinkedPath(), A);
-    C->ReplaceReference(A, B);
-    EXPECT_EQ(C->LinkedPath(), B);
+    T->ReplaceReference(B, Restored);
+    EXPECT_EQ(T->LinkedPath(), Restored);
+    T->ReplaceReference(Restored, B);
+    EXPECT_EQ(T->LinkedPath(), B);
     EXPECT_TRUE(Page.Document.Modified);
-    // A text never follows itself.
-    C->SetLinkedPath(C);
-    EXPECT_EQ(C->LinkedPath(), nullptr);
+    T->SetLinkedPath(T);
+    EXPECT_EQ(T->LinkedPath(), nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -918,62 +826,49 @@ TEST_F(TextObject, PaintKindsPaintTheWholeTextOrGlyphByGlyph)
     T->Macros().Add(std::move(M));
     auto Render = [&](uint8_t Kind) {
         TDrawItem::SetTextPaintKind(*T, Kind);
-        TrecDrawTarget Target;
-        RecPictureCreate(Target.Picture, TPoint{0, 0}, 400, 160, 24, false);
-        RecPictureFillColor(Target.Picture, 0xFFFFFF);
+        TOwnedTarget Target(400, 160);
         T->Paint(Target, 3, nullptr, nullptr, 0);
-        const std::vector<uint8_t> Pixels = PixelsOf(Target.Picture);
-        RecPictureClear(Target.Picture);
-        return Pixels;
+        return Target.Pixels();
     };
-    // The same macros run by hand over the glyphs in a given order.
-    auto ByHand = [&](std::vector<int32_t> Order) {
-        TOwnedPicture P(400, 160);
+    // The same macros run by hand over a path.
+    auto PaintByHand = [&](TOwnedTarget& P, TrecPath& Path, int32_t Instance) {
+        TMacroPaintArgs Args;
+        Args.Target = &P.Picture;
+        Args.PrimaryPath = &Path;
+        Args.Instance = Instance;
+        TRect R1, R2;
+        T->Macros().Paint(Args, {}, nullptr, R1, R2);
+    };
+    // ... over each glyph in a given order.
+    auto ByGlyph = [&](std::vector<int32_t> Order) {
+        TOwnedTarget P(400, 160);
         const TrecPath& Out = T->GetPath();
         const std::vector<int32_t>& R = T->OutputRanges();
         for (int32_t I : Order) {
             TrecPath G;
-            const int32_t N = R[I + 1] - R[I];
-            RecPolyLineSetCount(G, N);
-            for (int32_t K = 0; K < N; ++K) {
-                G.Points[K] = Out.Points[R[I] + K];
-                G.pabType[K] = Out.pabType[R[I] + K];
-            }
+            RecPolyLineSetCount(G, R[I + 1] - R[I]);
+            std::copy(Out.Points.begin() + R[I], Out.Points.begin() + R[I + 1], G.Points.begin());
+            std::copy(Out.pabType.begin() + R[I], Out.pabType.begin() + R[I + 1], G.pabType.begin());
             RecPathCalcBounds(G);
             G.Flag = Out.Flag;
-            TMacroPaintArgs Args;
-            Args.Target = &P.P;
-            Args.PrimaryPath = &G;
-            Args.Instance = I;
-            TRect R1, R2;
-            T->Macros().Paint(Args, {}, nullptr, R1, R2);
+            PaintByHand(P, G, I);
         }
         return P.Pixels();
     };
     const auto First = Render(1);
     ASSERT_EQ(T->OutputRanges().size(), 3u);
-    EXPECT_EQ(First, ByHand({0, 1}));
+    EXPECT_EQ(First, ByGlyph({0, 1}));
     const auto Last = Render(2);
-    EXPECT_EQ(Last, ByHand({1, 0}));
+    EXPECT_EQ(Last, ByGlyph({1, 0}));
     EXPECT_NE(First, Last);
     // Kind 0: the whole path at once.
     const auto Whole = Render(0);
     EXPECT_TRUE(T->OutputRanges().empty());
-    TOwnedPicture P(400, 160);
-    TMacroPaintArgs Args;
-    Args.Target = &P.P;
-    Args.PrimaryPath = const_cast<TrecPath*>(&T->GetPath());
-    Args.Instance = T->ObjID();
-    TRect R1, R2;
-    T->Macros().Paint(Args, {}, nullptr, R1, R2);
+    TOwnedTarget P(400, 160);
+    PaintByHand(P, const_cast<TrecPath&>(T->GetPath()), T->ObjID());
     EXPECT_EQ(Whole, P.Pixels());
     EXPECT_NE(Whole, First);
 }
-
-namespace {
-
-
-} // namespace
 
 // "文字Ab" in IPA Gothic with a catalogue fill and its drop shadow, painted
 // by the page's root group without a display. TAVRO_TEXT_WRITE=1 writes the
@@ -991,9 +886,7 @@ TEST_F(TextObject, JapaneseTextRendersThroughItsMacros)
         ASSERT_TRUE(M->LoadFromLibrary(Name)) << Name;
         T->Macros().Add(std::move(M));
     }
-    TrecDrawTarget Target;
-    RecPictureCreate(Target.Picture, TPoint{0, 0}, W, H, 24, false);
-    RecPictureFillColor(Target.Picture, 0xFFFFFF);
+    TOwnedTarget Target(W, H);
     Root.Paint(Target, 3, nullptr, nullptr, 0);
     EXPECT_TRUE(Boxes.empty());
     const std::string Golden = std::string(TAVRO_TEST_DATA_DIR) + "/text/text_object_japanese.png";
@@ -1008,5 +901,6 @@ TEST_F(TextObject, JapaneseTextRendersThroughItsMacros)
         if (Differences != 0 && std::getenv("TMPDIR"))
             SavePng(Target.Picture, std::string(std::getenv("TMPDIR")) + "/text_object_japanese.png");
     }
-    RecPictureClear(Target.Picture);
 }
+
+} // namespace

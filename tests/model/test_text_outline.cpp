@@ -3,11 +3,13 @@
 #include "foundation/user_error.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
+#include "platform/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -24,12 +26,7 @@ const std::string Hiragana_A = "\x82\xA0"; // あ
 TFontSource Source(const std::string& File, std::vector<std::string> Families, bool Japanese,
                    int32_t Weight = 400)
 {
-    TFontSource S;
-    S.Families = std::move(Families);
-    S.FileName = File;
-    S.Weight = Weight;
-    S.Japanese = Japanese;
-    return S;
+    return {std::move(Families), File, 0, Weight, false, 100, Japanese};
 }
 
 // Fonts from files only, so that layouts do not depend on the machine.
@@ -157,6 +154,14 @@ protected:
     {
         return RecPolyLineGetStyledTextPath(Result, StartX, StartY, 96, Text, Styles, Para, Counts, Centres);
     }
+    // The baseline of every character as the layout reported it.
+    std::vector<int32_t> Baselines() const
+    {
+        std::vector<int32_t> Y;
+        for (size_t I = 0; I + 1 < Centres.size(); ++I)
+            Y.push_back(Centres[I].Y);
+        return Y;
+    }
     std::unique_ptr<TFileFonts> Fonts;
     TTextFontSource* Old = nullptr;
     bool Installed = false;
@@ -172,30 +177,13 @@ protected:
 
 } // namespace
 
-TEST_F(TextOutline, EmptyText)
-{
-    Style("", Attr("IPAGothic", 40));
-    TrecPath P;
-    MakeTextPathPerChar(Text, 96, Styles, Para, Counts, Centres, P);
-    EXPECT_EQ(P.Count, 0);
-    EXPECT_EQ(P.Bounds, (TRect{0, 0, 0, 0}));
-    EXPECT_EQ(Counts, std::vector<int32_t>{0});
-    EXPECT_EQ(Centres.size(), 1u);
-    TrecPath W;
-    MakeTextPath(Text, 96, Styles, Para, W);
-    EXPECT_EQ(W.Count, 0);
-    EXPECT_EQ(W.Bounds, (TRect{0, 0, 0, 0}));
-    EXPECT_TRUE(Boxes.empty());
-}
-
 TEST_F(TextOutline, GlyphsAreTheFontLayersPlacedOnTheBaseline)
 {
     Style("A" + Hiragana_A, Attr("IPAGothic", 40));
     ASSERT_TRUE(LayOut());
     const TPlaced A = Place(IpaGothic, 40, "A", 0, 40, true);
     const TPlaced B = Place(IpaGothic, 40, Hiragana_A, A.Advance, 40, true);
-    ASSERT_GT(A.Path.Count, 0);
-    ASSERT_GT(B.Path.Count, 0);
+    ASSERT_TRUE(A.Path.Count > 0 && B.Path.Count > 0);
     ASSERT_EQ(Result.Count, A.Path.Count + B.Path.Count);
     ExpectSamePath(Result, A.Path);
     ExpectSamePath(Result, B.Path, A.Path.Count);
@@ -214,13 +202,11 @@ TEST_F(TextOutline, GlyphsAreTheFontLayersPlacedOnTheBaseline)
     // Bounds from the origin to the largest coordinates.
     TrecPath P;
     MakeTextPath(Text, 96, Styles, Para, P);
-    TPoint Max{0, 0};
-    for (int32_t I = 0; I < P.Count; ++I) {
-        Max.X = std::max(Max.X, P.Points[I].X);
-        Max.Y = std::max(Max.Y, P.Points[I].Y);
-    }
-    EXPECT_EQ(P.Bounds, (TRect{0, 0, Max.X, Max.Y}));
-    EXPECT_GT(Max.X, A.Advance);
+    int32_t MaxX = 0, MaxY = 0;
+    for (int32_t I = 0; I < P.Count; ++I)
+        std::tie(MaxX, MaxY) = std::tuple(std::max(MaxX, P.Points[I].X), std::max(MaxY, P.Points[I].Y));
+    EXPECT_EQ(P.Bounds, (TRect{0, 0, MaxX, MaxY}));
+    EXPECT_GT(MaxX, A.Advance);
 }
 
 TEST_F(TextOutline, EachCharacterHasItsOwnFont)
@@ -230,9 +216,7 @@ TEST_F(TextOutline, EachCharacterHasItsOwnFont)
     TrecCharAttr A = Attr("DejaVu Sans", 20, 0, 7);
     A.Bold = 1;
     TrecCharAttr B = Attr("IPAMincho", 40);
-    B.Bold = 1;
-    B.Italic = 1;
-    B.Underline = 1;
+    B.Bold = B.Italic = B.Underline = 1;
     Text = "Ab";
     Styles.Clear();
     Styles.InsertText(0, "A", A);
@@ -248,79 +232,63 @@ TEST_F(TextOutline, EachCharacterHasItsOwnFont)
 
 TEST_F(TextOutline, LineSpacingRules)
 {
-    // The baseline of every character as the layout reports it.
-    const auto Baselines = [&](const std::string& T, int32_t Size, int32_t Rule, uint8_t Unit, double Value,
-                               int32_t Dpi = 96) {
+    const auto LinesAt = [&](const std::string& T, int32_t Size, int32_t Rule, uint8_t Unit, double Value,
+                             int32_t Dpi = 96) {
         Style(T, Attr("IPAGothic", Size));
         Para.FLineSpacingRule = Rule;
         Para.SpacingUnit = Unit;
         Para.LineSpacing = Value;
         EXPECT_TRUE(RecPolyLineGetStyledTextPath(Result, 0, 0, Dpi, Text, Styles, Para, Counts, Centres));
-        std::vector<int32_t> Y;
-        for (size_t I = 0; I + 1 < Centres.size(); ++I)
-            Y.push_back(Centres[I].Y);
-        return Y;
+        return Baselines();
     };
     using V = std::vector<int32_t>;
-    EXPECT_EQ(Baselines("A\r\nB", 40, 0, 0, 1.5), (V{40, 100}));
-    EXPECT_EQ(Baselines("A\r\nB", 42, 0, 0, 1.25), (V{42, 94}));  // 52.5 rounds to even
-    EXPECT_EQ(Baselines("A\r\nB", 42, 0, 0, 1.5), (V{42, 105}));
-    EXPECT_EQ(Baselines("A\r\nB", 40, 1, 0, 30), (V{40, 80}));     // at least: the line is higher
-    EXPECT_EQ(Baselines("A\r\nB", 40, 1, 0, 70), (V{40, 110}));
-    EXPECT_EQ(Baselines("A\r\nB", 40, 1, 3, 36), (V{40, 88}));     // 36 pt at 96 dpi = 48 px
-    EXPECT_EQ(Baselines("A\r\nB", 40, 2, 0, 25), (V{40, 65}));     // exactly, even below the size
-    EXPECT_EQ(Baselines("A\r\nB", 40, 2, 2, 1, 72), (V{40, 112})); // one inch at 72 dpi
+    EXPECT_EQ(LinesAt("A\r\nB", 40, 0, 0, 1.5), (V{40, 100}));
+    EXPECT_EQ(LinesAt("A\r\nB", 42, 0, 0, 1.25), (V{42, 94}));  // 52.5 rounds to even
+    EXPECT_EQ(LinesAt("A\r\nB", 42, 0, 0, 1.5), (V{42, 105}));
+    EXPECT_EQ(LinesAt("A\r\nB", 40, 1, 0, 30), (V{40, 80}));     // at least: the line is higher
+    EXPECT_EQ(LinesAt("A\r\nB", 40, 1, 0, 70), (V{40, 110}));
+    EXPECT_EQ(LinesAt("A\r\nB", 40, 1, 3, 36), (V{40, 88}));     // 36 pt at 96 dpi = 48 px
+    EXPECT_EQ(LinesAt("A\r\nB", 40, 2, 0, 25), (V{40, 65}));     // exactly, even below the size
+    EXPECT_EQ(LinesAt("A\r\nB", 40, 2, 2, 1, 72), (V{40, 112})); // one inch at 72 dpi
     // An empty line takes the height of the line before it.
-    EXPECT_EQ(Baselines("A\r\n\r\nB", 40, 0, 0, 1.0), (V{40, 120}));
-    EXPECT_EQ(Baselines("A\r\n\r\nB", 40, 0, 0, 1.5), (V{40, 160}));
+    EXPECT_EQ(LinesAt("A\r\n\r\nB", 40, 0, 0, 1.0), (V{40, 120}));
+    EXPECT_EQ(LinesAt("A\r\n\r\nB", 40, 0, 0, 1.5), (V{40, 160}));
     // The second line's glyph lies on its baseline.
-    Baselines("A\r\nB", 40, 0, 0, 1.5);
+    LinesAt("A\r\nB", 40, 0, 0, 1.5);
     const TPlaced B = Place(IpaGothic, 40, "B", 0, 100, true);
     ExpectSamePath(Result, B.Path, Counts[1]);
     // An unknown rule is refused once a second line needs it.
-    EXPECT_NO_THROW(Baselines("AB", 40, 3, 0, 1.0));
+    EXPECT_NO_THROW(LinesAt("AB", 40, 3, 0, 1.0));
     Style("A\r\nB", Attr("IPAGothic", 40));
     Para.FLineSpacingRule = 3;
-    try {
-        LayOut();
-        FAIL() << "no error";
-    } catch (const EUserError& E) {
-        EXPECT_STREQ(E.what(), "RecPolyLineGetStyledTextPath: Illegal FLineSpacingRule");
-    }
+    EXPECT_EQ(MessageOf<EUserError>([&] { LayOut(); }),
+              "RecPolyLineGetStyledTextPath: Illegal FLineSpacingRule");
 }
 
 TEST_F(TextOutline, RiseRaisesTheLineAndCarriesDescent)
 {
     // B raised by 10 on a line of size 40: the line is 50 high.
-    Text = "AB\r\nC";
-    Styles.Clear();
-    Styles.InsertText(0, Text, Attr("IPAGothic", 40));
+    Style("AB\r\nC", Attr("IPAGothic", 40));
     Styles.GetItem(1)->Attr.Rise = 10;
     ASSERT_TRUE(LayOut());
-    EXPECT_EQ(Centres[0].Y, 50);
-    EXPECT_EQ(Centres[1].Y, 45); // midway between the baseline and the raised pen
-    EXPECT_EQ(Centres[2].Y, 90);
+    EXPECT_EQ(Baselines(), (std::vector<int32_t>{50, 45, 90}));  // B's midway to the raised pen
     const TPlaced A = Place(IpaGothic, 40, "A", 0, 50, true);
     const TPlaced B = Place(IpaGothic, 40, "B", A.Advance, 40, true);
     ExpectSamePath(Result, B.Path, Counts[1]);
     // B lowered by 8: the next line is 8 higher.
     Styles.GetItem(1)->Attr.Rise = -8;
     ASSERT_TRUE(LayOut());
-    EXPECT_EQ(Centres[0].Y, 40);
-    EXPECT_EQ(Centres[1].Y, 44);
-    EXPECT_EQ(Centres[2].Y, 88);
+    EXPECT_EQ(Baselines(), (std::vector<int32_t>{40, 44, 88}));
     const TPlaced Low = Place(IpaGothic, 40, "B", A.Advance, 48, true);
     ExpectSamePath(Result, Low.Path, Counts[1]);
     // The descent waits through an empty line for the next styled one.
-    Text = "B\r\n\r\nC";
-    Styles.Clear();
-    Styles.InsertText(0, Text, Attr("IPAGothic", 40));
+    Style("B\r\n\r\nC", Attr("IPAGothic", 40));
     Styles.GetItem(0)->Attr.Rise = -8;
     ASSERT_TRUE(LayOut());
     EXPECT_EQ(Centres[1].Y, 128);
 }
 
-TEST_F(TextOutline, LaterLinesStartAtZero)
+TEST_F(TextOutline, LaterLinesStartAtZeroAndEveryBreakCounts)
 {
     Style("A\r\nB", Attr("IPAGothic", 40));
     ASSERT_TRUE(LayOut(100, 10));
@@ -330,10 +298,7 @@ TEST_F(TextOutline, LaterLinesStartAtZero)
     EXPECT_EQ(Centres[1], (TPoint{B.Advance / 2, 90}));
     ExpectSamePath(Result, A.Path);
     ExpectSamePath(Result, B.Path, Counts[1]);
-}
-
-TEST_F(TextOutline, LoneCrAndLfBreakTheLine)
-{
+    // Lone CR and LF break the line as CR LF does.
     Style("A\r\nB", Attr("IPAGothic", 40));
     ASSERT_TRUE(LayOut());
     TrecPolyLine Expected;
@@ -367,12 +332,7 @@ TEST_F(TextOutline, UnstyledCharacterAndTrailingLeadByte)
     Styles.Clear();
     Styles.InsertText(0, "A", Attr("IPAGothic", 40));
     Styles.SetCount(2);
-    try {
-        LayOut();
-        FAIL() << "no error";
-    } catch (const EUserError& E) {
-        EXPECT_STREQ(E.what(), "RecPolyLineGetStyledTextPath: Illegal iCntr");
-    }
+    EXPECT_EQ(MessageOf<EUserError>([&] { LayOut(); }), "RecPolyLineGetStyledTextPath: Illegal iCntr");
     // A lead byte without its trail byte is not drawn and not counted.
     Style("A\x82", Attr("IPAGothic", 40));
     ASSERT_TRUE(LayOut());
@@ -381,8 +341,16 @@ TEST_F(TextOutline, UnstyledCharacterAndTrailingLeadByte)
     EXPECT_EQ(Result.Count, A.Path.Count);
 }
 
-TEST_F(TextOutline, FontFailure)
+TEST_F(TextOutline, EmptyTextAndFontFailure)
 {
+    Style("", Attr("IPAGothic", 40));
+    TrecPath Empty;
+    MakeTextPathPerChar(Text, 96, Styles, Para, Counts, Centres, Empty);
+    EXPECT_EQ(std::tuple(Empty.Count, Empty.Bounds, Counts, Centres.size()),
+              std::tuple(0, TRect{0, 0, 0, 0}, std::vector<int32_t>{0}, 1u));
+    MakeTextPath(Text, 96, Styles, Para, Empty);
+    EXPECT_EQ(std::tuple(Empty.Count, Empty.Bounds), std::tuple(0, TRect{0, 0, 0, 0}));
+    EXPECT_TRUE(Boxes.empty());
     Style("AB", Attr("IPAGothic", 40));
     Fonts->Fail = true;
     TrecPolyLine Whole;
@@ -393,26 +361,23 @@ TEST_F(TextOutline, FontFailure)
     P.Flag = 3;
     MakeTextPath(Text, 96, Styles, Para, P);
     EXPECT_EQ(Boxes, std::vector<std::string>{"MakeTextPath: GetTextPath Failed!"});
-    EXPECT_EQ(P.Count, 0);
-    EXPECT_EQ(P.Flag, 0);
-    EXPECT_EQ(P.Bounds, (TRect{0, 0, 0, 0}));
+    EXPECT_EQ(std::tuple(P.Count, P.Flag, P.Bounds), std::tuple(0, 0, TRect{0, 0, 0, 0}));
 }
 
 TEST_F(TextOutline, InstalledFontList)
 {
     uint8_t CharSet = 0;
-    EXPECT_TRUE(GetFontCharset(CharSet, "ipagothic"));
-    EXPECT_EQ(CharSet, 128);
-    EXPECT_TRUE(GetFontCharset(CharSet, Utf8ToCp932("IPA明朝")));
-    EXPECT_EQ(CharSet, 128);
-    EXPECT_TRUE(GetFontCharset(CharSet, "DejaVu Sans"));
-    EXPECT_EQ(CharSet, 0);
+    const auto CharSetOf = [&](const std::string& Face) {
+        const bool Found = GetFontCharset(CharSet, Face);
+        return std::pair(Found, int(CharSet));
+    };
+    EXPECT_EQ(CharSetOf("ipagothic"), std::pair(true, 128));
+    EXPECT_EQ(CharSetOf(Utf8ToCp932("IPA明朝")), std::pair(true, 128));
+    EXPECT_EQ(CharSetOf("DejaVu Sans"), std::pair(true, 0));
     // A missing face reads the list once more before giving up.
     const int32_t Reads = Fonts->Reads;
-    EXPECT_FALSE(GetFontCharset(CharSet, "Nowhere Sans"));
-    EXPECT_EQ(CharSet, 1);
-    EXPECT_EQ(Fonts->Reads, Reads + 1);
-    EXPECT_TRUE(GetFontCharset(CharSet, "IPAGothic"));
+    EXPECT_EQ(CharSetOf("Nowhere Sans"), std::pair(false, 1));
+    EXPECT_EQ(CharSetOf("IPAGothic"), std::pair(true, 128));
     EXPECT_EQ(Fonts->Reads, Reads + 1);
     EXPECT_FALSE(FindFontRecord("Nowhere Sans"));
     EXPECT_EQ(Boxes, std::vector<std::string>{"フォント (Nowhere Sans) が見つかりません"});
@@ -428,11 +393,9 @@ TEST_F(TextOutline, InstalledFontList)
     EXPECT_FALSE(FindFontByCharset(2));
     std::string Face;
     ValidateFontName("Nowhere Sans", Face, CharSet);
-    EXPECT_EQ(Face, "IPAGothic");
-    EXPECT_EQ(CharSet, 128);
+    EXPECT_EQ(std::pair(Face, int(CharSet)), std::pair(std::string("IPAGothic"), 128));
     ValidateFontName("DejaVu Sans", Face, CharSet);
-    EXPECT_EQ(Face, "DejaVu Sans");
-    EXPECT_EQ(CharSet, 0);
+    EXPECT_EQ(std::pair(Face, int(CharSet)), std::pair(std::string("DejaVu Sans"), 0));
     ClearFontList();
     const int32_t AfterClear = Fonts->Reads;
     EXPECT_TRUE(GetFontCharset(CharSet, "DejaVu Sans"));
@@ -447,12 +410,8 @@ TEST_F(TextOutline, DefaultFontWithoutJapaneseOrAnyFonts)
     EXPECT_EQ(GetDefaultFont().lfCharSet, 0);
     TFileFonts None({});
     SetTextFontSource(&None);
-    try {
-        GetDefaultFont();
-        FAIL() << "no error";
-    } catch (const EUserError& E) {
-        EXPECT_STREQ(E.what(), "GetDefaultFont: There is not any Truetype Font");
-    }
+    EXPECT_EQ(MessageOf<EUserError>([] { GetDefaultFont(); }),
+              "GetDefaultFont: There is not any Truetype Font");
     SetTextFontSource(Fonts.get());
 }
 
@@ -463,23 +422,21 @@ TEST_F(TextOutline, TextFollowsAStraightGuide)
     TrecPolyLine Flat;
     RecPolyLineAssign(Flat, Result);
     const std::vector<TPoint> FlatCentres = Centres;
-    // Along x from (100, 200): each character moves by (110, 160).
-    ASSERT_TRUE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{100, 200}, {1000, 200}}), 40, 10, 5));
-    for (int32_t I = 0; I < Result.Count; ++I)
-        ASSERT_EQ(Result.Points[I], (TPoint{Flat.Points[I].X + 110, Flat.Points[I].Y + 155})) << I;
+    // Follows Guide from the flat layout; each point must land where Moved puts it.
+    const auto Follow = [&](const TrecPolyLine& Guide, int32_t Start, int32_t Offset, auto Moved) {
+        RecPolyLineAssign(Result, Flat);
+        Centres = FlatCentres;
+        ASSERT_TRUE(RecPolyLineFollowPath(Result, Counts, Centres, Guide, 40, Start, Offset));
+        for (int32_t I = 0; I < Result.Count; ++I)
+            ASSERT_EQ(Result.Points[I], Moved(Flat.Points[I])) << I;
+    };
+    // Along x from (100, 200): each character moves by (110, 155).
+    Follow(Guide({{100, 200}, {1000, 200}}), 10, 5, [](TPoint P) { return TPoint{P.X + 110, P.Y + 155}; });
     EXPECT_EQ(Centres[1], (TPoint{FlatCentres[1].X + 110, 195}));
     // Down along y from (300, 0): the text turns a quarter, its top to +x.
-    RecPolyLineAssign(Result, Flat);
-    Centres = FlatCentres;
-    ASSERT_TRUE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{300, 0}, {300, 1000}}), 40, 10, 0));
-    for (int32_t I = 0; I < Result.Count; ++I)
-        ASSERT_EQ(Result.Points[I], (TPoint{300 - (Flat.Points[I].Y - 40), 10 + Flat.Points[I].X})) << I;
+    Follow(Guide({{300, 0}, {300, 1000}}), 10, 0, [](TPoint P) { return TPoint{300 - (P.Y - 40), 10 + P.X}; });
     // A guide shorter than the text goes on straight past its end.
-    RecPolyLineAssign(Result, Flat);
-    Centres = FlatCentres;
-    ASSERT_TRUE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{0, 0}, {5, 0}}), 40, 0, 0));
-    for (int32_t I = 0; I < Result.Count; ++I)
-        ASSERT_EQ(Result.Points[I], (TPoint{Flat.Points[I].X, Flat.Points[I].Y - 40})) << I;
+    Follow(Guide({{0, 0}, {5, 0}}), 0, 0, [](TPoint P) { return TPoint{P.X, P.Y - 40}; });
     // No length, or counts that do not fit: nothing changes.
     RecPolyLineAssign(Result, Flat);
     EXPECT_FALSE(RecPolyLineFollowPath(Result, Counts, Centres, Guide({{0, 0}, {0, 0}}), 40, 0, 0));

@@ -29,15 +29,12 @@ const double CX = 10 * std::sqrt(3.0) / 2; // column step of hexagons of size 10
 
 } // namespace
 
-TEST(TFillPictParam, TextFormAndShortTexts)
+TEST(TFillPictParam, TextFormShortAndMalformedTexts)
 {
     EXPECT_EQ(FillPictParamToStr(TFillPictParam{}), "1,0,0,0,0,0,-1,0,0");
     TFillPictParam P;
     StrToFillPictParam("2,10,-20,640,480,12.5,7,1,3", P);
-    EXPECT_EQ((std::vector<double>{double(P.bKind), double(P.iOffsetX), double(P.iOffsetY), double(P.iWidth),
-                                   double(P.iHeight), P.dAngle, double(P.iHandle), double(P.bOption1),
-                                   double(P.bOption2)}),
-              (std::vector<double>{2, 10, -20, 640, 480, 12.5, 7, 1, 3}));
+    EXPECT_EQ(P, (TFillPictParam{10, -20, 640, 480, 12.5, 2, 1, 3, 7})); // kind 2, handle 7
     EXPECT_EQ(FillPictParamToStr(P), "2,10,-20,640,480,12.5,7,1,3");
     P.dAngle = -1.0 / 3;
     TFillPictParam Back;
@@ -45,25 +42,18 @@ TEST(TFillPictParam, TextFormAndShortTexts)
     EXPECT_EQ(Back, P);
     // Missing option fields keep their value; they are read leniently.
     StrToFillPictParam("1,0,0,100,50,0,3,2", P);
-    EXPECT_EQ(P.bOption1, 2);
-    EXPECT_EQ(P.bOption2, 3);
+    EXPECT_EQ(P, (TFillPictParam{0, 0, 100, 50, 0.0, 1, 2, 3, 3}));
     StrToFillPictParam("1,0,0,100,50,0,3,zz,4", P);
-    EXPECT_EQ(P.bOption1, 0);
-    EXPECT_EQ(P.bOption2, 4);
+    EXPECT_EQ(std::pair(P.bOption1, P.bOption2), (std::pair<uint8_t, uint8_t>{0, 4}));
     StrToFillPictParam("", P); // the reset set
-    TFillPictParam Reset;
-    Reset.bOption1 = 2;
-    EXPECT_EQ(P, Reset);
-}
-
-TEST(TFillPictParam, MalformedTextRaisesKeepingEarlierFields)
-{
+    EXPECT_EQ(P, (TFillPictParam{0, 0, 0, 0, 0.0, 1, 2, 0, -1}));
+    // Malformed texts raise, keeping the fields read before.
     for (const std::string Text : {"1,5,x,0,0,0,-1,0,0", "1,5", "1,5,0,0,0,turn,-1", "1,5,0,0,0,0,"}) {
-        TFillPictParam P;
-        P.iOffsetY = 99;
-        EXPECT_EQ(MessageOf<EUserError>([&] { StrToFillPictParam(Text, P); }),
+        TFillPictParam Q;
+        Q.iOffsetY = 99;
+        EXPECT_EQ(MessageOf<EUserError>([&] { StrToFillPictParam(Text, Q); }),
                   "TGradationObject.StrToRecGradParam Error!");
-        EXPECT_EQ(P.iOffsetX, 5) << Text;
+        EXPECT_EQ(Q.iOffsetX, 5) << Text;
     }
 }
 
@@ -151,7 +141,7 @@ TEST(MakeRectPoint, ExactGridJitterAndRefusals)
               "MakeRectPoint: boolLoop Not Implememt");
 }
 
-TEST(MakeHexPoint, WithoutJitterHexagonCentres)
+TEST(MakeHexPoint, LatticesWithoutJitterWithJitterAndWrapping)
 {
     std::vector<TDPoint> Pts;
     int32_t Cols = 0, Rows = 0;
@@ -178,12 +168,6 @@ TEST(MakeHexPoint, WithoutJitterHexagonCentres)
         MakeHexPoint(1, 0, 0, Loop, One, Cols, Rows, 0.0, 5, 5, 0);
         EXPECT_EQ(Zero, One) << Loop;
     }
-}
-
-TEST(MakeHexPoint, JitterKeepsTheRowDraws)
-{
-    std::vector<TDPoint> Pts;
-    int32_t Cols = 0, Rows = 0;
     RandomSeed = 99;
     MakeHexPoint(10, 0, 0, false, Pts, Cols, Rows, 0.5, 0, 0, 0);
     ASSERT_EQ(Cols, 14);
@@ -202,12 +186,6 @@ TEST(MakeHexPoint, JitterKeepsTheRowDraws)
                         1e-9);
         }
     EXPECT_EQ(RandomSeed, R.Seed);
-}
-
-TEST(MakeHexPoint, WrappingLatticeRepeatsOverTheArea)
-{
-    std::vector<TDPoint> Pts;
-    int32_t Cols = 0, Rows = 0;
     RandomSeed = 7;
     MakeHexPoint(10, 0, 2, true, Pts, Cols, Rows, 0.8, 100, 60, -3);
     // 100 / 8.66 is nearest to 12 even cells, 60 / 15 to 4.

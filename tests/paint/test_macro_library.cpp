@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -46,7 +47,7 @@ protected:
 
 } // namespace
 
-TEST_F(MacroLibrary, ReadsNamesLinesAndPairs)
+TEST_F(MacroLibrary, ReadsFilesRefusingDamagedOnesKeepingThePreviousLibrary)
 {
     TTvmWriter F;
     F.Macro("塗り(ボカシ)")
@@ -61,11 +62,8 @@ TEST_F(MacroLibrary, ReadsNamesLinesAndPairs)
     EXPECT_EQ(M.Name(), "塗り(ボカシ)");
     ASSERT_EQ(M.LineCount(), 2);
     const TMacroLine& L0 = M.Line(0);
-    EXPECT_EQ(L0.FunctionName, "PlaneMakeForPath");
-    EXPECT_EQ(L0.ResultName, "Plane1");
-    EXPECT_EQ(L0.CountWord, 0x00020003u);
-    EXPECT_EQ(L0.ParamCount(), 3);
-    EXPECT_EQ(L0.Flags(), 2);
+    EXPECT_EQ(std::tuple(L0.FunctionName, L0.ResultName, L0.CountWord, L0.ParamCount(), L0.Flags()),
+              std::tuple("PlaneMakeForPath", "Plane1", 0x00020003u, 3, 2));
     // Fewer pairs than parameters leave the rest nil.
     EXPECT_EQ(L0.Params, (std::vector<TMacroParam>{{"", "*Primary"}, {"3", "広がり|w"}, {}}));
     EXPECT_EQ(M.Line(1).Params, (std::vector<TMacroParam>{{"0", "パターン"}}));
@@ -85,10 +83,7 @@ TEST_F(MacroLibrary, ReadsNamesLinesAndPairs)
     L = Read(OneLine({{std::string(254, 'x'), std::string(252, 'y') + "ア"}}));
     EXPECT_EQ(L->Objects(0)->Line(0).Params[0].Value->size(), 254u);
     EXPECT_EQ(*L->Objects(0)->Line(0).Params[0].Caption, std::string(252, 'y') + "ア");
-}
-
-TEST_F(MacroLibrary, DamagedFilesKeepThePreviousLibrary)
-{
+    // Damaged files are refused; the library held before stays.
     const std::string Bad = Dir / "t.tvm" + "の中身が異常です。";
     EXPECT_EQ(Failure(std::string("tvx\0\1\0\1", 7)), Bad);
     EXPECT_EQ(Failure(OneLine({{"1", "a"}, {"2", "b"}})), Bad); // more pairs than parameters
@@ -100,11 +95,8 @@ TEST_F(MacroLibrary, DamagedFilesKeepThePreviousLibrary)
     Short.Macro("m").Raw(std::string("\0f\0\1\0", 5));
     EXPECT_EQ(Failure(Short.B), "ストリームの読み込みエラー");
     EXPECT_EQ(Failure("tvm"), "ストリームの読み込みエラー");
-}
-
-TEST_F(MacroLibrary, MissingFileAndStartUp)
-{
-    std::unique_ptr<TMacroLibrary> L;
+    // A missing file, and both libraries read at start-up.
+    L.reset();
     const std::string Missing = Dir / "none.tvm";
     EXPECT_EQ(MessageOf<EFOpenError>([&] { TMacro::ReadMacroFile(L, Missing); }),
               "TMacro.ReadMacroFile:" + Missing + " にアクセスできません。");

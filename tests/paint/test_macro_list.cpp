@@ -55,7 +55,7 @@ protected:
 
 } // namespace
 
-TEST_F(MacroList, InsertExchangeMoveDeleteAndAssign)
+TEST_F(MacroList, EditingAssignEqualsAndIntersect)
 {
     TMacros L;
     Fill(L, "AB");
@@ -89,10 +89,6 @@ TEST_F(MacroList, InsertExchangeMoveDeleteAndAssign)
     B.SetParamValueByTag("t", "9");
     EXPECT_EQ(B.GetMacro(1)->Line(0).Params[0].Value, "9");
     EXPECT_EQ(B.GetMacro(0)->Line(0).Params[0].Value, "0");
-}
-
-TEST_F(MacroList, EqualsAndIntersectWith)
-{
     TMacros Empty, One, Other;
     Fill(One, "A");
     Fill(Other, "A");

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -62,7 +63,7 @@ std::string Required(const char* Function)
 
 } // namespace
 
-TEST(PaintFunctionTable, BlockSizeTerminatorAndTheDiffuseTwin)
+TEST(PaintFunctionTable, BlockOrderKindsAndCounts)
 {
     const size_t Blocks = GlobalBlockCount();
     TPaintFunctionRec* T = MakePaintFunctionTable();
@@ -74,6 +75,11 @@ TEST(PaintFunctionTable, BlockSizeTerminatorAndTheDiffuseTwin)
         ASSERT_NE(T[I].Entry, nullptr) << I; // every function paints
         EXPECT_EQ(T[I].Entry, PaintFunctionEntry(T[I].Name)) << I;
         Definitions.insert(T[I].Params);
+        // The emboss and directional-blur filters read "Size" as a real number.
+        for (int32_t P = 0; P < T[I].ParamCount; ++P)
+            if (std::string(T[I].Params[P].Name) == "Size") {
+                EXPECT_EQ(T[I].Params[P].Kind, pkReal) << T[I].Name;
+            }
     }
     EXPECT_EQ(T[53].Name, nullptr);
     EXPECT_EQ(T[53].Params, nullptr);
@@ -84,29 +90,19 @@ TEST(PaintFunctionTable, BlockSizeTerminatorAndTheDiffuseTwin)
     EXPECT_EQ(Definitions.size(), 52u);
     EXPECT_EQ(GlobalFree(T), nullptr);
     EXPECT_EQ(GlobalBlockCount(), Blocks);
-}
-
-TEST(PaintFunctionTable, OrderResultKindsAndCounts)
-{
-    struct TRow {
-        const char* Name;
-        int32_t Position, Result, Count;
-    };
-    const TRow Rows[] = {{"Dummy", 0, 0, 20}, {"SetRandomSeed", 1, 0, 1}, {"PlaneSetReferSize", 2, 9, 11},
-                         {"PlaneMake", 3, 9, 5}, {"PlaneDuplicate", 6, 9, 5}, {"NilPlaneMove", 7, 0, 4},
-                         {"PictureMake", 15, 10, 4}, {"PictureMakeForPath2", 16, 10, 10},
-                         {"PictureDuplicate", 17, 10, 1},
-                         {"NilPictureLight", 33, 0, 8}, {"NilPictureFilterDiffuse", 38, 0, 5},
-                         {"NilPlaneFilterSobel", 43, 0, 2}, {"NilPlaneFilterDiffuse", 45, 0, 5},
-                         {"NilPictureStainedGlass", 51, 0, 11}, {"PathRough", 52, 8, 7}};
-    const TPaintFunctionRec* T = PaintFunctionTable();
-    ASSERT_NE(T, nullptr);
-    for (const TRow& R : Rows) {
-        EXPECT_EQ(FindPaintFunction(R.Name), R.Position) << R.Name; // a twin is found at its first position
-        EXPECT_EQ(T[R.Position].ResultKind, R.Result) << R.Name;
-        EXPECT_EQ(T[R.Position].ParamCount, R.Count) << R.Name;
+    // Name, position, result kind, parameter count.
+    const std::tuple<const char*, int32_t, int32_t, int32_t> Rows[] = {
+        {"Dummy", 0, 0, 20}, {"SetRandomSeed", 1, 0, 1}, {"PlaneSetReferSize", 2, 9, 11}, {"PlaneMake", 3, 9, 5},
+        {"PlaneDuplicate", 6, 9, 5}, {"NilPlaneMove", 7, 0, 4}, {"PictureMake", 15, 10, 4},
+        {"PictureMakeForPath2", 16, 10, 10}, {"PictureDuplicate", 17, 10, 1}, {"NilPictureLight", 33, 0, 8},
+        {"NilPictureFilterDiffuse", 38, 0, 5}, {"NilPlaneFilterSobel", 43, 0, 2}, {"NilPlaneFilterDiffuse", 45, 0, 5},
+        {"NilPictureStainedGlass", 51, 0, 11}, {"PathRough", 52, 8, 7}};
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    ASSERT_NE(Table, nullptr);
+    for (const auto& [Name, Position, Result, Count] : Rows) {
+        EXPECT_EQ(FindPaintFunction(Name), Position) << Name; // a twin is found at its first position
+        EXPECT_EQ(std::pair(Table[Position].ResultKind, Table[Position].ParamCount), std::pair(Result, Count)) << Name;
     }
-    EXPECT_EQ(T[53].Name, nullptr);
     for (const char* Miss : {"", "planemake", "PlaneMake ", "Plane"})
         EXPECT_EQ(FindPaintFunction(Miss), -1) << Miss;
     EXPECT_EQ(FindPaintFunction(nullptr, "PlaneMake"), -1); // no table: its allocation failed
@@ -137,6 +133,8 @@ TEST(PaintFunctionTable, EntriesFieldByField)
         {"NilPictureFillColEmboss", {"", "", "ColorHighlight 11", "ColorShadow 11"}},
         {"NilPicturePaintFill2", {"Dest  Picture 10", "", "", "", "", "塗り方法 12"}},
         {"NilPlaneContBright", {"", "", "Contrast    1 0..200", "Bright 1 -255..255"}},
+        {"NilPictureFilterEmboss", {"", "", "Size 4 0..50"}},
+        {"NilPlaneFilterGradateMove", {"", "", "Size 4 0..1000"}},
         {"NilPlaneFilterEmboss", {"", "", "Size 4 0..50", "", "適用度(%) 1 0..200/0..200", "", "", "", "ラップ" + NoYes}},
         {"NilPictureLight",
          {"", "", "Bump Plane 9", "照明設定 15", "Path 8", "反射画像 14", "反射率 1 0..100", "反射の画質 5 低|普通|きれい"}},
@@ -164,31 +162,15 @@ TEST(PaintFunctionTable, EntriesFieldByField)
         EXPECT_EQ(Required(Function), Set) << Function;
 }
 
-// The emboss and directional-blur filters read "Size" as a real number: no
-// entry has an integer "Size".
-TEST(PaintFunctionTable, SizeParametersAreReal)
-{
-    EXPECT_EQ(Param("NilPictureFilterEmboss", 3), "Size 4 0..50");
-    EXPECT_EQ(Param("NilPlaneFilterGradateMove", 3), "Size 4 0..1000");
-    const TPaintFunctionRec* T = PaintFunctionTable();
-    for (int32_t I = 0; I < 53; ++I)
-        for (int32_t P = 0; P < T[I].ParamCount; ++P)
-            if (std::string(T[I].Params[P].Name) == "Size") {
-                EXPECT_EQ(T[I].Params[P].Kind, pkReal) << T[I].Name;
-            }
-}
-
-TEST(PaintFunctionTable, IndexOfChoiceAndRequiredArgs)
+TEST(PaintFunctionTable, ChoicesRequiredArgsNumbersAndRanges)
 {
     const char* const* Blend = Entry("NilPictureMerge").Params[3].Limits.Choices;
-    EXPECT_EQ(IndexOfChoice("加減算", Blend), 11);
-    // Unknown or missing texts give 0, the same as the first choice.
-    EXPECT_EQ(IndexOfChoice("Unknown", Blend), 0);
-    EXPECT_EQ(IndexOfChoice(nullptr, Blend), 0);
-    EXPECT_EQ(IndexOfChoice("Yes", nullptr), 0);
     const char* const* NoYes = Entry("NilPlaneMerge").Params[5].Limits.Choices;
-    EXPECT_EQ(IndexOfChoice("Yes", NoYes), 1);
-    EXPECT_EQ(IndexOfChoice("yes", NoYes), 0);
+    // Unknown or missing texts give 0, the same as the first choice.
+    EXPECT_EQ((std::vector<int32_t>{IndexOfChoice("加減算", Blend), IndexOfChoice("Unknown", Blend),
+                                    IndexOfChoice(nullptr, Blend), IndexOfChoice("Yes", nullptr),
+                                    IndexOfChoice("Yes", NoYes), IndexOfChoice("yes", NoYes)}),
+              (std::vector<int32_t>{11, 0, 0, 0, 1, 0}));
     int Dummy = 0;
     void* const P = &Dummy;
     void* Args[5] = {P, nullptr, P, P, nullptr};
@@ -203,11 +185,7 @@ TEST(PaintFunctionTable, IndexOfChoiceAndRequiredArgs)
     std::vector<void*> Many(256, P);
     Many[255] = nullptr;
     EXPECT_EQ(CheckRequiredArgs(ArgNumbers({256}), Many), 256);
-}
-
-// A failed read is a flag of its own: "-1000" is a number like any other.
-TEST(PaintFunctionTable, ReadNumberArgs)
-{
+    // A failed read is a flag of its own: "-1000" is a number like any other.
     EXPECT_EQ((std::pair{ReadIntArg("-1000", 5).Value, ReadIntArg("-1000", 5).Parsed}), (std::pair{-1000, true}));
     EXPECT_EQ(ReadIntArg("-99999", 5).Value, -99999);
     for (const char* Bad : {"abc", "", "12x", static_cast<const char*>(nullptr)}) {
@@ -220,10 +198,6 @@ TEST(PaintFunctionTable, ReadNumberArgs)
         EXPECT_FALSE(ReadRealArg(Bad, -1).Parsed);
         EXPECT_EQ(ReadRealArg(Bad, -1).Value, -1.0);
     }
-}
-
-TEST(PaintFunctionTable, RangeRefusal)
-{
     // Positions reach -99999: legal values below -999 are accepted.
     const double XFloor = ParamArgFloor(Entry("PlaneMake").Params[0]);
     EXPECT_EQ(XFloor, -99999.0);

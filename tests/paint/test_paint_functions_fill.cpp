@@ -99,13 +99,11 @@ protected:
 
 } // namespace
 
-TEST_F(PaintFunctionsFill, DummySeedAndPathRough)
+TEST_F(PaintFunctionsFill, DummySeedAndMakers)
 {
     TRun D = Call(Dummy, TArgs("Dummy"));
-    EXPECT_EQ(D.Code, 0);
-    EXPECT_EQ(D.Result, nullptr);
-    EXPECT_EQ(D.R1, Empty);
-    EXPECT_EQ(D.R2, Empty);
+    EXPECT_EQ(std::tuple(D.Code, D.Result.get(), D.R1, D.R2),
+              std::tuple(0, static_cast<TrecPicture*>(nullptr), Empty, Empty));
     void* Result = &D;
     TRect R1{1, 2, 3, 4}, R2 = R1;
     EXPECT_EQ(PathRough(Result, TArgs("PathRough").V.data(), nullptr, R1, R2, false), 9);
@@ -119,10 +117,6 @@ TEST_F(PaintFunctionsFill, DummySeedAndPathRough)
     EXPECT_EQ(Call(SetRandomSeed, TArgs("SetRandomSeed")).Code, 1);
     EXPECT_EQ(Call(SetRandomSeed, TArgs("SetRandomSeed").T(1, "-5000")).Code, 0x10001);
     RandomSeed = Kept;
-}
-
-TEST_F(PaintFunctionsFill, PlaneMakeAndPictureMake)
-{
     TListRecPict Store(nullptr);
     auto Make = [&](const char* X, const char* W) {
         TArgs A = TArgs("PlaneMake").T(1, X).T(2, "20").T(4, "2").T(5, "7").Store(&Store);
@@ -141,12 +135,10 @@ TEST_F(PaintFunctionsFill, PlaneMakeAndPictureMake)
     EXPECT_EQ(Call(PlaneMake, Make("10", "0")).Code, 0x80000);
     // The right edge would leave the int32 range.
     TRun Far = Call(PlaneMake, Make("2147483647", "3"));
-    EXPECT_EQ(Far.Code, 0x80000);
-    EXPECT_EQ(Far.Result, nullptr);
+    EXPECT_TRUE(Far.Code == 0x80000 && !Far.Result);
     TRun M = Call(PlaneMake, Make("10", "3"), true);
     ASSERT_EQ(M.Code, 0);
-    EXPECT_EQ(M.Result->pBits, nullptr);
-    EXPECT_EQ(M.R2, (TRect{10, 20, 12, 21}));
+    EXPECT_TRUE(!M.Result->pBits && M.R2 == (TRect{10, 20, 12, 21}));
     TArgs PA = TArgs("PictureMake").T(1, "-1").T(2, "-2").T(3, "4").T(4, "5");
     EXPECT_EQ(Call(PictureMake, PA).Code, 5);
     TRun Pic = Call(PictureMake, PA.Store(&Store));
@@ -207,7 +199,7 @@ TEST_F(PaintFunctionsFill, PathSizedMakers)
     EXPECT_EQ(Call(PlaneMakeForPath, TArgs("PlaneMakeForPath").O(1, &Path)).R2, Path.Bounds);
 }
 
-TEST_F(PaintFunctionsFill, Duplicates)
+TEST_F(PaintFunctionsFill, DuplicatesAndPlaneMove)
 {
     TPic Src(24, 3, 2, -5, 7);
     Src.Set(-5, 7, 1, 2, 3);
@@ -233,10 +225,6 @@ TEST_F(PaintFunctionsFill, Duplicates)
     TRun M = Call(PlaneDuplicate, Dup("No", nullptr, nullptr, "No"), true);
     EXPECT_EQ(M.Result->pBits, nullptr);
     EXPECT_EQ(M.R2, (TRect{1, 1, 2, 2}));
-}
-
-TEST_F(PaintFunctionsFill, PlaneMove)
-{
     TPic P(8, 4, 3, 10, 20);
     TPic Mask(8, 2, 2, 14, 22);
     auto Move = [&](const char* DX, const char* DY) {
@@ -245,10 +233,10 @@ TEST_F(PaintFunctionsFill, PlaneMove)
     };
     EXPECT_EQ(Move("0", "0").R2, Empty);
     EXPECT_EQ((TPoint{P.R.iLeft, P.R.iTop}), (TPoint{10, 20}));
-    TRun M = Move("1", "-1000"); // the whole range is legal
-    EXPECT_EQ(M.Code, 0);
+    TRun Moved = Move("1", "-1000"); // the whole range is legal
+    EXPECT_EQ(Moved.Code, 0);
     EXPECT_EQ((TPoint{P.R.iLeft, P.R.iTop}), (TPoint{11, -980}));
-    EXPECT_EQ(M.R2, Empty); // the mask no longer overlaps
+    EXPECT_EQ(Moved.R2, Empty); // the mask no longer overlaps
     Move("3", "1001");
     EXPECT_EQ(Move("-1", "0").R2, (TRect{14, 22, 15, 23})); // plane at (13, 21)
     EXPECT_EQ(Move("x", "1").Code, 0x10003);
@@ -260,7 +248,7 @@ TEST_F(PaintFunctionsFill, PlaneMove)
     EXPECT_EQ(P.R.iLeft, 2147483646);
 }
 
-TEST_F(PaintFunctionsFill, PlaneFillColAndEmboss)
+TEST_F(PaintFunctionsFill, FillColEmbossAndMerges)
 {
     TPic P(8, 4, 1, 0, 0, 100);
     TPic Mask(8, 4, 1, 1, 0); // covers columns 1..3
@@ -285,14 +273,9 @@ TEST_F(PaintFunctionsFill, PlaneFillColAndEmboss)
     TArgs E = TArgs("NilPictureFillColEmboss").O(1, &Pic.R).O(2, &Bump.R).T(3, "255").T(4, "1056816"); // 0x102030
     EXPECT_EQ(Call(NilPictureFillColEmboss, E).Code, 5);
     EXPECT_EQ(Call(NilPictureFillColEmboss, E.Store(&Store)).R2, (TRect{0, 0, 3, 0}));
-    EXPECT_EQ(Pic.Bgr(0, 0), (TBgr{1, 1, 254})); // weight 254 towards red (0, 0, 255)
-    EXPECT_EQ(Pic.Bgr(1, 0), (TBgr{100, 50, 200}));
-    EXPECT_EQ(Pic.Bgr(2, 0), (TBgr{52, 40, 113})); // weight 146 towards (16, 32, 48)
-    EXPECT_EQ(Pic.Bgr(3, 0), (TBgr{16, 32, 48}));  // weight 256 becomes 255
-}
-
-TEST_F(PaintFunctionsFill, Merges)
-{
+    // Weight 254 towards red (0, 0, 255), none, 146 towards (16, 32, 48), 256 becoming 255.
+    EXPECT_EQ((std::vector<TBgr>{Pic.Bgr(0, 0), Pic.Bgr(1, 0), Pic.Bgr(2, 0), Pic.Bgr(3, 0)}),
+              (std::vector<TBgr>{{1, 1, 254}, {100, 50, 200}, {52, 40, 113}, {16, 32, 48}}));
     TPic D(24, 2, 1, 0, 0);
     D.Set(0, 0, 10, 20, 30);
     D.Set(1, 0, 10, 20, 30);
@@ -302,14 +285,13 @@ TEST_F(PaintFunctionsFill, Merges)
     EXPECT_EQ(Call(NilPictureMerge, A, true).R2, (TRect{1, 0, 1, 0}));
     EXPECT_EQ(D.Bgr(1, 0), (TBgr{10, 20, 30})); // measuring paints nothing
     EXPECT_EQ(Call(NilPictureMerge, A).Code, 0);
-    EXPECT_EQ(D.Bgr(0, 0), (TBgr{10, 20, 30}));
-    EXPECT_EQ(D.Bgr(1, 0), (TBgr{105, 60, 15})); // opacity 127, one rounding
+    // Opacity 127, one rounding.
+    EXPECT_EQ((std::vector<TBgr>{D.Bgr(0, 0), D.Bgr(1, 0)}), (std::vector<TBgr>{{10, 20, 30}, {105, 60, 15}}));
     TPic Grey(8, 2, 1, 0, 0, 200);
-    TPic Mask(8, 1, 1, 0, 0, 255);
-    EXPECT_EQ(Call(NilPictureMergePlane, TArgs("NilPictureMergePlane").O(1, &D.R).O(2, &Grey.R).O(3, &Mask.R)).R2,
+    TPic One(8, 1, 1, 0, 0, 255);
+    EXPECT_EQ(Call(NilPictureMergePlane, TArgs("NilPictureMergePlane").O(1, &D.R).O(2, &Grey.R).O(3, &One.R)).R2,
               (TRect{0, 0, 0, 0}));
-    EXPECT_EQ(D.Bgr(0, 0), (TBgr{200, 200, 200}));
-    EXPECT_EQ(D.Bgr(1, 0), (TBgr{105, 60, 15}));
+    EXPECT_EQ((std::vector<TBgr>{D.Bgr(0, 0), D.Bgr(1, 0)}), (std::vector<TBgr>{{200, 200, 200}, {105, 60, 15}}));
     EXPECT_EQ(Call(NilPictureMergePlane, TArgs("NilPictureMergePlane").O(1, &D.R)).Code, 2);
     TPic PD(8, 3, 1, 0, 0, 40);
     TPic PS(8, 1, 1, 1, 0, 90);
@@ -330,8 +312,7 @@ TEST_F(PaintFunctionsFill, FillWithoutPathAndNothingMethods)
     TPic P(8, 5, 4, 10, 20, 1);
     TArgs A = TArgs("NilPlanePaintFill2").O(1, &P.R).T(3, "100").T(6, "0");
     TRun N = Call(NilPlanePaintFill2, A);
-    EXPECT_EQ(N.R1, Empty);
-    EXPECT_EQ(N.R2, (TRect{12, 21, 12, 21})); // the centre of (10, 20, 14, 23)
+    EXPECT_EQ(std::pair(N.R1, N.R2), std::pair(Empty, TRect{12, 21, 12, 21})); // the centre of (10, 20, 14, 23)
     EXPECT_EQ(*P.At(10, 20), 1);
     TPic Neg(8, 2, 2, -5, -5);
     EXPECT_EQ(Call(NilPlanePaintFill2, TArgs("NilPlanePaintFill2").O(1, &Neg.R).T(3, "1").T(6, "5")).R2,
@@ -431,9 +412,7 @@ TEST_F(PaintFunctionsFill, GradationAndPictureFills)
     TPic Moved(24, 8, 8, 50, 60);
     Call(NilPicturePaintFill2, FillWith(Moved, 4, 0));
     EXPECT_EQ(Store.Items().Count(), Count); // reused, placed on the new area
-    for (int32_t Y = 0; Y < 8; ++Y)
-        for (int32_t X = 0; X < 8; ++X)
-            ASSERT_EQ(Moved.Bgr(50 + X, 60 + Y), Big.Bgr(X, Y));
+    EXPECT_EQ(std::memcmp(Moved.R.pBits, Big.R.pBits, size_t(RecPictureGetImageSize(Big.R))), 0);
     // A plane takes the picture as grey: (1225 R + 2404 G + 467 B) shr 12.
     TPic Plane(8, 4, 4, 0, 0);
     Call(NilPlanePaintFill2, TArgs("NilPlanePaintFill2").O(1, &Plane.R).T(3, "100").T(6, Text(2, 0)).Store(&Store));
@@ -457,16 +436,14 @@ TEST_F(PaintFunctionsFill, PathGradations)
     // Picture: blue at the edge, red on the centre line, the middle step between.
     TPic C(24, 20, 20);
     Call(NilPictureDrawPathGradation, Grad("NilPictureDrawPathGradation", C, "255", "16711680"));
-    EXPECT_EQ(C.Bgr(2, 10), (TBgr{255, 0, 0}));
-    EXPECT_EQ(C.Bgr(3, 10), (TBgr{127, 0, 128}));
-    EXPECT_EQ(C.Bgr(4, 10), (TBgr{0, 0, 255}));
+    EXPECT_EQ((std::vector<TBgr>{C.Bgr(2, 10), C.Bgr(3, 10), C.Bgr(4, 10)}),
+              (std::vector<TBgr>{{255, 0, 0}, {127, 0, 128}, {0, 0, 255}}));
     // Half opacity through a mask over columns 0..2.
     TPic H(24, 20, 20);
     TPic Mask(8, 3, 20, 0, 0, 255);
     Call(NilPictureDrawPathGradation,
          Grad("NilPictureDrawPathGradation", H, "255", "16711680").T(3, "50").O(2, &Mask.R));
-    EXPECT_EQ(H.Bgr(2, 10), (TBgr{127, 0, 0}));
-    EXPECT_EQ(H.Bgr(3, 10), (TBgr{0, 0, 0}));
+    EXPECT_EQ((std::vector<TBgr>{H.Bgr(2, 10), H.Bgr(3, 10)}), (std::vector<TBgr>{{127, 0, 0}, {0, 0, 0}}));
     TPic Q(8, 20, 20);
     const TArgs G = Grad("NilPlaneDrawPathGradation", Q, "0", "255");
     EXPECT_EQ(Call(NilPlaneDrawPathGradation, G, true).R2, (TRect{2, 2, 18, 18}));

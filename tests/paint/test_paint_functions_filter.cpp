@@ -124,10 +124,7 @@ TArgs Stained(const TPic& P, const char* Corners, const char* Size, const char* 
 
 } // namespace
 
-// ---------------------------------------------------------------------------
-// Binding, codes and rectangles shared by the functions
-
-TEST(PaintFunctionsFilter, MissingArgumentsAreReportedFirst)
+TEST(PaintFunctionsFilter, MissingArgumentsComeFirstAndNumbersAreRefused)
 {
     const TRun R = Call(TArgs("NilPlaneContBright"));
     EXPECT_EQ(R.All(), std::tuple(1, cEmpty, cEmpty));
@@ -140,24 +137,20 @@ TEST(PaintFunctionsFilter, MissingArgumentsAreReportedFirst)
     EXPECT_EQ(Call(TArgs("NilPictureLight", &P)).Code, 4);
     // The bump plane is optional; the depth is not.
     EXPECT_EQ(Call(TArgs("NilPictureGlass1", &P).T(5, "No")).Code, 4);
-}
-
-TEST(PaintFunctionsFilter, NumbersAreRefusedWhenUnreadableOrTooLow)
-{
-    TPic P(0, 0, 2, 1, 8);
-    P.Row(0, {10, 20});
-    const TBytes Before = P.Image();
+    TPic Q(0, 0, 2, 1, 8);
+    Q.Row(0, {10, 20});
+    const TBytes Before = Q.Image();
     auto Cont = [&](const char* Contrast, const char* Bright, const char* Average) {
-        return Call(TArgs("NilPlaneContBright", &P).T(3, Contrast).T(4, Bright).T(5, Average)).Code;
+        return Call(TArgs("NilPlaneContBright", &Q).T(3, Contrast).T(4, Bright).T(5, Average)).Code;
     };
     EXPECT_EQ(Cont("abc", "0", "0"), 0x10003);
     EXPECT_EQ(Cont("100", "", "0"), 0x10004);
     EXPECT_EQ(Cont("100", "-1000", "0"), 0x10004);
     EXPECT_EQ(Cont("100", "0", "1.5"), 0x10005);
-    EXPECT_EQ(P.Image(), Before);
+    EXPECT_EQ(Q.Image(), Before);
     // The lowest accepted value still works: brightness -999 makes everything 0.
     EXPECT_EQ(Cont("100", "-999", "0"), 0);
-    EXPECT_EQ(P.Bytes(0, 0, 2), (TBytes{0, 0}));
+    EXPECT_EQ(Q.Bytes(0, 0, 2), (TBytes{0, 0}));
 }
 
 TEST(PaintFunctionsFilter, WorkAreaIsTheOverlapWithTheMask)
@@ -181,10 +174,7 @@ TEST(PaintFunctionsFilter, WorkAreaIsTheOverlapWithTheMask)
     EXPECT_EQ(Call(TArgs("NilPictureFilterSobel", &Measured)).All(), std::tuple(0, cEmpty, TRect{5, 6, 7, 7}));
 }
 
-// ---------------------------------------------------------------------------
-// Tone operations
-
-TEST(PaintFunctionsFilter, ContBrightAndColourShifts)
+TEST(PaintFunctionsFilter, ToneOperations)
 {
     TPic P(0, 0, 2, 1, 8), M(0, 0, 2, 1, 8), C(0, 0, 1, 1, 24);
     P.Row(0, {10, 200});
@@ -204,15 +194,11 @@ TEST(PaintFunctionsFilter, ContBrightAndColourShifts)
     EXPECT_EQ(Call(TArgs("NilPictureHSI", &P).T(3, "120").T(4, "0").T(5, "0").T(6, "Yes")).Code,
               FilterResultBadPicture);
     EXPECT_EQ(P.At(0, 0), 100);
-}
-
-TEST(PaintFunctionsFilter, LevelAndToneMetal)
-{
-    TPic P(0, 0, 3, 1, 8), T(0, 0, 3, 1, 24), Q(0, 0, 4, 1, 8);
-    P.Row(0, {0, 128, 255});
-    TArgs A = TArgs("NilPlaneLevel", &P).T(3, "0").T(4, "255").T(5, "2").T(6, "0").T(7, "255");
+    TPic L(0, 0, 3, 1, 8), T(0, 0, 3, 1, 24), Q(0, 0, 4, 1, 8);
+    L.Row(0, {0, 128, 255});
+    TArgs A = TArgs("NilPlaneLevel", &L).T(3, "0").T(4, "255").T(5, "2").T(6, "0").T(7, "255");
     EXPECT_EQ(Call(A).Code, 0);
-    EXPECT_EQ(P.Bytes(0, 0), (TBytes{0, 64, 255})); // Trunc((128 / 255)^2 x 255)
+    EXPECT_EQ(L.Bytes(0, 0), (TBytes{0, 64, 255})); // Trunc((128 / 255)^2 x 255)
     EXPECT_EQ(Call(A.T(5, "x")).Code, 0x10005);
     // One wave, the default: the curve through (0, 0), (127, 255), (255, 0).
     T.Px(1, 0)[0] = 127;
@@ -253,13 +239,13 @@ TEST(PaintFunctionsFilter, CloudsAndNoise)
     });
 }
 
-TEST(PaintFunctionsFilter, LightCodesAndEmptySets)
+TEST(PaintFunctionsFilter, LightCodesSetsAndBindings)
 {
-    TPic P(0, 0, 4, 4, 24), Bump(2, 2, 5, 5, 8);
+    TPic P(0, 0, 4, 4, 24), Small(2, 2, 5, 5, 8);
     P.Fill(100);
     const TBytes Before = P.Image();
     auto Light = [&](const char* Text, bool Measure = false) {
-        return Call(TArgs("NilPictureLight", &P).O(3, &Bump.R).T(4, Text), Measure);
+        return Call(TArgs("NilPictureLight", &P).O(3, &Small.R).T(4, Text), Measure);
     };
     EXPECT_EQ(Light("").Code, 1);
     EXPECT_EQ(Light("no light here").Code, 0x10004);
@@ -270,10 +256,6 @@ TEST(PaintFunctionsFilter, LightCodesAndEmptySets)
     EXPECT_EQ(P.Image(), Before);
     EXPECT_EQ(Light("50,FFFFFF80,20,0,1,1,AFF0000100,0,").Code, 0);
     EXPECT_NE(P.Image(), Before);
-}
-
-TEST(PaintFunctionsFilter, LightBindsPathReflectionAndQuality)
-{
     const std::string Text = "50,FFFFFF80,20,0,1,1,P00FF00100,1,0.2,0.3,0.5,0.5,";
     TPic Src(0, 0, 6, 6, 24), Bump(0, 0, 6, 6, 8), Mask(0, 0, 6, 6, 8);
     Src.Each([](int32_t X, int32_t Y, uint8_t* V) { V[0] = uint8_t(X * 30), V[1] = uint8_t(Y * 30), V[2] = 90; });
@@ -311,10 +293,7 @@ TEST(PaintFunctionsFilter, LightBindsPathReflectionAndQuality)
     }
 }
 
-// ---------------------------------------------------------------------------
-// Size filters
-
-TEST(PaintFunctionsFilter, FilterSizeMeanMaximumMinimum)
+TEST(PaintFunctionsFilter, FilterSizeMeanMaximumMinimumMedianGaussOil)
 {
     // Mean over the 3 x 3 circle: each window holds the centre once, 9 div 9;
     // twice: 1 everywhere, then 1 again. A negative size turns maximum and
@@ -334,23 +313,19 @@ TEST(PaintFunctionsFilter, FilterSizeMeanMaximumMinimum)
     }
     // The circular maximum takes planes only; its code is passed up.
     EXPECT_EQ(SizeFilter(C, "最大", "1").Code, 3);
-}
-
-TEST(PaintFunctionsFilter, FilterSizeRefusalsEmptyRunsAndMasks)
-{
-    TPic P(3, 4, 3, 3, 8);
-    P.At(4, 5) = 9;
-    const TBytes Before = P.Image();
+    TPic R(3, 4, 3, 3, 8);
+    R.At(4, 5) = 9;
+    const TBytes Before = R.Image();
     for (const char* Type : {"ガウス", "平均", "中央値", "油絵"})
-        EXPECT_EQ(SizeFilter(P, Type, "-2").Code, 0x10004) << Type;
-    EXPECT_EQ(SizeFilter(P, "平均", "wide").Code, 0x10004);
+        EXPECT_EQ(SizeFilter(R, Type, "-2").Code, 0x10004) << Type;
+    EXPECT_EQ(SizeFilter(R, "平均", "wide").Code, 0x10004);
     // Nothing to do: both rectangles empty, the plane untouched.
     for (const auto& [Size, Passes] : {std::pair{"0", "1"}, std::pair{"2", "0"}})
-        EXPECT_EQ(SizeFilter(P, "平均", Size, Passes).All(), std::tuple(0, cEmpty, cEmpty));
-    EXPECT_EQ(SizeFilter(P, "平均", "1", "1", nullptr, true).R2, (TRect{3, 4, 5, 6}));
-    EXPECT_EQ(P.Image(), Before);
-    EXPECT_EQ(SizeFilter(P, "平均", "1", "many").Code, 0); // the default, one pass
-    EXPECT_NE(P.Image(), Before);
+        EXPECT_EQ(SizeFilter(R, "平均", Size, Passes).All(), std::tuple(0, cEmpty, cEmpty));
+    EXPECT_EQ(SizeFilter(R, "平均", "1", "1", nullptr, true).R2, (TRect{3, 4, 5, 6}));
+    EXPECT_EQ(R.Image(), Before);
+    EXPECT_EQ(SizeFilter(R, "平均", "1", "many").Code, 0); // the default, one pass
+    EXPECT_NE(R.Image(), Before);
     // A 1 x 1 mask over the centre: the mean is weighted in there only,
     // (255 x 1 + 0 x 9 + 255) >> 8 = 1.
     TPic Q(0, 0, 3, 3, 8), M(1, 1, 1, 1, 8);
@@ -358,14 +333,8 @@ TEST(PaintFunctionsFilter, FilterSizeRefusalsEmptyRunsAndMasks)
     M.Fill(255);
     EXPECT_EQ(SizeFilter(Q, "平均", "1", "1", &M).R2, (TRect{1, 1, 1, 1}));
     Q.Each([](int32_t X, int32_t Y, uint8_t* V) { EXPECT_EQ(*V, X == 1 && Y == 1 ? 1 : 0) << X << "," << Y; });
-}
-
-TEST(PaintFunctionsFilter, FilterSizeMedianGaussOil)
-{
     // Window side 3, the rank above the middle: the 6th smallest of 0..8. The
     // median refuses a mask by itself; with one it goes through a copy.
-    TPic P(0, 0, 3, 3, 8), M(1, 1, 1, 1, 8);
-    M.Fill(255);
     const uint8_t Rows[3][3] = {{7, 2, 5}, {0, 8, 1}, {6, 3, 4}};
     for (TPic* Mask : {static_cast<TPic*>(nullptr), &M}) {
         for (int32_t Y = 0; Y < 3; ++Y)
@@ -384,15 +353,12 @@ TEST(PaintFunctionsFilter, FilterSizeMedianGaussOil)
     // Oil painting leaves a picture narrower than 3 pixels alone.
     TPic O(0, 0, 2, 8, 24);
     O.Each([](int32_t X, int32_t Y, uint8_t* V) { V[0] = static_cast<uint8_t>(X + 8 * Y); });
-    const TBytes Before = O.Image();
+    const TBytes Oil = O.Image();
     EXPECT_EQ(SizeFilter(O, "油絵", "5").Code, 0);
-    EXPECT_EQ(O.Image(), Before);
+    EXPECT_EQ(O.Image(), Oil);
 }
 
-// ---------------------------------------------------------------------------
-// Emboss, directional blur, Sobel, diffusion, glass
-
-TEST(PaintFunctionsFilter, EmbossGainOffsetAndLimits)
+TEST(PaintFunctionsFilter, EmbossGradateMoveAndSobel)
 {
     TPic P(0, 0, 3, 1, 8);
     const auto Emboss = [&](const char* Size, const char* Percent, bool Limits = false) {
@@ -408,17 +374,13 @@ TEST(PaintFunctionsFilter, EmbossGainOffsetAndLimits)
     // An unreadable size is the default -1: no kernel, nothing changes; so does gain 0.
     EXPECT_EQ(Emboss("?", "100"), (TBytes{10, 50, 100}));
     EXPECT_EQ(Emboss("3", "0"), (TBytes{10, 50, 100}));
-}
-
-TEST(PaintFunctionsFilter, GradateMoveAndSobel)
-{
     // Length 3 at 0 degrees: weights 2112, 4096, 2112 (sum 8320); 90 x 2112
     // div 8320 and 90 x 4096 div 8320.
-    TPic P(0, 0, 5, 1, 8);
-    P.Row(0, {0, 0, 90, 0, 0});
-    EXPECT_EQ(Call(TArgs("NilPlaneFilterGradateMove", &P).T(3, "3").T(4, "0")).Code, 0);
-    EXPECT_EQ(P.Bytes(0, 0, 5), (TBytes{0, 22, 44, 22, 0}));
-    EXPECT_EQ(Call(TArgs("NilPlaneFilterGradateMove", &P).T(3, "").T(4, "0")).Code, 0x10003);
+    TPic W(0, 0, 5, 1, 8);
+    W.Row(0, {0, 0, 90, 0, 0});
+    EXPECT_EQ(Call(TArgs("NilPlaneFilterGradateMove", &W).T(3, "3").T(4, "0")).Code, 0);
+    EXPECT_EQ(W.Bytes(0, 0, 5), (TBytes{0, 22, 44, 22, 0}));
+    EXPECT_EQ(Call(TArgs("NilPlaneFilterGradateMove", &W).T(3, "").T(4, "0")).Code, 0x10003);
     TPic S(0, 0, 3, 3, 24), M(2, 0, 1, 1, 8);
     S.Fill(60);
     EXPECT_EQ(Call(TArgs("NilPictureFilterSobel", &S)).Code, 0);
@@ -493,10 +455,7 @@ TEST(PaintFunctionsFilter, GlassReportsTheWholePageFirst)
     EXPECT_NE(Q.Image(), Src.Image());
 }
 
-// ---------------------------------------------------------------------------
-// Stained glass
-
-TEST(PaintFunctionsFilter, StainedGlassRectangularCells)
+TEST(PaintFunctionsFilter, StainedGlass)
 {
     // Cells of 4 start at the area's corner; each takes its centre (2, 2).
     TPic P(0, 0, 8, 8, 8), C(10, 10, 4, 4, 24);
@@ -511,31 +470,23 @@ TEST(PaintFunctionsFilter, StainedGlassRectangularCells)
     EXPECT_EQ(C.Bytes(11, 12), (TBytes{12, 12, 99}));
     EXPECT_EQ(C.Bytes(10, 10, 2), (TBytes{10, 10}));
     EXPECT_EQ(C.Px(13, 10)[0], 13);
-}
-
-TEST(PaintFunctionsFilter, StainedGlassEdgeCases)
-{
-    TPic P(0, 0, 6, 6, 8);
-    P.Each([](int32_t X, int32_t, uint8_t* V) { *V = static_cast<uint8_t>(X * 40); });
-    const TBytes Before = P.Image();
-    const TArgs Loop = Stained(P, "4", "5", "1").T(10, "Yes");
+    TPic S(0, 0, 6, 6, 8);
+    S.Each([](int32_t X, int32_t, uint8_t* V) { *V = static_cast<uint8_t>(X * 40); });
+    const TBytes Before = S.Image();
+    const TArgs Loop = Stained(S, "4", "5", "1").T(10, "Yes");
     EXPECT_EQ(MessageOf<EUserError>([&] { Call(Loop); }), "MakeRectPoint: boolLoop Not Implememt");
     EXPECT_EQ(Call(Loop, true).Code, 0); // measuring builds no lattice
     for (const char* Size : {"0", "-3"})
-        EXPECT_EQ(Call(Stained(P, "4", Size, "1")).All(), std::tuple(0, cEmpty, TRect{0, 0, 5, 5}));
-    EXPECT_EQ(P.Image(), Before);
-    EXPECT_EQ(Call(TArgs("NilPlaneStainedGlass", &P).T(3, "4").T(4, "5")).Code, 5);
-}
-
-TEST(PaintFunctionsFilter, StainedGlassHexagonsLinesAndMask)
-{
+        EXPECT_EQ(Call(Stained(S, "4", Size, "1")).All(), std::tuple(0, cEmpty, TRect{0, 0, 5, 5}));
+    EXPECT_EQ(S.Image(), Before);
+    EXPECT_EQ(Call(TArgs("NilPlaneStainedGlass", &S).T(3, "4").T(4, "5")).Code, 5);
     // Hexagonal cells over two halves take one of the two values each.
-    TPic P(0, 0, 20, 12, 8);
-    P.Each([](int32_t X, int32_t, uint8_t* V) { *V = X < 10 ? 0 : 200; });
+    TPic H(0, 0, 20, 12, 8);
+    H.Each([](int32_t X, int32_t, uint8_t* V) { *V = X < 10 ? 0 : 200; });
     RandomSeed = 3;
-    EXPECT_EQ(Call(Stained(P, "6", "4", "0").T(7, "30")).Code, 0);
+    EXPECT_EQ(Call(Stained(H, "6", "4", "0").T(7, "30")).Code, 0);
     int32_t Count[2] = {};
-    P.Each([&](int32_t, int32_t, uint8_t* V) {
+    H.Each([&](int32_t, int32_t, uint8_t* V) {
         EXPECT_TRUE(*V == 0 || *V == 200);
         ++Count[*V == 200];
     });

@@ -108,7 +108,7 @@ TEST_F(PaintMacro, CreateByNameLoadAndClear)
     EXPECT_EQ(M->Name(), "パス");
 }
 
-TEST_F(PaintMacro, SetAndGetParamValues)
+TEST_F(PaintMacro, SetGetAndListParamValues)
 {
     auto M = Lib("幅テスト");
     auto Before = Lib("幅テスト");
@@ -133,10 +133,6 @@ TEST_F(PaintMacro, SetAndGetParamValues)
     EXPECT_EQ(Value(*F, "色"), "255"); // the first match is empty
     F->SetParamValue("色", "");
     EXPECT_EQ(Value(*F, "色"), "");
-}
-
-TEST_F(PaintMacro, GetParamsListsEachUserCaptionOnce)
-{
     // "色" is listed at its first place with the first non-empty value.
     EXPECT_EQ(Params(*Lib("塗り(ボカシ)")),
               (std::vector<std::string>{"図形の広がり=3", "広がり=4", "余白=0", "濃さ|d=255", "色=255", "影色=0"}));
@@ -172,7 +168,7 @@ TEST_F(PaintMacro, AssignEqualsAndIntersect)
     EXPECT_FALSE(D.Equals(B));
 }
 
-TEST_F(PaintMacro, BinaryFormByteForByte)
+TEST_F(PaintMacro, BinaryFormByteForByteAndOlderVersions)
 {
     auto A = Lib("A");
     A->SetParamValue("パターン", "5");
@@ -206,11 +202,6 @@ TEST_F(PaintMacro, BinaryFormByteForByte)
     EXPECT_EQ(MessageOf<EUserError>([&] { R.ReadFromStream(S, 25); }), "\"名無し\"は登録されていません");
     EXPECT_EQ(R.Name(), "名無し");
     EXPECT_EQ(R.LineCount(), 0);
-}
-
-TEST_F(PaintMacro, BinaryReadOfOlderVersions)
-{
-    TMemoryStream S;
     TMacro M;
     // Before version 24 there is no enabled byte: the macro comes back enabled.
     LoadStream(S, LStr("A") + I32(1) + LStr("パターン") + LStr("7"));

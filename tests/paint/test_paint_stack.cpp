@@ -146,7 +146,7 @@ protected:
 
 } // namespace
 
-TEST_F(PaintStack, FillShadowAndBevelLandWhereTheyBelong)
+TEST_F(PaintStack, PaintsInsideTheRectanglesAndRerunsFromTheCache)
 {
     TPicture P;
     Paint(P, false);
@@ -166,43 +166,14 @@ TEST_F(PaintStack, FillShadowAndBevelLandWhereTheyBelong)
     }
     EXPECT_EQ(P.At(2, 25), Background);
     EXPECT_EQ(P.At(35, 2), Background);
-    // Far from the shape and its shadow nothing changes.
-    for (int32_t Y = 0; Y < Height; ++Y)
-        for (int32_t X = 0; X < Width; ++X)
-            if (X >= 77 || Y >= 57 || X == 0 || Y == 0) {
-                ASSERT_EQ(P.At(X, Y), Background) << X << "," << Y;
-            }
-}
-
-TEST_F(PaintStack, CachedRerunGivesTheSamePixels)
-{
-    TPicture Full, Filling, Reusing;
-    Paint(Full, false);
-    EXPECT_EQ(Stack.GetMacro(0)->PictureCache().Count(), 0);
-    Paint(Filling, true);
-    // The inputs of the final lines are kept under their names and the instance.
-    const TrecPicture* Shadow = Stack.GetMacro(0)->PictureCache().Find("S\t0");
-    ASSERT_NE(Shadow, nullptr);
-    EXPECT_NE(Stack.GetMacro(2)->PictureCache().Find("M\t0"), nullptr);
-    EXPECT_NE(Stack.GetMacro(2)->PictureCache().Find("B\t0"), nullptr);
-    const TPoint ShadowAt{Shadow->iLeft, Shadow->iTop};
-    Paint(Reusing, true);
-    // The move is not a final line: a reusing run leaves the plane where it is.
-    EXPECT_EQ((TPoint{Shadow->iLeft, Shadow->iTop}), ShadowAt);
-    EXPECT_EQ(Filling.All(), Full.All());
-    EXPECT_EQ(Reusing.All(), Full.All());
-}
-
-TEST_F(PaintStack, RectanglesCoverEveryChangedPixel)
-{
-    TPicture Fresh, P, Measured;
-    Paint(P, false);
-    // Shadow: bounds (5, 5, 65, 45) widened by 2 + 3 (the half-width of the
-    // Gaussian kernel for size 2), moved by 6: (6, 6, 76, 56). Gradation: the
-    // fill mask, bounds widened by pen width 1 + 3: (1, 1, 69, 49). Bevel: the
-    // planes, bounds widened by 2: (3, 3, 67, 47).
+    // Far from the shape and its shadow nothing changes. Shadow: bounds (5, 5,
+    // 65, 45) widened by 2 + 3 (the half-width of the Gaussian kernel for size
+    // 2), moved by 6: (6, 6, 76, 56). Gradation: the fill mask, bounds widened
+    // by pen width 1 + 3: (1, 1, 69, 49). Bevel: the planes, bounds widened by
+    // 2: (3, 3, 67, 47).
     EXPECT_EQ(Rect1, Empty);
     EXPECT_EQ(Rect2, (TRect{1, 1, 76, 56}));
+    TPicture Fresh, Measured;
     int32_t Changed = 0;
     for (int32_t Y = 0; Y < Height; ++Y)
         for (int32_t X = 0; X < Width; ++X)
@@ -218,4 +189,18 @@ TEST_F(PaintStack, RectanglesCoverEveryChangedPixel)
     EXPECT_EQ(Rect1, Empty);
     EXPECT_EQ(Rect2, (TRect{1, 1, 76, 56}));
     EXPECT_EQ(Measured.All(), Fresh.All());
+    TPicture Filling, Reusing;
+    EXPECT_EQ(Stack.GetMacro(0)->PictureCache().Count(), 0);
+    Paint(Filling, true);
+    // The inputs of the final lines are kept under their names and the instance.
+    const TrecPicture* Shadow = Stack.GetMacro(0)->PictureCache().Find("S\t0");
+    ASSERT_NE(Shadow, nullptr);
+    EXPECT_NE(Stack.GetMacro(2)->PictureCache().Find("M\t0"), nullptr);
+    EXPECT_NE(Stack.GetMacro(2)->PictureCache().Find("B\t0"), nullptr);
+    const TPoint ShadowAt{Shadow->iLeft, Shadow->iTop};
+    Paint(Reusing, true);
+    // The move is not a final line: a reusing run leaves the plane where it is.
+    EXPECT_EQ((TPoint{Shadow->iLeft, Shadow->iTop}), ShadowAt);
+    EXPECT_EQ(Filling.All(), P.All());
+    EXPECT_EQ(Reusing.All(), P.All());
 }

@@ -34,7 +34,7 @@ bool AllZero(const TrecPicture& P)
 
 } // namespace
 
-TEST_F(PictureCache, MeasureOnlyAndZeroFilledRecords)
+TEST_F(PictureCache, AllocPlaneRecords)
 {
     TrecPicture P;
     ASSERT_EQ(AllocPlaneRecord(P, TPoint{5, 6}, 10, 20, 8, true), 0);
@@ -58,11 +58,6 @@ TEST_F(PictureCache, MeasureOnlyAndZeroFilledRecords)
     EXPECT_EQ(RecPictureHeader(P)->biBitCount, 8);
     EXPECT_TRUE(AllZero(P));
     RecPictureClear(P);
-}
-
-TEST_F(PictureCache, AllocationFailures)
-{
-    TrecPicture P;
     EXPECT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 0, 5, 8, false), 0x80000);
     EXPECT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 5, -1, 8, true), 0x80000);
     // About 30 GB of pixels: more than a bitmap can describe.
@@ -72,14 +67,9 @@ TEST_F(PictureCache, AllocationFailures)
     EXPECT_EQ(AllocPlaneRecordForPath(P, Empty, 8, false, 10, 10, 10, 10), 0x80000);
     EXPECT_EQ(P.pBIHeader, nullptr);
     EXPECT_EQ(P.pBits, nullptr);
-}
-
-TEST_F(PictureCache, RecordForPathWidenedByMargins)
-{
     TrecPath Path;
     Path.Bounds = TRect{10, 20, 30, 25};
     // left 10 - 1, top 20 - 2, width 20 + 1 + 3 + 1, height 5 + 2 + 4 + 1.
-    TrecPicture P;
     ASSERT_EQ(AllocPlaneRecordForPath(P, Path, 8, true, 1, 2, 3, 4), 0);
     EXPECT_EQ(HeaderRect(P), (TRect{9, 18, 33, 29}));
     EXPECT_EQ(P.pBits, nullptr);
@@ -89,7 +79,7 @@ TEST_F(PictureCache, RecordForPathWidenedByMargins)
     RecPictureClear(P);
 }
 
-TEST_F(PictureCache, AddFindClearAndDestroy)
+TEST_F(PictureCache, AddFindClearDestroyAndFailure)
 {
     TPictureCache Cache;
     Cache.Clear(); // an empty cache: nothing happens
@@ -116,11 +106,6 @@ TEST_F(PictureCache, AddFindClearAndDestroy)
     ASSERT_EQ(AllocPlaneRecord(D, TPoint{0, 0}, 3, 3, 24, false), 0);
     TPictureCache Other;
     Other.Add("x", D);
-}
-
-TEST_F(PictureCache, ClearFailure)
-{
-    TPictureCache Cache;
     TrecPicture Good;
     ASSERT_EQ(AllocPlaneRecord(Good, TPoint{0, 0}, 3, 3, 8, false), 0);
     // A header that is no global block cannot be freed.

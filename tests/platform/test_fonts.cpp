@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -44,12 +45,10 @@ TInstalledFonts SampleFonts()
 
 TEST(Fonts, LogFontLayout)
 {
-    EXPECT_EQ(sizeof(TLogFont), 60u);
-    EXPECT_EQ(offsetof(TLogFont, lfWeight), 16u);
-    EXPECT_EQ(offsetof(TLogFont, lfItalic), 20u);
-    EXPECT_EQ(offsetof(TLogFont, lfCharSet), 23u);
-    EXPECT_EQ(offsetof(TLogFont, lfPitchAndFamily), 27u);
-    EXPECT_EQ(offsetof(TLogFont, lfFaceName), 28u);
+    EXPECT_EQ((std::vector<size_t>{sizeof(TLogFont), offsetof(TLogFont, lfWeight), offsetof(TLogFont, lfItalic),
+                                   offsetof(TLogFont, lfCharSet), offsetof(TLogFont, lfPitchAndFamily),
+                                   offsetof(TLogFont, lfFaceName)}),
+              (std::vector<size_t>{60, 16, 20, 23, 27, 28}));
 }
 
 TEST(Fonts, FaceNameFieldKeeps31BytesWholeCharacters)
@@ -86,21 +85,14 @@ TEST(Fonts, FacesFromSources)
                             "DejaVu Sans Condensed", "IPAGothic", "IPAゴシック", "WenQuanYi Zen Hei",
                             "あいうえおかきくけこさしすせそ"}));
     const TFontFace* Ipa = F.Find("ipaゴシック");
-    ASSERT_TRUE(Ipa);
-    EXPECT_EQ(Ipa->Name, "IPAゴシック");
-    EXPECT_EQ(LogFontFaceName(Ipa->LogFont), IpaGothicCp);
-    EXPECT_EQ(Ipa->LogFont.lfCharSet, SHIFTJIS_CHARSET);
-    EXPECT_EQ(Ipa->LogFont.lfWeight, FW_NORMAL);
-    EXPECT_EQ(Ipa->LogFont.lfPitchAndFamily, VARIABLE_PITCH);
-    EXPECT_FALSE(Ipa->Vertical);
-    const TFontFace* Vertical = F.Find("@IPAゴシック");
-    ASSERT_TRUE(Vertical);
+    const TFontFace *Vertical = F.Find("@IPAゴシック"), *Dv = F.Find("DEJAVU SANS");
+    ASSERT_TRUE(Ipa && Vertical && Dv);
+    const TLogFont& L = Ipa->LogFont;
+    EXPECT_EQ(std::tuple(Ipa->Name, LogFontFaceName(L), int(L.lfCharSet), int(L.lfWeight), int(L.lfPitchAndFamily), Ipa->Vertical),
+              std::tuple("IPAゴシック", IpaGothicCp, SHIFTJIS_CHARSET, FW_NORMAL, VARIABLE_PITCH, false));
     EXPECT_TRUE(Vertical->Vertical);
     EXPECT_EQ(LogFontFaceName(Vertical->LogFont), "@" + IpaGothicCp);
-    const TFontFace* Dv = F.Find("DEJAVU SANS");
-    ASSERT_TRUE(Dv);
-    EXPECT_EQ(Dv->LogFont.lfCharSet, ANSI_CHARSET);
-    EXPECT_EQ(Dv->LogFont.lfWeight, FW_NORMAL); // of the regular file
+    EXPECT_EQ(std::pair(int(Dv->LogFont.lfCharSet), int(Dv->LogFont.lfWeight)), std::pair(int(ANSI_CHARSET), FW_NORMAL));
     EXPECT_EQ(F.Find("@DejaVu Sans"), nullptr);
     EXPECT_EQ(F.Find("文泉驿正黑"), nullptr);
     EXPECT_EQ(F.Find("Abcdefghijklmnopqrstuvwxyz Long Name"), nullptr);
@@ -114,29 +106,22 @@ TEST(Fonts, FacesFromSources)
 TEST(Fonts, ResolveChoosesTheStyleFile)
 {
     const TInstalledFonts F = SampleFonts();
-    TFontMatch M;
-    ASSERT_TRUE(F.Resolve("DejaVu Sans", FW_NORMAL, false, M));
-    EXPECT_EQ(M.FileName, "/f/DejaVuSans.ttf");
-    EXPECT_FALSE(M.SynthesizeBold || M.SynthesizeItalic);
-    ASSERT_TRUE(F.Resolve("dejavu sans", FW_BOLD, false, M));
-    EXPECT_EQ(M.FileName, "/f/DejaVuSans-Bold.ttf");
-    EXPECT_FALSE(M.SynthesizeBold);
+    // The file, plus " +b" / " +i" for what is synthesised.
+    const auto Resolve = [&](const std::string& Face, int32_t Weight, bool Italic) -> std::string {
+        TFontMatch M;
+        if (!F.Resolve(Face, Weight, Italic, M))
+            return "none";
+        return M.FileName + (M.SynthesizeBold ? " +b" : "") + (M.SynthesizeItalic ? " +i" : "");
+    };
+    EXPECT_EQ(Resolve("DejaVu Sans", FW_NORMAL, false), "/f/DejaVuSans.ttf");
+    EXPECT_EQ(Resolve("dejavu sans", FW_BOLD, false), "/f/DejaVuSans-Bold.ttf");
     // No bold oblique: the slant wins over the weight, bold is synthesised.
-    ASSERT_TRUE(F.Resolve("DejaVu Sans", FW_BOLD, true, M));
-    EXPECT_EQ(M.FileName, "/f/DejaVuSans-Oblique.ttf");
-    EXPECT_TRUE(M.SynthesizeBold);
-    EXPECT_FALSE(M.SynthesizeItalic);
-    // Only condensed files under this name.
-    ASSERT_TRUE(F.Resolve("DejaVu Sans Condensed", FW_NORMAL, true, M));
-    EXPECT_EQ(M.FileName, "/f/DejaVuSansCondensed.ttf");
-    EXPECT_TRUE(M.SynthesizeItalic);
+    EXPECT_EQ(Resolve("DejaVu Sans", FW_BOLD, true), "/f/DejaVuSans-Oblique.ttf +b");
+    EXPECT_EQ(Resolve("DejaVu Sans Condensed", FW_NORMAL, true), "/f/DejaVuSansCondensed.ttf +i");
     // Two files of one face: the first by path; the "@" face draws with it.
-    ASSERT_TRUE(F.Resolve("@IPAゴシック", FW_BOLD, true, M));
-    EXPECT_EQ(M.FileName, "/f/a-link-to-ipag.ttf");
-    EXPECT_TRUE(M.SynthesizeBold && M.SynthesizeItalic);
-    ASSERT_TRUE(F.Resolve("IPAGothic", 550, false, M));
-    EXPECT_FALSE(M.SynthesizeBold); // below 600 is not bold
-    EXPECT_FALSE(F.Resolve("No Such Face", FW_NORMAL, false, M));
+    EXPECT_EQ(Resolve("@IPAゴシック", FW_BOLD, true), "/f/a-link-to-ipag.ttf +b +i");
+    EXPECT_EQ(Resolve("IPAGothic", 550, false), "/f/a-link-to-ipag.ttf"); // below 600 is not bold
+    EXPECT_EQ(Resolve("No Such Face", FW_NORMAL, false), "none");
 }
 
 TEST(Fonts, DefaultFace)
@@ -162,9 +147,8 @@ TEST(Fonts, InstalledFontsOfThisMachine)
         EXPECT_EQ(Face->LogFont.lfCharSet, SHIFTJIS_CHARSET) << Name;
     }
     for (const char* Name : {"DejaVu Sans", "DejaVu Sans Mono"}) {
-        const TFontFace* Face = F.Find(Name);
-        ASSERT_TRUE(Face) << Name;
-        EXPECT_EQ(Face->LogFont.lfCharSet, ANSI_CHARSET) << Name;
+        ASSERT_TRUE(F.Find(Name)) << Name;
+        EXPECT_EQ(F.Find(Name)->LogFont.lfCharSet, ANSI_CHARSET) << Name;
         EXPECT_EQ(F.Find(std::string("@") + Name), nullptr);
     }
     EXPECT_EQ(F.Find("DejaVu Sans Mono")->LogFont.lfPitchAndFamily, FIXED_PITCH);

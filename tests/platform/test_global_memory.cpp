@@ -107,7 +107,7 @@ TEST_F(GlobalMemory, ReAllocKeepsContent)
     GlobalFree(F2);
 }
 
-TEST_F(GlobalMemory, UnknownHandles)
+TEST_F(GlobalMemory, UnknownHandlesAndFailedAllocations)
 {
     EXPECT_EQ(GlobalFlags(Bogus), GMEM_INVALID_HANDLE);
     EXPECT_EQ(GlobalSize(Bogus), 0u);
@@ -125,17 +125,13 @@ TEST_F(GlobalMemory, UnknownHandles)
     ASSERT_EQ(GlobalFree(H), nullptr);
     EXPECT_EQ(GlobalFree(H), H);
     EXPECT_EQ(GlobalFlags(H), GMEM_INVALID_HANDLE);
-}
-
-TEST_F(GlobalMemory, AllocationFailureReturnsNull)
-{
     for (size_t Bytes : {SIZE_MAX, SIZE_MAX / 2})
         for (uint32_t Flags : {GMEM_FIXED, GHND}) {
             SetLastError(0);
             EXPECT_EQ(GlobalAlloc(Flags, Bytes), nullptr);
             EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
         }
-    HGLOBAL H = GlobalAlloc(GMEM_MOVEABLE, 4);
+    H = GlobalAlloc(GMEM_MOVEABLE, 4);
     std::memcpy(GlobalLock(H), "keep", 4);
     GlobalUnlock(H);
     EXPECT_EQ(GlobalReAlloc(H, SIZE_MAX, GMEM_MOVEABLE), nullptr);

@@ -32,23 +32,6 @@ TGlyphPath PathOf(const TGlyphFont& Font, uint32_t CodePoint, int32_t X = 0, int
     return P;
 }
 
-// A glyph loaded straight by FreeType, in font units.
-struct TFtGlyph {
-    FT_Library Lib = nullptr;
-    FT_Face Face = nullptr;
-    TFtGlyph(const std::string& File, uint32_t CodePoint)
-    {
-        EXPECT_EQ(FT_Init_FreeType(&Lib), 0);
-        EXPECT_EQ(FT_New_Face(Lib, File.c_str(), 0, &Face), 0);
-        EXPECT_EQ(FT_Load_Glyph(Face, FT_Get_Char_Index(Face, CodePoint), FT_LOAD_NO_SCALE), 0);
-    }
-    ~TFtGlyph()
-    {
-        FT_Done_Face(Face);
-        FT_Done_FreeType(Lib);
-    }
-};
-
 // An independent decomposition of the outline in font units: each contour is
 // expanded into a ring with its implied on-curve midpoints, started at the
 // on-curve point that precedes point 0, then read off as lines, quadratics
@@ -56,15 +39,23 @@ struct TFtGlyph {
 // 2 * 0x10000 font units, scaled and rounded with long double arithmetic.
 TGlyphPath Expected(const std::string& File, uint32_t CodePoint, int32_t Size, long Embolden = 0, int32_t Shear = 0)
 {
-    TFtGlyph G(File, CodePoint);
-    FT_Outline& O = G.Face->glyph->outline;
+    static FT_Library Lib = [] { // loaded straight by FreeType, in font units
+        FT_Library L = nullptr;
+        EXPECT_EQ(FT_Init_FreeType(&L), 0);
+        return L;
+    }();
+    FT_Face Face = nullptr;
+    EXPECT_EQ(FT_New_Face(Lib, File.c_str(), 0, &Face), 0);
+    const std::unique_ptr<FT_FaceRec_, decltype(&FT_Done_Face)> Owner(Face, FT_Done_Face);
+    EXPECT_EQ(FT_Load_Glyph(Face, FT_Get_Char_Index(Face, CodePoint), FT_LOAD_NO_SCALE), 0);
+    FT_Outline& O = Face->glyph->outline;
     if (Embolden)
         FT_Outline_EmboldenXY(&O, Embolden, 0);
     struct TPt {
         int64_t X, Y; // over 0x20000 font units
         int Tag;      // 1 on, 0 conic, 2 cubic
     };
-    const long double Den = 131072.0L * G.Face->units_per_EM;
+    const long double Den = 131072.0L * Face->units_per_EM;
     const auto Px = [&](long double Nx, long double Ny, int K) {
         return TGlyphPoint{static_cast<int32_t>(std::llroundl(Nx * Size / (Den * K))),
                            static_cast<int32_t>(-std::llroundl(Ny * Size / (Den * K)))};
@@ -157,10 +148,8 @@ TBox BoxOf(const TGlyphPath& P)
 
 TEST(GlyphOutline, RoundingHalvesAwayFromZero)
 {
-    EXPECT_EQ(GlyphRoundDiv(3, 2), 2);
-    EXPECT_EQ(GlyphRoundDiv(-3, 2), -2);
-    EXPECT_EQ(GlyphRoundDiv(5, 3), 2);
-    EXPECT_EQ(GlyphRoundDiv(-4, 3), -1);
+    EXPECT_EQ((std::vector<int64_t>{GlyphRoundDiv(3, 2), GlyphRoundDiv(-3, 2), GlyphRoundDiv(5, 3), GlyphRoundDiv(-4, 3)}),
+              (std::vector<int64_t>{2, -2, 2, -1}));
 }
 
 TEST(GlyphOutline, OutlinesMatchAnIndependentDecomposition)
@@ -176,36 +165,13 @@ TEST(GlyphOutline, OutlinesMatchAnIndependentDecomposition)
                 EXPECT_FALSE(Got.Points.empty()) << What;
             }
         }
-    // DejaVu figures that start off the curve: U+0238 (last point on the
+    // DejaVu "g" and IPA Mincho "漢" are all quadratics, raised exactly by the
+    // reference. DejaVu figures that start off the curve: U+0238 (last point on the
     // curve), U+0298 (last point off it too: the figure starts at the
     // midpoint of the two).
     auto Dv = OpenFont(DejaVuSans, 48);
     for (uint32_t C : {0x238u, 0x298u})
         ExpectSamePath(PathOf(*Dv, C), Expected(DejaVuSans, C, 48), "U+" + std::to_string(C));
-}
-
-TEST(GlyphOutline, QuadraticsRaiseToCubicsExactly)
-{
-    // At six pixels per font unit (12288 px for 2048 units) nothing rounds,
-    // implied midpoints (half units) included: P0 = 6 p0, P2 = 6 p2,
-    // C1 = 2 p0 + 4 q, C2 = 2 p2 + 4 q, so every triple raised from a
-    // quadratic has 3 (C1 - C2) = P0 - P2 exactly. DejaVu Sans "g" and IPA
-    // Mincho "漢" are all quadratics.
-    for (auto [File, C] : {std::pair{DejaVuSans, 0x67u}, std::pair{IpaMincho, 0x6F22u}}) {
-        const TGlyphPath P = PathOf(*OpenFont(File, 12288), C);
-        int Triples = 0;
-        for (size_t I = 1; I + 2 < P.Points.size(); ++I) {
-            if ((P.Types[I] & ~GLYPH_PT_CLOSEFIGURE) != GLYPH_PT_BEZIERTO)
-                continue;
-            const TGlyphPoint P0 = P.Points[I - 1], C1 = P.Points[I], C2 = P.Points[I + 1], P2 = P.Points[I + 2];
-            EXPECT_EQ(3 * (C1.X - C2.X), P0.X - P2.X) << I;
-            EXPECT_EQ(3 * (C1.Y - C2.Y), P0.Y - P2.Y) << I;
-            EXPECT_EQ(P0.X % 3 + P2.Y % 3, 0);
-            ++Triples;
-            I += 2;
-        }
-        EXPECT_GT(Triples, 5);
-    }
 }
 
 TEST(GlyphOutline, AdvancesAndMissingCharacters)
@@ -234,11 +200,11 @@ TEST(GlyphOutline, PenPositionTranslatesTheOutline)
     Moved.Points.push_back({7, 7}); // appends after what is there
     Moved.Types.push_back(GLYPH_PT_MOVETO);
     EXPECT_EQ(Font->AppendGlyph(0x6F22, -1003, 517, Moved), 48);
-    ASSERT_EQ(Moved.Points.size(), At0.Points.size() + 1);
-    for (size_t I = 0; I < At0.Points.size(); ++I) {
-        EXPECT_EQ(Moved.Points[I + 1], (TGlyphPoint{At0.Points[I].X - 1003, At0.Points[I].Y + 517}));
-        EXPECT_EQ(Moved.Types[I + 1], At0.Types[I]);
-    }
+    TGlyphPath Want{{{7, 7}}, {GLYPH_PT_MOVETO}};
+    for (const TGlyphPoint& Q : At0.Points)
+        Want.Points.push_back({Q.X - 1003, Q.Y + 517});
+    Want.Types.insert(Want.Types.end(), At0.Types.begin(), At0.Types.end());
+    ExpectSamePath(Moved, Want, "moved");
     // y grows downwards: the glyph sits above the baseline.
     EXPECT_LT(BoxOf(At0).T, -30);
     EXPECT_GT(BoxOf(At0).B, -10);
@@ -250,36 +216,24 @@ TEST(GlyphOutline, TextMetrics)
     // width 1038, widest advance 3838, line gap 0.
     auto Dv = OpenFont(DejaVuSans, 48), Ipa = OpenFont(IpaGothic, 48);
     const TTextMetric &M = Dv->TextMetric(), &I = Ipa->TextMetric();
-    EXPECT_EQ(M.tmAscent, 45);  // 44.55
-    EXPECT_EQ(M.tmDescent, 11); // 11.32
-    EXPECT_EQ(M.tmHeight, 56);
-    EXPECT_EQ(M.tmAveCharWidth, 24); // 24.33
-    EXPECT_EQ(M.tmMaxCharWidth, 90); // 89.95
-    EXPECT_EQ(M.tmWeight, FW_NORMAL);
-    // IPA Gothic: ascent 1802, descent 401; the horizontal header's smaller
-    // descent (246) with a zero gap leaves no external leading.
-    EXPECT_EQ(I.tmAscent, 42); // 42.23
-    EXPECT_EQ(I.tmDescent, 9); // 9.40
-    EXPECT_EQ(I.tmExternalLeading, 0);
+    // 44.55, 11.32, 56, 24.33, 89.95
+    EXPECT_EQ((std::vector{M.tmAscent, M.tmDescent, M.tmHeight, M.tmAveCharWidth, M.tmMaxCharWidth, M.tmWeight}),
+              (std::vector<int32_t>{45, 11, 56, 24, 90, FW_NORMAL}));
+    // IPA Gothic: ascent 1802 (42.23), descent 401 (9.40); the horizontal
+    // header's smaller descent (246) with a zero gap leaves no external leading.
+    EXPECT_EQ((std::vector{I.tmAscent, I.tmDescent, I.tmExternalLeading}), (std::vector<int32_t>{42, 9, 0}));
 }
 
 TEST(GlyphOutline, SyntheticBoldAndItalic)
 {
     // em / 24 = 85 units at 2048 units per em: 1.99 px at 48 px, to the
     // right only; the advance grows as much.
-    auto Plain = OpenFont(DejaVuSans, 48);
     auto Bold = OpenFont(DejaVuSans, 48, {true, false, false, false});
     EXPECT_EQ(Bold->Advance('A'), 35); // (1401 + 85) * 48 / 2048 = 34.83
     EXPECT_EQ(OpenFont(IpaGothic, 48, {true, false, false, false})->Advance(0x3042), 50); // 49.99
     EXPECT_EQ(Bold->TextMetric().tmWeight, FW_BOLD);
-    for (uint32_t C : {0x41u, 0x67u}) {
-        const TBox P = BoxOf(PathOf(*Plain, C)), B = BoxOf(PathOf(*Bold, C));
-        EXPECT_NEAR(B.L, P.L, 1) << C;
-        EXPECT_NEAR(B.R - B.L, P.R - P.L + 2, 1) << C;
-        EXPECT_EQ(B.T, P.T) << C;
-        EXPECT_EQ(B.B, P.B) << C;
+    for (uint32_t C : {0x41u, 0x67u})
         ExpectSamePath(PathOf(*Bold, C), Expected(DejaVuSans, C, 48, 85), "bold");
-    }
     auto Upright = OpenFont(IpaGothic, 48);
     auto Italic = OpenFont(IpaGothic, 48, {false, true, false, false});
     for (uint32_t C : {0x41u, 0x3042u, 0x6F22u}) {
@@ -337,11 +291,9 @@ TEST(GlyphOutline, Cp932CharactersToCodePoints)
     EXPECT_EQ(Cp932CharToCodePoint("\x82"), 0xFFFDu);     // lead byte without its trail
     EXPECT_EQ(Cp932CharToCodePoint(""), 0u);
     auto Font = OpenFont(IpaGothic, 48);
-    TGlyphPath A, B;
+    TGlyphPath A;
     EXPECT_EQ(Font->AppendChar("\x8A\xBF", 5, 60, A), 48); // 漢
-    Font->AppendGlyph(0x6F22, 5, 60, B);
-    EXPECT_EQ(A.Points, B.Points);
-    EXPECT_EQ(A.Types, B.Types);
+    ExpectSamePath(A, PathOf(*Font, 0x6F22, 5, 60), "漢");
 }
 
 TEST(GlyphOutline, CacheGivesTheSameOutlines)
@@ -353,9 +305,8 @@ TEST(GlyphOutline, CacheGivesTheSameOutlines)
     SetGlyphCacheCapacity(2);
     const TGlyphPath First = PathOf(*Font, 0x6F22, 11, 22), Second = PathOf(*Font, 0x6F22, 11, 22);
     EXPECT_EQ(GlyphCacheCount(), 1u);
-    EXPECT_EQ(First.Points, Uncached.Points);
-    EXPECT_EQ(Second.Points, Uncached.Points);
-    EXPECT_EQ(Second.Types, Uncached.Types);
+    ExpectSamePath(First, Uncached, "first");
+    ExpectSamePath(Second, Uncached, "cached");
     // Other sizes and styles are other entries; a full cache starts afresh.
     PathOf(*OpenFont(IpaMincho, 12, {true, true, true, false}), 0x6F22);
     EXPECT_EQ(GlyphCacheCount(), 2u);

@@ -9,7 +9,7 @@
 
 namespace fs = std::filesystem;
 
-TEST(TempFile, TempPathHonoursTmpdir)
+TEST(TempFile, TempPathHonoursTmpdirAndFilesAreUniqueAndEmpty)
 {
     TTempDir Tmp;
     TSavedEnv Saved("TMPDIR");
@@ -22,11 +22,6 @@ TEST(TempFile, TempPathHonoursTmpdir)
     EXPECT_EQ(GetTempPath(), "/tmp/");
     unsetenv("TMPDIR");
     EXPECT_EQ(GetTempPath(), "/tmp/");
-}
-
-TEST(TempFile, CreatesUniqueEmptyFiles)
-{
-    TTempDir Tmp;
     std::string A, B;
     ASSERT_TRUE(GetTempFileName(Tmp.Dir + "/", "tav", A));
     ASSERT_TRUE(GetTempFileName(Tmp.Dir, "tav", B)); // a missing '/' is added

@@ -1,18 +1,15 @@
 #include "raster/bmp_conv.h"
 
 #include "bmp_conv_test_util.h"
+#include "platform/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <tuple>
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 // Pixel X of a 24-bit row as 0xRRGGBB.
@@ -24,12 +21,10 @@ uint32_t Px(const uint8_t* Row, int X)
 // Saves D to a file of the temporary folder and reads the bytes back.
 Bytes SavedBytes(const TBmpTestDib& D, bool FullTable)
 {
-    const fs::path P = fs::temp_directory_path() / "tavro-bmp-conv-test.bmp";
-    EXPECT_TRUE(SaveBmpFile(P.string(), D.H(), D.Bits, FullTable));
-    std::ifstream F(P, std::ios::binary);
-    Bytes B{std::istreambuf_iterator<char>(F), {}};
-    fs::remove(P);
-    return B;
+    TTempDir Dir;
+    EXPECT_TRUE(SaveBmpFile(Dir / "a.bmp", D.H(), D.Bits, FullTable));
+    const std::string B = Dir.Get("a.bmp");
+    return Bytes(B.begin(), B.end());
 }
 
 uint32_t Le32(const Bytes& B, size_t At)
@@ -52,9 +47,8 @@ TEST(BmpConvGeometry, RowSizesAddressesAndPlacedRects)
         H1{40, 10, 3, 1, 1, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(GetDIBPixelPtr(&H24, Buf, 0, 0), Buf + 12); // top row is the last in memory
     EXPECT_EQ(GetDIBPixelPtr(&H24, Buf, 2, 1), Buf + 6);
-    EXPECT_EQ(GetDIBPixelPtr(&H24, Buf, 3, 0), nullptr);
-    EXPECT_EQ(GetDIBPixelPtr(&H24, Buf, -1, 0), nullptr);
-    EXPECT_EQ(GetDIBPixelPtr(&H24, Buf, 0, 2), nullptr);
+    for (TPoint Out : {TPoint{3, 0}, TPoint{-1, 0}, TPoint{0, 2}})
+        EXPECT_EQ(GetDIBPixelPtr(&H24, Buf, Out.X, Out.Y), nullptr);
     EXPECT_EQ(GetDIBPixelPtr(&H4, Buf, 3, 0), Buf + 2 * 4 + 1);
     EXPECT_EQ(GetDIBPixelPtr(&H1, Buf, 9, 2), Buf + 1);
     uint8_t* Addr = nullptr;
@@ -70,8 +64,7 @@ TEST(BmpConvGeometry, RowSizesAddressesAndPlacedRects)
     TPoint P;
     int32_t W = 0, H = 0;
     IntersectPlacedRects(TPoint{0, 0}, 10, 10, TPoint{5, -3}, 10, 5, P, W, H);
-    EXPECT_EQ(P, (TPoint{5, 0}));
-    EXPECT_EQ(std::pair(W, H), std::pair(5, 2));
+    EXPECT_EQ(std::tuple(P.X, P.Y, W, H), std::tuple(5, 0, 5, 2));
     IntersectPlacedRects(TPoint{2147483000, 0}, 1000, 1, TPoint{2147483000, 0}, 1000, 1, P, W, H);
     EXPECT_EQ(W, 1000);
 }
@@ -91,10 +84,9 @@ TEST(BmpConvHeader, ResizeAndPalette)
     T[2] = RGBQUAD{0, 0, 200, 0};
     auto Pal = CreateDIBPalette(H);
     ASSERT_TRUE(Pal);
-    EXPECT_EQ(Pal->Count, 3);
-    EXPECT_EQ(Pal->Entries[0].rgbReserved, 0); // flags 0
-    EXPECT_EQ(GetNearestPaletteIndex(*Pal, 150, 0, 0), 2u);
-    EXPECT_EQ(GetNearestPaletteIndex(*Pal, 200, 255, 255), 1u);
+    EXPECT_EQ(std::pair(Pal->Count, Pal->Entries[0].rgbReserved), std::pair(3, uint8_t(0))); // flags 0
+    EXPECT_EQ(std::pair(GetNearestPaletteIndex(*Pal, 150, 0, 0), GetNearestPaletteIndex(*Pal, 200, 255, 255)),
+              std::pair(2u, 1u));
     T[2] = T[1];
     EXPECT_EQ(GetNearestPaletteIndex(*CreateDIBPalette(H), 250, 250, 250), 1u); // ties: lowest index
     H->biClrUsed = 300;
@@ -153,9 +145,9 @@ TEST(BmpConvExpand, OneEntryTableSixteenAndThirtyTwoBits)
     const uint32_t M565[3] = {0xF800, 0x07E0, 0x001F};
     std::memcpy(D16.Table(), M565, 12);
     BmpConv16to24(D16.H(), D16.Bits, Dst.data());
-    EXPECT_EQ(Px(Dst.data(), 0), 0xF8FCF8u); // no low bits filled in
-    EXPECT_EQ(Px(Dst.data(), 1), 0x080408u); // red >> 8, green >> 3, blue << 3
-    EXPECT_EQ(Px(Dst.data(), 2), 0x00FC00u);
+    // No low bits filled in; red >> 8, green >> 3, blue << 3.
+    EXPECT_EQ(std::tuple(Px(Dst.data(), 0), Px(Dst.data(), 1), Px(Dst.data(), 2)),
+              std::tuple(0xF8FCF8u, 0x080408u, 0x00FC00u));
     D16.Table()[1] = RGBQUAD{0, 0, 0, 0}; // a zero mask means 5-5-5
     BmpConv16to24(D16.H(), D16.Bits, Dst.data());
     EXPECT_EQ(Px(Dst.data(), 0), 0xF8F8F8u);
@@ -317,7 +309,7 @@ TEST(BmpConvSaveFile, LayoutsOfEveryKind)
                         0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(Bytes(B.begin(), B.begin() + 54), Head);
     EXPECT_EQ(Bytes(B.begin() + 54, B.end()), Bytes(D.Bits, D.Bits + 16));
-    EXPECT_FALSE(SaveBmpFile((fs::temp_directory_path() / "missing-folder" / "a.bmp").string(), D.H(), D.Bits, false));
+    EXPECT_FALSE(SaveBmpFile(TTempDir() / "missing-folder/a.bmp", D.H(), D.Bits, false));
     // 8 bits: biClrUsed entries (not the third) before the pixels.
     MakeBmpTestDib(P, 2, 2, 8, 2);
     const uint8_t Table[12] = {1, 2, 3, 0, 4, 5, 6, 0, 7, 7, 7, 0};

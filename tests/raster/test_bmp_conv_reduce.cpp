@@ -44,10 +44,9 @@ void MakeGradient(TBmpTestDib& D)
 void MakeRow(TBmpTestDib& D, const std::vector<TColour>& Colours)
 {
     MakeBmpTestDib(D, static_cast<int32_t>(Colours.size()), 1, 24);
-    for (size_t I = 0; I < Colours.size(); ++I) {
-        const auto [R, G, B] = Colours[I];
-        SetBmpBGR(D.Bits + I * 3, static_cast<uint8_t>(R), static_cast<uint8_t>(G), static_cast<uint8_t>(B));
-    }
+    for (size_t I = 0; I < Colours.size(); ++I)
+        SetBmpBGR(D.Bits + I * 3, uint8_t(std::get<0>(Colours[I])), uint8_t(std::get<1>(Colours[I])),
+                  uint8_t(std::get<2>(Colours[I])));
 }
 
 // Per-channel mean absolute difference between a 24-bit source and an
@@ -89,10 +88,9 @@ TEST(BmpConvHistogram, FewColoursExactly)
         // gives the very same pixels back.
         TBmpTestDib D;
         MakeBmpTestDib(D, 4, 3, 24);
-        for (int I = 0; I < 12; ++I) {
-            const auto [R, G, B] = SixColours[static_cast<size_t>(I * 5 % 6)];
-            SetBmpBGR(D.Row(I / 4) + I % 4 * 3, uint8_t(R), uint8_t(G), uint8_t(B));
-        }
+        for (int I = 0; I < 12; ++I)
+            SetBmpBGR(D.Row(I / 4) + I % 4 * 3, uint8_t(std::get<0>(SixColours[I * 5 % 6])),
+                      uint8_t(std::get<1>(SixColours[I * 5 % 6])), uint8_t(std::get<2>(SixColours[I * 5 % 6])));
         const Bytes Before(D.Bits, D.Bits + 36);
         ConvBmpTo8(D.Header, D.Bits);
         EXPECT_EQ(GlobalSize(D.Header), 1064u);
@@ -237,12 +235,11 @@ TEST(BmpConvHigh, DitheringByHand)
     // below, rows going from the top down.
     TBmpTestDib Col;
     MakeBmpTestDib(Col, 1, 2, 24);
-    SetBmpBGR(Col.Bits, 128, 128, 128);
-    SetBmpBGR(Col.Bits + 4, 128, 128, 128);
+    std::memset(Col.Bits, 128, 7);
     TReduced C;
     High(C, Col, 2, true, false, nullptr, 0, BW, 2);
-    EXPECT_EQ(C.Bits[4], 1); // top: white
-    EXPECT_EQ(C.Bits[0], 0); // bottom: 128 - 127/2 -> black
+    // Top white; bottom 128 - 127/2: black.
+    EXPECT_EQ(std::pair(C.Bits[4], C.Bits[0]), (std::pair<uint8_t, uint8_t>(1, 0)));
 }
 
 TEST(BmpConvHigh, TransparentEntry)
@@ -252,10 +249,9 @@ TEST(BmpConvHigh, TransparentEntry)
                               {{0, 0, 255}, {255, 255, 0}, {0, 255, 0}, {255, 0, 0}}};
     TBmpTestDib D;
     MakeBmpTestDib(D, 4, 2, 24);
-    for (int I = 0; I < 8; ++I) {
-        const auto [R, G, B] = Px[I / 4][I % 4];
-        SetBmpBGR(D.Row(I / 4) + I % 4 * 3, static_cast<uint8_t>(R), static_cast<uint8_t>(G), static_cast<uint8_t>(B));
-    }
+    for (int I = 0; I < 8; ++I)
+        SetBmpBGR(D.Row(I / 4) + I % 4 * 3, uint8_t(std::get<0>(Px[I / 4][I % 4])),
+                  uint8_t(std::get<1>(Px[I / 4][I % 4])), uint8_t(std::get<2>(Px[I / 4][I % 4])));
     const uint8_t Mask[8] = {0, 1, 0, 0, /* top row: */ 0, 0, 0, 1}; // bottom-up like the picture
     for (bool Dither : {false, true}) {
         TReduced R;
@@ -271,6 +267,18 @@ TEST(BmpConvHigh, TransparentEntry)
             }
         }
     }
+}
+
+// A transparent request without a mask: the entry is made, no pixel uses it.
+TEST(BmpConvFaults, TransparentWithoutMask)
+{
+    TBmpTestDib D;
+    MakeRow(D, SixColours);
+    TReduced R;
+    High(R, D, 64, true, true, nullptr, 0);
+    EXPECT_EQ(std::pair(R.H()->biClrUsed, EntryColour(R.Table()[0])), std::pair(7u, Magenta));
+    EXPECT_EQ(Colours(R, 6, true), SixColours);
+    EXPECT_EQ(std::count(R.Bits, R.Bits + 6, 0), 0);
 }
 
 // Fixed colours that fit replace the reduction; pixels take the nearest.
@@ -292,19 +300,6 @@ TEST(BmpConvHigh, FixedPalette)
     EXPECT_EQ(Bytes(T.Bits, T.Bits + 6), (Bytes{3, 1, 2, 3, 3, 3}));
     High(Small, D, 2, false, false, nullptr, 0, Rgb, 3); // N below the fixed count: reduced as usual
     EXPECT_EQ(Small.H()->biClrUsed, 2u);
-}
-
-// A transparent request without a mask: the entry is made, no pixel uses it.
-TEST(BmpConvFaults, TransparentWithoutMask)
-{
-    TBmpTestDib D;
-    MakeRow(D, SixColours);
-    TReduced R;
-    High(R, D, 64, true, true, nullptr, 0);
-    EXPECT_EQ(R.H()->biClrUsed, 7u);
-    EXPECT_EQ(EntryColour(R.Table()[0]), Magenta);
-    EXPECT_EQ(Colours(R, 6, true), SixColours);
-    EXPECT_EQ(std::count(R.Bits, R.Bits + 6, 0), 0);
 }
 
 TEST(BmpConvHigh, ProgressAbortAndErrors)

@@ -94,9 +94,6 @@ void Buf(uint8_t Type, const TPic& D, int32_t Size, int32_t Param, int32_t Wrap 
                  Param, Min, Max, Measure, uint8_t(Wrap));
 }
 
-// ---------------------------------------------------------------------------
-// Plain reference loops of the fast kernels
-
 // Rank filter: Size x Size window from (x - h, y - h), SelectNthByte per channel.
 std::vector<int32_t> RefRank(const TPic& D, int32_t Size, int32_t K, bool Wrap)
 {
@@ -190,9 +187,6 @@ struct TSquareKernel {
 
 } // namespace
 
-// ===========================================================================
-// Kernel builders
-
 TEST(BmpFilter, GaussKernelSize)
 {
     int32_t Shift = 0;
@@ -228,8 +222,7 @@ TEST(BmpFilter, GaussKernelContents)
     EXPECT_EQ(KernelOf(K.H, 5), (std::vector<int32_t>{0, 341, 3414, 341, 0}));
     GlobalFreeQ(K.H);
     MakeGaussKernel(0.0, Length, K.H, Shift);
-    EXPECT_EQ(Length, 0);
-    EXPECT_EQ(K.H, nullptr);
+    EXPECT_TRUE(Length == 0 && K.H == nullptr);
     // Every kernel sums to 4096 or a little more and falls off from the
     // centre; where one entry of a symmetric pair gets a rounding unit, it is the left one.
     int32_t Split = 0;
@@ -275,8 +268,7 @@ TEST(BmpFilter, SquareKernelBuilders)
     EXPECT_EQ(C[0] + C[4] + C[20] + C[24], 0);
     EXPECT_EQ(C[1] + C[5], 2);
     MakeCircleMask(-1, Side, K.H, Count);
-    EXPECT_EQ(Side + Count, 0);
-    EXPECT_EQ(K.H, nullptr);
+    EXPECT_TRUE(Side == 0 && Count == 0 && K.H == nullptr);
     EXPECT_EQ(BmpMessageOf<EUserParamError>([&] { MakeCircleMask(MaxFilterRadius + 1, Side, K.H, Count); }),
               "MakeCircleMask: Radius Too Large");
     // Emboss, size 3: +256 at (2, 1), -256 at (0, 1); angle 90 points down
@@ -294,13 +286,9 @@ TEST(BmpFilter, SquareKernelBuilders)
     EXPECT_EQ(Scale, 0);
     // Size 4, angle 0: m = 2, d = 1.5: +256 at (3, 2), -256 at (0, 2).
     MakeFilterEmboss(4, 0, 1, Side, K.H, Scale);
-    std::vector<int32_t> E(16, 0);
-    E[11] = 256;
-    E[8] = -256;
-    EXPECT_EQ(Take(Side * Side), E);
+    EXPECT_EQ(Take(Side * Side), TSquareKernel(4, {{3, 2, 256}, {0, 2, -256}}).K);
     MakeFilterEmboss(1, 0, 1, Side, K.H, Scale);
-    EXPECT_EQ(Side, 0);
-    EXPECT_EQ(K.H, nullptr);
+    EXPECT_TRUE(Side == 0 && K.H == nullptr);
     EXPECT_THROW(MakeFilterEmboss(3, 0, 0, Side, K.H, Scale), EUserParamError);
     EXPECT_THROW(MakeFilterEmboss(2 * MaxFilterRadius + 2, 0, 1, Side, K.H, Scale), EUserParamError);
     // Gradate move, length 3 along the centre row: 65 steps of 1/32 share
@@ -321,23 +309,17 @@ TEST(BmpFilter, SquareKernelBuilders)
         GlobalFreeQ(K.H);
     }
     MakeFilterGradateMove(1, 0, Side, K.H, Sum);
-    EXPECT_EQ(Side, 0);
-    EXPECT_EQ(K.H, nullptr);
+    EXPECT_TRUE(Side == 0 && K.H == nullptr);
     EXPECT_THROW(MakeFilterGradateMove(3, std::nan(""), Side, K.H, Sum), EUserParamError);
     EXPECT_THROW(MakeFilterGradateMove(2 * MaxFilterRadius + 2, 0, Side, K.H, Sum), EUserParamError);
     EXPECT_EQ(K.H, nullptr);
 }
 
-// ===========================================================================
-// BMPBufFilter: the window driver and its rank filter
-
 TEST(BmpFilter, RankHandComputed)
 {
     TPic D(3, 3, 8), C(3, 3, 8);
-    for (int32_t I = 0; I < 9; ++I) {
-        D.Set(I % 3, I / 3, 0, 10 * (I + 1)); // 10 .. 90, top row first
-        C.Set(I % 3, I / 3, 0, 10 * (I + 1));
-    }
+    for (int32_t I = 0; I < 18; ++I)
+        (I < 9 ? D : C).Set(I % 3, I / 3 % 3, 0, 10 * (I % 9 + 1)); // 10 .. 90, top row first
     // Clamped median at (0, 0): 10 10 20 / 10 10 20 / 40 40 50 -> 20; wrapped, all nine values.
     Buf(6, D, 3, 4);
     EXPECT_EQ(D.Get(0, 0), 20);
@@ -349,9 +331,7 @@ TEST(BmpFilter, RankHandComputed)
     One.Set(0, 0, 0, 77);
     int32_t Min = -1, Max = -1;
     Buf(6, One, 5, 12, 0, nullptr, 0, 0, nullptr, &Min, &Max);
-    EXPECT_EQ(One.Get(0, 0), 77);
-    EXPECT_EQ(Min, 255);
-    EXPECT_EQ(Max, 0);
+    EXPECT_EQ((std::vector<int32_t>{One.Get(0, 0), Min, Max}), (std::vector<int32_t>{77, 255, 0}));
 }
 
 TEST(BmpFilter, BufFilterRefusals)
@@ -384,8 +364,7 @@ TEST(BmpFilter, BufFilterRefusals)
     int32_t Min = -1, Max = -1;
     Buf(9, D, 3, 0, 0, nullptr, 1, 0, nullptr, &Min, &Max);
     EXPECT_EQ(D.Samples(), Before);
-    EXPECT_EQ(Min, 255);
-    EXPECT_EQ(Max, 0);
+    EXPECT_EQ(std::pair(Min, Max), std::pair(255, 0));
 }
 
 TEST(BmpFilter, BufFilterUnlocksMoveableArguments)
@@ -482,13 +461,11 @@ TEST(BmpFilter, ConvolutionMaskRowsAndMeasuring)
     E.Set(2, 0, 0, 200);
     int32_t Min = -1, Max = -1;
     Buf(0, E, 3, 0, 0, Diff.H(), 1, 128, nullptr, &Min, &Max, 1);
-    EXPECT_EQ(Min, 228);
-    EXPECT_EQ(Max, 255);
+    EXPECT_EQ(std::pair(Min, Max), std::pair(228, 255));
     EXPECT_EQ(E.Samples(), (std::vector<int32_t>{0, 100, 200}));
     Buf(0, E, 3, 0, 0, Diff.H(), 1, 128, nullptr, &Min, &Max);
     EXPECT_EQ(E.Samples(), (std::vector<int32_t>{228, 255, 228}));
-    EXPECT_EQ(Min, 255);
-    EXPECT_EQ(Max, 0);
+    EXPECT_EQ(std::pair(Min, Max), std::pair(255, 0));
     // A kernel block smaller than Size x Size is refused.
     HGLOBAL Small = GlobalAlloc(GPTR, 8 * sizeof(int32_t));
     EXPECT_EQ(BmpMessageOf<EUserParamError>([&] { Buf(0, E, 3, 0, 0, Small, 1); }), "BMPBufFilter: Illegal Param");
@@ -509,10 +486,7 @@ TEST(BmpFilter, DiffuseWindowIsAlwaysThreeByThree)
     EXPECT_EQ(A.Samples(), B.Samples());
 }
 
-// ===========================================================================
-// BMPCircleMaskFilter
-
-TEST(BmpFilter, CircleMaxMinHandComputed)
+TEST(BmpFilter, CircleHandComputedAndResultCodes)
 {
     // A bright dot: maximum radius 2 covers the 5 x 5 block without its corners (8 > 6.25).
     TPic D(7, 7, 8);
@@ -531,11 +505,8 @@ TEST(BmpFilter, CircleMaxMinHandComputed)
     M.Set(2, 0, 0, 255);
     ASSERT_EQ(BMPCircleMaskFilter(1, P.P.pBIHeader, P.P.pBits, M.P.pBits, 1, 0), 0);
     EXPECT_EQ(P.Samples(), (std::vector<int32_t>{0, 100, 200}));
-}
-
-TEST(BmpFilter, CircleResultCodes)
-{
-    TPic D(4, 4, 8);
+    // Result codes; the picture stays.
+    std::memset(D.P.pBits, 0, 8 * 7);
     D.Set(2, 2, 0, 50);
     const std::vector<int32_t> Before = D.Samples();
     // The header must be a block of 40 bytes or more.
@@ -557,7 +528,7 @@ TEST(BmpFilter, CircleResultCodes)
     D.H()->biBitCount = 8;
     D.H()->biHeight = 0;
     EXPECT_EQ(BMPCircleMaskFilter(0, D.P.pBIHeader, D.P.pBits, nullptr, 1, 0), 3);
-    D.H()->biHeight = 4;
+    D.H()->biHeight = 7;
     EXPECT_EQ(D.Samples(), Before);
 }
 
@@ -581,9 +552,6 @@ TEST(BmpFilter, CircleMatchesPlainLoopDifferential)
                                                      << " wrap " << Wrap << " mask " << WithMask;
                     }
 }
-
-// ===========================================================================
-// BMPVHMaskFilter8 and BMPGaussBlur8
 
 TEST(BmpFilter, GaussBlurHandComputed)
 {
@@ -636,17 +604,13 @@ TEST(BmpFilter, VH16BitMaskKeepsWhite)
     // Full weight on 16-bit white: (255 x 65535 + 255) div 255 = 65536
     // would wrap to black; it stays 65535.
     TPic P(4, 3, 16), M(4, 3, 8);
-    for (int32_t Y = 0; Y < 3; ++Y)
-        for (int32_t X = 0; X < 4; ++X) {
-            P.Set(X, Y, 0, 65535);
-            M.Set(X, Y, 0, 255);
-        }
+    std::memset(P.P.pBits, 0xFF, size_t(RecPictureGetImageSize(P.P)));
+    std::memset(M.P.pBits, 0xFF, size_t(RecPictureGetImageSize(M.P)));
     M.Set(0, 0, 0, 0);
     P.Set(0, 0, 0, 1000);
     BMPGaussBlur8(P.P, &M.P, 0, 1.0);
-    EXPECT_EQ(P.Get(0, 0), 1000); // weight 0: untouched
-    EXPECT_EQ(P.Get(3, 2), 65535);
-    EXPECT_EQ(P.Get(2, 1), 65535);
+    EXPECT_EQ((std::vector<int32_t>{P.Get(0, 0), P.Get(3, 2), P.Get(2, 1)}),
+              (std::vector<int32_t>{1000, 65535, 65535})); // weight 0 untouched
     EXPECT_EQ(MaskBlend16(255, 65535, 0), 65535);
     EXPECT_EQ(MaskBlend16(128, 1000, 3000), (128 * 1000 + 127 * 3000 + 255) / 255);
 }

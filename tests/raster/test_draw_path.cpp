@@ -1,5 +1,6 @@
 #include "raster/draw_path.h"
 
+#include "bmp_conv_test_util.h"
 #include "foundation/numbers.h"
 #include "foundation/poly_line.h"
 #include "foundation/rec_path.h"
@@ -50,16 +51,15 @@ void ExpectGrid(const TPic& P, F Want, int I = 0)
             EXPECT_EQ(P.At(X, Y, I), Want(X, Y)) << X << "," << Y;
 }
 
-void AddPoint(TrecPath& P, int32_t X, int32_t Y, uint8_t Type)
-{
-    RecPolyLineSetCount(P, P.Count + 1);
-    P.Points[size_t(P.Count - 1)] = TPoint{X, Y};
-    P.pabType[size_t(P.Count - 1)] = Type;
-}
-
 struct TPathMaker {
     TrecPath P;
-    TPathMaker& T(int32_t X, int32_t Y, uint8_t Type) { AddPoint(P, X, Y, Type); return *this; }
+    TPathMaker& T(int32_t X, int32_t Y, uint8_t Type)
+    {
+        RecPolyLineSetCount(P, P.Count + 1);
+        P.Points[size_t(P.Count - 1)] = TPoint{X, Y};
+        P.pabType[size_t(P.Count - 1)] = Type;
+        return *this;
+    }
     TPathMaker& M(int32_t X, int32_t Y) { return T(X, Y, PT_MOVETO); }
     TPathMaker& L(int32_t X, int32_t Y) { return T(X, Y, PT_LINETO); }
     TPathMaker& B(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3)
@@ -93,18 +93,14 @@ int32_t Stroke(TPic& P, const TrecPath& Path, const TrecPenData& Pn, double Tol 
     return DIBSectionDrawPath(P.R, Path, Pn, true, Tol, Aa);
 }
 
-template <class F>
-std::string MessageOf(F&& Call)
+std::vector<int> Pixels(const TPic& P, std::initializer_list<TPoint> Pts)
 {
-    try {
-        Call();
-    } catch (const EUserError& E) {
-        return E.what();
-    }
-    return "(nothing raised)";
+    std::vector<int> V;
+    for (TPoint Q : Pts)
+        V.push_back(P.At(Q.X, Q.Y));
+    return V;
 }
 
-// ---------------------------------------------------------------------------
 // The plain reference of the scan rule, slow on purpose: edges join at their
 // top sub-row and step x with Bresenham one sub-row at a time (Direct: x from
 // the closed form, scanning from row 0, for edges too long to step); each
@@ -265,7 +261,6 @@ std::vector<TDrawPathPoint> Polygon(const TStrokeOutline& Out, size_t I)
     return {Out.Points.begin() + Out.Starts[I], Out.Points.begin() + Out.Starts[I + 1]};
 }
 
-// ---------------------------------------------------------------------------
 // Random paths: figures of lines and curves, open or closed, self-intersecting
 // at will, now and then far outside or hugging the edges; with Garbage, stray
 // type bytes and truncated curves too.
@@ -314,15 +309,12 @@ TrecPath RandomPath(std::mt19937& G, int32_t W, int32_t H, bool Garbage, int32_t
             M.P.pabType[At] = uint8_t(G() % 8);
         }
         if (G() % 4 == 0)
-            AddPoint(M.P, Scaled(RandCoord(G, W), Scale), Scaled(RandCoord(G, H), Scale), PT_BEZIERTO);
+            M.T(Scaled(RandCoord(G, W), Scale), Scaled(RandCoord(G, H), Scale), PT_BEZIERTO);
     }
     return M.Done();
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Fill
 
 TEST(DrawPath, FillCoverageByHand)
 {
@@ -339,56 +331,40 @@ TEST(DrawPath, FillCoverageByHand)
     // Unscaled, in sub-samples: the left edge halves column 2, 128 of 256 sub-samples.
     TPic P8(8, 8, 4, 0, 0, 10), Q(8, 4, 4);
     RecPictureFillPathAntiAlias(P8.R, Rect(40, 0, 96, 64), 200, 16, 1.0, false);
-    EXPECT_EQ(P8.At(1, 0), 10);
-    EXPECT_EQ(P8.At(2, 0), (200 * 128 + 10 * 128) >> 8); // 105
-    EXPECT_EQ(P8.At(5, 3), 200);
-    EXPECT_EQ(P8.At(6, 3), 10);
+    EXPECT_EQ(Pixels(P8, {{1, 0}, {2, 0}, {5, 3}, {6, 3}}),
+              (std::vector<int>{10, (200 * 128 + 10 * 128) >> 8, 200, 10}));
     // A quarter pixel: half the width and half the height.
     RecPictureFillPathAntiAlias(Q.R, Rect(24, 24, 48, 48), 255, 16, 1.0, false);
-    EXPECT_EQ(Q.At(1, 1), (255 * 64) >> 8);
-    EXPECT_EQ(Q.At(2, 1), (255 * 128) >> 8);
-    EXPECT_EQ(Q.At(2, 2), 255);
+    EXPECT_EQ(Pixels(Q, {{1, 1}, {2, 1}, {2, 2}}), (std::vector<int>{(255 * 64) >> 8, (255 * 128) >> 8, 255}));
     // O = 1: a pixel is in or out; row y of the triangle covers [0, 4 - y).
     TPic T(8, 6, 4);
     RecPictureFillPathAntiAlias(T.R, TPathMaker().M(0, 0).L(4, 0).L(0, 4).Done(), 50, 1, 1.0, true);
     ExpectGrid(T, [](int32_t X, int32_t Y) { return X < 4 - Y ? 50 : 0; });
 }
 
-TEST(DrawPath, EvenOddLeavesHolesAndOverlapsOpen)
+TEST(DrawPath, EvenOddClosingClippingAndEmptyBounds)
 {
-    // A square inside a square turning the same way is a hole.
-    TPic P(8, 20, 20), R(8, 20, 20);
+    // A square inside a square turning the same way is a hole; an open bow
+    // tie is closed back to its start and crosses itself.
+    TPic P(8, 20, 20), R(8, 20, 20), A(8, 20, 10), B(8, 20, 10);
     ASSERT_EQ(Fill(P, TPathMaker().Box(2, 2, 18, 18).Box(6, 6, 14, 14).Done(), 255), 0);
-    EXPECT_EQ(P.At(3, 3), 255);
-    EXPECT_EQ(P.At(6, 6), 0);
-    EXPECT_EQ(P.At(13, 13), 0);
-    EXPECT_EQ(P.At(14, 14), 255);
-    // An open bow tie is closed back to its start and crosses itself.
+    EXPECT_EQ(Pixels(P, {{3, 3}, {6, 6}, {13, 13}, {14, 14}}), (std::vector<int>{255, 0, 0, 255}));
     ASSERT_EQ(Fill(R, TPathMaker().M(0, 0).L(20, 20).L(20, 0).L(0, 20).Done(), 255), 0);
-    EXPECT_EQ(R.At(10, 3), 0);
-    EXPECT_EQ(R.At(2, 10), 255);
-    EXPECT_EQ(R.At(17, 10), 255);
-}
-
-TEST(DrawPath, CloseBitAwayFromTheStartClosesTheFigure)
-{
+    EXPECT_EQ(Pixels(R, {{10, 3}, {2, 10}, {17, 10}}), (std::vector<int>{0, 255, 255}));
     // Close bits on the last corner close each triangle by itself, as an
     // explicit closing point does, instead of pairing crossings across figures.
-    TPic A(8, 20, 10), B(8, 20, 10);
-    TPathMaker Bit, Explicit;
-    Bit.M(1, 1).L(8, 1).L(1, 8).Close().M(11, 1).L(18, 1).L(11, 8).Close();
-    Explicit.M(1, 1).L(8, 1).L(1, 8).L(1, 1).Close().M(11, 1).L(18, 1).L(11, 8).L(11, 1).Close();
-    ASSERT_EQ(Fill(A, Bit.Done(), 255), 0);
-    ASSERT_EQ(Fill(B, Explicit.Done(), 255), 0);
+    ASSERT_EQ(Fill(A, TPathMaker().M(1, 1).L(8, 1).L(1, 8).Close().M(11, 1).L(18, 1).L(11, 8).Close().Done(), 255), 0);
+    ASSERT_EQ(Fill(B, TPathMaker().M(1, 1).L(8, 1).L(1, 8).L(1, 1).Close().M(11, 1).L(18, 1).L(11, 8).L(11, 1)
+                          .Close().Done(), 255), 0);
     EXPECT_EQ(A.Bytes(), B.Bytes());
-    EXPECT_EQ(A.At(2, 2), 255);
-    EXPECT_EQ(A.At(9, 2), 0);
-    EXPECT_EQ(A.At(12, 2), 255);
-}
-
-TEST(DrawPath, EmptyBoundsReturnZeroAtOnce)
-{
-    // Even a picture that would be refused is not looked at.
+    EXPECT_EQ(Pixels(A, {{2, 2}, {9, 2}, {12, 2}}), (std::vector<int>{255, 0, 255}));
+    // Spans clipped at both sides still cover the last column.
+    for (bool Aa : {true, false}) {
+        TPic C(8, 9, 3);
+        ASSERT_EQ(Fill(C, Rect(-5, 1, 20, 2), 99, Aa), 0);
+        ExpectGrid(C, [](int32_t, int32_t Y) { return Y == 1 ? 99 : 0; });
+    }
+    // Empty bounds return 0 at once: even a picture that would be refused is not looked at.
     TPic Q(32, 4, 4, 0, 0, 3);
     TrecPath Path = TPathMaker().M(0, 0).L(4, 0).L(4, 4).Done();
     Path.Bounds = TRect{5, 0, 4, 4};
@@ -398,26 +374,17 @@ TEST(DrawPath, EmptyBoundsReturnZeroAtOnce)
     EXPECT_EQ(Q.At(1, 1), 3);
 }
 
-TEST(DrawPath, ClipsSpansAtBothSidesAndCoversTheLastColumn)
-{
-    for (bool Aa : {true, false}) {
-        TPic P(8, 9, 3);
-        ASSERT_EQ(Fill(P, Rect(-5, 1, 20, 2), 99, Aa), 0);
-        ExpectGrid(P, [](int32_t, int32_t Y) { return Y == 1 ? 99 : 0; });
-    }
-}
-
 TEST(DrawPath, RefusesOverSamplesAndDepths)
 {
     TPic P(8, 4, 4);
     const TrecPath Sq = Rect(0, 0, 2, 2);
     // Beyond 256 a pixel's coverage no longer fits: refused like other non-powers of two.
     for (int32_t O : {3, 0, 512})
-        EXPECT_EQ(MessageOf([&] { RecPictureFillPathAntiAlias(P.R, Sq, 1, O, 1.0, true); }),
+        EXPECT_EQ(BmpMessageOf([&] { RecPictureFillPathAntiAlias(P.R, Sq, 1, O, 1.0, true); }),
                   "RecPictureFillPathAntiAlias: iOverSample illegal.") << O;
-    EXPECT_EQ(MessageOf([&] { RecPictureFillConvexPolygon(P.R, {{0, 0}, {2, 0}, {2, 2}}, 1, 3); }),
+    EXPECT_EQ(BmpMessageOf([&] { RecPictureFillConvexPolygon(P.R, {{0, 0}, {2, 0}, {2, 2}}, 1, 3); }),
               "RecPictureFillConvexPolygon: iOverSample illegal.");
-    EXPECT_EQ(MessageOf([&] { RecPictureDrawPathAntiAlias(P.R, Sq, Pen(2, 0, 1), 6, 1.0); }),
+    EXPECT_EQ(BmpMessageOf([&] { RecPictureDrawPathAntiAlias(P.R, Sq, Pen(2, 0, 1), 6, 1.0); }),
               "RecPictureDrawPathAntiAlias: iOverSample illegal.");
     EXPECT_NO_THROW(RecPictureFillPathAntiAlias(P.R, Sq, 1, 256, 1.0, true));
     EXPECT_EQ(P.At(1, 1), 1);
@@ -426,7 +393,7 @@ TEST(DrawPath, RefusesOverSamplesAndDepths)
         EXPECT_EQ(Fill(D, Rect(0, 0, 8, 8), 0xFFFFFF), DrawPathFailed);
         EXPECT_EQ(Stroke(D, Rect(0, 0, 8, 8), Pen(3, 0, 0xFFFFFF)), DrawPathFailed);
         EXPECT_EQ(D.Bytes(), std::vector<uint8_t>(D.Bytes().size(), 0x5A));
-        EXPECT_EQ(MessageOf([&] { RecPictureFillPathAntiAlias(D.R, Rect(0, 0, 8, 8), 1, 16, 1.0, true); }),
+        EXPECT_EQ(BmpMessageOf([&] { RecPictureFillPathAntiAlias(D.R, Rect(0, 0, 8, 8), 1, 16, 1.0, true); }),
                   "RecPictureFillPathAntiAlias: biBitCount illegal (" + std::to_string(Bits) +
                       "); only 8 and 24 bits can be drawn.");
     }
@@ -509,13 +476,10 @@ TEST(DrawPath, HugeCurvesFlattenWithoutWrapping)
     C.M(X[0], Y[0]).B(X[1], Y[1], X[2], Y[2], X[3], Y[3]).L(X[3], Y[0]).Close();
     ASSERT_EQ(Fill(A, C.Done(), 255), 0);
     ASSERT_EQ(Fill(B, TPathMaker().M(X[0], Y[0]).L(X[3], Y[3]).L(X[3], Y[0]).Close().Done(), 255), 0);
-    int MaxDiff = 0;
-    for (int32_t J = 0; J < 30; ++J)
-        for (int32_t I = 0; I < 30; ++I)
-            MaxDiff = std::max(MaxDiff, std::abs(int(A.At(I, J)) - int(B.At(I, J))));
-    EXPECT_LE(MaxDiff, 8);
-    EXPECT_EQ(A.At(29, 0), 255); // above the line y = x / 2
-    EXPECT_EQ(A.At(0, 29), 0);
+    const std::vector<uint8_t> AB = A.Bytes(), BB = B.Bytes();
+    for (size_t I = 0; I < AB.size(); ++I)
+        EXPECT_LE(std::abs(AB[I] - BB[I]), 8) << I;
+    EXPECT_EQ(Pixels(A, {{29, 0}, {0, 29}}), (std::vector<int>{255, 0})); // above the line y = x / 2
 }
 
 TEST(DrawPath, ConvexPolygonRoundsHalfAwayFromZero)
@@ -568,9 +532,6 @@ TEST(DrawPath, HostileInputReturnsZeroOrNine)
     }
 }
 
-// ---------------------------------------------------------------------------
-// Stroke
-
 TEST(DrawPathStroke, FlatSquareAndRoundCapsOfAHorizontalLine)
 {
     const TrecPath Line = TPathMaker().M(4, 8).L(14, 8).Done();
@@ -586,9 +547,7 @@ TEST(DrawPathStroke, FlatSquareAndRoundCapsOfAHorizontalLine)
             EXPECT_EQ(Round.At(X, Y), Flat.At(X, Y));
     // The round cap is a half disc of radius 2 around (14, 8): pixels follow
     // the disc's area (by a fine grid) within the scan's rounding.
-    EXPECT_EQ(Round.At(14, 7), 255);
-    EXPECT_EQ(Round.At(16, 8), 0);
-    EXPECT_EQ(Round.At(14, 5), 0);
+    EXPECT_EQ(Pixels(Round, {{14, 7}, {16, 8}, {14, 5}}), (std::vector<int>{255, 0, 0}));
     for (int32_t Y : {6, 7, 8, 9})
         for (int32_t X : {14, 15}) {
             int In = 0;
@@ -646,40 +605,30 @@ TEST(DrawPathStroke, JoinPointsOfEachStyle)
     // k - 3 sub-samples on sub-rows 3..15 (78 of 256), column 12 250.
     TPic Cut(8, 20, 20);
     ASSERT_EQ(Stroke(Cut, LPath(), Pen(4, PenCapNone | PenJoinMiter, 255, 1.0)), 0);
-    EXPECT_EQ(Cut.At(13, 4), (255 * 78) >> 8);
-    EXPECT_EQ(Cut.At(12, 4), (255 * 250) >> 8);
-    EXPECT_EQ(Cut.At(13, 5), (255 * 250) >> 8);
+    EXPECT_EQ(Pixels(Cut, {{13, 4}, {12, 4}, {13, 5}}),
+              (std::vector<int>{(255 * 78) >> 8, (255 * 250) >> 8, (255 * 250) >> 8}));
 }
 
-TEST(DrawPathStroke, OverlappingPiecesAddUp)
+TEST(DrawPathStroke, OverlapsAddUpAndClosedFiguresJoinAllRound)
 {
     // Width 3 about y = 5 covers half of rows 3 and 6; there and back the
     // halves add up to full colour.
-    const TrecPenData P = Pen(3, PenCapNone | PenJoinNone, 200);
-    TPic Once(8, 12, 10), Twice(8, 12, 10);
-    ASSERT_EQ(Stroke(Once, TPathMaker().M(2, 5).L(10, 5).Done(), P), 0);
-    ASSERT_EQ(Stroke(Twice, TPathMaker().M(2, 5).L(10, 5).L(2, 5).Done(), P), 0);
-    EXPECT_EQ(Once.At(5, 3), (200 * 128) >> 8);
-    EXPECT_EQ(Once.At(5, 4), 200);
-    EXPECT_EQ(Twice.At(5, 3), 200);
-    EXPECT_EQ(Twice.At(5, 4), 200);
-}
-
-TEST(DrawPathStroke, ClosedFiguresJoinAllRoundWithoutCaps)
-{
-    // Four quads, a join at every corner (also where the figure closes), no caps.
+    const TrecPenData Pn = Pen(3, PenCapNone | PenJoinNone, 200);
+    TPic Once(8, 12, 10), Twice(8, 12, 10), P(8, 16, 16);
+    ASSERT_EQ(Stroke(Once, TPathMaker().M(2, 5).L(10, 5).Done(), Pn), 0);
+    ASSERT_EQ(Stroke(Twice, TPathMaker().M(2, 5).L(10, 5).L(2, 5).Done(), Pn), 0);
+    EXPECT_EQ(Pixels(Once, {{5, 3}, {5, 4}}), (std::vector<int>{(200 * 128) >> 8, 200}));
+    EXPECT_EQ(Pixels(Twice, {{5, 3}, {5, 4}}), (std::vector<int>{200, 200}));
+    // A closed square: four quads, a join at every corner (also where the figure closes), no caps.
     const TrecPath Sq = TPathMaker().M(4, 4).L(12, 4).L(12, 12).L(4, 12).Close().Done();
     TStrokeOutline O;
     MakeStrokeOutline(Sq, Pen(2, PenCapSquare | PenJoinMiter, 1), 16, 1.0, 0, 0, O);
     ASSERT_EQ(O.Starts.size(), 5u);
     for (size_t I = 0; I < 4; ++I)
         EXPECT_EQ(Polygon(O, I).size(), 8u) << I; // quad, bevel end, miter, start, close
-    TPic P(8, 16, 16);
     ASSERT_EQ(Stroke(P, Sq, Pen(2, PenCapSquare | PenJoinMiter, 255)), 0);
-    for (TPoint C : {TPoint{3, 3}, TPoint{12, 3}, TPoint{12, 12}, TPoint{3, 12}})
-        EXPECT_EQ(P.At(C.X, C.Y), 255) << C.X << "," << C.Y;
-    EXPECT_EQ(P.At(8, 8), 0);
-    EXPECT_EQ(P.At(2, 8), 0);
+    EXPECT_EQ(Pixels(P, {{3, 3}, {12, 3}, {12, 12}, {3, 12}, {8, 8}, {2, 8}}),
+              (std::vector<int>{255, 255, 255, 255, 0, 0}));
 }
 
 TEST(DrawPathStroke, BezierOutlineFollowsTheCurve)
@@ -733,7 +682,7 @@ TEST(DrawPathStroke, MalformedPathsRaiseTheirMessages)
     TPic P(8, 8, 8);
     const TrecPenData Pn = Pen(2, 0, 1);
     auto Msg = [&](const TrecPath& Path) {
-        return MessageOf([&] { RecPictureDrawPathAntiAlias(P.R, Path, Pn, 16, 1.0); });
+        return BmpMessageOf([&] { RecPictureDrawPathAntiAlias(P.R, Path, Pn, 16, 1.0); });
     };
     EXPECT_EQ(Msg(TPathMaker().L(0, 0).L(5, 5).Done()), "RecPictureDrawPathAntiAlias: pabType[0] <> PT_MOVETO");
     EXPECT_EQ(Msg(TPathMaker().M(0, 0).T(5, 5, 8).Done()), "RecPictureDrawPathAntiAlias: pabType[iCntrPnt] Illegal");

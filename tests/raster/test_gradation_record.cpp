@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -23,6 +24,13 @@ struct TTables {
 bool All(const TGradationTable& T, int V)
 {
     return std::all_of(T.begin(), T.end(), [V](uint8_t X) { return X == V; });
+}
+
+// Table entries (index, want).
+void ExpectAt(const TGradationTable& T, std::initializer_list<std::pair<int, int>> Entries)
+{
+    for (const auto& [I, Want] : Entries)
+        EXPECT_EQ(T[size_t(I)], Want) << "entry " << I;
 }
 
 TrecGradation TwoStops(int32_t P0, int32_t C0, int32_t P1, int32_t C1, uint8_t Repetition,
@@ -54,9 +62,7 @@ TEST(MakeGradationTable, StopCountsAndUnknownModes)
     TrecGradation Op;
     Op.TransStops = {{0, 0x100}, {1023, 0x1FF}};
     T.Make(Op);
-    EXPECT_EQ(T.A[0], 0);
-    EXPECT_EQ(T.A[512], 127);
-    EXPECT_EQ(T.A[1023], 255);
+    ExpectAt(T.A, {{0, 0}, {512, 127}, {1023, 255}});
     EXPECT_EQ(T.R[512], 255);
     // Unknown repetition or interpolation leaves the tables unchanged.
     TrecGradation Bad = TwoStops(0, 0x000000, 1023, 0xFFFFFF, 3);
@@ -69,54 +75,32 @@ TEST(MakeGradationTable, StopCountsAndUnknownModes)
     EXPECT_TRUE(All(U.R, 7) && All(U.G, 7) && All(U.A, 7));
 }
 
-TEST(MakeGradationTable, LinearOneDirection)
+TEST(MakeGradationTable, LinearOneDirectionReflectAndRepeat)
 {
-    // Red 255 -> 0 and blue 0 -> 255 from 0 to 1023: a + (x - pa)(b - a) div (pb - pa).
+    // Red 255 -> 0 and blue 0 -> 255 from 0 to 1023: a + (x - pa)(b - a) div (pb - pa):
+    // blue 255, 1275 and 130560 div 1023; red 255 + (-130560 div 1023), truncated toward zero.
     TTables T;
     T.Make(TwoStops(0, 0x0000FF, 1023, 0xFF0000, GradRepeatOneWay));
-    EXPECT_EQ(T.R[0], 255);
-    EXPECT_EQ(T.B[1], 0);     // 255 div 1023
-    EXPECT_EQ(T.B[5], 1);     // 1275 div 1023
-    EXPECT_EQ(T.B[512], 127); // 130560 div 1023 = 127.6
-    EXPECT_EQ(T.R[512], 128); // 255 + (-130560 div 1023): the division truncates toward zero
-    EXPECT_EQ(T.R[1023], 0);
-    EXPECT_EQ(T.B[1023], 255);
+    ExpectAt(T.B, {{1, 0}, {5, 1}, {512, 127}, {1023, 255}});
+    ExpectAt(T.R, {{0, 255}, {512, 128}, {1023, 0}});
     EXPECT_EQ(T.G[700], 0);
-    // Stops inside the range: the end nodes hold the first and last stop.
+    // Stops inside the range: the end nodes hold the first and last stop; 256 x 255 div 512 = 127.5.
     T.Make(TwoStops(256, 0x000000, 768, 0x0000FF, GradRepeatOneWay));
-    EXPECT_EQ(T.R[100], 0);
-    EXPECT_EQ(T.R[512], 127); // 256 * 255 div 512 = 127.5
-    EXPECT_EQ(T.R[767], 254); // 511 * 255 div 512 = 254.5
-    EXPECT_EQ(T.R[900], 255);
-}
-
-TEST(MakeGradationTable, ReflectAndRepeat)
-{
-    // Reflect: nodes (0, 0) (0, 0) (511, 255) (512, 255) (1023, 0) (1024, 0).
-    TTables T;
+    ExpectAt(T.R, {{100, 0}, {512, 127}, {767, 254}, {900, 255}});
+    // Reflect: nodes (0, 0) (0, 0) (511, 255) (512, 255) (1023, 0) (1024, 0);
+    // 255 x 255 div 511 = 127.25, 255 + (256 x -255) div 511 = 255 - 127.
     T.Make(TwoStops(0, 0x000000, 1023, 0xFFFFFF, GradRepeatReflect));
-    EXPECT_EQ(T.R[255], 127); // 255 * 255 div 511 = 127.25
-    EXPECT_EQ(T.R[511], 255);
-    EXPECT_EQ(T.R[512], 255);
-    EXPECT_EQ(T.R[768], 128); // 255 + (256 * -255) div 511 = 255 - 127
-    EXPECT_EQ(T.R[1023], 0);
-    // Odd positions halve toward minus infinity: 301 -> 150 and (2047 - 301) div 2 = 873.
+    ExpectAt(T.R, {{255, 127}, {511, 255}, {512, 255}, {768, 128}, {1023, 0}});
+    // Odd positions halve toward minus infinity: 301 -> 150 and (2047 - 301) div 2 = 873;
+    // 149 x 255 div 150 = 253.3, 255 + (1 x -255) div 150 = 254.
     T.Make(TwoStops(0, 0x000000, 301, 0x0000FF, GradRepeatReflect));
-    EXPECT_EQ(T.R[149], 253); // 149 * 255 div 150 = 253.3
-    EXPECT_EQ(T.R[150], 255);
-    EXPECT_EQ(T.R[873], 255);
-    EXPECT_EQ(T.R[874], 254); // 255 + (1 * -255) div 150 = 255 - 1
-    // Repeat: nodes (-512, 255) (0, 0) (512, 255) (1024, 0).
+    ExpectAt(T.R, {{149, 253}, {150, 255}, {873, 255}, {874, 254}});
+    // Repeat: nodes (-512, 255) (0, 0) (512, 255) (1024, 0); 255 - 127, 255 - 254 (130305 div 512).
     T.Make(TwoStops(0, 0x000000, 512, 0x0000FF, GradRepeatWrap));
-    EXPECT_EQ(T.R[256], 127);
-    EXPECT_EQ(T.R[768], 128); // 255 + (256 * -255) div 512 = 255 - 127
-    EXPECT_EQ(T.R[1023], 1);  // 255 - 254 (130305 div 512)
-    // Stops inside: nodes (-256, 255) (256, 0) (768, 255) (1280, 0).
+    ExpectAt(T.R, {{256, 127}, {768, 128}, {1023, 1}});
+    // Stops inside: nodes (-256, 255) (256, 0) (768, 255) (1280, 0); 255 + (255 x -255) div 512.
     T.Make(TwoStops(256, 0x000000, 768, 0x0000FF, GradRepeatWrap));
-    EXPECT_EQ(T.R[0], 128);
-    EXPECT_EQ(T.R[256], 0);
-    EXPECT_EQ(T.R[768], 255);
-    EXPECT_EQ(T.R[1023], 128); // 255 + (255 * -255) div 512 = 255 - 127
+    ExpectAt(T.R, {{0, 128}, {256, 0}, {768, 255}, {1023, 128}});
 }
 
 TEST(MakeGradationTable, SmoothPassesThroughTheNodes)
@@ -170,43 +154,36 @@ TEST(AdjustColorHSB, IdentityShiftsAndClamps)
 
 TEST(MakeDrawPathColorTable, EvenlySpacedEntries)
 {
+    using V = std::vector<int32_t>;
+    int32_t T[9];
+    auto Table = [&](const TrecDrawPathStop* Stops, int32_t N, int32_t Count) {
+        MakeDrawPathColorTable(Stops, N, T, Count);
+        return V(T, T + Count);
+    };
     // Red 0 -> 200 over positions 0..100; entry i at x = (100 i + 2) div 4.
     TrecDrawPathStop Stops[] = {{0, 0x000000, 1.0}, {100, 0x0000C8, 1.0}};
-    int32_t T[5];
-    MakeDrawPathColorTable(Stops, 2, T, 5);
-    EXPECT_EQ(std::vector<int32_t>(T, T + 5), (std::vector<int32_t>{0, 50, 100, 150, 200}));
+    EXPECT_EQ(Table(Stops, 2, 5), (V{0, 50, 100, 150, 200}));
     // Curve 2: f = t^2; 12.5 and 112.5 round away from zero.
     Stops[1].dCurve = 2.0;
-    MakeDrawPathColorTable(Stops, 2, T, 5);
-    EXPECT_EQ(std::vector<int32_t>(T, T + 5), (std::vector<int32_t>{0, 13, 50, 113, 200}));
+    EXPECT_EQ(Table(Stops, 2, 5), (V{0, 13, 50, 113, 200}));
     // Curve 1001: f = 1 - sqrt(1 - t^2); t = 0.5 gives 200 x 0.1340 = 26.8.
     Stops[1].dCurve = 1001.0;
-    MakeDrawPathColorTable(Stops, 2, T, 5);
-    EXPECT_EQ(T[2], 27);
-    EXPECT_EQ(T[4], 200);
+    EXPECT_EQ(Table(Stops, 2, 5)[2], 27);
     // Falling channels, another channel, an offset first position.
-    TrecDrawPathStop Down[] = {{50, 0xC800, 1.0}, {150, 0x0000, 1.0}};
-    MakeDrawPathColorTable(Down, 2, T, 5);
-    EXPECT_EQ(T[0], 0xC800);
-    EXPECT_EQ(T[1], 150 << 8);
-    EXPECT_EQ(T[4], 0);
+    const TrecDrawPathStop Down[] = {{50, 0xC800, 1.0}, {150, 0x0000, 1.0}};
+    EXPECT_EQ(Table(Down, 2, 5), (V{0xC800, 150 << 8, 100 << 8, 50 << 8, 0}));
     // x = (i x 100 + 1) div 2: the middle entry lands on the middle stop.
-    TrecDrawPathStop Three[] = {{0, 0x000000, 1.0}, {50, 0x000064, 5.0}, {100, 0x0000C8, 0.3}};
-    MakeDrawPathColorTable(Three, 3, T, 3);
-    EXPECT_EQ(std::vector<int32_t>(T, T + 3), (std::vector<int32_t>{0, 100, 200}));
+    const TrecDrawPathStop Three[] = {{0, 0x000000, 1.0}, {50, 0x000064, 5.0}, {100, 0x0000C8, 0.3}};
+    EXPECT_EQ(Table(Three, 3, 3), (V{0, 100, 200}));
     // Nine entries: entry 5 at x = (500 + 4) div 8 = 63, t = 13 / 50 on the
     // third stop's curve: 100 + 100 x 0.26^0.3.
-    int32_t Nine[9];
-    MakeDrawPathColorTable(Three, 3, Nine, 9);
-    EXPECT_EQ(Nine[0], 0);
-    EXPECT_EQ(Nine[8], 200);
-    EXPECT_EQ(Nine[5], RoundOff(100 + 100 * std::pow(0.26, 0.3)));
+    const V Nine = Table(Three, 3, 9);
+    EXPECT_EQ(std::tuple(Nine[0], Nine[5], Nine[8]),
+              std::tuple(0, int32_t(RoundOff(100 + 100 * std::pow(0.26, 0.3))), 200));
     // One entry: the last stop. No entries or no stops: nothing written.
-    int32_t One[1] = {-1}, Untouched[2] = {-1, -1};
-    MakeDrawPathColorTable(Three, 3, One, 1);
-    EXPECT_EQ(One[0], 200);
-    MakeDrawPathColorTable(Three, 3, Untouched, 0);
-    MakeDrawPathColorTable(Three, 0, Untouched, 2);
-    EXPECT_EQ(Untouched[0], -1);
-    EXPECT_EQ(Untouched[1], -1);
+    EXPECT_EQ(Table(Three, 3, 1), V{200});
+    T[0] = T[1] = -1;
+    MakeDrawPathColorTable(Three, 3, T, 0);
+    MakeDrawPathColorTable(Three, 0, T, 2);
+    EXPECT_EQ(V(T, T + 2), (V{-1, -1}));
 }

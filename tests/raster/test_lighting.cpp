@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -30,17 +32,10 @@ struct TPic {
     uint8_t* At(int32_t X, int32_t Y) { return RecPictureGetPixelPtr(P, X, Y); }
     void Set(int32_t X, int32_t Y, uint8_t B, uint8_t G, uint8_t Rd)
     {
-        At(X, Y)[0] = B;
-        At(X, Y)[1] = G;
-        At(X, Y)[2] = Rd;
+        std::copy_n(std::array{B, G, Rd}.data(), 3, At(X, Y));
     }
-    void Fill(uint8_t B, uint8_t G, uint8_t Rd)
-    {
-        for (int32_t Y = R.Top; Y <= R.Bottom; ++Y)
-            for (int32_t X = R.Left; X <= R.Right; ++X)
-                Set(X, Y, B, G, Rd);
-    }
-    // Fills an 8- or 16-bit plane from a function of the page point.
+    void Fill(uint8_t B, uint8_t G, uint8_t Rd) { Plane([=](int32_t, int32_t) { return Rd << 16 | G << 8 | B; }); }
+    // Fills the picture from a function of the page point (for 24 bits 0xRRGGBB).
     template <class F>
     void Plane(F Fn)
     {
@@ -62,23 +57,9 @@ struct TPic {
 TrecLightUnion Light(uint8_t Kind, uint8_t C0, uint8_t C1, uint8_t C2, int32_t I,
                      std::initializer_list<double> Shape = {})
 {
-    TrecLightUnion L;
-    L.Kind = Kind;
-    L.Color[0] = C0;
-    L.Color[1] = C1;
-    L.Color[2] = C2;
-    L.Intensity = I;
+    TrecLightUnion L{"", {C0, C1, C2}, I, Kind};
     std::copy(Shape.begin(), Shape.end(), L.Shape);
     return L;
-}
-
-TLightsAmb SetOf(std::initializer_list<TrecLightUnion> Lights, int32_t Ks = 0, int32_t Sh = 0)
-{
-    TLightsAmb S;
-    S.Lights = Lights;
-    S.Ks = Ks;
-    S.Sh = Sh;
-    return S;
 }
 
 // The straight-down parallel light used by several tests.
@@ -94,9 +75,7 @@ void Lit(TPic& Pic, const TLightsAmb& Set, const TrecPicture* Bump = nullptr, co
 void ExpectPixel(TPic& Pic, int32_t X, int32_t Y, int B, int G, int R)
 {
     const uint8_t* Px = Pic.At(X, Y);
-    EXPECT_EQ(Px[0], B) << "at " << X << "," << Y;
-    EXPECT_EQ(Px[1], G) << "at " << X << "," << Y;
-    EXPECT_EQ(Px[2], R) << "at " << X << "," << Y;
+    EXPECT_EQ((std::array<int, 3>{Px[0], Px[1], Px[2]}), (std::array{B, G, R})) << "at " << X << "," << Y;
 }
 
 } // namespace
@@ -108,29 +87,26 @@ TEST(Lighting, PixelsByHand)
     const TrecLightUnion Level = Light(LightKindParallel, 50, 50, 50, 50, {0.0, 0.0, 1.0, 0.0});
     const TrecLightUnion Point = Light(LightKindPoint, 50, 50, 50, 50, {0.5, 0.5, 0.8, 0.5});
     const TrecLightUnion Line = Light(LightKindLine, 255, 250, 255, 10, {0.2, 0.5, 0.4, 0.5});
-    TLightsAmb Mix = SetOf({Down}, 100, 5);
-    Mix.M = 50;
-    Mix.Color[0] = 255;
-    Mix.Color[2] = 51;
+    const TLightsAmb Mix{{Down}, {255, 0, 51}, 100, 5, 50};
     struct TCase {
         TLightsAmb Set;
         int32_t X, Y, B, G, R;
     };
     const TCase Cases[] = {
         // Ambient: Ak = 50 x 50 div 50 = 50, acc = sk x 50 div 256; Ak = (60, 15, 153).
-        {SetOf({Light(LightKindAmbient, 50, 50, 50, 50)}), 2, 1, 39, 19, 1},
-        {SetOf({Light(LightKindAmbient, 100, 25, 255, 30)}), 0, 0, 46, 5, 4},
+        {TLightsAmb{{Light(LightKindAmbient, 50, 50, 50, 50)}}, 2, 1, 39, 19, 1},
+        {TLightsAmb{{Light(LightKindAmbient, 100, 25, 255, 30)}}, 0, 0, 46, 5, 4},
         // Parallel, P1 = P2: straight down, Dk = 50 x 50 / 50 = 50. Ks = 0:
         // RoundOff(sk / 255 x 50). Ks = 100, M = 0: Sk = 1, rv = 1, P = 1:
         // RoundOff((sk / 255 + 1) x 50).
-        {SetOf({Down}, 0, 10), 1, 1, 39, 20, 1},
-        {SetOf({Down}, 100, 10), 3, 3, 89, 70, 51},
+        {TLightsAmb{{Down}, {}, 0, 10}, 1, 1, 39, 20, 1},
+        {TLightsAmb{{Down}, {}, 100, 10}, 3, 3, 89, 70, 51},
         // |P2 - P1| = 0.5: elevation pi/4, nl = rv = 0.7071, P = 0.5:
         // RoundOff((sk x 0.7071 / 255 + 0.5) x 50).
-        {SetOf({Flat2}, 100, 2), 2, 2, 53, 39, 26},
+        {TLightsAmb{{Flat2}, {}, 100, 2}, 2, 2, 53, 39, 26},
         // Horizontal (|P2 - P1| >= 1): nl = rv = 0; P = 0 for Sh > 0 but 1 for Sh = 0.
-        {SetOf({Level}, 100, 2), 2, 2, 0, 0, 0},
-        {SetOf({Level}, 100, 0), 2, 2, 50, 50, 50},
+        {TLightsAmb{{Level}, {}, 100, 2}, 2, 2, 0, 0, 0},
+        {TLightsAmb{{Level}, {}, 100, 0}, 2, 2, 50, 50, 50},
         // The ambient colour tints highlights: Mk = 50 + c x 50 / 255 = 100, 50,
         // 60; Sk = Mk / 100: RoundOff((sk / 255 + Sk) x 50) = 89.2, 44.6, 31.4.
         {Mix, 0, 0, 89, 45, 31},
@@ -139,17 +115,17 @@ TEST(Lighting, PixelsByHand)
         // sk x 50 / 255. At (1, 2): |L| = sqrt 34, nl = 3 / sqrt 34:
         // 200 x 120150 x 0.5145 / 255 / 2405.83 = 20.15. Ks = 50: Sk = 60075,
         // P = nl^4 = 0.0701 adds 60075 x 0.0701 / 2405.83 = 1.75.
-        {SetOf({Point}, 0, 4), 5, 5, 39, 20, 1},
-        {SetOf({Point}, 0, 4), 1, 2, 20, 10, 1},
-        {SetOf({Point}, 50, 4), 1, 2, 22, 12, 2},
+        {TLightsAmb{{Point}, {}, 0, 4}, 5, 5, 39, 20, 1},
+        {TLightsAmb{{Point}, {}, 0, 4}, 1, 2, 20, 10, 1},
+        {TLightsAmb{{Point}, {}, 50, 4}, 1, 2, 22, 12, 2},
         // Line from (2, 5) to (4, 5) at z = 400 x 0.2^2 = 16; Dk = c x 10 x 16.
         // Below it d2 = 256, nl = 1: sk x Dk / 255 / 256 = 125, 61.3, 4.4; the
         // line is unbounded, so also past its end. At (3, 1): d2 = 16 + 256,
         // nl = 16 / sqrt 272; at (3, 0): d2 = 25 + 256.
-        {SetOf({Line}, 0, 3), 3, 5, 125, 61, 4},
-        {SetOf({Line}, 0, 3), 10, 5, 125, 61, 4},
-        {SetOf({Line}, 0, 3), 3, 1, 114, 56, 4},
-        {SetOf({Line}, 0, 3), 3, 0, 109, 53, 4},
+        {TLightsAmb{{Line}, {}, 0, 3}, 3, 5, 125, 61, 4},
+        {TLightsAmb{{Line}, {}, 0, 3}, 10, 5, 125, 61, 4},
+        {TLightsAmb{{Line}, {}, 0, 3}, 3, 1, 114, 56, 4},
+        {TLightsAmb{{Line}, {}, 0, 3}, 3, 0, 109, 53, 4},
     };
     TPic Pic(0, 0, 11, 11, 24);
     for (const TCase& C : Cases) {
@@ -170,7 +146,7 @@ TEST(Lighting, PixelsByHand)
 TEST(Lighting, NegativeLightDarkens)
 {
     TPic Pic(0, 0, 11, 11, 24), Mask(0, 0, 11, 11, 8);
-    TLightsAmb Set = SetOf({Light(LightKindAmbient, 255, 255, 255, 50)}, 50, 4);
+    TLightsAmb Set{{Light(LightKindAmbient, 255, 255, 255, 50)}, {}, 50, 4};
     Lit(Pic, Set);
     const std::vector<uint8_t> AmbientOnly = Pic.Bytes();
     ExpectPixel(Pic, 5, 5, 199, 99, 6); // sk x 255 div 256
@@ -231,7 +207,7 @@ THandSpot HandSpot()
 
 } // namespace
 
-TEST(Lighting, SpotCone)
+TEST(Lighting, SpotConeAndLight)
 {
     const THandSpot H = HandSpot();
     EXPECT_NEAR(H.Theta, 0.86479, 1e-5);
@@ -241,23 +217,16 @@ TEST(Lighting, SpotCone)
         TSpotCone Cone;
         ASSERT_TRUE(SubSpot(Light(LightKindSpot, 0, 0, 0, 5, {0.5, 0.5, 0.0, 0.1, 0.3, 0.05}),
                             TRect{D.X, D.Y, D.X + 100, D.Y + 100}, Cone));
-        EXPECT_NEAR(Cone.Apex.X, H.Apex.X + D.X, 1e-9);
-        EXPECT_NEAR(Cone.Apex.Y, H.Apex.Y + D.Y, 1e-9);
-        EXPECT_NEAR(Cone.Apex.Z, H.Apex.Z, 1e-9);
-        EXPECT_NEAR(Cone.Axis.X, H.Axis.X, 1e-12);
-        EXPECT_NEAR(Cone.Axis.Y, H.Axis.Y, 1e-12);
-        EXPECT_NEAR(Cone.Axis.Z, H.Axis.Z, 1e-12);
-        EXPECT_NEAR(Cone.Cone, H.Alpha, 1e-12);
-        EXPECT_NEAR(Cone.Lf, H.Lf, 1e-9);
+        const double Got[8] = {Cone.Apex.X - D.X, Cone.Apex.Y - D.Y, Cone.Apex.Z, Cone.Axis.X, Cone.Axis.Y, Cone.Axis.Z,
+                               Cone.Cone, Cone.Lf};
+        const double Want[8] = {H.Apex.X, H.Apex.Y, H.Apex.Z, H.Axis.X, H.Axis.Y, H.Axis.Z, H.Alpha, H.Lf};
+        for (int I = 0; I < 8; ++I)
+            EXPECT_NEAR(Got[I], Want[I], 1e-9) << I;
     }
-}
-
-TEST(Lighting, SpotLight)
-{
-    const THandSpot H = HandSpot();
+    // Lit by that spot.
     const double S = 0.05;
     TPic Pic(0, 0, 101, 101, 24);
-    Lit(Pic, SetOf({Light(LightKindSpot, 255, 255, 255, 5, {0.5, 0.5, 0.0, 0.1, 0.3, S})}, 20, 2));
+    Lit(Pic, TLightsAmb{{Light(LightKindSpot, 255, 255, 255, 5, {0.5, 0.5, 0.0, 0.1, 0.3, S})}, {}, 20, 2});
     const double Dk = 255.0 * 5 * H.Lf, Sk = 100.0 * 20 * Dk / 100 / 100;
     // Flat surface: nl = L.z and rv = 2 nl - L.z = L.z.
     auto Expected = [&](int32_t X, int32_t Y, double Sk8, const char* Zone) {
@@ -287,7 +256,7 @@ TEST(Lighting, SpotLight)
 TEST(Lighting, DegenerateLightsAddNothing)
 {
     TPic Pic(0, 0, 11, 11, 24);
-    TLightsAmb Set = SetOf({Light(LightKindAmbient, 255, 255, 255, 50)}, 100, 0); // P = 1 wherever computed
+    TLightsAmb Set{{Light(LightKindAmbient, 255, 255, 255, 50)}, {}, 100, 0}; // P = 1 wherever computed
     Lit(Pic, Set);
     const std::vector<uint8_t> AmbientOnly = Pic.Bytes();
     // A point light whose two points coincide has no reach (q = 0) and stands
@@ -311,13 +280,12 @@ TEST(Lighting, DegenerateLightsAddNothing)
     EXPECT_TRUE(std::isfinite(Cone.Cone) && std::isfinite(Cone.Apex.Z) && std::isfinite(Cone.Lf));
 }
 
-TEST(Lighting, BumpNormal)
+TEST(Lighting, BumpNormalAndPartlyCoveringBumps)
 {
     // Light straight down: a flat bump (N = (0, 0, 1)) gives sk x 50 / 255,
     // a 45-degree slope nl = 0.7071, rv = 0: RoundOff(sk x 0.7071 / 255 x 50).
     TPic Pic(0, 0, 8, 6, 24), Flat(0, 0, 8, 6, 8), Ramp(0, 0, 8, 6, 8), Ramp16(0, 0, 8, 6, 16), Wide(-2, -2, 12, 10, 8);
-    TLightsAmb Set = SetOf({Down});
-    Set.Dp = 50;
+    const TLightsAmb Set{.Lights = {Down}, .Dp = 50};
     Flat.Plane([](int32_t, int32_t) { return 77; });
     Lit(Pic, Set);
     const std::vector<uint8_t> NoBump = Pic.Bytes();
@@ -344,33 +312,27 @@ TEST(Lighting, BumpNormal)
     Column.Plane([](int32_t, int32_t) { return 9; });
     Lit(Thin, Set, &Column.P);
     ExpectPixel(Thin, 0, 2, 39, 20, 1);
-}
-
-TEST(Lighting, BumpPartlyCovering)
-{
-    TPic Pic(0, 0, 10, 10, 24), Bump(3, 0, 4, 10, 8), Bump2(-3, 5, 6, 20, 16), Far(50, 50, 4, 4, 8);
-    TLightsAmb Set = SetOf({Down});
-    Set.Dp = 50;
+    TPic Big(0, 0, 10, 10, 24), Bump(3, 0, 4, 10, 8), Bump2(-3, 5, 6, 20, 16), Far(50, 50, 4, 4, 8);
     // Columns 3..6 only, rising 10 per column. Outside the bump picture its
     // edge samples repeat: flat. At its left column hl is clamped to h0 with
     // d1 = 1: N = (-1 x 2, 0, 2), tilted 45 degrees.
     Bump.Plane([](int32_t X, int32_t) { return 10 * (X - 3); });
-    Lit(Pic, Set, &Bump.P);
+    Lit(Big, Set, &Bump.P);
     for (TPoint Q : {TPoint{0, 4}, TPoint{2, 4}, TPoint{8, 4}, TPoint{9, 9}})
-        ExpectPixel(Pic, Q.X, Q.Y, 39, 20, 1);
+        ExpectPixel(Big, Q.X, Q.Y, 39, 20, 1);
     for (TPoint Q : {TPoint{3, 4}, TPoint{4, 4}, TPoint{6, 4}})
-        ExpectPixel(Pic, Q.X, Q.Y, 28, 14, 1);
+        ExpectPixel(Big, Q.X, Q.Y, 28, 14, 1);
     // Offset in both directions, 16-bit, partly outside the picture.
     Bump2.Plane([](int32_t, int32_t Y) { return 2560 * Y; });
-    Lit(Pic, Set, &Bump2.P);
-    ExpectPixel(Pic, 1, 7, 28, 14, 1);
-    ExpectPixel(Pic, 1, 5, 28, 14, 1); // top row of the bump: ha = h0, d2 = 1
-    ExpectPixel(Pic, 1, 2, 39, 20, 1); // above it: flat
-    ExpectPixel(Pic, 8, 7, 28, 14, 1); // right of it: the edge column's slope
+    Lit(Big, Set, &Bump2.P);
+    ExpectPixel(Big, 1, 7, 28, 14, 1);
+    ExpectPixel(Big, 1, 5, 28, 14, 1); // top row of the bump: ha = h0, d2 = 1
+    ExpectPixel(Big, 1, 2, 39, 20, 1); // above it: flat
+    ExpectPixel(Big, 8, 7, 28, 14, 1); // right of it: the edge column's slope
     // A bump picture that misses the area: 6, nothing changed.
-    Pic.Fill(1, 2, 3);
-    EXPECT_EQ(RecPictureLight(Pic.P, nullptr, &Set, &Far.P, nullptr, 0, nullptr, nullptr), 6);
-    ExpectPixel(Pic, 4, 4, 1, 2, 3);
+    Big.Fill(1, 2, 3);
+    EXPECT_EQ(RecPictureLight(Big.P, nullptr, &Set, &Far.P, nullptr, 0, nullptr, nullptr), 6);
+    ExpectPixel(Big, 4, 4, 1, 2, 3);
 }
 
 TEST(Lighting, Reflection)
@@ -413,7 +375,7 @@ TEST(Lighting, PlacementAndRefusedInput)
     // Lights are placed in the given rectangle, not in the area: Lp = (0, 0),
     // second point (6, 0), q = 6; under the light sk x 50 / 255 again.
     TPic Pic(0, 0, 11, 11, 24);
-    const TLightsAmb Set = SetOf({Light(LightKindPoint, 50, 50, 50, 50, {0.5, 0.5, 0.8, 0.5})});
+    const TLightsAmb Set{{Light(LightKindPoint, 50, 50, 50, 50, {0.5, 0.5, 0.8, 0.5})}};
     const TRect Rc{-10, -10, 10, 10};
     Pic.Fill(200, 100, 7);
     ASSERT_EQ(RecPictureLight(Pic.P, nullptr, &Set, nullptr, nullptr, 0, &Rc, nullptr), 0);
@@ -437,18 +399,13 @@ TEST(Lighting, ThreadedRowsMatchOneThread)
     // A large picture is lit with its rows split over threads; lit tile by
     // tile (each too small to be split) it must come out byte for byte the same.
     constexpr int32_t W = 512, H = 512, TileH = 64;
-    TLightsAmb Set = SetOf({Light(LightKindAmbient, 40, 40, 40, 30),
-                            Light(LightKindPoint, 255, 200, 100, 70, {0.3, 0.4, 0.5, 0.4}),
-                            Light(LightKindParallel, 100, 255, 100, 30, {0.1, 0.1, 0.4, 0.3}),
-                            Light(LightKindLine, 200, 200, 255, 20, {0.1, 0.8, 0.9, 0.7}),
-                            Light(LightKindSpot, 255, 255, 255, 40, {0.6, 0.5, 0.7, 0.3, 0.5, 0.2}),
-                            Light(LightKindPoint, 255, 255, 255, -60, {0.7, 0.2, 0.9, 0.2})},
-                           40, 7);
-    Set.M = 30;
-    Set.Dp = 60;
-    Set.Color[0] = 90;
-    Set.Color[1] = 200;
-    Set.Color[2] = 255;
+    const TLightsAmb Set{{Light(LightKindAmbient, 40, 40, 40, 30),
+                          Light(LightKindPoint, 255, 200, 100, 70, {0.3, 0.4, 0.5, 0.4}),
+                          Light(LightKindParallel, 100, 255, 100, 30, {0.1, 0.1, 0.4, 0.3}),
+                          Light(LightKindLine, 200, 200, 255, 20, {0.1, 0.8, 0.9, 0.7}),
+                          Light(LightKindSpot, 255, 255, 255, 40, {0.6, 0.5, 0.7, 0.3, 0.5, 0.2}),
+                          Light(LightKindPoint, 255, 255, 255, -60, {0.7, 0.2, 0.9, 0.2})},
+                         {90, 200, 255}, 40, 7, 30, 60};
     TPic Bump(-1, -1, W + 2, H + 2, 8), Mask(0, 0, W, H, 8), Refl(0, 0, 37, 23, 24);
     Bump.Plane([](int32_t X, int32_t Y) { return (X * 7 + Y * 13 + X * Y / 5) & 255; });
     Mask.Plane([](int32_t X, int32_t Y) { return (X + 3 * Y) % 256; });

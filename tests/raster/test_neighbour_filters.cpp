@@ -94,9 +94,21 @@ void FillRandom(TPic& P, uint32_t Seed)
             P.At(0, Y)[X] = uint8_t(RandomInt(256));
 }
 
-} // namespace
+void Glass(TPic& Dest, const TPic& Source, const TPic* Mask, bool Wrap, const TPic& Bump, int32_t Depth)
+{
+    BMPAllBufFilter(0, Dest.P, Source.P, Mask ? &Mask->P : nullptr, Wrap, Bump.P, Depth);
+}
 
-// ---------------------------------------------------------------- type 0
+void SetBump(TPic& Bump, const TGrid& G)
+{
+    for (int32_t Y = 0; Y < Bump.H; ++Y)
+        for (int32_t X = 0; X < Bump.W; ++X) {
+            Bump.At(X, Y)[0] = uint8_t(G[size_t(Y)][size_t(X)] & 255);
+            Bump.At(X, Y)[1] = uint8_t(G[size_t(Y)][size_t(X)] >> 8);
+        }
+}
+
+} // namespace
 
 TEST(NeighbourFilters, ConvolutionRounding)
 {
@@ -104,10 +116,8 @@ TEST(NeighbourFilters, ConvolutionRounding)
     // window holds it once. Only unmasked 24-bit pixels round.
     TKernel Ones({1, 1, 1, 1, 1, 1, 1, 1, 1});
     TPic C(3, 3, 24), G(3, 3, 8), G8(3, 3, 8);
-    C.At(1, 1)[0] = 9;
-    C.At(1, 1)[1] = 8;
-    G.At(1, 1)[0] = 9;
-    G8.At(1, 1)[0] = 8;
+    C.At(1, 1)[0] = G.At(1, 1)[0] = 9;
+    C.At(1, 1)[1] = G8.At(1, 1)[0] = 8;
     for (TPic* P : {&C, &G, &G8})
         Buf(0, *P, nullptr, 3, Ones.H, 9);
     EXPECT_EQ(C.Get(0), Flat(3, 3, 1)); // (9 + 4) div 9
@@ -136,12 +146,8 @@ TEST(NeighbourFilters, ConvolutionRounding)
     Q.At(0, 0)[0] = Q.At(0, 0)[2] = 6;
     Q.At(0, 0)[1] = 40;
     const TRun S = Buf(0, Q, nullptr, 3, Centre.H, 4, 0, 0, true);
-    EXPECT_EQ(S.Min, 2);
-    EXPECT_EQ(S.Max, 10);
-    EXPECT_EQ(Q.At(0, 0)[1], 40);
+    EXPECT_EQ((std::vector<int>{S.Min, S.Max, Q.At(0, 0)[1]}), (std::vector<int>{2, 10, 40}));
 }
-
-// ---------------------------------------------------------------- type 1
 
 TEST(NeighbourFilters, DiffuseTakesTheDrawnNeighbour)
 {
@@ -185,8 +191,6 @@ TEST(NeighbourFilters, DiffuseTakesTheDrawnNeighbour)
                 }
         }
 }
-
-// ---------------------------------------------------------------- types 2 to 7
 
 TEST(NeighbourFilters, AntiJpegNoise)
 {
@@ -247,10 +251,8 @@ TEST(NeighbourFilters, OilPaintStrokes)
     RandomSeed = 5;
     Buf(3, N);
     Buf(3, L);
-    EXPECT_EQ(N.At(1, 5)[1], 200);
-    EXPECT_EQ(N.At(1, 4)[1], 7);
-    EXPECT_EQ(L.At(3, 2)[1], 200);
-    EXPECT_EQ(L.At(2, 1)[1], 7);
+    EXPECT_EQ((std::vector<int>{N.At(1, 5)[1], N.At(1, 4)[1], L.At(3, 2)[1], L.At(2, 1)[1]}),
+              (std::vector<int>{200, 7, 200, 7}));
 }
 
 TEST(NeighbourFilters, Sobel)
@@ -310,9 +312,8 @@ TEST(NeighbourFilters, ThresholdSmoothing)
     Buf(7, A, nullptr, 3, nullptr, 1, 0, 4);
     Buf(7, B, nullptr, 3, nullptr, 1, 0, 3);
     // Within 4 in every channel: the five-point mean per channel.
-    EXPECT_EQ(A.At(1, 1)[0], 100); // (100 + 104 + 100 + 100 + 98 + 2) div 5
-    EXPECT_EQ(A.At(1, 1)[1], 99);  // (4 x 100 + 96 + 2) div 5
-    EXPECT_EQ(A.At(1, 1)[2], 101); // (4 x 100 + 103 + 2) div 5
+    // (100 + 104 + 100 + 100 + 98 + 2) div 5, (4 x 100 + 96 + 2) div 5, (4 x 100 + 103 + 2) div 5.
+    EXPECT_EQ((std::vector<int>{A.At(1, 1)[0], A.At(1, 1)[1], A.At(1, 1)[2]}), (std::vector<int>{100, 99, 101}));
     EXPECT_EQ(A.At(1, 0)[0], 104); // the edge pixels touch a black corner
     for (int32_t C = 0; C < 3; ++C)
         EXPECT_EQ(B.At(1, 1)[C], 100); // the blue 104 is 4 away: the pixel stays
@@ -384,8 +385,6 @@ TEST(NeighbourFilters, ConvolutionAndFacetsMatchPlainLoops)
     }
 }
 
-// ---------------------------------------------------------------- unsharp
-
 TEST(NeighbourFilters, UnsharpRow)
 {
     // Blue, green, red per pixel.
@@ -409,26 +408,6 @@ TEST(NeighbourFilters, UnsharpRow)
     SubUnsharp(Last, nullptr, Blur2, 2, 256, 0, Cur2, Next2);
     EXPECT_EQ(std::vector<uint8_t>(Last, Last + 6), std::vector<uint8_t>(6, 100));
 }
-
-// ---------------------------------------------------------------- glass
-
-namespace {
-
-void Glass(TPic& Dest, const TPic& Source, const TPic* Mask, bool Wrap, const TPic& Bump, int32_t Depth)
-{
-    BMPAllBufFilter(0, Dest.P, Source.P, Mask ? &Mask->P : nullptr, Wrap, Bump.P, Depth);
-}
-
-void SetBump(TPic& Bump, const TGrid& G)
-{
-    for (int32_t Y = 0; Y < Bump.H; ++Y)
-        for (int32_t X = 0; X < Bump.W; ++X) {
-            Bump.At(X, Y)[0] = uint8_t(G[size_t(Y)][size_t(X)] & 255);
-            Bump.At(X, Y)[1] = uint8_t(G[size_t(Y)][size_t(X)] >> 8);
-        }
-}
-
-} // namespace
 
 TEST(NeighbourFilters, GlassRefraction)
 {

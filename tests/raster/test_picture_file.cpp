@@ -10,6 +10,7 @@
 #include "platform/test_support.h"
 #include "raster/bmp_conv.h"
 #include "bmp_conv_test_util.h"
+#include "golden_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,11 @@
 #include <filesystem>
 #include <jpeglib.h>
 #include <malloc.h>
-#include <png.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// ---- BMP files made here ------------------------------------------------------
 
 struct TBmpSpec {
     uint16_t Bits = 24;
@@ -138,11 +136,9 @@ protected:
     }
     void FreeResult()
     {
-        if (Header)
-            GlobalFree(Header);
-        if (Bits)
-            GlobalFree(Bits);
-        Header = nullptr;
+        HGLOBAL B = Bits;
+        GlobalFreeQ(B);
+        GlobalFreeQ(Header);
         Bits = nullptr;
     }
     // Copies a test plug-in into Dir under Name.
@@ -196,8 +192,6 @@ int32_t CountProgress(int32_t, int32_t, intptr_t Data)
 }
 
 } // namespace
-
-// ---- the BMP reader -------------------------------------------------------------
 
 TEST_F(PictureFile, BmpReadsEveryDepth)
 {
@@ -289,30 +283,22 @@ TEST_F(PictureFile, BmpRefusesBadFilesAndKeepsTheVariables)
     EXPECT_EQ(LoadBmpFile(Tmp / "missing.bmp", Header, Bits), lpOpenFailed);
 }
 
-// ---- LoadPicture with the built-in readers ---------------------------------
-
 TEST_F(PictureFile, LoadPictureBuiltInReadersAndInfoRecord)
 {
     ASSERT_EQ(Load(Write("Pic.BMP", BuildBmp({.Bits = 8, .Width = 5, .Height = 3, .Table = Table(256),
                                               .Rows = Rows(5, 3, 8)}))),
               lpOK);
-    EXPECT_EQ(H()->biWidth, 5);
-    EXPECT_EQ(std::vector<int32_t>({Info.left, Info.top, Info.width, Info.height, Info.x_density, Info.y_density,
-                                    Info.colorDepth}),
-              std::vector<int32_t>({0, 0, 5, 3, 1, 1, 8}));
-    EXPECT_EQ(Info.hInfo, nullptr);
-    EXPECT_EQ(InfoText, "");
-    std::vector<uint8_t> Px(7 * 4 * 3, 0x55);
-    png_image Image{};
-    Image.version = PNG_IMAGE_VERSION;
-    Image.width = 7;
-    Image.height = 4;
-    Image.format = PNG_FORMAT_RGB;
-    ASSERT_TRUE(png_image_write_to_file(&Image, (Tmp / "p.png").c_str(), 0, Px.data(), 0, nullptr));
+    EXPECT_EQ(std::vector<int32_t>({H()->biWidth, Info.left, Info.top, Info.width, Info.height, Info.x_density,
+                                    Info.y_density, Info.colorDepth}),
+              std::vector<int32_t>({5, 0, 0, 5, 3, 1, 1, 8}));
+    EXPECT_TRUE(Info.hInfo == nullptr && InfoText.empty());
+    TrecPicture Pic;
+    RecPictureCreate(Pic, {}, 7, 4, 24, false);
+    std::memset(Pic.pBits, 0x55, size_t(RecPictureGetImageSize(Pic)));
+    SavePng(Pic, Tmp / "p.png");
+    RecPictureClear(Pic);
     ASSERT_EQ(Load(Tmp / "p.png"), lpOK);
-    EXPECT_EQ(H()->biWidth, 7);
-    EXPECT_EQ(Info.height, 4);
-    EXPECT_EQ(Info.colorDepth, 24);
+    EXPECT_EQ(std::vector<int32_t>({H()->biWidth, Info.height, Info.colorDepth}), std::vector<int32_t>({7, 4, 24}));
     // Full size, then one eighth for the quick preview; ".rtk" is JPEG too.
     FILE* F = std::fopen((Tmp / "j.jpg").c_str(), "wb");
     ASSERT_NE(F, nullptr);
@@ -334,12 +320,9 @@ TEST_F(PictureFile, LoadPictureBuiltInReadersAndInfoRecord)
     jpeg_destroy_compress(&C);
     std::fclose(F);
     ASSERT_EQ(Load(Tmp / "j.jpg"), lpOK);
-    EXPECT_EQ(H()->biWidth, 64);
-    EXPECT_EQ(H()->biHeight, 40);
-    EXPECT_EQ(Info.colorDepth, 8);
+    EXPECT_EQ(std::vector<int32_t>({H()->biWidth, H()->biHeight, Info.colorDepth}), std::vector<int32_t>({64, 40, 8}));
     ASSERT_EQ(Load(Tmp / "j.jpg", 0, true), lpOK);
-    EXPECT_EQ(H()->biWidth, 8);
-    EXPECT_EQ(H()->biHeight, 5);
+    EXPECT_EQ(std::pair(H()->biWidth, H()->biHeight), std::pair(8, 5));
     fs::copy_file(Tmp / "j.jpg", Tmp / "j.rtk");
     ASSERT_EQ(Load(Tmp / "j.rtk"), lpOK);
     EXPECT_EQ(H()->biWidth, 64);
@@ -350,13 +333,9 @@ TEST_F(PictureFile, LoadPictureBuiltInReadersAndInfoRecord)
     EXPECT_EQ(Load(Write("broken.jpg", "\xFF\xD8\xFF\xE0 rubbish")), lpNotRead);
     EXPECT_EQ(Load(Write("x.tiff", "II*\0")), lpNotRead);
     EXPECT_EQ(Load(Tmp / "none.png"), lpNotRead);
-    EXPECT_EQ(Header, nullptr);
-    EXPECT_EQ(Bits, nullptr);
-    EXPECT_EQ(Info.width, 0);
+    EXPECT_TRUE(Header == nullptr && Bits == nullptr && Info.width == 0);
     EXPECT_EQ(GlobalBlockCount(), Before);
 }
-
-// ---- masks and the filter ---------------------------------------------------------
 
 TEST(PictureFileMask, MatchFileMask)
 {
@@ -390,8 +369,6 @@ TEST_F(PictureFile, FilterListsMasksOnceAndGuardsTheInfoBuffer)
     EXPECT_NE(Filter().find("|Incomplete(*.tpx)|*.tpx"), std::string::npos);
 }
 
-// ---- the plug-in contract -----------------------------------------------------------
-
 TEST_F(PictureFile, GoodPluginReadsPictureInfoAndComment)
 {
     Install("good_plugin", Program);
@@ -412,8 +389,7 @@ TEST_F(PictureFile, GoodPluginReadsPictureInfoAndComment)
     EXPECT_EQ(InfoText, "made by the good plug-in");
     // Both masks lead to the plug-in; the preview is what the quick mode reads.
     ASSERT_EQ(Load(Write("pic.TPIX", Tpix(3, 2, false)), 0, true), lpOK);
-    EXPECT_EQ(H()->biWidth, 1);
-    EXPECT_EQ(H()->biHeight, 1);
+    EXPECT_EQ(std::pair(H()->biWidth, H()->biHeight), std::pair(1, 1));
     EXPECT_EQ(Bytes(Bits, 3), std::string("\x07\x02\x01", 3));
     EXPECT_EQ(InfoText, "");
     // A 128-byte preamble: the second attempt at offset 128 reads it.
@@ -422,8 +398,7 @@ TEST_F(PictureFile, GoodPluginReadsPictureInfoAndComment)
     EXPECT_EQ(Load(F, 0, false, CountProgress, 99), lpNotRead); // stopped by the progress callback
     EXPECT_EQ(Load(F, 2), lpNotRead);                            // mode 2 never asks a plug-in
     EXPECT_EQ(Load(Write("junk.tpx", "nothing of the kind")), lpNoPictureInfo);
-    EXPECT_EQ(Header, nullptr);
-    EXPECT_EQ(InfoText, "");
+    EXPECT_TRUE(Header == nullptr && InfoText.empty());
     // A plug-in lacking an entry point is skipped, though listed first for *.tpx.
     Install("no_export", Program, "a_incomplete.spi");
     InitPictureFile();
@@ -441,9 +416,7 @@ TEST_F(PictureFile, MisbehavingPluginBlocksAreRefusedAndFreed)
     for (char Mode : {'\x01', '\x02', '\x03', '\x05'}) {
         SCOPED_TRACE(int(Mode));
         EXPECT_EQ(Load(Write("x.bad", std::string("BADP") + Mode)), lpNotRead);
-        EXPECT_EQ(Header, nullptr);
-        EXPECT_EQ(Bits, nullptr);
-        EXPECT_EQ(Info.width, 0);
+        EXPECT_TRUE(Header == nullptr && Bits == nullptr && Info.width == 0);
         EXPECT_EQ(GlobalBlockCount(), Before);
     }
     EXPECT_EQ(Load(Write("x.bad", "BADP\x06")), lpNoPictureInfo);
@@ -481,8 +454,6 @@ TEST_F(PictureFile, PluginModesOrderThePluginsAndTheBuiltInReaders)
     EXPECT_EQ(Load(Short, 2), lpNoFileHeader);
     EXPECT_EQ(Load(Short, 0), lpNoPictureInfo);
 }
-
-// ---- the plug-in folder ------------------------------------------------------------
 
 TEST_F(PictureFile, SetSpiFolderWritesTheSettingsFile)
 {

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,17 +31,6 @@ protected:
     size_t Blocks = 0;
     size_t Sections = 0;
 };
-
-template <class E>
-void ExpectThrowText(const std::function<void()>& F, const std::string& Text)
-{
-    try {
-        F();
-        ADD_FAILURE() << "no exception, expected: " << Text;
-    } catch (const E& Ex) {
-        EXPECT_EQ(std::string(Ex.what()), Text);
-    }
-}
 
 bool IsClear(const TrecPicture& P)
 {
@@ -350,8 +338,8 @@ TEST_F(RecPicture, ClipboardRefusalsLeaveTheRecordUnchanged)
         if (Text.empty())
             RecPictureLoadFromClipboardFormat(P, CF_DIB, H, true);
         else
-            ExpectThrowText<EUserError>([&] { RecPictureLoadFromClipboardFormat(P, CF_DIB, H, true); },
-                                        "RecPictureLoadFromClipboardFormat: " + Text);
+            EXPECT_EQ(BmpMessageOf([&] { RecPictureLoadFromClipboardFormat(P, CF_DIB, H, true); }),
+                      "RecPictureLoadFromClipboardFormat: " + Text);
         GlobalFree(H);
         EXPECT_EQ(P.pBIHeader, Before.pBIHeader);
         EXPECT_EQ(P.pBits, Before.pBits);
@@ -367,10 +355,9 @@ TEST_F(RecPicture, ClipboardRefusalsLeaveTheRecordUnchanged)
     OneColour[32] = 1; // biClrUsed 1: a header part the 24-bit header block cannot hold
     Expect(OneColour, 60, "pBIHeader Too Small");
     Expect(OneColour, 30, "ヘッダーが途中で終わっています(30 バイト)");
-    ExpectThrowText<EUserError>([&] { RecPictureLoadFromClipboardFormat(P, 1, P.pBIHeader, true); },
-                                "RecPictureLoadFromClipboardFormat: Invalid Param");
-    ExpectThrowText<EUserError>([&] { RecPictureLoadFromClipboardFormat(P, CF_DIB, nullptr, true); },
-                                "RecPictureLoadFromClipboardFormat: Invalid Param");
+    for (auto [Format, Data] : {std::pair<uint16_t, HGLOBAL>{1, P.pBIHeader}, {CF_DIB, nullptr}})
+        EXPECT_EQ(BmpMessageOf([&] { RecPictureLoadFromClipboardFormat(P, Format, Data, true); }),
+                  "RecPictureLoadFromClipboardFormat: Invalid Param");
     RecPictureClear(P);
 }
 
@@ -445,15 +432,15 @@ TEST_F(RecPicture, OldFormsRefuseBadHeadersAndLeaveTheRecordClear)
     for (const auto& C : Cases) {
         TrecPicture P = MakePicture(24, 2, 2, true);
         const auto Bin = OldBinary(1, 1, C.Hd, Px);
-        ExpectThrowText<EReadError>([&] { LoadBytes(&RecPictureLoadFromStreamRaw, P, Bin, Bin.size()); },
-                                    "RecPictureLoadFromStreamRaw: " + C.Text);
+        EXPECT_EQ(BmpMessageOf<EReadError>([&] { LoadBytes(&RecPictureLoadFromStreamRaw, P, Bin, Bin.size()); }),
+                  "RecPictureLoadFromStreamRaw: " + C.Text);
         EXPECT_TRUE(IsClear(P));
         // The text form's pixel block is at least as long as its bytes.
         if (C.Text.find("途中") == std::string::npos) {
             const auto Text = OldText(1, 1, C.Hd, Px);
             P = MakePicture(24, 2, 2, true);
-            ExpectThrowText<EReadError>([&] { LoadBytes(&RecPictureLoadFromTextStreamRaw, P, Text, Text.size()); },
-                                        "RecPictureLoadFromTextStreamRaw: " + C.Text);
+            EXPECT_EQ(BmpMessageOf<EReadError>([&] { LoadBytes(&RecPictureLoadFromTextStreamRaw, P, Text, Text.size()); }),
+                      "RecPictureLoadFromTextStreamRaw: " + C.Text);
             EXPECT_TRUE(IsClear(P));
         }
     }
@@ -508,11 +495,11 @@ TEST_F(RecPicture, TextFormByteCountIsBounded)
         RecPictureLoadFromTextStream(P, M);
     };
     const std::string Who = "RecPictureLoadFromTextStream: ";
-    ExpectThrowText<EReadError>([&] { Load("1\r\n2\r\n-8\r\nJIS7\r\n-8\r\n"); }, Who + "PNG のバイト数(-8)が不正です");
-    ExpectThrowText<EReadError>([&] { Load("1\r\n2\r\n2000000000\r\nJIS7\r\n2000000000\r\n"); },
-                                Who + "PNG のバイト数(2000000000)がストリームの残り(18 バイト)を超えています");
-    ExpectThrowText<EReadError>([&] { Load("1\r\n2\r\n3\r\n16\r\n2\r\n0101\r\n"); },
-                                Who + "PNG のバイト数(3)とデータの長さ(2)が一致しません");
+    auto Msg = [&](const std::string& S) { return BmpMessageOf<EReadError>([&] { Load(S); }); };
+    EXPECT_EQ(Msg("1\r\n2\r\n-8\r\nJIS7\r\n-8\r\n"), Who + "PNG のバイト数(-8)が不正です");
+    EXPECT_EQ(Msg("1\r\n2\r\n2000000000\r\nJIS7\r\n2000000000\r\n"),
+              Who + "PNG のバイト数(2000000000)がストリームの残り(18 バイト)を超えています");
+    EXPECT_EQ(Msg("1\r\n2\r\n3\r\n16\r\n2\r\n0101\r\n"), Who + "PNG のバイト数(3)とデータの長さ(2)が一致しません");
     EXPECT_THROW(Load("1\r\nx\r\n3\r\n"), EConvertError);
 }
 

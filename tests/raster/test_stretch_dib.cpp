@@ -221,10 +221,8 @@ TEST(StretchDIB, WorkedExamples)
     Stretch(T, 0, 0, 3, 1, U, 0, 0, 2, 1, 0, 1, 0);
     EXPECT_EQ(U.Bits, (std::vector<uint8_t>{13, 0, 255, 27, 2, 85, 0, 0}));
     TTestDib Q(2, 2, 8);
-    Q.At(0, 0) = 1;
-    Q.At(1, 0) = 2;
-    Q.At(0, 1) = 3;
-    Q.At(1, 1) = 4;
+    for (int I = 0; I < 4; ++I)
+        Q.At(I % 2, I / 2) = uint8_t(I + 1);
     // Whole factor: 3 x 3 blocks; 2 -> 5: end-point-aligned sampling, i x 1 div 4.
     TTestDib R(6, 6, 8), P(5, 5, 8);
     Stretch(Q, 0, 0, 2, 2, R, 0, 0, 6, 6, 0, 0, 0);
@@ -264,16 +262,13 @@ TEST(StretchDIB, CubicWeightsAndSteps)
         int32_t Start;
         double T;
         StretchCubicStep(C.I, 10, C.DE, C.Tile, Start, T);
-        EXPECT_EQ(Start, C.Start) << C.I;
-        EXPECT_DOUBLE_EQ(T, C.T) << C.I;
+        EXPECT_EQ(std::pair(Start, T), std::pair(C.Start, C.T)) << C.I;
     }
     int32_t Index, Weight;
     StretchLinearStep(3, 2, 4, true, Index, Weight); // x = 1.5
-    EXPECT_EQ(Index, 1);
-    EXPECT_EQ(Weight, 512);
+    EXPECT_EQ(std::pair(Index, Weight), std::pair(1, 512));
     StretchLinearStep(1, 2, 5, false, Index, Weight);
-    EXPECT_EQ(Index, 0);
-    EXPECT_EQ(Weight, 256);
+    EXPECT_EQ(std::pair(Index, Weight), std::pair(0, 256));
 }
 
 TEST(StretchDIB, ExtentOfOneDoesNotDivideByZero)

@@ -85,6 +85,11 @@ protected:
         if (Fake)
             dlclose(Fake);
     }
+    HGLOBAL Acquire(int Images, int Mode, uint32_t Types = 0)
+    {
+        Reset(Images, Mode);
+        return TWAIN_AcquireImage(nullptr, Types);
+    }
     std::vector<TCall> Log() const
     {
         std::vector<TCall> L(static_cast<size_t>(std::min(CallCount(), 10000)));
@@ -153,8 +158,7 @@ TEST_F(Twain, WithoutSourceManagerBothEntryPointsSaySo)
 
 TEST_F(Twain, AcquiresOneImageThroughTheWholeProtocol)
 {
-    Reset(1, FAKE_NORMAL);
-    HGLOBAL Image = TWAIN_AcquireImage(nullptr, 0);
+    HGLOBAL Image = Acquire(1, FAKE_NORMAL);
     ASSERT_NE(Image, nullptr);
     EXPECT_EQ(TWAIN_State(), 1);
     EXPECT_TRUE(Boxes.empty());
@@ -165,13 +169,10 @@ TEST_F(Twain, AcquiresOneImageThroughTheWholeProtocol)
     BITMAPINFOHEADER Info;
     ReadBitmapInfoHeader(static_cast<const uint8_t*>(GlobalLock(Image)), Info);
     GlobalUnlock(Image);
-    EXPECT_EQ(Info.biWidth, 2);
-    EXPECT_EQ(Info.biHeight, 1);
-    EXPECT_EQ(Info.biBitCount, 24);
+    EXPECT_EQ(std::tuple(Info.biWidth, Info.biHeight, Info.biBitCount), std::tuple(2, 1, uint16_t(24)));
     EXPECT_EQ(LeftPixel(Image), FakePixel(1));
     // A proxy stood in for the missing window.
-    void* Parent = nullptr;
-    void* UIParent = nullptr;
+    void *Parent = nullptr, *UIParent = nullptr;
     Windows(&Parent, &UIParent);
     EXPECT_NE(Parent, nullptr);
     EXPECT_EQ(UIParent, Parent);
@@ -207,35 +208,29 @@ TEST_F(Twain, SeveralImagesReturnTheLastAndAtMost999)
 
 TEST_F(Twain, CancelsAndFailuresReturnNothing)
 {
-    Reset(1, FAKE_USER_CLOSES); // the user closes the source's dialog
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(Acquire(1, FAKE_USER_CLOSES), nullptr); // the user closes the source's dialog
     EXPECT_EQ(Count(NativeXfer), 0);
     EXPECT_EQ(Count(DisableDS), 1);
-    Reset(1, FAKE_XFER_CANCEL); // the transfer is cancelled; the source then asks to be closed
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(Acquire(1, FAKE_XFER_CANCEL), nullptr); // the transfer is cancelled; the source then asks to be closed
     EXPECT_EQ(Count(NativeXfer), 1);
     EXPECT_EQ(Count(EndXfer), 1);
     EXPECT_TRUE(Boxes.empty());
     EXPECT_EQ(TWAIN_LastError().Kind, 0);
-    Reset(1, FAKE_XFER_FAILS);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(Acquire(1, FAKE_XFER_FAILS), nullptr);
     EXPECT_EQ(Count(NativeXfer), 1);
     EXPECT_EQ(Count(ResetXfers), 1);
     EXPECT_EQ(Boxes, std::vector<std::string>{ErrorBox});
     EXPECT_EQ(LastError(), std::make_tuple(6, TWRC_FAILURE, 9));
     // An image block shorter than its header states is refused the same way.
-    Reset(2, FAKE_SHORT_IMAGE);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(Acquire(2, FAKE_SHORT_IMAGE), nullptr);
     EXPECT_EQ(Count(NativeXfer), 1);
     EXPECT_EQ(TWAIN_LastError().Kind, 6);
     EXPECT_EQ(Boxes.size(), 2u);
-    Reset(1, FAKE_NO_SOURCE);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(Acquire(1, FAKE_NO_SOURCE), nullptr);
     EXPECT_EQ(LastError(), std::make_tuple(4, TWRC_FAILURE, 9));
     EXPECT_EQ(Count(ManagerStatus), 1); // state 3: the manager is asked
     EXPECT_EQ(Count(EnableDS), 0);
-    Reset(1, FAKE_ENABLE_FAILS);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 0), nullptr);
+    EXPECT_EQ(Acquire(1, FAKE_ENABLE_FAILS), nullptr);
     EXPECT_EQ(TWAIN_LastError().Kind, 5);
     EXPECT_EQ(Count(SourceStatus), 1);
     EXPECT_EQ(Count(CloseDS), 1);
@@ -247,31 +242,25 @@ TEST_F(Twain, CancelsAndFailuresReturnNothing)
 TEST_F(Twain, PixelTypeNegotiation)
 {
     uint16_t Items[16];
-    Reset(1, FAKE_NORMAL);
-    HGLOBAL Image = TWAIN_AcquireImage(nullptr, 1u << 0 | 1u << 2);
+    HGLOBAL Image = Acquire(1, FAKE_NORMAL, 1u << 0 | 1u << 2);
     ASSERT_NE(Image, nullptr);
     TWAIN_FreeImage(Image);
     // The enumeration comes back with the admitted types and no index set.
     ASSERT_EQ(SetPixelTypes(Items, 16), 2);
-    EXPECT_EQ(Items[0], 0);
-    EXPECT_EQ(Items[1], 2);
-    EXPECT_EQ(Log()[2], GetCap);
-    EXPECT_EQ(Log()[3], SetCap);
+    EXPECT_EQ(std::pair(Items[0], Items[1]), (std::pair<uint16_t, uint16_t>(0, 2)));
+    EXPECT_EQ(std::pair(Log()[2], Log()[3]), std::pair(GetCap, SetCap));
     // Nothing left: no call to set, the source is not enabled.
-    Reset(1, FAKE_NORMAL);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 1u << 5), nullptr);
+    EXPECT_EQ(Acquire(1, FAKE_NORMAL, 1u << 5), nullptr);
     EXPECT_EQ(TWAIN_LastError().Kind, 13);
     EXPECT_EQ(Count(SetCap), 0);
     EXPECT_EQ(Count(EnableDS), 0);
     EXPECT_EQ(Boxes, std::vector<std::string>{ErrorBox});
     // One value: accepted when admitted, else refused.
-    Reset(1, FAKE_ONEVALUE);
-    Image = TWAIN_AcquireImage(nullptr, 1u << 2);
+    Image = Acquire(1, FAKE_ONEVALUE, 1u << 2);
     ASSERT_NE(Image, nullptr);
     TWAIN_FreeImage(Image);
     EXPECT_EQ(Count(SetCap), 0);
-    Reset(1, FAKE_ONEVALUE);
-    EXPECT_EQ(TWAIN_AcquireImage(nullptr, 1u << 1), nullptr);
+    EXPECT_EQ(Acquire(1, FAKE_ONEVALUE, 1u << 1), nullptr);
     EXPECT_EQ(TWAIN_LastError().Kind, 13);
     EXPECT_EQ(GlobalBlockCount(), BlocksBefore);
 }
@@ -330,17 +319,14 @@ TEST_F(Twain, MessageLoopUsesTheWindowHost)
     EXPECT_EQ(Dispatched, 3);
     EXPECT_EQ(Count(ProcessEvent), 3);
     EXPECT_EQ(Events, (std::vector<std::string>{"disable", "enable"}));
-    void* Parent = nullptr;
-    void* UIParent = nullptr;
+    void *Parent = nullptr, *UIParent = nullptr;
     Windows(&Parent, &UIParent);
-    EXPECT_EQ(Parent, &Window);
-    EXPECT_EQ(UIParent, &Window);
+    EXPECT_EQ(std::pair(Parent, UIParent), (std::pair<void*, void*>(&Window, &Window)));
 }
 
 TEST_F(Twain, DrawsImagesAtTheSameSize)
 {
-    Reset(1, FAKE_NORMAL);
-    HGLOBAL Image = TWAIN_AcquireImage(nullptr, 0);
+    HGLOBAL Image = Acquire(1, FAKE_NORMAL);
     ASSERT_NE(Image, nullptr);
     TMemoryDC DC(4, 3);
     TWAIN_DrawImageToDC(DC, 1, 1, 2, 1, Image, 0, 0);

@@ -34,8 +34,7 @@ TEST(HistoryObjects, RegistrationAndIDs)
     for (int32_t ID : {2, 3, -1})
         EXPECT_EQ(H->GetObj(ID), nullptr) << ID;
     TProbe Again(H.get(), 2);
-    EXPECT_EQ(H->GetObj(2), &Again);
-    EXPECT_EQ(H->ObjListCount(), 3);
+    EXPECT_TRUE(H->GetObj(2) == &Again && H->ObjListCount() == 3);
     // No history: no ID, nothing recorded.
     TProbe Loose(nullptr);
     EXPECT_EQ(Loose.ObjID(), -1);
@@ -60,15 +59,13 @@ TEST(HistoryObjects, UndoOfCreationShortensTheListAndRedoReusesIDs)
     EXPECT_EQ(X->ObjID(), 1);
     const TState Made = C.Snapshot();
     H.Undo();
-    EXPECT_TRUE(C.Objects.empty());
-    EXPECT_EQ(H.ObjListCount(), 1);
+    EXPECT_TRUE(C.Objects.empty() && H.ObjListCount() == 1);
     H.Redo();
     EXPECT_EQ(C.Snapshot(), Made);
     H.CommandStart("remove");
     C.Remove(1);
     H.CommandEnd();
-    EXPECT_EQ(H.GetObj(1), nullptr);
-    EXPECT_EQ(H.ObjListCount(), 3);
+    EXPECT_TRUE(H.GetObj(1) == nullptr && H.ObjListCount() == 3);
     H.Undo(); // re-created under ID 1
     EXPECT_EQ(C.Snapshot(), Made);
     H.Redo();
@@ -89,9 +86,7 @@ TEST(HistoryObjects, UndoRefusesObjectsThatOutliveTheirCreation)
     EXPECT_EQ(ReplayState(H), "menu 0 lock 0");
     Made.reset();
     H.Undo();
-    EXPECT_EQ(Owner.Calls.size(), 2u);
-    EXPECT_EQ(H.ObjListCount(), 1);
-    EXPECT_EQ(H.MenuNo(), -1);
+    EXPECT_EQ(std::tuple(Owner.Calls.size(), H.ObjListCount(), H.MenuNo()), std::tuple(2u, 1, -1));
 }
 
 TEST(HistoryObjects, ExceptionInReplayLeavesHistoryUsable)
