@@ -32,6 +32,11 @@ inline int64_t RoundOff(double X)
         return INT64_MIN;
     return static_cast<int64_t>(R);
 }
+// An int64 into int32, saturating.
+inline int32_t Sat32(int64_t V)
+{
+    return V > INT32_MAX ? INT32_MAX : V < INT32_MIN ? INT32_MIN : static_cast<int32_t>(V);
+}
 double FloorFloat(double X);
 int32_t FloorInt(double X);
 double CeilFloat(double X);

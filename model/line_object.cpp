@@ -32,18 +32,6 @@ bool IsEmptyRect(const TRect& R)
     return R.Left > R.Right;
 }
 
-// A centre given in doubles, on whole page units.
-int32_t CentreCoord(double V)
-{
-    if (!(V == V))
-        return 0;
-    if (V >= 2147483647.0)
-        return 2147483647;
-    if (V <= -2147483648.0)
-        return -2147483647 - 1;
-    return static_cast<int32_t>(RoundOff(V));
-}
-
 std::unique_ptr<TDrawItem> NewLineObject(TPageLink* Page, int32_t ID)
 {
     return std::make_unique<TLineObject>(Page, ID);
@@ -437,7 +425,7 @@ void TLineObject::Rotate(double CX, double CY, double Angle)
         AddHistory(0, 22, Undo.Memory(), static_cast<int32_t>(Undo.Size()));
         AddHistory(1, 22, Redo, 24);
     }
-    const TPoint Centre{CentreCoord(CX), CentreCoord(CY)};
+    const TPoint Centre{Sat32(RoundOff(CX)), Sat32(RoundOff(CY))};
     TrecPath Turned;
     RecPathAssign(Turned, FBasePath);
     RecPathRotate(Turned, Centre.X, Centre.Y, Angle);
@@ -462,7 +450,7 @@ void TLineObject::ScaleTo(double CX, double CY, double FX, double FY)
         AddHistory(1, 23, Redo, 32);
     }
     Invalidate(true);
-    RecPathScale(FBasePath, CentreCoord(CX), CentreCoord(CY), FX, FY);
+    RecPathScale(FBasePath, Sat32(RoundOff(CX)), Sat32(RoundOff(CY)), FX, FY);
     SetPathState(2);
     SetOutputPathState(0);
 }

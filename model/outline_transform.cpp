@@ -16,15 +16,6 @@ namespace {
 
 constexpr int32_t SubdivideStep = 10000;
 
-int32_t Sat32(int64_t V)
-{
-    if (V > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (V < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(V);
-}
-
 int32_t Round32(double X)
 {
     return Sat32(RoundOff(X));

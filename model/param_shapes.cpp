@@ -25,11 +25,6 @@ constexpr int32_t kMinInt = -2147483647 - 1;
 constexpr int32_t kMaxInt = 2147483647;
 constexpr const char* kUndoDataError = "TParamObj.Undo: Illegal Data.";
 
-int32_t Sat32(int64_t V)
-{
-    return V > kMaxInt ? kMaxInt : (V < kMinInt ? kMinInt : static_cast<int32_t>(V));
-}
-
 // 32-bit arithmetic that wraps.
 int32_t WrapAdd(int32_t A, int32_t B)
 {

@@ -19,15 +19,6 @@ uint32_t s1 = 0;
 uint32_t s2 = 0;
 uint32_t s3 = 0;
 
-int32_t Sat32(int64_t V)
-{
-    if (V > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (V < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(V);
-}
-
 TPoint Pt(int64_t X, int64_t Y)
 {
     return TPoint{Sat32(X), Sat32(Y)};

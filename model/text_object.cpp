@@ -42,17 +42,6 @@ bool IsEmptyRect(const TRect& R)
     return R.Left > R.Right;
 }
 
-int32_t Sat32(double V)
-{
-    if (!(V == V))
-        return 0;
-    if (V >= 2147483647.0)
-        return 2147483647;
-    if (V <= -2147483648.0)
-        return -2147483647 - 1;
-    return static_cast<int32_t>(V);
-}
-
 int32_t RoundSat(double V)
 {
     if (!(V == V))
@@ -1509,7 +1498,7 @@ void TTextObj::ReadTextPart(TStream& Stream, int32_t Version, bool AsText)
         }
         FiLinkedID = Linked;
         if (FBasePath.Count > 0)
-            FiY = Wrap(FiY, -Sat32(double(FBasePath.Bounds.Bottom) - FBasePath.Bounds.Top));
+            FiY = Wrap(FiY, -Sat32(int64_t{FBasePath.Bounds.Bottom} - FBasePath.Bounds.Top));
     }
     FbBasePathState = 0;
     FbOutputPathState = 0;

@@ -20,15 +20,6 @@ constexpr int32_t FirstLineDefault = 24;
 // Squared distance: the guide of a text on a path is flattened to half a pixel.
 constexpr double GuideFlatTolerance = 0.25;
 
-int32_t Sat32(int64_t V)
-{
-    if (V > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (V < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(V);
-}
-
 // Halves to even, saturating; NaN gives 0.
 int32_t RoundEven32(double X)
 {
