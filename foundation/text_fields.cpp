@@ -5,6 +5,10 @@
 #include "platform/temp_file.h"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <charconv>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -34,6 +38,53 @@ std::string FloatToStrShortest(double V)
     char Buf[64];
     const auto R = std::to_chars(Buf, Buf + sizeof Buf, V);
     return std::string(Buf, R.ptr);
+}
+
+std::string FloatToStr(double V, int Digits)
+{
+    if (std::isnan(V))
+        return "NAN";
+    if (std::isinf(V))
+        return V > 0 ? "INF" : "-INF";
+    if (V == 0.0)
+        return "0";
+    char Buf[48];
+    std::snprintf(Buf, sizeof Buf, "%.*e", Digits - 1, std::fabs(V));
+    const std::string S(Buf);
+    const size_t E = S.find('e');
+    std::string Mantissa = S.substr(0, 1) + (E > 2 ? S.substr(2, E - 2) : std::string());
+    const int Exp = std::atoi(S.c_str() + E + 1);
+    while (Mantissa.size() > 1 && Mantissa.back() == '0')
+        Mantissa.pop_back();
+    std::string R;
+    if (Exp >= 15 || Exp < -4) {
+        R = Mantissa.substr(0, 1);
+        if (Mantissa.size() > 1)
+            R += "." + Mantissa.substr(1);
+        R += "E" + std::to_string(Exp);
+    } else if (Exp < 0) {
+        R = "0." + std::string(static_cast<size_t>(-Exp - 1), '0') + Mantissa;
+    } else if (Mantissa.size() <= static_cast<size_t>(Exp) + 1) {
+        R = Mantissa + std::string(static_cast<size_t>(Exp) + 1 - Mantissa.size(), '0');
+    } else {
+        const auto Int = static_cast<size_t>(Exp) + 1;
+        R = Mantissa.substr(0, Int) + "." + Mantissa.substr(Int);
+    }
+    return V < 0 ? "-" + R : R;
+}
+
+double StrToFloat(const std::string& S)
+{
+    if (S == "NAN")
+        return std::numeric_limits<double>::quiet_NaN();
+    if (S == "INF")
+        return std::numeric_limits<double>::infinity();
+    if (S == "-INF")
+        return -std::numeric_limits<double>::infinity();
+    const double V = StrToFloatDef(S, std::numeric_limits<double>::quiet_NaN());
+    if (std::isnan(V))
+        throw EConvertError("'" + S + "' は有効な浮動小数点数値ではありません");
+    return V;
 }
 
 namespace {

@@ -65,6 +65,14 @@ int32_t GetFieldInt(const std::string& S, int32_t& Pos, char Sep, int32_t Defaul
 // point, exponent form where it is shorter): "0.1", "1e+20", "nan", "inf".
 std::string FloatToStrShortest(double V);
 
+// General format with Digits significant digits and "." as the decimal point,
+// the exponent form from 1E15 and below 1E-4: "1.5", "0.0001", "1E-5", "1E15",
+// "NAN", "INF", "-INF".
+std::string FloatToStr(double V, int Digits = 15);
+// Its reverse: a number, "NAN", "INF" or "-INF"; anything else raises
+// EConvertError "'S' は有効な浮動小数点数値ではありません".
+double StrToFloat(const std::string& S);
+
 // Default when S is empty or not a number (the decimal point is always ".").
 double StrToFloatDef(const std::string& S, double Default);
 

@@ -95,44 +95,9 @@ double GetF64(const uint8_t* B)
 // ---------------------------------------------------------------------------
 // Text lines
 
-// General format: "1.5", "0.0001", "1E-5", "1.7E308", with Digits
-// significant digits.
-std::string FloatToStr(double V, int Digits)
-{
-    if (std::isnan(V))
-        return "NAN";
-    if (std::isinf(V))
-        return V > 0 ? "INF" : "-INF";
-    if (V == 0.0)
-        return "0";
-    char Buf[48];
-    std::snprintf(Buf, sizeof Buf, "%.*e", Digits - 1, std::fabs(V));
-    const std::string S(Buf);
-    const size_t E = S.find('e');
-    std::string Mantissa = S.substr(0, 1) + (E > 2 ? S.substr(2, E - 2) : std::string());
-    const int Exp = std::atoi(S.c_str() + E + 1);
-    while (Mantissa.size() > 1 && Mantissa.back() == '0')
-        Mantissa.pop_back();
-    std::string R;
-    if (Exp >= 15 || Exp < -4) {
-        R = Mantissa.substr(0, 1);
-        if (Mantissa.size() > 1)
-            R += "." + Mantissa.substr(1);
-        R += "E" + std::to_string(Exp);
-    } else if (Exp < 0) {
-        R = "0." + std::string(static_cast<size_t>(-Exp - 1), '0') + Mantissa;
-    } else if (Mantissa.size() <= static_cast<size_t>(Exp) + 1) {
-        R = Mantissa + std::string(static_cast<size_t>(Exp) + 1 - Mantissa.size(), '0');
-    } else {
-        const auto Int = static_cast<size_t>(Exp) + 1;
-        R = Mantissa.substr(0, Int) + "." + Mantissa.substr(Int);
-    }
-    return V < 0 ? "-" + R : R;
-}
-
 // The 15-digit form where it reads back to the same double, else as few
 // more digits as needed: 15 digits alone would change values such as pi.
-std::string FloatToStr(double V)
+std::string FloatToStrExact(double V)
 {
     for (int Digits = 15; Digits < 17; ++Digits) {
         const std::string S = FloatToStr(V, Digits);
@@ -144,7 +109,7 @@ std::string FloatToStr(double V)
 
 void WriteFloatLine(TStream& Stream, double V)
 {
-    StreamWriteln(Stream, FloatToStr(V));
+    StreamWriteln(Stream, FloatToStrExact(V));
 }
 
 // Not StreamReadIntLine: the end of the stream reads as an empty line here,

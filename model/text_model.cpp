@@ -46,53 +46,6 @@ int64_t BytesLeft(TStream& Stream)
     return Stream.Size() - Stream.Position();
 }
 
-// General format with 15 significant digits: "1.5", "0.0001", "1E-5", "1E15".
-std::string FloatToStr15(double V)
-{
-    if (std::isnan(V))
-        return "NAN";
-    if (std::isinf(V))
-        return V > 0 ? "INF" : "-INF";
-    if (V == 0.0)
-        return "0";
-    char Buf[40];
-    std::snprintf(Buf, sizeof Buf, "%.14e", std::fabs(V));
-    const std::string S(Buf);
-    const size_t E = S.find('e');
-    std::string Digits = S.substr(0, 1) + S.substr(2, E - 2);
-    const int Exp = std::atoi(S.c_str() + E + 1);
-    while (Digits.size() > 1 && Digits.back() == '0')
-        Digits.pop_back();
-    std::string R;
-    if (Exp >= 15 || Exp < -4) {
-        R = Digits.substr(0, 1);
-        if (Digits.size() > 1)
-            R += "." + Digits.substr(1);
-        R += "E" + std::to_string(Exp);
-    } else if (Exp < 0) {
-        R = "0." + std::string(static_cast<size_t>(-Exp - 1), '0') + Digits;
-    } else if (Digits.size() <= static_cast<size_t>(Exp) + 1) {
-        R = Digits + std::string(static_cast<size_t>(Exp) + 1 - Digits.size(), '0');
-    } else {
-        R = Digits.substr(0, static_cast<size_t>(Exp) + 1) + "." + Digits.substr(static_cast<size_t>(Exp) + 1);
-    }
-    return V < 0 ? "-" + R : R;
-}
-
-double StrToFloat15(const std::string& S)
-{
-    if (S == "NAN")
-        return std::numeric_limits<double>::quiet_NaN();
-    if (S == "INF")
-        return std::numeric_limits<double>::infinity();
-    if (S == "-INF")
-        return -std::numeric_limits<double>::infinity();
-    const double V = StrToFloatDef(S, std::numeric_limits<double>::quiet_NaN());
-    if (std::isnan(V))
-        throw EConvertError("'" + S + "' は有効な浮動小数点数値ではありません");
-    return V;
-}
-
 // The face as read, validated against the installed fonts.
 void TakeFace(TrecCharAttr& Attr, const std::string& Name)
 {
@@ -474,14 +427,14 @@ void TParagraphStyle::WriteToStreamAsText(TStream& Stream) const
     const auto Low = static_cast<int8_t>(static_cast<uint8_t>(static_cast<uint32_t>(FLineSpacingRule)));
     StreamWriteln(Stream, std::to_string(Low));
     StreamWriteln(Stream, std::to_string(SpacingUnit));
-    StreamWriteln(Stream, FloatToStr15(LineSpacing));
+    StreamWriteln(Stream, FloatToStr(LineSpacing));
 }
 
 void TParagraphStyle::ReadFromStreamAsText(TStream& Stream)
 {
     const int32_t Rule = StrToInt(StreamReadln(Stream));
     const uint8_t Unit = ReadByteLine(Stream, "TParagraphStyle.ReadFromStreamAsText");
-    const double Spacing = StrToFloat15(StreamReadln(Stream));
+    const double Spacing = StrToFloat(StreamReadln(Stream));
     FLineSpacingRule = Rule;
     SpacingUnit = Unit;
     LineSpacing = Spacing;

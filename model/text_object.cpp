@@ -193,54 +193,6 @@ int64_t BytesLeft(TStream& S)
     return S.Size() - S.Position();
 }
 
-// General format with 15 significant digits and "." as the decimal point.
-std::string FloatToStr(double V)
-{
-    if (std::isnan(V))
-        return "NAN";
-    if (std::isinf(V))
-        return V > 0 ? "INF" : "-INF";
-    if (V == 0.0)
-        return "0";
-    char Buf[40];
-    std::snprintf(Buf, sizeof Buf, "%.14e", std::fabs(V));
-    const std::string S(Buf);
-    const size_t E = S.find('e');
-    std::string Digits = S.substr(0, 1) + S.substr(2, E - 2);
-    const int Exp = std::atoi(S.c_str() + E + 1);
-    while (Digits.size() > 1 && Digits.back() == '0')
-        Digits.pop_back();
-    std::string R;
-    if (Exp >= 15 || Exp < -4) {
-        R = Digits.substr(0, 1);
-        if (Digits.size() > 1)
-            R += "." + Digits.substr(1);
-        R += "E" + std::to_string(Exp);
-    } else if (Exp < 0) {
-        R = "0." + std::string(static_cast<size_t>(-Exp - 1), '0') + Digits;
-    } else if (Digits.size() <= static_cast<size_t>(Exp) + 1) {
-        R = Digits + std::string(static_cast<size_t>(Exp) + 1 - Digits.size(), '0');
-    } else {
-        R = Digits.substr(0, static_cast<size_t>(Exp) + 1) + "." +
-            Digits.substr(static_cast<size_t>(Exp) + 1);
-    }
-    return V < 0 ? "-" + R : R;
-}
-
-double StrToFloat(const std::string& S)
-{
-    if (S == "NAN")
-        return std::nan("");
-    if (S == "INF")
-        return HUGE_VAL;
-    if (S == "-INF")
-        return -HUGE_VAL;
-    const double V = StrToFloatDef(S, std::nan(""));
-    if (std::isnan(V))
-        throw EConvertError("'" + S + "' は有効な浮動小数点数値ではありません");
-    return V;
-}
-
 // The lines of a text: broken at CR LF, a lone CR or a lone LF; a text
 // ending in a break ends with an empty line; no text has no lines.
 std::vector<std::string> SplitLines(const std::string& Text)

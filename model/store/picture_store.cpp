@@ -34,54 +34,6 @@ uint8_t LowByte(int32_t V)
     return static_cast<uint8_t>(static_cast<uint32_t>(V) & 0xFF);
 }
 
-// General format with 15 significant digits and "." as the decimal point:
-// "0.5", "123.25", "1E15", "1.5E-5", "NAN", "INF", "-INF".
-std::string FloatToStr(double V)
-{
-    if (std::isnan(V))
-        return "NAN";
-    if (std::isinf(V))
-        return V > 0 ? "INF" : "-INF";
-    if (V == 0.0)
-        return "0";
-    char Buf[40];
-    std::snprintf(Buf, sizeof Buf, "%.14e", std::fabs(V));
-    const std::string S(Buf);
-    const size_t EPos = S.find('e');
-    std::string Digits = S.substr(0, 1) + S.substr(2, EPos - 2);
-    const int Exp = std::atoi(S.c_str() + EPos + 1); // V = d.ddd x 10^Exp
-    while (Digits.size() > 1 && Digits.back() == '0')
-        Digits.pop_back();
-    std::string R;
-    if (Exp + 1 > 15 || Exp + 1 < -3) {
-        R = Digits.substr(0, 1);
-        if (Digits.size() > 1)
-            R += "." + Digits.substr(1);
-        R += "E" + std::to_string(Exp);
-    } else if (Exp < 0) {
-        R = "0." + std::string(static_cast<size_t>(-Exp - 1), '0') + Digits;
-    } else if (Digits.size() <= static_cast<size_t>(Exp) + 1) {
-        R = Digits + std::string(static_cast<size_t>(Exp) + 1 - Digits.size(), '0');
-    } else {
-        R = Digits.substr(0, static_cast<size_t>(Exp) + 1) + "." + Digits.substr(static_cast<size_t>(Exp) + 1);
-    }
-    return V < 0 ? "-" + R : R;
-}
-
-double StrToFloat(const std::string& S)
-{
-    if (S == "NAN")
-        return std::numeric_limits<double>::quiet_NaN();
-    if (S == "INF")
-        return std::numeric_limits<double>::infinity();
-    if (S == "-INF")
-        return -std::numeric_limits<double>::infinity();
-    const double V = StrToFloatDef(S, std::numeric_limits<double>::quiet_NaN());
-    if (std::isnan(V))
-        throw EConvertError("'" + S + "' は有効な浮動小数点数値ではありません");
-    return V;
-}
-
 // ---------------------------------------------------------------------------
 // Pictures and temporary files
 

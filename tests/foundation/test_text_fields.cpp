@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,6 +79,26 @@ TEST(TextFields, NumbersAndHex)
     EXPECT_EQ(HexToInt("ffffffff"), -1);
     EXPECT_EQ(HexToInt("100000001"), 1); // 32-bit wrap
     EXPECT_EQ(HexToIntDef("zz", 5), 0);
+}
+
+TEST(TextFields, GeneralFloatFormatAndItsReverse)
+{
+    const std::vector<std::pair<double, std::string>> Rows = {
+        {0.0, "0"}, {1.5, "1.5"}, {-123.25, "-123.25"}, {0.0001, "0.0001"}, {0.00001, "1E-5"},
+        {-1.5e-7, "-1.5E-7"}, {1e14, "100000000000000"}, {1e15, "1E15"}, {1.7e308, "1.7E308"},
+        {0.1 + 0.2, "0.3"},                                   // 15 digits hide the binary error
+        {3.141592653589793, "3.14159265358979"}};
+    for (const auto& [V, Text] : Rows) {
+        EXPECT_EQ(FloatToStr(V), Text) << V;
+        EXPECT_EQ(FloatToStr(StrToFloat(Text)), Text);
+    }
+    EXPECT_EQ(FloatToStr(2.6, 1), "3");  // one digit: no decimal point
+    EXPECT_EQ(FloatToStr(123456.0, 2), "120000");
+    EXPECT_EQ(FloatToStr(std::nan("")) + FloatToStr(HUGE_VAL) + FloatToStr(-HUGE_VAL), "NANINF-INF");
+    EXPECT_TRUE(std::isnan(StrToFloat("NAN")));
+    EXPECT_EQ(StrToFloat("-INF"), -HUGE_VAL);
+    EXPECT_EQ(MessageOf<EConvertError>([] { StrToFloat("1,5"); }),
+              "'1,5' は有効な浮動小数点数値ではありません");
 }
 
 TEST(TextFields, CommonPrefixPathDelimitersAndBaseNames)
