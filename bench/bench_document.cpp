@@ -72,30 +72,6 @@ std::unique_ptr<TDrawItem> NewBenchShape(TPageLink* Page, int32_t ID)
 const TDrawItemClass TBenchShape::ClassInfo{"TBenchShape", &TLineObject::ClassInfo,
                                             &NewBenchShape};
 
-class TNullView : public TOLEFormDoc {
-public:
-    std::string GetCaption() const override { return FCaption; }
-    void SetCaption(const std::string& C) override { FCaption = C; }
-    void PageLayoutChanged() override {}
-    void InvalidatePageRect(const TRect*) override {}
-    void HistoryChanged() override {}
-    void Release() override {}
-    void InvalidateDocRect(const TRect&) override {}
-    void RedrawAnchors() override {}
-    void SelectionChanged(bool) override {}
-    void UpdateGridActions() override {}
-    void UpdateDispModeActions() override {}
-    void UpdateRulerHead() override {}
-    void InvalidateRulers() override {}
-    void UpdateCursor(int32_t) override {}
-    void ShowSelectionStatus() override {}
-    void UpdateActionStates() override {}
-    int32_t GetZoomPercent() const override { return 100; }
-
-private:
-    std::string FCaption;
-};
-
 std::string FindMacroFolder()
 {
     if (const char* Env = std::getenv("TAVRO_MACRO_DIR"))
@@ -159,7 +135,7 @@ struct TBench {
     std::string FileName;
     std::unique_ptr<TDocuments> Docs;
     TOLEDocumentWex* Doc = nullptr;
-    TNullView View;
+    TSilentFormDoc View;
     std::vector<TrecPicture> Pictures;  // copies of the stored pictures, for the peer
     bool Ok = false;
     std::string Error;

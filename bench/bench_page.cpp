@@ -69,30 +69,14 @@ TrecPath Ellipse(const TRect& R)
 }
 
 // Records the rectangles each rendering repaints.
-class TAreaView : public TOLEFormDoc {
+class TAreaView : public TSilentFormDoc {
 public:
-    void PageLayoutChanged() override {}
     // The last call of a rendering is its own repaint of what it rendered.
     void InvalidatePageRect(const TRect* R) override
     {
         LastArea = R ? double(R->Right - R->Left + 1) * double(R->Bottom - R->Top + 1)
                      : double(PageW) * PageH;
     }
-    void HistoryChanged() override {}
-    std::string GetCaption() const override { return ""; }
-    void SetCaption(const std::string&) override {}
-    void Release() override {}
-    void InvalidateDocRect(const TRect&) override {}
-    void RedrawAnchors() override {}
-    void SelectionChanged(bool) override {}
-    void UpdateGridActions() override {}
-    void UpdateDispModeActions() override {}
-    void UpdateRulerHead() override {}
-    void InvalidateRulers() override {}
-    void UpdateCursor(int32_t) override {}
-    void ShowSelectionStatus() override {}
-    void UpdateActionStates() override {}
-    int32_t GetZoomPercent() const override { return 100; }
     double LastArea = 0;
 };
 

@@ -55,31 +55,6 @@ bool HasPixels(const TrecPicture* P)
     return H->biBitCount == 24 && H->biWidth > 0 && H->biHeight != 0;
 }
 
-// A view nobody sees: it only makes a page keep pixels.
-class THiddenView : public TOLEFormDoc {
-public:
-    std::string GetCaption() const override { return FCaption; }
-    void SetCaption(const std::string& Caption) override { FCaption = Caption; }
-    void PageLayoutChanged() override {}
-    void InvalidatePageRect(const TRect*) override {}
-    void HistoryChanged() override {}
-    void Release() override {}
-    void InvalidateDocRect(const TRect&) override {}
-    void RedrawAnchors() override {}
-    void SelectionChanged(bool) override {}
-    void UpdateGridActions() override {}
-    void UpdateDispModeActions() override {}
-    void UpdateRulerHead() override {}
-    void InvalidateRulers() override {}
-    void UpdateCursor(int32_t) override {}
-    void ShowSelectionStatus() override {}
-    void UpdateActionStates() override {}
-    int32_t GetZoomPercent() const override { return 100; }
-
-private:
-    std::string FCaption;
-};
-
 void SkipBytes(TStream& Stream, int32_t Count)
 {
     uint8_t Buf[8];
@@ -176,11 +151,11 @@ void TOLEDocumentWex::SaveToStream(TStream& Stream)
     // The first page's picture is the thumbnail's source. Without a view
     // the page has no pixels (and its items nothing to measure against):
     // a hidden view gives it some for the time of the save.
-    THiddenView Hidden;
+    TSilentFormDoc Hidden;
     struct TDetach {
         TOLEDocumentWex& Doc;
         TOLECustomPage* Page = nullptr;
-        THiddenView& View;
+        TSilentFormDoc& View;
         ~TDetach()
         {
             if (!Page)

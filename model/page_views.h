@@ -59,6 +59,33 @@ private:
     TOLECustomPage* FPage = nullptr; // not owned
 };
 
+// A view that shows nothing and answers as a window at 100% would: it makes a
+// page keep its pixels without a window (thumbnails, batch rendering) and is
+// the base of doubles that follow only some calls.
+class TSilentFormDoc : public TOLEFormDoc {
+public:
+    void PageLayoutChanged() override {}
+    void InvalidatePageRect(const TRect*) override {}
+    void HistoryChanged() override {}
+    std::string GetCaption() const override { return FCaption; }
+    void SetCaption(const std::string& Caption) override { FCaption = Caption; }
+    void Release() override {}
+    void InvalidateDocRect(const TRect&) override {}
+    void RedrawAnchors() override {}
+    void SelectionChanged(bool) override {}
+    void UpdateGridActions() override {}
+    void UpdateDispModeActions() override {}
+    void UpdateRulerHead() override {}
+    void InvalidateRulers() override {}
+    void UpdateCursor(int32_t) override {}
+    void ShowSelectionStatus() override {}
+    void UpdateActionStates() override {}
+    int32_t GetZoomPercent() const override { return 100; }
+
+private:
+    std::string FCaption;
+};
+
 // The main window: its active document window, status bar and tool buttons.
 class TMainWindowLink {
 public:

@@ -23,7 +23,7 @@
 
 namespace {
 
-class TRecView : public TOLEFormDoc {
+class TRecView : public TSilentFormDoc {
 public:
     std::string GetCaption() const override { return Caption; }
     void SetCaption(const std::string& C) override
@@ -35,12 +35,6 @@ public:
     void InvalidatePageRect(const TRect* R) override { WholeInvalidations += R ? 0 : 1; }
     void HistoryChanged() override { ++HistoryChanges; }
     void Release() override { ++Releases; }
-    void InvalidateDocRect(const TRect&) override {} void RedrawAnchors() override {}
-    void SelectionChanged(bool) override {} void UpdateGridActions() override {}
-    void UpdateDispModeActions() override {} void UpdateActionStates() override {}
-    void UpdateRulerHead() override {} void InvalidateRulers() override {}
-    void UpdateCursor(int32_t) override {} void ShowSelectionStatus() override {}
-    int32_t GetZoomPercent() const override { return 100; }
     std::string Caption;
     int CaptionSets = 0, LayoutChanges = 0, WholeInvalidations = 0, HistoryChanges = 0, Releases = 0;
 };

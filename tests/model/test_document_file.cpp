@@ -175,27 +175,6 @@ protected:
     TDocuments Docs;
 };
 
-class TNullView : public TOLEFormDoc {
-public:
-    std::string GetCaption() const override { return ""; }
-    void SetCaption(const std::string&) override {}
-    void PageLayoutChanged() override {}
-    void InvalidatePageRect(const TRect*) override {}
-    void HistoryChanged() override {}
-    void Release() override {}
-    void InvalidateDocRect(const TRect&) override {}
-    void RedrawAnchors() override {}
-    void SelectionChanged(bool) override {}
-    void UpdateGridActions() override {}
-    void UpdateDispModeActions() override {}
-    void UpdateRulerHead() override {}
-    void InvalidateRulers() override {}
-    void UpdateCursor(int32_t) override {}
-    void ShowSelectionStatus() override {}
-    void UpdateActionStates() override {}
-    int32_t GetZoomPercent() const override { return 100; }
-};
-
 } // namespace
 
 TEST_F(DocumentFileTest, HeaderAndChunkBytes)
@@ -247,7 +226,7 @@ TEST_F(DocumentFileTest, ThumbnailSizesAndPixels)
     // Rendered with pixels (a view is attached), and after the view left with them.
     auto WithView = Loose(200, 100);
     auto Without = Loose(200, 100);
-    TNullView View;
+    TSilentFormDoc View;
     PageOf(*WithView).AddForm(&View);
     PageOf(*Without).AddForm(&View);
     PageOf(*Without).RemoveForm(&View);
