@@ -7,6 +7,7 @@
 // first restores the source, both inside the timed loop. Prints
 // "ratio <name> <ours/peer>" lines (real time) last. Without libvips only
 // our side is timed.
+#include "bench_ratio.h"
 #include "raster/bmp_filter.h"
 #include "raster/rec_picture.h"
 
@@ -23,8 +24,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
 
 namespace {
@@ -177,41 +176,6 @@ BENCHMARK(BM_Median5_Peer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Median15_Peer)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
 
-// Keeps the real time per iteration of every run for the ratio lines.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    // No colour codes, so that the ratio lines start their lines.
-    TRatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& Reports) override
-    {
-        for (const Run& R : Reports) {
-            if (R.error_occurred || R.run_type != Run::RT_Iteration || R.iterations <= 0)
-                continue;
-            const std::string Name = R.benchmark_name();
-            FTimes[Name.substr(0, Name.find('/'))] = R.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(Reports);
-    }
-    void PrintRatios() const
-    {
-        for (const auto& [Name, Time] : FTimes) {
-            const std::string Suffix = "_Ours";
-            if (Name.size() <= Suffix.size() || Name.compare(Name.size() - Suffix.size(), Suffix.size(), Suffix) != 0)
-                continue;
-            const std::string Base = Name.substr(0, Name.size() - Suffix.size());
-            const auto Peer = FTimes.find(Base + "_Peer");
-            if (Peer == FTimes.end() || Peer->second <= 0)
-                continue;
-            std::printf("ratio %s %.3f\n", Base.substr(3).c_str(), Time / Peer->second);
-        }
-        std::fflush(stdout);
-    }
-
-private:
-    std::map<std::string, double> FTimes;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,15 +189,9 @@ int main(int argc, char** argv)
     vips_concurrency_set(1);
     vips_cache_set_max(0);
 #endif
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    Reporter.PrintRatios();
+    const int Result = RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
 #if TAVRO_BENCH_VIPS
     vips_shutdown();
 #endif
-    return 0;
+    return Result;
 }

@@ -9,6 +9,7 @@
 //     decoded into a new bottom-up BGR block each time.
 // The last lines are "ratio <name> <ours/peer>" per pair (real time), <name>
 // without the BM_ prefix.
+#include "bench_ratio.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/streams.h"
 #include "raster/bmp_conv.h"
@@ -23,9 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <random>
-#include <string>
 #include <vector>
 
 #include <jpeglib.h>
@@ -327,55 +326,9 @@ BENCHMARK(BM_PngLevel)->Arg(1)->Arg(3)->Arg(6)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegDecode_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegDecode_Peer)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's real time per iteration for the ratio lines.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& Runs) override
-    {
-        for (const Run& R : Runs) {
-            if (R.run_type != Run::RT_Iteration || R.error_occurred || R.iterations <= 0)
-                continue;
-            std::string Name = R.benchmark_name();
-            Name = Name.substr(0, Name.find('/'));
-            if (FTimes.count(Name))
-                continue;
-            FTimes[Name] = R.real_accumulated_time / double(R.iterations);
-            FOrder.push_back(Name);
-        }
-        ConsoleReporter::ReportRuns(Runs);
-    }
-    // "ratio <name> <ours/peer>" for every BM_<name>_Ours with its BM_<name>_Peer.
-    void PrintRatios() const
-    {
-        const std::string Prefix = "BM_", Suffix = "_Ours";
-        for (const std::string& Name : FOrder) {
-            if (Name.size() <= Prefix.size() + Suffix.size() || Name.compare(0, Prefix.size(), Prefix) != 0 ||
-                Name.compare(Name.size() - Suffix.size(), Suffix.size(), Suffix) != 0)
-                continue;
-            const std::string Base = Name.substr(0, Name.size() - Suffix.size());
-            const auto Peer = FTimes.find(Base + "_Peer");
-            if (Peer != FTimes.end() && Peer->second > 0)
-                std::printf("ratio %s %.3f\n", Base.substr(Prefix.size()).c_str(),
-                            FTimes.at(Name) / Peer->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> FTimes;
-    std::vector<std::string> FOrder;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    std::fflush(stdout);
-    Reporter.PrintRatios();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
 }

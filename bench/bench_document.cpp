@@ -9,6 +9,7 @@
 //   BM_DocumentSaveToMemory: SaveToStream into memory (no file work).
 //   BM_DocumentOpen: Open of the saved file into a new document.
 // The last line is "ratio DocumentSave <ours/peer>" (real time).
+#include "bench_ratio.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/poly_line.h"
 #include "foundation/rec_path.h"
@@ -35,7 +36,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -323,41 +323,11 @@ BENCHMARK(BM_DocumentSave_Peer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DocumentSaveToMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DocumentOpen)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's real time per iteration for the ratio line.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& Runs) override
-    {
-        for (const Run& R : Runs) {
-            if (R.run_type != Run::RT_Iteration || R.error_occurred || R.iterations <= 0)
-                continue;
-            FTimes.emplace(R.benchmark_name(), R.real_accumulated_time / double(R.iterations));
-        }
-        ConsoleReporter::ReportRuns(Runs);
-    }
-    void PrintRatio() const
-    {
-        const auto Ours = FTimes.find("BM_DocumentSave_Ours");
-        const auto Peer = FTimes.find("BM_DocumentSave_Peer");
-        if (Ours != FTimes.end() && Peer != FTimes.end() && Peer->second > 0)
-            std::printf("ratio DocumentSave %.3f\n", Ours->second / Peer->second);
-    }
-
-private:
-    std::map<std::string, double> FTimes;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    std::fflush(stdout);
-    Reporter.PrintRatio();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) {
+        R.PrintRatio("DocumentSave", "BM_DocumentSave_Ours", "BM_DocumentSave_Peer");
+    });
 }

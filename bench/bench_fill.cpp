@@ -6,6 +6,7 @@
 // headers are found. Qt draws into its native 32-bit format: its 24-bit
 // format goes through a conversion that makes it several times slower, no
 // measure of its rasteriser. Prints "ratio <name> <ours/peer>" last.
+#include "bench_ratio.h"
 #include "foundation/rec_path.h"
 #include "raster/draw_path.h"
 #include "raster/rec_picture.h"
@@ -24,9 +25,7 @@
 #endif
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <numbers>
 #include <random>
 #include <string>
@@ -403,52 +402,10 @@ void Register()
     }
 }
 
-// Keeps the real time per iteration of every run for the ratio lines.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    TRatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& Reports) override
-    {
-        for (const Run& R : Reports) {
-            if (R.error_occurred || R.run_type != Run::RT_Iteration || R.iterations <= 0)
-                continue;
-            const std::string Name = R.benchmark_name();
-            FTimes[Name.substr(0, Name.find('/'))] = R.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(Reports);
-    }
-    void PrintRatios() const
-    {
-        const std::string Suffix = "_Ours";
-        for (const auto& [Name, Time] : FTimes) {
-            if (Name.size() <= Suffix.size() ||
-                Name.compare(Name.size() - Suffix.size(), Suffix.size(), Suffix) != 0)
-                continue;
-            const std::string Base = Name.substr(0, Name.size() - Suffix.size());
-            const auto Peer = FTimes.find(Base + "_Peer");
-            if (Peer == FTimes.end() || Peer->second <= 0)
-                continue;
-            std::printf("ratio %s %.3f\n", Base.substr(3).c_str(), Time / Peer->second);
-        }
-        std::fflush(stdout);
-    }
-
-private:
-    std::map<std::string, double> FTimes;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     Register();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    Reporter.PrintRatios();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
 }

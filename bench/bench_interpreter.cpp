@@ -20,6 +20,7 @@
 // kept. Prints, last:
 //   ratio InterpreterOverhead <interpreted / routines alone>
 //   ratio CachedRerun <cached re-run / full run>
+#include "bench_ratio.h"
 #include "foundation/numbers.h"
 #include "foundation/pen_text.h"
 #include "foundation/platform_wrappers.h"
@@ -48,7 +49,6 @@
 #include <stdlib.h>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -482,48 +482,16 @@ void BM_CachedRerun(benchmark::State& State)
 }
 BENCHMARK(BM_CachedRerun)->Unit(benchmark::kMillisecond);
 
-// Keeps the real time of every benchmark (the median when repeated).
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> Times;
-    std::map<std::string, double> Medians;
-    void ReportRuns(const std::vector<Run>& Runs) override
-    {
-        for (const Run& R : Runs) {
-            if (R.error_occurred)
-                continue;
-            if (R.run_type == Run::RT_Iteration)
-                Times[R.run_name.str()] = R.GetAdjustedRealTime();
-            else if (R.aggregate_name == "median")
-                Medians[R.run_name.str()] = R.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(Runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     if (!Scene().SidesAgree()) {
         std::fprintf(stderr, "the routines alone paint other pixels than the interpreted stack\n");
         return 1;
     }
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    for (const auto& [Name, Time] : Reporter.Medians)
-        Reporter.Times[Name] = Time;
-    auto Ratio = [&](const char* Label, const char* A, const char* B) {
-        const auto X = Reporter.Times.find(A);
-        const auto Y = Reporter.Times.find(B);
-        if (X != Reporter.Times.end() && Y != Reporter.Times.end() && Y->second > 0)
-            std::printf("ratio %s %.4g\n", Label, X->second / Y->second);
-    };
-    Ratio("InterpreterOverhead", "BM_InterpreterRun", "BM_RasterAlone");
-    Ratio("CachedRerun", "BM_CachedRerun", "BM_InterpreterRun");
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) {
+        R.PrintRatio("InterpreterOverhead", "BM_InterpreterRun", "BM_RasterAlone", "%.4g");
+        R.PrintRatio("CachedRerun", "BM_CachedRerun", "BM_InterpreterRun", "%.4g");
+    });
 }

@@ -1,17 +1,14 @@
 // Compositing: mode 0 through an 8-bit mask of one 4000 x 3000 24-bit
 // picture over another, against a plain memcpy of the same pixel bytes.
 // Prints "ratio Merge0Mask <ours/peer>" as its last line.
+#include "bench_ratio.h"
 #include "raster/merge.h"
 #include "raster/rec_picture.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -104,46 +101,9 @@ void BM_Merge0SoftMask_Peer(benchmark::State& State)
 }
 BENCHMARK(BM_Merge0SoftMask_Peer)->Unit(benchmark::kMillisecond);
 
-// Keeps the real time of every benchmark (the median when repeated) so that
-// main can print the ratios.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> Times;
-    std::map<std::string, double> Medians;
-    void ReportRuns(const std::vector<Run>& Runs) override
-    {
-        for (const Run& R : Runs) {
-            if (R.error_occurred)
-                continue;
-            if (R.run_type == Run::RT_Iteration)
-                Times[R.run_name.str()] = R.GetAdjustedRealTime();
-            else if (R.aggregate_name == "median")
-                Medians[R.run_name.str()] = R.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(Runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    for (const auto& [Name, Time] : Reporter.Medians)
-        Reporter.Times[Name] = Time;
-    for (const auto& [Name, Time] : Reporter.Times) {
-        const std::string Suffix = "_Ours";
-        if (Name.size() <= Suffix.size() || Name.compare(Name.size() - Suffix.size(), Suffix.size(), Suffix) != 0)
-            continue;
-        const std::string Base = Name.substr(0, Name.size() - Suffix.size());
-        const auto Peer = Reporter.Times.find(Base + "_Peer");
-        if (Peer != Reporter.Times.end() && Peer->second > 0)
-            std::printf("ratio %s %.4g\n", Base.substr(3).c_str(), Time / Peer->second);
-    }
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios("%.4g"); });
 }

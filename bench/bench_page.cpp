@@ -8,6 +8,7 @@
 //
 // The last lines are "ratio DirtyRender <dirty/full>" (real time) and
 // "ratio DirtyArea <rendered area/page area>" for comparison.
+#include "bench_ratio.h"
 #include "foundation/poly_line.h"
 #include "foundation/rec_path.h"
 #include "model/line_object.h"
@@ -22,10 +23,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <numbers>
-#include <string>
 #include <vector>
 
 namespace {
@@ -179,32 +178,6 @@ BENCHMARK(BM_FullRenderStill)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FullRender)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DirtyRender)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    TRatioReporter() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& Reports) override
-    {
-        for (const Run& R : Reports)
-            if (!R.error_occurred && R.run_type == Run::RT_Iteration && R.iterations > 0)
-                FTimes[R.benchmark_name().substr(0, R.benchmark_name().find('/'))] =
-                    R.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(Reports);
-    }
-    void PrintRatios() const
-    {
-        const auto Full = FTimes.find("BM_FullRender");
-        const auto Dirty = FTimes.find("BM_DirtyRender");
-        if (Full != FTimes.end() && Dirty != FTimes.end() && Full->second > 0)
-            std::printf("ratio DirtyRender %.3f\n", Dirty->second / Full->second);
-        if (gDirtyArea > 0)
-            std::printf("ratio DirtyArea %.3f\n", gDirtyArea / (double(PageW) * PageH));
-        std::fflush(stdout);
-    }
-
-private:
-    std::map<std::string, double> FTimes;
-};
-
 // Macro.tvm lies beside the program and the test programs.
 void LoadCatalogue()
 {
@@ -223,12 +196,9 @@ void LoadCatalogue()
 int main(int argc, char** argv)
 {
     LoadCatalogue();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    Reporter.PrintRatios();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) {
+        R.PrintRatio("DirtyRender", "BM_DirtyRender", "BM_FullRender");
+        if (gDirtyArea > 0)
+            std::printf("ratio DirtyArea %.3f\n", gDirtyArea / (double(PageW) * PageH));
+    });
 }

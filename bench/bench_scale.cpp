@@ -4,6 +4,7 @@
 // libvips on one thread doing its nearest kernel (box shrink, linear reduce,
 // bicubic affine) into a new memory image. Prints "ratio <name> <ours/peer>"
 // lines (real time) last.
+#include "bench_ratio.h"
 #include "raster/rec_picture.h"
 #include "raster/picture_transfer.h"
 
@@ -12,9 +13,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -137,44 +135,6 @@ BENCHMARK(BM_ShrinkArea_Peer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EnlargeCubic_Ours)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EnlargeCubic_Peer)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps the real time per iteration of every run for the ratio lines.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    // No colour codes, so that the ratio lines start their lines.
-    TRatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& Reports) override
-    {
-        for (const Run& R : Reports) {
-            if (R.error_occurred || R.run_type != Run::RT_Iteration || R.iterations <= 0)
-                continue;
-            // "BM_X_Ours/real_time" -> "BM_X_Ours"
-            const std::string Name = R.benchmark_name();
-            FTimes[Name.substr(0, Name.find('/'))] = R.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(Reports);
-    }
-    void PrintRatios() const
-    {
-        for (const auto& [Name, Time] : FTimes) {
-            const std::string Suffix = "_Ours";
-            if (Name.size() <= Suffix.size() ||
-                Name.compare(Name.size() - Suffix.size(), Suffix.size(), Suffix) != 0)
-                continue;
-            const std::string Base = Name.substr(0, Name.size() - Suffix.size());
-            const auto Peer = FTimes.find(Base + "_Peer");
-            if (Peer == FTimes.end() || Peer->second <= 0)
-                continue;
-            const std::string Short = Base.rfind("BM_", 0) == 0 ? Base.substr(3) : Base;
-            std::printf("ratio %s %.3f\n", Short.c_str(), Time / Peer->second);
-        }
-        std::fflush(stdout);
-    }
-
-private:
-    std::map<std::string, double> FTimes;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -186,13 +146,7 @@ int main(int argc, char** argv)
     // One thread, and no operation cache: every iteration really computes.
     vips_concurrency_set(1);
     vips_cache_set_max(0);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    Reporter.PrintRatios();
+    const int Result = RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
     vips_shutdown();
-    return 0;
+    return Result;
 }

@@ -8,6 +8,7 @@
 // "ratio Trace <time ours/peer>" and "ratio TraceSegments <ours/peer>" last.
 // potrace (libpotrace-dev) is loaded at run time; without it only our side
 // is timed.
+#include "bench_ratio.h"
 #include "model/bitmap_trace.h"
 #include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
@@ -25,11 +26,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <numbers>
-#include <string>
 #include <vector>
 
 namespace {
@@ -295,51 +294,12 @@ void BM_Trace_Peer(benchmark::State& State)
 BENCHMARK(BM_Trace_Peer)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
 
-// Keeps the real time and the segment count of every run for the ratio lines.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    TRatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& Reports) override
-    {
-        for (const Run& R : Reports) {
-            if (R.error_occurred || R.run_type != Run::RT_Iteration || R.iterations <= 0)
-                continue;
-            const std::string Name = R.benchmark_name();
-            const std::string Base = Name.substr(0, Name.find('/'));
-            FTimes[Base] = R.GetAdjustedRealTime();
-            const auto Seg = R.counters.find("Segments");
-            if (Seg != R.counters.end())
-                FSegments[Base] = Seg->second.value;
-        }
-        ConsoleReporter::ReportRuns(Reports);
-    }
-    void PrintRatios() const
-    {
-        const auto OT = FTimes.find("BM_Trace_Ours"), PT = FTimes.find("BM_Trace_Peer");
-        if (OT != FTimes.end() && PT != FTimes.end() && PT->second > 0)
-            std::printf("ratio Trace %.3f\n", OT->second / PT->second);
-        const auto OS = FSegments.find("BM_Trace_Ours"), PS = FSegments.find("BM_Trace_Peer");
-        if (OS != FSegments.end() && PS != FSegments.end() && PS->second > 0)
-            std::printf("ratio TraceSegments %.3f\n", OS->second / PS->second);
-        std::fflush(stdout);
-    }
-
-private:
-    std::map<std::string, double> FTimes;
-    std::map<std::string, double> FSegments;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    benchmark::Shutdown();
-    Reporter.PrintRatios();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) {
+        R.PrintRatio("Trace", "BM_Trace_Ours", "BM_Trace_Peer");
+        R.PrintCounterRatio("TraceSegments", "BM_Trace_Ours", "BM_Trace_Peer", "Segments");
+    });
 }
