@@ -282,18 +282,26 @@ void TDrawObject::Invalidate(bool Flag)
     FbRedraw = 1;
 }
 
+TMacroPaintArgs TDrawObject::FillMacroArgs(TrecPicture* Target, TListRecPict* Store,
+                                           uint8_t DisplayMode, uint8_t* AbortFlag)
+{
+    TMacroPaintArgs Args;
+    Args.Target = Target;
+    Args.PrimaryPath = &FOutputPath;
+    Args.Instance = ObjID();
+    Args.Quality = QualityOf(DisplayMode);
+    Args.Store = Store;
+    Args.Abort = AbortFlag;
+    Args.UseCache = UseDisplayCache();
+    return Args;
+}
+
 void TDrawObject::MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode)
 {
     TRect R1 = EmptyExtent;
     TRect R2 = EmptyExtent;
     if (Target && FMacros->Count() > 0) {
-        TMacroPaintArgs Args;
-        Args.Target = Target;
-        Args.PrimaryPath = &FOutputPath;
-        Args.Instance = ObjID();
-        Args.Quality = QualityOf(DisplayMode);
-        Args.Store = Store;
-        Args.UseCache = UseDisplayCache();
+        TMacroPaintArgs Args = FillMacroArgs(Target, Store, DisplayMode, nullptr);
         Args.MeasureOnly = true;
         FMacros->Paint(Args, {}, nullptr, R1, R2);
     }
@@ -304,14 +312,7 @@ void TDrawObject::MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, ui
 void TDrawObject::PaintFillMacros(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
                                   uint8_t* AbortFlag)
 {
-    TMacroPaintArgs Args;
-    Args.Target = &Target;
-    Args.PrimaryPath = &FOutputPath;
-    Args.Instance = ObjID();
-    Args.Quality = QualityOf(DisplayMode);
-    Args.Store = Store;
-    Args.Abort = AbortFlag;
-    Args.UseCache = UseDisplayCache();
+    TMacroPaintArgs Args = FillMacroArgs(&Target, Store, DisplayMode, AbortFlag);
     TRect R1;
     TRect R2;
     FMacros->Paint(Args, {}, nullptr, R1, R2);

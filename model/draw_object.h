@@ -13,6 +13,7 @@
 
 #include "foundation/rec_path.h"
 #include "model/draw_item.h"
+#include "paint/macro_interpreter.h"
 
 #include <cstdint>
 #include <memory>
@@ -126,6 +127,10 @@ protected:
     // True for line objects: they store their fill-path flag instead of the
     // output path.
     virtual bool IsPathObject() const { return false; }
+    // The arguments of painting the fill macros over the output path onto
+    // Target at the quality of DisplayMode, as this object's instance.
+    TMacroPaintArgs FillMacroArgs(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode,
+                                  uint8_t* AbortFlag);
     // Measures the fill macros over the output path against Target (nil:
     // nothing is measured) into both extents.
     void MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode);

@@ -3,6 +3,7 @@
 #include "foundation/geometry.h"
 #include "foundation/lists.h"
 #include "foundation/numbers.h"
+#include "foundation/wrap_int.h"
 #include "foundation/stream_text.h"
 #include "foundation/stream_values.h"
 #include "foundation/streams.h"
@@ -63,29 +64,6 @@ float ToFloat32(double V)
     if (V < -Max)
         return -std::numeric_limits<float>::infinity();
     return static_cast<float>(V);
-}
-
-int32_t Wrap(int32_t A, int32_t B)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(A) + static_cast<uint32_t>(B));
-}
-
-int32_t QualityOf(uint8_t DisplayMode)
-{
-    switch (DisplayMode) {
-    case 1:
-        return cPaintQualityLow;
-    case 2:
-        return cPaintQualityMid;
-    default:
-        return cPaintQualityNormal;
-    }
-}
-
-bool UseDisplayCache()
-{
-    const TDefaultData* D = GetDefaultAttributes();
-    return D && D->DisplayCache != 0;
 }
 
 // Undo and redo records: little-endian fields appended in order.
@@ -964,8 +942,8 @@ void TTextObj::MoveBy(int32_t DX, int32_t DY)
     if (LinkedPath() || (DX == 0 && DY == 0))
         return;
     Invalidate(true);
-    FiX = Wrap(FiX, DX);
-    FiY = Wrap(FiY, DY);
+    FiX = WrapAdd(FiX, DX);
+    FiY = WrapAdd(FiY, DY);
     SetPathState(0);
     TLineObject::MoveBy(DX, DY);
 }
@@ -1108,7 +1086,7 @@ void TTextObj::BuildBasePath()
             MakeTextPath(Text, TextLayoutDpi, Styles, *FParagraph, FBasePath);
         RecPathOffset(FBasePath, FiX, FiY);
         for (TPoint& C : Centres)
-            C = TPoint{Wrap(C.X, FiX), Wrap(C.Y, FiY)};
+            C = TPoint{WrapAdd(C.X, FiX), WrapAdd(C.Y, FiY)};
     }
     if (FbPaintKind == 0) {
         Counts.clear();
@@ -1179,13 +1157,8 @@ void TTextObj::PaintGlyphs(TrecPicture& Target, TListRecPict* Store, uint8_t Dis
     const auto Glyphs = static_cast<int32_t>(R.size()) - 1;
     TrecPath Glyph;
     Glyph.Flag = FOutputPath.Flag;
-    TMacroPaintArgs Args;
-    Args.Target = &Target;
+    TMacroPaintArgs Args = FillMacroArgs(&Target, Store, DisplayMode, AbortFlag);
     Args.PrimaryPath = &Glyph;
-    Args.Quality = QualityOf(DisplayMode);
-    Args.Store = Store;
-    Args.Abort = AbortFlag;
-    Args.UseCache = UseDisplayCache();
     for (int32_t K = 0; K < Glyphs; ++K) {
         const int32_t I = FbPaintKind == 1 ? K : Glyphs - 1 - K;
         const int32_t First = R[static_cast<size_t>(I)];
@@ -1450,7 +1423,7 @@ void TTextObj::ReadTextPart(TStream& Stream, int32_t Version, bool AsText)
         }
         FiLinkedID = Linked;
         if (FBasePath.Count > 0)
-            FiY = Wrap(FiY, -Sat32(int64_t{FBasePath.Bounds.Bottom} - FBasePath.Bounds.Top));
+            FiY = WrapSub(FiY, Sat32(int64_t{FBasePath.Bounds.Bottom} - FBasePath.Bounds.Top));
     }
     FbBasePathState = 0;
     FbOutputPathState = 0;
