@@ -458,12 +458,12 @@ void PNGLoadFromStream(TStream& Stream, HGLOBAL& Header, uint8_t*& Bits, bool& C
     png_structp Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &Io, PngError, PngWarning);
     if (!Png)
         throw EUserError("PNGLoadFromStream: png_create_write_struct Failed");
-    // Ancillary chunks (text, profiles) never hold more than a few megabytes;
+    // Ancillary chunks (text, profiles, scales) never hold more than a few megabytes;
     // a chunk claiming gigabytes would make the library allocate it all first.
     // The chunks we never use are skipped without being read into memory.
     png_set_chunk_malloc_max(Png, 8u << 20);
-    static const png_byte cSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
-    png_set_keep_unknown_chunks(Png, PNG_HANDLE_CHUNK_NEVER, cSkipped, 6);
+    static const png_byte cSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL";
+    png_set_keep_unknown_chunks(Png, PNG_HANDLE_CHUNK_NEVER, cSkipped, 8);
     png_infop Info = png_create_info_struct(Png);
     struct TGuard {
         png_structp& Png;
