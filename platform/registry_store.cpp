@@ -10,7 +10,6 @@
 #include <new>
 #include <vector>
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
