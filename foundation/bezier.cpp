@@ -90,11 +90,14 @@ inline void SplitHalfD(const TDPoint* P, TDPoint* Q, TDPoint* R)
     R[3] = P3;
 }
 
+// Differences of int32 reach 2^32, so their squares do not fit int64: summed
+// wide and saturated (points that far apart compare as equally far).
 int64_t SqrDist64(const TPoint& A, const TPoint& B)
 {
-    int64_t Dx = int64_t{B.X} - A.X;
-    int64_t Dy = int64_t{B.Y} - A.Y;
-    return Dx * Dx + Dy * Dy;
+    const auto Dx = static_cast<__int128>(int64_t{B.X} - A.X);
+    const auto Dy = static_cast<__int128>(int64_t{B.Y} - A.Y);
+    const __int128 D = Dx * Dx + Dy * Dy;
+    return D > INT64_MAX ? INT64_MAX : static_cast<int64_t>(D);
 }
 
 // Subdivision by chord length.

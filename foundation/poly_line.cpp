@@ -365,13 +365,13 @@ void RecPolyLineSubdivide(const TrecPolyLine& Source, TrecPolyLine& Dest, int32_
             }
             I += 2;
         } else if ((K == PT_LINETO || K == PT_BEZIERTO) && I >= 1) {
-            // A straight segment becomes a Bezier run along the line. The
-            // squares are taken in 64 bits: 32-bit ones wrap for long lines.
+            // A straight segment becomes a Bezier run along the line. Its
+            // length is taken in doubles: the squares of differences of up
+            // to 2^32 do not fit in 64 bits.
             const TPoint From = Pts[I - 1];
             const int64_t Dx = int64_t{Pts[I].X} - From.X;
             const int64_t Dy = int64_t{Pts[I].Y} - From.Y;
-            const int64_t L =
-                static_cast<int64_t>(std::sqrt(static_cast<double>(Dx * Dx + Dy * Dy)));
+            const auto L = static_cast<int64_t>(std::hypot(static_cast<double>(Dx), static_cast<double>(Dy)));
             const int64_t Pieces = (L / Step + 1) * 3;
             Room(Pieces);
             for (int64_t Kx = 1; Kx <= Pieces; ++Kx) {

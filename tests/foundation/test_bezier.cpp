@@ -134,6 +134,14 @@ TEST(Bezier, SubdivideByStep)
         BezierSubdivideByStepAppend(C.data(), 100, Buf);
         EXPECT_TRUE(Buf[0] == (TPoint{9, 9}) && Buf.size() == S.size() && std::equal(S.begin() + 1, S.end(), Buf.begin() + 1));
     }
+    // Across the whole coordinate range: chord squares beyond int64 still split.
+    const TPoint Wide[4] = {{INT32_MIN, INT32_MIN}, {-1000, 0}, {1000, 0}, {INT32_MAX, INT32_MAX}};
+    const TCurve W = BezierSubdivideByStep(Wide, 1 << 26);
+    for (size_t I = 3; I < W.size(); I += 3) {
+        const double Dx = double(W[I].X) - W[I - 3].X, Dy = double(W[I].Y) - W[I - 3].Y;
+        ASSERT_LE(Dx * Dx + Dy * Dy, std::pow(double(1 << 26), 2)) << I;
+    }
+    EXPECT_EQ(std::pair(W.front(), W.back()), std::pair(Wide[0], Wide[3]));
 }
 
 TEST(Bezier, FlattenStraightAndAppend)
@@ -235,6 +243,11 @@ TEST(Bezier, NearestPoint)
         EXPECT_LE(D, 25 + (Eps > 1 ? 4 : 0)) << Eps;
         BezierNearestPoint({12, 5}, L, 1.0, Eps, nullptr, nullptr, nullptr);
     }
+    // A square distance beyond int64 saturates.
+    const TPoint Far[4] = {{INT32_MAX, INT32_MAX}, {INT32_MAX, INT32_MAX}, {INT32_MAX, INT32_MAX}, {INT32_MAX, INT32_MAX}};
+    int64_t FarSq = 0;
+    BezierNearestPoint({INT32_MIN, INT32_MIN}, Far, 1.0, 1.0, nullptr, nullptr, &FarSq);
+    EXPECT_EQ(FarSq, INT64_MAX);
     // Against brute force: the nearest chord is within the flattening bound of
     // the true nearest point, the arc over it within that bound of the chord;
     // the bisection stops at Eps, and the result is rounded (0.71).

@@ -162,6 +162,11 @@ TEST(PolyLine, SubdivideAndMap)
     RecPolyLineSubdivide(Path("0,0,6 50000,50000,3"), D, 10000, Map);
     EXPECT_EQ(Map, (std::vector<int32_t>{0, 1, 25}));
     EXPECT_EQ(Dump(D).substr(Dump(D).rfind(' ')), " 50000,50000,5");
+    // Corner to corner of the coordinate range: squares beyond 64 bits.
+    // L = 2^32 * sqrt(2) = 6074001000, 6074001000 / 2^30 = 5 -> 18 points.
+    RecPolyLineSubdivide(Path("-2147483648,-2147483648,6 2147483647,2147483647,3"), D, 1 << 30, Map);
+    EXPECT_EQ(Map, (std::vector<int32_t>{0, 1, 19}));
+    EXPECT_EQ(Dump(D).substr(Dump(D).rfind(' ')), " 2147483647,2147483647,5");
     // A long Bezier comes back as its BezierSubdivideByStep triples.
     const TPoint C[4] = {{0, 0}, {0, 40000}, {40000, 40000}, {40000, 0}};
     RecPolyLineSubdivide(Path("0,0,6 0,40000,4 40000,40000,4 40000,0,4"), D, 10000, Map);
