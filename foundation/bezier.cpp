@@ -1,5 +1,6 @@
 #include "foundation/bezier.h"
 
+#include "foundation/geometry.h"
 #include "foundation/user_error.h"
 #include "foundation/wrap_int.h"
 
@@ -90,20 +91,15 @@ inline void SplitHalfD(const TDPoint* P, TDPoint* Q, TDPoint* R)
     R[3] = P3;
 }
 
-// Differences of int32 reach 2^32, so their squares do not fit int64: summed
-// wide and saturated (points that far apart compare as equally far).
-int64_t SqrDist64(const TPoint& A, const TPoint& B)
+int64_t PointSqrDist64(const TPoint& A, const TPoint& B)
 {
-    const auto Dx = static_cast<__int128>(int64_t{B.X} - A.X);
-    const auto Dy = static_cast<__int128>(int64_t{B.Y} - A.Y);
-    const __int128 D = Dx * Dx + Dy * Dy;
-    return D > INT64_MAX ? INT64_MAX : static_cast<int64_t>(D);
+    return SqrDist64(int64_t{B.X} - A.X, int64_t{B.Y} - A.Y);
 }
 
 // Subdivision by chord length.
 void SubdivideRec(const TIPiece& C, int64_t StepSq, int Depth, std::vector<TPoint>& Out)
 {
-    if (Depth >= MaxDepth || SqrDist64(C.P[0], C.P[3]) <= StepSq) {
+    if (Depth >= MaxDepth || PointSqrDist64(C.P[0], C.P[3]) <= StepSq) {
         Out.push_back(C.P[1]);
         Out.push_back(C.P[2]);
         Out.push_back(C.P[3]);
@@ -343,12 +339,12 @@ void BezierNearestPoint(const TPoint& Pt, const TPoint P[4], double Tol, double 
     for (int I = 0; I < 64; ++I) {
         TPoint Pa = BezierPoint(P, Ta);
         TPoint Pb = BezierPoint(P, Tb);
-        if (static_cast<double>(SqrDist64(Pa, Pb)) < EpsSq)
+        if (static_cast<double>(PointSqrDist64(Pa, Pb)) < EpsSq)
             break;
         double Tm = (Ta + Tb) / 2;
         if (!(Ta < Tm && Tm < Tb))
             break;
-        if (SqrDist64(Pa, Pt) <= SqrDist64(Pb, Pt))
+        if (PointSqrDist64(Pa, Pt) <= PointSqrDist64(Pb, Pt))
             Tb = Tm;
         else
             Ta = Tm;
@@ -360,7 +356,7 @@ void BezierNearestPoint(const TPoint& Pt, const TPoint P[4], double Tol, double 
     if (Nearest)
         *Nearest = N;
     if (SqrDist)
-        *SqrDist = SqrDist64(N, Pt);
+        *SqrDist = PointSqrDist64(N, Pt);
 }
 
 TDPoint DBezierGetTanT(const TDPoint P[4], double T)

@@ -21,9 +21,8 @@ int32_t RoundOff32(double X)
     return static_cast<int32_t>(RoundOff(X));
 }
 
-// dx * dx + dy * dy of int32 differences (each up to 2^32 in size), saturated
-// at INT64_MAX: points at opposite ends of the coordinate range are far apart,
-// never "near" through a wrapped square.
+} // namespace
+
 int64_t SqrDist64(int64_t DX, int64_t DY)
 {
     const uint64_t AX = static_cast<uint64_t>(DX < 0 ? -DX : DX);
@@ -32,8 +31,6 @@ int64_t SqrDist64(int64_t DX, int64_t DY)
                                   static_cast<unsigned __int128>(AY) * AY;
     return Sum > static_cast<unsigned __int128>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(Sum);
 }
-
-} // namespace
 
 // Points and vectors.
 

@@ -37,6 +37,10 @@ inline int32_t RoundEven32(double X)
 TDPoint DPoint(double X, double Y);
 bool PointsEqual(const TPoint& A, const TPoint& B);
 int32_t PointSqrDistance(const TPoint& A, const TPoint& B);   // 32-bit, wraps
+// DX * DX + DY * DY of int32 differences (each up to 2^32 in size), saturated
+// at INT64_MAX: points at opposite ends of the coordinate range are far apart,
+// never "near" through a wrapped square.
+int64_t SqrDist64(int64_t DX, int64_t DY);
 double PointDistance(const TPoint& A, const TPoint& B);       // sqrt of the int32 above
 double DPointSqrDistance(const TDPoint& A, const TDPoint& B);
 double DPointDistance(const TDPoint& A, const TDPoint& B);
