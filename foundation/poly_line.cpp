@@ -346,8 +346,11 @@ void RecPolyLineSubdivide(const TrecPolyLine& Source, TrecPolyLine& Dest, int32_
     DPts.reserve(static_cast<size_t>(N) * 3 + 1);
     DTypes.reserve(static_cast<size_t>(N) * 3 + 1);
 
+    // A few long segments at a fine step would ask for billions of points;
+    // no real outline comes near this many.
+    constexpr int64_t MaxPoints = int64_t{1} << 24;
     const auto Room = [&](int64_t More) {
-        if (static_cast<int64_t>(DPts.size()) + More > MaxInt32)
+        if (static_cast<int64_t>(DPts.size()) + More > MaxPoints)
             throw EOutOfResources("RecPolyLineSubdivide: 点の数が多すぎます");
     };
 

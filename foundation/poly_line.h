@@ -70,7 +70,8 @@ void RecPolyLineCloseFigures(TrecPolyLine& Path);
 void RecPolyLineReverseFigure(TrecPolyLine& Path, int32_t I);
 // Dest := Bezier runs with pieces at most about Step long. Map gets Count + 1
 // entries: Dest's index for each source point (0 for the 2nd and 3rd point of
-// a triple) and Dest's final count. EUserError for Step <= 0.
+// a triple) and Dest's final count. EUserError for Step <= 0, EOutOfResources
+// beyond 2^24 points.
 void RecPolyLineSubdivide(const TrecPolyLine& Source, TrecPolyLine& Dest, int32_t Step,
                           std::vector<int32_t>& Map);
 // Dest := Source with every Bezier replaced by line points (Tolerance is a

@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/test_support.h"
+
 namespace {
 
 struct TP {
@@ -167,6 +169,13 @@ TEST(PolyLine, SubdivideAndMap)
     RecPolyLineSubdivide(Path("-2147483648,-2147483648,6 2147483647,2147483647,3"), D, 1 << 30, Map);
     EXPECT_EQ(Map, (std::vector<int32_t>{0, 1, 19}));
     EXPECT_EQ(Dump(D).substr(Dump(D).rfind(' ')), " 2147483647,2147483647,5");
+    // At a fine step the same line would need 3 * 6074001 points: refused, Dest kept.
+    const int32_t Kept = D.Count;
+    EXPECT_EQ(MessageOf<EOutOfResources>([&] {
+                  RecPolyLineSubdivide(Path("-2147483648,-2147483648,6 2147483647,2147483647,3"), D, 1000, Map);
+              }),
+              "RecPolyLineSubdivide: 点の数が多すぎます");
+    EXPECT_EQ(D.Count, Kept);
     // A long Bezier comes back as its BezierSubdivideByStep triples.
     const TPoint C[4] = {{0, 0}, {0, 40000}, {40000, 40000}, {40000, 0}};
     RecPolyLineSubdivide(Path("0,0,6 0,40000,4 40000,40000,4 40000,0,4"), D, 10000, Map);

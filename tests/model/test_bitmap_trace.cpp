@@ -277,8 +277,9 @@ TEST(BitmapTrace, StepCapDropsARunawayBoundary)
         Trace(Pic.P, R, Cap);
         ASSERT_EQ(R.Paths.size(), Cap == 18 ? 1u : 0u);
         EXPECT_EQ(R.Colors.size(), R.Paths.size());
-        if (Cap == 18)
+        if (Cap == 18) {
             EXPECT_EQ(OutlineOf(*R.Paths[0]), Rectangle(0, 0, 5, 4));
+        }
     }
 }
 
