@@ -12,6 +12,9 @@
 #include "model/drag_frame_dc.h"
 #include "model/default_data.h"
 #include "model/line_object.h"
+#include "model/param_shapes.h"
+#include "model/poly_line_obj.h"
+#include "model/text_object.h"
 #include "paint/macro_library.h"
 #include "paint/paint_macro.h"
 #include "foundation/platform_wrappers.h"
@@ -401,4 +404,26 @@ public:
     TInstalledDefaults& operator=(const TInstalledDefaults&) = delete;
     TPrivateFolders Folders;
     std::unique_ptr<TDefaultData> Data;
+};
+
+// The program's own object types (poly lines, shapes, text) registered for
+// the scope; the factories before are put back at its end.
+class TRealObjectTypes {
+public:
+    TRealObjectTypes()
+    {
+        for (int32_t T = 1; T <= 6; ++T)
+            FOld[T] = GetDrawItemFactory(T);
+        RegisterPolyLineObjType();
+        RegisterParamShapeTypes();
+        RegisterTextObjType();
+    }
+    ~TRealObjectTypes()
+    {
+        for (int32_t T = 1; T <= 6; ++T)
+            RegisterDrawItemType(T, FOld[T]);
+    }
+
+private:
+    TDrawItemFactory FOld[7] = {};
 };

@@ -32,27 +32,9 @@ public:
     TListRecPict Store{&History};
 };
 
-// The real item classes for the scope; what was registered comes back.
-struct TRealTypes {
-    TDrawItemFactory Old[7] = {};
-    TRealTypes()
-    {
-        for (int32_t T = 1; T <= 6; ++T)
-            Old[T] = GetDrawItemFactory(T);
-        RegisterPolyLineObjType();
-        RegisterParamShapeTypes();
-        RegisterTextObjType();
-    }
-    ~TRealTypes()
-    {
-        for (int32_t T = 1; T <= 6; ++T)
-            RegisterDrawItemType(T, Old[T]);
-    }
-};
-
 struct SelectionTest : ::testing::Test {
     TPrivateFolders Folders;
-    TRealTypes Types;
+    TRealObjectTypes Types;
     TSelDocument Doc;
     std::unique_ptr<TPage> Page;
     TSelectedObjects* Sel = nullptr;

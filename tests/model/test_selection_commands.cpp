@@ -47,26 +47,6 @@ public:
     std::string Data;
 };
 
-class TCmdTypes {
-public:
-    TCmdTypes()
-    {
-        for (int32_t T = 1; T <= 6; ++T)
-            FOld[T] = GetDrawItemFactory(T);
-        RegisterPolyLineObjType();
-        RegisterParamShapeTypes();
-        RegisterTextObjType();
-    }
-    ~TCmdTypes()
-    {
-        for (int32_t T = 1; T <= 6; ++T)
-            RegisterDrawItemType(T, FOld[T]);
-    }
-
-private:
-    TDrawItemFactory FOld[7] = {};
-};
-
 // A leaf whose move records, then raises.
 class TFailingLeaf : public TTestLeaf {
 public:
@@ -80,7 +60,7 @@ public:
 
 struct SelectionCommandsTest : ::testing::Test {
     TPrivateFolders Folders;
-    TCmdTypes Types;
+    TRealObjectTypes Types;
     std::unique_ptr<TCmdDocument> Doc;
     TRecClipboard Clipboard;
     std::vector<std::string> Boxes;
