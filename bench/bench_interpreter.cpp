@@ -25,7 +25,7 @@
 #include "foundation/pen_text.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/rec_path.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/gradation_object.h"
 #include "paint/light_set.h"
 #include "paint/macro_interpreter.h"

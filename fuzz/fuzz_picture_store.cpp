@@ -5,7 +5,7 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/picture_checks.h"
 #include "fuzz/seed_pictures.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 
 namespace {
 

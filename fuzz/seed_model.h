@@ -12,7 +12,7 @@
 #include "model/page.h"
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "model/text_object.h"
 
 #include <memory>

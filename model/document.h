@@ -23,8 +23,8 @@
 #include "model/document_file.h"
 #include "model/document_views.h"
 #include "model/page.h"
-#include "model/store/history.h"
-#include "model/store/picture_store.h"
+#include "store/history.h"
+#include "store/picture_store.h"
 
 class TMemIniFile;
 class TStream;

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "foundation/geometry_types.h"
-#include "model/store/history.h"
+#include "store/history.h"
 
 class TStream;
 class TList2Item;

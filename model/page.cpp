@@ -15,7 +15,7 @@
 #include "model/draw_object.h"
 #include "model/draw_progress.h"
 #include "model/line_object.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "raster/bmp_conv.h"
 #include "raster/merge.h"
 

@@ -32,7 +32,7 @@
 #include "model/page_link.h"
 #include "model/page_selection.h"
 #include "model/page_views.h"
-#include "model/store/history.h"
+#include "store/history.h"
 #include "raster/rec_picture.h"
 
 class TStream;

@@ -10,7 +10,7 @@
 #include "foundation/user_error.h"
 #include "model/page.h"
 #include "model/poly_line_obj.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "platform/cp932.h"
 
 namespace {

@@ -28,7 +28,7 @@
 #include "model/anchors.h"
 #include "model/draw_group.h"
 #include "model/page_selection.h"
-#include "model/store/history.h"
+#include "store/history.h"
 
 class TPage;
 class TPolyLineObj;

@@ -16,7 +16,7 @@
 #include "model/clipboard_service.h"
 #include "model/page.h"
 #include "model/poly_line_obj.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "model/text_object.h"
 #include "platform/dib.h"
 

@@ -12,7 +12,7 @@
 #include "model/default_data.h"
 #include "model/draw_group.h"
 #include "model/page_link.h"
-#include "model/store/history.h"
+#include "store/history.h"
 #include "model/text_outline.h"
 #include "paint/macro_list.h"
 #include "platform/cp932.h"

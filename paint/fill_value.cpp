@@ -3,7 +3,7 @@
 #include "foundation/numbers.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 
 #include <algorithm>
 #include <cmath>

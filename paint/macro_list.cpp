@@ -7,7 +7,7 @@
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/fill_value.h"
 #include "paint/gradation_object.h"
 #include "paint/paint_macro.h"

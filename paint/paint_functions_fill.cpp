@@ -6,7 +6,7 @@
 #include "foundation/rec_path.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/fill_value.h"
 #include "paint/gradation_object.h"
 #include "paint/paint_function_table.h"

@@ -4,7 +4,7 @@
 #include "foundation/numbers.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/rec_path.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/fill_value.h"
 #include "paint/light_set.h"
 #include "paint/paint_function_table.h"

@@ -18,7 +18,7 @@
 #include "model/draw_item.h"
 #include "model/layer.h"
 #include "model/page_link.h"
-#include "model/store/history.h"
+#include "store/history.h"
 
 class TTestDocument : public TDocumentLink {
 public:

@@ -10,7 +10,7 @@
 #include "foundation/stream_text.h"
 #include "model/draw_progress.h"
 #include "model/page.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"

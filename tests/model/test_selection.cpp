@@ -10,7 +10,7 @@
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
 #include "model/selection.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "model/text_object.h"
 #include "platform/cp932.h"
 

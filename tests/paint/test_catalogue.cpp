@@ -11,7 +11,7 @@
 #include "model/page_link.h"
 #include "model/text_object.h"
 #include "model/text_outline.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/fill_value.h"
 #include "paint/light_set.h"
 #include "paint/macro_interpreter.h"

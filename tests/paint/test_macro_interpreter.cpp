@@ -2,7 +2,7 @@
 
 #include "foundation/string_list.h"
 #include "foundation/user_error.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"

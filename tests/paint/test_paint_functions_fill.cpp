@@ -2,7 +2,7 @@
 
 #include "foundation/numbers.h"
 #include "foundation/rec_path.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/paint_function_table.h"
 #include "paint/picture_cache.h"
 #include "raster/merge.h"

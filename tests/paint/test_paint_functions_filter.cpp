@@ -4,7 +4,7 @@
 #include "foundation/numbers.h"
 #include "foundation/rec_path.h"
 #include "foundation/user_error.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/light_set.h"
 #include "paint/paint_function_entries.h"
 #include "paint/paint_function_table.h"

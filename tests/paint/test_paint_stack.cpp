@@ -4,7 +4,7 @@
 #include "paint/macro_list.h"
 
 #include "foundation/rec_path.h"
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 #include "paint/macro_library.h"
 #include "paint/paint_macro.h"
 #include "paint/paint_spy_table.h"

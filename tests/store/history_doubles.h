@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "foundation/user_error.h"
-#include "model/store/history.h"
+#include "store/history.h"
 #include "platform/test_support.h"
 
 inline int32_t ReadInt(const void* Data)

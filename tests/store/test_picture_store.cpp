@@ -1,6 +1,6 @@
 // Picture store: handles, duplicate detection, derived pictures, JPEG bytes in
 // temporary files, undo and redo, and the stream forms of every version.
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 
 #include "foundation/stream_text.h"
 #include "foundation/user_error.h"

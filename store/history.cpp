@@ -1,4 +1,4 @@
-#include "model/store/history.h"
+#include "store/history.h"
 
 #include <cstring>
 #include <utility>

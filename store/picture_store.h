@@ -30,7 +30,7 @@
 #include "foundation/lists.h"
 #include "foundation/streams.h"
 #include "foundation/tobject.h"
-#include "model/store/history.h"
+#include "store/history.h"
 #include "raster/rec_picture.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "model/store/picture_store.h"
+#include "store/picture_store.h"
 
 #include "foundation/stream_text.h"
 #include "foundation/stream_values.h"
