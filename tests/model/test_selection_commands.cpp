@@ -418,6 +418,13 @@ TEST_F(SelectionCommandsTest, DivideOpenAndClosedFigures)
     EXPECT_EQ(PointsOf(P), (std::vector<TPoint>{{0, 0}, {10, 0}, {20, 0}}));
     EXPECT_EQ(PointsOf(Q), (std::vector<TPoint>{{20, 0}, {30, 0}, {40, 0}}));
     EXPECT_EQ(TypesOf(Q), (std::vector<int>{6, 2, 2}));
+    // The new piece is left with state 1 and the divided object with state 0;
+    // a polyline's base path is its nodes, so neither regenerates them away:
+    // the painted paths are the edited nodes.
+    EXPECT_EQ(Q->BasePathState(), 1);
+    EXPECT_EQ(P->BasePathState(), 0);
+    EXPECT_EQ(::PointsOf(Q->GetPath()), PointsOf(Q));
+    EXPECT_EQ(::PointsOf(P->GetPath()), PointsOf(P));
     // A closed square opened at its third node starts and ends there.
     TPolyLineObj* S = AddPoly({{0, 0, 6}, {10, 0, 2}, {10, 10, 2}, {0, 10, 2}, {0, 0, 3}});
     Divide(S);
