@@ -361,18 +361,26 @@ void BezierNearestPoint(const TPoint& Pt, const TPoint P[4], double Tol, double 
 
 TDPoint DBezierGetTanT(const TDPoint P[4], double T)
 {
+    // The fallback chords are weighted sums of differences from the end
+    // point rather than a curve point minus the end point: the Bernstein
+    // weights do not sum to exactly 1 in doubles, so a curve whose points
+    // coincide would otherwise get a chord of rounding noise instead of 0.
     TDPoint V;
     if (T == 0.0) {
         V = TDPoint{P[1].X - P[0].X, P[1].Y - P[0].Y};
         if (V.X == 0.0 && V.Y == 0.0) {
-            TDPoint Q = DBezierPoint(P, 0.01);
-            V = TDPoint{Q.X - P[0].X, Q.Y - P[0].Y};
+            const double U = 0.01, S = 1.0 - U;
+            const double C1 = 3 * U * S * S, C2 = 3 * U * U * S, C3 = U * U * U;
+            V = TDPoint{C1 * (P[1].X - P[0].X) + C2 * (P[2].X - P[0].X) + C3 * (P[3].X - P[0].X),
+                        C1 * (P[1].Y - P[0].Y) + C2 * (P[2].Y - P[0].Y) + C3 * (P[3].Y - P[0].Y)};
         }
     } else if (T == 1.0) {
         V = TDPoint{P[3].X - P[2].X, P[3].Y - P[2].Y};
         if (V.X == 0.0 && V.Y == 0.0) {
-            TDPoint Q = DBezierPoint(P, 0.99);
-            V = TDPoint{P[3].X - Q.X, P[3].Y - Q.Y};
+            const double U = 0.99, S = 1.0 - U;
+            const double C0 = S * S * S, C1 = 3 * U * S * S, C2 = 3 * U * U * S;
+            V = TDPoint{C0 * (P[3].X - P[0].X) + C1 * (P[3].X - P[1].X) + C2 * (P[3].X - P[2].X),
+                        C0 * (P[3].Y - P[0].Y) + C1 * (P[3].Y - P[1].Y) + C2 * (P[3].Y - P[2].Y)};
         }
     } else {
         double S = 1.0 - T;

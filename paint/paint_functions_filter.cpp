@@ -641,9 +641,10 @@ int32_t Light(const TCall& Call, TRect& Rect2, bool MeasureOnly)
     const uint8_t Quality = static_cast<uint8_t>(Call.Choice(8));
     const TrecPicture* Bump = Call.Picture(3);
     const TrecPath* Path = Call.Path(5);
+    // A text that breaks off part-way still lights with the lights read
+    // before the break; a text with none paints nothing.
     TLightsAmb Lights;
-    if (!StrToLights(Lights, LightText))
-        return PaintArgRefused(4);
+    StrToLights(Lights, LightText);
 
     TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (Bump && !RectEmpty(Rect2))

@@ -1,5 +1,6 @@
 #include "raster/bmp_filter.h"
 
+#include "foundation/lists.h"
 #include "foundation/numbers.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
@@ -684,21 +685,21 @@ void MakeGaussKernel(double R, int32_t& Length, HGLOBAL& Kernel, int32_t& Shift)
     const int32_t One = 1 << Shift;
     const double Scale = One / Total;
     std::vector<int32_t> K(static_cast<size_t>(L));
-    std::vector<std::pair<int32_t, int32_t>> Fractions; // (key, index) in index order
+    TList2Item Fractions; // (key, index) in index order
     int64_t Sum = 0;
     for (int32_t I = 0; I < L; ++I) {
         const double V = W[size_t(I)] * Scale;
         K[size_t(I)] = static_cast<int32_t>(RoundOff(V));
         Sum += K[size_t(I)];
-        Fractions.emplace_back(static_cast<int32_t>(std::trunc((V - std::trunc(V)) * 10000)), I);
+        Fractions.Add(static_cast<int32_t>(std::trunc((V - std::trunc(V)) * 10000)), I);
     }
-    // Largest fractions first; equal fractions keep index order, so the
-    // left entry of a symmetric pair comes first.
-    std::stable_sort(Fractions.begin(), Fractions.end(),
-                     [](const auto& A, const auto& B) { return A.first > B.first; });
+    // Largest fractions first. Equal fractions (the two sides of the curve)
+    // come in the order the list's quicksort leaves them, which decides
+    // which side of a symmetric pair gets the rounding unit.
+    Fractions.SortByKey([](int32_t Key1, int32_t Key2) { return Key2 - Key1; });
     const int64_t D = std::min<int64_t>(One - Sum, L);
-    for (int64_t J = 0; J < D; ++J)
-        ++K[size_t(Fractions[size_t(J)].second)];
+    for (int32_t J = 0; J < D; ++J)
+        ++K[size_t(Fractions.GetItem(J))];
     HGLOBAL H = GlobalAllocQ(GPTR, size_t(L) * sizeof(int32_t));
     std::memcpy(H, K.data(), size_t(L) * sizeof(int32_t));
     Length = L;

@@ -1133,14 +1133,16 @@ private:
         EndPolygon();
     }
 
-    // Unit-free tangent of the curve at T, or false where it vanishes.
+    // Unit-free tangent of the curve at T, or false where it vanishes. At an
+    // end the tangent routine itself is the only exact judge of a vanishing
+    // fallback chord, so its refusal is the answer there.
     bool Tangent(const TDPoint Q[4], double T, TDPoint& V) const
     {
-        if (T <= 0.0 && Q[1] == Q[0] && DBezierPoint(Q, 0.01) == Q[0])
+        try {
+            V = DBezierGetTanT(Q, T);
+        } catch (const EUserError&) {
             return false;
-        if (T >= 1.0 && Q[2] == Q[3] && DBezierPoint(Q, 0.99) == Q[3])
-            return false;
-        V = DBezierGetTanT(Q, T);
+        }
         return !IsZero(V) && std::isfinite(V.X) && std::isfinite(V.Y);
     }
 

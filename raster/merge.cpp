@@ -123,6 +123,10 @@ inline int BlendByte(int S, int D)
         return D < 128 ? (2 * D * S + 255) >> 8 : 255 - ((2 * (255 - D) * (255 - S) + 255) >> 8);
     else if constexpr (Mode == 4)
         return S < 128 ? (2 * D * S + 255) >> 8 : 255 - ((2 * (255 - D) * (255 - S) + 255) >> 8);
+    else if constexpr (Mode == 5)
+        return std::min(S, D);
+    else if constexpr (Mode == 6)
+        return std::max(S, D);
     else if constexpr (Mode == 7)
         return S > D ? S - D : D - S;
     else if constexpr (Mode == 11)
@@ -142,6 +146,34 @@ void FitLightness(const uint8_t* D, int32_t L, uint8_t* Out)
     int32_t H, S, Lx, R, G, B;
     RGBToHLS(D[2], D[1], D[0], H, S, Lx);
     HLSToRGB(H, S, L, R, G, B);
+    Out[0] = uint8_t(B);
+    Out[1] = uint8_t(G);
+    Out[2] = uint8_t(R);
+}
+
+// Modes 8 and 9 on one B, G, R destination pixel D with the source colour
+// (R, G, B), in the HLS model of mode 10. Mode 8 takes the source's hue with
+// the destination's saturation and lightness, mode 9 the source's saturation
+// with the destination's hue and lightness. A grey has no hue: a grey source
+// leaves the pixel in mode 8, and a grey destination stays as it is in mode 9.
+template <int Mode>
+void FitHueOrSaturation(const uint8_t* D, int32_t SR, int32_t SG, int32_t SB, uint8_t* Out)
+{
+    int32_t DH, DS, DL, SH, SS, SL;
+    RGBToHLS(D[2], D[1], D[0], DH, DS, DL);
+    RGBToHLS(SR, SG, SB, SH, SS, SL);
+    const bool Keep = Mode == 8 ? SS == 0 : DS == 0;
+    if (Keep) {
+        Out[0] = D[0];
+        Out[1] = D[1];
+        Out[2] = D[2];
+        return;
+    }
+    int32_t R, G, B;
+    if constexpr (Mode == 8)
+        HLSToRGB(SH, DS, DL, R, G, B);
+    else
+        HLSToRGB(DH, SS, DL, R, G, B);
     Out[0] = uint8_t(B);
     Out[1] = uint8_t(G);
     Out[2] = uint8_t(R);
@@ -209,12 +241,20 @@ inline int64_t SourceLuma(const uint8_t* S, int SBpp)
 
 // The mode's result b for one pixel of DBpp bytes. An 8-bit source over a
 // 24-bit destination acts as grey (s, s, s); modes 10 and 14 on an 8-bit
-// destination take the source byte.
+// destination take the source byte, and modes 8 and 9 leave it (a grey has
+// neither hue nor saturation).
 template <int Mode, int DBpp, int SBpp>
 inline void PixelResult(const uint8_t* D, const uint8_t* S, uint8_t* B)
 {
     if constexpr ((Mode == 10 || Mode == 14) && DBpp == 1) {
         B[0] = S[0];
+    } else if constexpr ((Mode == 8 || Mode == 9) && DBpp == 1) {
+        B[0] = D[0];
+    } else if constexpr (Mode == 8 || Mode == 9) {
+        if constexpr (SBpp == 3)
+            FitHueOrSaturation<Mode>(D, S[2], S[1], S[0], B);
+        else
+            FitHueOrSaturation<Mode>(D, S[0], S[0], S[0], B);
     } else if constexpr (Mode == 10) {
         FitLightness(D, SourceLightness(S, SBpp), B);
     } else if constexpr (Mode == 14) {
@@ -259,8 +299,13 @@ void MergeRowFull16(uint8_t* D, const uint8_t* S, const uint8_t*, int32_t W, int
     }
 }
 
-// Per-pixel weight a (mask scaled by opacity, else the opacity); b is blended
-// in with each term rounded by itself.
+// Darken, lighten, hue and saturation blend in b with one rounding, which
+// leaves a byte exactly where b equals it (darken under a lighter source, hue
+// under a grey one); the other modes round each term by itself.
+template <int Mode>
+constexpr bool OneRounding = Mode == 5 || Mode == 6 || Mode == 8 || Mode == 9;
+
+// Per-pixel weight a (mask scaled by opacity, else the opacity).
 template <int Mode, int DBpp, int SBpp, bool Masked>
 void MergeRowWeighted(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
 {
@@ -271,8 +316,12 @@ void MergeRowWeighted(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W,
         const int IA = 255 - A;
         uint8_t B[DBpp];
         PixelResult<Mode, DBpp, SBpp>(D, S, B);
-        for (int C = 0; C < DBpp; ++C)
-            D[C] = uint8_t(((B[C] * A + 255) >> 8) + ((D[C] * IA + 255) >> 8));
+        for (int C = 0; C < DBpp; ++C) {
+            if constexpr (OneRounding<Mode>)
+                D[C] = uint8_t((B[C] * A + D[C] * IA + 255) >> 8);
+            else
+                D[C] = uint8_t(((B[C] * A + 255) >> 8) + ((D[C] * IA + 255) >> 8));
+        }
     }
 }
 
@@ -440,13 +489,17 @@ TMergeRow PickRowForMode(uint8_t Mode, bool Full, bool Masked)
     case 2: return PickRow<2, DBpp, SBpp>(Full, Masked);
     case 3: return PickRow<3, DBpp, SBpp>(Full, Masked);
     case 4: return PickRow<4, DBpp, SBpp>(Full, Masked);
+    case 5: return PickRow<5, DBpp, SBpp>(Full, Masked);
+    case 6: return PickRow<6, DBpp, SBpp>(Full, Masked);
     case 7: return PickRow<7, DBpp, SBpp>(Full, Masked);
+    case 8: return PickRow<8, DBpp, SBpp>(Full, Masked);
+    case 9: return PickRow<9, DBpp, SBpp>(Full, Masked);
     case 10: return PickRow<10, DBpp, SBpp>(Full, Masked);
     case 11: return PickRow<11, DBpp, SBpp>(Full, Masked);
     case 12: return PickRow<12, DBpp, SBpp>(Full, Masked);
     case 13: return PickRow<13, DBpp, SBpp>(Full, Masked);
     case 14: return PickRow<14, DBpp, SBpp>(Full, Masked);
-    default: return nullptr; // 5, 6, 8, 9 and above 14: nothing to do
+    default: return nullptr; // above 14: nothing to do
     }
 }
 
@@ -491,44 +544,60 @@ void ClearOutside(const TPicView& V, const TArea& Region)
 // ---------------------------------------------------------------------------
 // Per-pixel blenders of the colour, tile and gradation merges.
 
+// The modes that work on the whole pixel: b for a source pixel of the
+// destination's size, as RecPictureMerge computes it.
+template <int Mode>
+constexpr bool WholePixel = Mode == 8 || Mode == 9 || Mode == 10 || Mode == 14;
+
+template <int Mode>
+inline void PixelResultOfSize(const uint8_t* D, const uint8_t* S, int Bpp, uint8_t* B)
+{
+    if (Bpp == 3)
+        PixelResult<Mode, 3, 3>(D, S, B);
+    else
+        PixelResult<Mode, 1, 1>(D, S, B);
+}
+
 template <int Mode>
 inline void BlendFull(uint8_t* D, const uint8_t* S, int Bpp)
 {
-    if constexpr (Mode == 10) {
-        if (Bpp == 3)
-            FitLightness(D, GetLightness(S[2], S[1], S[0]), D);
-        else
-            D[0] = S[0];
+    if constexpr (WholePixel<Mode>) {
+        uint8_t B[3];
+        PixelResultOfSize<Mode>(D, S, Bpp, B);
+        for (int C = 0; C < Bpp; ++C)
+            D[C] = B[C];
     } else {
         for (int C = 0; C < Bpp; ++C)
             D[C] = uint8_t(BlendByte<Mode>(S[C], D[C]));
     }
 }
 
+// One rounding, except modes 10 and 14, whose terms are rounded each by
+// itself as in RecPictureMerge.
 template <int Mode>
 inline void BlendWeighted(uint8_t* D, const uint8_t* S, int Bpp, int A, int IA)
 {
     if (A == 0)
         return;
-    if constexpr (Mode == 10) {
+    if constexpr (WholePixel<Mode>) {
         uint8_t B[3];
-        if (Bpp == 3)
-            FitLightness(D, GetLightness(S[2], S[1], S[0]), B);
-        else
-            B[0] = S[0];
-        for (int C = 0; C < Bpp; ++C)
-            D[C] = uint8_t(((D[C] * IA + 255) >> 8) + ((A * B[C] + 255) >> 8));
+        PixelResultOfSize<Mode>(D, S, Bpp, B);
+        for (int C = 0; C < Bpp; ++C) {
+            if constexpr (OneRounding<Mode>)
+                D[C] = uint8_t((IA * D[C] + A * B[C] + 255) >> 8);
+            else
+                D[C] = uint8_t(((D[C] * IA + 255) >> 8) + ((A * B[C] + 255) >> 8));
+        }
     } else {
         for (int C = 0; C < Bpp; ++C)
             D[C] = uint8_t((IA * D[C] + A * BlendByte<Mode>(S[C], D[C]) + 255) >> 8);
     }
 }
 
-// Modes the blenders change pixels in; the others (5, 6, 8, 9, 14, above 14)
-// leave them.
+// Modes above 14 leave the pixels.
 bool BlenderActs(uint8_t Mode)
 {
-    return Mode <= 4 || Mode == 7 || (Mode >= 10 && Mode <= 13);
+    return Mode <= 14;
 }
 
 // Walks a run of pixels with one source pixel per destination pixel; the
@@ -562,11 +631,16 @@ void WithBlenderMode(uint8_t Mode, TFunc&& F)
     case 2: F(std::integral_constant<int, 2>()); break;
     case 3: F(std::integral_constant<int, 3>()); break;
     case 4: F(std::integral_constant<int, 4>()); break;
+    case 5: F(std::integral_constant<int, 5>()); break;
+    case 6: F(std::integral_constant<int, 6>()); break;
     case 7: F(std::integral_constant<int, 7>()); break;
+    case 8: F(std::integral_constant<int, 8>()); break;
+    case 9: F(std::integral_constant<int, 9>()); break;
     case 10: F(std::integral_constant<int, 10>()); break;
     case 11: F(std::integral_constant<int, 11>()); break;
     case 12: F(std::integral_constant<int, 12>()); break;
     case 13: F(std::integral_constant<int, 13>()); break;
+    case 14: F(std::integral_constant<int, 14>()); break;
     default: break;
     }
 }

@@ -4,11 +4,16 @@
 // overlap; a mask value m turns the opacity o into the weight (m x o + 255) shr 8.
 //
 // Blend modes (one byte), for source byte s over destination byte d:
-//   0 normal, 1 multiply, 2 screen, 3 overlay, 4 hard light, 7 difference,
-//   10 luminosity (destination hue and saturation, source lightness),
-//   11 add-subtract, 12 AND, 13 OR, 14 destination colour fitted to the
-//   source's luma. Modes 5, 6, 8, 9 and anything above 14 leave the
-//   destination unchanged.
+//   0 normal, 1 multiply, 2 screen, 3 overlay, 4 hard light, 5 darken
+//   (min(s, d)), 6 lighten (max(s, d)), 7 difference, 8 hue (source hue,
+//   destination saturation and lightness), 9 saturation (source saturation,
+//   destination hue and lightness), 10 luminosity (destination hue and
+//   saturation, source lightness), 11 add-subtract, 12 AND, 13 OR, 14
+//   destination colour fitted to the source's luma. Modes 8, 9 and 10 work in
+//   the HLS model of foundation/colour_models.h; a grey has no hue, so mode 8
+//   under a grey source and mode 9 over a grey destination (every 8-bit one)
+//   leave the pixel. Weighted, modes 5, 6, 8 and 9 round once. Anything above
+//   14 leaves the destination unchanged.
 //
 // Opacities are taken as 0..255; values outside are clamped. Pictures of a
 // depth a routine does not handle are refused with EUserError.
@@ -32,22 +37,22 @@ struct TrecBlendPixel {
     uint8_t bMode = 0;
 };
 
-// The pixel at weight 255: d := b for every byte (mode 10 turns the whole
-// pixel; on an 8-bit pixel it takes the source byte). Modes 5, 6, 8, 9, 14
-// and above 14 leave the pixel.
+// The pixel at weight 255: d := b for every byte, b as RecPictureMerge
+// computes it (modes 8, 9, 10 and 14 turn the whole pixel; on an 8-bit pixel
+// modes 10 and 14 take the source byte). Modes above 14 leave the pixel.
 void BlendPixelFull(TrecBlendPixel& B);
 // The pixel at the context's weight a, one rounding:
-// d := ((255 - a) d + a b + 255) shr 8 (mode 10 rounds each term by itself).
-// Weight 0 only moves the pointers.
+// d := ((255 - a) d + a b + 255) shr 8 (modes 10 and 14 round each term by
+// itself). Weight 0 only moves the pointers.
 void BlendPixelWeighted(TrecBlendPixel& B);
 
 // Source over destination through the mask (8-bit, may be null) on the
 // overlap of all three. Depth pairs (destination, source): (24, 8), (8, 8),
 // (16, 8), (24, 24), else EUserError "RecPictureMerge: biBitCount incorrect";
 // an 8-bit source over 24 bits acts as grey; a 16-bit destination takes mode
-// 0 only. Weighted mode 0 rounds once, the other modes round each term. With
-// ClearOutside every destination pixel outside the overlap is set to 0 (all
-// of them when there is no overlap).
+// 0 only. Weighted modes 0, 5, 6, 8 and 9 round once, the others round each
+// term. With ClearOutside every destination pixel outside the overlap is set
+// to 0 (all of them when there is no overlap).
 void RecPictureMerge(const TrecPicture& Dest, const TrecPicture& Src, const TrecPicture* Mask,
                      int32_t Opacity, uint8_t Mode, bool ClearOutside = false);
 

@@ -291,10 +291,15 @@ TEST(Bezier, Tangent)
     const TDPoint B[4] = {{1, 2}, {4, 6}, {5, 5}, {9, 1}};
     EXPECT_EQ(DBezierGetTanT(B, 0.0), (TDPoint{3, 4}));
     EXPECT_EQ(DBezierGetTanT(B, 1.0), (TDPoint{4, -4}));
-    const TDPoint Z[4] = {{7, 7}, {7, 7}, {7, 7}, {7, 7}};
-    EXPECT_EQ(DBezierGetTanT(Z, 0.5), (TDPoint{0, 0}));
-    for (double T : {0.0, 1.0})
-        EXPECT_EQ(MessageOf<EUserError>([&] { DBezierGetTanT(Z, T); }), "DBezierGetTanT: Can't Get Tangent");
+    // Four coincident points have no tangent at either end wherever they
+    // lie, also where the curve's own point at 0.01 is not exactly the point.
+    for (const TDPoint At : {TDPoint{7, 7}, TDPoint{1, 1}, TDPoint{0.1, 0.3}, TDPoint{-123.456, 1e6}}) {
+        const TDPoint Z[4] = {At, At, At, At};
+        EXPECT_EQ(DBezierGetTanT(Z, 0.5), (TDPoint{0, 0})) << At.X;
+        for (double T : {0.0, 1.0})
+            EXPECT_EQ(MessageOf<EUserError>([&] { DBezierGetTanT(Z, T); }), "DBezierGetTanT: Can't Get Tangent")
+                << At.X << " " << T;
+    }
 }
 
 TEST(Bezier, MakeCornerBezier)

@@ -248,9 +248,12 @@ TEST(PaintFunctionsFilter, LightCodesSetsAndBindings)
         return Call(TArgs("NilPictureLight", &P).O(3, &Small.R).T(4, Text), Measure);
     };
     EXPECT_EQ(Light("").Code, 1);
-    EXPECT_EQ(Light("no light here").Code, 0x10004);
-    // A set without lights paints nothing and succeeds.
-    EXPECT_EQ(Light("50,FFFFFF80,20,0,0,").All(), std::tuple(0, cEmpty, TRect{2, 2, 3, 3})); // picture, mask, bump
+    // A set without lights, or a text that yields none, paints nothing and
+    // succeeds.
+    for (const char* Text : {"50,FFFFFF80,20,0,0,", "no light here"}) {
+        EXPECT_EQ(Light(Text).All(), std::tuple(0, cEmpty, TRect{2, 2, 3, 3})) << Text; // picture, mask, bump
+        EXPECT_EQ(P.Image(), Before) << Text;
+    }
     // One red ambient light lights the picture; measuring does not.
     EXPECT_EQ(Light("50,FFFFFF80,20,0,1,1,AFF0000100,0,", true).Code, 0);
     EXPECT_EQ(P.Image(), Before);
@@ -291,6 +294,17 @@ TEST(PaintFunctionsFilter, LightCodesSetsAndBindings)
                   0);
         EXPECT_EQ(P.Image(), Expected.Image()) << (S ? "store" : "no store");
     }
+    // A text that breaks off in its second light lights with the first.
+    const std::string Light1 = "1,P00FF00100,1,0.2,0.3,0.5,0.5,";
+    TPic Cut(0, 0, 6, 6, 24), Whole(0, 0, 6, 6, 24);
+    Cut.CopyFrom(Src);
+    Whole.CopyFrom(Src);
+    for (TPic* Pic : {&Cut, &Whole})
+        ASSERT_EQ(Call(TArgs("NilPictureLight", Pic).O(3, &Bump.R)
+                           .T(4, (Pic == &Cut ? "50,FFFFFF80,20,0,2," + Light1 + "9,BFF" : "50,FFFFFF80,20,0,1," + Light1)))
+                      .Code, 0);
+    EXPECT_EQ(Cut.Image(), Whole.Image());
+    EXPECT_NE(Cut.Image(), Src.Image());
 }
 
 TEST(PaintFunctionsFilter, FilterSizeMeanMaximumMinimumMedianGaussOil)

@@ -88,14 +88,16 @@ TEST(Merge, ByteModes)
     struct TCase { int S, D; uint8_t Mode; int Want; };
     // Mode 1: 20255 shr 8, s = 255 keeps d. Mode 2: 255 - (55 x 155 + 255) shr 8.
     // Mode 3: d < 128: 40255 shr 8, else 255 - (2 x 105 x 55 + 255) shr 8;
-    // mode 4 the same on s. 8-bit destinations take s in modes 10 and 14;
-    // modes without arithmetic leave d.
+    // mode 4 the same on s. Modes 5 and 6: the smaller and the larger byte.
+    // 8-bit destinations take s in modes 10 and 14 and keep d in modes 8 and
+    // 9 (a grey has neither hue nor saturation); modes above 14 leave d.
     const TCase Cases[] = {
         {200, 10, 0, 200}, {200, 100, 1, 79}, {255, 77, 1, 77}, {0, 77, 1, 0}, {200, 100, 2, 221},
         {200, 100, 3, 157}, {200, 150, 3, 209}, {100, 200, 4, 157}, {150, 200, 4, 209}, {30, 200, 7, 170},
         {200, 30, 7, 170}, {128, 77, 11, 77}, {255, 0, 11, 254}, {200, 100, 11, 244}, {255, 100, 11, 255},
         {0, 200, 11, 0}, {0x3C, 0xF0, 12, 0x30}, {0x3C, 0xF0, 13, 0xFC}, {42, 200, 10, 42}, {42, 200, 14, 42},
-        {42, 200, 5, 200}, {42, 200, 15, 200}, {42, 200, 255, 200},
+        {42, 200, 5, 42}, {200, 42, 5, 42}, {42, 200, 6, 200}, {200, 42, 6, 200}, {42, 200, 8, 200},
+        {42, 200, 9, 200}, {42, 200, 15, 200}, {42, 200, 255, 200},
     };
     for (const TCase& C : Cases)
         EXPECT_EQ(Merge8(C.S, C.D, C.Mode), C.Want) << C.S << " over " << C.D << " mode " << int(C.Mode);
@@ -144,6 +146,86 @@ TEST(Merge, Mode14LumaFit)
     // Red saturated, then green 261 on the second pass: blue =
     // (314980 - 306510) div 234; the blue 0 counted as 1.
     EXPECT_EQ(MergeGrey(230, {200, 190, 0}, 14), (RGB{255, 255, 36}));
+}
+
+// Source (50, 100, 200) over destination (200, 100, 100) in every routine
+// that takes a mode, at weight 255 and 128. HLS of the source: hue
+// (765 + 170) shl 10 div 255 = 3754, saturation 38400 x 255 div 250 = 39168;
+// of the destination: hue 6144, saturation 31085, lightness 38528.
+// Mode 8, HLSToRGB (3754, 31085, 38528): m2 = 69613 - 9632 x 31085 div 16320
+// = 51267, m1 = 25789, sector 3, inc = 25478 x 682 div 1024 = 16968:
+// (m1, m2 - inc, m2) div 256 = (100, 133, 200). Mode 9, HLSToRGB (6144,
+// 39168, 38528): m2 = 77696 - 23116 = 54580, m1 = 22476: (213, 87, 87).
+// Mode 14: Y = 197600, L = 266000: (148, 74, 74). At a = 128 modes 5, 6, 8
+// and 9 round once, (128 b + 127 d + 255) shr 8; mode 14 rounds each term:
+// red 74 + 100, green and blue 37 + 50.
+TEST(Merge, DarkenLightenHueSaturationLumaInEveryRoutine)
+{
+    const RGB S{50, 100, 200}, D{200, 100, 100};
+    struct TCase { uint8_t Mode; RGB Full, Half; };
+    const TCase Cases[] = {
+        {5, {50, 100, 100}, {125, 100, 100}},  {6, {200, 100, 200}, {200, 100, 150}},
+        {8, {100, 133, 200}, {150, 117, 150}}, {9, {213, 87, 87}, {206, 94, 94}},
+        {14, {148, 74, 74}, {174, 87, 87}},
+    };
+    const int32_t Color = S[0] | S[1] << 8 | S[2] << 16;
+    TrecGradation Flat; // one colour, opaque
+    Flat.iOpacity = 255;
+    Flat.iRepeatCount = 1;
+    Flat.iX2 = 16384;
+    Flat.ColStops = {{0, Color}, {1023, Color}};
+    Flat.TransStops = {{0, 255}, {1023, 255}};
+    using TRoutine = std::function<void(const TPic&, uint8_t, int)>;
+    const std::pair<const char*, TRoutine> Routines[] = {
+        {"merge", [&](const TPic& P, uint8_t M, int O) {
+             TPic Src(0, 0, 1, 1, 24);
+             Src.SetRGB(0, 0, S);
+             RecPictureMerge(P.P, Src.P, nullptr, O, M);
+         }},
+        {"merge masked", [&](const TPic& P, uint8_t M, int O) { // m = 255: a = o
+             TPic Src(0, 0, 1, 1, 24), Mask(0, 0, 1, 1, 8);
+             Src.SetRGB(0, 0, S);
+             Mask.Fill(255);
+             RecPictureMerge(P.P, Src.P, &Mask.P, O, M);
+         }},
+        {"blender", [&](const TPic& P, uint8_t M, int O) {
+             const uint8_t Px[3] = {uint8_t(S[2]), uint8_t(S[1]), uint8_t(S[0])};
+             TrecBlendPixel B{P.At(0, 0), Px, O, 255 - O, 3, M};
+             if (O == 255)
+                 BlendPixelFull(B);
+             else
+                 BlendPixelWeighted(B);
+         }},
+        {"colour", [&](const TPic& P, uint8_t M, int O) { RecPictureMergeColor(P.P, nullptr, O, Color, M); }},
+        {"tile", [&](const TPic& P, uint8_t M, int O) {
+             TPic Tile(0, 0, 1, 1, 24);
+             Tile.SetRGB(0, 0, S);
+             RecPictureMergeTile(P.P, nullptr, O, Tile.P, M);
+         }},
+        {"gradation", [&](const TPic& P, uint8_t M, int O) {
+             RecPictureMergeGradation(P.P, nullptr, O, TRect{0, 0, 0, 0}, Flat, M);
+         }},
+    };
+    for (const auto& [Name, Run] : Routines)
+        for (const TCase& C : Cases)
+            for (int O : {255, 128}) {
+                TPic P(0, 0, 1, 1, 24);
+                P.SetRGB(0, 0, D);
+                Run(P, C.Mode, O);
+                EXPECT_EQ(P.Rgb(0, 0), O == 255 ? C.Full : C.Half) << Name << " mode " << int(C.Mode) << " o " << O;
+            }
+    // A grey has no hue: a grey source leaves the pixel in mode 8, a grey
+    // destination stays in mode 9. A grey source in mode 9 greys the
+    // destination at its lightness, 38528 div 256 = 150.
+    EXPECT_EQ(MergeGrey(150, D, 5), (RGB{150, 100, 100}));
+    EXPECT_EQ(MergeGrey(150, D, 6, 128), (RGB{200, 125, 125})); // (128 x 150 + 127 x 100 + 255) shr 8
+    EXPECT_EQ(MergeGrey(150, D, 8), D);
+    EXPECT_EQ(MergeGrey(150, D, 9), (RGB{150, 150, 150}));
+    EXPECT_EQ(Merge24(S, {90, 90, 90}, 9), (RGB{90, 90, 90}));
+    EXPECT_EQ(Merge24(S, {90, 90, 90}, 8), (RGB{90, 90, 90}));
+    // Weighted, a byte the mode leaves stays exact: 1 stays 1 under a = 128
+    // (per-term rounding would give 2).
+    EXPECT_EQ(Merge24({0, 0, 0}, {1, 1, 1}, 6, 128), (RGB{1, 1, 1}));
 }
 
 // a = (m o + 255) shr 8; mode 0 with one rounding, the others per term.
@@ -343,8 +425,16 @@ TEST(Merge, Blenders)
     TrecBlendPixel C{P, Grey, 255, 0, 3, 10};
     BlendPixelFull(C);
     EXPECT_EQ((std::vector<uint8_t>(P, P + 3)), (std::vector<uint8_t>{26, 26, 74}));
-    // Mode 14 and the modes without arithmetic leave the pixel.
-    for (uint8_t Mode : {5, 14, 15}) {
+    // On 8-bit pixels as in RecPictureMerge: 42 over 200.
+    for (const auto& [Mode, Want] : {std::pair<uint8_t, int>{5, 42}, {6, 200}, {8, 200}, {9, 200}, {14, 42}}) {
+        uint8_t Q = 200;
+        const uint8_t S8 = 42;
+        TrecBlendPixel E{&Q, &S8, 255, 0, 1, Mode};
+        BlendPixelFull(E);
+        EXPECT_EQ(Q, Want) << int(Mode);
+    }
+    // Modes above 14 leave the pixel.
+    for (uint8_t Mode : {15, 255}) {
         uint8_t Q[3] = {1, 2, 3};
         TrecBlendPixel E{Q, Grey, 255, 0, 3, Mode};
         BlendPixelFull(E);
