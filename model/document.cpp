@@ -391,17 +391,12 @@ TOLEDocumentWex* TDocuments::NewDocument(int32_t Width, int32_t Height)
             Form->PageLayoutChanged();
     }
     if (auto* Page = dynamic_cast<TPage*>(Doc->GetPage(0))) {
+        // The page keeps its unnamed first layer; the user draws on a
+        // second, named one.
         TLayers* Layers = Page->GetLayers();
-        // A page always holds one layer: its first, still unnamed one is
-        // the one a new document starts with.
-        if (Layers->GetCount() == 1 && Layers->GetLayer(0)->Name.empty()) {
-            Layers->GetLayer(0)->Name = "レイヤ１";
-            Layers->SetCurrent(Layers->GetLayer(0));
-        } else {
-            auto Layer = std::make_unique<TLayer>();
-            Layer->Name = "レイヤ１";
-            Layers->SetCurrent(Layers->Add(std::move(Layer)));
-        }
+        auto Layer = std::make_unique<TLayer>();
+        Layer->Name = "レイヤ１";
+        Layers->SetCurrent(Layers->Add(std::move(Layer)));
     }
     return Doc;
 }

@@ -236,8 +236,8 @@ public:
     std::string ClassName() const override { return "TDocument"; }
 };
 
-// The application's registry: new documents get a window and a first layer
-// named "レイヤ１".
+// The application's registry: new documents get a window, and their first
+// page a second layer named "レイヤ１" that becomes current.
 class TDocuments : public TOLEDocumentsWex {
 public:
     using TOLEDocumentsWex::TOLEDocumentsWex;

@@ -18,7 +18,9 @@
 #include "foundation/user_error.h"
 #include "model/draw_progress.h"
 #include "model/layer.h"
+#include "model/line_object.h"
 #include "model/page_link.h"
+#include "model/poly_line_obj.h"
 
 namespace {
 
@@ -906,5 +908,80 @@ void FindTopItemNearPoint(TDrawGroup& Group, const TPoint& Point, int32_t Limit,
             Item = Found;
             Distance = D;
         }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Line operations over the tree
+
+namespace {
+
+// From the last child to the first: every polyline drops its degenerate
+// figures; those left with fewer than 2 points are listed, each once.
+void CollectShortLines(TDrawItem* Item, std::vector<TPolyLineObj*>& Short)
+{
+    if (auto* G = dynamic_cast<TDrawGroup*>(Item)) {
+        for (int32_t I = G->GetCount(); I-- > 0;)
+            CollectShortLines(G->GetItem(I), Short);
+    } else if (auto* P = dynamic_cast<TPolyLineObj*>(Item)) {
+        P->RemoveDegenerateFigures();
+        if (P->PointCount() < 2 && std::find(Short.begin(), Short.end(), P) == Short.end())
+            Short.push_back(P);
+    }
+}
+
+} // namespace
+
+void TDrawGroup::DeleteShortLines()
+{
+    std::vector<TDrawItem*> Children;
+    for (const auto& C : FItems)
+        Children.push_back(C.get());
+    DeleteShortLines(Children);
+}
+
+void TDrawGroup::DeleteShortLines(
+    const std::vector<TDrawItem*>& Items,
+    const std::function<void(const std::vector<TPolyLineObj*>&)>& BeforeDelete)
+{
+    std::vector<TPolyLineObj*> Short;
+    for (size_t I = Items.size(); I-- > 0;)
+        CollectShortLines(Items[I], Short);
+    if (Short.empty())
+        return;
+    if (BeforeDelete)
+        BeforeDelete(Short);
+    // A line's parent lives as long as the line does: a group freed because
+    // a deletion emptied it held only lines already deleted.
+    for (TPolyLineObj* P : Short)
+        if (TDrawGroup* G = P->Parent())
+            G->DeleteChild(P);
+}
+
+void TDrawGroup::UnmergeLines(std::vector<TPolyLineObj*>* Pieces)
+{
+    // The children as they are now: the pieces are appended meanwhile.
+    std::vector<TDrawItem*> Children;
+    for (const auto& C : FItems)
+        Children.push_back(C.get());
+    UnmergeLines(Children, Pieces);
+}
+
+void TDrawGroup::UnmergeLines(const std::vector<TDrawItem*>& Items,
+                              std::vector<TPolyLineObj*>* Pieces)
+{
+    for (TDrawItem* Item : Items)
+        if (auto* P = dynamic_cast<TPolyLineObj*>(Item))
+            P->SplitFigures(Pieces);
+}
+
+void UpdateGroupLinePaths(TDrawGroup& Group)
+{
+    for (int32_t I = Group.GetCount(); I-- > 0;) {
+        TDrawItem* Child = Group.GetItem(I);
+        if (auto* G = dynamic_cast<TDrawGroup*>(Child))
+            UpdateGroupLinePaths(*G);
+        else if (auto* L = dynamic_cast<TLineObject*>(Child))
+            L->RebuildPath();
     }
 }

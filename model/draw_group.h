@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "model/draw_item.h"
+
+class TPolyLineObj;
 
 class TDrawGroup : public TDrawItem {
 public:
@@ -116,6 +119,27 @@ public:
     // Frees every child and empties the list (no records).
     void Clear();
 
+    // From the last child to the first, recursing into groups: every
+    // polyline drops its degenerate figures (recorded) and each one left
+    // with fewer than 2 points is deleted from its group, once. A group
+    // emptied so leaves its parent: this group may then be freed, and the
+    // caller must not touch it afterwards.
+    void DeleteShortLines();
+    // The same over Items, listed as the children of a group that does not
+    // own them (the selection's items): a short line is deleted from its
+    // own parent group. BeforeDelete, when given, receives the lines that
+    // go before any of them is deleted.
+    static void DeleteShortLines(
+        const std::vector<TDrawItem*>& Items,
+        const std::function<void(const std::vector<TPolyLineObj*>&)>& BeforeDelete = {});
+    // Every direct child that is a polyline splits its figures into
+    // separate polylines appended to this group (recorded); Pieces, when
+    // given, receives the new ones.
+    void UnmergeLines(std::vector<TPolyLineObj*>* Pieces);
+    // The same over Items (see above): the pieces go to each line's parent.
+    static void UnmergeLines(const std::vector<TDrawItem*>& Items,
+                             std::vector<TPolyLineObj*>* Pieces);
+
 private:
     std::unique_ptr<TDrawItem> TakeChild(int32_t Index);
     void InsertChild(std::unique_ptr<TDrawItem> Item, int32_t Index);
@@ -135,3 +159,9 @@ private:
 // Limit wins. Item nil and Distance MaxInt when none.
 void FindTopItemNearPoint(TDrawGroup& Group, const TPoint& Point, int32_t Limit,
                           int32_t& Distance, TDrawItem*& Item);
+
+// From the last child to the first, recursing into groups: every line object
+// brings its output path up to date with its base path (its path macros
+// would apply there, but none is ever switched on), so that paths whose
+// points were moved in place (node dragging) are current.
+void UpdateGroupLinePaths(TDrawGroup& Group);

@@ -549,7 +549,12 @@ std::unique_ptr<TDrawItem> DrawItemReadFromStreamAsTextNew(TStream& Stream, TPag
     static const char* const Caller = "DrawItemReadFromStreamAsTextNew";
     TReadDepthGuard Depth(Caller);
     int32_t Type = -1;
-    if (!TryStrToInt(StreamReadln(Stream), Type) || Type < 0 || Type >= DrawObjFileTypeCount)
+    if (!TryStrToInt(StreamReadln(Stream), Type))
+        throw EUserError("DrawItemReadFromStreamAsTextNew:DrawObjFileType incorrect");
+    // The type line may carry a flag in the top bit of its low byte, which
+    // does not take part in the type: 128 reads as a group.
+    Type &= ~int32_t{0x80};
+    if (Type < 0 || Type >= DrawObjFileTypeCount)
         throw EUserError("DrawItemReadFromStreamAsTextNew:DrawObjFileType incorrect");
     return CreateAndRead(Type, Caller, Page, -1, [&](TDrawItem& Item) {
         Item.ReadFromStreamAsText(Stream, IDMap, Version);

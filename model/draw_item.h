@@ -315,7 +315,8 @@ private:
 void MarkDrawItemSilent(TDrawItem& Item);
 
 // The readers by type. The binary one reads the type byte, the text one a
-// line with the type number (exactly 0..6); a number outside 0..6 raises
+// line with the type number, read with bit 7 cleared (128 is a group); a
+// number outside 0..6 raises
 // "DrawItemReadFromStreamNew :DrawObjFileType incorrect" /
 // "DrawItemReadFromStreamAsTextNew:DrawObjFileType incorrect", a number
 // whose class is not registered raises EUserError naming it. The item is

@@ -83,11 +83,12 @@ void CheckPageSize(int64_t Width, int64_t Height, const char* Caller)
                          std::to_string(Height) + ")");
 }
 
-// Makes Picture Width x Height, 24-bit, at Pt; with a side of 0 only the
-// header (no pixels).
-void MakePagePicture(TrecPicture& Picture, const TPoint& Pt, int32_t Width, int32_t Height)
+// Makes Picture Width x Height, 24-bit, at Pt; without Pixels, or with a
+// side of 0, only the header.
+void MakePagePicture(TrecPicture& Picture, const TPoint& Pt, int32_t Width, int32_t Height,
+                     bool Pixels = true)
 {
-    if (Width > 0 && Height > 0) {
+    if (Pixels && Width > 0 && Height > 0) {
         RecPictureCreate(Picture, Pt, Width, Height, 24, true);
         return;
     }
@@ -671,7 +672,8 @@ void TOLECustomPage::ReadBaseData(TStream& Stream, int32_t Version, uint8_t Disp
 
     TrecPicture Picture;
     TPictureGuard Guard(Picture);
-    MakePagePicture(Picture, TPoint{D.Left, D.Top}, D.Header.biWidth, D.Header.biHeight);
+    MakePagePicture(Picture, TPoint{D.Left, D.Top}, D.Header.biWidth, D.Header.biHeight,
+                    !FViews.empty());
     if (Picture.pBits)
         std::memset(Picture.pBits, 0, static_cast<size_t>(RecPictureGetImageSize(Picture)));
 
@@ -1064,7 +1066,8 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
     // Everything was read: nothing below can fail but the picture.
     TrecPicture Picture;
     TPictureGuard Guard(Picture);
-    MakePagePicture(Picture, TPoint{D.Left, D.Top}, D.Header.biWidth, D.Header.biHeight);
+    MakePagePicture(Picture, TPoint{D.Left, D.Top}, D.Header.biWidth, D.Header.biHeight,
+                    !FViews.empty());
     if (Picture.pBits)
         std::memset(Picture.pBits, 0, static_cast<size_t>(RecPictureGetImageSize(Picture)));
 

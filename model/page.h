@@ -117,6 +117,9 @@ public:
     virtual void Update() = 0;
     virtual void CollectPictureHandles(TListPtrWex& List) = 0;
     virtual void WriteToStream(TStream& Stream);
+    // A page without a view reads only its picture's header: the pixels
+    // come with the first view (AddForm), so that reading a document of
+    // many large pages allocates nothing for the pages nobody shows.
     virtual void ReadFromStream(TStream& Stream, int32_t Version);
 
     // The undoable setters: nothing when unchanged.

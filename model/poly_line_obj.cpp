@@ -532,7 +532,7 @@ bool TPolyLineObj::RemoveDegenerateFigures()
         I = Last + 1;
     }
     if (Dropped)
-        ApplyWork(Kept);
+        Commit(Kept);
     return Dropped;
 }
 

@@ -86,9 +86,6 @@ public:
     void AppendLine(TLineObject& Other);
     // Nodes among points First..Last (a Bezier triple counts once).
     int32_t CountNodes(int32_t First, int32_t Last) const;
-    // Drops closed figures of fewer than 4 and open ones of fewer than 2
-    // nodes. True when a figure was dropped.
-    bool RemoveDegenerateFigures();
     // EUserError "TPolyLineObj.SetNodeSmooth: iIndex incorrect" outside the
     // path; False for an unchanged kind. With UndoStream a 20-byte node-kind
     // record with the old kind is written first.
@@ -107,6 +104,9 @@ public:
     void ReverseFigure(int32_t Index);
 
     // The recorded node commands.
+    // Drops closed figures of fewer than 4 and open ones of fewer than 2
+    // nodes. True when a figure was dropped.
+    bool RemoveDegenerateFigures();
     // Inserts a node at the place of the path nearest to Point; returns its
     // index, -1 (nothing changed) for a path without segments.
     int32_t InsertNode(const TPoint& Point);

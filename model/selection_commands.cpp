@@ -460,12 +460,9 @@ void TSelectedObjects::UnmergeLines()
     RunCommand(CaptionUnmergeLines, [&] {
         AddHistory(1, CmdUnmergeLines, nullptr, 0);
         RecordSelectedItems();
-        for (TPolyLineObj* P : Splits) {
-            std::vector<TPolyLineObj*> Pieces;
-            P->SplitFigures(&Pieces);
-            for (TPolyLineObj* Piece : Pieces)
-                FItems.push_back(Piece);
-        }
+        std::vector<TPolyLineObj*> Pieces;
+        TDrawGroup::UnmergeLines(std::vector<TDrawItem*>(FItems), &Pieces);
+        FItems.insert(FItems.end(), Pieces.begin(), Pieces.end());
         FbBoundsValid = 0;
         FbAnchorsValid = 0;
         return true;
@@ -813,32 +810,13 @@ void TSelectedObjects::CommandDeleteNodes()
 
         // Lines left with fewer than 2 points go; they (and groups emptied
         // by them) leave the list before anything is freed.
-        std::vector<TPolyLineObj*> Short;
-        std::function<void(TDrawItem*)> Walk = [&](TDrawItem* Item) {
-            if (auto* G = dynamic_cast<TDrawGroup*>(Item)) {
-                for (int32_t I = 0; I < G->GetCount(); ++I)
-                    Walk(G->GetItem(I));
-            } else if (auto* P = dynamic_cast<TPolyLineObj*>(Item)) {
-                if (P->PointCount() < 2 &&
-                    std::find(Short.begin(), Short.end(), P) == Short.end())
-                    Short.push_back(P);
-            }
-        };
-        for (TDrawItem* Item : FItems)
-            Walk(Item);
-        const std::unordered_set<const TDrawItem*> Doomed(Short.begin(), Short.end());
-        std::vector<const TDrawItem*> Freed;
-        for (TDrawItem* Item : FItems)
-            if (FreedBy(Item, Doomed))
-                Freed.push_back(Item);
-        for (const TDrawItem* Item : Freed)
-            RemoveFromList(const_cast<TDrawItem*>(Item));
-        for (TNodeEntry& E : Map)
-            if (Doomed.count(E.Object))
-                E.Object = nullptr;
-        for (TPolyLineObj* P : Short)
-            if (P->Parent())
-                P->Parent()->DeleteChild(P);
+        const std::vector<TDrawItem*> Items = FItems;
+        TDrawGroup::DeleteShortLines(Items, [&](const std::vector<TPolyLineObj*>& Short) {
+            const std::unordered_set<const TDrawItem*> Doomed(Short.begin(), Short.end());
+            for (TDrawItem* Item : Items)
+                if (FreedBy(Item, Doomed))
+                    RemoveFromList(Item);
+        });
 
         // Every selected polyline gets its anchors again (none selected),
         // not only the edited ones: valid anchors cover the whole list.

@@ -166,8 +166,11 @@ TEST_F(DocumentTest, DefaultNamesReuseFreedNumbersAndMisuseMessages)
     auto* Page = dynamic_cast<TPage*>(A->GetPage(0));
     ASSERT_NE(Page, nullptr);
     EXPECT_EQ((std::array{Page->Width(), Page->Height()}), (std::array{40, 30}));
-    EXPECT_EQ(Page->GetLayers()->GetCount(), 1);
-    EXPECT_EQ(Page->GetLayers()->GetCurrent()->Name, "レイヤ１");
+    // The page's own unnamed layer, then the current "レイヤ１".
+    const TLayers& Layers = *Page->GetLayers();
+    ASSERT_EQ(Layers.GetCount(), 2);
+    EXPECT_EQ(std::tuple(Layers.GetLayer(0)->Name, Layers.GetLayer(1)->Name, Layers.GetCurrent()),
+              std::tuple("", "レイヤ１", Layers.GetLayer(1)));
     Docs->FreeDocument(A);
     EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像1");
     EXPECT_EQ(Docs->NewDocument(10, 10)->FileName(), "画像3");

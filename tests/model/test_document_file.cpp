@@ -125,17 +125,19 @@ TBytes PageRecord(int32_t Version, int32_t W, int32_t H, int32_t Bk, int32_t DPI
     return B;
 }
 
-TBytes HandMadeFile(int32_t Version, int32_t W, int32_t H, int32_t Bk, int32_t DPI)
+TBytes HandMadeFile(int32_t Version, int32_t W, int32_t H, int32_t Bk, int32_t DPI,
+                    int32_t Pages = 1)
 {
     TBytes B = {'T', 'A', 'V', uint8_t(Version >> 8), uint8_t(Version), 0};
     const bool Tags = Version >= 14;
     const TBytes Page = PageRecord(Version, W, H, Bk, DPI);
     if (Tags) {
         B.insert(B.end(), {'D', 'O', 'C', 'D'});
-        PutI32(B, int32_t(4 + 4 + Page.size()));
+        PutI32(B, int32_t(4 + 4 + Pages * Page.size()));
     }
-    PutI32(B, 1);
-    PutBytes(B, Page);
+    PutI32(B, Pages);
+    for (int32_t I = 0; I < Pages; ++I)
+        PutBytes(B, Page);
     if (Version <= 2)
         Put8(B, 0xEE);
     if (Tags) {
@@ -281,11 +283,11 @@ TEST_F(DocumentFileTest, RoundTripIsByteIdentical)
     ASSERT_EQ(Copy->GetPageCount(), 1);
     TPage& P2 = PageOf(*Copy);
     EXPECT_EQ(std::tuple(P2.Width(), P2.DPI(), P2.GetLayers()->GetCount(), P2.RootGroup().GetCount()),
-              std::tuple(120, 150, 2, 3));
+              std::tuple(120, 150, 3, 3));
     EXPECT_EQ(P2.RootGroup().GetItem(1)->Name(), "上");
     EXPECT_EQ(Copy->GetPictureStore()->Items().Count(), 2);
-    EXPECT_EQ(P2.GetLayers()->GetCurrent()->Index, 1);
-    EXPECT_EQ(P2.GetLayers()->GetLayer(1)->Value, 1234);
+    EXPECT_EQ(P2.GetLayers()->GetCurrent()->Index, 2);
+    EXPECT_EQ(P2.GetLayers()->GetLayer(2)->Value, 1234);
     EXPECT_EQ(SaveBytes(*Copy), First);
 }
 
@@ -330,6 +332,38 @@ TEST_F(DocumentFileTest, OlderVersionsLoad)
         LoadBytes(*Doc, HandMadeFile(Version, 30, 20, 0xFFFFFF, 72));
         EXPECT_EQ(Doc->GetPage(0)->Width(), 30) << Version;
         EXPECT_EQ(Doc->GetPage(0)->PrintPosition().Left, Version >= 2 ? 5 : 0) << Version;
+    }
+}
+
+TEST_F(DocumentFileTest, ReadPagesGetPixelsOnlyWithAView)
+{
+    TSilentFormDoc View;
+    auto Shown = Loose(10, 10);
+    PageOf(*Shown).AddForm(&View);
+    auto Hidden = Loose(10, 10);
+    const TBytes Small = HandMadeFile(25, 64, 48, 0, 72, 3);
+    LoadBytes(*Shown, Small);
+    LoadBytes(*Hidden, Small);
+    // The view goes to the first read page, which alone gets pixels.
+    ASSERT_EQ(View.Page(), Shown->GetPage(0));
+    for (int32_t I = 0; I < 3; ++I) {
+        ASSERT_EQ(Shown->GetPage(I)->GetPagePicture() != nullptr, I == 0) << I;
+        ASSERT_EQ(Hidden->GetPage(I)->GetPagePicture(), nullptr) << I;
+        const BITMAPINFOHEADER* H = RecPictureHeader(Hidden->GetPage(I)->PagePicture());
+        EXPECT_EQ(std::tuple(H->biWidth, H->biHeight), std::tuple(64, 48)) << I;
+    }
+    Shown->GetPage(0)->RemoveForm(&View);
+    // Twelve pages of 16384 x 16384 (about 10 GB of pixels) read without
+    // allocating any; a view makes the pixels of its own page only.
+    const TBytes Huge = HandMadeFile(25, 16384, 16384, 0, 72, 12);
+    LoadBytes(*Hidden, Huge);
+    ASSERT_EQ(Hidden->GetPageCount(), 12);
+    for (int32_t I = 0; I < 12; ++I) {
+        const TOLECustomPage* P = Hidden->GetPage(I);
+        EXPECT_EQ(std::tuple(P->Width(), P->Height(), RecPictureHeader(P->PagePicture())->biWidth,
+                             P->PagePicture().pBits),
+                  std::tuple(16384, 16384, 16384, nullptr))
+            << I;
     }
 }
 

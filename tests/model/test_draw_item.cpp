@@ -161,9 +161,9 @@ TEST_F(DrawItemStream, TypeNumbersAreChecked)
     S.SetPointer(Five, sizeof(Five));
     EXPECT_EQ(Message([&] { DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25); }),
               "DrawItemReadFromStreamNew: DrawObjFileType 5 not registered");
-    // The text form takes exactly 0..6: 128 (7 bits cleared would give 0),
-    // negative numbers and other text are refused.
-    for (const char* Line : {"128", "7", "-1", "-128", "abc", ""}) {
+    // The text form takes 0..6 after clearing bit 7 (so 128 is a group, below);
+    // 135 (7), 384 (256), negative numbers and other text are refused.
+    for (const char* Line : {"7", "135", "384", "-1", "-128", "abc", ""}) {
         const std::string Text = std::string(Line) + "\r\n0\r\n\r\n0\r\n1\r\n0\r\n";
         TMemoryStreamWex T;
         T.SetPointer(Text.data(), static_cast<int64_t>(Text.size()));
@@ -171,12 +171,15 @@ TEST_F(DrawItemStream, TypeNumbersAreChecked)
                   "DrawItemReadFromStreamAsTextNew:DrawObjFileType incorrect")
             << Line;
     }
-    const std::string Group = "0\r\n0\r\n\r\n0\r\n1\r\n0\r\n";
-    TMemoryStreamWex T;
-    T.SetPointer(Group.data(), static_cast<int64_t>(Group.size()));
-    EXPECT_NE(dynamic_cast<TDrawGroup*>(
-                  DrawItemReadFromStreamAsTextNew(T, nullptr, nullptr, 25).get()),
-              nullptr);
+    for (const char* Line : {"0", "128"}) {
+        const std::string Group = std::string(Line) + "\r\n0\r\n\r\n0\r\n1\r\n0\r\n";
+        TMemoryStreamWex T;
+        T.SetPointer(Group.data(), static_cast<int64_t>(Group.size()));
+        EXPECT_NE(dynamic_cast<TDrawGroup*>(
+                      DrawItemReadFromStreamAsTextNew(T, nullptr, nullptr, 25).get()),
+                  nullptr)
+            << Line;
+    }
     EXPECT_EQ(Message([] { RegisterDrawItemType(7, &NewTestItem<TTestLeaf>); }),
               "RegisterDrawItemType: DrawObjFileType 7 incorrect");
     EXPECT_EQ(GetDrawItemFactory(0), TDrawGroup::ClassInfo.Create);

@@ -589,6 +589,7 @@ TEST_F(PageTest, StreamFormByteForByteAndRoundTrip)
     AddShape(*Page, {1, 1, 5, 3}, {"Red"});
     AddShape(*Page, {2, 2, 8, 4}, {"Blue"})->SetName("B");
     const std::vector<uint8_t> B1 = BytesOf(*Page);
+    TRecView V;
     TRecDocument D2;
     auto P2 = NewPage(D2);
     EXPECT_EQ(ReadInto(*P2, B1), int64_t(B1.size()));
@@ -600,7 +601,15 @@ TEST_F(PageTest, StreamFormByteForByteAndRoundTrip)
     EXPECT_EQ(Read->Parent(), &P2->RootGroup());
     EXPECT_EQ(Read->Layer(), P2->GetLayers()->GetLayer(1));
     EXPECT_EQ(P2->GetLayers()->GetCurrent(), P2->GetLayers()->GetLayer(1));
-    // A blank picture of the stored size; the whole page is dirty.
+    // Without a view only the picture's header is read; the first view
+    // makes a picture of the stored size and the whole page dirty.
+    EXPECT_EQ(P2->GetPagePicture(), nullptr);
+    EXPECT_EQ(P2->DirtyRect(), EmptyExtent);
+    P2->AddForm(&V);
+    ASSERT_NE(P2->GetPagePicture(), nullptr);
+    EXPECT_EQ(P2->DirtyRect(), (TRect{0, 0, 9, 4}));
+    // A page that has a view reads into a blank picture at once.
+    EXPECT_EQ(ReadInto(*P2, B1), int64_t(B1.size()));
     ASSERT_NE(P2->GetPagePicture(), nullptr);
     EXPECT_EQ(P2->DirtyRect(), (TRect{0, 0, 9, 4}));
 }

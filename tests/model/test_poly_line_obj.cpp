@@ -300,6 +300,52 @@ TEST_F(PolyLineObjTest, SplitFiguresIntoObjects)
               "TPolyLineObj.SplitFigures: (Parent = nil)");
 }
 
+TEST_F(PolyLineObjTest, GroupLineOperations)
+{
+    auto AddGroup = [&] {
+        return static_cast<TDrawGroup*>(Root.AddChild(std::make_unique<TDrawGroup>(&Page, -1), -1));
+    };
+    auto AddTo = [&](TDrawGroup* G, const char* D) {
+        auto* P = static_cast<TPolyLineObj*>(G->AddChild(std::make_unique<TPolyLineObj>(&Page, -1), -1));
+        P->SetPathRecord(Path(D));
+        return P;
+    };
+    // Short lines: a degenerate closed figure goes from a line that keeps an
+    // open one; a group whose only line is degenerate goes with it; a single
+    // point goes. Undo brings back every dropped figure.
+    TPolyLineObj* Keep = Add("0,0,6 10,0,2 0,0,3 50,50,6 60,50,2");
+    AddTo(AddGroup(), "0,0,6 10,0,2 0,0,3");
+    Add("5,5,6");
+    UndoRedo([&] { Root.DeleteShortLines(); });
+    ASSERT_EQ(Root.GetCount(), 1);
+    EXPECT_EQ(Root.GetItem(0), Keep);
+    EXPECT_EQ(Desc(Keep->BasePath()), "50,50,6 60,50,2");
+
+    // Unmerging splits the direct children only.
+    Keep->SetPathRecord(Path("0,0,6 10,0,2 50,50,6 60,50,2"));
+    TPolyLineObj* Inner = AddTo(AddGroup(), "0,0,6 1,1,2 5,5,6 6,6,2");
+    std::vector<TPolyLineObj*> Pieces;
+    UndoRedo([&] {
+        Pieces.clear();
+        Root.UnmergeLines(&Pieces);
+    });
+    ASSERT_EQ(Pieces.size(), 1u);
+    EXPECT_EQ(std::tuple(Root.GetCount(), Root.IndexOf(Pieces[0])), std::tuple(3, 2));
+    EXPECT_EQ(Desc(Keep->BasePath()), "0,0,6 10,0,2");
+    EXPECT_EQ(Desc(Pieces[0]->BasePath()), "50,50,6 60,50,2");
+    EXPECT_EQ(Inner->PointCount(), 4);
+
+    // Points moved in place reach the output paths of the whole tree.
+    for (TPolyLineObj* P : {Keep, Inner}) {
+        P->GetPath();
+        P->SetNodePointRaw(1, {20, 7});
+        P->NodesChanged();
+    }
+    UpdateGroupLinePaths(Root);
+    EXPECT_EQ(Desc(Keep->OutputPath()), "0,0,6 20,7,2");
+    EXPECT_EQ(Desc(Inner->OutputPath()), "0,0,6 20,7,2 5,5,6 6,6,2");
+}
+
 TEST_F(PolyLineObjTest, JoinEndNodes)
 {
     // Equal touching ends merge; the first figure is reversed to end there.

@@ -395,6 +395,13 @@ TEST_F(SelectionCommandsTest, NodeTypeAndDeleteNodes)
     CheckCommand("選択ノードの削除", [&] { Sel->CommandDeleteNodes(); });
     EXPECT_EQ(Root().GetCount(), 0);
     EXPECT_EQ(Sel->Count(), 0);
+    // A closed figure left with three nodes goes too; the line keeps its
+    // other figure.
+    TPolyLineObj* Q = AddPoly({{0, 0, 6}, {10, 0, 2}, {10, 10, 2}, {0, 0, 3}, {50, 50, 6}, {60, 50, 2}});
+    Select({Q});
+    SelectNodes(Q, {2});
+    CheckCommand("選択ノードの削除", [&] { Sel->CommandDeleteNodes(); });
+    EXPECT_EQ(PointsOf(Q), (std::vector<TPoint>{{50, 50}, {60, 50}}));
 }
 
 TEST_F(SelectionCommandsTest, DivideOpenAndClosedFigures)
