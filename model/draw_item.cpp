@@ -1,5 +1,6 @@
 #include "model/draw_item.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -21,14 +22,16 @@
 namespace {
 
 // The short string of the name records: a length byte and at most 255
-// bytes, cut where a UTF-8 character begins.
+// bytes, cut where a CP932 character begins.
 std::string ShortString(const std::string& S)
 {
-    size_t N = S.size();
-    if (N > 255) {
-        N = 255;
-        while (N > 0 && (static_cast<uint8_t>(S[N]) & 0xC0) == 0x80)
-            --N;
+    size_t N = 0;
+    while (N < S.size()) {
+        const size_t Next =
+            std::min(S.size(), N + (IsSjisLeadByte(static_cast<uint8_t>(S[N])) ? 2 : 1));
+        if (Next > 255)
+            break;
+        N = Next;
     }
     std::string R(1, static_cast<char>(N));
     R.append(S, 0, N);
@@ -239,7 +242,7 @@ void TDrawItem::NotifyItemChanged(TDrawItem*) {}
 void TDrawItem::WriteToStream(TStream& Stream)
 {
     StreamWriteInt32(Stream, ObjID());
-    StreamWriteString(Stream, Utf8ToCp932(FstrName));
+    StreamWriteString(Stream, FstrName);
     StreamWriteInt32(Stream, FParent ? FParent->ObjID() : 0);
     Stream.WriteBuffer(&FbVisible, 1);
 }
@@ -256,7 +259,7 @@ void TDrawItem::ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Versi
         Stream.ReadBuffer(&Visible, 1);
     if (IDMap && StoredID != 0)
         IDMap->Add(StoredID, ObjID());
-    FstrName = Cp932ToUtf8(Name);
+    FstrName = Name;
     FiReadParentID = ParentID;
     FbVisible = Visible;
 }
@@ -264,7 +267,7 @@ void TDrawItem::ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Versi
 void TDrawItem::WriteToStreamAsText(TStream& Stream)
 {
     StreamWriteln(Stream, std::to_string(ObjID()));
-    StreamWriteln(Stream, Utf8ToCp932(FstrName));
+    StreamWriteln(Stream, FstrName);
     StreamWriteln(Stream, std::to_string(FParent ? FParent->ObjID() : 0));
     StreamWriteln(Stream, std::to_string(FbVisible));
 }
@@ -280,7 +283,7 @@ void TDrawItem::ReadFromStreamAsText(TStream& Stream, TList2Item* IDMap, int32_t
         Visible = static_cast<uint8_t>(StrToInt(StreamReadln(Stream)));
     if (IDMap && StoredID != 0)
         IDMap->Add(StoredID, ObjID());
-    FstrName = Cp932ToUtf8(Name);
+    FstrName = Name;
     FiReadParentID = ParentID;
     FbVisible = Visible;
 }
@@ -473,15 +476,15 @@ void TDrawItem::RelinkLayers(TDrawItem& Item, TLayers& Layers)
         L->LinkLayer(Layers.GetLayer(Index));
 }
 
-void TDrawItem::SetName(const std::string& Name)
+void TDrawItem::SetName(const std::string& Cp932Name)
 {
-    if (Name == FstrName)
+    if (Cp932Name == FstrName)
         return;
     const std::string Old = ShortString(FstrName);
-    const std::string New = ShortString(Name);
+    const std::string New = ShortString(Cp932Name);
     AddHistory(0, 0, Old.data(), static_cast<int32_t>(Old.size()));
     AddHistory(1, 0, New.data(), static_cast<int32_t>(New.size()));
-    FstrName = Name;
+    FstrName = Cp932Name;
     SetModified();
 }
 

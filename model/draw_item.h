@@ -275,9 +275,12 @@ public:
     // 0..Count-1 raises EUserError and nothing is changed.
     static void RelinkLayers(TDrawItem& Item, TLayers& Layers);
 
+    // The name as the stored forms hold it: CP932 bytes, kept as read so
+    // that a load and save changes nothing; converted only to show or edit.
     const std::string& Name() const { return FstrName; }
-    // Records code 0 (old and new name as short strings) when it differs.
-    void SetName(const std::string& Name);
+    // Records code 0 (old and new name as short strings, cut to 255 bytes
+    // where a character begins) when it differs.
+    void SetName(const std::string& Cp932Name);
     uint8_t Visible() const { return FbVisible; }
     TDrawGroup* Parent() const { return FParent; }
     TPageLink* Page() const { return FPage; }

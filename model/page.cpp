@@ -106,6 +106,17 @@ void MakePagePicture(TrecPicture& Picture, const TPoint& Pt, int32_t Width, int3
     Picture.iTop = Pt.Y;
 }
 
+// The page picture keeps the stored header's resolution and colour counts,
+// so that they are written back as they were read.
+void KeepStoredHeaderFields(TrecPicture& Picture, const BITMAPINFOHEADER& Stored)
+{
+    BITMAPINFOHEADER* H = RecPictureHeader(Picture);
+    H->biXPelsPerMeter = Stored.biXPelsPerMeter;
+    H->biYPelsPerMeter = Stored.biYPelsPerMeter;
+    H->biClrUsed = Stored.biClrUsed;
+    H->biClrImportant = Stored.biClrImportant;
+}
+
 // The draw objects of the tree in painting order; hidden groups paint
 // nothing, so their objects are left out.
 void CollectPaintOrder(TDrawGroup& Group, std::vector<TDrawObject*>& List)
@@ -676,6 +687,7 @@ void TOLECustomPage::ReadBaseData(TStream& Stream, int32_t Version, uint8_t Disp
                     !FViews.empty());
     if (Picture.pBits)
         std::memset(Picture.pBits, 0, static_cast<size_t>(RecPictureGetImageSize(Picture)));
+    KeepStoredHeaderFields(Picture, D.Header);
 
     std::swap(FPagePicture, Picture);
     FbDisplayMode = D.DisplayMode;
@@ -1070,6 +1082,7 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
                     !FViews.empty());
     if (Picture.pBits)
         std::memset(Picture.pBits, 0, static_cast<size_t>(RecPictureGetImageSize(Picture)));
+    KeepStoredHeaderFields(Picture, D.Header);
 
     std::swap(FPagePicture, Picture);
     FGrid = Grid;

@@ -285,77 +285,6 @@ TrecEllipseParam EllipseParamFromBytes(const uint8_t* B)
     return TrecEllipseParam{GetF64(&B[0]), GetF64(&B[8])};
 }
 
-namespace {
-
-// A leave-unchanged or non-finite double becomes Replacement.
-// By value: the records are packed, so their doubles may sit at addresses a
-// double reference must not point to.
-double ValidDouble(double V, double Sentinel, double Replacement)
-{
-    return !std::isfinite(V) || V == Sentinel ? Replacement : V;
-}
-
-// All 30 seed bits set: the same three seeds as 0xFFFFFFFF.
-constexpr int32_t kFullSeed = 0x3FFFFFFF;
-
-void ValidU32(int32_t& V, int32_t Replacement)
-{
-    if (V == -1)
-        V = Replacement;
-}
-
-void ValidMinInt(int32_t& V)
-{
-    // The generators take the absolute value: one unit less changes nothing
-    // visible and no longer reads as "leave unchanged".
-    if (V == kMinInt)
-        V = kMinInt + 1;
-}
-
-}  // namespace
-
-void ValidateRectParam(TrecRectParam& P)
-{
-    if (P.Bevel == 255)
-        P.Bevel = 1;
-    ValidMinInt(P.CornerRadius);
-    if (P.CornerCount == 65535)
-        P.CornerCount = 4;
-    if (P.CornerPosition == 65535)
-        P.CornerPosition = 0;
-}
-
-void ValidatePolygonParam(TrecPolygonParam& P)
-{
-    ValidU32(P.Count, 3);
-    ValidMinInt(P.CornerSize);
-    ValidU32(P.AngleVariation, 0);
-    ValidU32(P.RadiusVariation, 0);
-    ValidU32(P.Seed, kFullSeed);
-    P.StartAngle = ValidDouble(P.StartAngle, ParamDoubleUnchanged, 0.0);
-}
-
-void ValidateStarParam(TrecStarParam& P)
-{
-    P.InnerRadius = ValidDouble(P.InnerRadius, -1.0, 0.0);
-    ValidU32(P.Count, 3);
-    ValidMinInt(P.Corner1);
-    ValidMinInt(P.Corner2);
-    ValidU32(P.AngleVariation, 0);
-    ValidU32(P.InnerVariation, 0);
-    ValidU32(P.OuterVariation, 0);
-    ValidU32(P.Kept1, 0);
-    ValidU32(P.Kept2, 0);
-    ValidU32(P.Seed, kFullSeed);
-    P.StartAngle = ValidDouble(P.StartAngle, ParamDoubleUnchanged, 0.0);
-}
-
-void ValidateEllipseParam(TrecEllipseParam& P)
-{
-    P.Value1 = ValidDouble(P.Value1, ParamDoubleUnchanged, 0.0);
-    P.Value2 = ValidDouble(P.Value2, ParamDoubleUnchanged, 0.0);
-}
-
 // ---------------------------------------------------------------------------
 // TParamObj
 
@@ -444,6 +373,23 @@ void TParamObj::Undo(int32_t Command, const void* Data, int32_t Size)
         TLineObject::Undo(Command, Data, Size);
         return;
     }
+    DeclareAnchorsInvalid();
+}
+
+// An undo record holds the whole record the object had and restores it as it
+// was, leave-unchanged values included; a redo record holds the change as
+// it was given and is merged.
+template <class TRec>
+void TParamObj::ReplayParam(TRec& Param, const TRec& Rec, bool Merge,
+                            void (*MergeFn)(TRec&, const TRec&))
+{
+    Invalidate(true);
+    if (Merge)
+        MergeFn(Param, Rec);
+    else
+        Param = Rec;
+    SetPathState(0);
+    SetModified();
     DeclareAnchorsInvalid();
 }
 
@@ -788,11 +734,19 @@ void TRectObj::Undo(int32_t Command, const void* Data, int32_t Size)
         return;
     }
     NeedSize(Size, Data, 12);
-    Invalidate(true);
-    MergeRectParam(FParam, RectParamFromBytes(static_cast<const uint8_t*>(Data)));
-    SetPathState(0);
-    SetModified();
-    DeclareAnchorsInvalid();
+    ReplayParam(FParam, RectParamFromBytes(static_cast<const uint8_t*>(Data)), false,
+                MergeRectParam);
+}
+
+void TRectObj::Redo(int32_t Command, const void* Data, int32_t Size)
+{
+    if ((Command & 0x7F) != 29) {
+        TParamObj::Redo(Command, Data, Size);
+        return;
+    }
+    NeedSize(Size, Data, 12);
+    ReplayParam(FParam, RectParamFromBytes(static_cast<const uint8_t*>(Data)), true,
+                MergeRectParam);
 }
 
 void TRectObj::BuildBasePath()
@@ -871,7 +825,6 @@ void TRectObj::ReadParam(TStream& Stream, int32_t Version)
         P.CornerCount = 4;
         P.CornerPosition = 0;
     }
-    ValidateRectParam(P);
     FParam = P;
 }
 
@@ -896,7 +849,6 @@ void TRectObj::ReadParamAsText(TStream& Stream, int32_t Version)
         P.CornerCount = ReadWordLine(Stream, Caller);
         P.CornerPosition = ReadWordLine(Stream, Caller);
     }
-    ValidateRectParam(P);
     FParam = P;
 }
 
@@ -924,18 +876,27 @@ void TPolygonObj::Undo(int32_t Command, const void* Data, int32_t Size)
         return;
     }
     NeedSize(Size, Data, 28);
-    Invalidate(true);
-    MergePolygonParam(FParam, PolygonParamFromBytes(static_cast<const uint8_t*>(Data)));
-    SetPathState(0);
-    SetModified();
-    DeclareAnchorsInvalid();
+    ReplayParam(FParam, PolygonParamFromBytes(static_cast<const uint8_t*>(Data)), false,
+                MergePolygonParam);
+}
+
+void TPolygonObj::Redo(int32_t Command, const void* Data, int32_t Size)
+{
+    if ((Command & 0x7F) != 30) {
+        TParamObj::Redo(Command, Data, Size);
+        return;
+    }
+    NeedSize(Size, Data, 28);
+    ReplayParam(FParam, PolygonParamFromBytes(static_cast<const uint8_t*>(Data)), true,
+                MergePolygonParam);
 }
 
 void TPolygonObj::BuildBasePath()
 {
     if (FbBasePathState == 2)
         return;
-    MakePolygonPath(ShapeRect(), FParam, FBasePath);
+    TrecPolygonParam Used;
+    GetPolygonPath(ShapeRect(), FParam, Used, FBasePath);
     FinishBasePath();
 }
 
@@ -1008,7 +969,6 @@ void TPolygonObj::ReadParam(TStream& Stream, int32_t)
     std::array<uint8_t, 28> B{};
     ReadRecordBytes(Stream, B);
     TrecPolygonParam P = PolygonParamFromBytes(B.data());
-    ValidatePolygonParam(P);
     FParam = P;
 }
 
@@ -1027,7 +987,6 @@ void TPolygonObj::ReadParamAsText(TStream& Stream, int32_t)
          {&P.Count, &P.CornerSize, &P.AngleVariation, &P.RadiusVariation, &P.Seed})
         *V = ReadIntLine(Stream);
     P.StartAngle = ReadFloatLine(Stream);
-    ValidatePolygonParam(P);
     FParam = P;
 }
 
@@ -1054,18 +1013,27 @@ void TStarObj::Undo(int32_t Command, const void* Data, int32_t Size)
         return;
     }
     NeedSize(Size, Data, 52);
-    Invalidate(true);
-    MergeStarParam(FParam, StarParamFromBytes(static_cast<const uint8_t*>(Data)));
-    SetPathState(0);
-    SetModified();
-    DeclareAnchorsInvalid();
+    ReplayParam(FParam, StarParamFromBytes(static_cast<const uint8_t*>(Data)), false,
+                MergeStarParam);
+}
+
+void TStarObj::Redo(int32_t Command, const void* Data, int32_t Size)
+{
+    if ((Command & 0x7F) != 31) {
+        TParamObj::Redo(Command, Data, Size);
+        return;
+    }
+    NeedSize(Size, Data, 52);
+    ReplayParam(FParam, StarParamFromBytes(static_cast<const uint8_t*>(Data)), true,
+                MergeStarParam);
 }
 
 void TStarObj::BuildBasePath()
 {
     if (FbBasePathState == 2)
         return;
-    MakeStarPath(ShapeRect(), FParam, FBasePath);
+    TrecStarParam Used;
+    GetStarPath(ShapeRect(), FParam, Used, FBasePath);
     FinishBasePath();
 }
 
@@ -1148,7 +1116,6 @@ void TStarObj::ReadParam(TStream& Stream, int32_t)
     std::array<uint8_t, 52> B{};
     ReadRecordBytes(Stream, B);
     TrecStarParam P = StarParamFromBytes(B.data());
-    ValidateStarParam(P);
     FParam = P;
 }
 
@@ -1170,7 +1137,6 @@ void TStarObj::ReadParamAsText(TStream& Stream, int32_t)
                        &P.OuterVariation, &P.Kept1, &P.Kept2, &P.Seed})
         *V = ReadIntLine(Stream);
     P.StartAngle = ReadFloatLine(Stream);
-    ValidateStarParam(P);
     FParam = P;
 }
 
@@ -1241,7 +1207,6 @@ void TEllipseObj::ReadParam(TStream& Stream, int32_t)
     std::array<uint8_t, 16> B{};
     ReadRecordBytes(Stream, B);
     TrecEllipseParam P = EllipseParamFromBytes(B.data());
-    ValidateEllipseParam(P);
     FParam = P;
 }
 
@@ -1256,7 +1221,6 @@ void TEllipseObj::ReadParamAsText(TStream& Stream, int32_t)
     TrecEllipseParam P;
     P.Value1 = ReadFloatLine(Stream);
     P.Value2 = ReadFloatLine(Stream);
-    ValidateEllipseParam(P);
     FParam = P;
 }
 

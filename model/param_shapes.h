@@ -9,10 +9,9 @@
 // TEllipseObj two stored doubles. Stream forms after the line-object part:
 // X, Y, width, height (int32), angle (float32), then the raw record.
 //
-// Records read from a stream are validated: a leave-unchanged value or a
-// non-finite double is replaced by the value the generator uses in its
-// place (or that of a new record), so an object's record never holds one and
-// merging an undo record always restores it.
+// Records are kept as read, leave-unchanged values and doubles that are no
+// numbers included, so that a load and save changes nothing; the generators
+// take such values safely, and drawing never changes the record.
 #pragma once
 
 #include "model/line_object.h"
@@ -47,12 +46,6 @@ std::array<uint8_t, 52> StarParamToBytes(const TrecStarParam& P);
 TrecStarParam StarParamFromBytes(const uint8_t* B);
 std::array<uint8_t, 16> EllipseParamToBytes(const TrecEllipseParam& P);
 TrecEllipseParam EllipseParamFromBytes(const uint8_t* B);
-
-// The validation of records read from a stream (see above).
-void ValidateRectParam(TrecRectParam& P);
-void ValidatePolygonParam(TrecPolygonParam& P);
-void ValidateStarParam(TrecStarParam& P);
-void ValidateEllipseParam(TrecEllipseParam& P);
 
 class TParamObj : public TLineObject {
 public:
@@ -125,6 +118,10 @@ protected:
     // Records and undo: invalidate, store, SetPathState(0).
     void StoreFrame(int32_t X, int32_t Y, int32_t Width, int32_t Height);
     void StorePosition(int32_t X, int32_t Y, float Angle);
+    // Replays a record change: Rec replaces Param (undo) or is merged into
+    // it with MergeFn (redo); invalidate, SetPathState(0), modified.
+    template <class TRec>
+    void ReplayParam(TRec& Param, const TRec& Rec, bool Merge, void (*MergeFn)(TRec&, const TRec&));
 
     int32_t FiX = 0;
     int32_t FiY = 0;
@@ -144,7 +141,9 @@ public:
     static const TDrawItemClass ClassInfo;
     const TDrawItemClass& GetClass() const override { return ClassInfo; }
 
-    void Undo(int32_t Command, const void* Data, int32_t Size) override;  // 29
+    // 29: undo restores the recorded record, redo merges the change.
+    void Undo(int32_t Command, const void* Data, int32_t Size) override;
+    void Redo(int32_t Command, const void* Data, int32_t Size) override;
     void BuildBasePath() override;
     // EConvertError "TRectObj.Assign: DrawItemSrc is not TRectObj".
     void Assign(TDrawItem* Source) override;
@@ -174,8 +173,11 @@ public:
     static const TDrawItemClass ClassInfo;
     const TDrawItemClass& GetClass() const override { return ClassInfo; }
 
-    void Undo(int32_t Command, const void* Data, int32_t Size) override;  // 30
-    // The generator writes the vertex count it used back into the record.
+    // 30: undo restores the recorded record, redo merges the change.
+    void Undo(int32_t Command, const void* Data, int32_t Size) override;
+    void Redo(int32_t Command, const void* Data, int32_t Size) override;
+    // From a copy of the record: the vertex count the generator raises is
+    // used, not stored.
     void BuildBasePath() override;
     // EConvertError "TPolygonObj.Assign: DrawItemSrc is not TPolygonObj".
     void Assign(TDrawItem* Source) override;
@@ -203,8 +205,11 @@ public:
     static const TDrawItemClass ClassInfo;
     const TDrawItemClass& GetClass() const override { return ClassInfo; }
 
-    void Undo(int32_t Command, const void* Data, int32_t Size) override;  // 31
-    // The generator writes the point count it used back into the record.
+    // 31: undo restores the recorded record, redo merges the change.
+    void Undo(int32_t Command, const void* Data, int32_t Size) override;
+    void Redo(int32_t Command, const void* Data, int32_t Size) override;
+    // From a copy of the record: the point count the generator raises is
+    // used, not stored.
     void BuildBasePath() override;
     // EConvertError "TStarObj.Assign: DrawItemSrc is not TStarObj".
     void Assign(TDrawItem* Source) override;

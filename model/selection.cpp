@@ -11,7 +11,6 @@
 #include "model/page.h"
 #include "model/poly_line_obj.h"
 #include "store/picture_store.h"
-#include "platform/cp932.h"
 
 namespace {
 
@@ -60,7 +59,7 @@ void WriteAsChildOf(TDrawItem& Item, TStream& Out, bool AsText, int32_t GroupID)
     const int32_t RealParent = Item.Parent() ? Item.Parent()->ObjID() : 0;
     if (!AsText) {
         // type byte, ID, name (int32 length and bytes), parent ID
-        const int64_t NameLen = static_cast<int64_t>(Utf8ToCp932(Item.Name()).size());
+        const int64_t NameLen = static_cast<int64_t>(Item.Name().size());
         const int64_t Off = 1 + 4 + 4 + NameLen;
         if (Off + 4 <= Size && GetInt32(P + Off) == RealParent) {
             std::vector<uint8_t> B;

@@ -64,6 +64,13 @@ int32_t ClampVertexCount(int32_t N)
     return N;
 }
 
+// A stored double that is no number (a record may hold anything) counts
+// as 0 rather than turning every vertex into nonsense.
+double FiniteOr0(double V)
+{
+    return std::isfinite(V) ? V : 0.0;
+}
+
 // The frame shared by polygon and star: centre, half width and the aspect
 // that stretches a circle of the half width to the rectangle's height.
 struct TRadialFrame {
@@ -292,11 +299,12 @@ bool MakePolygonPath(const TRect& Rect, TrecPolygonParam& Param, TrecPolyLine& P
     const TRadialFrame F = MakeRadialFrame(Rect);
     const double Step = 2 * std::numbers::pi / N;
     const double Jitter = Step * Param.AngleVariation / 100;
+    const double Start = FiniteOr0(Param.StartAngle);
     SetShapeRandomSeed(static_cast<uint32_t>(Param.Seed));
 
     std::vector<TPoint> V(static_cast<size_t>(N));
     for (int32_t I = 0; I < N; ++I) {
-        const double A = ShapeRandom() * Jitter + (I * Step + Param.StartAngle) - Jitter / 2;
+        const double A = ShapeRandom() * Jitter + (I * Step + Start) - Jitter / 2;
         const double Rad = static_cast<double>(F.HW) -
                            ShapeRandom() * static_cast<double>(F.HW) * Param.RadiusVariation / 100;
         V[static_cast<size_t>(I)] = PlaceVertex(F, A, Rad);
@@ -317,17 +325,17 @@ bool MakeStarPath(const TRect& Rect, TrecStarParam& Param, TrecPolyLine& Path)
     Param.Count = N;
     const TRadialFrame F = MakeRadialFrame(Rect);
     const double HW = static_cast<double>(F.HW);
-    const double Inner = static_cast<double>(RoundOff(HW * Param.InnerRadius));
+    const double Inner = static_cast<double>(RoundOff(HW * FiniteOr0(Param.InnerRadius)));
     const double Step = std::numbers::pi / N;
     const double Jitter = Step * Param.AngleVariation / 100;
+    const double Start = FiniteOr0(Param.StartAngle);
     SetShapeRandomSeed(static_cast<uint32_t>(Param.Seed));
 
     std::vector<TPoint> V(static_cast<size_t>(N) * 2);
     for (int32_t K = 0; K < N; ++K) {
-        const double A = ShapeRandom() * Jitter + (2 * K * Step + Param.StartAngle) - Jitter / 2;
+        const double A = ShapeRandom() * Jitter + (2 * K * Step + Start) - Jitter / 2;
         const double TipRad = HW - ShapeRandom() * (HW - Inner) * Param.OuterVariation / 100;
-        const double A2 =
-            ShapeRandom() * Jitter + ((2 * K + 1) * Step + Param.StartAngle) - Jitter / 2;
+        const double A2 = ShapeRandom() * Jitter + ((2 * K + 1) * Step + Start) - Jitter / 2;
         const double InRad = Inner - ShapeRandom() * Inner * Param.InnerVariation / 100;
         V[static_cast<size_t>(2 * K)] = PlaceVertex(F, A, TipRad);
         V[static_cast<size_t>(2 * K + 1)] = PlaceVertex(F, A2, InRad);

@@ -27,6 +27,8 @@
 //   Corner1 / Corner2 (rounding of the inner vertices / the tips),
 //   AngleVariation (percent of the half step), InnerVariation (percent of the
 //   inner radius), OuterVariation (percent of outer - inner), Seed, StartAngle.
+// Records are taken as stored: leave-unchanged values are drawn as the numbers
+// they are, a start angle or inner ratio that is infinite or NaN as 0.
 struct TrecRectParam;
 struct TrecPolygonParam;
 struct TrecStarParam;

@@ -171,27 +171,61 @@ int64_t BytesLeft(TStream& S)
     return S.Size() - S.Position();
 }
 
-// The lines of a text: broken at CR LF, a lone CR or a lone LF; a text
-// ending in a break ends with an empty line; no text has no lines.
+// The lines of a text: the parts between its CR LF pairs, which the readers
+// put back between the lines, so that every text reads back as it was (a
+// lone CR or LF stays inside its line); no text has no lines.
 std::vector<std::string> SplitLines(const std::string& Text)
 {
     std::vector<std::string> Lines;
     if (Text.empty())
         return Lines;
     size_t Start = 0;
-    size_t I = 0;
-    while (I < Text.size()) {
-        const auto B = static_cast<uint8_t>(Text[I]);
-        if (B == CR || B == LF) {
-            Lines.push_back(Text.substr(Start, I - Start));
-            I += (B == CR && I + 1 < Text.size() && static_cast<uint8_t>(Text[I + 1]) == LF) ? 2 : 1;
-            Start = I;
+    for (size_t At; (At = Text.find("\r\n", Start)) != std::string::npos; Start = At + 2)
+        Lines.push_back(Text.substr(Start, At - Start));
+    Lines.push_back(Text.substr(Start));
+    return Lines;
+}
+
+// The text form reads a line up to any CR or LF: a lone one comes back as
+// CR LF. False when Rich has none; else Text is the text as it will read
+// back and Styles holds copies of Rich's styles, each in the slot of its
+// character there, the added LF slots empty.
+bool TextFormWithCrLf(const TRTFTav& Rich, std::string& Text, TListCharStyle& Styles)
+{
+    const std::string& T = Rich.Text;
+    std::string Out;
+    std::vector<int32_t> From;  // per byte of Out: its slot in Rich, or -1
+    bool Lone = false;
+    const auto N = static_cast<int32_t>(T.size());
+    for (int32_t I = 0; I < N; ++I) {
+        const auto B = static_cast<uint8_t>(T[I]);
+        if (B != CR && B != LF) {
+            Out += T[I];
+            From.push_back(I);
+            continue;
+        }
+        Out += "\r\n";
+        From.push_back(I);
+        if (B == CR && I + 1 < N && static_cast<uint8_t>(T[I + 1]) == LF) {
+            From.push_back(++I);
         } else {
-            I += IsSjisLeadByte(B) ? 2 : 1;
+            From.push_back(-1);
+            Lone = true;
         }
     }
-    Lines.push_back(Text.substr(Start < Text.size() ? Start : Text.size()));
-    return Lines;
+    if (!Lone)
+        return false;
+    Text = std::move(Out);
+    Styles.Clear();
+    Styles.InsertSpace(0, static_cast<int32_t>(From.size()));
+    for (size_t J = 0; J < From.size(); ++J) {
+        if (const TCharStyle* S = From[J] < 0 ? nullptr : Rich.Styles.GetItem(From[J])) {
+            auto Copy = std::make_unique<TCharStyle>();
+            Copy->Assign(*S);
+            Styles.SetItem(static_cast<int32_t>(J), Copy.release());
+        }
+    }
+    return true;
 }
 
 std::string JoinLines(const std::vector<std::string>& Lines)
@@ -1284,7 +1318,10 @@ void TTextObj::WriteToStreamAsText(TStream& Stream)
         StreamWriteln(Stream, std::to_string(doftText));
     TLineObject::WriteToStreamAsText(Stream);
     FParagraph->WriteToStreamAsText(Stream);
-    FRichText->Styles.WriteToStreamAsText(Stream);
+    std::string CrLfText;
+    TListCharStyle CrLfStyles;
+    const bool Lone = TextFormWithCrLf(*FRichText, CrLfText, CrLfStyles);
+    (Lone ? CrLfStyles : FRichText->Styles).WriteToStreamAsText(Stream);
     StreamWriteln(Stream, std::to_string(FbPaintKind));
     StreamWriteln(Stream, FloatToStr(FDouble1));
     StreamWriteln(Stream, FloatToStr(FDouble2));
@@ -1297,7 +1334,7 @@ void TTextObj::WriteToStreamAsText(TStream& Stream)
     for (int32_t V : {FLayout.Value1, FLayout.Value2, int32_t(FLayout.Byte1), int32_t(FLayout.Byte2),
                       FLayout.Value3, int32_t(FLayout.Byte3), int32_t(FLayout.Byte4)})
         StreamWriteln(Stream, std::to_string(V));
-    const std::vector<std::string> Lines = SplitLines(FRichText->Text);
+    const std::vector<std::string> Lines = SplitLines(Lone ? CrLfText : FRichText->Text);
     StreamWriteln(Stream, std::to_string(Lines.size()));
     for (const std::string& Line : Lines)
         StreamWriteln(Stream, Line);

@@ -9,6 +9,7 @@
 #include "model/document.h"
 #include "model/document_file.h"
 #include "model/page.h"
+#include "model/text_outline.h"
 #include "paint/macro_list.h"
 #include "raster/png_io.h"
 
@@ -289,6 +290,58 @@ TEST_F(DocumentFileTest, RoundTripIsByteIdentical)
     EXPECT_EQ(P2.GetLayers()->GetCurrent()->Index, 2);
     EXPECT_EQ(P2.GetLayers()->GetLayer(2)->Value, 1234);
     EXPECT_EQ(SaveBytes(*Copy), First);
+}
+
+TEST_F(DocumentFileTest, StoredBytesComeBackByteForByte)
+{
+    // What a file may hold though no editor makes it: names that UTF-8
+    // cannot carry, shape records with leave-unchanged values, a picture
+    // header with a resolution and colour counts, a text with lone line
+    // breaks. Opened and saved again and again, the file stays as it was.
+    TRealObjectTypes Real;
+    TOLEDocumentWex* Doc = Docs.NewDocument(120, 90);
+    TPage& Page = PageOf(*Doc);
+    constexpr int32_t MinInt = -2147483647 - 1;
+    auto Add = [&](auto Obj, int32_t X, const char* Name, const auto& Param) {
+        Obj->SetFrame(X, 5, 25, 30);
+        Obj->SetParam(Param);
+        Obj->SetName(Name);
+        Page.RootGroup().AddChild(std::move(Obj), -1);
+    };
+    Add(std::make_unique<TRectObj>(&Page, -1), 0, "\xEE\xEF",
+        TrecRectParam{255, {0, 0, 0}, MinInt, 65535, 65535});
+    Add(std::make_unique<TPolygonObj>(&Page, -1), 30, "\x85\x40",
+        TrecPolygonParam{-1, MinInt, -1, -1, -1, 1.7e308});
+    Add(std::make_unique<TStarObj>(&Page, -1), 60, "\xFA\x40",
+        TrecStarParam{-1.0, -1, MinInt, MinInt, -1, -1, -1, -1, -1, -1, 1.7e308});
+    Add(std::make_unique<TEllipseObj>(&Page, -1), 90, "x\x82",
+        TrecEllipseParam{1.7e308, 1.7e308});
+    auto Text = std::make_unique<TTextObj>(&Page, -1);
+    Text->SetText("a\rb\n\r\nc\n");
+    for (int32_t I : {0, 2, 6}) {
+        // A face installed here, as the reader would take it.
+        TrecCharAttr& A = Text->RichText().Styles.GetItem(I)->Attr;
+        std::string Face;
+        uint8_t CharSet = 0;
+        ValidateFontName(CharAttrFaceName(A), Face, CharSet);
+        SetCharAttrFaceName(A, Face);
+        A.Size = 20 + I;
+    }
+    Page.RootGroup().AddChild(std::move(Text), -1);
+    TBytes File = SaveBytes(*Doc);
+    // The page picture's header follows the file header, the DOCD tag and
+    // length, the page count and 75 bytes of page data.
+    const size_t Header = 6 + 8 + 4 + 75;
+    ASSERT_EQ(I32At(File, Header), 40);
+    for (int32_t Field = 6; Field < 10; ++Field)  // pixels per metre x, y, colours used, important
+        std::memcpy(File.data() + Header + 4 * Field, &Field, 4);
+    TBytes Data = File;
+    for (int Round = 0; Round < 3; ++Round) {
+        auto Copy = std::make_unique<TDocument>(nullptr, &Docs);
+        LoadBytes(*Copy, Data);
+        Data = SaveBytes(*Copy);
+        EXPECT_EQ(Data, File) << Round;
+    }
 }
 
 TEST_F(DocumentFileTest, ReopenedDocumentIsStable)

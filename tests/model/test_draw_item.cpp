@@ -52,7 +52,7 @@ TEST_F(DrawItemStream, BinaryFormByteForByte)
     TDrawGroup Root(&Page, -1);
     Root.SetName("R");
     TTestLeaf* Leaf = AddLeaf<TTestLeaf>(Root, 5, -1, 7);
-    Leaf->SetName("あ");
+    Leaf->SetName(Utf8ToCp932("あ"));
     ASSERT_EQ(Root.ObjID(), 1);
     ASSERT_EQ(Leaf->ObjID(), 2);
     TMemoryStream S;
@@ -109,6 +109,31 @@ TEST_F(DrawItemStream, RoundTripsWithIdentifierMap)
         TMemoryStream S2;
         Text ? G->WriteToStreamAsText(S2) : G->WriteToStream(S2);
         EXPECT_EQ(S2.Size(), S.Size());
+    }
+}
+
+TEST_F(DrawItemStream, NamesComeBackByteForByte)
+{
+    // CP932 bytes that a trip through UTF-8 would change: an NEC-selected
+    // IBM extension (EE EF, whose IBM twin is FA 40), a pair no table
+    // decodes (85 40) and a lead byte that ends the name.
+    for (const std::string Name : {"\xEE\xEF", "\x85\x40", "ab\x82"}) {
+        std::vector<uint8_t> B;
+        PutGroupHead(B, -1, Name, 0, 1);
+        PutLeaf(B, -1, -1, 1, 3);
+        TMemoryStreamWex S;
+        S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
+        std::unique_ptr<TDrawItem> Item = DrawItemReadFromStreamNew(S, nullptr, nullptr, -1, 25);
+        TMemoryStream Back;
+        Item->WriteToStream(Back);
+        EXPECT_EQ(StreamBytes(Back), B);
+        const std::string Text = "0\r\n-1\r\n" + Name + "\r\n0\r\n1\r\n1\r\n" // group
+                                 "1\r\n-1\r\n\r\n-1\r\n1\r\n3\r\n0\r\n0\r\n0\r\n";   // leaf
+        S.SetPointer(Text.data(), static_cast<int64_t>(Text.size()));
+        Item = DrawItemReadFromStreamAsTextNew(S, nullptr, nullptr, 25);
+        TMemoryStream BackText;
+        Item->WriteToStreamAsText(BackText);
+        EXPECT_EQ(StreamText(BackText), Text);
     }
 }
 
@@ -279,7 +304,7 @@ TEST(DrawItem, NameVisibleAndHistory)
     H.CommandEnd();
     EXPECT_FALSE(H.CanUndo());
     // Longer names are cut to 255 bytes where a character begins.
-    const std::string Long = std::string(254, 'a') + "あ";
+    const std::string Long = std::string(254, 'a') + Utf8ToCp932("あ");
     H.CommandStart("long");
     Leaf.SetName(Long);
     H.CommandEnd();

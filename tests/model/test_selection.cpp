@@ -233,7 +233,7 @@ TEST_F(SelectionTest, StreamLayoutOfTheSelectedItems)
     const int32_t Root = Page->RootGroup().ObjID();
     for (TDrawItem* Item : {static_cast<TDrawItem*>(A), static_cast<TDrawItem*>(P)}) {
         std::vector<uint8_t> CB = StateOf(*Item);
-        const size_t Off = 1 + 4 + 4 + Utf8ToCp932(Item->Name()).size();
+        const size_t Off = 1 + 4 + 4 + Item->Name().size();
         int32_t Parent = 0;
         std::memcpy(&Parent, &CB[Off], 4);
         ASSERT_EQ(Parent, Root);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <tuple>
 #include <vector>
@@ -210,6 +211,24 @@ TEST(ShapeOutline, CountsBelowThreeAndTooLarge)
     EXPECT_TRUE(GetPolygonPath(TRect{0, 0, 100, 60}, Orig, Copy, Path));
     EXPECT_EQ(Orig.Count, 1);
     EXPECT_EQ(Copy.Count, 3);
+}
+
+TEST(ShapeOutline, DoublesThatAreNoNumbersDrawAsZero)
+{
+    // A start angle or inner ratio that is infinite or NaN, as a stored
+    // record may hold it, draws as 0 instead of collapsing every vertex.
+    const TRect R{0, 0, 100, 100};
+    auto StarPts = [&](double Ratio, double Start) {
+        TrecStarParam P = Star(5, Ratio);
+        P.StartAngle = Start;
+        TrecPolyLine Path;
+        MakeStarPath(R, P, Path);
+        return PointsOf(Path);
+    };
+    for (double Odd : {std::nan(""), double(INFINITY), -double(INFINITY)}) {
+        EXPECT_EQ(Polygon(R, {5, 0, 0, 0, 0, Odd}), Polygon(R, {5, 0, 0, 0, 0, 0.0})) << Odd;
+        EXPECT_EQ(StarPts(Odd, Odd), StarPts(0.0, 0.0)) << Odd;
+    }
 }
 
 TEST(ShapeOutline, RegularAndJitteredPolygons)

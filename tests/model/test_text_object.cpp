@@ -209,9 +209,19 @@ protected:
 // ---------------------------------------------------------------------------
 // Stream forms
 
-// A complete version-25 binary form: no page, so the object ID is -1.
-std::vector<uint8_t> HandBuiltBinary(int32_t StyleCount = 11)
+// A complete version-25 binary form: no page, so the object ID is -1. The
+// lines are CP932; every character of the text they make (joined with CR
+// LF) has a style of its own in the slot of its first byte.
+using TLines = std::vector<std::string>;
+std::vector<uint8_t> HandBuiltBinary(int32_t StyleCount = 11,
+                                     const TLines& Lines = {Sjis("文字Ab"), "", "x"})
 {
+    std::string Text;
+    for (const std::string& L : Lines)
+        Text += (&L == &Lines.front() ? "" : "\r\n") + L;
+    std::vector<bool> Styled(Text.size() + static_cast<size_t>(StyleCount), false);
+    for (size_t I = 0; I < Text.size(); I += IsSjisLeadByte(static_cast<uint8_t>(Text[I])) ? 2 : 1)
+        Styled[I] = Text[I] != '\r' && Text[I] != '\n';
     std::vector<uint8_t> B{doftText};
     PutI32(B, -1);                    // ID
     PutStr(B, "t");                   // name
@@ -224,13 +234,13 @@ std::vector<uint8_t> HandBuiltBinary(int32_t StyleCount = 11)
     PutI32(B, 1);                     // paragraph: rule, unit, spacing
     B.push_back(3);
     PutF64(B, 1.5);
-    // "文字Ab", CR LF, CR LF, "x": characters at 0, 2, 4, 5 and 10.
+    // By default "文字Ab", CR LF, CR LF, "x": characters at 0, 2, 4, 5 and 10.
     TMemoryStream Empty;
     TrecPath NoGlyph;
     RecPathWriteToStream(NoGlyph, Empty);
     PutI32(B, StyleCount);
     for (int32_t I = 0; I < StyleCount; ++I) {
-        if (I != 0 && I != 2 && I != 4 && I != 5 && I != 10) {
+        if (!Styled[static_cast<size_t>(I)]) {
             B.push_back(0);
             continue;
         }
@@ -254,10 +264,11 @@ std::vector<uint8_t> HandBuiltBinary(int32_t StyleCount = 11)
     PutBytes(B, {1, 2, 0xAA, 0xBB});
     PutI32(B, 9);
     PutBytes(B, {3, 4, 0xCC, 0xDD});
-    PutI32(B, 3);
-    PutStr(B, "文字Ab");
-    PutStr(B, "");
-    PutStr(B, "x");
+    PutI32(B, static_cast<int32_t>(Lines.size()));
+    for (const std::string& L : Lines) {
+        PutI32(B, static_cast<int32_t>(L.size()));
+        B.insert(B.end(), L.begin(), L.end());
+    }
     return B;
 }
 
@@ -334,6 +345,33 @@ TEST_F(TextObject, TextFormReadsAndWritesBackLineForLine)
     for (size_t I : {Layout + 10, Layout + 11, Layout + 18, Layout + 19})
         B[I] = 0;
     EXPECT_EQ(StateOf(*Back), B);
+}
+
+TEST_F(TextObject, LineBreaksAndStylesSurviveEveryRoundTrip)
+{
+    // Lines holding a lone CR and ending in a lone LF. The binary form keeps
+    // them as they are; the text form, whose lines end in CR LF, turns them
+    // into CR LF once and keeps each character's style with its character.
+    const std::vector<uint8_t> B = HandBuiltBinary(11, {Sjis("文字\rAb\n"), "x"});
+    auto T = Read(B);
+    for (int Trip = 0; Trip < 3; ++Trip) {
+        EXPECT_EQ(StateOf(*T), B) << Trip;
+        T = Read(StateOf(*T));
+    }
+    const std::string First = TextForm(*T);
+    for (int Trip = 0; Trip < 3; ++Trip) {
+        T = Read(TextForm(*T));
+        EXPECT_EQ(TextForm(*T), First) << Trip;
+    }
+    EXPECT_EQ(T->Text(), Sjis("文字\r\nAb\r\n\r\nx"));
+    // Sizes 30 + the slot each character had in the binary form.
+    using TSizes = std::vector<std::pair<int32_t, int32_t>>;
+    TSizes Sizes;
+    const TListCharStyle& S = T->RichText().Styles;
+    for (int32_t I = 0; I < S.Count(); ++I)
+        if (const TCharStyle* C = S.GetItem(I))
+            Sizes.emplace_back(I, C->Attr.Size);
+    EXPECT_EQ(Sizes, (TSizes{{0, 30}, {2, 32}, {6, 35}, {7, 36}, {12, 40}}));
 }
 
 TEST_F(TextObject, StylesBeyondTheTextAreDroppedAndMissingOnesPadded)
