@@ -1,0 +1,114 @@
+#include "platform/qt/window_routines.h"
+
+#include <QColor>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+QColor ColorRefToQColor(uint32_t C)
+{
+    return QColor(C & 0xFF, (C >> 8) & 0xFF, (C >> 16) & 0xFF);
+}
+
+// A line from (X1, Y1) to (X2, Y2), horizontal or vertical, without its end
+// pixel.
+void LineTo(QPainter& DC, const QColor& C, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2)
+{
+    if (Y1 == Y2) {
+        if (X2 > X1)
+            DC.fillRect(X1, Y1, X2 - X1, 1, C);
+        else if (X2 < X1)
+            DC.fillRect(X2 + 1, Y1, X1 - X2, 1, C);
+    } else if (Y2 > Y1) {
+        DC.fillRect(X1, Y1, 1, Y2 - Y1, C);
+    } else {
+        DC.fillRect(X1, Y2 + 1, 1, Y1 - Y2, C);
+    }
+}
+
+} // namespace
+
+bool GetWorkAreaRect(TRect& R)
+{
+    const QScreen* Screen = QGuiApplication::primaryScreen();
+    if (!Screen)
+        return false;
+    QRect A = Screen->availableGeometry();
+    if (A.isEmpty())
+        A = Screen->geometry();
+    R = TRect{A.left(), A.top(), A.left() + A.width(), A.top() + A.height()};
+    return true;
+}
+
+void KeepPosInWorkArea(int32_t& X, int32_t& Y, int32_t W, int32_t H)
+{
+    TRect R;
+    if (!GetWorkAreaRect(R))
+        return;
+    if (X + W < R.Left + 16)
+        X = R.Left + 16 - W;
+    if (Y + H < R.Top + 16)
+        Y = R.Top + 16 - H;
+    if (X > R.Right - 16)
+        X = R.Right - 16;
+    if (Y > R.Bottom - 16)
+        Y = R.Bottom - 16;
+}
+
+void CenterWindowInWorkArea(QWidget* A, const QWidget* B)
+{
+    if (!A || !B)
+        return;
+    const QRect FA = A->frameGeometry();
+    const QRect FB = B->frameGeometry();
+    int32_t X = FB.left() + FB.width() / 2 - FA.width() / 2;
+    int32_t Y = FB.top() + FB.height() / 2 - FA.height() / 2;
+    TRect R;
+    if (GetWorkAreaRect(R)) {
+        if (X + FA.width() > R.Right)
+            X = R.Right - FA.width();
+        if (Y + FA.height() > R.Bottom)
+            Y = R.Bottom - FA.height();
+        if (X < R.Left)
+            X = R.Left;
+        if (Y < R.Top)
+            Y = R.Top;
+    }
+    A->move(X, Y);
+}
+
+bool IsPaletteDevice()
+{
+    const QScreen* Screen = QGuiApplication::primaryScreen();
+    return Screen && Screen->depth() > 0 && Screen->depth() <= 8;
+}
+
+void DrawBevelFrame(QPainter& DC, const TRect& R, bool Raised, int32_t FillColor)
+{
+    const QColor White = ColorRefToQColor(0xFFFFFF);
+    const QColor Silver = ColorRefToQColor(0xC0C0C0);
+    const QColor Black = ColorRefToQColor(0x000000);
+    const QColor Grey = ColorRefToQColor(0x808080);
+    const QColor& OuterTopLeft = Raised ? White : Black;
+    const QColor& InnerTopLeft = Raised ? Silver : Grey;
+    const QColor& OuterBottomRight = Raised ? Black : White;
+    const QColor& InnerBottomRight = Raised ? Grey : Silver;
+    const int32_t L = R.Left, T = R.Top, Rt = R.Right, B = R.Bottom;
+
+    DC.save();
+    LineTo(DC, OuterTopLeft, L, B - 2, L, T);
+    LineTo(DC, OuterTopLeft, L, T, Rt - 1, T);
+    LineTo(DC, InnerTopLeft, L + 1, B - 3, L + 1, T + 1);
+    LineTo(DC, InnerTopLeft, L + 1, T + 1, Rt - 2, T + 1);
+    LineTo(DC, OuterBottomRight, L, B - 1, Rt - 1, B - 1);
+    LineTo(DC, OuterBottomRight, Rt - 1, B - 1, Rt - 1, T);
+    LineTo(DC, InnerBottomRight, L + 1, B - 2, Rt - 2, B - 2);
+    LineTo(DC, InnerBottomRight, Rt - 2, B - 2, Rt - 2, T + 1);
+    if (FillColor != -1 && Rt - 2 > L + 2 && B - 2 > T + 2)
+        DC.fillRect(L + 2, T + 2, Rt - L - 4, B - T - 4,
+                    ColorRefToQColor(static_cast<uint32_t>(FillColor)));
+    DC.restore();
+}

@@ -1,0 +1,40 @@
+// Window and screen routines on Qt: the desktop work area (the primary
+// screen's available geometry), keeping a window reachable inside it,
+// centring one window over another, the palette-device test and the
+// two-pixel 3-D frame of panel buttons, roll buttons and the preview pane.
+#pragma once
+
+#include "foundation/geometry_types.h"
+
+#include <cstdint>
+
+class QPainter;
+class QWidget;
+
+// The work area of the primary screen (Right and Bottom exclusive); the
+// whole screen when the available part is empty; false (R untouched) when
+// there is no screen.
+bool GetWorkAreaRect(TRect& R);
+
+// Moves (X, Y) so that at least 16 pixels of a W x H window stay inside the
+// work area on each axis. Without a screen nothing changes.
+void KeepPosInWorkArea(int32_t& X, int32_t& Y, int32_t W, int32_t H);
+
+// Centres window A (its frame) over window B, then pulls it left/up until
+// its right/bottom edge is inside the work area and pushes it right/down
+// until its left/top edge is. Only A's position changes.
+void CenterWindowInWorkArea(QWidget* A, const QWidget* B);
+
+// True for an indexed-colour screen of at most 8 bits per pixel. Qt 6 drives
+// only true-colour screens, so the screen depth is the one sign there is and
+// in practice the answer is false. Never raises.
+bool IsPaletteDevice();
+
+// Two one-pixel frames around R (Right and Bottom exclusive): raised gives
+// white outside and silver inside on the top and left, black outside and
+// grey inside on the bottom and right; sunken swaps the two sides. Each
+// stroke leaves out its end pixel as a line to a point does, so the outer
+// top-right and inner top-right corners stay untouched. Unless FillColor is
+// -1 the inside (R inset by 2) is filled with FillColor (0x00BBGGRR). The
+// painter's state is restored.
+void DrawBevelFrame(QPainter& DC, const TRect& R, bool Raised, int32_t FillColor);
