@@ -114,8 +114,9 @@ TEST(ValueFormats, PenRecordsRefused)
         PutForeignClipboard({{TavroMime("Tavro_Pen"), Block}});
         TrecPenData Pen{7, 8, {}, 9};
         EXPECT_FALSE(TOle2DataObjPenWex::GetPen(Clipboard().Get(), Pen)) << Block.size();
+        const double Miter = Pen.MiterLimit; // packed: no reference to it
         EXPECT_EQ(Pen.Width, 8);
-        EXPECT_EQ(Pen.MiterLimit, 9.0);
+        EXPECT_EQ(Miter, 9.0);
     }
     PutText("1,0,4");
     TrecPenData Pen{};
