@@ -6,6 +6,9 @@
 // code that takes headers out of foreign bytes.
 #pragma once
 
+// CF_DIB and CF_BITMAP, the clipboard numbers of the packed forms.
+#include "platform/clipboard_formats.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -55,10 +58,6 @@ constexpr uint32_t BI_BITFIELDS = 3;
 
 constexpr uint32_t DIB_RGB_COLORS = 0;
 
-// Clipboard format numbers of the packed forms.
-constexpr uint16_t CF_TEXT = 1;
-constexpr uint16_t CF_BITMAP = 2;
-constexpr uint16_t CF_DIB = 8;
 
 // Header fields from and to little-endian bytes (40 bytes each way).
 void ReadBitmapInfoHeader(const uint8_t* Bytes, BITMAPINFOHEADER& H);

@@ -1,0 +1,72 @@
+#include "ui/draw_item_clipboard.h"
+
+#include "foundation/platform_wrappers.h"
+#include "foundation/stream_text.h"
+#include "model/page.h"
+#include "platform/clipboard_formats.h"
+#include "platform/qt/clipboard.h"
+
+#include <cstring>
+
+uint16_t CFDrawItem()
+{
+    static const uint16_t Format = RegisterClipboardFormat(gcstrCFDrawItem);
+    return Format;
+}
+
+bool BlockBeginsWithDrawItem(const void* Data, size_t Size)
+{
+    const auto* B = static_cast<const char*>(Data);
+    size_t At = 0;
+    while (At < Size && (B[At] == 13 || B[At] == 10))
+        ++At;
+    const size_t N = std::strlen(gcstrCFDrawItem);
+    return Size - At >= N && std::memcmp(B + At, gcstrCFDrawItem, N) == 0;
+}
+
+bool ClipboardHasDrawItem()
+{
+    if (CFDrawItem() != 0 && IsClipboardFormatAvailable(CFDrawItem()))
+        return true;
+    if (!IsClipboardFormatAvailable(CF_TEXT) || !::OpenClipboard(nullptr))
+        return false;
+    bool Result = false;
+    if (HGLOBAL H = GetClipboardData(CF_TEXT)) {
+        if (const void* Data = GlobalLock(H)) {
+            Result = BlockBeginsWithDrawItem(Data, GlobalSize(H));
+            GlobalUnlock(H);
+        }
+    }
+    ::CloseClipboard();
+    return Result;
+}
+
+void SetClipboardStream(uint32_t Format, TMemoryStream& Stream)
+{
+    HGLOBAL H = nullptr;
+    StreamToGlobal(Stream, H, GMEM_MOVEABLE | GMEM_DDESHARE);
+    if (H && Format <= 0xFFFF && ::SetClipboardData(static_cast<uint16_t>(Format), H))
+        return;
+    ErrorMessageBox("クリップボードにデータを転送できません。");
+    GlobalFreeQ(H);
+}
+
+bool TClipboardServiceQt::OpenClipboard()
+{
+    return ::OpenClipboard(nullptr);
+}
+
+void TClipboardServiceQt::EmptyClipboard()
+{
+    ::EmptyClipboard();
+}
+
+void TClipboardServiceQt::SetClipboardStream(uint32_t Format, TMemoryStream& Stream)
+{
+    ::SetClipboardStream(Format, Stream);
+}
+
+void TClipboardServiceQt::CloseClipboard()
+{
+    ::CloseClipboard();
+}

@@ -1,0 +1,27 @@
+// Gradations on the clipboard and in drags: "Zelbar Gradation" and CF_TEXT,
+// both the header line "Zelbar Gradation" CR LF followed by the gradation's
+// comma text.
+#pragma once
+
+#include "ui/data_object.h"
+
+#include <string>
+
+inline constexpr char GradationClipboardHeader[] = "Zelbar Gradation\r\n";
+
+// "Zelbar Gradation", registered on first use; EUserError "uOLE2Gra:
+// RegisterClipboardFormat Failed." when the platform gives no number.
+uint16_t CFZelbarGradation();
+
+class TDataObjectGradation : public TTextDataObject {
+public:
+    // Text: the whole payload, header line included.
+    explicit TDataObjectGradation(const std::string& Text);
+    static TFormatEtcList GetFormats(); // "Zelbar Gradation", CF_TEXT
+};
+
+// "Zelbar Gradation" on the clipboard, or CF_TEXT that begins with the
+// header (in any case) followed by a gradation text.
+bool ClipboardHasGradation();
+// Drags the gradation text Text (without header), allowing a copy only.
+void DragDropGradation(const std::string& Text);
