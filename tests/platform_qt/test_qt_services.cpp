@@ -42,8 +42,6 @@ TEST(QtMessageBox, CaptionIconButtonsDefaultAndAnswer)
     const TBoxCase Cases[] = {
         {"error", [] { return ErrorMessageBox("壊れています"); }, "エラー", QMessageBox::Critical,
          QMessageBox::Ok, QMessageBox::Ok, QMessageBox::NoButton, IDOK},
-        {"warning", [] { return WarningMessageBox("注意"); }, "警告", QMessageBox::Warning, QMessageBox::Ok,
-         QMessageBox::Ok, QMessageBox::NoButton, IDOK},
         {"question, second default, empty caption",
          [] { return MessageBox(nullptr, "保存しますか？", "", MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2); },
          ApplicationTitle, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
@@ -54,16 +52,12 @@ TEST(QtMessageBox, CaptionIconButtonsDefaultAndAnswer)
         {"default past the last button",
          [] { return MessageBox(nullptr, "x", "T", MB_OKCANCEL | MB_DEFBUTTON3); }, "T", QMessageBox::NoIcon,
          QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, QMessageBox::NoButton, IDOK},
-        {"no clicked", [] { return MessageBox(nullptr, "x", "T", MB_YESNO | MB_ICONINFORMATION); }, "T",
-         QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No, IDNO},
-        {"cancel clicked", [] { return MessageBox(nullptr, "x", "T", MB_OKCANCEL | MB_ICONWARNING); }, "T",
-         QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, QMessageBox::Cancel,
-         IDCANCEL},
+        {"no clicked", [] { return MessageBox(nullptr, "x", "T", MB_YESNO | MB_ICONWARNING); }, "T",
+         QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No, IDNO},
     };
     for (const TBoxCase& C : Cases) {
         SCOPED_TRACE(C.Name);
         QString Title;
-        QString Text;
         QMessageBox::Icon Icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons Buttons;
         QMessageBox::StandardButton Default = QMessageBox::NoButton;

@@ -138,8 +138,9 @@ TEST(DrawHaloText, OutlinedTextAtTheBottomMatchesTheGolden)
     for (int Y = 0; Y < Image.height(); ++Y)
         for (int X = 0; X < Image.width(); ++X) {
             const QRgb C = Image.pixel(X, Y) & 0xFFFFFF;
-            if (Y < LineTop - 2)
+            if (Y < LineTop - 2) {
                 ASSERT_EQ(C, Background & 0xFFFFFF) << X << "," << Y;
+            }
             Outline += qGray(C) < 0x20;
             Text += qGray(C) > 0xE0;
         }
