@@ -1,0 +1,22 @@
+// The program's QApplication: the one place where exceptions end. An
+// exception leaving an event handler is shown in the error box (an
+// Exception's own message, a general one for anything else) and the event
+// loop goes on.
+#pragma once
+
+#include <QApplication>
+
+#include <exception>
+
+// The general message for a failure that is not one of the program's own.
+extern const char* const SUnexpectedError;
+
+class TApplicationWex : public QApplication {
+    Q_OBJECT
+public:
+    TApplicationWex(int& Argc, char** Argv);
+    bool notify(QObject* Receiver, QEvent* Event) override;
+};
+
+// Shows the error box for Error; never raises.
+void ShowEventException(std::exception_ptr Error) noexcept;

@@ -1,0 +1,170 @@
+// The shared window routines: moving pages, grid cells, status panels,
+// clearing menus and halo text.
+#include "ui/ui_routines.h"
+
+#include "foundation/lists.h"
+#include "foundation/user_error.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPointer>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(MoveTabSheetKeepState, PageMovesWithCaptionAndComboIndexes)
+{
+    QTabWidget From;
+    From.addTab(new QWidget, "一");
+    auto* Sheet = new QWidget;
+    From.addTab(Sheet, "形");
+    auto* Inner = new QWidget(Sheet);
+    auto* Combo = new QComboBox(Inner);
+    Combo->addItems({"a", "b", "c"});
+    Combo->setCurrentIndex(2);
+    QWidget Window;
+    Window.setGeometry(30, 40, 300, 200);
+    auto* To = new QTabWidget(&Window);
+    To->addTab(new QWidget, "他");
+    MoveTabSheetKeepState(Sheet, To);
+    EXPECT_EQ(From.count(), 1);
+    ASSERT_EQ(To->count(), 2);
+    EXPECT_EQ(To->widget(1), Sheet);
+    EXPECT_EQ(To->tabText(1), "形");
+    EXPECT_EQ(Combo->currentIndex(), 2);
+    EXPECT_EQ(Window.geometry(), QRect(30, 40, 300, 200));
+}
+
+TEST(GetGridCellRect, FullCellSizeAlsoPartlyOrWhollyOutOfView)
+{
+    QStandardItemModel Model(20, 20);
+    QTableView Grid;
+    Grid.setModel(&Model);
+    Grid.horizontalHeader()->hide();
+    Grid.verticalHeader()->hide();
+    for (int I = 0; I < 20; ++I) {
+        Grid.setColumnWidth(I, 50);
+        Grid.setRowHeight(I, 20);
+    }
+    Grid.setColumnWidth(2, 70);
+    Grid.resize(130, 100);
+    Grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+    ASSERT_LT(Grid.viewport()->width(), 170); // the third column is cut
+    EXPECT_EQ(GetGridCellRect(Grid, 1, 1), QRect(50, 20, 50, 20));
+    EXPECT_EQ(GetGridCellRect(Grid, 2, 0), QRect(100, 0, 70, 20));
+    EXPECT_EQ(GetGridCellRect(Grid, 2, 15), QRect(0, 0, 70, 20));
+    Grid.verticalScrollBar()->setValue(3); // one row per step
+    EXPECT_EQ(GetGridCellRect(Grid, 0, 4), QRect(0, 20, 50, 20));
+    EXPECT_EQ(GetGridCellRect(Grid, 1, 0), QRect(0, 0, 50, 20));
+}
+
+TEST(SetStatusPanelText, SetsOnePanelAndRefusesAMissingOne)
+{
+    QStatusBar Bar;
+    std::vector<QLabel*> Panels;
+    for (const char* Text : {"0", "1", "2"}) {
+        Panels.push_back(new QLabel(Text));
+        Bar.addWidget(Panels.back());
+    }
+    SetStatusPanelText(Bar, 1, "選択: 3");
+    EXPECT_EQ(Panels[0]->text(), "0");
+    EXPECT_EQ(Panels[1]->text(), "選択: 3");
+    EXPECT_EQ(Panels[2]->text(), "2");
+    try {
+        SetStatusPanelText(Bar, 3, "x");
+        ADD_FAILURE() << "no exception";
+    } catch (const EListError& E) {
+        EXPECT_EQ(E.Message(), "リストのインデックスが範囲を超えています (3)");
+    }
+}
+
+TEST(ClearMenuItems, FreesOwnEntriesLastFirstAndKeepsSharedCommands)
+{
+    QObject Commands;
+    auto* Shared = new QAction("共有", &Commands);
+    QMenu Menu;
+    std::vector<std::string> Freed;
+    auto Watch = [&](QObject* O, const char* Name) {
+        QObject::connect(O, &QObject::destroyed, [&Freed, Name] { Freed.push_back(Name); });
+    };
+    Watch(Menu.addAction("a"), "a");
+    Watch(Menu.addAction("b"), "b");
+    QMenu* Sub = Menu.addMenu("sub");
+    Watch(Sub, "sub");
+    Watch(Sub->addAction("c"), "c");
+    Menu.addAction(Shared);
+    ClearMenuItems(Menu);
+    EXPECT_TRUE(Menu.actions().empty());
+    EXPECT_EQ(Freed, (std::vector<std::string>{"sub", "c", "b", "a"}));
+    EXPECT_EQ(Shared->parent(), &Commands);
+    ClearMenuItems(Menu);
+}
+
+TEST(DrawHaloText, OutlinedTextAtTheBottomMatchesTheGolden)
+{
+    QFont Font("IPAGothic");
+    Font.setPixelSize(16);
+    QImage Image(72, 40, QImage::Format_RGB32);
+    const QRgb Background = qRgb(0x60, 0x80, 0xA0);
+    Image.fill(Background);
+    const QRect R(4, 4, 64, 32);
+    {
+        QPainter P(&Image);
+        P.setFont(Font);
+        P.setPen(Qt::green);
+        DrawHaloText(P, "Halo 字", R, Qt::black, Qt::white);
+        EXPECT_EQ(P.pen().color(), QColor(Qt::green)); // the painter is left as it was
+    }
+    // One line, aligned to the bottom: the rows above its box are untouched.
+    const int LineTop = R.bottom() + 1 - QFontMetrics(Font).height();
+    int Outline = 0;
+    int Text = 0;
+    for (int Y = 0; Y < Image.height(); ++Y)
+        for (int X = 0; X < Image.width(); ++X) {
+            const QRgb C = Image.pixel(X, Y) & 0xFFFFFF;
+            if (Y < LineTop - 2) {
+                ASSERT_EQ(C, Background & 0xFFFFFF) << X << "," << Y;
+            }
+            Outline += qGray(C) < 0x20;
+            Text += qGray(C) > 0xE0;
+        }
+    EXPECT_GT(Outline, 40);
+    EXPECT_GT(Text, 20);
+
+    const std::string Golden = std::string(TAVRO_TEST_DATA_DIR) + "/ui/halo_text.png";
+    const char* Write = std::getenv("TAVRO_HALO_WRITE");
+    if (Write && *Write) {
+        std::filesystem::create_directories(std::filesystem::path(Golden).parent_path());
+        ASSERT_TRUE(Image.save(QString::fromStdString(Golden)));
+        return;
+    }
+    const QImage Expected(QString::fromStdString(Golden));
+    ASSERT_EQ(Expected.size(), Image.size()) << Golden;
+    int Differences = 0;
+    for (int Y = 0; Y < Image.height(); ++Y)
+        for (int X = 0; X < Image.width(); ++X) {
+            const QRgb A = Image.pixel(X, Y);
+            const QRgb B = Expected.pixel(X, Y);
+            Differences += std::abs(qRed(A) - qRed(B)) > 8 || std::abs(qGreen(A) - qGreen(B)) > 8 ||
+                           std::abs(qBlue(A) - qBlue(B)) > 8;
+        }
+    EXPECT_LE(Differences, 4);
+}
+
+} // namespace

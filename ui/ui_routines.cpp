@@ -1,0 +1,89 @@
+#include "ui/ui_routines.h"
+
+#include "foundation/lists.h"
+#include "foundation/user_error.h"
+#include "platform/qt/qt_drawing.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+
+#include <utility>
+#include <vector>
+
+void MoveTabSheetKeepState(QWidget* TabSheet, QTabWidget* PageControl)
+{
+    std::vector<std::pair<QComboBox*, int>> Indexes;
+    for (QComboBox* Combo : TabSheet->findChildren<QComboBox*>())
+        Indexes.emplace_back(Combo, Combo->currentIndex());
+    QWidget* Parent = PageControl->parentWidget();
+    const QRect Bounds = Parent ? Parent->geometry() : QRect();
+
+    QString Caption = TabSheet->windowTitle();
+    QIcon Icon;
+    auto* Stack = qobject_cast<QStackedWidget*>(TabSheet->parentWidget());
+    if (auto* Old = Stack ? qobject_cast<QTabWidget*>(Stack->parentWidget()) : nullptr) {
+        const int Index = Old->indexOf(TabSheet);
+        Caption = Old->tabText(Index);
+        Icon = Old->tabIcon(Index);
+        Old->removeTab(Index);
+    }
+    PageControl->addTab(TabSheet, Icon, Caption);
+
+    if (Parent)
+        Parent->setGeometry(Bounds);
+    for (const auto& [Combo, Index] : Indexes)
+        Combo->setCurrentIndex(Index);
+}
+
+QRect GetGridCellRect(const QTableView& Grid, int Column, int Row)
+{
+    const QRect Cell(Grid.columnViewportPosition(Column), Grid.rowViewportPosition(Row), Grid.columnWidth(Column),
+                     Grid.rowHeight(Row));
+    if (!Cell.intersects(Grid.viewport()->rect()))
+        return QRect(0, 0, Cell.width(), Cell.height());
+    return Cell;
+}
+
+void SetStatusPanelText(QStatusBar& StatusBar, int Index, const QString& Text)
+{
+    const QList<QLabel*> Panels = StatusBar.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    if (Index < 0 || Index >= Panels.size())
+        throw EListError(SListIndexError, Index);
+    Panels[Index]->setText(Text);
+}
+
+void ClearMenuItems(QMenu& MenuItem)
+{
+    const QList<QAction*> Actions = MenuItem.actions();
+    for (auto It = Actions.rbegin(); It != Actions.rend(); ++It) {
+        QAction* Action = *It;
+        MenuItem.removeAction(Action);
+        // A submenu owns its own entry action.
+        if (QMenu* Sub = Action->menu<QMenu*>(); Sub && Sub->parent() == &MenuItem)
+            delete Sub;
+        else if (Action->parent() == &MenuItem)
+            delete Action;
+    }
+}
+
+void DrawHaloText(QPainter& Canvas, const QString& Text, const QRect& Rect, const QColor& OutlineColor,
+                  const QColor& TextColor)
+{
+    static const QPoint kHalo[8] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    Canvas.save();
+    Canvas.setBackgroundMode(Qt::TransparentMode);
+    const QRect R = TextBottomRect(Canvas, Text, Rect);
+    Canvas.setPen(OutlineColor);
+    for (const QPoint& D : kHalo)
+        Canvas.drawText(R.translated(D), kWordBreakFlags, Text);
+    Canvas.setPen(TextColor);
+    Canvas.drawText(R, kWordBreakFlags, Text);
+    Canvas.restore();
+}
