@@ -7,11 +7,13 @@
 #include "foundation/user_error.h"
 #include "model/clipboard_service.h"
 #include "model/page.h"
+#include "model/page_views.h"
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
 #include "model/selection_commands.h"
 #include "store/picture_store.h"
 #include "model/text_object.h"
+#include "paint/macro_list.h"
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
@@ -195,8 +197,17 @@ TEST_F(SelectionCommandsTest, AddNewItemCaptionsByClass)
     });
     CheckCommand("楕円図形の作成",
                  [&] { Sel->CommandAddNewDrawItem(std::make_unique<TEllipseObj>(Page.get(), -1), nullptr); });
-    CheckCommand("テキスト図形の作成",
-                 [&] { Sel->CommandAddNewDrawItem(std::make_unique<TTextObj>(Page.get(), -1), nullptr); });
+    // An empty text, even with an effect, has nothing to paint: it is added
+    // and the page renders.
+    TTestMacroLibrary Library;
+    TSilentFormDoc View;
+    Page->SetPageSize(40, 30);
+    Page->AddForm(&View);
+    auto T = std::make_unique<TTextObj>(Page.get(), -1);
+    T->Macros().Insert(0, *TTestMacroLibrary::Get("Tex"));
+    CheckCommand("テキスト図形の作成", [&] { Sel->CommandAddNewDrawItem(std::move(T), nullptr); });
+    EXPECT_NO_THROW(Page->Update());
+    Page->RemoveForm(&View);
     CheckNothing([&] {
         auto G = std::make_unique<TDrawGroup>(Page.get(), -1);
         EXPECT_EQ(MessageOf<Exception>([&] { Sel->CommandAddNewDrawItem(std::move(G), nullptr); }),
