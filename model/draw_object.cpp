@@ -300,7 +300,7 @@ void TDrawObject::MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, ui
 {
     TRect R1 = EmptyExtent;
     TRect R2 = EmptyExtent;
-    if (Target && FMacros->Count() > 0) {
+    if (Target && FMacros->Count() > 0 && FOutputPath.Count > 0) {
         TMacroPaintArgs Args = FillMacroArgs(Target, Store, DisplayMode, nullptr);
         Args.MeasureOnly = true;
         FMacros->Paint(Args, {}, nullptr, R1, R2);
@@ -312,6 +312,10 @@ void TDrawObject::MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, ui
 void TDrawObject::PaintFillMacros(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
                                   uint8_t* AbortFlag)
 {
+    // Nothing to paint: the planes the macros make would lie at the empty
+    // bounds, past the coordinates every picture has.
+    if (FOutputPath.Count == 0)
+        return;
     TMacroPaintArgs Args = FillMacroArgs(&Target, Store, DisplayMode, AbortFlag);
     TRect R1;
     TRect R2;

@@ -132,9 +132,11 @@ protected:
     TMacroPaintArgs FillMacroArgs(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode,
                                   uint8_t* AbortFlag);
     // Measures the fill macros over the output path against Target (nil:
-    // nothing is measured) into both extents.
+    // nothing is measured) into both extents. An empty output path (a text
+    // emptied or of blanks only) has nothing to paint: both extents empty.
     void MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode);
-    // Paints the fill macros over the output path onto Target.
+    // Paints the fill macros over the output path onto Target; nothing for
+    // an empty output path.
     void PaintFillMacros(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
                          uint8_t* AbortFlag);
     // Invalidate, replace the fill macros through Change, reset, invalidate.

@@ -37,20 +37,6 @@ std::unique_ptr<TDrawItem> NewLineObject(TPageLink* Page, int32_t ID)
     return std::make_unique<TLineObject>(Page, ID);
 }
 
-// Set while a path is being built, so that the invalidation that building
-// causes measures the path as it is instead of building it again.
-class TBuildGuard {
-public:
-    explicit TBuildGuard(bool& Flag) : FFlag(Flag), FOld(Flag) { FFlag = true; }
-    ~TBuildGuard() { FFlag = FOld; }
-    TBuildGuard(const TBuildGuard&) = delete;
-    TBuildGuard& operator=(const TBuildGuard&) = delete;
-
-private:
-    bool& FFlag;
-    bool FOld;
-};
-
 template <class F>
 void ForEachLineObject(TDrawItem& Item, F&& Fn)
 {
@@ -255,7 +241,7 @@ void TLineObject::SetPathRecord(const TrecPath& Path)
 
 void TLineObject::CalcExtents()
 {
-    if (!Visible() || !Page() || FMacros->Count() == 0)
+    if (!Visible() || !Page() || FMacros->Count() == 0 || FbBuilding)
         return;
     if (!IsEmptyRect(FrectExtent1) || !IsEmptyRect(FrectExtent2))
         return;

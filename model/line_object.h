@@ -123,6 +123,22 @@ protected:
     bool IsPathObject() const override { return true; }
     void EnsureBasePath();
 
+    // Set while a path is being built: the invalidations that building
+    // causes neither build it again nor measure the unfinished output path;
+    // the rebuild measures once it is done.
+    bool FbBuilding = false;
+    class TBuildGuard {
+    public:
+        explicit TBuildGuard(bool& Flag) : FFlag(Flag), FOld(Flag) { FFlag = true; }
+        ~TBuildGuard() { FFlag = FOld; }
+        TBuildGuard(const TBuildGuard&) = delete;
+        TBuildGuard& operator=(const TBuildGuard&) = delete;
+
+    private:
+        bool& FFlag;
+        bool FOld;
+    };
+
     uint8_t FbBasePathState = 0;
     TOutline FOutline;
     TrecPath FBasePath;
@@ -130,7 +146,6 @@ protected:
     uint8_t FbPathMacro = 0;
 
 private:
-    bool FbBuilding = false;  // a path is being built: rebuilds wait
     void RestoreBasePath(const void* Data, int32_t Size);
     void ReadLinePart(TStream& Stream, int32_t Version, bool Text);
 };

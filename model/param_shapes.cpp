@@ -398,17 +398,15 @@ void TParamObj::ReplayParam(TRec& Param, const TRec& Rec, bool Merge,
 
 void TParamObj::RebuildPath()
 {
-    if (FbOutputPathState == 2 || FbRebuilding)
+    if (FbOutputPathState == 2 || FbBuilding)
         return;
     if (FbOutputPathState == 1) {
         RecPathCalcBounds(FOutputPath);
         FbOutputPathState = 2;
         return;
     }
-    // Set while building, so that the invalidation that building causes
-    // measures the path as it is instead of building it again.
-    FbRebuilding = true;
-    try {
+    {
+        TBuildGuard Guard(FbBuilding);
         EnsureBasePath();
         const TRect Ref{FiX, FiY, Sat32(int64_t{FiX} + FiWidth - 1),
                         Sat32(int64_t{FiY} + FiHeight - 1)};
@@ -418,11 +416,7 @@ void TParamObj::RebuildPath()
         RecPolyLineRotate(FOutputPath, FiX, FiY, FfAngle);
         RecPathCalcBounds(FOutputPath);
         FbOutputPathState = 2;
-    } catch (...) {
-        FbRebuilding = false;
-        throw;
     }
-    FbRebuilding = false;
     Invalidate(true);
 }
 

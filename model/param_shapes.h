@@ -130,7 +130,6 @@ protected:
     float FfAngle = 0.0f;
 
 private:
-    bool FbRebuilding = false;  // the output path is being built
     void ReadFrame(TStream& Stream, int32_t Version, bool Text);
 };
 

@@ -142,7 +142,8 @@ void StorePath(TPolyLineObj& Object, const std::vector<TPoint>& Points,
 
 // Opens the history command, runs Body and closes it; Body returns False
 // when it changed nothing, and the command is then dropped. Anything raised
-// cancels the command and passes on.
+// rolls back what the command recorded, so that the tree is as it was
+// before it, cancels the command and passes on.
 template <class F>
 void TSelectedObjects::RunCommand(const std::string& Caption, F&& Body)
 {
@@ -155,7 +156,7 @@ void TSelectedObjects::RunCommand(const std::string& Caption, F&& Body)
         Changed = Body();
     } catch (...) {
         if (Opened && H->IsCommandOpen())
-            H->CommandCancel();
+            H->CommandRollback();
         throw;
     }
     if (Opened && H->IsCommandOpen()) {
@@ -191,6 +192,10 @@ void TSelectedObjects::CommandAddNewDrawItem(std::unique_ptr<TDrawItem> Item,
             AddHistory(1, CmdAddNewDrawItem, S.Memory(), static_cast<int32_t>(S.Size()));
         }
         InvalidateView();
+        // Measured before the tree holds it: an item whose effects cannot be
+        // measured on the page raises here and leaves nothing behind (taking
+        // it out again would measure it once more).
+        Item->CalcExtents();
         TDrawItem* Added = FPage->RootGroup().AddChild(std::move(Item), -1);
         AddItemSub(Added);
         if (ToolButton)

@@ -263,18 +263,6 @@ void ForEachTextObj(TDrawItem& Item, F&& Fn)
     }
 }
 
-class TFlagGuard {
-public:
-    explicit TFlagGuard(bool& Flag) : FFlag(Flag), FOld(Flag) { FFlag = true; }
-    ~TFlagGuard() { FFlag = FOld; }
-    TFlagGuard(const TFlagGuard&) = delete;
-    TFlagGuard& operator=(const TFlagGuard&) = delete;
-
-private:
-    bool& FFlag;
-    bool FOld;
-};
-
 std::unique_ptr<TDrawItem> NewTextObj(TPageLink* Page, int32_t ID)
 {
     return std::make_unique<TTextObj>(Page, ID);
@@ -1103,7 +1091,7 @@ void TTextObj::BuildBasePath()
 {
     if (FbBasePathState == 2)
         return;
-    TFlagGuard Guard(FbTextBuilding);
+    TBuildGuard Guard(FbBuilding);
     const uint8_t Flag = FBasePath.Flag;
     std::vector<int32_t> Counts;
     std::vector<TPoint> Centres;
@@ -1134,7 +1122,7 @@ void TTextObj::BuildBasePath()
 
 void TTextObj::RebuildPath()
 {
-    if (FbOutputPathState == 2 || FbTextBuilding)
+    if (FbOutputPathState == 2 || FbBuilding)
         return;
     if (FbOutputPathState == 1) {
         RecPathCalcBounds(FOutputPath);
@@ -1142,7 +1130,7 @@ void TTextObj::RebuildPath()
         return;
     }
     {
-        TFlagGuard Guard(FbTextBuilding);
+        TBuildGuard Guard(FbBuilding);
         EnsureBasePath();
         std::vector<int32_t> Ranges = FGlyphRanges;
         FOutline.Transform(FBasePath.Bounds, FBasePath, FOutputPath, Ranges, FGlyphOffsets);

@@ -201,7 +201,6 @@ private:
     int32_t FiX = 0;
     int32_t FiY = 0;
     float FAngle = 0.0f;
-    bool FbTextBuilding = false; // a path is being built: rebuilds wait
 };
 
 // The default character attributes of new text (the installed defaults'

@@ -1,6 +1,7 @@
 #include "paint/picture_cache.h"
 
 #include "foundation/user_error.h"
+#include "foundation/wrap_int.h"
 #include "paint/paint_function_table.h"
 
 #include <cstring>
@@ -90,21 +91,32 @@ int32_t AllocPlaneRecordForPath(TrecPicture& Record, const TrecPath& Path, int32
                                 int32_t RightMargin, int32_t BottomMargin)
 {
     RecPictureClear(Record);
-    // An empty path's bounds (MaxInt, MinInt) give a negative size here.
     const TRect& B = Path.Bounds;
-    const int64_t Left = int64_t{B.Left} - LeftMargin;
-    const int64_t Top = int64_t{B.Top} - TopMargin;
-    const int64_t Width = int64_t{B.Right} - B.Left + LeftMargin + RightMargin + 1;
-    const int64_t Height = int64_t{B.Bottom} - B.Top + TopMargin + BottomMargin + 1;
+    // An empty path keeps the empty bounds (MaxInt, MaxInt, MinInt, MinInt).
+    // In the formula's 32-bit arithmetic they span one unit and the record
+    // starts just before MaxInt, so its rectangle wraps round and meets no
+    // picture: the empty path is painted as nothing, without failing.
+    const bool Empty = B.Left > B.Right || B.Top > B.Bottom;
+    const int64_t Left = Empty ? WrapSub(B.Left, LeftMargin) : int64_t{B.Left} - LeftMargin;
+    const int64_t Top = Empty ? WrapSub(B.Top, TopMargin) : int64_t{B.Top} - TopMargin;
+    const int64_t SpanX = Empty ? WrapSub(B.Right, B.Left) : int64_t{B.Right} - B.Left;
+    const int64_t SpanY = Empty ? WrapSub(B.Bottom, B.Top) : int64_t{B.Bottom} - B.Top;
+    const int64_t Width = SpanX + LeftMargin + RightMargin + 1;
+    const int64_t Height = SpanY + TopMargin + BottomMargin + 1;
     if (!FitsRecord(Left, Top, Width, Height))
         return cPaintErrorOutOfMemory;
+    const auto L = static_cast<int32_t>(Left);
+    const auto T = static_cast<int32_t>(Top);
+    const auto W = static_cast<int32_t>(Width);
+    const auto H = static_cast<int32_t>(Height);
     if (MeasureOnly)
-        return AllocMeasureRecord(Record, static_cast<int32_t>(Left), static_cast<int32_t>(Top),
-                                  static_cast<int32_t>(Width), static_cast<int32_t>(Height),
-                                  BitCount);
+        return AllocMeasureRecord(Record, L, T, W, H, BitCount);
     return CreateZeroed(Record, [&] {
-        RecPictureCreateForRect(Record, Path, BitCount, LeftMargin, TopMargin, RightMargin,
-                                BottomMargin, false);
+        if (Empty)
+            RecPictureCreate(Record, TPoint{L, T}, W, H, BitCount, false);
+        else
+            RecPictureCreateForRect(Record, Path, BitCount, LeftMargin, TopMargin, RightMargin,
+                                    BottomMargin, false);
     });
 }
 

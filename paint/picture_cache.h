@@ -24,7 +24,9 @@ int32_t AllocPlaneRecord(TrecPicture& Record, const TPoint& Position, int32_t Wi
 
 // As AllocPlaneRecord for the path's bounds widened by the margins: left =
 // bounds left - LeftMargin, width = bounds right - bounds left + LeftMargin +
-// RightMargin + 1, and likewise vertically.
+// RightMargin + 1, and likewise vertically. An empty path gives a record of
+// 2 + LeftMargin + RightMargin by 2 + TopMargin + BottomMargin whose
+// rectangle wraps round past MaxInt: it meets no picture.
 int32_t AllocPlaneRecordForPath(TrecPicture& Record, const TrecPath& Path, int32_t BitCount,
                                 bool MeasureOnly, int32_t LeftMargin, int32_t TopMargin,
                                 int32_t RightMargin, int32_t BottomMargin);

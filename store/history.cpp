@@ -370,6 +370,43 @@ const void* THistoryCommand::RecordData(const TComItem& Item, std::vector<uint8_
     return Temp.data();
 }
 
+void THistoryCommand::ReplayUndoRecords(const TrecMenuItem& Slot, const char* Caller)
+{
+    std::vector<uint8_t> Temp;
+    for (size_t I = Slot.Items.size(); I-- > 0;) {
+        const TComItem Item = Slot.Items[I];
+        if (Item.Kind != 0)
+            continue;
+        TUndoObject* Obj = ReplayTarget(Item, Caller);
+        const void* Data = RecordData(Item, Temp, Caller);
+        Obj->Undo(Item.Command, Data, Item.Size);
+    }
+}
+
+void THistoryCommand::CommandRollback()
+{
+    if (FbUndoing || FbRedoing)
+        return;
+    if (!FbCommandOpen)
+        throw EUserError("THistoryCommand.CommandCancel Error.");
+    if (!FbOverflow) {
+        const int32_t SavedLock = FiLockCount;
+        LockAddHistory();
+        FbUndoing = 1;
+        try {
+            ReplayUndoRecords(FMenuItems[FiMenuEnd], "THistoryCommand.CommandRollback");
+        } catch (...) {
+            FbUndoing = 0;
+            FiLockCount = SavedLock;
+            CommandCancel();
+            throw;
+        }
+        FbUndoing = 0;
+        FiLockCount = SavedLock;
+    }
+    CommandCancel();
+}
+
 void THistoryCommand::Undo()
 {
     if (FiMenuStart < 0 || FiMenuNo < 0 || !FMenuItems[FiMenuNo].Used)
@@ -386,15 +423,7 @@ void THistoryCommand::Undo()
     });
 
     const TrecMenuItem& Slot = FMenuItems[FiMenuNo];
-    std::vector<uint8_t> Temp;
-    for (size_t I = Slot.Items.size(); I-- > 0;) {
-        const TComItem Item = Slot.Items[I];
-        if (Item.Kind != 0)
-            continue;
-        TUndoObject* Obj = ReplayTarget(Item, "THistoryCommand.Undo");
-        const void* Data = RecordData(Item, Temp, "THistoryCommand.Undo");
-        Obj->Undo(Item.Command, Data, Item.Size);
-    }
+    ReplayUndoRecords(Slot, "THistoryCommand.Undo");
 
     // Objects made by the command are gone again; redo re-creates them under
     // the same IDs by appending in the same order.

@@ -92,6 +92,12 @@ public:
     void CommandStart(const std::string& Caption);
     void CommandEnd();
     void CommandCancel();
+    // For a change that failed part-way: replays the undo records the open
+    // command holds, newest first, so that its objects are as they were
+    // before it, then cancels it. The command is cancelled also when a
+    // record cannot be replayed (the error passes on); after an overflow the
+    // records are lost and cancelling empties the history.
+    void CommandRollback();
     void ClearHistory();
 
     void LockAddHistory();
@@ -140,6 +146,8 @@ private:
     const void* RecordData(const TComItem& Item, std::vector<uint8_t>& Temp,
                            const char* Caller) const;
     TUndoObject* ReplayTarget(const TComItem& Item, const char* Caller) const;
+    // The slot's kind-0 records, last to first.
+    void ReplayUndoRecords(const TrecMenuItem& Slot, const char* Caller);
 
     uint8_t FbOverflow = 0;
     uint8_t FbRedoing = 0;

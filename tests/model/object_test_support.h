@@ -15,10 +15,12 @@
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
 #include "model/text_object.h"
+#include "model/text_outline.h"
 #include "paint/macro_library.h"
 #include "paint/paint_macro.h"
 #include "foundation/platform_wrappers.h"
 #include "platform/cp932.h"
+#include "platform/fonts.h"
 #include "platform/module_loader.h"
 #include "platform/registry_store.h"
 #include "raster/rec_picture.h"
@@ -426,4 +428,84 @@ public:
 
 private:
     TDrawItemFactory FOld[7] = {};
+};
+
+// Fonts and the effect catalogue
+
+// Installed by tools/setup (fonts-ipafont-gothic).
+inline const std::string IpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+
+// Fonts from files only, so that layouts do not depend on the machine.
+class TFileFonts : public TTextFontSource {
+public:
+    explicit TFileFonts(std::vector<TFontSource> Sources) { Installed.Build(std::move(Sources)); }
+    std::vector<TFontFace> FontFaces() override { return Installed.Faces(); }
+    std::unique_ptr<TGlyphFont> CreateFont(const TLogFont& F) override
+    {
+        const TFontFace* Face = Installed.Find(Cp932ToUtf8(LogFontFaceName(F)));
+        if (!Face)
+            Face = Installed.DefaultFace();
+        TFontMatch M;
+        if (!Face || !Installed.Resolve(Face->Name, F.lfWeight, F.lfItalic != 0, M))
+            return nullptr;
+        const TGlyphStyle Style{M.SynthesizeBold, M.SynthesizeItalic, F.lfUnderline != 0,
+                                F.lfStrikeOut != 0};
+        return TGlyphFont::Open(M.FileName, M.Index, -F.lfHeight, Style, Face->LogFont.lfCharSet);
+    }
+    TInstalledFonts Installed;
+};
+
+// IPA Gothic from its file as a font source.
+inline TFontSource IpaGothicSource()
+{
+    TFontSource G;
+    G.Families = {"IPAGothic", "IPAゴシック"};
+    G.FileName = IpaGothic;
+    G.Japanese = true;
+    return G;
+}
+
+// Character attributes of IPA Gothic at Size (pixels).
+inline TrecCharAttr GothicAttr(int32_t Size)
+{
+    TrecCharAttr A;
+    std::string Face;
+    uint8_t CharSet = 0;
+    ValidateFontName("IPAGothic", Face, CharSet);
+    SetCharAttrFaceName(A, Face);
+    A.CharSet = CharSet;
+    A.Size = Size;
+    return A;
+}
+
+// The effect catalogue built beside the test program (Macro.tvm and
+// MacPath.tvm) for the scope; the libraries before are put back at its end.
+class TCatalogueLibraries {
+public:
+    TCatalogueLibraries() : FOld(std::move(gMacroLibrary)), FOldPath(std::move(gMacPathLibrary))
+    {
+        LoadMacroLibraries(std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
+    }
+    ~TCatalogueLibraries()
+    {
+        gMacroLibrary = std::move(FOld);
+        gMacPathLibrary = std::move(FOldPath);
+    }
+    TCatalogueLibraries(const TCatalogueLibraries&) = delete;
+    TCatalogueLibraries& operator=(const TCatalogueLibraries&) = delete;
+    // The effects a user picks: every macro but the quality variants.
+    static std::vector<std::string> Effects()
+    {
+        std::vector<std::string> Names;
+        for (int32_t I = 0; I < gMacroLibrary->Count(); ++I) {
+            const std::string Name = gMacroLibrary->Strings(I);
+            if (!Name.ends_with("_Low") && !Name.ends_with("_Mid"))
+                Names.push_back(Name);
+        }
+        return Names;
+    }
+
+private:
+    std::unique_ptr<TMacroLibrary> FOld;
+    std::unique_ptr<TMacroLibrary> FOldPath;
 };

@@ -7,11 +7,13 @@
 #include "foundation/user_error.h"
 #include "model/clipboard_service.h"
 #include "model/page.h"
+#include "model/page_views.h"
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
 #include "model/selection_commands.h"
 #include "store/picture_store.h"
 #include "model/text_object.h"
+#include "paint/macro_list.h"
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
@@ -47,15 +49,11 @@ public:
     std::string Data;
 };
 
-// A leaf whose move records, then raises.
+// A leaf that refuses to move.
 class TFailingLeaf : public TTestLeaf {
 public:
     using TTestLeaf::TTestLeaf;
-    void MoveBy(int32_t DX, int32_t DY) override
-    {
-        TTestLeaf::MoveBy(DX, DY);
-        throw EUserError("move failed");
-    }
+    void MoveBy(int32_t, int32_t) override { throw EUserError("move failed"); }
 };
 
 struct SelectionCommandsTest : ::testing::Test {
@@ -195,8 +193,17 @@ TEST_F(SelectionCommandsTest, AddNewItemCaptionsByClass)
     });
     CheckCommand("楕円図形の作成",
                  [&] { Sel->CommandAddNewDrawItem(std::make_unique<TEllipseObj>(Page.get(), -1), nullptr); });
-    CheckCommand("テキスト図形の作成",
-                 [&] { Sel->CommandAddNewDrawItem(std::make_unique<TTextObj>(Page.get(), -1), nullptr); });
+    // An empty text, even with an effect, has nothing to paint: it is added
+    // and the page renders.
+    TTestMacroLibrary Library;
+    TSilentFormDoc View;
+    Page->SetPageSize(40, 30);
+    Page->AddForm(&View);
+    auto T = std::make_unique<TTextObj>(Page.get(), -1);
+    T->Macros().Insert(0, *TTestMacroLibrary::Get("Tex"));
+    CheckCommand("テキスト図形の作成", [&] { Sel->CommandAddNewDrawItem(std::move(T), nullptr); });
+    EXPECT_NO_THROW(Page->Update());
+    Page->RemoveForm(&View);
     CheckNothing([&] {
         auto G = std::make_unique<TDrawGroup>(Page.get(), -1);
         EXPECT_EQ(MessageOf<Exception>([&] { Sel->CommandAddNewDrawItem(std::move(G), nullptr); }),
@@ -359,18 +366,43 @@ TEST_F(SelectionCommandsTest, WindowCommandsMoveScaleRotateDuplicateGroup)
     EXPECT_EQ(static_cast<TDrawGroup*>(Root().GetItem(2))->GetCount(), 2);
 }
 
-TEST_F(SelectionCommandsTest, ACommandThatRaisesIsCancelled)
+TEST_F(SelectionCommandsTest, ACommandThatRaisesIsCancelledAndChangesNothing)
 {
     AddRect(0, 0, 4, 4);
     auto* F = static_cast<TFailingLeaf*>(Root().AddChild(std::make_unique<TFailingLeaf>(Page.get(), -1), -1));
     Select({Root().GetItem(0), F});
     Ready();
     const int32_t MenuEnd = Doc->History.MenuEnd();
+    const std::vector<uint8_t> Before = Tree();
+    // The rectangle has moved when F raises.
     EXPECT_EQ(MessageOf<Exception>([&] { Sel->MoveCommand(1, 1); }), "move failed");
     EXPECT_EQ(Doc->History.MenuEnd(), MenuEnd);
     EXPECT_FALSE(Doc->History.IsCommandOpen());
+    EXPECT_EQ(Tree(), Before);
     EXPECT_EQ(MessageOf<Exception>([&] { Sel->CommandSetNodeType(3); }),
               "TSelectedObjects.CommandSetNodeType: Illegal NodeAnchorType");
+    // A new item whose effect cannot be measured on the page raises when it
+    // is added: it leaves the tree, the selection and the history as they
+    // were, and the page renders.
+    TTestMacroLibrary Library;
+    // Its only line lacks the required arguments after the path.
+    gMacroLibrary->AddObject("Bad", MakeTestMacro("Bad", {{"PlaneMakeForPath2", "P", {{"", "*Primary"}}}}));
+    TSilentFormDoc View;
+    Page->SetPageSize(40, 30);
+    Page->AddForm(&View);
+    auto R = std::make_unique<TRectObj>(Page.get(), -1);
+    R->SetFrame(2, 2, 10, 10);
+    R->Macros().Insert(0, *TTestMacroLibrary::Get("Bad"));
+    Ready();
+    const std::vector<int32_t> SelBefore = SelIDs();
+    EXPECT_EQ(MessageOf<Exception>([&] { Sel->CommandAddNewDrawItem(std::move(R), nullptr); }),
+              "PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002");
+    EXPECT_EQ(Tree(), Before);
+    EXPECT_EQ(SelIDs(), SelBefore);
+    EXPECT_EQ(Doc->History.MenuEnd(), MenuEnd);
+    EXPECT_FALSE(Doc->History.IsCommandOpen());
+    EXPECT_NO_THROW(Page->Update());
+    Page->RemoveForm(&View);
 }
 
 // ---------------------------------------------------------------------------

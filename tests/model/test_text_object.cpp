@@ -14,6 +14,7 @@
 #include "platform/message_box.h"
 #include "raster/merge.h"
 #include "raster/png_io.h"
+#include "store/picture_store.h"
 
 #include <gtest/gtest.h>
 
@@ -23,31 +24,10 @@
 
 namespace {
 
-// Installed by tools/setup (fonts-ipafont-gothic, fonts-dejavu-core).
-const std::string IpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+// Installed by tools/setup (fonts-dejavu-core).
 const std::string DejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 std::string Sjis(const std::string& Utf8) { return Utf8ToCp932(Utf8); }
-
-// Fonts from files only, so that layouts do not depend on the machine.
-class TFileFonts : public TTextFontSource {
-public:
-    explicit TFileFonts(std::vector<TFontSource> Sources) { Installed.Build(std::move(Sources)); }
-    std::vector<TFontFace> FontFaces() override { return Installed.Faces(); }
-    std::unique_ptr<TGlyphFont> CreateFont(const TLogFont& F) override
-    {
-        const TFontFace* Face = Installed.Find(Cp932ToUtf8(LogFontFaceName(F)));
-        if (!Face)
-            Face = Installed.DefaultFace();
-        TFontMatch M;
-        if (!Face || !Installed.Resolve(Face->Name, F.lfWeight, F.lfItalic != 0, M))
-            return nullptr;
-        const TGlyphStyle Style{M.SynthesizeBold, M.SynthesizeItalic, F.lfUnderline != 0,
-                                F.lfStrikeOut != 0};
-        return TGlyphFont::Open(M.FileName, M.Index, -F.lfHeight, Style, Face->LogFont.lfCharSet);
-    }
-    TInstalledFonts Installed;
-};
 
 // A page with a picture of its own size and the selection's text caret.
 class TTextPage : public TTestPage, public TTextCaretLink {
@@ -116,8 +96,6 @@ std::vector<uint8_t> I32s(std::initializer_list<int32_t> Values)
     return B;
 }
 
-std::string ExeDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
-
 // Every slot's 50 attribute bytes ("-" for an empty slot).
 std::vector<std::string> AttrsOf(const TTextObj& T)
 {
@@ -137,14 +115,10 @@ protected:
         for (const std::string& F : {IpaGothic, DejaVuSans})
             if (!std::filesystem::exists(F))
                 GTEST_SKIP() << "font file " << F << " is missing: run tools/setup";
-        TFontSource G;
-        G.Families = {"IPAGothic", "IPAゴシック"};
-        G.FileName = IpaGothic;
-        G.Japanese = true;
         TFontSource D;
         D.Families = {"DejaVu Sans"};
         D.FileName = DejaVuSans;
-        Fonts = std::make_unique<TFileFonts>(std::vector<TFontSource>{G, D});
+        Fonts = std::make_unique<TFileFonts>(std::vector<TFontSource>{IpaGothicSource(), D});
         OldFonts = SetTextFontSource(Fonts.get());
         OldBox = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
             Boxes.push_back(Text);
@@ -158,30 +132,11 @@ protected:
             return;
         SetMessageBoxHandler(OldBox);
         SetTextFontSource(OldFonts);
-        if (LibraryLoaded) {
-            gMacroLibrary = std::move(OldLibrary);
-            gMacPathLibrary = std::move(OldPathLibrary);
-        }
+        Catalogue.reset();
     }
     // The effect catalogue built beside the test program, for the scope.
-    void LoadCatalogue()
-    {
-        OldLibrary = std::move(gMacroLibrary);
-        OldPathLibrary = std::move(gMacPathLibrary);
-        LibraryLoaded = true;
-        LoadMacroLibraries(ExeDir());
-    }
-    static TrecCharAttr Gothic(int32_t Size)
-    {
-        TrecCharAttr A;
-        std::string Face;
-        uint8_t CharSet = 0;
-        ValidateFontName("IPAGothic", Face, CharSet);
-        SetCharAttrFaceName(A, Face);
-        A.CharSet = CharSet;
-        A.Size = Size;
-        return A;
-    }
+    void LoadCatalogue() { Catalogue.emplace(); }
+    static TrecCharAttr Gothic(int32_t Size) { return GothicAttr(Size); }
     // Text (UTF-8) in IPA Gothic at Size.
     template <class T = TTextObj>
     std::unique_ptr<T> MakeText(TPageLink* Page, const std::string& Utf8, int32_t Size = 40)
@@ -200,9 +155,7 @@ protected:
     TMessageBoxHandler OldBox;
     std::vector<std::string> Boxes;
     bool Installed = false;
-    bool LibraryLoaded = false;
-    std::unique_ptr<TMacroLibrary> OldLibrary;
-    std::unique_ptr<TMacroLibrary> OldPathLibrary;
+    std::optional<TCatalogueLibraries> Catalogue;
     TTextTypeRegistration Registration;
 };
 
@@ -939,6 +892,38 @@ TEST_F(TextObject, JapaneseTextRendersThroughItsMacros)
         if (Differences != 0 && std::getenv("TMPDIR"))
             SavePng(Target.Picture, std::string(std::getenv("TMPDIR")) + "/text_object_japanese.png");
     }
+}
+
+// Texts without glyphs (blanks only, or emptied) have an empty path: with
+// every catalogue effect they measure and paint nothing, and fail nowhere.
+TEST_F(TextObject, TextsWithoutGlyphsPaintNothing)
+{
+    LoadCatalogue();
+    const struct {
+        std::string Text;
+        bool Emptied;
+    } Cases[] = {{"字", false}, {" ", false}, {"　\r\n ", false}, {"字", true}};
+    for (const auto& [Text, Emptied] : Cases) {
+        SCOPED_TRACE(Text + (Emptied ? " emptied" : ""));
+        auto T = MakeText(nullptr, Text, 24);
+        T->SetPosition(10, 8);
+        for (const std::string& Name : TCatalogueLibraries::Effects()) {
+            auto M = std::make_unique<TMacro>();
+            ASSERT_TRUE(M->LoadFromLibrary(Name)) << Name;
+            T->Macros().Add(std::move(M));
+        }
+        if (Emptied)
+            T->SetText("");
+        TOwnedTarget Target(60, 40);
+        const std::vector<uint8_t> White = Target.Pixels();
+        TListRecPict Store(nullptr);
+        ASSERT_NO_THROW(T->Paint(Target, 3, &Store, nullptr, 0));
+        // The glyph shows that the effects paint at all.
+        const bool Glyph = Text == "字" && !Emptied;
+        EXPECT_EQ(Target.Pixels() != White, Glyph);
+        EXPECT_EQ(T->GetPaintExtent().Left <= T->GetPaintExtent().Right, Glyph);
+    }
+    EXPECT_TRUE(Boxes.empty());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -62,11 +63,19 @@ TEST_F(PictureCache, AllocPlaneRecords)
     EXPECT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 5, -1, 8, true), 0x80000);
     // About 30 GB of pixels: more than a bitmap can describe.
     EXPECT_EQ(AllocPlaneRecord(P, TPoint{0, 0}, 99999, 99999, 24, false), 0x80000);
-    // An empty path has inverted bounds.
+    // An empty path's bounds (MaxInt, MinInt) span 1 in 32 bits: left
+    // MaxInt - 1, top MaxInt - 2, width 1 + 1 + 3 + 1, height 1 + 2 + 4 + 1;
+    // the rectangle wraps round and meets no picture.
     TrecPath Empty;
-    EXPECT_EQ(AllocPlaneRecordForPath(P, Empty, 8, false, 10, 10, 10, 10), 0x80000);
-    EXPECT_EQ(P.pBIHeader, nullptr);
-    EXPECT_EQ(P.pBits, nullptr);
+    for (const bool Measure : {true, false}) {
+        ASSERT_EQ(AllocPlaneRecordForPath(P, Empty, 8, Measure, 1, 2, 3, 4), 0);
+        EXPECT_EQ(std::tuple(P.iLeft, P.iTop, RecPictureHeader(P)->biWidth, RecPictureHeader(P)->biHeight),
+                  std::tuple(2147483646, 2147483645, 6, 8));
+        RecPictureGetRect(P, R);
+        EXPECT_EQ(R, (TRect{2147483646, 2147483645, -2147483645, -2147483644}));
+        EXPECT_EQ(P.pBits == nullptr, Measure);
+    }
+    EXPECT_TRUE(AllZero(P));
     TrecPath Path;
     Path.Bounds = TRect{10, 20, 30, 25};
     // left 10 - 1, top 20 - 2, width 20 + 1 + 3 + 1, height 5 + 2 + 4 + 1.

@@ -258,6 +258,34 @@ TEST(HistoryCommand, NewCommandAfterUndoDropsRedoTailAndCancelStepsBack)
     EXPECT_EQ(Ring(H), EmptyRing);
 }
 
+TEST(HistoryCommand, RollbackUndoesTheOpenCommandAndCancelsIt)
+{
+    THistoryCommand H;
+    TValueObj A(&H), B(&H);
+    H.CommandStart("A");
+    A.SetValue(1);
+    H.CommandEnd();
+    // Newest first, undo records only, nothing recorded by the replay.
+    H.CommandStart("B");
+    A.SetValue(2);
+    B.SetBytes("x");
+    A.SetValue(3);
+    H.CommandRollback();
+    EXPECT_EQ(std::tuple(A.Value, B.Bytes), std::tuple(1, std::string()));
+    EXPECT_EQ(std::tuple(H.IsCommandOpen(), H.UndoCaption(), H.CanRedo()), std::tuple(false, "A", false));
+    // The buffer ends with B's 17 bytes of records (8..24): the replay added none.
+    EXPECT_EQ(Ring(H), "0..0@0 0..24");
+    // A record that cannot be replayed: cancelled all the same, the error
+    // goes on.
+    H.CommandStart("C");
+    B.SetBytes("y");
+    B.FailUndo = true;
+    EXPECT_THROW(H.CommandRollback(), std::runtime_error);
+    EXPECT_EQ(std::tuple(H.IsCommandOpen(), H.UndoCaption(), H.LockCount(), H.IsUndoing(), B.Bytes),
+              std::tuple(false, "A", 0, false, "y"));
+    EXPECT_EQ(MessageOf<EUserError>([&] { H.CommandRollback(); }), "THistoryCommand.CommandCancel Error.");
+}
+
 TEST(HistoryCommand, NothingRecordedWhileLockedOrReplaying)
 {
     THistoryCommand H;
