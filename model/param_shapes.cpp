@@ -413,7 +413,7 @@ void TParamObj::RebuildPath()
         std::vector<int32_t> Counts;
         const std::vector<TPoint> Centres;
         FOutline.Transform(Ref, FBasePath, FOutputPath, Counts, Centres);
-        RecPolyLineRotate(FOutputPath, FiX, FiY, FfAngle);
+        RecPolyLineRotate(FOutputPath, FiX, FiY, UsableAngle());
         RecPathCalcBounds(FOutputPath);
         FbOutputPathState = 2;
     }
@@ -507,8 +507,9 @@ void TParamObj::ReadFrame(TStream& Stream, int32_t Version, bool Text)
     FiY = V[1];
     FiWidth = V[2];
     FiHeight = V[3];
-    // A non-finite angle would turn every point into nonsense.
-    FfAngle = std::isfinite(static_cast<float>(Angle)) ? static_cast<float>(Angle) : 0.0f;
+    // Kept as stored, also when it is no number: the code that turns points
+    // by it reads it through UsableAngle.
+    FfAngle = static_cast<float>(Angle);
 }
 
 // ---------------------------------------------------------------------------
@@ -550,7 +551,7 @@ void TParamObj::Rotate(double CX, double CY, double Angle)
     const double S = std::sin(Angle);
     const int32_t NewX = Sat32(RoundOff(DX * C - DY * S + CX));
     const int32_t NewY = Sat32(RoundOff(DX * S + DY * C + CY));
-    const auto NewAngle = static_cast<float>(double(FfAngle) + Angle);
+    const auto NewAngle = static_cast<float>(UsableAngle() + Angle);
     const bool Recording = CanRecord();
     if (Recording) {
         uint8_t Old[12];
@@ -581,7 +582,7 @@ void TParamObj::ScaleTo(double CX, double CY, double FX, double FY)
     DeclareAnchorsInvalid();
     Invalidate(true);
     // A shape standing about a quarter turn takes the factors the other way.
-    const double Turn = double(FfAngle) / std::numbers::pi;
+    const double Turn = UsableAngle() / std::numbers::pi;
     const double F = std::fabs(Turn - std::trunc(Turn));
     if (F > 0.25 && F < 0.75)
         std::swap(FX, FY);
@@ -684,11 +685,11 @@ bool TParamObj::DoSetParamSize(int32_t Width, int32_t Height)
 bool TParamObj::DoSetItemAngle(double Angle)
 {
     // The centre of the frame, turned with the shape.
-    const double C = std::cos(double(FfAngle));
-    const double S = std::sin(double(FfAngle));
+    const double C = std::cos(UsableAngle());
+    const double S = std::sin(UsableAngle());
     const double HW = FiWidth / 2.0;
     const double HH = FiHeight / 2.0;
-    Rotate(FiX + HW * C - HH * S, FiY + HW * S + HH * C, Angle - double(FfAngle));
+    Rotate(FiX + HW * C - HH * S, FiY + HW * S + HH * C, Angle - UsableAngle());
     return true;
 }
 

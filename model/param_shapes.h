@@ -14,6 +14,8 @@
 // take such values safely, and drawing never changes the record.
 #pragma once
 
+#include <cmath>
+
 #include "model/line_object.h"
 
 #include <array>
@@ -99,6 +101,9 @@ public:
     int32_t Width() const { return FiWidth; }
     int32_t Height() const { return FiHeight; }
     float Angle() const { return FfAngle; }
+    // The angle points are turned by: a stored angle that is no number
+    // (kept so that the shape saves back as it was read) turns nothing.
+    double UsableAngle() const { return std::isfinite(FfAngle) ? double(FfAngle) : 0.0; }
     // The generators' rectangle (X, Y, X + width, Y + height), saturated.
     TRect ShapeRect() const;
 

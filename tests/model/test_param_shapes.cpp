@@ -316,6 +316,20 @@ TEST_F(ParamShapesTest, StoredRecordsStayAsRead)
         {2, StarRec(std::nan(""), INFINITY), false},
         {5, EllRec(-INFINITY, std::nan("")), false},
     };
+    // A frame angle that is no number is kept too, and turns nothing.
+    auto RectAt = [&](float A) {
+        std::vector<uint8_t> B{3};
+        PutBytes(B, OldLinePart(25, 1));
+        PutBytes(B, Frame(0, 0, 40, 30, A));
+        PutBytes(B, RectRec);
+        return B;
+    };
+    auto* Upright = static_cast<TParamObj*>(Root.AddChild(ReadBinary(RectAt(0), &Page, 25), -1));
+    for (float A : {std::nanf(""), INFINITY}) {
+        auto* Obj = static_cast<TParamObj*>(Root.AddChild(ReadBinary(RectAt(A), &Page, 25), -1));
+        EXPECT_EQ(PointsOf(Obj->GetPath()), PointsOf(Upright->GetPath()));
+        EXPECT_EQ(Tail(StateOf(*Obj), 5), Tail(RectAt(A), 5));
+    }
     for (const auto& [Type, Rec, Text] : Cases) {
         SCOPED_TRACE(testing::PrintToString(Rec));
         std::vector<uint8_t> B{Type};
