@@ -393,7 +393,9 @@ void TPngRowDecoder::Start(const TPngReadInfo& R, uint8_t* Bits, size_t LineSize
     FPasses = R.Interlace == PNG_INTERLACE_NONE ? 1 : 7;
     const size_t MaxRow = (size_t(FWidth) * size_t(FDepth * FChannels) + 7) / 8;
     FKept.resize(MaxRow);
-    FBuf.resize(std::max(PngInflateBlock, MaxRow + 1));
+    // A block, or about the whole image when smaller; at least a row.
+    const uint64_t Image = uint64_t(FHeight) * (MaxRow + 1) * uint64_t(FPasses == 1 ? 1 : 2);
+    FBuf.resize(std::max<size_t>(MaxRow + 1, size_t(std::min<uint64_t>(PngInflateBlock, Image))));
     if (inflateInit(&FZ) != Z_OK)
         throw EUserError("PNGLoadFromStream: inflateInit Failed");
     FZReady = true;
