@@ -679,9 +679,9 @@ void Grid(QPainter& P, const QColor& Colour)
     P.save();
     P.setPen(Qt::NoPen);
     P.setBrush(Colour);
-    for (int Y = 2; Y < 16; Y += 4)
-        for (int X = 2; X < 16; X += 4)
-            P.drawRect(QRectF(X - 0.5, Y - 0.5, 1.5, 1.5));
+    for (int Y = 1; Y < 16; Y += 4)
+        for (int X = 1; X < 16; X += 4)
+            P.drawRect(QRectF(X, Y, 2, 2));
     P.restore();
 }
 
