@@ -17,13 +17,13 @@
 #include "shell/child_frame_link.h"
 #include "shell/ruler.h"
 
-#include <QMdiArea>
 #include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
 #include <string>
 
+class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QLabel;
@@ -235,7 +235,8 @@ private:
     TOLEDocumentWex* FDocument;  // not owned; nil once released
     TChildFrameLink& FFrame;
     QMdiSubWindow* FSubWindow = nullptr;
-    QPointer<QMdiArea> FArea;
+    // The area as a plain object: it may be half destroyed when this window goes.
+    QPointer<QObject> FArea;
     int32_t FiZoom = 100;
     TPoint FViewOrigin{0, 0};
     int32_t FiRulerPosH = -1;
