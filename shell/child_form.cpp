@@ -1,6 +1,7 @@
 #include "shell/child_form.h"
 
 #include "foundation/app_environment.h"
+#include "foundation/geometry.h"
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
 #include "model/anchors.h"
@@ -671,10 +672,47 @@ void TfrmChild::PageLayoutChanged()
 
 void TfrmChild::InvalidatePageRect(const TRect* Rect)
 {
-    if (Rect)
+    // The page calls this for every area it painted anew (and for areas it
+    // is about to): the display copy takes those pixels at the next paint.
+    if (Rect) {
+        if (Rect->Left <= Rect->Right && Rect->Top <= Rect->Bottom) {
+            RectUnion(FrectStale, *Rect, FrectStale);
+        }
         InvalidateDocRect(*Rect);
-    else
+    } else {
+        FbAllStale = true;
         pboxkClient->update();
+    }
+}
+
+void TfrmChild::RefreshDisplayCopy(const TrecPicture& Picture)
+{
+    const BITMAPINFOHEADER* Hd = RecPictureHeader(Picture);
+    const int32_t PW = Hd->biWidth;
+    const int32_t PH = Hd->biHeight;
+    if (FDisplayCopy.width() != PW || FDisplayCopy.height() != PH || FpDisplaySource != Picture.pBits) {
+        FDisplayCopy = QImage(PW, PH, QImage::Format_RGB32);
+        FpDisplaySource = Picture.pBits;
+        FbAllStale = true;
+    }
+    int32_t X0 = 0, Y0 = 0, X1 = PW, Y1 = PH;  // picture pixels, X1 and Y1 excluded
+    if (!FbAllStale) {
+        if (FrectStale.Left > FrectStale.Right)
+            return;
+        X0 = std::clamp(FrectStale.Left - Picture.iLeft, 0, PW);
+        Y0 = std::clamp(FrectStale.Top - Picture.iTop, 0, PH);
+        X1 = std::clamp(FrectStale.Right - Picture.iLeft + 1, 0, PW);
+        Y1 = std::clamp(FrectStale.Bottom - Picture.iTop + 1, 0, PH);
+    }
+    FbAllStale = false;
+    FrectStale = TRect{-1, -1, -2, -2};
+    const size_t Line = GetDIBLineSize(PW, 24);
+    for (int32_t Y = Y0; Y < Y1; ++Y) {
+        const uint8_t* S = Picture.pBits + size_t(PH - 1 - Y) * Line + size_t(X0) * 3;
+        auto* D = reinterpret_cast<uint32_t*>(FDisplayCopy.scanLine(Y)) + X0;
+        for (int32_t X = X0; X < X1; ++X, S += 3)
+            *D++ = 0xFF000000u | uint32_t(S[2]) << 16 | uint32_t(S[1]) << 8 | S[0];
+    }
 }
 
 void TfrmChild::InvalidateDocRect(const TRect& Rect)
@@ -871,15 +909,10 @@ void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
     const int32_t Y1 = std::min<int32_t>(Pic->iTop + PH, int32_t(std::ceil(R.bottom())));
     if (X0 >= X1 || Y0 >= Y1)
         return;
-    // The picture's rows lie bottom-up: wrapped as they are (no copy), the
-    // image is upside down and is drawn through a flip about the target's
-    // middle row.
-    const QImage Img(Pic->pBits, PW, PH, qsizetype(GetDIBLineSize(PW, 24)), QImage::Format_BGR888);
-    const QRect Source(X0 - Pic->iLeft, PH - (Y1 - Pic->iTop), X1 - X0, Y1 - Y0);
-    const QTransform Flip(1, 0, 0, -1, 0, Y0 + Y1);
-    DC.setTransform(Flip * DC.transform());
+    RefreshDisplayCopy(*Pic);
+    const QRect Source(X0 - Pic->iLeft, Y0 - Pic->iTop, X1 - X0, Y1 - Y0);
     DC.setRenderHint(QPainter::SmoothPixmapTransform, FiZoom < 100 && FFrame.SmoothDisplay());
-    DC.drawImage(QRectF(X0, Y0, X1 - X0, Y1 - Y0), Img, Source);
+    DC.drawImage(QRectF(X0, Y0, X1 - X0, Y1 - Y0), FDisplayCopy, Source);
 }
 
 void TfrmChild::DrawGrid(QPainter& DC, const QRectF& R)

@@ -17,6 +17,7 @@
 #include "shell/child_frame_link.h"
 #include "shell/ruler.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
@@ -57,6 +58,8 @@ double GridDrawStep(double Step, int32_t Zoom);
 // sunken 104-pixel frame and a 100-pixel bar, done part in navy. Nothing
 // without a record or with an empty panel.
 void DrawProgress(QPainter& DC, const QRect& Panel, const TTraceProgress* Progress);
+
+struct TrecPicture;
 
 class TfrmChild : public QWidget, public TOLEFormDoc {
     Q_OBJECT
@@ -224,6 +227,9 @@ private:
     void pboxkClientPaint(QPainter& DC, const QRect& Clip);
     void DrawBackground(QPainter& DC, const QRectF& R);
     void DrawPage(QPainter& DC, const QRectF& R);
+    // Brings the display copy of the page picture up to date: the stale
+    // areas only, or all of it when the picture was made anew.
+    void RefreshDisplayCopy(const TrecPicture& Picture);
     void DrawGrid(QPainter& DC, const QRectF& R);
     void DrawAnchors(QPainter& DC);
     void pboxRulerHPaint(QPainter& DC);
@@ -248,6 +254,13 @@ private:
     bool FbDestroying = false;
     int32_t FiUpdating = 0;
     std::string FCaption;
+    // The page picture as the screen draws it fastest (32-bit rows, top
+    // down), refreshed where the page reported new pixels, so a paint is one
+    // plain blit of the clip box.
+    QImage FDisplayCopy;
+    const uint8_t* FpDisplaySource = nullptr;
+    TRect FrectStale{-1, -1, -2, -2};  // empty: adds nothing to a union
+    bool FbAllStale = true;
 };
 
 // The factory the frame installs (through SetDocWindowFactory): the window

@@ -107,6 +107,7 @@ TEST_F(ChildFormTest, PaintsThePagePictureItsBackgroundAndTheGrid)
     TPage& P = PageOf(W);
     P.SetShowGrid(1); // the default grid: a dot every 10 pixels from (0, 0)
     FillPattern(P);
+    W->InvalidatePageRect(nullptr);
     const QImage G = W->pboxkClient->grab().toImage();
     ASSERT_EQ(W->ViewOrigin().X, -100);
     ASSERT_EQ(W->ViewOrigin().Y, -75);
@@ -128,6 +129,7 @@ TEST_F(ChildFormTest, PaintsThePagePictureItsBackgroundAndTheGrid)
     // At 200 % every page pixel is a 2 x 2 square.
     P.SetShowGrid(0);
     FillPattern(P);
+    W->InvalidatePageRect(nullptr);
     W->SetZoom(200);
     const QImage G2 = W->pboxkClient->grab().toImage();
     const TPoint O = W->ViewOrigin();
@@ -167,6 +169,7 @@ TEST_F(ChildFormTest, PaintsThePagePictureItsBackgroundAndTheGrid)
     for (int32_t Y = 0; Y < 150; ++Y)
         for (int32_t X = 0; X < 200; ++X)
             SetPagePixel(P, X, Y, (X + Y) % 2 ? 0xFFFFFF : 0);
+    W->InvalidatePageRect(nullptr);
     auto Greys = [&] {
         const QImage I = W->pboxkClient->grab().toImage();
         int N = 0;
@@ -178,6 +181,26 @@ TEST_F(ChildFormTest, PaintsThePagePictureItsBackgroundAndTheGrid)
     EXPECT_EQ(Greys(), 0);
     Frame.Smooth = true;
     EXPECT_EQ(Greys(), 73 * 98);
+}
+
+TEST_F(ChildFormTest, OnlyWhatThePageRendersAnewIsTakenIntoTheView)
+{
+    TfrmChild* W = Open(200, 150);
+    TPage& P = PageOf(W);
+    auto Shown = [&](TPoint Pt) {
+        const TPoint V = W->DocToView(Pt);
+        return Rgb(W->pboxkClient->grab().toImage(), V.X, V.Y);
+    };
+    EXPECT_EQ(Shown({30, 30}), 0xFFFFFFu);
+    P.SetBkColor(0x0000FF); // red; the page renders only the area it is told
+    const TRect R{20, 20, 59, 39};
+    P.InvalidateRect(&R, true);
+    EXPECT_EQ(Shown({20, 20}), 0xFF0000u);
+    EXPECT_EQ(Shown({59, 39}), 0xFF0000u);
+    EXPECT_EQ(Shown({60, 39}), 0xFFFFFFu);
+    EXPECT_EQ(Shown({19, 20}), 0xFFFFFFu);
+    P.InvalidateRect(nullptr, true);
+    EXPECT_EQ(Shown({199, 149}), 0xFF0000u);
 }
 
 TEST_F(ChildFormTest, RulersAndHeadFollowTheRulerUnitNotThePageSetupUnit)
