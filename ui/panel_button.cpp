@@ -199,10 +199,6 @@ void TPanelButtonDropSource::RegisterTarget(const TFormatEtcList& Formats)
     FDropTarget->OnDragEnter = Answer;
     FDropTarget->OnDragOver = Answer;
     FDropTarget->OnDrop = [this](IDataObject* Data, uint32_t KeyState, POINTL Pt, uint32_t& Effect) {
-        if (FDraggingFromHere) {
-            Effect = DROPEFFECT_NONE;
-            return;
-        }
         Dropped(Data, KeyState, Pt, Effect);
     };
     RegisterDragDrop(this, FDropTarget.Get());
