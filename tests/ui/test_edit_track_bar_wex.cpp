@@ -182,6 +182,11 @@ TEST(EditTrackBarWex, SteppingByKeysAndButtonsSnapsWrapsAndRounds)
         {0, 100, 0.5, 1, 5, false, 4.5, "btnUp", 5},
         {0, 100, 1, 1, 5, true, 100, "btnUp", 0},
         {-1, 1, 0.001, 0.01, 0.1, false, 0.123, "Up", 0.13},
+        // The key goes down from Position - Precision, the button from
+        // Position - Precision / 100: a step finer than the precision
+        // moves the key only.
+        {0, 100, 1, 0.5, 5, false, 3, "Down", 2},
+        {0, 100, 1, 0.5, 5, false, 3, "btnDown", 3},
     };
     for (const TCase& C : Cases) {
         TForm F;
