@@ -5,6 +5,8 @@
 //   tools/sbtn*.png     the tool palette's glyphs, 24x24, prefix /tools
 //   commands/act*.png   the command glyphs, 16x16, prefix /commands
 //   icons/*.png         the program icon and the document icon, prefix /icons
+//   controls/*.png      the small glyphs of the number edit's buttons, prefix
+//                       /bitmaps
 // Everything is drawn here from code, so the pictures can be made again and
 // changed in one place. Cursors are drawn without smoothing and get a white
 // rim round every black pixel, so they stay crisp and readable on any ground.
@@ -25,6 +27,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -1249,6 +1252,35 @@ std::vector<TPicture> Icons()
     return Out;
 }
 
+// ------------------------------------------------------------ control glyphs
+
+// Glyphs of the edit buttons, drawn pixel by pixel: at this size any
+// smoothing would blur them.
+QImage PixelGlyph(const char* const* Rows, int Height)
+{
+    const int Width = int(std::strlen(Rows[0]));
+    QImage Image(Width, Height, QImage::Format_ARGB32);
+    Image.fill(Qt::transparent);
+    for (int Y = 0; Y < Height; ++Y)
+        for (int X = 0; X < Width; ++X)
+            if (Rows[Y][X] == '#')
+                Image.setPixelColor(X, Y, Qt::black);
+    return Image;
+}
+
+std::vector<TPicture> Controls()
+{
+    static const char* const Ellipsis[] = {"##.##.##", "##.##.##"};
+    static const char* const TrackBar[] = {"...###...", "...###...", "...###...", "....#....",
+                                           "#########", ".........", "#.......#"};
+    static const char* const Up[] = {"..#..", ".###.", "#####"};
+    static const char* const Down[] = {"#####", ".###.", "..#.."};
+    return {{"controls", "EKELLIPS", PixelGlyph(Ellipsis, 2)},
+            {"controls", "ETBKDIV", PixelGlyph(TrackBar, 7)},
+            {"controls", "ETBKUP", PixelGlyph(Up, 3)},
+            {"controls", "ETBKDOWN", PixelGlyph(Down, 3)}};
+}
+
 // ------------------------------------------------------------ the output
 
 bool WriteQrc(const QDir& Root, const QString& QrcName, const QString& Prefix, const QString& Comment,
@@ -1326,7 +1358,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir Root(QString::fromLocal8Bit(argv[1]));
-    const std::vector<std::vector<TPicture>> Groups = {Cursors(), Tools(), Commands(), Icons()};
+    const std::vector<std::vector<TPicture>> Groups = {Cursors(), Tools(), Commands(), Icons(), Controls()};
     struct TQrc {
         const char* File;
         const char* Prefix;
@@ -1337,6 +1369,7 @@ int main(int argc, char** argv)
         {"tools.qrc", "tools", "The tool palette's glyphs, by button name."},
         {"commands.qrc", "commands", "The command glyphs, by action name."},
         {"icons.qrc", "icons", "The program icon and the .srn document icon."},
+        {"controls.qrc", "bitmaps", "The glyphs of the number edit's ellipsis, track-bar and repeat buttons."},
     };
     for (size_t I = 0; I < Groups.size(); ++I) {
         if (!WritePictures(Root, Groups[I]) ||

@@ -2,6 +2,8 @@
 // clearing menus and halo text.
 #include "ui/ui_routines.h"
 
+#include "golden_image.h"
+
 #include "foundation/lists.h"
 #include "foundation/user_error.h"
 
@@ -21,7 +23,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -147,24 +148,7 @@ TEST(DrawHaloText, OutlinedTextAtTheBottomMatchesTheGolden)
     EXPECT_GT(Outline, 40);
     EXPECT_GT(Text, 20);
 
-    const std::string Golden = std::string(TAVRO_TEST_DATA_DIR) + "/ui/halo_text.png";
-    const char* Write = std::getenv("TAVRO_HALO_WRITE");
-    if (Write && *Write) {
-        std::filesystem::create_directories(std::filesystem::path(Golden).parent_path());
-        ASSERT_TRUE(Image.save(QString::fromStdString(Golden)));
-        return;
-    }
-    const QImage Expected(QString::fromStdString(Golden));
-    ASSERT_EQ(Expected.size(), Image.size()) << Golden;
-    int Differences = 0;
-    for (int Y = 0; Y < Image.height(); ++Y)
-        for (int X = 0; X < Image.width(); ++X) {
-            const QRgb A = Image.pixel(X, Y);
-            const QRgb B = Expected.pixel(X, Y);
-            Differences += std::abs(qRed(A) - qRed(B)) > 8 || std::abs(qGreen(A) - qGreen(B)) > 8 ||
-                           std::abs(qBlue(A) - qBlue(B)) > 8;
-        }
-    EXPECT_LE(Differences, 4);
+    ExpectMatchesGolden(Image, "halo_text.png", 8, 4);
 }
 
 } // namespace

@@ -1,0 +1,636 @@
+// The number edit with its repeat buttons and pop-up track bar, the edit it
+// stands on and the up-down control.
+#include "ui/edit_track_bar_wex.h"
+#include "ui/up_down_wex.h"
+
+#include "golden_image.h"
+
+#include "foundation/user_error.h"
+#include "platform/qt/qt_services.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A shown, active window: an edit, the number edit and another edit.
+struct TForm {
+    TForm()
+    {
+        Window.setGeometry(100, 100, 300, 120);
+        QFont F("IPAGothic");
+        F.setPixelSize(12);
+        Window.setFont(F);
+        Before = new QLineEdit(&Window);
+        Before->setGeometry(10, 10, 100, 21);
+        Edit = new TEditTrackBarWex(&Window);
+        Edit->setGeometry(10, 40, 90, 21);
+        After = new QLineEdit(&Window);
+        After->setGeometry(10, 70, 100, 21);
+        Window.show();
+        Window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&Window));
+        Edit->setFocus(Qt::TabFocusReason);
+    }
+    QWidget Window;
+    QLineEdit* Before;
+    TEditTrackBarWex* Edit;
+    QLineEdit* After;
+};
+
+// Counts what the edit tells its owner.
+struct TSpy {
+    explicit TSpy(TEditTrackBarWex& E)
+    {
+        E.OnChange = [this](QObject*) { ++Changes; };
+        E.OnModifyStart = [this](QObject*) { ++Starts; };
+        E.OnModifyEnd = [this](QObject*) { ++Ends; };
+        E.OnCommit = [this, &E](QObject*) { Commits.push_back(E.Position()); };
+    }
+    int Changes = 0;
+    int Starts = 0;
+    int Ends = 0;
+    std::vector<double> Commits;
+};
+
+void SendMouse(QWidget* W, QEvent::Type Type, QPoint Pos, Qt::MouseButtons Held,
+               Qt::MouseButton Button = Qt::LeftButton)
+{
+    QMouseEvent E(Type, Pos, W->mapToGlobal(Pos), Type == QEvent::MouseMove ? Qt::NoButton : Button, Held,
+                  Qt::NoModifier);
+    QApplication::sendEvent(W, &E);
+}
+
+void SendKey(QWidget* W, QEvent::Type Type, int Key, bool AutoRepeat = false)
+{
+    QKeyEvent E(Type, Key, Qt::NoModifier, QString(), AutoRepeat);
+    QApplication::sendEvent(W, &E);
+}
+
+// Counts the beeps for the scope.
+struct TBeeps {
+    TBeeps() : FOld(SetMessageBeepHandler([this](uint32_t) { ++Count; })) {}
+    ~TBeeps() { SetMessageBeepHandler(FOld); }
+    int Count = 0;
+
+private:
+    TMessageBeepHandler FOld;
+};
+
+TEST(EditTrackBarWex, PositionIsQuantisedLimitedAndShown)
+{
+    struct TCase {
+        double Precision, Min, Max;
+        bool Hex;
+        double Assigned, Position;
+        const char* Text;
+    };
+    const TCase Cases[] = {
+        {0.5, 0, 100, false, 1.26, 1.5, "1.5"}, {1, 0, 100, false, 250, 100, "100"},
+        {1, 0, 100, false, -3, 0, "0"},         {0.1, 0, 10, false, 0.3, 0.3, "0.3"},
+        {1, -50, 50, false, -7.5, -8, "-8"},    {0.25, 0, 10, false, 1.124, 1.0, "1"},
+        {1, 0, 1000, true, 255, 255, "FF"},     {1, 0, 1000, true, 10.5, 11, "B"},
+    };
+    for (const TCase& C : Cases) {
+        TEditTrackBarWex E;
+        E.SetMax(C.Max);
+        E.SetMin(C.Min);
+        E.SetPrecision(C.Precision);
+        E.SetHex(C.Hex);
+        E.SetPosition(C.Assigned);
+        EXPECT_DOUBLE_EQ(E.Position(), C.Position) << C.Assigned;
+        EXPECT_EQ(E.text().toStdString(), C.Text) << C.Assigned;
+    }
+}
+
+TEST(EditTrackBarWex, SettersKeepTheLimitsInOrderAndTheInputTypeFollows)
+{
+    TEditTrackBarWex E;
+    EXPECT_EQ(E.InputType, ekitPlusInteger);
+    E.SetPosition(50);
+    E.SetMin(120);
+    EXPECT_EQ(E.Max(), 120);
+    EXPECT_EQ(E.Position(), 120);
+    E.SetMax(-5);
+    EXPECT_EQ(E.Min(), -5);
+    EXPECT_EQ(E.InputType, ekitInteger);
+    E.SetPrecision(0.5);
+    EXPECT_EQ(E.InputType, ekitReal);
+    E.SetPrecision(0);
+    E.SetPrecision(-1);
+    EXPECT_EQ(E.Precision(), 0.5);
+    E.SetTrackBarMax(3);
+    E.SetTrackBarMin(7);
+    EXPECT_EQ(E.TrackBarMax(), 7);
+    E.SetTrackBarMax(2);
+    EXPECT_EQ(E.TrackBarMin(), 2);
+
+    E.SetMax(100);
+    E.SetMin(0);
+    E.SetTrackBarStyle(etbksExp2);
+    EXPECT_EQ(E.Min(), 0.5); // the exponential scales need a positive Min
+    EXPECT_EQ(E.InputType, ekitPlusReal);
+
+    E.SetHex(true);
+    EXPECT_EQ(E.Precision(), 1);
+    EXPECT_EQ(E.InputType, ekitHex);
+    try {
+        E.SetPrecision(2);
+        ADD_FAILURE() << "no error";
+    } catch (const EUserError& Error) {
+        EXPECT_STREQ(Error.what(), "TCustomEditTrackBarWex.SetPrecision: (Value <> 1) and (Hex)");
+    }
+    EXPECT_EQ(E.Precision(), 1);
+}
+
+// Keys and repeat buttons: Up, Down, PageUp, PageDown or the button up/down.
+TEST(EditTrackBarWex, SteppingByKeysAndButtonsSnapsWrapsAndRounds)
+{
+    struct TCase {
+        double Min, Max, Precision, LineSize, PageSize;
+        bool Wrap;
+        double Start;
+        const char* Action; // a key name or "btnUp"/"btnDown"
+        double Result;
+    };
+    const TCase Cases[] = {
+        {0, 100, 0.5, 1, 5, false, 4.5, "Up", 5},
+        {0, 100, 0.5, 1, 5, false, 5, "Down", 4},
+        {0, 359, 1, 1, 5, true, 359, "Up", 0},
+        {0, 359, 1, 1, 5, true, 0, "Down", 359},
+        {0, 100, 1, 1, 5, false, 100, "Up", 100},
+        {0, 100, 1, 1, 5, false, 3, "PgUp", 5},
+        {0, 100, 1, 1, 5, false, 7, "PgDown", 5},
+        {0, 12345, 1, 7, 50, false, 1234, "Up", 1240}, // four digits of the range
+        {0, 12345, 1, 7, 50, false, 1234, "btnUp", 1240},
+        {0, 100, 0.5, 1, 5, false, 5, "btnDown", 4},
+        {0, 100, 0.5, 1, 5, false, 4.5, "btnUp", 5},
+        {0, 100, 1, 1, 5, true, 100, "btnUp", 0},
+        {-1, 1, 0.001, 0.01, 0.1, false, 0.123, "Up", 0.13},
+        // The key goes down from Position - Precision, the button from
+        // Position - Precision / 100: a step finer than the precision
+        // moves the key only.
+        {0, 100, 1, 0.5, 5, false, 3, "Down", 2},
+        {0, 100, 1, 0.5, 5, false, 3, "btnDown", 3},
+    };
+    for (const TCase& C : Cases) {
+        TForm F;
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetMax(C.Max);
+        E.SetMin(C.Min);
+        E.SetPrecision(C.Precision);
+        E.LineSize = C.LineSize;
+        E.PageSize = C.PageSize;
+        E.Wrap = C.Wrap;
+        E.SetPosition(C.Start);
+        const std::string A = C.Action;
+        if (A == "btnUp" || A == "btnDown") {
+            QWidget* B = A == "btnUp" ? static_cast<QWidget*>(E.UpButton()) : E.DownButton();
+            SendMouse(B, QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton);
+            SendMouse(B, QEvent::MouseButtonRelease, QPoint(3, 3), Qt::NoButton);
+        } else {
+            QTest::keyClick(&E, QKeySequence(QString::fromStdString(A))[0].key());
+        }
+        EXPECT_NEAR(E.Position(), C.Result, 1e-9) << C.Start << " " << A;
+    }
+}
+
+TEST(EditTrackBarWex, ShiftMakesTheButtonsPageAndOtherModifiersStopTheKeys)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetPosition(10);
+    const TShiftStateReader Old = SetShiftStateReader([] { return ssShift; });
+    SendMouse(E.UpButton(), QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton);
+    SendMouse(E.UpButton(), QEvent::MouseButtonRelease, QPoint(3, 3), Qt::NoButton);
+    SetShiftStateReader(Old);
+    EXPECT_EQ(E.Position(), 15);
+    QTest::keyClick(&E, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(E.Position(), 16);
+    QTest::keyClick(&E, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&E, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(E.Position(), 16);
+}
+
+TEST(EditTrackBarWex, TypingTakesAPointInAnyLocaleHexTakesHexDigitsOnly)
+{
+    const std::string OldC = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "de_DE.UTF-8"); // where it exists: a comma locale
+    const QLocale OldQ;
+    QLocale::setDefault(QLocale(QLocale::German));
+    TBeeps Beeps;
+    {
+        TForm F;
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetPrecision(0.01);
+        E.selectAll();
+        QTest::keyClicks(&E, "12,5x.25");
+        EXPECT_EQ(E.text(), "125.25");
+        EXPECT_EQ(Beeps.Count, 2);
+        EXPECT_DOUBLE_EQ(E.Position(), 100); // the value as typed, limited to Max
+        E.selectAll();
+        QTest::keyClicks(&E, "12.5");
+        EXPECT_DOUBLE_EQ(E.Position(), 12.5);
+
+        E.SetMax(1000);
+        E.SetHex(true);
+        E.SetPosition(255);
+        EXPECT_EQ(E.text(), "FF");
+        E.selectAll();
+        QTest::keyClicks(&E, "1fg");
+        EXPECT_EQ(E.text(), "1F");
+        EXPECT_EQ(Beeps.Count, 3);
+        F.After->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(E.Position(), 31);
+    }
+    QLocale::setDefault(OldQ);
+    std::setlocale(LC_ALL, OldC.c_str());
+}
+
+TEST(EditTrackBarWex, TextThatIsNoNumberLeavesTheValueAlone)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetMin(-10);
+    E.SetPosition(4);
+    E.selectAll();
+    QTest::keyClicks(&E, "-");
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(E.Position(), 4);
+    EXPECT_EQ(E.text(), "-");
+}
+
+TEST(EditTrackBarWex, EachEditCommitsOnce)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetPosition(10);
+    TSpy Spy(E);
+
+    // Typing, Enter, Enter again, leaving: one commit.
+    E.selectAll();
+    QTest::keyClicks(&E, "42");
+    EXPECT_EQ(E.Position(), 42);
+    EXPECT_EQ(Spy.Changes, 2); // "4", "42": live
+    EXPECT_TRUE(Spy.Commits.empty());
+    QTest::keyClick(&E, Qt::Key_Return);
+    QTest::keyClick(&E, Qt::Key_Return);
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Spy.Commits, std::vector<double>{42});
+
+    // Typing and leaving: one more.
+    E.setFocus(Qt::TabFocusReason);
+    E.selectAll();
+    QTest::keyClicks(&E, "7");
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Spy.Commits, (std::vector<double>{42, 7}));
+
+    // A held key: one run, one commit at the real release.
+    E.setFocus(Qt::TabFocusReason);
+    Spy.Changes = 0;
+    SendKey(&E, QEvent::KeyPress, Qt::Key_Up);
+    for (int I = 0; I < 2; ++I) {
+        SendKey(&E, QEvent::KeyRelease, Qt::Key_Up, true);
+        SendKey(&E, QEvent::KeyPress, Qt::Key_Up, true);
+    }
+    EXPECT_EQ(Spy.Commits.size(), 2u);
+    SendKey(&E, QEvent::KeyRelease, Qt::Key_Up);
+    EXPECT_EQ(Spy.Changes, 3);
+    EXPECT_EQ(Spy.Starts, 1);
+    EXPECT_EQ(Spy.Ends, 1);
+    EXPECT_EQ(Spy.Commits, (std::vector<double>{42, 7, 10}));
+    QTest::keyClick(&E, Qt::Key_Return);
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Spy.Commits.size(), 3u);
+
+    // A value the owner sets is no edit.
+    E.setFocus(Qt::TabFocusReason);
+    E.SetPosition(33);
+    QTest::keyClick(&E, Qt::Key_Return);
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Spy.Commits.size(), 3u);
+}
+
+TEST(EditTrackBarWex, RepeatButtonsClickAtOnceThenAfterTheDelayThenAtTheInterval)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    TSpy Spy(E);
+    TTimerSpeedButtonWex* Up = E.UpButton();
+    EXPECT_EQ(Up->RepeatDelay, 400);
+    EXPECT_EQ(Up->RepeatInterval, 100);
+    Up->RepeatDelay = 80;
+    Up->RepeatInterval = 20;
+    QElapsedTimer Clock;
+    std::vector<qint64> Times;
+    const TNotifyEvent Step = Up->OnClick;
+    Up->OnClick = [&](QObject* S) {
+        Times.push_back(Clock.elapsed());
+        Step(S);
+    };
+    F.After->setFocus(Qt::TabFocusReason);
+    Clock.start();
+    SendMouse(Up, QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton);
+    EXPECT_TRUE(E.hasFocus());
+    ASSERT_EQ(Times.size(), 1u);
+    ASSERT_TRUE(Up->RepeatTimer() && Up->RepeatTimer()->isActive());
+    EXPECT_EQ(Up->RepeatTimer()->interval(), 80);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Times.size() >= 3; }, 2000));
+    EXPECT_EQ(Up->RepeatTimer()->interval(), 20);
+    SendMouse(Up, QEvent::MouseButtonRelease, QPoint(3, 3), Qt::NoButton);
+    EXPECT_FALSE(Up->RepeatTimer()->isActive());
+    const size_t Clicks = Times.size();
+    QTest::qWait(60);
+    EXPECT_EQ(Times.size(), Clicks);
+    EXPECT_GE(Times[1] - Times[0], 79);
+    EXPECT_GE(Times[2] - Times[1], 19);
+    EXPECT_EQ(E.Position(), double(Clicks));
+    EXPECT_EQ(Spy.Starts, 1);
+    EXPECT_EQ(Spy.Ends, 1);
+    EXPECT_EQ(Spy.Commits, std::vector<double>{double(Clicks)});
+}
+
+// Opens the pop-up by pressing the track-bar button of E.
+TfrmPopup* PressTrackBarButton(TEditTrackBarWex& E, QPoint At = QPoint(6, 8))
+{
+    SendMouse(E.EllipsisButton(), QEvent::MouseButtonPress, At, Qt::LeftButton);
+    return E.Popup();
+}
+
+TEST(EditTrackBarWex, PopUpOpensUnderTheEditWithTheThumbUnderThePointerAndDragsOnce)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetPosition(37);
+    TSpy Spy(E);
+    QWidget* Button = E.EllipsisButton();
+    TfrmPopup* Popup = PressTrackBarButton(E);
+    ASSERT_TRUE(Popup);
+    EXPECT_TRUE(Popup->isVisible());
+    EXPECT_TRUE(E.hasFocus());
+    EXPECT_EQ(Popup->y(), E.mapToGlobal(QPoint(0, E.height())).y());
+    TTrackBarWexChild* T = Popup->TrackBar();
+    EXPECT_EQ(T->value(), 37);
+    EXPECT_EQ(T->mapToGlobal(T->ThumbCentre()).x(), Button->mapToGlobal(QPoint(6, 8)).x());
+    EXPECT_EQ(Spy.Starts, 1);
+    EXPECT_EQ(Spy.Changes, 0);
+
+    // Far right, far left, back near the middle: live changes, no commit.
+    SendMouse(Button, QEvent::MouseMove, QPoint(600, 8), Qt::LeftButton);
+    EXPECT_EQ(E.Position(), 100);
+    SendMouse(Button, QEvent::MouseMove, QPoint(-600, 8), Qt::LeftButton);
+    EXPECT_EQ(E.Position(), 0);
+    SendMouse(Button, QEvent::MouseMove, QPoint(0, 8), Qt::LeftButton);
+    const double Dropped = E.Position();
+    EXPECT_GT(Dropped, 0);
+    EXPECT_LT(Dropped, 37);
+    EXPECT_EQ(Spy.Changes, 3);
+    EXPECT_TRUE(Spy.Commits.empty());
+    SendMouse(Button, QEvent::MouseButtonRelease, QPoint(0, 8), Qt::NoButton);
+    EXPECT_EQ(E.Popup(), nullptr);
+    EXPECT_EQ(Spy.Ends, 1);
+    EXPECT_EQ(Spy.Commits, std::vector<double>{Dropped});
+    QTest::keyClick(&E, Qt::Key_Return);
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Spy.Commits.size(), 1u);
+
+    // Leaving while it is open closes it; the drag is committed once.
+    E.setFocus(Qt::TabFocusReason);
+    PressTrackBarButton(E);
+    SendMouse(Button, QEvent::MouseMove, QPoint(600, 8), Qt::LeftButton);
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(E.Popup(), nullptr);
+    EXPECT_EQ(Spy.Ends, 2);
+    EXPECT_EQ(Spy.Commits, (std::vector<double>{Dropped, 100}));
+}
+
+TEST(EditTrackBarWex, TrackBarScalesAndTheirLabels)
+{
+    struct TCase {
+        TEditTrackBarWexStyle Style;
+        double Min, Max, TrackBarMin, TrackBarMax, LineSize, Precision;
+        int Count;
+        std::vector<std::pair<int, double>> Values; // position, value
+        std::vector<std::string> Labels;
+    };
+    const TCase Cases[] = {
+        {etbksNormal, 0, 100, 0, 0, 1, 1, 101, {{0, 0}, {37, 37}}, {"0", "20", "40", "60", "80"}},
+        {etbksNormal, 0, 100, 10, 50, 0.5, 0.5, 81, {{0, 10}, {3, 11.5}}, {"10", "20", "30", "40"}},
+        {etbksNormal, -1, 1, 0, 0, 0.1, 0.1, 21, {{0, -1}, {10, 0}, {13, 0.3}}, {"-1", "-0.5", "0", "0.5"}},
+        {etbksExp1, 1, 1000, 0, 0, 0.1, 0.01, 31, {{10, 10}, {3, 1.9952623149688795}},
+         {"1", "3.16", "10", "31.6", "100", "316"}},
+        {etbksExp2, 1, 1000, 0, 0, 1, 1, 28, {{0, 1}, {8, 9}, {9, 10}, {10, 20}, {20, 300}, {27, 1000}},
+         {"1", "6", "20", "70", "300", "800"}},
+    };
+    for (const TCase& C : Cases) {
+        TForm F;
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetMax(C.Max);
+        E.SetMin(C.Min);
+        E.SetPrecision(C.Precision);
+        E.LineSize = C.LineSize;
+        E.SetTrackBarMin(C.TrackBarMin);
+        E.SetTrackBarMax(C.TrackBarMax);
+        E.SetTrackBarStyle(C.Style);
+        EXPECT_EQ(E.TrackBarCount(), C.Count) << C.Style << " " << C.Max;
+        for (const auto& [Position, Value] : C.Values) {
+            EXPECT_DOUBLE_EQ(E.TrackBarValue(Position), Value) << C.Style << " " << Position;
+            EXPECT_EQ(E.TrackBarIndex(Value), Position) << C.Style << " " << Value;
+        }
+        TfrmPopup* Popup = PressTrackBarButton(E);
+        ASSERT_TRUE(Popup);
+        std::vector<std::string> Labels;
+        std::vector<QLabel*> L = Popup->Labels();
+        std::sort(L.begin(), L.end(), [](QLabel* A, QLabel* B) { return A->x() < B->x(); });
+        for (QLabel* Label : L)
+            Labels.push_back(Label->text().toStdString());
+        EXPECT_EQ(Labels, C.Labels) << C.Style << " " << C.Max;
+        EXPECT_EQ(Popup->TrackBar()->Ticks().size(), C.Labels.size() - 1);
+        E.ClosePopup();
+    }
+}
+
+TEST(EditTrackBarWex, DraggedValuesAreRoundedToTheStepAndToFourDigits)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetMax(100);
+    E.SetMin(1);
+    E.SetPrecision(0.01);
+    E.LineSize = 0.1;
+    E.PageSize = 1;
+    E.SetTrackBarStyle(etbksExp1);
+    TfrmPopup* Popup = PressTrackBarButton(E);
+    ASSERT_TRUE(Popup);
+    Popup->TrackBar()->setValue(3); // 10^0.3 = 1.995...
+    EXPECT_DOUBLE_EQ(E.Position(), 2);
+    Popup->TrackBar()->setValue(17); // 50.118...: to the line size 0.1, then to four digits of 100
+    EXPECT_DOUBLE_EQ(E.Position(), 50.1);
+    const TShiftStateReader Old = SetShiftStateReader([] { return ssShift; });
+    Popup->TrackBar()->setValue(16); // 39.81...: to the page size 1
+    SetShiftStateReader(Old);
+    EXPECT_DOUBLE_EQ(E.Position(), 40);
+    E.ClosePopup();
+}
+
+TEST(EditTrackBarWex, ButtonsShowAsAskedAndTabSkipsThem)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    EXPECT_TRUE(E.UpButton()->isVisible());
+    EXPECT_TRUE(E.EllipsisButton()->isVisible());
+    EXPECT_EQ(E.EllipsisButton()->geometry(), QRect(E.width() - 14, 2, 12, E.height() - 4));
+    EXPECT_EQ(E.UpButton()->geometry(), QRect(E.width() - 26, 2, 12, (E.height() - 4) / 2));
+    EXPECT_EQ(E.DownButton()->geometry().top(), 2 + (E.height() - 4) / 2);
+    E.SetButtons(etbkbUpDown);
+    EXPECT_EQ(E.Style(), eksSimple);
+    EXPECT_FALSE(E.EllipsisButton()->isVisible());
+    EXPECT_EQ(E.UpButton()->x(), E.width() - 14);
+    EXPECT_EQ(PressTrackBarButton(E), nullptr);
+    E.SetButtons(etbkbTrackBar);
+    EXPECT_FALSE(E.UpButton()->isVisible());
+    EXPECT_TRUE(E.EllipsisButton()->isVisible());
+
+    F.Before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(F.Before, Qt::Key_Tab);
+    EXPECT_TRUE(E.hasFocus());
+    QTest::keyClick(&E, Qt::Key_Tab);
+    EXPECT_TRUE(F.After->hasFocus());
+}
+
+TEST(EditTrackBarWex, FaceAndPopUpMatchTheirGoldens)
+{
+    const int Flash = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0); // the caret steady, not blinking
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetPrecision(0.5);
+    E.SetPosition(12.5);
+    F.After->setFocus(Qt::TabFocusReason);
+    const QImage Face = E.grab().toImage();
+    E.setFocus(Qt::TabFocusReason);
+    E.deselect();
+    const QImage Focused = E.grab().toImage();
+    TfrmPopup* Popup = PressTrackBarButton(E);
+    ASSERT_TRUE(Popup);
+    const QImage PopupFace = Popup->grab().toImage();
+    E.ClosePopup();
+
+    QImage Sheet(std::max(Face.width(), PopupFace.width()), Face.height() * 2 + PopupFace.height() + 4,
+                 QImage::Format_RGB32);
+    Sheet.fill(Qt::white);
+    QPainter P(&Sheet);
+    P.drawImage(0, 0, Face);
+    P.drawImage(0, Face.height() + 2, Focused);
+    P.drawImage(0, Face.height() * 2 + 4, PopupFace);
+    P.end();
+    QApplication::setCursorFlashTime(Flash);
+    ExpectMatchesGolden(Sheet, "edit_track_bar_wex.png", 8, 8);
+}
+
+TEST(EditWex, EscapePutsBackTheCancelTextAndARefusedTextComesBack)
+{
+    TForm F;
+    auto* E = new TEditWex(&F.Window);
+    E->setGeometry(120, 40, 100, 21);
+    E->show();
+    E->setText("abcdef");
+    E->UseCancel = true;
+    E->OnCancel = [](QObject*, QString& Text) { Text += "!"; };
+    E->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(E, "xy");
+    QTest::keyClick(E, Qt::Key_Escape);
+    EXPECT_EQ(E->text(), "abcdef!");
+
+    std::vector<std::string> Asked;
+    E->OnChanging = [&](QObject*, const QString& New, const QString& Old, bool& Accept) {
+        Asked.push_back(New.toStdString() + "|" + Old.toStdString());
+        Accept = New != "abcXYZ";
+    };
+    F.After->setFocus(Qt::TabFocusReason);
+    E->setFocus(Qt::TabFocusReason);
+    E->setText("abcXYZ");
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Asked, (std::vector<std::string>{"abcdef!|", "abcXYZ|abcdef!"}));
+    EXPECT_EQ(E->text(), "abcdef!");
+    EXPECT_EQ(E->cursorPosition(), 3);
+    EXPECT_FALSE(E->hasSelectedText());
+}
+
+TEST(EditWex, AnEditWithAButtonKeepsEnterFromTheDialog)
+{
+    struct TCase {
+        TEditWexStyle Style;
+        bool EnterNext;
+        bool Accepted, OkFocused;
+    };
+    for (const TCase& C : {TCase{eksSimple, false, true, false}, TCase{eksEllipsis, false, false, false},
+                           TCase{eksEllipsis, true, false, true}}) {
+        QDialog D;
+        auto* E = new TEditWex(&D);
+        E->SetStyle(C.Style);
+        E->EnterNext = C.EnterNext;
+        auto* Ok = new QPushButton("OK", &D);
+        Ok->move(0, 40);
+        Ok->setDefault(true);
+        QObject::connect(Ok, &QPushButton::clicked, &D, &QDialog::accept);
+        D.show();
+        D.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&D));
+        E->setFocus();
+        QTest::keyClick(E, Qt::Key_Return);
+        EXPECT_EQ(D.result() == QDialog::Accepted, C.Accepted) << C.Style;
+        EXPECT_EQ(Ok->hasFocus(), C.OkFocused) << C.Style;
+    }
+}
+
+TEST(UpDownWex, SitsBesideOrInsideItsEditAndStepsKeepingTheCaret)
+{
+    TForm F;
+    auto* Edit = new QLineEdit(&F.Window);
+    Edit->setGeometry(120, 40, 80, 24);
+    Edit->show();
+    auto* UpDown = new TUpDownWex(&F.Window);
+    UpDown->resize(15, 24);
+    UpDown->show();
+    UpDown->Max = 10;
+    UpDown->SetAssociate(Edit);
+    EXPECT_EQ(Edit->width(), 65);
+    EXPECT_EQ(UpDown->geometry(), QRect(185, 40, 15, 24));
+    Edit->resize(80, 24);
+    UpDown->SetInner(true);
+    EXPECT_EQ(UpDown->geometry(), QRect(120 + 80 - 15 - 2, 42, 15, 20));
+
+    std::vector<TUDBtnType> Clicks;
+    UpDown->OnClick = [&](QObject*, TUDBtnType B) { Clicks.push_back(B); };
+    UpDown->Wrap = true;
+    UpDown->SetPosition(9);
+    F.After->setFocus(Qt::TabFocusReason);
+    SendMouse(UpDown->UpButton(), QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton);
+    SendMouse(UpDown->UpButton(), QEvent::MouseButtonRelease, QPoint(3, 3), Qt::NoButton);
+    EXPECT_TRUE(Edit->hasFocus());
+    Edit->setCursorPosition(0);
+    QTest::keyClick(Edit, Qt::Key_Up); // 10 wraps to 0: reported as going down
+    EXPECT_EQ(Edit->text(), "0");
+    EXPECT_EQ(Edit->cursorPosition(), 0);
+    QTest::keyClick(Edit, Qt::Key_Down);
+    EXPECT_EQ(UpDown->Position(), 10);
+    EXPECT_EQ(Clicks, (std::vector<TUDBtnType>{btNext, btPrev, btNext}));
+}
+
+} // namespace

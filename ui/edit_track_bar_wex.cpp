@@ -1,0 +1,687 @@
+#include "ui/edit_track_bar_wex.h"
+
+#include "foundation/numbers.h"
+#include "foundation/text_fields.h"
+#include "foundation/user_error.h"
+#include "platform/qt/qt_services.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleOptionSlider>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int RepeatButtonWidth = 12;
+constexpr int PopupTrackBarHeight = 29;
+constexpr int PopupLabelTop = 24;
+constexpr int PopupLeastWidth = 200;
+constexpr int MaxLabels = 100;
+
+// X rounded to a multiple of 10^E. Negative powers divide by their exact
+// reciprocal, so that 1.23 stays the double nearest to 1.23.
+double RoundToPower(double X, int E)
+{
+    if (E >= 0) {
+        const double Q = std::pow(10.0, E);
+        return double(RoundOff(X / Q)) * Q;
+    }
+    const double R = std::pow(10.0, -E);
+    return double(RoundOff(X * R)) / R;
+}
+
+// The step of the 1-2-...-9 ladder that X stands on: nine steps a decade.
+int32_t LadderStep(double X)
+{
+    const double L = std::log10(X);
+    const double Whole = std::trunc(L);
+    return Sat32(int64_t(Whole) * 9 + RoundOff(std::pow(10.0, L - Whole) - 1));
+}
+
+double LadderValue(int32_t M)
+{
+    return std::pow(10.0, M / 9) * (M % 9 + 1);
+}
+
+bool IsSteppingKey(int Key)
+{
+    return Key == Qt::Key_PageUp || Key == Qt::Key_PageDown || Key == Qt::Key_Up || Key == Qt::Key_Down;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TTimerSpeedButtonWex
+
+TTimerSpeedButtonWex::TTimerSpeedButtonWex(QWidget* Parent) : TSpeedButtonWex(Parent) {}
+
+TTimerSpeedButtonWex::~TTimerSpeedButtonWex() = default;
+
+void TTimerSpeedButtonWex::mousePressEvent(QMouseEvent* Event)
+{
+    TSpeedButtonWex::mousePressEvent(Event);
+    if (Event->button() != Qt::LeftButton)
+        return;
+    if (!FTimer) {
+        FTimer = std::make_unique<QTimer>();
+        FTimer->setTimerType(Qt::PreciseTimer);
+        connect(FTimer.get(), &QTimer::timeout, this, [this] {
+            FTimer->setInterval(RepeatInterval);
+            if (isDown() && OnClick)
+                OnClick(this);
+        });
+    }
+    FTimer->start(RepeatDelay);
+    if (OnClick)
+        OnClick(this);
+}
+
+void TTimerSpeedButtonWex::mouseReleaseEvent(QMouseEvent* Event)
+{
+    if (FTimer)
+        FTimer->stop();
+    TSpeedButtonWex::mouseReleaseEvent(Event);
+}
+
+// ---------------------------------------------------------------- TTrackBarWex
+
+TTrackBarWex::TTrackBarWex(QWidget* Parent) : QSlider(Qt::Horizontal, Parent) {}
+
+void TTrackBarWex::SetTick(int Position)
+{
+    FTicks.push_back(Position);
+    update();
+}
+
+void TTrackBarWex::ClearTicks()
+{
+    FTicks.clear();
+    update();
+}
+
+int TTrackBarWex::PositionX(int Position) const
+{
+    QStyleOptionSlider Opt;
+    initStyleOption(&Opt);
+    const QRect Groove = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderGroove, this);
+    const QRect Handle = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderHandle, this);
+    return Groove.x() +
+           QStyle::sliderPositionFromValue(minimum(), maximum(), Position, Groove.width() - Handle.width(),
+                                           Opt.upsideDown) +
+           Handle.width() / 2;
+}
+
+QPoint TTrackBarWex::ThumbCentre() const
+{
+    QStyleOptionSlider Opt;
+    initStyleOption(&Opt);
+    return style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderHandle, this).center();
+}
+
+void TTrackBarWex::paintEvent(QPaintEvent*)
+{
+    // Groove, selection, thumb: the selection lies in the channel under the thumb.
+    QPainter P(this);
+    QStyleOptionSlider Opt;
+    initStyleOption(&Opt);
+    const QStyle::SubControls Active = Opt.activeSubControls;
+    Opt.subControls = QStyle::SC_SliderGroove;
+    style()->drawComplexControl(QStyle::CC_Slider, &Opt, &P, this);
+    const QRect Groove = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderGroove, this);
+    if (EnableSelRange && SelEnd > SelStart) {
+        const int X0 = PositionX(std::max(SelStart, minimum()));
+        const int X1 = PositionX(std::min(SelEnd, maximum()));
+        P.fillRect(X0, Groove.center().y() - 1, X1 - X0 + 1, 3, palette().color(QPalette::Highlight));
+    }
+    Opt.subControls = QStyle::SC_SliderHandle;
+    Opt.activeSubControls = Active;
+    style()->drawComplexControl(QStyle::CC_Slider, &Opt, &P, this);
+    // The ticks just under the thumb.
+    const int Y0 = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderHandle, this).bottom() + 1;
+    P.setPen(palette().color(QPalette::WindowText));
+    auto Tick = [&](int Position) { P.drawLine(PositionX(Position), Y0, PositionX(Position), Y0 + 2); };
+    Tick(minimum());
+    Tick(maximum());
+    for (int T : FTicks)
+        Tick(T);
+}
+
+void TTrackBarWexChild::mouseReleaseEvent(QMouseEvent* Event)
+{
+    TTrackBarWex::mouseReleaseEvent(Event);
+    if (OnMouseUp)
+        OnMouseUp(this);
+}
+
+// ---------------------------------------------------------------- TfrmPopup
+
+TfrmPopup::TfrmPopup(TCustomEditTrackBarWex* Edit)
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint), FTrackBar(new TTrackBarWexChild(this))
+{
+    // It never takes the focus: the edit keeps it, and the held button of the
+    // edit drives the track bar.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    QFont F = font();
+    F.setPixelSize(12);
+    setFont(F);
+    const int Width = std::max(PopupLeastWidth, Edit->width());
+    resize(Width, PopupTrackBarHeight + 8 + 2);
+
+    TTrackBarWexChild* T = FTrackBar;
+    T->setFocusPolicy(Qt::NoFocus);
+    T->EnableSelRange = false;
+    T->setGeometry(1, 1, Width - 2, PopupTrackBarHeight);
+    T->setRange(0, Edit->TrackBarCount() - 1);
+    T->setSingleStep(std::max<int>(1, Sat32(RoundOff(Edit->LineSize / Edit->Precision()))));
+    T->setPageStep(std::max<int>(1, Sat32(RoundOff(Edit->PageSize / Edit->Precision()))));
+    T->setValue(Edit->TrackBarIndex(Edit->Position()));
+
+    // Labels on a round scale: in values, in decades or in ladder steps.
+    double Low = 0;
+    double High = 0;
+    Edit->TrackBarRange(Low, High);
+    const TEditTrackBarWexStyle Style = Edit->TrackBarStyle();
+    auto Unit = [Style](double V) {
+        return Style == etbksNormal ? V : Style == etbksExp1 ? std::log10(V) : double(LadderStep(V));
+    };
+    auto ValueOfUnit = [Style](double U) {
+        return Style == etbksNormal ? U : Style == etbksExp1 ? std::pow(10.0, U) : LadderValue(Sat32(RoundOff(U)));
+    };
+    auto AddLabel = [this, T](double Value, int Position) {
+        auto* L = new QLabel(QString::fromStdString(FloatToStr(RoundToDigits(3, Value))), this);
+        L->adjustSize();
+        L->move(T->x() + T->PositionX(Position) - L->width() / 2, T->y() + PopupLabelTop);
+    };
+    AddLabel(Edit->TrackBarValue(0), 0);
+    double Lower = 0;
+    double Upper = 0;
+    double Step = 0;
+    NiceScale(Lower, Upper, Step, Unit(Low), Unit(High));
+    const double Last = Unit(High) - Step / 2 + Edit->LineSize;
+    for (int J = 1; Step > 0 && J <= MaxLabels; ++J) {
+        const double V = Lower + J * Step;
+        if (!(V < Last))
+            break;
+        const double Value = ValueOfUnit(V);
+        const int Position = Edit->TrackBarIndex(Value);
+        T->SetTick(Position);
+        AddLabel(Value, Position);
+    }
+    connect(T, &QSlider::valueChanged, Edit, [Edit](int Index) { Edit->TrackBarMoved(Index); });
+    T->OnMouseUp = [Edit](QObject*) { Edit->ClosePopup(); };
+}
+
+std::vector<QLabel*> TfrmPopup::Labels() const
+{
+    const QList<QLabel*> L = findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    return {L.begin(), L.end()};
+}
+
+void TfrmPopup::paintEvent(QPaintEvent*)
+{
+    QPainter P(this);
+    P.fillRect(rect(), palette().color(QPalette::Window));
+    P.setPen(Qt::black);
+    P.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// ---------------------------------------------------------------- TCustomEditTrackBarWex
+
+TCustomEditTrackBarWex::TCustomEditTrackBarWex(QWidget* Parent)
+    : TCustomEditWex(Parent), FUp(new TTimerSpeedButtonWex(this)), FDown(new TTimerSpeedButtonWex(this))
+{
+    SetStyle(eksEllipsis);
+    EllipsisButton()->SetGlyph(":/bitmaps/ETBKDIV");
+    FUp->SetGlyph(":/bitmaps/ETBKUP");
+    FDown->SetGlyph(":/bitmaps/ETBKDOWN");
+    for (TTimerSpeedButtonWex* B : {FUp, FDown}) {
+        const bool Up = B == FUp;
+        B->OnMouseDown = [this](QObject*, QMouseEvent*) {
+            if (isEnabled() && isVisible() && focusPolicy() != Qt::NoFocus)
+                setFocus(Qt::MouseFocusReason);
+        };
+        B->OnClick = [this, Up](QObject*) { ButtonStep(Up); };
+        B->OnMouseUp = [this](QObject*, QMouseEvent*) { EndModify(); };
+    }
+    UpdateInputType();
+    Reapply();
+    UpdateLayout();
+}
+
+TCustomEditTrackBarWex::~TCustomEditTrackBarWex()
+{
+    FPopup.reset();
+}
+
+void TCustomEditTrackBarWex::PutPosition(double Value)
+{
+    Value = double(RoundOff(Value / FPrecision)) * FPrecision;
+    if (Value > FMax)
+        Value = FMax;
+    if (Value < FMin)
+        Value = FMin;
+    FPosition = Value;
+    if (FUpdating != 0)
+        return;
+    const QString Text = FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
+                              : QString::fromStdString(FloatToStr(Value));
+    FWriting = true;
+    setText(Text);
+    FWriting = false;
+}
+
+void TCustomEditTrackBarWex::Reapply()
+{
+    PutPosition(FPosition);
+    FCommittedText = text();
+}
+
+void TCustomEditTrackBarWex::SetPosition(double Value)
+{
+    PutPosition(Value);
+    FCommittedText = text();
+}
+
+void TCustomEditTrackBarWex::SetMin(double Value)
+{
+    FMin = Value;
+    if (FMin > FMax)
+        FMax = FMin;
+    Reapply();
+    UpdateInputType();
+}
+
+void TCustomEditTrackBarWex::SetMax(double Value)
+{
+    FMax = Value;
+    if (FMax < FMin)
+        FMin = FMax;
+    Reapply();
+    UpdateInputType();
+}
+
+void TCustomEditTrackBarWex::SetPrecision(double Value)
+{
+    if (!(Value > 0))
+        return;
+    if (FHex && Value != 1)
+        throw EUserError("TCustomEditTrackBarWex.SetPrecision: (Value <> 1) and (Hex)");
+    FPrecision = Value;
+    Reapply();
+    UpdateInputType();
+}
+
+void TCustomEditTrackBarWex::SetTrackBarMin(double Value)
+{
+    FTrackBarMin = Value;
+    if (FTrackBarMin > FTrackBarMax)
+        FTrackBarMax = FTrackBarMin;
+}
+
+void TCustomEditTrackBarWex::SetTrackBarMax(double Value)
+{
+    FTrackBarMax = Value;
+    if (FTrackBarMax < FTrackBarMin)
+        FTrackBarMin = FTrackBarMax;
+}
+
+void TCustomEditTrackBarWex::SetTrackBarStyle(TEditTrackBarWexStyle Value)
+{
+    FTrackBarStyle = Value;
+    if (Value != etbksNormal && !(FMin > 0))
+        SetMin(FPrecision);
+}
+
+void TCustomEditTrackBarWex::SetHex(bool Value)
+{
+    if (Value == FHex)
+        return;
+    FHex = Value;
+    SetPrecision(1);
+    Reapply(); // the text changes base even when the precision was 1 already
+}
+
+void TCustomEditTrackBarWex::SetButtons(TEditTrackBarWexButtons Value)
+{
+    if (Value == FButtons)
+        return;
+    FButtons = Value;
+    SetStyle(FButtons & etbkbTrackBar ? eksEllipsis : eksSimple);
+    FUp->setVisible(FButtons & etbkbUpDown);
+    FDown->setVisible(FButtons & etbkbUpDown);
+    UpdateLayout();
+}
+
+void TCustomEditTrackBarWex::UpdateInputType()
+{
+    if (FHex)
+        InputType = ekitHex;
+    else if (FPrecision != std::floor(FPrecision))
+        InputType = FMin >= 0 ? ekitPlusReal : ekitReal;
+    else
+        InputType = FMin >= 0 ? ekitPlusInteger : ekitInteger;
+}
+
+int TCustomEditTrackBarWex::LayoutButtons()
+{
+    int Width = TCustomEditWex::LayoutButtons();
+    if (FButtons & etbkbUpDown) {
+        const int H = (height() - 4) / 2;
+        const int X = width() - 2 - Width - RepeatButtonWidth;
+        FUp->setGeometry(X, 2, RepeatButtonWidth, H);
+        FDown->setGeometry(X, 2 + H, RepeatButtonWidth, H);
+        Width += RepeatButtonWidth;
+    }
+    return Width;
+}
+
+double TCustomEditTrackBarWex::RoundSignificant(double Value) const
+{
+    const double M = std::max(std::fabs(FMax), std::fabs(FMin));
+    if (M == 0)
+        return 0;
+    return RoundToPower(Value, int(std::floor(std::log10(M) - 3)));
+}
+
+void TCustomEditTrackBarWex::ReadText()
+{
+    double Value = 0;
+    const std::string Text = text().toStdString();
+    if (FHex) {
+        Value = HexToInt(Text);
+    } else {
+        try {
+            Value = StrToFloat(Text);
+        } catch (const EConvertError&) {
+            return; // not a number (yet): the value stays
+        }
+    }
+    if (Value != FPosition) {
+        ++FUpdating;
+        PutPosition(Value);
+        --FUpdating;
+    }
+}
+
+void TCustomEditTrackBarWex::TextChanged()
+{
+    // What the user types is the value at once, so that a live change sees it.
+    if (!FWriting && FUpdating == 0)
+        ReadText();
+    TCustomEditWex::TextChanged();
+}
+
+void TCustomEditTrackBarWex::DoExit()
+{
+    if (FUpdating == 0)
+        ReadText();
+    TCustomEditWex::DoExit();
+}
+
+void TCustomEditTrackBarWex::StartModify()
+{
+    if (FModifying)
+        return;
+    FModifying = true;
+    if (OnModifyStart)
+        OnModifyStart(this);
+}
+
+void TCustomEditTrackBarWex::EndModify()
+{
+    if (!FModifying)
+        return;
+    FModifying = false;
+    if (OnModifyEnd)
+        OnModifyEnd(this);
+    Commit();
+}
+
+void TCustomEditTrackBarWex::Commit()
+{
+    if (text().isEmpty() || text() == FCommittedText)
+        return;
+    FCommittedText = text();
+    if (OnCommit)
+        OnCommit(this);
+}
+
+void TCustomEditTrackBarWex::StepTo(double Value)
+{
+    if (Wrap) {
+        if (Value > FMax)
+            Value = FMin;
+        else if (Value < FMin)
+            Value = FMax;
+    } else {
+        Value = std::clamp(Value, FMin, FMax);
+    }
+    const int Caret = cursorPosition();
+    PutPosition(RoundSignificant(Value));
+    setCursorPosition(Caret);
+}
+
+void TCustomEditTrackBarWex::Step(bool Up, double Size, double Below)
+{
+    if (!(Size > 0))
+        return;
+    const double P = FPosition;
+    StepTo(Up ? std::floor((P + 0.01 * FPrecision) / Size) * Size + Size : std::floor((P - Below) / Size) * Size);
+}
+
+void TCustomEditTrackBarWex::ButtonStep(bool Up)
+{
+    StartModify();
+    Step(Up, GetAsyncShiftState() == ssShift ? PageSize : LineSize, 0.01 * FPrecision);
+}
+
+void TCustomEditTrackBarWex::keyPressEvent(QKeyEvent* Event)
+{
+    const Qt::KeyboardModifiers Mods = Event->modifiers() & ~(Qt::KeypadModifier | Qt::ControlModifier);
+    if (IsSteppingKey(Event->key()) && Mods == Qt::NoModifier) {
+        StartModify();
+        const bool Page = Event->key() == Qt::Key_PageUp || Event->key() == Qt::Key_PageDown;
+        const bool Up = Event->key() == Qt::Key_PageUp || Event->key() == Qt::Key_Up;
+        Step(Up, Page ? PageSize : LineSize, FPrecision);
+        Event->accept();
+        return;
+    }
+    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter)
+        Commit();
+    TCustomEditWex::keyPressEvent(Event);
+}
+
+void TCustomEditTrackBarWex::keyReleaseEvent(QKeyEvent* Event)
+{
+    // A held key repeats as pairs of press and release: the run ends at the
+    // real release only.
+    if (IsSteppingKey(Event->key()) && !Event->isAutoRepeat())
+        EndModify();
+    TCustomEditWex::keyReleaseEvent(Event);
+}
+
+void TCustomEditTrackBarWex::mouseReleaseEvent(QMouseEvent* Event)
+{
+    TCustomEditWex::mouseReleaseEvent(Event);
+    EndModify();
+}
+
+void TCustomEditTrackBarWex::focusInEvent(QFocusEvent* Event)
+{
+    FCommittedText = text();
+    TCustomEditWex::focusInEvent(Event);
+}
+
+void TCustomEditTrackBarWex::focusOutEvent(QFocusEvent* Event)
+{
+    ClosePopup();
+    TCustomEditWex::focusOutEvent(Event);
+    if (IsLeaving(Event))
+        Commit();
+}
+
+void TCustomEditTrackBarWex::hideEvent(QHideEvent* Event)
+{
+    ClosePopup();
+    TCustomEditWex::hideEvent(Event);
+}
+
+// ---------------------------------------------------------------- pop-up track bar
+
+void TCustomEditTrackBarWex::TrackBarRange(double& Low, double& High) const
+{
+    if (FTrackBarMin < FTrackBarMax) {
+        Low = std::max(FMin, FTrackBarMin);
+        High = std::min(FMax, FTrackBarMax);
+    } else {
+        Low = FMin;
+        High = FMax;
+    }
+}
+
+int TCustomEditTrackBarWex::TrackBarCount() const
+{
+    double Low = 0;
+    double High = 0;
+    TrackBarRange(Low, High);
+    int64_t N = 1;
+    switch (FTrackBarStyle) {
+    case etbksNormal:
+        N = LineSize > 0 ? RoundOff((High - Low) / LineSize) + 1 : 1;
+        break;
+    case etbksExp1:
+        N = LineSize > 0 ? RoundOff((std::log10(High) - std::log10(Low)) / LineSize) + 1 : 1;
+        break;
+    case etbksExp2:
+        N = int64_t(LadderStep(High)) - LadderStep(Low) + 1;
+        break;
+    }
+    return int(std::clamp<int64_t>(N, 1, std::numeric_limits<int>::max()));
+}
+
+double TCustomEditTrackBarWex::TrackBarValue(int Index) const
+{
+    double Low = 0;
+    double High = 0;
+    TrackBarRange(Low, High);
+    switch (FTrackBarStyle) {
+    case etbksNormal: {
+        const double V = Low + Index * LineSize;
+        if (std::fabs(V) < LineSize / 2)
+            return 0;
+        return RoundToDigits(3, double(RoundOff(V / LineSize)) * LineSize);
+    }
+    case etbksExp1:
+        return std::pow(10.0, std::log10(Low) + Index * LineSize);
+    case etbksExp2:
+        return LadderValue(LadderStep(Low) + Index);
+    }
+    return Low;
+}
+
+int TCustomEditTrackBarWex::TrackBarIndex(double Value) const
+{
+    double Low = 0;
+    double High = 0;
+    TrackBarRange(Low, High);
+    int64_t I = 0;
+    switch (FTrackBarStyle) {
+    case etbksNormal:
+        I = LineSize > 0 ? RoundOff((Value - Low) / LineSize) : 0;
+        break;
+    case etbksExp1:
+        I = LineSize > 0 && Value > 0 ? RoundOff((std::log10(Value) - std::log10(Low)) / LineSize) : 0;
+        break;
+    case etbksExp2:
+        I = Value > 0 ? int64_t(LadderStep(Value)) - LadderStep(Low) : 0;
+        break;
+    }
+    return int(std::clamp<int64_t>(I, 0, TrackBarCount() - 1));
+}
+
+void TCustomEditTrackBarWex::ButtonMouseDown(QMouseEvent* Event)
+{
+    TCustomEditWex::ButtonMouseDown(Event);
+    if (Event->button() != Qt::LeftButton || !(FButtons & etbkbTrackBar) || FPopup)
+        return;
+    StartModify();
+    FPopup = std::make_unique<TfrmPopup>(this);
+    TTrackBarWexChild* T = FPopup->TrackBar();
+    // Under the edit, with the thumb under the pointer, inside the screen.
+    const QPoint Mouse = Event->globalPosition().toPoint();
+    const QPoint Thumb = T->mapTo(FPopup.get(), T->ThumbCentre());
+    QPoint Pos(Mouse.x() - Thumb.x(), mapToGlobal(QPoint(0, height())).y());
+    if (const QScreen* S = screen()) {
+        const QRect Area = S->availableGeometry();
+        Pos.setX(std::clamp(Pos.x(), Area.left(), std::max(Area.left(), Area.right() + 1 - FPopup->width())));
+        Pos.setY(std::clamp(Pos.y(), Area.top(), std::max(Area.top(), Area.bottom() + 1 - FPopup->height())));
+    }
+    FPopup->move(Pos);
+    FPopup->show();
+    connect(qApp, &QGuiApplication::applicationStateChanged, FPopup.get(), [this](Qt::ApplicationState State) {
+        if (State != Qt::ApplicationActive)
+            ClosePopup();
+    });
+    // The thumb is taken as if the press had been on it.
+    const QPoint Centre = T->ThumbCentre();
+    QMouseEvent Press(QEvent::MouseButtonPress, Centre, T->mapToGlobal(Centre), Qt::LeftButton, Qt::LeftButton,
+                      Event->modifiers());
+    QCoreApplication::sendEvent(T, &Press);
+}
+
+void TCustomEditTrackBarWex::ForwardToTrackBar(QMouseEvent* Event)
+{
+    TTrackBarWexChild* T = FPopup->TrackBar();
+    const QPointF Global = Event->globalPosition();
+    QMouseEvent E(Event->type(), T->mapFromGlobal(Global), Global, Event->button(), Event->buttons(),
+                  Event->modifiers());
+    QCoreApplication::sendEvent(T, &E);
+}
+
+void TCustomEditTrackBarWex::ButtonMouseMove(QMouseEvent* Event)
+{
+    if (!FPopup)
+        return;
+    if (!(Event->buttons() & Qt::LeftButton))
+        ClosePopup();
+    else
+        ForwardToTrackBar(Event);
+}
+
+void TCustomEditTrackBarWex::ButtonMouseUp(QMouseEvent* Event)
+{
+    if (FPopup && Event->button() == Qt::LeftButton)
+        ForwardToTrackBar(Event); // its release closes the pop-up
+    ClosePopup();
+    TCustomEditWex::ButtonMouseUp(Event);
+}
+
+void TCustomEditTrackBarWex::TrackBarMoved(int Index)
+{
+    const double Size = GetAsyncShiftState() == ssShift ? PageSize : LineSize;
+    double Value = TrackBarValue(Index);
+    if (Size > 0)
+        Value = double(RoundOff(Value / Size)) * Size;
+    Value = RoundSignificant(Value);
+    if (Value != FPosition)
+        PutPosition(Value);
+}
+
+void TCustomEditTrackBarWex::ClosePopup()
+{
+    if (!FPopup)
+        return;
+    // It may be closing from inside its own track bar's event.
+    TfrmPopup* P = FPopup.release();
+    P->hide();
+    P->deleteLater();
+    EndModify();
+}
