@@ -3,6 +3,7 @@
 #include "foundation/lists.h"
 #include "foundation/user_error.h"
 #include "platform/qt/qt_drawing.h"
+#include "ui/string_grid_wex.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -49,6 +50,11 @@ QRect GetGridCellRect(const QTableView& Grid, int Column, int Row)
     if (!Cell.intersects(Grid.viewport()->rect()))
         return QRect(0, 0, Cell.width(), Cell.height());
     return Cell;
+}
+
+QRect GetGridCellRect(const TStringGridWex& Grid, int Column, int Row)
+{
+    return QRect(Grid.CellRect(Column, Row).topLeft(), QSize(Grid.ColWidths(Column), Grid.RowHeights(Row)));
 }
 
 void SetStatusPanelText(QStatusBar& StatusBar, int Index, const QString& Text)

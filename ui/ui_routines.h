@@ -11,6 +11,7 @@ class QPainter;
 class QStatusBar;
 class QTabWidget;
 class QTableView;
+class TStringGridWex;
 class QWidget;
 
 // Moves TabSheet (a page, with its tab caption and icon) to the end of
@@ -21,6 +22,7 @@ void MoveTabSheetKeepState(QWidget* TabSheet, QTabWidget* PageControl);
 // The cell's full rectangle in the grid's viewport, also when only part of
 // it is in view; a cell wholly out of view has its full size at (0, 0).
 QRect GetGridCellRect(const QTableView& Grid, int Column, int Row);
+QRect GetGridCellRect(const TStringGridWex& Grid, int Column, int Row);
 
 // The panels of a status bar are its QLabel children in the order they were
 // added. Sets one panel's text, repainting that panel only; an index beyond

@@ -6,6 +6,7 @@
 
 #include "foundation/lists.h"
 #include "foundation/user_error.h"
+#include "ui/string_grid_wex.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -72,6 +73,29 @@ TEST(GetGridCellRect, FullCellSizeAlsoPartlyOrWhollyOutOfView)
     EXPECT_EQ(GetGridCellRect(Grid, 2, 15), QRect(0, 0, 70, 20));
     Grid.verticalScrollBar()->setValue(3); // one row per step
     EXPECT_EQ(GetGridCellRect(Grid, 0, 4), QRect(0, 20, 50, 20));
+    EXPECT_EQ(GetGridCellRect(Grid, 1, 0), QRect(0, 0, 50, 20));
+}
+
+TEST(GetGridCellRect, OwnGridGivesTheFullCellAlsoOutOfView)
+{
+    TStringGridWex Grid;
+    Grid.setFrameShape(QFrame::NoFrame);
+    Grid.SetColCount(20);
+    Grid.SetRowCount(20);
+    Grid.SetFixedCols(0);
+    Grid.SetFixedRows(0);
+    Grid.SetDefaultColWidth(50);
+    Grid.SetDefaultRowHeight(20);
+    Grid.SetColWidths(2, 70);
+    Grid.resize(130, 100);
+    Grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+    ASSERT_LT(Grid.viewport()->width(), 172); // the third column is cut
+    EXPECT_EQ(GetGridCellRect(Grid, 1, 1), QRect(51, 21, 50, 20));
+    EXPECT_EQ(GetGridCellRect(Grid, 2, 0), QRect(102, 0, 70, 20));
+    EXPECT_EQ(GetGridCellRect(Grid, 2, 15), QRect(0, 0, 70, 20));
+    Grid.SetTopRow(3);
+    EXPECT_EQ(GetGridCellRect(Grid, 0, 4), QRect(0, 21, 50, 20));
     EXPECT_EQ(GetGridCellRect(Grid, 1, 0), QRect(0, 0, 50, 20));
 }
 
