@@ -28,17 +28,6 @@ namespace {
 constexpr int32_t MinPaneWidth = 3;
 constexpr int32_t GripSize = 12;
 
-std::string JoinInts(std::initializer_list<int32_t> Values)
-{
-    std::string S;
-    for (int32_t V : Values) {
-        if (!S.empty())
-            S += ',';
-        S += std::to_string(V);
-    }
-    return S;
-}
-
 std::string LowerExtension(const std::string& Path)
 {
     const size_t Slash = Path.rfind('/');

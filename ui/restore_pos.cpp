@@ -18,16 +18,6 @@ TRect WorkAreaOrZero()
     return R;
 }
 
-std::string JoinInts(std::initializer_list<int32_t> Values)
-{
-    std::string S;
-    for (int32_t V : Values) {
-        if (!S.empty())
-            S += ',';
-        S += std::to_string(V);
-    }
-    return S;
-}
 
 } // namespace
 
@@ -149,4 +139,15 @@ void TRestorePos::OwnerDestroyed(QWidget* Owner)
     } catch (const std::exception& E) {
         ErrorMessageBox(E.what());
     }
+}
+
+std::string JoinInts(std::initializer_list<int32_t> Values)
+{
+    std::string S;
+    for (int32_t V : Values) {
+        if (!S.empty())
+            S += ',';
+        S += std::to_string(V);
+    }
+    return S;
 }

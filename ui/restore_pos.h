@@ -19,6 +19,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <initializer_list>
 #include <string>
 
 class QWidget;
@@ -30,6 +31,8 @@ class TMemIniFile;
 std::string ReadUserSettingText(TMemIniFile* IniFile, const std::string& Key, const std::string& Name);
 void WriteUserSettingText(TMemIniFile* IniFile, const std::string& Key, const std::string& Name,
                           const std::string& Text);
+// The comma-separated decimal text of stored placements.
+std::string JoinInts(std::initializer_list<int32_t> Values);
 
 class TRestorePos : public QObject {
 public:

@@ -5,6 +5,7 @@
 
 #include "foundation/ini_file.h"
 #include "platform/qt/window_routines.h"
+#include "golden_image.h"
 #include "window_test_support.h"
 
 #include <QApplication>
@@ -26,13 +27,6 @@ namespace {
 // The frame and caption of a sizeable tool window: 4 + 18 + 4.
 constexpr int kFrame = 4;
 constexpr int kCaption = 18;
-
-QRect WorkArea()
-{
-    TRect R;
-    EXPECT_TRUE(GetWorkAreaRect(R));
-    return QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
-}
 
 // --- the snapping computation ---------------------------------------------
 
@@ -359,7 +353,7 @@ TEST(TfrmRollup, CaptionUnrolledAndRolledUpMatchesTheGolden)
     const auto Black = [&Image](int X, int Y) { return (Image.pixel(91 + X, Y + 6) & 0xFFFFFF) == 0; };
     EXPECT_TRUE(Black(6, 2) && Black(4, 5) && !Black(4, 6));
     EXPECT_TRUE(Black(6, Strip + 2) && Black(4, Strip + 6) && !Black(4, Strip + 5));
-    ExpectMatchesGolden(Image, "ui/rollup_caption.png", "TAVRO_ROLLUP_WRITE");
+    ExpectMatchesGolden(Image, "rollup_caption.png", 8, 4);
 }
 
 } // namespace

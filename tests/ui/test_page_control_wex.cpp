@@ -24,13 +24,6 @@ namespace {
 constexpr int kFrame = 4;
 constexpr int kCaption = 18;
 
-QRect WorkArea()
-{
-    TRect R;
-    EXPECT_TRUE(GetWorkAreaRect(R));
-    return QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
-}
-
 // The main window: notes the closing notices posted to it.
 class TOwner : public QWidget {
 public:
