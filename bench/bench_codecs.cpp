@@ -7,6 +7,12 @@
 //     the counter "bytes" is the PNG's size.
 //   BM_JpegDecode_Ours / _Peer: a 2000 x 2000 photo-like JPEG (quality 90)
 //     decoded into a new bottom-up BGR block each time.
+//   BM_PngLoadSquare_Ours / _Peer: the artwork's PNG read into a new
+//     bottom-up BGR block each time; the peer reads row by row.
+//   BM_PngLoadTall_Ours / _Peer: the same 4,000,000 pixels as a 1 x 4,000,000
+//     picture (the artwork's rows one after the other). The line "ratio
+//     PngLoadTallPerSquare" is our tall time over our square time: reading
+//     must cost about the same per pixel whatever the picture's shape.
 // The last lines are "ratio <name> <ours/peer>" per pair (real time), <name>
 // without the BM_ prefix.
 #include "bench_ratio.h"
@@ -203,6 +209,126 @@ void BM_PngLevel(benchmark::State& State)
     State.counters["bytes"] = double(Size);
 }
 
+// ---- PNG reading.
+
+// The artwork's pixels as a PNG of Width x Height (Width * Height = Side^2),
+// taken in the artwork's row order, at the stored documents' level.
+std::vector<uint8_t> ArtworkPng(int32_t Width, int32_t Height)
+{
+    const TPicture& P = Artwork();
+    TPeerOut Out;
+    png_structp Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop Info = png_create_info_struct(Png);
+    if (setjmp(png_jmpbuf(Png)))
+        std::abort();
+    png_set_write_fn(Png, &Out, PeerWrite, PeerFlush);
+    png_set_user_limits(Png, 0x7fffffff, 0x7fffffff);
+    png_set_compression_level(Png, PngCompressionLevel);
+    png_set_IHDR(Png, Info, png_uint_32(Width), png_uint_32(Height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(Png, Info);
+    png_set_bgr(Png);
+    std::vector<uint8_t> Row(size_t(Width) * 3);
+    size_t Taken = 0; // pixels of the artwork, top row first
+    for (int32_t Y = 0; Y < Height; ++Y) {
+        for (int32_t X = 0; X < Width; ++X, ++Taken) {
+            const uint8_t* Q = P.Bits.data() + (Side - 1 - int64_t(Taken / Side)) * P.Line + 3 * (Taken % Side);
+            std::memcpy(&Row[3 * size_t(X)], Q, 3);
+        }
+        png_write_row(Png, Row.data());
+    }
+    png_write_end(Png, Info);
+    png_destroy_write_struct(&Png, &Info);
+    return Out.Data;
+}
+
+const std::vector<uint8_t>& SquarePng()
+{
+    static const std::vector<uint8_t> P = ArtworkPng(Side, Side);
+    return P;
+}
+
+const std::vector<uint8_t>& TallPng()
+{
+    static const std::vector<uint8_t> P = ArtworkPng(1, Side * Side);
+    return P;
+}
+
+struct TPeerIn {
+    const uint8_t* Data;
+    size_t Left;
+};
+
+void PeerRead(png_structp Png, png_bytep D, size_t N)
+{
+    auto* In = static_cast<TPeerIn*>(png_get_io_ptr(Png));
+    if (N > In->Left)
+        png_error(Png, "short");
+    std::memcpy(D, In->Data, N);
+    In->Data += N;
+    In->Left -= N;
+}
+
+// Bare libpng: the picture into a new bottom-up BGR block, row by row.
+int PeerPngLoad(const std::vector<uint8_t>* Png, uint8_t** Bits)
+{
+    TPeerIn In{Png->data(), Png->size()};
+    png_structp P = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop Info = png_create_info_struct(P);
+    *Bits = nullptr;
+    if (setjmp(png_jmpbuf(P))) {
+        png_destroy_read_struct(&P, &Info, nullptr);
+        return 1;
+    }
+    png_set_read_fn(P, &In, PeerRead);
+    png_set_user_limits(P, 0x7fffffff, 0x7fffffff);
+    png_read_info(P, Info);
+    png_set_bgr(P);
+    png_read_update_info(P, Info);
+    const png_uint_32 W = png_get_image_width(P, Info), H = png_get_image_height(P, Info);
+    const int64_t Line = GetDIBLineSize(int32_t(W), 24);
+    *Bits = static_cast<uint8_t*>(std::calloc(size_t(Line) * H, 1));
+    for (png_uint_32 Y = 0; Y < H; ++Y)
+        png_read_row(P, *Bits + (int64_t(H) - 1 - Y) * Line, nullptr);
+    png_read_end(P, nullptr);
+    png_destroy_read_struct(&P, &Info, nullptr);
+    return 0;
+}
+
+void PngLoadOurs(benchmark::State& State, const std::vector<uint8_t>& Png)
+{
+    for (auto _ : State) {
+        TMemoryStreamWex S;
+        S.SetPointer(Png.data(), int64_t(Png.size()));
+        HGLOBAL Header = nullptr;
+        uint8_t* Bits = nullptr;
+        bool Cancel = false;
+        PNGLoadFromStream(S, Header, Bits, Cancel);
+        benchmark::DoNotOptimize(Bits);
+        GlobalFreeQ(Header);
+        HGLOBAL B = Bits;
+        GlobalFreeQ(B);
+    }
+    State.counters["png_bytes"] = double(Png.size());
+}
+
+void PngLoadPeer(benchmark::State& State, const std::vector<uint8_t>& Png)
+{
+    for (auto _ : State) {
+        uint8_t* Bits = nullptr;
+        if (PeerPngLoad(&Png, &Bits) != 0)
+            State.SkipWithError("libpng failed");
+        benchmark::DoNotOptimize(Bits);
+        std::free(Bits);
+    }
+    State.counters["png_bytes"] = double(Png.size());
+}
+
+void BM_PngLoadSquare_Ours(benchmark::State& State) { PngLoadOurs(State, SquarePng()); }
+void BM_PngLoadSquare_Peer(benchmark::State& State) { PngLoadPeer(State, SquarePng()); }
+void BM_PngLoadTall_Ours(benchmark::State& State) { PngLoadOurs(State, TallPng()); }
+void BM_PngLoadTall_Peer(benchmark::State& State) { PngLoadPeer(State, TallPng()); }
+
 // ---- JPEG.
 
 struct TJpegErr {
@@ -325,10 +451,17 @@ BENCHMARK(BM_PngSave_Peer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngLevel)->Arg(1)->Arg(3)->Arg(6)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegDecode_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegDecode_Peer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngLoadSquare_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngLoadSquare_Peer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngLoadTall_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngLoadTall_Peer)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) {
+        R.PrintPairRatios();
+        R.PrintRatio("PngLoadTallPerSquare", "BM_PngLoadTall_Ours", "BM_PngLoadSquare_Ours");
+    });
 }

@@ -143,6 +143,10 @@ void TMacro::ReadMacroFile(std::unique_ptr<TMacroLibrary>& Library, const std::s
         const std::string Name = Macro->FstrName;
         NewLibrary->AddObject(Name, std::move(Macro));
     }
+    // The list ends at the file's last byte: a damaged continuation byte
+    // would otherwise end it early and drop every macro after it unnoticed.
+    if (Content.Position() != Content.Size())
+        Reader.Malformed();
     Library = std::move(NewLibrary);
 }
 

@@ -10,7 +10,8 @@
 //               bits line flags), result name, { 0x00, value, caption } ...
 //               (at most the parameter count), a non-zero byte.
 // A string is CP932 text of at most 254 bytes ended by a 0 byte; the byte
-// after a lead byte belongs to the character whatever its value.
+// after a lead byte belongs to the character whatever its value. The file
+// ends with the macro list's last byte; anything after it is damage.
 #pragma once
 
 #include "foundation/string_list.h"

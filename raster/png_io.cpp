@@ -7,8 +7,10 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include <png.h>
+#include <zlib.h>
 
 // libpng leaves its frames on errors with longjmp only. The library calls
 // live in small C-style step functions: each sets the jump target, calls the
@@ -24,11 +26,53 @@ constexpr int PngJumpValue = 1;
 constexpr png_uint_32 PngSideLimit = 0x7fffffff;
 // Stream transfers are int32_t.
 constexpr size_t PngMaxTransfer = size_t{1} << 30;
+// The largest chunk a PNG can hold.
+constexpr uint32_t PngMaxChunk = 0x7fffffff;
+
+// Follows the chunk framing of the bytes the library reads, so that the
+// reader knows where the library stopped.
+class TPngFraming {
+public:
+    void Take(const uint8_t* P, size_t N)
+    {
+        while (N > 0) {
+            size_t K;
+            if (FPos < FNextHead) {
+                K = size_t(std::min<uint64_t>(N, FNextHead - FPos));
+            } else {
+                const size_t Off = size_t(FPos - FNextHead);
+                K = std::min(N, 8 - Off);
+                std::memcpy(FHead + Off, P, K);
+                if (Off + K == 8) {
+                    FHeadEnd = FPos + K;
+                    FNextHead = FHeadEnd + Length() + 4;
+                }
+            }
+            P += K;
+            N -= K;
+            FPos += K;
+        }
+    }
+    // Right after a chunk's header, nothing of its data read.
+    bool JustAfterHead() const { return FHeadEnd > 0 && FPos == FHeadEnd; }
+    bool HeadIs(const char* Type) const { return std::memcmp(FHead + 4, Type, 4) == 0; }
+    uint32_t Length() const
+    {
+        return uint32_t(FHead[0]) << 24 | uint32_t(FHead[1]) << 16 | uint32_t(FHead[2]) << 8 | FHead[3];
+    }
+
+private:
+    uint64_t FPos = 0;      // bytes read
+    uint64_t FNextHead = 8; // where the next chunk header starts (after the signature)
+    uint64_t FHeadEnd = 0;  // where the last whole header ended
+    uint8_t FHead[8] = {};
+};
 
 struct TPngIo {
     TStream* Stream = nullptr;
     bool ShowMessages = false; // the writer shows the library's messages
     std::exception_ptr Error;  // an exception raised in a callback
+    TPngFraming Framing;       // what the reader's library read
 };
 
 // A global block made here and freed unless handed over.
@@ -50,11 +94,16 @@ struct TPngBlock {
     }
 };
 
+[[noreturn]] void RaiseLongJump()
+{
+    throw ELongJump("longjmp が実行されました。\r\n" + std::to_string(PngJumpValue));
+}
+
 [[noreturn]] void RaiseAfterJump(TPngIo& Io)
 {
     if (Io.Error)
         std::rethrow_exception(Io.Error);
-    throw ELongJump("longjmp が実行されました。\r\n" + std::to_string(PngJumpValue));
+    RaiseLongJump();
 }
 
 } // namespace
@@ -88,6 +137,7 @@ static void PngReadData(png_structp Png, png_bytep Data, size_t Length)
         while (Length > 0) {
             const size_t N = std::min(Length, PngMaxTransfer);
             Io->Stream->ReadBuffer(Data, static_cast<int32_t>(N));
+            Io->Framing.Take(Data, N);
             Data += N;
             Length -= N;
         }
@@ -209,12 +259,14 @@ struct TPngReadInfo {
     png_uint_32 Height = 0;
     int BitDepth = 0;
     int ColorType = 0;
+    int Interlace = PNG_INTERLACE_NONE;
     png_colorp Palette = nullptr;
     int PaletteCount = 0;
 };
 
 } // namespace
 
+// Reads the chunks up to the first IDAT chunk's header.
 [[gnu::noinline]] static int PngStepReadInfo(png_structp Png, png_infop Info, TPngIo* Io,
                                              TPngReadInfo* R)
 {
@@ -223,42 +275,354 @@ struct TPngReadInfo {
     png_set_read_fn(Png, Io, PngReadData);
     png_set_user_limits(Png, PngSideLimit, PngSideLimit);
     png_read_info(Png, Info);
-    int Interlace, Compression, Filter;
-    png_get_IHDR(Png, Info, &R->Width, &R->Height, &R->BitDepth, &R->ColorType, &Interlace,
+    int Compression, Filter;
+    png_get_IHDR(Png, Info, &R->Width, &R->Height, &R->BitDepth, &R->ColorType, &R->Interlace,
                  &Compression, &Filter);
     if (R->ColorType == PNG_COLOR_TYPE_PALETTE)
         png_get_PLTE(Png, Info, &R->Palette, &R->PaletteCount);
     return 0;
 }
 
-// Sets the transformations and reads every row (all passes) into bottom-up
-// DIB rows, then the chunks up to IEND. Returns 2 when a transformed row
-// would not fit the DIB row.
-[[gnu::noinline]] static int PngStepReadImage(png_structp Png, png_infop Info, uint8_t* Bits,
-                                              size_t LineSize, png_uint_32 Height, int Bgr,
-                                              int StripAlpha, int Unpack, size_t* RowBytes)
+// ---- The image data.
+//
+// libpng inflates and unfilters one row per call, at a cost of tens of
+// nanoseconds per row whatever its length, so that a picture of short rows
+// (1 x 100,000,000 is legal) cost many times what a square one of the same
+// pixels does. So the library reads and checks the chunks before the image
+// data, and the reader below takes the IDAT chunks and the rest through IEND:
+// it inflates in large blocks, unfilters and places the rows itself with the
+// results of the library's transformations (BGR order, alpha dropped, 2-bit
+// samples one per byte, the bits past a row's last pixel left 0). Damage ends
+// in the library's long jump: a CRC error in a critical chunk, too little or
+// broken image data, and any critical chunk but IEND after the image data,
+// where the format allows none.
+
+namespace {
+
+// Inflated bytes taken per zlib call; compressed bytes read per stream read.
+constexpr size_t PngInflateBlock = size_t{256} << 10;
+constexpr size_t PngReadBlock = size_t{64} << 10;
+
+// Adam7: first column, first row, column step, row step of each pass.
+constexpr uint32_t cAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                   {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+uint32_t PassSpan(uint32_t Size, uint32_t First, uint32_t Step)
 {
-    if (setjmp(png_jmpbuf(Png)))
-        return 1;
-    if (Bgr)
-        png_set_bgr(Png);
-    if (StripAlpha)
-        png_set_strip_alpha(Png);
-    if (Unpack)
-        png_set_packing(Png);
-    const int Passes = png_set_interlace_handling(Png);
-    png_read_update_info(Png, Info);
-    *RowBytes = png_get_rowbytes(Png, Info);
-    if (*RowBytes > LineSize)
-        return 2;
-    for (int P = 0; P < Passes; ++P) {
-        uint8_t* Row = Bits + size_t(Height - 1) * LineSize;
-        for (png_uint_32 Y = 0; Y < Height; ++Y, Row -= LineSize)
-            png_read_row(Png, Row, nullptr);
-    }
-    png_read_end(Png, nullptr);
-    return 0;
+    return Size > First ? (Size - First + Step - 1) / Step : 0;
 }
+
+uint8_t GetSample(const uint8_t* Row, size_t I, int Bits)
+{
+    if (Bits == 8)
+        return Row[I];
+    const size_t Bit = I * size_t(Bits);
+    return static_cast<uint8_t>((Row[Bit >> 3] >> (8 - Bits - int(Bit & 7))) & ((1 << Bits) - 1));
+}
+
+// Into a zeroed row, where each pixel is written once.
+void PutSample(uint8_t* Row, size_t X, int Bits, uint8_t V)
+{
+    if (Bits == 8) {
+        Row[X] = V;
+        return;
+    }
+    const size_t Bit = X * size_t(Bits);
+    Row[Bit >> 3] |= static_cast<uint8_t>(V << (8 - Bits - int(Bit & 7)));
+}
+
+// Inflates the image data and places its rows, pass by pass, into the DIB.
+class TPngRowDecoder {
+public:
+    TPngRowDecoder() = default;
+    TPngRowDecoder(const TPngRowDecoder&) = delete;
+    TPngRowDecoder& operator=(const TPngRowDecoder&) = delete;
+    ~TPngRowDecoder()
+    {
+        if (FZReady)
+            inflateEnd(&FZ);
+    }
+
+    // Bits: the zeroed bottom-up DIB rows of LineSize bytes; OutBits the
+    // DIB's depth. Samples are of 1, 2, 4 or 8 bits.
+    void Start(const TPngReadInfo& R, uint8_t* Bits, size_t LineSize, int OutBits);
+    // The next compressed bytes; false once the data is broken or ends
+    // before the last row.
+    bool Feed(const uint8_t* In, size_t N);
+    // Every row of every pass placed.
+    bool Done() const { return FDone; }
+
+private:
+    bool NextPass();
+    bool Row(uint8_t* Filtered);
+    bool Unfilter(uint8_t Filter, uint8_t* Cur) const;
+    void Place(const uint8_t* Cur) const;
+
+    z_stream FZ{};
+    bool FZReady = false;
+    bool FDone = false;
+    std::vector<uint8_t> FBuf; // inflated bytes not yet taken as rows
+    size_t FHave = 0;
+    std::vector<uint8_t> FKept;     // the row above, kept when its block moves
+    const uint8_t* FPrev = nullptr; // the row above; nil on a pass's first row
+    // The picture.
+    uint32_t FWidth = 0, FHeight = 0;
+    int FDepth = 8, FChannels = 1, FOutBits = 8;
+    size_t FBpp = 1; // distance of the byte a filter refers to
+    uint8_t* FBits = nullptr;
+    size_t FLineSize = 0;
+    // The current pass.
+    int FPass = -1, FPasses = 1;
+    uint32_t FX0 = 0, FY0 = 0, FDx = 1, FDy = 1, FPassWidth = 0, FPassRows = 0, FRow = 0;
+    size_t FRowBytes = 0; // a row of the pass without its filter byte
+};
+
+void TPngRowDecoder::Start(const TPngReadInfo& R, uint8_t* Bits, size_t LineSize, int OutBits)
+{
+    FWidth = R.Width;
+    FHeight = R.Height;
+    FDepth = R.BitDepth;
+    FChannels = R.ColorType == PNG_COLOR_TYPE_RGB         ? 3
+                : R.ColorType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                : R.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                           : 1;
+    FOutBits = OutBits;
+    FBpp = std::max<size_t>(1, size_t(FDepth * FChannels) / 8);
+    FBits = Bits;
+    FLineSize = LineSize;
+    FPasses = R.Interlace == PNG_INTERLACE_NONE ? 1 : 7;
+    const size_t MaxRow = (size_t(FWidth) * size_t(FDepth * FChannels) + 7) / 8;
+    FKept.resize(MaxRow);
+    // A block, or about the whole image when smaller; at least a row.
+    const uint64_t Image = uint64_t(FHeight) * (MaxRow + 1) * uint64_t(FPasses == 1 ? 1 : 2);
+    FBuf.resize(std::max<size_t>(MaxRow + 1, size_t(std::min<uint64_t>(PngInflateBlock, Image))));
+    if (inflateInit(&FZ) != Z_OK)
+        throw EUserError("PNGLoadFromStream: inflateInit Failed");
+    FZReady = true;
+    FDone = !NextPass();
+}
+
+// Moves to the next pass that has pixels; false after the last.
+bool TPngRowDecoder::NextPass()
+{
+    while (++FPass < FPasses) {
+        static constexpr uint32_t cWhole[4] = {0, 0, 1, 1};
+        const uint32_t* P = FPasses == 1 ? cWhole : cAdam7[FPass];
+        FX0 = P[0];
+        FY0 = P[1];
+        FDx = P[2];
+        FDy = P[3];
+        FPassWidth = PassSpan(FWidth, FX0, FDx);
+        FPassRows = PassSpan(FHeight, FY0, FDy);
+        if (FPassWidth == 0 || FPassRows == 0)
+            continue; // a pass without pixels stores no rows
+        FRow = 0;
+        FRowBytes = (size_t(FPassWidth) * size_t(FDepth * FChannels) + 7) / 8;
+        FPrev = nullptr;
+        return true;
+    }
+    return false;
+}
+
+bool TPngRowDecoder::Feed(const uint8_t* In, size_t N)
+{
+    FZ.next_in = const_cast<Bytef*>(In);
+    FZ.avail_in = static_cast<uInt>(N);
+    while (!FDone) {
+        FZ.next_out = FBuf.data() + FHave;
+        FZ.avail_out = static_cast<uInt>(FBuf.size() - FHave);
+        const int Ret = inflate(&FZ, Z_NO_FLUSH);
+        FHave = FBuf.size() - FZ.avail_out;
+        size_t Pos = 0;
+        while (!FDone && FHave - Pos > FRowBytes) {
+            const size_t Length = FRowBytes + 1; // the next pass's rows differ
+            if (!Row(FBuf.data() + Pos))
+                return false;
+            Pos += Length;
+        }
+        if (FDone)
+            return true;
+        if (Pos > 0) {
+            // Rows are unfiltered in place; the one above the next row moves away.
+            if (FPrev) {
+                std::memcpy(FKept.data(), FPrev, FRowBytes);
+                FPrev = FKept.data();
+            }
+            std::memmove(FBuf.data(), FBuf.data() + Pos, FHave - Pos);
+            FHave -= Pos;
+        }
+        if (Ret == Z_BUF_ERROR && FZ.avail_in == 0)
+            return true; // the next bytes are needed
+        if (Ret != Z_OK)
+            return false; // broken, or ended before the last row
+    }
+    return true;
+}
+
+bool TPngRowDecoder::Row(uint8_t* Filtered)
+{
+    uint8_t* Cur = Filtered + 1;
+    if (!Unfilter(Filtered[0], Cur))
+        return false;
+    Place(Cur);
+    FPrev = Cur;
+    if (++FRow == FPassRows && !NextPass())
+        FDone = true;
+    return true;
+}
+
+bool TPngRowDecoder::Unfilter(uint8_t Filter, uint8_t* Cur) const
+{
+    const size_t N = FRowBytes, Bpp = std::min(FBpp, N);
+    const uint8_t* Up = FPrev;
+    // Above a pass's first row lies a row of zeros: up adds nothing and
+    // Paeth predicts the byte to the left, as sub does.
+    if (!Up && Filter == 2)
+        return true;
+    if (!Up && Filter == 4)
+        Filter = 1;
+    switch (Filter) {
+    case 0: // none
+        return true;
+    case 1: // sub
+        for (size_t I = Bpp; I < N; ++I)
+            Cur[I] = static_cast<uint8_t>(Cur[I] + Cur[I - Bpp]);
+        return true;
+    case 2: // up
+        for (size_t I = 0; I < N; ++I)
+            Cur[I] = static_cast<uint8_t>(Cur[I] + Up[I]);
+        return true;
+    case 3: // average
+        for (size_t I = 0; I < N; ++I) {
+            const int Left = I >= Bpp ? Cur[I - Bpp] : 0;
+            Cur[I] = static_cast<uint8_t>(Cur[I] + ((Left + (Up ? Up[I] : 0)) >> 1));
+        }
+        return true;
+    case 4: // Paeth
+        for (size_t I = 0; I < N; ++I) {
+            const int A = I >= Bpp ? Cur[I - Bpp] : 0, B = Up[I], C = I >= Bpp ? Up[I - Bpp] : 0;
+            const int P = A + B - C, Pa = std::abs(P - A), Pb = std::abs(P - B), Pc = std::abs(P - C);
+            Cur[I] = static_cast<uint8_t>(Cur[I] + (Pa <= Pb && Pa <= Pc ? A : Pb <= Pc ? B : C));
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The row's pixels into their DIB row.
+void TPngRowDecoder::Place(const uint8_t* Cur) const
+{
+    const uint32_t Y = FY0 + FRow * FDy;
+    uint8_t* Out = FBits + size_t(FHeight - 1 - Y) * FLineSize;
+    const uint32_t W = FPassWidth;
+    if (FOutBits == 24) {
+        uint8_t* D = Out + size_t(FX0) * 3;
+        const size_t Step = size_t(FDx) * 3;
+        for (uint32_t I = 0; I < W; ++I, Cur += FChannels, D += Step) {
+            D[0] = Cur[2];
+            D[1] = Cur[1];
+            D[2] = Cur[0];
+        }
+    } else if (FChannels == 2) { // grey and alpha: the grey byte
+        for (uint32_t I = 0; I < W; ++I)
+            Out[FX0 + size_t(I) * FDx] = Cur[2 * size_t(I)];
+    } else if (FDepth == FOutBits && FDx == 1) {
+        std::memcpy(Out, Cur, FRowBytes);
+        const int Used = int((size_t(W) * size_t(FDepth)) & 7);
+        if (Used != 0)
+            Out[FRowBytes - 1] &= static_cast<uint8_t>(0xFF << (8 - Used));
+    } else { // interlaced packed samples, or 2 bits widened to a byte
+        for (uint32_t I = 0; I < W; ++I)
+            PutSample(Out, FX0 + size_t(I) * FDx, FOutBits, GetSample(Cur, I, FDepth));
+    }
+}
+
+// Chunk headers and CRCs read by the reader itself.
+class TPngChunkReader {
+public:
+    explicit TPngChunkReader(TStream& Stream) : FStream(Stream), FBuf(PngReadBlock) {}
+
+    uint32_t Length = 0;
+    char Type[4] = {};
+    bool Is(const char* T) const { return std::memcmp(Type, T, 4) == 0; }
+    bool Critical() const { return (Type[0] & 0x20) == 0; }
+
+    // The current chunk's data, handed to Take in blocks, and its CRC;
+    // false on a CRC error.
+    template <class F>
+    bool ReadData(uint32_t Crc, F Take)
+    {
+        for (uint32_t Left = Length; Left > 0;) {
+            const uint32_t N = std::min<uint32_t>(Left, uint32_t(FBuf.size()));
+            FStream.ReadBuffer(FBuf.data(), int32_t(N));
+            Crc = uint32_t(crc32(Crc, FBuf.data(), N));
+            Take(FBuf.data(), size_t(N));
+            Left -= N;
+        }
+        uint8_t Stored[4];
+        FStream.ReadBuffer(Stored, 4);
+        return Crc == Be32(Stored);
+    }
+    // The CRC of the type, where a chunk's CRC starts.
+    uint32_t TypeCrc() const { return uint32_t(crc32(0, reinterpret_cast<const Bytef*>(Type), 4)); }
+    // The next chunk's header; false when its length or type is not one a PNG can hold.
+    bool Next()
+    {
+        uint8_t Head[8];
+        FStream.ReadBuffer(Head, 8);
+        Length = Be32(Head);
+        std::memcpy(Type, Head + 4, 4);
+        for (char C : Type)
+            if (!((C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z')))
+                return false;
+        return Length <= PngMaxChunk;
+    }
+
+private:
+    static uint32_t Be32(const uint8_t* P)
+    {
+        return uint32_t(P[0]) << 24 | uint32_t(P[1]) << 16 | uint32_t(P[2]) << 8 | P[3];
+    }
+
+    TStream& FStream;
+    std::vector<uint8_t> FBuf;
+};
+
+// The IDAT chunks, the first of them of Length bytes with its header read,
+// and the chunks after them through IEND. Ancillary chunks after the image
+// data are skipped (a CRC error drops them, as the library does).
+void ReadImageData(TStream& Stream, uint32_t Length, TPngRowDecoder& Decoder)
+{
+    TPngChunkReader C(Stream);
+    C.Length = Length;
+    std::memcpy(C.Type, "IDAT", 4);
+    bool Sound = true;
+    const auto Feed = [&](const uint8_t* P, size_t N) {
+        if (Sound && !Decoder.Done())
+            Sound = Decoder.Feed(P, N);
+    };
+    do {
+        if (!C.ReadData(C.TypeCrc(), Feed))
+            RaiseLongJump();
+        if (!C.Next())
+            RaiseLongJump();
+    } while (C.Is("IDAT"));
+    if (!Sound || !Decoder.Done())
+        RaiseLongJump();
+    for (;;) {
+        if (C.Critical() && !C.Is("IEND"))
+            RaiseLongJump(); // IHDR, PLTE, IDAT or an unknown critical chunk after the image
+        if (!C.ReadData(C.TypeCrc(), [](const uint8_t*, size_t) {}) && C.Critical())
+            RaiseLongJump();
+        if (C.Is("IEND"))
+            return;
+        if (!C.Next())
+            RaiseLongJump();
+    }
+}
+
+} // namespace
 
 // ---- Pixel helpers for the palette shift of the transparent colour.
 
@@ -476,6 +840,9 @@ void PNGLoadFromStream(TStream& Stream, HGLOBAL& Header, uint8_t*& Bits, bool& C
     TPngReadInfo R;
     if (PngStepReadInfo(Png, Info, &Io, &R))
         RaiseAfterJump(Io);
+    // The library stops after the first IDAT chunk's header.
+    if (!Io.Framing.JustAfterHead() || !Io.Framing.HeadIs("IDAT"))
+        RaiseLongJump();
     if (R.BitDepth == 16)
         throw EUserError("PNGLoadFromStream: Not Suppoert (BitDepth = 16)");
     if (R.Width == 0 || R.Height == 0 || R.Width > 0x7fffffffu || R.Height > 0x7fffffffu ||
@@ -487,7 +854,6 @@ void PNGLoadFromStream(TStream& Stream, HGLOBAL& Header, uint8_t*& Bits, bool& C
     int BitCount;
     int Colours = 0;
     std::array<RGBQUAD, 256> Table{};
-    bool Bgr = false, StripAlpha = false;
     switch (R.ColorType) {
     case PNG_COLOR_TYPE_GRAY:
     case PNG_COLOR_TYPE_GRAY_ALPHA: {
@@ -498,14 +864,11 @@ void PNGLoadFromStream(TStream& Stream, HGLOBAL& Header, uint8_t*& Bits, bool& C
             Table[I] = RGBQUAD{V, V, V, 0};
         }
         BitCount = R.BitDepth;
-        StripAlpha = R.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA;
         break;
     }
     case PNG_COLOR_TYPE_RGB:
     case PNG_COLOR_TYPE_RGB_ALPHA:
-        BitCount = 3 * R.BitDepth;
-        Bgr = true;
-        StripAlpha = R.ColorType == PNG_COLOR_TYPE_RGB_ALPHA;
+        BitCount = 3 * R.BitDepth; // BGR, alpha dropped
         break;
     case PNG_COLOR_TYPE_PALETTE:
         Colours = std::min(R.PaletteCount, 1 << R.BitDepth);
@@ -517,8 +880,7 @@ void PNGLoadFromStream(TStream& Stream, HGLOBAL& Header, uint8_t*& Bits, bool& C
         throw EUserError("PNGLoadFromStream: Illegal ColorType(" + std::to_string(R.ColorType) + ")");
     }
     // 2-bit pictures are unpacked to one byte per pixel.
-    const bool Unpack = BitCount == 2;
-    if (Unpack)
+    if (BitCount == 2)
         BitCount = 8;
 
     const int64_t LineSize = GetDIBLineSize(Width, BitCount);
@@ -527,18 +889,14 @@ void PNGLoadFromStream(TStream& Stream, HGLOBAL& Header, uint8_t*& Bits, bool& C
 
     TPngBlock NewHeader, NewBits;
     NewHeader.H = GlobalAllocQ(GPTR, sizeof(BITMAPINFOHEADER) + TableBytes);
-    // Zeroed: libpng keeps the bits past a row's last pixel, and equal
-    // pictures must have equal blocks.
+    // Zeroed: the rows' padding is never written, and equal pictures must
+    // have equal blocks.
     NewBits.H = GlobalAllocQ(GPTR, static_cast<size_t>(ImageSize));
     uint8_t* B = static_cast<uint8_t*>(NewBits.H);
 
-    size_t RowBytes = 0;
-    const int Status = PngStepReadImage(Png, Info, B, static_cast<size_t>(LineSize), R.Height, Bgr,
-                                        StripAlpha, Unpack, &RowBytes);
-    if (Status == 1)
-        RaiseAfterJump(Io);
-    if (Status == 2)
-        throw EUserError("PNGLoadFromStream: Illegal Row Size");
+    TPngRowDecoder Decoder;
+    Decoder.Start(R, B, static_cast<size_t>(LineSize), BitCount);
+    ReadImageData(Stream, Io.Framing.Length(), Decoder);
 
     BITMAPINFOHEADER* H = static_cast<BITMAPINFOHEADER*>(NewHeader.H);
     H->biSize = sizeof(BITMAPINFOHEADER);

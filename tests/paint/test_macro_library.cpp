@@ -3,10 +3,14 @@
 #include "foundation/user_error.h"
 #include "paint/paint_macro.h"
 #include "paint/paint_spy_table.h"
+#include "platform/cp932.h"
 #include "platform/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -113,4 +117,27 @@ TEST_F(MacroLibrary, ReadsFilesRefusingDamagedOnesKeepingThePreviousLibrary)
     FreeMacroLibraries();
     EXPECT_EQ(gMacroLibrary, nullptr);
     EXPECT_EQ(gMacPathLibrary, nullptr);
+}
+
+// The catalogue as built (beside the test program): read whole, and refused
+// with the damage named when a byte that continues its macro list is changed,
+// which ended the list there and dropped the macros after it unnoticed, or
+// when anything follows the list's end.
+TEST_F(MacroLibrary, RefusesTheBuiltCatalogueWhenItsListEndsBeforeTheFile)
+{
+    const std::string Path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "Macro.tvm";
+    std::ifstream In(Path, std::ios::binary);
+    const std::string Good{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+    const auto L = Read(Good);
+    ASSERT_GT(L->Count(), 2);
+    const std::string Bad = Dir / "t.tvm" + "の中身が異常です。";
+    for (const int32_t I : {1, L->Count() - 1}) {
+        // The 0x00 before the macro's name, after the previous body's end.
+        const size_t At = Good.find(std::string(1, '\0') + Utf8ToCp932(L->Strings(I)) + '\0', 6);
+        ASSERT_NE(At, std::string::npos) << I;
+        std::string Damaged = Good;
+        Damaged[At] = 1;
+        EXPECT_EQ(Failure(Damaged), Bad) << L->Strings(I);
+    }
+    EXPECT_EQ(Failure(Good + '\1'), Bad);
 }

@@ -32,29 +32,78 @@ void PutChunk(Bytes& Out, const char* Type, const Bytes& Data)
     Be(uint32_t(crc32(0, &Out[Start], uInt(Out.size() - Start))));
 }
 
-// IHDR, PLTE and tRNS when given, one IDAT of the packed rows (top first;
-// filter byte 0 added here), IEND.
-Bytes MakePng(uint32_t W, uint32_t H, uint8_t Depth, uint8_t Type, const Bytes& Rows, const Bytes& Plte = {},
-              const Bytes& Trns = {})
+// IHDR, PLTE and tRNS when given, one IDAT of Raw (the filtered rows,
+// compressed here), IEND.
+Bytes PngOf(uint32_t W, uint32_t H, uint8_t Depth, uint8_t Type, uint8_t Interlace, const Bytes& Raw,
+            const Bytes& Plte = {}, const Bytes& Trns = {})
 {
-    Bytes Out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, Raw, Z(Rows.size() + H + 64);
+    Bytes Out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, Z(compressBound(uLong(Raw.size())));
     PutChunk(Out, "IHDR", {uint8_t(W >> 24), uint8_t(W >> 16), uint8_t(W >> 8), uint8_t(W), uint8_t(H >> 24),
-                           uint8_t(H >> 16), uint8_t(H >> 8), uint8_t(H), Depth, Type, 0, 0, 0});
+                           uint8_t(H >> 16), uint8_t(H >> 8), uint8_t(H), Depth, Type, 0, 0, Interlace});
     if (!Plte.empty())
         PutChunk(Out, "PLTE", Plte);
     if (!Trns.empty())
         PutChunk(Out, "tRNS", Trns);
-    const size_t RB = Rows.size() / H;
-    for (uint32_t Y = 0; Y < H; ++Y) {
-        Raw.push_back(0);
-        Raw.insert(Raw.end(), Rows.begin() + Y * RB, Rows.begin() + (Y + 1) * RB);
-    }
     uLongf ZLen = uLongf(Z.size());
     EXPECT_EQ(compress2(Z.data(), &ZLen, Raw.data(), uLong(Raw.size()), 6), Z_OK);
     Z.resize(ZLen);
     PutChunk(Out, "IDAT", Z);
     PutChunk(Out, "IEND", {});
     return Out;
+}
+
+// The same of the packed rows (top first), each with filter byte 0.
+Bytes MakePng(uint32_t W, uint32_t H, uint8_t Depth, uint8_t Type, const Bytes& Rows, const Bytes& Plte = {},
+              const Bytes& Trns = {})
+{
+    Bytes Raw;
+    const size_t RB = Rows.size() / H;
+    for (uint32_t Y = 0; Y < H; ++Y) {
+        Raw.push_back(0);
+        Raw.insert(Raw.end(), Rows.begin() + Y * RB, Rows.begin() + (Y + 1) * RB);
+    }
+    return PngOf(W, H, Depth, Type, 0, Raw, Plte, Trns);
+}
+
+// The filtered rows of a picture whose channel C of pixel (X, Y) is
+// Sample(X, Y, C) (Y = 0 the top row), in Adam7's passes when asked. Row R
+// (counted over all passes) is stored with filter (R + First) % 5; the bits
+// past a row's last pixel are set.
+template <class F>
+Bytes FilteredRows(uint32_t W, uint32_t H, int Depth, int Channels, bool Adam7, uint32_t First, F Sample)
+{
+    static const uint32_t Passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                          {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    static const uint32_t Whole[1][4] = {{0, 0, 1, 1}};
+    const size_t Bpp = std::max(1, Depth * Channels / 8);
+    Bytes Raw;
+    uint32_t R = First;
+    for (const auto& P : Adam7 ? std::vector<const uint32_t*>(std::begin(Passes), std::end(Passes))
+                               : std::vector<const uint32_t*>{Whole[0]}) {
+        const uint32_t PW = W > P[0] ? (W - P[0] + P[2] - 1) / P[2] : 0;
+        const uint32_t PH = H > P[1] ? (H - P[1] + P[3] - 1) / P[3] : 0;
+        const size_t RowBytes = (size_t(PW) * Depth * Channels + 7) / 8;
+        Bytes Prev(RowBytes, 0);
+        for (uint32_t Y = 0; PW > 0 && Y < PH; ++Y, ++R) {
+            Bytes Row(RowBytes, 0);
+            size_t Bit = 0;
+            for (uint32_t X = 0; X < PW; ++X)
+                for (int C = 0; C < Channels; ++C, Bit += Depth)
+                    Row[Bit / 8] |= uint8_t(Sample(P[0] + X * P[2], P[1] + Y * P[3], C) << (8 - Depth - Bit % 8));
+            if (Bit % 8)
+                Row.back() |= uint8_t(0xFF >> (Bit % 8));
+            const uint8_t Filter = uint8_t(R % 5);
+            Raw.push_back(Filter);
+            for (size_t I = 0; I < Row.size(); ++I) {
+                const int A = I >= Bpp ? Row[I - Bpp] : 0, B = Prev[I], C = I >= Bpp ? Prev[I - Bpp] : 0;
+                const int Pa = std::abs(B - C), Pb = std::abs(A - C), Pc = std::abs(A + B - 2 * C);
+                const int Predict[5] = {0, A, B, (A + B) / 2, Pa <= Pb && Pa <= Pc ? A : Pb <= Pc ? B : C};
+                Raw.push_back(uint8_t(Row[I] - Predict[Filter]));
+            }
+            Prev = Row;
+        }
+    }
+    return Raw;
 }
 
 // A 13 x 5 8-bit RGB picture with distinct channels.
@@ -269,6 +318,114 @@ TEST(PngIo, TruncatedStreamsFailCleanlyCorruptOnesLongJump)
     Bad[5][Idat + 6] ^= 0x55;                 // data no longer matches its CRC
     for (const Bytes& B : Bad)
         ExpectLoadFails<ELongJump>(B, Msg);
+}
+
+// Each colour type and depth, plain and interlaced, through every filter:
+// the DIB holds the stored samples (RGB as BGR, alpha dropped, 2 bits one per
+// byte) and nothing past a row's last pixel.
+TEST(PngIo, ReadsEveryFilterAndPassIntoTheDibRows)
+{
+    struct TCase {
+        uint8_t Type, Depth;
+        int Channels;
+        uint16_t DibBits;
+    };
+    const TCase Cases[] = {{PNG_COLOR_TYPE_GRAY, 1, 1, 1},      {PNG_COLOR_TYPE_GRAY, 2, 1, 8},
+                           {PNG_COLOR_TYPE_GRAY, 4, 1, 4},      {PNG_COLOR_TYPE_GRAY, 8, 1, 8},
+                           {PNG_COLOR_TYPE_PALETTE, 1, 1, 1},   {PNG_COLOR_TYPE_PALETTE, 2, 1, 8},
+                           {PNG_COLOR_TYPE_PALETTE, 4, 1, 4},   {PNG_COLOR_TYPE_PALETTE, 8, 1, 8},
+                           {PNG_COLOR_TYPE_RGB, 8, 3, 24},      {PNG_COLOR_TYPE_GRAY_ALPHA, 8, 2, 8},
+                           {PNG_COLOR_TYPE_RGB_ALPHA, 8, 4, 24}};
+    for (const TCase& K : Cases)
+        for (const bool Adam7 : {false, true})
+            for (const auto& [W, H] : {std::pair(1u, 1u), {5u, 9u}, {13u, 4u}, {33u, 17u}}) {
+                SCOPED_TRACE(std::to_string(K.Type) + "/" + std::to_string(K.Depth) + " " + std::to_string(W) + "x" +
+                             std::to_string(H) + (Adam7 ? " Adam7" : ""));
+                // Scattered values, so that Paeth's ties come up.
+                const auto Sample = [&](uint32_t X, uint32_t Y, int C) {
+                    return ((X * 73856093u) ^ (Y * 19349663u) ^ (uint32_t(C) * 83492791u)) >> 11 & ((1u << K.Depth) - 1);
+                };
+                const Bytes Plte(K.Type == PNG_COLOR_TYPE_PALETTE ? 3u << K.Depth : 0, 9);
+                TBmpTestDib D, Want;
+                Load(PngOf(W, H, K.Depth, K.Type, Adam7,
+                           FilteredRows(W, H, K.Depth, K.Channels, Adam7, W + H + K.Type, Sample), Plte),
+                     D);
+                ASSERT_EQ(D.H()->biBitCount, K.DibBits);
+                MakeDib(Want, int32_t(W), int32_t(H), K.DibBits, 0, 0, [&](int32_t X, int32_t Y) {
+                    return K.DibBits == 24 ? Sample(X, Y, 0) << 16 | Sample(X, Y, 1) << 8 | Sample(X, Y, 2)
+                                           : Sample(X, Y, 0);
+                });
+                EXPECT_EQ(Bytes(D.Bits, D.Bits + D.H()->biSizeImage), Bytes(Want.Bits, Want.Bits + Want.H()->biSizeImage));
+            }
+    // Paeth between left (22) and upper left (10), equally near 22 + 4 - 10:
+    // the left one wins.
+    const uint8_t Grey[2][2] = {{10, 4}, {22, 0}};
+    const auto Tie = [&](uint32_t X, uint32_t Y, int) { return uint32_t{Grey[Y][X]}; };
+    TBmpTestDib T;
+    Load(PngOf(2, 2, 8, PNG_COLOR_TYPE_GRAY, 0, FilteredRows(2, 2, 8, 1, false, 3, Tie)), T);
+    EXPECT_EQ(Bytes(T.Bits, T.Bits + 2), (Bytes{22, 0}));
+}
+
+// A picture of one column or one row reads like any other (libpng's row by
+// row reading made a column of a hundred million pixels take seconds).
+TEST(PngIo, ReadsOneColumnAndOneRowPictures)
+{
+    const auto Sample = [](uint32_t X, uint32_t Y, int C) { return ((X + Y) * 3 + uint32_t(C) * 100) & 0xFF; };
+    for (const auto& [W, H] : {std::pair(1u, 100000u), {100000u, 1u}}) {
+        TBmpTestDib D, Want;
+        Load(PngOf(W, H, 8, PNG_COLOR_TYPE_RGB, 0, FilteredRows(W, H, 8, 3, false, 0, Sample)), D);
+        MakeDib(Want, int32_t(W), int32_t(H), 24, 0, 0, [&](int32_t X, int32_t Y) {
+            return Sample(X, Y, 0) << 16 | Sample(X, Y, 1) << 8 | Sample(X, Y, 2);
+        });
+        ASSERT_EQ(BmpShape(D.H()), BmpShape(Want.H()));
+        EXPECT_EQ(std::memcmp(D.Bits, Want.Bits, Want.H()->biSizeImage), 0) << W << "x" << H;
+    }
+}
+
+// The image data may come in several IDAT chunks and be followed by
+// ancillary chunks, whose CRC errors only drop them; everything else wrong
+// with it or after it is refused with the library's long jump.
+TEST(PngIo, RefusesDamagedImageDataAndCriticalChunksAfterIt)
+{
+    const auto Sample = [](uint32_t X, uint32_t Y, int C) { return (X * 40 + Y * 7 + uint32_t(C)) & 0xFF; };
+    const Bytes Raw = FilteredRows(6, 4, 8, 3, false, 0, Sample);
+    const Bytes Good = PngOf(6, 4, 8, PNG_COLOR_TYPE_RGB, 0, Raw);
+    TBmpTestDib Want;
+    Load(Good, Want);
+    const Bytes Head(Good.begin(), Good.begin() + 33); // signature and IHDR
+    const Bytes Idat = Chunk(Good, "IDAT"), Z(Idat.begin() + 8, Idat.end() - 4);
+    // Head, then the chunks given, then IEND.
+    const auto Build = [&](std::initializer_list<std::pair<const char*, Bytes>> Chunks) {
+        Bytes Out = Head;
+        for (const auto& [Type, Data] : Chunks)
+            PutChunk(Out, Type, Data);
+        PutChunk(Out, "IEND", {});
+        return Out;
+    };
+    Bytes BadCrc = Build({{"IDAT", Bytes(Z.begin(), Z.begin() + 5)}, {"IDAT", Bytes(Z.begin() + 5, Z.end())},
+                          {"tEXt", {'a', 0, 'b'}}});
+    BadCrc[BadCrc.size() - 13] ^= 1; // the tEXt chunk's CRC
+    for (const Bytes& P : {BadCrc, Build({{"IDAT", Z}, {"IDAT", {}}, {"zzzz", Bytes(100, 1)}})}) {
+        TBmpTestDib D;
+        Load(P, D);
+        EXPECT_EQ(std::memcmp(D.Bits, Want.Bits, Want.H()->biSizeImage), 0);
+    }
+    const auto Compressed = [](Bytes R) {
+        Bytes Out(compressBound(uLong(R.size())));
+        uLongf N = uLongf(Out.size());
+        EXPECT_EQ(compress2(Out.data(), &N, R.data(), uLong(R.size()), 6), Z_OK);
+        Out.resize(N);
+        return Out;
+    };
+    Bytes BadBlock = Z, BadFilter = Raw;
+    BadBlock[2] |= 0x06; // the first deflate block of the reserved type
+    BadFilter[19] = 5;   // the second row's filter
+    const std::string Msg = "longjmp が実行されました。\r\n1";
+    for (const Bytes& P : {Build({{"IDAT", Compressed(Bytes(Raw.begin(), Raw.end() - 19))}}), // a row short
+                           Build({{"IDAT", BadBlock}}), Build({{"IDAT", Compressed(BadFilter)}}),
+                           Build({{"IDAT", Z}, {"tEXt", {'a', 0}}, {"IDAT", {}}}), Build({{"IDAT", Z}, {"PLTE", {1, 2, 3}}}),
+                           Build({{"IDAT", Z}, {"ZZZZ", {}}}), Build({{"IDAT", Z}, {"t3Xt", {}}})})
+        ExpectLoadFails<ELongJump>(P, Msg);
 }
 
 TEST(PngIo, RoundTripsEveryDepth)

@@ -1,0 +1,1278 @@
+#include "shell/child_form.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/geometry.h"
+#include "foundation/streams.h"
+#include "foundation/user_error.h"
+#include "model/anchors.h"
+#include "model/bitmap_trace.h"
+#include "model/default_data.h"
+#include "model/document.h"
+#include "model/drag_frame_dc.h"
+#include "model/page.h"
+#include "model/selection.h"
+#include "platform/clipboard_formats.h"
+#include "platform/message_box.h"
+#include "platform/qt/clipboard.h"
+#include "platform/qt/qt_drawing.h"
+#include "platform/qt/qt_services.h"
+#include "platform/qt/window_routines.h"
+#include "raster/bmp_conv.h"
+#include "ui/draw_item_clipboard.h"
+#include "ui/paint_box_wex.h"
+#include "ui/scroll_bar_wex.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QTimer>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+const char* const CaptionDelete = "選択図形の削除";
+const char* const CaptionPaste = "貼り付け(&P)";
+const char* const CaptionDuplicate = "複製(U)";
+const char* const CaptionSelectAll = "全て選択(&L)";
+const char* const CaptionDispMode = "画質の切替";
+const char* const CaptionShowGrid = "グリッドの表示・非表示切替";
+const char* const CaptionSnapGrid = "グリッドへスナップの有効／無効の切替";
+
+constexpr int32_t ShadowWidth = 10;
+
+QColor ColorOf(int32_t ColorRef)
+{
+    return QColor(ColorRef & 0xFF, (ColorRef >> 8) & 0xFF, (ColorRef >> 16) & 0xFF);
+}
+
+bool Terminating()
+{
+    return QCoreApplication::closingDown();
+}
+
+const QPixmap& HandlePixmap(const char* Name)
+{
+    static std::map<std::string, QPixmap> Cache;
+    auto It = Cache.find(Name);
+    if (It == Cache.end())
+        It = Cache.emplace(Name, QPixmap(QString(":/handles/") + Name)).first;
+    return It->second;
+}
+
+// The anchors draw on the view in view pixels; page points reach them
+// through the window's mapping. Without a painter only invalidation works.
+class TViewAnchorCanvas : public TAnchorCanvas {
+public:
+    TViewAnchorCanvas(const TfrmChild& Window, QWidget& View, QPainter* DC)
+        : FWindow(Window), FView(View), FDC(DC)
+    {
+    }
+    TPoint LPtoDP(const TPoint& P) override { return FWindow.DocToView(P); }
+    void BeginDeviceMapping() override {}
+    void EndDeviceMapping() override {}
+    void SetPenColor(int32_t Colour) override
+    {
+        if (FDC)
+            FDC->setPen(ColorOf(Colour));
+    }
+    void SetBrushColor(int32_t Colour) override
+    {
+        if (FDC)
+            FDC->setBrush(ColorOf(Colour));
+    }
+    void SetBrushSolid() override
+    {
+        if (FDC)
+            FDC->setBrush(FDC->brush().color());
+    }
+    void MoveTo(int32_t X, int32_t Y) override { FPen = {X, Y}; }
+    void LineTo(int32_t X, int32_t Y) override
+    {
+        if (FDC)
+            FDC->drawLine(FPen.X, FPen.Y, X, Y);
+        FPen = {X, Y};
+    }
+    int32_t GetBitmapWidth(const char* Name) override { return HandlePixmap(Name).width(); }
+    void DrawBitmap(const char* Name, int32_t X, int32_t Y) override
+    {
+        if (FDC)
+            FDC->drawPixmap(X, Y, HandlePixmap(Name));
+    }
+    void InvalidateDeviceRect(const TRect& R) override
+    {
+        FView.update(QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top));
+    }
+
+private:
+    const TfrmChild& FWindow;
+    QWidget& FView;
+    QPainter* FDC;
+    TPoint FPen{0, 0};
+};
+
+// The outlines of the wire-frame display, drawn in page coordinates.
+class TPainterDragFrameDC : public TDragFrameDC {
+public:
+    explicit TPainterDragFrameDC(QPainter& DC) : FDC(DC) {}
+    int32_t GetROP2() const override { return FRop; }
+    int32_t SetROP2(int32_t Mode) override
+    {
+        const int32_t Old = FRop;
+        FRop = Mode;
+        FDC.setCompositionMode(Mode == R2_XORPEN ? QPainter::RasterOp_SourceXorDestination
+                                                 : QPainter::CompositionMode_SourceOver);
+        return Old;
+    }
+    void SelectSolidPen(int32_t Colour) override
+    {
+        FOldPen = FDC.pen();
+        FDC.setPen(QPen(ColorOf(Colour), 0));
+    }
+    void RestorePen() override { FDC.setPen(FOldPen); }
+    void PolyDrawPath(const TrecPath& Path) override { ::PolyDrawPath(FDC, Path); }
+
+private:
+    QPainter& FDC;
+    QPen FOldPen;
+    int32_t FRop = R2_COPYPEN;
+};
+
+// A history command around Body; what Body raises cancels it and is dropped.
+template <class F>
+void DroppingCommand(THistoryCommand* H, const std::string& Caption, F&& Body)
+{
+    if (!H) {
+        Body();
+        return;
+    }
+    H->CommandStart(Caption);
+    try {
+        Body();
+        H->CommandEnd();
+    } catch (...) {
+        if (H->IsCommandOpen())
+            H->CommandCancel();
+    }
+}
+
+} // namespace
+
+void GetGridStep(const TrecGrid& Grid, int32_t DPI, double& SX, double& SY)
+{
+    const double DX = Grid.Value3;
+    const double DY = Grid.Value4;
+    const double UX = Grid.Value5;
+    const double UY = Grid.Value6;
+    switch (Grid.Byte1) {
+    case 0:
+        SX = UX / DX;
+        SY = UY / DY;
+        break;
+    case 1:
+        SX = UX * DPI / 2.54 / DX;
+        SY = UY * DPI / 2.54 / DY;
+        break;
+    case 2:
+        SX = UX * DPI / DX;
+        SY = UY * DPI / DY;
+        break;
+    default:
+        SX = 10.0;
+        SY = 10.0;
+        break;
+    }
+}
+
+double GridDrawStep(double Step, int32_t Zoom)
+{
+    // A step of zero or below, or no number (a length on a page without a
+    // resolution, or no divisions), never reaches the least spacing.
+    if (!(Step > 0) || !std::isfinite(Step) || Zoom < 1)
+        return 0.0;
+    const double Least = 1000.0 / Zoom;
+    if (Step < Least)
+        Step *= std::ceil(Least / Step);
+    return Step;
+}
+
+void DrawProgress(QPainter& DC, const QRect& Panel, const TTraceProgress* Progress)
+{
+    if (!Progress || Panel.isEmpty())
+        return;
+    DC.save();
+    const QString Text = QString::fromUtf8("変換中：");
+    DC.setPen(QApplication::palette().color(QPalette::WindowText));
+    DC.drawText(Panel, Qt::AlignLeft | Qt::AlignVCenter, Text);
+    const int TextWidth = DC.fontMetrics().horizontalAdvance(Text);
+    const QRect Frame(Panel.left() + TextWidth, Panel.top() + 2, 104, Panel.height() - 4);
+    DrawBevelFrame(DC, TRect{Frame.left(), Frame.top(), Frame.left() + Frame.width(),
+                             Frame.top() + Frame.height()},
+                   false, -1);
+    const QRect Bar(Frame.left() + 2, Frame.top() + 2, 100, Frame.height() - 4);
+    DC.fillRect(Bar, QApplication::palette().color(QPalette::Button));
+    const int Done = Progress->Max > 0
+                         ? static_cast<int>(std::clamp<int64_t>(int64_t(Progress->Position) * 100 / Progress->Max, 0, 100))
+                         : 0;
+    DC.fillRect(QRect(Bar.left(), Bar.top(), Done, Bar.height()), QColor(0, 0, 0x80));
+    DC.restore();
+}
+
+// ---------------------------------------------------------------------------
+// Construction and lifetime
+
+TfrmChild::TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame)
+    : QWidget(nullptr), FDocument(&Document), FFrame(Frame)
+{
+    setFocusPolicy(Qt::StrongFocus);
+
+    pboxkClient = new TPaintBoxWex(this);
+    pboxkClient->SetOpaque(true);
+    pboxkClient->OnPaint = [this](TPaintBoxWex*, QPainter& DC) {
+        // The region being painted: the paint engine's system clip, in the
+        // device's pixels.
+        const QRect Device = DC.paintEngine()->systemClip().boundingRect();
+        pboxkClientPaint(DC, DC.deviceTransform().inverted().mapRect(Device) & pboxkClient->rect());
+    };
+    pboxRulerH = new TPaintBoxWex(this);
+    pboxRulerH->SetOpaque(true);
+    pboxRulerH->OnPaint = [this](TPaintBoxWex*, QPainter& DC) { pboxRulerHPaint(DC); };
+    pboxRulerH->resize(RulerThickness * 4, RulerThickness);
+    pboxRulerV = new TPaintBoxWex(this);
+    pboxRulerV->SetOpaque(true);
+    pboxRulerV->OnPaint = [this](TPaintBoxWex*, QPainter& DC) { pboxRulerVPaint(DC); };
+    pboxRulerV->resize(RulerThickness, RulerThickness * 4);
+    imgRulerHead = new QLabel(this);
+    imgRulerHead->setGeometry(2, 2, RulerThickness, RulerThickness);
+    ScrollBarH = new TScrollBarWex(Qt::Horizontal, this);
+    ScrollBarV = new TScrollBarWex(Qt::Vertical, this);
+    connect(ScrollBarH, &QScrollBar::valueChanged, this, &TfrmChild::ScrollBarH1Change);
+    connect(ScrollBarV, &QScrollBar::valueChanged, this, &TfrmChild::ScrollBarV1Change);
+    // A click beside the thumb moves by the large change, not by the page
+    // the thumb shows.
+    for (TScrollBarWex* Bar : {ScrollBarH, ScrollBarV})
+        connect(Bar, &QAbstractSlider::actionTriggered, this, [Bar](int Action) {
+            const int Large = Bar->property("LargeChange").toInt();
+            if (Action == QAbstractSlider::SliderPageStepAdd)
+                Bar->setSliderPosition(Bar->value() + Large);
+            else if (Action == QAbstractSlider::SliderPageStepSub)
+                Bar->setSliderPosition(Bar->value() - Large);
+        });
+    PopupMenu = new QMenu(this);
+
+    if (QAction* Ruler = Action(FrameCommand::actRuler))
+        Ruler->setChecked(FFrame.RulerVisible());
+}
+
+TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChildFrameLink& Frame)
+{
+    auto* Child = new TfrmChild(Document, Frame);
+    QMdiSubWindow* Sub = Owner.addSubWindow(Child);
+    Sub->setAttribute(Qt::WA_DeleteOnClose);
+    Child->FSubWindow = Sub;
+    Child->FArea = &Owner;
+    Frame.UpdateDocumentActions();
+    QObject::connect(&Owner, &QMdiArea::subWindowActivated, Child, [Child](QMdiSubWindow* W) {
+        if (W && W == Child->FSubWindow)
+            Child->FormActivate();
+    });
+    QObject::connect(Sub, &QMdiSubWindow::windowStateChanged, Child,
+                     [Child](Qt::WindowStates, Qt::WindowStates New) {
+                         if (Terminating() || Child->FbLoading || Child->FbDestroying)
+                             return;
+                         AppIniFile().WriteInteger(MaxFrmChildSection, MaxFrmChildKey,
+                                                   (New & Qt::WindowMaximized) ? 1 : 0);
+                     });
+    if (AppIniFile().ReadInteger(MaxFrmChildSection, MaxFrmChildKey, 1) == 1)
+        Sub->showMaximized();
+    else
+        Sub->show();
+
+    if (Document.GetPageCount() > 0)
+        Document.GetPage(0)->AddForm(Child);
+    Child->UpdateRulerHead();
+    Child->SetCaption(DocumentCaption(Document.FileName(), Document.Modified()));
+    Child->UpdateDispModeActions();
+    Child->UpdateGridActions();
+    if (QAction* SnapObj = Child->Action(FrameCommand::actSnapObj))
+        SnapObj->setChecked(Child->FbSnapObj != 0);
+    // Centred: the page's middle at the view's middle.
+    if (TOLECustomPage* P = Child->Page()) {
+        const int32_t Z = Child->FiZoom;
+        Child->FViewOrigin = {(P->Width() - Child->pboxkClient->width() * 100 / Z) / 2,
+                              (P->Height() - Child->pboxkClient->height() * 100 / Z) / 2};
+    }
+    try {
+        Child->FormResize();
+        Child->PageLayoutChanged();
+    } catch (...) {
+        // The window shows even when its first layout fails.
+    }
+    Child->FbBlank = 0;
+    Child->FbLoading = false;
+    Child->pboxkClient->update();
+    Child->InvalidateRulers();
+    return Child;
+}
+
+TfrmChild* CreateChildForm(QMdiArea& Area, TOLEDocumentWex& Document, TChildFrameLink& Frame)
+{
+    return TfrmChild::CreateDoc(Area, Document, Frame);
+}
+
+TfrmChild::~TfrmChild()
+{
+    FbDestroying = true;
+    if (TOLECustomPage* P = Page())
+        P->RemoveForm(this);
+    if (!Terminating() && FArea) {
+        // Counted once this window has left the area.
+        TChildFrameLink* Frame = &FFrame;
+        QTimer::singleShot(0, FArea, [Frame] { Frame->UpdateDocumentActions(); });
+    }
+}
+
+void TfrmChild::closeEvent(QCloseEvent* Event)
+{
+    // FormCloseQuery: the document decides whether this view may go.
+    if (!FbReleased && FDocument && Page()) {
+        bool CanClose = false;
+        try {
+            CanClose = FDocument->CanCloseForm(this);
+        } catch (...) {
+            Event->ignore();
+            throw;
+        }
+        if (!CanClose) {
+            Event->ignore();
+            return;
+        }
+        // FormClose: the selection goes without a record.
+        if (TSelectedObjects* Sel = Selection()) {
+            THistoryCommand* H = Sel->HistoryCommand();
+            if (H)
+                H->LockAddHistory();
+            try {
+                Sel->ClearSelectionSub();
+            } catch (...) {
+            }
+            if (H)
+                H->UnLockAddHistory();
+        }
+    }
+    Event->accept();
+}
+
+void TfrmChild::Release()
+{
+    FbReleased = true;
+    FDocument = nullptr;
+    if (FSubWindow)
+        QTimer::singleShot(0, FSubWindow, [Sub = FSubWindow] { Sub->close(); });
+}
+
+void TfrmChild::GetDocWinControl()
+{
+    throw EUserError("GetDocWinControl");
+}
+
+void TfrmChild::SetOnClose()
+{
+    throw EUserError("SetOnClose");
+}
+
+std::string TfrmChild::GetCaption() const
+{
+    return FCaption;
+}
+
+void TfrmChild::SetCaption(const std::string& Caption)
+{
+    FCaption = Caption;
+    setWindowTitle(QString::fromStdString(Caption));
+}
+
+TPage* TfrmChild::DrawingPage() const
+{
+    return dynamic_cast<TPage*>(Page());
+}
+
+TSelectedObjects* TfrmChild::Selection() const
+{
+    TPage* P = DrawingPage();
+    return P ? dynamic_cast<TSelectedObjects*>(P->Selection()) : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Layout
+
+bool TfrmChild::RulersShown() const
+{
+    return FFrame.RulerVisible();
+}
+
+void TfrmChild::resizeEvent(QResizeEvent* Event)
+{
+    QWidget::resizeEvent(Event);
+    FormResize();
+}
+
+void TfrmChild::showEvent(QShowEvent* Event)
+{
+    QWidget::showEvent(Event);
+    UpdateActionStates();
+    UpdateRulerHead();
+}
+
+void TfrmChild::LayoutView()
+{
+    const bool R = RulersShown();
+    const int32_t RV = R ? pboxRulerV->width() : 0;
+    const int32_t RH = R ? pboxRulerH->height() : 0;
+    const int32_t SV = ScrollBarV->isHidden() ? 0 : ScrollBarV->width();
+    const int32_t SH = ScrollBarH->isHidden() ? 0 : ScrollBarH->height();
+    pboxkClient->setGeometry(2 + RV, 2 + RH, std::max(0, width() - 4 - SV - RV),
+                             std::max(0, height() - 4 - SH - RH));
+}
+
+void TfrmChild::FormResize()
+{
+    if (Terminating() || FbDestroying)
+        return;
+    const bool R = RulersShown();
+    pboxRulerH->setVisible(R);
+    pboxRulerV->setVisible(R);
+    imgRulerHead->setVisible(R);
+    const int32_t E = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ScrollBarV);
+    ScrollBarV->resize(E, ScrollBarV->height());
+    ScrollBarH->resize(ScrollBarH->width(), E);
+    LayoutView();
+    SetViewOrigin(FViewOrigin.X, FViewOrigin.Y);
+
+    const int32_t W = width();
+    const int32_t H = height();
+    const int32_t SV = ScrollBarV->isHidden() ? 0 : E;
+    const int32_t SH = ScrollBarH->isHidden() ? 0 : E;
+    QRect BarV(W - E - 2, 2, E, std::max(0, H - 2 - SH - 2));
+    QRect BarH(2, H - E - 2, std::max(0, W - 2 - SV - 2), E);
+    if (R) {
+        pboxRulerV->setGeometry(2, 2 + RulerThickness, RulerThickness, std::max(0, H - RulerThickness - 4));
+        pboxRulerH->setGeometry(2 + RulerThickness, 2, std::max(0, W - RulerThickness - 4), RulerThickness);
+        imgRulerHead->setGeometry(2, 2, RulerThickness, RulerThickness);
+        BarV.setTop(BarV.top() + RulerThickness);
+        BarH.setLeft(BarH.left() + RulerThickness);
+    }
+    ScrollBarV->setGeometry(BarV);
+    ScrollBarH->setGeometry(BarH);
+    SetViewOrigin(FViewOrigin.X, FViewOrigin.Y);
+    update();
+    pboxkClient->update();
+    InvalidateRulers();
+}
+
+bool TfrmChild::SetAxisOrigin(int32_t& Origin, int32_t PageExtent, int32_t ViewExtent, TScrollBarWex& Bar)
+{
+    const int32_t K = FiZoom > 100 ? FiZoom / 100 : 1;
+    const int32_t V = static_cast<int32_t>((int64_t(ViewExtent) * 100 / FiZoom) / K * K);
+    const int32_t M = PageExtent / 10;
+    const int32_t O = PageExtent + 2 * M - V;
+    const bool WasVisible = !Bar.isHidden();
+    const bool Visible = O >= 0;
+    const QSignalBlocker Block(&Bar);
+    if (Visible) {
+        const int32_t P = std::clamp(Origin + M, 0, O);
+        Origin = P - M;
+        Bar.setEnabled(true);
+        Bar.SetParams(P, 0, O, static_cast<uint32_t>(std::max(V, 0)));
+        Bar.setProperty("LargeChange", std::max(1, (V * 8 / 10) / K * K));
+        Bar.setSingleStep(std::max(1, (V / 5) / K * K));
+    } else {
+        Bar.setEnabled(false);
+        Origin = -((V - PageExtent) / 2);
+    }
+    Bar.setVisible(Visible);
+    return WasVisible != Visible;
+}
+
+void TfrmChild::SetViewOrigin(int32_t X, int32_t Y)
+{
+    TOLECustomPage* P = Page();
+    if (!P) {
+        FViewOrigin = {X, Y};
+        return;
+    }
+    if (SetAxisOrigin(X, P->Width(), pboxkClient->width(), *ScrollBarH))
+        LayoutView();
+    if (SetAxisOrigin(Y, P->Height(), pboxkClient->height(), *ScrollBarV)) {
+        LayoutView();
+        // The vertical bar took or gave back width.
+        if (SetAxisOrigin(X, P->Width(), pboxkClient->width(), *ScrollBarH))
+            LayoutView();
+    }
+    FViewOrigin = {X, Y};
+}
+
+void TfrmChild::SetZoom(int32_t Zoom)
+{
+    if (Zoom < 1 || Zoom > 1600 || Zoom == FiZoom)
+        return;
+    ++FiUpdating;
+    try {
+        FFrame.ShowZoom(Zoom);
+        const int32_t VW = pboxkClient->width();
+        const int32_t VH = pboxkClient->height();
+        const int32_t W0 = VW * 100 / FiZoom;
+        const int32_t H0 = VH * 100 / FiZoom;
+        FiZoom = Zoom;
+        const int32_t W1 = VW * 100 / FiZoom;
+        const int32_t H1 = VH * 100 / FiZoom;
+        SetViewOrigin(FViewOrigin.X + (W0 - W1) / 2, FViewOrigin.Y + (H0 - H1) / 2);
+    } catch (...) {
+        --FiUpdating;
+        throw;
+    }
+    --FiUpdating;
+    FormResize();
+}
+
+void TfrmChild::ScrollBarH1Change(int Position)
+{
+    if (TOLECustomPage* P = Page())
+        FViewOrigin.X = Position - P->Width() / 10;
+    pboxkClient->repaint();
+    pboxRulerH->repaint();
+}
+
+void TfrmChild::ScrollBarV1Change(int Position)
+{
+    if (TOLECustomPage* P = Page())
+        FViewOrigin.Y = Position - P->Height() / 10;
+    pboxkClient->repaint();
+    pboxRulerV->repaint();
+}
+
+// ---------------------------------------------------------------------------
+// Mapping
+
+TPoint TfrmChild::DocToView(const TPoint& P) const
+{
+    return {DocToViewCoord(P.X, FViewOrigin.X, FiZoom), DocToViewCoord(P.Y, FViewOrigin.Y, FiZoom)};
+}
+
+TPoint TfrmChild::ViewToDoc(const TPoint& P) const
+{
+    return {ViewToDocCoord(P.X, FViewOrigin.X, FiZoom), ViewToDocCoord(P.Y, FViewOrigin.Y, FiZoom)};
+}
+
+void TfrmChild::SetViewMapping(QPainter& DC, int32_t DX, int32_t DY) const
+{
+    const double S = FiZoom / 100.0;
+    QTransform T;
+    T.scale(S, S);
+    T.translate(-(FViewOrigin.X - DX), -(FViewOrigin.Y - DY));
+    DC.setTransform(T);
+}
+
+void TfrmChild::SetClipMapping(QPainter& DC, int32_t DX, int32_t DY) const
+{
+    SetViewMapping(DC, DX, DY);
+    const int32_t VW = pboxkClient->width();
+    const int32_t VH = pboxkClient->height();
+    const int32_t Z = FiZoom;
+    const int32_t EW = Z <= 100 ? VW * 100 / Z : (VW * 100 + Z - 1) / Z;
+    const int32_t EH = Z <= 100 ? VH * 100 / Z : (VH * 100 + Z - 1) / Z;
+    DC.setClipRect(QRectF(FViewOrigin.X - DX, FViewOrigin.Y - DY, EW, EH), Qt::IntersectClip);
+}
+
+TPoint TfrmChild::GetCursorDocPos() const
+{
+    const QPoint P = pboxkClient->mapFromGlobal(QCursor::pos());
+    return ViewToDoc({P.x(), P.y()});
+}
+
+QRectF TfrmChild::PageRectOfView(const QRect& View) const
+{
+    const double F = 100.0 / FiZoom;
+    double L = FViewOrigin.X + View.left() * F;
+    double T = FViewOrigin.Y + View.top() * F;
+    double R = FViewOrigin.X + (View.right() + 1) * F;
+    double B = FViewOrigin.Y + (View.bottom() + 1) * F;
+    if (FiZoom > 100) {
+        L -= 1;
+        T -= 1;
+        R += 2;
+        B += 2;
+    }
+    return QRectF(QPointF(L, T), QPointF(R, B));
+}
+
+TRect TfrmChild::GetDragRect(const TPoint& S, const TPoint& C) const
+{
+    const TShiftState Keys = GetAsyncShiftState();
+    const bool Shift = (Keys & ssShift) != 0;
+    const bool Alt = (Keys & ssAlt) != 0;
+    const int32_t AX = std::abs(C.X - S.X);
+    const int32_t AY = std::abs(C.Y - S.Y);
+    const int32_t D = std::max(AX, AY);
+    if (Shift && Alt)
+        return {S.X - D, S.Y - D, S.X + D, S.Y + D};
+    if (Alt)
+        return {S.X - AX, S.Y - AY, S.X + AX, S.Y + AY};
+    TPoint E = C;
+    if (Shift)
+        E = {C.X < S.X ? S.X - D : S.X + D, C.Y < S.Y ? S.Y - D : S.Y + D};
+    return {std::min(S.X, E.X), std::min(S.Y, E.Y), std::max(S.X, E.X), std::max(S.Y, E.Y)};
+}
+
+void TfrmChild::BuildPopupMenu(int32_t Kind)
+{
+    using namespace FrameCommand;
+    static const std::vector<int32_t> Items[3] = {
+        {actShowGrid, actSnapGrid, actSnapObj, -1, actPaste},
+        {act1Up, act1Down, actTop, actBottom, -1, actShowGrid, actSnapGrid, actSnapObj, -1, actCut, actCopy,
+         actPaste, actDel, actDup},
+        {actNodeSym, actNodeSmooth, actNodeSharp, -1, actNodeConnect, actNodeDivide, -1, actBezierToLine,
+         actLineToBezier, -1, actDel, actSelAll, -1, actShowGrid, actSnapGrid, actSnapObj}};
+    PopupMenu->clear();
+    if (Kind < 0 || Kind > 2)
+        return;
+    for (int32_t Index : Items[Kind]) {
+        if (Index < 0)
+            PopupMenu->addSeparator();
+        else if (QAction* A = Action(Index))
+            PopupMenu->addAction(A);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The page's calls
+
+void TfrmChild::PageLayoutChanged()
+{
+    FormResize();
+    pboxkClient->update();
+    // A page read anew may bring another ruler unit.
+    UpdateRulerHead();
+    InvalidateRulers();
+}
+
+void TfrmChild::InvalidatePageRect(const TRect* Rect)
+{
+    // The page calls this for every area it painted anew (and for areas it
+    // is about to): the display copy takes those pixels at the next paint.
+    if (Rect) {
+        if (Rect->Left <= Rect->Right && Rect->Top <= Rect->Bottom) {
+            RectUnion(FrectStale, *Rect, FrectStale);
+        }
+        InvalidateDocRect(*Rect);
+    } else {
+        FbAllStale = true;
+        pboxkClient->update();
+    }
+}
+
+void TfrmChild::RefreshDisplayCopy(const TrecPicture& Picture)
+{
+    const BITMAPINFOHEADER* Hd = RecPictureHeader(Picture);
+    const int32_t PW = Hd->biWidth;
+    const int32_t PH = Hd->biHeight;
+    if (FDisplayCopy.width() != PW || FDisplayCopy.height() != PH || FpDisplaySource != Picture.pBits) {
+        FDisplayCopy = QImage(PW, PH, QImage::Format_RGB32);
+        FpDisplaySource = Picture.pBits;
+        FbAllStale = true;
+    }
+    int32_t X0 = 0, Y0 = 0, X1 = PW, Y1 = PH;  // picture pixels, X1 and Y1 excluded
+    if (!FbAllStale) {
+        if (FrectStale.Left > FrectStale.Right)
+            return;
+        X0 = std::clamp(FrectStale.Left - Picture.iLeft, 0, PW);
+        Y0 = std::clamp(FrectStale.Top - Picture.iTop, 0, PH);
+        X1 = std::clamp(FrectStale.Right - Picture.iLeft + 1, 0, PW);
+        Y1 = std::clamp(FrectStale.Bottom - Picture.iTop + 1, 0, PH);
+    }
+    FbAllStale = false;
+    FrectStale = TRect{-1, -1, -2, -2};
+    const size_t Line = GetDIBLineSize(PW, 24);
+    for (int32_t Y = Y0; Y < Y1; ++Y) {
+        const uint8_t* S = Picture.pBits + size_t(PH - 1 - Y) * Line + size_t(X0) * 3;
+        auto* D = reinterpret_cast<uint32_t*>(FDisplayCopy.scanLine(Y)) + X0;
+        for (int32_t X = X0; X < X1; ++X, S += 3)
+            *D++ = 0xFF000000u | uint32_t(S[2]) << 16 | uint32_t(S[1]) << 8 | S[0];
+    }
+}
+
+void TfrmChild::InvalidateDocRect(const TRect& Rect)
+{
+    if (Rect.Left > Rect.Right || Rect.Top > Rect.Bottom)
+        return;
+    const TPoint A = DocToView({Rect.Left, Rect.Top});
+    const TPoint B = DocToView({Rect.Right, Rect.Bottom});
+    pboxkClient->update(QRect(QPoint(A.X - 7, A.Y - 7), QPoint(B.X + 7, B.Y + 7)));
+}
+
+void TfrmChild::HistoryChanged()
+{
+    THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
+    if (QAction* Undo = Action(FrameCommand::actUndo))
+        Undo->setEnabled(H && H->CanUndo());
+    if (QAction* Redo = Action(FrameCommand::actRedo))
+        Redo->setEnabled(H && H->CanRedo());
+    pboxkClient->update();
+}
+
+void TfrmChild::RedrawAnchors()
+{
+    // The handles are part of every paint of the view.
+    pboxkClient->repaint();
+}
+
+void TfrmChild::SelectionChanged(bool Refresh)
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel)
+        return;
+    Sel->CalcBounds();
+    if (Refresh)
+        Sel->RebuildAnchors();
+    ShowSelectionStatus();
+    UpdateActionStates();
+    pboxkClient->update();
+}
+
+void TfrmChild::UpdateGridActions()
+{
+    TPage* P = DrawingPage();
+    if (!P)
+        return;
+    if (QAction* A = Action(FrameCommand::actShowGrid))
+        A->setChecked(P->Grid().ShowGrid != 0);
+    if (QAction* A = Action(FrameCommand::actSnapGrid))
+        A->setChecked(P->Grid().SnapGrid != 0);
+}
+
+void TfrmChild::UpdateDispModeActions()
+{
+    TOLECustomPage* P = Page();
+    if (!P || P->DisplayMode() > 3)
+        return;
+    if (QAction* A = Action(FrameCommand::actDispWire - P->DisplayMode()))
+        A->setChecked(true);
+}
+
+uint8_t TfrmChild::RulerUnit() const
+{
+    // The unit the grid and ruler options set, not the page setup's.
+    TOLECustomPage* P = Page();
+    return P ? P->RulerUnit() : RulerUnitPixel;
+}
+
+void TfrmChild::UpdateRulerHead()
+{
+    imgRulerHead->setPixmap(RulerHeadPixmap(RulerUnit()));
+}
+
+void TfrmChild::InvalidateRulers()
+{
+    pboxRulerH->update();
+    pboxRulerV->update();
+    imgRulerHead->update();
+}
+
+void TfrmChild::UpdateCursor(int32_t)
+{
+    // The cursors of the mouse modes come with the mouse tools.
+}
+
+void TfrmChild::ShowSelectionStatus()
+{
+    // The selection summary comes with the document commands.
+}
+
+void TfrmChild::UpdateActionStates()
+{
+    HistoryChanged();
+    UpdateGridActions();
+}
+
+void TfrmChild::FormActivate()
+{
+    if (Terminating())
+        return;
+    if (TPage* P = DrawingPage())
+        FFrame.UpdateToolButton(P->MouseMode(), P->PolySubMode());
+    FFrame.ShowZoom(FiZoom);
+    UpdateDispModeActions();
+    if (TSelectedObjects* Sel = Selection())
+        if (QAction* A = Action(FrameCommand::actDispAnchor))
+            A->setChecked(Sel->GetAnchorsVisible());
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void TfrmChild::paintEvent(QPaintEvent*)
+{
+    // The form's own face: a sunken edge round the client area.
+    QPainter DC(this);
+    DC.fillRect(rect(), palette().color(QPalette::Window));
+    DrawBevelFrame(DC, TRect{0, 0, width(), height()}, false, -1);
+}
+
+void TfrmChild::pboxkClientPaint(QPainter& DC, const QRect& Clip)
+{
+    if (Terminating() || FbDestroying || !Page() || FbBlank) {
+        DC.fillRect(Clip, Qt::white);
+        return;
+    }
+    const QRect ViewClip = Clip.isEmpty() ? pboxkClient->rect() : Clip;
+    const QRectF R = PageRectOfView(ViewClip);
+    DC.save();
+    SetClipMapping(DC, 0, 0);
+    DrawBackground(DC, R);
+    DrawPage(DC, R);
+    DC.restore();
+    DrawGrid(DC, R);
+    DrawAnchors(DC);
+}
+
+void TfrmChild::DrawBackground(QPainter& DC, const QRectF& R)
+{
+    TOLECustomPage* P = Page();
+    const double W = P->Width();
+    const double H = P->Height();
+    const int32_t K = FiZoom >= 100 ? 1 : 100 / FiZoom;
+    const double WK = double(P->Width() / K * K);
+    const double HK = double(P->Height() / K * K);
+    const double S = ShadowWidth;
+    auto Fill = [&](double L, double T, double Rt, double B, const QColor& C) {
+        if (L >= Rt || T >= B)
+            return;
+        const QRectF A = QRectF(QPointF(L, T), QPointF(Rt, B)) & R;
+        if (!A.isEmpty())
+            DC.fillRect(A, C);
+    };
+    const QColor Grey(128, 128, 128);
+    const double X0 = R.left();
+    const double X1 = R.right();
+    const double Y0 = R.top();
+    const double Y1 = R.bottom();
+    Fill(X0, Y0, X1, 0, Grey);              // above
+    Fill(X0, 0, 0, H + S, Grey);            // left
+    Fill(W + S, 0, X1, H + S, Grey);        // right of the shadow
+    Fill(X0, H + S, X1, Y1, Grey);          // below
+    Fill(WK, 0, W + S, S, Grey);            // corner top right
+    Fill(0, HK, S, H + S, Grey);            // corner bottom left
+    Fill(WK, S, W + S, H + S, Qt::black);   // shadow right
+    Fill(S, HK, W, H + S, Qt::black);       // shadow below
+}
+
+void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
+{
+    TOLECustomPage* P = Page();
+    const QRectF Whole(0, 0, P->Width(), P->Height());
+    if (P->DisplayMode() == 0) {
+        const QRectF A = Whole & R;
+        if (A.isEmpty())
+            return;
+        DC.fillRect(A, Qt::white);
+        if (TPage* Draw = DrawingPage()) {
+            TPainterDragFrameDC Frame(DC);
+            Draw->RootGroup().DrawDragFrame(Frame, 0);
+        }
+        return;
+    }
+    P->Update();
+    const TrecPicture* Pic = P->GetPagePicture();
+    const BITMAPINFOHEADER* Hd = Pic ? RecPictureHeader(*Pic) : nullptr;
+    if (!Hd || Hd->biBitCount != 24 || Hd->biWidth <= 0 || Hd->biHeight <= 0)
+        return;
+    const int32_t PW = Hd->biWidth;
+    const int32_t PH = Hd->biHeight;
+    // The whole page pixels the rectangle touches, within the picture.
+    const int32_t X0 = std::max<int32_t>(Pic->iLeft, int32_t(std::floor(R.left())));
+    const int32_t Y0 = std::max<int32_t>(Pic->iTop, int32_t(std::floor(R.top())));
+    const int32_t X1 = std::min<int32_t>(Pic->iLeft + PW, int32_t(std::ceil(R.right())));
+    const int32_t Y1 = std::min<int32_t>(Pic->iTop + PH, int32_t(std::ceil(R.bottom())));
+    if (X0 >= X1 || Y0 >= Y1)
+        return;
+    RefreshDisplayCopy(*Pic);
+    const QRect Source(X0 - Pic->iLeft, Y0 - Pic->iTop, X1 - X0, Y1 - Y0);
+    DC.setRenderHint(QPainter::SmoothPixmapTransform, FiZoom < 100 && FFrame.SmoothDisplay());
+    DC.drawImage(QRectF(X0, Y0, X1 - X0, Y1 - Y0), FDisplayCopy, Source);
+}
+
+void TfrmChild::DrawGrid(QPainter& DC, const QRectF& R)
+{
+    TPage* P = DrawingPage();
+    if (!P || !P->Grid().ShowGrid)
+        return;
+    const TrecGrid& G = P->Grid();
+    double SX = 0;
+    double SY = 0;
+    GetGridStep(G, P->DPI(), SX, SY);
+    SX = GridDrawStep(SX, FiZoom);
+    SY = GridDrawStep(SY, FiZoom);
+    if (SX <= 0 || SY <= 0)
+        return;
+    const double OX = G.Value1;
+    const double OY = G.Value2;
+    const double Left = std::max(0.0, R.left());
+    const double Top = std::max(0.0, R.top());
+    const double Right = std::min<double>(P->Width(), R.right());
+    const double Bottom = std::min<double>(P->Height(), R.bottom());
+    if (Left >= Right || Top >= Bottom)
+        return;
+    // Grid point i lies at origin + Trunc(i x step), as snapping puts it.
+    auto First = [](double From, double O, double Step) {
+        auto I = static_cast<int64_t>(std::ceil((From - O) / Step)) - 1;
+        while (O + std::trunc(double(I) * Step) < From)
+            ++I;
+        return I;
+    };
+    QPolygon Dots;
+    for (int64_t J = First(Top, OY, SY);; ++J) {
+        const double Y = OY + std::trunc(double(J) * SY);
+        if (Y >= Bottom)
+            break;
+        for (int64_t I = First(Left, OX, SX);; ++I) {
+            const double X = OX + std::trunc(double(I) * SX);
+            if (X >= Right)
+                break;
+            const TPoint V = DocToView({int32_t(X), int32_t(Y)});
+            Dots << QPoint(V.X, V.Y);
+        }
+    }
+    DC.save();
+    DC.resetTransform();
+    DC.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    DC.setPen(QColor(255, 255, 255));
+    DC.drawPoints(Dots);
+    DC.restore();
+}
+
+void TfrmChild::DrawAnchors(QPainter& DC)
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel)
+        return;
+    DC.save();
+    DC.resetTransform();
+    TViewAnchorCanvas Canvas(*this, *pboxkClient, &DC);
+    Sel->GetAnchors().Draw(&Canvas, FiZoom);
+    DC.restore();
+}
+
+TRulerStep TfrmChild::GetRulerStep() const
+{
+    TOLECustomPage* P = Page();
+    return ::GetRulerStep(FiZoom, P ? P->DPI() : 0, RulerUnit());
+}
+
+void TfrmChild::pboxRulerHPaint(QPainter& DC)
+{
+    TOLECustomPage* P = Page();
+    const auto Ticks = P && !FbBlank ? RulerTicks(FViewOrigin.X, pboxkClient->width(), FiZoom, P->DPI(), RulerUnit())
+                                     : std::vector<TRulerTick>();
+    PaintRuler(DC, true, pboxRulerH->width(), Ticks, FiRulerPosH);
+}
+
+void TfrmChild::pboxRulerVPaint(QPainter& DC)
+{
+    TOLECustomPage* P = Page();
+    const auto Ticks = P && !FbBlank ? RulerTicks(FViewOrigin.Y, pboxkClient->height(), FiZoom, P->DPI(), RulerUnit())
+                                     : std::vector<TRulerTick>();
+    PaintRuler(DC, false, pboxRulerV->height(), Ticks, FiRulerPosV);
+}
+
+void TfrmChild::DrawRulerCursorH(int32_t X)
+{
+    // Drawn again at the same place the line goes, as an XOR line would.
+    if (FiRulerPosH >= 0)
+        pboxRulerH->update(FiRulerPosH, 0, 1, RulerThickness);
+    FiRulerPosH = FiRulerPosH == X ? -1 : X;
+    pboxRulerH->update(X, 0, 1, RulerThickness);
+}
+
+void TfrmChild::DrawRulerCursorV(int32_t Y)
+{
+    if (FiRulerPosV >= 0)
+        pboxRulerV->update(0, FiRulerPosV, RulerThickness, 1);
+    FiRulerPosV = FiRulerPosV == Y ? -1 : Y;
+    pboxRulerV->update(0, Y, RulerThickness, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Keys and wheel
+
+void TfrmChild::keyPressEvent(QKeyEvent* Event)
+{
+    // FormShortCut: the keypad's plus and minus zoom.
+    if (Event->modifiers() & Qt::KeypadModifier) {
+        const int32_t Index = Event->key() == Qt::Key_Plus    ? FrameCommand::actZoomIn
+                              : Event->key() == Qt::Key_Minus ? FrameCommand::actZoomOut
+                                                              : -1;
+        if (Index >= 0) {
+            if (QAction* A = Action(Index))
+                A->trigger();
+            Event->accept();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(Event);
+}
+
+void TfrmChild::wheelEvent(QWheelEvent* Event)
+{
+    FFrame.MouseWheel(*Event);
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+template <class F>
+void TfrmChild::RunCommand(const std::string& Caption, F&& Body)
+{
+    DroppingCommand(FDocument ? FDocument->History() : nullptr, Caption, std::forward<F>(Body));
+}
+
+void TfrmChild::actUndoExecute()
+{
+    THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
+    if (!H)
+        return;
+    QPointer<QWidget> Focused = QApplication::focusWidget();
+    setFocus();
+    TSelectedObjects* Sel = Selection();
+    if (Sel)
+        Sel->BeginUpdate();
+    try {
+        H->Undo();
+    } catch (...) {
+        if (Sel)
+            Sel->EndUpdate();
+        throw;
+    }
+    if (Sel)
+        Sel->EndUpdate();
+    FDocument->SetModified(true);
+    UpdateActionStates();
+    if (Focused)
+        Focused->setFocus();
+    pboxkClient->update();
+}
+
+void TfrmChild::actRedoExecute()
+{
+    THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
+    if (!H)
+        return;
+    QPointer<QWidget> Focused = QApplication::focusWidget();
+    setFocus();
+    TSelectedObjects* Sel = Selection();
+    if (Sel)
+        Sel->BeginUpdate();
+    try {
+        H->Redo();
+    } catch (...) {
+        if (Sel)
+            Sel->EndUpdate();
+        throw;
+    }
+    if (Sel)
+        Sel->EndUpdate();
+    FDocument->SetModified(true);
+    UpdateActionStates();
+    if (Focused)
+        Focused->setFocus();
+    pboxkClient->update();
+}
+
+void TfrmChild::actCutExecute()
+{
+    if (TSelectedObjects* Sel = Selection())
+        Sel->CutToClipboard();
+}
+
+void TfrmChild::actCopyExecute()
+{
+    if (TSelectedObjects* Sel = Selection())
+        Sel->CopyToClipboard();
+}
+
+void TfrmChild::actPasteExecute()
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel || !ClipboardHasDrawItem() || !OpenClipboard(this))
+        return;
+    const uint16_t Own = CFDrawItem();
+    const bool AsText = !(Own != 0 && IsClipboardFormatAvailable(Own));
+    HGLOBAL Data = GetClipboardData(AsText ? CF_TEXT : Own);
+    void* Bytes = Data ? GlobalLock(Data) : nullptr;
+    Sel->InvalidateView();
+    try {
+        if (!Bytes)
+            throw EUserError("actPasteExecute: no data");
+        TMemoryStreamWex Stream;
+        Stream.SetPointer(Bytes, int64_t(GlobalSize(Data)));
+        Sel->PasteCommand(Stream, AsText, CaptionPaste);
+    } catch (...) {
+        MessageBox(this, "クリップボードからの読み込みに失敗しました", "エラー", MB_OK | MB_ICONERROR);
+    }
+    if (Bytes)
+        GlobalUnlock(Data);
+    CloseClipboard();
+    Sel->CalcBounds();
+    SelectionChanged(false);
+}
+
+void TfrmChild::actDelExecute()
+{
+    TSelectedObjects* Sel = Selection();
+    TPage* P = DrawingPage();
+    if (!Sel || !P)
+        return;
+    if (P->MouseMode() == 6)
+        Sel->CommandDeleteNodes();
+    else
+        Sel->DeleteCommand(CaptionDelete);
+}
+
+void TfrmChild::actDupExecute()
+{
+    if (TSelectedObjects* Sel = Selection()) {
+        try {
+            Sel->DuplicateCommand(CaptionDuplicate);
+        } catch (...) {
+            // Cancelled by the selection; nothing of it stays.
+        }
+    }
+}
+
+void TfrmChild::actSelAllExecute()
+{
+    TSelectedObjects* Sel = Selection();
+    TPage* P = DrawingPage();
+    if (!Sel || !P)
+        return;
+    RunCommand(CaptionSelectAll, [&] {
+        Sel->BeginUpdate();
+        try {
+            Sel->ClearSelection();
+            TDrawGroup& Root = P->RootGroup();
+            for (int32_t I = 0; I < Root.GetCount(); ++I)
+                Sel->AddItem(Root.GetItem(I));
+            Sel->CalcBounds();
+            Sel->RebuildAnchors();
+        } catch (...) {
+            Sel->EndUpdate();
+            throw;
+        }
+        Sel->EndUpdate();
+    });
+}
+
+void TfrmChild::actCloseExecute()
+{
+    if (FSubWindow)
+        FSubWindow->close();
+}
+
+void TfrmChild::actSaveExecute()
+{
+    if (FDocument)
+        FDocument->Save();
+}
+
+void TfrmChild::actSaveAsExecute()
+{
+    if (FDocument)
+        FDocument->SaveAs();
+}
+
+void TfrmChild::actZoomInExecute()
+{
+    if (FiZoom <= 800)
+        FFrame.ApplyZoom(FiZoom * 2);
+}
+
+void TfrmChild::actZoomOutExecute()
+{
+    if (FiZoom >= 20)
+        FFrame.ApplyZoom(FiZoom / 2);
+}
+
+void TfrmChild::actDispModeExecute(QAction* Sender)
+{
+    TOLECustomPage* P = Page();
+    if (!P || !Sender)
+        return;
+    // The four commands lie high, middle, low, wire frame in the table:
+    // wire frame's index minus the sender's is the mode.
+    int32_t Mode = -1;
+    for (int32_t I = FrameCommand::actDispHigh; I <= FrameCommand::actDispWire; ++I)
+        if (Action(I) == Sender)
+            Mode = FrameCommand::actDispWire - I;
+    // Asked of the page, not of the command's check, which a checkable
+    // command has already changed when it runs.
+    if (Mode < 0 || Mode == P->DisplayMode())
+        return;
+    RunCommand(CaptionDispMode, [&] { P->SetDisplayMode(uint8_t(Mode)); });
+    P->InvalidateRect(nullptr, true);
+    UpdateDispModeActions();
+    pboxkClient->update();
+}
+
+void TfrmChild::actDispAnchorExecute()
+{
+    TSelectedObjects* Sel = Selection();
+    const bool Visible = !(Sel ? Sel->GetAnchorsVisible() : true);
+    if (QAction* A = Action(FrameCommand::actDispAnchor))
+        A->setChecked(Visible);
+    FFrame.SetDispAnchor(Visible);
+}
+
+void TfrmChild::actShowGridExecute()
+{
+    TPage* P = DrawingPage();
+    if (!P)
+        return;
+    RunCommand(CaptionShowGrid, [&] { P->SetShowGrid(P->Grid().ShowGrid ? 0 : 1); });
+    UpdateGridActions();
+}
+
+void TfrmChild::actSnapGridExecute()
+{
+    TPage* P = DrawingPage();
+    if (!P)
+        return;
+    RunCommand(CaptionSnapGrid, [&] { P->SetSnapGrid(P->Grid().SnapGrid ? 0 : 1); });
+    UpdateGridActions();
+}
+
+void TfrmChild::actSnapObjExecute()
+{
+    FbSnapObj = FbSnapObj ? 0 : 1;
+    if (QAction* A = Action(FrameCommand::actSnapObj))
+        A->setChecked(FbSnapObj != 0);
+}
+
+void TfrmChild::actRulerExecute()
+{
+    // The defaults' change event re-lays out every window.
+    if (TDefaultData* D = GetDefaultAttributes())
+        D->SetShowRuler(FFrame.RulerVisible() ? 0 : 1);
+}

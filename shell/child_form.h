@@ -1,0 +1,268 @@
+// TfrmChild: the MDI document window, a view of the first page of one
+// document. It is the content widget of a QMdiSubWindow and the page's view
+// (TOLEFormDoc). It lays out the view, the rulers with their head and the
+// scroll bars; maps page coordinates to view pixels for a zoom percentage
+// and a view origin; paints the page picture, its background and shadow,
+// the grid and the selection handles; and carries the document commands
+// that the main frame forwards to the active window.
+//
+// View mapping (x and y alike, view pixels relative to the view's top-left):
+//   view = ((page - origin) x zoom + 50) div 100
+//   page = (view x 100 + zoom div 2) div zoom + origin
+// Painting draws page coordinates scaled by exactly zoom / 100.
+#pragma once
+
+#include "foundation/geometry_types.h"
+#include "model/page_views.h"
+#include "shell/child_frame_link.h"
+#include "shell/ruler.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QLabel;
+class QPainter;
+class QRectF;
+class QTransform;
+class TOLEDocumentWex;
+class TOLECustomPage;
+class TPage;
+class TPaintBoxWex;
+class TScrollBarWex;
+struct TrecGrid;
+class TSelectedObjects;
+struct TTraceProgress;
+
+// The settings section and key of the maximised state of new windows.
+inline constexpr const char* MaxFrmChildSection = "4.0";
+inline constexpr const char* MaxFrmChildKey = "MaxFrmChild";
+
+// The step of the page's grid in page pixels (x and y) by its grid unit:
+// 0 spacing / divisions, 1 spacing x DPI / 2.54 / divisions, 2 spacing x
+// DPI / divisions, any other unit 10.
+void GetGridStep(const TrecGrid& Grid, int32_t DPI, double& SX, double& SY);
+// The step at which grid dots are drawn: Step made at least 10 view pixels
+// at Zoom by the smallest whole multiple. 0 (no grid) for a step that is no
+// positive number, such as the step of a length unit on a page without a
+// resolution.
+double GridDrawStep(double Step, int32_t Zoom);
+
+// The trace progress bar in a status-bar panel's rectangle: "変換中：", a
+// sunken 104-pixel frame and a 100-pixel bar, done part in navy. Nothing
+// without a record or with an empty panel.
+void DrawProgress(QPainter& DC, const QRect& Panel, const TTraceProgress* Progress);
+
+struct TrecPicture;
+
+class TfrmChild : public QWidget, public TOLEFormDoc {
+    Q_OBJECT
+public:
+    // Makes the window of Document in Owner and attaches it to the
+    // document's first page (maximised when "MaxFrmChild" is 1).
+    static TfrmChild* CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChildFrameLink& Frame);
+    // Detaches the window from its page; the document goes with its last
+    // window.
+    ~TfrmChild() override;
+
+    // --- TOLEFormDoc
+    // Runs the resize handler and refreshes view and rulers.
+    void PageLayoutChanged() override;
+    void InvalidatePageRect(const TRect* Rect) override;
+    // actUndo and actRedo from the history; repaints the view.
+    void HistoryChanged() override;
+    std::string GetCaption() const override;
+    void SetCaption(const std::string& Caption) override;
+    // The document is gone: the window closes without asking.
+    void Release() override;
+    void InvalidateDocRect(const TRect& Rect) override;
+    void RedrawAnchors() override;
+    void SelectionChanged(bool Refresh) override;
+    void UpdateGridActions() override;
+    void UpdateDispModeActions() override;
+    // The head of the page's ruler unit.
+    void UpdateRulerHead() override;
+    void InvalidateRulers() override;
+    void UpdateCursor(int32_t Value) override;
+    void ShowSelectionStatus() override;
+    void UpdateActionStates() override;
+    int32_t GetZoomPercent() const override { return FiZoom; }
+    // The document framework must not call these on this window: both raise
+    // EUserError naming themselves.
+    [[noreturn]] void GetDocWinControl();
+    [[noreturn]] void SetOnClose();
+
+    // --- view
+    // 1..1600; keeps the page point at the view's centre in place.
+    void SetZoom(int32_t Zoom);
+    // Sets the origin within the scroll ranges and decides the scroll bars;
+    // a page smaller than the view is centred.
+    void SetViewOrigin(int32_t X, int32_t Y);
+    TPoint ViewOrigin() const { return FViewOrigin; }
+    TPoint DocToView(const TPoint& P) const;
+    TPoint ViewToDoc(const TPoint& P) const;
+    // Painter mappings for drawing in page coordinates on the view: the view
+    // origin moved by (-DX, -DY), scaled by zoom / 100. The clip mapping
+    // also clips to the visible page rectangle.
+    void SetViewMapping(QPainter& DC, int32_t DX, int32_t DY) const;
+    void SetClipMapping(QPainter& DC, int32_t DX, int32_t DY) const;
+    // The mouse position in page coordinates.
+    TPoint GetCursorDocPos() const;
+    // The ruler step at the current zoom for the page's ruler unit.
+    TRulerStep GetRulerStep() const;
+    // The ruler unit the rulers show: the page's ruler-unit byte.
+    uint8_t RulerUnit() const;
+    // Toggles the mouse-position line of a ruler at a view position.
+    void DrawRulerCursorH(int32_t X);
+    void DrawRulerCursorV(int32_t Y);
+    // The rectangle of a shape drag from S to C by the modifier keys held:
+    // Shift a square from S, Alt centred on S, both a square centred on S.
+    TRect GetDragRect(const TPoint& S, const TPoint& C) const;
+    // Fills PopupMenu: 0 nothing selected, 1 objects selected, 2 node editing.
+    void BuildPopupMenu(int32_t Kind);
+
+    // The resize handler: rulers, view, scroll bars.
+    void FormResize();
+    // Activation: tool buttons, zoom box and display actions from the page.
+    void FormActivate();
+
+    // --- commands forwarded by the frame
+    void actUndoExecute();
+    void actRedoExecute();
+    void actCutExecute();
+    void actCopyExecute();
+    void actPasteExecute();
+    void actDelExecute();
+    void actDupExecute();
+    void actSelAllExecute();
+    void actCloseExecute();
+    void actSaveExecute();
+    void actSaveAsExecute();
+    void actZoomInExecute();
+    void actZoomOutExecute();
+    // Shared by the four display-quality commands (Sender: one of them).
+    void actDispModeExecute(QAction* Sender);
+    void actDispAnchorExecute();
+    void actShowGridExecute();
+    void actSnapGridExecute();
+    void actSnapObjExecute();
+    void actRulerExecute();
+    // Commands whose window side comes with the mouse tools, the document
+    // commands and the printing: they do nothing yet.
+    void actCopyAsBMPExecute() {}
+    void actSaveBMPExecute() {}
+    void actBmpTraceExecute() {}
+    void actMorvoExecute() {}
+    void actPrintSetupExecute() {}
+    void actPrintExecute() {}
+    void actBezierToLineExecute() {}
+    void actLineToBezierExecute() {}
+    void actNodeSymExecute() {}
+    void actNodeSmoothExecute() {}
+    void actNodeSharpExecute() {}
+    void actNodeConnectExecute() {}
+    void actNodeDivideExecute() {}
+    void actToPolyLineExecute() {}
+    void actMergeExecute() {}
+    void actUnMergeExecute() {}
+    void act1UpExecute() {}
+    void act1DownExecute() {}
+    void actTopExecute() {}
+    void actBottomExecute() {}
+    void actArngLeftExecute() {}
+    void actArngRightExecute() {}
+    void actCenterHExecute() {}
+    void actImgCenterHExecute() {}
+    void actEqualHExecute() {}
+    void actArngTopExecute() {}
+    void actArngBottomExecute() {}
+    void actCenterVExecute() {}
+    void actImgCenterVExecute() {}
+    void actEqualVExecute() {}
+    void actGridOptionExecute() {}
+
+    TOLEDocumentWex* Document() const { return FDocument; }
+    // The page as a drawing page; nil when detached or of another class.
+    TPage* DrawingPage() const;
+    QMdiSubWindow* SubWindow() const { return FSubWindow; }
+    bool SnapObj() const { return FbSnapObj != 0; }
+
+    // The form's parts.
+    TPaintBoxWex* pboxkClient;
+    QLabel* imgRulerHead;
+    TPaintBoxWex* pboxRulerH;
+    TPaintBoxWex* pboxRulerV;
+    TScrollBarWex* ScrollBarH;
+    TScrollBarWex* ScrollBarV;
+    QMenu* PopupMenu;
+
+protected:
+    void resizeEvent(QResizeEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
+    void paintEvent(QPaintEvent* Event) override;
+
+private:
+    TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame);
+
+    QAction* Action(int32_t Index) const { return FFrame.Action(Index); }
+    TSelectedObjects* Selection() const;
+    bool RulersShown() const;
+    // Step 3 of the resize handler: the view's place and size.
+    void LayoutView();
+    // One axis of SetViewOrigin; true when the bar's visibility changed.
+    bool SetAxisOrigin(int32_t& Origin, int32_t PageExtent, int32_t ViewExtent, TScrollBarWex& Bar);
+    void ScrollBarH1Change(int Position);
+    void ScrollBarV1Change(int Position);
+    // The page rectangle a view rectangle shows, grown above 100 %.
+    QRectF PageRectOfView(const QRect& View) const;
+    void pboxkClientPaint(QPainter& DC, const QRect& Clip);
+    void DrawBackground(QPainter& DC, const QRectF& R);
+    void DrawPage(QPainter& DC, const QRectF& R);
+    // Brings the display copy of the page picture up to date: the stale
+    // areas only, or all of it when the picture was made anew.
+    void RefreshDisplayCopy(const TrecPicture& Picture);
+    void DrawGrid(QPainter& DC, const QRectF& R);
+    void DrawAnchors(QPainter& DC);
+    void pboxRulerHPaint(QPainter& DC);
+    void pboxRulerVPaint(QPainter& DC);
+    // Runs Body inside a history command of Caption; a failure cancels it.
+    template <class F>
+    void RunCommand(const std::string& Caption, F&& Body);
+
+    TOLEDocumentWex* FDocument;  // not owned; nil once released
+    TChildFrameLink& FFrame;
+    QMdiSubWindow* FSubWindow = nullptr;
+    // The area as a plain object: it may be half destroyed when this window goes.
+    QPointer<QObject> FArea;
+    int32_t FiZoom = 100;
+    TPoint FViewOrigin{0, 0};
+    int32_t FiRulerPosH = -1;
+    int32_t FiRulerPosV = -1;
+    uint8_t FbSnapObj = 1;
+    uint8_t FbBlank = 1;
+    bool FbLoading = true;
+    bool FbReleased = false;
+    bool FbDestroying = false;
+    int32_t FiUpdating = 0;
+    std::string FCaption;
+    // The page picture as the screen draws it fastest (32-bit rows, top
+    // down), refreshed where the page reported new pixels, so a paint is one
+    // plain blit of the clip box.
+    QImage FDisplayCopy;
+    const uint8_t* FpDisplaySource = nullptr;
+    TRect FrectStale{-1, -1, -2, -2};  // empty: adds nothing to a union
+    bool FbAllStale = true;
+};
+
+// The factory the frame installs (through SetDocWindowFactory): the window
+// of Document in Area, tied to the frame.
+TfrmChild* CreateChildForm(QMdiArea& Area, TOLEDocumentWex& Document, TChildFrameLink& Frame);
