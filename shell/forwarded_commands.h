@@ -1,5 +1,6 @@
 // The commands the frame hands to the active document window under the
-// same handler name and with the same sender.
+// same handler name (the display-quality commands' actDispModeExecute, which
+// takes its sender, is forwarded on its own).
 #pragma once
 
 #define TAVRO_FORWARDED_COMMANDS(X)                                                                 \
@@ -14,5 +15,5 @@
     X(actArngLeftExecute) X(actArngRightExecute) X(actCenterHExecute) X(actImgCenterHExecute)      \
     X(actEqualHExecute) X(actArngTopExecute) X(actArngBottomExecute) X(actCenterVExecute)          \
     X(actImgCenterVExecute) X(actEqualVExecute) X(actGridOptionExecute) X(actSnapGridExecute)      \
-    X(actSnapObjExecute) X(actDispModeExecute) X(actZoomInExecute) X(actZoomOutExecute)            \
+    X(actSnapObjExecute) X(actZoomInExecute) X(actZoomOutExecute)                                  \
     X(actDispAnchorExecute) X(actShowGridExecute) X(actRulerExecute)

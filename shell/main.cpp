@@ -3,9 +3,12 @@
 #include "platform/qt/qt_message_box.h"
 #include "shell/tavro_program.h"
 
+#include <QIcon>
+
 int main(int argc, char** argv)
 {
     TApplicationWex App(argc, argv);
+    App.setWindowIcon(QIcon(":/icons/tavro"));
     const QStringList Args = QCoreApplication::arguments().mid(1);
     if (HandOverToRunningInstance(Args))
         return 0;

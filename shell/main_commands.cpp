@@ -6,6 +6,7 @@
 #include "foundation/app_environment.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
+#include "model/default_data.h"
 #include "model/document.h"
 #include "model/page.h"
 #include "model/selection.h"
@@ -270,6 +271,8 @@ void TfrmTavro::CreateCommands()
         A->setCheckable(Row.Flags & cfCheckable);
         A->setChecked(Row.Flags & cfChecked);
         A->setEnabled(!(Row.Flags & cfDisabled));
+        if (const QString Glyph = QString(":/commands/%1").arg(Row.Name); QFileInfo::exists(Glyph))
+            A->setIcon(QIcon(Glyph));
         const auto Handler = Row.Handler;
         connect(A, &QAction::triggered, this, [this, A, Handler] { (this->*Handler)(A); });
         this->*Row.Member = A;
@@ -349,10 +352,40 @@ void TfrmTavro::FillWindowMenu()
     void TfrmTavro::Name(QObject* Sender)                \
     {                                                    \
         if (TDocWindow* C = ActiveDocWindow())           \
-            C->Name(Sender);                             \
+            C->Name();                                   \
     }
 TAVRO_FORWARDED_COMMANDS(TAVRO_DEFINE_FORWARDER)
 #undef TAVRO_DEFINE_FORWARDER
+
+void TfrmTavro::actDispModeExecute(QObject* Sender)
+{
+    if (TDocWindow* C = ActiveDocWindow())
+        C->actDispModeExecute(qobject_cast<QAction*>(Sender));
+}
+
+QAction* TfrmTavro::Action(int32_t Index)
+{
+    return Index >= 0 && Index < CommandCount ? dynamic_cast<QAction*>(FCommands[size_t(Index)]) : nullptr;
+}
+
+bool TfrmTavro::RulerVisible() const
+{
+    const TDefaultData* Defaults = GetDefaultAttributes();
+    return Defaults && Defaults->ShowRuler() != 0;
+}
+
+void TfrmTavro::ShowZoom(int32_t Zoom)
+{
+    cmbZoom->setEditText(QString::number(Zoom));
+}
+
+void TfrmTavro::MouseWheel(QWheelEvent& Event)
+{
+    if ((Event.modifiers() & Qt::ControlModifier) && MouseWheelZoom(Event.angleDelta().y()))
+        Event.accept();
+    else
+        Event.ignore();
+}
 
 void TfrmTavro::actNewExecute(QObject*)
 {

@@ -72,7 +72,7 @@ TOLEDocumentWex* DocumentOf(const TOLEFormDoc* View)
 
 TOLEFormDoc* MakeDocWindow(TOLEDocumentWex& Document)
 {
-    return frmTavro ? TDocWindow::CreateDoc(frmTavro, Document) : nullptr;
+    return frmTavro ? TDocWindow::CreateDoc(*frmTavro->MdiArea(), Document, *frmTavro) : nullptr;
 }
 
 // Windows that follow the frame when it is minimised: every top-level
@@ -587,7 +587,7 @@ std::vector<TDocWindow*> TfrmTavro::DocWindows() const
 {
     std::vector<TDocWindow*> Result;
     for (QMdiSubWindow* Sub : FMdiArea->subWindowList(QMdiArea::CreationOrder))
-        if (auto* C = dynamic_cast<TDocWindow*>(Sub->widget()); C && C->Page())
+        if (auto* C = dynamic_cast<TDocWindow*>(Sub->widget()))
             Result.push_back(C);
     return Result;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "model/page_views.h"
+#include "shell/child_frame_link.h"
 #include "shell/forwarded_commands.h"
 #include "ui/drop_target.h"
 
@@ -42,8 +43,8 @@ class TRestorePos;
 class TRvClipDetector;
 class TSaveDialogWex;
 class TStatusPanel;
-class TfrmPlaceholderChild;
-using TDocWindow = TfrmPlaceholderChild;
+class TfrmChild;
+using TDocWindow = TfrmChild;
 
 // The hint of a command: its caption without the accelerator suffix "(&X)..."
 // or "(&X)" (X one byte); any other caption unchanged.
@@ -89,7 +90,7 @@ extern int32_t giPixelsPerInchY;
 extern std::string gstrHelpFolder;
 extern std::string gstrHelpFile;
 
-class TfrmTavro : public QMainWindow, public TMainWindowLink {
+class TfrmTavro : public QMainWindow, public TMainWindowLink, public TChildFrameLink {
 public:
     static constexpr int32_t CommandCount = 76;
     static constexpr int32_t ZoomBoxCommand = 74;
@@ -112,10 +113,15 @@ public:
     // Closes the frame when every open document agrees.
     void FileExit();
 
-    // TMainWindowLink
+    // TMainWindowLink and TChildFrameLink
     TOLEFormDoc* GetActiveForm() override;
     void SetStatusText(int32_t Panel, const std::string& Text) override;
     void UpdateToolButton(uint8_t Mode, uint8_t SubMode) override;
+    QAction* Action(int32_t Index) override;
+    bool SmoothDisplay() const override { return FbSmooth != 0; }
+    bool RulerVisible() const override;
+    void ShowZoom(int32_t Zoom) override;
+    void MouseWheel(QWheelEvent& Event) override;
 
     // Command table: index = Tag; 74 is the zoom box.
     QObject* Command(int32_t Index) const { return FCommands[size_t(Index)]; }
@@ -240,7 +246,8 @@ public:
     int64_t HttpMaxBytes = int64_t(64) << 20;
     int64_t DroppedFileMaxBytes = int64_t(64) << 20;
 
-    // Document windows (those still showing a page), in MDI order.
+    // Document windows, in MDI order: a window counts from its creation
+    // until it has left the MDI area.
     std::vector<TDocWindow*> DocWindows() const;
     TDocWindow* ActiveDocWindow() const;
 
@@ -248,6 +255,8 @@ public:
 #define TAVRO_DECLARE_HANDLER(Name) void Name(QObject* Sender);
     TAVRO_FORWARDED_COMMANDS(TAVRO_DECLARE_HANDLER)
 #undef TAVRO_DECLARE_HANDLER
+
+    void actDispModeExecute(QObject* Sender);
 
     // Frame commands.
     void actNewExecute(QObject* Sender);
@@ -272,10 +281,10 @@ public:
 
     void sbtnToolsClick(QObject* Sender);
     void pnlToolbarVResize();
-    void ApplyZoom(int32_t Percent);
+    void ApplyZoom(int32_t Percent) override;
     void SetDocumentControlsEnabled(bool Enabled);
-    void UpdateDocumentActions();
-    void SetDispAnchor(bool Visible);
+    void UpdateDocumentActions() override;
+    void SetDispAnchor(bool Visible) override;
     void UpdatePageActions();
     // Rewrites the help frame page for Context.
     void ShowHelpContext(int32_t Context);

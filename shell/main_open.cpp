@@ -167,7 +167,7 @@ void TfrmTavro::OpenFile(const std::string& FileName)
     }
     TOLEDocumentWex* Added = gDocuments->AddDocument(std::move(Doc));
     Added->SetModified(false);
-    TDocWindow::CreateDoc(this, *Added);
+    TDocWindow::CreateDoc(*MdiArea(), *Added, *this);
 }
 
 void TfrmTavro::OpenFiles(const TStringList& Files)

@@ -63,7 +63,7 @@ public:
     }
     static inline TTempDir Root;
     static inline std::string Data;
-    std::unique_ptr<TDefaultData> Defaults;
+    static inline std::unique_ptr<TDefaultData> Defaults;
 };
 
 struct TBox {
@@ -75,12 +75,19 @@ class TFrameTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The document window's own tests set up and tear down the
+        // registry, the settings object and the hooks their own way.
+        SetPageSelectionFactory(&NewSelectedObjects);
+        if (!gDocuments || gDocuments->IniFile() != &AppIniFile())
+            InitDocuments(&AppIniFile());
+        SetDefaultAttributes(TShellEnvironment::Defaults.get());
         AppIniFile().EraseSection("4.0");
         AppIniFile().EraseSection("History");
         FOldBoxes = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string& Caption,
                                                 uint32_t Flags) {
             Boxes.push_back({Text, Caption});
-            return DefaultMessageBoxAnswer(Flags);
+            // Save questions are answered "No": no test waits in a save dialog.
+            return (Flags & MB_TYPEMASK) == MB_YESNOCANCEL ? IDNO : DefaultMessageBoxAnswer(Flags);
         });
     }
     void TearDown() override
@@ -114,6 +121,8 @@ protected:
     {
         QTest::qWait(Ms);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // A window that went tells the frame from a zero-time timer.
+        QTest::qWait(1);
     }
 
     std::vector<std::string> DocNames() const
