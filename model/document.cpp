@@ -24,8 +24,8 @@ std::unique_ptr<TDocuments> gDocuments;
 
 namespace {
 
-THistoryMenu* gHistoryMenu = nullptr;      // not owned
-TSaveDialogWex* gSaveDialog = nullptr;     // not owned
+THistoryMenuLink* gHistoryMenu = nullptr;      // not owned
+TSaveDialogLink* gSaveDialog = nullptr;     // not owned
 
 bool PathExists(const std::string& Name)
 {
@@ -362,19 +362,19 @@ TOLEDocumentWex* TOLEDocumentsWex::GetDocument(int32_t Index) const
     return FlstDocument[size_t(Index)].get();
 }
 
-void TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(THistoryMenu* List,
-                                                           TSaveDialogWex* Dialog)
+void TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(THistoryMenuLink* List,
+                                                           TSaveDialogLink* Dialog)
 {
     gHistoryMenu = List;
     gSaveDialog = Dialog;
 }
 
-THistoryMenu* TOLEDocumentsWex::DocumentHistoryMenu()
+THistoryMenuLink* TOLEDocumentsWex::DocumentHistoryMenu()
 {
     return gHistoryMenu;
 }
 
-TSaveDialogWex* TOLEDocumentsWex::DocumentSaveDialog()
+TSaveDialogLink* TOLEDocumentsWex::DocumentSaveDialog()
 {
     return gSaveDialog;
 }
@@ -614,7 +614,7 @@ bool TOLEDocumentWex::CanCloseForm(TOLEFormDoc* Form)
 
 void TOLEDocumentWex::AddToRecentFiles() const
 {
-    if (THistoryMenu* List = TOLEDocumentsWex::DocumentHistoryMenu())
+    if (THistoryMenuLink* List = TOLEDocumentsWex::DocumentHistoryMenu())
         List->Add(FFileName);
 }
 
@@ -673,7 +673,7 @@ void TOLEDocumentWex::StoreLastFolder(const std::string& Folder) const
 
 bool TOLEDocumentWex::SaveAs()
 {
-    TSaveDialogWex* Dialog = TOLEDocumentsWex::DocumentSaveDialog();
+    TSaveDialogLink* Dialog = TOLEDocumentsWex::DocumentSaveDialog();
     if (!Dialog)
         return false;
     Dialog->FileName = ExtractFileName(FFileName);

@@ -110,9 +110,9 @@ public:
 
     // The main window's recent-file list and save dialog (not owned; nil:
     // nothing is added to a recent list and Save As cannot run).
-    static void SetDocumentHistoryMenuAndSaveDialog(THistoryMenu* List, TSaveDialogWex* Dialog);
-    static THistoryMenu* DocumentHistoryMenu();
-    static TSaveDialogWex* DocumentSaveDialog();
+    static void SetDocumentHistoryMenuAndSaveDialog(THistoryMenuLink* List, TSaveDialogLink* Dialog);
+    static THistoryMenuLink* DocumentHistoryMenu();
+    static TSaveDialogLink* DocumentSaveDialog();
 
 private:
     std::string FDefaultName;

@@ -2,6 +2,7 @@
 
 #include "foundation/app_environment.h"
 #include "foundation/geometry.h"
+#include "foundation/platform_wrappers.h"
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
 #include "model/anchors.h"
@@ -1201,6 +1202,22 @@ void TfrmChild::actSaveAsExecute()
 {
     if (FDocument)
         FDocument->SaveAs();
+}
+
+void TfrmChild::PasteText(const std::string& Text)
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel)
+        return;
+    TMemoryStream Stream;
+    Stream.Write(Text.data(), static_cast<int32_t>(Text.size()));
+    Stream.SetPosition(0);
+    try {
+        Sel->PasteCommand(Stream, true, "図形の貼り付け");
+    } catch (...) {
+        ErrorMessageBox(this, "データの読み込みに失敗しました");
+    }
+    pboxkClient->update();
 }
 
 void TfrmChild::actZoomInExecute()

@@ -186,6 +186,12 @@ public:
     void actImgCenterVExecute() {}
     void actEqualVExecute() {}
     void actGridOptionExecute() {}
+    // Ends a line entered point by point (comes with the mouse tools).
+    void EndMakeLine() {}
+    // Pastes draw items of the clipboard text form (a dropped file or web
+    // address) as one command "図形の貼り付け"; a failure shows the error box
+    // "データの読み込みに失敗しました".
+    void PasteText(const std::string& Text);
 
     TOLEDocumentWex* Document() const { return FDocument; }
     // The page as a drawing page; nil when detached or of another class.

@@ -125,7 +125,13 @@ private:
 
 TDropTargetFilter* FilterOf(QWidget* Widget)
 {
-    return Widget ? Widget->findChild<TDropTargetFilter*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    // The filter has no meta-object of its own: findChild would take any
+    // child for it.
+    if (Widget)
+        for (QObject* Child : Widget->children())
+            if (auto* Filter = dynamic_cast<TDropTargetFilter*>(Child))
+                return Filter;
+    return nullptr;
 }
 
 } // namespace

@@ -39,13 +39,13 @@ public:
     int CaptionSets = 0, LayoutChanges = 0, WholeInvalidations = 0, HistoryChanges = 0, Releases = 0;
 };
 
-class TRecHistoryMenu : public THistoryMenu {
+class TRecHistoryMenu : public THistoryMenuLink {
 public:
     void Add(const std::string& FileName) override { Added.push_back(FileName); }
     std::vector<std::string> Added;
 };
 
-class TRecSaveDialog : public TSaveDialogWex {
+class TRecSaveDialog : public TSaveDialogLink {
 public:
     bool Execute() override
     {

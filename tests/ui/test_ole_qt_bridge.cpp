@@ -19,6 +19,7 @@
 #include <QBuffer>
 #include <QDropEvent>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -247,6 +248,18 @@ TEST_F(OleQtDrop, RegistrationHoldsTheTargetUntilRevoked)
     Mime.setText("t");
     Drag(Mime, Qt::NoModifier);
     EXPECT_EQ(Log, std::vector<std::string>{});
+}
+
+TEST(OleQtBridge, AWidgetWithChildrenIsRegisteredAndRevokedAlone)
+{
+    QWidget Widget;
+    const QPointer<QWidget> Child = new QWidget(&Widget);
+    const auto Target = MakeCom<TDropTarget>(TFormatEtcList{MakeFormatEtc(CF_TEXT)});
+    EXPECT_EQ(RegisterDragDrop(&Widget, Target.Get()), S_OK);
+    EXPECT_EQ(Target->RefCount(), 2u);
+    EXPECT_EQ(RevokeDragDrop(&Widget), S_OK);
+    EXPECT_EQ(Target->RefCount(), 1u);
+    EXPECT_FALSE(Child.isNull());
 }
 
 TEST_F(OleQtDrop, EveryValueFormatArrivesThroughADrop)

@@ -1,0 +1,21 @@
+// Tavro: the program's entry.
+#include "platform/qt/application_wex.h"
+#include "platform/qt/qt_message_box.h"
+#include "shell/tavro_program.h"
+
+#include <QIcon>
+
+int main(int argc, char** argv)
+{
+    TApplicationWex App(argc, argv);
+    App.setWindowIcon(QIcon(":/icons/tavro"));
+    const QStringList Args = QCoreApplication::arguments().mid(1);
+    if (HandOverToRunningInstance(Args))
+        return 0;
+    InstallQtMessageBox();
+    if (!StartUnits())
+        return 1;
+    const int Result = RunMainBlock(Args);
+    FinishUnits();
+    return Result;
+}

@@ -1,0 +1,605 @@
+// The frame's creation, start-up and shutdown, and its handling of the
+// window system's notices (clipboard, minimising, activation, fonts).
+#include "shell/main_form.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/platform_wrappers.h"
+#include "foundation/text_fields.h"
+#include "foundation/user_error.h"
+#include "model/default_data.h"
+#include "model/document.h"
+#include "model/page.h"
+#include "model/text_outline.h"
+#include "platform/clipboard_formats.h"
+#include "platform/fonts.h"
+#include "platform/module_loader.h"
+#include "platform/qt/application_wex.h"
+#include "platform/qt/clipboard_mime.h"
+#include "platform/qt/dde_server.h"
+#include "platform/qt/window_routines.h"
+#include "raster/picture_file.h"
+#include "shell/doc_window.h"
+#include "shell/placeholder_windows.h"
+#include "shell/status_panel.h"
+#include "shell/tavro_action.h"
+#include "ui/history_menu.h"
+#include "ui/ole_qt_bridge.h"
+#include "ui/preview_dialogs.h"
+#include "ui/restore_pos.h"
+#include "ui/rv_clip_detector.h"
+#include "ui/draw_item_clipboard.h"
+#include "ui/tool_window_message.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QWindowStateChangeEvent>
+
+#include <clocale>
+
+TfrmTavro* frmTavro = nullptr;
+int32_t giPixelsPerInchX = 96;
+int32_t giPixelsPerInchY = 96;
+std::string gstrHelpFolder;
+std::string gstrHelpFile;
+
+namespace {
+
+constexpr const char* Section = "4.0";
+
+QString& DdeNameSlot()
+{
+    static QString Name;
+    return Name;
+}
+
+// The document framework's recent list and save dialog are the frame's
+// components; these pass its calls on.
+TOLEDocumentWex* DocumentOf(const TOLEFormDoc* View)
+{
+    TOLECustomPage* Page = View ? View->Page() : nullptr;
+    return Page ? dynamic_cast<TOLEDocumentWex*>(Page->Document()) : nullptr;
+}
+
+TOLEFormDoc* MakeDocWindow(TOLEDocumentWex& Document)
+{
+    return frmTavro ? TDocWindow::CreateDoc(*frmTavro->MdiArea(), Document, *frmTavro) : nullptr;
+}
+
+// Windows that follow the frame when it is minimised: every top-level
+// form but the frame (document windows live inside it).
+bool IsFloatingForm(const QWidget* W)
+{
+    if (!W->isWindow())
+        return false;
+    const Qt::WindowType Type = W->windowType();
+    return Type == Qt::Tool || Type == Qt::Window || Type == Qt::Dialog;
+}
+
+} // namespace
+
+class TfrmTavro::THistoryMenuAdapter : public THistoryMenuLink {
+public:
+    explicit THistoryMenuAdapter(THistoryMenu* Menu) : FMenu(Menu) {}
+    void Add(const std::string& FileName) override { FMenu->Add(FileName); }
+
+private:
+    THistoryMenu* FMenu;
+};
+
+class TfrmTavro::TSaveDialogAdapter : public TSaveDialogLink {
+public:
+    explicit TSaveDialogAdapter(TSaveDialogWex* Dialog) : FDialog(Dialog) {}
+    bool Execute() override
+    {
+        FDialog->FileName = FileName;
+        FDialog->InitialDir = InitialDir;
+        if (!FDialog->Execute())
+            return false;
+        FileName = FDialog->FileName;
+        return true;
+    }
+
+private:
+    TSaveDialogWex* FDialog;
+};
+
+QString TavroDdeServerName()
+{
+    return DdeNameSlot().isEmpty() ? DdeServerName("TAVRO") : DdeNameSlot();
+}
+
+void SetTavroDdeServerName(const QString& Name)
+{
+    DdeNameSlot() = Name;
+}
+
+TRect FramePlacement(const TRect& WorkArea)
+{
+    const int32_t W = WorkArea.Right - WorkArea.Left;
+    const int32_t H = WorkArea.Bottom - WorkArea.Top;
+    if (W < 801)
+        return TRect{WorkArea.Left, WorkArea.Top, WorkArea.Left + W, WorkArea.Top + H - 248};
+    return TRect{WorkArea.Left + 230, WorkArea.Top, WorkArea.Left + W, WorkArea.Top + H - 300};
+}
+
+void InitMainGlobals()
+{
+    // The runtime's date format ("yyyy/mm/dd") has no counterpart here:
+    // nothing formats dates.
+    if (const QScreen* Screen = QGuiApplication::primaryScreen()) {
+        giPixelsPerInchX = static_cast<int32_t>(Screen->logicalDotsPerInchX());
+        giPixelsPerInchY = static_cast<int32_t>(Screen->logicalDotsPerInchY());
+    }
+    std::string Folder;
+    GetRegistryVal(HKEY_CURRENT_USER, DefaultDataKey, "Help", Folder);
+    if (Folder.empty())
+        Folder = GetProgramDirectory() + "/help/";
+    AddPathDelimiter(Folder);
+    gstrHelpFolder = Folder;
+    // The frame page is written per user, never into the program's folder.
+    std::string Cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString();
+    if (Cache.empty())
+        Cache = QDir::tempPath().toStdString();
+    gstrHelpFile = Cache + "/tavro/tmpindex.html";
+}
+
+// ---------------------------------------------------------------------------
+// FormCreate
+
+TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
+{
+    if (!frmTavro)
+        frmTavro = this;
+    setObjectName("frmTavro");
+    setProperty("HelpContext", 10000);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    const QStringList Args = QCoreApplication::arguments();
+    CommandLine = Args.mid(1);
+
+    auto* Central = new QWidget(this);
+    auto* Layout = new QHBoxLayout(Central);
+    Layout->setContentsMargins(0, 0, 0, 0);
+    Layout->setSpacing(0);
+    FMdiArea = new QMdiArea(Central);
+    FMdiArea->setObjectName("ClientWindow");
+    CreateCommands();
+    CreateToolPalette();
+    Layout->addWidget(pnlToolbarV);
+    Layout->addWidget(FMdiArea, 1);
+    setCentralWidget(Central);
+    CreateZoomBox();
+    CreateMenus();
+    CreateStatusBar();
+    CreateDialogs();
+    HistoryMenu = new THistoryMenu(this);
+    FHistoryLink = std::make_unique<THistoryMenuAdapter>(HistoryMenu);
+
+    if (frmTavro == this) {
+        SetMainWindowLink(this);
+        SetDocWindowFactory(&MakeDocWindow);
+        TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(FHistoryLink.get(), FSaveDialogLink.get());
+        SetProgressStatusPanel(FStatusPanels[1]);
+    }
+
+    setWindowTitle("タヴロ");
+    QGuiApplication::setApplicationDisplayName("タヴロ");
+
+    HistoryMenu->SetIniFile(&AppIniFile());
+    HistoryMenu->SetKeyName(Section);
+    HistoryMenu->SetHistoryNum(5);
+    HistoryMenu->SetTargetMenuItem(mitemForHistory);
+    HistoryMenu->OnHistorySelected = [this](THistoryMenu* Sender, const std::string& FileName) {
+        HistoryMenuHistorySelected(Sender, FileName);
+    };
+    HistoryMenu->SetActive(true);
+
+    PlaceInWorkArea();
+    FRestorePos = new TRestorePos(this);
+    FRestorePos->SetIniFile(&AppIniFile());
+    FRestorePos->SetRegistryKey(Section);
+    FRestorePos->SetRegistryName("PosMain");
+
+    // The DDE server conversation "TAVRO": the first frame of the user serves it.
+    TAVRO = new TDdeServerConv(this);
+    TAVRO->OnExecuteMacro = [this](TDdeServerConv* Sender, const TStringList& Msg) {
+        TAVROExecuteMacro(Sender, Msg);
+    };
+    TAVRO->Start(TavroDdeServerName());
+
+    auto* Undo = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace), this);
+    connect(Undo, &QShortcut::activated, this, [this] { FormShortCut(); });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState State) { ApplicationStateChanged(State); });
+    qApp->installEventFilter(this);
+    FFontTable = &InstalledFonts();
+}
+
+void TfrmTavro::CreateStatusBar()
+{
+    QStatusBar* Bar = statusBar();
+    for (size_t I = 0; I < FStatusPanels.size(); ++I) {
+        FStatusPanels[I] = new TStatusPanel(Bar);
+        Bar->addWidget(FStatusPanels[I], I == 1 ? 2 : 1);
+    }
+}
+
+TStatusPanel* TfrmTavro::StatusPanel(int32_t Index) const
+{
+    return FStatusPanels.at(size_t(Index));
+}
+
+void TfrmTavro::CreateDialogs()
+{
+    TMemIniFile* Ini = &AppIniFile();
+    dlgOpen = new TOpenPreviewDialogQ(this);
+    dlgOpen->Filter = "タヴロデータファイル(*.srn)|*.srn|All Files (*.*)|*.*";
+    dlgOpen->setDefaultSuffix("srn");
+    dlgOpen->AllowMultiSelect = true;
+    dlgOpen->SetRegistryName("DlgOpen");
+    dlgOpenImage = new TOpenPreviewDialogQ(this);
+    dlgOpenImage->Title = "画像を開く";
+    dlgOpenImage->AllowMultiSelect = true;
+    dlgOpenImage->PreviewTypes = opdftGraphic;
+    dlgOpenImage->OptionsEx = opdoPreview;
+    GetPictureFileFilter(dlgOpenImage->Filter);
+    dlgOpenImage->SetRegistryName("DlgOpenImage");
+    dlgSave = new TSaveDialogWex(this);
+    dlgSave->Filter = "タヴロデータファイル(*.srn)|*.srn";
+    dlgSave->setDefaultSuffix("srn");
+    dlgSave->SetRegistryName("DlgSave");
+    dlgSaveBMP = new TSaveDialogWex(this);
+    dlgSaveBMP->Filter = "ビットマップ(*.bmp)|*.bmp";
+    dlgSaveBMP->setDefaultSuffix("bmp");
+    dlgSaveBMP->SetRegistryName("DlgSaveBMP");
+    for (TFileDialogQ* D : std::initializer_list<TFileDialogQ*>{dlgOpen, dlgOpenImage, dlgSave, dlgSaveBMP}) {
+        D->SetIniFile(Ini);
+        D->SetRegistryKey(Section);
+    }
+    FSaveDialogLink = std::make_unique<TSaveDialogAdapter>(dlgSave);
+}
+
+void TfrmTavro::PlaceInWorkArea()
+{
+    TRect R;
+    if (!GetWorkAreaRect(R))
+        return;
+    const TRect P = FramePlacement(R);
+    setGeometry(P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top);
+}
+
+// ---------------------------------------------------------------------------
+// StartUp
+
+void TfrmTavro::StartUp()
+{
+    // Numbers are written and read with "." whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+
+    TMemIniFile& Ini = AppIniFile();
+    FbSmooth = Ini.ReadBool(Section, "DspSmth", false) ? 1 : 0;
+    actDispSmooth->setChecked(FbSmooth != 0);
+
+    // Until the user toolbars exist the zoom box stands on one plain toolbar.
+    FZoomToolbar = addToolBar("表示倍率");
+    FZoomToolbar->setObjectName("tbarZoom");
+    // The box was hidden on the frame, which hid its toolbar action too.
+    FZoomToolbar->addWidget(cmbZoom)->setVisible(true);
+
+    if (TDefaultData* Defaults = GetDefaultAttributes())
+        Defaults->OnChange = [this](TDefaultData* Sender) { DefaultDataChanged(Sender); };
+
+    if (!gDocuments)
+        throw EUserError("uDocumentAC.initialization: gDocuments = nil");
+    if (gDocuments->GetCount() == 0) {
+        gDocuments->SetPageClass(&NewPageTPage);
+        gDocuments->SetDocumentClass(&NewDocumentTDocument);
+    }
+    gDocuments->SetStatusPanel(FStatusPanels[1]);
+    FbCapture = 0;
+
+    FMdiArea->hide();
+    struct TShowAgain {
+        QMdiArea* Area;
+        ~TShowAgain() { Area->show(); }
+    } ShowAgain{FMdiArea};
+    OpenCommandLine();
+    if (DocWindows().empty())
+        NewDocument();
+
+    const std::string Flags = Ini.ReadString(Section, "Flags", "");
+    FbPaletteVisible = 1;
+    if (!Flags.empty()) {
+        int32_t Pos = 1;
+        for (int I = 0; I < 3; ++I)
+            GetFieldInt(Flags, Pos, ',', 0);
+        FbPaletteVisible = GetFieldInt(Flags, Pos, ',', 1) != 0 ? 1 : 0;
+    }
+
+    FClipDetector = new TRvClipDetector(this);
+    FClipDetector->IgnoreFirst = false;
+    FClipDetector->SetOnClipChange([this](QObject*) { ClipDetectorClipChange(); });
+
+    FDropTarget = MakeCom<TDropTarget>(TFormatEtcList{MakeFormatEtc(CF_HDROP), MakeFormatEtc(CFUniformResourceLocator())});
+    FDropTarget->OnDragEnter = [this](IDataObject* D, uint32_t K, POINTL P, uint32_t& E) { DropTargetDragEnter(D, K, P, E); };
+    FDropTarget->OnDragOver = [this](IDataObject* D, uint32_t K, POINTL P, uint32_t& E) { DropTargetDragOver(D, K, P, E); };
+    FDropTarget->OnDrop = [this](IDataObject* D, uint32_t K, POINTL P, uint32_t& E) { DropTargetDrop(D, K, P, E); };
+    RegisterDragDrop(this, FDropTarget.Get());
+
+    if (!frmPltColor)
+        frmPltColor = new TfrmPltColorPlaceholder(this);
+    frmPltColor->setVisible(FbPaletteVisible != 0);
+    if (!frmObjProperty) {
+        frmObjProperty = std::make_unique<TfrmObjPropertyPlaceholder>(this);
+        frmObjProperty->RestoreDispPage();
+        frmObjProperty->show();
+    }
+    UpdatePageActions();
+
+    if (gDocuments->GetCount() > 0)
+        gDocuments->GetDocument(0)->History()->ResetObjCount();
+    FbStarted = true;
+}
+
+void TfrmTavro::OpenCommandLine()
+{
+    if (CommandLine.isEmpty())
+        return;
+    const QString First = CommandLine.first();
+    if (First.compare("/e", Qt::CaseInsensitive) == 0 || First.compare("-e", Qt::CaseInsensitive) == 0)
+        return;
+    // One file that fails is reported and the others still open: start-up
+    // must go on to make the windows that shutdown relies on.
+    for (const QString& Arg : CommandLine) {
+        try {
+            OpenFile(Arg.toStdString());
+        } catch (...) {
+            ShowEventException(std::current_exception());
+        }
+    }
+}
+
+void TfrmTavro::NewDocument()
+{
+    if (!gDocuments)
+        return;
+    TMemIniFile& Ini = AppIniFile();
+    gDocuments->NewDocument(Ini.ReadInteger(Section, "PgDWidth", 400), Ini.ReadInteger(Section, "PgDHeight", 300));
+}
+
+void TfrmTavro::DefaultDataChanged(TDefaultData* Sender)
+{
+    if (Sender)
+        actRuler->setChecked(Sender->ShowRuler() != 0);
+    for (TDocWindow* C : DocWindows()) {
+        C->FormResize();
+        C->update();
+    }
+}
+
+void TfrmTavro::FileExit()
+{
+    if (!gDocuments || gDocuments->CanCloseAll())
+        close();
+}
+
+// ---------------------------------------------------------------------------
+// Shutdown
+
+bool TfrmTavro::FormCloseQuery()
+{
+    const std::vector<TDocWindow*> Windows = DocWindows();
+    bool Max = Windows.empty();
+    for (TDocWindow* C : Windows)
+        if (QMdiSubWindow* Sub = C->SubWindow(); Sub && Sub->isMaximized())
+            Max = true;
+    AppIniFile().WriteInteger(Section, "MaxFrmChild", Max ? 1 : 0);
+    for (TDocWindow* C : Windows)
+        if (TOLEDocumentWex* Doc = DocumentOf(C); Doc && !Doc->CanCloseForm(C))
+            return false;
+    return true;
+}
+
+void TfrmTavro::FormClose()
+{
+    const bool Palette = frmPltColor && frmPltColor->isVisible();
+    AppIniFile().WriteString(Section, "Flags", std::string("1,1,1,") + (Palette ? "1" : "0"));
+}
+
+void TfrmTavro::closeEvent(QCloseEvent* Event)
+{
+    if (FbClosing) {
+        Event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        Event->ignore();
+        return;
+    }
+    FormClose();
+    FbClosing = true;
+    Event->accept();
+}
+
+TfrmTavro::~TfrmTavro()
+{
+    FormDestroy();
+}
+
+void TfrmTavro::FormDestroy()
+{
+    FbClosing = true;
+    qApp->removeEventFilter(this);
+    AppIniFile().WriteBool(Section, "DspSmth", FbSmooth != 0);
+    if (FRestorePos)
+        FRestorePos->Save();
+    if (FDropTarget) {
+        RevokeDragDrop(this);
+        FDropTarget.Reset();
+    }
+    const QList<QMdiSubWindow*> Subs = FMdiArea->subWindowList(QMdiArea::CreationOrder);
+    for (auto It = Subs.rbegin(); It != Subs.rend(); ++It)
+        delete *It;
+    if (FClipDetector)
+        FClipDetector->SetOnClipChange(nullptr);
+    if (frmTavro == this) {
+        if (TDefaultData* Defaults = GetDefaultAttributes())
+            Defaults->OnChange = nullptr;
+        if (gDocuments)
+            gDocuments->SetStatusPanel(nullptr);
+        SetProgressStatusPanel(nullptr);
+        TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(nullptr, nullptr);
+        SetDocWindowFactory(nullptr);
+        SetMainWindowLink(nullptr);
+        frmTavro = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Window system notices
+
+void TfrmTavro::ClipDetectorClipChange()
+{
+    actPaste->setEnabled(ClipboardHasDrawItem());
+}
+
+void TfrmTavro::changeEvent(QEvent* Event)
+{
+    QMainWindow::changeEvent(Event);
+    if (Event->type() != QEvent::WindowStateChange)
+        return;
+    const bool WasMinimized = static_cast<QWindowStateChangeEvent*>(Event)->oldState() & Qt::WindowMinimized;
+    const bool Minimized = windowState() & Qt::WindowMinimized;
+    if (WasMinimized != Minimized)
+        FrameShown(!Minimized);
+}
+
+void TfrmTavro::FrameShown(bool Shown)
+{
+    if (FbClosing)
+        return;
+    for (QWidget* W : QApplication::topLevelWidgets()) {
+        if (W == this || !IsFloatingForm(W))
+            continue;
+        if (!Shown) {
+            W->setProperty("Tag", W->isVisible() ? 1 : 0);
+            W->hide();
+        } else if (W->property("Tag").isValid()) {
+            W->setVisible(W->property("Tag").toInt() != 0);
+        }
+    }
+    if (Shown && FActiveForm) {
+        QWidget* Form = FActiveForm;
+        FActiveForm = nullptr;
+        if (dynamic_cast<TDocWindow*>(Form)) {
+            setFocus();
+        } else {
+            Form->show();
+            Form->activateWindow();
+        }
+    }
+}
+
+void TfrmTavro::ApplicationStateChanged(Qt::ApplicationState State)
+{
+    if (FbClosing)
+        return;
+    if (State == Qt::ApplicationInactive) {
+        FActiveForm = QApplication::activeWindow();
+        return;
+    }
+    if (State != Qt::ApplicationActive)
+        return;
+    CMFontChange();
+    if (windowState() & Qt::WindowMinimized)
+        return;
+    if (FActiveForm && FActiveForm != this) {
+        QWidget* Form = FActiveForm;
+        FActiveForm = nullptr;
+        if (!Form->isVisible())
+            Form->show();
+        Form->activateWindow();
+    }
+}
+
+void TfrmTavro::CMFontChange()
+{
+    // Fonts installed while the program ran: the list of installed fonts is
+    // read again when the fonts have changed since.
+    const void* Table = &UpdateInstalledFonts();
+    if (Table == FFontTable)
+        return;
+    FFontTable = Table;
+    ClearFontList();
+}
+
+bool TfrmTavro::event(QEvent* Event)
+{
+    if (Event->type() == TToolWindowClosedEvent::EventType) {
+        QWidget* Window = static_cast<TToolWindowClosedEvent*>(Event)->Window();
+        if (Window && Window == frmPltColor.data())
+            actDispColPlt->setChecked(false);
+        else
+            UpdatePageActions();
+        return true;
+    }
+    switch (Event->type()) {
+    case QEvent::WindowActivate:
+        if (!ActiveDocWindow())
+            ReattachHistoryMenu();
+        break;
+    case QEvent::StyleChange:
+    case QEvent::ThemeChange:
+        // The system's metrics may have changed: the windows lay out again.
+        for (TDocWindow* C : DocWindows())
+            C->FormResize();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(Event);
+}
+
+// ---------------------------------------------------------------------------
+// The core's calls
+
+TOLEFormDoc* TfrmTavro::GetActiveForm()
+{
+    return ActiveDocWindow();
+}
+
+void TfrmTavro::SetStatusText(int32_t Panel, const std::string& Text)
+{
+    if (Panel >= 0 && Panel < int32_t(FStatusPanels.size()))
+        FStatusPanels[size_t(Panel)]->SetText(Text);
+}
+
+std::vector<TDocWindow*> TfrmTavro::DocWindows() const
+{
+    std::vector<TDocWindow*> Result;
+    for (QMdiSubWindow* Sub : FMdiArea->subWindowList(QMdiArea::CreationOrder))
+        if (auto* C = dynamic_cast<TDocWindow*>(Sub->widget()))
+            Result.push_back(C);
+    return Result;
+}
+
+TDocWindow* TfrmTavro::ActiveDocWindow() const
+{
+    QMdiSubWindow* Sub = FMdiArea->currentSubWindow();
+    auto* C = Sub ? dynamic_cast<TDocWindow*>(Sub->widget()) : nullptr;
+    return C && C->Page() ? C : nullptr;
+}
+
+IDropTarget* TfrmTavro::DropTarget() const
+{
+    return FDropTarget.Get();
+}

@@ -1,0 +1,69 @@
+#include "shell/placeholder_windows.h"
+
+#include "ui/tool_window_message.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+QPointer<TfrmPltColorPlaceholder> frmPltColor;
+std::unique_ptr<TfrmObjPropertyPlaceholder> frmObjProperty;
+
+namespace {
+
+void PostClosed(QWidget* Owner, QWidget* Window)
+{
+    if (Owner)
+        QCoreApplication::postEvent(Owner, new TToolWindowClosedEvent(Window));
+}
+
+} // namespace
+
+TfrmPltColorPlaceholder::TfrmPltColorPlaceholder(QWidget* Owner) : QWidget(Owner, Qt::Tool)
+{
+    setObjectName("frmPltColor");
+    setWindowTitle("色");
+    // A floating window does not keep the program running on its own.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    auto* Layout = new QVBoxLayout(this);
+    Layout->addWidget(new QLabel("色", this));
+    // Left of the frame, where its placement leaves room for floating windows.
+    setGeometry(0, 340, 226, 120);
+}
+
+void TfrmPltColorPlaceholder::closeEvent(QCloseEvent* Event)
+{
+    QWidget::closeEvent(Event);
+    PostClosed(parentWidget(), this);
+}
+
+TfrmObjPropertyPlaceholder::TfrmObjPropertyPlaceholder(QWidget* Owner) : QWidget(nullptr, Qt::Tool), FOwner(Owner)
+{
+    setObjectName("frmObjProperty");
+    setWindowTitle("図形のプロパティ");
+    setAttribute(Qt::WA_QuitOnClose, false);
+    FPageControl = new QTabWidget(this);
+    const auto AddSheet = [this](const char* Name, const char* Caption) {
+        auto* Sheet = new QWidget(FPageControl);
+        Sheet->setObjectName(Name);
+        FPageControl->addTab(Sheet, Caption);
+        return Sheet;
+    };
+    TabSheetGeneral = AddSheet("TabSheetGeneral", "一般");
+    TabSheetPaintProperty = AddSheet("TabSheetPaintProperty", "マクロ");
+    TabSheetShape = AddSheet("TabSheetShape", "形状");
+    TabSheetText = AddSheet("TabSheetText", "テキスト");
+    TabSheetOutline = AddSheet("TabSheetOutline", "外形");
+    auto* Layout = new QVBoxLayout(this);
+    Layout->setContentsMargins(0, 0, 0, 0);
+    Layout->addWidget(FPageControl);
+    setGeometry(0, 0, 226, 320);
+}
+
+void TfrmObjPropertyPlaceholder::closeEvent(QCloseEvent* Event)
+{
+    QWidget::closeEvent(Event);
+    PostClosed(FOwner, this);
+}

@@ -1,0 +1,50 @@
+// Stand-ins for the floating windows that come later: the colour palette
+// window and the object property panel. Each is a tool window created at
+// its place in start-up; closing one tells the frame (TToolWindowClosedEvent).
+// The panel holds the five property pages as tabs of one page control; a
+// page counts as shown while the panel is visible and its tab is.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class QTabWidget;
+
+class TfrmPltColorPlaceholder : public QWidget {
+public:
+    // Owner is the window told of the close (the frame).
+    explicit TfrmPltColorPlaceholder(QWidget* Owner);
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+};
+
+class TfrmObjPropertyPlaceholder : public QWidget {
+public:
+    explicit TfrmObjPropertyPlaceholder(QWidget* Owner);
+
+    QTabWidget* PageControl() const { return FPageControl; }
+    QWidget* TabSheetGeneral = nullptr;
+    QWidget* TabSheetPaintProperty = nullptr;
+    QWidget* TabSheetShape = nullptr;
+    QWidget* TabSheetText = nullptr;
+    QWidget* TabSheetOutline = nullptr;
+
+    // The page layout ("DispPage") is the real panel's: nothing yet.
+    void RestoreDispPage() {}
+    void SaveDispPage() {}
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    QTabWidget* FPageControl = nullptr;
+    QPointer<QWidget> FOwner;
+};
+
+// The palette window (a child of the frame) and the panel (kept until the
+// end of the main block); nil before start-up.
+extern QPointer<TfrmPltColorPlaceholder> frmPltColor;
+extern std::unique_ptr<TfrmObjPropertyPlaceholder> frmObjProperty;

@@ -1,0 +1,26 @@
+// A panel of the frame's status bar: a text, or while a page is drawn the
+// drawing progress (DrawProgressText and a 104-pixel bar filled in navy).
+#pragma once
+
+#include "model/draw_progress.h"
+
+#include <QLabel>
+
+#include <optional>
+
+class TStatusPanel : public QLabel, public TDrawProgressPanel {
+public:
+    explicit TStatusPanel(QWidget* Parent = nullptr);
+
+    std::string GetText() const override;
+    // Ends a progress display.
+    void SetText(const std::string& Text) override;
+    // Paints at once: drawing blocks the event loop.
+    void ShowProgress(const TrecDrawProgress& Progress) override;
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+
+private:
+    std::optional<TrecDrawProgress> FProgress;
+};

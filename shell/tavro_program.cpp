@@ -1,0 +1,154 @@
+#include "shell/tavro_program.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/string_list.h"
+#include "model/anchors.h"
+#include "model/clipboard_service.h"
+#include "model/cursor_service.h"
+#include "model/default_data.h"
+#include "model/document.h"
+#include "model/param_shapes.h"
+#include "model/poly_line_obj.h"
+#include "model/selection.h"
+#include "model/text_object.h"
+#include "paint/macro_library.h"
+#include "paint/paint_function_table.h"
+#include "platform/qt/application_wex.h"
+#include "platform/qt/clipboard_mime.h"
+#include "platform/qt/dde_server.h"
+#include "platform/qt/screen_cursors.h"
+#include "raster/picture_file.h"
+#include "shell/main_form.h"
+#include "shell/placeholder_windows.h"
+#include "ui/data_object.h"
+#include "ui/draw_item_clipboard.h"
+#include "ui/ole2_color.h"
+#include "ui/ole2_gradation.h"
+#include "ui/ole2_light.h"
+#include "ui/ole2_mac_paint.h"
+#include "ui/ole2_pen.h"
+#include "ui/ole_qt_bridge.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+
+TClipboardServiceQt& ClipboardServiceQt()
+{
+    static TClipboardServiceQt Service;
+    return Service;
+}
+
+} // namespace
+
+bool StartUnits(const std::string& Folder)
+{
+    try {
+        InitAppEnvironment();
+        LoadMacroLibraries(Folder);
+        PaintFunctionTable();
+        InitPictureFile();
+        RegisterParamShapeTypes();
+        RegisterPolyLineObjType();
+        RegisterTextObjType();
+        InitDocuments(&AppIniFile());
+        SetPageSelectionFactory(&NewSelectedObjects);
+        SetCursorService(&ScreenCursors());
+        AnchorsStartup(ScreenCursors());
+        SetClipboardService(&ClipboardServiceQt());
+        // Each clipboard format is registered once, now; a registration the
+        // platform refuses stops the program here rather than at first use.
+        CFWexColor();
+        CFZelbarGradation();
+        CFZelbarLight();
+        CFMacPaint();
+        CFTavroPen();
+        CFDrawItem();
+        CFRichTextFormat();
+        CFUniformResourceLocator();
+    } catch (...) {
+        ShowEventException(std::current_exception());
+        return false;
+    }
+    return true;
+}
+
+void FinishUnits()
+{
+    OleFlushClipboard();
+    SetClipboardService(nullptr);
+    AnchorsShutdown();
+    SetCursorService(nullptr);
+    SetPageSelectionFactory(nullptr);
+    FinalizeDocuments();
+    FinalizePictureFile();
+    FreeMacroLibraries();
+    FinalizeAppEnvironment();
+}
+
+bool IsDdeCommandLine(const QStringList& Args)
+{
+    return !Args.isEmpty() && (Args.first().compare("/e", Qt::CaseInsensitive) == 0 ||
+                               Args.first().compare("-e", Qt::CaseInsensitive) == 0);
+}
+
+std::string DdeOpenCommand(const QStringList& Args)
+{
+    // The shell names files by their full path; the instance's folder may
+    // be another than ours.
+    const QString File = Args.size() >= 2 ? QFileInfo(Args[1]).absoluteFilePath() : QString();
+    return "[open(\"" + File.toStdString() + "\")]\r\n";
+}
+
+bool HandOverToRunningInstance(const QStringList& Args)
+{
+    if (!IsDdeCommandLine(Args) || Args.size() < 2)
+        return false;
+    return DdeClientExecute(TavroDdeServerName(), DdeOpenCommand(Args));
+}
+
+int RunMainBlock(const QStringList& Args)
+{
+    auto Defaults = std::make_unique<TDefaultData>();
+    struct TFinally {
+        std::unique_ptr<TDefaultData>& Defaults;
+        ~TFinally()
+        {
+            SetDefaultAttributes(nullptr);
+            Defaults.reset();
+        }
+    } Finally{Defaults};
+    SetDefaultAttributes(Defaults.get());
+    InitMainGlobals();
+    auto Frame = std::make_unique<TfrmTavro>();
+    Frame->CommandLine = Args;
+    int Result = 0;
+    try {
+        Frame->StartUp();
+        if (IsDdeCommandLine(Args) && Args.size() >= 2) {
+            // No instance took the file: this one is the instance now and
+            // takes it as a DDE open.
+            TStringList Lines;
+            SplitExecuteLines(DdeOpenCommand(Args), Lines);
+            try {
+                Frame->TAVROExecuteMacro(Frame->DdeServer(), Lines);
+            } catch (...) {
+                ShowEventException(std::current_exception());
+            }
+        }
+        Frame->show();
+        Result = QApplication::exec();
+    } catch (...) {
+        ShowEventException(std::current_exception());
+        Result = 1;
+    }
+    Frame.reset();
+    if (frmObjProperty) {
+        frmObjProperty->SaveDispPage();
+        frmObjProperty.reset();
+    }
+    return Result;
+}

@@ -1,0 +1,93 @@
+// The real program on a real X server (Xvfb): started with a document on
+// its command line, its page must be on the screen.
+#include "platform/test_support.h"
+
+#include "foundation/platform_wrappers.h"
+#include "model/document.h"
+#include "model/page.h"
+#include "model/param_shapes.h"
+#include "paint/macro_list.h"
+#include "paint/paint_macro.h"
+#include "platform/registry_store.h"
+#include "shell/tavro_program.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+// A 300 x 200 page with a 200 x 150 rectangle filled pure red.
+void WriteRedDocument(const std::string& Path)
+{
+    TOLEDocumentWex Doc(nullptr, nullptr);
+    auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+    Page->SetPageSize(300, 200);
+    auto Rect = std::make_unique<TRectObj>(Page, -1);
+    Rect->SetFrame(50, 25, 200, 150);
+    auto Macro = std::make_unique<TMacro>();
+    ASSERT_TRUE(Macro->LoadFromLibrary("塗り(ボカシ)"));
+    Macro->SetParamValue("塗り方法", "10000FF");
+    Rect->Macros().Clear();
+    Rect->Macros().Add(std::move(Macro));
+    Rect->SetFillPath(1);
+    Page->RootGroup().AddChild(std::move(Rect), -1);
+    ASSERT_TRUE(Doc.SaveToFile(Path));
+}
+
+int RedPixels(const QImage& Screen)
+{
+    const QImage Img = Screen.convertToFormat(QImage::Format_RGB32);
+    int N = 0;
+    for (int Y = 0; Y < Img.height(); ++Y) {
+        const auto* Row = reinterpret_cast<const QRgb*>(Img.constScanLine(Y));
+        for (int X = 0; X < Img.width(); ++X)
+            N += (Row[X] & 0xFFFFFF) == 0xFF0000;
+    }
+    return N;
+}
+
+TEST(Program, ShowsTheDocumentOfItsCommandLine)
+{
+    const char* Program = std::getenv("TAVRO_PROGRAM");
+    ASSERT_NE(Program, nullptr);
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    TTempDir Tmp;
+    for (const char* Name : {"config", "data", "cache", "tmp"})
+        std::filesystem::create_directories(Tmp / Name);
+    setenv("XDG_CONFIG_HOME", (Tmp / "config").c_str(), 1);
+    RegistryReload();
+    ASSERT_TRUE(StartUnits());
+    WriteRedDocument(Tmp / "red.srn");
+    FinishUnits();
+
+    QProcess Tavro;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert("XDG_CONFIG_HOME", QString::fromStdString(Tmp / "config"));
+    Env.insert("XDG_DATA_HOME", QString::fromStdString(Tmp / "data"));
+    Env.insert("XDG_CACHE_HOME", QString::fromStdString(Tmp / "cache"));
+    Env.insert("TMPDIR", QString::fromStdString(Tmp / "tmp"));
+    Env.insert("QT_QPA_PLATFORM", "xcb");
+    Tavro.setProcessEnvironment(Env);
+    Tavro.start(Program, {QString::fromStdString(Tmp / "red.srn")});
+    ASSERT_TRUE(Tavro.waitForStarted(10000));
+    // The rectangle's inside is pure red at 100 %; its anti-aliased edge is not.
+    int Red = 0;
+    for (int I = 0; I < 100 && Red < 198 * 148; ++I) {
+        QTest::qWait(100);
+        Red = RedPixels(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
+    }
+    Tavro.terminate();
+    Tavro.waitForFinished(5000);
+    EXPECT_GE(Red, 198 * 148);
+    EXPECT_LE(Red, 200 * 150);
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+// The frame's creation, start-up and shutdown with the settings they read
+// and write, the command table, placement, the floating windows, enabling
+// without documents, and the help frame page.
+#include "shell_test_support.h"
+
+#include "foundation/user_error.h"
+#include "paint/macro_library.h"
+#include "platform/qt/window_routines.h"
+#include "shell/status_panel.h"
+#include "shell/tavro_action.h"
+#include "ui/rv_clip_detector.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QToolButton>
+#include <QUrl>
+#include <QToolBar>
+
+#include <fstream>
+
+namespace {
+
+const auto* const gShellEnvironment = ::testing::AddGlobalTestEnvironment(new TShellEnvironment);
+
+TEST(CommandTable, HintsDropTheAcceleratorSuffixOnly)
+{
+    const std::pair<const char*, const char*> Cases[] = {
+        {"開く(&O)...", "開く"},
+        {"新規作成(&N)", "新規作成"},
+        {"グリッド", "グリッド"},
+        {"複製(U)", "複製(U)"},
+        {"画像として保存...", "画像として保存..."},
+        {"(&X)", ""},
+        {"A(&XY)", "A(&XY)"},
+    };
+    for (const auto& [Caption, Hint] : Cases)
+        EXPECT_EQ(CaptionToHint(Caption), Hint) << Caption;
+}
+
+TEST_F(TFrameTest, CommandTableNumbersTheCommandsAndDerivesTheirHints)
+{
+    // As created, before a document window checks its page's commands.
+    Frame = std::make_unique<TfrmTavro>();
+    const char* const Names[TfrmTavro::CommandCount] = {
+        "actNew", "actOpen", "actOpenImage", "actClose", "actSave", "actSaveAs", "actSaveBMP", "actBmpTrace",
+        "actSelectTwain", "actInputTwain", "actMorvo", "actPrintSetup", "actPrint", "actConvertToBmp",
+        "actExit", "actUndo", "actRedo", "actCut", "actCopy", "actPaste", "actDel", "actDup", "actSelAll",
+        "actCopyAsBMP", "actDispHigh", "actDispMid", "actDispLow", "actDispWire", "actZoomIn", "actZoomOut",
+        "actCommonPage", "actMacPaintPropertyPage", "actShapePage", "actTextPage", "actOutlinePage",
+        "actPageAll", "actDispColPlt", "actDispAnchor", "actShowGrid", "actRuler", "act1Up", "act1Down",
+        "actTop", "actBottom", "actArngLeft", "actArngRight", "actCenterH", "actImgCenterH", "actEqualH",
+        "actArngTop", "actArngBottom", "actCenterV", "actImgCenterV", "actEqualV", "actToPolyLine",
+        "actMerge", "actUnMerge", "actBezierToLine", "actLineToBezier", "actNodeSym", "actNodeSmooth",
+        "actNodeSharp", "actNodeConnect", "actNodeDivide", "actOption", "actGridOption", "actSnapGrid",
+        "actSnapObj", "actTileV", "actTileH", "actCascade", "actHelpContents", "actHP", "actAbout", "cmbZoom",
+        "actDispSmooth"};
+    ASSERT_EQ(Frame->CommandCaptions().Count(), TfrmTavro::CommandCount);
+    for (int32_t I = 0; I < TfrmTavro::CommandCount; ++I) {
+        QObject* C = Frame->Command(I);
+        EXPECT_EQ(C->objectName(), Names[I]) << I;
+        EXPECT_EQ(Frame->CommandCaptions().Objects(I), static_cast<void*>(C)) << I;
+        if (auto* A = dynamic_cast<TAction*>(C)) {
+            EXPECT_EQ(A->Tag, I);
+            EXPECT_EQ(A->Hint().toStdString(), CaptionToHint(A->text().toStdString())) << I;
+            EXPECT_EQ(Frame->CommandCaptions().Strings(I), A->Hint().toStdString()) << I;
+        }
+    }
+    EXPECT_EQ(Frame->CommandCaptions().Strings(TfrmTavro::ZoomBoxCommand), "表示倍率ボックス");
+    EXPECT_EQ(Frame->Command(TfrmTavro::ZoomBoxCommand), Frame->cmbZoom);
+    // Spot checks of captions, help contexts and shortcuts.
+    EXPECT_EQ(Frame->actSaveAs->text(), "名前をつけて保存(&A)...");
+    EXPECT_EQ(Frame->actSaveAs->shortcut(), QKeySequence("Ctrl+Shift+S"));
+    EXPECT_EQ(Frame->actDispLow->HelpContext, 200304);
+    EXPECT_EQ(Frame->actOutlinePage->HelpContext, 2000313);
+    EXPECT_EQ(Frame->actDel->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(Frame->actMorvo->shortcut(), QKeySequence("Ctrl+Shift+G"));
+    EXPECT_TRUE(Frame->actDispWire->isChecked());
+    EXPECT_FALSE(Frame->actDispHigh->isChecked());
+    EXPECT_EQ(Frame->windowTitle(), "タヴロ");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "タヴロ");
+}
+
+TEST(Placement, WorkAreaUpTo800WideGivesTheFullWidth)
+{
+    struct TCase {
+        TRect WorkArea;
+        TRect Frame;
+    };
+    const TCase Cases[] = {
+        {{0, 0, 800, 600}, {0, 0, 800, 352}},
+        {{0, 0, 801, 600}, {230, 0, 801, 300}},
+        {{10, 20, 1290, 1044}, {240, 20, 1290, 744}},
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(FramePlacement(C.WorkArea), C.Frame);
+}
+
+TEST_F(TFrameTest, StartUpOpensOneUntitledDocumentAndShutdownWritesTheSettings)
+{
+    Frame = std::make_unique<TfrmTavro>();
+    // Before a placement was saved the frame sits where the work area puts it.
+    TRect Work;
+    ASSERT_TRUE(GetWorkAreaRect(Work));
+    const TRect P = FramePlacement(Work);
+    EXPECT_EQ(Frame->geometry(), QRect(P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top));
+    Frame->StartUp();
+    Frame->show();
+
+    EXPECT_EQ(DocNames(), std::vector<std::string>{"画像1"});
+    ASSERT_NE(ActivePage(), nullptr);
+    EXPECT_EQ(ActivePage()->Width(), 400);
+    EXPECT_EQ(ActivePage()->Height(), 300);
+    EXPECT_TRUE(Frame->ActiveDocWindow()->SubWindow()->isMaximized());
+    EXPECT_TRUE(Frame->MdiArea()->isVisible());
+    // Later steps of start-up ran: the watch, the drop target, the floating windows.
+    EXPECT_TRUE(bool(Frame->ClipDetector()->OnClipChange()));
+    EXPECT_NE(Frame->DropTarget(), nullptr);
+    EXPECT_TRUE(Frame->acceptDrops());
+    ASSERT_TRUE(frmPltColor);
+    EXPECT_TRUE(frmPltColor->isVisible());
+    EXPECT_TRUE(Frame->actDispColPlt->isChecked());
+    EXPECT_TRUE(Frame->actCommonPage->isChecked());
+    EXPECT_EQ(gDocuments->GetDocument(0)->History()->ObjCount(),
+              gDocuments->GetDocument(0)->History()->ObjListCount());
+    // The zoom box stands on its toolbar.
+    EXPECT_EQ(Frame->cmbZoom->parentWidget(), Frame->ZoomToolbar());
+    EXPECT_TRUE(Frame->cmbZoom->isVisible());
+
+    Frame->actDispSmooth->trigger();
+    Close();
+    EXPECT_EQ(Setting("MaxFrmChild"), "1");
+    EXPECT_EQ(Setting("Flags"), "1,1,1,1");
+    EXPECT_EQ(Setting("DspSmth"), "1");
+    EXPECT_NE(Setting("PosMain"), "(none)");
+}
+
+TEST_F(TFrameTest, SavedSettingsAreReadAtStartUp)
+{
+    AppIniFile().WriteString("4.0", "Flags", "1,1,1,0");
+    AppIniFile().WriteBool("4.0", "DspSmth", true);
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
+    AppIniFile().WriteInteger("4.0", "PgDWidth", 320);
+    AppIniFile().WriteInteger("4.0", "PgDHeight", 200);
+    AppIniFile().WriteString("4.0", "PosMain", "5,6,500,400,1");
+    Start();
+    EXPECT_FALSE(frmPltColor->isVisible());
+    EXPECT_FALSE(Frame->actDispColPlt->isChecked());
+    EXPECT_TRUE(Frame->actDispSmooth->isChecked());
+    EXPECT_EQ(Frame->FbSmooth, 1);
+    EXPECT_FALSE(Frame->ActiveDocWindow()->SubWindow()->isMaximized());
+    EXPECT_EQ(ActivePage()->Width(), 320);
+    EXPECT_EQ(ActivePage()->Height(), 200);
+    EXPECT_EQ(Frame->size(), QSize(500, 400));
+    // The palette comes back by its command; the window that is not
+    // maximised is written as such.
+    Frame->actDispColPlt->trigger();
+    EXPECT_TRUE(frmPltColor->isVisible());
+    Close();
+    EXPECT_EQ(Setting("MaxFrmChild"), "0");
+    EXPECT_EQ(Setting("Flags"), "1,1,1,1");
+    EXPECT_EQ(Setting("DspSmth"), "1");
+}
+
+TEST_F(TFrameTest, NoDocumentWindowAtCloseWritesMaxFrmChild1AndLeavesDocumentCommandsOff)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
+    Start();
+    Frame->actClose->trigger();
+    Settle();
+    EXPECT_TRUE(Frame->DocWindows().empty());
+    for (TAction* A : {Frame->actNew, Frame->actOpen, Frame->actOpenImage, Frame->actConvertToBmp,
+                       Frame->actExit, Frame->actCommonPage, Frame->actPageAll, Frame->actDispColPlt,
+                       Frame->actOption, Frame->actCustomize, Frame->actTileV, Frame->actCascade,
+                       Frame->actHelpContents, Frame->actAbout})
+        EXPECT_TRUE(A->isEnabled()) << A->objectName().toStdString();
+    for (TAction* A : {Frame->actSave, Frame->actCut, Frame->actDel, Frame->actZoomIn, Frame->actDispHigh,
+                       Frame->actDispSmooth, Frame->actUndo})
+        EXPECT_FALSE(A->isEnabled()) << A->objectName().toStdString();
+    EXPECT_FALSE(Frame->sbtnArrow->isEnabled());
+    EXPECT_FALSE(Frame->cmbZoom->isEnabled());
+    Frame->actNew->trigger();
+    EXPECT_TRUE(Frame->actCut->isEnabled());
+    EXPECT_TRUE(Frame->sbtnRect->isEnabled());
+    Frame->actClose->trigger();
+    Settle();
+    Close();
+    EXPECT_EQ(Setting("MaxFrmChild"), "1");
+}
+
+TEST_F(TFrameTest, ARefusedSaveQuestionKeepsTheProgramRunning)
+{
+    Start();
+    ActivePage()->SetPageSize(50, 50); // modified
+    SetMessageBoxHandler([this](void*, const std::string& Text, const std::string& Caption, uint32_t) {
+        Boxes.push_back({Text, Caption});
+        return IDCANCEL;
+    });
+    EXPECT_FALSE(Frame->close());
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Setting("Flags"), "(none)");
+    gDocuments->GetDocument(0)->SetModified(false);
+}
+
+TEST_F(TFrameTest, MissingDocumentRegistryStopsStartUp)
+{
+    std::unique_ptr<TDocuments> Saved = std::move(gDocuments);
+    Frame = std::make_unique<TfrmTavro>();
+    EXPECT_EQ(MessageOf<EUserError>([&] { Frame->StartUp(); }),
+              "uDocumentAC.initialization: gDocuments = nil");
+    gDocuments = std::move(Saved);
+}
+
+TEST_F(TFrameTest, MissingMacroLibraryStopsTheProgramWithItsMessage)
+{
+    const std::string Empty = Tmp / "nolib";
+    std::filesystem::create_directories(Empty);
+    EXPECT_FALSE(StartUnits(Empty));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "TMacro.ReadMacroFile:" + Empty + "/Macro.tvm にアクセスできません。");
+    EXPECT_EQ(Boxes[0].Caption, "エラー");
+    // The test program's own libraries again.
+    LoadMacroLibraries();
+}
+
+TEST_F(TFrameTest, FloatingWindowsFollowTheFrameWhenItIsMinimised)
+{
+    AppIniFile().WriteString("4.0", "Flags", "1,1,1,0");
+    Start();
+    ASSERT_TRUE(frmObjProperty && frmObjProperty->isVisible());
+    ASSERT_FALSE(frmPltColor->isVisible());
+    Frame->setWindowState(Qt::WindowMinimized);
+    EXPECT_FALSE(frmObjProperty->isVisible());
+    EXPECT_FALSE(frmPltColor->isVisible());
+    Frame->setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(frmObjProperty->isVisible());
+    EXPECT_FALSE(frmPltColor->isVisible());
+}
+
+TEST_F(TFrameTest, ClosingThePaletteUnchecksItsCommand)
+{
+    Start();
+    ASSERT_TRUE(Frame->actDispColPlt->isChecked());
+    frmPltColor->close();
+    Settle();
+    EXPECT_FALSE(Frame->actDispColPlt->isChecked());
+}
+
+TEST_F(TFrameTest, PageCommandsHideAndShowTheirPages)
+{
+    Start();
+    QTabWidget* Tabs = frmObjProperty->PageControl();
+    Frame->actShapePage->trigger();
+    EXPECT_FALSE(Frame->actShapePage->isChecked());
+    EXPECT_FALSE(Tabs->isTabVisible(2));
+    for (TAction* A : {Frame->actCommonPage, Frame->actMacPaintPropertyPage, Frame->actTextPage, Frame->actOutlinePage})
+        A->trigger();
+    EXPECT_FALSE(frmObjProperty->isVisible());
+    Frame->actPageAll->trigger();
+    EXPECT_TRUE(frmObjProperty->isVisible());
+    for (TAction* A : {Frame->actCommonPage, Frame->actMacPaintPropertyPage, Frame->actShapePage,
+                       Frame->actTextPage, Frame->actOutlinePage})
+        EXPECT_TRUE(A->isChecked()) << A->objectName().toStdString();
+    EXPECT_EQ(MessageOf<EUserError>([&] { Frame->actDispPageClick(Frame->actNew); }),
+              "DispPageClick: Illegal Sender");
+}
+
+TEST_F(TFrameTest, PasteFollowsDrawItemsOnTheClipboard)
+{
+    Start();
+    QGuiApplication::clipboard()->setText("plain");
+    EXPECT_FALSE(Frame->actPaste->isEnabled());
+    QGuiApplication::clipboard()->setText(QString::fromStdString(DrawItemText(1)));
+    EXPECT_TRUE(Frame->actPaste->isEnabled());
+}
+
+TEST_F(TFrameTest, HelpFramePageNamesThePageAndAnchorOfTheContext)
+{
+    Start();
+    struct TCase {
+        int32_t Context;
+        std::string Main;
+    };
+    for (const TCase& C : {TCase{2000101, "f0200.html#0101"}, TCase{10000, "f0001.html#0000"},
+                           TCase{200304, "f0020.html#0304"}}) {
+        Frame->ShowHelpContext(C.Context);
+        std::ifstream In(gstrHelpFile, std::ios::binary);
+        const std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+        const std::string Url = QUrl::fromLocalFile(QString::fromStdString(gstrHelpFolder)).toString().toStdString();
+        const std::string Expected =
+            "<html>\r\n<head>\r\n<title>タヴロのヘルプ</title>\r\n</head>\r\n<frameset cols=\"170,*\">\r\n"
+            "  <frame name=\"contents\" target=\"main\" src=\"" + Url + "menu.html\"\r\n"
+            "   scrolling=\"auto\" marginwidth=\"0\" marginheight=\"0\">\r\n"
+            "  <frame name=\"main\" src=\"" + Url + C.Main + "\">\r\n"
+            "  <noframes>\r\n  <body>\r\n"
+            "  <p>このページにはフレームが使用されていますが、お使いのブラウザではサポートされていません。</p>\r\n"
+            "  </body>\r\n  </noframes>\r\n</frameset>\r\n</html>\r\n";
+        EXPECT_EQ(Bytes, Expected) << C.Context;
+    }
+    // Written per user, never into the program's folder.
+    EXPECT_EQ(gstrHelpFile, std::string(getenv("XDG_CACHE_HOME")) + "/tavro/tmpindex.html");
+    EXPECT_EQ(gstrHelpFolder, QCoreApplication::applicationDirPath().toStdString() + "/help/");
+}
+
+} // namespace
