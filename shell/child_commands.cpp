@@ -9,10 +9,13 @@
 #include "foundation/streams.h"
 #include "model/anchors.h"
 #include "model/document.h"
+#include "model/draw_object.h"
 #include "model/page.h"
+#include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
 #include "model/selection.h"
 #include "model/selection_commands.h"
+#include "model/text_object.h"
 #include "shell/placeholder_windows.h"
 #include "ui/paint_box_wex.h"
 
@@ -20,6 +23,7 @@
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -292,6 +296,27 @@ void TfrmChild::actGroupExecute()
     SelectionChanged(true);
 }
 
+void TfrmChild::actTextWithPathExecute()
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel || Sel->Count() != 2)
+        return;
+    TTextObj* Text = nullptr;
+    TDrawItem* Path = nullptr;
+    for (int32_t I : {1, 0}) {
+        auto* T = dynamic_cast<TTextObj*>(Sel->GetItem(I));
+        TDrawItem* Other = Sel->GetItem(1 - I);
+        if (T && dynamic_cast<TDrawObject*>(Other)) {
+            Text = T;
+            Path = Other;
+        }
+    }
+    if (!Text)
+        return;
+    Text->SetLinkedPath(Path);
+    pboxkClient->update();
+}
+
 void TfrmChild::actUngroupExecute()
 {
     if (TSelectedObjects* Sel = Selection())
@@ -489,6 +514,27 @@ void TfrmChild::ReloadPanel()
     TPage* P = DrawingPage();
     if (frmObjProperty && Sel && P)
         frmObjProperty->SetParam(this, Sel->Items(), P->DPI());
+}
+
+void TfrmChild::ShowSelectionStatus()
+{
+    TSelectedObjects* Sel = Selection();
+    std::string Text;
+    auto Degrees = [](float Radians) {
+        return QString::number(double(Radians) * 180.0 / M_PI, 'f', 1).toStdString();
+    };
+    if (Sel && !InNodeMode(*Sel)) {
+        if (Sel->Count() == 1) {
+            if (auto* P = dynamic_cast<TParamObj*>(Sel->GetItem(0)))
+                Text = "中心=(" + std::to_string(P->X() + P->Width() / 2) + "," +
+                       std::to_string(P->Y() + P->Height() / 2) + ")," + "回転角=" + Degrees(P->Angle()) + "'";
+            else if (auto* T = dynamic_cast<TTextObj*>(Sel->GetItem(0)))
+                Text = "回転角=" + Degrees(T->Angle()) + "'";
+        } else if (Sel->Count() >= 2) {
+            Text = std::to_string(Sel->Count()) + "個の図形を選択中";
+        }
+    }
+    FFrame.SetStatusText(1, Text);
 }
 
 void TfrmChild::UpdateActionStates()

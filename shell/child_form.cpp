@@ -799,11 +799,6 @@ void TfrmChild::UpdateCursor(int32_t)
     // The cursors of the mouse modes come with the mouse tools.
 }
 
-void TfrmChild::ShowSelectionStatus()
-{
-    // The selection summary comes with the document commands.
-}
-
 void TfrmChild::FormActivate()
 {
     if (Terminating())

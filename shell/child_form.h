@@ -188,6 +188,8 @@ public:
     void actEqualVExecute();
     void actGroupExecute();
     void actUngroupExecute();
+    // Links the one selected text to the other selected item (not recorded).
+    void actTextWithPathExecute();
     void actGridOptionExecute() {}
     // Ends a line entered point by point (comes with the mouse tools).
     void EndMakeLine() {}

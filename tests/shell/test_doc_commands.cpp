@@ -6,14 +6,24 @@
 #include "model/clipboard_service.h"
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
+#include "model/text_object.h"
 #include "shell/placeholder_windows.h"
 #include "ui/draw_item_clipboard.h"
+
+#include "foundation/user_error.h"
 
 #include <QKeyEvent>
 
 #include <functional>
 
 namespace {
+
+// A rectangle that refuses to move.
+class TFailingRect : public TRectObj {
+public:
+    using TRectObj::TRectObj;
+    void MoveBy(int32_t, int32_t) override { throw EUserError("move failed"); }
+};
 
 struct DocCommandsTest : ChildFormTest {
     TRealObjectTypes Types;
@@ -245,6 +255,28 @@ TEST_F(DocCommandsTest, CommandsFollowTheSelectionState)
     }
 }
 
+TEST_F(DocCommandsTest, SelectionStatusAndTextOnAPath)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 10, 20, 30, 41);
+    TRectObj* B = AddRect(W, 20, 0, 10, 10);
+    auto* T = static_cast<TTextObj*>(PageOf(W).RootGroup().AddChild(std::make_unique<TTextObj>(&PageOf(W), -1), -1));
+    const std::pair<std::vector<TDrawItem*>, std::string> Cases[] = {
+        {{A}, "中心=(25,40),回転角=0.0'"}, {{A, B}, "2個の図形を選択中"}, {{}, ""}, {{T}, "回転角=0.0'"}};
+    for (const auto& [Items, Status] : Cases) {
+        Select(W, Items);
+        W->SelectionChanged(false);
+        EXPECT_EQ(Frame.Status[1], Status);
+    }
+    // The text follows the other item; the link is no step of the history.
+    Select(W, {T, A});
+    THistoryCommand& H = *W->Document()->History();
+    H.ClearHistory();
+    W->actTextWithPathExecute();
+    EXPECT_EQ(T->LinkedPath(), A);
+    EXPECT_FALSE(H.CanUndo());
+}
+
 TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
 {
     frmObjProperty = std::make_unique<TfrmObjPropertyPlaceholder>(nullptr);
@@ -267,18 +299,34 @@ TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
 TEST_F(DocCommandsTest, EveryCommandUndoesAndRedoesExactly)
 {
     TfrmChild* W = Open(400, 300);
-    TRectObj* A = AddRect(W, 0, 0, 20, 10);
-    TRectObj* B = AddRect(W, 10, 30, 40, 10);
-    TRectObj* C = AddRect(W, 100, 60, 10, 30);
-    TPolyLineObj* P = AddPoly(W, {{0, 0, 6}, {10, 0, 2}, {20, 5, 2}, {30, 0, 2}});
-    TPolyLineObj* Q = AddPoly(W, {{0, 50, 6}, {10, 50, 2}});
+    // Undo brings deleted items back as new objects under their IDs: the
+    // cases find them by ID each time.
+    const int32_t IDs[] = {AddRect(W, 0, 0, 20, 10)->ObjID(), AddRect(W, 10, 30, 40, 10)->ObjID(),
+                           AddRect(W, 100, 60, 10, 30)->ObjID(),
+                           AddPoly(W, {{0, 0, 6}, {10, 0, 2}, {20, 5, 2}, {30, 0, 2}})->ObjID(),
+                           AddPoly(W, {{0, 50, 6}, {10, 50, 2}})->ObjID()};
+    auto Item = [&](int32_t N) -> TDrawItem* {
+        TDrawGroup& Root = PageOf(W).RootGroup();
+        for (int32_t I = 0; I < Root.GetCount(); ++I)
+            if (Root.GetItem(I)->ObjID() == IDs[N])
+                return Root.GetItem(I);
+        ADD_FAILURE() << "item " << N << " is gone";
+        return nullptr;
+    };
+    enum { A, B, C, P, Q };
     struct TCase {
         const char* Caption;
         std::function<void()> Set;
         std::function<void()> Run;
     };
-    auto Items = [&] { Select(W, {A, B, C}); };
-    auto Nodes = [&] { SelectNodes(W, P, {1, 2}); };
+    auto Sel = [&](std::initializer_list<int32_t> Ns) {
+        std::vector<TDrawItem*> Items;
+        for (int32_t N : Ns)
+            Items.push_back(Item(N));
+        Select(W, Items);
+    };
+    auto Items = [&] { Sel({A, B, C}); };
+    auto Nodes = [&] { SelectNodes(W, static_cast<TPolyLineObj*>(Item(P)), {1, 2}); };
     const TCase Cases[] = {
         {"左寄せ配置", Items, [&] { W->actArngLeftExecute(); }},
         {"右寄せ配置", Items, [&] { W->actArngRightExecute(); }},
@@ -289,16 +337,16 @@ TEST_F(DocCommandsTest, EveryCommandUndoesAndRedoesExactly)
         {"垂直に中央配置", Items, [&] { W->actCenterVExecute(); }},
         {"垂直に画像中央配置", Items, [&] { W->actImgCenterVExecute(); }},
         {"水平に均等配置", Items, [&] { W->actEqualHExecute(); }},
-        {"垂直に均等配置", [&] { Select(W, {A, C, Q}); }, [&] { W->actEqualVExecute(); }},
-        {"１つ手前に", [&] { Select(W, {A}); }, [&] { W->act1UpExecute(); }},
-        {"１つ後ろへ", [&] { Select(W, {B}); }, [&] { W->act1DownExecute(); }},
-        {"１番手前に", [&] { Select(W, {A}); }, [&] { W->actTopExecute(); }},
-        {"１番後ろへ", [&] { Select(W, {C}); }, [&] { W->actBottomExecute(); }},
+        {"垂直に均等配置", [&] { Sel({A, C, Q}); }, [&] { W->actEqualVExecute(); }},
+        {"１つ手前に", [&] { Sel({A}); }, [&] { W->act1UpExecute(); }},
+        {"１つ後ろへ", [&] { Sel({B}); }, [&] { W->act1DownExecute(); }},
+        {"１番手前に", [&] { Sel({A}); }, [&] { W->actTopExecute(); }},
+        {"１番後ろへ", [&] { Sel({C}); }, [&] { W->actBottomExecute(); }},
         {"グループ化", Items, [&] { W->actGroupExecute(); }},
         {"選択図形の移動", Items, [&] { Key(W, Qt::Key_Left, Qt::ShiftModifier); }},
         {"選択図形の拡大／縮小", Items, [&] { Key(W, Qt::Key_Down, Qt::ControlModifier); }},
-        {"線図形化", [&] { Select(W, {A}); }, [&] { W->actToPolyLineExecute(); }},
-        {"線合成", [&] { Select(W, {P, Q}); }, [&] { W->actMergeExecute(); }},
+        {"線図形化", [&] { Sel({A}); }, [&] { W->actToPolyLineExecute(); }},
+        {"線合成", [&] { Sel({P, Q}); }, [&] { W->actMergeExecute(); }},
         {"ノードスムース化", Nodes, [&] { W->actNodeSmoothExecute(); }},
         {"ノード対象化", Nodes, [&] { W->actNodeSymExecute(); }},
         {"曲線化", Nodes, [&] { W->actLineToBezierExecute(); }},
@@ -325,9 +373,30 @@ TEST_F(DocCommandsTest, EveryCommandUndoesAndRedoesExactly)
     }
     // A command that changes nothing leaves no step.
     SelOf(W).SetEditMode(0);
-    Select(W, {A});
+    Sel({A});
     H.ClearHistory();
     W->actArngLeftExecute();
     W->act1DownExecute();
     EXPECT_FALSE(H.CanUndo());
+}
+
+TEST_F(DocCommandsTest, AnEditThatRaisesLeavesTheDocumentAsItWas)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 50, 0, 10, 10);
+    auto F = std::make_unique<TFailingRect>(&PageOf(W), -1);
+    F->SetFrame(100, 0, 10, 10);
+    TDrawItem* Failing = PageOf(W).RootGroup().AddChild(std::move(F), -1);
+    TRectObj* C = AddRect(W, 0, 0, 10, 10);
+    THistoryCommand& H = *W->Document()->History();
+    for (auto Command : {&TfrmChild::actArngLeftExecute, &TfrmChild::actEqualHExecute}) {
+        Select(W, {A, Failing, C});
+        H.ClearHistory();
+        const std::vector<uint8_t> Before = DocStream(W);
+        (W->*Command)(); // A moves first, then the failing one raises
+        EXPECT_EQ(DocStream(W), Before);
+        EXPECT_EQ(BoundsOf(A).Left, 50);
+        EXPECT_FALSE(H.CanUndo());
+        EXPECT_FALSE(H.IsCommandOpen());
+    }
 }
