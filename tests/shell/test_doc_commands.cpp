@@ -2,6 +2,7 @@
 // stacking and grouping, alignment and spacing, arrow keys, node commands,
 // command enabling by selection state, and exact undo and redo of each.
 #include "child_test_support.h"
+#include "shell_test_support.h"
 
 #include "model/clipboard_service.h"
 #include "model/param_shapes.h"
@@ -11,7 +12,10 @@
 #include "ui/draw_item_clipboard.h"
 
 #include "foundation/user_error.h"
+#include "platform/message_box.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 #include <functional>
@@ -107,6 +111,29 @@ TEST_F(DocCommandsTest, CopyAndPasteBetweenTwoDocumentsThroughTheClipboard)
     EXPECT_EQ(DocStream(B), Before);
     B->actRedoExecute();
     EXPECT_EQ(DocStream(B), After);
+}
+
+TEST_F(DocCommandsTest, APasteThatCannotBeReadShowsTheErrorAndAddsNothing)
+{
+    TfrmChild* W = Open(400, 300);
+    std::vector<std::string> Boxes;
+    const TMessageBoxHandler Old = SetMessageBoxHandler(
+        [&](void*, const std::string& Text, const std::string& Caption, uint32_t) {
+            Boxes.push_back(Caption + ":" + Text);
+            return IDOK;
+        });
+    // The header of the text form, then the text cut off in the middle.
+    const std::string Text = DrawItemText(1);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(Text.substr(0, Text.size() / 2)));
+    ASSERT_TRUE(ClipboardHasDrawItem());
+    W->Document()->History()->ClearHistory();
+    const std::vector<uint8_t> Before = DocStream(W);
+    W->actPasteExecute();
+    SetMessageBoxHandler(Old);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"エラー:クリップボードからの読み込みに失敗しました"});
+    EXPECT_EQ(DocStream(W), Before);
+    EXPECT_EQ(SelOf(W).Count(), 0);
+    EXPECT_FALSE(W->Document()->History()->CanUndo());
 }
 
 TEST_F(DocCommandsTest, AlignmentSpacingAndNudgingGiveExactPositions)
