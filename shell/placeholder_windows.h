@@ -37,17 +37,19 @@ public:
 
     // The hand-over of a document window's selection: no item, the one
     // selected item, or the selected items (two or more), with the page's
-    // resolution. The stand-in only records each call.
+    // resolution. The stand-in only counts the calls and keeps the last.
     struct TSetParamCall {
-        QWidget* Form;
+        QWidget* Form = nullptr;
         std::vector<TDrawItem*> Items;
-        int32_t DPI;
+        int32_t DPI = 0;
     };
     void SetParam(QWidget* Form, const std::vector<TDrawItem*>& Items, int32_t DPI)
     {
-        SetParamCalls.push_back({Form, Items, DPI});
+        LastSetParam = {Form, Items, DPI};
+        ++SetParamCount;
     }
-    std::vector<TSetParamCall> SetParamCalls;
+    TSetParamCall LastSetParam;
+    int32_t SetParamCount = 0;
 
     // The page layout ("DispPage") is the real panel's: nothing yet.
     void RestoreDispPage() {}

@@ -312,11 +312,12 @@ TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
     TRectObj* B = AddRect(W, 20, 0, 10, 10);
     for (const std::vector<TDrawItem*>& Items : {std::vector<TDrawItem*>{}, {A}, {A, B}}) {
         Select(W, Items);
+        const int32_t Calls = frmObjProperty->SetParamCount;
         W->SelectionChanged(false);
-        ASSERT_FALSE(frmObjProperty->SetParamCalls.empty());
-        EXPECT_EQ(frmObjProperty->SetParamCalls.back().Form, W);
-        EXPECT_EQ(frmObjProperty->SetParamCalls.back().Items, Items);
-        EXPECT_EQ(frmObjProperty->SetParamCalls.back().DPI, PageOf(W).DPI());
+        EXPECT_EQ(frmObjProperty->SetParamCount, Calls + 1);
+        EXPECT_EQ(frmObjProperty->LastSetParam.Form, W);
+        EXPECT_EQ(frmObjProperty->LastSetParam.Items, Items);
+        EXPECT_EQ(frmObjProperty->LastSetParam.DPI, PageOf(W).DPI());
     }
     frmObjProperty.reset();
 }
