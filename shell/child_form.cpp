@@ -749,6 +749,7 @@ void TfrmChild::SelectionChanged(bool Refresh)
     Sel->CalcBounds();
     if (Refresh)
         Sel->RebuildAnchors();
+    ReloadPanel();
     ShowSelectionStatus();
     UpdateActionStates();
     pboxkClient->update();
@@ -796,17 +797,6 @@ void TfrmChild::InvalidateRulers()
 void TfrmChild::UpdateCursor(int32_t)
 {
     // The cursors of the mouse modes come with the mouse tools.
-}
-
-void TfrmChild::ShowSelectionStatus()
-{
-    // The selection summary comes with the document commands.
-}
-
-void TfrmChild::UpdateActionStates()
-{
-    HistoryChanged();
-    UpdateGridActions();
 }
 
 void TfrmChild::FormActivate()
@@ -1021,6 +1011,10 @@ void TfrmChild::DrawRulerCursorV(int32_t Y)
 
 void TfrmChild::keyPressEvent(QKeyEvent* Event)
 {
+    if (NudgeSelection(Event->key(), Event->modifiers())) {
+        Event->accept();
+        return;
+    }
     // FormShortCut: the keypad's plus and minus zoom.
     if (Event->modifiers() & Qt::KeypadModifier) {
         const int32_t Index = Event->key() == Qt::Key_Plus    ? FrameCommand::actZoomIn

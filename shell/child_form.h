@@ -161,30 +161,35 @@ public:
     void actMorvoExecute() {}
     void actPrintSetupExecute() {}
     void actPrintExecute() {}
-    void actBezierToLineExecute() {}
-    void actLineToBezierExecute() {}
-    void actNodeSymExecute() {}
-    void actNodeSmoothExecute() {}
-    void actNodeSharpExecute() {}
-    void actNodeConnectExecute() {}
-    void actNodeDivideExecute() {}
-    void actToPolyLineExecute() {}
-    void actMergeExecute() {}
-    void actUnMergeExecute() {}
-    void act1UpExecute() {}
-    void act1DownExecute() {}
-    void actTopExecute() {}
-    void actBottomExecute() {}
-    void actArngLeftExecute() {}
-    void actArngRightExecute() {}
-    void actCenterHExecute() {}
-    void actImgCenterHExecute() {}
-    void actEqualHExecute() {}
-    void actArngTopExecute() {}
-    void actArngBottomExecute() {}
-    void actCenterVExecute() {}
-    void actImgCenterVExecute() {}
-    void actEqualVExecute() {}
+    // Node, line, stacking and alignment commands (child_commands.cpp).
+    void actBezierToLineExecute();
+    void actLineToBezierExecute();
+    void actNodeSymExecute();
+    void actNodeSmoothExecute();
+    void actNodeSharpExecute();
+    void actNodeConnectExecute();
+    void actNodeDivideExecute();
+    void actToPolyLineExecute();
+    void actMergeExecute();
+    void actUnMergeExecute();
+    void act1UpExecute();
+    void act1DownExecute();
+    void actTopExecute();
+    void actBottomExecute();
+    void actArngLeftExecute();
+    void actArngRightExecute();
+    void actCenterHExecute();
+    void actImgCenterHExecute();
+    void actEqualHExecute();
+    void actArngTopExecute();
+    void actArngBottomExecute();
+    void actCenterVExecute();
+    void actImgCenterVExecute();
+    void actEqualVExecute();
+    void actGroupExecute();
+    void actUngroupExecute();
+    // Links the one selected text to the other selected item (not recorded).
+    void actTextWithPathExecute();
     void actGridOptionExecute() {}
     // Ends a line entered point by point (comes with the mouse tools).
     void EndMakeLine() {}
@@ -240,6 +245,14 @@ private:
     void DrawAnchors(QPainter& DC);
     void pboxRulerHPaint(QPainter& DC);
     void pboxRulerVPaint(QPainter& DC);
+    // child_commands.cpp: alignment by Kind (0 left, 1 right, 2 centre,
+    // 3 page centre; horizontal, or vertical when Vertical), equal spacing,
+    // and the arrow keys; true when the key was an arrow.
+    void AlignSelection(const char* Caption, int32_t Kind, bool Vertical);
+    void SpaceSelection(const char* Caption, bool Vertical);
+    bool NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers);
+    // Hands the selection to the property panel.
+    void ReloadPanel();
     // Runs Body inside a history command of Caption; a failure cancels it.
     template <class F>
     void RunCommand(const std::string& Caption, F&& Body);

@@ -8,9 +8,12 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class QTabWidget;
+class TDrawItem;
 
 class TfrmPltColorPlaceholder : public QWidget {
 public:
@@ -31,6 +34,22 @@ public:
     QWidget* TabSheetShape = nullptr;
     QWidget* TabSheetText = nullptr;
     QWidget* TabSheetOutline = nullptr;
+
+    // The hand-over of a document window's selection: no item, the one
+    // selected item, or the selected items (two or more), with the page's
+    // resolution. The stand-in only counts the calls and keeps the last.
+    struct TSetParamCall {
+        QWidget* Form = nullptr;
+        std::vector<TDrawItem*> Items;
+        int32_t DPI = 0;
+    };
+    void SetParam(QWidget* Form, const std::vector<TDrawItem*>& Items, int32_t DPI)
+    {
+        LastSetParam = {Form, Items, DPI};
+        ++SetParamCount;
+    }
+    TSetParamCall LastSetParam;
+    int32_t SetParamCount = 0;
 
     // The page layout ("DispPage") is the real panel's: nothing yet.
     void RestoreDispPage() {}

@@ -45,7 +45,7 @@ public:
             Window->SetZoom(std::clamp(Zoom, 10, 1600));
     }
     void MouseWheel(QWheelEvent&) override {}
-    void SetStatusText(int32_t, const std::string&) override {}
+    void SetStatusText(int32_t Panel, const std::string& Text) override { Status[Panel & 3] = Text; }
     void UpdateToolButton(uint8_t, uint8_t) override {}
     void UpdateDocumentActions() override { ++DocumentActions; }
     void SetDispAnchor(bool Visible) override { Anchors.push_back(Visible); }
@@ -59,6 +59,7 @@ public:
     std::vector<int32_t> Applied;
     std::vector<bool> Anchors;
     int DocumentActions = 0;
+    std::string Status[4];
 };
 
 struct ChildFormTest : ::testing::Test {

@@ -179,7 +179,8 @@ TEST_F(TFrameTest, NoDocumentWindowAtCloseWritesMaxFrmChild1AndLeavesDocumentCom
     EXPECT_FALSE(Frame->sbtnArrow->isEnabled());
     EXPECT_FALSE(Frame->cmbZoom->isEnabled());
     Frame->actNew->trigger();
-    EXPECT_TRUE(Frame->actCut->isEnabled());
+    EXPECT_TRUE(Frame->actZoomIn->isEnabled());
+    EXPECT_FALSE(Frame->actCut->isEnabled()); // nothing selected
     EXPECT_TRUE(Frame->sbtnRect->isEnabled());
     Frame->actClose->trigger();
     Settle();

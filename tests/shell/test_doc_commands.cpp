@@ -1,0 +1,430 @@
+// The document window's editing commands: clipboard between documents,
+// stacking and grouping, alignment and spacing, arrow keys, node commands,
+// command enabling by selection state, and exact undo and redo of each.
+#include "child_test_support.h"
+#include "shell_test_support.h"
+
+#include "model/clipboard_service.h"
+#include "model/param_shapes.h"
+#include "model/poly_line_obj.h"
+#include "model/text_object.h"
+#include "shell/placeholder_windows.h"
+#include "ui/draw_item_clipboard.h"
+
+#include "foundation/user_error.h"
+#include "platform/message_box.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+#include <functional>
+
+namespace {
+
+// A rectangle that refuses to move.
+class TFailingRect : public TRectObj {
+public:
+    using TRectObj::TRectObj;
+    void MoveBy(int32_t, int32_t) override { throw EUserError("move failed"); }
+};
+
+struct DocCommandsTest : ChildFormTest {
+    TRealObjectTypes Types;
+    TClipboardServiceQt Clipboard;
+    void SetUp() override
+    {
+        ChildFormTest::SetUp();
+        SetClipboardService(&Clipboard);
+    }
+    void TearDown() override
+    {
+        SetClipboardService(nullptr);
+        ChildFormTest::TearDown();
+    }
+    static TSelectedObjects& SelOf(TfrmChild* W) { return *dynamic_cast<TSelectedObjects*>(PageOf(W).Selection()); }
+    static TRectObj* AddRect(TfrmChild* W, int32_t X, int32_t Y, int32_t Width, int32_t Height)
+    {
+        auto R = std::make_unique<TRectObj>(&PageOf(W), -1);
+        R->SetFrame(X, Y, Width, Height);
+        return static_cast<TRectObj*>(PageOf(W).RootGroup().AddChild(std::move(R), -1));
+    }
+    static TPolyLineObj* AddPoly(TfrmChild* W, const std::vector<std::tuple<int32_t, int32_t, uint8_t>>& Points)
+    {
+        auto P = std::make_unique<TPolyLineObj>(&PageOf(W), -1);
+        P->SetPathRecord(MakePath(Points));
+        return static_cast<TPolyLineObj*>(PageOf(W).RootGroup().AddChild(std::move(P), -1));
+    }
+    static void Select(TfrmChild* W, const std::vector<TDrawItem*>& Items)
+    {
+        SelOf(W).ClearSelection();
+        for (TDrawItem* I : Items)
+            SelOf(W).AddItem(I);
+        SelOf(W).CalcBounds();
+    }
+    // Node mode on the one selected polyline with the nodes at Indexes selected.
+    static void SelectNodes(TfrmChild* W, TPolyLineObj* P, const std::vector<int32_t>& Indexes)
+    {
+        Select(W, {P});
+        TSelectedObjects& S = SelOf(W);
+        S.SetEditMode(1);
+        S.RebuildAnchors();
+        for (int32_t I : Indexes)
+            S.GetAnchors().SetNodeSelected(S.GetAnchors().FindNodeAnchor(P, I), 1, -1);
+    }
+    static std::vector<uint8_t> DocStream(TfrmChild* W)
+    {
+        TMemoryStream S;
+        W->Document()->SaveToStream(S);
+        return Bytes(S);
+    }
+    static TRect BoundsOf(TDrawItem* I) { return I->GetBounds(); }
+    static void Key(TfrmChild* W, Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier)
+    {
+        QKeyEvent E(QEvent::KeyPress, K, M);
+        QApplication::sendEvent(W, &E);
+    }
+};
+
+} // namespace
+
+TEST_F(DocCommandsTest, CopyAndPasteBetweenTwoDocumentsThroughTheClipboard)
+{
+    TfrmChild* A = Open(400, 300);
+    TRectObj* R = AddRect(A, 10, 20, 30, 40);
+    Select(A, {R});
+    A->actCopyExecute();
+    EXPECT_TRUE(ClipboardHasDrawItem());
+
+    TfrmChild* B = Open(400, 300);
+    const std::vector<uint8_t> Before = DocStream(B);
+    B->actPasteExecute();
+    TDrawGroup& Root = PageOf(B).RootGroup();
+    ASSERT_EQ(Root.GetCount(), 1);
+    EXPECT_EQ(Root.GetItem(0)->GetClass().Name, std::string("TRectObj"));
+    EXPECT_TRUE(BoundsOf(Root.GetItem(0)) == BoundsOf(R));
+    EXPECT_EQ(SelOf(B).Count(), 1);
+    THistoryCommand& H = *B->Document()->History();
+    EXPECT_EQ(H.UndoCaption(), "貼り付け(&P)");
+    const std::vector<uint8_t> After = DocStream(B);
+    B->actUndoExecute();
+    EXPECT_EQ(DocStream(B), Before);
+    B->actRedoExecute();
+    EXPECT_EQ(DocStream(B), After);
+}
+
+TEST_F(DocCommandsTest, APasteThatCannotBeReadShowsTheErrorAndAddsNothing)
+{
+    TfrmChild* W = Open(400, 300);
+    std::vector<std::string> Boxes;
+    const TMessageBoxHandler Old = SetMessageBoxHandler(
+        [&](void*, const std::string& Text, const std::string& Caption, uint32_t) {
+            Boxes.push_back(Caption + ":" + Text);
+            return IDOK;
+        });
+    // The header of the text form, then the text cut off in the middle.
+    const std::string Text = DrawItemText(1);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(Text.substr(0, Text.size() / 2)));
+    ASSERT_TRUE(ClipboardHasDrawItem());
+    W->Document()->History()->ClearHistory();
+    const std::vector<uint8_t> Before = DocStream(W);
+    W->actPasteExecute();
+    SetMessageBoxHandler(Old);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"エラー:クリップボードからの読み込みに失敗しました"});
+    EXPECT_EQ(DocStream(W), Before);
+    EXPECT_EQ(SelOf(W).Count(), 0);
+    EXPECT_FALSE(W->Document()->History()->CanUndo());
+}
+
+TEST_F(DocCommandsTest, AlignmentSpacingAndNudgingGiveExactPositions)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 0, 0, 20, 10);
+    TRectObj* B = AddRect(W, 10, 30, 40, 10);
+    TRectObj* C = AddRect(W, 100, 60, 10, 30);
+    ASSERT_TRUE(BoundsOf(A) == (TRect{0, 0, 20, 10}));
+    struct TCase {
+        std::function<void(TfrmChild*)> Command;
+        TRect A, B, C;
+    };
+    // The selection's bounds are (0, 0)-(110, 90); the page is 400 x 300.
+    const TCase Cases[] = {
+        {&TfrmChild::actArngLeftExecute, {0, 0, 20, 10}, {0, 30, 40, 40}, {0, 60, 10, 90}},
+        {&TfrmChild::actArngRightExecute, {90, 0, 110, 10}, {70, 30, 110, 40}, {100, 60, 110, 90}},
+        {&TfrmChild::actCenterHExecute, {45, 0, 65, 10}, {35, 30, 75, 40}, {50, 60, 60, 90}},
+        {&TfrmChild::actImgCenterHExecute, {190, 0, 210, 10}, {180, 30, 220, 40}, {195, 60, 205, 90}},
+        {&TfrmChild::actArngTopExecute, {0, 0, 20, 10}, {10, 0, 50, 10}, {100, 0, 110, 30}},
+        {&TfrmChild::actArngBottomExecute, {0, 80, 20, 90}, {10, 80, 50, 90}, {100, 60, 110, 90}},
+        {&TfrmChild::actCenterVExecute, {0, 40, 20, 50}, {10, 40, 50, 50}, {100, 30, 110, 60}},
+        {&TfrmChild::actImgCenterVExecute, {0, 145, 20, 155}, {10, 145, 50, 155}, {100, 135, 110, 165}},
+        // Left edges 0, 10, 100: the middle one goes to 50.
+        {&TfrmChild::actEqualHExecute, {0, 0, 20, 10}, {50, 30, 90, 40}, {100, 60, 110, 90}},
+        {&TfrmChild::actEqualVExecute, {0, 0, 20, 10}, {10, 30, 50, 40}, {100, 60, 110, 90}},
+        {[](TfrmChild* W) { Key(W, Qt::Key_Right); }, {1, 0, 21, 10}, {11, 30, 51, 40}, {101, 60, 111, 90}},
+        {[](TfrmChild* W) { Key(W, Qt::Key_Up, Qt::ShiftModifier); }, {0, -5, 20, 5}, {10, 25, 50, 35}, {100, 55, 110, 85}},
+    };
+    THistoryCommand& H = *W->Document()->History();
+    for (const TCase& T : Cases) {
+        Select(W, {A, B, C});
+        T.Command(W);
+        EXPECT_TRUE(BoundsOf(A) == T.A) << H.UndoCaption();
+        EXPECT_TRUE(BoundsOf(B) == T.B) << H.UndoCaption();
+        EXPECT_TRUE(BoundsOf(C) == T.C) << H.UndoCaption();
+        W->actUndoExecute();
+        ASSERT_TRUE(BoundsOf(B) == (TRect{10, 30, 50, 40})) << H.RedoCaption();
+    }
+    // Ctrl+Right grows the selection by one step with its left edge kept.
+    Select(W, {A});
+    Key(W, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(H.UndoCaption(), "選択図形の拡大／縮小");
+    EXPECT_EQ(BoundsOf(A).Left, 0);
+    EXPECT_EQ(BoundsOf(A).Right, 21);
+}
+
+TEST_F(DocCommandsTest, StackingAndGrouping)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 0, 0, 10, 10);
+    TRectObj* B = AddRect(W, 20, 0, 10, 10);
+    TRectObj* C = AddRect(W, 40, 0, 10, 10);
+    TDrawGroup& Root = PageOf(W).RootGroup();
+    auto Order = [&] {
+        std::vector<TDrawItem*> R;
+        for (int32_t I = 0; I < Root.GetCount(); ++I)
+            R.push_back(Root.GetItem(I));
+        return R;
+    };
+    Select(W, {A});
+    W->act1UpExecute();
+    EXPECT_EQ(Order(), (std::vector<TDrawItem*>{B, A, C}));
+    W->act1DownExecute();
+    EXPECT_EQ(Order(), (std::vector<TDrawItem*>{A, B, C}));
+    Select(W, {C, A});
+    W->act1UpExecute(); // two selected: nothing
+    EXPECT_EQ(Order(), (std::vector<TDrawItem*>{A, B, C}));
+    W->actBottomExecute();
+    EXPECT_EQ(Order(), (std::vector<TDrawItem*>{A, C, B}));
+    W->actTopExecute();
+    EXPECT_EQ(Order(), (std::vector<TDrawItem*>{B, A, C}));
+    // Grouping keeps the stacking order of the selection order given.
+    Select(W, {B, A, C});
+    W->actGroupExecute();
+    ASSERT_EQ(Root.GetCount(), 1);
+    auto* G = dynamic_cast<TDrawGroup*>(Root.GetItem(0));
+    ASSERT_NE(G, nullptr);
+    EXPECT_EQ(G->GetItem(0), B);
+    EXPECT_EQ(G->GetItem(1), A);
+    EXPECT_EQ(G->GetItem(2), C);
+    EXPECT_EQ(W->Document()->History()->UndoCaption(), "グループ化");
+}
+
+TEST_F(DocCommandsTest, NodeCommandsOnAHandMadePolyline)
+{
+    TfrmChild* W = Open(400, 300);
+    TPolyLineObj* P = AddPoly(W, {{0, 0, 6}, {10, 0, 2}, {20, 5, 2}, {30, 0, 2}});
+    SelectNodes(W, P, {1, 2});
+    W->actNodeSmoothExecute();
+    EXPECT_EQ(P->GetNodeKind(1), 1);
+    EXPECT_EQ(P->GetNodeKind(2), 1);
+    W->actNodeSharpExecute();
+    EXPECT_EQ(P->GetNodeKind(1), 0);
+    // Nodes align on their own bounds and move with the arrow keys.
+    W->actArngTopExecute();
+    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{0, 0}, {10, 0}, {20, 0}, {30, 0}}));
+    Key(W, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(PointsOf(P->BasePath()), (std::vector<TPoint>{{0, 0}, {10, 5}, {20, 5}, {30, 0}}));
+    EXPECT_EQ(W->Document()->History()->UndoCaption(), "選択ノードの移動");
+    // The segment between the two nodes becomes a curve: two control points.
+    W->actLineToBezierExecute();
+    EXPECT_EQ(P->BasePath().Count, 6);
+}
+
+TEST_F(DocCommandsTest, CommandsFollowTheSelectionState)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 0, 0, 10, 10);
+    TRectObj* B = AddRect(W, 20, 0, 10, 10);
+    TPolyLineObj* P = AddPoly(W, {{0, 0, 6}, {10, 0, 2}, {20, 5, 2}});
+    TPolyLineObj* Q = AddPoly(W, {{0, 50, 6}, {10, 50, 2}});
+    using namespace FrameCommand;
+    const int32_t Watched[] = {actCut,      actDel,      actMerge,    actUnMerge, actToPolyLine, act1Up,
+                               actTop,      actArngLeft, actEqualV,   actImgCenterH, actNodeSmooth,
+                               actNodeSharp, actNodeSym, actNodeDivide, actNodeConnect, actBezierToLine,
+                               actLineToBezier};
+    struct TCase {
+        const char* Name;
+        std::function<void()> Set;
+        std::vector<int32_t> Enabled;
+    };
+    const TCase Cases[] = {
+        {"none", [&] { Select(W, {}); }, {}},
+        {"one rect", [&] { Select(W, {A}); }, {actCut, actDel, actToPolyLine, act1Up, actTop, actImgCenterH}},
+        {"two rects", [&] { Select(W, {A, B}); },
+         {actCut, actDel, actToPolyLine, actTop, actArngLeft, actEqualV, actImgCenterH}},
+        {"one line", [&] { Select(W, {P}); }, {actCut, actDel, actUnMerge, act1Up, actTop, actImgCenterH}},
+        {"two lines", [&] { Select(W, {P, Q}); },
+         {actCut, actDel, actMerge, actUnMerge, actToPolyLine, actTop, actArngLeft, actEqualV, actImgCenterH}},
+        {"a middle node", [&] { SelectNodes(W, P, {1}); },
+         {actDel, actImgCenterH, actNodeSmooth, actNodeSym, actNodeDivide}},
+        {"two neighbour nodes", [&] { SelectNodes(W, P, {1, 2}); },
+         {actDel, actArngLeft, actEqualV, actImgCenterH, actNodeSmooth, actNodeSym, actNodeDivide, actLineToBezier}},
+        {"two end nodes", [&] { SelectNodes(W, P, {0, 2}); },
+         {actDel, actArngLeft, actEqualV, actImgCenterH, actNodeConnect}},
+    };
+    for (const TCase& C : Cases) {
+        SelOf(W).SetEditMode(0);
+        C.Set();
+        W->UpdateActionStates();
+        for (int32_t I : Watched) {
+            const bool Expected = std::find(C.Enabled.begin(), C.Enabled.end(), I) != C.Enabled.end();
+            EXPECT_EQ(Frame.Actions[I]->isEnabled(), Expected) << C.Name << " command " << I;
+        }
+    }
+}
+
+TEST_F(DocCommandsTest, SelectionStatusAndTextOnAPath)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 10, 20, 30, 41);
+    TRectObj* B = AddRect(W, 20, 0, 10, 10);
+    auto* T = static_cast<TTextObj*>(PageOf(W).RootGroup().AddChild(std::make_unique<TTextObj>(&PageOf(W), -1), -1));
+    const std::pair<std::vector<TDrawItem*>, std::string> Cases[] = {
+        {{A}, "中心=(25,40),回転角=0.0'"}, {{A, B}, "2個の図形を選択中"}, {{}, ""}, {{T}, "回転角=0.0'"}};
+    for (const auto& [Items, Status] : Cases) {
+        Select(W, Items);
+        W->SelectionChanged(false);
+        EXPECT_EQ(Frame.Status[1], Status);
+    }
+    // The text follows the other item; the link is no step of the history.
+    Select(W, {T, A});
+    THistoryCommand& H = *W->Document()->History();
+    H.ClearHistory();
+    W->actTextWithPathExecute();
+    EXPECT_EQ(T->LinkedPath(), A);
+    EXPECT_FALSE(H.CanUndo());
+}
+
+TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
+{
+    frmObjProperty = std::make_unique<TfrmObjPropertyPlaceholder>(nullptr);
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 0, 0, 10, 10);
+    TRectObj* B = AddRect(W, 20, 0, 10, 10);
+    for (const std::vector<TDrawItem*>& Items : {std::vector<TDrawItem*>{}, {A}, {A, B}}) {
+        Select(W, Items);
+        const int32_t Calls = frmObjProperty->SetParamCount;
+        W->SelectionChanged(false);
+        EXPECT_EQ(frmObjProperty->SetParamCount, Calls + 1);
+        EXPECT_EQ(frmObjProperty->LastSetParam.Form, W);
+        EXPECT_EQ(frmObjProperty->LastSetParam.Items, Items);
+        EXPECT_EQ(frmObjProperty->LastSetParam.DPI, PageOf(W).DPI());
+    }
+    frmObjProperty.reset();
+}
+
+// Every recorded command: one step with its caption; undo gives the
+// document's stream back byte for byte and redo the stream after it.
+TEST_F(DocCommandsTest, EveryCommandUndoesAndRedoesExactly)
+{
+    TfrmChild* W = Open(400, 300);
+    // Undo brings deleted items back as new objects under their IDs: the
+    // cases find them by ID each time.
+    const int32_t IDs[] = {AddRect(W, 0, 0, 20, 10)->ObjID(), AddRect(W, 10, 30, 40, 10)->ObjID(),
+                           AddRect(W, 100, 60, 10, 30)->ObjID(),
+                           AddPoly(W, {{0, 0, 6}, {10, 0, 2}, {20, 5, 2}, {30, 0, 2}})->ObjID(),
+                           AddPoly(W, {{0, 50, 6}, {10, 50, 2}})->ObjID()};
+    auto Item = [&](int32_t N) -> TDrawItem* {
+        TDrawGroup& Root = PageOf(W).RootGroup();
+        for (int32_t I = 0; I < Root.GetCount(); ++I)
+            if (Root.GetItem(I)->ObjID() == IDs[N])
+                return Root.GetItem(I);
+        ADD_FAILURE() << "item " << N << " is gone";
+        return nullptr;
+    };
+    enum { A, B, C, P, Q };
+    struct TCase {
+        const char* Caption;
+        std::function<void()> Set;
+        std::function<void()> Run;
+    };
+    auto Sel = [&](std::initializer_list<int32_t> Ns) {
+        std::vector<TDrawItem*> Items;
+        for (int32_t N : Ns)
+            Items.push_back(Item(N));
+        Select(W, Items);
+    };
+    auto Items = [&] { Sel({A, B, C}); };
+    auto Nodes = [&] { SelectNodes(W, static_cast<TPolyLineObj*>(Item(P)), {1, 2}); };
+    const TCase Cases[] = {
+        {"左寄せ配置", Items, [&] { W->actArngLeftExecute(); }},
+        {"右寄せ配置", Items, [&] { W->actArngRightExecute(); }},
+        {"水平に中央配置", Items, [&] { W->actCenterHExecute(); }},
+        {"水平に画像中央配置", Items, [&] { W->actImgCenterHExecute(); }},
+        {"上寄せ配置", Items, [&] { W->actArngTopExecute(); }},
+        {"下寄せ配置", Items, [&] { W->actArngBottomExecute(); }},
+        {"垂直に中央配置", Items, [&] { W->actCenterVExecute(); }},
+        {"垂直に画像中央配置", Items, [&] { W->actImgCenterVExecute(); }},
+        {"水平に均等配置", Items, [&] { W->actEqualHExecute(); }},
+        {"垂直に均等配置", [&] { Sel({A, C, Q}); }, [&] { W->actEqualVExecute(); }},
+        {"１つ手前に", [&] { Sel({A}); }, [&] { W->act1UpExecute(); }},
+        {"１つ後ろへ", [&] { Sel({B}); }, [&] { W->act1DownExecute(); }},
+        {"１番手前に", [&] { Sel({A}); }, [&] { W->actTopExecute(); }},
+        {"１番後ろへ", [&] { Sel({C}); }, [&] { W->actBottomExecute(); }},
+        {"グループ化", Items, [&] { W->actGroupExecute(); }},
+        {"選択図形の移動", Items, [&] { Key(W, Qt::Key_Left, Qt::ShiftModifier); }},
+        {"選択図形の拡大／縮小", Items, [&] { Key(W, Qt::Key_Down, Qt::ControlModifier); }},
+        {"線図形化", [&] { Sel({A}); }, [&] { W->actToPolyLineExecute(); }},
+        {"線合成", [&] { Sel({P, Q}); }, [&] { W->actMergeExecute(); }},
+        {"ノードスムース化", Nodes, [&] { W->actNodeSmoothExecute(); }},
+        {"ノード対象化", Nodes, [&] { W->actNodeSymExecute(); }},
+        {"曲線化", Nodes, [&] { W->actLineToBezierExecute(); }},
+        {"分割", Nodes, [&] { W->actNodeDivideExecute(); }},
+        {"選択ノードの移動", Nodes, [&] { Key(W, Qt::Key_Right); }},
+        {"垂直に中央配置", Nodes, [&] { W->actCenterVExecute(); }},
+    };
+    THistoryCommand& H = *W->Document()->History();
+    for (const TCase& T : Cases) {
+        SelOf(W).SetEditMode(0);
+        T.Set();
+        H.ClearHistory();
+        const std::vector<uint8_t> Before = DocStream(W);
+        T.Run();
+        ASSERT_TRUE(H.CanUndo()) << T.Caption;
+        EXPECT_EQ(H.UndoCaption(), T.Caption);
+        const std::vector<uint8_t> After = DocStream(W);
+        EXPECT_NE(After, Before) << T.Caption;
+        W->actUndoExecute();
+        EXPECT_EQ(DocStream(W), Before) << T.Caption;
+        W->actRedoExecute();
+        EXPECT_EQ(DocStream(W), After) << T.Caption;
+        W->actUndoExecute();
+    }
+    // A command that changes nothing leaves no step.
+    SelOf(W).SetEditMode(0);
+    Sel({A});
+    H.ClearHistory();
+    W->actArngLeftExecute();
+    W->act1DownExecute();
+    EXPECT_FALSE(H.CanUndo());
+}
+
+TEST_F(DocCommandsTest, AnEditThatRaisesLeavesTheDocumentAsItWas)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 50, 0, 10, 10);
+    auto F = std::make_unique<TFailingRect>(&PageOf(W), -1);
+    F->SetFrame(100, 0, 10, 10);
+    TDrawItem* Failing = PageOf(W).RootGroup().AddChild(std::move(F), -1);
+    TRectObj* C = AddRect(W, 0, 0, 10, 10);
+    THistoryCommand& H = *W->Document()->History();
+    for (auto Command : {&TfrmChild::actArngLeftExecute, &TfrmChild::actEqualHExecute}) {
+        Select(W, {A, Failing, C});
+        H.ClearHistory();
+        const std::vector<uint8_t> Before = DocStream(W);
+        (W->*Command)(); // A moves first, then the failing one raises
+        EXPECT_EQ(DocStream(W), Before);
+        EXPECT_EQ(BoundsOf(A).Left, 50);
+        EXPECT_FALSE(H.CanUndo());
+        EXPECT_FALSE(H.IsCommandOpen());
+    }
+}
