@@ -153,6 +153,8 @@ public:
     void actSnapGridExecute();
     void actSnapObjExecute();
     void actRulerExecute();
+    // The grid and ruler dialog; changes are one command of the action's caption.
+    void actGridOptionExecute();
     // Commands whose window side comes with the mouse tools, the document
     // commands and the printing: they do nothing yet.
     void actCopyAsBMPExecute() {}
@@ -185,7 +187,6 @@ public:
     void actCenterVExecute() {}
     void actImgCenterVExecute() {}
     void actEqualVExecute() {}
-    void actGridOptionExecute() {}
     // Ends a line entered point by point (comes with the mouse tools).
     void EndMakeLine() {}
     // Pastes draw items of the clipboard text form (a dropped file or web
