@@ -1,5 +1,7 @@
 #include "shell/child_form.h"
 
+#include "shell/grid_option_form.h"
+
 #include "foundation/app_environment.h"
 #include "foundation/geometry.h"
 #include "foundation/platform_wrappers.h"
@@ -1272,6 +1274,32 @@ void TfrmChild::actSnapGridExecute()
         return;
     RunCommand(CaptionSnapGrid, [&] { P->SetSnapGrid(P->Grid().SnapGrid ? 0 : 1); });
     UpdateGridActions();
+}
+
+void TfrmChild::actGridOptionExecute()
+{
+    TPage* P = DrawingPage();
+    if (!P)
+        return;
+    TfrmDocOption Dialog(this);
+    Dialog.SetUp(P->Grid(), P->RulerUnit());
+    Dialog.adjustSize();
+    if (TRect Work; GetWorkAreaRect(Work))
+        Dialog.move((Work.Left + Work.Right - Dialog.width()) / 2, (Work.Top + Work.Bottom - Dialog.height()) / 2);
+    if (Dialog.exec() != QDialog::Accepted)
+        return;
+    const bool GridChanged = !GridOptionEqual(Dialog.Grid(), P->Grid());
+    const bool UnitChanged = Dialog.RulerUnit() != P->RulerUnit();
+    if (!GridChanged && !UnitChanged)
+        return;
+    QAction* A = Action(FrameCommand::actGridOption);
+    RunCommand(A ? A->text().toStdString() : std::string(), [&] {
+        if (GridChanged)
+            P->SetGridOption(Dialog.Grid());
+        if (UnitChanged)
+            P->SetRulerUnit(Dialog.RulerUnit());
+    });
+    pboxkClient->update();
 }
 
 void TfrmChild::actSnapObjExecute()

@@ -153,6 +153,8 @@ public:
     void actSnapGridExecute();
     void actSnapObjExecute();
     void actRulerExecute();
+    // The grid and ruler dialog; changes are one command of the action's caption.
+    void actGridOptionExecute();
     // Commands whose window side comes with the mouse tools, the document
     // commands and the printing: they do nothing yet.
     void actCopyAsBMPExecute() {}
@@ -190,7 +192,6 @@ public:
     void actUngroupExecute();
     // Links the one selected text to the other selected item (not recorded).
     void actTextWithPathExecute();
-    void actGridOptionExecute() {}
     // Ends a line entered point by point (comes with the mouse tools).
     void EndMakeLine() {}
     // Pastes draw items of the clipboard text form (a dropped file or web

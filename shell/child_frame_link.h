@@ -54,6 +54,7 @@ constexpr int32_t actNodeSmooth = 60;
 constexpr int32_t actNodeSharp = 61;
 constexpr int32_t actNodeConnect = 62;
 constexpr int32_t actNodeDivide = 63;
+constexpr int32_t actGridOption = 65;
 constexpr int32_t actSnapGrid = 66;
 constexpr int32_t actSnapObj = 67;
 } // namespace FrameCommand

@@ -3,6 +3,8 @@
 // and property-page commands, and help.
 #include "shell/main_form.h"
 
+#include "shell/about_form.h"
+
 #include "foundation/app_environment.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
@@ -893,6 +895,6 @@ void TfrmTavro::actHPExecute(QObject*)
 
 void TfrmTavro::actAboutExecute(QObject*)
 {
-    // The about box comes with the application's properties.
-    MessageBox(this, "タヴロ", "バージョン情報", MB_OK | MB_ICONINFORMATION);
+    TfrmAbout About(this);
+    About.exec();
 }

@@ -18,6 +18,7 @@
 #include "platform/qt/dde_server.h"
 #include "platform/qt/window_routines.h"
 #include "raster/picture_file.h"
+#include "shell/app_property.h"
 #include "shell/doc_window.h"
 #include "shell/placeholder_windows.h"
 #include "shell/status_panel.h"
@@ -218,6 +219,9 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
 
     auto* Undo = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace), this);
     connect(Undo, &QShortcut::activated, this, [this] { FormShortCut(); });
+    // The application's hint and locale properties.
+    if (auto* App = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        (new TAppProperty(this))->Loaded(*App);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState State) { ApplicationStateChanged(State); });
     qApp->installEventFilter(this);

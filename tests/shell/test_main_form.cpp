@@ -6,12 +6,15 @@
 #include "foundation/user_error.h"
 #include "paint/macro_library.h"
 #include "platform/qt/window_routines.h"
+#include "shell/about_form.h"
+#include "shell/grid_option_form.h"
 #include "shell/status_panel.h"
 #include "shell/tavro_action.h"
 #include "ui/rv_clip_detector.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QToolBar>
@@ -303,3 +306,20 @@ TEST_F(TFrameTest, HelpFramePageNamesThePageAndAnchorOfTheContext)
 }
 
 } // namespace
+
+TEST_F(TFrameTest, AboutAndGridOptionsOpenTheirModalDialogs)
+{
+    Start();
+    std::vector<std::string> Seen;
+    auto Close = [&] {
+        QDialog* D = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(D, nullptr);
+        Seen.push_back(std::string(D->metaObject()->className()) + " " + D->windowTitle().toStdString());
+        D->reject();
+    };
+    QTimer::singleShot(0, Close);
+    Frame->actAbout->trigger();
+    QTimer::singleShot(0, Close);
+    Frame->actGridOption->trigger();
+    EXPECT_EQ(Seen, (std::vector<std::string>{"TfrmAbout タヴロ について", "TfrmDocOption グリッド・ルーラ設定"}));
+}
