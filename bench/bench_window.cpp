@@ -1,12 +1,12 @@
 // The windows: start-up to the first painted frame, and painting the
 // document window.
 //
-// StartUp_Ours runs what the program's entry runs with no arguments (the
-// application object, the units, the main block with the frame and its empty
-// document) and StartUp_Peer a bare Qt program: an application object and
-// one main window holding an MDI area. Both are timed from the application
-// object's creation to the end of the first paint of a main window, when the
-// event loop is left; what follows (closing, the units' end) is not timed.
+// StartUp_Ours starts this program again as a process that runs what the
+// program's entry runs with no arguments (the application object, the units,
+// the main block with the frame and its empty document), StartUp_Peer as a
+// process that runs a bare Qt program: an application object and one main
+// window holding an MDI area. Each is timed from the start of the process to
+// its exit right after the first paint of its main window.
 //
 // Paint<zoom>_Ours renders the view of a document window (a 1600 x 1200 page
 // whose picture is already rendered) into an image; Paint<zoom>_Peer draws
@@ -38,6 +38,8 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -82,43 +84,59 @@ private:
     bool FSeen = false;
 };
 
-void BM_StartUp_Ours(benchmark::State& State)
+// One start-up in this process, as the child of a timed run: "ours" runs
+// what the program's entry runs with no arguments, "peer" a bare Qt program;
+// both leave at the end of their first paint.
+int StartUpChild(const std::string& Which)
 {
-    const std::string Folder = ProgramDir();
-    for (auto _ : State) {
-        const TClock::time_point Start = TClock::now();
-        TApplicationWex App(gArgc, gArgv);
-        TFirstPaint Watch;
-        App.installEventFilter(&Watch);
+    TApplicationWex App(gArgc, gArgv);
+    TFirstPaint Watch;
+    App.installEventFilter(&Watch);
+    if (Which == "ours") {
         InstallQtMessageBox();
-        if (!StartUnits(Folder)) {
-            State.SkipWithError("the units did not start");
-            break;
-        }
+        if (!StartUnits(ProgramDir()))
+            return 1;
         RunMainBlock({});
         FinishUnits();
-        App.removeEventFilter(&Watch);
-        State.SetIterationTime(std::chrono::duration<double>(Watch.Painted - Start).count());
+        return 0;
     }
+    QMainWindow Main;
+    Main.setCentralWidget(new QMdiArea);
+    Main.resize(800, 600);
+    Main.show();
+    return QApplication::exec();
+}
+
+// A whole process from its start to its exit after the first paint: each
+// side pays loading, Qt's own start and its fonts once, as a user does.
+void TimeStartUpProcess(benchmark::State& State, const char* Which)
+{
+    const std::string Self = std::filesystem::canonical("/proc/self/exe").string();
+    for (auto _ : State) {
+        const TClock::time_point Start = TClock::now();
+        const pid_t Child = fork();
+        if (Child == 0) {
+            execl(Self.c_str(), Self.c_str(), "--startup-child", Which, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int Status = 0;
+        if (Child < 0 || waitpid(Child, &Status, 0) != Child || !WIFEXITED(Status) ||
+            WEXITSTATUS(Status) != 0) {
+            State.SkipWithError("the start-up process failed");
+            break;
+        }
+        State.SetIterationTime(std::chrono::duration<double>(TClock::now() - Start).count());
+    }
+}
+
+void BM_StartUp_Ours(benchmark::State& State)
+{
+    TimeStartUpProcess(State, "ours");
 }
 
 void BM_StartUp_Peer(benchmark::State& State)
 {
-    for (auto _ : State) {
-        const TClock::time_point Start = TClock::now();
-        QApplication App(gArgc, gArgv);
-        TFirstPaint Watch;
-        App.installEventFilter(&Watch);
-        {
-            QMainWindow Main;
-            Main.setCentralWidget(new QMdiArea);
-            Main.resize(800, 600);
-            Main.show();
-            QApplication::exec();
-        }
-        App.removeEventFilter(&Watch);
-        State.SetIterationTime(std::chrono::duration<double>(Watch.Painted - Start).count());
-    }
+    TimeStartUpProcess(State, "peer");
 }
 
 // The frame side of a document window: plain commands, the smoothing flag.
@@ -279,6 +297,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(Tmp / "data");
     setenv("XDG_CONFIG_HOME", (Tmp / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (Tmp / "data").c_str(), 1);
+    if (argc == 3 && std::string(argv[1]) == "--startup-child")
+        return StartUpChild(argv[2]);
     const int Result = RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
     std::error_code Ignored;
     std::filesystem::remove_all(Tmp, Ignored);

@@ -99,19 +99,20 @@ private:
 
 class TfrmTavro::TSaveDialogAdapter : public TSaveDialogLink {
 public:
-    explicit TSaveDialogAdapter(TSaveDialogWex* Dialog) : FDialog(Dialog) {}
+    explicit TSaveDialogAdapter(TfrmTavro* Frame) : FFrame(Frame) {}
     bool Execute() override
     {
-        FDialog->FileName = FileName;
-        FDialog->InitialDir = InitialDir;
-        if (!FDialog->Execute())
+        TSaveDialogWex* Dialog = FFrame->dlgSave();
+        Dialog->FileName = FileName;
+        Dialog->InitialDir = InitialDir;
+        if (!Dialog->Execute())
             return false;
-        FileName = FDialog->FileName;
+        FileName = Dialog->FileName;
         return true;
     }
 
 private:
-    TSaveDialogWex* FDialog;
+    TfrmTavro* FFrame;
 };
 
 QString TavroDdeServerName()
@@ -244,32 +245,62 @@ TStatusPanel* TfrmTavro::StatusPanel(int32_t Index) const
 
 void TfrmTavro::CreateDialogs()
 {
-    TMemIniFile* Ini = &AppIniFile();
-    dlgOpen = new TOpenPreviewDialogQ(this);
-    dlgOpen->Filter = "タヴロデータファイル(*.srn)|*.srn|All Files (*.*)|*.*";
-    dlgOpen->setDefaultSuffix("srn");
-    dlgOpen->AllowMultiSelect = true;
-    dlgOpen->SetRegistryName("DlgOpen");
-    dlgOpenImage = new TOpenPreviewDialogQ(this);
-    dlgOpenImage->Title = "画像を開く";
-    dlgOpenImage->AllowMultiSelect = true;
-    dlgOpenImage->PreviewTypes = opdftGraphic;
-    dlgOpenImage->OptionsEx = opdoPreview;
-    GetPictureFileFilter(dlgOpenImage->Filter);
-    dlgOpenImage->SetRegistryName("DlgOpenImage");
-    dlgSave = new TSaveDialogWex(this);
-    dlgSave->Filter = "タヴロデータファイル(*.srn)|*.srn";
-    dlgSave->setDefaultSuffix("srn");
-    dlgSave->SetRegistryName("DlgSave");
-    dlgSaveBMP = new TSaveDialogWex(this);
-    dlgSaveBMP->Filter = "ビットマップ(*.bmp)|*.bmp";
-    dlgSaveBMP->setDefaultSuffix("bmp");
-    dlgSaveBMP->SetRegistryName("DlgSaveBMP");
-    for (TFileDialogQ* D : std::initializer_list<TFileDialogQ*>{dlgOpen, dlgOpenImage, dlgSave, dlgSaveBMP}) {
-        D->SetIniFile(Ini);
-        D->SetRegistryKey(Section);
+    FSaveDialogLink = std::make_unique<TSaveDialogAdapter>(this);
+}
+
+void TfrmTavro::SetUpFileDialog(TFileDialogQ& Dialog, const char* RegistryName)
+{
+    Dialog.SetRegistryName(RegistryName);
+    Dialog.SetIniFile(&AppIniFile());
+    Dialog.SetRegistryKey(Section);
+}
+
+TOpenPreviewDialogQ* TfrmTavro::dlgOpen()
+{
+    if (!FdlgOpen) {
+        FdlgOpen = new TOpenPreviewDialogQ(this);
+        FdlgOpen->Filter = "タヴロデータファイル(*.srn)|*.srn|All Files (*.*)|*.*";
+        FdlgOpen->setDefaultSuffix("srn");
+        FdlgOpen->AllowMultiSelect = true;
+        SetUpFileDialog(*FdlgOpen, "DlgOpen");
     }
-    FSaveDialogLink = std::make_unique<TSaveDialogAdapter>(dlgSave);
+    return FdlgOpen;
+}
+
+TOpenPreviewDialogQ* TfrmTavro::dlgOpenImage()
+{
+    if (!FdlgOpenImage) {
+        FdlgOpenImage = new TOpenPreviewDialogQ(this);
+        FdlgOpenImage->Title = "画像を開く";
+        FdlgOpenImage->AllowMultiSelect = true;
+        FdlgOpenImage->PreviewTypes = opdftGraphic;
+        FdlgOpenImage->OptionsEx = opdoPreview;
+        GetPictureFileFilter(FdlgOpenImage->Filter);
+        SetUpFileDialog(*FdlgOpenImage, "DlgOpenImage");
+    }
+    return FdlgOpenImage;
+}
+
+TSaveDialogWex* TfrmTavro::dlgSave()
+{
+    if (!FdlgSave) {
+        FdlgSave = new TSaveDialogWex(this);
+        FdlgSave->Filter = "タヴロデータファイル(*.srn)|*.srn";
+        FdlgSave->setDefaultSuffix("srn");
+        SetUpFileDialog(*FdlgSave, "DlgSave");
+    }
+    return FdlgSave;
+}
+
+TSaveDialogWex* TfrmTavro::dlgSaveBMP()
+{
+    if (!FdlgSaveBMP) {
+        FdlgSaveBMP = new TSaveDialogWex(this);
+        FdlgSaveBMP->Filter = "ビットマップ(*.bmp)|*.bmp";
+        FdlgSaveBMP->setDefaultSuffix("bmp");
+        SetUpFileDialog(*FdlgSaveBMP, "DlgSaveBMP");
+    }
+    return FdlgSaveBMP;
 }
 
 void TfrmTavro::PlaceInWorkArea()

@@ -38,6 +38,7 @@ class TDdeServerConv;
 class TDefaultData;
 class THistoryMenu;
 class TOLEDocumentWex;
+class TFileDialogQ;
 class TOpenPreviewDialogQ;
 class TRestorePos;
 class TRvClipDetector;
@@ -226,10 +227,12 @@ public:
     QToolBar* ZoomToolbar() const { return FZoomToolbar; }
     QAction* mitemForHistory = nullptr;
     THistoryMenu* HistoryMenu = nullptr;
-    TOpenPreviewDialogQ* dlgOpen = nullptr;
-    TOpenPreviewDialogQ* dlgOpenImage = nullptr;
-    TSaveDialogWex* dlgSave = nullptr;
-    TSaveDialogWex* dlgSaveBMP = nullptr;
+    // The file dialogs, each made on its first use: a file dialog starts a
+    // file-system model and loads its icons, which start-up need not wait for.
+    TOpenPreviewDialogQ* dlgOpen();
+    TOpenPreviewDialogQ* dlgOpenImage();
+    TSaveDialogWex* dlgSave();
+    TSaveDialogWex* dlgSaveBMP();
     TStatusPanel* StatusPanel(int32_t Index) const;
     TDdeServerConv* DdeServer() const { return TAVRO; }
     TRvClipDetector* ClipDetector() const { return FClipDetector; }
@@ -323,6 +326,12 @@ private:
     void CreateZoomBox();
     void CreateStatusBar();
     void CreateDialogs();
+    // Gives a new file dialog the settings object and section of the frame.
+    void SetUpFileDialog(TFileDialogQ& Dialog, const char* RegistryName);
+    TOpenPreviewDialogQ* FdlgOpen = nullptr;
+    TOpenPreviewDialogQ* FdlgOpenImage = nullptr;
+    TSaveDialogWex* FdlgSave = nullptr;
+    TSaveDialogWex* FdlgSaveBMP = nullptr;
     void PlaceInWorkArea();
     void FormDestroy();
     // Close query and close of the frame; false when a document refuses.

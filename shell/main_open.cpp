@@ -273,20 +273,20 @@ TOLEDocumentWex* TfrmTavro::OpenImageFile(HGLOBAL Info, uint8_t* Bits, const std
 
 void TfrmTavro::actOpenExecute(QObject*)
 {
-    dlgOpen->FileName.clear();
-    dlgOpen->InitialDir = AppIniFile().ReadString(Section, "DirData", "");
-    if (dlgOpen->Execute())
-        OpenFiles(dlgOpen->Files);
+    dlgOpen()->FileName.clear();
+    dlgOpen()->InitialDir = AppIniFile().ReadString(Section, "DirData", "");
+    if (dlgOpen()->Execute())
+        OpenFiles(dlgOpen()->Files);
 }
 
 void TfrmTavro::actOpenImageExecute(QObject*)
 {
-    dlgOpenImage->FileName.clear();
-    dlgOpenImage->InitialDir = AppIniFile().ReadString(Section, "DirGrph", "");
-    if (!dlgOpenImage->Execute())
+    dlgOpenImage()->FileName.clear();
+    dlgOpenImage()->InitialDir = AppIniFile().ReadString(Section, "DirGrph", "");
+    if (!dlgOpenImage()->Execute())
         return;
-    AppIniFile().WriteString(Section, "DirGrph", ExtractFilePath(dlgOpenImage->FileName));
-    OpenFiles(dlgOpenImage->Files);
+    AppIniFile().WriteString(Section, "DirGrph", ExtractFilePath(dlgOpenImage()->FileName));
+    OpenFiles(dlgOpenImage()->Files);
 }
 
 void TfrmTavro::HistoryMenuHistorySelected(THistoryMenu*, const std::string& FileName)
@@ -296,12 +296,12 @@ void TfrmTavro::HistoryMenuHistorySelected(THistoryMenu*, const std::string& Fil
 
 void TfrmTavro::actConvertToBmpExecute(QObject*)
 {
-    dlgOpen->FileName.clear();
-    dlgOpen->InitialDir = AppIniFile().ReadString(Section, "DirData", "");
-    if (!dlgOpen->Execute())
+    dlgOpen()->FileName.clear();
+    dlgOpen()->InitialDir = AppIniFile().ReadString(Section, "DirData", "");
+    if (!dlgOpen()->Execute())
         return;
-    for (int32_t I = 0; I < dlgOpen->Files.Count(); ++I)
-        ConvertFileToBmp(dlgOpen->Files.Strings(I));
+    for (int32_t I = 0; I < dlgOpen()->Files.Count(); ++I)
+        ConvertFileToBmp(dlgOpen()->Files.Strings(I));
 }
 
 void TfrmTavro::ConvertFileToBmp(const std::string& FileName)

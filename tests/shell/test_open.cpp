@@ -120,10 +120,10 @@ TEST_F(TOpenTest, MenuOpenThroughTheDialogReplacesTheUntitledDocument)
     AppIniFile().WriteString("4.0", "DirData", Tmp.Dir);
     Start();
     QString SeenDir;
-    QTimer::singleShot(0, Frame->dlgOpen, [&] {
-        SeenDir = Frame->dlgOpen->directory().absolutePath();
-        Frame->dlgOpen->selectFile(QString::fromStdString(Doc));
-        static_cast<QDialog*>(Frame->dlgOpen)->accept();
+    QTimer::singleShot(0, Frame->dlgOpen(), [&] {
+        SeenDir = Frame->dlgOpen()->directory().absolutePath();
+        Frame->dlgOpen()->selectFile(QString::fromStdString(Doc));
+        static_cast<QDialog*>(Frame->dlgOpen())->accept();
     });
     Frame->actOpen->trigger();
     Settle();
@@ -153,9 +153,9 @@ TEST_F(TOpenTest, ImageMenuRemembersThePictureFolder)
 {
     WriteIndexedBmp(Tmp / "pic.bmp", 6, 4);
     Start();
-    QTimer::singleShot(0, Frame->dlgOpenImage, [&] {
-        Frame->dlgOpenImage->selectFile(QString::fromStdString(Tmp / "pic.bmp"));
-        static_cast<QDialog*>(Frame->dlgOpenImage)->accept();
+    QTimer::singleShot(0, Frame->dlgOpenImage(), [&] {
+        Frame->dlgOpenImage()->selectFile(QString::fromStdString(Tmp / "pic.bmp"));
+        static_cast<QDialog*>(Frame->dlgOpenImage())->accept();
     });
     Frame->actOpenImage->trigger();
     Settle();
