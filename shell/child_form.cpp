@@ -1048,31 +1048,15 @@ void TfrmChild::RunCommand(const std::string& Caption, F&& Body)
 
 void TfrmChild::actUndoExecute()
 {
-    THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
-    if (!H)
-        return;
-    QPointer<QWidget> Focused = QApplication::focusWidget();
-    setFocus();
-    TSelectedObjects* Sel = Selection();
-    if (Sel)
-        Sel->BeginUpdate();
-    try {
-        H->Undo();
-    } catch (...) {
-        if (Sel)
-            Sel->EndUpdate();
-        throw;
-    }
-    if (Sel)
-        Sel->EndUpdate();
-    FDocument->SetModified(true);
-    UpdateActionStates();
-    if (Focused)
-        Focused->setFocus();
-    pboxkClient->update();
+    ReplayHistory(false);
 }
 
 void TfrmChild::actRedoExecute()
+{
+    ReplayHistory(true);
+}
+
+void TfrmChild::ReplayHistory(bool Redo)
 {
     THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
     if (!H)
@@ -1083,7 +1067,7 @@ void TfrmChild::actRedoExecute()
     if (Sel)
         Sel->BeginUpdate();
     try {
-        H->Redo();
+        Redo ? H->Redo() : H->Undo();
     } catch (...) {
         if (Sel)
             Sel->EndUpdate();

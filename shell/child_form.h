@@ -254,6 +254,8 @@ private:
     bool NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers);
     // Hands the selection to the property panel.
     void ReloadPanel();
+    // Undo or redo of the document's history, the selection updated once.
+    void ReplayHistory(bool Redo);
     // Runs Body inside a history command of Caption; a failure cancels it.
     template <class F>
     void RunCommand(const std::string& Caption, F&& Body);
