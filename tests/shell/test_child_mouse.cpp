@@ -1,0 +1,255 @@
+// The document window's mouse tools, driven by synthetic mouse events on
+// its view: creating items, the modifier constraints, grid snapping and the
+// select tool's move, scale and rotation, each one undoable command.
+#include "child_test_support.h"
+
+#include "foundation/streams.h"
+#include "model/anchors.h"
+#include "model/param_shapes.h"
+#include "model/selection_commands.h"
+#include "shell/xor_overlay.h"
+#include "store/history.h"
+
+#include <QMouseEvent>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+std::string DocumentBytes(TfrmChild* W)
+{
+    TMemoryStream S;
+    W->Document()->SaveToStream(S);
+    return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
+}
+
+struct MouseTest : ChildFormTest {
+    TfrmChild* W = nullptr;
+    THistoryCommand* H = nullptr;
+
+    void SetUp() override
+    {
+        ChildFormTest::SetUp();
+        W = Open(200, 150);
+        if (W->SnapObj())
+            W->actSnapObjExecute();
+        H = W->Document()->History();
+        TrecGrid G = Page().Grid();
+        G.SnapGrid = 0;
+        Page().SetGridOption(G);
+    }
+    TPage& Page() { return PageOf(W); }
+    TSelectedObjects& Sel() { return *dynamic_cast<TSelectedObjects*>(Page().Selection()); }
+    QPoint View(const TPoint& P) const
+    {
+        const TPoint V = W->DocToView(P);
+        return {V.X, V.Y};
+    }
+    void Send(QEvent::Type Type, const TPoint& P, Qt::MouseButtons Held, Qt::KeyboardModifiers Keys)
+    {
+        const Qt::MouseButton B = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent E(Type, View(P), W->pboxkClient->mapToGlobal(View(P)), B, Held, Keys);
+        QApplication::sendEvent(W->pboxkClient, &E);
+    }
+    // Press at From, moves in Steps towards To, release at To.
+    void Drag(const TPoint& From, const TPoint& To, Qt::KeyboardModifiers Keys = {}, int Steps = 4)
+    {
+        Send(QEvent::MouseButtonPress, From, Qt::LeftButton, Keys);
+        for (int I = 1; I <= Steps; ++I)
+            Send(QEvent::MouseMove,
+                 {From.X + (To.X - From.X) * I / Steps, From.Y + (To.Y - From.Y) * I / Steps}, Qt::LeftButton,
+                 Keys);
+        Send(QEvent::MouseButtonRelease, To, Qt::NoButton, Keys);
+    }
+    void Click(const TPoint& P) { QTest::mouseClick(W->pboxkClient, Qt::LeftButton, {}, View(P)); }
+    void Tool(uint8_t Mode, uint8_t Poly)
+    {
+        Page().SetMouseModeCommand(Mode, Poly);
+        H->ClearHistory();
+    }
+    TDrawItem* Last() { return Page().RootGroup().GetItem(Page().RootGroup().GetCount() - 1); }
+    static std::vector<int32_t> Frame(TDrawItem* I)
+    {
+        auto* S = dynamic_cast<TParamObj*>(I);
+        return S ? std::vector<int32_t>{S->X(), S->Y(), S->Width(), S->Height()} : std::vector<int32_t>{};
+    }
+    // Runs Edit, which must record one command Caption; undo gives back the
+    // document byte for byte, redo the edited one.
+    template <class F>
+    void ExpectOneStep(const std::string& Caption, F&& Edit)
+    {
+        H->ClearHistory();
+        const std::string Before = DocumentBytes(W);
+        Edit();
+        const std::string After = DocumentBytes(W);
+        EXPECT_NE(After, Before);
+        EXPECT_EQ(H->UndoCaption(), Caption);
+        W->actUndoExecute();
+        EXPECT_FALSE(H->CanUndo());
+        EXPECT_EQ(DocumentBytes(W), Before);
+        W->actRedoExecute();
+        EXPECT_EQ(DocumentBytes(W), After);
+    }
+};
+
+} // namespace
+
+TEST_F(MouseTest, EachDrawingToolMakesItsItemAsOneStep)
+{
+    struct Case {
+        uint8_t Poly;
+        const char* Class;
+        const char* Caption;
+    };
+    const Case Cases[] = {{1, "TPolyLineObj", "線図形の作成"},    {2, "TPolyLineObj", "線図形の作成"},
+                          {3, "TPolyLineObj", "線図形の作成"},    {4, "TRectObj", "四角形図形の作成"},
+                          {5, "TPolygonObj", CaptionNewPolygon}, {6, "TStarObj", CaptionNewStar},
+                          {7, "TEllipseObj", CaptionNewEllipse}};
+    for (const Case& C : Cases) {
+        Tool(15, C.Poly);
+        const int32_t Count = Page().RootGroup().GetCount();
+        ExpectOneStep(C.Caption, [&] {
+            Drag({20, 20}, {80, 60}, {}, 12);
+            if (C.Poly <= 2)
+                Click({80, 60}); // a click without a drag ends the line
+        });
+        ASSERT_EQ(Page().RootGroup().GetCount(), Count + 1) << C.Class;
+        EXPECT_EQ(Last()->GetClass().Name, std::string(C.Class));
+        EXPECT_EQ(Page().MouseMode(), 15);
+        EXPECT_FALSE(W->Overlay()->Active());
+        if (C.Poly >= 4)
+            EXPECT_EQ(Frame(Last()), (std::vector<int32_t>{20, 20, 60, 40})) << C.Class;
+    }
+    // Shorter than the pick tolerance: nothing.
+    const int32_t Count = Page().RootGroup().GetCount();
+    H->ClearHistory();
+    Drag({20, 20}, {23, 23});
+    EXPECT_EQ(Page().RootGroup().GetCount(), Count);
+    EXPECT_FALSE(H->CanUndo());
+}
+
+TEST_F(MouseTest, ShiftAndAltConstrainShapesAndLines)
+{
+    Tool(15, 4);
+    const std::pair<Qt::KeyboardModifiers, std::vector<int32_t>> Cases[] = {
+        {Qt::ShiftModifier, {50, 50, 20, 20}},
+        {Qt::AltModifier, {30, 40, 40, 20}},
+        {Qt::ShiftModifier | Qt::AltModifier, {30, 30, 40, 40}},
+    };
+    for (const auto& [Keys, Expected] : Cases) {
+        Drag({50, 50}, {70, 60}, Keys);
+        EXPECT_EQ(Frame(Last()), Expected) << int(Keys);
+    }
+    // Shift snaps a line to the nearest multiple of 15 degrees: 11.3 to 15.
+    Tool(15, 1);
+    Send(QEvent::MouseButtonPress, {20, 20}, Qt::LeftButton, {});
+    Send(QEvent::MouseMove, {70, 30}, Qt::LeftButton, Qt::ShiftModifier);
+    Send(QEvent::MouseButtonRelease, {70, 30}, Qt::NoButton, Qt::ShiftModifier);
+    Click({70, 30});
+    auto* Line = dynamic_cast<TDrawObject*>(Last());
+    ASSERT_NE(Line, nullptr);
+    const TrecPath& Path = Line->GetPath();
+    ASSERT_EQ(Path.Count, 2);
+    const TPoint E = Path.Points[1];
+    EXPECT_NEAR(std::atan2(E.Y - 20, E.X - 20) * 180 / std::numbers::pi, 15.0, 1.5);
+}
+
+TEST_F(MouseTest, GridSnapsToTheNearestLineOnBothSidesOfItsOrigin)
+{
+    TrecGrid G = Page().Grid();
+    G.SnapGrid = 1;
+    G.Value1 = 100;  // origin
+    G.Value2 = 100;
+    G.Value3 = 1;  // divisions
+    G.Value4 = 1;
+    G.Value5 = 10;  // spacing
+    G.Value6 = 10;
+    G.Byte1 = 0;
+    Page().SetGridOption(G);
+    const std::pair<TPoint, TPoint> Cases[] = {
+        {{94, 94}, {90, 90}},   {{86, 104}, {90, 100}}, {{106, 96}, {110, 100}},
+        {{-3, -7}, {0, -10}},   {{104, 115}, {100, 120}},
+    };
+    for (const auto& [In, Out] : Cases) {
+        const TPoint S = W->SnapPoint(In);
+        EXPECT_EQ((std::pair{S.X, S.Y}), (std::pair{Out.X, Out.Y})) << In.X << "," << In.Y;
+    }
+    // No usable step (no divisions, no spacing): no snapping.
+    for (int32_t Field : {0, 1}) {
+        TrecGrid Z = G;
+        (Field ? Z.Value5 : Z.Value3) = 0;
+        (Field ? Z.Value6 : Z.Value4) = 0;
+        Page().SetGridOption(Z);
+        const TPoint S = W->SnapPoint({94, 97});
+        EXPECT_EQ((std::pair{S.X, S.Y}), (std::pair{94, 97}));
+    }
+}
+
+TEST_F(MouseTest, SelectMovesScalesAndRotatesAboutTheRightPoints)
+{
+    Tool(15, 4);
+    Drag({40, 40}, {120, 100});
+    auto* R = dynamic_cast<TRectObj*>(Last());
+    ASSERT_TRUE(R && Sel().IsSelected(R));
+    Tool(0, 4);
+    const TRect B = Sel().GetBounds();
+    ASSERT_EQ((std::vector<int32_t>{B.Left, B.Top, B.Right, B.Bottom}), (std::vector<int32_t>{40, 40, 120, 100}));
+
+    // A press and release inside the selection moves nothing and records nothing.
+    Drag({50, 45}, {51, 46}, {}, 1);
+    EXPECT_FALSE(H->CanUndo());
+    EXPECT_EQ(Frame(R), (std::vector<int32_t>{40, 40, 80, 60}));
+
+    ExpectOneStep("選択図形の移動", [&] { Drag({50, 45}, {60, 60}); });
+    EXPECT_EQ(Frame(R), (std::vector<int32_t>{50, 55, 80, 60}));
+    W->actUndoExecute();
+
+    // Top-left handle: the bottom-right corner stays; with Shift the centre.
+    ExpectOneStep("選択図形の拡大／縮小", [&] { Drag({40, 40}, {20, 10}); });
+    EXPECT_EQ(Frame(R), (std::vector<int32_t>{20, 10, 100, 90}));
+    W->actUndoExecute();
+    Drag({40, 40}, {30, 25}, Qt::ShiftModifier);
+    EXPECT_EQ(Frame(R), (std::vector<int32_t>{30, 25, 100, 90}));
+    W->actUndoExecute();
+    EXPECT_EQ(Frame(R), (std::vector<int32_t>{40, 40, 80, 60}));
+
+    // The rotation handle turned a quarter about the rotation centre.
+    TAnchors& A = Sel().GetAnchors();
+    TAnchor* Centre = A.GetRotationCenter();
+    ASSERT_NE(Centre, nullptr);
+    TPoint Target{0, 0};
+    for (int32_t I = 0; I < A.GetCount(); ++I)
+        if (auto* T = dynamic_cast<TAnchor*>(A.GetNodeAnchor(I)); T && T->Kind == akRotTarget)
+            Target = {T->X, T->Y};
+    const TPoint C{Centre->X, Centre->Y};
+    const TPoint To{C.X - (Target.Y - C.Y), C.Y + (Target.X - C.X)};
+    ExpectOneStep("選択図形の回転", [&] { Drag(Target, To, {}, 8); });
+    EXPECT_NEAR(R->Angle(), std::numbers::pi / 2, 1e-6);
+    const TRect B2 = Sel().GetBounds();
+    EXPECT_EQ((std::vector<int32_t>{B2.Left + B2.Right, B2.Top + B2.Bottom}),
+              (std::vector<int32_t>{B.Left + B.Right, B.Top + B.Bottom}));
+    W->actUndoExecute();
+    // Released right on the centre (no direction): the last angle stands.
+    Send(QEvent::MouseButtonPress, Target, Qt::LeftButton, {});
+    Send(QEvent::MouseMove, To, Qt::LeftButton, {});
+    Send(QEvent::MouseMove, C, Qt::LeftButton, {});
+    Send(QEvent::MouseButtonRelease, C, Qt::NoButton, {});
+    EXPECT_NEAR(R->Angle(), std::numbers::pi / 2, 1e-6);
+}
+
+TEST_F(MouseTest, RubberBandIsXorAndLeavesTheViewAsItWas)
+{
+    Tool(15, 4);
+    Drag({40, 40}, {80, 60});
+    Tool(0, 4);
+    Send(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, {});
+    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton, {});
+    const QImage Shown = W->Overlay()->Image();
+    Send(QEvent::MouseMove, {120, 100}, Qt::LeftButton, {});
+    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton, {});
+    EXPECT_EQ(W->Overlay()->Image(), Shown);
+    Send(QEvent::MouseButtonRelease, {100, 90}, Qt::NoButton, {});
+    EXPECT_EQ(Sel().Count(), 1);
+    EXPECT_EQ(H->UndoCaption(), "図形の選択･解除");
+}
