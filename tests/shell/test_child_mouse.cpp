@@ -7,6 +7,7 @@
 #include "model/anchors.h"
 #include "model/param_shapes.h"
 #include "model/selection_commands.h"
+#include "platform/qt/screen_cursors.h"
 #include "shell/xor_overlay.h"
 #include "store/history.h"
 
@@ -252,4 +253,32 @@ TEST_F(MouseTest, RubberBandIsXorAndLeavesTheViewAsItWas)
     Send(QEvent::MouseButtonRelease, {100, 90}, Qt::NoButton, {});
     EXPECT_EQ(Sel().Count(), 1);
     EXPECT_EQ(H->UndoCaption(), "図形の選択･解除");
+}
+
+TEST_F(MouseTest, CursorsFollowTheToolAndTheHandleUnderTheMouse)
+{
+    Tool(15, 4);
+    Drag({40, 40}, {120, 100});
+    const auto Shown = [&] { return W->pboxkClient->cursor().pixmap().toImage(); };
+    struct Case {
+        uint8_t Mode, Poly;
+        TPoint At;
+        std::string Name;
+    };
+    const Case Cases[] = {{15, 4, {10, 10}, "CRECT"},  {15, 1, {10, 10}, "CLINE"},
+                          {15, 7, {10, 10}, "CELLIPSE"}, {3, 0, {10, 10}, "CHNDOPN"},
+                          {14, 0, {10, 10}, "CTEXT"},    {0, 0, {40, 40}, AnchorCursorName(akTopLeft)},
+                          {0, 0, {120, 70}, AnchorCursorName(akRight)}};
+    for (const Case& C : Cases) {
+        Tool(C.Mode, C.Poly);
+        if (C.Mode == 0)
+            W->actSelAllExecute();  // the tool change cleared it
+        Send(QEvent::MouseMove, C.At, Qt::NoButton, {});
+        const std::optional<QCursor> Expected = LoadCursorResource(C.Name);
+        ASSERT_TRUE(Expected) << C.Name;
+        EXPECT_EQ(Shown(), Expected->pixmap().toImage()) << C.Name;
+        EXPECT_EQ(W->pboxRulerH->cursor().shape(), Qt::BitmapCursor) << C.Name;
+    }
+    Send(QEvent::MouseMove, {10, 10}, Qt::NoButton, {});
+    EXPECT_EQ(W->pboxkClient->cursor().shape(), Qt::ArrowCursor);
 }
