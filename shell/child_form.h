@@ -294,6 +294,8 @@ private:
     // Mouse tool state (child_mouse.cpp).
     void LeftDown(uint8_t Shift, const TPoint& P);
     void DrawingMove(uint8_t Shift, const TPoint& P);
+    // The text dialog; OK adds its text at the snapped point as one command.
+    void TextTool(const TPoint& P);
     void SelectMove(uint8_t Shift, const TPoint& P);
     void SelectUp(uint8_t Shift, const TPoint& P);
     void DrawXorPath();

@@ -3,6 +3,7 @@
 // moves, scales and rotates the selection. Bands and outlines go to the XOR
 // overlay; the page is only changed at the release, as one history command.
 #include "shell/child_form.h"
+#include "shell/input_text.h"
 #include "shell/xor_overlay.h"
 
 #include "foundation/bezier.h"
@@ -19,6 +20,9 @@
 #include "model/poly_line_obj.h"
 #include "model/selection.h"
 #include "model/shape_outline.h"
+#include "model/text_model.h"
+#include "model/text_object.h"
+#include "platform/cp932.h"
 #include "platform/qt/qt_drawing.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/screen_cursors.h"
@@ -319,6 +323,9 @@ void TfrmChild::LeftDown(uint8_t Shift, const TPoint& Point)
         FHandBarY = ScrollBarV->value();
         Page->SetMouseMode(5);
         UpdateCursor(0);
+        break;
+    case 14:
+        TextTool(P);
         break;
     case 15:
     case 18:
@@ -651,6 +658,40 @@ void TfrmChild::EndMakeLine(const TPoint& Start, const TPoint& End)
     Sel->EndUpdate();
     ShowSelectionStatus();
     UpdateActionStates();
+}
+
+void TfrmChild::TextTool(const TPoint& Point)
+{
+    TPage* Page = DrawingPage();
+    TSelectedObjects* Sel = Selection();
+    if (!Sel)
+        return;
+    Sel->BeginUpdate();
+    try {
+        TfrmInputText Dialog(this);
+        if (Dialog.exec() == QDialog::Accepted) {
+            const TPoint P = SnapPoint(Point);
+            auto Text = std::make_unique<TTextObj>(Page, -1);
+            if (TLayers* L = Page->GetLayers())
+                Text->SetLayer(L->GetCurrent());
+            Text->SetPosition(P.X, P.Y);
+            Text->SetText(Utf8ToCp932(Dialog.Text()));
+            // The default face goes through the font check as a loaded text's
+            // does (a face the system lacks is replaced), so the recorded copy
+            // reads back as this text.
+            if (!Text->Text().empty())
+                Text->SetCharFaceName(0, int32_t(Text->Text().size()), CharAttrFaceName(DefaultCharAttr()));
+            Sel->ClearSelection();
+            Sel->CommandAddNewDrawItem(std::move(Text), nullptr);
+        }
+    } catch (...) {
+        Sel->EndUpdate();
+        throw;
+    }
+    Sel->EndUpdate();
+    ShowSelectionStatus();
+    UpdateActionStates();
+    pboxkClient->update();
 }
 
 // ---------------------------------------------------------------------------

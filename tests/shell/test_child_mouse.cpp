@@ -7,11 +7,18 @@
 #include "model/anchors.h"
 #include "model/param_shapes.h"
 #include "model/selection_commands.h"
+#include "model/text_object.h"
+#include "platform/cp932.h"
 #include "platform/qt/screen_cursors.h"
+#include "shell/input_text.h"
 #include "shell/xor_overlay.h"
 #include "store/history.h"
 
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cmath>
 #include <numbers>
@@ -281,4 +288,39 @@ TEST_F(MouseTest, CursorsFollowTheToolAndTheHandleUnderTheMouse)
     }
     Send(QEvent::MouseMove, {10, 10}, Qt::NoButton, {});
     EXPECT_EQ(W->pboxkClient->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(MouseTest, TextToolAsksForTheTextAndAddsItAtThePress)
+{
+    Tool(14, 0);
+    std::string Title;
+    std::string Label;
+    const auto Answer = [&](const char* Text, bool OK) {
+        QTimer::singleShot(0, [&, Text, OK] {
+            auto* D = qobject_cast<TfrmInputText*>(QApplication::activeModalWidget());
+            ASSERT_NE(D, nullptr);
+            Title = D->windowTitle().toStdString();
+            Label = D->Label1->text().toStdString();
+            D->Memo1->setPlainText(QString::fromUtf8(Text));
+            (OK ? D->btnOK : D->btnCancel)->click();
+        });
+    };
+    H->ClearHistory();
+    Answer("x", false);
+    Click({30, 40});
+    EXPECT_EQ(Page().RootGroup().GetCount(), 0);
+    EXPECT_FALSE(H->CanUndo());
+    EXPECT_EQ(Title, "テキスト作成");
+    EXPECT_EQ(Label, "テキストを入力してください。");
+
+    ExpectOneStep(CaptionNewText, [&] {
+        Answer("あ\nB", true);
+        Click({30, 40});
+    });
+    ASSERT_EQ(Page().RootGroup().GetCount(), 1);
+    auto* T = dynamic_cast<TTextObj*>(Last());
+    ASSERT_NE(T, nullptr);
+    EXPECT_EQ(T->Text(), Utf8ToCp932("あ\r\nB"));
+    EXPECT_EQ((std::pair{T->X(), T->Y()}), (std::pair{30, 40}));
+    EXPECT_TRUE(Sel().IsSelected(T));
 }
