@@ -112,8 +112,8 @@ const char* ModeCursorName(uint8_t Mode, uint8_t PolyMode)
     return nullptr;
 }
 
-// A history command of Caption around Body; what Body raises cancels the
-// command (the document keeps its state) and is dropped.
+// A history command of Caption around Body; what Body raises rolls the
+// command back (what it changed before is undone) and is dropped.
 template <class F>
 void RunDropping(THistoryCommand* H, const char* Caption, F&& Body)
 {
@@ -124,8 +124,11 @@ void RunDropping(THistoryCommand* H, const char* Caption, F&& Body)
         if (H)
             H->CommandEnd();
     } catch (...) {
-        if (H && H->IsCommandOpen())
-            H->CommandCancel();
+        try {
+            if (H && H->IsCommandOpen())
+                H->CommandRollback();
+        } catch (...) {
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "child_test_support.h"
 
 #include "foundation/streams.h"
+#include "foundation/user_error.h"
 #include "model/anchors.h"
 #include "model/param_shapes.h"
 #include "model/selection_commands.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 #include <numbers>
 
 namespace {
@@ -31,6 +33,19 @@ std::string DocumentBytes(TfrmChild* W)
     W->Document()->SaveToStream(S);
     return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
 }
+
+// A shape whose first move is recorded and then fails.
+class TFailingShape : public TTestShape {
+public:
+    using TTestShape::TTestShape;
+    void MoveBy(int32_t DX, int32_t DY) override
+    {
+        TTestShape::MoveBy(DX, DY);
+        if (std::exchange(Fail, false))
+            throw EUserError("no move");
+    }
+    bool Fail = true;
+};
 
 struct MouseTest : ChildFormTest {
     TfrmChild* W = nullptr;
@@ -323,4 +338,21 @@ TEST_F(MouseTest, TextToolAsksForTheTextAndAddsItAtThePress)
     EXPECT_EQ(T->Text(), Utf8ToCp932("あ\r\nB"));
     EXPECT_EQ((std::pair{T->X(), T->Y()}), (std::pair{30, 40}));
     EXPECT_TRUE(Sel().IsSelected(T));
+}
+
+TEST_F(MouseTest, AnEditThatFailsLeavesTheDocumentAsItWas)
+{
+    Tool(15, 4);
+    Drag({40, 40}, {120, 100});
+    Tool(0, 0);
+    auto* Failing = static_cast<TTestShape*>(Page().RootGroup().AddChild(std::make_unique<TFailingShape>(&Page(), -1), -1));
+    Failing->SetRect({50, 50, 60, 60});
+    W->actSelAllExecute();
+    ASSERT_EQ(Sel().Count(), 2);
+    H->ClearHistory();
+    const std::string Before = DocumentBytes(W);
+    Drag({60, 85}, {80, 95});
+    EXPECT_EQ(DocumentBytes(W), Before);
+    EXPECT_FALSE(H->CanUndo());
+    EXPECT_EQ(Page().MouseMode(), 0);
 }
