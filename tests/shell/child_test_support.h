@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,7 +46,7 @@ public:
             Window->SetZoom(std::clamp(Zoom, 10, 1600));
     }
     void MouseWheel(QWheelEvent&) override {}
-    void SetStatusText(int32_t, const std::string&) override {}
+    void SetStatusText(int32_t Panel, const std::string& Text) override { Status[Panel] = Text; }
     void UpdateToolButton(uint8_t, uint8_t) override {}
     void UpdateDocumentActions() override { ++DocumentActions; }
     void SetDispAnchor(bool Visible) override { Anchors.push_back(Visible); }
@@ -58,6 +59,7 @@ public:
     std::vector<int32_t> Shown;
     std::vector<int32_t> Applied;
     std::vector<bool> Anchors;
+    std::map<int32_t, std::string> Status;
     int DocumentActions = 0;
 };
 

@@ -356,3 +356,54 @@ TEST_F(MouseTest, AnEditThatFailsLeavesTheDocumentAsItWas)
     EXPECT_FALSE(H->CanUndo());
     EXPECT_EQ(Page().MouseMode(), 0);
 }
+
+TEST_F(MouseTest, StatusReadoutsWhileDrawingAndTransforming)
+{
+    struct Step {
+        uint8_t Mode, Poly;
+        TPoint From, To;
+        std::string Panel1;
+    };
+    const Step Steps[] = {
+        {15, 4, {20, 20}, {80, 60}, "中心=(50,40), (幅,高さ)=(60,40)"},
+        {15, 1, {20, 20}, {80, 60}, "(X,Y)=(80,60), (Δ)=(60,40), Len=72"},
+        {0, 0, {30, 30}, {40, 45}, "(dx,dy)=(10,15)"},
+        {0, 0, {20, 20}, {5, 10}, "(Sx,Sy)=(125,125)%,(幅,高)=(75,50)"},
+    };
+    Tool(15, 4);
+    Drag({20, 20}, {80, 60});  // the selection of the select steps
+    for (const Step& S : Steps) {
+        if (S.Mode != Page().MouseMode() || S.Poly != Page().PolySubMode())
+            Tool(S.Mode, S.Poly);
+        if (S.Mode == 0)
+            W->actSelAllExecute();
+        Send(QEvent::MouseButtonPress, S.From, Qt::LeftButton, {});
+        Send(QEvent::MouseMove, S.To, Qt::LeftButton, {});
+        Send(QEvent::MouseMove, S.To, Qt::LeftButton, {});  // the select tool's first step only starts
+        EXPECT_EQ(ChildFormTest::Frame.Status[1], S.Panel1);
+        EXPECT_EQ(ChildFormTest::Frame.Status[0], "(X,Y)=(" + std::to_string(S.To.X) + "," + std::to_string(S.To.Y) + ")");
+        Send(QEvent::MouseButtonRelease, S.To, Qt::NoButton, {});
+        if (S.Poly == 1)
+            Click(S.To);
+        W->actUndoExecute();
+    }
+}
+
+TEST_F(MouseTest, HandToolScrollsByTheMouseTravel)
+{
+    Resize(W, 300, 200);
+    W->SetZoom(200);
+    Tool(3, 0);
+    const int X0 = W->ScrollBarH->value();
+    const int Y0 = W->ScrollBarV->value();
+    const TPoint A = W->ViewToDoc({150, 100});
+    const TPoint B = W->ViewToDoc({110, 80});
+    Send(QEvent::MouseButtonPress, A, Qt::LeftButton, {});
+    EXPECT_EQ(Page().MouseMode(), 5);
+    Send(QEvent::MouseMove, B, Qt::LeftButton, {});
+    // 40 and 20 view pixels at 200 %.
+    EXPECT_EQ(W->ScrollBarH->value(), X0 + 20);
+    EXPECT_EQ(W->ScrollBarV->value(), Y0 + 10);
+    Send(QEvent::MouseButtonRelease, B, Qt::NoButton, {});
+    EXPECT_EQ(Page().MouseMode(), 3);
+}
