@@ -223,6 +223,9 @@ public:
     // angle step; otherwise SnapPoint.
     TPoint ConstrainLinePoint(const TPoint& P, uint8_t Shift) const;
     void EndMakeLine(const TPoint& Start, const TPoint& End);
+    // Switches between the select tool and the hand tool (middle button,
+    // Space).
+    void ToolToggle();
     QLabel* imgRulerHead;
     TPaintBoxWex* pboxRulerH;
     TPaintBoxWex* pboxRulerV;

@@ -394,9 +394,21 @@ void TfrmChild::FormMouseMove(uint8_t Shift, int32_t X, int32_t Y)
     FptLastMouse = P;
 }
 
+void TfrmChild::ToolToggle()
+{
+    TPage* Page = DrawingPage();
+    if (!Page)
+        return;
+    const bool Hand = Page->MouseMode() == 0;
+    pboxkClient->setCursor(Hand ? NamedCursor("CHNDOPN") : QCursor(Qt::ArrowCursor));
+    FFrame.ClickToolButton(Hand);
+}
+
 void TfrmChild::pboxkClientMouseUp(Qt::MouseButton Button, uint8_t Shift, int32_t X, int32_t Y)
 {
     TPage* Page = DrawingPage();
+    if (Page && Button == Qt::MiddleButton)
+        ToolToggle();
     if (!Page || Button != Qt::LeftButton)
         return;
     FDragShift = Shift;

@@ -50,6 +50,12 @@ public:
     void UpdateToolButton(uint8_t, uint8_t) override {}
     void UpdateDocumentActions() override { ++DocumentActions; }
     void SetDispAnchor(bool Visible) override { Anchors.push_back(Visible); }
+    // Takes the tool as the frame's button handler does.
+    void ClickToolButton(bool Hand) override
+    {
+        if (Window)
+            Window->DrawingPage()->SetMouseModeCommand(Hand ? 3 : 0, 0);
+    }
 
     QObject Owner;
     QAction* Actions[76] = {};

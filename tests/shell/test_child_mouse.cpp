@@ -407,3 +407,12 @@ TEST_F(MouseTest, HandToolScrollsByTheMouseTravel)
     Send(QEvent::MouseButtonRelease, B, Qt::NoButton, {});
     EXPECT_EQ(Page().MouseMode(), 3);
 }
+
+TEST_F(MouseTest, MiddleButtonSwitchesBetweenSelectAndHand)
+{
+    Tool(0, 0);
+    for (uint8_t Expected : {3, 0, 3}) {
+        QTest::mouseClick(W->pboxkClient, Qt::MiddleButton, {}, QPoint(20, 20));
+        EXPECT_EQ(Page().MouseMode(), Expected);
+    }
+}
