@@ -228,14 +228,32 @@ TEST_F(MouseTest, SelectMovesScalesAndRotatesAboutTheRightPoints)
     EXPECT_EQ(Frame(R), (std::vector<int32_t>{50, 55, 80, 60}));
     W->actUndoExecute();
 
-    // Top-left handle: the bottom-right corner stays; with Shift the centre.
+    // Top-left handle: the bottom-right corner stays; with Shift the centre;
+    // Alt whole multiples; Ctrl the larger factor on both. The left-middle
+    // handle past the right edge mirrors about the right edge.
     ExpectOneStep("選択図形の拡大／縮小", [&] { Drag({40, 40}, {20, 10}); });
     EXPECT_EQ(Frame(R), (std::vector<int32_t>{20, 10, 100, 90}));
     W->actUndoExecute();
-    Drag({40, 40}, {30, 25}, Qt::ShiftModifier);
-    EXPECT_EQ(Frame(R), (std::vector<int32_t>{30, 25, 100, 90}));
-    W->actUndoExecute();
-    EXPECT_EQ(Frame(R), (std::vector<int32_t>{40, 40, 80, 60}));
+    struct Scale {
+        TPoint From, To;
+        Qt::KeyboardModifiers Keys;
+        std::vector<int32_t> Frame;
+    };
+    const Scale Scales[] = {
+        {{40, 40}, {30, 25}, Qt::ShiftModifier, {30, 25, 100, 90}},
+        {{40, 40}, {0, -10}, Qt::AltModifier, {-40, -20, 160, 120}},
+        {{40, 40}, {20, 30}, Qt::ControlModifier, {20, 25, 100, 75}},
+        {{40, 70}, {160, 70}, {}, {120, 40, 40, 60}},
+    };
+    for (const Scale& S : Scales) {
+        // Ctrl at the press would start a rubber band: it comes afterwards.
+        Send(QEvent::MouseButtonPress, S.From, Qt::LeftButton, S.Keys & ~Qt::ControlModifier);
+        Send(QEvent::MouseMove, S.To, Qt::LeftButton, S.Keys);
+        Send(QEvent::MouseButtonRelease, S.To, Qt::NoButton, S.Keys);
+        EXPECT_EQ(Frame(R), S.Frame) << int(S.Keys);
+        W->actUndoExecute();
+        EXPECT_EQ(Frame(R), (std::vector<int32_t>{40, 40, 80, 60}));
+    }
 
     // The rotation handle turned a quarter about the rotation centre.
     TAnchors& A = Sel().GetAnchors();
@@ -259,6 +277,18 @@ TEST_F(MouseTest, SelectMovesScalesAndRotatesAboutTheRightPoints)
     Send(QEvent::MouseMove, C, Qt::LeftButton, {});
     Send(QEvent::MouseButtonRelease, C, Qt::NoButton, {});
     EXPECT_NEAR(R->Angle(), std::numbers::pi / 2, 1e-6);
+    W->actUndoExecute();
+    // Shift steps the angle by 15 degrees: 47.7 gives 45.
+    Drag(Target, {91, 60}, Qt::ShiftModifier);
+    EXPECT_NEAR(R->Angle(), std::numbers::pi / 4, 1e-6);
+    W->actUndoExecute();
+    // The rotation centre moves without a history step.
+    H->ClearHistory();
+    Drag(C, {90, 75});
+    ASSERT_NE(Sel().GetAnchors().GetRotationCenter(), nullptr);
+    EXPECT_EQ((std::pair{Sel().GetAnchors().GetRotationCenter()->X, Sel().GetAnchors().GetRotationCenter()->Y}),
+              (std::pair{90, 75}));
+    EXPECT_FALSE(H->CanUndo());
 }
 
 TEST_F(MouseTest, RubberBandIsXorAndLeavesTheViewAsItWas)
@@ -415,4 +445,29 @@ TEST_F(MouseTest, MiddleButtonSwitchesBetweenSelectAndHand)
         QTest::mouseClick(W->pboxkClient, Qt::MiddleButton, {}, QPoint(20, 20));
         EXPECT_EQ(Page().MouseMode(), Expected);
     }
+}
+
+TEST_F(MouseTest, ClickPicksTheBackmostAndRubberBandsSelectByModifier)
+{
+    Tool(15, 4);
+    Drag({40, 40}, {120, 100});
+    TDrawItem* Back = Last();
+    Drag({40, 60}, {100, 90});  // shares the left edge
+    TDrawItem* Front = Last();
+    Tool(0, 0);
+    const auto Selected = [&] {
+        return std::pair{Sel().IsSelected(Back), Sel().IsSelected(Front)};
+    };
+    Click({150, 130});  // on nothing: clears
+    EXPECT_EQ(Selected(), (std::pair{false, false}));
+    Click({40, 70});
+    EXPECT_EQ(Selected(), (std::pair{true, false}));
+    EXPECT_EQ(H->UndoCaption(), "図形の選択･解除");
+    // Inside the selection a press moves it; Ctrl makes it a click.
+    QTest::mouseClick(W->pboxkClient, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, View({40, 70}));
+    EXPECT_EQ(Selected(), (std::pair{false, false}));
+    Drag({30, 50}, {110, 95}, Qt::ControlModifier);  // wholly inside only
+    EXPECT_EQ(Selected(), (std::pair{false, true}));
+    Drag({30, 50}, {110, 95});  // touching
+    EXPECT_EQ(Selected(), (std::pair{true, true}));
 }
