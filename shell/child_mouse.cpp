@@ -43,7 +43,7 @@
 namespace {
 
 constexpr uint32_t BandColour = 0xFFFF00;     // yellow
-constexpr uint32_t OutlineColour = 0xFFFFFF;  // the clones' outlines
+constexpr uint32_t OutlineColour = 0xFFFFFF;  // the focus rectangle; items pick their own
 
 uint8_t ShiftOf(Qt::KeyboardModifiers M)
 {
@@ -138,12 +138,17 @@ public:
     explicit TOverlayFrameDC(QPainter& DC) : FDC(DC) {}
     int32_t GetROP2() const override { return R2_XORPEN; }
     int32_t SetROP2(int32_t) override { return R2_XORPEN; }
-    void SelectSolidPen(int32_t) override {}
-    void RestorePen() override {}
+    void SelectSolidPen(int32_t Colour) override
+    {
+        FOldPen = FDC.pen();
+        FDC.setPen(QPen(QColor(Colour & 0xFF, (Colour >> 8) & 0xFF, (Colour >> 16) & 0xFF), 0));
+    }
+    void RestorePen() override { FDC.setPen(FOldPen); }
     void PolyDrawPath(const TrecPath& Path) override { ::PolyDrawPath(FDC, Path); }
 
 private:
     QPainter& FDC;
+    QPen FOldPen;
 };
 
 void SetPoint(TrecPolyLine& Path, int32_t I, const TPoint& P, uint8_t Type)
@@ -811,7 +816,7 @@ void TfrmChild::DrawDragOutline()
             int32_t DY = 0;
             MoveOffset(FDragShift, P, DX, DY);
             SetViewMapping(DC, DX, DY);
-            Sel->DrawXorOutline(FrameDC, 0);
+            Sel->DrawXorOutline(FrameDC, 1);
         } else if (Mode >= 24 && Mode <= 38) {
             double CX, CY, FX, FY;
             ScaleFactors(FDragShift, P, CX, CY, FX, FY);

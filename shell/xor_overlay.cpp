@@ -15,8 +15,11 @@ void TXorOverlay::Begin()
 {
     if (FbActive)
         return;
-    FImage = FView.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    FImage.setDevicePixelRatio(1.0);
+    // One image pixel per view pixel whatever the screen's pixel ratio, so
+    // the bands land where the view maps them.
+    FImage = QImage(FView.size(), QImage::Format_RGB32);
+    FImage.fill(Qt::white);
+    FView.render(&FImage);
     setGeometry(FView.rect());
     FbActive = true;
     show();
