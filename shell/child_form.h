@@ -304,6 +304,8 @@ private:
     void DrawXorPath();
     void DrawDragOutline();
     void ShowMousePosition(const TPoint& P);
+    // The rulers' mouse-position lines at view point (X, Y).
+    void ShowRulerCursors(int32_t X, int32_t Y);
     void ShowDrawReadout(const TPoint& P);
     void BuildShapePath(const TRect& R);
     void MoveOffset(uint8_t Shift, const TPoint& P, int32_t& DX, int32_t& DY) const;

@@ -347,12 +347,21 @@ void TfrmChild::LeftDown(uint8_t Shift, const TPoint& Point)
     FptPrevDrag = P;
 }
 
+void TfrmChild::ShowRulerCursors(int32_t X, int32_t Y)
+{
+    if (X != FiRulerPosH)
+        DrawRulerCursorH(X);
+    if (Y != FiRulerPosV)
+        DrawRulerCursorV(Y);
+}
+
 void TfrmChild::pboxkClientMouseMove(uint8_t Shift, int32_t X, int32_t Y)
 {
     TPage* Page = DrawingPage();
     if (!Page)
         return;
     FDragShift = Shift;
+    ShowRulerCursors(X, Y);
     TPoint P = ViewToDoc({X, Y});
     FptLastMouse = P;
     UpdateCursor(0);
@@ -368,6 +377,7 @@ void TfrmChild::FormMouseMove(uint8_t Shift, int32_t X, int32_t Y)
     if (!Page)
         return;
     FDragShift = Shift;
+    ShowRulerCursors(X, Y);
     const TPoint P = ViewToDoc({X, Y});
     const uint8_t Mode = Page->MouseMode();
     switch (Mode) {

@@ -471,3 +471,17 @@ TEST_F(MouseTest, ClickPicksTheBackmostAndRubberBandsSelectByModifier)
     Drag({30, 50}, {110, 95});  // touching
     EXPECT_EQ(Selected(), (std::pair{true, true}));
 }
+
+TEST_F(MouseTest, RulersMarkTheMousePosition)
+{
+    const QImage Before = W->pboxRulerH->grab().toImage();
+    Send(QEvent::MouseMove, W->ViewToDoc({57, 40}), Qt::NoButton, {});
+    Settle();
+    const QImage After = W->pboxRulerH->grab().toImage();
+    const int Row = W->pboxRulerH->height() / 2;
+    EXPECT_NE(After.pixel(57, Row), Before.pixel(57, Row));
+    EXPECT_EQ(After.pixel(70, Row), Before.pixel(70, Row));
+    Send(QEvent::MouseMove, W->ViewToDoc({57, 80}), Qt::NoButton, {});  // same column: it stays
+    Settle();
+    EXPECT_EQ(W->pboxRulerH->grab().toImage().pixel(57, Row), After.pixel(57, Row));
+}
