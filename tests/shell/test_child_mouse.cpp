@@ -219,8 +219,17 @@ TEST_F(MouseTest, SelectMovesScalesAndRotatesAboutTheRightPoints)
     const TRect B = Sel().GetBounds();
     ASSERT_EQ((std::vector<int32_t>{B.Left, B.Top, B.Right, B.Bottom}), (std::vector<int32_t>{40, 40, 120, 100}));
 
-    // A press and release inside the selection moves nothing and records nothing.
+    // A press and release inside the selection, and drags of the selection,
+    // a handle and the rotation handle that come back where they began,
+    // change nothing and record nothing.
     Drag({50, 45}, {51, 46}, {}, 1);
+    for (TPoint From : {TPoint{50, 45}, TPoint{40, 40}, TPoint{80, 55}}) {
+        Send(QEvent::MouseButtonPress, From, Qt::LeftButton, {});
+        Send(QEvent::MouseMove, {From.X - 20, From.Y - 20}, Qt::LeftButton, {});
+        Send(QEvent::MouseMove, From, Qt::LeftButton, {});
+        Send(QEvent::MouseButtonRelease, From, Qt::NoButton, {});
+        EXPECT_EQ(Page().MouseMode(), 0);
+    }
     EXPECT_FALSE(H->CanUndo());
     EXPECT_EQ(Frame(R), (std::vector<int32_t>{40, 40, 80, 60}));
 
