@@ -1,4 +1,5 @@
 #include "shell/child_form.h"
+#include "shell/xor_overlay.h"
 
 #include "shell/grid_option_form.h"
 
@@ -194,6 +195,10 @@ void GetGridStep(const TrecGrid& Grid, int32_t DPI, double& SX, double& SY)
         SX = UX * DPI / DX;
         SY = UY * DPI / DY;
         break;
+    case 3:
+        SX = UX * DPI / 72.0 / DX;
+        SY = UY * DPI / 72.0 / DY;
+        break;
     default:
         SX = 10.0;
         SY = 10.0;
@@ -251,6 +256,9 @@ TfrmChild::TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame)
         const QRect Device = DC.paintEngine()->systemClip().boundingRect();
         pboxkClientPaint(DC, DC.deviceTransform().inverted().mapRect(Device) & pboxkClient->rect());
     };
+    pboxkClient->setMouseTracking(true);
+    pboxkClient->installEventFilter(this);
+    FOverlay = new TXorOverlay(*pboxkClient);
     pboxRulerH = new TPaintBoxWex(this);
     pboxRulerH->SetOpaque(true);
     pboxRulerH->OnPaint = [this](TPaintBoxWex*, QPainter& DC) { pboxRulerHPaint(DC); };
@@ -625,7 +633,11 @@ QRectF TfrmChild::PageRectOfView(const QRect& View) const
 
 TRect TfrmChild::GetDragRect(const TPoint& S, const TPoint& C) const
 {
-    const TShiftState Keys = GetAsyncShiftState();
+    return GetDragRect(S, C, GetAsyncShiftState());
+}
+
+TRect TfrmChild::GetDragRect(const TPoint& S, const TPoint& C, uint8_t Keys) const
+{
     const bool Shift = (Keys & ssShift) != 0;
     const bool Alt = (Keys & ssAlt) != 0;
     const int32_t AX = std::abs(C.X - S.X);
@@ -796,11 +808,6 @@ void TfrmChild::InvalidateRulers()
     imgRulerHead->update();
 }
 
-void TfrmChild::UpdateCursor(int32_t)
-{
-    // The cursors of the mouse modes come with the mouse tools.
-}
-
 void TfrmChild::FormActivate()
 {
     if (Terminating())
@@ -929,20 +936,20 @@ void TfrmChild::DrawGrid(QPainter& DC, const QRectF& R)
     const double Bottom = std::min<double>(P->Height(), R.bottom());
     if (Left >= Right || Top >= Bottom)
         return;
-    // Grid point i lies at origin + Trunc(i x step), as snapping puts it.
+    // Grid point i lies at origin + Floor(i x step), as snapping puts it.
     auto First = [](double From, double O, double Step) {
         auto I = static_cast<int64_t>(std::ceil((From - O) / Step)) - 1;
-        while (O + std::trunc(double(I) * Step) < From)
+        while (O + std::floor(double(I) * Step) < From)
             ++I;
         return I;
     };
     QPolygon Dots;
     for (int64_t J = First(Top, OY, SY);; ++J) {
-        const double Y = OY + std::trunc(double(J) * SY);
+        const double Y = OY + std::floor(double(J) * SY);
         if (Y >= Bottom)
             break;
         for (int64_t I = First(Left, OX, SX);; ++I) {
-            const double X = OX + std::trunc(double(I) * SX);
+            const double X = OX + std::floor(double(I) * SX);
             if (X >= Right)
                 break;
             const TPoint V = DocToView({int32_t(X), int32_t(Y)});

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "foundation/geometry_types.h"
+#include "foundation/poly_line.h"
 #include "model/page_views.h"
 #include "shell/child_frame_link.h"
 #include "shell/ruler.h"
@@ -23,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -46,7 +48,8 @@ inline constexpr const char* MaxFrmChildKey = "MaxFrmChild";
 
 // The step of the page's grid in page pixels (x and y) by its grid unit:
 // 0 spacing / divisions, 1 spacing x DPI / 2.54 / divisions, 2 spacing x
-// DPI / divisions, any other unit 10.
+// DPI / divisions, 3 (point) spacing x DPI / 72 / divisions, any other
+// unit 10.
 void GetGridStep(const TrecGrid& Grid, int32_t DPI, double& SX, double& SY);
 // The step at which grid dots are drawn: Step made at least 10 view pixels
 // at Zoom by the smallest whole multiple. 0 (no grid) for a step that is no
@@ -124,6 +127,8 @@ public:
     // The rectangle of a shape drag from S to C by the modifier keys held:
     // Shift a square from S, Alt centred on S, both a square centred on S.
     TRect GetDragRect(const TPoint& S, const TPoint& C) const;
+    // The same with the modifier set Keys (ssShift, ssAlt).
+    TRect GetDragRect(const TPoint& S, const TPoint& C, uint8_t Keys) const;
     // Fills PopupMenu: 0 nothing selected, 1 objects selected, 2 node editing.
     void BuildPopupMenu(int32_t Kind);
 
@@ -192,8 +197,8 @@ public:
     void actUngroupExecute();
     // Links the one selected text to the other selected item (not recorded).
     void actTextWithPathExecute();
-    // Ends a line entered point by point (comes with the mouse tools).
-    void EndMakeLine() {}
+    // Ends a line entered point by point (mode 18) with the segments placed.
+    void EndMakeLine();
     // Pastes draw items of the clipboard text form (a dropped file or web
     // address) as one command "図形の貼り付け"; a failure shows the error box
     // "データの読み込みに失敗しました".
@@ -207,6 +212,26 @@ public:
 
     // The form's parts.
     TPaintBoxWex* pboxkClient;
+    // The rubber bands and drag outlines (child_mouse.cpp).
+    class TXorOverlay* Overlay() const { return FOverlay; }
+
+    // --- mouse tools (child_mouse.cpp). Shift is a TShiftState (ssShift,
+    // ssAlt, ssCtrl) read from the event.
+    void pboxkClientMouseDown(Qt::MouseButton Button, uint8_t Shift, int32_t X, int32_t Y);
+    void pboxkClientMouseMove(uint8_t Shift, int32_t X, int32_t Y);
+    void FormMouseMove(uint8_t Shift, int32_t X, int32_t Y);
+    void pboxkClientMouseUp(Qt::MouseButton Button, uint8_t Shift, int32_t X, int32_t Y);
+    // The pick tolerance in page pixels (at least 1).
+    int32_t PickTolerance() const;
+    // The point on the grid (or on a nearby path with snap-to-objects).
+    TPoint SnapPoint(const TPoint& P) const;
+    // Shift alone: onto the nearest ray from the mouse-down point at the
+    // angle step; otherwise SnapPoint.
+    TPoint ConstrainLinePoint(const TPoint& P, uint8_t Shift) const;
+    void EndMakeLine(const TPoint& Start, const TPoint& End);
+    // Switches between the select tool and the hand tool (middle button,
+    // Space).
+    void ToolToggle();
     QLabel* imgRulerHead;
     TPaintBoxWex* pboxRulerH;
     TPaintBoxWex* pboxRulerV;
@@ -221,6 +246,7 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
     void wheelEvent(QWheelEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame);
@@ -283,6 +309,38 @@ private:
     const uint8_t* FpDisplaySource = nullptr;
     TRect FrectStale{-1, -1, -2, -2};  // empty: adds nothing to a union
     bool FbAllStale = true;
+
+    // Mouse tool state (child_mouse.cpp).
+    void LeftDown(uint8_t Shift, const TPoint& P);
+    void DrawingMove(uint8_t Shift, const TPoint& P);
+    // The text dialog; OK adds its text at the snapped point as one command.
+    void TextTool(const TPoint& P);
+    void SelectMove(uint8_t Shift, const TPoint& P);
+    void SelectUp(uint8_t Shift, const TPoint& P);
+    void DrawXorPath();
+    void DrawDragOutline();
+    void ShowMousePosition(const TPoint& P);
+    // The rulers' mouse-position lines at view point (X, Y).
+    void ShowRulerCursors(int32_t X, int32_t Y);
+    void ShowDrawReadout(const TPoint& P);
+    void BuildShapePath(const TRect& R);
+    void MoveOffset(uint8_t Shift, const TPoint& P, int32_t& DX, int32_t& DY) const;
+    void ScaleFactors(uint8_t Shift, const TPoint& P, double& CX, double& CY, double& FX, double& FY) const;
+    double RotationAngle(uint8_t Shift, const TPoint& P);
+    class TXorOverlay* FOverlay = nullptr;
+    TPoint FptMouseDown{0, 0};
+    TPoint FptPrevDrag{0, 0};
+    TPoint FptLastMouse{0, 0};
+    TrecPolyLine FWorkPath;
+    std::vector<TDPoint> FFreeHand;
+    uint8_t FDragShift = 0;
+    TPoint FptDragPoint{0, 0};
+    TDPoint FRotCenter{0, 0};
+    double FdLastAngle = 0.0;
+    bool FbCaptured = false;
+    QPoint FHandStart;
+    int FHandBarX = 0;
+    int FHandBarY = 0;
 };
 
 // The factory the frame installs (through SetDocWindowFactory): the window

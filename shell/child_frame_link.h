@@ -87,4 +87,6 @@ public:
     virtual void UpdateDocumentActions() = 0;
     // The handles' visibility of every window's selection.
     virtual void SetDispAnchor(bool Visible) = 0;
+    // Presses and clicks the hand tool's button (Hand) or the select tool's.
+    virtual void ClickToolButton(bool Hand) = 0;
 };

@@ -503,6 +503,13 @@ void TfrmTavro::sbtnToolsClick(QObject* Sender)
     History->CommandEnd();
 }
 
+void TfrmTavro::ClickToolButton(bool Hand)
+{
+    QToolButton* B = Hand ? sbtnHand : sbtnArrow;
+    B->setChecked(true);
+    sbtnToolsClick(B);
+}
+
 void TfrmTavro::UpdateToolButton(uint8_t Mode, uint8_t SubMode)
 {
     QToolButton* B = nullptr;

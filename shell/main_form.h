@@ -118,6 +118,7 @@ public:
     TOLEFormDoc* GetActiveForm() override;
     void SetStatusText(int32_t Panel, const std::string& Text) override;
     void UpdateToolButton(uint8_t Mode, uint8_t SubMode) override;
+    void ClickToolButton(bool Hand) override;
     QAction* Action(int32_t Index) override;
     bool SmoothDisplay() const override { return FbSmooth != 0; }
     bool RulerVisible() const override;

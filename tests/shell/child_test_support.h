@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,10 +46,16 @@ public:
             Window->SetZoom(std::clamp(Zoom, 10, 1600));
     }
     void MouseWheel(QWheelEvent&) override {}
-    void SetStatusText(int32_t Panel, const std::string& Text) override { Status[Panel & 3] = Text; }
+    void SetStatusText(int32_t Panel, const std::string& Text) override { Status[Panel] = Text; }
     void UpdateToolButton(uint8_t, uint8_t) override {}
     void UpdateDocumentActions() override { ++DocumentActions; }
     void SetDispAnchor(bool Visible) override { Anchors.push_back(Visible); }
+    // Takes the tool as the frame's button handler does.
+    void ClickToolButton(bool Hand) override
+    {
+        if (Window)
+            Window->DrawingPage()->SetMouseModeCommand(Hand ? 3 : 0, 0);
+    }
 
     QObject Owner;
     QAction* Actions[76] = {};
@@ -58,8 +65,8 @@ public:
     std::vector<int32_t> Shown;
     std::vector<int32_t> Applied;
     std::vector<bool> Anchors;
+    std::map<int32_t, std::string> Status;
     int DocumentActions = 0;
-    std::string Status[4];
 };
 
 struct ChildFormTest : ::testing::Test {

@@ -143,7 +143,8 @@ TEST(GridStep, ByUnitAndAtLeastTenViewPixels)
         {0, 72, 5, 0.5},
         {1, 254, 500, 50},     // 10 cm at 254 dpi over 2 divisions
         {2, 72, 360, 36},
-        {3, 72, 10, 10},
+        {3, 144, 10, 1},       // points: spacing x DPI / 72 / divisions
+        {4, 72, 10, 10},
         {1, 0, 0, 0},
     };
     for (const Row& R : Rows) {
