@@ -169,8 +169,9 @@ void DroppingCommand(THistoryCommand* H, const std::string& Caption, F&& Body)
         Body();
         H->CommandEnd();
     } catch (...) {
+        // What the body changed before it failed is undone with the command.
         if (H->IsCommandOpen())
-            H->CommandCancel();
+            H->CommandRollback();
     }
 }
 
