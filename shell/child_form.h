@@ -329,7 +329,7 @@ private:
     double RotationAngle(uint8_t Shift, const TPoint& P);
     // Node editing and adding (child_node_mouse.cpp): presses in modes 6
     // and 13, moves and releases in modes 7 to 12.
-    void NodeDown(uint8_t Shift, const TPoint& P);
+    void NodeDown(const TPoint& P);
     void NodeMove(uint8_t Shift, const TPoint& P);
     void NodeUp(uint8_t Shift, const TPoint& P);
     void AddNodeAt(const TPoint& P);

@@ -334,7 +334,7 @@ void TfrmChild::LeftDown(uint8_t Shift, const TPoint& Point)
         break;
     case 6:
     case 13:
-        NodeDown(Shift, P);
+        NodeDown(P);
         break;
     case 14:
         TextTool(P);

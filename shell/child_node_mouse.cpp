@@ -98,7 +98,7 @@ int32_t SegmentEnd(const TrecPath& Path, int32_t Index)
 
 } // namespace
 
-void TfrmChild::NodeDown(uint8_t Shift, const TPoint& P)
+void TfrmChild::NodeDown(const TPoint& P)
 {
     TPage* Page = DrawingPage();
     TSelectedObjects* Sel = Selection();
@@ -108,7 +108,6 @@ void TfrmChild::NodeDown(uint8_t Shift, const TPoint& P)
         AddNodeAt(P);
         return;
     }
-    (void)Shift;
     const uint8_t Hit = Sel->HitTest(P.X, P.Y, FiZoom);
     Page->SetMouseMode(Hit == akNode ? 9 : Hit == akControl ? 11 : 7);
 }
