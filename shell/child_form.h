@@ -327,6 +327,17 @@ private:
     void MoveOffset(uint8_t Shift, const TPoint& P, int32_t& DX, int32_t& DY) const;
     void ScaleFactors(uint8_t Shift, const TPoint& P, double& CX, double& CY, double& FX, double& FY) const;
     double RotationAngle(uint8_t Shift, const TPoint& P);
+    // Node editing and adding (child_node_mouse.cpp): presses in modes 6
+    // and 13, moves and releases in modes 7 to 12.
+    void NodeDown(const TPoint& P);
+    void NodeMove(uint8_t Shift, const TPoint& P);
+    void NodeUp(uint8_t Shift, const TPoint& P);
+    void AddNodeAt(const TPoint& P);
+    void NodeDragGeometry(const TPoint& P);
+    void DrawNodeOutline();
+    void RestoreNodeStarts();
+    void EndNodeDrag(const std::string& Message);
+    void CommitNodeDrag(uint8_t Shift, const TPoint& P);
     class TXorOverlay* FOverlay = nullptr;
     TPoint FptMouseDown{0, 0};
     TPoint FptPrevDrag{0, 0};

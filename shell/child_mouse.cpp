@@ -332,6 +332,10 @@ void TfrmChild::LeftDown(uint8_t Shift, const TPoint& Point)
         Page->SetMouseMode(5);
         UpdateCursor(0);
         break;
+    case 6:
+    case 13:
+        NodeDown(P);
+        break;
     case 14:
         TextTool(P);
         break;
@@ -401,7 +405,9 @@ void TfrmChild::FormMouseMove(uint8_t Shift, int32_t X, int32_t Y)
         DrawingMove(Shift, P);
         break;
     default:
-        if (Mode == 1 || Mode == 2 || Mode >= 21)
+        if (Mode >= 7 && Mode <= 12)
+            NodeMove(Shift, P);
+        else if (Mode == 1 || Mode == 2 || Mode >= 21)
             SelectMove(Shift, P);
         break;
     }
@@ -457,7 +463,9 @@ void TfrmChild::pboxkClientMouseUp(Qt::MouseButton Button, uint8_t Shift, int32_
         Page->SetMouseMode(18);
         break;
     default:
-        if (Mode == 1 || Mode == 2 || Mode >= 21)
+        if (Mode >= 7 && Mode <= 12)
+            NodeUp(Shift, P);
+        else if (Mode == 1 || Mode == 2 || Mode >= 21)
             SelectUp(Shift, P);
         break;
     }
@@ -814,7 +822,7 @@ void TfrmChild::DrawDragOutline()
     const TPoint P = FptDragPoint;
     FOverlay->Draw(OutlineColour, [&](QPainter& DC) {
         TOverlayFrameDC FrameDC(DC);
-        if (Mode == 2) {
+        if (Mode == 2 || Mode == 8) {
             DC.resetTransform();
             const TPoint A = DocToView(FptMouseDown);
             const TPoint B = DocToView(P);
