@@ -132,25 +132,6 @@ void RunDropping(THistoryCommand* H, const char* Caption, F&& Body)
     }
 }
 
-// Drawing on the overlay's painter for the selection's XOR outlines.
-class TOverlayFrameDC : public TDragFrameDC {
-public:
-    explicit TOverlayFrameDC(QPainter& DC) : FDC(DC) {}
-    int32_t GetROP2() const override { return R2_XORPEN; }
-    int32_t SetROP2(int32_t) override { return R2_XORPEN; }
-    void SelectSolidPen(int32_t Colour) override
-    {
-        FOldPen = FDC.pen();
-        FDC.setPen(QPen(QColor(Colour & 0xFF, (Colour >> 8) & 0xFF, (Colour >> 16) & 0xFF), 0));
-    }
-    void RestorePen() override { FDC.setPen(FOldPen); }
-    void PolyDrawPath(const TrecPath& Path) override { ::PolyDrawPath(FDC, Path); }
-
-private:
-    QPainter& FDC;
-    QPen FOldPen;
-};
-
 void SetPoint(TrecPolyLine& Path, int32_t I, const TPoint& P, uint8_t Type)
 {
     Path.Points[I] = P;

@@ -52,24 +52,6 @@ void RunNodeCommand(THistoryCommand* H, const char* Caption, F&& Body)
         H->CommandEnd();
 }
 
-class TNodeFrameDC : public TDragFrameDC {
-public:
-    explicit TNodeFrameDC(QPainter& DC) : FDC(DC) {}
-    int32_t GetROP2() const override { return R2_XORPEN; }
-    int32_t SetROP2(int32_t) override { return R2_XORPEN; }
-    void SelectSolidPen(int32_t Colour) override
-    {
-        FOldPen = FDC.pen();
-        FDC.setPen(QPen(QColor(Colour & 0xFF, (Colour >> 8) & 0xFF, (Colour >> 16) & 0xFF), 0));
-    }
-    void RestorePen() override { FDC.setPen(FOldPen); }
-    void PolyDrawPath(const TrecPath& Path) override { ::PolyDrawPath(FDC, Path); }
-
-private:
-    QPainter& FDC;
-    QPen FOldPen;
-};
-
 TPoint Rounded(double X, double Y)
 {
     return {int32_t(std::lround(X)), int32_t(std::lround(Y))};
@@ -210,7 +192,7 @@ void TfrmChild::DrawNodeOutline()
 {
     TSelectedObjects* Sel = Selection();
     FOverlay->Draw(NodeOutlineColour, [&](QPainter& DC) {
-        TNodeFrameDC FrameDC(DC);
+        TOverlayFrameDC FrameDC(DC);
         SetViewMapping(DC, 0, 0);
         Sel->DrawDragOutline(FrameDC);
     });

@@ -5,10 +5,36 @@
 // again erases it and the page picture is never painted during the drag.
 #pragma once
 
+#include "foundation/rec_path.h"
+#include "model/drag_frame_dc.h"
+#include "platform/qt/qt_drawing.h"
+
 #include <QImage>
+#include <QPainter>
+#include <QPen>
 #include <QWidget>
 
 #include <functional>
+
+// The core's drag-frame drawing on an overlay painter: the selection's
+// outlines always XOR, in a cosmetic pen of the asked colour (0x00BBGGRR).
+class TOverlayFrameDC : public TDragFrameDC {
+public:
+    explicit TOverlayFrameDC(QPainter& DC) : FDC(DC) {}
+    int32_t GetROP2() const override { return R2_XORPEN; }
+    int32_t SetROP2(int32_t) override { return R2_XORPEN; }
+    void SelectSolidPen(int32_t Colour) override
+    {
+        FOldPen = FDC.pen();
+        FDC.setPen(QPen(QColor(Colour & 0xFF, (Colour >> 8) & 0xFF, (Colour >> 16) & 0xFF), 0));
+    }
+    void RestorePen() override { FDC.setPen(FOldPen); }
+    void PolyDrawPath(const TrecPath& Path) override { ::PolyDrawPath(FDC, Path); }
+
+private:
+    QPainter& FDC;
+    QPen FOldPen;
+};
 
 class TXorOverlay : public QWidget {
 public:
