@@ -160,6 +160,7 @@ public:
     void UpdateToolButton(uint8_t, uint8_t) override {}
     void UpdateDocumentActions() override {}
     void SetDispAnchor(bool) override {}
+    void ClickToolButton(bool) override {}
 
     QObject Owner;
     QAction* Actions[76] = {};
