@@ -57,5 +57,6 @@ protected:
 private:
     QWidget& FView;
     QImage FImage;
+    QImage FScratch;  // black under the strokes of one Draw
     bool FbActive = false;
 };
