@@ -1021,6 +1021,18 @@ void TfrmChild::DrawRulerCursorV(int32_t Y)
 
 void TfrmChild::keyPressEvent(QKeyEvent* Event)
 {
+    // Ctrl changes what a press would do: the cursor shows it at once.
+    if (Event->key() == Qt::Key_Control) {
+        UpdateCursor(0);
+        QWidget::keyPressEvent(Event);
+        return;
+    }
+    if (Event->key() == Qt::Key_Space && (Event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        !Event->isAutoRepeat()) {
+        ToolToggle();
+        Event->accept();
+        return;
+    }
     if (NudgeSelection(Event->key(), Event->modifiers())) {
         Event->accept();
         return;
@@ -1038,6 +1050,13 @@ void TfrmChild::keyPressEvent(QKeyEvent* Event)
         }
     }
     QWidget::keyPressEvent(Event);
+}
+
+void TfrmChild::keyReleaseEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_Control)
+        UpdateCursor(0);
+    QWidget::keyReleaseEvent(Event);
 }
 
 void TfrmChild::wheelEvent(QWheelEvent* Event)

@@ -244,6 +244,7 @@ protected:
     void closeEvent(QCloseEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void keyReleaseEvent(QKeyEvent* Event) override;
     void wheelEvent(QWheelEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;

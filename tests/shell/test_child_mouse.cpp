@@ -447,13 +447,23 @@ TEST_F(MouseTest, HandToolScrollsByTheMouseTravel)
     EXPECT_EQ(Page().MouseMode(), 3);
 }
 
-TEST_F(MouseTest, MiddleButtonSwitchesBetweenSelectAndHand)
+TEST_F(MouseTest, MiddleButtonAndSpaceSwitchBetweenSelectAndHand)
 {
     Tool(0, 0);
     for (uint8_t Expected : {3, 0, 3}) {
         QTest::mouseClick(W->pboxkClient, Qt::MiddleButton, {}, QPoint(20, 20));
         EXPECT_EQ(Page().MouseMode(), Expected);
     }
+    // Space alone toggles; with a modifier, or held down, it does not.
+    QTest::keyClick(W, Qt::Key_Space);
+    EXPECT_EQ(Page().MouseMode(), 0);
+    QTest::keyClick(W, Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(Page().MouseMode(), 0);
+    QKeyEvent Held(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", true);
+    QApplication::sendEvent(W, &Held);
+    EXPECT_EQ(Page().MouseMode(), 0);
+    QTest::keyClick(W, Qt::Key_Space);
+    EXPECT_EQ(Page().MouseMode(), 3);
 }
 
 TEST_F(MouseTest, ClickPicksTheBackmostAndRubberBandsSelectByModifier)
