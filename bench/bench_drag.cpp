@@ -24,6 +24,7 @@
 // "ratio DropRender" (ours / full) and "ratio DropRenderGoal" (the dirty
 // share + 0.2, the most DropRender should be), over the medians of the
 // repetitions.
+#include "bench_frame.h"
 #include "bench_ratio.h"
 #include "foundation/app_environment.h"
 #include "model/document.h"
@@ -68,33 +69,6 @@ std::string ProgramDir()
 int gArgc = 1;
 char gArg0[] = "bench_drag";
 char* gArgv[] = {gArg0, nullptr};
-
-// The frame side of a document window: plain commands, nothing recorded.
-class TBenchFrame : public TChildFrameLink {
-public:
-    TBenchFrame()
-    {
-        for (int32_t I = 0; I < 76; ++I)
-            if (I != 74) {
-                Actions[I] = new QAction(&Owner);
-                Actions[I]->setCheckable(true);
-            }
-    }
-    QAction* Action(int32_t Index) override { return Index >= 0 && Index < 76 ? Actions[Index] : nullptr; }
-    bool SmoothDisplay() const override { return false; }
-    bool RulerVisible() const override { return true; }
-    void ShowZoom(int32_t) override {}
-    void ApplyZoom(int32_t) override {}
-    void MouseWheel(QWheelEvent&) override {}
-    void SetStatusText(int32_t, const std::string&) override {}
-    void UpdateToolButton(uint8_t, uint8_t) override {}
-    void UpdateDocumentActions() override {}
-    void SetDispAnchor(bool) override {}
-    void ClickToolButton(bool) override {}
-
-    QObject Owner;
-    QAction* Actions[76] = {};
-};
 
 constexpr int32_t PageW = 1600;
 constexpr int32_t PageH = 1200;

@@ -15,6 +15,7 @@
 //
 // The last lines are "ratio StartUp", "ratio Paint100", "ratio Paint33Smooth"
 // and "ratio Paint800", each ours / peer over the medians of the repetitions.
+#include "bench_frame.h"
 #include "bench_ratio.h"
 #include "foundation/app_environment.h"
 #include "raster/rec_picture.h"
@@ -138,34 +139,6 @@ void BM_StartUp_Peer(benchmark::State& State)
 {
     TimeStartUpProcess(State, "peer");
 }
-
-// The frame side of a document window: plain commands, the smoothing flag.
-class TBenchFrame : public TChildFrameLink {
-public:
-    TBenchFrame()
-    {
-        for (int32_t I = 0; I < 76; ++I)
-            if (I != 74) {
-                Actions[I] = new QAction(&Owner);
-                Actions[I]->setCheckable(true);
-            }
-    }
-    QAction* Action(int32_t Index) override { return Index >= 0 && Index < 76 ? Actions[Index] : nullptr; }
-    bool SmoothDisplay() const override { return Smooth; }
-    bool RulerVisible() const override { return true; }
-    void ShowZoom(int32_t) override {}
-    void ApplyZoom(int32_t) override {}
-    void MouseWheel(QWheelEvent&) override {}
-    void SetStatusText(int32_t, const std::string&) override {}
-    void UpdateToolButton(uint8_t, uint8_t) override {}
-    void UpdateDocumentActions() override {}
-    void SetDispAnchor(bool) override {}
-    void ClickToolButton(bool) override {}
-
-    QObject Owner;
-    QAction* Actions[76] = {};
-    bool Smooth = false;
-};
 
 constexpr int32_t PageW = 1600;
 constexpr int32_t PageH = 1200;
