@@ -71,7 +71,9 @@ void TCustomUpDownWex::Place()
 
 bool TCustomUpDownWex::eventFilter(QObject* Watched, QEvent* Event)
 {
-    if (ArrowKeys && Watched == FAssociate && Event->type() == QEvent::KeyPress) {
+    // The type first: while the edit is being destroyed it is no QLineEdit
+    // any more, and the guarded pointer may not be read as one.
+    if (Event->type() == QEvent::KeyPress && ArrowKeys && Watched == FAssociate) {
         const auto* K = static_cast<QKeyEvent*>(Event);
         if ((K->key() == Qt::Key_Up || K->key() == Qt::Key_Down) &&
             (K->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {

@@ -216,8 +216,8 @@ TEST_F(NodeMouseTest, NodeAndControlDragsFollowTheNodeKinds)
         ExpectOneStep("ノードの移動", [&] { Drag(C.From, C.To); });
         EXPECT_EQ(Points(), C.Expected);
         EXPECT_EQ(Page().MouseMode(), 6);
-        Page().RootGroup().Clear();
         Sel().ClearSelection();
+        Page().RootGroup().Clear();
     }
 }
 
@@ -265,8 +265,8 @@ TEST_F(NodeMouseTest, AFailedCommitPutsTheNodesBack)
         EXPECT_FALSE(H->CanUndo());
         EXPECT_EQ(Boxes, (std::vector<std::string>{"no rebuild"}));
         EXPECT_EQ(Page().MouseMode(), 6);
-        Page().RootGroup().Clear();
         Sel().ClearSelection();
+        Page().RootGroup().Clear();
     }
 }
 
