@@ -231,57 +231,36 @@ void TfrmChild::actUnMergeExecute()
 // ---------------------------------------------------------------------------
 // Stacking order and grouping
 
-void TfrmChild::act1UpExecute()
+void TfrmChild::StepSelectedItem(const char* Caption, bool Up)
 {
     TSelectedObjects* Sel = Selection();
     if (!Sel || Sel->Count() != 1 || !Sel->GetItem(0)->Parent())
         return;
     TDrawItem* Item = Sel->GetItem(0);
-    EditCommand(FDocument->History(), CaptionOneUp, [&] {
-        Item->Parent()->OneUp(Item);
+    EditCommand(FDocument->History(), Caption, [&] {
+        Up ? Item->Parent()->OneUp(Item) : Item->Parent()->OneDown(Item);
         return true;
     });
     pboxkClient->update();
 }
 
-void TfrmChild::act1DownExecute()
-{
-    TSelectedObjects* Sel = Selection();
-    if (!Sel || Sel->Count() != 1 || !Sel->GetItem(0)->Parent())
-        return;
-    TDrawItem* Item = Sel->GetItem(0);
-    EditCommand(FDocument->History(), CaptionOneDown, [&] {
-        Item->Parent()->OneDown(Item);
-        return true;
-    });
-    pboxkClient->update();
-}
-
-void TfrmChild::actTopExecute()
+void TfrmChild::StackSelection(const char* Caption, bool Top)
 {
     TSelectedObjects* Sel = Selection();
     TPage* P = DrawingPage();
     if (!Sel || !P || Sel->Count() == 0)
         return;
-    EditCommand(FDocument->History(), CaptionTop, [&] {
-        P->RootGroup().ToTop(Sel->Items());
+    EditCommand(FDocument->History(), Caption, [&] {
+        Top ? P->RootGroup().ToTop(Sel->Items()) : P->RootGroup().ToBottom(Sel->Items());
         return true;
     });
     pboxkClient->update();
 }
 
-void TfrmChild::actBottomExecute()
-{
-    TSelectedObjects* Sel = Selection();
-    TPage* P = DrawingPage();
-    if (!Sel || !P || Sel->Count() == 0)
-        return;
-    EditCommand(FDocument->History(), CaptionBottom, [&] {
-        P->RootGroup().ToBottom(Sel->Items());
-        return true;
-    });
-    pboxkClient->update();
-}
+void TfrmChild::act1UpExecute() { StepSelectedItem(CaptionOneUp, true); }
+void TfrmChild::act1DownExecute() { StepSelectedItem(CaptionOneDown, false); }
+void TfrmChild::actTopExecute() { StackSelection(CaptionTop, true); }
+void TfrmChild::actBottomExecute() { StackSelection(CaptionBottom, false); }
 
 void TfrmChild::actGroupExecute()
 {

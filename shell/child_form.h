@@ -281,6 +281,10 @@ private:
     bool NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers);
     // Hands the selection to the property panel.
     void ReloadPanel();
+    // One step forward or back of the one selected item; all selected items
+    // to the top or the bottom of the page: one command each.
+    void StepSelectedItem(const char* Caption, bool Up);
+    void StackSelection(const char* Caption, bool Top);
     // Undo or redo of the document's history, the selection updated once.
     void ReplayHistory(bool Redo);
     // Runs Body inside a history command of Caption; a failure cancels it.
