@@ -62,17 +62,6 @@ void EditCommand(THistoryCommand* H, const std::string& Caption, const std::func
     }
 }
 
-TRect ItemsBounds(const std::vector<TDrawItem*>& Items)
-{
-    TRect R = SelectionEmptyRect;
-    for (TDrawItem* I : Items) {
-        const TRect B = I->GetBounds();
-        R = {std::min(R.Left, B.Left), std::min(R.Top, B.Top), std::max(R.Right, B.Right),
-             std::max(R.Bottom, B.Bottom)};
-    }
-    return R;
-}
-
 // Moves every selected node to the point NewPoint gives, its control points
 // by the same amount, and records the moves as one node-change pair.
 bool MoveSelectedNodes(TSelectedObjects& Sel, TPage& Page,
@@ -330,7 +319,7 @@ void TfrmChild::AlignSelection(const char* Caption, int32_t Kind, bool Vertical)
     } else {
         if (Sel->Count() == 0)
             return;
-        const TRect Ref = ItemsBounds(Sel->Items());
+        const TRect Ref = Sel->GetBounds();
         EditCommand(FDocument->History(), Caption, [&] {
             bool Moved = false;
             for (TDrawItem* Item : Sel->Items()) {
