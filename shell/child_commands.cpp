@@ -4,6 +4,7 @@
 // enabling of the frame's commands. Every change is one history command;
 // one that raises is rolled back, one that changes nothing leaves none.
 #include "shell/child_form.h"
+#include "shell/history_bracket.h"
 
 #include "foundation/platform_wrappers.h"
 #include "foundation/streams.h"
@@ -37,30 +38,6 @@ const char* const CaptionDivide = "分割";
 const char* const CaptionToLine = "直線化";
 const char* const CaptionToCurve = "曲線化";
 const char* const CaptionMoveNodes = "選択ノードの移動";
-
-// A history command around Body (which gives whether it changed anything):
-// what Body raises rolls the command back and is dropped, so the document is
-// as it was; a command without change leaves nothing.
-void EditCommand(THistoryCommand* H, const std::string& Caption, const std::function<bool()>& Body)
-{
-    if (!H) {
-        try {
-            Body();
-        } catch (...) {
-        }
-        return;
-    }
-    H->CommandStart(Caption);
-    try {
-        if (Body())
-            H->CommandEnd();
-        else
-            H->CommandCancel();
-    } catch (...) {
-        if (H->IsCommandOpen())
-            H->CommandRollback();
-    }
-}
 
 // Moves every selected node to the point NewPoint gives, its control points
 // by the same amount, and records the moves as one node-change pair.
@@ -166,7 +143,7 @@ void TfrmChild::actNodeDivideExecute()
     TSelectedObjects* Sel = Selection();
     if (!Sel || Sel->Count() != 1)
         return;
-    EditCommand(FDocument ? FDocument->History() : nullptr, CaptionDivide, [&] {
+    RunDropping(FDocument ? FDocument->History() : nullptr, CaptionDivide, [&] {
         Sel->CommandSetSegmentType(0);
         return true;
     });
@@ -176,7 +153,7 @@ void TfrmChild::actNodeDivideExecute()
 void TfrmChild::actBezierToLineExecute()
 {
     if (TSelectedObjects* Sel = Selection())
-        EditCommand(FDocument ? FDocument->History() : nullptr, CaptionToLine, [&] {
+        RunDropping(FDocument ? FDocument->History() : nullptr, CaptionToLine, [&] {
             Sel->CommandSetSegmentType(1);
             return true;
         });
@@ -186,7 +163,7 @@ void TfrmChild::actBezierToLineExecute()
 void TfrmChild::actLineToBezierExecute()
 {
     if (TSelectedObjects* Sel = Selection())
-        EditCommand(FDocument ? FDocument->History() : nullptr, CaptionToCurve, [&] {
+        RunDropping(FDocument ? FDocument->History() : nullptr, CaptionToCurve, [&] {
             Sel->CommandSetSegmentType(2);
             return true;
         });
@@ -226,7 +203,7 @@ void TfrmChild::StepSelectedItem(const char* Caption, bool Up)
     if (!Sel || Sel->Count() != 1 || !Sel->GetItem(0)->Parent())
         return;
     TDrawItem* Item = Sel->GetItem(0);
-    EditCommand(FDocument->History(), Caption, [&] {
+    RunDropping(FDocument->History(), Caption, [&] {
         Up ? Item->Parent()->OneUp(Item) : Item->Parent()->OneDown(Item);
         return true;
     });
@@ -239,7 +216,7 @@ void TfrmChild::StackSelection(const char* Caption, bool Top)
     TPage* P = DrawingPage();
     if (!Sel || !P || Sel->Count() == 0)
         return;
-    EditCommand(FDocument->History(), Caption, [&] {
+    RunDropping(FDocument->History(), Caption, [&] {
         Top ? P->RootGroup().ToTop(Sel->Items()) : P->RootGroup().ToBottom(Sel->Items());
         return true;
     });
@@ -310,7 +287,7 @@ void TfrmChild::AlignSelection(const char* Caption, int32_t Kind, bool Vertical)
         if (B.Left > B.Right)
             return;
         const int32_t To = Kind == 0 ? Low(B) : Kind == 1 ? High(B) : Kind == 2 ? (Low(B) + High(B)) >> 1 : PageExtent >> 1;
-        EditCommand(FDocument->History(), Caption, [&] {
+        RunDropping(FDocument->History(), Caption, [&] {
             return MoveSelectedNodes(*Sel, *P, [&](const TNodeAnchor& N) {
                 const TPoint Old = N.Point();
                 return Vertical ? TPoint{Old.X, To} : TPoint{To, Old.Y};
@@ -320,7 +297,7 @@ void TfrmChild::AlignSelection(const char* Caption, int32_t Kind, bool Vertical)
         if (Sel->Count() == 0)
             return;
         const TRect Ref = Sel->GetBounds();
-        EditCommand(FDocument->History(), Caption, [&] {
+        RunDropping(FDocument->History(), Caption, [&] {
             bool Moved = false;
             for (TDrawItem* Item : Sel->Items()) {
                 const TRect B = Item->GetBounds();
@@ -362,7 +339,7 @@ void TfrmChild::SpaceSelection(const char* Caption, bool Vertical)
         const int64_t Low = Vertical ? B.Top : B.Left;
         const int64_t Span = (Vertical ? B.Bottom : B.Right) - Low;
         const int64_t Last = int64_t(Nodes.size()) - 1;
-        EditCommand(FDocument->History(), Caption, [&] {
+        RunDropping(FDocument->History(), Caption, [&] {
             TAnchors& A = Sel->GetAnchors();
             A.StoreStartPoints();
             bool Moved = false;
@@ -399,7 +376,7 @@ void TfrmChild::SpaceSelection(const char* Caption, bool Vertical)
         const int64_t L0 = Sorted.front().first;
         const int64_t Ln = Sorted.back().first;
         const int64_t Last = int64_t(Sorted.size()) - 1;
-        EditCommand(FDocument->History(), Caption, [&] {
+        RunDropping(FDocument->History(), Caption, [&] {
             bool Moved = false;
             for (int64_t I = 1; I < Last; ++I) {
                 const auto& [Edge, Item] = Sorted[size_t(I)];
@@ -447,7 +424,7 @@ bool TfrmChild::NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers)
     const int32_t Step = (Modifiers & Qt::ShiftModifier) ? 5 : 1;
     Sel->InvalidateView();
     if (InNodeMode(*Sel)) {
-        EditCommand(FDocument->History(), CaptionMoveNodes, [&] {
+        RunDropping(FDocument->History(), CaptionMoveNodes, [&] {
             return MoveSelectedNodes(*Sel, *P, [&](const TNodeAnchor& N) {
                 const TPoint Old = N.Point();
                 return TPoint{Old.X + DX * Step, Old.Y + DY * Step};

@@ -1,4 +1,5 @@
 #include "shell/child_form.h"
+#include "shell/history_bracket.h"
 #include "shell/xor_overlay.h"
 
 #include "shell/grid_option_form.h"
@@ -155,25 +156,6 @@ private:
     QPen FOldPen;
     int32_t FRop = R2_COPYPEN;
 };
-
-// A history command around Body; what Body raises cancels it and is dropped.
-template <class F>
-void DroppingCommand(THistoryCommand* H, const std::string& Caption, F&& Body)
-{
-    if (!H) {
-        Body();
-        return;
-    }
-    H->CommandStart(Caption);
-    try {
-        Body();
-        H->CommandEnd();
-    } catch (...) {
-        // What the body changed before it failed is undone with the command.
-        if (H->IsCommandOpen())
-            H->CommandRollback();
-    }
-}
 
 } // namespace
 
@@ -1070,7 +1052,7 @@ void TfrmChild::wheelEvent(QWheelEvent* Event)
 template <class F>
 void TfrmChild::RunCommand(const std::string& Caption, F&& Body)
 {
-    DroppingCommand(FDocument ? FDocument->History() : nullptr, Caption, std::forward<F>(Body));
+    RunDropping(FDocument ? FDocument->History() : nullptr, Caption, std::forward<F>(Body));
 }
 
 void TfrmChild::actUndoExecute()

@@ -3,6 +3,7 @@
 // moves, scales and rotates the selection. Bands and outlines go to the XOR
 // overlay; the page is only changed at the release, as one history command.
 #include "shell/child_form.h"
+#include "shell/history_bracket.h"
 #include "shell/input_text.h"
 #include "shell/xor_overlay.h"
 
@@ -110,26 +111,6 @@ const char* ModeCursorName(uint8_t Mode, uint8_t PolyMode)
     if (Mode >= 33 && Mode <= 36)
         return AnchorCursorName(akTopRight);
     return nullptr;
-}
-
-// A history command of Caption around Body; what Body raises rolls the
-// command back (what it changed before is undone) and is dropped.
-template <class F>
-void RunDropping(THistoryCommand* H, const char* Caption, F&& Body)
-{
-    if (H)
-        H->CommandStart(Caption);
-    try {
-        Body();
-        if (H)
-            H->CommandEnd();
-    } catch (...) {
-        try {
-            if (H && H->IsCommandOpen())
-                H->CommandRollback();
-        } catch (...) {
-        }
-    }
 }
 
 void SetPoint(TrecPolyLine& Path, int32_t I, const TPoint& P, uint8_t Type)

@@ -4,6 +4,7 @@
 // paths) and records them once at the release; whatever goes wrong puts the
 // nodes back where the drag found them.
 #include "shell/child_form.h"
+#include "shell/history_bracket.h"
 #include "shell/xor_overlay.h"
 
 #include "foundation/geometry.h"
@@ -30,27 +31,6 @@
 namespace {
 
 constexpr uint32_t NodeOutlineColour = 0xFFFFFF;
-
-// A history command of Caption around Body; what Body raises rolls it back
-// and passes on.
-template <class F>
-void RunNodeCommand(THistoryCommand* H, const char* Caption, F&& Body)
-{
-    if (H)
-        H->CommandStart(Caption);
-    try {
-        Body();
-    } catch (...) {
-        try {
-            if (H && H->IsCommandOpen())
-                H->CommandRollback();
-        } catch (...) {
-        }
-        throw;
-    }
-    if (H)
-        H->CommandEnd();
-}
 
 TPoint Rounded(double X, double Y)
 {
@@ -100,7 +80,7 @@ void TfrmChild::AddNodeAt(const TPoint& P)
     TSelectedObjects* Sel = Selection();
     THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
     const int32_t Tol = PickTolerance();
-    RunNodeCommand(H, "ノード追加", [&] {
+    RunRolledBack(H, "ノード追加", [&] {
         int32_t Distance = 0;
         TDrawItem* Item = nullptr;
         FindTopItemNearPoint(Page->RootGroup(), P, Tol, Distance, Item);
@@ -313,7 +293,7 @@ void TfrmChild::NodeUp(uint8_t Shift, const TPoint& P)
     THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
     TDrawGroup& Root = Page->RootGroup();
     if (Mode == 7) {
-        RunNodeCommand(H, "ノードの選択／解除", [&] {
+        RunRolledBack(H, "ノードの選択／解除", [&] {
             const int32_t Tol = PickTolerance();
             for (int32_t I = 0; I < Root.GetCount(); ++I) {
                 auto* Line = dynamic_cast<TPolyLineObj*>(Root.GetItem(I));
@@ -347,7 +327,7 @@ void TfrmChild::NodeUp(uint8_t Shift, const TPoint& P)
                       std::max(FptMouseDown.X, FptDragPoint.X), std::max(FptMouseDown.Y, FptDragPoint.Y)};
         Sel->BeginUpdate();
         try {
-            RunNodeCommand(H, "ノードの選択･解除", [&] {
+            RunRolledBack(H, "ノードの選択･解除", [&] {
                 Sel->ClearNodeSelection();
                 if (!(Shift & ssShift))
                     Sel->ClearSelection();
@@ -362,7 +342,7 @@ void TfrmChild::NodeUp(uint8_t Shift, const TPoint& P)
     } else if (Mode == 9) {
         auto* Hit = dynamic_cast<TNodeAnchor*>(Sel->GetAnchors().HitAnchor());
         if (Hit)
-            RunNodeCommand(H, "ノードの選択／解除", [&] {
+            RunRolledBack(H, "ノードの選択／解除", [&] {
                 Sel->InvalidateView();
                 TAnchors& A = Sel->GetAnchors();
                 if (Shift & ssShift) {
@@ -390,7 +370,7 @@ void TfrmChild::CommitNodeDrag(uint8_t Shift, const TPoint& P)
     try {
         DrawNodeOutline();  // erase
         FOverlay->End();
-        RunNodeCommand(H, "ノードの移動", [&] {
+        RunRolledBack(H, "ノードの移動", [&] {
             FptDragPoint = SnapPoint(P);
             NodeDragGeometry(FptDragPoint);
             if (H && H->IsLockAddHistory())
