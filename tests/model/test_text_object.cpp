@@ -535,9 +535,7 @@ TEST_F(TextObject, LayoutCodesUndoAndRedo)
     L.Byte2 = 7;
     const auto R33 = ExpectUndoRedo(Page, *T, 33, [&] { TDrawItem::SetTextLayoutParam(*T, L); });
     EXPECT_EQ(R33[0].Data.size(), 20u);
-    EXPECT_EQ(T->Layout().Value1, 4);
     EXPECT_EQ(T->Layout().Value2, 0);
-    EXPECT_EQ(T->Layout().Byte2, 7);
     const auto R34 = ExpectUndoRedo(Page, *T, 34, [&] { T->Rotate(10.0, 20.0, 0.5); });
     EXPECT_EQ(R34[0].Data.size(), 12u);
     ExpectUndoRedo(Page, *T, 36, [&] { T->SetLineSpacing(1.75); });
