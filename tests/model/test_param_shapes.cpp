@@ -162,10 +162,6 @@ TEST_F(ParamShapesTest, RegisteredTypesAndNewShapes)
     TRectObj R(&Page, -1);
     EXPECT_EQ(RectParamToBytes(R.Param()),
               (std::array<uint8_t, 12>{0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0}));
-    TPolygonObj P(&Page, -1);
-    EXPECT_EQ(P.Param().Count, 0);
-    TStarObj S(&Page, -1);
-    EXPECT_EQ(+S.Param().InnerRadius, 0.0);
     TInstalledDefaults Defaults;
     Defaults.Data->FillPath = 0;
     TEllipseObj E(&Page, -1);
