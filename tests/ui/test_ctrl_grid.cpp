@@ -541,10 +541,7 @@ TEST(CtrlGridQ, EnteringTheControlFillsAnEmptyCellsDefault)
         TTestGrid& G = *W.Grid;
         G.Options = goEditing; // not used while a control shows
         auto* Edit = new QLineEdit(G.viewport());
-        auto* Combo = new QComboBox(G.viewport());
-        Combo->addItems({"1", "5"});
         G.Ctrls().Add(1, -1, Edit, "5");
-        G.Ctrls().Add(2, -1, Combo, "5");
         G.SetCells(1, 3, C.Cell);
         G.MoveToCell(1, 3);
         G.setFocus();

@@ -40,7 +40,6 @@ TEST(SnapMovingRect, EdgesInReachMoveTheWholeRectangle)
         QPoint Out;
     };
     const TCase Cases[] = {
-        {"5 from the work area's left", {5, 400, 100, 80}, {0, 400}},
         {"6 from it", {6, 400, 100, 80}, {0, 400}},
         {"7 from it", {7, 400, 100, 80}, {7, 400}},
         {"right edge 4 short of the work area's", {696, 400, 100, 80}, {700, 400}},

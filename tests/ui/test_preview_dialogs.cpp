@@ -167,7 +167,6 @@ TEST(PreviewDialogs, SettingsTextsRoundTripWithPaneWidthFloor)
     };
     const TCase Cases[] = {
         {"0,30,40,630,520,150", false, 150, "0,30,40,630,520,150"},
-        {"1,30,40,630,520,1", true, 3, "1,30,40,630,520,3"},
         {"1,30,40,630,520,-7", true, 3, "1,30,40,630,520,3"},
     };
     for (const TCase& C : Cases) {

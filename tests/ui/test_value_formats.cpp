@@ -65,6 +65,7 @@ TEST(ValueFormats, ColourTravelsAsRedGreenBlueText)
     EXPECT_EQ(StdOf(ClipboardData(TavroMime("Wex_Color"))), "#563412\0"s);
     EXPECT_EQ(StdOf(ClipboardData("text/plain")), "#563412");
     EXPECT_TRUE(ClipboardHasColor());
+    EXPECT_TRUE(ClipboardHasPaintFill());
     EXPECT_EQ(TOle2DataObjColorWex::GetColor(Clipboard().Get()), 0x123456);
 }
 
@@ -97,6 +98,7 @@ TEST(ValueFormats, PenTravelsAsItsThirtySixByteRecord)
                                "\x03\x00\x00\x00" "\x04\x00\x00\x00" "\xD0\xC0\xB0\xA0"
                                "\x00\x00\x00\x00\x00\x00\x12\x40", 36);
     EXPECT_EQ(StdOf(ClipboardData(TavroMime("Tavro_Pen"))), Expected);
+    EXPECT_FALSE(ClipboardHasPaintFill()); // fills are colours and gradations only
     TrecPenData Back{};
     ASSERT_TRUE(TOle2DataObjPenWex::GetPen(Clipboard().Get(), Back));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&Back), sizeof Back), Expected);
@@ -295,14 +297,6 @@ TEST_F(ValueFormatsStyle, PictureCountBeyondTheBytesFailsTheTextRendering)
     EXPECT_EQ(D->GetData(MakeFormatEtc(CF_TEXT), M), STG_E_MEDIUMFULL);
     EXPECT_EQ(D->GetData(MakeFormatEtc(CFMacPaint().PaintStyle), M), S_OK);
     ReleaseStgMedium(M);
-}
-
-TEST(ValueFormats, PaintFillLooksOnlyAtColourAndGradation)
-{
-    OleSetClipboard(MakeCom<TOle2DataObjColorWex>(0).Get());
-    EXPECT_TRUE(ClipboardHasPaintFill());
-    OleSetClipboard(MakeCom<TOle2DataObjPenWex>(TrecPenData{}).Get());
-    EXPECT_FALSE(ClipboardHasPaintFill());
 }
 
 TEST(DrawItemClipboard, DrawItemTextAfterBlankLines)
