@@ -1,7 +1,7 @@
 // The document window's mouse tools, driven by synthetic mouse events on
 // its view: creating items, the modifier constraints, grid snapping and the
 // select tool's move, scale and rotation, each one undoable command.
-#include "child_test_support.h"
+#include "mouse_test_support.h"
 
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
@@ -27,13 +27,6 @@
 
 namespace {
 
-std::string DocumentBytes(TfrmChild* W)
-{
-    TMemoryStream S;
-    W->Document()->SaveToStream(S);
-    return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
-}
-
 // A shape whose first move is recorded and then fails.
 class TFailingShape : public TTestShape {
 public:
@@ -47,45 +40,7 @@ public:
     bool Fail = true;
 };
 
-struct MouseTest : ChildFormTest {
-    TfrmChild* W = nullptr;
-    THistoryCommand* H = nullptr;
-
-    void SetUp() override
-    {
-        ChildFormTest::SetUp();
-        W = Open(200, 150);
-        if (W->SnapObj())
-            W->actSnapObjExecute();
-        H = W->Document()->History();
-        TrecGrid G = Page().Grid();
-        G.SnapGrid = 0;
-        Page().SetGridOption(G);
-    }
-    TPage& Page() { return PageOf(W); }
-    TSelectedObjects& Sel() { return *dynamic_cast<TSelectedObjects*>(Page().Selection()); }
-    QPoint View(const TPoint& P) const
-    {
-        const TPoint V = W->DocToView(P);
-        return {V.X, V.Y};
-    }
-    void Send(QEvent::Type Type, const TPoint& P, Qt::MouseButtons Held, Qt::KeyboardModifiers Keys)
-    {
-        const Qt::MouseButton B = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent E(Type, View(P), W->pboxkClient->mapToGlobal(View(P)), B, Held, Keys);
-        QApplication::sendEvent(W->pboxkClient, &E);
-    }
-    // Press at From, moves in Steps towards To, release at To.
-    void Drag(const TPoint& From, const TPoint& To, Qt::KeyboardModifiers Keys = {}, int Steps = 4)
-    {
-        Send(QEvent::MouseButtonPress, From, Qt::LeftButton, Keys);
-        for (int I = 1; I <= Steps; ++I)
-            Send(QEvent::MouseMove,
-                 {From.X + (To.X - From.X) * I / Steps, From.Y + (To.Y - From.Y) * I / Steps}, Qt::LeftButton,
-                 Keys);
-        Send(QEvent::MouseButtonRelease, To, Qt::NoButton, Keys);
-    }
-    void Click(const TPoint& P) { QTest::mouseClick(W->pboxkClient, Qt::LeftButton, {}, View(P)); }
+struct MouseTest : MouseFormTest {
     void Tool(uint8_t Mode, uint8_t Poly)
     {
         Page().SetMouseModeCommand(Mode, Poly);
@@ -96,23 +51,6 @@ struct MouseTest : ChildFormTest {
     {
         auto* S = dynamic_cast<TParamObj*>(I);
         return S ? std::vector<int32_t>{S->X(), S->Y(), S->Width(), S->Height()} : std::vector<int32_t>{};
-    }
-    // Runs Edit, which must record one command Caption; undo gives back the
-    // document byte for byte, redo the edited one.
-    template <class F>
-    void ExpectOneStep(const std::string& Caption, F&& Edit)
-    {
-        H->ClearHistory();
-        const std::string Before = DocumentBytes(W);
-        Edit();
-        const std::string After = DocumentBytes(W);
-        EXPECT_NE(After, Before);
-        EXPECT_EQ(H->UndoCaption(), Caption);
-        W->actUndoExecute();
-        EXPECT_FALSE(H->CanUndo());
-        EXPECT_EQ(DocumentBytes(W), Before);
-        W->actRedoExecute();
-        EXPECT_EQ(DocumentBytes(W), After);
     }
 };
 
@@ -483,7 +421,7 @@ TEST_F(MouseTest, ClickPicksTheBackmostAndRubberBandsSelectByModifier)
     EXPECT_EQ(Selected(), (std::pair{true, false}));
     EXPECT_EQ(H->UndoCaption(), "図形の選択･解除");
     // Inside the selection a press moves it; Ctrl makes it a click.
-    QTest::mouseClick(W->pboxkClient, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, View({40, 70}));
+    Click({40, 70}, Qt::ShiftModifier | Qt::ControlModifier);
     EXPECT_EQ(Selected(), (std::pair{false, false}));
     Drag({30, 50}, {110, 95}, Qt::ControlModifier);  // wholly inside only
     EXPECT_EQ(Selected(), (std::pair{false, true}));
