@@ -207,7 +207,6 @@ TEST(ShiftState, ModifiersMapToShift1Alt2Ctrl4AndTestsCanInjectThem)
         {Qt::ShiftModifier, 1},
         {Qt::AltModifier, 2},
         {Qt::ControlModifier, 4},
-        {Qt::ShiftModifier | Qt::ControlModifier, 5},
         {Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier, 7},
         {Qt::MetaModifier | Qt::KeypadModifier, 0},
     };

@@ -1,7 +1,7 @@
 // The document window's mouse tools, driven by synthetic mouse events on
 // its view: creating items, the modifier constraints, grid snapping and the
 // select tool's move, scale and rotation, each one undoable command.
-#include "child_test_support.h"
+#include "mouse_test_support.h"
 
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
@@ -27,13 +27,6 @@
 
 namespace {
 
-std::string DocumentBytes(TfrmChild* W)
-{
-    TMemoryStream S;
-    W->Document()->SaveToStream(S);
-    return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
-}
-
 // A shape whose first move is recorded and then fails.
 class TFailingShape : public TTestShape {
 public:
@@ -47,45 +40,7 @@ public:
     bool Fail = true;
 };
 
-struct MouseTest : ChildFormTest {
-    TfrmChild* W = nullptr;
-    THistoryCommand* H = nullptr;
-
-    void SetUp() override
-    {
-        ChildFormTest::SetUp();
-        W = Open(200, 150);
-        if (W->SnapObj())
-            W->actSnapObjExecute();
-        H = W->Document()->History();
-        TrecGrid G = Page().Grid();
-        G.SnapGrid = 0;
-        Page().SetGridOption(G);
-    }
-    TPage& Page() { return PageOf(W); }
-    TSelectedObjects& Sel() { return *dynamic_cast<TSelectedObjects*>(Page().Selection()); }
-    QPoint View(const TPoint& P) const
-    {
-        const TPoint V = W->DocToView(P);
-        return {V.X, V.Y};
-    }
-    void Send(QEvent::Type Type, const TPoint& P, Qt::MouseButtons Held, Qt::KeyboardModifiers Keys)
-    {
-        const Qt::MouseButton B = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent E(Type, View(P), W->pboxkClient->mapToGlobal(View(P)), B, Held, Keys);
-        QApplication::sendEvent(W->pboxkClient, &E);
-    }
-    // Press at From, moves in Steps towards To, release at To.
-    void Drag(const TPoint& From, const TPoint& To, Qt::KeyboardModifiers Keys = {}, int Steps = 4)
-    {
-        Send(QEvent::MouseButtonPress, From, Qt::LeftButton, Keys);
-        for (int I = 1; I <= Steps; ++I)
-            Send(QEvent::MouseMove,
-                 {From.X + (To.X - From.X) * I / Steps, From.Y + (To.Y - From.Y) * I / Steps}, Qt::LeftButton,
-                 Keys);
-        Send(QEvent::MouseButtonRelease, To, Qt::NoButton, Keys);
-    }
-    void Click(const TPoint& P) { QTest::mouseClick(W->pboxkClient, Qt::LeftButton, {}, View(P)); }
+struct MouseTest : MouseFormTest {
     void Tool(uint8_t Mode, uint8_t Poly)
     {
         Page().SetMouseModeCommand(Mode, Poly);
@@ -96,23 +51,6 @@ struct MouseTest : ChildFormTest {
     {
         auto* S = dynamic_cast<TParamObj*>(I);
         return S ? std::vector<int32_t>{S->X(), S->Y(), S->Width(), S->Height()} : std::vector<int32_t>{};
-    }
-    // Runs Edit, which must record one command Caption; undo gives back the
-    // document byte for byte, redo the edited one.
-    template <class F>
-    void ExpectOneStep(const std::string& Caption, F&& Edit)
-    {
-        H->ClearHistory();
-        const std::string Before = DocumentBytes(W);
-        Edit();
-        const std::string After = DocumentBytes(W);
-        EXPECT_NE(After, Before);
-        EXPECT_EQ(H->UndoCaption(), Caption);
-        W->actUndoExecute();
-        EXPECT_FALSE(H->CanUndo());
-        EXPECT_EQ(DocumentBytes(W), Before);
-        W->actRedoExecute();
-        EXPECT_EQ(DocumentBytes(W), After);
     }
 };
 
@@ -166,9 +104,9 @@ TEST_F(MouseTest, ShiftAndAltConstrainShapesAndLines)
     }
     // Shift snaps a line to the nearest multiple of 15 degrees: 11.3 to 15.
     Tool(15, 1);
-    Send(QEvent::MouseButtonPress, {20, 20}, Qt::LeftButton, {});
+    Press({20, 20});
     Send(QEvent::MouseMove, {70, 30}, Qt::LeftButton, Qt::ShiftModifier);
-    Send(QEvent::MouseButtonRelease, {70, 30}, Qt::NoButton, Qt::ShiftModifier);
+    Release({70, 30}, Qt::ShiftModifier);
     Click({70, 30});
     auto* Line = dynamic_cast<TDrawObject*>(Last());
     ASSERT_NE(Line, nullptr);
@@ -224,10 +162,10 @@ TEST_F(MouseTest, SelectMovesScalesAndRotatesAboutTheRightPoints)
     // change nothing and record nothing.
     Drag({50, 45}, {51, 46}, {}, 1);
     for (TPoint From : {TPoint{50, 45}, TPoint{40, 40}, TPoint{80, 55}}) {
-        Send(QEvent::MouseButtonPress, From, Qt::LeftButton, {});
-        Send(QEvent::MouseMove, {From.X - 20, From.Y - 20}, Qt::LeftButton, {});
-        Send(QEvent::MouseMove, From, Qt::LeftButton, {});
-        Send(QEvent::MouseButtonRelease, From, Qt::NoButton, {});
+        Press(From);
+        Send(QEvent::MouseMove, {From.X - 20, From.Y - 20}, Qt::LeftButton);
+        Send(QEvent::MouseMove, From, Qt::LeftButton);
+        Release(From);
         EXPECT_EQ(Page().MouseMode(), 0);
     }
     EXPECT_FALSE(H->CanUndo());
@@ -256,9 +194,9 @@ TEST_F(MouseTest, SelectMovesScalesAndRotatesAboutTheRightPoints)
     };
     for (const Scale& S : Scales) {
         // Ctrl at the press would start a rubber band: it comes afterwards.
-        Send(QEvent::MouseButtonPress, S.From, Qt::LeftButton, S.Keys & ~Qt::ControlModifier);
+        Press(S.From, S.Keys & ~Qt::ControlModifier);
         Send(QEvent::MouseMove, S.To, Qt::LeftButton, S.Keys);
-        Send(QEvent::MouseButtonRelease, S.To, Qt::NoButton, S.Keys);
+        Release(S.To, S.Keys);
         EXPECT_EQ(Frame(R), S.Frame) << int(S.Keys);
         W->actUndoExecute();
         EXPECT_EQ(Frame(R), (std::vector<int32_t>{40, 40, 80, 60}));
@@ -281,10 +219,10 @@ TEST_F(MouseTest, SelectMovesScalesAndRotatesAboutTheRightPoints)
               (std::vector<int32_t>{B.Left + B.Right, B.Top + B.Bottom}));
     W->actUndoExecute();
     // Released right on the centre (no direction): the last angle stands.
-    Send(QEvent::MouseButtonPress, Target, Qt::LeftButton, {});
-    Send(QEvent::MouseMove, To, Qt::LeftButton, {});
-    Send(QEvent::MouseMove, C, Qt::LeftButton, {});
-    Send(QEvent::MouseButtonRelease, C, Qt::NoButton, {});
+    Press(Target);
+    Send(QEvent::MouseMove, To, Qt::LeftButton);
+    Send(QEvent::MouseMove, C, Qt::LeftButton);
+    Release(C);
     EXPECT_NEAR(R->Angle(), std::numbers::pi / 2, 1e-6);
     W->actUndoExecute();
     // Shift steps the angle by 15 degrees: 47.7 gives 45.
@@ -305,13 +243,13 @@ TEST_F(MouseTest, RubberBandIsXorAndLeavesTheViewAsItWas)
     Tool(15, 4);
     Drag({40, 40}, {80, 60});
     Tool(0, 4);
-    Send(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, {});
-    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton, {});
+    Press({10, 10});
+    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
     const QImage Shown = W->Overlay()->Image();
-    Send(QEvent::MouseMove, {120, 100}, Qt::LeftButton, {});
-    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton, {});
+    Send(QEvent::MouseMove, {120, 100}, Qt::LeftButton);
+    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
     EXPECT_EQ(W->Overlay()->Image(), Shown);
-    Send(QEvent::MouseButtonRelease, {100, 90}, Qt::NoButton, {});
+    Release({100, 90});
     EXPECT_EQ(Sel().Count(), 1);
     EXPECT_EQ(H->UndoCaption(), "図形の選択･解除");
 }
@@ -334,13 +272,13 @@ TEST_F(MouseTest, CursorsFollowTheToolAndTheHandleUnderTheMouse)
         Tool(C.Mode, C.Poly);
         if (C.Mode == 0)
             W->actSelAllExecute();  // the tool change cleared it
-        Send(QEvent::MouseMove, C.At, Qt::NoButton, {});
+        Send(QEvent::MouseMove, C.At, Qt::NoButton);
         const std::optional<QCursor> Expected = LoadCursorResource(C.Name);
         ASSERT_TRUE(Expected) << C.Name;
         EXPECT_EQ(Shown(), Expected->pixmap().toImage()) << C.Name;
         EXPECT_EQ(W->pboxRulerH->cursor().shape(), Qt::BitmapCursor) << C.Name;
     }
-    Send(QEvent::MouseMove, {10, 10}, Qt::NoButton, {});
+    Send(QEvent::MouseMove, {10, 10}, Qt::NoButton);
     EXPECT_EQ(W->pboxkClient->cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -416,12 +354,12 @@ TEST_F(MouseTest, StatusReadoutsWhileDrawingAndTransforming)
             Tool(S.Mode, S.Poly);
         if (S.Mode == 0)
             W->actSelAllExecute();
-        Send(QEvent::MouseButtonPress, S.From, Qt::LeftButton, {});
-        Send(QEvent::MouseMove, S.To, Qt::LeftButton, {});
-        Send(QEvent::MouseMove, S.To, Qt::LeftButton, {});  // the select tool's first step only starts
+        Press(S.From);
+        Send(QEvent::MouseMove, S.To, Qt::LeftButton);
+        Send(QEvent::MouseMove, S.To, Qt::LeftButton);  // the select tool's first step only starts
         EXPECT_EQ(ChildFormTest::Frame.Status[1], S.Panel1);
         EXPECT_EQ(ChildFormTest::Frame.Status[0], "(X,Y)=(" + std::to_string(S.To.X) + "," + std::to_string(S.To.Y) + ")");
-        Send(QEvent::MouseButtonRelease, S.To, Qt::NoButton, {});
+        Release(S.To);
         if (S.Poly == 1)
             Click(S.To);
         W->actUndoExecute();
@@ -437,13 +375,13 @@ TEST_F(MouseTest, HandToolScrollsByTheMouseTravel)
     const int Y0 = W->ScrollBarV->value();
     const TPoint A = W->ViewToDoc({150, 100});
     const TPoint B = W->ViewToDoc({110, 80});
-    Send(QEvent::MouseButtonPress, A, Qt::LeftButton, {});
+    Press(A);
     EXPECT_EQ(Page().MouseMode(), 5);
-    Send(QEvent::MouseMove, B, Qt::LeftButton, {});
+    Send(QEvent::MouseMove, B, Qt::LeftButton);
     // 40 and 20 view pixels at 200 %.
     EXPECT_EQ(W->ScrollBarH->value(), X0 + 20);
     EXPECT_EQ(W->ScrollBarV->value(), Y0 + 10);
-    Send(QEvent::MouseButtonRelease, B, Qt::NoButton, {});
+    Release(B);
     EXPECT_EQ(Page().MouseMode(), 3);
 }
 
@@ -483,7 +421,7 @@ TEST_F(MouseTest, ClickPicksTheBackmostAndRubberBandsSelectByModifier)
     EXPECT_EQ(Selected(), (std::pair{true, false}));
     EXPECT_EQ(H->UndoCaption(), "図形の選択･解除");
     // Inside the selection a press moves it; Ctrl makes it a click.
-    QTest::mouseClick(W->pboxkClient, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, View({40, 70}));
+    Click({40, 70}, Qt::ShiftModifier | Qt::ControlModifier);
     EXPECT_EQ(Selected(), (std::pair{false, false}));
     Drag({30, 50}, {110, 95}, Qt::ControlModifier);  // wholly inside only
     EXPECT_EQ(Selected(), (std::pair{false, true}));
@@ -494,13 +432,13 @@ TEST_F(MouseTest, ClickPicksTheBackmostAndRubberBandsSelectByModifier)
 TEST_F(MouseTest, RulersMarkTheMousePosition)
 {
     const QImage Before = W->pboxRulerH->grab().toImage();
-    Send(QEvent::MouseMove, W->ViewToDoc({57, 40}), Qt::NoButton, {});
+    Send(QEvent::MouseMove, W->ViewToDoc({57, 40}), Qt::NoButton);
     Settle();
     const QImage After = W->pboxRulerH->grab().toImage();
     const int Row = W->pboxRulerH->height() / 2;
     EXPECT_NE(After.pixel(57, Row), Before.pixel(57, Row));
     EXPECT_EQ(After.pixel(70, Row), Before.pixel(70, Row));
-    Send(QEvent::MouseMove, W->ViewToDoc({57, 80}), Qt::NoButton, {});  // same column: it stays
+    Send(QEvent::MouseMove, W->ViewToDoc({57, 80}), Qt::NoButton);  // same column: it stays
     Settle();
     EXPECT_EQ(W->pboxRulerH->grab().toImage().pixel(57, Row), After.pixel(57, Row));
 }

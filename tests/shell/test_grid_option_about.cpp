@@ -117,11 +117,11 @@ TEST(AboutBox, NameAndVersionWithAndWithoutBuild)
     for (const auto& [Build, Version] : std::vector<std::pair<int32_t, QString>>{
              {7, "Version 4.0 Build 7"}, {-1, "Version 4.0"}, {TfrmAbout::ProgramBuildNumber(), "Version 4.0 Build 1"}}) {
         TfrmAbout About(nullptr, Build);
-        EXPECT_EQ(About.windowTitle(), "タヴロ について");
-        EXPECT_EQ(About.lblProduct->text(), "タヴロ");
-        EXPECT_EQ(About.btnClose->text(), "閉じる");
         EXPECT_EQ(About.lblVersion->text(), Version);
     }
+    TfrmAbout About(nullptr, 7);
+    EXPECT_EQ(About.lblProduct->text(), "タヴロ");
+    EXPECT_EQ(About.btnClose->text(), "閉じる");
 }
 
 TEST(AppProperty, HintColourAndTitleOnlyWhereUnset)

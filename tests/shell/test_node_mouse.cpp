@@ -1,7 +1,7 @@
 // The node tools with synthetic mouse events on the document window's view:
 // picking and selecting nodes, dragging nodes and control points of sharp,
 // smooth and symmetric nodes, adding nodes, and drags that fail.
-#include "child_test_support.h"
+#include "mouse_test_support.h"
 
 #include "foundation/rec_path.h"
 #include "foundation/streams.h"
@@ -40,23 +40,14 @@ const std::vector<uint8_t> LineThenCurveTypes{PT_MOVETO, PT_LINETO, PT_BEZIERTO,
 const TPts TwoCurves{{20, 20}, {40, 20}, {60, 40}, {80, 40}, {100, 40}, {120, 20}, {140, 20}};
 const std::vector<uint8_t> TwoCurvesTypes(7, PT_BEZIERTO);
 
-struct NodeMouseTest : ChildFormTest {
-    TfrmChild* W = nullptr;
-    THistoryCommand* H = nullptr;
+struct NodeMouseTest : MouseFormTest {
     TFailingLine* Line = nullptr;
     std::vector<std::string> Boxes;
     TMessageBoxHandler OldBoxes;
 
     void SetUp() override
     {
-        ChildFormTest::SetUp();
-        W = Open(200, 150);
-        if (W->SnapObj())
-            W->actSnapObjExecute();
-        H = W->Document()->History();
-        TrecGrid G = Page().Grid();
-        G.SnapGrid = 0;
-        Page().SetGridOption(G);
+        MouseFormTest::SetUp();
         OldBoxes = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
             Boxes.push_back(Text);
             return IDOK;
@@ -65,10 +56,8 @@ struct NodeMouseTest : ChildFormTest {
     void TearDown() override
     {
         SetMessageBoxHandler(OldBoxes);
-        ChildFormTest::TearDown();
+        MouseFormTest::TearDown();
     }
-    TPage& Page() { return PageOf(W); }
-    TSelectedObjects& Sel() { return *dynamic_cast<TSelectedObjects*>(Page().Selection()); }
     // The line of Points and Types with node Kind at Node, selected, in the
     // edit-node tool.
     void MakeLine(const TPts& Points, std::vector<uint8_t> Types, int32_t Node = 0, uint8_t Kind = nkSharp,
@@ -104,55 +93,6 @@ struct NodeMouseTest : ChildFormTest {
             if (auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I)); N && N->Kind == akNode && N->Selected)
                 R.push_back(N->Index);
         return R;
-    }
-    void Send(QEvent::Type Type, const TPoint& P, Qt::MouseButtons Held, Qt::KeyboardModifiers Keys = {})
-    {
-        const TPoint V = W->DocToView(P);
-        const Qt::MouseButton B = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent E(Type, QPoint(V.X, V.Y), W->pboxkClient->mapToGlobal(QPoint(V.X, V.Y)), B, Held, Keys);
-        QApplication::sendEvent(W->pboxkClient, &E);
-    }
-    void Press(const TPoint& P, Qt::KeyboardModifiers Keys = {}) { Send(QEvent::MouseButtonPress, P, Qt::LeftButton, Keys); }
-    void Release(const TPoint& P, Qt::KeyboardModifiers Keys = {}) { Send(QEvent::MouseButtonRelease, P, Qt::NoButton, Keys); }
-    void Click(const TPoint& P, Qt::KeyboardModifiers Keys = {})
-    {
-        Press(P, Keys);
-        Release(P, Keys);
-    }
-    // Four moves from From towards To.
-    void Moves(const TPoint& From, const TPoint& To)
-    {
-        for (int I = 1; I <= 4; ++I)
-            Send(QEvent::MouseMove, {From.X + (To.X - From.X) * I / 4, From.Y + (To.Y - From.Y) * I / 4},
-                 Qt::LeftButton);
-    }
-    void Drag(const TPoint& From, const TPoint& To)
-    {
-        Press(From);
-        Moves(From, To);
-        Release(To);
-    }
-    std::string DocumentBytes()
-    {
-        TMemoryStream S;
-        W->Document()->SaveToStream(S);
-        return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
-    }
-    // Edit records the one command Caption; undo gives back the document
-    // byte for byte, redo the edited one.
-    template <class F>
-    void ExpectOneStep(const std::string& Caption, F&& Edit)
-    {
-        const std::string Before = DocumentBytes();
-        Edit();
-        const std::string After = DocumentBytes();
-        EXPECT_NE(After, Before);
-        EXPECT_EQ(H->UndoCaption(), Caption);
-        W->actUndoExecute();
-        EXPECT_FALSE(H->CanUndo());
-        EXPECT_EQ(DocumentBytes(), Before);
-        W->actRedoExecute();
-        EXPECT_EQ(DocumentBytes(), After);
     }
 };
 
@@ -255,13 +195,13 @@ TEST_F(NodeMouseTest, AFailedCommitPutsTheNodesBack)
         Click({60, 100});
         H->ClearHistory();
         Boxes.clear();
-        const std::string Before = DocumentBytes();
+        const std::string Before = DocumentBytes(W);
         Press({60, 100});
         Moves({60, 100}, {70, 110});
         Line->FailAt = FailAt;
         Release({70, 110});
         EXPECT_EQ(Points(), LineThenCurve);
-        EXPECT_TRUE(DocumentBytes() == Before);
+        EXPECT_TRUE(DocumentBytes(W) == Before);
         EXPECT_FALSE(H->CanUndo());
         EXPECT_EQ(Boxes, (std::vector<std::string>{"no rebuild"}));
         EXPECT_EQ(Page().MouseMode(), 6);

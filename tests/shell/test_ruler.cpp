@@ -65,8 +65,6 @@ TEST(RulerStep, TickStepByZoomResolutionAndUnit)
         // Lengths on a page without a resolution: no ticks (instead of a
         // step of zero or no number).
         {100, 0, RulerUnitCm, 0, 0, 0},
-        {100, 0, RulerUnitInch, 0, 0, 0},
-        {100, 0, RulerUnitPoint, 0, 0, 0},
         {100, -72, RulerUnitCm, 0, 0, 0},
     };
     for (const Row& R : Rows) {

@@ -92,7 +92,6 @@ TEST_F(TFrameTest, ToolPaletteLayoutFollowsItsHeight)
         {172, 52, {25, 1}, {25, 97}, {1, 149}},
         {295, 52, {25, 1}, {25, 97}, {1, 149}},
         {296, 28, {1, 177}, {1, 273}, {1, 149}},
-        {120, 76, {49, 1}, {49, 97}, {25, 49}},
     };
     for (const TCase& C : Cases) {
         Frame->pnlToolbarV->setFixedHeight(C.Height);
