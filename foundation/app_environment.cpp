@@ -5,10 +5,13 @@
 #include "platform/font_query.h"
 #include "platform/registry_store.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 bool UIFontInstalled = false;
@@ -19,22 +22,18 @@ const char kEnvKey[] = "SOFTWARE\\ZELBAR\\Tavro\\4";
 const char kIniName[] = "tavro.ini";
 
 std::unique_ptr<TMemIniFile> gAppIniFile;
-TDirWritableCheck gDirWritable;
+bool gReported = false;     // start-up has looked at the settings' place
+std::string gUnwritableDir; // the data folder it found closed to us
 
-bool DirWritable(const std::string& Dir)
+// errno of why Dir cannot take new files, 0 when it can.
+int DirWriteError(const std::string& Dir)
 {
-    if (gDirWritable)
-        return gDirWritable(Dir);
-    return ::access(Dir.c_str(), W_OK) == 0;
-}
-
-std::string ExecutableDir()
-{
-    std::error_code Ec;
-    std::filesystem::path Exe = std::filesystem::read_symlink("/proc/self/exe", Ec);
-    if (Ec || Exe.empty())
-        return std::filesystem::current_path(Ec).string();
-    return Exe.parent_path().string();
+    struct stat St {};
+    if (::stat(Dir.c_str(), &St) != 0)
+        return errno;
+    if (!S_ISDIR(St.st_mode))
+        return ENOTDIR;
+    return ::access(Dir.c_str(), W_OK) == 0 ? 0 : errno;
 }
 
 std::string HomeDir()
@@ -66,6 +65,33 @@ std::string UserDataDir()
     return Dir;
 }
 
+// Says once what start-up found wrong with the settings' place.
+void ReportSettingsPlace(const TMemIniFile& Ini)
+{
+    if (gReported)
+        return;
+    gReported = true;
+    std::string Dir;
+    GetEnvDataDir(Dir);
+    // A folder chosen in the options may not be there yet.
+    std::error_code Ec;
+    std::filesystem::create_directories(Dir, Ec);
+    std::string Text;
+    if (const int Err = DirWriteError(Dir)) {
+        gUnwritableDir = Dir;
+        Text = "データフォルダ " + Dir + " に書き込めません。(" + std::strerror(Err) +
+               ")\r\n設定と既定値はこの実行の終わりに保存されません。";
+    }
+    if (!Ini.LoadError().empty()) {
+        if (!Text.empty())
+            Text += "\r\n\r\n";
+        Text += "設定ファイル " + Ini.FileName() + " を読み込めません。(" + Ini.LoadError() +
+                ")\r\n既定の設定で起動します。";
+    }
+    if (!Text.empty())
+        ErrorMessageBox(Text);
+}
+
 }  // namespace
 
 void GetEnvDataDir(std::string& Dir)
@@ -73,14 +99,8 @@ void GetEnvDataDir(std::string& Dir)
     std::string S;
     GetRegistryVal(HKEY_CURRENT_USER, kEnvKey, "EnvData", S);
     if (S.empty())
-        S = ExecutableDir();
-    if (S.empty())
-        S = ".";
-    AddPathDelimiter(S);
-    // An installed program's folder is read-only: keep the settings in the
-    // user's data folder rather than losing them at shutdown.
-    if (!DirWritable(S))
         S = UserDataDir();
+    AddPathDelimiter(S);
     Dir = S;
 }
 
@@ -97,7 +117,7 @@ TMemIniFile& AppIniFile()
 void InitAppEnvironment()
 {
     UIFontInstalled = IsFontFamilyInstalled("MS UI Gothic");
-    AppIniFile();
+    ReportSettingsPlace(AppIniFile());
 }
 
 bool FinalizeAppEnvironment()
@@ -108,21 +128,25 @@ bool FinalizeAppEnvironment()
         gAppIniFile->UpdateFile();
         return true;
     } catch (const std::exception& E) {
-        ErrorMessageBox(E.what());
+        if (gUnwritableDir.empty())
+            ErrorMessageBox(E.what());
     } catch (...) {
-        ErrorMessageBox("ファイル " + gAppIniFile->FileName() + " を作成できません。");
+        if (gUnwritableDir.empty())
+            ErrorMessageBox("ファイル " + gAppIniFile->FileName() + " を作成できません。");
     }
     return false;
 }
 
-void SetDirWritableCheck(TDirWritableCheck Check)
+const std::string& UnwritableDataDir()
 {
-    gDirWritable = std::move(Check);
+    return gUnwritableDir;
 }
 
 void DiscardAppIniFile()
 {
     gAppIniFile.reset();
+    gReported = false;
+    gUnwritableDir.clear();
 }
 
 bool GridOptionEqual(const TrecGrid& A, const TrecGrid& B)

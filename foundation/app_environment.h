@@ -7,34 +7,39 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 // True when the font family "MS UI Gothic" was installed at start-up.
 extern bool UIFontInstalled;
 
 // The data folder, always ending with "/": the registry value "EnvData"
-// under HKEY_CURRENT_USER "SOFTWARE\ZELBAR\Tavro\4", else the folder of the
-// executable. When that folder cannot be written (an installed program),
-// "$XDG_DATA_HOME/tavro/" instead, created when missing.
+// under HKEY_CURRENT_USER "SOFTWARE\ZELBAR\Tavro\4", else the user's own
+// "$XDG_DATA_HOME/tavro/" (created when missing). Never the program's
+// folder, which every user shares and which is read-only once installed;
+// the files delivered with the program are looked for there by their own
+// readers.
 void GetEnvDataDir(std::string& Dir);
 
 // The program's settings object on data folder + "tavro.ini", created on
 // first use. Changes stay in memory until FinalizeAppEnvironment.
 TMemIniFile& AppIniFile();
 
-// Start-up: sets UIFontInstalled and creates the settings object.
+// Start-up: sets UIFontInstalled and creates the settings object. A data
+// folder that cannot take files, and a "tavro.ini" that is there but cannot
+// be read (a folder, a device, no permission), are each reported once,
+// naming them; the program goes on with the built-in settings.
 void InitAppEnvironment();
 // Shutdown: writes the settings back. A failure is reported through
-// ErrorMessageBox and gives false; nothing is thrown.
+// ErrorMessageBox (naming the file and the system's reason) and gives
+// false; nothing is thrown. When start-up already said that the data folder
+// cannot be written, the failure is not reported again.
 bool FinalizeAppEnvironment();
+// The data folder that start-up found it cannot write to (and said so);
+// empty when it could. Writers of other files there stay silent about it.
+const std::string& UnwritableDataDir();
 
-// How GetEnvDataDir decides that a folder is writable; an empty function
-// restores the default (access(2) with W_OK). For tests.
-using TDirWritableCheck = std::function<bool(const std::string& Dir)>;
-void SetDirWritableCheck(TDirWritableCheck Check);
-// Drops the settings object without writing it, so that the next
-// AppIniFile() loads afresh. For tests.
+// Drops the settings object without writing it, and forgets what start-up
+// reported, so that the next AppIniFile() loads afresh. For tests.
 void DiscardAppIniFile();
 
 // Page grid settings, 36 bytes as stored in documents and undo records.

@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,6 +102,47 @@ std::string CreateErrorText(const std::string& FileName, int Err)
     return "ファイル " + FileName + " を作成できません。(" + std::strerror(Err) + ")";
 }
 
+// The whole of a regular file; Error gets the reason when the name exists
+// but cannot be read as one. Opened without blocking: a named pipe in the
+// file's place must not hold up the program.
+std::string ReadRegularFile(const std::string& FileName, std::string& Error)
+{
+    Error.clear();
+    std::string Bytes;
+    const int Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (Fd < 0) {
+        // No such file, or a folder on the way that is a file: nothing there.
+        if (errno != ENOENT && errno != ENOTDIR)
+            Error = std::strerror(errno);
+        return Bytes;
+    }
+    struct stat St {};
+    if (::fstat(Fd, &St) != 0) {
+        Error = std::strerror(errno);
+    } else if (S_ISDIR(St.st_mode)) {
+        Error = std::strerror(EISDIR);
+    } else if (!S_ISREG(St.st_mode)) {
+        Error = "通常のファイルではありません";
+    } else {
+        char Chunk[65536];
+        for (;;) {
+            const ssize_t N = ::read(Fd, Chunk, sizeof Chunk);
+            if (N < 0 && errno == EINTR)
+                continue;
+            if (N < 0) {
+                Error = std::strerror(errno);
+                Bytes.clear();
+                break;
+            }
+            if (N == 0)
+                break;
+            Bytes.append(Chunk, static_cast<size_t>(N));
+        }
+    }
+    ::close(Fd);
+    return Bytes;
+}
+
 }  // namespace
 
 TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName)
@@ -110,11 +153,7 @@ TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName)
 void TMemIniFile::LoadFromFile()
 {
     FSections.clear();
-    std::string Bytes;
-    std::ifstream In(FFileName, std::ios::binary);
-    if (In)
-        Bytes.assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-    Parse(Bytes);
+    Parse(ReadRegularFile(FFileName, FLoadError));
 }
 
 void TMemIniFile::Parse(const std::string& Bytes)

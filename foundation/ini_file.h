@@ -19,6 +19,10 @@ public:
     explicit TMemIniFile(const std::string& FileName);
 
     const std::string& FileName() const { return FFileName; }
+    // Why the last load found nothing although the name exists (a folder, a
+    // device, a file we may not read): the system's reason. Empty after a
+    // good load or when there was no file.
+    const std::string& LoadError() const { return FLoadError; }
 
     std::string ReadString(const std::string& Section, const std::string& Key,
                            const std::string& Default) const;
@@ -76,5 +80,6 @@ private:
     const TLine* FindKey(const std::string& Section, const std::string& Key) const;
 
     std::string FFileName;
+    std::string FLoadError;
     std::vector<TSection> FSections;
 };

@@ -256,6 +256,10 @@ void TDrawObjDef::SaveAtEnd() noexcept
 {
     if (!SaveOnDestroy)
         return;
+    // Start-up already told the user that the data folder takes no files.
+    const std::string& Closed = UnwritableDataDir();
+    if (!Closed.empty() && GetFileName().rfind(Closed, 0) == 0)
+        return;
     try {
         SaveToFile(GetFileName());
     } catch (const std::exception& E) {

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,6 @@ protected:
         setenv("XDG_DATA_HOME", (Tmp / "data").c_str(), 1);
         RegistryReload();
         DiscardAppIniFile();
-        SetDirWritableCheck({});
         OldHandler = SetMessageBoxHandler(
             [this](void*, const std::string& Text, const std::string& Caption, uint32_t Flags) {
                 Boxes.push_back({Text, Caption, std::to_string(Flags & MB_ICONMASK)});
@@ -35,7 +36,6 @@ protected:
     void TearDown() override
     {
         SetMessageBoxHandler(OldHandler);
-        SetDirWritableCheck({});
         DiscardAppIniFile();
     }
     static std::string DataDir()
@@ -60,30 +60,87 @@ protected:
 
 }  // namespace
 
-TEST_F(AppEnvironmentTest, DataFolderFromRegistryExecutableOrUserDataFolder)
+TEST_F(AppEnvironmentTest, DataFolderIsTheRegistrysElseTheUsersNeverTheProgramsOwn)
 {
-    SetDirWritableCheck([](const std::string&) { return true; });
-    EXPECT_EQ(DataDir(), fs::canonical("/proc/self/exe").parent_path().string() + "/");
+    // The program's folder is writable here (the build tree), and still not
+    // where a user's settings go.
+    const std::string ProgramDir = fs::canonical("/proc/self/exe").parent_path().string() + "/";
+    EXPECT_EQ(DataDir(), Tmp / "data/tavro/");
+    EXPECT_NE(DataDir(), ProgramDir);
+    EXPECT_TRUE(fs::is_directory(Tmp / "data/tavro"));
+    EXPECT_EQ(AppIniFile().FileName(), Tmp / "data/tavro/tavro.ini");
     // Exactly one trailing slash, whether the value has one or not.
     const std::string Env = EnvDataDir();
     EXPECT_EQ(DataDir(), Env + "/");
     EnvDataDir("env/");
     EXPECT_EQ(DataDir(), Env + "/");
-    // An unwritable folder falls back to the user's data folder.
-    std::vector<std::string> Asked;
-    SetDirWritableCheck([&](const std::string& D) {
-        Asked.push_back(D);
-        return false;
-    });
-    EXPECT_EQ(DataDir(), Tmp / "data/tavro/");
-    EXPECT_EQ(Asked, std::vector<std::string>{Env + "/"}); // the registry's folder, with its slash
-    EXPECT_TRUE(fs::is_directory(Tmp / "data/tavro"));
     // A relative XDG_DATA_HOME is ignored: under HOME.
+    SetRegistryVal(HKEY_CURRENT_USER, "SOFTWARE\\ZELBAR\\Tavro\\4", "EnvData", "");
     setenv("HOME", (Tmp / "home").c_str(), 1);
     setenv("XDG_DATA_HOME", "relative/data", 1);
     EXPECT_EQ(DataDir(), Tmp / "home/.local/share/tavro/");
     EXPECT_TRUE(fs::is_directory(Tmp / "home/.local/share/tavro"));
-    EXPECT_EQ(AppIniFile().FileName(), Tmp / "home/.local/share/tavro/tavro.ini");
+}
+
+TEST_F(AppEnvironmentTest, DataFolderThatTakesNoFilesIsNamedOnceAndTheProgramRuns)
+{
+    // Under a plain file no folder can be made, whoever runs the test.
+    Tmp.Put("plain", "x");
+    SetRegistryVal(HKEY_CURRENT_USER, "SOFTWARE\\ZELBAR\\Tavro\\4", "EnvData", Tmp / "plain/env");
+    EXPECT_NO_THROW(InitAppEnvironment());
+    InitAppEnvironment();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0][0], "データフォルダ " + Tmp / "plain/env/" + " に書き込めません。(" +
+                               std::strerror(ENOTDIR) + ")\r\n設定と既定値はこの実行の終わりに保存されません。");
+    EXPECT_EQ(UnwritableDataDir(), Tmp / "plain/env/");
+    // Settings are the user's file there, not some other place's.
+    EXPECT_EQ(AppIniFile().FileName(), Tmp / "plain/env/tavro.ini");
+    AppIniFile().WriteInteger("4.0", "PgDWidth", 640);
+    EXPECT_FALSE(FinalizeAppEnvironment());
+    EXPECT_EQ(Boxes.size(), 1u);
+}
+
+TEST_F(AppEnvironmentTest, SettingsFileThatIsNoFileIsNamedAndDefaultsServe)
+{
+    struct TCase {
+        const char* What;
+        void (*Make)(const std::string& Path);
+        std::string Reason;
+    };
+    const TCase Cases[] = {
+        {"folder", [](const std::string& P) { fs::create_directories(P + "/inside"); }, std::strerror(EISDIR)},
+        // Opening a named pipe for reading waits for a writer: never here.
+        {"pipe", [](const std::string& P) { ASSERT_EQ(::mkfifo(P.c_str(), 0600), 0); },
+         "通常のファイルではありません"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.What);
+        DiscardAppIniFile();
+        Boxes.clear();
+        const std::string Env = EnvDataDir();
+        fs::remove_all(Env + "/tavro.ini");
+        C.Make(Env + "/tavro.ini");
+        EXPECT_NO_THROW(InitAppEnvironment());
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0][0], "設定ファイル " + Env + "/tavro.ini を読み込めません。(" + C.Reason +
+                                   ")\r\n既定の設定で起動します。");
+        EXPECT_EQ(AppIniFile().ReadInteger("4.0", "PgDWidth", 400), 400);
+        fs::remove_all(Env + "/tavro.ini");
+    }
+}
+
+TEST_F(AppEnvironmentTest, FullDiskNamesTheSettingsFileAndTheReason)
+{
+    const std::string Env = EnvDataDir();
+    InitAppEnvironment();
+    AppIniFile().WriteString("4.0", "DirData", std::string(200, 'd'));
+    {
+        TFileSizeLimit Full(16);
+        EXPECT_FALSE(FinalizeAppEnvironment());
+    }
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0][0], "ファイル " + Env + "/tavro.ini を作成できません。(" + std::strerror(EFBIG) + ")");
+    EXPECT_FALSE(fs::exists(Env + "/tavro.ini"));
 }
 
 TEST_F(AppEnvironmentTest, SettingsReachTheFileOnlyAtFinalize)
