@@ -1,10 +1,14 @@
 #include "platform/qt/dde_server.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <QVariant>
 
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -12,12 +16,55 @@ namespace {
 // Bytes gathered per connection, kept on the socket itself.
 constexpr const char* BufferProperty = "TavroDdeBuffer";
 constexpr const char* OverflowProperty = "TavroDdeOverflow";
+constexpr const char* DoneProperty = "TavroDdeDone";
+constexpr const char* FinishedProperty = "TavroDdeFinished";
+
+// The longest socket path the platform takes, with room to spare.
+constexpr qsizetype MaxSocketPath = 100;
 
 } // namespace
 
-QString DdeServerName(const std::string& Service)
+QString DdeDisplayKey(const QString& Display)
 {
-    return QString::fromStdString(Service) + QLatin1Char('-') + QString::number(::getuid());
+    QString Host, Number = Display;
+    const qsizetype Colon = Display.lastIndexOf(QLatin1Char(':'));
+    if (Colon >= 0) {
+        Host = Display.left(Colon);
+        Number = Display.mid(Colon + 1);
+        // ":0" and ":0.1" are one X server: one instance serves its screens.
+        const qsizetype Dot = Number.indexOf(QLatin1Char('.'));
+        if (Dot >= 0)
+            Number.truncate(Dot);
+        if (Host == QLatin1String("unix"))
+            Host.clear();
+    }
+    QString Key = Host.isEmpty() ? Number : Host + QLatin1Char('_') + Number;
+    for (QChar& C : Key)
+        if (!(C.isLetterOrNumber() && C.unicode() < 128) && C != QLatin1Char('.') && C != QLatin1Char('-'))
+            C = QLatin1Char('_');
+    return Key;
+}
+
+QString DdeServerName(const std::string& Service, const QString& Display)
+{
+    QString Shown = Display;
+    if (Shown.isEmpty())
+        Shown = qEnvironmentVariable("DISPLAY");
+    if (Shown.isEmpty())
+        Shown = qEnvironmentVariable("WAYLAND_DISPLAY");
+    QString Name = QString::fromStdString(Service) + QLatin1Char('-') + QString::number(::getuid());
+    const QString Key = DdeDisplayKey(Shown);
+    if (!Key.isEmpty())
+        Name += QLatin1Char('-') + Key;
+    // The runtime folder is the user's alone; the shared temporary folder
+    // would let anyone hold the name first.
+    const QString Runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (Runtime.startsWith(QLatin1Char('/')) && QFileInfo(Runtime).isDir()) {
+        const QString Path = Runtime + QLatin1String("/tavro-") + Name;
+        if (Path.toLocal8Bit().size() < MaxSocketPath)
+            return Path;
+    }
+    return Name;
 }
 
 void SplitExecuteLines(const std::string& Text, TStringList& Lines)
@@ -96,56 +143,89 @@ void TDdeServerConv::Accept()
     while (QLocalSocket* Socket = FServer ? FServer->nextPendingConnection() : nullptr) {
         // The socket is the server's child until we take it.
         Socket->setParent(this);
-        connect(Socket, &QLocalSocket::readyRead, this, [Socket] {
-            QByteArray Buffer = Socket->property(BufferProperty).toByteArray();
-            const QByteArray More = Socket->readAll();
-            if (Socket->property(OverflowProperty).toBool())
-                return;
-            if (Buffer.size() + More.size() > MaxExecuteBytes) {
-                Socket->setProperty(OverflowProperty, true);
-                Socket->setProperty(BufferProperty, QByteArray());
-                Socket->abort();
-                return;
-            }
-            Socket->setProperty(BufferProperty, Buffer + More);
-        });
+        connect(Socket, &QLocalSocket::readyRead, this, [this, Socket] { Receive(Socket); });
         connect(Socket, &QLocalSocket::disconnected, this, [this, Socket] { Finish(Socket); });
         if (Socket->state() != QLocalSocket::ConnectedState)
             Finish(Socket);
+        else if (Socket->bytesAvailable() > 0)
+            Receive(Socket);
     }
+}
+
+void TDdeServerConv::Receive(QLocalSocket* Socket)
+{
+    // One request per connection; whatever follows goes with the socket.
+    if (Socket->property(DoneProperty).toBool() || Socket->property(OverflowProperty).toBool())
+        return;
+    QByteArray Buffer = Socket->property(BufferProperty).toByteArray() + Socket->readAll();
+    const qsizetype End = Buffer.indexOf('\0');
+    if ((End < 0 ? Buffer.size() : End) > MaxExecuteBytes) {
+        Socket->setProperty(OverflowProperty, true);
+        Socket->setProperty(BufferProperty, QByteArray());
+        Socket->abort();
+        Finish(Socket);
+        return;
+    }
+    if (End < 0) {
+        Socket->setProperty(BufferProperty, Buffer);
+        return;
+    }
+    Socket->setProperty(DoneProperty, true);
+    Socket->setProperty(BufferProperty, QByteArray());
+    Buffer.truncate(End);
+    if (Buffer.isEmpty() || !OnExecuteMacro) {
+        Socket->abort();
+        Finish(Socket);
+        return;
+    }
+    // The answer first: the request may open a file and show boxes for a
+    // while, and the sender is waiting to know whether to open it itself.
+    // A sender that gave up before the answer opens the file on its own,
+    // so its request is dropped here.
+    const bool Answered = Socket->write(&DdeAck, 1) == 1 && Socket->flush() &&
+                          Socket->state() == QLocalSocket::ConnectedState;
+    Socket->disconnectFromServer();
+    if (!Answered)
+        return;
+    // Run from the event loop, not inside the socket's own signal: opening
+    // the file may spin the loop, and the socket may go meanwhile.
+    auto Lines = std::make_shared<TStringList>();
+    SplitExecuteLines(Buffer.toStdString(), *Lines);
+    QTimer::singleShot(0, this, [this, Lines] {
+        if (OnExecuteMacro)
+            OnExecuteMacro(this, *Lines);
+    });
 }
 
 void TDdeServerConv::Finish(QLocalSocket* Socket)
 {
-    if (Socket->property("TavroDdeDone").toBool())
+    if (Socket->property(FinishedProperty).toBool())
         return;
-    Socket->setProperty("TavroDdeDone", true);
-    QByteArray Buffer = Socket->property(BufferProperty).toByteArray();
-    const bool Overflow = Socket->property(OverflowProperty).toBool();
-    if (!Overflow)
-        Buffer += Socket->readAll();
+    Socket->setProperty(FinishedProperty, true);
+    // Bytes still unread: their sender is gone and cannot be answered, so
+    // they go with the socket.
     Socket->deleteLater();
-    if (Overflow || Buffer.isEmpty() || Buffer.size() > MaxExecuteBytes || !OnExecuteMacro)
-        return;
-    TStringList Lines;
-    SplitExecuteLines(Buffer.toStdString(), Lines);
-    OnExecuteMacro(this, Lines);
 }
 
 bool DdeClientExecute(const QString& Name, const std::string& Text, int TimeoutMs)
 {
+    if (Text.find('\0') != std::string::npos)
+        return false;
+    const QDeadlineTimer Deadline(TimeoutMs);
     QLocalSocket Socket;
     Socket.connectToServer(Name);
     if (!Socket.waitForConnected(TimeoutMs))
         return false;
-    const QByteArray Bytes = QByteArray::fromStdString(Text);
+    QByteArray Bytes = QByteArray::fromStdString(Text);
+    Bytes.append('\0');
     if (Socket.write(Bytes) != Bytes.size())
         return false;
     while (Socket.bytesToWrite() > 0)
-        if (!Socket.waitForBytesWritten(TimeoutMs))
+        if (!Socket.waitForBytesWritten(int(Deadline.remainingTime())))
             return false;
-    Socket.disconnectFromServer();
-    if (Socket.state() != QLocalSocket::UnconnectedState)
-        Socket.waitForDisconnected(TimeoutMs);
-    return true;
+    while (Socket.bytesAvailable() == 0)
+        if (Deadline.hasExpired() || !Socket.waitForReadyRead(int(Deadline.remainingTime())))
+            return false;
+    char Answer = 0;
+    return Socket.getChar(&Answer) && Answer == DdeAck;
 }

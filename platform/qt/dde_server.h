@@ -1,9 +1,11 @@
-// The DDE server stand-in: a local socket server named after a service and
-// the user ("TAVRO-1000") that takes execute strings from other processes,
-// and the client side that sends one. A client connects, writes the
-// string's bytes (UTF-8) and closes the connection; the server then hands
-// the text, split into lines, to OnExecuteMacro. A text longer than
-// MaxExecuteBytes is dropped unread.
+// The DDE server stand-in: a local socket server named after a service, the
+// user and the display ("TAVRO-1000-0"), placed in the user's runtime folder
+// where there is one, that takes execute strings from other processes; and
+// the client side that sends one. A client connects and writes the string's
+// bytes (UTF-8) ended by a NUL byte; the server answers with one byte,
+// DdeAck, when it takes the request, and only then hands the text, split
+// into lines, to OnExecuteMacro. A text longer than MaxExecuteBytes, or one
+// whose sender is gone before the answer, is dropped.
 #pragma once
 
 #include "foundation/string_list.h"
@@ -19,12 +21,22 @@
 class QLocalServer;
 class QLocalSocket;
 
-// Service + "-" + the user's numeric id: one server per user and service.
-QString DdeServerName(const std::string& Service);
+// One server per user, display and service: Service + "-" + the user's
+// numeric id + "-" + the display (Display, else $DISPLAY, else
+// $WAYLAND_DISPLAY; its screen number and a "unix" host dropped, other
+// characters than letters, digits, "." and "-" made "_"), nothing when
+// there is none. Under $XDG_RUNTIME_DIR when that is set, so that no other
+// user can take the name.
+QString DdeServerName(const std::string& Service, const QString& Display = QString());
+// The display part of the name above.
+QString DdeDisplayKey(const QString& Display);
 
 // Lines of Text as the platform splits an execute string: at CR LF, LF or
 // CR; a final line break adds no empty line.
 void SplitExecuteLines(const std::string& Text, TStringList& Lines);
+
+// The server's answer that it took a request.
+constexpr char DdeAck = '\x06';
 
 class TDdeServerConv : public QObject {
 public:
@@ -45,11 +57,14 @@ public:
 
 private:
     void Accept();
+    void Receive(QLocalSocket* Socket);
     void Finish(QLocalSocket* Socket);
 
     std::unique_ptr<QLocalServer> FServer;
 };
 
-// Sends Text to the server Name and waits until it has taken the bytes;
-// false when no server answers within TimeoutMs.
+// Sends Text to the server Name and waits for its answer; true only when
+// the server says it took the request. False when no server listens, when
+// one listens but does not answer within TimeoutMs (another process holding
+// the name, a hung instance), or when Text holds a NUL byte.
 bool DdeClientExecute(const QString& Name, const std::string& Text, int TimeoutMs = 3000);

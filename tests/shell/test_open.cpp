@@ -238,26 +238,6 @@ TEST(Dde, OpenCommandShape)
     EXPECT_EQ(Lines.Strings(1), "second");
 }
 
-TEST_F(TOpenTest, DdeOpenFromASecondInstanceOverALocalSocket)
-{
-    Start();
-    ASSERT_TRUE(Frame->DdeServer()->Active());
-    // A second frame finds the name served and serves nothing.
-    auto Second = std::make_unique<TfrmTavro>();
-    EXPECT_FALSE(Second->DdeServer()->Active());
-    Second.reset();
-
-    ASSERT_TRUE(HandOverToRunningInstance({"-e", QString::fromStdString(Doc)}));
-    for (int I = 0; I < 200 && DocNames() != std::vector<std::string>{"doc.srn"}; ++I)
-        Settle(10);
-    EXPECT_EQ(DocNames(), std::vector<std::string>{"doc.srn"});
-    EXPECT_TRUE(Frame->isEnabled());
-    Close();
-    // Nobody serves the name now: the caller must become the instance.
-    EXPECT_FALSE(HandOverToRunningInstance({"-e", QString::fromStdString(Doc)}));
-    EXPECT_FALSE(HandOverToRunningInstance({QString::fromStdString(Doc)}));
-}
-
 TEST_F(TOpenTest, DroppedFilesOpen)
 {
     WriteIndexedBmp(Tmp / "pic.bmp", 6, 4);
