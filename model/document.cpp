@@ -18,7 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
 
-const char* const ApplicationTitle = "Tavro";
+const char* const ApplicationTitle = "タヴロ";
 
 std::unique_ptr<TDocuments> gDocuments;
 

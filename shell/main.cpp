@@ -9,6 +9,7 @@ int main(int argc, char** argv)
 {
     TApplicationWex App(argc, argv);
     App.setWindowIcon(QIcon(":/icons/tavro"));
+    LoadQtTranslations();
     const QStringList Args = QCoreApplication::arguments().mid(1);
     if (HandOverToRunningInstance(Args))
         return 0;

@@ -3,7 +3,11 @@
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <cstdio>
+#include <memory>
 
 const char* const SUnexpectedError = "予期しないエラーが発生しました。";
 
@@ -17,6 +21,20 @@ bool TApplicationWex::notify(QObject* Receiver, QEvent* Event)
         ShowEventException(std::current_exception());
         return false;
     }
+}
+
+bool LoadQtTranslations()
+{
+    static std::unique_ptr<QTranslator> Translator;
+    if (Translator)
+        return true;
+    auto Loaded = std::make_unique<QTranslator>();
+    if (!Loaded->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    if (!QCoreApplication::installTranslator(Loaded.get()))
+        return false;
+    Translator = std::move(Loaded);
+    return true;
 }
 
 void ShowEventException(std::exception_ptr Error) noexcept

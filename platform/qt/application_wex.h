@@ -18,5 +18,11 @@ public:
     bool notify(QObject* Receiver, QEvent* Event) override;
 };
 
+// Loads Qt's own Japanese texts (qtbase_ja from Qt's translations folder)
+// into the application, so that the standard dialogs and buttons speak the
+// program's language. Once per run; false when the translation is not
+// installed (the dialogs then stay in English).
+bool LoadQtTranslations();
+
 // Shows the error box for Error; never raises.
 void ShowEventException(std::exception_ptr Error) noexcept;

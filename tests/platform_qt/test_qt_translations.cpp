@@ -1,0 +1,51 @@
+// Qt's own dialogs and buttons in the program's language, and the program's
+// title on the document boxes.
+#include "foundation/platform_wrappers.h"
+#include "model/document.h"
+#include "platform/qt/application_wex.h"
+#include "platform/qt/qt_message_box.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(QtTranslations, StandardButtonsAndFileDialogSpeakJapanese)
+{
+    ASSERT_TRUE(LoadQtTranslations());
+    EXPECT_TRUE(LoadQtTranslations()); // once is enough: a second call changes nothing
+    QMessageBox Box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(Box.button(QMessageBox::Yes)->text(), QString("はい(&Y)"));
+    EXPECT_EQ(Box.button(QMessageBox::No)->text(), QString("いいえ(&N)"));
+    EXPECT_EQ(Box.button(QMessageBox::Cancel)->text(), QString("キャンセル"));
+    QFileDialog Dialog(nullptr, QString(), QString());
+    Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    Dialog.setAcceptMode(QFileDialog::AcceptSave);
+    bool LookIn = false;
+    for (const QLabel* Label : Dialog.findChildren<QLabel*>())
+        LookIn = LookIn || Label->text() == QCoreApplication::translate("QFileDialog", "Look in:");
+    EXPECT_TRUE(LookIn);
+    EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("Look in:"));
+}
+
+TEST(QtTranslations, DocumentBoxesCarryTheApplicationTitle)
+{
+    EXPECT_EQ(std::string(ApplicationTitle), "タヴロ");
+    // A box without a caption of its own takes it too.
+    const TMessageBoxHandler Old = InstallQtMessageBox();
+    QString Title;
+    QTimer::singleShot(0, [&] {
+        auto* Active = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(Active, nullptr);
+        Title = Active->windowTitle();
+        Active->reject();
+    });
+    MessageBox(nullptr, "保存しますか？", "", MB_YESNOCANCEL | MB_ICONQUESTION);
+    SetMessageBoxHandler(Old);
+    EXPECT_EQ(Title, QString("タヴロ"));
+}
