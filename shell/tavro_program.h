@@ -26,6 +26,7 @@ int RunMainBlock(const QStringList& Args);
 bool IsDdeCommandLine(const QStringList& Args);
 // The execute string for the file of a "-e FILE" command line.
 std::string DdeOpenCommand(const QStringList& Args);
-// "-e FILE": sends the open to the instance that serves the DDE name;
-// false when none does (or the command line is another).
+// "-e FILE": sends the open to the instance that serves the DDE name; true
+// only when that instance answers that it took it. False when none does
+// (or the command line is another): this program then opens FILE itself.
 bool HandOverToRunningInstance(const QStringList& Args);
