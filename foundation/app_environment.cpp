@@ -71,8 +71,9 @@ void ReportSettingsPlace(const TMemIniFile& Ini)
     if (gReported)
         return;
     gReported = true;
-    std::string Dir;
-    GetEnvDataDir(Dir);
+    // The folder of the settings file itself: the one the user is told of.
+    std::string Dir = std::filesystem::path(Ini.FileName()).parent_path().string();
+    AddPathDelimiter(Dir);
     // A folder chosen in the options may not be there yet.
     std::error_code Ec;
     std::filesystem::create_directories(Dir, Ec);
