@@ -108,9 +108,10 @@ TEST_F(TOpenRefusalTest, ARefusedPictureIsToldByEveryRoad)
     ExpectRefused(Deep, DeepPngReason, "drop");
 }
 
-TEST_F(TOpenRefusalTest, APipeInTheRecentListIsNotOpened)
+TEST_F(TOpenRefusalTest, APipeIsNeverOpenedFromTheRecentListOrADroppedAddress)
 {
     TFifoWatch Pipe(Tmp / "pipe.srn");
+    TFifoWatch Text(Tmp / "pipe.txt");
     Start();
     Frame->HistoryMenu->Add(Pipe.Path());
     QAction* Entry = nullptr;
@@ -121,6 +122,20 @@ TEST_F(TOpenRefusalTest, APipeInTheRecentListIsNotOpened)
     PostAndSettle([Entry] { Entry->trigger(); });
     EXPECT_FALSE(Pipe.ReaderBlocked());
     ExpectRefused(Pipe.Path(), Pipe.Path() + " を開けません。", "recent list");
+
+    // A file address as a browser drags it, read as draw-item text.
+    QMimeData Mime;
+    const std::u16string Moz = QString::fromStdString("file://" + Text.Path() + "\nlink").toStdU16String();
+    Mime.setData("text/x-moz-url",
+                 QByteArray(reinterpret_cast<const char*>(Moz.data()), qsizetype(Moz.size() * 2)));
+    const QPoint P(Frame->width() / 2, Frame->height() / 2);
+    QDragEnterEvent Enter(P, Qt::LinkAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Frame.get(), &Enter);
+    QDropEvent Dropped(QPointF(P), Qt::LinkAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Frame.get(), &Dropped);
+    EXPECT_FALSE(Text.ReaderBlocked());
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "データの読み込みに失敗しました");
 }
 
 TEST_F(TOpenRefusalTest, AnAbsurdNameIsRefusedAndShownCut)
