@@ -560,7 +560,8 @@ int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits
     Reason.clear();
     // Opening a pipe blocks until a writer comes, and a device never ends.
     struct stat St {};
-    if (::stat(FileName.c_str(), &St) != 0 || !S_ISREG(St.st_mode)) {
+    const bool Found = ::stat(FileName.c_str(), &St) == 0;
+    if (Found && !S_ISREG(St.st_mode)) {
         Reason = FileName + " を開けません。";
         return lpOpenFailed;
     }
@@ -623,7 +624,7 @@ int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits
         InfoText = Text;
         Info = PI;
         Reason.clear();
-    } else if (Result == lpOpenFailed) {
+    } else if (Result == lpOpenFailed || !Found) {
         Reason = FileName + " を開けません。";
     } else if (Reason.empty()) {
         Reason = "画像ファイルの読み込みに失敗しました。";

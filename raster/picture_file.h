@@ -72,13 +72,13 @@ constexpr int32_t lpNotRead = -20;         // nothing could read the file
 // PluginMode 0 tries the plug-ins after the built-in readers, 1 before
 // them, any other value never. Reduced asks for a quick small picture
 // (JPEG at 1/8, a plug-in's preview). Never raises.
-// Only regular files are read: anything else (a folder, a pipe, a device)
-// is lpOpenFailed before it is opened.
+// Only regular files are read: anything else that exists (a folder, a pipe,
+// a device) is lpOpenFailed before it is opened.
 int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits,
                     int32_t PluginMode, TSpiProgressCallback Progress, intptr_t CallbackData,
                     bool Reduced, std::string& InfoText, TPictureInfo& Info);
 // The same; on failure Reason says why for the user: FileName + " を開けません。"
-// when it cannot be opened, the refusing reader's own message, or
+// when it is missing or cannot be opened, the refusing reader's own message, or
 // "画像ファイルの読み込みに失敗しました。".
 int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits,
                     int32_t PluginMode, TSpiProgressCallback Progress, intptr_t CallbackData,

@@ -26,7 +26,7 @@ struct TRefusal {
 TEST(PictureRefusals, EachRefusalHasItsReason)
 {
     const TRefusal Cases[] = {
-        {"missing.png", "", false, lpOpenFailed, ""},
+        {"missing.png", "", false, lpNotRead, ""},
         {"folder.png", "", true, lpOpenFailed, ""},
         {"/dev/zero", "", false, lpOpenFailed, ""},
         {"deep.png", PngBytes(4, 3, 16, 2), false, lpNotRead,
