@@ -54,10 +54,11 @@ TEST(MessageElide, ManyWordsAreCutAsAWhole)
 TEST(MessageElide, TheHubShowsTheCutText)
 {
     std::string Seen;
-    TMessageBoxHandler Old = SetMessageBoxHandler([&](void*, const std::string& Text, const std::string&, uint32_t) {
-        Seen = Text;
-        return IDOK;
-    });
+    TMessageBoxHandler Old =
+        SetMessageBoxHandler([&](void*, const std::string& Text, const std::string&, uint32_t) {
+            Seen = Text;
+            return IDOK;
+        });
     const std::string Long(10'000'000, 'x');
     MessageBox(nullptr, Long, "エラー", MB_OK);
     SetMessageBoxHandler(Old);
