@@ -17,6 +17,7 @@
 #include "model/layer.h"
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
+#include "platform/safe_write.h"
 
 const char* const ApplicationTitle = "タヴロ";
 
@@ -163,6 +164,42 @@ bool CreateTempBeside(const std::string& Name, int& Fd, std::string& TempName)
     }
     ::fchmod(Fd, Mode);
     return true;
+}
+
+// The first bytes of a file, fewer when it is shorter or unreadable.
+std::string FileHead(const std::string& Name, size_t Bytes)
+{
+    std::string Head(Bytes, '\0');
+    const int Fd = ::open(Name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    size_t Got = 0;
+    if (Fd >= 0) {
+        while (Got < Bytes) {
+            const ssize_t N = ::read(Fd, Head.data() + Got, Bytes - Got);
+            if (N <= 0 && !(N < 0 && errno == EINTR))
+                break;
+            if (N > 0)
+                Got += size_t(N);
+        }
+        ::close(Fd);
+    }
+    Head.resize(Got);
+    return Head;
+}
+
+// A save killed half way leaves its temporary file beside the document. One
+// is known as ours by its name and by starting as the document just written
+// starts: the file header and the first chunk's tag, the same in every save
+// (a save killed before writing leaves the file empty).
+void RemoveInterruptedSaves(const std::string& Name)
+{
+    constexpr size_t HeadBytes = 10;
+    const std::string Head = FileHead(Name, HeadBytes);
+    if (Head.empty())
+        return;
+    RemoveStaleTempFiles(Name, [&Head](const std::string& Path) {
+        const std::string Other = FileHead(Path, Head.size());
+        return Head.compare(0, Other.size(), Other) == 0;
+    });
 }
 
 void SyncFolderOf(const std::string& Name)
@@ -623,6 +660,11 @@ void TOLEDocumentWex::Open()
     // Read into memory at once: the file is shut before anything changes.
     TMemoryStream Data;
     bool Opened = false;
+    // Only a regular file: opening a pipe blocks until a writer comes, and
+    // a device or a folder is no document.
+    struct stat St;
+    if (::stat(FFileName.c_str(), &St) != 0 || !S_ISREG(St.st_mode))
+        throw EUserError(FFileName + " を開けません。");
     try {
         TFileStream File(FFileName, fmOpenRead | fmShareDenyWrite);
         Opened = true;
@@ -642,7 +684,7 @@ void TOLEDocumentWex::Open()
 
 bool TOLEDocumentWex::Save()
 {
-    if (ExtractFilePath(FFileName).empty())
+    if (FbNameProposed || ExtractFilePath(FFileName).empty())
         return SaveAs();
     return SaveToFile(FFileName);
 }
@@ -685,6 +727,11 @@ bool TOLEDocumentWex::SaveAs()
         return false;
     const std::string Name = Dialog->FileName;
     StoreLastFolder(ExtractFilePath(Name));
+    // The dialog does not ask; a name made up for a picture is not ours yet.
+    if ((FbNameProposed || Name != FFileName) && PathExists(Name) &&
+        MessageBox(nullptr, Name + " は既に存在します。上書きしますか？", ApplicationTitle,
+                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+        return false;
     // SaveToFile takes the name (and updates the captions) once written and
     // adds it to the recent files.
     return SaveToFile(Name);
@@ -746,7 +793,9 @@ bool TOLEDocumentWex::SaveToFile(const std::string& Name)
             return false;
         }
     SyncFolderOf(Name);
+    RemoveInterruptedSaves(Name);
 
+    FbNameProposed = false;
     SetFileName(Name);
     AddToRecentFiles();
     SetModified(false);
@@ -762,4 +811,5 @@ void TOLEDocumentWex::MakeUniqueFileName(const std::string& Name)
          ++N)
         Result = Base + "_" + std::to_string(N) + "." + Ext;
     SetFileName(Result);
+    FbNameProposed = true;
 }

@@ -180,15 +180,19 @@ public:
     // Reads the file named FileName. Raises FileName + " を開けません。"
     // when it cannot be opened.
     void Open();
-    // Untitled: SaveAs; else SaveToFile(FileName). True when written.
+    // Untitled, or named after a picture and never written: SaveAs; else
+    // SaveToFile(FileName). True when written.
     bool Save();
     // Runs the save dialog; False when there is none or the user cancels.
+    // A chosen file that exists (other than the document's own) is only
+    // replaced when the user says so.
     bool SaveAs();
     // Writes the file (see the top of this header); file problems are
     // offered for Retry/Cancel, write errors propagate. True when written.
     bool SaveToFile(const std::string& Name);
     // For a document made from a picture file: Name with the registry's
-    // extension, made unique against existing files and open documents.
+    // extension, made unique against existing files and open documents. It
+    // is only proposed: the first save asks where to write.
     void MakeUniqueFileName(const std::string& Name);
 
     // HistoryChanged of every view of every page.
@@ -225,6 +229,7 @@ private:
     std::vector<std::unique_ptr<TOLECustomPage>> FPages;
     TListPtrWex FExtraPictures;
     std::string FFileName;
+    bool FbNameProposed = false;  // FFileName was made up, never written
     std::unique_ptr<TListRecPict> FPictures;
     bool FbDestroying = false;
     int32_t FiKeepAlive = 0;  // > 0: losing the last view does not free

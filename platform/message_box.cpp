@@ -1,5 +1,6 @@
 #include "platform/message_box.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -14,7 +15,85 @@ int StderrMessageBox(void*, const std::string& Text, const std::string& Caption,
     return DefaultMessageBoxAnswer(Flags);
 }
 
+bool IsContinuationByte(char C)
+{
+    return (static_cast<unsigned char>(C) & 0xC0) == 0x80;
+}
+
+// Byte offsets of the first Count characters of S[Begin, End) counted
+// forwards, or of the last Count counted backwards; never inside a character.
+size_t SkipForward(const std::string& S, size_t Begin, size_t End, size_t Count)
+{
+    size_t I = Begin;
+    for (size_t N = 0; I < End && N < Count; ++N)
+        do
+            ++I;
+        while (I < End && IsContinuationByte(S[I]));
+    return I;
+}
+
+size_t SkipBackward(const std::string& S, size_t Begin, size_t End, size_t Count)
+{
+    size_t I = End;
+    for (size_t N = 0; I > Begin && N < Count; ++N)
+        do
+            --I;
+        while (I > Begin && IsContinuationByte(S[I]));
+    return I;
+}
+
+size_t CharCount(const std::string& S, size_t Begin, size_t End)
+{
+    size_t N = 0;
+    for (size_t I = Begin; I < End; ++I)
+        N += !IsContinuationByte(S[I]);
+    return N;
+}
+
+// S[Begin, End) cut to Max characters: a third from its head, the rest from
+// its tail (where a file's own name is).
+void AppendElided(std::string& Out, const std::string& S, size_t Begin, size_t End, size_t Max)
+{
+    if (End - Begin <= Max || CharCount(S, Begin, End) <= Max) {
+        Out.append(S, Begin, End - Begin);
+        return;
+    }
+    const size_t Head = (Max - 1) / 3;
+    const size_t HeadEnd = SkipForward(S, Begin, End, Head);
+    const size_t TailBegin = SkipBackward(S, HeadEnd, End, Max - 1 - Head);
+    Out.append(S, Begin, HeadEnd - Begin);
+    Out += "…";
+    Out.append(S, TailBegin, End - TailBegin);
+}
+
+bool IsSpace(char C)
+{
+    return C == ' ' || C == '\t' || C == '\r' || C == '\n';
+}
+
 } // namespace
+
+std::string ElideMessageText(const std::string& Text)
+{
+    std::string Runs;
+    Runs.reserve(std::min(Text.size(), MaxMessageText * 4));
+    for (size_t I = 0; I < Text.size();) {
+        size_t End = I;
+        if (IsSpace(Text[I])) {
+            while (End < Text.size() && IsSpace(Text[End]))
+                ++End;
+            Runs.append(Text, I, End - I);
+        } else {
+            while (End < Text.size() && !IsSpace(Text[End]))
+                ++End;
+            AppendElided(Runs, Text, I, End, MaxMessageRun);
+        }
+        I = End;
+    }
+    std::string Out;
+    AppendElided(Out, Runs, 0, Runs.size(), MaxMessageText);
+    return Out;
+}
 
 int DefaultMessageBoxAnswer(uint32_t Flags)
 {
@@ -62,7 +141,8 @@ int MessageBox(void* Owner, const std::string& Text, const std::string& Caption,
         std::lock_guard<std::mutex> G(HandlerLock);
         Handler = CurrentHandler;
     }
+    const std::string Shown = ElideMessageText(Text);
     if (!Handler)
-        return StderrMessageBox(Owner, Text, Caption, Flags);
-    return Handler(Owner, Text, Caption, Flags);
+        return StderrMessageBox(Owner, Shown, Caption, Flags);
+    return Handler(Owner, Shown, Caption, Flags);
 }

@@ -3,6 +3,7 @@
 // written to stderr and answered with its default button.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,6 +42,15 @@ using TMessageBoxHandler =
 TMessageBoxHandler SetMessageBoxHandler(TMessageBoxHandler Handler);
 
 int MessageBox(void* Owner, const std::string& Text, const std::string& Caption, uint32_t Flags);
+
+// Text as a box shows it: any run without white space longer than
+// MaxMessageRun characters (a file name, mostly) keeps its head and its tail
+// around "…", and the whole text is cut the same way to MaxMessageText
+// characters, so that no path however long makes a box unreadable or slow to
+// lay out. MessageBox applies it before any handler sees the text.
+constexpr size_t MaxMessageRun = 160;
+constexpr size_t MaxMessageText = 2000;
+std::string ElideMessageText(const std::string& Text);
 
 // The button a box of these flags answers when nobody presses one: the
 // MB_DEFBUTTONn-th of its buttons, the first when there is no such button.

@@ -2,9 +2,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace {
 
@@ -81,4 +84,46 @@ int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Siz
         return Err ? Err : EIO;
     }
     return 0;
+}
+
+bool IsTempNameOf(const std::string& FileName, const std::string& Entry)
+{
+    const size_t Slash = FileName.rfind('/');
+    const std::string Base = Slash == std::string::npos ? FileName : FileName.substr(Slash + 1);
+    if (Base.empty() || Entry.size() != Base.size() + 7 || Entry.compare(0, Base.size(), Base) != 0 ||
+        Entry[Base.size()] != '.')
+        return false;
+    for (size_t I = Base.size() + 1; I < Entry.size(); ++I) {
+        const char C = Entry[I];
+        if (!((C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9')))
+            return false;
+    }
+    return true;
+}
+
+int RemoveStaleTempFiles(const std::string& FileName,
+                         const std::function<bool(const std::string& Path)>& IsOurs)
+{
+    const size_t Slash = FileName.rfind('/');
+    const std::string Dir = Slash == std::string::npos ? std::string(".") : FileName.substr(0, Slash + 1);
+    DIR* D = ::opendir(Dir.c_str());
+    if (!D)
+        return 0;
+    std::vector<std::string> Found;
+    while (const dirent* E = ::readdir(D)) {
+        const std::string Entry = E->d_name;
+        if (!IsTempNameOf(FileName, Entry))
+            continue;
+        struct stat St {};
+        if (::fstatat(::dirfd(D), Entry.c_str(), &St, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISREG(St.st_mode) && St.st_nlink == 1 && St.st_uid == ::geteuid())
+            Found.push_back(Slash == std::string::npos ? Entry : Dir + Entry);
+    }
+    ::closedir(D);
+    int Removed = 0;
+    for (const std::string& Path : Found)
+        if (IsOurs(Path) && ::unlink(Path.c_str()) == 0)
+            ++Removed;
+    return Removed;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // Writes Size bytes as the new contents of FileName through a temporary file
@@ -13,3 +14,14 @@
 // is writable, the file is rewritten in place. Returns 0 or the errno of the
 // failure.
 int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Size);
+
+// True when Entry (a name in a folder) is FileName's name followed by "." and
+// the six letters or digits mkstemp puts in place of "XXXXXX".
+bool IsTempNameOf(const std::string& FileName, const std::string& Entry);
+
+// Removes the temporary files a save of FileName killed half way left beside
+// it: regular files of IsTempNameOf's pattern with a single link, owned by
+// this user, that IsOurs (given each one's path) recognises by content.
+// Anything else is left alone. Returns the number removed.
+int RemoveStaleTempFiles(const std::string& FileName,
+                         const std::function<bool(const std::string& Path)>& IsOurs);

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -544,8 +545,26 @@ int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits
                     int32_t PluginMode, TSpiProgressCallback Progress, intptr_t CallbackData,
                     bool Reduced, std::string& InfoText, TPictureInfo& Info)
 {
+    std::string Reason;
+    return LoadPicture(FileName, Header, Bits, PluginMode, Progress, CallbackData, Reduced,
+                       InfoText, Info, Reason);
+}
+
+int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits,
+                    int32_t PluginMode, TSpiProgressCallback Progress, intptr_t CallbackData,
+                    bool Reduced, std::string& InfoText, TPictureInfo& Info,
+                    std::string& Reason)
+{
     InfoText.clear();
     Info = TPictureInfo{};
+    Reason.clear();
+    // Opening a pipe blocks until a writer comes, and a device never ends.
+    struct stat St {};
+    const bool Found = ::stat(FileName.c_str(), &St) == 0;
+    if (Found && !S_ISREG(St.st_mode)) {
+        Reason = FileName + " を開けません。";
+        return lpOpenFailed;
+    }
     try {
         ScanPluginsIfDue();
     } catch (const std::exception&) {
@@ -575,6 +594,12 @@ int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits
                     JpegLoadFromFile(FileName, H, B, false, Reduced ? 3 : 0, false, false,
                                      nullptr, TConvertProgressEvent(), Cancel);
                 Result = lpOK;
+            } catch (const Exception& E) {
+                // The reader's own words; others (out of memory) get the general one.
+                H = nullptr;
+                B = nullptr;
+                Result = lpNotRead;
+                Reason = E.what();
             } catch (...) {
                 H = nullptr;
                 B = nullptr;
@@ -598,6 +623,11 @@ int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits
         Bits = B;
         InfoText = Text;
         Info = PI;
+        Reason.clear();
+    } else if (Result == lpOpenFailed || !Found) {
+        Reason = FileName + " を開けません。";
+    } else if (Reason.empty()) {
+        Reason = "画像ファイルの読み込みに失敗しました。";
     }
     return Result;
 }

@@ -72,9 +72,18 @@ constexpr int32_t lpNotRead = -20;         // nothing could read the file
 // PluginMode 0 tries the plug-ins after the built-in readers, 1 before
 // them, any other value never. Reduced asks for a quick small picture
 // (JPEG at 1/8, a plug-in's preview). Never raises.
+// Only regular files are read: anything else that exists (a folder, a pipe,
+// a device) is lpOpenFailed before it is opened.
 int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits,
                     int32_t PluginMode, TSpiProgressCallback Progress, intptr_t CallbackData,
                     bool Reduced, std::string& InfoText, TPictureInfo& Info);
+// The same; on failure Reason says why for the user: FileName + " を開けません。"
+// when it is missing or cannot be opened, the refusing reader's own message, or
+// "画像ファイルの読み込みに失敗しました。".
+int32_t LoadPicture(const std::string& FileName, HGLOBAL& Header, uint8_t*& Bits,
+                    int32_t PluginMode, TSpiProgressCallback Progress, intptr_t CallbackData,
+                    bool Reduced, std::string& InfoText, TPictureInfo& Info,
+                    std::string& Reason);
 
 // The built-in BMP reader: one of the results above (0, -1 to -6). Accepts
 // BI_RGB pictures of 1, 4, 8, 16, 24 and 32 bits and BI_BITFIELDS of 16 and

@@ -37,10 +37,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -93,6 +96,10 @@ struct TBlockGuard {
 // anything else is read, and a file larger than MaxBytes is refused.
 bool ReadDrawItemTextFile(const std::string& Path, int64_t MaxBytes, std::string& Text)
 {
+    // A pipe or a device would block the reading or never end.
+    struct stat St {};
+    if (::stat(Path.c_str(), &St) != 0 || !S_ISREG(St.st_mode))
+        return false;
     std::ifstream In(Path, std::ios::binary);
     if (!In)
         return false;
@@ -130,6 +137,12 @@ bool DdeOpenPath(const std::string& Text, std::string& Path)
 
 void TfrmTavro::OpenFile(const std::string& FileName)
 {
+    // No file system holds such a name, and spelling it out component by
+    // component would take minutes.
+    if (FileName.size() > PATH_MAX) {
+        WarningMessageBox(this, FileName + " の読み込みに失敗しました。");
+        throw EUserError(FileName + " を開けません。");
+    }
     if (!SameIgnoringCase(ExtensionOf(FileName), ".srn")) {
         OpenImage(FileName);
         return;
@@ -189,8 +202,12 @@ void TfrmTavro::OpenImage(const std::string& FileName)
     uint8_t* Bits = nullptr;
     std::string InfoText;
     TPictureInfo Info{};
-    if (LoadPicture(FileName, Header, Bits, 1, nullptr, 0, false, InfoText, Info) != lpOK)
-        return;
+    std::string Reason;
+    // Told as a document that does not load is told, and nothing opens.
+    if (LoadPicture(FileName, Header, Bits, 1, nullptr, 0, false, InfoText, Info, Reason) != lpOK) {
+        WarningMessageBox(this, FileName + " の読み込みに失敗しました。");
+        throw EUserError(Reason);
+    }
     if (TOLEDocumentWex* Doc = OpenImageFile(Header, Bits, FileName))
         Doc->MakeUniqueFileName(FileName);
 }

@@ -77,7 +77,7 @@ int QtMessageBox(void* Owner, const std::string& Text, const std::string& Captio
     for (int Code : Codes)
         Buttons |= ButtonOfCode(Code);
     QMessageBox Box(IconOf(Flags), QString::fromStdString(Caption.empty() ? ApplicationTitle : Caption),
-                    QString::fromStdString(Text), Buttons, Parent);
+                    QString::fromStdString(ElideMessageText(Text)), Buttons, Parent);
     const size_t Default = (Flags & MB_DEFMASK) >> 8;
     Box.setDefaultButton(ButtonOfCode(Codes[Default < Codes.size() ? Default : 0]));
     Box.exec();

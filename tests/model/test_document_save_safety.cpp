@@ -1,0 +1,127 @@
+// Saving never harms a file the user did not choose: a name made up for a
+// picture is only proposed, an existing file is replaced only when the user
+// says so, and a save cleans up what a killed save left beside the document.
+#include "model/document.h"
+
+#include "platform/message_box.h"
+#include "platform/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TAnsweringDialog : public TSaveDialogLink {
+public:
+    bool Execute() override
+    {
+        Seen.push_back(FileName);
+        SeenDir = InitialDir;
+        if (!Answer.empty())
+            FileName = Answer;
+        return !Answer.empty();
+    }
+    std::string Answer;  // "" cancels
+    std::vector<std::string> Seen;
+    std::string SeenDir;
+};
+
+class DocumentSaveSafety : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Docs = std::make_unique<TDocuments>("画像", "srn", nullptr, "4.0", "DirData", DocumentFileHeader);
+        Docs->SetDocumentClass(&NewDocumentTDocument);
+        TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(nullptr, &Dialog);
+        FOld = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
+            Asked.push_back(Text);
+            return Answer;
+        });
+    }
+    void TearDown() override
+    {
+        Docs.reset();
+        TOLEDocumentsWex::SetDocumentHistoryMenuAndSaveDialog(nullptr, nullptr);
+        SetMessageBoxHandler(FOld);
+    }
+    std::string OverwriteQuestion(const std::string& Name) const
+    {
+        return Name + " は既に存在します。上書きしますか？";
+    }
+    TTempDir Tmp;
+    TAnsweringDialog Dialog;
+    std::unique_ptr<TDocuments> Docs;
+    std::vector<std::string> Asked;
+    int Answer = IDNO;
+
+private:
+    TMessageBoxHandler FOld;
+};
+
+} // namespace
+
+TEST_F(DocumentSaveSafety, APictureDocumentsFirstSaveAsksWhereAndNeverOverwritesSilently)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 10);
+    Doc->MakeUniqueFileName(Tmp / "photo.png");
+    ASSERT_EQ(Doc->FileName(), Tmp / "photo.srn");
+    // Cancelled: nothing written.
+    EXPECT_FALSE(Doc->Save());
+    EXPECT_EQ(Dialog.Seen, std::vector<std::string>{"photo.srn"});
+    EXPECT_EQ(Dialog.SeenDir, Tmp.Dir + "/");
+    EXPECT_FALSE(fs::exists(Tmp / "photo.srn"));
+
+    // A file of that name appeared since: replaced only on "Yes".
+    Tmp.Put("photo.srn", "precious");
+    Dialog.Answer = Tmp / "photo.srn";
+    EXPECT_FALSE(Doc->Save());
+    EXPECT_EQ(Asked, std::vector<std::string>{OverwriteQuestion(Tmp / "photo.srn")});
+    EXPECT_EQ(Tmp.Get("photo.srn"), "precious");
+    Answer = IDYES;
+    EXPECT_TRUE(Doc->Save());
+    EXPECT_EQ(Tmp.Get("photo.srn").substr(0, 3), "TAV");
+    // Written once: the name is the document's own now.
+    Asked.clear();
+    EXPECT_TRUE(Doc->Save());
+    EXPECT_TRUE(Doc->SaveAs());
+    EXPECT_EQ(Dialog.Seen.size(), 4u);
+    EXPECT_TRUE(Asked.empty());
+}
+
+TEST_F(DocumentSaveSafety, SaveAsOverAnotherFileAsks)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 10);
+    ASSERT_TRUE(Doc->SaveToFile(Tmp / "mine.srn"));
+    Tmp.Put("theirs.srn", "theirs");
+    Dialog.Answer = Tmp / "theirs.srn";
+    EXPECT_FALSE(Doc->SaveAs());
+    EXPECT_EQ(Tmp.Get("theirs.srn"), "theirs");
+    EXPECT_EQ(Doc->FileName(), Tmp / "mine.srn");
+    EXPECT_EQ(Asked, std::vector<std::string>{OverwriteQuestion(Tmp / "theirs.srn")});
+}
+
+TEST_F(DocumentSaveSafety, ASaveRemovesWhatAKilledSaveLeft)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 10);
+    const std::string Name = Tmp / "doc.srn";
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    const std::string Whole = Tmp.Get("doc.srn");
+    Tmp.Put("doc.srn.Qw3rT9", Whole.substr(0, 40));  // killed while writing
+    Tmp.Put("doc.srn.000000", "");                    // killed before writing
+    Tmp.Put("doc.srn.aB1cD2", Whole);                 // killed before the rename
+    Tmp.Put("doc.srn.backup", "my notes");            // the user's own
+    Tmp.Put("doc.srn.Zz9", Whole.substr(0, 40));      // not our pattern
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    std::vector<std::string> Left;
+    for (const auto& E : fs::directory_iterator(Tmp.Dir))
+        Left.push_back(E.path().filename().string());
+    std::sort(Left.begin(), Left.end());
+    EXPECT_EQ(Left, (std::vector<std::string>{"doc.bak", "doc.srn", "doc.srn.Zz9", "doc.srn.backup"}));
+}
