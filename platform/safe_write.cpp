@@ -93,12 +93,18 @@ bool IsTempNameOf(const std::string& FileName, const std::string& Entry)
     if (Base.empty() || Entry.size() != Base.size() + 7 || Entry.compare(0, Base.size(), Base) != 0 ||
         Entry[Base.size()] != '.')
         return false;
+    // A suffix of lower-case letters only is a word a person may have typed
+    // ("doc.srn.backup"); such a file is never taken for a leftover of ours,
+    // at the price of keeping the rare temporary name that happens to look so.
+    bool Word = true;
     for (size_t I = Base.size() + 1; I < Entry.size(); ++I) {
         const char C = Entry[I];
-        if (!((C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9')))
+        const bool Lower = C >= 'a' && C <= 'z';
+        if (!(Lower || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9')))
             return false;
+        Word = Word && Lower;
     }
-    return true;
+    return !Word;
 }
 
 int RemoveStaleTempFiles(const std::string& FileName,

@@ -29,8 +29,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The units, once per test program, in folders of their own.
@@ -96,6 +98,18 @@ protected:
         frmObjProperty.reset();
         SetMessageBoxHandler(FOldBoxes);
         EXPECT_EQ(gDocuments->GetCount(), 0) << "a document outlived its frame";
+    }
+
+    // `tavro Args` handing over as a second process would, while this one
+    // serves: the sender waits for the running instance's answer.
+    static bool HandOver(const QStringList& Args)
+    {
+        std::atomic<int> Result{-1};
+        std::thread Second([&] { Result = HandOverToRunningInstance(Args) ? 1 : 0; });
+        while (Result < 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        Second.join();
+        return Result == 1;
     }
 
     // A frame after FormCreate and StartUp with Args as its command line.

@@ -20,17 +20,7 @@ protected:
         Doc = Tmp / "doc.srn";
         SaveDocumentFile(Doc, 1);
     }
-    // The hand-over as a second process makes it, while this one serves.
-    bool HandOver()
-    {
-        std::atomic<int> Result{-1};
-        const QStringList Args{"-e", QString::fromStdString(Doc)};
-        std::thread Second([&] { Result = HandOverToRunningInstance(Args) ? 1 : 0; });
-        while (Result < 0)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        Second.join();
-        return Result == 1;
-    }
+    bool HandOver() { return TFrameTest::HandOver({"-e", QString::fromStdString(Doc)}); }
     std::string Doc;
 };
 

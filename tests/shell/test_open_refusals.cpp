@@ -92,7 +92,7 @@ TEST_F(TOpenRefusalTest, ARefusedPictureIsToldByEveryRoad)
     });
     ExpectRefused(Deep, DeepPngReason, "画像を開く");
 
-    ASSERT_TRUE(HandOverToRunningInstance({"-e", QString::fromStdString(Deep)}));
+    ASSERT_TRUE(HandOver({"-e", QString::fromStdString(Deep)}));
     for (int I = 0; I < 200 && Boxes.size() < 2; ++I)
         Settle(10);
     ExpectRefused(Deep, DeepPngReason, "-e");
