@@ -1,3 +1,6 @@
+// The document window's menus: the entries they add to the frame's File, View and
+// Settings menus, the Edit and arrangement menus, and putting them into the
+// bar and taking them out as document windows come and go.
 #include "shell/child_menus.h"
 
 #include "shell/child_form.h"
