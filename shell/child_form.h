@@ -161,7 +161,8 @@ public:
     // The grid and ruler dialog; changes are one command of the action's caption.
     void actGridOptionExecute();
     // Commands whose window side comes with the mouse tools, the document
-    // commands and the printing: they do nothing yet.
+    // commands and the printing: they do nothing yet, and child_menus.cpp
+    // keeps their commands greyed until they do.
     void actCopyAsBMPExecute() {}
     void actSaveBMPExecute() {}
     void actBmpTraceExecute() {}

@@ -19,6 +19,7 @@
 #include "platform/qt/window_routines.h"
 #include "raster/picture_file.h"
 #include "shell/app_property.h"
+#include "shell/child_menus.h"
 #include "shell/doc_window.h"
 #include "shell/placeholder_windows.h"
 #include "shell/status_panel.h"
@@ -181,6 +182,8 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     setCentralWidget(Central);
     CreateZoomBox();
     CreateMenus();
+    // The document window's menus join the bar while one is active.
+    AttachChildMenus(*this);
     CreateStatusBar();
     CreateDialogs();
     HistoryMenu = new THistoryMenu(this);

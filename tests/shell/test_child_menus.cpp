@@ -1,0 +1,141 @@
+// The document window's menus in the frame's bar: their entries are the
+// frame's commands themselves, there only while a document window is
+// active, and an entry chosen runs its command.
+#include "shell_test_support.h"
+
+#include "shell/child_menus.h"
+#include "shell/tavro_action.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+#include <map>
+
+namespace {
+
+const auto* const gShellEnvironment = ::testing::AddGlobalTestEnvironment(new TShellEnvironment);
+
+class ChildMenusTest : public TFrameTest {
+protected:
+    TChildMenus& Menus() const { return *Frame->findChild<TChildMenus*>(); }
+    void Start()
+    {
+        TFrameTest::Start();
+        ASSERT_NE(Frame->findChild<TChildMenus*>(), nullptr);
+    }
+    // Every command entry of the bar (submenus walked) with the title of its
+    // top-level menu.
+    std::map<QAction*, QString> Entries() const
+    {
+        std::map<QAction*, QString> Result;
+        for (QAction* Top : Frame->menuBar()->actions())
+            for (std::vector<QMenu*> Open{Top->menu()}; !Open.empty();) {
+                QMenu* M = Open.back();
+                Open.pop_back();
+                for (QAction* A : M->actions())
+                    A->menu() ? Open.push_back(A->menu()) : void(Result[A] = Top->text());
+            }
+        return Result;
+    }
+    QAction* Command(const char* Name) const
+    {
+        QAction* A = Frame->ActionByName(Name);
+        return A ? A : Menus().findChild<TAction*>(Name);
+    }
+};
+
+// The document commands and the menu that shows each.
+const std::pair<const char*, std::vector<const char*>> DocumentEntries[] = {
+    {"ファイル(&F)",
+     {"actClose", "actSave", "actSaveAs", "actSaveBMP", "actBmpTrace", "actMorvo", "actPrintSetup", "actPrint"}},
+    {"編集(&E)",
+     {"actUndo", "actRedo", "actCut", "actCopy", "actPaste", "actDel", "actDup", "actSelAll", "actCopyAsBMP",
+      "actToPolyLine", "actMerge", "actUnMerge", "actBezierToLine", "actLineToBezier", "actNodeSym",
+      "actNodeSmooth", "actNodeSharp", "actNodeConnect", "actNodeDivide"}},
+    {"表示(&V)",
+     {"actDispHigh", "actDispMid", "actDispLow", "actDispWire", "actZoomIn", "actZoomOut", "actDispSmooth",
+      "actShowGrid", "actDispAnchor", "actRuler"}},
+    {"配置(&A)",
+     {"act1Up", "act1Down", "actTop", "actBottom", "actArngLeft", "actArngRight", "actCenterH", "actImgCenterH",
+      "actEqualH", "actArngTop", "actArngBottom", "actCenterV", "actImgCenterV", "actEqualV", "actGroup",
+      "actUngroup", "actTextWithPath"}},
+    {"設定(&S)", {"actGridOption", "actSnapGrid", "actSnapObj"}},
+};
+
+TEST_F(ChildMenusTest, TheBarShowsEveryDocumentCommandOnlyWhileADocumentWindowIsActive)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    for (bool Open : {true, false}) {
+        const auto Shown = Entries();
+        for (const auto& [Title, Names] : DocumentEntries)
+            for (const char* Name : Names) {
+                const auto It = Shown.find(Command(Name));
+                EXPECT_EQ(It != Shown.end() ? It->second : QString(), Open ? Title : "") << Name;
+            }
+        Frame->actClose->trigger();
+        Settle();
+    }
+    EXPECT_EQ(Frame->menuBar()->actions().size(), 5); // the frame's own
+    // Counted without the entries that left: the document commands are off.
+    EXPECT_FALSE(Frame->actGridOption->isEnabled());
+    Frame->actNew->trigger();
+    EXPECT_EQ(Entries()[Frame->actSave], "ファイル(&F)");
+}
+
+TEST_F(ChildMenusTest, EntriesShowTheEnablingAndCheckMarksTheWindowSets)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // One display quality checked, the page's, also after another is chosen.
+    const QList<QAction*> Qualities = {Frame->actDispWire, Frame->actDispLow, Frame->actDispMid,
+                                       Frame->actDispHigh};
+    for (int Step = 0; Step < 3; ++Step) {
+        for (int I = 0; I < 4; ++I)
+            EXPECT_EQ(Qualities[I]->isChecked(), I == ActivePage()->DisplayMode()) << Step << " " << I;
+        Qualities[(ActivePage()->DisplayMode() + Step) % 4]->trigger(); // the checked one again at 0
+    }
+    // Nothing is behind these yet: greyed whatever the enabling says.
+    Frame->UpdateDocumentActions();
+    for (const char* Name : {"actSaveBMP", "actBmpTrace", "actMorvo", "actPrintSetup", "actPrint", "actCopyAsBMP"})
+        EXPECT_FALSE(Command(Name)->isEnabled()) << Name;
+    EXPECT_TRUE(Frame->actSave->isEnabled());
+}
+
+TEST_F(ChildMenusTest, GroupChosenFromItsMenuIsOneUndoStep)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    TPage* Page = ActivePage();
+    auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
+    QMenu* Arrange = Menus().ArrangeMenu();
+    // Group, ungroup and text on a path as the selection allows, when the menu opens.
+    auto States = [&] {
+        Arrange->popup(Frame->mapToGlobal(QPoint(40, 40)));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(Arrange));
+        return std::vector<bool>{Menus().actGroup->isEnabled(), Menus().actUngroup->isEnabled(),
+                                 Menus().actTextWithPath->isEnabled()};
+    };
+    EXPECT_EQ(States(), std::vector<bool>({false, false, false}));
+    for (int I = 0; I < 3; ++I) {
+        auto R = std::make_unique<TRectObj>(Page, -1);
+        R->SetFrame(10 + 30 * I, 10, 20, 20);
+        Sel->AddItem(Page->RootGroup().AddChild(std::move(R), -1));
+    }
+    // The items as a document read from a file holds them.
+    THistoryCommand* History = gDocuments->GetDocument(0)->History();
+    History->ClearHistory();
+    History->ResetObjCount();
+
+    EXPECT_EQ(States(), std::vector<bool>({true, false, false}));
+    QTest::mouseClick(Arrange, Qt::LeftButton, {}, Arrange->actionGeometry(Menus().actGroup).center());
+    ASSERT_EQ(Page->RootGroup().GetCount(), 1);
+    EXPECT_EQ(History->UndoCaption(), "グループ化");
+    Frame->actUndo->trigger();
+    EXPECT_EQ(Page->RootGroup().GetCount(), 3);
+    EXPECT_FALSE(History->CanUndo());
+    Frame->actRedo->trigger();
+    Sel->ClearSelection();
+    Sel->AddItem(Page->RootGroup().GetItem(0));
+    EXPECT_EQ(States(), std::vector<bool>({true, true, false}));
+    Arrange->hide();
+}
+
+} // namespace
