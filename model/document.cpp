@@ -44,7 +44,8 @@ bool AskRetry(const std::string& Text)
 // descriptor it owns, flushed to the disk by Sync.
 class TSaveFileStream : public TStream {
 public:
-    explicit TSaveFileStream(int Fd) : FFd(Fd) { FBuf.reserve(BufSize); }
+    // Name is only for messages: a failed write says which file and why.
+    TSaveFileStream(int Fd, std::string Name) : FFd(Fd), FName(std::move(Name)) { FBuf.reserve(BufSize); }
     ~TSaveFileStream() override
     {
         if (FFd >= 0)
@@ -88,7 +89,7 @@ public:
             return FPos;
         Flush();
         if (Target < 0 || ::lseek(FFd, Target, SEEK_SET) < 0)
-            throw EWriteError();
+            throw Failure();
         FPos = Target;
         return FPos;
     }
@@ -110,11 +111,11 @@ public:
     {
         Flush();
         if (::fdatasync(FFd) != 0)
-            throw EWriteError();
+            throw Failure();
         const int Fd = FFd;
         FFd = -1;
         if (::close(Fd) != 0)
-            throw EWriteError();
+            throw Failure();
     }
 
 private:
@@ -128,14 +129,22 @@ private:
             if (Done < 0) {
                 if (errno == EINTR)
                     continue;
-                throw EWriteError();
+                throw Failure();
             }
             P += Done;
             N -= size_t(Done);
         }
     }
 
+    // Made while errno still tells the system's reason (a full disk, a
+    // write error of the device...).
+    EWriteError Failure() const
+    {
+        return EWriteError("ﾌｧｲﾙ " + FName + " の書き込みに失敗しました。(" + std::strerror(errno) + ")");
+    }
+
     int FFd;
+    std::string FName;
     std::vector<uint8_t> FBuf;
     int64_t FPos = 0;  // logical position (buffer included)
     int64_t FEnd = 0;
@@ -746,7 +755,7 @@ bool TOLEDocumentWex::SaveToFile(const std::string& Name)
         if (!AskRetry("ﾌｧｲﾙ " + Name + " の作成に失敗しました。"))
             return false;
     {
-        auto File = std::make_unique<TSaveFileStream>(Fd);
+        auto File = std::make_unique<TSaveFileStream>(Fd, Name);
         try {
             WriteDocumentFile(*File);
             File->SyncAndClose();

@@ -3,16 +3,22 @@
 // says so, and a save cleans up what a killed save left beside the document.
 #include "model/document.h"
 
+#include "foundation/user_error.h"
 #include "platform/message_box.h"
 #include "platform/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -124,4 +130,32 @@ TEST_F(DocumentSaveSafety, ASaveRemovesWhatAKilledSaveLeft)
         Left.push_back(E.path().filename().string());
     std::sort(Left.begin(), Left.end());
     EXPECT_EQ(Left, (std::vector<std::string>{"doc.bak", "doc.srn", "doc.srn.Zz9", "doc.srn.backup"}));
+}
+
+TEST_F(DocumentSaveSafety, AWriteThatFailsNamesTheFileAndTheSystemsReasonAndLeavesTheOldFile)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(300, 200);
+    const std::string Name = Tmp / "doc.srn";
+    Tmp.Put("doc.srn", "the old document");
+    // A file-size limit fails the write as a full disk would, with the
+    // system's own reason.
+    struct sigaction Ignore {}, Old {};
+    Ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &Ignore, &Old);
+    rlimit Limit {}, Kept {};
+    ::getrlimit(RLIMIT_FSIZE, &Kept);
+    Limit = Kept;
+    Limit.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &Limit);
+    std::string Message;
+    try {
+        Doc->SaveToFile(Name);
+    } catch (const EWriteError& E) {
+        Message = E.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &Kept);
+    ::sigaction(SIGXFSZ, &Old, nullptr);
+    EXPECT_EQ(Message, "ﾌｧｲﾙ " + Name + " の書き込みに失敗しました。(" + std::strerror(EFBIG) + ")");
+    EXPECT_EQ(Tmp.Get("doc.srn"), "the old document");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Tmp.Dir), fs::directory_iterator()), 1);
 }
