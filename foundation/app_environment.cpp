@@ -6,6 +6,7 @@
 #include "platform/registry_store.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +25,7 @@ const char kIniName[] = "tavro.ini";
 std::unique_ptr<TMemIniFile> gAppIniFile;
 bool gReported = false;     // start-up has looked at the settings' place
 std::string gUnwritableDir; // the data folder it found closed to us
+size_t gRefusedEnvData = 0; // length of an "EnvData" too long to be a folder
 
 // errno of why Dir cannot take new files, 0 when it can.
 int DirWriteError(const std::string& Dir)
@@ -78,9 +80,14 @@ void ReportSettingsPlace(const TMemIniFile& Ini)
     std::error_code Ec;
     std::filesystem::create_directories(Dir, Ec);
     std::string Text;
+    if (gRefusedEnvData)
+        Text = "データフォルダの設定 (EnvData, " + std::to_string(gRefusedEnvData) +
+               " バイト) はフォルダ名として長すぎるため使いません。";
     if (const int Err = DirWriteError(Dir)) {
         gUnwritableDir = Dir;
-        Text = "データフォルダ " + Dir + " に書き込めません。(" + std::strerror(Err) +
+        if (!Text.empty())
+            Text += "\r\n";
+        Text += "データフォルダ " + Dir + " に書き込めません。(" + std::strerror(Err) +
                ")\r\n設定と既定値はこの実行の終わりに保存されません。";
     }
     if (!Ini.LoadError().empty()) {
@@ -99,6 +106,12 @@ void GetEnvDataDir(std::string& Dir)
 {
     std::string S;
     GetRegistryVal(HKEY_CURRENT_USER, kEnvKey, "EnvData", S);
+    // No folder name is that long: such a value would only make every
+    // message that names the folder unreadable.
+    if (S.size() >= PATH_MAX) {
+        gRefusedEnvData = S.size();
+        S.clear();
+    }
     if (S.empty())
         S = UserDataDir();
     AddPathDelimiter(S);
@@ -148,6 +161,7 @@ void DiscardAppIniFile()
     gAppIniFile.reset();
     gReported = false;
     gUnwritableDir.clear();
+    gRefusedEnvData = 0;
 }
 
 bool GridOptionEqual(const TrecGrid& A, const TrecGrid& B)

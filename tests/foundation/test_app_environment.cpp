@@ -207,3 +207,14 @@ TEST(GridOption, EqualComparesEveryFieldButNotFillers)
         EXPECT_FALSE(GridOptionEqual(A, C) || GridOptionEqual(C, A)) << "offset " << Off;
     }
 }
+
+TEST_F(AppEnvironmentTest, AnEnvDataTooLongForAFolderIsRefusedOnceAndTheUsersFolderServes)
+{
+    const std::string Absurd(10 * 1024 * 1024, 'a');
+    SetRegistryVal(HKEY_CURRENT_USER, "SOFTWARE\\ZELBAR\\Tavro\\4", "EnvData", "/" + Absurd);
+    InitAppEnvironment();
+    EXPECT_EQ(AppIniFile().FileName(), Tmp / "data/tavro/tavro.ini");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0][0], "データフォルダの設定 (EnvData, " + std::to_string(Absurd.size() + 1) +
+                               " バイト) はフォルダ名として長すぎるため使いません。");
+}
