@@ -412,6 +412,13 @@ void TTextObj::SetText(const std::string& Cp932Text)
     SetModified();
 }
 
+void TTextObj::SetNewText(const std::string& Cp932Text)
+{
+    SetText(Cp932Text);
+    if (!Cp932Text.empty())
+        SetCharFaceName(0, static_cast<int32_t>(Cp932Text.size()), CharAttrFaceName(DefaultCharAttr()));
+}
+
 void TTextObj::SetPosition(int32_t X, int32_t Y)
 {
     if (X == FiX && Y == FiY)

@@ -112,6 +112,11 @@ public:
     // Replaces the text (CP932); every character gets a new style from the
     // default character attributes. Not recorded.
     void SetText(const std::string& Cp932Text);
+    // The text tool's new text: SetText, then the default face through the
+    // font check as a loaded text's face goes (a face the machine lacks
+    // becomes its default font), so that the recorded copy reads back as
+    // this text. Not recorded.
+    void SetNewText(const std::string& Cp932Text);
     // Rebuilds the glyph path when Flag differs from the path-link byte.
     void InvalidateTextPath(uint8_t Flag);
     // Reads int32 position, the string and one TCharStyle (version 25) per

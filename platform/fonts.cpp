@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -64,6 +65,8 @@ bool FaceLess(const TFontFace& A, const TFontFace& B)
 
 void TInstalledFonts::Build(std::vector<TFontSource> Sources)
 {
+    static std::atomic<uint64_t> Serials{0};
+    FSerial = ++Serials;
     FSources = std::move(Sources);
     std::stable_sort(FSources.begin(), FSources.end(), [](const TFontSource& A, const TFontSource& B) {
         return A.FileName != B.FileName ? A.FileName < B.FileName : A.Index < B.Index;
@@ -101,11 +104,14 @@ void TInstalledFonts::Build(std::vector<TFontSource> Sources)
     for (size_t E = 0; E < Entries.size(); ++E) {
         const TEntry& Entry = Entries[E];
         bool Japanese = false;
-        for (size_t S : Entry.Sources)
-            Japanese = Japanese || FSources[S].Japanese;
+        bool Ascii = false;
+        for (size_t S : Entry.Sources) {
+            Japanese = Japanese || (FSources[S].Japanese && FSources[S].Ascii);
+            Ascii = Ascii || FSources[S].Ascii;
+        }
         TFontFace Face;
         Face.Name = Entry.Name;
-        Face.LogFont.lfCharSet = Japanese ? SHIFTJIS_CHARSET : ANSI_CHARSET;
+        Face.LogFont.lfCharSet = Japanese ? SHIFTJIS_CHARSET : Ascii ? ANSI_CHARSET : DEFAULT_CHARSET;
         Drafts.push_back({Face, E});
         if (Japanese) {
             std::string Cp;
@@ -214,7 +220,7 @@ std::vector<TFontSource> ReadFontconfigSources()
     FcPatternAddBool(Pattern.get(), FC_SCALABLE, FcTrue);
     std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> Objects(
         FcObjectSetBuild(FC_FAMILY, FC_FILE, FC_INDEX, FC_WEIGHT, FC_SLANT, FC_WIDTH, FC_LANG, FC_FONTFORMAT,
-                         FC_SPACING, FC_VARIABLE, static_cast<char*>(nullptr)),
+                         FC_SPACING, FC_VARIABLE, FC_CHARSET, static_cast<char*>(nullptr)),
         FcObjectSetDestroy);
     if (!Objects)
         return Result;
@@ -260,6 +266,11 @@ std::vector<TFontSource> ReadFontconfigSources()
         FcLangSet* Langs = nullptr;
         if (FcPatternGetLangSet(P, FC_LANG, 0, &Langs) == FcResultMatch)
             S.Japanese = FcLangSetHasLang(Langs, reinterpret_cast<const FcChar8*>("ja")) != FcLangDifferentLang;
+        FcCharSet* Chars = nullptr;
+        if (FcPatternGetCharSet(P, FC_CHARSET, 0, &Chars) == FcResultMatch) {
+            for (FcChar32 C = 0x21; C <= 0x7E && S.Ascii; ++C)
+                S.Ascii = FcCharSetHasChar(Chars, C);
+        }
         int Spacing = FC_PROPORTIONAL;
         if (FcPatternGetInteger(P, FC_SPACING, 0, &Spacing) == FcResultMatch)
             S.Mono = Spacing >= FC_MONO;

@@ -64,6 +64,7 @@ struct TFontSource {
     int32_t Width = 100;      // 100 = normal, 87 = semi-condensed...
     bool Japanese = false;    // covers the Japanese language
     bool Mono = false;
+    bool Ascii = true;        // draws every printable ASCII character
 };
 
 // A face of the enumeration.
@@ -86,10 +87,15 @@ class TInstalledFonts {
 public:
     // Faces from Sources: every family name that CP932 can write becomes a
     // face (cut to 31 CP932 bytes; names equal but for ASCII letter case are
-    // one face), character set 128 when one of its files covers Japanese and
-    // 0 otherwise; each Japanese face also gets an "@" face. Sorted by name,
-    // ignoring ASCII case.
+    // one face). Its character set is 128 when one of its files covers
+    // Japanese and draws ASCII, as the single-byte half of Shift-JIS asks
+    // (a CJK fallback face without Latin letters is no Shift-JIS face), else
+    // 0 when one draws ASCII, else 1 (a face of other scripts only). Each
+    // Shift-JIS face also gets an "@" face. Sorted by name, ignoring ASCII
+    // case.
     void Build(std::vector<TFontSource> Sources);
+    // Tells tables apart: a number no other table built in this process has.
+    uint64_t Serial() const { return FSerial; }
 
     const std::vector<TFontFace>& Faces() const { return FFaces; }
     // The face named Name (UTF-8), ignoring ASCII case; nullptr when none.
@@ -112,6 +118,7 @@ private:
     std::vector<TFontFace> FFaces;
     std::unordered_map<std::string, size_t> FIndex; // lower-case name -> FFaces
     std::vector<TFaceFiles> FFiles;                 // parallel to FFaces
+    uint64_t FSerial = 0;
 };
 
 // Lower-case ASCII letters of S; other bytes unchanged.

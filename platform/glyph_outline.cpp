@@ -47,11 +47,15 @@ struct TCachedGlyph {
     int32_t Advance = 0;
 };
 
+// Flags: synthetic bold 1, italic 2; the weight and slant looked for in the
+// fallback faces, 4 and 8. Fallbacks: the serial of the fallback table, 0
+// for none.
 struct TGlyphKey {
     uint32_t FaceId;
     int32_t PixelSize;
     uint32_t CodePoint;
     uint8_t Flags;
+    uint64_t Fallbacks;
     friend bool operator==(const TGlyphKey&, const TGlyphKey&) = default;
 };
 
@@ -59,9 +63,18 @@ struct TGlyphKeyHash {
     size_t operator()(const TGlyphKey& K) const
     {
         uint64_t H = (uint64_t(K.FaceId) << 40) ^ (uint64_t(uint32_t(K.PixelSize)) << 20) ^ K.Flags;
-        H = H * 0x9E3779B97F4A7C15ull ^ K.CodePoint;
+        H = (H * 0x9E3779B97F4A7C15ull ^ K.CodePoint) + K.Fallbacks;
         return static_cast<size_t>(H * 0xBF58476D1CE4E5B9ull ^ (H >> 31));
     }
+};
+
+// Which file of a fallback table draws a character: by table serial, code
+// point, weight bit and slant bit; an empty file name when none does.
+struct TFallbackKey {
+    uint64_t Table;
+    uint32_t CodePoint;
+    uint8_t Flags;
+    auto operator<=>(const TFallbackKey&) const = default;
 };
 
 } // namespace
@@ -94,6 +107,7 @@ struct TState {
     std::map<std::pair<std::string, int32_t>, TSlot> Faces;
     std::unordered_map<TGlyphKey, TCachedGlyph, TGlyphKeyHash> Glyphs;
     size_t Capacity = 4096;
+    std::map<TFallbackKey, TFontMatch> Fallbacks;
 };
 
 // Never destroyed: fonts held in other statics may outlive any order.
@@ -453,7 +467,11 @@ std::unique_ptr<TGlyphFont> TGlyphFont::Open(const std::string& FileName, int32_
 
 std::unique_ptr<TGlyphFont> TGlyphFont::Create(const TLogFont& LogFont)
 {
-    const TInstalledFonts& Fonts = InstalledFonts();
+    return Create(LogFont, InstalledFonts());
+}
+
+std::unique_ptr<TGlyphFont> TGlyphFont::Create(const TLogFont& LogFont, const TInstalledFonts& Fonts)
+{
     const TFontFace* Face = Fonts.Find(Cp932ToUtf8(LogFontFaceName(LogFont)));
     if (!Face)
         Face = Fonts.DefaultFace();
@@ -480,6 +498,9 @@ std::unique_ptr<TGlyphFont> TGlyphFont::Create(const TLogFont& LogFont)
     Font->FMetric.tmWeight = Weight;
     Font->FMetric.tmItalic = LogFont.lfItalic != 0 ? 1 : 0;
     Font->FMetric.tmCharSet = Face->LogFont.lfCharSet;
+    Font->FFallbacks = &Fonts;
+    Font->FFallbackWeight = Weight >= 600 ? FW_BOLD : FW_NORMAL;
+    Font->FFallbackItalic = LogFont.lfItalic != 0;
     return Font;
 }
 
@@ -509,12 +530,60 @@ uint32_t TGlyphFont::GlyphIndex(uint32_t CodePoint) const
     return Index;
 }
 
+bool TGlyphFont::FindFallback(uint32_t CodePoint, std::shared_ptr<TFace>& Face, TGlyphStyle& Style,
+                              uint32_t& Index) const
+{
+    if (!FFallbacks)
+        return false;
+    TState& S = State();
+    const TFallbackKey Key{FFallbacks->Serial(), CodePoint,
+                           static_cast<uint8_t>((FFallbackWeight >= 600 ? 1 : 0) | (FFallbackItalic ? 2 : 0))};
+    auto It = S.Fallbacks.find(Key);
+    if (It == S.Fallbacks.end()) {
+        // The default face first, as the face a text most likely falls
+        // back to, then the others in list order; each file is asked once.
+        TFontMatch Found;
+        std::vector<std::pair<std::string, int32_t>> Asked{{FFace->FileName, FFace->Index}};
+        const auto Try = [&](const TFontFace& Candidate) {
+            TFontMatch M;
+            if (Candidate.Vertical || !FFallbacks->Resolve(Candidate.Name, FFallbackWeight, FFallbackItalic, M))
+                return false;
+            const auto File = std::make_pair(M.FileName, M.Index);
+            if (std::find(Asked.begin(), Asked.end(), File) != Asked.end())
+                return false;
+            Asked.push_back(File);
+            std::shared_ptr<TFace> F = OpenFace(M.FileName, M.Index);
+            if (!F || FT_Get_Char_Index(F->Face, CodePoint) == 0)
+                return false;
+            Found = M;
+            return true;
+        };
+        const TFontFace* Default = FFallbacks->DefaultFace();
+        if (!Default || !Try(*Default))
+            for (const TFontFace& Candidate : FFallbacks->Faces())
+                if (Try(Candidate))
+                    break;
+        It = S.Fallbacks.emplace(Key, Found).first;
+    }
+    const TFontMatch& M = It->second;
+    if (M.FileName.empty())
+        return false;
+    Face = OpenFace(M.FileName, M.Index);
+    if (!Face)
+        return false;
+    Index = FT_Get_Char_Index(Face->Face, CodePoint);
+    Style = {M.SynthesizeBold, M.SynthesizeItalic, false, false};
+    return Index != 0;
+}
+
 int32_t TGlyphFont::AppendGlyph(uint32_t CodePoint, int32_t X, int32_t Y, TGlyphPath& Path) const
 {
     TState& S = State();
     std::lock_guard Lock(S.Mutex);
     const TGlyphKey Key{FFace->Id, FPixelSize, CodePoint,
-                        static_cast<uint8_t>((FStyle.Bold ? 1 : 0) | (FStyle.Italic ? 2 : 0))};
+                        static_cast<uint8_t>((FStyle.Bold ? 1 : 0) | (FStyle.Italic ? 2 : 0) |
+                                             (FFallbackWeight >= 600 ? 4 : 0) | (FFallbackItalic ? 8 : 0)),
+                        FFallbacks ? FFallbacks->Serial() : 0};
     TCachedGlyph Local;
     const TCachedGlyph* G = nullptr;
     if (S.Capacity > 0) {
@@ -523,7 +592,25 @@ int32_t TGlyphFont::AppendGlyph(uint32_t CodePoint, int32_t X, int32_t Y, TGlyph
             G = &It->second;
     }
     if (!G) {
-        BuildGlyph(*FFace, FPixelSize, FStyle, GlyphIndex(CodePoint), Local);
+        // Control characters have no picture; a tab leaves a space's gap.
+        const bool Control = CodePoint < 0x20 || CodePoint == 0x7F;
+        const uint32_t Drawn = CodePoint == '\t' ? ' ' : CodePoint;
+        if (Control && Drawn != ' ') {
+            Local = {};
+        } else {
+            std::shared_ptr<TFace> Fallback;
+            TGlyphStyle FallbackStyle;
+            uint32_t FallbackIndex = 0;
+            const uint32_t Index = GlyphIndex(Drawn);
+            if (Index == 0 && FindFallback(Drawn, Fallback, FallbackStyle, FallbackIndex))
+                BuildGlyph(*Fallback, FPixelSize, FallbackStyle, FallbackIndex, Local);
+            else
+                BuildGlyph(*FFace, FPixelSize, FStyle, Index, Local);
+            if (Control) {
+                Local.Points.clear();
+                Local.Types.clear();
+            }
+        }
         if (S.Capacity > 0) {
             if (S.Glyphs.size() >= S.Capacity)
                 S.Glyphs.clear();
@@ -573,6 +660,9 @@ int32_t TGlyphFont::Advance(uint32_t CodePoint) const
 {
     TGlyphPath Scratch;
     TGlyphFont Plain(FFace, FPixelSize, {FStyle.Bold, FStyle.Italic, false, false});
+    Plain.FFallbacks = FFallbacks;
+    Plain.FFallbackWeight = FFallbackWeight;
+    Plain.FFallbackItalic = FFallbackItalic;
     return Plain.AppendGlyph(CodePoint, 0, 0, Scratch);
 }
 

@@ -84,8 +84,11 @@ public:
     // nearest lfWeight and lfItalic, the rest synthesised; em -lfHeight
     // pixels, or a cell of lfHeight pixels, 0 meaning a 16-pixel cell.
     // Width, escapement and orientation are not applied. nullptr when no
-    // font at all can be loaded.
+    // font at all can be loaded. Characters the face lacks come from the
+    // machine's other faces (see AppendGlyph).
     static std::unique_ptr<TGlyphFont> Create(const TLogFont& LogFont);
+    // The same with the faces of Fonts, which must outlive the font.
+    static std::unique_ptr<TGlyphFont> Create(const TLogFont& LogFont, const TInstalledFonts& Fonts);
     // Face Index of FileName with an em of PixelSize pixels (1..65535),
     // Style added. nullptr when the file is no font or the size is out of
     // range.
@@ -106,8 +109,15 @@ public:
     // Draws CodePoint with the pen at (X, Y) on the baseline: appends its
     // figures, then the underline and strike-out rectangles over the
     // advance, to Path and returns the advance (the pen moves to
-    // X + advance, Y). A missing character draws the missing-character
-    // glyph.
+    // X + advance, Y).
+    //
+    // A character the face lacks is drawn, at the same size and weight and
+    // slant, by the first face of the font's table (Create) that has it:
+    // the table's default face, then every face in list order. Only when
+    // none has it (or the font has no table, Open) is the face's
+    // missing-character glyph drawn. A control character (below U+0020,
+    // and U+007F) draws nothing: a tab advances as a space, the others
+    // not at all.
     int32_t AppendGlyph(uint32_t CodePoint, int32_t X, int32_t Y, TGlyphPath& Path) const;
     // The same for one CP932 character: a lead byte with its trail byte, or
     // one byte.
@@ -119,9 +129,17 @@ public:
 
 private:
     TGlyphFont(std::shared_ptr<TFace> Face, int32_t PixelSize, const TGlyphStyle& Style);
+    // Where a character the face lacks is looked for; caller holds the lock.
+    bool FindFallback(uint32_t CodePoint, std::shared_ptr<TFace>& Face, TGlyphStyle& Style,
+                      uint32_t& Index) const;
     std::shared_ptr<TFace> FFace;
     int32_t FPixelSize;
     TGlyphStyle FStyle;
+    // The faces characters missing here come from (none for Open), and the
+    // weight and slant to look for there.
+    const TInstalledFonts* FFallbacks = nullptr;
+    int32_t FFallbackWeight = FW_NORMAL;
+    bool FFallbackItalic = false;
     TTextMetric FMetric;
     // Underline and strike-out bands: top from the baseline (y down) and height.
     int32_t FUnderlineTop = 0, FUnderlineHeight = 0;

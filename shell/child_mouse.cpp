@@ -675,12 +675,7 @@ void TfrmChild::TextTool(const TPoint& Point)
             if (TLayers* L = Page->GetLayers())
                 Text->SetLayer(L->GetCurrent());
             Text->SetPosition(P.X, P.Y);
-            Text->SetText(Utf8ToCp932(Dialog.Text()));
-            // The default face goes through the font check as a loaded text's
-            // does (a face the system lacks is replaced), so the recorded copy
-            // reads back as this text.
-            if (!Text->Text().empty())
-                Text->SetCharFaceName(0, int32_t(Text->Text().size()), CharAttrFaceName(DefaultCharAttr()));
+            Text->SetNewText(Utf8ToCp932(Dialog.Text()));
             Sel->ClearSelection();
             Sel->CommandAddNewDrawItem(std::move(Text), nullptr);
         }
