@@ -8,9 +8,6 @@
 
 #include <QWidget>
 
-#include <algorithm>
-#include <limits>
-
 namespace {
 
 TRect WorkAreaOrZero()
@@ -107,14 +104,10 @@ void TRestorePos::Restore()
             Width = Z.width();
         if (Height <= 0)
             Height = Z.height();
-        // The text may hold any number; the work area then fits it to the
-        // screen (SetBoundsInWorkArea), after an origin added in 64 bits.
+        // The text may hold any number: the origin is added in 64 bits and
+        // the work area then fits the rectangle to the screen.
         const TRect A = WorkAreaOrZero();
-        const auto Shift = [](int32_t V, int32_t By) {
-            return static_cast<int32_t>(std::clamp<int64_t>(int64_t(V) + By, std::numeric_limits<int32_t>::min(),
-                                                            std::numeric_limits<int32_t>::max()));
-        };
-        SetBoundsInWorkArea(FOwner, Shift(Left, A.Left), Shift(Top, A.Top), Width, Height);
+        SetBoundsInWorkArea(FOwner, int64_t(Left) + A.Left, int64_t(Top) + A.Top, Width, Height);
         FRestoredFramePos = FOwner->pos();
         if (ShowCmd == 3)
             FOwner->setWindowState(FOwner->windowState() | Qt::WindowMaximized);

@@ -4,6 +4,8 @@
 
 #include "foundation/ini_file.h"
 #include "platform/qt/window_routines.h"
+#include "ui/frm_rollup.h"
+#include "ui/preview_dialogs.h"
 #include "ui/restore_pos.h"
 #include "ui/work_area.h"
 
@@ -79,5 +81,38 @@ TEST(PlacementFit, TheFrameComesBackWhereItWasWithItsTitleBarInside)
         Form.reset();
         // Written back as read: no drift by the frame's margins.
         EXPECT_EQ(Ini.ReadString("4.0", "PosMain", ""), "10,0,300,200,1") << "run " << Run;
+    }
+}
+
+TEST(PlacementFit, FileDialogsAndRollUpsFitTheirStoredRectanglesToo)
+{
+    TRect A;
+    ASSERT_TRUE(GetWorkAreaRect(A));
+    const int32_t AW = A.Right - A.Left, AH = A.Bottom - A.Top;
+    const auto ExpectFits = [&](const QRect& G, const std::string& What) {
+        EXPECT_LE(G.width(), AW) << What;
+        EXPECT_LE(G.height(), AH) << What;
+        EXPECT_GE(G.top(), A.Top) << What;
+        EXPECT_LE(G.top(), A.Bottom - 16) << What;
+        EXPECT_LE(G.left(), A.Right - 16) << What;
+    };
+    // Left, top, right, bottom: the sides overflow 32 bits.
+    for (const char* Stored : {"-2147483648,-2147483648,2147483647,2147483647", "0,0,1000000000,1000000000"}) {
+        TTempDir Tmp;
+        TMemIniFile Ini(Tmp / "tavro.ini");
+        Ini.WriteString("4.0", "SaveDlg", Stored);
+        TSaveDialogWex D;
+        D.SetIniFile(&Ini);
+        D.SetRegistryKey("4.0");
+        D.SetRegistryName("SaveDlg");
+        D.show();
+        ExpectFits(D.geometry(), Stored);
+        D.reject();
+    }
+    // Left and top relative to the work area: the origin is added to them.
+    for (const char* Stored : {"2147483647,2147483647,1000000000,1000000000,0", "-2147483648,-2147483648,300,200,0"}) {
+        TfrmRollup Form;
+        Form.SetPositionString(Stored);
+        ExpectFits(Form.geometry(), Stored);
     }
 }
