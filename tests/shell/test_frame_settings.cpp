@@ -1,6 +1,6 @@
 // What the frame makes of hostile stored settings (placements, page
-// defaults) and where its windows come up: every title bar on the screen,
-// the about box wide enough for its caption.
+// defaults): a frame whose title bar is on the screen, a page that can be
+// made; and an about box wide enough for its caption.
 #include "shell_test_support.h"
 
 #include "foundation/text_fields.h"
@@ -35,23 +35,6 @@ void ExpectTitleBarInside(const QWidget& W, const std::string& What)
     EXPECT_LE(F.left(), A.Right - 16) << What;
     EXPECT_LE(W.width(), A.Right - A.Left) << What;
     EXPECT_LE(W.height(), A.Bottom - A.Top) << What;
-}
-
-TEST_F(TFrameTest, TheFrameAndTheFloatingWindowsComeUpWithTheirTitleBarsOnTheScreen)
-{
-    Start();
-    for (QWidget* W : {static_cast<QWidget*>(Frame.get()), static_cast<QWidget*>(frmObjProperty.get()),
-                       static_cast<QWidget*>(frmPltColor.data())})
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(W));
-    // The screen's windows have frames: the client lies inside them.
-    ASSERT_NE(Frame->frameGeometry(), Frame->geometry());
-    const TRect A = WorkArea();
-    const TRect P = FramePlacement(A);
-    EXPECT_EQ(Frame->frameGeometry().topLeft(), QPoint(P.Left, P.Top));
-    EXPECT_EQ(frmObjProperty->frameGeometry().topLeft(), QPoint(A.Left, A.Top));
-    ExpectTitleBarInside(*Frame, "frame");
-    ExpectTitleBarInside(*frmObjProperty, "property window");
-    ExpectTitleBarInside(*frmPltColor, "palette");
 }
 
 TEST_F(TFrameTest, AStoredPlacementOfAnyNumbersGivesAFrameOnTheScreenAndIsSavedSo)

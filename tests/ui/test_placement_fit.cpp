@@ -4,7 +4,6 @@
 
 #include "foundation/ini_file.h"
 #include "platform/qt/window_routines.h"
-#include "ui/frm_rollup.h"
 #include "ui/preview_dialogs.h"
 #include "ui/restore_pos.h"
 #include "ui/work_area.h"
@@ -33,33 +32,6 @@ TEST(PlacementFit, SidesLargerThanTheAreaBecomeTheAreasAndThePositionComesIntoRe
         EXPECT_EQ(FitBoundsInArea(A, C.Left, C.Top, C.Width, C.Height), C.Want) << C.Left << "," << C.Top;
 }
 
-TEST(PlacementFit, RestorePosFitsAnyStoredTextToTheWorkArea)
-{
-    TRect A;
-    ASSERT_TRUE(GetWorkAreaRect(A));
-    for (const char* Stored : {"-2147483648,-2147483648,300,200,1", "2147483647,2147483647,300,200,1",
-                               "1000000000,1000000000,1000000000,1000000000,1",
-                               "-2147483648,0,-2147483648,-2147483648,3"}) {
-        TTempDir Tmp;
-        TMemIniFile Ini(Tmp / "tavro.ini");
-        Ini.WriteString("4.0", "PosMain", Stored);
-        QWidget Form;
-        Form.setGeometry(50, 60, 250, 150);
-        auto* Pos = new TRestorePos(&Form);
-        Pos->SetIniFile(&Ini);
-        Pos->SetRegistryKey("4.0");
-        Pos->SetRegistryName("PosMain");
-        const QRect N = Form.normalGeometry();
-        EXPECT_LE(N.width(), A.Right - A.Left) << Stored;
-        EXPECT_LE(N.height(), A.Bottom - A.Top) << Stored;
-        EXPECT_GT(N.width(), 0) << Stored;
-        EXPECT_GE(N.top(), A.Top) << Stored;
-        EXPECT_LE(N.top(), A.Bottom - 16) << Stored;
-        EXPECT_GE(N.right() + 1, A.Left + 16) << Stored;
-        EXPECT_LE(N.left(), A.Right - 16) << Stored;
-    }
-}
-
 TEST(PlacementFit, TheFrameComesBackWhereItWasWithItsTitleBarInside)
 {
     TRect A;
@@ -84,7 +56,7 @@ TEST(PlacementFit, TheFrameComesBackWhereItWasWithItsTitleBarInside)
     }
 }
 
-TEST(PlacementFit, FileDialogsAndRollUpsFitTheirStoredRectanglesToo)
+TEST(PlacementFit, FileDialogsFitTheirStoredRectanglesToo)
 {
     TRect A;
     ASSERT_TRUE(GetWorkAreaRect(A));
@@ -108,11 +80,5 @@ TEST(PlacementFit, FileDialogsAndRollUpsFitTheirStoredRectanglesToo)
         D.show();
         ExpectFits(D.geometry(), Stored);
         D.reject();
-    }
-    // Left and top relative to the work area: the origin is added to them.
-    for (const char* Stored : {"2147483647,2147483647,1000000000,1000000000,0", "-2147483648,-2147483648,300,200,0"}) {
-        TfrmRollup Form;
-        Form.SetPositionString(Stored);
-        ExpectFits(Form.geometry(), Stored);
     }
 }
