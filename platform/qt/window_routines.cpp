@@ -46,7 +46,7 @@ bool GetWorkAreaRect(TRect& R)
     return true;
 }
 
-void KeepPosInArea(const TRect& Area, int32_t& X, int32_t& Y, int32_t W, int32_t H)
+void KeepPosInArea(const TRect& Area, int32_t& X, int32_t& Y, int32_t W, [[maybe_unused]] int32_t H)
 {
     constexpr int64_t Reach = 16;
     int64_t NX = X;
