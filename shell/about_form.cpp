@@ -3,11 +3,15 @@
 #include "foundation/platform_wrappers.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 const char* const AboutVersionText = "Version 4.0";
 
@@ -33,11 +37,40 @@ TfrmAbout::TfrmAbout(QWidget* Parent, int32_t Build) : QDialog(Parent)
     Texts->addWidget(lblVersion);
     auto* Top = new QHBoxLayout;
     Top->addWidget(imgIcon, 0, Qt::AlignTop);
-    Top->addLayout(Texts);
+    Top->addLayout(Texts, 1);
     auto* Layout = new QVBoxLayout(this);
     Layout->addLayout(Top);
     Layout->addWidget(btnClose, 0, Qt::AlignRight);
-    setFixedSize(sizeHint());
+    // Each label as wide as its text in its own font.
+    for (QLabel* L : {lblProduct, lblVersion})
+        L->setMinimumWidth(L->fontMetrics().horizontalAdvance(L->text()));
+    // A fixed-size box with nothing to maximise: only the close button, so
+    // that the title bar keeps its room for the caption.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    const QSize Hint = sizeHint();
+    setFixedSize(std::max(Hint.width(), CaptionWidth()), Hint.height());
+}
+
+QString TfrmAbout::ShownCaption() const
+{
+    // The window system shows the application's name after the caption,
+    // as Qt asks it to once a display name is set.
+    QString Title = windowTitle();
+    const QString App = QGuiApplication::applicationDisplayName();
+    if (!App.isEmpty() && !Title.endsWith(App))
+        Title += QString::fromUtf8(" \u2014 ") + App;
+    return Title;
+}
+
+int TfrmAbout::CaptionWidth() const
+{
+    // The title bar draws the caption in a bold face and also holds the
+    // icon and the close button, each about a title bar's height wide;
+    // four heights leave them and the bar's margins room.
+    QFont Bold = font();
+    Bold.setBold(true);
+    const int Bar = std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this), 16);
+    return QFontMetrics(Bold).horizontalAdvance(ShownCaption()) + 4 * Bar;
 }
 
 int32_t TfrmAbout::ProgramBuildNumber()

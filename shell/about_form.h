@@ -1,4 +1,5 @@
-// The about box: the program's icon, its name and its version.
+// The about box: the program's icon, its name and its version, in a box
+// wide enough for its labels and for its caption in the title bar.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +21,11 @@ public:
 
     // The build number of the running program's version; -1 when it has none.
     static int32_t ProgramBuildNumber();
+
+    // The caption as the title bar shows it (the application's name may
+    // follow), and the width the box needs so that none of it is cut.
+    QString ShownCaption() const;
+    int CaptionWidth() const;
 
     QLabel* imgIcon;
     QLabel* lblProduct;

@@ -285,8 +285,16 @@ TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChi
             Child->FormActivate();
     });
     QObject::connect(Sub, &QMdiSubWindow::windowStateChanged, Child,
-                     [Child](Qt::WindowStates, Qt::WindowStates New) {
-                         if (Terminating() || Child->FbLoading || Child->FbDestroying)
+                     [Child](Qt::WindowStates Old, Qt::WindowStates New) {
+                         // Only a change of size state counts (activation
+                         // toggles a flag of its own), and none once the frame
+                         // has begun to shut down: freeing the windows then
+                         // must not undo what its close query wrote.
+                         constexpr Qt::WindowStates Size = Qt::WindowMaximized | Qt::WindowMinimized;
+                         if ((Old & Size) == (New & Size))
+                             return;
+                         if (Terminating() || Child->FbLoading || Child->FbDestroying ||
+                             Child->FFrame.ShutdownBegun())
                              return;
                          AppIniFile().WriteInteger(MaxFrmChildSection, MaxFrmChildKey,
                                                    (New & Qt::WindowMaximized) ? 1 : 0);

@@ -89,4 +89,7 @@ public:
     virtual void SetDispAnchor(bool Visible) = 0;
     // Presses and clicks the hand tool's button (Hand) or the select tool's.
     virtual void ClickToolButton(bool Hand) = 0;
+    // True from the frame's accepted close on: what the windows record of
+    // their state then no longer counts.
+    virtual bool ShutdownBegun() const { return false; }
 };

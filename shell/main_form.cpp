@@ -17,6 +17,7 @@
 #include "platform/qt/clipboard_mime.h"
 #include "platform/qt/dde_server.h"
 #include "platform/qt/window_routines.h"
+#include "raster/bmp_conv.h"
 #include "raster/picture_file.h"
 #include "shell/app_property.h"
 #include "shell/child_menus.h"
@@ -311,8 +312,9 @@ void TfrmTavro::PlaceInWorkArea()
     TRect R;
     if (!GetWorkAreaRect(R))
         return;
+    // By the frame: the title bar at the work area's top, not above it.
     const TRect P = FramePlacement(R);
-    setGeometry(P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top);
+    SetWindowBounds(this, P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top);
 }
 
 // ---------------------------------------------------------------------------
@@ -406,12 +408,32 @@ void TfrmTavro::OpenCommandLine()
     }
 }
 
+bool PageDefaultsUsable(int32_t Width, int32_t Height)
+{
+    return Width >= 1 && Height >= 1 && int64_t(Width) * Height <= MaxPicturePixels;
+}
+
 void TfrmTavro::NewDocument()
 {
     if (!gDocuments)
         return;
     TMemIniFile& Ini = AppIniFile();
-    gDocuments->NewDocument(Ini.ReadInteger(Section, "PgDWidth", 400), Ini.ReadInteger(Section, "PgDHeight", 300));
+    int32_t Width = Ini.ReadInteger(Section, "PgDWidth", DefaultPageWidth);
+    int32_t Height = Ini.ReadInteger(Section, "PgDHeight", DefaultPageHeight);
+    if (!PageDefaultsUsable(Width, Height)) {
+        // Raising here would end the start-up, and the next one, for as
+        // long as the file holds the values: they are refused and removed
+        // instead, so the user is told once.
+        Ini.DeleteKey(Section, "PgDWidth");
+        Ini.DeleteKey(Section, "PgDHeight");
+        WarningMessageBox("設定ファイル " + Ini.FileName() + " の新規ページのサイズ (\"PgDWidth\" = " +
+                          std::to_string(Width) + ", \"PgDHeight\" = " + std::to_string(Height) +
+                          ") は使えません。既定の " + std::to_string(DefaultPageWidth) + " x " +
+                          std::to_string(DefaultPageHeight) + " を使います。");
+        Width = DefaultPageWidth;
+        Height = DefaultPageHeight;
+    }
+    gDocuments->NewDocument(Width, Height);
 }
 
 void TfrmTavro::DefaultDataChanged(TDefaultData* Sender)
@@ -459,7 +481,17 @@ void TfrmTavro::closeEvent(QCloseEvent* Event)
         Event->accept();
         return;
     }
-    if (!FormCloseQuery()) {
+    // A save that raises (a write error, a full disk) must leave the frame
+    // and its documents as they were: the close is refused before the error
+    // goes on to the one place that reports it.
+    bool CanClose = false;
+    try {
+        CanClose = FormCloseQuery();
+    } catch (...) {
+        Event->ignore();
+        throw;
+    }
+    if (!CanClose) {
         Event->ignore();
         return;
     }

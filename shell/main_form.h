@@ -71,6 +71,14 @@ std::vector<std::string> HelpFrameLines(int32_t Context, const std::string& Help
 // 248; a wider one its left + 230, width - 230 and height - 300.
 TRect FramePlacement(const TRect& WorkArea);
 
+// The page of a new document when the stored defaults "PgDWidth" and
+// "PgDHeight" are missing or refused.
+inline constexpr int32_t DefaultPageWidth = 400;
+inline constexpr int32_t DefaultPageHeight = 300;
+// Whether stored page defaults make a page: each side at least 1, no more
+// than MaxPicturePixels pixels.
+bool PageDefaultsUsable(int32_t Width, int32_t Height);
+
 // The screen's pixels per inch, the help folder (the registry value "Help"
 // under HKEY_CURRENT_USER "SOFTWARE\ZELBAR\Tavro\4", else the program's
 // folder + "help/") and the help frame page (in $XDG_CACHE_HOME/tavro).
@@ -109,6 +117,9 @@ public:
     QStringList CommandLine;
 
     void StartUp();
+    // A new document of the stored page defaults; defaults that make no
+    // page are removed from the settings, reported once, and the built-in
+    // size is used.
     void NewDocument();
     void DefaultDataChanged(TDefaultData* Sender);
     // Closes the frame when every open document agrees.
@@ -124,6 +135,7 @@ public:
     bool RulerVisible() const override;
     void ShowZoom(int32_t Zoom) override;
     void MouseWheel(QWheelEvent& Event) override;
+    bool ShutdownBegun() const override { return FbClosing; }
 
     // Command table: index = Tag; 74 is the zoom box.
     QObject* Command(int32_t Index) const { return FCommands[size_t(Index)]; }

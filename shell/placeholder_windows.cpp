@@ -1,5 +1,6 @@
 #include "shell/placeholder_windows.h"
 
+#include "platform/qt/window_routines.h"
 #include "ui/tool_window_message.h"
 
 #include <QCloseEvent>
@@ -12,6 +13,17 @@ QPointer<TfrmPltColorPlaceholder> frmPltColor;
 std::unique_ptr<TfrmObjPropertyPlaceholder> frmObjProperty;
 
 namespace {
+
+// Places a floating window at (Left, Top) of the work area by its frame, so
+// that its title bar is on the screen; the screen's origin without a work
+// area.
+void PlaceInWorkArea(QWidget* Window, int32_t Left, int32_t Top, int32_t Width, int32_t Height)
+{
+    TRect Work;
+    if (!GetWorkAreaRect(Work))
+        Work = TRect{};
+    SetWindowBounds(Window, Work.Left + Left, Work.Top + Top, Width, Height);
+}
 
 void PostClosed(QWidget* Owner, QWidget* Window)
 {
@@ -30,7 +42,7 @@ TfrmPltColorPlaceholder::TfrmPltColorPlaceholder(QWidget* Owner) : QWidget(Owner
     auto* Layout = new QVBoxLayout(this);
     Layout->addWidget(new QLabel("色", this));
     // Left of the frame, where its placement leaves room for floating windows.
-    setGeometry(0, 340, 226, 120);
+    PlaceInWorkArea(this, 0, 340, 226, 120);
 }
 
 void TfrmPltColorPlaceholder::closeEvent(QCloseEvent* Event)
@@ -59,7 +71,7 @@ TfrmObjPropertyPlaceholder::TfrmObjPropertyPlaceholder(QWidget* Owner) : QWidget
     auto* Layout = new QVBoxLayout(this);
     Layout->setContentsMargins(0, 0, 0, 0);
     Layout->addWidget(FPageControl);
-    setGeometry(0, 0, 226, 320);
+    PlaceInWorkArea(this, 0, 0, 226, 320);
 }
 
 void TfrmObjPropertyPlaceholder::closeEvent(QCloseEvent* Event)

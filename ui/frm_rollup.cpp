@@ -428,8 +428,9 @@ void TfrmRollup::SetPositionString(const std::string& S)
     const QRect A = WorkAreaOrEmpty();
     const QSize U = UnrolledSize();
     int32_t Pos = 1;
-    const int32_t Left = A.x() + GetFieldInt(S, Pos, ',', x() - A.x());
-    const int32_t Top = A.y() + GetFieldInt(S, Pos, ',', y() - A.y());
+    // Added in 64 bits: the stored numbers may be any.
+    const int64_t Left = A.x() + int64_t(GetFieldInt(S, Pos, ',', x() - A.x()));
+    const int64_t Top = A.y() + int64_t(GetFieldInt(S, Pos, ',', y() - A.y()));
     const int32_t Width = GetFieldInt(S, Pos, ',', U.width());
     const int32_t Height = GetFieldInt(S, Pos, ',', U.height());
     const int32_t Rolled = GetFieldInt(S, Pos, ',', 0);

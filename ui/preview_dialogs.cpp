@@ -6,6 +6,7 @@
 #include "raster/bmp_conv.h"
 #include "raster/picture_file.h"
 #include "ui/restore_pos.h"
+#include "ui/work_area.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -170,8 +171,11 @@ void TFileDialogQ::ApplyRectFields(const std::string& S, int32_t& Pos)
     int32_t Top = GetFieldInt(S, Pos, ',', G.top());
     const int32_t Right = GetFieldInt(S, Pos, ',', G.left() + G.width());
     const int32_t Bottom = GetFieldInt(S, Pos, ',', G.top() + G.height());
-    KeepPosInWorkArea(Left, Top, Right - Left, Bottom - Top);
-    setGeometry(Left, Top, Right - Left, Bottom - Top);
+    // Stored numbers of any size: the sides in 64 bits, fitted to the screen.
+    TRect R{Left, Top, Right, Bottom};
+    if (TRect Area; GetWorkAreaRect(Area))
+        R = FitBoundsInArea(Area, Left, Top, int64_t(Right) - Left, int64_t(Bottom) - Top);
+    setGeometry(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
 }
 
 std::string TFileDialogQ::RectFieldsText() const

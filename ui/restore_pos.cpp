@@ -91,19 +91,27 @@ void TRestorePos::Restore()
         return;
     const std::string S = ReadText();
     if (!S.empty()) {
-        const QRect G = FOwner->geometry();
+        const QPoint P = FOwner->pos();
+        const QSize Z = FOwner->size();
         int32_t Pos = 1;
-        int32_t Left = GetFieldInt(S, Pos, ',', G.left());
-        int32_t Top = GetFieldInt(S, Pos, ',', G.top());
-        const int32_t Width = GetFieldInt(S, Pos, ',', G.width());
-        const int32_t Height = GetFieldInt(S, Pos, ',', G.height());
+        const int32_t Left = GetFieldInt(S, Pos, ',', P.x());
+        const int32_t Top = GetFieldInt(S, Pos, ',', P.y());
+        int32_t Width = GetFieldInt(S, Pos, ',', Z.width());
+        int32_t Height = GetFieldInt(S, Pos, ',', Z.height());
         const int32_t ShowCmd = GetFieldInt(S, Pos, ',', 1);
+        // A size of nothing is no size: the form keeps its own.
+        if (Width <= 0)
+            Width = Z.width();
+        if (Height <= 0)
+            Height = Z.height();
+        // The text may hold any number: the origin is added in 64 bits and
+        // the work area then fits the rectangle to the screen.
         const TRect A = WorkAreaOrZero();
-        Left += A.Left;
-        Top += A.Top;
-        SetBoundsInWorkArea(FOwner, Left, Top, Width, Height);
+        SetBoundsInWorkArea(FOwner, int64_t(Left) + A.Left, int64_t(Top) + A.Top, Width, Height);
+        FRestoredFramePos = FOwner->pos();
         if (ShowCmd == 3)
             FOwner->setWindowState(FOwner->windowState() | Qt::WindowMaximized);
+        FRestoredNormal = FOwner->normalGeometry();
     }
     FRestorePending = false;
 }
@@ -112,13 +120,22 @@ void TRestorePos::Save()
 {
     if (!FOwner || FRegistryKey.empty() || FRegistryName.empty())
         return;
-    QRect R = FOwner->normalGeometry();
-    if (R.isEmpty())
-        R = FOwner->geometry();
     const Qt::WindowStates State = FOwner->windowState();
     const int32_t ShowCmd = State & Qt::WindowMinimized ? 2 : State & Qt::WindowMaximized ? 3 : 1;
+    // The frame's position, as Restore places it, and the client size.
+    QPoint P = FOwner->pos();
+    QSize Z = FOwner->size();
+    if (ShowCmd != 1 && !FOwner->normalGeometry().isEmpty()) {
+        // The normal rectangle is the client's, less the frame's margins;
+        // but one taken before the window existed (restored maximised and
+        // never shown normal) holds the frame's position already.
+        const QRect N = FOwner->normalGeometry();
+        const QPoint Margin = FOwner->geometry().topLeft() - FOwner->frameGeometry().topLeft();
+        P = N == FRestoredNormal ? FRestoredFramePos : N.topLeft() - Margin;
+        Z = N.size();
+    }
     const TRect A = WorkAreaOrZero();
-    WriteText(JoinInts({R.left() - A.Left, R.top() - A.Top, R.width(), R.height(), ShowCmd}));
+    WriteText(JoinInts({P.x() - A.Left, P.y() - A.Top, Z.width(), Z.height(), ShowCmd}));
     if (FOwnerDestroying)
         FSavedWhileDestroying = true;
 }
@@ -133,8 +150,7 @@ void TRestorePos::OwnerDestroyed(QWidget* Owner)
         if (Owner->windowHandle())
             Save();
         if (!FSavedWhileDestroying) {
-            const QRect G = Owner->geometry();
-            WriteText(JoinInts({G.left(), G.top(), G.width(), G.height()}));
+            WriteText(JoinInts({Owner->x(), Owner->y(), Owner->width(), Owner->height()}));
         }
     } catch (const std::exception& E) {
         ErrorMessageBox(E.what());

@@ -3,20 +3,24 @@
 // else in the registry under HKEY_CURRENT_USER\RegistryKey, value
 // RegistryName.
 //
-// Placement text: "left,top,width,height,showcmd" with left and top relative
-// to the work area's top-left, the size of the normal (not maximised)
-// window, and the show command 1 normal, 2 minimised, 3 maximised. Rectangles
-// are the form's client rectangle (QWidget::geometry).
+// Placement text: "left,top,width,height,showcmd" with left and top those of
+// the window's frame (title bar included) relative to the work area's
+// top-left, the client size of the normal (not maximised) window, and the
+// show command 1 normal, 2 minimised, 3 maximised. A stored text is fitted
+// to the work area before use, whatever numbers it holds: no side larger
+// than the work area's, the title bar inside it (SetBoundsInWorkArea).
 //
 // Restoring happens when a name, the key or the settings object changes
 // while no placement has been applied yet. Saving happens on request and
 // when the form is destroyed: a form whose window exists then still has its
 // placement and writes the five fields; a form that never had a window
-// writes "left,top,width,height" from its geometry as it stands (left and
-// top absolute).
+// writes "left,top,width,height" from its position and size as they stand
+// (left and top absolute).
 #pragma once
 
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <QPointer>
 
 #include <initializer_list>
@@ -72,4 +76,8 @@ private:
     bool FRestorePending = true;
     bool FSavedWhileDestroying = false;
     bool FOwnerDestroying = false;
+    // What Restore applied: the frame's position and the normal rectangle
+    // Qt then kept.
+    QPoint FRestoredFramePos;
+    QRect FRestoredNormal;
 };

@@ -6,6 +6,9 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 QColor ColorRefToQColor(uint32_t C)
@@ -43,19 +46,49 @@ bool GetWorkAreaRect(TRect& R)
     return true;
 }
 
+void KeepPosInArea(const TRect& Area, int32_t& X, int32_t& Y, int32_t W, [[maybe_unused]] int32_t H)
+{
+    constexpr int64_t Reach = 16;
+    int64_t NX = X;
+    int64_t NY = Y;
+    const int64_t NW = std::max<int64_t>(W, 0);
+    if (NX + NW < Area.Left + Reach)
+        NX = Area.Left + Reach - NW;
+    if (NX > Area.Right - Reach)
+        NX = int64_t(Area.Right) - Reach;
+    if (NY > Area.Bottom - Reach)
+        NY = int64_t(Area.Bottom) - Reach;
+    // Last, so that in an area lower than the reach the top edge still wins.
+    if (NY < Area.Top)
+        NY = Area.Top;
+    const auto Clamp = [](int64_t V) {
+        return static_cast<int32_t>(std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
+    };
+    X = Clamp(NX);
+    Y = Clamp(NY);
+}
+
 void KeepPosInWorkArea(int32_t& X, int32_t& Y, int32_t W, int32_t H)
 {
     TRect R;
-    if (!GetWorkAreaRect(R))
+    if (GetWorkAreaRect(R))
+        KeepPosInArea(R, X, Y, W, H);
+}
+
+void SetWindowBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width, int32_t Height)
+{
+    if (!Control)
         return;
-    if (X + W < R.Left + 16)
-        X = R.Left + 16 - W;
-    if (Y + H < R.Top + 16)
-        Y = R.Top + 16 - H;
-    if (X > R.Right - 16)
-        X = R.Right - 16;
-    if (Y > R.Bottom - 16)
-        Y = R.Bottom - 16;
+    if (!Control->isWindow()) {
+        Control->setGeometry(Left, Top, Width, Height);
+        return;
+    }
+    // QWidget::move places a window's frame (before the window exists too:
+    // the window system is then asked to put the frame there), whereas
+    // setGeometry would put the client area there and the title bar above.
+    Control->move(Left, Top);
+    Control->resize(std::max(Width, 0), std::max(Height, 0));
 }
 
 void CenterWindowInWorkArea(QWidget* A, const QWidget* B)
@@ -64,20 +97,20 @@ void CenterWindowInWorkArea(QWidget* A, const QWidget* B)
         return;
     const QRect FA = A->frameGeometry();
     const QRect FB = B->frameGeometry();
-    int32_t X = FB.left() + FB.width() / 2 - FA.width() / 2;
-    int32_t Y = FB.top() + FB.height() / 2 - FA.height() / 2;
+    int64_t X = int64_t(FB.left()) + FB.width() / 2 - FA.width() / 2;
+    int64_t Y = int64_t(FB.top()) + FB.height() / 2 - FA.height() / 2;
     TRect R;
     if (GetWorkAreaRect(R)) {
         if (X + FA.width() > R.Right)
-            X = R.Right - FA.width();
+            X = int64_t(R.Right) - FA.width();
         if (Y + FA.height() > R.Bottom)
-            Y = R.Bottom - FA.height();
+            Y = int64_t(R.Bottom) - FA.height();
         if (X < R.Left)
             X = R.Left;
         if (Y < R.Top)
             Y = R.Top;
     }
-    A->move(X, Y);
+    A->move(static_cast<int>(X), static_cast<int>(Y));
 }
 
 bool IsPaletteDevice()

@@ -16,13 +16,26 @@ class QWidget;
 // there is no screen.
 bool GetWorkAreaRect(TRect& R);
 
-// Moves (X, Y) so that at least 16 pixels of a W x H window stay inside the
-// work area on each axis. Without a screen nothing changes.
+// Moves (X, Y), the top-left corner of a W x H window's frame, so that the
+// window stays reachable in Area (Right and Bottom exclusive): at least 16
+// pixels of it inside horizontally, and its top edge, where the title bar
+// is, inside vertically (not above the top, at least 16 pixels above the
+// bottom). A negative size counts as 0. Worked in 64 bits: any values,
+// stored ones included, give a position inside Area's reach.
+void KeepPosInArea(const TRect& Area, int32_t& X, int32_t& Y, int32_t W, int32_t H);
+
+// KeepPosInArea in the work area. Without a screen nothing changes.
 void KeepPosInWorkArea(int32_t& X, int32_t& Y, int32_t W, int32_t H);
+
+// Places a control by a rectangle; for a top-level window the position is
+// that of its frame (title bar and border included, as a window manager
+// places it) and the size that of its client area.
+void SetWindowBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width, int32_t Height);
 
 // Centres window A (its frame) over window B, then pulls it left/up until
 // its right/bottom edge is inside the work area and pushes it right/down
-// until its left/top edge is. Only A's position changes.
+// until its left/top edge, and so its title bar, is. Only A's position
+// changes.
 void CenterWindowInWorkArea(QWidget* A, const QWidget* B);
 
 // True for an indexed-colour screen of at most 8 bits per pixel. Qt 6 drives

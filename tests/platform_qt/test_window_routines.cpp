@@ -30,7 +30,7 @@ TEST(WindowRoutines, KeepPosInWorkAreaLeavesSixteenPixelsInside)
     };
     const TCase Cases[] = {
         {A.Left - 500, A.Top + 10, 100, 50, A.Left + 16 - 100, A.Top + 10},  // wholly left
-        {A.Left + 10, A.Top - 300, 100, 50, A.Left + 10, A.Top + 16 - 50},   // wholly above
+        {A.Left + 10, A.Top - 300, 100, 50, A.Left + 10, A.Top},             // above: title bar in
         {A.Right + 40, A.Bottom + 40, 100, 50, A.Right - 16, A.Bottom - 16}, // right and below
         {A.Left - 84, A.Top + 20, 100, 50, A.Left - 84, A.Top + 20},         // 16 inside already
         {A.Right - 16, A.Bottom - 16, 100, 50, A.Right - 16, A.Bottom - 16},
