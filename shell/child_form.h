@@ -266,9 +266,10 @@ private:
     void pboxkClientPaint(QPainter& DC, const QRect& Clip);
     void DrawBackground(QPainter& DC, const QRectF& R);
     void DrawPage(QPainter& DC, const QRectF& R);
-    // Brings the display copy of the page picture up to date: the stale
-    // areas only, or all of it when the picture was made anew.
-    void RefreshDisplayCopy(const TrecPicture& Picture);
+    // Makes the view copy anew for the whole view when the view moved,
+    // zoomed or the page reported new pixels; false when the view shows no
+    // pixel of the picture.
+    bool RefreshViewCopy(const TrecPicture& Picture, bool Smooth);
     void DrawGrid(QPainter& DC, const QRectF& R);
     void DrawAnchors(QPainter& DC);
     void pboxRulerHPaint(QPainter& DC);
@@ -307,13 +308,24 @@ private:
     bool FbDestroying = false;
     int32_t FiUpdating = 0;
     std::string FCaption;
-    // The page picture as the screen draws it fastest (32-bit rows, top
-    // down), refreshed where the page reported new pixels, so a paint is one
-    // plain blit of the clip box.
-    QImage FDisplayCopy;
-    const uint8_t* FpDisplaySource = nullptr;
-    TRect FrectStale{-1, -1, -2, -2};  // empty: adds nothing to a union
-    bool FbAllStale = true;
+    // The part of the page picture the view shows, as the screen draws it
+    // fastest (32-bit rows, top down), so that a paint is one plain blit of
+    // the clip box. Never more than the view's pixels, whatever the page's
+    // size: page pixels from 100 % up (its key's rectangle in page pixels),
+    // view pixels already reduced below (the rectangle in view pixels, for
+    // the origin and zoom it was made at).
+    struct TViewCopyKey {
+        const uint8_t* Source = nullptr;
+        TPoint PictureAt{0, 0};
+        QRect Rect;
+        TPoint Origin{0, 0};  // reduced copies only
+        int32_t Zoom = 0;     // 0 for copies in page pixels
+        bool Smooth = false;
+        friend bool operator==(const TViewCopyKey&, const TViewCopyKey&) = default;
+    };
+    QImage FViewCopy;
+    TViewCopyKey FViewCopyKey;
+    bool FbViewCopyStale = true;
 
     // Mouse tool state (child_mouse.cpp).
     void LeftDown(uint8_t Shift, const TPoint& P);
