@@ -6,7 +6,10 @@
 #include "model/draw_progress.h"
 #include "shell/ruler.h"
 
+#include <QFileDialog>
 #include <QImage>
+#include <QScreen>
+#include <QTimer>
 
 #include <climits>
 
@@ -125,4 +128,37 @@ TEST_F(ChildFormTest, SidesOfTheLargestInt32ScrollWithoutOverflow)
     EXPECT_EQ(DocToViewCoord(INT32_MIN, INT32_MAX, 1600), INT32_MIN);
     EXPECT_EQ(ViewToDocCoord(INT32_MAX, INT32_MAX, 1), INT32_MAX);
     EXPECT_EQ(ViewToDocCoord(INT32_MIN, INT32_MIN, 1), INT32_MIN);
+}
+
+TEST_F(ChildFormTest, PageKeepsPaintingBehindAModalFileDialog)
+{
+    TfrmChild* W = Open(200, 150);
+    PageOf(W).SetBkColor(0x0000FF);
+    PageOf(W).InvalidateRect(nullptr, true);
+    Settle();
+    const QPoint Centre = W->pboxkClient->mapTo(Area.get(), QPoint(W->DocToView({100, 75}).X, W->DocToView({100, 75}).Y));
+    // What the window itself shows on the screen, not a fresh rendering.
+    auto OnScreen = [&] {
+        return QGuiApplication::primaryScreen()->grabWindow(Area->winId()).toImage().pixel(Centre) & 0xFFFFFF;
+    };
+    ASSERT_EQ(OnScreen(), 0xFF0000u);
+    QFileDialog Dialog(Area.get());
+    Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    uint32_t During = 0;
+    bool Blocked = false;
+    QTimer::singleShot(0, &Dialog, [&] {
+        Blocked = QApplication::activeModalWidget() == &Dialog;
+        // The whole window painted anew while the dialog is up, as its
+        // deactivation and any exposure do.
+        Area->repaint();
+        // And a change of the page meanwhile shows.
+        PageOf(W).SetBkColor(0x00FF00);
+        PageOf(W).InvalidateRect(nullptr, true);
+        W->pboxkClient->repaint();
+        During = OnScreen();
+        Dialog.reject();
+    });
+    Dialog.exec();
+    EXPECT_TRUE(Blocked);
+    EXPECT_EQ(During, 0x00FF00u);
 }
