@@ -693,14 +693,72 @@ void TfrmChild::PageLayoutChanged()
 void TfrmChild::InvalidatePageRect(const TRect* Rect)
 {
     // The page calls this for every area it painted anew (and for areas it
-    // is about to): the view copy is made anew at the next paint.
+    // is about to): the view copy takes those pixels at the next paint.
     if (Rect) {
         if (Rect->Left <= Rect->Right && Rect->Top <= Rect->Bottom)
-            FbViewCopyStale = true;
+            RectUnion(FrectViewCopyStale, *Rect, FrectViewCopyStale);
         InvalidateDocRect(*Rect);
     } else {
-        FbViewCopyStale = true;
+        FbViewCopyAllStale = true;
         pboxkClient->update();
+    }
+}
+
+void TfrmChild::FillViewCopy(const TrecPicture& Picture, const QRect& Copy, const QRect& Part, bool Smooth)
+{
+    const BITMAPINFOHEADER* Hd = RecPictureHeader(Picture);
+    const int32_t PW = Hd->biWidth;
+    const int32_t PH = Hd->biHeight;
+    const size_t Line = GetDIBLineSize(PW, 24);
+    // Row Y of the picture, counted from its top.
+    auto Row = [&](int64_t Y) { return Picture.pBits + size_t(PH - 1 - Y) * Line; };
+    if (FiZoom >= 100) {
+        const int64_t X0 = int64_t(Copy.left()) + Part.left() - Picture.iLeft;
+        for (int32_t Y = Part.top(); Y < Part.top() + Part.height(); ++Y) {
+            const uint8_t* S = Row(int64_t(Copy.top()) + Y - Picture.iTop) + size_t(X0) * 3;
+            auto* D = reinterpret_cast<uint32_t*>(FViewCopy.scanLine(Y)) + Part.left();
+            for (int32_t X = 0; X < Part.width(); ++X, S += 3)
+                D[X] = 0xFF000000u | uint32_t(S[2]) << 16 | uint32_t(S[1]) << 8 | S[0];
+        }
+        return;
+    }
+    // Each view pixel takes the page pixel under its centre, or with
+    // smoothing the mean of up to 4 x 4 pixels spread over the page area it
+    // covers.
+    const double Step = 100.0 / FiZoom;
+    const int32_t N = Smooth ? std::clamp(int32_t(std::ceil(Step)), 1, 4) : 1;
+    auto Samples = [&](int32_t V0, int32_t Count, int32_t Origin, int64_t At, int32_t Extent) {
+        std::vector<int32_t> S(size_t(Count) * N);
+        for (int32_t V = 0; V < Count; ++V)
+            for (int32_t I = 0; I < N; ++I) {
+                const double Page = Origin + (V0 + V + (I + 0.5) / N) * Step;
+                S[size_t(V) * N + I] = int32_t(std::clamp<int64_t>(int64_t(std::floor(Page)) - At, 0, Extent - 1));
+            }
+        return S;
+    };
+    const std::vector<int32_t> Cols =
+        Samples(Copy.left() + Part.left(), Part.width(), FViewOrigin.X, Picture.iLeft, PW);
+    const std::vector<int32_t> Rows =
+        Samples(Copy.top() + Part.top(), Part.height(), FViewOrigin.Y, Picture.iTop, PH);
+    const uint32_t Count = uint32_t(N * N);
+    std::vector<const uint8_t*> Lines(static_cast<size_t>(N));
+    for (int32_t Y = 0; Y < Part.height(); ++Y) {
+        for (int32_t J = 0; J < N; ++J)
+            Lines[size_t(J)] = Row(Rows[size_t(Y) * N + J]);
+        auto* D = reinterpret_cast<uint32_t*>(FViewCopy.scanLine(Part.top() + Y)) + Part.left();
+        for (int32_t X = 0; X < Part.width(); ++X) {
+            const int32_t* C = &Cols[size_t(X) * N];
+            uint32_t B = 0, G = 0, R = 0;
+            for (const uint8_t* L : Lines)
+                for (int32_t I = 0; I < N; ++I) {
+                    const uint8_t* S = L + size_t(C[I]) * 3;
+                    B += S[0];
+                    G += S[1];
+                    R += S[2];
+                }
+            D[X] = 0xFF000000u | (R + Count / 2) / Count << 16 | (G + Count / 2) / Count << 8 |
+                   (B + Count / 2) / Count;
+        }
     }
 }
 
@@ -743,63 +801,45 @@ bool TfrmChild::RefreshViewCopy(const TrecPicture& Picture, bool Smooth)
             return false;
         Key.Rect = QRect(int32_t(X0), int32_t(Y0), int32_t(X1 - X0), int32_t(Y1 - Y0));
     }
-    if (!FbViewCopyStale && Key == FViewCopyKey && !FViewCopy.isNull())
-        return true;
-    FbViewCopyStale = false;
+    // The part of the copy to make: all of it when the view moved, zoomed
+    // or the picture changed; else what the page reported new, if anything.
+    QRect Part(QPoint(0, 0), Key.Rect.size());
+    if (Key == FViewCopyKey && !FViewCopy.isNull() && !FbViewCopyAllStale) {
+        const TRect S = FrectViewCopyStale;
+        if (S.Left > S.Right || S.Top > S.Bottom)
+            return true;
+        // In the copy's pixels, kept near the copy: a far stale area only
+        // meets it or not.
+        auto Near = [](int64_t V, int32_t Extent) { return int(std::clamp<int64_t>(V, -2, int64_t(Extent) + 1)); };
+        const int32_t CW = Key.Rect.width();
+        const int32_t CH = Key.Rect.height();
+        if (Reduced) {
+            // The view pixels whose page area meets the stale pixels, one
+            // more each side for the rounding.
+            const double F = FiZoom / 100.0;
+            auto View = [F](int64_t Page, int32_t Origin, int32_t CopyAt, bool Up) {
+                const double V = double(Page - Origin) * F;
+                return int64_t(ClampToInt32(Up ? std::ceil(V) : std::floor(V))) - CopyAt;
+            };
+            Part &= QRect(QPoint(Near(View(S.Left, FViewOrigin.X, Key.Rect.left(), false) - 1, CW),
+                                 Near(View(S.Top, FViewOrigin.Y, Key.Rect.top(), false) - 1, CH)),
+                          QPoint(Near(View(int64_t(S.Right) + 1, FViewOrigin.X, Key.Rect.left(), true), CW),
+                                 Near(View(int64_t(S.Bottom) + 1, FViewOrigin.Y, Key.Rect.top(), true), CH)));
+        } else {
+            Part &= QRect(QPoint(Near(int64_t(S.Left) - Key.Rect.left(), CW), Near(int64_t(S.Top) - Key.Rect.top(), CH)),
+                          QPoint(Near(int64_t(S.Right) - Key.Rect.left(), CW),
+                                 Near(int64_t(S.Bottom) - Key.Rect.top(), CH)));
+        }
+    }
+    FbViewCopyAllStale = false;
+    FrectViewCopyStale = TRect{-1, -1, -2, -2};
     FViewCopyKey = TViewCopyKey();
     if (FViewCopy.size() != Key.Rect.size())
         FViewCopy = QImage(Key.Rect.size(), QImage::Format_RGB32);
     if (FViewCopy.isNull())
         return false;
-    const size_t Line = GetDIBLineSize(PW, 24);
-    // Row Y of the picture, counted from its top.
-    auto Row = [&](int64_t Y) { return Picture.pBits + size_t(PH - 1 - Y) * Line; };
-    if (!Reduced) {
-        const int32_t X0 = Key.Rect.left() - Picture.iLeft;
-        for (int32_t Y = 0; Y < Key.Rect.height(); ++Y) {
-            const uint8_t* S = Row(Key.Rect.top() - PT + Y) + size_t(X0) * 3;
-            auto* D = reinterpret_cast<uint32_t*>(FViewCopy.scanLine(Y));
-            for (int32_t X = 0; X < Key.Rect.width(); ++X, S += 3)
-                D[X] = 0xFF000000u | uint32_t(S[2]) << 16 | uint32_t(S[1]) << 8 | S[0];
-        }
-    } else {
-        // Each view pixel takes the page pixel under its centre, or with
-        // smoothing the mean of up to 4 x 4 pixels spread over the page
-        // area it covers.
-        const double Step = 100.0 / FiZoom;
-        const int32_t N = Smooth ? std::clamp(int32_t(std::ceil(Step)), 1, 4) : 1;
-        auto Samples = [&](int32_t V0, int32_t Count, int32_t Origin, int64_t At, int32_t Extent) {
-            std::vector<int32_t> S(size_t(Count) * N);
-            for (int32_t V = 0; V < Count; ++V)
-                for (int32_t I = 0; I < N; ++I) {
-                    const double Page = Origin + (V0 + V + (I + 0.5) / N) * Step;
-                    S[size_t(V) * N + I] = int32_t(std::clamp<int64_t>(int64_t(std::floor(Page)) - At, 0, Extent - 1));
-                }
-            return S;
-        };
-        const std::vector<int32_t> Cols = Samples(Key.Rect.left(), Key.Rect.width(), FViewOrigin.X, PL, PW);
-        const std::vector<int32_t> Rows = Samples(Key.Rect.top(), Key.Rect.height(), FViewOrigin.Y, PT, PH);
-        const uint32_t Count = uint32_t(N * N);
-        std::vector<const uint8_t*> Lines(static_cast<size_t>(N));
-        for (int32_t Y = 0; Y < Key.Rect.height(); ++Y) {
-            for (int32_t J = 0; J < N; ++J)
-                Lines[size_t(J)] = Row(Rows[size_t(Y) * N + J]);
-            auto* D = reinterpret_cast<uint32_t*>(FViewCopy.scanLine(Y));
-            for (int32_t X = 0; X < Key.Rect.width(); ++X) {
-                const int32_t* C = &Cols[size_t(X) * N];
-                uint32_t B = 0, G = 0, R = 0;
-                for (const uint8_t* L : Lines)
-                    for (int32_t I = 0; I < N; ++I) {
-                        const uint8_t* S = L + size_t(C[I]) * 3;
-                        B += S[0];
-                        G += S[1];
-                        R += S[2];
-                    }
-                D[X] = 0xFF000000u | (R + Count / 2) / Count << 16 | (G + Count / 2) / Count << 8 |
-                       (B + Count / 2) / Count;
-            }
-        }
-    }
+    if (!Part.isEmpty())
+        FillViewCopy(Picture, Key.Rect, Part, Smooth);
     FViewCopyKey = Key;
     return true;
 }

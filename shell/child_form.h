@@ -266,10 +266,13 @@ private:
     void pboxkClientPaint(QPainter& DC, const QRect& Clip);
     void DrawBackground(QPainter& DC, const QRectF& R);
     void DrawPage(QPainter& DC, const QRectF& R);
-    // Makes the view copy anew for the whole view when the view moved,
-    // zoomed or the page reported new pixels; false when the view shows no
-    // pixel of the picture.
+    // Brings the view copy up to date: made anew for the whole view when
+    // the view moved or zoomed, else the areas the page reported new; false
+    // when the view shows no pixel of the picture.
     bool RefreshViewCopy(const TrecPicture& Picture, bool Smooth);
+    // Converts (from 100 %) or reduces (below) Part of the copy, in the
+    // copy's pixels, from the picture; Copy is the copy's rectangle.
+    void FillViewCopy(const TrecPicture& Picture, const QRect& Copy, const QRect& Part, bool Smooth);
     void DrawGrid(QPainter& DC, const QRectF& R);
     void DrawAnchors(QPainter& DC);
     void pboxRulerHPaint(QPainter& DC);
@@ -325,7 +328,8 @@ private:
     };
     QImage FViewCopy;
     TViewCopyKey FViewCopyKey;
-    bool FbViewCopyStale = true;
+    TRect FrectViewCopyStale{-1, -1, -2, -2};  // empty: adds nothing to a union
+    bool FbViewCopyAllStale = true;
 
     // Mouse tool state (child_mouse.cpp).
     void LeftDown(uint8_t Shift, const TPoint& P);

@@ -1,6 +1,7 @@
-// The document window at the edges of what a page may be: pages far wider
-// or taller than any image the screen can hold, sides at the largest int32_t,
-// and painting that must not paint other windows from inside itself.
+// The document window's copy of the part of the page it shows, and the
+// window at the edges of what a page may be: pages far wider than any image
+// the screen can hold, sides at the largest int32_t, painting that must not
+// paint other windows from inside itself, and a modal dialog in front.
 #include "child_test_support.h"
 
 #include "model/draw_progress.h"
@@ -76,6 +77,33 @@ TEST_F(ChildFormTest, AWideStripShowsItsFarEnd)
         W->SetViewOrigin(Width - W->pboxkClient->width() * 50 / C.Zoom, 0);
         EXPECT_EQ(Shown(W, {C.X, 0}), C.Colour) << C.Zoom;
         EXPECT_EQ(Shown(W, {C.X, 5}), 0u) << C.Zoom;  // its shadow
+    }
+}
+
+TEST_F(ChildFormTest, APartlyRenewedViewCopyMatchesOneMadeWhole)
+{
+    TfrmChild* W = Open(200, 150);
+    TPage& P = PageOf(W);
+    const struct {
+        int32_t Zoom;
+        bool Smooth;
+    } Cases[] = {{100, false}, {300, false}, {50, false}, {33, true}};
+    uint32_t Colour = 0x123456;
+    for (const auto& C : Cases) {
+        Frame.Smooth = C.Smooth;
+        W->SetZoom(C.Zoom);
+        const QImage Before = W->pboxkClient->grab().toImage();
+        // New pixels in a small area, reported as such.
+        Colour += 0x302010;
+        const TRect R{61, 40, 77, 52};
+        for (int32_t Y = R.Top; Y <= R.Bottom; ++Y)
+            for (int32_t X = R.Left; X <= R.Right; ++X)
+                SetPagePixel(P, X, Y, (X + Y) % 3 ? Colour : 0xFFFFFF);
+        W->InvalidatePageRect(&R);
+        const QImage Part = W->pboxkClient->grab().toImage();
+        W->InvalidatePageRect(nullptr);
+        EXPECT_EQ(Part, W->pboxkClient->grab().toImage()) << C.Zoom;
+        EXPECT_NE(Part, Before) << C.Zoom;
     }
 }
 
