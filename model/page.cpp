@@ -76,9 +76,12 @@ void FreePixels(TrecPicture& P)
     }
 }
 
+// Each side is capped as well as the area: a side of 0 would otherwise let
+// the other reach any length.
 void CheckPageSize(int64_t Width, int64_t Height, const char* Caller)
 {
-    if (Width < 0 || Height < 0 || Width * Height > MaxPicturePixels)
+    if (Width < 0 || Height < 0 || Width > MaxPicturePixels || Height > MaxPicturePixels ||
+        Width * Height > MaxPicturePixels)
         throw EUserError(std::string(Caller) + ": Illegal Size (" + std::to_string(Width) + " x " +
                          std::to_string(Height) + ")");
 }
@@ -322,6 +325,9 @@ void ReadBaseFields(TStream& Stream, int32_t Version, TBaseData& Data)
     if (H.biSize != sizeof(BITMAPINFOHEADER) || H.biPlanes != 1 || H.biBitCount != 24 ||
         H.biCompression != BI_RGB)
         throw EUserError("TOLECustomPage.ReadFromStream: Illegal Bitmap Header");
+    // The page's own size is stored apart from its picture's and is what the
+    // views lay out by: both are capped.
+    CheckPageSize(Data.Width, Data.Height, "TOLECustomPage.ReadFromStream");
     CheckPageSize(H.biWidth, H.biHeight, "TOLECustomPage.ReadFromStream");
 }
 

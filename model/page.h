@@ -126,7 +126,8 @@ public:
     // The size is compared with the page picture's; a 24-bit picture of the
     // new size replaces it (pixels undefined until rendered). The views are
     // told of the layout and the whole page becomes dirty in every case.
-    // EUserError for a negative side or more than MaxPicturePixels pixels.
+    // EUserError for a negative side, a side or an area of more than
+    // MaxPicturePixels pixels.
     void SetPageSize(int32_t Width, int32_t Height);
     void SetPrintPosition(const TrecPrintPosition& Rec);
     void SetDPI(int32_t Value);

@@ -14,6 +14,7 @@
 #include "model/default_data.h"
 #include "model/document.h"
 #include "model/drag_frame_dc.h"
+#include "model/draw_progress.h"
 #include "model/page.h"
 #include "model/selection.h"
 #include "platform/clipboard_formats.h"
@@ -45,6 +46,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <map>
 
@@ -63,6 +65,23 @@ constexpr int32_t ShadowWidth = 10;
 QColor ColorOf(int32_t ColorRef)
 {
     return QColor(ColorRef & 0xFF, (ColorRef >> 8) & 0xFF, (ColorRef >> 16) & 0xFF);
+}
+
+// A whole coordinate computed in floating point, clamped to what int32_t
+// holds (a NaN to the least): far pages and high zooms reach past it.
+int32_t ClampToInt32(double V)
+{
+    if (!(V > double(INT32_MIN)))
+        return INT32_MIN;
+    if (V >= double(INT32_MAX))
+        return INT32_MAX;
+    return int32_t(V);
+}
+
+// The same for view arithmetic done in 64 bits.
+int32_t SaturateInt32(int64_t V)
+{
+    return int32_t(std::clamp<int64_t>(V, INT32_MIN, INT32_MAX));
 }
 
 bool Terminating()
@@ -488,23 +507,25 @@ void TfrmChild::FormResize()
 
 bool TfrmChild::SetAxisOrigin(int32_t& Origin, int32_t PageExtent, int32_t ViewExtent, TScrollBarWex& Bar)
 {
-    const int32_t K = FiZoom > 100 ? FiZoom / 100 : 1;
-    const int32_t V = static_cast<int32_t>((int64_t(ViewExtent) * 100 / FiZoom) / K * K);
-    const int32_t M = PageExtent / 10;
-    const int32_t O = PageExtent + 2 * M - V;
+    // In 64 bits: a page side with its margins reaches past int32_t near
+    // the largest sides; the bar's range saturates there instead.
+    const int64_t K = FiZoom > 100 ? FiZoom / 100 : 1;
+    const int64_t V = (int64_t(ViewExtent) * 100 / FiZoom) / K * K;
+    const int64_t M = int64_t(PageExtent) / 10;
+    const int64_t O = int64_t(PageExtent) + 2 * M - V;
     const bool WasVisible = !Bar.isHidden();
     const bool Visible = O >= 0;
     const QSignalBlocker Block(&Bar);
     if (Visible) {
-        const int32_t P = std::clamp(Origin + M, 0, O);
-        Origin = P - M;
+        const int64_t P = std::clamp<int64_t>(int64_t(Origin) + M, 0, O);
+        Origin = SaturateInt32(P - M);
         Bar.setEnabled(true);
-        Bar.SetParams(P, 0, O, static_cast<uint32_t>(std::max(V, 0)));
-        Bar.setProperty("LargeChange", std::max(1, (V * 8 / 10) / K * K));
-        Bar.setSingleStep(std::max(1, (V / 5) / K * K));
+        Bar.SetParams(SaturateInt32(P), 0, SaturateInt32(O), static_cast<uint32_t>(std::max<int64_t>(V, 0)));
+        Bar.setProperty("LargeChange", SaturateInt32(std::max<int64_t>(1, (V * 8 / 10) / K * K)));
+        Bar.setSingleStep(SaturateInt32(std::max<int64_t>(1, (V / 5) / K * K)));
     } else {
         Bar.setEnabled(false);
-        Origin = -((V - PageExtent) / 2);
+        Origin = SaturateInt32(-((V - PageExtent) / 2));
     }
     Bar.setVisible(Visible);
     return WasVisible != Visible;
@@ -542,7 +563,8 @@ void TfrmChild::SetZoom(int32_t Zoom)
         FiZoom = Zoom;
         const int32_t W1 = VW * 100 / FiZoom;
         const int32_t H1 = VH * 100 / FiZoom;
-        SetViewOrigin(FViewOrigin.X + (W0 - W1) / 2, FViewOrigin.Y + (H0 - H1) / 2);
+        SetViewOrigin(SaturateInt32(int64_t(FViewOrigin.X) + (W0 - W1) / 2),
+                      SaturateInt32(int64_t(FViewOrigin.Y) + (H0 - H1) / 2));
     } catch (...) {
         --FiUpdating;
         throw;
@@ -585,7 +607,7 @@ void TfrmChild::SetViewMapping(QPainter& DC, int32_t DX, int32_t DY) const
     const double S = FiZoom / 100.0;
     QTransform T;
     T.scale(S, S);
-    T.translate(-(FViewOrigin.X - DX), -(FViewOrigin.Y - DY));
+    T.translate(-(double(FViewOrigin.X) - DX), -(double(FViewOrigin.Y) - DY));
     DC.setTransform(T);
 }
 
@@ -597,7 +619,7 @@ void TfrmChild::SetClipMapping(QPainter& DC, int32_t DX, int32_t DY) const
     const int32_t Z = FiZoom;
     const int32_t EW = Z <= 100 ? VW * 100 / Z : (VW * 100 + Z - 1) / Z;
     const int32_t EH = Z <= 100 ? VH * 100 / Z : (VH * 100 + Z - 1) / Z;
-    DC.setClipRect(QRectF(FViewOrigin.X - DX, FViewOrigin.Y - DY, EW, EH), Qt::IntersectClip);
+    DC.setClipRect(QRectF(double(FViewOrigin.X) - DX, double(FViewOrigin.Y) - DY, EW, EH), Qt::IntersectClip);
 }
 
 TPoint TfrmChild::GetCursorDocPos() const
@@ -679,46 +701,155 @@ void TfrmChild::PageLayoutChanged()
 void TfrmChild::InvalidatePageRect(const TRect* Rect)
 {
     // The page calls this for every area it painted anew (and for areas it
-    // is about to): the display copy takes those pixels at the next paint.
+    // is about to): the view copy takes those pixels at the next paint.
     if (Rect) {
-        if (Rect->Left <= Rect->Right && Rect->Top <= Rect->Bottom) {
-            RectUnion(FrectStale, *Rect, FrectStale);
-        }
+        if (Rect->Left <= Rect->Right && Rect->Top <= Rect->Bottom)
+            RectUnion(FrectViewCopyStale, *Rect, FrectViewCopyStale);
         InvalidateDocRect(*Rect);
     } else {
-        FbAllStale = true;
+        FbViewCopyAllStale = true;
         pboxkClient->update();
     }
 }
 
-void TfrmChild::RefreshDisplayCopy(const TrecPicture& Picture)
+void TfrmChild::FillViewCopy(const TrecPicture& Picture, const QRect& Copy, const QRect& Part, bool Smooth)
 {
     const BITMAPINFOHEADER* Hd = RecPictureHeader(Picture);
     const int32_t PW = Hd->biWidth;
     const int32_t PH = Hd->biHeight;
-    if (FDisplayCopy.width() != PW || FDisplayCopy.height() != PH || FpDisplaySource != Picture.pBits) {
-        FDisplayCopy = QImage(PW, PH, QImage::Format_RGB32);
-        FpDisplaySource = Picture.pBits;
-        FbAllStale = true;
-    }
-    int32_t X0 = 0, Y0 = 0, X1 = PW, Y1 = PH;  // picture pixels, X1 and Y1 excluded
-    if (!FbAllStale) {
-        if (FrectStale.Left > FrectStale.Right)
-            return;
-        X0 = std::clamp(FrectStale.Left - Picture.iLeft, 0, PW);
-        Y0 = std::clamp(FrectStale.Top - Picture.iTop, 0, PH);
-        X1 = std::clamp(FrectStale.Right - Picture.iLeft + 1, 0, PW);
-        Y1 = std::clamp(FrectStale.Bottom - Picture.iTop + 1, 0, PH);
-    }
-    FbAllStale = false;
-    FrectStale = TRect{-1, -1, -2, -2};
     const size_t Line = GetDIBLineSize(PW, 24);
-    for (int32_t Y = Y0; Y < Y1; ++Y) {
-        const uint8_t* S = Picture.pBits + size_t(PH - 1 - Y) * Line + size_t(X0) * 3;
-        auto* D = reinterpret_cast<uint32_t*>(FDisplayCopy.scanLine(Y)) + X0;
-        for (int32_t X = X0; X < X1; ++X, S += 3)
-            *D++ = 0xFF000000u | uint32_t(S[2]) << 16 | uint32_t(S[1]) << 8 | S[0];
+    // Row Y of the picture, counted from its top.
+    auto Row = [&](int64_t Y) { return Picture.pBits + size_t(PH - 1 - Y) * Line; };
+    if (FiZoom >= 100) {
+        const int64_t X0 = int64_t(Copy.left()) + Part.left() - Picture.iLeft;
+        for (int32_t Y = Part.top(); Y < Part.top() + Part.height(); ++Y) {
+            const uint8_t* S = Row(int64_t(Copy.top()) + Y - Picture.iTop) + size_t(X0) * 3;
+            auto* D = reinterpret_cast<uint32_t*>(FViewCopy.scanLine(Y)) + Part.left();
+            for (int32_t X = 0; X < Part.width(); ++X, S += 3)
+                D[X] = 0xFF000000u | uint32_t(S[2]) << 16 | uint32_t(S[1]) << 8 | S[0];
+        }
+        return;
     }
+    // Each view pixel takes the page pixel under its centre, or with
+    // smoothing the mean of up to 4 x 4 pixels spread over the page area it
+    // covers.
+    const double Step = 100.0 / FiZoom;
+    const int32_t N = Smooth ? std::clamp(int32_t(std::ceil(Step)), 1, 4) : 1;
+    auto Samples = [&](int32_t V0, int32_t Count, int32_t Origin, int64_t At, int32_t Extent) {
+        std::vector<int32_t> S(size_t(Count) * N);
+        for (int32_t V = 0; V < Count; ++V)
+            for (int32_t I = 0; I < N; ++I) {
+                const double Page = Origin + (V0 + V + (I + 0.5) / N) * Step;
+                S[size_t(V) * N + I] = int32_t(std::clamp<int64_t>(int64_t(std::floor(Page)) - At, 0, Extent - 1));
+            }
+        return S;
+    };
+    const std::vector<int32_t> Cols =
+        Samples(Copy.left() + Part.left(), Part.width(), FViewOrigin.X, Picture.iLeft, PW);
+    const std::vector<int32_t> Rows =
+        Samples(Copy.top() + Part.top(), Part.height(), FViewOrigin.Y, Picture.iTop, PH);
+    const uint32_t Count = uint32_t(N * N);
+    std::vector<const uint8_t*> Lines(static_cast<size_t>(N));
+    for (int32_t Y = 0; Y < Part.height(); ++Y) {
+        for (int32_t J = 0; J < N; ++J)
+            Lines[size_t(J)] = Row(Rows[size_t(Y) * N + J]);
+        auto* D = reinterpret_cast<uint32_t*>(FViewCopy.scanLine(Part.top() + Y)) + Part.left();
+        for (int32_t X = 0; X < Part.width(); ++X) {
+            const int32_t* C = &Cols[size_t(X) * N];
+            uint32_t B = 0, G = 0, R = 0;
+            for (const uint8_t* L : Lines)
+                for (int32_t I = 0; I < N; ++I) {
+                    const uint8_t* S = L + size_t(C[I]) * 3;
+                    B += S[0];
+                    G += S[1];
+                    R += S[2];
+                }
+            D[X] = 0xFF000000u | (R + Count / 2) / Count << 16 | (G + Count / 2) / Count << 8 |
+                   (B + Count / 2) / Count;
+        }
+    }
+}
+
+bool TfrmChild::RefreshViewCopy(const TrecPicture& Picture, bool Smooth)
+{
+    const BITMAPINFOHEADER* Hd = RecPictureHeader(Picture);
+    const int32_t PW = Hd->biWidth;
+    const int32_t PH = Hd->biHeight;
+    const int64_t PL = Picture.iLeft;
+    const int64_t PT = Picture.iTop;
+    const bool Reduced = FiZoom < 100;
+    TViewCopyKey Key;
+    Key.Source = Picture.pBits;
+    Key.PictureAt = {Picture.iLeft, Picture.iTop};
+    if (Reduced) {
+        // The view pixels the picture covers, its edges rounded as the
+        // painter rounds those of the background's rectangles.
+        const double F = FiZoom / 100.0;
+        auto First = [F](int64_t Page, int32_t Origin) {
+            return ClampToInt32(std::floor(double(Page - Origin) * F + 0.5));
+        };
+        const QRect View = pboxkClient->rect();
+        const int32_t VX0 = std::max(View.left(), First(PL, FViewOrigin.X));
+        const int32_t VY0 = std::max(View.top(), First(PT, FViewOrigin.Y));
+        const int32_t VX1 = std::min(View.left() + View.width(), First(PL + PW, FViewOrigin.X));
+        const int32_t VY1 = std::min(View.top() + View.height(), First(PT + PH, FViewOrigin.Y));
+        if (VX0 >= VX1 || VY0 >= VY1)
+            return false;
+        Key.Rect = QRect(VX0, VY0, VX1 - VX0, VY1 - VY0);
+        Key.Origin = FViewOrigin;
+        Key.Zoom = FiZoom;
+        Key.Smooth = Smooth;
+    } else {
+        const QRectF R = PageRectOfView(pboxkClient->rect());
+        const int64_t X0 = std::max<int64_t>(PL, ClampToInt32(std::floor(R.left())));
+        const int64_t Y0 = std::max<int64_t>(PT, ClampToInt32(std::floor(R.top())));
+        const int64_t X1 = std::min<int64_t>(PL + PW, ClampToInt32(std::ceil(R.right())));
+        const int64_t Y1 = std::min<int64_t>(PT + PH, ClampToInt32(std::ceil(R.bottom())));
+        if (X0 >= X1 || Y0 >= Y1)
+            return false;
+        Key.Rect = QRect(int32_t(X0), int32_t(Y0), int32_t(X1 - X0), int32_t(Y1 - Y0));
+    }
+    // The part of the copy to make: all of it when the view moved, zoomed
+    // or the picture changed; else what the page reported new, if anything.
+    QRect Part(QPoint(0, 0), Key.Rect.size());
+    if (Key == FViewCopyKey && !FViewCopy.isNull() && !FbViewCopyAllStale) {
+        const TRect S = FrectViewCopyStale;
+        if (S.Left > S.Right || S.Top > S.Bottom)
+            return true;
+        // In the copy's pixels, kept near the copy: a far stale area only
+        // meets it or not.
+        auto Near = [](int64_t V, int32_t Extent) { return int(std::clamp<int64_t>(V, -2, int64_t(Extent) + 1)); };
+        const int32_t CW = Key.Rect.width();
+        const int32_t CH = Key.Rect.height();
+        if (Reduced) {
+            // The view pixels whose page area meets the stale pixels, one
+            // more each side for the rounding.
+            const double F = FiZoom / 100.0;
+            auto View = [F](int64_t Page, int32_t Origin, int32_t CopyAt, bool Up) {
+                const double V = double(Page - Origin) * F;
+                return int64_t(ClampToInt32(Up ? std::ceil(V) : std::floor(V))) - CopyAt;
+            };
+            Part &= QRect(QPoint(Near(View(S.Left, FViewOrigin.X, Key.Rect.left(), false) - 1, CW),
+                                 Near(View(S.Top, FViewOrigin.Y, Key.Rect.top(), false) - 1, CH)),
+                          QPoint(Near(View(int64_t(S.Right) + 1, FViewOrigin.X, Key.Rect.left(), true), CW),
+                                 Near(View(int64_t(S.Bottom) + 1, FViewOrigin.Y, Key.Rect.top(), true), CH)));
+        } else {
+            Part &= QRect(QPoint(Near(int64_t(S.Left) - Key.Rect.left(), CW), Near(int64_t(S.Top) - Key.Rect.top(), CH)),
+                          QPoint(Near(int64_t(S.Right) - Key.Rect.left(), CW),
+                                 Near(int64_t(S.Bottom) - Key.Rect.top(), CH)));
+        }
+    }
+    FbViewCopyAllStale = false;
+    FrectViewCopyStale = TRect{-1, -1, -2, -2};
+    FViewCopyKey = TViewCopyKey();
+    if (FViewCopy.size() != Key.Rect.size())
+        FViewCopy = QImage(Key.Rect.size(), QImage::Format_RGB32);
+    if (FViewCopy.isNull())
+        return false;
+    if (!Part.isEmpty())
+        FillViewCopy(Picture, Key.Rect, Part, Smooth);
+    FViewCopyKey = Key;
+    return true;
 }
 
 void TfrmChild::InvalidateDocRect(const TRect& Rect)
@@ -727,7 +858,12 @@ void TfrmChild::InvalidateDocRect(const TRect& Rect)
         return;
     const TPoint A = DocToView({Rect.Left, Rect.Top});
     const TPoint B = DocToView({Rect.Right, Rect.Bottom});
-    pboxkClient->update(QRect(QPoint(A.X - 7, A.Y - 7), QPoint(B.X + 7, B.Y + 7)));
+    // With the handles' margin, kept near the view: far corners saturate.
+    auto Near = [](int64_t V, int32_t Extent) { return int(std::clamp<int64_t>(V, -16, int64_t(Extent) + 16)); };
+    const int32_t W = pboxkClient->width();
+    const int32_t H = pboxkClient->height();
+    pboxkClient->update(QRect(QPoint(Near(int64_t(A.X) - 7, W), Near(int64_t(A.Y) - 7, H)),
+                              QPoint(Near(int64_t(B.X) + 7, W), Near(int64_t(B.Y) + 7, H))));
 }
 
 void TfrmChild::HistoryChanged()
@@ -886,24 +1022,50 @@ void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
         }
         return;
     }
-    P->Update();
+    {
+        // The status bar's progress repaints at once, which would paint the
+        // window again from inside this paint (Qt's painting breaks on it):
+        // a render inside a paint goes without progress.
+        TDrawProgressPanel* Panel = GetProgressStatusPanel();
+        SetProgressStatusPanel(nullptr);
+        struct TRestore {
+            TDrawProgressPanel* Panel;
+            ~TRestore() { SetProgressStatusPanel(Panel); }
+        } Restore{Panel};
+        P->Update();
+    }
     const TrecPicture* Pic = P->GetPagePicture();
     const BITMAPINFOHEADER* Hd = Pic ? RecPictureHeader(*Pic) : nullptr;
     if (!Hd || Hd->biBitCount != 24 || Hd->biWidth <= 0 || Hd->biHeight <= 0)
         return;
-    const int32_t PW = Hd->biWidth;
-    const int32_t PH = Hd->biHeight;
-    // The whole page pixels the rectangle touches, within the picture.
-    const int32_t X0 = std::max<int32_t>(Pic->iLeft, int32_t(std::floor(R.left())));
-    const int32_t Y0 = std::max<int32_t>(Pic->iTop, int32_t(std::floor(R.top())));
-    const int32_t X1 = std::min<int32_t>(Pic->iLeft + PW, int32_t(std::ceil(R.right())));
-    const int32_t Y1 = std::min<int32_t>(Pic->iTop + PH, int32_t(std::ceil(R.bottom())));
-    if (X0 >= X1 || Y0 >= Y1)
+    if (!RefreshViewCopy(*Pic, FiZoom < 100 && FFrame.SmoothDisplay()))
         return;
-    RefreshDisplayCopy(*Pic);
-    const QRect Source(X0 - Pic->iLeft, Y0 - Pic->iTop, X1 - X0, Y1 - Y0);
-    DC.setRenderHint(QPainter::SmoothPixmapTransform, FiZoom < 100 && FFrame.SmoothDisplay());
-    DC.drawImage(QRectF(X0, Y0, X1 - X0, Y1 - Y0), FDisplayCopy, Source);
+    const QRect& C = FViewCopyKey.Rect;
+    if (FiZoom >= 100) {
+        // The whole page pixels the rectangle touches, within the copy.
+        const int32_t X0 = std::max(C.left(), ClampToInt32(std::floor(R.left())));
+        const int32_t Y0 = std::max(C.top(), ClampToInt32(std::floor(R.top())));
+        const int32_t X1 = std::min(C.left() + C.width(), ClampToInt32(std::ceil(R.right())));
+        const int32_t Y1 = std::min(C.top() + C.height(), ClampToInt32(std::ceil(R.bottom())));
+        if (X0 >= X1 || Y0 >= Y1)
+            return;
+        DC.drawImage(QRectF(X0, Y0, X1 - X0, Y1 - Y0), FViewCopy,
+                     QRect(X0 - C.left(), Y0 - C.top(), X1 - X0, Y1 - Y0));
+        return;
+    }
+    // Already in view pixels: the clip's part, one to one.
+    const double F = FiZoom / 100.0;
+    const QRect Part = QRect(QPoint(ClampToInt32(std::floor((R.left() - FViewOrigin.X) * F)),
+                                    ClampToInt32(std::floor((R.top() - FViewOrigin.Y) * F))),
+                             QPoint(ClampToInt32(std::ceil((R.right() - FViewOrigin.X) * F)),
+                                    ClampToInt32(std::ceil((R.bottom() - FViewOrigin.Y) * F)))) &
+                       C;
+    if (Part.isEmpty())
+        return;
+    DC.save();
+    DC.resetTransform();
+    DC.drawImage(Part.topLeft(), FViewCopy, Part.translated(-C.topLeft()));
+    DC.restore();
 }
 
 void TfrmChild::DrawGrid(QPainter& DC, const QRectF& R)

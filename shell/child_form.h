@@ -267,9 +267,13 @@ private:
     void pboxkClientPaint(QPainter& DC, const QRect& Clip);
     void DrawBackground(QPainter& DC, const QRectF& R);
     void DrawPage(QPainter& DC, const QRectF& R);
-    // Brings the display copy of the page picture up to date: the stale
-    // areas only, or all of it when the picture was made anew.
-    void RefreshDisplayCopy(const TrecPicture& Picture);
+    // Brings the view copy up to date: made anew for the whole view when
+    // the view moved or zoomed, else the areas the page reported new; false
+    // when the view shows no pixel of the picture.
+    bool RefreshViewCopy(const TrecPicture& Picture, bool Smooth);
+    // Converts (from 100 %) or reduces (below) Part of the copy, in the
+    // copy's pixels, from the picture; Copy is the copy's rectangle.
+    void FillViewCopy(const TrecPicture& Picture, const QRect& Copy, const QRect& Part, bool Smooth);
     void DrawGrid(QPainter& DC, const QRectF& R);
     void DrawAnchors(QPainter& DC);
     void pboxRulerHPaint(QPainter& DC);
@@ -308,13 +312,25 @@ private:
     bool FbDestroying = false;
     int32_t FiUpdating = 0;
     std::string FCaption;
-    // The page picture as the screen draws it fastest (32-bit rows, top
-    // down), refreshed where the page reported new pixels, so a paint is one
-    // plain blit of the clip box.
-    QImage FDisplayCopy;
-    const uint8_t* FpDisplaySource = nullptr;
-    TRect FrectStale{-1, -1, -2, -2};  // empty: adds nothing to a union
-    bool FbAllStale = true;
+    // The part of the page picture the view shows, as the screen draws it
+    // fastest (32-bit rows, top down), so that a paint is one plain blit of
+    // the clip box. Never more than the view's pixels, whatever the page's
+    // size: page pixels from 100 % up (its key's rectangle in page pixels),
+    // view pixels already reduced below (the rectangle in view pixels, for
+    // the origin and zoom it was made at).
+    struct TViewCopyKey {
+        const uint8_t* Source = nullptr;
+        TPoint PictureAt{0, 0};
+        QRect Rect;
+        TPoint Origin{0, 0};  // reduced copies only
+        int32_t Zoom = 0;     // 0 for copies in page pixels
+        bool Smooth = false;
+        friend bool operator==(const TViewCopyKey&, const TViewCopyKey&) = default;
+    };
+    QImage FViewCopy;
+    TViewCopyKey FViewCopyKey;
+    TRect FrectViewCopyStale{-1, -1, -2, -2};  // empty: adds nothing to a union
+    bool FbViewCopyAllStale = true;
 
     // Mouse tool state (child_mouse.cpp).
     void LeftDown(uint8_t Shift, const TPoint& P);

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -37,14 +39,15 @@ const QPixmap& DigitStrip(bool Horizontal)
 
 } // namespace
 
+// Far page points at high zooms lie past what int32_t holds: they saturate.
 int32_t DocToViewCoord(int32_t Doc, int32_t Origin, int32_t Zoom)
 {
-    return static_cast<int32_t>(((int64_t(Doc) - Origin) * Zoom + 50) / 100);
+    return static_cast<int32_t>(std::clamp<int64_t>(((int64_t(Doc) - Origin) * Zoom + 50) / 100, INT32_MIN, INT32_MAX));
 }
 
 int32_t ViewToDocCoord(int32_t View, int32_t Origin, int32_t Zoom)
 {
-    return static_cast<int32_t>((int64_t(View) * 100 + Zoom / 2) / Zoom + Origin);
+    return static_cast<int32_t>(std::clamp<int64_t>((int64_t(View) * 100 + Zoom / 2) / Zoom + Origin, INT32_MIN, INT32_MAX));
 }
 
 double PixelsToRulerUnits(double Pixels, int32_t DPI, uint8_t Unit)

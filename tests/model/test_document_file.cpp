@@ -544,3 +544,38 @@ TEST_F(CatalogueDocumentTest, EveryEffectOnEveryItemSavesBackUnchanged)
     }
     EXPECT_EQ(Failures, "");
 }
+
+TEST_F(DocumentFileTest, StoredPageSidesPastTheCapAreRefused)
+{
+    auto Source = Loose(64, 48);
+    AddShape(PageOf(*Source), {2, 2, 30, 30}, "Red");
+    const TBytes File = SaveBytes(*Source);
+    // The page's own width and height, apart from its picture header's.
+    ASSERT_EQ(std::tuple(I32At(File, 66), I32At(File, 70)), std::tuple(64, 48));
+    auto Doc = Loose(20, 10);
+    AddShape(PageOf(*Doc), {1, 1, 5, 5}, "Blue");
+    Doc->SetModified(false);
+    const TBytes Before = SaveBytes(*Doc);
+    const TOLECustomPage* Page = Doc->GetPage(0);
+    const struct {
+        size_t At;
+        int32_t Value;
+        const char* Message;
+    } Cases[] = {
+        {66, INT32_MAX, "TOLECustomPage.ReadFromStream: Illegal Size (2147483647 x 48)"},
+        {70, INT32_MAX, "TOLECustomPage.ReadFromStream: Illegal Size (64 x 2147483647)"},
+        {66, (1 << 28) + 1, "TOLECustomPage.ReadFromStream: Illegal Size (268435457 x 48)"},
+        {70, -1, "TOLECustomPage.ReadFromStream: Illegal Size (64 x -1)"},
+    };
+    for (const auto& C : Cases) {
+        TBytes Bad = File;
+        std::memcpy(Bad.data() + C.At, &C.Value, 4);
+        EXPECT_EQ(MessageOf<EUserError>([&] { LoadBytes(*Doc, Bad); }), C.Message) << C.At;
+        ASSERT_EQ(Doc->GetPage(0), Page);
+        EXPECT_FALSE(Doc->Modified());
+    }
+    EXPECT_EQ(SaveBytes(*Doc), Before);
+    // A side of 0 does not let the other past the cap either.
+    EXPECT_THROW(Doc->GetPage(0)->SetPageSize(INT32_MAX, 0), EUserError);
+    EXPECT_EQ(Doc->GetPage(0)->Width(), 20);
+}
