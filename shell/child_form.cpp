@@ -38,6 +38,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPaintEngine>
+#include <QWindow>
 #include <QPainter>
 #include <QPointer>
 #include <QSignalBlocker>
@@ -702,6 +703,8 @@ void TfrmChild::InvalidatePageRect(const TRect* Rect)
 {
     // The page calls this for every area it painted anew (and for areas it
     // is about to): the view copy takes those pixels at the next paint.
+    // Posted before the view's own update, so it runs first.
+    PostRenderAhead();
     if (Rect) {
         if (Rect->Left <= Rect->Right && Rect->Top <= Rect->Bottom)
             RectUnion(FrectViewCopyStale, *Rect, FrectViewCopyStale);
@@ -710,6 +713,72 @@ void TfrmChild::InvalidatePageRect(const TRect* Rect)
         FbViewCopyAllStale = true;
         pboxkClient->update();
     }
+}
+
+void TfrmChild::PostRenderAhead()
+{
+    if (FbRenderPosted || FbRenderingAhead)
+        return;
+    FbRenderPosted = true;
+    QMetaObject::invokeMethod(this, [this] {
+        FbRenderPosted = false;
+        RenderAhead();
+    }, Qt::QueuedConnection);
+}
+
+bool TfrmChild::LongRenderDue() const
+{
+    const TOLECustomPage* P = Page();
+    if (!P)
+        return false;
+    const TRect& D = P->DirtyRect();
+    const int64_t Area = D.Left <= D.Right && D.Top <= D.Bottom
+                             ? (int64_t(D.Right) - D.Left + 1) * (int64_t(D.Bottom) - D.Top + 1)
+                             : 0;
+    return Area >= LongRenderPixels;
+}
+
+void TfrmChild::RenderAhead()
+{
+    TOLECustomPage* P = Page();
+    // Only what the next paint would render anyway; while a mouse button is
+    // down a drag is under way, and its outlines go over the page as it is.
+    if (!P || Terminating() || FbDestroying || FbBlank || FbLoading || P->DisplayMode() == 0 ||
+        !pboxkClient->isVisible() || QGuiApplication::mouseButtons() != Qt::NoButton)
+        return;
+    // A large area takes seconds (a picture of a hundred million pixels
+    // takes a quarter of a minute): the windows show first, with the page as
+    // it was, and the wait cursor says the program is at work while the
+    // status bar shows how far it is.
+    const bool Long = LongRenderDue();
+    if (Long) {
+        const QWindow* Shown = window()->windowHandle();
+        if (!Shown || !Shown->isExposed()) {
+            // Not on the screen yet: once it is.
+            FbRenderPosted = true;
+            QTimer::singleShot(50, this, [this] {
+                FbRenderPosted = false;
+                RenderAhead();
+            });
+            return;
+        }
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    FbRenderingAhead = true;
+    if (Long) {
+        window()->repaint();
+        if (TDrawProgressPanel* Panel = GetProgressStatusPanel())
+            Panel->ShowProgress(TrecDrawProgress{1, 1, 0, 1});
+    }
+    try {
+        P->Update();
+    } catch (...) {
+        // The paint that follows renders again and reports the failure at
+        // the event boundary, once.
+    }
+    FbRenderingAhead = false;
+    if (Long)
+        QApplication::restoreOverrideCursor();
 }
 
 void TfrmChild::FillViewCopy(const TrecPicture& Picture, const QRect& Copy, const QRect& Part, bool Smooth)
@@ -1022,7 +1091,8 @@ void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
         }
         return;
     }
-    {
+    // A long rendering waiting to run ahead is left to it.
+    if (!FbRenderingAhead && !(FbRenderPosted && LongRenderDue())) {
         // The status bar's progress repaints at once, which would paint the
         // window again from inside this paint (Qt's painting breaks on it):
         // a render inside a paint goes without progress.

@@ -267,6 +267,13 @@ private:
     void pboxkClientPaint(QPainter& DC, const QRect& Clip);
     void DrawBackground(QPainter& DC, const QRectF& R);
     void DrawPage(QPainter& DC, const QRectF& R);
+    // Renders what the page has dirty before the view paints it, where the
+    // status bar can show the drawing progress (a paint cannot repaint it).
+    void PostRenderAhead();
+    // Dirty areas of at least this many pixels render under the wait cursor.
+    static constexpr int64_t LongRenderPixels = 4'000'000;
+    void RenderAhead();
+    bool LongRenderDue() const;
     // Brings the view copy up to date: made anew for the whole view when
     // the view moved or zoomed, else the areas the page reported new; false
     // when the view shows no pixel of the picture.
@@ -331,6 +338,8 @@ private:
     TViewCopyKey FViewCopyKey;
     TRect FrectViewCopyStale{-1, -1, -2, -2};  // empty: adds nothing to a union
     bool FbViewCopyAllStale = true;
+    bool FbRenderPosted = false;  // a RenderAhead waits in the event queue
+    bool FbRenderingAhead = false;
 
     // Mouse tool state (child_mouse.cpp).
     void LeftDown(uint8_t Shift, const TPoint& P);

@@ -40,8 +40,19 @@ class TPaintingPanel : public TDrawProgressPanel {
 public:
     explicit TPaintingPanel(QWidget& View) : FView(View) {}
     std::string GetText() const override { return Note(), ""; }
-    void SetText(const std::string&) override { Note(); }
-    void ShowProgress(const TrecDrawProgress&) override { Note(); }
+    void SetText(const std::string&) override
+    {
+        Note();
+        const QCursor* C = QApplication::overrideCursor();
+        Cursor = C ? C->shape() : Qt::ArrowCursor;
+    }
+    mutable Qt::CursorShape Cursor = Qt::ArrowCursor;
+    void ShowProgress(const TrecDrawProgress&) override
+    {
+        Note();
+        ++Shown;
+    }
+    mutable int Shown = 0;
     mutable int Calls = 0;
     mutable int CallsWhilePainting = 0;
 
@@ -122,6 +133,36 @@ TEST_F(ChildFormTest, PageRendersInsideAPaintWithoutRepaintingTheStatusBar)
     PageOf(W).Update();
     SetProgressStatusPanel(nullptr);
     EXPECT_GT(Panel.Calls, 0);
+}
+
+TEST_F(ChildFormTest, AChangedPageIsRenderedBeforeItsPaintWhereTheProgressCanShow)
+{
+    TfrmChild* W = Open(200, 150);
+    W->show();
+    QCoreApplication::processEvents();
+    TPaintingPanel Panel(*W->pboxkClient);
+    SetProgressStatusPanel(&Panel);
+    SetPagePixel(PageOf(W), 10, 10, 0x123456);
+    PageOf(W).InvalidateRect(nullptr, true);
+    // The queued rendering comes before the view's update.
+    QCoreApplication::sendPostedEvents(W, QEvent::MetaCall);
+    SetProgressStatusPanel(nullptr);
+    EXPECT_GT(Panel.Calls, 0);
+    EXPECT_EQ(Panel.CallsWhilePainting, 0);
+    EXPECT_EQ(PagePixel(PageOf(W), 10, 10), 0xFFFFFFu);  // rendered anew: white page
+    EXPECT_EQ(Panel.Cursor, Qt::ArrowCursor);
+
+    // A large page renders under the wait cursor, given back afterwards.
+    TfrmChild* Large = Open(2000, 2000);
+    Large->show();
+    QCoreApplication::processEvents();
+    SetProgressStatusPanel(&Panel);
+    PageOf(Large).InvalidateRect(nullptr, true);
+    QCoreApplication::sendPostedEvents(Large, QEvent::MetaCall);
+    SetProgressStatusPanel(nullptr);
+    EXPECT_EQ(Panel.Cursor, Qt::WaitCursor);
+    EXPECT_EQ(Panel.Shown, 1);  // the bar from the start, not only after the first item
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ChildFormTest, SidesOfTheLargestInt32ScrollWithoutOverflow)
