@@ -12,6 +12,7 @@
 #include "model/page.h"
 #include "model/selection.h"
 #include "model/text_object.h"
+#include "platform/qt/application_wex.h"
 
 #include <QActionGroup>
 #include <QMdiArea>
@@ -83,7 +84,7 @@ void TChildMenus::CreateOwnCommands()
         const auto Handler = O.Handler;
         connect(A, &QAction::triggered, this, [this, Handler] {
             if (TfrmChild* C = ActiveChild())
-                (C->*Handler)();
+                RunReporting([&] { (C->*Handler)(); });
         });
         this->*O.Member = A;
     }

@@ -13,6 +13,7 @@
 #include "model/page.h"
 #include "model/selection.h"
 #include "platform/message_box.h"
+#include "platform/qt/application_wex.h"
 #include "platform/qt/qt_services.h"
 #include "shell/doc_window.h"
 #include "shell/placeholder_windows.h"
@@ -276,7 +277,7 @@ void TfrmTavro::CreateCommands()
         if (const QString Glyph = QString(":/commands/%1").arg(Row.Name); QFileInfo::exists(Glyph))
             A->setIcon(QIcon(Glyph));
         const auto Handler = Row.Handler;
-        connect(A, &QAction::triggered, this, [this, A, Handler] { (this->*Handler)(A); });
+        connect(A, &QAction::triggered, this, [this, A, Handler] { RunReporting([&] { (this->*Handler)(A); }); });
         this->*Row.Member = A;
         FCommands[I] = A;
         FCommandCaptions.AddObject(A->Hint().toStdString(), A);
@@ -286,7 +287,7 @@ void TfrmTavro::CreateCommands()
     actCustomize->HelpContext = 2000707;
     actCustomize->Tag = -1;
     actCustomize->SetHint(QString::fromStdString(CaptionToHint("ツールバーの設定(&C)...")));
-    connect(actCustomize, &QAction::triggered, this, [this] { actCustomizeExecute(actCustomize); });
+    connect(actCustomize, &QAction::triggered, this, [this] { RunReporting([&] { actCustomizeExecute(actCustomize); }); });
 }
 
 TAction* TfrmTavro::ActionByName(const QString& Name) const

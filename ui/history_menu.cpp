@@ -4,6 +4,7 @@
 #include "foundation/platform_wrappers.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
+#include "platform/qt/application_wex.h"
 
 #include <QAction>
 #include <QMenu>
@@ -231,7 +232,7 @@ void THistoryMenu::MakeMenu()
             Caption = Prefix + Caption;
         }
         auto* A = new QAction(QString::fromStdString(Caption), this);
-        connect(A, &QAction::triggered, this, [this, A] { HistoryClick(A); });
+        connect(A, &QAction::triggered, this, [this, A] { RunReporting([&] { HistoryClick(A); }); });
         Place(A);
     }
 }

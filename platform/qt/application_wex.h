@@ -26,3 +26,17 @@ bool LoadQtTranslations();
 
 // Shows the error box for Error; never raises.
 void ShowEventException(std::exception_ptr Error) noexcept;
+
+// Runs a command's handler from a Qt signal (a menu item, a button): what it
+// raises is shown here, as the event boundary shows it, for an exception
+// must not unwind Qt's own frames (a QAction's activation keeps a guard on
+// the stack that would never be freed).
+template <class F>
+void RunReporting(F&& Body) noexcept
+{
+    try {
+        Body();
+    } catch (...) {
+        ShowEventException(std::current_exception());
+    }
+}
