@@ -115,6 +115,8 @@ public:
     uint8_t BasePathState() const { return FbBasePathState; }
     const TOutline& Outline() const { return FOutline; }
     TMacros& PathMacros() const { return *FPathMacros; }
+    // Set, the path macros would reshape the output path, which the nodes
+    // then no longer describe: the node tools leave such a line alone.
     uint8_t PathMacroFlag() const { return FbPathMacro; }
     // The base path as it is, without regeneration.
     const TrecPath& BasePath() const { return FBasePath; }

@@ -5,11 +5,13 @@
 // one that raises is rolled back, one that changes nothing leaves none.
 #include "shell/child_form.h"
 #include "shell/history_bracket.h"
+#include "shell/node_move.h"
 
 #include "foundation/platform_wrappers.h"
 #include "foundation/streams.h"
 #include "model/anchors.h"
 #include "model/document.h"
+#include "model/draw_group.h"
 #include "model/draw_object.h"
 #include "model/page.h"
 #include "model/param_shapes.h"
@@ -62,14 +64,7 @@ bool MoveSelectedNodes(TSelectedObjects& Sel, TPage& Page,
             }
         A.MoveNodeAnchor(N, New, nullptr, nullptr);
     }
-    THistoryCommand* H = Page.HistoryCommand();
-    if (Moved && H && !H->IsLockAddHistory()) {
-        TMemoryStream U, R;
-        A.RecordMovedNodes(&U, &R);
-        Page.AddHistory(0, TPage::CmdNodeChange, U.Memory(), int32_t(U.Size()));
-        Page.AddHistory(1, TPage::CmdNodeChange, R.Memory(), int32_t(R.Size()));
-    }
-    return Moved;
+    return Moved && RecordNodeMoves(Page, A);
 }
 
 // The most derived class every leaf of Items (groups walked) inherits from;
@@ -353,14 +348,7 @@ void TfrmChild::SpaceSelection(const char* Caption, bool Vertical)
                 A.MoveNodeAnchor(N, New, nullptr, nullptr);
                 Moved = true;
             }
-            THistoryCommand* H = P->HistoryCommand();
-            if (Moved && H && !H->IsLockAddHistory()) {
-                TMemoryStream U, R;
-                A.RecordMovedNodes(&U, &R);
-                P->AddHistory(0, TPage::CmdNodeChange, U.Memory(), int32_t(U.Size()));
-                P->AddHistory(1, TPage::CmdNodeChange, R.Memory(), int32_t(R.Size()));
-            }
-            return Moved;
+            return Moved && RecordNodeMoves(*P, A);
         });
     } else {
         if (Sel->Count() < 3)
@@ -424,12 +412,25 @@ bool TfrmChild::NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers)
     const int32_t Step = (Modifiers & Qt::ShiftModifier) ? 5 : 1;
     Sel->InvalidateView();
     if (InNodeMode(*Sel)) {
-        RunDropping(FDocument->History(), CaptionMoveNodes, [&] {
-            return MoveSelectedNodes(*Sel, *P, [&](const TNodeAnchor& N) {
-                const TPoint Old = N.Point();
-                return TPoint{Old.X + DX * Step, Old.Y + DY * Step};
+        // Exactly what a drag of the nodes by one step does, neighbouring
+        // curve handles included.
+        TAnchors& A = Sel->GetAnchors();
+        StartNodeMove(A);
+        try {
+            RunRolledBack(FDocument->History(), CaptionMoveNodes, [&] {
+                MoveSelectedNodesFromStart(A, DX * Step, DY * Step);
+                UpdateGroupLinePaths(P->RootGroup());
+                return RecordNodeMoves(*P, A);
             });
-        });
+        } catch (...) {
+            // The moves are recorded only at the end: rolling the command
+            // back cannot bring them back, the start points do.
+            try {
+                ::RestoreNodeStarts(A);
+                UpdateGroupLinePaths(P->RootGroup());
+            } catch (...) {
+            }
+        }
     } else if (Sel->Count() > 0) {
         try {
             if (Modifiers & Qt::ControlModifier) {

@@ -5,6 +5,7 @@
 // nodes back where the drag found them.
 #include "shell/child_form.h"
 #include "shell/history_bracket.h"
+#include "shell/node_move.h"
 #include "shell/xor_overlay.h"
 
 #include "foundation/geometry.h"
@@ -58,7 +59,72 @@ int32_t SegmentEnd(const TrecPath& Path, int32_t Index)
     return PathPointKind(Path.pabType[size_t(Index + 1)]) == PT_BEZIERTO ? Index + 3 : Index + 1;
 }
 
+// A line whose path macros reshape its output path shows a path that its
+// nodes no longer describe, so the node tools leave it alone.
+bool NodesEditable(const TPolyLineObj& Line)
+{
+    return Line.PathMacroFlag() == 0;
+}
+
 } // namespace
+
+void StartNodeMove(TAnchors& A)
+{
+    A.StoreStartPoints();
+    for (int32_t I = 0; I < A.GetCount(); ++I)
+        if (auto* C = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I)); C && C->Kind == akControl && C->Link1)
+            C->HandleLength = Distance(C->Point(), C->Link1->Point());
+}
+
+void MoveSelectedNodesFromStart(TAnchors& A, int32_t DX, int32_t DY)
+{
+    for (int32_t I = 0; I < A.GetCount(); ++I) {
+        auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I));
+        if (!N || N->Kind != akNode || !N->Selected)
+            continue;
+        A.MoveNodeAnchor(N, {N->StartX + DX, N->StartY + DY}, nullptr, nullptr);
+        for (TNodeAnchor* C : {N->Link1, N->Link2})
+            if (C)
+                A.MoveNodeAnchor(C, {C->StartX + DX, C->StartY + DY}, nullptr, nullptr);
+    }
+    for (int32_t I = 0; I < A.GetCount(); ++I) {
+        auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I));
+        if (!N || N->Kind != akNode || !N->Link1 || N->NeighbourIndex < 0 || N->GetNodeKind() == nkSharp)
+            continue;
+        TNodeAnchor* O = A.FindNodeAnchor(N->Owner, N->NeighbourIndex);
+        if (!O || O->Selected == N->Selected)
+            continue;
+        TNodeAnchor* C = N->Link1;
+        const TPoint NP = N->Point();
+        const TPoint OP = O->Point();
+        const double L = Distance(OP, NP);
+        if (C->HandleLength <= 0 || L == 0)
+            continue;
+        const double K = C->HandleLength / L;
+        A.MoveNodeAnchor(C, Rounded(NP.X - (OP.X - NP.X) * K, NP.Y - (OP.Y - NP.Y) * K), nullptr, nullptr);
+    }
+}
+
+void RestoreNodeStarts(TAnchors& A)
+{
+    for (int32_t I = 0; I < A.GetCount(); ++I)
+        if (auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I)))
+            A.MoveNodeAnchor(N, StartOf(*N), nullptr, nullptr);
+}
+
+bool RecordNodeMoves(TPage& Page, TAnchors& A)
+{
+    TMemoryStream U;
+    TMemoryStream R;
+    A.RecordMovedNodes(&U, &R);
+    if (U.Size() == 0)
+        return false;
+    if (THistoryCommand* H = Page.HistoryCommand(); H && !H->IsLockAddHistory()) {
+        Page.AddHistory(0, TPage::CmdNodeChange, U.Memory(), int32_t(U.Size()));
+        Page.AddHistory(1, TPage::CmdNodeChange, R.Memory(), int32_t(R.Size()));
+    }
+    return true;
+}
 
 void TfrmChild::NodeDown(const TPoint& P)
 {
@@ -85,6 +151,8 @@ void TfrmChild::AddNodeAt(const TPoint& P)
         TDrawItem* Item = nullptr;
         FindTopItemNearPoint(Page->RootGroup(), P, Tol, Distance, Item);
         auto* Line = Distance <= Tol ? dynamic_cast<TPolyLineObj*>(Item) : nullptr;
+        if (Line && !NodesEditable(*Line))
+            Line = nullptr;
         if (!Line) {
             Sel->ClearSelection();
         } else if (Sel->IsSelected(Line)) {
@@ -128,12 +196,7 @@ void TfrmChild::NodeMove(uint8_t Shift, const TPoint& Point)
             return;
         if (Mode != 7) {
             Sel->InvalidateView();
-            TAnchors& A = Sel->GetAnchors();
-            A.StoreStartPoints();
-            // The kept distances of the control points, from this start.
-            for (int32_t I = 0; I < A.GetCount(); ++I)
-                if (auto* C = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I)); C && C->Kind == akControl && C->Link1)
-                    C->HandleLength = Distance(C->Point(), C->Link1->Point());
+            StartNodeMove(Sel->GetAnchors());
         }
         pboxkClient->repaint();
         FOverlay->Begin();
@@ -180,11 +243,7 @@ void TfrmChild::DrawNodeOutline()
 
 void TfrmChild::RestoreNodeStarts()
 {
-    TSelectedObjects* Sel = Selection();
-    TAnchors& A = Sel->GetAnchors();
-    for (int32_t I = 0; I < A.GetCount(); ++I)
-        if (auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I)))
-            A.MoveNodeAnchor(N, StartOf(*N), nullptr, nullptr);
+    ::RestoreNodeStarts(Selection()->GetAnchors());
     UpdateGroupLinePaths(DrawingPage()->RootGroup());
 }
 
@@ -214,36 +273,7 @@ void TfrmChild::NodeDragGeometry(const TPoint& P)
     if (!Hit)
         return;
     if (Hit->Kind == akNode) {
-        const int32_t DX = P.X - Hit->StartX;
-        const int32_t DY = P.Y - Hit->StartY;
-        for (int32_t I = 0; I < A.GetCount(); ++I) {
-            auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I));
-            if (!N || N->Kind != akNode || !N->Selected)
-                continue;
-            A.MoveNodeAnchor(N, {N->StartX + DX, N->StartY + DY}, nullptr, nullptr);
-            for (TNodeAnchor* C : {N->Link1, N->Link2})
-                if (C)
-                    A.MoveNodeAnchor(C, {C->StartX + DX, C->StartY + DY}, nullptr, nullptr);
-        }
-        // Where a straight segment between a moved and a resting node meets
-        // a curve at a node that is not sharp, the curve's control point
-        // goes on the segment's extension beyond that node.
-        for (int32_t I = 0; I < A.GetCount(); ++I) {
-            auto* N = dynamic_cast<TNodeAnchor*>(A.GetNodeAnchor(I));
-            if (!N || N->Kind != akNode || !N->Link1 || N->NeighbourIndex < 0 || N->GetNodeKind() == nkSharp)
-                continue;
-            TNodeAnchor* O = A.FindNodeAnchor(N->Owner, N->NeighbourIndex);
-            if (!O || O->Selected == N->Selected)
-                continue;
-            TNodeAnchor* C = N->Link1;
-            const TPoint NP = N->Point();
-            const TPoint OP = O->Point();
-            const double L = Distance(OP, NP);
-            if (C->HandleLength <= 0 || L == 0)
-                continue;
-            const double K = C->HandleLength / L;
-            A.MoveNodeAnchor(C, Rounded(NP.X - (OP.X - NP.X) * K, NP.Y - (OP.Y - NP.Y) * K), nullptr, nullptr);
-        }
+        MoveSelectedNodesFromStart(A, P.X - Hit->StartX, P.Y - Hit->StartY);
     } else {
         TNodeAnchor* N = Hit->Link1;
         if (!N)
@@ -297,7 +327,7 @@ void TfrmChild::NodeUp(uint8_t Shift, const TPoint& P)
             const int32_t Tol = PickTolerance();
             for (int32_t I = 0; I < Root.GetCount(); ++I) {
                 auto* Line = dynamic_cast<TPolyLineObj*>(Root.GetItem(I));
-                if (!Line || !Line->HitTest(P, Tol))
+                if (!Line || !NodesEditable(*Line) || !Line->HitTest(P, Tol))
                     continue;
                 if (!Sel->IsSelected(Line)) {
                     if (!(Shift & ssShift))
@@ -373,15 +403,7 @@ void TfrmChild::CommitNodeDrag(uint8_t Shift, const TPoint& P)
         RunRolledBack(H, "ノードの移動", [&] {
             FptDragPoint = SnapPoint(P);
             NodeDragGeometry(FptDragPoint);
-            if (H && H->IsLockAddHistory())
-                return;
-            TMemoryStream U;
-            TMemoryStream R;
-            Sel->GetAnchors().RecordMovedNodes(&U, &R);
-            if (U.Size() == 0)
-                return;
-            Page->AddHistory(0, TPage::CmdNodeChange, U.Memory(), int32_t(U.Size()));
-            Page->AddHistory(1, TPage::CmdNodeChange, R.Memory(), int32_t(R.Size()));
+            RecordNodeMoves(*Page, Sel->GetAnchors());
         });
     } catch (const std::exception& E) {
         // The moves themselves were never recorded: undoing the command
