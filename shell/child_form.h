@@ -41,6 +41,7 @@ class TScrollBarWex;
 struct TrecGrid;
 class TSelectedObjects;
 struct TTraceProgress;
+struct TXorLines;
 
 // The settings section and key of the maximised state of new windows.
 inline constexpr const char* MaxFrmChildSection = "4.0";
@@ -370,6 +371,12 @@ private:
     void EndNodeDrag(const std::string& Message);
     void CommitNodeDrag(uint8_t Shift, const TPoint& P);
     class TXorOverlay* FOverlay = nullptr;
+    // The selection's outline at the start of a move, in view pixels: each
+    // step draws it at the offset.
+    std::vector<TXorLines> FDragLines;
+    // A new item's outline in page pixels, shown over the page until the
+    // page's picture has the item.
+    std::vector<TXorLines> FNewItemOutline;
     TPoint FptMouseDown{0, 0};
     TPoint FptPrevDrag{0, 0};
     TPoint FptLastMouse{0, 0};

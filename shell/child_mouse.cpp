@@ -777,6 +777,16 @@ void TfrmChild::DrawDragOutline()
     TSelectedObjects* Sel = Selection();
     const uint8_t Mode = Page->MouseMode();
     const TPoint P = FptDragPoint;
+    if (Mode == 22) {
+        // The outline taken at the drag's start, moved: the items are not
+        // asked again at every step.
+        int32_t DX = 0;
+        int32_t DY = 0;
+        MoveOffset(FDragShift, P, DX, DY);
+        const double S = FiZoom / 100.0;
+        FOverlay->DrawLines(FDragLines, DX * S, DY * S);
+        return;
+    }
     FOverlay->Draw(OutlineColour, [&](QPainter& DC) {
         TOverlayFrameDC FrameDC(DC);
         if (Mode == 2 || Mode == 8) {
@@ -786,12 +796,6 @@ void TfrmChild::DrawDragOutline()
             DC.setPen(QPen(Qt::white, 0, Qt::DotLine));
             DC.drawRect(QRect(QPoint(std::min(A.X, B.X), std::min(A.Y, B.Y)),
                               QPoint(std::max(A.X, B.X), std::max(A.Y, B.Y))));
-        } else if (Mode == 22) {
-            int32_t DX = 0;
-            int32_t DY = 0;
-            MoveOffset(FDragShift, P, DX, DY);
-            SetViewMapping(DC, DX, DY);
-            Sel->DrawXorOutline(FrameDC, 1);
         } else if (Mode >= 24 && Mode <= 38) {
             double CX, CY, FX, FY;
             ScaleFactors(FDragShift, P, CX, CY, FX, FY);
@@ -826,8 +830,17 @@ void TfrmChild::SelectMove(uint8_t Shift, const TPoint& P)
                 Sel->DuplicateToDragGroup();
             }
             FdLastAngle = 0;
-            pboxkClient->repaint();
+            // The overlay takes the view's picture as it is now, without
+            // the anchors.
             FOverlay->Begin();
+            if (Mode == 21) {
+                QTransform Mapping;
+                Mapping.scale(FiZoom / 100.0, FiZoom / 100.0);
+                Mapping.translate(-double(FViewOrigin.X), -double(FViewOrigin.Y));
+                TOutlineRecorder Outline(Mapping);
+                Sel->DrawXorOutline(Outline, 1);
+                FDragLines = std::move(Outline.Lines);
+            }
             Page->SetMouseMode(Mode + 1);
             FptDragPoint = P;
             FDragShift = Shift;
@@ -926,6 +939,7 @@ void TfrmChild::SelectUp(uint8_t Shift, const TPoint& P)
     if (Mode == 22 || (Mode >= 24 && Mode <= 38 && Mode % 2 == 0) || Mode == 42) {
         DrawDragOutline();  // erase
         FOverlay->End();
+        FDragLines.clear();
         FptDragPoint = P;
         FDragShift = Shift;
         if (Mode == 22) {

@@ -3,6 +3,8 @@
 // the overlay, an opaque child covering the view, shows that image; bands
 // are drawn into it with the XOR raster operation, so drawing the same band
 // again erases it and the page picture is never painted during the drag.
+// When the view's picture changes under a drag, the overlay takes it again
+// and keeps what is drawn on it.
 #pragma once
 
 #include "foundation/rec_path.h"
@@ -12,9 +14,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <QPolygonF>
+#include <QRegion>
+#include <QTransform>
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 // The core's drag-frame drawing on an overlay painter: the selection's
 // outlines always XOR, in a cosmetic pen of the asked colour (0x00BBGGRR).
@@ -36,6 +42,33 @@ private:
     QPen FOldPen;
 };
 
+// Outlines flattened to polylines in view pixels, each in its colour
+// (0xRRGGBB): a drag takes them down once and draws them at every offset.
+struct TXorLines {
+    uint32_t Colour = 0;
+    QList<QPolygonF> Figures;
+};
+
+// The core's drag-frame drawing taken down as flattened outlines under a
+// mapping from page to view pixels.
+class TOutlineRecorder : public TDragFrameDC {
+public:
+    explicit TOutlineRecorder(const QTransform& Mapping) : FMapping(Mapping) {}
+    int32_t GetROP2() const override { return R2_XORPEN; }
+    int32_t SetROP2(int32_t) override { return R2_XORPEN; }
+    void SelectSolidPen(int32_t Colour) override
+    {
+        FColour = uint32_t(((Colour & 0xFF) << 16) | (Colour & 0xFF00) | ((Colour >> 16) & 0xFF));
+    }
+    void RestorePen() override {}
+    void PolyDrawPath(const TrecPath& Path) override;
+    std::vector<TXorLines> Lines;
+
+private:
+    QTransform FMapping;
+    uint32_t FColour = 0;
+};
+
 class TXorOverlay : public QWidget {
 public:
     explicit TXorOverlay(QWidget& View);
@@ -48,15 +81,33 @@ public:
     // Draws with XOR and a cosmetic pen of Colour (0xRRGGBB), no brush, in
     // view pixels; Body may set a mapping of its own. Nothing when inactive.
     void Draw(uint32_t Colour, const std::function<void(QPainter&)>& Body);
+    // XORs the pixels of the lines moved by (DX, DY) view pixels, each pixel
+    // once however many lines cross it; drawing the same again erases them.
+    void DrawLines(const std::vector<TXorLines>& Lines, double DX, double DY);
+    // The view's picture changed in Area (view pixels; all of it when
+    // empty): the overlay takes it again before it shows next, keeping what
+    // is drawn on it where it is.
+    void ViewChanged(const QRect& Area = QRect());
     // What the overlay shows.
     const QImage& Image() const { return FImage; }
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    QImage TakeView() const;
+    void Retake();
+    void Show(const QRect& Area);
+
     QWidget& FView;
     QImage FImage;
+    QImage FBase;     // the view's picture without what is drawn on it
     QImage FScratch;  // black under the strokes of one Draw
+    // Per pixel of the image, the DrawLines call that last XORed it.
+    std::vector<uint32_t> FStamp;
+    uint32_t FStampCount = 0;
+    QRegion FStale;   // of the view, to take again
+    bool FbRetakePosted = false;
     bool FbActive = false;
 };
