@@ -712,6 +712,9 @@ void TfrmChild::InvalidatePageRect(const TRect* Rect)
     } else {
         FbViewCopyAllStale = true;
         pboxkClient->update();
+        // A whole new picture under a drag (a part is the drag's own edit,
+        // which its outline shows): the overlay takes it again.
+        FOverlay->ViewChanged();
     }
 }
 
@@ -1040,6 +1043,18 @@ void TfrmChild::pboxkClientPaint(QPainter& DC, const QRect& Clip)
     SetClipMapping(DC, 0, 0);
     DrawBackground(DC, R);
     DrawPage(DC, R);
+    if (!FNewItemOutline.empty()) {
+        const TRect& D = Page()->DirtyRect();
+        if (D.Left > D.Right || D.Top > D.Bottom) {
+            FNewItemOutline.clear();  // the picture has the item now
+        } else {
+            for (const TXorLines& L : FNewItemOutline) {
+                DC.setPen(QPen(QColor::fromRgb(L.Colour), 0));
+                for (const QPolygonF& F : L.Figures)
+                    DC.drawPolyline(F);
+            }
+        }
+    }
     DC.restore();
     DrawGrid(DC, R);
     DrawAnchors(DC);

@@ -216,6 +216,8 @@ public:
     TPaintBoxWex* pboxkClient;
     // The rubber bands and drag outlines (child_mouse.cpp).
     class TXorOverlay* Overlay() const { return FOverlay; }
+    // A new item's outline waits over the view for the page's picture.
+    bool NewItemOutlineShown() const { return !FNewItemOutline.empty(); }
 
     // --- mouse tools (child_mouse.cpp). Shift is a TShiftState (ssShift,
     // ssAlt, ssCtrl) read from the event.
@@ -351,6 +353,7 @@ private:
     void SelectUp(uint8_t Shift, const TPoint& P);
     void DrawXorPath();
     void DrawDragOutline();
+    void ShowNewItemOutline(class TDrawItem& Item);
     void ShowMousePosition(const TPoint& P);
     // The rulers' mouse-position lines at view point (X, Y).
     void ShowRulerCursors(int32_t X, int32_t Y);

@@ -646,9 +646,11 @@ void TfrmChild::EndMakeLine(const TPoint& Start, const TPoint& End)
     }
     if (TLayers* L = Page->GetLayers())
         Item->SetLayer(L->GetCurrent());
+    TDrawItem* Added = Item.get();
     try {
         Sel->ClearSelection();
         Sel->CommandAddNewDrawItem(std::move(Item), nullptr);
+        ShowNewItemOutline(*Added);
     } catch (...) {
         RecPolyLineClear(FWorkPath);
         Sel->EndUpdate();
@@ -676,8 +678,10 @@ void TfrmChild::TextTool(const TPoint& Point)
                 Text->SetLayer(L->GetCurrent());
             Text->SetPosition(P.X, P.Y);
             Text->SetNewText(Utf8ToCp932(Dialog.Text()));
+            TDrawItem* Added = Text.get();
             Sel->ClearSelection();
             Sel->CommandAddNewDrawItem(std::move(Text), nullptr);
+            ShowNewItemOutline(*Added);
         }
     } catch (...) {
         Sel->EndUpdate();
@@ -686,6 +690,16 @@ void TfrmChild::TextTool(const TPoint& Point)
     Sel->EndUpdate();
     ShowSelectionStatus();
     UpdateActionStates();
+    pboxkClient->update();
+}
+
+void TfrmChild::ShowNewItemOutline(TDrawItem& Item)
+{
+    // The item's own outline, in its wireframe colour: the view shows it
+    // until the page's picture has the item, which a long rendering delays.
+    TOutlineRecorder Outline{QTransform()};
+    Item.DrawDragFrame(Outline, 0);
+    FNewItemOutline = std::move(Outline.Lines);
     pboxkClient->update();
 }
 

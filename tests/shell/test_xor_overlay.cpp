@@ -1,0 +1,116 @@
+// The drag overlay of the document window: a band drawn when the view's
+// picture changes under it stays over the new picture, and a new item's
+// outline shows until the page's picture has the item.
+#include "mouse_test_support.h"
+
+#include "model/param_shapes.h"
+#include "shell/xor_overlay.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct OverlayTest : MouseFormTest {
+    // The view's own picture, without the overlay.
+    QImage ViewPicture() const
+    {
+        QImage Image(W->pboxkClient->size(), QImage::Format_RGB32);
+        Image.fill(Qt::white);
+        W->pboxkClient->render(&Image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+        return Image;
+    }
+    void AddShape(const TRect& R)
+    {
+        auto Shape = std::make_unique<TRectObj>(&Page(), -1);
+        Shape->SetFrame(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
+        Page().RootGroup().AddChild(std::move(Shape), -1);
+    }
+};
+
+} // namespace
+
+TEST_F(OverlayTest, BandStaysOverTheNewPictureWhenTheViewChangesMidDrag)
+{
+    // Wireframe: every item's outline is in the picture.
+    Page().SetDisplayMode(0);
+    Page().SetMouseModeCommand(0, 4);
+    QApplication::processEvents();
+    Press({10, 10});
+    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
+    ASSERT_TRUE(W->Overlay()->Active());
+    AddShape({30, 30, 70, 60});
+    Page().InvalidateRect(nullptr, true);
+    QApplication::processEvents();
+    const QImage Clean = ViewPicture();
+    const QImage& Shown = W->Overlay()->Image();
+    ASSERT_EQ(Shown.size(), Clean.size());
+    const QPoint A = View({10, 10});
+    const QPoint B = View({100, 90});
+    int Band = 0;
+    int Elsewhere = 0;
+    for (int Y = 0; Y < Clean.height(); ++Y)
+        for (int X = 0; X < Clean.width(); ++X) {
+            if (Shown.pixel(X, Y) == Clean.pixel(X, Y))
+                continue;
+            // On the band's rectangle, give or take a pixel.
+            const auto Near = [](int V, int E) { return std::abs(V - E) <= 1; };
+            const bool Within = X >= A.x() - 1 && X <= B.x() + 1 && Y >= A.y() - 1 && Y <= B.y() + 1;
+            const bool OnBand = Within && (Near(X, A.x()) || Near(X, B.x()) || Near(Y, A.y()) || Near(Y, B.y()));
+            ++(OnBand ? Band : Elsewhere);
+        }
+    EXPECT_GT(Band, 0);
+    EXPECT_EQ(Elsewhere, 0);
+    // The next step erases the band where it was and draws it anew.
+    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
+    Release({100, 90});
+    EXPECT_FALSE(W->Overlay()->Active());
+}
+
+TEST_F(OverlayTest, NewItemOutlineShowsUntilThePageHasTheItem)
+{
+    Page().SetMouseModeCommand(15, 4);
+    QApplication::processEvents();
+    Drag({40, 40}, {120, 100});
+    ASSERT_EQ(Page().RootGroup().GetCount(), 1);
+    // Before the page renders, the outline is there for the view to show.
+    EXPECT_TRUE(W->NewItemOutlineShown());
+    // A paint with the page rendered has the item: the outline goes.
+    ViewPicture();
+    EXPECT_FALSE(W->NewItemOutlineShown());
+}
+
+TEST_F(OverlayTest, NewItemOutlineIsPaintedWhileALongRenderWaits)
+{
+    W = Open(2400, 2000);
+    if (W->SnapObj())
+        W->actSnapObjExecute();
+    TrecGrid G = Page().Grid();
+    G.SnapGrid = 0;
+    Page().SetGridOption(G);
+    Page().SetMouseModeCommand(15, 4);
+    W->SetViewOrigin(-20, -20);
+    Page().Update();
+    QApplication::processEvents();
+    const QImage Before = ViewPicture();
+    // A rectangle of more than four million pixels: its rendering waits.
+    Drag({5, 5}, {2300, 1900});
+    ASSERT_EQ(Page().RootGroup().GetCount(), 1);
+    const QImage After = ViewPicture();
+    ASSERT_EQ(After.size(), Before.size());
+    const QPoint C = View({5, 5});
+    // What changed lies along the two edges in the view (and the selection
+    // handles on them).
+    int Outline = 0;
+    int Elsewhere = 0;
+    for (int Y = 0; Y < After.height(); ++Y)
+        for (int X = 0; X < After.width(); ++X)
+            if (After.pixel(X, Y) != Before.pixel(X, Y))
+                ++((std::abs(X - C.x()) <= 3 || std::abs(Y - C.y()) <= 3) ? Outline : Elsewhere);
+    EXPECT_GT(Outline, 100);
+    EXPECT_EQ(Elsewhere, 0);
+    EXPECT_TRUE(W->NewItemOutlineShown());
+}
