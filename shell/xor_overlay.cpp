@@ -180,7 +180,8 @@ void TXorOverlay::Draw(uint32_t Colour, const std::function<void(QPainter&)>& Bo
         for (int X = 0; X < Area.width(); ++X)
             D[X] ^= S[X] & 0x00FFFFFFu;
     }
-    update(Area);
+    FUnshown |= Area;
+    update(FUnshown);
 }
 
 void TXorOverlay::DrawLines(const std::vector<TXorLines>& Lines, double DX, double DY)
@@ -258,13 +259,13 @@ void TXorOverlay::DrawLines(const std::vector<TXorLines>& Lines, double DX, doub
         }
     }
     // Only the touched parts are shown again.
-    // Only the touched part is shown again: one rectangle, as a region of
-    // many costs the repaint more than the pixels between them.
-    QRect All;
+    // Only the touched part is shown again, as one rectangle with what
+    // waits to be shown: the raster engine copies a rectangle at full speed
+    // but a region of several through its slow clipped path.
     for (const QRect& R : Touched)
-        All |= R;
-    if (!All.isEmpty())
-        update(All);
+        FUnshown |= R;
+    if (!FUnshown.isEmpty())
+        update(FUnshown);
 }
 
 bool TXorOverlay::eventFilter(QObject* Watched, QEvent* Event)
@@ -277,6 +278,7 @@ bool TXorOverlay::eventFilter(QObject* Watched, QEvent* Event)
 
 void TXorOverlay::paintEvent(QPaintEvent* Event)
 {
+    FUnshown = QRect();
     QPainter DC(this);
     DC.setCompositionMode(QPainter::CompositionMode_Source);
     DC.drawImage(Event->rect(), FImage, Event->rect());

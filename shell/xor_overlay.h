@@ -108,6 +108,7 @@ private:
     std::vector<uint32_t> FStamp;
     uint32_t FStampCount = 0;
     QRegion FStale;   // of the view, to take again
+    QRect FUnshown;   // drawn on since the last paint
     bool FbRetakePosted = false;
     bool FbActive = false;
 };
