@@ -23,6 +23,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ struct TrecGrid;
 class TSelectedObjects;
 struct TTraceProgress;
 struct TXorLines;
+class TXorOutline;
 
 // The settings section and key of the maximised state of new windows.
 inline constexpr const char* MaxFrmChildSection = "4.0";
@@ -376,7 +378,7 @@ private:
     class TXorOverlay* FOverlay = nullptr;
     // The selection's outline at the start of a move, in view pixels: each
     // step draws it at the offset.
-    std::vector<TXorLines> FDragLines;
+    std::unique_ptr<TXorOutline> FDragOutline;
     // A new item's outline in page pixels, shown over the page until the
     // page's picture has the item.
     std::vector<TXorLines> FNewItemOutline;

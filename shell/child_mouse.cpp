@@ -798,7 +798,8 @@ void TfrmChild::DrawDragOutline()
         int32_t DY = 0;
         MoveOffset(FDragShift, P, DX, DY);
         const double S = FiZoom / 100.0;
-        FOverlay->DrawLines(FDragLines, DX * S, DY * S);
+        if (FDragOutline)
+            FOverlay->DrawOutline(*FDragOutline, DX * S, DY * S);
         return;
     }
     FOverlay->Draw(OutlineColour, [&](QPainter& DC) {
@@ -853,7 +854,7 @@ void TfrmChild::SelectMove(uint8_t Shift, const TPoint& P)
                 Mapping.translate(-double(FViewOrigin.X), -double(FViewOrigin.Y));
                 TOutlineRecorder Outline(Mapping);
                 Sel->DrawXorOutline(Outline, 1);
-                FDragLines = std::move(Outline.Lines);
+                FDragOutline = std::make_unique<TXorOutline>(std::move(Outline.Lines));
             }
             Page->SetMouseMode(Mode + 1);
             FptDragPoint = P;
@@ -953,7 +954,7 @@ void TfrmChild::SelectUp(uint8_t Shift, const TPoint& P)
     if (Mode == 22 || (Mode >= 24 && Mode <= 38 && Mode % 2 == 0) || Mode == 42) {
         DrawDragOutline();  // erase
         FOverlay->End();
-        FDragLines.clear();
+        FDragOutline.reset();
         FptDragPoint = P;
         FDragShift = Shift;
         if (Mode == 22) {

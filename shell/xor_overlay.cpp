@@ -84,6 +84,7 @@ void TXorOverlay::Begin()
     FImage = TakeView();
     FBase = FImage;
     FStale = QRegion();
+    FUnshown = QRect();
     setGeometry(FView.rect());
     FbActive = true;
     show();
@@ -180,9 +181,59 @@ void TXorOverlay::Draw(uint32_t Colour, const std::function<void(QPainter&)>& Bo
         for (int X = 0; X < Area.width(); ++X)
             D[X] ^= S[X] & 0x00FFFFFFu;
     }
-    FUnshown |= Area;
-    update(FUnshown);
+    Show(Area);
 }
+
+namespace {
+
+// Steps the lines moved by (DX, DY) pixel by pixel within Box, calling
+// Plot(X, Y, Colour) for each pixel (a pixel where lines meet more than once).
+template <class F>
+void StepLines(const std::vector<TXorLines>& Lines, double DX, double DY, const QRect& Box, F&& Plot)
+{
+    // Only the part within a pixel of the box is stepped.
+    const double X0 = Box.left() - 1;
+    const double Y0 = Box.top() - 1;
+    const double X1 = Box.right() + 1;
+    const double Y1 = Box.bottom() + 1;
+    for (const TXorLines& L : Lines) {
+        const uint32_t Colour = L.Colour & 0x00FFFFFFu;
+        for (const QPolygonF& Figure : L.Figures)
+            for (qsizetype I = 1; I < Figure.size(); ++I) {
+                double AX = Figure[I - 1].x() + DX;
+                double AY = Figure[I - 1].y() + DY;
+                double BX = Figure[I].x() + DX;
+                double BY = Figure[I].y() + DY;
+                if (!ClipSegment(AX, AY, BX, BY, X0, Y0, X1, Y1))
+                    continue;
+                int X = int(std::floor(AX + 0.5));
+                int Y = int(std::floor(AY + 0.5));
+                const int XE = int(std::floor(BX + 0.5));
+                const int YE = int(std::floor(BY + 0.5));
+                const int SX = X < XE ? 1 : -1;
+                const int SY = Y < YE ? 1 : -1;
+                const int EX = std::abs(XE - X);
+                const int EY = -std::abs(YE - Y);
+                int Err = EX + EY;
+                for (;;) {
+                    Plot(X, Y, Colour);
+                    if (X == XE && Y == YE)
+                        break;
+                    const int E2 = 2 * Err;
+                    if (E2 >= EY) {
+                        Err += EY;
+                        X += SX;
+                    }
+                    if (E2 <= EX) {
+                        Err += EX;
+                        Y += SY;
+                    }
+                }
+            }
+    }
+}
+
+}  // namespace
 
 void TXorOverlay::DrawLines(const std::vector<TXorLines>& Lines, double DX, double DY)
 {
@@ -201,71 +252,90 @@ void TXorOverlay::DrawLines(const std::vector<TXorLines>& Lines, double DX, doub
     const uint32_t Stamp = FStampCount;
     auto* Bits = reinterpret_cast<uint32_t*>(FImage.bits());
     const qsizetype Stride = FImage.bytesPerLine() / 4;
-    std::vector<QRect> Touched;
-    for (const TXorLines& L : Lines) {
-        const uint32_t Colour = L.Colour & 0x00FFFFFFu;
-        for (const QPolygonF& Figure : L.Figures) {
-            int Left = W;
-            int Top = H;
-            int Right = -1;
-            int Bottom = -1;
-            const auto Plot = [&](int X, int Y) {
-                if (unsigned(X) >= unsigned(W) || unsigned(Y) >= unsigned(H))
-                    return;
-                uint32_t& Seen = FStamp[size_t(Y) * size_t(W) + size_t(X)];
-                if (Seen == Stamp)
-                    return;
-                Seen = Stamp;
-                Bits[Y * Stride + X] ^= Colour;
-                Left = std::min(Left, X);
-                Right = std::max(Right, X);
-                Top = std::min(Top, Y);
-                Bottom = std::max(Bottom, Y);
-            };
-            for (qsizetype I = 1; I < Figure.size(); ++I) {
-                double AX = Figure[I - 1].x() + DX;
-                double AY = Figure[I - 1].y() + DY;
-                double BX = Figure[I].x() + DX;
-                double BY = Figure[I].y() + DY;
-                // Only the part within a pixel of the picture is stepped.
-                if (!ClipSegment(AX, AY, BX, BY, -1, -1, W, H))
-                    continue;
-                int X = int(std::floor(AX + 0.5));
-                int Y = int(std::floor(AY + 0.5));
-                const int X1 = int(std::floor(BX + 0.5));
-                const int Y1 = int(std::floor(BY + 0.5));
-                const int SX = X < X1 ? 1 : -1;
-                const int SY = Y < Y1 ? 1 : -1;
-                const int EX = std::abs(X1 - X);
-                const int EY = -std::abs(Y1 - Y);
-                int Err = EX + EY;
-                for (;;) {
-                    Plot(X, Y);
-                    if (X == X1 && Y == Y1)
-                        break;
-                    const int E2 = 2 * Err;
-                    if (E2 >= EY) {
-                        Err += EY;
-                        X += SX;
-                    }
-                    if (E2 <= EX) {
-                        Err += EX;
-                        Y += SY;
-                    }
-                }
-            }
-            if (Right >= Left)
-                Touched.push_back(QRect(QPoint(Left, Top), QPoint(Right, Bottom)));
-        }
+    int Left = W;
+    int Top = H;
+    int Right = -1;
+    int Bottom = -1;
+    StepLines(Lines, DX, DY, FImage.rect(), [&](int X, int Y, uint32_t Colour) {
+        if (unsigned(X) >= unsigned(W) || unsigned(Y) >= unsigned(H))
+            return;
+        uint32_t& Seen = FStamp[size_t(Y) * size_t(W) + size_t(X)];
+        if (Seen == Stamp)
+            return;
+        Seen = Stamp;
+        Bits[Y * Stride + X] ^= Colour;
+        Left = std::min(Left, X);
+        Right = std::max(Right, X);
+        Top = std::min(Top, Y);
+        Bottom = std::max(Bottom, Y);
+    });
+    if (Right >= Left)
+        Show(QRect(QPoint(Left, Top), QPoint(Right, Bottom)));
+}
+
+void TXorOverlay::DrawOutline(TXorOutline& Outline, double DX, double DY)
+{
+    if (!FbActive)
+        return;
+    const double RX = std::round(DX);
+    const double RY = std::round(DY);
+    if (RX != DX || RY != DY || std::abs(RX) > 1e7 || std::abs(RY) > 1e7) {
+        DrawLines(Outline.FLines, DX, DY);
+        return;
     }
-    // Only the touched parts are shown again.
-    // Only the touched part is shown again, as one rectangle with what
-    // waits to be shown: the raster engine copies a rectangle at full speed
-    // but a region of several through its slow clipped path.
-    for (const QRect& R : Touched)
-        FUnshown |= R;
-    if (!FUnshown.isEmpty())
-        update(FUnshown);
+    // A whole-pixel offset: the pixels of the outline are the same, moved.
+    const int IX = int(RX);
+    const int IY = int(RY);
+    const int W = FImage.width();
+    const int H = FImage.height();
+    const QRect Needed = FImage.rect().translated(-IX, -IY);
+    if (Outline.FBox.isNull() || !Outline.FBox.contains(Needed)) {
+        // Found for the view and as far again round it, so that the moves
+        // nearby use them too.
+        Outline.FBox = Needed.adjusted(-W, -H, W, H);
+        Outline.FPixels.clear();
+        const QRect& Box = Outline.FBox;
+        StepLines(Outline.FLines, 0, 0, Box, [&](int X, int Y, uint32_t Colour) {
+            if (Box.contains(X, Y))
+                Outline.FPixels.push_back({X, Y, Colour});
+        });
+        // Each pixel once, whichever lines meet on it, and row by row.
+        using TPixel = TXorOutline::TPixel;
+        std::stable_sort(Outline.FPixels.begin(), Outline.FPixels.end(), [](const TPixel& A, const TPixel& B) {
+            return A.Y != B.Y ? A.Y < B.Y : A.X < B.X;
+        });
+        Outline.FPixels.erase(std::unique(Outline.FPixels.begin(), Outline.FPixels.end(),
+                                          [](const TPixel& A, const TPixel& B) { return A.X == B.X && A.Y == B.Y; }),
+                              Outline.FPixels.end());
+    }
+    auto* Bits = reinterpret_cast<uint32_t*>(FImage.bits());
+    const qsizetype Stride = FImage.bytesPerLine() / 4;
+    int Left = W;
+    int Top = H;
+    int Right = -1;
+    int Bottom = -1;
+    for (const TXorOutline::TPixel& P : Outline.FPixels) {
+        const int X = P.X + IX;
+        const int Y = P.Y + IY;
+        if (unsigned(X) >= unsigned(W) || unsigned(Y) >= unsigned(H))
+            continue;
+        Bits[Y * Stride + X] ^= P.Colour;
+        Left = std::min(Left, X);
+        Right = std::max(Right, X);
+        Top = std::min(Top, Y);
+        Bottom = std::max(Bottom, Y);
+    }
+    if (Right >= Left)
+        Show(QRect(QPoint(Left, Top), QPoint(Right, Bottom)));
+}
+
+void TXorOverlay::Show(const QRect& Area)
+{
+    // Shown again with what waits to be shown, as one rectangle: the raster
+    // engine copies a rectangle at full speed but a region of several
+    // through its slow clipped path.
+    FUnshown |= Area;
+    update(FUnshown);
 }
 
 bool TXorOverlay::eventFilter(QObject* Watched, QEvent* Event)

@@ -69,6 +69,26 @@ private:
     uint32_t FColour = 0;
 };
 
+// The outlines of a drag, drawn at any offset: at whole-pixel offsets the
+// pixels found once are moved, and the lines are stepped again only at others.
+class TXorOutline {
+public:
+    TXorOutline() = default;
+    explicit TXorOutline(std::vector<TXorLines> Lines) : FLines(std::move(Lines)) {}
+    const std::vector<TXorLines>& Lines() const { return FLines; }
+
+private:
+    friend class TXorOverlay;
+    struct TPixel {
+        int32_t X;
+        int32_t Y;
+        uint32_t Colour;
+    };
+    std::vector<TXorLines> FLines;
+    std::vector<TPixel> FPixels;  // at offset 0 within FBox, each once
+    QRect FBox;                   // null until the pixels are found
+};
+
 class TXorOverlay : public QWidget {
 public:
     explicit TXorOverlay(QWidget& View);
@@ -84,6 +104,8 @@ public:
     // XORs the pixels of the lines moved by (DX, DY) view pixels, each pixel
     // once however many lines cross it; drawing the same again erases them.
     void DrawLines(const std::vector<TXorLines>& Lines, double DX, double DY);
+    // The same for an outline drawn again and again.
+    void DrawOutline(TXorOutline& Outline, double DX, double DY);
     // The view's picture changed in Area (view pixels; all of it when
     // empty): the overlay takes it again before it shows next, keeping what
     // is drawn on it where it is.
