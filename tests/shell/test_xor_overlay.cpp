@@ -114,3 +114,39 @@ TEST_F(OverlayTest, NewItemOutlineIsPaintedWhileALongRenderWaits)
     EXPECT_EQ(Elsewhere, 0);
     EXPECT_TRUE(W->NewItemOutlineShown());
 }
+
+TEST_F(OverlayTest, MoveOutlineIsTheSelectionMovedAndDrawingItAgainErasesIt)
+{
+    Page().SetMouseModeCommand(15, 4);
+    Drag({40, 40}, {120, 100});
+    Page().SetMouseModeCommand(0, 4);
+    // Whole view pixels per page pixel, and half ones.
+    for (int32_t Zoom : {100, 150}) {
+        SCOPED_TRACE(Zoom);
+        W->SetZoom(Zoom);
+        W->SetViewOrigin(0, 0);
+        QApplication::processEvents();
+        Press({50, 45});
+        Send(QEvent::MouseMove, {56, 51}, Qt::LeftButton);
+        ASSERT_TRUE(W->Overlay()->Active());
+        const QImage Base = ViewPicture();
+        const QImage Shown = W->Overlay()->Image();
+        QRect Changed;
+        for (int Y = 0; Y < Base.height(); ++Y)
+            for (int X = 0; X < Base.width(); ++X)
+                if (Shown.pixel(X, Y) != Base.pixel(X, Y))
+                    Changed |= QRect(X, Y, 1, 1);
+        // The rectangle's outline moved by (6, 6).
+        const QRect Expected(View({46, 46}), View({126, 106}));
+        EXPECT_LE(std::abs(Changed.left() - Expected.left()), 1);
+        EXPECT_LE(std::abs(Changed.top() - Expected.top()), 1);
+        EXPECT_LE(std::abs(Changed.right() - Expected.right()), 1);
+        EXPECT_LE(std::abs(Changed.bottom() - Expected.bottom()), 1);
+        Send(QEvent::MouseMove, {63, 58}, Qt::LeftButton);
+        EXPECT_NE(W->Overlay()->Image(), Shown);
+        Send(QEvent::MouseMove, {56, 51}, Qt::LeftButton);
+        EXPECT_EQ(W->Overlay()->Image(), Shown);
+        Release({50, 45});
+        EXPECT_FALSE(H->CanUndo() && H->UndoCaption() == "選択図形の移動");
+    }
+}
