@@ -1044,9 +1044,10 @@ void TfrmChild::pboxkClientPaint(QPainter& DC, const QRect& Clip)
     DrawBackground(DC, R);
     DrawPage(DC, R);
     if (!FNewItemOutline.empty()) {
+        // Gone once the picture has the item (a wireframe has every item).
         const TRect& D = Page()->DirtyRect();
-        if (D.Left > D.Right || D.Top > D.Bottom) {
-            FNewItemOutline.clear();  // the picture has the item now
+        if (D.Left > D.Right || D.Top > D.Bottom || Page()->DisplayMode() == 0) {
+            FNewItemOutline.clear();
         } else {
             for (const TXorLines& L : FNewItemOutline) {
                 DC.setPen(QPen(QColor::fromRgb(L.Colour), 0));
@@ -1322,6 +1323,8 @@ void TfrmChild::actRedoExecute()
 
 void TfrmChild::ReplayHistory(bool Redo)
 {
+    // An undo may take a new item away again before its picture is made.
+    FNewItemOutline.clear();
     THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
     if (!H)
         return;

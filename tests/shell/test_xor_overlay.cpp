@@ -113,6 +113,9 @@ TEST_F(OverlayTest, NewItemOutlineIsPaintedWhileALongRenderWaits)
     EXPECT_GT(Outline, 100);
     EXPECT_EQ(Elsewhere, 0);
     EXPECT_TRUE(W->NewItemOutlineShown());
+    // Undone before its picture is made: no outline of it stays.
+    W->actUndoExecute();
+    EXPECT_FALSE(W->NewItemOutlineShown());
 }
 
 TEST_F(OverlayTest, MoveOutlineIsTheSelectionMovedAndDrawingItAgainErasesIt)
