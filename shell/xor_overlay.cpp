@@ -1,10 +1,9 @@
 #include "shell/xor_overlay.h"
 
 #include <QPaintEvent>
-#include <QPicture>
-
 #include <QPainter>
 #include <QPainterPath>
+#include <QPicture>
 
 #include <algorithm>
 #include <cmath>
@@ -83,7 +82,7 @@ void TXorOverlay::Begin()
         return;
     FImage = TakeView();
     FBase = FImage;
-    FStale = QRegion();
+    FbStale = false;
     FUnshown = QRect();
     setGeometry(FView.rect());
     FbActive = true;
@@ -99,14 +98,15 @@ void TXorOverlay::End()
     hide();
     FImage = QImage();
     FBase = QImage();
-    FStale = QRegion();
+    FStamp = {};
+    FbStale = false;
 }
 
-void TXorOverlay::ViewChanged(const QRect& Area)
+void TXorOverlay::ViewChanged()
 {
     if (!FbActive)
         return;
-    FStale += Area.isEmpty() ? FView.rect() : Area;
+    FbStale = true;
     if (FbRetakePosted)
         return;
     // Later, once: the change may come from inside the page's own update,
@@ -123,9 +123,9 @@ void TXorOverlay::ViewChanged(const QRect& Area)
 
 void TXorOverlay::Retake()
 {
-    if (!FbActive || FStale.isEmpty())
+    if (!FbActive || !FbStale)
         return;
-    FStale = QRegion();
+    FbStale = false;
     // What is drawn is the difference between the picture shown and the
     // view's picture it was drawn on: laid again over the new picture.
     const QImage Fresh = TakeView();

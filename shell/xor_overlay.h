@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QPen>
 #include <QPolygonF>
-#include <QRegion>
 #include <QTransform>
 #include <QWidget>
 
@@ -106,10 +105,9 @@ public:
     void DrawLines(const std::vector<TXorLines>& Lines, double DX, double DY);
     // The same for an outline drawn again and again.
     void DrawOutline(TXorOutline& Outline, double DX, double DY);
-    // The view's picture changed in Area (view pixels; all of it when
-    // empty): the overlay takes it again before it shows next, keeping what
+    // The view's picture changed: the overlay takes it again, keeping what
     // is drawn on it where it is.
-    void ViewChanged(const QRect& Area = QRect());
+    void ViewChanged();
     // What the overlay shows.
     const QImage& Image() const { return FImage; }
 
@@ -129,8 +127,8 @@ private:
     // Per pixel of the image, the DrawLines call that last XORed it.
     std::vector<uint32_t> FStamp;
     uint32_t FStampCount = 0;
-    QRegion FStale;   // of the view, to take again
-    QRect FUnshown;   // drawn on since the last paint
+    bool FbStale = false;  // the view's picture is to be taken again
+    QRect FUnshown;        // drawn on since the last paint
     bool FbRetakePosted = false;
     bool FbActive = false;
 };
