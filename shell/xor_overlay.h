@@ -41,15 +41,15 @@ private:
     QPen FOldPen;
 };
 
-// Outlines flattened to polylines in view pixels, each in its colour
-// (0xRRGGBB): a drag takes them down once and draws them at every offset.
+// Outlines flattened to polylines, each in its colour (0xRRGGBB): a drag
+// takes them down once in view pixels and draws them at every offset.
 struct TXorLines {
     uint32_t Colour = 0;
     QList<QPolygonF> Figures;
 };
 
 // The core's drag-frame drawing taken down as flattened outlines under a
-// mapping from page to view pixels.
+// mapping (for a drag, from page to view pixels).
 class TOutlineRecorder : public TDragFrameDC {
 public:
     explicit TOutlineRecorder(const QTransform& Mapping) : FMapping(Mapping) {}
@@ -74,7 +74,6 @@ class TXorOutline {
 public:
     TXorOutline() = default;
     explicit TXorOutline(std::vector<TXorLines> Lines) : FLines(std::move(Lines)) {}
-    const std::vector<TXorLines>& Lines() const { return FLines; }
 
 private:
     friend class TXorOverlay;
@@ -100,10 +99,9 @@ public:
     // Draws with XOR and a cosmetic pen of Colour (0xRRGGBB), no brush, in
     // view pixels; Body may set a mapping of its own. Nothing when inactive.
     void Draw(uint32_t Colour, const std::function<void(QPainter&)>& Body);
-    // XORs the pixels of the lines moved by (DX, DY) view pixels, each pixel
-    // once however many lines cross it; drawing the same again erases them.
-    void DrawLines(const std::vector<TXorLines>& Lines, double DX, double DY);
-    // The same for an outline drawn again and again.
+    // XORs the pixels of the outline's lines moved by (DX, DY) view pixels,
+    // each pixel once however many lines cross it; drawing the same again
+    // erases them. Nothing when inactive.
     void DrawOutline(TXorOutline& Outline, double DX, double DY);
     // The view's picture changed: the overlay takes it again, keeping what
     // is drawn on it where it is.
@@ -116,6 +114,7 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    void DrawLines(const std::vector<TXorLines>& Lines, double DX, double DY);
     QImage TakeView() const;
     void Retake();
     void Show(const QRect& Area);
