@@ -262,6 +262,7 @@ TfrmChild::TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame)
     pboxkClient->setMouseTracking(true);
     pboxkClient->installEventFilter(this);
     FOverlay = new TXorOverlay(*pboxkClient);
+    FOverlay->OnRedraw = [this] { RedrawOverlay(); };
     pboxRulerH = new TPaintBoxWex(this);
     pboxRulerH->SetOpaque(true);
     pboxRulerH->OnPaint = [this](TPaintBoxWex*, QPainter& DC) { pboxRulerHPaint(DC); };
@@ -578,6 +579,7 @@ void TfrmChild::ScrollBarH1Change(int Position)
 {
     if (TOLECustomPage* P = Page())
         FViewOrigin.X = Position - P->Width() / 10;
+    FOverlay->ViewChanged();
     pboxkClient->repaint();
     pboxRulerH->repaint();
 }
@@ -586,6 +588,7 @@ void TfrmChild::ScrollBarV1Change(int Position)
 {
     if (TOLECustomPage* P = Page())
         FViewOrigin.Y = Position - P->Height() / 10;
+    FOverlay->ViewChanged();
     pboxkClient->repaint();
     pboxRulerV->repaint();
 }

@@ -355,6 +355,9 @@ private:
     void SelectUp(uint8_t Shift, const TPoint& P);
     void DrawXorPath();
     void DrawDragOutline();
+    // The selection's outline in view pixels, for a move to draw at offsets.
+    void TakeDragOutline();
+    void RedrawOverlay();
     void ShowNewItemOutline(class TDrawItem& Item);
     void ShowMousePosition(const TPoint& P);
     // The rulers' mouse-position lines at view point (X, Y).

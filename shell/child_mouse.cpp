@@ -823,6 +823,37 @@ void TfrmChild::DrawDragOutline()
     });
 }
 
+void TfrmChild::TakeDragOutline()
+{
+    QTransform Mapping;
+    Mapping.scale(FiZoom / 100.0, FiZoom / 100.0);
+    Mapping.translate(-double(FViewOrigin.X), -double(FViewOrigin.Y));
+    TOutlineRecorder Outline(Mapping);
+    if (TSelectedObjects* Sel = Selection())
+        Sel->DrawXorOutline(Outline, 1);
+    FDragOutline = std::make_unique<TXorOutline>(std::move(Outline.Lines));
+}
+
+void TfrmChild::RedrawOverlay()
+{
+    // What the drag under way shows, drawn once on the overlay's new picture
+    // with the view's mapping as it is now; the drag's next step erases it.
+    TPage* Page = DrawingPage();
+    if (!Page || !FOverlay->Active())
+        return;
+    const uint8_t Mode = Page->MouseMode();
+    if (Mode >= 17 && Mode <= 20) {
+        DrawXorPath();
+    } else if (Mode == 10 || Mode == 12) {
+        DrawNodeOutline();
+    } else if (Mode == 2 || Mode == 8 || Mode == 22 || (Mode >= 24 && Mode <= 38 && Mode % 2 == 0) ||
+               Mode == 42) {
+        if (Mode == 22)
+            TakeDragOutline();
+        DrawDragOutline();
+    }
+}
+
 void TfrmChild::SelectMove(uint8_t Shift, const TPoint& P)
 {
     TPage* Page = DrawingPage();
@@ -848,14 +879,8 @@ void TfrmChild::SelectMove(uint8_t Shift, const TPoint& P)
             // The overlay takes the view's picture as it is now, without
             // the anchors.
             FOverlay->Begin();
-            if (Mode == 21) {
-                QTransform Mapping;
-                Mapping.scale(FiZoom / 100.0, FiZoom / 100.0);
-                Mapping.translate(-double(FViewOrigin.X), -double(FViewOrigin.Y));
-                TOutlineRecorder Outline(Mapping);
-                Sel->DrawXorOutline(Outline, 1);
-                FDragOutline = std::make_unique<TXorOutline>(std::move(Outline.Lines));
-            }
+            if (Mode == 21)
+                TakeDragOutline();
             Page->SetMouseMode(Mode + 1);
             FptDragPoint = P;
             FDragShift = Shift;

@@ -81,7 +81,6 @@ void TXorOverlay::Begin()
     if (FbActive)
         return;
     FImage = TakeView();
-    FBase = FImage;
     FbStale = false;
     FUnshown = QRect();
     setGeometry(FView.rect());
@@ -97,7 +96,6 @@ void TXorOverlay::End()
     FbActive = false;
     hide();
     FImage = QImage();
-    FBase = QImage();
     FStamp = {};
     FbStale = false;
 }
@@ -126,22 +124,13 @@ void TXorOverlay::Retake()
     if (!FbActive || !FbStale)
         return;
     FbStale = false;
-    // What is drawn is the difference between the picture shown and the
-    // view's picture it was drawn on: laid again over the new picture.
-    const QImage Fresh = TakeView();
-    QImage Shown = Fresh;
-    const int W = std::min(Shown.width(), FImage.width());
-    const int H = std::min(Shown.height(), FImage.height());
-    for (int Y = 0; Y < H; ++Y) {
-        const auto* S = reinterpret_cast<const uint32_t*>(FImage.constScanLine(Y));
-        const auto* B = reinterpret_cast<const uint32_t*>(FBase.constScanLine(Y));
-        auto* D = reinterpret_cast<uint32_t*>(Shown.scanLine(Y));
-        for (int X = 0; X < W; ++X)
-            D[X] ^= (S[X] ^ B[X]) & 0x00FFFFFFu;
-    }
-    FBase = Fresh;
-    FImage = Shown;
+    // A clean picture, and what was shown drawn on it again: the view may
+    // map the page otherwise now, so the old pixels would not be erased.
+    FImage = TakeView();
+    FUnshown = QRect();
     setGeometry(FView.rect());
+    if (OnRedraw)
+        OnRedraw();
     update();
 }
 

@@ -3,8 +3,9 @@
 // the overlay, an opaque child covering the view, shows that image; bands
 // are drawn into it with the XOR raster operation, so drawing the same band
 // again erases it and the page picture is never painted during the drag.
-// When the view's picture changes under a drag, the overlay takes it again
-// and keeps what is drawn on it.
+// When the view's picture changes under a drag (the page painted anew, the
+// view scrolled or resized), the overlay takes it again and its owner draws
+// what it shows once more, with the view's mapping as it is now.
 #pragma once
 
 #include "foundation/rec_path.h"
@@ -103,9 +104,10 @@ public:
     // each pixel once however many lines cross it; drawing the same again
     // erases them. Nothing when inactive.
     void DrawOutline(TXorOutline& Outline, double DX, double DY);
-    // The view's picture changed: the overlay takes it again, keeping what
-    // is drawn on it where it is.
+    // The view's picture changed: the overlay takes it again (later, once)
+    // and calls OnRedraw to draw on it what it showed.
     void ViewChanged();
+    std::function<void()> OnRedraw;
     // What the overlay shows.
     const QImage& Image() const { return FImage; }
 
@@ -121,7 +123,6 @@ private:
 
     QWidget& FView;
     QImage FImage;
-    QImage FBase;     // the view's picture without what is drawn on it
     QImage FScratch;  // black under the strokes of one Draw
     // Per pixel of the image, the DrawLines call that last XORed it.
     std::vector<uint32_t> FStamp;

@@ -10,7 +10,9 @@
 #include <QMouseEvent>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -33,41 +35,58 @@ struct OverlayTest : MouseFormTest {
 
 } // namespace
 
-TEST_F(OverlayTest, BandStaysOverTheNewPictureWhenTheViewChangesMidDrag)
+TEST_F(OverlayTest, BandIsDrawnAgainOverTheNewPictureWhenTheViewChangesMidDrag)
 {
     // Wireframe: every item's outline is in the picture.
     Page().SetDisplayMode(0);
-    Page().SetMouseModeCommand(0, 4);
-    QApplication::processEvents();
-    Press({10, 10});
-    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
-    ASSERT_TRUE(W->Overlay()->Active());
-    AddShape({30, 30, 70, 60});
-    Page().InvalidateRect(nullptr, true);
-    QApplication::processEvents();
-    const QImage Clean = ViewPicture();
-    const QImage& Shown = W->Overlay()->Image();
-    ASSERT_EQ(Shown.size(), Clean.size());
-    const QPoint A = View({10, 10});
-    const QPoint B = View({100, 90});
-    int Band = 0;
-    int Elsewhere = 0;
-    for (int Y = 0; Y < Clean.height(); ++Y)
-        for (int X = 0; X < Clean.width(); ++X) {
-            if (Shown.pixel(X, Y) == Clean.pixel(X, Y))
-                continue;
-            // On the band's rectangle, give or take a pixel.
-            const auto Near = [](int V, int E) { return std::abs(V - E) <= 1; };
-            const bool Within = X >= A.x() - 1 && X <= B.x() + 1 && Y >= A.y() - 1 && Y <= B.y() + 1;
-            const bool OnBand = Within && (Near(X, A.x()) || Near(X, B.x()) || Near(Y, A.y()) || Near(Y, B.y()));
-            ++(OnBand ? Band : Elsewhere);
-        }
-    EXPECT_GT(Band, 0);
-    EXPECT_EQ(Elsewhere, 0);
-    // The next step erases the band where it was and draws it anew.
-    Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
-    Release({100, 90});
-    EXPECT_FALSE(W->Overlay()->Active());
+    // Each change, and whether the view maps the page elsewhere after it.
+    const std::tuple<const char*, bool, std::function<void()>> Changes[] = {
+        {"page painted anew", false,
+         [&] {
+             AddShape({30, 30, 70, 60});
+             Page().InvalidateRect(nullptr, true);
+         }},
+        {"view resized", true, [&] { W->SubWindow()->resize(W->SubWindow()->size() + QSize(60, 40)); }},
+        {"view scrolled", true, [&] { W->ScrollBarH->setValue(W->ScrollBarH->value() + 7); }},
+    };
+    for (const auto& [Name, Remaps, Change] : Changes) {
+        SCOPED_TRACE(Name);
+        Page().SetMouseModeCommand(0, 4);
+        QApplication::processEvents();
+        Press({10, 10});
+        Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
+        ASSERT_TRUE(W->Overlay()->Active());
+        const QPoint Was = View({10, 10});
+        Change();
+        QApplication::processEvents();
+        EXPECT_EQ(View({10, 10}) != Was, Remaps);
+        const QImage Clean = ViewPicture();
+        const QImage Shown = W->Overlay()->Image();
+        ASSERT_EQ(Shown.size(), Clean.size());
+        // The band where the view maps it now, and nothing else.
+        const QPoint A = View({10, 10});
+        const QPoint B = View({100, 90});
+        int Band = 0;
+        int Elsewhere = 0;
+        for (int Y = 0; Y < Clean.height(); ++Y)
+            for (int X = 0; X < Clean.width(); ++X) {
+                if (Shown.pixel(X, Y) == Clean.pixel(X, Y))
+                    continue;
+                const auto Near = [](int V, int E) { return std::abs(V - E) <= 1; };
+                const bool Within = X >= A.x() - 1 && X <= B.x() + 1 && Y >= A.y() - 1 && Y <= B.y() + 1;
+                const bool OnBand =
+                    Within && (Near(X, A.x()) || Near(X, B.x()) || Near(Y, A.y()) || Near(Y, B.y()));
+                ++(OnBand ? Band : Elsewhere);
+            }
+        EXPECT_GT(Band, 0);
+        EXPECT_EQ(Elsewhere, 0);
+        // The next steps erase it where it is drawn.
+        Send(QEvent::MouseMove, {120, 100}, Qt::LeftButton);
+        Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
+        EXPECT_EQ(W->Overlay()->Image(), Shown);
+        Release({100, 90});
+        EXPECT_FALSE(W->Overlay()->Active());
+    }
 }
 
 TEST_F(OverlayTest, NewItemOutlineShowsUntilThePageHasTheItem)
