@@ -25,11 +25,38 @@ struct OverlayTest : MouseFormTest {
         W->pboxkClient->render(&Image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
         return Image;
     }
-    void AddShape(const TRect& R)
+    TDrawItem* AddShape(const TRect& R)
     {
         auto Shape = std::make_unique<TRectObj>(&Page(), -1);
         Shape->SetFrame(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
+        TDrawItem* Item = Shape.get();
         Page().RootGroup().AddChild(std::move(Shape), -1);
+        return Item;
+    }
+    // The pixels where the overlay differs from the view's own picture: on
+    // the border of the page rectangle R as the view maps it now (give or
+    // take a pixel), and elsewhere.
+    std::pair<int, int> Differences(const TRect& R)
+    {
+        const QImage Clean = ViewPicture();
+        const QImage& Shown = W->Overlay()->Image();
+        if (Shown.size() != Clean.size())
+            return {0, -1};
+        const QPoint A = View({R.Left, R.Top});
+        const QPoint B = View({R.Right, R.Bottom});
+        const auto Near = [](int V, int E) { return std::abs(V - E) <= 1; };
+        int Border = 0;
+        int Elsewhere = 0;
+        for (int Y = 0; Y < Clean.height(); ++Y)
+            for (int X = 0; X < Clean.width(); ++X) {
+                if (Shown.pixel(X, Y) == Clean.pixel(X, Y))
+                    continue;
+                const bool Within = X >= A.x() - 1 && X <= B.x() + 1 && Y >= A.y() - 1 && Y <= B.y() + 1;
+                const bool OnBorder =
+                    Within && (Near(X, A.x()) || Near(X, B.x()) || Near(Y, A.y()) || Near(Y, B.y()));
+                ++(OnBorder ? Border : Elsewhere);
+            }
+        return {Border, Elsewhere};
     }
 };
 
@@ -60,32 +87,53 @@ TEST_F(OverlayTest, BandIsDrawnAgainOverTheNewPictureWhenTheViewChangesMidDrag)
         Change();
         QApplication::processEvents();
         EXPECT_EQ(View({10, 10}) != Was, Remaps);
-        const QImage Clean = ViewPicture();
-        const QImage Shown = W->Overlay()->Image();
-        ASSERT_EQ(Shown.size(), Clean.size());
         // The band where the view maps it now, and nothing else.
-        const QPoint A = View({10, 10});
-        const QPoint B = View({100, 90});
-        int Band = 0;
-        int Elsewhere = 0;
-        for (int Y = 0; Y < Clean.height(); ++Y)
-            for (int X = 0; X < Clean.width(); ++X) {
-                if (Shown.pixel(X, Y) == Clean.pixel(X, Y))
-                    continue;
-                const auto Near = [](int V, int E) { return std::abs(V - E) <= 1; };
-                const bool Within = X >= A.x() - 1 && X <= B.x() + 1 && Y >= A.y() - 1 && Y <= B.y() + 1;
-                const bool OnBand =
-                    Within && (Near(X, A.x()) || Near(X, B.x()) || Near(Y, A.y()) || Near(Y, B.y()));
-                ++(OnBand ? Band : Elsewhere);
-            }
+        const auto [Band, Elsewhere] = Differences({10, 10, 100, 90});
         EXPECT_GT(Band, 0);
         EXPECT_EQ(Elsewhere, 0);
+        const QImage Shown = W->Overlay()->Image();
         // The next steps erase it where it is drawn.
         Send(QEvent::MouseMove, {120, 100}, Qt::LeftButton);
         Send(QEvent::MouseMove, {100, 90}, Qt::LeftButton);
         EXPECT_EQ(W->Overlay()->Image(), Shown);
         Release({100, 90});
         EXPECT_FALSE(W->Overlay()->Active());
+    }
+}
+
+TEST_F(OverlayTest, EachDragDrawsItsOutlineAgainAfterAScroll)
+{
+    Page().SetDisplayMode(0);
+    struct Row {
+        const char* Name;
+        uint8_t Mode, Poly;
+        TPoint From, To;
+        TRect Outline;  // in page pixels
+    };
+    const Row Rows[] = {
+        {"rectangle tool", 15, 4, {20, 20}, {90, 70}, {20, 20, 90, 70}},
+        {"move", 0, 4, {50, 45}, {56, 51}, {46, 46, 126, 106}},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        Sel().ClearSelection();
+        if (R.Mode == 0)
+            Sel().AddItem(AddShape({40, 40, 120, 100}));
+        Page().SetMouseModeCommand(R.Mode, R.Poly);
+        W->ScrollBarH->setValue(W->ScrollBarH->minimum());
+        QApplication::processEvents();
+        Press(R.From);
+        Send(QEvent::MouseMove, R.To, Qt::LeftButton);
+        ASSERT_TRUE(W->Overlay()->Active());
+        W->ScrollBarH->setValue(W->ScrollBarH->value() + 3);
+        QApplication::processEvents();
+        const auto [Outline, Elsewhere] = Differences(R.Outline);
+        EXPECT_GT(Outline, 100);
+        EXPECT_EQ(Elsewhere, 0);
+        Send(QEvent::MouseMove, {R.To.X + 9, R.To.Y + 7}, Qt::LeftButton);
+        Send(QEvent::MouseMove, R.To, Qt::LeftButton);
+        EXPECT_EQ(Differences(R.Outline), std::make_pair(Outline, 0));
+        Release(R.From);
     }
 }
 
