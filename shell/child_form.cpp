@@ -262,6 +262,7 @@ TfrmChild::TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame)
     pboxkClient->setMouseTracking(true);
     pboxkClient->installEventFilter(this);
     FOverlay = new TXorOverlay(*pboxkClient);
+    FOverlay->OnRedraw = [this] { RedrawOverlay(); };
     pboxRulerH = new TPaintBoxWex(this);
     pboxRulerH->SetOpaque(true);
     pboxRulerH->OnPaint = [this](TPaintBoxWex*, QPainter& DC) { pboxRulerHPaint(DC); };
@@ -578,6 +579,7 @@ void TfrmChild::ScrollBarH1Change(int Position)
 {
     if (TOLECustomPage* P = Page())
         FViewOrigin.X = Position - P->Width() / 10;
+    FOverlay->ViewChanged();
     pboxkClient->repaint();
     pboxRulerH->repaint();
 }
@@ -586,6 +588,7 @@ void TfrmChild::ScrollBarV1Change(int Position)
 {
     if (TOLECustomPage* P = Page())
         FViewOrigin.Y = Position - P->Height() / 10;
+    FOverlay->ViewChanged();
     pboxkClient->repaint();
     pboxRulerV->repaint();
 }
@@ -712,6 +715,9 @@ void TfrmChild::InvalidatePageRect(const TRect* Rect)
     } else {
         FbViewCopyAllStale = true;
         pboxkClient->update();
+        // A whole new picture under a drag (a part is the drag's own edit,
+        // which its outline shows): the overlay takes it again.
+        FOverlay->ViewChanged();
     }
 }
 
@@ -1040,6 +1046,19 @@ void TfrmChild::pboxkClientPaint(QPainter& DC, const QRect& Clip)
     SetClipMapping(DC, 0, 0);
     DrawBackground(DC, R);
     DrawPage(DC, R);
+    if (!FNewItemOutline.empty()) {
+        // Gone once the picture has the item (a wireframe has every item).
+        const TRect& D = Page()->DirtyRect();
+        if (D.Left > D.Right || D.Top > D.Bottom || Page()->DisplayMode() == 0) {
+            FNewItemOutline.clear();
+        } else {
+            for (const TXorLines& L : FNewItemOutline) {
+                DC.setPen(QPen(QColor::fromRgb(L.Colour), 0));
+                for (const QPolygonF& F : L.Figures)
+                    DC.drawPolyline(F);
+            }
+        }
+    }
     DC.restore();
     DrawGrid(DC, R);
     DrawAnchors(DC);
@@ -1307,6 +1326,8 @@ void TfrmChild::actRedoExecute()
 
 void TfrmChild::ReplayHistory(bool Redo)
 {
+    // An undo may take a new item away again before its picture is made.
+    FNewItemOutline.clear();
     THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
     if (!H)
         return;

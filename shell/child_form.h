@@ -23,6 +23,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ class TScrollBarWex;
 struct TrecGrid;
 class TSelectedObjects;
 struct TTraceProgress;
+struct TXorLines;
+class TXorOutline;
 
 // The settings section and key of the maximised state of new windows.
 inline constexpr const char* MaxFrmChildSection = "4.0";
@@ -215,6 +218,8 @@ public:
     TPaintBoxWex* pboxkClient;
     // The rubber bands and drag outlines (child_mouse.cpp).
     class TXorOverlay* Overlay() const { return FOverlay; }
+    // A new item's outline waits over the view for the page's picture.
+    bool NewItemOutlineShown() const { return !FNewItemOutline.empty(); }
 
     // --- mouse tools (child_mouse.cpp). Shift is a TShiftState (ssShift,
     // ssAlt, ssCtrl) read from the event.
@@ -350,6 +355,10 @@ private:
     void SelectUp(uint8_t Shift, const TPoint& P);
     void DrawXorPath();
     void DrawDragOutline();
+    // The selection's outline in view pixels, for a move to draw at offsets.
+    void TakeDragOutline();
+    void RedrawOverlay();
+    void ShowNewItemOutline(class TDrawItem& Item);
     void ShowMousePosition(const TPoint& P);
     // The rulers' mouse-position lines at view point (X, Y).
     void ShowRulerCursors(int32_t X, int32_t Y);
@@ -370,6 +379,12 @@ private:
     void EndNodeDrag(const std::string& Message);
     void CommitNodeDrag(uint8_t Shift, const TPoint& P);
     class TXorOverlay* FOverlay = nullptr;
+    // The selection's outline at the start of a move, in view pixels: each
+    // step draws it at the offset.
+    std::unique_ptr<TXorOutline> FDragOutline;
+    // A new item's outline in page pixels, shown over the page until the
+    // page's picture has the item.
+    std::vector<TXorLines> FNewItemOutline;
     TPoint FptMouseDown{0, 0};
     TPoint FptPrevDrag{0, 0};
     TPoint FptLastMouse{0, 0};

@@ -646,9 +646,11 @@ void TfrmChild::EndMakeLine(const TPoint& Start, const TPoint& End)
     }
     if (TLayers* L = Page->GetLayers())
         Item->SetLayer(L->GetCurrent());
+    TDrawItem* Added = Item.get();
     try {
         Sel->ClearSelection();
         Sel->CommandAddNewDrawItem(std::move(Item), nullptr);
+        ShowNewItemOutline(*Added);
     } catch (...) {
         RecPolyLineClear(FWorkPath);
         Sel->EndUpdate();
@@ -676,8 +678,10 @@ void TfrmChild::TextTool(const TPoint& Point)
                 Text->SetLayer(L->GetCurrent());
             Text->SetPosition(P.X, P.Y);
             Text->SetNewText(Utf8ToCp932(Dialog.Text()));
+            TDrawItem* Added = Text.get();
             Sel->ClearSelection();
             Sel->CommandAddNewDrawItem(std::move(Text), nullptr);
+            ShowNewItemOutline(*Added);
         }
     } catch (...) {
         Sel->EndUpdate();
@@ -686,6 +690,16 @@ void TfrmChild::TextTool(const TPoint& Point)
     Sel->EndUpdate();
     ShowSelectionStatus();
     UpdateActionStates();
+    pboxkClient->update();
+}
+
+void TfrmChild::ShowNewItemOutline(TDrawItem& Item)
+{
+    // The item's own outline, in its wireframe colour: the view shows it
+    // until the page's picture has the item, which a long rendering delays.
+    TOutlineRecorder Outline{QTransform()};
+    Item.DrawDragFrame(Outline, 0);
+    FNewItemOutline = std::move(Outline.Lines);
     pboxkClient->update();
 }
 
@@ -777,6 +791,17 @@ void TfrmChild::DrawDragOutline()
     TSelectedObjects* Sel = Selection();
     const uint8_t Mode = Page->MouseMode();
     const TPoint P = FptDragPoint;
+    if (Mode == 22) {
+        // The outline taken at the drag's start, moved: the items are not
+        // asked again at every step.
+        int32_t DX = 0;
+        int32_t DY = 0;
+        MoveOffset(FDragShift, P, DX, DY);
+        const double S = FiZoom / 100.0;
+        if (FDragOutline)
+            FOverlay->DrawOutline(*FDragOutline, DX * S, DY * S);
+        return;
+    }
     FOverlay->Draw(OutlineColour, [&](QPainter& DC) {
         TOverlayFrameDC FrameDC(DC);
         if (Mode == 2 || Mode == 8) {
@@ -786,12 +811,6 @@ void TfrmChild::DrawDragOutline()
             DC.setPen(QPen(Qt::white, 0, Qt::DotLine));
             DC.drawRect(QRect(QPoint(std::min(A.X, B.X), std::min(A.Y, B.Y)),
                               QPoint(std::max(A.X, B.X), std::max(A.Y, B.Y))));
-        } else if (Mode == 22) {
-            int32_t DX = 0;
-            int32_t DY = 0;
-            MoveOffset(FDragShift, P, DX, DY);
-            SetViewMapping(DC, DX, DY);
-            Sel->DrawXorOutline(FrameDC, 1);
         } else if (Mode >= 24 && Mode <= 38) {
             double CX, CY, FX, FY;
             ScaleFactors(FDragShift, P, CX, CY, FX, FY);
@@ -802,6 +821,37 @@ void TfrmChild::DrawDragOutline()
             Sel->RotateDragGroup(FrameDC, FRotCenter.X, FRotCenter.Y, RotationAngle(FDragShift, P));
         }
     });
+}
+
+void TfrmChild::TakeDragOutline()
+{
+    QTransform Mapping;
+    Mapping.scale(FiZoom / 100.0, FiZoom / 100.0);
+    Mapping.translate(-double(FViewOrigin.X), -double(FViewOrigin.Y));
+    TOutlineRecorder Outline(Mapping);
+    if (TSelectedObjects* Sel = Selection())
+        Sel->DrawXorOutline(Outline, 1);
+    FDragOutline = std::make_unique<TXorOutline>(std::move(Outline.Lines));
+}
+
+void TfrmChild::RedrawOverlay()
+{
+    // What the drag under way shows, drawn once on the overlay's new picture
+    // with the view's mapping as it is now; the drag's next step erases it.
+    TPage* Page = DrawingPage();
+    if (!Page || !FOverlay->Active())
+        return;
+    const uint8_t Mode = Page->MouseMode();
+    if (Mode >= 17 && Mode <= 20) {
+        DrawXorPath();
+    } else if (Mode == 10 || Mode == 12) {
+        DrawNodeOutline();
+    } else if (Mode == 2 || Mode == 8 || Mode == 22 || (Mode >= 24 && Mode <= 38 && Mode % 2 == 0) ||
+               Mode == 42) {
+        if (Mode == 22)
+            TakeDragOutline();
+        DrawDragOutline();
+    }
 }
 
 void TfrmChild::SelectMove(uint8_t Shift, const TPoint& P)
@@ -826,8 +876,11 @@ void TfrmChild::SelectMove(uint8_t Shift, const TPoint& P)
                 Sel->DuplicateToDragGroup();
             }
             FdLastAngle = 0;
-            pboxkClient->repaint();
+            // The overlay takes the view's picture as it is now, without
+            // the anchors.
             FOverlay->Begin();
+            if (Mode == 21)
+                TakeDragOutline();
             Page->SetMouseMode(Mode + 1);
             FptDragPoint = P;
             FDragShift = Shift;
@@ -926,6 +979,7 @@ void TfrmChild::SelectUp(uint8_t Shift, const TPoint& P)
     if (Mode == 22 || (Mode >= 24 && Mode <= 38 && Mode % 2 == 0) || Mode == 42) {
         DrawDragOutline();  // erase
         FOverlay->End();
+        FDragOutline.reset();
         FptDragPoint = P;
         FDragShift = Shift;
         if (Mode == 22) {

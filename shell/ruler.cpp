@@ -1,5 +1,6 @@
 #include "shell/ruler.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
 
@@ -166,7 +167,20 @@ void PaintRuler(QPainter& DC, bool Horizontal, int32_t Length, const std::vector
     DC.fillRect(Horizontal ? QRect(0, 0, Length, T) : QRect(0, 0, T, Length), Qt::white);
     DC.setPen(Qt::black);
     const QPixmap& Digits = DigitStrip(Horizontal);
+    // Only the ticks of the area being painted (the paint engine's system
+    // clip, in the device's pixels): a mouse move repaints a pixel's line.
+    int32_t Lo = 0;
+    int32_t Hi = Length;
+    if (const QPaintEngine* E = DC.paintEngine(); E && !E->systemClip().isEmpty()) {
+        const QRect Dirty = DC.deviceTransform().inverted().mapRect(E->systemClip().boundingRect());
+        Lo = Horizontal ? Dirty.left() : Dirty.top();
+        Hi = Horizontal ? Dirty.right() : Dirty.bottom();
+    }
     for (const TRulerTick& Tick : Ticks) {
+        // A label ends at its tick.
+        if (Tick.Pos < Lo - 1 ||
+            Tick.Pos - RulerDigitAdvance * static_cast<int32_t>(Tick.Label.size()) > Hi + 1)
+            continue;
         const int32_t From = Tick.Length == TTickLength::Long     ? 1
                              : Tick.Length == TTickLength::Medium ? 6
                                                                  : 11;

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-void PolyDrawPath(QPainter& DC, const TPoint* Points, const uint8_t* Types, int32_t Count)
+QPainterPath PointPath(const TPoint* Points, const uint8_t* Types, int32_t Count)
 {
     QPainterPath Path;
     auto At = [&](int32_t I) { return QPointF(Points[I].X, Points[I].Y); };
@@ -39,13 +39,24 @@ void PolyDrawPath(QPainter& DC, const TPoint* Points, const uint8_t* Types, int3
             break;
         }
     }
-    DC.strokePath(Path, DC.pen());
+    return Path;
+}
+
+QPainterPath PointPath(const TrecPolyLine& Path)
+{
+    return PointPath(Path.Points.data(), Path.pabType.data(),
+                     std::min<int32_t>(Path.Count,
+                                       static_cast<int32_t>(std::min(Path.Points.size(), Path.pabType.size()))));
+}
+
+void PolyDrawPath(QPainter& DC, const TPoint* Points, const uint8_t* Types, int32_t Count)
+{
+    DC.strokePath(PointPath(Points, Types, Count), DC.pen());
 }
 
 void PolyDrawPath(QPainter& DC, const TrecPolyLine& Path)
 {
-    PolyDrawPath(DC, Path.Points.data(), Path.pabType.data(),
-                 std::min<int32_t>(Path.Count, static_cast<int32_t>(std::min(Path.Points.size(), Path.pabType.size()))));
+    DC.strokePath(PointPath(Path), DC.pen());
 }
 
 QRect TextBottomRect(QPainter& DC, const QString& Text, const QRect& R, int* Height)

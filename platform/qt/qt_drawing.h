@@ -4,6 +4,7 @@
 
 #include "foundation/geometry_types.h"
 
+#include <QPainterPath>
 #include <QRect>
 #include <QString>
 
@@ -19,6 +20,9 @@ struct TrecPolyLine;
 // Other types are skipped, and so is a Bezier cut short by the end.
 void PolyDrawPath(QPainter& DC, const TPoint* Points, const uint8_t* Types, int32_t Count);
 void PolyDrawPath(QPainter& DC, const TrecPolyLine& Path);
+// The figures PolyDrawPath strokes, as a painter path.
+QPainterPath PointPath(const TPoint* Points, const uint8_t* Types, int32_t Count);
+QPainterPath PointPath(const TrecPolyLine& Path);
 
 // Flags of word-wrapped text drawn from the top-left, the way an edit shows it.
 constexpr int kWordBreakFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;

@@ -4,6 +4,11 @@
 
 #include "foundation/app_environment.h"
 
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QRegion>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -162,4 +167,31 @@ TEST(GridStep, ByUnitAndAtLeastTenViewPixels)
     // without a resolution, a negative resolution, no divisions).
     for (double Step : {0.0, -28.3, std::numeric_limits<double>::infinity(), std::nan("")})
         EXPECT_EQ(GridDrawStep(Step, 100), 0.0) << Step;
+}
+
+// A ruler painted only in part (a mouse line's repaint) has there what the
+// whole ruler has: the ticks and labels outside are left out, none inside.
+TEST(RulerPaint, PartPaintedAsTheWhole)
+{
+    const auto Ticks = RulerTicks(-3, 400, 100, 72, RulerUnitPixel);
+    for (bool Horizontal : {true, false}) {
+        SCOPED_TRACE(Horizontal);
+        const QSize Size = Horizontal ? QSize(400, RulerThickness) : QSize(RulerThickness, 400);
+        QImage Whole(Size, QImage::Format_RGB32);
+        {
+            QPainter DC(&Whole);
+            PaintRuler(DC, Horizontal, 400, Ticks, -1);
+        }
+        for (int32_t At : {0, 47, 100, 151, 399}) {
+            const QRect Strip = Horizontal ? QRect(At, 0, 2, RulerThickness) : QRect(0, At, RulerThickness, 2);
+            QImage Part(Size, QImage::Format_RGB32);
+            Part.fill(Qt::red);
+            {
+                QPainter DC(&Part);
+                DC.paintEngine()->setSystemClip(QRegion(Strip));
+                PaintRuler(DC, Horizontal, 400, Ticks, -1);
+            }
+            EXPECT_EQ(Part.copy(Strip), Whole.copy(Strip)) << At;
+        }
+    }
 }
