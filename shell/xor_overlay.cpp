@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 void TOutlineRecorder::PolyDrawPath(const TrecPath& Path)
 {
@@ -175,6 +176,23 @@ void TXorOverlay::Draw(uint32_t Colour, const std::function<void(QPainter&)>& Bo
 
 namespace {
 
+// The smallest rectangle holding the pixels changed so far.
+struct TChangedBox {
+    int Left = std::numeric_limits<int>::max();
+    int Top = std::numeric_limits<int>::max();
+    int Right = -1;
+    int Bottom = -1;
+    void Add(int X, int Y)
+    {
+        Left = std::min(Left, X);
+        Right = std::max(Right, X);
+        Top = std::min(Top, Y);
+        Bottom = std::max(Bottom, Y);
+    }
+    bool Empty() const { return Right < Left; }
+    QRect Rect() const { return QRect(QPoint(Left, Top), QPoint(Right, Bottom)); }
+};
+
 // Steps the lines moved by (DX, DY) pixel by pixel within Box, calling
 // Plot(X, Y, Colour) for each pixel (a pixel where lines meet more than once).
 template <class F>
@@ -241,10 +259,7 @@ void TXorOverlay::DrawLines(const std::vector<TXorLines>& Lines, double DX, doub
     const uint32_t Stamp = FStampCount;
     auto* Bits = reinterpret_cast<uint32_t*>(FImage.bits());
     const qsizetype Stride = FImage.bytesPerLine() / 4;
-    int Left = W;
-    int Top = H;
-    int Right = -1;
-    int Bottom = -1;
+    TChangedBox Changed;
     StepLines(Lines, DX, DY, FImage.rect(), [&](int X, int Y, uint32_t Colour) {
         if (unsigned(X) >= unsigned(W) || unsigned(Y) >= unsigned(H))
             return;
@@ -253,13 +268,10 @@ void TXorOverlay::DrawLines(const std::vector<TXorLines>& Lines, double DX, doub
             return;
         Seen = Stamp;
         Bits[Y * Stride + X] ^= Colour;
-        Left = std::min(Left, X);
-        Right = std::max(Right, X);
-        Top = std::min(Top, Y);
-        Bottom = std::max(Bottom, Y);
+        Changed.Add(X, Y);
     });
-    if (Right >= Left)
-        Show(QRect(QPoint(Left, Top), QPoint(Right, Bottom)));
+    if (!Changed.Empty())
+        Show(Changed.Rect());
 }
 
 void TXorOverlay::DrawOutline(TXorOutline& Outline, double DX, double DY)
@@ -299,23 +311,17 @@ void TXorOverlay::DrawOutline(TXorOutline& Outline, double DX, double DY)
     }
     auto* Bits = reinterpret_cast<uint32_t*>(FImage.bits());
     const qsizetype Stride = FImage.bytesPerLine() / 4;
-    int Left = W;
-    int Top = H;
-    int Right = -1;
-    int Bottom = -1;
+    TChangedBox Changed;
     for (const TXorOutline::TPixel& P : Outline.FPixels) {
         const int X = P.X + IX;
         const int Y = P.Y + IY;
         if (unsigned(X) >= unsigned(W) || unsigned(Y) >= unsigned(H))
             continue;
         Bits[Y * Stride + X] ^= P.Colour;
-        Left = std::min(Left, X);
-        Right = std::max(Right, X);
-        Top = std::min(Top, Y);
-        Bottom = std::max(Bottom, Y);
+        Changed.Add(X, Y);
     }
-    if (Right >= Left)
-        Show(QRect(QPoint(Left, Top), QPoint(Right, Bottom)));
+    if (!Changed.Empty())
+        Show(Changed.Rect());
 }
 
 void TXorOverlay::Show(const QRect& Area)

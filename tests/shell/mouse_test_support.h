@@ -5,9 +5,26 @@
 #include "child_test_support.h"
 
 #include "foundation/streams.h"
+#include "foundation/user_error.h"
+#include "model/poly_line_obj.h"
 #include "store/history.h"
 
 #include <QMouseEvent>
+
+// A line for the node tests: its FailAt-th path rebuild from now fails (0:
+// none), and its path-macro flag can be set.
+class TNodeTestLine : public TPolyLineObj {
+public:
+    using TPolyLineObj::TPolyLineObj;
+    void RebuildPath() override
+    {
+        if (FailAt > 0 && --FailAt == 0)
+            throw EUserError("no rebuild");
+        TPolyLineObj::RebuildPath();
+    }
+    void SetPathMacroFlag(uint8_t Flag) { FbPathMacro = Flag; }
+    int FailAt = 0;
+};
 
 inline std::string DocumentBytes(TfrmChild* W)
 {

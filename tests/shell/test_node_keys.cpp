@@ -16,24 +16,11 @@ namespace {
 
 using TPts = std::vector<std::pair<int32_t, int32_t>>;
 
-class TTestLine : public TPolyLineObj {
-public:
-    using TPolyLineObj::TPolyLineObj;
-    void RebuildPath() override
-    {
-        if (FailAt > 0 && --FailAt == 0)
-            throw EUserError("no rebuild");
-        TPolyLineObj::RebuildPath();
-    }
-    void SetPathMacroFlag(uint8_t Flag) { FbPathMacro = Flag; }
-    int FailAt = 0;  // the FailAt-th rebuild from now raises (0: none)
-};
-
 // 0 (20,100) - 1 (60,100) ~ controls (80,60) (120,60) ~ 4 (140,100).
 const TPts LineThenCurve{{20, 100}, {60, 100}, {80, 60}, {120, 60}, {140, 100}};
 
 struct NodeKeysTest : MouseFormTest {
-    TTestLine* Line = nullptr;
+    TNodeTestLine* Line = nullptr;
 
     // The line, node 1 of Kind, selected as an item, in the tool of Mode.
     void MakeLine(uint8_t Kind, uint8_t Mode = 6)
@@ -45,7 +32,7 @@ struct NodeKeysTest : MouseFormTest {
             Path.Points[I] = {LineThenCurve[I].first, LineThenCurve[I].second};
             Path.pabType[I] = Types[I];
         }
-        Line = static_cast<TTestLine*>(Page().RootGroup().AddChild(std::make_unique<TTestLine>(&Page(), -1), -1));
+        Line = static_cast<TNodeTestLine*>(Page().RootGroup().AddChild(std::make_unique<TNodeTestLine>(&Page(), -1), -1));
         Line->SetPathRecord(Path);
         Line->SetNodeKind(1, Kind, nullptr);
         Page().SetMouseModeCommand(Mode, 0);

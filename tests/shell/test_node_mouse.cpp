@@ -20,19 +20,6 @@ namespace {
 
 using TPts = std::vector<std::pair<int32_t, int32_t>>;
 
-// A line whose FailAt-th path rebuild from now fails (0: none).
-class TFailingLine : public TPolyLineObj {
-public:
-    using TPolyLineObj::TPolyLineObj;
-    void RebuildPath() override
-    {
-        if (FailAt > 0 && --FailAt == 0)
-            throw EUserError("no rebuild");
-        TPolyLineObj::RebuildPath();
-    }
-    int FailAt = 0;
-};
-
 // A straight segment, then a curve: 0 (20,100) - 1 (60,100) ~ 4 (140,100).
 const TPts LineThenCurve{{20, 100}, {60, 100}, {80, 60}, {120, 60}, {140, 100}};
 const std::vector<uint8_t> LineThenCurveTypes{PT_MOVETO, PT_LINETO, PT_BEZIERTO, PT_BEZIERTO, PT_BEZIERTO};
@@ -41,7 +28,7 @@ const TPts TwoCurves{{20, 20}, {40, 20}, {60, 40}, {80, 40}, {100, 40}, {120, 20
 const std::vector<uint8_t> TwoCurvesTypes(7, PT_BEZIERTO);
 
 struct NodeMouseTest : MouseFormTest {
-    TFailingLine* Line = nullptr;
+    TNodeTestLine* Line = nullptr;
     std::vector<std::string> Boxes;
     TMessageBoxHandler OldBoxes;
 
@@ -70,8 +57,8 @@ struct NodeMouseTest : MouseFormTest {
             Path.Points[I] = {Points[I].first, Points[I].second};
             Path.pabType[I] = Types[I];
         }
-        Line = static_cast<TFailingLine*>(
-            Page().RootGroup().AddChild(std::make_unique<TFailingLine>(&Page(), -1), -1));
+        Line = static_cast<TNodeTestLine*>(
+            Page().RootGroup().AddChild(std::make_unique<TNodeTestLine>(&Page(), -1), -1));
         Line->SetPathRecord(Path);
         Line->SetNodeKind(Node, Kind, nullptr);
         Page().SetMouseModeCommand(Mode, 0);
