@@ -48,7 +48,7 @@ bool TFontNameDialog::Execute()
     // reach, and the numbers in the ranges of their controls.
     if (!Stored.empty())
         SetBoundsInWorkArea(Form.get(), Left, Top, std::max(Width, TfrmSelFontName::MinWidth), Height);
-    Form->SetItemSize(std::clamp(StoredSize, 1, 999));
+    Form->SetItemSize(StoredSize);
     Form->SetColumns(Columns);
     Form->SetFontName(FontName.empty() ? Face : FontName);
     if (OnShowForm)
