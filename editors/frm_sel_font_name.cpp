@@ -88,6 +88,10 @@ TfrmSelFontName::TfrmSelFontName(QWidget* Owner) : QDialog(Owner)
         connect(Box, &QCheckBox::clicked, this, [this] { KindClicked(); });
     }
     Top->addStretch();
+    Main->addLayout(Top);
+    // Size and columns on a row of their own, so that the kinds keep their
+    // whole captions at the narrowest width.
+    auto* Options = new QHBoxLayout;
     auto* SizeLabel = new QLabel("サイズ(&S)：", this);
     edtSize = new TEditTrackBarWex(this);
     edtSize->setObjectName("edtSize");
@@ -97,14 +101,16 @@ TfrmSelFontName::TfrmSelFontName(QWidget* Owner) : QDialog(Owner)
     edtSize->SetButtons(etbkbUpDown);
     edtSize->setFixedWidth(64);
     SizeLabel->setBuddy(edtSize);
-    Top->addWidget(SizeLabel);
-    Top->addWidget(edtSize);
+    Options->addWidget(SizeLabel);
+    Options->addWidget(edtSize);
     cmbColumns = new QComboBox(this);
     for (int I = 0; I <= 10; ++I)
         cmbColumns->addItem(QString::number(I));
-    Top->addWidget(new QLabel("列：", this));
-    Top->addWidget(cmbColumns);
-    Main->addLayout(Top);
+    Options->addSpacing(12);
+    Options->addWidget(new QLabel("列：", this));
+    Options->addWidget(cmbColumns);
+    Options->addStretch();
+    Main->addLayout(Options);
 
     ListBox = new QListWidget(this);
     ListBox->setObjectName("ListBox");
