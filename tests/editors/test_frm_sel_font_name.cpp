@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -63,6 +64,11 @@ TEST(FrmSelFontName, ClickingAKindRefillsAndSelectsTheFaceAgain)
     Form.cboxSymbol->click();
     EXPECT_GE(Form.ListBox->count(), Latin);
     EXPECT_EQ(Form.ListBox->currentItem()->text().toStdString(), Second);
+    const QPoint First = Form.ListBox->visualItemRect(Form.ListBox->item(0)).center();
+    QTest::mouseClick(Form.ListBox->viewport(), Qt::LeftButton, {}, First);
+    QTest::mouseDClick(Form.ListBox->viewport(), Qt::LeftButton, {}, First);
+    EXPECT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_EQ(Form.FontName(), Form.ListBox->item(0)->text().toStdString());
 }
 
 TEST(FrmSelFontName, AnEmptyListSelectsNothingAndClosesWithoutAFace)
@@ -92,6 +98,54 @@ TEST(FrmSelFontName, ItemsAreTwoPixelsTallerThanTheSize)
     }
     Form.edtSize->setText("40");
     EXPECT_EQ(Form.ItemSize(), 40);
+}
+
+// The item's picture as the list shows it, and the same text drawn by hand
+// in Font on the list's colours.
+QImage ItemPicture(TfrmSelFontName& Form, int Row)
+{
+    const QRect R = Form.ListBox->visualItemRect(Form.ListBox->item(Row));
+    return Form.ListBox->viewport()->grab(R).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage Drawn(const TfrmSelFontName& Form, const QSize& Size, const QString& Text, const QFont& Font)
+{
+    QImage Image(Size, QImage::Format_RGB32);
+    Image.fill(Form.ListBox->palette().base().color());
+    QPainter P(&Image);
+    P.setPen(Form.ListBox->palette().text().color());
+    P.setFont(Font);
+    P.drawText(QRect(QPoint(0, 0), Size).adjusted(1, 1, -1, -1), Qt::AlignLeft | Qt::AlignVCenter, Text);
+    return Image;
+}
+
+TEST(FrmSelFontName, EachFaceIsDrawnInItself)
+{
+    TfrmSelFontName Form;
+    Form.cboxAnsi->setChecked(true);
+    Form.SetItemSize(22);
+    Form.show();
+    for (const char* Face : {"DejaVu Sans Mono", "DejaVu Serif"}) {
+        const int Row = Form.Faces().IndexOf(Face);
+        ASSERT_GE(Row, 0) << Face;
+        Form.ListBox->setCurrentRow(Row == 0 ? 1 : 0);
+        const QImage Item = ItemPicture(Form, Row);
+        QFont Own(Face);
+        Own.setPixelSize(22);
+        QFont Plain = Form.font();
+        Plain.setPixelSize(22);
+        EXPECT_EQ(Item, Drawn(Form, Item.size(), Face, Own)) << Face;
+        EXPECT_NE(Item, Drawn(Form, Item.size(), Face, Plain)) << Face;
+    }
+}
+
+TEST(FrmSelFontName, SizeTakesDigitsOnly)
+{
+    TfrmSelFontName Form;
+    Form.edtSize->clear();
+    QTest::keyClicks(Form.edtSize, "3x-2");
+    EXPECT_EQ(Form.edtSize->text(), "32");
+    EXPECT_EQ(Form.ItemSize(), 32);
 }
 
 TEST(FontNameDialog, StoredBoundsAndNumbersAreBroughtIntoRange)
