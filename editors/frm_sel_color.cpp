@@ -83,10 +83,37 @@ int32_t ScreenPixelColor(const QImage& Screen, const QRect& Geometry, QPoint Glo
     return qRed(C) | (qGreen(C) << 8) | (qBlue(C) << 16);
 }
 
+TMyHintWindow::TMyHintWindow(QWidget* Parent) : QWidget(Parent, Qt::ToolTip | Qt::FramelessWindowHint)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+}
+
+void TMyHintWindow::ActivateHint(QPoint Global, const QString& Text, int32_t Color)
+{
+    FText = Text;
+    FColor = Color;
+    const QRect Bounds = fontMetrics().boundingRect(QRect(0, 0, 300, 1000), Qt::TextWordWrap, Text);
+    resize(Bounds.width() + 6, Bounds.height() + 4);
+    move(Global + QPoint(0, 20));
+    show();
+    update();
+}
+
+void TMyHintWindow::paintEvent(QPaintEvent*)
+{
+    QPainter P(this);
+    P.fillRect(rect(), ColorOfRef(FColor));
+    P.setPen(ColorOfRef(SwatchTextColor(FColor)));
+    P.drawText(rect().adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, FText);
+    P.setPen(Qt::black);
+    P.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
 TPickerBox::TPickerBox(QSize Size, QWidget* Parent) : QWidget(Parent)
 {
     setFixedSize(Size);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
 }
 
 QImage TPickerBox::Picture()
@@ -115,7 +142,9 @@ void TPickerBox::mousePressEvent(QMouseEvent* E)
 
 void TPickerBox::mouseMoveEvent(QMouseEvent* E)
 {
-    if (OnMouseMove)
+    if (FHint && FHint->isVisible() && !FHintCell.contains(E->position().toPoint()))
+        FHint->hide();
+    if (E->buttons() != Qt::NoButton && OnMouseMove)
         OnMouseMove(E);
 }
 
@@ -135,14 +164,26 @@ bool TPickerBox::event(QEvent* Event)
 {
     if (Event->type() == QEvent::ToolTip && OnHint) {
         auto* Help = static_cast<QHelpEvent*>(Event);
-        const QString Text = OnHint(Help->pos());
-        if (Text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(Help->globalPos(), Text, this);
+        const TCellHint Hint = OnHint(Help->pos());
+        if (Hint.Text.isEmpty()) {
+            if (FHint)
+                FHint->hide();
+            return QWidget::event(Event); // the box's own tool tip, if any
+        }
+        if (!FHint)
+            FHint = new TMyHintWindow(this);
+        FHintCell = Hint.Cell;
+        FHint->ActivateHint(Help->globalPos(), Hint.Text, Hint.Color);
         return true;
     }
     return QWidget::event(Event);
+}
+
+void TPickerBox::leaveEvent(QEvent* Event)
+{
+    if (FHint)
+        FHint->hide();
+    QWidget::leaveEvent(Event);
 }
 
 namespace {
@@ -296,12 +337,8 @@ TfrmSelColor::TfrmSelColor(QWidget* Owner) : QDialog(Owner)
         if (cboxBlock->isChecked())
             btnOK->click();
     };
-    pbox->OnHint = [this](QPoint At) {
-        int C = 0, R = 0;
-        if (!cboxBlock->isChecked() || !CellAt(pbox->size(), At, FSelected, C, R))
-            return QString();
-        return CellHintText(FSelected, C, R, FValues[FSelected], FValues[3], FValues[4], FValues[5]);
-    };
+    pbox->OnHint = [this](QPoint At) { return FieldHint(At); };
+    pboxVBar->OnHint = [this](QPoint At) { return BarHint(At); };
     pboxVBar->OnPaint = [this](QPainter& P) { PaintBar(P); };
     pboxVBar->OnMouseDown = [this](QMouseEvent* E) {
         FBarDrag = !cboxBlock->isChecked();
@@ -330,8 +367,14 @@ TfrmSelColor::TfrmSelColor(QWidget* Owner) : QDialog(Owner)
                 btnOK->click();
         };
         Box->OnHint = [Box, Mode](QPoint At) {
-            int C = 0, R = 0;
-            return CellAt(Box->size(), At, Mode, C, R) ? CellHintText(Mode, C, R, 0, 0, 0, 0) : QString();
+            TCellHint Hint;
+            int C = 0, R = 0, H = 0, S = 0, V = 0;
+            if (CellAt(Box->size(), At, Mode, C, R)) {
+                Hint.Text = CellHintText(Mode, C, R, 0, 0, 0, 0);
+                Hint.Color = CellColor(Mode, C, R, 0, H, S, V);
+                Hint.Cell = CellRect(Box->size(), Mode, C, R);
+            }
+            return Hint;
         };
     }
 
@@ -377,6 +420,48 @@ TfrmSelColor::TfrmSelColor(QWidget* Owner) : QDialog(Owner)
 }
 
 TfrmSelColor::~TfrmSelColor() = default;
+
+TCellHint TfrmSelColor::FieldHint(QPoint At) const
+{
+    TCellHint Hint;
+    int C = 0, R = 0;
+    if (!cboxBlock->isChecked() || !CellAt(pbox->size(), At, FSelected, C, R))
+        return Hint;
+    int32_t H = FValues[3], S = FValues[4], V = FValues[5];
+    Hint.Text = CellHintText(FSelected, C, R, FValues[FSelected], H, S, V);
+    Hint.Color = CellColor(FSelected, C, R, FValues[FSelected], H, S, V);
+    Hint.Cell = CellRect(pbox->size(), FSelected, C, R);
+    return Hint;
+}
+
+TCellHint TfrmSelColor::BarHint(QPoint At) const
+{
+    TCellHint Hint;
+    if (!cboxBlock->isChecked())
+        return Hint;
+    for (int I = 0; I < BarCells(FSelected); ++I) {
+        const QRect Cell = BarCellRect(pboxVBar->size(), FSelected, I);
+        if (!Cell.adjusted(1, 1, -1, -1).contains(At))
+            continue;
+        int32_t V[6];
+        std::copy(FValues, FValues + 6, V);
+        V[FSelected] = BarCellValue(FSelected, I);
+        DeriveComponents(FSelected, V);
+        Hint.Color = ColorOfComponents(V);
+        Hint.Cell = Cell;
+        if (FSelected < 3) {
+            Hint.Text = QStringLiteral("RGB = $") +
+                        QStringLiteral("%1").arg(SwapRB(Hint.Color), 6, 16, QChar('0')).toUpper();
+        } else {
+            Hint.Text = QStringLiteral("色相 = %1\n彩度 = %2 %\n明度 = %3 %")
+                            .arg(int(std::nearbyint(V[3] / 1000.0)))
+                            .arg(int(std::nearbyint(V[4] * 100.0 / 256)))
+                            .arg(int(std::nearbyint(V[5] * 100.0 / 255)));
+        }
+        return Hint;
+    }
+    return Hint;
+}
 
 void TfrmSelColor::ClipChanged() { sbtnColorPaste->setEnabled(ClipboardHasColor()); }
 
@@ -459,7 +544,8 @@ void TfrmSelColor::FillFields()
     TEditTrackBarWex* Rgb[3] = {edtRed, edtGrn, edtBlu};
     QLabel* Labels[3] = {lblR, lblG, lblB};
     for (int I = 0; I < 3; ++I) {
-        Rgb[I]->SetPosition(FValues[I]);
+        if (I != FTyping) // the user's text stays as typed, leading zeros and all
+            Rgb[I]->SetPosition(FValues[I]);
         Labels[I]->setText(Hex ? QStringLiteral("(%1)").arg(FValues[I])
                                : QStringLiteral("($%1)").arg(FValues[I], 2, 16, QChar('0')).toUpper());
     }
@@ -467,7 +553,7 @@ void TfrmSelColor::FillFields()
                              std::nearbyint(FValues[5] * 100.0 / 255)};
     TEditTrackBarWex* Hsv[3] = {edtHue, edtSat, edtBri};
     for (int I = 0; I < 3; ++I)
-        if (Hsv[I]->Position() != Shown[I] || Hsv[I]->text().isEmpty())
+        if (I + 3 != FTyping && (Hsv[I]->Position() != Shown[I] || Hsv[I]->text().isEmpty()))
             Hsv[I]->SetPosition(Shown[I]);
     --FUpdating;
 }
@@ -506,7 +592,9 @@ void TfrmSelColor::edtFactorChange(int Component)
         Value = int32_t(RoundOff(Typed * 255 / 100.0));
     if (Value == FValues[Component])
         return;
+    FTyping = Component;
     SetComponent(Component, Value);
+    FTyping = -1;
 }
 
 void TfrmSelColor::rbtnClick(int Component)

@@ -20,6 +20,31 @@ class QToolButton;
 class TEditTrackBarWex;
 class TRvClipDetector;
 
+// The hint of a grid cell: the text on the cell's own colour, in black or
+// white as SwatchTextColor says, drawn 2 pixels in from the left and top.
+class TMyHintWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMyHintWindow(QWidget* Parent = nullptr);
+    void ActivateHint(QPoint Global, const QString& Text, int32_t Color);
+    const QString& Text() const { return FText; }
+    int32_t Color() const { return FColor; }
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+
+private:
+    QString FText;
+    int32_t FColor = 0;
+};
+
+// What a box's hint shows over a cell: none when Text stays empty.
+struct TCellHint {
+    QString Text;
+    int32_t Color = 0;
+    QRect Cell; // the hint stays while the cursor is inside
+};
+
 // A box painted and clicked through handlers, standing for the form's paint
 // boxes.
 class TPickerBox : public QWidget {
@@ -28,9 +53,10 @@ public:
     explicit TPickerBox(QSize Size, QWidget* Parent = nullptr);
     std::function<void(QPainter&)> OnPaint;
     std::function<void(QMouseEvent*)> OnMouseDown, OnMouseMove, OnMouseUp, OnDblClick;
-    std::function<QString(QPoint)> OnHint; // "" shows none
+    std::function<TCellHint(QPoint)> OnHint;
     // What the box shows, at its own size.
     QImage Picture();
+    TMyHintWindow* HintWindow() const { return FHint; } // nil before the first cell hint
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
@@ -39,6 +65,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* Event) override;
     void mouseDoubleClickEvent(QMouseEvent* Event) override;
     bool event(QEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
+
+private:
+    TMyHintWindow* FHint = nullptr;
+    QRect FHintCell;
 };
 
 // The whole screen as a picture, with the screen's geometry in global
@@ -102,12 +133,15 @@ private:
     void GridMouseDown(int Mode, QSize Box, QPoint At);
     void SpoitMove(QPoint Global);
     void ClipChanged();
+    TCellHint FieldHint(QPoint At) const;
+    TCellHint BarHint(QPoint At) const;
 
     int32_t FValues[6] = {};
     int FSelected = 0;
     int32_t FStartColor = 0;
     int32_t FColor = 0;
     int FUpdating = 0;
+    int FTyping = -1; // the component whose edit the user is typing in
     bool FSpoitCapture = false;
     bool FFieldDrag = false, FBarDrag = false;
     intptr_t FContext = 0;

@@ -10,6 +10,7 @@
 #include "ui/window_test_support.h"
 
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -198,7 +199,14 @@ TEST(FrmSelColor, HexadecimalEntry)
     EXPECT_EQ(T.F.CurrentColor(), 0x000AC8);
     T.F.edtBlu->setText("1FF");
     EXPECT_EQ(T.F.CurrentColor(), 0xFF0AC8);
-    EXPECT_EQ(T.F.edtBlu->text(), QStringLiteral("FF")); // written back in the edit's own form
+    EXPECT_EQ(T.F.edtBlu->text(), QStringLiteral("1FF")); // what is typed stays as typed
+    EXPECT_EQ(T.F.lblB->text(), QStringLiteral("(255)"));
+    T.F.edtRed->setFocus();
+    T.F.edtRed->selectAll();
+    QTest::keyClicks(T.F.edtRed, "0000000F"); // eight digits, typed
+    EXPECT_EQ(T.F.CurrentColor(), 0xFF0A0F);
+    T.F.SetColor(0x0A0B0C); // a colour from elsewhere is written in the edits' own form
+    EXPECT_EQ(T.F.edtRed->text(), QStringLiteral("C"));
     T.F.cboxHex->setChecked(false);
     EXPECT_EQ(T.F.edtRed->PageSize, 5);
 }
@@ -362,6 +370,34 @@ TEST(ColorDialogWex, OffScreenPlacesAndWildPagesAreBroughtBack)
     D.Run = [&](TfrmSelColor* F) { return Page = F->ActivePage(), int(QDialog::Rejected); };
     D.Execute();
     EXPECT_EQ(Page, 2);
+}
+
+// The hint window over a cell: its text on the cell's colour; gone when the
+// cursor leaves the cell.
+TEST(FrmSelColor, CellHints)
+{
+    Form T;
+    T.F.SetPage(3);
+    QHelpEvent Help(QEvent::ToolTip, QPoint(4 * 17 + 5, 12 * 17 + 5), QPoint(300, 300));
+    QApplication::sendEvent(T.F.pboxWeb, &Help);
+    ASSERT_NE(T.F.pboxWeb->HintWindow(), nullptr);
+    EXPECT_TRUE(T.F.pboxWeb->HintWindow()->isVisible());
+    EXPECT_EQ(T.F.pboxWeb->HintWindow()->Text(), QStringLiteral("RGB = $FF0000"));
+    EXPECT_EQ(T.F.pboxWeb->HintWindow()->Color(), 0x0000FF);
+    QTest::mouseMove(T.F.pboxWeb, QPoint(4 * 17 + 8, 12 * 17 + 8)); // same cell
+    EXPECT_TRUE(T.F.pboxWeb->HintWindow()->isVisible());
+    QTest::mouseMove(T.F.pboxWeb, QPoint(5 * 17 + 8, 12 * 17 + 8));
+    EXPECT_FALSE(T.F.pboxWeb->HintWindow()->isVisible());
+    QHelpEvent Empty(QEvent::ToolTip, QPoint(16 * 17 + 5, 12 * 17 + 5), QPoint(300, 300));
+    QApplication::sendEvent(T.F.pboxWeb, &Empty); // no colour there: no hint
+    EXPECT_FALSE(T.F.pboxWeb->HintWindow()->isVisible());
+    T.F.SetPage(1);
+    T.F.cboxBlock->setChecked(true);
+    T.F.SetSelected(ccSat);
+    QHelpEvent Bar(QEvent::ToolTip, QPoint(20, 5), QPoint(300, 300)); // the top cell: saturation 256
+    QApplication::sendEvent(T.F.pboxVBar, &Bar);
+    ASSERT_NE(T.F.pboxVBar->HintWindow(), nullptr);
+    EXPECT_TRUE(T.F.pboxVBar->HintWindow()->Text().contains(QStringLiteral("彩度 = 100 %")));
 }
 
 // The custom-drawn parts at their fixed sizes.
