@@ -5,6 +5,7 @@
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/frm_rollup.h"
 #include "ui/ole2_color.h"
 #include "ui/ole_qt_bridge.h"
 #include "ui/rv_clip_detector.h"
@@ -297,8 +298,11 @@ TfrmSelColor::TfrmSelColor(QWidget* Owner) : QDialog(Owner)
     QObject::connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     QObject::connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     QObject::connect(btnHelp, &QPushButton::clicked, this, [this] {
-        if (OnHelp)
-            OnHelp(HelpContext);
+        // The application's help route: the form's help context, as for F1.
+        setProperty("HelpContext", HelpContext);
+        THelpInfo Info;
+        Info.MousePos = btnHelp->mapToGlobal(btnHelp->rect().center());
+        HandleWMHelp(this, Info);
     });
     QObject::connect(btnApply, &QPushButton::clicked, this, [this] {
         if (FApply)

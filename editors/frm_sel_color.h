@@ -86,8 +86,7 @@ public:
     explicit TfrmSelColor(QWidget* Owner = nullptr);
     ~TfrmSelColor() override;
 
-    int HelpContext = 0;
-    std::function<void(int HelpContext)> OnHelp;
+    int HelpContext = 0; // btnHelp asks the application's help for it
 
     void SetCallerValues(intptr_t Context, TColorProc Apply, TColorProc Preview);
     // The starting and the current colour.

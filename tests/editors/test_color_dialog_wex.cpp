@@ -5,6 +5,7 @@
 #include "editors/frm_sel_color.h"
 #include "foundation/ini_file.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/frm_rollup.h"
 #include "ui/golden_image.h"
 #include "ui/restore_pos.h"
 #include "ui/window_test_support.h"
@@ -308,6 +309,12 @@ TEST(FrmSelColor, LiveTestCallsTheCaller)
     using P = std::pair<int32_t, intptr_t>;
     EXPECT_EQ(Applies, (std::vector<P>{{0x112233, 7}}));
     EXPECT_EQ(Previews, (std::vector<P>{{0x112233, 7}, {0x445566, 7}}));
+    std::vector<int32_t> Helps;
+    SetShowHelpContextHook([&](int32_t C) { Helps.push_back(C); });
+    T.F.HelpContext = 42;
+    T.F.btnHelp->click();
+    SetShowHelpContextHook(nullptr);
+    EXPECT_EQ(Helps, std::vector<int32_t>{42});
     TfrmSelColor Plain;
     Plain.show();
     EXPECT_FALSE(Plain.btnApply->isVisible());
