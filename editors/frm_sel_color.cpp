@@ -62,9 +62,11 @@ void PaintField(QPainter& P, QSize Size, int Mode, int32_t Fixed, int32_t H, int
         }
 }
 
-QImage GrabWholeScreen(QRect& Geometry)
+QImage GrabWholeScreen(QPoint At, QRect& Geometry)
 {
-    QScreen* Screen = QGuiApplication::primaryScreen();
+    QScreen* Screen = QGuiApplication::screenAt(At);
+    if (!Screen)
+        Screen = QGuiApplication::primaryScreen();
     if (!Screen)
         return {};
     Geometry = Screen->geometry();
@@ -392,7 +394,7 @@ TfrmSelColor::TfrmSelColor(QWidget* Owner) : QDialog(Owner)
     pboxSpoit->OnMouseDown = [this](QMouseEvent* E) {
         if (!pboxSpoit->isEnabled() || !FGrab)
             return;
-        FScreen = FGrab(FScreenGeometry);
+        FScreen = FGrab(E->globalPosition().toPoint(), FScreenGeometry);
         if (FScreen.isNull())
             return;
         FSpoitCapture = true;
@@ -410,7 +412,7 @@ TfrmSelColor::TfrmSelColor(QWidget* Owner) : QDialog(Owner)
         pboxSpoit->unsetCursor();
         pboxSpoit->update();
     };
-    SetScreenGrab(GrabWholeScreen);
+    SetScreenGrab(GrabWholeScreen, true);
 
     RvClipDetector = new TRvClipDetector(this);
     try {
@@ -469,12 +471,25 @@ TCellHint TfrmSelColor::BarHint(QPoint At) const
 
 void TfrmSelColor::ClipChanged() { sbtnColorPaste->setEnabled(ClipboardHasColor()); }
 
-void TfrmSelColor::SetScreenGrab(TScreenGrab Grab)
+namespace {
+
+// One grab tells whether the platform lets us read the screen at all; the
+// answer holds for the whole run, so the real screen is grabbed once only.
+bool ScreenGrabWorks(const TScreenGrab& Grab, bool Default)
+{
+    QRect Geometry;
+    if (!Default)
+        return Grab && !Grab(QPoint(0, 0), Geometry).isNull();
+    static const bool Works = !GrabWholeScreen(QPoint(0, 0), Geometry).isNull();
+    return Works;
+}
+
+} // namespace
+
+void TfrmSelColor::SetScreenGrab(TScreenGrab Grab, bool Default)
 {
     FGrab = std::move(Grab);
-    QRect Geometry;
-    // One grab tells whether this platform lets us read the screen at all.
-    const bool Works = FGrab && !FGrab(Geometry).isNull();
+    const bool Works = ScreenGrabWorks(FGrab, Default);
     pboxSpoit->setEnabled(Works);
     pboxSpoit->setToolTip(Works ? SpoitHintOk() : SpoitHintOff());
     pboxSpoit->update();
@@ -482,6 +497,14 @@ void TfrmSelColor::SetScreenGrab(TScreenGrab Grab)
 
 void TfrmSelColor::SpoitMove(QPoint Global)
 {
+    if (!FScreenGeometry.contains(Global)) { // onto another screen
+        QRect Geometry;
+        QImage Screen = FGrab(Global, Geometry);
+        if (!Screen.isNull() && Geometry.contains(Global)) {
+            FScreen = std::move(Screen);
+            FScreenGeometry = Geometry;
+        }
+    }
     const int32_t C = ScreenPixelColor(FScreen, FScreenGeometry, Global);
     if (C >= 0 && C != FColor)
         SetColor(C);

@@ -72,10 +72,11 @@ private:
     QRect FHintCell;
 };
 
-// The whole screen as a picture, with the screen's geometry in global
-// coordinates; a null picture where the platform cannot grab the screen.
-using TScreenGrab = std::function<QImage(QRect& Geometry)>;
-QImage GrabWholeScreen(QRect& Geometry);
+// The whole screen showing the global point At as a picture, with the
+// screen's geometry in global coordinates; a null picture where the platform
+// cannot grab the screen (Wayland, for one, does not let a program read it).
+using TScreenGrab = std::function<QImage(QPoint At, QRect& Geometry)>;
+QImage GrabWholeScreen(QPoint At, QRect& Geometry);
 
 // The colour of Global in a grabbed screen; -1 outside it.
 int32_t ScreenPixelColor(const QImage& Screen, const QRect& Geometry, QPoint Global);
@@ -101,8 +102,9 @@ public:
     void SetSelected(int Component); // checks its radio button
     void SetPage(int Page);          // 1 full colour, 2 palette, 3 web
     int ActivePage() const;
-    // The eyedropper's screen; a grab that gives nothing disables it.
-    void SetScreenGrab(TScreenGrab Grab);
+    // The eyedropper's screen; a grab that gives nothing disables it (Default:
+    // the real screen, whose test is made once a run).
+    void SetScreenGrab(TScreenGrab Grab, bool Default = false);
 
     QTabWidget* PageControl;
     QWidget *TabSheetFull, *TabSheetPallete, *TabSheetWeb;

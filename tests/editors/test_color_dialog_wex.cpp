@@ -257,28 +257,32 @@ TEST(FrmSelColor, EyedropperReadsTheGrabbedScreen)
     Screen.setPixel(4, 2, qRgb(10, 20, 30));
     Screen.setPixel(6, 6, qRgb(200, 100, 50));
     int Grabs = 0;
-    T.F.SetScreenGrab([&](QRect& Geometry) {
+    QImage Second(2, 2, QImage::Format_RGB32); // a second screen to the right
+    Second.fill(qRgb(7, 8, 9));
+    T.F.SetScreenGrab([&](QPoint At, QRect& Geometry) {
         ++Grabs;
-        Geometry = QRect(100, 200, 4, 4);
-        return Screen;
+        Geometry = At.x() >= 104 ? QRect(104, 200, 2, 2) : QRect(100, 200, 4, 4);
+        return At.x() >= 104 ? Second : Screen;
     });
     EXPECT_TRUE(T.F.pboxSpoit->isEnabled());
     SendMouse(T.F.pboxSpoit, QEvent::MouseButtonPress, QPoint(102, 201));
     EXPECT_EQ(T.F.CurrentColor(), 0x1E140A);
     SendMouse(T.F.pboxSpoit, QEvent::MouseMove, QPoint(103, 203));
     EXPECT_EQ(T.F.CurrentColor(), 0x3264C8);
-    SendMouse(T.F.pboxSpoit, QEvent::MouseMove, QPoint(500, 500)); // off the screen: kept
+    SendMouse(T.F.pboxSpoit, QEvent::MouseMove, QPoint(500, 500)); // off every screen: kept
     EXPECT_EQ(T.F.CurrentColor(), 0x3264C8);
+    SendMouse(T.F.pboxSpoit, QEvent::MouseMove, QPoint(105, 201));
+    EXPECT_EQ(T.F.CurrentColor(), 0x090807);
     SendMouse(T.F.pboxSpoit, QEvent::MouseButtonRelease, QPoint(500, 500));
     SendMouse(T.F.pboxSpoit, QEvent::MouseMove, QPoint(100, 200)); // no longer captured
-    EXPECT_EQ(T.F.CurrentColor(), 0x3264C8);
-    EXPECT_EQ(Grabs, 2); // the probe and the press
+    EXPECT_EQ(T.F.CurrentColor(), 0x090807);
+    EXPECT_EQ(Grabs, 4); // the probe, the press and one for each move off the screen grabbed
 }
 
 TEST(FrmSelColor, EyedropperIsOffWithItsReasonWhereTheScreenCannotBeGrabbed)
 {
     Form T;
-    T.F.SetScreenGrab([](QRect&) { return QImage(); });
+    T.F.SetScreenGrab([](QPoint, QRect&) { return QImage(); });
     EXPECT_FALSE(T.F.pboxSpoit->isEnabled());
     EXPECT_TRUE(T.F.pboxSpoit->toolTip().contains(QStringLiteral("画面の内容を読み取れません")));
 }
@@ -420,6 +424,34 @@ TEST(FrmSelColor, GoldenFields)
     ExpectMatchesGolden(T.F.pboxVBar->Picture(), "../editors/color_blockbar_red.png");
     ExpectMatchesGolden(T.F.pboxPalette->Picture(), "../editors/color_palette.png");
     ExpectMatchesGolden(T.F.pboxWeb->Picture(), "../editors/color_web.png");
+}
+
+} // namespace
+
+namespace {
+
+// The real screen: a window of a known colour is read back where it stands.
+// Offscreen and under X11 (Xvfb) the screen can be grabbed; where it cannot
+// the eyedropper is off, which the test above pins.
+TEST(FrmSelColor, EyedropperReadsTheRealScreen)
+{
+    QWidget Patch(nullptr, Qt::FramelessWindowHint);
+    Patch.setAutoFillBackground(true);
+    QPalette Pal = Patch.palette();
+    Pal.setColor(QPalette::Window, QColor(0x12, 0x34, 0x56));
+    Patch.setPalette(Pal);
+    Patch.setGeometry(WorkArea().left() + 50, WorkArea().top() + 50, 40, 40);
+    Patch.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Patch));
+    QTest::qWait(50);
+    const QPoint Centre = Patch.mapToGlobal(QPoint(20, 20));
+    QRect Geometry;
+    const QImage Screen = GrabWholeScreen(Centre, Geometry);
+    if (Screen.isNull())
+        GTEST_SKIP() << "this platform cannot grab the screen";
+    EXPECT_EQ(ScreenPixelColor(Screen, Geometry, Centre), 0x563412);
+    TfrmSelColor F;
+    EXPECT_TRUE(F.pboxSpoit->isEnabled());
 }
 
 } // namespace
