@@ -771,12 +771,12 @@ void TfrmSelColor::PaintSwatch(QPainter& P)
         QRect R;
         int32_t C;
         QString Caption;
-    } Parts[2] = {{QRect(0, 0, Size.width(), Half), FColor, QStringLiteral("新")},
+    } Sides[2] = {{QRect(0, 0, Size.width(), Half), FColor, QStringLiteral("新")},
                   {QRect(0, Half, Size.width(), Size.height() - Half), FStartColor, QStringLiteral("旧")}};
-    for (const auto& Part : Parts) {
-        P.fillRect(Part.R, ColorOfRef(Part.C));
-        P.setPen(ColorOfRef(SwatchTextColor(Part.C)));
-        P.drawText(Part.R.adjusted(3, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, Part.Caption);
+    for (const auto& Side : Sides) {
+        P.fillRect(Side.R, ColorOfRef(Side.C));
+        P.setPen(ColorOfRef(SwatchTextColor(Side.C)));
+        P.drawText(Side.R.adjusted(3, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, Side.Caption);
     }
     DrawSunkenEdge(P, QRect(QPoint(0, 0), Size));
 }
