@@ -155,8 +155,9 @@ TEST(ColorField, HexReadersTakeOneToEightDigits)
     for (const auto& C : Cases) {
         uint32_t V = 0;
         EXPECT_EQ(ReadHexValue(C.Text, V), C.Ok) << C.Text;
-        if (C.Ok)
+        if (C.Ok) {
             EXPECT_EQ(V, C.Value) << C.Text;
+        }
     }
 }
 
