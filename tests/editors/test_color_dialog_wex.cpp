@@ -353,6 +353,35 @@ TEST(ColorDialogWex, RemembersPagePlaceAndOptions)
     EXPECT_EQ(Saved.substr(Saved.size() - 6), ",1,1,1");
 }
 
+TEST(ColorDialogWex, PlacedWhereRememberedOrCentredOverItsOwner)
+{
+    QWidget Owner;
+    const QRect Area = WorkArea();
+    Owner.setGeometry(QRect(QPoint(0, 0), Area.size() * 3 / 4).translated(Area.topLeft() + QPoint(Area.width() / 8, Area.height() / 8)));
+    Owner.show();
+    struct {
+        const char* Saved;
+        bool SavePosition;
+        bool Centred;
+    } const Cases[] = {{"1,40,30,0,0,0", true, false}, {"1,40,30,0,0,0", false, true},
+                       {"1,-1,30,0,0,0", true, true},  {"1,40,-30,0,0,0", true, true}, {"", true, true}};
+    for (const auto& C : Cases) {
+        WriteUserSettingText(nullptr, Key, "ColDlgObjPro", C.Saved);
+        TColorDialogWex D(&Owner);
+        D.RegistryKey = Key;
+        D.RegistryName = "ColDlgObjPro";
+        D.SavePosition = C.SavePosition;
+        QRect Placed;
+        D.Run = [&](TfrmSelColor* F) { return Placed = F->frameGeometry(), int(QDialog::Rejected); };
+        D.Execute();
+        if (C.Centred) {
+            EXPECT_LE((Placed.center() - Owner.frameGeometry().center()).manhattanLength(), 2) << C.Saved;
+        } else {
+            EXPECT_EQ(Placed.topLeft(), Area.topLeft() + QPoint(40, 30)) << C.Saved;
+        }
+    }
+}
+
 TEST(ColorDialogWex, OffScreenPlacesAndWildPagesAreBroughtBack)
 {
     const std::filesystem::path Ini = std::filesystem::temp_directory_path() / "color_dialog_wex_test.ini";
