@@ -11,6 +11,8 @@
 #include <charconv>
 #include <sys/stat.h>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 EStyleInvalidateData::EStyleInvalidateData() : EStyleError("データ構造が異常です。") {}
 
@@ -306,6 +308,23 @@ void TCustomStyle::LoadLibrary(TStyleTree& Tree)
         }
     }
     Tree.Clear();
+}
+
+bool TCustomStyle::MoveToFolder(const std::string& NewFolder)
+{
+    const std::string Folder = NewFolder.empty() || NewFolder.back() == '/' ? NewFolder : NewFolder + "/";
+    const std::string Target = Folder + NameOf(FileName);
+    bool Ok = true;
+    if (Target != FileName && FileExists(FileName) && !FileExists(Target)) {
+        std::ifstream In(FileName, std::ios::binary);
+        const std::string Bytes{std::istreambuf_iterator<char>(In), {}};
+        Ok = In.good() || In.eof();
+        if (Ok)
+            Ok = WriteFileReplacing(Target, Bytes.data(), Bytes.size()) == 0;
+    }
+    FileName = Target;
+    FKeepUserFile = false;
+    return Ok;
 }
 
 void TCustomStyle::SaveToFile(const TStyleTree& Tree) const

@@ -122,6 +122,12 @@ public:
 
     void LoadFromFile(const std::string& Path, TStyleTree& Tree) const;
 
+    // The data folder moved: FileName becomes NewFolder + its own name, and
+    // the user's library comes along when NewFolder has none yet (one that
+    // is there is never overwritten). False when the copy failed; FileName
+    // moves all the same, and the delivered library stands in there.
+    bool MoveToFolder(const std::string& NewFolder);
+
 private:
     bool FKeepUserFile = false;
     std::string FSetAside;

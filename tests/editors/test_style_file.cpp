@@ -274,3 +274,18 @@ TEST_F(StyleLibraryFiles, SavingLeavesOnlyTheLibraryBehind)
     Style.LoadLibrary(Back);
     EXPECT_EQ(Shape(Back), "0:新規(0) ");
 }
+
+TEST_F(StyleLibraryFiles, MovingTheDataFolderTakesTheLibraryAlongWithoutOverwriting)
+{
+    WriteFile(Root / "data/Gradation.stl", GradLibrary());
+    fs::create_directories(Root / "new");
+    EXPECT_TRUE(Style.MoveToFolder((Root / "new").string()));
+    EXPECT_EQ(Style.FileName, (Root / "new/Gradation.stl").string());
+    EXPECT_EQ(ReadFile(Root / "new/Gradation.stl"), GradLibrary());
+    EXPECT_EQ(ReadFile(Root / "data/Gradation.stl"), GradLibrary());
+
+    fs::create_directories(Root / "other");
+    WriteFile(Root / "other/Gradation.stl", "theirs");
+    EXPECT_TRUE(Style.MoveToFolder((Root / "other").string()));
+    EXPECT_EQ(ReadFile(Root / "other/Gradation.stl"), "theirs");
+}
