@@ -148,7 +148,9 @@ void TStyleGrid::SetCurrentIndex(int Index)
     FForm.UpdateButtons();
 }
 
-void TStyleGrid::resizeEvent(QResizeEvent*)
+void TStyleGrid::resizeEvent(QResizeEvent*) { Relayout(); }
+
+void TStyleGrid::Relayout()
 {
     const int W = FScroll->sizeHint().width();
     FScroll->setGeometry(width() - W, 0, W, height());
@@ -349,7 +351,7 @@ TfrmStyle::TfrmStyle(TStyle& Owner, int Mode, QWidget* Parent) : QDialog(Parent)
         ResetPending();
         DrawGrid->Col = DrawGrid->Row = 0;
         DrawGrid->FScroll->setValue(0);
-        DrawGrid->resizeEvent(nullptr);
+        DrawGrid->Relayout();
         DrawGrid->update();
         UpdateButtons();
     });
@@ -527,7 +529,7 @@ void TfrmStyle::ApplySettings(int Width, int Height, bool Toolbar)
     ToolbarVisible = Toolbar;
     pnlTop->setVisible(Toolbar);
     ResetPending();
-    DrawGrid->resizeEvent(nullptr);
+    DrawGrid->Relayout();
     DrawGrid->update();
 }
 
@@ -629,7 +631,7 @@ void TfrmStyle::ApplyLayout(const std::string& Text)
         pnlTop->setVisible(ToolbarVisible);
         SelectGroup(Tree.NodeAt(static_cast<int32_t>(Group)));
         const TStyleGroup* G = SelectedGroup();
-        DrawGrid->resizeEvent(nullptr);
+        DrawGrid->Relayout();
         if (G && Item >= 0 && Item <= static_cast<int64_t>(G->Items.size()))
             DrawGrid->SetCurrentIndex(static_cast<int>(Item));
     } catch (const std::exception&) {

@@ -77,6 +77,8 @@ public:
     int CurrentIndex() const { return Row * ColCount() + Col; }
     QRect CellRect(int Index) const; // in widget coordinates
     void SetCurrentIndex(int Index);
+    // Columns, rows and scroll range for the cell size and the shown group.
+    void Relayout();
 
 protected:
     void paintEvent(QPaintEvent*) override;

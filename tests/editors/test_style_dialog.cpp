@@ -7,6 +7,7 @@
 #include "foundation/streams.h"
 #include "platform/message_box.h"
 
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -204,4 +205,26 @@ TEST_F(StyleDialog, AFailingLateCellIsDrawnOnceAsAPlaceholder)
     EXPECT_FALSE(F.DrawLateCell());
     ASSERT_NE(F.LateImage(0), nullptr);
     EXPECT_EQ(F.LateImage(0)->pixelColor(50, 85), QColor(0xC0, 0xC0, 0xC0));
+}
+
+#include "ui/golden_image.h"
+
+// The grid's face with owner-drawn swatches, the current cell framed.
+TEST_F(StyleDialog, GridFaceMatchesTheGolden)
+{
+    Style.OnDrawCell = [](QPainter& Canvas, const std::string&, const TObject* Data, const QRect& Rect, bool) {
+        const std::string& Text = dynamic_cast<const TobjStyleItemGrad&>(*Data).Text;
+        const QColor C = Text == "sun" ? QColor(240, 120, 40) : Text.find("シルバー") != std::string::npos
+                                                                    ? QColor(190, 190, 200)
+                                                                    : QColor(210, 160, 40);
+        Canvas.fillRect(Rect.adjusted(4, 4, -4, -4), C);
+    };
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.ApplySettings(60, 50, true);
+    F.DrawGrid->setFixedSize(200, 120);
+    F.DrawGrid->Relayout();
+    F.DrawGrid->SetCurrentIndex(1);
+    ExpectMatchesGolden(F.DrawGrid->grab().toImage(), "style_grid.png");
 }
