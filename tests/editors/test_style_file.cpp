@@ -289,3 +289,29 @@ TEST_F(StyleLibraryFiles, MovingTheDataFolderTakesTheLibraryAlongWithoutOverwrit
     EXPECT_TRUE(Style.MoveToFolder((Root / "other").string()));
     EXPECT_EQ(ReadFile(Root / "other/Gradation.stl"), "theirs");
 }
+
+// Damage anywhere in a library ends in a clean refusal or a library, never
+// in a crash or a huge allocation.
+TEST(StyleFile, EveryTruncationAndByteFlipEndsCleanly)
+{
+    const std::string Good = GradLibrary();
+    int Refused = 0;
+    auto Try = [&](const std::string& Bytes) {
+        TStyleTree Tree;
+        try {
+            Load(Bytes, "StyleSepranGradation", LoadGradItem, Tree);
+        } catch (const Exception&) {
+            ++Refused;
+            EXPECT_TRUE(Tree.Empty());
+        }
+    };
+    for (size_t N = 0; N < Good.size(); ++N)
+        Try(Good.substr(0, N));
+    EXPECT_EQ(Refused, static_cast<int>(Good.size()));
+    for (size_t I = 0; I < Good.size(); ++I)
+        for (uint8_t Flip : {0x80, 0xFF, 0x01}) {
+            std::string Bad = Good;
+            Bad[I] = static_cast<char>(Bad[I] ^ Flip);
+            Try(Bad);
+        }
+}
