@@ -4,6 +4,7 @@
 #include "editors/style_items.h"
 
 #include "foundation/streams.h"
+#include "platform/cp932.h"
 #include "paint/gradation_object.h"
 #include "paint/light_set.h"
 #include "paint/macro_library.h"
@@ -98,3 +99,37 @@ TEST_P(DeliveredStyles, LoadAndWriteBackByteForByte)
 
 INSTANTIATE_TEST_SUITE_P(Libraries, DeliveredStyles,
                          ::testing::Values(TStyleKind::Gradation, TStyleKind::Light, TStyleKind::MacroPaint));
+
+// A paint-style library of version 19 (no picture block) holding a catalogue
+// macro with one parameter of its own loads, and its parameter survives.
+TEST(OlderPaintStyles, LoadWithTheirMacrosAndParameters)
+{
+    LoadMacroLibraries(ProgramFolder());
+    std::string B;
+    auto I32 = [&](int32_t V) {
+        for (int I = 0; I < 4; ++I)
+            B.push_back(static_cast<char>(static_cast<uint32_t>(V) >> (8 * I)));
+    };
+    auto S = [&](const std::string& Utf8) {
+        const std::string C = Utf8ToCp932(Utf8);
+        I32(static_cast<int32_t>(C.size()));
+        B += C;
+    };
+    S("StyleSepranMacroPaint"), S("19"), S("1"), S("0"), S("古いスタイル"), S("1");
+    S("赤い塗り");
+    I32(1); // one macro
+    S("塗り(ボカシ)"), I32(1); // no enabled byte before version 24
+    S("塗り方法"), S("10000FF");
+    TMemoryStreamWex M;
+    M.SetPointer(B.data(), static_cast<int64_t>(B.size()));
+    TStyleTree Tree;
+    int32_t Version = 0;
+    ASSERT_NO_THROW(LoadStyleStream(M, "StyleSepranMacroPaint", LoadMacroItem, Tree, &Version));
+    EXPECT_EQ(Version, 19);
+    const auto& Item = dynamic_cast<TStyleItem&>(*Tree.NodeAt(0)->Items.at(0).Data);
+    ASSERT_EQ(Item.Count(), 1);
+    std::string Value;
+    EXPECT_TRUE(Item.GetMacro(0)->GetParamValue("塗り方法", Value));
+    EXPECT_EQ(Value, "10000FF");
+    FreeMacroLibraries();
+}
