@@ -8,6 +8,9 @@
 #include "ui/work_area.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -334,19 +337,7 @@ TfrmStyle::TfrmStyle(TStyle& Owner, int Mode, QWidget* Parent) : QDialog(Parent)
         if (!Path.isEmpty())
             AppendFromFile(Path.toStdString());
     });
-    connect(sbtnSetting, &QToolButton::clicked, this, [this] {
-        std::string X = std::to_string(CellWidth), Y = std::to_string(CellHeight);
-        if (TStyle::InputQuery("設定", "項目の表示サイズ　X:", X) && TStyle::InputQuery("設定", "Y:", Y)) {
-            auto Num = [](const std::string& S, int Old) {
-                try {
-                    return std::stoi(S);
-                } catch (const std::exception&) {
-                    return Old;
-                }
-            };
-            ApplySettings(Num(X, CellWidth), Num(Y, CellHeight), ToolbarVisible);
-        }
-    });
+    connect(sbtnSetting, &QToolButton::clicked, this, [this] { RunSettings(); });
     connect(tvGroup, &QTreeWidget::currentItemChanged, this, [this] {
         ResetPending();
         DrawGrid->Col = DrawGrid->Row = 0;
@@ -532,6 +523,87 @@ void TfrmStyle::ApplySettings(int Width, int Height, bool Toolbar)
     DrawGrid->Relayout();
     DrawGrid->update();
 }
+
+std::function<void(TfrmSettingfrmStyle&)> TfrmStyle::OnSettingsShown;
+
+void TfrmStyle::RunSettings()
+{
+    TfrmSettingfrmStyle Dlg(this);
+    Dlg.edtX->setText(QString::number(CellWidth));
+    Dlg.edtY->setText(QString::number(CellHeight));
+    Dlg.cboxDispBtn->setChecked(ToolbarVisible);
+    Dlg.adjustSize();
+    const QRect R = geometry();
+    SetBoundsInWorkArea(&Dlg, R.center().x() - Dlg.width() / 2, R.center().y() - Dlg.height() / 2, Dlg.width(),
+                        Dlg.height());
+    int Result;
+    if (OnSettingsShown) {
+        Dlg.show();
+        OnSettingsShown(Dlg);
+        Result = Dlg.result();
+    } else {
+        Result = Dlg.exec();
+    }
+    if (Result == QDialog::Accepted)
+        ApplySettings(Dlg.CellWidth(CellWidth), Dlg.CellHeight(CellHeight), Dlg.cboxDispBtn->isChecked());
+}
+
+TfrmSettingfrmStyle::TfrmSettingfrmStyle(QWidget* Parent) : QDialog(Parent)
+{
+    setWindowTitle("設定");
+    auto* Main = new QVBoxLayout(this);
+    auto* Row = new QHBoxLayout;
+    Row->addWidget(new QLabel("項目の表示サイズ　X:", this));
+    edtX = new QLineEdit(this);
+    edtX->setMaxLength(3);
+    Row->addWidget(edtX);
+    Row->addWidget(new QLabel("Y:", this));
+    edtY = new QLineEdit(this);
+    edtY->setMaxLength(3);
+    Row->addWidget(edtY);
+    Main->addLayout(Row);
+    cboxDispBtn = new QCheckBox("ツールバーを標示する", this);
+    cboxDispBtn->setVisible(false);
+    Main->addWidget(cboxDispBtn);
+    auto* Buttons = new QHBoxLayout;
+    Buttons->addStretch();
+    auto* Ok = new QPushButton("OK", this);
+    auto* Cancel = new QPushButton("キャンセル", this);
+    Ok->setDefault(true);
+    Buttons->addWidget(Ok);
+    Buttons->addWidget(Cancel);
+    Main->addLayout(Buttons);
+    connect(Ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    edtX->installEventFilter(this);
+    edtY->installEventFilter(this);
+}
+
+bool TfrmSettingfrmStyle::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if ((Watched == edtX || Watched == edtY) && Event->type() == QEvent::KeyPress) {
+        const auto* K = static_cast<QKeyEvent*>(Event);
+        const QString T = K->text();
+        // Digits and control keys only; anything else is refused audibly.
+        if (!T.isEmpty() && !T.at(0).isDigit() && T.at(0).unicode() >= 0x20) {
+            QApplication::beep();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(Watched, Event);
+}
+
+namespace {
+int EditValue(const QLineEdit* Edit, int Old)
+{
+    bool Ok = false;
+    const int V = Edit->text().toInt(&Ok);
+    return ClampCell(Ok ? V : Old);
+}
+} // namespace
+
+int TfrmSettingfrmStyle::CellWidth(int Old) const { return EditValue(edtX, Old); }
+int TfrmSettingfrmStyle::CellHeight(int Old) const { return EditValue(edtY, Old); }
 
 void TfrmStyle::ResetPending()
 {

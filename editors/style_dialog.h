@@ -96,6 +96,25 @@ private:
     QScrollBar* FScroll;
 };
 
+class QLineEdit;
+class QCheckBox;
+
+// The chooser's settings: the cell size and the (hidden) toolbar choice.
+class TfrmSettingfrmStyle : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmSettingfrmStyle(QWidget* Parent = nullptr);
+    QLineEdit* edtX;
+    QLineEdit* edtY;
+    QCheckBox* cboxDispBtn;
+    // StrToIntDef of each edit with the old value, clamped to 16..255.
+    int CellWidth(int Old) const;
+    int CellHeight(int Old) const;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+};
+
 class TfrmStyle : public QDialog {
     Q_OBJECT
 public:
@@ -131,6 +150,9 @@ public:
     void RenameSelected(bool GridFocused);
     void AppendFromFile(const std::string& Path);
     void ApplySettings(int Width, int Height, bool Toolbar);
+    // Opens the settings dialog (Prepare may drive it in tests) and applies it.
+    void RunSettings();
+    static std::function<void(TfrmSettingfrmStyle&)> OnSettingsShown;
 
     // "left,top,width,height,group,item,cellw,cellh,toolbar".
     std::string LayoutString() const;

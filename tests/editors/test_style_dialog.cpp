@@ -7,6 +7,7 @@
 #include "foundation/streams.h"
 #include "platform/message_box.h"
 
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -227,4 +228,23 @@ TEST_F(StyleDialog, GridFaceMatchesTheGolden)
     F.DrawGrid->Relayout();
     F.DrawGrid->SetCurrentIndex(1);
     ExpectMatchesGolden(F.DrawGrid->grab().toImage(), "style_grid.png");
+}
+
+TEST_F(StyleDialog, SettingsTakeDigitsOnlyAndClampTheCellSize)
+{
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    TfrmStyle::OnSettingsShown = [](TfrmSettingfrmStyle& D) {
+        EXPECT_EQ(D.edtX->text().toStdString(), "100");
+        D.edtX->clear();
+        QTest::keyClicks(D.edtX, "9a9-9");
+        EXPECT_EQ(D.edtX->text().toStdString(), "999");
+        D.edtY->setText("");
+        D.accept();
+    };
+    F.RunSettings();
+    TfrmStyle::OnSettingsShown = nullptr;
+    EXPECT_EQ(F.CellWidth, 255); // 999 clamped
+    EXPECT_EQ(F.CellHeight, 100); // empty: the old value
 }
