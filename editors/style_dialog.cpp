@@ -308,6 +308,7 @@ TfrmStyle::TfrmStyle(TStyle& Owner, int Mode, QWidget* Parent) : QDialog(Parent)
     Split->addWidget(tvGroup);
     Split->addWidget(DrawGrid);
     Split->setStretchFactor(1, 3);
+    Split->setSizes({150, 370});
     Main->addWidget(Split, 1);
 
     auto* Bottom = new QHBoxLayout;
