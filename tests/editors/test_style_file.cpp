@@ -315,3 +315,21 @@ TEST(StyleFile, EveryTruncationAndByteFlipEndsCleanly)
             Try(Bad);
         }
 }
+
+// When the unreadable file cannot be set aside, it stays as it is and is
+// never replaced.
+TEST_F(StyleLibraryFiles, AnUnreadableFileThatCannotBeSetAsideIsNeverReplaced)
+{
+    WriteFile(Root / "prog/Gradation.stl", GradLibrary());
+    WriteFile(Root / "data/Gradation.stl", "not a library");
+    WriteFile(Root / "data/Gradation.stl.bad", "");
+    for (int N = 2; N < 1000; ++N)
+        WriteFile(Root / ("data/Gradation.stl.bad" + std::to_string(N)), "");
+    TStyleTree Tree;
+    Style.LoadLibrary(Tree);
+    EXPECT_EQ(Tree.NodeCount(), 4);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].find("上書きしません"), std::string::npos);
+    EXPECT_THROW(Style.SaveToFile(Tree), EFCreateError);
+    EXPECT_EQ(ReadFile(Root / "data/Gradation.stl"), "not a library");
+}
