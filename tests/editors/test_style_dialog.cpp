@@ -248,3 +248,31 @@ TEST_F(StyleDialog, SettingsTakeDigitsOnlyAndClampTheCellSize)
     EXPECT_EQ(F.CellWidth, 255); // 999 clamped
     EXPECT_EQ(F.CellHeight, 100); // empty: the old value
 }
+
+TEST_F(StyleDialog, AppendingAFileAddsItsGroupsAfterTheLastOne)
+{
+    TStyleTree Other;
+    TStyleGroup* G = Other.AddGroup(nullptr, "追加分");
+    for (const char* Sub : {"一", "二", "三"})
+        Other.AddChild(G, Sub);
+    TCustomStyle Writer = Style.Library;
+    Writer.FileName = (Dir / "other.stl").string();
+    Writer.SaveToFile(Other);
+
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.AppendFromFile(Writer.FileName);
+    ASSERT_EQ(F.Tree.NodeCount(), 7);
+    EXPECT_EQ(F.Tree.NodeAt(3)->Name, "追加分");
+    EXPECT_EQ(F.Tree.NodeAt(3)->Children.size(), 3u);
+    EXPECT_EQ(F.Tree.NodeAt(6)->Name, "三");
+    EXPECT_TRUE(F.Modified);
+    // A file of another kind changes nothing.
+    TCustomStyle Light = MakeStyleLibrary(TStyleKind::Light, Dir.string(), "");
+    Light.SaveToFile(Other);
+    F.Modified = false;
+    EXPECT_THROW(F.AppendFromFile(Light.FileName), EStyleInvalidateData);
+    EXPECT_EQ(F.Tree.NodeCount(), 7);
+    EXPECT_FALSE(F.Modified);
+}
