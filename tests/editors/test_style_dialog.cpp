@@ -7,6 +7,7 @@
 #include "foundation/streams.h"
 #include "platform/message_box.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -275,4 +276,22 @@ TEST_F(StyleDialog, AppendingAFileAddsItsGroupsAfterTheLastOne)
     EXPECT_THROW(F.AppendFromFile(Light.FileName), EStyleInvalidateData);
     EXPECT_EQ(F.Tree.NodeCount(), 7);
     EXPECT_FALSE(F.Modified);
+}
+
+// A key acts on release only when it went down in the grid itself.
+TEST_F(StyleDialog, DeleteKeyActsOnlyWhenPressedInTheGrid)
+{
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.show();
+    F.DrawGrid->setFocus();
+    F.DrawGrid->SetCurrentIndex(0);
+    QKeyEvent Release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(F.DrawGrid, &Release);
+    EXPECT_EQ(F.Tree.NodeAt(0)->Items.size(), 2u);
+    QTest::keyClick(F.DrawGrid, Qt::Key_Delete);
+    ASSERT_EQ(F.Tree.NodeAt(0)->Items.size(), 1u);
+    EXPECT_EQ(F.Tree.NodeAt(0)->Items[0].Title, "シルバー");
+    EXPECT_NE(Boxes.back().find("\"ゴールド\" を削除します。"), std::string::npos);
 }
