@@ -1,6 +1,6 @@
 # Building the program's target alone, as tools/run does, must write every
-# file the program reads from its folder: the help pages, the macro libraries
-# and the factory defaults. Asks Ninja which commands that target runs.
+# file the program reads from its folder: the help pages, the macro libraries,
+# the style libraries and the factory defaults. Asks Ninja which commands that target runs.
 # Arguments: NINJA, BUILD_DIR, HELP_SOURCES (the help pages' source folder).
 execute_process(COMMAND "${NINJA}" -C "${BUILD_DIR}" -t commands tavro
   OUTPUT_VARIABLE Commands RESULT_VARIABLE Result)
@@ -8,7 +8,7 @@ if(NOT Result EQUAL 0)
   message(FATAL_ERROR "ninja -t commands tavro failed (${Result})")
 endif()
 
-set(Expected "${BUILD_DIR}/shell/TavDef.dat.org" "tvm_compiler --paths")
+set(Expected "${BUILD_DIR}/shell/TavDef.dat.org" "tvm_compiler --paths" "make_style_libraries")
 file(GLOB Pages "${HELP_SOURCES}/*")
 foreach(Page IN LISTS Pages)
   get_filename_component(Name "${Page}" NAME)

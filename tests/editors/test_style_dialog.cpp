@@ -1,0 +1,297 @@
+// The style chooser: selecting and adding through the library file, the
+// group rules, the remembered layout and the deferred cell drawing.
+#include "editors/style_dialog.h"
+#include "editors/style_items.h"
+
+#include "foundation/ini_file.h"
+#include "foundation/streams.h"
+#include "platform/message_box.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Bytes(const fs::path& P)
+{
+    std::ifstream In(P, std::ios::binary);
+    return {std::istreambuf_iterator<char>(In), {}};
+}
+
+// Three groups, the first two with items.
+TStyleTree SampleTree()
+{
+    TStyleTree T;
+    TStyleGroup* Metal = T.AddGroup(nullptr, "メタル");
+    T.AddChild(Metal, "暗い金属");
+    TStyleGroup* Sun = T.AddGroup(nullptr, "夕焼け");
+    for (const char* Name : {"ゴールド", "シルバー"}) {
+        auto G = std::make_unique<TobjStyleItemGrad>();
+        G->Text = std::string("0000255,1,0,0,16384,0,0,0,0,0,100,0,100 ") + Name;
+        Metal->Items.push_back({Name, std::move(G)});
+    }
+    auto G = std::make_unique<TobjStyleItemGrad>();
+    G->Text = "sun";
+    Sun->Items.push_back({"夕日", std::move(G)});
+    return T;
+}
+
+class StyleDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Dir = fs::temp_directory_path() / ("styledlg_" + std::to_string(::getpid()));
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        Ini = std::make_unique<TMemIniFile>((Dir / "tavro.ini").string());
+        Style.Library = MakeStyleLibrary(TStyleKind::Gradation, Dir.string(), "");
+        Style.RegistryKey = "4.0";
+        Style.RegistryName = "StyleGrad";
+        Style.SetIniFile(Ini.get());
+        OldBox = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
+            Boxes.push_back(Text);
+            return IDYES;
+        });
+        TStyle::InputQuery = [this](const std::string& Caption, const std::string&, std::string& Value) {
+            Asked.push_back(Caption);
+            if (Answers.empty())
+                return false;
+            Value = Answers.front();
+            Answers.erase(Answers.begin());
+            return true;
+        };
+    }
+    void TearDown() override
+    {
+        TStyle::OnShowModal = nullptr;
+        SetMessageBoxHandler(OldBox);
+        fs::remove_all(Dir);
+    }
+    void WriteSample() { Style.Library.SaveToFile(SampleTree()); }
+    fs::path LibraryPath() const { return Dir / "Gradation.stl"; }
+
+    fs::path Dir;
+    std::unique_ptr<TMemIniFile> Ini;
+    TStyle Style;
+    TMessageBoxHandler OldBox;
+    std::vector<std::string> Boxes, Asked, Answers;
+};
+
+} // namespace
+
+TEST_F(StyleDialog, SelectHandsOverTheChosenItemAndWritesNothing)
+{
+    WriteSample();
+    const std::string Before = Bytes(LibraryPath());
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        EXPECT_EQ(F.windowTitle().toStdString(), "スタイルの選択");
+        F.DrawGrid->setFocus();
+        F.DrawGrid->SetCurrentIndex(1);
+        EXPECT_TRUE(F.btnOK->isEnabled());
+        F.btnOK->click();
+    };
+    std::string Got;
+    EXPECT_TRUE(Style.Select([&](const TObject& Item) { Got = dynamic_cast<const TobjStyleItemGrad&>(Item).Text; }));
+    EXPECT_NE(Got.find("シルバー"), std::string::npos);
+    EXPECT_EQ(Bytes(LibraryPath()), Before);
+    // The layout is remembered under the owner's name.
+    const std::string Layout = Ini->ReadString("4.0", "StyleGrad", "");
+    EXPECT_EQ(Layout.substr(Layout.find(",0,1,")), ",0,1,100,100,1");
+}
+
+TEST_F(StyleDialog, AddStoresTheValueInTheChosenGroup)
+{
+    WriteSample();
+    Answers = {"新しい夕焼け"};
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        EXPECT_EQ(F.windowTitle().toStdString(), "スタイルを追加するグループの選択");
+        EXPECT_FALSE(F.DrawGrid->isEnabled());
+        F.SelectGroup(F.Tree.NodeAt(2));
+        F.accept();
+    };
+    auto Value = std::make_unique<TobjStyleItemGrad>();
+    Value->Text = "added";
+    std::unique_ptr<TObject> Data = std::move(Value);
+    ASSERT_TRUE(Style.Add(Data));
+    EXPECT_EQ(Data, nullptr);
+    EXPECT_EQ(Asked, std::vector<std::string>{"スタイルの追加"});
+    TStyleTree Back;
+    Style.Library.LoadFromFile(LibraryPath().string(), Back);
+    const TStyleGroup* Sun = Back.NodeAt(2);
+    ASSERT_EQ(Sun->Items.size(), 2u);
+    EXPECT_EQ(Sun->Items[1].Title, "新しい夕焼け");
+    EXPECT_EQ(dynamic_cast<TobjStyleItemGrad&>(*Sun->Items[1].Data).Text, "added");
+}
+
+TEST_F(StyleDialog, WithoutAnyLibraryCancelLeavesNoFile)
+{
+    std::unique_ptr<TObject> Data = std::make_unique<TobjStyleItemGrad>();
+    EXPECT_FALSE(Style.Add(Data)); // the name query is cancelled
+    EXPECT_NE(Data, nullptr);
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        ASSERT_EQ(F.Tree.NodeCount(), 1);
+        EXPECT_EQ(F.Tree.NodeAt(0)->Name, "新規");
+        F.reject();
+    };
+    EXPECT_FALSE(Style.Select([](const TObject&) {}));
+    EXPECT_FALSE(fs::exists(LibraryPath()));
+}
+
+TEST_F(StyleDialog, GroupCommands)
+{
+    TfrmStyle F(Style, 1);
+    F.Tree.AddGroup(nullptr, "only");
+    F.FillTree();
+    F.DeleteSelected(false);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"グループは最低１つ必要です"});
+    EXPECT_EQ(F.Tree.NodeCount(), 1);
+
+    F.Tree = SampleTree();
+    F.FillTree();
+    Answers = {"追加"};
+    F.AddGroup();
+    EXPECT_EQ(F.Tree.NodeAt(3)->Name, "追加");
+    EXPECT_EQ(F.SelectedGroup(), F.Tree.NodeAt(3));
+    F.SelectGroup(F.Tree.NodeAt(0));
+    F.DeleteSelected(false); // with its subgroup and items
+    EXPECT_EQ(F.Tree.NodeCount(), 2);
+    EXPECT_NE(Boxes.back().find("\"メタル\" を削除します。よろしいですか？"), std::string::npos);
+    EXPECT_TRUE(F.Modified);
+}
+
+TEST_F(StyleDialog, StoredLayoutIsClampedAndAFarGroupFallsBackToTheFirst)
+{
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.ApplyLayout("10,10,500,400,7,3,8,300,1");
+    EXPECT_EQ(F.SelectedGroup(), F.Tree.NodeAt(0));
+    EXPECT_EQ(F.CellWidth, 16);
+    EXPECT_EQ(F.CellHeight, 255);
+    EXPECT_EQ(F.DrawGrid->CurrentIndex(), 0);
+    F.ApplyLayout("-90000,-90000,500,400,0,1,64,64,0");
+    EXPECT_TRUE(F.geometry().intersects(QApplication::primaryScreen()->availableGeometry()));
+    EXPECT_EQ(F.DrawGrid->CurrentIndex(), 1);
+    EXPECT_FALSE(F.ToolbarVisible);
+}
+
+TEST_F(StyleDialog, AFailingLateCellIsDrawnOnceAsAPlaceholder)
+{
+    int Calls = 0;
+    Style.LateDrawing = true;
+    Style.OnDrawCellLate = [&](QPainter&, const std::string&, const TObject*, const QRect&, bool) {
+        ++Calls;
+        throw EConvertError("empty light");
+    };
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.resize(400, 300);
+    F.show();
+    F.DrawGrid->repaint();
+    for (int I = 0; I < 10; ++I)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(Calls, 2); // the two items of the first group, each once
+    EXPECT_FALSE(F.DrawLateCell());
+    ASSERT_NE(F.LateImage(0), nullptr);
+    EXPECT_EQ(F.LateImage(0)->pixelColor(50, 85), QColor(0xC0, 0xC0, 0xC0));
+}
+
+#include "ui/golden_image.h"
+
+// The grid's face with owner-drawn swatches, the current cell framed.
+TEST_F(StyleDialog, GridFaceMatchesTheGolden)
+{
+    Style.OnDrawCell = [](QPainter& Canvas, const std::string&, const TObject* Data, const QRect& Rect, bool) {
+        const std::string& Text = dynamic_cast<const TobjStyleItemGrad&>(*Data).Text;
+        const QColor C = Text == "sun" ? QColor(240, 120, 40) : Text.find("シルバー") != std::string::npos
+                                                                    ? QColor(190, 190, 200)
+                                                                    : QColor(210, 160, 40);
+        Canvas.fillRect(Rect.adjusted(4, 4, -4, -4), C);
+    };
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.ApplySettings(60, 50, true);
+    F.DrawGrid->setFixedSize(200, 120);
+    F.DrawGrid->Relayout();
+    F.DrawGrid->SetCurrentIndex(1);
+    ExpectMatchesGolden(F.DrawGrid->grab().toImage(), "style_grid.png");
+}
+
+TEST_F(StyleDialog, SettingsTakeDigitsOnlyAndClampTheCellSize)
+{
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    TfrmStyle::OnSettingsShown = [](TfrmSettingfrmStyle& D) {
+        EXPECT_EQ(D.edtX->text().toStdString(), "100");
+        D.edtX->clear();
+        QTest::keyClicks(D.edtX, "9a9-9");
+        EXPECT_EQ(D.edtX->text().toStdString(), "999");
+        D.edtY->setText("");
+        D.accept();
+    };
+    F.RunSettings();
+    TfrmStyle::OnSettingsShown = nullptr;
+    EXPECT_EQ(F.CellWidth, 255); // 999 clamped
+    EXPECT_EQ(F.CellHeight, 100); // empty: the old value
+}
+
+TEST_F(StyleDialog, AppendingAFileAddsItsGroupsAfterTheLastOne)
+{
+    TStyleTree Other;
+    TStyleGroup* G = Other.AddGroup(nullptr, "追加分");
+    for (const char* Sub : {"一", "二", "三"})
+        Other.AddChild(G, Sub);
+    TCustomStyle Writer = Style.Library;
+    Writer.FileName = (Dir / "other.stl").string();
+    Writer.SaveToFile(Other);
+
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.AppendFromFile(Writer.FileName);
+    ASSERT_EQ(F.Tree.NodeCount(), 7);
+    EXPECT_EQ(F.Tree.NodeAt(3)->Name, "追加分");
+    EXPECT_EQ(F.Tree.NodeAt(3)->Children.size(), 3u);
+    EXPECT_EQ(F.Tree.NodeAt(6)->Name, "三");
+    EXPECT_TRUE(F.Modified);
+    // A file of another kind changes nothing.
+    TCustomStyle Light = MakeStyleLibrary(TStyleKind::Light, Dir.string(), "");
+    Light.SaveToFile(Other);
+    F.Modified = false;
+    EXPECT_THROW(F.AppendFromFile(Light.FileName), EStyleInvalidateData);
+    EXPECT_EQ(F.Tree.NodeCount(), 7);
+    EXPECT_FALSE(F.Modified);
+}
+
+// A key acts on release only when it went down in the grid itself.
+TEST_F(StyleDialog, DeleteKeyActsOnlyWhenPressedInTheGrid)
+{
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.show();
+    F.DrawGrid->setFocus();
+    F.DrawGrid->SetCurrentIndex(0);
+    QKeyEvent Release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(F.DrawGrid, &Release);
+    EXPECT_EQ(F.Tree.NodeAt(0)->Items.size(), 2u);
+    QTest::keyClick(F.DrawGrid, Qt::Key_Delete);
+    ASSERT_EQ(F.Tree.NodeAt(0)->Items.size(), 1u);
+    EXPECT_EQ(F.Tree.NodeAt(0)->Items[0].Title, "シルバー");
+    EXPECT_NE(Boxes.back().find("\"ゴールド\" を削除します。"), std::string::npos);
+}
