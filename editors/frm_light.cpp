@@ -821,6 +821,7 @@ void TfrmLight::PickColor(bool Gloss)
     Dialog.RegistryKey = FSection;
     Dialog.RegistryName = "ColDlg";
     Dialog.Color = ColorOf(C);
+    Dialog.Run = ColorDialogRun;
     if (!Dialog.Execute())
         return;
     SetColorOf(C, Dialog.Color);

@@ -107,6 +107,8 @@ public:
 
     // Called with the current text by "テスト" and, with "即テスト", after each change.
     std::function<void(TfrmLight& Form, const std::string& Text)> OnTest;
+    // Runs the colour picker in place of a person (see TColorDialogWex::Run).
+    std::function<int(class TfrmSelColor* Form)> ColorDialogRun;
     // The rename question; tests replace it.
     static std::function<bool(const std::string& Caption, const std::string& Prompt, std::string& Value)> InputQuery;
 
@@ -128,6 +130,8 @@ public:
     void StyleAdd();
     void StyleLoad();
     void CopyLight();
+    // Picks the selected light's (or the gloss) colour with the colour picker.
+    void PickColor(bool Gloss);
     void PasteLight();
     // The settings values as written at close.
     void SaveSettings();
@@ -182,7 +186,6 @@ private:
     void LoadLightControls();
     void LoadSurfaceControls();
     void UpdateStatus();
-    void PickColor(bool Gloss);
     void SwatchColors();
     void MousePress(QPoint P);
     void MouseMove(QPoint P);

@@ -504,3 +504,100 @@ TEST_F(LightForm, FormFaceMatchesTheGolden)
 }
 
 } // namespace
+
+#include "editors/frm_sel_color.h"
+
+namespace {
+
+TEST_F(LightForm, ColoursComeFromThePicker)
+{
+    Form->cboxQuickTest->setChecked(true);
+    Form->ColorDialogRun = [](TfrmSelColor* F) {
+        F->SetColor(0x123456); // 0x00BBGGRR
+        return int(QDialog::Accepted);
+    };
+    Form->PickColor(false);
+    Form->ColorDialogRun = [](TfrmSelColor* F) {
+        F->SetColor(0x0000FF);
+        return int(QDialog::Accepted);
+    };
+    Form->PickColor(true);
+    // Text colours are RRGGBB: the light's 563412, the gloss FF0000.
+    EXPECT_EQ(Form->LightText(), "10,FF0000100,20,0,1,4,Sun1563412" "80,2,0.5,0.5,0.3,0.3,");
+    EXPECT_EQ(Tests.size(), 3u);
+    Form->ColorDialogRun = [](TfrmSelColor*) { return int(QDialog::Rejected); };
+    Form->PickColor(false);
+    EXPECT_EQ(Tests.size(), 3u);
+}
+
+TEST_F(LightForm, CopyAndPasteTheLightText)
+{
+    Form->CopyLight();
+    TLightEditModel Other;
+    Other.Add();
+    Other.Add();
+    Form->ApplyLightText(Other.Text());
+    ASSERT_EQ(Form->lboxLightName->count(), 2);
+    Form->SetZoomIndex(0);
+    Form->PasteLight();
+    EXPECT_EQ(Form->LightText(), OneParallel);
+    EXPECT_EQ(Form->lboxLightName->count(), 1);
+    EXPECT_EQ(Form->Zoom(), 100); // a pasted set is shown whole again
+}
+
+TEST_F(LightForm, StyleAddAndLoadGoThroughTheLightLibrary)
+{
+    const auto Old = TStyle::OnShowModal;
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.SelectGroup(F.Tree.NodeAt(0));
+        F.accept();
+    };
+    const auto OldQuery = TStyle::InputQuery;
+    TStyle::InputQuery = [](const std::string&, const std::string&, std::string& Value) {
+        Value = "mine";
+        return true;
+    };
+    Form->StyleAdd();
+    TStyle::InputQuery = OldQuery;
+    Form->ApplyLightText("");
+    EXPECT_EQ(Form->lboxLightName->count(), 0);
+    std::string Chosen;
+    TStyle::OnShowModal = [&](TfrmStyle& F) {
+        F.SelectGroup(F.Tree.NodeAt(0));
+        const TStyleGroup* G = F.SelectedGroup();
+        ASSERT_NE(G, nullptr);
+        ASSERT_FALSE(G->Items.empty());
+        F.DrawGrid->SetCurrentIndex(static_cast<int>(G->Items.size()) - 1);
+        Chosen = F.CurrentItem() ? F.CurrentItem()->Title : "";
+        F.accept();
+    };
+    Form->StyleLoad();
+    TStyle::OnShowModal = Old;
+    EXPECT_EQ(Chosen, "mine");
+    EXPECT_EQ(Form->LightText(), OneParallel);
+}
+
+TEST_F(LightForm, DraggingASpotsMainAnchorMovesTheWholeSpot)
+{
+    Form->show();
+    Form->cmbLightType->setCurrentIndex(LightKindSpot);
+    Form->SetZoomIndex(1);
+    const QPoint Main = AnchorAt(0, 0), End = AnchorAt(0, 1), Rim = AnchorAt(0, 2);
+    const double Axis = Form->Model.Lights.Lights[0].Shape[3];
+    QTest::mousePress(Form->pboxPreView, Qt::LeftButton, {}, Main);
+    QTest::mouseMove(Form->pboxPreView, Main + QPoint(8, 4));
+    QTest::mouseRelease(Form->pboxPreView, Qt::LeftButton, {}, Main + QPoint(8, 4));
+    EXPECT_EQ(AnchorAt(0, 1), End + QPoint(8, 4));
+    EXPECT_EQ(AnchorAt(0, 2), Rim + QPoint(8, 4));
+    EXPECT_DOUBLE_EQ(Form->Model.Lights.Lights[0].Shape[3], Axis);
+    // The axis end: the flatness stays.
+    const double Flat = Form->Model.Lights.Lights[0].Shape[4] * Axis;
+    QTest::mousePress(Form->pboxPreView, Qt::LeftButton, {}, AnchorAt(0, 1));
+    QTest::mouseMove(Form->pboxPreView, AnchorAt(0, 1) + QPoint(-20, 0));
+    QTest::mouseRelease(Form->pboxPreView, Qt::LeftButton, {}, AnchorAt(0, 1));
+    const TrecLightUnion& L = Form->Model.Lights.Lights[0];
+    EXPECT_LT(L.Shape[3], Axis);
+    EXPECT_NEAR(L.Shape[4] * L.Shape[3], Flat, 0.01);
+}
+
+} // namespace
