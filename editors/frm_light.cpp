@@ -14,6 +14,7 @@
 #include "ui/ole2_light.h"
 #include "ui/ole_qt_bridge.h"
 #include "ui/restore_pos.h"
+#include "ui/rv_clip_detector.h"
 #include "ui/work_area.h"
 
 #include <QCheckBox>
@@ -539,6 +540,14 @@ TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Se
     connect(btnStyleLoad, &QPushButton::clicked, this, [this] { StyleLoad(); });
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* Clip = new TRvClipDetector(this);
+    try {
+        Clip->SetOnClipChange([this](QObject*) { sbtnLightPaste->setEnabled(ClipboardHasLight()); });
+    } catch (const Exception&) {
+        // Without a window system there is no watch; the button follows the
+        // clipboard as it was when the form opened.
+    }
+    sbtnLightPaste->setEnabled(ClipboardHasLight());
     LoadSurfaceControls();
     LoadLightControls();
 }

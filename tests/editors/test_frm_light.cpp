@@ -13,6 +13,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QToolButton>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSlider>
@@ -532,7 +535,12 @@ TEST_F(LightForm, ColoursComeFromThePicker)
 
 TEST_F(LightForm, CopyAndPasteTheLightText)
 {
+    QGuiApplication::clipboard()->setText("plain");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Form->sbtnLightPaste->isEnabled());
     Form->CopyLight();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Form->sbtnLightPaste->isEnabled());
     TLightEditModel Other;
     Other.Add();
     Other.Add();
