@@ -10,6 +10,7 @@
 #include "platform/global_memory.h"
 #include "platform/message_box.h"
 #include "platform/qt/clipboard.h"
+#include "raster/bmp_filter.h"
 #include "raster/lighting.h"
 #include "ui/ole2_light.h"
 #include "ui/ole_qt_bridge.h"
@@ -1067,7 +1068,6 @@ void TfrmLight::StyleDrawCellLate(QPainter& Canvas, const std::string& Title, co
     TrecPicture Pict, MaskP, BumpP;
     RecPictureCreate(Pict, TPoint{0, 0}, W, H, 24, false);
     RecPictureCreate(MaskP, TPoint{0, 0}, W, H, 8, false);
-    RecPictureCreate(BumpP, TPoint{0, 0}, W, H, 8, false);
     for (int Y = 0; Y < H; ++Y)
         for (int X = 0; X < W; ++X) {
             const uint8_t V = ((X / 8) + (Y / 8)) % 2 ? 0x60 : 0xA0;
@@ -1075,19 +1075,8 @@ void TfrmLight::StyleDrawCellLate(QPainter& Canvas, const std::string& Title, co
             P[0] = P[1] = P[2] = V;
             *RecPictureGetPixelPtr(MaskP, X, Y) = Mask.constScanLine(Y)[X];
         }
-    // A small box blur stands in for the Gaussian: enough for a rounded bump.
-    const int Rad = std::max(1, std::min(W, H) / 20);
-    for (int Y = 0; Y < H; ++Y)
-        for (int X = 0; X < W; ++X) {
-            int Sum = 0, N = 0;
-            for (int DY = -Rad; DY <= Rad; ++DY)
-                for (int DX = -Rad; DX <= Rad; ++DX) {
-                    const int XX = std::clamp(X + DX, 0, W - 1), YY = std::clamp(Y + DY, 0, H - 1);
-                    Sum += Mask.constScanLine(YY)[XX];
-                    ++N;
-                }
-            *RecPictureGetPixelPtr(BumpP, X, Y) = static_cast<uint8_t>(Sum / N);
-        }
+    RecPictureCopy(BumpP, MaskP, false);
+    BMPGaussBlur8(BumpP, nullptr, 0, std::max(1, std::min(W, H) / 20));
     int32_t Result = -1;
     try {
         const TRect R{0, 0, W, H};

@@ -448,7 +448,7 @@ TEST(LightStyleCells, SampleIsLitAndAnEmptyTextRaises)
         QPainter P(&Img);
         EXPECT_THROW(TfrmLight::StyleDrawCellLate(P, "空", &Item, Img.rect(), false), EUserError);
     }
-    Item.Text = "10,FFFFFF100,20,0,1,1,aFF0000100,0,";
+    Item.Text = "10,FFFFFF60,20,0,2,1,aFF000080,0,1,bFFFFFF30,2,0.2,0.2,0.5,0.5,";
     {
         QPainter P(&Img);
         TfrmLight::StyleDrawCellLate(P, "", &Item, Img.rect(), false);
