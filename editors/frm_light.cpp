@@ -447,6 +447,11 @@ TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Se
     Bottom->addStretch();
     for (QWidget* W : std::initializer_list<QWidget*>{cboxQuickTest, btnApply, btnOK, btnCancel})
         Bottom->addWidget(W);
+    btnBackPaijnt = new QPushButton(this);
+    btnMaskPaint = new QPushButton(this);
+    btnBumpPaint = new QPushButton(this);
+    for (QPushButton* B : {btnBackPaijnt, btnMaskPaint, btnBumpPaint})
+        B->hide();
     StatusBar = new QStatusBar;
     StatusBar->setSizeGripEnabled(false);
     Root->addWidget(StatusBar);

@@ -167,6 +167,10 @@ public:
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QStatusBar* StatusBar;
+    // Kept hidden: painting the background, mask and bump planes is not offered.
+    QPushButton* btnBackPaijnt;
+    QPushButton* btnMaskPaint;
+    QPushButton* btnBumpPaint;
     TStyle* Style;
 
     // Drawing and reading a light style cell (the library's handlers).

@@ -270,6 +270,14 @@ TEST_F(LightForm, SetUpFitsThePictureAndBuildsTheList)
     EXPECT_EQ(M.Top, 64);
     EXPECT_EQ(M.Width, 256);
     EXPECT_EQ(M.Height, 128);
+    EXPECT_EQ(Form->windowTitle(), "照明設定");
+    QStringList Kinds, Zooms;
+    for (int I = 0; I < Form->cmbLightType->count(); ++I)
+        Kinds << Form->cmbLightType->itemText(I);
+    for (int I = 0; I < Form->cmbZoom->count(); ++I)
+        Zooms << Form->cmbZoom->itemText(I);
+    EXPECT_EQ(Kinds, (QStringList{"環境光", "点光源", "平行光源", "線光源", "スポットライト"}));
+    EXPECT_EQ(Zooms, (QStringList{"10%", "25%", "50%", "100%"}));
     EXPECT_EQ(Form->lboxLightName->count(), 1);
     EXPECT_EQ(Form->lboxLightName->item(0)->text(), "Sun1");
     EXPECT_EQ(Form->cmbLightType->currentIndex(), LightKindParallel);
