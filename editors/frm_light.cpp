@@ -649,12 +649,9 @@ void TfrmLight::RebuildAnchors()
 
 std::string TfrmLight::LightText()
 {
-    // A spot's stored direction comes from its anchors, which are the
-    // editor's own positions.
-    const TLightMapping M = Mapping();
-    for (size_t I = 0; I < Anchors.size() && I < Model.Lights.Lights.size(); ++I)
-        if (Model.Lights.Lights[I].Kind == LightKindSpot && !Anchors[I].Items.empty())
-            Anchors[I].ApplyTo(Model.Lights.Lights[I], M);
+    // A spot's values are written from its anchors as each drag moves them;
+    // taking them again from the anchors here would round them to the
+    // preview's pixels at every test.
     return Model.Text();
 }
 

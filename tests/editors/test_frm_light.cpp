@@ -617,3 +617,18 @@ TEST_F(LightForm, DraggingASpotsMainAnchorMovesTheWholeSpot)
 }
 
 } // namespace
+
+namespace {
+
+// Testing at a small zoom must not round a spot's values to its pixels.
+TEST_F(LightForm, TestingKeepsASpotsValuesExact)
+{
+    Form->cmbLightType->setCurrentIndex(LightKindSpot);
+    Form->SetZoomIndex(0);
+    const std::string Before = Form->Model.Text();
+    Form->btnApply->click();
+    ASSERT_FALSE(Tests.empty());
+    EXPECT_EQ(Tests.back(), Before);
+}
+
+} // namespace
