@@ -46,9 +46,10 @@ void TGradStopBars::Reverse()
 {
     if (!FGrad)
         return;
-    FColAnchors.Mirror(FCol.left(), FCol.left() + FCol.width() - 4);
-    FTransAnchors.Mirror(FTrans.left(), FTrans.left() + FTrans.width() - 4);
+    // Rebuilt from the reversed stops rather than mirrored, so each anchor
+    // stays on its stop's own pixel.
     FGrad->Reverse();
+    RebuildAnchors();
     Changed();
 }
 
