@@ -1,0 +1,623 @@
+#include "editors/frm_gradation.h"
+
+#include "editors/color_dialog_wex.h"
+#include "editors/frm_sel_color.h"
+#include "editors/grad_stop_bar.h"
+#include "editors/trans_dialog_wex.h"
+#include "foundation/text_fields.h"
+#include "raster/gradation_picture.h"
+#include "raster/rec_picture.h"
+#include "ui/work_area.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+TFillCodeParts SplitFillCode(const std::string& Code)
+{
+    TFillCodeParts P;
+    if (Code.empty())
+        return P;
+    P.Kind = Code[0] - '0';
+    P.Rest = Code.substr(1);
+    if (P.Kind == 2 || P.Kind == 4) {
+        P.Rotate = P.Rest.empty() || P.Rest[0] == '1';
+        if (!P.Rest.empty())
+            P.Rest.erase(0, 1);
+    }
+    return P;
+}
+
+namespace {
+
+int32_t StrToIntDef(const std::string& S, int32_t Default)
+{
+    int32_t V = 0;
+    return TryStrToInt(S, V) ? V : Default;
+}
+
+} // namespace
+
+int GradOpacityOfPercent(int Percent)
+{
+    return (Percent * 255 + 50) / 100;
+}
+
+namespace {
+
+// A five-pointed star filling a 400 x 200 box, the stand-in outline.
+QPainterPath StarPath()
+{
+    QPainterPath Path;
+    for (int I = 0; I < 10; ++I) {
+        const double R = I % 2 ? 0.4 : 1.0;
+        const double A = -M_PI / 2 + I * M_PI / 5;
+        const QPointF P(200 + 200 * R * std::cos(A), 105 + 105 * R * std::sin(A));
+        if (I == 0)
+            Path.moveTo(P);
+        else
+            Path.lineTo(P);
+    }
+    Path.closeSubpath();
+    return Path;
+}
+
+std::string HexOfColor(int32_t Color)
+{
+    char Buf[16];
+    std::snprintf(Buf, sizeof Buf, "%X", static_cast<unsigned>(Color));
+    return Buf;
+}
+
+// The gradation over a Width x Height box, with its opacity as alpha.
+QImage RenderGradation(const TrecGradation& G, int Width, int Height)
+{
+    TDIBPicture C, A;
+    RecPictureRenderGradation(TRect{0, 0, Width - 1, Height - 1}, Width, Height, C.FrecPicture, A.FrecPicture, G);
+    QImage Out(Width, Height, QImage::Format_ARGB32);
+    const int64_t CLine = RecPictureGetImageSize(C.FrecPicture) / Height;
+    const int64_t ALine = RecPictureGetImageSize(A.FrecPicture) / Height;
+    for (int Y = 0; Y < Height; ++Y) {
+        const uint8_t* CRow = C.FrecPicture.pBits + int64_t(Height - 1 - Y) * CLine;
+        const uint8_t* ARow = A.FrecPicture.pBits + int64_t(Height - 1 - Y) * ALine;
+        auto* Dst = reinterpret_cast<QRgb*>(Out.scanLine(Y));
+        for (int X = 0; X < Width; ++X)
+            Dst[X] = qRgba(CRow[3 * X + 2], CRow[3 * X + 1], CRow[3 * X], ARow[X]);
+    }
+    return Out;
+}
+
+} // namespace
+
+// ---- preview ----
+
+TGradPreview::TGradPreview(TfrmGradation& Form, QWidget* Parent) : QWidget(Parent), FForm(Form)
+{
+    setFixedSize(TfrmGradation::PreviewWidth, TfrmGradation::PreviewHeight);
+}
+
+QPoint TGradPreview::PointAt(int Which) const
+{
+    const QRectF B = FForm.PreviewPath().boundingRect();
+    const int W = std::max(1, int(B.width())), H = std::max(1, int(B.height()));
+    const TGradationObject& G = const_cast<TfrmGradation&>(FForm).Gradation();
+    return QPoint(GradUnitToPreview(Which == 1 ? G.iX1 : G.iX2, W, FForm.Zoom(), width()),
+                  GradUnitToPreview(Which == 1 ? G.iY1 : G.iY2, H, FForm.Zoom(), height()));
+}
+
+void TGradPreview::paintEvent(QPaintEvent*)
+{
+    QPainter P(this);
+    P.fillRect(rect(), Qt::black);
+    const QRectF B = FForm.PreviewPath().boundingRect();
+    const double Z = FForm.Zoom() / 100.0;
+    QTransform T;
+    T.translate(width() / 2.0, height() / 2.0);
+    T.scale(Z, Z);
+    T.translate(-B.center().x(), -B.center().y());
+    const QPainterPath Shape = T.map(FForm.PreviewPath());
+    const QRect Box = Shape.boundingRect().toAlignedRect();
+    if (Box.width() > 0 && Box.height() > 0) {
+        P.setClipPath(Shape);
+        P.drawImage(Box.topLeft(), RenderGradation(FForm.Gradation(), Box.width(), Box.height()));
+        P.setClipping(false);
+    }
+    P.setPen(Qt::darkGray);
+    P.drawRect(rect().adjusted(0, 0, -1, -1));
+    for (int I = 1; I <= 2; ++I) {
+        const QPoint At = PointAt(I);
+        TAnchorPnt(static_cast<uint8_t>(I), At.x(), At.y()).Draw(P);
+    }
+}
+
+void TGradPreview::mousePressEvent(QMouseEvent* Event)
+{
+    const QPoint M = Event->position().toPoint();
+    FMode = 0;
+    for (int I = 1; I <= 2 && !FMode; ++I) {
+        const QPoint At = PointAt(I);
+        if (TAnchorPnt(static_cast<uint8_t>(I), At.x(), At.y()).HitTest(M.x(), M.y()))
+            FMode = static_cast<uint8_t>(I);
+    }
+}
+
+void TGradPreview::mouseMoveEvent(QMouseEvent* Event)
+{
+    if (!FMode)
+        return;
+    const QPoint M(std::clamp(Event->position().toPoint().x(), 0, width() - 1),
+                   std::clamp(Event->position().toPoint().y(), 0, height() - 1));
+    const QRectF B = FForm.PreviewPath().boundingRect();
+    const int W = std::max(1, int(B.width())), H = std::max(1, int(B.height()));
+    TGradationObject& G = FForm.Gradation();
+    const int32_t X = PreviewToGradUnit(M.x(), W, FForm.Zoom(), width());
+    const int32_t Y = PreviewToGradUnit(M.y(), H, FForm.Zoom(), height());
+    (FMode == 1 ? G.iX1 : G.iX2) = X;
+    (FMode == 1 ? G.iY1 : G.iY2) = Y;
+    FForm.SetStatus(GradPointsText(G.iX1, G.iY1, G.iX2, G.iY2, W, H));
+    FForm.Changed();
+}
+
+void TGradPreview::mouseReleaseEvent(QMouseEvent*)
+{
+    FMode = 0;
+    FForm.SetStatus("");
+}
+
+// ---- form ----
+
+TfrmGradation::TfrmGradation(QWidget* Owner, TMemIniFile* Settings, std::string Section, std::string FlagsName,
+                             std::string PosName, std::string PictDirName, bool PictOnly, bool PictNoGeometry)
+    : QDialog(Owner), FSettings(Settings), FSection(std::move(Section)), FFlagsName(std::move(FlagsName)),
+      FPosName(std::move(PosName)), FPictDirName(std::move(PictDirName)), FPictOnly(PictOnly),
+      FPictNoGeometry(PictNoGeometry)
+{
+    setWindowTitle(QString::fromUtf8("塗り方法設定"));
+    FGrad.iX1 = FGrad.iY1 = 3000;
+    FGrad.iX2 = FGrad.iY2 = 13000;
+    FGrad.iOpacity = 255;
+    FGrad.iRepeatCount = 1;
+    BuildControls();
+    // Flags: page, quick test, hexadecimal, block. A page from another
+    // version or a damaged file falls back to the nearest one offered.
+    const std::vector<int32_t> V = ReadPickerSetting(FSettings, FSection, FFlagsName);
+    if (V.size() >= 1)
+        FPage = std::clamp<int32_t>(V[0], 1, 3);
+    if (V.size() >= 2)
+        cboxQuickTest->setChecked(V[1] != 0);
+    if (V.size() >= 3)
+        FHex = V[2] != 0;
+    if (V.size() >= 4)
+        FBlock = V[3] != 0;
+    btnApply->setEnabled(!cboxQuickTest->isChecked());
+    ApplyKind(0, "");
+}
+
+TfrmGradation::~TfrmGradation()
+{
+    WritePickerSetting(FSettings, FSection, FFlagsName,
+                       std::to_string(FPage) + "," + (cboxQuickTest->isChecked() ? "1" : "0") + "," +
+                           (FHex ? "1" : "0") + "," + (FBlock ? "1" : "0"));
+}
+
+void TfrmGradation::BuildControls()
+{
+    auto* Root = new QVBoxLayout(this);
+    auto* Kinds = new QHBoxLayout;
+    auto* Group = new QButtonGroup(this);
+    const std::pair<QRadioButton**, const char*> Buttons[] = {
+        {&rbtnFTNone, "なし"}, {&rbtnFTSolid, "単色"}, {&rbtnFTGrad, "グラデーション"}, {&rbtnFTPict, "画像"}};
+    const int KindOf[] = {5, 1, 2, 4};
+    for (int I = 0; I < 4; ++I) {
+        *Buttons[I].first = new QRadioButton(QString::fromUtf8(Buttons[I].second), this);
+        Group->addButton(*Buttons[I].first, KindOf[I]);
+        Kinds->addWidget(*Buttons[I].first);
+    }
+    rbtnFTSolid->setVisible(!FPictOnly);
+    rbtnFTGrad->setVisible(!FPictOnly);
+    connect(Group, &QButtonGroup::idClicked, this, [this](int K) {
+        if (K == FKind)
+            return;
+        // A kind chosen by hand starts from its default value.
+        ApplyKind(K, K == 1 ? HexOfColor(FColor) : K == 2 ? FGrad.GradationToStr()
+                                             : K == 4 ? FillPictParamToStr(FPict) : "");
+    });
+    cboxRotate = new QCheckBox(QString::fromUtf8("図形と共に移動・回転"), this);
+    connect(cboxRotate, &QCheckBox::toggled, this, [this] { Changed(); });
+    Kinds->addWidget(cboxRotate);
+    Root->addLayout(Kinds);
+
+    // Solid colour.
+    pnlMono = new QWidget(this);
+    auto* Mono = new QHBoxLayout(pnlMono);
+    edtHex = new QLineEdit(pnlMono);
+    edtHex->setMaxLength(8);
+    btnColor = new QPushButton(QString::fromUtf8("色の選択..."), pnlMono);
+    Mono->addWidget(new QLabel("#", pnlMono));
+    Mono->addWidget(edtHex);
+    Mono->addWidget(btnColor);
+    connect(edtHex, &QLineEdit::textEdited, this, [this](const QString& T) {
+        if (!FLock && !T.isEmpty())
+            SetColor(HexToIntDef(T.toStdString(), FColor));
+    });
+    connect(btnColor, &QPushButton::clicked, this, [this] {
+        TColorDialogWex Dlg(this);
+        Dlg.SetStorage(FSettings);
+        Dlg.Color = FColor;
+        const int32_t Old = FColor;
+        Dlg.OnPreview = [this](int32_t C, intptr_t) { SetColor(C); };
+        if (Dlg.Execute())
+            SetColor(Dlg.Color);
+        else
+            SetColor(Old);
+    });
+    Root->addWidget(pnlMono);
+
+    // Gradation.
+    pnlGrad = new QWidget(this);
+    auto* GradLay = new QGridLayout(pnlGrad);
+    pboxBars = new TGradStopBars(pnlGrad, 258);
+    pboxBars->SetGradation(&FGrad);
+    pboxBars->OnChange = [this] { Changed(); };
+    pboxBars->OnStatus = [this](const std::string& S) { SetStatus(S); };
+    pboxBars->PickColor = [this](int32_t& V, const std::function<void(int32_t)>& Live) {
+        TColorDialogWex Dlg(this);
+        Dlg.SetStorage(FSettings);
+        Dlg.Color = V;
+        Dlg.OnPreview = [Live](int32_t C, intptr_t) { Live(C); };
+        const bool Ok = Dlg.Execute();
+        V = Dlg.Color;
+        return Ok;
+    };
+    pboxBars->PickTrans = [this](int32_t& V, const std::function<void(int32_t)>& Live) {
+        TTransDialogWex Dlg(this);
+        Dlg.SetStorage(FSettings);
+        Dlg.Trans = V;
+        Dlg.OnPreview = [Live](int32_t C, intptr_t) { Live(C); };
+        const bool Ok = Dlg.Execute();
+        V = Dlg.Trans;
+        return Ok;
+    };
+    pboxPreView = new TGradPreview(*this, pnlGrad);
+    GradLay->addWidget(pboxBars, 0, 0, 1, 4);
+    GradLay->addWidget(pboxPreView, 1, 0, 1, 4);
+    auto Combo = [this](std::initializer_list<const char*> Items) {
+        auto* C = new QComboBox(pnlGrad);
+        for (const char* I : Items)
+            C->addItem(QString::fromUtf8(I));
+        return C;
+    };
+    cmbType = Combo({"直線", "放射状", "楕円", "円（正円）", "長方形", "正方形"});
+    cmbWay = Combo({"一方向", "折り返し", "繰り返し"});
+    cmbInterpolation = Combo({"直線的", "なめらか"});
+    cmbInterpolation->setVisible(false);
+    cmbZoomGrad = Combo({"10%", "25%", "50%", "100%"});
+    const std::pair<QComboBox*, uint8_t TrecGradation::*> Combos[] = {
+        {cmbType, &TrecGradation::bShape}, {cmbWay, &TrecGradation::bRepetition},
+        {cmbInterpolation, &TrecGradation::bInterpolation}};
+    for (const auto& [C, Field] : Combos)
+        connect(C, &QComboBox::currentIndexChanged, this, [this, Field](int I) {
+            if (FLock || I < 0)
+                return;
+            FGrad.*Field = static_cast<uint8_t>(I);
+            Changed();
+        });
+    connect(cmbZoomGrad, &QComboBox::currentIndexChanged, this, [this](int I) {
+        static const int Zooms[] = {10, 25, 50, 100};
+        if (FLock || I < 0 || I > 3)
+            return;
+        FZoom = Zooms[I];
+        pboxPreView->update();
+    });
+    auto Edit = [this] { return new QLineEdit(pnlGrad); };
+    edtLoopNum = Edit();
+    edtTrans = Edit();
+    edtHOffest = Edit();
+    edtVOffest = Edit();
+    edtVScale = Edit();
+    edtSOffest = Edit();
+    edtSScale = Edit();
+    IntEdit(edtLoopNum, 1, 100, [this](int V) { FGrad.iRepeatCount = V; });
+    IntEdit(edtHOffest, -360, 360, [this](int V) { FGrad.Adjust.iHueShift = V; });
+    IntEdit(edtVOffest, -100, 100, [this](int V) { FGrad.Adjust.iBrightOffset = V; });
+    IntEdit(edtVScale, 0, 900, [this](int V) { FGrad.Adjust.iBrightScale = V; });
+    IntEdit(edtSOffest, -100, 100, [this](int V) { FGrad.Adjust.iSatOffset = V; });
+    IntEdit(edtSScale, 0, 900, [this](int V) { FGrad.Adjust.iSatScale = V; });
+    connect(edtTrans, &QLineEdit::textEdited, this, [this](const QString& T) {
+        if (FLock)
+            return;
+        const int B = GradOpacityOfPercent(StrToIntDef(T.toStdString(), -9999));
+        if (B < 0 || B > 255) {
+            QApplication::beep();
+            return;
+        }
+        FGrad.iOpacity = B;
+        Changed();
+    });
+    btnReverse = new QPushButton(QString::fromUtf8("反転"), pnlGrad);
+    connect(btnReverse, &QPushButton::clicked, this, [this] { pboxBars->Reverse(); });
+    btnDoCottection = new QPushButton(QString::fromUtf8("補正折込"), pnlGrad);
+    connect(btnDoCottection, &QPushButton::clicked, this, [this] {
+        for (auto& S : FGrad.ColStops)
+            S.Color = AdjustColorHSB(S.Color, FGrad.Adjust);
+        FGrad.Adjust = TrecColorAdjust{};
+        pboxBars->RebuildAnchors();
+        LoadGradControls();
+        Changed();
+    });
+    int Row = 2;
+    auto Put = [&](const char* Label, QWidget* W) {
+        GradLay->addWidget(new QLabel(QString::fromUtf8(Label), pnlGrad), Row / 2 + 1, (Row % 2) * 2);
+        GradLay->addWidget(W, Row / 2 + 1, (Row % 2) * 2 + 1);
+        ++Row;
+    };
+    Put("形状", cmbType);
+    Put("方向", cmbWay);
+    Put("繰り返し数", edtLoopNum);
+    Put("不透明度(%)", edtTrans);
+    Put("色相", edtHOffest);
+    Put("明度", edtVOffest);
+    Put("明度倍率(%)", edtVScale);
+    Put("彩度", edtSOffest);
+    Put("彩度倍率(%)", edtSScale);
+    Put("表示倍率", cmbZoomGrad);
+    GradLay->addWidget(btnReverse, Row / 2 + 2, 0);
+    GradLay->addWidget(btnDoCottection, Row / 2 + 2, 1);
+    Root->addWidget(pnlGrad);
+
+    // Picture.
+    pnlPicture = new QWidget(this);
+    auto* PictLay = new QGridLayout(pnlPicture);
+    edtX = new QLineEdit(pnlPicture);
+    edtY = new QLineEdit(pnlPicture);
+    edtWidth = new QLineEdit(pnlPicture);
+    edtHeight = new QLineEdit(pnlPicture);
+    edtDegree = new QLineEdit(pnlPicture);
+    PictEdit(edtX, -9999, 9999, &TFillPictParam::iOffsetX);
+    PictEdit(edtY, -9999, 9999, &TFillPictParam::iOffsetY);
+    PictEdit(edtWidth, 1, 9999, &TFillPictParam::iWidth);
+    PictEdit(edtHeight, 1, 9999, &TFillPictParam::iHeight);
+    connect(edtDegree, &QLineEdit::textEdited, this, [this](const QString& T) {
+        const double D = StrToFloatDef(T.toStdString(), -9999);
+        if (FLock || D < -360 || D > 360)
+            return;
+        FPict.dAngle = D;
+        Changed();
+    });
+    const std::pair<const char*, QLineEdit*> PictEdits[] = {
+        {"X", edtX}, {"Y", edtY}, {"幅", edtWidth}, {"高さ", edtHeight}, {"角度", edtDegree}};
+    int PRow = 0;
+    for (const auto& [Label, E] : PictEdits) {
+        PictLay->addWidget(new QLabel(QString::fromUtf8(Label), pnlPicture), PRow, 0);
+        PictLay->addWidget(E, PRow++, 1);
+        E->setVisible(!FPictNoGeometry);
+    }
+    Root->addWidget(pnlPicture);
+
+    auto* Bottom = new QHBoxLayout;
+    StatusBar = new QLabel(this);
+    cboxQuickTest = new QCheckBox(QString::fromUtf8("即テスト"), this);
+    btnApply = new QPushButton(QString::fromUtf8("テスト"), this);
+    btnOK = new QPushButton("OK", this);
+    btnCancel = new QPushButton(QString::fromUtf8("キャンセル"), this);
+    Bottom->addWidget(StatusBar, 1);
+    Bottom->addWidget(cboxQuickTest);
+    Bottom->addWidget(btnApply);
+    Bottom->addWidget(btnOK);
+    Bottom->addWidget(btnCancel);
+    Root->addLayout(Bottom);
+    connect(cboxQuickTest, &QCheckBox::toggled, this, [this](bool On) {
+        btnApply->setEnabled(!On);
+        if (On && OnTest)
+            OnTest(this, FillCode());
+    });
+    connect(btnApply, &QPushButton::clicked, this, [this] {
+        if (OnTest)
+            OnTest(this, FillCode());
+    });
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TfrmGradation::IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set)
+{
+    connect(Edit, &QLineEdit::textEdited, this, [this, Lo, Hi, Set](const QString& T) {
+        const int V = StrToIntDef(T.toStdString(), -9999);
+        if (FLock || V < Lo || V > Hi)
+            return;
+        Set(V);
+        btnDoCottection->setEnabled(!(FGrad.Adjust == TrecColorAdjust{}));
+        Changed();
+    });
+}
+
+void TfrmGradation::PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field)
+{
+    connect(Edit, &QLineEdit::textEdited, this, [this, Lo, Hi, Field](const QString& T) {
+        const int V = StrToIntDef(T.toStdString(), -99999);
+        if (FLock || V < Lo || V > Hi)
+            return;
+        FPict.*Field = V;
+        Changed();
+    });
+}
+
+void TfrmGradation::SetUp(const std::string& Code, const QPainterPath& Outline)
+{
+    const QPainterPath Source = Outline.isEmpty() ? StarPath() : Outline;
+    const QRectF B = Source.boundingRect();
+    // Scaled to 80 % of the preview keeping its aspect, centred.
+    const double S = std::min(PreviewWidth * 0.8 / std::max(1.0, B.width()),
+                              PreviewHeight * 0.8 / std::max(1.0, B.height()));
+    QTransform T;
+    T.translate(PreviewWidth / 2.0, PreviewHeight / 2.0);
+    T.scale(S, S);
+    T.translate(-B.center().x(), -B.center().y());
+    FPath = T.map(Source);
+    FKind = 255;
+    const TFillCodeParts P = SplitFillCode(Code);
+    ApplyKind(P.Kind, P.Kind == 2 || P.Kind == 4 ? Code.substr(1) : P.Rest);
+}
+
+void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
+{
+    ++FLock;
+    FKind = Kind;
+    btnOK->setEnabled(Kind != 0);
+    for (QRadioButton* B : {rbtnFTNone, rbtnFTSolid, rbtnFTGrad, rbtnFTPict})
+        B->setAutoExclusive(Kind != 0);
+    rbtnFTNone->setChecked(Kind == 5 || Kind == 0 ? Kind == 5 : false);
+    rbtnFTSolid->setChecked(Kind == 1);
+    rbtnFTGrad->setChecked(Kind == 2);
+    rbtnFTPict->setChecked(Kind == 4);
+    for (QRadioButton* B : {rbtnFTNone, rbtnFTSolid, rbtnFTGrad, rbtnFTPict})
+        B->setAutoExclusive(true);
+    cboxRotate->setVisible(Kind == 2 || Kind == 4);
+    pnlMono->setVisible(Kind == 1);
+    pnlGrad->setVisible(Kind == 2);
+    pnlPicture->setVisible(Kind == 4);
+    if (Kind == 1) {
+        FColor = HexToIntDef(Rest, 0);
+        edtHex->setText(QString::fromStdString(HexOfColor(FColor)));
+    } else if (Kind == 2) {
+        ApplyGradationText(Rest, true);
+    } else if (Kind == 4) {
+        cboxRotate->setChecked(Rest.empty() || Rest[0] == '1');
+        try {
+            StrToFillPictParam(Rest.empty() ? "" : Rest.substr(1), FPict);
+        } catch (...) {
+            // A damaged picture text keeps the fields read before the fault.
+        }
+        LoadPictControls();
+    }
+    --FLock;
+    QuickTest();
+}
+
+void TfrmGradation::ApplyGradationText(const std::string& Text, bool WithRotateDigit)
+{
+    ++FLock;
+    FZoom = 100;
+    std::string T = Text;
+    if (WithRotateDigit) {
+        cboxRotate->setChecked(T.empty() || T[0] == '1');
+        if (!T.empty())
+            T.erase(0, 1);
+    }
+    try {
+        FGrad.StrToGradation(T);
+    } catch (...) {
+        // A bad number keeps what was read before it.
+    }
+    pboxBars->RebuildAnchors();
+    LoadGradControls();
+    --FLock;
+    pboxPreView->update();
+}
+
+void TfrmGradation::LoadGradControls()
+{
+    ++FLock;
+    static const int Zooms[] = {10, 25, 50, 100};
+    cmbZoomGrad->setCurrentIndex(static_cast<int>(std::find(Zooms, Zooms + 4, FZoom) - Zooms) % 4);
+    cmbType->setCurrentIndex(FGrad.bShape < cmbType->count() ? FGrad.bShape : -1);
+    cmbWay->setCurrentIndex(FGrad.bRepetition < cmbWay->count() ? FGrad.bRepetition : -1);
+    cmbInterpolation->setCurrentIndex(FGrad.bInterpolation < 2 ? FGrad.bInterpolation : -1);
+    edtLoopNum->setText(QString::number(FGrad.iRepeatCount));
+    edtTrans->setText(QString::number(std::lround(FGrad.iOpacity * 100.0 / 255.0)));
+    edtHOffest->setText(QString::number(FGrad.Adjust.iHueShift));
+    edtVOffest->setText(QString::number(FGrad.Adjust.iBrightOffset));
+    edtVScale->setText(QString::number(FGrad.Adjust.iBrightScale));
+    edtSOffest->setText(QString::number(FGrad.Adjust.iSatOffset));
+    edtSScale->setText(QString::number(FGrad.Adjust.iSatScale));
+    btnDoCottection->setEnabled(!(FGrad.Adjust == TrecColorAdjust{}));
+    --FLock;
+}
+
+void TfrmGradation::LoadPictControls()
+{
+    ++FLock;
+    edtX->setText(QString::number(FPict.iOffsetX));
+    edtY->setText(QString::number(FPict.iOffsetY));
+    edtWidth->setText(QString::number(FPict.iWidth));
+    edtHeight->setText(QString::number(FPict.iHeight));
+    edtDegree->setText(QString::number(FPict.dAngle));
+    --FLock;
+}
+
+void TfrmGradation::SetColor(int32_t Color)
+{
+    if (Color == FColor)
+        return;
+    FColor = Color;
+    ++FLock;
+    edtHex->setText(QString::fromStdString(HexOfColor(FColor)));
+    --FLock;
+    QuickTest();
+}
+
+std::string TfrmGradation::FillCode() const
+{
+    const std::string Rotate = cboxRotate->isChecked() ? "1" : "0";
+    switch (FKind) {
+    case 1:
+        return "1" + HexOfColor(FColor);
+    case 2:
+        return "2" + Rotate + FGrad.GradationToStr();
+    case 4:
+        return "4" + Rotate + FillPictParamToStr(FPict);
+    case 5:
+        return "5";
+    default:
+        return "";
+    }
+}
+
+void TfrmGradation::Changed()
+{
+    if (FLock)
+        return;
+    pboxPreView->update();
+    pboxBars->update();
+    QuickTest();
+}
+
+void TfrmGradation::QuickTest()
+{
+    if (!FLock && FKind != 255 && cboxQuickTest->isChecked() && OnTest)
+        OnTest(this, FillCode());
+}
+
+void TfrmGradation::SetStatus(const std::string& Text)
+{
+    StatusBar->setText(QString::fromStdString(Text));
+}
+
+void TfrmGradation::showEvent(QShowEvent* Event)
+{
+    QDialog::showEvent(Event);
+    // A place saved on another monitor layout is brought back into the work
+    // area rather than opening a modal window nobody can reach.
+    const std::vector<int32_t> V = ReadPickerSetting(FSettings, FSection, FPosName);
+    PlacePickerForm(this, parentWidget(), V.size() >= 2 ? V[0] : -1, V.size() >= 2 ? V[1] : -1, V.size() >= 2);
+}
+
+void TfrmGradation::done(int Result)
+{
+    WritePickerSetting(FSettings, FSection, FPosName, std::to_string(x()) + "," + std::to_string(y()));
+    QDialog::done(Result);
+}

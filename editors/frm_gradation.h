@@ -1,0 +1,162 @@
+// The fill editor TfrmGradation ("塗り方法設定"): one fill value of a paint
+// macro as no fill, a solid colour, a gradation (stop bars, preview with the
+// two geometry points, shape and adjustment controls) or a picture. The
+// caller hands it a fill code, may receive live tests of the code while it is
+// open, and reads the code back after OK.
+//
+// Fill codes: "5" none, "1" + colour in upper-case hexadecimal without
+// leading zeros, "2" + rotate digit + gradation text, "4" + rotate digit +
+// picture-fill text; "" no kind chosen yet.
+#pragma once
+
+#include "editors/anchor_grad.h"
+#include "paint/fill_value.h"
+#include "paint/gradation_object.h"
+
+#include <QDialog>
+#include <QPainterPath>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+class TGradStopBars;
+class TMemIniFile;
+class TfrmGradation;
+
+// The kind and the rest of a fill code: the kind digit's value (0 for an
+// empty code) and, for gradations and pictures, the rotate flag (set by an
+// empty rest or a rest starting with "1") and the rest without its digit.
+struct TFillCodeParts {
+    int Kind = 0;
+    bool Rotate = false;
+    std::string Rest;
+};
+TFillCodeParts SplitFillCode(const std::string& Code);
+// The opacity byte of an opacity percentage: (percent x 255 + 50) div 100.
+int GradOpacityOfPercent(int Percent);
+
+// The preview of the gradation over the object's outline, with the two
+// geometry points as anchors that can be dragged.
+class TGradPreview : public QWidget {
+    Q_OBJECT
+public:
+    TGradPreview(TfrmGradation& Form, QWidget* Parent);
+    QPoint PointAt(int Which) const; // 1 or 2, widget coordinates
+    uint8_t DragMode() const { return FMode; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    TfrmGradation& FForm;
+    uint8_t FMode = 0;
+};
+
+class TfrmGradation : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int PreviewWidth = 240;
+    static constexpr int PreviewHeight = 160;
+
+    TfrmGradation(QWidget* Owner, TMemIniFile* Settings, std::string Section, std::string FlagsName,
+                  std::string PosName, std::string PictDirName, bool PictOnly = false, bool PictNoGeometry = false);
+    ~TfrmGradation() override;
+
+    // Takes the code and the object's outline (empty: a five-pointed star in
+    // a 400 x 200 box stands in for it) before the editor is shown.
+    void SetUp(const std::string& Code, const QPainterPath& Outline = QPainterPath());
+    // The code of the value as it stands.
+    std::string FillCode() const;
+    int Kind() const { return FKind; }
+
+    // Called with the editor and the current code by the test button and,
+    // with quick test on, after every change.
+    std::function<void(TfrmGradation* Sender, const std::string& Code)> OnTest;
+
+    TGradationObject& Gradation() { return FGrad; }
+    const TFillPictParam& PictParam() const { return FPict; }
+    const QPainterPath& PreviewPath() const { return FPath; }
+    int Zoom() const { return FZoom; }
+    // A gradation text with or without its rotate digit.
+    void ApplyGradationText(const std::string& Text, bool WithRotateDigit);
+    // Every change ends here: repaint and, with quick test on, test.
+    void Changed();
+    void SetStatus(const std::string& Text);
+
+    QRadioButton* rbtnFTNone;
+    QRadioButton* rbtnFTSolid;
+    QRadioButton* rbtnFTGrad;
+    QRadioButton* rbtnFTPict;
+    QCheckBox* cboxRotate;
+    QCheckBox* cboxQuickTest;
+    QPushButton* btnApply;
+    QPushButton* btnOK;
+    QPushButton* btnCancel;
+    QLabel* StatusBar;
+    // Solid colour.
+    QWidget* pnlMono;
+    QLineEdit* edtHex;
+    QPushButton* btnColor;
+    // Gradation.
+    QWidget* pnlGrad;
+    TGradStopBars* pboxBars;
+    TGradPreview* pboxPreView;
+    QComboBox* cmbType;
+    QComboBox* cmbWay;
+    QComboBox* cmbInterpolation;
+    QComboBox* cmbZoomGrad;
+    QLineEdit* edtLoopNum;
+    QLineEdit* edtTrans;
+    QLineEdit* edtHOffest;
+    QLineEdit* edtVOffest;
+    QLineEdit* edtVScale;
+    QLineEdit* edtSOffest;
+    QLineEdit* edtSScale;
+    QPushButton* btnReverse;
+    QPushButton* btnDoCottection;
+    // Picture.
+    QWidget* pnlPicture;
+    QLineEdit* edtX;
+    QLineEdit* edtY;
+    QLineEdit* edtWidth;
+    QLineEdit* edtHeight;
+    QLineEdit* edtDegree;
+
+protected:
+    void showEvent(QShowEvent*) override;
+    void done(int Result) override;
+
+private:
+    void BuildControls();
+    void ApplyKind(int Kind, const std::string& Rest);
+    void LoadGradControls();
+    void LoadPictControls();
+    void SetColor(int32_t Color);
+    void IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set);
+    void PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field);
+    void QuickTest();
+
+    TMemIniFile* FSettings;
+    std::string FSection, FFlagsName, FPosName, FPictDirName;
+    bool FPictOnly, FPictNoGeometry;
+    int FKind = 255;
+    int32_t FColor = 0;
+    TGradationObject FGrad;
+    TFillPictParam FPict;
+    QPainterPath FPath;
+    int FZoom = 100;
+    int FLock = 0;
+    int FPage = 1;
+    bool FHex = false, FBlock = false;
+};

@@ -1,0 +1,206 @@
+// The fill editor: fill codes in and out, live tests, persistence, preview.
+#include "editors/frm_gradation.h"
+
+#include "editors/grad_stop_bar.h"
+#include "picker_test_support.h"
+#include "ui/golden_image.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const std::string GradText = "0000255,1,3000,3000,13000,13000,2,0,0,1023,16777215,2,0,255,1023,0";
+
+std::string Canonical(const std::string& Text)
+{
+    TGradationObject G;
+    G.StrToGradation(Text);
+    return G.GradationToStr();
+}
+
+struct TForm {
+    TForm() : F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph") {}
+    TTestIni Ini;
+    TfrmGradation F;
+};
+
+} // namespace
+
+TEST(FrmGradation, FillCodesInAndOut)
+{
+    TFillPictParam Pict;
+    StrToFillPictParam("1,5,-6,100,50,12.5,3,0,2", Pict);
+    const std::string PictText = FillPictParamToStr(Pict);
+    TGradationObject Fresh;
+    Fresh.iX1 = Fresh.iY1 = 3000;
+    Fresh.iX2 = Fresh.iY2 = 13000;
+    Fresh.iOpacity = 255;
+    Fresh.iRepeatCount = 1;
+    struct Case { std::string In, Out; int Kind; bool Rotate; };
+    for (const Case& C : std::vector<Case>{
+             {"", "", 0, false},
+             {"5", "5", 5, false},
+             {"1FF", "1FF", 1, false},
+             {"10000ff", "1FF", 1, false}, // read with any digits, written without leading zeros
+             {"1abcdef", "1ABCDEF", 1, false},
+             {"21" + GradText, "21" + Canonical(GradText), 2, true},
+             {"20" + GradText, "20" + Canonical(GradText), 2, false},
+             {"2", "21" + Fresh.GradationToStr(), 2, true}, // an empty rest turns with the shape
+             {"41" + PictText, "41" + PictText, 4, true},
+             {"40" + PictText, "40" + PictText, 4, false}}) {
+        TForm T;
+        T.F.SetUp(C.In);
+        EXPECT_EQ(T.F.FillCode(), C.Out) << C.In;
+        EXPECT_EQ(T.F.Kind(), C.Kind) << C.In;
+        EXPECT_EQ(T.F.btnOK->isEnabled(), C.Kind != 0) << C.In;
+        EXPECT_EQ(T.F.rbtnFTGrad->isChecked(), C.Kind == 2) << C.In;
+        EXPECT_EQ(T.F.rbtnFTNone->isChecked(), C.Kind == 5) << C.In;
+        if (C.Kind == 2 || C.Kind == 4)
+            EXPECT_EQ(T.F.cboxRotate->isChecked(), C.Rotate) << C.In;
+        if (C.Kind == 4)
+            EXPECT_EQ(T.F.PictParam(), Pict);
+    }
+}
+
+TEST(FrmGradation, ChoosingAKind)
+{
+    TForm T;
+    T.F.SetUp("");
+    T.F.show();
+    EXPECT_FALSE(T.F.rbtnFTNone->isChecked() || T.F.rbtnFTSolid->isChecked() || T.F.rbtnFTGrad->isChecked() ||
+                 T.F.rbtnFTPict->isChecked());
+    T.F.rbtnFTNone->click();
+    EXPECT_EQ(T.F.FillCode(), "5");
+    EXPECT_TRUE(T.F.btnOK->isEnabled());
+    T.F.rbtnFTGrad->click();
+    EXPECT_EQ(T.F.FillCode().substr(0, 1), "2");
+    EXPECT_TRUE(T.F.pnlGrad->isVisible());
+    EXPECT_FALSE(T.F.pnlMono->isVisible());
+}
+
+TEST(FrmGradation, LiveTestsReachTheCaller)
+{
+    TForm T;
+    std::vector<std::string> Tests;
+    T.F.OnTest = [&](TfrmGradation* Sender, const std::string& Code) {
+        EXPECT_EQ(Sender, &T.F);
+        Tests.push_back(Code);
+    };
+    T.F.SetUp("21" + GradText);
+    T.F.show();
+    EXPECT_TRUE(Tests.empty()); // quick test is off
+    QTest::mouseClick(T.F.btnApply, Qt::LeftButton);
+    ASSERT_EQ(Tests.size(), 1u);
+    T.F.cboxQuickTest->setChecked(true); // tests at once, the button goes grey
+    EXPECT_FALSE(T.F.btnApply->isEnabled());
+    ASSERT_EQ(Tests.size(), 2u);
+    auto GradOf = [](const std::string& Code) {
+        TGradationObject G;
+        G.StrToGradation(SplitFillCode(Code).Rest);
+        return G;
+    };
+    struct Case { QLineEdit* Edit; const char* Text; bool Tested; int Opacity, Repeat; };
+    for (const Case& C : std::vector<Case>{{T.F.edtTrans, "50", true, 128, 1},
+                                           {T.F.edtTrans, "100", true, 255, 1},
+                                           {T.F.edtTrans, "101", false, 255, 1},
+                                           {T.F.edtLoopNum, "7", true, 255, 7},
+                                           {T.F.edtLoopNum, "101", false, 255, 7}}) {
+        const size_t Before = Tests.size();
+        // As one edit, so no shorter number on the way is taken.
+        C.Edit->setText(C.Text);
+        emit C.Edit->textEdited(C.Text);
+        EXPECT_EQ(Tests.size() > Before, C.Tested) << C.Text;
+        EXPECT_EQ(GradOf(Tests.back()).iOpacity, C.Opacity) << C.Text;
+        EXPECT_EQ(GradOf(Tests.back()).iRepeatCount, C.Repeat) << C.Text;
+    }
+    // A stop added on the bar is tested while it is picked and after.
+    T.F.pboxBars->PickColor = [](int32_t& V, const std::function<void(int32_t)>& Live) {
+        Live(0x00FF00);
+        V = 0x0000FF;
+        return true;
+    };
+    const size_t Before = Tests.size();
+    QTest::mouseClick(T.F.pboxBars, Qt::LeftButton, {},
+                      QPoint(T.F.pboxBars->ColBar().left() + 130, T.F.pboxBars->ColBar().center().y()));
+    EXPECT_GE(Tests.size(), Before + 2);
+    EXPECT_EQ(GradOf(Tests.back()).ColStops.size(), 3u);
+    EXPECT_EQ(GradOf(Tests.back()).ColStops[1].Color, 0x0000FF);
+    // A colour typed in hexadecimal.
+    T.F.rbtnFTSolid->click();
+    T.F.edtHex->clear();
+    QTest::keyClicks(T.F.edtHex, "ff00");
+    EXPECT_EQ(Tests.back(), "1FF00");
+}
+
+TEST(FrmGradation, DraggingAGeometryPoint)
+{
+    TForm T;
+    T.F.SetUp("20" + GradText);
+    T.F.show();
+    TGradPreview* P = T.F.pboxPreView;
+    QTest::mousePress(P, Qt::LeftButton, {}, P->PointAt(1));
+    EXPECT_EQ(P->DragMode(), 1);
+    QTest::mouseMove(P, QPoint(-50, P->PointAt(2).y())); // clamped into the box
+    // On the other point's row, within one pixel's worth of units.
+    EXPECT_NEAR(T.F.Gradation().iY1, T.F.Gradation().iY2, 16384 / 60);
+    EXPECT_EQ(P->PointAt(1).x(), 0);
+    EXPECT_EQ(T.F.StatusBar->text().left(4), QString::fromUtf8("基準1="));
+    QTest::mouseRelease(P, Qt::LeftButton, {}, QPoint(0, P->PointAt(2).y()));
+    EXPECT_EQ(P->DragMode(), 0);
+}
+
+TEST(FrmGradation, PlaceAndOptionsAreKeptAndCheckedOnTheWayIn)
+{
+    TTestIni Ini;
+    Ini.Ini->WriteString("4.0", "PosGrad", "99999,-99999");
+    Ini.Ini->WriteString("4.0", "FlgGrad", "9,1,0,1");
+    {
+        TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+        EXPECT_TRUE(F.cboxQuickTest->isChecked());
+        F.SetUp("5");
+        F.show();
+        QTest::qWait(1);
+        const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
+        EXPECT_TRUE(Work.intersects(F.frameGeometry())) << F.x() << "," << F.y();
+        EXPECT_GE(F.y(), Work.top());
+        F.move(Work.left() + 30, Work.top() + 40);
+        F.accept();
+        EXPECT_EQ(Ini.Ini->ReadString("4.0", "PosGrad", ""),
+                  std::to_string(F.x()) + "," + std::to_string(F.y()));
+    }
+    EXPECT_EQ(Ini.Ini->ReadString("4.0", "FlgGrad", ""), "3,1,0,1");
+}
+
+TEST(FrmGradation, CorrectionFoldsTheAdjustmentIntoTheStops)
+{
+    TForm T;
+    T.F.SetUp("20" + GradText);
+    EXPECT_FALSE(T.F.btnDoCottection->isEnabled());
+    T.F.edtVOffest->clear();
+    QTest::keyClicks(T.F.edtVOffest, "-50");
+    ASSERT_TRUE(T.F.btnDoCottection->isEnabled());
+    const int32_t Expected = AdjustColorHSB(0xFFFFFF, T.F.Gradation().Adjust);
+    T.F.btnDoCottection->click();
+    EXPECT_EQ(T.F.Gradation().ColStops[1].Color, Expected);
+    EXPECT_EQ(T.F.Gradation().Adjust, TrecColorAdjust{});
+    EXPECT_EQ(T.F.edtVOffest->text(), "0");
+    EXPECT_FALSE(T.F.btnDoCottection->isEnabled());
+}
+
+TEST(FrmGradation, PreviewGolden)
+{
+    TForm T;
+    // Opaque red to blue, so the picture shows the direction plainly.
+    T.F.SetUp("200000255,1,3000,3000,13000,13000,2,0,255,1023,16711680,0");
+    ExpectMatchesGolden(T.F.pboxPreView->grab().toImage(), "../editors/grad_preview_star.png");
+}
