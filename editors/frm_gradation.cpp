@@ -3,6 +3,14 @@
 #include "editors/color_dialog_wex.h"
 #include "editors/frm_sel_color.h"
 #include "editors/grad_stop_bar.h"
+#include "editors/style_dialog.h"
+#include "editors/style_items.h"
+#include "foundation/ini_file.h"
+#include "foundation/user_error.h"
+#include "ui/ole2_gradation.h"
+#include "ui/ole2_text_header.h"
+#include "ui/ole_interfaces.h"
+#include "ui/ole_qt_bridge.h"
 #include "editors/trans_dialog_wex.h"
 #include "foundation/text_fields.h"
 #include "raster/gradation_picture.h"
@@ -317,11 +325,8 @@ void TfrmGradation::BuildControls()
             Changed();
         });
     connect(cmbZoomGrad, &QComboBox::currentIndexChanged, this, [this](int I) {
-        static const int Zooms[] = {10, 25, 50, 100};
-        if (FLock || I < 0 || I > 3)
-            return;
-        FZoom = Zooms[I];
-        pboxPreView->update();
+        if (!FLock && I >= 0)
+            SetZoomIndex(I);
     });
     auto Edit = [this] { return new QLineEdit(pnlGrad); };
     edtLoopNum = Edit();
@@ -359,6 +364,80 @@ void TfrmGradation::BuildControls()
         LoadGradControls();
         Changed();
     });
+    sbtnGraCopy = new QPushButton(QString::fromUtf8("コピー"), pnlGrad);
+    sbtnGraPaste = new QPushButton(QString::fromUtf8("貼付け"), pnlGrad);
+    btnStyleAdd = new QPushButton(QString::fromUtf8("スタイル追加"), pnlGrad);
+    btnStyleLoad = new QPushButton(QString::fromUtf8("スタイル読込"), pnlGrad);
+    connect(sbtnGraCopy, &QPushButton::clicked, this, [this] {
+        OleSetClipboard(
+            MakeCom<TDataObjectGradation>(std::string(GradationClipboardHeader) + FGrad.GradationToStr()).Get());
+        sbtnGraPaste->setEnabled(true);
+    });
+    connect(sbtnGraPaste, &QPushButton::clicked, this, [this] {
+        std::string Body;
+        if (!ClipboardTextAfterHeader(GradationClipboardHeader, Body))
+            return;
+        ApplyGradationText(Body, false); // the rotate digit stays as it is
+        Changed();
+    });
+    Style = new TStyle(this);
+    Style->RegistryKey = FSection;
+    Style->RegistryName = StyleLibraryInfo(TStyleKind::Gradation).RegistryName;
+    Style->HelpContext = StyleLibraryInfo(TStyleKind::Gradation).HelpContext;
+    Style->SetIniFile(FSettings);
+    Style->LateDrawing = true;
+    Style->OnDrawCell = [](QPainter& P, const std::string& Title, const TObject*, const QRect& R, bool Selected) {
+        P.fillRect(R, Selected ? QColor(0x80, 0x80, 0x80) : QColor(0xF0, 0xF0, 0xF0));
+        P.fillRect(R.adjusted(2, 2, -2, -2), QColor(0xC0, 0xC0, 0xC0));
+        P.setPen(Qt::black);
+        P.drawText(R.adjusted(4, 4, -4, -4), Qt::AlignBottom | Qt::AlignHCenter, QString::fromStdString(Title));
+    };
+    Style->OnDrawCellLate = [](QPainter& P, const std::string& Title, const TObject* Item, const QRect& R, bool) {
+        const auto* G = dynamic_cast<const TobjStyleItemGrad*>(Item);
+        const QRect In = R.adjusted(3, 3, -3, -3);
+        if (G && In.width() > 0 && In.height() > 0) {
+            TGradationObject Grad;
+            try {
+                Grad.StrToGradation(G->Text);
+            } catch (...) {
+            }
+            for (int Y = 0; Y < In.height(); Y += 8)
+                for (int X = 0; X < In.width(); X += 8)
+                    P.fillRect(QRect(In.left() + X, In.top() + Y, 8, 8).intersected(In),
+                               ((X / 8 + Y / 8) % 2) ? Qt::black : Qt::white);
+            P.drawImage(In.topLeft(), RenderGradation(Grad, In.width(), In.height()));
+        }
+        const QRect T = R.adjusted(4, 4, -4, -4);
+        P.setPen(Qt::white);
+        for (const QPoint D : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+            P.drawText(T.translated(D), Qt::AlignBottom | Qt::AlignHCenter, QString::fromStdString(Title));
+        P.setPen(Qt::black);
+        P.drawText(T, Qt::AlignBottom | Qt::AlignHCenter, QString::fromStdString(Title));
+    };
+    {
+        std::string Folder = FSettings ? FSettings->FileName() : std::string();
+        Folder = Folder.substr(0, Folder.find_last_of('/') == std::string::npos ? 0 : Folder.find_last_of('/'));
+        SetStyleFolders(Folder, "");
+    }
+    connect(btnStyleAdd, &QPushButton::clicked, this, [this] {
+        auto Item = std::make_unique<TobjStyleItemGrad>();
+        Item->Text = FGrad.GradationToStr();
+        std::unique_ptr<TObject> Data = std::move(Item);
+        Style->Add(Data); // a refused item is freed with Data
+    });
+    connect(btnStyleLoad, &QPushButton::clicked, this, [this] {
+        std::string Text;
+        bool Got = false;
+        if (Style->Select([&](const TObject& Item) {
+                if (const auto* G = dynamic_cast<const TobjStyleItemGrad*>(&Item)) {
+                    Text = G->Text;
+                    Got = true;
+                }
+            }) && Got) {
+            ApplyGradationText(Text, false);
+            Changed();
+        }
+    });
     int Row = 2;
     auto Put = [&](const char* Label, QWidget* W) {
         GradLay->addWidget(new QLabel(QString::fromUtf8(Label), pnlGrad), Row / 2 + 1, (Row % 2) * 2);
@@ -377,6 +456,10 @@ void TfrmGradation::BuildControls()
     Put("表示倍率", cmbZoomGrad);
     GradLay->addWidget(btnReverse, Row / 2 + 2, 0);
     GradLay->addWidget(btnDoCottection, Row / 2 + 2, 1);
+    GradLay->addWidget(sbtnGraCopy, Row / 2 + 3, 0);
+    GradLay->addWidget(sbtnGraPaste, Row / 2 + 3, 1);
+    GradLay->addWidget(btnStyleAdd, Row / 2 + 3, 2);
+    GradLay->addWidget(btnStyleLoad, Row / 2 + 3, 3);
     Root->addWidget(pnlGrad);
 
     // Picture.
@@ -431,6 +514,20 @@ void TfrmGradation::BuildControls()
     });
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TfrmGradation::SetStyleFolders(const std::string& DataFolder, const std::string& ProgramFolder)
+{
+    Style->Library = MakeStyleLibrary(TStyleKind::Gradation, DataFolder, ProgramFolder);
+}
+
+void TfrmGradation::SetZoomIndex(int Index)
+{
+    static const int Zooms[] = {10, 25, 50, 100};
+    if (Index < 0 || Index > 3)
+        throw EUserError("TfrmGradation.cmbZoomGradChange: Illegal iIndex");
+    FZoom = Zooms[Index];
+    pboxPreView->update();
 }
 
 void TfrmGradation::IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set)
@@ -610,6 +707,7 @@ void TfrmGradation::SetStatus(const std::string& Text)
 void TfrmGradation::showEvent(QShowEvent* Event)
 {
     QDialog::showEvent(Event);
+    sbtnGraPaste->setEnabled(ClipboardHasGradation());
     // A place saved on another monitor layout is brought back into the work
     // area rather than opening a modal window nobody can reach.
     const std::vector<int32_t> V = ReadPickerSetting(FSettings, FSection, FPosName);

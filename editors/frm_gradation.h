@@ -29,6 +29,7 @@ class QRadioButton;
 class QWidget;
 class TGradStopBars;
 class TMemIniFile;
+class TStyle;
 class TfrmGradation;
 
 // The kind and the rest of a fill code: the kind digit's value (0 for an
@@ -125,6 +126,16 @@ public:
     QLineEdit* edtSScale;
     QPushButton* btnReverse;
     QPushButton* btnDoCottection;
+    QPushButton* sbtnGraCopy;
+    QPushButton* sbtnGraPaste;
+    QPushButton* btnStyleAdd;
+    QPushButton* btnStyleLoad;
+    // The gradation library "Gradation.stl" (in the settings file's folder
+    // until SetStyleFolders says otherwise).
+    TStyle* Style;
+    void SetStyleFolders(const std::string& DataFolder, const std::string& ProgramFolder);
+    // Zoom by the combo's index 0..3 (10, 25, 50, 100 %); EUserError otherwise.
+    void SetZoomIndex(int Index);
     // Picture.
     QWidget* pnlPicture;
     QLineEdit* edtX;

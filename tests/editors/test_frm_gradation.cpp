@@ -2,10 +2,13 @@
 #include "editors/frm_gradation.h"
 
 #include "editors/grad_stop_bar.h"
+#include "editors/style_dialog.h"
+#include "foundation/user_error.h"
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -203,4 +206,56 @@ TEST(FrmGradation, PreviewGolden)
     // Opaque red to blue, so the picture shows the direction plainly.
     T.F.SetUp("200000255,1,3000,3000,13000,13000,2,0,255,1023,16711680,0");
     ExpectMatchesGolden(T.F.pboxPreView->grab().toImage(), "../editors/grad_preview_star.png");
+}
+
+TEST(FrmGradation, GradationTravelsOverTheClipboardKeepingTheRotateDigit)
+{
+    TForm From, To;
+    From.F.SetUp("21" + GradText);
+    From.F.sbtnGraCopy->click();
+    To.F.SetUp("20");
+    To.F.sbtnGraPaste->click();
+    EXPECT_EQ(To.F.FillCode(), "20" + Canonical(GradText));
+}
+
+TEST(FrmGradation, ZoomMovesThePointsAndRefusesOtherIndexes)
+{
+    TForm T;
+    T.F.SetUp("20" + GradText);
+    const QPoint At100 = T.F.pboxPreView->PointAt(2);
+    T.F.cmbZoomGrad->setCurrentIndex(1);
+    EXPECT_EQ(T.F.Zoom(), 25);
+    EXPECT_LT(T.F.pboxPreView->PointAt(2).x(), At100.x());
+    EXPECT_THROW(T.F.SetZoomIndex(4), EUserError);
+    // A new gradation text starts at 100 % again.
+    T.F.ApplyGradationText(GradText, false);
+    EXPECT_EQ(T.F.Zoom(), 100);
+    EXPECT_EQ(T.F.cmbZoomGrad->currentIndex(), 3);
+}
+
+TEST(FrmGradation, StyleLibraryStoresAndGivesBackTheGradation)
+{
+    TForm T;
+    T.F.SetUp("21" + GradText);
+    const auto OldQuery = TStyle::InputQuery;
+    const auto OldShow = TStyle::OnShowModal;
+    TStyle::InputQuery = [](const std::string&, const std::string&, std::string& Value) {
+        Value = "テスト";
+        return true;
+    };
+    TStyle::OnShowModal = [](TfrmStyle& F) { F.accept(); };
+    T.F.btnStyleAdd->click();
+    EXPECT_TRUE(std::filesystem::exists(T.Ini.Dir + "/Gradation.stl"));
+    TForm Other;
+    Other.F.SetUp("20");
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.DrawGrid->setFocus();
+        F.DrawGrid->SetCurrentIndex(0);
+        F.btnOK->click();
+    };
+    Other.F.SetStyleFolders(T.Ini.Dir, "");
+    Other.F.btnStyleLoad->click();
+    TStyle::OnShowModal = OldShow;
+    TStyle::InputQuery = OldQuery;
+    EXPECT_EQ(Other.F.FillCode(), "20" + Canonical(GradText));
 }
