@@ -223,3 +223,14 @@ std::string GradPointsText(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32
                   Angle);
     return Buf;
 }
+
+void ConstrainToAngle(int32_t FromX, int32_t FromY, int32_t& X, int32_t& Y, double Step)
+{
+    const double Dx = X - FromX, Dy = Y - FromY;
+    if (Step <= 0 || (Dx == 0 && Dy == 0))
+        return;
+    const double A = std::round(std::atan2(Dy, Dx) * 180.0 / M_PI / Step) * Step * M_PI / 180.0;
+    const double Len = Dx * std::cos(A) + Dy * std::sin(A);
+    X = FromX + static_cast<int32_t>(std::lround(Len * std::cos(A)));
+    Y = FromY + static_cast<int32_t>(std::lround(Len * std::sin(A)));
+}

@@ -105,3 +105,7 @@ int32_t PreviewToGradUnit(int32_t Pixel, int32_t Extent, int32_t Zoom, int32_t B
 // "基準1=(x1, y1)%, 基準2=(x2, y2)%, 角度=a度" for the two points; the angle
 // is that of the point difference scaled to the outline (W x H), plus 90.
 std::string GradPointsText(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t W, int32_t H);
+// P moved onto the ray from From at the multiple of Step degrees nearest to
+// its own direction, at P's distance projected onto that ray; P itself when
+// Step is not positive or P is From.
+void ConstrainToAngle(int32_t FromX, int32_t FromY, int32_t& X, int32_t& Y, double Step);

@@ -6,6 +6,7 @@
 #include "editors/style_dialog.h"
 #include "editors/style_items.h"
 #include "foundation/ini_file.h"
+#include "model/default_data.h"
 #include "foundation/user_error.h"
 #include "ui/ole2_gradation.h"
 #include "ui/ole2_text_header.h"
@@ -161,14 +162,29 @@ void TGradPreview::mousePressEvent(QMouseEvent* Event)
         if (TAnchorPnt(static_cast<uint8_t>(I), At.x(), At.y()).HitTest(M.x(), M.y()))
             FMode = static_cast<uint8_t>(I);
     }
+    if (FMode) {
+        const QRectF B = FForm.PreviewPath().boundingRect();
+        const TGradationObject& G = FForm.Gradation();
+        FForm.SetStatus(GradPointsText(G.iX1, G.iY1, G.iX2, G.iY2, std::max(1, int(B.width())),
+                                       std::max(1, int(B.height()))));
+    }
 }
 
 void TGradPreview::mouseMoveEvent(QMouseEvent* Event)
 {
     if (!FMode)
         return;
-    const QPoint M(std::clamp(Event->position().toPoint().x(), 0, width() - 1),
-                   std::clamp(Event->position().toPoint().y(), 0, height() - 1));
+    QPoint M(std::clamp(Event->position().toPoint().x(), 0, width() - 1),
+             std::clamp(Event->position().toPoint().y(), 0, height() - 1));
+    if (Event->modifiers() == Qt::ShiftModifier) {
+        // Shift alone: on the rays from the other point at the drawing
+        // defaults' angle step.
+        const TDefaultData* Defaults = GetDefaultAttributes();
+        const QPoint Other = PointAt(FMode == 1 ? 2 : 1);
+        int32_t X = M.x(), Y = M.y();
+        ConstrainToAngle(Other.x(), Other.y(), X, Y, Defaults ? Defaults->AngleStep : 15.0);
+        M = QPoint(X, Y);
+    }
     const QRectF B = FForm.PreviewPath().boundingRect();
     const int W = std::max(1, int(B.width())), H = std::max(1, int(B.height()));
     TGradationObject& G = FForm.Gradation();

@@ -127,3 +127,18 @@ TEST(AnchorGrad, PointsText)
     // Left gives 180 + 90.
     EXPECT_EQ(GradPointsText(16384, 0, 0, 0, 100, 100), "基準1=(100, 0)%, 基準2=(0, 0)%, 角度=270.0度");
 }
+
+TEST(AnchorGrad, ShiftConstraintTakesTheNearestRay)
+{
+    struct Case { int X, Y; double Step; int Cx, Cy; };
+    for (const Case& C : std::vector<Case>{{100, 10, 15, 100, 0},    // nearly level
+                                           {100, 90, 45, 95, 95},    // nearly diagonal
+                                           {-5, 100, 90, 0, 100},   // nearly straight down
+                                           {30, 40, 0, 30, 40},     // no step
+                                           {0, 0, 15, 0, 0}}) {     // on the other point
+        int32_t X = C.X, Y = C.Y;
+        ConstrainToAngle(0, 0, X, Y, C.Step);
+        EXPECT_EQ(X, C.Cx) << C.X << "," << C.Y;
+        EXPECT_EQ(Y, C.Cy) << C.X << "," << C.Y;
+    }
+}

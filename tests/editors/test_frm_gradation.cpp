@@ -7,7 +7,9 @@
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QMouseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -160,6 +162,15 @@ TEST(FrmGradation, DraggingAGeometryPoint)
     EXPECT_EQ(T.F.StatusBar->text().left(4), QString::fromUtf8("基準1="));
     QTest::mouseRelease(P, Qt::LeftButton, {}, QPoint(0, P->PointAt(2).y()));
     EXPECT_EQ(P->DragMode(), 0);
+    // With Shift the point keeps to the rays from the other point.
+    QTest::mousePress(P, Qt::LeftButton, {}, P->PointAt(2));
+    const QPoint Other = P->PointAt(1);
+    QTest::mouseMove(P, Other + QPoint(60, 3));
+    QMouseEvent Move(QEvent::MouseMove, QPointF(Other + QPoint(60, 3)), P->mapToGlobal(QPointF(Other + QPoint(60, 3))),
+                     Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(P, &Move);
+    EXPECT_EQ(P->PointAt(2).y(), Other.y());
+    QTest::mouseRelease(P, Qt::LeftButton, {}, Other + QPoint(60, 0));
 }
 
 TEST(FrmGradation, PlaceAndOptionsAreKeptAndCheckedOnTheWayIn)
