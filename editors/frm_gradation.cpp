@@ -16,12 +16,17 @@
 #include "foundation/text_fields.h"
 #include "raster/gradation_picture.h"
 #include "raster/rec_picture.h"
+#include "platform/message_box.h"
+#include "store/picture_store.h"
+#include "ui/restore_pos.h"
 #include "ui/work_area.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QImage>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -505,6 +510,34 @@ void TfrmGradation::BuildControls()
         PictLay->addWidget(E, PRow++, 1);
         E->setVisible(!FPictNoGeometry);
     }
+    cboxConstRatio = new QCheckBox(QString::fromUtf8("縦横比を固定"), pnlPicture);
+    btnFitSize = new QPushButton(QString::fromUtf8("図形サイズ"), pnlPicture);
+    sbtnImgLoad = new QPushButton(QString::fromUtf8("読込"), pnlPicture);
+    PictLay->addWidget(cboxConstRatio, PRow, 0);
+    PictLay->addWidget(btnFitSize, PRow, 1);
+    PictLay->addWidget(sbtnImgLoad, PRow + 1, 0);
+    cboxConstRatio->setVisible(!FPictNoGeometry);
+    btnFitSize->setVisible(!FPictNoGeometry);
+    connect(cboxConstRatio, &QCheckBox::toggled, this, [this](bool On) {
+        if (On)
+            TakeRatio();
+    });
+    connect(btnFitSize, &QPushButton::clicked, this, [this] {
+        FPict.iWidth = FObjectSize.width();
+        FPict.iHeight = FObjectSize.height();
+        LoadPictControls();
+        Changed();
+    });
+    connect(sbtnImgLoad, &QPushButton::clicked, this, [this] {
+        std::string Dir = ReadUserSettingText(FSettings, FSection, FPictDirName);
+        const QString Name = QFileDialog::getOpenFileName(this, QString::fromUtf8("画像読み込み"),
+                                                          QString::fromStdString(Dir));
+        if (Name.isEmpty())
+            return;
+        const std::string Path = Name.toStdString();
+        WritePickerSetting(FSettings, FSection, FPictDirName, Path.substr(0, Path.find_last_of('/') + 1));
+        LoadPictureFile(Path);
+    });
     Root->addWidget(pnlPicture);
 
     auto* Bottom = new QHBoxLayout;
@@ -565,14 +598,67 @@ void TfrmGradation::PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictP
         if (FLock || V < Lo || V > Hi)
             return;
         FPict.*Field = V;
+        if (cboxConstRatio->isChecked() && FRatio > 0) {
+            // The other side follows, kept within the edits' range.
+            if (Field == &TFillPictParam::iWidth)
+                FPict.iHeight = std::clamp(static_cast<int>(std::lround(V / FRatio)), 1, 9999);
+            else if (Field == &TFillPictParam::iHeight)
+                FPict.iWidth = std::clamp(static_cast<int>(std::lround(V * FRatio)), 1, 9999);
+            ++FLock;
+            edtWidth->setText(QString::number(FPict.iWidth));
+            edtHeight->setText(QString::number(FPict.iHeight));
+            --FLock;
+        }
         Changed();
     });
 }
 
-void TfrmGradation::SetUp(const std::string& Code, const QPainterPath& Outline)
+void TfrmGradation::TakeRatio()
 {
+    FRatio = FPict.iHeight > 0 ? double(FPict.iWidth) / FPict.iHeight : 1.0;
+}
+
+bool TfrmGradation::LoadPictureFile(const std::string& FileName)
+{
+    QImage Image;
+    if (!Image.load(QString::fromStdString(FileName)) || Image.isNull() || !FStore) {
+        MessageBox(nullptr, "画像の読み込みに失敗しました。", "", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    Image = Image.convertToFormat(QImage::Format_RGB888);
+    TrecPicture Pict;
+    RecPictureCreate(Pict, TPoint{0, 0}, Image.width(), Image.height(), 24, true);
+    const int64_t Line = RecPictureGetImageSize(Pict) / Image.height();
+    for (int Y = 0; Y < Image.height(); ++Y) {
+        uint8_t* Row = Pict.pBits + int64_t(Image.height() - 1 - Y) * Line;
+        const uint8_t* Src = Image.constScanLine(Y);
+        for (int X = 0; X < Image.width(); ++X) {
+            Row[3 * X] = Src[3 * X + 2];
+            Row[3 * X + 1] = Src[3 * X + 1];
+            Row[3 * X + 2] = Src[3 * X];
+        }
+    }
+    const int32_t Handle = FStore->AddPicture(-1, 0, 0, 0, TPoint{0, 0}, Image.width(), Image.height(), 0, Pict,
+                                              FileName);
+    RecPictureClear(Pict); // nothing left when the store took it over
+    FAdded.push_back(Handle);
+    FPict.iHandle = Handle;
+    FPict.iWidth = Image.width();
+    FPict.iHeight = Image.height();
+    TakeRatio();
+    LoadPictControls();
+    Changed();
+    return true;
+}
+
+void TfrmGradation::SetUp(const std::string& Code, const QPainterPath& Outline, TListRecPict* Store)
+{
+    FStore = Store;
+    FAdded.clear();
     const QPainterPath Source = Outline.isEmpty() ? StarPath() : Outline;
     const QRectF B = Source.boundingRect();
+    FObjectSize = Outline.isEmpty() ? QSize(400, 200)
+                                    : QSize(int(std::lround(B.width())) + 1, int(std::lround(B.height())) + 1);
     // Scaled to 80 % of the preview keeping its aspect, centred.
     const double S = std::min(PreviewWidth * 0.8 / std::max(1.0, B.width()),
                               PreviewHeight * 0.8 / std::max(1.0, B.height()));
@@ -615,6 +701,7 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
         } catch (...) {
             // A damaged picture text keeps the fields read before the fault.
         }
+        TakeRatio();
         LoadPictControls();
     }
     --FLock;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -29,6 +30,7 @@ class QRadioButton;
 class QWidget;
 class TGradStopBars;
 class TMemIniFile;
+class TListRecPict;
 class TStyle;
 class TfrmGradation;
 
@@ -76,7 +78,17 @@ public:
 
     // Takes the code and the object's outline (empty: a five-pointed star in
     // a 400 x 200 box stands in for it) before the editor is shown.
-    void SetUp(const std::string& Code, const QPainterPath& Outline = QPainterPath());
+    // Pictures loaded here go into Store (the document's picture store).
+    void SetUp(const std::string& Code, const QPainterPath& Outline = QPainterPath(),
+               TListRecPict* Store = nullptr);
+    // A picture file as the fill picture: stored under a new handle with its
+    // size; false (and "画像の読み込みに失敗しました。") when it cannot be read.
+    bool LoadPictureFile(const std::string& FileName);
+    // Handles of the pictures stored while the editor was open.
+    const std::vector<int32_t>& AddedPictures() const { return FAdded; }
+    // The object's size for btnFitSize (the stand-in star's 400 x 200 box
+    // without an outline).
+    QSize ObjectSize() const { return FObjectSize; }
     // The code of the value as it stands.
     std::string FillCode() const;
     int Kind() const { return FKind; }
@@ -143,6 +155,9 @@ public:
     QLineEdit* edtWidth;
     QLineEdit* edtHeight;
     QLineEdit* edtDegree;
+    QCheckBox* cboxConstRatio;
+    QPushButton* btnFitSize;
+    QPushButton* sbtnImgLoad;
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -156,6 +171,7 @@ private:
     void SetColor(int32_t Color);
     void IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set);
     void PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field);
+    void TakeRatio();
     void QuickTest();
 
     TMemIniFile* FSettings;
@@ -166,6 +182,10 @@ private:
     TGradationObject FGrad;
     TFillPictParam FPict;
     QPainterPath FPath;
+    QSize FObjectSize{400, 200};
+    TListRecPict* FStore = nullptr;
+    std::vector<int32_t> FAdded;
+    double FRatio = 1.0; // width / height kept with cboxConstRatio
     int FZoom = 100;
     int FLock = 0;
     int FPage = 1;

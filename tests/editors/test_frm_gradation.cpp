@@ -4,6 +4,7 @@
 #include "editors/grad_stop_bar.h"
 #include "editors/style_dialog.h"
 #include "foundation/user_error.h"
+#include "store/picture_store.h"
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
 
@@ -269,4 +270,42 @@ TEST(FrmGradation, StyleLibraryStoresAndGivesBackTheGradation)
     TStyle::OnShowModal = OldShow;
     TStyle::InputQuery = OldQuery;
     EXPECT_EQ(Other.F.FillCode(), "20" + Canonical(GradText));
+}
+
+TEST(FrmGradation, PicturesComeIntoTheDocumentStore)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    QPainterPath Outline;
+    Outline.addRect(0, 0, 99, 49);
+    T.F.SetUp("41", Outline, &Store);
+    const std::string Png = T.Ini.Dir + "/pict.png";
+    QImage Image(30, 20, QImage::Format_RGB32);
+    Image.fill(QColor(10, 20, 30));
+    ASSERT_TRUE(Image.save(QString::fromStdString(Png)));
+    ASSERT_TRUE(T.F.LoadPictureFile(Png));
+    ASSERT_EQ(T.F.AddedPictures().size(), 1u);
+    const int32_t Handle = T.F.AddedPictures()[0];
+    EXPECT_NE(Store.GetItemByHandle(Handle), nullptr);
+    EXPECT_EQ(T.F.PictParam().iHandle, Handle);
+    EXPECT_EQ(T.F.edtWidth->text(), "30");
+    // The code carries the picture, read back unchanged.
+    TForm Back;
+    Back.F.SetUp(T.F.FillCode(), Outline, &Store);
+    EXPECT_EQ(Back.F.PictParam(), T.F.PictParam());
+    // The object's size, then the ratio kept while one side is typed.
+    T.F.btnFitSize->click();
+    EXPECT_EQ(T.F.PictParam().iWidth, 100);
+    EXPECT_EQ(T.F.PictParam().iHeight, 50);
+    T.F.cboxConstRatio->setChecked(true);
+    T.F.edtWidth->setText("300");
+    emit T.F.edtWidth->textEdited("300");
+    EXPECT_EQ(T.F.PictParam().iHeight, 150);
+    EXPECT_EQ(T.F.edtHeight->text(), "150");
+    // An unreadable file is refused and changes nothing.
+    TBoxRecorder Boxes;
+    const TFillPictParam Before = T.F.PictParam();
+    EXPECT_FALSE(T.F.LoadPictureFile(T.Ini.Dir + "/missing.png"));
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"画像の読み込みに失敗しました。"});
+    EXPECT_EQ(T.F.PictParam(), Before);
 }
