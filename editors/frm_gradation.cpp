@@ -232,12 +232,18 @@ TfrmGradation::TfrmGradation(QWidget* Owner, TMemIniFile* Settings, std::string 
         FHex = V[2] != 0;
     if (V.size() >= 4)
         FBlock = V[3] != 0;
+    frmMono->SetPage(FPage);
+    frmMono->cboxHex->setChecked(FHex);
+    frmMono->cboxBlock->setChecked(FBlock);
     btnApply->setEnabled(!cboxQuickTest->isChecked());
     ApplyKind(0, "");
 }
 
 TfrmGradation::~TfrmGradation()
 {
+    FPage = std::clamp(frmMono->ActivePage(), 1, 3);
+    FHex = frmMono->cboxHex->isChecked();
+    FBlock = frmMono->cboxBlock->isChecked();
     WritePickerSetting(FSettings, FSection, FFlagsName,
                        std::to_string(FPage) + "," + (cboxQuickTest->isChecked() ? "1" : "0") + "," +
                            (FHex ? "1" : "0") + "," + (FBlock ? "1" : "0"));
@@ -276,9 +282,27 @@ void TfrmGradation::BuildControls()
     edtHex = new QLineEdit(pnlMono);
     edtHex->setMaxLength(8);
     btnColor = new QPushButton(QString::fromUtf8("色の選択..."), pnlMono);
-    Mono->addWidget(new QLabel("#", pnlMono));
-    Mono->addWidget(edtHex);
-    Mono->addWidget(btnColor);
+    frmMono = new TfrmSelColor(pnlMono);
+    frmMono->setWindowFlags(Qt::Widget);
+    // Every colour the picker shows becomes the fill colour at once; its own
+    // buttons belong to a dialog and have no place here.
+    frmMono->SetCallerValues(0, nullptr, [this](int32_t C, intptr_t) {
+        if (!FLock)
+            SetColor(C);
+    });
+    frmMono->cboxPreview->setChecked(true);
+    for (QWidget* W : std::initializer_list<QWidget*>{frmMono->cboxPreview, frmMono->btnOK, frmMono->btnCancel,
+                                                     frmMono->btnHelp, frmMono->btnApply})
+        W->hide();
+    frmMono->SetPage(FPage);
+    auto* MonoCol = new QVBoxLayout;
+    auto* HexRow = new QHBoxLayout;
+    HexRow->addWidget(new QLabel("#", pnlMono));
+    HexRow->addWidget(edtHex);
+    HexRow->addWidget(btnColor);
+    MonoCol->addWidget(frmMono);
+    MonoCol->addLayout(HexRow);
+    Mono->addLayout(MonoCol);
     connect(edtHex, &QLineEdit::textEdited, this, [this](const QString& T) {
         if (!FLock && !T.isEmpty())
             SetColor(HexToIntDef(T.toStdString(), FColor));
@@ -692,6 +716,12 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
     if (Kind == 1) {
         FColor = HexToIntDef(Rest, 0);
         edtHex->setText(QString::fromStdString(HexOfColor(FColor)));
+        // The first colour is the one the picker compares with.
+        if (!FFirstColor) {
+            frmMono->SetStartColor(FColor);
+            FFirstColor = true;
+        }
+        frmMono->SetColor(FColor);
     } else if (Kind == 2) {
         ApplyGradationText(Rest, true);
     } else if (Kind == 4) {
@@ -766,6 +796,8 @@ void TfrmGradation::SetColor(int32_t Color)
     FColor = Color;
     ++FLock;
     edtHex->setText(QString::fromStdString(HexOfColor(FColor)));
+    if (frmMono->CurrentColor() != FColor)
+        frmMono->SetColor(FColor);
     --FLock;
     QuickTest();
 }

@@ -121,6 +121,8 @@ public:
     QWidget* pnlMono;
     QLineEdit* edtHex;
     QPushButton* btnColor;
+    // The colour picker's pages, fields and eyedropper, embedded.
+    class TfrmSelColor* frmMono;
     // Gradation.
     QWidget* pnlGrad;
     TGradStopBars* pboxBars;
@@ -190,4 +192,5 @@ private:
     int FLock = 0;
     int FPage = 1;
     bool FHex = false, FBlock = false;
+    bool FFirstColor = false;
 };

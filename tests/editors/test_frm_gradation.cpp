@@ -1,6 +1,7 @@
 // The fill editor: fill codes in and out, live tests, persistence, preview.
 #include "editors/frm_gradation.h"
 
+#include "editors/frm_sel_color.h"
 #include "editors/grad_stop_bar.h"
 #include "editors/style_dialog.h"
 #include "foundation/user_error.h"
@@ -308,4 +309,26 @@ TEST(FrmGradation, PicturesComeIntoTheDocumentStore)
     EXPECT_FALSE(T.F.LoadPictureFile(T.Ini.Dir + "/missing.png"));
     EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"画像の読み込みに失敗しました。"});
     EXPECT_EQ(T.F.PictParam(), Before);
+}
+
+TEST(FrmGradation, EmbeddedPickerSetsTheColourAndKeepsItsOptions)
+{
+    TTestIni Ini;
+    Ini.Ini->WriteString("4.0", "FlgGrad", "2,1,1,0");
+    {
+        TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+        std::vector<std::string> Tests;
+        F.OnTest = [&](TfrmGradation*, const std::string& Code) { Tests.push_back(Code); };
+        F.SetUp("1FF");
+        EXPECT_EQ(F.frmMono->StartColor(), 0xFF);
+        EXPECT_EQ(F.frmMono->ActivePage(), 2);
+        EXPECT_TRUE(F.frmMono->cboxHex->isChecked());
+        ASSERT_FALSE(Tests.empty());
+        F.frmMono->SetColor(0x123456);
+        EXPECT_EQ(F.FillCode(), "1123456");
+        EXPECT_EQ(Tests.back(), "1123456");
+        EXPECT_EQ(F.edtHex->text(), "123456");
+        F.frmMono->SetPage(3);
+    }
+    EXPECT_EQ(Ini.Ini->ReadString("4.0", "FlgGrad", ""), "3,1,1,0");
 }
