@@ -650,16 +650,22 @@ bool TfrmGradation::LoadPictureFile(const std::string& FileName)
         return false;
     }
     Image = Image.convertToFormat(QImage::Format_RGB888);
+    // Picture-only fills (masks) take the picture as grey levels.
     TrecPicture Pict;
-    RecPictureCreate(Pict, TPoint{0, 0}, Image.width(), Image.height(), 24, true);
+    RecPictureCreate(Pict, TPoint{0, 0}, Image.width(), Image.height(), FPictOnly ? 8 : 24, true);
     const int64_t Line = RecPictureGetImageSize(Pict) / Image.height();
     for (int Y = 0; Y < Image.height(); ++Y) {
         uint8_t* Row = Pict.pBits + int64_t(Image.height() - 1 - Y) * Line;
         const uint8_t* Src = Image.constScanLine(Y);
         for (int X = 0; X < Image.width(); ++X) {
-            Row[3 * X] = Src[3 * X + 2];
-            Row[3 * X + 1] = Src[3 * X + 1];
-            Row[3 * X + 2] = Src[3 * X];
+            const uint8_t R = Src[3 * X], G = Src[3 * X + 1], B = Src[3 * X + 2];
+            if (FPictOnly) {
+                Row[X] = static_cast<uint8_t>((1225 * R + 2404 * G + 467 * B) >> 12);
+                continue;
+            }
+            Row[3 * X] = B;
+            Row[3 * X + 1] = G;
+            Row[3 * X + 2] = R;
         }
     }
     const int32_t Handle = FStore->AddPicture(-1, 0, 0, 0, TPoint{0, 0}, Image.width(), Image.height(), 0, Pict,

@@ -332,3 +332,23 @@ TEST(FrmGradation, EmbeddedPickerSetsTheColourAndKeepsItsOptions)
     }
     EXPECT_EQ(Ini.Ini->ReadString("4.0", "FlgGrad", ""), "3,1,1,0");
 }
+
+TEST(FrmGradation, PictureOnlyModeOffersPicturesAsGrey)
+{
+    TTestIni Ini;
+    TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirPlneTexture", true);
+    TListRecPict Store(nullptr);
+    F.SetUp("40", QPainterPath(), &Store);
+    F.show();
+    EXPECT_FALSE(F.rbtnFTSolid->isVisible());
+    EXPECT_FALSE(F.rbtnFTGrad->isVisible());
+    EXPECT_TRUE(F.rbtnFTPict->isVisible());
+    const std::string Png = Ini.Dir + "/red.png";
+    QImage Image(4, 2, QImage::Format_RGB32);
+    Image.fill(QColor(255, 0, 0));
+    ASSERT_TRUE(Image.save(QString::fromStdString(Png)));
+    ASSERT_TRUE(F.LoadPictureFile(Png));
+    const TrecPicture& P = Store.GetItemByHandle(F.PictParam().iHandle)->Picture;
+    EXPECT_EQ(RecPictureHeader(P)->biBitCount, 8);
+    EXPECT_EQ(P.pBits[0], (1225 * 255) >> 12);
+}

@@ -108,9 +108,12 @@ TEST(GradStopBars, DraggingMovesAStopAndKeepsTheOrder)
     TBars T;
     T.G.SetColStop(512, 0x0000FF);
     T.W.RebuildAnchors();
+    std::vector<std::string> Status;
+    T.W.OnStatus = [&](const std::string& S) { Status.push_back(S); };
     const QPoint From(T.ColX(0), T.ColAnchorY());
     QTest::mousePress(&T.W, Qt::LeftButton, {}, From);
     EXPECT_EQ(T.W.DragMode(), 3);
+    EXPECT_EQ(Status, std::vector<std::string>{"位置=0%"});
     QTest::mouseMove(&T.W, From + QPoint(3, 0)); // not yet a drag
     EXPECT_EQ(T.W.DragMode(), 3);
     // Past the red stop in the middle: the black one now comes second.
@@ -119,6 +122,7 @@ TEST(GradStopBars, DraggingMovesAStopAndKeepsTheOrder)
     EXPECT_EQ(T.W.DragMode(), 4);
     QTest::mouseRelease(&T.W, Qt::LeftButton, {}, To);
     EXPECT_EQ(T.W.DragMode(), 0);
+    EXPECT_EQ(Status.back(), ""); // cleared when the button goes up
     ASSERT_EQ(T.G.ColStops.size(), 3u);
     EXPECT_EQ(T.G.ColStops[0].Color, 0x0000FF);
     EXPECT_EQ(T.G.ColStops[1].Color, 0);
