@@ -267,9 +267,10 @@ void TfrmGradation::BuildControls()
     connect(Group, &QButtonGroup::idClicked, this, [this](int K) {
         if (K == FKind)
             return;
-        // A kind chosen by hand starts from its default value.
-        ApplyKind(K, K == 1 ? HexOfColor(FColor) : K == 2 ? FGrad.GradationToStr()
-                                             : K == 4 ? FillPictParamToStr(FPict) : "");
+        // A kind chosen by hand goes on from the value the editor holds.
+        const std::string Rotate = cboxRotate->isChecked() ? "1" : "0";
+        ApplyKind(K, K == 1 ? HexOfColor(FColor) : K == 2 ? Rotate + FGrad.GradationToStr()
+                                             : K == 4 ? Rotate + FillPictParamToStr(FPict) : "");
     });
     cboxRotate = new QCheckBox(QString::fromUtf8("図形と共に移動・回転"), this);
     connect(cboxRotate, &QCheckBox::toggled, this, [this] { Changed(); });
@@ -709,7 +710,7 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
     btnOK->setEnabled(Kind != 0);
     for (QRadioButton* B : {rbtnFTNone, rbtnFTSolid, rbtnFTGrad, rbtnFTPict})
         B->setAutoExclusive(Kind != 0);
-    rbtnFTNone->setChecked(Kind == 5 || Kind == 0 ? Kind == 5 : false);
+    rbtnFTNone->setChecked(Kind == 5);
     rbtnFTSolid->setChecked(Kind == 1);
     rbtnFTGrad->setChecked(Kind == 2);
     rbtnFTPict->setChecked(Kind == 4);

@@ -90,9 +90,17 @@ TEST(FrmGradation, ChoosingAKind)
     EXPECT_EQ(T.F.FillCode(), "5");
     EXPECT_TRUE(T.F.btnOK->isEnabled());
     T.F.rbtnFTGrad->click();
-    EXPECT_EQ(T.F.FillCode().substr(0, 1), "2");
+    const std::string Fresh = T.F.Gradation().GradationToStr();
+    EXPECT_EQ(Fresh.substr(0, 7), "0000255"); // the editor's starting gradation, whole
+    EXPECT_EQ(T.F.FillCode(), "20" + Fresh);
     EXPECT_TRUE(T.F.pnlGrad->isVisible());
     EXPECT_FALSE(T.F.pnlMono->isVisible());
+    // Over to a picture and back keeps the gradation and the rotate flag.
+    T.F.cboxRotate->setChecked(true);
+    T.F.rbtnFTPict->click();
+    EXPECT_EQ(T.F.FillCode().substr(0, 2), "41");
+    T.F.rbtnFTGrad->click();
+    EXPECT_EQ(T.F.FillCode(), "21" + Fresh);
 }
 
 TEST(FrmGradation, LiveTestsReachTheCaller)
