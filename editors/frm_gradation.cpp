@@ -535,6 +535,30 @@ void TfrmGradation::BuildControls()
         PictLay->addWidget(E, PRow++, 1);
         E->setVisible(!FPictNoGeometry);
     }
+    edtWPer = new QLineEdit(pnlPicture);
+    edtHPer = new QLineEdit(pnlPicture);
+    PercentEdit(edtWPer, true);
+    PercentEdit(edtHPer, false);
+    PictLay->addWidget(new QLabel(QString::fromUtf8("幅(%)"), pnlPicture), 2, 2);
+    PictLay->addWidget(edtWPer, 2, 3);
+    PictLay->addWidget(new QLabel(QString::fromUtf8("高さ(%)"), pnlPicture), 3, 2);
+    PictLay->addWidget(edtHPer, 3, 3);
+    rgrpIPolation = new QButtonGroup(pnlPicture);
+    int QRow = 0;
+    for (const char* Label : {"補完なし(&N)", "補完あり(&L)", "最高画質(&C)"}) {
+        auto* B = new QRadioButton(QString::fromUtf8(Label), pnlPicture);
+        rgrpIPolation->addButton(B, QRow);
+        PictLay->addWidget(B, QRow++, 4);
+        B->setVisible(!FPictNoGeometry);
+    }
+    connect(rgrpIPolation, &QButtonGroup::idClicked, this, [this](int Id) {
+        if (FLock)
+            return;
+        FPict.bOption1 = static_cast<uint8_t>(Id);
+        Changed();
+    });
+    for (QLineEdit* E : {edtWPer, edtHPer})
+        E->setVisible(!FPictNoGeometry);
     cboxConstRatio = new QCheckBox(QString::fromUtf8("縦横比を固定"), pnlPicture);
     btnFitSize = new QPushButton(QString::fromUtf8("図形サイズ"), pnlPicture);
     sbtnImgLoad = new QPushButton(QString::fromUtf8("読込"), pnlPicture);
@@ -634,7 +658,38 @@ void TfrmGradation::PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictP
             edtHeight->setText(QString::number(FPict.iHeight));
             --FLock;
         }
+        const QSize P = PictureSize();
+        if (!P.isEmpty()) {
+            ++FLock;
+            edtWPer->setText(QString::number(std::lround(FPict.iWidth * 100.0 / P.width())));
+            edtHPer->setText(QString::number(std::lround(FPict.iHeight * 100.0 / P.height())));
+            --FLock;
+        }
         Changed();
+    });
+}
+
+QSize TfrmGradation::PictureSize() const
+{
+    const TListRecPictItem* Item = FStore ? FStore->GetItemByHandle(FPict.iHandle) : nullptr;
+    if (!Item || !Item->Picture.pBIHeader)
+        return QSize();
+    const BITMAPINFOHEADER* H = RecPictureHeader(Item->Picture);
+    return QSize(H->biWidth, std::abs(H->biHeight));
+}
+
+void TfrmGradation::PercentEdit(QLineEdit* Edit, bool Width)
+{
+    connect(Edit, &QLineEdit::textEdited, this, [this, Width](const QString& T) {
+        const int V = StrToIntDef(T.toStdString(), -99999);
+        const QSize P = PictureSize();
+        if (FLock || V < 1 || V > 9999 || P.isEmpty())
+            return;
+        // Through the pixel edit, so the fixed ratio applies the same way.
+        const int Pixels = std::clamp(static_cast<int>(std::lround((Width ? P.width() : P.height()) * V / 100.0)), 1, 9999);
+        QLineEdit* PixelEdit = Width ? edtWidth : edtHeight;
+        PixelEdit->setText(QString::number(Pixels));
+        emit PixelEdit->textEdited(PixelEdit->text());
     });
 }
 
@@ -793,6 +848,11 @@ void TfrmGradation::LoadPictControls()
     edtWidth->setText(QString::number(FPict.iWidth));
     edtHeight->setText(QString::number(FPict.iHeight));
     edtDegree->setText(QString::number(FPict.dAngle));
+    const QSize P = PictureSize();
+    edtWPer->setText(P.isEmpty() ? QString() : QString::number(std::lround(FPict.iWidth * 100.0 / P.width())));
+    edtHPer->setText(P.isEmpty() ? QString() : QString::number(std::lround(FPict.iHeight * 100.0 / P.height())));
+    if (QAbstractButton* B = rgrpIPolation->button(FPict.bOption1))
+        B->setChecked(true);
     --FLock;
 }
 

@@ -157,6 +157,10 @@ public:
     QLineEdit* edtWidth;
     QLineEdit* edtHeight;
     QLineEdit* edtDegree;
+    QLineEdit* edtWPer;
+    QLineEdit* edtHPer;
+    // Scaling quality, the first option byte: none, smooth, best.
+    class QButtonGroup* rgrpIPolation;
     QCheckBox* cboxConstRatio;
     QPushButton* btnFitSize;
     QPushButton* sbtnImgLoad;
@@ -174,6 +178,9 @@ private:
     void IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set);
     void PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field);
     void TakeRatio();
+    // The stored picture's own size (0 x 0 without one).
+    QSize PictureSize() const;
+    void PercentEdit(QLineEdit* Edit, bool Width);
     void QuickTest();
 
     TMemIniFile* FSettings;

@@ -9,7 +9,9 @@
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QMouseEvent>
 #include <QComboBox>
@@ -359,4 +361,33 @@ TEST(FrmGradation, PictureOnlyModeOffersPicturesAsGrey)
     const TrecPicture& P = Store.GetItemByHandle(F.PictParam().iHandle)->Picture;
     EXPECT_EQ(RecPictureHeader(P)->biBitCount, 8);
     EXPECT_EQ(P.pBits[0], (1225 * 255) >> 12);
+}
+
+TEST(FrmGradation, PercentOfThePictureAndScalingQuality)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    T.F.SetUp("40", QPainterPath(), &Store);
+    const std::string Png = T.Ini.Dir + "/p.png";
+    QImage(30, 20, QImage::Format_RGB32).save(QString::fromStdString(Png));
+    ASSERT_TRUE(T.F.LoadPictureFile(Png));
+    TFillPictParam P = T.F.PictParam();
+    P.iWidth = 60;
+    P.bOption1 = 1;
+    TForm Back;
+    Back.F.SetUp("40" + FillPictParamToStr(P), QPainterPath(), &Store);
+    EXPECT_EQ(Back.F.edtWPer->text(), "200");
+    EXPECT_EQ(Back.F.edtHPer->text(), "100");
+    EXPECT_TRUE(Back.F.rgrpIPolation->button(1)->isChecked());
+    struct Case { QLineEdit* Edit; const char* Text; int W, H; };
+    for (const Case& C : std::vector<Case>{{Back.F.edtWPer, "50", 15, 20}, {Back.F.edtHPer, "150", 15, 30},
+                                           {Back.F.edtHPer, "0", 15, 30}}) {
+        C.Edit->setText(C.Text);
+        emit C.Edit->textEdited(C.Text);
+        EXPECT_EQ(Back.F.PictParam().iWidth, C.W) << C.Text;
+        EXPECT_EQ(Back.F.PictParam().iHeight, C.H) << C.Text;
+    }
+    Back.F.rgrpIPolation->button(2)->click();
+    EXPECT_EQ(Back.F.FillCode().back(), '0');
+    EXPECT_EQ(Back.F.PictParam().bOption1, 2);
 }
