@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "store/picture_store.h"
 #include "ui/restore_pos.h"
+#include "ui/rv_clip_detector.h"
 #include "ui/work_area.h"
 
 #include <QApplication>
@@ -577,6 +578,17 @@ void TfrmGradation::BuildControls()
         LoadPictControls();
         Changed();
     });
+    btnAdjustSizeForImage = new QPushButton(QString::fromUtf8("図形サイズを画像に合わせる"), pnlPicture);
+    PictLay->addWidget(btnAdjustSizeForImage, PRow + 1, 1);
+    btnAdjustSizeForImage->setVisible(!FPictOnly && !FPictNoGeometry);
+    connect(btnAdjustSizeForImage, &QPushButton::clicked, this, [this] {
+        const QSize P = PictureSize();
+        if (P.isEmpty() || !OnResize)
+            return;
+        OnResize(P.width(), P.height());
+        if (OnTest)
+            OnTest(this, FillCode());
+    });
     connect(sbtnImgLoad, &QPushButton::clicked, this, [this] {
         std::string Dir = ReadUserSettingText(FSettings, FSection, FPictDirName);
         const QString Name = QFileDialog::getOpenFileName(this, QString::fromUtf8("画像読み込み"),
@@ -610,6 +622,13 @@ void TfrmGradation::BuildControls()
         if (OnTest)
             OnTest(this, FillCode());
     });
+    // The paste button follows the clipboard while the editor is open.
+    auto* Clip = new TRvClipDetector(this);
+    try {
+        Clip->SetOnClipChange([this](QObject*) { sbtnGraPaste->setEnabled(ClipboardHasGradation()); });
+    } catch (const Exception&) {
+        // No window system: the button keeps the state of the last show.
+    }
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

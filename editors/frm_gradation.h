@@ -96,6 +96,9 @@ public:
     // Called with the editor and the current code by the test button and,
     // with quick test on, after every change.
     std::function<void(TfrmGradation* Sender, const std::string& Code)> OnTest;
+    // Gives the object the picture's size (btnAdjustSizeForImage); the
+    // caller resizes its objects, then the editor tests.
+    std::function<void(int32_t Width, int32_t Height)> OnResize;
 
     TGradationObject& Gradation() { return FGrad; }
     const TFillPictParam& PictParam() const { return FPict; }
@@ -162,6 +165,7 @@ public:
     // Scaling quality, the first option byte: none, smooth, best.
     class QButtonGroup* rgrpIPolation;
     QCheckBox* cboxConstRatio;
+    QPushButton* btnAdjustSizeForImage;
     QPushButton* btnFitSize;
     QPushButton* sbtnImgLoad;
 

@@ -235,8 +235,11 @@ TEST(FrmGradation, GradationTravelsOverTheClipboardKeepingTheRotateDigit)
 {
     TForm From, To;
     From.F.SetUp("21" + GradText);
-    From.F.sbtnGraCopy->click();
     To.F.SetUp("20");
+    To.F.sbtnGraPaste->setEnabled(false);
+    From.F.sbtnGraCopy->click();
+    QTest::qWait(20);
+    EXPECT_TRUE(To.F.sbtnGraPaste->isEnabled()); // it follows the clipboard
     To.F.sbtnGraPaste->click();
     EXPECT_EQ(To.F.FillCode(), "20" + Canonical(GradText));
 }
@@ -387,6 +390,13 @@ TEST(FrmGradation, PercentOfThePictureAndScalingQuality)
         EXPECT_EQ(Back.F.PictParam().iWidth, C.W) << C.Text;
         EXPECT_EQ(Back.F.PictParam().iHeight, C.H) << C.Text;
     }
+    std::vector<std::pair<int, int>> Sizes;
+    int Tests = 0;
+    Back.F.OnTest = [&](TfrmGradation*, const std::string&) { ++Tests; };
+    Back.F.OnResize = [&](int32_t W, int32_t H) { Sizes.emplace_back(W, H); };
+    Back.F.btnAdjustSizeForImage->click();
+    EXPECT_EQ(Sizes, (std::vector<std::pair<int, int>>{{30, 20}}));
+    EXPECT_EQ(Tests, 1);
     Back.F.rgrpIPolation->button(2)->click();
     EXPECT_EQ(Back.F.FillCode().back(), '0');
     EXPECT_EQ(Back.F.PictParam().bOption1, 2);
