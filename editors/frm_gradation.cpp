@@ -28,6 +28,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QImage>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -115,6 +116,31 @@ QImage RenderGradation(const TrecGradation& G, int Width, int Height)
     }
     return Out;
 }
+
+// Drops (with a beep) the typed characters a number edit cannot take:
+// digits only, or with Real also "-" and "."; control keys pass.
+class TNumberKeyFilter : public QObject {
+public:
+    TNumberKeyFilter(QObject* Owner, bool Real) : QObject(Owner), FReal(Real) {}
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(Watched, Event);
+        const QString T = static_cast<QKeyEvent*>(Event)->text();
+        if (T.size() != 1 || T[0] < QChar(' '))
+            return false;
+        const QChar C = T[0];
+        if (C.isDigit() || (FReal && (C == '-' || C == '.')))
+            return false;
+        QApplication::beep();
+        return true;
+    }
+
+private:
+    bool FReal;
+};
 
 } // namespace
 
@@ -560,6 +586,12 @@ void TfrmGradation::BuildControls()
     });
     for (QLineEdit* E : {edtWPer, edtHPer})
         E->setVisible(!FPictNoGeometry);
+    auto* PlusInteger = new TNumberKeyFilter(this, false);
+    auto* Real = new TNumberKeyFilter(this, true);
+    for (QLineEdit* E : {edtWidth, edtHeight, edtWPer, edtHPer})
+        E->installEventFilter(PlusInteger);
+    for (QLineEdit* E : {edtX, edtY, edtDegree})
+        E->installEventFilter(Real);
     cboxConstRatio = new QCheckBox(QString::fromUtf8("縦横比を固定"), pnlPicture);
     btnFitSize = new QPushButton(QString::fromUtf8("図形サイズ"), pnlPicture);
     sbtnImgLoad = new QPushButton(QString::fromUtf8("読込"), pnlPicture);

@@ -401,3 +401,19 @@ TEST(FrmGradation, PercentOfThePictureAndScalingQuality)
     EXPECT_EQ(Back.F.FillCode().back(), '0');
     EXPECT_EQ(Back.F.PictParam().bOption1, 2);
 }
+
+TEST(FrmGradation, PictureEditsTakeOnlyTheirCharacters)
+{
+    TForm T;
+    T.F.SetUp("40");
+    T.F.show();
+    struct Case { QLineEdit* Edit; const char* Typed; const char* Kept; };
+    for (const Case& C : std::vector<Case>{{T.F.edtWidth, "1a-2.", "12"}, {T.F.edtDegree, "-1x2.5", "-12.5"},
+                                           {T.F.edtX, "-3b", "-3"}}) {
+        C.Edit->clear();
+        QTest::keyClicks(C.Edit, C.Typed);
+        EXPECT_EQ(C.Edit->text().toStdString(), C.Kept) << C.Typed;
+    }
+    QTest::keyClick(T.F.edtWidth, Qt::Key_Backspace); // control keys pass
+    EXPECT_EQ(T.F.edtWidth->text(), "1");
+}
