@@ -1,0 +1,207 @@
+// The fill editor TfrmGradation ("塗り方法設定"): one fill value of a paint
+// macro as no fill, a solid colour, a gradation (stop bars, preview with the
+// two geometry points, shape and adjustment controls) or a picture. The
+// caller hands it a fill code, may receive live tests of the code while it is
+// open, and reads the code back after OK.
+//
+// Fill codes: "5" none, "1" + colour in upper-case hexadecimal without
+// leading zeros, "2" + rotate digit + gradation text, "4" + rotate digit +
+// picture-fill text; "" no kind chosen yet.
+#pragma once
+
+#include "editors/anchor_grad.h"
+#include "paint/fill_value.h"
+#include "paint/gradation_object.h"
+
+#include <QDialog>
+#include <QPainterPath>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+class TGradStopBars;
+class TMemIniFile;
+class TListRecPict;
+class TStyle;
+class TfrmGradation;
+
+// The kind and the rest of a fill code: the kind digit's value (0 for an
+// empty code) and, for gradations and pictures, the rotate flag (set by an
+// empty rest or a rest starting with "1") and the rest without its digit.
+struct TFillCodeParts {
+    int Kind = 0;
+    bool Rotate = false;
+    std::string Rest;
+};
+TFillCodeParts SplitFillCode(const std::string& Code);
+// The opacity byte of an opacity percentage: (percent x 255 + 50) div 100.
+int GradOpacityOfPercent(int Percent);
+
+// The preview of the gradation over the object's outline, with the two
+// geometry points as anchors that can be dragged.
+class TGradPreview : public QWidget {
+    Q_OBJECT
+public:
+    TGradPreview(TfrmGradation& Form, QWidget* Parent);
+    QPoint PointAt(int Which) const; // 1 or 2, widget coordinates
+    uint8_t DragMode() const { return FMode; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    TfrmGradation& FForm;
+    uint8_t FMode = 0;
+};
+
+class TfrmGradation : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int PreviewWidth = 240;
+    static constexpr int PreviewHeight = 160;
+
+    TfrmGradation(QWidget* Owner, TMemIniFile* Settings, std::string Section, std::string FlagsName,
+                  std::string PosName, std::string PictDirName, bool PictOnly = false, bool PictNoGeometry = false);
+    ~TfrmGradation() override;
+
+    // Takes the code and the object's outline (empty: a five-pointed star in
+    // a 400 x 200 box stands in for it) before the editor is shown.
+    // Pictures loaded here go into Store (the document's picture store).
+    void SetUp(const std::string& Code, const QPainterPath& Outline = QPainterPath(),
+               TListRecPict* Store = nullptr);
+    // A picture file as the fill picture: stored under a new handle with its
+    // size; false (and "画像の読み込みに失敗しました。") when it cannot be read.
+    bool LoadPictureFile(const std::string& FileName);
+    // Handles of the pictures stored while the editor was open.
+    const std::vector<int32_t>& AddedPictures() const { return FAdded; }
+    // The object's size for btnFitSize (the stand-in star's 400 x 200 box
+    // without an outline).
+    QSize ObjectSize() const { return FObjectSize; }
+    // The code of the value as it stands.
+    std::string FillCode() const;
+    int Kind() const { return FKind; }
+
+    // Called with the editor and the current code by the test button and,
+    // with quick test on, after every change.
+    std::function<void(TfrmGradation* Sender, const std::string& Code)> OnTest;
+    // Gives the object the picture's size (btnAdjustSizeForImage); the
+    // caller resizes its objects, then the editor tests.
+    std::function<void(int32_t Width, int32_t Height)> OnResize;
+
+    TGradationObject& Gradation() { return FGrad; }
+    const TFillPictParam& PictParam() const { return FPict; }
+    const QPainterPath& PreviewPath() const { return FPath; }
+    int Zoom() const { return FZoom; }
+    // A gradation text with or without its rotate digit.
+    void ApplyGradationText(const std::string& Text, bool WithRotateDigit);
+    // Every change ends here: repaint and, with quick test on, test.
+    void Changed();
+    void SetStatus(const std::string& Text);
+
+    QRadioButton* rbtnFTNone;
+    QRadioButton* rbtnFTSolid;
+    QRadioButton* rbtnFTGrad;
+    QRadioButton* rbtnFTPict;
+    QCheckBox* cboxRotate;
+    QCheckBox* cboxQuickTest;
+    QPushButton* btnApply;
+    QPushButton* btnOK;
+    QPushButton* btnCancel;
+    QLabel* StatusBar;
+    // Solid colour.
+    QWidget* pnlMono;
+    QLineEdit* edtHex;
+    QPushButton* btnColor;
+    // The colour picker's pages, fields and eyedropper, embedded.
+    class TfrmSelColor* frmMono;
+    // Gradation.
+    QWidget* pnlGrad;
+    TGradStopBars* pboxBars;
+    TGradPreview* pboxPreView;
+    QComboBox* cmbType;
+    QComboBox* cmbWay;
+    QComboBox* cmbInterpolation;
+    QComboBox* cmbZoomGrad;
+    QLineEdit* edtLoopNum;
+    QLineEdit* edtTrans;
+    QLineEdit* edtHOffest;
+    QLineEdit* edtVOffest;
+    QLineEdit* edtVScale;
+    QLineEdit* edtSOffest;
+    QLineEdit* edtSScale;
+    QPushButton* btnReverse;
+    QPushButton* btnDoCottection;
+    QPushButton* sbtnGraCopy;
+    QPushButton* sbtnGraPaste;
+    QPushButton* btnStyleAdd;
+    QPushButton* btnStyleLoad;
+    // The gradation library "Gradation.stl" (in the settings file's folder
+    // until SetStyleFolders says otherwise).
+    TStyle* Style;
+    void SetStyleFolders(const std::string& DataFolder, const std::string& ProgramFolder);
+    // Zoom by the combo's index 0..3 (10, 25, 50, 100 %); EUserError otherwise.
+    void SetZoomIndex(int Index);
+    // Picture.
+    QWidget* pnlPicture;
+    QLineEdit* edtX;
+    QLineEdit* edtY;
+    QLineEdit* edtWidth;
+    QLineEdit* edtHeight;
+    QLineEdit* edtDegree;
+    QLineEdit* edtWPer;
+    QLineEdit* edtHPer;
+    // Scaling quality, the first option byte: none, smooth, best.
+    class QButtonGroup* rgrpIPolation;
+    QCheckBox* cboxConstRatio;
+    QPushButton* btnAdjustSizeForImage;
+    QPushButton* btnFitSize;
+    QPushButton* sbtnImgLoad;
+
+protected:
+    void showEvent(QShowEvent*) override;
+    void done(int Result) override;
+
+private:
+    void BuildControls();
+    void ApplyKind(int Kind, const std::string& Rest);
+    void LoadGradControls();
+    void LoadPictControls();
+    void SetColor(int32_t Color);
+    void IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set);
+    void PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field);
+    void TakeRatio();
+    // The stored picture's own size (0 x 0 without one).
+    QSize PictureSize() const;
+    void PercentEdit(QLineEdit* Edit, bool Width);
+    void QuickTest();
+
+    TMemIniFile* FSettings;
+    std::string FSection, FFlagsName, FPosName, FPictDirName;
+    bool FPictOnly, FPictNoGeometry;
+    int FKind = 255;
+    int32_t FColor = 0;
+    TGradationObject FGrad;
+    TFillPictParam FPict;
+    QPainterPath FPath;
+    QSize FObjectSize{400, 200};
+    TListRecPict* FStore = nullptr;
+    std::vector<int32_t> FAdded;
+    double FRatio = 1.0; // width / height kept with cboxConstRatio
+    int FZoom = 100;
+    int FLock = 0;
+    int FPage = 1;
+    bool FHex = false, FBlock = false;
+    bool FFirstColor = false;
+};

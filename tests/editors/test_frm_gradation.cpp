@@ -1,0 +1,419 @@
+// The fill editor: fill codes in and out, live tests, persistence, preview.
+#include "editors/frm_gradation.h"
+
+#include "editors/frm_sel_color.h"
+#include "editors/grad_stop_bar.h"
+#include "editors/style_dialog.h"
+#include "foundation/user_error.h"
+#include "store/picture_store.h"
+#include "picker_test_support.h"
+#include "ui/golden_image.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const std::string GradText = "0000255,1,3000,3000,13000,13000,2,0,0,1023,16777215,2,0,255,1023,0";
+
+std::string Canonical(const std::string& Text)
+{
+    TGradationObject G;
+    G.StrToGradation(Text);
+    return G.GradationToStr();
+}
+
+struct TForm {
+    TForm() : F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph") {}
+    TTestIni Ini;
+    TfrmGradation F;
+};
+
+} // namespace
+
+TEST(FrmGradation, FillCodesInAndOut)
+{
+    TFillPictParam Pict;
+    StrToFillPictParam("1,5,-6,100,50,12.5,3,0,2", Pict);
+    const std::string PictText = FillPictParamToStr(Pict);
+    TGradationObject Fresh;
+    Fresh.iX1 = Fresh.iY1 = 3000;
+    Fresh.iX2 = Fresh.iY2 = 13000;
+    Fresh.iOpacity = 255;
+    Fresh.iRepeatCount = 1;
+    struct Case { std::string In, Out; int Kind; bool Rotate; };
+    for (const Case& C : std::vector<Case>{
+             {"", "", 0, false},
+             {"5", "5", 5, false},
+             {"1FF", "1FF", 1, false},
+             {"10000ff", "1FF", 1, false}, // read with any digits, written without leading zeros
+             {"1abcdef", "1ABCDEF", 1, false},
+             {"21" + GradText, "21" + Canonical(GradText), 2, true},
+             {"20" + GradText, "20" + Canonical(GradText), 2, false},
+             {"2", "21" + Fresh.GradationToStr(), 2, true}, // an empty rest turns with the shape
+             {"41" + PictText, "41" + PictText, 4, true},
+             {"40" + PictText, "40" + PictText, 4, false}}) {
+        TForm T;
+        T.F.SetUp(C.In);
+        EXPECT_EQ(T.F.FillCode(), C.Out) << C.In;
+        EXPECT_EQ(T.F.Kind(), C.Kind) << C.In;
+        EXPECT_EQ(T.F.btnOK->isEnabled(), C.Kind != 0) << C.In;
+        EXPECT_EQ(T.F.rbtnFTGrad->isChecked(), C.Kind == 2) << C.In;
+        EXPECT_EQ(T.F.rbtnFTNone->isChecked(), C.Kind == 5) << C.In;
+        if (C.Kind == 2 || C.Kind == 4)
+            EXPECT_EQ(T.F.cboxRotate->isChecked(), C.Rotate) << C.In;
+        if (C.Kind == 4)
+            EXPECT_EQ(T.F.PictParam(), Pict);
+    }
+}
+
+TEST(FrmGradation, ChoosingAKind)
+{
+    TForm T;
+    T.F.SetUp("");
+    T.F.show();
+    EXPECT_FALSE(T.F.rbtnFTNone->isChecked() || T.F.rbtnFTSolid->isChecked() || T.F.rbtnFTGrad->isChecked() ||
+                 T.F.rbtnFTPict->isChecked());
+    T.F.rbtnFTNone->click();
+    EXPECT_EQ(T.F.FillCode(), "5");
+    EXPECT_TRUE(T.F.btnOK->isEnabled());
+    T.F.rbtnFTGrad->click();
+    const std::string Fresh = T.F.Gradation().GradationToStr();
+    EXPECT_EQ(Fresh.substr(0, 7), "0000255"); // the editor's starting gradation, whole
+    EXPECT_EQ(T.F.FillCode(), "20" + Fresh);
+    EXPECT_TRUE(T.F.pnlGrad->isVisible());
+    EXPECT_FALSE(T.F.pnlMono->isVisible());
+    // Over to a picture and back keeps the gradation and the rotate flag.
+    T.F.cboxRotate->setChecked(true);
+    T.F.rbtnFTPict->click();
+    EXPECT_EQ(T.F.FillCode().substr(0, 2), "41");
+    T.F.rbtnFTGrad->click();
+    EXPECT_EQ(T.F.FillCode(), "21" + Fresh);
+}
+
+TEST(FrmGradation, LiveTestsReachTheCaller)
+{
+    TForm T;
+    std::vector<std::string> Tests;
+    T.F.OnTest = [&](TfrmGradation* Sender, const std::string& Code) {
+        EXPECT_EQ(Sender, &T.F);
+        Tests.push_back(Code);
+    };
+    T.F.SetUp("21" + GradText);
+    T.F.show();
+    EXPECT_TRUE(Tests.empty()); // quick test is off
+    QTest::mouseClick(T.F.btnApply, Qt::LeftButton);
+    ASSERT_EQ(Tests.size(), 1u);
+    T.F.cboxQuickTest->setChecked(true); // tests at once, the button goes grey
+    EXPECT_FALSE(T.F.btnApply->isEnabled());
+    ASSERT_EQ(Tests.size(), 2u);
+    auto GradOf = [](const std::string& Code) {
+        TGradationObject G;
+        G.StrToGradation(SplitFillCode(Code).Rest);
+        return G;
+    };
+    struct Case { QLineEdit* Edit; const char* Text; bool Tested; int Opacity, Repeat; };
+    for (const Case& C : std::vector<Case>{{T.F.edtTrans, "50", true, 128, 1},
+                                           {T.F.edtTrans, "100", true, 255, 1},
+                                           {T.F.edtTrans, "101", false, 255, 1},
+                                           {T.F.edtLoopNum, "7", true, 255, 7},
+                                           {T.F.edtLoopNum, "101", false, 255, 7}}) {
+        const size_t Before = Tests.size();
+        // As one edit, so no shorter number on the way is taken.
+        C.Edit->setText(C.Text);
+        emit C.Edit->textEdited(C.Text);
+        EXPECT_EQ(Tests.size() > Before, C.Tested) << C.Text;
+        EXPECT_EQ(GradOf(Tests.back()).iOpacity, C.Opacity) << C.Text;
+        EXPECT_EQ(GradOf(Tests.back()).iRepeatCount, C.Repeat) << C.Text;
+    }
+    // A stop added on the bar is tested while it is picked and after.
+    T.F.pboxBars->PickColor = [](int32_t& V, const std::function<void(int32_t)>& Live) {
+        Live(0x00FF00);
+        V = 0x0000FF;
+        return true;
+    };
+    const size_t Before = Tests.size();
+    QTest::mouseClick(T.F.pboxBars, Qt::LeftButton, {},
+                      QPoint(T.F.pboxBars->ColBar().left() + 130, T.F.pboxBars->ColBar().center().y()));
+    EXPECT_GE(Tests.size(), Before + 2);
+    EXPECT_EQ(GradOf(Tests.back()).ColStops.size(), 3u);
+    EXPECT_EQ(GradOf(Tests.back()).ColStops[1].Color, 0x0000FF);
+    // A colour typed in hexadecimal.
+    T.F.rbtnFTSolid->click();
+    T.F.edtHex->clear();
+    QTest::keyClicks(T.F.edtHex, "ff00");
+    EXPECT_EQ(Tests.back(), "1FF00");
+}
+
+TEST(FrmGradation, DraggingAGeometryPoint)
+{
+    TForm T;
+    T.F.SetUp("20" + GradText);
+    T.F.show();
+    TGradPreview* P = T.F.pboxPreView;
+    QTest::mousePress(P, Qt::LeftButton, {}, P->PointAt(1));
+    EXPECT_EQ(P->DragMode(), 1);
+    QTest::mouseMove(P, QPoint(-50, P->PointAt(2).y())); // clamped into the box
+    // On the other point's row, within one pixel's worth of units.
+    EXPECT_NEAR(T.F.Gradation().iY1, T.F.Gradation().iY2, 16384 / 60);
+    EXPECT_EQ(P->PointAt(1).x(), 0);
+    EXPECT_EQ(T.F.StatusBar->text().left(4), QString::fromUtf8("基準1="));
+    QTest::mouseRelease(P, Qt::LeftButton, {}, QPoint(0, P->PointAt(2).y()));
+    EXPECT_EQ(P->DragMode(), 0);
+    // With Shift the point keeps to the rays from the other point.
+    QTest::mousePress(P, Qt::LeftButton, {}, P->PointAt(2));
+    const QPoint Other = P->PointAt(1);
+    QTest::mouseMove(P, Other + QPoint(60, 3));
+    QMouseEvent Move(QEvent::MouseMove, QPointF(Other + QPoint(60, 3)), P->mapToGlobal(QPointF(Other + QPoint(60, 3))),
+                     Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(P, &Move);
+    EXPECT_EQ(P->PointAt(2).y(), Other.y());
+    QTest::mouseRelease(P, Qt::LeftButton, {}, Other + QPoint(60, 0));
+}
+
+TEST(FrmGradation, PlaceAndOptionsAreKeptAndCheckedOnTheWayIn)
+{
+    TTestIni Ini;
+    Ini.Ini->WriteString("4.0", "PosGrad", "99999,-99999");
+    Ini.Ini->WriteString("4.0", "FlgGrad", "9,1,0,1");
+    {
+        TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+        EXPECT_TRUE(F.cboxQuickTest->isChecked());
+        F.SetUp("5");
+        F.show();
+        QTest::qWait(1);
+        const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
+        EXPECT_TRUE(Work.intersects(F.frameGeometry())) << F.x() << "," << F.y();
+        EXPECT_GE(F.y(), Work.top());
+        F.move(Work.left() + 30, Work.top() + 40);
+        F.accept();
+        EXPECT_EQ(Ini.Ini->ReadString("4.0", "PosGrad", ""),
+                  std::to_string(F.x()) + "," + std::to_string(F.y()));
+    }
+    EXPECT_EQ(Ini.Ini->ReadString("4.0", "FlgGrad", ""), "3,1,0,1");
+}
+
+TEST(FrmGradation, CorrectionFoldsTheAdjustmentIntoTheStops)
+{
+    TForm T;
+    T.F.SetUp("20" + GradText);
+    EXPECT_FALSE(T.F.btnDoCottection->isEnabled());
+    T.F.edtVOffest->clear();
+    QTest::keyClicks(T.F.edtVOffest, "-50");
+    ASSERT_TRUE(T.F.btnDoCottection->isEnabled());
+    const int32_t Expected = AdjustColorHSB(0xFFFFFF, T.F.Gradation().Adjust);
+    T.F.btnDoCottection->click();
+    EXPECT_EQ(T.F.Gradation().ColStops[1].Color, Expected);
+    EXPECT_EQ(T.F.Gradation().Adjust, TrecColorAdjust{});
+    EXPECT_EQ(T.F.edtVOffest->text(), "0");
+    EXPECT_FALSE(T.F.btnDoCottection->isEnabled());
+}
+
+TEST(FrmGradation, PreviewGolden)
+{
+    TForm T;
+    // Opaque red to blue, so the picture shows the direction plainly.
+    T.F.SetUp("200000255,1,3000,3000,13000,13000,2,0,255,1023,16711680,0");
+    ExpectMatchesGolden(T.F.pboxPreView->grab().toImage(), "../editors/grad_preview_star.png");
+}
+
+TEST(FrmGradation, GradationTravelsOverTheClipboardKeepingTheRotateDigit)
+{
+    TForm From, To;
+    From.F.SetUp("21" + GradText);
+    To.F.SetUp("20");
+    To.F.sbtnGraPaste->setEnabled(false);
+    From.F.sbtnGraCopy->click();
+    QTest::qWait(20);
+    EXPECT_TRUE(To.F.sbtnGraPaste->isEnabled()); // it follows the clipboard
+    To.F.sbtnGraPaste->click();
+    EXPECT_EQ(To.F.FillCode(), "20" + Canonical(GradText));
+}
+
+TEST(FrmGradation, ZoomMovesThePointsAndRefusesOtherIndexes)
+{
+    TForm T;
+    T.F.SetUp("20" + GradText);
+    const QPoint At100 = T.F.pboxPreView->PointAt(2);
+    T.F.cmbZoomGrad->setCurrentIndex(1);
+    EXPECT_EQ(T.F.Zoom(), 25);
+    EXPECT_LT(T.F.pboxPreView->PointAt(2).x(), At100.x());
+    EXPECT_THROW(T.F.SetZoomIndex(4), EUserError);
+    // A new gradation text starts at 100 % again.
+    T.F.ApplyGradationText(GradText, false);
+    EXPECT_EQ(T.F.Zoom(), 100);
+    EXPECT_EQ(T.F.cmbZoomGrad->currentIndex(), 3);
+}
+
+TEST(FrmGradation, StyleLibraryStoresAndGivesBackTheGradation)
+{
+    TForm T;
+    T.F.SetUp("21" + GradText);
+    const auto OldQuery = TStyle::InputQuery;
+    const auto OldShow = TStyle::OnShowModal;
+    TStyle::InputQuery = [](const std::string&, const std::string&, std::string& Value) {
+        Value = "テスト";
+        return true;
+    };
+    TStyle::OnShowModal = [](TfrmStyle& F) { F.accept(); };
+    T.F.btnStyleAdd->click();
+    EXPECT_TRUE(std::filesystem::exists(T.Ini.Dir + "/Gradation.stl"));
+    TForm Other;
+    Other.F.SetUp("20");
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.DrawGrid->setFocus();
+        F.DrawGrid->SetCurrentIndex(0);
+        F.btnOK->click();
+    };
+    Other.F.SetStyleFolders(T.Ini.Dir, "");
+    Other.F.btnStyleLoad->click();
+    TStyle::OnShowModal = OldShow;
+    TStyle::InputQuery = OldQuery;
+    EXPECT_EQ(Other.F.FillCode(), "20" + Canonical(GradText));
+}
+
+TEST(FrmGradation, PicturesComeIntoTheDocumentStore)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    QPainterPath Outline;
+    Outline.addRect(0, 0, 99, 49);
+    T.F.SetUp("41", Outline, &Store);
+    const std::string Png = T.Ini.Dir + "/pict.png";
+    QImage Image(30, 20, QImage::Format_RGB32);
+    Image.fill(QColor(10, 20, 30));
+    ASSERT_TRUE(Image.save(QString::fromStdString(Png)));
+    ASSERT_TRUE(T.F.LoadPictureFile(Png));
+    ASSERT_EQ(T.F.AddedPictures().size(), 1u);
+    const int32_t Handle = T.F.AddedPictures()[0];
+    EXPECT_NE(Store.GetItemByHandle(Handle), nullptr);
+    EXPECT_EQ(T.F.PictParam().iHandle, Handle);
+    EXPECT_EQ(T.F.edtWidth->text(), "30");
+    // The code carries the picture, read back unchanged.
+    TForm Back;
+    Back.F.SetUp(T.F.FillCode(), Outline, &Store);
+    EXPECT_EQ(Back.F.PictParam(), T.F.PictParam());
+    // The object's size, then the ratio kept while one side is typed.
+    T.F.btnFitSize->click();
+    EXPECT_EQ(T.F.PictParam().iWidth, 100);
+    EXPECT_EQ(T.F.PictParam().iHeight, 50);
+    T.F.cboxConstRatio->setChecked(true);
+    T.F.edtWidth->setText("300");
+    emit T.F.edtWidth->textEdited("300");
+    EXPECT_EQ(T.F.PictParam().iHeight, 150);
+    EXPECT_EQ(T.F.edtHeight->text(), "150");
+    // An unreadable file is refused and changes nothing.
+    TBoxRecorder Boxes;
+    const TFillPictParam Before = T.F.PictParam();
+    EXPECT_FALSE(T.F.LoadPictureFile(T.Ini.Dir + "/missing.png"));
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"画像の読み込みに失敗しました。"});
+    EXPECT_EQ(T.F.PictParam(), Before);
+}
+
+TEST(FrmGradation, EmbeddedPickerSetsTheColourAndKeepsItsOptions)
+{
+    TTestIni Ini;
+    Ini.Ini->WriteString("4.0", "FlgGrad", "2,1,1,0");
+    {
+        TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+        std::vector<std::string> Tests;
+        F.OnTest = [&](TfrmGradation*, const std::string& Code) { Tests.push_back(Code); };
+        F.SetUp("1FF");
+        EXPECT_EQ(F.frmMono->StartColor(), 0xFF);
+        EXPECT_EQ(F.frmMono->ActivePage(), 2);
+        EXPECT_TRUE(F.frmMono->cboxHex->isChecked());
+        ASSERT_FALSE(Tests.empty());
+        F.frmMono->SetColor(0x123456);
+        EXPECT_EQ(F.FillCode(), "1123456");
+        EXPECT_EQ(Tests.back(), "1123456");
+        EXPECT_EQ(F.edtHex->text(), "123456");
+        F.frmMono->SetPage(3);
+    }
+    EXPECT_EQ(Ini.Ini->ReadString("4.0", "FlgGrad", ""), "3,1,1,0");
+}
+
+TEST(FrmGradation, PictureOnlyModeOffersPicturesAsGrey)
+{
+    TTestIni Ini;
+    TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirPlneTexture", true);
+    TListRecPict Store(nullptr);
+    F.SetUp("40", QPainterPath(), &Store);
+    F.show();
+    EXPECT_FALSE(F.rbtnFTSolid->isVisible());
+    EXPECT_FALSE(F.rbtnFTGrad->isVisible());
+    EXPECT_TRUE(F.rbtnFTPict->isVisible());
+    const std::string Png = Ini.Dir + "/red.png";
+    QImage Image(4, 2, QImage::Format_RGB32);
+    Image.fill(QColor(255, 0, 0));
+    ASSERT_TRUE(Image.save(QString::fromStdString(Png)));
+    ASSERT_TRUE(F.LoadPictureFile(Png));
+    const TrecPicture& P = Store.GetItemByHandle(F.PictParam().iHandle)->Picture;
+    EXPECT_EQ(RecPictureHeader(P)->biBitCount, 8);
+    EXPECT_EQ(P.pBits[0], (1225 * 255) >> 12);
+}
+
+TEST(FrmGradation, PercentOfThePictureAndScalingQuality)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    T.F.SetUp("40", QPainterPath(), &Store);
+    const std::string Png = T.Ini.Dir + "/p.png";
+    QImage(30, 20, QImage::Format_RGB32).save(QString::fromStdString(Png));
+    ASSERT_TRUE(T.F.LoadPictureFile(Png));
+    TFillPictParam P = T.F.PictParam();
+    P.iWidth = 60;
+    P.bOption1 = 1;
+    TForm Back;
+    Back.F.SetUp("40" + FillPictParamToStr(P), QPainterPath(), &Store);
+    EXPECT_EQ(Back.F.edtWPer->text(), "200");
+    EXPECT_EQ(Back.F.edtHPer->text(), "100");
+    EXPECT_TRUE(Back.F.rgrpIPolation->button(1)->isChecked());
+    struct Case { QLineEdit* Edit; const char* Text; int W, H; };
+    for (const Case& C : std::vector<Case>{{Back.F.edtWPer, "50", 15, 20}, {Back.F.edtHPer, "150", 15, 30},
+                                           {Back.F.edtHPer, "0", 15, 30}}) {
+        C.Edit->setText(C.Text);
+        emit C.Edit->textEdited(C.Text);
+        EXPECT_EQ(Back.F.PictParam().iWidth, C.W) << C.Text;
+        EXPECT_EQ(Back.F.PictParam().iHeight, C.H) << C.Text;
+    }
+    std::vector<std::pair<int, int>> Sizes;
+    int Tests = 0;
+    Back.F.OnTest = [&](TfrmGradation*, const std::string&) { ++Tests; };
+    Back.F.OnResize = [&](int32_t W, int32_t H) { Sizes.emplace_back(W, H); };
+    Back.F.btnAdjustSizeForImage->click();
+    EXPECT_EQ(Sizes, (std::vector<std::pair<int, int>>{{30, 20}}));
+    EXPECT_EQ(Tests, 1);
+    Back.F.rgrpIPolation->button(2)->click();
+    EXPECT_EQ(Back.F.FillCode().back(), '0');
+    EXPECT_EQ(Back.F.PictParam().bOption1, 2);
+}
+
+TEST(FrmGradation, PictureEditsTakeOnlyTheirCharacters)
+{
+    TForm T;
+    T.F.SetUp("40");
+    T.F.show();
+    struct Case { QLineEdit* Edit; const char* Typed; const char* Kept; };
+    for (const Case& C : std::vector<Case>{{T.F.edtWidth, "1a-2.", "12"}, {T.F.edtDegree, "-1x2.5", "-12.5"},
+                                           {T.F.edtX, "-3b", "-3"}}) {
+        C.Edit->clear();
+        QTest::keyClicks(C.Edit, C.Typed);
+        EXPECT_EQ(C.Edit->text().toStdString(), C.Kept) << C.Typed;
+    }
+    QTest::keyClick(T.F.edtWidth, Qt::Key_Backspace); // control keys pass
+    EXPECT_EQ(T.F.edtWidth->text(), "1");
+}
