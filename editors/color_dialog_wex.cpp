@@ -339,14 +339,7 @@ bool TColorDialogWex::Execute()
     // A page number from an older or damaged setting still opens a page.
     Form.SetPage(std::clamp(Page != 0 ? Page : Field(0, 1), 1, 3));
 
-    int Result = 0;
-    if (Run) {
-        Form.show();
-        Result = Run(&Form);
-        Form.hide();
-    } else {
-        Result = Form.exec();
-    }
+    const int Result = RunPickerForm(Form, Run);
     WritePickerSetting(FStorage, RegistryKey, RegistryName,
                        JoinInts({Form.ActivePage(), Form.x(), Form.y(), Form.cboxPreview->isChecked() ? 1 : 0,
                                  Form.cboxHex->isChecked() ? 1 : 0, Form.cboxBlock->isChecked() ? 1 : 0}));

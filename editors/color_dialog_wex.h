@@ -110,6 +110,19 @@ private:
 // are >= 0 and Save is set, else centred over the owner's window.
 void PlacePickerForm(QWidget* Form, QWidget* Owner, int Left, int Top, bool Save);
 
+// Runs a picker form modally, or through Run where a test stands in for
+// the modal loop (the form is shown meanwhile); the dialog's result.
+template <class TForm>
+int RunPickerForm(TForm& Form, const std::function<int(TForm*)>& Run)
+{
+    if (!Run)
+        return Form.exec();
+    Form.show();
+    const int Result = Run(&Form);
+    Form.hide();
+    return Result;
+}
+
 // The remembered integers of a picker (none without both names) and writing
 // its text back, in Storage when set, else in the registry.
 std::vector<int32_t> ReadPickerSetting(TMemIniFile* Storage, const std::string& Key, const std::string& Name);

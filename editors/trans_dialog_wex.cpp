@@ -35,14 +35,7 @@ bool TTransDialogWex::Execute()
     PlacePickerForm(&Form, FOwner, Field(0, LeftPos), Field(1, TopPos), SavePosition);
     Form.cboxPreview->setChecked(Field(2, 0) != 0);
 
-    int Result = 0;
-    if (Run) {
-        Form.show();
-        Result = Run(&Form);
-        Form.hide();
-    } else {
-        Result = Form.exec();
-    }
+    const int Result = RunPickerForm(Form, Run);
     if (Result == QDialog::Accepted)
         Trans = TransByteOfPercent(Form.Percent());
     WritePickerSetting(FStorage, RegistryKey, RegistryName,
