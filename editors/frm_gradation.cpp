@@ -17,6 +17,11 @@
 #include "raster/gradation_picture.h"
 #include "raster/rec_picture.h"
 #include "platform/message_box.h"
+#include "platform/clipboard_formats.h"
+#include "platform/qt/clipboard.h"
+#include "platform/qt/screen_cursors.h"
+#include "foundation/platform_wrappers.h"
+#include "raster/twain.h"
 #include "store/picture_store.h"
 #include "ui/restore_pos.h"
 #include "ui/rv_clip_detector.h"
@@ -37,11 +42,105 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+namespace {
+
+// The record's pixels as an image, through its 24-bit form.
+QImage ImageOfRecord(const TrecPicture& Src)
+{
+    if (!Src.pBIHeader || !Src.pBits)
+        return QImage();
+    TrecPicture P;
+    RecPictureConvertTo24(P, Src, false);
+    // A 24-bit source lends its own handles; they stay the source's.
+    const bool Shared = P.pBIHeader == Src.pBIHeader;
+    const BITMAPINFOHEADER* H = RecPictureHeader(P);
+    QImage Image;
+    if (H && P.pBits && H->biWidth > 0 && H->biHeight != 0) {
+        const int Width = H->biWidth, Height = std::abs(H->biHeight);
+        const int64_t Line = CalcLineBytes(Width, 24);
+        Image = QImage(Width, Height, QImage::Format_RGB888);
+        for (int Y = 0; Y < Height; ++Y) {
+            const uint8_t* Row = P.pBits + int64_t(Height - 1 - Y) * Line;
+            uint8_t* Dst = Image.scanLine(Y);
+            for (int X = 0; X < Width; ++X) {
+                Dst[3 * X] = Row[3 * X + 2];
+                Dst[3 * X + 1] = Row[3 * X + 1];
+                Dst[3 * X + 2] = Row[3 * X];
+            }
+        }
+    }
+    if (Shared)
+        P = TrecPicture{};
+    else
+        RecPictureClear(P);
+    return Image;
+}
+
+QCursor HandCursor(bool Closed)
+{
+    const std::optional<QCursor> C = LoadCursorResource(Closed ? "CHNDCLS" : "CHNDOPN");
+    return C ? *C : QCursor(Closed ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
+}
+
+} // namespace
+
+TPictView::TPictView(QScrollArea& Box, QWidget* Parent) : QWidget(Parent), FBox(Box)
+{
+    setCursor(HandCursor(false));
+}
+
+void TPictView::SetImage(const QImage& Image)
+{
+    FImage = Image;
+    // At least the viewport, so a small picture sits in its middle.
+    const QSize View = FBox.viewport()->size();
+    resize(std::max(View.width(), FImage.width()), std::max(View.height(), FImage.height()));
+    update();
+}
+
+void TPictView::paintEvent(QPaintEvent*)
+{
+    QPainter P(this);
+    P.fillRect(rect(), QColor(0x80, 0x80, 0x80));
+    if (!FImage.isNull())
+        P.drawImage((width() - FImage.width()) / 2, (height() - FImage.height()) / 2, FImage);
+}
+
+void TPictView::mousePressEvent(QMouseEvent* Event)
+{
+    if (Event->button() != Qt::LeftButton)
+        return;
+    FPanning = true;
+    FDown = Event->globalPosition().toPoint();
+    FScrollAtDown = QPoint(FBox.horizontalScrollBar()->value(), FBox.verticalScrollBar()->value());
+    setCursor(HandCursor(true));
+}
+
+void TPictView::mouseMoveEvent(QMouseEvent* Event)
+{
+    if (!FPanning)
+        return;
+    // The picture follows the hand: the scroll position moves against it.
+    const QPoint D = Event->globalPosition().toPoint() - FDown;
+    FBox.horizontalScrollBar()->setValue(FScrollAtDown.x() - D.x());
+    FBox.verticalScrollBar()->setValue(FScrollAtDown.y() - D.y());
+}
+
+void TPictView::mouseReleaseEvent(QMouseEvent* Event)
+{
+    if (Event->button() != Qt::LeftButton || !FPanning)
+        return;
+    FPanning = false;
+    setCursor(HandCursor(false));
+}
 
 TFillCodeParts SplitFillCode(const std::string& Code)
 {
@@ -621,6 +720,22 @@ void TfrmGradation::BuildControls()
         if (OnTest)
             OnTest(this, FillCode());
     });
+    sbtnImgCopy = new QPushButton(QString::fromUtf8("コピー"), pnlPicture);
+    sbtnImgPaste = new QPushButton(QString::fromUtf8("貼付け"), pnlPicture);
+    sbtnInputTwain = new QPushButton("TWAIN", pnlPicture);
+    PictLay->addWidget(sbtnImgCopy, PRow + 2, 0);
+    PictLay->addWidget(sbtnImgPaste, PRow + 2, 1);
+    PictLay->addWidget(sbtnInputTwain, PRow + 3, 0);
+    sbtnImgCopy->setEnabled(false);
+    sbtnImgPaste->setEnabled(false);
+    connect(sbtnImgCopy, &QPushButton::clicked, this, &TfrmGradation::CopyPicture);
+    connect(sbtnImgPaste, &QPushButton::clicked, this, &TfrmGradation::PastePicture);
+    connect(sbtnInputTwain, &QPushButton::clicked, this, &TfrmGradation::InputTwain);
+    sboxGrph = new QScrollArea(pnlPicture);
+    sboxGrph->setMinimumSize(160, 120);
+    pboxGrph = new TPictView(*sboxGrph, nullptr);
+    sboxGrph->setWidget(pboxGrph);
+    PictLay->addWidget(sboxGrph, 0, 5, PRow + 4, 1);
     connect(sbtnImgLoad, &QPushButton::clicked, this, [this] {
         std::string Dir = ReadUserSettingText(FSettings, FSection, FPictDirName);
         const QString Name = QFileDialog::getOpenFileName(this, QString::fromUtf8("画像読み込み"),
@@ -657,7 +772,10 @@ void TfrmGradation::BuildControls()
     // The paste button follows the clipboard while the editor is open.
     auto* Clip = new TRvClipDetector(this);
     try {
-        Clip->SetOnClipChange([this](QObject*) { sbtnGraPaste->setEnabled(ClipboardHasGradation()); });
+        Clip->SetOnClipChange([this](QObject*) {
+            sbtnGraPaste->setEnabled(ClipboardHasGradation());
+            sbtnImgPaste->setEnabled(IsClipboardFormatAvailable(CF_DIB));
+        });
     } catch (const Exception&) {
         // No window system: the button keeps the state of the last show.
     }
@@ -756,6 +874,22 @@ bool TfrmGradation::LoadPictureFile(const std::string& FileName)
         MessageBox(nullptr, "画像の読み込みに失敗しました。", "", MB_OK | MB_ICONERROR);
         return false;
     }
+    return AddPictureImage(std::move(Image), FileName);
+}
+
+bool TfrmGradation::TakePackedDib(HGLOBAL Dib, const std::string& Name)
+{
+    if (!Dib || !FStore)
+        return false;
+    TrecPicture P;
+    RecPictureLoadFromClipboardFormat(P, CF_DIB, Dib, false);
+    QImage Image = ImageOfRecord(P);
+    RecPictureClear(P);
+    return !Image.isNull() && AddPictureImage(std::move(Image), Name);
+}
+
+bool TfrmGradation::AddPictureImage(QImage Image, const std::string& Name)
+{
     Image = Image.convertToFormat(QImage::Format_RGB888);
     // Picture-only fills (masks) take the picture as grey levels.
     TrecPicture Pict;
@@ -776,7 +910,7 @@ bool TfrmGradation::LoadPictureFile(const std::string& FileName)
         }
     }
     const int32_t Handle = FStore->AddPicture(-1, 0, 0, 0, TPoint{0, 0}, Image.width(), Image.height(), 0, Pict,
-                                              FileName);
+                                              Name);
     RecPictureClear(Pict); // nothing left when the store took it over
     FAdded.push_back(Handle);
     FPict.iHandle = Handle;
@@ -786,6 +920,49 @@ bool TfrmGradation::LoadPictureFile(const std::string& FileName)
     LoadPictControls();
     Changed();
     return true;
+}
+
+void TfrmGradation::CopyPicture()
+{
+    const TListRecPictItem* Item = FStore ? FStore->GetItemByHandle(FPict.iHandle) : nullptr;
+    if (!Item || !Item->Picture.pBIHeader)
+        return;
+    HGLOBAL Dib = RecPictureSaveToClipboardFormat(Item->Picture);
+    if (!Dib)
+        return;
+    if (!OpenClipboard(this)) {
+        GlobalFree(Dib);
+        return;
+    }
+    EmptyClipboard();
+    if (!SetClipboardData(CF_DIB, Dib))
+        GlobalFree(Dib);
+    CloseClipboard();
+}
+
+void TfrmGradation::PastePicture()
+{
+    if (!OpenClipboard(this))
+        return;
+    // The clipboard's block is gone once it is closed: read it first.
+    TrecPicture P;
+    if (HGLOBAL Dib = GetClipboardData(CF_DIB))
+        RecPictureLoadFromClipboardFormat(P, CF_DIB, Dib, false);
+    CloseClipboard();
+    QImage Image = ImageOfRecord(P);
+    RecPictureClear(P);
+    if (!Image.isNull() && FStore)
+        AddPictureImage(std::move(Image), "");
+}
+
+void TfrmGradation::InputTwain()
+{
+    // Without a source manager the acquisition says so itself.
+    HGLOBAL Image = TWAIN_AcquireImage(reinterpret_cast<HWND>(this), 0);
+    if (!Image)
+        return;
+    TakePackedDib(Image, "");
+    TWAIN_FreeImage(Image);
 }
 
 void TfrmGradation::SetUp(const std::string& Code, const QPainterPath& Outline, TListRecPict* Store)
@@ -904,6 +1081,9 @@ void TfrmGradation::LoadPictControls()
     edtHPer->setText(P.isEmpty() ? QString() : QString::number(std::lround(FPict.iHeight * 100.0 / P.height())));
     if (QAbstractButton* B = rgrpIPolation->button(FPict.bOption1))
         B->setChecked(true);
+    const TListRecPictItem* Item = FStore ? FStore->GetItemByHandle(FPict.iHandle) : nullptr;
+    sbtnImgCopy->setEnabled(Item != nullptr);
+    pboxGrph->SetImage(Item ? ImageOfRecord(Item->Picture) : QImage());
     --FLock;
 }
 
@@ -961,6 +1141,7 @@ void TfrmGradation::showEvent(QShowEvent* Event)
 {
     QDialog::showEvent(Event);
     sbtnGraPaste->setEnabled(ClipboardHasGradation());
+    sbtnImgPaste->setEnabled(IsClipboardFormatAvailable(CF_DIB));
     // A place saved on another monitor layout is brought back into the work
     // area rather than opening a modal window nobody can reach.
     const std::vector<int32_t> V = ReadPickerSetting(FSettings, FSection, FPosName);

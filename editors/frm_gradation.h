@@ -12,8 +12,10 @@
 #include "editors/anchor_grad.h"
 #include "paint/fill_value.h"
 #include "paint/gradation_object.h"
+#include "platform/global_memory.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QPainterPath>
 
 #include <cstdint>
@@ -27,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QWidget;
 class TGradStopBars;
 class TMemIniFile;
@@ -66,6 +69,29 @@ private:
     uint8_t FMode = 0;
 };
 
+// The fill picture at its own size, centred on grey when it is smaller than
+// the view; dragging with the left button pans the scroll box around it.
+class TPictView : public QWidget {
+    Q_OBJECT
+public:
+    TPictView(QScrollArea& Box, QWidget* Parent);
+    void SetImage(const QImage& Image);
+    const QImage& Image() const { return FImage; }
+    bool Panning() const { return FPanning; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    QScrollArea& FBox;
+    QImage FImage;
+    bool FPanning = false;
+    QPoint FDown, FScrollAtDown;
+};
+
 class TfrmGradation : public QDialog {
     Q_OBJECT
 public:
@@ -84,6 +110,10 @@ public:
     // A picture file as the fill picture: stored under a new handle with its
     // size; false (and "画像の読み込みに失敗しました。") when it cannot be read.
     bool LoadPictureFile(const std::string& FileName);
+    // A packed DIB (the clipboard's or the scanner's) as the fill picture, the
+    // same way; false when the block holds no picture. The block stays the
+    // caller's.
+    bool TakePackedDib(HGLOBAL Dib, const std::string& Name);
     // Handles of the pictures stored while the editor was open.
     const std::vector<int32_t>& AddedPictures() const { return FAdded; }
     // The object's size for btnFitSize (the stand-in star's 400 x 200 box
@@ -168,6 +198,11 @@ public:
     QPushButton* btnAdjustSizeForImage;
     QPushButton* btnFitSize;
     QPushButton* sbtnImgLoad;
+    QPushButton* sbtnImgCopy;
+    QPushButton* sbtnImgPaste;
+    QPushButton* sbtnInputTwain;
+    QScrollArea* sboxGrph;
+    TPictView* pboxGrph;
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -182,6 +217,10 @@ private:
     void IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set);
     void PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field);
     void TakeRatio();
+    bool AddPictureImage(QImage Image, const std::string& Name);
+    void CopyPicture();
+    void PastePicture();
+    void InputTwain();
     // The stored picture's own size (0 x 0 without one).
     QSize PictureSize() const;
     void PercentEdit(QLineEdit* Edit, bool Width);
