@@ -968,6 +968,7 @@ void TfrmGradation::InputTwain()
 void TfrmGradation::SetUp(const std::string& Code, const QPainterPath& Outline, TListRecPict* Store)
 {
     FStore = Store;
+    FShowing = false;
     FAdded.clear();
     const QPainterPath Source = Outline.isEmpty() ? StarPath() : Outline;
     const QRectF B = Source.boundingRect();
@@ -1083,7 +1084,12 @@ void TfrmGradation::LoadPictControls()
         B->setChecked(true);
     const TListRecPictItem* Item = FStore ? FStore->GetItemByHandle(FPict.iHandle) : nullptr;
     sbtnImgCopy->setEnabled(Item != nullptr);
-    pboxGrph->SetImage(Item ? ImageOfRecord(Item->Picture) : QImage());
+    // The view's copy is made once per picture, not at every size edit.
+    if (!Item || !FShowing || FShownHandle != FPict.iHandle) {
+        pboxGrph->SetImage(Item ? ImageOfRecord(Item->Picture) : QImage());
+        FShowing = Item != nullptr;
+        FShownHandle = FPict.iHandle;
+    }
     --FLock;
 }
 

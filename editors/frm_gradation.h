@@ -237,6 +237,9 @@ private:
     QSize FObjectSize{400, 200};
     TListRecPict* FStore = nullptr;
     std::vector<int32_t> FAdded;
+    // The store's picture pboxGrph shows, while it shows one.
+    bool FShowing = false;
+    int32_t FShownHandle = 0;
     double FRatio = 1.0; // width / height kept with cboxConstRatio
     int FZoom = 100;
     int FLock = 0;

@@ -105,8 +105,9 @@ TEST(FrmGradationPicture, PastedBitmapsOfAnyDepthBecomeTheFillPicture)
         const TListRecPictItem* Item = T.Store.GetItemByHandle(T.F.AddedPictures()[0]);
         ASSERT_NE(Item, nullptr);
         EXPECT_EQ(RecPictureHeader(Item->Picture)->biBitCount, C.StoredBits);
-        if (!C.PictOnly)
+        if (!C.PictOnly) {
             EXPECT_EQ(T.F.pboxGrph->Image(), C.Put.convertToFormat(QImage::Format_RGB888));
+        }
     }
 }
 
