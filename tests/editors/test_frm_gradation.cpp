@@ -74,10 +74,12 @@ TEST(FrmGradation, FillCodesInAndOut)
         EXPECT_EQ(T.F.btnOK->isEnabled(), C.Kind != 0) << C.In;
         EXPECT_EQ(T.F.rbtnFTGrad->isChecked(), C.Kind == 2) << C.In;
         EXPECT_EQ(T.F.rbtnFTNone->isChecked(), C.Kind == 5) << C.In;
-        if (C.Kind == 2 || C.Kind == 4)
+        if (C.Kind == 2 || C.Kind == 4) {
             EXPECT_EQ(T.F.cboxRotate->isChecked(), C.Rotate) << C.In;
-        if (C.Kind == 4)
+        }
+        if (C.Kind == 4) {
             EXPECT_EQ(T.F.PictParam(), Pict);
+        }
     }
 }
 
