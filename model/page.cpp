@@ -76,12 +76,9 @@ void FreePixels(TrecPicture& P)
     }
 }
 
-// Each side is capped as well as the area: a side of 0 would otherwise let
-// the other reach any length.
 void CheckPageSize(int64_t Width, int64_t Height, const char* Caller)
 {
-    if (Width < 0 || Height < 0 || Width > MaxPicturePixels || Height > MaxPicturePixels ||
-        Width * Height > MaxPicturePixels)
+    if (!PageSizeAllowed(Width, Height))
         throw EUserError(std::string(Caller) + ": Illegal Size (" + std::to_string(Width) + " x " +
                          std::to_string(Height) + ")");
 }
@@ -1342,4 +1339,12 @@ void TPage::UndoNodeChange(const void* Data, int32_t Size, bool Forward)
             R.Line->SetOutputPathState(0);
         }
     }
+}
+
+bool PageSizeAllowed(int64_t Width, int64_t Height)
+{
+    // Each side is capped as well as the area: a side of 0 would otherwise
+    // let the other reach any length.
+    return Width >= 0 && Height >= 0 && Width <= MaxPicturePixels && Height <= MaxPicturePixels &&
+           Width * Height <= MaxPicturePixels;
 }

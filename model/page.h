@@ -45,6 +45,10 @@ constexpr int32_t PageStreamVersion = 25;
 extern const char* const gcstrCFDrawItem;
 
 #pragma pack(push, 1)
+// Whether a page may be Width x Height: no side negative, no side and no
+// area of more than MaxPicturePixels pixels (a page of 0 x 0 is allowed).
+bool PageSizeAllowed(int64_t Width, int64_t Height);
+
 struct TrecPrintPosition {
     int32_t Left = 0;
     int32_t Top = 0;

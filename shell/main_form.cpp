@@ -17,7 +17,6 @@
 #include "platform/qt/clipboard_mime.h"
 #include "platform/qt/dde_server.h"
 #include "platform/qt/window_routines.h"
-#include "raster/bmp_conv.h"
 #include "raster/picture_file.h"
 #include "shell/app_property.h"
 #include "shell/child_menus.h"
@@ -410,7 +409,7 @@ void TfrmTavro::OpenCommandLine()
 
 bool PageDefaultsUsable(int32_t Width, int32_t Height)
 {
-    return Width >= 1 && Height >= 1 && int64_t(Width) * Height <= MaxPicturePixels;
+    return Width >= 1 && Height >= 1 && PageSizeAllowed(Width, Height);
 }
 
 void TfrmTavro::NewDocument()
