@@ -4,6 +4,7 @@
 
 #include "foundation/ini_file.h"
 #include "platform/message_box.h"
+#include "platform/test_support.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -14,17 +15,11 @@
 #include <string>
 #include <vector>
 
-// A settings object on a file in a fresh folder.
+// A settings object on a file in a fresh folder (under the tests' TMPDIR).
 struct TTestIni {
-    TTestIni()
-    {
-        char Template[] = "/tmp/tavro_pickers_XXXXXX";
-        Dir = mkdtemp(Template);
-        Ini = std::make_unique<TMemIniFile>(Dir + "/settings.ini");
-    }
-    ~TTestIni() { std::filesystem::remove_all(Dir); }
-    std::string Dir;
-    std::unique_ptr<TMemIniFile> Ini;
+    TTempDir Folder;
+    const std::string& Dir = Folder.Dir;
+    std::unique_ptr<TMemIniFile> Ini = std::make_unique<TMemIniFile>(Folder / "settings.ini");
 };
 
 // Records the boxes asked for while it lives, answering each with OK.

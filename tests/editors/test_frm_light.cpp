@@ -511,7 +511,6 @@ TEST_F(LightForm, FormFaceMatchesTheGolden)
     Form->lboxLightName->setCurrentRow(1);
     Form->show();
     ExpectMatchesGolden(Form->pboxPreView->grab().toImage(), "editors/light_preview.png", 8, 40);
-    Form->grab().save("/tmp/light_form.png");
 }
 
 } // namespace
