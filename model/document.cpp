@@ -669,10 +669,8 @@ void TOLEDocumentWex::Open()
     // Read into memory at once: the file is shut before anything changes.
     TMemoryStream Data;
     bool Opened = false;
-    // Only a regular file: opening a pipe blocks until a writer comes, and
-    // a device or a folder is no document.
-    struct stat St;
-    if (::stat(FFileName.c_str(), &St) != 0 || !S_ISREG(St.st_mode))
+    // A folder is no document either.
+    if (!IsRegularFile(FFileName))
         throw EUserError(FFileName + " を開けません。");
     try {
         TFileStream File(FFileName, fmOpenRead | fmShareDenyWrite);

@@ -13,6 +13,11 @@
 // written is refused. When the folder refuses new files but the file itself
 // is writable, the file is rewritten in place. Returns 0 or the errno of the
 // failure.
+// True when Path names a regular file (links followed). Opening anything
+// else as a document or picture would block (a pipe waits for a writer) or
+// never end (a device).
+bool IsRegularFile(const std::string& Path);
+
 int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Size);
 
 // True when Entry (a name in a folder) is FileName's name followed by "." and

@@ -22,6 +22,7 @@
 #include "platform/qt/application_wex.h"
 #include "platform/qt/clipboard_mime.h"
 #include "platform/qt/dde_server.h"
+#include "platform/safe_write.h"
 #include "raster/bmp_conv.h"
 #include "raster/picture_file.h"
 #include "raster/rec_picture.h"
@@ -43,7 +44,6 @@
 #include <fstream>
 #include <memory>
 
-#include <sys/stat.h>
 
 namespace {
 
@@ -96,9 +96,7 @@ struct TBlockGuard {
 // anything else is read, and a file larger than MaxBytes is refused.
 bool ReadDrawItemTextFile(const std::string& Path, int64_t MaxBytes, std::string& Text)
 {
-    // A pipe or a device would block the reading or never end.
-    struct stat St {};
-    if (::stat(Path.c_str(), &St) != 0 || !S_ISREG(St.st_mode))
+    if (!IsRegularFile(Path))
         return false;
     std::ifstream In(Path, std::ios::binary);
     if (!In)
