@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <stdexcept>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -75,6 +76,7 @@ struct TLook {
     std::string Slug;          // file name of the golden
     std::string Beneath;       // a fill painted first ("" for none)
     TValues BeneathValues;
+    TValues Values = {};       // of the effect; its defaults where empty
 };
 
 const TValues cPale{{"塗り方法", "1F0D090"}};
@@ -133,7 +135,7 @@ void PaintSample(const TLook& Look, uint32_t Colour, TrecPicture& Page)
     Text.SetPosition((cFullWidth - (B.Right - B.Left)) / 2 - B.Left, (cFullHeight - (B.Bottom - B.Top)) / 2 - B.Top);
     if (!Look.Beneath.empty())
         Text.Macros().Add(LibraryMacro(Look.Beneath, Look.BeneathValues));
-    Text.Macros().Add(LibraryMacro(Look.Effect, {}));
+    Text.Macros().Add(LibraryMacro(Look.Effect, Look.Values));
     TrecDrawTarget Target;
     RecPictureCreate(Target.Picture, TPoint{0, 0}, cFullWidth, cFullHeight, 24, false);
     RecPictureFillColor(Target.Picture, static_cast<int32_t>(Colour));
@@ -201,4 +203,156 @@ TEST_F(EffectLooks, EachLooksAsItsGoldenRender)
         EXPECT_GE(Differences, 0) << File << " is missing or of another size";
         EXPECT_LE(Differences, 20) << File;
     }
+}
+
+// ---------------------------------------------------------------- what the eye checks
+
+namespace {
+
+const TLook& LookOf(const std::string& Effect)
+{
+    for (const TLook& L : Looks())
+        if (L.Effect == Effect)
+            return L;
+    throw std::runtime_error("no look for " + Effect);
+}
+
+int32_t Luminance(const uint8_t* P) // blue, green, red
+{
+    return (P[2] * 299 + P[1] * 587 + P[0] * 114) / 1000;
+}
+
+bool Near(const uint8_t* P, uint32_t Colour, int32_t Tolerance)
+{
+    return std::abs(P[0] - static_cast<int32_t>(Colour >> 16 & 0xFF)) <= Tolerance &&
+           std::abs(P[1] - static_cast<int32_t>(Colour >> 8 & 0xFF)) <= Tolerance &&
+           std::abs(P[2] - static_cast<int32_t>(Colour & 0xFF)) <= Tolerance;
+}
+
+// The sample's coverage: 255 inside the glyphs, 0 outside, on the full page.
+struct TCoverage {
+    TOwned Page;
+    TCoverage()
+    {
+        PaintSample({"塗り(ボカシ)", "", "", {}, {{"塗り方法", "1000000"}}}, 0xFFFFFF, Page.P);
+    }
+    int32_t At(int32_t X, int32_t Y) const
+    {
+        if (X < 0 || Y < 0 || X >= cFullWidth || Y >= cFullHeight)
+            return 0;
+        return 255 - RecPictureGetPixelPtr(Page.P, X, Y)[0];
+    }
+    bool Inside(int32_t X, int32_t Y) const { return At(X, Y) >= 250; }
+    // Fully inside, with the outside at most Reach pixels away.
+    bool Edge(int32_t X, int32_t Y, int32_t Reach) const
+    {
+        if (!Inside(X, Y))
+            return false;
+        for (int32_t DY = -Reach; DY <= Reach; ++DY)
+            for (int32_t DX = -Reach; DX <= Reach; ++DX)
+                if (At(X + DX, Y + DY) <= 5)
+                    return true;
+        return false;
+    }
+};
+
+// Share of the pixels where Where holds that also satisfy Test.
+template <class TWhere, class TTest>
+double Share(const TrecPicture& P, TWhere Where, TTest Test)
+{
+    int64_t All = 0, Hits = 0;
+    for (int32_t Y = 0; Y < cFullHeight; ++Y)
+        for (int32_t X = 0; X < cFullWidth; ++X)
+            if (Where(X, Y)) {
+                ++All;
+                Hits += Test(RecPictureGetPixelPtr(P, X, Y)) ? 1 : 0;
+            }
+    return All ? static_cast<double>(Hits) / static_cast<double>(All) : 0.0;
+}
+
+class EffectLooksByEye : public EffectLooks {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(cGothicFile))
+            GTEST_SKIP() << "font file " << cGothicFile << " is missing: run tools/setup";
+        FFonts = std::make_unique<TGothicOnly>();
+        FCover = std::make_unique<TCoverage>();
+    }
+    std::unique_ptr<TGothicOnly> FFonts;
+    std::unique_ptr<TCoverage> FCover;
+};
+
+} // namespace
+
+TEST_F(EffectLooksByEye, InnerStrokeLeavesTheStrokesOfLargeTextTheirFill)
+{
+    TOwned Render;
+    PaintSample(LookOf("縁取り（内側）"), 0xFFFFFF, Render.P);
+    const double Pen = Share(Render.P, [&](int32_t X, int32_t Y) { return FCover->Inside(X, Y); },
+                             [](const uint8_t* P) { return Near(P, 0x303030, 16); });
+    EXPECT_LT(Pen, 0.5) << "the pen covers " << Pen << " of the glyphs";
+}
+
+// The lit edge of a glossy relief, a metal face and the clouds stay darker
+// than the white page, so the outline reads.
+TEST_F(EffectLooksByEye, EdgesStayReadableOnWhite)
+{
+    for (const char* Effect : {"エンボス（光沢付け）", "ベベル（光沢付け）", "金属光沢", "雲"}) {
+        SCOPED_TRACE(Effect);
+        TOwned Render;
+        PaintSample(LookOf(Effect), 0xFFFFFF, Render.P);
+        const double Faint = Share(Render.P, [&](int32_t X, int32_t Y) { return FCover->Edge(X, Y, 1); },
+                                   [](const uint8_t* P) { return Luminance(P) > 225; });
+        EXPECT_LT(Faint, 0.02) << Faint << " of the edge fades into the page";
+    }
+}
+
+// Light only lightens: no channel of the fill beneath gets darker.
+TEST_F(EffectLooksByEye, InnerGlowOnlyLightensTheFill)
+{
+    const TLook& Glow = LookOf("光彩（内側）");
+    TOwned Fill, Render;
+    PaintSample({Glow.Beneath, "", "", {}, Glow.BeneathValues}, cPageColours[1], Fill.P);
+    PaintSample(Glow, cPageColours[1], Render.P);
+    int64_t Darker = 0;
+    for (int32_t Y = 0; Y < cFullHeight; ++Y)
+        for (int32_t X = 0; X < cFullWidth; ++X)
+            for (int K = 0; K < 3; ++K)
+                Darker += RecPictureGetPixelPtr(Render.P, X, Y)[K] + 2 < RecPictureGetPixelPtr(Fill.P, X, Y)[K];
+    EXPECT_EQ(Darker, 0);
+}
+
+// Ink specks standing alone outside the letters make the stamp's edge
+// look like pixel noise.
+TEST_F(EffectLooksByEye, StampEdgeIsRaggedNotSpeckled)
+{
+    TOwned Render;
+    PaintSample(LookOf("スタンプ"), 0xFFFFFF, Render.P);
+    auto Ink = [&](int32_t X, int32_t Y) {
+        return X >= 0 && Y >= 0 && X < cFullWidth && Y < cFullHeight &&
+               Luminance(RecPictureGetPixelPtr(Render.P, X, Y)) < 200;
+    };
+    int64_t Alone = 0, Outside = 0;
+    for (int32_t Y = 0; Y < cFullHeight; ++Y)
+        for (int32_t X = 0; X < cFullWidth; ++X)
+            if (FCover->At(X, Y) == 0 && Ink(X, Y)) {
+                ++Outside;
+                int32_t Neighbours = 0;
+                for (int32_t DY = -1; DY <= 1; ++DY)
+                    for (int32_t DX = -1; DX <= 1; ++DX)
+                        Neighbours += (DX || DY) && Ink(X + DX, Y + DY);
+                Alone += Neighbours <= 1;
+            }
+    EXPECT_LT(Alone, 50) << Alone << " of the " << Outside << " ink pixels outside the letters stand alone";
+}
+
+// Lead lines are a frame round a few pieces, not a net over the fill.
+TEST_F(EffectLooksByEye, StainedGlassLeadIsNoNet)
+{
+    TOwned Render;
+    PaintSample(LookOf("ステンドグラス"), 0xFFFFFF, Render.P);
+    const double Lead = Share(Render.P, [&](int32_t X, int32_t Y) { return FCover->Inside(X, Y); },
+                              [](const uint8_t* P) { return Near(P, 0x303030, 40); });
+    EXPECT_LT(Lead, 0.16) << "lead covers " << Lead << " of the glyphs";
 }
