@@ -19,10 +19,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <stdexcept>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,8 +32,8 @@ namespace {
 const std::string cGothicFile = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
 const std::string cSample = "Tavro 文字";
 constexpr int32_t cSize = 120;
-// The golden keeps the part that shows most, "o 文字" at full scale, of both
-// pages one above the other.
+// The golden keeps "o 文字", the part with the kanji's thin horizontal
+// strokes and a round letter, at full scale, both pages one above the other.
 constexpr int32_t cFullWidth = 640, cFullHeight = 160;
 constexpr int32_t cCropLeft = 255, cCropTop = 10, cCropWidth = 375, cCropHeight = 140;
 constexpr int32_t cPages = 2;
