@@ -55,14 +55,6 @@ struct TPalette {
     TDoDragDropHandler Old;
 };
 
-QStringList ItemsOf(const QComboBox* Box)
-{
-    QStringList Items;
-    for (int I = 0; I < Box->count(); ++I)
-        Items << Box->itemText(I);
-    return Items;
-}
-
 } // namespace
 
 TEST(PltColorItems, EachModeListsItsFixedValues)
@@ -134,7 +126,6 @@ TEST(PltColorWindow, ModeButtonsRefillTheFixedPartBox)
         // The grey of a box without choices.
         EXPECT_EQ(P.Form->cmbHSV->palette().color(QPalette::Base) == QColor(0x808080), !C.Enabled) << C.Mode;
     }
-    EXPECT_EQ(ItemsOf(P.Form->cmbHSV), QStringList{});
     // The choice of a fixed part leaves the others.
     EXPECT_EQ(P.Form->Hue(), 355000);
     EXPECT_EQ(P.Form->Sat(), 128);
@@ -206,18 +197,6 @@ TEST(PltColorWindow, PressingAnEmptyCellOrOutsideTheGridDragsNothing)
     P.PressCell(17, 12); // after the sixteen standard colours
     P.Press(P.Form->pboxPal, QPoint(P.Form->pboxPal->width() + 3, 3));
     EXPECT_TRUE(P.Drags.empty());
-}
-
-TEST(PltColorWindow, CellHintsShowTheCellsColour)
-{
-    TPalette P;
-    P.Form->SetMode(PltModeWeb);
-    const QRect Cell = CellRect(P.Form->pboxPal->size(), PltModeWeb, 5, 0);
-    const TCellHint Hint = P.Form->pboxPal->OnHint(Cell.center());
-    EXPECT_EQ(Hint.Text, "RGB = $FF0000");
-    EXPECT_EQ(Hint.Color, 0x0000FF);
-    EXPECT_EQ(Hint.Cell, Cell);
-    EXPECT_TRUE(P.Form->pboxPal->OnHint(CellRect(P.Form->pboxPal->size(), PltModeWeb, 17, 12).center()).Text.isEmpty());
 }
 
 TEST(PltColorPen, RecordCarriesCapJoinWidthAndMiter)
