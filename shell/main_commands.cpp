@@ -5,6 +5,7 @@
 
 #include "shell/about_form.h"
 
+#include "editors/frm_plt_color.h"
 #include "foundation/app_environment.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"

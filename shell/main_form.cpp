@@ -2,6 +2,7 @@
 // window system's notices (clipboard, minimising, activation, fonts).
 #include "shell/main_form.h"
 
+#include "editors/frm_plt_color.h"
 #include "foundation/app_environment.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/text_fields.h"
@@ -375,7 +376,7 @@ void TfrmTavro::StartUp()
     RegisterDragDrop(this, FDropTarget.Get());
 
     if (!frmPltColor)
-        frmPltColor = new TfrmPltColorPlaceholder(this);
+        frmPltColor = new TfrmPltColor(this);
     frmPltColor->setVisible(FbPaletteVisible != 0);
     if (!frmObjProperty) {
         frmObjProperty = std::make_unique<TfrmObjPropertyPlaceholder>(this);

@@ -9,7 +9,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-QPointer<TfrmPltColorPlaceholder> frmPltColor;
 std::unique_ptr<TfrmObjPropertyPlaceholder> frmObjProperty;
 
 namespace {
@@ -32,24 +31,6 @@ void PostClosed(QWidget* Owner, QWidget* Window)
 }
 
 } // namespace
-
-TfrmPltColorPlaceholder::TfrmPltColorPlaceholder(QWidget* Owner) : QWidget(Owner, Qt::Tool)
-{
-    setObjectName("frmPltColor");
-    setWindowTitle("色");
-    // A floating window does not keep the program running on its own.
-    setAttribute(Qt::WA_QuitOnClose, false);
-    auto* Layout = new QVBoxLayout(this);
-    Layout->addWidget(new QLabel("色", this));
-    // Left of the frame, where its placement leaves room for floating windows.
-    PlaceInWorkArea(this, 0, 340, 226, 120);
-}
-
-void TfrmPltColorPlaceholder::closeEvent(QCloseEvent* Event)
-{
-    QWidget::closeEvent(Event);
-    PostClosed(parentWidget(), this);
-}
 
 TfrmObjPropertyPlaceholder::TfrmObjPropertyPlaceholder(QWidget* Owner) : QWidget(nullptr, Qt::Tool), FOwner(Owner)
 {

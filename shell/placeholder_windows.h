@@ -1,6 +1,6 @@
-// Stand-ins for the floating windows that come later: the colour palette
-// window and the object property panel. Each is a tool window created at
-// its place in start-up; closing one tells the frame (TToolWindowClosedEvent).
+// Stand-in for the floating window that comes later: the object property
+// panel. It is a tool window created at its place in start-up; closing it
+// tells the frame (TToolWindowClosedEvent).
 // The panel holds the five property pages as tabs of one page control; a
 // page counts as shown while the panel is visible and its tab is.
 #pragma once
@@ -14,15 +14,6 @@
 
 class QTabWidget;
 class TDrawItem;
-
-class TfrmPltColorPlaceholder : public QWidget {
-public:
-    // Owner is the window told of the close (the frame).
-    explicit TfrmPltColorPlaceholder(QWidget* Owner);
-
-protected:
-    void closeEvent(QCloseEvent* Event) override;
-};
 
 class TfrmObjPropertyPlaceholder : public QWidget {
 public:
@@ -63,7 +54,5 @@ private:
     QPointer<QWidget> FOwner;
 };
 
-// The palette window (a child of the frame) and the panel (kept until the
-// end of the main block); nil before start-up.
-extern QPointer<TfrmPltColorPlaceholder> frmPltColor;
+// The panel (kept until the end of the main block); nil before start-up.
 extern std::unique_ptr<TfrmObjPropertyPlaceholder> frmObjProperty;

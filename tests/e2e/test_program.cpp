@@ -21,6 +21,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -67,6 +68,9 @@ TEST(Program, ShowsTheDocumentOfItsCommandLine)
     ASSERT_TRUE(StartUnits());
     WriteRedDocument(Tmp / "red.srn");
     FinishUnits();
+    // The drag palette shows pure red cells of its own: it starts hidden.
+    std::filesystem::create_directories(Tmp / "data/tavro");
+    std::ofstream(Tmp / "data/tavro/tavro.ini") << "[4.0]\nFlags=1,1,1,0\n";
 
     QProcess Tavro;
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();

@@ -3,6 +3,7 @@
 // without documents, and the help frame page.
 #include "shell_test_support.h"
 
+#include "editors/frm_plt_color.h"
 #include "foundation/user_error.h"
 #include "paint/macro_library.h"
 #include "platform/qt/window_routines.h"
@@ -121,6 +122,8 @@ TEST_F(TFrameTest, StartUpOpensOneUntitledDocumentAndShutdownWritesTheSettings)
     EXPECT_TRUE(Frame->acceptDrops());
     ASSERT_TRUE(frmPltColor);
     EXPECT_TRUE(frmPltColor->isVisible());
+    EXPECT_EQ(frmPltColor->windowTitle(), "ドラッグパレット");
+    EXPECT_EQ(frmPltColor->parentWidget(), Frame.get());
     EXPECT_TRUE(Frame->actDispColPlt->isChecked());
     EXPECT_TRUE(Frame->actCommonPage->isChecked());
     EXPECT_EQ(gDocuments->GetDocument(0)->History()->ObjCount(),
@@ -135,6 +138,9 @@ TEST_F(TFrameTest, StartUpOpensOneUntitledDocumentAndShutdownWritesTheSettings)
     EXPECT_EQ(Setting("Flags"), "1,1,1,1");
     EXPECT_EQ(Setting("DspSmth"), "1");
     EXPECT_NE(Setting("PosMain"), "(none)");
+    // The palette window went with the frame and kept its placement.
+    EXPECT_FALSE(frmPltColor);
+    EXPECT_NE(Setting("PosPltColor"), "(none)");
 }
 
 TEST_F(TFrameTest, SavedSettingsAreReadAtStartUp)

@@ -4,6 +4,7 @@
 // rectangles, and the batch conversion to BMP.
 #include "shell_test_support.h"
 
+#include "editors/frm_plt_color.h"
 #include "foundation/user_error.h"
 #include "paint/fill_value.h"
 #include "paint/macro_library.h"
