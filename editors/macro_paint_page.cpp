@@ -19,6 +19,7 @@
 #include "foundation/user_error.h"
 #include "model/draw_group.h"
 #include "model/draw_item.h"
+#include "model/document.h"
 #include "model/draw_object.h"
 #include "model/page.h"
 #include "paint/macro_library.h"
@@ -914,6 +915,10 @@ void TMacroPaintPage::RunCellDialog(
     if (!FLink.DrawItem())
         return;
     RevertLive();
+    // A cancelled dialog leaves the document as it found it, its modified
+    // flag included, though its tests changed the drawing meanwhile.
+    auto* Document = FLink.Page() ? dynamic_cast<TOLEDocumentWex*>(FLink.Page()->Document()) : nullptr;
+    const bool WasModified = Document && Document->Modified();
     const auto Test = [this, Col, Row](const std::string& Value) { SetQuickParam(Col, Row, Value, true); };
     std::string Result;
     bool Ok = false;
@@ -924,6 +929,8 @@ void TMacroPaintPage::RunCellDialog(
     if (Ok && !Result.empty()) {
         SetQuickParam(Col, Row, Result);
     } else if (RevertLive()) {
+        if (Document && !WasModified)
+            Document->SetModified(false);
         FLink.ItemsChangedLive();
     }
     RepaintCellControl(Col, Row);
