@@ -759,11 +759,21 @@ void TMacroPaintPage::DrawCell(QPainter& Canvas, int Col, int Row, const QRect& 
     if (Beyond)
         return;
     if (Row == 0) {
-        if (Col % 2 == 1)
-            return;
-        // The enabled check box, then the caption in bold.
+        // The header spans the macro's two columns: the value column's half
+        // is painted as the continuation of the caption column's.
+        const QRect Pair = Col % 2 == 0
+                               ? QRect(Rect.left(), Rect.top(),
+                                       Rect.width() + cgridMacroPaint->GridLineWidth() +
+                                           (Col + 1 < cgridMacroPaint->ColCount() ? cgridMacroPaint->ColWidths(Col + 1) : 0),
+                                       Rect.height())
+                               : QRect(Rect.left() - cgridMacroPaint->GridLineWidth() - cgridMacroPaint->ColWidths(Col - 1),
+                                       Rect.top(), Rect.right() + 1 - (Rect.left() - cgridMacroPaint->GridLineWidth() -
+                                                                       cgridMacroPaint->ColWidths(Col - 1)),
+                                       Rect.height());
+        Canvas.save();
+        Canvas.setClipRect(Rect);
         const int Box = std::min(Rect.height(), cgridMacroPaint->RowHeights(0)) - 8;
-        const QRect Check(Rect.left() + 4, Rect.top() + (Rect.height() - Box) / 2, Box, Box);
+        const QRect Check(Pair.left() + 4, Pair.top() + (Pair.height() - Box) / 2, Box, Box);
         TMacros* Macros = BufMacros();
         const uint8_t Enabled = Macros && Item < Macros->Count() ? Macros->GetMacro(Item)->Enabled() : 0;
         Canvas.fillRect(Check, Enabled == 255 ? Pal.color(QPalette::Button) : Pal.color(QPalette::Base));
@@ -778,13 +788,13 @@ void TMacroPaintPage::DrawCell(QPainter& Canvas, int Col, int Row, const QRect& 
         F.setBold(true);
         Canvas.setFont(F);
         Canvas.setPen(Selected ? Pal.color(QPalette::HighlightedText) : Pal.color(QPalette::ButtonText));
-        const QRect Text(Check.right() + 4, Rect.top(), 1 << 14, Rect.height());
-        Canvas.setClipRect(Rect.united(QRect(Rect.left(), Rect.top(), Rect.width() * 2 + 200, Rect.height())));
-        Canvas.drawText(Text, Qt::AlignLeft | Qt::AlignVCenter, cgridMacroPaint->Cells(Col, Row));
+        Canvas.drawText(QRect(Check.right() + 4, Pair.top(), Pair.width(), Pair.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                        cgridMacroPaint->Cells(Col - Col % 2, 0));
         if (Selected) {
             Canvas.setPen(QPen(Pal.color(QPalette::HighlightedText), 1, Qt::DotLine));
-            Canvas.drawRect(Rect.adjusted(1, 1, -2, -2));
+            Canvas.drawRect(Pair.adjusted(1, 1, -2, -2));
         }
+        Canvas.restore();
         return;
     }
     Canvas.setPen(Pal.color(QPalette::Text));
