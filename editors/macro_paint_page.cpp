@@ -33,6 +33,9 @@
 #include "store/picture_store.h"
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/ole2_color.h"
+#include "ui/ole2_gradation.h"
+#include "ui/ole2_pen.h"
 #include "ui/panel_button.h"
 
 #include <QComboBox>
@@ -41,6 +44,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -176,6 +180,37 @@ void InCommand(THistoryCommand* History, const std::string& Caption, const std::
         throw;
     }
     History->CommandEnd();
+}
+
+// The object's outline as the fill editor previews it.
+QPainterPath PathOf(const TrecPath& Path)
+{
+    QPainterPath Out;
+    for (int32_t I = 0; I < Path.Count; ++I) {
+        const QPointF Pt(Path.Points[size_t(I)].X, Path.Points[size_t(I)].Y);
+        const uint8_t Type = Path.pabType[size_t(I)];
+        switch (Type & ~PT_CLOSEFIGURE) {
+        case PT_MOVETO:
+            Out.moveTo(Pt);
+            break;
+        case PT_BEZIERTO:
+            if (I + 2 < Path.Count) {
+                Out.cubicTo(Pt, QPointF(Path.Points[size_t(I + 1)].X, Path.Points[size_t(I + 1)].Y),
+                            QPointF(Path.Points[size_t(I + 2)].X, Path.Points[size_t(I + 2)].Y));
+                I += 2;
+                if (Path.pabType[size_t(I)] & PT_CLOSEFIGURE)
+                    Out.closeSubpath();
+                continue;
+            }
+            Out.lineTo(Pt);
+            break;
+        default:
+            Out.lineTo(Pt);
+        }
+        if (Type & PT_CLOSEFIGURE)
+            Out.closeSubpath();
+    }
+    return Out;
 }
 
 // Kinds whose parameters are bound to intermediate results and have no editor.
@@ -661,6 +696,18 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
         const uint32_t Kinds = Kind == pkFill ? 0x0F : Kind == pkPlaneFill ? 0x11 : 0x21;
         B->SetKinds(Kinds);
         B->OnClick = [this, Col, Row, Kinds](QObject*) { EditFill(Col, Row, Kinds); };
+        if (Kind == pkFill)
+            B->OnDragStart = [this, Col, Row](QObject*) {
+                const std::string Value = CellValue(Col, Row);
+                if (Value.size() > 1 && Value[0] == '1') {
+                    try {
+                        DragDropColor(int32_t(std::stoul(Value.substr(1), nullptr, 16)));
+                    } catch (const std::logic_error&) {
+                    }
+                } else if (Value.size() > 2 && Value[0] == '2') {
+                    DragDropGradation(Value.substr(2));
+                }
+            };
         B->OnDropped = [this, Col, Row](QObject*, const std::string& Fill) {
             std::string Text = Fill;
             const std::string Old = CellValue(Col, Row);
@@ -682,6 +729,11 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
     case pkLineType: {
         auto* B = new TPanelPenButton(cgridMacroPaint->viewport());
         B->OnClick = [this, Col, Row](QObject*) { EditPen(Col, Row); };
+        B->OnDragStart = [this, Col, Row](QObject*) {
+            TrecPenData Pen{};
+            StrToPenData(CellValue(Col, Row), Pen);
+            DragDropPen(Pen);
+        };
         B->OnPenDropped = [this, Col, Row](QObject*, const TrecPenData& Pen) {
             std::string Text;
             PenDataToStr(Pen, Text);
@@ -957,6 +1009,8 @@ void TMacroPaintPage::EditFill(int Col, int Row, uint32_t Kinds)
         const char* Dir = (Kinds & 0x10) ? "DirPlneTexture" : (Kinds & 0x20) ? "DirPictTexture" : "DirGrph";
         TfrmGradation Form(FLink.DialogOwner(), FIniFile, "4.0", "FlgGrad", "PosGrad", Dir);
         QPainterPath Outline;
+        if (TDrawObject* Object = FirstObject())
+            Outline = PathOf(Object->GetPath());
         TListRecPict* Store = nullptr;
         if (FLink.Page() && FLink.Page()->GetDocument())
             Store = FLink.Page()->GetDocument()->GetPictureStore();

@@ -5,6 +5,8 @@
 #include "model/object_test_support.h"
 
 #include "editors/frm_light.h"
+#include "editors/frm_sel_color.h"
+#include "editors/frm_set_pen.h"
 #include "editors/macro_page_link.h"
 #include "editors/style_dialog.h"
 #include "editors/style_items.h"
@@ -27,6 +29,7 @@
 #include <set>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -145,11 +148,15 @@ struct MacroPage : ::testing::Test {
                 return R;
         return -1;
     }
+    // The first value under Caption in any line of the object's macro.
     std::string Value(const std::string& Caption, int Macro = 0)
     {
-        std::string V;
-        Line->Macros().GetMacro(Macro)->GetParamValue(Caption, V);
-        return V;
+        const TMacro& M = *Line->Macros().GetMacro(Macro);
+        for (int32_t L = 0; L < M.LineCount(); ++L)
+            for (const TMacroParam& Q : M.Line(L).Params)
+                if (Q.Caption.value_or("") == Caption && Q.Value)
+                    return *Q.Value;
+        return {};
     }
     std::vector<std::string> Names()
     {
@@ -545,4 +552,62 @@ TEST_F(MacroPage, GridHoldsWholeRowsAndThePageLooksRight)
     Shot.save(QString::fromStdString(Defaults.Folders.Tmp / "macro_page.png"));
     if (const char* Keep = std::getenv("TAVRO_KEEP_GRAB"))
         Shot.save(QString::fromUtf8(Keep));
+}
+
+// The colour and pen cells: the dialog's live tests show in the drawing, OK
+// records one command from the value before the dialog.
+TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
+{
+    struct Case {
+        int32_t Kind;
+        std::function<void()> Drive;
+        std::string Expected;
+    };
+    const Case Cases[] = {
+        {pkColor,
+         [] {
+             TMacroPaintPage::ColorDialogRun = [](TfrmSelColor* F) {
+                 F->SetColor(0x00FF00);
+                 return int(QDialog::Accepted);
+             };
+         },
+         "65280"},
+        {pkLineType,
+         [] {
+             TMacroPaintPage::PenFormShown = [](TfrmSetPen* F) {
+                 QTimer::singleShot(0, F, [F] {
+                     F->edtWidth->SetPosition(6);
+                     F->Apply();
+                     F->btnOK->click();
+                 });
+             };
+         },
+         "6"},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Kind);
+        int Row = -1;
+        for (const std::string& N : TCatalogueLibraries::Effects()) {
+            SetMacros({N});
+            Reload();
+            for (int R = 1; R <= Grid().ItemRows[0] && Row < 0; ++R)
+                if (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == C.Kind)
+                    Row = R;
+            if (Row > 0)
+                break;
+        }
+        ASSERT_GT(Row, 0);
+        const std::string Caption = P->RowCaption(0, Row);
+        const std::string Before = Value(Caption);
+        C.Drive();
+        auto* Button = qobject_cast<TPanelButton*>(Grid().GetCellControl(1, Row));
+        ASSERT_TRUE(Button);
+        Button->Click();
+        EXPECT_EQ(Value(Caption).substr(0, C.Expected.size()), C.Expected);
+        EXPECT_EQ(Grid().Cells(1, Row).toStdString(), Value(Caption));
+        ExpectOneStep("プロパティの設定");
+        EXPECT_EQ(Value(Caption), Before);
+        TMacroPaintPage::ColorDialogRun = nullptr;
+        TMacroPaintPage::PenFormShown = nullptr;
+    }
 }
