@@ -12,6 +12,7 @@
 #include "editors/style_items.h"
 #include "foundation/streams.h"
 #include "model/document.h"
+#include "model/draw_group.h"
 #include "model/page.h"
 #include "model/page_views.h"
 #include "paint/macro_list.h"
@@ -610,4 +611,49 @@ TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
         TMacroPaintPage::ColorDialogRun = nullptr;
         TMacroPaintPage::PenFormShown = nullptr;
     }
+}
+
+// A selection of two objects with different values: the live change and
+// its commit reach both, and one undo gives each its own value back.
+TEST_F(MacroPage, AMixedValueOfTwoObjectsIsSetAndUndoneOnBoth)
+{
+    auto Group = std::make_unique<TDrawGroup>(Page, -1);
+    TDrawGroup* G = Group.get();
+    Page->RootGroup().AddChild(std::move(Group), -1);
+    auto Second = std::make_unique<TPolyLineObj>(Page, -1);
+    Second->SetPathRecord(MakePath({{10, 10, PT_MOVETO}, {30, 10, PT_LINETO}, {30, 30, PT_LINETO | PT_CLOSEFIGURE}}));
+    Second->Macros().Assign(&Line->Macros());
+    Second->Macros().GetMacro(0)->SetParamValue("不透明度", "70");
+    TPolyLineObj* Other = Second.get();
+    G->AddChild(std::move(Second), -1);
+    auto Third = std::make_unique<TPolyLineObj>(Page, -1);
+    Third->SetPathRecord(MakePath({{50, 10, PT_MOVETO}, {70, 10, PT_LINETO}, {70, 30, PT_LINETO | PT_CLOSEFIGURE}}));
+    Third->Macros().Assign(&Line->Macros());
+    TPolyLineObj* Same = Third.get();
+    G->AddChild(std::move(Third), -1);
+    Link.Item = G;
+    LoadBuf();
+    Buf->Macros().IntersectWith(Other->Macros());
+    P->SetCgridQuickParam();
+    Doc.History()->ClearHistory();
+    const int Row = RowOf(0, "不透明度");
+    EXPECT_EQ(Grid().Cells(1, Row).toStdString(), ""); // mixed
+
+    // Only the group's objects change; the line outside it keeps its value.
+    P->SetQuickParam(1, Row, "30", true);
+    P->SetQuickParam(1, Row, "30");
+    auto Opacity = [](TDrawObject& O) {
+        std::string V;
+        for (int32_t L = 0; L < O.Macros().GetMacro(0)->LineCount(); ++L)
+            for (const TMacroParam& Q : O.Macros().GetMacro(0)->Line(L).Params)
+                if (Q.Caption.value_or("") == "不透明度" && Q.Value)
+                    return *Q.Value;
+        return V;
+    };
+    EXPECT_EQ(Opacity(*Other), "30");
+    EXPECT_EQ(Opacity(*Same), "30");
+    EXPECT_EQ(Value("不透明度"), "100");
+    ExpectOneStep("プロパティの設定");
+    EXPECT_EQ(Opacity(*Other), "70");
+    EXPECT_EQ(Opacity(*Same), "100");
 }
