@@ -342,6 +342,7 @@ TMacroPaintPage::TMacroPaintPage(TMacroPageLink& Link, QWidget* Parent) : QWidge
 
     Style = new TStyle(this);
     Style->HelpContext = StyleLibraryInfo(TStyleKind::MacroPaint).HelpContext;
+    Style->RegistryKey = "4.0";
     Style->RegistryName = StyleLibraryInfo(TStyleKind::MacroPaint).RegistryName;
     Style->LateDrawing = true;
     Style->OnDrawCell = &TMacroPaintPage::StyleDrawCell;
@@ -589,6 +590,7 @@ void TMacroPaintPage::SetCgridQuickParam()
     const int Row = std::clamp(OldRow, std::min(1, cgridMacroPaint->RowCount() - 1), cgridMacroPaint->RowCount() - 1);
     cgridMacroPaint->SetCol(Col);
     cgridMacroPaint->SetRow(Row);
+    RelayoutGrid();
     UpdateMacroButtons();
 }
 
@@ -746,7 +748,6 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
         throw EUserError("SetCgridQuickParam: ptParamType Invalidate");
     }
     Control->setObjectName(QString("cell_%1_%2").arg(Col).arg(Row));
-    Control->installEventFilter(this);
     cgridMacroPaint->Ctrls().Add(Col, Row, Control, QString());
     RepaintCellControl(Col, Row);
 }

@@ -657,3 +657,37 @@ TEST_F(MacroPage, AMixedValueOfTwoObjectsIsSetAndUndoneOnBoth)
     EXPECT_EQ(Opacity(*Other), "70");
     EXPECT_EQ(Opacity(*Same), "100");
 }
+
+// Parameters bound to pictures or planes have no editor: their row shows
+// "!" and the value, until a later parameter of the same caption brings one.
+TEST_F(MacroPage, ParametersWithoutEditorShowBangAndUnknownMacrosRaise)
+{
+    TTestMacroLibrary Library;
+    gMacroLibrary->AddObject(
+        "Bang", MakeTestMacro("Bang", {{"PlaneMakeForPath2", "Shape",
+                                        {{"", "経路"}, {"2,0,1.00", "線種"}, {"塗りつぶし", "塗りつぶし指定"},
+                                         {"255", "カラー"}, {"0", ""}, {"0", ""}, {"ガウス", ""}, {"1", ""},
+                                         {"0", ""}, {"0", ""}}},
+                                       {"NilPlaneMove", "",
+                                        {{"@Shape", "板"}, {"", ""}, {"5", "経路"}, {"0", "ずれ"}}}}));
+    Line->Macros().Clear();
+    Line->Macros().Add(TTestMacroLibrary::Get("Bang"));
+    Reload();
+    ASSERT_EQ(Grid().ItemRows, std::vector<int32_t>{6});
+    const int Plate = RowOf(0, "板");
+    ASSERT_GT(Plate, 0);
+    EXPECT_EQ(Grid().Cells(1, Plate).toStdString(), "!@Shape");
+    EXPECT_EQ(Grid().GetCellControl(1, Plate), nullptr);
+    // The path row took the later number's value and editor.
+    EXPECT_EQ(Grid().Cells(1, RowOf(0, "経路")).toStdString(), "5");
+    EXPECT_TRUE(qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, RowOf(0, "経路"))));
+
+    Buf->Macros().Clear();
+    Buf->Macros().Add(MakeTestMacro("Missing", {}));
+    try {
+        P->SetCgridQuickParam();
+        ADD_FAILURE() << "no error";
+    } catch (const EUserError& E) {
+        EXPECT_STREQ(E.what(), "TfrmObjProperty.SetCgridQuickParam: MacroDef Not Found.");
+    }
+}
