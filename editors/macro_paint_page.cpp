@@ -938,10 +938,10 @@ void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, 
     const int Item = Col / 2;
     if (Item >= Macros->Count() || Item >= int(FRows.size()) || Row < 1 || Row > int(FRows[size_t(Item)].size()))
         return;
-    const std::string& Caption = FRows[size_t(Item)][size_t(Row - 1)].Caption;
-    TMacro& Macro = *Macros->GetMacro(Item);
+    const std::string Caption = FRows[size_t(Item)][size_t(Row - 1)].Caption;
 
     if (Live) {
+        TMacro& Macro = *Macros->GetMacro(Item);
         if (CellValue(Col, Row) == Value)
             return;
         TakeLiveSnapshot();
@@ -963,7 +963,8 @@ void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, 
     if (CellValue(Col, Row) == Value)
         return;
     cgridMacroPaint->SetCells(Col, Row, QString::fromStdString(Value));
-    Macro.SetParamValue(Caption, Value);
+    // Taken after the revert, which renews the property object's macros.
+    Macros->GetMacro(Item)->SetParamValue(Caption, Value);
     InCommand(History(), kSetParamCaption, [&] { TDrawItem::SetFMacrosPaintParam(*FLink.DrawItem(), *Macros); });
     RepaintCellControl(Col, Row);
     FLink.ItemsEdited();
