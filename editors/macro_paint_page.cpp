@@ -245,13 +245,11 @@ std::string FillCellText(const std::string& Value)
     const char Kind = Value.empty() ? '0' : Value[0];
     switch (Kind) {
     case '1': {
-        double V = 0;
         uint32_t Bgr = 0;
-        std::string Digits = Value.substr(1);
         try {
-            Bgr = uint32_t(std::stoul(Digits, nullptr, 16));
-        } catch (...) {
-            (void)V;
+            Bgr = uint32_t(std::stoul(Value.substr(1), nullptr, 16));
+        } catch (const std::logic_error&) {
+            // No digits: black, as the fill reads it.
         }
         return "[#" + Hex6RedFirst(Bgr) + "]";
     }
@@ -1308,22 +1306,15 @@ void TMacroPaintPage::UpdateMacroButtons()
 
 // ---------------------------------------------------------------- paint styles
 
+// The library's own payload form, shared with the delivered libraries.
 void TMacroPaintPage::StyleItemSave(TStream& Stream, const TObject* Item)
 {
-    const auto* Style = dynamic_cast<const TStyleItem*>(Item);
-    if (!Style)
-        throw EStyleInvalidateData();
-    Style->WriteToStream(Stream);
-    Style->Pictures().WriteToStream(Stream, nullptr);
+    SaveMacroItem(Stream, Item);
 }
 
 std::unique_ptr<TObject> TMacroPaintPage::StyleItemLoad(TStream& Stream, int32_t Version)
 {
-    auto Item = std::make_unique<TStyleItem>();
-    Item->ReadFromStream(Stream, Version);
-    if (Version >= StylePictureVersion)
-        Item->Pictures().LoadFromStream(Stream, Version);
-    return Item;
+    return LoadMacroItem(Stream, Version);
 }
 
 void TMacroPaintPage::btnStyleAddClick()
