@@ -4,6 +4,7 @@
 
 #include "model/object_test_support.h"
 
+#include "editors/frm_gradation.h"
 #include "editors/frm_light.h"
 #include "editors/frm_sel_color.h"
 #include "editors/frm_set_pen.h"
@@ -26,6 +27,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QToolButton>
 #include <set>
 #include <QMouseEvent>
@@ -555,7 +557,7 @@ TEST_F(MacroPage, GridHoldsWholeRowsAndThePageLooksRight)
         Shot.save(QString::fromUtf8(Keep));
 }
 
-// The colour and pen cells: the dialog's live tests show in the drawing, OK
+// The colour, pen and fill cells: the dialog's live tests show in the drawing, OK
 // records one command from the value before the dialog.
 TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
 {
@@ -584,6 +586,17 @@ TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
              };
          },
          "6"},
+        {pkFill,
+         [] {
+             TMacroPaintPage::RunDialog = [](QDialog* D) {
+                 auto* G = dynamic_cast<TfrmGradation*>(D);
+                 EXPECT_TRUE(G);
+                 if (G)
+                     G->rbtnFTNone->click();
+                 return int(QDialog::Accepted);
+             };
+         },
+         "5"},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Kind);
