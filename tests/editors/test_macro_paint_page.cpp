@@ -86,6 +86,7 @@ struct MacroPage : ::testing::Test {
     std::unique_ptr<TMacroPaintPage> P;
     TMessageBoxHandler OldBox;
     std::vector<std::string> Boxes;
+    decltype(TMacroPaintPage::PickMacro) OldPick = TMacroPaintPage::PickMacro;
 
     void SetUp() override
     {
@@ -120,7 +121,7 @@ struct MacroPage : ::testing::Test {
     void TearDown() override
     {
         P.reset();
-        TMacroPaintPage::PickMacro = nullptr;
+        TMacroPaintPage::PickMacro = OldPick;
         TMacroPaintPage::RunDialog = [](QDialog* D) { return D->exec(); };
         TStyle::OnShowModal = nullptr;
         TStyle::InputQuery = nullptr;
