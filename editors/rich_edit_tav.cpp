@@ -144,9 +144,28 @@ QString TControlTextMap::ControlText(const std::string& Cp932)
     const auto N = static_cast<int32_t>(Cp932.size());
     S.reserve(N);
     for (int32_t I = 0; I < N;) {
-        const int32_t L = CharLength(Cp932, I);
-        S.append(ShownChar(Cp932, I, L));
-        I += L;
+        if (IsLineBreak(ByteAt(Cp932, static_cast<size_t>(I)))) {
+            S.append(QLatin1Char('\n'));
+            I += CharLength(Cp932, I);
+            continue;
+        }
+        // A line in one conversion when it gives one character per character.
+        int32_t End = I, Count = 0;
+        while (End < N && !IsLineBreak(ByteAt(Cp932, static_cast<size_t>(End)))) {
+            End += CharLength(Cp932, End);
+            ++Count;
+        }
+        std::string Utf8;
+        if (TryCp932ToUtf8(std::string_view(Cp932.data() + I, static_cast<size_t>(End - I)), Utf8)) {
+            const QString Line = QString::fromUtf8(Utf8.data(), static_cast<qsizetype>(Utf8.size()));
+            if (Line.size() == Count) {
+                S.append(Line);
+                I = End;
+                continue;
+            }
+        }
+        for (; I < End; I += CharLength(Cp932, I))
+            S.append(ShownChar(Cp932, I, CharLength(Cp932, I)));
     }
     return S;
 }

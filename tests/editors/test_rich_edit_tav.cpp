@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -239,6 +240,42 @@ TEST(RichEditTav, SelectionAttributesAreRecordedInPoints)
     B.Binding.SelAttributes().SetBase(2);
     B.Binding.SetSelection(0, 6);
     EXPECT_EQ(B.Binding.SelAttributes().ConsistentBaseSpacing(), 2);
+}
+
+TEST(RichEditTav, DropsPasteThroughTheTextObjectAndBusyEditsNotifyNothing)
+{
+    TBound B("ab");
+    int Selections = 0;
+    B.Binding.OnSelectionChange = [&] { ++Selections; };
+    B.Binding.SetSelection(1, 0);
+    EXPECT_EQ(Selections, 1);
+    B.Binding.InsertText("x", true);  // moves the caret while busy
+    EXPECT_EQ(Selections, 1);
+    B.Control.resize(300, 100);
+    B.Control.show();
+    QMimeData Mime;
+    Mime.setText(QStringLiteral("dropped"));
+    const QPointF End = B.Control.cursorRect(B.Control.textCursor()).center() + QPointF(200, 0);
+    for (bool Allow : {false, true}) {
+        B.Control.SetAllowOLEDragDrop(Allow);
+        // Qt hands a drop to the widget that took the drag's entry.
+        QDragEnterEvent Enter(End.toPoint(), Qt::CopyAction | Qt::MoveAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(B.Control.viewport(), &Enter);
+        EXPECT_EQ(Enter.isAccepted(), Allow);
+        QDropEvent Drop(End, Qt::CopyAction | Qt::MoveAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(B.Control.viewport(), &Drop);
+        EXPECT_EQ(Drop.isAccepted(), Allow);
+        if (Allow)
+            EXPECT_EQ(Drop.dropAction(), Qt::CopyAction);  // the source never deletes
+        EXPECT_EQ(B.Text.Text(), Allow ? "axbdropped" : "axb");
+        EXPECT_EQ(B.Shown(), B.Text.Text());
+    }
+    EXPECT_EQ(B.Page.History.UndoCaption(), "貼り付け");
+    // The text object is stored as the control shows it.
+    B.Text.SetPathState(1);
+    B.Binding.StoreText(&B.Text);
+    EXPECT_EQ(B.Text.Text(), "axbdropped");
+    EXPECT_EQ(B.Text.BasePathState(), 0);
 }
 
 // The block of "aあbc": four styled characters in five bytes.
