@@ -258,6 +258,8 @@ TRichEditTav::TRichEditTav(TCustomRichEditWex* Control) : FControl(Control)
 
 TRichEditTav::~TRichEditTav()
 {
+    if (!FControl)
+        return;
     FControl->removeEventFilter(FFilter.get());
     FControl->viewport()->removeEventFilter(FFilter.get());
 }
@@ -406,41 +408,37 @@ void TRichEditTav::ApplyZoom()
         return;
     const std::string& T = ModelText();
     const TListCharStyle& Styles = FTextObj->RichText().Styles;
+    // Runs of one stored size; a line break goes with the character before it.
+    struct TRun {
+        int32_t From, To, Size;
+    };
+    std::vector<TRun> Runs;
+    const TCharStyle* Last = nullptr;
+    int32_t Pos = 0;
+    for (int32_t I = 0; I < static_cast<int32_t>(T.size()); ++Pos) {
+        if (const TCharStyle* S = Styles.GetItem(I))
+            Last = S;
+        if (Last) {
+            if (!Runs.empty() && Runs.back().To == Pos && Runs.back().Size == Last->Attr.Size)
+                Runs.back().To = Pos + 1;
+            else
+                Runs.push_back({Pos, Pos + 1, Last->Attr.Size});
+        }
+        I += CharLength(T, I);
+    }
     TRaised Busy(FiBusy);
     TRaised Applying(FiApplying);
-    const QTextCursor Saved = FControl->textCursor();
     FControl->setUpdatesEnabled(false);
     QTextCursor C(FControl->document());
-    int32_t Pos = 0;
-    const auto N = static_cast<int32_t>(T.size());
-    for (int32_t I = 0; I < N; ++Pos) {
-        const int32_t L = CharLength(T, I);
-        const TCharStyle* S = Styles.GetItem(I);
-        if (S) {
-            // A run of characters of one size takes one height.
-            int32_t J = I + L, End = Pos + 1;
-            while (J < N) {
-                const int32_t LJ = CharLength(T, J);
-                const TCharStyle* SJ = Styles.GetItem(J);
-                if (SJ ? SJ->Attr.Size != S->Attr.Size : !IsLineBreak(ByteAt(T, static_cast<size_t>(J))))
-                    break;
-                if (!SJ)
-                    break;
-                J += LJ;
-                ++End;
-            }
-            QTextCharFormat F;
-            F.setFontPointSize(CharFormatOf(S->Attr).fontPointSize());
-            C.setPosition(Pos);
-            C.setPosition(End, QTextCursor::KeepAnchor);
-            C.mergeCharFormat(F);
-            Pos = End - 1;
-            I = J;
-            continue;
-        }
-        I += L;
+    for (const TRun& R : Runs) {
+        TrecCharAttr A;
+        A.Size = R.Size;
+        QTextCharFormat F;
+        F.setFontPointSize(CharFormatOf(A).fontPointSize());
+        C.setPosition(R.From);
+        C.setPosition(R.To, QTextCursor::KeepAnchor);
+        C.mergeCharFormat(F);
     }
-    FControl->setTextCursor(Saved);
     FControl->setUpdatesEnabled(true);
     FControl->viewport()->update();
 }

@@ -13,8 +13,10 @@
 // one).
 #pragma once
 
+#include "editors/rich_edit_q.h"
 #include "model/text_model.h"
 
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -26,7 +28,6 @@
 class QMimeData;
 class QObject;
 class QTextCharFormat;
-class TCustomRichEditWex;
 class TTextObj;
 class TRichEditTav;
 
@@ -174,6 +175,8 @@ public:
     void RunCommand(const std::string& Caption, const std::function<void()>& Body, bool Dropping = false);
 
     TTextAttributesTavroSel& SelAttributes() { return *FSelAttributes; }
+    // The bound text object's paragraph style (nil when none is bound).
+    TParagraphStyle* ParagraphStyle() const { return FParagraph; }
     TCustomRichEditWex* Control() const { return FControl; }
     bool Composing() const { return FbComposing; }
 
@@ -215,7 +218,7 @@ private:
     int32_t FiEdits = 0;
     bool FbResyncPending = false;
     bool FbPassEvent = false;
-    TCustomRichEditWex* FControl;
+    QPointer<TCustomRichEditWex> FControl;
     TTextObj* FTextObj = nullptr;
     TParagraphStyle* FParagraph = nullptr;
     // Face names of the records as the control names them.
