@@ -853,7 +853,14 @@ bool TRichEditTav::HandleInputMethod(QInputMethodEvent* E)
     {
         TRaised Applying(FiApplying);
         TRaised Busy(FiBusy);
-        Pass(*E);
+        if (E->replacementStart() != 0 || E->replacementLength() != 0) {
+            // The text object takes the commit at the caret only, and so does the control.
+            QInputMethodEvent AtCaret(E->preeditString(), E->attributes());
+            AtCaret.setCommitString(E->commitString());
+            Pass(AtCaret);
+        } else {
+            Pass(*E);
+        }
     }
     const QTextCursor After = FControl->textCursor();
     {
