@@ -108,6 +108,27 @@ TEST(RichEditTav, DeletingAtEitherByteRemovesTheWholeCharacter)
     }
 }
 
+TEST(RichEditTav, InsertingAtAnyByteNeverSplitsACharacter)
+{
+    struct TCase {
+        int32_t Byte;
+        const char* After;
+    } const Cases[] = {
+        {1, "azあ\r\nb"}, {2, "azあ\r\nb"},  // lead and trail byte of あ
+        {3, "aあz\r\nb"}, {4, "aあz\r\nb"},  // CR and LF
+        {5, "aあ\r\nzb"},
+    };
+    for (const TCase& C : Cases) {
+        TBound B("aあ\r\nb");
+        const auto Before = B.Stream();
+        B.Binding.SetSelection(C.Byte, 0);
+        B.Binding.RunCommand("edit", [&] { B.Binding.InsertText("z", true); });
+        EXPECT_EQ(B.Text.Text(), Sjis(C.After)) << C.Byte;
+        EXPECT_EQ(B.Shown(), Sjis(C.After)) << C.Byte;
+        B.ExpectUndoRestores(Before, "edit");
+    }
+}
+
 TEST(RichEditTav, KeysEditTheTextObjectFirst)
 {
     TBound B("aあ\r\nb");
