@@ -814,6 +814,34 @@ void MakeFilterEmboss(int32_t Size, int32_t Angle, int32_t Divisor, int32_t& Sid
 
 namespace {
 
+// The taps (row by row, left to right) as runs of equal weights, one per
+// kernel row; false when some row has a gap or two weights.
+bool KernelRuns(const std::vector<TFilterTap>& Taps, std::vector<TFilterRun>& Runs)
+{
+    Runs.clear();
+    for (const TFilterTap& T : Taps) {
+        if (!Runs.empty() && Runs.back().DY == T.DY) {
+            TFilterRun& Run = Runs.back();
+            if (T.DX != Run.Right + 1 || T.Weight != Run.Weight)
+                return false;
+            Run.Right = T.DX;
+        } else {
+            Runs.push_back(TFilterRun{T.DY, T.DX, T.DX, T.Weight});
+        }
+    }
+    return true;
+}
+
+// Running sums of a padded row, channel by channel, modulo 2^32:
+// Sums[j + B] = Sums[j] + Row[j], starting from B zeros.
+TAVRO_FILTER_LOOP void RunningSums(const uint8_t* Row, size_t Bytes, int32_t B, uint32_t* Sums)
+{
+    for (int32_t C = 0; C < B; ++C)
+        Sums[C] = 0;
+    for (size_t J = 0; J < Bytes; ++J)
+        Sums[J + size_t(B)] = Sums[J] + Row[J];
+}
+
 // Width, height and row size of a buffer driver's header; false for an
 // empty bitmap.
 bool BufferGeometry(const BITMAPINFOHEADER* H, const void* Bits, const char* Routine, int32_t& W,
@@ -925,10 +953,20 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
             RaiseParam(Routine, "Illegal Param");
     }
 
+    // Kernels whose rows are runs of equal weights (the circular mean) are
+    // summed run by run from running sums kept behind each padded row.
+    std::vector<TFilterRun> Runs;
+    const bool ByRuns = FilterType == 0 && KernelRuns(Taps, Runs) && Runs.size() * 2 < Taps.size();
+    const size_t PaddedBytes = size_t(int64_t{W} + 2 * int64_t{HX}) * size_t(B);
+    const size_t PrefixOffset = (PaddedBytes + 7) / 8 * 8;
+    const size_t SlotBytes = ByRuns ? PrefixOffset + (PaddedBytes + size_t(B)) * sizeof(uint32_t) : 0;
+
     TRowSource Src(Pix, LineSize, H, int64_t{W} * B);
     if (Wrap)
         Src.Save(0, std::min(HY, H));
-    TPaddedRing Ring(Src, W, B, HX, HY, Wrap != 0);
+    TPaddedRing Ring(Src, W, B, HX, HY, Wrap != 0, SlotBytes);
+    if (ByRuns)
+        Ring.OnFill = [&](uint8_t* Slot) { RunningSums(Slot, PaddedBytes, B, reinterpret_cast<uint32_t*>(Slot + PrefixOffset)); };
     Ring.Start(0);
     const bool Measuring = FilterType == 0 && MeasureOnly;
     for (int32_t Y = 0; Y < H; ++Y) {
@@ -944,8 +982,12 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
         switch (FilterType) {
         case 6: RankRow(R.Rows, Size, W, B, Param, R.Dest); break;
         case 0:
-            SubConvolution(R, Taps.data(), static_cast<int32_t>(Taps.size()), Divisor, Bias,
-                           Measuring ? &Measure : nullptr);
+            if (ByRuns)
+                SubConvolutionRuns(R, Runs.data(), static_cast<int32_t>(Runs.size()), PrefixOffset, Divisor,
+                                   Bias, Measuring ? &Measure : nullptr);
+            else
+                SubConvolution(R, Taps.data(), static_cast<int32_t>(Taps.size()), Divisor, Bias,
+                               Measuring ? &Measure : nullptr);
             break;
         case 1: SubDiffuse(R, Param); break;
         case 4: SubSobel(R); break;

@@ -183,6 +183,20 @@ struct TFilterMeasure {
 // results. Weights are arbitrary int32: sums must not overflow.
 void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
                     int32_t Bias, TFilterMeasure* Measure);
+// A kernel row whose kept entries DX = Left .. Right all carry Weight.
+struct TFilterRun {
+    int32_t DY = 0;
+    int32_t Left = 0;
+    int32_t Right = 0;
+    int32_t Weight = 0;
+};
+// Type 0 for kernels made of such runs (the circular mean): the same
+// results as SubConvolution, at one difference per run instead of one
+// product per entry. Each row of R.Rows carries, PrefixOffset bytes after its
+// start, the running sums of its padded bytes modulo 2^32, channel by channel:
+// (PaddedWidth + 1) x BytesPerPixel uint32 values, the first pixel's zero.
+void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
+                        int32_t Divisor, int32_t Bias, TFilterMeasure* Measure);
 // Type 1 (HalfX = HalfY = 1).
 void SubDiffuse(const TFilterRow& R, int32_t Mode);
 // Type 4 (HalfX = HalfY = 1, Mask nullptr).
