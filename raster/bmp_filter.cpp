@@ -832,6 +832,15 @@ bool KernelRuns(const std::vector<TFilterTap>& Taps, std::vector<TFilterRun>& Ru
     return true;
 }
 
+// Whether every weighted sum of the runs, plus half the divisor, fits in 31 bits.
+bool RunSumsFit(const std::vector<TFilterRun>& Runs, int32_t Divisor)
+{
+    int64_t Bound = std::abs(int64_t{Divisor}) / 2;
+    for (const TFilterRun& Run : Runs)
+        Bound += std::abs(int64_t{Run.Weight}) * (int64_t{Run.Right} - Run.Left + 1) * 255;
+    return Bound < (int64_t{1} << 31) - 1;
+}
+
 // Running sums of a padded row, channel by channel, modulo 2^32:
 // Sums[j + B] = Sums[j] + Row[j], starting from B zeros.
 TAVRO_FILTER_LOOP void RunningSums(const uint8_t* Row, size_t Bytes, int32_t B, uint32_t* Sums)
@@ -956,7 +965,8 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
     // Kernels whose rows are runs of equal weights (the circular mean) are
     // summed run by run from running sums kept behind each padded row.
     std::vector<TFilterRun> Runs;
-    const bool ByRuns = FilterType == 0 && KernelRuns(Taps, Runs) && Runs.size() * 2 < Taps.size();
+    const bool ByRuns = FilterType == 0 && KernelRuns(Taps, Runs) && Runs.size() * 2 < Taps.size() &&
+                        RunSumsFit(Runs, Divisor);
     const size_t PaddedBytes = size_t(int64_t{W} + 2 * int64_t{HX}) * size_t(B);
     const size_t PrefixOffset = (PaddedBytes + 7) / 8 * 8;
     const size_t SlotBytes = ByRuns ? PrefixOffset + (PaddedBytes + size_t(B)) * sizeof(uint32_t) : 0;

@@ -192,7 +192,8 @@ struct TFilterRun {
 };
 // Type 0 for kernels made of such runs (the circular mean): the same
 // results as SubConvolution, at one difference per run instead of one
-// product per entry. Each row of R.Rows carries, PrefixOffset bytes after its
+// product per entry. The caller makes sure that every weighted sum, plus
+// half the divisor, stays within 31 bits. Each row of R.Rows carries, PrefixOffset bytes after its
 // start, the running sums of its padded bytes modulo 2^32, channel by channel:
 // (PaddedWidth + 1) x BytesPerPixel uint32 values, the first pixel's zero.
 void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,

@@ -121,14 +121,34 @@ void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCoun
 
 namespace {
 
-// A run of one kernel row is the difference of two prefix sums. The sums
-// are kept modulo 2^32: a run's true sum stays far below that, so the
-// wrapped difference is exact.
-TAVRO_NEIGHBOUR_LOOP void AddRuns(int64_t* __restrict Acc, const uint32_t* Hi, const uint32_t* Lo, int64_t Weight,
+// A run of one kernel row is the difference of two running sums. The sums,
+// and the weighted sums here, are kept modulo 2^32: the driver takes this
+// path only when every true sum fits in an int32, so the wrapped results
+// are exact.
+TAVRO_NEIGHBOUR_LOOP void AddRuns(uint32_t* __restrict Acc, const uint32_t* Hi, const uint32_t* Lo, uint32_t Weight,
                                   int64_t N)
 {
-    for (int64_t I = 0; I < N; ++I)
-        Acc[I] += Weight * static_cast<int64_t>(Hi[I] - Lo[I]);
+    if (Weight == 1)
+        for (int64_t I = 0; I < N; ++I)
+            Acc[I] += Hi[I] - Lo[I];
+    else
+        for (int64_t I = 0; I < N; ++I)
+            Acc[I] += Weight * (Hi[I] - Lo[I]);
+}
+
+// (Acc + Half) / D + Bias, clamped. The quotient of two numbers of at most
+// 31 bits is exact in double after truncation (the distance of a true
+// quotient from the next whole number, 1/|D|, exceeds the rounding error),
+// and the loop runs in vector lanes where the integer division would not.
+TAVRO_NEIGHBOUR_LOOP void DivideRuns(uint8_t* __restrict Out, const uint32_t* Acc, int32_t Half, int32_t D,
+                                     int32_t Bias, int64_t N)
+{
+    const double Divisor = D;
+    for (int64_t I = 0; I < N; ++I) {
+        const int64_t Sum = static_cast<int64_t>(static_cast<int32_t>(Acc[I])) + Half;
+        const int64_t V = static_cast<int64_t>(static_cast<double>(Sum) / Divisor) + Bias;
+        Out[I] = static_cast<uint8_t>(V < 0 ? 0 : (V > 255 ? 255 : V));
+    }
 }
 
 } // namespace
@@ -139,23 +159,34 @@ void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t Run
     if (Divisor == 0 || R.Width <= 0)
         return;
     const int32_t B = R.BytesPerPixel;
-    const int64_t D = Divisor;
     const bool Rounded = B == 3 && (Measure || !R.Mask);
-    const int64_t Half = Rounded ? D / 2 : 0;
+    const int32_t Half = Rounded ? Divisor / 2 : 0;
     const int64_t Total = int64_t{R.Width} * B;
     constexpr int64_t Chunk = 1024;
-    int64_t Acc[Chunk];
+    uint32_t Acc[Chunk];
+    uint8_t Out[Chunk];
     for (int64_t S = 0; S < Total; S += Chunk) {
         const int64_t N = std::min(Chunk, Total - S);
-        std::fill(Acc, Acc + N, int64_t{0});
+        std::fill(Acc, Acc + N, uint32_t{0});
         for (int32_t T = 0; T < RunCount; ++T) {
             const TFilterRun& Run = Runs[T];
-            const uint32_t* Prefix =
-                reinterpret_cast<const uint32_t*>(R.Rows[R.HalfY + Run.DY] + PrefixOffset) + S;
+            const uint32_t* Prefix = reinterpret_cast<const uint32_t*>(R.Rows[R.HalfY + Run.DY] + PrefixOffset) + S;
             AddRuns(Acc, Prefix + (int64_t{R.HalfX} + Run.Right + 1) * B, Prefix + (int64_t{R.HalfX} + Run.Left) * B,
-                    Run.Weight, N);
+                    static_cast<uint32_t>(Run.Weight), N);
         }
-        StoreConvolved(R, Acc, S, N, Half, D, Bias, Measure);
+        DivideRuns(Out, Acc, Half, Divisor, Bias, N);
+        if (Measure) {
+            for (int64_t I = 0; I < N; ++I) {
+                Measure->Min = std::min<int32_t>(Measure->Min, Out[I]);
+                Measure->Max = std::max<int32_t>(Measure->Max, Out[I]);
+            }
+        } else if (!R.Mask) {
+            std::memcpy(R.Dest + S, Out, size_t(N));
+        } else {
+            for (int64_t I = 0; I < N; ++I)
+                if (const int32_t W = R.Mask[(S + I) / B]; W != 0)
+                    R.Dest[S + I] = MaskBlend8(W, Out[I], R.Dest[S + I]);
+        }
     }
 }
 

@@ -597,7 +597,11 @@ TEST(BmpFilter, CircularMeanMatchesPlainLoopDifferential)
         TKernel K;
         int32_t Side = 0, Count = 0;
         MakeCircleMask(R, Side, K.H, Count);
-        const std::vector<int32_t> Kernel = KernelOf(K.H, Side * Side);
+        // Weights of 1, 2 and 3 by turns.
+        const int32_t Weight = 1 + R % 3;
+        std::vector<int32_t> Kernel = KernelOf(K.H, Side * Side);
+        for (int32_t& E : Kernel)
+            E *= Weight;
         for (const auto& Sz : Sizes)
             for (int32_t Bits : {8, 24})
                 for (int32_t Wrap : {0, 1})
@@ -608,8 +612,8 @@ TEST(BmpFilter, CircularMeanMatchesPlainLoopDifferential)
                         M.Set(0, 0, 0, 0);
                         const int32_t Bias = WithMask ? 0 : int32_t(G() % 7) - 3;
                         const std::vector<int32_t> Want =
-                            RefConvolution(D, Kernel, Side, Count, Bias, Wrap, WithMask ? &M : nullptr);
-                        Buf(0, D, Side, 0, Wrap, K.H, Count, Bias, WithMask ? &M : nullptr);
+                            RefConvolution(D, Kernel, Side, Count * Weight, Bias, Wrap, WithMask ? &M : nullptr);
+                        Buf(0, D, Side, 0, Wrap, Kernel.data(), Count * Weight, Bias, WithMask ? &M : nullptr);
                         ASSERT_EQ(D.Samples(), Want) << Sz[0] << "x" << Sz[1] << " r " << R << " bits " << Bits
                                                      << " wrap " << Wrap << " mask " << WithMask;
                     }
