@@ -832,23 +832,21 @@ bool KernelRuns(const std::vector<TFilterTap>& Taps, std::vector<TFilterRun>& Ru
     return true;
 }
 
-// Whether every weighted sum of the runs, plus half the divisor, fits in 31 bits.
-bool RunSumsFit(const std::vector<TFilterRun>& Runs, int32_t Divisor)
-{
-    int64_t Bound = std::abs(int64_t{Divisor}) / 2;
-    for (const TFilterRun& Run : Runs)
-        Bound += std::abs(int64_t{Run.Weight}) * (int64_t{Run.Right} - Run.Left + 1) * 255;
-    return Bound < (int64_t{1} << 31) - 1;
-}
-
-// Running sums of a padded row, channel by channel, modulo 2^32:
-// Sums[j + B] = Sums[j] + Row[j], starting from B zeros.
-TAVRO_FILTER_LOOP void RunningSums(const uint8_t* Row, size_t Bytes, int32_t B, uint32_t* Sums)
+// Running sums of a padded row, channel by channel, modulo the range of
+// TSum: Sums[j + B] = Sums[j] + Row[j], starting from B zeros.
+template <class TSum>
+void RunningSums(const uint8_t* Row, size_t Bytes, int32_t B, TSum* Sums)
 {
     for (int32_t C = 0; C < B; ++C)
         Sums[C] = 0;
+    if (B == 1) {
+        TSum Sum = 0;
+        for (size_t J = 0; J < Bytes; ++J)
+            Sums[J + 1] = Sum = static_cast<TSum>(Sum + Row[J]);
+        return;
+    }
     for (size_t J = 0; J < Bytes; ++J)
-        Sums[J + size_t(B)] = Sums[J] + Row[J];
+        Sums[J + size_t(B)] = static_cast<TSum>(Sums[J] + Row[J]);
 }
 
 // Width, height and row size of a buffer driver's header; false for an
@@ -964,19 +962,29 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
 
     // Kernels whose rows are runs of equal weights (the circular mean) are
     // summed run by run from running sums kept behind each padded row.
+    // Sums fit in 16 bits up to a radius of about 8, in 32 bits up to the
+    // largest; other kernels go entry by entry.
     std::vector<TFilterRun> Runs;
-    const bool ByRuns = FilterType == 0 && KernelRuns(Taps, Runs) && Runs.size() * 2 < Taps.size() &&
-                        RunSumsFit(Runs, Divisor);
+    bool ByRuns = FilterType == 0 && KernelRuns(Taps, Runs) && Runs.size() * 2 < Taps.size();
+    const int64_t Bound =
+        ByRuns ? ConvolutionRunsBound(Runs.data(), static_cast<int32_t>(Runs.size()), Divisor) : 0;
+    ByRuns = ByRuns && Bound < (int64_t{1} << 31);
+    const int32_t SumBytes = Bound < (int64_t{1} << 15) ? 2 : 4;
     const size_t PaddedBytes = size_t(int64_t{W} + 2 * int64_t{HX}) * size_t(B);
     const size_t PrefixOffset = (PaddedBytes + 7) / 8 * 8;
-    const size_t SlotBytes = ByRuns ? PrefixOffset + (PaddedBytes + size_t(B)) * sizeof(uint32_t) : 0;
+    const size_t SlotBytes = ByRuns ? PrefixOffset + (PaddedBytes + size_t(B)) * size_t(SumBytes) : 0;
 
     TRowSource Src(Pix, LineSize, H, int64_t{W} * B);
     if (Wrap)
         Src.Save(0, std::min(HY, H));
     TPaddedRing Ring(Src, W, B, HX, HY, Wrap != 0, SlotBytes);
     if (ByRuns)
-        Ring.OnFill = [&](uint8_t* Slot) { RunningSums(Slot, PaddedBytes, B, reinterpret_cast<uint32_t*>(Slot + PrefixOffset)); };
+        Ring.OnFill = [&](uint8_t* Slot) {
+            if (SumBytes == 2)
+                RunningSums(Slot, PaddedBytes, B, reinterpret_cast<uint16_t*>(Slot + PrefixOffset));
+            else
+                RunningSums(Slot, PaddedBytes, B, reinterpret_cast<uint32_t*>(Slot + PrefixOffset));
+        };
     Ring.Start(0);
     const bool Measuring = FilterType == 0 && MeasureOnly;
     for (int32_t Y = 0; Y < H; ++Y) {
@@ -993,8 +1001,8 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
         case 6: RankRow(R.Rows, Size, W, B, Param, R.Dest); break;
         case 0:
             if (ByRuns)
-                SubConvolutionRuns(R, Runs.data(), static_cast<int32_t>(Runs.size()), PrefixOffset, Divisor,
-                                   Bias, Measuring ? &Measure : nullptr);
+                SubConvolutionRuns(R, Runs.data(), static_cast<int32_t>(Runs.size()), PrefixOffset, SumBytes,
+                                   Divisor, Bias, Measuring ? &Measure : nullptr);
             else
                 SubConvolution(R, Taps.data(), static_cast<int32_t>(Taps.size()), Divisor, Bias,
                                Measuring ? &Measure : nullptr);

@@ -192,12 +192,16 @@ struct TFilterRun {
 };
 // Type 0 for kernels made of such runs (the circular mean): the same
 // results as SubConvolution, at one difference per run instead of one
-// product per entry. The caller makes sure that every weighted sum, plus
-// half the divisor, stays within 31 bits. Each row of R.Rows carries, PrefixOffset bytes after its
-// start, the running sums of its padded bytes modulo 2^32, channel by channel:
-// (PaddedWidth + 1) x BytesPerPixel uint32 values, the first pixel's zero.
+// product per entry. Each row of R.Rows carries, PrefixOffset bytes after
+// its start, the running sums of its padded bytes channel by channel,
+// (PaddedWidth + 1) x BytesPerPixel unsigned values of SumBytes (2 or 4)
+// bytes kept modulo their range, the first pixel's zero. The caller makes
+// sure that ConvolutionRunsBound stays below that range's half (2^15 or
+// 2^31).
 void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
-                        int32_t Divisor, int32_t Bias, TFilterMeasure* Measure);
+                        int32_t SumBytes, int32_t Divisor, int32_t Bias, TFilterMeasure* Measure);
+// The largest weighted sum of bytes the runs can make, plus half the divisor.
+int64_t ConvolutionRunsBound(const TFilterRun* Runs, int32_t RunCount, int32_t Divisor);
 // Type 1 (HalfX = HalfY = 1).
 void SubDiffuse(const TFilterRow& R, int32_t Mode);
 // Type 4 (HalfX = HalfY = 1, Mask nullptr).

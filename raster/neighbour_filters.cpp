@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -122,80 +123,75 @@ void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCoun
 namespace {
 
 // A run of one kernel row is the difference of two running sums. The sums,
-// and the weighted sums here, are kept modulo 2^32: the driver takes this
-// path only when every true sum fits in an int32, so the wrapped results
-// are exact.
-TAVRO_NEIGHBOUR_LOOP void AddRuns(uint32_t* __restrict Acc, const uint32_t* Hi, const uint32_t* Lo, uint32_t Weight,
-                                  int64_t N)
+// and the weighted sums here, are kept modulo 2^16 or 2^32 (TSum): the
+// driver picks the width in which every true sum fits, so the wrapped
+// results are exact. Sixteen bits give twice the vector lanes.
+template <class TSum>
+TAVRO_NEIGHBOUR_LOOP void AddRuns(TSum* __restrict Acc, const TSum* Hi, const TSum* Lo, TSum Weight, int64_t N)
 {
+    // Products in unsigned 32 bits at least: 16-bit operands would be
+    // promoted to int, where the wrap-around is not defined.
+    using TWide = std::conditional_t<(sizeof(TSum) < 4), uint32_t, TSum>;
     if (Weight == 1)
         for (int64_t I = 0; I < N; ++I)
-            Acc[I] += Hi[I] - Lo[I];
+            Acc[I] = static_cast<TSum>(TWide{Acc[I]} + TWide{Hi[I]} - TWide{Lo[I]});
     else
         for (int64_t I = 0; I < N; ++I)
-            Acc[I] += Weight * (Hi[I] - Lo[I]);
+            Acc[I] = static_cast<TSum>(TWide{Acc[I]} + TWide{Weight} * (TWide{Hi[I]} - TWide{Lo[I]}));
+}
+
+// The signed weighted sum a wrapped TSum stands for.
+inline int32_t SignedSum(uint32_t V)
+{
+    return static_cast<int32_t>(V);
+}
+inline int32_t SignedSum(uint16_t V)
+{
+    return static_cast<int16_t>(V);
 }
 
 // (Acc + Half) / D + Bias, clamped. The quotient of two numbers of at most
 // 31 bits is exact in double after truncation (the distance of a true
 // quotient from the next whole number, 1/|D|, exceeds the rounding error),
-// and the loop runs in vector lanes where the integer division would not.
-TAVRO_NEIGHBOUR_LOOP void DivideRuns(uint8_t* __restrict Out, const uint32_t* Acc, int32_t Half, int32_t D,
-                                     int32_t Bias, int64_t N)
+// and so it is in single precision while |Acc + Half| + |D| stays below
+// 2^24 (the circular mean up to a radius of about 140); the loop runs in
+// vector lanes where the integer division would not.
+template <class TSum, class TReal>
+TAVRO_NEIGHBOUR_LOOP void DivideRuns(uint8_t* __restrict Out, const TSum* Acc, int32_t Half, int32_t D, int32_t Bias,
+                                     int64_t N)
 {
-    const double Divisor = D;
+    const TReal Divisor = static_cast<TReal>(D);
     for (int64_t I = 0; I < N; ++I) {
-        const int64_t Sum = static_cast<int64_t>(static_cast<int32_t>(Acc[I])) + Half;
-        const int64_t V = static_cast<int64_t>(static_cast<double>(Sum) / Divisor) + Bias;
+        const int32_t Sum = SignedSum(Acc[I]) + Half;
+        const int32_t V = static_cast<int32_t>(static_cast<TReal>(Sum) / Divisor) + Bias;
         Out[I] = static_cast<uint8_t>(V < 0 ? 0 : (V > 255 ? 255 : V));
     }
 }
 
-// The same in single precision, exact by the same argument while
-// |Acc + Half| + |D| stays below 2^24 (the circular mean up to a radius of
-// about 140); twice the lanes.
-TAVRO_NEIGHBOUR_LOOP void DivideRunsSmall(uint8_t* __restrict Out, const uint32_t* Acc, int32_t Half, int32_t D,
-                                          int32_t Bias, int64_t N)
+template <class TSum>
+void ConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
+                     int32_t Divisor, int32_t Bias, TFilterMeasure* Measure, bool Single)
 {
-    const float Divisor = static_cast<float>(D);
-    for (int64_t I = 0; I < N; ++I) {
-        const int32_t Sum = static_cast<int32_t>(Acc[I]) + Half;
-        const int32_t V = static_cast<int32_t>(static_cast<float>(Sum) / Divisor) + Bias;
-        Out[I] = static_cast<uint8_t>(V < 0 ? 0 : (V > 255 ? 255 : V));
-    }
-}
-
-} // namespace
-
-void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
-                        int32_t Divisor, int32_t Bias, TFilterMeasure* Measure)
-{
-    if (Divisor == 0 || R.Width <= 0)
-        return;
     const int32_t B = R.BytesPerPixel;
     const bool Rounded = B == 3 && (Measure || !R.Mask);
     const int32_t Half = Rounded ? Divisor / 2 : 0;
-    int64_t Bound = std::abs(int64_t{Half}) + std::abs(int64_t{Divisor});
-    for (int32_t T = 0; T < RunCount; ++T)
-        Bound += std::abs(int64_t{Runs[T].Weight}) * (int64_t{Runs[T].Right} - Runs[T].Left + 1) * 255;
-    const bool Small = Bound < (int64_t{1} << 24);
     const int64_t Total = int64_t{R.Width} * B;
     constexpr int64_t Chunk = 1023; // whole pixels of one and of three bytes
-    uint32_t Acc[Chunk];
+    TSum Acc[Chunk];
     uint8_t Out[Chunk];
     for (int64_t S = 0; S < Total; S += Chunk) {
         const int64_t N = std::min(Chunk, Total - S);
-        std::fill(Acc, Acc + N, uint32_t{0});
+        std::fill(Acc, Acc + N, TSum{0});
         for (int32_t T = 0; T < RunCount; ++T) {
             const TFilterRun& Run = Runs[T];
-            const uint32_t* Prefix = reinterpret_cast<const uint32_t*>(R.Rows[R.HalfY + Run.DY] + PrefixOffset) + S;
-            AddRuns(Acc, Prefix + (int64_t{R.HalfX} + Run.Right + 1) * B, Prefix + (int64_t{R.HalfX} + Run.Left) * B,
-                    static_cast<uint32_t>(Run.Weight), N);
+            const TSum* Prefix = reinterpret_cast<const TSum*>(R.Rows[R.HalfY + Run.DY] + PrefixOffset) + S;
+            AddRuns<TSum>(Acc, Prefix + (int64_t{R.HalfX} + Run.Right + 1) * B,
+                          Prefix + (int64_t{R.HalfX} + Run.Left) * B, static_cast<TSum>(Run.Weight), N);
         }
-        if (Small)
-            DivideRunsSmall(Out, Acc, Half, Divisor, Bias, N);
+        if (Single)
+            DivideRuns<TSum, float>(Out, Acc, Half, Divisor, Bias, N);
         else
-            DivideRuns(Out, Acc, Half, Divisor, Bias, N);
+            DivideRuns<TSum, double>(Out, Acc, Half, Divisor, Bias, N);
         if (Measure) {
             for (int64_t I = 0; I < N; ++I) {
                 Measure->Min = std::min<int32_t>(Measure->Min, Out[I]);
@@ -212,6 +208,29 @@ void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t Run
                         Dest[P * B + C] = MaskBlend8(W, Out[P * B + C], Dest[P * B + C]);
         }
     }
+}
+
+} // namespace
+
+int64_t ConvolutionRunsBound(const TFilterRun* Runs, int32_t RunCount, int32_t Divisor)
+{
+    int64_t Bound = std::abs(int64_t{Divisor}) / 2;
+    for (int32_t T = 0; T < RunCount; ++T)
+        Bound += std::abs(int64_t{Runs[T].Weight}) * (int64_t{Runs[T].Right} - Runs[T].Left + 1) * 255;
+    return Bound;
+}
+
+void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
+                        int32_t SumBytes, int32_t Divisor, int32_t Bias, TFilterMeasure* Measure)
+{
+    if (Divisor == 0 || R.Width <= 0)
+        return;
+    const bool Single =
+        ConvolutionRunsBound(Runs, RunCount, Divisor) + std::abs(int64_t{Divisor}) < (int64_t{1} << 24);
+    if (SumBytes == 2)
+        ConvolutionRuns<uint16_t>(R, Runs, RunCount, PrefixOffset, Divisor, Bias, Measure, Single);
+    else
+        ConvolutionRuns<uint32_t>(R, Runs, RunCount, PrefixOffset, Divisor, Bias, Measure, Single);
 }
 
 // ---------------------------------------------------------------------------

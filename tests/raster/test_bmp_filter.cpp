@@ -597,9 +597,9 @@ TEST(BmpFilter, CircularMeanMatchesPlainLoopDifferential)
         TKernel K;
         int32_t Side = 0, Count = 0;
         MakeCircleMask(R, Side, K.H, Count);
-        // Weights of 1, 2 and 3 by turns, and one so large that the sums need
-        // more than single precision.
-        const int32_t Weight = R == 7 ? 20000 : 1 + R % 3;
+        // Weights of 1, 2 and 3 by turns, negative ones, and one so large
+        // that the sums need more than single precision.
+        const int32_t Weight = R == 7 ? 20000 : R % 4 == 3 ? -2 : 1 + R % 3;
         std::vector<int32_t> Kernel = KernelOf(K.H, Side * Side);
         for (int32_t& E : Kernel)
             E *= Weight;
