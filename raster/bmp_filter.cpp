@@ -814,22 +814,18 @@ void MakeFilterEmboss(int32_t Size, int32_t Angle, int32_t Divisor, int32_t& Sid
 
 namespace {
 
-// The taps (row by row, left to right) as runs of equal weights, one per
-// kernel row; false when some row has a gap or two weights.
-bool KernelRuns(const std::vector<TFilterTap>& Taps, std::vector<TFilterRun>& Runs)
+// The taps (row by row, left to right) as runs of neighbours of equal
+// weight.
+void KernelRuns(const std::vector<TFilterTap>& Taps, std::vector<TFilterRun>& Runs)
 {
     Runs.clear();
     for (const TFilterTap& T : Taps) {
-        if (!Runs.empty() && Runs.back().DY == T.DY) {
-            TFilterRun& Run = Runs.back();
-            if (T.DX != Run.Right + 1 || T.Weight != Run.Weight)
-                return false;
-            Run.Right = T.DX;
-        } else {
+        if (!Runs.empty() && Runs.back().DY == T.DY && Runs.back().Right + 1 == T.DX &&
+            Runs.back().Weight == T.Weight)
+            Runs.back().Right = T.DX;
+        else
             Runs.push_back(TFilterRun{T.DY, T.DX, T.DX, T.Weight});
-        }
     }
-    return true;
 }
 
 // Running sums of a padded row, channel by channel, modulo the range of
@@ -960,12 +956,15 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
             RaiseParam(Routine, "Illegal Param");
     }
 
-    // Kernels whose rows are runs of equal weights (the circular mean) are
-    // summed run by run from running sums kept behind each padded row.
+    // Kernels made of long runs of equal weights (the circular mean, a
+    // straight motion blur) are summed run by run from running sums kept
+    // behind each padded row.
     // Sums fit in 16 bits up to a radius of about 8, in 32 bits up to the
     // largest; other kernels go entry by entry.
     std::vector<TFilterRun> Runs;
-    bool ByRuns = FilterType == 0 && KernelRuns(Taps, Runs) && Runs.size() * 2 < Taps.size();
+    if (FilterType == 0)
+        KernelRuns(Taps, Runs);
+    bool ByRuns = FilterType == 0 && Runs.size() * 3 < Taps.size();
     const int64_t Bound =
         ByRuns ? ConvolutionRunsBound(Runs.data(), static_cast<int32_t>(Runs.size()), Divisor) : 0;
     ByRuns = ByRuns && Bound < (int64_t{1} << 31);

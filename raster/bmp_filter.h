@@ -183,7 +183,7 @@ struct TFilterMeasure {
 // results. Weights are arbitrary int32: sums must not overflow.
 void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
                     int32_t Bias, TFilterMeasure* Measure);
-// A kernel row whose kept entries DX = Left .. Right all carry Weight.
+// Kept entries DX = Left .. Right of kernel row DY, all carrying Weight.
 struct TFilterRun {
     int32_t DY = 0;
     int32_t Left = 0;

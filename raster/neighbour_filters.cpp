@@ -92,6 +92,12 @@ void StoreConvolved(const TFilterRow& R, const int64_t* Acc, int64_t S, int64_t 
 
 } // namespace
 
+namespace {
+template <class TSum>
+void ConvolutionTaps32(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
+                       int32_t Bias, TFilterMeasure* Measure, bool Single);
+} // namespace
+
 void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
                     int32_t Bias, TFilterMeasure* Measure)
 {
@@ -103,6 +109,16 @@ void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCoun
     const bool Rounded = B == 3 && (Measure || !R.Mask);
     const int64_t Half = Rounded ? D / 2 : 0;
     const int64_t Total = int64_t{R.Width} * B;
+
+    // Sums that stay within 31 bits go through 32-bit lanes and a divide
+    // in floating point, which is exact for them (see DivideSums).
+    int64_t Bound = std::abs(Half) + std::abs(D);
+    for (int32_t T = 0; T < TapCount && Bound < (int64_t{1} << 31); ++T)
+        Bound += std::abs(int64_t{Taps[T].Weight}) * 255;
+    if (Bound < (int64_t{1} << 31)) {
+        ConvolutionTaps32<uint32_t>(R, Taps, TapCount, Divisor, Bias, Measure, Bound < (int64_t{1} << 24));
+        return;
+    }
 
     // The row in chunks: every tap adds its weighted row segment to the sums.
     constexpr int64_t Chunk = 1024;
@@ -157,7 +173,7 @@ inline int32_t SignedSum(uint16_t V)
 // 2^24 (the circular mean up to a radius of about 140); the loop runs in
 // vector lanes where the integer division would not.
 template <class TSum, class TReal>
-TAVRO_NEIGHBOUR_LOOP void DivideRuns(uint8_t* __restrict Out, const TSum* Acc, int32_t Half, int32_t D, int32_t Bias,
+TAVRO_NEIGHBOUR_LOOP void DivideSums(uint8_t* __restrict Out, const TSum* Acc, int32_t Half, int32_t D, int32_t Bias,
                                      int64_t N)
 {
     const TReal Divisor = static_cast<TReal>(D);
@@ -168,6 +184,39 @@ TAVRO_NEIGHBOUR_LOOP void DivideRuns(uint8_t* __restrict Out, const TSum* Acc, i
     }
 }
 
+// Bytes S .. S + N - 1 of the row from their results Out: measured,
+// written, or weighted by the mask. Chunks hold whole pixels.
+void StoreResults(const TFilterRow& R, const uint8_t* Out, int64_t S, int64_t N, TFilterMeasure* Measure)
+{
+    const int32_t B = R.BytesPerPixel;
+    if (Measure) {
+        for (int64_t I = 0; I < N; ++I) {
+            Measure->Min = std::min<int32_t>(Measure->Min, Out[I]);
+            Measure->Max = std::max<int32_t>(Measure->Max, Out[I]);
+        }
+    } else if (!R.Mask) {
+        std::memcpy(R.Dest + S, Out, size_t(N));
+    } else {
+        const uint8_t* Mask = R.Mask + S / B;
+        uint8_t* Dest = R.Dest + S;
+        for (int64_t P = 0; P < N / B; ++P)
+            if (const int32_t W = Mask[P]; W != 0)
+                for (int32_t C = 0; C < B; ++C)
+                    Dest[P * B + C] = MaskBlend8(W, Out[P * B + C], Dest[P * B + C]);
+    }
+}
+
+constexpr int64_t cChunk32 = 1023; // whole pixels of one and of three bytes
+
+template <class TSum>
+void Divide(uint8_t* Out, const TSum* Acc, int32_t Half, int32_t Divisor, int32_t Bias, int64_t N, bool Single)
+{
+    if (Single)
+        DivideSums<TSum, float>(Out, Acc, Half, Divisor, Bias, N);
+    else
+        DivideSums<TSum, double>(Out, Acc, Half, Divisor, Bias, N);
+}
+
 template <class TSum>
 void ConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
                      int32_t Divisor, int32_t Bias, TFilterMeasure* Measure, bool Single)
@@ -176,11 +225,10 @@ void ConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCou
     const bool Rounded = B == 3 && (Measure || !R.Mask);
     const int32_t Half = Rounded ? Divisor / 2 : 0;
     const int64_t Total = int64_t{R.Width} * B;
-    constexpr int64_t Chunk = 1023; // whole pixels of one and of three bytes
-    TSum Acc[Chunk];
-    uint8_t Out[Chunk];
-    for (int64_t S = 0; S < Total; S += Chunk) {
-        const int64_t N = std::min(Chunk, Total - S);
+    TSum Acc[cChunk32];
+    uint8_t Out[cChunk32];
+    for (int64_t S = 0; S < Total; S += cChunk32) {
+        const int64_t N = std::min(cChunk32, Total - S);
         std::fill(Acc, Acc + N, TSum{0});
         for (int32_t T = 0; T < RunCount; ++T) {
             const TFilterRun& Run = Runs[T];
@@ -188,25 +236,36 @@ void ConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCou
             AddRuns<TSum>(Acc, Prefix + (int64_t{R.HalfX} + Run.Right + 1) * B,
                           Prefix + (int64_t{R.HalfX} + Run.Left) * B, static_cast<TSum>(Run.Weight), N);
         }
-        if (Single)
-            DivideRuns<TSum, float>(Out, Acc, Half, Divisor, Bias, N);
-        else
-            DivideRuns<TSum, double>(Out, Acc, Half, Divisor, Bias, N);
-        if (Measure) {
-            for (int64_t I = 0; I < N; ++I) {
-                Measure->Min = std::min<int32_t>(Measure->Min, Out[I]);
-                Measure->Max = std::max<int32_t>(Measure->Max, Out[I]);
-            }
-        } else if (!R.Mask) {
-            std::memcpy(R.Dest + S, Out, size_t(N));
-        } else {
-            const uint8_t* Mask = R.Mask + S / B;
-            uint8_t* Dest = R.Dest + S;
-            for (int64_t P = 0; P < N / B; ++P)
-                if (const int32_t W = Mask[P]; W != 0)
-                    for (int32_t C = 0; C < B; ++C)
-                        Dest[P * B + C] = MaskBlend8(W, Out[P * B + C], Dest[P * B + C]);
-        }
+        Divide(Out, Acc, Half, Divisor, Bias, N, Single);
+        StoreResults(R, Out, S, N, Measure);
+    }
+}
+
+// Weighted bytes added into 32-bit lanes, modulo 2^32 (exact: the caller
+// checked that every true sum fits in 31 bits).
+TAVRO_NEIGHBOUR_LOOP void AddTap(uint32_t* __restrict Acc, const uint8_t* Src, uint32_t Weight, int64_t N)
+{
+    for (int64_t I = 0; I < N; ++I)
+        Acc[I] += Weight * Src[I];
+}
+
+template <class TSum>
+void ConvolutionTaps32(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
+                       int32_t Bias, TFilterMeasure* Measure, bool Single)
+{
+    const int32_t B = R.BytesPerPixel;
+    const bool Rounded = B == 3 && (Measure || !R.Mask);
+    const int32_t Half = Rounded ? Divisor / 2 : 0;
+    const int64_t Total = int64_t{R.Width} * B;
+    TSum Acc[cChunk32];
+    uint8_t Out[cChunk32];
+    for (int64_t S = 0; S < Total; S += cChunk32) {
+        const int64_t N = std::min(cChunk32, Total - S);
+        std::fill(Acc, Acc + N, TSum{0});
+        for (int32_t T = 0; T < TapCount; ++T)
+            AddTap(Acc, Entry(R, 0, Taps[T].DX, Taps[T].DY) + S, static_cast<uint32_t>(Taps[T].Weight), N);
+        Divide(Out, Acc, Half, Divisor, Bias, N, Single);
+        StoreResults(R, Out, S, N, Measure);
     }
 }
 

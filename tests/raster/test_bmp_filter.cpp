@@ -634,6 +634,67 @@ TEST(BmpFilter, CircularMeanMatchesPlainLoopDifferential)
     EXPECT_EQ(D.Samples(), Before);
 }
 
+TEST(BmpFilter, ConvolutionMatchesPlainLoopForAnyKernel)
+{
+    // Kernels of every shape the convolution takes its short cuts for (runs
+    // of equal weights, sums within 16, 24 or 31 bits) and beyond them:
+    // random sparse ones, motion blurs, and weights that need 64-bit sums.
+    std::mt19937 G(31);
+    std::vector<std::pair<std::vector<int32_t>, int32_t>> Kernels; // entries, side
+    for (int32_t Side : {1, 3, 5, 9})
+        for (int32_t Range : {1, 300, 40000, 9000000}) {
+            std::vector<int32_t> K(size_t(Side) * Side);
+            std::uniform_int_distribution<int32_t> W(-Range, Range);
+            for (int32_t& E : K)
+                E = G() % 3 == 0 ? 0 : (G() % 2 ? W(G) : Range); // runs of equal weights among random ones
+            Kernels.emplace_back(K, Side);
+        }
+    for (double Angle : {0.0, 90.0, 30.0}) {
+        TKernel K;
+        int32_t Side = 0, Sum = 0;
+        MakeFilterGradateMove(13, Angle, Side, K.H, Sum);
+        Kernels.emplace_back(KernelOf(K.H, Side * Side), Side);
+    }
+    for (const auto& [Kernel, Side] : Kernels)
+        for (int32_t Bits : {8, 24})
+            for (int32_t Wrap : {0, 1})
+                for (int32_t Mode : {0, 1, 2}) { // plain, masked, measuring
+                    TPic D(17, 6, Bits), M(17, 6, 8);
+                    D.Random(G);
+                    M.Random(G);
+                    int64_t Total = 0;
+                    for (int32_t E : Kernel)
+                        Total += E;
+                    const int32_t Divisor =
+                        Total != 0 && std::abs(Total) < (int64_t{1} << 31) ? int32_t(Total) : 1 + int32_t(G() % 1000);
+                    const int32_t Bias = int32_t(G() % 61) - 30;
+                    std::vector<int32_t> K = Kernel;
+                    std::vector<int32_t> Want =
+                        RefConvolution(D, K, Side, Divisor, Bias, Wrap, Mode == 1 ? &M : nullptr);
+                    if (Mode == 2) {
+                        // Measuring: rounded as unmasked results are, nothing written.
+                        const std::vector<int32_t> Before = D.Samples();
+                        int32_t Min = -1, Max = -1;
+                        Buf(0, D, Side, 0, Wrap, K.data(), Divisor, Bias, nullptr, &Min, &Max, 1);
+                        ASSERT_EQ(std::pair(Min, Max), std::pair(*std::min_element(Want.begin(), Want.end()),
+                                                                 *std::max_element(Want.begin(), Want.end())))
+                            << "side " << Side << " bits " << Bits << " wrap " << Wrap;
+                        ASSERT_EQ(D.Samples(), Before);
+                        continue;
+                    }
+                    Buf(0, D, Side, 0, Wrap, K.data(), Divisor, Bias, Mode == 1 ? &M : nullptr);
+                    ASSERT_EQ(D.Samples(), Want) << "side " << Side << " bits " << Bits << " wrap " << Wrap
+                                                 << " mode " << Mode << " divisor " << Divisor;
+                }
+    // A quotient just below a whole number that single precision would
+    // round up: 255 x 6274527 = 1600004385 = 200 x 8000022 - 19.
+    TPic One(4, 1, 8);
+    std::memset(One.P.pBits, 255, 4);
+    int32_t Weight = 6274527;
+    Buf(0, One, 1, 0, 0, &Weight, 8000022);
+    EXPECT_EQ(One.Samples(), (std::vector<int32_t>{199, 199, 199, 199}));
+}
+
 TEST(BmpFilter, GaussBlurHandComputed)
 {
     // Radius 1: taps 341, 3414, 341. A dot of 255 in one row:
