@@ -828,6 +828,13 @@ void KernelRuns(const std::vector<TFilterTap>& Taps, std::vector<TFilterRun>& Ru
     }
 }
 
+template <class TSum>
+TAVRO_FILTER_LOOP void LiftSums(TSum* Sums, size_t N, TSum By)
+{
+    for (size_t J = 0; J < N; ++J)
+        Sums[J] = static_cast<TSum>(Sums[J] + By);
+}
+
 // Running sums of a padded row, channel by channel, modulo the range of
 // TSum: Sums[j + B] = Sums[j] + Row[j], starting from B zeros.
 template <class TSum>
@@ -835,14 +842,25 @@ void RunningSums(const uint8_t* Row, size_t Bytes, int32_t B, TSum* Sums)
 {
     for (int32_t C = 0; C < B; ++C)
         Sums[C] = 0;
-    if (B == 1) {
-        TSum Sum = 0;
+    if (B == 3) { // three channels: three chains side by side already
         for (size_t J = 0; J < Bytes; ++J)
-            Sums[J + 1] = Sum = static_cast<TSum>(Sum + Row[J]);
+            Sums[J + 3] = static_cast<TSum>(Sums[J] + Row[J]);
         return;
     }
-    for (size_t J = 0; J < Bytes; ++J)
-        Sums[J + size_t(B)] = static_cast<TSum>(Sums[J] + Row[J]);
+    // One channel: four quarters summed side by side, then each quarter
+    // lifted by the total of those before it.
+    const size_t Q = Bytes / 4;
+    TSum S0 = 0, S1 = 0, S2 = 0, S3 = 0;
+    for (size_t J = 0; J < Q; ++J) {
+        Sums[J + 1] = S0 = static_cast<TSum>(S0 + Row[J]);
+        Sums[Q + J + 1] = S1 = static_cast<TSum>(S1 + Row[Q + J]);
+        Sums[2 * Q + J + 1] = S2 = static_cast<TSum>(S2 + Row[2 * Q + J]);
+        Sums[3 * Q + J + 1] = S3 = static_cast<TSum>(S3 + Row[3 * Q + J]);
+    }
+    for (size_t J = 4 * Q; J < Bytes; ++J)
+        Sums[J + 1] = S3 = static_cast<TSum>(S3 + Row[J]);
+    for (size_t K = 1; K < 4; ++K)
+        LiftSums(Sums + K * Q + 1, K < 3 ? Q : Bytes - 3 * Q, Sums[K * Q]);
 }
 
 // Width, height and row size of a buffer driver's header; false for an
