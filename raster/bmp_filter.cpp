@@ -976,9 +976,8 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
 
     // Kernels made of long runs of equal weights (the circular mean, a
     // straight motion blur) are summed run by run from running sums kept
-    // behind each padded row.
-    // Sums fit in 16 bits up to a radius of about 8, in 32 bits up to the
-    // largest; other kernels go entry by entry.
+    // behind each padded row, in 16 bits where every sum fits (the mean up
+    // to a radius of about 8), else in 32; other kernels go entry by entry.
     std::vector<TFilterRun> Runs;
     if (FilterType == 0)
         KernelRuns(Taps, Runs);

@@ -90,12 +90,10 @@ void StoreConvolved(const TFilterRow& R, const int64_t* Acc, int64_t S, int64_t 
     }
 }
 
-} // namespace
-
-namespace {
-template <class TSum>
+// Below, with the run sums that share its divide and store.
 void ConvolutionTaps32(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
                        int32_t Bias, TFilterMeasure* Measure, bool Single);
+
 } // namespace
 
 void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
@@ -116,7 +114,7 @@ void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCoun
     for (int32_t T = 0; T < TapCount && Bound < (int64_t{1} << 31); ++T)
         Bound += std::abs(int64_t{Taps[T].Weight}) * 255;
     if (Bound < (int64_t{1} << 31)) {
-        ConvolutionTaps32<uint32_t>(R, Taps, TapCount, Divisor, Bias, Measure, Bound < (int64_t{1} << 24));
+        ConvolutionTaps32(R, Taps, TapCount, Divisor, Bias, Measure, Bound < (int64_t{1} << 24));
         return;
     }
 
@@ -249,10 +247,10 @@ TAVRO_NEIGHBOUR_LOOP void AddTap(uint32_t* __restrict Acc, const uint8_t* Src, u
         Acc[I] += Weight * Src[I];
 }
 
-template <class TSum>
 void ConvolutionTaps32(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
                        int32_t Bias, TFilterMeasure* Measure, bool Single)
 {
+    using TSum = uint32_t;
     const int32_t B = R.BytesPerPixel;
     const bool Rounded = B == 3 && (Measure || !R.Mask);
     const int32_t Half = Rounded ? Divisor / 2 : 0;
