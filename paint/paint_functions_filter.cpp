@@ -433,6 +433,45 @@ int32_t WholeSize(double Size)
     return ClampToInt32(RoundOff(Size));
 }
 
+// The circular mean of Dest under Mask (no wrapping): only the pixels of
+// Area change, and each reads no farther than Radius, so the mean runs on
+// a copy of Area widened by Radius where the picture reaches (at the
+// picture's own edges the copy's edges repeat the same pixels) and only
+// Area is copied back: the same pixels as the whole picture would give,
+// without filtering what the mask leaves alone.
+int32_t CircularMeanUnderMask(TrecPicture& Dest, const TrecPicture& Mask, const TRect& Area, int32_t Radius,
+                              HGLOBAL Kernel, int32_t Side, int32_t Count)
+{
+    if (Side == 0)
+        return 0;
+    if (BitCountOf(Mask) != 8)
+        return FilterResultBadPicture;
+    const TRect Whole = PictureRect(Dest);
+    const TRect Part{static_cast<int32_t>(std::max<int64_t>(Whole.Left, int64_t{Area.Left} - Radius)),
+                     static_cast<int32_t>(std::max<int64_t>(Whole.Top, int64_t{Area.Top} - Radius)),
+                     static_cast<int32_t>(std::min<int64_t>(Whole.Right, int64_t{Area.Right} + Radius)),
+                     static_cast<int32_t>(std::min<int64_t>(Whole.Bottom, int64_t{Area.Bottom} + Radius))};
+    const int32_t Bytes = BitCountOf(Dest) / 8;
+    TOwnedPicture Copy;
+    if (const int32_t Code = AllocPlaneRecord(Copy.R, TPoint{Part.Left, Part.Top}, Part.Right - Part.Left + 1,
+                                              Part.Bottom - Part.Top + 1, BitCountOf(Dest), false))
+        return Code;
+    ForAreaRows(Part, [&](int32_t Y, int64_t Width) {
+        std::memcpy(RecPictureGetPixelPtr(Copy.R, Part.Left, Y), RecPictureGetPixelPtr(Dest, Part.Left, Y),
+                    static_cast<size_t>(Width * Bytes));
+    });
+    TBufferMask BufMask;
+    if (const int32_t Code = BufMask.Make(Copy.R, &Mask, Area))
+        return Code;
+    BMPBufFilter(cBufConvolution, Copy.R.pBIHeader, Copy.R.pBits, BufMask.Bits(), Side, Kernel, Count, 0, 0,
+                 nullptr, nullptr, 0, 0);
+    ForAreaRows(Area, [&](int32_t Y, int64_t Width) {
+        std::memcpy(RecPictureGetPixelPtr(Dest, Area.Left, Y), RecPictureGetPixelPtr(Copy.R, Area.Left, Y),
+                    static_cast<size_t>(Width * Bytes));
+    });
+    return 0;
+}
+
 // One pass of a size filter.
 int32_t SizeFilterPass(int32_t Type, double Size, TrecPicture& Dest, const TrecPicture* Mask,
                        const TRect& Area, uint8_t Wrap, HGLOBAL GaussKernel, int32_t GaussLength)
@@ -462,6 +501,12 @@ int32_t SizeFilterPass(int32_t Type, double Size, TrecPicture& Dest, const TrecP
         });
 
     const int32_t Radius = WholeSize(Size);
+    if (Type == cSizeMean && Mask && !Wrap && Radius >= 0 && Radius <= MaxFilterRadius) {
+        TOwnedKernel Kernel;
+        int32_t Side = 0, Count = 0;
+        MakeCircleMask(Radius, Side, Kernel.H, Count);
+        return CircularMeanUnderMask(Dest, *Mask, Area, Radius, Kernel.H, Side, Count);
+    }
     TBufferMask BufMask;
     if (const int32_t Code = BufMask.Make(Dest, Mask, Area))
         return Code;
@@ -471,9 +516,10 @@ int32_t SizeFilterPass(int32_t Type, double Size, TrecPicture& Dest, const TrecP
     TOwnedKernel Kernel;
     int32_t Side = 0, Count = 0;
     MakeCircleMask(Radius, Side, Kernel.H, Count);
-    if (Side > 0)
-        BMPBufFilter(cBufConvolution, Dest.pBIHeader, Dest.pBits, BufMask.Bits(), Side, Kernel.H, Count,
-                     0, 0, nullptr, nullptr, 0, Wrap);
+    if (Side == 0)
+        return 0;
+    BMPBufFilter(cBufConvolution, Dest.pBIHeader, Dest.pBits, BufMask.Bits(), Side, Kernel.H, Count, 0, 0,
+                 nullptr, nullptr, 0, Wrap);
     return 0;
 }
 

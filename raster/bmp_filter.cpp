@@ -814,6 +814,55 @@ void MakeFilterEmboss(int32_t Size, int32_t Angle, int32_t Divisor, int32_t& Sid
 
 namespace {
 
+// The taps (row by row, left to right) as runs of neighbours of equal
+// weight.
+void KernelRuns(const std::vector<TFilterTap>& Taps, std::vector<TFilterRun>& Runs)
+{
+    Runs.clear();
+    for (const TFilterTap& T : Taps) {
+        if (!Runs.empty() && Runs.back().DY == T.DY && Runs.back().Right + 1 == T.DX &&
+            Runs.back().Weight == T.Weight)
+            Runs.back().Right = T.DX;
+        else
+            Runs.push_back(TFilterRun{T.DY, T.DX, T.DX, T.Weight});
+    }
+}
+
+template <class TSum>
+TAVRO_FILTER_LOOP void LiftSums(TSum* Sums, size_t N, TSum By)
+{
+    for (size_t J = 0; J < N; ++J)
+        Sums[J] = static_cast<TSum>(Sums[J] + By);
+}
+
+// Running sums of a padded row, channel by channel, modulo the range of
+// TSum: Sums[j + B] = Sums[j] + Row[j], starting from B zeros.
+template <class TSum>
+void RunningSums(const uint8_t* Row, size_t Bytes, int32_t B, TSum* Sums)
+{
+    for (int32_t C = 0; C < B; ++C)
+        Sums[C] = 0;
+    if (B == 3) { // three channels: three chains side by side already
+        for (size_t J = 0; J < Bytes; ++J)
+            Sums[J + 3] = static_cast<TSum>(Sums[J] + Row[J]);
+        return;
+    }
+    // One channel: four quarters summed side by side, then each quarter
+    // lifted by the total of those before it.
+    const size_t Q = Bytes / 4;
+    TSum S0 = 0, S1 = 0, S2 = 0, S3 = 0;
+    for (size_t J = 0; J < Q; ++J) {
+        Sums[J + 1] = S0 = static_cast<TSum>(S0 + Row[J]);
+        Sums[Q + J + 1] = S1 = static_cast<TSum>(S1 + Row[Q + J]);
+        Sums[2 * Q + J + 1] = S2 = static_cast<TSum>(S2 + Row[2 * Q + J]);
+        Sums[3 * Q + J + 1] = S3 = static_cast<TSum>(S3 + Row[3 * Q + J]);
+    }
+    for (size_t J = 4 * Q; J < Bytes; ++J)
+        Sums[J + 1] = S3 = static_cast<TSum>(S3 + Row[J]);
+    for (size_t K = 1; K < 4; ++K)
+        LiftSums(Sums + K * Q + 1, K < 3 ? Q : Bytes - 3 * Q, Sums[K * Q]);
+}
+
 // Width, height and row size of a buffer driver's header; false for an
 // empty bitmap.
 bool BufferGeometry(const BITMAPINFOHEADER* H, const void* Bits, const char* Routine, int32_t& W,
@@ -925,10 +974,33 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
             RaiseParam(Routine, "Illegal Param");
     }
 
+    // Kernels made of long runs of equal weights (the circular mean, a
+    // straight motion blur) are summed run by run from running sums kept
+    // behind each padded row, in 16 bits where every sum fits (the mean up
+    // to a radius of about 8), else in 32; other kernels go entry by entry.
+    std::vector<TFilterRun> Runs;
+    if (FilterType == 0)
+        KernelRuns(Taps, Runs);
+    bool ByRuns = FilterType == 0 && Runs.size() * 3 < Taps.size();
+    const int64_t Bound =
+        ByRuns ? ConvolutionRunsBound(Runs.data(), static_cast<int32_t>(Runs.size()), Divisor) : 0;
+    ByRuns = ByRuns && Bound < (int64_t{1} << 31);
+    const int32_t SumBytes = Bound < (int64_t{1} << 15) ? 2 : 4;
+    const size_t PaddedBytes = size_t(int64_t{W} + 2 * int64_t{HX}) * size_t(B);
+    const size_t PrefixOffset = (PaddedBytes + 7) / 8 * 8;
+    const size_t SlotBytes = ByRuns ? PrefixOffset + (PaddedBytes + size_t(B)) * size_t(SumBytes) : 0;
+
     TRowSource Src(Pix, LineSize, H, int64_t{W} * B);
     if (Wrap)
         Src.Save(0, std::min(HY, H));
-    TPaddedRing Ring(Src, W, B, HX, HY, Wrap != 0);
+    TPaddedRing Ring(Src, W, B, HX, HY, Wrap != 0, SlotBytes);
+    if (ByRuns)
+        Ring.OnFill = [&](uint8_t* Slot) {
+            if (SumBytes == 2)
+                RunningSums(Slot, PaddedBytes, B, reinterpret_cast<uint16_t*>(Slot + PrefixOffset));
+            else
+                RunningSums(Slot, PaddedBytes, B, reinterpret_cast<uint32_t*>(Slot + PrefixOffset));
+        };
     Ring.Start(0);
     const bool Measuring = FilterType == 0 && MeasureOnly;
     for (int32_t Y = 0; Y < H; ++Y) {
@@ -944,8 +1016,12 @@ void BMPBufFilter(uint8_t FilterType, HGLOBAL Header, HGLOBAL Bits, HGLOBAL Mask
         switch (FilterType) {
         case 6: RankRow(R.Rows, Size, W, B, Param, R.Dest); break;
         case 0:
-            SubConvolution(R, Taps.data(), static_cast<int32_t>(Taps.size()), Divisor, Bias,
-                           Measuring ? &Measure : nullptr);
+            if (ByRuns)
+                SubConvolutionRuns(R, Runs.data(), static_cast<int32_t>(Runs.size()), PrefixOffset, SumBytes,
+                                   Divisor, Bias, Measuring ? &Measure : nullptr);
+            else
+                SubConvolution(R, Taps.data(), static_cast<int32_t>(Taps.size()), Divisor, Bias,
+                               Measuring ? &Measure : nullptr);
             break;
         case 1: SubDiffuse(R, Param); break;
         case 4: SubSobel(R); break;

@@ -183,6 +183,25 @@ struct TFilterMeasure {
 // results. Weights are arbitrary int32: sums must not overflow.
 void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
                     int32_t Bias, TFilterMeasure* Measure);
+// Kept entries DX = Left .. Right of kernel row DY, all carrying Weight.
+struct TFilterRun {
+    int32_t DY = 0;
+    int32_t Left = 0;
+    int32_t Right = 0;
+    int32_t Weight = 0;
+};
+// Type 0 for kernels made of such runs (the circular mean): the same
+// results as SubConvolution, at one difference per run instead of one
+// product per entry. Each row of R.Rows carries, PrefixOffset bytes after
+// its start, the running sums of its padded bytes channel by channel,
+// (PaddedWidth + 1) x BytesPerPixel unsigned values of SumBytes (2 or 4)
+// bytes kept modulo their range, the first pixel's zero. The caller makes
+// sure that ConvolutionRunsBound stays below that range's half (2^15 or
+// 2^31).
+void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
+                        int32_t SumBytes, int32_t Divisor, int32_t Bias, TFilterMeasure* Measure);
+// The largest weighted sum of bytes the runs can make, plus half the divisor.
+int64_t ConvolutionRunsBound(const TFilterRun* Runs, int32_t RunCount, int32_t Divisor);
 // Type 1 (HalfX = HalfY = 1).
 void SubDiffuse(const TFilterRow& R, int32_t Mode);
 // Type 4 (HalfX = HalfY = 1, Mask nullptr).

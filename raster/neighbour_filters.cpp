@@ -10,8 +10,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 #include <vector>
+
+// The run loop is a plain loop written for the vectoriser; on x86-64 it is
+// built twice (AVX2 and baseline) and picked at load time.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define TAVRO_NEIGHBOUR_LOOP __attribute__((target_clones("avx2", "default"), optimize("O3")))
+#else
+#define TAVRO_NEIGHBOUR_LOOP
+#endif
 
 namespace {
 
@@ -58,6 +67,35 @@ inline bool NoiseFlag(int32_t P, int32_t C, int32_t N, int32_t I)
 // ---------------------------------------------------------------------------
 // Type 0: convolution
 
+namespace {
+
+// The convolution's results of bytes S .. S + N - 1 of the row, from their
+// weighted sums: divided, biased, clamped, then measured, written or
+// weighted by the mask.
+void StoreConvolved(const TFilterRow& R, const int64_t* Acc, int64_t S, int64_t N, int64_t Half, int64_t D,
+                    int32_t Bias, TFilterMeasure* Measure)
+{
+    const int32_t B = R.BytesPerPixel;
+    for (int64_t I = 0; I < N; ++I) {
+        const uint8_t V = ClampByte((Acc[I] + Half) / D + Bias);
+        const int64_t At = S + I;
+        if (Measure) {
+            Measure->Min = std::min<int32_t>(Measure->Min, V);
+            Measure->Max = std::max<int32_t>(Measure->Max, V);
+        } else if (!R.Mask) {
+            R.Dest[At] = V;
+        } else if (const int32_t W = R.Mask[At / B]; W != 0) {
+            R.Dest[At] = MaskBlend8(W, V, R.Dest[At]);
+        }
+    }
+}
+
+// Below, with the run sums that share its divide and store.
+void ConvolutionTaps32(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
+                       int32_t Bias, TFilterMeasure* Measure, bool Single);
+
+} // namespace
+
 void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
                     int32_t Bias, TFilterMeasure* Measure)
 {
@@ -69,6 +107,16 @@ void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCoun
     const bool Rounded = B == 3 && (Measure || !R.Mask);
     const int64_t Half = Rounded ? D / 2 : 0;
     const int64_t Total = int64_t{R.Width} * B;
+
+    // Sums that stay within 31 bits go through 32-bit lanes and a divide
+    // in floating point, which is exact for them (see DivideSums).
+    int64_t Bound = std::abs(Half) + std::abs(D);
+    for (int32_t T = 0; T < TapCount && Bound < (int64_t{1} << 31); ++T)
+        Bound += std::abs(int64_t{Taps[T].Weight}) * 255;
+    if (Bound < (int64_t{1} << 31)) {
+        ConvolutionTaps32(R, Taps, TapCount, Divisor, Bias, Measure, Bound < (int64_t{1} << 24));
+        return;
+    }
 
     // The row in chunks: every tap adds its weighted row segment to the sums.
     constexpr int64_t Chunk = 1024;
@@ -82,19 +130,164 @@ void SubConvolution(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCoun
             for (int64_t I = 0; I < N; ++I)
                 Acc[I] += Wt * Src[I];
         }
-        for (int64_t I = 0; I < N; ++I) {
-            const uint8_t V = ClampByte((Acc[I] + Half) / D + Bias);
-            const int64_t At = S + I;
-            if (Measure) {
-                Measure->Min = std::min<int32_t>(Measure->Min, V);
-                Measure->Max = std::max<int32_t>(Measure->Max, V);
-            } else if (!R.Mask) {
-                R.Dest[At] = V;
-            } else if (const int32_t W = R.Mask[At / B]; W != 0) {
-                R.Dest[At] = MaskBlend8(W, V, R.Dest[At]);
-            }
-        }
+        StoreConvolved(R, Acc, S, N, Half, D, Bias, Measure);
     }
+}
+
+namespace {
+
+// A run of one kernel row is the difference of two running sums. The sums,
+// and the weighted sums here, are kept modulo 2^16 or 2^32 (TSum): the
+// driver picks the width in which every true sum fits, so the wrapped
+// results are exact. Sixteen bits give twice the vector lanes.
+template <class TSum>
+TAVRO_NEIGHBOUR_LOOP void AddRuns(TSum* __restrict Acc, const TSum* Hi, const TSum* Lo, TSum Weight, int64_t N)
+{
+    // Products in unsigned 32 bits at least: 16-bit operands would be
+    // promoted to int, where the wrap-around is not defined.
+    using TWide = std::conditional_t<(sizeof(TSum) < 4), uint32_t, TSum>;
+    if (Weight == 1)
+        for (int64_t I = 0; I < N; ++I)
+            Acc[I] = static_cast<TSum>(TWide{Acc[I]} + TWide{Hi[I]} - TWide{Lo[I]});
+    else
+        for (int64_t I = 0; I < N; ++I)
+            Acc[I] = static_cast<TSum>(TWide{Acc[I]} + TWide{Weight} * (TWide{Hi[I]} - TWide{Lo[I]}));
+}
+
+// The signed weighted sum a wrapped TSum stands for.
+inline int32_t SignedSum(uint32_t V)
+{
+    return static_cast<int32_t>(V);
+}
+inline int32_t SignedSum(uint16_t V)
+{
+    return static_cast<int16_t>(V);
+}
+
+// (Acc + Half) / D + Bias, clamped. The quotient of two numbers of at most
+// 31 bits is exact in double after truncation (the distance of a true
+// quotient from the next whole number, 1/|D|, exceeds the rounding error),
+// and so it is in single precision while |Acc + Half| + |D| stays below
+// 2^24 (the circular mean up to a radius of about 140); the loop runs in
+// vector lanes where the integer division would not.
+template <class TSum, class TReal>
+TAVRO_NEIGHBOUR_LOOP void DivideSums(uint8_t* __restrict Out, const TSum* Acc, int32_t Half, int32_t D, int32_t Bias,
+                                     int64_t N)
+{
+    const TReal Divisor = static_cast<TReal>(D);
+    for (int64_t I = 0; I < N; ++I) {
+        const int32_t Sum = SignedSum(Acc[I]) + Half;
+        const int32_t V = static_cast<int32_t>(static_cast<TReal>(Sum) / Divisor) + Bias;
+        Out[I] = static_cast<uint8_t>(V < 0 ? 0 : (V > 255 ? 255 : V));
+    }
+}
+
+// Bytes S .. S + N - 1 of the row from their results Out: measured,
+// written, or weighted by the mask. Chunks hold whole pixels.
+void StoreResults(const TFilterRow& R, const uint8_t* Out, int64_t S, int64_t N, TFilterMeasure* Measure)
+{
+    const int32_t B = R.BytesPerPixel;
+    if (Measure) {
+        for (int64_t I = 0; I < N; ++I) {
+            Measure->Min = std::min<int32_t>(Measure->Min, Out[I]);
+            Measure->Max = std::max<int32_t>(Measure->Max, Out[I]);
+        }
+    } else if (!R.Mask) {
+        std::memcpy(R.Dest + S, Out, size_t(N));
+    } else {
+        const uint8_t* Mask = R.Mask + S / B;
+        uint8_t* Dest = R.Dest + S;
+        for (int64_t P = 0; P < N / B; ++P)
+            if (const int32_t W = Mask[P]; W != 0)
+                for (int32_t C = 0; C < B; ++C)
+                    Dest[P * B + C] = MaskBlend8(W, Out[P * B + C], Dest[P * B + C]);
+    }
+}
+
+constexpr int64_t cChunk32 = 1023; // whole pixels of one and of three bytes
+
+template <class TSum>
+void Divide(uint8_t* Out, const TSum* Acc, int32_t Half, int32_t Divisor, int32_t Bias, int64_t N, bool Single)
+{
+    if (Single)
+        DivideSums<TSum, float>(Out, Acc, Half, Divisor, Bias, N);
+    else
+        DivideSums<TSum, double>(Out, Acc, Half, Divisor, Bias, N);
+}
+
+template <class TSum>
+void ConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
+                     int32_t Divisor, int32_t Bias, TFilterMeasure* Measure, bool Single)
+{
+    const int32_t B = R.BytesPerPixel;
+    const bool Rounded = B == 3 && (Measure || !R.Mask);
+    const int32_t Half = Rounded ? Divisor / 2 : 0;
+    const int64_t Total = int64_t{R.Width} * B;
+    TSum Acc[cChunk32];
+    uint8_t Out[cChunk32];
+    for (int64_t S = 0; S < Total; S += cChunk32) {
+        const int64_t N = std::min(cChunk32, Total - S);
+        std::fill(Acc, Acc + N, TSum{0});
+        for (int32_t T = 0; T < RunCount; ++T) {
+            const TFilterRun& Run = Runs[T];
+            const TSum* Prefix = reinterpret_cast<const TSum*>(R.Rows[R.HalfY + Run.DY] + PrefixOffset) + S;
+            AddRuns<TSum>(Acc, Prefix + (int64_t{R.HalfX} + Run.Right + 1) * B,
+                          Prefix + (int64_t{R.HalfX} + Run.Left) * B, static_cast<TSum>(Run.Weight), N);
+        }
+        Divide(Out, Acc, Half, Divisor, Bias, N, Single);
+        StoreResults(R, Out, S, N, Measure);
+    }
+}
+
+// Weighted bytes added into 32-bit lanes, modulo 2^32 (exact: the caller
+// checked that every true sum fits in 31 bits).
+TAVRO_NEIGHBOUR_LOOP void AddTap(uint32_t* __restrict Acc, const uint8_t* Src, uint32_t Weight, int64_t N)
+{
+    for (int64_t I = 0; I < N; ++I)
+        Acc[I] += Weight * Src[I];
+}
+
+void ConvolutionTaps32(const TFilterRow& R, const TFilterTap* Taps, int32_t TapCount, int32_t Divisor,
+                       int32_t Bias, TFilterMeasure* Measure, bool Single)
+{
+    using TSum = uint32_t;
+    const int32_t B = R.BytesPerPixel;
+    const bool Rounded = B == 3 && (Measure || !R.Mask);
+    const int32_t Half = Rounded ? Divisor / 2 : 0;
+    const int64_t Total = int64_t{R.Width} * B;
+    TSum Acc[cChunk32];
+    uint8_t Out[cChunk32];
+    for (int64_t S = 0; S < Total; S += cChunk32) {
+        const int64_t N = std::min(cChunk32, Total - S);
+        std::fill(Acc, Acc + N, TSum{0});
+        for (int32_t T = 0; T < TapCount; ++T)
+            AddTap(Acc, Entry(R, 0, Taps[T].DX, Taps[T].DY) + S, static_cast<uint32_t>(Taps[T].Weight), N);
+        Divide(Out, Acc, Half, Divisor, Bias, N, Single);
+        StoreResults(R, Out, S, N, Measure);
+    }
+}
+
+} // namespace
+
+int64_t ConvolutionRunsBound(const TFilterRun* Runs, int32_t RunCount, int32_t Divisor)
+{
+    int64_t Bound = std::abs(int64_t{Divisor}) / 2;
+    for (int32_t T = 0; T < RunCount; ++T)
+        Bound += std::abs(int64_t{Runs[T].Weight}) * (int64_t{Runs[T].Right} - Runs[T].Left + 1) * 255;
+    return Bound;
+}
+
+void SubConvolutionRuns(const TFilterRow& R, const TFilterRun* Runs, int32_t RunCount, size_t PrefixOffset,
+                        int32_t SumBytes, int32_t Divisor, int32_t Bias, TFilterMeasure* Measure)
+{
+    if (Divisor == 0 || R.Width <= 0)
+        return;
+    const bool Single =
+        ConvolutionRunsBound(Runs, RunCount, Divisor) + std::abs(int64_t{Divisor}) < (int64_t{1} << 24);
+    if (SumBytes == 2)
+        ConvolutionRuns<uint16_t>(R, Runs, RunCount, PrefixOffset, Divisor, Bias, Measure, Single);
+    else
+        ConvolutionRuns<uint32_t>(R, Runs, RunCount, PrefixOffset, Divisor, Bias, Measure, Single);
 }
 
 // ---------------------------------------------------------------------------

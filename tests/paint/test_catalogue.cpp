@@ -957,3 +957,69 @@ TEST_F(Catalogue, CachedRepaintsPaintTheSame)
         EXPECT_TRUE(Pictures[2] == Pictures[0]);
     }
 }
+
+namespace {
+
+// A 60 x 40 rectangle on whole pixels: its straight edges are where a thin
+// aliased line drops out first.
+void MakeRectangle(TrecPath& P)
+{
+    AddPoint(P, 20, 30, PT_MOVETO);
+    AddPoint(P, 80, 30, PT_LINETO);
+    AddPoint(P, 80, 70, PT_LINETO);
+    AddPoint(P, 20, 70, PT_LINETO);
+    Close(P);
+}
+
+// Points every half pixel along the straight figures of Path.
+std::vector<std::pair<double, double>> PointsAlong(const TrecPath& Path)
+{
+    std::vector<std::pair<double, double>> Out;
+    size_t Start = 0;
+    for (size_t I = 0; I < Path.Points.size(); ++I) {
+        if (Path.pabType[I] == PT_MOVETO)
+            Start = I;
+        const bool Closes = (Path.pabType[I] & PT_CLOSEFIGURE) != 0;
+        const size_t Next = Closes ? Start : I + 1;
+        if (Next >= Path.Points.size() || (!Closes && Path.pabType[Next] == PT_MOVETO))
+            continue;
+        const TPoint A = Path.Points[I], B = Path.Points[Next];
+        const double Length = std::hypot(B.X - A.X, B.Y - A.Y);
+        for (double T = 0; T <= Length; T += 0.5)
+            Out.emplace_back(A.X + (B.X - A.X) * T / Length, A.Y + (B.Y - A.Y) * T / Length);
+    }
+    return Out;
+}
+
+} // namespace
+
+TEST_F(Catalogue, NeonCoreLineIsUnbrokenAtEveryQuality)
+{
+    // The neon's core is a thin white line on the magenta tube: at every
+    // quality, every point along the outline has a core pixel (green well
+    // above the tube's and the halo's) within one pixel.
+    const TPreview* Neon = nullptr;
+    for (const TPreview& P : Previews())
+        if (P.Name == "ネオン")
+            Neon = &P;
+    ASSERT_NE(Neon, nullptr);
+    for (const TShapeMaker Shape : {MakeStar, MakeRectangle})
+        for (const int32_t Quality : cQualities) {
+            TOwnedPicture Cell;
+            std::vector<std::string> Errors;
+            PaintCell(*Neon, Shape, Quality, Cell.P, Errors);
+            ASSERT_TRUE(Errors.empty()) << Join(Errors);
+            TrecPath Path;
+            Shape(Path);
+            int32_t Gaps = 0;
+            for (const auto& [PX, PY] : PointsAlong(Path)) {
+                int32_t Green = 0;
+                for (int32_t Y = static_cast<int32_t>(std::floor(PY)) - 1; Y <= static_cast<int32_t>(std::floor(PY)) + 1; ++Y)
+                    for (int32_t X = static_cast<int32_t>(std::floor(PX)) - 1; X <= static_cast<int32_t>(std::floor(PX)) + 1; ++X)
+                        if (X >= 0 && Y >= 0 && X < cCell && Y < cCell)
+                            Green = std::max<int32_t>(Green, RecPictureGetPixelPtr(Cell.P, X, Y)[1]);
+                Gaps += Green < 120;
+            }
+            EXPECT_EQ(Gaps, 0) << "quality " << Quality << (Shape == MakeStar ? " star" : " rectangle");
+        }
+}

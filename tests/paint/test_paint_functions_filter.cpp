@@ -19,6 +19,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -370,6 +371,46 @@ TEST(PaintFunctionsFilter, FilterSizeMeanMaximumMinimumMedianGaussOil)
     const TBytes Oil = O.Image();
     EXPECT_EQ(SizeFilter(O, "油絵", "5").Code, 0);
     EXPECT_EQ(O.Image(), Oil);
+}
+
+TEST(PaintFunctionsFilter, MaskedMeanFiltersOnlyUnderTheMaskAsTheWholePictureWould)
+{
+    // The mean under a mask works on the mask's part of the picture and the
+    // radius round it; the result is the whole picture's mean weighted by the
+    // mask, for masks inside the picture, at its edges and beyond them.
+    std::mt19937 G(9);
+    struct TCase {
+        int32_t Left, Top, W, H;
+        const char* Size;
+    };
+    const TCase Cases[] = {{12, 9, 10, 7, "3"}, {-4, -3, 9, 30, "5"}, {30, 20, 20, 20, "4"}, {1, 1, 40, 30, "2"}};
+    for (const int32_t Bits : {8, 24})
+        for (const TCase& K : Cases) {
+            TPic P(3, 2, 41, 31, Bits), Want(3, 2, 41, 31, Bits), M(K.Left, K.Top, K.W, K.H, 8);
+            std::uniform_int_distribution<int> D(0, 255);
+            P.Each([&](int32_t, int32_t, uint8_t* V) {
+                for (int32_t C = 0; C < Bits / 8; ++C)
+                    V[C] = static_cast<uint8_t>(D(G));
+            });
+            M.Each([&](int32_t X, int32_t, uint8_t* V) { *V = X % 5 == 0 ? 0 : static_cast<uint8_t>(D(G)); });
+            Want.CopyFrom(P);
+            // The whole picture's mean (through a full mask, which weights
+            // nothing and leaves 24-bit results unrounded as a mask does),
+            // then the mask weighting.
+            TPic Whole(3, 2, 41, 31, Bits), Full(3, 2, 41, 31, 8);
+            Whole.CopyFrom(P);
+            Full.Fill(255);
+            ASSERT_EQ(SizeFilter(Whole, "平均", K.Size, "1", &Full).Code, 0);
+            Want.Each([&](int32_t X, int32_t Y, uint8_t* V) {
+                if (X < K.Left || Y < K.Top || X >= K.Left + K.W || Y >= K.Top + K.H)
+                    return;
+                if (const int32_t W = M.At(X, Y); W != 0)
+                    for (int32_t C = 0; C < Bits / 8; ++C)
+                        V[C] = static_cast<uint8_t>((W * Whole.Px(X, Y)[C] + (255 - W) * V[C] + 255) >> 8);
+            });
+            ASSERT_EQ(SizeFilter(P, "平均", K.Size, "1", &M).Code, 0);
+            EXPECT_EQ(P.Image(), Want.Image()) << Bits << " mask at " << K.Left << "," << K.Top;
+        }
 }
 
 TEST(PaintFunctionsFilter, EmbossGradateMoveAndSobel)

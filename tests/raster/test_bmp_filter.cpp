@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -171,6 +172,29 @@ std::vector<int32_t> RefVH(const TPic& Pic, const TPic* Mask, const std::vector<
                                        : int32_t((M * V + (255 - M) * O + 255) >> 8);
             }
         }
+    return Out;
+}
+
+// Convolution straight from its rule: every kernel entry times the pixel it
+// covers, divided (24-bit rounded unless a mask weights it), biased,
+// clamped, then weighted by the mask.
+std::vector<int32_t> RefConvolution(const TPic& D, const std::vector<int32_t>& K, int32_t Side, int32_t Divisor,
+                                    int32_t Bias, bool Wrap, const TPic* Mask)
+{
+    std::vector<int32_t> Out;
+    const int64_t Half = D.Bits == 24 && !Mask ? Divisor / 2 : 0;
+    for (int32_t Y = 0; Y < D.Ht; ++Y)
+        for (int32_t X = 0; X < D.W; ++X)
+            for (int32_t C = 0; C < D.Spp(); ++C) {
+                int64_t Sum = 0;
+                for (int32_t KY = 0; KY < Side; ++KY)
+                    for (int32_t KX = 0; KX < Side; ++KX)
+                        Sum += int64_t{K[size_t(KY) * Side + KX]} *
+                               D.Get(MapRef(X + KX - Side / 2, D.W, Wrap), MapRef(Y + KY - Side / 2, D.Ht, Wrap), C);
+                const int32_t V = int32_t(std::clamp<int64_t>((Sum + Half) / Divisor + Bias, 0, 255));
+                const int32_t Old = D.Get(X, Y, C), M = Mask ? Mask->Get(X, Y) : 255;
+                Out.push_back(!Mask ? V : M == 0 ? Old : (M * V + (255 - M) * Old + 255) >> 8);
+            }
     return Out;
 }
 
@@ -561,6 +585,114 @@ TEST(BmpFilter, CircleMatchesPlainLoopDifferential)
                         ASSERT_EQ(D.Samples(), Want) << Sz[0] << "x" << Sz[1] << " r " << R << " kind " << Kind
                                                      << " wrap " << Wrap << " mask " << WithMask;
                     }
+}
+
+TEST(BmpFilter, CircularMeanMatchesPlainLoopDifferential)
+{
+    // The circular mean is summed by runs of each kernel row; it must give
+    // what the entry-by-entry sum gives, at every radius, size and edge rule.
+    std::mt19937 G(25);
+    const int32_t Sizes[][2] = {{1, 1}, {3, 2}, {7, 9}, {37, 5}, {19, 15}};
+    for (int32_t R = 0; R <= 30; ++R) {
+        TKernel K;
+        int32_t Side = 0, Count = 0;
+        MakeCircleMask(R, Side, K.H, Count);
+        // Weights of 1, 2 and 3 by turns, negative ones, and one so large
+        // that the sums need more than single precision.
+        const int32_t Weight = R == 7 ? 20000 : R % 4 == 3 ? -2 : 1 + R % 3;
+        std::vector<int32_t> Kernel = KernelOf(K.H, Side * Side);
+        for (int32_t& E : Kernel)
+            E *= Weight;
+        for (const auto& Sz : Sizes)
+            for (int32_t Bits : {8, 24})
+                for (int32_t Wrap : {0, 1})
+                    for (bool WithMask : {false, true}) {
+                        TPic D(Sz[0], Sz[1], Bits), M(Sz[0], Sz[1], 8);
+                        D.Random(G);
+                        M.Random(G);
+                        M.Set(0, 0, 0, 0);
+                        const int32_t Bias = WithMask ? 0 : int32_t(G() % 7) - 3;
+                        const std::vector<int32_t> Want =
+                            RefConvolution(D, Kernel, Side, Count * Weight, Bias, Wrap, WithMask ? &M : nullptr);
+                        Buf(0, D, Side, 0, Wrap, Kernel.data(), Count * Weight, Bias, WithMask ? &M : nullptr);
+                        ASSERT_EQ(D.Samples(), Want) << Sz[0] << "x" << Sz[1] << " r " << R << " bits " << Bits
+                                                     << " wrap " << Wrap << " mask " << WithMask;
+                    }
+    }
+    // Measuring by runs reports the same range as the plain sum, writing nothing.
+    TKernel K;
+    int32_t Side = 0, Count = 0;
+    MakeCircleMask(4, Side, K.H, Count);
+    TPic D(20, 11, 24);
+    D.Random(G);
+    const std::vector<int32_t> Before = D.Samples();
+    const std::vector<int32_t> Want = RefConvolution(D, KernelOf(K.H, Side * Side), Side, Count / 2, -60, false, nullptr);
+    int32_t Min = -1, Max = -1;
+    Buf(0, D, Side, 0, 0, K.H, Count / 2, -60, nullptr, &Min, &Max, 1);
+    EXPECT_EQ(std::pair(Min, Max), std::pair(*std::min_element(Want.begin(), Want.end()),
+                                             *std::max_element(Want.begin(), Want.end())));
+    EXPECT_EQ(D.Samples(), Before);
+}
+
+TEST(BmpFilter, ConvolutionMatchesPlainLoopForAnyKernel)
+{
+    // Kernels of every shape the convolution takes its short cuts for (runs
+    // of equal weights, sums within 16, 24 or 31 bits) and beyond them:
+    // random sparse ones, motion blurs, and weights that need 64-bit sums.
+    std::mt19937 G(31);
+    std::vector<std::pair<std::vector<int32_t>, int32_t>> Kernels; // entries, side
+    for (int32_t Side : {1, 3, 5, 9})
+        for (int32_t Range : {1, 300, 40000, 9000000}) {
+            std::vector<int32_t> K(size_t(Side) * Side);
+            std::uniform_int_distribution<int32_t> W(-Range, Range);
+            for (int32_t& E : K)
+                E = G() % 3 == 0 ? 0 : (G() % 2 ? W(G) : Range); // runs of equal weights among random ones
+            Kernels.emplace_back(K, Side);
+        }
+    for (double Angle : {0.0, 90.0, 30.0}) {
+        TKernel K;
+        int32_t Side = 0, Sum = 0;
+        MakeFilterGradateMove(13, Angle, Side, K.H, Sum);
+        Kernels.emplace_back(KernelOf(K.H, Side * Side), Side);
+    }
+    for (const auto& [Kernel, Side] : Kernels)
+        for (int32_t Bits : {8, 24})
+            for (int32_t Wrap : {0, 1})
+                for (int32_t Mode : {0, 1, 2}) { // plain, masked, measuring
+                    TPic D(17, 6, Bits), M(17, 6, 8);
+                    D.Random(G);
+                    M.Random(G);
+                    int64_t Total = 0;
+                    for (int32_t E : Kernel)
+                        Total += E;
+                    const int32_t Divisor =
+                        Total != 0 && std::abs(Total) < (int64_t{1} << 31) ? int32_t(Total) : 1 + int32_t(G() % 1000);
+                    const int32_t Bias = int32_t(G() % 61) - 30;
+                    std::vector<int32_t> K = Kernel;
+                    std::vector<int32_t> Want =
+                        RefConvolution(D, K, Side, Divisor, Bias, Wrap, Mode == 1 ? &M : nullptr);
+                    if (Mode == 2) {
+                        // Measuring: rounded as unmasked results are, nothing written.
+                        const std::vector<int32_t> Before = D.Samples();
+                        int32_t Min = -1, Max = -1;
+                        Buf(0, D, Side, 0, Wrap, K.data(), Divisor, Bias, nullptr, &Min, &Max, 1);
+                        ASSERT_EQ(std::pair(Min, Max), std::pair(*std::min_element(Want.begin(), Want.end()),
+                                                                 *std::max_element(Want.begin(), Want.end())))
+                            << "side " << Side << " bits " << Bits << " wrap " << Wrap;
+                        ASSERT_EQ(D.Samples(), Before);
+                        continue;
+                    }
+                    Buf(0, D, Side, 0, Wrap, K.data(), Divisor, Bias, Mode == 1 ? &M : nullptr);
+                    ASSERT_EQ(D.Samples(), Want) << "side " << Side << " bits " << Bits << " wrap " << Wrap
+                                                 << " mode " << Mode << " divisor " << Divisor;
+                }
+    // A quotient just below a whole number that single precision would
+    // round up: 255 x 6274527 = 1600004385 = 200 x 8000022 - 19.
+    TPic One(4, 1, 8);
+    std::memset(One.P.pBits, 255, 4);
+    int32_t Weight = 6274527;
+    Buf(0, One, 1, 0, 0, &Weight, 8000022);
+    EXPECT_EQ(One.Samples(), (std::vector<int32_t>{199, 199, 199, 199}));
 }
 
 TEST(BmpFilter, GaussBlurHandComputed)
