@@ -19,6 +19,8 @@
 #include <QTextEdit>
 #include <QToolBar>
 
+std::unique_ptr<TfrmObjProperty> frmObjProperty;
+
 namespace {
 
 QLabel* Label(QWidget* Page, const char* Name, const QString& Caption, int X, int Y, int32_t Tag = 0)

@@ -71,6 +71,8 @@ public:
     // brought home, the built-in layout.
     void RestorePropPageCondition(const std::string& Text);
     void SetDefaultPropPageCondition();
+    // Every page back in the panel, the page windows freed.
+    void BringPagesHome();
     // The desktop work area; tests put their own.
     std::function<bool(TRect&)> GetWorkArea;
 
@@ -238,7 +240,6 @@ private:
     void BindEdit(TEditTrackBarWex* Edit);
     void BindHandlers();
     bool WorkArea(TRect& R) const;
-    void BringPagesHome();
     void RelayoutTextPage(QWidget* Page);
     void StackOutlineRows();
 
@@ -288,3 +289,7 @@ private:
     bool FbLiveChanged = false;
     int32_t FiDPI = 96;
 };
+
+// The program's panel, made by the frame at start-up and kept until the end
+// of the main block (which saves its layout); nil before.
+extern std::unique_ptr<TfrmObjProperty> frmObjProperty;

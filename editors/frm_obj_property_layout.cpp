@@ -20,6 +20,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QStackedWidget>
+#include <QStyle>
 #include <QTabBar>
 #include <QTextEdit>
 #include <QToolBar>
@@ -78,6 +80,9 @@ void TfrmObjProperty::RestoreDispPage()
             TabSheetOnPath->hide();
         }
         PageControlWex->SetOwnerWindow(FMainForm);
+        // The page area the anchored controls keep their distances to.
+        if (auto* Stack = PageControlWex->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            Stack->resize(TabSheetGeneral->size());
         PageControlWex->Loaded();
         for (QComboBox* C : FTextUnitCombos)
             FillUnitCombo(C);
@@ -258,7 +263,12 @@ void TfrmObjProperty::PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Inf
         throw EUserError("PageControlWexGetMinMaxInfo");
     // The tabs and the page control's frame around the page.
     QWidget* Shown = Holder->currentWidget();
-    const QSize Overhead = Holder->size() - Shown->size();
+    QSize Overhead = Holder->size() - Shown->size();
+    if (!Holder->isVisible() || Overhead.width() < 0 || Overhead.height() < 0) {
+        // Not laid out yet: the tab row and the frame the style gives.
+        const int Frame = Holder->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, Holder);
+        Overhead = QSize(2 * Frame, Holder->tabBar()->sizeHint().height() + 2 * Frame);
+    }
     Min += Overhead;
     Info.MinTrackSize = Info.MinTrackSize.expandedTo(Min);
 }

@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 
 QPointer<TfrmPltColorPlaceholder> frmPltColor;
-std::unique_ptr<TfrmObjPropertyPlaceholder> frmObjProperty;
 
 namespace {
 
@@ -49,33 +48,4 @@ void TfrmPltColorPlaceholder::closeEvent(QCloseEvent* Event)
 {
     QWidget::closeEvent(Event);
     PostClosed(parentWidget(), this);
-}
-
-TfrmObjPropertyPlaceholder::TfrmObjPropertyPlaceholder(QWidget* Owner) : QWidget(nullptr, Qt::Tool), FOwner(Owner)
-{
-    setObjectName("frmObjProperty");
-    setWindowTitle("図形のプロパティ");
-    setAttribute(Qt::WA_QuitOnClose, false);
-    FPageControl = new QTabWidget(this);
-    const auto AddSheet = [this](const char* Name, const char* Caption) {
-        auto* Sheet = new QWidget(FPageControl);
-        Sheet->setObjectName(Name);
-        FPageControl->addTab(Sheet, Caption);
-        return Sheet;
-    };
-    TabSheetGeneral = AddSheet("TabSheetGeneral", "一般");
-    TabSheetPaintProperty = AddSheet("TabSheetPaintProperty", "マクロ");
-    TabSheetShape = AddSheet("TabSheetShape", "形状");
-    TabSheetText = AddSheet("TabSheetText", "テキスト");
-    TabSheetOutline = AddSheet("TabSheetOutline", "外形");
-    auto* Layout = new QVBoxLayout(this);
-    Layout->setContentsMargins(0, 0, 0, 0);
-    Layout->addWidget(FPageControl);
-    PlaceInWorkArea(this, 0, 0, 226, 320);
-}
-
-void TfrmObjPropertyPlaceholder::closeEvent(QCloseEvent* Event)
-{
-    QWidget::closeEvent(Event);
-    PostClosed(FOwner, this);
 }
