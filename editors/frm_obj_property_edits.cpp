@@ -63,10 +63,11 @@ void Beep()
     QApplication::beep();
 }
 
-// An edit's text put back with the caret at the end.
+// An edit's text put back with the caret at the end. The text is the user's
+// (as if typed), so that the commit still sees the edit changed.
 void PutBack(TCustomEditTrackBarWex* Edit, double Value)
 {
-    Edit->SetPosition(Value);
+    Edit->setText(QString::number(Value));
     Edit->setCursorPosition(int(Edit->text().size()));
 }
 
@@ -420,7 +421,6 @@ void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double Value)
         }
         if (Ratio < 0)
             return;
-        edtRIn->SetPosition(double(RoundOff(100 * Ratio)));
         if (Width > 0)
             edtAbsRIn->SetPosition(double(int32_t((Width / 2) * Ratio)));
     } else {

@@ -36,7 +36,7 @@ struct TDocLinkRecorder : TObjPropertyDocLink {
 };
 
 class PanelTest : public ::testing::Test {
-protected:
+public:
     PanelTest() : Docs("画像", "srn", nullptr, "4.0", "DirData", DocumentFileHeader)
     {
         RegisterParamShapeTypes();
@@ -63,6 +63,8 @@ protected:
     {
         Panel.SetParam(Items, &Link);
         History().ClearHistory();
+        // Items made before this point are not the new commands' to make.
+        History().ResetObjCount();
         Doc->SetModified(false);
     }
     // Commands recorded since the load.
