@@ -325,9 +325,9 @@ void TfrmObjProperty::BuildOutlinePage()
         if (R.Percent)
             FOutlinePercents[I] = Label(P, (std::string(R.LName) + "Percent").c_str(), "%", 131, Y, I + 1);
     }
-    Label(P, "lblTextHeight", "文字の高さ：", 300, 11, 10);
-    edtTextHeight = NumberEdit(P, "edtTextHeight", 372, 8, 64, 1, 1000, 10);
-    Label(P, "lblTextHeightPercent", "%", 439, 11, 10);
+    Label(P, "lblTextHeight", "文字の高さ：", 150, 40, 10);
+    edtTextHeight = NumberEdit(P, "edtTextHeight", 214, 36, 50, 1, 1000, 10);
+    Label(P, "lblTextHeightPercent", "%", 266, 40, 10);
     cboxTransChar = Check(P, "cboxTransChar", "文字を変形する", 0, 220, 11);
     cboxTransChar->setTristate(true);
     btnDefOutline = DefaultButton(P, "btnDefOutline", PageHint, 216, 7);

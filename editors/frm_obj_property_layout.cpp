@@ -293,10 +293,14 @@ void TfrmObjProperty::PageControlWexResize(TPageControlWex* PC)
 
 void TfrmObjProperty::RelayoutTextPage(QWidget* Page)
 {
+    // The page area's width: the page itself takes it only after its
+    // window's resize has been handled.
+    QWidget* Area = qobject_cast<QStackedWidget*>(Page->parentWidget()) ? Page->parentWidget() : Page;
+    const int Width = Area->width();
     int DX = 0, DY = 0;
-    if (lblSpacing->x() < 303 && Page->width() >= 626)
+    if (lblSpacing->x() < 303 && Width >= 626)
         DX = 313, DY = -24;
-    else if (lblSpacing->x() > 303 && Page->width() < 626)
+    else if (lblSpacing->x() > 303 && Width < 626)
         DX = -313, DY = 24;
     else
         return;

@@ -111,10 +111,10 @@ void TfrmObjProperty::SetParam(TDrawItem* Item, TObjPropertyDocLink* Doc)
 
 void TfrmObjProperty::EnablePage(QWidget* Page, bool Flag)
 {
-    const QList<QWidget*> Children = Page->findChildren<QWidget*>();
+    // A control's own parts follow it (a hidden or disabled parent hides or
+    // disables them).
+    const QList<QWidget*> Children = Page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* W : Children) {
-        if (W->parentWidget() != Page && W->parentWidget() != MacroPageHost && !qobject_cast<QWidget*>(W->parent()))
-            continue;
         if (Page == TabSheetShape) {
             W->setVisible(Flag);
             continue;

@@ -185,25 +185,37 @@ TEST(FrmObjPropertyLayout, TextPageSwitchesArrangementAt626)
     TPanel P;
     P.Form.RestoreDispPage();
     QWidget* Text = P.Form.TabSheetText;
+    TfrmPltChild* W = P.Windows()[0];
+    W->PageControl()->setCurrentWidget(Text);
+    QCoreApplication::processEvents();
+    const int Delta = W->width() - Text->parentWidget()->width();
+    // The window is sized so that the page gets Width.
+    auto Relayout = [&](int Width) {
+        W->resize(Width + Delta, W->height());
+        QCoreApplication::processEvents();
+        ASSERT_EQ(Text->width(), Width);
+    };
+    Relayout(400);
     const QPoint Spacing = P.Form.lblSpacing->pos();
     const QPoint Face = P.Form.cmbFace->pos();
     const QPoint Kind = P.Form.cmbTextPaintKind->pos();
-    const QRect Rich = P.Form.RichEdit->geometry();
-    auto Relayout = [&](int Width) {
-        Text->resize(Width, Text->height());
-        P.Form.PageControlWexResize(P.Windows()[0]->PageControl());
-    };
+    const int RichTop = P.Form.RichEdit->y();
+    const int RichBottom = P.Form.RichEdit->geometry().bottom();
+    ASSERT_LT(Spacing.x(), 303);
     Relayout(626);
     EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(313, -24));
     EXPECT_EQ(P.Form.cmbFace->pos(), Face + QPoint(0, -24));
     EXPECT_EQ(P.Form.cmbTextPaintKind->pos(), Kind + QPoint(313, -48));
-    EXPECT_EQ(P.Form.RichEdit->geometry(), Rich.adjusted(0, -48, 0, 0));
+    EXPECT_EQ(P.Form.RichEdit->y(), RichTop - 48);
+    EXPECT_EQ(P.Form.RichEdit->geometry().bottom(), RichBottom);
     Relayout(700);
     EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(313, -24));
+    EXPECT_EQ(P.Form.RichEdit->y(), RichTop - 48);
     Relayout(625);
     EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing);
     EXPECT_EQ(P.Form.cmbTextPaintKind->pos(), Kind);
-    EXPECT_EQ(P.Form.RichEdit->geometry(), Rich);
+    EXPECT_EQ(P.Form.RichEdit->y(), RichTop);
+    EXPECT_EQ(P.Form.RichEdit->geometry().bottom(), RichBottom);
     Relayout(400);
     EXPECT_EQ(P.Form.cmbFace->pos(), Face);
 }
