@@ -46,11 +46,6 @@ struct TRect;
 inline constexpr const char* DispPageNarrow = "230,328,568,248,0,0,1,1,1,2,1,3,1,4,1,1,-1";
 inline constexpr const char* DispPageWide = "0,444,1022,300,0,0,1,1,1,2,1,4,1,3,1,1,-1";
 
-// A length in pixels shown in a unit (0 pixel, 1 cm, 2 inch, 3 point) at
-// DPI: whole pixels, 0.01 cm or inch, 0.1 point, halves rounded up (also
-// for negative values); another unit raises "ToPixel: Invalid gut".
-double ToPixel(int32_t Unit, double Value, int32_t DPI);
-
 class TfrmObjProperty : public QWidget, public TMacroPageLink {
     Q_OBJECT
 public:
@@ -93,6 +88,13 @@ public:
     void SetParam(const std::vector<TDrawItem*>& Items, TObjPropertyDocLink* Doc, int32_t DPI = 96);
     void SetParam(TDrawItem* Item, TObjPropertyDocLink* Doc);
     void ClearPanel();
+    // A length in pixels shown in a unit (0 pixel, 1 cm, 2 inch, 3 point) at
+    // DPI: whole pixels, 0.01 cm or inch, 0.1 point, halves rounded up (also
+    // for negative values); another unit raises "ToPixel: Invalid gut".
+    static double ToPixel(int32_t Unit, double Value, int32_t DPI);
+    // The line-spacing unit box: the single "行" for the multiple rule, the
+    // four lengths for the others.
+    void LineSpacingUnitFollowsRule();
     int32_t FiUpdating = 0;
     bool MultiSelection() const { return FbMulti; }
     const std::vector<TDrawItem*>& Targets() const { return FTargets; }

@@ -27,7 +27,9 @@
 #include "ui/page_control_wex.h"
 #include "ui/panel_button.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QToolBar>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -615,7 +617,26 @@ void TfrmObjProperty::btnDefaultClick(QPushButton* Button)
         else if (auto* S = dynamic_cast<TStarObj*>(Obj))
             MergeStarParam(D->StarParam, S->Param());
     } else if (Button == btnDefText) {
-        if (cmbLineSpacingRule->currentIndex() >= 0 && !edtLineSpacing->text().isEmpty())
+        // Lengths in the text page's units become pixels.
+        auto Pixels = [this](TCustomEditTrackBarWex* Edit, QComboBox* Unit) {
+            return int32_t(::ToPixel(std::max(0, Unit->currentIndex()), FiDPI, Edit->Position()));
+        };
+        if (!edtSize->text().isEmpty())
+            D->Font.Height = Pixels(edtSize, cmbUTSize);
+        const QList<QAction*> Styles = ToolBarFontStyle->actions();
+        if (Styles.size() >= 2) {
+            D->Font.Style[0] = Styles[0]->isChecked() ? 1 : 0;
+            D->Font.Style[1] = Styles[1]->isChecked() ? 1 : 0;
+        }
+        if (!edtSpacing->text().isEmpty())
+            D->Font.Value2 = Pixels(edtSpacing, cmbUTSpacing);
+        if (!edtBase->text().isEmpty())
+            D->Font.Value1 = Pixels(edtBase, cmbUTBase);
+        if (cmbLineSpacingRule->currentIndex() >= 0) {
+            D->Value1 = cmbLineSpacingRule->currentIndex();
+            D->Byte1 = uint8_t(cmbLineSpacingRule->currentIndex() == 0 ? 0 : std::max(0, cmbUTLineSpacing->currentIndex()));
+        }
+        if (!edtLineSpacing->text().isEmpty())
             D->Double1 = edtLineSpacing->Position();
     }
 }

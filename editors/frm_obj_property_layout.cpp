@@ -89,6 +89,7 @@ void TfrmObjProperty::RestoreDispPage()
         cmbLineSpacingRule->clear();
         cmbLineSpacingRule->addItems({"倍数", "最小値", "固定値"});
         cmbLineSpacingRule->setCurrentIndex(0);
+        LineSpacingUnitFollowsRule();
         cmbFace->clear();
         cmbFace->addItems(QFontDatabase::families());
         const QScreen* Screen = QGuiApplication::primaryScreen();

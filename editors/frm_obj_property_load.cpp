@@ -82,23 +82,32 @@ void SetCornerEdit(TCustomEditTrackBarWex* Edit, int32_t Value)
 
 } // namespace
 
-double ToPixel(int32_t Unit, double Value, int32_t DPI)
+double TfrmObjProperty::ToPixel(int32_t Unit, double Value, int32_t DPI)
 {
-    const double D = DPI > 0 ? DPI : 96;
-    // Negative lengths occur (a lowered base line): halves go up for them
-    // too, as everywhere else in the program.
-    switch (Unit) {
-    case 0:
-        return std::floor(Value + 0.5);
-    case 1:
-        return std::floor(Value / D * 2.54 * 100 + 0.5) / 100;
-    case 2:
-        return std::floor(Value / D * 100 + 0.5) / 100;
-    case 3:
-        return std::floor(Value / D * 72 * 10 + 0.5) / 10;
-    default:
+    if (Unit < 0 || Unit > 3)
         throw EUserError("ToPixel: Invalid gut");
+    // The program's one unit conversion: halves go up, also for the
+    // negative lengths a lowered base line has.
+    return ConvUnit(0, Unit, DPI > 0 ? DPI : 96, Value);
+}
+
+void TfrmObjProperty::LineSpacingUnitFollowsRule()
+{
+    ++FiUpdating;
+    if (cmbLineSpacingRule->currentIndex() <= 0) {
+        cmbUTLineSpacing->clear();
+        cmbUTLineSpacing->addItem("行");
+        cmbUTLineSpacing->setCurrentIndex(0);
+        cmbUTLineSpacing->setEnabled(false);
+    } else {
+        if (cmbUTLineSpacing->count() < 2) {
+            cmbUTLineSpacing->clear();
+            cmbUTLineSpacing->addItems({"pixel", "cm", "inch", "point"});
+            cmbUTLineSpacing->setCurrentIndex(0);
+        }
+        cmbUTLineSpacing->setEnabled(true);
     }
+    --FiUpdating;
 }
 
 void TfrmObjProperty::SetParam(TDrawItem* Item, TObjPropertyDocLink* Doc)

@@ -242,6 +242,18 @@ TEST_F(FrmObjPropertyEdits, DefaultButtonsWriteTheDefaultsWithoutAStep)
     EXPECT_EQ(D.WireframeColor, 0x00FF00);
     Panel.btnDefMacPaint->click();
     EXPECT_EQ(D.FillPath, R->FillPath());
+    // The text page's values in their units become pixels.
+    Panel.cmbUTSize->setCurrentIndex(3);
+    Panel.edtSize->SetPosition(15);
+    Panel.cmbUTBase->setCurrentIndex(0);
+    Panel.edtBase->SetPosition(-4);
+    Panel.cmbLineSpacingRule->setCurrentIndex(0);
+    Panel.edtLineSpacing->SetPosition(1.25);
+    Panel.btnDefaultClick(Panel.btnDefText); // the text page is off for a rectangle
+    EXPECT_EQ(D.Font.Height, 20);
+    EXPECT_EQ(D.Font.Value1, -4);
+    EXPECT_EQ(D.Value1, 0);
+    EXPECT_DOUBLE_EQ(D.Double1, 1.25);
     EXPECT_EQ(Steps(), 0);
     EXPECT_FALSE(Doc->Modified());
     SetDefaultAttributes(nullptr);

@@ -260,6 +260,20 @@ TEST_F(FrmObjPropertyLoad, AGroupIsLoadedAsItsMergedProperties)
     EXPECT_EQ(Panel.edtHeight->text(), "30");
 }
 
+TEST_F(FrmObjPropertyLoad, LineSpacingUnitFollowsTheRule)
+{
+    Panel.cmbLineSpacingRule->setCurrentIndex(0);
+    Panel.LineSpacingUnitFollowsRule();
+    ASSERT_EQ(Panel.cmbUTLineSpacing->count(), 1);
+    EXPECT_EQ(Panel.cmbUTLineSpacing->itemText(0), "行");
+    EXPECT_FALSE(Panel.cmbUTLineSpacing->isEnabled());
+    Panel.cmbLineSpacingRule->setCurrentIndex(2);
+    Panel.LineSpacingUnitFollowsRule();
+    EXPECT_EQ(Panel.cmbUTLineSpacing->count(), 4);
+    EXPECT_EQ(Panel.cmbUTLineSpacing->itemText(3), "point");
+    EXPECT_TRUE(Panel.cmbUTLineSpacing->isEnabled());
+}
+
 TEST(FrmObjPropertyToPixel, HalvesRoundUpAlsoBelowZero)
 {
     const struct {
@@ -270,8 +284,8 @@ TEST(FrmObjPropertyToPixel, HalvesRoundUpAlsoBelowZero)
         {1, 96, 2.54}, {1, -96, -2.54}, {2, -144, -1.5}, {3, -10, -7.5}, {3, 10, 7.5},
     };
     for (const auto& C : Cases)
-        EXPECT_DOUBLE_EQ(ToPixel(C.Unit, C.Value, 96), C.Expected) << C.Unit << " " << C.Value;
-    EXPECT_THROW(ToPixel(4, 1, 96), EUserError);
+        EXPECT_DOUBLE_EQ(TfrmObjProperty::ToPixel(C.Unit, C.Value, 96), C.Expected) << C.Unit << " " << C.Value;
+    EXPECT_THROW(TfrmObjProperty::ToPixel(4, 1, 96), EUserError);
 }
 
 } // namespace
