@@ -104,7 +104,12 @@ void TfrmObjProperty::TakeCopies()
     } else if (!FTargets.empty()) {
         Buf = CopyOf(FTargets.front());
     }
-    FDrawItemBuf = std::move(Buf);
+    // The property object keeps its identity across edits (the macro page
+    // holds on to it): the new values are copied into it.
+    if (FDrawItemBuf && Buf && &FDrawItemBuf->GetClass() == &Buf->GetClass())
+        FDrawItemBuf->Assign(Buf.get());
+    else
+        FDrawItemBuf = std::move(Buf);
     FDrawItemOrg = CopyOf(FDrawItemBuf.get());
 }
 

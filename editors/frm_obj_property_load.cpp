@@ -14,6 +14,7 @@
 #include "model/page.h"
 #include "model/param_shapes.h"
 #include "model/text_object.h"
+#include "platform/cp932.h"
 #include "ui/combo_box_wex.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/edit_wex.h"
@@ -67,7 +68,18 @@ int32_t CornerPercent(int32_t Value)
 
 bool CornerMixed(int32_t Value)
 {
-    return double(Value) / 32768.0 * 100.0 < -32768.0 / 32768.0 * 100.0 - 1e-9 || Value == INT32_MIN;
+    return double(Value) / 32768.0 * 100.0 < -32768.0;
+}
+
+// A position: mixed (empty) for the leave-unchanged value.
+void SetPosEdit(TCustomEditTrackBarWex* Edit, int32_t Value)
+{
+    if (Value == ParamPosUnchanged) {
+        Edit->SetPosition(0);
+        Edit->setText(QString());
+    } else {
+        Edit->SetPosition(Value);
+    }
 }
 
 void SetCornerEdit(TCustomEditTrackBarWex* Edit, int32_t Value)
@@ -193,9 +205,10 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         edtHeight->SetMax(2.0 * PH);
         edtHeight->SetTrackBarMax(PH);
 
-        edtObjName->setVisible(!FbMulti && !edtObjName->isHidden());
-        if (!FbMulti)
-            edtObjName->setText(QString::fromStdString(Items.front()->Name()));
+        if (FbMulti)
+            edtObjName->hide();
+        else
+            edtObjName->setText(QString::fromStdString(Cp932ToUtf8(Items.front()->Name())));
 
         TDrawItem* Buf = FDrawItemBuf.get();
         auto* Obj = dynamic_cast<TDrawObject*>(Buf);
@@ -235,8 +248,8 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
                 edtObjAngle->setText(QString());
             else
                 edtObjAngle->SetPosition(double(A) * 180.0 / M_PI);
-            SetIntEdit(edtPosiX, Text->X(), Text->X() == ParamPosUnchanged ? double(INT64_MAX) : -1e18);
-            SetIntEdit(edtPosiY, Text->Y(), Text->Y() == ParamPosUnchanged ? double(INT64_MAX) : -1e18);
+            SetPosEdit(edtPosiX, Text->X());
+            SetPosEdit(edtPosiY, Text->Y());
             EnablePage(TabSheetText, true);
             cmbTextPaintKind->setCurrentIndex(Text->PaintKind() <= 2 ? Text->PaintKind() : -1);
             const TParagraphStyle& P = Text->ParagraphStyle();
@@ -257,8 +270,8 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
                 edtObjAngle->setText(QString());
             else
                 edtObjAngle->SetPosition(double(Shape->Angle()) * 180.0 / M_PI);
-            SetIntEdit(edtPosiX, Shape->X(), Shape->X() == ParamPosUnchanged ? double(INT64_MAX) : -1e18);
-            SetIntEdit(edtPosiY, Shape->Y(), Shape->Y() == ParamPosUnchanged ? double(INT64_MAX) : -1e18);
+            SetPosEdit(edtPosiX, Shape->X());
+            SetPosEdit(edtPosiY, Shape->Y());
             LoadShapePage();
         } else {
             EnablePage(TabSheetShape, false);
@@ -421,8 +434,8 @@ void TfrmObjProperty::LoadOutlinePage()
         SetDoubleEdit(edtBtmWidth, P.BottomWidth, 100);
         SetDoubleEdit(edtHeightTop, P.TopArcHeight, 100);
         SetDoubleEdit(edtHeightBtm, P.BottomArcHeight, 100);
-        SetIntEdit(edtWaveNumTop, P.TopArcCount, P.TopArcCount == OutlineIntSentinel ? 1e18 : -1e18);
-        SetIntEdit(edtWaveNumBtm, P.BottomArcCount, P.BottomArcCount == OutlineIntSentinel ? 1e18 : -1e18);
+        SetPosEdit(edtWaveNumTop, P.TopArcCount == OutlineIntSentinel ? ParamPosUnchanged : P.TopArcCount);
+        SetPosEdit(edtWaveNumBtm, P.BottomArcCount == OutlineIntSentinel ? ParamPosUnchanged : P.BottomArcCount);
         SetDoubleEdit(edtRadius, P.ArcFactor, 100);
         SetDoubleEdit(edtTextHeight, P.HeightScale, 100);
         SetCheck(cboxTransChar, P.ArcMode == OutlineIntSentinel ? 255 : P.ArcMode > 0 ? 1 : 0);

@@ -204,7 +204,11 @@ TEST_F(FrmObjPropertyEdits, AnEditReachesEverySelectedItem)
     TRectObj* A = Add<TRectObj>(0, 0, 50, 40);
     TRectObj* B = Add<TRectObj>(100, 0, 80, 40);
     Load({A, B});
+    TDrawItem* Buf = Panel.DrawItemBuf();
     Panel.cboxBeveled->click();
+    // The property object stays the same object, with the new value.
+    EXPECT_EQ(Panel.DrawItemBuf(), Buf);
+    EXPECT_EQ(static_cast<TRectObj*>(Buf)->Param().Bevel, 1);
     EXPECT_EQ(A->Param().Bevel, 1);
     EXPECT_EQ(B->Param().Bevel, 1);
     EXPECT_EQ(Steps(), 1);
@@ -217,6 +221,29 @@ TEST_F(FrmObjPropertyEdits, AnEditReachesEverySelectedItem)
     History().Undo();
     EXPECT_EQ(A->Width(), 50);
     EXPECT_EQ(B->Width(), 80);
+}
+
+TEST_F(FrmObjPropertyEdits, TheMacroPageLinkReachesTheDocumentWindow)
+{
+    TRectObj* R = Add<TRectObj>(0, 0, 50, 40);
+    Load({R});
+    TMacroPageLink& L = Panel;
+    EXPECT_EQ(L.DrawItem(), R);
+    EXPECT_EQ(L.Page(), &Page());
+    L.BeginUpdate();
+    EXPECT_TRUE(L.Updating());
+    // Loading is locked out: a change handler does nothing meanwhile.
+    Panel.cboxFillPath->click();
+    EXPECT_EQ(Steps(), 0);
+    L.EndUpdate();
+    EXPECT_FALSE(L.Updating());
+    L.ItemsEdited();
+    EXPECT_EQ(Link.Edited, 1);
+    L.ItemsChangedLive();
+    EXPECT_EQ(Link.Repaints, 1);
+    L.SetHandlesHidden(true);
+    EXPECT_EQ(Link.HandleStates, std::vector<bool>{true});
+    EXPECT_NE(L.DialogOwner(), nullptr);
 }
 
 TEST_F(FrmObjPropertyEdits, DefaultButtonsWriteTheDefaultsWithoutAStep)
