@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 std::unique_ptr<TfrmObjProperty> frmObjProperty;
 
@@ -140,6 +141,11 @@ void TfrmObjProperty::FormCreate()
     PageControlWex->OnGetMinMaxInfo = [this](QObject*, int32_t Page, TMinMaxInfo& Info) {
         PageControlWexGetMinMaxInfo(Page, Info);
     };
+    // The text page is laid out for its window's width when it is shown.
+    PageControlWex->OnChange = [this](QObject* Sender) {
+        if (auto* PC = qobject_cast<QTabWidget*>(Sender); PC && PC->currentWidget() == TabSheetText)
+            RelayoutTextPage(TabSheetText);
+    };
     PageControlWex->OnResizeOwner = [this](QObject*, QWidget* Form) {
         if (auto* Child = qobject_cast<TfrmPltChild*>(Form))
             PageControlWexResize(Child->PageControl());
@@ -184,6 +190,9 @@ void TfrmObjProperty::BuildMacroPage()
     MacroPageHost->setObjectName("MacroPageHost");
     MacroPageHost->setGeometry(0, 0, 556, 168);
     SetAnchors(MacroPageHost, akLeft | akTop | akRight | akBottom);
+    // The macro page fills it: MacroPageHost->layout()->addWidget(Page).
+    auto* HostLayout = new QVBoxLayout(MacroPageHost);
+    HostLayout->setContentsMargins(0, 0, 0, 0);
     cboxFillPath = Check(P, "cboxFillPath", "内部を塗り潰す", 4, 172);
     SetAnchors(cboxFillPath, akLeft | akBottom);
     btnDefMacPaint = DefaultButton(P, "btnDefMacPaint", PageHint, 140, 170);
