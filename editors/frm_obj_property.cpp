@@ -171,8 +171,8 @@ void TfrmObjProperty::BuildGeneralPage()
     QWidget* P = TabSheetGeneral;
     pnlcolbtnDrawCol = new TPanelColorButton(P);
     pnlcolbtnDrawCol->setObjectName("pnlcolbtnDrawCol");
-    pnlcolbtnDrawCol->SetCaption("ワイヤフレーム");
-    pnlcolbtnDrawCol->setGeometry(4, 4, 150, 20);
+    Label(P, "lblDrawCol", "表示色：", 4, 7);
+    pnlcolbtnDrawCol->setGeometry(56, 4, 98, 20);
     lblObjAngle = Label(P, "lblObjAngle", "回転角：", 4, 30);
     edtObjAngle = NumberEdit(P, "edtObjAngle", 56, 26, 98, -360, 360);
     edtObjAngle->SetPrecision(0.01);

@@ -555,6 +555,7 @@ void TfrmObjProperty::ApplyWireframeColor(int32_t Color)
 {
     OneStep("ワイヤフレーム表示色の設定", [&] { TDrawItem::SetWireframeColor(*FDrawItem, Color); });
     pnlcolbtnDrawCol->SetColor(Color);
+    pnlcolbtnDrawCol->SetCaption("");
 }
 
 void TfrmObjProperty::pnlcolbtnDrawColClick()
@@ -608,7 +609,8 @@ void TfrmObjProperty::btnDefaultClick(QPushButton* Button)
     if (!D || !Obj)
         return;
     if (Button == btnDefGeneral) {
-        D->WireframeColor = Obj->WireframeColor();
+        if (Obj->WireframeColor() != -1)
+            D->WireframeColor = Obj->WireframeColor();
     } else if (Button == btnDefMacPaint) {
         if (D->Macros)
             D->Macros->Assign(&Obj->Macros());

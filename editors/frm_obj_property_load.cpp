@@ -218,7 +218,10 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
                 cmbLayer->addItem(QString::fromStdString(Layers->GetLayer(I)->Name));
         if (Obj) {
             cmbLayer->setCurrentIndex(Obj->Layer() ? Obj->Layer()->Index : -1);
-            pnlcolbtnDrawCol->SetColor(Obj->WireframeColor());
+            // Items of differing colours: the button reads "不定".
+            const bool Mixed = Obj->WireframeColor() == -1;
+            pnlcolbtnDrawCol->SetColor(Mixed ? clBtnFace : Obj->WireframeColor());
+            pnlcolbtnDrawCol->SetCaption(Mixed ? "不定" : "");
         }
 
         EnablePage(TabSheetGeneral, true);

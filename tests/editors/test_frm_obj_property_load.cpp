@@ -1,6 +1,8 @@
 // Loading the selection: no item, one item, several with mixed values.
 #include "panel_test_support.h"
 
+#include "ui/panel_button.h"
+
 #include <QPushButton>
 #include <QTextEdit>
 
@@ -138,6 +140,8 @@ TEST_F(FrmObjPropertyLoad, SeveralItemsShowDifferingValuesMixed)
          [](TfrmObjProperty& P) { return P.edtPosiX->text().isEmpty() && P.edtPosiY->text() == "0"; }},
         {"angle", [&](TDrawItem& I) { TDrawItem::SetItemsAngle(I, 0.5); },
          [](TfrmObjProperty& P) { return P.edtObjAngle->text().isEmpty(); }},
+        {"wireframe colour", [&](TDrawItem& I) { TDrawItem::SetWireframeColor(I, 0xFF); },
+         [](TfrmObjProperty& P) { return P.pnlcolbtnDrawCol->Caption() == "不定"; }},
         {"fill path", [&](TDrawItem& I) { TDrawItem::SetItemsFillPath(I, 0); },
          [](TfrmObjProperty& P) { return P.cboxFillPath->checkState() == Qt::PartiallyChecked; }},
         {"corner radius",
