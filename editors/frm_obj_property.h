@@ -99,6 +99,8 @@ public:
     bool MultiSelection() const { return FbMulti; }
     const std::vector<TDrawItem*>& Targets() const { return FTargets; }
     TDocumentLink* Document() const { return FDocument; }
+    // The document window whose selection is loaded; nil with none.
+    TObjPropertyDocLink* DocLink() const { return FDoc; }
 
     // --- macro page link
     TDrawItem* DrawItem() const override { return FDrawItem; }

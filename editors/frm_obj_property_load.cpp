@@ -159,7 +159,7 @@ void TfrmObjProperty::ClearPanel()
 void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropertyDocLink* Doc, int32_t DPI)
 {
     FiDPI = DPI;
-    FDoc = Doc;
+    FDoc = Items.empty() ? nullptr : Doc;
     if (Items.empty()) {
         FDrawItem = nullptr;
         FTargets.clear();

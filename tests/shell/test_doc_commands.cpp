@@ -12,6 +12,8 @@
 #include "editors/frm_obj_property.h"
 #include "model/draw_group.h"
 #include "ui/edit_track_bar_wex.h"
+
+#include <QPointer>
 #include "ui/draw_item_clipboard.h"
 
 #include "foundation/user_error.h"
@@ -337,6 +339,14 @@ TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
     H.Undo();
     EXPECT_EQ(A->Width(), 10);
     EXPECT_EQ(B->Width(), 10);
+    // A window that goes takes its selection out of the panel.
+    W->Document()->SetModified(false);
+    QPointer<TfrmChild> Gone(W);
+    W->SubWindow()->close();
+    Settle();
+    ASSERT_TRUE(Gone.isNull());
+    EXPECT_EQ(frmObjProperty->DrawItem(), nullptr);
+    EXPECT_EQ(frmObjProperty->DocLink(), nullptr);
     frmObjProperty.reset();
 }
 
