@@ -264,6 +264,26 @@ TEST_F(FrmObjPropertyLoad, AGroupIsLoadedAsItsMergedProperties)
     EXPECT_EQ(Panel.edtHeight->text(), "30");
 }
 
+TEST_F(FrmObjPropertyLoad, ATextShowsItsAngleAndPaintKind)
+{
+    auto Text = std::make_unique<TTextObj>(&Page(), -1);
+    Text->SetPosition(12, 34);
+    auto* T = static_cast<TTextObj*>(Page().RootGroup().AddChild(std::move(Text), -1));
+    TDrawItem::SetTextPaintKind(*T, 2);
+    TDrawItem::SetItemsAngle(*T, 0.25 * M_PI);
+    Load({T});
+    EXPECT_EQ(Panel.edtObjAngle->text(), "45");
+    EXPECT_EQ(Panel.edtPosiX->text(), "12");
+    EXPECT_EQ(Panel.cmbTextPaintKind->currentIndex(), 2);
+    EXPECT_TRUE(Panel.cmbTextPaintKind->isEnabled());
+    // Not on a path: the path page is off; a text has no shape page.
+    EXPECT_FALSE(Panel.edtTextStartPos->isEnabled());
+    EXPECT_TRUE(Panel.edtWidth->isHidden());
+    emit Panel.cmbTextPaintKind->activated(0);
+    EXPECT_EQ(T->PaintKind(), 0);
+    EXPECT_EQ(History().UndoCaption(), "'描画方法'の変更");
+}
+
 TEST_F(FrmObjPropertyLoad, LineSpacingUnitFollowsTheRule)
 {
     Panel.cmbLineSpacingRule->setCurrentIndex(0);

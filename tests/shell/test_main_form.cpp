@@ -292,6 +292,9 @@ TEST_F(TFrameTest, PageCommandTearsAPageOffThePanel)
     const std::vector<TfrmPltChild*> Windows = frmObjProperty->PageControlWex->FloatingWindows();
     ASSERT_EQ(Windows.size(), Before + 1);
     EXPECT_EQ(Windows.back()->PageControl()->indexOf(General), 0);
+    // Near the frame's top right corner.
+    const QPoint Corner = Frame->mapToGlobal(QPoint(Frame->width() - 50, 0));
+    EXPECT_EQ(Windows.back()->pos(), Corner);
     EXPECT_TRUE(Windows.back()->isVisible());
     EXPECT_TRUE(Frame->actCommonPage->isChecked());
 }
