@@ -260,19 +260,18 @@ private:
     // edits
     void LiveChange(TCustomEditTrackBarWex* Edit);
     // Applies Edit's Value to the targets and the property object.
-    void ApplyEdit(TCustomEditTrackBarWex* Edit, double Value, bool Live);
+    void ApplyEdit(TCustomEditTrackBarWex* Edit, double Value);
     void RevertLive();
     void TakeCopies();
     // One command: Body applied to the targets, rolled back when it raises.
     void RunCommand(const std::string& Caption, const std::function<void()>& Body);
     void OneStep(const std::string& Caption, const std::function<void()>& Body);
-    void ApplyToTargets(const std::function<void(TDrawItem&)>& Fn);
     void RefreshAfterEdit(bool Live);
     void ApplyWireframeColor(int32_t Color);
     void RatioEdit(TCustomEditTrackBarWex* Edit, double Value);
     void OutlineEdit(TCustomEditTrackBarWex* Edit, double Value);
-    void SizeEdit(TCustomEditTrackBarWex* Edit, double Value);
-    void CornerNumEdit(double Value);
+    void SizeEdit(TCustomEditTrackBarWex* Edit);
+    void CornerNumEdit();
     void RInEdit(TCustomEditTrackBarWex* Edit, double Value);
     void cmbOutlineChange();
     void RelabelOutline(int32_t Kind);

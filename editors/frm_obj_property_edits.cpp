@@ -259,7 +259,7 @@ void TfrmObjProperty::LiveChange(TCustomEditTrackBarWex* Edit)
         H->LockAddHistory();
     try {
         FbLiveChanged = true;
-        ApplyEdit(Edit, Edit->Position(), true);
+        ApplyEdit(Edit, Edit->Position());
     } catch (...) {
         if (H)
             H->UnLockAddHistory();
@@ -282,7 +282,7 @@ void TfrmObjProperty::CommitEdit(TCustomEditTrackBarWex* Edit)
     ++FiUpdating;
     try {
         RevertLive();
-        RunCommand(EditCaption(Edit), [&] { ApplyEdit(Edit, Value, false); });
+        RunCommand(EditCaption(Edit), [&] { ApplyEdit(Edit, Value); });
     } catch (...) {
         --FiUpdating;
         FbLiveChanged = false;
@@ -324,7 +324,7 @@ void TfrmObjProperty::ModifyEnd(TCustomEditTrackBarWex*)
     SetHandlesHidden(false);
 }
 
-void TfrmObjProperty::ApplyEdit(TCustomEditTrackBarWex* Edit, double Value, bool Live)
+void TfrmObjProperty::ApplyEdit(TCustomEditTrackBarWex* Edit, double Value)
 {
     TDrawItem* Buf = FDrawItemBuf.get();
     auto Both = [&](const std::function<void(TDrawItem&)>& Fn) {
@@ -340,9 +340,9 @@ void TfrmObjProperty::ApplyEdit(TCustomEditTrackBarWex* Edit, double Value, bool
     } else if (Edit == edtPosiY) {
         Both([&](TDrawItem& I) { TDrawItem::SetItemsPosY(I, int32_t(RoundOff(Value))); });
     } else if (Edit == edtWidth || Edit == edtHeight) {
-        SizeEdit(Edit, Value);
+        SizeEdit(Edit);
     } else if (Edit == edtCornerNum) {
-        CornerNumEdit(Value);
+        CornerNumEdit();
     } else if (Edit == edtRIn || Edit == edtAbsRIn) {
         RInEdit(Edit, Value);
     } else if (Edit->parentWidget() == TabSheetShape) {
@@ -367,10 +367,9 @@ void TfrmObjProperty::ApplyEdit(TCustomEditTrackBarWex* Edit, double Value, bool
         if (auto* Text = dynamic_cast<TTextObj*>(Buf))
             Text->ParagraphStyle().LineSpacing = Value;
     }
-    (void)Live;
 }
 
-void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit, double Value)
+void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit)
 {
     auto* Shape = dynamic_cast<TParamObj*>(FDrawItemBuf.get());
     if (!Shape)
@@ -383,7 +382,6 @@ void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit, double Value)
         Beep();
         return;
     }
-    (void)Value;
     const int32_t W = Edit == edtWidth ? V : Shape->Width();
     const int32_t H = Edit == edtHeight ? V : Shape->Height();
     Shape->SetFrame(Shape->X(), Shape->Y(), W, H);
@@ -392,7 +390,7 @@ void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit, double Value)
         edtAbsRIn->SetMax(Shape->Width() / 2);
 }
 
-void TfrmObjProperty::CornerNumEdit(double Value)
+void TfrmObjProperty::CornerNumEdit()
 {
     TDrawItem* Buf = FDrawItemBuf.get();
     bool Ok = false;
@@ -408,7 +406,6 @@ void TfrmObjProperty::CornerNumEdit(double Value)
         Poly->SetParam(P);
         TDrawItem::SetPolygonParam(*FDrawItem, P);
     }
-    (void)Value;
 }
 
 void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double Value)

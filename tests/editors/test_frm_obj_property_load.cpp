@@ -23,10 +23,12 @@ TEST_F(FrmObjPropertyLoad, NoSelectionLeavesEveryPageDisabled)
     EXPECT_EQ(Panel.DrawItem(), nullptr);
     EXPECT_EQ(Panel.DrawItemBuf(), nullptr);
     for (QWidget* Page : Panel.FTabSheets)
-        for (QObject* O : Page->children())
-            if (auto* W = qobject_cast<QWidget*>(O))
+        for (QObject* O : Page->children()) {
+            if (auto* W = qobject_cast<QWidget*>(O)) {
                 EXPECT_TRUE(Page == Panel.TabSheetShape ? W->isHidden() : !W->isEnabled())
                     << W->objectName().toStdString();
+            }
+        }
 }
 
 TEST_F(FrmObjPropertyLoad, OneRectangleAndNothingRecorded)

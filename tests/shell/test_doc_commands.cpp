@@ -321,8 +321,9 @@ TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
         EXPECT_EQ(frmObjProperty->Targets(), Items);
         EXPECT_EQ(frmObjProperty->Page(), Items.empty() ? nullptr : &PageOf(W));
         // One item is itself the panel's item; several stand together.
-        if (Items.size() == 1)
+        if (Items.size() == 1) {
             EXPECT_EQ(frmObjProperty->DrawItem(), A);
+        }
         EXPECT_EQ(frmObjProperty->DrawItem() != nullptr, !Items.empty());
         EXPECT_EQ(frmObjProperty->MultiSelection(), Items.size() > 1);
     }
