@@ -6,6 +6,7 @@
 #include "platform/cp932.h"
 #include "ui/panel_button.h"
 
+#include <QKeyEvent>
 #include <QTest>
 #include <QTextEdit>
 
@@ -38,6 +39,31 @@ TEST_F(FrmObjPropertyEdits, ATrackBarDragIsOneStep)
     EXPECT_FALSE(History().IsLockAddHistory());
     EXPECT_EQ(Link.HandleStates, (std::vector<bool>{true, false}));
     EXPECT_GT(Link.Edited, 0);
+    History().Undo();
+    EXPECT_NEAR(R->Angle(), 0, 1e-6);
+}
+
+TEST_F(FrmObjPropertyEdits, AHeldSteppingKeyIsOneStep)
+{
+    TRectObj* R = Add<TRectObj>(10, 10, 60, 40);
+    Load({R});
+    TEditTrackBarWex* E = Panel.edtObjAngle;
+    auto Send = [E](QEvent::Type Type, bool Repeat) {
+        QKeyEvent Key(Type, Qt::Key_PageUp, Qt::NoModifier, QString(), Repeat);
+        QCoreApplication::sendEvent(E, &Key);
+    };
+    Send(QEvent::KeyPress, false);
+    for (int I = 0; I < 2; ++I) {
+        Send(QEvent::KeyRelease, true);
+        Send(QEvent::KeyPress, true);
+    }
+    EXPECT_TRUE(History().IsLockAddHistory());
+    EXPECT_NEAR(R->Angle() * 180 / M_PI, 15, 1e-3);
+    Send(QEvent::KeyRelease, false);
+    EXPECT_EQ(Steps(), 1);
+    EXPECT_EQ(History().UndoCaption(), "回転角の設定");
+    EXPECT_FALSE(History().IsLockAddHistory());
+    EXPECT_TRUE(Doc->Modified());
     History().Undo();
     EXPECT_NEAR(R->Angle(), 0, 1e-6);
 }
