@@ -286,6 +286,19 @@ TEST_F(FrmObjPropertyLoad, ATextShowsItsAngleAndPaintKind)
     EXPECT_EQ(History().UndoCaption(), "'描画方法'の変更");
 }
 
+TEST_F(FrmObjPropertyLoad, AnItemOnNoPageIsRefused)
+{
+    TRectObj Loose(nullptr, -1);
+    std::string Message;
+    try {
+        Panel.SetParam({&Loose}, &Link);
+    } catch (const EUserError& E) {
+        Message = E.what();
+    }
+    EXPECT_EQ(Message, "TfrmObjProperty.SetParam: (FPage = nil)");
+    EXPECT_EQ(Panel.FiUpdating, 0);
+}
+
 TEST_F(FrmObjPropertyLoad, LineSpacingUnitFollowsTheRule)
 {
     Panel.cmbLineSpacingRule->setCurrentIndex(0);
