@@ -19,9 +19,10 @@
 #include "model/selection.h"
 #include "model/selection_commands.h"
 #include "model/text_object.h"
-#include "shell/placeholder_windows.h"
+#include "editors/frm_obj_property.h"
 #include "ui/paint_box_wex.h"
 
+#include <QTextEdit>
 #include <QAction>
 #include <QKeyEvent>
 
@@ -458,8 +459,50 @@ void TfrmChild::ReloadPanel()
 {
     TSelectedObjects* Sel = Selection();
     TPage* P = DrawingPage();
-    if (frmObjProperty && Sel && P)
-        frmObjProperty->SetParam(this, Sel->Items(), P->DPI());
+    if (!frmObjProperty || !Sel || !P)
+        return;
+    frmObjProperty->SetParam(Sel->Items(), this, P->DPI());
+    if (Sel->Count() == 1 && dynamic_cast<TTextObj*>(Sel->Items().front()) && frmObjProperty->RichEdit)
+        frmObjProperty->RichEdit->selectAll();
+}
+
+void TfrmChild::RefreshSelection(bool ReloadPanelFlag)
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel)
+        return;
+    Sel->CalcBounds();
+    if (ReloadPanelFlag)
+        ReloadPanel();
+    ShowSelectionStatus();
+    UpdateActionStates();
+    pboxkClient->update();
+}
+
+void TfrmChild::SelectionEdited()
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel)
+        return;
+    Sel->CalcBounds();
+    Sel->RebuildAnchors();
+    RefreshSelection(false);
+}
+
+void TfrmChild::SetHandlesHidden(bool Hidden)
+{
+    TSelectedObjects* Sel = Selection();
+    if (!Sel)
+        return;
+    QAction* Show = Action(FrameCommand::actDispAnchor);
+    Sel->SetAnchorsVisible(!Hidden && (!Show || Show->isChecked()));
+    Sel->InvalidateView();
+    pboxkClient->update();
+}
+
+void TfrmChild::RepaintView()
+{
+    pboxkClient->update();
 }
 
 void TfrmChild::ShowSelectionStatus()

@@ -1,4 +1,6 @@
 #include "shell/child_form.h"
+
+#include "editors/frm_obj_property.h"
 #include "shell/history_bracket.h"
 #include "shell/xor_overlay.h"
 
@@ -360,6 +362,9 @@ TfrmChild* CreateChildForm(QMdiArea& Area, TOLEDocumentWex& Document, TChildFram
 TfrmChild::~TfrmChild()
 {
     FbDestroying = true;
+    // The panel shows nothing of a window that goes.
+    if (frmObjProperty && frmObjProperty->DocLink() == this)
+        frmObjProperty->SetParam({}, nullptr);
     if (TOLECustomPage* P = Page())
         P->RemoveForm(this);
     if (!Terminating() && FArea) {

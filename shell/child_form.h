@@ -13,6 +13,7 @@
 #pragma once
 
 #include "foundation/geometry_types.h"
+#include "editors/obj_property_doc_link.h"
 #include "foundation/poly_line.h"
 #include "model/page_views.h"
 #include "shell/child_frame_link.h"
@@ -67,7 +68,7 @@ void DrawProgress(QPainter& DC, const QRect& Panel, const TTraceProgress* Progre
 
 struct TrecPicture;
 
-class TfrmChild : public QWidget, public TOLEFormDoc {
+class TfrmChild : public QWidget, public TOLEFormDoc, public TObjPropertyDocLink {
     Q_OBJECT
 public:
     // Makes the window of Document in Owner and attaches it to the
@@ -298,6 +299,13 @@ private:
     bool NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers);
     // Hands the selection to the property panel.
     void ReloadPanel();
+    // The selection's bounds again (no handle rebuild), the panel reloaded
+    // when asked, status and view updated.
+    void RefreshSelection(bool ReloadPanelFlag);
+    // --- TObjPropertyDocLink
+    void SelectionEdited() override;
+    void SetHandlesHidden(bool Hidden) override;
+    void RepaintView() override;
     // One step forward or back of the one selected item; all selected items
     // to the top or the bottom of the page: one command each.
     void StepSelectedItem(const char* Caption, bool Up);

@@ -5,6 +5,7 @@
 
 #include "shell/about_form.h"
 
+#include "editors/frm_obj_property.h"
 #include "editors/frm_plt_color.h"
 #include "foundation/app_environment.h"
 #include "foundation/text_fields.h"
@@ -17,9 +18,9 @@
 #include "platform/qt/application_wex.h"
 #include "platform/qt/qt_services.h"
 #include "shell/doc_window.h"
-#include "shell/placeholder_windows.h"
 #include "shell/tavro_action.h"
 #include "ui/history_menu.h"
+#include "ui/page_control_wex.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -775,16 +776,23 @@ namespace {
 
 struct TPageCommand {
     TAction* TfrmTavro::*Action;
-    QWidget* TfrmObjPropertyPlaceholder::*Sheet;
+    int32_t Page; // the panel's page number
 };
 
 const TPageCommand PageCommands[5] = {
-    {&TfrmTavro::actCommonPage, &TfrmObjPropertyPlaceholder::TabSheetGeneral},
-    {&TfrmTavro::actMacPaintPropertyPage, &TfrmObjPropertyPlaceholder::TabSheetPaintProperty},
-    {&TfrmTavro::actShapePage, &TfrmObjPropertyPlaceholder::TabSheetShape},
-    {&TfrmTavro::actTextPage, &TfrmObjPropertyPlaceholder::TabSheetText},
-    {&TfrmTavro::actOutlinePage, &TfrmObjPropertyPlaceholder::TabSheetOutline},
+    {&TfrmTavro::actCommonPage, 0},
+    {&TfrmTavro::actMacPaintPropertyPage, 1},
+    {&TfrmTavro::actShapePage, 2},
+    {&TfrmTavro::actTextPage, 3},
+    {&TfrmTavro::actOutlinePage, 4},
 };
+
+QWidget* PanelSheet(int32_t Page)
+{
+    return frmObjProperty && Page < int32_t(frmObjProperty->FTabSheets.size())
+               ? frmObjProperty->FTabSheets[size_t(Page)]
+               : nullptr;
+}
 
 // The page control holding Sheet and the sheet's index there.
 QTabWidget* PageControlOf(QWidget* Sheet, int& Index)
@@ -814,7 +822,7 @@ void TfrmTavro::actDispPageClick(QObject* Sender)
     for (const TPageCommand& P : PageCommands)
         if (Sender && Sender->objectName() == (this->*P.Action)->objectName()) {
             Action = this->*P.Action;
-            Sheet = frmObjProperty ? frmObjProperty.get()->*P.Sheet : nullptr;
+            Sheet = PanelSheet(P.Page);
         }
     if (!Action)
         throw EUserError("DispPageClick: Illegal Sender");
@@ -833,9 +841,14 @@ void TfrmTavro::actDispPageClick(QObject* Sender)
             Form->hide();
         return;
     }
-    // Pages stay in the panel until they can be torn off into windows of
-    // their own.
     Action->setChecked(true);
+    // A page still in the panel goes into a window of its own near the
+    // frame's top right corner.
+    if (frmObjProperty && Tabs == frmObjProperty->PageControlWex) {
+        const QPoint At = mapToGlobal(QPoint(width() - 50, 0));
+        frmObjProperty->PageControlWex->TearOffPage(Sheet, QRect(At, QSize(50, 50)));
+        return;
+    }
     Tabs->setTabVisible(Index, true);
     Form->show();
     Tabs->setCurrentIndex(Index);
@@ -851,7 +864,7 @@ void TfrmTavro::actPageAllExecute(QObject*)
 void TfrmTavro::UpdatePageActions()
 {
     for (const TPageCommand& P : PageCommands)
-        (this->*P.Action)->setChecked(frmObjProperty && PageShown(frmObjProperty.get()->*P.Sheet));
+        (this->*P.Action)->setChecked(PageShown(PanelSheet(P.Page)));
     actDispColPlt->setChecked(frmPltColor && frmPltColor->isVisible());
 }
 

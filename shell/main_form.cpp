@@ -22,7 +22,7 @@
 #include "shell/app_property.h"
 #include "shell/child_menus.h"
 #include "shell/doc_window.h"
-#include "shell/placeholder_windows.h"
+#include "editors/frm_obj_property.h"
 #include "shell/status_panel.h"
 #include "shell/tavro_action.h"
 #include "ui/history_menu.h"
@@ -379,9 +379,9 @@ void TfrmTavro::StartUp()
         frmPltColor = new TfrmPltColor(this);
     frmPltColor->setVisible(FbPaletteVisible != 0);
     if (!frmObjProperty) {
-        frmObjProperty = std::make_unique<TfrmObjPropertyPlaceholder>(this);
+        // The panel form stays hidden: its pages live in page windows.
+        frmObjProperty = std::make_unique<TfrmObjProperty>(this);
         frmObjProperty->RestoreDispPage();
-        frmObjProperty->show();
     }
     UpdatePageActions();
 
@@ -508,6 +508,10 @@ TfrmTavro::~TfrmTavro()
 void TfrmTavro::FormDestroy()
 {
     FbClosing = true;
+    // The panel's page windows are this window's: their pages go back to
+    // the panel, which outlives the frame.
+    if (frmObjProperty)
+        frmObjProperty->BringPagesHome();
     qApp->removeEventFilter(this);
     AppIniFile().WriteBool(Section, "DspSmth", FbSmooth != 0);
     if (FRestorePos)

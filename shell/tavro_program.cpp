@@ -19,7 +19,7 @@
 #include "platform/qt/screen_cursors.h"
 #include "raster/picture_file.h"
 #include "shell/main_form.h"
-#include "shell/placeholder_windows.h"
+#include "editors/frm_obj_property.h"
 #include "ui/data_object.h"
 #include "ui/draw_item_clipboard.h"
 #include "ui/ole2_color.h"
@@ -145,10 +145,10 @@ int RunMainBlock(const QStringList& Args)
         ShowEventException(std::current_exception());
         Result = 1;
     }
-    Frame.reset();
-    if (frmObjProperty) {
+    // The layout is read off the page windows, which go with the frame.
+    if (frmObjProperty)
         frmObjProperty->SaveDispPage();
-        frmObjProperty.reset();
-    }
+    Frame.reset();
+    frmObjProperty.reset();
     return Result;
 }

@@ -19,7 +19,7 @@
 #include "platform/registry_store.h"
 #include "shell/doc_window.h"
 #include "shell/main_form.h"
-#include "shell/placeholder_windows.h"
+#include "editors/frm_obj_property.h"
 #include "shell/tavro_program.h"
 
 #include <QApplication>

@@ -8,7 +8,11 @@
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
 #include "model/text_object.h"
-#include "shell/placeholder_windows.h"
+#include "editors/frm_obj_property.h"
+#include "model/draw_group.h"
+#include "ui/edit_track_bar_wex.h"
+
+#include <QPointer>
 #include "ui/draw_item_clipboard.h"
 
 #include "foundation/user_error.h"
@@ -306,19 +310,43 @@ TEST_F(DocCommandsTest, SelectionStatusAndTextOnAPath)
 
 TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
 {
-    frmObjProperty = std::make_unique<TfrmObjPropertyPlaceholder>(nullptr);
+    frmObjProperty = std::make_unique<TfrmObjProperty>(nullptr);
     TfrmChild* W = Open(400, 300);
     TRectObj* A = AddRect(W, 0, 0, 10, 10);
     TRectObj* B = AddRect(W, 20, 0, 10, 10);
     for (const std::vector<TDrawItem*>& Items : {std::vector<TDrawItem*>{}, {A}, {A, B}}) {
         Select(W, Items);
-        const int32_t Calls = frmObjProperty->SetParamCount;
         W->SelectionChanged(false);
-        EXPECT_EQ(frmObjProperty->SetParamCount, Calls + 1);
-        EXPECT_EQ(frmObjProperty->LastSetParam.Form, W);
-        EXPECT_EQ(frmObjProperty->LastSetParam.Items, Items);
-        EXPECT_EQ(frmObjProperty->LastSetParam.DPI, PageOf(W).DPI());
+        EXPECT_EQ(frmObjProperty->Targets(), Items);
+        EXPECT_EQ(frmObjProperty->Page(), Items.empty() ? nullptr : &PageOf(W));
+        // One item is itself the panel's item; several stand together.
+        if (Items.size() == 1) {
+            EXPECT_EQ(frmObjProperty->DrawItem(), A);
+        }
+        EXPECT_EQ(frmObjProperty->DrawItem() != nullptr, !Items.empty());
+        EXPECT_EQ(frmObjProperty->MultiSelection(), Items.size() > 1);
     }
+    // An edit in the panel is one step of the window's document.
+    Select(W, {A, B});
+    W->SelectionChanged(false);
+    THistoryCommand& H = *W->Document()->History();
+    H.ClearHistory();
+    frmObjProperty->edtWidth->setText("40");
+    frmObjProperty->CommitEdit(frmObjProperty->edtWidth);
+    EXPECT_EQ(A->Width(), 40);
+    EXPECT_EQ(B->Width(), 40);
+    EXPECT_EQ(H.UndoCaption(), "幅の設定");
+    H.Undo();
+    EXPECT_EQ(A->Width(), 10);
+    EXPECT_EQ(B->Width(), 10);
+    // A window that goes takes its selection out of the panel.
+    W->Document()->SetModified(false);
+    QPointer<TfrmChild> Gone(W);
+    W->SubWindow()->close();
+    Settle();
+    ASSERT_TRUE(Gone.isNull());
+    EXPECT_EQ(frmObjProperty->DrawItem(), nullptr);
+    EXPECT_EQ(frmObjProperty->DocLink(), nullptr);
     frmObjProperty.reset();
 }
 

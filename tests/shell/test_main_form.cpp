@@ -11,7 +11,9 @@
 #include "shell/grid_option_form.h"
 #include "shell/status_panel.h"
 #include "shell/tavro_action.h"
+#include "ui/page_control_wex.h"
 #include "ui/rv_clip_detector.h"
+#include "ui/ui_routines.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -236,13 +238,18 @@ TEST_F(TFrameTest, FloatingWindowsFollowTheFrameWhenItIsMinimised)
 {
     AppIniFile().WriteString("4.0", "Flags", "1,1,1,0");
     Start();
-    ASSERT_TRUE(frmObjProperty && frmObjProperty->isVisible());
+    // The panel's pages live in a page window; the panel itself stays hidden.
+    ASSERT_TRUE(frmObjProperty && !frmObjProperty->isVisible());
+    const std::vector<TfrmPltChild*> Pages = frmObjProperty->PageControlWex->FloatingWindows();
+    ASSERT_EQ(Pages.size(), 1u);
+    ASSERT_TRUE(Pages[0]->isVisible());
     ASSERT_FALSE(frmPltColor->isVisible());
     Frame->setWindowState(Qt::WindowMinimized);
-    EXPECT_FALSE(frmObjProperty->isVisible());
+    EXPECT_FALSE(Pages[0]->isVisible());
     EXPECT_FALSE(frmPltColor->isVisible());
     Frame->setWindowState(Qt::WindowNoState);
-    EXPECT_TRUE(frmObjProperty->isVisible());
+    EXPECT_TRUE(Pages[0]->isVisible());
+    EXPECT_FALSE(frmObjProperty->isVisible());
     EXPECT_FALSE(frmPltColor->isVisible());
 }
 
@@ -258,20 +265,44 @@ TEST_F(TFrameTest, ClosingThePaletteUnchecksItsCommand)
 TEST_F(TFrameTest, PageCommandsHideAndShowTheirPages)
 {
     Start();
-    QTabWidget* Tabs = frmObjProperty->PageControl();
+    const std::vector<TfrmPltChild*> Windows = frmObjProperty->PageControlWex->FloatingWindows();
+    ASSERT_EQ(Windows.size(), 1u);
+    TPageControlWex* Tabs = Windows[0]->PageControl();
+    QWidget* Shape = frmObjProperty->TabSheetShape;
     Frame->actShapePage->trigger();
     EXPECT_FALSE(Frame->actShapePage->isChecked());
-    EXPECT_FALSE(Tabs->isTabVisible(2));
+    EXPECT_FALSE(Tabs->isTabVisible(Tabs->indexOf(Shape)));
     for (TAction* A : {Frame->actCommonPage, Frame->actMacPaintPropertyPage, Frame->actTextPage, Frame->actOutlinePage})
         A->trigger();
-    EXPECT_FALSE(frmObjProperty->isVisible());
+    EXPECT_FALSE(Windows[0]->isVisible());
     Frame->actPageAll->trigger();
-    EXPECT_TRUE(frmObjProperty->isVisible());
+    EXPECT_TRUE(Windows[0]->isVisible());
     for (TAction* A : {Frame->actCommonPage, Frame->actMacPaintPropertyPage, Frame->actShapePage,
                        Frame->actTextPage, Frame->actOutlinePage})
         EXPECT_TRUE(A->isChecked()) << A->objectName().toStdString();
     EXPECT_EQ(MessageOf<EUserError>([&] { Frame->actDispPageClick(Frame->actNew); }),
               "DispPageClick: Illegal Sender");
+}
+
+TEST_F(TFrameTest, PageCommandTearsAPageOffThePanel)
+{
+    Start();
+    QWidget* General = frmObjProperty->TabSheetGeneral;
+    // The page goes home (as after a layout that could not be restored).
+    Frame->actCommonPage->trigger();
+    MoveTabSheetKeepState(General, frmObjProperty->PageControlWex);
+    Frame->UpdatePageActions();
+    ASSERT_FALSE(Frame->actCommonPage->isChecked());
+    const size_t Before = frmObjProperty->PageControlWex->FloatingWindows().size();
+    Frame->actCommonPage->trigger();
+    const std::vector<TfrmPltChild*> Windows = frmObjProperty->PageControlWex->FloatingWindows();
+    ASSERT_EQ(Windows.size(), Before + 1);
+    EXPECT_EQ(Windows.back()->PageControl()->indexOf(General), 0);
+    // Near the frame's top right corner.
+    const QPoint Corner = Frame->mapToGlobal(QPoint(Frame->width() - 50, 0));
+    EXPECT_EQ(Windows.back()->pos(), Corner);
+    EXPECT_TRUE(Windows.back()->isVisible());
+    EXPECT_TRUE(Frame->actCommonPage->isChecked());
 }
 
 TEST_F(TFrameTest, PasteFollowsDrawItemsOnTheClipboard)

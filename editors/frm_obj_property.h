@@ -1,0 +1,298 @@
+// The object property panel: one hidden form for the whole program whose six
+// pages live on floating page windows (TfrmPltChild). It shows the selection
+// of a document window (SetParam) and turns every edit into one undoable
+// command on that document. The arrangement of pages over windows is kept
+// in the settings as "DispPage".
+//
+// The macro page's grid and the text page's rich edit are separate units:
+// the grid goes into MacroPageHost (and fills the hooks below), the rich edit
+// replaces the placeholder RichEdit through SetRichEdit.
+#pragma once
+
+#include "editors/color_dialog_wex.h"
+#include "editors/macro_page_link.h"
+#include "model/draw_item.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTextEdit;
+class QToolBar;
+class TComboBoxWex;
+class TCustomEditTrackBarWex;
+class TDocumentLink;
+class TEditTrackBarWex;
+class TEditWex;
+class TObjPropertyDocLink;
+class TPage;
+class TPageControlWex;
+class TPanelColorButton;
+class TTabsheetWex;
+class TfrmPltChild;
+struct TMinMaxInfo;
+struct TRect;
+
+// The built-in layouts: one window with pages 0 to 4, page 1 active.
+inline constexpr const char* DispPageNarrow = "230,328,568,248,0,0,1,1,1,2,1,3,1,4,1,1,-1";
+inline constexpr const char* DispPageWide = "0,444,1022,300,0,0,1,1,1,2,1,4,1,3,1,1,-1";
+
+class TfrmObjProperty : public QWidget, public TMacroPageLink {
+    Q_OBJECT
+public:
+    // MainForm owns the floating page windows and the message boxes.
+    explicit TfrmObjProperty(QWidget* MainForm = nullptr);
+    ~TfrmObjProperty() override;
+
+    // --- pages and layout
+    // Start-up: detaches the path page, fills the combos, clears the panel
+    // and restores "DispPage" of section "4.0".
+    void RestoreDispPage();
+    // Shutdown: writes the layout to "DispPage".
+    void SaveDispPage();
+    std::string PropPageConditionToStr() const;
+    // Raises on a string it cannot restore.
+    void PropPageConditionFromStr(const std::string& Text);
+    // Empty: the built-in layout; a string that fails: warning, the pages
+    // brought home, the built-in layout.
+    void RestorePropPageCondition(const std::string& Text);
+    void SetDefaultPropPageCondition();
+    // Every page back in the panel, the page windows freed.
+    void BringPagesHome();
+    // The desktop work area; tests put their own.
+    std::function<bool(TRect&)> GetWorkArea;
+
+    void PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Info);
+    void PageControlWexResize(TPageControlWex* PageControl);
+
+    TPageControlWex* PageControlWex = nullptr;
+    std::vector<QWidget*> FTabSheets; // the six pages; the index is the page number
+    TTabsheetWex* TabSheetGeneral = nullptr;
+    TTabsheetWex* TabSheetPaintProperty = nullptr;
+    TTabsheetWex* TabSheetShape = nullptr;
+    TTabsheetWex* TabSheetText = nullptr;
+    QWidget* TabSheetOutline = nullptr;
+    TTabsheetWex* TabSheetOnPath = nullptr;
+
+    // --- loading the selection
+    // No item, one draw item, or two or more (their merged properties).
+    void SetParam(const std::vector<TDrawItem*>& Items, TObjPropertyDocLink* Doc, int32_t DPI = 96);
+    void SetParam(TDrawItem* Item, TObjPropertyDocLink* Doc);
+    void ClearPanel();
+    // A length in pixels shown in a unit (0 pixel, 1 cm, 2 inch, 3 point) at
+    // DPI: whole pixels, 0.01 cm or inch, 0.1 point, halves rounded up (also
+    // for negative values); another unit raises "ToPixel: Invalid gut".
+    static double ToPixel(int32_t Unit, double Value, int32_t DPI);
+    // The line-spacing unit box: the single "行" for the multiple rule, the
+    // four lengths for the others.
+    void LineSpacingUnitFollowsRule();
+    int32_t FiUpdating = 0;
+    bool MultiSelection() const { return FbMulti; }
+    const std::vector<TDrawItem*>& Targets() const { return FTargets; }
+    TDocumentLink* Document() const { return FDocument; }
+    // The document window whose selection is loaded; nil with none.
+    TObjPropertyDocLink* DocLink() const { return FDoc; }
+
+    // --- macro page link
+    TDrawItem* DrawItem() const override { return FDrawItem; }
+    TDrawItem* DrawItemBuf() const override { return FDrawItemBuf.get(); }
+    TPage* Page() const override { return FPage; }
+    bool Updating() const override { return FiUpdating > 0; }
+    void BeginUpdate() override { ++FiUpdating; }
+    void EndUpdate() override { --FiUpdating; }
+    void ItemsEdited() override;
+    void ItemsChangedLive() override;
+    void SetHandlesHidden(bool Hidden) override;
+    QWidget* DialogOwner() const override;
+
+    // Where the macro grid page goes, and what the panel asks of it: load
+    // the loaded item's macros (or empty the grid for nil), and fit its rows
+    // after the page changed size.
+    QWidget* MacroPageHost = nullptr;
+    std::function<void(TDrawItem* PropertyObject)> OnMacroPageLoad;
+    std::function<void()> OnMacroPageResize;
+    // Puts Edit in the rich edit's place (same bounds and anchors); the
+    // placeholder is freed.
+    void SetRichEdit(QTextEdit* Edit);
+
+    // --- edits
+    // A commit of a number edit: one command with the edit's caption.
+    void CommitEdit(TCustomEditTrackBarWex* Edit);
+    void ModifyStart(TCustomEditTrackBarWex* Edit);
+    void ModifyEnd(TCustomEditTrackBarWex* Edit);
+    bool Modifying() const { return FbModifying; }
+    // The command caption of an edit (e.g. "回転角の設定").
+    std::string EditCaption(TCustomEditTrackBarWex* Edit) const;
+    void btnDefaultClick(QPushButton* Button);
+    void btnSeedClick();
+    void pnlcolbtnDrawColClick();
+    void pnlcolbtnDrawColColorDropped(int32_t Color);
+    TColorDialogWex ColorDialogWex;
+    // The random seed of btnSeedClick (0 to 0x3FFFFFFF); tests fix it.
+    std::function<int32_t()> RandomSeed;
+
+    // --- controls
+    TEditWex* edtObjName = nullptr;
+    QLabel* lblObjName = nullptr;
+    TComboBoxWex* cmbLayer = nullptr;
+    QLabel* lblLayer = nullptr;
+    // general
+    TPanelColorButton* pnlcolbtnDrawCol = nullptr;
+    QLabel* lblObjAngle = nullptr;
+    TEditTrackBarWex* edtObjAngle = nullptr;
+    QLabel* lblPosiX = nullptr;
+    TEditTrackBarWex* edtPosiX = nullptr;
+    QLabel* lblPosiY = nullptr;
+    TEditTrackBarWex* edtPosiY = nullptr;
+    QPushButton* btnDefGeneral = nullptr;
+    // macro
+    QCheckBox* cboxFillPath = nullptr;
+    QPushButton* btnDefMacPaint = nullptr;
+    // shape
+    QLabel* lblWidth = nullptr;
+    TEditTrackBarWex* edtWidth = nullptr;
+    QLabel* lblHeight = nullptr;
+    TEditTrackBarWex* edtHeight = nullptr;
+    QLabel* lblCornerNum = nullptr;
+    TEditTrackBarWex* edtCornerNum = nullptr;
+    QLabel* lblRIn = nullptr;
+    TEditTrackBarWex* edtRIn = nullptr;
+    QLabel* lblAbsolute = nullptr;
+    TEditTrackBarWex* edtAbsRIn = nullptr;
+    QLabel* lblPixel = nullptr;
+    QLabel* lblAngleRatio = nullptr;
+    TEditTrackBarWex* edtAngleRatio = nullptr;
+    QLabel* lblROutRatio = nullptr;
+    TEditTrackBarWex* edtROutRatio = nullptr;
+    QLabel* lblRInRatio = nullptr;
+    TEditTrackBarWex* edtRInRatio = nullptr;
+    QLabel* lblCnrROut = nullptr;
+    TEditTrackBarWex* edtCnrROut = nullptr;
+    QLabel* lblCnrRIn = nullptr;
+    TEditTrackBarWex* edtCnrRIn = nullptr;
+    QPushButton* btnRandomSeed = nullptr;
+    QCheckBox* cboxBeveled = nullptr;
+    QLabel* lblRNum = nullptr;
+    TComboBoxWex* cmbRNum = nullptr;
+    QLabel* lblRPos = nullptr;
+    TComboBoxWex* cmbRPos = nullptr;
+    QPushButton* btnDefShape = nullptr;
+    // text
+    QLabel* lblLineSpacing = nullptr;
+    TComboBoxWex* cmbLineSpacingRule = nullptr;
+    TEditTrackBarWex* edtLineSpacing = nullptr;
+    TComboBoxWex* cmbUTLineSpacing = nullptr;
+    TComboBoxWex* cmbZoom = nullptr;
+    QLabel* lblSpacing = nullptr;
+    TEditTrackBarWex* edtSpacing = nullptr;
+    TComboBoxWex* cmbUTSpacing = nullptr;
+    QLabel* lblBase = nullptr;
+    TEditTrackBarWex* edtBase = nullptr;
+    TComboBoxWex* cmbUTBase = nullptr;
+    TComboBoxWex* cmbFace = nullptr;
+    QPushButton* btnRefFont = nullptr;
+    QLabel* lblSize = nullptr;
+    TEditTrackBarWex* edtSize = nullptr;
+    TComboBoxWex* cmbUTSize = nullptr;
+    QToolBar* ToolBarFontStyle = nullptr;
+    TComboBoxWex* cmbTextPaintKind = nullptr;
+    QLabel* lblTextPaintKind = nullptr;
+    QTextEdit* RichEdit = nullptr;
+    QPushButton* btnDefText = nullptr;
+    // outline
+    QLabel* lblOutlineKind = nullptr;
+    TComboBoxWex* cmbOutline = nullptr;
+    QCheckBox* cboxTransChar = nullptr;
+    QPushButton* btnDefOutline = nullptr;
+    // By Tag 1 to 9 (index Tag - 1): the outline's parameter rows.
+    QLabel* FOutlineLabels[9] = {};
+    TEditTrackBarWex* FOutlineEdits[9] = {};
+    QLabel* FOutlinePercents[9] = {};
+    TEditTrackBarWex* edtTopLeft = nullptr;
+    TEditTrackBarWex* edtTopWidth = nullptr;
+    TEditTrackBarWex* edtBtmWidth = nullptr;
+    TEditTrackBarWex* edtHeightTop = nullptr;
+    TEditTrackBarWex* edtHeightBtm = nullptr;
+    TEditTrackBarWex* edtWaveNumTop = nullptr;
+    TEditTrackBarWex* edtWaveNumBtm = nullptr;
+    TEditTrackBarWex* edtRadius = nullptr;
+    TEditTrackBarWex* edtTextHeight = nullptr;
+    // path
+    QLabel* lblTextStartPos = nullptr;
+    TEditTrackBarWex* edtTextStartPos = nullptr;
+    TEditTrackBarWex* edtVOffset = nullptr;
+
+private:
+    void FormCreate();
+    void BuildGeneralPage();
+    void BuildMacroPage();
+    void BuildShapePage();
+    void BuildTextPage();
+    void BuildOutlinePage();
+    void BuildPathPage();
+    TEditTrackBarWex* NumberEdit(QWidget* Page, const char* Name, int X, int Y, int W, double Min, double Max,
+                                 int32_t Tag = 0);
+    void BindEdit(TEditTrackBarWex* Edit);
+    void BindHandlers();
+    bool WorkArea(TRect& R) const;
+    void RelayoutTextPage(QWidget* Page);
+    void StackOutlineRows();
+
+    // loading
+    void LoadShapePage();
+    void LoadOutlinePage();
+    void LoadRectCorners(int32_t Count, int32_t Position);
+    void EnablePage(QWidget* Page, bool Flag);
+    void ShowOutlineRows(const std::vector<int32_t>& Tags);
+    void ShowShapeTags(const std::vector<int32_t>& Tags);
+    void MoveShapeRow(int32_t Tag, int32_t Y);
+    void SetRowTop(QWidget* Control, int32_t Y);
+
+    // edits
+    void LiveChange(TCustomEditTrackBarWex* Edit);
+    // Applies Edit's Value to the targets and the property object.
+    void ApplyEdit(TCustomEditTrackBarWex* Edit, double Value);
+    void RevertLive();
+    void TakeCopies();
+    // One command: Body applied to the targets, rolled back when it raises.
+    void RunCommand(const std::string& Caption, const std::function<void()>& Body);
+    void OneStep(const std::string& Caption, const std::function<void()>& Body);
+    void RefreshAfterEdit(bool Live);
+    void ApplyWireframeColor(int32_t Color);
+    void RatioEdit(TCustomEditTrackBarWex* Edit, double Value);
+    void OutlineEdit(TCustomEditTrackBarWex* Edit, double Value);
+    void SizeEdit(TCustomEditTrackBarWex* Edit);
+    void CornerNumEdit();
+    void RInEdit(TCustomEditTrackBarWex* Edit, double Value);
+    void cmbOutlineChange();
+    void RelabelOutline(int32_t Kind);
+
+    QWidget* FMainForm;
+    std::vector<QComboBox*> FTextUnitCombos;
+    TObjPropertyDocLink* FDoc = nullptr;
+    TPage* FPage = nullptr;
+    TDocumentLink* FDocument = nullptr;
+    TDrawItem* FDrawItem = nullptr;
+    std::unique_ptr<TDrawItem> FProxy; // stands for a multi-selection
+    std::vector<TDrawItem*> FTargets;
+    std::vector<std::unique_ptr<TDrawItem>> FDrawItemCopy; // one per target
+    std::unique_ptr<TDrawItem> FDrawItemBuf;
+    std::unique_ptr<TDrawItem> FDrawItemOrg;
+    bool FbMulti = false;
+    bool FbModifying = false;
+    bool FbLiveChanged = false;
+    int32_t FiDPI = 96;
+};
+
+// The program's panel, made by the frame at start-up and kept until the end
+// of the main block (which saves its layout); nil before.
+extern std::unique_ptr<TfrmObjProperty> frmObjProperty;

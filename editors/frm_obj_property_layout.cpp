@@ -1,0 +1,331 @@
+// The panel's pages over the floating page windows: the "DispPage" layout
+// text, the built-in layouts, the windows' size limits by page and the pages'
+// relayout when their window changes size.
+#include "editors/frm_obj_property.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/ini_file.h"
+#include "foundation/platform_wrappers.h"
+#include "foundation/text_fields.h"
+#include "foundation/user_error.h"
+#include "platform/qt/window_routines.h"
+#include "ui/combo_box_wex.h"
+#include "ui/edit_track_bar_wex.h"
+#include "ui/page_control_wex.h"
+#include "ui/ui_routines.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QPushButton>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTabBar>
+#include <QTextEdit>
+#include <QToolBar>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+constexpr const char* Section = "4.0";
+constexpr const char* Key = "DispPage";
+
+void FillUnitCombo(QComboBox* Combo)
+{
+    Combo->clear();
+    Combo->addItems({"pixel", "cm", "inch", "point"});
+    Combo->setCurrentIndex(0);
+}
+
+// The page control a page sits in now and the page's index there.
+QTabWidget* HolderOf(QWidget* Page, int& Index)
+{
+    for (QWidget* W = Page ? Page->parentWidget() : nullptr; W; W = W->parentWidget())
+        if (auto* Tabs = qobject_cast<QTabWidget*>(W)) {
+            Index = Tabs->indexOf(Page);
+            if (Index >= 0)
+                return Tabs;
+        }
+    Index = -1;
+    return nullptr;
+}
+
+bool AnyTabVisible(const QTabWidget* Tabs)
+{
+    for (int I = 0; I < Tabs->count(); ++I)
+        if (Tabs->isTabVisible(I))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool TfrmObjProperty::WorkArea(TRect& R) const
+{
+    return GetWorkArea ? GetWorkArea(R) : GetWorkAreaRect(R);
+}
+
+void TfrmObjProperty::RestoreDispPage()
+{
+    ++FiUpdating;
+    try {
+        const int PathIndex = PageControlWex->indexOf(TabSheetOnPath);
+        if (PathIndex >= 0) {
+            PageControlWex->removeTab(PathIndex);
+            TabSheetOnPath->setParent(this);
+            TabSheetOnPath->hide();
+        }
+        PageControlWex->SetOwnerWindow(FMainForm);
+        // The page area the anchored controls keep their distances to.
+        if (auto* Stack = PageControlWex->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            Stack->resize(TabSheetGeneral->size());
+        PageControlWex->Loaded();
+        for (QComboBox* C : FTextUnitCombos)
+            FillUnitCombo(C);
+        cmbLineSpacingRule->clear();
+        cmbLineSpacingRule->addItems({"倍数", "最小値", "固定値"});
+        cmbLineSpacingRule->setCurrentIndex(0);
+        LineSpacingUnitFollowsRule();
+        cmbFace->clear();
+        cmbFace->addItems(QFontDatabase::families());
+        const QScreen* Screen = QGuiApplication::primaryScreen();
+        const int Fit = Screen ? Screen->geometry().height() / std::max(1, cmbFace->sizeHint().height()) : 16;
+        cmbFace->setMaxVisibleItems(std::max(1, Fit / 2));
+        ClearPanel();
+        RestorePropPageCondition(AppIniFile().ReadString(Section, Key, ""));
+    } catch (...) {
+        --FiUpdating;
+        throw;
+    }
+    --FiUpdating;
+}
+
+void TfrmObjProperty::SaveDispPage()
+{
+    AppIniFile().WriteString(Section, Key, PropPageConditionToStr());
+}
+
+std::string TfrmObjProperty::PropPageConditionToStr() const
+{
+    std::string S;
+    for (TfrmPltChild* W : PageControlWex->FloatingWindows()) {
+        TPageControlWex* PC = W->PageControl();
+        // A window left without pages holds nothing to restore.
+        if (PC->count() == 0)
+            continue;
+        if (!S.empty())
+            S += ",";
+        S += W->GetPositionString();
+        int32_t Active = -1;
+        int32_t Last = -1;
+        for (int I = 0; I < PC->count(); ++I) {
+            const auto It = std::find(FTabSheets.begin(), FTabSheets.end(), PC->widget(I));
+            const int32_t Number = It == FTabSheets.end() ? -1 : int32_t(It - FTabSheets.begin());
+            S += "," + std::to_string(Number) + "," + (PC->isTabVisible(I) ? "1" : "0");
+            if (I == PC->currentIndex())
+                Active = Number;
+            Last = Number;
+        }
+        S += "," + std::to_string(Active >= 0 ? Active : Last);
+    }
+    return S + ",-1";
+}
+
+void TfrmObjProperty::PropPageConditionFromStr(const std::string& Text)
+{
+    TRect Work;
+    if (!WorkArea(Work))
+        Work = TRect{};
+    int32_t Pos = 1;
+    auto Next = [&](int32_t Default) { return GetFieldInt(Text, Pos, ',', Default); };
+    // Every page goes to one window at most: a page named twice would leave
+    // the window it first went to without it, possibly without any page.
+    std::set<QWidget*> Placed;
+    auto PageOf = [&](int32_t Number) {
+        if (Number < 0 || Number >= int32_t(FTabSheets.size()) || FTabSheets[size_t(Number)] == TabSheetOnPath)
+            throw EUserError("TfrmObjProperty.PropPageConditionFromStr: Illegal page " + std::to_string(Number));
+        QWidget* Page = FTabSheets[size_t(Number)];
+        if (!Placed.insert(Page).second)
+            throw EUserError("TfrmObjProperty.PropPageConditionFromStr: Page in two groups " +
+                             std::to_string(Number));
+        return Page;
+    };
+    auto SetTabVisible = [](QWidget* Page, bool Visible) {
+        int Index = -1;
+        if (QTabWidget* Tabs = HolderOf(Page, Index))
+            Tabs->setTabVisible(Index, Visible);
+    };
+    int32_t Left = Next(-1);
+    while (Left != -1) {
+        int32_t Top = Next(y());
+        const int32_t Width = Next(width());
+        const int32_t Height = Next(height());
+        const int32_t Rolled = Next(0);
+        Left += Work.Left;
+        Top += Work.Top;
+        QWidget* Page = PageOf(Next(-1));
+        const bool Visible = Next(0) != 0;
+        TfrmPltChild* Child = PageControlWex->TearOffPage(Page, QRect(Left, Top, Width, Height));
+        SetTabVisible(Page, Visible);
+        Child->SetRolledUp(Rolled != 0);
+        TPageControlWex* PC = Child->PageControl();
+        int32_t Number = Next(-1);
+        while (Number < 0 || Number >= int32_t(FTabSheets.size()) ||
+               PC->indexOf(FTabSheets[size_t(Number)]) < 0) {
+            QWidget* Next2 = PageOf(Number);
+            const bool Visible2 = Next(0) != 0;
+            MoveTabSheetKeepState(Next2, PC);
+            SetTabVisible(Next2, Visible2);
+            Number = Next(-1);
+        }
+        if (AnyTabVisible(PC))
+            PC->setCurrentWidget(FTabSheets[size_t(Number)]);
+        else
+            Child->hide();
+        ApplyMinMaxInfo(Child);
+        Left = Next(-1);
+    }
+}
+
+void TfrmObjProperty::BringPagesHome()
+{
+    for (int I = 0; I < int(FTabSheets.size()); ++I) {
+        QWidget* Page = FTabSheets[size_t(I)];
+        if (Page == TabSheetOnPath)
+            continue;
+        if (PageControlWex->indexOf(Page) < 0)
+            MoveTabSheetKeepState(Page, PageControlWex);
+        PageControlWex->tabBar()->moveTab(PageControlWex->indexOf(Page), std::min(I, PageControlWex->count() - 1));
+        PageControlWex->setTabVisible(PageControlWex->indexOf(Page), true);
+    }
+    for (TfrmPltChild* W : PageControlWex->FloatingWindows())
+        delete W;
+}
+
+void TfrmObjProperty::RestorePropPageCondition(const std::string& Text)
+{
+    if (Text.empty()) {
+        SetDefaultPropPageCondition();
+        return;
+    }
+    try {
+        PropPageConditionFromStr(Text);
+    } catch (...) {
+        WarningMessageBox(FMainForm, "プロパティページの表示状態の復元に失敗しました。標準の設定を使用します。");
+        BringPagesHome();
+        SetDefaultPropPageCondition();
+    }
+}
+
+void TfrmObjProperty::SetDefaultPropPageCondition()
+{
+    TRect W;
+    if (!WorkArea(W)) {
+        PropPageConditionFromStr(DispPageNarrow);
+        return;
+    }
+    const bool Wide = W.Right - W.Left > 800;
+    PropPageConditionFromStr(Wide ? DispPageWide : DispPageNarrow);
+    const std::vector<TfrmPltChild*> Windows = PageControlWex->FloatingWindows();
+    if (Windows.empty())
+        return;
+    TfrmPltChild* First = Windows.front();
+    const int32_t Left = Wide ? W.Left : W.Left + 230;
+    const int32_t Width = Wide ? W.Right - W.Left : W.Right - W.Left - 230;
+    SetWindowBounds(First, Left, W.Bottom - First->height(), Width, First->height());
+}
+
+void TfrmObjProperty::PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Info)
+{
+    const std::vector<QWidget*>& Pages = PageControlWex->TabSheets().empty() ? FTabSheets : PageControlWex->TabSheets();
+    if (Page < 0 || Page >= int32_t(Pages.size()))
+        return;
+    QWidget* Sheet = Pages[size_t(Page)];
+    int Index = -1;
+    QTabWidget* Holder = HolderOf(Sheet, Index);
+    if (!Holder || Holder->currentIndex() < 0)
+        return;
+    QSize Min;
+    if (Sheet == TabSheetGeneral)
+        Min = QSize(160, 76);
+    else if (Sheet == TabSheetPaintProperty)
+        Min = QSize(328, 87);
+    else if (Sheet == TabSheetShape)
+        Min = QSize(278, 196);
+    else if (Sheet == TabSheetText)
+        Min = QSize(297, 166);
+    else if (Sheet == TabSheetOutline)
+        Min = QSize(278, 196);
+    else
+        throw EUserError("PageControlWexGetMinMaxInfo");
+    // The tabs and the page control's frame around the page.
+    QWidget* Shown = Holder->currentWidget();
+    QSize Overhead = Holder->size() - Shown->size();
+    if (!Holder->isVisible() || Overhead.width() < 0 || Overhead.height() < 0) {
+        // Not laid out yet: the tab row and the frame the style gives.
+        const int Frame = Holder->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, Holder);
+        Overhead = QSize(2 * Frame, Holder->tabBar()->sizeHint().height() + 2 * Frame);
+    }
+    Min += Overhead;
+    Info.MinTrackSize = Info.MinTrackSize.expandedTo(Min);
+}
+
+void TfrmObjProperty::PageControlWexResize(TPageControlWex* PC)
+{
+    if (!PC || PC->count() == 0 || PC->currentIndex() < 0)
+        return;
+    for (int I = 0; I < PC->count(); ++I) {
+        QWidget* Page = PC->widget(I);
+        if (Page == TabSheetPaintProperty) {
+            if (OnMacroPageResize)
+                OnMacroPageResize();
+        } else if (Page == TabSheetText) {
+            RelayoutTextPage(Page);
+        } else if (Page == TabSheetOutline) {
+            if (FDrawItemBuf)
+                StackOutlineRows();
+        }
+    }
+}
+
+void TfrmObjProperty::RelayoutTextPage(QWidget* Page)
+{
+    // The page area's width: the page itself takes it only after its
+    // window's resize has been handled.
+    QWidget* Area = qobject_cast<QStackedWidget*>(Page->parentWidget()) ? Page->parentWidget() : Page;
+    const int Width = Area->width();
+    int DX = 0, DY = 0;
+    if (lblSpacing->x() < 303 && Width >= 626)
+        DX = 313, DY = -24;
+    else if (lblSpacing->x() > 303 && Width < 626)
+        DX = -313, DY = 24;
+    else
+        return;
+    for (QWidget* W : std::initializer_list<QWidget*>{lblSpacing, edtSpacing, cmbUTSpacing, lblBase, edtBase, cmbUTBase})
+        W->move(W->x() + DX, W->y() + DY);
+    for (QWidget* W : std::initializer_list<QWidget*>{cmbFace, btnRefFont, lblSize, edtSize, cmbUTSize})
+        W->move(W->x(), W->y() + DY);
+    for (QWidget* W : std::initializer_list<QWidget*>{ToolBarFontStyle, cmbTextPaintKind, lblTextPaintKind})
+        W->move(W->x() + DX, W->y() + 2 * DY);
+    RichEdit->setGeometry(RichEdit->x(), RichEdit->y() + 2 * DY, RichEdit->width(), RichEdit->height() - 2 * DY);
+}
+
+void TfrmObjProperty::StackOutlineRows()
+{
+    int32_t Y = 40;
+    for (int I = 0; I < 9; ++I) {
+        TEditTrackBarWex* E = FOutlineEdits[I];
+        if (!E || E->isHidden())
+            continue;
+        FOutlineLabels[I]->move(0, Y);
+        E->move(64, Y - 4);
+        if (FOutlinePercents[I])
+            FOutlinePercents[I]->move(131, Y);
+        Y += 20;
+    }
+    cboxTransChar->move(0, Y);
+}

@@ -1,0 +1,334 @@
+// Edits in the panel: live while typed or dragged, one command when
+// committed, one command per one-step control, defaults without a step.
+#include "panel_test_support.h"
+
+#include "model/default_data.h"
+#include "platform/cp932.h"
+#include "ui/panel_button.h"
+
+#include <QKeyEvent>
+#include <QTest>
+#include <QTextEdit>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+using FrmObjPropertyEdits = PanelTest;
+
+TEST_F(FrmObjPropertyEdits, ATrackBarDragIsOneStep)
+{
+    TRectObj* R = Add<TRectObj>(10, 10, 60, 40);
+    Load({R});
+    TEditTrackBarWex* E = Panel.edtObjAngle;
+    Panel.ModifyStart(E);
+    EXPECT_TRUE(History().IsLockAddHistory());
+    for (const char* Step : {"30", "60", "90"}) {
+        E->setText(Step);
+        // Live: the shape turns, nothing is recorded.
+        EXPECT_NEAR(R->Angle() * 180 / M_PI, QString(Step).toDouble(), 1e-3);
+    }
+    EXPECT_EQ(Steps(), 0);
+    Panel.ModifyEnd(E);
+    Panel.CommitEdit(E);
+    EXPECT_EQ(Steps(), 1);
+    EXPECT_EQ(History().UndoCaption(), "回転角の設定");
+    EXPECT_NEAR(R->Angle(), M_PI / 2, 1e-6);
+    EXPECT_TRUE(Doc->Modified());
+    EXPECT_FALSE(History().IsLockAddHistory());
+    EXPECT_EQ(Link.HandleStates, (std::vector<bool>{true, false}));
+    EXPECT_GT(Link.Edited, 0);
+    History().Undo();
+    EXPECT_NEAR(R->Angle(), 0, 1e-6);
+}
+
+TEST_F(FrmObjPropertyEdits, AHeldSteppingKeyIsOneStep)
+{
+    TRectObj* R = Add<TRectObj>(10, 10, 60, 40);
+    Load({R});
+    TEditTrackBarWex* E = Panel.edtObjAngle;
+    auto Send = [E](QEvent::Type Type, bool Repeat) {
+        QKeyEvent Key(Type, Qt::Key_PageUp, Qt::NoModifier, QString(), Repeat);
+        QCoreApplication::sendEvent(E, &Key);
+    };
+    Send(QEvent::KeyPress, false);
+    for (int I = 0; I < 2; ++I) {
+        Send(QEvent::KeyRelease, true);
+        Send(QEvent::KeyPress, true);
+    }
+    EXPECT_TRUE(History().IsLockAddHistory());
+    EXPECT_NEAR(R->Angle() * 180 / M_PI, 15, 1e-3);
+    Send(QEvent::KeyRelease, false);
+    EXPECT_EQ(Steps(), 1);
+    EXPECT_EQ(History().UndoCaption(), "回転角の設定");
+    EXPECT_FALSE(History().IsLockAddHistory());
+    EXPECT_TRUE(Doc->Modified());
+    History().Undo();
+    EXPECT_NEAR(R->Angle(), 0, 1e-6);
+}
+
+TEST_F(FrmObjPropertyEdits, TypingAndEnterIsOneStepAndEnterAgainNone)
+{
+    TStarObj* S = Add<TStarObj>(0, 0, 100, 100);
+    TrecStarParam P{};
+    P.InnerRadius = 0.3;
+    S->SetParam(P);
+    Load({S});
+    TEditTrackBarWex* E = Panel.edtRIn;
+    ASSERT_EQ(E->text(), "30");
+    E->selectAll();
+    QTest::keyClicks(E, "50");
+    EXPECT_DOUBLE_EQ(S->Param().InnerRadius, 0.5); // live
+    EXPECT_EQ(Steps(), 0);
+    QTest::keyClick(E, Qt::Key_Return);
+    EXPECT_EQ(Steps(), 1);
+    QString Caption = Panel.lblRIn->text();
+    Caption.chop(1);
+    EXPECT_EQ(History().UndoCaption(), (Caption + "の設定").toStdString());
+    EXPECT_EQ(History().UndoCaption(), "内径の設定");
+    EXPECT_EQ(Panel.edtAbsRIn->text(), "25");
+    QTest::keyClick(E, Qt::Key_Return);
+    EXPECT_EQ(Steps(), 1);
+    History().Undo();
+    EXPECT_DOUBLE_EQ(S->Param().InnerRadius, 0.3);
+}
+
+TEST_F(FrmObjPropertyEdits, ACommitKeepsTheEditsPrecision)
+{
+    TRectObj* R = Add<TRectObj>(10, 10, 60, 40);
+    Load({R});
+    Panel.edtObjAngle->setText("12.34");
+    Panel.CommitEdit(Panel.edtObjAngle);
+    EXPECT_NEAR(R->Angle() * 180 / M_PI, 12.34, 1e-4);
+
+    auto Text = std::make_unique<TTextObj>(&Page(), -1);
+    auto* T = static_cast<TTextObj*>(Page().RootGroup().AddChild(std::move(Text), -1));
+    Load({T});
+    Panel.edtLineSpacing->setText("1.5");
+    Panel.CommitEdit(Panel.edtLineSpacing);
+    EXPECT_DOUBLE_EQ(T->ParagraphStyle().LineSpacing, 1.5);
+    EXPECT_EQ(History().UndoCaption(), "行間の設定");
+}
+
+// A rectangle whose parameter change raises after it was applied.
+class TFailingRect : public TRectObj {
+public:
+    using TRectObj::TRectObj;
+    bool DoSetRectParam(const TrecRectParam& Rec) override
+    {
+        TRectObj::DoSetRectParam(Rec);
+        throw EUserError("refused");
+    }
+};
+
+TEST_F(FrmObjPropertyEdits, ASetterThatRaisesRollsTheCommandBack)
+{
+    TRectObj* A = Add<TRectObj>(0, 0, 50, 40);
+    TFailingRect* B = Add<TFailingRect>(0, 0, 50, 40);
+    Load({A, B});
+    Panel.BeginUpdate();
+    Panel.edtCnrROut->setText("20");
+    Panel.EndUpdate();
+    EXPECT_THROW(Panel.CommitEdit(Panel.edtCnrROut), EUserError);
+    EXPECT_EQ(A->Param().CornerRadius, 0);
+    EXPECT_EQ(B->Param().CornerRadius, 0);
+    EXPECT_FALSE(History().IsCommandOpen());
+    EXPECT_EQ(History().LockCount(), 0);
+    EXPECT_EQ(Steps(), 0);
+    EXPECT_EQ(Panel.FiUpdating, 0);
+}
+
+struct TOneStep {
+    const char* Caption;
+    std::function<TDrawItem*(PanelTest&)> Make; // nil: a rectangle
+    std::function<void(TfrmObjProperty&)> Act;
+    std::function<bool(TDrawItem&)> Done;
+};
+
+TRectObj& AsRect(TDrawItem& I)
+{
+    return static_cast<TRectObj&>(I);
+}
+
+TEST_F(FrmObjPropertyEdits, EachControlRecordsOneStepWithItsCaption)
+{
+    auto Commit = [](TEditTrackBarWex* E, const char* Text) {
+        return [E, Text](TfrmObjProperty& P) {
+            E->setText(Text);
+            P.CommitEdit(E);
+        };
+    };
+    auto Outlined = [](PanelTest& T) {
+        TRectObj* R = T.Add<TRectObj>(0, 0, 50, 40);
+        TOutline O;
+        O.FOutlineKind = 2;
+        TDrawItem::SetOutline(*R, O);
+        return R;
+    };
+    const TOneStep Cases[] = {
+        {"「内部を塗り潰す」の変更", nullptr, [](TfrmObjProperty& P) { P.cboxFillPath->click(); },
+         [](TDrawItem& I) { return AsRect(I).FillPath() == 0; }},
+        {"「ベベル形状」の変更", nullptr, [](TfrmObjProperty& P) { P.cboxBeveled->click(); },
+         [](TDrawItem& I) { return AsRect(I).Param().Bevel == 1; }},
+        {"「角数」の変更", nullptr,
+         [](TfrmObjProperty& P) {
+             P.cmbRNum->setCurrentIndex(0);
+             emit P.cmbRNum->activated(0);
+             EXPECT_TRUE(P.cmbRPos->isEnabled());
+             EXPECT_EQ(P.cmbRPos->itemText(0), "左上");
+         },
+         [](TDrawItem& I) { return AsRect(I).Param().CornerCount == 1; }},
+        {"アウトラインの種類を設定", nullptr,
+         [](TfrmObjProperty& P) {
+             P.cmbOutline->setCurrentIndex(6);
+             emit P.cmbOutline->activated(6);
+             EXPECT_FALSE(P.edtWaveNumBtm->isHidden());
+         },
+         [](TDrawItem& I) { return AsRect(I).Outline().FOutlineKind == 6; }},
+        {"ワイヤフレーム表示色の設定", nullptr, [](TfrmObjProperty& P) { P.pnlcolbtnDrawColColorDropped(0x0000FF); },
+         [](TDrawItem& I) { return AsRect(I).WireframeColor() == 0x0000FF; }},
+        {"名前の変更", nullptr,
+         [](TfrmObjProperty& P) {
+             P.edtObjName->setText("星");
+             emit P.edtObjName->editingFinished();
+         },
+         [](TDrawItem& I) { return I.Name() == Utf8ToCp932("星"); }},
+        {"幅の設定", nullptr, Commit(Panel.edtWidth, "70"), [](TDrawItem& I) { return AsRect(I).Width() == 70; }},
+        {"位置Xの設定", nullptr, Commit(Panel.edtPosiX, "33"), [](TDrawItem& I) { return AsRect(I).X() == 33; }},
+        {"角のRの設定", nullptr, Commit(Panel.edtCnrROut, "40"),
+         [](TDrawItem& I) { return AsRect(I).Param().CornerRadius == 40 * 32768 / 100; }},
+        {"上辺の幅の設定", Outlined, Commit(Panel.edtTopWidth, "60"),
+         [](TDrawItem& I) { return std::abs(AsRect(I).Outline().Params.TopWidth - 0.6) < 1e-9; }},
+        {"「別パターン」の実行",
+         [](PanelTest& T) { return T.Add<TStarObj>(0, 0, 80, 80); },
+         [](TfrmObjProperty& P) {
+             P.RandomSeed = [] { return 1234; };
+             P.btnRandomSeed->click();
+         },
+         [](TDrawItem& I) { return static_cast<TStarObj&>(I).Param().Seed == 1234; }},
+    };
+    for (const TOneStep& C : Cases) {
+        SCOPED_TRACE(C.Caption);
+        TDrawItem* Item = C.Make ? C.Make(*this) : Add<TRectObj>(0, 0, 50, 40);
+        Load({Item});
+        Link.Edited = 0;
+        C.Act(Panel);
+        EXPECT_EQ(Steps(), 1) << C.Caption;
+        EXPECT_EQ(History().UndoCaption(), C.Caption);
+        EXPECT_TRUE(C.Done(*Item)) << C.Caption;
+        EXPECT_TRUE(Doc->Modified()) << C.Caption;
+        EXPECT_GT(Link.Edited, 0) << C.Caption;
+        History().Undo();
+        EXPECT_FALSE(C.Done(*Item)) << C.Caption;
+        Load({});
+    }
+}
+
+TEST_F(FrmObjPropertyEdits, AnEditReachesEverySelectedItem)
+{
+    TRectObj* A = Add<TRectObj>(0, 0, 50, 40);
+    TRectObj* B = Add<TRectObj>(100, 0, 80, 40);
+    Load({A, B});
+    TDrawItem* Buf = Panel.DrawItemBuf();
+    Panel.cboxBeveled->click();
+    // The property object stays the same object, with the new value.
+    EXPECT_EQ(Panel.DrawItemBuf(), Buf);
+    EXPECT_EQ(static_cast<TRectObj*>(Buf)->Param().Bevel, 1);
+    EXPECT_EQ(A->Param().Bevel, 1);
+    EXPECT_EQ(B->Param().Bevel, 1);
+    EXPECT_EQ(Steps(), 1);
+    // A differing width typed live and committed: undo gives each its own.
+    Panel.edtWidth->setText("66");
+    EXPECT_EQ(A->Width(), 66);
+    Panel.CommitEdit(Panel.edtWidth);
+    EXPECT_EQ(B->Width(), 66);
+    EXPECT_EQ(Steps(), 2);
+    History().Undo();
+    EXPECT_EQ(A->Width(), 50);
+    EXPECT_EQ(B->Width(), 80);
+}
+
+TEST_F(FrmObjPropertyEdits, TheMacroPageLinkReachesTheDocumentWindow)
+{
+    TRectObj* R = Add<TRectObj>(0, 0, 50, 40);
+    Load({R});
+    TMacroPageLink& L = Panel;
+    EXPECT_EQ(L.DrawItem(), R);
+    EXPECT_EQ(L.Page(), &Page());
+    L.BeginUpdate();
+    EXPECT_TRUE(L.Updating());
+    // Loading is locked out: a change handler does nothing meanwhile.
+    Panel.cboxFillPath->click();
+    EXPECT_EQ(Steps(), 0);
+    L.EndUpdate();
+    EXPECT_FALSE(L.Updating());
+    L.ItemsEdited();
+    EXPECT_EQ(Link.Edited, 1);
+    L.ItemsChangedLive();
+    EXPECT_EQ(Link.Repaints, 1);
+    L.SetHandlesHidden(true);
+    EXPECT_EQ(Link.HandleStates, std::vector<bool>{true});
+    EXPECT_NE(L.DialogOwner(), nullptr);
+}
+
+TEST_F(FrmObjPropertyEdits, DefaultButtonsWriteTheDefaultsWithoutAStep)
+{
+    // Defaults of a file that does not exist: nothing is read or kept.
+    TDefaultData D("PanelTest", "PanelTestDefaults.dat");
+    D.SaveOnDestroy = 0;
+    SetDefaultAttributes(&D);
+    TRectObj* R = Add<TRectObj>(0, 0, 50, 40);
+    TrecRectParam P = R->Param();
+    P.Bevel = 1;
+    P.CornerRadius = 1000;
+    R->SetParam(P);
+    TDrawItem::SetWireframeColor(*R, 0x00FF00);
+    Load({R});
+    const TrecRectParam Before = D.RectParam;
+    Panel.btnDefOutline->click();
+    EXPECT_EQ(D.RectParam.CornerRadius, Before.CornerRadius);
+    Panel.btnDefShape->click();
+    EXPECT_EQ(D.RectParam.Bevel, 1);
+    EXPECT_EQ(D.RectParam.CornerRadius, 1000);
+    Panel.btnDefGeneral->click();
+    EXPECT_EQ(D.WireframeColor, 0x00FF00);
+    Panel.btnDefMacPaint->click();
+    EXPECT_EQ(D.FillPath, R->FillPath());
+    // The text page's values in their units become pixels.
+    Panel.cmbUTSize->setCurrentIndex(3);
+    Panel.edtSize->SetPosition(15);
+    Panel.cmbUTBase->setCurrentIndex(0);
+    Panel.edtBase->SetPosition(-4);
+    Panel.cmbLineSpacingRule->setCurrentIndex(0);
+    Panel.edtLineSpacing->SetPosition(1.25);
+    Panel.btnDefaultClick(Panel.btnDefText); // the text page is off for a rectangle
+    EXPECT_EQ(D.Font.Height, 20);
+    EXPECT_EQ(D.Font.Value1, -4);
+    EXPECT_EQ(D.Value1, 0);
+    EXPECT_DOUBLE_EQ(D.Double1, 1.25);
+    EXPECT_EQ(Steps(), 0);
+    EXPECT_FALSE(Doc->Modified());
+    SetDefaultAttributes(nullptr);
+}
+
+TEST_F(FrmObjPropertyEdits, PagesWithASelectionGrabbedForALook)
+{
+    TStarObj* S = Add<TStarObj>(0, 0, 100, 100);
+    S->SetParam(TrecStarParam{});
+    TOutline O;
+    O.FOutlineKind = 6;
+    TDrawItem::SetOutline(*S, O);
+    Load({S});
+    TfrmPltChild* W = Panel.PageControlWex->FloatingWindows().front();
+    W->resize(600, 260);
+    for (int I : {0, 2, 4}) {
+        W->PageControl()->setCurrentWidget(Panel.FTabSheets[size_t(I)]);
+        const QImage Shot = W->grab().toImage();
+        EXPECT_FALSE(Shot.isNull());
+        if (const char* Out = std::getenv("TAVRO_PANEL_SHOTS"))
+            Shot.save(QString(Out) + QString("/loaded%1.png").arg(I));
+    }
+}
+
+} // namespace

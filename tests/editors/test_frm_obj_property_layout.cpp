@@ -1,0 +1,241 @@
+// The panel's pages over page windows: "DispPage" restored and saved, the
+// built-in layouts by work-area width, garbled layouts, size limits, and the
+// text page's two arrangements.
+#include "editors/frm_obj_property.h"
+#include "foundation/app_environment.h"
+#include "foundation/ini_file.h"
+#include "picker_test_support.h"
+#include "ui/combo_box_wex.h"
+#include "ui/frm_rollup.h"
+#include "ui/page_control_wex.h"
+#include "ui/window_test_support.h"
+
+#include <QLabel>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A panel on a work area of our choosing.
+struct TPanel {
+    explicit TPanel(TRect Work = TRect{0, 0, 1024, 740})
+    {
+        Form.GetWorkArea = [Work](TRect& R) {
+            R = Work;
+            return true;
+        };
+    }
+    std::vector<TfrmPltChild*> Windows() const { return Form.PageControlWex->FloatingWindows(); }
+    // The page numbers of a window's tabs in order.
+    std::vector<int> PagesOf(TfrmPltChild* W) const
+    {
+        std::vector<int> Numbers;
+        for (int I = 0; I < W->PageControl()->count(); ++I)
+            Numbers.push_back(int(std::find(Form.FTabSheets.begin(), Form.FTabSheets.end(),
+                                            W->PageControl()->widget(I)) -
+                                  Form.FTabSheets.begin()));
+        return Numbers;
+    }
+    TfrmObjProperty Form;
+};
+
+// The real desktop's work area (the windows are fitted into it).
+TRect RealWork()
+{
+    TRect R;
+    EXPECT_TRUE(GetWorkAreaRect(R));
+    return R;
+}
+
+void SetDispPage(const std::string& S)
+{
+    AppIniFile().WriteString("4.0", "DispPage", S);
+}
+
+struct TDefaultCase {
+    int Width;
+    std::vector<int> Pages;
+    int Left, WidthOfWindow;
+};
+
+TEST(FrmObjPropertyLayout, BuiltInLayoutByWorkAreaWidth)
+{
+    const TDefaultCase Cases[] = {
+        {800, {0, 1, 2, 3, 4}, 230, 800 - 230},
+        {1024, {0, 1, 2, 4, 3}, 0, 1024},
+    };
+    for (const TDefaultCase& C : Cases) {
+        SetDispPage("");
+        TPanel P(TRect{0, 0, C.Width, 560});
+        P.Form.RestoreDispPage();
+        ASSERT_EQ(P.Windows().size(), 1u) << C.Width;
+        TfrmPltChild* W = P.Windows()[0];
+        EXPECT_EQ(P.PagesOf(W), C.Pages) << C.Width;
+        EXPECT_EQ(W->PageControl()->currentWidget(), P.Form.TabSheetPaintProperty);
+        EXPECT_EQ(W->x(), C.Left) << C.Width;
+        EXPECT_EQ(W->width(), C.WidthOfWindow) << C.Width;
+        EXPECT_EQ(W->y() + W->height(), 560) << C.Width;
+        EXPECT_FALSE(P.Form.isVisible());
+        // The path page stays out of every window.
+        EXPECT_EQ(P.Form.PageControlWex->indexOf(P.Form.TabSheetOnPath), -1);
+    }
+}
+
+TEST(FrmObjPropertyLayout, SavingAfterTheNarrowLayoutGivesItsPages)
+{
+    SetDispPage("");
+    TPanel P(TRect{0, 0, 800, 560});
+    P.Form.RestoreDispPage();
+    const std::string S = P.Form.PropPageConditionToStr();
+    TfrmPltChild* W = P.Windows()[0];
+    EXPECT_EQ(S, W->GetPositionString() + ",0,1,1,1,2,1,3,1,4,1,1,-1");
+}
+
+TEST(FrmObjPropertyLayout, TwoWindowsRoundTrip)
+{
+    const std::string Stored = "10,20,300,200,0,2,1,0,0,0,400,30,340,220,0,4,1,1,1,3,1,3,-1";
+    std::string Saved;
+    {
+        SetDispPage(Stored);
+        TPanel P(RealWork());
+        P.Form.RestoreDispPage();
+        ASSERT_EQ(P.Windows().size(), 2u);
+        EXPECT_EQ(P.PagesOf(P.Windows()[0]), (std::vector<int>{2, 0}));
+        EXPECT_EQ(P.PagesOf(P.Windows()[1]), (std::vector<int>{4, 1, 3}));
+        EXPECT_EQ(P.Windows()[0]->PageControl()->currentWidget(), P.Form.TabSheetGeneral);
+        EXPECT_EQ(P.Windows()[1]->PageControl()->currentWidget(), P.Form.TabSheetText);
+        // The general page's tab is hidden.
+        EXPECT_FALSE(P.Windows()[0]->PageControl()->isTabVisible(1));
+        P.Form.SaveDispPage();
+        Saved = AppIniFile().ReadString("4.0", "DispPage", "");
+    }
+    // What was saved restores the same arrangement.
+    SetDispPage(Saved);
+    TPanel P(RealWork());
+    P.Form.RestoreDispPage();
+    EXPECT_EQ(P.Form.PropPageConditionToStr(), Saved);
+}
+
+TEST(FrmObjPropertyLayout, AGarbledLayoutWarnsOnceAndUsesTheBuiltInOne)
+{
+    const char* Garbled[] = {
+        "230,328,568,248,0,9,1,1,1,1,-1",                          // page 9
+        "10,20,300,200,0,0,1,0,400,30,340,220,0,2,1,0,1,2,-1",    // page 0 in two groups
+        "10,20,300,200,0,0,1,1,1,2,1",                             // cut short
+    };
+    for (const char* S : Garbled) {
+        TBoxRecorder Boxes;
+        SetDispPage(S);
+        TPanel P(TRect{0, 0, 800, 560});
+        P.Form.RestoreDispPage();
+        ASSERT_EQ(Boxes.Texts.size(), 1u) << S;
+        EXPECT_EQ(Boxes.Texts[0], "プロパティページの表示状態の復元に失敗しました。標準の設定を使用します。");
+        ASSERT_EQ(P.Windows().size(), 1u) << S;
+        EXPECT_EQ(P.PagesOf(P.Windows()[0]), (std::vector<int>{0, 1, 2, 3, 4})) << S;
+        // Saving works and names every page once.
+        EXPECT_EQ(P.Form.PropPageConditionToStr(), P.Windows()[0]->GetPositionString() + ",0,1,1,1,2,1,3,1,4,1,1,-1");
+    }
+}
+
+TEST(FrmObjPropertyLayout, AWindowWithoutPagesIsLeftOutWhenSaving)
+{
+    SetDispPage("10,20,300,200,0,2,1,2,400,30,340,220,0,4,1,4,-1");
+    TPanel P(RealWork());
+    P.Form.RestoreDispPage();
+    ASSERT_EQ(P.Windows().size(), 2u);
+    // The page leaves its window by hand: the window is left without pages.
+    P.Windows()[0]->PageControl()->removeTab(0);
+    P.Form.TabSheetShape->setParent(P.Windows()[1]->PageControl());
+    P.Windows()[1]->PageControl()->addTab(P.Form.TabSheetShape, "形状");
+    EXPECT_EQ(P.Form.PropPageConditionToStr(), P.Windows()[1]->GetPositionString() + ",4,1,2,1,4,-1");
+}
+
+TEST(FrmObjPropertyLayout, MinimumClientSizesByPage)
+{
+    SetDispPage("");
+    TPanel P;
+    P.Form.RestoreDispPage();
+    const struct {
+        int Page;
+        QSize Size;
+    } Cases[] = {{0, {160, 76}}, {1, {328, 87}}, {2, {278, 196}}, {3, {297, 166}}, {4, {278, 196}}};
+    TPageControlWex* PC = P.Windows()[0]->PageControl();
+    const QSize Overhead = PC->size() - PC->currentWidget()->size();
+    for (const auto& C : Cases) {
+        TMinMaxInfo Info{QSize(10, 10), QSize(5000, 5000)};
+        P.Form.PageControlWexGetMinMaxInfo(C.Page, Info);
+        EXPECT_EQ(Info.MinTrackSize, C.Size + Overhead) << C.Page;
+        EXPECT_EQ(Info.MaxTrackSize, QSize(5000, 5000));
+    }
+    // A window holding only the general page cannot be made smaller.
+    TfrmPltChild* W = P.Form.PageControlWex->TearOffPage(P.Form.TabSheetGeneral, QRect(10, 10, 20, 20));
+    // Sized by hand to nothing once it is shown.
+    QCoreApplication::processEvents();
+    QRect R(W->x(), W->y(), 1, 1);
+    ApplyMinMaxInfo(W, R);
+    W->resize(R.size());
+    QCoreApplication::processEvents();
+    EXPECT_GE(W->PageControl()->currentWidget()->width(), 160);
+    EXPECT_GE(W->PageControl()->currentWidget()->height(), 76);
+}
+
+TEST(FrmObjPropertyLayout, TextPageSwitchesArrangementAt626)
+{
+    SetDispPage("");
+    TPanel P;
+    P.Form.RestoreDispPage();
+    QWidget* Text = P.Form.TabSheetText;
+    TfrmPltChild* W = P.Windows()[0];
+    W->PageControl()->setCurrentWidget(Text);
+    QCoreApplication::processEvents();
+    const int Delta = W->width() - Text->parentWidget()->width();
+    // The window is sized so that the page gets Width.
+    auto Relayout = [&](int Width) {
+        W->resize(Width + Delta, W->height());
+        QCoreApplication::processEvents();
+        ASSERT_EQ(Text->width(), Width);
+    };
+    Relayout(400);
+    const QPoint Spacing = P.Form.lblSpacing->pos();
+    const QPoint Face = P.Form.cmbFace->pos();
+    const QPoint Kind = P.Form.cmbTextPaintKind->pos();
+    const int RichTop = P.Form.RichEdit->y();
+    const int RichBottom = P.Form.RichEdit->geometry().bottom();
+    ASSERT_LT(Spacing.x(), 303);
+    Relayout(626);
+    EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(313, -24));
+    EXPECT_EQ(P.Form.cmbFace->pos(), Face + QPoint(0, -24));
+    EXPECT_EQ(P.Form.cmbTextPaintKind->pos(), Kind + QPoint(313, -48));
+    EXPECT_EQ(P.Form.RichEdit->y(), RichTop - 48);
+    EXPECT_EQ(P.Form.RichEdit->geometry().bottom(), RichBottom);
+    Relayout(700);
+    EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(313, -24));
+    EXPECT_EQ(P.Form.RichEdit->y(), RichTop - 48);
+    Relayout(625);
+    EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing);
+    EXPECT_EQ(P.Form.cmbTextPaintKind->pos(), Kind);
+    EXPECT_EQ(P.Form.RichEdit->y(), RichTop);
+    EXPECT_EQ(P.Form.RichEdit->geometry().bottom(), RichBottom);
+    Relayout(400);
+    EXPECT_EQ(P.Form.cmbFace->pos(), Face);
+}
+
+TEST(FrmObjPropertyLayout, PagesGrabbedForALook)
+{
+    TTempDir Dir;
+    SetDispPage("");
+    TPanel P;
+    P.Form.RestoreDispPage();
+    TfrmPltChild* W = P.Windows()[0];
+    W->resize(640, 260);
+    for (int I = 0; I < 5; ++I) {
+        W->PageControl()->setCurrentWidget(P.Form.FTabSheets[size_t(I)]);
+        const QImage Shot = W->grab().toImage();
+        EXPECT_FALSE(Shot.isNull());
+        Shot.save(QString::fromStdString(Dir.Dir) + QString("/page%1.png").arg(I));
+        if (const char* Out = std::getenv("TAVRO_PANEL_SHOTS"))
+            Shot.save(QString(Out) + QString("/page%1.png").arg(I));
+    }
+}
+
+} // namespace
