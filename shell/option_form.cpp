@@ -91,7 +91,9 @@ TfrmOption::TfrmOption(QWidget* Parent)
         Row->addWidget(Button);
         Into->addLayout(Row);
     };
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* Layout = new QVBoxLayout(this);
+    Layout->setSizeConstraint(QLayout::SetFixedSize);
     FolderRow(Layout, "[SPIプラグインを検索するフォルダ]", edtSPIDir, btnRefSPIDir);
     FolderRow(Layout, "[設定内容を保存するフォルダ]", edtDefDataDir, btnRefDefData);
     Layout->addWidget(cboxDispCache);

@@ -10,6 +10,10 @@
 #include "shell/tavro_action.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -403,4 +407,47 @@ TEST_F(TOptionFormTest, DesktopFilesThatCannotBeWrittenOrRemovedAreTold)
               0u)
         << Boxes[0].Text;
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+}
+
+TEST_F(TOptionFormTest, TheFolderPickerStartsAtTheEditAndPutsItsChoiceThere)
+{
+    std::filesystem::create_directories(Tmp / "a/b");
+    TfrmOption D;
+    D.edtSPIDir->setText(QString::fromStdString(Tmp / "a"));
+    D.edtDefDataDir->setText(QString::fromStdString(Tmp / "a"));
+    std::string Title;
+    std::string Start;
+    auto Pick = [&](bool Choose) {
+        QTimer::singleShot(0, [&, Choose] {
+            auto* F = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(F, nullptr);
+            Title = F->windowTitle().toStdString();
+            Start = F->directory().absolutePath().toStdString();
+            if (!Choose) {
+                F->reject();
+                return;
+            }
+            auto* List = F->findChild<QListView*>("listView");
+            QModelIndex B;
+            (void)QTest::qWaitFor([&] {
+                for (int R = 0; R < List->model()->rowCount(List->rootIndex()); ++R)
+                    if (List->model()->index(R, 0, List->rootIndex()).data().toString() == "b")
+                        B = List->model()->index(R, 0, List->rootIndex());
+                return B.isValid();
+            }, 5000);
+            List->selectionModel()->setCurrentIndex(B, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+            F->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
+        });
+    };
+    Pick(true);
+    D.btnRefSPIDir->click();
+    EXPECT_EQ(Title, "[SPIプラグインを検索するディレクトリ]を選択してください。");
+    EXPECT_EQ(Start, Tmp / "a");
+    EXPECT_EQ(D.edtSPIDir->text().toStdString(), Tmp / "a/b");
+    Title.clear();
+    Pick(false);
+    D.btnRefDefData->click();
+    EXPECT_EQ(Title, "[SPIプラグインを検索するディレクトリ]を選択してください。");
+    EXPECT_EQ(D.edtDefDataDir->text().toStdString(), Tmp / "a");
 }
