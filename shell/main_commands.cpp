@@ -17,7 +17,9 @@
 #include "platform/message_box.h"
 #include "platform/qt/application_wex.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/window_routines.h"
 #include "shell/doc_window.h"
+#include "shell/option_form.h"
 #include "shell/tavro_action.h"
 #include "ui/history_menu.h"
 #include "ui/page_control_wex.h"
@@ -870,7 +872,13 @@ void TfrmTavro::UpdatePageActions()
 
 void TfrmTavro::actOptionExecute(QObject*)
 {
-    // The options dialog comes with its own window.
+    std::string OldDir;
+    GetEnvDataDir(OldDir);
+    TfrmOption Dialog(this);
+    Dialog.adjustSize();
+    CenterWindowInWorkArea(&Dialog, this);
+    if (Dialog.exec() == QDialog::Accepted)
+        MoveStyleLibraries(OldDir);
 }
 
 void TfrmTavro::actCustomizeExecute(QObject*)

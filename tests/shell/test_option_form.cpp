@@ -1,0 +1,453 @@
+// The options dialog: its folders and display cache, the data folder move,
+// and the association of ".srn" files with the program in the registry's
+// classes and on the desktop (entry, MIME type, caches), down to the
+// desktop starting the program with a file.
+#include "shell_test_support.h"
+
+#include "raster/picture_file.h"
+#include "shell/file_association.h"
+#include "shell/option_form.h"
+#include "shell/tavro_action.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <fstream>
+
+namespace {
+
+std::vector<std::string> FileLines(const std::string& Path)
+{
+    std::ifstream In(Path);
+    std::vector<std::string> Lines;
+    for (std::string L; std::getline(In, L);)
+        Lines.push_back(L);
+    return Lines;
+}
+
+std::string FileText(const std::string& Path)
+{
+    std::ifstream In(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(In), {}};
+}
+
+// The words a desktop makes of an Exec value, with File for "%f": the file
+// format's escapes, then the quoting, then the field codes.
+QStringList ExecWords(const std::string& Value, const std::string& File)
+{
+    std::string S;
+    for (size_t I = 0; I < Value.size(); ++I)
+        S += Value[I] == '\\' && I + 1 < Value.size() ? Value[++I] : Value[I];
+    QStringList Words;
+    std::string W;
+    bool InWord = false;
+    bool Quoted = false;
+    for (size_t I = 0; I < S.size(); ++I) {
+        const char C = S[I];
+        if (C == '%' && I + 1 < S.size()) {
+            const char Code = S[++I];
+            EXPECT_TRUE(Code == '%' || (Code == 'f' && !Quoted)) << Value;
+            W += Code == 'f' ? File : "%";
+            InWord = true;
+        } else if (Quoted) {
+            if (C == '"')
+                Quoted = false;
+            else
+                W += C == '\\' && I + 1 < S.size() ? S[++I] : C;
+        } else if (C == ' ') {
+            if (InWord)
+                Words << QString::fromStdString(W);
+            W.clear();
+            InWord = false;
+        } else {
+            InWord = true;
+            if (C == '"')
+                Quoted = true;
+            else
+                W += C;
+        }
+    }
+    EXPECT_FALSE(Quoted) << Value;
+    if (InWord)
+        Words << QString::fromStdString(W);
+    return Words;
+}
+
+// What a fresh process's MIME database says of each file, one a line.
+std::string MimeTypesOf(const QStringList& Files)
+{
+    QProcess P;
+    P.start(TAVRO_MIME_PROBE, Files);
+    EXPECT_TRUE(P.waitForFinished(30000));
+    return P.readAllStandardOutput().toStdString();
+}
+
+const std::vector<std::pair<const char*, const char*>> ClassesRoot = {
+    {".srn", "TavroData"},
+    {"TavroData", "Tavro データ"},
+    {"TavroData\\DefaultIcon", "@,1"},
+    {"TavroData\\shell\\open\\command", "\"@\" /e \"%1\""},
+    {"TavroData\\shell\\open\\ddeexec", "[open(\"%1\")]"},
+    {"TavroData\\shell\\open\\ddeexec\\Application", "TAVRO"},
+    {"TavroData\\shell\\open\\ddeexec\\topic", "TAVRO"},
+};
+
+class TOptionFormTest : public TFrameTest {
+protected:
+    void SetUp() override
+    {
+        TFrameTest::SetUp();
+        FOldDataHome = std::getenv("XDG_DATA_HOME");
+        DataHome = Tmp / "share";
+        setenv("XDG_DATA_HOME", DataHome.c_str(), 1);
+        FOldSpi = GetSpiFolder();
+        GetRegistryVal(HKEY_CURRENT_USER, DefaultDataKey, DefaultDataValueName, FOldEnvData);
+        FOldCache = TShellEnvironment::Defaults->DisplayCache;
+        FDefaultsFileWasThere = std::filesystem::exists(TShellEnvironment::Data + "/TavDef.dat");
+        RegDeleteKeyTree(HKEY_CLASSES_ROOT, ".srn");
+        RegDeleteKeyTree(HKEY_CLASSES_ROOT, "TavroData");
+    }
+    void TearDown() override
+    {
+        setenv("XDG_DATA_HOME", FOldDataHome.c_str(), 1);
+        SetSpiFolder(FOldSpi);
+        TShellEnvironment::Defaults->DisplayCache = FOldCache;
+        if (EnvData() != FOldEnvData) {
+            TShellEnvironment::Defaults->SetDataFolder(FOldEnvData);
+            AppIniFile().Rename(FOldEnvData + "/tavro.ini");
+            if (!FDefaultsFileWasThere)
+                std::filesystem::remove(TShellEnvironment::Data + "/TavDef.dat");
+        }
+        RegDeleteKeyTree(HKEY_CLASSES_ROOT, ".srn");
+        RegDeleteKeyTree(HKEY_CLASSES_ROOT, "TavroData");
+        TFrameTest::TearDown();
+    }
+    static std::string EnvData()
+    {
+        std::string S;
+        GetRegistryVal(HKEY_CURRENT_USER, DefaultDataKey, DefaultDataValueName, S);
+        return S;
+    }
+    static std::string ClassValue(const std::string& Key)
+    {
+        std::string V = "(none)";
+        RegQueryString(HKEY_CLASSES_ROOT, Key, "", V);
+        return V;
+    }
+    // The dialog the frame's command opened, handed to Body once it runs.
+    template <class F>
+    void WithModalDialog(F&& Body)
+    {
+        QTimer::singleShot(0, [Body] {
+            auto* D = qobject_cast<TfrmOption*>(QApplication::activeModalWidget());
+            ASSERT_NE(D, nullptr);
+            Body(*D);
+        });
+    }
+
+    std::string DataHome;
+    // Blanks, quotes, dollars and percents all reach the desktop intact.
+    const std::string Program = Tmp / "Ta vro $HOME \"q\" 100%/tavro";
+
+private:
+    std::string FOldDataHome;
+    std::string FOldSpi;
+    std::string FOldEnvData;
+    uint8_t FOldCache = 1;
+    bool FDefaultsFileWasThere = false;
+};
+
+} // namespace
+
+TEST_F(TOptionFormTest, ShowsTheSettingsAndCancelChangesNothing)
+{
+    SetSpiFolder(Tmp / "spi");
+    TShellEnvironment::Defaults->DisplayCache = 0;
+    RegCreateKey(HKEY_CLASSES_ROOT, ".srn");
+    Start();
+    WithModalDialog([this](TfrmOption& D) {
+        EXPECT_EQ(D.windowTitle().toStdString(), "環境設定");
+        EXPECT_EQ(D.edtSPIDir->text().toStdString(), Tmp / "spi");
+        EXPECT_EQ(D.edtDefDataDir->text().toStdString(), TShellEnvironment::Data);
+        EXPECT_FALSE(D.cboxDispCache->isChecked());
+        EXPECT_TRUE(D.cboxRelateExt->isChecked());
+        EXPECT_EQ(D.cboxDispCache->text().toStdString(), "高速再描画");
+        EXPECT_EQ(D.cboxRelateExt->text().toStdString(), "データファイルの拡張子を関連づける");
+        EXPECT_EQ(D.btnRefSPIDir->text().toStdString(), "参照(&B)...");
+        EXPECT_EQ(D.btnCancel->text().toStdString(), "キャンセル");
+        std::vector<std::string> Labels;
+        for (const QLabel* L : D.findChildren<QLabel*>())
+            Labels.push_back(L->text().toStdString());
+        EXPECT_EQ(Labels, (std::vector<std::string>{"[SPIプラグインを検索するフォルダ]", "[設定内容を保存するフォルダ]"}));
+        D.edtSPIDir->setText(QString::fromStdString(Tmp / "other"));
+        D.edtDefDataDir->setText(QString::fromStdString(Tmp / "elsewhere"));
+        D.cboxDispCache->setChecked(true);
+        D.cboxRelateExt->setChecked(false);
+        D.btnCancel->click();
+    });
+    Frame->actOption->trigger();
+    EXPECT_EQ(GetSpiFolder(), Tmp / "spi");
+    EXPECT_EQ(EnvData(), TShellEnvironment::Data);
+    EXPECT_EQ(TShellEnvironment::Defaults->DisplayCache, 0);
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    EXPECT_FALSE(std::filesystem::exists(Tmp / "elsewhere"));
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(TOptionFormTest, OkMovesDefaultsSettingsAndStylesIntoTheNewDataFolder)
+{
+    const std::string NewDir = Tmp / "new data";
+    const std::string Style = TShellEnvironment::Data + "/Light.stl";
+    std::ofstream(Style) << "mine";
+    Start();
+    WithModalDialog([&](TfrmOption& D) {
+        D.edtDefDataDir->setText(QString::fromStdString(NewDir + "/"));
+        D.edtSPIDir->setText(QString::fromStdString(Tmp / "plugins"));
+        D.cboxDispCache->setChecked(false);
+        D.btnOK->click();
+    });
+    Frame->actOption->trigger();
+    std::filesystem::remove(Style);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(EnvData(), NewDir);
+    EXPECT_EQ(TShellEnvironment::Defaults->DataFolder(), NewDir);
+    EXPECT_EQ(FileText(NewDir + "/TavDef.dat").substr(0, 3), "QVD");
+    EXPECT_EQ(AppIniFile().FileName(), NewDir + "/tavro.ini");
+    EXPECT_TRUE(std::filesystem::exists(NewDir + "/tavro.ini"));
+    EXPECT_EQ(FileText(NewDir + "/Light.stl"), "mine");
+    EXPECT_EQ(GetSpiFolder(), Tmp / "plugins");
+    EXPECT_EQ(TShellEnvironment::Defaults->DisplayCache, 0);
+}
+
+TEST_F(TOptionFormTest, ADataFolderThatCannotTakeFilesIsRefusedAndTheRestApplies)
+{
+    std::ofstream(Tmp / "file") << "x";
+    const std::string OldIni = AppIniFile().FileName();
+    TfrmOption D;
+    D.FormShow();
+    D.edtDefDataDir->setText(QString::fromStdString(Tmp / "file/sub"));
+    D.edtSPIDir->setText(QString::fromStdString(Tmp / "plugins"));
+    D.cboxDispCache->setChecked(!D.cboxDispCache->isChecked());
+    const uint8_t Cache = D.cboxDispCache->isChecked();
+    D.btnOKClick();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "データファイルの作成に失敗しました");
+    EXPECT_EQ(Boxes[0].Caption, "エラー");
+    EXPECT_EQ(EnvData(), TShellEnvironment::Data);
+    EXPECT_EQ(AppIniFile().FileName(), OldIni);
+    EXPECT_EQ(GetSpiFolder(), Tmp / "plugins");
+    EXPECT_EQ(TShellEnvironment::Defaults->DisplayCache, Cache);
+    EXPECT_EQ(D.result(), QDialog::Accepted);
+}
+
+TEST_F(TOptionFormTest, RegisteringWritesTheClassesAndTheDesktopFilesAndRemovingTakesThemAway)
+{
+    TfrmOption D;
+    D.ProgramPath = Program;
+    D.FormShow();
+    EXPECT_FALSE(D.cboxRelateExt->isChecked());
+    D.cboxRelateExt->setChecked(true);
+    D.btnOKClick();
+    EXPECT_TRUE(Boxes.empty());
+    for (const auto& [Key, Value] : ClassesRoot) {
+        std::string Expected = Value;
+        if (const size_t At = Expected.find('@'); At != std::string::npos)
+            Expected.replace(At, 1, Program);
+        EXPECT_EQ(ClassValue(Key), Expected) << Key;
+    }
+    const std::string Entry = DataHome + "/applications/tavro.desktop";
+    const std::string Package = DataHome + "/mime/packages/tavro.xml";
+    EXPECT_EQ(FileLines(Entry), (std::vector<std::string>{
+        "[Desktop Entry]",
+        "Type=Application",
+        "Name=Tavro",
+        "Name[ja]=タヴロ",
+        "Comment=Decorated lettering and logo artwork",
+        "Comment[ja]=装飾文字とロゴのデザイン",
+        "Exec=\"" + Tmp.Dir + "/Ta vro \\\\$HOME \\\\\"q\\\\\" 100%%/tavro\" -e %f",
+        "MimeType=application/x-tavro-document;",
+        "Categories=Graphics;VectorGraphics;",
+        "Terminal=false",
+    }));
+    EXPECT_EQ(FileLines(Package), (std::vector<std::string>{
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">",
+        "  <mime-type type=\"application/x-tavro-document\">",
+        "    <comment>Tavro data</comment>",
+        "    <comment xml:lang=\"ja\">Tavro データ</comment>",
+        "    <magic priority=\"50\">",
+        "      <match type=\"string\" offset=\"0\" value=\"TAV\"/>",
+        "    </magic>",
+        "    <glob pattern=\"*.srn\"/>",
+        "  </mime-type>",
+        "</mime-info>",
+    }));
+    const QString Validate = QStandardPaths::findExecutable("desktop-file-validate");
+    if (!Validate.isEmpty()) {
+        QProcess P;
+        P.setProcessChannelMode(QProcess::MergedChannels);
+        P.start(Validate, {QString::fromStdString(Entry)});
+        ASSERT_TRUE(P.waitForFinished(30000));
+        EXPECT_EQ(P.exitCode(), 0) << P.readAll().toStdString();
+    }
+    const std::string DesktopCache = DataHome + "/applications/mimeinfo.cache";
+    if (!QStandardPaths::findExecutable("update-desktop-database").isEmpty())
+        EXPECT_NE(FileText(DesktopCache).find("application/x-tavro-document=tavro.desktop;"), std::string::npos);
+    if (!QStandardPaths::findExecutable("update-mime-database").isEmpty())
+        EXPECT_NE(FileText(DataHome + "/mime/globs2").find("application/x-tavro-document:*.srn"), std::string::npos);
+
+    // Shown checked next time; unchecking removes all of it.
+    TfrmOption Again;
+    Again.FormShow();
+    EXPECT_TRUE(Again.cboxRelateExt->isChecked());
+    Again.cboxRelateExt->setChecked(false);
+    Again.btnOKClick();
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "TavroData"));
+    EXPECT_FALSE(std::filesystem::exists(Entry));
+    EXPECT_FALSE(std::filesystem::exists(Package));
+    EXPECT_EQ(FileText(DesktopCache).find("tavro"), std::string::npos);
+    EXPECT_EQ(FileText(DataHome + "/mime/globs2").find("tavro"), std::string::npos);
+}
+
+TEST_F(TOptionFormTest, UncheckingRemovesTheKeysOfAnotherInstallation)
+{
+    for (const char* Key : {".srn", "TavroData\\shell\\open\\command", "TavroData\\Other"}) {
+        RegCreateKey(HKEY_CLASSES_ROOT, Key);
+        RegSetString(HKEY_CLASSES_ROOT, Key, "", "C:\\Program Files\\Tavro\\Tavro.exe");
+    }
+    TfrmOption D;
+    D.FormShow();
+    ASSERT_TRUE(D.cboxRelateExt->isChecked());
+    D.cboxRelateExt->setChecked(false);
+    D.btnOKClick();
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "TavroData"));
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(TOptionFormTest, TheMimeDatabaseNamesDocumentsByNameAndBySignature)
+{
+    if (QStandardPaths::findExecutable("update-mime-database").isEmpty())
+        GTEST_SKIP() << "update-mime-database is not installed (tools/setup installs it)";
+    const std::string Doc = Tmp / "a.srn";
+    const std::string Unnamed = Tmp / "drawing";
+    SaveDocumentFile(Doc, 1);
+    std::filesystem::copy_file(Doc, Unnamed);
+    const QStringList Files{QString::fromStdString(Doc), QString::fromStdString(Unnamed)};
+    EXPECT_EQ(MimeTypesOf(Files).find("tavro"), std::string::npos);
+    std::string Error;
+    ASSERT_TRUE(WriteDesktopAssociation(Program, Error)) << Error;
+    EXPECT_EQ(MimeTypesOf(Files), "application/x-tavro-document\napplication/x-tavro-document\n");
+    ASSERT_TRUE(RemoveDesktopAssociation(Error)) << Error;
+    EXPECT_EQ(MimeTypesOf(Files).find("tavro"), std::string::npos);
+}
+
+TEST_F(TOptionFormTest, TheDesktopEntryHandsAFileToTheRunningProgram)
+{
+    Start();
+    const std::string Doc = Tmp / "my drawing $1.srn";
+    SaveDocumentFile(Doc, 1);
+    std::string Error;
+    ASSERT_TRUE(WriteDesktopAssociation(Program, Error)) << Error;
+    std::string Exec;
+    for (const std::string& L : FileLines(DesktopEntryPath()))
+        if (L.rfind("Exec=", 0) == 0)
+            Exec = L.substr(5);
+    const QStringList Words = ExecWords(Exec, Doc);
+    ASSERT_EQ(Words.join('|').toStdString(), Program + "|-e|" + Doc);
+    ASSERT_TRUE(HandOver(Words.mid(1)));
+    for (int I = 0; I < 200 && DocNames().empty(); ++I)
+        Settle(10);
+    EXPECT_EQ(DocNames(), std::vector<std::string>{"my drawing $1.srn"});
+    ASSERT_TRUE(RemoveDesktopAssociation(Error)) << Error;
+}
+
+TEST_F(TOptionFormTest, DesktopFilesThatCannotBeWrittenOrRemovedAreTold)
+{
+    std::filesystem::create_directories(DataHome);
+    std::ofstream(DataHome + "/applications") << "not a folder";
+    TfrmOption D;
+    D.ProgramPath = Program;
+    D.FormShow();
+    D.cboxRelateExt->setChecked(true);
+    D.btnOKClick();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Caption, "エラー");
+    EXPECT_EQ(Boxes[0].Text.rfind(std::string(AssociationWriteFailedText) + "\r\n" + DataHome +
+                                      "/applications/tavro.desktop を書き込めません。",
+                                  0),
+              0u)
+        << Boxes[0].Text;
+    // The classes hold all the same.
+    EXPECT_EQ(ClassValue(".srn"), "TavroData");
+
+    // A folder where the entry should be cannot be removed as a file.
+    std::filesystem::remove(DataHome + "/applications");
+    std::filesystem::create_directories(DataHome + "/applications/tavro.desktop/x");
+    Boxes.clear();
+    TfrmOption Again;
+    Again.FormShow();
+    Again.cboxRelateExt->setChecked(false);
+    Again.btnOKClick();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text.rfind(std::string(AssociationRemoveFailedText) + "\r\n" + DataHome +
+                                      "/applications/tavro.desktop を削除できません。",
+                                  0),
+              0u)
+        << Boxes[0].Text;
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+}
+
+TEST_F(TOptionFormTest, TheFolderPickerStartsAtTheEditAndPutsItsChoiceThere)
+{
+    std::filesystem::create_directories(Tmp / "a/b");
+    TfrmOption D;
+    D.edtSPIDir->setText(QString::fromStdString(Tmp / "a"));
+    D.edtDefDataDir->setText(QString::fromStdString(Tmp / "a"));
+    std::string Title;
+    std::string Start;
+    auto Pick = [&](bool Choose) {
+        QTimer::singleShot(0, [&, Choose] {
+            auto* F = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(F, nullptr);
+            Title = F->windowTitle().toStdString();
+            Start = F->directory().absolutePath().toStdString();
+            if (!Choose) {
+                F->reject();
+                return;
+            }
+            auto* List = F->findChild<QListView*>("listView");
+            QModelIndex B;
+            (void)QTest::qWaitFor([&] {
+                for (int R = 0; R < List->model()->rowCount(List->rootIndex()); ++R)
+                    if (List->model()->index(R, 0, List->rootIndex()).data().toString() == "b")
+                        B = List->model()->index(R, 0, List->rootIndex());
+                return B.isValid();
+            }, 5000);
+            List->selectionModel()->setCurrentIndex(B, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+            F->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
+        });
+    };
+    Pick(true);
+    D.btnRefSPIDir->click();
+    EXPECT_EQ(Title, "[SPIプラグインを検索するディレクトリ]を選択してください。");
+    EXPECT_EQ(Start, Tmp / "a");
+    EXPECT_EQ(D.edtSPIDir->text().toStdString(), Tmp / "a/b");
+    Title.clear();
+    Pick(false);
+    D.btnRefDefData->click();
+    EXPECT_EQ(Title, "[SPIプラグインを検索するディレクトリ]を選択してください。");
+    EXPECT_EQ(D.edtDefDataDir->text().toStdString(), Tmp / "a");
+}
