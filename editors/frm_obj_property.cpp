@@ -2,6 +2,12 @@
 // pixel positions the pages' relayouts expect.
 #include "editors/frm_obj_property.h"
 
+#include "editors/macro_paint_page.h"
+#include "editors/rich_edit_q.h"
+#include "editors/rich_edit_tav.h"
+#include "model/text_object.h"
+#include "platform/module_loader.h"
+
 #include "foundation/app_environment.h"
 #include "foundation/user_error.h"
 #include "ui/anchors_control_wex.h"
@@ -89,6 +95,8 @@ TfrmObjProperty::TfrmObjProperty(QWidget* MainForm) : QWidget(nullptr, Qt::Tool)
 
 TfrmObjProperty::~TfrmObjProperty()
 {
+    // The binding lets go of its control before the control goes.
+    FRichEditTav.reset();
     // The floating windows hold pages of this form: they go first.
     if (PageControlWex)
         for (TfrmPltChild* W : PageControlWex->FloatingWindows())
@@ -151,6 +159,38 @@ void TfrmObjProperty::FormCreate()
             PageControlWexResize(Child->PageControl());
     };
     BindHandlers();
+
+    MacroPage = new TMacroPaintPage(*this, MacroPageHost);
+    MacroPage->setObjectName("MacroPage");
+    MacroPageHost->layout()->addWidget(MacroPage);
+    MacroPage->SetIniFile(&AppIniFile());
+    std::string DataDir;
+    GetEnvDataDir(DataDir);
+    MacroPage->SetStyleFolders(DataDir, GetProgramDirectory());
+    OnMacroPageLoad = [this](TDrawItem* PropertyObject) {
+        if (PropertyObject)
+            MacroPage->SetCgridQuickParam();
+        else
+            MacroPage->ClearGrid();
+    };
+    OnMacroPageResize = [this] { MacroPage->RelayoutGrid(); };
+
+    SetRichEdit(new TRichEditWex(TabSheetText));
+    FRichEditTav = std::make_unique<TRichEditTav>(static_cast<TCustomRichEditWex*>(RichEdit));
+    // A text edit changes the object itself: the panel's copies follow it (a
+    // later commit reverts to them) and the document window redraws it.
+    FRichEditTav->OnChange = [this] {
+        if (FBoundText)
+            ItemsEdited();
+    };
+}
+
+void TfrmObjProperty::BindRichEdit(TTextObj* Text)
+{
+    if (!FRichEditTav)
+        return;
+    FBoundText = Text;
+    FRichEditTav->SetTextObj(Text);
 }
 
 TEditTrackBarWex* TfrmObjProperty::NumberEdit(QWidget* Page, const char* Name, int X, int Y, int W, double Min,

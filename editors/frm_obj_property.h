@@ -4,9 +4,9 @@
 // command on that document. The arrangement of pages over windows is kept
 // in the settings as "DispPage".
 //
-// The macro page's grid and the text page's rich edit are separate units:
-// the grid goes into MacroPageHost (and fills the hooks below), the rich edit
-// replaces the placeholder RichEdit through SetRichEdit.
+// The macro page's grid (TMacroPaintPage) and the text page's rich edit
+// (TRichEditWex bound to the text object by TRichEditTav) are units of their
+// own, which the form creates and drives.
 #pragma once
 
 #include "editors/color_dialog_wex.h"
@@ -28,6 +28,9 @@ class QLabel;
 class QPushButton;
 class QTextEdit;
 class QToolBar;
+class TMacroPaintPage;
+class TRichEditTav;
+class TTextObj;
 class TComboBoxWex;
 class TCustomEditTrackBarWex;
 class TDocumentLink;
@@ -116,13 +119,18 @@ public:
 
     // Where the macro grid page goes, and what the panel asks of it: load
     // the loaded item's macros (or empty the grid for nil), and fit its rows
-    // after the page changed size.
+    // after the page changed size. The form sets both hooks to its own
+    // MacroPage; tests may replace them.
     QWidget* MacroPageHost = nullptr;
+    TMacroPaintPage* MacroPage = nullptr;
     std::function<void(TDrawItem* PropertyObject)> OnMacroPageLoad;
     std::function<void()> OnMacroPageResize;
     // Puts Edit in the rich edit's place (same bounds and anchors); the
     // placeholder is freed.
     void SetRichEdit(QTextEdit* Edit);
+    // The binding of RichEdit to the text object shown (a single text
+    // object; nothing is bound for other selections).
+    TRichEditTav* RichEditTav() const { return FRichEditTav.get(); }
 
     // --- edits
     // A commit of a number edit: one command with the edit's caption.
@@ -232,6 +240,10 @@ public:
     TEditTrackBarWex* edtVOffset = nullptr;
 
 private:
+    std::unique_ptr<TRichEditTav> FRichEditTav;
+    // The text object the rich edit is bound to.
+    TTextObj* FBoundText = nullptr;
+    void BindRichEdit(TTextObj* Text);
     void FormCreate();
     void BuildGeneralPage();
     void BuildMacroPage();

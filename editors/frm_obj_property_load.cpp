@@ -151,6 +151,7 @@ void TfrmObjProperty::ClearPanel()
     ++FiUpdating;
     if (OnMacroPageLoad)
         OnMacroPageLoad(nullptr);
+    BindRichEdit(nullptr);
     for (QWidget* Page : FTabSheets)
         EnablePage(Page, false);
     --FiUpdating;
@@ -254,6 +255,8 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
             SetPosEdit(edtPosiX, Text->X());
             SetPosEdit(edtPosiY, Text->Y());
             EnablePage(TabSheetText, true);
+            // Only a single text object is edited character by character.
+            BindRichEdit(FTargets.size() == 1 ? dynamic_cast<TTextObj*>(FTargets.front()) : nullptr);
             cmbTextPaintKind->setCurrentIndex(Text->PaintKind() <= 2 ? Text->PaintKind() : -1);
             const TParagraphStyle& P = Text->ParagraphStyle();
             edtLineSpacing->SetPosition(P.LineSpacing);
@@ -262,6 +265,7 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
             if (OnPath)
                 edtTextStartPos->SetPosition(Text->Layout().Value1);
         } else {
+            BindRichEdit(nullptr);
             EnablePage(TabSheetText, false);
             EnablePage(TabSheetOnPath, false);
         }

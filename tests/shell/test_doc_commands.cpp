@@ -9,6 +9,9 @@
 #include "model/poly_line_obj.h"
 #include "model/text_object.h"
 #include "editors/frm_obj_property.h"
+#include "editors/macro_paint_page.h"
+#include "paint/macro_list.h"
+#include "platform/cp932.h"
 #include "model/draw_group.h"
 #include "ui/edit_track_bar_wex.h"
 
@@ -20,7 +23,10 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QTextCursor>
+#include <QTextEdit>
 
 #include <functional>
 
@@ -347,6 +353,66 @@ TEST_F(DocCommandsTest, SelectionIsHandedToThePropertyPanel)
     ASSERT_TRUE(Gone.isNull());
     EXPECT_EQ(frmObjProperty->DrawItem(), nullptr);
     EXPECT_EQ(frmObjProperty->DocLink(), nullptr);
+    frmObjProperty.reset();
+}
+
+// The panel at work on a window's text: a fill added from the macro page
+// paints the text on the page, and what an input method commits into the
+// text page's edit is typed into the object and shown, each one undo step.
+TEST_F(DocCommandsTest, ThePanelAddsEffectsAndTypesTextOntoThePage)
+{
+    TCatalogueLibraries Catalogue;
+    frmObjProperty = std::make_unique<TfrmObjProperty>(nullptr);
+    TfrmChild* W = Open(400, 300);
+    auto* T = static_cast<TTextObj*>(PageOf(W).RootGroup().AddChild(std::make_unique<TTextObj>(&PageOf(W), -1), -1));
+    T->SetPosition(150, 120);
+    T->SetNewText(Utf8ToCp932("A"));
+    Select(W, {T});
+    W->SelectionChanged(false);
+    ASSERT_EQ(frmObjProperty->DrawItem(), T);
+    THistoryCommand& H = *W->Document()->History();
+    H.ClearHistory();
+    W->Document()->SetModified(false);
+    auto Grab = [&] {
+        Settle();
+        return W->pboxkClient->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    auto Changed = [](const QImage& A, const QImage& B) {
+        int N = 0;
+        for (int Y = 0; Y < std::min(A.height(), B.height()); ++Y)
+            for (int X = 0; X < std::min(A.width(), B.width()); ++X)
+                N += A.pixel(X, Y) != B.pixel(X, Y);
+        return N;
+    };
+    const QImage Bare = Grab();
+    const int32_t Macros = T->Macros().Count();
+
+    TMacroPaintPage::PickMacro = [](QWidget*, std::string& Name) {
+        Name = "塗り(ボカシ)";
+        return true;
+    };
+    frmObjProperty->MacroPage->MacroAddClick();
+    TMacroPaintPage::PickMacro = nullptr;
+    ASSERT_EQ(T->Macros().Count(), Macros + 1);
+    EXPECT_EQ(H.UndoCaption(), "描画マクロ'塗り(ボカシ)'の追加");
+    EXPECT_TRUE(W->Document()->Modified());
+    const QImage Painted = Grab();
+    EXPECT_GT(Changed(Bare, Painted), 50);
+
+    // The caret after "A"; the input method commits two kanji there.
+    auto* Edit = frmObjProperty->RichEdit;
+    QTextCursor C = Edit->textCursor();
+    C.movePosition(QTextCursor::End);
+    Edit->setTextCursor(C);
+    QInputMethodEvent Commit;
+    Commit.setCommitString(QString::fromUtf8("文字"));
+    QApplication::sendEvent(Edit, &Commit);
+    EXPECT_EQ(T->Text(), Utf8ToCp932("A文字"));
+    EXPECT_EQ(H.UndoCaption(), "文字列の挿入");
+    EXPECT_GT(Changed(Painted, Grab()), 50);
+
+    H.Undo();
+    EXPECT_EQ(T->Text(), Utf8ToCp932("A"));
     frmObjProperty.reset();
 }
 
