@@ -163,15 +163,25 @@ public:
     void actRulerExecute();
     // The grid and ruler dialog; changes are one command of the action's caption.
     void actGridOptionExecute();
-    // Commands whose window side comes with the mouse tools, the document
-    // commands and the printing: they do nothing yet, and child_menus.cpp
-    // keeps their commands greyed until they do.
-    void actCopyAsBMPExecute() {}
-    void actSaveBMPExecute() {}
-    void actBmpTraceExecute() {}
-    void actMorvoExecute() {}
+    // The page setup comes with its dialog: it does nothing yet, and
+    // child_menus.cpp keeps its command greyed until it does.
     void actPrintSetupExecute() {}
-    void actPrintExecute() {}
+    // The page picture (child_print.cpp): printed through the print dialog
+    // at the printer's resolution; saved as a BMP file through the frame's
+    // dialog; copied to the clipboard as a bitmap; traced from a picture
+    // file into filled outlines, one command each; handed to the companion
+    // program (copied, then the program started) when it is set up.
+    void actPrintExecute();
+    void actSaveBMPExecute();
+    void actCopyAsBMPExecute();
+    void actBmpTraceExecute();
+    void actMorvoExecute();
+    // Run the frame's commands of the same names.
+    void actSelectTwainExecute();
+    void actInputTwainExecute();
+    void actConvertToBmpExecute();
+    void actDispColPltExecute();
+    void actPageAllExecute();
     // Node, line, stacking and alignment commands (child_commands.cpp).
     void actBezierToLineExecute();
     void actLineToBezierExecute();
@@ -259,6 +269,8 @@ private:
     TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame);
 
     QAction* Action(int32_t Index) const { return FFrame.Action(Index); }
+    // Triggers the frame's command of a table index.
+    void RunFrameCommand(int32_t Index);
     TSelectedObjects* Selection() const;
     bool RulersShown() const;
     // Step 3 of the resize handler: the view's place and size.
