@@ -408,6 +408,8 @@ private:
     double FdLastAngle = 0.0;
     bool FbCaptured = false;
     QPoint FHandStart;
+    // Above 0 while the hand tool scrolls: scroll changes only invalidate.
+    int32_t FiScrollUpdating = 0;
     int FHandBarX = 0;
     int FHandBarY = 0;
 };

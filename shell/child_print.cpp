@@ -5,6 +5,7 @@
 
 #include "shell/child_form.h"
 #include "shell/main_form.h"
+#include "shell/status_panel.h"
 
 #include "foundation/app_environment.h"
 #include "foundation/platform_wrappers.h"
@@ -309,8 +310,8 @@ void TfrmChild::actBmpTraceExecute()
 
     TDrawProgressPanel* Panel = GetProgressStatusPanel();
     auto Progress = [Panel](int32_t Position, int32_t Max) {
-        if (Panel && Max > 0)
-            Panel->ShowProgress(TrecDrawProgress{1, 1, Position, Max});
+        if (auto* Status = dynamic_cast<TStatusPanel*>(Panel))
+            Status->ShowTraceProgress(TTraceProgress{Position, Max});
     };
     ++FiUpdating;
     Sel->BeginUpdate();
