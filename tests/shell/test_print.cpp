@@ -200,6 +200,8 @@ TEST_F(PrintTest, PrintsThePageAtThePrintersResolutionIntoAPdf)
     Trace(W);
     TPage& P = PageOf(W);
     P.SetPrintPosition(TrecPrintPosition{120, 80, 0, 0});
+    // Printed at high quality; the page keeps its own display mode.
+    P.SetDisplayMode(0);
     const std::string Pdf = Dir + "/page.pdf";
     int Asked = 0;
     SetPrintDialogProc([&](QPrinter& Printer, QWidget*) {
@@ -213,6 +215,7 @@ TEST_F(PrintTest, PrintsThePageAtThePrintersResolutionIntoAPdf)
     });
     W->actPrintExecute();
     ASSERT_EQ(Asked, 1);
+    EXPECT_EQ(P.DisplayMode(), 0);
 
     QProcess Info;
     Info.start("pdfinfo", {QString::fromStdString(Pdf)});
@@ -251,6 +254,8 @@ TEST_F(PrintTest, PrintsThePageAtThePrintersResolutionIntoAPdf)
             ++Compared;
         }
     EXPECT_GT(Compared, 4000);
+    // The traced yellow rectangle filled (page pixels 10..29 by 8..21).
+    EXPECT_LE(ChannelDistance(PrintedPixel(120 + 20 * 1667 / 400, 80 + 15 * 1250 / 300), 0xFFFF00), 8);
     // The block's edges: the page's corner pixels inside, paper outside.
     EXPECT_LE(ChannelDistance(PrintedPixel(120 + 1666 - 1, 80 + 1249 - 1), PagePixel(P, 399, 299)), 8);
     EXPECT_LE(ChannelDistance(PrintedPixel(121, 81), PagePixel(P, 0, 0)), 8);
