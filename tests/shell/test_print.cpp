@@ -386,21 +386,3 @@ TEST_F(PrintTest, CompanionProgramGetsQuotedPathAndSwitchWhenSetUp)
     EXPECT_EQ(std::string(Got.begin(), Got.end()), Program + "\n/c\n");
     RegDeleteKeyTree(HKEY_CURRENT_USER, MorvoKey);
 }
-
-TEST_F(PrintTest, ScannerConversionPaletteAndPanelCommandsRunTheFramesOwn)
-{
-    TfrmChild* W = Open(40, 30);
-    const std::pair<int32_t, void (TfrmChild::*)()> Cases[] = {
-        {FrameCommand::actSelectTwain, &TfrmChild::actSelectTwainExecute},
-        {FrameCommand::actInputTwain, &TfrmChild::actInputTwainExecute},
-        {FrameCommand::actConvertToBmp, &TfrmChild::actConvertToBmpExecute},
-        {FrameCommand::actDispColPlt, &TfrmChild::actDispColPltExecute},
-        {FrameCommand::actPageAll, &TfrmChild::actPageAllExecute},
-    };
-    for (const auto& [Index, Handler] : Cases) {
-        int Runs = 0;
-        QObject::connect(Frame.Actions[Index], &QAction::triggered, [&] { ++Runs; });
-        (W->*Handler)();
-        EXPECT_EQ(Runs, 1) << Index;
-    }
-}
