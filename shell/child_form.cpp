@@ -585,8 +585,13 @@ void TfrmChild::ScrollBarH1Change(int Position)
     if (TOLECustomPage* P = Page())
         FViewOrigin.X = Position - P->Width() / 10;
     FOverlay->ViewChanged();
-    pboxkClient->repaint();
-    pboxRulerH->repaint();
+    if (FiScrollUpdating == 0) {
+        pboxkClient->repaint();
+        pboxRulerH->repaint();
+    } else {
+        pboxkClient->update();
+        pboxRulerH->update();
+    }
 }
 
 void TfrmChild::ScrollBarV1Change(int Position)
@@ -594,8 +599,13 @@ void TfrmChild::ScrollBarV1Change(int Position)
     if (TOLECustomPage* P = Page())
         FViewOrigin.Y = Position - P->Height() / 10;
     FOverlay->ViewChanged();
-    pboxkClient->repaint();
-    pboxRulerV->repaint();
+    if (FiScrollUpdating == 0) {
+        pboxkClient->repaint();
+        pboxRulerV->repaint();
+    } else {
+        pboxkClient->update();
+        pboxRulerV->update();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -1026,6 +1036,15 @@ void TfrmChild::FormActivate()
     if (TSelectedObjects* Sel = Selection())
         if (QAction* A = Action(FrameCommand::actDispAnchor))
             A->setChecked(Sel->GetAnchorsVisible());
+    // Coming from another window: the panel and the commands follow this
+    // window's selection, and a maximised window lays out anew.
+    static QPointer<TfrmChild> ActiveBefore;
+    if (ActiveBefore && ActiveBefore != this) {
+        SelectionChanged(false);
+        if (FSubWindow && FSubWindow->isMaximized())
+            FormResize();
+    }
+    ActiveBefore = this;
 }
 
 // ---------------------------------------------------------------------------

@@ -164,15 +164,25 @@ public:
     void actRulerExecute();
     // The grid and ruler dialog; changes are one command of the action's caption.
     void actGridOptionExecute();
-    // Commands whose window side comes with the mouse tools, the document
-    // commands and the printing: they do nothing yet, and child_menus.cpp
-    // keeps their commands greyed until they do.
-    void actCopyAsBMPExecute() {}
-    void actSaveBMPExecute() {}
-    void actBmpTraceExecute() {}
-    void actMorvoExecute() {}
+    // The page setup comes with its dialog: it does nothing yet, and
+    // child_menus.cpp keeps its command greyed until it does.
     void actPrintSetupExecute() {}
-    void actPrintExecute() {}
+    // The page picture (child_print.cpp): printed through the print dialog
+    // at the printer's resolution; saved as a BMP file through the frame's
+    // dialog; copied to the clipboard as a bitmap; traced from a picture
+    // file into filled outlines, one command each; handed to the companion
+    // program (copied, then the program started) when it is set up.
+    void actPrintExecute();
+    void actSaveBMPExecute();
+    void actCopyAsBMPExecute();
+    void actBmpTraceExecute();
+    void actMorvoExecute();
+    // Run the frame's commands of the same names.
+    void actSelectTwainExecute();
+    void actInputTwainExecute();
+    void actConvertToBmpExecute();
+    void actDispColPltExecute();
+    void actPageAllExecute();
     // Node, line, stacking and alignment commands (child_commands.cpp).
     void actBezierToLineExecute();
     void actLineToBezierExecute();
@@ -260,6 +270,8 @@ private:
     TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame);
 
     QAction* Action(int32_t Index) const { return FFrame.Action(Index); }
+    // Triggers the frame's command of a table index.
+    void RunFrameCommand(int32_t Index);
     TSelectedObjects* Selection() const;
     bool RulersShown() const;
     // Step 3 of the resize handler: the view's place and size.
@@ -404,6 +416,8 @@ private:
     double FdLastAngle = 0.0;
     bool FbCaptured = false;
     QPoint FHandStart;
+    // Above 0 while the hand tool scrolls: scroll changes only invalidate.
+    int32_t FiScrollUpdating = 0;
     int FHandBarX = 0;
     int FHandBarY = 0;
 };

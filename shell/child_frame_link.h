@@ -13,6 +13,9 @@ class QWheelEvent;
 // Indexes of the frame's command table that the document window uses.
 namespace FrameCommand {
 constexpr int32_t actClose = 3;
+constexpr int32_t actSelectTwain = 8;
+constexpr int32_t actInputTwain = 9;
+constexpr int32_t actConvertToBmp = 13;
 constexpr int32_t actUndo = 15;
 constexpr int32_t actRedo = 16;
 constexpr int32_t actCut = 17;
@@ -21,12 +24,15 @@ constexpr int32_t actPaste = 19;
 constexpr int32_t actDel = 20;
 constexpr int32_t actDup = 21;
 constexpr int32_t actSelAll = 22;
+constexpr int32_t actCopyAsBMP = 23;
 constexpr int32_t actDispHigh = 24;
 constexpr int32_t actDispMid = 25;
 constexpr int32_t actDispLow = 26;
 constexpr int32_t actDispWire = 27;
 constexpr int32_t actZoomIn = 28;
 constexpr int32_t actZoomOut = 29;
+constexpr int32_t actPageAll = 35;
+constexpr int32_t actDispColPlt = 36;
 constexpr int32_t actDispAnchor = 37;
 constexpr int32_t actShowGrid = 38;
 constexpr int32_t actRuler = 39;
@@ -89,6 +95,19 @@ public:
     virtual void SetDispAnchor(bool Visible) = 0;
     // Presses and clicks the hand tool's button (Hand) or the select tool's.
     virtual void ClickToolButton(bool Hand) = 0;
+    // The frame's dialogs of the page-picture commands: saving the page as
+    // a BMP file (FileName proposed, then chosen) and choosing a picture to
+    // trace. False when cancelled (and where there is no dialog).
+    virtual bool ExecuteSaveBmpDialog(std::string& FileName, const std::string& InitialDir)
+    {
+        (void)FileName, (void)InitialDir;
+        return false;
+    }
+    virtual bool ExecuteOpenImageDialog(std::string& FileName, const std::string& InitialDir)
+    {
+        (void)FileName, (void)InitialDir;
+        return false;
+    }
     // True from the frame's accepted close on: what the windows record of
     // their state then no longer counts.
     virtual bool ShutdownBegun() const { return false; }

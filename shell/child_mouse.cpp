@@ -354,10 +354,13 @@ void TfrmChild::FormMouseMove(uint8_t Shift, int32_t X, int32_t Y)
         const auto Step = [this](int Start, int From, int To) {
             return Start + int(std::lround((From - To) * 100.0 / FiZoom));
         };
+        // The view repaints once the mouse rests, not at every step.
+        ++FiScrollUpdating;
         if (ScrollBarH->isVisible())
             ScrollBarH->setValue(Step(FHandBarX, FHandStart.x(), X));
         if (ScrollBarV->isVisible())
             ScrollBarV->setValue(Step(FHandBarY, FHandStart.y(), Y));
+        --FiScrollUpdating;
         break;
     }
     case 16:

@@ -136,6 +136,9 @@ public:
     void ShowZoom(int32_t Zoom) override;
     void MouseWheel(QWheelEvent& Event) override;
     bool ShutdownBegun() const override { return FbClosing; }
+    // dlgSaveBMP and dlgOpenImage for the document windows (child_print.cpp).
+    bool ExecuteSaveBmpDialog(std::string& FileName, const std::string& InitialDir) override;
+    bool ExecuteOpenImageDialog(std::string& FileName, const std::string& InitialDir) override;
 
     // Command table: index = Tag; 74 is the zoom box.
     QObject* Command(int32_t Index) const { return FCommands[size_t(Index)]; }

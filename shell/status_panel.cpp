@@ -1,5 +1,7 @@
 #include "shell/status_panel.h"
 
+#include "shell/child_form.h"
+
 #include <QPainter>
 
 TStatusPanel::TStatusPanel(QWidget* Parent) : QLabel(Parent)
@@ -16,6 +18,7 @@ std::string TStatusPanel::GetText() const
 void TStatusPanel::SetText(const std::string& Text)
 {
     FProgress.reset();
+    FTrace.reset();
     setText(QString::fromStdString(Text));
     update();
 }
@@ -26,8 +29,19 @@ void TStatusPanel::ShowProgress(const TrecDrawProgress& Progress)
     repaint();
 }
 
+void TStatusPanel::ShowTraceProgress(const TTraceProgress& Progress)
+{
+    FTrace = Progress;
+    repaint();
+}
+
 void TStatusPanel::paintEvent(QPaintEvent* Event)
 {
+    if (FTrace) {
+        QPainter P(this);
+        DrawProgress(P, contentsRect(), &*FTrace);
+        return;
+    }
     if (!FProgress) {
         QLabel::paintEvent(Event);
         return;

@@ -2,6 +2,7 @@
 // drawing progress (DrawProgressText and a 104-pixel bar filled in navy).
 #pragma once
 
+#include "model/bitmap_trace.h"
 #include "model/draw_progress.h"
 
 #include <QLabel>
@@ -17,10 +18,13 @@ public:
     void SetText(const std::string& Text) override;
     // Paints at once: drawing blocks the event loop.
     void ShowProgress(const TrecDrawProgress& Progress) override;
+    // The progress of a bitmap trace ("変換中：" and its bar), at once.
+    void ShowTraceProgress(const TTraceProgress& Progress);
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
     std::optional<TrecDrawProgress> FProgress;
+    std::optional<TTraceProgress> FTrace;
 };

@@ -57,8 +57,25 @@ public:
             Window->DrawingPage()->SetMouseModeCommand(Hand ? 3 : 0, 0);
     }
 
+    // The file dialogs answer with DialogFile (empty: cancelled), recording
+    // what they were given.
+    bool ExecuteSaveBmpDialog(std::string& FileName, const std::string& InitialDir) override
+    {
+        Dialogs.push_back({FileName, InitialDir});
+        FileName = DialogFile;
+        return !DialogFile.empty();
+    }
+    bool ExecuteOpenImageDialog(std::string& FileName, const std::string& InitialDir) override
+    {
+        Dialogs.push_back({FileName, InitialDir});
+        FileName = DialogFile;
+        return !DialogFile.empty();
+    }
+
     QObject Owner;
     QAction* Actions[76] = {};
+    std::string DialogFile;
+    std::vector<std::pair<std::string, std::string>> Dialogs;
     bool Smooth = false;
     bool Ruler = true;
     TfrmChild* Window = nullptr;
