@@ -26,6 +26,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 std::unique_ptr<TfrmObjProperty> frmObjProperty;
 
 namespace {
@@ -183,6 +185,24 @@ void TfrmObjProperty::FormCreate()
         if (FBoundText)
             ItemsEdited();
     };
+}
+
+void TfrmObjProperty::KeepTextCaret()
+{
+    FiKeptStart = FiKeptLength = 0;
+    if (FRichEditTav && FBoundText)
+        FRichEditTav->GetSelection(FiKeptStart, FiKeptLength);
+}
+
+void TfrmObjProperty::ReloadText()
+{
+    if (!FRichEditTav || !FBoundText)
+        return;
+    int32_t Start = FiKeptStart, Length = FiKeptLength;
+    FRichEditTav->SetTextObj(FBoundText);
+    const auto Size = static_cast<int32_t>(FBoundText->Text().size());
+    Start = std::clamp(Start, 0, Size);
+    FRichEditTav->SetSelection(Start, std::clamp(Length, 0, Size - Start));
 }
 
 void TfrmObjProperty::BindRichEdit(TTextObj* Text)

@@ -131,6 +131,12 @@ public:
     // The binding of RichEdit to the text object shown (a single text
     // object; nothing is bound for other selections).
     TRichEditTav* RichEditTav() const { return FRichEditTav.get(); }
+    TTextObj* BoundText() const { return FBoundText; }
+    // Around a step of the document's history (undo, redo) on the bound
+    // text: the caret and selection of the edit are kept before it, and
+    // afterwards the edit shows the text again with them (cut to the text).
+    void KeepTextCaret();
+    void ReloadText();
 
     // --- edits
     // A commit of a number edit: one command with the edit's caption.
@@ -243,6 +249,7 @@ private:
     std::unique_ptr<TRichEditTav> FRichEditTav;
     // The text object the rich edit is bound to.
     TTextObj* FBoundText = nullptr;
+    int32_t FiKeptStart = 0, FiKeptLength = 0;
     void BindRichEdit(TTextObj* Text);
     void FormCreate();
     void BuildGeneralPage();

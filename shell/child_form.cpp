@@ -1,6 +1,7 @@
 #include "shell/child_form.h"
 
 #include "editors/frm_obj_property.h"
+#include "model/text_object.h"
 #include "shell/history_bracket.h"
 #include "shell/xor_overlay.h"
 
@@ -1358,6 +1359,12 @@ void TfrmChild::ReplayHistory(bool Redo)
     QPointer<QWidget> Focused = QApplication::focusWidget();
     setFocus();
     TSelectedObjects* Sel = Selection();
+    // The panel's text edit keeps its caret over a step on the one selected
+    // text, which shows the text as the step left it.
+    const bool OneText = frmObjProperty && Sel && Sel->Count() == 1 && frmObjProperty->BoundText() &&
+                         Sel->GetItem(0) == frmObjProperty->BoundText();
+    if (OneText)
+        frmObjProperty->KeepTextCaret();
     if (Sel)
         Sel->BeginUpdate();
     try {
@@ -1369,6 +1376,8 @@ void TfrmChild::ReplayHistory(bool Redo)
     }
     if (Sel)
         Sel->EndUpdate();
+    if (OneText && frmObjProperty && Sel->Count() == 1 && Sel->GetItem(0) == frmObjProperty->BoundText())
+        frmObjProperty->ReloadText();
     FDocument->SetModified(true);
     UpdateActionStates();
     if (Focused)

@@ -411,8 +411,15 @@ TEST_F(DocCommandsTest, ThePanelAddsEffectsAndTypesTextOntoThePage)
     EXPECT_EQ(H.UndoCaption(), "文字列の挿入");
     EXPECT_GT(Changed(Painted, Grab()), 50);
 
-    H.Undo();
+    // Undo from the window: the edit shows the text as it is again.
+    W->actUndoExecute();
     EXPECT_EQ(T->Text(), Utf8ToCp932("A"));
+    EXPECT_EQ(Edit->toPlainText(), "A");
+    // The caret stays where it was, as far as the text now goes.
+    EXPECT_EQ(Edit->textCursor().position(), 1);
+    EXPECT_FALSE(Edit->textCursor().hasSelection());
+    W->actRedoExecute();
+    EXPECT_EQ(Edit->toPlainText(), QString::fromUtf8("A文字"));
     frmObjProperty.reset();
 }
 
