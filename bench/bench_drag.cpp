@@ -325,20 +325,12 @@ void BM_DropRender_Full(benchmark::State& State) { DropRender(State, true); }
 
 }  // namespace
 
-BENCHMARK(BM_DragMove_Ours)->UseManualTime()->Iterations(Moves * 4)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DragMove_Peer)->UseManualTime()->Iterations(Moves * 4)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DragMoveHandler_Ours)
-    ->UseManualTime()
-    ->Iterations(Moves * 4)
-    ->Repetitions(5)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DragMoveHandler_Peer)
-    ->UseManualTime()
-    ->Iterations(Moves * 4)
-    ->Repetitions(5)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DropRender_Ours)->UseManualTime()->Iterations(4)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DropRender_Full)->UseManualTime()->Iterations(4)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragMove_Ours)->UseManualTime()->Iterations(Moves * 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DragMove_Peer)->UseManualTime()->Iterations(Moves * 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DragMoveHandler_Ours)->UseManualTime()->Iterations(Moves * 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DragMoveHandler_Peer)->UseManualTime()->Iterations(Moves * 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DropRender_Ours)->UseManualTime()->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DropRender_Full)->UseManualTime()->Iterations(4)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
