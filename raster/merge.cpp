@@ -380,7 +380,8 @@ constexpr int NormalBlock = 32; // pixels per block of the mode-0 weighted rows
 
 // The weighted mode-0 rows are also built for AVX2 and picked at load time;
 // the byte loops are plain C++ that the compiler vectorises either way.
-#if defined(__GNUC__) && defined(__x86_64__)
+// Clang cannot clone templates; it builds the plain version only.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #define TAVRO_MERGE_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TAVRO_MERGE_CLONES
@@ -467,7 +468,7 @@ TAVRO_MERGE_CLONES void MergeRowNormal(uint8_t* D, const uint8_t* S, const uint8
 __attribute__((target("avx2"))) inline __m256i BlendNormal32(__m256i D, __m256i S, __m256i A)
 {
     const __m256i Bias = _mm256_set1_epi8(char(0x80));
-    const __m256i Round = _mm256_set1_epi16(32640 + 255);
+    const __m256i Round = _mm256_set1_epi16(int16_t(uint16_t(32640 + 255)));
     const __m256i DS = _mm256_xor_si256(D, Bias), SS = _mm256_xor_si256(S, Bias);
     const __m256i IA = _mm256_xor_si256(A, _mm256_set1_epi8(char(0xFF))); // 255 - a
     __m256i Lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(IA, A), _mm256_unpacklo_epi8(DS, SS));
