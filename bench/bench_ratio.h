@@ -2,8 +2,10 @@
 // main that runs its benchmarks before printing them.
 //
 // A single run of a benchmark swings widely on a shared machine, so the main
-// repeats every benchmark (five times unless the command line or the
-// benchmark says otherwise) and a ratio is the ratio of the medians, printed
+// repeats every benchmark (nine times for at least 0.2 s each, unless the
+// command line or the benchmark says otherwise), with the repetitions of all
+// benchmarks shuffled together, so that a change of the machine's load falls
+// on both sides of a ratio alike. A ratio is the ratio of the medians, printed
 // with its spread: "ratio <name> <value> spread <min>-<max>", where min and
 // max are the least and greatest ratio of the two benchmarks' repetitions
 // taken in pairs (the first with the first...).
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -44,7 +47,15 @@ public:
             auto It = FRuns.find(Name);
             if (It == FRuns.end()) {
                 It = FRuns.emplace(Name, TKept{}).first;
+                It->second.Family = R.family_index;
+                It->second.Instance = R.per_family_instance_index;
                 FOrder.push_back(Name);
+                // Kept in the order the benchmarks were declared, whatever
+                // order their repetitions ran in.
+                std::stable_sort(FOrder.begin(), FOrder.end(), [this](const std::string& A, const std::string& B) {
+                    const TKept &KA = FRuns.at(A), &KB = FRuns.at(B);
+                    return KA.Family != KB.Family ? KA.Family < KB.Family : KA.Instance < KB.Instance;
+                });
             }
             TKept& K = It->second;
             // Per iteration, so that the benchmark's time unit does not matter.
@@ -103,7 +114,7 @@ public:
     }
 
     // "ratio <X> <ours/peer>" for every BM_<X>_Ours with its BM_<X>_Peer, in
-    // the order the benchmarks ran.
+    // the order the benchmarks were declared.
     void PrintPairRatios(const char* Format = "%.3f") const
     {
         const std::string Prefix = "BM_", Suffix = "_Ours";
@@ -134,6 +145,7 @@ private:
     struct TKept {
         std::vector<double> Times;
         std::vector<std::map<std::string, double>> Counters;
+        int64_t Family = 0, Instance = 0; // declaration order
         double AggregateTime = 0;
         std::map<std::string, double> AggregateCounters;
     };
@@ -213,8 +225,13 @@ private:
 };
 #pragma GCC diagnostic pop
 
-// Repetitions of every benchmark that does not name its own count.
-constexpr int DefaultBenchmarkRepetitions = 5;
+// What every benchmark gets unless the command line or the benchmark names
+// its own: repetitions, shuffled together, of at least a minimal time each.
+inline const char* const DefaultBenchmarkFlags[][2] = {
+    {"--benchmark_repetitions", "9"},
+    {"--benchmark_enable_random_interleaving", "true"},
+    {"--benchmark_min_time", "0.2"},
+};
 
 // Runs the benchmarks the command line selects, then PrintRatios. Returns the
 // program's exit code.
@@ -234,11 +251,16 @@ inline int RunBenchmarksWithRatios(int& argc, char** argv,
         return Value;
     };
     std::vector<char*> Args(argv, argv + argc);
-    static char Repetitions[64];
-    if (Given("--benchmark_repetitions", "BENCHMARK_REPETITIONS") == nullptr) {
-        std::snprintf(Repetitions, sizeof Repetitions, "--benchmark_repetitions=%d", DefaultBenchmarkRepetitions);
-        Args.push_back(Repetitions);
+    static std::vector<std::string> Defaults;
+    for (const auto& [Flag, Value] : DefaultBenchmarkFlags) {
+        std::string Env = std::string(Flag + 2);
+        for (char& C : Env)
+            C = char(std::toupper(static_cast<unsigned char>(C)));
+        if (Given(Flag, Env.c_str()) == nullptr)
+            Defaults.push_back(std::string(Flag) + "=" + Value);
     }
+    for (std::string& D : Defaults)
+        Args.push_back(D.data());
     const char* Out = Given("--benchmark_out", "BENCHMARK_OUT");
     const char* Format = Given("--benchmark_out_format", "BENCHMARK_OUT_FORMAT");
     const bool Csv = Out != nullptr && *Out != 0 && Format != nullptr && std::strcmp(Format, "csv") == 0;
