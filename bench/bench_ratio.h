@@ -252,6 +252,7 @@ inline int RunBenchmarksWithRatios(int& argc, char** argv,
     };
     std::vector<char*> Args(argv, argv + argc);
     static std::vector<std::string> Defaults;
+    Defaults.clear();
     for (const auto& [Flag, Value] : DefaultBenchmarkFlags) {
         std::string Env = std::string(Flag + 2);
         for (char& C : Env)
