@@ -252,14 +252,14 @@ void BM_Paint800_Peer(benchmark::State& State) { PaintPeer(State, 800, false); }
 
 }  // namespace
 
-BENCHMARK(BM_StartUp_Ours)->UseManualTime()->Iterations(5)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartUp_Peer)->UseManualTime()->Iterations(5)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Paint100_Ours)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Paint100_Peer)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Paint33Smooth_Ours)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Paint33Smooth_Peer)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Paint800_Ours)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Paint800_Peer)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StartUp_Ours)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUp_Peer)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paint100_Ours)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Paint100_Peer)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Paint33Smooth_Ours)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Paint33Smooth_Peer)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Paint800_Ours)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Paint800_Peer)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {

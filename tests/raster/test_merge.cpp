@@ -479,9 +479,11 @@ TEST(Merge, NormalWeightedMatchesReference)
     auto Rand = [&](int Lo, int Hi) { return std::uniform_int_distribution<int>(Lo, Hi)(Rng); };
     for (int Case = 0; Case < 1000; ++Case) {
         const int DBits = Case % 3 == 2 ? 8 : 24, SBits = Case % 3 == 0 ? 24 : 8;
-        TPic D(Rand(-3, 3), Rand(-2, 2), Rand(1, 150), Rand(1, 7), DBits);
-        TPic S(Rand(-3, 3), Rand(-2, 2), Rand(1, 150), Rand(1, 7), SBits);
-        TPic M(Rand(-3, 3), Rand(-2, 2), Rand(1, 150), Rand(1, 7), 8);
+        // Up to 300 wide: several whole 32-pixel steps and every tail length.
+        const int MaxW = Case % 5 == 0 ? 300 : 150;
+        TPic D(Rand(-3, 3), Rand(-2, 2), Rand(1, MaxW), Rand(1, 7), DBits);
+        TPic S(Rand(-3, 3), Rand(-2, 2), Rand(1, MaxW), Rand(1, 7), SBits);
+        TPic M(Rand(-3, 3), Rand(-2, 2), Rand(1, MaxW), Rand(1, 7), 8);
         for (const TPic* P : {&D, &S})
             for (int64_t I = 0, N = RecPictureGetImageSize(P->P); I < N; ++I)
                 P->P.pBits[I] = uint8_t(Rand(0, 255));
@@ -509,6 +511,43 @@ TEST(Merge, NormalWeightedMatchesReference)
                     Dp[C] = uint8_t(((SBits == 8 ? Sp[0] : Sp[C]) * A + Dp[C] * (255 - A) + 255) >> 8);
             }
         ASSERT_EQ(D.Bytes(), Ref.Bytes()) << "case " << Case;
+    }
+}
+
+// A source whose pixels are the destination's own, one row further on:
+// every row reads the row merged just before it, in the page's order, as a
+// plain loop over the page does.
+TEST(Merge, SharedPixelsKeepPageRowOrder)
+{
+    constexpr int W = 70, H = 6;
+    for (const bool UseMask : {true, false}) {
+        std::mt19937 Rng(11);
+        TPic Whole(0, 0, W, H + 1, 24), M(0, 0, W, H, 8);
+        for (int64_t I = 0, N = RecPictureGetImageSize(Whole.P); I < N; ++I)
+            Whole.P.pBits[I] = uint8_t(Rng());
+        for (int64_t I = 0, N = RecPictureGetImageSize(M.P); I < N; ++I)
+            M.P.pBits[I] = uint8_t(Rng());
+        TPic D(0, 0, W, H, 24), S(0, 0, W, H, 24);
+        const int64_t Line = RecPictureGetImageSize(D.P) / H;
+        // Both views into Whole: the destination its bottom H rows, the
+        // source its top H rows (one page row above the destination's).
+        uint8_t* OwnD = D.P.pBits;
+        uint8_t* OwnS = S.P.pBits;
+        D.P.pBits = Whole.P.pBits;
+        S.P.pBits = Whole.P.pBits + Line;
+        std::vector<uint8_t> Ref(Whole.Bytes());
+        for (int Y = 0; Y < H; ++Y) // page order: top row first
+            for (int X = 0; X < W; ++X) {
+                const int A = UseMask ? M.Get(X, Y) : 200;
+                uint8_t* Dp = Ref.data() + (H - 1 - Y) * Line + 3 * X;
+                const uint8_t* Sp = Ref.data() + (H - Y) * Line + 3 * X;
+                for (int C = 0; C < 3 && A != 0; ++C)
+                    Dp[C] = uint8_t((Sp[C] * A + Dp[C] * (255 - A) + 255) >> 8);
+            }
+        RecPictureMerge(D.P, S.P, UseMask ? &M.P : nullptr, UseMask ? 255 : 200, 0);
+        EXPECT_EQ(Whole.Bytes(), Ref) << UseMask;
+        D.P.pBits = OwnD;
+        S.P.pBits = OwnS;
     }
 }
 
