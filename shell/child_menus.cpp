@@ -96,7 +96,7 @@ void TChildMenus::GroupCommands()
     // group keeps them so whatever the enabling of the document commands says.
     auto* Pending = new QActionGroup(this);
     Pending->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (const char* Name : {"actSaveBMP", "actBmpTrace", "actMorvo", "actPrintSetup", "actPrint", "actCopyAsBMP"})
+    for (const char* Name : {"actSaveBMP", "actBmpTrace", "actMorvo", "actPrint", "actCopyAsBMP"})
         if (QAction* A = FCommand(Name))
             Pending->addAction(A);
     Pending->setEnabled(false);
