@@ -576,6 +576,8 @@ void TOLECustomPage::SetBkColor(int32_t Value)
     Record(CmdBkColor, &FiBkColor, &Value, 4);
     FiBkColor = Value;
     SetModified();
+    // The picture is painted on the background: all of it changes.
+    InvalidateAll();
 }
 
 void TOLECustomPage::SetUnit(uint8_t Value)

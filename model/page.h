@@ -126,7 +126,8 @@ public:
     // many large pages allocates nothing for the pages nobody shows.
     virtual void ReadFromStream(TStream& Stream, int32_t Version);
 
-    // The undoable setters: nothing when unchanged.
+    // The undoable setters: nothing when unchanged. A new background
+    // colour makes the whole page dirty.
     // The size is compared with the page picture's; a 24-bit picture of the
     // new size replaces it (pixels undefined until rendered). The views are
     // told of the layout and the whole page becomes dirty in every case.

@@ -28,9 +28,9 @@ void TfrmChild::actPrintSetupExecute()
     TPage* P = DrawingPage();
     if (!P)
         return;
-    // The wire frame leaves the picture empty: the preview shows the page.
-    if (P->DisplayMode() == 0)
-        P->RenderInMode(3);
+    // The preview shows the page picture: brought up to date, and rendered
+    // for once where the wire frame leaves it empty.
+    P->RenderInMode(P->DisplayMode() == 0 ? 3 : P->DisplayMode());
     TfrmSettingPage Dialog(this);
     TrecLogPict Pict;
     Pict.Width = P->Width();

@@ -29,6 +29,14 @@ struct PageState {
     bool operator==(const PageState&) const = default;
 };
 
+// The colour of the rendered page picture's first pixel.
+int32_t PictureColor(TPage& P)
+{
+    P.Update();
+    const uint8_t* B = P.PagePicture().pBits;
+    return B ? B[2] | B[1] << 8 | B[0] << 16 : -1;
+}
+
 PageState StateOf(const TPage& P)
 {
     const TrecPrintPosition& Pos = P.PrintPosition();
@@ -67,13 +75,28 @@ TEST_F(ChildFormTest, PageSetupIsOneUndoStepRestoringThePage)
     EXPECT_EQ(Shown, "200 7.06 cm");
     const PageState After{320, 150, 144, 0x0000FF, 12, (3366 - 313) / 2, 2, 0, 1};
     EXPECT_EQ(StateOf(P), After);
-    EXPECT_EQ(P.PagePicture().pBits != nullptr, true);
+    EXPECT_EQ(PictureColor(P), 0x0000FF);
     EXPECT_EQ(H.UndoCaption(), "ページ設定(&U)...");
     H.Undo();
     EXPECT_EQ(StateOf(P), Before);
+    EXPECT_EQ(PictureColor(P), 0x00FF00);
     EXPECT_FALSE(H.CanUndo());
     H.Redo();
     EXPECT_EQ(StateOf(P), After);
+
+    // A new background alone repaints the page, and so does its undo.
+    WithPageSetup([](TfrmSettingPage& D) {
+        D.RunColorDialog = [](TfrmSelColor* F) {
+            F->SetColor(0xFF0000);
+            return int(QDialog::Accepted);
+        };
+        D.pboxBackColorClick();
+        D.accept();
+    });
+    W->actPrintSetupExecute();
+    EXPECT_EQ(PictureColor(P), 0xFF0000);
+    H.Undo();
+    EXPECT_EQ(PictureColor(P), 0x0000FF);
 
     // Cancel, and OK with nothing changed, record nothing.
     H.ClearHistory();
