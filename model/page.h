@@ -110,6 +110,7 @@ public:
     std::string ClassName() const override { return "TOLECustomPage"; }
 
     // Codes 0 to 6; others raise "TOLECustomPage.Undo: Illegal Command.".
+    // Undoing or redoing a background colour makes the whole page dirty.
     void Undo(int32_t Command, const void* Data, int32_t Size) override;
     void Redo(int32_t Command, const void* Data, int32_t Size) override;
 
@@ -126,8 +127,7 @@ public:
     // many large pages allocates nothing for the pages nobody shows.
     virtual void ReadFromStream(TStream& Stream, int32_t Version);
 
-    // The undoable setters: nothing when unchanged. A new background
-    // colour makes the whole page dirty.
+    // The undoable setters: nothing when unchanged.
     // The size is compared with the page picture's; a 24-bit picture of the
     // new size replaces it (pixels undefined until rendered). The views are
     // told of the layout and the whole page becomes dirty in every case.

@@ -61,5 +61,8 @@ void TfrmChild::actPrintSetupExecute()
         P->SetPageSize(N.Width, N.Height);
         return Changed;
     });
+    // The picture is painted on the background.
+    if (P->BkColor() != Pict.BkColor)
+        P->InvalidateRect(nullptr, true);
     pboxkClient->update();
 }

@@ -324,7 +324,7 @@ TfrmSettingPage::TfrmSettingPage(QWidget* Parent)
     PosGrid->addWidget(btnSetPrinter, 5, 3);
 
     PaintBox = new TPaintBoxWex(this);
-    PaintBox->setMinimumSize(220, 220);
+    PaintBox->setMinimumSize(300, 300);
     PaintBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     PaintBox->setMouseTracking(true);
     PaintBox->installEventFilter(this);

@@ -224,6 +224,7 @@ TEST_F(PageSetupTest, ResizingThePageInThePreviewStaysInTheEditsRange)
 {
     Printer.DpiY = 150;
     Make(400, 300, 72, 0);
+    D->cboxHCenter->setChecked(true);
     const double S = D->Preview().Scale;
     // The bottom-right corner: the width by the horizontal, the height by
     // the vertical resolution.
@@ -234,6 +235,7 @@ TEST_F(PageSetupTest, ResizingThePageInThePreviewStaysInTheEditsRange)
     QTest::mouseRelease(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Left + 40, R.Top + 40));
     EXPECT_EQ(D->LogPict().Width, std::lround(40 / S * 72 / 300));
     EXPECT_EQ(D->LogPict().Height, std::lround(40 / S * 72 / 150));
+    EXPECT_FALSE(D->cboxHCenter->isChecked());
     EXPECT_EQ(D->EdtHeightUnit->text(), QString::number(D->LogPict().Height));
     R = D->PreviewSelection().Rect();
     EXPECT_NEAR(R.Right - R.Left, 40, 1);

@@ -97,6 +97,9 @@ TEST_F(ChildFormTest, PageSetupIsOneUndoStepRestoringThePage)
     EXPECT_EQ(PictureColor(P), 0xFF0000);
     H.Undo();
     EXPECT_EQ(PictureColor(P), 0x0000FF);
+    H.Redo();
+    EXPECT_EQ(PictureColor(P), 0xFF0000);
+    H.Undo();
 
     // Cancel, and OK with nothing changed, record nothing.
     H.ClearHistory();
