@@ -170,7 +170,7 @@ public:
     void actSaveBMPExecute() {}
     void actBmpTraceExecute() {}
     void actMorvoExecute() {}
-    void actPrintSetupExecute();
+    void actPrintSetupExecute(); // the page setup, one undoable command (child_print_setup.cpp)
     void actPrintExecute() {}
     // Node, line, stacking and alignment commands (child_commands.cpp).
     void actBezierToLineExecute();
