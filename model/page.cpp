@@ -463,6 +463,9 @@ void TOLECustomPage::Undo(int32_t Command, const void* Data, int32_t Size)
         break;
     case CmdBkColor:
         SetBkColor(ReadRecord<int32_t>(Data, Size, Caller));
+        // The picture is painted on the background: going back repaints it
+        // all, as the change did.
+        InvalidateAll();
         break;
     case CmdUnit:
         SetUnit(ReadRecord<uint8_t>(Data, Size, Caller));

@@ -110,6 +110,7 @@ public:
     std::string ClassName() const override { return "TOLECustomPage"; }
 
     // Codes 0 to 6; others raise "TOLECustomPage.Undo: Illegal Command.".
+    // Undoing or redoing a background colour makes the whole page dirty.
     void Undo(int32_t Command, const void* Data, int32_t Size) override;
     void Redo(int32_t Command, const void* Data, int32_t Size) override;
 

@@ -164,9 +164,8 @@ public:
     void actRulerExecute();
     // The grid and ruler dialog; changes are one command of the action's caption.
     void actGridOptionExecute();
-    // The page setup comes with its dialog: it does nothing yet, and
-    // child_menus.cpp keeps its command greyed until it does.
-    void actPrintSetupExecute() {}
+    // The page setup, one undoable command (child_print_setup.cpp).
+    void actPrintSetupExecute();
     // The page picture (child_print.cpp): printed through the print dialog
     // at the printer's resolution; saved as a BMP file through the frame's
     // dialog; copied to the clipboard as a bitmap; traced from a picture

@@ -92,15 +92,6 @@ void TChildMenus::CreateOwnCommands()
 
 void TChildMenus::GroupCommands()
 {
-    // Commands whose window side is still to come: shown greyed. A disabled
-    // group keeps them so whatever the enabling of the document commands says.
-    auto* Pending = new QActionGroup(this);
-    Pending->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (const char* Name : {"actPrintSetup"})
-        if (QAction* A = FCommand(Name))
-            Pending->addAction(A);
-    Pending->setEnabled(false);
-
     // The display qualities are one choice: the window checks the page's and
     // the others go, as radio entries show it. Optional, so that choosing
     // the checked one again leaves it checked.

@@ -1,0 +1,293 @@
+// The page setup dialog on its own: conversions, edit ranges, the printer
+// (a stand-in, or none), centring, the preview's scale, moves and resizes,
+// and the values read back.
+#include "page_setup_test_support.h"
+
+#include "editors/frm_sel_color.h"
+#include "foundation/user_error.h"
+#include "ui/edit_track_bar_wex.h"
+#include "ui/paint_box_wex.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <cmath>
+
+TEST(PageSetupUnits, ConversionsBothWays)
+{
+    struct Case {
+        double Value;
+        uint8_t Unit;
+        int32_t DPI;
+        int32_t Pixels;
+    };
+    for (const Case& C : std::vector<Case>{{14.11, 1, 72, 400},
+                                           {10.58, 1, 72, 300},
+                                           {2.54, 1, 300, 300},
+                                           {1.5, 2, 96, 144},
+                                           {20, 2, 72, 1440},
+                                           {399.5, 0, 72, 400},
+                                           {0.01, 1, 72, 0},
+                                           {-1, 0, 72, 0},
+                                           {-1, 1, 72, -27}})
+        EXPECT_EQ(TfrmSettingPage::UnitToPixel(C.Value, C.Unit, C.DPI), C.Pixels) << C.Value << " " << int(C.Unit);
+    struct Back {
+        int32_t Pixels;
+        uint8_t Unit;
+        int32_t DPI;
+        double Value;
+    };
+    for (const Back& B : std::vector<Back>{{400, 0, 72, 400}, {400, 1, 72, 400 * 2.54 / 72}, {300, 2, 150, 2}})
+        EXPECT_DOUBLE_EQ(TfrmSettingPage::PixelToUnit(B.Pixels, B.Unit, B.DPI), B.Value);
+    auto Message = [](auto&& F) {
+        try {
+            F();
+        } catch (const EUserError& E) {
+            return std::string(E.what());
+        }
+        return std::string("(none)");
+    };
+    EXPECT_EQ(Message([] { TfrmSettingPage::UnitToPixel(1, 3, 72); }), "UnitToPixel: Unit Type Illegal");
+    EXPECT_EQ(Message([] { TfrmSettingPage::PixelToUnit(1, 3, 72); }), "PixelToUnit: Unit Type Illegal");
+    EXPECT_EQ(Message([] { TfrmSettingPage::PixelToUnit(1, 1, 0); }), "TfrmSettingPage.PixelToUnit: (FiDPI <= 0)");
+    EXPECT_EQ(Message([] { UnitEditRange(3); }), "TfrmSettingPage.ResetEditParam: Illegal FrecLogPict.FutUnit");
+    for (const auto& [V, Text] : std::vector<std::pair<double, QString>>{
+             {400 * 2.54 / 72, "14.11"}, {20, "20"}, {0.5, "0.5"}, {0.004, "0"}, {1.006, "1.01"}})
+        EXPECT_EQ(FormatUnitValue(V), Text) << V;
+}
+
+TEST_F(PageSetupTest, ShowsCentimetresAndTheUnitsRanges)
+{
+    Make(400, 300, 72, 1);
+    EXPECT_EQ(D->windowTitle(), "ページ設定");
+    EXPECT_EQ(D->EdtWidthUnit->text(), "14.11");
+    EXPECT_EQ(D->EdtHeightUnit->text(), "10.58");
+    EXPECT_EQ(D->EdtWidthPixel->text(), "400");
+    EXPECT_EQ(D->EdtDPI->currentText(), "72");
+    EXPECT_EQ(D->lblUnitH->text(), "cm");
+    struct Range {
+        int Unit;
+        double Precision, Min, Max, Line, Page;
+    };
+    for (const Range& R : std::vector<Range>{{2, 0.01, 0.01, 20, 0.1, 0.5},
+                                             {0, 1, 1, 1000, 1, 5},
+                                             {1, 0.01, 0.01, 50, 0.1, 0.5}}) {
+        D->cmbUnitType->setCurrentIndex(R.Unit);
+        for (TEditTrackBarWex* E : {D->EdtWidthUnit, D->EdtHeightUnit, D->edtLeftMargin, D->edtTopMargin}) {
+            EXPECT_EQ(E->Precision(), R.Precision) << R.Unit;
+            EXPECT_EQ(E->Min(), E == D->edtLeftMargin || E == D->edtTopMargin ? 0 : R.Min) << R.Unit;
+            EXPECT_EQ(E->Max(), R.Max) << R.Unit;
+            EXPECT_EQ(E->LineSize, R.Line) << R.Unit;
+            EXPECT_EQ(E->PageSize, R.Page) << R.Unit;
+        }
+    }
+    D->cmbUnitType->setCurrentIndex(2);
+    EXPECT_EQ(D->EdtWidthUnit->text(), "5.56");
+    EXPECT_EQ(D->lblUnitH->text(), "ｲﾝﾁ");
+    EXPECT_EQ(D->LogPict().Unit, 2);
+    EXPECT_EQ(D->LogPict().Width, 400);
+}
+
+TEST_F(PageSetupTest, WithoutPrinterSaysSoAndUsesAThousandSquare)
+{
+    SetPrinterSpecReader([](QPrinter&) { return TPrinterSpec{}; });
+    Make(400, 300, 72, 0);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0], "プリンタが有効でありません。");
+    const TPrinterSpec& P = D->Printer();
+    EXPECT_EQ((std::vector<int32_t>{P.DpiX, P.DpiY, P.PaperWidth, P.PaperHeight, P.PageWidth, P.PageHeight}),
+              (std::vector<int32_t>{72, 72, 1000, 1000, 1000, 1000}));
+    EXPECT_EQ(D->PrintWidth(), 400);
+    EXPECT_EQ(D->lblAvailable->text(), "(0, 0)-(1000, 1000)Pixcel");
+    // The real reader without a printer installed here says the same.
+    SetPrinterSpecReader(nullptr);
+    QPrinter Pdf;
+    Pdf.setOutputFormat(QPrinter::PdfFormat);
+    EXPECT_FALSE(ReadPrinterSpec(Pdf).Valid);
+}
+
+TEST_F(PageSetupTest, CentringDisablesTheMarginAndCentresOnThePrintableArea)
+{
+    Make(400, 300, 72, 1);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(D->lblPrinterName->text(), "Test printer");
+    EXPECT_EQ(D->lblPaperName->text(), "A4");
+    EXPECT_EQ(D->PrintWidth(), 1667);
+    EXPECT_EQ(D->PrintHeight(), 1250);
+    D->cboxHCenter->setChecked(true);
+    EXPECT_FALSE(D->edtLeftMargin->isEnabled());
+    EXPECT_EQ(D->PrintPosition().Left, (2380 - 1667) / 2);
+    EXPECT_EQ(D->PrintPosition().CenterH, 1);
+    EXPECT_EQ(D->edtLeftMargin->text(), FormatUnitValue((2380 - 1667) / 2 * 2.54 / 300));
+    D->cboxVCenter->setChecked(true);
+    EXPECT_EQ(D->PrintPosition().Top, (3366 - 1250) / 2);
+    // A new size stays centred.
+    TypeInto(D->EdtWidthPixel, "200");
+    EXPECT_EQ(D->PrintPosition().Left, (2380 - 833) / 2);
+    D->cboxHCenter->setChecked(false);
+    EXPECT_TRUE(D->edtLeftMargin->isEnabled());
+    TypeInto(D->edtLeftMargin, "1");
+    EXPECT_EQ(D->PrintPosition().Left, 118);
+    EXPECT_EQ(D->PrintPosition().CenterH, 0);
+}
+
+TEST_F(PageSetupTest, UnreadableOrTinyLengthsKeepAPage)
+{
+    Make(400, 300, 72, 1);
+    // Nothing typed yet, or letters: the page stays as it was.
+    TypeInto(D->EdtWidthUnit, "");
+    D->EdtHeightUnit->setText("abc");
+    EXPECT_EQ(D->LogPict().Width, 400);
+    EXPECT_EQ(D->LogPict().Height, 300);
+    // Less than half a pixel is still one pixel, in every unit.
+    TypeInto(D->EdtWidthUnit, "0");
+    EXPECT_EQ(D->LogPict().Width, 1);
+    D->cmbUnitType->setCurrentIndex(0);
+    TypeInto(D->EdtHeightUnit, "0");
+    EXPECT_EQ(D->LogPict().Height, 1);
+    TypeInto(D->EdtHeightUnit, "250");
+    EXPECT_EQ(D->LogPict().Height, 250);
+    EXPECT_EQ(D->EdtHeightPixel->text(), "250");
+}
+
+TEST_F(PageSetupTest, MaximaAreAtLeastTheOpenedPage)
+{
+    Make(3000, 200, 72, 0);
+    EXPECT_EQ(D->EdtWidthUnit->Max(), 3000);
+    EXPECT_EQ(D->EdtHeightUnit->Max(), 1000);
+    EXPECT_EQ(D->MaxPixelWidth(), 3000);
+    EXPECT_EQ(D->EdtWidthUnit->text(), "3000");
+    D->cmbUnitType->setCurrentIndex(2);
+    EXPECT_EQ(D->EdtWidthUnit->Max(), 3000.0 / 72);
+    EXPECT_EQ(D->EdtHeightUnit->Max(), 20);
+    EXPECT_EQ(D->LogPict().Width, 3000);
+}
+
+TEST(PageSetupPreview, ScaleCentresThePaperWhereThereIsRoom)
+{
+    struct Case {
+        int32_t W, H, PaperW, PaperH;
+        double Scale;
+        int32_t Left, Top;
+    };
+    for (const Case& C : std::vector<Case>{{220, 320, 1000, 2000, 0.15, 35, 10},
+                                           {420, 220, 1000, 1000, 0.2, 110, 10},
+                                           {120, 120, 1000, 1000, 0.1, 10, 10}}) {
+        const TPreviewScale S = PreviewScale(C.W, C.H, C.PaperW, C.PaperH);
+        EXPECT_DOUBLE_EQ(S.Scale, C.Scale);
+        EXPECT_EQ(S.Left, C.Left);
+        EXPECT_EQ(S.Top, C.Top);
+    }
+}
+
+TEST(PageSetupPreview, ResizeTakesEachSideByItsOwnResolutionWithinTheEdits)
+{
+    struct Case {
+        int32_t W, H, DpiX, DpiY, MaxW, MaxH;
+        int32_t PageW, PageH;
+    };
+    // 0.1 preview pixels per printer pixel, a 72 DPI page.
+    for (const Case& C : std::vector<Case>{{30, 30, 300, 150, 1000, 1000, 72, 144},
+                                           {30, 30, 150, 300, 1000, 1000, 144, 72},
+                                           {0, -5, 300, 300, 1000, 1000, 1, 1},
+                                           {900, 900, 72, 72, 1000, 500, 1000, 500}}) {
+        int32_t PW = 0, PH = 0;
+        PreviewRectToPageSize(C.W, C.H, 0.1, C.DpiX, C.DpiY, 72, C.MaxW, C.MaxH, PW, PH);
+        EXPECT_EQ(PW, C.PageW) << C.W << " " << C.DpiX;
+        EXPECT_EQ(PH, C.PageH) << C.H << " " << C.DpiY;
+    }
+}
+
+TEST_F(PageSetupTest, DraggingThePageMovesItAndEndsTheCentring)
+{
+    Make(400, 300, 72, 1);
+    D->cboxHCenter->setChecked(true);
+    const TRect R = D->PreviewSelection().Rect();
+    const QPoint Inside((R.Left + R.Right) / 2, (R.Top + R.Bottom) / 2);
+    const int32_t Left = D->PrintPosition().Left;
+    QTest::mousePress(D->PaintBox, Qt::LeftButton, {}, Inside);
+    QTest::mouseMove(D->PaintBox, Inside + QPoint(2, 2));
+    EXPECT_TRUE(D->cboxHCenter->isChecked()) << "3 pixels or less is no move";
+    QTest::mouseMove(D->PaintBox, Inside + QPoint(20, 0));
+    QTest::mouseRelease(D->PaintBox, Qt::LeftButton, {}, Inside + QPoint(20, 0));
+    EXPECT_FALSE(D->cboxHCenter->isChecked());
+    EXPECT_TRUE(D->edtLeftMargin->isEnabled());
+    const double S = D->Preview().Scale;
+    EXPECT_NEAR(D->PrintPosition().Left, Left + 20 / S, 1 / S + 1);
+    EXPECT_EQ(D->PreviewSelection().Rect().Left, R.Left + 20);
+    EXPECT_EQ(D->LogPict().Width, 400);
+}
+
+TEST_F(PageSetupTest, ResizingThePageInThePreviewStaysInTheEditsRange)
+{
+    Printer.DpiY = 150;
+    Make(400, 300, 72, 0);
+    D->cboxHCenter->setChecked(true);
+    const double S = D->Preview().Scale;
+    // The bottom-right corner: the width by the horizontal, the height by
+    // the vertical resolution.
+    TRect R = D->PreviewSelection().Rect();
+    QTest::mousePress(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Right, R.Bottom));
+    QTest::mouseMove(D->PaintBox, QPoint(R.Right + 10, R.Bottom + 10));
+    QTest::mouseMove(D->PaintBox, QPoint(R.Left + 40, R.Top + 40));
+    QTest::mouseRelease(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Left + 40, R.Top + 40));
+    EXPECT_EQ(D->LogPict().Width, std::lround(40 / S * 72 / 300));
+    EXPECT_EQ(D->LogPict().Height, std::lround(40 / S * 72 / 150));
+    EXPECT_FALSE(D->cboxHCenter->isChecked());
+    EXPECT_EQ(D->EdtHeightUnit->text(), QString::number(D->LogPict().Height));
+    R = D->PreviewSelection().Rect();
+    EXPECT_NEAR(R.Right - R.Left, 40, 1);
+    EXPECT_NEAR(R.Bottom - R.Top, 40, 1);
+    // The right edge beyond the left one: no page of 0 pixels, and none
+    // beyond the largest the edits take.
+    const int32_t Y = (R.Top + R.Bottom) / 2;
+    QTest::mousePress(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Right, Y));
+    QTest::mouseMove(D->PaintBox, QPoint(R.Right - 10, Y));
+    QTest::mouseMove(D->PaintBox, QPoint(R.Left, Y));
+    QTest::mouseRelease(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Left, Y));
+    EXPECT_EQ(D->LogPict().Width, 1);
+    EXPECT_EQ(D->EdtWidthPixel->text(), "1");
+    R = D->PreviewSelection().Rect();
+    QTest::mousePress(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Left, R.Bottom));
+    QTest::mouseMove(D->PaintBox, QPoint(R.Left, R.Bottom + 10));
+    QTest::mouseMove(D->PaintBox, QPoint(R.Left, D->PaintBox->height() * 3));
+    QTest::mouseRelease(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Left, D->PaintBox->height() * 3));
+    EXPECT_EQ(D->LogPict().Height, 1000);
+}
+
+TEST_F(PageSetupTest, ColourBoxRunsThePickerAndKeepsItsChoice)
+{
+    Make(400, 300, 72, 1);
+    int32_t Start = -1;
+    D->RunColorDialog = [&](TfrmSelColor* F) {
+        Start = F->StartColor();
+        F->SetColor(0x123456);
+        return int(QDialog::Accepted);
+    };
+    QTest::mouseClick(D->pboxBackColor, Qt::LeftButton);
+    EXPECT_EQ(Start, 0xFFFFFF);
+    EXPECT_EQ(D->LogPict().BkColor, 0x123456);
+    EXPECT_EQ(D->pboxBackColor->grab().toImage().pixelColor(20, 10), QColor(0x56, 0x34, 0x12));
+    D->RunColorDialog = [](TfrmSelColor* F) {
+        F->SetColor(0);
+        return int(QDialog::Rejected);
+    };
+    D->pboxBackColorClick();
+    EXPECT_EQ(D->LogPict().BkColor, 0x123456);
+}
+
+TEST_F(PageSetupTest, PrinterSetupReadsThePrinterAgain)
+{
+    Make(400, 300, 72, 1);
+    D->cboxHCenter->setChecked(true);
+    D->RunPrinterSetup = [&](QPrinter&) {
+        Printer.PageWidth = 3000;
+        Printer.PaperName = "B4";
+        return true;
+    };
+    D->btnSetPrinter->click();
+    EXPECT_EQ(D->lblPaperName->text(), "B4");
+    EXPECT_EQ(D->PrintPosition().Left, (3000 - 1667) / 2);
+}

@@ -1,0 +1,77 @@
+// The page defaults: written by the page setup dialog reached from the File
+// menu, read by the next new document.
+#include "shell_test_support.h"
+
+#include "shell/setting_page_form.h"
+#include "shell/tavro_action.h"
+#include "ui/edit_track_bar_wex.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+class PageDefaultsTest : public TFrameTest {
+protected:
+    void SetUp() override
+    {
+        TFrameTest::SetUp();
+        FOldReader = SetPrinterSpecReader([](QPrinter&) {
+            TPrinterSpec S;
+            S.Valid = true;
+            S.PrinterName = "Test printer";
+            return S;
+        });
+    }
+    void TearDown() override
+    {
+        SetPrinterSpecReader(FOldReader);
+        TFrameTest::TearDown();
+    }
+    TPrinterSpecReader FOldReader;
+};
+
+TEST_F(PageDefaultsTest, DefaultButtonWritesWhatTheNextNewDocumentTakes)
+{
+    Start();
+    QAction* Setup = Frame->ActionByName("actPrintSetup");
+    ASSERT_NE(Setup, nullptr);
+    Frame->UpdateDocumentActions();
+    EXPECT_TRUE(Setup->isEnabled());
+    bool Opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* D = qobject_cast<TfrmSettingPage*>(QApplication::activeModalWidget());
+        ASSERT_NE(D, nullptr);
+        Opened = true;
+        D->EdtDPI->setCurrentText("96");
+        D->cmbUnitType->setCurrentIndex(2);
+        D->EdtWidthPixel->SetPosition(640);
+        D->EdtHeightPixel->SetPosition(480);
+        D->cboxHCenter->setChecked(true);
+        D->RunColorDialog = [](TfrmSelColor*) { return int(QDialog::Rejected); };
+        D->btnDefault->click();
+        D->reject();
+    });
+    Setup->trigger();
+    ASSERT_TRUE(Opened);
+    for (const auto& [Key, Value] : std::vector<std::pair<const char*, const char*>>{{"PgDWidth", "640"},
+                                                                                   {"PgDHeight", "480"},
+                                                                                   {"PgDDPI", "96"},
+                                                                                   {"PgDLeft", "260"},
+                                                                                   {"PgDTop", "0"},
+                                                                                   {"PgDHCtr", "1"},
+                                                                                   {"PgDVCtr", "0"},
+                                                                                   {"PgDBkCol", "16777215"},
+                                                                                   {"PgDUnit", "2"}})
+        EXPECT_EQ(Setting(Key), Value) << Key;
+    // The dialog was cancelled: the page is as it was.
+    EXPECT_EQ(ActivePage()->Width(), 400);
+
+    Frame->actNew->trigger();
+    TPage* P = ActivePage();
+    ASSERT_NE(P, nullptr);
+    EXPECT_EQ((std::vector<int32_t>{P->Width(), P->Height(), P->DPI(), P->Unit(), P->PrintPosition().Left,
+                                    P->PrintPosition().CenterH, P->BkColor()}),
+              (std::vector<int32_t>{640, 480, 96, 2, 260, 1, 0xFFFFFF}));
+}
