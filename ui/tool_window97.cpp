@@ -55,7 +55,7 @@ void DrawCaptionClose(QPainter& P, const QRect& R, bool Pushed)
         Edge(P, R, k3DLight, k3DDkShadow);
         Edge(P, R.adjusted(1, 1, -1, -1), kBtnHighlight, kBtnShadow);
     }
-    const int32_t S = std::max(R.width() - 7, 2);
+    const int32_t S = std::max(R.width() - 6 - (R.width() + 1) % 2, 3);
     const int32_t X0 = R.left() + (R.width() - S) / 2 + (Pushed ? 1 : 0);
     const int32_t Y0 = R.top() + (R.height() - S) / 2 + (Pushed ? 1 : 0);
     for (int32_t I = 0; I < S; ++I) {
@@ -306,8 +306,10 @@ void TCustomToolWindow97::SetParent(QWidget* AParent)
     if (NewDock)
         NewDock->EndUpdate();
     --FHiddenCount;
-    --FMoveEventsOff;
+    // Showing sends the move the window missed while hidden; the one move
+    // event of the re-parenting follows.
     UpdateVisibility();
+    --FMoveEventsOff;
     if (OnMove && FMoveEventsOff == 0)
         OnMove(this);
     if (!FDestroying && Target) {
