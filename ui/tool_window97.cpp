@@ -4,6 +4,7 @@
 #include "ui/tool_window_hooks.h"
 
 #include <QApplication>
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -73,6 +74,16 @@ public:
     explicit TToolWindowClient97(TCustomToolWindow97* Owner) : QWidget(Owner), FOwner(Owner) {}
 
 protected:
+    bool event(QEvent* Event) override
+    {
+        // Presses on transparent controls (separators) fall through to the
+        // client area and so drag the window.
+        if (Event->type() == QEvent::ChildPolished)
+            if (QObject* C = static_cast<QChildEvent*>(Event)->child(); C && C->isWidgetType())
+                if (FOwner->IsTransparentChild(static_cast<QWidget*>(C)))
+                    static_cast<QWidget*>(C)->setAttribute(Qt::WA_TransparentForMouseEvents);
+        return QWidget::event(Event);
+    }
     void paintEvent(QPaintEvent* Event) override
     {
         QPainter P(this);

@@ -42,6 +42,8 @@ void TDragOutline97::SetOutline(const QRect& Rect, int32_t Thickness)
         Frame -= QRegion(Inner);
     setMask(Frame);
     show();
+    // Above the floating tool windows too, which the window manager stacks.
+    raise();
     update();
 }
 
@@ -135,19 +137,28 @@ void TCustomToolWindow97::ClientMouse(QMouseEvent* Event)
     Event->setAccepted(E.isAccepted());
 }
 
+namespace {
+
+// A press a control let through (it ignored it) is still the control's.
+bool OnControl(const QWidget* Client, const QPoint& InWindow)
+{
+    const QWidget* C = Client->childAt(InWindow - Client->pos());
+    return C && !C->testAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+} // namespace
+
 void TCustomToolWindow97::mousePressEvent(QMouseEvent* Event)
 {
     if (FTrack != TTrack::None) {
         // A second press ends moving and sizing without taking them;
         // other buttons are ignored.
-        if (Event->button() == Qt::LeftButton && FTrack != TTrack::Close)
-            EndTracking(false);
-        else if (Event->button() == Qt::LeftButton)
+        if (Event->button() == Qt::LeftButton)
             EndTracking(false);
         return;
     }
-    if (Event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(Event);
+    if (Event->button() != Qt::LeftButton || OnControl(FClient, Event->position().toPoint())) {
+        Event->ignore();
         return;
     }
     const QPoint Global = Event->globalPosition().toPoint();
@@ -176,8 +187,10 @@ void TCustomToolWindow97::mouseDoubleClickEvent(QMouseEvent* Event)
         EndTracking(false);
         return;
     }
-    if (Event->button() != Qt::LeftButton)
+    if (Event->button() != Qt::LeftButton || OnControl(FClient, Event->position().toPoint())) {
+        Event->ignore();
         return;
+    }
     if (HitTest(Event->position().toPoint()) == htClient)
         ToolWindowMouseDown(Event->globalPosition().toPoint(), true, Event->modifiers());
 }
@@ -225,6 +238,13 @@ void TCustomToolWindow97::mouseReleaseEvent(QMouseEvent* Event)
 void TCustomToolWindow97::keyPressEvent(QKeyEvent* Event)
 {
     if (FTrack == TTrack::None) {
+        // Escape in a floating window hands the keyboard back to its form.
+        if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier && Floating()) {
+            QWidget* Form = GetToolWindowParentForm();
+            Form->activateWindow();
+            Form->setFocus(Qt::OtherFocusReason);
+            return;
+        }
         QWidget::keyPressEvent(Event);
         return;
     }

@@ -4,7 +4,9 @@
 #include "tool_window_test_support.h"
 #include "ui/tool_window_drag97.h"
 
+#include <QLabel>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -331,4 +333,41 @@ TEST(DragOutline97, IsMaskedToItsFrameWithTheHalfTonePattern)
             << P.x() << "," << P.y();
     O.SetOutline(QRect(), 1);
     EXPECT_FALSE(O.isVisible());
+}
+
+namespace {
+
+// Labels stand for separators: presses on them drag the window.
+class TLabelsTransparent : public TCustomToolWindow97 {
+public:
+    using TCustomToolWindow97::TCustomToolWindow97;
+    bool IsTransparentChild(QWidget* Control) override { return qobject_cast<QLabel*>(Control) != nullptr; }
+};
+
+} // namespace
+
+TEST_F(TToolWindowDrag97Test, PressOnATransparentControlDragsTheWindowAndOnOthersNot)
+{
+    auto* T = new TLabelsTransparent(Form.get());
+    T->SetClientAreaSize(QSize(60, 16));
+    T->SetDockedTo(Top);
+    auto* Sep = new QLabel(T->ClientArea());
+    Sep->setGeometry(0, 0, 10, 16);
+    auto* Button = new QWidget(T->ClientArea());
+    Button->setGeometry(20, 0, 20, 16);
+    Sep->show();
+    Button->show();
+    QCoreApplication::sendPostedEvents();
+    QWindow* Window = Form->windowHandle();
+    ASSERT_NE(Window, nullptr);
+    const QPoint OnButton = T->ClientArea()->mapTo(Form.get(), QPoint(25, 8));
+    QTest::mousePress(Window, Qt::LeftButton, Qt::NoModifier, OnButton);
+    EXPECT_FALSE(T->Moving());
+    QTest::mouseRelease(Window, Qt::LeftButton, Qt::NoModifier, OnButton);
+    const QPoint OnSep = T->ClientArea()->mapTo(Form.get(), QPoint(5, 8));
+    QTest::mousePress(Window, Qt::LeftButton, Qt::NoModifier, OnSep);
+    EXPECT_TRUE(T->Moving());
+    QTest::mouseRelease(Window, Qt::LeftButton, Qt::NoModifier, OnSep);
+    EXPECT_FALSE(T->Moving());
+    EXPECT_EQ(T->DockedTo(), Top);
 }
