@@ -682,6 +682,14 @@ void TCustomToolWindow97::Arrange()
     FClient->setGeometry(ClientRect());
 }
 
+int32_t ControlDockPosition(const QWidget* Control)
+{
+    for (const QWidget* W = Control; W; W = W->parentWidget())
+        if (auto* T = qobject_cast<const TCustomToolWindow97*>(W))
+            return T->DockedTo() ? int32_t(T->DockedTo()->Position()) : 4;
+    return 4;
+}
+
 // ---------------------------------------------------------------------------
 // Screen
 

@@ -310,6 +310,11 @@ private:
     QSize FSizingMin;
 };
 
+// The position (TDockPosition) of the dock holding the tool window that
+// Control sits in; 4 when that window floats or there is none. Buttons ask
+// it to open their menus away from the edge.
+int32_t ControlDockPosition(const QWidget* Control);
+
 // The work area of the screen nearest to a rectangle or a point.
 QRect WorkAreaNear(const QRect& R);
 QRect WorkAreaAt(const QPoint& P);

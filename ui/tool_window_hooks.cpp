@@ -109,6 +109,8 @@ void UpdateFilter()
         if (QCoreApplication* App = QCoreApplication::instance())
             App->removeEventFilter(S.Filter.get());
         S.Filter.reset();
+        // Unwatched, the last state seen goes stale.
+        S.LastActive = -1;
     }
 }
 

@@ -211,3 +211,15 @@ TEST_F(TToolWindow97Test, PictureOfAFloatingToolWindow)
     SetApplicationActive(true);
     EXPECT_EQ(QColor(Inactive.pixel(6, 6)), QColor(0x80, 0x80, 0x80));
 }
+
+TEST_F(TToolWindow97Test, ControlsKnowTheirToolWindowsDockPosition)
+{
+    TCustomToolWindow97* T = Make(Left, 0, 0);
+    auto* Item = new QWidget(T->ClientArea());
+    EXPECT_EQ(ControlDockPosition(Item), int32_t(dpLeft));
+    T->SetDockedTo(Bottom);
+    EXPECT_EQ(ControlDockPosition(Item), int32_t(dpBottom));
+    T->SetDockedTo(nullptr);
+    EXPECT_EQ(ControlDockPosition(Item), 4);
+    EXPECT_EQ(ControlDockPosition(Form.get()), 4);
+}

@@ -371,3 +371,35 @@ TEST_F(TToolWindowDrag97Test, PressOnATransparentControlDragsTheWindowAndOnOther
     EXPECT_FALSE(T->Moving());
     EXPECT_EQ(T->DockedTo(), Top);
 }
+
+TEST_F(TToolWindowDrag97Test, RefusedAndForbiddenDocksAreNoTargets)
+{
+    TCustomToolWindow97* A = Make(Top, 0, 0);
+    A->SetDockableTo(kDockableToAll & ~(1u << dpBottom));
+    const QPoint OverBottom(200, 395);
+    Mouse(A, QEvent::MouseButtonPress, QPoint(105, 110));
+    Mouse(A, QEvent::MouseMove, OverBottom);
+    EXPECT_EQ(A->DragTarget(), nullptr);
+    QTest::keyClick(A, Qt::Key_Escape);
+    A->SetDockableTo(kDockableToAll);
+    int32_t Asked = 0;
+    Bottom->OnRequestDock = [&](QObject* Sender, TCustomToolWindow97* Bar, bool& Accept) {
+        EXPECT_EQ(Sender, Bottom);
+        EXPECT_EQ(Bar, A);
+        ++Asked;
+        Accept = false;
+    };
+    Mouse(A, QEvent::MouseButtonPress, QPoint(105, 110));
+    Mouse(A, QEvent::MouseMove, OverBottom);
+    EXPECT_EQ(A->DragTarget(), nullptr);
+    EXPECT_GT(Asked, 0);
+    Bottom->OnRequestDock = nullptr;
+    Mouse(A, QEvent::MouseMove, OverBottom + QPoint(1, 0));
+    EXPECT_EQ(A->DragTarget(), Bottom);
+    Mouse(A, QEvent::MouseButtonRelease, OverBottom);
+    EXPECT_EQ(A->DockedTo(), Bottom);
+    // A dock that does not allow dragging neither gives nor takes windows.
+    Bottom->SetAllowDrag(false);
+    Mouse(A, QEvent::MouseButtonPress, A->mapToGlobal(QPoint(5, 10)));
+    EXPECT_FALSE(A->Moving());
+}
