@@ -11,9 +11,14 @@ class QEvent;
 class QObject;
 
 enum THookProcCode : int32_t {
+    // The application became active or inactive (Target: the application).
     hpAppActivateDeactivate = 0,
+    // A window was shown, hidden, moved, resized or changed its state.
     hpWindowPosChanged = 1,
+    // A window is about to go through a deferred delete (deleteLater);
+    // windows deleted at once give no notice: their children go with them.
     hpDestroyWindow = 2,
+    // The mouse moved over any widget.
     hpGetMessageMouseMove = 3,
 };
 // A set of THookProcCode, one bit each (1 << code).
