@@ -223,3 +223,39 @@ TEST_F(TToolWindow97Test, ControlsKnowTheirToolWindowsDockPosition)
     EXPECT_EQ(ControlDockPosition(Item), 4);
     EXPECT_EQ(ControlDockPosition(Form.get()), 4);
 }
+
+namespace {
+std::vector<std::pair<int32_t, QEvent::Type>> gNotices;
+void RecordingProc(int32_t Code, QObject*, QEvent* Event)
+{
+    gNotices.emplace_back(Code, Event->type());
+}
+} // namespace
+
+TEST(ToolWindowHooks, ProceduresHearOnlyTheirCodes)
+{
+    gNotices.clear();
+    InstallHookProc(&RecordingProc, HookBit(hpGetMessageMouseMove), false);
+    QWidget W;
+    W.show();
+    QMouseEvent Move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&W, &Move);
+    SetApplicationActive(true);
+    UninstallHookProc(&RecordingProc);
+    QApplication::sendEvent(&W, &Move);
+    ASSERT_EQ(gNotices.size(), 1u);
+    EXPECT_EQ(gNotices[0], std::make_pair(int32_t(hpGetMessageMouseMove), QEvent::MouseMove));
+
+    gNotices.clear();
+    InstallHookProc(&RecordingProc, HookBit(hpAppActivateDeactivate) | HookBit(hpWindowPosChanged), false);
+    W.hide();
+    SetApplicationActive(false);
+    EXPECT_FALSE(ApplicationIsActive());
+    SetApplicationActive(true);
+    UninstallHookProc(&RecordingProc);
+    const std::vector<std::pair<int32_t, QEvent::Type>> Expected{
+        {hpWindowPosChanged, QEvent::Hide},
+        {hpAppActivateDeactivate, QEvent::ApplicationStateChange},
+        {hpAppActivateDeactivate, QEvent::ApplicationStateChange}};
+    EXPECT_EQ(gNotices, Expected);
+}
