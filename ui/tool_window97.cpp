@@ -682,6 +682,17 @@ void TCustomToolWindow97::Arrange()
     FClient->setGeometry(ClientRect());
 }
 
+QString FitCaptionText(const QString& Text, const std::function<int32_t(const QString&)>& WidthOf,
+                       int32_t Available)
+{
+    if (WidthOf(Text) <= Available)
+        return Text;
+    QString S = Text;
+    while (S.length() >= 5 && WidthOf(S + "...") > Available)
+        S.chop(1);
+    return S + "...";
+}
+
 int32_t ControlDockPosition(const QWidget* Control)
 {
     for (const QWidget* W = Control; W; W = W->parentWidget())
@@ -873,18 +884,8 @@ void TCustomToolWindow97::PaintFloatingFrame(QPainter& P)
     const QFontMetrics FM(F);
     const QRect TextRect(Bar.left() + 2, Bar.top(), (X.isEmpty() ? Bar.right() : X.left() - 1) - Bar.left() - 2,
                          Bar.height());
-    QString Text = FCaption;
-    if (FM.horizontalAdvance(Text) > TextRect.width()) {
-        QString S = Text;
-        for (;;) {
-            const QString Candidate = S + "...";
-            if (FM.horizontalAdvance(Candidate) <= TextRect.width() || S.length() < 5 || S.isEmpty()) {
-                Text = Candidate;
-                break;
-            }
-            S.chop(1);
-        }
-    }
+    const QString Text =
+        FitCaptionText(FCaption, [&FM](const QString& S) { return FM.horizontalAdvance(S); }, TextRect.width());
     P.setPen(FInactiveCaption ? kInactiveCaptionText : kCaptionText);
     P.drawText(TextRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Text);
     if (!X.isEmpty())

@@ -310,6 +310,12 @@ private:
     QSize FSizingMin;
 };
 
+// The caption text as the floating frame shows it in Available pixels:
+// text too long gets "..." and loses the character before it until it fits
+// or is shorter than 5 characters.
+QString FitCaptionText(const QString& Text, const std::function<int32_t(const QString&)>& WidthOf,
+                       int32_t Available);
+
 // The position (TDockPosition) of the dock holding the tool window that
 // Control sits in; 4 when that window floats or there is none. Buttons ask
 // it to open their menus away from the edge.

@@ -259,3 +259,16 @@ TEST(ToolWindowHooks, ProceduresHearOnlyTheirCodes)
         {hpAppActivateDeactivate, QEvent::ApplicationStateChange}};
     EXPECT_EQ(gNotices, Expected);
 }
+
+TEST(FitCaptionText, DropsCharactersBeforeTheDotsUntilItFitsOrIsShort)
+{
+    const auto Ten = [](const QString& S) { return int32_t(S.length()) * 10; };
+    struct {
+        const char* Text;
+        int32_t Width;
+        const char* Expected;
+    } Cases[] = {{"Toolbar", 70, "Toolbar"}, {"Toolbar", 69, "Tool..."}, {"Toolbar", 80, "Toolbar"},
+                 {"Toolbar", 30, "Tool..."}, {"Tools!", 50, "Tool..."}, {"Abc", 10, "Abc..."}};
+    for (const auto& C : Cases)
+        EXPECT_EQ(FitCaptionText(C.Text, Ten, C.Width).toStdString(), C.Expected) << C.Text << " " << C.Width;
+}
