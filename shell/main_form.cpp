@@ -30,12 +30,14 @@
 #include "ui/preview_dialogs.h"
 #include "ui/restore_pos.h"
 #include "ui/rv_clip_detector.h"
+#include "ui/dock97.h"
 #include "ui/draw_item_clipboard.h"
 #include "ui/tool_window_message.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QGridLayout>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QMdiArea>
@@ -180,7 +182,7 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     CreateToolPalette();
     Layout->addWidget(pnlToolbarV);
     Layout->addWidget(FMdiArea, 1);
-    setCentralWidget(Central);
+    CreateDocks(Central);
     CreateZoomBox();
     CreateMenus();
     // The document window's menus join the bar while one is active.
@@ -231,6 +233,36 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
             [this](Qt::ApplicationState State) { ApplicationStateChanged(State); });
     qApp->installEventFilter(this);
     FFontTable = &InstalledFonts();
+}
+
+// The docks at the four edges around the palette and the document area.
+void TfrmTavro::CreateDocks(QWidget* Inside)
+{
+    auto* Frame = new QWidget(this);
+    auto* Grid = new QGridLayout(Frame);
+    Grid->setContentsMargins(0, 0, 0, 0);
+    Grid->setSpacing(0);
+    const auto Make = [Frame](const char* Name, TDockPosition Position) {
+        auto* Dock = new TDock97(nullptr, Position);
+        Dock->setObjectName(Name);
+        Dock->setParent(Frame);
+        return Dock;
+    };
+    Dock97Top = Make("Dock97Top", dpTop);
+    Dock97Top->SetBoundLines(BoundLineBit(blTop));
+    Dock97Bottom = Make("Dock97Bottom", dpBottom);
+    Dock97Left = Make("Dock97Left", dpLeft);
+    Dock97Right = Make("Dock97Right", dpRight);
+    Grid->addWidget(Dock97Top, 0, 0, 1, 3);
+    Grid->addWidget(Dock97Left, 1, 0);
+    Grid->addWidget(Inside, 1, 1);
+    Grid->addWidget(Dock97Right, 1, 2);
+    Grid->addWidget(Dock97Bottom, 2, 0, 1, 3);
+    Grid->setRowStretch(1, 1);
+    Grid->setColumnStretch(1, 1);
+    for (TDock97* Dock : {Dock97Top, Dock97Bottom, Dock97Left, Dock97Right})
+        Dock->LayOutRows(false);
+    setCentralWidget(Frame);
 }
 
 void TfrmTavro::CreateStatusBar()

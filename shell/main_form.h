@@ -44,6 +44,7 @@ class TRestorePos;
 class TRvClipDetector;
 class TSaveDialogWex;
 class TStatusPanel;
+class TDock97;
 class TfrmChild;
 using TDocWindow = TfrmChild;
 
@@ -241,6 +242,11 @@ public:
 
     QMdiArea* MdiArea() const { return FMdiArea; }
     QToolBar* ZoomToolbar() const { return FZoomToolbar; }
+    // The docks along the frame's four edges that hold the toolbars.
+    TDock97* Dock97Top = nullptr;
+    TDock97* Dock97Bottom = nullptr;
+    TDock97* Dock97Left = nullptr;
+    TDock97* Dock97Right = nullptr;
     QAction* mitemForHistory = nullptr;
     THistoryMenu* HistoryMenu = nullptr;
     // The file dialogs, each made on its first use: a file dialog starts a
@@ -341,6 +347,7 @@ private:
     void CreateToolPalette();
     void CreateZoomBox();
     void CreateStatusBar();
+    void CreateDocks(QWidget* Inside);
     void CreateDialogs();
     // Gives a new file dialog the settings object and section of the frame.
     void SetUpFileDialog(TFileDialogQ& Dialog, const char* RegistryName);
