@@ -589,7 +589,9 @@ void TfrmGradation::BuildControls()
     {
         std::string Folder = FSettings ? FSettings->FileName() : std::string();
         Folder = Folder.substr(0, Folder.find_last_of('/') == std::string::npos ? 0 : Folder.find_last_of('/'));
-        SetStyleFolders(Folder, "");
+        // Until the user stores a style of their own, the delivered library
+        // beside the program stands in.
+        SetStyleFolders(Folder, QCoreApplication::applicationDirPath().toStdString());
     }
     connect(btnStyleAdd, &QPushButton::clicked, this, [this] {
         auto Item = std::make_unique<TobjStyleItemGrad>();

@@ -264,6 +264,8 @@ TEST(FrmGradation, ZoomMovesThePointsAndRefusesOtherIndexes)
 TEST(FrmGradation, StyleLibraryStoresAndGivesBackTheGradation)
 {
     TForm T;
+    // A library of this one style only (no delivered ones before it).
+    T.F.SetStyleFolders(T.Ini.Dir, "");
     T.F.SetUp("21" + GradText);
     const auto OldQuery = TStyle::InputQuery;
     const auto OldShow = TStyle::OnShowModal;
@@ -286,6 +288,17 @@ TEST(FrmGradation, StyleLibraryStoresAndGivesBackTheGradation)
     TStyle::OnShowModal = OldShow;
     TStyle::InputQuery = OldQuery;
     EXPECT_EQ(Other.F.FillCode(), "20" + Canonical(GradText));
+}
+
+// A user who never stored a gradation style meets the delivered ones.
+TEST(FrmGradation, DeliveredStylesStandInUntilTheUserStoresOne)
+{
+    TForm T;
+    ASSERT_FALSE(std::filesystem::exists(T.Ini.Dir + "/Gradation.stl"));
+    TStyleTree Tree;
+    T.F.Style->Library.LoadLibrary(Tree);
+    ASSERT_NE(Tree.NodeAt(0), nullptr);
+    EXPECT_FALSE(Tree.NodeAt(0)->Items.empty());
 }
 
 TEST(FrmGradation, PicturesComeIntoTheDocumentStore)
