@@ -351,6 +351,17 @@ public:
                 Blend(Line, P, Q - P, A);
             P = Q;
         }
+        // The row below is most likely drawn next over about the same
+        // columns: its bytes are fetched while its sub-rows are scanned,
+        // instead of stalling the first blend of each of its runs.
+        if (Row + 1 < FT.Height && FLow <= End) {
+            const uint8_t* Below = Line - FT.Stride;
+            const int64_t From = FLow * FT.PixelBytes;
+            const int64_t To = (End + 1) * FT.PixelBytes;
+            for (int64_t B = From; B < To; B += 64)
+                __builtin_prefetch(Below + B, 1);
+            __builtin_prefetch(Below + To - 1, 1);
+        }
         std::memset(FDelta.data() + FLow, 0, static_cast<size_t>(FHigh - FLow + 1) * sizeof(int32_t));
         FLow = std::numeric_limits<int64_t>::max();
         FHigh = -1;
