@@ -463,6 +463,59 @@ inline void SortActive(TActiveEdge* Act, size_t N)
     }
 }
 
+// One Bresenham step of x, without a branch (the carry pattern of a slope
+// is too irregular to predict); the error's next value is picked from two
+// sums made side by side, so one step waits only an addition and a select
+// on the last.
+inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t Rem,
+                  int64_t RemLessTwoDy)
+{
+    const int64_t A = Err + Rem;
+    const int64_t Bv = Err + RemLessTwoDy;
+    const int64_t Carry = ~(A >> 63); // all ones when A >= 0
+    Err = __builtin_expect_with_probability(A >= 0, 1, 0.5) ? Bv : A;
+    X += XStep + (Step & Carry);
+}
+
+// The crossings of chain E on sub-rows Y .. Y + O - 1 into Row, moving on
+// through its segments; E is left on sub-row Y + O.
+inline void StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O, int64_t* Row)
+{
+    for (int64_t J = 0; J < O;) {
+        if (Y + J >= E.Bottom) {
+            ++E.Seg;
+            LoadSeg(E, Segs[E.Seg], Y + J);
+        }
+        const int64_t Stop = std::min(O, E.Bottom - Y);
+        int64_t X = E.X;
+        int64_t Err = E.Err;
+        const int64_t RemLess = E.Rem - E.TwoDy;
+        for (; J < Stop; ++J) {
+            Row[J] = X;
+            StepX(X, Err, E.XStep, E.Step, E.Rem, RemLess);
+        }
+        E.X = X;
+        E.Err = Err;
+    }
+}
+
+// StepChain for two chains whose current segments both cross all O sub-rows.
+inline void StepTwo(TActiveEdge& E1, int64_t* Row1, TActiveEdge& E2, int64_t* Row2, int64_t O)
+{
+    int64_t X1 = E1.X, Err1 = E1.Err, X2 = E2.X, Err2 = E2.Err;
+    const int64_t Less1 = E1.Rem - E1.TwoDy, Less2 = E2.Rem - E2.TwoDy;
+    for (int64_t J = 0; J < O; ++J) {
+        Row1[J] = X1;
+        Row2[J] = X2;
+        StepX(X1, Err1, E1.XStep, E1.Step, E1.Rem, Less1);
+        StepX(X2, Err2, E2.XStep, E2.Step, E2.Rem, Less2);
+    }
+    E1.X = X1;
+    E1.Err = Err1;
+    E2.X = X2;
+    E2.Err = Err2;
+}
+
 // Largest batch of crossings (chains x sub-rows) scanned a pixel row at a time.
 constexpr size_t MaxBatch = 1 << 16;
 
@@ -538,31 +591,18 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
         if (Whole) {
             int64_t* B = Batch.data();
             const size_t Os = static_cast<size_t>(O);
-            for (size_t I = 0; I < N; ++I) {
-                TActiveEdge E = Act[I];
-                int64_t* Row = B + I * Os;
-                for (int64_t J = 0; J < O;) {
-                    if (Y + J >= E.Bottom) {
-                        ++E.Seg;
-                        LoadSeg(E, Segs[E.Seg], Y + J);
-                    }
-                    const int64_t Stop = std::min(O, E.Bottom - Y);
-                    int64_t X = E.X;
-                    int64_t Err = E.Err;
-                    for (; J < Stop; ++J) {
-                        Row[J] = X;
-                        // Without a branch: the carry pattern of a slope is
-                        // too irregular to predict.
-                        Err += E.Rem;
-                        const int64_t Carry = ~(Err >> 63); // all ones when Err >= 0
-                        X += E.XStep + (E.Step & Carry);
-                        Err -= E.TwoDy & Carry;
-                    }
-                    E.X = X;
-                    E.Err = Err;
-                }
-                Act[I] = E;
+            size_t I = 0;
+            // Two chains at a time where neither changes segment in these
+            // sub-rows: their steps interleave, one waiting on the other's.
+            for (; I + 1 < N; I += 2) {
+                TActiveEdge& E1 = Act[I];
+                TActiveEdge& E2 = Act[I + 1];
+                if (E1.Bottom - Y < O || E2.Bottom - Y < O)
+                    break;
+                StepTwo(E1, B + I * Os, E2, B + (I + 1) * Os, O);
             }
+            for (; I < N; ++I)
+                StepChain(Act[I], Segs, Y, O, B + I * Os);
             // Same order on every sub-row: by polygon, then by x (an order
             // of the raw x is also one of the clipped x).
             bool Ordered = true;
