@@ -252,7 +252,7 @@ inline uint64_t CrossAndStep(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, in
 // changes the coverage is constant and the pixels are written as one run.
 class TCoverageRow {
 public:
-    TCoverageRow(const TTarget& T) : FT(T), FDelta(static_cast<size_t>(T.Width) + 2, 0)
+    TCoverageRow(const TTarget& T) : FT(T), FDelta(static_cast<size_t>(T.Width) + 3, 0)
     {
         for (int I = 0; I < 48; ++I)
             FPattern[I] = T.Color[I % 3];
@@ -275,6 +275,8 @@ public:
         D[P1 + 1] -= F1;
         FLow = std::min(FLow, P0);
         FHigh = std::max(FHigh, P1 + 1);
+        Touch(P0, P0 + 1);
+        Touch(P1, P1 + 1);
     }
 
     // The crossings Xs[0 .. Count - 1] of one chain on consecutive sub-rows,
@@ -320,6 +322,7 @@ public:
         Put();
         FLow = std::min(FLow, Lo);
         FHigh = std::max(FHigh, Hi + 1);
+        Touch(Lo, Hi + 1);
     }
 
     // Writes pixel row Row (0 = top) and clears the coverage.
@@ -327,10 +330,105 @@ public:
     {
         if (FHigh < 0)
             return;
-        const int32_t Full = int32_t{1} << (2 * FT.Shift);
         uint8_t* Line = FT.Bits + (FT.Height - 1 - Row) * FT.Stride;
-        const int32_t* D = FDelta.data();
         const int64_t End = std::min<int64_t>(FHigh, FT.Width - 1);
+        if (FRanges <= MaxRanges)
+            FlushSparse(Line, End);
+        else
+            FlushDense(Line, End);
+        // The row below is most likely drawn next over about the same
+        // columns: its bytes are fetched while its sub-rows are scanned,
+        // instead of stalling the first blend of each of its runs.
+        if (Row + 1 < FT.Height && FLow <= End) {
+            const uint8_t* Below = Line - FT.Stride;
+            const int64_t From = FLow * FT.PixelBytes;
+            const int64_t To = (End + 1) * FT.PixelBytes;
+            for (int64_t B = From; B < To; B += 64)
+                __builtin_prefetch(Below + B, 1);
+            __builtin_prefetch(Below + To - 1, 1);
+        }
+        FLow = std::numeric_limits<int64_t>::max();
+        FHigh = -1;
+        FRanges = 0;
+    }
+
+private:
+    // Most rows change coverage in a few places only: the pixels each span
+    // end or run of crossings touched are kept as ranges, and the flush
+    // visits those instead of every change entry between the row's ends.
+    static constexpr size_t MaxRanges = 64;
+
+    inline void Touch(int64_t Lo, int64_t Hi)
+    {
+        if (FRanges < MaxRanges)
+            FRange[FRanges] = TRange{Lo, Hi};
+        ++FRanges; // past MaxRanges the row is flushed densely
+    }
+
+    struct TRange {
+        int64_t Lo;
+        int64_t Hi; // inclusive
+    };
+
+    // The ranges in order, overlapping and adjacent ones merged: between
+    // two of them the coverage is constant and is written as one run; in
+    // them, as FlushDense would. Runs split where a range begins write the
+    // same pixels as whole ones.
+    void FlushSparse(uint8_t* Line, int64_t End)
+    {
+        const size_t N = FRanges;
+        TRange* R = FRange;
+        for (size_t I = 1; I < N; ++I) {
+            const TRange V = R[I];
+            size_t J = I;
+            while (J > 0 && R[J - 1].Lo > V.Lo) {
+                R[J] = R[J - 1];
+                --J;
+            }
+            R[J] = V;
+        }
+        int32_t* D = FDelta.data();
+        int32_t A = 0;
+        int64_t P = R[0].Lo;
+        for (size_t I = 0; I < N;) {
+            const int64_t Lo = R[I].Lo;
+            int64_t Hi = R[I].Hi;
+            for (++I; I < N && R[I].Lo <= Hi + 1; ++I)
+                Hi = std::max(Hi, R[I].Hi);
+            Paint(Line, P, std::min(Lo, End + 1) - P, A);
+            if (Lo > End) {
+                P = End + 1;
+                std::memset(D + Lo, 0, static_cast<size_t>(Hi - Lo + 1) * sizeof(int32_t));
+                continue;
+            }
+            const int64_t Stop = std::min(Hi, End);
+            for (P = Lo; P <= Stop;) {
+                A += D[P];
+                int64_t Q = P + 1;
+                while (Q <= Stop && D[Q] == 0)
+                    ++Q;
+                Paint(Line, P, Q - P, A);
+                P = Q;
+            }
+            std::memset(D + Lo, 0, static_cast<size_t>(Hi - Lo + 1) * sizeof(int32_t));
+        }
+    }
+
+    inline void Paint(uint8_t* Line, int64_t P, int64_t N, int32_t A) const
+    {
+        const int32_t Full = int32_t{1} << (2 * FT.Shift);
+        if (N <= 0)
+            return;
+        if (A >= Full)
+            Solid(Line, P, N);
+        else if (A > 0)
+            Blend(Line, P, N, A);
+    }
+
+    void FlushDense(uint8_t* Line, int64_t End)
+    {
+        const int32_t Full = int32_t{1} << (2 * FT.Shift);
+        const int32_t* D = FDelta.data();
         int32_t A = 0;
         for (int64_t P = FLow; P <= End;) {
             A += D[P];
@@ -351,23 +449,8 @@ public:
                 Blend(Line, P, Q - P, A);
             P = Q;
         }
-        // The row below is most likely drawn next over about the same
-        // columns: its bytes are fetched while its sub-rows are scanned,
-        // instead of stalling the first blend of each of its runs.
-        if (Row + 1 < FT.Height && FLow <= End) {
-            const uint8_t* Below = Line - FT.Stride;
-            const int64_t From = FLow * FT.PixelBytes;
-            const int64_t To = (End + 1) * FT.PixelBytes;
-            for (int64_t B = From; B < To; B += 64)
-                __builtin_prefetch(Below + B, 1);
-            __builtin_prefetch(Below + To - 1, 1);
-        }
         std::memset(FDelta.data() + FLow, 0, static_cast<size_t>(FHigh - FLow + 1) * sizeof(int32_t));
-        FLow = std::numeric_limits<int64_t>::max();
-        FHigh = -1;
     }
-
-private:
     void Solid(uint8_t* Line, int64_t P, int64_t N) const
     {
         if (FT.PixelBytes == 1) {
@@ -411,6 +494,8 @@ private:
     uint8_t FPattern[48]; // sixteen pixels of the colour
     int64_t FLow = std::numeric_limits<int64_t>::max();
     int64_t FHigh = -1;
+    size_t FRanges = 0;
+    TRange FRange[MaxRanges];
 };
 
 // Pairs sorted crossings (even-odd within each polygon) into spans.
