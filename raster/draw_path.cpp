@@ -325,6 +325,29 @@ public:
         Touch(Lo, Hi + 1);
     }
 
+    // AddRun for crossings that run monotonically, Sum being their sum.
+    // Mostly they stay in the picture and in one pixel (any edge steeper
+    // than one pixel per pixel row, for most rows): their changes then
+    // follow from the sum alone.
+    inline void AddStraightRun(const int64_t* Xs, int64_t Sum, int32_t Count, int32_t Sign)
+    {
+        const int K = FT.Shift;
+        const int64_t Lo = std::min(Xs[0], Xs[Count - 1]);
+        const int64_t Hi = std::max(Xs[0], Xs[Count - 1]);
+        const int64_t Cell = Lo >> K;
+        if (Lo < 0 || Hi > (int64_t{FT.Width} << K) || (Hi >> K) != Cell) {
+            AddRun(Xs, Count, Sign);
+            return;
+        }
+        const int64_t F = Sum - Count * (Cell << K);
+        int32_t* D = FDelta.data();
+        D[Cell] += static_cast<int32_t>(Sign * ((int64_t{Count} << K) - F));
+        D[Cell + 1] += static_cast<int32_t>(Sign * F);
+        FLow = std::min(FLow, Cell);
+        FHigh = std::max(FHigh, Cell + 1);
+        Touch(Cell, Cell + 1);
+    }
+
     // Writes pixel row Row (0 = top) and clears the coverage.
     void Flush(int64_t Row)
     {
@@ -563,9 +586,14 @@ inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t
 }
 
 // The crossings of chain E on sub-rows Y .. Y + O - 1 into Row, moving on
-// through its segments; E is left on sub-row Y + O.
-inline void StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O, int64_t* Row)
+// through its segments; E is left on sub-row Y + O. Returns the sum of the
+// crossings; Straight tells whether they all lie on one segment (and so
+// run monotonically).
+inline int64_t StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O, int64_t* Row,
+                         bool& Straight)
 {
+    Straight = Y < E.Bottom && E.Bottom - Y >= O;
+    int64_t Sum = 0;
     for (int64_t J = 0; J < O;) {
         if (Y + J >= E.Bottom) {
             ++E.Seg;
@@ -577,21 +605,27 @@ inline void StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O
         const int64_t RemLess = E.Rem - E.TwoDy;
         for (; J < Stop; ++J) {
             Row[J] = X;
+            Sum += X;
             StepX(X, Err, E.XStep, E.Step, E.Rem, RemLess);
         }
         E.X = X;
         E.Err = Err;
     }
+    return Sum;
 }
 
 // StepChain for two chains whose current segments both cross all O sub-rows.
-inline void StepTwo(TActiveEdge& E1, int64_t* Row1, TActiveEdge& E2, int64_t* Row2, int64_t O)
+inline void StepTwo(TActiveEdge& E1, int64_t* Row1, TActiveEdge& E2, int64_t* Row2, int64_t O,
+                    int64_t& Sum1, int64_t& Sum2)
 {
     int64_t X1 = E1.X, Err1 = E1.Err, X2 = E2.X, Err2 = E2.Err;
     const int64_t Less1 = E1.Rem - E1.TwoDy, Less2 = E2.Rem - E2.TwoDy;
+    int64_t S1 = 0, S2 = 0;
     for (int64_t J = 0; J < O; ++J) {
         Row1[J] = X1;
         Row2[J] = X2;
+        S1 += X1;
+        S2 += X2;
         StepX(X1, Err1, E1.XStep, E1.Step, E1.Rem, Less1);
         StepX(X2, Err2, E2.XStep, E2.Step, E2.Rem, Less2);
     }
@@ -599,6 +633,8 @@ inline void StepTwo(TActiveEdge& E1, int64_t* Row1, TActiveEdge& E2, int64_t* Ro
     E1.Err = Err1;
     E2.X = X2;
     E2.Err = Err2;
+    Sum1 = S1;
+    Sum2 = S2;
 }
 
 // Largest batch of crossings (chains x sub-rows) scanned a pixel row at a time.
@@ -644,6 +680,8 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
     std::vector<int64_t> Batch(std::min(Count * static_cast<size_t>(O), MaxBatch));
     std::vector<uint64_t> Keys(Count);
     std::vector<int32_t> Signs(Count);
+    std::vector<int64_t> Sums(Count);
+    std::vector<uint8_t> Straight(Count);
     size_t N = 0;
     TCoverageRow Cover(T);
     size_t Next = 0;
@@ -684,10 +722,14 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                 TActiveEdge& E2 = Act[I + 1];
                 if (E1.Bottom - Y < O || E2.Bottom - Y < O)
                     break;
-                StepTwo(E1, B + I * Os, E2, B + (I + 1) * Os, O);
+                StepTwo(E1, B + I * Os, E2, B + (I + 1) * Os, O, Sums[I], Sums[I + 1]);
+                Straight[I] = Straight[I + 1] = 1;
             }
-            for (; I < N; ++I)
-                StepChain(Act[I], Segs, Y, O, B + I * Os);
+            for (; I < N; ++I) {
+                bool One = false;
+                Sums[I] = StepChain(Act[I], Segs, Y, O, B + I * Os, One);
+                Straight[I] = One;
+            }
             // Same order on every sub-row: by polygon, then by x (an order
             // of the raw x is also one of the clipped x).
             bool Ordered = true;
@@ -698,6 +740,11 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                 }
                 const int64_t* P = B + (I - 1) * Os;
                 const int64_t* Q = P + Os;
+                // Straight runs are monotonic: when one ends left of where
+                // the other begins, they cannot cross.
+                if (Straight[I - 1] && Straight[I] &&
+                    std::max(P[0], P[Mask]) <= std::min(Q[0], Q[Mask]))
+                    continue;
                 for (int64_t J = 0; J < O; ++J)
                     Ordered = Ordered && P[J] <= Q[J];
             }
@@ -712,8 +759,13 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                     }
                 }
                 for (size_t I = 0; I < N; ++I)
-                    if (Signs[I] != 0)
-                        Cover.AddRun(B + I * Os, static_cast<int32_t>(O), Signs[I]);
+                    if (Signs[I] != 0) {
+                        const int64_t* Row = B + I * Os;
+                        if (Straight[I])
+                            Cover.AddStraightRun(Row, Sums[I], static_cast<int32_t>(O), Signs[I]);
+                        else
+                            Cover.AddRun(Row, static_cast<int32_t>(O), Signs[I]);
+                    }
             } else {
                 auto KeyOf = [&](size_t I, int64_t J) {
                     const int64_t X = B[I * Os + static_cast<size_t>(J)];
