@@ -379,7 +379,7 @@ private:
     // Most rows change coverage in a few places only: the pixels each span
     // end or run of crossings touched are kept as ranges, and the flush
     // visits those instead of every change entry between the row's ends.
-    static constexpr size_t MaxRanges = 64;
+    static constexpr size_t MaxRanges = 16;
 
     inline void Touch(int64_t Lo, int64_t Hi)
     {
@@ -458,9 +458,12 @@ private:
             // The next change, eight entries at a time through the long runs.
             int64_t Q = P + 1;
             while (Q + 7 <= End) {
-                uint64_t W[4];
-                std::memcpy(W, D + Q, sizeof W);
-                if ((W[0] | W[1] | W[2] | W[3]) != 0)
+                uint64_t W0, W1, W2, W3;
+                std::memcpy(&W0, D + Q, 8);
+                std::memcpy(&W1, D + Q + 2, 8);
+                std::memcpy(&W2, D + Q + 4, 8);
+                std::memcpy(&W3, D + Q + 6, 8);
+                if ((W0 | W1 | W2 | W3) != 0)
                     break;
                 Q += 8;
             }
