@@ -246,6 +246,13 @@ inline uint64_t CrossAndStep(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, in
     return Key;
 }
 
+// What a pixel row's crossings of one chain add up to.
+struct TRunSum {
+    int64_t Sum = 0;
+    int64_t Min = 0;
+    int64_t Max = 0;
+};
+
 // The coverage row: per pixel the change of coverage against its left
 // neighbour, so a span costs four additions whatever its length, and one
 // running sum per pixel row recovers the coverage. Between two non-zero
@@ -325,21 +332,19 @@ public:
         Touch(Lo, Hi + 1);
     }
 
-    // AddRun for crossings that run monotonically, Sum being their sum.
-    // Mostly they stay in the picture and in one pixel (any edge steeper
-    // than one pixel per pixel row, for most rows): their changes then
-    // follow from the sum alone.
-    inline void AddStraightRun(const int64_t* Xs, int64_t Sum, int32_t Count, int32_t Sign)
+    // AddRun knowing the crossings' sum, least and greatest. Mostly they
+    // stay in the picture and in one pixel (any edge steeper than one pixel
+    // per pixel row, for most rows): their changes then follow from the sum
+    // alone.
+    inline void AddRunSum(const int64_t* Xs, const TRunSum& Run, int32_t Count, int32_t Sign)
     {
         const int K = FT.Shift;
-        const int64_t Lo = std::min(Xs[0], Xs[Count - 1]);
-        const int64_t Hi = std::max(Xs[0], Xs[Count - 1]);
-        const int64_t Cell = Lo >> K;
-        if (Lo < 0 || Hi > (int64_t{FT.Width} << K) || (Hi >> K) != Cell) {
+        const int64_t Cell = Run.Min >> K;
+        if (Run.Min < 0 || Run.Max > (int64_t{FT.Width} << K) || (Run.Max >> K) != Cell) {
             AddRun(Xs, Count, Sign);
             return;
         }
-        const int64_t F = Sum - Count * (Cell << K);
+        const int64_t F = Run.Sum - Count * (Cell << K);
         int32_t* D = FDelta.data();
         D[Cell] += static_cast<int32_t>(Sign * ((int64_t{Count} << K) - F));
         D[Cell + 1] += static_cast<int32_t>(Sign * F);
@@ -589,14 +594,13 @@ inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t
 }
 
 // The crossings of chain E on sub-rows Y .. Y + O - 1 into Row, moving on
-// through its segments; E is left on sub-row Y + O. Returns the sum of the
-// crossings; Straight tells whether they all lie on one segment (and so
-// run monotonically).
-inline int64_t StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O, int64_t* Row,
-                         bool& Straight)
+// through its segments; E is left on sub-row Y + O.
+inline void StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O, int64_t* Row,
+                      TRunSum& Run)
 {
-    Straight = Y < E.Bottom && E.Bottom - Y >= O;
     int64_t Sum = 0;
+    int64_t Min = std::numeric_limits<int64_t>::max();
+    int64_t Max = std::numeric_limits<int64_t>::min();
     for (int64_t J = 0; J < O;) {
         if (Y + J >= E.Bottom) {
             ++E.Seg;
@@ -609,17 +613,20 @@ inline int64_t StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_
         for (; J < Stop; ++J) {
             Row[J] = X;
             Sum += X;
+            Min = std::min(Min, X);
+            Max = std::max(Max, X);
             StepX(X, Err, E.XStep, E.Step, E.Rem, RemLess);
         }
         E.X = X;
         E.Err = Err;
     }
-    return Sum;
+    Run = TRunSum{Sum, Min, Max};
 }
 
-// StepChain for two chains whose current segments both cross all O sub-rows.
+// StepChain for two chains whose current segments both cross all O
+// sub-rows: each runs monotonically, from its first crossing to its last.
 inline void StepTwo(TActiveEdge& E1, int64_t* Row1, TActiveEdge& E2, int64_t* Row2, int64_t O,
-                    int64_t& Sum1, int64_t& Sum2)
+                    TRunSum& Run1, TRunSum& Run2)
 {
     int64_t X1 = E1.X, Err1 = E1.Err, X2 = E2.X, Err2 = E2.Err;
     const int64_t Less1 = E1.Rem - E1.TwoDy, Less2 = E2.Rem - E2.TwoDy;
@@ -636,8 +643,8 @@ inline void StepTwo(TActiveEdge& E1, int64_t* Row1, TActiveEdge& E2, int64_t* Ro
     E1.Err = Err1;
     E2.X = X2;
     E2.Err = Err2;
-    Sum1 = S1;
-    Sum2 = S2;
+    Run1 = TRunSum{S1, std::min(Row1[0], Row1[O - 1]), std::max(Row1[0], Row1[O - 1])};
+    Run2 = TRunSum{S2, std::min(Row2[0], Row2[O - 1]), std::max(Row2[0], Row2[O - 1])};
 }
 
 // Largest batch of crossings (chains x sub-rows) scanned a pixel row at a time.
@@ -683,8 +690,7 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
     std::vector<int64_t> Batch(std::min(Count * static_cast<size_t>(O), MaxBatch));
     std::vector<uint64_t> Keys(Count);
     std::vector<int32_t> Signs(Count);
-    std::vector<int64_t> Sums(Count);
-    std::vector<uint8_t> Straight(Count);
+    std::vector<TRunSum> Runs(Count);
     size_t N = 0;
     TCoverageRow Cover(T);
     size_t Next = 0;
@@ -725,14 +731,10 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                 TActiveEdge& E2 = Act[I + 1];
                 if (E1.Bottom - Y < O || E2.Bottom - Y < O)
                     break;
-                StepTwo(E1, B + I * Os, E2, B + (I + 1) * Os, O, Sums[I], Sums[I + 1]);
-                Straight[I] = Straight[I + 1] = 1;
+                StepTwo(E1, B + I * Os, E2, B + (I + 1) * Os, O, Runs[I], Runs[I + 1]);
             }
-            for (; I < N; ++I) {
-                bool One = false;
-                Sums[I] = StepChain(Act[I], Segs, Y, O, B + I * Os, One);
-                Straight[I] = One;
-            }
+            for (; I < N; ++I)
+                StepChain(Act[I], Segs, Y, O, B + I * Os, Runs[I]);
             // Same order on every sub-row: by polygon, then by x (an order
             // of the raw x is also one of the clipped x).
             bool Ordered = true;
@@ -743,10 +745,8 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                 }
                 const int64_t* P = B + (I - 1) * Os;
                 const int64_t* Q = P + Os;
-                // Straight runs are monotonic: when one ends left of where
-                // the other begins, they cannot cross.
-                if (Straight[I - 1] && Straight[I] &&
-                    std::max(P[0], P[Mask]) <= std::min(Q[0], Q[Mask]))
+                // Wholly left of the next, a run cannot cross it.
+                if (Runs[I - 1].Max <= Runs[I].Min)
                     continue;
                 for (int64_t J = 0; J < O; ++J)
                     Ordered = Ordered && P[J] <= Q[J];
@@ -764,10 +764,7 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                 for (size_t I = 0; I < N; ++I)
                     if (Signs[I] != 0) {
                         const int64_t* Row = B + I * Os;
-                        if (Straight[I])
-                            Cover.AddStraightRun(Row, Sums[I], static_cast<int32_t>(O), Signs[I]);
-                        else
-                            Cover.AddRun(Row, static_cast<int32_t>(O), Signs[I]);
+                        Cover.AddRunSum(Row, Runs[I], static_cast<int32_t>(O), Signs[I]);
                     }
             } else {
                 auto KeyOf = [&](size_t I, int64_t J) {
