@@ -586,11 +586,23 @@ inline void SortActive(TActiveEdge* Act, size_t N)
 inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t Rem,
                   int64_t RemLessTwoDy)
 {
-    const int64_t A = Err + Rem;
+    int64_t A = Err + Rem;
     const int64_t Bv = Err + RemLessTwoDy;
+    int64_t Xa = X + XStep;
+    const int64_t Xb = Xa + Step;
+#if defined(__x86_64__)
+    // Both selects on the one sign test, as conditional moves.
+    asm("test %[a], %[a]\n\tcmovns %[bv], %[a]\n\tcmovns %[xb], %[xa]"
+        : [a] "+r"(A), [xa] "+r"(Xa)
+        : [bv] "r"(Bv), [xb] "r"(Xb)
+        : "cc");
+    Err = A;
+    X = Xa;
+#else
     const int64_t Carry = ~(A >> 63); // all ones when A >= 0
-    Err = __builtin_expect_with_probability(A >= 0, 1, 0.5) ? Bv : A;
-    X += XStep + (Step & Carry);
+    Err = A - ((A - Bv) & Carry);
+    X = Xa + ((Xb - Xa) & Carry);
+#endif
 }
 
 // The crossings of chain E on sub-rows Y .. Y + O - 1 into Row, moving on
