@@ -622,13 +622,16 @@ inline void StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O
         int64_t X = E.X;
         int64_t Err = E.Err;
         const int64_t RemLess = E.Rem - E.TwoDy;
+        // On one segment x runs monotonically: its ends are its extremes.
+        Min = std::min(Min, X);
+        Max = std::max(Max, X);
         for (; J < Stop; ++J) {
             Row[J] = X;
             Sum += X;
-            Min = std::min(Min, X);
-            Max = std::max(Max, X);
             StepX(X, Err, E.XStep, E.Step, E.Rem, RemLess);
         }
+        Min = std::min(Min, Row[J - 1]);
+        Max = std::max(Max, Row[J - 1]);
         E.X = X;
         E.Err = Err;
     }
