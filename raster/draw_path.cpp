@@ -340,12 +340,35 @@ public:
     {
         const int K = FT.Shift;
         const int64_t Cell = Run.Min >> K;
-        if (Run.Min < 0 || Run.Max > (int64_t{FT.Width} << K) || (Run.Max >> K) != Cell) {
+        if (Run.Min < 0 || Run.Max > (int64_t{FT.Width} << K) || (Run.Max >> K) > Cell + 1) {
             AddRun(Xs, Count, Sign);
             return;
         }
-        const int64_t F = Run.Sum - Count * (Cell << K);
         int32_t* D = FDelta.data();
+        if ((Run.Max >> K) != Cell) {
+            // Two pixels, c and c + 1: with t = x - c O, a crossing in c + 1
+            // has t >> K = 1 and f = t - O; summed without a branch, whose
+            // outcome would follow the slope's irregular steps.
+            const int64_t O = int64_t{1} << K;
+            const int64_t Base = Cell << K;
+            int64_t Ones = 0;
+            int64_t FOnes = 0;
+            for (int32_t J = 0; J < Count; ++J) {
+                const int64_t T = Xs[J] - Base;
+                const int64_t C = T >> K;
+                Ones += C;
+                FOnes += (T - O) & -C;
+            }
+            const int64_t FZeros = Run.Sum - Count * Base - Ones * O - FOnes;
+            D[Cell] += static_cast<int32_t>(Sign * ((Count - Ones) * O - FZeros));
+            D[Cell + 1] += static_cast<int32_t>(Sign * (FZeros + Ones * O - FOnes));
+            D[Cell + 2] += static_cast<int32_t>(Sign * FOnes);
+            FLow = std::min(FLow, Cell);
+            FHigh = std::max(FHigh, Cell + 2);
+            Touch(Cell, Cell + 2);
+            return;
+        }
+        const int64_t F = Run.Sum - Count * (Cell << K);
         D[Cell] += static_cast<int32_t>(Sign * ((int64_t{Count} << K) - F));
         D[Cell + 1] += static_cast<int32_t>(Sign * F);
         FLow = std::min(FLow, Cell);
