@@ -7,6 +7,9 @@
 #include "raster/bmp_conv.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -353,7 +356,30 @@ public:
             const int64_t Base = Cell << K;
             int64_t Ones = 0;
             int64_t FOnes = 0;
-            for (int32_t J = 0; J < Count; ++J) {
+            int32_t J = 0;
+#if defined(__SSE2__)
+            // Two crossings a lane pair at a time; t >= 0, so the shift may
+            // be a logical one.
+            const __m128i VBase = _mm_set1_epi64x(Base);
+            const __m128i VO = _mm_set1_epi64x(O);
+            const __m128i Shift = _mm_cvtsi32_si128(K);
+            const __m128i Zero = _mm_setzero_si128();
+            __m128i VOnes = Zero;
+            __m128i VFOnes = Zero;
+            for (; J + 1 < Count; J += 2) {
+                const __m128i T =
+                    _mm_sub_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Xs + J)), VBase);
+                const __m128i C = _mm_srl_epi64(T, Shift);
+                VOnes = _mm_add_epi64(VOnes, C);
+                VFOnes = _mm_add_epi64(VFOnes, _mm_and_si128(_mm_sub_epi64(T, VO), _mm_sub_epi64(Zero, C)));
+            }
+            int64_t Lanes[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Lanes), VOnes);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Lanes + 2), VFOnes);
+            Ones = Lanes[0] + Lanes[1];
+            FOnes = Lanes[2] + Lanes[3];
+#endif
+            for (; J < Count; ++J) {
                 const int64_t T = Xs[J] - Base;
                 const int64_t C = T >> K;
                 Ones += C;
