@@ -635,19 +635,21 @@ inline void SortActive(TActiveEdge* Act, size_t N)
 inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t Rem,
                   int64_t RemLessTwoDy)
 {
-    int64_t A = Err + Rem;
     const int64_t Bv = Err + RemLessTwoDy;
     int64_t Xa = X + XStep;
     const int64_t Xb = Xa + Step;
 #if defined(__x86_64__)
-    // Both selects on the one sign test, as conditional moves.
-    asm("test %[a], %[a]\n\tcmovns %[bv], %[a]\n\tcmovns %[xb], %[xa]"
-        : [a] "+r"(A), [xa] "+r"(Xa)
-        : [bv] "r"(Bv), [xb] "r"(Xb)
+    // Both selects on the sign of the sum itself, as conditional moves: a
+    // step waits one addition and one move on the last.
+    int64_t A = Err;
+    asm("add %[rem], %[a]\n\tcmovns %[bv], %[a]\n\tcmovns %[xb], %[xa]"
+        : [a] "+&r"(A), [xa] "+r"(Xa)
+        : [rem] "r"(Rem), [bv] "r"(Bv), [xb] "r"(Xb)
         : "cc");
     Err = A;
     X = Xa;
 #else
+    const int64_t A = Err + Rem;
     const int64_t Carry = ~(A >> 63); // all ones when A >= 0
     Err = A - ((A - Bv) & Carry);
     X = Xa + ((Xb - Xa) & Carry);
