@@ -414,14 +414,14 @@ public:
         else
             FlushDense(Line, End);
         // The row below is most likely drawn next over about the same
-        // columns: its bytes are fetched while its sub-rows are scanned,
-        // instead of stalling the first blend of each of its runs.
+        // columns: the bytes at its ends, where it blends, are fetched while
+        // its sub-rows are scanned, instead of stalling its first blends
+        // (the solid runs between are written without waiting).
         if (Row + 1 < FT.Height && FLow <= End) {
             const uint8_t* Below = Line - FT.Stride;
             const int64_t From = FLow * FT.PixelBytes;
             const int64_t To = (End + 1) * FT.PixelBytes;
-            for (int64_t B = From; B < To; B += 64)
-                __builtin_prefetch(Below + B, 1);
+            __builtin_prefetch(Below + From, 1);
             __builtin_prefetch(Below + To - 1, 1);
         }
         FLow = std::numeric_limits<int64_t>::max();
