@@ -809,6 +809,26 @@ TEST(DrawPathStroke, MatchesReferenceOfItsOutlineOnRandomPaths)
     }
 }
 
+TEST(DrawPathStroke, MatchesReferenceOfItsOutlineOnLargeShapes)
+{
+    // Wide pens on tall outlines: many overlapping polygons on every row.
+    std::mt19937 G(6502);
+    const TScene Scenes[] = {TScene::Blobs, TScene::Letters, TScene::Slivers, TScene::Crossing};
+    for (int Case = 0; Case < 24; ++Case) {
+        const int32_t W = 40 + int32_t(G() % 200), H = 17 + int32_t(G() % 90);
+        const int32_t Left = int32_t(G() % 11) - 5, Top = int32_t(G() % 11) - 5;
+        TrecPath Path = SceneOf(Scenes[Case % 4], G, W, H);
+        RecPathOffset(Path, Left, Top);
+        const TrecPenData Pn = Pen(1 + int32_t(G() % 12), Case % 3 == 0 ? 0x2100 : 0, G() & 0xFFFFFF);
+        TStrokeOutline O;
+        MakeStrokeOutline(Path, Pn, 16, 2.0, Left, Top, O);
+        TPic P(Case % 2 ? 8 : 24, W, H, Left, Top, uint8_t(G()));
+        const std::vector<uint8_t> Expect = RefScan(P, 4, PenDataColor(Pn), OutlineSegs(O));
+        ASSERT_EQ(Stroke(P, Path, Pn, 2.0), 0) << "case " << Case;
+        ASSERT_TRUE(P.Bytes() == Expect) << "case " << Case;
+    }
+}
+
 TEST(DrawPathStroke, MalformedPathsRaiseTheirMessages)
 {
     TPic P(8, 8, 8);
