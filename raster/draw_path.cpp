@@ -473,21 +473,19 @@ private:
             for (++I; I < N && R[I].Lo <= Hi + 1; ++I)
                 Hi = std::max(Hi, R[I].Hi);
             Paint(Line, P, std::min(Lo, End + 1) - P, A);
-            if (Lo > End) {
-                P = End + 1;
-                std::memset(D + Lo, 0, static_cast<size_t>(Hi - Lo + 1) * sizeof(int32_t));
-                continue;
-            }
+            // Ranges are a few entries long: each is cleared as it is read.
             const int64_t Stop = std::min(Hi, End);
             for (P = Lo; P <= Stop;) {
                 A += D[P];
+                D[P] = 0;
                 int64_t Q = P + 1;
                 while (Q <= Stop && D[Q] == 0)
                     ++Q;
                 Paint(Line, P, Q - P, A);
                 P = Q;
             }
-            std::memset(D + Lo, 0, static_cast<size_t>(Hi - Lo + 1) * sizeof(int32_t));
+            for (int64_t C = std::max(Lo, Stop + 1); C <= Hi; ++C)
+                D[C] = 0; // beyond the last pixel
         }
     }
 
