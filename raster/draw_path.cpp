@@ -7,6 +7,9 @@
 #include "raster/bmp_conv.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -246,13 +249,20 @@ inline uint64_t CrossAndStep(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, in
     return Key;
 }
 
+// What a pixel row's crossings of one chain add up to.
+struct TRunSum {
+    int64_t Sum = 0;
+    int64_t Min = 0;
+    int64_t Max = 0;
+};
+
 // The coverage row: per pixel the change of coverage against its left
 // neighbour, so a span costs four additions whatever its length, and one
 // running sum per pixel row recovers the coverage. Between two non-zero
 // changes the coverage is constant and the pixels are written as one run.
 class TCoverageRow {
 public:
-    TCoverageRow(const TTarget& T) : FT(T), FDelta(static_cast<size_t>(T.Width) + 2, 0)
+    TCoverageRow(const TTarget& T) : FT(T), FDelta(static_cast<size_t>(T.Width) + 3, 0)
     {
         for (int I = 0; I < 48; ++I)
             FPattern[I] = T.Color[I % 3];
@@ -275,6 +285,8 @@ public:
         D[P1 + 1] -= F1;
         FLow = std::min(FLow, P0);
         FHigh = std::max(FHigh, P1 + 1);
+        Touch(P0, P0 + 1);
+        Touch(P1, P1 + 1);
     }
 
     // The crossings Xs[0 .. Count - 1] of one chain on consecutive sub-rows,
@@ -320,6 +332,74 @@ public:
         Put();
         FLow = std::min(FLow, Lo);
         FHigh = std::max(FHigh, Hi + 1);
+        Touch(Lo, Hi + 1);
+    }
+
+    // AddRun knowing the crossings' sum, least and greatest. Mostly they
+    // stay in the picture and in one pixel (any edge steeper than one pixel
+    // per pixel row, for most rows): their changes then follow from the sum
+    // alone.
+    inline void AddRunSum(const int64_t* Xs, const TRunSum& Run, int32_t Count, int32_t Sign)
+    {
+        const int K = FT.Shift;
+        const int64_t Cell = Run.Min >> K;
+        if (Run.Min < 0 || Run.Max > (int64_t{FT.Width} << K) || (Run.Max >> K) > Cell + 1) {
+            AddRun(Xs, Count, Sign);
+            return;
+        }
+        int32_t* D = FDelta.data();
+        if ((Run.Max >> K) != Cell) {
+            // Two pixels, c and c + 1: with t = x - c O, a crossing in c + 1
+            // has t >> K = 1 and f = t - O; summed without a branch, whose
+            // outcome would follow the slope's irregular steps.
+            const int64_t O = int64_t{1} << K;
+            const int64_t Base = Cell << K;
+            int64_t Ones = 0;
+            int64_t FOnes = 0;
+            int32_t J = 0;
+#if defined(__SSE2__)
+            // Two crossings a lane pair at a time; t >= 0, so the shift may
+            // be a logical one.
+            const __m128i VBase = _mm_set1_epi64x(Base);
+            const __m128i VO = _mm_set1_epi64x(O);
+            const __m128i Shift = _mm_cvtsi32_si128(K);
+            const __m128i Zero = _mm_setzero_si128();
+            __m128i VOnes = Zero;
+            __m128i VFOnes = Zero;
+            for (; J + 1 < Count; J += 2) {
+                const __m128i T =
+                    _mm_sub_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Xs + J)), VBase);
+                const __m128i C = _mm_srl_epi64(T, Shift);
+                VOnes = _mm_add_epi64(VOnes, C);
+                VFOnes = _mm_add_epi64(VFOnes, _mm_and_si128(_mm_sub_epi64(T, VO), _mm_sub_epi64(Zero, C)));
+            }
+            int64_t Lanes[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Lanes), VOnes);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Lanes + 2), VFOnes);
+            Ones = Lanes[0] + Lanes[1];
+            FOnes = Lanes[2] + Lanes[3];
+#endif
+            for (; J < Count; ++J) {
+                const int64_t T = Xs[J] - Base;
+                const int64_t C = T >> K;
+                Ones += C;
+                FOnes += (T - O) & -C;
+            }
+            const int64_t FZeros = Run.Sum - Count * Base - Ones * O - FOnes;
+            D[Cell] += static_cast<int32_t>(Sign * ((Count - Ones) * O - FZeros));
+            D[Cell + 1] += static_cast<int32_t>(Sign * (FZeros + Ones * O - FOnes));
+            D[Cell + 2] += static_cast<int32_t>(Sign * FOnes);
+            FLow = std::min(FLow, Cell);
+            FHigh = std::max(FHigh, Cell + 2);
+            Touch(Cell, Cell + 2);
+            return;
+        }
+        const int64_t F = Run.Sum - Count * (Cell << K);
+        D[Cell] += static_cast<int32_t>(Sign * ((int64_t{Count} << K) - F));
+        D[Cell + 1] += static_cast<int32_t>(Sign * F);
+        FLow = std::min(FLow, Cell);
+        FHigh = std::max(FHigh, Cell + 1);
+        Touch(Cell, Cell + 1);
     }
 
     // Writes pixel row Row (0 = top) and clears the coverage.
@@ -327,19 +407,115 @@ public:
     {
         if (FHigh < 0)
             return;
-        const int32_t Full = int32_t{1} << (2 * FT.Shift);
         uint8_t* Line = FT.Bits + (FT.Height - 1 - Row) * FT.Stride;
-        const int32_t* D = FDelta.data();
         const int64_t End = std::min<int64_t>(FHigh, FT.Width - 1);
+        if (FRanges <= MaxRanges)
+            FlushSparse(Line, End);
+        else
+            FlushDense(Line, End);
+        // The row below is most likely drawn next over about the same
+        // columns: the bytes at its ends, where it blends, are fetched while
+        // its sub-rows are scanned, instead of stalling its first blends
+        // (the solid runs between are written without waiting).
+        if (Row + 1 < FT.Height && FLow <= End) {
+            const uint8_t* Below = Line - FT.Stride;
+            const int64_t From = FLow * FT.PixelBytes;
+            const int64_t To = (End + 1) * FT.PixelBytes;
+            __builtin_prefetch(Below + From, 1);
+            __builtin_prefetch(Below + To - 1, 1);
+        }
+        FLow = std::numeric_limits<int64_t>::max();
+        FHigh = -1;
+        FRanges = 0;
+    }
+
+private:
+    // Most rows change coverage in a few places only: the pixels each span
+    // end or run of crossings touched are kept as ranges, and the flush
+    // visits those instead of every change entry between the row's ends.
+    static constexpr size_t MaxRanges = 16;
+
+    inline void Touch(int64_t Lo, int64_t Hi)
+    {
+        if (FRanges < MaxRanges)
+            FRange[FRanges] = TRange{Lo, Hi};
+        ++FRanges; // past MaxRanges the row is flushed densely
+    }
+
+    struct TRange {
+        int64_t Lo;
+        int64_t Hi; // inclusive
+    };
+
+    // The ranges in order, overlapping and adjacent ones merged: between
+    // two of them the coverage is constant and is written as one run; in
+    // them, as FlushDense would. Runs split where a range begins write the
+    // same pixels as whole ones.
+    void FlushSparse(uint8_t* Line, int64_t End)
+    {
+        const size_t N = FRanges;
+        TRange* R = FRange;
+        for (size_t I = 1; I < N; ++I) {
+            const TRange V = R[I];
+            size_t J = I;
+            while (J > 0 && R[J - 1].Lo > V.Lo) {
+                R[J] = R[J - 1];
+                --J;
+            }
+            R[J] = V;
+        }
+        int32_t* D = FDelta.data();
+        int32_t A = 0;
+        int64_t P = R[0].Lo;
+        for (size_t I = 0; I < N;) {
+            const int64_t Lo = R[I].Lo;
+            int64_t Hi = R[I].Hi;
+            for (++I; I < N && R[I].Lo <= Hi + 1; ++I)
+                Hi = std::max(Hi, R[I].Hi);
+            Paint(Line, P, std::min(Lo, End + 1) - P, A);
+            // Ranges are a few entries long: each is cleared as it is read.
+            const int64_t Stop = std::min(Hi, End);
+            for (P = Lo; P <= Stop;) {
+                A += D[P];
+                D[P] = 0;
+                int64_t Q = P + 1;
+                while (Q <= Stop && D[Q] == 0)
+                    ++Q;
+                Paint(Line, P, Q - P, A);
+                P = Q;
+            }
+            for (int64_t C = std::max(Lo, Stop + 1); C <= Hi; ++C)
+                D[C] = 0; // beyond the last pixel
+        }
+    }
+
+    inline void Paint(uint8_t* Line, int64_t P, int64_t N, int32_t A) const
+    {
+        const int32_t Full = int32_t{1} << (2 * FT.Shift);
+        if (N <= 0)
+            return;
+        if (A >= Full)
+            Solid(Line, P, N);
+        else if (A > 0)
+            Blend(Line, P, N, A);
+    }
+
+    void FlushDense(uint8_t* Line, int64_t End)
+    {
+        const int32_t Full = int32_t{1} << (2 * FT.Shift);
+        const int32_t* D = FDelta.data();
         int32_t A = 0;
         for (int64_t P = FLow; P <= End;) {
             A += D[P];
             // The next change, eight entries at a time through the long runs.
             int64_t Q = P + 1;
             while (Q + 7 <= End) {
-                uint64_t W[4];
-                std::memcpy(W, D + Q, sizeof W);
-                if ((W[0] | W[1] | W[2] | W[3]) != 0)
+                uint64_t W0, W1, W2, W3;
+                std::memcpy(&W0, D + Q, 8);
+                std::memcpy(&W1, D + Q + 2, 8);
+                std::memcpy(&W2, D + Q + 4, 8);
+                std::memcpy(&W3, D + Q + 6, 8);
+                if ((W0 | W1 | W2 | W3) != 0)
                     break;
                 Q += 8;
             }
@@ -352,11 +528,7 @@ public:
             P = Q;
         }
         std::memset(FDelta.data() + FLow, 0, static_cast<size_t>(FHigh - FLow + 1) * sizeof(int32_t));
-        FLow = std::numeric_limits<int64_t>::max();
-        FHigh = -1;
     }
-
-private:
     void Solid(uint8_t* Line, int64_t P, int64_t N) const
     {
         if (FT.PixelBytes == 1) {
@@ -400,6 +572,8 @@ private:
     uint8_t FPattern[48]; // sixteen pixels of the colour
     int64_t FLow = std::numeric_limits<int64_t>::max();
     int64_t FHigh = -1;
+    size_t FRanges = 0;
+    TRange FRange[MaxRanges];
 };
 
 // Pairs sorted crossings (even-odd within each polygon) into spans.
@@ -452,6 +626,91 @@ inline void SortActive(TActiveEdge* Act, size_t N)
     }
 }
 
+// One Bresenham step of x, without a branch (the carry pattern of a slope
+// is too irregular to predict); the error's next value is picked from two
+// sums made side by side, so one step waits only an addition and a select
+// on the last.
+inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t Rem,
+                  int64_t RemLessTwoDy)
+{
+    const int64_t Bv = Err + RemLessTwoDy;
+    int64_t Xa = X + XStep;
+    const int64_t Xb = Xa + Step;
+#if defined(__x86_64__)
+    // Both selects on the sign of the sum itself, as conditional moves: a
+    // step waits one addition and one move on the last.
+    int64_t A = Err;
+    asm("add %[rem], %[a]\n\tcmovns %[bv], %[a]\n\tcmovns %[xb], %[xa]"
+        : [a] "+&r"(A), [xa] "+r"(Xa)
+        : [rem] "r"(Rem), [bv] "r"(Bv), [xb] "r"(Xb)
+        : "cc");
+    Err = A;
+    X = Xa;
+#else
+    const int64_t A = Err + Rem;
+    const int64_t Carry = ~(A >> 63); // all ones when A >= 0
+    Err = A - ((A - Bv) & Carry);
+    X = Xa + ((Xb - Xa) & Carry);
+#endif
+}
+
+// The crossings of chain E on sub-rows Y .. Y + O - 1 into Row, moving on
+// through its segments; E is left on sub-row Y + O.
+inline void StepChain(TActiveEdge& E, const TScanSeg* Segs, int64_t Y, int64_t O, int64_t* Row,
+                      TRunSum& Run)
+{
+    int64_t Sum = 0;
+    int64_t Min = std::numeric_limits<int64_t>::max();
+    int64_t Max = std::numeric_limits<int64_t>::min();
+    for (int64_t J = 0; J < O;) {
+        if (Y + J >= E.Bottom) {
+            ++E.Seg;
+            LoadSeg(E, Segs[E.Seg], Y + J);
+        }
+        const int64_t Stop = std::min(O, E.Bottom - Y);
+        int64_t X = E.X;
+        int64_t Err = E.Err;
+        const int64_t RemLess = E.Rem - E.TwoDy;
+        // On one segment x runs monotonically: its ends are its extremes.
+        Min = std::min(Min, X);
+        Max = std::max(Max, X);
+        for (; J < Stop; ++J) {
+            Row[J] = X;
+            Sum += X;
+            StepX(X, Err, E.XStep, E.Step, E.Rem, RemLess);
+        }
+        Min = std::min(Min, Row[J - 1]);
+        Max = std::max(Max, Row[J - 1]);
+        E.X = X;
+        E.Err = Err;
+    }
+    Run = TRunSum{Sum, Min, Max};
+}
+
+// StepChain for two chains whose current segments both cross all O
+// sub-rows: each runs monotonically, from its first crossing to its last.
+inline void StepTwo(TActiveEdge& E1, int64_t* Row1, TActiveEdge& E2, int64_t* Row2, int64_t O,
+                    TRunSum& Run1, TRunSum& Run2)
+{
+    int64_t X1 = E1.X, Err1 = E1.Err, X2 = E2.X, Err2 = E2.Err;
+    const int64_t Less1 = E1.Rem - E1.TwoDy, Less2 = E2.Rem - E2.TwoDy;
+    int64_t S1 = 0, S2 = 0;
+    for (int64_t J = 0; J < O; ++J) {
+        Row1[J] = X1;
+        Row2[J] = X2;
+        S1 += X1;
+        S2 += X2;
+        StepX(X1, Err1, E1.XStep, E1.Step, E1.Rem, Less1);
+        StepX(X2, Err2, E2.XStep, E2.Step, E2.Rem, Less2);
+    }
+    E1.X = X1;
+    E1.Err = Err1;
+    E2.X = X2;
+    E2.Err = Err2;
+    Run1 = TRunSum{S1, std::min(Row1[0], Row1[O - 1]), std::max(Row1[0], Row1[O - 1])};
+    Run2 = TRunSum{S2, std::min(Row2[0], Row2[O - 1]), std::max(Row2[0], Row2[O - 1])};
+}
+
 // Largest batch of crossings (chains x sub-rows) scanned a pixel row at a time.
 constexpr size_t MaxBatch = 1 << 16;
 
@@ -495,6 +754,7 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
     std::vector<int64_t> Batch(std::min(Count * static_cast<size_t>(O), MaxBatch));
     std::vector<uint64_t> Keys(Count);
     std::vector<int32_t> Signs(Count);
+    std::vector<TRunSum> Runs(Count);
     size_t N = 0;
     TCoverageRow Cover(T);
     size_t Next = 0;
@@ -527,31 +787,18 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
         if (Whole) {
             int64_t* B = Batch.data();
             const size_t Os = static_cast<size_t>(O);
-            for (size_t I = 0; I < N; ++I) {
-                TActiveEdge E = Act[I];
-                int64_t* Row = B + I * Os;
-                for (int64_t J = 0; J < O;) {
-                    if (Y + J >= E.Bottom) {
-                        ++E.Seg;
-                        LoadSeg(E, Segs[E.Seg], Y + J);
-                    }
-                    const int64_t Stop = std::min(O, E.Bottom - Y);
-                    int64_t X = E.X;
-                    int64_t Err = E.Err;
-                    for (; J < Stop; ++J) {
-                        Row[J] = X;
-                        // Without a branch: the carry pattern of a slope is
-                        // too irregular to predict.
-                        Err += E.Rem;
-                        const int64_t Carry = ~(Err >> 63); // all ones when Err >= 0
-                        X += E.XStep + (E.Step & Carry);
-                        Err -= E.TwoDy & Carry;
-                    }
-                    E.X = X;
-                    E.Err = Err;
-                }
-                Act[I] = E;
+            size_t I = 0;
+            // Two chains at a time where neither changes segment in these
+            // sub-rows: their steps interleave, one waiting on the other's.
+            for (; I + 1 < N; I += 2) {
+                TActiveEdge& E1 = Act[I];
+                TActiveEdge& E2 = Act[I + 1];
+                if (E1.Bottom - Y < O || E2.Bottom - Y < O)
+                    break;
+                StepTwo(E1, B + I * Os, E2, B + (I + 1) * Os, O, Runs[I], Runs[I + 1]);
             }
+            for (; I < N; ++I)
+                StepChain(Act[I], Segs, Y, O, B + I * Os, Runs[I]);
             // Same order on every sub-row: by polygon, then by x (an order
             // of the raw x is also one of the clipped x).
             bool Ordered = true;
@@ -562,6 +809,9 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                 }
                 const int64_t* P = B + (I - 1) * Os;
                 const int64_t* Q = P + Os;
+                // Wholly left of the next, a run cannot cross it.
+                if (Runs[I - 1].Max <= Runs[I].Min)
+                    continue;
                 for (int64_t J = 0; J < O; ++J)
                     Ordered = Ordered && P[J] <= Q[J];
             }
@@ -576,8 +826,10 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                     }
                 }
                 for (size_t I = 0; I < N; ++I)
-                    if (Signs[I] != 0)
-                        Cover.AddRun(B + I * Os, static_cast<int32_t>(O), Signs[I]);
+                    if (Signs[I] != 0) {
+                        const int64_t* Row = B + I * Os;
+                        Cover.AddRunSum(Row, Runs[I], static_cast<int32_t>(O), Signs[I]);
+                    }
             } else {
                 auto KeyOf = [&](size_t I, int64_t J) {
                     const int64_t X = B[I * Os + static_cast<size_t>(J)];

@@ -434,6 +434,138 @@ TEST(DrawPath, FillMatchesReferenceOnRandomPaths)
     }
 }
 
+// Shapes tall enough that whole pixel rows are scanned chain by chain, on
+// pictures wide enough that a row's changes are visited range by range: each
+// scene against the plain reference.
+enum class TScene { Blobs, Letters, Slivers, Coincident, Crowd, Crossing, Huge };
+
+void AddBlob(std::mt19937& G, TPathMaker& M, int32_t Cx, int32_t Cy, int32_t R)
+{
+    // A closed smooth outline through 5 to 8 points round the centre.
+    const int N = 5 + int(G() % 4);
+    std::vector<std::pair<double, double>> P;
+    for (int I = 0; I < N; ++I) {
+        const double A = 2 * std::numbers::pi * (I + (int(G() % 41) - 20) / 100.0) / N;
+        const double Q = R * (0.5 + (G() % 51) / 100.0);
+        P.push_back({Cx + Q * std::cos(A), Cy + Q * std::sin(A)});
+    }
+    auto Rd = [](double V) { return int32_t(std::lround(V)); };
+    M.M(Rd(P[0].first), Rd(P[0].second));
+    for (int I = 0; I < N; ++I) {
+        const auto &P0 = P[size_t((I + N - 1) % N)], &P1 = P[size_t(I)], &P2 = P[size_t((I + 1) % N)],
+                   &P3 = P[size_t((I + 2) % N)];
+        M.B(Rd(P1.first + (P2.first - P0.first) / 6), Rd(P1.second + (P2.second - P0.second) / 6),
+            Rd(P2.first - (P3.first - P1.first) / 6), Rd(P2.second - (P3.second - P1.second) / 6), Rd(P2.first),
+            Rd(P2.second));
+    }
+    M.Close();
+}
+
+void AddEllipse(TPathMaker& M, int32_t Cx, int32_t Cy, int32_t Rx, int32_t Ry, bool Reverse)
+{
+    // Four quarter curves; Reverse runs the other way round (a counter).
+    const double K = 0.5523;
+    const int32_t Kx = int32_t(std::lround(Rx * K)), Ky = int32_t(std::lround(Ry * K));
+    const int32_t S = Reverse ? -1 : 1;
+    M.M(Cx + Rx, Cy);
+    M.B(Cx + Rx, Cy + S * Ky, Cx + Kx, Cy + S * Ry, Cx, Cy + S * Ry);
+    M.B(Cx - Kx, Cy + S * Ry, Cx - Rx, Cy + S * Ky, Cx - Rx, Cy);
+    M.B(Cx - Rx, Cy - S * Ky, Cx - Kx, Cy - S * Ry, Cx, Cy - S * Ry);
+    M.B(Cx + Kx, Cy - S * Ry, Cx + Rx, Cy - S * Ky, Cx + Rx, Cy);
+    M.Close();
+}
+
+TrecPath SceneOf(TScene Scene, std::mt19937& G, int32_t W, int32_t H)
+{
+    auto In = [&](int32_t Size, int32_t Margin) { return int32_t(G() % uint32_t(Size + 2 * Margin)) - Margin; };
+    TPathMaker M;
+    switch (Scene) {
+    case TScene::Blobs: // some hanging over the picture's edges
+        for (int I = 1 + int(G() % 3); I > 0; --I)
+            AddBlob(G, M, In(W, 20), In(H, 20), 8 + int32_t(G() % uint32_t(std::max(W, H))));
+        break;
+    case TScene::Letters: // rings with counters and a bar, as in "O", "o" and "e"
+        for (int32_t X = In(30, 30); X < W + 30; X += 20 + int32_t(G() % 60)) {
+            const int32_t Rx = 6 + int32_t(G() % 30), Ry = 6 + int32_t(G() % uint32_t(H));
+            const int32_t Cy = In(H, 10);
+            AddEllipse(M, X, Cy, Rx, Ry, false);
+            AddEllipse(M, X, Cy, Rx * 3 / 5, Ry * 3 / 5, true);
+            if (G() % 2)
+                M.Box(X - Rx, Cy - 2, X + Rx, Cy + 1);
+        }
+        break;
+    case TScene::Slivers: // triangles less than a pixel thick, steep and shallow
+        for (int I = 2 + int(G() % 6); I > 0; --I) {
+            const int32_t X0 = In(W, 5), Y0 = In(H, 5), X1 = In(W, 5), Y1 = In(H, 5);
+            M.M(X0, Y0).L(X1, Y1).L(X1 + int32_t(G() % 2), Y1 + int32_t(G() % 2)).Close();
+        }
+        break;
+    case TScene::Coincident: { // figures on top of each other and sharing edges
+        const int32_t L = In(W, 5), T = In(H, 5), R = L + 1 + int32_t(G() % uint32_t(W)),
+                      B = T + 1 + int32_t(G() % uint32_t(H));
+        M.Box(L, T, R, B).Box(L, T, R, B);          // cancels out
+        M.Box(L, T, R, B).Box(R, T, R + (R - L), B); // side by side
+        M.M(L, B).L(R, T).L(R, B).Close();           // on the first box's diagonal
+        break;
+    }
+    case TScene::Crowd: // many small figures on the same rows
+        for (int32_t X = -3; X < W + 3; X += 2 + int32_t(G() % 6)) {
+            const int32_t Y = In(H, 0), S = 1 + int32_t(G() % 5);
+            if (G() % 2)
+                M.Box(X, Y, X + S, Y + 2 * S);
+            else
+                M.M(X, Y).L(X + S, Y + S).L(X, Y + 3 * S).L(X - S, Y + S).Close();
+        }
+        break;
+    case TScene::Crossing: { // a star crossing itself: its chains swap places inside rows
+        const int32_t Cx = In(W, 0), Cy = In(H, 0), R = 10 + int32_t(G() % uint32_t(std::max(W, H)));
+        for (int I = 0; I < 5; ++I) {
+            const double A = 2 * std::numbers::pi * (I * 2 % 5) / 5 + (G() % 100) / 300.0;
+            const int32_t X = Cx + int32_t(std::lround(R * std::cos(A))), Y = Cy + int32_t(std::lround(R * std::sin(A)));
+            if (I == 0)
+                M.M(X, Y);
+            else
+                M.L(X, Y);
+        }
+        M.Close();
+        break;
+    }
+    case TScene::Huge: // straight edges from far outside the picture
+        for (int I = 1 + int(G() % 3); I > 0; --I) {
+            const int32_t Far[] = {-2000000000, -70000000, 90000000, 2100000000};
+            M.M(Far[G() % 4], In(H, 10)).L(In(W, 10), In(H, 10)).L(Far[G() % 4], Far[G() % 4]).Close();
+        }
+        break;
+    }
+    return M.Done();
+}
+
+TEST(DrawPath, FillMatchesReferenceOnLargeShapes)
+{
+    std::mt19937 G(8086);
+    const TScene Scenes[] = {TScene::Blobs,  TScene::Letters,  TScene::Slivers, TScene::Coincident,
+                             TScene::Crowd,  TScene::Crossing, TScene::Huge};
+    int Drawn = 0;
+    for (int Case = 0; Case < 84; ++Case) {
+        const TScene Scene = Scenes[Case % 7];
+        const int32_t W = 40 + int32_t(G() % 220), H = 17 + int32_t(G() % 100); // odd widths too
+        const int Bits = G() % 2 ? 8 : 24;
+        const bool Aa = Case % 12 != 5;
+        const int32_t Left = int32_t(G() % 21) - 10, Top = int32_t(G() % 21) - 10;
+        const double Tol = (G() % 4 + 1) * 0.5;
+        const uint32_t Color = G() & 0xFFFFFF;
+        TrecPath Path = SceneOf(Scene, G, W, H);
+        RecPathOffset(Path, Left, Top);
+        TPic P(Bits, W, H, Left, Top, uint8_t(G()));
+        const int K = Aa ? 4 : 0;
+        const std::vector<uint8_t> Expect = RefScan(P, K, Color, RefFillSegs(Path, Left, Top, K, Tol), Scene == TScene::Huge);
+        Drawn += Expect != P.Bytes();
+        ASSERT_EQ(Fill(P, Path, Color, Aa, Tol), 0);
+        ASSERT_TRUE(P.Bytes() == Expect) << "case " << Case << " scene " << int(Scene);
+    }
+    EXPECT_GT(Drawn, 70);
+}
+
 TEST(DrawPath, HugeCoordinatesDoNotWrap)
 {
     // Near the int32 limits the coordinates overflow 32 bits once scaled by 16.
@@ -673,6 +805,26 @@ TEST(DrawPathStroke, MatchesReferenceOfItsOutlineOnRandomPaths)
         TPic P(Bits, W, H, Left, Top, uint8_t(G()));
         const std::vector<uint8_t> Expect = RefScan(P, 4, PenDataColor(Pn), OutlineSegs(O));
         ASSERT_EQ(Stroke(P, Path, Pn, Tol), 0) << "case " << Case;
+        ASSERT_TRUE(P.Bytes() == Expect) << "case " << Case;
+    }
+}
+
+TEST(DrawPathStroke, MatchesReferenceOfItsOutlineOnLargeShapes)
+{
+    // Wide pens on tall outlines: many overlapping polygons on every row.
+    std::mt19937 G(6502);
+    const TScene Scenes[] = {TScene::Blobs, TScene::Letters, TScene::Slivers, TScene::Crossing};
+    for (int Case = 0; Case < 24; ++Case) {
+        const int32_t W = 40 + int32_t(G() % 200), H = 17 + int32_t(G() % 90);
+        const int32_t Left = int32_t(G() % 11) - 5, Top = int32_t(G() % 11) - 5;
+        TrecPath Path = SceneOf(Scenes[Case % 4], G, W, H);
+        RecPathOffset(Path, Left, Top);
+        const TrecPenData Pn = Pen(1 + int32_t(G() % 12), Case % 3 == 0 ? 0x2100 : 0, G() & 0xFFFFFF);
+        TStrokeOutline O;
+        MakeStrokeOutline(Path, Pn, 16, 2.0, Left, Top, O);
+        TPic P(Case % 2 ? 8 : 24, W, H, Left, Top, uint8_t(G()));
+        const std::vector<uint8_t> Expect = RefScan(P, 4, PenDataColor(Pn), OutlineSegs(O));
+        ASSERT_EQ(Stroke(P, Path, Pn, 2.0), 0) << "case " << Case;
         ASSERT_TRUE(P.Bytes() == Expect) << "case " << Case;
     }
 }
