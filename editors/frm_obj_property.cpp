@@ -185,6 +185,7 @@ void TfrmObjProperty::FormCreate()
         if (FBoundText)
             ItemsEdited();
     };
+    BindTextPage();
 }
 
 void TfrmObjProperty::KeepTextCaret()
