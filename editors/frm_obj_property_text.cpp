@@ -185,6 +185,11 @@ void TfrmObjProperty::BindTextPage()
     connect(btnRefFont, &QPushButton::clicked, this, [this] { btnRefFontClick(); });
     if (!FRichEditTav)
         return;
+    // The zoom only scales what the edit shows, never the stored sizes.
+    connect(cmbZoom, &QComboBox::currentIndexChanged, this, [this](int Index) {
+        if (FiUpdating == 0 && Index >= 0 && FRichEditTav)
+            FRichEditTav->SetZoom((Index + 1) * 10);
+    });
     FRichEditTav->OnSelectionChange = [this] { RichEditSelectionChange(); };
     FRichEditTav->OnImeEdit = [this] {
         if (FBoundText)

@@ -59,6 +59,11 @@ public:
         History().Undo();
         EXPECT_EQ(Stream(T), Before) << Caption;
     }
+    static void Commit(TfrmObjProperty& F, TEditTrackBarWex* Edit, const char* Text)
+    {
+        Edit->setText(Text);
+        F.EdtFontClick(Edit);
+    }
     void Key(int K, Qt::KeyboardModifiers Mods = Qt::NoModifier, const QString& Text = QString())
     {
         QKeyEvent E(QEvent::KeyPress, K, Mods, Text);
@@ -126,30 +131,17 @@ TEST_F(FrmObjPropertyText, StyleChangesOverMixedSelectionsAreOneCommandEach)
         std::function<void(TfrmObjProperty&)> Change;
         std::function<bool(const TrecCharAttr&)> Took;
     } const Cases[] = {
-        {"文字サイズの設定",
-         [](TfrmObjProperty& F) {
-             F.edtSize->setText("30");
-             F.EdtFontClick(F.edtSize);
-         },
+        {"文字サイズの設定", [](TfrmObjProperty& F) { Commit(F, F.edtSize, "30"); },
          [](const TrecCharAttr& A) { return A.Size == 30; }},
-        {"縦位置の設定",
-         [](TfrmObjProperty& F) {
-             F.edtBase->setText("-6");
-             F.EdtFontClick(F.edtBase);
-         },
+        {"縦位置の設定", [](TfrmObjProperty& F) { Commit(F, F.edtBase, "-6"); },
          [](const TrecCharAttr& A) { return A.Rise == -6; }},
-        {"字間の設定",
-         [](TfrmObjProperty& F) {
-             F.edtSpacing->setText("4");
-             F.EdtFontClick(F.edtSpacing);
-         },
+        {"字間の設定", [](TfrmObjProperty& F) { Commit(F, F.edtSpacing, "4"); },
          [](const TrecCharAttr& A) { return A.ExtraAdvance == 4; }},
         {"太字の設定／解除", [](TfrmObjProperty& F) { F.tbtnBold->trigger(); },
          [](const TrecCharAttr& A) { return A.Bold != 0; }},
         {"斜体の設定／解除", [](TfrmObjProperty& F) { F.tbtnItalic->trigger(); },
          [](const TrecCharAttr& A) { return A.Italic != 0; }},
-        {"フォント名の変更",
-         [](TfrmObjProperty& F) { F.cmbFace->setCurrentIndex(F.cmbFace->findText("DejaVu Sans Mono")); },
+        {"フォント名の変更", [](TfrmObjProperty& F) { F.cmbFace->setCurrentIndex(F.cmbFace->findText("DejaVu Sans Mono")); },
          [](const TrecCharAttr& A) { return CharAttrFaceName(A) == "DejaVu Sans Mono"; }},
     };
     for (const TCase& C : Cases) {
@@ -323,6 +315,18 @@ TEST_F(FrmObjPropertyText, TheFacePickerGetsTheSelectionAndSetsAnotherListedFace
     Panel.btnRefFont->click();
     Panel.PickFontName = [](std::string&, const std::string&) { return true; };
     Panel.btnRefFont->click();
+    EXPECT_EQ(Steps(), 0);
+}
+
+TEST_F(FrmObjPropertyText, TheZoomScalesTheEditOnly)
+{
+    TTextObj* T = AddText();
+    const auto Before = Stream(T);
+    Panel.cmbZoom->setCurrentIndex(4);
+    EXPECT_EQ(Binding().Zoom(), 50);
+    Panel.cmbZoom->setCurrentIndex(9);
+    EXPECT_EQ(Binding().Zoom(), 100);
+    EXPECT_EQ(Stream(T), Before);
     EXPECT_EQ(Steps(), 0);
 }
 
