@@ -83,9 +83,13 @@ TEST_F(FrmObjPropertyText, RuleSwitchGives36PixelsAndBackGivesOneEachOneUndo)
     EXPECT_EQ(Panel.edtLineSpacing->text(), "36");
     EXPECT_EQ(Panel.cmbUTLineSpacing->currentText(), "pixel");
     EXPECT_EQ(Panel.edtLineSpacing->Max(), 999);
+    Panel.KeepTextCaret();
     ExpectOneUndoableStep(T, Multiple, "行間の設定");
+    Panel.ReloadText(); // as the window does around a step: the page follows
+    EXPECT_EQ(Panel.cmbLineSpacingRule->currentIndex(), 0);
+    EXPECT_EQ(Panel.edtLineSpacing->text(), "1");
+    EXPECT_EQ(Panel.cmbUTLineSpacing->currentText(), "行");
 
-    Panel.SetParam({T}, &Link); // the page follows the undo
     Panel.cmbLineSpacingRule->setCurrentIndex(2);
     Panel.cmbUTLineSpacing->setCurrentIndex(3); // point: 36 pixels are 27 points
     EXPECT_EQ(P.SpacingUnit, 3);
