@@ -185,6 +185,7 @@ void TfrmObjProperty::FormCreate()
         if (FBoundText)
             ItemsEdited();
     };
+    BindTextPage();
 }
 
 void TfrmObjProperty::KeepTextCaret()
@@ -203,6 +204,9 @@ void TfrmObjProperty::ReloadText()
     const auto Size = static_cast<int32_t>(FBoundText->Text().size());
     Start = std::clamp(Start, 0, Size);
     FRichEditTav->SetSelection(Start, std::clamp(Length, 0, Size - Start));
+    // The step may have changed the paragraph too: the page shows it again.
+    TakeCopies();
+    LoadTextPage();
 }
 
 void TfrmObjProperty::BindRichEdit(TTextObj* Text)

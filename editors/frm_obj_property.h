@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -222,6 +223,25 @@ public:
     QLabel* lblTextPaintKind = nullptr;
     QTextEdit* RichEdit = nullptr;
     QPushButton* btnDefText = nullptr;
+    // The text page's handlers (frm_obj_property_text.cpp). The two font
+    // style buttons are the actions of ToolBarFontStyle.
+    QAction* tbtnBold = nullptr;
+    QAction* tbtnItalic = nullptr;
+    void LoadTextPage();
+    void RichEditSelectionChange();
+    void EdtFontClick(TCustomEditTrackBarWex* Edit);
+    void SetTextProperty(TCustomEditTrackBarWex* Edit);
+    void cmbUTChange(QComboBox* Combo);
+    void cmbLineSpacingRuleChange();
+    void cmbUTLineSpacingChange();
+    void tbtnFontClick(QAction* Button);
+    void cmbFaceChange();
+    void btnRefFontClick();
+    // The face picker: Face in and out, Sample the selected text; True when
+    // confirmed. Runs TFontNameDialog unless a test sets it.
+    std::function<bool(std::string& Face, const std::string& Sample)> PickFontName;
+    // A refused value; beeps unless a test sets it.
+    std::function<void()> OnTextBeep;
     // outline
     QLabel* lblOutlineKind = nullptr;
     TComboBoxWex* cmbOutline = nullptr;
@@ -251,6 +271,15 @@ private:
     TTextObj* FBoundText = nullptr;
     int32_t FiKeptStart = 0, FiKeptLength = 0;
     void BindRichEdit(TTextObj* Text);
+    // The text page's wiring and its state: the unit each length edit's
+    // value is in now, and the rich edit's key filter.
+    void BindTextPage();
+    int32_t& TextUnitOf(TCustomEditTrackBarWex* Edit);
+    void SetTextRanges(TCustomEditTrackBarWex* Edit, int32_t Unit);
+    void SetLineSpacingRanges(int32_t Rule, int32_t Unit);
+    std::vector<TTextObj*> TextTargets() const;
+    int32_t FiUnitSize = 0, FiUnitBase = 0, FiUnitSpacing = 0;
+    QObject* FTextKeys = nullptr;
     void FormCreate();
     void BuildGeneralPage();
     void BuildMacroPage();

@@ -258,8 +258,7 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
             // Only a single text object is edited character by character.
             BindRichEdit(FTargets.size() == 1 ? dynamic_cast<TTextObj*>(FTargets.front()) : nullptr);
             cmbTextPaintKind->setCurrentIndex(Text->PaintKind() <= 2 ? Text->PaintKind() : -1);
-            const TParagraphStyle& P = Text->ParagraphStyle();
-            edtLineSpacing->SetPosition(P.LineSpacing);
+            LoadTextPage();
             const bool OnPath = Text->LinkedPath() != nullptr;
             EnablePage(TabSheetOnPath, OnPath);
             if (OnPath)
