@@ -185,6 +185,7 @@ void TfrmObjProperty::FormCreate()
         if (FBoundText)
             ItemsEdited();
     };
+    BuildEditMenu();
 }
 
 void TfrmObjProperty::KeepTextCaret()
