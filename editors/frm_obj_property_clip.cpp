@@ -19,13 +19,32 @@
 #include <QPointer>
 #include <QTextEdit>
 
+#include <vector>
+
 namespace {
 
-// Ctrl down, the key down, the key up, Ctrl up, as typed.
-void SendKeys(QWidget* Target, int Key, bool Ctrl)
+// Ctrl down, the key down, the key up, Ctrl up, as typed. Keys sent by the
+// program pass the shortcut map too: the menu's items are off meanwhile, so
+// that the keys reach the control instead of their own item again.
+void SendKeys(const std::vector<QAction*>& Items, QWidget* Target, int Key, bool Ctrl)
 {
     if (!Target)
         return;
+    std::vector<std::pair<QPointer<QAction>, bool>> Was;
+    for (QAction* A : Items)
+        if (A) {
+            Was.emplace_back(A, A->isEnabled());
+            A->setEnabled(false);
+        }
+    struct TRestore {
+        std::vector<std::pair<QPointer<QAction>, bool>>& Was;
+        ~TRestore()
+        {
+            for (auto& [A, On] : Was)
+                if (A)
+                    A->setEnabled(On);
+        }
+    } Restore{Was};
     const Qt::KeyboardModifiers Mods = Ctrl ? Qt::ControlModifier : Qt::NoModifier;
     QString Text;
     if (Ctrl && Key >= Qt::Key_A && Key <= Qt::Key_Z)
@@ -72,6 +91,11 @@ protected:
 private:
     TfrmObjProperty& FForm;
 };
+
+std::vector<QAction*> EditItems(const TfrmObjProperty& F)
+{
+    return {F.mitemCtrlX, F.mitemCtrlC, F.mitemCtrlV, F.mitemCtrlA, F.mitemDel, F.mitemCtrlL};
+}
 
 bool InRichEdit(QWidget* Focus, QTextEdit* RichEdit)
 {
@@ -122,7 +146,7 @@ void TfrmObjProperty::mitemCtrlXClick()
 {
     QWidget* Focus = QApplication::focusWidget();
     if (!InRichEdit(Focus, RichEdit)) {
-        SendKeys(Focus, Qt::Key_X, true);
+        SendKeys(EditItems(*this), Focus, Qt::Key_X, true);
         return;
     }
     if (!FRichEditTav || !FRichEditTav->TextObj())
@@ -139,7 +163,7 @@ void TfrmObjProperty::mitemCtrlCClick()
 {
     QWidget* Focus = QApplication::focusWidget();
     if (!InRichEdit(Focus, RichEdit)) {
-        SendKeys(Focus, Qt::Key_C, true);
+        SendKeys(EditItems(*this), Focus, Qt::Key_C, true);
         return;
     }
     if (FRichEditTav)
@@ -150,7 +174,7 @@ void TfrmObjProperty::mitemCtrlVClick()
 {
     QWidget* Focus = QApplication::focusWidget();
     if (!InRichEdit(Focus, RichEdit)) {
-        SendKeys(Focus, Qt::Key_V, true);
+        SendKeys(EditItems(*this), Focus, Qt::Key_V, true);
         return;
     }
     PasteRichText();
@@ -177,12 +201,12 @@ void TfrmObjProperty::PasteRichText()
 
 void TfrmObjProperty::mitemCtrlAClick()
 {
-    SendKeys(QApplication::focusWidget(), Qt::Key_A, true);
+    SendKeys(EditItems(*this), QApplication::focusWidget(), Qt::Key_A, true);
 }
 
 void TfrmObjProperty::mitemDelClick()
 {
-    SendKeys(QApplication::focusWidget(), Qt::Key_Delete, false);
+    SendKeys(EditItems(*this), QApplication::focusWidget(), Qt::Key_Delete, false);
 }
 
 void TfrmObjProperty::mitemCtrlLClick()
