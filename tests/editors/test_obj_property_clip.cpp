@@ -14,6 +14,10 @@
 #include "model/document.h"
 #include "model/page.h"
 #include "model/page_views.h"
+#include "paint/fill_value.h"
+#include "raster/merge.h"
+#include "raster/rec_picture.h"
+#include "store/picture_store.h"
 #include "paint/macro_list.h"
 #include "paint/paint_function_table.h"
 #include "platform/message_box.h"
@@ -336,6 +340,55 @@ TEST_F(ClipPage, AStyleCarriesEveryMacroWithItsValues)
     EXPECT_EQ(MacroBytes(B->Macros()), MacroBytes(A->Macros()));
     EXPECT_EQ(Grid().ColCount(), 4);
     ExpectOnePasteStep(B, Before, "描画スタイルの貼り付け");
+}
+
+TEST_F(ClipPage, AStyleCarriesItsPicturesIntoAnotherDocument)
+{
+    TListRecPict& Store = *Doc.GetPictureStore();
+    TrecPicture Pic;
+    RecPictureCreate(Pic, TPoint{0, 0}, 4, 4, 24, false);
+    RecPictureFillColor(Pic, 0x00FF00);
+    const int32_t Handle = Store.AddPicture(-1, 0, 0, 0, TPoint{0, 0}, 4, 4, 0, Pic, "");
+    RecPictureClear(Pic);
+    TFillPictParam Param;
+    Param.iWidth = Param.iHeight = 4;
+    Param.iHandle = Handle;
+    const std::string Name = EffectWith(pkFill);
+    SetMacros(A, {Name});
+    Load(A);
+    const int Fill = RowOfKind(A, 0, pkFill);
+    P->SetQuickParam(1, Fill, "41" + FillPictParamToStr(Param));
+    P->sbtnStyleCopyClick();
+
+    // The other document: its store starts empty.
+    TOLEDocumentWex Doc2{nullptr, nullptr};
+    auto* Page2 = static_cast<TPage*>(Doc2.AddPage(NewPageTPage(Doc2.History())));
+    Page2->SetPageSize(200, 150);
+    TSilentFormDoc View2;
+    Page2->AddForm(&View2);
+    auto L = std::make_unique<TPolyLineObj>(Page2, -1);
+    L->SetPathRecord(MakePath({{10, 10, PT_MOVETO}, {90, 10, PT_LINETO}, {90, 90, PT_LINETO | PT_CLOSEFIGURE}}));
+    auto* B2 = static_cast<TPolyLineObj*>(Page2->RootGroup().AddChild(std::move(L), -1));
+    SetMacros(B2, {Name});
+    Link.PageOf = Page2;
+    Load(B2);
+    Doc2.History()->ClearHistory();
+    const std::string Before = MacroBytes(B2->Macros());
+    P->sbtnStylePasteClick();
+    std::string Value = Cell(1, Fill);
+    ASSERT_EQ(Value.substr(0, 2), "41");
+    TFillPictParam Pasted;
+    StrToFillPictParam(Value.substr(2), Pasted);
+    TListRecPictItem* Item = Doc2.GetPictureStore()->GetItemByHandle(Pasted.iHandle);
+    ASSERT_TRUE(Item) << "the picture joined the other document's store";
+    EXPECT_EQ(Doc2.History()->UndoCaption(), "描画スタイルの貼り付け");
+    Doc2.History()->Undo();
+    EXPECT_EQ(MacroBytes(B2->Macros()), Before);
+    EXPECT_FALSE(Doc2.GetPictureStore()->GetItemByHandle(Pasted.iHandle));
+    Page2->RemoveForm(&View2);
+    Link.Item = nullptr;
+    Link.PageOf = Page;
+    P->ClearGrid();
 }
 
 TEST_F(ClipPage, AStyleWithAMacroTheLibraryLacksIsNotCopied)
