@@ -244,4 +244,5 @@ private:
     void ContextMenuAt(const QPoint& Pos);
     void MoveFrom(int Col, int Row, int Step);
     int FPopupCol = -1, FPopupRow = -1;
+    int FLastLeftCol = 0;
 };

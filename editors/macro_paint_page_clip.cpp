@@ -136,6 +136,29 @@ void TMacroPaintPage::BuildClip()
     FMenuCopy->setIcon(sbtnMacroCopy->icon());
     FMenuPaste->setIcon(sbtnMacroPaste->icon());
 
+    // Only the value cells of rows a macro uses take the selection; moving
+    // it repaints the caption beside it too.
+    cgridMacroPaint->OnSelectCell = [this](QObject*, int Col, int Row, bool& CanSelect) {
+        const int Item = Col / 2;
+        CanSelect = FRebuilding > 0 ||
+                    (Col % 2 == 1 && Row >= 1 && Item < int(cgridMacroPaint->ItemRows.size()) &&
+                     Row <= cgridMacroPaint->ItemRows[size_t(Item)]);
+        if (CanSelect)
+            cgridMacroPaint->viewport()->update();
+    };
+    // A macro's caption and value columns scroll together: a step that
+    // ends on a value column goes on one more in the same direction.
+    cgridMacroPaint->OnTopLeftChanged = [this](QObject*) {
+        const int Left = cgridMacroPaint->LeftCol();
+        const int Last = FLastLeftCol;
+        FLastLeftCol = Left;
+        if (Left % 2 == 0 || std::abs(Left - Last) != 1)
+            return;
+        const int Next = Left > Last ? Left + 1 : Left - 1;
+        if (Next >= 0 && Next < cgridMacroPaint->ColCount())
+            cgridMacroPaint->SetLeftCol(Next);
+    };
+
     RvClipDetector = new TRvClipDetector(this);
     if (GuiRunning())
         RvClipDetector->SetOnClipChange([this](QObject*) {
@@ -460,9 +483,7 @@ void TMacroPaintPage::MoveFrom(int Col, int Row, int Step)
     const int Item = ((Col / 2 + Step) % Count + Count) % Count;
     const int Rows = Item < int(cgridMacroPaint->ItemRows.size()) ? cgridMacroPaint->ItemRows[size_t(Item)] : 0;
     const int To = 2 * Item + 1;
-    cgridMacroPaint->SetCol(To);
-    if (Rows > 0)
-        cgridMacroPaint->SetRow(std::clamp(Row, 1, Rows));
+    cgridMacroPaint->MoveToCell(To, Rows > 0 ? std::clamp(Row, 1, Rows) : cgridMacroPaint->Row());
     if (QWidget* Control = cgridMacroPaint->GetCellControl(To, cgridMacroPaint->Row())) {
         Control->setFocus(Qt::OtherFocusReason);
         if (auto* Edit = qobject_cast<QLineEdit*>(Control))

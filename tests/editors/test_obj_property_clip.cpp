@@ -470,6 +470,32 @@ TEST_F(ClipPage, ArrowsMoveBetweenMacrosAndWrap)
     EXPECT_EQ(Grid().Col(), 3) << "at the end of the text, Right moves on";
 }
 
+TEST_F(ClipPage, OnlyUsedValueCellsAreSelectedAndPairsScrollTogether)
+{
+    const std::string Color = EffectWith(pkColor), Pen = EffectWith(pkLineType);
+    SetMacros(A, {Color, Pen, Color, Pen});
+    Load(A);
+    ASSERT_NE(Grid().ItemRows[0], Grid().ItemRows[1]);
+    const int Short = Grid().ItemRows[0] < Grid().ItemRows[1] ? 0 : 1;
+    const int Long = 1 - Short;
+    Grid().MoveToCell(2 * Long + 1, 1);
+    ASSERT_EQ(Grid().Col(), 2 * Long + 1);
+    Grid().MoveToCell(2 * Long, 1);
+    EXPECT_EQ(Grid().Col(), 2 * Long + 1) << "a caption cell";
+    Grid().MoveToCell(2 * Short + 1, Grid().ItemRows[size_t(Long)]);
+    EXPECT_EQ(Grid().Col(), 2 * Long + 1) << "a row the macro does not use";
+
+    P->resize(260, 260);
+    QApplication::processEvents();
+    Grid().SetLeftCol(0);
+    Grid().SetLeftCol(1);
+    EXPECT_EQ(Grid().LeftCol(), 2);
+    Grid().SetLeftCol(3);
+    EXPECT_EQ(Grid().LeftCol(), 4);
+    Grid().SetLeftCol(3);
+    EXPECT_EQ(Grid().LeftCol(), 2);
+}
+
 TEST_F(ClipPage, RedrawSetsAHostedEditsTextIntoItsCell)
 {
     SetMacros(A, {EffectWith(pkColor)});
