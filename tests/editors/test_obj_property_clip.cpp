@@ -645,7 +645,7 @@ TEST_F(ClipPanel, ALongTextIsPastedOnlyWhenConfirmed)
 
     QGuiApplication::clipboard()->setText(QString(21, 'b'));
     Answer = IDNO;
-    Panel.mitemCtrlVClick();
+    QTest::keyClick(Panel.RichEdit, Qt::Key_V, Qt::ControlModifier);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0], "21文字のテキストを貼り付けようとしています。\r\n"
                         "処理に非常に時間がかかる場合があります。実行しますか？");
