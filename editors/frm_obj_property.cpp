@@ -186,6 +186,7 @@ void TfrmObjProperty::FormCreate()
             ItemsEdited();
     };
     BindTextPage();
+    BuildEditMenu();
 }
 
 void TfrmObjProperty::KeepTextCaret()

@@ -25,7 +25,9 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTextEdit;
 class QToolBar;
@@ -260,6 +262,25 @@ public:
     TEditTrackBarWex* edtWaveNumBtm = nullptr;
     TEditTrackBarWex* edtRadius = nullptr;
     TEditTrackBarWex* edtTextHeight = nullptr;
+    // --- the edit menu (frm_obj_property_clip.cpp): its shortcuts work on
+    // every page, wherever the page is shown, on the focused control.
+    QMenu* PopupMenuPageControl = nullptr;
+    QAction* mitemCtrlX = nullptr;
+    QAction* mitemCtrlC = nullptr;
+    QAction* mitemCtrlV = nullptr;
+    QAction* mitemCtrlA = nullptr;
+    QAction* mitemDel = nullptr;
+    QAction* mitemCtrlL = nullptr;
+    void mitemCtrlXClick();
+    void mitemCtrlCClick();
+    void mitemCtrlVClick();
+    void mitemCtrlAClick();
+    void mitemDelClick();
+    void mitemCtrlLClick();
+    // Pastes the clipboard's text into the rich edit as one command; a text
+    // of more than 20 characters asks first.
+    void PasteRichText();
+
     // path
     QLabel* lblTextStartPos = nullptr;
     TEditTrackBarWex* edtTextStartPos = nullptr;
@@ -281,6 +302,7 @@ private:
     int32_t FiUnitSize = 0, FiUnitBase = 0, FiUnitSpacing = 0;
     QObject* FTextKeys = nullptr;
     void FormCreate();
+    void BuildEditMenu();
     void BuildGeneralPage();
     void BuildMacroPage();
     void BuildShapePage();

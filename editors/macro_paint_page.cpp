@@ -334,8 +334,7 @@ TMacroPaintPage::TMacroPaintPage(TMacroPageLink& Link, QWidget* Parent) : QWidge
     cgridMacroPaint->OnMouseUp = [this](QObject*, Qt::MouseButton Button, TShiftState, int X, int Y) {
         HeaderMouseUp(Button, X, Y);
     };
-    connect(cgridMacroPaint, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& P) { pMenuMacro->popup(cgridMacroPaint->mapToGlobal(P)); });
+    connect(cgridMacroPaint, &QWidget::customContextMenuRequested, this, [this](const QPoint& P) { ContextMenuAt(P); });
     cgridMacroPaint->installEventFilter(this);
 
     Style = new TStyle(this);
@@ -346,6 +345,7 @@ TMacroPaintPage::TMacroPaintPage(TMacroPageLink& Link, QWidget* Parent) : QWidge
     Style->OnDrawCell = &TMacroPaintPage::StyleDrawCell;
     Style->OnDrawCellLate = &TMacroPaintPage::StyleDrawCellLate;
     SetStyleFolders(std::string(), std::string());
+    BuildClip();
     UpdateMacroButtons();
 }
 
@@ -380,11 +380,6 @@ void TMacroPaintPage::BuildButtons()
     btnStyleLoad = Push("btnStyleLoad", "読込", "スタイル集から読込む", 5000208);
     sbtnStyleCopy = Tool("sbtnStyleCopy", "SC", "スタイルをコピー", 5000209);
     sbtnStylePaste = Tool("sbtnStylePaste", "SP", "スタイルを貼り付け", 5000210);
-    // The value clipboard comes with the panel's menus.
-    sbtnMacroCopy->setEnabled(false);
-    sbtnMacroPaste->setEnabled(false);
-    sbtnStyleCopy->setEnabled(false);
-    sbtnStylePaste->setEnabled(false);
 
     connect(sbtnPaintMacroAdd, &QToolButton::clicked, this, [this] { MacroAddClick(); });
     connect(sbtnMacroDel, &QToolButton::clicked, this, [this] { MacroDelClick(); });
@@ -747,6 +742,7 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
     }
     Control->setObjectName(QString("cell_%1_%2").arg(Col).arg(Row));
     cgridMacroPaint->Ctrls().Add(Col, Row, Control, QString());
+    WatchCellControl(Control);
     RepaintCellControl(Col, Row);
 }
 
@@ -881,6 +877,8 @@ void TMacroPaintPage::resizeEvent(QResizeEvent* Event)
 
 bool TMacroPaintPage::eventFilter(QObject* Watched, QEvent* Event)
 {
+    if (Watched != cgridMacroPaint && CellControlEvent(Watched, Event))
+        return true;
     // Up and Down belong to the grid, not to the dialog's focus chain.
     if (Watched == cgridMacroPaint && Event->type() == QEvent::ShortcutOverride) {
         auto* Key = static_cast<QKeyEvent*>(Event);
@@ -1296,6 +1294,9 @@ void TMacroPaintPage::UpdateMacroButtons()
     sbtnMacroRight->setEnabled(Loaded && I >= 0 && 2 * I < Cols - 2);
     btnStyleAdd->setEnabled(Loaded && Cols > 0);
     btnStyleLoad->setEnabled(Loaded);
+    sbtnMacroCopy->setEnabled(Loaded && I >= 0);
+    sbtnStyleCopy->setEnabled(Loaded && Cols > 0);
+    UpdateClipButtons();
     FMenuAdd->setEnabled(sbtnPaintMacroAdd->isEnabled());
     FMenuDel->setEnabled(sbtnMacroDel->isEnabled());
     FMenuLeft->setEnabled(sbtnMacroLeft->isEnabled());

@@ -42,6 +42,8 @@ class TMemIniFile;
 class TObject;
 class TStream;
 class TStyle;
+class TRvClipDetector;
+class QKeyEvent;
 
 // The limits of a number cell as the custom range text of a parameter gives
 // them: "min,max,barmin,barmax,linesize,pagesize,precision,style" where the
@@ -142,6 +144,34 @@ public:
     QMenu* pMenuMacro;
     TStyle* Style;
 
+    // --- the value clipboard (macro_paint_page_clip.cpp)
+    // A value cell's colour, fill, pen or light set on the clipboard in its
+    // own format, and back into the cell as one command.
+    bool CanCopyValue(int Col, int Row) const;
+    bool CanPasteValue(int Col, int Row) const;
+    void ValueCopy(int Col, int Row);
+    void ValuePaste(int Col, int Row);
+    // The value-button menu at Global for the cell (Col, Row).
+    void PopupValueMenu(int Col, int Row, const QPoint& Global);
+    void MacroCopyClick();
+    void MacroPasteClick();
+    void sbtnStyleCopyClick();
+    void sbtnStylePasteClick();
+    // The paste buttons follow what the clipboard can be pasted as.
+    void UpdateClipButtons();
+    // To the value column of the macro Step away (wrapping at the ends).
+    void MoveToMacro(int Step);
+    // Control an edit hosted in the grid: its text is set into its cell
+    // (as Enter does); false for any other control.
+    bool SetHostedEditText(QWidget* Control);
+    // Each macro again from its library definition with the same values set
+    // by caption; EUserError for a name the library lacks.
+    static std::unique_ptr<TMacros> MacrosDuplicateForClipBoard(const TMacros& Macros);
+    QMenu* pMenuBtn = nullptr;
+    QAction* mitemBtnCopy = nullptr;
+    QAction* mitemBtnPaste = nullptr;
+    TRvClipDetector* RvClipDetector = nullptr;
+
     // The macros of the property object; nil without one.
     TMacros* BufMacros() const;
     // The selected macro (the grid's selected item), -1 for none.
@@ -206,4 +236,13 @@ private:
     };
     std::unique_ptr<TLiveSnapshot> FLive;
     void TakeLiveSnapshot();
+    // macro_paint_page_clip.cpp
+    void BuildClip();
+    void WatchCellControl(QWidget* Control);
+    bool CellControlEvent(QObject* Watched, QEvent* Event);
+    bool FindCellOf(QObject* Watched, int& Col, int& Row) const;
+    void ContextMenuAt(const QPoint& Pos);
+    void MoveFrom(int Col, int Row, int Step);
+    int FPopupCol = -1, FPopupRow = -1;
+    int FLastLeftCol = 0;
 };

@@ -1,0 +1,216 @@
+// The panel's edit menu: cut, copy and paste (and the hidden select-all,
+// delete and redraw items) on whatever control has the focus, on every page
+// wherever the page is shown. The text page's rich edit gets the panel's own
+// cut and paste; any other control gets the keystrokes.
+#include "editors/frm_obj_property.h"
+
+#include "editors/macro_paint_page.h"
+#include "editors/rich_edit_tav.h"
+#include "model/text_object.h"
+#include "platform/message_box.h"
+#include "ui/page_control_wex.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
+#include <QTextEdit>
+
+#include <vector>
+
+namespace {
+
+// Ctrl down, the key down, the key up, Ctrl up, as typed. Keys sent by the
+// program pass the shortcut map too: the menu's items are off meanwhile, so
+// that the keys reach the control instead of their own item again.
+void SendKeys(const std::vector<QAction*>& Items, QWidget* Target, int Key, bool Ctrl)
+{
+    if (!Target)
+        return;
+    std::vector<std::pair<QPointer<QAction>, bool>> Was;
+    for (QAction* A : Items)
+        if (A) {
+            Was.emplace_back(A, A->isEnabled());
+            A->setEnabled(false);
+        }
+    struct TRestore {
+        std::vector<std::pair<QPointer<QAction>, bool>>& Was;
+        ~TRestore()
+        {
+            for (auto& [A, On] : Was)
+                if (A)
+                    A->setEnabled(On);
+        }
+    } Restore{Was};
+    const Qt::KeyboardModifiers Mods = Ctrl ? Qt::ControlModifier : Qt::NoModifier;
+    QString Text;
+    if (Ctrl && Key >= Qt::Key_A && Key <= Qt::Key_Z)
+        Text = QChar(Key - Qt::Key_A + 1);
+    else if (Key == Qt::Key_Delete)
+        Text = QChar(0x7F);
+    QPointer<QWidget> Guard(Target);
+    auto Send = [&](QEvent::Type Type, int K, Qt::KeyboardModifiers M, const QString& T) {
+        if (!Guard)
+            return;
+        QKeyEvent E(Type, K, M, T);
+        QApplication::sendEvent(Guard.data(), &E);
+    };
+    if (Ctrl)
+        Send(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, QString());
+    Send(QEvent::KeyPress, Key, Mods, Text);
+    Send(QEvent::KeyRelease, Key, Mods, Text);
+    if (Ctrl)
+        Send(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString());
+}
+
+// The rich edit's cut, copy and paste keys go to the panel's items: the
+// rich edit is a text control, so the menu's shortcuts never see them.
+class TRichEditKeys : public QObject {
+public:
+    TRichEditKeys(TfrmObjProperty& Form, QObject* Parent) : QObject(Parent), FForm(Form) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() != QEvent::KeyPress)
+            return false;
+        auto* Key = static_cast<QKeyEvent*>(Event);
+        QAction* Item = Key->matches(QKeySequence::Cut)     ? FForm.mitemCtrlX
+                        : Key->matches(QKeySequence::Copy)  ? FForm.mitemCtrlC
+                        : Key->matches(QKeySequence::Paste) ? FForm.mitemCtrlV
+                                                            : nullptr;
+        if (!Item)
+            return false;
+        Item->trigger();
+        return true;
+    }
+
+private:
+    TfrmObjProperty& FForm;
+};
+
+std::vector<QAction*> EditItems(const TfrmObjProperty& F)
+{
+    return {F.mitemCtrlX, F.mitemCtrlC, F.mitemCtrlV, F.mitemCtrlA, F.mitemDel, F.mitemCtrlL};
+}
+
+bool InRichEdit(QWidget* Focus, QTextEdit* RichEdit)
+{
+    return Focus && RichEdit && (Focus == RichEdit || RichEdit->isAncestorOf(Focus));
+}
+
+} // namespace
+
+void TfrmObjProperty::BuildEditMenu()
+{
+    PopupMenuPageControl = new QMenu(this);
+    PopupMenuPageControl->setObjectName("PopupMenuPageControl");
+    auto Item = [this](const char* Name, const char* Caption, const QKeySequence& Keys, bool InMenu,
+                       void (TfrmObjProperty::*Click)()) {
+        auto* A = new QAction(QString::fromUtf8(Caption), this);
+        A->setObjectName(Name);
+        A->setShortcut(Keys);
+        // Whichever window shows a page, the keys work while its focus is
+        // inside that page.
+        A->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(A, &QAction::triggered, this, [this, Click] { (this->*Click)(); });
+        for (QWidget* Page : FTabSheets)
+            Page->addAction(A);
+        // The hidden items are kept out of the menu, not made invisible: an
+        // invisible action's shortcut does nothing.
+        if (InMenu)
+            PopupMenuPageControl->addAction(A);
+        return A;
+    };
+    mitemCtrlX = Item("mitemCtrlX", "切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X), true,
+                      &TfrmObjProperty::mitemCtrlXClick);
+    mitemCtrlC = Item("mitemCtrlC", "ｺﾋﾟｰ(&C)", QKeySequence(Qt::CTRL | Qt::Key_C), true,
+                      &TfrmObjProperty::mitemCtrlCClick);
+    mitemCtrlV = Item("mitemCtrlV", "貼り付け(&P)", QKeySequence(Qt::CTRL | Qt::Key_V), true,
+                      &TfrmObjProperty::mitemCtrlVClick);
+    mitemCtrlA = Item("mitemCtrlA", "全て選択(&A)", QKeySequence(Qt::CTRL | Qt::Key_A), false,
+                      &TfrmObjProperty::mitemCtrlAClick);
+    mitemDel = Item("mitemDel", "削除(&D)", QKeySequence(Qt::Key_Delete), false, &TfrmObjProperty::mitemDelClick);
+    mitemCtrlL = Item("mitemCtrlL", "再描画(&L)", QKeySequence(Qt::CTRL | Qt::Key_L), false,
+                      &TfrmObjProperty::mitemCtrlLClick);
+    if (PageControlWex)
+        PageControlWex->SetPopupMenu(PopupMenuPageControl);
+    if (RichEdit)
+        RichEdit->installEventFilter(new TRichEditKeys(*this, RichEdit));
+}
+
+void TfrmObjProperty::mitemCtrlXClick()
+{
+    QWidget* Focus = QApplication::focusWidget();
+    if (!InRichEdit(Focus, RichEdit)) {
+        SendKeys(EditItems(*this), Focus, Qt::Key_X, true);
+        return;
+    }
+    if (!FRichEditTav || !FRichEditTav->TextObj())
+        return;
+    int32_t Start = 0, Length = 0;
+    FRichEditTav->GetSelection(Start, Length);
+    if (Length <= 0)
+        return;
+    FRichEditTav->CopyToClipboard();
+    FRichEditTav->RunCommand("１文字削除", [this] { FRichEditTav->DeleteSelection(); });
+}
+
+void TfrmObjProperty::mitemCtrlCClick()
+{
+    QWidget* Focus = QApplication::focusWidget();
+    if (!InRichEdit(Focus, RichEdit)) {
+        SendKeys(EditItems(*this), Focus, Qt::Key_C, true);
+        return;
+    }
+    if (FRichEditTav)
+        FRichEditTav->CopyToClipboard();
+}
+
+void TfrmObjProperty::mitemCtrlVClick()
+{
+    QWidget* Focus = QApplication::focusWidget();
+    if (!InRichEdit(Focus, RichEdit)) {
+        SendKeys(EditItems(*this), Focus, Qt::Key_V, true);
+        return;
+    }
+    PasteRichText();
+}
+
+void TfrmObjProperty::PasteRichText()
+{
+    if (!FRichEditTav || !FRichEditTav->TextObj())
+        return;
+    const QMimeData* Mime = QGuiApplication::clipboard()->mimeData();
+    if (Mime && Mime->hasText()) {
+        // Each character is a command's worth of glyph work: a long text
+        // can take a while.
+        const qsizetype Count = Mime->text().size();
+        if (Count > 20 &&
+            MessageBox(DialogOwner(),
+                       std::to_string(Count) + "文字のテキストを貼り付けようとしています。\r\n" +
+                           "処理に非常に時間がかかる場合があります。実行しますか？",
+                       "確認", MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+    }
+    FRichEditTav->RunCommand("貼り付け", [this] { FRichEditTav->PasteFromClipboard(); });
+}
+
+void TfrmObjProperty::mitemCtrlAClick()
+{
+    SendKeys(EditItems(*this), QApplication::focusWidget(), Qt::Key_A, true);
+}
+
+void TfrmObjProperty::mitemDelClick()
+{
+    SendKeys(EditItems(*this), QApplication::focusWidget(), Qt::Key_Delete, false);
+}
+
+void TfrmObjProperty::mitemCtrlLClick()
+{
+    if (MacroPage)
+        MacroPage->SetHostedEditText(QApplication::focusWidget());
+}

@@ -1,0 +1,659 @@
+// The property panel's value clipboard, edit menu and macro keys: values,
+// macros and styles through the real clipboard between the cells of two
+// objects, one undo step per paste, the paste buttons, the menu's shortcuts
+// on each page and the arrow keys of the macro grid.
+#include "editors/macro_paint_page.h"
+#include "panel_test_support.h"
+
+#include "model/object_test_support.h"
+
+#include "editors/macro_page_link.h"
+#include "editors/rich_edit_tav.h"
+#include "foundation/streams.h"
+#include "foundation/user_error.h"
+#include "model/document.h"
+#include "model/page.h"
+#include "model/page_views.h"
+#include "paint/fill_value.h"
+#include "raster/merge.h"
+#include "raster/rec_picture.h"
+#include "store/picture_store.h"
+#include "paint/macro_list.h"
+#include "paint/paint_function_table.h"
+#include "platform/message_box.h"
+#include "platform/qt/clipboard.h"
+#include "store/history.h"
+#include "ui/ctrl_grid_tav.h"
+#include "ui/edit_track_bar_wex.h"
+#include "ui/ole2_color.h"
+#include "ui/ole2_gradation.h"
+#include "ui/ole2_light.h"
+#include "ui/ole2_mac_paint.h"
+#include "ui/ole2_pen.h"
+#include "ui/ole_qt_bridge.h"
+#include "ui/panel_button.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class TLink : public TMacroPageLink {
+public:
+    TDrawItem* DrawItem() const override { return Item; }
+    TDrawItem* DrawItemBuf() const override { return Buf; }
+    TPage* Page() const override { return PageOf; }
+    bool Updating() const override { return false; }
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void ItemsEdited() override {}
+    void ItemsChangedLive() override {}
+    void SetHandlesHidden(bool) override {}
+    QWidget* DialogOwner() const override { return nullptr; }
+    TDrawItem* Item = nullptr;
+    TDrawItem* Buf = nullptr;
+    TPage* PageOf = nullptr;
+};
+
+int32_t KindOf(const TMacro& Macro, const std::string& Caption)
+{
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+        const TMacroLine& Line = Macro.Line(L);
+        const int32_t F = FindPaintFunction(Table, Line.FunctionName);
+        for (size_t P = 0; P < Line.Params.size(); ++P)
+            if (F >= 0 && Line.Params[P].Caption.value_or("") == Caption && int32_t(P) < Table[F].ParamCount)
+                return Table[F].Params[P].Kind;
+    }
+    return -1;
+}
+
+std::string MacroBytes(const TMacros& Macros)
+{
+    TMemoryStream S;
+    Macros.WriteToStream(S);
+    return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
+}
+
+struct ClipPage : ::testing::Test {
+    TRealObjectTypes Types;
+    TInstalledDefaults Defaults;
+    TCatalogueLibraries Catalogue;
+    TOLEDocumentWex Doc{nullptr, nullptr};
+    TPage* Page = nullptr;
+    TSilentFormDoc View;
+    TPolyLineObj* A = nullptr;
+    TPolyLineObj* B = nullptr;
+    std::unique_ptr<TPolyLineObj> Buf;
+    TLink Link;
+    std::unique_ptr<TMacroPaintPage> P;
+
+    TPolyLineObj* AddLine()
+    {
+        auto L = std::make_unique<TPolyLineObj>(Page, -1);
+        L->SetPathRecord(MakePath({{40, 30, PT_MOVETO}, {160, 30, PT_LINETO}, {160, 120, PT_LINETO},
+                                   {40, 120, PT_LINETO | PT_CLOSEFIGURE}}));
+        L->SetFillPath(1);
+        return static_cast<TPolyLineObj*>(Page->RootGroup().AddChild(std::move(L), -1));
+    }
+    void SetUp() override
+    {
+        Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+        Page->SetPageSize(200, 150);
+        Page->AddForm(&View);
+        A = AddLine();
+        B = AddLine();
+        Buf = std::make_unique<TPolyLineObj>(nullptr, -1);
+        Link.Buf = Buf.get();
+        Link.PageOf = Page;
+        P = std::make_unique<TMacroPaintPage>(Link);
+        P->SetStyleFolders(Defaults.Folders.DataDir(), std::string());
+        P->resize(640, 260);
+        P->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(P.get()));
+        QGuiApplication::clipboard()->clear();
+    }
+    void TearDown() override
+    {
+        P.reset();
+        Page->RemoveForm(&View);
+    }
+    static void SetMacros(TPolyLineObj* O, const std::vector<std::string>& Names)
+    {
+        O->Macros().Clear();
+        for (const std::string& N : Names)
+            O->Macros().Add(TTestMacroLibrary::Get(N));
+        O->Refresh();
+    }
+    void Load(TPolyLineObj* O)
+    {
+        Link.Item = O;
+        Buf->Macros().Assign(&O->Macros());
+        P->SetCgridQuickParam();
+        Doc.History()->ClearHistory();
+        Doc.SetModified(false);
+    }
+    TCtrlGridTav& Grid() { return *P->cgridMacroPaint; }
+    // The first row of macro Item whose parameter is of Kind; -1 for none.
+    int RowOfKind(const TPolyLineObj* O, int Item, int32_t Kind)
+    {
+        for (int R = 1; R <= Grid().ItemRows[size_t(Item)]; ++R)
+            if (KindOf(*O->Macros().GetMacro(Item), P->RowCaption(Item, R)) == Kind)
+                return R;
+        return -1;
+    }
+    // A catalogue effect with a row of Kind.
+    std::string EffectWith(int32_t Kind)
+    {
+        for (const std::string& Name : TCatalogueLibraries::Effects()) {
+            auto M = TTestMacroLibrary::Get(Name);
+            for (int32_t L = 0; L < M->LineCount(); ++L)
+                for (const TMacroParam& Q : M->Line(L).Params) {
+                    const std::string C = Q.Caption.value_or("");
+                    if (!C.empty() && C[0] != '*' && KindOf(*M, C) == Kind)
+                        return Name;
+                }
+        }
+        return {};
+    }
+    std::string Cell(int Col, int Row) { return Grid().Cells(Col, Row).toStdString(); }
+    // Pastes into (Col, Row) of the loaded object: one command, undone to the
+    // exact macros before.
+    void ExpectOnePasteStep(TPolyLineObj* O, const std::string& Before, const std::string& Caption)
+    {
+        THistoryCommand& H = *Doc.History();
+        EXPECT_EQ(H.UndoCaption(), Caption);
+        EXPECT_TRUE(Doc.Modified());
+        H.Undo();
+        EXPECT_FALSE(H.CanUndo());
+        EXPECT_EQ(MacroBytes(O->Macros()), Before);
+    }
+};
+
+struct TValueCase {
+    int32_t Kind;
+    std::string Source; // "" keeps the macro's own value
+    bool (*OnClipboard)();
+};
+
+bool HasPen()
+{
+    return IsClipboardFormatAvailable(CFTavroPen());
+}
+
+TEST_F(ClipPage, EachValueKindGoesFromACellOfOneObjectToAnother)
+{
+    const TValueCase Cases[] = {{pkColor, "255", &ClipboardHasColor},
+                                {pkFill, "100FF00", &ClipboardHasColor},
+                                {pkLineType, "7,0,1.00", &HasPen},
+                                {pkLights, "", &ClipboardHasLight}};
+    for (const TValueCase& C : Cases) {
+        SCOPED_TRACE(C.Kind);
+        const std::string Name = EffectWith(C.Kind);
+        ASSERT_FALSE(Name.empty());
+        SetMacros(A, {Name});
+        SetMacros(B, {Name});
+        Load(A);
+        const int Row = RowOfKind(A, 0, C.Kind);
+        ASSERT_GT(Row, 0);
+        std::string Source = C.Source;
+        if (Source.empty()) {
+            // A light set that differs from the object's: the first light's
+            // strength changed.
+            Source = Cell(1, Row);
+            const size_t Comma = Source.find(',');
+            ASSERT_NE(Comma, std::string::npos) << Source;
+            Source = "73" + Source.substr(Comma);
+        }
+        P->SetQuickParam(1, Row, Source);
+        ASSERT_EQ(Cell(1, Row), Source);
+        EXPECT_TRUE(P->CanCopyValue(1, Row));
+        P->ValueCopy(1, Row);
+        EXPECT_TRUE(C.OnClipboard());
+
+        Load(B);
+        const std::string Before = MacroBytes(B->Macros());
+        ASSERT_NE(Cell(1, Row), Source);
+        EXPECT_TRUE(P->CanPasteValue(1, Row));
+        P->ValuePaste(1, Row);
+        EXPECT_EQ(Cell(1, Row), Source);
+        EXPECT_EQ(MacroBytes(Buf->Macros()), MacroBytes(B->Macros()));
+        ExpectOnePasteStep(B, Before, "プロパティの設定");
+    }
+}
+
+TEST_F(ClipPage, FillsBetweenColoursAndGradations)
+{
+    const std::string Name = EffectWith(pkFill);
+    SetMacros(A, {Name});
+    Load(A);
+    const int Fill = RowOfKind(A, 0, pkFill);
+    ASSERT_GT(Fill, 0);
+    // A colour fill onto a colour button gives the same colour.
+    P->SetQuickParam(1, Fill, "100FF00");
+    P->ValueCopy(1, Fill);
+    const std::string ColorMacro = EffectWith(pkColor);
+    SetMacros(B, {ColorMacro});
+    Load(B);
+    const int ColorRow = RowOfKind(B, 0, pkColor);
+    P->ValuePaste(1, ColorRow);
+    EXPECT_EQ(Cell(1, ColorRow), std::to_string(0x00FF00));
+
+    // A gradation onto a gradation keeps that fill's kind digit; onto a
+    // colour fill it is "20" and the text.
+    OleSetClipboard(MakeCom<TDataObjectGradation>(std::string(GradationClipboardHeader) + "10,1").Get());
+    SetMacros(B, {Name});
+    Load(B);
+    P->SetQuickParam(1, Fill, "230,5");
+    P->ValuePaste(1, Fill);
+    EXPECT_EQ(Cell(1, Fill), "2310,1");
+    P->SetQuickParam(1, Fill, "1FFFFFF");
+    Doc.History()->ClearHistory();
+    P->ValuePaste(1, Fill);
+    EXPECT_EQ(Cell(1, Fill), "2010,1");
+    EXPECT_EQ(Doc.History()->UndoCaption(), "プロパティの設定");
+
+    // Copying a gradation fill puts the gradation with its header.
+    P->ValueCopy(1, Fill);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), std::string(GradationClipboardHeader) + "10,1");
+    // A fill of another kind cannot be copied; copying empties the clipboard.
+    P->SetQuickParam(1, Fill, "5");
+    EXPECT_FALSE(P->CanCopyValue(1, Fill));
+    P->ValueCopy(1, Fill);
+    EXPECT_FALSE(ClipboardHasGradation());
+}
+
+TEST_F(ClipPage, AnEmptyOrForeignClipboardPastesNothing)
+{
+    SetMacros(A, {EffectWith(pkColor)});
+    Load(A);
+    const int Row = RowOfKind(A, 0, pkColor);
+    const std::string Before = Cell(1, Row);
+    QGuiApplication::clipboard()->setText("no colour");
+    EXPECT_FALSE(P->CanPasteValue(1, Row));
+    P->ValuePaste(1, Row);
+    P->MacroPasteClick();
+    P->sbtnStylePasteClick();
+    EXPECT_EQ(Cell(1, Row), Before);
+    EXPECT_FALSE(Doc.History()->CanUndo());
+    EXPECT_FALSE(Doc.Modified());
+}
+
+TEST_F(ClipPage, AMacroIsCopiedAndPastedIntoAnotherObject)
+{
+    const std::string Color = EffectWith(pkColor), Pen = EffectWith(pkLineType);
+    SetMacros(A, {Color, Pen});
+    SetMacros(B, {Color});
+    Load(A);
+    const int Row = RowOfKind(A, 1, pkLineType);
+    P->SetQuickParam(3, Row, "9,0,1.00");
+    // Nothing selected: nothing copied.
+    QGuiApplication::clipboard()->setText("before");
+    EXPECT_FALSE(P->sbtnMacroCopy->isEnabled());
+    P->MacroCopyClick();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    EXPECT_FALSE(P->sbtnMacroPaste->isEnabled());
+
+    Grid().SetItemIndex(1);
+    P->UpdateMacroButtons();
+    EXPECT_TRUE(P->sbtnMacroCopy->isEnabled());
+    P->sbtnMacroCopy->click();
+    EXPECT_TRUE(ClipboardHasPaintMacro());
+    EXPECT_TRUE(P->sbtnMacroPaste->isEnabled()) << "the watcher enables the paste button";
+
+    Load(B);
+    const std::string Before = MacroBytes(B->Macros());
+    P->sbtnMacroPaste->click();
+    ASSERT_EQ(B->Macros().Count(), 2);
+    EXPECT_EQ(B->Macros().GetMacro(1)->Name(), Pen);
+    EXPECT_EQ(Cell(3, Row), "9,0,1.00");
+    ExpectOnePasteStep(B, Before, "描画マクロの貼り付け");
+}
+
+TEST_F(ClipPage, AStyleCarriesEveryMacroWithItsValues)
+{
+    const std::string Color = EffectWith(pkColor), Pen = EffectWith(pkLineType);
+    SetMacros(A, {Color, Pen});
+    SetMacros(B, {Pen});
+    Load(A);
+    P->SetQuickParam(1, RowOfKind(A, 0, pkColor), "4660");
+    P->SetQuickParam(3, RowOfKind(A, 1, pkLineType), "3,0,1.00");
+    QGuiApplication::clipboard()->setText("x");
+    EXPECT_FALSE(P->sbtnStylePaste->isEnabled());
+    ASSERT_TRUE(P->sbtnStyleCopy->isEnabled());
+    P->sbtnStyleCopy->click();
+    EXPECT_TRUE(ClipboardHasPaintStyle());
+    EXPECT_TRUE(P->sbtnStylePaste->isEnabled());
+
+    Load(B);
+    const std::string Before = MacroBytes(B->Macros());
+    P->sbtnStylePaste->click();
+    EXPECT_EQ(MacroBytes(B->Macros()), MacroBytes(A->Macros()));
+    EXPECT_EQ(Grid().ColCount(), 4);
+    ExpectOnePasteStep(B, Before, "描画スタイルの貼り付け");
+}
+
+TEST_F(ClipPage, AStyleCarriesItsPicturesIntoAnotherDocument)
+{
+    TListRecPict& Store = *Doc.GetPictureStore();
+    TrecPicture Pic;
+    RecPictureCreate(Pic, TPoint{0, 0}, 4, 4, 24, false);
+    RecPictureFillColor(Pic, 0x00FF00);
+    const int32_t Handle = Store.AddPicture(-1, 0, 0, 0, TPoint{0, 0}, 4, 4, 0, Pic, "");
+    RecPictureClear(Pic);
+    TFillPictParam Param;
+    Param.iWidth = Param.iHeight = 4;
+    Param.iHandle = Handle;
+    const std::string Name = EffectWith(pkFill);
+    SetMacros(A, {Name});
+    Load(A);
+    const int Fill = RowOfKind(A, 0, pkFill);
+    P->SetQuickParam(1, Fill, "41" + FillPictParamToStr(Param));
+    P->sbtnStyleCopyClick();
+
+    // The other document: its store starts empty.
+    TOLEDocumentWex Doc2{nullptr, nullptr};
+    auto* Page2 = static_cast<TPage*>(Doc2.AddPage(NewPageTPage(Doc2.History())));
+    Page2->SetPageSize(200, 150);
+    TSilentFormDoc View2;
+    Page2->AddForm(&View2);
+    auto L = std::make_unique<TPolyLineObj>(Page2, -1);
+    L->SetPathRecord(MakePath({{10, 10, PT_MOVETO}, {90, 10, PT_LINETO}, {90, 90, PT_LINETO | PT_CLOSEFIGURE}}));
+    auto* B2 = static_cast<TPolyLineObj*>(Page2->RootGroup().AddChild(std::move(L), -1));
+    SetMacros(B2, {Name});
+    Link.PageOf = Page2;
+    Load(B2);
+    Doc2.History()->ClearHistory();
+    const std::string Before = MacroBytes(B2->Macros());
+    P->sbtnStylePasteClick();
+    std::string Value = Cell(1, Fill);
+    ASSERT_EQ(Value.substr(0, 2), "41");
+    TFillPictParam Pasted;
+    StrToFillPictParam(Value.substr(2), Pasted);
+    TListRecPictItem* Item = Doc2.GetPictureStore()->GetItemByHandle(Pasted.iHandle);
+    ASSERT_TRUE(Item) << "the picture joined the other document's store";
+    EXPECT_EQ(Doc2.History()->UndoCaption(), "描画スタイルの貼り付け");
+    Doc2.History()->Undo();
+    EXPECT_EQ(MacroBytes(B2->Macros()), Before);
+    EXPECT_FALSE(Doc2.GetPictureStore()->GetItemByHandle(Pasted.iHandle));
+    Page2->RemoveForm(&View2);
+    Link.Item = nullptr;
+    Link.PageOf = Page;
+    P->ClearGrid();
+}
+
+TEST_F(ClipPage, AStyleWithAMacroTheLibraryLacksIsNotCopied)
+{
+    SetMacros(A, {EffectWith(pkColor)});
+    Load(A);
+    Buf->Macros().Insert(1, MakeFillMacro("no such macro", "10000FF"));
+    QGuiApplication::clipboard()->setText("kept");
+    std::string Message;
+    try {
+        P->sbtnStyleCopyClick();
+    } catch (const EUserError& E) {
+        Message = E.what();
+    }
+    EXPECT_EQ(Message, "TfrmObjProperty.MacrosDuplicateForClipBoard: Macro Name 'no such macro' Not Found.");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
+}
+
+TEST_F(ClipPage, ARightClickOnAValueButtonOffersCopyAndPaste)
+{
+    SetMacros(A, {EffectWith(pkLineType)});
+    Load(A);
+    const int Row = RowOfKind(A, 0, pkLineType);
+    QWidget* Button = Grid().GetCellControl(1, Row);
+    ASSERT_TRUE(qobject_cast<TPanelPenButton*>(Button));
+    QGuiApplication::clipboard()->setText("x");
+    for (QEvent::Type T : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent E(T, QPointF(5, 5), Button->mapToGlobal(QPointF(5, 5)), Qt::RightButton,
+                      T == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Button, &E);
+    }
+    ASSERT_TRUE(P->pMenuBtn->isVisible());
+    EXPECT_TRUE(P->mitemBtnCopy->isEnabled());
+    EXPECT_FALSE(P->mitemBtnPaste->isEnabled());
+    P->mitemBtnCopy->trigger();
+    P->pMenuBtn->hide();
+    EXPECT_TRUE(HasPen());
+    EXPECT_FALSE(Doc.History()->CanUndo()) << "the right click did not open the pen dialog";
+}
+
+TEST_F(ClipPage, ArrowsMoveBetweenMacrosAndWrap)
+{
+    const std::string Color = EffectWith(pkColor);
+    SetMacros(A, {Color, Color, Color});
+    Load(A);
+    const int Row = RowOfKind(A, 0, pkColor);
+    auto Focused = [&](int Col) { return Grid().GetCellControl(Col, Row)->hasFocus(); };
+    Grid().GetCellControl(1, Row)->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    EXPECT_EQ(Grid().Col(), 5) << "from the first to the last";
+    EXPECT_TRUE(Focused(5));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(Grid().Col(), 1) << "from the last to the first";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(Grid().Col(), 3);
+    EXPECT_TRUE(Focused(3));
+
+    // In an edit: the caret moves first; Ctrl moves at once.
+    int Number = -1;
+    for (int R = 1; R <= Grid().ItemRows[0] && Number < 0; ++R)
+        if (qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, R)))
+            Number = R;
+    ASSERT_GT(Number, 0);
+    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(3, Number));
+    Edit->setFocus();
+    Edit->setText("123");
+    Edit->setCursorPosition(1);
+    QTest::keyClick(Edit, Qt::Key_Right);
+    EXPECT_EQ(Edit->cursorPosition(), 2);
+    EXPECT_EQ(Grid().Col(), 3);
+    QTest::keyClick(Edit, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(Grid().Col(), 1);
+    EXPECT_TRUE(Grid().GetCellControl(1, Number)->hasFocus());
+    auto* First = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, Number));
+    First->deselect();
+    First->setCursorPosition(First->text().size());
+    QTest::keyClick(First, Qt::Key_Right);
+    EXPECT_EQ(Grid().Col(), 3) << "at the end of the text, Right moves on";
+}
+
+TEST_F(ClipPage, OnlyUsedValueCellsAreSelectedAndPairsScrollTogether)
+{
+    const std::string Color = EffectWith(pkColor), Pen = EffectWith(pkLineType);
+    SetMacros(A, {Color, Pen, Color, Pen});
+    Load(A);
+    ASSERT_NE(Grid().ItemRows[0], Grid().ItemRows[1]);
+    const int Short = Grid().ItemRows[0] < Grid().ItemRows[1] ? 0 : 1;
+    const int Long = 1 - Short;
+    Grid().MoveToCell(2 * Long + 1, 1);
+    ASSERT_EQ(Grid().Col(), 2 * Long + 1);
+    Grid().MoveToCell(2 * Long, 1);
+    EXPECT_EQ(Grid().Col(), 2 * Long + 1) << "a caption cell";
+    Grid().MoveToCell(2 * Short + 1, Grid().ItemRows[size_t(Long)]);
+    EXPECT_EQ(Grid().Col(), 2 * Long + 1) << "a row the macro does not use";
+
+    P->resize(260, 260);
+    QApplication::processEvents();
+    Grid().SetLeftCol(0);
+    Grid().SetLeftCol(1);
+    EXPECT_EQ(Grid().LeftCol(), 2);
+    Grid().SetLeftCol(3);
+    EXPECT_EQ(Grid().LeftCol(), 4);
+    Grid().SetLeftCol(3);
+    EXPECT_EQ(Grid().LeftCol(), 2);
+}
+
+TEST_F(ClipPage, RedrawSetsAHostedEditsTextIntoItsCell)
+{
+    SetMacros(A, {EffectWith(pkColor)});
+    Load(A);
+    int Number = -1;
+    for (int R = 1; R <= Grid().ItemRows[0] && Number < 0; ++R)
+        if (qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, R)))
+            Number = R;
+    ASSERT_GT(Number, 0);
+    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, Number));
+    const std::string Value = std::to_string(int(Edit->Position()) == 1 ? 2 : 1);
+    Edit->blockSignals(true);
+    Edit->setText(QString::fromStdString(Value));
+    Edit->blockSignals(false);
+    EXPECT_FALSE(P->SetHostedEditText(P->sbtnMacroCopy));
+    EXPECT_TRUE(P->SetHostedEditText(Edit));
+    EXPECT_EQ(Cell(1, Number), Value);
+    EXPECT_EQ(Doc.History()->UndoCaption(), "プロパティの設定");
+}
+
+// ---------------------------------------------------------------- the panel's edit menu
+
+struct ClipPanel : PanelTest {
+    TMessageBoxHandler OldBox;
+    std::vector<std::string> Boxes;
+    int Answer = IDYES;
+    ClipPanel()
+    {
+        OldBox = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
+            Boxes.push_back(Text);
+            return Answer;
+        });
+    }
+    ~ClipPanel() override { SetMessageBoxHandler(OldBox); }
+    // The window showing Page, shown and active.
+    void ShowPage(QWidget* Page)
+    {
+        QWidget* W = Page->window();
+        W->show();
+        W->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(W));
+        if (auto* Tabs = qobject_cast<QTabWidget*>(Page->parentWidget() ? Page->parentWidget()->parentWidget() : nullptr))
+            Tabs->setCurrentWidget(Page);
+    }
+    TTextObj* Text(const std::string& Cp932)
+    {
+        auto T = std::make_unique<TTextObj>(&Page(), -1);
+        T->SetText(Cp932);
+        return static_cast<TTextObj*>(Page().RootGroup().AddChild(std::move(T), -1));
+    }
+};
+
+TEST_F(ClipPanel, TheMenuHasItsItemsAndTheHiddenOnesStayOutOfIt)
+{
+    const std::vector<std::pair<QAction*, std::pair<const char*, QKeySequence>>> Items = {
+        {Panel.mitemCtrlX, {"切り取り(&T)", QKeySequence("Ctrl+X")}},
+        {Panel.mitemCtrlC, {"ｺﾋﾟｰ(&C)", QKeySequence("Ctrl+C")}},
+        {Panel.mitemCtrlV, {"貼り付け(&P)", QKeySequence("Ctrl+V")}},
+        {Panel.mitemCtrlA, {"全て選択(&A)", QKeySequence("Ctrl+A")}},
+        {Panel.mitemDel, {"削除(&D)", QKeySequence("Del")}},
+        {Panel.mitemCtrlL, {"再描画(&L)", QKeySequence("Ctrl+L")}}};
+    for (const auto& [A, Expected] : Items) {
+        EXPECT_EQ(A->text().toStdString(), Expected.first);
+        EXPECT_EQ(A->shortcut(), Expected.second);
+    }
+    EXPECT_EQ(Panel.PopupMenuPageControl->actions(),
+              (QList<QAction*>{Panel.mitemCtrlX, Panel.mitemCtrlC, Panel.mitemCtrlV}));
+}
+
+TEST_F(ClipPanel, TheShortcutsWorkOnEveryPage)
+{
+    TTextObj* T = Text("abc");
+    Load({T});
+    int Pages = 0;
+    for (QWidget* Page : Panel.FTabSheets) {
+        SCOPED_TRACE(Page->objectName().toStdString());
+        // The path page is off for a text on no path: nothing there has focus.
+        if (!Page->isEnabled() || (Page == Panel.TabSheetOnPath && !Panel.edtTextStartPos->isEnabled()))
+            continue;
+        ++Pages;
+        ShowPage(Page);
+        // A control that is no text edit: the menu's shortcuts reach it.
+        auto* Focus = new QPushButton("probe", Page);
+        Focus->setFocusPolicy(Qt::StrongFocus);
+        Focus->show();
+        Focus->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(Focus->hasFocus());
+        for (QAction* A : {Panel.mitemCtrlX, Panel.mitemCtrlC, Panel.mitemCtrlV, Panel.mitemCtrlA, Panel.mitemDel,
+                           Panel.mitemCtrlL}) {
+            QSignalSpy Spy(A, &QAction::triggered);
+            const QKeyCombination Keys = A->shortcut()[0];
+            QTest::keyClick(Focus, Keys.key(), Keys.keyboardModifiers());
+            EXPECT_EQ(Spy.count(), 1) << A->objectName().toStdString();
+        }
+        delete Focus;
+    }
+    EXPECT_EQ(Pages, 5);
+}
+
+TEST_F(ClipPanel, OtherControlsGetTheKeystrokes)
+{
+    Load({Add<TRectObj>(10, 10, 50, 40)});
+    ShowPage(Panel.TabSheetGeneral);
+    Panel.edtPosiX->setFocus();
+    QApplication::processEvents();
+    Panel.edtPosiX->deselect();
+    Panel.mitemCtrlA->trigger();
+    EXPECT_EQ(Panel.edtPosiX->selectedText(), Panel.edtPosiX->text());
+    Panel.mitemCtrlC->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "10");
+}
+
+TEST_F(ClipPanel, TheRichEditsCutIsOneDeleteCommand)
+{
+    TTextObj* T = Text("abcdef");
+    Load({T});
+    ShowPage(Panel.TabSheetText);
+    Panel.RichEdit->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(Panel.RichEdit->hasFocus());
+    Panel.RichEditTav()->SetSelection(1, 3);
+    QTest::keyClick(Panel.RichEdit, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(T->Text(), "aef");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "bcd");
+    EXPECT_EQ(History().UndoCaption(), "１文字削除");
+    EXPECT_EQ(Steps(), 1);
+    History().Undo();
+    EXPECT_EQ(T->Text(), "abcdef");
+}
+
+TEST_F(ClipPanel, ALongTextIsPastedOnlyWhenConfirmed)
+{
+    TTextObj* T = Text("x");
+    Load({T});
+    ShowPage(Panel.TabSheetText);
+    Panel.RichEdit->setFocus();
+    QApplication::processEvents();
+    Panel.RichEditTav()->SetSelection(1, 0);
+    // Exactly 20 characters: no question.
+    QGuiApplication::clipboard()->setText(QString(20, 'a'));
+    QTest::keyClick(Panel.RichEdit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(T->Text(), "x" + std::string(20, 'a'));
+    EXPECT_EQ(History().UndoCaption(), "貼り付け");
+    EXPECT_EQ(Steps(), 1);
+
+    QGuiApplication::clipboard()->setText(QString(21, 'b'));
+    Answer = IDNO;
+    QTest::keyClick(Panel.RichEdit, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0], "21文字のテキストを貼り付けようとしています。\r\n"
+                        "処理に非常に時間がかかる場合があります。実行しますか？");
+    EXPECT_EQ(Steps(), 1);
+    Answer = IDYES;
+    Panel.mitemCtrlVClick();
+    EXPECT_EQ(T->Text(), "x" + std::string(20, 'a') + std::string(21, 'b'));
+    EXPECT_EQ(Steps(), 2);
+}
+
+} // namespace
