@@ -45,6 +45,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QAbstractItemView>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -218,6 +219,34 @@ bool HasNoEditor(int32_t Kind)
 {
     return Kind == pkUnused || Kind == pkPath || Kind == pkPlane || Kind == pkPicture;
 }
+
+// A choice cell. Qt's combo box makes its drop-down list (a list view and
+// its container) as soon as its font changes, and every selection gives
+// the grid new cells in the row height's font: the list gets that font when
+// it drops down instead, and only a combo with no items yet (so no size hint
+// worked out from the old font) skips the combo's own font handling.
+class TCellComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override
+    {
+        QWidget* List = view()->parentWidget();
+        if (List && List->font() != font())
+            List->setFont(font());
+        QComboBox::showPopup();
+    }
+
+protected:
+    void changeEvent(QEvent* Event) override
+    {
+        if (Event->type() == QEvent::FontChange && count() == 0) {
+            QWidget::changeEvent(Event);
+            updateGeometry();
+            return;
+        }
+        QComboBox::changeEvent(Event);
+    }
+};
 
 } // namespace
 
@@ -649,7 +678,7 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
         break;
     }
     case pkChoice: {
-        auto* Combo = new QComboBox(cgridMacroPaint->viewport());
+        auto* Combo = new TCellComboBox(cgridMacroPaint->viewport());
         Combo->setEditable(false);
         Combo->setMaxVisibleItems(20);
         QFont F = Combo->font();

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmapCache>
 
 namespace {
 
@@ -45,7 +46,14 @@ TSpeedButtonWex::TSpeedButtonWex(QWidget* Parent) : QAbstractButton(Parent)
 
 void TSpeedButtonWex::SetGlyph(const QString& ResourceName)
 {
-    FGlyph = QPixmap(ResourceName);
+    // Every number edit has three such buttons and the macro grid makes a
+    // dozen edits per selection: the glyphs are decoded once, not per button.
+    const QString Key = QStringLiteral("TSpeedButtonWex:") + ResourceName;
+    if (!QPixmapCache::find(Key, &FGlyph)) {
+        FGlyph = QPixmap(ResourceName);
+        if (!FGlyph.isNull())
+            QPixmapCache::insert(Key, FGlyph);
+    }
     update();
 }
 

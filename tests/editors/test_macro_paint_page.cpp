@@ -25,6 +25,7 @@
 #include "ui/edit_track_bar_wex.h"
 #include "ui/panel_button.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -704,4 +705,21 @@ TEST_F(MacroPage, ParametersWithoutEditorShowBangAndUnknownMacrosRaise)
     } catch (const EUserError& E) {
         EXPECT_STREQ(E.what(), "TfrmObjProperty.SetCgridQuickParam: MacroDef Not Found.");
     }
+}
+
+// A choice cell makes its drop-down list only when it drops down (loading a
+// selection makes every cell anew), and the list then shows the cell's font.
+TEST_F(MacroPage, AChoiceCellMakesItsListOnlyWhenDroppedDown)
+{
+    auto* Combo = qobject_cast<QComboBox*>(Grid().GetCellControl(1, RowOf(0, "描画方法")));
+    ASSERT_TRUE(Combo);
+    EXPECT_EQ(Combo->currentText().toStdString(), "通常");
+    EXPECT_EQ(Combo->font().pixelSize(), std::max(Grid().DefaultRowHeight() - 7, 6));
+    EXPECT_EQ(Combo->findChild<QAbstractItemView*>(), nullptr);
+
+    Combo->showPopup();
+    const QAbstractItemView* List = Combo->view();
+    EXPECT_EQ(List->font().pixelSize(), Combo->font().pixelSize());
+    EXPECT_TRUE(List->isVisible());
+    Combo->hidePopup();
 }
