@@ -18,9 +18,11 @@
 #include "model/param_shapes.h"
 #include "model/text_model.h"
 #include "model/text_object.h"
+#include "store/history_bracket.h"
 #include "paint/macro_list.h"
 #include "platform/cp932.h"
 #include "store/history.h"
+#include "store/history_bracket.h"
 #include "ui/combo_box_wex.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/edit_wex.h"
@@ -118,44 +120,20 @@ void TfrmObjProperty::RevertLive()
     if (!FbLiveChanged)
         return;
     FbLiveChanged = false;
-    THistoryCommand* H = FPage ? FPage->GetHistory() : nullptr;
-    if (H)
-        H->LockAddHistory();
-    try {
-        for (size_t I = 0; I < FTargets.size() && I < FDrawItemCopy.size(); ++I)
-            if (FDrawItemCopy[I]) {
-                FTargets[I]->Invalidate(true);
-                FTargets[I]->Assign(FDrawItemCopy[I].get());
-                FTargets[I]->CalcExtentsAndInvalidate();
-            }
-        if (FDrawItemBuf && FDrawItemOrg)
-            FDrawItemBuf->Assign(FDrawItemOrg.get());
-    } catch (...) {
-        if (H)
-            H->UnLockAddHistory();
-        throw;
-    }
-    if (H)
-        H->UnLockAddHistory();
+    THistoryLock Lock(FPage ? FPage->GetHistory() : nullptr);
+    for (size_t I = 0; I < FTargets.size() && I < FDrawItemCopy.size(); ++I)
+        if (FDrawItemCopy[I]) {
+            FTargets[I]->Invalidate(true);
+            FTargets[I]->Assign(FDrawItemCopy[I].get());
+            FTargets[I]->CalcExtentsAndInvalidate();
+        }
+    if (FDrawItemBuf && FDrawItemOrg)
+        FDrawItemBuf->Assign(FDrawItemOrg.get());
 }
 
 void TfrmObjProperty::RunCommand(const std::string& Caption, const std::function<void()>& Body)
 {
-    THistoryCommand* H = FPage ? FPage->GetHistory() : nullptr;
-    if (H)
-        H->CommandStart(Caption);
-    try {
-        Body();
-        if (H)
-            H->CommandEnd();
-    } catch (...) {
-        try {
-            if (H && H->IsCommandOpen())
-                H->CommandRollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    RunRolledBack(FPage ? FPage->GetHistory() : nullptr, Caption, Body);
 }
 
 void TfrmObjProperty::OneStep(const std::string& Caption, const std::function<void()>& Body)
@@ -253,21 +231,15 @@ void TfrmObjProperty::LiveChange(TCustomEditTrackBarWex* Edit)
 {
     if (FiUpdating > 0 || !FDrawItem || Edit->text().isEmpty())
         return;
-    THistoryCommand* H = FPage ? FPage->GetHistory() : nullptr;
     ++FiUpdating;
-    if (H)
-        H->LockAddHistory();
     try {
+        THistoryLock Lock(FPage ? FPage->GetHistory() : nullptr);
         FbLiveChanged = true;
         ApplyEdit(Edit, Edit->Position());
     } catch (...) {
-        if (H)
-            H->UnLockAddHistory();
         --FiUpdating;
         throw;
     }
-    if (H)
-        H->UnLockAddHistory();
     --FiUpdating;
     RefreshAfterEdit(true);
 }

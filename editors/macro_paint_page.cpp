@@ -30,6 +30,7 @@
 #include "raster/merge.h"
 #include "raster/rec_picture.h"
 #include "store/history.h"
+#include "store/history_bracket.h"
 #include "store/picture_store.h"
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
@@ -143,44 +144,6 @@ std::unique_ptr<TMacros> CopyMacros(const TMacros& Source)
     auto Copy = std::make_unique<TMacros>();
     Copy->Assign(&Source);
     return Copy;
-}
-
-// Recording locked for the scope (nothing without a history).
-class THistoryLock {
-public:
-    explicit THistoryLock(THistoryCommand* History) : FHistory(History)
-    {
-        if (FHistory)
-            FHistory->LockAddHistory();
-    }
-    ~THistoryLock()
-    {
-        if (FHistory)
-            FHistory->UnLockAddHistory();
-    }
-    THistoryLock(const THistoryLock&) = delete;
-    THistoryLock& operator=(const THistoryLock&) = delete;
-
-private:
-    THistoryCommand* FHistory;
-};
-
-// One command around Change, joining a command already open; rolled back
-// when the change fails.
-void InCommand(THistoryCommand* History, const std::string& Caption, const std::function<void()>& Change)
-{
-    if (!History || History->IsCommandOpen()) {
-        Change();
-        return;
-    }
-    History->CommandStart(Caption);
-    try {
-        Change();
-    } catch (...) {
-        History->CommandRollback();
-        throw;
-    }
-    History->CommandEnd();
 }
 
 // The object's outline as the fill editor previews it.
@@ -990,7 +953,7 @@ void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, 
     cgridMacroPaint->SetCells(Col, Row, QString::fromStdString(Value));
     // Taken after the revert, which renews the property object's macros.
     Macros->GetMacro(Item)->SetParamValue(Caption, Value);
-    InCommand(History(), kSetParamCaption, [&] { TDrawItem::SetFMacrosPaintParam(*FLink.DrawItem(), *Macros); });
+    RunJoined(History(), kSetParamCaption, [&] { TDrawItem::SetFMacrosPaintParam(*FLink.DrawItem(), *Macros); });
     RepaintCellControl(Col, Row);
     FLink.ItemsEdited();
 }
@@ -1048,7 +1011,7 @@ void TMacroPaintPage::EditFill(int Col, int Row, uint32_t Kinds)
             if (THistoryCommand* H = History()) {
                 H->UnLockAddHistory();
                 try {
-                    InCommand(H, "図形サイズの変更", [&] { TDrawItem::SetParamSize(*FLink.DrawItem(), Width, Height); });
+                    RunJoined(H, "図形サイズの変更", [&] { TDrawItem::SetParamSize(*FLink.DrawItem(), Width, Height); });
                 } catch (...) {
                     H->LockAddHistory();
                     throw;
@@ -1154,7 +1117,7 @@ void TMacroPaintPage::Command(const std::string& Caption, const std::function<vo
 {
     // A pending live change becomes part of what the command starts from.
     FLive.reset();
-    InCommand(History(), Caption, Change);
+    RunJoined(History(), Caption, Change);
     FLink.ItemsEdited();
 }
 

@@ -1019,15 +1019,25 @@ void TTextAttributesTavroSel::SetName(const std::string& Name)
 {
     const std::string Cp932 = Utf8ToCp932(Name);
     SetCharAttrFaceName(FAttr, Cp932);
+    ApplyToSelection([&](int32_t Start, int32_t Length) { FOwner.FTextObj->SetCharFaceName(Start, Length, Cp932); },
+                     true, [&] { TTextAttributesTavro::SetName(Name); });
+}
+
+bool TTextAttributesTavroSel::ApplyToSelection(const std::function<void(int32_t, int32_t)>& Set, bool Restyle,
+                                               const std::function<void()>& Caret)
+{
     int32_t Start = 0, Length = 0;
     if (!Selection(Start, Length)) {
-        TTextAttributesTavro::SetName(Name);
-        return;
+        if (Caret)
+            Caret();
+        return false;
     }
-    FOwner.FTextObj->SetCharFaceName(Start, Length, Cp932);
+    Set(Start, Length);
     ++FOwner.FiEdits;
-    FOwner.SetStyleByPosition(Start, Length);
+    if (Restyle)
+        FOwner.SetStyleByPosition(Start, Length);
     FOwner.FireChange();
+    return true;
 }
 
 double TTextAttributesTavroSel::GetSize() const
@@ -1039,43 +1049,23 @@ void TTextAttributesTavroSel::SetSize(double Points)
 {
     const int32_t Pixels = PixelsOfPoints(FOwner.FiScreenDpi, Points);
     FAttr.Size = Pixels;
-    int32_t Start = 0, Length = 0;
-    if (!Selection(Start, Length)) {
-        FOwner.ApplyCharStyle(FAttr);
-        return;
-    }
-    FOwner.FTextObj->SetCharSize(Start, Length, Pixels);
-    ++FOwner.FiEdits;
-    FOwner.SetStyleByPosition(Start, Length);
-    FOwner.FireChange();
+    ApplyToSelection([&](int32_t Start, int32_t Length) { FOwner.FTextObj->SetCharSize(Start, Length, Pixels); },
+                     true, [&] { FOwner.ApplyCharStyle(FAttr); });
 }
 
 void TTextAttributesTavroSel::SetBold(bool Value)
 {
     FAttr.Bold = Value ? 1 : 0;
-    int32_t Start = 0, Length = 0;
-    if (!Selection(Start, Length)) {
-        FOwner.ApplyCharStyle(FAttr);
-        return;
-    }
-    FOwner.FTextObj->SetCharBold(Start, Length, FAttr.Bold);
-    ++FOwner.FiEdits;
-    FOwner.SetStyleByPosition(Start, Length);
-    FOwner.FireChange();
+    ApplyToSelection([&](int32_t Start, int32_t Length) { FOwner.FTextObj->SetCharBold(Start, Length, FAttr.Bold); },
+                     true, [&] { FOwner.ApplyCharStyle(FAttr); });
 }
 
 void TTextAttributesTavroSel::SetItalic(bool Value)
 {
     FAttr.Italic = Value ? 1 : 0;
-    int32_t Start = 0, Length = 0;
-    if (!Selection(Start, Length)) {
-        FOwner.ApplyCharStyle(FAttr);
-        return;
-    }
-    FOwner.FTextObj->SetCharItalic(Start, Length, FAttr.Italic);
-    ++FOwner.FiEdits;
-    FOwner.SetStyleByPosition(Start, Length);
-    FOwner.FireChange();
+    ApplyToSelection(
+        [&](int32_t Start, int32_t Length) { FOwner.FTextObj->SetCharItalic(Start, Length, FAttr.Italic); }, true,
+        [&] { FOwner.ApplyCharStyle(FAttr); });
 }
 
 double TTextAttributesTavroSel::GetBase() const
@@ -1086,12 +1076,8 @@ double TTextAttributesTavroSel::GetBase() const
 void TTextAttributesTavroSel::SetBase(double Points)
 {
     FAttr.Rise = PixelsOfPoints(FOwner.FiScreenDpi, Points);
-    int32_t Start = 0, Length = 0;
-    if (!Selection(Start, Length))
-        return;
-    FOwner.FTextObj->SetCharRise(Start, Length, FAttr.Rise);
-    ++FOwner.FiEdits;
-    FOwner.FireChange();
+    ApplyToSelection([&](int32_t Start, int32_t Length) { FOwner.FTextObj->SetCharRise(Start, Length, FAttr.Rise); },
+                     false);
 }
 
 double TTextAttributesTavroSel::GetSpacing() const
@@ -1102,12 +1088,9 @@ double TTextAttributesTavroSel::GetSpacing() const
 void TTextAttributesTavroSel::SetSpacing(double Points)
 {
     FAttr.ExtraAdvance = PixelsOfPoints(FOwner.FiScreenDpi, Points);
-    int32_t Start = 0, Length = 0;
-    if (!Selection(Start, Length))
-        return;
-    FOwner.FTextObj->SetCharExtraAdvance(Start, Length, FAttr.ExtraAdvance);
-    ++FOwner.FiEdits;
-    FOwner.FireChange();
+    ApplyToSelection(
+        [&](int32_t Start, int32_t Length) { FOwner.FTextObj->SetCharExtraAdvance(Start, Length, FAttr.ExtraAdvance); },
+        false);
 }
 
 void TTextAttributesTavroSel::Update()

@@ -115,6 +115,13 @@ public:
 private:
     // The selection in bytes; False without a text object or a selection.
     bool Selection(int32_t& Start, int32_t& Length) const;
+    // With a selection: Set(Start, Length) writes the attribute into every
+    // styled character of it as one edit (Restyle: the control shows the
+    // new look), and the change is told; without one, the attribute only
+    // goes into the insertion style (done by the caller) and Caret runs.
+    // Returns whether there was a selection.
+    bool ApplyToSelection(const std::function<void(int32_t, int32_t)>& Set, bool Restyle,
+                          const std::function<void()>& Caret = {});
 
     TrecCharAttr FAttr;
 };

@@ -15,6 +15,7 @@
 #include "model/draw_object.h"
 #include "model/draw_progress.h"
 #include "model/line_object.h"
+#include "store/history_bracket.h"
 #include "store/picture_store.h"
 #include "raster/bmp_conv.h"
 #include "raster/merge.h"
@@ -234,25 +235,6 @@ public:
 private:
     TDrawProgressPanel* FPanel;
     std::string FText;
-};
-
-class THistoryLock {
-public:
-    explicit THistoryLock(THistoryCommand* History) : FHistory(History)
-    {
-        if (FHistory)
-            FHistory->LockAddHistory();
-    }
-    ~THistoryLock()
-    {
-        if (FHistory)
-            FHistory->UnLockAddHistory();
-    }
-    THistoryLock(const THistoryLock&) = delete;
-    THistoryLock& operator=(const THistoryLock&) = delete;
-
-private:
-    THistoryCommand* FHistory;
 };
 
 class TPictureGuard {

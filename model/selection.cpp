@@ -10,6 +10,7 @@
 #include "foundation/user_error.h"
 #include "model/page.h"
 #include "model/poly_line_obj.h"
+#include "store/history_bracket.h"
 #include "store/picture_store.h"
 
 namespace {
@@ -486,63 +487,43 @@ void TSelectedObjects::DuplicateToDragGroup()
 void TSelectedObjects::RestoreFromDragGroup()
 {
     // The real items are only shown transformed: nothing of it is recorded.
-    THistoryCommand* H = HistoryCommand();
-    if (H)
-        H->LockAddHistory();
-    try {
+    {
+        THistoryLock Lock(HistoryCommand());
         const int32_t N = std::min(Count(), FDragGroup->GetCount());
         for (int32_t I = 0; I < N; ++I)
             FItems[static_cast<size_t>(I)]->Assign(FDragGroup->GetItem(I));
-    } catch (...) {
-        if (H)
-            H->UnLockAddHistory();
-        throw;
     }
-    if (H)
-        H->UnLockAddHistory();
     FbBoundsValid = 0;
 }
 
 void TSelectedObjects::ScaleDragGroup(TDragFrameDC& DC, double CX, double CY, double FX,
                                       double FY)
 {
-    THistoryCommand* H = HistoryCommand();
-    if (H)
-        H->LockAddHistory();
     try {
+        THistoryLock Lock(HistoryCommand());
         for (TDrawItem* Item : FItems) {
             Item->ScaleTo(CX, CY, FX, FY);
             Item->DrawDragFrame(DC, 1);
         }
     } catch (...) {
-        if (H)
-            H->UnLockAddHistory();
         RestoreFromDragGroup();
         throw;
     }
-    if (H)
-        H->UnLockAddHistory();
     RestoreFromDragGroup();
 }
 
 void TSelectedObjects::RotateDragGroup(TDragFrameDC& DC, double CX, double CY, double Angle)
 {
-    THistoryCommand* H = HistoryCommand();
-    if (H)
-        H->LockAddHistory();
     try {
+        THistoryLock Lock(HistoryCommand());
         for (TDrawItem* Item : FItems) {
             Item->Rotate(CX, CY, Angle);
             Item->DrawDragFrame(DC, 1);
         }
     } catch (...) {
-        if (H)
-            H->UnLockAddHistory();
         RestoreFromDragGroup();
         throw;
     }
-    if (H)
-        H->UnLockAddHistory();
     RestoreFromDragGroup();
 }
 
