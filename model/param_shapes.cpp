@@ -171,6 +171,13 @@ void Differ(V& Field, const V& Other, const V& Sentinel)
         Field = Sentinel;
 }
 
+// The same for a field of a packed record, which no reference may bind to.
+template <class V, class S>
+V Differed(V Field, V Other, S Sentinel)
+{
+    return Field != Other ? static_cast<V>(Sentinel) : Field;
+}
+
 // A centre given in doubles, on whole page units.
 int32_t CentreCoord(double V)
 {
@@ -795,10 +802,10 @@ void TRectObj::TakeCommonParam(TDrawGroup& Group)
         return;
     TrecRectParam P = First->FParam;
     WalkLeaves<TRectObj>(Group, [&](TRectObj& O) {
-        Differ(P.Bevel, O.FParam.Bevel, uint8_t{255});
-        Differ(P.CornerRadius, O.FParam.CornerRadius, kMinInt);
-        Differ(P.CornerCount, O.FParam.CornerCount, uint16_t{65535});
-        Differ(P.CornerPosition, O.FParam.CornerPosition, uint16_t{65535});
+        P.Bevel = Differed(P.Bevel, O.FParam.Bevel, uint8_t{255});
+        P.CornerRadius = Differed(P.CornerRadius, O.FParam.CornerRadius, kMinInt);
+        P.CornerCount = Differed(P.CornerCount, O.FParam.CornerCount, uint16_t{65535});
+        P.CornerPosition = Differed(P.CornerPosition, O.FParam.CornerPosition, uint16_t{65535});
         return P.Bevel == 255 && P.CornerRadius == kMinInt && P.CornerCount == 65535 &&
                P.CornerPosition == 65535;
     });
@@ -941,12 +948,12 @@ void TPolygonObj::TakeCommonParam(TDrawGroup& Group)
     TrecPolygonParam P = First->FParam;
     WalkLeaves<TPolygonObj>(Group, [&](TPolygonObj& O) {
         const TrecPolygonParam& Q = O.FParam;
-        Differ(P.Count, Q.Count, -1);
-        Differ(P.CornerSize, Q.CornerSize, kMinInt);
-        Differ(P.AngleVariation, Q.AngleVariation, -1);
-        Differ(P.RadiusVariation, Q.RadiusVariation, -1);
-        Differ(P.Seed, Q.Seed, -1);
-        Differ(P.StartAngle, Q.StartAngle, ParamDoubleUnchanged);
+        P.Count = Differed(P.Count, Q.Count, -1);
+        P.CornerSize = Differed(P.CornerSize, Q.CornerSize, kMinInt);
+        P.AngleVariation = Differed(P.AngleVariation, Q.AngleVariation, -1);
+        P.RadiusVariation = Differed(P.RadiusVariation, Q.RadiusVariation, -1);
+        P.Seed = Differed(P.Seed, Q.Seed, -1);
+        P.StartAngle = Differed(P.StartAngle, Q.StartAngle, ParamDoubleUnchanged);
         return P.Count == -1 && P.CornerSize == kMinInt && P.AngleVariation == -1 &&
                P.RadiusVariation == -1 && P.Seed == -1 && P.StartAngle == ParamDoubleUnchanged;
     });
@@ -1081,17 +1088,17 @@ void TStarObj::TakeCommonParam(TDrawGroup& Group)
     TrecStarParam P = First->FParam;
     WalkLeaves<TStarObj>(Group, [&](TStarObj& O) {
         const TrecStarParam& Q = O.FParam;
-        Differ(P.InnerRadius, Q.InnerRadius, -1.0);
-        Differ(P.Count, Q.Count, -1);
-        Differ(P.Corner1, Q.Corner1, kMinInt);
-        Differ(P.Corner2, Q.Corner2, kMinInt);
-        Differ(P.AngleVariation, Q.AngleVariation, -1);
-        Differ(P.InnerVariation, Q.InnerVariation, -1);
-        Differ(P.OuterVariation, Q.OuterVariation, -1);
-        Differ(P.Kept1, Q.Kept1, -1);
-        Differ(P.Kept2, Q.Kept2, -1);
-        Differ(P.Seed, Q.Seed, -1);
-        Differ(P.StartAngle, Q.StartAngle, ParamDoubleUnchanged);
+        P.InnerRadius = Differed(P.InnerRadius, Q.InnerRadius, -1.0);
+        P.Count = Differed(P.Count, Q.Count, -1);
+        P.Corner1 = Differed(P.Corner1, Q.Corner1, kMinInt);
+        P.Corner2 = Differed(P.Corner2, Q.Corner2, kMinInt);
+        P.AngleVariation = Differed(P.AngleVariation, Q.AngleVariation, -1);
+        P.InnerVariation = Differed(P.InnerVariation, Q.InnerVariation, -1);
+        P.OuterVariation = Differed(P.OuterVariation, Q.OuterVariation, -1);
+        P.Kept1 = Differed(P.Kept1, Q.Kept1, -1);
+        P.Kept2 = Differed(P.Kept2, Q.Kept2, -1);
+        P.Seed = Differed(P.Seed, Q.Seed, -1);
+        P.StartAngle = Differed(P.StartAngle, Q.StartAngle, ParamDoubleUnchanged);
         return P.InnerRadius == -1.0 && P.Count == -1 && P.Corner1 == kMinInt &&
                P.Corner2 == kMinInt && P.AngleVariation == -1 && P.InnerVariation == -1 &&
                P.OuterVariation == -1 && P.Kept1 == -1 && P.Kept2 == -1 && P.Seed == -1 &&
@@ -1184,8 +1191,8 @@ void TEllipseObj::TakeCommonParam(TDrawGroup& Group)
         return;
     TrecEllipseParam P = First->FParam;
     WalkLeaves<TEllipseObj>(Group, [&](TEllipseObj& O) {
-        Differ(P.Value1, O.FParam.Value1, ParamDoubleUnchanged);
-        Differ(P.Value2, O.FParam.Value2, ParamDoubleUnchanged);
+        P.Value1 = Differed(P.Value1, O.FParam.Value1, ParamDoubleUnchanged);
+        P.Value2 = Differed(P.Value2, O.FParam.Value2, ParamDoubleUnchanged);
         return P.Value1 == ParamDoubleUnchanged && P.Value2 == ParamDoubleUnchanged;
     });
     FParam = P;

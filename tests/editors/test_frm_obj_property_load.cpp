@@ -17,8 +17,11 @@ TEST_F(FrmObjPropertyLoad, NoSelectionLeavesEveryPageDisabled)
     TRectObj* R = Add<TRectObj>(10, 10, 50, 40);
     Load({R});
     bool Loaded = false;
+    const auto PageLoad = Panel.OnMacroPageLoad;
     Panel.OnMacroPageLoad = [&](TDrawItem* Item) { Loaded = Item != nullptr; };
     Load({});
+    // The hook goes before Loaded does (the panel unloads once more at the end).
+    Panel.OnMacroPageLoad = PageLoad;
     EXPECT_FALSE(Loaded);
     EXPECT_EQ(Panel.DrawItem(), nullptr);
     EXPECT_EQ(Panel.DrawItemBuf(), nullptr);

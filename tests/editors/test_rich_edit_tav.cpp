@@ -252,10 +252,12 @@ TEST(RichEditTav, SelectionAttributesAreRecordedInPoints)
         EXPECT_EQ(B.Stream(), After);
     }
     const int32_t Dpi = B.Binding.ScreenDpi();
+    // Read out by value: the record is packed, and no reference may bind to its fields.
     const TrecCharAttr& A = B.Text.RichText().Styles.GetItem(5)->Attr;
-    EXPECT_EQ(A.Size, static_cast<int32_t>(RoundOff(Dpi / 72.0 * 36)));
-    EXPECT_EQ(A.Rise, static_cast<int32_t>(RoundOff(Dpi / 72.0 * -3)));
-    EXPECT_EQ(A.Bold, 1);
+    const int32_t Size = A.Size, Rise = A.Rise, Bold = A.Bold;
+    EXPECT_EQ(Size, static_cast<int32_t>(RoundOff(Dpi / 72.0 * 36)));
+    EXPECT_EQ(Rise, static_cast<int32_t>(RoundOff(Dpi / 72.0 * -3)));
+    EXPECT_EQ(Bold, 1);
     EXPECT_EQ(B.Binding.SelAttributes().ConsistentBaseSpacing(), 3);
     B.Binding.SetSelection(0, 1);
     B.Binding.SelAttributes().SetBase(2);
