@@ -5,6 +5,7 @@
 // part, and a glyph from a strip or an image list beside its caption.
 #pragma once
 
+#include <QMenu>
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
@@ -14,7 +15,6 @@
 #include <vector>
 
 class QAction;
-class QMenu;
 class QTimer;
 
 // The images of a list, all of one size; an index without a picture holds
