@@ -14,6 +14,7 @@
 #include "ui/page_control_wex.h"
 #include "ui/rv_clip_detector.h"
 #include "ui/toolbar97.h"
+#include "ui/toolbar_button97.h"
 #include "ui/ui_routines.h"
 
 #include <QClipboard>
