@@ -641,13 +641,13 @@ void TToolbarButton97::Click()
             case dpRight: At = mapToGlobal(QPoint(0, 0)) - QPoint(FDropdownMenu->sizeHint().width(), 0); break;
             default: At = mapToGlobal(QPoint(0, height())); break;
             }
+            // A press that closes the menu over this button must not press it
+            // again, whether it comes while the menu closes or just after; one
+            // meant for another control still reaches that control.
+            FDropPresses = RemoveClicks;
             FDropdownMenu->exec(At);
-            if (Self && RemoveClicks) {
-                // A press that closed the menu over this button must not press
-                // it again; one meant for another control still reaches it.
-                FDropPresses = true;
+            if (Self && RemoveClicks)
                 QTimer::singleShot(0, this, [this] { FDropPresses = false; });
-            }
         }
     }
     if (!Self)

@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -167,6 +169,57 @@ TEST_F(TToolbarButton97Test, AComboOpensItsMenuFromTheLast11Pixels)
     EXPECT_EQ(Dropdowns, 1);
     Send(B, QEvent::MouseButtonRelease, QPoint(0, 5));
     EXPECT_EQ(Clicks, 1);
+}
+
+TEST_F(TToolbarButton97Test, ThePressThatClosesTheMenuDoesNotPressTheButtonAgain)
+{
+    TToolbarButton97* B = Button();
+    TToolbarButton97* Other = Button(40);
+    QMenu Menu;
+    Menu.addAction("item");
+    B->SetDropdownMenu(&Menu);
+    int Clicks = 0, OtherClicks = 0, Menus = 0;
+    B->OnClick = [&](TToolbarButton97*) { ++Clicks; };
+    Other->OnClick = [&](TToolbarButton97*) { ++OtherClicks; };
+    bool Remove = true;
+    B->OnDropdown = [&](TToolbarButton97*, bool& ShowMenu, bool& RemoveClicks) {
+        ++Menus;
+        EXPECT_TRUE(ShowMenu);
+        RemoveClicks = Remove;
+    };
+    // The closing press lands on Target while the menu is open.
+    const auto OpenAndCloseOn = [&](QWidget* Target) {
+        QTimer::singleShot(30, &Menu, [&Menu, Target] {
+            const QPoint P(5, 5);
+            QCoreApplication::postEvent(Target, new QMouseEvent(QEvent::MouseButtonPress, P, Target->mapToGlobal(P),
+                                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(Target, new QMouseEvent(QEvent::MouseButtonRelease, P, Target->mapToGlobal(P),
+                                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+            Menu.close();
+        });
+        B->Click();
+        QTest::qWait(20);
+    };
+    OpenAndCloseOn(B);
+    EXPECT_EQ(Menus, 1);
+    EXPECT_EQ(Clicks, 1); // the click that opened it, not the one that closed it
+    EXPECT_FALSE(B->MenuIsDown());
+    OpenAndCloseOn(Other);
+    EXPECT_EQ(OtherClicks, 1);
+    // A press right after the menu closed counts as the closing one only
+    // with RemoveClicks.
+    for (bool R : {true, false}) {
+        Remove = R;
+        Menus = 0;
+        QTimer::singleShot(30, &Menu, [&Menu] { Menu.close(); });
+        B->Click();
+        QTimer::singleShot(30, &Menu, [&Menu] { Menu.close(); });
+        Send(B, QEvent::MouseButtonPress, QPoint(5, 5));
+        Send(B, QEvent::MouseButtonRelease, QPoint(5, 5));
+        QTimer::singleShot(0, &Menu, [&Menu] { Menu.close(); });
+        QTest::qWait(50);
+        EXPECT_EQ(Menus, R ? 1 : 2) << R;
+    }
 }
 
 TEST_F(TToolbarButton97Test, RefusedValuesOfMarginAndNumGlyphs)
