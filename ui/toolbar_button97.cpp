@@ -156,6 +156,7 @@ TToolbarButton97::TToolbarButton97(QWidget* Parent) : QWidget(Parent)
     if (gButtonCount++ == 0) {
         gHoverTimer = new QTimer();
         gHoverTimer->setInterval(125);
+        gHoverTimer->setTimerType(Qt::PreciseTimer);
         QObject::connect(gHoverTimer, &QTimer::timeout, [] { HoverTick(); });
     }
     InstallHookProc(&ToolbarButtonHookProc, HookBit(hpAppActivateDeactivate) | HookBit(hpGetMessageMouseMove), false);
@@ -534,6 +535,8 @@ void TToolbarButton97::mousePressEvent(QMouseEvent* Event)
         Click();
         if (!FRepeatTimer) {
             FRepeatTimer = new QTimer(this);
+            // A coarse timer may fire 5 % early; the delays are the user's.
+            FRepeatTimer->setTimerType(Qt::PreciseTimer);
             connect(FRepeatTimer, &QTimer::timeout, this, [this] { RepeatTick(); });
         }
         FRepeatTimer->start(RepeatDelay);
