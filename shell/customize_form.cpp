@@ -54,8 +54,12 @@ TfrmCustomTBar::TfrmCustomTBar(QWidget* Owner, const std::vector<int32_t>& Items
     btnReset = new QPushButton("初期状態(&R)", this);
     auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* Grid = new QGridLayout(this);
-    Grid->addWidget(new QLabel("表示するボタン(&T):", this), 0, 0);
-    Grid->addWidget(new QLabel("コマンド一覧(&C)", this), 0, 2);
+    auto* TBarLabel = new QLabel("表示するボタン(&T):", this);
+    TBarLabel->setBuddy(lvTBar);
+    auto* CommandLabel = new QLabel("コマンド一覧(&C)", this);
+    CommandLabel->setBuddy(lvCommand);
+    Grid->addWidget(TBarLabel, 0, 0);
+    Grid->addWidget(CommandLabel, 0, 2);
     Grid->addWidget(lvTBar, 1, 0);
     auto* Middle = new QVBoxLayout;
     for (QPushButton* B : {btnAdd, btnDel, btn1Up, btn1Down, btnReset})
