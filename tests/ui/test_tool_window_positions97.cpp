@@ -166,6 +166,21 @@ TEST_F(TPositionsTest, StoredRowsAreClampedAndNegativePositionsKept)
     EXPECT_EQ(F->DockPos(), -8);
 }
 
+TEST_F(TPositionsTest, LoadingManyToolbarsIntoOneDockLaysItOutOnce)
+{
+    const char* Names[] = {"tbar1", "tbar2", "tbar3"};
+    for (int I = 0; I < 3; ++I) {
+        Bar(Names[I], Top);
+        S.Values[Names[I]] = {{"Rev", "3"}, {"DockedTo", "Bottom"}, {"DockRow", std::to_string(I)}};
+    }
+    int Resizes = 0;
+    Bottom->OnResize = [&](QObject*) { ++Resizes; };
+    Load();
+    EXPECT_EQ(Resizes, 1);
+    EXPECT_EQ(Bottom->ToolWindows().size(), 3u);
+    EXPECT_GT(Bottom->height(), 3 * 8);
+}
+
 TEST_F(TPositionsTest, NamelessWindowsAndDocksAreErrors)
 {
     TToolbar97* T = Bar("tbarA", Top);
