@@ -82,7 +82,7 @@ QImage Tinted(const QImage& Mask, const QColor& Color)
 
 std::function<QWidget*()> TToolbarButton97::ControlUnderCursor = [] { return QApplication::widgetAt(QCursor::pos()); };
 
-void ToolbarButtonHookProc(int32_t Code, QObject* Target, QEvent*)
+void ToolbarButtonHookProc(int32_t Code, QObject* Target, QEvent* Event)
 {
     TToolbarButton97* Hot = gHotButton.data();
     if (!Hot)
@@ -91,8 +91,15 @@ void ToolbarButtonHookProc(int32_t Code, QObject* Target, QEvent*)
         if (!ApplicationIsActive() && !Hot->FShowBorderWhenInactive)
             Hot->MouseLeft();
     } else if (Code == hpGetMessageMouseMove) {
-        if (Target != Hot)
-            Hot->MouseLeft();
+        // Window-system windows see every move first, and a parent sees the
+        // moves its children pass on: only a move that lands elsewhere counts.
+        if (Target == Hot || !Target->isWidgetType())
+            return;
+        auto* W = static_cast<QWidget*>(Target);
+        const QPoint Global = static_cast<QMouseEvent*>(Event)->globalPosition().toPoint();
+        if (W->isAncestorOf(Hot) && Hot->rect().contains(Hot->mapFromGlobal(Global)))
+            return;
+        Hot->MouseLeft();
     }
 }
 
@@ -555,7 +562,7 @@ void TToolbarButton97::RepeatTick()
 
 void TToolbarButton97::mouseMoveEvent(QMouseEvent* Event)
 {
-    QWidget::mouseMoveEvent(Event);
+    Event->accept();
     if (!FDragging)
         return;
     const bool Inside = InsideMainPart(Event->position().toPoint());

@@ -138,6 +138,24 @@ TEST_F(TToolbarButton97Test, TheHotBorderGoesWithin125MsOfTheCursorLeaving)
     EXPECT_FALSE(TToolbarButton97::HoverTimerActive());
 }
 
+TEST_F(TToolbarButton97Test, AMoveOntoAnotherControlEndsTheHotStateAtOnce)
+{
+    TToolbarButton97* B = Button();
+    auto* Other = new QWidget(Form.get());
+    Other->setGeometry(100, 0, 50, 20);
+    Other->show();
+    Under = B;
+    QEvent Enter(QEvent::Enter);
+    QApplication::sendEvent(B, &Enter);
+    ASSERT_EQ(TToolbarButton97::HotButton(), B);
+    // A move the button passed on to its parent is still over the button.
+    Send(Form.get(), QEvent::MouseMove, QPoint(5, 5));
+    EXPECT_EQ(TToolbarButton97::HotButton(), B);
+    Send(Other, QEvent::MouseMove, QPoint(5, 5));
+    EXPECT_EQ(TToolbarButton97::HotButton(), nullptr);
+    EXPECT_EQ(B->State(), bsUp);
+}
+
 TEST_F(TToolbarButton97Test, AComboOpensItsMenuFromTheLast11Pixels)
 {
     TToolbarButton97* B = Button();
