@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
@@ -261,6 +262,16 @@ void TToolbarButton97::SetAllowAllUp(bool Value)
 void TToolbarButton97::SetCaption(const QString& Value)
 {
     FCaption = Value;
+    // The caption's accelerator clicks the button from anywhere in its window.
+    delete FAccelerator;
+    FAccelerator = nullptr;
+    if (const QKeySequence Key = QKeySequence::mnemonic(Value); !Key.isEmpty()) {
+        FAccelerator = new QShortcut(Key, this);
+        connect(FAccelerator, &QShortcut::activated, this, [this] {
+            if (isEnabled() && isVisible() && FDisplayMode != dmGlyphOnly)
+                Click();
+        });
+    }
     Redraw();
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QAction;
+class QShortcut;
 class QTimer;
 
 // The images of a list, all of one size; an index without a picture holds
@@ -194,4 +195,5 @@ private:
     bool FInsideWhileDragging = false;
     bool FDropPresses = false;
     QTimer* FRepeatTimer = nullptr;
+    QShortcut* FAccelerator = nullptr;
 };

@@ -240,6 +240,25 @@ TEST_F(TToolbarButton97Test, ThePressThatClosesTheMenuDoesNotPressTheButtonAgain
     }
 }
 
+TEST_F(TToolbarButton97Test, TheCaptionsAcceleratorClicksUnlessOnlyTheGlyphShows)
+{
+    TToolbarButton97* B = Button();
+    B->SetCaption("開く(&O)");
+    int Clicks = 0;
+    B->OnClick = [&](TToolbarButton97*) { ++Clicks; };
+    QApplication::setActiveWindow(Form.get());
+    Form->activateWindow();
+    QTest::keyClick(Form.get(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(Clicks, 1);
+    B->SetDisplayMode(dmGlyphOnly);
+    QTest::keyClick(Form.get(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(Clicks, 1);
+    B->SetDisplayMode(dmBoth);
+    B->setEnabled(false);
+    QTest::keyClick(Form.get(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(Clicks, 1);
+}
+
 TEST_F(TToolbarButton97Test, RefusedValuesOfMarginAndNumGlyphs)
 {
     TToolbarButton97* B = Button();
