@@ -876,7 +876,6 @@ void TfrmTavro::actOptionExecute(QObject*)
         MoveStyleLibraries(OldDir);
 }
 
-
 // ---------------------------------------------------------------------------
 // Help
 
