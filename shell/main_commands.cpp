@@ -23,6 +23,7 @@
 #include "shell/tavro_action.h"
 #include "ui/history_menu.h"
 #include "ui/page_control_wex.h"
+#include "ui/toolbar_button97.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -39,7 +40,6 @@
 #include <QResizeEvent>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -72,7 +72,7 @@ private:
 };
 
 struct TToolRow {
-    QToolButton* TfrmTavro::*Button;
+    TToolbarButton97* TfrmTavro::*Button;
     const char* Name;
     const char* Hint;
     const char* Glyph; // the text shown while the button has no picture
@@ -414,9 +414,9 @@ void TfrmTavro::FormShortCut()
 // ---------------------------------------------------------------------------
 // Tool palette
 
-std::array<QToolButton*, TfrmTavro::ToolButtonCount> TfrmTavro::ToolButtons() const
+std::array<TToolbarButton97*, TfrmTavro::ToolButtonCount> TfrmTavro::ToolButtons() const
 {
-    std::array<QToolButton*, ToolButtonCount> Buttons{};
+    std::array<TToolbarButton97*, ToolButtonCount> Buttons{};
     for (size_t I = 0; I < Buttons.size(); ++I)
         Buttons[I] = this->*ToolRows[I].Button;
     return Buttons;
@@ -427,28 +427,23 @@ void TfrmTavro::CreateToolPalette()
     pnlToolbarV = new TToolPalette(this, this);
     pnlToolbarV->setObjectName("pnlToolbarV");
     pnlToolbarV->setProperty("HelpContext", 100);
-    FToolGroup = new QButtonGroup(this);
-    FToolGroup->setExclusive(true);
     for (const TToolRow& Row : ToolRows) {
-        auto* B = new QToolButton(pnlToolbarV);
+        auto* B = new TToolbarButton97(pnlToolbarV);
         B->setObjectName(Row.Name);
-        B->setCheckable(true);
-        B->setAutoRaise(true);
-        B->setFixedSize(24, 24);
+        // One group: a tool stays pressed until another is taken.
+        B->SetGroupIndex(1);
+        B->resize(24, 24);
         const QString Resource = QString(":/tools/%1").arg(Row.Name);
-        if (QFileInfo::exists(Resource)) {
-            B->setIcon(QIcon(Resource));
-            B->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        } else {
-            B->setText(QString::fromUtf8(Row.Glyph));
-        }
+        if (QFileInfo::exists(Resource))
+            B->SetGlyph(QPixmap(Resource));
+        else
+            B->SetCaption(QString::fromUtf8(Row.Glyph));
         if (*Row.Hint)
             B->setToolTip(QString::fromUtf8(Row.Hint));
-        FToolGroup->addButton(B);
-        connect(B, &QToolButton::clicked, this, [this, B] { sbtnToolsClick(B); });
+        B->OnClick = [this](TToolbarButton97* Sender) { sbtnToolsClick(Sender); };
         this->*Row.Button = B;
     }
-    sbtnArrow->setChecked(true);
+    sbtnArrow->SetDown(true);
     for (int I = 0; I < 4; ++I)
         ToolButtons()[size_t(I)]->move(1, 1 + 24 * I);
     pnlToolbarV->setFixedWidth(28);
@@ -470,7 +465,7 @@ void TfrmTavro::pnlToolbarVResize()
     const TLayout& L = H < 172 ? Layouts[0] : H < 296 ? Layouts[1] : Layouts[2];
     if (FiToolbarLayoutWidth == L.Width)
         return;
-    QToolButton* const Order[8] = {sbtnPolyLine, sbtnPolyBezier, sbtnFreeHand, sbtnRect,
+    TToolbarButton97* const Order[8] = {sbtnPolyLine, sbtnPolyBezier, sbtnFreeHand, sbtnRect,
                                    sbtnEllipse,  sbtnPolygon,    sbtnStar,     sbtnText};
     for (int I = 0; I < 8; ++I)
         Order[I]->move(L.Pos[I]);
@@ -510,14 +505,14 @@ void TfrmTavro::sbtnToolsClick(QObject* Sender)
 
 void TfrmTavro::ClickToolButton(bool Hand)
 {
-    QToolButton* B = Hand ? sbtnHand : sbtnArrow;
-    B->setChecked(true);
+    TToolbarButton97* B = Hand ? sbtnHand : sbtnArrow;
+    B->SetDown(true);
     sbtnToolsClick(B);
 }
 
 void TfrmTavro::UpdateToolButton(uint8_t Mode, uint8_t SubMode)
 {
-    QToolButton* B = nullptr;
+    TToolbarButton97* B = nullptr;
     switch (Mode) {
     case 0: B = sbtnArrow; break;
     case 3: B = sbtnHand; break;
@@ -526,7 +521,7 @@ void TfrmTavro::UpdateToolButton(uint8_t Mode, uint8_t SubMode)
     case 14: B = sbtnText; break;
     case 15:
         if (SubMode >= 1 && SubMode <= 7) {
-            QToolButton* const Poly[7] = {sbtnPolyLine, sbtnPolyBezier, sbtnFreeHand, sbtnRect,
+            TToolbarButton97* const Poly[7] = {sbtnPolyLine, sbtnPolyBezier, sbtnFreeHand, sbtnRect,
                                           sbtnPolygon,  sbtnStar,       sbtnEllipse};
             B = Poly[SubMode - 1];
         }
@@ -535,7 +530,7 @@ void TfrmTavro::UpdateToolButton(uint8_t Mode, uint8_t SubMode)
         break;
     }
     if (B)
-        B->setChecked(true);
+        B->SetDown(true);
     if (TDocWindow* C = ActiveDocWindow())
         C->UpdateActionStates();
 }
@@ -658,7 +653,7 @@ bool TfrmTavro::eventFilter(QObject* Watched, QEvent* Event)
 
 void TfrmTavro::SetDocumentControlsEnabled(bool Enabled)
 {
-    for (QToolButton* B : ToolButtons())
+    for (TToolbarButton97* B : ToolButtons())
         B->setEnabled(Enabled);
     cmbZoom->setEnabled(Enabled);
     for (size_t I = 2; I < FCommands.size(); ++I)
@@ -879,11 +874,6 @@ void TfrmTavro::actOptionExecute(QObject*)
     CenterWindowInWorkArea(&Dialog, this);
     if (Dialog.exec() == QDialog::Accepted)
         MoveStyleLibraries(OldDir);
-}
-
-void TfrmTavro::actCustomizeExecute(QObject*)
-{
-    // The toolbar editor comes with the user toolbars.
 }
 
 // ---------------------------------------------------------------------------

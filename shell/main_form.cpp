@@ -25,6 +25,7 @@
 #include "editors/frm_obj_property.h"
 #include "shell/status_panel.h"
 #include "shell/tavro_action.h"
+#include "ui/toolbar_button97.h"
 #include "ui/history_menu.h"
 #include "ui/ole_qt_bridge.h"
 #include "ui/preview_dialogs.h"
@@ -184,6 +185,7 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     Layout->addWidget(FMdiArea, 1);
     CreateDocks(Central);
     CreateZoomBox();
+    CreateToolbarSupport();
     CreateMenus();
     // The document window's menus join the bar while one is active.
     AttachChildMenus(*this);
@@ -361,11 +363,12 @@ void TfrmTavro::StartUp()
     FbSmooth = Ini.ReadBool(Section, "DspSmth", false) ? 1 : 0;
     actDispSmooth->setChecked(FbSmooth != 0);
 
-    // Until the user toolbars exist the zoom box stands on one plain toolbar.
-    FZoomToolbar = addToolBar("表示倍率");
-    FZoomToolbar->setObjectName("tbarZoom");
-    // The box was hidden on the frame, which hid its toolbar action too.
-    FZoomToolbar->addWidget(cmbZoom)->setVisible(true);
+    // A first start shows the built-in toolbars, one row each.
+    if (!LoadUserToolbars()) {
+        MakeDefaultToolbars(ToolbarDefs);
+        ToolbarExists.assign(ToolbarDefs.size(), 1);
+        BuildUserToolbars();
+    }
 
     if (TDefaultData* Defaults = GetDefaultAttributes())
         Defaults->OnChange = [this](TDefaultData* Sender) { DefaultDataChanged(Sender); };
@@ -546,6 +549,8 @@ void TfrmTavro::FormDestroy()
         frmObjProperty->BringPagesHome();
     qApp->removeEventFilter(this);
     AppIniFile().WriteBool(Section, "DspSmth", FbSmooth != 0);
+    if (FbStarted)
+        SaveUserToolbars();
     if (FRestorePos)
         FRestorePos->Save();
     if (FDropTarget) {

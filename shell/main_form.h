@@ -10,6 +10,7 @@
 #include "model/page_views.h"
 #include "shell/child_frame_link.h"
 #include "shell/forwarded_commands.h"
+#include "shell/user_toolbars.h"
 #include "ui/drop_target.h"
 
 #include <QMainWindow>
@@ -30,9 +31,9 @@ class QComboBox;
 class QLabel;
 class QMdiArea;
 class QMenu;
-class QToolBar;
-class QToolButton;
-class QButtonGroup;
+class TToolbarButton97;
+class TToolbar97;
+struct TImageList97;
 class TAction;
 class TDdeServerConv;
 class TDefaultData;
@@ -226,22 +227,23 @@ public:
 
     // Tool palette, in the order of the mode table.
     QWidget* pnlToolbarV = nullptr;
-    QToolButton* sbtnArrow = nullptr;
-    QToolButton* sbtnEditNode = nullptr;
-    QToolButton* sbtnAddNode = nullptr;
-    QToolButton* sbtnHand = nullptr;
-    QToolButton* sbtnPolyLine = nullptr;
-    QToolButton* sbtnPolyBezier = nullptr;
-    QToolButton* sbtnFreeHand = nullptr;
-    QToolButton* sbtnRect = nullptr;
-    QToolButton* sbtnPolygon = nullptr;
-    QToolButton* sbtnStar = nullptr;
-    QToolButton* sbtnEllipse = nullptr;
-    QToolButton* sbtnText = nullptr;
-    std::array<QToolButton*, ToolButtonCount> ToolButtons() const;
+    TToolbarButton97* sbtnArrow = nullptr;
+    TToolbarButton97* sbtnEditNode = nullptr;
+    TToolbarButton97* sbtnAddNode = nullptr;
+    TToolbarButton97* sbtnHand = nullptr;
+    TToolbarButton97* sbtnPolyLine = nullptr;
+    TToolbarButton97* sbtnPolyBezier = nullptr;
+    TToolbarButton97* sbtnFreeHand = nullptr;
+    TToolbarButton97* sbtnRect = nullptr;
+    TToolbarButton97* sbtnPolygon = nullptr;
+    TToolbarButton97* sbtnStar = nullptr;
+    TToolbarButton97* sbtnEllipse = nullptr;
+    TToolbarButton97* sbtnText = nullptr;
+    std::array<TToolbarButton97*, ToolButtonCount> ToolButtons() const;
 
     QMdiArea* MdiArea() const { return FMdiArea; }
-    QToolBar* ZoomToolbar() const { return FZoomToolbar; }
+    // The toolbar the zoom box stands on; none when it is on none.
+    TToolbar97* ZoomToolbar() const;
     // The docks along the frame's four edges that hold the toolbars.
     TDock97* Dock97Top = nullptr;
     TDock97* Dock97Bottom = nullptr;
@@ -297,6 +299,30 @@ public:
     void actDispSmoothExecute(QObject* Sender);
     void actOptionExecute(QObject* Sender);
     void actCustomizeExecute(QObject* Sender);
+
+    // --- user toolbars (shell/user_toolbars.cpp)
+    // A toolbar definition: its name (also its caption) and its items, the
+    // command numbers in order, -1 for a separator.
+    using TToolbarDef = TUserToolbarDef;
+    // The definitions, and per definition whether its toolbar shows (1) or
+    // exists hidden (0).
+    std::vector<TToolbarDef> ToolbarDefs;
+    std::vector<uint8_t> ToolbarExists;
+    // The command pictures, by command number.
+    std::unique_ptr<TImageList97> ImageListBtn;
+    // On every dock and toolbar: one item per toolbar, then the settings.
+    QMenu* pmnuTBarPopup = nullptr;
+    // Reads section "TBar4.0", makes its toolbars and loads their positions;
+    // false when the section had no key.
+    bool LoadUserToolbars();
+    void MakeDefaultToolbars(std::vector<TToolbarDef>& Defs) const;
+    void BuildUserToolbars();
+    void SaveUserToolbars();
+    void FillToolbarItems(TToolbar97* Toolbar, const std::vector<int32_t>& Items);
+    void AddToolbarItem(int32_t Command, TToolbar97* Toolbar);
+    void ToolbarVisibleChanged(QObject* Sender);
+    // The frame's user toolbars, in the order they were made.
+    std::vector<TToolbar97*> UserToolbars() const;
     void actTileVExecute(QObject* Sender);
     void actTileHExecute(QObject* Sender);
     void actCascadeExecute(QObject* Sender);
@@ -348,6 +374,9 @@ private:
     void CreateZoomBox();
     void CreateStatusBar();
     void CreateDocks(QWidget* Inside);
+    void CreateToolbarSupport();
+    TToolbar97* NewUserToolbar(const std::string& Name);
+    void FillTBarPopup();
     void CreateDialogs();
     // Gives a new file dialog the settings object and section of the frame.
     void SetUpFileDialog(TFileDialogQ& Dialog, const char* RegistryName);
@@ -379,8 +408,6 @@ private:
     TStringList FCommandCaptions;
     QMdiArea* FMdiArea = nullptr;
     QMenu* FWindowMenu = nullptr;
-    QToolBar* FZoomToolbar = nullptr;
-    QButtonGroup* FToolGroup = nullptr;
     int32_t FiToolbarLayoutWidth = 0;
     std::array<TStatusPanel*, 3> FStatusPanels{};
     TRestorePos* FRestorePos = nullptr;

@@ -138,6 +138,8 @@ TFloatingWindowParent::TFloatingWindowParent(QWidget* Form) : QWidget(Form), FPa
 
 TCustomToolWindow97::TCustomToolWindow97(QWidget* Owner) : QWidget(Owner), FOwnerForm(Owner), FColor(kBtnFace)
 {
+    static uint64_t Serial = 0;
+    FComponentSerial = ++Serial;
     setObjectName("ToolWindow97");
     // Until placed the window waits hidden on its form.
     ++FQtVisibilityGuard;

@@ -78,6 +78,10 @@ public:
 
     // The window's controls go here.
     QWidget* ClientArea() const { return FClient; }
+    // The form that owns the window, and the window's place among the tool
+    // windows made so far (owners list them in this order).
+    QWidget* OwnerForm() const { return FOwnerForm.data(); }
+    uint64_t ComponentSerial() const { return FComponentSerial; }
 
     // --- placement
     // AParent: nullptr, a dock or a form (floating); anything else raises
@@ -247,6 +251,7 @@ private:
     void CloseButtonClicked();
 
     QWidget* FClient = nullptr;
+    uint64_t FComponentSerial = 0;
     QPointer<TDock97> FDockedTo;
     bool FDocked = false;
     QPointer<TDock97> FLastDock;

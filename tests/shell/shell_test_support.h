@@ -85,6 +85,12 @@ protected:
         SetDefaultAttributes(TShellEnvironment::Defaults.get());
         AppIniFile().EraseSection("4.0");
         AppIniFile().EraseSection("History");
+        // Every frame starts as on a first start, with the built-in toolbars.
+        std::vector<std::string> Sections;
+        AppIniFile().ReadSections(Sections);
+        for (const std::string& S : Sections)
+            if (S.rfind("TBar4.0", 0) == 0)
+                AppIniFile().EraseSection(S);
         FOldBoxes = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string& Caption,
                                                 uint32_t Flags) {
             Boxes.push_back({Text, Caption});

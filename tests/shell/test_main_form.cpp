@@ -13,6 +13,8 @@
 #include "shell/tavro_action.h"
 #include "ui/page_control_wex.h"
 #include "ui/rv_clip_detector.h"
+#include "ui/toolbar97.h"
+#include "ui/toolbar_button97.h"
 #include "ui/ui_routines.h"
 
 #include <QClipboard>
@@ -20,7 +22,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
-#include <QToolBar>
 
 #include <fstream>
 
@@ -130,8 +131,10 @@ TEST_F(TFrameTest, StartUpOpensOneUntitledDocumentAndShutdownWritesTheSettings)
     EXPECT_TRUE(Frame->actCommonPage->isChecked());
     EXPECT_EQ(gDocuments->GetDocument(0)->History()->ObjCount(),
               gDocuments->GetDocument(0)->History()->ObjListCount());
-    // The zoom box stands on its toolbar.
-    EXPECT_EQ(Frame->cmbZoom->parentWidget(), Frame->ZoomToolbar());
+    // The zoom box stands on a toolbar in the top dock.
+    ASSERT_NE(Frame->ZoomToolbar(), nullptr);
+    EXPECT_EQ(Frame->cmbZoom->parentWidget(), Frame->ZoomToolbar()->ClientArea());
+    EXPECT_EQ(Frame->ZoomToolbar()->DockedTo(), Frame->Dock97Top);
     EXPECT_TRUE(Frame->cmbZoom->isVisible());
 
     Frame->actDispSmooth->trigger();

@@ -5,10 +5,10 @@
 #include "foundation/user_error.h"
 #include "platform/qt/qt_services.h"
 #include "shell/tavro_action.h"
+#include "ui/toolbar_button97.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QToolButton>
 #include <QWheelEvent>
 
 namespace {
@@ -20,7 +20,7 @@ TEST_F(TFrameTest, ToolButtonsSetTheModeInOneCommandEach)
     ASSERT_NE(Page, nullptr);
     THistoryCommand* History = Page->HistoryCommand();
     struct TCase {
-        QToolButton* TfrmTavro::*Button;
+        TToolbarButton97* TfrmTavro::*Button;
         uint8_t Mode;
         uint8_t Poly;
         const char* Caption;
@@ -45,12 +45,12 @@ TEST_F(TFrameTest, ToolButtonsSetTheModeInOneCommandEach)
         EXPECT_EQ(Page->MouseMode(), C.Mode) << C.Caption;
         EXPECT_EQ(Page->PolySubMode(), C.Poly) << C.Caption;
         EXPECT_EQ(History->UndoCaption(), C.Caption);
-        EXPECT_TRUE((Frame.get()->*C.Button)->isChecked()) << C.Caption;
+        EXPECT_TRUE((Frame.get()->*C.Button)->Down()) << C.Caption;
     }
     // Undo gives the tool before back, and the page presses its button.
     History->Undo();
     EXPECT_EQ(Page->MouseMode(), 14);
-    EXPECT_TRUE(Frame->sbtnText->isChecked());
+    EXPECT_TRUE(Frame->sbtnText->Down());
     // Inside an open command the change joins it.
     History->CommandStart("outer");
     QTest::mouseClick(Frame->sbtnStar, Qt::LeftButton);
@@ -65,7 +65,7 @@ TEST_F(TFrameTest, UpdateToolButtonPressesTheButtonOfAMode)
     Start();
     struct TCase {
         uint8_t Mode, Poly;
-        QToolButton* TfrmTavro::*Button;
+        TToolbarButton97* TfrmTavro::*Button;
     };
     const TCase Cases[] = {
         {15, 5, &TfrmTavro::sbtnPolygon}, {3, 0, &TfrmTavro::sbtnHand},   {15, 7, &TfrmTavro::sbtnEllipse},
@@ -76,7 +76,7 @@ TEST_F(TFrameTest, UpdateToolButtonPressesTheButtonOfAMode)
     };
     for (const TCase& C : Cases) {
         Frame->UpdateToolButton(C.Mode, C.Poly);
-        EXPECT_TRUE((Frame.get()->*C.Button)->isChecked()) << int(C.Mode) << "/" << int(C.Poly);
+        EXPECT_TRUE((Frame.get()->*C.Button)->Down()) << int(C.Mode) << "/" << int(C.Poly);
     }
 }
 

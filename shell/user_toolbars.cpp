@@ -1,0 +1,430 @@
+#include "shell/user_toolbars.h"
+
+#include "foundation/app_environment.h"
+#include "foundation/ini_file.h"
+#include "platform/cp932.h"
+#include "shell/customize_form.h"
+#include "shell/main_form.h"
+#include "shell/tavro_action.h"
+#include "ui/dock97.h"
+#include "ui/tool_window_positions97.h"
+#include "ui/toolbar97.h"
+#include "ui/toolbar_button97.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QMenu>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The commands whose buttons show a checked state: each stands alone in a
+// group that may be all up.
+const char* const CheckCommands[] = {"actDispHigh", "actDispMid",    "actDispLow",   "actDispWire",
+                                     "actDispColPlt", "actDispAnchor", "actShowGrid",  "actRuler",
+                                     "actSnapGrid",  "actSnapObj",    "actCommonPage", "actMacPaintPropertyPage",
+                                     "actShapePage", "actTextPage",   "actOutlinePage", "actDispSmooth"};
+
+bool IsCheckCommand(const QString& Name)
+{
+    for (const char* C : CheckCommands)
+        if (Name == C)
+            return true;
+    return false;
+}
+
+// Groups of check buttons start here, one per command number.
+constexpr int32_t CheckGroupBase = 1000;
+
+int32_t FieldAsInteger(const std::string& Field, int32_t Default)
+{
+    char* End = nullptr;
+    const long V = std::strtol(Field.c_str(), &End, 10);
+    return Field.empty() || *End ? Default : int32_t(V);
+}
+
+std::string PositionSection(const std::string& ComponentName)
+{
+    return std::string(UserToolbarSection) + ComponentName;
+}
+
+} // namespace
+
+std::string ToolbarComponentName(const std::string& Name)
+{
+    std::string Result = "N";
+    char Hex[4];
+    for (unsigned char C : Utf8ToCp932(Name)) {
+        std::snprintf(Hex, sizeof Hex, "%02X", unsigned(C));
+        Result += Hex;
+    }
+    return Result;
+}
+
+std::string CommaText(const std::vector<std::string>& Fields)
+{
+    std::string Out;
+    for (size_t I = 0; I < Fields.size(); ++I) {
+        const std::string& F = Fields[I];
+        if (I)
+            Out += ',';
+        const bool Quote = F.empty() || std::any_of(F.begin(), F.end(), [](unsigned char C) {
+                               return C <= ' ' || C == ',' || C == '"';
+                           });
+        if (!Quote) {
+            Out += F;
+            continue;
+        }
+        Out += '"';
+        for (char C : F) {
+            if (C == '"')
+                Out += '"';
+            Out += C;
+        }
+        Out += '"';
+    }
+    return Out;
+}
+
+std::vector<std::string> SplitCommaText(const std::string& Text)
+{
+    std::vector<std::string> Fields;
+    size_t P = 0;
+    const size_t N = Text.size();
+    const auto SkipBlanks = [&] {
+        while (P < N && (unsigned char)Text[P] <= ' ')
+            ++P;
+    };
+    SkipBlanks();
+    while (P < N) {
+        std::string Field;
+        if (Text[P] == '"') {
+            ++P;
+            while (P < N) {
+                if (Text[P] == '"') {
+                    if (P + 1 < N && Text[P + 1] == '"') {
+                        Field += '"';
+                        P += 2;
+                        continue;
+                    }
+                    ++P;
+                    break;
+                }
+                Field += Text[P++];
+            }
+        } else {
+            while (P < N && (unsigned char)Text[P] > ' ' && Text[P] != ',')
+                Field += Text[P++];
+        }
+        Fields.push_back(Field);
+        SkipBlanks();
+        if (P < N && Text[P] == ',') {
+            ++P;
+            SkipBlanks();
+            if (P == N)
+                Fields.emplace_back();
+        }
+    }
+    return Fields;
+}
+
+const std::vector<std::string>& BuiltInToolbarTexts()
+{
+    static const std::vector<std::string> Texts = {
+        "一般,actNew,actOpen,actSave,actPrint,$,actUndo,actRedo,$,actCut,actCopy,actPaste,actDel,$,actZoomIn,"
+        "actZoomOut,cmbZoom,$,actDispHigh,actDispMid,actDispLow,\"\",actDispWire,actDispAnchor",
+        "位置,actTop,act1Up,act1Down,actBottom,$,actArngLeft,actArngRight,actArngTop,actArngBottom,actCenterH,"
+        "actImgCenterH,actCenterV,actImgCenterV,actEqualH,actEqualV",
+        "ノード,actNodeSym,actNodeSmooth,actNodeSharp,$,actNodeConnect,actNodeDivide,$,actBezierToLine,actLineToBezier",
+    };
+    return Texts;
+}
+
+// ---------------------------------------------------------------------------
+// The frame's side
+
+void TfrmTavro::CreateToolbarSupport()
+{
+    ImageListBtn = std::make_unique<TImageList97>();
+    ImageListBtn->Size = QSize(16, 16);
+    ImageListBtn->Images.resize(CommandCount);
+    for (size_t I = 0; I < FCommands.size(); ++I) {
+        if (!FCommands[I])
+            continue;
+        const QString Glyph = QString(":/commands/%1").arg(FCommands[I]->objectName());
+        if (QFileInfo::exists(Glyph))
+            ImageListBtn->Images[I] = QPixmap(Glyph);
+    }
+    pmnuTBarPopup = new QMenu(this);
+    pmnuTBarPopup->setObjectName("pmnuTBarPopup");
+    pmnuTBarPopup->addSeparator();
+    pmnuTBarPopup->addAction(actCustomize);
+    connect(pmnuTBarPopup, &QMenu::aboutToShow, this, [this] { FillTBarPopup(); });
+    for (TDock97* D : {Dock97Top, Dock97Bottom, Dock97Left, Dock97Right}) {
+        D->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(D, &QWidget::customContextMenuRequested, this,
+                [this, D](const QPoint& P) { pmnuTBarPopup->popup(D->mapToGlobal(P)); });
+    }
+}
+
+void TfrmTavro::FillTBarPopup()
+{
+    const QList<QAction*> Items = pmnuTBarPopup->actions();
+    for (QAction* A : Items) {
+        if (A->isSeparator())
+            break;
+        pmnuTBarPopup->removeAction(A);
+        A->deleteLater();
+    }
+    QAction* Before = pmnuTBarPopup->actions().value(0);
+    for (TCustomToolWindow97* W : FormToolWindows(this)) {
+        auto* Item = new QAction(W->Caption(), pmnuTBarPopup);
+        Item->setCheckable(true);
+        Item->setChecked(W->Visible());
+        QPointer<TCustomToolWindow97> Target(W);
+        connect(Item, &QAction::triggered, this, [Target] {
+            if (Target)
+                Target->setVisible(!Target->Visible());
+        });
+        pmnuTBarPopup->insertAction(Before, Item);
+    }
+}
+
+std::vector<TToolbar97*> TfrmTavro::UserToolbars() const
+{
+    std::vector<TToolbar97*> Result;
+    for (TCustomToolWindow97* W : FormToolWindows(const_cast<TfrmTavro*>(this)))
+        if (auto* T = qobject_cast<TToolbar97*>(W))
+            Result.push_back(T);
+    return Result;
+}
+
+TToolbar97* TfrmTavro::ZoomToolbar() const
+{
+    for (TToolbar97* T : UserToolbars())
+        if (cmbZoom->parentWidget() == T->ClientArea())
+            return T;
+    return nullptr;
+}
+
+TToolbar97* TfrmTavro::NewUserToolbar(const std::string& Name)
+{
+    auto* T = new TToolbar97(this);
+    T->setObjectName(QString::fromStdString(ToolbarComponentName(Name)));
+    T->SetCaption(QString::fromStdString(Name));
+    T->setAttribute(Qt::WA_AlwaysShowToolTips);
+    T->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(T, &QWidget::customContextMenuRequested, this,
+            [this, T](const QPoint& P) { pmnuTBarPopup->popup(T->mapToGlobal(P)); });
+    T->ClientArea()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(T->ClientArea(), &QWidget::customContextMenuRequested, this,
+            [this, T](const QPoint& P) { pmnuTBarPopup->popup(T->ClientArea()->mapToGlobal(P)); });
+    T->OnVisibleChanged = [this](QObject* Sender) { ToolbarVisibleChanged(Sender); };
+    return T;
+}
+
+bool TfrmTavro::LoadUserToolbars()
+{
+    ToolbarDefs.clear();
+    TMemIniFile& Ini = AppIniFile();
+    std::vector<std::string> Keys;
+    Ini.ReadSection(UserToolbarSection, Keys);
+    ToolbarExists.clear();
+    for (const std::string& Key : Keys) {
+        const std::vector<std::string> Fields = SplitCommaText(Ini.ReadString(UserToolbarSection, Key, ""));
+        if (Fields.size() < 2)
+            continue;
+        TToolbar97* T = NewUserToolbar(Fields[0]);
+        ToolbarExists.push_back(FieldAsInteger(Fields[1], 1) != 0 ? 1 : 0);
+        ToolbarDefs.push_back({Fields[0], {}});
+        T->BeginUpdate();
+        for (size_t I = 2; I < Fields.size(); ++I) {
+            const int32_t Item = FieldAsInteger(Fields[I], -1);
+            if (Item != -1 && (Item < 0 || Item >= CommandCount))
+                continue;
+            AddToolbarItem(Item, T);
+            ToolbarDefs.back().Items.push_back(Item);
+        }
+        T->EndUpdate();
+    }
+    LoadToolWindowPositions(
+        this,
+        [&Ini](const std::string& Name, const std::string& Value, int32_t Default, void*) {
+            return Ini.ReadInteger(PositionSection(Name), Value, Default);
+        },
+        [&Ini](const std::string& Name, const std::string& Value, const std::string& Default, void*) {
+            return Ini.ReadString(PositionSection(Name), Value, Default);
+        },
+        nullptr);
+    return !Keys.empty();
+}
+
+void TfrmTavro::MakeDefaultToolbars(std::vector<TToolbarDef>& Defs) const
+{
+    Defs.clear();
+    std::vector<std::string> Names;
+    for (QObject* C : FCommands)
+        Names.push_back(C ? C->objectName().toStdString() : std::string());
+    for (const std::string& Text : BuiltInToolbarTexts()) {
+        const std::vector<std::string> Fields = SplitCommaText(Text);
+        TToolbarDef Def{Fields.at(0), {}};
+        for (size_t I = 1; I < Fields.size(); ++I) {
+            if (Fields[I] == "$") {
+                Def.Items.push_back(-1);
+                continue;
+            }
+            for (size_t C = 0; C < Names.size(); ++C)
+                if (!Fields[I].empty() && Fields[I] == Names[C])
+                    Def.Items.push_back(int32_t(C));
+        }
+        Defs.push_back(std::move(Def));
+    }
+}
+
+void TfrmTavro::BuildUserToolbars()
+{
+    Dock97Top->BeginUpdate();
+    std::vector<TToolbar97*> Leftovers = UserToolbars();
+    for (size_t I = 0; I < ToolbarDefs.size(); ++I) {
+        const TToolbarDef& Def = ToolbarDefs[I];
+        const bool Shown = I < ToolbarExists.size() && ToolbarExists[I] == 1;
+        const QString Name = QString::fromStdString(Def.Name);
+        auto It = std::find_if(Leftovers.begin(), Leftovers.end(), [&](TToolbar97* T) { return T->Caption() == Name; });
+        if (It == Leftovers.end()) {
+            if (!Shown)
+                continue;
+            TToolbar97* T = NewUserToolbar(Def.Name);
+            T->SetDockRow(Dock97Top->GetHighestRow() + 1);
+            T->SetDockedTo(Dock97Top);
+            FillToolbarItems(T, Def.Items);
+            T->setVisible(true);
+            continue;
+        }
+        TToolbar97* T = *It;
+        Leftovers.erase(It);
+        FillToolbarItems(T, Def.Items);
+        T->setVisible(Shown);
+    }
+    for (TToolbar97* T : Leftovers) {
+        const std::string Section = PositionSection(T->objectName().toStdString());
+        if (AppIniFile().SectionExists(Section))
+            AppIniFile().EraseSection(Section);
+        FillToolbarItems(T, {});
+        delete T;
+    }
+    Dock97Top->EndUpdate();
+}
+
+void TfrmTavro::FillToolbarItems(TToolbar97* Toolbar, const std::vector<int32_t>& Items)
+{
+    Toolbar->BeginUpdate();
+    const QObjectList Children = Toolbar->ClientArea()->children();
+    for (QObject* C : Children) {
+        if (C == cmbZoom) {
+            cmbZoom->hide();
+            cmbZoom->setParent(this);
+        } else if (C->isWidgetType()) {
+            delete C;
+        }
+    }
+    for (int32_t Item : Items)
+        AddToolbarItem(Item, Toolbar);
+    Toolbar->EndUpdate();
+}
+
+void TfrmTavro::AddToolbarItem(int32_t Command, TToolbar97* Toolbar)
+{
+    if (Command == -1) {
+        auto* Sep = new TToolbarSep97(Toolbar);
+        Sep->setProperty("Tag", -1);
+        return;
+    }
+    if (Command < 0 || Command >= CommandCount)
+        return;
+    if (Command == ZoomBoxCommand) {
+        cmbZoom->setParent(Toolbar->ClientArea());
+        cmbZoom->show();
+        cmbZoom->setProperty("Tag", Command);
+        Toolbar->Arrange();
+        return;
+    }
+    auto* A = dynamic_cast<TAction*>(FCommands[size_t(Command)]);
+    if (!A)
+        return;
+    auto* B = new TToolbarButton97(Toolbar->ClientArea());
+    B->setObjectName(A->objectName() + "Button");
+    B->setProperty("Tag", Command);
+    B->resize(24, 24);
+    if (IsCheckCommand(A->objectName())) {
+        B->SetGroupIndex(CheckGroupBase + Command);
+        B->SetAllowAllUp(true);
+    }
+    if (!ImageListBtn->Images[size_t(Command)].isNull()) {
+        B->SetImages(ImageListBtn.get());
+        B->SetImageIndex(Command);
+        B->SetDisplayMode(dmGlyphOnly);
+        B->setToolTip(A->Hint());
+    } else {
+        B->SetCaption(A->Hint());
+        B->SetDisplayMode(dmTextOnly);
+        B->resize(B->fontMetrics().horizontalAdvance(A->Hint()) + 8, 24);
+    }
+    B->SetAction(A);
+    B->show();
+    Toolbar->Arrange();
+}
+
+void TfrmTavro::SaveUserToolbars()
+{
+    TMemIniFile& Ini = AppIniFile();
+    SaveToolWindowPositions(
+        this,
+        [&Ini](const std::string& Name, const std::string& Value, int32_t Data, void*) {
+            Ini.WriteInteger(PositionSection(Name), Value, Data);
+        },
+        [&Ini](const std::string& Name, const std::string& Value, const std::string& Data, void*) {
+            Ini.WriteString(PositionSection(Name), Value, Data);
+        },
+        nullptr);
+    if (Ini.SectionExists(UserToolbarSection))
+        Ini.EraseSection(UserToolbarSection);
+    int32_t Count = 0;
+    for (TToolbar97* T : UserToolbars()) {
+        std::vector<std::string> Fields{T->Caption().toStdString(), T->Visible() ? "1" : "0"};
+        for (int32_t I = 0, N = T->OrderedControlCount(); I < N; ++I)
+            Fields.push_back(std::to_string(T->GetOrderedControl(I)->property("Tag").toInt()));
+        Ini.WriteString(UserToolbarSection, std::to_string(++Count), CommaText(Fields));
+    }
+}
+
+void TfrmTavro::ToolbarVisibleChanged(QObject* Sender)
+{
+    auto* T = qobject_cast<TToolbar97*>(Sender);
+    if (!T)
+        return;
+    for (size_t I = 0; I < ToolbarDefs.size() && I < ToolbarExists.size(); ++I)
+        if (QString::fromStdString(ToolbarDefs[I].Name) == T->Caption())
+            ToolbarExists[I] = T->Visible() ? 1 : 0;
+}
+
+void TfrmTavro::actCustomizeExecute(QObject*)
+{
+    std::vector<TToolbarDef> BuiltIn;
+    MakeDefaultToolbars(BuiltIn);
+    std::vector<std::string> Captions;
+    for (int32_t I = 0; I < FCommandCaptions.Count(); ++I)
+        Captions.push_back(FCommandCaptions.Strings(I));
+    TfrmCustomize Dialog(this, ImageListBtn.get(), ToolbarExists, BuiltIn, ToolbarDefs, Captions,
+                         cmbZoom->parentWidget() != this && !cmbZoom->isHidden());
+    if (TfrmCustomize::Run(Dialog) != QDialog::Accepted)
+        return;
+    ToolbarDefs.clear();
+    ToolbarExists.assign(Dialog.Toolbars.size(), 0);
+    for (size_t I = 0; I < Dialog.Toolbars.size(); ++I) {
+        ToolbarDefs.push_back(Dialog.Toolbars[I]);
+        ToolbarExists[I] = Dialog.Checked(int32_t(I)) ? 1 : 0;
+    }
+    BuildUserToolbars();
+}

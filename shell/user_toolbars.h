@@ -1,0 +1,32 @@
+// The frame's user toolbars: their definitions in the settings file
+// (section "TBar4.0": one key per toolbar, the comma text of its name, its
+// visibility and its command numbers; sections "TBar4.0" + component name:
+// where it is), the names they are known by, and the comma text the
+// definitions are written in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr const char* UserToolbarSection = "TBar4.0";
+
+// A toolbar definition: its name (also its caption) and its items, the
+// command numbers in order, -1 for a separator.
+struct TUserToolbarDef {
+    std::string Name;
+    std::vector<int32_t> Items;
+};
+
+// "N" and the name's Shift-JIS bytes as two upper-case hex digits each.
+std::string ToolbarComponentName(const std::string& Name);
+
+// The comma text of Fields: a field that is empty or holds a space, a
+// comma, a quote or a control character is quoted, its quotes doubled.
+std::string CommaText(const std::vector<std::string>& Fields);
+// Splits a comma text: fields end at commas and at spaces outside quotes.
+std::vector<std::string> SplitCommaText(const std::string& Text);
+
+// The built-in definitions as comma texts of the name and the command
+// names ("$" a separator, "cmbZoom" the zoom box).
+const std::vector<std::string>& BuiltInToolbarTexts();

@@ -1,0 +1,337 @@
+// The frame's user toolbars: the built-in ones on a first start, component
+// names, malformed settings, check-style buttons, the pop-up menu, the
+// customisation dialogs (duplicate names, the zoom box on one toolbar only,
+// deletion) and a customised layout surviving a restart byte for byte.
+#include "shell_test_support.h"
+
+#include "foundation/ini_file.h"
+#include "shell/customize_form.h"
+#include "shell/tavro_action.h"
+#include "shell/user_toolbars.h"
+#include "ui/dock97.h"
+#include "ui/toolbar97.h"
+#include "ui/toolbar_button97.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class TUserToolbarsTest : public TFrameTest {
+protected:
+    void SetUp() override
+    {
+        TFrameTest::SetUp();
+        ClearToolbarSettings();
+        FOldRun = TfrmCustomize::Run;
+        FOldQuery = TfrmCustomize::InputQuery;
+    }
+    void TearDown() override
+    {
+        TfrmCustomize::Run = FOldRun;
+        TfrmCustomize::InputQuery = FOldQuery;
+        TFrameTest::TearDown();
+        ClearToolbarSettings();
+    }
+    static void ClearToolbarSettings()
+    {
+        std::vector<std::string> Sections;
+        AppIniFile().ReadSections(Sections);
+        for (const std::string& S : Sections)
+            if (S.rfind(UserToolbarSection, 0) == 0)
+                AppIniFile().EraseSection(S);
+    }
+    TToolbar97* Named(const char* Caption) const
+    {
+        for (TToolbar97* T : Frame->UserToolbars())
+            if (T->Caption() == Caption)
+                return T;
+        return nullptr;
+    }
+    static std::vector<int> Tags(TToolbar97* T)
+    {
+        std::vector<int> R;
+        for (int32_t I = 0; I < T->OrderedControlCount(); ++I)
+            R.push_back(T->GetOrderedControl(I)->property("Tag").toInt());
+        return R;
+    }
+    // Answers the name questions in turn; false once they are used up.
+    void Answer(std::vector<std::string> Names)
+    {
+        auto Queue = std::make_shared<std::vector<std::string>>(std::move(Names));
+        TfrmCustomize::InputQuery = [Queue](const std::string&, const std::string&, std::string& Value) {
+            if (Queue->empty())
+                return false;
+            Value = Queue->front();
+            Queue->erase(Queue->begin());
+            return true;
+        };
+    }
+    std::string FileBytes()
+    {
+        AppIniFile().UpdateFile();
+        std::ifstream In(AppIniFile().FileName(), std::ios::binary);
+        std::stringstream S;
+        S << In.rdbuf();
+        return S.str();
+    }
+
+private:
+    std::function<int(TfrmCustomize&)> FOldRun;
+    std::function<bool(const std::string&, const std::string&, std::string&)> FOldQuery;
+};
+
+TEST_F(TUserToolbarsTest, AFirstStartShowsTheThreeBuiltInToolbarsAtTheTopOneRowEach)
+{
+    Start();
+    const std::vector<TToolbar97*> Bars = Frame->UserToolbars();
+    ASSERT_EQ(Bars.size(), 3u);
+    const char* Captions[] = {"一般", "位置", "ノード"};
+    for (size_t I = 0; I < Bars.size(); ++I) {
+        EXPECT_EQ(Bars[I]->Caption(), Captions[I]);
+        EXPECT_EQ(Bars[I]->DockedTo(), Frame->Dock97Top) << I;
+        EXPECT_EQ(Bars[I]->DockRow(), int32_t(I));
+        EXPECT_TRUE(Bars[I]->isVisible()) << I;
+    }
+    EXPECT_EQ(Bars[0]->objectName(), "N88EA94CA");
+    // The empty field adds nothing; "$" is a separator, the zoom box its number.
+    EXPECT_EQ(Tags(Bars[0]), (std::vector<int>{0, 1, 4, 12, -1, 15, 16, -1, 17, 18, 19, 20, -1, 28, 29, 74, -1, 24,
+                                               25, 26, 27, 37}));
+    EXPECT_EQ(Tags(Bars[2]), (std::vector<int>{59, 60, 61, -1, 62, 63, -1, 57, 58}));
+    EXPECT_EQ(Frame->ZoomToolbar(), Bars[0]);
+    EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1, 1, 1}));
+}
+
+TEST(UserToolbarNames, ComponentNamesAndCommaTexts)
+{
+    EXPECT_EQ(ToolbarComponentName("一般"), "N88EA94CA");
+    EXPECT_EQ(ToolbarComponentName("AB"), "N4142");
+    EXPECT_EQ(ToolbarComponentName(""), "N");
+    struct TCase {
+        std::vector<std::string> Fields;
+        const char* Text;
+    };
+    const TCase Cases[] = {
+        {{"一般", "1", "0", "-1"}, "一般,1,0,-1"},
+        {{"a b", "0"}, "\"a b\",0"},
+        {{"x,y", "say \"hi\""}, "\"x,y\",\"say \"\"hi\"\"\""},
+        {{"", "1"}, "\"\",1"},
+    };
+    for (const TCase& C : Cases) {
+        EXPECT_EQ(CommaText(C.Fields), C.Text);
+        EXPECT_EQ(SplitCommaText(C.Text), C.Fields) << C.Text;
+    }
+}
+
+TEST_F(TUserToolbarsTest, MalformedDefinitionsAreSkippedAndBadFieldsTakeTheirDefaults)
+{
+    TMemIniFile& Ini = AppIniFile();
+    Ini.WriteString(UserToolbarSection, "1", "lonely");
+    Ini.WriteString(UserToolbarSection, "2", "mine,abc,0,zz,999,-1");
+    Start();
+    ASSERT_EQ(Frame->ToolbarDefs.size(), 1u);
+    EXPECT_EQ(Frame->ToolbarDefs[0].Name, "mine");
+    EXPECT_EQ(Frame->ToolbarDefs[0].Items, (std::vector<int32_t>{0, -1, -1}));
+    EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1}));
+    EXPECT_EQ(Frame->UserToolbars().size(), 1u);
+}
+
+TEST_F(TUserToolbarsTest, CheckStyleButtonsStandAloneAndShowTheirCommandsState)
+{
+    Start();
+    TToolbar97* General = Named("一般");
+    ASSERT_NE(General, nullptr);
+    std::vector<TToolbarButton97*> Checks;
+    for (QObject* O : General->ClientArea()->children())
+        if (auto* B = qobject_cast<TToolbarButton97*>(O); B && B->GroupIndex() != 0)
+            Checks.push_back(B);
+    // High, middle, low, wire frame, anchors.
+    ASSERT_EQ(Checks.size(), 5u);
+    for (size_t I = 0; I < Checks.size(); ++I) {
+        EXPECT_TRUE(Checks[I]->AllowAllUp());
+        for (size_t J = 0; J < I; ++J)
+            EXPECT_NE(Checks[I]->GroupIndex(), Checks[J]->GroupIndex());
+        EXPECT_EQ(Checks[I]->Down(), Checks[I]->Action()->isChecked()) << I;
+    }
+    QAction* Anchor = Frame->actDispAnchor;
+    TToolbarButton97* B = Checks.back();
+    ASSERT_EQ(B->Action(), Anchor);
+    Anchor->setChecked(false);
+    EXPECT_FALSE(B->Down());
+    Anchor->setChecked(true);
+    EXPECT_TRUE(B->Down());
+    // Plain commands have no group.
+    auto* New = qobject_cast<TToolbarButton97*>(General->GetOrderedControl(0));
+    ASSERT_NE(New, nullptr);
+    EXPECT_EQ(New->GroupIndex(), 0);
+    EXPECT_EQ(New->size(), QSize(24, 24));
+}
+
+TEST_F(TUserToolbarsTest, ThePopupMenuListsTheToolbarsAndTogglesThem)
+{
+    Start();
+    emit Frame->pmnuTBarPopup->aboutToShow();
+    emit Frame->pmnuTBarPopup->aboutToShow();
+    const QList<QAction*> Items = Frame->pmnuTBarPopup->actions();
+    ASSERT_EQ(Items.size(), 5);
+    EXPECT_EQ(Items[0]->text(), "一般");
+    EXPECT_TRUE(Items[1]->isChecked());
+    EXPECT_TRUE(Items[3]->isSeparator());
+    EXPECT_EQ(Items[4], Frame->actCustomize);
+    EXPECT_EQ(Frame->actCustomize->text(), "ツールバーの設定(&C)...");
+    Items[1]->trigger();
+    EXPECT_FALSE(Named("位置")->Visible());
+    EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1, 0, 1}));
+}
+
+TEST_F(TUserToolbarsTest, DuplicateAndEmptyNamesAreRefusedUntilAValidOne)
+{
+    Start();
+    std::vector<TUserToolbarDef> BuiltIn;
+    Frame->MakeDefaultToolbars(BuiltIn);
+    TfrmCustomize D(Frame.get(), Frame->ImageListBtn.get(), Frame->ToolbarExists, BuiltIn, Frame->ToolbarDefs, {},
+                    true);
+    Answer({"一般", "   ", "ノード", "  私の  "});
+    D.NewTBar();
+    ASSERT_EQ(Boxes.size(), 3u);
+    EXPECT_EQ(Boxes[0].Text, "その名前は、既に登録されています。");
+    EXPECT_EQ(Boxes[1].Text, "名前が空欄です。");
+    EXPECT_EQ(Boxes[2].Text, "その名前は、既に登録されています。");
+    EXPECT_EQ(Boxes[0].Caption, "新規作成");
+    ASSERT_EQ(D.Toolbars.size(), 4u);
+    EXPECT_EQ(D.Toolbars[3].Name, "私の");
+    EXPECT_TRUE(D.Checked(3));
+    EXPECT_EQ(D.clboxTBar->currentRow(), 3);
+    // Built-in toolbars are neither renamed nor deleted; the user's are.
+    EXPECT_TRUE(D.btnRenameTBar->isEnabled());
+    D.clboxTBar->setCurrentRow(0);
+    EXPECT_FALSE(D.btnRenameTBar->isEnabled());
+    EXPECT_FALSE(D.btnDelTBar->isEnabled());
+    EXPECT_TRUE(D.btnEditButton->isEnabled());
+    // A rename to its own name is fine; to another's is not.
+    D.clboxTBar->setCurrentRow(3);
+    Boxes.clear();
+    Answer({"位置", "私の2"});
+    D.RenameTBar();
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(D.Toolbars[3].Name, "私の2");
+}
+
+TEST_F(TUserToolbarsTest, TheZoomBoxStandsOnOneToolbarOnly)
+{
+    Start();
+    std::vector<std::string> Captions;
+    for (int32_t I = 0; I < TfrmTavro::CommandCount; ++I)
+        Captions.push_back("c" + std::to_string(I));
+    const int32_t Zoom = TfrmTavro::ZoomBoxCommand;
+    // Another toolbar: the zoom box is in use and cannot be added.
+    TfrmCustomTBar Other(Frame.get(), {0, -1}, nullptr, Captions, nullptr, true);
+    EXPECT_TRUE(Other.Used(Zoom));
+    EXPECT_TRUE(Other.Used(0));
+    EXPECT_FALSE(Other.Used(1));
+    Other.lvCommand->setCurrentRow(Zoom + 1);
+    Other.Add();
+    EXPECT_EQ(Other.Items(), (std::vector<int32_t>{0, -1}));
+    // The separator can be added any number of times.
+    Other.lvCommand->setCurrentRow(0);
+    Other.Add();
+    EXPECT_EQ(Other.Items(), (std::vector<int32_t>{0, -1, -1}));
+    // On its own toolbar, removing it makes it free again.
+    TfrmCustomTBar Own(Frame.get(), {Zoom, 3}, nullptr, Captions, nullptr, false);
+    EXPECT_TRUE(Own.ZoomUsed());
+    Own.lvTBar->setCurrentRow(0);
+    Own.Del();
+    EXPECT_FALSE(Own.Used(Zoom));
+    EXPECT_FALSE(Own.ZoomUsed());
+    EXPECT_EQ(Own.lvTBar->currentRow(), 0);
+    Own.lvCommand->setCurrentRow(Zoom + 1);
+    Own.Add();
+    EXPECT_EQ(Own.Items(), (std::vector<int32_t>{3, Zoom}));
+    // Reset of a built-in toolbar skips the zoom box another toolbar holds.
+    std::vector<int32_t> BuiltIn = {1, Zoom, 2};
+    TfrmCustomTBar Reset(Frame.get(), {}, &BuiltIn, Captions, nullptr, true);
+    EXPECT_TRUE(Reset.btnReset->isEnabled());
+    Reset.Reset();
+    EXPECT_EQ(Reset.Items(), (std::vector<int32_t>{1, 2}));
+}
+
+TEST_F(TUserToolbarsTest, DeletingAUserToolbarFreesItAndErasesItsPositionSection)
+{
+    Start();
+    Answer({"私の"});
+    TfrmCustomize::Run = [](TfrmCustomize& D) {
+        D.NewTBar();
+        return int(QDialog::Accepted);
+    };
+    Frame->actCustomize->trigger();
+    TToolbar97* Mine = Named("私の");
+    ASSERT_NE(Mine, nullptr);
+    EXPECT_EQ(Mine->DockedTo(), Frame->Dock97Top);
+    EXPECT_EQ(Mine->DockRow(), 3);
+    Frame->SaveUserToolbars();
+    const std::string Section = std::string(UserToolbarSection) + Mine->objectName().toStdString();
+    EXPECT_TRUE(AppIniFile().SectionExists(Section));
+    EXPECT_EQ(AppIniFile().ReadString(UserToolbarSection, "4", ""), "私の,1");
+
+    TfrmCustomize::Run = [](TfrmCustomize& D) {
+        D.clboxTBar->setCurrentRow(3);
+        D.DelTBar();
+        return int(QDialog::Accepted);
+    };
+    Boxes.clear();
+    Frame->actCustomize->trigger();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "ツールバー\"私の\"を削除しますよろしいですか？");
+    EXPECT_EQ(Boxes[0].Caption, "カスタマイズ");
+    EXPECT_EQ(Named("私の"), nullptr);
+    EXPECT_FALSE(AppIniFile().SectionExists(Section));
+    EXPECT_EQ(Frame->UserToolbars().size(), 3u);
+}
+
+TEST_F(TUserToolbarsTest, ACustomisedLayoutSurvivesARestartByteForByte)
+{
+    Start();
+    // Float one toolbar, wrapped; hide another; give the zoom box to a new one.
+    TToolbar97* Place = Named("位置");
+    Place->SetFloatingPosition(QPoint(120, 140));
+    Place->SetDockedTo(nullptr);
+    Place->SetFloatRightX(100);
+    Named("ノード")->setVisible(false);
+    Answer({"ズーム"});
+    TfrmCustomize::Run = [](TfrmCustomize& D) {
+        D.NewTBar();
+        D.Toolbars[0].Items.erase(std::remove(D.Toolbars[0].Items.begin(), D.Toolbars[0].Items.end(),
+                                              TfrmTavro::ZoomBoxCommand),
+                                  D.Toolbars[0].Items.end());
+        D.Toolbars[3].Items = {TfrmTavro::ZoomBoxCommand, -1, 0};
+        return int(QDialog::Accepted);
+    };
+    Frame->actCustomize->trigger();
+    Close();
+    // The first save moves the sections other closings rewrite; from then
+    // on every restart writes the same bytes.
+    Start();
+    Close();
+    const std::string First = FileBytes();
+
+    Start();
+    Place = Named("位置");
+    ASSERT_NE(Place, nullptr);
+    EXPECT_TRUE(Place->Floating());
+    EXPECT_EQ(Place->FloatingPosition(), QPoint(120, 140));
+    EXPECT_EQ(Place->FloatRightX(), 100);
+    EXPECT_FALSE(Named("ノード")->Visible());
+    ASSERT_NE(Named("ズーム"), nullptr);
+    EXPECT_EQ(Frame->ZoomToolbar(), Named("ズーム"));
+    EXPECT_EQ(Tags(Named("ズーム")), (std::vector<int>{74, -1, 0}));
+    Close();
+    EXPECT_EQ(FileBytes(), First);
+    EXPECT_NE(First.find("[TBar4.0]"), std::string::npos);
+}
+
+} // namespace
