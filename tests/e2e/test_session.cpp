@@ -1,0 +1,265 @@
+// A session as a person has it at a real display: the built program under
+// Xvfb with openbox, driven only by X input (xdotool), the X clipboard of
+// another process (xclip) and screen grabs. The steps run in order on one
+// program; each keeps its screenshots under the build folder.
+#include "e2e/x_session.h"
+#include "platform/test_support.h"
+#include "shell/input_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLayout>
+#include <QPainter>
+#include <QProcessEnvironment>
+#include <QPushButton>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+using namespace e2e;
+
+constexpr int WindowTimeout = 20000;
+constexpr const char* FrameName = "^タヴロ";
+
+struct TTimes {
+    qint64 Start = -1, Key = -1, Drop = -1, Save = -1, Reopen = -1;
+};
+
+struct TSession {
+    std::unique_ptr<TTempDir> Tmp;
+    TOwnedProcess Openbox;
+    std::unique_ptr<TOwnedProcess> Tavro;
+    QString Shots;
+    unsigned long Frame = 0;
+    QString Failed; // the step that failed first: the later ones depend on it
+    TTimes Tavro_, Bare;
+    QRect Page; // the page on the screen, once found
+    bool ExpectEnd = false; // the program was told to quit
+};
+TSession* S = nullptr;
+
+QString TmpPath(const char* Name)
+{
+    return QString::fromStdString(*S->Tmp / Name);
+}
+
+QProcessEnvironment ProgramEnvironment()
+{
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert("XDG_CONFIG_HOME", TmpPath("config"));
+    Env.insert("XDG_DATA_HOME", TmpPath("data"));
+    Env.insert("XDG_CACHE_HOME", TmpPath("cache"));
+    Env.insert("XDG_RUNTIME_DIR", TmpPath("run"));
+    Env.insert("TMPDIR", TmpPath("tmp"));
+    Env.insert("QT_QPA_PLATFORM", "xcb");
+    return Env;
+}
+
+void Shot(const char* Name)
+{
+    Screen().save(S->Shots + "/" + Name + ".png");
+}
+
+// The page as the document window shows it: the white box found once the
+// program painted it.
+QImage PageArea()
+{
+    return Screen().copy(S->Page);
+}
+
+bool PageHasInk()
+{
+    const QImage P = PageArea();
+    int N = 0;
+    for (int Y = 0; Y < P.height(); ++Y)
+        for (int X = 0; X < P.width(); ++X)
+            N += (P.pixel(X, Y) & 0xFFFFFF) != 0xFFFFFF;
+    return N > 200;
+}
+
+// Starts the program with Args; the milliseconds to its frame showing a
+// white page of at least MinPage, or -1.
+qint64 StartProgram(const QStringList& Args, QSize MinPage)
+{
+    S->Tavro = std::make_unique<TOwnedProcess>();
+    QProcess& P = S->Tavro->P;
+    P.setProcessEnvironment(ProgramEnvironment());
+    P.setWorkingDirectory(TmpPath("work"));
+    P.setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer T;
+    T.start();
+    P.start(std::getenv("TAVRO_PROGRAM"), Args);
+    if (!P.waitForStarted(10000))
+        return -1;
+    S->Frame = WaitWindow(FrameName, WindowTimeout);
+    if (!S->Frame)
+        return -1;
+    // A window's first, unpainted background is white too: the page is a
+    // white box of about its own size, the same in two grabs in a row.
+    QRect Box, Last;
+    if (!WaitFor([&] {
+            Last = Box;
+            Box = WhiteBox(Screen(), Geometry(S->Frame));
+            return Box == Last && Box.width() >= MinPage.width() && Box.height() >= MinPage.height() &&
+                   Box.width() <= MinPage.width() + 20 && Box.height() <= MinPage.height() + 20;
+        }, WindowTimeout)) {
+        std::printf("the frame %lu at %d,%d %dx%d shows a white box %d,%d %dx%d\n", S->Frame,
+                    Geometry(S->Frame).x(), Geometry(S->Frame).y(), Geometry(S->Frame).width(),
+                    Geometry(S->Frame).height(), Box.x(), Box.y(), Box.width(), Box.height());
+        return -1;
+    }
+    S->Page = Box;
+    return T.elapsed();
+}
+
+// The bare Qt program beside which the times are printed.
+struct TBare {
+    TOwnedProcess Proc;
+    qint64 Start(const QStringList& Args)
+    {
+        Proc.P.setProcessEnvironment(ProgramEnvironment());
+        QElapsedTimer T;
+        T.start();
+        Proc.P.start(std::getenv("TAVRO_BARE_PROGRAM"), Args);
+        if (!Proc.P.waitForStarted(10000) || !WaitWindow("^bare-mdi", WindowTimeout))
+            return -1;
+        if (!WaitFor([] { return WhiteBox(Screen(), QRect(0, 0, 1600, 1200)).width() >= 300; }, WindowTimeout))
+            return -1;
+        return T.elapsed();
+    }
+};
+
+class Session : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        S = new TSession;
+        S->Tmp = std::make_unique<TTempDir>();
+        for (const char* Name : {"config", "data", "cache", "tmp", "work", "run"})
+            std::filesystem::create_directories(*S->Tmp / Name);
+        std::filesystem::permissions(*S->Tmp / "run", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        S->Shots = QString::fromLocal8Bit(std::getenv("TAVRO_E2E_SHOTS"));
+        QDir(S->Shots).removeRecursively();
+        QDir().mkpath(S->Shots);
+        S->Openbox.P.start("openbox", {});
+        S->Openbox.P.waitForStarted(5000);
+        // The window manager owns the screen once it has a supporting window.
+        WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+    }
+
+    static void TearDownTestSuite()
+    {
+        const auto Ratio = [](qint64 A, qint64 B) {
+            return A < 0 || B <= 0 ? QString("-") : QString::number(double(A) / double(B), 'f', 2);
+        };
+        const std::pair<const char*, std::pair<qint64, qint64>> Lines[] = {
+            {"start to first painted frame", {S->Tavro_.Start, S->Bare.Start}},
+            {"one key to painted page", {S->Tavro_.Key, S->Bare.Key}},
+            {"end of drag to painted drop", {S->Tavro_.Drop, S->Bare.Drop}},
+            {"save", {S->Tavro_.Save, S->Bare.Save}},
+            {"reopen to painted page", {S->Tavro_.Reopen, S->Bare.Reopen}},
+        };
+        for (const auto& [What, Times] : Lines)
+            std::printf("PERF %-30s tavro %6lld ms  bare Qt %6lld ms  ratio %s\n", What, (long long)Times.first,
+                        (long long)Times.second, qPrintable(Ratio(Times.first, Times.second)));
+        std::fflush(stdout);
+        S->Tavro.reset();
+        S->Openbox.Stop();
+        delete S;
+        S = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!S->Failed.isEmpty())
+            GTEST_SKIP() << "an earlier step failed: " << S->Failed.toStdString();
+    }
+
+    void TearDown() override
+    {
+        const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+        if (S->Tavro && !S->ExpectEnd && (S->Tavro->P.state() == QProcess::NotRunning || S->Tavro->P.waitForFinished(50))) {
+            ADD_FAILURE() << "the program ended during the step: exit code " << S->Tavro->P.exitCode()
+                          << (S->Tavro->P.exitStatus() == QProcess::CrashExit ? " (crashed)" : "");
+        }
+        if (HasFailure()) {
+            S->Failed = Info->name();
+            Shot((std::string("FAILED-") + Info->name()).c_str());
+            std::printf("e2e step %s failed; its screenshots are in %s\n", Info->name(), qPrintable(S->Shots));
+        }
+    }
+
+    static QRect FrameRect() { return Geometry(S->Frame).adjusted(-4, -40, 4, 4); }
+
+    static void PickTool(const char* Name)
+    {
+        const auto At = FindIcon(Screen(), QString(":/tools/") + Name, FrameRect());
+        ASSERT_TRUE(At) << "the tool palette's button " << Name << " is not on the screen";
+        Click(*At);
+    }
+};
+
+TEST_F(Session, S1_FrameAppearsWithItsPage)
+{
+    S->Tavro_.Start = StartProgram({}, QSize(390, 290));
+    Shot("s1-frame");
+    ASSERT_GE(S->Tavro_.Start, 0) << "the frame \"タヴロ\" with its white page never came";
+    EXPECT_NE(ActiveWindowName().indexOf("タヴロ"), -1) << "the frame has not the focus: " << ActiveWindowName().toStdString();
+}
+
+TEST_F(Session, S2_TextToolTypesAndPastes)
+{
+    PickTool("sbtnText");
+    Click(S->Page.topLeft() + QPoint(60, 80));
+    const unsigned long Dialog = WaitWindow("^テキスト作成", 5000);
+    ASSERT_NE(Dialog, 0u) << "a click on the page with the text tool opened no \"テキスト作成\" dialog";
+    Shot("s2-dialog-opened");
+    EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("テキスト作成"); }, 3000))
+        << "the dialog has not the focus: " << ActiveWindowName().toStdString();
+    Type("Tavro");
+    // Another process holds the clipboard: the paste crosses processes.
+    // It keeps holding it while the paste goes on: Qt 6.4's text edits
+    // crash when the owner leaves between the formats and the data.
+    TOwnedProcess Clip;
+    {
+        QFile F(TmpPath("clip.txt"));
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(QString("文字").toUtf8());
+    }
+    Clip.P.setStandardOutputFile(QProcess::nullDevice());
+    Clip.P.setStandardErrorFile(QProcess::nullDevice());
+    Clip.P.start("xclip", {"-quiet", "-selection", "clipboard", "-i", TmpPath("clip.txt")});
+    ASSERT_TRUE(Clip.P.waitForStarted(5000));
+    WaitFor([] { return e2e::Run("xclip", {"-selection", "clipboard", "-o"}) == "文字"; }, 3000);
+    const QRect DialogArea = Geometry(Dialog);
+    const QImage BeforePaste = Screen().copy(DialogArea);
+    Key("ctrl+v");
+    EXPECT_TRUE(WaitFor([&] { return DifferentPixels(Screen().copy(DialogArea), BeforePaste, 40) > 30; }, 5000))
+        << "the text held by xclip never showed in the memo";
+    Shot("s2-dialog");
+    // The OK button where the dialog's own layout puts it at this size.
+    const QRect G = Geometry(Dialog);
+    TfrmInputText Same;
+    Same.setAttribute(Qt::WA_DontShowOnScreen);
+    Same.resize(G.size());
+    Same.show();
+    Same.layout()->activate();
+    const QPoint Ok = G.topLeft() + Same.btnOK->geometry().center();
+    Same.hide();
+    Click(Ok);
+    ASSERT_TRUE(WaitWindowGone("^テキスト作成", 5000)) << "OK did not close the dialog";
+    ASSERT_TRUE(WaitFor(PageHasInk, 5000)) << "the text never appeared on the page";
+    Shot("s2-text");
+}
+
+} // namespace
