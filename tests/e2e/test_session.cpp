@@ -262,4 +262,44 @@ TEST_F(Session, S2_TextToolTypesAndPastes)
     Shot("s2-text");
 }
 
+// Three effects from the catalogue through the macro page's picker, then
+// one key typed in the text page: how long until the page shows it.
+TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
+{
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u) << "no property panel \"図形のプロパティ\"";
+    const QRect P = Geometry(Panel);
+    Click(P.topLeft() + QPoint(62, 35)); // the "マクロ" tab
+    // Cells of the picker's catalogue: a gradation line, a shadow fill and
+    // a shaded bevel.
+    const struct {
+        const char* Name;
+        QPoint Cell;
+    } Effects[] = {{"グラデーションライン", {93, 133}}, {"塗り(影)", {81, 86}}, {"ベベル(陰影)", {270, 201}}};
+    for (const auto& E : Effects) {
+        const QImage Before = PageArea();
+        Click(P.topLeft() + QPoint(20, 60)); // "+"
+        const unsigned long Picker = WaitWindow("^マクロ選択", 5000);
+        ASSERT_NE(Picker, 0u) << "\"+\" on the macro page opened no \"マクロ選択\" picker";
+        const QRect G = Geometry(Picker);
+        Click(G.topLeft() + E.Cell);
+        Click(G.topLeft() + QPoint(423, 346)); // OK
+        ASSERT_TRUE(WaitWindowGone("^マクロ選択", 5000)) << "the picker stayed after OK";
+        ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 50; }, 10000))
+            << "the page did not change with the effect " << E.Name;
+    }
+    Shot("s3-effects");
+    Click(P.topLeft() + QPoint(243, 35)); // the "テキスト" tab
+    Click(P.topLeft() + QPoint(800, 230)); // below the text in its edit
+    Key("ctrl+End");
+    const QImage Before = PageArea();
+    QElapsedTimer T;
+    T.start();
+    Type("s");
+    ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 20; }, 10000))
+        << "a key typed in the text page never changed the page";
+    S->Tavro_.Key = T.elapsed();
+    Shot("s3-key");
+}
+
 } // namespace
