@@ -302,4 +302,61 @@ TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
     Shot("s3-key");
 }
 
+// A star and a rectangle drawn with the palette's tools, grouped from the
+// "配置(&A)" menu, moved by a drag; undo and redo give both pictures back.
+TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
+{
+    const QPoint O = S->Page.topLeft();
+    PickTool("sbtnStar");
+    QImage Before = PageArea();
+    Drag(O + QPoint(60, 170), O + QPoint(140, 250));
+    ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 200; }, 5000)) << "no star drawn";
+    PickTool("sbtnRect");
+    Before = PageArea();
+    Drag(O + QPoint(220, 170), O + QPoint(330, 260));
+    ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 200; }, 5000)) << "no rectangle drawn";
+    Shot("s4-shapes");
+    // Both shapes, not the text, in a rubber band of the selection tool.
+    PickTool("sbtnArrow");
+    Drag(O + QPoint(40, 150), O + QPoint(360, 285));
+    // The last enabled entry of "配置(&A)" with two plain shapes selected is
+    // "グループ化" (ungrouping and text on a path are greyed).
+    const QImage NoMenu = Screen();
+    Key("alt+a");
+    ASSERT_TRUE(WaitFor([&] { return DifferentPixels(Screen(), NoMenu, 16) > 500; }, 5000)) << "Alt+A opened no menu";
+    Shot("s4-menu");
+    Key("Up");
+    Key("Return");
+    // A drag on the star moves the rectangle too once they are one group.
+    const QImage Grouped = PageArea();
+    const QRect RectArea(QPoint(215, 165) , QPoint(335, 265));
+    DragHold(O + QPoint(100, 215), O + QPoint(100, 195));
+    const QImage Held = PageArea();
+    QElapsedTimer T;
+    T.start();
+    MouseUp();
+    ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Held, 16) > 100; }, 5000)) << "the drop never painted";
+    S->Tavro_.Drop = T.elapsed();
+    // The drop is painted in steps (outline, then effects): the moved
+    // picture is the one that stays.
+    QImage Moved = PageArea(), Last;
+    WaitFor([&] {
+        Last = Moved;
+        Moved = PageArea();
+        return DifferentPixels(Moved, Last, 0) == 0;
+    }, 5000);
+    Shot("s4-moved");
+    EXPECT_GT(DifferentPixels(Moved.copy(RectArea), Grouped.copy(RectArea), 16), 100)
+        << "the rectangle did not move with the star: the group was not made";
+    Activate(S->Frame);
+    Key("ctrl+z");
+    EXPECT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Grouped, 16) < 30; }, 5000))
+        << "undo did not give back the picture before the move";
+    Shot("s4-undone");
+    Key("ctrl+y");
+    EXPECT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Moved, 16) < 30; }, 5000))
+        << "redo did not give back the moved picture";
+    Shot("s4-redone");
+}
+
 } // namespace

@@ -104,7 +104,7 @@ void Click(QPoint At, int Button)
     Run("xdotool", {"click", QString::number(Button)});
 }
 
-void Drag(QPoint From, QPoint To)
+void DragHold(QPoint From, QPoint To)
 {
     Run("xdotool", {"mousemove", "--sync", QString::number(From.x()), QString::number(From.y())});
     Run("xdotool", {"mousedown", "1"});
@@ -114,7 +114,17 @@ void Drag(QPoint From, QPoint To)
         Run("xdotool", {"mousemove", "--sync", QString::number(P.x()), QString::number(P.y())});
         QTest::qWait(15);
     }
+}
+
+void MouseUp()
+{
     Run("xdotool", {"mouseup", "1"});
+}
+
+void Drag(QPoint From, QPoint To)
+{
+    DragHold(From, To);
+    MouseUp();
 }
 
 void Activate(unsigned long Id)
@@ -141,27 +151,33 @@ std::optional<QPoint> FindIcon(const QImage& Screen, const QString& Resource, QR
     const QImage Icon = QIcon(Resource).pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
     if (Icon.isNull())
         return std::nullopt;
-    // Only the icon's opaque pixels are compared: the button face behind
-    // changes with hovering and checking.
-    std::vector<QPoint> Opaque;
+    // The icon's opaque pixels must be there, and its clear ones must show
+    // one button face (whatever colour hovering or checking gave it): a
+    // glyph inside another one's filled shape is not taken for it.
+    std::vector<QPoint> Opaque, Clear;
     for (int Y = 0; Y < Icon.height(); ++Y)
-        for (int X = 0; X < Icon.width(); ++X)
-            if (qAlpha(Icon.pixel(X, Y)) == 255)
+        for (int X = 0; X < Icon.width(); ++X) {
+            const int A = qAlpha(Icon.pixel(X, Y));
+            if (A == 255)
                 Opaque.push_back({X, Y});
+            else if (A == 0)
+                Clear.push_back({X, Y});
+        }
+    if (Opaque.empty() || Clear.empty())
+        return std::nullopt;
+    const auto Near = [](QRgb A, QRgb B) {
+        return std::abs(qRed(A) - qRed(B)) <= 24 && std::abs(qGreen(A) - qGreen(B)) <= 24 &&
+               std::abs(qBlue(A) - qBlue(B)) <= 24;
+    };
     Area = Area.intersected(Screen.rect().adjusted(0, 0, -Icon.width(), -Icon.height()));
     for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
         for (int X = Area.left(); X <= Area.right(); ++X) {
-            bool Same = true;
-            for (const QPoint& O : Opaque) {
-                const QRgb A = Screen.pixel(X + O.x(), Y + O.y());
-                const QRgb B = Icon.pixel(O);
-                if (std::abs(qRed(A) - qRed(B)) > 24 || std::abs(qGreen(A) - qGreen(B)) > 24 ||
-                    std::abs(qBlue(A) - qBlue(B)) > 24) {
-                    Same = false;
-                    break;
-                }
-            }
-            if (Same)
+            const QPoint At(X, Y);
+            const auto Same = [&](const QPoint& O) { return Near(Screen.pixel(At + O), Icon.pixel(O)); };
+            if (!std::all_of(Opaque.begin(), Opaque.end(), Same))
+                continue;
+            const QRgb Face = Screen.pixel(At + Clear.front());
+            if (std::all_of(Clear.begin(), Clear.end(), [&](const QPoint& O) { return Near(Screen.pixel(At + O), Face); }))
                 return QPoint(X + Icon.width() / 2, Y + Icon.height() / 2);
         }
     return std::nullopt;

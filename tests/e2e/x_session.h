@@ -38,6 +38,9 @@ void Key(const QString& Keys);
 void Type(const QString& Text);
 void Click(QPoint At, int Button = 1);
 void Drag(QPoint From, QPoint To);
+// A drag up to its last point, the button still down: MouseUp ends it.
+void DragHold(QPoint From, QPoint To);
+void MouseUp();
 void Activate(unsigned long Id);
 
 // The whole screen, grabbed from the X server.
