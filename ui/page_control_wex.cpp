@@ -341,7 +341,11 @@ bool TfrmPltChild::eventFilter(QObject* Watched, QEvent* Event)
 
 void TfrmPltChild::closeEvent(QCloseEvent* Event)
 {
-    for (int I = 0; I < FPageControl->count(); ++I)
+    // Closed by the user, the window's pages are no longer shown. Closed
+    // because its owner went (the program quits: the frame is hidden first),
+    // they stay shown: the layout saved at the end brings them back.
+    const bool OwnerGone = FOwnerWindow && !FOwnerWindow->isVisible();
+    for (int I = 0; I < FPageControl->count() && !OwnerGone; ++I)
         FPageControl->setTabVisible(I, false);
     if (FOwnerWindow)
         QCoreApplication::postEvent(FOwnerWindow, new TToolWindowClosedEvent(this));
