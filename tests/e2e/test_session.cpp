@@ -105,6 +105,17 @@ qint64 StartProgram(const QStringList& Args, QSize MinPage)
         return -1;
     // A window's first, unpainted background is white too: the page is a
     // white box of about its own size, the same in two grabs in a row.
+    if (MinPage.isEmpty()) {
+        // A page with drawings where it was before: painted once it stays.
+        QImage Now, Last;
+        if (!WaitFor([&] {
+                Last = Now;
+                Now = PageArea();
+                return PageHasInk() && !Last.isNull() && DifferentPixels(Now, Last, 0) == 0;
+            }, WindowTimeout))
+            return -1;
+        return T.elapsed();
+    }
     QRect Box, Last;
     if (!WaitFor([&] {
             Last = Box;
@@ -357,6 +368,80 @@ TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
     EXPECT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Moved, 16) < 30; }, 5000))
         << "redo did not give back the moved picture";
     Shot("s4-redone");
+}
+
+// The page's own picture, as "BMP画像としてコピー(&B)" offers it to other
+// programs, read from the X clipboard by xclip.
+QImage PagePictureFromClipboard(const char* Name)
+{
+    Activate(S->Frame);
+    Key("alt+e");
+    Key("b");
+    const QString File = TmpPath(Name);
+    QImage Picture;
+    WaitFor([&] {
+        QProcess P;
+        P.setStandardOutputFile(File);
+        P.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+        P.waitForFinished(5000);
+        return Picture.load(File, "PNG") && !Picture.isNull();
+    }, 5000);
+    return Picture;
+}
+
+TEST_F(Session, S5_GroupPastedIntoASecondDocument)
+{
+    Activate(S->Frame);
+    Key("ctrl+c");
+    Key("ctrl+n");
+    ASSERT_TRUE(WaitFor([] { return WindowName(S->Frame).contains("画像2"); }, 5000))
+        << "Ctrl+N made no document \"画像2\": the frame is named " << WindowName(S->Frame).toStdString();
+    ASSERT_TRUE(WaitFor([] { return !PageHasInk(); }, 5000)) << "the new document's page is not empty";
+    Key("ctrl+v");
+    ASSERT_TRUE(WaitFor(PageHasInk, 5000)) << "the group copied from the first document was not pasted";
+    Shot("s5-pasted");
+}
+
+// Saved through the save dialog, the program quit (the other document's
+// question answered), started again on the file: the same page picture.
+TEST_F(Session, S6_SavedQuitReopenedTheSame)
+{
+    const QImage Saved = PagePictureFromClipboard("before.png");
+    ASSERT_FALSE(Saved.isNull()) << "no picture of the page on the clipboard";
+    const QList<unsigned long> Known = VisibleWindows();
+    Activate(S->Frame);
+    Key("ctrl+shift+s");
+    const unsigned long Dialog = WaitNewWindow(Known, 5000);
+    ASSERT_NE(Dialog, 0u) << "Ctrl+Shift+S opened no save dialog";
+    EXPECT_TRUE(WaitFor([&] { return ActiveWindowName() == WindowName(Dialog); }, 3000))
+        << "the save dialog has not the focus";
+    Shot("s6-save-dialog");
+    const QString File = TmpPath("work/session.srn");
+    Type(File);
+    QElapsedTimer T;
+    T.start();
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(File).size() > 0 && WindowName(S->Frame).contains("session"); }, 10000))
+        << "the document was not saved as " << File.toStdString();
+    S->Tavro_.Save = T.elapsed();
+    // Quitting asks about the first document, changed and never saved.
+    const QList<unsigned long> Open = VisibleWindows();
+    Activate(S->Frame);
+    S->ExpectEnd = true;
+    Key("alt+F4");
+    const unsigned long Question = WaitNewWindow(Open, 5000);
+    ASSERT_NE(Question, 0u) << "quitting asked nothing about the changed document";
+    Shot("s6-question");
+    Key("alt+n");
+    ASSERT_TRUE(S->Tavro->P.waitForFinished(10000)) << "the program did not end after the question";
+    S->ExpectEnd = false;
+    S->Tavro_.Reopen = StartProgram({File}, QSize());
+    ASSERT_GE(S->Tavro_.Reopen, 0) << "the program did not come back with " << File.toStdString();
+    Shot("s6-reopened");
+    EXPECT_NE(WaitWindow("^図形のプロパティ", 5000), 0u) << "the property panel did not come back with the program";
+    const QImage Reopened = PagePictureFromClipboard("after.png");
+    ASSERT_EQ(Reopened.size(), Saved.size());
+    EXPECT_EQ(DifferentPixels(Reopened, Saved, 0), 0) << "the reopened page's picture is not the saved one";
 }
 
 } // namespace

@@ -57,6 +57,26 @@ bool WaitWindowGone(const QString& Name, int TimeoutMs)
     return WaitFor([&] { return FindWindow(Name) == 0; }, TimeoutMs);
 }
 
+QList<unsigned long> VisibleWindows()
+{
+    QList<unsigned long> Ids;
+    for (const QString& Id : Run("xdotool", {"search", "--onlyvisible", "--name", "."}).split('\n', Qt::SkipEmptyParts))
+        Ids.push_back(Id.toULong());
+    return Ids;
+}
+
+unsigned long WaitNewWindow(const QList<unsigned long>& Known, int TimeoutMs)
+{
+    unsigned long New = 0;
+    WaitFor([&] {
+        for (unsigned long Id : VisibleWindows())
+            if (!Known.contains(Id) && Geometry(Id).width() > 50)
+                return (New = Id) != 0;
+        return false;
+    }, TimeoutMs);
+    return New;
+}
+
 QString WindowName(unsigned long Id)
 {
     return Run("xdotool", {"getwindowname", QString::number(Id)});

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QList>
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
@@ -30,6 +31,10 @@ unsigned long WaitWindow(const QString& Name, int TimeoutMs);
 unsigned long FindWindow(const QString& Name);
 bool WaitWindowGone(const QString& Name, int TimeoutMs);
 QString WindowName(unsigned long Id);
+// Every visible top-level window, and the first one not among Known that
+// comes within TimeoutMs (0 if none).
+QList<unsigned long> VisibleWindows();
+unsigned long WaitNewWindow(const QList<unsigned long>& Known, int TimeoutMs);
 QString ActiveWindowName();
 // The window's inside on the screen.
 QRect Geometry(unsigned long Id);
