@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -442,6 +443,59 @@ TEST_F(Session, S6_SavedQuitReopenedTheSame)
     const QImage Reopened = PagePictureFromClipboard("after.png");
     ASSERT_EQ(Reopened.size(), Saved.size());
     EXPECT_EQ(DifferentPixels(Reopened, Saved, 0), 0) << "the reopened page's picture is not the saved one";
+}
+
+// A picture handed to the running program by a second "tavro -e FILE".
+TEST_F(Session, S7_PictureHandedOverWithDashE)
+{
+    QImage Picture(160, 120, QImage::Format_RGB32);
+    Picture.fill(QColor(0, 255, 0));
+    const QString File = TmpPath("work/handed.png");
+    ASSERT_TRUE(Picture.save(File));
+    QProcess Second;
+    Second.setProcessEnvironment(ProgramEnvironment());
+    Second.setProcessChannelMode(QProcess::ForwardedChannels);
+    Second.start(std::getenv("TAVRO_PROGRAM"), {"-e", File});
+    ASSERT_TRUE(Second.waitForFinished(20000)) << "the second tavro -e did not end";
+    EXPECT_EQ(Second.exitCode(), 0);
+    ASSERT_TRUE(WaitFor([] { return WindowName(S->Frame).contains("handed"); }, 10000))
+        << "the running program shows no document of handed.png: its frame is named "
+        << WindowName(S->Frame).toStdString();
+    const auto Green = [] {
+        const QImage Sc = Screen();
+        int N = 0;
+        for (int Y = 0; Y < Sc.height(); ++Y)
+            for (int X = 0; X < Sc.width(); ++X)
+                N += (Sc.pixel(X, Y) & 0xFFFFFF) == 0x00FF00;
+        return N;
+    };
+    EXPECT_TRUE(WaitFor([&] { return Green() >= 150 * 110; }, 10000)) << "the handed picture is not on the screen";
+    Shot("s7-handed");
+}
+
+// The page printed to a PDF file through the print dialog.
+TEST_F(Session, S8_PrintedToPdf)
+{
+    const QList<unsigned long> Known = VisibleWindows();
+    Activate(S->Frame);
+    Key("alt+f");
+    Key("p");
+    const unsigned long Dialog = WaitNewWindow(Known, 5000);
+    ASSERT_NE(Dialog, 0u) << "\"印刷(&P)...\" opened no print dialog";
+    EXPECT_TRUE(WindowName(Dialog).startsWith("印刷")) << WindowName(Dialog).toStdString();
+    Shot("s8-print-dialog");
+    const QString Pdf = TmpPath("work/printed.pdf");
+    Key("alt+f"); // "出力ファイル名(&F)"
+    Key("ctrl+a");
+    Type(Pdf);
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(Pdf).size() > 0 && !e2e::Run("pdfinfo", {Pdf}).isEmpty(); }, 15000))
+        << "no PDF printed to " << Pdf.toStdString();
+    const QString Info = e2e::Run("pdfinfo", {Pdf});
+    EXPECT_TRUE(Info.contains(QRegularExpression("Pages:\\s+1\\b"))) << Info.toStdString();
+    // The printer's default paper: A4, or Letter where the locale says so.
+    EXPECT_TRUE(Info.contains(QRegularExpression("Page size:\\s+(595(\\.\\d+)? x 842|612 x 792)")))
+        << Info.toStdString();
 }
 
 } // namespace
