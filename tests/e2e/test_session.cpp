@@ -133,23 +133,6 @@ qint64 StartProgram(const QStringList& Args, QSize MinPage)
     return T.elapsed();
 }
 
-// The bare Qt program beside which the times are printed.
-struct TBare {
-    TOwnedProcess Proc;
-    qint64 Start(const QStringList& Args)
-    {
-        Proc.P.setProcessEnvironment(ProgramEnvironment());
-        QElapsedTimer T;
-        T.start();
-        Proc.P.start(std::getenv("TAVRO_BARE_PROGRAM"), Args);
-        if (!Proc.P.waitForStarted(10000) || !WaitWindow("^bare-mdi", WindowTimeout))
-            return -1;
-        if (!WaitFor([] { return WhiteBox(Screen(), QRect(0, 0, 1600, 1200)).width() >= 300; }, WindowTimeout))
-            return -1;
-        return T.elapsed();
-    }
-};
-
 class Session : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -496,6 +479,74 @@ TEST_F(Session, S8_PrintedToPdf)
     // The printer's default paper: A4, or Letter where the locale says so.
     EXPECT_TRUE(Info.contains(QRegularExpression("Page size:\\s+(595(\\.\\d+)? x 842|612 x 792)")))
         << Info.toStdString();
+}
+
+// The same steps in a bare Qt program (a main window, an MDI area, one
+// picture), on the same display, for the ratios printed at the end.
+TEST_F(Session, S9_BareQtProgramBeside)
+{
+    S->ExpectEnd = true;
+    S->Tavro.reset();
+    const QString File = TmpPath("work/bare.png");
+    QRect Page;
+    const auto Start = [&](TOwnedProcess& Bare) -> qint64 {
+        Bare.P.setProcessEnvironment(ProgramEnvironment());
+        QElapsedTimer T;
+        T.start();
+        Bare.P.start(std::getenv("TAVRO_BARE_PROGRAM"), {File});
+        if (!Bare.P.waitForStarted(10000))
+            return -1;
+        const unsigned long Window = WaitWindow("^bare-mdi", WindowTimeout);
+        if (!Window)
+            return -1;
+        // First the empty white picture; reopened, the saved one with its
+        // marks where the picture was.
+        const bool Reopen = !Page.isNull();
+        QImage Now, Last;
+        if (!WaitFor([&] {
+                if (!Reopen) {
+                    Page = WhiteBox(Screen(), Geometry(Window));
+                    return Page.width() >= 300 && Page.height() >= 250;
+                }
+                Last = Now;
+                Now = Screen().copy(Page);
+                int Marks = 0;
+                for (int Y = 0; Y < Now.height(); ++Y)
+                    for (int X = 0; X < Now.width(); ++X)
+                        Marks += (Now.pixel(X, Y) & 0xFFFFFF) != 0xFFFFFF;
+                return Marks > 200 && !Last.isNull() && DifferentPixels(Now, Last, 0) == 0;
+            }, WindowTimeout))
+            return -1;
+        return T.elapsed();
+    };
+    {
+        TOwnedProcess Bare;
+        S->Bare.Start = Start(Bare);
+        ASSERT_GE(S->Bare.Start, 0) << "the bare program never showed its picture";
+        const auto Changed = [&](const QImage& Before) {
+            return WaitFor([&] { return DifferentPixels(Screen().copy(Page), Before, 16) > 20; }, 5000);
+        };
+        QImage Before = Screen().copy(Page);
+        QElapsedTimer T;
+        T.start();
+        Type("s");
+        ASSERT_TRUE(Changed(Before)) << "a key changed nothing in the bare program";
+        S->Bare.Key = T.elapsed();
+        DragHold(Page.center(), Page.center() + QPoint(40, 30));
+        Before = Screen().copy(Page);
+        T.start();
+        MouseUp();
+        ASSERT_TRUE(Changed(Before)) << "a drop changed nothing in the bare program";
+        S->Bare.Drop = T.elapsed();
+        Shot("s9-bare");
+        T.start();
+        Key("ctrl+s");
+        ASSERT_TRUE(WaitFor([&] { return QImage(File).width() == 400; }, 5000)) << "the bare program saved nothing";
+        S->Bare.Save = T.elapsed();
+    }
+    TOwnedProcess Again;
+    S->Bare.Reopen = Start(Again);
+    EXPECT_GE(S->Bare.Reopen, 0);
 }
 
 } // namespace
