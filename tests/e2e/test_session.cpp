@@ -508,9 +508,53 @@ TEST_F(Session, S8_PrintedToPdf)
         << Info.toStdString();
 }
 
+// A roll-up tool window dropped a few pixels from the screen's edge snaps
+// to it; a page of the panel dragged by its tab out to a window of its own
+// and back onto the first.
+TEST_F(Session, S9_ToolWindowSnapsAndPanelPageMoves)
+{
+    const unsigned long Palette = WaitWindow("^ドラッグパレット", 5000);
+    ASSERT_NE(Palette, 0u) << "no drag palette \"ドラッグパレット\"";
+    const QRect G = Geometry(Palette);
+    const QPoint Caption = G.topLeft() + QPoint(60, 7);
+    // Away from every edge first, then dropped 4 pixels from the left one.
+    Drag(Caption, Caption + QPoint(300, -300));
+    ASSERT_TRUE(WaitFor([&] { return Geometry(Palette).x() == G.x() + 300; }, 5000))
+        << "the palette did not follow its caption: it is at x " << Geometry(Palette).x();
+    const QRect Away = Geometry(Palette);
+    const QPoint Caption2 = Away.topLeft() + QPoint(60, 7);
+    Drag(Caption2, Caption2 - QPoint(Away.x() - 4, 0));
+    EXPECT_TRUE(WaitFor([&] { return Geometry(Palette).x() == 0; }, 5000))
+        << "dropped 4 pixels from the screen's left edge, the palette stayed at x " << Geometry(Palette).x();
+    Shot("s9-snapped");
+
+    const auto PanelWindows = [] {
+        int N = 0;
+        for (unsigned long Id : VisibleWindows())
+            N += WindowName(Id).startsWith("図形のプロパティ");
+        return N;
+    };
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u);
+    ASSERT_EQ(PanelWindows(), 1);
+    const QRect P = Geometry(Panel);
+    const QPoint ShapeTab = P.topLeft() + QPoint(133, 35); // "形状"
+    Drag(ShapeTab, QPoint(900, 300));
+    ASSERT_TRUE(WaitFor([&] { return PanelWindows() == 2; }, 5000)) << "the dragged page got no window of its own";
+    Shot("s9-page-torn-off");
+    unsigned long Torn = 0;
+    for (unsigned long Id : VisibleWindows())
+        if (Id != Panel && WindowName(Id).startsWith("図形のプロパティ"))
+            Torn = Id;
+    const QRect T = Geometry(Torn);
+    Drag(T.topLeft() + QPoint(30, 35), P.topLeft() + QPoint(400, 35));
+    EXPECT_TRUE(WaitFor([&] { return PanelWindows() == 1; }, 5000)) << "the page dragged back left its window open";
+    Shot("s9-page-back");
+}
+
 // The same steps in a bare Qt program (a main window, an MDI area, one
 // picture), on the same display, for the ratios printed at the end.
-TEST_F(Session, S9_BareQtProgramBeside)
+TEST_F(Session, S10_BareQtProgramBeside)
 {
     S->ExpectEnd = true;
     S->Tavro.reset();
