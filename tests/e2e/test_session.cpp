@@ -413,6 +413,71 @@ TEST_F(Session, S5_GroupPastedIntoASecondDocument)
     ExpectGolden("pasted");
 }
 
+// A rectangle's fill colour typed as a hexadecimal value into the colour
+// picker, copied with its "コピー" button, taken and offered again by
+// another process (xclip), pasted back with "貼付け" over another colour.
+TEST_F(Session, S5b_ColourTypedCopiedAndPastedAcrossProcesses)
+{
+    // Above the pasted group, on the second document's page.
+    PickTool("sbtnRect");
+    const QPoint O = S->Page.topLeft();
+    const QImage Before = PageArea();
+    Drag(O + QPoint(100, 20), O + QPoint(300, 120));
+    ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 1000; }, 5000)) << "no rectangle drawn";
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u);
+    const QRect P = Geometry(Panel);
+    Click(P.topLeft() + QPoint(62, 35));   // the "マクロ" tab
+    Click(P.topLeft() + QPoint(146, 202)); // the fill's colour cell of "塗り(ボカシ)"
+    const unsigned long Dialog = WaitWindow("^塗り方法設定", 5000);
+    ASSERT_NE(Dialog, 0u) << "the colour cell opened no \"塗り方法設定\" dialog";
+    const QPoint D = Geometry(Dialog).topLeft();
+    const auto TypeHex = [&](const char* Hex) {
+        Click(D + QPoint(240, 414)); // "#"
+        Key("ctrl+a");
+        Type(Hex);
+    };
+    const auto Count = [](const QImage& Img, QRgb Colour) {
+        int N = 0;
+        for (int Y = 0; Y < Img.height(); ++Y)
+            for (int X = 0; X < Img.width(); ++X)
+                N += (Img.pixel(X, Y) & 0xFFFFFF) == Colour;
+        return N;
+    };
+    const auto DialogShows = [&](QRgb Colour) {
+        return WaitFor([&] { return Count(Screen().copy(Geometry(Dialog)), Colour) > 1000; }, 5000);
+    };
+    TypeHex("00FF00");
+    ASSERT_TRUE(DialogShows(0x00FF00)) << "the typed value 00FF00 showed no green";
+    Click(D + QPoint(402, 328)); // "コピー"
+    const QString Format = "application/x-tavro-Wex_Color";
+    ASSERT_TRUE(WaitFor([&] { return e2e::Run("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"}).contains(Format); }, 5000))
+        << "the copied colour is not offered as " << Format.toStdString();
+    QProcess Read;
+    Read.setStandardOutputFile(TmpPath("colour.bin"));
+    Read.start("xclip", {"-selection", "clipboard", "-o", "-t", Format});
+    ASSERT_TRUE(Read.waitForFinished(5000));
+    ASSERT_GT(QFileInfo(TmpPath("colour.bin")).size(), 0);
+    TOwnedProcess Hold;
+    Hold.P.setStandardOutputFile(QProcess::nullDevice());
+    Hold.P.setStandardErrorFile(QProcess::nullDevice());
+    Hold.P.start("xclip", {"-quiet", "-selection", "clipboard", "-t", Format, "-i", TmpPath("colour.bin")});
+    ASSERT_TRUE(Hold.P.waitForStarted(5000));
+    ASSERT_TRUE(WaitFor([&] { return e2e::Run("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"}) == Format + "\nTARGETS" ||
+                                     !e2e::Run("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"}).contains("text/plain"); }, 5000))
+        << "xclip did not take the clipboard";
+    TypeHex("FF00FF");
+    ASSERT_TRUE(DialogShows(0xFF00FF)) << "the typed value FF00FF showed no magenta";
+    Click(D + QPoint(474, 328)); // "貼付け"
+    EXPECT_TRUE(DialogShows(0x00FF00)) << "the colour held by xclip was not pasted back";
+    Shot("s5b-colour");
+    Click(D + QPoint(407, 450)); // OK
+    ASSERT_TRUE(WaitWindowGone("^塗り方法設定", 5000));
+    EXPECT_TRUE(WaitFor([&] { return Count(PageArea(), 0x00FF00) > 150 * 80; }, 5000))
+        << "the rectangle is not filled with the pasted green";
+    Shot("s5b-green");
+}
+
 // Saved through the save dialog, the program quit (the other document's
 // question answered), started again on the file: the same page picture.
 TEST_F(Session, S6_SavedQuitReopenedTheSame)
