@@ -12,7 +12,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLayout>
-#include <QPainter>
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -42,7 +41,7 @@ struct TSession {
     QString Shots;
     unsigned long Frame = 0;
     QString Failed; // the step that failed first: the later ones depend on it
-    TTimes Tavro_, Bare;
+    TTimes Program, Bare;
     QRect Page; // the page on the screen, once found
     bool ExpectEnd = false; // the program was told to quit
 };
@@ -181,11 +180,11 @@ protected:
             return A < 0 || B <= 0 ? QString("-") : QString::number(double(A) / double(B), 'f', 2);
         };
         const std::pair<const char*, std::pair<qint64, qint64>> Lines[] = {
-            {"start to first painted frame", {S->Tavro_.Start, S->Bare.Start}},
-            {"one key to painted page", {S->Tavro_.Key, S->Bare.Key}},
-            {"end of drag to painted drop", {S->Tavro_.Drop, S->Bare.Drop}},
-            {"save", {S->Tavro_.Save, S->Bare.Save}},
-            {"reopen to painted page", {S->Tavro_.Reopen, S->Bare.Reopen}},
+            {"start to first painted frame", {S->Program.Start, S->Bare.Start}},
+            {"one key to painted page", {S->Program.Key, S->Bare.Key}},
+            {"end of drag to painted drop", {S->Program.Drop, S->Bare.Drop}},
+            {"save", {S->Program.Save, S->Bare.Save}},
+            {"reopen to painted page", {S->Program.Reopen, S->Bare.Reopen}},
         };
         for (const auto& [What, Times] : Lines)
             std::printf("PERF %-30s tavro %6lld ms  bare Qt %6lld ms  ratio %s\n", What, (long long)Times.first,
@@ -229,9 +228,9 @@ protected:
 
 TEST_F(Session, S1_FrameAppearsWithItsPage)
 {
-    S->Tavro_.Start = StartProgram({}, QSize(390, 290));
+    S->Program.Start = StartProgram({}, QSize(390, 290));
     Shot("s1-frame");
-    ASSERT_GE(S->Tavro_.Start, 0) << "the frame \"タヴロ\" with its white page never came";
+    ASSERT_GE(S->Program.Start, 0) << "the frame \"タヴロ\" with its white page never came";
     EXPECT_NE(ActiveWindowName().indexOf("タヴロ"), -1) << "the frame has not the focus: " << ActiveWindowName().toStdString();
 }
 
@@ -318,7 +317,7 @@ TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
     Type("s");
     ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 20; }, 10000))
         << "a key typed in the text page never changed the page";
-    S->Tavro_.Key = T.elapsed();
+    S->Program.Key = T.elapsed();
     Shot("s3-key");
 }
 
@@ -356,7 +355,7 @@ TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
     T.start();
     MouseUp();
     ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Held, 16) > 100; }, 5000)) << "the drop never painted";
-    S->Tavro_.Drop = T.elapsed();
+    S->Program.Drop = T.elapsed();
     // The drop is painted in steps (outline, then effects): the moved
     // picture is the one that stays.
     QImage Moved = PageArea(), Last;
@@ -499,7 +498,7 @@ TEST_F(Session, S6_SavedQuitReopenedTheSame)
     Key("Return");
     ASSERT_TRUE(WaitFor([&] { return QFileInfo(File).size() > 0 && WindowName(S->Frame).contains("session"); }, 10000))
         << "the document was not saved as " << File.toStdString();
-    S->Tavro_.Save = T.elapsed();
+    S->Program.Save = T.elapsed();
     // Quitting asks about the first document, changed and never saved.
     const QList<unsigned long> Open = VisibleWindows();
     Activate(S->Frame);
@@ -511,8 +510,8 @@ TEST_F(Session, S6_SavedQuitReopenedTheSame)
     Key("alt+n");
     ASSERT_TRUE(S->Tavro->P.waitForFinished(10000)) << "the program did not end after the question";
     S->ExpectEnd = false;
-    S->Tavro_.Reopen = StartProgram({File}, QSize());
-    ASSERT_GE(S->Tavro_.Reopen, 0) << "the program did not come back with " << File.toStdString();
+    S->Program.Reopen = StartProgram({File}, QSize());
+    ASSERT_GE(S->Program.Reopen, 0) << "the program did not come back with " << File.toStdString();
     Shot("s6-reopened");
     EXPECT_NE(WaitWindow("^図形のプロパティ", 5000), 0u) << "the property panel did not come back with the program";
     const QImage Reopened = PagePictureFromClipboard("after.png");
