@@ -78,7 +78,7 @@ QImage PageArea()
 
 // The page as the document window shows it, against a golden picture made
 // once (TAVRO_E2E_WRITE_GOLDEN=1) and looked at by eye. Font hinting and
-// anti-aliasing may move a few edge pixels: up to 1.5 % of the pixels may
+// anti-aliasing may move a few edge pixels: up to 0.5 % of the pixels may
 // differ by more than 48 in a channel.
 void ExpectGolden(const char* Name)
 {
@@ -91,7 +91,7 @@ void ExpectGolden(const char* Name)
     const QImage Want(Golden);
     ASSERT_FALSE(Want.isNull()) << "no golden picture " << Golden.toStdString();
     const int Differ = DifferentPixels(Page, Want, 48);
-    if (Differ > Page.width() * Page.height() * 15 / 1000) {
+    if (Differ > Page.width() * Page.height() * 5 / 1000) {
         Page.save(S->Shots + "/" + Name + "-actual.png");
         Want.save(S->Shots + "/" + Name + "-golden.png");
         ADD_FAILURE() << "the page differs from the golden picture " << Name << " in " << Differ
