@@ -5,6 +5,7 @@
 #include "ui/ui_routines.h"
 #include "ui/work_area.h"
 
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -336,12 +337,25 @@ bool TfrmPltChild::eventFilter(QObject* Watched, QEvent* Event)
 {
     if (Event->type() == QEvent::Resize && FOrigin && Watched->parent() == FPageControl)
         FOrigin->ChildResized(this);
+    // A page that comes into a window already of its size (a layout being
+    // restored) gets that size only from the page area's layout, when it is
+    // first shown: it is realigned then, as the window's resize would have.
+    if (Event->type() == QEvent::ChildAdded && Watched->parent() == FPageControl)
+        if (auto* Page = qobject_cast<QWidget*>(static_cast<QChildEvent*>(Event)->child()))
+            Page->installEventFilter(this);
+    if (Event->type() == QEvent::Resize && FOrigin && Watched->parent() && Watched->parent()->parent() == FPageControl)
+        if (TAnchorsControlWex* A = FOrigin->AnchorsControl(PageTag(static_cast<QWidget*>(Watched))))
+            A->Realign();
     return TfrmRollup::eventFilter(Watched, Event);
 }
 
 void TfrmPltChild::closeEvent(QCloseEvent* Event)
 {
-    for (int I = 0; I < FPageControl->count(); ++I)
+    // Closed by the user, the window's pages are no longer shown. Closed
+    // because its owner went (the program quits: the frame is hidden first),
+    // they stay shown: the layout saved at the end brings them back.
+    const bool OwnerGone = FOwnerWindow && !FOwnerWindow->isVisible();
+    for (int I = 0; I < FPageControl->count() && !OwnerGone; ++I)
         FPageControl->setTabVisible(I, false);
     if (FOwnerWindow)
         QCoreApplication::postEvent(FOwnerWindow, new TToolWindowClosedEvent(this));

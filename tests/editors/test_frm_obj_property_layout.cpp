@@ -10,6 +10,7 @@
 #include "ui/page_control_wex.h"
 #include "ui/window_test_support.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QTextEdit>
 #include <gtest/gtest.h>
@@ -114,6 +115,29 @@ TEST(FrmObjPropertyLayout, TwoWindowsRoundTrip)
     TPanel P(RealWork());
     P.Form.RestoreDispPage();
     EXPECT_EQ(P.Form.PropPageConditionToStr(), Saved);
+}
+
+TEST(FrmObjPropertyLayout, RestoredWindowStretchesThePagesAfterItsFirst)
+{
+    // As the wide built-in layout saves itself: one window, the general page
+    // first. The pages moved in after it fill the window as it does.
+    SetDispPage("0,400,1024,300,0,0,1,1,1,2,1,4,1,3,1,1,-1");
+    TPanel P(TRect{0, 0, 1024, 740});
+    P.Form.RestoreDispPage();
+    ASSERT_EQ(P.Windows().size(), 1u);
+    TfrmPltChild* W = P.Windows()[0];
+    W->show();
+    const struct {
+        QWidget* Page;
+        const char* Stretching;
+    } Cases[] = {{P.Form.TabSheetPaintProperty, "MacroPageHost"}, {P.Form.TabSheetText, "RichEdit"}};
+    for (const auto& C : Cases) {
+        W->PageControl()->setCurrentWidget(C.Page);
+        QApplication::processEvents();
+        const auto* Child = C.Page->findChild<QWidget*>(C.Stretching);
+        ASSERT_TRUE(Child) << C.Stretching;
+        EXPECT_GT(Child->width(), C.Page->width() - 40) << C.Stretching << " in a page " << C.Page->width() << " wide";
+    }
 }
 
 TEST(FrmObjPropertyLayout, AGarbledLayoutWarnsOnceAndUsesTheBuiltInOne)

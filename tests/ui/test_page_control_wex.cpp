@@ -139,11 +139,26 @@ TEST(TPageControlWex, TornOffPageGetsAWindowThatTellsItsOwnerWhenItCloses)
     // The page area where the outline left it, one pixel on.
     EXPECT_EQ(W->geometry(), PageArea.translated(P.Free() - From + QPoint(1, 1)));
 
+    P.Owner.show();
     W->close();
     EXPECT_FALSE(W->PageControl()->isTabVisible(0));
     EXPECT_TRUE(P.Owner.Closed.empty()) << "posted, not sent";
     QCoreApplication::sendPostedEvents(&P.Owner);
     EXPECT_EQ(P.Owner.Closed, std::vector<QWidget*>{W});
+}
+
+TEST(TPageControlWex, WindowClosedWithItsHiddenOwnerKeepsItsPagesShown)
+{
+    // The program quitting: the frame hides, then its page windows close;
+    // the layout saved afterwards must still show their pages.
+    TPanel P;
+    TPanel::DragTab(P.Pages, 2, P.Free());
+    ASSERT_EQ(P.Pages->FloatingWindows().size(), 1u);
+    TfrmPltChild* W = P.Pages->FloatingWindows()[0];
+    P.Owner.show();
+    P.Owner.hide();
+    W->close();
+    EXPECT_TRUE(W->PageControl()->isTabVisible(0));
 }
 
 TEST(TPageControlWex, DropsMovePagesBetweenWindowsAndAnEmptiedWindowIsFreed)

@@ -1,0 +1,266 @@
+#include "e2e/x_session.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace e2e {
+
+QString Run(const QString& Program, const QStringList& Args, int TimeoutMs)
+{
+    QProcess P;
+    P.start(Program, Args);
+    if (!P.waitForFinished(TimeoutMs)) {
+        P.kill();
+        P.waitForFinished(1000);
+        return {};
+    }
+    return QString::fromUtf8(P.readAllStandardOutput()).trimmed();
+}
+
+bool WaitFor(const std::function<bool()>& Check, int TimeoutMs)
+{
+    QElapsedTimer T;
+    T.start();
+    for (;;) {
+        if (Check())
+            return true;
+        if (T.elapsed() > TimeoutMs)
+            return false;
+        QTest::qWait(25);
+    }
+}
+
+unsigned long FindWindow(const QString& Name)
+{
+    const QString Out = Run("xdotool", {"search", "--onlyvisible", "--name", Name});
+    const QStringList Ids = Out.split('\n', Qt::SkipEmptyParts);
+    return Ids.isEmpty() ? 0 : Ids.last().toULong();
+}
+
+unsigned long WaitWindow(const QString& Name, int TimeoutMs)
+{
+    unsigned long Id = 0;
+    WaitFor([&] { return (Id = FindWindow(Name)) != 0; }, TimeoutMs);
+    return Id;
+}
+
+bool WaitWindowGone(const QString& Name, int TimeoutMs)
+{
+    return WaitFor([&] { return FindWindow(Name) == 0; }, TimeoutMs);
+}
+
+QList<unsigned long> VisibleWindows()
+{
+    QList<unsigned long> Ids;
+    for (const QString& Id : Run("xdotool", {"search", "--onlyvisible", "--name", "."}).split('\n', Qt::SkipEmptyParts))
+        Ids.push_back(Id.toULong());
+    return Ids;
+}
+
+unsigned long WaitNewWindow(const QList<unsigned long>& Known, int TimeoutMs)
+{
+    unsigned long New = 0;
+    WaitFor([&] {
+        for (unsigned long Id : VisibleWindows())
+            if (!Known.contains(Id) && Geometry(Id).width() > 50)
+                return (New = Id) != 0;
+        return false;
+    }, TimeoutMs);
+    return New;
+}
+
+QString WindowName(unsigned long Id)
+{
+    return Run("xdotool", {"getwindowname", QString::number(Id)});
+}
+
+QString ActiveWindowName()
+{
+    return Run("xdotool", {"getactivewindow", "getwindowname"});
+}
+
+QRect Geometry(unsigned long Id)
+{
+    // xwininfo's absolute corner: xdotool's counts the window manager's
+    // frame twice.
+    const QString Out = Run("xwininfo", {"-id", QString::number(Id)});
+    int X = 0, Y = 0, W = 0, H = 0;
+    for (QString Line : Out.split('\n')) {
+        Line = Line.trimmed();
+        const int V = Line.section(':', 1).trimmed().toInt();
+        if (Line.startsWith("Absolute upper-left X:"))
+            X = V;
+        else if (Line.startsWith("Absolute upper-left Y:"))
+            Y = V;
+        else if (Line.startsWith("Width:"))
+            W = V;
+        else if (Line.startsWith("Height:"))
+            H = V;
+    }
+    return {X, Y, W, H};
+}
+
+void Key(const QString& Keys)
+{
+    Run("xdotool", QStringList{"key", "--clearmodifiers"} + Keys.split(' '));
+}
+
+void Type(const QString& Text)
+{
+    Run("xdotool", {"type", "--delay", "30", Text});
+}
+
+void Click(QPoint At, int Button)
+{
+    Run("xdotool", {"mousemove", "--sync", QString::number(At.x()), QString::number(At.y())});
+    Run("xdotool", {"click", QString::number(Button)});
+}
+
+void DragHold(QPoint From, QPoint To)
+{
+    Run("xdotool", {"mousemove", "--sync", QString::number(From.x()), QString::number(From.y())});
+    Run("xdotool", {"mousedown", "1"});
+    // A person's drag passes through the points between.
+    for (int I = 1; I <= 8; ++I) {
+        const QPoint P = From + (To - From) * I / 8;
+        Run("xdotool", {"mousemove", "--sync", QString::number(P.x()), QString::number(P.y())});
+        QTest::qWait(15);
+    }
+}
+
+void MouseUp()
+{
+    Run("xdotool", {"mouseup", "1"});
+}
+
+void Drag(QPoint From, QPoint To)
+{
+    DragHold(From, To);
+    MouseUp();
+}
+
+void Activate(unsigned long Id)
+{
+    Run("xdotool", {"windowactivate", "--sync", QString::number(Id)});
+}
+
+QImage Screen()
+{
+    // Read from the X server by another client (ImageMagick's import), as a
+    // person's screenshot tool would. (xwd leaves windows of 32-bit visuals
+    // black.)
+    QProcess P;
+    P.start("import", {"-window", "root", "-depth", "8", "ppm:-"});
+    if (!P.waitForFinished(10000))
+        return {};
+    QImage Img;
+    Img.loadFromData(P.readAllStandardOutput(), "PPM");
+    return Img.convertToFormat(QImage::Format_RGB32);
+}
+
+std::optional<QPoint> FindIcon(const QImage& Screen, const QString& Resource, QRect Area)
+{
+    const QImage Icon = QIcon(Resource).pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    if (Icon.isNull())
+        return std::nullopt;
+    // The icon's opaque pixels must be there, and its clear ones must show
+    // one button face (whatever colour hovering or checking gave it): a
+    // glyph inside another one's filled shape is not taken for it.
+    std::vector<QPoint> Opaque, Clear;
+    for (int Y = 0; Y < Icon.height(); ++Y)
+        for (int X = 0; X < Icon.width(); ++X) {
+            const int A = qAlpha(Icon.pixel(X, Y));
+            if (A == 255)
+                Opaque.push_back({X, Y});
+            else if (A == 0)
+                Clear.push_back({X, Y});
+        }
+    if (Opaque.empty() || Clear.empty())
+        return std::nullopt;
+    const auto Near = [](QRgb A, QRgb B) {
+        return std::abs(qRed(A) - qRed(B)) <= 24 && std::abs(qGreen(A) - qGreen(B)) <= 24 &&
+               std::abs(qBlue(A) - qBlue(B)) <= 24;
+    };
+    Area = Area.intersected(Screen.rect().adjusted(0, 0, -Icon.width(), -Icon.height()));
+    for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
+        for (int X = Area.left(); X <= Area.right(); ++X) {
+            const QPoint At(X, Y);
+            const auto Same = [&](const QPoint& O) { return Near(Screen.pixel(At + O), Icon.pixel(O)); };
+            if (!std::all_of(Opaque.begin(), Opaque.end(), Same))
+                continue;
+            const QRgb Face = Screen.pixel(At + Clear.front());
+            if (std::all_of(Clear.begin(), Clear.end(), [&](const QPoint& O) { return Near(Screen.pixel(At + O), Face); }))
+                return QPoint(X + Icon.width() / 2, Y + Icon.height() / 2);
+        }
+    return std::nullopt;
+}
+
+QRect WhiteBox(const QImage& Screen, QRect Area)
+{
+    Area = Area.intersected(Screen.rect());
+    // Rows whose longest white run has the same ends, one after another,
+    // make a box; the largest box wins.
+    QRect Best, Current;
+    for (int Y = Area.top(); Y <= Area.bottom() + 1; ++Y) {
+        int Long = 0, LongX = 0;
+        if (Y <= Area.bottom()) {
+            const auto* Row = reinterpret_cast<const QRgb*>(Screen.constScanLine(Y));
+            int Run = 0;
+            for (int X = Area.left(); X <= Area.right(); ++X) {
+                Run = (Row[X] & 0xFFFFFF) == 0xFFFFFF ? Run + 1 : 0;
+                if (Run > Long) {
+                    Long = Run;
+                    LongX = X - Run + 1;
+                }
+            }
+        }
+        const QRect Line(LongX, Y, Long, 1);
+        if (Long >= 100 && !Current.isNull() && std::abs(Line.left() - Current.left()) <= 2 &&
+            std::abs(Line.right() - Current.right()) <= 2) {
+            Current.setBottom(Y);
+            continue;
+        }
+        if (Current.width() * Current.height() > Best.width() * Best.height())
+            Best = Current;
+        Current = Long >= 100 ? Line : QRect();
+    }
+    return Best;
+}
+
+int DifferentPixels(const QImage& A, const QImage& B, int Tolerance)
+{
+    if (A.size() != B.size())
+        return std::max(A.width() * A.height(), B.width() * B.height());
+    const QImage X = A.convertToFormat(QImage::Format_RGB32);
+    const QImage Y = B.convertToFormat(QImage::Format_RGB32);
+    int N = 0;
+    for (int R = 0; R < X.height(); ++R) {
+        const auto* P = reinterpret_cast<const QRgb*>(X.constScanLine(R));
+        const auto* Q = reinterpret_cast<const QRgb*>(Y.constScanLine(R));
+        for (int C = 0; C < X.width(); ++C)
+            N += std::abs(qRed(P[C]) - qRed(Q[C])) > Tolerance || std::abs(qGreen(P[C]) - qGreen(Q[C])) > Tolerance ||
+                 std::abs(qBlue(P[C]) - qBlue(Q[C])) > Tolerance;
+    }
+    return N;
+}
+
+void TOwnedProcess::Stop()
+{
+    if (P.state() == QProcess::NotRunning)
+        return;
+    P.terminate();
+    if (!P.waitForFinished(5000)) {
+        P.kill();
+        P.waitForFinished(2000);
+    }
+}
+
+} // namespace e2e

@@ -1,0 +1,74 @@
+// A person at an X display, played by xdotool, xclip and screen grabs: the
+// helpers of the end-to-end session. Every action is real X input to the
+// program under test; nothing reaches into it.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace e2e {
+
+// Runs a helper program to its end; its standard output, trimmed.
+QString Run(const QString& Program, const QStringList& Args, int TimeoutMs = 10000);
+
+// Polls Check every 25 ms until it is true or TimeoutMs have passed; true
+// when it came true. The only way the session waits for the program.
+bool WaitFor(const std::function<bool()>& Check, int TimeoutMs);
+
+// The visible top-level window whose name matches the regular expression
+// Name (xdotool's), or 0 after TimeoutMs.
+unsigned long WaitWindow(const QString& Name, int TimeoutMs);
+unsigned long FindWindow(const QString& Name);
+bool WaitWindowGone(const QString& Name, int TimeoutMs);
+QString WindowName(unsigned long Id);
+// Every visible top-level window, and the first one not among Known that
+// comes within TimeoutMs (0 if none).
+QList<unsigned long> VisibleWindows();
+unsigned long WaitNewWindow(const QList<unsigned long>& Known, int TimeoutMs);
+QString ActiveWindowName();
+// The window's inside on the screen.
+QRect Geometry(unsigned long Id);
+
+void Key(const QString& Keys);
+void Type(const QString& Text);
+void Click(QPoint At, int Button = 1);
+void Drag(QPoint From, QPoint To);
+// A drag up to its last point, the button still down: MouseUp ends it.
+void DragHold(QPoint From, QPoint To);
+void MouseUp();
+void Activate(unsigned long Id);
+
+// The whole screen, grabbed from the X server.
+QImage Screen();
+
+// The centre of the tool palette's glyph Resource (":/tools/NAME") inside
+// Area of Screen, drawn as a 16 x 16 icon on a tool button; nullopt when
+// it is not there.
+std::optional<QPoint> FindIcon(const QImage& Screen, const QString& Resource, QRect Area);
+
+// The bounding box of the largest run of pure white inside Area: the
+// empty part of the page as the document window shows it.
+QRect WhiteBox(const QImage& Screen, QRect Area);
+
+// Pixels that differ between A and B by more than Tolerance in a channel.
+int DifferentPixels(const QImage& A, const QImage& B, int Tolerance);
+
+// A helper process the session started and ends itself, by its own id.
+class TOwnedProcess {
+public:
+    ~TOwnedProcess() { Stop(); }
+    QProcess P;
+    void Stop();
+};
+
+} // namespace e2e
