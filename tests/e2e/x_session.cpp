@@ -166,9 +166,10 @@ QImage Screen()
     return Img.convertToFormat(QImage::Format_RGB32);
 }
 
-std::optional<QPoint> FindIcon(const QImage& Screen, const QString& Resource, QRect Area)
+namespace {
+
+std::optional<QPoint> FindIconImage(const QImage& Screen, const QImage& Icon, QRect Area)
 {
-    const QImage Icon = QIcon(Resource).pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
     if (Icon.isNull())
         return std::nullopt;
     // The icon's opaque pixels must be there, and its clear ones must show
@@ -201,6 +202,18 @@ std::optional<QPoint> FindIcon(const QImage& Screen, const QString& Resource, QR
                 return QPoint(X + Icon.width() / 2, Y + Icon.height() / 2);
         }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QPoint> FindIcon(const QImage& Screen, const QString& Resource, QRect Area)
+{
+    // A button shows its glyph at the picture's own size, or as a 16-pixel
+    // icon: either is looked for.
+    const QImage Own = QImage(Resource).convertToFormat(QImage::Format_ARGB32);
+    if (auto At = FindIconImage(Screen, Own, Area))
+        return At;
+    return FindIconImage(Screen, QIcon(Resource).pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32), Area);
 }
 
 QRect WhiteBox(const QImage& Screen, QRect Area)
