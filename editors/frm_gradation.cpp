@@ -5,6 +5,7 @@
 #include "editors/grad_stop_bar.h"
 #include "editors/style_dialog.h"
 #include "editors/style_items.h"
+#include "foundation/colour_models.h"
 #include "foundation/ini_file.h"
 #include "model/default_data.h"
 #include "foundation/user_error.h"
@@ -195,6 +196,15 @@ std::string HexOfColor(int32_t Color)
 {
     char Buf[16];
     std::snprintf(Buf, sizeof Buf, "%X", static_cast<unsigned>(Color));
+    return Buf;
+}
+
+// The "#" field reads and writes a colour as people write it: red, green,
+// blue, six digits (the fill code keeps the stored order, blue first).
+std::string WebHexOfColor(int32_t Color)
+{
+    char Buf[16];
+    std::snprintf(Buf, sizeof Buf, "%06X", static_cast<unsigned>(SwapRB(Color)) & 0xFFFFFFu);
     return Buf;
 }
 
@@ -432,7 +442,7 @@ void TfrmGradation::BuildControls()
     Mono->addLayout(MonoCol);
     connect(edtHex, &QLineEdit::textEdited, this, [this](const QString& T) {
         if (!FLock && !T.isEmpty())
-            SetColor(HexToIntDef(T.toStdString(), FColor));
+            SetColor(SwapRB(HexToIntDef(T.toStdString(), SwapRB(FColor))));
     });
     connect(btnColor, &QPushButton::clicked, this, [this] {
         TColorDialogWex Dlg(this);
@@ -1008,7 +1018,7 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
     pnlPicture->setVisible(Kind == 4);
     if (Kind == 1) {
         FColor = HexToIntDef(Rest, 0);
-        edtHex->setText(QString::fromStdString(HexOfColor(FColor)));
+        edtHex->setText(QString::fromStdString(WebHexOfColor(FColor)));
         // The first colour is the one the picker compares with.
         if (!FFirstColor) {
             frmMono->SetStartColor(FColor);
@@ -1101,7 +1111,7 @@ void TfrmGradation::SetColor(int32_t Color)
         return;
     FColor = Color;
     ++FLock;
-    edtHex->setText(QString::fromStdString(HexOfColor(FColor)));
+    edtHex->setText(QString::fromStdString(WebHexOfColor(FColor)));
     if (frmMono->CurrentColor() != FColor)
         frmMono->SetColor(FColor);
     --FLock;

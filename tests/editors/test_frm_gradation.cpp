@@ -159,6 +159,10 @@ TEST(FrmGradation, LiveTestsReachTheCaller)
     T.F.edtHex->clear();
     QTest::keyClicks(T.F.edtHex, "ff00");
     EXPECT_EQ(Tests.back(), "1FF00");
+    // Red, green, blue as people write them; the fill code keeps blue first.
+    T.F.edtHex->clear();
+    QTest::keyClicks(T.F.edtHex, "0060B0");
+    EXPECT_EQ(Tests.back(), "1B06000");
 }
 
 TEST(FrmGradation, DraggingAGeometryPoint)
@@ -355,7 +359,7 @@ TEST(FrmGradation, EmbeddedPickerSetsTheColourAndKeepsItsOptions)
         F.frmMono->SetColor(0x123456);
         EXPECT_EQ(F.FillCode(), "1123456");
         EXPECT_EQ(Tests.back(), "1123456");
-        EXPECT_EQ(F.edtHex->text(), "123456");
+        EXPECT_EQ(F.edtHex->text(), "563412");
         F.frmMono->SetPage(3);
     }
     EXPECT_EQ(Ini.Ini->ReadString("4.0", "FlgGrad", ""), "3,1,1,0");
