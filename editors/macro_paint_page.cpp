@@ -38,10 +38,13 @@
 #include "ui/ole2_gradation.h"
 #include "ui/ole2_pen.h"
 #include "ui/panel_button.h"
+#include "ui/toolbar_button97.h"
 
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -343,35 +346,62 @@ TMacroPaintPage::TMacroPaintPage(TMacroPageLink& Link, QWidget* Parent) : QWidge
 
 TMacroPaintPage::~TMacroPaintPage() = default;
 
+namespace {
+
+// A speed button's glyph with the disabled face the toolbar buttons show.
+// Both faces are laid on a canvas one pixel larger than the glyph, so the
+// glyph keeps its place when the button is disabled.
+QIcon ButtonIcon(const QString& Resource)
+{
+    const QImage Glyph(Resource);
+    QIcon Icon;
+    if (Glyph.isNull())
+        return Icon;
+    QPixmap Normal(Glyph.size() + QSize(1, 1));
+    Normal.fill(Qt::transparent);
+    QPainter(&Normal).drawImage(0, 0, Glyph);
+    Icon.addPixmap(Normal, QIcon::Normal);
+    Icon.addPixmap(DisabledGlyph97(Glyph), QIcon::Disabled);
+    return Icon;
+}
+
+} // namespace
+
 void TMacroPaintPage::BuildButtons()
 {
-    auto Tool = [this](const char* Name, const char* Text, const char* Hint, int Tag) {
+    auto Tool = [this](const char* Name, const char* Glyph, const char* Hint, int Tag) {
         auto* B = new QToolButton(this);
         B->setObjectName(Name);
-        B->setText(QString::fromUtf8(Text));
+        B->setIcon(ButtonIcon(QString::fromLatin1(Glyph)));
+        B->setIconSize(QSize(17, 17));
+        // Speed-button size, so the whole row fits the page at its narrowest.
+        B->setFixedSize(23, 22);
         B->setToolTip(QString::fromUtf8(Hint));
         B->setProperty("Tag", Tag);
         B->setAutoRaise(true);
         return B;
     };
-    sbtnPaintMacroAdd = Tool("sbtnPaintMacroAdd", "+", "マクロを追加", 5000201);
-    sbtnMacroDel = Tool("sbtnMacroDel", "×", "マクロを削除", 5000202);
-    sbtnMacroLeft = Tool("sbtnMacroLeft", "←", "マクロを左に移動", 5000203);
-    sbtnMacroRight = Tool("sbtnMacroRight", "→", "マクロを右に移動", 5000204);
-    sbtnMacroCopy = Tool("sbtnMacroCopy", "C", "マクロをコピー", 5000205);
-    sbtnMacroPaste = Tool("sbtnMacroPaste", "P", "マクロを貼り付け", 5000206);
+    sbtnPaintMacroAdd = Tool("sbtnPaintMacroAdd", ":/buttons/sbtnPaintMacroAdd", "マクロを追加", 5000201);
+    sbtnMacroDel = Tool("sbtnMacroDel", ":/buttons/sbtnMacroDel", "マクロを削除", 5000202);
+    sbtnMacroLeft = Tool("sbtnMacroLeft", ":/buttons/sbtnMacroLeft", "マクロを左に移動", 5000203);
+    sbtnMacroRight = Tool("sbtnMacroRight", ":/buttons/sbtnMacroRight", "マクロを右に移動", 5000204);
+    sbtnMacroCopy = Tool("sbtnMacroCopy", ":/commands/actCopy", "マクロをコピー", 5000205);
+    sbtnMacroPaste = Tool("sbtnMacroPaste", ":/commands/actPaste", "マクロを貼り付け", 5000206);
     auto Push = [this](const char* Name, const char* Text, const char* Hint, int Tag) {
         auto* B = new QPushButton(QString::fromUtf8(Text), this);
         B->setObjectName(Name);
         B->setToolTip(QString::fromUtf8(Hint));
         B->setProperty("Tag", Tag);
         B->setAutoDefault(false);
+        // As wide as the caption needs, not the style's usual minimum, for
+        // the row to fit the page at its narrowest.
+        B->setFixedWidth(B->fontMetrics().horizontalAdvance(B->text()) + 24);
         return B;
     };
     btnStyleAdd = Push("btnStyleAdd", "登録", "今のスタイルをスタイル集に登録", 5000207);
     btnStyleLoad = Push("btnStyleLoad", "読込", "スタイル集から読込む", 5000208);
-    sbtnStyleCopy = Tool("sbtnStyleCopy", "SC", "スタイルをコピー", 5000209);
-    sbtnStylePaste = Tool("sbtnStylePaste", "SP", "スタイルを貼り付け", 5000210);
+    sbtnStyleCopy = Tool("sbtnStyleCopy", ":/buttons/sbtnStyleCopy", "スタイルをコピー", 5000209);
+    sbtnStylePaste = Tool("sbtnStylePaste", ":/buttons/sbtnStylePaste", "スタイルを貼り付け", 5000210);
 
     connect(sbtnPaintMacroAdd, &QToolButton::clicked, this, [this] { MacroAddClick(); });
     connect(sbtnMacroDel, &QToolButton::clicked, this, [this] { MacroDelClick(); });

@@ -7,6 +7,8 @@
 //   icons/*.png         the program icon and the document icon, prefix /icons
 //   controls/*.png      the small glyphs of the number edit's buttons, prefix
 //                       /bitmaps
+//   buttons/sbtn*.png   the property panel's speed-button glyphs, 16x16,
+//                       prefix /buttons
 // Everything is drawn here from code, so the pictures can be made again and
 // changed in one place. Cursors are drawn without smoothing and get a white
 // rim round every black pixel, so they stay crisp and readable on any ground.
@@ -21,6 +23,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygonF>
 #include <QTextStream>
 #include <QTransform>
@@ -1123,6 +1126,110 @@ std::vector<TPicture> Commands()
     return Out;
 }
 
+// ------------------------------------------------- panel button glyphs
+
+// A paint macro as the macro page shows it: a small swatch filled with a
+// gradation, the look of one fill effect.
+void Swatch(QPainter& P, QRectF R)
+{
+    QLinearGradient Fill(R.topLeft(), R.bottomRight());
+    Fill.setColorAt(0, AccentPale);
+    Fill.setColorAt(1, Accent);
+    P.save();
+    P.setPen(InkPen());
+    P.setBrush(Fill);
+    P.drawRect(R);
+    P.restore();
+}
+
+// Cuts a clear margin of Gap pixels round Path out of what is drawn so far,
+// then draws Path over it: a sign stays readable over a swatch, and the
+// disabled face (the glyph's silhouette) still shows it apart.
+void Badge(QPainter& P, const QPainterPath& Path, const QColor& Fill, qreal Gap = 1.2)
+{
+    P.save();
+    QPainterPathStroker Rim;
+    Rim.setWidth(2 * Gap + 1);
+    Rim.setJoinStyle(Qt::MiterJoin);
+    P.setCompositionMode(QPainter::CompositionMode_Clear);
+    P.setPen(Qt::NoPen);
+    P.setBrush(Qt::black);
+    P.drawPath(Rim.createStroke(Path).united(Path));
+    P.restore();
+    Shape(P, Path, Fill);
+}
+
+// A plus sign (or a minus, without the upright) of arm length Arm and
+// thickness Bar round C.
+QPainterPath PlusPath(QPointF C, qreal Arm, qreal Bar, bool Upright = true)
+{
+    QPainterPath Plus = RectPath(C.x() - Arm, C.y() - Bar / 2, 2 * Arm, Bar);
+    if (Upright)
+        Plus = Plus.united(RectPath(C.x() - Bar / 2, C.y() - Arm, Bar, 2 * Arm));
+    return Plus.simplified();
+}
+
+// A broad arrow with its tip at Tip, Length long, pointing left (Dir -1)
+// or right (+1).
+QPainterPath BroadArrowPath(QPointF Tip, qreal Length, int Dir)
+{
+    const qreal Head = 5, Half = 4, Bar = 2;
+    const qreal X = Tip.x(), Y = Tip.y(), Back = X - Dir * Head, End = X - Dir * Length;
+    return PolyPath(QPolygonF({QPointF(X, Y), QPointF(Back, Y - Half), QPointF(Back, Y - Bar),
+                               QPointF(End, Y - Bar), QPointF(End, Y + Bar), QPointF(Back, Y + Bar),
+                               QPointF(Back, Y + Half)}));
+}
+
+// A stack of three flat layers, the top one at Top, Width wide: a paint
+// style is a whole stack of macros, where one swatch is one macro.
+void Layers(QPainter& P, QPointF Top, qreal Width)
+{
+    const qreal H = Width / 2, Step = 2.5;
+    const QColor Fills[] = {AccentDark, Accent, AccentPale};
+    for (int I = 2; I >= 0; --I) {
+        const QPointF C(Top.x(), Top.y() + H / 2 + I * Step);
+        Shape(P,
+              PolyPath(QPolygonF({QPointF(C.x(), C.y() - H / 2), QPointF(C.x() + Width / 2, C.y()),
+                                  QPointF(C.x(), C.y() + H / 2), QPointF(C.x() - Width / 2, C.y())})),
+              Fills[2 - I]);
+    }
+}
+
+// The speed buttons of the property panel's macro page, by button name.
+// Copying and pasting one macro use the edit commands' glyphs; the style
+// buttons show the layer stack in their place.
+std::vector<TPicture> Buttons()
+{
+    std::vector<TPicture> Out;
+    auto Add = [&](const char* Name, const TDraw& Draw) { Out.push_back({"buttons", Name, Glyph(16, Draw)}); };
+    Add("sbtnPaintMacroAdd", [](QPainter& P) {
+        Swatch(P, QRectF(0.5, 4.5, 11, 11));
+        Badge(P, PlusPath(QPointF(11, 5), 3.5, 3), AccentPale);
+    });
+    Add("sbtnMacroDel", [](QPainter& P) {
+        Swatch(P, QRectF(0.5, 4.5, 11, 11));
+        Badge(P, PlusPath(QPointF(11, 5), 3.5, 3, false), Paper);
+    });
+    Add("sbtnMacroLeft", [](QPainter& P) {
+        Swatch(P, QRectF(5.5, 1.5, 10, 10));
+        Badge(P, BroadArrowPath(QPointF(0.5, 11.5), 11, -1), Paper);
+    });
+    Add("sbtnMacroRight", [](QPainter& P) {
+        Swatch(P, QRectF(0.5, 1.5, 10, 10));
+        Badge(P, BroadArrowPath(QPointF(15.5, 11.5), 11, +1), Paper);
+    });
+    Add("sbtnStyleCopy", [](QPainter& P) {
+        Page(P, QRectF(0.5, 0.5, 9, 11), 3);
+        Layers(P, QPointF(10.5, 5), 10);
+    });
+    Add("sbtnStylePaste", [](QPainter& P) {
+        Shape(P, RectPath(0.5, 1.5, 11, 13), Accent);
+        Shape(P, RectPath(3, 0.5, 6, 3), Paper);
+        Layers(P, QPointF(10.5, 5), 10);
+    });
+    return Out;
+}
+
 // ------------------------------------------------------------------ icons
 
 // The program's mark: a decorated capital T, white with a dark outline and a
@@ -1358,7 +1465,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir Root(QString::fromLocal8Bit(argv[1]));
-    const std::vector<std::vector<TPicture>> Groups = {Cursors(), Tools(), Commands(), Icons(), Controls()};
+    const std::vector<std::vector<TPicture>> Groups = {Cursors(), Tools(), Commands(), Icons(), Controls(), Buttons()};
     struct TQrc {
         const char* File;
         const char* Prefix;
@@ -1370,6 +1477,7 @@ int main(int argc, char** argv)
         {"commands.qrc", "commands", "The command glyphs, by action name."},
         {"icons.qrc", "icons", "The program icon and the .srn document icon."},
         {"controls.qrc", "bitmaps", "The glyphs of the number edit's ellipsis, track-bar and repeat buttons."},
+        {"buttons.qrc", "buttons", "The property panel's speed-button glyphs, by button name."},
     };
     for (size_t I = 0; I < Groups.size(); ++I) {
         if (!WritePictures(Root, Groups[I]) ||

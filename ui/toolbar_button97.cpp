@@ -683,6 +683,18 @@ void TToolbarButton97::Click()
 
 // --- painting
 
+QPixmap DisabledGlyph97(const QImage& Glyph)
+{
+    const QImage Mask = GlyphMask(Glyph);
+    QImage Out(Glyph.width() + 1, Glyph.height() + 1, QImage::Format_ARGB32);
+    Out.fill(Qt::transparent);
+    QPainter P(&Out);
+    P.drawImage(1, 1, Tinted(Mask, kHighlight));
+    P.drawImage(0, 0, Tinted(Mask, kShadow));
+    P.end();
+    return QPixmap::fromImage(Out);
+}
+
 QPixmap TToolbarButton97::StateImage(TButtonState97 State)
 {
     QImage Base;
@@ -702,15 +714,7 @@ QPixmap TToolbarButton97::StateImage(TButtonState97 State)
         return QPixmap();
     if (State != bsDisabled)
         return QPixmap::fromImage(Base);
-    // The embossed face: highlight one pixel right and down, shadow on top.
-    const QImage Mask = GlyphMask(Base);
-    QImage Out(Base.width() + 1, Base.height() + 1, QImage::Format_ARGB32);
-    Out.fill(Qt::transparent);
-    QPainter P(&Out);
-    P.drawImage(1, 1, Tinted(Mask, kHighlight));
-    P.drawImage(0, 0, Tinted(Mask, kShadow));
-    P.end();
-    return QPixmap::fromImage(Out);
+    return DisabledGlyph97(Base);
 }
 
 void TToolbarButton97::paintEvent(QPaintEvent*)

@@ -42,6 +42,11 @@ struct TButtonLayoutResult {
 TButtonLayoutResult CalcButtonLayout(const QSize& Client, const QSize& GlyphSize, const QSize& TextSize,
                                      int32_t ArrowWidth, TButtonLayout97 Layout, int32_t Margin, int32_t Spacing);
 
+// The disabled face of a glyph, as every button of the program shows it: the
+// glyph's silhouette embossed (highlight one pixel right and down, shadow on
+// top), one pixel wider and taller than Glyph.
+QPixmap DisabledGlyph97(const QImage& Glyph);
+
 class TToolbarButton97 : public QWidget {
     Q_OBJECT
 public:

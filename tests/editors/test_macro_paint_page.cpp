@@ -27,6 +27,8 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QIcon>
+#include <QLayout>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -722,4 +724,58 @@ TEST_F(MacroPage, AChoiceCellMakesItsListOnlyWhenDroppedDown)
     EXPECT_EQ(List->font().pixelSize(), Combo->font().pixelSize());
     EXPECT_TRUE(List->isVisible());
     Combo->hidePopup();
+}
+
+// Every speed button shows a drawn glyph, no text, with its own disabled
+// face, keeps its hint, and the whole button row fits the page at its
+// narrowest (328 pixels) at the buttons' natural sizes.
+TEST_F(MacroPage, SpeedButtonsShowGlyphsAndFitTheNarrowestPage)
+{
+    const struct {
+        QToolButton* Button;
+        const char* Hint;
+    } Cases[] = {{P->sbtnPaintMacroAdd, "マクロを追加"},
+                 {P->sbtnMacroDel, "マクロを削除"},
+                 {P->sbtnMacroLeft, "マクロを左に移動"},
+                 {P->sbtnMacroRight, "マクロを右に移動"},
+                 {P->sbtnMacroCopy, "選択したマクロをクリップボードにコピー"},
+                 {P->sbtnMacroPaste, "クリップボードのマクロを貼付け"},
+                 {P->sbtnStyleCopy, "今のスタイルをクリップボードにコピー"},
+                 {P->sbtnStylePaste, "スタイルをクリップボードから貼付け"}};
+    std::vector<QImage> Faces;
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Button->objectName().toStdString());
+        EXPECT_TRUE(C.Button->text().isEmpty());
+        EXPECT_EQ(C.Button->toolTip().toStdString(), C.Hint);
+        const QIcon Icon = C.Button->icon();
+        ASSERT_FALSE(Icon.isNull());
+        const QImage Normal = Icon.pixmap(C.Button->iconSize(), QIcon::Normal).toImage();
+        const QImage Disabled = Icon.pixmap(C.Button->iconSize(), QIcon::Disabled).toImage();
+        EXPECT_GE(Normal.width(), 16);
+        EXPECT_NE(Normal, Disabled);
+        for (const QImage& Other : Faces)
+            EXPECT_NE(Normal, Other);
+        Faces.push_back(Normal);
+    }
+
+    P->resize(328, 260);
+    QApplication::processEvents();
+    int Right = 0;
+    for (QWidget* W : std::initializer_list<QWidget*>{P->sbtnPaintMacroAdd, P->sbtnMacroDel, P->sbtnMacroLeft,
+                                                      P->sbtnMacroRight, P->sbtnMacroCopy, P->sbtnMacroPaste,
+                                                      P->btnStyleAdd, P->btnStyleLoad, P->sbtnStyleCopy,
+                                                      P->sbtnStylePaste}) {
+        SCOPED_TRACE(W->objectName().toStdString());
+        // Room for the glyph inside the raised frame, or for the caption.
+        if (auto* T = qobject_cast<QToolButton*>(W)) {
+            EXPECT_GE(T->width(), T->iconSize().width() + 4);
+            EXPECT_GE(T->height(), T->iconSize().height() + 4);
+        } else {
+            auto* B = static_cast<QPushButton*>(W);
+            EXPECT_GE(B->width(), B->fontMetrics().horizontalAdvance(B->text()) + 12);
+        }
+        EXPECT_GT(W->x(), Right);
+        Right = W->geometry().right();
+    }
+    EXPECT_LE(Right, 328 - P->layout()->contentsMargins().right());
 }
