@@ -236,7 +236,7 @@ TEST_F(Session, S1_FrameAppearsWithItsPage)
 
 TEST_F(Session, S2_TextToolTypesAndPastes)
 {
-    PickTool("sbtnText");
+    ASSERT_NO_FATAL_FAILURE(PickTool("sbtnText"));
     Click(S->Page.topLeft() + QPoint(60, 80));
     const unsigned long Dialog = WaitWindow("^テキスト作成", 5000);
     ASSERT_NE(Dialog, 0u) << "a click on the page with the text tool opened no \"テキスト作成\" dialog";
@@ -326,17 +326,17 @@ TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
 TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
 {
     const QPoint O = S->Page.topLeft();
-    PickTool("sbtnStar");
+    ASSERT_NO_FATAL_FAILURE(PickTool("sbtnStar"));
     QImage Before = PageArea();
     Drag(O + QPoint(60, 170), O + QPoint(140, 250));
     ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 200; }, 5000)) << "no star drawn";
-    PickTool("sbtnRect");
+    ASSERT_NO_FATAL_FAILURE(PickTool("sbtnRect"));
     Before = PageArea();
     Drag(O + QPoint(220, 170), O + QPoint(330, 260));
     ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 200; }, 5000)) << "no rectangle drawn";
     Shot("s4-shapes");
     // Both shapes, not the text, in a rubber band of the selection tool.
-    PickTool("sbtnArrow");
+    ASSERT_NO_FATAL_FAILURE(PickTool("sbtnArrow"));
     Drag(O + QPoint(40, 150), O + QPoint(360, 285));
     // The last enabled entry of "配置(&A)" with two plain shapes selected is
     // "グループ化" (ungrouping and text on a path are greyed).
@@ -418,7 +418,7 @@ TEST_F(Session, S5_GroupPastedIntoASecondDocument)
 TEST_F(Session, S5b_ColourTypedCopiedAndPastedAcrossProcesses)
 {
     // Above the pasted group, on the second document's page.
-    PickTool("sbtnRect");
+    ASSERT_NO_FATAL_FAILURE(PickTool("sbtnRect"));
     const QPoint O = S->Page.topLeft();
     const QImage Before = PageArea();
     Drag(O + QPoint(100, 20), O + QPoint(300, 120));

@@ -175,15 +175,22 @@ std::optional<QPoint> FindIconImage(const QImage& Screen, const QImage& Icon, QR
     // The icon's opaque pixels must be there, and its clear ones must show
     // one button face (whatever colour hovering or checking gave it): a
     // glyph inside another one's filled shape is not taken for it.
+    // Only the clear pixels within two pixels of the glyph count: the
+    // picture's outer margin may lie on the button's edge or on the frame
+    // of a pressed button next to it.
     std::vector<QPoint> Opaque, Clear;
+    QRect Bounds;
     for (int Y = 0; Y < Icon.height(); ++Y)
-        for (int X = 0; X < Icon.width(); ++X) {
-            const int A = qAlpha(Icon.pixel(X, Y));
-            if (A == 255)
+        for (int X = 0; X < Icon.width(); ++X)
+            if (qAlpha(Icon.pixel(X, Y)) == 255) {
                 Opaque.push_back({X, Y});
-            else if (A == 0)
+                Bounds |= QRect(X, Y, 1, 1);
+            }
+    Bounds = Bounds.adjusted(-2, -2, 2, 2).intersected(Icon.rect());
+    for (int Y = Bounds.top(); Y <= Bounds.bottom(); ++Y)
+        for (int X = Bounds.left(); X <= Bounds.right(); ++X)
+            if (qAlpha(Icon.pixel(X, Y)) == 0)
                 Clear.push_back({X, Y});
-        }
     if (Opaque.empty() || Clear.empty())
         return std::nullopt;
     const auto Near = [](QRgb A, QRgb B) {
@@ -198,7 +205,14 @@ std::optional<QPoint> FindIconImage(const QImage& Screen, const QImage& Icon, QR
             if (!std::all_of(Opaque.begin(), Opaque.end(), Same))
                 continue;
             const QRgb Face = Screen.pixel(At + Clear.front());
-            if (std::all_of(Clear.begin(), Clear.end(), [&](const QPoint& O) { return Near(Screen.pixel(At + O), Face); }))
+            if (!std::all_of(Clear.begin(), Clear.end(), [&](const QPoint& O) { return Near(Screen.pixel(At + O), Face); }))
+                continue;
+            // The glyph must stand out from that face: a plain area of the
+            // glyph's own colour (a blue title bar for a blue glyph) matches
+            // both tests above without showing any glyph at all.
+            const auto Stands = std::count_if(Opaque.begin(), Opaque.end(),
+                                              [&](const QPoint& O) { return !Near(Screen.pixel(At + O), Face); });
+            if (Stands >= std::max<std::ptrdiff_t>(8, std::ptrdiff_t(Opaque.size()) / 10))
                 return QPoint(X + Icon.width() / 2, Y + Icon.height() / 2);
         }
     return std::nullopt;

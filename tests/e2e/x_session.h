@@ -52,8 +52,9 @@ void Activate(unsigned long Id);
 QImage Screen();
 
 // The centre of the tool palette's glyph Resource (":/tools/NAME") inside
-// Area of Screen, drawn as a 16 x 16 icon on a tool button; nullopt when
-// it is not there.
+// Area of Screen, drawn on a tool button at the picture's own size or as a
+// 16 x 16 icon, standing out from the button's face; nullopt when it is
+// not there.
 std::optional<QPoint> FindIcon(const QImage& Screen, const QString& Resource, QRect Area);
 
 // The bounding box of the largest run of pure white inside Area: the
