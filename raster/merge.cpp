@@ -469,7 +469,9 @@ namespace tavro_merge {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-using D8 = hn::ScalableTag<uint8_t>;
+// At most 32 bytes a step: 64-byte steps measured slower here (a row is
+// bound by memory, and the spreading below works on one or two blocks).
+using D8 = hn::CappedTag<uint8_t, 32>;
 using V8 = hn::Vec<D8>;
 
 #if HWY_TARGET != HWY_SCALAR
@@ -507,6 +509,31 @@ HWY_INLINE V8 ScaleWeights(V8 M, int O)
     return Rejoin(hn::Mul(hn::And(M16, hn::Set(D16, 0x00FF)), Opacity), hn::Mul(hn::ShiftRight<8>(M16), Opacity));
 }
 
+// Part K (0 .. 2) of the N values at P each repeated three times (grey to
+// B, G and R, a weight to its three bytes): byte I is value (K N + I) / 3.
+// Each 16-byte block of the parts draws on one 16-value block of P, the
+// first block for part 0, both in turn for part 1 and the last for part 2,
+// so a part is one in-block byte shuffle of a load.
+struct TSpread3 {
+    alignas(32) uint8_t Index[2][3][32] = {}; // [blocks per step - 1][K]
+    constexpr TSpread3()
+    {
+        for (int B = 1; B <= 2; ++B)
+            for (int K = 0; K < 3; ++K)
+                for (int I = 0; I < 16 * B; ++I)
+                    Index[B - 1][K][I] = uint8_t((16 * ((K * B + I / 16) % 3) + I % 16) / 3);
+    }
+};
+constexpr TSpread3 Spread3Table;
+
+HWY_INLINE V8 Spread3(const uint8_t* P, int32_t K)
+{
+    const D8 d;
+    const int32_t N = int32_t(hn::Lanes(d));
+    const V8 Values = K == 0 ? hn::LoadDup128(d, P) : K == 2 ? hn::LoadDup128(d, P + N - 16) : hn::LoadU(d, P);
+    return hn::TableLookupBytes(Values, hn::Load(d, Spread3Table.Index[N / 16 - 1][K]));
+}
+
 #endif
 
 template <int DBpp, int SBpp, bool Masked>
@@ -524,9 +551,10 @@ HWY_INLINE void WeightedRow(uint8_t* D, const uint8_t* S, const uint8_t* M, int3
     }
     const D8 d;
     const int32_t N = int32_t(hn::Lanes(d));
-    // A step's weights and grey values, each repeated for B, G and R.
-    HWY_ALIGN_MAX uint8_t Weights3[3 * HWY_MAX_BYTES];
-    HWY_ALIGN_MAX uint8_t Grey3[3 * HWY_MAX_BYTES];
+    if (N != 16 && N != 32) { // the spreading assumes one or two blocks
+        MergeRowNormal<DBpp, SBpp, Masked>(D, S, M, W, O);
+        return;
+    }
     const V8 Opacity = hn::Set(d, uint8_t(O));
     int32_t X = 0;
     for (; X + N <= W; X += N, D += N * DBpp, S += N * SBpp) {
@@ -537,31 +565,26 @@ HWY_INLINE void WeightedRow(uint8_t* D, const uint8_t* S, const uint8_t* M, int3
             if (hn::AllTrue(d, hn::Eq(A, hn::Zero(d))))
                 continue;
             Copy = O == 255 && hn::AllTrue(d, hn::Eq(A, hn::Set(d, 0xFF)));
-            if (O != 255)
-                A = ScaleWeights(A, O);
         }
         if constexpr (DBpp == 1) {
             const V8 Src = hn::LoadU(d, S);
+            if (Masked && O != 255)
+                A = ScaleWeights(A, O);
             hn::StoreU(Copy ? Src : BlendNormalV(hn::LoadU(d, D), Src, A), d, D);
         } else {
-            if constexpr (SBpp == 1) {
-                const V8 G = hn::LoadU(d, S);
+            for (int32_t K = 0; K < 3; ++K) {
+                const V8 Src = SBpp == 1 ? Spread3(S, K) : hn::LoadU(d, S + K * N);
                 if (Copy) {
-                    hn::StoreInterleaved3(G, G, G, d, D);
+                    hn::StoreU(Src, d, D + K * N);
                     continue;
                 }
-                hn::StoreInterleaved3(G, G, G, d, Grey3);
-            } else if (Copy) {
-                for (int32_t K = 0; K < 3; ++K)
-                    hn::StoreU(hn::LoadU(d, S + K * N), d, D + K * N);
-                continue;
-            }
-            // Without a mask every byte has the same weight.
-            if constexpr (Masked)
-                hn::StoreInterleaved3(A, A, A, d, Weights3);
-            for (int32_t K = 0; K < 3; ++K) {
-                const V8 Src = SBpp == 1 ? hn::Load(d, Grey3 + K * N) : hn::LoadU(d, S + K * N);
-                const V8 AK = Masked ? hn::Load(d, Weights3 + K * N) : A;
+                // Without a mask every byte has the same weight.
+                V8 AK = A;
+                if constexpr (Masked) {
+                    AK = Spread3(M + X, K);
+                    if (O != 255)
+                        AK = ScaleWeights(AK, O);
+                }
                 hn::StoreU(BlendNormalV(hn::LoadU(d, D + K * N), Src, AK), d, D + K * N);
             }
         }
