@@ -670,16 +670,17 @@ inline void SortActive(TActiveEdge* Act, size_t N)
 // One Bresenham step of x, without a branch (the carry pattern of a slope
 // is too irregular to predict); the error's next value is picked from two
 // sums made side by side, so one step waits only an addition and a
-// conditional move on the last. x takes its carry through a mask: GCC turns
-// at most one select per condition into a conditional move and makes
-// branches of two.
+// conditional move on the last. x is picked by the same test made on the
+// other sum (A >= 0 is Bv >= -2 dy): GCC turns one select per condition
+// into a conditional move and makes branches of the rest.
 inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t Rem,
                   int64_t RemLessTwoDy)
 {
     const int64_t Bv = Err + RemLessTwoDy;
     const int64_t A = Err + Rem;
+    const int64_t Xa = X + XStep;
     Err = A >= 0 ? Bv : A;
-    X += XStep + (Step & ~(A >> 63)); // A >> 63: all ones when A < 0
+    X = Bv >= RemLessTwoDy - Rem ? Xa + Step : Xa;
 }
 
 // The crossings of chain E on sub-rows Y .. Y + O - 1 into Row, moving on
