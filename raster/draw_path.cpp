@@ -7,14 +7,80 @@
 #include "raster/bmp_conv.h"
 
 #include <algorithm>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <numbers>
 #include <string>
+
+// The crossing sums of the two-pixel runs are built by Highway once per
+// instruction set and picked at run time; the rest of this file is read once.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "raster/draw_path.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace tavro_draw_path {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// For crossings Xs[0 .. Count - 1] in pixels c and c + 1, with t = x - Base
+// (Base = c O, O = 2^K): Out[0] = how many lie in c + 1 (t >> K, 0 or 1) and
+// Out[1] = the sum of their t - O. No branch: which pixel a crossing falls
+// in follows the slope's irregular steps. t >= 0, so the shift may be a
+// logical one.
+void SumSecondCell(const int64_t* HWY_RESTRICT Xs, int32_t Count, int64_t Base, int K, int64_t* HWY_RESTRICT Out)
+{
+    const hn::ScalableTag<int64_t> d;
+    const hn::RebindToUnsigned<decltype(d)> du;
+    const int32_t N = static_cast<int32_t>(hn::Lanes(d));
+    const int64_t O = int64_t{1} << K;
+    const auto VBase = hn::Set(d, Base);
+    const auto VO = hn::Set(d, O);
+    auto VOnes = hn::Zero(d);
+    auto VFOnes = hn::Zero(d);
+    int32_t J = 0;
+    for (; J + N <= Count; J += N) {
+        const auto T = hn::Sub(hn::LoadU(d, Xs + J), VBase);
+        const auto C = hn::BitCast(d, hn::ShiftRightSame(hn::BitCast(du, T), K));
+        VOnes = hn::Add(VOnes, C);
+        VFOnes = hn::Add(VFOnes, hn::And(hn::Sub(T, VO), hn::Sub(hn::Zero(d), C)));
+    }
+    int64_t Ones = hn::GetLane(hn::SumOfLanes(d, VOnes));
+    int64_t FOnes = hn::GetLane(hn::SumOfLanes(d, VFOnes));
+    for (; J < Count; ++J) {
+        const int64_t T = Xs[J] - Base;
+        const int64_t C = T >> K;
+        Ones += C;
+        FOnes += (T - O) & -C;
+    }
+    Out[0] = Ones;
+    Out[1] = FOnes;
+}
+
+} // namespace HWY_NAMESPACE
+} // namespace tavro_draw_path
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+namespace tavro_draw_path {
+
+HWY_EXPORT(SumSecondCell);
+
+using TSumSecondCell = void (*)(const int64_t*, int32_t, int64_t, int, int64_t*);
+
+// Looked up once per fill, which calls it for most pixel rows of every steep
+// edge.
+TSumSecondCell SumSecondCellForThisProcessor()
+{
+    if (!hwy::GetChosenTarget().IsInitialized())
+        hwy::GetChosenTarget().Update(hwy::SupportedTargets());
+    return &HWY_DYNAMIC_DISPATCH(SumSecondCell);
+}
+
+} // namespace tavro_draw_path
 
 namespace {
 
@@ -262,7 +328,9 @@ struct TRunSum {
 // changes the coverage is constant and the pixels are written as one run.
 class TCoverageRow {
 public:
-    TCoverageRow(const TTarget& T) : FT(T), FDelta(static_cast<size_t>(T.Width) + 3, 0)
+    TCoverageRow(const TTarget& T)
+        : FT(T), FDelta(static_cast<size_t>(T.Width) + 3, 0),
+          FSumSecondCell(tavro_draw_path::SumSecondCellForThisProcessor())
     {
         for (int I = 0; I < 48; ++I)
             FPattern[I] = T.Color[I % 3];
@@ -350,41 +418,13 @@ public:
         int32_t* D = FDelta.data();
         if ((Run.Max >> K) != Cell) {
             // Two pixels, c and c + 1: with t = x - c O, a crossing in c + 1
-            // has t >> K = 1 and f = t - O; summed without a branch, whose
-            // outcome would follow the slope's irregular steps.
+            // has t >> K = 1 and f = t - O.
             const int64_t O = int64_t{1} << K;
             const int64_t Base = Cell << K;
-            int64_t Ones = 0;
-            int64_t FOnes = 0;
-            int32_t J = 0;
-#if defined(__SSE2__)
-            // Two crossings a lane pair at a time; t >= 0, so the shift may
-            // be a logical one.
-            const __m128i VBase = _mm_set1_epi64x(Base);
-            const __m128i VO = _mm_set1_epi64x(O);
-            const __m128i Shift = _mm_cvtsi32_si128(K);
-            const __m128i Zero = _mm_setzero_si128();
-            __m128i VOnes = Zero;
-            __m128i VFOnes = Zero;
-            for (; J + 1 < Count; J += 2) {
-                const __m128i T =
-                    _mm_sub_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Xs + J)), VBase);
-                const __m128i C = _mm_srl_epi64(T, Shift);
-                VOnes = _mm_add_epi64(VOnes, C);
-                VFOnes = _mm_add_epi64(VFOnes, _mm_and_si128(_mm_sub_epi64(T, VO), _mm_sub_epi64(Zero, C)));
-            }
-            int64_t Lanes[4];
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(Lanes), VOnes);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(Lanes + 2), VFOnes);
-            Ones = Lanes[0] + Lanes[1];
-            FOnes = Lanes[2] + Lanes[3];
-#endif
-            for (; J < Count; ++J) {
-                const int64_t T = Xs[J] - Base;
-                const int64_t C = T >> K;
-                Ones += C;
-                FOnes += (T - O) & -C;
-            }
+            int64_t Sums[2];
+            FSumSecondCell(Xs, Count, Base, K, Sums);
+            const int64_t Ones = Sums[0];
+            const int64_t FOnes = Sums[1];
             const int64_t FZeros = Run.Sum - Count * Base - Ones * O - FOnes;
             D[Cell] += static_cast<int32_t>(Sign * ((Count - Ones) * O - FZeros));
             D[Cell + 1] += static_cast<int32_t>(Sign * (FZeros + Ones * O - FOnes));
@@ -569,6 +609,7 @@ private:
 
     const TTarget& FT;
     std::vector<int32_t> FDelta;
+    tavro_draw_path::TSumSecondCell FSumSecondCell;
     uint8_t FPattern[48]; // sixteen pixels of the colour
     int64_t FLow = std::numeric_limits<int64_t>::max();
     int64_t FHigh = -1;
@@ -628,30 +669,18 @@ inline void SortActive(TActiveEdge* Act, size_t N)
 
 // One Bresenham step of x, without a branch (the carry pattern of a slope
 // is too irregular to predict); the error's next value is picked from two
-// sums made side by side, so one step waits only an addition and a select
-// on the last.
+// sums made side by side, so one step waits only an addition and a
+// conditional move on the last. x is picked by the same test made on the
+// other sum (A >= 0 is Bv >= -2 dy): GCC turns one select per condition
+// into a conditional move and makes branches of the rest.
 inline void StepX(int64_t& X, int64_t& Err, int64_t XStep, int64_t Step, int64_t Rem,
                   int64_t RemLessTwoDy)
 {
     const int64_t Bv = Err + RemLessTwoDy;
-    int64_t Xa = X + XStep;
-    const int64_t Xb = Xa + Step;
-#if defined(__x86_64__)
-    // Both selects on the sign of the sum itself, as conditional moves: a
-    // step waits one addition and one move on the last.
-    int64_t A = Err;
-    asm("add %[rem], %[a]\n\tcmovns %[bv], %[a]\n\tcmovns %[xb], %[xa]"
-        : [a] "+&r"(A), [xa] "+r"(Xa)
-        : [rem] "r"(Rem), [bv] "r"(Bv), [xb] "r"(Xb)
-        : "cc");
-    Err = A;
-    X = Xa;
-#else
     const int64_t A = Err + Rem;
-    const int64_t Carry = ~(A >> 63); // all ones when A >= 0
-    Err = A - ((A - Bv) & Carry);
-    X = Xa + ((Xb - Xa) & Carry);
-#endif
+    const int64_t Xa = X + XStep;
+    Err = A >= 0 ? Bv : A;
+    X = Bv >= RemLessTwoDy - Rem ? Xa + Step : Xa;
 }
 
 // The crossings of chain E on sub-rows Y .. Y + O - 1 into Row, moving on
@@ -1638,3 +1667,5 @@ int32_t DIBSectionDrawPath(TrecPicture& Picture, const TrecPath& Path, const Tre
         return DrawPathFailed;
     }
 }
+
+#endif // HWY_ONCE

@@ -1,3 +1,8 @@
+// This file is compiled once per instruction set by Highway (see the
+// kernels after MergeRowNormal); what precedes them is read only once.
+#ifndef TAVRO_RASTER_MERGE_COMMON
+#define TAVRO_RASTER_MERGE_COMMON
+
 #include "raster/merge.h"
 
 #include "foundation/colour_models.h"
@@ -7,9 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
-#endif
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -378,22 +380,13 @@ bool Overlap(const uint8_t* P, size_t PN, const uint8_t* Q, size_t QN)
 
 constexpr int NormalBlock = 32; // pixels per block of the mode-0 weighted rows
 
-// The weighted mode-0 rows are also built for AVX2 and picked at load time;
-// the byte loops are plain C++ that the compiler vectorises either way.
-// Clang cannot clone templates; it builds the plain version only.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define TAVRO_MERGE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TAVRO_MERGE_CLONES
-#endif
-
 // Mode 0 weighted rows. Blocks of 32 pixels whose weights are all 0 are
 // skipped and all 255 copied; the others go through BlendFixed. The last
 // pixels of a row and rows that share memory with another picture's row
 // (records may share pixel memory, see RecPictureConvertTo24) take the
 // pixel loop.
 template <int DBpp, int SBpp, bool Masked>
-TAVRO_MERGE_CLONES void MergeRowNormal(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
+void MergeRowNormal(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
 {
     constexpr int B = NormalBlock;
     int32_t X = 0;
@@ -454,130 +447,203 @@ TAVRO_MERGE_CLONES void MergeRowNormal(uint8_t* D, const uint8_t* S, const uint8
     }
 }
 
-// Mode 0 through a mask with AVX2, 32 pixels a step, bit for bit the same as
-// BlendNormal: with d' = d - 128 and s' = s - 128 as signed bytes,
-// (255 - a) d' + a s' = (255 - a) d + a s - 32640 is one vpmaddubsw of the
-// interleaved bytes (it lies in -32640..32385, no saturation), and adding
-// 32640 + 255 back gives 255 d + (s - d) a + 255 in an unsigned 16-bit lane.
-// Weights all 0 skip the step and, at full opacity, all 255 copy it, as in
-// MergeRowNormal; the pixels after the last whole step and rows that share
-// memory with another picture's row go to MergeRowNormal.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define TAVRO_MERGE_AVX2 1
+} // namespace
 
-__attribute__((target("avx2"))) inline __m256i BlendNormal32(__m256i D, __m256i S, __m256i A)
+#endif // TAVRO_RASTER_MERGE_COMMON
+
+// Mode 0 weighted rows a whole vector of pixels a step, for each instruction
+// set Highway builds (the best one is picked at run time). Bit for bit the
+// same as BlendNormal: the even and the odd bytes of the vector are blended
+// in 16-bit lanes of their own, where d (255 - a) + s a + 255 stays below
+// 65281, and put back together with no shuffle. Steps whose weights are all
+// 0 are skipped and, at full opacity, all 255 copied, as in MergeRowNormal;
+// the pixels after the last whole step and rows that share memory with
+// another picture's row go to MergeRowNormal.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "raster/merge.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace tavro_merge {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// At most 32 bytes a step: the spreading below handles steps of one or two
+// 16-byte blocks, and 64-byte steps ran no faster in bench_merge (a row is
+// bound by memory).
+using D8 = hn::CappedTag<uint8_t, 32>;
+using V8 = hn::Vec<D8>;
+
+#if HWY_TARGET != HWY_SCALAR
+// (x + 255) shr 8 of the 16-bit sums, the even bytes' in the low byte and
+// the odd bytes' in the high byte.
+template <class V16>
+HWY_INLINE V8 Rejoin(V16 Even, V16 Odd)
 {
-    const __m256i Bias = _mm256_set1_epi8(char(0x80));
-    const __m256i Round = _mm256_set1_epi16(int16_t(uint16_t(32640 + 255)));
-    const __m256i DS = _mm256_xor_si256(D, Bias), SS = _mm256_xor_si256(S, Bias);
-    const __m256i IA = _mm256_xor_si256(A, _mm256_set1_epi8(char(0xFF))); // 255 - a
-    __m256i Lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(IA, A), _mm256_unpacklo_epi8(DS, SS));
-    __m256i Hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(IA, A), _mm256_unpackhi_epi8(DS, SS));
-    Lo = _mm256_srli_epi16(_mm256_add_epi16(Lo, Round), 8);
-    Hi = _mm256_srli_epi16(_mm256_add_epi16(Hi, Round), 8);
-    return _mm256_packus_epi16(Lo, Hi);
+    const hn::Repartition<uint16_t, D8> D16;
+    const auto Round = hn::Set(D16, 255);
+    const auto Low = hn::Set(D16, 0x00FF);
+    return hn::BitCast(D8(), hn::Or(hn::ShiftRight<8>(hn::Add(Even, Round)), hn::AndNot(Low, hn::Add(Odd, Round))));
 }
 
-// Byte I of a row of 32 pixel values repeated three times (grey to B, G, R,
-// a weight to its three bytes) lies in part I / 32: part 0 from the first 16
-// values in both halves, part 1 from all 32 as they are, part 2 from the last
-// 16 in both halves; Spread3Index(Part) is the shuffle that picks them.
-constexpr uint8_t Spread3Byte(int Part, int Byte)
+HWY_INLINE V8 BlendNormalV(V8 Dst, V8 Src, V8 A)
 {
-    const int Value = (32 * Part + Byte) / 3;
-    const int Base = Part == 0 ? 0 : Part == 2 ? 16 : Byte < 16 ? 0 : 16;
-    return uint8_t(Value - Base);
+    const hn::Repartition<uint16_t, D8> D16;
+    const auto Low = hn::Set(D16, 0x00FF);
+    const auto A16 = hn::BitCast(D16, A);
+    const auto IA16 = hn::BitCast(D16, hn::Xor(A, hn::Set(D8(), 0xFF))); // 255 - a
+    const auto D = hn::BitCast(D16, Dst);
+    const auto S = hn::BitCast(D16, Src);
+    const auto Even = hn::Add(hn::Mul(hn::And(D, Low), hn::And(IA16, Low)), hn::Mul(hn::And(S, Low), hn::And(A16, Low)));
+    const auto Odd = hn::Add(hn::Mul(hn::ShiftRight<8>(D), hn::ShiftRight<8>(IA16)),
+                             hn::Mul(hn::ShiftRight<8>(S), hn::ShiftRight<8>(A16)));
+    return Rejoin(Even, Odd);
 }
 
+// (m o + 255) shr 8 for every mask byte m.
+HWY_INLINE V8 ScaleWeights(V8 M, int O)
+{
+    const hn::Repartition<uint16_t, D8> D16;
+    const auto M16 = hn::BitCast(D16, M);
+    const auto Opacity = hn::Set(D16, uint16_t(O));
+    return Rejoin(hn::Mul(hn::And(M16, hn::Set(D16, 0x00FF)), Opacity), hn::Mul(hn::ShiftRight<8>(M16), Opacity));
+}
+
+// Part K (0 .. 2) of the N values at P each repeated three times (grey to
+// B, G and R, a weight to its three bytes): byte I is value (K N + I) / 3.
+// Each 16-byte block of the parts draws on one 16-value block of P, the
+// first block for part 0, both in turn for part 1 and the last for part 2,
+// so a part is one in-block byte shuffle of a load.
 struct TSpread3 {
-    alignas(32) uint8_t Index[3][32];
-    constexpr TSpread3() : Index{}
+    alignas(32) uint8_t Index[2][3][32] = {}; // [blocks per step - 1][K]
+    constexpr TSpread3()
     {
-        for (int P = 0; P < 3; ++P)
-            for (int B = 0; B < 32; ++B)
-                Index[P][B] = Spread3Byte(P, B);
+        for (int B = 1; B <= 2; ++B)
+            for (int K = 0; K < 3; ++K)
+                for (int I = 0; I < 16 * B; ++I)
+                    Index[B - 1][K][I] = uint8_t((16 * ((K * B + I / 16) % 3) + I % 16) / 3);
     }
 };
 constexpr TSpread3 Spread3Table;
 
-__attribute__((target("avx2"))) inline void Spread3(__m256i V, __m256i Out[3])
+HWY_INLINE V8 Spread3(const uint8_t* P, int32_t K)
 {
-    const __m256i First = _mm256_permute2x128_si256(V, V, 0x00);
-    const __m256i Last = _mm256_permute2x128_si256(V, V, 0x11);
-    Out[0] = _mm256_shuffle_epi8(First, _mm256_load_si256(reinterpret_cast<const __m256i*>(Spread3Table.Index[0])));
-    Out[1] = _mm256_shuffle_epi8(V, _mm256_load_si256(reinterpret_cast<const __m256i*>(Spread3Table.Index[1])));
-    Out[2] = _mm256_shuffle_epi8(Last, _mm256_load_si256(reinterpret_cast<const __m256i*>(Spread3Table.Index[2])));
+    const D8 d;
+    const int32_t N = int32_t(hn::Lanes(d));
+    const V8 Values = K == 0 ? hn::LoadDup128(d, P) : K == 2 ? hn::LoadDup128(d, P + N - 16) : hn::LoadU(d, P);
+    return hn::TableLookupBytes(Values, hn::Load(d, Spread3Table.Index[N / 16 - 1][K]));
 }
 
-template <int DBpp, int SBpp>
-__attribute__((target("avx2"))) void MergeRowNormalMaskedAvx2(uint8_t* D, const uint8_t* S, const uint8_t* M,
-                                                              int32_t W, int O)
+#endif
+
+template <int DBpp, int SBpp, bool Masked>
+HWY_INLINE void WeightedRow(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
 {
+#if HWY_TARGET == HWY_SCALAR
+    // One lane has no odd byte: the processor without vectors takes the
+    // plain rows.
+    MergeRowNormal<DBpp, SBpp, Masked>(D, S, M, W, O);
+#else
     const size_t DBytes = size_t(W) * DBpp;
-    if (Overlap(D, DBytes, S, size_t(W) * SBpp) || Overlap(D, DBytes, M, size_t(W))) {
-        MergeRowNormal<DBpp, SBpp, true>(D, S, M, W, O);
+    if (Overlap(D, DBytes, S, size_t(W) * SBpp) || (Masked && Overlap(D, DBytes, M, size_t(W)))) {
+        MergeRowNormal<DBpp, SBpp, Masked>(D, S, M, W, O);
         return;
     }
-    const __m256i Ones = _mm256_set1_epi8(char(0xFF));
-    const __m256i Opacity = _mm256_set1_epi16(int16_t(O));
-    const __m256i Round = _mm256_set1_epi16(255);
-    const __m256i Zero = _mm256_setzero_si256();
+    const D8 d;
+    const int32_t N = int32_t(hn::Lanes(d));
+    if (N != 16 && N != 32) { // the spreading assumes one or two blocks
+        MergeRowNormal<DBpp, SBpp, Masked>(D, S, M, W, O);
+        return;
+    }
+    const V8 Opacity = hn::Set(d, uint8_t(O));
     int32_t X = 0;
-    for (; X + 32 <= W; X += 32, D += 32 * DBpp, S += 32 * SBpp) {
-        __m256i A = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(M + X));
-        if (_mm256_testz_si256(A, A))
-            continue;
-        const bool Copy = O == 255 && _mm256_testc_si256(A, Ones);
-        if (O != 255) {
-            // (m o + 255) shr 8 in 16-bit lanes; the pack undoes the unpack.
-            const __m256i Lo = _mm256_srli_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(A, Zero), Opacity), Round), 8);
-            const __m256i Hi = _mm256_srli_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(A, Zero), Opacity), Round), 8);
-            A = _mm256_packus_epi16(Lo, Hi);
-        }
-        const __m256i* SV = reinterpret_cast<const __m256i*>(S);
-        __m256i* DV = reinterpret_cast<__m256i*>(D);
-        if constexpr (DBpp == 1) {
-            const __m256i Src = _mm256_loadu_si256(SV);
-            _mm256_storeu_si256(DV, Copy ? Src : BlendNormal32(_mm256_loadu_si256(DV), Src, A));
-        } else {
-            __m256i Src[3];
-            if constexpr (SBpp == 1) {
-                Spread3(_mm256_loadu_si256(SV), Src);
-            } else {
-                for (int K = 0; K < 3; ++K)
-                    Src[K] = _mm256_loadu_si256(SV + K);
-            }
-            if (Copy) {
-                for (int K = 0; K < 3; ++K)
-                    _mm256_storeu_si256(DV + K, Src[K]);
+    for (; X + N <= W; X += N, D += N * DBpp, S += N * SBpp) {
+        V8 A = Opacity;
+        bool Copy = false;
+        if constexpr (Masked) {
+            A = hn::LoadU(d, M + X);
+            if (hn::AllTrue(d, hn::Eq(A, hn::Zero(d))))
                 continue;
+            Copy = O == 255 && hn::AllTrue(d, hn::Eq(A, hn::Set(d, 0xFF)));
+        }
+        if constexpr (DBpp == 1) {
+            const V8 Src = hn::LoadU(d, S);
+            if (Masked && O != 255)
+                A = ScaleWeights(A, O);
+            hn::StoreU(Copy ? Src : BlendNormalV(hn::LoadU(d, D), Src, A), d, D);
+        } else {
+            for (int32_t K = 0; K < 3; ++K) {
+                const V8 Src = SBpp == 1 ? Spread3(S, K) : hn::LoadU(d, S + K * N);
+                if (Copy) {
+                    hn::StoreU(Src, d, D + K * N);
+                    continue;
+                }
+                // Without a mask every byte has the same weight.
+                V8 AK = A;
+                if constexpr (Masked) {
+                    AK = Spread3(M + X, K);
+                    if (O != 255)
+                        AK = ScaleWeights(AK, O);
+                }
+                hn::StoreU(BlendNormalV(hn::LoadU(d, D + K * N), Src, AK), d, D + K * N);
             }
-            __m256i A3[3];
-            Spread3(A, A3);
-            for (int K = 0; K < 3; ++K)
-                _mm256_storeu_si256(DV + K, BlendNormal32(_mm256_loadu_si256(DV + K), Src[K], A3[K]));
         }
     }
     if (X < W)
-        MergeRowNormal<DBpp, SBpp, true>(D, S, M + X, W - X, O);
+        MergeRowNormal<DBpp, SBpp, Masked>(D, S, Masked ? M + X : M, W - X, O);
+#endif
 }
 
-// The masked mode-0 row for this processor.
-template <int DBpp, int SBpp>
-TMergeRow MaskedNormalRow()
+// One exported function per picture pair, as Highway dispatches by name.
+#define TAVRO_WEIGHTED_ROW(DBpp, SBpp, Masked, Name)                                  \
+    void Name(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)       \
+    {                                                                                 \
+        WeightedRow<DBpp, SBpp, Masked>(D, S, M, W, O);                               \
+    }
+TAVRO_WEIGHTED_ROW(1, 1, true, MaskedRow11)
+TAVRO_WEIGHTED_ROW(3, 1, true, MaskedRow31)
+TAVRO_WEIGHTED_ROW(3, 3, true, MaskedRow33)
+TAVRO_WEIGHTED_ROW(1, 1, false, WeightedRow11)
+TAVRO_WEIGHTED_ROW(3, 1, false, WeightedRow31)
+TAVRO_WEIGHTED_ROW(3, 3, false, WeightedRow33)
+#undef TAVRO_WEIGHTED_ROW
+
+} // namespace HWY_NAMESPACE
+} // namespace tavro_merge
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+namespace tavro_merge {
+
+HWY_EXPORT(MaskedRow11);
+HWY_EXPORT(MaskedRow31);
+HWY_EXPORT(MaskedRow33);
+HWY_EXPORT(WeightedRow11);
+HWY_EXPORT(WeightedRow31);
+HWY_EXPORT(WeightedRow33);
+
+template <int DBpp, int SBpp, bool Masked>
+void NormalRow(uint8_t* D, const uint8_t* S, const uint8_t* M, int32_t W, int O)
 {
-    static const bool Avx2 = __builtin_cpu_supports("avx2");
-    return Avx2 ? MergeRowNormalMaskedAvx2<DBpp, SBpp> : MergeRowNormal<DBpp, SBpp, true>;
+    if constexpr (Masked && DBpp == 1)
+        HWY_DYNAMIC_DISPATCH(MaskedRow11)(D, S, M, W, O);
+    else if constexpr (Masked && SBpp == 1)
+        HWY_DYNAMIC_DISPATCH(MaskedRow31)(D, S, M, W, O);
+    else if constexpr (Masked)
+        HWY_DYNAMIC_DISPATCH(MaskedRow33)(D, S, M, W, O);
+    else if constexpr (DBpp == 1)
+        HWY_DYNAMIC_DISPATCH(WeightedRow11)(D, S, M, W, O);
+    else if constexpr (SBpp == 1)
+        HWY_DYNAMIC_DISPATCH(WeightedRow31)(D, S, M, W, O);
+    else
+        HWY_DYNAMIC_DISPATCH(WeightedRow33)(D, S, M, W, O);
 }
-#else
-template <int DBpp, int SBpp>
-TMergeRow MaskedNormalRow()
-{
-    return MergeRowNormal<DBpp, SBpp, true>;
-}
-#endif
+
+} // namespace tavro_merge
+
+namespace {
 
 // Mode 0 weighted over a 16-bit destination.
 template <bool Masked>
@@ -852,16 +918,16 @@ void RecPictureMerge(const TrecPicture& Dest, const TrecPicture& Src, const Trec
     } else if (Mode == 0) {
         if (DBits == 8)
             Row = Full     ? MergeRowFull<0, 1, 1>
-                  : Masked ? MaskedNormalRow<1, 1>()
-                           : MergeRowNormal<1, 1, false>;
+                  : Masked ? tavro_merge::NormalRow<1, 1, true>
+                           : tavro_merge::NormalRow<1, 1, false>;
         else if (SBits == 8)
             Row = Full     ? MergeRowFull<0, 3, 1>
-                  : Masked ? MaskedNormalRow<3, 1>()
-                           : MergeRowNormal<3, 1, false>;
+                  : Masked ? tavro_merge::NormalRow<3, 1, true>
+                           : tavro_merge::NormalRow<3, 1, false>;
         else
             Row = Full     ? MergeRowFull<0, 3, 3>
-                  : Masked ? MaskedNormalRow<3, 3>()
-                           : MergeRowNormal<3, 3, false>;
+                  : Masked ? tavro_merge::NormalRow<3, 3, true>
+                           : tavro_merge::NormalRow<3, 3, false>;
     } else if (DBits == 24 && SBits == 24) {
         Row = PickRowForMode<3, 3>(Mode, Full, Masked);
     } else if (DBits == 24) {
@@ -1054,3 +1120,5 @@ void RecPictureFillColor(const TrecPicture& P, int32_t Color, const TRect* R)
     else
         FillArea(V, Area, Pixel, 3);
 }
+
+#endif // HWY_ONCE

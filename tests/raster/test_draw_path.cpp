@@ -1,6 +1,7 @@
 #include "raster/draw_path.h"
 
 #include "bmp_conv_test_util.h"
+#include "instruction_sets_test_util.h"
 #include "foundation/numbers.h"
 #include "foundation/poly_line.h"
 #include "foundation/rec_path.h"
@@ -401,7 +402,7 @@ TEST(DrawPath, RefusesOverSamplesAndDepths)
     EXPECT_EQ(DIBSectionDrawPath(Empty, Rect(0, 0, 8, 8), Pen(1, 0, 1), false, 1.0, true), DrawPathFailed);
 }
 
-TEST(DrawPath, FillMatchesReferenceOnRandomPaths)
+static void CheckFillOnRandomPaths()
 {
     std::mt19937 G(12345);
     int Drawn = 0;
@@ -432,6 +433,11 @@ TEST(DrawPath, FillMatchesReferenceOnRandomPaths)
         RecPictureFillPathAntiAlias(P.R, Path, 0xC3, 16, 1.0, false);
         ASSERT_TRUE(P.Bytes() == Expect) << "unscaled case " << Case;
     }
+}
+
+TEST(DrawPath, FillMatchesReferenceOnRandomPaths)
+{
+    ForEachInstructionSet(CheckFillOnRandomPaths);
 }
 
 // Shapes tall enough that whole pixel rows are scanned chain by chain, on
@@ -540,7 +546,7 @@ TrecPath SceneOf(TScene Scene, std::mt19937& G, int32_t W, int32_t H)
     return M.Done();
 }
 
-TEST(DrawPath, FillMatchesReferenceOnLargeShapes)
+static void CheckFillOnLargeShapes()
 {
     std::mt19937 G(8086);
     const TScene Scenes[] = {TScene::Blobs,  TScene::Letters,  TScene::Slivers, TScene::Coincident,
@@ -564,6 +570,11 @@ TEST(DrawPath, FillMatchesReferenceOnLargeShapes)
         ASSERT_TRUE(P.Bytes() == Expect) << "case " << Case << " scene " << int(Scene);
     }
     EXPECT_GT(Drawn, 70);
+}
+
+TEST(DrawPath, FillMatchesReferenceOnLargeShapes)
+{
+    ForEachInstructionSet(CheckFillOnLargeShapes);
 }
 
 TEST(DrawPath, HugeCoordinatesDoNotWrap)

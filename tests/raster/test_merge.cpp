@@ -1,6 +1,7 @@
 #include "raster/merge.h"
 
 #include "bmp_conv_test_util.h"
+#include "instruction_sets_test_util.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
 #include "raster/gradation_picture.h"
@@ -473,13 +474,13 @@ TEST(Merge, FillColor)
 // The optimised mode-0 weighted rows against a plain loop over page points,
 // bit for bit: depth pairs 24/24, 24/8, 8/8, masks with long runs of 0 and
 // 255 (the skipped and copied blocks) and soft values, any opacity.
-TEST(Merge, NormalWeightedMatchesReference)
+static void CheckNormalWeighted()
 {
     std::mt19937 Rng(5);
     auto Rand = [&](int Lo, int Hi) { return std::uniform_int_distribution<int>(Lo, Hi)(Rng); };
     for (int Case = 0; Case < 1000; ++Case) {
         const int DBits = Case % 3 == 2 ? 8 : 24, SBits = Case % 3 == 0 ? 24 : 8;
-        // Up to 300 wide: several whole 32-pixel steps and every tail length.
+        // Up to 300 wide: several whole vector steps (up to 64 pixels) and every tail length.
         const int MaxW = Case % 5 == 0 ? 300 : 150;
         TPic D(Rand(-3, 3), Rand(-2, 2), Rand(1, MaxW), Rand(1, 7), DBits);
         TPic S(Rand(-3, 3), Rand(-2, 2), Rand(1, MaxW), Rand(1, 7), SBits);
@@ -512,6 +513,11 @@ TEST(Merge, NormalWeightedMatchesReference)
             }
         ASSERT_EQ(D.Bytes(), Ref.Bytes()) << "case " << Case;
     }
+}
+
+TEST(Merge, NormalWeightedMatchesReference)
+{
+    ForEachInstructionSet(CheckNormalWeighted);
 }
 
 // A source whose pixels are the destination's own, one row further on:
