@@ -355,8 +355,8 @@ TEST_F(RecPicture, ClipboardRefusalsLeaveTheRecordUnchanged)
     OneColour[32] = 1; // biClrUsed 1: a header part the 24-bit header block cannot hold
     Expect(OneColour, 60, "pBIHeader Too Small");
     Expect(OneColour, 30, "ヘッダーが途中で終わっています(30 バイト)");
-    for (auto [Format, Data] : {std::pair<uint16_t, HGLOBAL>{1, P.pBIHeader}, {CF_DIB, nullptr}})
-        EXPECT_EQ(BmpMessageOf([&] { RecPictureLoadFromClipboardFormat(P, Format, Data, true); }),
+    for (const std::pair<uint16_t, HGLOBAL>& Case : {std::pair<uint16_t, HGLOBAL>{1, P.pBIHeader}, {CF_DIB, nullptr}})
+        EXPECT_EQ(BmpMessageOf([&] { RecPictureLoadFromClipboardFormat(P, Case.first, Case.second, true); }),
                   "RecPictureLoadFromClipboardFormat: Invalid Param");
     RecPictureClear(P);
 }
