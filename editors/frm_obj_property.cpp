@@ -26,6 +26,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <QComboBox>
+
 #include <algorithm>
 
 std::unique_ptr<TfrmObjProperty> frmObjProperty;
@@ -358,6 +360,41 @@ void TfrmObjProperty::BuildTextPage()
     SetAnchors(RichEdit, akLeft | akTop | akRight | akBottom);
     btnDefText = DefaultButton(P, "btnDefText", "現在のフォントの設定をデフォルトにします", 4, 170);
     FTextUnitCombos = {cmbUTSpacing, cmbUTBase, cmbUTSize};
+    FitTextPageRows();
+}
+
+void TfrmObjProperty::FitTextPageRows()
+{
+    // The rows were drawn for a narrower face than the screen may give: a
+    // caption must not run under its edit, nor a unit be cut to "pixe". Unit
+    // combos take the width of their longest unit, and each control of a row
+    // stands clear of the one before it.
+    for (QComboBox* C : {cmbUTLineSpacing, cmbUTSpacing, cmbUTBase, cmbUTSize}) {
+        QComboBox Probe;
+        Probe.setFont(C->font());
+        Probe.addItems({"pixel", "cm", "inch", "point"});
+        C->resize(std::max(C->width(), Probe.sizeHint().width()), C->height());
+    }
+    const std::initializer_list<std::initializer_list<QWidget*>> Rows = {
+        {lblLineSpacing, cmbLineSpacingRule, edtLineSpacing, cmbUTLineSpacing, cmbZoom},
+        {lblSpacing, edtSpacing, cmbUTSpacing, lblBase, edtBase, cmbUTBase},
+        {cmbFace, btnRefFont, lblSize, edtSize, cmbUTSize},
+        {ToolBarFontStyle, lblTextPaintKind, cmbTextPaintKind}};
+    for (const auto& Row : Rows) {
+        int Right = 0;
+        for (QWidget* W : Row) {
+            if (Right > 0 && W->x() < Right + 2)
+                W->move(Right + 2, W->y());
+            Right = W->x() + W->width();
+        }
+    }
+    // The wide arrangement puts the spacing line beside the first and the
+    // font style beside the face: as far right as these now reach.
+    const int Reach = std::max(cmbZoom->geometry().right(), cmbUTSize->geometry().right()) + 6;
+    FTextWideShift = std::max(313, Reach - std::min(lblSpacing->x(), ToolBarFontStyle->x()));
+    // and it is taken only where its right-hand groups show whole.
+    const int WideRight = std::max(cmbUTBase->geometry().right(), cmbTextPaintKind->geometry().right());
+    FTextWideWidth = std::max(626, WideRight + FTextWideShift + 5);
 }
 
 void TfrmObjProperty::BuildOutlinePage()

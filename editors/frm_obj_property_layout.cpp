@@ -299,10 +299,10 @@ void TfrmObjProperty::RelayoutTextPage(QWidget* Page)
     QWidget* Area = qobject_cast<QStackedWidget*>(Page->parentWidget()) ? Page->parentWidget() : Page;
     const int Width = Area->width();
     int DX = 0, DY = 0;
-    if (lblSpacing->x() < 303 && Width >= 626)
-        DX = 313, DY = -24;
-    else if (lblSpacing->x() > 303 && Width < 626)
-        DX = -313, DY = 24;
+    if (lblSpacing->x() < 303 && Width >= FTextWideWidth)
+        DX = FTextWideShift, DY = -24;
+    else if (lblSpacing->x() > 303 && Width < FTextWideWidth)
+        DX = -FTextWideShift, DY = 24;
     else
         return;
     for (QWidget* W : std::initializer_list<QWidget*>{lblSpacing, edtSpacing, cmbUTSpacing, lblBase, edtBase, cmbUTBase})
