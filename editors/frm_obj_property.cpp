@@ -436,9 +436,26 @@ void TfrmObjProperty::BuildOutlinePage()
         if (R.Percent)
             FOutlinePercents[I] = Label(P, (std::string(R.LName) + "Percent").c_str(), "%", 131, Y, I + 1);
     }
-    Label(P, "lblTextHeight", "文字の高さ：", 150, 40, 10);
+    QLabel* TextHeight = Label(P, "lblTextHeight", "文字の高さ：", 150, 40, 10);
     edtTextHeight = NumberEdit(P, "edtTextHeight", 214, 36, 50, 1, 1000, 10);
-    Label(P, "lblTextHeightPercent", "%", 266, 40, 10);
+    QLabel* TextHeightPercent = Label(P, "lblTextHeightPercent", "%", 266, 40, 10);
+    // The edits start where the widest caption of the screen's face ends, so
+    // that no caption's colon hides under its edit; the text-height group
+    // follows at the same distances.
+    int Widest = 0;
+    for (QLabel* L : FOutlineLabels)
+        if (L)
+            Widest = std::max(Widest, L->width());
+    FOutlineEditX = std::max(64, Widest + 2);
+    for (int I = 0; I < 9; ++I)
+        if (FOutlineEdits[I]) {
+            FOutlineEdits[I]->move(FOutlineEditX, FOutlineEdits[I]->y());
+            if (FOutlinePercents[I])
+                FOutlinePercents[I]->move(FOutlineEditX + 67, FOutlinePercents[I]->y());
+        }
+    TextHeight->move(FOutlineEditX + 86, TextHeight->y());
+    edtTextHeight->move(std::max(TextHeight->x() + 64, TextHeight->geometry().right() + 3), edtTextHeight->y());
+    TextHeightPercent->move(edtTextHeight->geometry().right() + 3, TextHeightPercent->y());
     cboxTransChar = Check(P, "cboxTransChar", "文字を変形する", 0, 220, 11);
     cboxTransChar->setTristate(true);
     btnDefOutline = DefaultButton(P, "btnDefOutline", PageHint, 216, 7);

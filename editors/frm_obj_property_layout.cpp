@@ -322,9 +322,9 @@ void TfrmObjProperty::StackOutlineRows()
         if (!E || E->isHidden())
             continue;
         FOutlineLabels[I]->move(0, Y);
-        E->move(64, Y - 4);
+        E->move(FOutlineEditX, Y - 4);
         if (FOutlinePercents[I])
-            FOutlinePercents[I]->move(131, Y);
+            FOutlinePercents[I]->move(FOutlineEditX + 67, Y);
         Y += 20;
     }
     cboxTransChar->move(0, Y);

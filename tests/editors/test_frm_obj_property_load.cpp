@@ -246,6 +246,17 @@ TEST_F(FrmObjPropertyLoad, OutlineRowsByKind)
                 Y += 20;
             }
         EXPECT_EQ(Shown, C.Edits) << C.Kind;
+        // No shown caption, edit or "%" runs into another (a caption's colon
+        // hid under its edit on a wider face).
+        std::vector<QWidget*> Parts;
+        for (QWidget* W : Panel.TabSheetOutline->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!W->isHidden() && W->property("Tag").toInt() >= 1 && W->property("Tag").toInt() <= 10)
+                Parts.push_back(W);
+        for (size_t I = 0; I < Parts.size(); ++I)
+            for (size_t J = I + 1; J < Parts.size(); ++J)
+                EXPECT_FALSE(Parts[I]->geometry().intersects(Parts[J]->geometry()))
+                    << C.Kind << ": " << Parts[I]->objectName().toStdString() << " and "
+                    << Parts[J]->objectName().toStdString();
         EXPECT_EQ(!Panel.edtTextHeight->isHidden(), C.Kind != 0);
         // Only a text transforms characters.
         EXPECT_EQ(!Panel.cboxTransChar->isHidden(), C.Kind == 7);
