@@ -268,45 +268,69 @@ void TfrmObjProperty::BuildMacroPage()
 void TfrmObjProperty::BuildShapePage()
 {
     QWidget* P = TabSheetShape;
-    // Two columns of rows 20 pixels apart: label, edit, unit label.
-    constexpr int C1 = 4, C2 = 142;
-    auto Row = [&](QLabel*& Lbl, const char* LName, const char* Caption, TEditTrackBarWex*& Edit,
-                   const char* EName, int X, int Y, int32_t Tag, double Min, double Max, int32_t UnitTag,
-                   const char* UName) {
-        Lbl = Label(P, LName, Caption, X, Y + 3, Tag);
-        Edit = NumberEdit(P, EName, X + 64, Y, 56, Min, Max, Tag);
-        if (UName)
-            Label(P, UName, "%", X + 122, Y + 3, UnitTag);
+    // Two columns of rows 20 pixels apart: label, edit, unit label. The
+    // edits of a column start past its widest caption on the screen's face
+    // (64 pixels at least), and the second column past the first's units.
+    constexpr int C1 = 4, Y0 = 52;
+    struct TRow {
+        QLabel** Lbl;
+        const char *LName, *Caption;
+        TEditTrackBarWex** Edit;
+        const char* EName;
+        int Column, Y;
+        int32_t Tag;
+        double Min, Max;
+        int32_t UnitTag;
+        const char* UName;
     };
-    Row(lblWidth, "lblWidth", "幅：", edtWidth, "edtWidth", C1, 4, 13, 1, 6000, 0, nullptr);
-    Row(lblHeight, "lblHeight", "高さ：", edtHeight, "edtHeight", C1, 26, 14, 1, 6000, 0, nullptr);
-    Row(lblCornerNum, "lblCornerNum", "角数：", edtCornerNum, "edtCornerNum", C2, 4, 7, 3, 10000, 0, nullptr);
-    constexpr int Y0 = 52;
-    Row(lblRIn, "lblRIn", "内径：", edtRIn, "edtRIn", C1, Y0, 6, 0, 100, 10, "lblRInPercent");
+    const TRow Rows[] = {
+        {&lblWidth, "lblWidth", "幅：", &edtWidth, "edtWidth", 0, 4, 13, 1, 6000, 0, nullptr},
+        {&lblHeight, "lblHeight", "高さ：", &edtHeight, "edtHeight", 0, 26, 14, 1, 6000, 0, nullptr},
+        {&lblCornerNum, "lblCornerNum", "角数：", &edtCornerNum, "edtCornerNum", 1, 4, 7, 3, 10000, 0, nullptr},
+        {&lblRIn, "lblRIn", "内径：", &edtRIn, "edtRIn", 0, Y0, 6, 0, 100, 10, "lblRInPercent"},
+        {&lblCnrROut, "lblCnrROut", "凸角のR：", &edtCnrROut, "edtCnrROut", 0, Y0 + 20, 4, -100, 100, 12,
+         "lblCnrROutPercent"},
+        {&lblCnrRIn, "lblCnrRIn", "凹角のR：", &edtCnrRIn, "edtCnrRIn", 1, Y0 + 20, 5, -100, 100, 10,
+         "lblCnrRInPercent"},
+        {&lblRInRatio, "lblRInRatio", "振れ(内径)：", &edtRInRatio, "edtRInRatio", 0, Y0 + 40, 3, 0, 100, 10,
+         "lblRInRatioPercent"},
+        {&lblAngleRatio, "lblAngleRatio", "振れ(頂点)：", &edtAngleRatio, "edtAngleRatio", 0, Y0 + 60, 1, 0, 100,
+         10, "lblAngleRatioPercent"},
+        {&lblROutRatio, "lblROutRatio", "振れ(外径)：", &edtROutRatio, "edtROutRatio", 1, Y0 + 60, 2, 0, 100, 10,
+         "lblROutRatioPercent"},
+    };
+    lblRNum = Label(P, "lblRNum", "Ｒ数：", C1, Y0 + 3, 15);
+    lblRPos = Label(P, "lblRPos", "Ｒの位置：", C1, Y0 + 23, 16);
+    int Widest[2] = {std::max(lblRNum->width(), lblRPos->width()), 0};
+    std::vector<QLabel*> Captions;
+    for (const TRow& R : Rows) {
+        Captions.push_back(Label(P, R.LName, R.Caption, 0, R.Y + 3, R.Tag));
+        Widest[R.Column] = std::max(Widest[R.Column], Captions.back()->width());
+    }
+    const int Off[2] = {std::max(64, Widest[0] + 2), std::max(64, Widest[1] + 2)};
+    const int C2 = std::max(142, C1 + Off[0] + 58 + P->fontMetrics().horizontalAdvance("%") + 6);
+    const int X[2] = {C1, C2};
+    for (size_t I = 0; I < std::size(Rows); ++I) {
+        const TRow& R = Rows[I];
+        const int At = X[R.Column];
+        *R.Lbl = Captions[I];
+        Captions[I]->move(At, R.Y + 3);
+        *R.Edit = NumberEdit(P, R.EName, At + Off[R.Column], R.Y, 56, R.Min, R.Max, R.Tag);
+        if (R.UName)
+            Label(P, R.UName, "%", At + Off[R.Column] + 58, R.Y + 3, R.UnitTag);
+    }
     lblAbsolute = Label(P, "lblAbsolute", "絶対値", C2, Y0 + 3, 11);
-    edtAbsRIn = NumberEdit(P, "edtAbsRIn", C2 + 40, Y0, 56, 0, 3000, 6);
-    lblPixel = Label(P, "lblPixel", "ピクセル", C2 + 98, Y0 + 3, 6);
-    Row(lblCnrROut, "lblCnrROut", "凸角のR：", edtCnrROut, "edtCnrROut", C1, Y0 + 20, 4, -100, 100, 12,
-        "lblCnrROutPercent");
-    Row(lblCnrRIn, "lblCnrRIn", "凹角のR：", edtCnrRIn, "edtCnrRIn", C2, Y0 + 20, 5, -100, 100, 10,
-        "lblCnrRInPercent");
-    Row(lblRInRatio, "lblRInRatio", "振れ(内径)：", edtRInRatio, "edtRInRatio", C1, Y0 + 40, 3, 0, 100, 10,
-        "lblRInRatioPercent");
-    Row(lblAngleRatio, "lblAngleRatio", "振れ(頂点)：", edtAngleRatio, "edtAngleRatio", C1, Y0 + 60, 1, 0, 100,
-        10, "lblAngleRatioPercent");
-    Row(lblROutRatio, "lblROutRatio", "振れ(外径)：", edtROutRatio, "edtROutRatio", C2, Y0 + 60, 2, 0, 100, 10,
-        "lblROutRatioPercent");
+    edtAbsRIn = NumberEdit(P, "edtAbsRIn", std::max(C2 + 40, lblAbsolute->geometry().right() + 3), Y0, 56, 0, 3000, 6);
+    lblPixel = Label(P, "lblPixel", "ピクセル", edtAbsRIn->geometry().right() + 3, Y0 + 3, 6);
     btnRandomSeed = new QPushButton("別ﾊﾟﾀ-ﾝ", P);
     btnRandomSeed->setObjectName("btnRandomSeed");
     btnRandomSeed->setProperty("Tag", 8);
-    btnRandomSeed->setGeometry(284, Y0 + 60, 64, 20);
+    btnRandomSeed->setGeometry(C2 + Off[1] + 78, Y0 + 60, 64, 20);
     cboxBeveled = Check(P, "cboxBeveled", "ベベル形状", C2, Y0, 9);
     cboxBeveled->setTristate(true);
-    lblRNum = Label(P, "lblRNum", "Ｒ数：", C1, Y0 + 3, 15);
-    cmbRNum = Combo(P, "cmbRNum", C1 + 64, Y0, 56, 15);
+    cmbRNum = Combo(P, "cmbRNum", C1 + Off[0], Y0, 56, 15);
     cmbRNum->addItems({"1", "2", "4"});
-    lblRPos = Label(P, "lblRPos", "Ｒの位置：", C1, Y0 + 23, 16);
-    cmbRPos = Combo(P, "cmbRPos", C1 + 64, Y0 + 20, 72, 16);
+    cmbRPos = Combo(P, "cmbRPos", C1 + Off[0], Y0 + 20, 72, 16);
     btnDefShape = DefaultButton(P, "btnDefShape", PageHint, 4, 170);
     // Every control of a row knows its offset from the row's top, so that
     // the rows can be moved by class.
