@@ -5,7 +5,6 @@
 #include "editors/grad_stop_bar.h"
 #include "editors/style_dialog.h"
 #include "editors/style_items.h"
-#include "foundation/colour_models.h"
 #include "foundation/ini_file.h"
 #include "model/default_data.h"
 #include "foundation/user_error.h"
@@ -50,6 +49,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -199,13 +199,24 @@ std::string HexOfColor(int32_t Color)
     return Buf;
 }
 
-// The "#" field reads and writes a colour as people write it: red, green,
-// blue, six digits (the fill code keeps the stored order, blue first).
-std::string WebHexOfColor(int32_t Color)
+// The "#" edit speaks as the grid's colour cells and the web do: red first,
+// six digits, while the fill code keeps the colour value's own order.
+QString RgbTextOfColor(int32_t Color)
 {
-    char Buf[16];
-    std::snprintf(Buf, sizeof Buf, "%06X", static_cast<unsigned>(SwapRB(Color)) & 0xFFFFFFu);
-    return Buf;
+    const unsigned C = static_cast<unsigned>(Color);
+    return QString::asprintf("%02X%02X%02X", C & 0xFF, (C >> 8) & 0xFF, (C >> 16) & 0xFF);
+}
+
+// Text that is not one to six hexadecimal digits (a leading "#" allowed)
+// keeps the colour.
+int32_t ColorOfRgbText(const std::string& Text, int32_t Default)
+{
+    const size_t From = !Text.empty() && Text[0] == '#' ? 1 : 0;
+    if (Text.size() <= From || Text.size() - From > 6 ||
+        Text.find_first_not_of("0123456789abcdefABCDEF", From) != std::string::npos)
+        return Default;
+    const int32_t V = static_cast<int32_t>(std::stoul(Text.substr(From), nullptr, 16));
+    return ((V & 0xFF) << 16) | (V & 0xFF00) | ((V >> 16) & 0xFF);
 }
 
 // The gradation over a Width x Height box, with its opacity as alpha.
@@ -442,7 +453,7 @@ void TfrmGradation::BuildControls()
     Mono->addLayout(MonoCol);
     connect(edtHex, &QLineEdit::textEdited, this, [this](const QString& T) {
         if (!FLock && !T.isEmpty())
-            SetColor(SwapRB(HexToIntDef(T.toStdString(), SwapRB(FColor))));
+            SetColor(ColorOfRgbText(T.toStdString(), FColor));
     });
     connect(btnColor, &QPushButton::clicked, this, [this] {
         TColorDialogWex Dlg(this);
@@ -1018,7 +1029,7 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
     pnlPicture->setVisible(Kind == 4);
     if (Kind == 1) {
         FColor = HexToIntDef(Rest, 0);
-        edtHex->setText(QString::fromStdString(WebHexOfColor(FColor)));
+        edtHex->setText(RgbTextOfColor(FColor));
         // The first colour is the one the picker compares with.
         if (!FFirstColor) {
             frmMono->SetStartColor(FColor);
@@ -1111,7 +1122,10 @@ void TfrmGradation::SetColor(int32_t Color)
         return;
     FColor = Color;
     ++FLock;
-    edtHex->setText(QString::fromStdString(WebHexOfColor(FColor)));
+    // What is being typed there already names the colour: rewriting it
+    // would move the caret and pad the digits under the user's hands.
+    if (ColorOfRgbText(edtHex->text().toStdString(), ~FColor) != FColor)
+        edtHex->setText(RgbTextOfColor(FColor));
     if (frmMono->CurrentColor() != FColor)
         frmMono->SetColor(FColor);
     --FLock;

@@ -26,6 +26,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <QComboBox>
+
 #include <algorithm>
 
 std::unique_ptr<TfrmObjProperty> frmObjProperty;
@@ -266,45 +268,69 @@ void TfrmObjProperty::BuildMacroPage()
 void TfrmObjProperty::BuildShapePage()
 {
     QWidget* P = TabSheetShape;
-    // Two columns of rows 20 pixels apart: label, edit, unit label.
-    constexpr int C1 = 4, C2 = 142;
-    auto Row = [&](QLabel*& Lbl, const char* LName, const char* Caption, TEditTrackBarWex*& Edit,
-                   const char* EName, int X, int Y, int32_t Tag, double Min, double Max, int32_t UnitTag,
-                   const char* UName) {
-        Lbl = Label(P, LName, Caption, X, Y + 3, Tag);
-        Edit = NumberEdit(P, EName, X + 64, Y, 56, Min, Max, Tag);
-        if (UName)
-            Label(P, UName, "%", X + 122, Y + 3, UnitTag);
+    // Two columns of rows 20 pixels apart: label, edit, unit label. The
+    // edits of a column start past its widest caption on the screen's face
+    // (64 pixels at least), and the second column past the first's units.
+    constexpr int C1 = 4, Y0 = 52;
+    struct TRow {
+        QLabel** Lbl;
+        const char *LName, *Caption;
+        TEditTrackBarWex** Edit;
+        const char* EName;
+        int Column, Y;
+        int32_t Tag;
+        double Min, Max;
+        int32_t UnitTag;
+        const char* UName;
     };
-    Row(lblWidth, "lblWidth", "幅：", edtWidth, "edtWidth", C1, 4, 13, 1, 6000, 0, nullptr);
-    Row(lblHeight, "lblHeight", "高さ：", edtHeight, "edtHeight", C1, 26, 14, 1, 6000, 0, nullptr);
-    Row(lblCornerNum, "lblCornerNum", "角数：", edtCornerNum, "edtCornerNum", C2, 4, 7, 3, 10000, 0, nullptr);
-    constexpr int Y0 = 52;
-    Row(lblRIn, "lblRIn", "内径：", edtRIn, "edtRIn", C1, Y0, 6, 0, 100, 10, "lblRInPercent");
+    const TRow Rows[] = {
+        {&lblWidth, "lblWidth", "幅：", &edtWidth, "edtWidth", 0, 4, 13, 1, 6000, 0, nullptr},
+        {&lblHeight, "lblHeight", "高さ：", &edtHeight, "edtHeight", 0, 26, 14, 1, 6000, 0, nullptr},
+        {&lblCornerNum, "lblCornerNum", "角数：", &edtCornerNum, "edtCornerNum", 1, 4, 7, 3, 10000, 0, nullptr},
+        {&lblRIn, "lblRIn", "内径：", &edtRIn, "edtRIn", 0, Y0, 6, 0, 100, 10, "lblRInPercent"},
+        {&lblCnrROut, "lblCnrROut", "凸角のR：", &edtCnrROut, "edtCnrROut", 0, Y0 + 20, 4, -100, 100, 12,
+         "lblCnrROutPercent"},
+        {&lblCnrRIn, "lblCnrRIn", "凹角のR：", &edtCnrRIn, "edtCnrRIn", 1, Y0 + 20, 5, -100, 100, 10,
+         "lblCnrRInPercent"},
+        {&lblRInRatio, "lblRInRatio", "振れ(内径)：", &edtRInRatio, "edtRInRatio", 0, Y0 + 40, 3, 0, 100, 10,
+         "lblRInRatioPercent"},
+        {&lblAngleRatio, "lblAngleRatio", "振れ(頂点)：", &edtAngleRatio, "edtAngleRatio", 0, Y0 + 60, 1, 0, 100,
+         10, "lblAngleRatioPercent"},
+        {&lblROutRatio, "lblROutRatio", "振れ(外径)：", &edtROutRatio, "edtROutRatio", 1, Y0 + 60, 2, 0, 100, 10,
+         "lblROutRatioPercent"},
+    };
+    lblRNum = Label(P, "lblRNum", "Ｒ数：", C1, Y0 + 3, 15);
+    lblRPos = Label(P, "lblRPos", "Ｒの位置：", C1, Y0 + 23, 16);
+    int Widest[2] = {std::max(lblRNum->width(), lblRPos->width()), 0};
+    std::vector<QLabel*> Captions;
+    for (const TRow& R : Rows) {
+        Captions.push_back(Label(P, R.LName, R.Caption, 0, R.Y + 3, R.Tag));
+        Widest[R.Column] = std::max(Widest[R.Column], Captions.back()->width());
+    }
+    const int Off[2] = {std::max(64, Widest[0] + 2), std::max(64, Widest[1] + 2)};
+    const int C2 = std::max(142, C1 + Off[0] + 58 + P->fontMetrics().horizontalAdvance("%") + 6);
+    const int X[2] = {C1, C2};
+    for (size_t I = 0; I < std::size(Rows); ++I) {
+        const TRow& R = Rows[I];
+        const int At = X[R.Column];
+        *R.Lbl = Captions[I];
+        Captions[I]->move(At, R.Y + 3);
+        *R.Edit = NumberEdit(P, R.EName, At + Off[R.Column], R.Y, 56, R.Min, R.Max, R.Tag);
+        if (R.UName)
+            Label(P, R.UName, "%", At + Off[R.Column] + 58, R.Y + 3, R.UnitTag);
+    }
     lblAbsolute = Label(P, "lblAbsolute", "絶対値", C2, Y0 + 3, 11);
-    edtAbsRIn = NumberEdit(P, "edtAbsRIn", C2 + 40, Y0, 56, 0, 3000, 6);
-    lblPixel = Label(P, "lblPixel", "ピクセル", C2 + 98, Y0 + 3, 6);
-    Row(lblCnrROut, "lblCnrROut", "凸角のR：", edtCnrROut, "edtCnrROut", C1, Y0 + 20, 4, -100, 100, 12,
-        "lblCnrROutPercent");
-    Row(lblCnrRIn, "lblCnrRIn", "凹角のR：", edtCnrRIn, "edtCnrRIn", C2, Y0 + 20, 5, -100, 100, 10,
-        "lblCnrRInPercent");
-    Row(lblRInRatio, "lblRInRatio", "振れ(内径)：", edtRInRatio, "edtRInRatio", C1, Y0 + 40, 3, 0, 100, 10,
-        "lblRInRatioPercent");
-    Row(lblAngleRatio, "lblAngleRatio", "振れ(頂点)：", edtAngleRatio, "edtAngleRatio", C1, Y0 + 60, 1, 0, 100,
-        10, "lblAngleRatioPercent");
-    Row(lblROutRatio, "lblROutRatio", "振れ(外径)：", edtROutRatio, "edtROutRatio", C2, Y0 + 60, 2, 0, 100, 10,
-        "lblROutRatioPercent");
+    edtAbsRIn = NumberEdit(P, "edtAbsRIn", std::max(C2 + 40, lblAbsolute->geometry().right() + 3), Y0, 56, 0, 3000, 6);
+    lblPixel = Label(P, "lblPixel", "ピクセル", edtAbsRIn->geometry().right() + 3, Y0 + 3, 6);
     btnRandomSeed = new QPushButton("別ﾊﾟﾀ-ﾝ", P);
     btnRandomSeed->setObjectName("btnRandomSeed");
     btnRandomSeed->setProperty("Tag", 8);
-    btnRandomSeed->setGeometry(284, Y0 + 60, 64, 20);
+    btnRandomSeed->setGeometry(C2 + Off[1] + 78, Y0 + 60, 64, 20);
     cboxBeveled = Check(P, "cboxBeveled", "ベベル形状", C2, Y0, 9);
     cboxBeveled->setTristate(true);
-    lblRNum = Label(P, "lblRNum", "Ｒ数：", C1, Y0 + 3, 15);
-    cmbRNum = Combo(P, "cmbRNum", C1 + 64, Y0, 56, 15);
+    cmbRNum = Combo(P, "cmbRNum", C1 + Off[0], Y0, 56, 15);
     cmbRNum->addItems({"1", "2", "4"});
-    lblRPos = Label(P, "lblRPos", "Ｒの位置：", C1, Y0 + 23, 16);
-    cmbRPos = Combo(P, "cmbRPos", C1 + 64, Y0 + 20, 72, 16);
+    cmbRPos = Combo(P, "cmbRPos", C1 + Off[0], Y0 + 20, 72, 16);
     btnDefShape = DefaultButton(P, "btnDefShape", PageHint, 4, 170);
     // Every control of a row knows its offset from the row's top, so that
     // the rows can be moved by class.
@@ -358,6 +384,41 @@ void TfrmObjProperty::BuildTextPage()
     SetAnchors(RichEdit, akLeft | akTop | akRight | akBottom);
     btnDefText = DefaultButton(P, "btnDefText", "現在のフォントの設定をデフォルトにします", 4, 170);
     FTextUnitCombos = {cmbUTSpacing, cmbUTBase, cmbUTSize};
+    FitTextPageRows();
+}
+
+void TfrmObjProperty::FitTextPageRows()
+{
+    // The rows were drawn for a narrower face than the screen may give: a
+    // caption must not run under its edit, nor a unit be cut to "pixe". Unit
+    // combos take the width of their longest unit, and each control of a row
+    // stands clear of the one before it.
+    for (QComboBox* C : {cmbUTLineSpacing, cmbUTSpacing, cmbUTBase, cmbUTSize}) {
+        QComboBox Probe;
+        Probe.setFont(C->font());
+        Probe.addItems({"pixel", "cm", "inch", "point"});
+        C->resize(std::max(C->width(), Probe.sizeHint().width()), C->height());
+    }
+    const std::initializer_list<std::initializer_list<QWidget*>> Rows = {
+        {lblLineSpacing, cmbLineSpacingRule, edtLineSpacing, cmbUTLineSpacing, cmbZoom},
+        {lblSpacing, edtSpacing, cmbUTSpacing, lblBase, edtBase, cmbUTBase},
+        {cmbFace, btnRefFont, lblSize, edtSize, cmbUTSize},
+        {ToolBarFontStyle, lblTextPaintKind, cmbTextPaintKind}};
+    for (const auto& Row : Rows) {
+        int Right = 0;
+        for (QWidget* W : Row) {
+            if (Right > 0 && W->x() < Right + 2)
+                W->move(Right + 2, W->y());
+            Right = W->x() + W->width();
+        }
+    }
+    // The wide arrangement puts the spacing line beside the first and the
+    // font style beside the face: as far right as these now reach.
+    const int Reach = std::max(cmbZoom->geometry().right(), cmbUTSize->geometry().right()) + 6;
+    FTextWideShift = std::max(313, Reach - std::min(lblSpacing->x(), ToolBarFontStyle->x()));
+    // and it is taken only where its right-hand groups show whole.
+    const int WideRight = std::max(cmbUTBase->geometry().right(), cmbTextPaintKind->geometry().right());
+    FTextWideWidth = std::max(626, WideRight + FTextWideShift + 5);
 }
 
 void TfrmObjProperty::BuildOutlinePage()
@@ -399,9 +460,26 @@ void TfrmObjProperty::BuildOutlinePage()
         if (R.Percent)
             FOutlinePercents[I] = Label(P, (std::string(R.LName) + "Percent").c_str(), "%", 131, Y, I + 1);
     }
-    Label(P, "lblTextHeight", "文字の高さ：", 150, 40, 10);
+    QLabel* TextHeight = Label(P, "lblTextHeight", "文字の高さ：", 150, 40, 10);
     edtTextHeight = NumberEdit(P, "edtTextHeight", 214, 36, 50, 1, 1000, 10);
-    Label(P, "lblTextHeightPercent", "%", 266, 40, 10);
+    QLabel* TextHeightPercent = Label(P, "lblTextHeightPercent", "%", 266, 40, 10);
+    // The edits start where the widest caption of the screen's face ends, so
+    // that no caption's colon hides under its edit; the text-height group
+    // follows at the same distances.
+    int Widest = 0;
+    for (QLabel* L : FOutlineLabels)
+        if (L)
+            Widest = std::max(Widest, L->width());
+    FOutlineEditX = std::max(64, Widest + 2);
+    for (int I = 0; I < 9; ++I)
+        if (FOutlineEdits[I]) {
+            FOutlineEdits[I]->move(FOutlineEditX, FOutlineEdits[I]->y());
+            if (FOutlinePercents[I])
+                FOutlinePercents[I]->move(FOutlineEditX + 67, FOutlinePercents[I]->y());
+        }
+    TextHeight->move(FOutlineEditX + 86, TextHeight->y());
+    edtTextHeight->move(std::max(TextHeight->x() + 64, TextHeight->geometry().right() + 3), edtTextHeight->y());
+    TextHeightPercent->move(edtTextHeight->geometry().right() + 3, TextHeightPercent->y());
     cboxTransChar = Check(P, "cboxTransChar", "文字を変形する", 0, 220, 11);
     cboxTransChar->setTristate(true);
     btnDefOutline = DefaultButton(P, "btnDefOutline", PageHint, 216, 7);

@@ -82,6 +82,10 @@ public:
 
     TPageControlWex* PageControlWex = nullptr;
     std::vector<QWidget*> FTabSheets; // the six pages; the index is the page number
+    // The text page's wide arrangement: the least page width that takes it and
+    // how far its right-hand groups move, both measured on the page's face.
+    int TextWideWidth() const { return FTextWideWidth; }
+    int TextWideShift() const { return FTextWideShift; }
     TTabsheetWex* TabSheetGeneral = nullptr;
     TTabsheetWex* TabSheetPaintProperty = nullptr;
     TTabsheetWex* TabSheetShape = nullptr;
@@ -307,6 +311,10 @@ private:
     void BuildMacroPage();
     void BuildShapePage();
     void BuildTextPage();
+    void FitTextPageRows();
+    int FTextWideShift = 313; // how far the wide arrangement moves the right-hand groups
+    int FTextWideWidth = 626; // the least page width that takes the wide arrangement
+    int FOutlineEditX = 64;   // where the outline page's edits start, past its widest caption
     void BuildOutlinePage();
     void BuildPathPage();
     TEditTrackBarWex* NumberEdit(QWidget* Page, const char* Name, int X, int Y, int W, double Min, double Max,

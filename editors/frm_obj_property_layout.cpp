@@ -299,10 +299,10 @@ void TfrmObjProperty::RelayoutTextPage(QWidget* Page)
     QWidget* Area = qobject_cast<QStackedWidget*>(Page->parentWidget()) ? Page->parentWidget() : Page;
     const int Width = Area->width();
     int DX = 0, DY = 0;
-    if (lblSpacing->x() < 303 && Width >= 626)
-        DX = 313, DY = -24;
-    else if (lblSpacing->x() > 303 && Width < 626)
-        DX = -313, DY = 24;
+    if (lblSpacing->x() < 303 && Width >= FTextWideWidth)
+        DX = FTextWideShift, DY = -24;
+    else if (lblSpacing->x() > 303 && Width < FTextWideWidth)
+        DX = -FTextWideShift, DY = 24;
     else
         return;
     for (QWidget* W : std::initializer_list<QWidget*>{lblSpacing, edtSpacing, cmbUTSpacing, lblBase, edtBase, cmbUTBase})
@@ -322,9 +322,9 @@ void TfrmObjProperty::StackOutlineRows()
         if (!E || E->isHidden())
             continue;
         FOutlineLabels[I]->move(0, Y);
-        E->move(64, Y - 4);
+        E->move(FOutlineEditX, Y - 4);
         if (FOutlinePercents[I])
-            FOutlinePercents[I]->move(131, Y);
+            FOutlinePercents[I]->move(FOutlineEditX + 67, Y);
         Y += 20;
     }
     cboxTransChar->move(0, Y);

@@ -274,6 +274,7 @@ void TfrmObjProperty::RichEditSelectionChange()
     TUpdating Lock(FiUpdating);
     if (!FRichEditTav || !FBoundText) {
         cmbFace->setCurrentIndex(-1);
+        cmbFace->setPlaceholderText(QString());
         for (QAction* A : {tbtnBold, tbtnItalic}) {
             A->setChecked(false);
             A->setProperty("Mixed", true);
@@ -283,8 +284,12 @@ void TfrmObjProperty::RichEditSelectionChange()
         return;
     }
     const TSelectionStyle S = ScanSelection(*FRichEditTav);
-    cmbFace->setCurrentIndex(
-        S.Face ? cmbFace->findText(QString::fromStdString(Cp932ToUtf8(CharAttrFaceName(S.First)))) : -1);
+    const QString Face = S.Face ? QString::fromStdString(Cp932ToUtf8(CharAttrFaceName(S.First))) : QString();
+    const int FaceIndex = S.Face ? cmbFace->findText(Face) : -1;
+    cmbFace->setCurrentIndex(FaceIndex);
+    // A face this machine lacks (a document from elsewhere, the factory
+    // default) is still named, greyed, rather than leaving the box blank.
+    cmbFace->setPlaceholderText(FaceIndex < 0 ? Face : QString());
     tbtnBold->setChecked(S.Bold && S.First.Bold != 0);
     tbtnBold->setProperty("Mixed", !S.Bold);
     tbtnItalic->setChecked(S.Italic && S.First.Italic != 0);

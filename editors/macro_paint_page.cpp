@@ -824,7 +824,12 @@ void TMacroPaintPage::DrawCell(QPainter& Canvas, int Col, int Row, const QRect& 
         Back = Selected ? Pal.color(QPalette::Highlight) : Pal.color(QPalette::Button);
     if (Beyond)
         Back = Pal.color(QPalette::Window);
-    Canvas.fillRect(Rect, Back);
+    // A header's value half also covers the grid line before it, which the
+    // grid has drawn by now: the caption runs on unbroken across the pair.
+    const QRect Area = Row == 0 && Col % 2 == 1 && !Beyond ? Rect.adjusted(-cgridMacroPaint->GridLineWidth(), 0, 0, 0)
+                                                          : Rect;
+    Canvas.setClipRect(Area);
+    Canvas.fillRect(Area, Back);
     if (Beyond)
         return;
     if (Row == 0) {
@@ -840,7 +845,7 @@ void TMacroPaintPage::DrawCell(QPainter& Canvas, int Col, int Row, const QRect& 
                                                                        cgridMacroPaint->ColWidths(Col - 1)),
                                        Rect.height());
         Canvas.save();
-        Canvas.setClipRect(Rect);
+        Canvas.setClipRect(Area);
         const int Box = std::min(Rect.height(), cgridMacroPaint->RowHeights(0)) - 8;
         const QRect Check(Pair.left() + 4, Pair.top() + (Pair.height() - Box) / 2, Box, Box);
         TMacros* Macros = BufMacros();

@@ -6,6 +6,7 @@
 #include "platform/qt/qt_services.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -195,10 +196,11 @@ TfrmPopup::TfrmPopup(TCustomEditTrackBarWex* Edit)
     auto ValueOfUnit = [Style](double U) {
         return Style == etbksNormal ? U : Style == etbksExp1 ? std::pow(10.0, U) : LadderValue(Sat32(RoundOff(U)));
     };
-    auto AddLabel = [this, T](double Value, int Position) {
+    std::vector<std::pair<QLabel*, int>> Placed;
+    auto AddLabel = [this, &Placed](double Value, int Position) {
         auto* L = new QLabel(QString::fromStdString(FloatToStr(RoundToDigits(3, Value))), this);
         L->adjustSize();
-        L->move(T->x() + T->PositionX(Position) - L->width() / 2, T->y() + PopupLabelTop);
+        Placed.emplace_back(L, Position);
     };
     AddLabel(Edit->TrackBarValue(0), 0);
     double Lower = 0;
@@ -215,8 +217,33 @@ TfrmPopup::TfrmPopup(TCustomEditTrackBarWex* Edit)
         T->SetTick(Position);
         AddLabel(Value, Position);
     }
+    PlaceLabels(Placed);
     connect(T, &QSlider::valueChanged, Edit, [Edit](int Index) { Edit->TrackBarMoved(Index); });
     T->OnMouseUp = [Edit](QObject*) { Edit->ClosePopup(); };
+}
+
+void TfrmPopup::PlaceLabels(const std::vector<std::pair<QLabel*, int>>& Placed)
+{
+    // Long numbers on a short bar would run into each other: the pop-up grows
+    // until every label stands apart and inside it, at most to the screen's width.
+    constexpr int Gap = 6;
+    const QScreen* S = QGuiApplication::primaryScreen();
+    const int Widest = std::max(width(), S ? S->availableGeometry().width() : 1600);
+    TTrackBarWexChild* T = FTrackBar;
+    for (int Width = width();; Width = std::min(Widest, Width + std::max(20, Width / 4))) {
+        resize(Width, height());
+        T->setGeometry(1, 1, Width - 2, PopupTrackBarHeight);
+        int Right = 1 - Gap;
+        bool Fits = true;
+        for (const auto& [L, Position] : Placed) {
+            const int X = T->x() + T->PositionX(Position) - L->width() / 2;
+            L->move(X, T->y() + PopupLabelTop);
+            Fits = Fits && X >= Right + Gap;
+            Right = X + L->width();
+        }
+        if ((Fits && Right <= Width - 1) || Width >= Widest)
+            break;
+    }
 }
 
 std::vector<QLabel*> TfrmPopup::Labels() const

@@ -16,6 +16,7 @@
 #include <QSlider>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -94,6 +95,7 @@ protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
+    void PlaceLabels(const std::vector<std::pair<QLabel*, int>>& Placed);
     TTrackBarWexChild* FTrackBar;
 };
 

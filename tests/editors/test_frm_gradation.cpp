@@ -165,6 +165,22 @@ TEST(FrmGradation, LiveTestsReachTheCaller)
     EXPECT_EQ(Tests.back(), "1B06000");
 }
 
+TEST(FrmGradation, HexEditSpeaksRedFirst)
+{
+    // The grid cell of the same colour reads "[#FF8000]": the edit must too.
+    struct Case { std::string Code; QString Shown; QString Typed; std::string After; };
+    for (const Case& C : std::vector<Case>{{"10080FF", "FF8000", "0000ff", "1FF0000"},
+                                           {"1FF", "FF0000", "00FF00", "1FF00"},
+                                           {"1123456", "563412", "zz", "1123456"}}) {
+        TForm T;
+        T.F.SetUp(C.Code);
+        EXPECT_EQ(T.F.edtHex->text(), C.Shown) << C.Code;
+        T.F.edtHex->clear();
+        QTest::keyClicks(T.F.edtHex, C.Typed);
+        EXPECT_EQ(T.F.FillCode(), C.After) << C.Code;
+    }
+}
+
 TEST(FrmGradation, DraggingAGeometryPoint)
 {
     TForm T;

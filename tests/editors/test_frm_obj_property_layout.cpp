@@ -6,12 +6,16 @@
 #include "foundation/ini_file.h"
 #include "picker_test_support.h"
 #include "ui/combo_box_wex.h"
+#include "ui/edit_track_bar_wex.h"
 #include "ui/frm_rollup.h"
 #include "ui/page_control_wex.h"
 #include "ui/window_test_support.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QToolBar>
 #include <QTextEdit>
 #include <gtest/gtest.h>
 
@@ -203,7 +207,7 @@ TEST(FrmObjPropertyLayout, MinimumClientSizesByPage)
     EXPECT_GE(W->PageControl()->currentWidget()->height(), 76);
 }
 
-TEST(FrmObjPropertyLayout, TextPageSwitchesArrangementAt626)
+TEST(FrmObjPropertyLayout, TextPageSwitchesArrangementWhereTheWideOneFits)
 {
     SetDispPage("");
     TPanel P;
@@ -226,16 +230,21 @@ TEST(FrmObjPropertyLayout, TextPageSwitchesArrangementAt626)
     const int RichTop = P.Form.RichEdit->y();
     const int RichBottom = P.Form.RichEdit->geometry().bottom();
     ASSERT_LT(Spacing.x(), 303);
-    Relayout(626);
-    EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(313, -24));
+    // At 626 pixels at least, more where the face's captions need it.
+    const int Wide = P.Form.TextWideWidth();
+    const int Shift = P.Form.TextWideShift();
+    ASSERT_GE(Wide, 626);
+    ASSERT_GE(Shift, 313);
+    Relayout(Wide);
+    EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(Shift, -24));
     EXPECT_EQ(P.Form.cmbFace->pos(), Face + QPoint(0, -24));
-    EXPECT_EQ(P.Form.cmbTextPaintKind->pos(), Kind + QPoint(313, -48));
+    EXPECT_EQ(P.Form.cmbTextPaintKind->pos(), Kind + QPoint(Shift, -48));
     EXPECT_EQ(P.Form.RichEdit->y(), RichTop - 48);
     EXPECT_EQ(P.Form.RichEdit->geometry().bottom(), RichBottom);
-    Relayout(700);
-    EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(313, -24));
+    Relayout(Wide + 74);
+    EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing + QPoint(Shift, -24));
     EXPECT_EQ(P.Form.RichEdit->y(), RichTop - 48);
-    Relayout(625);
+    Relayout(Wide - 1);
     EXPECT_EQ(P.Form.lblSpacing->pos(), Spacing);
     EXPECT_EQ(P.Form.cmbTextPaintKind->pos(), Kind);
     EXPECT_EQ(P.Form.RichEdit->y(), RichTop);
@@ -263,3 +272,38 @@ TEST(FrmObjPropertyLayout, PagesGrabbedForALook)
 }
 
 } // namespace
+
+TEST(FrmObjPropertyLayout, TextPageControlsStandClearInBothArrangements)
+{
+    SetDispPage("");
+    TPanel P;
+    P.Form.RestoreDispPage();
+    QWidget* Text = P.Form.TabSheetText;
+    TfrmPltChild* W = P.Windows()[0];
+    W->PageControl()->setCurrentWidget(Text);
+    W->show();
+    QCoreApplication::processEvents();
+    const int Delta = W->width() - Text->parentWidget()->width();
+    TfrmObjProperty& F = P.Form;
+    for (const int Width : {400, F.TextWideWidth()}) {
+        W->resize(Width + Delta, W->height());
+        QCoreApplication::processEvents();
+        // Every control of the page against every other on its line: none
+        // under another (a caption's colon was hidden by its edit).
+        std::vector<QWidget*> All = {F.lblLineSpacing, F.cmbLineSpacingRule, F.edtLineSpacing, F.cmbUTLineSpacing,
+                                     F.cmbZoom, F.lblSpacing, F.edtSpacing, F.cmbUTSpacing, F.lblBase, F.edtBase,
+                                     F.cmbUTBase, F.cmbFace, F.btnRefFont, F.lblSize, F.edtSize, F.cmbUTSize,
+                                     F.ToolBarFontStyle, F.lblTextPaintKind, F.cmbTextPaintKind};
+        for (size_t I = 0; I < All.size(); ++I)
+            for (size_t J = I + 1; J < All.size(); ++J)
+                EXPECT_FALSE(All[I]->geometry().intersects(All[J]->geometry()))
+                    << Width << ": " << All[I]->objectName().toStdString() << " and "
+                    << All[J]->objectName().toStdString();
+        // Nothing of the page is cut at its right edge.
+        for (QWidget* C : All)
+            EXPECT_LE(C->geometry().right(), Width - 1) << Width << ": " << C->objectName().toStdString();
+        // A unit shows whole, beside the drop-down arrow.
+        for (QComboBox* C : {F.cmbUTLineSpacing, F.cmbUTSpacing, F.cmbUTBase, F.cmbUTSize})
+            EXPECT_GE(C->width(), C->fontMetrics().horizontalAdvance("pixel") + 20) << C->objectName().toStdString();
+    }
+}

@@ -3,6 +3,7 @@
 
 #include "ui/panel_button.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
 
@@ -119,6 +120,35 @@ TEST_F(FrmObjPropertyLoad, StarAndPolygonRows)
     EXPECT_FALSE(Shown(Panel.edtCnrRIn));
     EXPECT_EQ(Panel.edtCnrROut->y(), Panel.edtRIn->y());
     EXPECT_EQ(Panel.edtAngleRatio->y(), Panel.edtRIn->y() + 20);
+}
+
+TEST_F(FrmObjPropertyLoad, ShapePageControlsStandClearForEveryClass)
+{
+    // A caption's colon hid under its edit ("振れ(内径)" on a wider face).
+    TStarObj* S = Add<TStarObj>(0, 0, 100, 100);
+    S->SetParam(TrecStarParam{});
+    TPolygonObj* P = Add<TPolygonObj>(0, 0, 100, 100);
+    P->SetParam(TrecPolygonParam{});
+    TRectObj* R = Add<TRectObj>(0, 0, 100, 100);
+    for (TDrawItem* Item : std::vector<TDrawItem*>{S, P, R}) {
+        Load({Item});
+        std::vector<QWidget*> Shown;
+        for (QWidget* W : Panel.TabSheetShape->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!W->isHidden())
+                Shown.push_back(W);
+        ASSERT_GE(Shown.size(), 4u);
+        // (Two unit labels of the same text on the same spot read as one.)
+        auto Twins = [](QWidget* A, QWidget* B) {
+            auto* LA = qobject_cast<QLabel*>(A);
+            auto* LB = qobject_cast<QLabel*>(B);
+            return LA && LB && LA->text() == LB->text() && LA->geometry() == LB->geometry();
+        };
+        for (size_t I = 0; I < Shown.size(); ++I)
+            for (size_t J = I + 1; J < Shown.size(); ++J)
+                EXPECT_FALSE(Shown[I]->geometry().intersects(Shown[J]->geometry()) && !Twins(Shown[I], Shown[J]))
+                    << Item->GetClass().Name << ": " << Shown[I]->objectName().toStdString() << " and "
+                    << Shown[J]->objectName().toStdString();
+    }
 }
 
 // Two items that differ in one value show it mixed.
@@ -246,6 +276,17 @@ TEST_F(FrmObjPropertyLoad, OutlineRowsByKind)
                 Y += 20;
             }
         EXPECT_EQ(Shown, C.Edits) << C.Kind;
+        // No shown caption, edit or "%" runs into another (a caption's colon
+        // hid under its edit on a wider face).
+        std::vector<QWidget*> Parts;
+        for (QWidget* W : Panel.TabSheetOutline->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!W->isHidden() && W->property("Tag").toInt() >= 1 && W->property("Tag").toInt() <= 10)
+                Parts.push_back(W);
+        for (size_t I = 0; I < Parts.size(); ++I)
+            for (size_t J = I + 1; J < Parts.size(); ++J)
+                EXPECT_FALSE(Parts[I]->geometry().intersects(Parts[J]->geometry()))
+                    << C.Kind << ": " << Parts[I]->objectName().toStdString() << " and "
+                    << Parts[J]->objectName().toStdString();
         EXPECT_EQ(!Panel.edtTextHeight->isHidden(), C.Kind != 0);
         // Only a text transforms characters.
         EXPECT_EQ(!Panel.cboxTransChar->isHidden(), C.Kind == 7);

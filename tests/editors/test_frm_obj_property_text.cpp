@@ -293,6 +293,33 @@ TEST_F(FrmObjPropertyText, SelectionChangesShowTheCommonStyle)
     EXPECT_EQ(Steps(), 0);
 }
 
+TEST_F(FrmObjPropertyText, AFaceThisMachineLacksIsStillNamed)
+{
+    TTextObj* T = AddText();
+    struct TCase { const char* Face; int32_t Start, Length; QString Shown; bool Listed; };
+    const TCase Cases[] = {{"ＭＳ Ｐゴシック", 0, 4, "ＭＳ Ｐゴシック", false},
+                           {"DejaVu Sans", 0, 4, "DejaVu Sans", true},
+                           {"ＭＳ Ｐゴシック", 0, 1, "ＭＳ Ｐゴシック", false}};
+    for (const TCase& C : Cases) {
+        for (int32_t I = 0; I < 4; ++I)
+            SetCharAttrFaceName(Style(T, I)->Attr, Utf8ToCp932(C.Face));
+        Load({T});
+        Binding().SetSelection(C.Start, C.Length);
+        EXPECT_EQ(Panel.cmbFace->currentIndex() >= 0, C.Listed) << C.Face;
+        // What the box shows: the listed item, or the name greyed in its place.
+        EXPECT_EQ(C.Listed ? Panel.cmbFace->currentText() : Panel.cmbFace->placeholderText(), C.Shown) << C.Face;
+        if (C.Listed)
+            EXPECT_TRUE(Panel.cmbFace->placeholderText().isEmpty());
+    }
+    // Mixed faces name none.
+    SetCharAttrFaceName(Style(T, 3)->Attr, "DejaVu Sans");
+    Load({T});
+    Binding().SetSelection(0, 4);
+    EXPECT_EQ(Panel.cmbFace->currentIndex(), -1);
+    EXPECT_TRUE(Panel.cmbFace->placeholderText().isEmpty());
+    EXPECT_EQ(Steps(), 0);
+}
+
 TEST_F(FrmObjPropertyText, TheFacePickerGetsTheSelectionAndSetsAnotherListedFace)
 {
     ASSERT_GE(Panel.cmbFace->findText("DejaVu Sans Mono"), 0);

@@ -561,6 +561,30 @@ TEST_F(MacroPage, GridHoldsWholeRowsAndThePageLooksRight)
         Shot.save(QString::fromUtf8(Keep));
 }
 
+TEST_F(MacroPage, AHeaderRunsUnbrokenAcrossItsTwoColumns)
+{
+    SetMacros({Fill, "グラデーション塗り"});
+    Reload();
+    P->resize(640, 260);
+    QApplication::processEvents();
+    const QImage Shot = Grid().viewport()->grab().toImage();
+    const int Line = Grid().GridLineWidth();
+    ASSERT_GT(Line, 0);
+    for (const int Item : {0, 1}) {
+        // Between the caption column and the value column of one macro, in
+        // the header row: the header's colour, not a grid line through the caption.
+        const QRect Value = Grid().CellRect(Item * 2 + 1, 0);
+        // (The caption's own strokes may cross there: the edges show the
+        // colour behind them.)
+        const QRgb Back = Shot.pixel(Value.right() - 2, Value.top() + 1);
+        for (const int Y : {Value.top() + 1, Value.bottom() - 1})
+            EXPECT_EQ(Shot.pixel(Value.left() - 1, Y), Back) << Item << " " << Y;
+    }
+    // Between two macros the line stays.
+    const QRect Next = Grid().CellRect(2, 0);
+    EXPECT_NE(Shot.pixel(Next.left() - 1, Next.top() + 1), Shot.pixel(Next.left() + 2, Next.top() + 1));
+}
+
 // The colour, pen and fill cells: the dialog's live tests show in the drawing, OK
 // records one command from the value before the dialog.
 TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)

@@ -462,6 +462,30 @@ TEST(EditTrackBarWex, TrackBarScalesAndTheirLabels)
     }
 }
 
+TEST(EditTrackBarWex, PopupLabelsOfLongNumbersStandApartInsideThePopup)
+{
+    // A macro parameter without a range of its own spans 0 to 100000: five
+    // six-digit labels on the least pop-up ran together as "0 200004000060000".
+    for (const double Max : {100000.0, 1000000.0, 10.0}) {
+        TForm F;
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetMin(0);
+        E.SetMax(Max);
+        TfrmPopup* Popup = PressTrackBarButton(E);
+        ASSERT_TRUE(Popup);
+        std::vector<QLabel*> L = Popup->Labels();
+        ASSERT_GE(L.size(), 3u) << Max;
+        std::sort(L.begin(), L.end(), [](QLabel* A, QLabel* B) { return A->x() < B->x(); });
+        EXPECT_GE(L.front()->x(), 0) << Max;
+        EXPECT_LE(L.back()->geometry().right(), Popup->width() - 1) << Max;
+        for (size_t I = 1; I < L.size(); ++I)
+            EXPECT_GT(L[I]->x(), L[I - 1]->geometry().right() + 1) << Max << " " << L[I]->text().toStdString();
+        // The thumb still sits on the value.
+        EXPECT_EQ(Popup->TrackBar()->value(), E.TrackBarIndex(E.Position())) << Max;
+        E.ClosePopup();
+    }
+}
+
 TEST(EditTrackBarWex, DraggedValuesAreRoundedToTheStepAndToFourDigits)
 {
     TForm F;
