@@ -346,9 +346,10 @@ void TfrmTavro::PlaceInWorkArea()
     TRect R;
     if (!GetWorkAreaRect(R))
         return;
-    // By the frame: the title bar at the work area's top, not above it.
+    // By the whole window, title bar and border included: it ends where the
+    // property panel's band at the work area's bottom begins.
     const TRect P = FramePlacement(R);
-    SetWindowBounds(this, P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top);
+    SetWindowFrameBounds(this, P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top);
 }
 
 // ---------------------------------------------------------------------------

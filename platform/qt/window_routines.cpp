@@ -1,10 +1,14 @@
 #include "platform/qt/window_routines.h"
 
 #include <QColor>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QMargins>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
@@ -32,7 +36,115 @@ void LineTo(QPainter& DC, const QColor& C, int32_t X1, int32_t Y1, int32_t X2, i
     }
 }
 
+// The window manager's frame around a top-level window; null while the
+// window is not framed (not shown yet, or not reparented yet).
+QMargins FrameMarginsOf(const QWidget* Control)
+{
+    const QWindow* Window = Control->windowHandle();
+    return Window && Control->isVisible() ? Window->frameMargins() : QMargins();
+}
+
+void PlaceFrameWithin(QWidget* Control, const TRect& Frame, const QMargins& Margins)
+{
+    const TRect C = ClientRectInFrame(Frame, Margins);
+    // QWidget::move places the frame; the client size is what is left.
+    Control->move(Frame.Left, Frame.Top);
+    Control->resize(C.Right - C.Left, C.Bottom - C.Top);
+}
+
+// Redoes a whole-window placement once the window manager has framed the
+// window. It watches the window from its first show for a short while: on
+// X11 the frame is added after the window is mapped, and Qt learns its
+// extents only then. A window resized by anyone else meanwhile is left as it
+// is.
+class TFramePlacementKeeper : public QObject {
+public:
+    static constexpr const char* Name = "tavro_frame_placement_keeper";
+
+    TFramePlacementKeeper(QWidget* Control, const TRect& Frame) :
+        QObject(Control), FControl(Control), FFrame(Frame), FClientSize(Control->size())
+    {
+        setObjectName(Name);
+        FTimer.setInterval(20);
+        connect(&FTimer, &QTimer::timeout, this, [this] { Check(); });
+        Control->installEventFilter(this);
+        if (Control->isVisible())
+            FTimer.start();
+    }
+
+    static void Cancel(QWidget* Control)
+    {
+        const auto Keepers = Control->findChildren<TFramePlacementKeeper*>(Name, Qt::FindDirectChildrenOnly);
+        for (TFramePlacementKeeper* K : Keepers) {
+            Control->removeEventFilter(K);
+            K->FTimer.stop();
+            K->deleteLater();
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Watched == FControl && Event->type() == QEvent::Show && !FTimer.isActive())
+            FTimer.start();
+        return false;
+    }
+
+private:
+    void Check()
+    {
+        // About two seconds: a window manager that adds no frame by then
+        // adds none.
+        if (++FTicks > 100) {
+            Cancel(FControl);
+            return;
+        }
+        const QMargins M = FrameMarginsOf(FControl);
+        if (M.isNull())
+            return;
+        if (FControl->size() == FClientSize)
+            PlaceFrameWithin(FControl, FFrame, M);
+        Cancel(FControl);
+    }
+
+    QWidget* FControl;
+    TRect FFrame;
+    QSize FClientSize;
+    QTimer FTimer;
+    int32_t FTicks = 0;
+};
+
 } // namespace
+
+TRect ClientRectInFrame(const TRect& Frame, const QMargins& Margins)
+{
+    const int64_t L = int64_t(Frame.Left) + Margins.left();
+    const int64_t T = int64_t(Frame.Top) + Margins.top();
+    const int64_t R = std::max<int64_t>(L, int64_t(Frame.Right) - Margins.right());
+    const int64_t B = std::max<int64_t>(T, int64_t(Frame.Bottom) - Margins.bottom());
+    const auto Clamp = [](int64_t V) {
+        return static_cast<int32_t>(std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
+    };
+    return TRect{Clamp(L), Clamp(T), Clamp(R), Clamp(B)};
+}
+
+void SetWindowFrameBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width, int32_t Height)
+{
+    if (!Control)
+        return;
+    if (!Control->isWindow()) {
+        Control->setGeometry(Left, Top, Width, Height);
+        return;
+    }
+    TFramePlacementKeeper::Cancel(Control);
+    const TRect Frame{Left, Top, int32_t(Left + int64_t(std::max(Width, 0))),
+                      int32_t(Top + int64_t(std::max(Height, 0)))};
+    const QMargins M = FrameMarginsOf(Control);
+    PlaceFrameWithin(Control, Frame, M);
+    if (M.isNull())
+        new TFramePlacementKeeper(Control, Frame);
+}
 
 bool GetWorkAreaRect(TRect& R)
 {
@@ -84,6 +196,7 @@ void SetWindowBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width,
         Control->setGeometry(Left, Top, Width, Height);
         return;
     }
+    TFramePlacementKeeper::Cancel(Control);
     // QWidget::move places a window's frame (before the window exists too:
     // the window system is then asked to put the frame there), whereas
     // setGeometry would put the client area there and the title bar above.

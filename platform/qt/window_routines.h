@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+class QMargins;
 class QPainter;
 class QWidget;
 
@@ -29,8 +30,23 @@ void KeepPosInWorkArea(int32_t& X, int32_t& Y, int32_t W, int32_t H);
 
 // Places a control by a rectangle; for a top-level window the position is
 // that of its frame (title bar and border included, as a window manager
-// places it) and the size that of its client area.
+// places it) and the size that of its client area. It supersedes a pending
+// SetWindowFrameBounds placement of the same window.
 void SetWindowBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width, int32_t Height);
+
+// The client rectangle of a top-level window whose whole window, frame
+// included, covers Frame (Right and Bottom exclusive) when the window
+// manager's frame is Margins thick on each side. No side shrinks below 0.
+TRect ClientRectInFrame(const TRect& Frame, const QMargins& Margins);
+
+// Places a top-level window by its whole-window bounds: the frame's top-left
+// at (Left, Top) and the frame's outer size Width x Height. The frame's
+// thickness is known only once the window manager has framed the shown
+// window; until then the client gets the whole size and the placement is
+// redone once, when the frame is first known, unless the window was placed
+// or resized otherwise in between. A child control is placed by its own
+// rectangle, as SetWindowBounds does.
+void SetWindowFrameBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width, int32_t Height);
 
 // Centres window A (its frame) over window B, then pulls it left/up until
 // its right/bottom edge is inside the work area and pushes it right/down

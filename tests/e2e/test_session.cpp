@@ -43,6 +43,7 @@ struct TSession {
     QString Failed; // the step that failed first: the later ones depend on it
     TTimes Program, Bare;
     QRect Page; // the page on the screen, once found
+    QRect FrameBounds; // the whole frame window at the first start
     bool ExpectEnd = false; // the program was told to quit
 };
 TSession* S = nullptr;
@@ -232,6 +233,17 @@ TEST_F(Session, S1_FrameAppearsWithItsPage)
     Shot("s1-frame");
     ASSERT_GE(S->Program.Start, 0) << "the frame \"タヴロ\" with its white page never came";
     EXPECT_TRUE(ActiveWindowName().startsWith("タヴロ")) << "the frame has not the focus: " << ActiveWindowName().toStdString();
+    // The frame, title bar included, ends where the panel's band at the
+    // bottom of the screen begins: it hides none of the panel.
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u) << "no property panel \"図形のプロパティ\"";
+    QRect F, P;
+    EXPECT_TRUE(WaitFor([&] {
+        F = FrameGeometry(S->Frame);
+        P = FrameGeometry(Panel);
+        return F.bottom() < P.top();
+    }, 3000)) << "the frame's bottom edge " << F.bottom() << " lies below the panel's top " << P.top();
+    S->FrameBounds = F;
 }
 
 TEST_F(Session, S2_TextToolTypesAndPastes)
@@ -514,6 +526,9 @@ TEST_F(Session, S6_SavedQuitReopenedTheSame)
     ASSERT_GE(S->Program.Reopen, 0) << "the program did not come back with " << File.toStdString();
     Shot("s6-reopened");
     EXPECT_NE(WaitWindow("^図形のプロパティ", 5000), 0u) << "the property panel did not come back with the program";
+    // The placement saved at the end comes back as it was, not lower by a
+    // title bar.
+    EXPECT_EQ(FrameGeometry(S->Frame), S->FrameBounds);
     const QImage Reopened = PagePictureFromClipboard("after.png");
     ASSERT_EQ(Reopened.size(), Saved.size());
     EXPECT_EQ(DifferentPixels(Reopened, Saved, 0), 0) << "the reopened page's picture is not the saved one";

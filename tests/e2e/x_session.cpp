@@ -108,6 +108,18 @@ QRect Geometry(unsigned long Id)
     return {X, Y, W, H};
 }
 
+QRect FrameGeometry(unsigned long Id)
+{
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QString Out = Run("xprop", {"-id", QString::number(Id), "_NET_FRAME_EXTENTS"});
+    const QStringList F = Out.section('=', 1).split(',', Qt::SkipEmptyParts);
+    const QRect G = Geometry(Id);
+    if (!Out.contains('=') || F.size() != 4)
+        return G;
+    return G.adjusted(-F[0].trimmed().toInt(), -F[2].trimmed().toInt(), F[1].trimmed().toInt(),
+                      F[3].trimmed().toInt());
+}
+
 void Key(const QString& Keys)
 {
     Run("xdotool", QStringList{"key", "--clearmodifiers"} + Keys.split(' '));

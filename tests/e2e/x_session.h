@@ -38,6 +38,9 @@ unsigned long WaitNewWindow(const QList<unsigned long>& Known, int TimeoutMs);
 QString ActiveWindowName();
 // The window's inside on the screen.
 QRect Geometry(unsigned long Id);
+// The whole window on the screen: its inside grown by the window manager's
+// frame (_NET_FRAME_EXTENTS; none when the window has no frame).
+QRect FrameGeometry(unsigned long Id);
 
 void Key(const QString& Keys);
 void Type(const QString& Text);

@@ -3,6 +3,7 @@
 #include "platform/qt/window_routines.h"
 
 #include <QGuiApplication>
+#include <QMargins>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -57,4 +58,69 @@ TEST(WindowPlacement, SetWindowBoundsPlacesATopLevelWindowByItsFrame)
     QWidget Child(&Window);
     SetWindowBounds(&Child, 5, 6, 70, 80);
     EXPECT_EQ(Child.geometry(), QRect(5, 6, 70, 80));
+}
+
+TEST(WindowPlacement, ClientRectInFrameTakesTheFrameOffEachSide)
+{
+    struct TCase {
+        TRect Frame;
+        QMargins Margins;
+        TRect Want;
+    };
+    const TCase Cases[] = {
+        {{230, 0, 1400, 700}, {1, 20, 1, 5}, {231, 20, 1399, 695}}, // openbox's frame
+        {{230, 0, 1400, 700}, {}, {230, 0, 1400, 700}},             // not framed (yet)
+        {{10, 10, 20, 30}, {8, 25, 8, 5}, {18, 35, 18, 35}},        // frame thicker than the window
+        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {4, 4, 4, 4}, {INT_MIN + 4, INT_MIN + 4, INT_MAX - 4, INT_MAX - 4}},
+    };
+    for (const TCase& C : Cases) {
+        const TRect R = ClientRectInFrame(C.Frame, C.Margins);
+        EXPECT_EQ(R, C.Want) << C.Frame.Left << "," << C.Frame.Top << " " << R.Left << "," << R.Top << ","
+                             << R.Right << "," << R.Bottom;
+    }
+}
+
+TEST(WindowPlacement, SetWindowFrameBoundsFitsTheWholeWindowOnceFramed)
+{
+    TRect A;
+    ASSERT_TRUE(GetWorkAreaRect(A));
+    const QRect Whole(A.Left + 20, A.Top + 10, 300, 200);
+    QWidget Window;
+    SetWindowFrameBounds(&Window, Whole.left(), Whole.top(), Whole.width(), Whole.height());
+    Window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Window.frameGeometry() == Whole; }, 3000));
+    const QMargins M = Window.windowHandle()->frameMargins();
+    ASSERT_FALSE(M.isNull());
+    EXPECT_EQ(Window.size(), Whole.size().shrunkBy(M));
+
+    // Framed already: at once.
+    const QRect Moved = Whole.translated(15, 5).adjusted(0, 0, 10, 20);
+    SetWindowFrameBounds(&Window, Moved.left(), Moved.top(), Moved.width(), Moved.height());
+    EXPECT_EQ(Window.frameGeometry(), Moved);
+}
+
+TEST(WindowPlacement, ALaterPlacementSupersedesAPendingWholeWindowOne)
+{
+    TRect A;
+    ASSERT_TRUE(GetWorkAreaRect(A));
+    // As a stored placement (client size) restored over the first one: the
+    // client keeps that size, no frame taken off it.
+    QWidget Window;
+    SetWindowFrameBounds(&Window, A.Left, A.Top, 300, 200);
+    SetWindowBounds(&Window, A.Left + 5, A.Top + 6, 280, 190);
+    Window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    QTest::qWait(200);
+    EXPECT_EQ(Window.size(), QSize(280, 190));
+    EXPECT_EQ(Window.frameGeometry().topLeft(), QPoint(A.Left + 5, A.Top + 6));
+
+    // Resized by anyone else before the frame is known: left as it is.
+    QWidget Other;
+    SetWindowFrameBounds(&Other, A.Left, A.Top, 300, 200);
+    Other.resize(250, 150);
+    Other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Other));
+    QTest::qWait(200);
+    EXPECT_EQ(Other.size(), QSize(250, 150));
 }

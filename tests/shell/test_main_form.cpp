@@ -19,6 +19,7 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -109,9 +110,15 @@ TEST_F(TFrameTest, StartUpOpensOneUntitledDocumentAndShutdownWritesTheSettings)
     TRect Work;
     ASSERT_TRUE(GetWorkAreaRect(Work));
     const TRect P = FramePlacement(Work);
-    EXPECT_EQ(Frame->geometry(), QRect(P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top));
+    const QRect Whole(P.Left, P.Top, P.Right - P.Left, P.Bottom - P.Top);
+    EXPECT_EQ(Frame->geometry(), Whole);
     Frame->StartUp();
     Frame->show();
+    // Once framed, the whole window, title bar included, keeps to those
+    // bounds: it ends where the panel's band begins.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Frame->frameGeometry() == Whole; }, 3000))
+        << Frame->frameGeometry().height() << " high, not " << Whole.height();
+    EXPECT_NE(Frame->geometry(), Whole);
 
     EXPECT_EQ(DocNames(), std::vector<std::string>{"画像1"});
     ASSERT_NE(ActivePage(), nullptr);
