@@ -770,13 +770,26 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
 
 void TMacroPaintPage::WireNumberEdit(TEditTrackBarWex* Edit, int Col, int Row)
 {
-    Edit->OnChange = [this, Edit, Col, Row](QObject*) {
-        if (!FLink.Updating() && FRebuilding == 0 && !Edit->text().isEmpty())
+    // A number beyond the edit's range (what the paint function accepts, e.g.
+    // the largest Gaussian radius) is not painted while typed, and is put
+    // back within the range when committed.
+    const auto OutOfRange = [Edit](double& Value) {
+        return ReadNumber(Edit->text().toStdString(), Value) && (Value < Edit->Min() || Value > Edit->Max());
+    };
+    Edit->OnChange = [this, Edit, Col, Row, OutOfRange](QObject*) {
+        double V = 0;
+        if (!FLink.Updating() && FRebuilding == 0 && !Edit->text().isEmpty() && !OutOfRange(V))
             SetQuickParam(Col, Row, Edit->text().toStdString(), true);
     };
-    Edit->OnCommit = [this, Edit, Col, Row](QObject*) {
-        if (!FLink.Updating() && FRebuilding == 0)
-            SetQuickParam(Col, Row, Edit->text().toStdString());
+    Edit->OnCommit = [this, Edit, Col, Row, OutOfRange](QObject*) {
+        if (FLink.Updating() || FRebuilding != 0)
+            return;
+        if (double V = 0; OutOfRange(V)) {
+            ++FRebuilding;
+            Edit->SetPosition(std::clamp(V, Edit->Min(), Edit->Max()));
+            --FRebuilding;
+        }
+        SetQuickParam(Col, Row, Edit->text().toStdString());
     };
     Edit->OnModifyStart = [this](QObject*) { FLink.SetHandlesHidden(true); };
     Edit->OnModifyEnd = [this](QObject*) { FLink.SetHandlesHidden(false); };

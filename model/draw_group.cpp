@@ -359,6 +359,8 @@ void TDrawGroup::ResetExtents()
         C->ResetExtents();
 }
 
+thread_local TPaintFailureSink* GPaintFailureSink = nullptr;
+
 void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict* PictureStore,
                        uint8_t* AbortFlag, int32_t Flags)
 {
@@ -371,7 +373,14 @@ void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict
         Panel->SetText("");
     }
     for (int32_t I = 0; I < GetCount(); ++I) {
-        FItems[static_cast<size_t>(I)]->Paint(Target, DisplayMode, PictureStore, AbortFlag, Flags);
+        try {
+            FItems[static_cast<size_t>(I)]->Paint(Target, DisplayMode, PictureStore, AbortFlag, Flags);
+        } catch (...) {
+            if (!GPaintFailureSink)
+                throw;
+            if (!GPaintFailureSink->First)
+                GPaintFailureSink->First = std::current_exception();
+        }
         if (AbortFlag && *AbortFlag)
             break;
         if (Panel && Page()) {

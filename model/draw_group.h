@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -12,6 +13,15 @@
 #include "model/draw_item.h"
 
 class TPolyLineObj;
+
+// While a page renders (TPage::Update sets one up), an item whose painting
+// raises is left out of the picture and the rest still paint; the first
+// failure is kept here, so that the page reports it once instead of raising
+// out of every repaint of the same state.
+struct TPaintFailureSink {
+    std::exception_ptr First;
+};
+extern thread_local TPaintFailureSink* GPaintFailureSink;
 
 class TDrawGroup : public TDrawItem {
 public:

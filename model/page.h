@@ -21,6 +21,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -287,6 +289,10 @@ public:
     // they were, so the next Update renders the area again.
     void CancelUpdate() { FbAbort = 1; }
     bool UpdateCancelled() const { return FbCancelled; }
+    // The failure of an item met by the last Update (which painted the rest
+    // and cleared the dirty area, so the same state does not fail again at
+    // every repaint); taking it clears it. The caller reports it once.
+    std::exception_ptr TakePaintFailure() { return std::exchange(FPaintFailure, nullptr); }
 
     // Pastes the items of a paste stream (binary) or of the clipboard text
     // on top of the root group; they become the selection. Records code 12.
@@ -312,4 +318,5 @@ private:
     std::unique_ptr<TPageSelection> FSelection;
     uint8_t FbAbort = 0;
     bool FbCancelled = false;
+    std::exception_ptr FPaintFailure;
 };

@@ -107,6 +107,25 @@ std::string DisplayPart(const std::string& Caption)
     return Caption.substr(0, Caption.find('|'));
 }
 
+// A stored caption without a tag, read into a library macro whose caption
+// carries one (a range text given after the document was written): the
+// library's caption, so that the panel keeps its range. The value is
+// untouched.
+std::string KeepLibraryTag(const TMacro& Macro, const std::string& Caption)
+{
+    if (Caption.find('|') != std::string::npos)
+        return Caption;
+    TStringList Captions;
+    TStringList Values;
+    Macro.GetParams(Captions, Values);
+    if (Captions.IndexOf(Caption) >= 0)
+        return Caption;
+    for (int32_t I = 0; I < Captions.Count(); ++I)
+        if (MatchParamCaption(Captions.Strings(I), Caption))
+            return Captions.Strings(I);
+    return Caption;
+}
+
 } // namespace
 
 bool MatchParamCaption(std::string_view Stored, std::string_view Text)
@@ -361,7 +380,7 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
     for (int32_t I = 0; I < Count; ++I) {
         const std::string Caption = ReadText(Stream);
         const std::string Value = ReadText(Stream);
-        SetParamValue(MigrateMacroParamCaption(FstrName, Caption, Version), Value);
+        SetParamValue(KeepLibraryTag(*this, MigrateMacroParamCaption(FstrName, Caption, Version)), Value);
     }
 }
 
@@ -401,6 +420,6 @@ void TMacro::ReadFromStreamAsText(TStream& Stream, int32_t Version)
         const std::string Caption = ReadTextLine(Stream);
         const std::string Value = ReadTextLine(Stream);
         if (Known)
-            SetParamValue(MigrateMacroParamCaption(FstrName, Caption, Version), Value);
+            SetParamValue(KeepLibraryTag(*this, MigrateMacroParamCaption(FstrName, Caption, Version)), Value);
     }
 }

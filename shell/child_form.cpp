@@ -22,6 +22,7 @@
 #include "model/selection.h"
 #include "platform/clipboard_formats.h"
 #include "platform/message_box.h"
+#include "platform/qt/application_wex.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/qt_drawing.h"
 #include "platform/qt/qt_services.h"
@@ -798,6 +799,7 @@ void TfrmChild::RenderAhead()
         // The paint that follows renders again and reports the failure at
         // the event boundary, once.
     }
+    ReportPaintFailure();
     FbRenderingAhead = false;
     if (Long)
         QApplication::restoreOverrideCursor();
@@ -1120,6 +1122,16 @@ void TfrmChild::DrawBackground(QPainter& DC, const QRectF& R)
     Fill(S, HK, W, H + S, Qt::black);       // shadow below
 }
 
+void TfrmChild::ReportPaintFailure()
+{
+    // An item that failed to paint was left out and its area is clean: the
+    // failure is shown once, after the paint (a modal box inside a paint
+    // event would paint again from within it).
+    TPage* Draw = DrawingPage();
+    if (std::exception_ptr E = Draw ? Draw->TakePaintFailure() : nullptr)
+        QMetaObject::invokeMethod(this, [E] { ShowEventException(E); }, Qt::QueuedConnection);
+}
+
 void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
 {
     TOLECustomPage* P = Page();
@@ -1147,6 +1159,7 @@ void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
             ~TRestore() { SetProgressStatusPanel(Panel); }
         } Restore{Panel};
         P->Update();
+        ReportPaintFailure();
     }
     const TrecPicture* Pic = P->GetPagePicture();
     const BITMAPINFOHEADER* Hd = Pic ? RecPictureHeader(*Pic) : nullptr;

@@ -283,6 +283,7 @@ private:
     QRectF PageRectOfView(const QRect& View) const;
     void pboxkClientPaint(QPainter& DC, const QRect& Clip);
     void DrawBackground(QPainter& DC, const QRectF& R);
+    void ReportPaintFailure();
     void DrawPage(QPainter& DC, const QRectF& R);
     // Renders what the page has dirty before the view paints it, where the
     // status bar can show the drawing progress (a paint cannot repaint it).

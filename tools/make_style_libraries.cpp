@@ -332,9 +332,15 @@ std::unique_ptr<TStyleItem> MakePaintStyle(const TSourceItem& Item, const TNamed
                 TStringList Captions;
                 TStringList Values;
                 Macro->GetParams(Captions, Values);
-                if (Captions.IndexOf(Caption) < 0)
+                // The source names a caption without the tag it may carry
+                // (a custom range text): the macro keeps its own.
+                int32_t Index = -1;
+                for (int32_t C = 0; C < Captions.Count() && Index < 0; ++C)
+                    if (MatchParamCaption(Captions.Strings(C), Caption))
+                        Index = C;
+                if (Index < 0)
                     Fail(Item.Where, Name + " has no parameter " + Caption);
-                Macro->SetParamValue(Caption, ParamValue(Item, Trim(P.substr(Eq + 1)), Named));
+                Macro->SetParamValue(Captions.Strings(Index), ParamValue(Item, Trim(P.substr(Eq + 1)), Named));
             }
         }
         Style->Add(std::move(Macro));

@@ -65,6 +65,13 @@ struct TMacroBlock {
     std::vector<TSourceLine> Lines;
 };
 
+// A declared caption may carry a tag after "|" (the panel reads a custom
+// range text from it); lines name the caption without its tag.
+std::string Untagged(const std::string& Caption)
+{
+    return Caption.substr(0, Caption.find('|'));
+}
+
 // One compiled line, ready to be written.
 struct TOutPair {
     std::string Value;
@@ -354,7 +361,7 @@ std::vector<TMacroBlock> ParseFile(const std::string& FileName)
             if (Caption.empty() || Caption[0] == '*')
                 throw TSourceError(Where + ": a user caption may not be empty or begin with \"*\"");
             for (const auto& P : Current->Params)
-                if (P.first == Caption)
+                if (Untagged(P.first) == Untagged(Caption))
                     throw TSourceError(Where + ": caption " + Caption + " declared twice");
             Current->Params.emplace_back(Caption, Value);
             continue;
@@ -377,7 +384,9 @@ TOutMacro Compile(const TMacroBlock& B, TQuality Q, std::set<std::string>& UsedC
 {
     TOutMacro M;
     M.Name = B.Name + cSuffix[Q];
-    std::map<std::string, std::string> Defaults(B.Params.begin(), B.Params.end());
+    std::map<std::string, std::pair<std::string, std::string>> Defaults; // caption -> tagged, default
+    for (const auto& P : B.Params)
+        Defaults[Untagged(P.first)] = P;
     std::set<std::string> Results;
     for (const TSourceLine& L : B.Lines) {
         if (!L.In[Q])
@@ -409,8 +418,8 @@ TOutMacro Compile(const TMacroBlock& B, TQuality Q, std::set<std::string>& UsedC
                 const auto It = Defaults.find(A.Text);
                 if (It == Defaults.end())
                     throw TSourceError(Where + ": caption " + A.Text + " is not declared");
-                P.Value = It->second;
-                P.Caption = A.Text;
+                P.Value = It->second.second;
+                P.Caption = It->second.first;
                 UsedCaptions.insert(A.Text);
                 break;
             }
@@ -536,7 +545,7 @@ int Run(int argc, char** argv)
         const TOutMacro Mid = Compile(B, qMid, Used);
         const TOutMacro Low = Compile(B, qLow, Used);
         for (const auto& P : B.Params)
-            if (!Used.count(P.first))
+            if (!Used.count(Untagged(P.first)))
                 throw TSourceError(B.File + ":" + std::to_string(B.LineNo) + ": caption " + P.first +
                                    " of " + B.Name + " is never used");
         Claim(Normal.Name, B);

@@ -289,6 +289,45 @@ TEST_F(MacroPage, EveryParameterKindOfTheCatalogueGetsItsControl)
         EXPECT_TRUE(Seen.count(Kind)) << "no catalogue parameter of kind " << Kind;
 }
 
+// The bevel's width slides over a designer's range, 0-100 px, while its edit
+// takes up to the largest Gaussian radius the renderer accepts; no other
+// effect's number slides over tens of thousands either.
+TEST_F(MacroPage, CatalogueWidthsSlideOverASensibleRange)
+{
+    SetMacros({"ベベル（照明）"});
+    Reload();
+    const int Row = RowOf(0, "斜辺の幅");
+    ASSERT_GT(Row, 0);
+    auto* Width = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, Row));
+    ASSERT_TRUE(Width);
+    EXPECT_EQ(Width->TrackBarMin(), 0);
+    EXPECT_EQ(Width->TrackBarMax(), 100);
+    EXPECT_EQ(Width->Min(), 0);
+    EXPECT_EQ(Width->Max(), 1000);
+    // Typed beyond it: not painted while typed, put back within on Enter.
+    Grid().setFocus();
+    Grid().MoveToCell(1, Row);
+    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    ASSERT_TRUE(Edit);
+    Edit->setFocus();
+    Edit->selectAll();
+    QTest::keyClicks(Edit, "5000");
+    const std::string Tagged = "斜辺の幅|0,1000,0,100";
+    EXPECT_EQ(Value(Tagged), "500");
+    QTest::keyClick(Edit, Qt::Key_Return);
+    EXPECT_EQ(Value(Tagged), "1000");
+    EXPECT_EQ(Grid().Cells(1, Row).toStdString(), "1000");
+    for (const std::string& Name : TCatalogueLibraries::Effects()) {
+        SetMacros({Name});
+        Reload();
+        for (int R = 1; R <= Grid().ItemRows[0]; ++R)
+            if (auto* E = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, R))) {
+                EXPECT_LE(E->TrackBarMax() - E->TrackBarMin(), 1000) << Name << " " << P->RowCaption(0, R);
+                EXPECT_LE(E->Max(), 1000) << Name << " " << P->RowCaption(0, R);
+            }
+    }
+}
+
 TEST(MacroPageTexts, CellTextsAndCustomRanges)
 {
     EXPECT_EQ(FillCellText("1B06000"), "[#0060B0]");

@@ -14,6 +14,7 @@
 #include "foundation/stream_text.h"
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
+#include "foundation/user_error.h"
 #include "model/draw_group.h"
 #include "model/draw_item.h"
 #include "model/layer.h"
@@ -74,6 +75,8 @@ public:
         ++Painted;
         if (AbortFlag && AbortOnPaint)
             *AbortFlag = 1;
+        if (!FailOnPaint.empty())
+            throw EUserError(FailOnPaint);
     }
     void CalcExtentsAndInvalidate() override
     {
@@ -211,6 +214,7 @@ public:
     double Rotated = 0.0;
     double Scaled = 0.0;
     bool AbortOnPaint = false;
+    std::string FailOnPaint; // raised by Paint when not empty
     bool AcceptsMacros = true;
 
 protected:

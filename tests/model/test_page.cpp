@@ -1104,6 +1104,49 @@ TEST_F(PageTest, CancelKeepsThePictureAndHiddenItemsAreSkipped)
     EXPECT_EQ(Rgb(5, 5), 0xFFFFFF);
 }
 
+// An item whose painting raises is left out, the rest still paint and the
+// area comes clean, so the same state is not rendered (and does not fail)
+// again at the next repaint; the failure is handed out once.
+TEST_F(PageTest, AnItemThatFailsToPaintIsLeftOutAndItsFailureHandedOutOnce)
+{
+    Page->SetPageSize(30, 20);
+    Page->Update();
+    AddShape(*Page, {2, 2, 12, 12}, {"Red"});
+    auto Leaf = std::make_unique<TTestLeaf>(Page.get(), -1);
+    Leaf->X = 15;
+    Leaf->Y = 5;
+    Leaf->FailOnPaint = "GetGaussKernelSize: Radius Too Large";
+    TTestLeaf* L = static_cast<TTestLeaf*>(Page->RootGroup().AddChild(std::move(Leaf), -1));
+    TTestShape* After = AddShape(*Page, {14, 4, 20, 10}, {"Blue"});
+    EXPECT_NO_THROW(Page->Update());
+    EXPECT_EQ(L->Painted, 1);
+    EXPECT_EQ(Page->DirtyRect(), EmptyExtent);
+    EXPECT_EQ(After->RedrawPending(), 0);
+    const uint8_t* Px = RecPictureGetPixelPtr(Page->PagePicture(), 5, 5);
+    EXPECT_EQ(Px[2] << 16 | Px[1] << 8 | Px[0], 0xFF0000);
+    std::exception_ptr E = Page->TakePaintFailure();
+    ASSERT_TRUE(E);
+    try {
+        std::rethrow_exception(E);
+    } catch (const EUserError& Error) {
+        EXPECT_EQ(Error.Message(), "GetGaussKernelSize: Radius Too Large");
+    }
+    EXPECT_FALSE(Page->TakePaintFailure());
+    Page->Update(); // nothing dirty: not painted, nothing to report
+    EXPECT_EQ(L->Painted, 1);
+    EXPECT_FALSE(Page->TakePaintFailure());
+    // Changed (here: its area invalidated), it fails and is reported anew.
+    L->Invalidate(true);
+    Page->Update();
+    EXPECT_EQ(L->Painted, 2);
+    EXPECT_TRUE(Page->TakePaintFailure());
+    // Outside a page's rendering the failure raises as before.
+    TrecDrawTarget T;
+    RecPictureCreate(T.Picture, TPoint{0, 0}, 30, 20, 24, true);
+    EXPECT_THROW(Page->RootGroup().Paint(T, 3, nullptr, nullptr, 0), EUserError);
+    RecPictureClear(T.Picture);
+}
+
 TEST_F(PageTest, RenderInModeRestoresTheDisplayMode)
 {
     Page->SetPageSize(10, 10);

@@ -196,6 +196,16 @@ TEST_F(PaintMacro, BinaryFormByteForByteAndOlderVersions)
     EXPECT_EQ(R.Line(1).Params[2].Value, "255");
     F->SetParamValue("色", "255");
     EXPECT_TRUE(R.Equals(*F));
+    // Written before the library's caption had its tag (a range text): the
+    // value is read, the library's tag kept, in both forms.
+    LoadStream(S, LStr("塗り(ボカシ)") + std::string(1, '\1') + I32(1) + LStr("濃さ") + LStr("77"));
+    R.ReadFromStream(S, 25);
+    EXPECT_EQ(R.Line(0).Params[5].Caption, "濃さ|d");
+    EXPECT_EQ(R.Line(0).Params[5].Value, "77");
+    LoadStream(S, Utf8ToCp932("塗り(ボカシ)\r\n1\r\n1\r\n濃さ\r\n66\r\n"));
+    R.ReadFromStreamAsText(S, 25);
+    EXPECT_EQ(R.Line(0).Params[5].Caption, "濃さ|d");
+    EXPECT_EQ(R.Line(0).Params[5].Value, "66");
     LoadStream(S, StreamBytes(S).substr(0, 20)); // cut short: the stream's read error
     EXPECT_THROW(R.ReadFromStream(S, 25), EReadError);
     LoadStream(S, LStr("名無し") + std::string(1, '\1') + I32(0));

@@ -3,7 +3,9 @@
 #include "child_test_support.h"
 
 #include "foundation/user_error.h"
+#include "model/draw_test_doubles.h"
 #include "model/bitmap_trace.h"
+#include "platform/message_box.h"
 #include "platform/qt/qt_services.h"
 
 #include <QImage>
@@ -201,6 +203,34 @@ TEST_F(ChildFormTest, OnlyWhatThePageRendersAnewIsTakenIntoTheView)
     EXPECT_EQ(Shown({19, 20}), 0xFFFFFFu);
     P.InvalidateRect(nullptr, true);
     EXPECT_EQ(Shown({199, 149}), 0xFF0000u);
+}
+
+// An object whose paint macro fails is reported once, after the paint, not
+// by a box at every repaint of the window.
+TEST_F(ChildFormTest, AnObjectThatFailsToPaintIsReportedOnce)
+{
+    TfrmChild* W = Open(200, 150);
+    TPage& P = PageOf(W);
+    std::vector<std::string> Boxes;
+    const TMessageBoxHandler Old =
+        SetMessageBoxHandler([&](void*, const std::string& Text, const std::string&, uint32_t) {
+            Boxes.push_back(Text);
+            return IDOK;
+        });
+    auto Leaf = std::make_unique<TTestLeaf>(&P, -1);
+    Leaf->X = 20;
+    Leaf->Y = 20;
+    Leaf->FailOnPaint = "GetGaussKernelSize: Radius Too Large";
+    auto* L = static_cast<TTestLeaf*>(P.RootGroup().AddChild(std::move(Leaf), -1));
+    L->CalcExtentsAndInvalidate();
+    for (int I = 0; I < 2; ++I) {
+        W->pboxkClient->grab();
+        W->pboxkClient->repaint();
+        QApplication::processEvents();
+    }
+    SetMessageBoxHandler(Old);
+    EXPECT_EQ(L->Painted, 1);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"GetGaussKernelSize: Radius Too Large"});
 }
 
 TEST_F(ChildFormTest, RulersAndHeadFollowTheRulerUnitNotThePageSetupUnit)
