@@ -317,6 +317,15 @@ TEST_F(MacroPage, CatalogueWidthsSlideOverASensibleRange)
     QTest::keyClick(Edit, Qt::Key_Return);
     EXPECT_EQ(Value(Tagged), "1000");
     EXPECT_EQ(Grid().Cells(1, Row).toStdString(), "1000");
+    // A spread may narrow the shape: it keeps its negative half.
+    SetMacros({"塗り(ボカシ)"});
+    Reload();
+    const int Spread = RowOf(0, "図形の広がり");
+    ASSERT_GT(Spread, 0);
+    auto* SpreadEdit = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, Spread));
+    ASSERT_TRUE(SpreadEdit);
+    EXPECT_EQ(SpreadEdit->Min(), -1000);
+    EXPECT_EQ(SpreadEdit->TrackBarMin(), -100);
     for (const std::string& Name : TCatalogueLibraries::Effects()) {
         SetMacros({Name});
         Reload();
