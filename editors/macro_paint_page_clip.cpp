@@ -267,8 +267,8 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
     case TValueKind::Fill: {
         const int32_t Color = TOle2DataObjColorWex::GetColor(Data.Get());
         if (Color >= 0) {
-            char Buf[8];
-            std::snprintf(Buf, sizeof Buf, "%06X", unsigned(Color));
+            char Buf[16];
+            std::snprintf(Buf, sizeof Buf, "%06X", unsigned(Color) & 0xFFFFFFu);
             Value = std::string("1") + Buf;
             break;
         }
