@@ -359,8 +359,6 @@ void TDrawGroup::ResetExtents()
         C->ResetExtents();
 }
 
-thread_local TPaintFailureSink* GPaintFailureSink = nullptr;
-
 void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict* PictureStore,
                        uint8_t* AbortFlag, int32_t Flags)
 {
@@ -376,10 +374,10 @@ void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict
         try {
             FItems[static_cast<size_t>(I)]->Paint(Target, DisplayMode, PictureStore, AbortFlag, Flags);
         } catch (...) {
-            if (!GPaintFailureSink)
+            if (!Target.Failure)
                 throw;
-            if (!GPaintFailureSink->First)
-                GPaintFailureSink->First = std::current_exception();
+            if (!*Target.Failure)
+                *Target.Failure = std::current_exception();
         }
         if (AbortFlag && *AbortFlag)
             break;

@@ -14,15 +14,6 @@
 
 class TPolyLineObj;
 
-// While a page renders (TPage::Update sets one up), an item whose painting
-// raises is left out of the picture and the rest still paint; the first
-// failure is kept here, so that the page reports it once instead of raising
-// out of every repaint of the same state.
-struct TPaintFailureSink {
-    std::exception_ptr First;
-};
-extern thread_local TPaintFailureSink* GPaintFailureSink;
-
 class TDrawGroup : public TDrawItem {
 public:
     TDrawGroup(TPageLink* APage, int32_t AID);

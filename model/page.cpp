@@ -989,16 +989,12 @@ void TPage::Update()
         FiDrawStartTime = DrawTickCount();
         FbAbort = 0;
         TDocumentLink* Doc = GetDocument();
-        TPaintFailureSink Sink;
-        TPaintFailureSink* const Outer = std::exchange(GPaintFailureSink, &Sink);
-        struct TRestore {
-            TPaintFailureSink* Outer;
-            ~TRestore() { GPaintFailureSink = Outer; }
-        } Restore{Outer};
+        std::exception_ptr Failure;
+        Target.Failure = &Failure;
         FRootGroup->Paint(Target, FbDisplayMode, Doc ? Doc->GetPictureStore() : nullptr, &FbAbort,
                           0);
-        if (Sink.First)
-            FPaintFailure = Sink.First;
+        if (Failure)
+            FPaintFailure = Failure;
     }
     if (FbAbort) {
         // A cancelled rendering is incomplete: the area stays dirty.

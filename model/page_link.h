@@ -3,6 +3,8 @@
 // document TDocumentLink. Tests install recording doubles.
 #pragma once
 
+#include <exception>
+
 #include <cstdint>
 
 #include "foundation/geometry_types.h"
@@ -56,6 +58,12 @@ struct TrecDrawTarget {
     uint8_t Next = 0;
     int32_t BkColor = 0xFFFFFF;
     TrecPicture Picture;
+    // While a page renders (TPage::Update gives one), an item whose painting
+    // raises is left out of the picture and the rest still paint; the first
+    // failure is kept here, so that the page reports it once instead of
+    // raising out of every repaint of the same state. Without one (printing,
+    // export) painting raises as it comes.
+    std::exception_ptr* Failure = nullptr;
 };
 
 // Millisecond tick counter of the drawing progress (wraps like GetTickCount).
