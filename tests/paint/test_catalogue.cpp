@@ -4,6 +4,7 @@
 // After a deliberate change run once with TAVRO_CATALOGUE_WRITE=1 to write them
 // anew (and the contact sheet) and look at every picture before keeping them;
 // TAVRO_CATALOGUE_OUT=<folder> writes the renders there instead.
+#include "model/object_test_support.h"
 #include "golden_picture.h"
 #include "foundation/pen_text.h"
 #include "foundation/streams.h"
@@ -645,7 +646,7 @@ void PaintCell(const TPreview& Preview, TShapeMaker Shape, int32_t Quality, Trec
 // ---------------------------------------------------------------- the word
 
 // Installed by tools/setup (fonts-ipafont-gothic).
-const std::string cIpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+const std::string& cIpaGothic = IpaGothic;
 const std::string cWord = "文字Ab";
 // Bold and wider than the shapes' cells, so that its strokes are broad
 // enough to show every effect.
@@ -656,41 +657,27 @@ constexpr uint8_t cDisplayModes[3] = {3, 2, 1};
 
 // IPA Gothic from its file as the only font, for the scope: the word lays
 // out the same on every machine. Message boxes are kept, not shown.
-class TGothicFromFile : public TTextFontSource {
+class TGothicFromFile {
 public:
-    TGothicFromFile()
+    TGothicFromFile() : FOldFonts(SetTextFontSource(&FFonts))
     {
-        TFontSource G;
-        G.Families = {"IPAGothic", "IPAゴシック"};
-        G.FileName = cIpaGothic;
-        G.Japanese = true;
-        FInstalled.Build({G});
-        FOldFonts = SetTextFontSource(this);
         FOldBox = SetMessageBoxHandler([this](void*, const std::string& Text, const std::string&, uint32_t) {
             Boxes.push_back(Text);
             return IDOK;
         });
     }
-    ~TGothicFromFile() override
+    ~TGothicFromFile()
     {
         SetMessageBoxHandler(FOldBox);
         SetTextFontSource(FOldFonts);
     }
-    std::vector<TFontFace> FontFaces() override { return FInstalled.Faces(); }
-    std::unique_ptr<TGlyphFont> CreateFont(const TLogFont& F) override
-    {
-        const TFontFace* Face = FInstalled.Find(Cp932ToUtf8(LogFontFaceName(F)));
-        TFontMatch M;
-        if (!Face || !FInstalled.Resolve(Face->Name, F.lfWeight, F.lfItalic != 0, M))
-            return nullptr;
-        const TGlyphStyle Style{M.SynthesizeBold, M.SynthesizeItalic, false, false};
-        return TGlyphFont::Open(M.FileName, M.Index, -F.lfHeight, Style, Face->LogFont.lfCharSet);
-    }
+    TGothicFromFile(const TGothicFromFile&) = delete;
+    TGothicFromFile& operator=(const TGothicFromFile&) = delete;
     std::vector<std::string> Boxes;
 
 private:
-    TInstalledFonts FInstalled;
-    TTextFontSource* FOldFonts = nullptr;
+    TFileFonts FFonts{{IpaGothicSource()}};
+    TTextFontSource* FOldFonts;
     TMessageBoxHandler FOldBox;
 };
 

@@ -4,6 +4,7 @@
 // deliberate change run once with TAVRO_LOOKS_WRITE=1 to write them anew;
 // TAVRO_LOOKS_OUT=<folder> writes the renders there instead.
 #include "golden_picture.h"
+#include "model/object_test_support.h"
 #include "model/page_link.h"
 #include "model/text_object.h"
 #include "model/text_outline.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-const std::string cGothicFile = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+const std::string& cGothicFile = IpaGothic;
 const std::string cSample = "Tavro 文字";
 constexpr int32_t cSize = 120;
 // The golden keeps "o 文字", the part with the kanji's thin horizontal
@@ -39,34 +40,18 @@ constexpr int32_t cCropLeft = 255, cCropTop = 10, cCropWidth = 375, cCropHeight 
 constexpr int32_t cPages = 2;
 constexpr uint32_t cPageColours[cPages] = {0xFFFFFF, 0x8C5A28}; // white; a mid blue (0xBBGGRR)
 
-// IPA Gothic from its file as the only font: the sample lays out the same on
-// every machine.
-class TGothicOnly : public TTextFontSource {
+// IPA Gothic from its file as the only font, for the scope: the sample lays
+// out the same on every machine.
+class TGothicOnly {
 public:
-    TGothicOnly()
-    {
-        TFontSource G;
-        G.Families = {"IPAGothic", "IPAゴシック"};
-        G.FileName = cGothicFile;
-        G.Japanese = true;
-        FInstalled.Build({G});
-        FOld = SetTextFontSource(this);
-    }
-    ~TGothicOnly() override { SetTextFontSource(FOld); }
-    std::vector<TFontFace> FontFaces() override { return FInstalled.Faces(); }
-    std::unique_ptr<TGlyphFont> CreateFont(const TLogFont& F) override
-    {
-        const TFontFace* Face = FInstalled.Find(Cp932ToUtf8(LogFontFaceName(F)));
-        TFontMatch M;
-        if (!Face || !FInstalled.Resolve(Face->Name, F.lfWeight, F.lfItalic != 0, M))
-            return nullptr;
-        const TGlyphStyle Style{M.SynthesizeBold, M.SynthesizeItalic, false, false};
-        return TGlyphFont::Open(M.FileName, M.Index, -F.lfHeight, Style, Face->LogFont.lfCharSet);
-    }
+    TGothicOnly() : FOld(SetTextFontSource(&FFonts)) {}
+    ~TGothicOnly() { SetTextFontSource(FOld); }
+    TGothicOnly(const TGothicOnly&) = delete;
+    TGothicOnly& operator=(const TGothicOnly&) = delete;
 
 private:
-    TInstalledFonts FInstalled;
-    TTextFontSource* FOld = nullptr;
+    TFileFonts FFonts{{IpaGothicSource()}};
+    TTextFontSource* FOld;
 };
 
 using TValues = std::vector<std::pair<std::string, std::string>>;
