@@ -1,5 +1,6 @@
 #include "editors/frm_light.h"
 
+#include "ui/ui_routines.h"
 #include "editors/color_dialog_wex.h"
 #include "editors/style_dialog.h"
 #include "editors/style_items.h"
@@ -26,7 +27,6 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -333,16 +333,7 @@ void TLightPreview::mouseReleaseEvent(QMouseEvent* E)
 
 // ---------------------------------------------------------------- form
 
-std::function<bool(const std::string&, const std::string&, std::string&)> TfrmLight::InputQuery =
-    [](const std::string& Caption, const std::string& Prompt, std::string& Value) {
-        bool Ok = false;
-        const QString Text = QInputDialog::getText(nullptr, QString::fromStdString(Caption),
-                                                   QString::fromStdString(Prompt), QLineEdit::Normal,
-                                                   QString::fromStdString(Value), &Ok);
-        if (Ok)
-            Value = Text.toStdString();
-        return Ok;
-    };
+std::function<bool(const std::string&, const std::string&, std::string&)> TfrmLight::InputQuery = InputQueryBox;
 
 TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Section, const std::string& FlagsName,
                      const std::string& PositionName)

@@ -2,6 +2,7 @@
 // second drawing pass, the group and item commands and the remembered layout.
 #include "editors/style_dialog.h"
 
+#include "ui/ui_routines.h"
 #include "foundation/ini_file.h"
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
@@ -16,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
@@ -41,16 +41,7 @@ int ClampCell(int V) { return std::clamp(V, 16, 255); }
 
 } // namespace
 
-std::function<bool(const std::string&, const std::string&, std::string&)> TStyle::InputQuery =
-    [](const std::string& Caption, const std::string& Prompt, std::string& Value) {
-        bool Ok = false;
-        const QString Text = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(Caption),
-                                                   QString::fromStdString(Prompt), QLineEdit::Normal,
-                                                   QString::fromStdString(Value), &Ok);
-        if (Ok)
-            Value = Text.toStdString();
-        return Ok;
-    };
+std::function<bool(const std::string&, const std::string&, std::string&)> TStyle::InputQuery = InputQueryBox;
 
 std::function<bool(const std::string&)> TStyle::ConfirmDelete = [](const std::string& Text) {
     QApplication::beep();

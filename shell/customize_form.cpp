@@ -1,5 +1,6 @@
 #include "shell/customize_form.h"
 
+#include "ui/ui_routines.h"
 #include "platform/message_box.h"
 #include "shell/main_form.h"
 #include "ui/toolbar_button97.h"
@@ -9,7 +10,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -210,16 +210,7 @@ void TfrmCustomTBar::UpdateButtons()
 
 std::function<int(TfrmCustomize&)> TfrmCustomize::Run = [](TfrmCustomize& Dialog) { return Dialog.exec(); };
 std::function<int(TfrmCustomTBar&)> TfrmCustomize::RunEditor = [](TfrmCustomTBar& Editor) { return Editor.exec(); };
-std::function<bool(const std::string&, const std::string&, std::string&)> TfrmCustomize::InputQuery =
-    [](const std::string& Caption, const std::string& Prompt, std::string& Value) {
-        bool Ok = false;
-        const QString Text = QInputDialog::getText(nullptr, QString::fromStdString(Caption),
-                                                   QString::fromStdString(Prompt), QLineEdit::Normal,
-                                                   QString::fromStdString(Value), &Ok);
-        if (Ok)
-            Value = Text.toStdString();
-        return Ok;
-    };
+std::function<bool(const std::string&, const std::string&, std::string&)> TfrmCustomize::InputQuery = InputQueryBox;
 
 TfrmCustomize::TfrmCustomize(QWidget* Owner, const TImageList97* Images, const std::vector<uint8_t>& Exists,
                              const std::vector<TUserToolbarDef>& BuiltIn, const std::vector<TUserToolbarDef>& Defs,

@@ -5,6 +5,8 @@
 #include "platform/qt/qt_drawing.h"
 #include "ui/string_grid_wex.h"
 
+#include <QApplication>
+#include <QInputDialog>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -92,4 +94,15 @@ void DrawHaloText(QPainter& Canvas, const QString& Text, const QRect& Rect, cons
     Canvas.setPen(TextColor);
     Canvas.drawText(R, kWordBreakFlags, Text);
     Canvas.restore();
+}
+
+bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value)
+{
+    bool Ok = false;
+    const QString Text =
+        QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(Caption),
+                              QString::fromStdString(Prompt), QLineEdit::Normal, QString::fromStdString(Value), &Ok);
+    if (Ok)
+        Value = Text.toStdString();
+    return Ok;
 }

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 
+#include <string>
+
 class QMenu;
 class QPainter;
 class QStatusBar;
@@ -38,3 +40,7 @@ void ClearMenuItems(QMenu& MenuItem);
 // TextColor, over a transparent background.
 void DrawHaloText(QPainter& Canvas, const QString& Text, const QRect& Rect, const QColor& OutlineColor,
                   const QColor& TextColor);
+
+// Asks for one line of text in a modal box over the active window, starting
+// from Value; on OK Value takes the answer and the result is true.
+bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value);

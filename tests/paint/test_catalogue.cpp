@@ -689,13 +689,7 @@ void PaintWordCell(const TPreview& Preview, uint8_t DisplayMode, TrecPicture& Ce
 {
     TTextObj Text(nullptr, -1);
     Text.SetText(Utf8ToCp932(cWord));
-    TrecCharAttr Attr;
-    std::string Face;
-    uint8_t CharSet = 0;
-    ValidateFontName("IPAGothic", Face, CharSet);
-    SetCharAttrFaceName(Attr, Face);
-    Attr.CharSet = CharSet;
-    Attr.Size = cWordSize;
+    TrecCharAttr Attr = GothicAttr(cWordSize);
     Attr.Bold = 1;
     TListCharStyle& Styles = Text.RichText().Styles;
     for (int32_t I = 0; I < Styles.Count(); ++I)

@@ -104,13 +104,7 @@ void PaintSample(const TLook& Look, uint32_t Colour, TrecPicture& Page)
 {
     TTextObj Text(nullptr, -1);
     Text.SetText(Utf8ToCp932(cSample));
-    TrecCharAttr Attr;
-    std::string Face;
-    uint8_t CharSet = 0;
-    ValidateFontName("IPAGothic", Face, CharSet);
-    SetCharAttrFaceName(Attr, Face);
-    Attr.CharSet = CharSet;
-    Attr.Size = cSize;
+    TrecCharAttr Attr = GothicAttr(cSize);
     TListCharStyle& Styles = Text.RichText().Styles;
     for (int32_t I = 0; I < Styles.Count(); ++I)
         if (TCharStyle* C = Styles.GetItem(I))
