@@ -116,17 +116,20 @@ private:
 
 } // namespace
 
+// A 64-bit coordinate brought into int32 range.
+static int32_t ClampInt32(int64_t V)
+{
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
 TRect ClientRectInFrame(const TRect& Frame, const QMargins& Margins)
 {
     const int64_t L = int64_t(Frame.Left) + Margins.left();
     const int64_t T = int64_t(Frame.Top) + Margins.top();
     const int64_t R = std::max<int64_t>(L, int64_t(Frame.Right) - Margins.right());
     const int64_t B = std::max<int64_t>(T, int64_t(Frame.Bottom) - Margins.bottom());
-    const auto Clamp = [](int64_t V) {
-        return static_cast<int32_t>(std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(),
-                                                        std::numeric_limits<int32_t>::max()));
-    };
-    return TRect{Clamp(L), Clamp(T), Clamp(R), Clamp(B)};
+    return TRect{ClampInt32(L), ClampInt32(T), ClampInt32(R), ClampInt32(B)};
 }
 
 void SetWindowFrameBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width, int32_t Height)
@@ -173,12 +176,8 @@ void KeepPosInArea(const TRect& Area, int32_t& X, int32_t& Y, int32_t W, [[maybe
     // Last, so that in an area lower than the reach the top edge still wins.
     if (NY < Area.Top)
         NY = Area.Top;
-    const auto Clamp = [](int64_t V) {
-        return static_cast<int32_t>(std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(),
-                                                        std::numeric_limits<int32_t>::max()));
-    };
-    X = Clamp(NX);
-    Y = Clamp(NY);
+    X = ClampInt32(NX);
+    Y = ClampInt32(NY);
 }
 
 void KeepPosInWorkArea(int32_t& X, int32_t& Y, int32_t W, int32_t H)
