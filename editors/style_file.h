@@ -120,6 +120,9 @@ public:
     // EFCreateError when that fails or when the file may not be replaced.
     void SaveToFile(const TStyleTree& Tree) const;
 
+    // Only a regular file is read: anything else (a named pipe would wait
+    // for a writer for ever, a device would never end) raises EFOpenError
+    // without being opened for a blocking read.
     void LoadFromFile(const std::string& Path, TStyleTree& Tree) const;
 
     // The data folder moved: FileName becomes NewFolder + its own name, and

@@ -4,10 +4,12 @@
 
 #include "foundation/streams.h"
 #include "platform/cp932.h"
+#include "platform/fifo_watch.h"
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -332,4 +334,35 @@ TEST_F(StyleLibraryFiles, AnUnreadableFileThatCannotBeSetAsideIsNeverReplaced)
     EXPECT_NE(Boxes[0].find("上書きしません"), std::string::npos);
     EXPECT_THROW(Style.SaveToFile(Tree), EFCreateError);
     EXPECT_EQ(ReadFile(Root / "data/Gradation.stl"), "not a library");
+}
+
+// A named pipe in the library's place is never opened for a blocking read:
+// it is refused at once as a damaged library, and it does not come along
+// when the data folder moves.
+TEST_F(StyleLibraryFiles, ANamedPipeIsNotReadAsALibrary)
+{
+    WriteFile(Root / "prog/Gradation.stl", GradLibrary());
+    const auto Start = std::chrono::steady_clock::now();
+    {
+        TFifoWatch Pipe((Root / "data/Gradation.stl").string());
+        TStyleTree Tree;
+        EXPECT_THROW(Style.LoadFromFile(Pipe.Path(), Tree), EFOpenError);
+        EXPECT_TRUE(Tree.Empty());
+        Style.LoadLibrary(Tree);
+        EXPECT_EQ(Tree.NodeCount(), 4);
+        EXPECT_FALSE(Pipe.ReaderBlocked());
+    }
+    EXPECT_TRUE(fs::is_fifo(Root / "data/Gradation.stl.bad"));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].find("Gradation.stl.bad"), std::string::npos);
+
+    fs::remove(Root / "data/Gradation.stl.bad");
+    fs::create_directories(Root / "new");
+    {
+        TFifoWatch Pipe((Root / "data/Gradation.stl").string());
+        EXPECT_FALSE(Style.MoveToFolder((Root / "new").string()));
+        EXPECT_FALSE(Pipe.ReaderBlocked());
+    }
+    EXPECT_FALSE(fs::exists(Root / "new/Gradation.stl"));
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
 }
