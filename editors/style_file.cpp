@@ -255,18 +255,16 @@ void LoadStyleStream(TStream& Stream, const std::string& Header, const TStyleIte
         throw EStyleInvalidateData();
 
     TStyleTree Read;
-    std::vector<TStyleGroup*> Last; // the last group placed at each level
-    int32_t Previous = 0;
+    // The groups still open, from the top down to the last one read, each
+    // with the level its record gave it.
+    std::vector<std::pair<int32_t, TStyleGroup*>> Open;
     for (int32_t I = 0; I < Count; ++I) {
-        int32_t Level = StyleReadNumber(Stream);
-        // A group can only nest one deeper than the group before it.
-        const int32_t Deepest = Last.empty() ? 0 : Previous + 1;
-        Level = std::clamp(Level, 0, Deepest);
-        TStyleGroup* Parent = Level == 0 ? nullptr : Last[Level - 1];
+        const int32_t Level = std::max(StyleReadNumber(Stream), 0);
+        while (!Open.empty() && Open.back().first >= Level)
+            Open.pop_back();
+        TStyleGroup* Parent = Open.empty() ? nullptr : Open.back().second;
         TStyleGroup* Group = Read.AddChild(Parent, StyleReadString(Stream));
-        Last.resize(Level + 1);
-        Last[Level] = Group;
-        Previous = Level;
+        Open.emplace_back(Level, Group);
 
         const int32_t Items = StyleReadNumber(Stream);
         if (Items < 0)

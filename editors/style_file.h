@@ -88,8 +88,12 @@ int32_t StyleReadNumber(TStream& Stream); // EStyleInvalidateData for no integer
 
 // Reads a whole library. Tree changes only when everything was read; Version
 // (optional) receives the file's version, which every item reader is given.
-// A level deeper than one below the previous group is taken as one below it,
-// a negative one as top level.
+// The levels place each group the way indentation does: a level above the
+// previous group's nests the group one below it (however much larger the
+// number), a level no larger closes the groups at that level and above and
+// adds it beside them. Negative levels count as 0. So the groups keep the
+// file's order, a first group at level 1 is a top-level group like the
+// level-0 groups after it, and a saved library gives back the same levels.
 void LoadStyleStream(TStream& Stream, const std::string& Header, const TStyleItemLoad& ItemLoad,
                      TStyleTree& Tree, int32_t* Version = nullptr);
 void SaveStyleStream(TStream& Stream, const std::string& Header, int32_t Version,

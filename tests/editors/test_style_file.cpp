@@ -131,7 +131,21 @@ TEST(StyleFile, OlderPaintStyleLibraryLoadsWithTheFilesOwnVersion)
     EXPECT_EQ(Saved(Again, "StyleSepranMacroPaint", 25, SaveMacroItem), Now);
 }
 
-TEST(StyleFile, LevelsAreClampedToOneBelowThePreviousGroup)
+namespace {
+
+// A library of groups a, b, c, ... at the given levels, without items.
+std::string LevelsLibrary(const std::vector<int32_t>& Levels)
+{
+    TBytes B;
+    B.S("H").S("100").S(std::to_string(Levels.size()));
+    for (size_t I = 0; I < Levels.size(); ++I)
+        B.S(std::to_string(Levels[I])).S(std::string(1, static_cast<char>('a' + I % 26))).S("0");
+    return B.Data;
+}
+
+} // namespace
+
+TEST(StyleFile, LevelsNestTheWayIndentationDoes)
 {
     struct TCase {
         std::vector<int32_t> Levels;
@@ -140,19 +154,42 @@ TEST(StyleFile, LevelsAreClampedToOneBelowThePreviousGroup)
         {{0, 2}, "0:a(0) 1:b(0) "},
         {{3}, "0:a(0) "},
         {{0, -1}, "0:a(0) 0:b(0) "},
+        {{-1, 0}, "0:a(0) 0:b(0) "},
         {{0, 1, 7, 0, 9}, "0:a(0) 1:b(0) 2:c(0) 0:d(0) 1:e(0) "},
         {{0, 1, 2, 1}, "0:a(0) 1:b(0) 2:c(0) 1:d(0) "},
+        {{1, 1, 0}, "0:a(0) 0:b(0) 0:c(0) "},
+        {{1, 2, 1, 0}, "0:a(0) 1:b(0) 0:c(0) 0:d(0) "},
+        {{2, 1, 0, 1}, "0:a(0) 0:b(0) 0:c(0) 1:d(0) "},
+        {{0, 1, 2, 0, 2, 1}, "0:a(0) 1:b(0) 2:c(0) 0:d(0) 1:e(0) 1:f(0) "},
+        {{0, 5, 3, 4}, "0:a(0) 1:b(0) 1:c(0) 2:d(0) "},
     };
     for (const TCase& C : Cases) {
-        TBytes B;
-        B.S("H").S("100").S(std::to_string(C.Levels.size()));
-        char Name = 'a';
-        for (int32_t L : C.Levels)
-            B.S(std::to_string(L)).S(std::string(1, Name++)).S("0");
         TStyleTree Tree;
-        Load(B.Data, "H", nullptr, Tree);
+        Load(LevelsLibrary(C.Levels), "H", nullptr, Tree);
         EXPECT_EQ(Shape(Tree), C.Shape);
     }
+}
+
+// A first group at level 1 is a top-level group like the level-0 group after
+// it: the rewrite stores the three at the top, and reads back to itself.
+TEST(StyleFile, AFirstGroupAtLevelOneIsWrittenBackAtTheTop)
+{
+    auto Library = [](const char* FirstTwo) {
+        TBytes B;
+        B.S("StyleSepranGradation").S("100").S("3");
+        B.S(FirstTwo).S("A").S("1").S("金").S("0000255,1,0,0,16384,0,0,0,0,0,100,0,100");
+        B.S(FirstTwo).S("B").S("0");
+        B.S("0").S("C").S("1").S("銀").S("0000255,1,0,0,16384,0,0,0,12632256,0,100,0,100");
+        return B.Data;
+    };
+    TStyleTree Tree;
+    Load(Library("1"), "StyleSepranGradation", LoadGradItem, Tree);
+    EXPECT_EQ(Shape(Tree), "0:A(1) 0:B(0) 0:C(1) ");
+    const std::string Rewritten = Saved(Tree, "StyleSepranGradation", 100, SaveGradItem);
+    EXPECT_EQ(Rewritten, Library("0"));
+    TStyleTree Again;
+    Load(Rewritten, "StyleSepranGradation", LoadGradItem, Again);
+    EXPECT_EQ(Saved(Again, "StyleSepranGradation", 100, SaveGradItem), Rewritten);
 }
 
 TEST(StyleFile, BadDataIsRefusedAndLeavesTheTreeAsItWas)
