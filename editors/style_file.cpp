@@ -19,20 +19,41 @@ EStyleInvalidateData::EStyleInvalidateData() : EStyleError("データ構造が�
 
 namespace {
 
-void CollectNodes(const std::vector<std::unique_ptr<TStyleGroup>>& Nodes,
-                  std::vector<TStyleGroup*>& Out)
+using TSiblings = std::vector<std::unique_ptr<TStyleGroup>>;
+
+// Visits every group in tree order with its level. A stack of open sibling
+// lists instead of a recursion: the depth of a tree costs memory, not stack.
+template <class TVisit>
+void WalkTree(const TSiblings& Roots, TVisit&& Visit)
 {
-    for (const auto& N : Nodes) {
-        Out.push_back(N.get());
-        CollectNodes(N->Children, Out);
+    std::vector<std::pair<const TSiblings*, size_t>> Open{{&Roots, 0}};
+    while (!Open.empty()) {
+        const TSiblings& List = *Open.back().first;
+        const size_t Next = Open.back().second++;
+        if (Next == List.size()) {
+            Open.pop_back();
+            continue;
+        }
+        TStyleGroup* Group = List[Next].get();
+        Visit(Group, static_cast<int32_t>(Open.size() - 1));
+        if (!Group->Children.empty())
+            Open.emplace_back(&Group->Children, 0);
     }
 }
 
 std::vector<TStyleGroup*> TreeOrder(const TStyleTree& Tree)
 {
     std::vector<TStyleGroup*> Out;
-    CollectNodes(Tree.Roots, Out);
+    WalkTree(Tree.Roots, [&Out](TStyleGroup* Group, int32_t) { Out.push_back(Group); });
     return Out;
+}
+
+// How many levels Group's subtree spans below Group itself.
+int32_t HeightBelow(const TStyleGroup& Group)
+{
+    int32_t Height = 0;
+    WalkTree(Group.Children, [&Height](TStyleGroup*, int32_t Level) { Height = std::max(Height, Level + 1); });
+    return Height;
 }
 
 // A regular file read through a descriptor. It is opened without blocking
@@ -128,6 +149,11 @@ int32_t TStyleTree::IndexOf(const TStyleGroup* Group) const
     return It == Nodes.end() ? -1 : static_cast<int32_t>(It - Nodes.begin());
 }
 
+void TStyleTree::ForEachGroup(const std::function<void(TStyleGroup*, int32_t)>& Visit) const
+{
+    WalkTree(Roots, Visit);
+}
+
 int32_t TStyleTree::LevelOf(const TStyleGroup* Group)
 {
     int32_t Level = 0;
@@ -148,6 +174,8 @@ TStyleGroup* TStyleTree::AddGroup(const TStyleGroup* Selected, const std::string
 
 TStyleGroup* TStyleTree::AddChild(TStyleGroup* Parent, const std::string& Name)
 {
+    if (Parent && LevelOf(Parent) >= StyleMaxLevel)
+        throw EStyleError("グループの階層が深すぎます。");
     auto Group = std::make_unique<TStyleGroup>();
     Group->Name = Name;
     Group->Parent = Parent;
@@ -171,6 +199,8 @@ bool TStyleTree::MoveGroup(TStyleGroup* Group, TStyleGroup* NewParent, int32_t I
     for (const TStyleGroup* P = NewParent; P; P = P->Parent)
         if (P == Group)
             return false;
+    if (NewParent && LevelOf(NewParent) + 1 + HeightBelow(*Group) > StyleMaxLevel)
+        return false;
     auto& From = SiblingsOf(Group->Parent);
     const auto It = std::find_if(From.begin(), From.end(), [Group](const auto& N) { return N.get() == Group; });
     if (It == From.end())
@@ -262,6 +292,8 @@ void LoadStyleStream(TStream& Stream, const std::string& Header, const TStyleIte
         const int32_t Level = std::max(StyleReadNumber(Stream), 0);
         while (!Open.empty() && Open.back().first >= Level)
             Open.pop_back();
+        if (static_cast<int32_t>(Open.size()) > StyleMaxLevel)
+            throw EStyleInvalidateData();
         TStyleGroup* Parent = Open.empty() ? nullptr : Open.back().second;
         TStyleGroup* Group = Read.AddChild(Parent, StyleReadString(Stream));
         Open.emplace_back(Level, Group);
@@ -285,12 +317,11 @@ void LoadStyleStream(TStream& Stream, const std::string& Header, const TStyleIte
 void SaveStyleStream(TStream& Stream, const std::string& Header, int32_t Version,
                      const TStyleTree& Tree, const TStyleItemSave& ItemSave)
 {
-    const auto Nodes = TreeOrder(Tree);
     StyleWriteString(Stream, Header);
     StyleWriteString(Stream, std::to_string(Version));
-    StyleWriteString(Stream, std::to_string(Nodes.size()));
-    for (const TStyleGroup* Group : Nodes) {
-        StyleWriteString(Stream, std::to_string(TStyleTree::LevelOf(Group)));
+    StyleWriteString(Stream, std::to_string(Tree.NodeCount()));
+    WalkTree(Tree.Roots, [&](const TStyleGroup* Group, int32_t Level) {
+        StyleWriteString(Stream, std::to_string(Level));
         StyleWriteString(Stream, Group->Name);
         StyleWriteString(Stream, std::to_string(Group->Items.size()));
         for (const TStyleEntry& Entry : Group->Items) {
@@ -298,7 +329,7 @@ void SaveStyleStream(TStream& Stream, const std::string& Header, int32_t Version
             if (ItemSave)
                 ItemSave(Stream, Entry.Data.get());
         }
-    }
+    });
 }
 
 std::string StyleUnreadableMessage(const std::string& Path, const std::string& Aside)

@@ -318,6 +318,14 @@ std::string LevelsLibrary(const std::vector<int32_t>& Levels)
     return Out;
 }
 
+int DepthOf(const QTreeWidgetItem* Item)
+{
+    int Depth = 0;
+    for (; Item->parent(); Item = Item->parent())
+        ++Depth;
+    return Depth;
+}
+
 } // namespace
 
 // Groups at levels 1, 1, 0 are three top-level groups: shown so, and
@@ -347,4 +355,39 @@ TEST_F(StyleDialog, AFirstGroupAtLevelOneStaysAtTheTopThroughAnAdd)
     TMemoryStream M;
     SaveStyleStream(M, "StyleSepranGradation", 100, Expected, SaveGradItem);
     EXPECT_EQ(Bytes(LibraryPath()), std::string(static_cast<const char*>(M.Memory()), static_cast<size_t>(M.Size())));
+}
+
+// The tree view shows a library as deep as one may go; a file nesting
+// 200,000 levels is set aside as damaged and the chooser opens without it.
+TEST_F(StyleDialog, DeepLibrariesAreShownOrSetAsideWithoutRecursingPerLevel)
+{
+    std::vector<int32_t> Levels(StyleMaxLevel + 1);
+    for (size_t I = 0; I < Levels.size(); ++I)
+        Levels[I] = static_cast<int32_t>(I);
+    std::ofstream(LibraryPath(), std::ios::binary) << LevelsLibrary(Levels);
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        const QTreeWidgetItem* Deepest = F.tvGroup->topLevelItem(0);
+        while (Deepest->childCount() > 0)
+            Deepest = Deepest->child(0);
+        EXPECT_EQ(DepthOf(Deepest), StyleMaxLevel);
+        EXPECT_EQ(Deepest->text(0).toStdString(), "g" + std::to_string(StyleMaxLevel));
+        F.reject();
+    };
+    EXPECT_FALSE(Style.Select([](const TObject&) {}));
+    EXPECT_TRUE(Boxes.empty());
+
+    Levels.resize(200000);
+    for (size_t I = 0; I < Levels.size(); ++I)
+        Levels[I] = static_cast<int32_t>(I);
+    const std::string Deep = LevelsLibrary(Levels);
+    std::ofstream(LibraryPath(), std::ios::binary) << Deep;
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        ASSERT_EQ(F.tvGroup->topLevelItemCount(), 1);
+        EXPECT_EQ(F.tvGroup->topLevelItem(0)->text(0).toStdString(), "新規");
+        F.reject();
+    };
+    EXPECT_FALSE(Style.Select([](const TObject&) {}));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0], StyleUnreadableMessage(LibraryPath().string(), LibraryPath().string() + ".bad"));
+    EXPECT_EQ(Bytes(LibraryPath().string() + ".bad"), Deep);
 }

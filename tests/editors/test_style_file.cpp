@@ -192,6 +192,42 @@ TEST(StyleFile, AFirstGroupAtLevelOneIsWrittenBackAtTheTop)
     EXPECT_EQ(Saved(Again, "StyleSepranGradation", 100, SaveGradItem), Rewritten);
 }
 
+// As deep as a library may go it reads and writes back byte for byte; one
+// level deeper, and a file of 200,000 levels, are damaged libraries. None of
+// it may cost a stack frame per level.
+TEST(StyleFile, NestingIsLimitedAndNeverRecursedPerLevel)
+{
+    auto Chain = [](int32_t Depth) {
+        std::vector<int32_t> Levels(static_cast<size_t>(Depth));
+        for (int32_t I = 0; I < Depth; ++I)
+            Levels[static_cast<size_t>(I)] = I;
+        return LevelsLibrary(Levels);
+    };
+    const std::string Deepest = Chain(StyleMaxLevel + 1);
+    TStyleTree Tree;
+    Load(Deepest, "H", nullptr, Tree);
+    EXPECT_EQ(Tree.NodeCount(), StyleMaxLevel + 1);
+    EXPECT_EQ(TStyleTree::LevelOf(Tree.NodeAt(StyleMaxLevel)), StyleMaxLevel);
+    EXPECT_EQ(Saved(Tree, "H", 100, nullptr), Deepest);
+
+    for (const int32_t Depth : {StyleMaxLevel + 2, 200000}) {
+        TStyleTree Kept;
+        Load(LevelsLibrary({0}), "H", nullptr, Kept);
+        EXPECT_THROW(Load(Chain(Depth), "H", nullptr, Kept), EStyleInvalidateData) << Depth;
+        EXPECT_EQ(Shape(Kept), "0:a(0) ") << Depth;
+    }
+
+    // No edit nests a group deeper either, so no saved library is refused.
+    TStyleGroup* Last = Tree.NodeAt(StyleMaxLevel);
+    EXPECT_THROW(Tree.AddChild(Last, "x"), EStyleError);
+    EXPECT_EQ(Tree.NodeCount(), StyleMaxLevel + 1);
+    TStyleGroup* Top = Tree.AddGroup(nullptr, "top");
+    Tree.AddChild(Top, "child");
+    EXPECT_FALSE(Tree.MoveGroup(Top, Tree.NodeAt(StyleMaxLevel - 1), 0));
+    EXPECT_TRUE(Tree.MoveGroup(Top, Tree.NodeAt(StyleMaxLevel - 2), 0));
+    EXPECT_EQ(TStyleTree::LevelOf(Top->Children[0].get()), StyleMaxLevel);
+}
+
 TEST(StyleFile, BadDataIsRefusedAndLeavesTheTreeAsItWas)
 {
     const std::string Good = GradLibrary();
@@ -371,6 +407,26 @@ TEST_F(StyleLibraryFiles, AnUnreadableFileThatCannotBeSetAsideIsNeverReplaced)
     EXPECT_NE(Boxes[0].find("上書きしません"), std::string::npos);
     EXPECT_THROW(Style.SaveToFile(Tree), EFCreateError);
     EXPECT_EQ(ReadFile(Root / "data/Gradation.stl"), "not a library");
+}
+
+// The user's library nesting 200,000 levels deep is a damaged one: set
+// aside, the user told once, the delivered library used in its place.
+TEST_F(StyleLibraryFiles, ALibraryNestingTooDeepIsSetAside)
+{
+    TBytes Deep;
+    constexpr int32_t Depth = 200000;
+    Deep.S("StyleSepranGradation").S("100").S(std::to_string(Depth));
+    for (int32_t I = 0; I < Depth; ++I)
+        Deep.S(std::to_string(I)).S("g").S("0");
+    WriteFile(Root / "prog/Gradation.stl", GradLibrary());
+    WriteFile(Root / "data/Gradation.stl", Deep.Data);
+    TStyleTree Tree;
+    Style.LoadLibrary(Tree);
+    EXPECT_EQ(Shape(Tree), "0:メタル(2) 1:暗い金属(0) 2:鉄(1) 0:夕焼け(0) ");
+    EXPECT_EQ(ReadFile(Root / "data/Gradation.stl.bad"), Deep.Data);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0], StyleUnreadableMessage((Root / "data/Gradation.stl").string(),
+                                               (Root / "data/Gradation.stl.bad").string()));
 }
 
 // A named pipe in the library's place is never opened for a blocking read:
