@@ -384,18 +384,17 @@ void TfrmStyle::FillTree()
     const QSignalBlocker Block(tvGroup);
     tvGroup->clear();
     const QIcon Closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    std::function<void(const std::vector<std::unique_ptr<TStyleGroup>>&, QTreeWidgetItem*)> Add =
-        [&](const auto& Nodes, QTreeWidgetItem* Parent) {
-            for (const auto& N : Nodes) {
-                auto* Item = Parent ? new QTreeWidgetItem(Parent) : new QTreeWidgetItem(tvGroup);
-                Item->setText(0, QString::fromStdString(N->Name));
-                Item->setIcon(0, Closed);
-                Item->setFlags(Item->flags() | Qt::ItemIsEditable);
-                Item->setData(0, Qt::UserRole, QVariant::fromValue<void*>(N.get()));
-                Add(N->Children, Item);
-            }
-        };
-    Add(Tree.Roots, nullptr);
+    // The item last made at each level: the parent of the next group below it.
+    std::vector<QTreeWidgetItem*> Path;
+    Tree.ForEachGroup([&](TStyleGroup* Group, int32_t Level) {
+        Path.resize(static_cast<size_t>(Level));
+        auto* Item = Level > 0 ? new QTreeWidgetItem(Path.back()) : new QTreeWidgetItem(tvGroup);
+        Item->setText(0, QString::fromStdString(Group->Name));
+        Item->setIcon(0, Closed);
+        Item->setFlags(Item->flags() | Qt::ItemIsEditable);
+        Item->setData(0, Qt::UserRole, QVariant::fromValue<void*>(Group));
+        Path.push_back(Item);
+    });
     tvGroup->expandAll();
     if (!Tree.Empty())
         tvGroup->setCurrentItem(tvGroup->topLevelItem(0));

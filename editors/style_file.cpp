@@ -9,30 +9,107 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <sys/stat.h>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 EStyleInvalidateData::EStyleInvalidateData() : EStyleError("データ構造が異常です。") {}
 
 namespace {
 
-void CollectNodes(const std::vector<std::unique_ptr<TStyleGroup>>& Nodes,
-                  std::vector<TStyleGroup*>& Out)
+using TSiblings = std::vector<std::unique_ptr<TStyleGroup>>;
+
+// Visits every group in tree order with its level. A stack of open sibling
+// lists instead of a recursion: the depth of a tree costs memory, not stack.
+template <class TVisit>
+void WalkTree(const TSiblings& Roots, TVisit&& Visit)
 {
-    for (const auto& N : Nodes) {
-        Out.push_back(N.get());
-        CollectNodes(N->Children, Out);
+    std::vector<std::pair<const TSiblings*, size_t>> Open{{&Roots, 0}};
+    while (!Open.empty()) {
+        const TSiblings& List = *Open.back().first;
+        const size_t Next = Open.back().second++;
+        if (Next == List.size()) {
+            Open.pop_back();
+            continue;
+        }
+        TStyleGroup* Group = List[Next].get();
+        Visit(Group, static_cast<int32_t>(Open.size() - 1));
+        if (!Group->Children.empty())
+            Open.emplace_back(&Group->Children, 0);
     }
 }
 
 std::vector<TStyleGroup*> TreeOrder(const TStyleTree& Tree)
 {
     std::vector<TStyleGroup*> Out;
-    CollectNodes(Tree.Roots, Out);
+    WalkTree(Tree.Roots, [&Out](TStyleGroup* Group, int32_t) { Out.push_back(Group); });
     return Out;
 }
+
+// How many levels Group's subtree spans below Group itself.
+int32_t HeightBelow(const TStyleGroup& Group)
+{
+    int32_t Height = 0;
+    WalkTree(Group.Children, [&Height](TStyleGroup*, int32_t Level) { Height = std::max(Height, Level + 1); });
+    return Height;
+}
+
+// A regular file read through a descriptor. It is opened without blocking
+// and checked before anything is read: a named pipe put in a library's place
+// must not hold the program up waiting for a writer, nor a device feed it
+// without end. The check on the open descriptor also covers a file swapped
+// for something else between the look at its name and the open.
+class TRegularFileReader : public TStream {
+public:
+    explicit TRegularFileReader(const std::string& Path)
+    {
+        struct stat St {};
+        if (::stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode))
+            throw EFOpenError(NotRegularText(Path));
+        FHandle = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (FHandle < 0)
+            throw EFOpenError("ファイル " + Path + " を開けません。 (" + std::strerror(errno) + ")");
+        if (::fstat(FHandle, &St) != 0 || !S_ISREG(St.st_mode)) {
+            ::close(FHandle);
+            throw EFOpenError(NotRegularText(Path));
+        }
+        ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
+    }
+    TRegularFileReader(const TRegularFileReader&) = delete;
+    TRegularFileReader& operator=(const TRegularFileReader&) = delete;
+    ~TRegularFileReader() override { ::close(FHandle); }
+
+    int32_t Read(void* Buffer, int32_t Count) override
+    {
+        int32_t Done = 0;
+        while (Done < Count) {
+            const ssize_t N = ::read(FHandle, static_cast<uint8_t*>(Buffer) + Done, static_cast<size_t>(Count - Done));
+            if (N < 0 && errno == EINTR)
+                continue;
+            if (N <= 0)
+                break;
+            Done += static_cast<int32_t>(N);
+        }
+        return Done;
+    }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override
+    {
+        const int Whence = Origin == TSeekOrigin::soBeginning ? SEEK_SET
+                           : Origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                              : SEEK_END;
+        return ::lseek(FHandle, static_cast<off_t>(Offset), Whence);
+    }
+
+private:
+    static std::string NotRegularText(const std::string& Path)
+    {
+        return "ファイル " + Path + " を開けません。 (通常のファイルではありません)";
+    }
+    int FHandle = -1;
+};
 
 bool FileExists(const std::string& Path)
 {
@@ -72,6 +149,11 @@ int32_t TStyleTree::IndexOf(const TStyleGroup* Group) const
     return It == Nodes.end() ? -1 : static_cast<int32_t>(It - Nodes.begin());
 }
 
+void TStyleTree::ForEachGroup(const std::function<void(TStyleGroup*, int32_t)>& Visit) const
+{
+    WalkTree(Roots, Visit);
+}
+
 int32_t TStyleTree::LevelOf(const TStyleGroup* Group)
 {
     int32_t Level = 0;
@@ -92,6 +174,8 @@ TStyleGroup* TStyleTree::AddGroup(const TStyleGroup* Selected, const std::string
 
 TStyleGroup* TStyleTree::AddChild(TStyleGroup* Parent, const std::string& Name)
 {
+    if (Parent && LevelOf(Parent) >= StyleMaxLevel)
+        throw EStyleError("グループの階層が深すぎます。");
     auto Group = std::make_unique<TStyleGroup>();
     Group->Name = Name;
     Group->Parent = Parent;
@@ -115,6 +199,8 @@ bool TStyleTree::MoveGroup(TStyleGroup* Group, TStyleGroup* NewParent, int32_t I
     for (const TStyleGroup* P = NewParent; P; P = P->Parent)
         if (P == Group)
             return false;
+    if (NewParent && LevelOf(NewParent) + 1 + HeightBelow(*Group) > StyleMaxLevel)
+        return false;
     auto& From = SiblingsOf(Group->Parent);
     const auto It = std::find_if(From.begin(), From.end(), [Group](const auto& N) { return N.get() == Group; });
     if (It == From.end())
@@ -199,18 +285,18 @@ void LoadStyleStream(TStream& Stream, const std::string& Header, const TStyleIte
         throw EStyleInvalidateData();
 
     TStyleTree Read;
-    std::vector<TStyleGroup*> Last; // the last group placed at each level
-    int32_t Previous = 0;
+    // The groups still open, from the top down to the last one read, each
+    // with the level its record gave it.
+    std::vector<std::pair<int32_t, TStyleGroup*>> Open;
     for (int32_t I = 0; I < Count; ++I) {
-        int32_t Level = StyleReadNumber(Stream);
-        // A group can only nest one deeper than the group before it.
-        const int32_t Deepest = Last.empty() ? 0 : Previous + 1;
-        Level = std::clamp(Level, 0, Deepest);
-        TStyleGroup* Parent = Level == 0 ? nullptr : Last[Level - 1];
+        const int32_t Level = std::max(StyleReadNumber(Stream), 0);
+        while (!Open.empty() && Open.back().first >= Level)
+            Open.pop_back();
+        if (static_cast<int32_t>(Open.size()) > StyleMaxLevel)
+            throw EStyleInvalidateData();
+        TStyleGroup* Parent = Open.empty() ? nullptr : Open.back().second;
         TStyleGroup* Group = Read.AddChild(Parent, StyleReadString(Stream));
-        Last.resize(Level + 1);
-        Last[Level] = Group;
-        Previous = Level;
+        Open.emplace_back(Level, Group);
 
         const int32_t Items = StyleReadNumber(Stream);
         if (Items < 0)
@@ -231,12 +317,11 @@ void LoadStyleStream(TStream& Stream, const std::string& Header, const TStyleIte
 void SaveStyleStream(TStream& Stream, const std::string& Header, int32_t Version,
                      const TStyleTree& Tree, const TStyleItemSave& ItemSave)
 {
-    const auto Nodes = TreeOrder(Tree);
     StyleWriteString(Stream, Header);
     StyleWriteString(Stream, std::to_string(Version));
-    StyleWriteString(Stream, std::to_string(Nodes.size()));
-    for (const TStyleGroup* Group : Nodes) {
-        StyleWriteString(Stream, std::to_string(TStyleTree::LevelOf(Group)));
+    StyleWriteString(Stream, std::to_string(Tree.NodeCount()));
+    WalkTree(Tree.Roots, [&](const TStyleGroup* Group, int32_t Level) {
+        StyleWriteString(Stream, std::to_string(Level));
         StyleWriteString(Stream, Group->Name);
         StyleWriteString(Stream, std::to_string(Group->Items.size()));
         for (const TStyleEntry& Entry : Group->Items) {
@@ -244,7 +329,7 @@ void SaveStyleStream(TStream& Stream, const std::string& Header, int32_t Version
             if (ItemSave)
                 ItemSave(Stream, Entry.Data.get());
         }
-    }
+    });
 }
 
 std::string StyleUnreadableMessage(const std::string& Path, const std::string& Aside)
@@ -259,7 +344,7 @@ std::string StyleUnreadableMessage(const std::string& Path, const std::string& A
 
 void TCustomStyle::LoadFromFile(const std::string& Path, TStyleTree& Tree) const
 {
-    TFileStream Stream(Path, fmOpenRead | fmShareDenyWrite);
+    TRegularFileReader Stream(Path);
     LoadStyleStream(Stream, DataFileHeader, OnItemLoad, Tree);
 }
 
@@ -316,11 +401,15 @@ bool TCustomStyle::MoveToFolder(const std::string& NewFolder)
     const std::string Target = Folder + NameOf(FileName);
     bool Ok = true;
     if (Target != FileName && FileExists(FileName) && !FileExists(Target)) {
-        std::ifstream In(FileName, std::ios::binary);
-        const std::string Bytes{std::istreambuf_iterator<char>(In), {}};
-        Ok = In.good() || In.eof();
-        if (Ok)
-            Ok = WriteFileReplacing(Target, Bytes.data(), Bytes.size()) == 0;
+        // Only a regular file comes along; a pipe in its place would block.
+        try {
+            TRegularFileReader In(FileName);
+            TMemoryStream Bytes;
+            Bytes.LoadFromStream(In);
+            Ok = WriteFileReplacing(Target, Bytes.Memory(), static_cast<size_t>(Bytes.Size())) == 0;
+        } catch (const std::exception&) {
+            Ok = false;
+        }
     }
     FileName = Target;
     FKeepUserFile = false;

@@ -46,6 +46,11 @@ struct TStyleGroup {
 using TStyleItemLoad = std::function<std::unique_ptr<TObject>(TStream& Stream, int32_t Version)>;
 using TStyleItemSave = std::function<void(TStream& Stream, const TObject* Data)>;
 
+// The deepest level a group may lie at (0 is the top). Real libraries go two
+// or three deep; a file nesting further is damaged, and no edit goes beyond
+// it, so no library this program writes is one it then refuses.
+inline constexpr int32_t StyleMaxLevel = 99;
+
 // The groups in tree order; absolute indexes count nodes depth first.
 class TStyleTree {
 public:
@@ -58,16 +63,21 @@ public:
     TStyleGroup* NodeAt(int32_t Index) const;
     int32_t IndexOf(const TStyleGroup* Group) const; // -1 when not in the tree
     static int32_t LevelOf(const TStyleGroup* Group);
+    // Calls Visit for every group in tree order with its level (0 at the top).
+    // Visit must not change the tree.
+    void ForEachGroup(const std::function<void(TStyleGroup* Group, int32_t Level)>& Visit) const;
 
     // A new group after the last sibling of Selected (top level when nil).
     TStyleGroup* AddGroup(const TStyleGroup* Selected, const std::string& Name);
-    // A new last child of Parent (top level when nil).
+    // A new last child of Parent (top level when nil). EStyleError, nothing
+    // added, when the child would lie deeper than StyleMaxLevel.
     TStyleGroup* AddChild(TStyleGroup* Parent, const std::string& Name);
     // Removes Group with its subgroups and all their items.
     void DeleteGroup(TStyleGroup* Group);
     // Moves Group with its subtree to position Index (clamped) among the
     // children of NewParent (top level when nil). False, nothing moved, when
-    // NewParent is Group itself or lies inside it.
+    // NewParent is Group itself or lies inside it, or when the subtree would
+    // then nest deeper than StyleMaxLevel.
     bool MoveGroup(TStyleGroup* Group, TStyleGroup* NewParent, int32_t Index);
     // Moves one item to position ToIndex (clamped) of To (may be From).
     static void MoveItem(TStyleGroup& From, int32_t FromIndex, TStyleGroup& To, int32_t ToIndex);
@@ -88,8 +98,13 @@ int32_t StyleReadNumber(TStream& Stream); // EStyleInvalidateData for no integer
 
 // Reads a whole library. Tree changes only when everything was read; Version
 // (optional) receives the file's version, which every item reader is given.
-// A level deeper than one below the previous group is taken as one below it,
-// a negative one as top level.
+// The levels place each group the way indentation does: a level above the
+// previous group's nests the group one below it (however much larger the
+// number), a level no larger closes the groups at that level and above and
+// adds it beside them. Negative levels count as 0. So the groups keep the
+// file's order, a first group at level 1 is a top-level group like the
+// level-0 groups after it, and a saved library gives back the same levels.
+// A file nesting deeper than StyleMaxLevel is bad data.
 void LoadStyleStream(TStream& Stream, const std::string& Header, const TStyleItemLoad& ItemLoad,
                      TStyleTree& Tree, int32_t* Version = nullptr);
 void SaveStyleStream(TStream& Stream, const std::string& Header, int32_t Version,
@@ -120,6 +135,9 @@ public:
     // EFCreateError when that fails or when the file may not be replaced.
     void SaveToFile(const TStyleTree& Tree) const;
 
+    // Only a regular file is read: anything else (a named pipe would wait
+    // for a writer for ever, a device would never end) raises EFOpenError
+    // without being opened for a blocking read.
     void LoadFromFile(const std::string& Path, TStyleTree& Tree) const;
 
     // The data folder moved: FileName becomes NewFolder + its own name, and

@@ -295,3 +295,99 @@ TEST_F(StyleDialog, DeleteKeyActsOnlyWhenPressedInTheGrid)
     EXPECT_EQ(F.Tree.NodeAt(0)->Items[0].Title, "シルバー");
     EXPECT_NE(Boxes.back().find("\"ゴールド\" を削除します。"), std::string::npos);
 }
+
+namespace {
+
+// A library of item-less groups at the given levels, named by their order.
+std::string LevelsLibrary(const std::vector<int32_t>& Levels)
+{
+    std::string Out;
+    auto S = [&Out](const std::string& Text) {
+        for (int I = 0; I < 4; ++I)
+            Out.push_back(static_cast<char>(static_cast<uint32_t>(Text.size()) >> (8 * I)));
+        Out += Text;
+    };
+    S("StyleSepranGradation");
+    S("100");
+    S(std::to_string(Levels.size()));
+    for (size_t I = 0; I < Levels.size(); ++I) {
+        S(std::to_string(Levels[I]));
+        S("g" + std::to_string(I));
+        S("0");
+    }
+    return Out;
+}
+
+int DepthOf(const QTreeWidgetItem* Item)
+{
+    int Depth = 0;
+    for (; Item->parent(); Item = Item->parent())
+        ++Depth;
+    return Depth;
+}
+
+} // namespace
+
+// Groups at levels 1, 1, 0 are three top-level groups: shown so, and
+// written back so when a style is added to the last one.
+TEST_F(StyleDialog, AFirstGroupAtLevelOneStaysAtTheTopThroughAnAdd)
+{
+    std::ofstream(LibraryPath(), std::ios::binary) << LevelsLibrary({1, 1, 0});
+    Answers = {"新しい"};
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        ASSERT_EQ(F.tvGroup->topLevelItemCount(), 3);
+        for (int I = 0; I < 3; ++I)
+            EXPECT_EQ(F.tvGroup->topLevelItem(I)->childCount(), 0) << I;
+        F.SelectGroup(F.Tree.NodeAt(2));
+        F.accept();
+    };
+    auto Value = std::make_unique<TobjStyleItemGrad>();
+    Value->Text = "added";
+    std::unique_ptr<TObject> Data = std::move(Value);
+    ASSERT_TRUE(Style.Add(Data));
+
+    TStyleTree Expected;
+    for (const char* Name : {"g0", "g1", "g2"})
+        Expected.AddGroup(nullptr, Name);
+    auto Added = std::make_unique<TobjStyleItemGrad>();
+    Added->Text = "added";
+    Expected.NodeAt(2)->Items.push_back({"新しい", std::move(Added)});
+    TMemoryStream M;
+    SaveStyleStream(M, "StyleSepranGradation", 100, Expected, SaveGradItem);
+    EXPECT_EQ(Bytes(LibraryPath()), std::string(static_cast<const char*>(M.Memory()), static_cast<size_t>(M.Size())));
+}
+
+// The tree view shows a library as deep as one may go; a file nesting
+// 200,000 levels is set aside as damaged and the chooser opens without it.
+TEST_F(StyleDialog, DeepLibrariesAreShownOrSetAsideWithoutRecursingPerLevel)
+{
+    std::vector<int32_t> Levels(StyleMaxLevel + 1);
+    for (size_t I = 0; I < Levels.size(); ++I)
+        Levels[I] = static_cast<int32_t>(I);
+    std::ofstream(LibraryPath(), std::ios::binary) << LevelsLibrary(Levels);
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        const QTreeWidgetItem* Deepest = F.tvGroup->topLevelItem(0);
+        while (Deepest->childCount() > 0)
+            Deepest = Deepest->child(0);
+        EXPECT_EQ(DepthOf(Deepest), StyleMaxLevel);
+        EXPECT_EQ(Deepest->text(0).toStdString(), "g" + std::to_string(StyleMaxLevel));
+        F.reject();
+    };
+    EXPECT_FALSE(Style.Select([](const TObject&) {}));
+    EXPECT_TRUE(Boxes.empty());
+
+    Levels.resize(200000);
+    for (size_t I = 0; I < Levels.size(); ++I)
+        Levels[I] = static_cast<int32_t>(I);
+    const std::string Deep = LevelsLibrary(Levels);
+    std::ofstream(LibraryPath(), std::ios::binary) << Deep;
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        ASSERT_EQ(F.tvGroup->topLevelItemCount(), 1);
+        EXPECT_EQ(F.tvGroup->topLevelItem(0)->text(0).toStdString(), "新規");
+        F.reject();
+    };
+    EXPECT_FALSE(Style.Select([](const TObject&) {}));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0], StyleUnreadableMessage(LibraryPath().string(), LibraryPath().string() + ".bad"));
+    EXPECT_EQ(Bytes(LibraryPath().string() + ".bad"), Deep);
+}

@@ -4,10 +4,12 @@
 
 #include "foundation/streams.h"
 #include "platform/cp932.h"
+#include "platform/fifo_watch.h"
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -129,7 +131,21 @@ TEST(StyleFile, OlderPaintStyleLibraryLoadsWithTheFilesOwnVersion)
     EXPECT_EQ(Saved(Again, "StyleSepranMacroPaint", 25, SaveMacroItem), Now);
 }
 
-TEST(StyleFile, LevelsAreClampedToOneBelowThePreviousGroup)
+namespace {
+
+// A library of groups a, b, c, ... at the given levels, without items.
+std::string LevelsLibrary(const std::vector<int32_t>& Levels)
+{
+    TBytes B;
+    B.S("H").S("100").S(std::to_string(Levels.size()));
+    for (size_t I = 0; I < Levels.size(); ++I)
+        B.S(std::to_string(Levels[I])).S(std::string(1, static_cast<char>('a' + I % 26))).S("0");
+    return B.Data;
+}
+
+} // namespace
+
+TEST(StyleFile, LevelsNestTheWayIndentationDoes)
 {
     struct TCase {
         std::vector<int32_t> Levels;
@@ -138,19 +154,78 @@ TEST(StyleFile, LevelsAreClampedToOneBelowThePreviousGroup)
         {{0, 2}, "0:a(0) 1:b(0) "},
         {{3}, "0:a(0) "},
         {{0, -1}, "0:a(0) 0:b(0) "},
+        {{-1, 0}, "0:a(0) 0:b(0) "},
         {{0, 1, 7, 0, 9}, "0:a(0) 1:b(0) 2:c(0) 0:d(0) 1:e(0) "},
         {{0, 1, 2, 1}, "0:a(0) 1:b(0) 2:c(0) 1:d(0) "},
+        {{1, 1, 0}, "0:a(0) 0:b(0) 0:c(0) "},
+        {{1, 2, 1, 0}, "0:a(0) 1:b(0) 0:c(0) 0:d(0) "},
+        {{2, 1, 0, 1}, "0:a(0) 0:b(0) 0:c(0) 1:d(0) "},
+        {{0, 1, 2, 0, 2, 1}, "0:a(0) 1:b(0) 2:c(0) 0:d(0) 1:e(0) 1:f(0) "},
+        {{0, 5, 3, 4}, "0:a(0) 1:b(0) 1:c(0) 2:d(0) "},
     };
     for (const TCase& C : Cases) {
-        TBytes B;
-        B.S("H").S("100").S(std::to_string(C.Levels.size()));
-        char Name = 'a';
-        for (int32_t L : C.Levels)
-            B.S(std::to_string(L)).S(std::string(1, Name++)).S("0");
         TStyleTree Tree;
-        Load(B.Data, "H", nullptr, Tree);
+        Load(LevelsLibrary(C.Levels), "H", nullptr, Tree);
         EXPECT_EQ(Shape(Tree), C.Shape);
     }
+}
+
+// A first group at level 1 is a top-level group like the level-0 group after
+// it: the rewrite stores the three at the top, and reads back to itself.
+TEST(StyleFile, AFirstGroupAtLevelOneIsWrittenBackAtTheTop)
+{
+    auto Library = [](const char* FirstTwo) {
+        TBytes B;
+        B.S("StyleSepranGradation").S("100").S("3");
+        B.S(FirstTwo).S("A").S("1").S("金").S("0000255,1,0,0,16384,0,0,0,0,0,100,0,100");
+        B.S(FirstTwo).S("B").S("0");
+        B.S("0").S("C").S("1").S("銀").S("0000255,1,0,0,16384,0,0,0,12632256,0,100,0,100");
+        return B.Data;
+    };
+    TStyleTree Tree;
+    Load(Library("1"), "StyleSepranGradation", LoadGradItem, Tree);
+    EXPECT_EQ(Shape(Tree), "0:A(1) 0:B(0) 0:C(1) ");
+    const std::string Rewritten = Saved(Tree, "StyleSepranGradation", 100, SaveGradItem);
+    EXPECT_EQ(Rewritten, Library("0"));
+    TStyleTree Again;
+    Load(Rewritten, "StyleSepranGradation", LoadGradItem, Again);
+    EXPECT_EQ(Saved(Again, "StyleSepranGradation", 100, SaveGradItem), Rewritten);
+}
+
+// As deep as a library may go it reads and writes back byte for byte; one
+// level deeper, and a file of 200,000 levels, are damaged libraries. None of
+// it may cost a stack frame per level.
+TEST(StyleFile, NestingIsLimitedAndNeverRecursedPerLevel)
+{
+    auto Chain = [](int32_t Depth) {
+        std::vector<int32_t> Levels(static_cast<size_t>(Depth));
+        for (int32_t I = 0; I < Depth; ++I)
+            Levels[static_cast<size_t>(I)] = I;
+        return LevelsLibrary(Levels);
+    };
+    const std::string Deepest = Chain(StyleMaxLevel + 1);
+    TStyleTree Tree;
+    Load(Deepest, "H", nullptr, Tree);
+    EXPECT_EQ(Tree.NodeCount(), StyleMaxLevel + 1);
+    EXPECT_EQ(TStyleTree::LevelOf(Tree.NodeAt(StyleMaxLevel)), StyleMaxLevel);
+    EXPECT_EQ(Saved(Tree, "H", 100, nullptr), Deepest);
+
+    for (const int32_t Depth : {StyleMaxLevel + 2, 200000}) {
+        TStyleTree Kept;
+        Load(LevelsLibrary({0}), "H", nullptr, Kept);
+        EXPECT_THROW(Load(Chain(Depth), "H", nullptr, Kept), EStyleInvalidateData) << Depth;
+        EXPECT_EQ(Shape(Kept), "0:a(0) ") << Depth;
+    }
+
+    // No edit nests a group deeper either, so no saved library is refused.
+    TStyleGroup* Last = Tree.NodeAt(StyleMaxLevel);
+    EXPECT_THROW(Tree.AddChild(Last, "x"), EStyleError);
+    EXPECT_EQ(Tree.NodeCount(), StyleMaxLevel + 1);
+    TStyleGroup* Top = Tree.AddGroup(nullptr, "top");
+    Tree.AddChild(Top, "child");
+    EXPECT_FALSE(Tree.MoveGroup(Top, Tree.NodeAt(StyleMaxLevel - 1), 0));
+    EXPECT_TRUE(Tree.MoveGroup(Top, Tree.NodeAt(StyleMaxLevel - 2), 0));
+    EXPECT_EQ(TStyleTree::LevelOf(Top->Children[0].get()), StyleMaxLevel);
 }
 
 TEST(StyleFile, BadDataIsRefusedAndLeavesTheTreeAsItWas)
@@ -332,4 +407,55 @@ TEST_F(StyleLibraryFiles, AnUnreadableFileThatCannotBeSetAsideIsNeverReplaced)
     EXPECT_NE(Boxes[0].find("上書きしません"), std::string::npos);
     EXPECT_THROW(Style.SaveToFile(Tree), EFCreateError);
     EXPECT_EQ(ReadFile(Root / "data/Gradation.stl"), "not a library");
+}
+
+// The user's library nesting 200,000 levels deep is a damaged one: set
+// aside, the user told once, the delivered library used in its place.
+TEST_F(StyleLibraryFiles, ALibraryNestingTooDeepIsSetAside)
+{
+    TBytes Deep;
+    constexpr int32_t Depth = 200000;
+    Deep.S("StyleSepranGradation").S("100").S(std::to_string(Depth));
+    for (int32_t I = 0; I < Depth; ++I)
+        Deep.S(std::to_string(I)).S("g").S("0");
+    WriteFile(Root / "prog/Gradation.stl", GradLibrary());
+    WriteFile(Root / "data/Gradation.stl", Deep.Data);
+    TStyleTree Tree;
+    Style.LoadLibrary(Tree);
+    EXPECT_EQ(Shape(Tree), "0:メタル(2) 1:暗い金属(0) 2:鉄(1) 0:夕焼け(0) ");
+    EXPECT_EQ(ReadFile(Root / "data/Gradation.stl.bad"), Deep.Data);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0], StyleUnreadableMessage((Root / "data/Gradation.stl").string(),
+                                               (Root / "data/Gradation.stl.bad").string()));
+}
+
+// A named pipe in the library's place is never opened for a blocking read:
+// it is refused at once as a damaged library, and it does not come along
+// when the data folder moves.
+TEST_F(StyleLibraryFiles, ANamedPipeIsNotReadAsALibrary)
+{
+    WriteFile(Root / "prog/Gradation.stl", GradLibrary());
+    const auto Start = std::chrono::steady_clock::now();
+    {
+        TFifoWatch Pipe((Root / "data/Gradation.stl").string());
+        TStyleTree Tree;
+        EXPECT_THROW(Style.LoadFromFile(Pipe.Path(), Tree), EFOpenError);
+        EXPECT_TRUE(Tree.Empty());
+        Style.LoadLibrary(Tree);
+        EXPECT_EQ(Tree.NodeCount(), 4);
+        EXPECT_FALSE(Pipe.ReaderBlocked());
+    }
+    EXPECT_TRUE(fs::is_fifo(Root / "data/Gradation.stl.bad"));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].find("Gradation.stl.bad"), std::string::npos);
+
+    fs::remove(Root / "data/Gradation.stl.bad");
+    fs::create_directories(Root / "new");
+    {
+        TFifoWatch Pipe((Root / "data/Gradation.stl").string());
+        EXPECT_FALSE(Style.MoveToFolder((Root / "new").string()));
+        EXPECT_FALSE(Pipe.ReaderBlocked());
+    }
+    EXPECT_FALSE(fs::exists(Root / "new/Gradation.stl"));
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
 }
