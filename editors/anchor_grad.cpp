@@ -162,21 +162,27 @@ int32_t StopBarPosition(int32_t Left, int32_t Width, int32_t X)
 bool FindFreeSlot(const TGradAnchors& Anchors, int32_t Left, int32_t Width, int32_t X, int32_t& Slot,
                   const TAnchorCol* Except)
 {
+    return FindFreeSlot([&](int32_t S) { return Anchors.Occupied(S, Except); }, Left, Width, X, Slot);
+}
+
+bool FindFreeSlot(const std::function<bool(int32_t Slot)>& Taken, int32_t Left, int32_t Width, int32_t X,
+                  int32_t& Slot)
+{
     const int32_t X0 = Left + ((X - Left) / 4) * 4;
-    if (!Anchors.Occupied(X0, Except)) {
+    if (!Taken(X0)) {
         Slot = X0;
         return true;
     }
     int32_t Right = -1, LeftSlot = -1;
     bool HasRight = false, HasLeft = false;
     for (int32_t S = X0 + 4; S < Left + Width; S += 4)
-        if (!Anchors.Occupied(S, Except)) {
+        if (!Taken(S)) {
             Right = S;
             HasRight = true;
             break;
         }
     for (int32_t S = X0 - 4; S >= Left; S -= 4)
-        if (!Anchors.Occupied(S, Except)) {
+        if (!Taken(S)) {
             LeftSlot = S;
             HasLeft = true;
             break;

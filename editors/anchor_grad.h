@@ -9,6 +9,7 @@
 #include <QColor>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,9 @@ int32_t StopBarPosition(int32_t Left, int32_t Width, int32_t X);
 // when every slot is taken. Except is not counted as taking its slot.
 bool FindFreeSlot(const TGradAnchors& Anchors, int32_t Left, int32_t Width, int32_t X, int32_t& Slot,
                   const TAnchorCol* Except = nullptr);
+// The same search where Taken says which slots are in use.
+bool FindFreeSlot(const std::function<bool(int32_t Slot)>& Taken, int32_t Left, int32_t Width, int32_t X,
+                  int32_t& Slot);
 
 // A geometry coordinate (1/16384 of the box) and a preview pixel, for a
 // scaled outline Extent pixels wide (or high) at Zoom percent in a preview

@@ -83,6 +83,28 @@ int TGradStopBars::StopIndexOf(uint8_t Kind, const TAnchorCol* Anchor) const
     return -1;
 }
 
+int TGradStopBars::StopAt(uint8_t Kind, int32_t Position, int Except) const
+{
+    const int Stops = static_cast<int>(Kind == AnchorColor ? FGrad->ColStops.size() : FGrad->TransStops.size());
+    for (int I = 0; I < Stops; ++I)
+        if (I != Except &&
+            (Kind == AnchorColor ? FGrad->ColStops[I].iPosition : FGrad->TransStops[I].iPosition) == Position)
+            return I;
+    return -1;
+}
+
+bool TGradStopBars::FreeSlot(uint8_t Kind, int32_t X, int32_t& Slot, const TAnchorCol* Except,
+                             int ExceptStop) const
+{
+    const TGradAnchors& List = Kind == AnchorColor ? FColAnchors : FTransAnchors;
+    const QRect& Bar = Kind == AnchorColor ? FCol : FTrans;
+    auto Taken = [&](int32_t S) {
+        return List.Occupied(S, Except) ||
+               StopAt(Kind, StopBarPosition(Bar.left(), Bar.width(), S), ExceptStop) >= 0;
+    };
+    return FindFreeSlot(Taken, Bar.left(), Bar.width(), X, Slot);
+}
+
 void TGradStopBars::SetStopValue(uint8_t Kind, int Index, int32_t Value)
 {
     if (Kind == AnchorColor) {
@@ -100,7 +122,12 @@ bool TGradStopBars::AddStop(uint8_t Kind, int X)
     TGradAnchors& List = IsCol ? FColAnchors : FTransAnchors;
     const QRect& Bar = IsCol ? FCol : FTrans;
     int32_t Slot = 0;
-    if (!FindFreeSlot(List, Bar.left(), Bar.width(), X, Slot))
+    if (!FreeSlot(Kind, X, Slot))
+        return false;
+    const int32_t P = StopBarPosition(Bar.left(), Bar.width(), Slot);
+    // The slot search keeps clear of every stop; a new stop never takes over
+    // one the user made.
+    if (StopAt(Kind, P) >= 0 || List.Occupied(Slot))
         return false;
     TGradationTable R, G, B, O;
     MakeGradationTable(*FGrad, R, G, B, O);
@@ -108,8 +135,9 @@ bool TGradStopBars::AddStop(uint8_t Kind, int X)
     if (FGrad->bRepetition == GradRepeatReflect)
         Index /= 2;
     Index = std::clamp(Index, 0, GradationTableSize - 1);
-    const int32_t P = StopBarPosition(Bar.left(), Bar.width(), Slot);
     int32_t Value = IsCol ? (R[Index] | (G[Index] << 8) | (B[Index] << 16)) : O[Index];
+    // Cancelling gives back exactly this.
+    const TrecGradation Before = *FGrad;
     TAnchorCol* Anchor = List.AddOrSet(Kind, Slot, IsCol ? Value : GreyOfOpacity(Value),
                                        IsCol ? FCol.top() - 9 : FTrans.top() + FTrans.height() + 8);
     if (IsCol)
@@ -132,10 +160,7 @@ bool TGradStopBars::AddStop(uint8_t Kind, int X)
         Apply(Value);
     else {
         List.DelAnchor(Kind, Anchor->X, Anchor->Y);
-        if (IsCol)
-            FGrad->DeleteColStopAt(P);
-        else
-            FGrad->DeleteTransStopAt(P);
+        static_cast<TrecGradation&>(*FGrad) = Before;
         Changed();
     }
     return Ok;
@@ -196,6 +221,12 @@ void TGradStopBars::MouseMove(int X, int Y)
         return;
     }
     if (FTrash) {
+        // Back on the bars at a slot of its own: its old place may have
+        // been a stop's pixel rather than a slot.
+        int32_t Back = 0;
+        if (!FreeSlot(Kind, FDrag->X, Back))
+            return;
+        FDrag->X = Back;
         List.Put(std::move(FTrash));
         const int32_t P = StopBarPosition(Bar.left(), Bar.width(), FDrag->X);
         if (IsCol)
@@ -207,7 +238,7 @@ void TGradStopBars::MouseMove(int X, int Y)
     }
     const int Cx = std::clamp(X, Bar.left(), Bar.left() + Bar.width() - 1);
     int32_t Slot = 0;
-    if (!FindFreeSlot(List, Bar.left(), Bar.width(), Cx, Slot, FDrag) || Slot == FDrag->X)
+    if (!FreeSlot(Kind, Cx, Slot, FDrag, FDragStop) || Slot == FDrag->X)
         return;
     FDrag->X = Slot;
     const int32_t P = StopBarPosition(Bar.left(), Bar.width(), Slot);

@@ -68,6 +68,14 @@ protected:
 private:
     bool InZone(int X, int Y) const;
     int StopIndexOf(uint8_t Kind, const TAnchorCol* Anchor) const;
+    // The index of the stop of Kind at Position other than Except, -1 when none.
+    int StopAt(uint8_t Kind, int32_t Position, int Except = -1) const;
+    // The free-slot search of a bar: a slot is taken by an anchor standing on
+    // it (other than Except) and also by a stop (other than ExceptStop) at
+    // the slot's position, since an anchor rebuilt from a stop stands on the
+    // stop's own pixel, which need not be a slot.
+    bool FreeSlot(uint8_t Kind, int32_t X, int32_t& Slot, const TAnchorCol* Except = nullptr,
+                  int ExceptStop = -1) const;
     void SetStopValue(uint8_t Kind, int Index, int32_t Value);
     void Changed();
     void Status(const std::string& Text);

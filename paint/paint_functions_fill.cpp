@@ -515,7 +515,8 @@ int32_t PaintFill2(const TCall& C, void*& Result, TRect& Rect1, TRect& Rect2, bo
         return E;
     const int32_t Opacity = OpacityFromPercent(Percent);
     const TrecPath* Path = C.Object<TrecPath>(3);
-    const char* PenText = C.Text(4);
+    // An empty pen text is no pen.
+    const char* PenText = C.Text(4) && *C.Text(4) ? C.Text(4) : nullptr;
     const TrecPenData Pen = ReadPen(PenText);
     const std::string Method = C.Text(5) ? C.Text(5) : "";
     const char Digit = Method.empty() ? FillMethodNone : Method[0];
@@ -570,6 +571,13 @@ int32_t PaintFill2(const TCall& C, void*& Result, TRect& Rect1, TRect& Rect2, bo
         Area = Path->Bounds;
         // The outline reaches past the bounds: report what the mask covers.
         Painted = PictureRect(PathMask.P);
+    } else if (Path) {
+        // A path without a pen draws nothing: the given mask stays, and the
+        // fill is laid out over the shape's bounds rather than over whatever
+        // picture it lands on. So an effect can paint its own softened shape
+        // straight onto the target, and a gradation's transparent parts let
+        // the target show through instead of an intermediate picture's black.
+        Area = Path->Bounds;
     }
     TRect R = UseMask ? Intersect(Painted, PictureRect(*UseMask)) : Painted;
     if (IsEmpty(R))

@@ -439,7 +439,7 @@ TEST_F(Session, S5b_ColourTypedCopiedAndPastedAcrossProcesses)
     ASSERT_NE(Panel, 0u);
     const QRect P = Geometry(Panel);
     Click(P.topLeft() + QPoint(62, 35));   // the "マクロ" tab
-    Click(P.topLeft() + QPoint(146, 202)); // the fill's colour cell of "塗り(ボカシ)"
+    Click(P.topLeft() + QPoint(146, 225)); // the fill's colour cell of "塗り(ボカシ)"
     const unsigned long Dialog = WaitWindow("^塗り方法設定", 5000);
     ASSERT_NE(Dialog, 0u) << "the colour cell opened no \"塗り方法設定\" dialog";
     const QPoint D = Geometry(Dialog).topLeft();

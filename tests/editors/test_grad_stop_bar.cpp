@@ -199,3 +199,125 @@ TEST(GradStopBars, Golden)
     T.W.RebuildAnchors();
     ExpectMatchesGolden(T.W.grab().toImage(), "../editors/grad_stop_bars.png");
 }
+
+namespace {
+
+// A red colour stop and a clear opacity stop at 623, blue and opaque at 975,
+// as a reopened gradation has them: their anchors stand on the stops' own
+// pixels (left + 155 and left + 243), which are not 4-pixel slots, while the
+// slot left + 156 maps back to position 623.
+const char* const cReopened = "0000255,1,3000,3000,13000,13000,2,623,255,975,16711680,2,623,0,975,255";
+
+std::vector<std::pair<int, int>> AnchorsOf(const TGradAnchors& A)
+{
+    std::vector<std::pair<int, int>> Out;
+    for (int I = 0; I < A.Count(); ++I)
+        Out.emplace_back(A[I]->X, A[I]->Color);
+    return Out;
+}
+
+} // namespace
+
+TEST(GradStopBars, ANewStopNeverTakesOverAStopBesideItsSlot)
+{
+    struct Case { bool Color; bool Ok; int Offset; };
+    std::vector<Case> Cases;
+    for (bool Color : {true, false})
+        for (bool Ok : {false, true})
+            for (int Offset : {156, 157, 158, 159})
+                Cases.push_back({Color, Ok, Offset});
+    for (const Case& C : Cases) {
+        TGradationObject G;
+        G.StrToGradation(cReopened);
+        TGradStopBars W(nullptr, 258);
+        W.SetGradation(&G);
+        const TrecGradation Before = G;
+        const auto ColBefore = AnchorsOf(W.ColAnchors());
+        const auto TransBefore = AnchorsOf(W.TransAnchors());
+        ASSERT_EQ(ColBefore.front().first, W.ColBar().left() + 155);
+        auto Pick = [&](int32_t& V, const std::function<void(int32_t)>& Live) {
+            Live(33);
+            V = 77;
+            return C.Ok;
+        };
+        (C.Color ? W.PickColor : W.PickTrans) = Pick;
+        const QRect Bar = C.Color ? W.ColBar() : W.TransBar();
+        QTest::mouseClick(&W, Qt::LeftButton, {}, QPoint(Bar.left() + C.Offset, Bar.center().y()));
+        const std::string What = std::string(C.Color ? "colour" : "opacity") + (C.Ok ? " ok +" : " cancel +") +
+                                 std::to_string(C.Offset);
+        if (!C.Ok) {
+            // Exactly as it was, anchors and all.
+            EXPECT_EQ(G, Before) << What;
+            EXPECT_EQ(AnchorsOf(W.ColAnchors()), ColBefore) << What;
+            EXPECT_EQ(AnchorsOf(W.TransAnchors()), TransBefore) << What;
+            continue;
+        }
+        // The old stops keep their places and values beside the new one.
+        if (C.Color) {
+            ASSERT_EQ(G.ColStops.size(), 3u) << What;
+            EXPECT_EQ(G.TransStops, Before.TransStops) << What;
+            int Old = 0;
+            for (const auto& S : G.ColStops)
+                if (S.iPosition == 623 || S.iPosition == 975)
+                    EXPECT_EQ(S, Before.ColStops[Old++]) << What;
+                else
+                    EXPECT_EQ(S.Color, 77) << What;
+            EXPECT_EQ(Old, 2) << What;
+            EXPECT_EQ(W.ColAnchors().Count(), 3) << What;
+        } else {
+            ASSERT_EQ(G.TransStops.size(), 3u) << What;
+            EXPECT_EQ(G.ColStops, Before.ColStops) << What;
+            int Old = 0;
+            for (const auto& S : G.TransStops)
+                if (S.iPosition == 623 || S.iPosition == 975)
+                    EXPECT_EQ(S, Before.TransStops[Old++]) << What;
+                else
+                    EXPECT_EQ(S.iValue, 77) << What;
+            EXPECT_EQ(Old, 2) << What;
+            EXPECT_EQ(W.TransAnchors().Count(), 3) << What;
+        }
+    }
+}
+
+TEST(GradStopBars, ADraggedStopNeverLandsOnAnotherStopsPosition)
+{
+    TGradationObject G;
+    G.StrToGradation("0000255,1,3000,3000,13000,13000,3,0,0,623,255,975,16711680,0");
+    TGradStopBars W(nullptr, 258);
+    W.SetGradation(&G);
+    const int Y = W.ColBar().top() - 9;
+    const int Left = W.ColBar().left();
+    // The black stop at 0 dragged to the slot whose position is the red stop's.
+    QTest::mousePress(&W, Qt::LeftButton, {}, QPoint(Left, Y));
+    QTest::mouseMove(&W, QPoint(Left + 157, Y));
+    QTest::mouseRelease(&W, Qt::LeftButton, {}, QPoint(Left + 157, Y));
+    ASSERT_EQ(G.ColStops.size(), 3u);
+    EXPECT_NE(G.ColStops[0].iPosition, G.ColStops[1].iPosition);
+    EXPECT_NE(G.ColStops[1].iPosition, G.ColStops[2].iPosition);
+    int Red = 0;
+    for (const auto& S : G.ColStops)
+        Red += S.iPosition == 623 && S.Color == 255;
+    EXPECT_EQ(Red, 1);
+}
+
+TEST(GradStopBars, AStopBackFromTheTrashTakesASlotOfItsOwn)
+{
+    // Green at 619 and red at 623 stand on the pixels left + 154 and + 155;
+    // pixel + 155 reads back as 619, the green stop's position.
+    TGradationObject G;
+    G.StrToGradation("0000255,1,3000,3000,13000,13000,3,0,0,619,65280,623,255,0");
+    TGradStopBars W(nullptr, 258);
+    W.SetGradation(&G);
+    const int Y = W.ColBar().top() - 9;
+    const QPoint From(W.ColBar().left() + 159, Y); // only the red anchor is hit
+    QTest::mousePress(&W, Qt::LeftButton, {}, From);
+    QTest::mouseMove(&W, QPoint(From.x(), W.TransBar().bottom() + 40));
+    ASSERT_TRUE(W.Trashed());
+    QTest::mouseMove(&W, From);
+    QTest::mouseRelease(&W, Qt::LeftButton, {}, From);
+    ASSERT_EQ(G.ColStops.size(), 3u);
+    EXPECT_EQ(G.ColStops[1], (TrecGradColStop{619, 65280}));
+    EXPECT_EQ(G.ColStops[2].Color, 255);
+    EXPECT_GT(G.ColStops[2].iPosition, 619);
+    EXPECT_EQ(W.ColAnchors().Count(), 3);
+}

@@ -366,6 +366,28 @@ TEST_F(PaintFunctionsFill, FillAlongPath)
               (std::vector<int>{50, 200, 200, 50, 50}));
 }
 
+TEST_F(PaintFunctionsFill, APathWithoutAPenLaysTheFillOverItsBoundsThroughTheGivenMask)
+{
+    // Black to white from left to right over the path's bounds, columns 4..7.
+    const std::string Method = "200000255,1,0,8192,16384,8192,2,0,0,1023,16777215,0";
+    const TrecPath Path = RectPath(4, 0, 7, 0);
+    struct Case { const char* Pen; std::vector<int> Columns; };
+    // An empty pen is no pen: nothing is drawn, the mask stays (column 0 is
+    // masked out), and columns past the bounds take the gradation's end.
+    for (const Case& C : std::vector<Case>{{"", {100, 0, 255, 255}}, {nullptr, {100, 0, 255, 255}}}) {
+        TPic P(24, 12, 1, 0, 0, 0x646464);
+        TPic Mask(8, 12, 1, 0, 0, 255);
+        Mask.Set(0, 0, 0);
+        TArgs A = TArgs("NilPicturePaintFill2").O(1, &P.R).O(2, &Mask.R).T(3, "100").O(4, &Path).T(6, Method)
+                      .T(7, "塗りつぶし").T(8, "No").T(9, "通常");
+        if (C.Pen)
+            A.T(5, C.Pen);
+        EXPECT_EQ(Call(NilPicturePaintFill2, A).Code, 0);
+        EXPECT_EQ((std::vector<int>{P.Bgr(0, 0)[0], P.Bgr(4, 0)[0], P.Bgr(8, 0)[0], P.Bgr(10, 0)[0]}), C.Columns)
+            << (C.Pen ? "empty pen" : "no pen");
+    }
+}
+
 TEST_F(PaintFunctionsFill, GradationAndPictureFills)
 {
     TPic P(24, 3, 2, 0, 0);
