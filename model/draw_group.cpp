@@ -171,6 +171,33 @@ void TDrawGroup::Clear()
     }
 }
 
+void TDrawGroup::DropEmptyGroups()
+{
+    // Children first, without recursion (the tree may be deep): a group
+    // whose groups all went is empty in its turn when its walk ends.
+    struct TStep {
+        TDrawGroup* Group;
+        size_t Next;
+    };
+    std::vector<TStep> Path{{this, 0}};
+    while (!Path.empty()) {
+        TStep& Top = Path.back();
+        if (Top.Next < Top.Group->FItems.size()) {
+            auto* Sub = dynamic_cast<TDrawGroup*>(Top.Group->FItems[Top.Next++].get());
+            if (Sub)
+                Path.push_back({Sub, 0});
+            continue;
+        }
+        TDrawGroup* Done = Top.Group;
+        Path.pop_back();
+        if (Path.empty() || !Done->FItems.empty())
+            continue;
+        TStep& Up = Path.back();
+        std::unique_ptr<TDrawItem> Gone = Up.Group->TakeChild(static_cast<int32_t>(--Up.Next));
+        MarkDrawItemSilent(*Gone);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Undo and redo
 
@@ -701,6 +728,9 @@ void TDrawGroup::AddChildToEnd(TDrawItem* Item)
     InsertChild(Old->TakeChild(OldIndex), GetCount());
     Item->Invalidate(true);
     SetModified();
+    // An emptied group would stay behind unseen, yet selectable and saved.
+    if (Old->FItems.empty() && Old->Parent())
+        Old->Parent()->DeleteChild(Old);
 }
 
 void TDrawGroup::DeleteChild(TDrawItem* Item)
@@ -882,6 +912,10 @@ std::unique_ptr<TDrawItem> TDrawGroup::MakePropertyObject()
 {
     static const char* const Message = "TDrawGroup.MakePropertyObject: DrawItem is not TDrawObject";
     const TDrawItemClass& Class = GetCommonClass();
+    // No leaf: nothing has properties to show, which is no fault (groups
+    // that hold nothing come from files of earlier versions).
+    if (&Class == &TDrawItem::ClassInfo)
+        return nullptr;
     if (!Class.Create) {
         ErrorMessageBox(Message);
         return nullptr;

@@ -88,7 +88,8 @@ public:
     TDrawItem* AddChildCommand(std::unique_ptr<TDrawItem> Item);
     // Moves an item that a group holds to the end of this group (undo code 4:
     // position record; redo code 4: its ID). EUserError when the item has no
-    // parent group or is this group or one of its ancestors.
+    // parent group or is this group or one of its ancestors. A nested group
+    // the move leaves empty is deleted from its parent as DeleteChild does.
     void AddChildToEnd(TDrawItem* Item);
     // Records undo code 5 (ID, index, binary form) and frees the item. A
     // nested group left empty is deleted from its parent in turn (and so on
@@ -113,12 +114,16 @@ public:
     // is no leaf.
     const TDrawItemClass& GetCommonClass() const;
     // An object of the common class holding the merged properties of every
-    // leaf. With no leaf, or when that object takes no properties, the
-    // error box "TDrawGroup.MakePropertyObject: DrawItem is not TDrawObject"
-    // is shown and nothing is returned.
+    // leaf; nothing when there is no leaf. When that object takes no
+    // properties the error box "TDrawGroup.MakePropertyObject: DrawItem is
+    // not TDrawObject" is shown and nothing is returned.
     std::unique_ptr<TDrawItem> MakePropertyObject();
     // Frees every child and empties the list (no records).
     void Clear();
+    // Frees, without records, every group below this one that holds no
+    // leaf (groups holding only such groups included): a tree just read
+    // may carry them from files written before empty groups were removed.
+    void DropEmptyGroups();
 
     // From the last child to the first, recursing into groups: every
     // polyline drops its degenerate figures (recorded) and each one left

@@ -1056,6 +1056,7 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
     if (FSelection)
         FSelection->EmptyItems();
     FRootGroup->ReadFromStream(Stream, &IDMap, Version);
+    FRootGroup->DropEmptyGroups();
     try {
         TDrawItem::RelinkLayers(*FRootGroup, *Layers);
     } catch (...) {
@@ -1150,6 +1151,10 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
             Store->WriteToStream(*RedoStream, &Used);
         }
 
+        // Groups holding nothing (from clipboards of earlier versions) stay
+        // out of the page. Only now: redo reads them again, as it must to
+        // give the items the same IDs, and leaves them out again.
+        Group->DropEmptyGroups();
         THistoryLock Lock(History);
         for (int32_t I = 0; I < Group->GetCount(); ++I)
             Pasted.push_back(Group->GetItem(I));

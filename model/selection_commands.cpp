@@ -348,13 +348,15 @@ void TSelectedObjects::Ungroup()
             std::vector<TDrawItem*> Children;
             for (int32_t I = 0; I < G->GetCount(); ++I)
                 Children.push_back(G->GetItem(I));
+            // The last child's move deletes the emptied group itself.
+            RemoveFromList(G);
+            if (Children.empty())
+                Parent->DeleteChild(G);
             for (TDrawItem* C : Children) {
                 Parent->AddChildToEnd(C);
                 if (!IsSelected(C))
                     FItems.push_back(C);
             }
-            RemoveFromList(G);
-            Parent->DeleteChild(G);
         }
         FbBoundsValid = 0;
         FbAnchorsValid = 0;
@@ -519,14 +521,19 @@ void TSelectedObjects::GroupCommand(const std::string& Caption)
     if (FItems.empty() || !FPage)
         return;
     RunCommand(Caption, [&] {
+        TUpdateScope Scope(*this);
         TDrawGroup& Root = FPage->RootGroup();
         auto* Group = static_cast<TDrawGroup*>(
             Root.AddChildCommand(std::make_unique<TDrawGroup>(FPage, -1)));
         const std::vector<TDrawItem*> Items = FItems;
         for (TDrawItem* Item : Items)
             Group->AddChildToEnd(Item);
-        FbBoundsValid = 0;
-        FbAnchorsValid = 0;
+        // The items now stand inside the group: left selected, a second
+        // grouping would take them out of it and leave it empty. The group
+        // is selected in their place, within this step (undo gives the
+        // items and their selection back, redo the group selected).
+        ClearSelection();
+        AddItem(Group);
         return true;
     });
 }

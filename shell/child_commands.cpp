@@ -459,7 +459,7 @@ void TfrmChild::ReloadPanel()
 {
     TSelectedObjects* Sel = Selection();
     TPage* P = DrawingPage();
-    if (!frmObjProperty || !Sel || !P)
+    if (!frmObjProperty || !Sel || !P || !ShowsFrameState())
         return;
     frmObjProperty->SetParam(Sel->Items(), this, P->DPI());
     if (Sel->Count() == 1 && dynamic_cast<TTextObj*>(Sel->Items().front()) && frmObjProperty->RichEdit)
@@ -507,6 +507,8 @@ void TfrmChild::RepaintView()
 
 void TfrmChild::ShowSelectionStatus()
 {
+    if (!ShowsFrameState())
+        return;
     TSelectedObjects* Sel = Selection();
     std::string Text;
     auto Degrees = [](float Radians) {
@@ -529,6 +531,8 @@ void TfrmChild::ShowSelectionStatus()
 void TfrmChild::UpdateActionStates()
 {
     HistoryChanged();
+    if (!ShowsFrameState())
+        return;
     UpdateGridActions();
     TSelectedObjects* Sel = Selection();
     auto Enable = [this](int32_t Index, bool On) {

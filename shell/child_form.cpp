@@ -351,6 +351,11 @@ TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChi
     }
     Child->FbBlank = 0;
     Child->FbLoading = false;
+    // The window was activated when it was shown, before it had a page: the
+    // status, the commands and the panel still show the window before it
+    // until they follow this one's (empty or loaded) selection.
+    if (Owner.currentSubWindow() == Sub)
+        Child->SelectionChanged(false);
     Child->pboxkClient->update();
     Child->InvalidateRulers();
     return Child;
@@ -962,11 +967,20 @@ void TfrmChild::InvalidateDocRect(const TRect& Rect)
 void TfrmChild::HistoryChanged()
 {
     THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
-    if (QAction* Undo = Action(FrameCommand::actUndo))
-        Undo->setEnabled(H && H->CanUndo());
-    if (QAction* Redo = Action(FrameCommand::actRedo))
-        Redo->setEnabled(H && H->CanRedo());
+    if (ShowsFrameState()) {
+        if (QAction* Undo = Action(FrameCommand::actUndo))
+            Undo->setEnabled(H && H->CanUndo());
+        if (QAction* Redo = Action(FrameCommand::actRedo))
+            Redo->setEnabled(H && H->CanRedo());
+    }
     pboxkClient->update();
+}
+
+bool TfrmChild::ShowsFrameState() const
+{
+    auto* Area = qobject_cast<QMdiArea*>(FArea.data());
+    QMdiSubWindow* Current = Area ? Area->currentSubWindow() : nullptr;
+    return !Current || Current == FSubWindow;
 }
 
 void TfrmChild::RedrawAnchors()
@@ -1369,6 +1383,11 @@ void TfrmChild::ReplayHistory(bool Redo)
     THistoryCommand* H = FDocument ? FDocument->History() : nullptr;
     if (!H)
         return;
+    // Nothing to replay changes nothing: above all it marks nothing modified.
+    if (Redo ? !H->CanRedo() : !H->CanUndo()) {
+        UpdateActionStates();
+        return;
+    }
     QPointer<QWidget> Focused = QApplication::focusWidget();
     setFocus();
     TSelectedObjects* Sel = Selection();

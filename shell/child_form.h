@@ -309,6 +309,10 @@ private:
     void AlignSelection(const char* Caption, int32_t Kind, bool Vertical);
     void SpaceSelection(const char* Caption, bool Vertical);
     bool NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers);
+    // The frame's status text, command states and property panel are the
+    // active window's: true for the area's current window, and while there
+    // is none.
+    bool ShowsFrameState() const;
     // Hands the selection to the property panel.
     void ReloadPanel();
     // The selection's bounds again (no handle rebuild), the panel reloaded

@@ -686,6 +686,10 @@ void TfrmTavro::UpdateDocumentActions()
     SetDocumentControlsEnabled(Any);
     if (!Any)
         ReattachHistoryMenu();
+    // Enabled wholesale above: the commands that depend on the selection
+    // and the history follow the active window's again.
+    else if (TDocWindow* C = ActiveDocWindow())
+        C->UpdateActionStates();
 }
 
 void TfrmTavro::ReattachHistoryMenu()

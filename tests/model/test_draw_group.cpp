@@ -280,9 +280,9 @@ TEST_F(DrawGroupTest, CommonClassAndPropertyObject)
         });
     TDrawGroup* Empty = AddGroup(Root);
     EXPECT_EQ(&Root.GetCommonClass(), &TDrawItem::ClassInfo);
+    // Nothing to show is no error.
     EXPECT_EQ(Root.MakePropertyObject(), nullptr);
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0], "TDrawGroup.MakePropertyObject: DrawItem is not TDrawObject");
+    EXPECT_TRUE(Boxes.empty());
     AddLeaf<TTestLeafA>(*Empty, 0, 0, 5);
     AddLeaf<TTestLeafA>(Root, 0, 0, 5);
     EXPECT_EQ(&Root.GetCommonClass(), &TTestLeafA::ClassInfo);
@@ -298,7 +298,7 @@ TEST_F(DrawGroupTest, CommonClassAndPropertyObject)
     Obj = Root.MakePropertyObject();
     EXPECT_EQ(static_cast<TTestLeaf*>(Obj.get())->Value, -1);
     Obj.reset();
-    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Boxes.empty());
     SetMessageBoxHandler(Old);
 }
 
