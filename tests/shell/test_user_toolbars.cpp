@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -215,6 +216,53 @@ TEST_F(TUserToolbarsTest, DefinitionsBeyondTheLimitsAreRefusedWithAMessageAndNot
     EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
                                  " のツールバーの定義:\r\n\"TBar4.0\" にはツールバーが 300 個あり、上限の 256 "
                                  "個を超える分は使いません。");
+}
+
+// Stored positions at the ends of the 32-bit range, as start-up reads them:
+// the frame starts with its toolbars on the docks or the screen, and the
+// save at its end writes where they are, not the stored numbers.
+TEST_F(TUserToolbarsTest, StoredPositionsAtTheEndsOfTheRangeStartAndAreNotKept)
+{
+    const std::string Max = "2147483647";
+    struct TCase {
+        const char* DockedTo;
+        std::vector<std::pair<std::string, std::string>> Values;
+    };
+    const TCase Cases[] = {
+        {"Dock97Top", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"Dock97Left", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"Dock97Right", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"Dock97Bottom", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"+", {{"FloatLeft", Max}, {"FloatTop", "20"}}},
+        {"+", {{"FloatLeft", "2147483600"}, {"FloatTop", Max}, {"FloatRightX", Max}}},
+    };
+    const std::vector<std::string> Names = {"一般", "位置", "ノード"};
+    for (const TCase& C : Cases) {
+        ClearToolbarSettings();
+        TMemIniFile& Ini = AppIniFile();
+        for (size_t I = 0; I < Names.size(); ++I) {
+            Ini.WriteString(UserToolbarSection, std::to_string(I + 1), Names[I] + ",1,0,-1,1");
+            const std::string Section = UserToolbarSection + ToolbarComponentName(Names[I]);
+            Ini.WriteString(Section, "Rev", "3");
+            Ini.WriteString(Section, "DockedTo", C.DockedTo);
+            for (const auto& [Key, Value] : C.Values)
+                Ini.WriteString(Section, Key, Value);
+        }
+        Start();
+        ASSERT_EQ(Frame->UserToolbars().size(), 3u) << C.DockedTo;
+        for (TToolbar97* T : Frame->UserToolbars()) {
+            if (TDock97* D = T->DockedTo())
+                EXPECT_TRUE(D->rect().contains(T->geometry())) << C.DockedTo;
+            else
+                EXPECT_TRUE(WorkAreaNear(T->frameGeometry()).intersects(T->frameGeometry())) << C.DockedTo;
+        }
+        Close();
+        for (const std::string& Name : Names) {
+            const std::string Section = UserToolbarSection + ToolbarComponentName(Name);
+            for (const char* Key : {"DockPos", "FloatLeft", "FloatTop", "FloatRightX"})
+                EXPECT_LE(std::abs(Ini.ReadInteger(Section, Key, 0)), 1 << 24) << C.DockedTo << " " << Key;
+        }
+    }
 }
 
 // Saving walks each toolbar's items once: asking for every item by its
