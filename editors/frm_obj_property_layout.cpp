@@ -33,6 +33,9 @@ namespace {
 
 constexpr const char* Section = "4.0";
 constexpr const char* Key = "DispPage";
+// How far a stored position or size of a page window is taken: the largest
+// widget there can be.
+constexpr int64_t StoredReach = QWIDGETSIZE_MAX;
 
 void FillUnitCombo(QComboBox* Combo)
 {
@@ -159,17 +162,23 @@ void TfrmObjProperty::PropPageConditionFromStr(const std::string& Text)
         if (QTabWidget* Tabs = HolderOf(Page, Index))
             Tabs->setTabVisible(Index, Visible);
     };
+    // The stored numbers may be any: the origin is added in 64 bits, and the
+    // rectangle is brought within the reach of a window before it is made (a
+    // rectangle's right edge is its left plus its width, in int); the work
+    // area then fits it, as it does the frame's placement.
+    const auto Coordinate = [](int64_t V) { return int32_t(std::clamp<int64_t>(V, -StoredReach, StoredReach)); };
+    const auto Side = [](int32_t V) { return int32_t(std::clamp<int64_t>(V, 0, StoredReach)); };
     int32_t Left = Next(-1);
     while (Left != -1) {
-        int32_t Top = Next(y());
+        const int32_t Top = Next(y());
         const int32_t Width = Next(width());
         const int32_t Height = Next(height());
         const int32_t Rolled = Next(0);
-        Left += Work.Left;
-        Top += Work.Top;
+        const QRect Stored(Coordinate(int64_t(Left) + Work.Left), Coordinate(int64_t(Top) + Work.Top), Side(Width),
+                           Side(Height));
         QWidget* Page = PageOf(Next(-1));
         const bool Visible = Next(0) != 0;
-        TfrmPltChild* Child = PageControlWex->TearOffPage(Page, QRect(Left, Top, Width, Height));
+        TfrmPltChild* Child = PageControlWex->TearOffPage(Page, Stored);
         SetTabVisible(Page, Visible);
         Child->SetRolledUp(Rolled != 0);
         TPageControlWex* PC = Child->PageControl();

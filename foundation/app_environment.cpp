@@ -102,13 +102,18 @@ void ReportSettingsPlace(const TMemIniFile& Ini)
 
 }  // namespace
 
+bool DataFolderSettingUsable(const std::string& Folder)
+{
+    // No folder name is that long: such a value would only make every
+    // message that names the folder unreadable.
+    return Folder.size() < PATH_MAX;
+}
+
 void GetEnvDataDir(std::string& Dir)
 {
     std::string S;
     GetRegistryVal(HKEY_CURRENT_USER, kEnvKey, "EnvData", S);
-    // No folder name is that long: such a value would only make every
-    // message that names the folder unreadable.
-    if (S.size() >= PATH_MAX) {
+    if (!DataFolderSettingUsable(S)) {
         gRefusedEnvData = S.size();
         S.clear();
     }

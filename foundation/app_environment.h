@@ -19,6 +19,10 @@ extern bool UIFontInstalled;
 // the files delivered with the program are looked for there by their own
 // readers.
 void GetEnvDataDir(std::string& Dir);
+// Whether a stored data-folder setting can name a folder at all; one that
+// cannot is refused (GetEnvDataDir says so at start-up) and never used, by
+// any reader of the setting.
+bool DataFolderSettingUsable(const std::string& Folder);
 
 // The program's settings object on data folder + "tavro.ini", created on
 // first use. Changes stay in memory until FinalizeAppEnvironment.

@@ -93,6 +93,11 @@ TDrawObjDef::TDrawObjDef(const std::string& Name, const std::string& FileName,
       FValueName(ValueName)
 {
     GetRegistryVal(HKEY_CURRENT_USER, FKey, FValueName, FDataFolder);
+    // A setting start-up refuses is not this object's folder either: the
+    // defaults then live in the folder start-up chose instead, and the
+    // refused one is never written to.
+    if (!DataFolderSettingUsable(FDataFolder))
+        FDataFolder.clear();
 }
 
 TDrawObjDef::TDrawObjDef(const TDrawObjDef& Source, int)

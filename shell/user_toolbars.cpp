@@ -2,6 +2,8 @@
 
 #include "foundation/app_environment.h"
 #include "foundation/ini_file.h"
+#include "foundation/platform_wrappers.h"
+#include "foundation/text_fields.h"
 #include "platform/cp932.h"
 #include "shell/customize_form.h"
 #include "shell/main_form.h"
@@ -16,6 +18,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <typeinfo>
 #include <cstdio>
 
 namespace {
@@ -38,11 +41,30 @@ bool IsCheckCommand(const QString& Name)
 // Groups of check buttons start here, one per command number.
 constexpr int32_t CheckGroupBase = 1000;
 
+// A stored field as a 32-bit number; Default when it is none, also when its
+// digits lie beyond 32 bits (cut to 32 bits they would name another command).
 int32_t FieldAsInteger(const std::string& Field, int32_t Default)
 {
-    char* End = nullptr;
-    const long V = std::strtol(Field.c_str(), &End, 10);
-    return Field.empty() || *End ? Default : int32_t(V);
+    int32_t V = 0;
+    return TryStrToInt(Field, V) ? V : Default;
+}
+
+// What reading the definitions takes at most: more than this many items on
+// one toolbar, or toolbars, no one placed by hand, and building them would
+// hold the start-up (and the save at the end) for minutes.
+constexpr size_t MaxToolbarItems = 4096;
+constexpr size_t MaxUserToolbars = 256;
+
+// An item's command number, its "Tag": read straight from the buttons and
+// separators, which make up a long toolbar, by their exact class (which
+// touches no more of the item than the number itself).
+int32_t ItemTag(const QWidget* Item)
+{
+    if (typeid(*Item) == typeid(TToolbarButton97))
+        return static_cast<const TToolbarButton97*>(Item)->Tag();
+    if (typeid(*Item) == typeid(TToolbarSep97))
+        return static_cast<const TToolbarSep97*>(Item)->Tag();
+    return Item->property("Tag").toInt();
 }
 
 std::string PositionSection(const std::string& ComponentName)
@@ -232,8 +254,24 @@ bool TfrmTavro::LoadUserToolbars()
     std::vector<std::string> Keys;
     Ini.ReadSection(UserToolbarSection, Keys);
     ToolbarExists.clear();
-    for (const std::string& Key : Keys) {
-        const std::vector<std::string> Fields = SplitCommaText(Ini.ReadString(UserToolbarSection, Key, ""));
+    std::string Refused;
+    size_t Taken = 0;
+    if (Keys.size() > MaxUserToolbars) {
+        Refused = "\"" + std::string(UserToolbarSection) + "\" にはツールバーが " + std::to_string(Keys.size()) +
+                  " 個あり、上限の " + std::to_string(MaxUserToolbars) + " 個を超える分は使いません。";
+        Keys.resize(MaxUserToolbars);
+    }
+    for (size_t K = 0; K < Keys.size(); ++K) {
+        const std::vector<std::string> Fields = SplitCommaText(Ini.ReadString(UserToolbarSection, Keys[K], ""));
+        if (Fields.size() - std::min<size_t>(Fields.size(), 2) > MaxToolbarItems) {
+            if (!Refused.empty())
+                Refused += "\r\n";
+            Refused += "\"" + std::string(UserToolbarSection) + "\" の " + std::to_string(K + 1) +
+                       " 番目のツールバーは項目が " + std::to_string(Fields.size() - 2) + " 個あり、上限の " +
+                       std::to_string(MaxToolbarItems) + " 個を超えるため使いません。";
+            continue;
+        }
+        ++Taken;
         if (Fields.size() < 2)
             continue;
         TToolbar97* T = NewUserToolbar(Fields[0]);
@@ -258,7 +296,12 @@ bool TfrmTavro::LoadUserToolbars()
             return Ini.ReadString(PositionSection(Name), Value, Default);
         },
         nullptr);
-    return !Keys.empty();
+    // Refused definitions are not written back: the save at the end writes
+    // the toolbars there are.
+    if (!Refused.empty())
+        WarningMessageBox("設定ファイル " + Ini.FileName() + " のツールバーの定義:\r\n" + Refused);
+    // Nothing usable is a first start: the built-in toolbars.
+    return Taken > 0;
 }
 
 void TfrmTavro::MakeDefaultToolbars(std::vector<TToolbarDef>& Defs) const
@@ -393,8 +436,17 @@ void TfrmTavro::SaveUserToolbars()
     int32_t Count = 0;
     for (TToolbar97* T : UserToolbars()) {
         std::vector<std::string> Fields{T->Caption().toStdString(), T->Visible() ? "1" : "0"};
-        for (int32_t I = 0, N = T->OrderedControlCount(); I < N; ++I)
-            Fields.push_back(std::to_string(T->GetOrderedControl(I)->property("Tag").toInt()));
+        // One pass over the items: asking for each by its index would clean
+        // the whole list per item.
+        const std::vector<QWidget*>& Items = T->OrderedControls();
+        Fields.reserve(Fields.size() + Items.size());
+        for (size_t I = 0; I < Items.size(); ++I) {
+            // The items lie wherever they were made: the next ones are
+            // asked for while this one is read.
+            if (I + 8 < Items.size())
+                __builtin_prefetch(Items[I + 8]);
+            Fields.push_back(std::to_string(ItemTag(Items[I])));
+        }
         Ini.WriteString(UserToolbarSection, std::to_string(++Count), CommaText(Fields));
     }
 }

@@ -461,9 +461,14 @@ void TDock97::LayOutRows(bool KeepPositions)
             S = std::max({S, T, 8});
         }
 
-        std::map<const TCustomToolWindow97*, int32_t> Work;
+        // Positions and the lengths after them are summed in 64 bits: a
+        // stored position may lie anywhere, and a row may hold many windows.
+        const auto Stored = [](int64_t V) {
+            return int32_t(std::clamp<int64_t>(V, -kToolWindowCoordinateLimit97, kToolWindowCoordinateLimit97));
+        };
+        std::map<const TCustomToolWindow97*, int64_t> Work;
         for (int32_t Row = 0; Row <= Highest; ++Row) {
-            int32_t Cur = 0;
+            int64_t Cur = 0;
             for (TCustomToolWindow97* W : FShownToolWindows) {
                 if (W->FDockRow != Row)
                     continue;
@@ -474,7 +479,7 @@ void TDock97::LayOutRows(bool KeepPositions)
                 if (W->FDockPos > Cur)
                     Cur = W->FDockPos;
                 else
-                    W->FDockPos = Cur;
+                    W->FDockPos = Stored(Cur);
                 Cur += LengthOf(W, O);
             }
         }
@@ -486,17 +491,17 @@ void TDock97::LayOutRows(bool KeepPositions)
             for (TCustomToolWindow97* W : FShownToolWindows)
                 if (W->FDockRow == Row && !W->FFullSize)
                     OnRow.push_back(W);
-            int32_t Limit = Inner;
+            int64_t Limit = Inner;
             for (auto It = OnRow.rbegin(); It != OnRow.rend(); ++It) {
-                int32_t& P = Work[*It];
-                const int32_t Len = LengthOf(*It, O);
+                int64_t& P = Work[*It];
+                const int64_t Len = LengthOf(*It, O);
                 if (P > Limit - Len)
                     P = Limit - Len;
                 Limit = P;
             }
-            int32_t Cur = 0;
+            int64_t Cur = 0;
             for (TCustomToolWindow97* W : OnRow) {
-                int32_t& P = Work[W];
+                int64_t& P = Work[W];
                 if (P < Cur)
                     P = Cur;
                 else
@@ -506,7 +511,7 @@ void TDock97::LayOutRows(bool KeepPositions)
         }
         if (FKeepPositions)
             for (TCustomToolWindow97* W : FToolWindows)
-                W->FDockPos = Work[W];
+                W->FDockPos = Stored(Work[W]);
 
         const QPoint Origin = ClientRect().topLeft();
         int32_t Offset = 0;
@@ -515,7 +520,7 @@ void TDock97::LayOutRows(bool KeepPositions)
             for (TCustomToolWindow97* W : FShownToolWindows) {
                 if (W->FDockRow != Row)
                     continue;
-                const int32_t P = Work[W];
+                const int32_t P = Stored(Work[W]);
                 QRect R = Horizontal ? QRect(P, Offset, W->FFullSize ? FInnerWidth : W->width(), Thick)
                                      : QRect(Offset, P, Thick, W->FFullSize ? FInnerHeight : W->height());
                 ++W->FInSetBounds;

@@ -363,25 +363,37 @@ void TCustomToolWindow97::SetUseLastDock(bool Value)
     }
 }
 
+namespace {
+
+int32_t WithinCoordinateLimit(int64_t V)
+{
+    return int32_t(std::clamp<int64_t>(V, -kToolWindowCoordinateLimit97, kToolWindowCoordinateLimit97));
+}
+
+} // namespace
+
 void TCustomToolWindow97::SetDockRow(int32_t Value)
 {
-    FDockRow = Value;
+    // A dock counts rows up to one past its highest.
+    FDockRow = std::min(Value, kToolWindowRowLimit97);
     if (TDock97* D = CurrentDock())
         D->LayOutRows(false);
 }
 
 void TCustomToolWindow97::SetDockPos(int32_t Value)
 {
-    FDockPos = Value;
+    // The dock adds the windows' lengths to it.
+    FDockPos = WithinCoordinateLimit(Value);
     if (TDock97* D = CurrentDock())
         D->LayOutRows(false);
 }
 
 void TCustomToolWindow97::SetFloatingPosition(const QPoint& Value)
 {
-    FFloatingTopLeft = Value;
+    // A rectangle's right edge is its left plus its width, in int.
+    FFloatingTopLeft = QPoint(WithinCoordinateLimit(Value.x()), WithinCoordinateLimit(Value.y()));
     if (Floating())
-        SetBoundsInternal(QRect(Value, size()));
+        SetBoundsInternal(QRect(FFloatingTopLeft, size()));
 }
 
 // ---------------------------------------------------------------------------
@@ -742,20 +754,25 @@ void TCustomToolWindow97::MoveOnScreen(bool OnlyIfFullyOffscreen)
 {
     if (!Floating())
         return;
-    QRect R(FFloatingTopLeft, size());
-    const QRect WA = WorkAreaNear(R);
-    if (OnlyIfFullyOffscreen && R.intersects(WA))
+    // In 64 bits: the position may have come from anywhere.
+    const QPoint P(WithinCoordinateLimit(FFloatingTopLeft.x()), WithinCoordinateLimit(FFloatingTopLeft.y()));
+    const QRect WA = WorkAreaNear(QRect(P, size()));
+    if (OnlyIfFullyOffscreen && QRect(P, size()).intersects(WA)) {
+        FFloatingTopLeft = P;
         return;
-    if (R.right() > WA.right())
-        R.moveRight(WA.right());
-    if (R.bottom() > WA.bottom())
-        R.moveBottom(WA.bottom());
-    if (R.left() < WA.left())
-        R.moveLeft(WA.left());
-    if (R.top() < WA.top())
-        R.moveTop(WA.top());
-    FFloatingTopLeft = R.topLeft();
-    SetBoundsInternal(R);
+    }
+    int64_t L = P.x(), T = P.y();
+    const int64_t W = width(), H = height();
+    if (L + W - 1 > WA.right())
+        L = int64_t(WA.right()) - W + 1;
+    if (T + H - 1 > WA.bottom())
+        T = int64_t(WA.bottom()) - H + 1;
+    if (L < WA.left())
+        L = WA.left();
+    if (T < WA.top())
+        T = WA.top();
+    FFloatingTopLeft = QPoint(WithinCoordinateLimit(L), WithinCoordinateLimit(T));
+    SetBoundsInternal(QRect(FFloatingTopLeft, size()));
 }
 
 // ---------------------------------------------------------------------------

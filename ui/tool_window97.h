@@ -47,6 +47,13 @@ inline constexpr int32_t kDialogFrame97 = 3;
 inline constexpr int32_t kSizingFrame97 = 4;
 inline constexpr int32_t kSmallCaption97 = 15;
 
+// The reach of positions along a dock and on the screen: no screen is that
+// large, and widgets stop at 2^24 - 1 pixels, so a position and a size
+// together stay well within 32 bits. Rows beyond the row limit are no rows
+// anyone made.
+inline constexpr int32_t kToolWindowCoordinateLimit97 = 1 << 24;
+inline constexpr int32_t kToolWindowRowLimit97 = 1 << 16;
+
 using TDockChangingExEvent = std::function<void(QObject* Sender, TDock97* DockingTo)>;
 using TNotifyEvent97 = std::function<void(QObject* Sender)>;
 using TCloseQueryEvent97 = std::function<void(QObject* Sender, bool& CanClose)>;
@@ -96,8 +103,10 @@ public:
     // The form the window belongs to; raises EInvalidOperation when none.
     QWidget* GetToolWindowParentForm() const;
     int32_t DockRow() const { return FDockRow; }
+    // Rows above kToolWindowRowLimit97 count as that row.
     void SetDockRow(int32_t Value);
     int32_t DockPos() const { return FDockPos; }
+    // Brought within +-kToolWindowCoordinateLimit97.
     void SetDockPos(int32_t Value);
     TDock97* LastDock() const { return FLastDock.data(); }
     void SetLastDock(TDock97* Value);
@@ -107,6 +116,7 @@ public:
     void SetDefaultDock(TDock97* Value) { FDefaultDock = Value; }
     // The floating window's top-left on the screen.
     QPoint FloatingPosition() const { return FFloatingTopLeft; }
+    // Each coordinate brought within +-kToolWindowCoordinateLimit97.
     void SetFloatingPosition(const QPoint& Value);
     void MoveOnScreen(bool OnlyIfFullyOffscreen);
 

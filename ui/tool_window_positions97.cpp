@@ -6,6 +6,7 @@
 #include "ui/toolbar97.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 namespace {
@@ -51,10 +52,22 @@ void ClampRows(const std::vector<TCustomToolWindow97*>& Windows)
 
 std::vector<TCustomToolWindow97*> FormToolWindows(QWidget* Form)
 {
+    // No tool window lies inside another, so the walk does not go into
+    // them: a toolbar may hold thousands of items.
     std::vector<TCustomToolWindow97*> Result;
-    for (TCustomToolWindow97* W : Form->findChildren<TCustomToolWindow97*>())
-        if (W->OwnerForm() == Form)
-            Result.push_back(W);
+    std::vector<const QObject*> Pending{Form};
+    while (!Pending.empty()) {
+        const QObject* O = Pending.back();
+        Pending.pop_back();
+        for (QObject* C : O->children()) {
+            if (auto* W = qobject_cast<TCustomToolWindow97*>(C)) {
+                if (W->OwnerForm() == Form)
+                    Result.push_back(W);
+            } else {
+                Pending.push_back(C);
+            }
+        }
+    }
     std::sort(Result.begin(), Result.end(), [](const TCustomToolWindow97* A, const TCustomToolWindow97* B) {
         return A->ComponentSerial() < B->ComponentSerial();
     });
@@ -124,15 +137,23 @@ void LoadToolWindowPositions(QWidget* Form, const TPositionReadIntProc& ReadInt,
                 if (!D || !D->AllowDrag())
                     continue;
             }
+            // A number beyond what a window could have had is refused and
+            // counts as missing; the save writes back where the window is.
+            const auto ReadWithin = [&](const std::string& Value, int32_t Default, int32_t Min, int32_t Max) {
+                const int32_t V = ReadInt(Name, Value, Default, ExtraData);
+                return V >= Min && V <= Max ? V : Default;
+            };
+            constexpr int32_t Reach = kToolWindowCoordinateLimit97;
             W->BeginUpdate();
-            W->SetDockRow(std::max(ReadInt(Name, "DockRow", W->DockRow(), ExtraData), 0));
+            W->SetDockRow(std::max(ReadWithin("DockRow", W->DockRow(), INT32_MIN, kToolWindowRowLimit97), 0));
             // Negative positions mean something (-1: where the dock puts it).
-            W->SetDockPos(ReadInt(Name, "DockPos", W->DockPos(), ExtraData));
-            const int32_t FloatLeft = ReadInt(Name, "FloatLeft", 0, ExtraData);
-            const int32_t FloatTop = ReadInt(Name, "FloatTop", 0, ExtraData);
+            W->SetDockPos(ReadWithin("DockPos", W->DockPos(), -Reach, Reach));
+            const int32_t FloatLeft = ReadWithin("FloatLeft", 0, -Reach, Reach);
+            const int32_t FloatTop = ReadWithin("FloatTop", 0, -Reach, Reach);
             if (auto* T = qobject_cast<TCustomToolbar97*>(W))
-                T->LoadExtraPosition(
-                    [&](const std::string& Value, int32_t Default) { return ReadInt(Name, Value, Default, ExtraData); });
+                T->LoadExtraPosition([&](const std::string& Value, int32_t Default) {
+                    return ReadWithin(Value, Default, 0, Reach);
+                });
             W->SetFloatingPosition(QPoint(FloatLeft, FloatTop));
             W->SetDockedTo(D);
             if (!D)

@@ -37,6 +37,9 @@ void SaveToolWindowPositions(QWidget* Form, const TPositionWriteIntProc& WriteIn
 // allow dragging leaves the window where it is (its visibility is still
 // applied); a floating window wholly off every screen is moved back on.
 // Stored rows below 0 count as 0 and the rows of each dock are made dense.
+// A stored row above kToolWindowRowLimit97, or a position or "FloatRightX"
+// beyond +-kToolWindowCoordinateLimit97 (a wrap width below 0), is refused
+// and counts as missing.
 // The docks lay out once, at the end, also when the load fails.
 void LoadToolWindowPositions(QWidget* Form, const TPositionReadIntProc& ReadInt,
                              const TPositionReadStringProc& ReadString, void* ExtraData);

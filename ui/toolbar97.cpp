@@ -3,6 +3,7 @@
 #include <QChildEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QSet>
 
 #include <algorithm>
 #include <climits>
@@ -135,21 +136,34 @@ bool TCustomToolbar97::eventFilter(QObject* Watched, QEvent* Event)
 
 void TCustomToolbar97::ChildChanged(QWidget* Child, bool Inserted)
 {
-    FOrderList.erase(std::remove(FOrderList.begin(), FOrderList.end(), Child), FOrderList.end());
+    // A child is added only after it left (Qt tells of both), so a new one
+    // is not in the list yet: no search per added item.
     if (Inserted) {
         FOrderList.push_back(Child);
         FOrderDirty = true;
+        return;
     }
+    const auto It = std::find(FOrderList.begin(), FOrderList.end(), Child);
+    if (It != FOrderList.end())
+        FOrderList.erase(It);
 }
 
 void TCustomToolbar97::CleanOrderList()
 {
-    QWidget* Client = ClientArea();
+    const QObjectList& Kids = ClientArea()->children();
+    FOrderCleanVisits += FOrderList.size();
+    // The list follows every widget child added and removed, and the items
+    // are all the client's children: as many children as entries is the
+    // usual case, with nothing to drop (and no item need be looked at).
+    if (size_t(Kids.size()) == FOrderList.size()) {
+        FOrderDirty = false;
+        return;
+    }
+    // One pass with a set of the children: asking the child list about
+    // every entry would cost the square of the item count.
+    const QSet<const QObject*> Present(Kids.begin(), Kids.end());
     FOrderList.erase(std::remove_if(FOrderList.begin(), FOrderList.end(),
-                                    [Client](QWidget* W) {
-                                        const QObjectList& Kids = Client->children();
-                                        return !Kids.contains(W);
-                                    }),
+                                    [&Present](QWidget* W) { return !Present.contains(W); }),
                      FOrderList.end());
     FOrderDirty = false;
 }
@@ -158,6 +172,12 @@ QWidget* TCustomToolbar97::GetOrderedControl(int32_t Index)
 {
     CleanOrderList();
     return Index >= 0 && size_t(Index) < FOrderList.size() ? FOrderList[size_t(Index)] : nullptr;
+}
+
+const std::vector<QWidget*>& TCustomToolbar97::OrderedControls()
+{
+    CleanOrderList();
+    return FOrderList;
 }
 
 int32_t TCustomToolbar97::OrderedControlCount()

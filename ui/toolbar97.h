@@ -24,9 +24,14 @@ class TCustomToolbar97;
 // drags the toolbar.
 class TToolbarSep97 : public QWidget {
     Q_OBJECT
+    // The owner's number for the separator, also as the "Tag" property.
+    Q_PROPERTY(int Tag READ Tag WRITE SetTag)
 public:
     // Toolbar may be null; the separator is then placed later.
     explicit TToolbarSep97(TCustomToolbar97* Toolbar = nullptr);
+
+    int Tag() const { return FTag; }
+    void SetTag(int Value) { FTag = Value; }
 
     // Only a toolbar (or nothing) holds a separator; anything else raises
     // EInvalidOperation "TToolbarSep97 can only be placed on a TToolbar97".
@@ -46,6 +51,7 @@ protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
+    int FTag = 0;
     bool FBlank = false;
     int32_t FSizeHorz = 6;
     int32_t FSizeVert = 6;
@@ -61,6 +67,11 @@ public:
     // toolbar are dropped first.
     QWidget* GetOrderedControl(int32_t Index);
     int32_t OrderedControlCount();
+    // All of them at once, for one pass over a long toolbar: each call
+    // above cleans the whole list first.
+    const std::vector<QWidget*>& OrderedControls();
+    // The order-list entries cleaning has looked at so far; for tests.
+    uint64_t OrderCleanVisits() const { return FOrderCleanVisits; }
 
     // The client width at which a floating toolbar wraps; 0 never wraps.
     int32_t FloatRightX() const { return FFloatRightX; }
@@ -106,6 +117,7 @@ private:
 
     std::vector<QWidget*> FOrderList;
     bool FOrderDirty = false;
+    uint64_t FOrderCleanVisits = 0;
     std::vector<TLineSep> FLineSeps;
     int32_t FFloatRightX = 0;
 

@@ -49,9 +49,16 @@ QPixmap DisabledGlyph97(const QImage& Glyph);
 
 class TToolbarButton97 : public QWidget {
     Q_OBJECT
+    // The owner's number for the button, also as the "Tag" property: a
+    // declared property is found first, where a dynamic one is looked for
+    // only after every property of the widget classes.
+    Q_PROPERTY(int Tag READ Tag WRITE SetTag)
 public:
     explicit TToolbarButton97(QWidget* Parent = nullptr);
     ~TToolbarButton97() override;
+
+    int Tag() const { return FTag; }
+    void SetTag(int Value) { FTag = Value; }
 
     // --- action link: the button clicks the action, follows its enabled
     // and checked state, and shows its caption and hint.
@@ -165,6 +172,7 @@ private:
     void Redraw();
 
     QPointer<QAction> FAction;
+    int FTag = 0;
     Qt::Alignment FAlignment = Qt::AlignHCenter;
     bool FAllowAllUp = false;
     QString FCaption;

@@ -121,6 +121,45 @@ TEST(FrmObjPropertyLayout, TwoWindowsRoundTrip)
     EXPECT_EQ(P.Form.PropPageConditionToStr(), Saved);
 }
 
+// Stored numbers at the ends of the 32-bit range, with a work area whose
+// origin is added to them: every window is made, within reach on the
+// screen, and what is saved is where the windows are.
+TEST(FrmObjPropertyLayout, StoredNumbersAtTheEndsOfTheRangeGiveReachableWindows)
+{
+    const std::string Max = "2147483647", Min = "-2147483648";
+    std::string Five;
+    for (int Page = 0; Page < 5; ++Page)
+        Five += Max + "," + Max + ",300,200,0," + std::to_string(Page) + ",1," + std::to_string(Page) + ",";
+    struct TCase {
+        std::string Stored;
+        size_t Windows;
+    };
+    const TCase Cases[] = {
+        {Max + ",20,300,200,0,2,1,2,-1", 1},
+        {"10,20," + Max + ",200,0,2,1,2,-1", 1},
+        {Max + "," + Max + "," + Max + "," + Max + ",0,2,1,2,-1", 1},
+        {Min + "," + Min + "," + Min + "," + Min + ",0,2,1,2,-1", 1},
+        {"2147483600,10,300," + Max + ",1,2,1,0,1,0,-1", 1},
+        {Five + "-1", 5},
+    };
+    const TRect Real = RealWork();
+    for (const TCase& C : Cases) {
+        SetDispPage(C.Stored);
+        TPanel P(TRect{Real.Left + 24, Real.Top + 30, Real.Right, Real.Bottom});
+        P.Form.RestoreDispPage();
+        ASSERT_EQ(P.Windows().size(), C.Windows) << C.Stored;
+        for (TfrmPltChild* W : P.Windows()) {
+            EXPECT_LE(W->x(), Real.Right - 16) << C.Stored;
+            EXPECT_GE(W->x() + W->width(), Real.Left + 16) << C.Stored;
+            EXPECT_GE(W->y(), Real.Top) << C.Stored;
+            EXPECT_LE(W->width(), Real.Right - Real.Left) << C.Stored;
+        }
+        P.Form.SaveDispPage();
+        const std::string Saved = AppIniFile().ReadString("4.0", "DispPage", "");
+        EXPECT_EQ(Saved.find("214748"), std::string::npos) << C.Stored << " saved " << Saved;
+    }
+}
+
 TEST(FrmObjPropertyLayout, RestoredWindowStretchesThePagesAfterItsFirst)
 {
     // As the wide built-in layout saves itself: one window, the general page

@@ -2,6 +2,7 @@
 
 #include "object_test_support.h"
 
+#include "foundation/app_environment.h"
 #include "foundation/user_error.h"
 #include "model/default_data.h"
 #include "model/param_shapes.h"
@@ -138,6 +139,28 @@ TEST_F(DefaultDataTest, FactoryValuesWithoutAnyFileAndWrittenAtTheEnd)
     EXPECT_TRUE(Boxes.Boxes.empty());
     const std::vector<uint8_t> Want = FactoryFile();
     EXPECT_EQ(FileBytes(DataFile()), std::string(Want.begin(), Want.end()));
+}
+
+// A data-folder setting start-up refuses (too long to name a folder) is not
+// the defaults' folder either: they are read from and written to the folder
+// start-up uses instead, and nothing tries the refused one (whose name in a
+// message box alone would hold the program for minutes).
+TEST_F(DefaultDataTest, ARefusedDataFolderSettingIsNeverWrittenTo)
+{
+    TBoxRecorder Boxes;
+    const std::string Absurd = "/" + std::string(10 * 1024 * 1024, 'a');
+    SetRegistryVal(HKEY_CURRENT_USER, DefaultDataKey, DefaultDataValueName, Absurd);
+    std::string Dir;
+    GetEnvDataDir(Dir);
+    EXPECT_EQ(Dir, F.Tmp / "xdgdata/tavro/");
+    {
+        TDefaultData D;
+        EXPECT_EQ(D.DataFolder(), "");
+        EXPECT_EQ(D.GetFileName(), Dir + "TavDef.dat");
+    }
+    EXPECT_TRUE(Boxes.Boxes.empty());
+    const std::vector<uint8_t> Want = FactoryFile();
+    EXPECT_EQ(FileBytes(Dir + "TavDef.dat"), std::string(Want.begin(), Want.end()));
 }
 
 TEST_F(DefaultDataTest, GeneratedFactoryFileReadsBackWithTheCatalogueFill)

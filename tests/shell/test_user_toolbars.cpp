@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -139,6 +140,154 @@ TEST_F(TUserToolbarsTest, MalformedDefinitionsAreSkippedAndBadFieldsTakeTheirDef
     EXPECT_EQ(Frame->ToolbarDefs[0].Items, (std::vector<int32_t>{0, -1, -1}));
     EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1}));
     EXPECT_EQ(Frame->UserToolbars().size(), 1u);
+}
+
+// Every stored number is read within 32 bits: one beyond is no number (a
+// separator as an item, shown as the visibility), never its low 32 bits.
+TEST_F(TUserToolbarsTest, StoredNumbersBeyond32BitsAreNoNumbers)
+{
+    struct TCase {
+        const char* Stored;
+        std::vector<int32_t> Items;
+        uint8_t Exists;
+    };
+    const TCase Cases[] = {
+        {"mine,4294967296,4294967296,0", {-1, 0}, 1},
+        {"mine,0,4294967297,-4294967295,1", {-1, -1, 1}, 0},
+        {"mine,1,2147483647,-2147483648,18446744073709551616,3", {-1, 3}, 1},
+        {"mine,4294967296,$4,x,0x10", {4, -1, 16}, 1},
+    };
+    for (const TCase& C : Cases) {
+        ClearToolbarSettings();
+        AppIniFile().WriteString(UserToolbarSection, "1", C.Stored);
+        Start();
+        ASSERT_EQ(Frame->ToolbarDefs.size(), 1u) << C.Stored;
+        EXPECT_EQ(Frame->ToolbarDefs[0].Items, C.Items) << C.Stored;
+        EXPECT_EQ(Frame->ToolbarExists, std::vector<uint8_t>{C.Exists}) << C.Stored;
+        Close();
+    }
+}
+
+// Definitions beyond what anyone places by hand are refused when read, once
+// and with a message, and the save at the end does not write them back.
+TEST_F(TUserToolbarsTest, DefinitionsBeyondTheLimitsAreRefusedWithAMessageAndNotWrittenBack)
+{
+    std::string Big = "big,1";
+    for (int I = 0; I < 5000; ++I)
+        Big += ",0";
+    std::string Limit = "full,1";
+    for (int I = 0; I < 4096; ++I)
+        Limit += I % 2 ? ",-1" : ",1";
+    TMemIniFile& Ini = AppIniFile();
+    Ini.WriteString(UserToolbarSection, "1", Big);
+    Ini.WriteString(UserToolbarSection, "2", "small,1,0,1");
+    Ini.WriteString(UserToolbarSection, "3", Limit);
+    Start();
+    ASSERT_EQ(Frame->ToolbarDefs.size(), 2u);
+    EXPECT_EQ(Frame->ToolbarDefs[0].Name, "small");
+    EXPECT_EQ(Frame->ToolbarDefs[1].Items.size(), 4096u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
+                                 " のツールバーの定義:\r\n\"TBar4.0\" の 1 番目のツールバーは項目が 5000 個あり、"
+                                 "上限の 4096 個を超えるため使いません。");
+    Close();
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "1", ""), "small,1,0,1");
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "2", ""), Limit);
+    EXPECT_FALSE(Ini.ValueExists(UserToolbarSection, "3"));
+
+    // Only refused definitions: a first start, with the built-in toolbars.
+    ClearToolbarSettings();
+    Ini.WriteString(UserToolbarSection, "1", Big);
+    Boxes.clear();
+    Start();
+    EXPECT_EQ(Frame->UserToolbars().size(), 3u);
+    EXPECT_EQ(Boxes.size(), 1u);
+    Close();
+
+    // More toolbars than the limit: those after it are left out.
+    ClearToolbarSettings();
+    for (int I = 1; I <= 300; ++I)
+        Ini.WriteString(UserToolbarSection, std::to_string(I), "t" + std::to_string(I) + ",0");
+    Boxes.clear();
+    Start();
+    EXPECT_EQ(Frame->ToolbarDefs.size(), 256u);
+    EXPECT_EQ(Frame->ToolbarDefs.back().Name, "t256");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
+                                 " のツールバーの定義:\r\n\"TBar4.0\" にはツールバーが 300 個あり、上限の 256 "
+                                 "個を超える分は使いません。");
+}
+
+// Stored positions at the ends of the 32-bit range, as start-up reads them:
+// the frame starts with its toolbars on the docks or the screen, and the
+// save at its end writes where they are, not the stored numbers.
+TEST_F(TUserToolbarsTest, StoredPositionsAtTheEndsOfTheRangeStartAndAreNotKept)
+{
+    const std::string Max = "2147483647";
+    struct TCase {
+        const char* DockedTo;
+        std::vector<std::pair<std::string, std::string>> Values;
+    };
+    const TCase Cases[] = {
+        {"Dock97Top", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"Dock97Left", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"Dock97Right", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"Dock97Bottom", {{"DockRow", "0"}, {"DockPos", Max}}},
+        {"+", {{"FloatLeft", Max}, {"FloatTop", "20"}}},
+        {"+", {{"FloatLeft", "2147483600"}, {"FloatTop", Max}, {"FloatRightX", Max}}},
+    };
+    const std::vector<std::string> Names = {"一般", "位置", "ノード"};
+    for (const TCase& C : Cases) {
+        ClearToolbarSettings();
+        TMemIniFile& Ini = AppIniFile();
+        for (size_t I = 0; I < Names.size(); ++I) {
+            Ini.WriteString(UserToolbarSection, std::to_string(I + 1), Names[I] + ",1,0,-1,1");
+            const std::string Section = UserToolbarSection + ToolbarComponentName(Names[I]);
+            Ini.WriteString(Section, "Rev", "3");
+            Ini.WriteString(Section, "DockedTo", C.DockedTo);
+            for (const auto& [Key, Value] : C.Values)
+                Ini.WriteString(Section, Key, Value);
+        }
+        Start();
+        ASSERT_EQ(Frame->UserToolbars().size(), 3u) << C.DockedTo;
+        for (TToolbar97* T : Frame->UserToolbars()) {
+            if (TDock97* D = T->DockedTo())
+                EXPECT_TRUE(D->rect().contains(T->geometry())) << C.DockedTo;
+            else
+                EXPECT_TRUE(WorkAreaNear(T->frameGeometry()).intersects(T->frameGeometry())) << C.DockedTo;
+        }
+        Close();
+        for (const std::string& Name : Names) {
+            const std::string Section = UserToolbarSection + ToolbarComponentName(Name);
+            for (const char* Key : {"DockPos", "FloatLeft", "FloatTop", "FloatRightX"})
+                EXPECT_LE(std::abs(Ini.ReadInteger(Section, Key, 0)), 1 << 24) << C.DockedTo << " " << Key;
+        }
+    }
+}
+
+// Saving walks each toolbar's items once: asking for every item by its
+// index cleaned the whole list per item, the square of the count (and the
+// cube in time).
+TEST_F(TUserToolbarsTest, SavingALongToolbarLooksAtEachItemOnce)
+{
+    Start();
+    std::vector<int32_t> Items;
+    std::vector<std::string> Fields{"long", "1"};
+    // Commands of the built-in toolbars, and separators.
+    const int32_t Commands[] = {0, 1, 4, 12, -1, 15, 16, 17, 18, 19, 20, -1};
+    for (size_t I = 0; I < 3000; ++I) {
+        Items.push_back(Commands[I % std::size(Commands)]);
+        Fields.push_back(std::to_string(Items.back()));
+    }
+    Frame->ToolbarDefs = {{"long", Items}};
+    Frame->ToolbarExists = {1};
+    Frame->BuildUserToolbars();
+    TToolbar97* Long = Named("long");
+    ASSERT_NE(Long, nullptr);
+    const uint64_t Before = Long->OrderCleanVisits();
+    Frame->SaveUserToolbars();
+    EXPECT_LE(Long->OrderCleanVisits() - Before, 2 * Items.size());
+    EXPECT_EQ(AppIniFile().ReadString(UserToolbarSection, "1", ""), CommaText(Fields));
 }
 
 TEST_F(TUserToolbarsTest, CheckStyleButtonsStandAloneAndShowTheirCommandsState)

@@ -128,6 +128,29 @@ TEST_F(TDock97Test, HugeAndNegativeStoredRowsAreCompactedByTheirValues)
     EXPECT_EQ(Top->RowSizes().size(), 2u);
 }
 
+// Positions at the end of the range, for windows sharing a row on each
+// dock: the lengths are added after them, and every window still lies in
+// its dock.
+TEST_F(TDock97Test, PositionsAtTheEndOfTheRangeLieInTheDock)
+{
+    for (TDock97* D : {Top, Left, Right, Bottom}) {
+        TCustomToolWindow97* A = Make(D, 0, 0);
+        TCustomToolWindow97* B = Make(D, 0, 60);
+        D->BeginUpdate();
+        A->SetDockPos(INT_MAX);
+        B->SetDockPos(INT_MAX);
+        D->EndUpdate();
+        EXPECT_EQ(A->DockPos(), kToolWindowCoordinateLimit97);
+        D->LayOutRows(true);
+        for (TCustomToolWindow97* W : {A, B}) {
+            EXPECT_TRUE(D->rect().contains(W->geometry())) << D->objectName().toStdString();
+            EXPECT_LT(W->DockPos(), D->width() + D->height());
+        }
+        delete A;
+        delete B;
+    }
+}
+
 TEST(CompactRows, KeepsOrderOfDistinctValues)
 {
     std::vector<int32_t> Rows{7, 0, 3, 3, -2, INT_MAX};

@@ -3,6 +3,8 @@
 // the pictures of docked and floating windows.
 #include "golden_image.h"
 #include "tool_window_test_support.h"
+
+#include <climits>
 #include "ui/tool_window_hooks.h"
 
 #include <string>
@@ -162,6 +164,30 @@ TEST_F(TToolWindow97Test, MoveOnScreenBringsBackAWindowThatLeftEveryWorkArea)
     EXPECT_EQ(T->pos(), WA.topLeft() + QPoint(-10, 5));
     T->MoveOnScreen(false);
     EXPECT_EQ(T->pos(), WA.topLeft() + QPoint(0, 5));
+}
+
+// Positions at the ends of the 32-bit range: no edge of the window is
+// worked out past them, and the window still comes back on the screen.
+TEST_F(TToolWindow97Test, FloatingPositionsAtTheEndsOfTheRangeComeBackOnTheScreen)
+{
+    TCustomToolWindow97* T = Make(nullptr, 0, 0);
+    const QRect WA = WorkAreaAt(QPoint(0, 0));
+    struct TCase {
+        QPoint Set, Kept;
+    };
+    constexpr int32_t L = kToolWindowCoordinateLimit97;
+    const TCase Cases[] = {
+        {{INT_MAX, INT_MAX}, {L, L}},
+        {{2147483600, 10}, {L, 10}},
+        {{INT_MIN, INT_MIN}, {-L, -L}},
+    };
+    for (const TCase& C : Cases) {
+        T->SetFloatingPosition(C.Set);
+        EXPECT_EQ(T->FloatingPosition(), C.Kept) << C.Set.x();
+        T->MoveOnScreen(true);
+        EXPECT_TRUE(WA.contains(QRect(T->FloatingPosition(), T->size()))) << C.Set.x();
+        EXPECT_EQ(T->pos(), T->FloatingPosition()) << C.Set.x();
+    }
 }
 
 void CountingProc(int32_t, QObject*, QEvent*) {}

@@ -7,6 +7,7 @@
 #include "ui/tool_window_positions97.h"
 #include "ui/toolbar97.h"
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -164,6 +165,72 @@ TEST_F(TPositionsTest, StoredRowsAreClampedAndNegativePositionsKept)
     EXPECT_TRUE(F->Floating());
     EXPECT_EQ(F->DockRow(), 0);
     EXPECT_EQ(F->DockPos(), -8);
+}
+
+// Stored numbers at the ends of the 32-bit range: the docks and the screen
+// take the windows where they can be, and what the next save writes is
+// where they are, never the stored number.
+TEST_F(TPositionsTest, StoredNumbersAtTheEndsOfTheRangeAreRefusedAndNotWrittenBack)
+{
+    struct TCase {
+        const char* What;
+        const char* DockedTo;
+        std::map<std::string, std::string> A, B; // beyond Rev and DockedTo
+    };
+    const std::string Max = "2147483647", Min = "-2147483648";
+    const TCase Cases[] = {
+        {"one at the end of the top dock", "Top", {{"DockPos", Max}}, {{"DockRow", "1"}}},
+        {"both on one row of the top dock", "Top", {{"DockPos", Max}}, {{"DockPos", Max}}},
+        {"both on one row of the left dock", "Left", {{"DockPos", Max}}, {{"DockPos", Max}}},
+        {"both on one row of the right dock", "Right", {{"DockPos", Max}}, {{"DockPos", Min}}},
+        {"both on one row of the bottom dock", "Bottom", {{"DockPos", Max}}, {{"DockPos", "2147483600"}}},
+        {"rows at the ends", "Top", {{"DockRow", Max}, {"DockPos", Max}}, {{"DockRow", Min}}},
+        {"floating at the right end", "+", {{"FloatLeft", Max}, {"FloatTop", Max}}, {{"FloatLeft", "2147483600"}}},
+        {"floating at the left end", "+", {{"FloatLeft", Min}, {"FloatTop", Min}, {"FloatRightX", Max}},
+         {{"FloatRightX", Min}}},
+    };
+    for (const TCase& C : Cases) {
+        TToolbar97* A = Bar("tbarA", Top);
+        TToolbar97* B = Bar("tbarB", Top, 1);
+        for (TToolbar97* T : {A, B}) {
+            auto* Item = new QWidget(T->ClientArea());
+            Item->resize(124, 22);
+            Item->show();
+        }
+        S.Values.clear();
+        S.Values["tbarA"] = C.A;
+        S.Values["tbarB"] = C.B;
+        for (const char* N : {"tbarA", "tbarB"}) {
+            S.Values[N]["Rev"] = "3";
+            S.Values[N]["DockedTo"] = C.DockedTo;
+        }
+        Load();
+        Save();
+        for (TToolbar97* T : {A, B}) {
+            const std::string Name = T->objectName().toStdString();
+            const std::string Case = std::string(C.What) + ", " + Name;
+            if (TDock97* D = T->DockedTo()) {
+                EXPECT_EQ(D->objectName().toStdString(), C.DockedTo) << Case;
+                // Inside its dock, and the position written is the one it has.
+                EXPECT_TRUE(D->rect().contains(T->geometry())) << Case;
+                EXPECT_LE(T->DockRow(), 1) << Case;
+                const int32_t Along = DockOrientationOf(D) == 2 ? T->y() : T->x();
+                EXPECT_LE(std::stoll(S.Values[Name]["DockPos"]), Along) << Case;
+            } else {
+                EXPECT_TRUE(T->Floating()) << Case;
+                const QRect R(T->FloatingPosition(), T->size());
+                EXPECT_TRUE(WorkAreaNear(R).intersects(R)) << Case;
+                EXPECT_EQ(S.Values[Name]["FloatLeft"], std::to_string(T->FloatingPosition().x())) << Case;
+                EXPECT_EQ(S.Values[Name]["FloatTop"], std::to_string(T->FloatingPosition().y())) << Case;
+                EXPECT_GE(std::stoll(S.Values[Name]["FloatRightX"]), 0) << Case;
+                EXPECT_LE(std::stoll(S.Values[Name]["FloatRightX"]), 1 << 24) << Case;
+            }
+            for (const char* V : {"DockRow", "DockPos", "FloatLeft", "FloatTop"})
+                EXPECT_LE(std::abs(std::stoll(S.Values[Name][V])), 1 << 24) << Case << " " << V;
+        }
+        delete A;
+        delete B;
+    }
 }
 
 TEST_F(TPositionsTest, LoadingManyToolbarsIntoOneDockLaysItOutOnce)
