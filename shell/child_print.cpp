@@ -31,6 +31,7 @@
 #include "ui/preview_dialogs.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPrintDialog>
@@ -50,6 +51,12 @@ constexpr const char* LoadFailedText = "画像ファイルの読み込みに失�
 // Source rows per image handed to the printer: a large page never needs a
 // second copy of all its pixels at once.
 constexpr int32_t PrintBandRows = 1024;
+
+std::unique_ptr<QPrinter>& SessionPrinter()
+{
+    static std::unique_ptr<QPrinter> P;
+    return P;
+}
 
 TPrintDialogProc& PrintDialogProc()
 {
@@ -96,6 +103,26 @@ TPrintPlacement PrintPlacement(int32_t PictureWidth, int32_t PictureHeight, int3
     R.Left = Position.CenterH ? (PrintableWidth - R.Width) / 2 : Position.Left;
     R.Top = Position.CenterV ? (PrintableHeight - R.Height) / 2 : Position.Top;
     return R;
+}
+
+QPrinter& CurrentPrinter()
+{
+    std::unique_ptr<QPrinter>& P = SessionPrinter();
+    if (!P) {
+        P = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // Gone with the application, before the print support it uses.
+        static bool Registered = false;
+        if (!Registered) {
+            Registered = true;
+            qAddPostRoutine([] { SessionPrinter().reset(); });
+        }
+    }
+    return *P;
+}
+
+void ResetCurrentPrinter()
+{
+    SessionPrinter().reset();
 }
 
 void SetPrintDialogProc(TPrintDialogProc Proc)
@@ -215,7 +242,8 @@ void TfrmChild::actPrintExecute()
     TOLECustomPage* P = Page();
     if (!P || !FDocument)
         return;
-    QPrinter Printer(QPrinter::HighResolution);
+    // The page setup placed the page on this printer, in its pixels.
+    QPrinter& Printer = CurrentPrinter();
     if (!RunPrintDialog(Printer, this))
         return;
     // Printed at high quality whatever the view shows.

@@ -38,6 +38,15 @@ TPrintPlacement PrintPlacement(int32_t PictureWidth, int32_t PictureHeight, int3
                                int32_t PrinterDPIX, int32_t PrinterDPIY, const TrecPrintPosition& Position,
                                int32_t PrintableWidth, int32_t PrintableHeight);
 
+// The printer of the session: page setup measures the paper on it, its
+// printer set-up changes it, and printing prints on it, so that a position
+// set up is where the page prints. The print dialog's last choice stays in
+// it. Made on first use at the printer's own resolution: the system's
+// default printer, or the PDF printer Qt always offers when there is none.
+QPrinter& CurrentPrinter();
+// Drops the session's printer; the next use makes a fresh one.
+void ResetCurrentPrinter();
+
 // Asks the user for the printer (QPrintDialog): true to print. Tests set
 // their own (nil puts the dialog back) to print without asking.
 using TPrintDialogProc = std::function<bool(QPrinter& Printer, QWidget* Parent)>;

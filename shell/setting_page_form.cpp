@@ -1,10 +1,14 @@
 #include "shell/setting_page_form.h"
 
+#include "shell/child_print.h"
+#include "shell/printer_setup_form.h"
+
 #include "editors/color_dialog_wex.h"
 #include "foundation/app_environment.h"
 #include "foundation/numbers.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
+#include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/paint_box_wex.h"
@@ -19,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -112,7 +115,10 @@ TPrinterSpec NoPrinterSpec()
 
 TPrinterSpec ReadPrinterSpec(QPrinter& Printer)
 {
-    if (Printer.outputFormat() != QPrinter::NativeFormat || Printer.printerName().isEmpty())
+    // The PDF printer is a printer like any other: it has a resolution and
+    // a paper, and the page prints on it where it was placed.
+    const bool Pdf = Printer.outputFormat() == QPrinter::PdfFormat;
+    if (!Printer.isValid() || (!Pdf && Printer.printerName().isEmpty()))
         return NoPrinterSpec();
     TPrinterSpec S;
     S.Valid = true;
@@ -127,7 +133,7 @@ TPrinterSpec ReadPrinterSpec(QPrinter& Printer)
     S.PageHeight = Saturate(std::round(Page.height()));
     if (S.DpiX <= 0 || S.PaperWidth <= 0 || S.PaperHeight <= 0 || S.PageWidth <= 0 || S.PageHeight <= 0)
         return NoPrinterSpec();
-    S.PrinterName = Printer.printerName().toStdString();
+    S.PrinterName = Pdf ? PdfPrinterName : Printer.printerName().toStdString();
     S.PaperName = Printer.pageLayout().pageSize().name().toStdString();
     return S;
 }
@@ -253,7 +259,7 @@ double TfrmSettingPage::PixelToUnit(int32_t Pixels, uint8_t Unit, int32_t DPI)
 }
 
 TfrmSettingPage::TfrmSettingPage(QWidget* Parent)
-    : QDialog(Parent), FQPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    : QDialog(Parent), FQPrinter(&CurrentPrinter())
 {
     setWindowTitle("ページ設定");
 
@@ -417,8 +423,9 @@ void TfrmSettingPage::SetUp(const TrecLogPict& Pict, const TrecPrintPosition& Po
         cboxVCenter->setChecked(Position.CenterV != 0);
         edtLeftMargin->setEnabled(Position.CenterH == 0);
         edtTopMargin->setEnabled(Position.CenterV == 0);
+        // The position is shown as it is stored: only the user's changes
+        // centre the page again.
         ComputePrintSize();
-        ApplyCentring();
         FillMarginEdits();
     } catch (...) {
         --FiUpdating;
@@ -433,7 +440,8 @@ void TfrmSettingPage::ResetEditParam()
     const TUnitEditRange R = UnitEditRange(FrecLogPict.Unit);
     const uint8_t U = FrecLogPict.Unit;
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
-    const int32_t Designed = UnitToPixel(R.Max, U, DPI);
+    // No side beyond what a page can be, however fine the resolution.
+    const int32_t Designed = int32_t(std::min<int64_t>(UnitToPixel(R.Max, U, DPI), MaxPicturePixels));
     FiMaxWidth = std::max(Designed, FiSetUpWidth);
     FiMaxHeight = std::max(Designed, FiSetUpHeight);
     ++FiUpdating;
@@ -443,6 +451,7 @@ void TfrmSettingPage::ResetEditParam()
              R.PageSize);
     SetRange(EdtWidthPixel, 1, 1, FiMaxWidth, 1, 5);
     SetRange(EdtHeightPixel, 1, 1, FiMaxHeight, 1, 5);
+    LimitSizeEdits();
     SetRange(edtLeftMargin, R.Precision, 0,
              std::max(R.Max, PixelToUnit(FPrintPosition.Left, U, std::max(1, FPrinter.DpiX))), R.LineSize,
              R.PageSize);
@@ -452,6 +461,58 @@ void TfrmSettingPage::ResetEditParam()
     lblUnitW->setText(UnitName());
     lblUnitH->setText(UnitName());
     --FiUpdating;
+}
+
+int32_t TfrmSettingPage::WidthLimit() const
+{
+    // The area a page can have, given the height.
+    const int64_t ByArea = MaxPicturePixels / std::max(1, FrecLogPict.Height);
+    return int32_t(std::max<int64_t>(1, std::min<int64_t>(FiMaxWidth, ByArea)));
+}
+
+int32_t TfrmSettingPage::HeightLimit() const
+{
+    const int64_t ByArea = MaxPicturePixels / std::max(1, FrecLogPict.Width);
+    return int32_t(std::max<int64_t>(1, std::min<int64_t>(FiMaxHeight, ByArea)));
+}
+
+void TfrmSettingPage::LimitSizeEdits()
+{
+    // Only a maximum that moves is set again: setting it rewrites the
+    // edit's text, and the edit being typed in keeps its own.
+    const uint8_t U = FrecLogPict.Unit;
+    const int32_t DPI = std::max(1, FrecLogPict.DPI);
+    auto Limit = [&](TEditTrackBarWex* Pixel, TEditTrackBarWex* Unit, int32_t Pixels, int32_t Max, int32_t SetUp) {
+        double UnitMax = std::max(UnitEditRange(U).Max, PixelToUnit(SetUp, U, DPI));
+        if (Pixels < Max)
+            UnitMax = std::min(UnitMax, PixelToUnit(Pixels, U, DPI));
+        if (Pixel->Max() != Pixels) {
+            Pixel->SetMax(Pixels);
+            Pixel->SetTrackBarMax(Pixels);
+        }
+        if (Unit->Max() != UnitMax) {
+            Unit->SetMax(UnitMax);
+            Unit->SetTrackBarMax(UnitMax);
+        }
+    };
+    ++FiUpdating;
+    Limit(EdtWidthPixel, EdtWidthUnit, WidthLimit(), FiMaxWidth, FiSetUpWidth);
+    Limit(EdtHeightPixel, EdtHeightUnit, HeightLimit(), FiMaxHeight, FiSetUpHeight);
+    --FiUpdating;
+}
+
+void TfrmSettingPage::accept()
+{
+    // The edits keep the page within what a page can be; a size from
+    // elsewhere that is not is refused here, before the page would refuse
+    // it and every edit be lost.
+    if (!PageSizeAllowed(FrecLogPict.Width, FrecLogPict.Height)) {
+        WarningMessageBox(this, "画像が大きすぎます(" + std::to_string(FrecLogPict.Width) + " x " +
+                                    std::to_string(FrecLogPict.Height) + " ピクセル)。幅と高さの積が " +
+                                    std::to_string(MaxPicturePixels) + " ピクセル以下になるようにしてください。");
+        return;
+    }
+    QDialog::accept();
 }
 
 void TfrmSettingPage::FillUnitEdits()
@@ -468,10 +529,17 @@ void TfrmSettingPage::FillUnitEdits()
 void TfrmSettingPage::FillMarginEdits()
 {
     ++FiUpdating;
-    edtLeftMargin->SetPosition(PixelToUnit(FPrintPosition.Left, FrecLogPict.Unit, FPrinter.DpiX));
-    edtTopMargin->SetPosition(PixelToUnit(FPrintPosition.Top, FrecLogPict.Unit, FPrinter.DpiY));
-    edtLeftMargin->setText(FormatUnitValue(edtLeftMargin->Position()));
-    edtTopMargin->setText(FormatUnitValue(edtTopMargin->Position()));
+    // A margin below 0 (a page centred on a narrower printable area, or
+    // one stored so) is shown as it is: the edit goes down to it.
+    auto Fill = [](TEditTrackBarWex* E, double Value) {
+        const double Min = std::min(0.0, Value);
+        if (E->Min() != Min)
+            E->SetMin(Min);
+        E->SetPosition(Value);
+        E->setText(FormatUnitValue(E->Position()));
+    };
+    Fill(edtLeftMargin, PixelToUnit(ShownLeft(), FrecLogPict.Unit, FPrinter.DpiX));
+    Fill(edtTopMargin, PixelToUnit(ShownTop(), FrecLogPict.Unit, FPrinter.DpiY));
     --FiUpdating;
     ShowMarginLabels();
 }
@@ -481,10 +549,9 @@ void TfrmSettingPage::ShowMarginLabels()
     const uint8_t U = FrecLogPict.Unit;
     const TPrinterSpec& P = FPrinter;
     lblRightMargin->setText(
-        FormatUnitValue(PixelToUnit(P.PageWidth - FPrintPosition.Left - FiPrintWidth, U, P.DpiX)) + " " + UnitName());
+        FormatUnitValue(PixelToUnit(P.PageWidth - ShownLeft() - FiPrintWidth, U, P.DpiX)) + " " + UnitName());
     lblBottomMargin->setText(
-        FormatUnitValue(PixelToUnit(P.PageHeight - FPrintPosition.Top - FiPrintHeight, U, P.DpiY)) + " " +
-        UnitName());
+        FormatUnitValue(PixelToUnit(P.PageHeight - ShownTop() - FiPrintHeight, U, P.DpiY)) + " " + UnitName());
     lblAvailable->setText("(" + FormatUnitValue(PixelToUnit(P.OffsetX, U, P.DpiX)) + ", " +
                           FormatUnitValue(PixelToUnit(P.OffsetY, U, P.DpiY)) + ")-(" +
                           FormatUnitValue(PixelToUnit(P.OffsetX + P.PageWidth, U, P.DpiX)) + ", " +
@@ -498,19 +565,39 @@ void TfrmSettingPage::ComputePrintSize()
     FiPrintHeight = Saturate(double(RoundOff(double(FrecLogPict.Height) * FPrinter.DpiY / DPI)));
 }
 
-void TfrmSettingPage::ApplyCentring()
+int32_t TfrmSettingPage::ShownLeft() const
 {
-    if (FPrintPosition.CenterH)
+    return FPrintPosition.CenterH ? (FPrinter.PageWidth - FiPrintWidth) / 2 : FPrintPosition.Left;
+}
+
+int32_t TfrmSettingPage::ShownTop() const
+{
+    return FPrintPosition.CenterV ? (FPrinter.PageHeight - FiPrintHeight) / 2 : FPrintPosition.Top;
+}
+
+void TfrmSettingPage::ApplyCentring(bool Horizontal, bool Vertical)
+{
+    if (Horizontal && FPrintPosition.CenterH)
         FPrintPosition.Left = (FPrinter.PageWidth - FiPrintWidth) / 2;
-    if (FPrintPosition.CenterV)
+    if (Vertical && FPrintPosition.CenterV)
         FPrintPosition.Top = (FPrinter.PageHeight - FiPrintHeight) / 2;
+}
+
+int32_t TfrmSettingPage::PrintableLeftX() const
+{
+    return FPreview.Left + Saturate(std::round(FPrinter.OffsetX * FPreview.Scale));
+}
+
+int32_t TfrmSettingPage::PrintableTopY() const
+{
+    return FPreview.Top + Saturate(std::round(FPrinter.OffsetY * FPreview.Scale));
 }
 
 TRect TfrmSettingPage::PageRectInPreview() const
 {
     const double S = FPreview.Scale;
-    const int32_t X = FPreview.Left + Saturate(std::round((FPrinter.OffsetX + FPrintPosition.Left) * S));
-    const int32_t Y = FPreview.Top + Saturate(std::round((FPrinter.OffsetY + FPrintPosition.Top) * S));
+    const int32_t X = FPreview.Left + Saturate(std::round((double(FPrinter.OffsetX) + ShownLeft()) * S));
+    const int32_t Y = FPreview.Top + Saturate(std::round((double(FPrinter.OffsetY) + ShownTop()) * S));
     return {X, Y, X + Saturate(std::round(FiPrintWidth * S)), Y + Saturate(std::round(FiPrintHeight * S))};
 }
 
@@ -524,18 +611,20 @@ void TfrmSettingPage::UpdatePreview()
 
 void TfrmSettingPage::SetPixelWidth(int32_t Value)
 {
-    FrecLogPict.Width = std::clamp(Value, 1, FiMaxWidth);
+    FrecLogPict.Width = std::clamp(Value, 1, WidthLimit());
     ++FiUpdating;
     EdtWidthPixel->SetPosition(FrecLogPict.Width);
     --FiUpdating;
+    LimitSizeEdits();
 }
 
 void TfrmSettingPage::SetPixelHeight(int32_t Value)
 {
-    FrecLogPict.Height = std::clamp(Value, 1, FiMaxHeight);
+    FrecLogPict.Height = std::clamp(Value, 1, HeightLimit());
     ++FiUpdating;
     EdtHeightPixel->SetPosition(FrecLogPict.Height);
     --FiUpdating;
+    LimitSizeEdits();
 }
 
 void TfrmSettingPage::PixelChanged(bool Width)
@@ -544,10 +633,11 @@ void TfrmSettingPage::PixelChanged(bool Width)
         return;
     ++FiUpdating;
     if (Width)
-        FrecLogPict.Width = std::clamp(Saturate(EdtWidthPixel->Position()), 1, FiMaxWidth);
+        FrecLogPict.Width = std::clamp(Saturate(EdtWidthPixel->Position()), 1, WidthLimit());
     else
-        FrecLogPict.Height = std::clamp(Saturate(EdtHeightPixel->Position()), 1, FiMaxHeight);
+        FrecLogPict.Height = std::clamp(Saturate(EdtHeightPixel->Position()), 1, HeightLimit());
     --FiUpdating;
+    LimitSizeEdits();
     FillUnitEdits();
     ComputePrintSize();
     ApplyCentring();
@@ -627,7 +717,8 @@ void TfrmSettingPage::CenterChanged(bool Horizontal)
     const bool On = (Horizontal ? cboxHCenter : cboxVCenter)->isChecked();
     (Horizontal ? FPrintPosition.CenterH : FPrintPosition.CenterV) = On ? 1 : 0;
     (Horizontal ? edtLeftMargin : edtTopMargin)->setEnabled(!On);
-    ApplyCentring();
+    // The box checked centres its own direction only.
+    ApplyCentring(Horizontal, !Horizontal);
     FillMarginEdits();
     UpdatePreview();
 }
@@ -646,8 +737,8 @@ void TfrmSettingPage::pboxBackColorClick()
 
 void TfrmSettingPage::btnSetPrinterClick()
 {
-    const bool Ok =
-        RunPrinterSetup ? RunPrinterSetup(*FQPrinter) : QPageSetupDialog(FQPrinter.get(), this).exec() == Accepted;
+    // The printer's own set-up (printer and paper), on the session's printer.
+    const bool Ok = RunPrinterSetup ? RunPrinterSetup(*FQPrinter) : ExecutePrinterSetup(*FQPrinter, this);
     if (!Ok)
         return;
     ReadPrinter();
@@ -794,23 +885,31 @@ void TfrmSettingPage::PaintBoxMouseMove(QPoint P)
     }
     const double S = FPreview.Scale;
     if (FbMoving) {
-        const QPoint Step = P - FLastPoint;
+        // The page goes where the mouse takes it, but stops at the
+        // printable area's left and top (the margins' 0) and at the paper's
+        // right and bottom: a page pushed off the paper would print cut.
         FLastPoint = P;
-        TRect R = FSelection.Rect();
-        R.Left += Step.x();
-        R.Right += Step.x();
-        R.Top += Step.y();
-        R.Bottom += Step.y();
         if (S > 0) {
-            FPrintPosition.Left =
-                Saturate(double(RoundOff((R.Left - FPreview.Left) / S))) - FPrinter.OffsetX;
-            FPrintPosition.Top = Saturate(double(RoundOff((R.Top - FPreview.Top) / S))) - FPrinter.OffsetY;
+            const auto Held = [](double V, int32_t Max) { return std::max(0.0, std::min(V, double(Max))); };
+            FPrintPosition.Left = Saturate(double(RoundOff(
+                Held((FDragRect.Left + D.x() - FPreview.Left) / S - FPrinter.OffsetX,
+                     FPrinter.PaperWidth - FPrinter.OffsetX - FiPrintWidth))));
+            FPrintPosition.Top = Saturate(double(RoundOff(
+                Held((FDragRect.Top + D.y() - FPreview.Top) / S - FPrinter.OffsetY,
+                     FPrinter.PaperHeight - FPrinter.OffsetY - FiPrintHeight))));
         }
-        FSelection.SetRect(R);
+        FSelection.SetRect(PageRectInPreview());
         FillMarginEdits();
         PaintBox->update();
         return;
     }
+    // A handle stays between the printable area's top-left and the paper's
+    // bottom-right, for the same reason.
+    const int32_t MinX = PrintableLeftX();
+    const int32_t MinY = PrintableTopY();
+    const int32_t MaxX = FPreview.Left + Saturate(std::floor(FPrinter.PaperWidth * S));
+    const int32_t MaxY = FPreview.Top + Saturate(std::floor(FPrinter.PaperHeight * S));
+    P = QPoint(std::clamp(P.x(), MinX, std::max(MinX, MaxX)), std::clamp(P.y(), MinY, std::max(MinY, MaxY)));
     TRect& R = FDragRect;
     if (FbHit == akLeft || FbHit == akTopLeft || FbHit == akBottomLeft)
         R.Left = P.x();
@@ -836,12 +935,21 @@ void TfrmSettingPage::PaintBoxMouseUp(QPoint)
                   std::max(FDragRect.Left, FDragRect.Right), std::max(FDragRect.Top, FDragRect.Bottom)};
     const double S = FPreview.Scale;
     if (S > 0) {
-        FPrintPosition.Left = Saturate(double(RoundOff((R.Left - FPreview.Left) / S))) - FPrinter.OffsetX;
-        FPrintPosition.Top = Saturate(double(RoundOff((R.Top - FPreview.Top) / S))) - FPrinter.OffsetY;
+        // An edge held at the printable area's is a margin of 0.
+        FPrintPosition.Left = R.Left <= PrintableLeftX()
+                                  ? 0
+                                  : std::max(0, Saturate(double(RoundOff((R.Left - FPreview.Left) / S))) -
+                                                    FPrinter.OffsetX);
+        FPrintPosition.Top =
+            R.Top <= PrintableTopY()
+                ? 0
+                : std::max(0, Saturate(double(RoundOff((R.Top - FPreview.Top) / S))) - FPrinter.OffsetY);
     }
     int32_t W = 0, H = 0;
     PreviewRectToPageSize(R.Right - R.Left, R.Bottom - R.Top, S, FPrinter.DpiX, FPrinter.DpiY,
                           std::max(1, FrecLogPict.DPI), FiMaxWidth, FiMaxHeight, W, H);
+    // Within the area a page can have: the width first, the height by it.
+    FrecLogPict.Height = 1;
     SetPixelWidth(W);
     SetPixelHeight(H);
     FillUnitEdits();

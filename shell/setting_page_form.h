@@ -62,8 +62,11 @@ struct TPrinterSpec {
 // What the dialog assumes without a usable printer: 72 by 72 DPI, a
 // 1000 by 1000 paper printable to its edges.
 TPrinterSpec NoPrinterSpec();
-// The printer's data through Qt Print Support; not Valid when Printer is no
-// real printer (none installed, or a file as output).
+// The name the PDF printer goes by.
+inline constexpr char PdfPrinterName[] = "PDF ファイル";
+// The printer's data through Qt Print Support, the PDF printer's too; not
+// Valid when Printer cannot print (a system printer without a name, no
+// resolution or no paper).
 TPrinterSpec ReadPrinterSpec(QPrinter& Printer);
 // How the dialog reads its printer; tests install their own (nil: the real
 // one). Returns the reader in place before.
@@ -147,6 +150,9 @@ public:
     std::function<int(TfrmSelColor* Form)> RunColorDialog;
     std::function<bool(QPrinter& Printer)> RunPrinterSetup;
 
+    // OK: refused, with a message, for a page larger than a page can be.
+    void accept() override;
+
     void pboxBackColorClick();
     void btnSetPrinterClick();
     void btnDefaultClick();
@@ -184,11 +190,18 @@ protected:
 private:
     void ReadPrinter();
     void ResetEditParam();
+    int32_t WidthLimit() const;
+    int32_t HeightLimit() const;
+    void LimitSizeEdits();
     void FillUnitEdits();
     void FillMarginEdits();
     void ShowMarginLabels();
     void ComputePrintSize();
-    void ApplyCentring();
+    void ApplyCentring(bool Horizontal = true, bool Vertical = true);
+    // Where the page stands on the printable area: centred by a flag as
+    // printing centres it, else at the stored position.
+    int32_t ShownLeft() const;
+    int32_t ShownTop() const;
     void UpdatePreview();
     void SetPixelWidth(int32_t Value);
     void SetPixelHeight(int32_t Value);
@@ -203,12 +216,15 @@ private:
     void PaintBoxMouseMove(QPoint P);
     void PaintBoxMouseUp(QPoint P);
     TRect PageRectInPreview() const;
+    // The printable area's left and top in the preview.
+    int32_t PrintableLeftX() const;
+    int32_t PrintableTopY() const;
     QString UnitName() const;
 
     TrecLogPict FrecLogPict;
     TrecPrintPosition FPrintPosition;
     TPrinterSpec FPrinter;
-    std::unique_ptr<QPrinter> FQPrinter;
+    QPrinter* FQPrinter; // the session's current printer
     int32_t FiPrintWidth = 0;
     int32_t FiPrintHeight = 0;
     int32_t FiMaxWidth = 1000;

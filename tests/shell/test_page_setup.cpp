@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPageSize>
 #include <QPushButton>
 
 #include <cmath>
@@ -101,11 +102,36 @@ TEST_F(PageSetupTest, WithoutPrinterSaysSoAndUsesAThousandSquare)
               (std::vector<int32_t>{72, 72, 1000, 1000, 1000, 1000}));
     EXPECT_EQ(D->PrintWidth(), 400);
     EXPECT_EQ(D->lblAvailable->text(), "(0, 0)-(1000, 1000)Pixcel");
-    // The real reader without a printer installed here says the same.
-    SetPrinterSpecReader(nullptr);
-    QPrinter Pdf;
-    Pdf.setOutputFormat(QPrinter::PdfFormat);
-    EXPECT_FALSE(ReadPrinterSpec(Pdf).Valid);
+}
+
+TEST(PageSetupPrinter, ThePdfPrinterIsAPrinterWithItsResolutionAndPaper)
+{
+    struct Case {
+        int Dpi;
+        QPageSize::PageSizeId Paper;
+        QMarginsF Margins; // in points
+    };
+    for (const Case& C : std::vector<Case>{{1200, QPageSize::A4, {10, 10, 10, 10}},
+                                           {300, QPageSize::A3, {0, 36, 0, 0}},
+                                           {600, QPageSize::Letter, {72, 18, 36, 9}}}) {
+        QPrinter Pdf;
+        Pdf.setOutputFormat(QPrinter::PdfFormat);
+        Pdf.setResolution(C.Dpi);
+        Pdf.setPageSize(QPageSize(C.Paper));
+        Pdf.setPageMargins(C.Margins, QPageLayout::Point);
+        const TPrinterSpec S = ReadPrinterSpec(Pdf);
+        const QSize Paper = QPageSize(C.Paper).sizePixels(C.Dpi);
+        auto Px = [&](double Points) { return int32_t(std::lround(Points * C.Dpi / 72)); };
+        EXPECT_TRUE(S.Valid);
+        EXPECT_EQ((std::vector<int32_t>{S.DpiX, S.DpiY, S.PaperWidth, S.PaperHeight, S.OffsetX, S.OffsetY}),
+                  (std::vector<int32_t>{C.Dpi, C.Dpi, Paper.width(), Paper.height(), Px(C.Margins.left()),
+                                        Px(C.Margins.top())}))
+            << C.Dpi;
+        EXPECT_NEAR(S.PageWidth, Paper.width() - Px(C.Margins.left()) - Px(C.Margins.right()), 1);
+        EXPECT_NEAR(S.PageHeight, Paper.height() - Px(C.Margins.top()) - Px(C.Margins.bottom()), 1);
+        EXPECT_EQ(S.PrinterName, PdfPrinterName);
+        EXPECT_EQ(QString::fromStdString(S.PaperName), QPageSize(C.Paper).name());
+    }
 }
 
 TEST_F(PageSetupTest, CentringDisablesTheMarginAndCentresOnThePrintableArea)
@@ -290,4 +316,108 @@ TEST_F(PageSetupTest, PrinterSetupReadsThePrinterAgain)
     D->btnSetPrinter->click();
     EXPECT_EQ(D->lblPaperName->text(), "B4");
     EXPECT_EQ(D->PrintPosition().Left, (3000 - 1667) / 2);
+}
+
+TEST_F(PageSetupTest, EditsStopAtTheLargestPageAndOkRefusesALargerOne)
+{
+    const int64_t Limit = int64_t{1} << 28;
+    Make(400, 300, 72, 1);
+    D->EdtDPI->setCurrentText("2400");
+    TypeInto(D->EdtWidthUnit, "50");
+    TypeInto(D->EdtHeightUnit, "50");
+    // 50 cm at 2400 DPI is 47244 pixels: the height stops where the area would pass the limit.
+    EXPECT_EQ(D->LogPict().Width, 47244);
+    EXPECT_EQ(D->LogPict().Height, Limit / 47244);
+    EXPECT_EQ(D->EdtHeightPixel->Max(), Limit / 47244);
+    EXPECT_EQ(D->EdtHeightPixel->text(), QString::number(Limit / 47244));
+    EXPECT_EQ(FormatUnitValue(D->EdtHeightUnit->Max()), "6.01");
+    // Typed in pixels, and a smaller width lets the height grow again.
+    TypeInto(D->EdtHeightPixel, "40000");
+    EXPECT_EQ(D->LogPict().Height, Limit / 47244);
+    TypeInto(D->EdtWidthPixel, "10000");
+    TypeInto(D->EdtHeightPixel, "40000");
+    EXPECT_EQ(D->LogPict().Height, 26843);
+    EXPECT_EQ(D->EdtWidthPixel->Max(), Limit / 26843);
+    TypeInto(D->EdtWidthUnit, "50");
+    EXPECT_EQ(D->LogPict().Width, Limit / 26843);
+    D->btnOK->click();
+    EXPECT_FALSE(D->isVisible());
+    EXPECT_EQ(D->result(), QDialog::Accepted);
+    EXPECT_TRUE(Boxes.empty());
+
+    // A page larger than a page can be, from elsewhere: OK keeps the
+    // dialog open and says why.
+    Make(47244, 47244, 2400, 1);
+    D->btnOK->click();
+    EXPECT_TRUE(D->isVisible());
+    EXPECT_EQ(Boxes, std::vector<std::string>{"画像が大きすぎます(47244 x 47244 ピクセル)。幅と高さの積が "
+                                              "268435456 ピクセル以下になるようにしてください。"});
+}
+
+TEST_F(PageSetupTest, DraggingThePageStopsAtTheMarginsZeroAndThePapersEdge)
+{
+    Make(400, 300, 72, 1, {200, 300, 0, 0});
+    const double S = D->Preview().Scale;
+    TRect R = D->PreviewSelection().Rect();
+    const QPoint Inside((R.Left + R.Right) / 2, (R.Top + R.Bottom) / 2);
+    QTest::mousePress(D->PaintBox, Qt::LeftButton, {}, Inside);
+    QTest::mouseMove(D->PaintBox, Inside + QPoint(-5, 0));
+    QTest::mouseMove(D->PaintBox, Inside + QPoint(-400, -400));
+    EXPECT_EQ(D->PrintPosition().Left, 0);
+    EXPECT_EQ(D->PrintPosition().Top, 0);
+    EXPECT_EQ(D->edtLeftMargin->text(), "0");
+    EXPECT_EQ(D->PreviewSelection().Rect().Left, D->Preview().Left + std::lround(50 * S));
+    // Off the right and bottom: held at the paper's edge, where the
+    // printable area's margins are below 0 (the paper is 2480 x 3508, the
+    // printable area 2380 x 3366 from 50, 71; the page 1667 x 1250).
+    QTest::mouseMove(D->PaintBox, Inside + QPoint(2000, 2000));
+    EXPECT_EQ(D->PrintPosition().Left, 2480 - 50 - 1667);
+    EXPECT_EQ(D->PrintPosition().Top, 3508 - 71 - 1250);
+    EXPECT_EQ(D->lblRightMargin->text(), FormatUnitValue(-50 * 2.54 / 300) + " cm");
+    QTest::mouseRelease(D->PaintBox, Qt::LeftButton, {}, Inside + QPoint(2000, 2000));
+    // A handle dragged beyond the printable area's corner stops there too.
+    R = D->PreviewSelection().Rect();
+    QTest::mousePress(D->PaintBox, Qt::LeftButton, {}, QPoint(R.Left, R.Top));
+    QTest::mouseMove(D->PaintBox, QPoint(R.Left - 10, R.Top - 10));
+    QTest::mouseMove(D->PaintBox, QPoint(-50, -50));
+    QTest::mouseRelease(D->PaintBox, Qt::LeftButton, {}, QPoint(-50, -50));
+    EXPECT_EQ(D->PrintPosition().Left, 0);
+    EXPECT_EQ(D->PrintPosition().Top, 0);
+    EXPECT_EQ(D->edtTopMargin->text(), "0");
+}
+
+TEST_F(PageSetupTest, MarginsBelowZeroAreShownAsTheyAre)
+{
+    // 1000 pixels at 72 DPI are 4167 printer pixels, wider than the
+    // printable 2380: centred, the page starts left of the printable area.
+    Make(1000, 300, 72, 1, {0, 0, 1, 0});
+    EXPECT_EQ(D->edtLeftMargin->text(), FormatUnitValue((2380 - 4167) / 2 * 2.54 / 300));
+    EXPECT_EQ(D->edtLeftMargin->text(), "-7.56");
+    // A stored position left of it, too.
+    Make(400, 300, 72, 0, {-30, 12, 0, 0});
+    EXPECT_EQ(D->edtLeftMargin->text(), "-30");
+    EXPECT_EQ(D->PrintPosition().Left, -30);
+    EXPECT_EQ(D->edtTopMargin->text(), "12");
+}
+
+TEST_F(PageSetupTest, SetUpKeepsTheStoredPlaceOfACentredPage)
+{
+    Make(400, 300, 72, 1, {5, 7, 1, 1});
+    EXPECT_EQ(D->PrintPosition().Left, 5);
+    EXPECT_EQ(D->PrintPosition().Top, 7);
+    D->btnDefault->click();
+    EXPECT_EQ(AppIniFile().ReadInteger("4.0", "PgDLeft", -1), 5);
+    EXPECT_EQ(AppIniFile().ReadInteger("4.0", "PgDTop", -1), 7);
+    // Shown where it prints: centred on the printable area.
+    const int32_t Left = (2380 - 1667) / 2, Top = (3366 - 1250) / 2;
+    EXPECT_EQ(D->edtLeftMargin->text(), FormatUnitValue(Left * 2.54 / 300));
+    EXPECT_EQ(D->edtTopMargin->text(), FormatUnitValue(Top * 2.54 / 300));
+    EXPECT_EQ(D->PreviewSelection().Rect().Left, D->Preview().Left + std::lround((50 + Left) * D->Preview().Scale));
+    // Checking the box is what centres it.
+    D->cboxHCenter->setChecked(false);
+    EXPECT_EQ(D->PrintPosition().Left, 5);
+    EXPECT_EQ(D->edtLeftMargin->text(), FormatUnitValue(5 * 2.54 / 300));
+    D->cboxHCenter->setChecked(true);
+    EXPECT_EQ(D->PrintPosition().Left, Left);
+    EXPECT_EQ(D->PrintPosition().Top, 7);
 }

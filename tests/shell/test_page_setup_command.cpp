@@ -134,3 +134,18 @@ TEST_F(ChildFormTest, PageSetupOfAWireFramePageShowsItsPicture)
     EXPECT_EQ(P.DisplayMode(), 0);
     EXPECT_FALSE(W->Document()->History()->CanUndo());
 }
+
+TEST_F(ChildFormTest, PageSetupOfACentredPageClosedUnchangedRecordsNothing)
+{
+    TStandInPrinter Stand;
+    TfrmChild* W = Open(200, 150);
+    TPage& P = PageOf(W);
+    P.SetPrintPosition({5, 7, 1, 0});
+    THistoryCommand& H = *W->Document()->History();
+    H.ClearHistory();
+    const PageState Before = StateOf(P);
+    WithPageSetup([](TfrmSettingPage& D) { D.accept(); });
+    W->actPrintSetupExecute();
+    EXPECT_EQ(StateOf(P), Before);
+    EXPECT_FALSE(H.CanUndo());
+}

@@ -78,6 +78,8 @@ struct PrintTest : ChildFormTest {
     void TearDown() override
     {
         SetPrintDialogProc(nullptr);
+        // What a test chose in the print dialog stays in the session's printer.
+        ResetCurrentPrinter();
         ChildFormTest::TearDown();
     }
     // Traces the two-colour picture (blue with a yellow rectangle) into W's page.
