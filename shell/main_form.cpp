@@ -201,8 +201,10 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
         SetProgressStatusPanel(FStatusPanels[1]);
     }
 
+    // No application display name: the window system would add it after
+    // every caption that does not end with it ("タヴロ - [画像1] — タヴロ"),
+    // and the captions already say what they should.
     setWindowTitle("タヴロ");
-    QGuiApplication::setApplicationDisplayName("タヴロ");
 
     HistoryMenu->SetIniFile(&AppIniFile());
     HistoryMenu->SetKeyName(Section);
