@@ -22,6 +22,7 @@
 #include "shell/app_property.h"
 #include "shell/child_menus.h"
 #include "shell/doc_window.h"
+#include "shell/menu_style.h"
 #include "editors/frm_obj_property.h"
 #include "shell/status_panel.h"
 #include "shell/tavro_action.h"
@@ -189,6 +190,7 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     CreateMenus();
     // The document window's menus join the bar while one is active.
     AttachChildMenus(*this);
+    ApplyMenuStyle(*menuBar());
     CreateStatusBar();
     CreateDialogs();
     HistoryMenu = new THistoryMenu(this);
