@@ -299,13 +299,9 @@ TfrmSelColor::TfrmSelColor(QWidget* Owner) : QDialog(Owner)
 
     QObject::connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     QObject::connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    QObject::connect(btnHelp, &QPushButton::clicked, this, [this] {
-        // The application's help route: the form's help context, as for F1.
-        setProperty("HelpContext", HelpContext);
-        THelpInfo Info;
-        Info.MousePos = btnHelp->mapToGlobal(btnHelp->rect().center());
-        HandleWMHelp(this, Info);
-    });
+    // The application's help for the form's help context, also when the
+    // caller gave it none (the application then shows its contents).
+    QObject::connect(btnHelp, &QPushButton::clicked, this, [this] { ShowApplicationHelp(HelpContext); });
     QObject::connect(btnApply, &QPushButton::clicked, this, [this] {
         if (FApply)
             FApply(FColor, FContext);

@@ -15,7 +15,16 @@ namespace {
 std::mutex HandlerLock;
 TSpawnHandler CurrentHandler;
 
-bool PosixSpawnDetached(const std::vector<std::string>& Argv)
+int WaitForExit(pid_t Pid)
+{
+    int Status = 0;
+    while (waitpid(Pid, &Status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+bool PosixSpawnDetached(const std::vector<std::string>& Argv, TExitHandler OnExit)
 {
     std::vector<char*> Args;
     Args.reserve(Argv.size() + 1);
@@ -34,15 +43,16 @@ bool PosixSpawnDetached(const std::vector<std::string>& Argv)
     posix_spawnattr_destroy(&Attr);
     if (Rc != 0)
         return false;
+    const auto Reap = [Pid, OnExit = std::move(OnExit)] {
+        const int Status = WaitForExit(Pid);
+        if (OnExit)
+            OnExit(Status);
+    };
     try {
-        std::thread([Pid] {
-            while (waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
+        std::thread(Reap).detach();
     } catch (...) {
         // No thread for the reaper: wait here rather than leave a zombie.
-        while (waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        Reap();
     }
     return true;
 }
@@ -66,7 +76,19 @@ bool SpawnDetached(const std::vector<std::string>& Argv)
         std::lock_guard<std::mutex> G(HandlerLock);
         Handler = CurrentHandler;
     }
-    return Handler ? Handler(Argv) : PosixSpawnDetached(Argv);
+    return Handler ? Handler(Argv) : PosixSpawnDetached(Argv, nullptr);
+}
+
+bool SpawnWatched(const std::vector<std::string>& Argv, TExitHandler OnExit)
+{
+    if (Argv.empty() || Argv[0].empty())
+        return false;
+    TSpawnHandler Handler;
+    {
+        std::lock_guard<std::mutex> G(HandlerLock);
+        Handler = CurrentHandler;
+    }
+    return Handler ? Handler(Argv) : PosixSpawnDetached(Argv, std::move(OnExit));
 }
 
 bool ShellExecuteOpen(const std::string& Target)

@@ -21,6 +21,14 @@ TSpawnHandler SetSpawnHandler(TSpawnHandler Handler);
 // the program cannot be started.
 bool SpawnDetached(const std::vector<std::string>& Argv);
 
+// Hears how a watched program ended: its exit status, or -1 when a signal
+// ended it. Called on the reaper's thread.
+using TExitHandler = std::function<void(int ExitStatus)>;
+
+// As SpawnDetached; OnExit hears how the program ended. With a spawn handler
+// installed, the handler says whether it started and OnExit is not called.
+bool SpawnWatched(const std::vector<std::string>& Argv, TExitHandler OnExit);
+
 // Opens Target (a file or URL) with "xdg-open"; false when it cannot be run.
 bool ShellExecuteOpen(const std::string& Target);
 

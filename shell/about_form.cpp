@@ -53,11 +53,12 @@ TfrmAbout::TfrmAbout(QWidget* Parent, int32_t Build) : QDialog(Parent)
 
 QString TfrmAbout::ShownCaption() const
 {
-    // The window system shows the application's name after the caption,
-    // as Qt asks it to once a display name is set.
+    // Qt asks the window system to show the application's display name
+    // after a caption that does not end with it, once one is set apart from
+    // the application's own name; the program sets none.
     QString Title = windowTitle();
     const QString App = QGuiApplication::applicationDisplayName();
-    if (!App.isEmpty() && !Title.endsWith(App))
+    if (!App.isEmpty() && App != QCoreApplication::applicationName() && !Title.endsWith(App))
         Title += QString::fromUtf8(" \u2014 ") + App;
     return Title;
 }

@@ -3,6 +3,7 @@
 #include "platform/safe_write.h"
 #include "raster/picture_file.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
@@ -10,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace {
@@ -19,13 +22,18 @@ std::string Reason(int Err)
     return std::strerror(Err);
 }
 
-bool WriteLines(const std::string& Path, const std::vector<std::string>& Lines, std::string& Error)
+std::string JoinLines(const std::vector<std::string>& Lines)
 {
-    std::error_code Ec;
-    std::filesystem::create_directories(std::filesystem::path(Path).parent_path(), Ec);
     std::string Bytes;
     for (const std::string& L : Lines)
         Bytes += L + "\n";
+    return Bytes;
+}
+
+bool WriteBytes(const std::string& Path, const std::string& Bytes, std::string& Error)
+{
+    std::error_code Ec;
+    std::filesystem::create_directories(std::filesystem::path(Path).parent_path(), Ec);
     const int Err = WriteFileReplacing(Path, Bytes.data(), Bytes.size());
     if (Err == 0)
         return true;
@@ -41,6 +49,67 @@ bool RemoveFile(const std::string& Path, bool& Removed, std::string& Error)
         return true;
     Error = Path + " を削除できません。\r\n" + Ec.message();
     return false;
+}
+
+// The program's icon at Size pixels, as the program carries it.
+bool IconBytes(int Size, std::string& Bytes, std::string& Error)
+{
+    const QString Name = Size == 256 ? QStringLiteral(":/icons/tavro") : QStringLiteral(":/icons/tavro%1").arg(Size);
+    QFile File(Name);
+    if (!File.open(QIODevice::ReadOnly)) {
+        Error = "プログラムのアイコン " + Name.toStdString() + " を読めません。";
+        return false;
+    }
+    Bytes = File.readAll().toStdString();
+    return true;
+}
+
+// The files a change of the association touches, as they were before it,
+// to be put back when the change fails part way.
+class TFilesBefore {
+public:
+    void Keep(const std::string& Path)
+    {
+        TFile F{Path, TKind::Missing, {}};
+        std::error_code Ec;
+        const auto Status = std::filesystem::symlink_status(Path, Ec);
+        if (std::filesystem::is_regular_file(Status)) {
+            std::ifstream In(Path, std::ios::binary);
+            F.Bytes.assign(std::istreambuf_iterator<char>(In), {});
+            // A file that cannot be read back is left where it is.
+            F.Kind = In.bad() ? TKind::Other : TKind::File;
+        } else if (std::filesystem::exists(Status)) {
+            F.Kind = TKind::Other;
+        }
+        FFiles.push_back(std::move(F));
+    }
+    void Restore() const
+    {
+        for (const TFile& F : FFiles) {
+            std::error_code Ec;
+            if (F.Kind == TKind::File)
+                WriteFileReplacing(F.Path, F.Bytes.data(), F.Bytes.size());
+            else if (F.Kind == TKind::Missing)
+                std::filesystem::remove(F.Path, Ec);
+        }
+    }
+
+private:
+    enum class TKind { Missing, File, Other };
+    struct TFile {
+        std::string Path;
+        TKind Kind;
+        std::string Bytes;
+    };
+    std::vector<TFile> FFiles;
+};
+
+std::vector<std::string> AssociationFiles()
+{
+    std::vector<std::string> Paths{DesktopEntryPath(), MimePackagePath()};
+    for (const int Size : TavroIconSizes)
+        Paths.push_back(IconPath(Size));
+    return Paths;
 }
 
 // Runs Tool on Folder when the desktop has it; a tool that is missing leaves
@@ -101,6 +170,12 @@ std::string MimePackagePath()
     return DesktopDataHome() + "/mime/packages/" + TavroMimePackageFileName;
 }
 
+std::string IconPath(int Size)
+{
+    const std::string Dir = std::to_string(Size) + "x" + std::to_string(Size);
+    return DesktopDataHome() + "/icons/hicolor/" + Dir + "/apps/" + TavroIconName + ".png";
+}
+
 std::string DesktopExecQuote(const std::string& Program)
 {
     // Inside the quotes a backslash escapes '"', '`', '$' and itself; the
@@ -130,6 +205,7 @@ std::vector<std::string> DesktopEntryLines(const std::string& Program)
         "Comment[ja]=装飾文字とロゴのデザイン",
         // "-e" hands the file to a Tavro that is running, else opens it.
         "Exec=" + DesktopExecQuote(Program) + " -e %f",
+        "Icon=" + std::string(TavroIconName),
         "MimeType=" + std::string(TavroMimeType) + ";",
         "Categories=Graphics;VectorGraphics;",
         "Terminal=false",
@@ -163,19 +239,54 @@ bool WriteDesktopAssociation(const std::string& Program, std::string& Error)
             Error = "プログラムのパスに制御文字が含まれています。";
             return false;
         }
-    return WriteLines(MimePackagePath(), MimePackageLines(), Error) &&
-           WriteLines(DesktopEntryPath(), DesktopEntryLines(Program), Error) && UpdateCaches(Error);
+    std::vector<std::pair<std::string, std::string>> Files;
+    for (const int Size : TavroIconSizes) {
+        std::string Bytes;
+        if (!IconBytes(Size, Bytes, Error))
+            return false;
+        Files.emplace_back(IconPath(Size), std::move(Bytes));
+    }
+    // The entry last: a desktop that sees it finds its type and icon there.
+    Files.emplace_back(MimePackagePath(), JoinLines(MimePackageLines()));
+    Files.emplace_back(DesktopEntryPath(), JoinLines(DesktopEntryLines(Program)));
+    TFilesBefore Before;
+    for (const auto& [Path, Bytes] : Files) {
+        Before.Keep(Path);
+        if (!WriteBytes(Path, Bytes, Error)) {
+            Before.Restore();
+            return false;
+        }
+    }
+    if (UpdateCaches(Error))
+        return true;
+    // A cache may have taken the new files in already: it learns again
+    // what is there once they are back as they were.
+    Before.Restore();
+    std::string Ignored;
+    UpdateCaches(Ignored);
+    return false;
 }
 
 bool RemoveDesktopAssociation(std::string& Error)
 {
     if (NoDataHome(Error))
         return false;
+    TFilesBefore Before;
     bool Removed = false;
-    if (!RemoveFile(DesktopEntryPath(), Removed, Error) || !RemoveFile(MimePackagePath(), Removed, Error))
-        return false;
+    for (const std::string& Path : AssociationFiles()) {
+        Before.Keep(Path);
+        if (!RemoveFile(Path, Removed, Error)) {
+            Before.Restore();
+            return false;
+        }
+    }
     // Nothing went: the caches already say what they should.
-    return !Removed || UpdateCaches(Error);
+    if (!Removed || UpdateCaches(Error))
+        return true;
+    Before.Restore();
+    std::string Ignored;
+    UpdateCaches(Ignored);
+    return false;
 }
 
 bool DesktopAssociationExists()

@@ -18,9 +18,11 @@
 #include "platform/qt/application_wex.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/window_routines.h"
+#include "shell/browser_open.h"
 #include "shell/doc_window.h"
 #include "shell/option_form.h"
 #include "shell/tavro_action.h"
+#include "ui/frm_rollup.h"
 #include "ui/history_menu.h"
 #include "ui/page_control_wex.h"
 #include "ui/toolbar_button97.h"
@@ -28,7 +30,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -50,6 +51,8 @@
 namespace {
 
 constexpr const char* HomePageUrl = "http://www.tavro.example/";
+// The help's contents: its first page, of the program's screen.
+constexpr int32_t HelpContentsContext = 10000;
 constexpr uint8_t cfCheckable = 1;
 constexpr uint8_t cfChecked = 2;
 constexpr uint8_t cfDisabled = 4;
@@ -333,6 +336,15 @@ void TfrmTavro::CreateMenus()
     Help->addActions({actHelpContents, actHP});
     Help->addSeparator();
     Help->addAction(actAbout);
+    // The help buttons and F1 of the tool windows and dialogs; a request
+    // with no context of its own shows the contents.
+    SetShowHelpContextHook([](int32_t Context) {
+        if (frmTavro)
+            RunReporting([&] {
+                bool CallHelp = true;
+                frmTavro->AppPropertyHelp(1, Context != 0 ? Context : HelpContentsContext, CallHelp);
+            });
+    });
 }
 
 void TfrmTavro::FillWindowMenu()
@@ -901,7 +913,7 @@ bool TfrmTavro::AppPropertyHelp(uint16_t Command, int32_t Data, bool& CallHelp)
     if (Command != 1)
         return true;
     ShowHelpContext(Data);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(gstrHelpFile)));
+    OpenInBrowser(this, gstrHelpFile, HelpBrowserFailedText);
     CallHelp = false;
     return true;
 }
@@ -909,12 +921,12 @@ bool TfrmTavro::AppPropertyHelp(uint16_t Command, int32_t Data, bool& CallHelp)
 void TfrmTavro::actHelpContentsExecute(QObject*)
 {
     bool CallHelp = true;
-    AppPropertyHelp(1, 10000, CallHelp);
+    AppPropertyHelp(1, HelpContentsContext, CallHelp);
 }
 
 void TfrmTavro::actHPExecute(QObject*)
 {
-    QDesktopServices::openUrl(QUrl(HomePageUrl));
+    OpenInBrowser(this, HomePageUrl, HomePageBrowserFailedText);
 }
 
 void TfrmTavro::actAboutExecute(QObject*)

@@ -22,6 +22,7 @@
 #include "shell/app_property.h"
 #include "shell/child_menus.h"
 #include "shell/doc_window.h"
+#include "shell/menu_style.h"
 #include "editors/frm_obj_property.h"
 #include "shell/status_panel.h"
 #include "shell/tavro_action.h"
@@ -189,6 +190,7 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     CreateMenus();
     // The document window's menus join the bar while one is active.
     AttachChildMenus(*this);
+    ApplyMenuStyle(*menuBar());
     CreateStatusBar();
     CreateDialogs();
     HistoryMenu = new THistoryMenu(this);
@@ -201,8 +203,10 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
         SetProgressStatusPanel(FStatusPanels[1]);
     }
 
+    // No application display name: the window system would add it after
+    // every caption that does not end with it ("タヴロ - [画像1] — タヴロ"),
+    // and the captions already say what they should.
     setWindowTitle("タヴロ");
-    QGuiApplication::setApplicationDisplayName("タヴロ");
 
     HistoryMenu->SetIniFile(&AppIniFile());
     HistoryMenu->SetKeyName(Section);

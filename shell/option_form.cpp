@@ -134,7 +134,9 @@ void TfrmOption::FormShow()
     FShownDataDir = Dir;
     edtDefDataDir->setText(QString::fromStdString(Dir));
     cboxDispCache->setChecked(Defaults ? Defaults->DisplayCache != 0 : true);
-    cboxRelateExt->setChecked(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    // What the desktop really does with ".srn" files, whatever the classes
+    // say.
+    cboxRelateExt->setChecked(DesktopAssociationExists());
 }
 
 void TfrmOption::BrowseInto(QLineEdit* Edit)
@@ -207,23 +209,27 @@ void TfrmOption::RegisterAssociation()
 {
     const std::string Program =
         ProgramPath.empty() ? QCoreApplication::applicationFilePath().toStdString() : ProgramPath;
-    // The classes are our own store: a failure there shows as an unchecked
-    // box next time.
+    // The desktop first: when it fails, nothing has changed anywhere.
+    std::string Error;
+    if (!WriteDesktopAssociation(Program, Error)) {
+        ErrorMessageBox(this, std::string(AssociationWriteFailedText) + "\r\n" + Error);
+        return;
+    }
+    // The classes are our own record beside it.
     for (const TClassesValue& V : ClassesValues(Program))
         if (RegCreateKey(HKEY_CLASSES_ROOT, V.Key))
             RegSetString(HKEY_CLASSES_ROOT, V.Key, "", V.Value);
-    std::string Error;
-    if (!WriteDesktopAssociation(Program, Error))
-        ErrorMessageBox(this, std::string(AssociationWriteFailedText) + "\r\n" + Error);
 }
 
 void TfrmOption::UnregisterAssociation()
 {
+    std::string Error;
+    if (!RemoveDesktopAssociation(Error)) {
+        ErrorMessageBox(this, std::string(AssociationRemoveFailedText) + "\r\n" + Error);
+        return;
+    }
     RegDeleteKeyTree(HKEY_CLASSES_ROOT, ".srn");
     RegDeleteKeyTree(HKEY_CLASSES_ROOT, "TavroData");
-    std::string Error;
-    if (!RemoveDesktopAssociation(Error))
-        ErrorMessageBox(this, std::string(AssociationRemoveFailedText) + "\r\n" + Error);
 }
 
 void MoveStyleLibraries(const std::string& OldDir)

@@ -32,11 +32,12 @@ public:
     void btnRefDefDataClick();
     void btnOKClick();
 
-    // Writes the classes' keys and the desktop's files for ProgramPath; a
-    // desktop failure is told to the user, the registry's is not.
+    // Writes the desktop's files for ProgramPath, then the classes' keys; a
+    // desktop failure is told to the user and changes nothing, the
+    // registry's is not told.
     void RegisterAssociation();
-    // Removes the keys ".srn" and "TavroData" whoever wrote them, and the
-    // desktop's files.
+    // Removes the desktop's files, then the keys ".srn" and "TavroData"
+    // whoever wrote them; a desktop failure is told and changes nothing.
     void UnregisterAssociation();
 
     // The program the association starts: this program unless set.

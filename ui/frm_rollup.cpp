@@ -269,6 +269,12 @@ void SetShowHelpContextHook(std::function<void(int32_t HelpContext)> Hook)
     ShowHelpContextHook() = std::move(Hook);
 }
 
+void ShowApplicationHelp(int32_t Context)
+{
+    if (ShowHelpContextHook())
+        ShowHelpContextHook()(Context);
+}
+
 bool HandleWMHelp(QWidget* Form, const THelpInfo& HelpInfo)
 {
     if (!Form || HelpInfo.ContextType != HELPINFO_WINDOW)
@@ -280,8 +286,7 @@ bool HandleWMHelp(QWidget* Form, const THelpInfo& HelpInfo)
     for (QWidget* W = Control ? Control : Form; W; W = W == Form ? nullptr : W->parentWidget()) {
         const int32_t Context = W->property("HelpContext").toInt();
         if (Context != 0) {
-            if (ShowHelpContextHook())
-                ShowHelpContextHook()(Context);
+            ShowApplicationHelp(Context);
             return true;
         }
     }

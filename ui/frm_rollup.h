@@ -81,6 +81,9 @@ struct THelpInfo {
 
 // How the application shows help for a help context (the shell sets it).
 void SetShowHelpContextHook(std::function<void(int32_t HelpContext)> Hook);
+// Asks the application's help for Context (0: none of its own); nothing
+// while no hook is set.
+void ShowApplicationHelp(int32_t Context);
 
 // For a window help request: the control of Form under the mouse (disabled
 // ones too), or the nearest of its parents up to Form with a non-zero

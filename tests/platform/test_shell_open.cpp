@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -68,4 +69,25 @@ TEST(ShellOpen, SpawnPassesArgumentsUntouchedAndLeavesNoZombie)
     EXPECT_TRUE(WaitFor([&] { return !std::filesystem::exists("/proc/" + PidLine); })) << "child " << PidLine;
     EXPECT_FALSE(SpawnDetached({"/nonexistent/tavro-no-such-program"}));
     EXPECT_FALSE(SpawnDetached({"tavro-no-such-program-in-path"}));
+}
+
+TEST(ShellOpen, AWatchedProgramToldHowItEnded)
+{
+    // Each exit status reaches the watcher, a signal as -1; a program that
+    // cannot start is told by the result alone.
+    for (const auto& [Script, Want] : std::vector<std::pair<std::string, int>>{
+             {"exit 0", 0}, {"exit 3", 3}, {"exit 255", 255}, {"kill -TERM $$", -1}}) {
+        std::atomic<int> Status{-2};
+        ASSERT_TRUE(SpawnWatched({"sh", "-c", Script}, [&](int S) { Status = S; })) << Script;
+        EXPECT_TRUE(WaitFor([&] { return Status != -2; })) << Script;
+        EXPECT_EQ(Status, Want) << Script;
+    }
+    bool Called = false;
+    EXPECT_FALSE(SpawnWatched({"tavro-no-such-program-in-path"}, [&](int) { Called = true; }));
+    EXPECT_FALSE(SpawnWatched({}, [&](int) { Called = true; }));
+    // A spawn handler stands in for the program: it never ends.
+    const TSpawnHandler Previous = SetSpawnHandler([](const std::vector<std::string>&) { return true; });
+    EXPECT_TRUE(SpawnWatched({"sh", "-c", "exit 3"}, [&](int) { Called = true; }));
+    SetSpawnHandler(Previous);
+    EXPECT_FALSE(Called);
 }

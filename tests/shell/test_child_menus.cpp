@@ -100,6 +100,54 @@ TEST_F(ChildMenusTest, EntriesShowTheEnablingAndCheckMarksTheWindowSets)
     EXPECT_TRUE(Frame->actSave->isEnabled());
 }
 
+// The display quality's check as the 表示 menu draws it: the entry under the
+// keyboard or the mouse (画質高, the first, whenever the menu is opened from
+// the keyboard) shows its check just as the others do.
+TEST_F(ChildMenusTest, TheCheckedQualityIsDrawnCheckedAlsoUnderTheHighlight)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    QMenu* View = nullptr;
+    for (QAction* Top : Frame->menuBar()->actions())
+        if (Top->text() == "表示(&V)")
+            View = Top->menu();
+    ASSERT_NE(View, nullptr);
+    View->popup(Frame->mapToGlobal(QPoint(40, 40)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(View));
+    struct TCase {
+        QAction* Quality; // the page's display quality
+        QAction* Entry;   // the entry drawn
+    };
+    // The entry's row as drawn with Active the highlighted entry.
+    const auto Row = [&](const TCase& C, QAction* Active) {
+        C.Quality->trigger();
+        EXPECT_TRUE(C.Quality->isChecked());
+        View->setActiveAction(Active);
+        return View->grab(View->actionGeometry(C.Entry)).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    for (const TCase& C : {TCase{Frame->actDispHigh, Frame->actDispHigh}, TCase{Frame->actDispMid, Frame->actDispMid},
+                           TCase{Frame->actDispLow, Frame->actDispLow}}) {
+        QAction* Other = C.Entry == Frame->actDispWire ? Frame->actDispLow : Frame->actDispWire;
+        const QImage Checked = Row(C, Other);
+        const QImage Highlighted = Row(C, C.Entry);
+        const QImage HighlightedUnchecked = Row({Other, C.Entry}, C.Entry);
+        ASSERT_EQ(Checked.size(), Highlighted.size());
+        // The check's own pixels: where checking changes the highlighted
+        // row. They are drawn as in the row without the highlight, but for
+        // the panel's anti-aliased outline, which blends with what lies
+        // behind it (about a tenth of them).
+        int CheckPixels = 0, Unlike = 0;
+        for (int Y = 0; Y < Highlighted.height(); ++Y)
+            for (int X = 0; X < Highlighted.width(); ++X)
+                if (Highlighted.pixel(X, Y) != HighlightedUnchecked.pixel(X, Y)) {
+                    ++CheckPixels;
+                    Unlike += Highlighted.pixel(X, Y) != Checked.pixel(X, Y);
+                }
+        EXPECT_GT(CheckPixels, 40) << C.Entry->text().toStdString();
+        EXPECT_LE(Unlike, CheckPixels / 5) << C.Entry->text().toStdString() << ": " << Unlike << " of " << CheckPixels;
+    }
+    View->hide();
+}
+
 TEST_F(ChildMenusTest, GroupChosenFromItsMenuIsOneUndoStep)
 {
     ASSERT_NO_FATAL_FAILURE(Start());

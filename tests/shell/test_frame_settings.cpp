@@ -101,9 +101,10 @@ TEST_F(TFrameTest, TheAboutBoxIsWideEnoughForItsCaptionAndItsLabels)
     TfrmAbout About(Frame.get(), 7);
     About.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&About));
-    // The title bar shows the caption followed by the application's name,
-    // in a bold face, beside the icon and the close button.
-    EXPECT_EQ(About.ShownCaption(), "タヴロ について — タヴロ");
+    // The title bar shows the caption alone (the program sets no display
+    // name for Qt to add), in a bold face, beside the icon and the close
+    // button.
+    EXPECT_EQ(About.ShownCaption(), "タヴロ について");
     QFont Bold = About.font();
     Bold.setBold(true);
     const int Bar = About.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &About);

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -80,6 +81,17 @@ QStringList ExecWords(const std::string& Value, const std::string& File)
     if (InWord)
         Words << QString::fromStdString(W);
     return Words;
+}
+
+// The program's icon at each size in the theme, and where the program has it.
+const std::pair<std::string, QString> IconResources[] = {
+    {"16x16", ":/icons/tavro16"}, {"32x32", ":/icons/tavro32"}, {"48x48", ":/icons/tavro48"}, {"256x256", ":/icons/tavro"}};
+
+std::string ResourceBytes(const QString& Name)
+{
+    QFile F(Name);
+    EXPECT_TRUE(F.open(QIODevice::ReadOnly)) << Name.toStdString();
+    return F.readAll().toStdString();
 }
 
 // What a fresh process's MIME database says of each file, one a line.
@@ -154,6 +166,23 @@ protected:
         });
     }
 
+    // The files under the data folder the association writes into, but
+    // the caches the update programs keep, relative and sorted.
+    std::vector<std::string> DesktopFiles() const
+    {
+        std::vector<std::string> Files;
+        std::error_code Ec;
+        for (auto It = std::filesystem::recursive_directory_iterator(DataHome, Ec);
+             !Ec && It != std::filesystem::recursive_directory_iterator(); It.increment(Ec)) {
+            const std::string Rel = std::filesystem::relative(It->path(), DataHome).string();
+            const bool Cache = Rel.rfind("mime/", 0) == 0 && Rel.rfind("mime/packages", 0) != 0;
+            if (!Cache && Rel != "applications/mimeinfo.cache" && !It->is_directory())
+                Files.push_back(Rel);
+        }
+        std::sort(Files.begin(), Files.end());
+        return Files;
+    }
+
     std::string DataHome;
     // Blanks, quotes, dollars and percents all reach the desktop intact.
     const std::string Program = Tmp / "Ta vro $HOME \"q\" 100%/tavro";
@@ -172,7 +201,8 @@ TEST_F(TOptionFormTest, ShowsTheSettingsAndCancelChangesNothing)
 {
     SetSpiFolder(Tmp / "spi");
     TShellEnvironment::Defaults->DisplayCache = 0;
-    RegCreateKey(HKEY_CLASSES_ROOT, ".srn");
+    std::string Error;
+    ASSERT_TRUE(WriteDesktopAssociation(Program, Error)) << Error;
     Start();
     WithModalDialog([this](TfrmOption& D) {
         EXPECT_EQ(D.windowTitle().toStdString(), "環境設定");
@@ -198,9 +228,10 @@ TEST_F(TOptionFormTest, ShowsTheSettingsAndCancelChangesNothing)
     EXPECT_EQ(GetSpiFolder(), Tmp / "spi");
     EXPECT_EQ(EnvData(), TShellEnvironment::Data);
     EXPECT_EQ(TShellEnvironment::Defaults->DisplayCache, 0);
-    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    EXPECT_TRUE(DesktopAssociationExists());
     EXPECT_FALSE(std::filesystem::exists(Tmp / "elsewhere"));
     EXPECT_TRUE(Boxes.empty());
+    ASSERT_TRUE(RemoveDesktopAssociation(Error)) << Error;
 }
 
 TEST_F(TOptionFormTest, OkMovesDefaultsSettingsAndStylesIntoTheNewDataFolder)
@@ -274,6 +305,7 @@ TEST_F(TOptionFormTest, RegisteringWritesTheClassesAndTheDesktopFilesAndRemoving
         "Comment=Decorated lettering and logo artwork",
         "Comment[ja]=装飾文字とロゴのデザイン",
         "Exec=\"" + Tmp.Dir + "/Ta vro \\\\$HOME \\\\\"q\\\\\" 100%%/tavro\" -e %f",
+        "Icon=tavro",
         "MimeType=application/x-tavro-document;",
         "Categories=Graphics;VectorGraphics;",
         "Terminal=false",
@@ -291,6 +323,9 @@ TEST_F(TOptionFormTest, RegisteringWritesTheClassesAndTheDesktopFilesAndRemoving
         "  </mime-type>",
         "</mime-info>",
     }));
+    // The icon the entry names, in the hicolor theme at each size.
+    for (const auto& [Size, Resource] : IconResources)
+        EXPECT_EQ(FileText(DataHome + "/icons/hicolor/" + Size + "/apps/tavro.png"), ResourceBytes(Resource)) << Size;
     const QString Validate = QStandardPaths::findExecutable("desktop-file-validate");
     if (!Validate.isEmpty()) {
         QProcess P;
@@ -316,24 +351,34 @@ TEST_F(TOptionFormTest, RegisteringWritesTheClassesAndTheDesktopFilesAndRemoving
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "TavroData"));
     EXPECT_FALSE(std::filesystem::exists(Entry));
     EXPECT_FALSE(std::filesystem::exists(Package));
+    for (const auto& [Size, Resource] : IconResources)
+        EXPECT_FALSE(std::filesystem::exists(DataHome + "/icons/hicolor/" + Size + "/apps/tavro.png")) << Size;
     EXPECT_EQ(FileText(DesktopCache).find("tavro"), std::string::npos);
     EXPECT_EQ(FileText(DataHome + "/mime/globs2").find("tavro"), std::string::npos);
 }
 
-TEST_F(TOptionFormTest, UncheckingRemovesTheKeysOfAnotherInstallation)
+TEST_F(TOptionFormTest, TheBoxShowsTheDesktopsAssociationAndOkClearsTheKeysOfAnotherInstallation)
 {
+    // Keys another installation left, but nothing on the desktop: ".srn"
+    // files do not open with the program.
     for (const char* Key : {".srn", "TavroData\\shell\\open\\command", "TavroData\\Other"}) {
         RegCreateKey(HKEY_CLASSES_ROOT, Key);
         RegSetString(HKEY_CLASSES_ROOT, Key, "", "C:\\Program Files\\Tavro\\Tavro.exe");
     }
     TfrmOption D;
     D.FormShow();
-    ASSERT_TRUE(D.cboxRelateExt->isChecked());
-    D.cboxRelateExt->setChecked(false);
+    EXPECT_FALSE(D.cboxRelateExt->isChecked());
     D.btnOKClick();
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "TavroData"));
     EXPECT_TRUE(Boxes.empty());
+    // The desktop's files without the keys: associated.
+    std::string Error;
+    ASSERT_TRUE(WriteDesktopAssociation(Program, Error)) << Error;
+    TfrmOption Again;
+    Again.FormShow();
+    EXPECT_TRUE(Again.cboxRelateExt->isChecked());
+    ASSERT_TRUE(RemoveDesktopAssociation(Error)) << Error;
 }
 
 TEST_F(TOptionFormTest, TheMimeDatabaseNamesDocumentsByNameAndBySignature)
@@ -373,7 +418,7 @@ TEST_F(TOptionFormTest, TheDesktopEntryHandsAFileToTheRunningProgram)
     ASSERT_TRUE(RemoveDesktopAssociation(Error)) << Error;
 }
 
-TEST_F(TOptionFormTest, DesktopFilesThatCannotBeWrittenOrRemovedAreTold)
+TEST_F(TOptionFormTest, DesktopFilesThatCannotBeWrittenOrRemovedAreToldAndNothingChanges)
 {
     std::filesystem::create_directories(DataHome);
     std::ofstream(DataHome + "/applications") << "not a folder";
@@ -389,24 +434,92 @@ TEST_F(TOptionFormTest, DesktopFilesThatCannotBeWrittenOrRemovedAreTold)
                                   0),
               0u)
         << Boxes[0].Text;
-    // The classes hold all the same.
-    EXPECT_EQ(ClassValue(".srn"), "TavroData");
+    // Nothing half written: no MIME package, no icon, no keys; the box
+    // shows it so.
+    EXPECT_EQ(DesktopFiles(), std::vector<std::string>{"applications"});
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    TfrmOption Shown;
+    Shown.FormShow();
+    EXPECT_FALSE(Shown.cboxRelateExt->isChecked());
 
-    // A folder where the entry should be cannot be removed as a file.
+    // A folder where the largest icon should be cannot be removed as a
+    // file: the entry and the MIME package, gone before it, come back, the
+    // keys stay, and so does the check.
     std::filesystem::remove(DataHome + "/applications");
-    std::filesystem::create_directories(DataHome + "/applications/tavro.desktop/x");
+    std::string Error;
+    ASSERT_TRUE(WriteDesktopAssociation(Program, Error)) << Error;
+    RegCreateKey(HKEY_CLASSES_ROOT, ".srn");
+    std::filesystem::remove(IconPath(256));
+    std::filesystem::create_directories(IconPath(256) + "/x");
+    const std::vector<std::string> Before = DesktopFiles();
+    const std::string Entry = FileText(DesktopEntryPath());
+    const std::string Package = FileText(MimePackagePath());
     Boxes.clear();
     TfrmOption Again;
     Again.FormShow();
+    ASSERT_TRUE(Again.cboxRelateExt->isChecked());
     Again.cboxRelateExt->setChecked(false);
     Again.btnOKClick();
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Text.rfind(std::string(AssociationRemoveFailedText) + "\r\n" + DataHome +
-                                      "/applications/tavro.desktop を削除できません。",
+                                      "/icons/hicolor/256x256/apps/tavro.png を削除できません。",
                                   0),
               0u)
         << Boxes[0].Text;
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    EXPECT_EQ(DesktopFiles(), Before);
+    EXPECT_EQ(FileText(DesktopEntryPath()), Entry);
+    EXPECT_EQ(FileText(MimePackagePath()), Package);
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
+    std::filesystem::remove_all(IconPath(256));
+    ASSERT_TRUE(RemoveDesktopAssociation(Error)) << Error;
+}
+
+TEST_F(TOptionFormTest, AFailingCacheUpdatePutsTheFilesAndTheCachesBack)
+{
+    if (QStandardPaths::findExecutable("update-mime-database").isEmpty())
+        GTEST_SKIP() << "update-mime-database is not installed (tools/setup installs it)";
+    // update-desktop-database, the last step, fails.
+    const std::string Bin = Tmp / "bin";
+    std::filesystem::create_directories(Bin);
+    std::ofstream(Bin + "/update-desktop-database") << "#!/bin/sh\necho cache locked\nexit 1\n";
+    std::filesystem::permissions(Bin + "/update-desktop-database", std::filesystem::perms::owner_all);
+    TSavedEnv Path("PATH");
+    setenv("PATH", (Bin + ":" + *Path.Value).c_str(), 1);
+    const std::string Globs = DataHome + "/mime/globs2";
+    struct TCase {
+        const char* What;
+        bool AssociatedBefore; // with another program
+    };
+    for (const TCase& C : {TCase{"new", false}, TCase{"rewritten", true}}) {
+        std::filesystem::remove_all(DataHome);
+        std::string Error;
+        if (C.AssociatedBefore) {
+            setenv("PATH", Path.Value->c_str(), 1);
+            ASSERT_TRUE(WriteDesktopAssociation("/opt/old/tavro", Error)) << Error;
+            setenv("PATH", (Bin + ":" + *Path.Value).c_str(), 1);
+        }
+        const std::vector<std::string> Files = DesktopFiles();
+        const std::string Entry = FileText(DesktopEntryPath());
+        const std::string MimeCache = FileText(Globs);
+        Boxes.clear();
+        TfrmOption D;
+        D.ProgramPath = Program;
+        D.FormShow();
+        EXPECT_EQ(D.cboxRelateExt->isChecked(), C.AssociatedBefore) << C.What;
+        D.cboxRelateExt->setChecked(true);
+        D.btnOKClick();
+        ASSERT_EQ(Boxes.size(), 1u) << C.What;
+        EXPECT_EQ(Boxes[0].Text, std::string(AssociationWriteFailedText) + "\r\nupdate-desktop-database " + DataHome +
+                                     "/applications が失敗しました。\r\ncache locked")
+            << C.What;
+        EXPECT_EQ(DesktopFiles(), Files) << C.What;
+        EXPECT_EQ(FileText(DesktopEntryPath()), Entry) << C.What;
+        // The MIME cache says what it said before.
+        EXPECT_EQ(FileText(Globs).find("tavro") != std::string::npos, C.AssociatedBefore) << C.What;
+        if (C.AssociatedBefore)
+            EXPECT_EQ(FileText(Globs), MimeCache) << C.What;
+        EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn")) << C.What;
+    }
 }
 
 TEST_F(TOptionFormTest, TheFolderPickerStartsAtTheEditAndPutsItsChoiceThere)

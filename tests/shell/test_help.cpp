@@ -1,0 +1,119 @@
+// The help as a person meets it: ヘルプ > 目次, the home page and the colour
+// picker's help button hand their page to xdg-open, and when no browser can
+// be started (no xdg-open, or one that finds no browser) the user is told
+// which file or address to open. A stand-in xdg-open on PATH plays the
+// desktop.
+#include "shell_test_support.h"
+
+#include "editors/frm_sel_color.h"
+#include "shell/browser_open.h"
+#include "shell/tavro_action.h"
+
+#include <QPushButton>
+
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+const auto* const gShellEnvironment = ::testing::AddGlobalTestEnvironment(new TShellEnvironment);
+
+class HelpTest : public TFrameTest {
+protected:
+    void SetUp() override
+    {
+        TFrameTest::SetUp();
+        std::filesystem::create_directories(Tmp / "bin");
+        setenv("PATH", (Tmp / "bin").c_str(), 1);
+    }
+    // An xdg-open that notes its arguments and ends with Status; none for
+    // Status < 0.
+    void Launcher(int Status)
+    {
+        const std::string Path = Tmp / "bin/xdg-open";
+        std::filesystem::remove(Path);
+        if (Status < 0)
+            return;
+        std::ofstream(Path) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << (Tmp / "opened.tmp") << "'\n/bin/mv '"
+                            << (Tmp / "opened.tmp") << "' '" << (Tmp / "opened") << "'\nexit " << Status << "\n";
+        chmod(Path.c_str(), 0755);
+    }
+    // What the launcher was given, once it ran (or after 5 s; at once when
+    // there is none); the boxes from its end have come by then.
+    std::string Opened(bool Ran = true)
+    {
+        std::string Text;
+        for (int I = 0; Ran && I < 500 && (Text = Tmp.Get("opened")).empty(); ++I)
+            Settle(10);
+        Settle(100);
+        std::filesystem::remove(Tmp / "opened");
+        return Text;
+    }
+
+private:
+    TSavedEnv FPath{"PATH"};
+};
+
+TEST_F(HelpTest, TheHelpAndTheHomePageGoToTheBrowserOrTheUserIsTold)
+{
+    Start();
+    const std::string Home = "http://www.tavro.example/";
+    struct TCase {
+        const char* What;
+        int Launcher;      // its exit status; -1: there is none
+        bool HomePage;     // else ヘルプ > 目次
+        bool Told;
+    };
+    for (const TCase& C : {TCase{"a desktop that shows it", 0, false, false},
+                           TCase{"no launcher", -1, false, true},
+                           TCase{"a launcher that finds no browser", 3, false, true},
+                           TCase{"a launcher whose browser fails", 4, false, true},
+                           TCase{"home page shown", 0, true, false},
+                           TCase{"home page, no launcher", -1, true, true},
+                           TCase{"home page, no browser", 3, true, true}}) {
+        Boxes.clear();
+        std::filesystem::remove(gstrHelpFile);
+        Launcher(C.Launcher);
+        (C.HomePage ? Frame->actHP : Frame->actHelpContents)->trigger();
+        const std::string Target = C.HomePage ? Home : gstrHelpFile;
+        EXPECT_EQ(Opened(C.Launcher >= 0), C.Launcher < 0 ? "" : Target + "\n") << C.What;
+        if (!C.HomePage)
+            EXPECT_TRUE(std::filesystem::exists(gstrHelpFile)) << C.What;
+        if (!C.Told) {
+            EXPECT_TRUE(Boxes.empty()) << C.What << ": " << (Boxes.empty() ? "" : Boxes[0].Text);
+            continue;
+        }
+        ASSERT_EQ(Boxes.size(), 1u) << C.What;
+        EXPECT_EQ(Boxes[0].Caption, "警告") << C.What;
+        EXPECT_EQ(Boxes[0].Text,
+                  std::string(C.HomePage ? HomePageBrowserFailedText : HelpBrowserFailedText) + "\r\n" + Target)
+            << C.What;
+    }
+}
+
+TEST_F(HelpTest, TheColourPickersHelpButtonOpensItsPageOrTheContents)
+{
+    Start();
+    Launcher(0);
+    struct TCase {
+        int32_t Context;
+        const char* Page; // the frame page's main frame
+    };
+    for (const TCase& C : {TCase{0, "f0001.html#0000"}, TCase{2000302, "f0200.html#0302"}}) {
+        std::filesystem::remove(gstrHelpFile);
+        TfrmSelColor Picker(Frame.get());
+        Picker.HelpContext = C.Context;
+        Picker.btnHelp->click();
+        EXPECT_EQ(Opened(), gstrHelpFile + "\n") << C.Context;
+        std::ifstream In(gstrHelpFile, std::ios::binary);
+        const std::string Text{std::istreambuf_iterator<char>(In), {}};
+        EXPECT_NE(Text.find("  <frame name=\"main\" src=\"" +
+                            QUrl::fromLocalFile(QString::fromStdString(gstrHelpFolder)).toString().toStdString() +
+                            C.Page + "\">\r\n"),
+                  std::string::npos)
+            << C.Context << "\n" << Text;
+    }
+    EXPECT_TRUE(Boxes.empty());
+}
+
+} // namespace
