@@ -568,7 +568,12 @@ void TfrmGradation::BuildControls()
     });
     connect(sbtnGraPaste, &QPushButton::clicked, this, [this] {
         std::string Body;
-        if (!ClipboardTextAfterHeader(GradationClipboardHeader, Body))
+        const TClipboardText Got = ReadClipboardGradation(Body);
+        if (Got == TClipboardText::TooLarge) {
+            MessageBox(this, ClipboardTooLargeMessage(MaxGradationTextBytes), "警告", MB_OK | MB_ICONWARNING);
+            return;
+        }
+        if (Got != TClipboardText::Read)
             return;
         ApplyGradationText(Body, false); // the rotate digit stays as it is
         Changed();

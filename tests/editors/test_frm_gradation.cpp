@@ -8,11 +8,13 @@
 #include "store/picture_store.h"
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
+#include "ui/ole2_gradation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QMouseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -264,6 +266,23 @@ TEST(FrmGradation, GradationTravelsOverTheClipboardKeepingTheRotateDigit)
     EXPECT_TRUE(To.F.sbtnGraPaste->isEnabled()); // it follows the clipboard
     To.F.sbtnGraPaste->click();
     EXPECT_EQ(To.F.FillCode(), "20" + Canonical(GradText));
+}
+
+// A payload past any gradation is refused before it is read: one message,
+// the gradation as it was.
+TEST(FrmGradation, OversizedGradationTextIsRefused)
+{
+    TForm T;
+    T.F.SetUp("21" + GradText);
+    const std::string Before = T.F.FillCode();
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(GradationClipboardHeader + GradText + std::string(MaxGradationTextBytes, ' ')));
+    QTest::qWait(20);
+    EXPECT_TRUE(T.F.sbtnGraPaste->isEnabled());  // offered, so that the refusal is told
+    TBoxRecorder Boxes;
+    T.F.sbtnGraPaste->click();
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"クリップボードのデータが大きすぎるため、貼り付けできません。\r\n(65536バイトまで)"});
+    EXPECT_EQ(T.F.FillCode(), Before);
 }
 
 TEST(FrmGradation, ZoomMovesThePointsAndRefusesOtherIndexes)

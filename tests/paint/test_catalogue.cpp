@@ -18,6 +18,7 @@
 #include "paint/macro_interpreter.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 #include "paint/picture_cache.h"
@@ -1003,4 +1004,42 @@ TEST_F(Catalogue, NeonCoreLineIsUnbrokenAtEveryQuality)
             }
             EXPECT_EQ(Gaps, 0) << "quality " << Quality << (Shape == MakeStar ? " star" : " rectangle");
         }
+}
+
+// Every delivered macro's own values lie in the ranges its captions and its
+// functions declare, so that a copied macro always pastes back; a value no
+// editor could set is refused with the caption it belongs to.
+TEST_F(Catalogue, ValuesFromOutsideAreHeldToTheDeclaredRanges)
+{
+    for (const TMacroLibrary* Library : {gMacroLibrary.get(), gMacPathLibrary.get()})
+        for (const TMacro* M : Macros(*Library)) {
+            std::string Bad;
+            EXPECT_TRUE(MacroValuesInDeclaredRange(*M, &Bad)) << M->Name() << ": " << Bad;
+        }
+    struct TCase {
+        const char* Caption;
+        const char* Value;
+        bool Kept;
+    } const Cases[] = {
+        {"ボカシ量", "1000", true},       {"ボカシ量", "1000.5", false}, {"ボカシ量", "2000000000", false},
+        {"ボカシ量", "-1", false},        {"ボカシ量", "abc", false},    {"ボカシ量", "nan", false},
+        {"図形の広がり", "-1000", true},  {"図形の広がり", "-1001", false},
+        {"塗りつぶし指定", "線", true},   {"塗りつぶし指定", "全部", false},
+    };
+    for (const TCase& C : Cases) {
+        TMacro M;
+        ASSERT_TRUE(M.LoadFromLibrary("塗り(ボカシ)"));
+        M.SetParamValue(C.Caption, C.Value);
+        std::string Bad;
+        EXPECT_EQ(MacroValuesInDeclaredRange(M, &Bad), C.Kept) << C.Caption << " " << C.Value;
+        EXPECT_EQ(Bad, C.Kept ? "" : C.Caption) << C.Caption << " " << C.Value;
+    }
+    // An internal value reached through an empty caption is refused too.
+    TMacro M;
+    ASSERT_TRUE(M.LoadFromLibrary("塗り(ボカシ)"));
+    M.SetParamValue("", "9");
+    EXPECT_FALSE(MacroValuesInDeclaredRange(M));
+    // A name no library holds has nothing to be checked against.
+    TMacro Unknown;
+    EXPECT_FALSE(MacroValuesInDeclaredRange(Unknown));
 }

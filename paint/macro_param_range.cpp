@@ -1,0 +1,134 @@
+#include "paint/macro_param_range.h"
+
+#include "paint/paint_function_table.h"
+#include "paint/paint_macro.h"
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> SplitComma(const std::string& Text)
+{
+    std::vector<std::string> Fields;
+    size_t Start = 0;
+    for (;;) {
+        const size_t Comma = Text.find(',', Start);
+        Fields.push_back(Text.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start));
+        if (Comma == std::string::npos)
+            return Fields;
+        Start = Comma + 1;
+    }
+}
+
+// The tag of a caption when it declares a range or choices (it holds a comma).
+std::string RangeTag(const std::string& Caption)
+{
+    const size_t Bar = Caption.find('|');
+    if (Bar == std::string::npos)
+        return {};
+    std::string Tag = Caption.substr(Bar + 1);
+    return Tag.find(',') == std::string::npos ? std::string() : Tag;
+}
+
+bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, const std::string& Value)
+{
+    const TRealArg A = ReadRealArg(Value.c_str(), 0.0);
+    if (!A.Parsed || !std::isfinite(A.Value))
+        return false;
+    if (Kind == pkInteger && !ReadIntArg(Value.c_str(), 0).Parsed)
+        return false;
+    double Min = -INFINITY, Max = INFINITY;
+    if (Kind == pkInteger && Limits) {
+        Min = static_cast<const TIntParamRange*>(Limits)->Min;
+        Max = static_cast<const TIntParamRange*>(Limits)->Max;
+    } else if (Kind == pkReal && Limits) {
+        Min = static_cast<const TFloatParamRange*>(Limits)->Min;
+        Max = static_cast<const TFloatParamRange*>(Limits)->Max;
+    }
+    // The tag's first two fields, where they are numbers, replace the limits.
+    const std::vector<std::string> F = Tag.empty() ? std::vector<std::string>() : SplitComma(Tag);
+    double* Bounds[2] = {&Min, &Max};
+    for (size_t I = 0; I < 2 && I < F.size(); ++I) {
+        const TRealArg B = ReadRealArg(F[I].c_str(), 0.0);
+        if (B.Parsed && std::isfinite(B.Value))
+            *Bounds[I] = Kind == pkInteger ? std::round(B.Value) : B.Value;
+    }
+    return A.Value >= Min && A.Value <= Max;
+}
+
+bool InChoices(const void* Limits, const std::string& Tag, const std::string& Value)
+{
+    if (!Tag.empty()) {
+        for (const std::string& C : SplitComma(Tag))
+            if (C == Value)
+                return true;
+        return false;
+    }
+    const auto* Choices = static_cast<const char* const*>(Limits);
+    if (!Choices)
+        return true;
+    for (int I = 0; Choices[I]; ++I)
+        if (Value == Choices[I])
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
+                               const std::string& Value)
+{
+    const std::string Tag = RangeTag(Caption);
+    switch (Kind) {
+    case pkInteger:
+    case pkReal:
+        return InNumberRange(Kind, Limits, Tag, Value);
+    case pkChoice:
+        return InChoices(Limits, Tag, Value);
+    default:
+        return true;
+    }
+}
+
+bool MacroValuesInDeclaredRange(const TMacro& Macro, std::string* BadCaption)
+{
+    TMacro Definition;
+    if (!Definition.LoadFromLibrary(Macro.Name()) || Definition.LineCount() != Macro.LineCount())
+        return false;
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    for (int32_t L = 0; L < Definition.LineCount(); ++L) {
+        const TMacroLine& Def = Definition.Line(L);
+        const TMacroLine& Own = Macro.Line(L);
+        if (Own.FunctionName != Def.FunctionName || Own.Params.size() != Def.Params.size())
+            return false;
+        const int32_t Pos = FindPaintFunction(Table, Def.FunctionName);
+        for (size_t P = 0; P < Def.Params.size(); ++P) {
+            const std::string Caption = Def.Params[P].Caption.value_or(std::string());
+            const std::optional<std::string>& Value = Own.Params[P].Value;
+            // Internal parameters keep the library's values: a caption read
+            // from outside could otherwise reach them.
+            if (Caption.empty() || Caption[0] == '*') {
+                if (Value != Def.Params[P].Value) {
+                    if (BadCaption)
+                        BadCaption->clear();
+                    return false;
+                }
+                continue;
+            }
+            // An unset value is a merged multi-selection's and reaches no
+            // paint function.
+            if (!Value || Pos < 0 || int32_t(P) >= Table[Pos].ParamCount)
+                continue;
+            const TPaintParamDesc& Desc = Table[Pos].Params[P];
+            if (!ParamValueInDeclaredRange(Desc.Kind, Desc.Limits.None, Caption, *Value)) {
+                if (BadCaption)
+                    *BadCaption = Caption.substr(0, Caption.find('|'));
+                return false;
+            }
+        }
+    }
+    return true;
+}
