@@ -16,20 +16,21 @@ TClipboardText ReadClipboardTextAfterHeader(const std::string& Header, const TFo
     TComPtr<IDataObject> Data;
     if (OleGetClipboard(Data) != S_OK)
         return TClipboardText::Missing;
-    // The header is ASCII: it is looked for in the block's own bytes, so
-    // that a text too large to convert is still told from foreign text.
     const auto IsHeader = [&Header](const std::string& Text) {
         return Text.size() >= Header.size() &&
                std::equal(Header.begin(), Header.end(), Text.begin(), [](unsigned char A, unsigned char B) {
                    return std::tolower(A) == std::tolower(B);
                });
     };
-    std::string Head(Header.size(), '\0');
-    if (!TDataObject::GetDataBuffer(Data.Get(), Head.data(), Head.size(), Formats) || !IsHeader(Head))
-        return TClipboardText::Missing;
     std::string Text;
-    if (!TDataObject::GetDataString(Data.Get(), Text, Formats, MaxBytes))
-        return TClipboardText::TooLarge;
+    if (!TDataObject::GetDataString(Data.Get(), Text, Formats, MaxBytes)) {
+        // The header is ASCII: it is looked for in the block's own bytes, so
+        // that a payload too large to convert is still told from foreign text.
+        std::string Head(Header.size(), '\0');
+        return TDataObject::GetDataBuffer(Data.Get(), Head.data(), Head.size(), Formats) && IsHeader(Head)
+                   ? TClipboardText::TooLarge
+                   : TClipboardText::Missing;
+    }
     if (!IsHeader(Text))
         return TClipboardText::Missing;
     Body = Text.substr(Header.size());
