@@ -575,6 +575,18 @@ void TfrmGradation::BuildControls()
         }
         if (Got != TClipboardText::Read)
             return;
+        // An unreadable gradation would leave the editor with what was read of it.
+        bool Readable = false;
+        try {
+            TGradationObject Probe;
+            Readable = Probe.StrToGradation(Body);
+        } catch (const std::exception&) {
+        }
+        if (!Readable) {
+            MessageBox(this, "クリップボードのグラデーションは読み込めないため、貼り付けできません。", "警告",
+                       MB_OK | MB_ICONWARNING);
+            return;
+        }
         ApplyGradationText(Body, false); // the rotate digit stays as it is
         Changed();
     });

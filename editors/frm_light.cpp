@@ -848,6 +848,18 @@ void TfrmLight::PasteLight()
     }
     if (Got != TClipboardText::Read)
         return;
+    // An unreadable set would leave the editor with what was read of it.
+    bool Readable = false;
+    try {
+        TLightsAmb Probe;
+        Readable = StrToLights(Probe, Body);
+    } catch (const std::exception&) {
+    }
+    if (!Readable) {
+        MessageBox(this, "クリップボードのライトは読み込めないため、貼り付けできません。", "警告",
+                   MB_OK | MB_ICONWARNING);
+        return;
+    }
     ApplyLightText(Body);
     Changed(false);
 }

@@ -687,17 +687,28 @@ TEST_F(LightForm, PastedLightNamesKeepTheirCharacters)
     }
 }
 
-// A payload far past any light set is refused unread, with one message.
-TEST_F(LightForm, OversizedLightTextIsRefused)
+// A payload far past any light set is refused unread, and an unreadable one
+// pastes nothing either: one message each, the lights as they were.
+TEST_F(LightForm, OversizedOrUnreadableLightTextIsRefused)
 {
-    const std::string Body = NamedLights() + std::string(MaxLightTextBytes, ' ');
-    OleSetClipboard(MakeCom<TLightDataObject>(LightClipboardHeader + Body).Get());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(Form->sbtnLightPaste->isEnabled());  // offered, so that the refusal is told
-    const size_t Tested = Tests.size();
-    TBoxRecorder Boxes;
-    Form->PasteLight();
-    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"クリップボードのデータが大きすぎるため、貼り付けできません。\r\n(65536バイトまで)"});
-    EXPECT_EQ(Form->LightText(), OneParallel);
-    EXPECT_EQ(Tests.size(), Tested);
+    struct TCase {
+        std::string Body;
+        std::string Message;
+    } const Cases[] = {
+        {NamedLights() + std::string(MaxLightTextBytes, ' '),
+         "クリップボードのデータが大きすぎるため、貼り付けできません。\r\n(65536バイトまで)"},
+        {"10,FFFFFF100,20,0,1,9,Sun", "クリップボードのライトは読み込めないため、貼り付けできません。"},
+    };
+    for (const TCase& C : Cases) {
+        OleSetClipboard(MakeCom<TLightDataObject>(LightClipboardHeader + C.Body).Get());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(Form->sbtnLightPaste->isEnabled());  // offered, so that the refusal is told
+        const size_t Tested = Tests.size();
+        TBoxRecorder Boxes;
+        Form->PasteLight();
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{C.Message});
+        EXPECT_EQ(Form->LightText(), OneParallel);
+        EXPECT_EQ(ListedNames(*Form), std::vector<std::string>{"Sun1"});
+        EXPECT_EQ(Tests.size(), Tested);
+    }
 }

@@ -679,6 +679,53 @@ TEST_F(ClipPanel, ATextPastTheLimitIsRefusedInsteadOfAsked)
     EXPECT_EQ(Steps(), 0);
 }
 
+// A light or gradation text far past any such value is refused unread on
+// its cell: one message, the cell and the object as they were.
+TEST_F(ClipPage, OversizedValueTextsAreRefused)
+{
+    struct TCase {
+        int32_t Kind;
+        std::function<void()> Put;
+        size_t Limit;
+    } const Cases[] = {
+        {pkLights,
+         [] {
+             OleSetClipboard(
+                 MakeCom<TLightDataObject>(LightClipboardHeader + std::string(MaxLightTextBytes + 1, '1')).Get());
+         },
+         MaxLightTextBytes},
+        {pkFill,
+         [] {
+             OleSetClipboard(MakeCom<TDataObjectGradation>(GradationClipboardHeader +
+                                                          std::string(MaxGradationTextBytes + 1, '1'))
+                                 .Get());
+         },
+         MaxGradationTextBytes},
+    };
+    for (const TCase& C : Cases) {
+        SetMacros(A, {EffectWith(C.Kind)});
+        Load(A);
+        const int Row = RowOfKind(A, 0, C.Kind);
+        ASSERT_GT(Row, 0);
+        const std::string Before = Cell(1, Row);
+        const std::string Bytes = MacroBytes(A->Macros());
+        C.Put();
+        std::vector<std::string> Boxes;
+        const TMessageBoxHandler Old =
+            SetMessageBoxHandler([&Boxes](void*, const std::string& Text, const std::string&, uint32_t) {
+                Boxes.push_back(Text);
+                return IDOK;
+            });
+        P->ValuePaste(1, Row);
+        SetMessageBoxHandler(Old);
+        EXPECT_EQ(Boxes, std::vector<std::string>{"クリップボードのデータが大きすぎるため、貼り付けできません。\r\n(" +
+                                                  std::to_string(C.Limit) + "バイトまで)"});
+        EXPECT_EQ(Cell(1, Row), Before);
+        EXPECT_EQ(MacroBytes(A->Macros()), Bytes);
+        EXPECT_FALSE(Doc.History()->CanUndo());
+    }
+}
+
 // A macro or style whose values no editor could set is refused whole: the
 // object keeps its macros, nothing is recorded, and the page says so once.
 TEST_F(ClipPage, OutOfRangeMacrosAndStylesPasteNothing)
