@@ -775,6 +775,16 @@ TEST_F(ClipPage, OutOfRangeMacrosAndStylesPasteNothing)
          },
          &TMacroPaintPage::sbtnStylePasteClick,
          "クリップボードの描画スタイルはマクロが多すぎるため、貼り付けできません。\r\n(256個まで)"},
+        {"crowded style text",
+         [&] {
+             NoPictures.SetPosition(0);
+             OleSetClipboard(MakeCom<TDataObjectPaintStyle>(Crowd, NoPictures).Get());
+             const QString Text = QGuiApplication::clipboard()->text();
+             ASSERT_TRUE(Text.startsWith("Tavro Paint Style\r\n257\r\n"));
+             QGuiApplication::clipboard()->setText(Text);
+         },
+         &TMacroPaintPage::sbtnStylePasteClick,
+         "クリップボードの描画スタイルはマクロが多すぎるため、貼り付けできません。\r\n(256個まで)"},
     };
     for (const TCase& C : Cases) {
         C.Put();
