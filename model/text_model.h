@@ -54,9 +54,10 @@ inline constexpr int32_t MaxCharAttrPoints = 1000;
 bool CharAttrDrawable(const TrecCharAttr& Attr, int32_t Dpi);
 
 // The longest text, in CP932 bytes, that a paste may bring into a text
-// object: every character becomes a glyph outline and a style of its own,
-// and a lettering text of that length is far past any design.
-inline constexpr int32_t MaxTextObjectBytes = 65536;
+// object: every character becomes a style and a glyph outline of its own
+// (some kilobytes each), and a lettering text of that length is far past
+// any design.
+inline constexpr int32_t MaxTextObjectBytes = 16384;
 
 // Binary attributes: string FaceName, string Size in decimal, the bytes Bold,
 // Italic, Underline, StrikeOut, int32 Rise and ExtraAdvance (the version 13

@@ -674,7 +674,7 @@ TEST_F(ClipPanel, ATextPastTheLimitIsRefusedInsteadOfAsked)
     QGuiApplication::clipboard()->setText(QString(MaxTextObjectBytes + 1, 'a'));
     QTest::keyClick(Panel.RichEdit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(Boxes, std::vector<std::string>{"貼り付けるテキストが長すぎます。\r\n"
-                                              "貼り付けられるのはシフトJISで65536バイトまでです。"});
+                                              "貼り付けられるのはシフトJISで16384バイトまでです。"});
     EXPECT_EQ(T->Text(), "x");
     EXPECT_EQ(Steps(), 0);
 }

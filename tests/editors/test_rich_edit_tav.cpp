@@ -501,14 +501,14 @@ TEST(RichEditTav, RefusedPastesChangeNothingAndSayWhy)
 {
     const std::vector<uint8_t> Huge = BlockOf("HUGE", With(2147483647, 0, 0));
     std::vector<uint8_t> Long = BlockOf("x", Attr(20));
-    Long[0] = 0x01, Long[1] = 0x00, Long[2] = 0x01, Long[3] = 0x00;  // 65537 bytes claimed
+    Long[0] = 0x01, Long[1] = 0x40, Long[2] = 0x00, Long[3] = 0x00;  // 16385 bytes claimed
     const QString LongText(MaxTextObjectBytes + 1, QLatin1Char('x'));
     QMimeData LongHtml;
     LongHtml.setHtml(QString(MaxPasteHtmlBytes + 1, QLatin1Char('y')));
     QMimeData HugeHtml;
     HugeHtml.setHtml(QStringLiteral("<span style=\"font-size:99999pt\">Q</span>"));
     const std::string Refused = "クリップボードの文字は読み込めないか、大きさや位置が範囲外のため、貼り付けできません。";
-    const std::string TooLong = "貼り付けるテキストが長すぎます。\r\n貼り付けられるのはシフトJISで65536バイトまでです。";
+    const std::string TooLong = "貼り付けるテキストが長すぎます。\r\n貼り付けられるのはシフトJISで16384バイトまでです。";
     std::unique_ptr<QMimeData> HugeMime(RtfTavMime(Huge, QStringLiteral("HUGE")));
     std::unique_ptr<QMimeData> LongMime(RtfTavMime(Long, QStringLiteral("x")));
     std::unique_ptr<QMimeData> Unreadable(RtfTavMime({1, 2, 3}, QStringLiteral("x")));
@@ -541,4 +541,20 @@ TEST(RichEditTav, RefusedPastesChangeNothingAndSayWhy)
         EXPECT_EQ(Length, 1) << C.Name;
         EXPECT_EQ(B.Page.History.UndoCaption(), "") << C.Name;
     }
+}
+
+// A text of exactly the limit is pasted as one step, in linear time.
+TEST(RichEditTav, ATextOfTheLimitIsPasted)
+{
+    TBound B("ab");
+    B.Binding.SetSelection(1, 1);
+    const auto Before = B.Stream();
+    QMimeData Plain;
+    Plain.setText(QString(MaxTextObjectBytes, QLatin1Char('x')));
+    TBoxRecorder Boxes;
+    B.Binding.RunCommand("貼り付け", [&] { B.Binding.PasteFromMime(&Plain); });
+    EXPECT_TRUE(Boxes.Texts.empty());
+    EXPECT_EQ(B.Text.Text(), "a" + std::string(MaxTextObjectBytes, 'x'));
+    EXPECT_EQ(B.Shown(), B.Text.Text());
+    B.ExpectUndoRestores(Before, "貼り付け");
 }
