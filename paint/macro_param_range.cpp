@@ -1,5 +1,6 @@
 #include "paint/macro_param_range.h"
 
+#include "foundation/pen_text.h"
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 
@@ -88,6 +89,11 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
         return InNumberRange(Kind, Limits, Tag, Value);
     case pkChoice:
         return InChoices(Limits, Tag, Value);
+    case pkLineType: {
+        TrecPenData Pen{};
+        StrToPenData(Value, Pen);
+        return PenDataInRange(Pen);
+    }
     default:
         return true;
     }
