@@ -1,6 +1,7 @@
 #include "paint/macro_param_range.h"
 
 #include "foundation/pen_text.h"
+#include "paint/light_set.h"
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 
@@ -89,6 +90,19 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
         return InNumberRange(Kind, Limits, Tag, Value);
     case pkChoice:
         return InChoices(Limits, Tag, Value);
+    case pkColor: {
+        // A colour is 0x00BBGGRR in decimal.
+        const TIntArg C = ReadIntArg(Value.c_str(), 0);
+        return C.Parsed && C.Value >= 0 && C.Value <= 0xFFFFFF;
+    }
+    case pkLights: {
+        TLightsAmb Lights;
+        try {
+            return StrToLights(Lights, Value);
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
     case pkLineType: {
         TrecPenData Pen{};
         StrToPenData(Value, Pen);

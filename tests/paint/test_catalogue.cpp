@@ -1036,6 +1036,37 @@ TEST_F(Catalogue, ValuesFromOutsideAreHeldToTheDeclaredRanges)
         EXPECT_EQ(MacroValuesInDeclaredRange(M, &Bad), C.Kept) << C.Caption << " " << C.Value;
         EXPECT_EQ(Bad, C.Kept ? "" : C.Caption) << C.Caption << " " << C.Value;
     }
+    // Colours and light sets, wherever a delivered macro has them.
+    struct TKindCase {
+        int32_t Kind;
+        const char* Value;
+        bool Kept;
+    } const KindCases[] = {
+        {pkColor, "16777215", true},  {pkColor, "16777216", false}, {pkColor, "-1", false},
+        {pkColor, "red", false},      {pkLights, "10,FFFFFF100,20,0,1,4,Sun1FFFFFF80,2,0.5,0.5,0.3,0.3,", true},
+        {pkLights, "10,FFFFFF100,20,0,1,9,Sun", false},
+    };
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    for (const TKindCase& C : KindCases) {
+        std::string Name, Caption;
+        for (const TMacro* D : Macros(*gMacroLibrary))
+            for (int32_t L = 0; L < D->LineCount() && Caption.empty(); ++L) {
+                const int32_t F = FindPaintFunction(Table, D->Line(L).FunctionName);
+                for (size_t P = 0; P < D->Line(L).Params.size() && Caption.empty(); ++P) {
+                    const std::string Cap = D->Line(L).Params[P].Caption.value_or("");
+                    if (F >= 0 && int32_t(P) < Table[F].ParamCount && Table[F].Params[P].Kind == C.Kind &&
+                        !Cap.empty() && Cap[0] != '*') {
+                        Name = D->Name();
+                        Caption = Cap.substr(0, Cap.find('|'));
+                    }
+                }
+            }
+        ASSERT_FALSE(Caption.empty()) << C.Kind;
+        TMacro M;
+        ASSERT_TRUE(M.LoadFromLibrary(Name));
+        M.SetParamValue(Caption, C.Value);
+        EXPECT_EQ(MacroValuesInDeclaredRange(M), C.Kept) << Name << " " << Caption << " " << C.Value;
+    }
     // An internal value reached through an empty caption is refused too.
     TMacro M;
     ASSERT_TRUE(M.LoadFromLibrary("塗り(ボカシ)"));
