@@ -1,6 +1,7 @@
 #include "paint/macro_param_range.h"
 
 #include "foundation/pen_text.h"
+#include "paint/fill_value.h"
 #include "paint/light_set.h"
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
@@ -78,6 +79,39 @@ bool InChoices(const void* Limits, const std::string& Tag, const std::string& Va
     return false;
 }
 
+// The fill editor's ranges: a gradation repeats 1 to 100 times with stops
+// on its 1024 slots, a picture fill stays within 9999 pixels and turns at
+// most a full turn either way.
+constexpr int32_t MaxGradationRepeat = 100;
+constexpr int32_t MaxFillPictExtent = 9999;
+constexpr double MaxFillPictAngle = 360;
+
+bool FillValueInRange(const std::string& Value)
+{
+    TFillValue Fill;
+    if (!StrToFillValue(Value, Fill))
+        return false;
+    if (Fill.Method == FillMethodGradation) {
+        const TGradationObject& G = Fill.Gradation;
+        if (G.iRepeatCount < 1 || G.iRepeatCount > MaxGradationRepeat || G.iOpacity < 0 || G.iOpacity > 255)
+            return false;
+        for (const TrecGradColStop& S : G.ColStops)
+            if (S.iPosition < 0 || S.iPosition >= GradationTableSize)
+                return false;
+        for (const TrecGradTransStop& S : G.TransStops)
+            if (S.iPosition < 0 || S.iPosition >= GradationTableSize)
+                return false;
+    } else if (Fill.Method == FillMethodPicture) {
+        const TFillPictParam& P = Fill.PictParam;
+        const auto Within = [](int32_t V, int32_t Low) { return V >= Low && V <= MaxFillPictExtent; };
+        if (!Within(P.iOffsetX, -MaxFillPictExtent) || !Within(P.iOffsetY, -MaxFillPictExtent) ||
+            !Within(P.iWidth, 0) || !Within(P.iHeight, 0) || !std::isfinite(P.dAngle) ||
+            std::fabs(P.dAngle) > MaxFillPictAngle)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
@@ -103,6 +137,9 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
             return false;
         }
     }
+    case pkFill:
+    case pkPlaneFill:
+        return FillValueInRange(Value);
     case pkLineType: {
         TrecPenData Pen{};
         StrToPenData(Value, Pen);

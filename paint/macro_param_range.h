@@ -12,8 +12,9 @@ class TMacro;
 
 // True when Value is a number within the parameter's range (a kind
 // integer or real), one of its choices (a choice), a colour 0 to 0xFFFFFF,
-// a light set that reads whole, or a pen the pen dialogs could make (a line
-// type); fills are not judged here and pass. Caption is the library's caption of the
+// a light set that reads whole, a pen the pen dialogs could make (a line
+// type), or a fill that reads whole within the fill editor's ranges;
+// reflection sets are not judged here and pass. Caption is the library's caption of the
 // parameter; Kind and Limits come from the paint function's table entry.
 bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
                                const std::string& Value);

@@ -1045,6 +1045,14 @@ TEST_F(Catalogue, ValuesFromOutsideAreHeldToTheDeclaredRanges)
         {pkColor, "16777215", true},  {pkColor, "16777216", false}, {pkColor, "-1", false},
         {pkColor, "red", false},      {pkLights, "10,FFFFFF100,20,0,1,4,Sun1FFFFFF80,2,0.5,0.5,0.3,0.3,", true},
         {pkLights, "10,FFFFFF100,20,0,1,9,Sun", false},
+        {pkFill, "1B06000", true},
+        {pkFill, "", false},
+        {pkFill, "210000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100", true},
+        {pkFill, "210000255,1000,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100", false},
+        {pkFill, "210000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1024,2109664,0,0,0,100,0,100", false},
+        {pkFill, "411,-9999,9999,9999,0,-360,-1,0,0", true},
+        {pkFill, "411,0,0,99999,10,0,-1,0,0", false},
+        {pkFill, "411,0,0,10,10,720,-1,0,0", false},
     };
     const TPaintFunctionRec* Table = PaintFunctionTable();
     for (const TKindCase& C : KindCases) {
