@@ -754,8 +754,7 @@ bool TRichEditTav::PasteHtml(const QString& Html)
                 // A size the text model cannot draw refuses the whole paste.
                 Style->Attr.Size = Size >= 1 && Size < INT32_MAX ? static_cast<int32_t>(Size) : 0;
                 if (!CharAttrDrawable(Style->Attr, FiScreenDpi)) {
-                    MessageBox(FControl, kRefusedRichText,
-                               "警告", MB_OK | MB_ICONWARNING);
+                    MessageBox(FControl, kRefusedRichText, "警告", MB_OK | MB_ICONWARNING);
                     return false;
                 }
             }
