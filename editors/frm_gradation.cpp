@@ -568,8 +568,25 @@ void TfrmGradation::BuildControls()
     });
     connect(sbtnGraPaste, &QPushButton::clicked, this, [this] {
         std::string Body;
-        if (!ClipboardTextAfterHeader(GradationClipboardHeader, Body))
+        const TClipboardText Got = ReadClipboardGradation(Body);
+        if (Got == TClipboardText::TooLarge) {
+            MessageBox(this, ClipboardTooLargeMessage(MaxGradationTextBytes), "警告", MB_OK | MB_ICONWARNING);
             return;
+        }
+        if (Got != TClipboardText::Read)
+            return;
+        // An unreadable gradation would leave the editor with what was read of it.
+        bool Readable = false;
+        try {
+            TGradationObject Probe;
+            Readable = Probe.StrToGradation(Body);
+        } catch (const std::exception&) {
+        }
+        if (!Readable) {
+            MessageBox(this, "クリップボードのグラデーションは読み込めないため、貼り付けできません。", "警告",
+                       MB_OK | MB_ICONWARNING);
+            return;
+        }
         ApplyGradationText(Body, false); // the rotate digit stays as it is
         Changed();
     });

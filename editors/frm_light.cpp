@@ -839,23 +839,28 @@ void TfrmLight::CopyLight()
 
 void TfrmLight::PasteLight()
 {
-    std::string Data;
-    if (!OpenClipboard(nullptr))
+    // The blocks hold CP932 text; the light set's names are UTF-8 in memory.
+    std::string Body;
+    const TClipboardText Got = ReadClipboardLight(Body);
+    if (Got == TClipboardText::TooLarge) {
+        MessageBox(this, ClipboardTooLargeMessage(MaxLightTextBytes), "警告", MB_OK | MB_ICONWARNING);
         return;
-    for (uint16_t Format : {CFZelbarLight(), CF_TEXT}) {
-        if (HGLOBAL H = GetClipboardData(Format)) {
-            if (const char* P = static_cast<const char*>(GlobalLock(H))) {
-                Data.assign(P, strnlen(P, GlobalSize(H)));
-                GlobalUnlock(H);
-            }
-            break;
-        }
     }
-    CloseClipboard();
-    const size_t Line = Data.find("\r\n");
-    if (Line == std::string::npos)
+    if (Got != TClipboardText::Read)
         return;
-    ApplyLightText(Data.substr(Line + 2));
+    // An unreadable set would leave the editor with what was read of it.
+    bool Readable = false;
+    try {
+        TLightsAmb Probe;
+        Readable = StrToLights(Probe, Body);
+    } catch (const std::exception&) {
+    }
+    if (!Readable) {
+        MessageBox(this, "クリップボードのライトは読み込めないため、貼り付けできません。", "警告",
+                   MB_OK | MB_ICONWARNING);
+        return;
+    }
+    ApplyLightText(Body);
     Changed(false);
 }
 

@@ -189,6 +189,12 @@ void TfrmObjProperty::PasteRichText()
         // Each character is a command's worth of glyph work: a long text
         // can take a while.
         const qsizetype Count = Mime->text().size();
+        // Past what a text object may take, the paste is refused instead of
+        // asked about (and nothing of it is read).
+        if (Count > MaxTextObjectBytes) {
+            MessageBox(DialogOwner(), PasteTooLongMessage(), "警告", MB_OK | MB_ICONWARNING);
+            return;
+        }
         if (Count > 20 &&
             MessageBox(DialogOwner(),
                        std::to_string(Count) + "文字のテキストを貼り付けようとしています。\r\n" +

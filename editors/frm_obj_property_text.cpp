@@ -348,7 +348,7 @@ void TfrmObjProperty::SetTextProperty(TCustomEditTrackBarWex* Edit)
     // Not a number: the conversion error goes to the event boundary.
     const double Value = StrToFloat(Edit->text().toStdString());
     const double Points = ToPoint(Unit, FiDPI, Value);
-    if (Points >= 1000) {
+    if (Points >= MaxCharAttrPoints) {
         OnTextBeep ? OnTextBeep() : QApplication::beep();
         return;
     }
@@ -394,7 +394,7 @@ void TfrmObjProperty::cmbUTChange(QComboBox* Combo)
     const bool Same = Edit == edtSize    ? S.Size && S.First.Size == Pixels
                       : Edit == edtBase ? (Consistent & 1) && S.First.Rise == Pixels
                                         : (Consistent & 2) && S.First.ExtraAdvance == Pixels;
-    if (!Same && Points < 1000)
+    if (!Same && Points < MaxCharAttrPoints)
         ApplyPoints(*this, Edit, Points);
 }
 

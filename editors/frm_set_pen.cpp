@@ -76,12 +76,12 @@ TfrmSetPen::TfrmSetPen(QWidget* Owner) : QDialog(Owner)
     edtWidth = new TEditTrackBarWex(this);
     edtWidth->setObjectName("edtWidth");
     edtWidth->SetMin(1);
-    edtWidth->SetMax(100);
+    edtWidth->SetMax(MaxPenWidth);
     edtWidth->SetPrecision(1);
     edtMiterLen = new TEditTrackBarWex(this);
     edtMiterLen->setObjectName("edtMiterLen");
     edtMiterLen->SetMin(1);
-    edtMiterLen->SetMax(5);
+    edtMiterLen->SetMax(MaxPenMiterLimit);
     edtMiterLen->SetPrecision(0.1);
     edtMiterLen->LineSize = 0.1;
     auto* WidthLabel = new QLabel("幅(&W):", this);

@@ -16,6 +16,7 @@
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"
+#include "platform/message_box.h"
 #include "platform/qt/clipboard.h"
 #include "store/history.h"
 #include "store/picture_store.h"
@@ -72,17 +73,19 @@ TComPtr<IDataObject> Clipboard()
     return Data;
 }
 
-// What a header-and-text value carries after its first CR LF; false when
-// the clipboard has none.
-bool TextAfterFirstLine(IDataObject* Data, const TFormatEtcList& Formats, std::string& Body)
+// What a header-and-text value carries after its first CR LF; Missing when
+// the clipboard has none, TooLarge (unread) past MaxBytes.
+TClipboardText TextAfterFirstLine(IDataObject* Data, const TFormatEtcList& Formats, size_t MaxBytes,
+                                  std::string& Body)
 {
     std::string Text;
-    TDataObject::GetDataString(Data, Text, Formats);
+    if (!TDataObject::GetDataString(Data, Text, Formats, MaxBytes))
+        return TClipboardText::TooLarge;
     const size_t Break = Text.find("\r\n");
     if (Break == std::string::npos)
-        return false;
+        return TClipboardText::Missing;
     Body = Text.substr(Break + 2);
-    return !Body.empty();
+    return Body.empty() ? TClipboardText::Missing : TClipboardText::Read;
 }
 
 // One command around Body on History (just Body when there is none or one
@@ -102,6 +105,11 @@ void Bracket(THistoryCommand* History, const std::string& Caption, const std::fu
     }
     History->CommandEnd();
 }
+
+constexpr const char* kRefusedMacro =
+    "クリップボードの描画マクロは読み込めないか、値が範囲外のため、貼り付けできません。";
+constexpr const char* kRefusedStyle =
+    "クリップボードの描画スタイルは読み込めないか、値が範囲外のため、貼り付けできません。";
 
 bool AllInLibrary(const TMacros& Macros)
 {
@@ -273,7 +281,11 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
             break;
         }
         std::string Text;
-        if (!TextAfterFirstLine(Data.Get(), TDataObjectGradation::GetFormats(), Text))
+        const TClipboardText Got =
+            TextAfterFirstLine(Data.Get(), TDataObjectGradation::GetFormats(), MaxGradationTextBytes, Text);
+        if (Got == TClipboardText::TooLarge)
+            MessageBox(this, ClipboardTooLargeMessage(MaxGradationTextBytes), "警告", MB_OK | MB_ICONWARNING);
+        if (Got != TClipboardText::Read)
             return;
         // A gradation keeps the kind of the gradation the cell holds.
         const std::string Old = CellValue(Col, Row);
@@ -287,10 +299,15 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
         PenDataToStr(Pen, Value);
         break;
     }
-    case TValueKind::Light:
-        if (!TextAfterFirstLine(Data.Get(), TLightDataObject::GetFormats(), Value))
+    case TValueKind::Light: {
+        const TClipboardText Got =
+            TextAfterFirstLine(Data.Get(), TLightDataObject::GetFormats(), MaxLightTextBytes, Value);
+        if (Got == TClipboardText::TooLarge)
+            MessageBox(this, ClipboardTooLargeMessage(MaxLightTextBytes), "警告", MB_OK | MB_ICONWARNING);
+        if (Got != TClipboardText::Read)
             return;
         break;
+    }
     default:
         return;
     }
@@ -324,8 +341,13 @@ void TMacroPaintPage::MacroPasteClick()
         return;
     const TComPtr<IDataObject> Data = Clipboard();
     TMacro Macro;
-    if (!Data || !TDataObjectMacPaint::GetMacro(Data.Get(), Macro))
+    if (!Data)
         return;
+    if (!TDataObjectMacPaint::GetMacro(Data.Get(), Macro)) {
+        if (TDataObjectMacPaint::HasMacro(Data.Get()))
+            MessageBox(this, kRefusedMacro, "警告", MB_OK | MB_ICONWARNING);
+        return;
+    }
     // A macro the library does not know could not be shown in the grid.
     const int32_t Def = gMacroLibrary ? gMacroLibrary->IndexOf(Macro.Name()) : -1;
     if (Def < 0)
@@ -386,7 +408,19 @@ void TMacroPaintPage::sbtnStylePasteClick()
     const TComPtr<IDataObject> Data = Clipboard();
     TMacros Macros;
     TMemoryStream Pictures;
-    if (!Data || !TDataObjectPaintStyle::GetPaintStyle(Data.Get(), Macros, &Pictures) || !AllInLibrary(Macros))
+    if (!Data)
+        return;
+    bool TooLarge = false;
+    if (!TDataObjectPaintStyle::GetPaintStyle(Data.Get(), Macros, &Pictures, &TooLarge)) {
+        if (TooLarge)
+            MessageBox(this, "クリップボードの描画スタイルはマクロが多すぎるため、貼り付けできません。\r\n(" +
+                                 std::to_string(MaxPaintStyleMacros) + "個まで)",
+                       "警告", MB_OK | MB_ICONWARNING);
+        else if (TDataObjectPaintStyle::HasPaintStyle(Data.Get()))
+            MessageBox(this, kRefusedStyle, "警告", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (!AllInLibrary(Macros))
         return;
     Command("描画スタイルの貼り付け", [&] {
         TListRecPict* Store = nullptr;

@@ -604,6 +604,12 @@ void TRichEditTav::InsertText(const std::string& Cp932, bool ApplyToControl)
     FireChange();
 }
 
+std::string PasteTooLongMessage()
+{
+    return "貼り付けるテキストが長すぎます。\r\n貼り付けられるのはシフトJISで" + std::to_string(MaxTextObjectBytes) +
+           "バイトまでです。";
+}
+
 void TRichEditTav::Refuse()
 {
     MessageBox(FControl, "シフトJISで表せない文字は入力できません。", "警告", MB_OK | MB_ICONWARNING);
@@ -614,6 +620,10 @@ bool TRichEditTav::InsertControlText(const QString& Text, bool ApplyToControl)
     std::string Cp932;
     if (!TControlTextMap::Cp932Text(Text, Cp932)) {
         Refuse();
+        return false;
+    }
+    if (Cp932.size() > size_t{MaxTextObjectBytes}) {
+        MessageBox(FControl, PasteTooLongMessage(), "警告", MB_OK | MB_ICONWARNING);
         return false;
     }
     InsertText(Cp932, ApplyToControl);
@@ -682,6 +692,11 @@ void TRichEditTav::PasteFromClipboard()
         PasteFromMime(QGuiApplication::clipboard()->mimeData());
 }
 
+namespace {
+constexpr const char* kRefusedRichText =
+    "クリップボードの文字は読み込めないか、大きさや位置が範囲外のため、貼り付けできません。";
+} // namespace
+
 bool TRichEditTav::PasteHtml(const QString& Html)
 {
     QTextDocument Doc;
@@ -704,6 +719,10 @@ bool TRichEditTav::PasteHtml(const QString& Html)
     std::string Cp932;
     if (!TControlTextMap::Cp932Text(Text, Cp932)) {
         Refuse();
+        return false;
+    }
+    if (Cp932.size() > size_t{MaxTextObjectBytes}) {
+        MessageBox(FControl, PasteTooLongMessage(), "警告", MB_OK | MB_ICONWARNING);
         return false;
     }
     TRTFTav Rich;
@@ -729,9 +748,16 @@ bool TRichEditTav::PasteHtml(const QString& Html)
                 SetCharAttrFaceName(Style->Attr, It->second.first);
                 Style->Attr.CharSet = It->second.second;
             }
-            if (F.fontPointSize() > 0)
-                Style->Attr.Size = static_cast<int32_t>(
-                    std::floor(FiScreenDpi * (F.fontPointSize() * 20) / 1440.0 * 100.0 / FiZoom + 0.5));
+            if (F.fontPointSize() > 0) {
+                const double Size =
+                    std::floor(FiScreenDpi * (F.fontPointSize() * 20) / 1440.0 * 100.0 / FiZoom + 0.5);
+                // A size the text model cannot draw refuses the whole paste.
+                Style->Attr.Size = Size >= 1 && Size < INT32_MAX ? static_cast<int32_t>(Size) : 0;
+                if (!CharAttrDrawable(Style->Attr, FiScreenDpi)) {
+                    MessageBox(FControl, kRefusedRichText, "警告", MB_OK | MB_ICONWARNING);
+                    return false;
+                }
+            }
             Style->Attr.Bold = F.fontWeight() >= QFont::DemiBold ? 1 : 0;
             Style->Attr.Italic = F.fontItalic() ? 1 : 0;
             Rich.Styles.SetItem(I, Style.release());
@@ -746,17 +772,40 @@ void TRichEditTav::PasteFromMime(const QMimeData* Mime)
 {
     if (!FTextObj || !Mime)
         return;
+    const auto Warn = [this](const std::string& Message) {
+        MessageBox(FControl, Message, "警告", MB_OK | MB_ICONWARNING);
+    };
     {
         TRaised Busy(FiBusy);
         const auto Data = MakeCom<TMimeDataObject>(Mime);
         if (DataObjectHasFormat(Data.Get(), CFWexRtfTav())) {
             TRTFTav Rich;
-            TRtfTavDataObj::ReadRichText(Data.Get(), Rich, FSelAttributes->InsertionStyle());
-            InsertRichText(Rich);
+            switch (TRtfTavDataObj::ReadRichText(Data.Get(), Rich, FSelAttributes->InsertionStyle(), FiScreenDpi)) {
+            case TRtfTavRead::Read:
+                InsertRichText(Rich);
+                break;
+            case TRtfTavRead::TooLarge:
+                Warn(PasteTooLongMessage());
+                return;
+            default:
+                Warn(kRefusedRichText);
+                return;
+            }
         } else if (Mime->hasHtml()) {
+            if (Mime->data(QStringLiteral("text/html")).size() > MaxPasteHtmlBytes) {
+                Warn(PasteTooLongMessage());
+                return;
+            }
             PasteHtml(Mime->html());
         } else if (Mime->hasText()) {
-            InsertControlText(Mime->text(), true);
+            const QString Text = Mime->text();
+            // Every character takes one CP932 byte at least: a text longer
+            // than the limit in characters is refused before it is converted.
+            if (Text.size() > MaxTextObjectBytes) {
+                Warn(PasteTooLongMessage());
+                return;
+            }
+            InsertControlText(Text, true);
         }
         FireChange();
     }

@@ -27,6 +27,12 @@
 
 class QMimeData;
 class QObject;
+
+// The refusal of a text longer than a text object may take.
+std::string PasteTooLongMessage();
+// Text/html beyond this is refused before it is parsed: markup runs to many
+// bytes a character, but not to this many for MaxTextObjectBytes of text.
+inline constexpr qsizetype MaxPasteHtmlBytes = 64 * qsizetype{MaxTextObjectBytes};
 class QTextCharFormat;
 class TTextObj;
 class TRichEditTav;
@@ -169,6 +175,9 @@ public:
     void CutToClipboard();
     void PasteFromClipboard();
     // Pastes Mime's "Wex_RtfTav", else its text/html, else its plain text.
+    // A block that is unreadable, holds sizes or positions the text model
+    // cannot draw, or a text longer than MaxTextObjectBytes pastes nothing,
+    // not even the selection's deletion, and says so once.
     void PasteFromMime(const QMimeData* Mime);
 
     // The selection in bytes of the text object.

@@ -95,13 +95,14 @@ std::vector<uint8_t> WriteRtfTavBlock(const TRTFTav& Rich)
     return B;
 }
 
-bool ReadRtfTavBlock(const uint8_t* Data, size_t Size, const TrecCharAttr& InsertionStyle, TRTFTav& Target)
+bool ReadRtfTavBlock(const uint8_t* Data, size_t Size, const TrecCharAttr& InsertionStyle, int32_t Dpi,
+                     TRTFTav& Target)
 {
     Target.Clear();
     if (!Data || Size < 4)
         return false;
     const int32_t SignedL = GetI32(Data);
-    if (SignedL < 0 || static_cast<size_t>(SignedL) > Size)
+    if (SignedL < 0 || SignedL > MaxTextObjectBytes || static_cast<size_t>(SignedL) > Size)
         return false;
     const size_t L = static_cast<size_t>(SignedL);
     const size_t L4 = Padded(L);
@@ -118,6 +119,13 @@ bool ReadRtfTavBlock(const uint8_t* Data, size_t Size, const TrecCharAttr& Inser
     const uint8_t* Text = Data + TextAt;
     if (Text[L] != 0 || std::memchr(Text, 0, L))
         return false;
+    // Every record, used or skipped, must be one the text model can draw.
+    for (size_t I = 0; I < N; ++I) {
+        TrecCharAttr Attr;
+        std::memcpy(&Attr, Data + 4 + L4 + CharAttrSize * I, CharAttrSize);
+        if (!CharAttrDrawable(Attr, Dpi))
+            return false;
+    }
     TRTFTav Read;
     Read.Text.assign(reinterpret_cast<const char*>(Text), L);
     Read.Styles.InsertSpace(0, static_cast<int32_t>(L));
@@ -177,19 +185,25 @@ HRESULT TRtfTavDataObj::RenderData(const FORMATETC& Format, STGMEDIUM& Medium)
     return S_OK;
 }
 
-bool TRtfTavDataObj::ReadRichText(IDataObject* Source, TRTFTav& Target, const TrecCharAttr& InsertionStyle)
+TRtfTavRead TRtfTavDataObj::ReadRichText(IDataObject* Source, TRTFTav& Target, const TrecCharAttr& InsertionStyle,
+                                         int32_t Dpi)
 {
     Target.Clear();
     STGMEDIUM Medium;
     if (!Source || Source->GetData(MakeFormatEtc(CFWexRtfTav()), Medium) != S_OK)
-        return false;
-    bool Done = false;
+        return TRtfTavRead::Missing;
+    TRtfTavRead Result = TRtfTavRead::Refused;
     if (const void* P = GlobalLock(Medium.hGlobal)) {
-        Done = ReadRtfTavBlock(static_cast<const uint8_t*>(P), GlobalSize(Medium.hGlobal), InsertionStyle, Target);
+        const auto* Bytes = static_cast<const uint8_t*>(P);
+        const size_t Size = GlobalSize(Medium.hGlobal);
+        if (Size >= 4 && GetI32(Bytes) > MaxTextObjectBytes)
+            Result = TRtfTavRead::TooLarge;
+        else if (ReadRtfTavBlock(Bytes, Size, InsertionStyle, Dpi, Target))
+            Result = TRtfTavRead::Read;
         GlobalUnlock(Medium.hGlobal);
     }
     ReleaseStgMedium(Medium);
-    return Done;
+    return Result;
 }
 
 QMimeData* NewRtfTavMimeData(TRtfTavDataObj* Data)

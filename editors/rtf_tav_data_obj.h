@@ -27,13 +27,21 @@ uint16_t CFWexRtfTav();
 std::vector<uint8_t> WriteRtfTavBlock(const TRTFTav& Rich);
 // Target := the rich text of a block of Size bytes (any bytes past the
 // terminated text are ignored, as a global block may be rounded up). The
-// block must hold L, the flags, the records they count and L text bytes
-// without a zero followed by one; else False and Target is left empty.
-// Flags on CR, LF or a trail byte give no style (their records are skipped);
-// a character without a flag gets InsertionStyle; face names are cut to 31
-// bytes.
-bool ReadRtfTavBlock(const uint8_t* Data, size_t Size, const TrecCharAttr& InsertionStyle,
+// block must hold L (at most MaxTextObjectBytes), the flags, the records they
+// count and L text bytes without a zero followed by one, and every record
+// must be drawable at Dpi (CharAttrDrawable); else False and Target is left
+// empty. Flags on CR, LF or a trail byte give no style (their records are
+// skipped); a character without a flag gets InsertionStyle; face names are
+// cut to 31 bytes.
+bool ReadRtfTavBlock(const uint8_t* Data, size_t Size, const TrecCharAttr& InsertionStyle, int32_t Dpi,
                      TRTFTav& Target);
+
+enum class TRtfTavRead {
+    Missing,  // no "Wex_RtfTav" served
+    Read,     // Target holds the text
+    Refused,  // unreadable, or values the text model cannot draw
+    TooLarge, // a text longer than MaxTextObjectBytes, left unread
+};
 
 class TRtfTavDataObj : public TDataObject {
 public:
@@ -44,9 +52,10 @@ public:
     const TRTFTav& RichText() const { return FRich; }
     const QString& Html() const { return FHtml; }
 
-    // Target := Source's "Wex_RtfTav" through ReadRtfTavBlock; False (Target
-    // empty) when Source has none or its block is refused.
-    static bool ReadRichText(IDataObject* Source, TRTFTav& Target, const TrecCharAttr& InsertionStyle);
+    // Target := Source's "Wex_RtfTav" through ReadRtfTavBlock (Target empty
+    // unless Read).
+    static TRtfTavRead ReadRichText(IDataObject* Source, TRTFTav& Target, const TrecCharAttr& InsertionStyle,
+                                    int32_t Dpi);
 
 protected:
     HRESULT RenderData(const FORMATETC& Format, STGMEDIUM& Medium) override;

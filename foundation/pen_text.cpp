@@ -131,3 +131,10 @@ void PenDataToStr(const TrecPenData& Pen, std::string& S)
     S = std::to_string(Pen.Width) + "," + std::to_string(static_cast<int32_t>(Pen.Style)) + "," +
         FormatFixed2(Pen.MiterLimit);
 }
+
+bool PenDataInRange(const TrecPenData& Pen)
+{
+    const bool Width = Pen.Width >= -1 && Pen.Width <= MaxPenWidth;
+    const bool Miter = Pen.MiterLimit == -1.0 || (Pen.MiterLimit >= 0.0 && Pen.MiterLimit <= MaxPenMiterLimit);
+    return Width && Miter;
+}

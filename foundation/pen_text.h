@@ -19,6 +19,13 @@ struct TrecPenData {
 static_assert(sizeof(TrecPenData) == 36);
 static_assert(offsetof(TrecPenData, MiterLimit) == 28);
 
+// The pen dialogs' ranges: a width up to 100 pixels, a miter limit up to 5,
+// either of them -1 for "as it is" (0 where a palette's edit is empty).
+// Pens from outside are held to them.
+inline constexpr int32_t MaxPenWidth = 100;
+inline constexpr double MaxPenMiterLimit = 5;
+bool PenDataInRange(const TrecPenData& Pen);
+
 // Parses pen text into a zero-filled record; a missing or unreadable field
 // takes its default (-1, 65280, -1.0). True only when no field holds its
 // default value.

@@ -7,6 +7,7 @@
 #include "model/text_outline.h"
 #include "platform/cp932.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -456,6 +457,14 @@ void MakeCharFont(TLogFont& LogFont, const TrecCharAttr& Attr)
     uint8_t CharSet = DEFAULT_CHARSET;
     GetFontCharset(CharSet, Face);
     LogFont.lfCharSet = CharSet;
+}
+
+bool CharAttrDrawable(const TrecCharAttr& Attr, int32_t Dpi)
+{
+    // |V| pixels lie below the limit when |V| * 72 < MaxCharAttrPoints * Dpi.
+    const int64_t Limit = int64_t{MaxCharAttrPoints} * std::max(Dpi, 1);
+    const auto Below = [Limit](int32_t V) { return std::llabs(int64_t{V}) * 72 < Limit; };
+    return Attr.Size >= 1 && Below(Attr.Size) && Below(Attr.Rise) && Below(Attr.ExtraAdvance);
 }
 
 int32_t CountTextChars(const std::string& Text)

@@ -45,6 +45,20 @@ void SetCharAttrFaceName(TrecCharAttr& Attr, const std::string& Cp932Name);
 // The face name's bytes up to the first zero (at most 31).
 std::string CharAttrFaceName(const TrecCharAttr& Attr);
 
+// What the text model can draw: a character's height, baseline rise and
+// extra advance stay below MaxCharAttrPoints points (the text page's own
+// limit) at Dpi pixels an inch, and a height is at least one pixel. Values
+// from outside (the clipboard) are checked against this before they reach a
+// text object, whose outlines and paint planes grow with them.
+inline constexpr int32_t MaxCharAttrPoints = 1000;
+bool CharAttrDrawable(const TrecCharAttr& Attr, int32_t Dpi);
+
+// The longest text, in CP932 bytes, that a paste may bring into a text
+// object: every character becomes a style and a glyph outline of its own
+// (some kilobytes each), and a lettering text of that length is far past
+// any design.
+inline constexpr int32_t MaxTextObjectBytes = 16384;
+
 // Binary attributes: string FaceName, string Size in decimal, the bytes Bold,
 // Italic, Underline, StrikeOut, int32 Rise and ExtraAdvance (the version 13
 // form, always written).

@@ -61,6 +61,12 @@ bool HasFocusWithin(const QWidget* Control)
     return false;
 }
 
+// One key per cell for the item index.
+uint64_t CellKey(int Col, int Row)
+{
+    return (uint64_t(uint32_t(Col)) << 32) | uint32_t(Row);
+}
+
 // Floating controls give up at most this much text to their cell.
 constexpr int kMaxCellText = 255;
 
@@ -81,6 +87,11 @@ int TCtrlGridQCtrls::Add(int32_t Col, int32_t Row, QWidget* Control, const QStri
     FGrid->Host(Control);
     if (!TCtrlGridQ::IsAlwaysVisible(Control) && !Control->isHidden())
         Control->hide();
+    const int Index = GetCount();
+    if (Col == -1 || Row == -1)
+        FWildItems.push_back(Index);
+    else
+        FFirstAt.try_emplace(CellKey(Col, Row), Index);
     FItems.push_back(std::move(Item));
     if (OnChange)
         OnChange();
@@ -99,6 +110,8 @@ void TCtrlGridQCtrls::Clear()
 {
     std::vector<std::unique_ptr<TCtrlGridQItem>> Items = std::move(FItems);
     FItems.clear();
+    FFirstAt.clear();
+    FWildItems.clear();
     for (const auto& Item : Items)
         if (Item->Control)
             FGrid->Unhost(Item->Control);
@@ -155,14 +168,24 @@ void TCtrlGridQ::Unhost(QWidget* Control)
         Child->removeEventFilter(this);
 }
 
-int TCtrlGridQ::CellItemIndex(int Col, int Row) const
+int TCtrlGridQCtrls::IndexOf(int Col, int Row) const
 {
-    for (int I = 0; I < FCtrls->GetCount(); ++I) {
-        const TCtrlGridQItem& Item = *FCtrls->FItems[I];
+    int Found = -1;
+    if (const auto It = FFirstAt.find(CellKey(Col, Row)); It != FFirstAt.end())
+        Found = It->second;
+    for (const int I : FWildItems) {
+        if (Found >= 0 && I > Found)
+            break;
+        const TCtrlGridQItem& Item = *FItems[size_t(I)];
         if ((Item.Col == Col || Item.Col == -1) && (Item.Row == Row || Item.Row == -1))
             return I;
     }
-    return -1;
+    return Found;
+}
+
+int TCtrlGridQ::CellItemIndex(int Col, int Row) const
+{
+    return FCtrls->IndexOf(Col, Row);
 }
 
 QWidget* TCtrlGridQ::GetCellControl(int Col, int Row) const

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class TCtrlGridQ;
@@ -68,8 +69,16 @@ public:
 
 private:
     friend class TCtrlGridQ;
+    // The index of the first item of a cell: the first item hosted exactly
+    // there, unless an earlier item standing for a whole row or column (the
+    // few in FWildItems) matches. Kept as items come and go, so that a
+    // grid of many hosted controls finds a cell's control at once.
+    int IndexOf(int Col, int Row) const;
+
     TCtrlGridQ* FGrid;
     std::vector<std::unique_ptr<TCtrlGridQItem>> FItems;
+    std::unordered_map<uint64_t, int> FFirstAt;
+    std::vector<int> FWildItems;
 };
 
 using TControlShowEvent = std::function<void(QObject* Sender, QWidget* Control, const QString& Text)>;

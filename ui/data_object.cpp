@@ -105,15 +105,19 @@ HRESULT TDataObject::EnumDAdvise(IEnumSTATDATA** Enum)
     return OLE_E_ADVISENOTSUPPORTED;
 }
 
-void TDataObject::GetDataString(IDataObject* Source, std::string& Text, const TFormatEtcList& Formats)
+bool TDataObject::GetDataString(IDataObject* Source, std::string& Text, const TFormatEtcList& Formats,
+                                size_t MaxBytes)
 {
     Text.clear();
     const TServedBlock Block(Source, Formats);
     if (!Block.Data())
-        return;
+        return true;
     const void* Zero = std::memchr(Block.Data(), 0, Block.Size());
     const size_t Length = Zero ? static_cast<const uint8_t*>(Zero) - Block.Data() : Block.Size();
+    if (Length > MaxBytes)
+        return false;
     Text = Cp932ToUtf8(std::string_view(reinterpret_cast<const char*>(Block.Data()), Length));
+    return true;
 }
 
 bool TDataObject::GetDataBuffer(IDataObject* Source, void* Buffer, size_t Size, const TFormatEtcList& Formats)

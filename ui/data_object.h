@@ -42,8 +42,10 @@ public:
     // class asked (its GetFormats), walked in order; the first format Source
     // serves is taken and no other. Neither reads past the block.
     // Text := the block's bytes up to its first zero (or its end), as UTF-8;
-    // empty when no format is served.
-    static void GetDataString(IDataObject* Source, std::string& Text, const TFormatEtcList& Formats);
+    // empty when no format is served. A text of more than MaxBytes bytes is
+    // refused before it is converted: False, and Text empty.
+    static bool GetDataString(IDataObject* Source, std::string& Text, const TFormatEtcList& Formats,
+                              size_t MaxBytes = SIZE_MAX);
     // Copies Size bytes of the block into Buffer. A block shorter than Size
     // is refused: False, and Buffer is untouched, as when nothing is served.
     static bool GetDataBuffer(IDataObject* Source, void* Buffer, size_t Size,

@@ -55,7 +55,8 @@ TFormatEtcList TOle2DataObjColorWex::GetFormats()
 int32_t TOle2DataObjColorWex::GetColor(IDataObject* Source)
 {
     std::string Text;
-    GetDataString(Source, Text, GetFormats());
+    if (!GetDataString(Source, Text, GetFormats(), MaxColorTextBytes))
+        return -1;
     return ColorOfText(Text);
 }
 
@@ -67,8 +68,9 @@ bool ClipboardHasColor()
         return false;
     TComPtr<IDataObject> Data;
     std::string Text;
-    if (OleGetClipboard(Data) == S_OK)
-        TDataObject::GetDataString(Data.Get(), Text, TTextDataObject::GetFormats());
+    if (OleGetClipboard(Data) != S_OK ||
+        !TDataObject::GetDataString(Data.Get(), Text, TTextDataObject::GetFormats(), MaxColorTextBytes))
+        return false;
     return ColorOfText(Text) >= 0;
 }
 

@@ -15,6 +15,9 @@ uint16_t CFWexColor();
 // case; none reads as 0), or a decimal integer; -1 for anything else and for
 // a value outside 0 .. 0xFFFFFF.
 int32_t ColorOfText(const std::string& Text);
+// No colour text is longer than this (a sign, ten digits and some slack):
+// a longer block names no colour and is not even converted.
+inline constexpr size_t MaxColorTextBytes = 256;
 
 class TOle2DataObjColorWex : public TTextDataObject {
 public:
@@ -22,7 +25,7 @@ public:
     static TFormatEtcList GetFormats(); // "Wex_Color", CF_TEXT
 
     // The colour of Source's text ("Wex_Color" first, then CF_TEXT); -1 when
-    // it has none.
+    // it has none or its text is longer than MaxColorTextBytes.
     static int32_t GetColor(IDataObject* Source);
 };
 

@@ -21,13 +21,22 @@ TFormatEtcList TDataObjectGradation::GetFormats()
     return {MakeFormatEtc(CFZelbarGradation()), MakeFormatEtc(CF_TEXT)};
 }
 
+TClipboardText ReadClipboardGradation(std::string& Body)
+{
+    return ReadClipboardTextAfterHeader(GradationClipboardHeader, TDataObjectGradation::GetFormats(),
+                                        MaxGradationTextBytes, Body);
+}
+
 bool ClipboardHasGradation()
 {
     if (IsClipboardFormatAvailable(CFZelbarGradation()))
         return true;
     std::string Body;
-    if (!ClipboardTextAfterHeader(GradationClipboardHeader, Body))
-        return false;
+    const TClipboardText Got = ReadClipboardTextAfterHeader(GradationClipboardHeader, TTextDataObject::GetFormats(),
+                                                            MaxGradationTextBytes, Body);
+    // A payload too large is offered, so that the paste can say why it refuses it.
+    if (Got != TClipboardText::Read)
+        return Got == TClipboardText::TooLarge;
     try {
         TGradationObject Gradation;
         return Gradation.StrToGradation(Body);

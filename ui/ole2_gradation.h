@@ -4,10 +4,14 @@
 #pragma once
 
 #include "ui/data_object.h"
+#include "ui/ole2_text_header.h"
 
 #include <string>
 
 inline constexpr char GradationClipboardHeader[] = "Zelbar Gradation\r\n";
+// A gradation holds at most one colour and one opacity stop per table slot,
+// some thirty kilobytes of text: a larger payload is refused unread.
+inline constexpr size_t MaxGradationTextBytes = 65536;
 
 // "Zelbar Gradation", registered on first use; EUserError "uOLE2Gra:
 // RegisterClipboardFormat Failed." when the platform gives no number.
@@ -19,6 +23,10 @@ public:
     explicit TDataObjectGradation(const std::string& Text);
     static TFormatEtcList GetFormats(); // "Zelbar Gradation", CF_TEXT
 };
+
+// Body := the gradation text after the header, from "Zelbar Gradation" or
+// else CF_TEXT; TooLarge past MaxGradationTextBytes.
+TClipboardText ReadClipboardGradation(std::string& Body);
 
 // "Zelbar Gradation" on the clipboard, or CF_TEXT that begins with the
 // header (in any case) followed by a gradation text.

@@ -19,13 +19,22 @@ TFormatEtcList TLightDataObject::GetFormats()
     return {MakeFormatEtc(CFZelbarLight()), MakeFormatEtc(CF_TEXT)};
 }
 
+TClipboardText ReadClipboardLight(std::string& Body)
+{
+    return ReadClipboardTextAfterHeader(LightClipboardHeader, TLightDataObject::GetFormats(), MaxLightTextBytes,
+                                        Body);
+}
+
 bool ClipboardHasLight()
 {
     if (IsClipboardFormatAvailable(CFZelbarLight()))
         return true;
     std::string Body;
-    if (!ClipboardTextAfterHeader(LightClipboardHeader, Body))
-        return false;
+    const TClipboardText Got =
+        ReadClipboardTextAfterHeader(LightClipboardHeader, TTextDataObject::GetFormats(), MaxLightTextBytes, Body);
+    // A payload too large is offered, so that the paste can say why it refuses it.
+    if (Got != TClipboardText::Read)
+        return Got == TClipboardText::TooLarge;
     try {
         TLightsAmb Lights;
         return StrToLights(Lights, Body);

@@ -2,7 +2,9 @@
 
 #include "foundation/stream_text.h"
 #include "foundation/streams.h"
+#include "foundation/text_fields.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_macro.h"
 #include "platform/clipboard_formats.h"
 #include "platform/qt/clipboard.h"
@@ -129,6 +131,8 @@ bool TDataObjectMacPaint::GetMacro(IDataObject* Source, TMacro& Macro)
             } else {
                 Read.ReadFromStream(S, ClipboardStreamVersion);
             }
+            if (!MacroValuesInDeclaredRange(Read))
+                continue;
             Macro.Clear();
             Macro.Assign(Read);
             return true;
@@ -193,8 +197,11 @@ HRESULT TDataObjectPaintStyle::RenderData(const FORMATETC& Format, STGMEDIUM& Me
     }
 }
 
-bool TDataObjectPaintStyle::GetPaintStyle(IDataObject* Source, TMacros& Macros, TMemoryStream* Pictures)
+bool TDataObjectPaintStyle::GetPaintStyle(IDataObject* Source, TMacros& Macros, TMemoryStream* Pictures,
+                                          bool* TooLarge)
 {
+    if (TooLarge)
+        *TooLarge = false;
     for (const FORMATETC& F : GetFormats()) {
         std::string Bytes;
         if (!ReadBlock(Source, F, Bytes))
@@ -204,14 +211,33 @@ bool TDataObjectPaintStyle::GetPaintStyle(IDataObject* Source, TMacros& Macros, 
             S.SetPointer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
             TMacros Read;
             char Kind = '0';
+            // The count leads the list in both forms: a style past the limit
+            // is refused before any macro of it is read.
+            int32_t Count = 0;
             if (F.cfFormat == CF_TEXT) {
                 if (StreamReadln(S) != PaintStyleLine)
                     return false;
+                const int64_t At = S.Position();
+                if (!TryStrToInt(StreamReadln(S), Count))
+                    Count = 0;
+                S.SetPosition(At);
+            } else if (Bytes.size() >= sizeof Count) {
+                std::memcpy(&Count, Bytes.data(), sizeof Count);
+            }
+            if (Count > MaxPaintStyleMacros) {
+                if (TooLarge)
+                    *TooLarge = true;
+                return false;
+            }
+            if (F.cfFormat == CF_TEXT) {
                 Read.ReadFromStreamAsText(S, ClipboardStreamVersion);
                 Kind = '1';
             } else {
                 Read.ReadFromStream(S, ClipboardStreamVersion);
             }
+            for (int32_t I = 0; I < Read.Count(); ++I)
+                if (!MacroValuesInDeclaredRange(*Read.GetMacro(I)))
+                    return false;
             Macros.Assign(&Read);
             if (Pictures) {
                 const int64_t At = S.Position();

@@ -19,6 +19,12 @@ class TMacros;
 class TMemoryStream;
 class TStream;
 
+// One object's paint style on the clipboard holds at most this many macros:
+// each macro paints the object once more and takes a column pair of the
+// macro page, and a style is some tens of them. A larger style is refused
+// before its macros are read.
+inline constexpr int32_t MaxPaintStyleMacros = 256;
+
 struct TMacPaintFormats {
     uint16_t PaintStyle;
     uint16_t PaintMacro;
@@ -35,8 +41,9 @@ public:
     ~TDataObjectMacPaint() override;
     static TFormatEtcList GetFormats(); // "Tavro Paint Macro", CF_TEXT
 
-    // Macro := the first of Source's formats that reads as a macro. False,
-    // and Macro unchanged, when none does; nothing is raised.
+    // Macro := the first of Source's formats that reads as a macro whose
+    // values lie in their declared ranges (MacroValuesInDeclaredRange).
+    // False, and Macro unchanged, when none does; nothing is raised.
     static bool GetMacro(IDataObject* Source, TMacro& Macro);
     // The own format, or CF_TEXT whose first line is "Tavro Paint Macro".
     static bool HasMacro(IDataObject* Source);
@@ -59,8 +66,11 @@ public:
     // list; Pictures (when given) := '0' and the picture bytes of the own
     // format, or '1' and the text after the list of CF_TEXT. False, with
     // Macros and Pictures unchanged, when that format does not read as a
-    // style; nothing is raised.
-    static bool GetPaintStyle(IDataObject* Source, TMacros& Macros, TMemoryStream* Pictures);
+    // style, a macro's values lie outside their declared ranges, or it holds
+    // more than MaxPaintStyleMacros macros (then TooLarge, when given, is set
+    // and nothing of it is read); nothing is raised.
+    static bool GetPaintStyle(IDataObject* Source, TMacros& Macros, TMemoryStream* Pictures,
+                              bool* TooLarge = nullptr);
     static bool HasPaintStyle(IDataObject* Source);
 
 protected:

@@ -41,7 +41,7 @@ bool TOle2DataObjPenWex::GetPen(IDataObject* Source, TrecPenData& Pen)
     TrecPenData Read{};
     if (!GetDataBuffer(Source, &Read, sizeof Read, GetFormats()))
         return false;
-    if (Read.Width < 0 || !std::isfinite(Read.MiterLimit))
+    if (Read.Width < 0 || !std::isfinite(Read.MiterLimit) || !PenDataInRange(Read))
         return false;
     Pen = Read;
     return true;

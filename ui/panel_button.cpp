@@ -311,7 +311,8 @@ void TPanelPaintFillButton::Dropped(IDataObject* DataObj, uint32_t, POINTL, uint
 {
     Effect = DROPEFFECT_COPY;
     std::string Text;
-    TDataObject::GetDataString(DataObj, Text, TTextDataObject::GetFormats());
+    // A text past any gradation's size is none (and is not converted).
+    TDataObject::GetDataString(DataObj, Text, TTextDataObject::GetFormats(), MaxGradationTextBytes);
     constexpr size_t HeaderLength = sizeof GradationClipboardHeader - 1;
     std::string Fill;
     if (Text.size() >= HeaderLength && strncasecmp(Text.c_str(), GradationClipboardHeader, HeaderLength) == 0) {

@@ -8,11 +8,14 @@
 #include "store/picture_store.h"
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
+#include "ui/ole2_gradation.h"
+#include "ui/ole_qt_bridge.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QMouseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -264,6 +267,33 @@ TEST(FrmGradation, GradationTravelsOverTheClipboardKeepingTheRotateDigit)
     EXPECT_TRUE(To.F.sbtnGraPaste->isEnabled()); // it follows the clipboard
     To.F.sbtnGraPaste->click();
     EXPECT_EQ(To.F.FillCode(), "20" + Canonical(GradText));
+}
+
+// A payload past any gradation is refused before it is read, and an
+// unreadable one pastes nothing either: one message each, the gradation as
+// it was.
+TEST(FrmGradation, OversizedOrUnreadableGradationTextIsRefused)
+{
+    struct TCase {
+        std::string Body;
+        std::string Message;
+    } const Cases[] = {
+        {GradText + std::string(MaxGradationTextBytes, ' '),
+         "クリップボードのデータが大きすぎるため、貼り付けできません。\r\n(65536バイトまで)"},
+        {"3210,1,5,5,9,9,x", "クリップボードのグラデーションは読み込めないため、貼り付けできません。"},
+    };
+    for (const TCase& C : Cases) {
+        TForm T;
+        T.F.SetUp("21" + GradText);
+        const std::string Before = T.F.FillCode();
+        OleSetClipboard(MakeCom<TDataObjectGradation>(GradationClipboardHeader + C.Body).Get());
+        QTest::qWait(20);
+        EXPECT_TRUE(T.F.sbtnGraPaste->isEnabled());  // offered, so that the refusal is told
+        TBoxRecorder Boxes;
+        T.F.sbtnGraPaste->click();
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{C.Message});
+        EXPECT_EQ(T.F.FillCode(), Before);
+    }
 }
 
 TEST(FrmGradation, ZoomMovesThePointsAndRefusesOtherIndexes)

@@ -9,6 +9,8 @@
 #include "paint/light_set.h"
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
+#include "ui/ole2_light.h"
+#include "ui/ole_qt_bridge.h"
 #include "ui/restore_pos.h"
 
 #include <QApplication>
@@ -29,6 +31,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -631,3 +634,81 @@ TEST_F(LightForm, TestingKeepsASpotsValuesExact)
 }
 
 } // namespace
+
+namespace {
+
+// A set whose lights carry names outside ASCII, among them characters whose
+// CP932 trail byte is 0x5C (能, ソ, 表) and the list separator "|".
+std::string NamedLights()
+{
+    TLightEditModel M;
+    for (const char* Name : {"黄金|金", "能力", "ネオン 2虹", "ソ表\\"}) {
+        M.Add();
+        M.Lights.Lights.back().Name = Name;
+    }
+    return M.Text();
+}
+
+std::vector<std::string> ListedNames(const TfrmLight& F)
+{
+    std::vector<std::string> Names;
+    for (int I = 0; I < F.lboxLightName->count(); ++I)
+        Names.push_back(F.lboxLightName->item(I)->text().toStdString());
+    return Names;
+}
+
+} // namespace
+
+// The clipboard holds CP932: names come back exactly, from the own format,
+// from another program's plain text and from the editor's own copy.
+TEST_F(LightForm, PastedLightNamesKeepTheirCharacters)
+{
+    const std::string Text = NamedLights();
+    const std::vector<std::string> Names = {"黄金|金", "能力", "ネオン 2虹", "ソ表\\"};
+    struct TCase {
+        const char* Name;
+        std::function<void()> Put;
+    } const Cases[] = {
+        {"own format", [&] { OleSetClipboard(MakeCom<TLightDataObject>(LightClipboardHeader + Text).Get()); }},
+        {"plain text", [&] { QGuiApplication::clipboard()->setText(QString::fromStdString(LightClipboardHeader + Text)); }},
+        {"own copy",
+         [&] {
+             Form->ApplyLightText(Text);
+             Form->CopyLight();
+         }},
+    };
+    for (const TCase& C : Cases) {
+        C.Put();
+        QCoreApplication::processEvents();
+        Form->ApplyLightText(OneParallel);
+        Form->PasteLight();
+        EXPECT_EQ(Form->LightText(), Text) << C.Name;
+        EXPECT_EQ(ListedNames(*Form), Names) << C.Name;
+    }
+}
+
+// A payload far past any light set is refused unread, and an unreadable one
+// pastes nothing either: one message each, the lights as they were.
+TEST_F(LightForm, OversizedOrUnreadableLightTextIsRefused)
+{
+    struct TCase {
+        std::string Body;
+        std::string Message;
+    } const Cases[] = {
+        {NamedLights() + std::string(MaxLightTextBytes, ' '),
+         "クリップボードのデータが大きすぎるため、貼り付けできません。\r\n(65536バイトまで)"},
+        {"10,FFFFFF100,20,0,1,9,Sun", "クリップボードのライトは読み込めないため、貼り付けできません。"},
+    };
+    for (const TCase& C : Cases) {
+        OleSetClipboard(MakeCom<TLightDataObject>(LightClipboardHeader + C.Body).Get());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(Form->sbtnLightPaste->isEnabled());  // offered, so that the refusal is told
+        const size_t Tested = Tests.size();
+        TBoxRecorder Boxes;
+        Form->PasteLight();
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{C.Message});
+        EXPECT_EQ(Form->LightText(), OneParallel);
+        EXPECT_EQ(ListedNames(*Form), std::vector<std::string>{"Sun1"});
+        EXPECT_EQ(Tests.size(), Tested);
+    }
+}

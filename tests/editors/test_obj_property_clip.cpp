@@ -9,6 +9,7 @@
 
 #include "editors/macro_page_link.h"
 #include "editors/rich_edit_tav.h"
+#include "foundation/stream_text.h"
 #include "foundation/streams.h"
 #include "foundation/user_error.h"
 #include "model/document.h"
@@ -20,6 +21,7 @@
 #include "store/picture_store.h"
 #include "paint/macro_list.h"
 #include "paint/paint_function_table.h"
+#include "platform/cp932.h"
 #include "platform/message_box.h"
 #include "platform/qt/clipboard.h"
 #include "store/history.h"
@@ -32,6 +34,8 @@
 #include "ui/ole2_pen.h"
 #include "ui/ole_qt_bridge.h"
 #include "ui/panel_button.h"
+
+#include <functional>
 
 #include <QAction>
 #include <QApplication>
@@ -654,6 +658,152 @@ TEST_F(ClipPanel, ALongTextIsPastedOnlyWhenConfirmed)
     Panel.mitemCtrlVClick();
     EXPECT_EQ(T->Text(), "x" + std::string(20, 'a') + std::string(21, 'b'));
     EXPECT_EQ(Steps(), 2);
+}
+
+
+// A text past what a text object may take is refused where the long-paste
+// question would be asked: one message, no question, nothing read or changed.
+TEST_F(ClipPanel, ATextPastTheLimitIsRefusedInsteadOfAsked)
+{
+    TTextObj* T = Text("x");
+    Load({T});
+    ShowPage(Panel.TabSheetText);
+    Panel.RichEdit->setFocus();
+    QApplication::processEvents();
+    Panel.RichEditTav()->SetSelection(0, 1);
+    QGuiApplication::clipboard()->setText(QString(MaxTextObjectBytes + 1, 'a'));
+    QTest::keyClick(Panel.RichEdit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"貼り付けるテキストが長すぎます。\r\n"
+                                              "貼り付けられるのはシフトJISで16384バイトまでです。"});
+    EXPECT_EQ(T->Text(), "x");
+    EXPECT_EQ(Steps(), 0);
+}
+
+// A light or gradation text far past any such value is refused unread on
+// its cell: one message, the cell and the object as they were.
+TEST_F(ClipPage, OversizedValueTextsAreRefused)
+{
+    struct TCase {
+        int32_t Kind;
+        std::function<void()> Put;
+        size_t Limit;
+    } const Cases[] = {
+        {pkLights,
+         [] {
+             OleSetClipboard(
+                 MakeCom<TLightDataObject>(LightClipboardHeader + std::string(MaxLightTextBytes + 1, '1')).Get());
+         },
+         MaxLightTextBytes},
+        {pkFill,
+         [] {
+             OleSetClipboard(MakeCom<TDataObjectGradation>(GradationClipboardHeader +
+                                                          std::string(MaxGradationTextBytes + 1, '1'))
+                                 .Get());
+         },
+         MaxGradationTextBytes},
+    };
+    for (const TCase& C : Cases) {
+        SetMacros(A, {EffectWith(C.Kind)});
+        Load(A);
+        const int Row = RowOfKind(A, 0, C.Kind);
+        ASSERT_GT(Row, 0);
+        const std::string Before = Cell(1, Row);
+        const std::string Bytes = MacroBytes(A->Macros());
+        C.Put();
+        std::vector<std::string> Boxes;
+        const TMessageBoxHandler Old =
+            SetMessageBoxHandler([&Boxes](void*, const std::string& Text, const std::string&, uint32_t) {
+                Boxes.push_back(Text);
+                return IDOK;
+            });
+        P->ValuePaste(1, Row);
+        SetMessageBoxHandler(Old);
+        EXPECT_EQ(Boxes, std::vector<std::string>{"クリップボードのデータが大きすぎるため、貼り付けできません。\r\n(" +
+                                                  std::to_string(C.Limit) + "バイトまで)"});
+        EXPECT_EQ(Cell(1, Row), Before);
+        EXPECT_EQ(MacroBytes(A->Macros()), Bytes);
+        EXPECT_FALSE(Doc.History()->CanUndo());
+    }
+}
+
+// A macro or style whose values no editor could set is refused whole: the
+// object keeps its macros, nothing is recorded, and the page says so once.
+TEST_F(ClipPage, OutOfRangeMacrosAndStylesPasteNothing)
+{
+    const std::string Fill = "塗り(ボカシ)";
+    SetMacros(A, {Fill});
+    Load(A);
+    TMacro Bad;
+    ASSERT_TRUE(Bad.LoadFromLibrary(Fill));
+    Bad.SetParamValue("ボカシ量", "2000000000");
+    TMacros BadStyle;
+    BadStyle.Insert(0, Bad);
+    TMacros Crowd;
+    for (int32_t I = 0; I <= MaxPaintStyleMacros; ++I)
+        Crowd.Add(TTestMacroLibrary::Get(Fill));
+    TMemoryStream NoPictures;
+    const int32_t None = 0;
+    NoPictures.WriteBuffer(&None, sizeof None);
+    struct TCase {
+        const char* Name;
+        std::function<void()> Put;
+        void (TMacroPaintPage::*Click)();
+        std::string Message;
+    } const Cases[] = {
+        {"macro", [&] { OleSetClipboard(MakeCom<TDataObjectMacPaint>(Bad).Get()); }, &TMacroPaintPage::MacroPasteClick,
+         "クリップボードの描画マクロは読み込めないか、値が範囲外のため、貼り付けできません。"},
+        {"macro text",
+         [&] {
+             TMemoryStream S;
+             StreamWriteln(S, "Tavro Paint Macro");
+             Bad.WriteToStreamAsText(S);
+             QGuiApplication::clipboard()->setText(
+                 QString::fromStdString(Cp932ToUtf8(std::string(static_cast<const char*>(S.Memory()), size_t(S.Size())))));
+         },
+         &TMacroPaintPage::MacroPasteClick, "クリップボードの描画マクロは読み込めないか、値が範囲外のため、貼り付けできません。"},
+        {"style",
+         [&] {
+             NoPictures.SetPosition(0);
+             OleSetClipboard(MakeCom<TDataObjectPaintStyle>(BadStyle, NoPictures).Get());
+         },
+         &TMacroPaintPage::sbtnStylePasteClick,
+         "クリップボードの描画スタイルは読み込めないか、値が範囲外のため、貼り付けできません。"},
+        {"crowded style",
+         [&] {
+             NoPictures.SetPosition(0);
+             OleSetClipboard(MakeCom<TDataObjectPaintStyle>(Crowd, NoPictures).Get());
+         },
+         &TMacroPaintPage::sbtnStylePasteClick,
+         "クリップボードの描画スタイルはマクロが多すぎるため、貼り付けできません。\r\n(256個まで)"},
+        {"crowded style text",
+         [&] {
+             NoPictures.SetPosition(0);
+             OleSetClipboard(MakeCom<TDataObjectPaintStyle>(Crowd, NoPictures).Get());
+             const QString Text = QGuiApplication::clipboard()->text();
+             ASSERT_TRUE(Text.startsWith("Tavro Paint Style\r\n257\r\n"));
+             QGuiApplication::clipboard()->setText(Text);
+         },
+         &TMacroPaintPage::sbtnStylePasteClick,
+         "クリップボードの描画スタイルはマクロが多すぎるため、貼り付けできません。\r\n(256個まで)"},
+    };
+    for (const TCase& C : Cases) {
+        C.Put();
+        const std::string Before = MacroBytes(A->Macros());
+        std::vector<std::string> Boxes;
+        const TMessageBoxHandler Old =
+            SetMessageBoxHandler([&Boxes](void*, const std::string& Text, const std::string&, uint32_t) {
+                Boxes.push_back(Text);
+                return IDOK;
+            });
+        (P.get()->*C.Click)();
+        SetMessageBoxHandler(Old);
+        EXPECT_EQ(Boxes, std::vector<std::string>{C.Message}) << C.Name;
+        EXPECT_EQ(MacroBytes(A->Macros()), Before) << C.Name;
+        EXPECT_EQ(MacroBytes(Buf->Macros()), Before) << C.Name;
+        EXPECT_EQ(Grid().ColCount(), 2) << C.Name;
+        EXPECT_FALSE(Doc.History()->CanUndo()) << C.Name;
+        EXPECT_FALSE(Doc.Modified()) << C.Name;
+    }
 }
 
 } // namespace

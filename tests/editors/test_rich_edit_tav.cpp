@@ -314,7 +314,7 @@ TEST(RtfTavDataObj, BlockLayout)
     EXPECT_EQ(std::memcmp(B.data() + 12, &R.Styles.GetItem(0)->Attr, CharAttrSize), 0);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(B.data()) + 212), R.Text);
     TRTFTav Back;
-    ASSERT_TRUE(ReadRtfTavBlock(B.data(), B.size(), Attr(9), Back));
+    ASSERT_TRUE(ReadRtfTavBlock(B.data(), B.size(), Attr(9), 96, Back));
     EXPECT_EQ(Back.Text, R.Text);
     EXPECT_EQ(WriteRtfTavBlock(Back), B);
 }
@@ -348,7 +348,7 @@ TEST(RtfTavDataObj, ReaderTrustsNoSize)
     for (const TCase& C : Cases) {
         TRTFTav Out;
         Out.Text = "old";
-        EXPECT_EQ(ReadRtfTavBlock(C.Block.data(), C.Block.size(), Attr(9), Out), C.Read) << C.Name;
+        EXPECT_EQ(ReadRtfTavBlock(C.Block.data(), C.Block.size(), Attr(9), 96, Out), C.Read) << C.Name;
         EXPECT_EQ(Out.Text, C.Read ? R.Text : "") << C.Name;
     }
 }
@@ -365,7 +365,7 @@ TEST(RtfTavDataObj, ReaderGivesStylesOnlyToCharacters)
     B.insert(B.end(), T.begin(), T.end());
     B.push_back(0);
     TRTFTav Out;
-    ASSERT_TRUE(ReadRtfTavBlock(B.data(), B.size(), Attr(9), Out));
+    ASSERT_TRUE(ReadRtfTavBlock(B.data(), B.size(), Attr(9), 96, Out));
     ASSERT_EQ(Out.Styles.Count(), 6);
     EXPECT_EQ(CharAttrFaceName(Out.Styles.GetItem(0)->Attr), std::string(31, 'F'));
     for (int32_t I : {2, 3, 4})
@@ -420,3 +420,141 @@ TEST(RichEditTav, CopyAndPasteCarryStyles)
 }
 
 } // namespace
+
+namespace {
+
+// A block of Text in which every character has the style Style.
+std::vector<uint8_t> BlockOf(const std::string& Utf8, const TrecCharAttr& Style)
+{
+    TRTFTav R;
+    R.Text = Sjis(Utf8);
+    R.Styles.InsertText(0, R.Text, Style);
+    return WriteRtfTavBlock(R);
+}
+
+TrecCharAttr With(int32_t Size, int32_t Rise, int32_t Extra)
+{
+    TrecCharAttr A = Attr(Size);
+    A.Rise = Rise;
+    A.ExtraAdvance = Extra;
+    return A;
+}
+
+} // namespace
+
+// Sizes, rises and advances are read only where the text page could set
+// them: below 1000 points at the edit's resolution (1333 pixels at 96).
+TEST(RtfTavDataObj, ReaderRefusesWhatTheModelCannotDraw)
+{
+    struct TCase {
+        const char* Name;
+        TrecCharAttr Style;
+        int32_t Dpi;
+        bool Read;
+    } const Cases[] = {
+        {"ordinary", With(30, 5, -3), 96, true},
+        {"largest size", With(1333, 0, 0), 96, true},
+        {"size of 1000 points", With(1334, 0, 0), 96, false},
+        {"size at twice the resolution", With(2666, 0, 0), 192, true},
+        {"huge size", With(2147483647, 0, 0), 96, false},
+        {"no size", With(0, 0, 0), 96, false},
+        {"negative size", With(-20, 0, 0), 96, false},
+        {"rise up", With(20, 1334, 0), 96, false},
+        {"rise down", With(20, -1334, 0), 96, false},
+        {"lowest rise", With(20, -1333, 0), 96, true},
+        {"advance", With(20, 0, 1334), 96, false},
+        {"advance back", With(20, 0, -2147483647 - 1), 96, false},
+    };
+    for (const TCase& C : Cases) {
+        const std::vector<uint8_t> B = BlockOf("aあb", C.Style);
+        TRTFTav Out;
+        EXPECT_EQ(ReadRtfTavBlock(B.data(), B.size(), Attr(9), C.Dpi, Out), C.Read) << C.Name;
+        EXPECT_EQ(Out.Text, C.Read ? Sjis("aあb") : "") << C.Name;
+    }
+    // A record on a trail byte is skipped, but it is still judged.
+    std::vector<uint8_t> B = BlockOf("あ", Attr(20));
+    B[4 + 1] = 1;
+    const TrecCharAttr Huge = With(2147483647, 0, 0);
+    B.insert(B.begin() + 8 + CharAttrSize, reinterpret_cast<const uint8_t*>(&Huge),
+             reinterpret_cast<const uint8_t*>(&Huge) + CharAttrSize);
+    TRTFTav Out;
+    EXPECT_FALSE(ReadRtfTavBlock(B.data(), B.size(), Attr(9), 96, Out));
+}
+
+namespace {
+
+QMimeData* RtfTavMime(const std::vector<uint8_t>& Block, const QString& Text)
+{
+    auto* M = new QMimeData;
+    CFWexRtfTav();
+    M->setData(QStringLiteral("application/x-tavro-Wex_RtfTav"),
+               QByteArray(reinterpret_cast<const char*>(Block.data()), qsizetype(Block.size())));
+    M->setText(Text);
+    return M;
+}
+
+} // namespace
+
+// A refused paste changes nothing, not even the selection it would have
+// replaced, records nothing and says why once.
+TEST(RichEditTav, RefusedPastesChangeNothingAndSayWhy)
+{
+    const std::vector<uint8_t> Huge = BlockOf("HUGE", With(2147483647, 0, 0));
+    std::vector<uint8_t> Long = BlockOf("x", Attr(20));
+    Long[0] = 0x01, Long[1] = 0x40, Long[2] = 0x00, Long[3] = 0x00;  // 16385 bytes claimed
+    const QString LongText(MaxTextObjectBytes + 1, QLatin1Char('x'));
+    QMimeData LongHtml;
+    LongHtml.setHtml(QString(MaxPasteHtmlBytes + 1, QLatin1Char('y')));
+    QMimeData HugeHtml;
+    HugeHtml.setHtml(QStringLiteral("<span style=\"font-size:99999pt\">Q</span>"));
+    const std::string Refused = "クリップボードの文字は読み込めないか、大きさや位置が範囲外のため、貼り付けできません。";
+    const std::string TooLong = "貼り付けるテキストが長すぎます。\r\n貼り付けられるのはシフトJISで16384バイトまでです。";
+    std::unique_ptr<QMimeData> HugeMime(RtfTavMime(Huge, QStringLiteral("HUGE")));
+    std::unique_ptr<QMimeData> LongMime(RtfTavMime(Long, QStringLiteral("x")));
+    std::unique_ptr<QMimeData> Unreadable(RtfTavMime({1, 2, 3}, QStringLiteral("x")));
+    QMimeData Plain;
+    Plain.setText(LongText);
+    struct TCase {
+        const char* Name;
+        const QMimeData* Mime;
+        std::string Message;
+    } const Cases[] = {
+        {"characters of 2^31 pixels", HugeMime.get(), Refused},
+        {"unreadable block", Unreadable.get(), Refused},
+        {"block past the length limit", LongMime.get(), TooLong},
+        {"plain text past the limit", &Plain, TooLong},
+        {"html past the limit", &LongHtml, TooLong},
+        {"html of 99999 points", &HugeHtml, Refused},
+    };
+    for (const TCase& C : Cases) {
+        TBound B("ab");
+        B.Binding.SetSelection(1, 1);
+        const auto Before = B.Stream();
+        TBoxRecorder Boxes;
+        B.Binding.RunCommand("貼り付け", [&] { B.Binding.PasteFromMime(C.Mime); });
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{C.Message}) << C.Name;
+        EXPECT_EQ(B.Stream(), Before) << C.Name;
+        EXPECT_EQ(B.Shown(), "ab") << C.Name;
+        int32_t Start = 0, Length = 0;
+        B.Binding.GetSelection(Start, Length);
+        EXPECT_EQ(Start, 1) << C.Name;
+        EXPECT_EQ(Length, 1) << C.Name;
+        EXPECT_EQ(B.Page.History.UndoCaption(), "") << C.Name;
+    }
+}
+
+// A text of exactly the limit is pasted as one step, in linear time.
+TEST(RichEditTav, ATextOfTheLimitIsPasted)
+{
+    TBound B("ab");
+    B.Binding.SetSelection(1, 1);
+    const auto Before = B.Stream();
+    QMimeData Plain;
+    Plain.setText(QString(MaxTextObjectBytes, QLatin1Char('x')));
+    TBoxRecorder Boxes;
+    B.Binding.RunCommand("貼り付け", [&] { B.Binding.PasteFromMime(&Plain); });
+    EXPECT_TRUE(Boxes.Texts.empty());
+    EXPECT_EQ(B.Text.Text(), "a" + std::string(MaxTextObjectBytes, 'x'));
+    EXPECT_EQ(B.Shown(), B.Text.Text());
+    B.ExpectUndoRestores(Before, "貼り付け");
+}

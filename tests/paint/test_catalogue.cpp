@@ -18,6 +18,7 @@
 #include "paint/macro_interpreter.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 #include "paint/picture_cache.h"
@@ -1003,4 +1004,83 @@ TEST_F(Catalogue, NeonCoreLineIsUnbrokenAtEveryQuality)
             }
             EXPECT_EQ(Gaps, 0) << "quality " << Quality << (Shape == MakeStar ? " star" : " rectangle");
         }
+}
+
+// Every delivered macro's own values lie in the ranges its captions and its
+// functions declare, so that a copied macro always pastes back; a value no
+// editor could set is refused with the caption it belongs to.
+TEST_F(Catalogue, ValuesFromOutsideAreHeldToTheDeclaredRanges)
+{
+    for (const TMacroLibrary* Library : {gMacroLibrary.get(), gMacPathLibrary.get()})
+        for (const TMacro* M : Macros(*Library)) {
+            std::string Bad;
+            EXPECT_TRUE(MacroValuesInDeclaredRange(*M, &Bad)) << M->Name() << ": " << Bad;
+        }
+    struct TCase {
+        const char* Caption;
+        const char* Value;
+        bool Kept;
+    } const Cases[] = {
+        {"ボカシ量", "1000", true},       {"ボカシ量", "1000.5", false}, {"ボカシ量", "2000000000", false},
+        {"ボカシ量", "-1", false},        {"ボカシ量", "abc", false},    {"ボカシ量", "nan", false},
+        {"図形の広がり", "-1000", true},  {"図形の広がり", "-1001", false},
+        {"塗りつぶし指定", "線", true},   {"塗りつぶし指定", "全部", false},
+        {"線種", "100,0,5.00", true},    {"線種", "101,0,1.00", false}, {"線種", "2147483647,0,1.00", false},
+        {"線種", "2,0,9.00", false},     {"線種", "-1,65280,-1.00", true},
+    };
+    for (const TCase& C : Cases) {
+        TMacro M;
+        ASSERT_TRUE(M.LoadFromLibrary("塗り(ボカシ)"));
+        M.SetParamValue(C.Caption, C.Value);
+        std::string Bad;
+        EXPECT_EQ(MacroValuesInDeclaredRange(M, &Bad), C.Kept) << C.Caption << " " << C.Value;
+        EXPECT_EQ(Bad, C.Kept ? "" : C.Caption) << C.Caption << " " << C.Value;
+    }
+    // Colours and light sets, wherever a delivered macro has them.
+    struct TKindCase {
+        int32_t Kind;
+        const char* Value;
+        bool Kept;
+    } const KindCases[] = {
+        {pkColor, "16777215", true},  {pkColor, "16777216", false}, {pkColor, "-1", false},
+        {pkColor, "red", false},      {pkLights, "10,FFFFFF100,20,0,1,4,Sun1FFFFFF80,2,0.5,0.5,0.3,0.3,", true},
+        {pkLights, "10,FFFFFF100,20,0,1,9,Sun", false},
+        {pkFill, "1B06000", true},
+        {pkFill, "", false},
+        {pkFill, "210000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100", true},
+        {pkFill, "210000255,1000,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100", false},
+        {pkFill, "210000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1024,2109664,0,0,0,100,0,100", false},
+        {pkFill, "411,-9999,9999,9999,0,-360,-1,0,0", true},
+        {pkFill, "411,0,0,99999,10,0,-1,0,0", false},
+        {pkFill, "411,0,0,10,10,720,-1,0,0", false},
+    };
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    for (const TKindCase& C : KindCases) {
+        std::string Name, Caption;
+        for (const TMacro* D : Macros(*gMacroLibrary))
+            for (int32_t L = 0; L < D->LineCount() && Caption.empty(); ++L) {
+                const int32_t F = FindPaintFunction(Table, D->Line(L).FunctionName);
+                for (size_t P = 0; P < D->Line(L).Params.size() && Caption.empty(); ++P) {
+                    const std::string Cap = D->Line(L).Params[P].Caption.value_or("");
+                    if (F >= 0 && int32_t(P) < Table[F].ParamCount && Table[F].Params[P].Kind == C.Kind &&
+                        !Cap.empty() && Cap[0] != '*') {
+                        Name = D->Name();
+                        Caption = Cap.substr(0, Cap.find('|'));
+                    }
+                }
+            }
+        ASSERT_FALSE(Caption.empty()) << C.Kind;
+        TMacro M;
+        ASSERT_TRUE(M.LoadFromLibrary(Name));
+        M.SetParamValue(Caption, C.Value);
+        EXPECT_EQ(MacroValuesInDeclaredRange(M), C.Kept) << Name << " " << Caption << " " << C.Value;
+    }
+    // An internal value reached through an empty caption is refused too.
+    TMacro M;
+    ASSERT_TRUE(M.LoadFromLibrary("塗り(ボカシ)"));
+    M.SetParamValue("", "9");
+    EXPECT_FALSE(MacroValuesInDeclaredRange(M));
+    // A name no library holds has nothing to be checked against.
+    TMacro Unknown;
+    EXPECT_FALSE(MacroValuesInDeclaredRange(Unknown));
 }

@@ -104,7 +104,8 @@ TEST(ValueFormats, PenTravelsAsItsThirtySixByteRecord)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&Back), sizeof Back), Expected);
 }
 
-// A negative width or a miter limit that is no number used to be taken.
+// A negative width or a miter limit that is no number used to be taken, and
+// so did widths and limits no pen dialog could set.
 TEST(ValueFormats, PenRecordsRefused)
 {
     const auto Record = [](int32_t Width, double Miter) {
@@ -112,7 +113,10 @@ TEST(ValueFormats, PenRecordsRefused)
         return QByteArray(reinterpret_cast<const char*>(&P), sizeof P);
     };
     for (const QByteArray& Block : {Record(-1, 4), Record(1, std::nan("")), Record(1, INFINITY),
-                                    Record(1, 4).left(35), QByteArray("not a pen")}) {
+                                    Record(1, 4).left(35), QByteArray("not a pen"),
+                                    // past what the pen dialog could make
+                                    Record(MaxPenWidth + 1, 4), Record(2147483647, 4), Record(1, 5.5),
+                                    Record(1, -0.5)}) {
         PutForeignClipboard({{TavroMime("Tavro_Pen"), Block}});
         TrecPenData Pen{7, 8, {}, 9};
         EXPECT_FALSE(TOle2DataObjPenWex::GetPen(Clipboard().Get(), Pen)) << Block.size();

@@ -1,0 +1,25 @@
+// The values a paint macro's user parameters may take, as its library
+// definition declares them: the range a caption's tag gives ("caption|min,
+// max,...") or else the paint function's own limits, and the choice texts.
+// Readers of macros from outside (the clipboard) check them here, so that a
+// value no editor could set never reaches the paint functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TMacro;
+
+// True when Value is a number within the parameter's range (a kind
+// integer or real), one of its choices (a choice), a colour 0 to 0xFFFFFF,
+// a light set that reads whole, a pen the pen dialogs could make (a line
+// type), or a fill that reads whole within the fill editor's ranges;
+// reflection sets are not judged here and pass. Caption is the library's caption of the
+// parameter; Kind and Limits come from the paint function's table entry.
+bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
+                               const std::string& Value);
+
+// True when a library holds Macro's name with the same lines and every set
+// value of Macro's user parameters lies in its declared range. BadCaption
+// (when given) := the display caption of the first value refused.
+bool MacroValuesInDeclaredRange(const TMacro& Macro, std::string* BadCaption = nullptr);
