@@ -1123,7 +1123,8 @@ void TMacroPaintPage::EditLight(int Col, int Row)
 void TMacroPaintPage::EditPen(int Col, int Row)
 {
     RunCellDialog(Col, Row, [&](const auto& Test, std::string& Result) {
-        TPenDialogWex Dialog;
+        // Owned by the frame, so the picker opens at the mouse.
+        TPenDialogWex Dialog(FLink.DialogOwner());
         Dialog.strParam = CellValue(Col, Row);
         Dialog.IniFile = FIniFile;
         Dialog.RegistryKey = "4.0";
