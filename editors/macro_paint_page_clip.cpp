@@ -533,5 +533,6 @@ void TMacroPaintPage::ContextMenuAt(const QPoint& Pos)
         UpdateMacroButtons();
         cgridMacroPaint->viewport()->update();
     }
-    pMenuMacro->popup(cgridMacroPaint->mapToGlobal(Pos));
+    // The grid reports the request in its viewport's coordinates.
+    pMenuMacro->popup(cgridMacroPaint->viewport()->mapToGlobal(Pos));
 }
