@@ -334,6 +334,7 @@ TMacroPaintPage::TMacroPaintPage(TMacroPageLink& Link, QWidget* Parent) : QWidge
 
     Style = new TStyle(this);
     Style->HelpContext = StyleLibraryInfo(TStyleKind::MacroPaint).HelpContext;
+    Style->EnableSetting = true;
     Style->RegistryKey = "4.0";
     Style->RegistryName = StyleLibraryInfo(TStyleKind::MacroPaint).RegistryName;
     Style->LateDrawing = true;
