@@ -594,6 +594,7 @@ void TfrmGradation::BuildControls()
     Style->RegistryKey = FSection;
     Style->RegistryName = StyleLibraryInfo(TStyleKind::Gradation).RegistryName;
     Style->HelpContext = StyleLibraryInfo(TStyleKind::Gradation).HelpContext;
+    Style->EnableSetting = true;
     Style->SetIniFile(FSettings);
     Style->LateDrawing = true;
     Style->OnDrawCell = [](QPainter& P, const std::string& Title, const TObject*, const QRect& R, bool Selected) {

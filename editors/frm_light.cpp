@@ -453,6 +453,8 @@ TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Se
     Style->Library = MakeStyleLibrary(TStyleKind::Light, DataFolder, QCoreApplication::applicationDirPath().toStdString());
     Style->RegistryKey = Section;
     Style->RegistryName = StyleLibraryInfo(TStyleKind::Light).RegistryName;
+    Style->HelpContext = StyleLibraryInfo(TStyleKind::Light).HelpContext;
+    Style->EnableSetting = true;
     Style->LateDrawing = true;
     Style->OnDrawCell = StyleDrawCell;
     Style->OnDrawCellLate = StyleDrawCellLate;
@@ -1019,6 +1021,26 @@ void TfrmLight::done(int Result)
 
 // ---------------------------------------------------------------- style cells
 
+namespace {
+
+// A style's title in black with a white rim: readable over the lit sample,
+// over either square of the checkerboard and over the plain face alike.
+void DrawStyleTitle(QPainter& Canvas, const QRect& Rect, const std::string& Title)
+{
+    const QRect T = Rect.adjusted(2, 2, -2, -2);
+    const QString Text = QString::fromStdString(Title);
+    Canvas.save();
+    Canvas.setPen(Qt::white);
+    for (const QPoint D : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1), QPoint(-1, -1), QPoint(1, 1),
+                           QPoint(-1, 1), QPoint(1, -1)})
+        Canvas.drawText(T.translated(D), Qt::AlignHCenter | Qt::AlignBottom, Text);
+    Canvas.setPen(Qt::black);
+    Canvas.drawText(T, Qt::AlignHCenter | Qt::AlignBottom, Text);
+    Canvas.restore();
+}
+
+} // namespace
+
 void TfrmLight::StyleDrawCell(QPainter& Canvas, const std::string& Title, const TObject*, const QRect& Rect,
                               bool Selected)
 {
@@ -1030,11 +1052,7 @@ void TfrmLight::StyleDrawCell(QPainter& Canvas, const std::string& Title, const 
     Canvas.drawLine(Rect.bottomLeft(), Rect.bottomRight());
     Canvas.drawLine(Rect.topRight(), Rect.bottomRight());
     Canvas.fillRect(Rect.adjusted(2, 2, -2, -2), QColor(0xC0, 0xC0, 0xC0));
-    Canvas.save();
-    Canvas.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    Canvas.setPen(Qt::white);
-    Canvas.drawText(Rect.adjusted(2, 2, -2, -2), Qt::AlignHCenter | Qt::AlignBottom, QString::fromStdString(Title));
-    Canvas.restore();
+    DrawStyleTitle(Canvas, Rect, Title);
 }
 
 void TfrmLight::StyleDrawCellLate(QPainter& Canvas, const std::string& Title, const TObject* Data,
@@ -1095,10 +1113,6 @@ void TfrmLight::StyleDrawCellLate(QPainter& Canvas, const std::string& Title, co
     if (Result != 0)
         throw EUserError("StyleDrawCellLate: NilPictureLight Failed!");
     Canvas.drawImage(Rect.topLeft(), Out);
-    Canvas.save();
-    Canvas.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    Canvas.setPen(Qt::white);
-    Canvas.drawText(Rect.adjusted(2, 2, -2, -2), Qt::AlignHCenter | Qt::AlignBottom, QString::fromStdString(Title));
-    Canvas.restore();
+    DrawStyleTitle(Canvas, Rect, Title);
     (void)Selected;
 }

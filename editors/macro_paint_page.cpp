@@ -334,6 +334,7 @@ TMacroPaintPage::TMacroPaintPage(TMacroPageLink& Link, QWidget* Parent) : QWidge
 
     Style = new TStyle(this);
     Style->HelpContext = StyleLibraryInfo(TStyleKind::MacroPaint).HelpContext;
+    Style->EnableSetting = true;
     Style->RegistryKey = "4.0";
     Style->RegistryName = StyleLibraryInfo(TStyleKind::MacroPaint).RegistryName;
     Style->LateDrawing = true;
@@ -1123,7 +1124,8 @@ void TMacroPaintPage::EditLight(int Col, int Row)
 void TMacroPaintPage::EditPen(int Col, int Row)
 {
     RunCellDialog(Col, Row, [&](const auto& Test, std::string& Result) {
-        TPenDialogWex Dialog;
+        // Owned by the frame, so the picker opens at the mouse.
+        TPenDialogWex Dialog(FLink.DialogOwner());
         Dialog.strParam = CellValue(Col, Row);
         Dialog.IniFile = FIniFile;
         Dialog.RegistryKey = "4.0";

@@ -244,5 +244,7 @@ private:
     void ContextMenuAt(const QPoint& Pos);
     void MoveFrom(int Col, int Row, int Step);
     int FPopupCol = -1, FPopupRow = -1;
+    // A right press on a value button that no menu request has answered yet.
+    bool FValueMenuPending = false;
     int FLastLeftCol = 0;
 };

@@ -33,6 +33,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -471,18 +472,36 @@ bool TMacroPaintPage::FindCellOf(QObject* Watched, int& Col, int& Row) const
 bool TMacroPaintPage::CellControlEvent(QObject* Watched, QEvent* Event)
 {
     const QEvent::Type Type = Event->type();
-    if (Type != QEvent::MouseButtonPress && Type != QEvent::MouseButtonRelease && Type != QEvent::KeyPress)
+    if (Type != QEvent::MouseButtonPress && Type != QEvent::MouseButtonRelease && Type != QEvent::KeyPress &&
+        Type != QEvent::ContextMenu)
         return false;
     int Col = -1, Row = -1;
     if (!FindCellOf(Watched, Col, Row))
         return false;
     auto* Control = static_cast<QWidget*>(Watched);
+    if (Type == QEvent::ContextMenu) {
+        // X11 asks for the menu on the press, other systems after the
+        // release: either way a value button offers its own menu, never the
+        // grid's, and only once per click.
+        if (KindOfControl(Control) == TValueKind::None)
+            return false;
+        FValueMenuPending = false;
+        if (!pMenuBtn->isVisible())
+            PopupValueMenu(Col, Row, static_cast<QContextMenuEvent*>(Event)->globalPos());
+        return true;
+    }
     if (Type != QEvent::KeyPress) {
         auto* Mouse = static_cast<QMouseEvent*>(Event);
         if (Mouse->button() != Qt::RightButton || KindOfControl(Control) == TValueKind::None)
             return false;
-        if (Type == QEvent::MouseButtonRelease)
+        // The press only arms the menu (and keeps the button from opening
+        // its dialog); a release with no menu asked for since opens it.
+        if (Type == QEvent::MouseButtonPress)
+            FValueMenuPending = true;
+        else if (FValueMenuPending) {
+            FValueMenuPending = false;
             PopupValueMenu(Col, Row, Mouse->globalPosition().toPoint());
+        }
         return true;
     }
     auto* Key = static_cast<QKeyEvent*>(Event);
@@ -548,5 +567,6 @@ void TMacroPaintPage::ContextMenuAt(const QPoint& Pos)
         UpdateMacroButtons();
         cgridMacroPaint->viewport()->update();
     }
-    pMenuMacro->popup(cgridMacroPaint->mapToGlobal(Pos));
+    // The grid reports the request in its viewport's coordinates.
+    pMenuMacro->popup(cgridMacroPaint->viewport()->mapToGlobal(Pos));
 }

@@ -2,6 +2,7 @@
 // second drawing pass, the group and item commands and the remembered layout.
 #include "editors/style_dialog.h"
 
+#include "ui/frm_rollup.h"
 #include "ui/ui_routines.h"
 #include "foundation/ini_file.h"
 #include "platform/message_box.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QFileDialog>
@@ -77,6 +79,9 @@ bool TStyle::Execute(int Mode, std::unique_ptr<TObject>* AddData, const std::fun
                             Form.width(), Form.height());
     }
     Form.sbtnSetting->setVisible(EnableSetting);
+    // The owner's help topic stands for the chooser as a whole.
+    if (HelpContext != 0)
+        Form.setProperty("HelpContext", HelpContext);
 
     int Result;
     if (OnShowModal) {
@@ -330,14 +335,7 @@ TfrmStyle::TfrmStyle(TStyle& Owner, int Mode, QWidget* Parent) : QDialog(Parent)
             AppendFromFile(Path.toStdString());
     });
     connect(sbtnSetting, &QToolButton::clicked, this, [this] { RunSettings(); });
-    connect(tvGroup, &QTreeWidget::currentItemChanged, this, [this] {
-        ResetPending();
-        DrawGrid->Col = DrawGrid->Row = 0;
-        DrawGrid->FScroll->setValue(0);
-        DrawGrid->Relayout();
-        DrawGrid->update();
-        UpdateButtons();
-    });
+    connect(tvGroup, &QTreeWidget::currentItemChanged, this, [this] { ShowGroup(); });
     connect(tvGroup, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* Item) {
         auto* G = static_cast<TStyleGroup*>(Item->data(0, Qt::UserRole).value<void*>());
         if (G && G->Name != Item->text(0).toStdString()) {
@@ -346,9 +344,41 @@ TfrmStyle::TfrmStyle(TStyle& Owner, int Mode, QWidget* Parent) : QDialog(Parent)
         }
     });
     tvGroup->installEventFilter(this);
+
+    setProperty("HelpContext", 5020000);
+    int Context = 5020001;
+    for (QWidget* W : {sbtnAdd, sbtnDel, sbtnRename, sbtnAppendFromFile, sbtnSetting})
+        W->setProperty("HelpContext", Context++);
+    btnOK->setProperty("HelpContext", 5020091);
+    btnCancel->setProperty("HelpContext", 5020092);
 }
 
 TfrmStyle::~TfrmStyle() = default;
+
+void TfrmStyle::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_F1) {
+        // Help for the control under the mouse, or for the focused one when
+        // the mouse is elsewhere.
+        QPoint At = QCursor::pos();
+        if (!rect().contains(mapFromGlobal(At)))
+            if (QWidget* Focus = focusWidget())
+                At = Focus->mapToGlobal(Focus->rect().center());
+        if (HandleWMHelp(this, THelpInfo{HELPINFO_WINDOW, At}))
+            return;
+    }
+    QDialog::keyPressEvent(Event);
+}
+
+void TfrmStyle::ShowGroup()
+{
+    ResetPending();
+    DrawGrid->Col = DrawGrid->Row = 0;
+    DrawGrid->FScroll->setValue(0);
+    DrawGrid->Relayout();
+    DrawGrid->update();
+    UpdateButtons();
+}
 
 bool TfrmStyle::eventFilter(QObject* Watched, QEvent* Event)
 {
@@ -398,8 +428,9 @@ void TfrmStyle::FillTree()
     tvGroup->expandAll();
     if (!Tree.Empty())
         tvGroup->setCurrentItem(tvGroup->topLevelItem(0));
-    ResetPending();
-    UpdateButtons();
+    // The change of group was not signalled: the grid shows the group now
+    // selected, not the cells of the one that was.
+    ShowGroup();
 }
 
 TStyleGroup* TfrmStyle::SelectedGroup() const
@@ -489,7 +520,11 @@ void TfrmStyle::RenameSelected(bool GridFocused)
     if (TStyle::InputQuery("名前の変更", "名前を入力してください", Name) && Name != E->Title) {
         E->Title = Name;
         Modified = true;
-        DrawGrid->update();
+        // The cell's finished drawing shows the old title: draw it again.
+        const int Index = DrawGrid->CurrentIndex();
+        if (Index >= 0 && Index < static_cast<int>(FLate.size()))
+            FLate[static_cast<size_t>(Index)] = QImage();
+        DrawGrid->update(DrawGrid->CellRect(Index));
     }
 }
 

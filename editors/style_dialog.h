@@ -169,11 +169,14 @@ public:
 
 protected:
     void showEvent(QShowEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
     void done(int Result) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void ResetPending();
+    // The selected group's cells from the first, drawn anew.
+    void ShowGroup();
     QTreeWidgetItem* ItemOf(const TStyleGroup* Group) const;
     TStyle& FOwner;
     int FMode;

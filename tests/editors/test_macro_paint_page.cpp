@@ -11,6 +11,7 @@
 #include "editors/macro_page_link.h"
 #include "editors/style_dialog.h"
 #include "editors/style_items.h"
+#include "foundation/ini_file.h"
 #include "foundation/streams.h"
 #include "model/document.h"
 #include "model/draw_group.h"
@@ -26,6 +27,7 @@
 #include "ui/panel_button.h"
 
 #include <QAbstractItemView>
+#include <QCursor>
 #include <QComboBox>
 #include <QIcon>
 #include <QLayout>
@@ -51,8 +53,9 @@ public:
     void ItemsEdited() override { ++Edited; }
     void ItemsChangedLive() override { ++Live; }
     void SetHandlesHidden(bool Hidden) override { Handles.push_back(Hidden); }
-    QWidget* DialogOwner() const override { return nullptr; }
+    QWidget* DialogOwner() const override { return Owner; }
 
+    QWidget* Owner = nullptr;
     TDrawItem* Item = nullptr;
     TDrawItem* Buf = nullptr;
     TPage* PageOf = nullptr;
@@ -700,6 +703,45 @@ TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
         TMacroPaintPage::ColorDialogRun = nullptr;
         TMacroPaintPage::PenFormShown = nullptr;
     }
+}
+
+// The pen picker of a pen cell belongs to the frame and opens where the
+// mouse is, as the colour picker does.
+TEST_F(MacroPage, ThePenPickerOpensAtTheMouse)
+{
+    int Row = -1;
+    for (const std::string& N : TCatalogueLibraries::Effects()) {
+        SetMacros({N});
+        Reload();
+        for (int R = 1; R <= Grid().ItemRows[0] && Row < 0; ++R)
+            if (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == pkLineType)
+                Row = R;
+        if (Row > 0)
+            break;
+    }
+    ASSERT_GT(Row, 0);
+    TMemIniFile Settings(Defaults.Folders.Tmp / "pen_picker.ini");
+    P->SetIniFile(&Settings);
+    Link.Owner = P.get();
+    const QPoint Mouse(130, 90);
+    QCursor::setPos(Mouse);
+    ASSERT_EQ(QCursor::pos(), Mouse);
+    QPoint Shown(-1, -1);
+    QWidget* Parent = nullptr;
+    TMacroPaintPage::PenFormShown = [&](TfrmSetPen* F) {
+        Shown = F->pos();
+        Parent = F->parentWidget();
+        QTimer::singleShot(0, F, [F] { F->reject(); });
+    };
+    auto* Button = qobject_cast<TPanelButton*>(Grid().GetCellControl(1, Row));
+    ASSERT_TRUE(Button);
+    Button->Click();
+    TMacroPaintPage::PenFormShown = nullptr;
+    P->SetIniFile(nullptr);
+    Link.Owner = nullptr;
+    EXPECT_EQ(Shown, Mouse);
+    EXPECT_EQ(Parent, P->window());
+    EXPECT_FALSE(Doc.History()->CanUndo()) << "Cancel recorded nothing";
 }
 
 // A selection of two objects with different values: the live change and

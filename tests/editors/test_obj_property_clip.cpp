@@ -42,6 +42,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -431,6 +432,43 @@ TEST_F(ClipPage, ARightClickOnAValueButtonOffersCopyAndPaste)
     P->pMenuBtn->hide();
     EXPECT_TRUE(HasPen());
     EXPECT_FALSE(Doc.History()->CanUndo()) << "the right click did not open the pen dialog";
+}
+
+// X11 asks for the context menu on the press, before the release: the value
+// button answers with its own menu at the pointer, once, and the grid's
+// macro menu stays shut.
+TEST_F(ClipPage, AMenuRequestOnThePressOpensTheValueMenuAtThePointer)
+{
+    for (const int32_t Kind : {pkColor, pkFill, pkLineType, pkLights}) {
+        SCOPED_TRACE(Kind);
+        SetMacros(A, {EffectWith(Kind)});
+        Load(A);
+        const int Row = RowOfKind(A, 0, Kind);
+        ASSERT_GT(Row, 0);
+        QWidget* Button = Grid().GetCellControl(1, Row);
+        ASSERT_TRUE(Button);
+        const QPoint Local(6, 5), Global = Button->mapToGlobal(Local);
+        int Shown = 0;
+        const QMetaObject::Connection Count = QObject::connect(P->pMenuBtn, &QMenu::aboutToShow, [&] { ++Shown; });
+        QMouseEvent Press(QEvent::MouseButtonPress, QPointF(Local), QPointF(Global), Qt::RightButton, Qt::RightButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(Button, &Press);
+        QContextMenuEvent Menu(QContextMenuEvent::Mouse, Local, Global, Qt::NoModifier);
+        QApplication::sendEvent(Button, &Menu);
+        QMouseEvent Release(QEvent::MouseButtonRelease, QPointF(Local), QPointF(Global), Qt::RightButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Button, &Release);
+        QObject::disconnect(Count);
+        EXPECT_FALSE(P->pMenuMacro->isVisible()) << "the grid's menu answered a value button";
+        ASSERT_TRUE(P->pMenuBtn->isVisible());
+        EXPECT_EQ(Shown, 1);
+        EXPECT_EQ(P->pMenuBtn->geometry().topLeft(), Global);
+        EXPECT_EQ(P->pMenuBtn->actions().value(0)->text().toStdString(), "コピー(&C)");
+        EXPECT_EQ(P->pMenuBtn->actions().value(1)->text().toStdString(), "貼り付け(&P)");
+        P->pMenuBtn->hide();
+        P->pMenuMacro->hide();
+        EXPECT_FALSE(Doc.History()->CanUndo()) << "the right click opened no dialog";
+    }
 }
 
 TEST_F(ClipPage, ArrowsMoveBetweenMacrosAndWrap)

@@ -391,3 +391,195 @@ TEST_F(StyleDialog, DeepLibrariesAreShownOrSetAsideWithoutRecursingPerLevel)
     EXPECT_EQ(Boxes[0], StyleUnreadableMessage(LibraryPath().string(), LibraryPath().string() + ".bad"));
     EXPECT_EQ(Bytes(LibraryPath().string() + ".bad"), Deep);
 }
+
+namespace {
+
+// The titles the grid paints, each time it paints them.
+struct TPaintRecord {
+    std::vector<std::string> Titles;
+    TDrawStyleCellEvent Handler()
+    {
+        return [this](QPainter&, const std::string& Title, const TObject*, const QRect&, bool) {
+            Titles.push_back(Title);
+        };
+    }
+};
+
+} // namespace
+
+// After a group goes, the grid shows the group the tree selects in its
+// place, from its first cell: what a double click then takes is what is shown.
+TEST_F(StyleDialog, DeletingAGroupShowsTheCellsOfTheGroupSelectedNext)
+{
+    TPaintRecord Painted;
+    Style.OnDrawCell = Painted.Handler();
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.resize(400, 300);
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    F.SelectGroup(F.Tree.NodeAt(2)); // 夕焼け
+    F.DrawGrid->SetCurrentIndex(0);
+    QTest::qWait(20);
+    ASSERT_EQ(F.CurrentItem()->Title, "夕日");
+    Painted.Titles.clear();
+    F.DeleteSelected(false);
+    QTest::qWait(20);
+    ASSERT_EQ(F.SelectedGroup(), F.Tree.NodeAt(0));
+    EXPECT_EQ(Painted.Titles, (std::vector<std::string>{"ゴールド", "シルバー"}));
+    EXPECT_EQ(F.DrawGrid->CurrentIndex(), 0);
+
+    // A group at a later cell gives way to one whose cells start again at the first.
+    F.SelectGroup(F.Tree.NodeAt(0));
+    F.DrawGrid->SetCurrentIndex(1);
+    Answers = {"もう一つ"};
+    F.AddGroup();
+    F.DeleteSelected(false);
+    QTest::qWait(20);
+    EXPECT_EQ(F.DrawGrid->CurrentIndex(), 0);
+    ASSERT_TRUE(F.CurrentItem());
+    EXPECT_EQ(F.CurrentItem()->Title, "ゴールド");
+}
+
+// A renamed style's finished cell is drawn again with its new title.
+TEST_F(StyleDialog, ARenamedStyleIsDrawnWithItsNewTitle)
+{
+    TPaintRecord Late;
+    Style.LateDrawing = true;
+    Style.OnDrawCellLate = Late.Handler();
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    F.resize(400, 300);
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    QTest::qWait(50);
+    ASSERT_EQ(Late.Titles, (std::vector<std::string>{"ゴールド", "シルバー"}));
+    F.DrawGrid->setFocus();
+    F.DrawGrid->SetCurrentIndex(1);
+    Late.Titles.clear();
+    Answers = {"プラチナ"};
+    F.RenameSelected(true);
+    QTest::qWait(50);
+    EXPECT_EQ(Late.Titles, std::vector<std::string>{"プラチナ"});
+    EXPECT_TRUE(F.Modified);
+}
+
+#include "editors/frm_gradation.h"
+#include "editors/frm_light.h"
+#include "editors/macro_page_link.h"
+#include "editors/macro_paint_page.h"
+#include "ui/frm_rollup.h"
+
+#include <QCursor>
+#include <QToolButton>
+
+namespace {
+
+class TNoLink : public TMacroPageLink {
+public:
+    TDrawItem* DrawItem() const override { return nullptr; }
+    TDrawItem* DrawItemBuf() const override { return nullptr; }
+    TPage* Page() const override { return nullptr; }
+    bool Updating() const override { return false; }
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void ItemsEdited() override {}
+    void ItemsChangedLive() override {}
+    void SetHandlesHidden(bool) override {}
+    QWidget* DialogOwner() const override { return nullptr; }
+};
+
+} // namespace
+
+// Each library's chooser offers its settings (the cell size) and answers
+// F1 with the owner's help topic.
+TEST_F(StyleDialog, EveryOwnerOffersTheSettingsAndItsHelp)
+{
+    TfrmGradation Grad(nullptr, Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+    TfrmLight Light(nullptr, Ini.get(), "4.0", "frmLight", "PosLight");
+    TNoLink Link;
+    TMacroPaintPage Page(Link);
+    Page.SetIniFile(Ini.get());
+    Page.SetStyleFolders(Dir.string(), std::string());
+    std::vector<int32_t> Helps;
+    SetShowHelpContextHook([&](int32_t C) { Helps.push_back(C); });
+    TfrmStyle::OnSettingsShown = [](TfrmSettingfrmStyle& D) {
+        D.edtX->setText("40");
+        D.edtY->setText("300");
+        D.accept();
+    };
+    const std::pair<TStyle*, int32_t> Cases[] = {{Grad.Style, 3621}, {Light.Style, 3730}, {Page.Style, 3210}};
+    for (const auto& [Owner, Help] : Cases) {
+        SCOPED_TRACE(Help);
+        Helps.clear();
+        bool Shown = false;
+        int Width = 0, Height = 0;
+        TStyle::OnShowModal = [&](TfrmStyle& F) {
+            Shown = F.sbtnSetting->isVisible();
+            F.DrawGrid->setFocus();
+            QCursor::setPos(F.DrawGrid->mapToGlobal(F.DrawGrid->rect().center()));
+            QTest::keyClick(F.DrawGrid, Qt::Key_F1);
+            // Over a button its own topic.
+            QCursor::setPos(F.sbtnSetting->mapToGlobal(F.sbtnSetting->rect().center()));
+            QTest::keyClick(F.DrawGrid, Qt::Key_F1);
+            if (Shown)
+                F.sbtnSetting->click();
+            Width = F.CellWidth;
+            Height = F.CellHeight;
+            F.reject();
+        };
+        Owner->Select([](const TObject&) {});
+        EXPECT_TRUE(Shown) << "the settings button is hidden";
+        EXPECT_EQ(Helps, (std::vector<int32_t>{Help, 5020005}));
+        EXPECT_EQ(Width, 40);
+        EXPECT_EQ(Height, 255);
+    }
+    TfrmStyle::OnSettingsShown = nullptr;
+    SetShowHelpContextHook(nullptr);
+}
+
+// The light styles' titles: black in a white rim over the sample and the
+// plain face, whatever lies under them; never an inversion of it.
+TEST_F(StyleDialog, ALightStyleTitleStaysReadable)
+{
+    TfrmLight Light(nullptr, Ini.get(), "4.0", "frmLight", "PosLight");
+    TobjStyleItemLight Item;
+    Item.Text = Light.LightText();
+    using TDraw = void (*)(QPainter&, const std::string&, const TObject*, const QRect&, bool);
+    for (const TDraw Draw : {TDraw(&TfrmLight::StyleDrawCellLate), TDraw(&TfrmLight::StyleDrawCell)}) {
+        auto Render = [&](const std::string& Title) {
+            QImage Image(100, 100, QImage::Format_RGB32);
+            Image.fill(QColor(0x80, 0x80, 0x80));
+            QPainter P(&Image);
+            // Whole pixels, for the colours to be exact.
+            QFont Font = P.font();
+            Font.setStyleStrategy(QFont::NoAntialias);
+            P.setFont(Font);
+            Draw(P, Title, &Item, QRect(0, 0, 100, 100), false);
+            return Image;
+        };
+        const QImage Plain = Render(""), Titled = Render("WMW");
+        const QRgb Black = qRgb(0, 0, 0), White = qRgb(255, 255, 255);
+        auto At = [&](int X, int Y) { return Titled.pixel(std::clamp(X, 0, 99), std::clamp(Y, 0, 99)); };
+        int Strokes = 0, Others = 0, Bare = 0;
+        for (int Y = 0; Y < 100; ++Y)
+            for (int X = 0; X < 100; ++X) {
+                const QRgb C = Titled.pixel(X, Y);
+                if (C == Plain.pixel(X, Y))
+                    continue;
+                if (C == Black) {
+                    ++Strokes;
+                    for (const QPoint D : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+                        if (At(X + D.x(), Y + D.y()) != Black && At(X + D.x(), Y + D.y()) != White)
+                            ++Bare;
+                } else if (C != White) {
+                    ++Others;
+                }
+            }
+        EXPECT_GT(Strokes, 20);
+        EXPECT_EQ(Others, 0) << "the title changes what lies under it";
+        EXPECT_EQ(Bare, 0) << "strokes touch the sample without a rim";
+    }
+}

@@ -1,0 +1,202 @@
+// The macro grid's value buttons under a real X server with a window manager:
+// the right click comes from xdotool, so the context-menu request arrives on
+// the press as X11 sends it, not as a synthetic press and release would.
+#include "e2e/x_session.h"
+
+#include "model/object_test_support.h"
+
+#include "editors/macro_page_link.h"
+#include "editors/macro_paint_page.h"
+#include "model/document.h"
+#include "model/page.h"
+#include "model/page_views.h"
+#include "paint/macro_list.h"
+#include "paint/paint_function_table.h"
+#include "store/history.h"
+#include "ui/ctrl_grid_tav.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using namespace e2e;
+
+class TLink : public TMacroPageLink {
+public:
+    TDrawItem* DrawItem() const override { return Item; }
+    TDrawItem* DrawItemBuf() const override { return Buf; }
+    TPage* Page() const override { return PageOf; }
+    bool Updating() const override { return false; }
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void ItemsEdited() override {}
+    void ItemsChangedLive() override {}
+    void SetHandlesHidden(bool) override {}
+    QWidget* DialogOwner() const override { return Owner; }
+    QWidget* Owner = nullptr;
+    TDrawItem* Item = nullptr;
+    TDrawItem* Buf = nullptr;
+    TPage* PageOf = nullptr;
+};
+
+int32_t KindOf(const TMacro& Macro, const std::string& Caption)
+{
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+        const TMacroLine& Line = Macro.Line(L);
+        const int32_t F = FindPaintFunction(Table, Line.FunctionName);
+        for (size_t P = 0; P < Line.Params.size(); ++P)
+            if (F >= 0 && Line.Params[P].Caption.value_or("") == Caption && int32_t(P) < Table[F].ParamCount)
+                return Table[F].Params[P].Kind;
+    }
+    return -1;
+}
+
+// A catalogue effect with a row of Kind.
+std::string EffectWith(int32_t Kind)
+{
+    for (const std::string& Name : TCatalogueLibraries::Effects()) {
+        auto M = TTestMacroLibrary::Get(Name);
+        for (int32_t L = 0; L < M->LineCount(); ++L)
+            for (const TMacroParam& Q : M->Line(L).Params) {
+                const std::string C = Q.Caption.value_or("");
+                if (!C.empty() && C[0] != '*' && KindOf(*M, C) == Kind)
+                    return Name;
+            }
+    }
+    return {};
+}
+
+TOwnedProcess* Openbox = nullptr;
+
+class ValueMenuX : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Openbox = new TOwnedProcess;
+        Openbox->P.start("openbox", {});
+        Openbox->P.waitForStarted(5000);
+        WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+    }
+    static void TearDownTestSuite()
+    {
+        delete Openbox;
+        Openbox = nullptr;
+    }
+
+    TRealObjectTypes Types;
+    TInstalledDefaults Defaults;
+    TCatalogueLibraries Catalogue;
+    TOLEDocumentWex Doc{nullptr, nullptr};
+    TPage* Page = nullptr;
+    TSilentFormDoc View;
+    TPolyLineObj* Line = nullptr;
+    std::unique_ptr<TPolyLineObj> Buf;
+    TLink Link;
+    std::unique_ptr<TMacroPaintPage> P;
+
+    void SetUp() override
+    {
+        ASSERT_STREQ(std::getenv("QT_QPA_PLATFORM"), "xcb");
+        Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+        Page->SetPageSize(200, 150);
+        Page->AddForm(&View);
+        auto L = std::make_unique<TPolyLineObj>(Page, -1);
+        L->SetPathRecord(MakePath({{40, 30, PT_MOVETO}, {160, 30, PT_LINETO}, {160, 120, PT_LINETO},
+                                   {40, 120, PT_LINETO | PT_CLOSEFIGURE}}));
+        L->SetFillPath(1);
+        Line = static_cast<TPolyLineObj*>(Page->RootGroup().AddChild(std::move(L), -1));
+        Buf = std::make_unique<TPolyLineObj>(nullptr, -1);
+        Link.Buf = Buf.get();
+        Link.PageOf = Page;
+        Link.Item = Line;
+        P = std::make_unique<TMacroPaintPage>(Link);
+        P->SetStyleFolders(Defaults.Folders.DataDir(), std::string());
+        P->setWindowTitle("value-menu-under-x");
+        P->setGeometry(200, 150, 640, 300);
+        P->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(P.get()));
+        // The window manager has placed the window where X says it is.
+        const unsigned long Id = WaitWindow("value-menu-under-x", 5000);
+        ASSERT_NE(Id, 0u);
+        ASSERT_TRUE(WaitFor([&] { return Geometry(Id).topLeft() == P->mapToGlobal(QPoint(0, 0)); }, 5000))
+            << "X puts the window at " << Geometry(Id).x() << "," << Geometry(Id).y();
+    }
+    void TearDown() override
+    {
+        P.reset();
+        Page->RemoveForm(&View);
+    }
+    TCtrlGridTav& Grid() { return *P->cgridMacroPaint; }
+    void Load(const std::string& Name)
+    {
+        Line->Macros().Clear();
+        Line->Macros().Add(TTestMacroLibrary::Get(Name));
+        Line->Refresh();
+        Buf->Macros().Assign(&Line->Macros());
+        P->SetCgridQuickParam();
+        QTest::qWait(50);
+        Doc.History()->ClearHistory();
+    }
+    int RowOfKind(int32_t Kind)
+    {
+        for (int R = 1; R <= Grid().ItemRows[0]; ++R)
+            if (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == Kind)
+                return R;
+        return -1;
+    }
+};
+
+TEST_F(ValueMenuX, ARightClickOnAValueButtonOpensItsMenuAtThePointer)
+{
+    for (const int32_t Kind : {pkColor, pkFill, pkLineType, pkLights}) {
+        SCOPED_TRACE(Kind);
+        const std::string Name = EffectWith(Kind);
+        ASSERT_FALSE(Name.empty());
+        Load(Name);
+        const int Row = RowOfKind(Kind);
+        ASSERT_GT(Row, 0);
+        QWidget* Button = Grid().GetCellControl(1, Row);
+        ASSERT_TRUE(Button && Button->isVisible());
+        const QPoint At = Button->mapToGlobal(Button->rect().center());
+        Click(At, 3);
+        ASSERT_TRUE(WaitFor([&] { return P->pMenuBtn->isVisible() || P->pMenuMacro->isVisible(); }, 3000))
+            << "no menu came";
+        QTest::qWait(100);
+        EXPECT_FALSE(P->pMenuMacro->isVisible()) << "the grid's macro menu answered a value button";
+        EXPECT_TRUE(P->pMenuBtn->isVisible());
+        if (P->pMenuBtn->isVisible()) {
+            EXPECT_EQ(P->pMenuBtn->geometry().topLeft(), At);
+            EXPECT_EQ(P->pMenuBtn->actions().value(0)->text().toStdString(), "コピー(&C)");
+            EXPECT_EQ(P->pMenuBtn->actions().value(1)->text().toStdString(), "貼り付け(&P)");
+        }
+        Key("Escape");
+        EXPECT_TRUE(WaitFor([&] { return !P->pMenuBtn->isVisible() && !P->pMenuMacro->isVisible(); }, 3000));
+        EXPECT_FALSE(Doc.History()->CanUndo()) << "the right click changed the value";
+        EXPECT_FALSE(QApplication::activeModalWidget()) << "the right click opened the value's dialog";
+    }
+}
+
+// Beside the buttons the grid keeps its own menu, at the pointer too.
+TEST_F(ValueMenuX, ARightClickOnACaptionOpensTheMacroMenuAtThePointer)
+{
+    Load(EffectWith(pkColor));
+    const int Row = RowOfKind(pkColor);
+    ASSERT_GT(Row, 0);
+    const QRect Caption = Grid().CellRect(0, Row);
+    const QPoint At = Grid().viewport()->mapToGlobal(Caption.center());
+    Click(At, 3);
+    ASSERT_TRUE(WaitFor([&] { return P->pMenuMacro->isVisible(); }, 3000));
+    EXPECT_FALSE(P->pMenuBtn->isVisible());
+    EXPECT_EQ(P->pMenuMacro->geometry().topLeft(), At);
+    Key("Escape");
+    EXPECT_TRUE(WaitFor([&] { return !P->pMenuMacro->isVisible(); }, 3000));
+}
+
+} // namespace
