@@ -18,6 +18,7 @@
 #include "paint/paint_macro.h"
 #include "platform/qt/clipboard.h"
 #include "store/history.h"
+#include "store/history_bracket.h"
 #include "store/picture_store.h"
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
@@ -89,18 +90,7 @@ bool TextAfterFirstLine(IDataObject* Data, const TFormatEtcList& Formats, std::s
 // is open already); rolled back when Body raises.
 void Bracket(THistoryCommand* History, const std::string& Caption, const std::function<void()>& Body)
 {
-    if (!History || History->IsCommandOpen()) {
-        Body();
-        return;
-    }
-    History->CommandStart(Caption);
-    try {
-        Body();
-    } catch (...) {
-        History->CommandRollback();
-        throw;
-    }
-    History->CommandEnd();
+    RunJoined(History, Caption, Body);
 }
 
 bool AllInLibrary(const TMacros& Macros)

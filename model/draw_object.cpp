@@ -17,6 +17,7 @@
 #include "paint/paint_macro.h"
 #include "paint/picture_cache.h"
 #include "platform/cp932.h"
+#include "store/history.h"
 
 #include <cmath>
 #include <cstring>
@@ -274,8 +275,22 @@ void TDrawObject::Invalidate(bool Flag)
 {
     if (!Page() || !Visible())
         return;
-    if (IsEmptyRect(FrectExtent1) || IsEmptyRect(FrectExtent2))
-        CalcExtents();
+    if (IsEmptyRect(FrectExtent1) || IsEmptyRect(FrectExtent2)) {
+        try {
+            CalcExtents();
+        } catch (...) {
+            // A replay puts back a state the object had, also when a failed
+            // change is rolled back: that the state it leaves cannot be
+            // measured must not stop it. The whole page repaints instead.
+            const THistoryCommand* H = HistoryCommand();
+            if (!H || !(H->IsUndoing() || H->IsRedoing()))
+                throw;
+            ResetExtents();
+            Page()->InvalidateRect(nullptr, Flag);
+            FbRedraw = 1;
+            return;
+        }
+    }
     TRect U;
     RectUnion(FrectExtent1, FrectExtent2, U);
     Page()->InvalidateRect(&U, Flag);
