@@ -1349,7 +1349,7 @@ void TfrmChild::wheelEvent(QWheelEvent* Event)
 template <class F>
 void TfrmChild::RunCommand(const std::string& Caption, F&& Body)
 {
-    RunDropping(FDocument ? FDocument->History() : nullptr, Caption, std::forward<F>(Body));
+    RunReported(FDocument ? FDocument->History() : nullptr, Caption, std::forward<F>(Body));
 }
 
 void TfrmChild::actUndoExecute()
@@ -1455,6 +1455,7 @@ void TfrmChild::actDupExecute()
             Sel->DuplicateCommand(CaptionDuplicate);
         } catch (...) {
             // Cancelled by the selection; nothing of it stays.
+            ShowEventException(std::current_exception());
         }
     }
 }
