@@ -651,7 +651,7 @@ void TfrmObjProperty::BindHandlers()
         if (!Layers || Index < 0 || Index >= Layers->GetCount())
             return;
         TLayer* Layer = Layers->GetLayer(Index);
-        OneStep("レイヤの変更", [&] { FDrawItem->SetLayer(Layer); });
+        OneStep("レイヤの変更", [&] { TDrawItem::SetItemsLayer(*FDrawItem, Layer); });
     });
     // A click on a greyed box decides for checked.
     auto Decided = [](QCheckBox* Box) {

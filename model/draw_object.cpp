@@ -231,6 +231,14 @@ void TDrawObject::Undo(int32_t Command, const void* Data, int32_t Size)
         DoSetFMacroEnabled(Index, Flag);
         break;
     }
+    case 24: {
+        const int32_t Index = R.Int32();
+        TLayers* Layers = Page() ? Page()->GetLayers() : nullptr;
+        if (!Layers || Index < 0 || Index >= Layers->GetCount())
+            throw EUserError(kUndoDataError);
+        SetLayer(Layers->GetLayer(Index));
+        break;
+    }
     default:
         TDrawItem::Undo(Command, Data, Size);
     }
@@ -455,6 +463,19 @@ void TDrawObject::SetLayer(TLayer* Layer)
         FiLayerIndex = Layer->Index;
     Invalidate(true);
     SetModified();
+}
+
+bool TDrawObject::DoSetItemLayer(TLayer* Layer)
+{
+    if (!Layer || Layer == FLayer)
+        return true;
+    if (CanRecord()) {
+        const int32_t Old = FLayer ? FLayer->Index : FiLayerIndex;
+        AddHistory(0, 24, &Old, 4);
+        AddHistory(1, 24, &Layer->Index, 4);
+    }
+    SetLayer(Layer);
+    return true;
 }
 
 void TDrawObject::MoveBy(int32_t DX, int32_t DY)

@@ -1,8 +1,10 @@
 // Undo of the panel's commands returns the document to its exact bytes:
-// live edits of groups are put back before the commit.
+// live edits of groups are put back before the commit, and the layer
+// combo box is a command of its own.
 #include "panel_test_support.h"
 
 #include "foundation/streams.h"
+#include "model/layer.h"
 
 #include <QLineEdit>
 
@@ -59,6 +61,41 @@ TEST_F(FrmObjPropertyUndo, LiveEditsOfGroupsAreRevertedBeforeTheCommit)
         History().Undo();
         EXPECT_EQ(Saved(), Before);
         Load({});
+    }
+}
+
+TEST_F(FrmObjPropertyUndo, ALayerChangeIsOneCommand)
+{
+    Page().GetLayers()->Add(std::make_unique<TLayer>());
+    TLayer* L0 = Page().GetLayers()->GetLayer(0);
+    TLayer* L1 = Page().GetLayers()->GetLayer(1);
+    TDrawGroup* G = AddGroup();
+    TRectObj* R = Add<TRectObj>(50, 60, 20, 20);
+    struct TCase {
+        const char* Name;
+        std::vector<TDrawItem*> Sel;
+    };
+    for (const TCase& C : {TCase{"rectangle", {R}}, TCase{"group", {G}}}) {
+        SCOPED_TRACE(C.Name);
+        Load(C.Sel);
+        const auto Before = Saved();
+        Panel.cmbLayer->setCurrentIndex(1);
+        emit Panel.cmbLayer->activated(1);
+        EXPECT_EQ(Steps(), 1);
+        EXPECT_EQ(History().UndoCaption(), "レイヤの変更");
+        EXPECT_TRUE(Doc->Modified());
+        const auto After = Saved();
+        EXPECT_NE(After, Before);
+        History().Undo();
+        EXPECT_EQ(Saved(), Before);
+        EXPECT_EQ(R->Layer(), L0);
+        History().Redo();
+        EXPECT_EQ(Saved(), After);
+        EXPECT_EQ(static_cast<TDrawObject*>(C.Sel[0] == G ? G->GetItem(1) : R)->Layer(), L1);
+        History().Undo();
+        // The same layer again changes nothing.
+        emit Panel.cmbLayer->activated(0);
+        EXPECT_EQ(Saved(), Before);
     }
 }
 
