@@ -252,7 +252,14 @@ void TfrmObjProperty::LiveChange(TCustomEditTrackBarWex* Edit)
         FbLiveChanged = true;
         ApplyEdit(Edit, Edit->Position());
     } catch (...) {
+        // What the failed step changed of some items goes, as every live
+        // change before it: the items are as the panel loaded them.
+        try {
+            RevertLive();
+        } catch (...) {
+        }
         --FiUpdating;
+        RefreshAfterEdit(true);
         throw;
     }
     --FiUpdating;
