@@ -343,6 +343,8 @@ void THistoryCommand::CommandStart(const std::string& Caption)
     Slot.ObjCount = FiObjCount;
     Slot.Items.clear();
     FbCommandOpen = 1;
+    if (OnCommandStart)
+        OnCommandStart(this);
 }
 
 void THistoryCommand::CommandEnd()
@@ -460,8 +462,11 @@ void THistoryCommand::CommandRollback()
         }
         FbUndoing = 0;
         FiLockCount = SavedLock;
-        if (RestoreStartState())
+        if (RestoreStartState()) {
+            if (OnRolledBack)
+                OnRolledBack(this);
             return;
+        }
     }
     CommandCancel();
 }

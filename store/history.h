@@ -135,6 +135,11 @@ public:
     int32_t RollSize() const { return FiRollSize; }
 
     TNotifyEvent OnChange;
+    // When a command opens, and when CommandRollback has put everything
+    // back (the owner restores what it keeps beside the history, such as
+    // its modified flag).
+    TNotifyEvent OnCommandStart;
+    TNotifyEvent OnRolledBack;
     TNotifyEvent OnCommandEnding;
     TNotifyEvent OnRedo;
     TNotifyEvent OnUndo;

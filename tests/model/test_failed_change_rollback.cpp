@@ -104,6 +104,7 @@ TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
         SCOPED_TRACE(C.Name);
         Huge.SetPosition(0);
         EXPECT_THROW(C.Run(), Exception);
+        EXPECT_FALSE(Doc.Modified());
         EXPECT_EQ(Saved(), Before);
         EXPECT_FALSE(H.CanUndo());
         EXPECT_FALSE(H.IsCommandOpen());

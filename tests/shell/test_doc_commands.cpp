@@ -584,8 +584,10 @@ TEST_F(DocCommandsTest, ACommandThatFailsIsReportedOnceAndLeavesNothing)
         Select(W, Case.Items);
         H.ClearHistory();
         Boxes.clear();
+        W->Document()->SetModified(false);
         const std::vector<uint8_t> Before = DocStream(W);
         Case.Run();
+        EXPECT_FALSE(W->Document()->Modified());
         EXPECT_EQ(Boxes, std::vector<std::string>{std::string("エラー:") + Case.Message});
         EXPECT_EQ(DocStream(W), Before);
         EXPECT_EQ(PageOf(W).RootGroup().GetCount(), 4);
