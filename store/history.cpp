@@ -369,6 +369,10 @@ void THistoryCommand::CommandCancel()
         return;
     if (!FbCommandOpen)
         throw EUserError("THistoryCommand.CommandCancel Error.");
+    // A command that recorded nothing leaves the history as it found it
+    // (its redo steps too).
+    if (FiMenuEnd >= 0 && FMenuItems[FiMenuEnd].Items.empty() && RestoreStartState())
+        return;
     if (FbOverflow) {
         ClearHistory();
         FbOverflow = 0;

@@ -90,6 +90,8 @@ public:
     int32_t SetDataToRollBuf(const void* Data, int32_t Size);
 
     void CommandStart(const std::string& Caption);
+    // A command that recorded nothing is dropped by both, and the history is
+    // left as CommandStart found it (the redo steps stay).
     void CommandEnd();
     void CommandCancel();
     // For a change that failed part-way: replays the undo records the open

@@ -383,3 +383,28 @@ TEST(HistoryCommand, RollbackPutsTheHistoryBackAsItWas)
         }
     }
 }
+
+// A command that changed nothing is dropped without touching the history:
+// the steps undone before it can still be redone.
+TEST(HistoryCommand, ACommandWithoutChangeKeepsTheRedoSteps)
+{
+    for (const bool ByEnd : {true, false}) {
+        SCOPED_TRACE(ByEnd ? "CommandEnd" : "CommandCancel");
+        THistoryCommand H;
+        TProbe P(&H);
+        for (int32_t I = 0; I < 3; ++I)
+            OneRecordCommand(H, P, "cmd" + std::to_string(I), I, Pattern(4, I));
+        H.Undo();
+        H.Undo();
+        const std::string Before = Ring(H);
+        H.CommandStart("nothing");
+        ByEnd ? H.CommandEnd() : H.CommandCancel();
+        EXPECT_EQ(Ring(H), Before);
+        EXPECT_EQ(H.UndoCaption(), "cmd0");
+        EXPECT_EQ(H.RedoCaption(), "cmd1");
+        H.Redo();
+        H.Redo();
+        EXPECT_FALSE(H.CanRedo());
+        EXPECT_EQ(UndoAll(H), 3);
+    }
+}
