@@ -54,6 +54,21 @@ std::unique_ptr<TDrawItem> CopyOf(TDrawItem* Item)
     return Copy;
 }
 
+// What a live edit must be able to put back: a private copy of Item, a group
+// with copies of all its descendants (a group's Assign matches its children
+// by index and class, so assigning the copy back restores each one in place).
+std::unique_ptr<TDrawItem> RevertCopyOf(TDrawItem* Item)
+{
+    auto* Group = dynamic_cast<TDrawGroup*>(Item);
+    if (!Group)
+        return CopyOf(Item);
+    auto Copy = std::make_unique<TDrawGroup>(nullptr, -1);
+    MarkDrawItemSilent(*Copy);
+    Copy->Assign(Group);
+    MarkDrawItemSilent(*Copy);
+    return Copy;
+}
+
 std::string WithoutColon(const QString& Caption)
 {
     QString S = Caption;
@@ -84,7 +99,7 @@ void TfrmObjProperty::TakeCopies()
 {
     FDrawItemCopy.clear();
     for (TDrawItem* T : FTargets)
-        FDrawItemCopy.push_back(CopyOf(T));
+        FDrawItemCopy.push_back(RevertCopyOf(T));
     std::unique_ptr<TDrawItem> Buf;
     if (FTargets.size() == 1 && dynamic_cast<TDrawGroup*>(FTargets.front())) {
         Buf = static_cast<TDrawGroup*>(FTargets.front())->MakePropertyObject();
@@ -237,7 +252,14 @@ void TfrmObjProperty::LiveChange(TCustomEditTrackBarWex* Edit)
         FbLiveChanged = true;
         ApplyEdit(Edit, Edit->Position());
     } catch (...) {
+        // What the failed step changed of some items goes, as every live
+        // change before it: the items are as the panel loaded them.
+        try {
+            RevertLive();
+        } catch (...) {
+        }
         --FiUpdating;
+        RefreshAfterEdit(true);
         throw;
     }
     --FiUpdating;
@@ -636,7 +658,7 @@ void TfrmObjProperty::BindHandlers()
         if (!Layers || Index < 0 || Index >= Layers->GetCount())
             return;
         TLayer* Layer = Layers->GetLayer(Index);
-        OneStep("レイヤの変更", [&] { FDrawItem->SetLayer(Layer); });
+        OneStep("レイヤの変更", [&] { TDrawItem::SetItemsLayer(*FDrawItem, Layer); });
     });
     // A click on a greyed box decides for checked.
     auto Decided = [](QCheckBox* Box) {

@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/qt/clipboard.h"
 #include "store/history.h"
+#include "store/history_bracket.h"
 #include "store/picture_store.h"
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
@@ -93,18 +94,7 @@ TClipboardText TextAfterFirstLine(IDataObject* Data, const TFormatEtcList& Forma
 // is open already); rolled back when Body raises.
 void Bracket(THistoryCommand* History, const std::string& Caption, const std::function<void()>& Body)
 {
-    if (!History || History->IsCommandOpen()) {
-        Body();
-        return;
-    }
-    History->CommandStart(Caption);
-    try {
-        Body();
-    } catch (...) {
-        History->CommandRollback();
-        throw;
-    }
-    History->CommandEnd();
+    RunJoined(History, Caption, Body);
 }
 
 constexpr const char* kRefusedMacro =

@@ -1,5 +1,7 @@
 #include "editors/rich_edit_tav.h"
 
+#include "platform/qt/application_wex.h"
+
 #include "editors/rich_edit_q.h"
 #include "editors/rtf_tav_data_obj.h"
 #include "foundation/numbers.h"
@@ -9,6 +11,7 @@
 #include "platform/clipboard_formats.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
+#include "platform/qt/application_wex.h"
 #include "store/history.h"
 #include "ui/ole_qt_bridge.h"
 
@@ -501,6 +504,8 @@ void TRichEditTav::RunCommand(const std::string& Caption, const std::function<vo
         SetSelection(Start, Length);
         if (!Dropping)
             throw;
+        // The input method's own event must go on; the user is told here.
+        ShowEventException(std::current_exception());
     }
 }
 

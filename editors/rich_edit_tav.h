@@ -186,7 +186,7 @@ public:
 
     // Runs Body as one command Caption on the text object's history (just
     // runs it without one). A failure rolls back what Body recorded, shows
-    // the text object again, and passes on (Dropping: is dropped). A body
+    // the text object again, and passes on (Dropping: is shown here, once). A body
     // that changed nothing leaves no command.
     void RunCommand(const std::string& Caption, const std::function<void()>& Body, bool Dropping = false);
 

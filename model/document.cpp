@@ -479,6 +479,13 @@ TOLEDocumentWex::TOLEDocumentWex(THistoryCommand* AHistory, TOLEDocumentsWex* AR
     };
     FHistory->OnUndo = [this](THistoryCommand*) { CollectPictures(); };
     FHistory->OnRedo = [this](THistoryCommand*) { CollectPictures(); };
+    // A command rolled back changed nothing: the document is as unmodified
+    // as it was before it.
+    FHistory->OnCommandStart = [this](THistoryCommand*) { FbModifiedAtStart = FbModified; };
+    FHistory->OnRolledBack = [this](THistoryCommand*) {
+        if (!FbModifiedAtStart && FbModified)
+            SetModified(false);
+    };
 }
 
 TOLEDocumentWex::~TOLEDocumentWex()
@@ -488,6 +495,8 @@ TOLEDocumentWex::~TOLEDocumentWex()
     FHistory->OnCommandEnding = nullptr;
     FHistory->OnUndo = nullptr;
     FHistory->OnRedo = nullptr;
+    FHistory->OnCommandStart = nullptr;
+    FHistory->OnRolledBack = nullptr;
     OnChange = nullptr;
     // Pages detach their views as they go.
     while (!FPages.empty()) {

@@ -224,6 +224,7 @@ private:
     // Declared first: freed last, after everything registered in it.
     std::unique_ptr<THistoryCommand> FHistory;
     uint8_t FbModified = 0;
+    uint8_t FbModifiedAtStart = 0; // FbModified when the open command started
     TOLEDocumentsWex* FRegistry;  // not owned
     std::vector<TOLEFormDoc*> FViews;  // not owned
     std::vector<std::unique_ptr<TOLECustomPage>> FPages;

@@ -330,6 +330,7 @@ bool TDrawItem::DoSetTextLayoutParam(const TrecTextParam&) { return false; }
 bool TDrawItem::DoSetItemAngle(double) { return false; }
 bool TDrawItem::DoSetItemPosX(int32_t) { return false; }
 bool TDrawItem::DoSetItemPosY(int32_t) { return false; }
+bool TDrawItem::DoSetItemLayer(TLayer*) { return false; }
 
 void TDrawItem::SetWireframeColor(TDrawItem& Item, int32_t Colour)
 {
@@ -392,6 +393,11 @@ void TDrawItem::ClearMacrosPictCache(TDrawItem& Item, int32_t Index)
 void TDrawItem::TranslatePictureHandles(TDrawItem& Item, const TList2Item& Map)
 {
     ForEachLeaf(Item, [&](TDrawItem& L) { L.DoTranslatePictureHandles(Map); });
+}
+
+void TDrawItem::SetItemsLayer(TDrawItem& Item, TLayer* Layer)
+{
+    ForEachLeaf(Item, [&](TDrawItem& L) { L.DoSetItemLayer(Layer); });
 }
 
 void TDrawItem::SetItemsFillPath(TDrawItem& Item, uint8_t Flag)

@@ -239,6 +239,9 @@ public:
     virtual bool DoSetItemAngle(double Angle);
     virtual bool DoSetItemPosX(int32_t X);
     virtual bool DoSetItemPosY(int32_t Y);
+    // 24: the layer index int32 (the layer at that index of the page's
+    // layers when replayed); nothing recorded when the layer is the same.
+    virtual bool DoSetItemLayer(TLayer* Layer);
 
     // Tree-wide changes: walk Item (groups recurse into their children in
     // list order) and apply the per-object part to every object it applies to.
@@ -266,6 +269,7 @@ public:
     static void SetItemsAngle(TDrawItem& Item, double Angle);
     static void SetItemsPosX(TDrawItem& Item, int32_t X);
     static void SetItemsPosY(TDrawItem& Item, int32_t Y);
+    static void SetItemsLayer(TDrawItem& Item, TLayer* Layer);
 
     // The item itself when it is no group; for a group the first leaf of its
     // first child, recursively; nil when a group on the way is empty.

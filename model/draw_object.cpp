@@ -17,6 +17,7 @@
 #include "paint/paint_macro.h"
 #include "paint/picture_cache.h"
 #include "platform/cp932.h"
+#include "store/history.h"
 
 #include <cmath>
 #include <cstring>
@@ -230,6 +231,14 @@ void TDrawObject::Undo(int32_t Command, const void* Data, int32_t Size)
         DoSetFMacroEnabled(Index, Flag);
         break;
     }
+    case 24: {
+        const int32_t Index = R.Int32();
+        TLayers* Layers = Page() ? Page()->GetLayers() : nullptr;
+        if (!Layers || Index < 0 || Index >= Layers->GetCount())
+            throw EUserError(kUndoDataError);
+        SetLayer(Layers->GetLayer(Index));
+        break;
+    }
     default:
         TDrawItem::Undo(Command, Data, Size);
     }
@@ -274,8 +283,22 @@ void TDrawObject::Invalidate(bool Flag)
 {
     if (!Page() || !Visible())
         return;
-    if (IsEmptyRect(FrectExtent1) || IsEmptyRect(FrectExtent2))
-        CalcExtents();
+    if (IsEmptyRect(FrectExtent1) || IsEmptyRect(FrectExtent2)) {
+        try {
+            CalcExtents();
+        } catch (...) {
+            // A replay puts back a state the object had, also when a failed
+            // change is rolled back: that the state it leaves cannot be
+            // measured must not stop it. The whole page repaints instead.
+            const THistoryCommand* H = HistoryCommand();
+            if (!H || !(H->IsUndoing() || H->IsRedoing()))
+                throw;
+            ResetExtents();
+            Page()->InvalidateRect(nullptr, Flag);
+            FbRedraw = 1;
+            return;
+        }
+    }
     TRect U;
     RectUnion(FrectExtent1, FrectExtent2, U);
     Page()->InvalidateRect(&U, Flag);
@@ -440,6 +463,19 @@ void TDrawObject::SetLayer(TLayer* Layer)
         FiLayerIndex = Layer->Index;
     Invalidate(true);
     SetModified();
+}
+
+bool TDrawObject::DoSetItemLayer(TLayer* Layer)
+{
+    if (!Layer || Layer == FLayer)
+        return true;
+    if (CanRecord()) {
+        const int32_t Old = FLayer ? FLayer->Index : FiLayerIndex;
+        AddHistory(0, 24, &Old, 4);
+        AddHistory(1, 24, &Layer->Index, 4);
+    }
+    SetLayer(Layer);
+    return true;
 }
 
 void TDrawObject::MoveBy(int32_t DX, int32_t DY)

@@ -96,6 +96,7 @@ public:
     bool DoSetFMacroEnabled(int32_t Index, uint8_t Flag) override;
     bool DoClearMacrosPictCache(int32_t Index) override;
     bool DoTranslatePictureHandles(const TList2Item& Map) override;
+    bool DoSetItemLayer(TLayer* Layer) override;
 
     // On a change: the flag goes into the output path, the object is
     // invalidated, its caches cleared and extents reset, modified set.

@@ -139,7 +139,7 @@ void TfrmChild::actNodeDivideExecute()
     TSelectedObjects* Sel = Selection();
     if (!Sel || Sel->Count() != 1)
         return;
-    RunDropping(FDocument ? FDocument->History() : nullptr, CaptionDivide, [&] {
+    RunReported(FDocument ? FDocument->History() : nullptr, CaptionDivide, [&] {
         Sel->CommandSetSegmentType(0);
         return true;
     });
@@ -149,7 +149,7 @@ void TfrmChild::actNodeDivideExecute()
 void TfrmChild::actBezierToLineExecute()
 {
     if (TSelectedObjects* Sel = Selection())
-        RunDropping(FDocument ? FDocument->History() : nullptr, CaptionToLine, [&] {
+        RunReported(FDocument ? FDocument->History() : nullptr, CaptionToLine, [&] {
             Sel->CommandSetSegmentType(1);
             return true;
         });
@@ -159,7 +159,7 @@ void TfrmChild::actBezierToLineExecute()
 void TfrmChild::actLineToBezierExecute()
 {
     if (TSelectedObjects* Sel = Selection())
-        RunDropping(FDocument ? FDocument->History() : nullptr, CaptionToCurve, [&] {
+        RunReported(FDocument ? FDocument->History() : nullptr, CaptionToCurve, [&] {
             Sel->CommandSetSegmentType(2);
             return true;
         });
@@ -199,7 +199,7 @@ void TfrmChild::StepSelectedItem(const char* Caption, bool Up)
     if (!Sel || Sel->Count() != 1 || !Sel->GetItem(0)->Parent())
         return;
     TDrawItem* Item = Sel->GetItem(0);
-    RunDropping(FDocument->History(), Caption, [&] {
+    RunReported(FDocument->History(), Caption, [&] {
         Up ? Item->Parent()->OneUp(Item) : Item->Parent()->OneDown(Item);
         return true;
     });
@@ -212,7 +212,7 @@ void TfrmChild::StackSelection(const char* Caption, bool Top)
     TPage* P = DrawingPage();
     if (!Sel || !P || Sel->Count() == 0)
         return;
-    RunDropping(FDocument->History(), Caption, [&] {
+    RunReported(FDocument->History(), Caption, [&] {
         Top ? P->RootGroup().ToTop(Sel->Items()) : P->RootGroup().ToBottom(Sel->Items());
         return true;
     });
@@ -233,6 +233,7 @@ void TfrmChild::actGroupExecute()
         Sel->GroupCommand(CaptionGroup);
     } catch (...) {
         // Rolled back by the selection; nothing of it stays.
+        ShowEventException(std::current_exception());
     }
     SelectionChanged(true);
 }
@@ -283,7 +284,7 @@ void TfrmChild::AlignSelection(const char* Caption, int32_t Kind, bool Vertical)
         if (B.Left > B.Right)
             return;
         const int32_t To = Kind == 0 ? Low(B) : Kind == 1 ? High(B) : Kind == 2 ? (Low(B) + High(B)) >> 1 : PageExtent >> 1;
-        RunDropping(FDocument->History(), Caption, [&] {
+        RunReported(FDocument->History(), Caption, [&] {
             return MoveSelectedNodes(*Sel, *P, [&](const TNodeAnchor& N) {
                 const TPoint Old = N.Point();
                 return Vertical ? TPoint{Old.X, To} : TPoint{To, Old.Y};
@@ -293,7 +294,7 @@ void TfrmChild::AlignSelection(const char* Caption, int32_t Kind, bool Vertical)
         if (Sel->Count() == 0)
             return;
         const TRect Ref = Sel->GetBounds();
-        RunDropping(FDocument->History(), Caption, [&] {
+        RunReported(FDocument->History(), Caption, [&] {
             bool Moved = false;
             for (TDrawItem* Item : Sel->Items()) {
                 const TRect B = Item->GetBounds();
@@ -335,7 +336,7 @@ void TfrmChild::SpaceSelection(const char* Caption, bool Vertical)
         const int64_t Low = Vertical ? B.Top : B.Left;
         const int64_t Span = (Vertical ? B.Bottom : B.Right) - Low;
         const int64_t Last = int64_t(Nodes.size()) - 1;
-        RunDropping(FDocument->History(), Caption, [&] {
+        RunReported(FDocument->History(), Caption, [&] {
             TAnchors& A = Sel->GetAnchors();
             A.StoreStartPoints();
             bool Moved = false;
@@ -365,7 +366,7 @@ void TfrmChild::SpaceSelection(const char* Caption, bool Vertical)
         const int64_t L0 = Sorted.front().first;
         const int64_t Ln = Sorted.back().first;
         const int64_t Last = int64_t(Sorted.size()) - 1;
-        RunDropping(FDocument->History(), Caption, [&] {
+        RunReported(FDocument->History(), Caption, [&] {
             bool Moved = false;
             for (int64_t I = 1; I < Last; ++I) {
                 const auto& [Edge, Item] = Sorted[size_t(I)];
@@ -426,11 +427,13 @@ bool TfrmChild::NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers)
         } catch (...) {
             // The moves are recorded only at the end: rolling the command
             // back cannot bring them back, the start points do.
+            const std::exception_ptr Failure = std::current_exception();
             try {
                 ::RestoreNodeStarts(A);
                 UpdateGroupLinePaths(P->RootGroup());
             } catch (...) {
             }
+            ShowEventException(Failure);
         }
     } else if (Sel->Count() > 0) {
         try {
@@ -445,6 +448,7 @@ bool TfrmChild::NudgeSelection(int Key, Qt::KeyboardModifiers Modifiers)
             }
         } catch (...) {
             // Rolled back by the selection; nothing of it stays.
+            ShowEventException(std::current_exception());
         }
     }
     Sel->CalcBounds();

@@ -1363,7 +1363,7 @@ void TfrmChild::wheelEvent(QWheelEvent* Event)
 template <class F>
 void TfrmChild::RunCommand(const std::string& Caption, F&& Body)
 {
-    RunDropping(FDocument ? FDocument->History() : nullptr, Caption, std::forward<F>(Body));
+    RunReported(FDocument ? FDocument->History() : nullptr, Caption, std::forward<F>(Body));
 }
 
 void TfrmChild::actUndoExecute()
@@ -1474,6 +1474,7 @@ void TfrmChild::actDupExecute()
             Sel->DuplicateCommand(CaptionDuplicate);
         } catch (...) {
             // Cancelled by the selection; nothing of it stays.
+            ShowEventException(std::current_exception());
         }
     }
 }

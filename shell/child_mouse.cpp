@@ -942,7 +942,7 @@ void TfrmChild::SelectUp(uint8_t Shift, const TPoint& P)
             DrawDragOutline();
             FOverlay->End();
         }
-        RunDropping(H, "図形の選択･解除", [&] {
+        RunReported(H, "図形の選択･解除", [&] {
             Sel->BeginUpdate();
             try {
                 Sel->DeleteEmptyTexts();
@@ -990,16 +990,16 @@ void TfrmChild::SelectUp(uint8_t Shift, const TPoint& P)
             int32_t DY = 0;
             MoveOffset(Shift, P, DX, DY);
             if (DX != 0 || DY != 0)
-                RunDropping(H, "選択図形の移動", [&] { Sel->MoveBy(DX, DY); });
+                RunReported(H, "選択図形の移動", [&] { Sel->MoveBy(DX, DY); });
         } else if (Mode == 42) {
             const double A = RotationAngle(Shift, P);
             if (A != 0)
-                RunDropping(H, "選択図形の回転", [&] { Sel->RotateBy(FRotCenter.X, FRotCenter.Y, A); });
+                RunReported(H, "選択図形の回転", [&] { Sel->RotateBy(FRotCenter.X, FRotCenter.Y, A); });
         } else {
             double CX, CY, FX, FY;
             ScaleFactors(Shift, P, CX, CY, FX, FY);
             if (FX != 1024 || FY != 1024)
-                RunDropping(H, "選択図形の拡大／縮小", [&] { Sel->ScaleTo(CX, CY, FX, FY); });
+                RunReported(H, "選択図形の拡大／縮小", [&] { Sel->ScaleTo(CX, CY, FX, FY); });
         }
         Sel->InvalidateView();
         pboxkClient->update();

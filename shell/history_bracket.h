@@ -4,4 +4,21 @@
 // pages, below the shell, share them.
 #pragma once
 
+#include "platform/qt/application_wex.h"
 #include "store/history_bracket.h"
+
+#include <exception>
+#include <string>
+
+// A command of the document window: a change that raises is rolled back and
+// its failure shown once, and the window goes on (the user must be able to
+// tell that the command did not happen).
+template <class F>
+void RunReported(THistoryCommand* H, const std::string& Caption, F&& Body)
+{
+    try {
+        RunRolledBack(H, Caption, Body);
+    } catch (...) {
+        ShowEventException(std::current_exception());
+    }
+}

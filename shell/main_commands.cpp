@@ -508,8 +508,10 @@ void TfrmTavro::sbtnToolsClick(QObject* Sender)
     try {
         Page->SetMouseModeCommand(Row->Mode, Row->PolyMode);
     } catch (...) {
-        // A tool that cannot be taken leaves the old one; nothing to tell.
-        History->CommandCancel();
+        // A tool that cannot be taken leaves the old one.
+        if (History->IsCommandOpen())
+            History->CommandRollback();
+        ShowEventException(std::current_exception());
         return;
     }
     History->CommandEnd();

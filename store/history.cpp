@@ -1,5 +1,6 @@
 #include "store/history.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -230,6 +231,7 @@ int32_t THistoryCommand::SetDataToRollBuf(const void* Data, int32_t Size)
             Start = 0;
     }
 
+    SaveOverwritten(Start, Size);
     const auto* Src = static_cast<const uint8_t*>(Data);
     if (int64_t(Start) + Size < FiRollSize) {
         if (Size > 0)
@@ -246,12 +248,62 @@ int32_t THistoryCommand::SetDataToRollBuf(const void* Data, int32_t Size)
     return Start;
 }
 
+void THistoryCommand::SaveOverwritten(int32_t Start, int32_t Size)
+{
+    if (!FStart.Valid || !FbCommandOpen || Size <= 0)
+        return;
+    const int32_t First = std::min(Size, FiRollSize - Start);
+    FStart.Overwritten.emplace_back(
+        Start, std::vector<uint8_t>(FRollBuf.begin() + Start, FRollBuf.begin() + Start + First));
+    if (Size > First)
+        FStart.Overwritten.emplace_back(
+            0, std::vector<uint8_t>(FRollBuf.begin(), FRollBuf.begin() + (Size - First)));
+}
+
+bool THistoryCommand::RestoreStartState()
+{
+    if (!FStart.Valid || FbOverflow)
+        return false;
+    // Objects the command made were freed again by the replay; the IDs it
+    // gave out are taken back only when none of them is alive.
+    for (size_t I = FStart.ObjListSize; I < FlstObjID.size(); ++I)
+        if (FlstObjID[I] != nullptr)
+            return false;
+    for (auto It = FStart.Overwritten.rbegin(); It != FStart.Overwritten.rend(); ++It)
+        std::memcpy(FRollBuf.data() + It->first, It->second.data(), It->second.size());
+    FlstObjID.resize(FStart.ObjListSize);
+    if (FStart.SlotIndex >= 0)
+        FMenuItems[FStart.SlotIndex] = std::move(FStart.Slot);
+    for (int32_t I = 0; I < MenuCount; ++I)
+        FMenuItems[I].Used = FStart.Used[I];
+    FiMenuStart = FStart.MenuStart;
+    FiMenuEnd = FStart.MenuEnd;
+    FiMenuNo = FStart.MenuNo;
+    FiRollStart = FStart.RollStart;
+    FiRollEnd = FStart.RollEnd;
+    FiObjCount = FStart.ObjCount;
+    FStart = TStartState();
+    FbCommandOpen = 0;
+    return true;
+}
+
 void THistoryCommand::CommandStart(const std::string& Caption)
 {
     if (FbUndoing || FbRedoing)
         return;
     if (FbCommandOpen)
         throw EUserError("THistoryCommand.CommandStart: Reenter");
+
+    FStart = TStartState();
+    FStart.MenuStart = FiMenuStart;
+    FStart.MenuEnd = FiMenuEnd;
+    FStart.MenuNo = FiMenuNo;
+    FStart.RollStart = FiRollStart;
+    FStart.RollEnd = FiRollEnd;
+    FStart.ObjCount = FiObjCount;
+    FStart.ObjListSize = FlstObjID.size();
+    for (int32_t I = 0; I < MenuCount; ++I)
+        FStart.Used[I] = FMenuItems[I].Used;
 
     if (FiMenuStart >= 0) {
         if (FiMenuNo < 0) {
@@ -283,11 +335,16 @@ void THistoryCommand::CommandStart(const std::string& Caption)
         FiObjCount = static_cast<int32_t>(FlstObjID.size());
 
     TrecMenuItem& Slot = FMenuItems[FiMenuEnd];
+    FStart.SlotIndex = FiMenuEnd;
+    FStart.Slot = std::move(Slot);
+    FStart.Valid = FiRollSize > 0;
     Slot.Used = 1;
     Slot.Caption = Caption;
     Slot.ObjCount = FiObjCount;
     Slot.Items.clear();
     FbCommandOpen = 1;
+    if (OnCommandStart)
+        OnCommandStart(this);
 }
 
 void THistoryCommand::CommandEnd()
@@ -300,6 +357,7 @@ void THistoryCommand::CommandEnd()
         FbCommandOpen = 0;
     else
         CommandCancel();
+    FStart = TStartState();
     if (OnChange)
         OnChange(this);
     FiObjCount = static_cast<int32_t>(FlstObjID.size());
@@ -311,6 +369,10 @@ void THistoryCommand::CommandCancel()
         return;
     if (!FbCommandOpen)
         throw EUserError("THistoryCommand.CommandCancel Error.");
+    // A command that recorded nothing leaves the history as it found it
+    // (its redo steps too).
+    if (FiMenuEnd >= 0 && FMenuItems[FiMenuEnd].Items.empty() && RestoreStartState())
+        return;
     if (FbOverflow) {
         ClearHistory();
         FbOverflow = 0;
@@ -322,6 +384,7 @@ void THistoryCommand::CommandCancel()
         ClearHistory();
     }
     FbCommandOpen = 0;
+    FStart = TStartState();
 }
 
 void THistoryCommand::ClearHistory()
@@ -403,6 +466,11 @@ void THistoryCommand::CommandRollback()
         }
         FbUndoing = 0;
         FiLockCount = SavedLock;
+        if (RestoreStartState()) {
+            if (OnRolledBack)
+                OnRolledBack(this);
+            return;
+        }
     }
     CommandCancel();
 }

@@ -90,11 +90,15 @@ public:
     int32_t SetDataToRollBuf(const void* Data, int32_t Size);
 
     void CommandStart(const std::string& Caption);
+    // A command that recorded nothing is dropped by both, and the history is
+    // left as CommandStart found it (the redo steps stay).
     void CommandEnd();
     void CommandCancel();
     // For a change that failed part-way: replays the undo records the open
     // command holds, newest first, so that its objects are as they were
-    // before it, then cancels it. The command is cancelled also when a
+    // before it, then puts the history back as it was before CommandStart
+    // (the redo steps and the oldest step the command displaced, and the
+    // record bytes it wrote over). The command is cancelled also when a
     // record cannot be replayed (the error passes on); after an overflow the
     // records are lost and cancelling empties the history.
     void CommandRollback();
@@ -133,6 +137,11 @@ public:
     int32_t RollSize() const { return FiRollSize; }
 
     TNotifyEvent OnChange;
+    // When a command opens, and when CommandRollback has put everything
+    // back (the owner restores what it keeps beside the history, such as
+    // its modified flag).
+    TNotifyEvent OnCommandStart;
+    TNotifyEvent OnRolledBack;
     TNotifyEvent OnCommandEnding;
     TNotifyEvent OnRedo;
     TNotifyEvent OnUndo;
@@ -149,6 +158,22 @@ private:
     // The slot's kind-0 records, last to first.
     void ReplayUndoRecords(const TrecMenuItem& Slot, const char* Caller);
 
+    // The history as CommandStart found it, for CommandRollback.
+    struct TStartState {
+        bool Valid = false;
+        int32_t MenuStart = -1, MenuEnd = -1, MenuNo = -1;
+        int32_t RollStart = -1, RollEnd = -1, ObjCount = -1;
+        size_t ObjListSize = 0;
+        std::array<uint8_t, MenuCount> Used{};
+        int32_t SlotIndex = -1;  // the slot the command took, as it was
+        TrecMenuItem Slot;
+        // Record bytes the command wrote over: offset and old bytes, in order.
+        std::vector<std::pair<int32_t, std::vector<uint8_t>>> Overwritten;
+    };
+    void SaveOverwritten(int32_t Start, int32_t Size);
+    bool RestoreStartState();
+
+    TStartState FStart;
     uint8_t FbOverflow = 0;
     uint8_t FbRedoing = 0;
     uint8_t FbUndoing = 0;

@@ -34,16 +34,6 @@ void RunRolledBack(THistoryCommand* H, const std::string& Caption, F&& Body)
     }
 }
 
-// Drops what the body raises: the edit simply did not happen.
-template <class F>
-void RunDropping(THistoryCommand* H, const std::string& Caption, F&& Body)
-{
-    try {
-        RunRolledBack(H, Caption, Body);
-    } catch (...) {
-    }
-}
-
 // Inside a command already open (a drag, a dialog's live tests) the edit
 // becomes part of it; otherwise it is a command of its own.
 template <class F>

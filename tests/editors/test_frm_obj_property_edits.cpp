@@ -2,6 +2,7 @@
 // committed, one command per one-step control, defaults without a step.
 #include "panel_test_support.h"
 
+#include "foundation/streams.h"
 #include "model/default_data.h"
 #include "platform/cp932.h"
 #include "ui/panel_button.h"
@@ -136,6 +137,30 @@ TEST_F(FrmObjPropertyEdits, ASetterThatRaisesRollsTheCommandBack)
     EXPECT_FALSE(History().IsCommandOpen());
     EXPECT_EQ(History().LockCount(), 0);
     EXPECT_EQ(Steps(), 0);
+    EXPECT_EQ(Panel.FiUpdating, 0);
+}
+
+TEST_F(FrmObjPropertyEdits, ALiveChangeThatRaisesPutsEveryItemBack)
+{
+    TRectObj* A = Add<TRectObj>(0, 0, 50, 40);
+    TFailingRect* B = Add<TFailingRect>(0, 0, 50, 40);
+    Load({A, B});
+    TMemoryStream Before;
+    Doc->SaveToStream(Before);
+    TEditTrackBarWex* E = Panel.edtCnrROut;
+    Panel.BeginUpdate();
+    E->setText("20");
+    Panel.EndUpdate();
+    // As typed: A takes the value, then B raises after taking it too.
+    EXPECT_THROW(E->OnChange(E), EUserError);
+    EXPECT_EQ(A->Param().CornerRadius, 0);
+    EXPECT_EQ(B->Param().CornerRadius, 0);
+    TMemoryStream After;
+    Doc->SaveToStream(After);
+    EXPECT_EQ(std::string(static_cast<const char*>(After.Memory()), After.Size()),
+              std::string(static_cast<const char*>(Before.Memory()), Before.Size()));
+    EXPECT_EQ(Steps(), 0);
+    EXPECT_EQ(History().LockCount(), 0);
     EXPECT_EQ(Panel.FiUpdating, 0);
 }
 

@@ -893,3 +893,34 @@ TEST_F(MacroPage, SpeedButtonsShowGlyphsAndFitTheNarrowestPage)
     }
     EXPECT_LE(Right, 328 - P->layout()->contentsMargins().right());
 }
+
+// A paint style whose blur cannot be drawn, pasted with the style paste
+// button: the command fails and the object, its drawing and the history are
+// as they were, with one error passed on for the box.
+TEST_F(MacroPage, AStylePasteThatCannotBeDrawnLeavesTheObjectAsItWas)
+{
+    auto Saved = [this] {
+        TMemoryStream S;
+        Doc.SaveToStream(S);
+        const auto* B = static_cast<const uint8_t*>(S.Memory());
+        return std::vector<uint8_t>(B, B + S.Size());
+    };
+    // The style goes to the clipboard from a property object holding it.
+    Buf->Macros().GetMacro(0)->SetParamValue("ボカシ量", "2000000000");
+    P->sbtnStyleCopyClick();
+    Reload();
+    const std::vector<uint8_t> Before = Saved();
+    const std::vector<uint8_t> Picture = Rendered();
+    const std::string Blur = Value("ボカシ量");
+    try {
+        P->sbtnStylePasteClick();
+    } catch (const Exception&) {
+        // Refused or failed: either way nothing of it may stay.
+    }
+    EXPECT_EQ(Value("ボカシ量"), Blur);
+    EXPECT_EQ(Saved(), Before);
+    EXPECT_FALSE(Doc.History()->CanUndo());
+    EXPECT_FALSE(Doc.History()->IsCommandOpen());
+    EXPECT_FALSE(Doc.Modified());
+    EXPECT_EQ(Rendered(), Picture);
+}

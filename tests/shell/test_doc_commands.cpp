@@ -39,6 +39,22 @@ public:
     void MoveBy(int32_t, int32_t) override { throw EUserError("move failed"); }
 };
 
+// A rectangle whose next invalidation fails (once), as a change that
+// raises half way through a command.
+class TOnceFailingRect : public TRectObj {
+public:
+    using TRectObj::TRectObj;
+    void Invalidate(bool Flag) override
+    {
+        if (FailNext) {
+            FailNext = false;
+            throw EUserError("invalidate failed");
+        }
+        TRectObj::Invalidate(Flag);
+    }
+    bool FailNext = false;
+};
+
 struct DocCommandsTest : ChildFormTest {
     TRealObjectTypes Types;
     TClipboardServiceQt Clipboard;
@@ -528,4 +544,55 @@ TEST_F(DocCommandsTest, AnEditThatRaisesLeavesTheDocumentAsItWas)
         EXPECT_FALSE(H.CanUndo());
         EXPECT_FALSE(H.IsCommandOpen());
     }
+}
+
+TEST_F(DocCommandsTest, ACommandThatFailsIsReportedOnceAndLeavesNothing)
+{
+    TfrmChild* W = Open(400, 300);
+    TRectObj* A = AddRect(W, 50, 0, 10, 10);
+    auto F = std::make_unique<TFailingRect>(&PageOf(W), -1);
+    F->SetFrame(100, 0, 10, 10);
+    TDrawItem* Failing = PageOf(W).RootGroup().AddChild(std::move(F), -1);
+    auto O = std::make_unique<TOnceFailingRect>(&PageOf(W), -1);
+    O->SetFrame(150, 40, 10, 10);
+    auto* Once = static_cast<TOnceFailingRect*>(PageOf(W).RootGroup().AddChild(std::move(O), -1));
+    TRectObj* C = AddRect(W, 0, 0, 10, 10);
+    THistoryCommand& H = *W->Document()->History();
+    std::vector<std::string> Boxes;
+    const TMessageBoxHandler Old = SetMessageBoxHandler(
+        [&](void*, const std::string& Text, const std::string& Caption, uint32_t) {
+            Boxes.push_back(Caption + ":" + Text);
+            return IDOK;
+        });
+    struct TCase {
+        const char* Name;
+        std::vector<TDrawItem*> Items;
+        std::function<void()> Run;
+        const char* Message;
+    };
+    const TCase Cases[] = {
+        {"左寄せ配置", {A, Failing, C}, [&] { W->actArngLeftExecute(); }, "move failed"},
+        {"水平に均等配置", {C, Failing, Once}, [&] { W->actEqualHExecute(); }, "move failed"},
+        {"矢印キー", {A, Failing}, [&] { Key(W, Qt::Key_Right); }, "move failed"},
+        {"グループ化", {A, Once, C}, [&] {
+             Once->FailNext = true;
+             W->actGroupExecute();
+         }, "invalidate failed"},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        Select(W, Case.Items);
+        H.ClearHistory();
+        Boxes.clear();
+        W->Document()->SetModified(false);
+        const std::vector<uint8_t> Before = DocStream(W);
+        Case.Run();
+        EXPECT_FALSE(W->Document()->Modified());
+        EXPECT_EQ(Boxes, std::vector<std::string>{std::string("エラー:") + Case.Message});
+        EXPECT_EQ(DocStream(W), Before);
+        EXPECT_EQ(PageOf(W).RootGroup().GetCount(), 4);
+        EXPECT_FALSE(H.CanUndo());
+        EXPECT_FALSE(H.IsCommandOpen());
+    }
+    SetMessageBoxHandler(Old);
 }

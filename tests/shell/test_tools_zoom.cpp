@@ -60,6 +60,46 @@ TEST_F(TFrameTest, ToolButtonsSetTheModeInOneCommandEach)
               "sbtnToolsClick: Illegal Sender");
 }
 
+// A rectangle whose outline cannot be built, once.
+class TOnceFailingRect : public TRectObj {
+public:
+    using TRectObj::TRectObj;
+    const TrecPath& GetPath() override
+    {
+        if (FailNext) {
+            FailNext = false;
+            throw EUserError("path failed");
+        }
+        return TRectObj::GetPath();
+    }
+    bool FailNext = false;
+};
+
+TEST_F(TFrameTest, AToolThatCannotBeTakenIsReportedOnceAndRecordsNothing)
+{
+    Start();
+    TPage* Page = ActivePage();
+    ASSERT_NE(Page, nullptr);
+    auto R = std::make_unique<TOnceFailingRect>(Page, -1);
+    R->SetFrame(10, 10, 40, 30);
+    auto* Rect = static_cast<TOnceFailingRect*>(Page->RootGroup().AddChild(std::move(R), -1));
+    auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
+    ASSERT_NE(Sel, nullptr);
+    Sel->AddItem(Rect);
+    THistoryCommand* History = Page->HistoryCommand();
+    History->ClearHistory();
+    Boxes.clear();
+    // The hand tool keeps the selection and builds its handles, which fails.
+    Rect->FailNext = true;
+    Frame->sbtnToolsClick(Frame->sbtnHand);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "path failed");
+    EXPECT_EQ(Page->MouseMode(), 0);
+    EXPECT_FALSE(History->CanUndo());
+    EXPECT_FALSE(History->IsCommandOpen());
+    EXPECT_EQ(Sel->Count(), 1);
+}
+
 TEST_F(TFrameTest, UpdateToolButtonPressesTheButtonOfAMode)
 {
     Start();

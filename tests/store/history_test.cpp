@@ -273,8 +273,9 @@ TEST(HistoryCommand, RollbackUndoesTheOpenCommandAndCancelsIt)
     H.CommandRollback();
     EXPECT_EQ(std::tuple(A.Value, B.Bytes), std::tuple(1, std::string()));
     EXPECT_EQ(std::tuple(H.IsCommandOpen(), H.UndoCaption(), H.CanRedo()), std::tuple(false, "A", false));
-    // The buffer ends with B's 17 bytes of records (8..24): the replay added none.
-    EXPECT_EQ(Ring(H), "0..0@0 0..24");
+    // The buffer ends with A's records (0..7) again: B's are taken back and
+    // the replay added none.
+    EXPECT_EQ(Ring(H), "0..0@0 0..7");
     // A record that cannot be replayed: cancelled all the same, the error
     // goes on.
     H.CommandStart("C");
@@ -327,4 +328,83 @@ TEST(HistoryCommand, EventsAndTheirOrder)
     H.Redo();
     EXPECT_EQ(Log, (std::vector<std::string>{"ending", "change", "undo", "change", "redo", "change"}));
     EXPECT_EQ(P.Calls, (TCalls{{true, 9, "late"}}));
+}
+
+// A failed command leaves the history exactly as it was: the redo steps it
+// would have dropped, the oldest step a full ring would have lost, and the
+// record bytes it wrote over all come back.
+TEST(HistoryCommand, RollbackPutsTheHistoryBackAsItWas)
+{
+    struct TCase {
+        const char* Name;
+        int32_t Commands;  // one-record commands before the failing one
+        int32_t Undone;    // of them undone first
+        int32_t RollSize;
+    };
+    const TCase Cases[] = {
+        {"redo steps", 3, 2, THistoryCommand::DefaultRollSize},
+        {"everything undone", 3, 3, THistoryCommand::DefaultRollSize},
+        {"full ring", THistoryCommand::MenuCount, 0, THistoryCommand::DefaultRollSize},
+        {"records written over", 6, 0, 40},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        THistoryCommand H;
+        H.SetRollBufSize(C.RollSize);
+        TProbe P(&H);
+        TValueObj V(&H);
+        for (int32_t I = 0; I < C.Commands; ++I)
+            OneRecordCommand(H, P, "cmd" + std::to_string(I), I, Pattern(4, I));
+        for (int32_t I = 0; I < C.Undone; ++I)
+            H.Undo();
+        const std::string Before = Ring(H);
+        const std::string UndoCaption = H.UndoCaption(), RedoCaption = H.RedoCaption();
+        P.Calls.clear();
+        H.CommandStart("failed");
+        V.SetBytes(std::string(12, 'z'));
+        V.SetValue(9);
+        H.CommandRollback();
+        EXPECT_EQ(V.Value, 0);
+        EXPECT_EQ(V.Bytes, "");
+        EXPECT_EQ(Ring(H), Before);
+        EXPECT_EQ(H.UndoCaption(), UndoCaption);
+        EXPECT_EQ(H.RedoCaption(), RedoCaption);
+        EXPECT_FALSE(H.IsCommandOpen());
+        // Every step is still there and replays its own bytes (the
+        // commands record undo bytes only).
+        while (H.CanRedo())
+            H.Redo();
+        const int32_t Steps = UndoAll(H);
+        EXPECT_EQ(Steps, std::min(C.Commands, C.RollSize / 4));
+        ASSERT_EQ(static_cast<int32_t>(P.Calls.size()), Steps);
+        for (int32_t I = 0; I < Steps; ++I) {
+            const int32_t Code = C.Commands - 1 - I;
+            EXPECT_EQ(P.Calls[size_t(I)], (TCall{false, Code, Pattern(4, Code)})) << I;
+        }
+    }
+}
+
+// A command that changed nothing is dropped without touching the history:
+// the steps undone before it can still be redone.
+TEST(HistoryCommand, ACommandWithoutChangeKeepsTheRedoSteps)
+{
+    for (const bool ByEnd : {true, false}) {
+        SCOPED_TRACE(ByEnd ? "CommandEnd" : "CommandCancel");
+        THistoryCommand H;
+        TProbe P(&H);
+        for (int32_t I = 0; I < 3; ++I)
+            OneRecordCommand(H, P, "cmd" + std::to_string(I), I, Pattern(4, I));
+        H.Undo();
+        H.Undo();
+        const std::string Before = Ring(H);
+        H.CommandStart("nothing");
+        ByEnd ? H.CommandEnd() : H.CommandCancel();
+        EXPECT_EQ(Ring(H), Before);
+        EXPECT_EQ(H.UndoCaption(), "cmd0");
+        EXPECT_EQ(H.RedoCaption(), "cmd1");
+        H.Redo();
+        H.Redo();
+        EXPECT_FALSE(H.CanRedo());
+        EXPECT_EQ(UndoAll(H), 3);
+    }
 }
