@@ -67,7 +67,7 @@ uint32_t LeapingClock()
 
 } // namespace
 
-TEST_F(TFrameTest, ATallNarrowPictureRendersInAFewOfItsSizeAndShowsProgress)
+TEST_F(TFrameTest, ATallNarrowPictureRendersExactlyInFewTimesItsBytesAndShowsProgress)
 {
     const std::string Path = Tmp / "tall.png";
     WriteTallPng(Path);
