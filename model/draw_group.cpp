@@ -397,7 +397,32 @@ void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict
         Progress.Count = GetCount();
         Panel->SetText("");
     }
+    // Shown at most every 300 ms: Step of Steps through the item Index.
+    auto Show = [&](int32_t Index, int32_t Step, int32_t Steps) {
+        const uint32_t Now = DrawTickCount();
+        if (Now - Page()->GetDrawStartTime() < 300)
+            return;
+        Page()->SetDrawStartTime(Now);
+        Progress.Index = Index;
+        Progress.SubStep = Step;
+        Progress.SubCount = Steps;
+        Panel->ShowProgress(Progress);
+    };
+    // A group inside a group paints its children with steps of its own; the
+    // outer group's are back once it is done.
+    struct TRestoreSteps {
+        TrecDrawTarget& T;
+        std::function<void(int32_t, int32_t)> Old;
+        ~TRestoreSteps() { T.ItemSteps = std::move(Old); }
+    } RestoreSteps{Target, Target.ItemSteps};
     for (int32_t I = 0; I < GetCount(); ++I) {
+        if (Panel && Page())
+            Target.ItemSteps = [&Show, I](int32_t Done, int32_t Total) {
+                if (Total > 0)
+                    Show(I + 1, std::clamp(Done, 0, Total), Total);
+            };
+        else
+            Target.ItemSteps = nullptr;
         try {
             FItems[static_cast<size_t>(I)]->Paint(Target, DisplayMode, PictureStore, AbortFlag, Flags);
         } catch (...) {
@@ -408,14 +433,9 @@ void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict
         }
         if (AbortFlag && *AbortFlag)
             break;
-        if (Panel && Page()) {
-            const uint32_t Now = DrawTickCount();
-            if (Now - Page()->GetDrawStartTime() >= 300) {
-                Page()->SetDrawStartTime(Now);
-                Progress.Index = I + 1;
-                Panel->ShowProgress(Progress);
-            }
-        }
+        // Item I + 1 painted whole.
+        if (Panel && Page())
+            Show(I + 1, 1, 1);
     }
     if (Panel) {
         Panel->SetText(" ");

@@ -616,8 +616,19 @@ int32_t DrawProgressBarWidth(const TrecDrawProgress& P)
     return static_cast<int32_t>(W < 0 ? 0 : (W > 100 ? 100 : W));
 }
 
+namespace {
+uint32_t (*GDrawTickSource)() = nullptr;
+} // namespace
+
+void SetDrawTickSource(uint32_t (*Source)())
+{
+    GDrawTickSource = Source;
+}
+
 uint32_t DrawTickCount()
 {
+    if (GDrawTickSource)
+        return GDrawTickSource();
     using namespace std::chrono;
     return static_cast<uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

@@ -19,6 +19,7 @@
 #include "platform/cp932.h"
 #include "store/history.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -333,16 +334,30 @@ void TDrawObject::MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, ui
 }
 
 void TDrawObject::PaintFillMacros(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
-                                  uint8_t* AbortFlag)
+                                  uint8_t* AbortFlag, const TItemStepsProc* Steps)
 {
     // Nothing to paint: the planes the macros make would lie at the empty
     // bounds, past the coordinates every picture has.
     if (FOutputPath.Count == 0)
         return;
     TMacroPaintArgs Args = FillMacroArgs(&Target, Store, DisplayMode, AbortFlag);
+    TPaintProgress Record;
+    if (Steps && *Steps) {
+        // Each macro takes an equal share of the item, each of its lines an
+        // equal share of that: permille of the item done.
+        Record.Owner = this;
+        Args.StepHook = [&Record, Steps](int32_t Done, int32_t Total) {
+            if (Record.Total <= 0 || Total <= 0)
+                return;
+            const int64_t Macro = std::clamp<int64_t>(Record.Current - 1, 0, Record.Total - 1);
+            const int64_t Line = std::clamp<int64_t>(Done, 0, Total);
+            (*Steps)(static_cast<int32_t>((Macro * Total + Line) * 1000 / (int64_t{Record.Total} * Total)),
+                     1000);
+        };
+    }
     TRect R1;
     TRect R2;
-    FMacros->Paint(Args, {}, nullptr, R1, R2);
+    FMacros->Paint(Args, {}, Steps ? &Record : nullptr, R1, R2);
 }
 
 void TDrawObject::DrawDragFrame(TDragFrameDC& DC, int32_t Mode)

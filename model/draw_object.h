@@ -16,6 +16,7 @@
 #include "paint/macro_interpreter.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -137,9 +138,11 @@ protected:
     // emptied or of blanks only) has nothing to paint: both extents empty.
     void MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode);
     // Paints the fill macros over the output path onto Target; nothing for
-    // an empty output path.
+    // an empty output path. Steps (the draw target's ItemSteps) hears how
+    // far the macros are, in permille of the whole.
+    using TItemStepsProc = std::function<void(int32_t Done, int32_t Total)>;
     void PaintFillMacros(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
-                         uint8_t* AbortFlag);
+                         uint8_t* AbortFlag, const TItemStepsProc* Steps = nullptr);
     // Invalidate, replace the fill macros through Change, reset, invalidate.
     template <class F>
     void ChangeMacros(F&& Change);

@@ -276,7 +276,7 @@ void TLineObject::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPic
     TRect R;
     RecPictureGetRect(Target.Picture, R);
     if (RectsIntersect(R, FrectExtent1) || RectsIntersect(R, FrectExtent2))
-        PaintFillMacros(Target.Picture, PictureStore, DisplayMode, AbortFlag);
+        PaintFillMacros(Target.Picture, PictureStore, DisplayMode, AbortFlag, &Target.ItemSteps);
 }
 
 bool TLineObject::SameAttributes(TDrawItem* Other)

@@ -981,7 +981,27 @@ void TPage::Update()
     Target.Unit = FbUnit;
     Target.Next = FbNext;
     Target.BkColor = FiBkColor;
-    RecPictureCreate(Target.Picture, TPoint{R.Left, R.Top}, Target.Width, Target.Height, 24, true);
+    // A render of the whole page draws straight into the page picture: a
+    // second picture of the page's size is what a page of a hundred million
+    // pixels cannot afford. A part renders aside and is copied in, so that
+    // the rest of the page is never touched.
+    const bool InPlace = R.Left == Whole.Left && R.Top == Whole.Top && R.Right == Whole.Right &&
+                         R.Bottom == Whole.Bottom;
+    if (InPlace)
+        Target.Picture = FPagePicture;
+    else
+        RecPictureCreate(Target.Picture, TPoint{R.Left, R.Top}, Target.Width, Target.Height, 24,
+                         true);
+    // The borrowed blocks stay the page's, whatever happens below.
+    struct TGiveBack {
+        TrecDrawTarget& T;
+        bool On;
+        ~TGiveBack()
+        {
+            if (On)
+                T.Picture = TrecPicture{};
+        }
+    } GiveBack{Target, InPlace};
     FillDrawTarget(Target);
 
     {
@@ -1002,7 +1022,8 @@ void TPage::Update()
         FbCancelled = true;
         return;
     }
-    CopyIntoPicture(FPagePicture, Target.Picture, R);
+    if (!InPlace)
+        CopyIntoPicture(FPagePicture, Target.Picture, R);
     InvalidateViews(&R);
     FrectDirty = EmptyExtent;
 }

@@ -285,8 +285,11 @@ public:
     void DrawItems(TrecDrawTarget& Target, int32_t Count, uint8_t Mode);
 
     // Rendering can be cancelled from the progress display (or any code the
-    // painting calls): the page picture and the dirty rectangle then stay as
-    // they were, so the next Update renders the area again.
+    // painting calls): the dirty rectangle then stays as it was, so the next
+    // Update renders the area again. A part of the page renders aside and the
+    // page picture keeps its pixels; the whole page renders in place (it
+    // cannot afford a second picture of its size), so a cancel leaves the
+    // page picture partly drawn.
     void CancelUpdate() { FbAbort = 1; }
     bool UpdateCancelled() const { return FbCancelled; }
     // The failure of an item met by the last Update (which painted the rest

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 
 #include <cstdint>
 
@@ -64,7 +65,13 @@ struct TrecDrawTarget {
     // raising out of every repaint of the same state. Without one (printing,
     // export) painting raises as it comes.
     std::exception_ptr* Failure = nullptr;
+    // Set by a group around each child it paints (empty otherwise): a child
+    // that paints in steps (the lines of its fill macros) reports Done of
+    // Total, so that the status bar moves while one large item paints.
+    std::function<void(int32_t Done, int32_t Total)> ItemSteps;
 };
 
 // Millisecond tick counter of the drawing progress (wraps like GetTickCount).
 uint32_t DrawTickCount();
+// Tests replace the clock behind DrawTickCount (nil: the steady clock).
+void SetDrawTickSource(uint32_t (*Source)());

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 
@@ -31,7 +31,7 @@ void Put16(uint8_t* P, uint16_t V)
 }
 
 std::mutex gSectionLock;
-std::unordered_set<void*> gSections;
+std::unordered_map<void*, size_t> gSections; // section -> bytes
 
 // Largest pixel block a DIB section may have: far beyond any real picture,
 // small enough that size arithmetic cannot overflow.
@@ -99,8 +99,9 @@ HBITMAP CreateDIBSection(const BITMAPINFOHEADER* Header, uint32_t Usage, void** 
     }
     {
         std::lock_guard<std::mutex> Guard(gSectionLock);
-        gSections.insert(Mem);
+        gSections.emplace(Mem, static_cast<size_t>(Size));
     }
+    NoteHeldPixelBytes(int64_t(Size));
     *Bits = Mem;
     return Mem;
 }
@@ -109,12 +110,17 @@ bool DeleteObject(HBITMAP H)
 {
     if (!H)
         return false;
+    size_t Bytes = 0;
     {
         std::lock_guard<std::mutex> Guard(gSectionLock);
-        if (gSections.erase(H) == 0)
+        auto It = gSections.find(H);
+        if (It == gSections.end())
             return false;
+        Bytes = It->second;
+        gSections.erase(It);
     }
     std::free(H);
+    NoteHeldPixelBytes(-int64_t(Bytes));
     return true;
 }
 

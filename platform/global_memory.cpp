@@ -1,5 +1,6 @@
 #include "platform/global_memory.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@ constexpr size_t MaxBlockBytes = size_t(1) << 46;
 struct TBlock {
     void* Data = nullptr;   // malloc'ed, at least 1 byte; null while discarded
     size_t Size = 0;
+    size_t Held = 0;        // bytes malloc'ed for Data (a shrink keeps them)
     uint32_t Flags = 0;     // allocation flags
     uint32_t LockCount = 0; // moveable blocks only
 };
@@ -42,12 +44,24 @@ TTable& Table()
 
 bool IsMoveable(const TBlock& B) { return (B.Flags & GMEM_MOVEABLE) != 0; }
 
+std::atomic<size_t> gHeld{0};
+std::atomic<size_t> gPeakHeld{0};
+
 void* AllocData(size_t Bytes, bool Zero)
 {
     if (Bytes > MaxBlockBytes)
         return nullptr;
     size_t N = Bytes ? Bytes : 1;
-    return Zero ? std::calloc(N, 1) : std::malloc(N);
+    void* P = Zero ? std::calloc(N, 1) : std::malloc(N);
+    if (P)
+        NoteHeldPixelBytes(int64_t(N));
+    return P;
+}
+
+void FreeData(void* Data, size_t Held)
+{
+    std::free(Data);
+    NoteHeldPixelBytes(-int64_t(Held));
 }
 
 TBlock* Find(TTable& T, HGLOBAL H)
@@ -83,6 +97,7 @@ HGLOBAL GlobalAlloc(uint32_t Flags, size_t Bytes)
         B.Data = AllocData(Bytes, (Flags & GMEM_ZEROINIT) != 0);
         if (!B.Data)
             return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        B.Held = Bytes ? Bytes : 1;
     }
     try {
         HGLOBAL H;
@@ -102,7 +117,8 @@ HGLOBAL GlobalAlloc(uint32_t Flags, size_t Bytes)
         }
         return H;
     } catch (const std::bad_alloc&) {
-        std::free(B.Data);
+        if (B.Data)
+            FreeData(B.Data, B.Held);
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
 }
@@ -126,10 +142,11 @@ HGLOBAL GlobalReAlloc(HGLOBAL H, size_t Bytes, uint32_t Flags)
                 return Fail(ERROR_NOT_ENOUGH_MEMORY);
             if (B->Data) {
                 T.ByData.erase(B->Data);
-                std::free(B->Data);
+                FreeData(B->Data, B->Held);
                 B->Data = nullptr;
             }
             B->Size = 0;
+            B->Held = 0;
             return H;
         }
         // Shrinking keeps the data where it is; growing a locked block would
@@ -146,18 +163,19 @@ HGLOBAL GlobalReAlloc(HGLOBAL H, size_t Bytes, uint32_t Flags)
         try {
             T.ByData.emplace(New, H);
         } catch (const std::bad_alloc&) {
-            std::free(New);
+            FreeData(New, Bytes);
             return Fail(ERROR_NOT_ENOUGH_MEMORY);
         }
         if (B->Data) {
             std::memcpy(New, B->Data, Old < Bytes ? Old : Bytes);
             T.ByData.erase(B->Data);
-            std::free(B->Data);
+            FreeData(B->Data, B->Held);
         }
         if (Zero && Bytes > Old)
             std::memset(static_cast<uint8_t*>(New) + Old, 0, Bytes - Old);
         B->Data = New;
         B->Size = Bytes;
+        B->Held = Bytes;
         return H;
     }
 
@@ -173,16 +191,17 @@ HGLOBAL GlobalReAlloc(HGLOBAL H, size_t Bytes, uint32_t Flags)
     TBlock Moved = *B;
     Moved.Data = New;
     Moved.Size = Bytes;
+    Moved.Held = Bytes;
     try {
         T.Blocks.emplace(New, Moved);
     } catch (const std::bad_alloc&) {
-        std::free(New);
+        FreeData(New, Bytes);
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
     std::memcpy(New, B->Data, Old);
     if (Zero)
         std::memset(static_cast<uint8_t*>(New) + Old, 0, Bytes - Old);
-    std::free(B->Data);
+    FreeData(B->Data, B->Held);
     T.Blocks.erase(H);
     return New;
 }
@@ -270,7 +289,7 @@ HGLOBAL GlobalFree(HGLOBAL H)
     if (B->Data) {
         if (IsMoveable(*B))
             T.ByData.erase(B->Data);
-        std::free(B->Data);
+        FreeData(B->Data, B->Held);
     }
     T.Blocks.erase(H);
     return nullptr;
@@ -297,4 +316,27 @@ size_t GlobalBlockCount()
     TTable& T = Table();
     std::lock_guard<std::mutex> G(T.Lock);
     return T.Blocks.size();
+}
+
+size_t HeldPixelBytes()
+{
+    return gHeld.load();
+}
+
+size_t PeakHeldPixelBytes()
+{
+    return gPeakHeld.load();
+}
+
+void ResetPeakHeldPixelBytes()
+{
+    gPeakHeld.store(gHeld.load());
+}
+
+void NoteHeldPixelBytes(int64_t Delta)
+{
+    const size_t Now = gHeld.fetch_add(size_t(Delta)) + size_t(Delta);
+    size_t Peak = gPeakHeld.load();
+    while (Now > Peak && !gPeakHeld.compare_exchange_weak(Peak, Now)) {
+    }
 }

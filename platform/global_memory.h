@@ -45,3 +45,12 @@ void SetLastError(uint32_t Code);
 
 // Number of live blocks (for tests that check nothing leaks).
 size_t GlobalBlockCount();
+
+// Bytes held by live blocks and DIB sections together, and the most they held
+// at once since the last reset: tests bound a routine's working memory by it.
+size_t HeldPixelBytes();
+size_t PeakHeldPixelBytes();
+void ResetPeakHeldPixelBytes();
+// Counts Delta bytes taken (positive) or given back (negative); the DIB
+// sections report here.
+void NoteHeldPixelBytes(int64_t Delta);

@@ -14,6 +14,7 @@
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"
+#include "platform/global_memory.h"
 #include "raster/png_io.h"
 
 #include <gtest/gtest.h>
@@ -116,9 +117,32 @@ class TRecPanel : public TDrawProgressPanel {
 public:
     std::string GetText() const override { return Text; }
     void SetText(const std::string& T) override { Text = T, Texts.push_back(T); }
-    void ShowProgress(const TrecDrawProgress&) override {}
+    void ShowProgress(const TrecDrawProgress& P) override { Widths.push_back(DrawProgressBarWidth(P)); }
     std::string Text = "ready";
     std::vector<std::string> Texts;
+    std::vector<int32_t> Widths; // of the bar, 0..100
+};
+
+// A clock a second further on at every look: every report is due.
+uint32_t LeapingClock()
+{
+    static uint32_t Now = 0;
+    return Now += 1000;
+}
+
+// A shape that notes where it was painted and the pixel bytes held meanwhile.
+class TPeekingShape : public TTestShape {
+public:
+    using TTestShape::TTestShape;
+    void Paint(TrecDrawTarget& Target, uint8_t Mode, TListRecPict* Store, uint8_t* Abort,
+               int32_t Flags) override
+    {
+        PaintedInto = Target.Picture.pBits;
+        HeldWhilePainting = HeldPixelBytes();
+        TTestShape::Paint(Target, Mode, Store, Abort, Flags);
+    }
+    const uint8_t* PaintedInto = nullptr;
+    size_t HeldWhilePainting = 0;
 };
 
 // A polyline that lets the page replay node changes.
@@ -1062,6 +1086,80 @@ TEST_F(PageTest, ClosureWidensOverEffectsThatReadBeneath)
     RectUnion(R.Moved, Page->RootGroup().GetItem(1)->GetSourceExtent(), Expected);
     RectIntersect(Expected, R.Whole);
     EXPECT_EQ(R.Repainted, Expected);
+}
+
+TEST_F(PageTest, TheWholePageRendersInPlaceAndAPartAside)
+{
+    // A page a pixel wide and tall: a second picture of its size would double
+    // what the page holds.
+    constexpr int32_t Tall = 200000;
+    Page->SetPageSize(1, Tall);
+    Page->Update();
+    const size_t PageBytes = size_t(4) * Tall; // rows of a whole 4-byte word
+    const uint8_t* PageBits = Page->PagePicture().pBits;
+    auto Shape = std::make_unique<TPeekingShape>(Page.get(), -1);
+    Shape->Rect = {0, 0, 1, Tall}; // its fill covers the page's pixels
+    Shape->Macros().Clear();
+    Shape->Macros().Add(TTestMacroLibrary::Get("Red"));
+    Shape->SetFillPath(1);
+    auto* S = static_cast<TPeekingShape*>(Page->RootGroup().AddChild(std::move(Shape), -1));
+    auto Rgb = [&](int32_t Y) {
+        const uint8_t* P = RecPictureGetPixelPtr(Page->PagePicture(), 0, Y);
+        return P[2] << 16 | P[1] << 8 | P[0];
+    };
+    struct TCase {
+        const char* Name;
+        bool Whole;             // the whole page dirty, else rows 1000..1999
+        const char* Colour;     // the shape's fill
+        int32_t Inside, Outside; // rows 1500 and 2500 afterwards
+    };
+    const TCase Cases[] = {
+        {"whole", true, "Red", 0xFF0000, 0xFF0000},
+        {"part", false, "Blue", 0x0000FF, 0xFF0000},
+    };
+    for (const TCase& C : Cases) {
+        S->Macros().Clear();
+        S->Macros().Add(TTestMacroLibrary::Get(C.Colour));
+        const TRect Part{0, 1000, 0, 1999};
+        Page->InvalidateRect(C.Whole ? nullptr : &Part, false);
+        const size_t HeldBefore = HeldPixelBytes();
+        ResetPeakHeldPixelBytes();
+        Page->Update();
+        EXPECT_EQ(Page->DirtyRect(), EmptyExtent) << C.Name;
+        EXPECT_EQ(Page->PagePicture().pBits, PageBits) << C.Name;
+        EXPECT_EQ(Rgb(1500), C.Inside) << C.Name;
+        EXPECT_EQ(Rgb(2500), C.Outside) << C.Name;
+        EXPECT_EQ(Rgb(Tall - 1), 0xFF0000) << C.Name;
+        if (C.Whole) {
+            // Straight into the page picture: nothing of the page's size was made.
+            EXPECT_EQ(S->PaintedInto, PageBits) << C.Name;
+            EXPECT_LT(PeakHeldPixelBytes() - HeldBefore, PageBytes / 4) << C.Name;
+        } else {
+            EXPECT_NE(S->PaintedInto, PageBits) << C.Name;
+            EXPECT_GT(S->HeldWhilePainting, HeldBefore) << C.Name;
+        }
+    }
+}
+
+TEST_F(PageTest, TheProgressMovesThroughTheMacrosOfEachItem)
+{
+    Page->SetPageSize(20, 10);
+    Page->Update();
+    AddShape(*Page, {1, 1, 8, 8}, {"Red", "Blue", "Red"});
+    AddShape(*Page, {10, 1, 18, 8}, {"Blue"});
+    TRecPanel Panel;
+    SetProgressStatusPanel(&Panel);
+    SetDrawTickSource(&LeapingClock);
+    Page->Update();
+    SetDrawTickSource(nullptr);
+    SetProgressStatusPanel(nullptr);
+    // A third of the first item per macro, then the item done; the second
+    // item's one macro, then it is done.
+    EXPECT_EQ(Panel.Widths, (std::vector<int32_t>{16, 33, 50, 50, 100, 100}));
+    const uint8_t* P = RecPictureGetPixelPtr(Page->PagePicture(), 4, 4);
+    EXPECT_EQ(P[2] << 16 | P[1] << 8 | P[0], 0xFF0000);
+    P = RecPictureGetPixelPtr(Page->PagePicture(), 14, 4);
+    EXPECT_EQ(P[2] << 16 | P[1] << 8 | P[0], 0x0000FF);
 }
 
 TEST_F(PageTest, CancelKeepsThePictureAndHiddenItemsAreSkipped)

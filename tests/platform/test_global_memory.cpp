@@ -1,5 +1,7 @@
 #include "platform/global_memory.h"
 
+#include "platform/dib.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -140,4 +142,38 @@ TEST_F(GlobalMemory, UnknownHandlesAndFailedAllocations)
     EXPECT_EQ(std::memcmp(GlobalLock(H), "keep", 4), 0);
     GlobalUnlock(H);
     GlobalFree(H);
+}
+
+TEST_F(GlobalMemory, HeldBytesFollowEveryBlockAndSection)
+{
+    const size_t Base = HeldPixelBytes();
+    ResetPeakHeldPixelBytes();
+    EXPECT_EQ(PeakHeldPixelBytes(), Base);
+    HGLOBAL Fixed = GlobalAlloc(GMEM_FIXED, 1000);
+    HGLOBAL Moveable = GlobalAlloc(GHND, 500);
+    HGLOBAL Empty = GlobalAlloc(GMEM_MOVEABLE, 0); // discarded: holds nothing
+    EXPECT_EQ(HeldPixelBytes(), Base + 1500);
+    // Growing moves the data: the old bytes go once the new ones are there.
+    Fixed = GlobalReAlloc(Fixed, 3000, 0);
+    EXPECT_EQ(HeldPixelBytes(), Base + 3500);
+    EXPECT_EQ(PeakHeldPixelBytes(), Base + 4500);
+    // Shrinking keeps the bytes where they are.
+    Fixed = GlobalReAlloc(Fixed, 10, 0);
+    EXPECT_EQ(HeldPixelBytes(), Base + 3500);
+    Moveable = GlobalReAlloc(Moveable, 0, GMEM_MOVEABLE); // discarded
+    EXPECT_EQ(HeldPixelBytes(), Base + 3000);
+    Empty = GlobalReAlloc(Empty, 64, GMEM_MOVEABLE);
+    EXPECT_EQ(HeldPixelBytes(), Base + 3064);
+    BITMAPINFOHEADER H{40, 3, 10, 1, 24, 0, 0, 0, 0, 0, 0};
+    void* Bits = nullptr;
+    HBITMAP Section = CreateDIBSection(&H, DIB_RGB_COLORS, &Bits);
+    ASSERT_NE(Section, nullptr);
+    EXPECT_EQ(HeldPixelBytes(), Base + 3064 + 12 * 10); // rows of whole 4-byte words
+    EXPECT_TRUE(DeleteObject(Section));
+    for (HGLOBAL B : {Fixed, Moveable, Empty})
+        EXPECT_EQ(GlobalFree(B), nullptr);
+    EXPECT_EQ(HeldPixelBytes(), Base);
+    EXPECT_EQ(PeakHeldPixelBytes(), Base + 4500);
+    ResetPeakHeldPixelBytes();
+    EXPECT_EQ(PeakHeldPixelBytes(), Base);
 }

@@ -1,0 +1,113 @@
+// A picture a pixel wide and two million pixels tall opened as a document:
+// its page renders pixel for pixel, with working memory a small multiple of
+// the picture's own bytes, and the status bar hears the render advance.
+#include "shell_test_support.h"
+
+#include "raster/png_bytes.h"
+
+#include "model/draw_progress.h"
+#include "model/page_link.h"
+#include "platform/global_memory.h"
+
+#include <zlib.h>
+
+#include <fstream>
+
+namespace {
+
+constexpr uint32_t Tall = 2'000'000;
+
+// Row Y's colour as 0xRRGGBB: every row differs from its neighbours.
+uint32_t ColourAt(uint32_t Y)
+{
+    return (Y % 251) << 16 | ((7 * Y) % 253) << 8 | (Y % 256);
+}
+
+// A 24-bit PNG of 1 x Tall in ColourAt's colours.
+void WriteTallPng(const std::string& Path)
+{
+    std::string Raw;
+    Raw.reserve(size_t(Tall) * 4);
+    for (uint32_t Y = 0; Y < Tall; ++Y) {
+        const uint32_t C = ColourAt(Y);
+        Raw += {'\0', char(C >> 16), char(C >> 8), char(C)};
+    }
+    uLongf Packed = compressBound(uLong(Raw.size()));
+    std::string Idat(Packed, '\0');
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(Idat.data()), &Packed,
+                        reinterpret_cast<const Bytef*>(Raw.data()), uLong(Raw.size()), 1),
+              Z_OK);
+    Idat.resize(Packed);
+    std::string File = "\x89PNG\r\n\x1a\n";
+    std::string Ihdr;
+    PngPut32(Ihdr, 1);
+    PngPut32(Ihdr, Tall);
+    Ihdr += {8, 2, 0, 0, 0};
+    PngChunk(File, "IHDR", Ihdr);
+    PngChunk(File, "IDAT", Idat);
+    PngChunk(File, "IEND", "");
+    std::ofstream(Path, std::ios::binary) << File;
+}
+
+// The bar widths shown, 0..100.
+class TBarPanel : public TDrawProgressPanel {
+public:
+    std::string GetText() const override { return ""; }
+    void SetText(const std::string&) override {}
+    void ShowProgress(const TrecDrawProgress& P) override { Widths.push_back(DrawProgressBarWidth(P)); }
+    std::vector<int32_t> Widths;
+};
+
+// A clock a second further on at every look: every report is due.
+uint32_t LeapingClock()
+{
+    static uint32_t Now = 0;
+    return Now += 1000;
+}
+
+} // namespace
+
+TEST_F(TFrameTest, ATallNarrowPictureRendersExactlyInFewTimesItsBytesAndShowsProgress)
+{
+    const std::string Path = Tmp / "tall.png";
+    WriteTallPng(Path);
+    Start();
+    const size_t PictureBytes = size_t(Tall) * 3;
+    const size_t HeldBefore = HeldPixelBytes();
+    ResetPeakHeldPixelBytes();
+    Frame->OpenImage(Path);
+    TPage* P = ActivePage();
+    ASSERT_NE(P, nullptr);
+    // Rendered here, where the panel and the clock are ours.
+    P->InvalidateRect(nullptr, false);
+    TBarPanel Panel;
+    TDrawProgressPanel* Old = GetProgressStatusPanel();
+    SetProgressStatusPanel(&Panel);
+    SetDrawTickSource(&LeapingClock);
+    P->Update();
+    SetDrawTickSource(nullptr);
+    SetProgressStatusPanel(Old);
+
+    // What the open and the render held at most beyond what was held before:
+    // the picture as stored, the page, and the fill's two working records (a
+    // mask and a picture, both a pixel wider than the page: the rectangle's
+    // frame lies on its edges), each in rows of whole 4-byte words.
+    EXPECT_LE(PeakHeldPixelBytes() - HeldBefore, 7 * PictureBytes);
+
+    ASSERT_TRUE(P->DirtyRect() == EmptyExtent);
+    uint32_t Wrong = 0, First = Tall;
+    for (uint32_t Y = 0; Y < Tall; ++Y) {
+        const uint8_t* Px = RecPictureGetPixelPtr(P->PagePicture(), 0, int32_t(Y));
+        const uint32_t C = Px ? uint32_t(Px[2] << 16 | Px[1] << 8 | Px[0]) : 0xFFFFFFFF;
+        if (C != ColourAt(Y) && Wrong++ == 0)
+            First = Y;
+    }
+    EXPECT_EQ(Wrong, 0u) << "first at row " << First;
+
+    // The bar moves on through the one item's steps to its end.
+    ASSERT_GE(Panel.Widths.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(Panel.Widths.begin(), Panel.Widths.end()));
+    EXPECT_GT(Panel.Widths.front(), 0);
+    EXPECT_LT(Panel.Widths.front(), 100);
+    EXPECT_EQ(Panel.Widths.back(), 100);
+}
