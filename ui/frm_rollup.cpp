@@ -13,6 +13,7 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVariant>
 #include <QWindow>
 
@@ -606,6 +607,17 @@ void TfrmRollup::resizeEvent(QResizeEvent* Event)
 bool TfrmRollup::event(QEvent* Event)
 {
     switch (Event->type()) {
+    case QEvent::Show:
+        // Shown before the window it belongs to (a layout restored at
+        // start-up), it was handed to the window manager while its owner
+        // was none yet: the manager does not keep it above the owner. It is
+        // shown once more after the owner is.
+        if (QWidget* Owner = parentWidget() ? parentWidget()->window() : nullptr;
+            Owner && !Owner->isVisible() && !FShownBeforeOwner) {
+            FShownBeforeOwner = true;
+            Owner->installEventFilter(this);
+        }
+        break;
     case QEvent::ActivationChange:
     case QEvent::WindowTitleChange:
         update(QRect(0, 0, width(), FrameSize() + CaptionRect().height()));
@@ -621,6 +633,23 @@ bool TfrmRollup::event(QEvent* Event)
         break;
     }
     return QWidget::event(Event);
+}
+
+bool TfrmRollup::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (FShownBeforeOwner && Event->type() == QEvent::Show && parentWidget() && Watched == parentWidget()->window()) {
+        FShownBeforeOwner = false;
+        Watched->removeEventFilter(this);
+        // The owner's show event comes before it is handed to the window
+        // manager: this window follows after that.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) {
+                hide();
+                show();
+            }
+        });
+    }
+    return QWidget::eventFilter(Watched, Event);
 }
 
 void TfrmRollup::PaintRollButton(QPainter& P, const QRect& R) const

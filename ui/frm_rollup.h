@@ -133,6 +133,7 @@ public:
 
 protected:
     bool event(QEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void mousePressEvent(QMouseEvent* Event) override;
@@ -153,6 +154,8 @@ private:
     QWidget* FClient;
     bool FRolledUp = false;
     bool FRolling = false;
+    // Shown while its owner was hidden: shown again after the owner.
+    bool FShownBeforeOwner = false;
     QSize FUnrolledSize;
 
     TTracking FTracking = TTracking::None;
