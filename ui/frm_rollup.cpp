@@ -640,16 +640,26 @@ bool TfrmRollup::eventFilter(QObject* Watched, QEvent* Event)
     if (FShownBeforeOwner && Event->type() == QEvent::Show && parentWidget() && Watched == parentWidget()->window()) {
         FShownBeforeOwner = false;
         Watched->removeEventFilter(this);
-        // The owner's show event comes before it is handed to the window
-        // manager: this window follows after that.
-        QTimer::singleShot(0, this, [this] {
-            if (isVisible()) {
-                hide();
-                show();
-            }
-        });
+        ShowAgainAboveOwner(0);
     }
     return QWidget::eventFilter(Watched, Event);
+}
+
+void TfrmRollup::ShowAgainAboveOwner(int32_t Tries)
+{
+    QWidget* Owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!isVisible() || !Owner || !Owner->isVisible())
+        return;
+    // Only once the window manager has put both on the screen: taken off
+    // before it has handled the first showing, the window could be lost.
+    const auto OnScreen = [](const QWidget* W) { return W->windowHandle() && W->windowHandle()->isExposed(); };
+    if (!OnScreen(this) || !OnScreen(Owner)) {
+        if (Tries < 500)
+            QTimer::singleShot(20, this, [this, Tries] { ShowAgainAboveOwner(Tries + 1); });
+        return;
+    }
+    hide();
+    show();
 }
 
 void TfrmRollup::PaintRollButton(QPainter& P, const QRect& R) const

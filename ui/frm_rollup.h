@@ -147,6 +147,8 @@ private:
     bool Sizeable() const;
     int32_t SizingEdgeAt(const QPoint& P) const;
     void ToggleRoll();
+    // Shown again once it and its owner are on the screen (10 s at most).
+    void ShowAgainAboveOwner(int32_t Tries);
     void LayoutClient();
     void PaintRollButton(QPainter& P, const QRect& R) const;
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -88,6 +89,14 @@ TEST_F(Stacking, ARestoredPageWindowStaysAboveTheFrame)
     // The program settles: the page window ends above the frame.
     EXPECT_TRUE(WaitFor([&] { return StackPlace(Panel) > StackPlace(Frame) && StackPlace(Frame) >= 0; }, 5000))
         << "frame at " << StackPlace(Frame) << ", page window at " << StackPlace(Panel);
+    // The colour palette, shown at start-up as well, likewise.
+    const unsigned long Palette = WaitWindow("^ドラッグパレット", WindowTimeout);
+    if (!Palette)
+        for (unsigned long W : StackingOrder())
+            std::printf("window %lx %s\n", W, qPrintable(WindowName(W)));
+    ASSERT_NE(Palette, 0u) << "the colour palette never came";
+    EXPECT_TRUE(WaitFor([&] { return StackPlace(Palette) > StackPlace(Frame); }, 5000))
+        << "frame at " << StackPlace(Frame) << ", colour palette at " << StackPlace(Palette);
     // It stays where the layout put it.
     const QRect Page = FrameGeometry(Panel);
     EXPECT_EQ(Geometry(Panel).size(), QSize(600, 300));
@@ -105,6 +114,7 @@ TEST_F(Stacking, ARestoredPageWindowStaysAboveTheFrame)
         << "the click did not reach the frame: " << ActiveWindowName().toStdString();
     QTest::qWait(300);
     EXPECT_GT(StackPlace(Panel), StackPlace(Frame)) << "the page window went under the frame after a click on it";
+    EXPECT_GT(StackPlace(Palette), StackPlace(Frame)) << "the colour palette went under the frame after a click on it";
     EXPECT_EQ(FrameGeometry(Panel), Page);
 }
 
