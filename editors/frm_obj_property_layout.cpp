@@ -78,6 +78,8 @@ void TfrmObjProperty::RestoreDispPage()
     try {
         const int PathIndex = PageControlWex->indexOf(TabSheetOnPath);
         if (PathIndex >= 0) {
+            // Its caption goes with it, for a layout that puts it in a window.
+            TabSheetOnPath->setWindowTitle(PageControlWex->tabText(PathIndex));
             PageControlWex->removeTab(PathIndex);
             TabSheetOnPath->setParent(this);
             TabSheetOnPath->hide();
@@ -144,12 +146,21 @@ void TfrmObjProperty::PropPageConditionFromStr(const std::string& Text)
     if (!WorkArea(Work))
         Work = TRect{};
     int32_t Pos = 1;
-    auto Next = [&](int32_t Default) { return GetFieldInt(Text, Pos, ',', Default); };
+    // An empty or missing field takes its default; any other field that is no
+    // number makes the whole layout unreadable.
+    auto Next = [&](int32_t Default) {
+        std::string Field;
+        GetField(Text, Pos, ',', Field, "");
+        int32_t V = Default;
+        if (!Field.empty() && !TryStrToInt(Field, V))
+            throw EUserError("TfrmObjProperty.PropPageConditionFromStr: Not a number " + Field);
+        return V;
+    };
     // Every page goes to one window at most: a page named twice would leave
     // the window it first went to without it, possibly without any page.
     std::set<QWidget*> Placed;
     auto PageOf = [&](int32_t Number) {
-        if (Number < 0 || Number >= int32_t(FTabSheets.size()) || FTabSheets[size_t(Number)] == TabSheetOnPath)
+        if (Number < 0 || Number >= int32_t(FTabSheets.size()))
             throw EUserError("TfrmObjProperty.PropPageConditionFromStr: Illegal page " + std::to_string(Number));
         QWidget* Page = FTabSheets[size_t(Number)];
         if (!Placed.insert(Page).second)
@@ -198,14 +209,26 @@ void TfrmObjProperty::PropPageConditionFromStr(const std::string& Text)
         ApplyMinMaxInfo(Child);
         Left = Next(-1);
     }
+    // A layout that shows no page leaves the user no panel to work with.
+    const std::vector<TfrmPltChild*> Windows = PageControlWex->FloatingWindows();
+    if (std::none_of(Windows.begin(), Windows.end(), [](TfrmPltChild* W) { return AnyTabVisible(W->PageControl()); }))
+        throw EUserError("TfrmObjProperty.PropPageConditionFromStr: No page shown");
 }
 
 void TfrmObjProperty::BringPagesHome()
 {
     for (int I = 0; I < int(FTabSheets.size()); ++I) {
         QWidget* Page = FTabSheets[size_t(I)];
-        if (Page == TabSheetOnPath)
+        if (Page == TabSheetOnPath) {
+            // Out of any window it was put in, before the windows go.
+            int Index = -1;
+            if (QTabWidget* Tabs = HolderOf(Page, Index); Tabs && Tabs != PageControlWex) {
+                Tabs->removeTab(Index);
+                Page->setParent(this);
+                Page->hide();
+            }
             continue;
+        }
         if (PageControlWex->indexOf(Page) < 0)
             MoveTabSheetKeepState(Page, PageControlWex);
         PageControlWex->tabBar()->moveTab(PageControlWex->indexOf(Page), std::min(I, PageControlWex->count() - 1));

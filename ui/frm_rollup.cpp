@@ -13,6 +13,7 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVariant>
 #include <QWindow>
 
@@ -611,6 +612,17 @@ void TfrmRollup::resizeEvent(QResizeEvent* Event)
 bool TfrmRollup::event(QEvent* Event)
 {
     switch (Event->type()) {
+    case QEvent::Show:
+        // Shown before the window it belongs to (a layout restored at
+        // start-up), it was handed to the window manager while its owner
+        // was none yet: the manager does not keep it above the owner. It is
+        // shown once more after the owner is.
+        if (QWidget* Owner = parentWidget() ? parentWidget()->window() : nullptr;
+            Owner && !Owner->isVisible() && !FShownBeforeOwner) {
+            FShownBeforeOwner = true;
+            Owner->installEventFilter(this);
+        }
+        break;
     case QEvent::ActivationChange:
     case QEvent::WindowTitleChange:
         update(QRect(0, 0, width(), FrameSize() + CaptionRect().height()));
@@ -626,6 +638,33 @@ bool TfrmRollup::event(QEvent* Event)
         break;
     }
     return QWidget::event(Event);
+}
+
+bool TfrmRollup::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (FShownBeforeOwner && Event->type() == QEvent::Show && parentWidget() && Watched == parentWidget()->window()) {
+        FShownBeforeOwner = false;
+        Watched->removeEventFilter(this);
+        ShowAgainAboveOwner(0);
+    }
+    return QWidget::eventFilter(Watched, Event);
+}
+
+void TfrmRollup::ShowAgainAboveOwner(int32_t Tries)
+{
+    QWidget* Owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!isVisible() || !Owner || !Owner->isVisible())
+        return;
+    // Only once the window manager has put both on the screen: taken off
+    // before it has handled the first showing, the window could be lost.
+    const auto OnScreen = [](const QWidget* W) { return W->windowHandle() && W->windowHandle()->isExposed(); };
+    if (!OnScreen(this) || !OnScreen(Owner)) {
+        if (Tries < 500)
+            QTimer::singleShot(20, this, [this, Tries] { ShowAgainAboveOwner(Tries + 1); });
+        return;
+    }
+    hide();
+    show();
 }
 
 void TfrmRollup::PaintRollButton(QPainter& P, const QRect& R) const

@@ -136,6 +136,7 @@ public:
 
 protected:
     bool event(QEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void mousePressEvent(QMouseEvent* Event) override;
@@ -149,6 +150,8 @@ private:
     bool Sizeable() const;
     int32_t SizingEdgeAt(const QPoint& P) const;
     void ToggleRoll();
+    // Shown again once it and its owner are on the screen (10 s at most).
+    void ShowAgainAboveOwner(int32_t Tries);
     void LayoutClient();
     void PaintRollButton(QPainter& P, const QRect& R) const;
 
@@ -156,6 +159,8 @@ private:
     QWidget* FClient;
     bool FRolledUp = false;
     bool FRolling = false;
+    // Shown while its owner was hidden: shown again after the owner.
+    bool FShownBeforeOwner = false;
     QSize FUnrolledSize;
 
     TTracking FTracking = TTracking::None;

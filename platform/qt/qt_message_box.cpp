@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <vector>
@@ -80,7 +81,15 @@ int QtMessageBox(void* Owner, const std::string& Text, const std::string& Captio
                     QString::fromStdString(ElideMessageText(Text)), Buttons, Parent);
     const size_t Default = (Flags & MB_DEFMASK) >> 8;
     Box.setDefaultButton(ButtonOfCode(Codes[Default < Codes.size() ? Default : 0]));
+    // The box belongs to its owner, and closing it would leave the keys with
+    // the owner's window; they go back to the control that asked, which may
+    // sit in another window (a palette over the frame).
+    const QPointer<QWidget> Asking = QApplication::focusWidget();
     Box.exec();
+    if (Asking && Asking->isVisible() && Asking->isEnabled()) {
+        Asking->activateWindow();
+        Asking->setFocus(Qt::ActiveWindowFocusReason);
+    }
     QAbstractButton* Clicked = Box.clickedButton();
     return CodeOfButton(Box.standardButton(Clicked ? Clicked : Box.escapeButton()));
 }

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -331,6 +332,39 @@ TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
         << "a key typed in the text page never changed the page";
     S->Program.Key = T.elapsed();
     Shot("s3-key");
+}
+
+// A long paste into the text page asks first; answered いいえ, the keys stay
+// with the text: a Delete then deletes no object of the document.
+TEST_F(Session, S3b_AnsweredQuestionLeavesTheKeysWithTheText)
+{
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u) << "no property panel \"図形のプロパティ\"";
+    TOwnedProcess Clip;
+    {
+        QFile F(TmpPath("long.txt"));
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(QString(26, 'a').toUtf8());
+    }
+    Clip.P.setStandardOutputFile(QProcess::nullDevice());
+    Clip.P.setStandardErrorFile(QProcess::nullDevice());
+    Clip.P.start("xclip", {"-quiet", "-selection", "clipboard", "-i", TmpPath("long.txt")});
+    ASSERT_TRUE(Clip.P.waitForStarted(5000));
+    WaitFor([] { return e2e::Run("xclip", {"-selection", "clipboard", "-o"}) == QString(26, 'a'); }, 3000);
+    const QImage Before = PageArea();
+    Key("ctrl+v");
+    const unsigned long Box = WaitWindow("^確認", 5000);
+    ASSERT_NE(Box, 0u) << "a paste of 26 characters asked nothing";
+    Shot("s3b-question");
+    Key("Escape"); // いいえ
+    ASSERT_TRUE(WaitWindowGone("^確認", 5000));
+    EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("図形のプロパティ"); }, 3000))
+        << "after the question the keys went to " << ActiveWindowName().toStdString();
+    QTest::qWait(300);
+    Key("Delete");
+    QTest::qWait(500);
+    Shot("s3b-after-delete");
+    EXPECT_EQ(DifferentPixels(PageArea(), Before, 16), 0) << "the Delete after the question changed the page";
 }
 
 // A star and a rectangle drawn with the palette's tools, grouped from the

@@ -189,6 +189,12 @@ TEST(FrmObjPropertyLayout, AGarbledLayoutWarnsOnceAndUsesTheBuiltInOne)
         "230,328,568,248,0,9,1,1,1,1,-1",                          // page 9
         "10,20,300,200,0,0,1,0,400,30,340,220,0,2,1,0,1,2,-1",    // page 0 in two groups
         "10,20,300,200,0,0,1,1,1,2,1",                             // cut short
+        "abc,def",                                                 // no numbers
+        "10,20,300,200,0,0,1,1,x,2,1,1,-1",                        // a flag that is no number
+        "-1",                                                      // no window
+        "0,0,300,200,0,0,0,0,-1",                                  // its only page hidden
+        "0,0,300,200,0,2,0,2,10,20,300,200,0,3,0,4,0,3,-1",        // every page hidden
+        "0,0,300,200,0,5,1,5,10,20,300,200,0,9,1,9,-1",            // the path page, then page 9
     };
     for (const char* S : Garbled) {
         TBoxRecorder Boxes;
@@ -201,7 +207,26 @@ TEST(FrmObjPropertyLayout, AGarbledLayoutWarnsOnceAndUsesTheBuiltInOne)
         EXPECT_EQ(P.PagesOf(P.Windows()[0]), (std::vector<int>{0, 1, 2, 3, 4})) << S;
         // Saving works and names every page once.
         EXPECT_EQ(P.Form.PropPageConditionToStr(), P.Windows()[0]->GetPositionString() + ",0,1,1,1,2,1,3,1,4,1,1,-1");
+        // The path page is kept, out of every window.
+        EXPECT_EQ(P.Form.TabSheetOnPath->parentWidget(), &P.Form) << S;
     }
+}
+
+// Page numbers run to 5, the path page: a layout may put it in a window.
+TEST(FrmObjPropertyLayout, ThePathPageCanHaveAWindow)
+{
+    const std::string Stored = "10,20,300,200,0,5,1,2,1,5,-1";
+    TBoxRecorder Boxes;
+    SetDispPage(Stored);
+    TPanel P(RealWork());
+    P.Form.RestoreDispPage();
+    EXPECT_TRUE(Boxes.Texts.empty());
+    ASSERT_EQ(P.Windows().size(), 1u);
+    TfrmPltChild* W = P.Windows()[0];
+    EXPECT_EQ(P.PagesOf(W), (std::vector<int>{5, 2}));
+    EXPECT_EQ(W->PageControl()->tabText(0), "パス沿設定");
+    EXPECT_EQ(W->PageControl()->currentWidget(), P.Form.TabSheetOnPath);
+    EXPECT_EQ(P.Form.PropPageConditionToStr(), W->GetPositionString() + ",5,1,2,1,5,-1");
 }
 
 TEST(FrmObjPropertyLayout, AWindowWithoutPagesIsLeftOutWhenSaving)

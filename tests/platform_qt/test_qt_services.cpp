@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTest>
@@ -78,6 +79,44 @@ TEST(QtMessageBox, CaptionIconButtonsDefaultAndAnswer)
         EXPECT_EQ(Icon, C.Icon);
         EXPECT_EQ(Buttons, C.Buttons);
         EXPECT_EQ(Default, C.Default);
+    }
+    SetMessageBoxHandler(Old);
+}
+
+// A question asked from a tool window the frame owns, about the frame: once
+// answered, the keys go back to the control that asked, not to the frame's
+// own focus (a Delete meant for the text would delete the document's
+// object), whichever answer was given.
+TEST(QtMessageBox, TheFocusGoesBackToTheControlThatAsked)
+{
+    const TMessageBoxHandler Old = InstallQtMessageBox();
+    QWidget Frame;
+    auto* Document = new QLineEdit(&Frame);
+    Frame.setGeometry(100, 100, 400, 300);
+    Frame.show();
+    QWidget Palette(&Frame, Qt::Tool);
+    auto* Asking = new QLineEdit(&Palette);
+    auto* Other = new QLineEdit(&Palette);
+    Other->move(0, 40);
+    Palette.setGeometry(150, 420, 200, 100);
+    Palette.show();
+    Document->setFocus();
+    Palette.activateWindow();
+    Asking->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Palette));
+    ASSERT_EQ(QApplication::focusWidget(), Asking);
+    for (QMessageBox::StandardButton Click : {QMessageBox::No, QMessageBox::Yes}) {
+        QTimer::singleShot(0, [&] {
+            auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(Box, nullptr);
+            Box->button(Click)->click();
+        });
+        MessageBox(&Frame, "貼り付けますか？", "確認", MB_YESNO | MB_ICONQUESTION);
+        // At a display the window manager hands the focus on after the box
+        // has gone: it is looked at once that is over.
+        QTest::qWait(300);
+        EXPECT_EQ(QApplication::focusWidget(), Asking) << Click;
+        EXPECT_EQ(QApplication::activeWindow(), &Palette) << Click;
     }
     SetMessageBoxHandler(Old);
 }
