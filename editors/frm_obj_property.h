@@ -368,6 +368,7 @@ private:
     bool FbMulti = false;
     bool FbModifying = false;
     bool FbLiveChanged = false;
+    bool FbCommitting = false; // CommitEdit applies the edit
     int32_t FiDPI = 96;
 };
 
