@@ -350,7 +350,8 @@ void TfrmObjProperty::BuildTextPage()
     edtLineSpacing->SetPrecision(0.01);
     cmbUTLineSpacing = Combo(P, "cmbUTLineSpacing", 168, 4, 56);
     cmbZoom = Combo(P, "cmbZoom", 228, 4, 64);
-    for (int I = 1; I <= 30; ++I)
+    // The edit shows the text at most at its own size.
+    for (int I = 1; I <= 10; ++I)
         cmbZoom->addItem(QString::number(I * 10) + "%");
     cmbZoom->setCurrentIndex(9);
 

@@ -12,6 +12,7 @@
 #include "editors/color_dialog_wex.h"
 #include "editors/macro_page_link.h"
 #include "model/draw_item.h"
+#include "model/text_model.h"
 
 #include <QWidget>
 
@@ -235,6 +236,13 @@ public:
     QAction* tbtnItalic = nullptr;
     void LoadTextPage();
     void RichEditSelectionChange();
+    // The item of cmbFace for Face, listed under any of its names; -1 when
+    // the face is not installed.
+    int ListedFace(const QString& Face) const;
+    // A length edit's live change (typed or dragged): the characters take
+    // the value without a command; EdtFontClick, its commit, puts them back
+    // and records the value as one command.
+    void TextLengthLive(TCustomEditTrackBarWex* Edit);
     void EdtFontClick(TCustomEditTrackBarWex* Edit);
     void SetTextProperty(TCustomEditTrackBarWex* Edit);
     void cmbUTChange(QComboBox* Combo);
@@ -305,6 +313,13 @@ private:
     std::vector<TTextObj*> TextTargets() const;
     int32_t FiUnitSize = 0, FiUnitBase = 0, FiUnitSpacing = 0;
     QObject* FTextKeys = nullptr;
+    // The bound text and the insertion style as they were before the first
+    // live change of a length edit since its last commit.
+    void RevertTextLive();
+    std::unique_ptr<TDrawItem> FTextLiveOrigin;
+    TTextObj* FTextLiveFor = nullptr;
+    TrecCharAttr FTextLiveInsertion{};
+    bool FbTextLiveApplying = false;
     void FormCreate();
     void BuildEditMenu();
     void BuildGeneralPage();
