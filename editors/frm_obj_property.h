@@ -330,6 +330,9 @@ private:
     int FTextWideShift = 313; // how far the wide arrangement moves the right-hand groups
     int FTextWideWidth = 626; // the least page width that takes the wide arrangement
     int FOutlineEditX = 64;   // where the outline page's edits start, past its widest caption
+    int FOutlineEditW = 64;   // their width, holding the widest value
+    int FTextNarrowWidth = 297; // the least text page width that shows the narrow rows whole
+    void FitTextEdits();
     void BuildOutlinePage();
     void BuildPathPage();
     TEditTrackBarWex* NumberEdit(QWidget* Page, const char* Name, int X, int Y, int W, double Min, double Max,

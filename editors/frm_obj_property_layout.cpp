@@ -270,7 +270,7 @@ void TfrmObjProperty::PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Inf
     else if (Sheet == TabSheetShape)
         Min = QSize(278, 196);
     else if (Sheet == TabSheetText)
-        Min = QSize(297, 166);
+        Min = QSize(std::max(297, FTextNarrowWidth), 166);
     else if (Sheet == TabSheetOutline)
         Min = QSize(278, 196);
     else
@@ -337,7 +337,7 @@ void TfrmObjProperty::StackOutlineRows()
         FOutlineLabels[I]->move(0, Y);
         E->move(FOutlineEditX, Y - 4);
         if (FOutlinePercents[I])
-            FOutlinePercents[I]->move(FOutlineEditX + 67, Y);
+            FOutlinePercents[I]->move(FOutlineEditX + FOutlineEditW + 3, Y);
         Y += 20;
     }
     cboxTransChar->move(0, Y);

@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QStringList>
 #include <QTextCursor>
 #include <QToolBar>
 
@@ -236,6 +237,28 @@ int32_t& TfrmObjProperty::TextUnitOf(TCustomEditTrackBarWex* Edit)
     if (Edit == edtSpacing)
         return FiUnitSpacing;
     throw EUserError("cmbUTSizeChange: SetTextProperty");
+}
+
+void TfrmObjProperty::FitTextEdits()
+{
+    // Each length edit holds the widest value of any of its units (and rules).
+    auto Fit = [](TCustomEditTrackBarWex* Edit, std::initializer_list<TRange> Ranges) {
+        TEditTrackBarWex Probe;
+        Probe.setFont(Edit->font());
+        QStringList Texts;
+        for (const TRange& R : Ranges) {
+            ApplyRange(&Probe, R);
+            Texts << Probe.WidestText();
+        }
+        FitEditWidth(Edit, Texts);
+    };
+    const auto& S = SizeRanges;
+    const auto& O = OffsetRanges;
+    const auto& L = LineLengthRanges;
+    Fit(edtSize, {S[0], S[1], S[2], S[3]});
+    Fit(edtBase, {O[0], O[1], O[2], O[3]});
+    Fit(edtSpacing, {O[0], O[1], O[2], O[3]});
+    Fit(edtLineSpacing, {LineMultipleRange, L[0], L[1], L[2], L[3]});
 }
 
 void TfrmObjProperty::SetTextRanges(TCustomEditTrackBarWex* Edit, int32_t Unit)
