@@ -366,6 +366,12 @@ void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit)
     bool Ok = false;
     const int32_t V = Edit->text().toInt(&Ok);
     if (!Ok || V < 1) {
+        // Refused; committed, the edit shows the size that stays (while
+        // typing, "0" may yet become "05").
+        if (FbCommitting) {
+            Edit->SetPosition(Edit == edtWidth ? Shape->Width() : Shape->Height());
+            Edit->setCursorPosition(int(Edit->text().size()));
+        }
         Beep();
         return;
     }

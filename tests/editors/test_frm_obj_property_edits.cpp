@@ -394,6 +394,8 @@ TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
         {false, &TfrmObjProperty::edtCornerNum, "99999", "10000", 1, "n=10000 r=0.5 c=0 a=0"},
         {false, &TfrmObjProperty::edtCornerNum, "30", "30", 0, "n=30 r=0.5 c=0 a=0"},
         {true, &TfrmObjProperty::edtCornerNum, "2", "3", 1, "n=3 c=0"},
+        // Sizes below 1 are refused; the size that stays is shown.
+        {false, &TfrmObjProperty::edtWidth, "0", "100", 2, nullptr},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(std::string(C.Typed));
