@@ -8,6 +8,7 @@
 #include "foundation/ini_file.h"
 #include "model/default_data.h"
 #include "foundation/user_error.h"
+#include "ui/edit_wex.h"
 #include "ui/ole2_gradation.h"
 #include "ui/ole2_text_header.h"
 #include "ui/ole_interfaces.h"
@@ -706,6 +707,9 @@ void TfrmGradation::BuildControls()
     edtHPer = new QLineEdit(pnlPicture);
     PercentEdit(edtWPer, true);
     PercentEdit(edtHPer, false);
+    // Percentages run from 1 to 9999: the layout may not squeeze them below.
+    for (QLineEdit* E : {edtWPer, edtHPer})
+        FitEditWidth(E, {"1", "9999"});
     PictLay->addWidget(new QLabel(QString::fromUtf8("幅(%)"), pnlPicture), 2, 2);
     PictLay->addWidget(edtWPer, 2, 3);
     PictLay->addWidget(new QLabel(QString::fromUtf8("高さ(%)"), pnlPicture), 3, 2);

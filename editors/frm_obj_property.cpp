@@ -229,6 +229,8 @@ TEditTrackBarWex* TfrmObjProperty::NumberEdit(QWidget* Page, const char* Name, i
     E->setGeometry(X, Y, W, 20);
     E->SetMin(Min);
     E->SetMax(Max);
+    // Every value of the range shows whole in the screen's face.
+    FitEditWidth(E, {E->WidestText()});
     BindEdit(E);
     return E;
 }
@@ -308,16 +310,22 @@ void TfrmObjProperty::BuildShapePage()
         Widest[R.Column] = std::max(Widest[R.Column], Captions.back()->width());
     }
     const int Off[2] = {std::max(64, Widest[0] + 2), std::max(64, Widest[1] + 2)};
-    const int C2 = std::max(142, C1 + Off[0] + 58 + P->fontMetrics().horizontalAdvance("%") + 6);
+    // The edits take one width, that of the one with the widest value.
+    int EW = 56;
+    for (const TRow& R : Rows) {
+        *R.Edit = NumberEdit(P, R.EName, 0, R.Y, 56, R.Min, R.Max, R.Tag);
+        EW = std::max(EW, (*R.Edit)->width());
+    }
+    const int C2 = std::max(142, C1 + Off[0] + EW + 2 + P->fontMetrics().horizontalAdvance("%") + 6);
     const int X[2] = {C1, C2};
     for (size_t I = 0; I < std::size(Rows); ++I) {
         const TRow& R = Rows[I];
         const int At = X[R.Column];
         *R.Lbl = Captions[I];
         Captions[I]->move(At, R.Y + 3);
-        *R.Edit = NumberEdit(P, R.EName, At + Off[R.Column], R.Y, 56, R.Min, R.Max, R.Tag);
+        (*R.Edit)->setGeometry(At + Off[R.Column], R.Y, EW, (*R.Edit)->height());
         if (R.UName)
-            Label(P, R.UName, "%", At + Off[R.Column] + 58, R.Y + 3, R.UnitTag);
+            Label(P, R.UName, "%", At + Off[R.Column] + EW + 2, R.Y + 3, R.UnitTag);
     }
     lblAbsolute = Label(P, "lblAbsolute", "絶対値", C2, Y0 + 3, 11);
     edtAbsRIn = NumberEdit(P, "edtAbsRIn", std::max(C2 + 40, lblAbsolute->geometry().right() + 3), Y0, 56, 0, 3000, 6);
@@ -325,7 +333,7 @@ void TfrmObjProperty::BuildShapePage()
     btnRandomSeed = new QPushButton("別ﾊﾟﾀ-ﾝ", P);
     btnRandomSeed->setObjectName("btnRandomSeed");
     btnRandomSeed->setProperty("Tag", 8);
-    btnRandomSeed->setGeometry(C2 + Off[1] + 78, Y0 + 60, 64, 20);
+    btnRandomSeed->setGeometry(C2 + Off[1] + EW + 22, Y0 + 60, 64, 20);
     cboxBeveled = Check(P, "cboxBeveled", "ベベル形状", C2, Y0, 9);
     cboxBeveled->setTristate(true);
     cmbRNum = Combo(P, "cmbRNum", C1 + Off[0], Y0, 56, 15);
@@ -346,19 +354,20 @@ void TfrmObjProperty::BuildTextPage()
     // base, face and size, font style; the rich edit below.
     lblLineSpacing = Label(P, "lblLineSpacing", "行間：", 4, 7);
     cmbLineSpacingRule = Combo(P, "cmbLineSpacingRule", 40, 4, 64);
-    edtLineSpacing = NumberEdit(P, "edtLineSpacing", 106, 4, 60, 0, 10000);
+    edtLineSpacing = NumberEdit(P, "edtLineSpacing", 106, 4, 60, 0, 10);
     edtLineSpacing->SetPrecision(0.01);
     cmbUTLineSpacing = Combo(P, "cmbUTLineSpacing", 168, 4, 56);
     cmbZoom = Combo(P, "cmbZoom", 228, 4, 64);
-    for (int I = 1; I <= 30; ++I)
+    // The edit shows the text at most at its own size.
+    for (int I = 1; I <= 10; ++I)
         cmbZoom->addItem(QString::number(I * 10) + "%");
     cmbZoom->setCurrentIndex(9);
 
     lblSpacing = Label(P, "lblSpacing", "字間：", 4, 31);
-    edtSpacing = NumberEdit(P, "edtSpacing", 40, 28, 56, -10000, 10000);
+    edtSpacing = NumberEdit(P, "edtSpacing", 40, 28, 56, -999, 999);
     cmbUTSpacing = Combo(P, "cmbUTSpacing", 98, 28, 52);
     lblBase = Label(P, "lblBase", "縦位置：", 154, 31);
-    edtBase = NumberEdit(P, "edtBase", 196, 28, 56, -10000, 10000);
+    edtBase = NumberEdit(P, "edtBase", 196, 28, 56, -999, 999);
     cmbUTBase = Combo(P, "cmbUTBase", 254, 28, 52);
 
     cmbFace = Combo(P, "cmbFace", 4, 52, 150);
@@ -366,7 +375,7 @@ void TfrmObjProperty::BuildTextPage()
     btnRefFont->setObjectName("btnRefFont");
     btnRefFont->setGeometry(156, 52, 22, 20);
     lblSize = Label(P, "lblSize", "サイズ：", 182, 55);
-    edtSize = NumberEdit(P, "edtSize", 222, 52, 44, 1, 10000);
+    edtSize = NumberEdit(P, "edtSize", 222, 52, 44, 1, 400);
     cmbUTSize = Combo(P, "cmbUTSize", 268, 52, 44);
 
     ToolBarFontStyle = new QToolBar(P);
@@ -391,8 +400,10 @@ void TfrmObjProperty::FitTextPageRows()
 {
     // The rows were drawn for a narrower face than the screen may give: a
     // caption must not run under its edit, nor a unit be cut to "pixe". Unit
-    // combos take the width of their longest unit, and each control of a row
-    // stands clear of the one before it.
+    // combos take the width of their longest unit, the length edits that of
+    // their widest value in any unit, and each control of a row stands clear
+    // of the one before it.
+    FitTextEdits();
     for (QComboBox* C : {cmbUTLineSpacing, cmbUTSpacing, cmbUTBase, cmbUTSize}) {
         QComboBox Probe;
         Probe.setFont(C->font());
@@ -419,6 +430,10 @@ void TfrmObjProperty::FitTextPageRows()
     // and it is taken only where its right-hand groups show whole.
     const int WideRight = std::max(cmbUTBase->geometry().right(), cmbTextPaintKind->geometry().right());
     FTextWideWidth = std::max(626, WideRight + FTextWideShift + 5);
+    // The narrow arrangement shows every row whole.
+    for (const auto& Row : Rows)
+        for (QWidget* W : Row)
+            FTextNarrowWidth = std::max(FTextNarrowWidth, W->geometry().right() + 5);
 }
 
 void TfrmObjProperty::BuildOutlinePage()
@@ -471,13 +486,18 @@ void TfrmObjProperty::BuildOutlinePage()
         if (L)
             Widest = std::max(Widest, L->width());
     FOutlineEditX = std::max(64, Widest + 2);
+    // One width for the edits, that of the widest value.
+    for (TEditTrackBarWex* E : FOutlineEdits)
+        if (E)
+            FOutlineEditW = std::max(FOutlineEditW, E->width());
     for (int I = 0; I < 9; ++I)
         if (FOutlineEdits[I]) {
-            FOutlineEdits[I]->move(FOutlineEditX, FOutlineEdits[I]->y());
+            FOutlineEdits[I]->setGeometry(FOutlineEditX, FOutlineEdits[I]->y(), FOutlineEditW,
+                                          FOutlineEdits[I]->height());
             if (FOutlinePercents[I])
-                FOutlinePercents[I]->move(FOutlineEditX + 67, FOutlinePercents[I]->y());
+                FOutlinePercents[I]->move(FOutlineEditX + FOutlineEditW + 3, FOutlinePercents[I]->y());
         }
-    TextHeight->move(FOutlineEditX + 86, TextHeight->y());
+    TextHeight->move(FOutlineEditX + FOutlineEditW + 22, TextHeight->y());
     edtTextHeight->move(std::max(TextHeight->x() + 64, TextHeight->geometry().right() + 3), edtTextHeight->y());
     TextHeightPercent->move(edtTextHeight->geometry().right() + 3, TextHeightPercent->y());
     cboxTransChar = Check(P, "cboxTransChar", "文字を変形する", 0, 220, 11);

@@ -12,6 +12,7 @@
 #include "editors/color_dialog_wex.h"
 #include "editors/macro_page_link.h"
 #include "model/draw_item.h"
+#include "model/text_model.h"
 
 #include <QWidget>
 
@@ -235,6 +236,13 @@ public:
     QAction* tbtnItalic = nullptr;
     void LoadTextPage();
     void RichEditSelectionChange();
+    // The item of cmbFace for Face, listed under any of its names; -1 when
+    // the face is not installed.
+    int ListedFace(const QString& Face) const;
+    // A length edit's live change (typed or dragged): the characters take
+    // the value without a command; EdtFontClick, its commit, puts them back
+    // and records the value as one command.
+    void TextLengthLive(TCustomEditTrackBarWex* Edit);
     void EdtFontClick(TCustomEditTrackBarWex* Edit);
     void SetTextProperty(TCustomEditTrackBarWex* Edit);
     void cmbUTChange(QComboBox* Combo);
@@ -305,6 +313,13 @@ private:
     std::vector<TTextObj*> TextTargets() const;
     int32_t FiUnitSize = 0, FiUnitBase = 0, FiUnitSpacing = 0;
     QObject* FTextKeys = nullptr;
+    // The bound text and the insertion style as they were before the first
+    // live change of a length edit since its last commit.
+    void RevertTextLive();
+    std::unique_ptr<TDrawItem> FTextLiveOrigin;
+    TTextObj* FTextLiveFor = nullptr;
+    TrecCharAttr FTextLiveInsertion{};
+    bool FbTextLiveApplying = false;
     void FormCreate();
     void BuildEditMenu();
     void BuildGeneralPage();
@@ -315,6 +330,9 @@ private:
     int FTextWideShift = 313; // how far the wide arrangement moves the right-hand groups
     int FTextWideWidth = 626; // the least page width that takes the wide arrangement
     int FOutlineEditX = 64;   // where the outline page's edits start, past its widest caption
+    int FOutlineEditW = 64;   // their width, holding the widest value
+    int FTextNarrowWidth = 297; // the least text page width that shows the narrow rows whole
+    void FitTextEdits();
     void BuildOutlinePage();
     void BuildPathPage();
     TEditTrackBarWex* NumberEdit(QWidget* Page, const char* Name, int X, int Y, int W, double Min, double Max,
@@ -368,6 +386,7 @@ private:
     bool FbMulti = false;
     bool FbModifying = false;
     bool FbLiveChanged = false;
+    bool FbCommitting = false; // CommitEdit applies the edit
     int32_t FiDPI = 96;
 };
 

@@ -7,6 +7,7 @@
 #include "editors/obj_property_doc_link.h"
 
 #include "foundation/numbers.h"
+#include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "model/default_data.h"
 #include "model/draw_group.h"
@@ -21,6 +22,7 @@
 #include "store/history_bracket.h"
 #include "paint/macro_list.h"
 #include "platform/cp932.h"
+#include "platform/qt/qt_services.h"
 #include "store/history.h"
 #include "store/history_bracket.h"
 #include "ui/combo_box_wex.h"
@@ -79,7 +81,7 @@ std::string WithoutColon(const QString& Caption)
 
 void Beep()
 {
-    QApplication::beep();
+    MessageBeep(0);
 }
 
 // An edit's text put back with the caret at the end. The text is the user's
@@ -88,6 +90,16 @@ void PutBack(TCustomEditTrackBarWex* Edit, double Value)
 {
     Edit->setText(QString::number(Value));
     Edit->setCursorPosition(int(Edit->text().size()));
+}
+
+// What the user typed, read before the edit holds it to its range: the
+// shape page refuses a value out of range and shows what it stored, which
+// it cannot do with a value the edit has already clamped. Default when the
+// text is no number.
+double TypedValue(const TCustomEditTrackBarWex* Edit, double Default)
+{
+    const double V = StrToFloatDef(Edit->text().trimmed().toStdString(), Default);
+    return std::isfinite(V) ? V : Default;
 }
 
 } // namespace
@@ -274,15 +286,18 @@ void TfrmObjProperty::CommitEdit(TCustomEditTrackBarWex* Edit)
     const double Precision = Edit->Precision() > 0 ? Edit->Precision() : 1;
     const double Value = double(RoundOff(Edit->Position() / Precision)) * Precision;
     ++FiUpdating;
+    FbCommitting = true;
     try {
         RevertLive();
         RunCommand(EditCaption(Edit), [&] { ApplyEdit(Edit, Value); });
     } catch (...) {
+        FbCommitting = false;
         --FiUpdating;
         FbLiveChanged = false;
         ItemsEdited();
         throw;
     }
+    FbCommitting = false;
     --FiUpdating;
     ItemsEdited();
 }
@@ -373,6 +388,12 @@ void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit)
     bool Ok = false;
     const int32_t V = Edit->text().toInt(&Ok);
     if (!Ok || V < 1) {
+        // Refused; committed, the edit shows the size that stays (while
+        // typing, "0" may yet become "05").
+        if (FbCommitting) {
+            Edit->SetPosition(Edit == edtWidth ? Shape->Width() : Shape->Height());
+            Edit->setCursorPosition(int(Edit->text().size()));
+        }
         Beep();
         return;
     }
@@ -387,22 +408,39 @@ void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit)
 void TfrmObjProperty::CornerNumEdit()
 {
     TDrawItem* Buf = FDrawItemBuf.get();
-    bool Ok = false;
-    int32_t N = edtCornerNum->text().toInt(&Ok);
-    if (auto* Star = dynamic_cast<TStarObj*>(Buf)) {
+    auto* Star = dynamic_cast<TStarObj*>(Buf);
+    auto* Poly = dynamic_cast<TPolygonObj*>(Buf);
+    if (!Star && !Poly)
+        return;
+    const int32_t Current = Star ? Star->Param().Count : Poly->Param().Count;
+    const int32_t Low = Star ? 4 : 3;
+    const double Typed = TypedValue(edtCornerNum, Current);
+    const int32_t N = int32_t(std::clamp(double(RoundOff(std::clamp(Typed, -1e9, 1e9))), double(Low), 10000.0));
+    // Too many corners is shown at once (more digits only make it more); too
+    // few only when the edit is committed, so that typing "30" can pass
+    // through "3".
+    if (Typed > 10000) {
+        PutBack(edtCornerNum, N);
+        Beep();
+    } else if (Typed < Low && FbCommitting) {
+        edtCornerNum->SetPosition(N);
+        edtCornerNum->setCursorPosition(int(edtCornerNum->text().size()));
+        Beep();
+    }
+    if (Star) {
         TrecStarParam P = Star->Param();
-        P.Count = std::clamp(Ok ? N : P.Count, 4, 10000);
+        P.Count = N;
         Star->SetParam(P);
         TDrawItem::SetStarParam(*FDrawItem, P);
-    } else if (auto* Poly = dynamic_cast<TPolygonObj*>(Buf)) {
+    } else {
         TrecPolygonParam P = Poly->Param();
-        P.Count = std::clamp(Ok ? N : P.Count, 3, 10000);
+        P.Count = N;
         Poly->SetParam(P);
         TDrawItem::SetPolygonParam(*FDrawItem, P);
     }
 }
 
-void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double Value)
+void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double)
 {
     auto* Star = dynamic_cast<TStarObj*>(FDrawItemBuf.get());
     if (!Star)
@@ -411,6 +449,7 @@ void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double Value)
     const int32_t Width = Star->Width();
     double Ratio;
     if (Edit == edtRIn) {
+        const double Value = TypedValue(edtRIn, 100 * P.InnerRadius);
         Ratio = Value / 100;
         if (Value > 100) {
             PutBack(edtRIn, 100);
@@ -422,6 +461,7 @@ void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double Value)
         if (Width > 0)
             edtAbsRIn->SetPosition(double(int32_t((Width / 2) * Ratio)));
     } else {
+        const double Value = double(RoundOff(TypedValue(edtAbsRIn, -1)));
         Ratio = Width == 0 ? 1 : 2 * Value / Width;
         if (Ratio > 1) {
             PutBack(edtAbsRIn, Width / 2);
@@ -444,7 +484,10 @@ void TfrmObjProperty::RatioEdit(TCustomEditTrackBarWex* Edit, double Value)
         throw EUserError("TfrmObjProperty.edtRatioChange: edit.tag is Illegal");
     TDrawItem* Buf = FDrawItemBuf.get();
     const bool Corner = Tag == 4 || Tag == 5;
-    const int32_t V = int32_t(RoundOff(Value));
+    // Out of range (as typed) is refused below; an unreadable text keeps the
+    // current value.
+    const double Typed = std::clamp(TypedValue(Edit, Value), -1e9, 1e9);
+    const int32_t V = int32_t(RoundOff(Typed));
     // Returns false (and puts the current value back) when V is out of range.
     auto Check = [&](int32_t Current) {
         const bool In = Corner ? (V >= -100 && V <= 100) : (V >= 0 && V <= 100);

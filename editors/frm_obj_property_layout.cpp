@@ -2,6 +2,7 @@
 // text, the built-in layouts, the windows' size limits by page and the pages'
 // relayout when their window changes size.
 #include "editors/frm_obj_property.h"
+#include "platform/fonts.h"
 
 #include "foundation/app_environment.h"
 #include "foundation/ini_file.h"
@@ -95,8 +96,11 @@ void TfrmObjProperty::RestoreDispPage()
         cmbLineSpacingRule->addItems({"倍数", "最小値", "固定値"});
         cmbLineSpacingRule->setCurrentIndex(0);
         LineSpacingUnitFollowsRule();
+        // Each installed face once, under the name the system shows for it
+        // (a Japanese font by its Japanese name).
         cmbFace->clear();
-        cmbFace->addItems(QFontDatabase::families());
+        for (const std::string& Face : InstalledFonts().ShownNames())
+            cmbFace->addItem(QString::fromStdString(Face));
         const QScreen* Screen = QGuiApplication::primaryScreen();
         const int Fit = Screen ? Screen->geometry().height() / std::max(1, cmbFace->sizeHint().height()) : 16;
         cmbFace->setMaxVisibleItems(std::max(1, Fit / 2));
@@ -289,7 +293,7 @@ void TfrmObjProperty::PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Inf
     else if (Sheet == TabSheetShape)
         Min = QSize(278, 196);
     else if (Sheet == TabSheetText)
-        Min = QSize(297, 166);
+        Min = QSize(std::max(297, FTextNarrowWidth), 166);
     else if (Sheet == TabSheetOutline)
         Min = QSize(278, 196);
     else
@@ -356,7 +360,7 @@ void TfrmObjProperty::StackOutlineRows()
         FOutlineLabels[I]->move(0, Y);
         E->move(FOutlineEditX, Y - 4);
         if (FOutlinePercents[I])
-            FOutlinePercents[I]->move(FOutlineEditX + 67, Y);
+            FOutlinePercents[I]->move(FOutlineEditX + FOutlineEditW + 3, Y);
         Y += 20;
     }
     cboxTransChar->move(0, Y);

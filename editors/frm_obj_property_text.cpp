@@ -16,6 +16,8 @@
 #include "model/text_model.h"
 #include "model/text_object.h"
 #include "platform/cp932.h"
+#include "platform/fonts.h"
+#include "store/history_bracket.h"
 #include "ui/combo_box_wex.h"
 #include "ui/edit_track_bar_wex.h"
 
@@ -23,10 +25,12 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QStringList>
 #include <QTextCursor>
 #include <QToolBar>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -172,9 +176,10 @@ void TfrmObjProperty::BindTextPage()
     tbtnItalic->setObjectName("tbtnItalic");
     connect(tbtnBold, &QAction::triggered, this, [this] { tbtnFontClick(tbtnBold); });
     connect(tbtnItalic, &QAction::triggered, this, [this] { tbtnFontClick(tbtnItalic); });
-    // Character lengths are applied when committed, not while typed.
+    // Character lengths change the text live while typed or dragged and are
+    // recorded as one command when the edit is committed.
     for (TEditTrackBarWex* E : {edtSize, edtBase, edtSpacing}) {
-        E->OnChange = nullptr;
+        E->OnChange = [this, E](QObject*) { TextLengthLive(E); };
         E->OnCommit = [this, E](QObject*) { EdtFontClick(E); };
     }
     for (QComboBox* C : std::initializer_list<QComboBox*>{cmbUTSize, cmbUTBase, cmbUTSpacing})
@@ -203,6 +208,9 @@ void TfrmObjProperty::BindTextPage()
         if (FbModifying) {
             if (FDoc)
                 FDoc->RepaintView();
+        } else if (FbTextLiveApplying) {
+            // A live change: the copies stay those of the last commit.
+            RefreshAfterEdit(false);
         } else {
             ItemsEdited();
         }
@@ -231,6 +239,28 @@ int32_t& TfrmObjProperty::TextUnitOf(TCustomEditTrackBarWex* Edit)
     throw EUserError("cmbUTSizeChange: SetTextProperty");
 }
 
+void TfrmObjProperty::FitTextEdits()
+{
+    // Each length edit holds the widest value of any of its units (and rules).
+    auto Fit = [](TCustomEditTrackBarWex* Edit, std::initializer_list<TRange> Ranges) {
+        TEditTrackBarWex Probe;
+        Probe.setFont(Edit->font());
+        QStringList Texts;
+        for (const TRange& R : Ranges) {
+            ApplyRange(&Probe, R);
+            Texts << Probe.WidestText();
+        }
+        FitEditWidth(Edit, Texts);
+    };
+    const auto& S = SizeRanges;
+    const auto& O = OffsetRanges;
+    const auto& L = LineLengthRanges;
+    Fit(edtSize, {S[0], S[1], S[2], S[3]});
+    Fit(edtBase, {O[0], O[1], O[2], O[3]});
+    Fit(edtSpacing, {O[0], O[1], O[2], O[3]});
+    Fit(edtLineSpacing, {LineMultipleRange, L[0], L[1], L[2], L[3]});
+}
+
 void TfrmObjProperty::SetTextRanges(TCustomEditTrackBarWex* Edit, int32_t Unit)
 {
     ApplyRange(Edit, (Edit == edtSize ? SizeRanges : OffsetRanges)[ValidUnit(Unit)]);
@@ -247,6 +277,9 @@ void TfrmObjProperty::SetLineSpacingRanges(int32_t Rule, int32_t Unit)
 void TfrmObjProperty::LoadTextPage()
 {
     TUpdating Lock(FiUpdating);
+    // What the text is now is what a later commit starts from.
+    FTextLiveOrigin.reset();
+    FTextLiveFor = nullptr;
     auto* Text = dynamic_cast<TTextObj*>(FDrawItemBuf.get());
     if (!Text)
         return;
@@ -269,6 +302,16 @@ void TfrmObjProperty::LoadTextPage()
     RichEditSelectionChange();
 }
 
+int TfrmObjProperty::ListedFace(const QString& Face) const
+{
+    const int Index = cmbFace->findText(Face);
+    if (Index >= 0 || Face.isEmpty())
+        return Index;
+    // Another name of an installed font: the box lists it by the one shown.
+    const std::string Shown = InstalledFonts().ShownName(Face.toStdString());
+    return Shown.empty() ? -1 : cmbFace->findText(QString::fromStdString(Shown));
+}
+
 void TfrmObjProperty::RichEditSelectionChange()
 {
     TUpdating Lock(FiUpdating);
@@ -285,7 +328,7 @@ void TfrmObjProperty::RichEditSelectionChange()
     }
     const TSelectionStyle S = ScanSelection(*FRichEditTav);
     const QString Face = S.Face ? QString::fromStdString(Cp932ToUtf8(CharAttrFaceName(S.First))) : QString();
-    const int FaceIndex = S.Face ? cmbFace->findText(Face) : -1;
+    const int FaceIndex = S.Face ? ListedFace(Face) : -1;
     cmbFace->setCurrentIndex(FaceIndex);
     // A face this machine lacks (a document from elsewhere, the factory
     // default) is still named, greyed, rather than leaving the box blank.
@@ -314,11 +357,78 @@ void TfrmObjProperty::RichEditSelectionChange()
 // ---------------------------------------------------------------------------
 // Character lengths
 
+void TfrmObjProperty::TextLengthLive(TCustomEditTrackBarWex* Edit)
+{
+    if (FiUpdating > 0 || !FRichEditTav || !FBoundText || Edit->text().isEmpty())
+        return;
+    // A text on its way to a number ("-", "1.") changes nothing yet; a value
+    // the commit refuses changes nothing either.
+    const double Value = StrToFloatDef(Edit->text().trimmed().toStdString(), std::nan(""));
+    if (!std::isfinite(Value))
+        return;
+    const double Points = ToPoint(TextUnitOf(Edit), FiDPI, Value);
+    if (Points >= 1000 || (Edit == edtSize && Points <= 0))
+        return;
+    TUpdating Lock(FiUpdating);
+    if (!FTextLiveOrigin || FTextLiveFor != FBoundText) {
+        FTextLiveOrigin = CreateDrawItem(FBoundText->GetClass(), nullptr, -1);
+        MarkDrawItemSilent(*FTextLiveOrigin);
+        FTextLiveOrigin->Assign(FBoundText);
+        FTextLiveFor = FBoundText;
+        FTextLiveInsertion = FRichEditTav->SelAttributes().InsertionStyle();
+    }
+    THistoryLock NoRecord(FBoundText->HistoryCommand());
+    FbTextLiveApplying = true;
+    try {
+        TTextAttributesTavroSel& A = FRichEditTav->SelAttributes();
+        if (Edit == edtSize)
+            A.SetSize(Points);
+        else if (Edit == edtBase)
+            A.SetBase(Points);
+        else
+            A.SetSpacing(Points);
+    } catch (...) {
+        FbTextLiveApplying = false;
+        throw;
+    }
+    FbTextLiveApplying = false;
+}
+
+void TfrmObjProperty::RevertTextLive()
+{
+    std::unique_ptr<TDrawItem> Origin = std::move(FTextLiveOrigin);
+    TTextObj* For = std::exchange(FTextLiveFor, nullptr);
+    if (!Origin || For != FBoundText || !FBoundText || !FRichEditTav)
+        return;
+    int32_t Start = 0, Length = 0;
+    FRichEditTav->GetSelection(Start, Length);
+    {
+        THistoryLock NoRecord(FBoundText->HistoryCommand());
+        FBoundText->Invalidate(true);
+        FBoundText->Assign(Origin.get());
+        FBoundText->CalcExtentsAndInvalidate();
+    }
+    // Shown again with its selection; the page keeps the value being
+    // committed (the selection's old style must not come back into it).
+    std::function<void()> SelectionChange = std::exchange(FRichEditTav->OnSelectionChange, nullptr);
+    try {
+        FRichEditTav->SetTextObj(FBoundText);
+        FRichEditTav->SetSelection(Start, Length);
+    } catch (...) {
+        FRichEditTav->OnSelectionChange = std::move(SelectionChange);
+        throw;
+    }
+    FRichEditTav->OnSelectionChange = std::move(SelectionChange);
+    FRichEditTav->SelAttributes().SetInsertionStyle(FTextLiveInsertion);
+}
+
 void TfrmObjProperty::EdtFontClick(TCustomEditTrackBarWex* Edit)
 {
     if (FiUpdating > 0)
         return;
     TUpdating Lock(FiUpdating);
+    // The value is recorded against the text as it was before it went live.
+    RevertTextLive();
     SetTextProperty(Edit);
 }
 
@@ -519,7 +629,7 @@ void TfrmObjProperty::btnRefFontClick()
         Ok = Dialog.Execute();
         Face = Dialog.FontName;
     }
-    const int Index = Ok && Face != Current ? cmbFace->findText(QString::fromStdString(Face)) : -1;
+    const int Index = Ok && Face != Current ? ListedFace(QString::fromStdString(Face)) : -1;
     if (Index < 0)
         return;
     {

@@ -79,7 +79,25 @@ void TInstalledFonts::Build(std::vector<TFontSource> Sources)
     };
     std::vector<TEntry> Entries;
     std::unordered_map<std::string, size_t> ByKey;
+    FShown.clear();
+    // A name as a face carries it: cut to what the face name field holds.
+    auto Cut = [](const std::string& Family) {
+        std::string Cp, Name;
+        if (Family.empty() || !FaceNameToCp932(Family, Cp) || Cp.empty() || !TryCp932ToUtf8(Cp, Name))
+            return std::string();
+        return Name;
+    };
     for (size_t S = 0; S < FSources.size(); ++S) {
+        // Every name of a font stands for its Japanese one, where it has one.
+        const TFontSource& Src = FSources[S];
+        std::string Japanese;
+        for (size_t N = 0; N < Src.Families.size() && N < Src.FamilyLangs.size() && Japanese.empty(); ++N)
+            if (Src.FamilyLangs[N] == "ja" || Src.FamilyLangs[N].starts_with("ja-"))
+                Japanese = Cut(Src.Families[N]);
+        if (!Japanese.empty())
+            for (const std::string& Family : Src.Families)
+                if (const std::string Name = Cut(Family); !Name.empty())
+                    FShown.try_emplace(FontNameKey(Name), Japanese);
         for (const std::string& Family : FSources[S].Families) {
             std::string Cp;
             if (Family.empty() || !FaceNameToCp932(Family, Cp) || Cp.empty())
@@ -162,6 +180,32 @@ const TFontFace* TInstalledFonts::Find(std::string_view Name) const
     return It == FIndex.end() ? nullptr : &FFaces[It->second];
 }
 
+std::string TInstalledFonts::ShownName(std::string_view Name) const
+{
+    const TFontFace* Face = Find(Name);
+    if (!Face)
+        return {};
+    if (Face->Vertical) {
+        const std::string Upright = ShownName(Face->Name.substr(1));
+        const TFontFace* Shown = Upright.empty() ? nullptr : Find("@" + Upright);
+        return Shown ? Shown->Name : Face->Name;
+    }
+    auto It = FShown.find(FontNameKey(Face->Name));
+    // A Japanese name that CP932 cannot write is no face: the font keeps
+    // the name it was asked by.
+    const TFontFace* Shown = It == FShown.end() ? nullptr : Find(It->second);
+    return Shown ? Shown->Name : Face->Name;
+}
+
+std::vector<std::string> TInstalledFonts::ShownNames() const
+{
+    std::vector<std::string> Names;
+    for (const TFontFace& F : FFaces)
+        if (!F.Vertical && ShownName(F.Name) == F.Name)
+            Names.push_back(F.Name);
+    return Names;
+}
+
 const TFontFace* TInstalledFonts::DefaultFace() const
 {
     for (uint8_t CharSet : {SHIFTJIS_CHARSET, ANSI_CHARSET})
@@ -219,7 +263,7 @@ std::vector<TFontSource> ReadFontconfigSources()
         return Result;
     FcPatternAddBool(Pattern.get(), FC_SCALABLE, FcTrue);
     std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> Objects(
-        FcObjectSetBuild(FC_FAMILY, FC_FILE, FC_INDEX, FC_WEIGHT, FC_SLANT, FC_WIDTH, FC_LANG, FC_FONTFORMAT,
+        FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FILE, FC_INDEX, FC_WEIGHT, FC_SLANT, FC_WIDTH, FC_LANG, FC_FONTFORMAT,
                          FC_SPACING, FC_VARIABLE, FC_CHARSET, static_cast<char*>(nullptr)),
         FcObjectSetDestroy);
     if (!Objects)
@@ -250,6 +294,10 @@ std::vector<TFontSource> ReadFontconfigSources()
             if (FcPatternGetString(P, FC_FAMILY, N, &Family) != FcResultMatch)
                 break;
             S.Families.emplace_back(reinterpret_cast<const char*>(Family));
+            FcChar8* Lang = nullptr;
+            S.FamilyLangs.emplace_back(FcPatternGetString(P, FC_FAMILYLANG, N, &Lang) == FcResultMatch
+                                           ? reinterpret_cast<const char*>(Lang)
+                                           : "");
         }
         int Index = 0;
         if (FcPatternGetInteger(P, FC_INDEX, 0, &Index) == FcResultMatch)

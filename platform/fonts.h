@@ -65,6 +65,9 @@ struct TFontSource {
     bool Japanese = false;    // covers the Japanese language
     bool Mono = false;
     bool Ascii = true;        // draws every printable ASCII character
+    // The language of each family name ("en", "ja"; empty when not known),
+    // parallel to Families.
+    std::vector<std::string> FamilyLangs;
 };
 
 // A face of the enumeration.
@@ -110,6 +113,16 @@ public:
     // not a face.
     bool Resolve(std::string_view Name, int32_t Weight, bool Italic, TFontMatch& Match) const;
 
+    // A font carries its family name in several languages, and each is a
+    // face. The system shows the Japanese one where the font has it: the
+    // face Name stands for, under the name it is shown by ("IPAPGothic"
+    // gives "IPA Pゴシック"; an "@" face its shown name with "@"). Empty when
+    // Name is no face.
+    std::string ShownName(std::string_view Name) const;
+    // Every face that is shown under its own name, without "@" faces: each
+    // font once. In the order of Faces().
+    std::vector<std::string> ShownNames() const;
+
 private:
     struct TFaceFiles {
         std::vector<size_t> Sources; // into FSources, by path
@@ -117,6 +130,7 @@ private:
     std::vector<TFontSource> FSources;
     std::vector<TFontFace> FFaces;
     std::unordered_map<std::string, size_t> FIndex; // lower-case name -> FFaces
+    std::unordered_map<std::string, std::string> FShown; // lower-case name -> the font's Japanese name
     std::vector<TFaceFiles> FFiles;                 // parallel to FFaces
     uint64_t FSerial = 0;
 };

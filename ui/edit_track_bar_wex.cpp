@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionSlider>
+#include <QFontMetrics>
 #include <QTimer>
 
 #include <algorithm>
@@ -416,6 +417,25 @@ double TCustomEditTrackBarWex::RoundSignificant(double Value) const
     if (M == 0)
         return 0;
     return RoundToPower(Value, int(std::floor(std::log10(M) - 3)));
+}
+
+QString TCustomEditTrackBarWex::WidestText() const
+{
+    // The ends of the range and the values one step inside them: those have
+    // the most digits before and after the point.
+    auto Shown = [this](double Value) {
+        Value = std::clamp(double(RoundOff(Value / FPrecision)) * FPrecision, FMin, FMax);
+        return FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
+                    : QString::fromStdString(FloatToStr(Value));
+    };
+    const QFontMetrics Metrics(font());
+    QString Widest;
+    for (double Value : {FMin, FMax, FMin + FPrecision, FMax - FPrecision}) {
+        const QString Text = Shown(Value);
+        if (Metrics.horizontalAdvance(Text) > Metrics.horizontalAdvance(Widest))
+            Widest = Text;
+    }
+    return Widest;
 }
 
 void TCustomEditTrackBarWex::ReadText()

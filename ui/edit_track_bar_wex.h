@@ -150,6 +150,9 @@ public:
     int TrackBarCount() const;
     double TrackBarValue(int Index) const;
     int TrackBarIndex(double Value) const;
+    // The widest text a value of the range shows, in the edit's font.
+    QString WidestText() const;
+
     // Four significant digits of the range: Value rounded to a power of ten
     // 10^floor(log10(max(|Min|, |Max|)) - 3).
     double RoundSignificant(double Value) const;

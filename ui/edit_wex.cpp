@@ -10,6 +10,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QStringList>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QFontMetrics>
+
+#include <algorithm>
 
 namespace {
 
@@ -249,4 +255,36 @@ void TCustomEditWex::TextChanged()
 {
     if (OnChange)
         OnChange(this);
+}
+
+int EditTextRoom(const QLineEdit* Edit)
+{
+    QStyleOptionFrame Option;
+    Option.initFrom(Edit);
+    Option.rect = Edit->rect();
+    Option.lineWidth = Edit->hasFrame() ? Edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &Option, Edit) : 0;
+    Option.midLineWidth = 0;
+    Option.state |= QStyle::State_Sunken;
+    Option.features = QStyleOptionFrame::None;
+    const QRect Contents =
+        Edit->style()->subElementRect(QStyle::SE_LineEditContents, &Option, Edit).marginsRemoved(Edit->textMargins());
+    return Contents.width() - 2 * 2;
+}
+
+int EditWidthFor(const QLineEdit* Edit, const QString& Text)
+{
+    // The caret stands one pixel past the text.
+    const int Needed = QFontMetrics(Edit->font()).horizontalAdvance(Text) + 1;
+    return Edit->width() + Needed - EditTextRoom(Edit);
+}
+
+void FitEditWidth(QLineEdit* Edit, const QStringList& Texts)
+{
+    int Needed = 0;
+    for (const QString& Text : Texts)
+        Needed = std::max(Needed, EditWidthFor(Edit, Text));
+    // A layout may not squeeze it below; a placed edit grows.
+    Edit->setMinimumWidth(std::max(Edit->minimumWidth(), Needed));
+    if (Edit->width() < Needed)
+        Edit->resize(Needed, Edit->height());
 }

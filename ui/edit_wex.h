@@ -107,3 +107,12 @@ class TEditWex : public TCustomEditWex {
 public:
     using TCustomEditWex::TCustomEditWex;
 };
+
+// The width a line edit has for its text now: the style's contents
+// rectangle less the text margins (buttons) and the edit's own two pixels a
+// side, as the edit lays its text out.
+int EditTextRoom(const QLineEdit* Edit);
+// The width Edit needs to show Text whole, without scrolling it.
+int EditWidthFor(const QLineEdit* Edit, const QString& Text);
+// Widens Edit (never narrows it) to show the widest of Texts whole.
+void FitEditWidth(QLineEdit* Edit, const QStringList& Texts);

@@ -7,6 +7,7 @@
 #include "foundation/user_error.h"
 #include "store/picture_store.h"
 #include "picker_test_support.h"
+#include "ui/edit_wex.h"
 #include "ui/golden_image.h"
 #include "ui/ole2_gradation.h"
 #include "ui/ole_qt_bridge.h"
@@ -481,4 +482,18 @@ TEST(FrmGradation, PictureEditsTakeOnlyTheirCharacters)
     }
     QTest::keyClick(T.F.edtWidth, Qt::Key_Backspace); // control keys pass
     EXPECT_EQ(T.F.edtWidth->text(), "1");
+}
+
+// 幅(%) and 高さ(%) run to 9999: laid out, each shows four digits whole.
+TEST(FrmGradation, PercentEditsHoldFourDigits)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    T.F.SetUp("40", QPainterPath(), &Store);
+    T.F.show();
+    QCoreApplication::processEvents();
+    for (QLineEdit* E : {T.F.edtWPer, T.F.edtHPer})
+        for (const char* Text : {"1000", "9999"})
+            EXPECT_GE(EditTextRoom(E), E->fontMetrics().horizontalAdvance(Text) + 1) << Text;
+    T.F.hide();
 }

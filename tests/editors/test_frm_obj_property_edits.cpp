@@ -5,6 +5,7 @@
 #include "foundation/streams.h"
 #include "model/default_data.h"
 #include "platform/cp932.h"
+#include "platform/qt/qt_services.h"
 #include "ui/panel_button.h"
 
 #include <QKeyEvent>
@@ -357,3 +358,108 @@ TEST_F(FrmObjPropertyEdits, PagesWithASelectionGrabbedForALook)
 }
 
 } // namespace
+
+namespace {
+
+// Counts the beeps for the scope.
+struct TShapeBeeps {
+    TShapeBeeps() : FOld(SetMessageBeepHandler([this](uint32_t) { ++Count; })) {}
+    ~TShapeBeeps() { SetMessageBeepHandler(FOld); }
+    int Count = 0;
+
+private:
+    TMessageBeepHandler FOld;
+};
+
+} // namespace
+
+// The shape parameters the shape page edits, as text.
+std::string ShapeFields(TDrawItem* Item)
+{
+    if (auto* S = dynamic_cast<TStarObj*>(Item)) {
+        const TrecStarParam& P = S->Param();
+        return QString("n=%1 r=%2 c=%3 a=%4")
+            .arg(P.Count)
+            .arg(P.InnerRadius)
+            .arg(P.Corner1 * 100 / 32768)
+            .arg(P.AngleVariation)
+            .toStdString();
+    }
+    const TrecPolygonParam& P = static_cast<TPolygonObj*>(Item)->Param();
+    return QString("n=%1 c=%2").arg(P.Count).arg(P.CornerSize * 100 / 32768).toStdString();
+}
+
+// A value typed out of range on the shape page is refused by the page, not
+// clamped by the edit: the edit shows what is stored, with a beep.
+TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
+{
+    struct TCase {
+        bool Polygon;
+        TEditTrackBarWex* TfrmObjProperty::*Edit;
+        const char* Typed;
+        const char* Shown;
+        int Beeps;
+        const char* Stored; // after the commit; none when nothing changes
+    };
+    const char* Star = "n=5 r=0.5 c=0 a=0";
+    const char* Polygon = "n=5 c=0";
+    const TCase Cases[] = {
+        // Corner radii and ratios: the current value is put back.
+        {false, &TfrmObjProperty::edtCnrROut, "150", "0", 1, nullptr},
+        {false, &TfrmObjProperty::edtCnrROut, "-150", "0", 1, nullptr},
+        {false, &TfrmObjProperty::edtAngleRatio, "101", "0", 1, nullptr},
+        {true, &TfrmObjProperty::edtCnrROut, "-101", "0", 1, nullptr},
+        {false, &TfrmObjProperty::edtCnrROut, "50", "50", 0, "n=5 r=0.5 c=50 a=0"},
+        // The inner radius: the limit is put back and stored.
+        {false, &TfrmObjProperty::edtRIn, "150", "100", 1, "n=5 r=1 c=0 a=0"},
+        {false, &TfrmObjProperty::edtAbsRIn, "80", "50", 1, "n=5 r=1 c=0 a=0"},
+        {false, &TfrmObjProperty::edtAbsRIn, "40", "40", 0, "n=5 r=0.8 c=0 a=0"},
+        // Corner counts: the limit is put back and stored.
+        {false, &TfrmObjProperty::edtCornerNum, "3", "4", 1, "n=4 r=0.5 c=0 a=0"},
+        {false, &TfrmObjProperty::edtCornerNum, "99999", "10000", 1, "n=10000 r=0.5 c=0 a=0"},
+        {false, &TfrmObjProperty::edtCornerNum, "30", "30", 0, "n=30 r=0.5 c=0 a=0"},
+        {true, &TfrmObjProperty::edtCornerNum, "2", "3", 1, "n=3 c=0"},
+        // Sizes below 1 are refused; the size that stays is shown.
+        {false, &TfrmObjProperty::edtWidth, "0", "100", 2, nullptr},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(std::string(C.Typed));
+        TDrawItem* Item;
+        if (C.Polygon) {
+            TPolygonObj* P = Add<TPolygonObj>(0, 0, 100, 100);
+            TrecPolygonParam Rec = P->Param();
+            Rec.Count = 5;
+            Rec.CornerSize = 0;
+            P->SetParam(Rec);
+            Item = P;
+        } else {
+            TStarObj* S = Add<TStarObj>(0, 0, 100, 100);
+            TrecStarParam Rec = S->Param();
+            Rec.Count = 5;
+            Rec.InnerRadius = 0.5;
+            Rec.Corner1 = 0;
+            Rec.AngleVariation = 0;
+            S->SetParam(Rec);
+            Item = S;
+        }
+        Load({Item});
+        ASSERT_EQ(ShapeFields(Item), C.Polygon ? Polygon : Star);
+        TEditTrackBarWex* E = Panel.*C.Edit;
+        TShapeBeeps Beeps;
+        // Pasted at once over the whole text, then Enter.
+        E->selectAll();
+        E->insert(C.Typed);
+        QTest::keyClick(E, Qt::Key_Return);
+        EXPECT_EQ(E->text().toStdString(), C.Shown);
+        EXPECT_EQ(Beeps.Count, C.Beeps);
+        EXPECT_EQ(Steps(), C.Stored ? 1 : 0);
+        EXPECT_EQ(ShapeFields(Item), C.Stored ? C.Stored : (C.Polygon ? Polygon : Star));
+        // Enter again records nothing more; undo returns the shape as it was.
+        QTest::keyClick(E, Qt::Key_Return);
+        EXPECT_EQ(Steps(), C.Stored ? 1 : 0);
+        EXPECT_EQ(Beeps.Count, C.Beeps);
+        if (C.Stored)
+            History().Undo();
+        EXPECT_EQ(ShapeFields(Item), C.Polygon ? Polygon : Star);
+    }
+}

@@ -7,6 +7,7 @@
 #include "picker_test_support.h"
 #include "ui/combo_box_wex.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/edit_wex.h"
 #include "ui/frm_rollup.h"
 #include "ui/page_control_wex.h"
 #include "ui/window_test_support.h"
@@ -250,7 +251,7 @@ TEST(FrmObjPropertyLayout, MinimumClientSizesByPage)
     const struct {
         int Page;
         QSize Size;
-    } Cases[] = {{0, {160, 76}}, {1, {328, 87}}, {2, {278, 196}}, {3, {297, 166}}, {4, {278, 196}}};
+    } Cases[] = {{0, {160, 76}}, {1, {328, 87}}, {2, {278, 196}}, {4, {278, 196}}};
     TPageControlWex* PC = P.Windows()[0]->PageControl();
     const QSize Overhead = PC->size() - PC->currentWidget()->size();
     for (const auto& C : Cases) {
@@ -370,4 +371,46 @@ TEST(FrmObjPropertyLayout, TextPageControlsStandClearInBothArrangements)
         for (QComboBox* C : {F.cmbUTLineSpacing, F.cmbUTSpacing, F.cmbUTBase, F.cmbUTSize})
             EXPECT_GE(C->width(), C->fontMetrics().horizontalAdvance("pixel") + 20) << C->objectName().toStdString();
     }
+}
+
+// Every number edit of the panel holds its widest value in the screen's
+// face, the text page's length edits in each of their units; at its least
+// width the text page shows every control of its rows whole.
+TEST(FrmObjPropertyLayout, EveryEditHoldsItsWidestValueAndTheNarrowTextPageShowsItsRowsWhole)
+{
+    SetDispPage("");
+    TPanel P;
+    TfrmObjProperty& F = P.Form;
+    F.RestoreDispPage();
+    for (TEditTrackBarWex* E : F.findChildren<TEditTrackBarWex*>()) {
+        const QString Widest = E->WidestText();
+        EXPECT_GE(EditTextRoom(E), E->fontMetrics().horizontalAdvance(Widest) + 1)
+            << E->objectName().toStdString() << " " << Widest.toStdString();
+    }
+    for (int Unit : {1, 2, 3, 0})
+        for (QComboBox* C : std::initializer_list<QComboBox*>{F.cmbUTSize, F.cmbUTBase, F.cmbUTSpacing}) {
+            C->setCurrentIndex(Unit);
+            for (TEditTrackBarWex* E : {F.edtSize, F.edtBase, F.edtSpacing}) {
+                const QString Widest = E->WidestText();
+                EXPECT_GE(EditTextRoom(E), E->fontMetrics().horizontalAdvance(Widest) + 1)
+                    << E->objectName().toStdString() << " unit " << Unit << " " << Widest.toStdString();
+            }
+        }
+    // サイズ at 400 pixels, as the designer saw it cut to "00".
+    EXPECT_GE(EditTextRoom(F.edtSize), F.edtSize->fontMetrics().horizontalAdvance("400") + 1);
+    // The narrow arrangement within the least width of the page.
+    TMinMaxInfo Info{QSize(10, 10), QSize(5000, 5000)};
+    F.PageControlWexGetMinMaxInfo(3, Info);
+    TPageControlWex* PC = P.Windows()[0]->PageControl();
+    const int Least = Info.MinTrackSize.width() - (PC->width() - PC->currentWidget()->width());
+    EXPECT_GE(Least, 297);
+    if (F.lblSpacing->x() > 303) {
+        F.TabSheetText->parentWidget()->resize(Least, F.TabSheetText->height());
+        for (TfrmPltChild* W : P.Windows())
+            F.PageControlWexResize(W->PageControl());
+    }
+    ASSERT_LT(F.lblSpacing->x(), 303);
+    for (QWidget* W : F.TabSheetText->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (W->y() < 100 && !W->isHidden())
+            EXPECT_LT(W->geometry().right(), Least) << W->objectName().toStdString();
 }

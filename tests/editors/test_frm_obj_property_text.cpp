@@ -8,6 +8,7 @@
 #include "editors/rich_edit_tav.h"
 #include "foundation/streams.h"
 #include "platform/cp932.h"
+#include "platform/fonts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -353,6 +354,11 @@ TEST_F(FrmObjPropertyText, TheZoomScalesTheEditOnly)
 {
     TTextObj* T = AddText();
     const auto Before = Stream(T);
+    QStringList Zooms;
+    for (int I = 0; I < Panel.cmbZoom->count(); ++I)
+        Zooms << Panel.cmbZoom->itemText(I);
+    EXPECT_EQ(Zooms.join(' '), "10% 20% 30% 40% 50% 60% 70% 80% 90% 100%");
+    EXPECT_EQ(Panel.cmbZoom->currentText(), "100%");
     Panel.cmbZoom->setCurrentIndex(4);
     EXPECT_EQ(Binding().Zoom(), 50);
     Panel.cmbZoom->setCurrentIndex(9);
@@ -374,3 +380,108 @@ TEST_F(FrmObjPropertyText, ThePageGrabs)
 }
 
 } // namespace
+
+namespace {
+
+// Sizes, vertical positions and spacings of the four characters.
+std::string Lengths(TTextObj* T)
+{
+    std::string S;
+    for (int32_t I = 0; I < 4; ++I) {
+        const TrecCharAttr& A = T->RichText().Styles.GetItem(I)->Attr;
+        S += std::to_string(A.Size) + "/" + std::to_string(A.Rise) + "/" + std::to_string(A.ExtraAdvance) + " ";
+    }
+    return S;
+}
+
+} // namespace
+
+// Size, vertical position and spacing follow the edit while it is typed in
+// or dragged, and the commit records one command that undoes to the exact
+// prior text.
+TEST_F(FrmObjPropertyText, LengthsAreLiveWhileTypedOrDraggedAndOneCommandAtCommit)
+{
+    struct TCase {
+        TEditTrackBarWex* TfrmObjProperty::*Edit;
+        bool Drag;
+        std::vector<const char*> Steps; // typed, or dragged through
+        std::vector<const char*> Live;  // Lengths after each
+        const char* Caption;
+    };
+    const char* Start = "20/0/0 21/0/0 22/0/0 23/0/0 ";
+    const TCase Cases[] = {
+        {&TfrmObjProperty::edtSize, false, {"3", "0"},
+         {"3/0/0 3/0/0 3/0/0 3/0/0 ", "30/0/0 30/0/0 30/0/0 30/0/0 "}, "文字サイズの設定"},
+        {&TfrmObjProperty::edtBase, false, {"-", "6"},
+         {Start, "20/-6/0 21/-6/0 22/-6/0 23/-6/0 "}, "縦位置の設定"},
+        {&TfrmObjProperty::edtSpacing, false, {"1", "2"},
+         {"20/0/1 21/0/1 22/0/1 23/0/1 ", "20/0/12 21/0/12 22/0/12 23/0/12 "}, "字間の設定"},
+        {&TfrmObjProperty::edtSize, true, {"40", "44", "48"},
+         {"40/0/0 40/0/0 40/0/0 40/0/0 ", "44/0/0 44/0/0 44/0/0 44/0/0 ", "48/0/0 48/0/0 48/0/0 48/0/0 "},
+         "文字サイズの設定"},
+        {&TfrmObjProperty::edtSpacing, true, {"5", "-5"},
+         {"20/0/5 21/0/5 22/0/5 23/0/5 ", "20/0/-5 21/0/-5 22/0/-5 23/0/-5 "}, "字間の設定"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Caption);
+        TTextObj* T = AddText();
+        Binding().SetSelection(0, 4);
+        ASSERT_EQ(Lengths(T), Start);
+        const auto Before = Stream(T);
+        TEditTrackBarWex* E = Panel.*C.Edit;
+        E->setFocus();
+        if (C.Drag) {
+            Panel.ModifyStart(E);
+            for (size_t I = 0; I < C.Steps.size(); ++I) {
+                E->setText(C.Steps[I]);
+                EXPECT_EQ(Lengths(T), C.Live[I]);
+            }
+            Panel.ModifyEnd(E);
+        } else {
+            E->selectAll();
+            E->del();
+            for (size_t I = 0; I < C.Steps.size(); ++I) {
+                QTest::keyClicks(E, C.Steps[I]);
+                EXPECT_EQ(Lengths(T), C.Live[I]);
+            }
+        }
+        EXPECT_EQ(Steps(), 0);
+        Panel.EdtFontClick(E); // the commit
+        EXPECT_EQ(Lengths(T), C.Live.back());
+        EXPECT_EQ(Panel.FiUpdating, 0);
+        // The selection stays where it was.
+        int32_t S = -1, L = -1;
+        Binding().GetSelection(S, L);
+        EXPECT_EQ(S, 0);
+        EXPECT_EQ(L, 4);
+        ExpectOneUndoableStep(T, Before, C.Caption);
+        EXPECT_EQ(Lengths(T), Start);
+    }
+}
+
+// The face box lists each installed font once, under the name the system
+// shows; a face stored under another of its names is shown listed, never
+// greyed as missing.
+TEST_F(FrmObjPropertyText, AnInstalledFaceIsListedUnderItsShownNameAndNeverGreyed)
+{
+    const TInstalledFonts& Fonts = InstalledFonts();
+    for (const TFontFace& F : Fonts.Faces())
+        if (!F.Vertical)
+            EXPECT_GE(Panel.ListedFace(QString::fromStdString(F.Name)), 0) << F.Name;
+    std::vector<std::string> Listed;
+    for (int I = 0; I < Panel.cmbFace->count(); ++I)
+        Listed.push_back(Panel.cmbFace->itemText(I).toStdString());
+    EXPECT_EQ(Listed, Fonts.ShownNames());
+    if (!Fonts.Find("IPAPGothic"))
+        GTEST_SKIP() << "no IPA P Gothic here";
+    TTextObj* T = AddText();
+    for (const char* Face : {"IPAPGothic", "IPA Pゴシック"}) {
+        for (int32_t I = 0; I < 4; ++I)
+            SetCharAttrFaceName(Style(T, I)->Attr, Utf8ToCp932(Face));
+        Load({T});
+        Binding().SetSelection(0, 4);
+        EXPECT_EQ(Panel.cmbFace->currentText(), "IPA Pゴシック") << Face;
+        EXPECT_TRUE(Panel.cmbFace->placeholderText().isEmpty()) << Face;
+    }
+    EXPECT_EQ(Steps(), 0);
+}

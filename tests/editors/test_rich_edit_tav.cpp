@@ -7,13 +7,16 @@
 #include "model/text_object.h"
 #include "foundation/numbers.h"
 #include "platform/cp932.h"
+#include "platform/fonts.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QImage>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -440,6 +443,23 @@ TrecCharAttr With(int32_t Size, int32_t Rise, int32_t Extra)
     return A;
 }
 
+// The ink (darkness summed over the pixels) of the control showing "あいA"
+// in Attr.
+int64_t InkOf(const TrecCharAttr& A)
+{
+    TRichEditWex Control;
+    TRichEditTav Binding{&Control};
+    Control.resize(A.Size * 5, A.Size * 3);
+    QTextCursor C(Control.document());
+    C.insertText(QString::fromUtf8("あいA"), Binding.CharFormatOf(A));
+    const QImage I = Control.viewport()->grab().toImage();
+    int64_t Ink = 0;
+    for (int Y = 0; Y < I.height(); ++Y)
+        for (int X = 0; X < I.width(); ++X)
+            Ink += 255 - qGray(I.pixel(X, Y));
+    return Ink;
+}
+
 } // namespace
 
 // Sizes, rises and advances are read only where the text page could set
@@ -557,4 +577,21 @@ TEST(RichEditTav, ATextOfTheLimitIsPasted)
     EXPECT_EQ(B.Text.Text(), "a" + std::string(MaxTextObjectBytes, 'x'));
     EXPECT_EQ(B.Shown(), B.Text.Text());
     B.ExpectUndoRestores(Before, "貼り付け");
+}
+
+// A face without a bold file shows bold at every size, as the page draws it
+// (Qt's engine would stop emboldening at 64 pixels).
+TEST(RichEditTav, ASynthesisedBoldShowsAtEverySize)
+{
+    if (!InstalledFonts().Find("IPAPGothic"))
+        GTEST_SKIP() << "no IPA P Gothic here";
+    for (int32_t Size : {36, 60, 64, 80, 120}) {
+        TrecCharAttr A = Attr(Size);
+        SetCharAttrFaceName(A, Sjis("IPA Pゴシック"));
+        const int64_t Regular = InkOf(A);
+        A.Bold = 1;
+        const int64_t Bold = InkOf(A);
+        // Emboldening adds about half again as much ink.
+        EXPECT_GT(Bold, Regular * 5 / 4) << Size;
+    }
 }

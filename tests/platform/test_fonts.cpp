@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -155,4 +156,46 @@ TEST(Fonts, InstalledFontsOfThisMachine)
     EXPECT_EQ(F.DefaultFace()->LogFont.lfCharSet, SHIFTJIS_CHARSET);
     // Unchanged fonts: an update keeps the table.
     EXPECT_EQ(&UpdateInstalledFonts(), &F);
+}
+
+// A font is shown under its Japanese family name where it has one, and every
+// one of its names leads there.
+TEST(Fonts, FacesAreShownUnderTheirJapaneseName)
+{
+    TInstalledFonts F;
+    F.Build({
+        {.Families = {"IPAPGothic", "IPA Pゴシック"}, .FileName = "/f/ipagp.ttf", .Japanese = true,
+         .FamilyLangs = {"en", "ja"}},
+        {.Families = {"Takao", "たかお"}, .FileName = "/f/takao.ttf", .Japanese = true, .FamilyLangs = {"en", "ja-jp"}},
+        {.Families = {"DejaVu Sans"}, .FileName = "/f/DejaVuSans.ttf", .FamilyLangs = {"en"}},
+        // Without languages every name is its own.
+        {.Families = {"Plain", "Other"}, .FileName = "/f/plain.ttf"},
+        // A Japanese name CP932 cannot write is no face: the Latin one stays.
+        {.Families = {"WenQuanYi Zen Hei", "文泉驿正黑"}, .FileName = "/f/wqy.ttc", .FamilyLangs = {"en", "ja"}},
+    });
+    struct TCase {
+        const char* Name;
+        const char* Shown;
+    } const Cases[] = {
+        {"IPAPGothic", "IPA Pゴシック"}, {"ipapgothic", "IPA Pゴシック"}, {"IPA Pゴシック", "IPA Pゴシック"},
+        {"@IPAPGothic", "@IPA Pゴシック"}, {"@IPA Pゴシック", "@IPA Pゴシック"}, {"Takao", "たかお"},
+        {"DejaVu Sans", "DejaVu Sans"}, {"Plain", "Plain"}, {"Other", "Other"},
+        {"WenQuanYi Zen Hei", "WenQuanYi Zen Hei"}, {"ＭＳ Ｐゴシック", ""},
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(F.ShownName(C.Name), C.Shown) << C.Name;
+    EXPECT_EQ(F.ShownNames(), (std::vector<std::string>{"DejaVu Sans", "IPA Pゴシック", "Other", "Plain",
+                                                         "WenQuanYi Zen Hei", "たかお"}));
+}
+
+// On this machine: fontconfig's Japanese names reach the table.
+TEST(Fonts, InstalledJapaneseFontsAreShownByTheirJapaneseName)
+{
+    const TInstalledFonts& F = InstalledFonts();
+    if (!F.Find("IPAPGothic"))
+        GTEST_SKIP() << "no IPA P Gothic here";
+    EXPECT_EQ(F.ShownName("IPAPGothic"), "IPA Pゴシック");
+    const std::vector<std::string> Shown = F.ShownNames();
+    EXPECT_NE(std::find(Shown.begin(), Shown.end(), "IPA Pゴシック"), Shown.end());
+    EXPECT_EQ(std::find(Shown.begin(), Shown.end(), "IPAPGothic"), Shown.end());
 }

@@ -655,3 +655,41 @@ TEST(UpDownWex, SitsBesideOrInsideItsEditAndStepsKeepingTheCaret)
 }
 
 } // namespace
+
+// An edit fitted to its range shows its widest value whole, in the edit's
+// font, beside its buttons; the widest is found at either end of the range
+// and one step inside it.
+TEST(EditTrackBarWex, AFittedEditShowsItsWidestValueWhole)
+{
+    struct TCase {
+        double Precision, Min, Max;
+        bool Hex;
+        const char* Widest;
+    } const Cases[] = {
+        {1, 1, 400, false, "400"},          {0.01, 0.01, 10, false, "9.99"},
+        {0.1, -999, 999, false, "-998.9"},  {1, -100000, 100000, false, "-100000"},
+        {1, 1, 9999, false, "9999"},        {0.01, -360, 360, false, "-359.99"},
+        {1, 0, 0xFFFFFF, true, "FFFFFE"},
+    };
+    for (const TCase& C : Cases) {
+        TEditTrackBarWex E;
+        E.resize(30, 20);
+        E.SetHex(C.Hex);
+        E.SetMin(C.Min);
+        E.SetMax(C.Max);
+        E.SetPrecision(C.Precision);
+        // As wide as the widest of the values named (another may tie).
+        const QString Widest = E.WidestText();
+        const int Advance = E.fontMetrics().horizontalAdvance(Widest);
+        EXPECT_EQ(Advance, E.fontMetrics().horizontalAdvance(C.Widest)) << Widest.toStdString();
+        EXPECT_LT(EditTextRoom(&E), Advance + 1) << C.Widest;
+        FitEditWidth(&E, {Widest});
+        // Room for the text and the caret after it, and no more; a layout
+        // may not squeeze it.
+        EXPECT_EQ(EditTextRoom(&E), Advance + 1) << C.Widest;
+        EXPECT_EQ(E.minimumWidth(), E.width()) << C.Widest;
+        // The room is what the style leaves inside the frame and beside
+        // the buttons.
+        EXPECT_LE(EditTextRoom(&E) + E.textMargins().right(), E.width() - 4) << C.Widest;
+    }
+}
