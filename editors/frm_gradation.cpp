@@ -458,6 +458,8 @@ void TfrmGradation::BuildControls()
     connect(btnColor, &QPushButton::clicked, this, [this] {
         TColorDialogWex Dlg(this);
         Dlg.SetStorage(FSettings);
+        Dlg.RegistryKey = FSection;
+        Dlg.RegistryName = "ColDlgNuri";
         Dlg.Color = FColor;
         const int32_t Old = FColor;
         Dlg.OnPreview = [this](int32_t C, intptr_t) { SetColor(C); };
@@ -478,6 +480,8 @@ void TfrmGradation::BuildControls()
     pboxBars->PickColor = [this](int32_t& V, const std::function<void(int32_t)>& Live) {
         TColorDialogWex Dlg(this);
         Dlg.SetStorage(FSettings);
+        Dlg.RegistryKey = FSection;
+        Dlg.RegistryName = "ColDlgNuri";
         Dlg.Color = V;
         Dlg.OnPreview = [Live](int32_t C, intptr_t) { Live(C); };
         const bool Ok = Dlg.Execute();
@@ -487,6 +491,8 @@ void TfrmGradation::BuildControls()
     pboxBars->PickTrans = [this](int32_t& V, const std::function<void(int32_t)>& Live) {
         TTransDialogWex Dlg(this);
         Dlg.SetStorage(FSettings);
+        Dlg.RegistryKey = FSection;
+        Dlg.RegistryName = "TransDlg";
         Dlg.Trans = V;
         Dlg.OnPreview = [Live](int32_t C, intptr_t) { Live(C); };
         const bool Ok = Dlg.Execute();

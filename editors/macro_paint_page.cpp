@@ -1145,7 +1145,7 @@ void TMacroPaintPage::EditColor(int Col, int Row)
         Dialog.Color = ReadNumber(CellValue(Col, Row), V) && V >= 0 ? int32_t(int64_t(V)) : 0;
         Dialog.SetStorage(FIniFile);
         Dialog.RegistryKey = "4.0";
-        Dialog.RegistryName = "PosColor";
+        Dialog.RegistryName = "ColDlgObjPro";
         Dialog.OnPreview = [&](int32_t Color, intptr_t) { Test(std::to_string(Color)); };
         Dialog.OnApply = Dialog.OnPreview;
         Dialog.Run = ColorDialogRun;

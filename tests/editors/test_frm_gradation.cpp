@@ -3,6 +3,7 @@
 
 #include "editors/frm_sel_color.h"
 #include "editors/grad_stop_bar.h"
+#include "editors/frm_sel_trans.h"
 #include "editors/style_dialog.h"
 #include "foundation/user_error.h"
 #include "store/picture_store.h"
@@ -24,6 +25,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -451,4 +454,56 @@ TEST(FrmGradation, PictureEditsTakeOnlyTheirCharacters)
     }
     QTest::keyClick(T.F.edtWidth, Qt::Key_Backspace); // control keys pass
     EXPECT_EQ(T.F.edtWidth->text(), "1");
+}
+
+// The colour button and the stop pickers keep their page, place and options
+// under the fill editor's colour name, the opacity picker under its own.
+TEST(FrmGradation, PickersKeepTheirSettingsUnderTheirNames)
+{
+    TForm T;
+    T.F.SetUp(GradText);
+    // Each picker is answered from inside its modal loop: a page and the
+    // hexadecimal choice for the colour pickers, the preview choice for the
+    // opacity picker, then Cancel (which still stores).
+    auto AnswerNext = [](int Page) {
+        QTimer::singleShot(0, [Page] {
+            QWidget* W = QApplication::activeModalWidget();
+            if (auto* C = dynamic_cast<TfrmSelColor*>(W)) {
+                C->SetPage(Page);
+                C->cboxHex->setChecked(true);
+            }
+            if (auto* Tr = dynamic_cast<TfrmSelTrans*>(W))
+                Tr->cboxPreview->setChecked(true);
+            if (auto* D = qobject_cast<QDialog*>(W))
+                D->reject();
+        });
+    };
+    struct Case {
+        const char* What;
+        std::function<void()> Use;
+        const char* Name;
+        std::vector<int> Kept; // the stored fields but the two place fields
+    };
+    int32_t V = 0xFF;
+    const std::function<void(int32_t)> Live = [](int32_t) {};
+    const Case Cases[] = {
+        {"colour button", [&] { AnswerNext(3); T.F.btnColor->click(); }, "ColDlgNuri", {3, 0, 1, 0}},
+        {"stop colour", [&] { AnswerNext(2); T.F.pboxBars->PickColor(V, Live); }, "ColDlgNuri", {2, 0, 1, 0}},
+        {"stop opacity", [&] { AnswerNext(0); T.F.pboxBars->PickTrans(V, Live); }, "TransDlg", {1}},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.What);
+        C.Use();
+        const std::string Saved = T.Ini.Ini->ReadString("4.0", C.Name, "");
+        std::vector<int> F;
+        std::stringstream S(Saved);
+        for (std::string Field; std::getline(S, Field, ',');)
+            F.push_back(std::stoi(Field));
+        // The colour picker's place follows its page; the opacity picker's
+        // leads.
+        const size_t Place = C.Kept.size() == 1 ? 0 : 1;
+        ASSERT_EQ(F.size(), C.Kept.size() + 2) << Saved;
+        F.erase(F.begin() + Place, F.begin() + Place + 2);
+        EXPECT_EQ(F, C.Kept) << Saved;
+    }
 }

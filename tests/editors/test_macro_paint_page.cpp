@@ -24,6 +24,7 @@
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/panel_button.h"
+#include "ui/restore_pos.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -697,6 +698,11 @@ TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
         EXPECT_EQ(Grid().Cells(1, Row).toStdString(), Value(Caption));
         ExpectOneStep("プロパティの設定");
         EXPECT_EQ(Value(Caption), Before);
+        if (C.Kind == pkColor) {
+            // The panel's colour picker keeps its settings under the panel's name.
+            EXPECT_NE(ReadUserSettingText(nullptr, "4.0", "ColDlgObjPro"), "");
+            EXPECT_EQ(ReadUserSettingText(nullptr, "4.0", "PosColor"), "");
+        }
         TMacroPaintPage::ColorDialogRun = nullptr;
         TMacroPaintPage::PenFormShown = nullptr;
     }
