@@ -779,15 +779,22 @@ void TfrmGradation::BuildControls()
 
     auto* Bottom = new QHBoxLayout;
     StatusBar = new QLabel(this);
+    // The points text of a drag must neither widen the editor, moving every
+    // control, nor be cut: the status has a line of its own across the
+    // editor, and what it says never asks for room.
+    StatusBar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    StatusBar->setMinimumWidth(0);
+    StatusBar->setFixedHeight(StatusBar->fontMetrics().height() + 4);
     cboxQuickTest = new QCheckBox(QString::fromUtf8("即テスト"), this);
     btnApply = new QPushButton(QString::fromUtf8("テスト"), this);
     btnOK = new QPushButton("OK", this);
     btnCancel = new QPushButton(QString::fromUtf8("キャンセル"), this);
-    Bottom->addWidget(StatusBar, 1);
+    Bottom->addStretch(1);
     Bottom->addWidget(cboxQuickTest);
     Bottom->addWidget(btnApply);
     Bottom->addWidget(btnOK);
     Bottom->addWidget(btnCancel);
+    Root->addWidget(StatusBar);
     Root->addLayout(Bottom);
     connect(cboxQuickTest, &QCheckBox::toggled, this, [this](bool On) {
         btnApply->setEnabled(!On);

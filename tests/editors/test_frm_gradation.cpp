@@ -507,3 +507,38 @@ TEST(FrmGradation, PickersKeepTheirSettingsUnderTheirNames)
         EXPECT_EQ(F, C.Kept) << Saved;
     }
 }
+
+// The points text shown while a point is dragged leaves the editor's size and
+// every control where they are; a text of points inside the box shows whole.
+TEST(FrmGradation, StatusTextNeverWidensTheEditor)
+{
+    TForm T;
+    T.F.SetUp(GradText);
+    T.F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+    const QSize Size = T.F.size();
+    std::vector<QRect> Before;
+    const QList<QWidget*> Children = T.F.findChildren<QWidget*>();
+    for (QWidget* W : Children)
+        Before.push_back(W->geometry());
+    const struct {
+        std::string Text;
+        bool Whole;
+    } Cases[] = {
+        {GradPointsText(-163840, -163840, 163840, 163840, 100, 100), false},
+        {GradPointsText(16384, 16384, 0, 8192, 7, 3), true},
+        {std::string(), true},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Text);
+        T.F.SetStatus(C.Text);
+        QApplication::sendPostedEvents();
+        QApplication::processEvents();
+        EXPECT_EQ(T.F.size(), Size);
+        for (int I = 0; I < Children.size(); ++I)
+            EXPECT_EQ(Children[I]->geometry(), Before[size_t(I)]) << Children[I]->metaObject()->className();
+        if (C.Whole)
+            EXPECT_GE(T.F.StatusBar->contentsRect().width(),
+                      T.F.StatusBar->fontMetrics().horizontalAdvance(QString::fromStdString(C.Text)));
+    }
+}
