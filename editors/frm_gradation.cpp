@@ -1187,14 +1187,23 @@ void TfrmGradation::showEvent(QShowEvent* Event)
     QDialog::showEvent(Event);
     sbtnGraPaste->setEnabled(ClipboardHasGradation());
     sbtnImgPaste->setEnabled(IsClipboardFormatAvailable(CF_DIB));
-    // A place saved on another monitor layout is brought back into the work
-    // area rather than opening a modal window nobody can reach.
-    const std::vector<int32_t> V = ReadPickerSetting(FSettings, FSection, FPosName);
-    PlacePickerForm(this, parentWidget(), V.size() >= 2 ? V[0] : -1, V.size() >= 2 ? V[1] : -1, V.size() >= 2);
+}
+
+void TfrmGradation::setVisible(bool Visible)
+{
+    // Placed before the window is mapped: only then is the stored place
+    // taken as the frame's, the kind of place that is saved. A place saved
+    // on another monitor layout is brought back into the work area rather
+    // than opening a modal window nobody can reach.
+    if (Visible && !FPlaced) {
+        FPlaced = true;
+        PlaceWindowStoredOrCentred(this, parentWidget(), ReadUserSettingText(FSettings, FSection, FPosName));
+    }
+    QDialog::setVisible(Visible);
 }
 
 void TfrmGradation::done(int Result)
 {
-    WritePickerSetting(FSettings, FSection, FPosName, std::to_string(x()) + "," + std::to_string(y()));
+    WritePickerSetting(FSettings, FSection, FPosName, StoredPlaceText(this));
     QDialog::done(Result);
 }

@@ -542,3 +542,20 @@ TEST(FrmGradation, StatusTextNeverWidensTheEditor)
                       T.F.StatusBar->fontMetrics().horizontalAdvance(QString::fromStdString(C.Text)));
     }
 }
+
+// A stored place above the work area is brought into it, as the light
+// editor does, and not dropped for a centred one.
+TEST(FrmGradation, APlaceAboveTheWorkAreaComesDownIntoIt)
+{
+    TTestIni Ini;
+    const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
+    Ini.Ini->WriteString("4.0", "PosGrad", std::to_string(Work.left() + 120) + "," + std::to_string(Work.top() - 8));
+    TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+    F.SetUp("5");
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    EXPECT_EQ(F.pos(), QPoint(Work.left() + 120, Work.top()));
+    F.accept();
+    EXPECT_EQ(Ini.Ini->ReadString("4.0", "PosGrad", ""),
+              std::to_string(Work.left() + 120) + "," + std::to_string(Work.top()));
+}
