@@ -459,6 +459,8 @@ void TfrmGradation::BuildControls()
     connect(btnColor, &QPushButton::clicked, this, [this] {
         TColorDialogWex Dlg(this);
         Dlg.SetStorage(FSettings);
+        Dlg.RegistryKey = FSection;
+        Dlg.RegistryName = "ColDlgNuri";
         Dlg.Color = FColor;
         const int32_t Old = FColor;
         Dlg.OnPreview = [this](int32_t C, intptr_t) { SetColor(C); };
@@ -479,6 +481,8 @@ void TfrmGradation::BuildControls()
     pboxBars->PickColor = [this](int32_t& V, const std::function<void(int32_t)>& Live) {
         TColorDialogWex Dlg(this);
         Dlg.SetStorage(FSettings);
+        Dlg.RegistryKey = FSection;
+        Dlg.RegistryName = "ColDlgNuri";
         Dlg.Color = V;
         Dlg.OnPreview = [Live](int32_t C, intptr_t) { Live(C); };
         const bool Ok = Dlg.Execute();
@@ -488,6 +492,8 @@ void TfrmGradation::BuildControls()
     pboxBars->PickTrans = [this](int32_t& V, const std::function<void(int32_t)>& Live) {
         TTransDialogWex Dlg(this);
         Dlg.SetStorage(FSettings);
+        Dlg.RegistryKey = FSection;
+        Dlg.RegistryName = "TransDlg";
         Dlg.Trans = V;
         Dlg.OnPreview = [Live](int32_t C, intptr_t) { Live(C); };
         const bool Ok = Dlg.Execute();
@@ -795,15 +801,22 @@ void TfrmGradation::BuildControls()
 
     auto* Bottom = new QHBoxLayout;
     StatusBar = new QLabel(this);
+    // The points text of a drag must neither widen the editor, moving every
+    // control, nor be cut: the status has a line of its own across the
+    // editor, and what it says never asks for room.
+    StatusBar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    StatusBar->setMinimumWidth(0);
+    StatusBar->setFixedHeight(StatusBar->fontMetrics().height() + 4);
     cboxQuickTest = new QCheckBox(QString::fromUtf8("即テスト"), this);
     btnApply = new QPushButton(QString::fromUtf8("テスト"), this);
     btnOK = new QPushButton("OK", this);
     btnCancel = new QPushButton(QString::fromUtf8("キャンセル"), this);
-    Bottom->addWidget(StatusBar, 1);
+    Bottom->addStretch(1);
     Bottom->addWidget(cboxQuickTest);
     Bottom->addWidget(btnApply);
     Bottom->addWidget(btnOK);
     Bottom->addWidget(btnCancel);
+    Root->addWidget(StatusBar);
     Root->addLayout(Bottom);
     connect(cboxQuickTest, &QCheckBox::toggled, this, [this](bool On) {
         btnApply->setEnabled(!On);
@@ -1196,14 +1209,23 @@ void TfrmGradation::showEvent(QShowEvent* Event)
     QDialog::showEvent(Event);
     sbtnGraPaste->setEnabled(ClipboardHasGradation());
     sbtnImgPaste->setEnabled(IsClipboardFormatAvailable(CF_DIB));
-    // A place saved on another monitor layout is brought back into the work
-    // area rather than opening a modal window nobody can reach.
-    const std::vector<int32_t> V = ReadPickerSetting(FSettings, FSection, FPosName);
-    PlacePickerForm(this, parentWidget(), V.size() >= 2 ? V[0] : -1, V.size() >= 2 ? V[1] : -1, V.size() >= 2);
+}
+
+void TfrmGradation::setVisible(bool Visible)
+{
+    // Placed before the window is mapped: only then is the stored place
+    // taken as the frame's, the kind of place that is saved. A place saved
+    // on another monitor layout is brought back into the work area rather
+    // than opening a modal window nobody can reach.
+    if (Visible && !FPlaced) {
+        FPlaced = true;
+        PlaceWindowStoredOrCentred(this, parentWidget(), ReadUserSettingText(FSettings, FSection, FPosName));
+    }
+    QDialog::setVisible(Visible);
 }
 
 void TfrmGradation::done(int Result)
 {
-    WritePickerSetting(FSettings, FSection, FPosName, std::to_string(x()) + "," + std::to_string(y()));
+    WritePickerSetting(FSettings, FSection, FPosName, StoredPlaceText(this));
     QDialog::done(Result);
 }

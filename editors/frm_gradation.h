@@ -101,6 +101,8 @@ public:
     TfrmGradation(QWidget* Owner, TMemIniFile* Settings, std::string Section, std::string FlagsName,
                   std::string PosName, std::string PictDirName, bool PictOnly = false, bool PictNoGeometry = false);
     ~TfrmGradation() override;
+    // Places the editor by its stored place when it is first shown.
+    void setVisible(bool Visible) override;
 
     // Takes the code and the object's outline (empty: a five-pointed star in
     // a 400 x 200 box stands in for it) before the editor is shown.
@@ -228,6 +230,7 @@ private:
 
     TMemIniFile* FSettings;
     std::string FSection, FFlagsName, FPosName, FPictDirName;
+    bool FPlaced = false;
     bool FPictOnly, FPictNoGeometry;
     int FKind = 255;
     int32_t FColor = 0;

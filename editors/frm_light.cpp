@@ -979,33 +979,25 @@ void TfrmLight::showEvent(QShowEvent* E)
     cboxQuickTest->setChecked(ReadUserSettingText(FIniFile, FSection, FFlagsName) == "1");
     btnApply->setEnabled(!cboxQuickTest->isChecked());
     --FLock;
-    adjustSize();
-    const QSize Size = size();
-    // A stored place is kept in the work area: the monitor it was on may be gone.
-    const QString Pos = QString::fromStdString(ReadUserSettingText(FIniFile, FSection, FPositionName));
-    const QStringList Parts = Pos.split(',');
-    bool OkX = false, OkY = false;
-    const qlonglong X = Parts.size() >= 2 ? Parts[0].trimmed().toLongLong(&OkX) : 0;
-    const qlonglong Y = Parts.size() >= 2 ? Parts[1].trimmed().toLongLong(&OkY) : 0;
-    if (OkX && OkY) {
-        SetBoundsInWorkArea(this, X, Y, Size.width(), Size.height());
-    } else {
-        QRect Over;
-        if (parentWidget() && parentWidget()->window()->isVisible())
-            Over = parentWidget()->window()->frameGeometry();
-        else if (const QScreen* S = QGuiApplication::primaryScreen())
-            Over = S->availableGeometry();
-        const QPoint At = Over.center() - QPoint(Size.width() / 2, Size.height() / 2);
-        SetBoundsInWorkArea(this, At.x(), At.y(), Size.width(), Size.height());
-    }
     pgcMain->setCurrentIndex(0);
     Render();
+}
+
+void TfrmLight::setVisible(bool Visible)
+{
+    // Placed before the window is mapped: only then is the stored place
+    // taken as the frame's, the kind of place that is saved.
+    if (Visible && !FPlaced) {
+        FPlaced = true;
+        PlaceWindowStoredOrCentred(this, parentWidget(), ReadUserSettingText(FIniFile, FSection, FPositionName));
+    }
+    QDialog::setVisible(Visible);
 }
 
 void TfrmLight::SaveSettings()
 {
     LightText();
-    WriteUserSettingText(FIniFile, FSection, FPositionName, JoinInts({x(), y()}));
+    WriteUserSettingText(FIniFile, FSection, FPositionName, StoredPlaceText(this));
     WriteUserSettingText(FIniFile, FSection, FFlagsName, cboxQuickTest->isChecked() ? "1" : "0");
 }
 

@@ -95,6 +95,8 @@ public:
     TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Section, const std::string& FlagsName,
               const std::string& PositionName);
     ~TfrmLight() override;
+    // Places the editor by its stored place when it is first shown.
+    void setVisible(bool Visible) override;
 
     // The light text and the pictures the effect works on. False without a
     // destination (after the error box) or when a plane misses it.
@@ -200,6 +202,7 @@ private:
     int FLock = 0;
     int FZoom = 100;
     bool FShownOnce = false;
+    bool FPlaced = false;
     // The reduced copies: destination and result (24 bits), mask and bump (8 bits).
     struct TOwnedPicture {
         TrecPicture P;

@@ -149,7 +149,8 @@ void TfrmObjProperty::FormCreate()
 
     ColorDialogWex = TColorDialogWex(this);
     ColorDialogWex.SetStorage(&AppIniFile());
-    ColorDialogWex.RegistryName = "4.0";
+    ColorDialogWex.RegistryKey = "4.0";
+    ColorDialogWex.RegistryName = "ColDlgObjPro";
     PageControlWex->OnGetMinMaxInfo = [this](QObject*, int32_t Page, TMinMaxInfo& Info) {
         PageControlWexGetMinMaxInfo(Page, Info);
     };

@@ -4,6 +4,7 @@
 #include "foundation/numbers.h"
 #include "foundation/text_fields.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/ui_routines.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -77,6 +78,8 @@ TfrmSelTrans::TfrmSelTrans(QWidget* Owner) : QDialog(Owner)
             SetPercent(FStartPercent);
     };
     SetStartPercent(100);
+    // The picker is narrow; its caption would be cut in the title bar.
+    KeepCaptionWhole(this);
 }
 
 TfrmSelTrans::~TfrmSelTrans() = default;

@@ -1110,7 +1110,15 @@ void TMacroPaintPage::EditLight(int Col, int Row)
             TRect R1, R2;
             Before.Paint(Args, {}, nullptr, R1, R2);
         }
-        const TRect ObjectRect{0, 0, W - 1, H - 1};
+        // The lights are placed in the object's outline box in page
+        // coordinates, as the effect places them on the page; the picture
+        // lies at the object's place too.
+        TRect ObjectRect{Bounds.Left, Bounds.Top, Bounds.Left + W, Bounds.Top + H};
+        if (Object) {
+            const TRect& P = Object->GetPath().Bounds;
+            if (P.Right > P.Left && P.Bottom > P.Top)
+                ObjectRect = P;
+        }
         if (!Form.SetParam(CellValue(Col, Row), &Picture, &ObjectRect, nullptr, nullptr))
             return false;
         Form.OnTest = [&](TfrmLight&, const std::string& Text) { Test(Text); };
@@ -1147,7 +1155,7 @@ void TMacroPaintPage::EditColor(int Col, int Row)
         Dialog.Color = ReadNumber(CellValue(Col, Row), V) && V >= 0 ? int32_t(int64_t(V)) : 0;
         Dialog.SetStorage(FIniFile);
         Dialog.RegistryKey = "4.0";
-        Dialog.RegistryName = "PosColor";
+        Dialog.RegistryName = "ColDlgObjPro";
         Dialog.OnPreview = [&](int32_t Color, intptr_t) { Test(std::to_string(Color)); };
         Dialog.OnApply = Dialog.OnPreview;
         Dialog.Run = ColorDialogRun;

@@ -6,10 +6,12 @@
 #include "ui/string_grid_wex.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QStackedWidget>
@@ -17,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableView>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -98,11 +101,35 @@ void DrawHaloText(QPainter& Canvas, const QString& Text, const QRect& Rect, cons
 
 bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value)
 {
-    bool Ok = false;
-    const QString Text =
-        QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(Caption),
-                              QString::fromStdString(Prompt), QLineEdit::Normal, QString::fromStdString(Value), &Ok);
-    if (Ok)
-        Value = Text.toStdString();
-    return Ok;
+    QInputDialog Box(QApplication::activeWindow());
+    Box.setWindowTitle(QString::fromStdString(Caption));
+    Box.setLabelText(QString::fromStdString(Prompt));
+    Box.setTextEchoMode(QLineEdit::Normal);
+    Box.setTextValue(QString::fromStdString(Value));
+    // The box's layout (made on the first size question) would otherwise
+    // set its minimum size from the controls alone, cutting a longer caption.
+    Box.minimumSizeHint();
+    if (QLayout* Layout = Box.layout())
+        Layout->setSizeConstraint(QLayout::SetDefaultConstraint);
+    KeepCaptionWhole(&Box);
+    if (Box.exec() != QDialog::Accepted)
+        return false;
+    Value = Box.textValue().toStdString();
+    return true;
+}
+
+int CaptionFitWidth(const QString& Caption)
+{
+    // Title bars draw the caption in a bold face about the size of the
+    // application's; beside it sit the window icon and up to three buttons.
+    constexpr int IconAndButtons = 4 * 24 + 24;
+    QFont Font = QApplication::font();
+    Font.setBold(true);
+    return QFontMetrics(Font).horizontalAdvance(Caption) + IconAndButtons;
+}
+
+void KeepCaptionWhole(QWidget* Window)
+{
+    if (Window)
+        Window->setMinimumWidth(std::max(Window->minimumWidth(), CaptionFitWidth(Window->windowTitle())));
 }

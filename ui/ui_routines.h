@@ -42,5 +42,13 @@ void DrawHaloText(QPainter& Canvas, const QString& Text, const QRect& Rect, cons
                   const QColor& TextColor);
 
 // Asks for one line of text in a modal box over the active window, starting
-// from Value; on OK Value takes the answer and the result is true.
+// from Value; on OK Value takes the answer and the result is true. The box is
+// wide enough for its caption (KeepCaptionWhole).
 bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value);
+
+// The window width at which a title bar shows Caption whole: the caption in
+// the bold application font and room for the window icon and three buttons.
+int CaptionFitWidth(const QString& Caption);
+// Raises Window's minimum width to CaptionFitWidth of its title; a window
+// already as wide keeps its minimum.
+void KeepCaptionWhole(QWidget* Window);

@@ -5,6 +5,7 @@
 #include "foundation/geometry_types.h"
 
 #include <cstdint>
+#include <string>
 
 class QWidget;
 
@@ -21,3 +22,18 @@ TRect FitBoundsInArea(const TRect& Area, int64_t Left, int64_t Top, int64_t Widt
 // client size). Without a screen the rectangle is applied as it is, within
 // 32 bits. A null control is ignored.
 void SetBoundsInWorkArea(QWidget* Control, int64_t Left, int64_t Top, int64_t Width, int64_t Height);
+
+// A stored window place "left,top" (the frame's top-left; blanks around the
+// numbers allowed, more fields ignored): true with both numbers, in 64 bits
+// so that any stored value arrives to be fitted; false for anything else.
+bool ReadStoredPlace(const std::string& Text, int64_t& Left, int64_t& Top);
+
+// The stored place of a window as written: its frame's top-left "left,top".
+std::string StoredPlaceText(const QWidget* Window);
+
+// Places Window, at the size its contents ask for, by the stored place Text
+// (ReadStoredPlace) kept in the work area, or, without a readable one,
+// centred over Owner's window when that is shown, else over the work area.
+// Call it before the window is first shown: the frame is placed then, and a
+// window not yet mapped cannot be told apart from its frame afterwards.
+void PlaceWindowStoredOrCentred(QWidget* Window, const QWidget* Owner, const std::string& Text);

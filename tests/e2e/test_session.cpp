@@ -516,7 +516,7 @@ TEST_F(Session, S5b_ColourTypedCopiedAndPastedAcrossProcesses)
     Click(D + QPoint(474, 328)); // "貼付け"
     EXPECT_TRUE(DialogShows(0x00FF00)) << "the colour held by xclip was not pasted back";
     Shot("s5b-colour");
-    Click(D + QPoint(407, 450)); // OK
+    Click(D + QPoint(407, 476)); // OK, below the status line
     ASSERT_TRUE(WaitWindowGone("^塗り方法設定", 5000));
     EXPECT_TRUE(WaitFor([&] { return Count(PageArea(), 0x00FF00) > 150 * 80; }, 5000))
         << "the rectangle is not filled with the pasted green";

@@ -3,6 +3,7 @@
 
 #include "editors/frm_sel_color.h"
 #include "editors/grad_stop_bar.h"
+#include "editors/frm_sel_trans.h"
 #include "editors/style_dialog.h"
 #include "foundation/user_error.h"
 #include "store/picture_store.h"
@@ -28,6 +29,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -496,4 +499,108 @@ TEST(FrmGradation, PercentEditsHoldFourDigits)
         for (const char* Text : {"1000", "9999"})
             EXPECT_GE(EditTextRoom(E), E->fontMetrics().horizontalAdvance(Text) + 1) << Text;
     T.F.hide();
+}
+
+// The colour button and the stop pickers keep their page, place and options
+// under the fill editor's colour name, the opacity picker under its own.
+TEST(FrmGradation, PickersKeepTheirSettingsUnderTheirNames)
+{
+    TForm T;
+    T.F.SetUp(GradText);
+    // Each picker is answered from inside its modal loop: a page and the
+    // hexadecimal choice for the colour pickers, the preview choice for the
+    // opacity picker, then Cancel (which still stores).
+    auto AnswerNext = [](int Page) {
+        QTimer::singleShot(0, [Page] {
+            QWidget* W = QApplication::activeModalWidget();
+            if (auto* C = dynamic_cast<TfrmSelColor*>(W)) {
+                C->SetPage(Page);
+                C->cboxHex->setChecked(true);
+            }
+            if (auto* Tr = dynamic_cast<TfrmSelTrans*>(W))
+                Tr->cboxPreview->setChecked(true);
+            if (auto* D = qobject_cast<QDialog*>(W))
+                D->reject();
+        });
+    };
+    struct Case {
+        const char* What;
+        std::function<void()> Use;
+        const char* Name;
+        std::vector<int> Kept; // the stored fields but the two place fields
+    };
+    int32_t V = 0xFF;
+    const std::function<void(int32_t)> Live = [](int32_t) {};
+    const Case Cases[] = {
+        {"colour button", [&] { AnswerNext(3); T.F.btnColor->click(); }, "ColDlgNuri", {3, 0, 1, 0}},
+        {"stop colour", [&] { AnswerNext(2); T.F.pboxBars->PickColor(V, Live); }, "ColDlgNuri", {2, 0, 1, 0}},
+        {"stop opacity", [&] { AnswerNext(0); T.F.pboxBars->PickTrans(V, Live); }, "TransDlg", {1}},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.What);
+        C.Use();
+        const std::string Saved = T.Ini.Ini->ReadString("4.0", C.Name, "");
+        std::vector<int> F;
+        std::stringstream S(Saved);
+        for (std::string Field; std::getline(S, Field, ',');)
+            F.push_back(std::stoi(Field));
+        // The colour picker's place follows its page; the opacity picker's
+        // leads.
+        const size_t Place = C.Kept.size() == 1 ? 0 : 1;
+        ASSERT_EQ(F.size(), C.Kept.size() + 2) << Saved;
+        F.erase(F.begin() + Place, F.begin() + Place + 2);
+        EXPECT_EQ(F, C.Kept) << Saved;
+    }
+}
+
+// The points text shown while a point is dragged leaves the editor's size and
+// every control where they are; a text of points inside the box shows whole.
+TEST(FrmGradation, StatusTextNeverWidensTheEditor)
+{
+    TForm T;
+    T.F.SetUp(GradText);
+    T.F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+    const QSize Size = T.F.size();
+    std::vector<QRect> Before;
+    const QList<QWidget*> Children = T.F.findChildren<QWidget*>();
+    for (QWidget* W : Children)
+        Before.push_back(W->geometry());
+    const struct {
+        std::string Text;
+        bool Whole;
+    } Cases[] = {
+        {GradPointsText(-163840, -163840, 163840, 163840, 100, 100), false},
+        {GradPointsText(16384, 16384, 0, 8192, 7, 3), true},
+        {std::string(), true},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Text);
+        T.F.SetStatus(C.Text);
+        QApplication::sendPostedEvents();
+        QApplication::processEvents();
+        EXPECT_EQ(T.F.size(), Size);
+        for (int I = 0; I < Children.size(); ++I)
+            EXPECT_EQ(Children[I]->geometry(), Before[size_t(I)]) << Children[I]->metaObject()->className();
+        if (C.Whole)
+            EXPECT_GE(T.F.StatusBar->contentsRect().width(),
+                      T.F.StatusBar->fontMetrics().horizontalAdvance(QString::fromStdString(C.Text)));
+    }
+}
+
+// A stored place above the work area is brought into it, as the light
+// editor does, and not dropped for a centred one.
+TEST(FrmGradation, APlaceAboveTheWorkAreaComesDownIntoIt)
+{
+    TTestIni Ini;
+    const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
+    Ini.Ini->WriteString("4.0", "PosGrad", std::to_string(Work.left() + 120) + "," + std::to_string(Work.top() - 8));
+    TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+    F.SetUp("5");
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    EXPECT_EQ(F.pos(), QPoint(Work.left() + 120, Work.top()));
+    F.accept();
+    EXPECT_EQ(Ini.Ini->ReadString("4.0", "PosGrad", ""),
+              std::to_string(Work.left() + 120) + "," + std::to_string(Work.top()));
 }

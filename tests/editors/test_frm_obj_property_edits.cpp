@@ -2,6 +2,9 @@
 // committed, one command per one-step control, defaults without a step.
 #include "panel_test_support.h"
 
+#include "editors/frm_sel_color.h"
+#include "foundation/app_environment.h"
+#include "foundation/ini_file.h"
 #include "foundation/streams.h"
 #include "model/default_data.h"
 #include "platform/cp932.h"
@@ -462,4 +465,31 @@ TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
             History().Undo();
         EXPECT_EQ(ShapeFields(Item), C.Polygon ? Polygon : Star);
     }
+}
+
+// The display-colour picker of the general page keeps its page and options
+// under its own name: the next opening shows them again.
+TEST_F(FrmObjPropertyEdits, TheDisplayColourPickerRemembersPageAndOptions)
+{
+    AppIniFile().DeleteKey("4.0", "ColDlgObjPro");
+    TRectObj* R = Add<TRectObj>(10, 10, 60, 40);
+    Load({R});
+    int SeenPage = 0;
+    bool SeenHex = false;
+    Panel.ColorDialogWex.Run = [&](TfrmSelColor* F) {
+        SeenPage = F->ActivePage();
+        SeenHex = F->cboxHex->isChecked();
+        F->SetPage(3);
+        F->cboxHex->setChecked(true);
+        return int(QDialog::Rejected);
+    };
+    Panel.pnlcolbtnDrawColClick();
+    const std::string Saved = AppIniFile().ReadString("4.0", "ColDlgObjPro", "");
+    ASSERT_GE(Saved.size(), 5u) << Saved;
+    EXPECT_EQ(Saved.substr(0, 2), "3,") << Saved;
+    EXPECT_EQ(Saved.substr(Saved.size() - 5), "0,1,0") << Saved;
+    Panel.pnlcolbtnDrawColClick();
+    EXPECT_EQ(SeenPage, 3);
+    EXPECT_TRUE(SeenHex);
+    EXPECT_EQ(Steps(), 0);
 }

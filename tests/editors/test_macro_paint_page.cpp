@@ -5,6 +5,7 @@
 #include "model/object_test_support.h"
 
 #include "editors/frm_gradation.h"
+#include "editors/anchor_light.h"
 #include "editors/frm_light.h"
 #include "editors/frm_sel_color.h"
 #include "editors/frm_set_pen.h"
@@ -25,15 +26,18 @@
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/panel_button.h"
+#include "ui/restore_pos.h"
 
 #include <QAbstractItemView>
 #include <QCursor>
 #include <QComboBox>
 #include <QIcon>
 #include <QLayout>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <cmath>
 #include <set>
 #include <QMouseEvent>
 #include <QTest>
@@ -700,6 +704,11 @@ TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
         EXPECT_EQ(Grid().Cells(1, Row).toStdString(), Value(Caption));
         ExpectOneStep("プロパティの設定");
         EXPECT_EQ(Value(Caption), Before);
+        if (C.Kind == pkColor) {
+            // The panel's colour picker keeps its settings under the panel's name.
+            EXPECT_NE(ReadUserSettingText(nullptr, "4.0", "ColDlgObjPro"), "");
+            EXPECT_EQ(ReadUserSettingText(nullptr, "4.0", "PosColor"), "");
+        }
         TMacroPaintPage::ColorDialogRun = nullptr;
         TMacroPaintPage::PenFormShown = nullptr;
     }
@@ -923,4 +932,88 @@ TEST_F(MacroPage, AStylePasteThatCannotBeDrawnLeavesTheObjectAsItWas)
     EXPECT_FALSE(Doc.History()->IsCommandOpen());
     EXPECT_FALSE(Doc.Modified());
     EXPECT_EQ(Rendered(), Picture);
+}
+
+// A point light in the middle of the object: the editor's preview shows its
+// brightest spot where the page shows it, for an object away from the page's
+// origin, and the light's anchor sits over that spot.
+TEST_F(MacroPage, TheLightPreviewShowsTheLightWhereThePageDoes)
+{
+    SetMacros({"エンボス（照明）"});
+    Reload();
+    int Row = 1;
+    while (Row <= Grid().ItemRows[0] && KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, Row)) != pkLights)
+        ++Row;
+    ASSERT_LE(Row, Grid().ItemRows[0]);
+    const TRect Box = Line->GetPath().Bounds; // 40,30 - 160,120
+    // The middle of the brightest pixels of a W x H picture (a light
+    // saturates a patch of them).
+    auto Brightest = [](int X0, int Y0, int W, int H, const std::function<int(int, int)>& Level) {
+        int Max = -1;
+        for (int Y = Y0; Y < Y0 + H; ++Y)
+            for (int X = X0; X < X0 + W; ++X)
+                Max = std::max(Max, Level(X, Y));
+        double SX = 0, SY = 0;
+        int N = 0;
+        for (int Y = Y0; Y < Y0 + H; ++Y)
+            for (int X = X0; X < X0 + W; ++X)
+                if (Level(X, Y) == Max) {
+                    SX += X;
+                    SY += Y;
+                    ++N;
+                }
+        return QPointF(SX / N, SY / N);
+    };
+    auto PageBrightest = [&] {
+        Page->InvalidateRect(nullptr, false);
+        Page->Update();
+        const TrecPicture& Pic = Page->PagePicture();
+        const int64_t Stride = (int64_t(200) * 3 + 3) & ~int64_t(3);
+        return Brightest(Box.Left, Box.Top, Box.Right - Box.Left, Box.Bottom - Box.Top, [&](int X, int Y) {
+            const uint8_t* Q = Pic.pBits + (150 - 1 - Y) * Stride + 3 * X;
+            return Q[0] + Q[1] + Q[2];
+        });
+    };
+    QPointF OnPage, InPreview;
+    QPoint Anchor;
+    double Scale = 0;
+    TMacroPaintPage::RunDialog = [&](QDialog* D) {
+        auto* Light = dynamic_cast<TfrmLight*>(D);
+        EXPECT_TRUE(Light);
+        if (!Light)
+            return int(QDialog::Rejected);
+        while (Light->lboxLightName->count() > 0) {
+            Light->SelectLight(0);
+            Light->DeleteLight();
+        }
+        Light->AddLight();
+        Light->SetLightKind(LightKindPoint); // at (0.5, 0.5)
+        Light->OnTest(*Light, Light->LightText());
+        OnPage = PageBrightest();
+        const QImage& Img = Light->ResultImage();
+        InPreview = Brightest(0, 0, Img.width(), Img.height(), [&](int X, int Y) {
+            const QRgb C = Img.pixel(X, Y);
+            return qRed(C) + qGreen(C) + qBlue(C);
+        });
+        // The preview picture is the object's box, fitted and centred.
+        Scale = double(Img.width()) / (Box.Right - Box.Left + 1);
+        // The main anchor, in the picture's pixels (the picture is drawn
+        // centred in the preview at 100 %).
+        const TAnchorLight& Main = *Light->Anchors[0].Items[1];
+        Anchor = QPoint(Main.X - (Light->pboxPreView->width() - Img.width()) / 2,
+                        Main.Y - (Light->pboxPreView->height() - Img.height()) / 2);
+        return int(QDialog::Rejected);
+    };
+    auto* Button = qobject_cast<TPanelButton*>(Grid().GetCellControl(1, Row));
+    ASSERT_TRUE(Button);
+    Button->Click();
+    ASSERT_GT(Scale, 0);
+    const QPointF PreviewOnPage(Box.Left + (InPreview.x() + 0.5) / Scale - 0.5,
+                                Box.Top + (InPreview.y() + 0.5) / Scale - 0.5);
+    SCOPED_TRACE("page " + std::to_string(OnPage.x()) + "," + std::to_string(OnPage.y()) + ", preview " +
+                 std::to_string(PreviewOnPage.x()) + "," + std::to_string(PreviewOnPage.y()));
+    EXPECT_LE(std::abs(PreviewOnPage.x() - OnPage.x()), 1);
+    EXPECT_LE(std::abs(PreviewOnPage.y() - OnPage.y()), 1);
+    EXPECT_LE(std::abs(Anchor.x() - InPreview.x()), 1);
+    EXPECT_LE(std::abs(Anchor.y() - InPreview.y()), 1);
 }

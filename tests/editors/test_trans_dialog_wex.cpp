@@ -6,8 +6,10 @@
 #include "ui/edit_track_bar_wex.h"
 #include "ui/golden_image.h"
 #include "ui/restore_pos.h"
+#include "ui/ui_routines.h"
 #include "ui/window_test_support.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTest>
@@ -74,6 +76,8 @@ TEST(TransDialogWex, ExecuteConvertsAndRemembers)
         Shown = F->Percent();
         EXPECT_TRUE(F->cboxPreview->isChecked());
         EXPECT_TRUE(WorkArea().contains(F->frameGeometry()));
+        // Placed as shown: wide enough for its caption in the title bar.
+        EXPECT_GE(F->width(), CaptionFitWidth(F->windowTitle())) << F->width();
         F->SetPercent(75);
         return int(QDialog::Rejected);
     };
@@ -102,3 +106,22 @@ TEST(FrmSelTrans, GoldenBar)
 }
 
 } // namespace
+
+// The picker is never narrower than its caption needs in a title bar, also
+// in a larger face than the tests' own.
+TEST(FrmSelTrans, NeverNarrowerThanItsCaption)
+{
+    const QFont Old = QApplication::font();
+    struct TRestore {
+        QFont F;
+        ~TRestore() { QApplication::setFont(F); }
+    } Restore{Old};
+    QFont Large = Old;
+    Large.setPixelSize(16);
+    QApplication::setFont(Large);
+    TfrmSelTrans F;
+    F.adjustSize();
+    F.resize(1, F.height());
+    EXPECT_EQ(F.windowTitle(), "不透明度の設定");
+    EXPECT_GE(F.width(), CaptionFitWidth(F.windowTitle()));
+}

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
+#include <string>
 #include <memory>
 
 TEST(PlacementFit, SidesLargerThanTheAreaBecomeTheAreasAndThePositionComesIntoReach)
@@ -80,5 +82,66 @@ TEST(PlacementFit, FileDialogsFitTheirStoredRectanglesToo)
         D.show();
         ExpectFits(D.geometry(), Stored);
         D.reject();
+    }
+}
+
+TEST(PlacementFit, StoredPlacesReadAsTwoNumbersOrNone)
+{
+    struct TCase {
+        const char* Text;
+        bool Ok;
+        int64_t Left, Top;
+    };
+    const TCase Cases[] = {
+        {"120,-8", true, 120, -8},
+        {" 10 , 20 ", true, 10, 20},
+        {"+5,7,99", true, 5, 7},
+        {"-4000000000,3", true, -4000000000LL, 3},
+        {"", false, 0, 0},
+        {"12", false, 0, 0},
+        {"12,", false, 0, 0},
+        {"a,1", false, 0, 0},
+        {"1,2x", false, 0, 0},
+        {"-,1", false, 0, 0},
+        {"1234567890123456789,1", false, 0, 0},
+    };
+    for (const TCase& C : Cases) {
+        int64_t L = 0, T = 0;
+        EXPECT_EQ(ReadStoredPlace(C.Text, L, T), C.Ok) << C.Text;
+        if (C.Ok) {
+            EXPECT_EQ(L, C.Left) << C.Text;
+            EXPECT_EQ(T, C.Top) << C.Text;
+        }
+    }
+}
+
+// A window is placed by its stored place, kept in the work area (a place
+// above the top comes down to it), or centred without one; the place written
+// back is the one read.
+TEST(PlacementFit, EditorsArePlacedByTheirStoredPlaceOrCentred)
+{
+    TRect A;
+    ASSERT_TRUE(GetWorkAreaRect(A));
+    struct TCase {
+        std::string Stored;
+        QPoint Want;
+    };
+    const int W = 200, H = 100;
+    const TCase Cases[] = {
+        {std::to_string(A.Left + 120) + "," + std::to_string(A.Top - 8), {A.Left + 120, A.Top}},
+        {std::to_string(A.Left + 30) + "," + std::to_string(A.Top + 40), {A.Left + 30, A.Top + 40}},
+        {"x", {(A.Left + A.Right) / 2 - W / 2, (A.Top + A.Bottom) / 2 - H / 2}},
+    };
+    for (const TCase& C : Cases) {
+        QWidget Form;
+        Form.setMinimumSize(W, H);
+        Form.setMaximumSize(W, H);
+        PlaceWindowStoredOrCentred(&Form, nullptr, C.Stored);
+        Form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+        EXPECT_LE(std::abs(Form.x() - C.Want.x()), 1) << C.Stored;
+        EXPECT_LE(std::abs(Form.y() - C.Want.y()), 1) << C.Stored;
+        if (C.Stored != "x")
+            EXPECT_EQ(StoredPlaceText(&Form), std::to_string(C.Want.x()) + "," + std::to_string(C.Want.y()));
     }
 }

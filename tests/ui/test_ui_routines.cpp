@@ -8,7 +8,10 @@
 #include "foundation/user_error.h"
 #include "ui/string_grid_wex.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QInputDialog>
+#include <QTimer>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -176,3 +179,52 @@ TEST(DrawHaloText, OutlinedTextAtTheBottomMatchesTheGolden)
 }
 
 } // namespace
+
+// The line question is wide enough for its caption; OK gives the edited
+// text, Cancel leaves the value.
+TEST(InputQueryBox, CaptionShowsWholeAndOkGivesTheText)
+{
+    struct Case {
+        const char* Caption;
+        bool Ok;
+        const char* Expected;
+    };
+    const Case Cases[] = {
+        {"名前の変更", true, "新しい"},
+        {"スタイルの追加", false, "元"},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Caption);
+        int Width = 0;
+        QString Title;
+        QTimer::singleShot(0, [&] {
+            auto* Box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!Box)
+                return;
+            Width = Box->width();
+            Title = Box->windowTitle();
+            Box->setTextValue("新しい");
+            C.Ok ? Box->accept() : Box->reject();
+        });
+        std::string Value = "元";
+        EXPECT_EQ(InputQueryBox(C.Caption, "名前:", Value), C.Ok);
+        EXPECT_EQ(Value, C.Expected);
+        EXPECT_EQ(Title.toStdString(), C.Caption);
+        EXPECT_GE(Width, CaptionFitWidth(QString::fromUtf8(C.Caption)));
+        // A caption's room grows with its text.
+        EXPECT_GT(CaptionFitWidth(QString::fromUtf8(C.Caption) + "の続き"), CaptionFitWidth(QString::fromUtf8(C.Caption)));
+    }
+}
+
+TEST(KeepCaptionWhole, RaisesTheMinimumWidthOnly)
+{
+    QWidget Narrow, Wide;
+    Narrow.setWindowTitle("不透明度の設定");
+    Wide.setWindowTitle("不透明度の設定");
+    Wide.setMinimumWidth(2000);
+    KeepCaptionWhole(&Narrow);
+    KeepCaptionWhole(&Wide);
+    KeepCaptionWhole(nullptr);
+    EXPECT_EQ(Narrow.minimumWidth(), CaptionFitWidth("不透明度の設定"));
+    EXPECT_EQ(Wide.minimumWidth(), 2000);
+}
