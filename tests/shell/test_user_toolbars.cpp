@@ -13,6 +13,7 @@
 #include "ui/toolbar_button97.h"
 
 #include <QComboBox>
+#include <QtGui/qevent.h>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -336,6 +337,40 @@ TEST_F(TUserToolbarsTest, ThePopupMenuListsTheToolbarsAndTogglesThem)
     Items[1]->trigger();
     EXPECT_FALSE(Named("位置")->Visible());
     EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1, 0, 1}));
+}
+
+TEST_F(TUserToolbarsTest, AFloatingToolbarHidesWhileTheFrameIsMinimisedAndStaysOpen)
+{
+    Start();
+    // The program is the active one, as it is when the user works in it.
+    QApplicationStateChangeEvent Active(Qt::ApplicationActive);
+    QApplication::sendEvent(qApp, &Active);
+    TToolbar97* T = Named("位置");
+    ASSERT_NE(T, nullptr);
+    T->SetFloatingPosition(QPoint(300, 300));
+    T->SetDockedTo(nullptr);
+    ASSERT_TRUE(T->Floating());
+    ASSERT_TRUE(T->isVisible());
+    Frame->setWindowState(Qt::WindowMinimized);
+    EXPECT_FALSE(T->isVisible());
+    EXPECT_TRUE(T->Visible());
+    Frame->setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(T->isVisible());
+    EXPECT_TRUE(T->Visible());
+    EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1, 1, 1}));
+    emit Frame->pmnuTBarPopup->aboutToShow();
+    EXPECT_TRUE(Frame->pmnuTBarPopup->actions().value(1)->isChecked());
+    // Twice, the way a window manager may report it.
+    for (int I = 0; I < 2; ++I) {
+        Frame->setWindowState(Qt::WindowMinimized);
+        Frame->setWindowState(Qt::WindowMaximized);
+    }
+    EXPECT_TRUE(T->isVisible());
+    const std::string Section = std::string(UserToolbarSection) + T->objectName().toStdString();
+    Close();
+    EXPECT_EQ(AppIniFile().ReadString(Section, "Visible", ""), "1");
+    EXPECT_EQ(AppIniFile().ReadString(Section, "DockedTo", ""), "+");
+    EXPECT_EQ(AppIniFile().ReadString(UserToolbarSection, "2", "").substr(0, std::string("位置,1,").size()), "位置,1,");
 }
 
 TEST_F(TUserToolbarsTest, DuplicateAndEmptyNamesAreRefusedUntilAValidOne)
