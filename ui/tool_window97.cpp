@@ -279,7 +279,9 @@ void TCustomToolWindow97::SetParent(QWidget* AParent)
     if (NewDock) {
         QWidget::setParent(NewDock, Qt::Widget);
     } else if (Target) {
-        Qt::WindowFlags Flags = Qt::Tool | Qt::FramelessWindowHint;
+        // A press on a floating window must leave the activation (and the
+        // keyboard) with the form: the window refuses the focus.
+        Qt::WindowFlags Flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
         if (FFloatingMode == fmOnTopOfAllForms)
             Flags |= Qt::WindowStaysOnTopHint;
         QWidget::setParent(Target, Flags);

@@ -1,0 +1,87 @@
+// A floating toolbar at a real display (Xvfb, openbox, xdotool): a click on
+// one of its buttons leaves the frame active, so the keys meant for the
+// document still reach it.
+#include "e2e/x_session.h"
+#include "platform/test_support.h"
+
+#include <QImage>
+#include <QProcessEnvironment>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace e2e;
+
+TEST(FloatingToolbar, AClickOnItsButtonLeavesTheFrameActive)
+{
+    TTempDir Tmp;
+    for (const char* Name : {"config", "data/tavro", "cache", "tmp", "run"})
+        std::filesystem::create_directories(Tmp / Name);
+    std::filesystem::permissions(Tmp / "run", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    // One toolbar "Zoom" (zoom out, zoom in) floating away from the frame;
+    // the drag palette starts hidden.
+    std::ofstream(Tmp / "data/tavro/tavro.ini", std::ios::binary)
+        << "[4.0]\r\nFlags=1,1,1,0\r\n[TBar4.0]\r\n1=Zoom,1,29,28\r\n"
+           "[TBar4.0N5A6F6F6D]\r\nRev=3\r\nVisible=1\r\nDockedTo=+\r\nFloatLeft=900\r\nFloatTop=700\r\n";
+
+    TOwnedProcess Openbox;
+    Openbox.P.start("openbox", {});
+    ASSERT_TRUE(Openbox.P.waitForStarted(5000));
+    WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+
+    TOwnedProcess Tavro;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert("XDG_CONFIG_HOME", QString::fromStdString(Tmp / "config"));
+    Env.insert("XDG_DATA_HOME", QString::fromStdString(Tmp / "data"));
+    Env.insert("XDG_CACHE_HOME", QString::fromStdString(Tmp / "cache"));
+    Env.insert("XDG_RUNTIME_DIR", QString::fromStdString(Tmp / "run"));
+    Env.insert("TMPDIR", QString::fromStdString(Tmp / "tmp"));
+    Env.insert("QT_QPA_PLATFORM", "xcb");
+    Tavro.P.setProcessEnvironment(Env);
+    Tavro.P.setProcessChannelMode(QProcess::ForwardedChannels);
+    Tavro.P.start(std::getenv("TAVRO_PROGRAM"), {});
+    ASSERT_TRUE(Tavro.P.waitForStarted(10000));
+    const unsigned long Frame = WaitWindow("^タヴロ", 20000);
+    ASSERT_NE(Frame, 0u) << "the frame never came";
+    const unsigned long Bar = WaitWindow("^Zoom", 10000);
+    ASSERT_NE(Bar, 0u) << "the floating toolbar \"Zoom\" never came";
+
+    // The page: a white box that stays the same in two grabs in a row.
+    const auto Page = [Frame] {
+        QRect Box, Last;
+        WaitFor([&] {
+            Last = Box;
+            Box = WhiteBox(Screen(), Geometry(Frame));
+            return Box == Last && Box.width() > 50;
+        }, 5000);
+        return Box;
+    };
+    Activate(Frame);
+    ASSERT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 5000));
+    const QRect AtStart = Page();
+
+    // The first button of the toolbar: zoom out. Its frame is 3 pixels and
+    // a 15-pixel caption, its buttons 24 pixels square.
+    const QRect G = Geometry(Bar);
+    Click(G.topLeft() + QPoint(3 + 12, 3 + 15 + 12));
+    ASSERT_TRUE(WaitFor([&] { return Page().width() < AtStart.width(); }, 5000))
+        << "the toolbar's zoom-out button did not zoom out";
+    const QRect AfterClick = Page();
+    QTest::qWait(300);
+    EXPECT_TRUE(ActiveWindowName().startsWith("タヴロ"))
+        << "the toolbar took the activation: the active window is \"" << ActiveWindowName().toStdString() << "\"";
+    // The keypad's minus zooms the document out once more.
+    Key("KP_Subtract");
+    EXPECT_TRUE(WaitFor([&] { return Page().width() < AfterClick.width(); }, 5000))
+        << "the keypad's minus after the click did not reach the document";
+    Tavro.Stop();
+    Openbox.Stop();
+}
+
+} // namespace
