@@ -544,6 +544,11 @@ void TCustomToolWindow97::UpdateVisibility()
     if (Show == !isHidden())
         return;
     ++FQtVisibilityGuard;
+    // The window manager minimises a floating window with its form, and the
+    // window keeps that state while hidden: shown minimised, it would be
+    // taken for the user minimising it and minimise the form again.
+    if (Show && (windowState() & Qt::WindowMinimized))
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     QWidget::setVisible(Show);
     --FQtVisibilityGuard;
     if (Show && Floating())

@@ -1,6 +1,6 @@
 // A floating toolbar at a real display (Xvfb, openbox, xdotool): a click on
 // one of its buttons leaves the frame active, so the keys meant for the
-// document still reach it.
+// document still reach it; it goes and comes back with its minimised frame.
 #include "e2e/x_session.h"
 #include "platform/test_support.h"
 
@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 namespace {
 
@@ -80,7 +82,19 @@ TEST(FloatingToolbar, AClickOnItsButtonLeavesTheFrameActive)
     Key("KP_Subtract");
     EXPECT_TRUE(WaitFor([&] { return Page().width() < AfterClick.width(); }, 5000))
         << "the keypad's minus after the click did not reach the document";
-    Tavro.Stop();
+
+    // Minimised, the frame takes its toolbar along; restored, it brings it
+    // back, and quitting keeps it open for the next start.
+    e2e::Run("xdotool", {"windowminimize", "--sync", QString::number(Frame)});
+    EXPECT_TRUE(WaitWindowGone("^Zoom", 5000)) << "the toolbar stayed on the screen of a minimised frame";
+    Activate(Frame);
+    EXPECT_NE(WaitWindow("^Zoom", 5000), 0u) << "the toolbar did not come back with the frame";
+    Key("alt+F4");
+    ASSERT_TRUE(Tavro.P.state() == QProcess::NotRunning || Tavro.P.waitForFinished(10000)) << "the program did not end";
+    std::ifstream In(Tmp / "data/tavro/tavro.ini", std::ios::binary);
+    const std::string Ini((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    EXPECT_NE(Ini.find("[TBar4.0N5A6F6F6D]\r\nRev=3\r\nVisible=1\r\nDockedTo=+\r\n"), std::string::npos) << Ini;
+    EXPECT_NE(Ini.find("1=Zoom,1,29,28\r\n"), std::string::npos) << Ini;
     Openbox.Stop();
 }
 

@@ -358,8 +358,12 @@ TEST_F(TUserToolbarsTest, AFloatingToolbarHidesWhileTheFrameIsMinimisedAndStaysO
     Frame->setWindowState(Qt::WindowMinimized);
     EXPECT_FALSE(T->isVisible());
     EXPECT_TRUE(T->Visible());
+    // The window manager minimises the frame's transient windows with it;
+    // shown minimised, the toolbar would minimise the frame again.
+    T->setWindowState(T->windowState() | Qt::WindowMinimized);
     Frame->setWindowState(Qt::WindowNoState);
     EXPECT_TRUE(T->isVisible());
+    EXPECT_FALSE(T->isMinimized());
     EXPECT_TRUE(T->Visible());
     EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1, 1, 1}));
     emit Frame->pmnuTBarPopup->aboutToShow();
