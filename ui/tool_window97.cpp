@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -794,7 +795,25 @@ bool TCustomToolWindow97::event(QEvent* Event)
             Form->window()->close();
         return true;
     }
+    // A floating window's presses all pass its system window first, before
+    // any control of it sees them.
+    if (Event->type() == QEvent::Show && Floating())
+        if (QWindow* W = windowHandle())
+            W->installEventFilter(this);
     return QWidget::event(Event);
+}
+
+bool TCustomToolWindow97::eventFilter(QObject* Watched, QEvent* Event)
+{
+    // A press takes no activation (the window refuses the focus): it goes to
+    // the top, and hands the activation to its form.
+    if (Event->type() == QEvent::MouseButtonPress && Floating() && Watched == windowHandle()) {
+        raise();
+        if (FActivateParent && FFloatingMode == fmOnTopOfParentForm && FFloatParent)
+            if (QWidget* Form = FFloatParent->ParentForm(); Form && !Form->window()->isActiveWindow())
+                Form->window()->activateWindow();
+    }
+    return QWidget::eventFilter(Watched, Event);
 }
 
 void TCustomToolWindow97::resizeEvent(QResizeEvent* Event)

@@ -30,7 +30,7 @@ TEST(FloatingToolbar, AClickOnItsButtonLeavesTheFrameActive)
     // the drag palette starts hidden.
     std::ofstream(Tmp / "data/tavro/tavro.ini", std::ios::binary)
         << "[4.0]\r\nFlags=1,1,1,0\r\n[TBar4.0]\r\n1=Zoom,1,29,28\r\n"
-           "[TBar4.0N5A6F6F6D]\r\nRev=3\r\nVisible=1\r\nDockedTo=+\r\nFloatLeft=900\r\nFloatTop=700\r\n";
+           "[TBar4.0N5A6F6F6D]\r\nRev=3\r\nVisible=1\r\nDockedTo=+\r\nFloatLeft=60\r\nFloatTop=300\r\n";
 
     TOwnedProcess Openbox;
     Openbox.P.start("openbox", {});
@@ -80,8 +80,21 @@ TEST(FloatingToolbar, AClickOnItsButtonLeavesTheFrameActive)
         << "the toolbar took the activation: the active window is \"" << ActiveWindowName().toStdString() << "\"";
     // The keypad's minus zooms the document out once more.
     Key("KP_Subtract");
-    EXPECT_TRUE(WaitFor([&] { return Page().width() < AfterClick.width(); }, 5000))
+    ASSERT_TRUE(WaitFor([&] { return Page().width() < AfterClick.width(); }, 5000))
         << "the keypad's minus after the click did not reach the document";
+
+    // With the property panel active, a click on the toolbar hands the
+    // activation to the frame.
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u);
+    Activate(Panel);
+    ASSERT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("図形のプロパティ"); }, 5000));
+    const QRect BeforeSecond = Page();
+    Click(G.topLeft() + QPoint(3 + 24 + 12, 3 + 15 + 12)); // zoom in
+    ASSERT_TRUE(WaitFor([&] { return Page().width() > BeforeSecond.width(); }, 5000))
+        << "the toolbar's zoom-in button did not zoom in";
+    EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 5000))
+        << "the frame did not become active: the active window is \"" << ActiveWindowName().toStdString() << "\"";
 
     // Minimised, the frame takes its toolbar along; restored, it brings it
     // back, and quitting keeps it open for the next start.
