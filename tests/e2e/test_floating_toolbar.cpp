@@ -19,7 +19,7 @@ namespace {
 
 using namespace e2e;
 
-TEST(FloatingToolbar, AClickOnItsButtonLeavesTheFrameActive)
+TEST(FloatingToolbar, AClickLeavesTheFrameActiveAndMinimisingKeepsItOpen)
 {
     TTempDir Tmp;
     for (const char* Name : {"config", "data/tavro", "cache", "tmp", "run"})
@@ -68,10 +68,10 @@ TEST(FloatingToolbar, AClickOnItsButtonLeavesTheFrameActive)
     ASSERT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 5000));
     const QRect AtStart = Page();
 
-    // The first button of the toolbar: zoom out. Its frame is 3 pixels and
-    // a 15-pixel caption, its buttons 24 pixels square.
+    // The first button of the toolbar: zoom out. Its sizing frame is 4
+    // pixels and its caption 15, its buttons 24 pixels square.
     const QRect G = Geometry(Bar);
-    Click(G.topLeft() + QPoint(3 + 12, 3 + 15 + 12));
+    Click(G.topLeft() + QPoint(4 + 12, 4 + 15 + 12));
     ASSERT_TRUE(WaitFor([&] { return Page().width() < AtStart.width(); }, 5000))
         << "the toolbar's zoom-out button did not zoom out";
     const QRect AfterClick = Page();
@@ -90,7 +90,7 @@ TEST(FloatingToolbar, AClickOnItsButtonLeavesTheFrameActive)
     Activate(Panel);
     ASSERT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("図形のプロパティ"); }, 5000));
     const QRect BeforeSecond = Page();
-    Click(G.topLeft() + QPoint(3 + 24 + 12, 3 + 15 + 12)); // zoom in
+    Click(G.topLeft() + QPoint(4 + 24 + 12, 4 + 15 + 12)); // zoom in
     ASSERT_TRUE(WaitFor([&] { return Page().width() > BeforeSecond.width(); }, 5000))
         << "the toolbar's zoom-in button did not zoom in";
     EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 5000))
