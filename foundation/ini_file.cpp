@@ -6,6 +6,7 @@
 #include "platform/safe_write.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -46,44 +47,88 @@ std::string Trim(const std::string& S)
     return S.substr(B, E - B);
 }
 
+// The strict UTF-8 character at P (Left bytes on): its length and code
+// point, or 0 when it is malformed (overlong, a surrogate, beyond U+10FFFF,
+// cut off).
+size_t Utf8Char(const unsigned char* P, size_t Left, uint32_t& Cp)
+{
+    const unsigned char C = P[0];
+    if (C < 0x80) {
+        Cp = C;
+        return 1;
+    }
+    size_t Len;
+    if (C >= 0xC2 && C <= 0xDF) {
+        Len = 2;
+        Cp = C & 0x1F;
+    } else if (C >= 0xE0 && C <= 0xEF) {
+        Len = 3;
+        Cp = C & 0x0F;
+    } else if (C >= 0xF0 && C <= 0xF4) {
+        Len = 4;
+        Cp = C & 0x07;
+    } else {
+        return 0;
+    }
+    if (Left < Len)
+        return 0;
+    for (size_t K = 1; K < Len; ++K) {
+        if ((P[K] & 0xC0) != 0x80)
+            return 0;
+        Cp = (Cp << 6) | (P[K] & 0x3F);
+    }
+    if ((Len == 3 && Cp < 0x800) || (Len == 4 && Cp < 0x10000) || Cp > 0x10FFFF || (Cp >= 0xD800 && Cp <= 0xDFFF))
+        return 0;
+    return Len;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(const std::string& S)
 {
     const auto* P = reinterpret_cast<const unsigned char*>(S.data());
-    size_t N = S.size(), I = 0;
-    while (I < N) {
-        unsigned char C = P[I];
-        if (C < 0x80) {
-            ++I;
-            continue;
-        }
-        size_t Len;
-        uint32_t Cp;
-        if (C >= 0xC2 && C <= 0xDF) {
-            Len = 2;
-            Cp = C & 0x1F;
-        } else if (C >= 0xE0 && C <= 0xEF) {
-            Len = 3;
-            Cp = C & 0x0F;
-        } else if (C >= 0xF0 && C <= 0xF4) {
-            Len = 4;
-            Cp = C & 0x07;
-        } else {
-            return false;
-        }
-        if (N - I < Len)
-            return false;
-        for (size_t K = 1; K < Len; ++K) {
-            if ((P[I + K] & 0xC0) != 0x80)
-                return false;
-            Cp = (Cp << 6) | (P[I + K] & 0x3F);
-        }
-        if ((Len == 3 && Cp < 0x800) || (Len == 4 && Cp < 0x10000) || Cp > 0x10FFFF ||
-            (Cp >= 0xD800 && Cp <= 0xDFFF))
+    uint32_t Cp;
+    for (size_t I = 0, N = S.size(); I < N;) {
+        const size_t Len = Utf8Char(P + I, N - I, Cp);
+        if (Len == 0)
             return false;
         I += Len;
     }
     return true;
+}
+
+// Whether CP932 holds the character: it converts and comes back the same.
+bool Cp932Holds(std::string_view Utf8)
+{
+    std::string Enc, Back;
+    return TryUtf8ToCp932(Utf8, Enc) && TryCp932ToUtf8(Enc, Back) && Back == Utf8;
+}
+
+std::string Utf8Of(uint32_t Cp)
+{
+    std::string R;
+    if (Cp < 0x80) {
+        R += char(Cp);
+    } else if (Cp < 0x800) {
+        R += char(0xC0 | (Cp >> 6));
+        R += char(0x80 | (Cp & 0x3F));
+    } else if (Cp < 0x10000) {
+        R += char(0xE0 | (Cp >> 12));
+        R += char(0x80 | ((Cp >> 6) & 0x3F));
+        R += char(0x80 | (Cp & 0x3F));
+    } else {
+        R += char(0xF0 | (Cp >> 18));
+        R += char(0x80 | ((Cp >> 12) & 0x3F));
+        R += char(0x80 | ((Cp >> 6) & 0x3F));
+        R += char(0x80 | (Cp & 0x3F));
+    }
+    return R;
+}
+
+std::string CodePointReference(uint32_t Cp)
+{
+    char Buf[16];
+    std::snprintf(Buf, sizeof Buf, "&#x%X;", unsigned(Cp));
+    return Buf;
 }
 
 // A value or key holding a line break would split into lines of its own on
@@ -145,6 +190,73 @@ std::string ReadRegularFile(const std::string& FileName, std::string& Error)
 
 }  // namespace
 
+std::string SettingsTextForCp932(const std::string& Utf8)
+{
+    if (Utf8.find("&#x") == std::string::npos && Cp932Holds(Utf8))
+        return Utf8;
+    std::string Out;
+    const auto* P = reinterpret_cast<const unsigned char*>(Utf8.data());
+    const size_t N = Utf8.size();
+    for (size_t I = 0; I < N;) {
+        uint32_t Cp = 0;
+        const size_t Len = Utf8Char(P + I, N - I, Cp);
+        if (Len == 0) {
+            // No character at all: the conversion makes it "?".
+            Out += Utf8[I++];
+            continue;
+        }
+        const std::string_view Char(Utf8.data() + I, Len);
+        if (Cp == '&' ? Utf8.compare(I + 1, 2, "#x") == 0 : !Cp932Holds(Char))
+            Out += CodePointReference(Cp);
+        else
+            Out += Char;
+        I += Len;
+    }
+    return Out;
+}
+
+std::string SettingsTextFromCp932(const std::string& Text)
+{
+    size_t At = Text.find("&#x");
+    if (At == std::string::npos)
+        return Text;
+    std::string Out;
+    size_t From = 0;
+    while (At != std::string::npos) {
+        // Only the form SettingsTextForCp932 writes: upper-case digits, no
+        // leading zero, and a character CP932 does not hold (or "&").
+        size_t E = At + 3;
+        uint32_t Cp = 0;
+        size_t Digits = 0;
+        while (E < Text.size() && Digits < 7 &&
+               ((Text[E] >= '0' && Text[E] <= '9') || (Text[E] >= 'A' && Text[E] <= 'F'))) {
+            Cp = Cp * 16 + uint32_t(Text[E] <= '9' ? Text[E] - '0' : Text[E] - 'A' + 10);
+            ++E;
+            ++Digits;
+        }
+        std::string Char;
+        bool Ok = Digits >= 1 && Digits <= 6 && Text[At + 3] != '0' && E < Text.size() && Text[E] == ';';
+        if (Ok && Cp == '&') {
+            Char = "&";
+        } else if (Ok && Cp <= 0x10FFFF && !(Cp >= 0xD800 && Cp <= 0xDFFF)) {
+            Char = Utf8Of(Cp);
+            Ok = !Cp932Holds(Char);
+        } else {
+            Ok = false;
+        }
+        if (!Ok) {
+            At = Text.find("&#x", At + 1);
+            continue;
+        }
+        Out.append(Text, From, At - From);
+        Out += Char;
+        From = E + 1;
+        At = Text.find("&#x", From);
+    }
+    Out.append(Text, From, std::string::npos);
+    return Out;
+}
+
 TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName)
 {
     LoadFromFile();
@@ -193,6 +305,7 @@ void TMemIniFile::Parse(const std::string& Bytes)
         } else {
             if (!TryCp932ToUtf8(Raw, L.Text))
                 L.Text = Cp932ToUtf8(Raw);
+            L.Text = SettingsTextFromCp932(L.Text);
             L.Raw = Raw;
             L.HasRaw = true;
         }
@@ -224,32 +337,14 @@ void TMemIniFile::Parse(const std::string& Bytes)
 
 std::string TMemIniFile::BuildFileBytes() const
 {
-    // CP932 unless some changed line holds a character CP932 cannot store;
-    // then the whole file is written as UTF-8 with a byte-order mark rather
-    // than losing that text.
-    bool AsCp932 = true;
-    std::string Enc;
-    auto Check = [&](const TLine& L) {
-        if (AsCp932 && !L.HasRaw && !TryUtf8ToCp932(L.Text, Enc))
-            AsCp932 = false;
-    };
-    for (const TSection& S : FSections) {
-        if (S.HasHeader)
-            Check(S.Header);
-        for (const TLine& L : S.Lines)
-            Check(L);
-    }
-
+    // Always CP932, also after loading a UTF-8 file: what CP932 cannot hold
+    // is written as a character reference and read back as the character.
     std::string Out;
-    if (!AsCp932)
-        Out = kUtf8Bom;
     auto Emit = [&](const TLine& L) {
-        if (!AsCp932)
-            Out += L.Text;
-        else if (L.HasRaw)
+        if (L.HasRaw)
             Out += L.Raw;
         else
-            Out += Utf8ToCp932(L.Text);
+            Out += Utf8ToCp932(SettingsTextForCp932(L.Text));
         Out += "\r\n";
     };
     for (const TSection& S : FSections) {

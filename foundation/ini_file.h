@@ -2,9 +2,11 @@
 // lines). Sections and keys are compared case-insensitively (ASCII).
 // Comments, blank lines and lines it does not understand are kept in place
 // and written back unchanged; a new key goes to the end of its section, a
-// new section to the end of the file. The file is CP932 on disk (UTF-8 is
-// accepted when the file is not valid CP932); nothing touches the disk until
-// UpdateFile.
+// new section to the end of the file. The file is CP932 on disk, whatever
+// is written to it: a character CP932 cannot hold is stored as "&#xHEX;"
+// (and a "&" before "#x" as "&#x26;") and read back as itself. A UTF-8
+// file (with a byte-order mark, or not valid CP932) is read and written
+// back as CP932. Nothing touches the disk until UpdateFile.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,14 @@
 #include <vector>
 
 class TStringList;
+
+// Settings text (UTF-8) as the file stores it: every character one CP932
+// holds, the others as "&#xHEX;" (upper-case digits), "&" before "#x" as
+// "&#x26;". Different texts give different results.
+std::string SettingsTextForCp932(const std::string& Utf8);
+// The inverse, on the text decoded from the file's CP932; references of
+// any other form are left as they are.
+std::string SettingsTextFromCp932(const std::string& Text);
 
 class TMemIniFile {
 public:

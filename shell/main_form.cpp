@@ -35,6 +35,7 @@
 #include "ui/dock97.h"
 #include "ui/draw_item_clipboard.h"
 #include "ui/tool_window_message.h"
+#include "ui/tool_window97.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -86,7 +87,9 @@ TOLEFormDoc* MakeDocWindow(TOLEDocumentWex& Document)
 // form but the frame (document windows live inside it).
 bool IsFloatingForm(const QWidget* W)
 {
-    if (!W->isWindow())
+    // A floating tool window hides and shows itself with its form; hiding it
+    // here would be taken for the user closing it.
+    if (!W->isWindow() || qobject_cast<const TCustomToolWindow97*>(W))
         return false;
     const Qt::WindowType Type = W->windowType();
     return Type == Qt::Tool || Type == Qt::Window || Type == Qt::Dialog;

@@ -78,7 +78,7 @@ std::string ToolbarComponentName(const std::string& Name)
 {
     std::string Result = "N";
     char Hex[4];
-    for (unsigned char C : Utf8ToCp932(Name)) {
+    for (unsigned char C : Utf8ToCp932(SettingsTextForCp932(Name))) {
         std::snprintf(Hex, sizeof Hex, "%02X", unsigned(C));
         Result += Hex;
     }

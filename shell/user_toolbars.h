@@ -18,7 +18,9 @@ struct TUserToolbarDef {
     std::vector<int32_t> Items;
 };
 
-// "N" and the name's Shift-JIS bytes as two upper-case hex digits each.
+// "N" and the name's Shift-JIS bytes as two upper-case hex digits each; a
+// character Shift-JIS cannot hold counts as the reference the settings file
+// stores for it ("&#x1F600;"), so different names give different names.
 std::string ToolbarComponentName(const std::string& Name);
 
 // The comma text of Fields: a field that is empty or holds a space, a

@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -279,7 +280,9 @@ void TCustomToolWindow97::SetParent(QWidget* AParent)
     if (NewDock) {
         QWidget::setParent(NewDock, Qt::Widget);
     } else if (Target) {
-        Qt::WindowFlags Flags = Qt::Tool | Qt::FramelessWindowHint;
+        // A press on a floating window must leave the activation (and the
+        // keyboard) with the form: the window refuses the focus.
+        Qt::WindowFlags Flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
         if (FFloatingMode == fmOnTopOfAllForms)
             Flags |= Qt::WindowStaysOnTopHint;
         QWidget::setParent(Target, Flags);
@@ -542,6 +545,11 @@ void TCustomToolWindow97::UpdateVisibility()
     if (Show == !isHidden())
         return;
     ++FQtVisibilityGuard;
+    // The window manager minimises a floating window with its form, and the
+    // window keeps that state while hidden: shown minimised, it would be
+    // taken for the user minimising it and minimise the form again.
+    if (Show && (windowState() & Qt::WindowMinimized))
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     QWidget::setVisible(Show);
     --FQtVisibilityGuard;
     if (Show && Floating())
@@ -787,7 +795,25 @@ bool TCustomToolWindow97::event(QEvent* Event)
             Form->window()->close();
         return true;
     }
+    // A floating window's presses all pass its system window first, before
+    // any control of it sees them.
+    if (Event->type() == QEvent::Show && Floating())
+        if (QWindow* W = windowHandle())
+            W->installEventFilter(this);
     return QWidget::event(Event);
+}
+
+bool TCustomToolWindow97::eventFilter(QObject* Watched, QEvent* Event)
+{
+    // A press takes no activation (the window refuses the focus): it goes to
+    // the top, and hands the activation to its form.
+    if (Event->type() == QEvent::MouseButtonPress && Floating() && Watched == windowHandle()) {
+        raise();
+        if (FActivateParent && FFloatingMode == fmOnTopOfParentForm && FFloatParent)
+            if (QWidget* Form = FFloatParent->ParentForm(); Form && !Form->window()->isActiveWindow())
+                Form->window()->activateWindow();
+    }
+    return QWidget::eventFilter(Watched, Event);
 }
 
 void TCustomToolWindow97::resizeEvent(QResizeEvent* Event)

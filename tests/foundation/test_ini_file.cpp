@@ -43,15 +43,15 @@ TEST_F(IniFileTest, MissingFileIsEmptyAndNotCreatedUntilUpdate)
     EXPECT_EQ(Tmp.Get("none.ini"), "[4.0]\r\nPgDWidth=640\r\n");
 }
 
-TEST_F(IniFileTest, TextIsCp932OnDiskElseUtf8)
+TEST_F(IniFileTest, TextIsCp932OnDisk)
 {
     // 日 93FA, 本 967B, 語 8CEA; read back from the CP932 bytes.
     EXPECT_EQ(Rewrite("", [](TMemIniFile& I) { I.WriteString("4.0", "Name", "日本語"); }),
               "[4.0]\r\nName=\x93\xFA\x96\x7B\x8C\xEA\r\n");
     EXPECT_EQ(TMemIniFile(Tmp / "r.ini").ReadString("4.0", "Name", ""), "日本語");
-    // What CP932 cannot hold makes the whole file UTF-8 with a BOM.
+    // What CP932 cannot hold stays CP932, as a character reference.
     EXPECT_EQ(Rewrite("", [](TMemIniFile& I) { I.WriteString("4.0", "DirData", "/home/josé/データ"); }),
-              "\xEF\xBB\xBF[4.0]\r\nDirData=/home/josé/データ\r\n");
+              "[4.0]\r\nDirData=/home/jos&#xE9;/\x83\x66\x81\x5B\x83\x5E\r\n");
     EXPECT_EQ(TMemIniFile(Tmp / "r.ini").ReadString("4.0", "DirData", ""), "/home/josé/データ");
     // A Shift-JIS file written elsewhere (あ is 82A0), and one that is not
     // CP932 (0x82 before CR cannot start a character) but valid UTF-8.
@@ -59,6 +59,43 @@ TEST_F(IniFileTest, TextIsCp932OnDiskElseUtf8)
     EXPECT_EQ(TMemIniFile(Tmp / "sjis.ini").ReadString("s", "k", ""), "あ");
     Tmp.Put("utf8.ini", "[s]\r\nk=あ\r\n");
     EXPECT_EQ(TMemIniFile(Tmp / "utf8.ini").ReadString("s", "k", ""), "あ");
+}
+
+TEST_F(IniFileTest, TheFileStaysCp932AndGivesBackWhatItCannotHold)
+{
+    // Ω is 83B6 in CP932; the emoji and é it has not.
+    struct {
+        const char* Text;
+        const char* Stored;
+    } const Cases[] = {
+        {"Ω😀", "\x83\xB6&#x1F600;"},
+        {"Ω😃", "\x83\xB6&#x1F603;"},
+        {"é", "&#xE9;"},
+        {"&#x1F600;", "&#x26;#x1F600;"},
+        {"&#x26;", "&#x26;#x26;"},
+        {"a&b&#&#", "a&b&#&#"},
+        {"&&#x", "&&#x26;#x"},
+        {"plain", "plain"},
+    };
+    for (const auto& C : Cases) {
+        EXPECT_EQ(Rewrite("", [&](TMemIniFile& I) { I.WriteString("s", "k", C.Text); }),
+                  std::string("[s]\r\nk=") + C.Stored + "\r\n")
+            << C.Text;
+        EXPECT_EQ(TMemIniFile(Tmp / "r.ini").ReadString("s", "k", ""), C.Text);
+        EXPECT_EQ(SettingsTextFromCp932(SettingsTextForCp932(C.Text)), C.Text);
+    }
+    // A section or key name CP932 cannot hold comes back too.
+    Rewrite("", [](TMemIniFile& I) { I.WriteString("TBar😀", "鍵😃", "1"); });
+    EXPECT_EQ(TMemIniFile(Tmp / "r.ini").ReadString("TBar😀", "鍵😃", ""), "1");
+    // References of other forms are text: lower-case digits, a leading zero,
+    // a surrogate, characters CP932 holds, no semicolon.
+    const std::string Foreign = "&#x1f600;&#x01F600;&#xD800;&#x41;&#x3042;&#x1F600&#x;&#x1234567;";
+    Tmp.Put("f.ini", "[s]\r\nk=" + Foreign + "\r\n");
+    EXPECT_EQ(TMemIniFile(Tmp / "f.ini").ReadString("s", "k", ""), Foreign);
+    // A UTF-8 file, with or without a byte-order mark, is written back as CP932.
+    for (const std::string Bom : {"\xEF\xBB\xBF", ""})
+        EXPECT_EQ(Rewrite(Bom + "[s]\r\nk=Ω😀\r\n", [](TMemIniFile& I) { I.WriteString("s", "n", "1"); }),
+                  "[s]\r\nk=\x83\xB6&#x1F600;\r\nn=1\r\n");
 }
 
 TEST_F(IniFileTest, LinesAreKeptWhereTheyAreAndNewOnesAppended)

@@ -13,6 +13,7 @@
 #include "ui/toolbar_button97.h"
 
 #include <QComboBox>
+#include <QtGui/qevent.h>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -113,6 +114,10 @@ TEST(UserToolbarNames, ComponentNamesAndCommaTexts)
     EXPECT_EQ(ToolbarComponentName("一般"), "N88EA94CA");
     EXPECT_EQ(ToolbarComponentName("AB"), "N4142");
     EXPECT_EQ(ToolbarComponentName(""), "N");
+    // What Shift-JIS cannot hold keeps names apart: Ω is 83B6, then
+    // "&#x1F600;" and "&#x1F603;".
+    EXPECT_EQ(ToolbarComponentName("Ω😀"), "N83B626237831463630303B");
+    EXPECT_EQ(ToolbarComponentName("Ω😃"), "N83B626237831463630333B");
     struct TCase {
         std::vector<std::string> Fields;
         const char* Text;
@@ -338,6 +343,44 @@ TEST_F(TUserToolbarsTest, ThePopupMenuListsTheToolbarsAndTogglesThem)
     EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1, 0, 1}));
 }
 
+TEST_F(TUserToolbarsTest, AFloatingToolbarHidesWhileTheFrameIsMinimisedAndStaysOpen)
+{
+    Start();
+    // The program is the active one, as it is when the user works in it.
+    QApplicationStateChangeEvent Active(Qt::ApplicationActive);
+    QApplication::sendEvent(qApp, &Active);
+    TToolbar97* T = Named("位置");
+    ASSERT_NE(T, nullptr);
+    T->SetFloatingPosition(QPoint(300, 300));
+    T->SetDockedTo(nullptr);
+    ASSERT_TRUE(T->Floating());
+    ASSERT_TRUE(T->isVisible());
+    Frame->setWindowState(Qt::WindowMinimized);
+    EXPECT_FALSE(T->isVisible());
+    EXPECT_TRUE(T->Visible());
+    // The window manager minimises the frame's transient windows with it;
+    // shown minimised, the toolbar would minimise the frame again.
+    T->setWindowState(T->windowState() | Qt::WindowMinimized);
+    Frame->setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(T->isVisible());
+    EXPECT_FALSE(T->isMinimized());
+    EXPECT_TRUE(T->Visible());
+    EXPECT_EQ(Frame->ToolbarExists, (std::vector<uint8_t>{1, 1, 1}));
+    emit Frame->pmnuTBarPopup->aboutToShow();
+    EXPECT_TRUE(Frame->pmnuTBarPopup->actions().value(1)->isChecked());
+    // Twice, the way a window manager may report it.
+    for (int I = 0; I < 2; ++I) {
+        Frame->setWindowState(Qt::WindowMinimized);
+        Frame->setWindowState(Qt::WindowMaximized);
+    }
+    EXPECT_TRUE(T->isVisible());
+    const std::string Section = std::string(UserToolbarSection) + T->objectName().toStdString();
+    Close();
+    EXPECT_EQ(AppIniFile().ReadString(Section, "Visible", ""), "1");
+    EXPECT_EQ(AppIniFile().ReadString(Section, "DockedTo", ""), "+");
+    EXPECT_EQ(AppIniFile().ReadString(UserToolbarSection, "2", "").substr(0, std::string("位置,1,").size()), "位置,1,");
+}
+
 TEST_F(TUserToolbarsTest, DuplicateAndEmptyNamesAreRefusedUntilAValidOne)
 {
     Start();
@@ -440,6 +483,41 @@ TEST_F(TUserToolbarsTest, DeletingAUserToolbarFreesItAndErasesItsPositionSection
     EXPECT_EQ(Named("私の"), nullptr);
     EXPECT_FALSE(AppIniFile().SectionExists(Section));
     EXPECT_EQ(Frame->UserToolbars().size(), 3u);
+}
+
+TEST_F(TUserToolbarsTest, NamesShiftJisCannotHoldKeepTheirOwnPlacesInACp932File)
+{
+    Start();
+    Answer({"Ω😀", "Ω😃"});
+    TfrmCustomize::Run = [](TfrmCustomize& D) {
+        D.NewTBar();
+        D.NewTBar();
+        D.Toolbars[3].Items = {0};
+        D.Toolbars[4].Items = {1};
+        return int(QDialog::Accepted);
+    };
+    Frame->actCustomize->trigger();
+    const QPoint Places[] = {QPoint(200, 210), QPoint(420, 430)};
+    const char* Names[] = {"Ω😀", "Ω😃"};
+    for (int I = 0; I < 2; ++I) {
+        TToolbar97* T = Named(Names[I]);
+        ASSERT_NE(T, nullptr) << Names[I];
+        T->SetFloatingPosition(Places[I]);
+        T->SetDockedTo(nullptr);
+    }
+    EXPECT_NE(Named(Names[0])->objectName(), Named(Names[1])->objectName());
+    Close();
+    const std::string Bytes = FileBytes();
+    EXPECT_NE(Bytes.rfind("\xEF\xBB\xBF", 0), 0u) << "the settings file became UTF-8";
+    EXPECT_NE(Bytes.find("4=\x83\xB6&#x1F600;,1,0\r\n5=\x83\xB6&#x1F603;,1,1\r\n"), std::string::npos);
+    Start();
+    for (int I = 0; I < 2; ++I) {
+        TToolbar97* T = Named(Names[I]);
+        ASSERT_NE(T, nullptr) << Names[I];
+        EXPECT_TRUE(T->Floating()) << Names[I];
+        EXPECT_EQ(T->FloatingPosition(), Places[I]) << Names[I];
+        EXPECT_EQ(Tags(T), std::vector<int>{I}) << Names[I];
+    }
 }
 
 TEST_F(TUserToolbarsTest, ACustomisedLayoutSurvivesARestartByteForByte)
