@@ -47,6 +47,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -575,19 +576,12 @@ void TfrmGradation::BuildControls()
         }
         if (Got != TClipboardText::Read)
             return;
-        // An unreadable gradation would leave the editor with what was read of it.
-        bool Readable = false;
-        try {
-            TGradationObject Probe;
-            Readable = Probe.StrToGradation(Body);
-        } catch (const std::exception&) {
-        }
-        if (!Readable) {
+        // The rotate digit stays as it is.
+        if (Body.empty() || !ApplyGradationText(Body, false)) {
             MessageBox(this, "クリップボードのグラデーションは読み込めないため、貼り付けできません。", "警告",
                        MB_OK | MB_ICONWARNING);
             return;
         }
-        ApplyGradationText(Body, false); // the rotate digit stays as it is
         Changed();
     });
     Style = new TStyle(this);
@@ -647,7 +641,11 @@ void TfrmGradation::BuildControls()
                     Got = true;
                 }
             }) && Got) {
-            ApplyGradationText(Text, false);
+            if (Text.empty() || !ApplyGradationText(Text, false)) {
+                MessageBox(this, "このスタイルのグラデーションは読み込めないため、適用できません。", "警告",
+                           MB_OK | MB_ICONWARNING);
+                return;
+            }
             Changed();
         }
     });
@@ -1025,11 +1023,56 @@ void TfrmGradation::SetUp(const std::string& Code, const QPainterPath& Outline, 
     FPath = T.map(Source);
     FKind = 255;
     const TFillCodeParts P = SplitFillCode(Code);
-    ApplyKind(P.Kind, P.Kind == 2 || P.Kind == 4 ? Code.substr(1) : P.Rest);
+    if (!ApplyKind(P.Kind, P.Kind == 2 || P.Kind == 4 ? Code.substr(1) : P.Rest)) {
+        // Nothing of a damaged value is taken: the editor starts with no kind chosen.
+        ApplyKind(0, "");
+        MessageBox(this, "この塗りの設定は読み込めないため、未設定として開きます。", "警告", MB_OK | MB_ICONWARNING);
+    }
 }
 
-void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
+bool ReadGradationText(const std::string& Text, TGradationObject& Gradation)
 {
+    // The four option characters are digits, and the three the editor shows
+    // name an entry of their lists: anything else is a damaged text.
+    if (Text.size() < 4 || !std::all_of(Text.begin(), Text.begin() + 4, [](char C) { return C >= '0' && C <= '9'; }))
+        return false;
+    TGradationObject Read;
+    try {
+        if (!Read.StrToGradation(Text))
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (Read.bShape > 5 || Read.bRepetition > 2 || Read.bInterpolation > 1)
+        return false;
+    Gradation = std::move(Read);
+    return true;
+}
+
+bool TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
+{
+    // The value is read whole before anything changes: a damaged one leaves
+    // the editor as it was.
+    int32_t Color = FColor;
+    TGradationObject Grad;
+    TFillPictParam Pict = FPict;
+    if (Kind == 1) {
+        // Hexadecimal digits only, no more than a colour holds.
+        if (Rest.size() > 8 || !std::all_of(Rest.begin(), Rest.end(), [](char C) { return std::isxdigit(uint8_t(C)); }))
+            return false;
+        Color = HexToIntDef(Rest, 0);
+    } else if (Kind == 2) {
+        // Without a text the gradation held goes on.
+        Grad = FGrad;
+        if (Rest.size() > 1 && !ReadGradationText(Rest.substr(1), Grad))
+            return false;
+    } else if (Kind == 4) {
+        try {
+            StrToFillPictParam(Rest.empty() ? "" : Rest.substr(1), Pict);
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
     ++FLock;
     FKind = Kind;
     btnOK->setEnabled(Kind != 0);
@@ -1046,7 +1089,7 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
     pnlGrad->setVisible(Kind == 2);
     pnlPicture->setVisible(Kind == 4);
     if (Kind == 1) {
-        FColor = HexToIntDef(Rest, 0);
+        FColor = Color;
         edtHex->setText(RgbTextOfColor(FColor));
         // The first colour is the one the picker compares with.
         if (!FFirstColor) {
@@ -1055,36 +1098,36 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
         }
         frmMono->SetColor(FColor);
     } else if (Kind == 2) {
-        ApplyGradationText(Rest, true);
+        cboxRotate->setChecked(Rest.empty() || Rest[0] == '1');
+        TakeGradation(std::move(Grad));
     } else if (Kind == 4) {
         cboxRotate->setChecked(Rest.empty() || Rest[0] == '1');
-        try {
-            StrToFillPictParam(Rest.empty() ? "" : Rest.substr(1), FPict);
-        } catch (...) {
-            // A damaged picture text keeps the fields read before the fault.
-        }
+        FPict = Pict;
         TakeRatio();
         LoadPictControls();
     }
     --FLock;
     QuickTest();
+    return true;
 }
 
-void TfrmGradation::ApplyGradationText(const std::string& Text, bool WithRotateDigit)
+bool TfrmGradation::ApplyGradationText(const std::string& Text, bool WithRotateDigit)
+{
+    const std::string Body = WithRotateDigit && !Text.empty() ? Text.substr(1) : Text;
+    TGradationObject Read = FGrad;
+    if (!Body.empty() && !ReadGradationText(Body, Read))
+        return false;
+    if (WithRotateDigit)
+        cboxRotate->setChecked(Text.empty() || Text[0] == '1');
+    TakeGradation(std::move(Read));
+    return true;
+}
+
+void TfrmGradation::TakeGradation(TGradationObject&& Gradation)
 {
     ++FLock;
     FZoom = 100;
-    std::string T = Text;
-    if (WithRotateDigit) {
-        cboxRotate->setChecked(T.empty() || T[0] == '1');
-        if (!T.empty())
-            T.erase(0, 1);
-    }
-    try {
-        FGrad.StrToGradation(T);
-    } catch (...) {
-        // A bad number keeps what was read before it.
-    }
+    FGrad = std::move(Gradation);
     pboxBars->RebuildAnchors();
     LoadGradControls();
     --FLock;

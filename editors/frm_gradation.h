@@ -46,6 +46,10 @@ struct TFillCodeParts {
     std::string Rest;
 };
 TFillCodeParts SplitFillCode(const std::string& Code);
+// Gradation := the gradation text Text when it reads whole: four option
+// digits, the shape, repetition and interpolation within the editor's lists
+// and every number read (Gradation unchanged and False otherwise).
+bool ReadGradationText(const std::string& Text, TGradationObject& Gradation);
 // The opacity byte of an opacity percentage: (percent x 255 + 50) div 100.
 int GradOpacityOfPercent(int Percent);
 
@@ -134,8 +138,9 @@ public:
     const TFillPictParam& PictParam() const { return FPict; }
     const QPainterPath& PreviewPath() const { return FPath; }
     int Zoom() const { return FZoom; }
-    // A gradation text with or without its rotate digit.
-    void ApplyGradationText(const std::string& Text, bool WithRotateDigit);
+    // A gradation text with or without its rotate digit. A text that does
+    // not read whole (ReadGradationText) changes nothing and gives False.
+    bool ApplyGradationText(const std::string& Text, bool WithRotateDigit);
     // Every change ends here: repaint and, with quick test on, test.
     void Changed();
     void SetStatus(const std::string& Text);
@@ -210,7 +215,9 @@ protected:
 
 private:
     void BuildControls();
-    void ApplyKind(int Kind, const std::string& Rest);
+    // False, with nothing changed, when Rest does not read whole.
+    bool ApplyKind(int Kind, const std::string& Rest);
+    void TakeGradation(TGradationObject&& Gradation);
     void LoadGradControls();
     void LoadPictControls();
     void SetColor(int32_t Color);

@@ -482,3 +482,67 @@ TEST(FrmGradation, PictureEditsTakeOnlyTheirCharacters)
     QTest::keyClick(T.F.edtWidth, Qt::Key_Backspace); // control keys pass
     EXPECT_EQ(T.F.edtWidth->text(), "1");
 }
+
+// A gradation text that does not read whole changes nothing: not the
+// gradation, not the shape boxes, not the rotate box.
+TEST(FrmGradation, DamagedGradationTextChangesNothing)
+{
+    const std::string Good = "3210" + GradText.substr(4);
+    const std::string Damaged[] = {
+        "zzzz" + GradText.substr(4),              // option bytes that are no digits
+        "6000" + GradText.substr(4),              // a shape the list does not hold
+        "0300" + GradText.substr(4),              // a repetition the list does not hold
+        "0020" + GradText.substr(4),              // an interpolation the list does not hold
+        "0000255,1,3000,3000,13000,x",            // a number that does not read
+        "0000255,1,3000,3000,13000,13000,5,0,0", // fewer stops than counted
+        "00",                                     // cut short
+    };
+    for (const std::string& Text : Damaged) {
+        TForm T;
+        T.F.SetUp("21" + Good);
+        const std::string Before = T.F.FillCode();
+        const int Shape = T.F.cmbType->currentIndex(), Way = T.F.cmbWay->currentIndex();
+        const QString Loop = T.F.edtLoopNum->text();
+        TGradationObject Probe;
+        EXPECT_FALSE(ReadGradationText(Text, Probe)) << Text;
+        EXPECT_FALSE(T.F.ApplyGradationText(Text, false)) << Text;
+        EXPECT_FALSE(T.F.ApplyGradationText("0" + Text, true)) << Text;
+        EXPECT_EQ(T.F.FillCode(), Before) << Text;
+        EXPECT_TRUE(T.F.cboxRotate->isChecked()) << Text;
+        EXPECT_EQ(T.F.cmbType->currentIndex(), Shape) << Text;
+        EXPECT_EQ(T.F.cmbWay->currentIndex(), Way) << Text;
+        EXPECT_EQ(T.F.edtLoopNum->text(), Loop) << Text;
+        // The same text pasted is refused with its one message.
+        OleSetClipboard(MakeCom<TDataObjectGradation>(GradationClipboardHeader + Text).Get());
+        TBoxRecorder Boxes;
+        T.F.sbtnGraPaste->setEnabled(true);
+        T.F.sbtnGraPaste->click();
+        EXPECT_EQ(Boxes.Texts,
+                  std::vector<std::string>{"クリップボードのグラデーションは読み込めないため、貼り付けできません。"})
+            << Text;
+        EXPECT_EQ(T.F.FillCode(), Before) << Text;
+    }
+    // A readable one still applies.
+    TForm T;
+    T.F.SetUp("21" + GradText);
+    EXPECT_TRUE(T.F.ApplyGradationText(Good, false));
+    EXPECT_EQ(T.F.FillCode(), "21" + Canonical(Good));
+    EXPECT_EQ(T.F.cmbType->currentIndex(), 3);
+    EXPECT_EQ(T.F.cmbWay->currentIndex(), 2);
+}
+
+// A damaged fill code opens the editor with no kind chosen, told once.
+TEST(FrmGradation, DamagedFillCodeOpensUnset)
+{
+    for (const std::string& Code : {std::string("2") + "1zzzz" + GradText.substr(4), std::string("1xyz"),
+                                    std::string("41") + "1,5,-6,100,50,abc,3,0,2"}) {
+        TForm T;
+        TBoxRecorder Boxes;
+        T.F.SetUp(Code);
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"この塗りの設定は読み込めないため、未設定として開きます。"})
+            << Code;
+        EXPECT_EQ(T.F.Kind(), 0) << Code;
+        EXPECT_EQ(T.F.FillCode(), "") << Code;
+        EXPECT_FALSE(T.F.btnOK->isEnabled()) << Code;
+    }
+}
