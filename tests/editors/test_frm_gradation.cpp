@@ -4,6 +4,7 @@
 #include "editors/frm_sel_color.h"
 #include "editors/grad_stop_bar.h"
 #include "editors/style_dialog.h"
+#include "editors/style_items.h"
 #include "foundation/user_error.h"
 #include "store/picture_store.h"
 #include "picker_test_support.h"
@@ -545,4 +546,37 @@ TEST(FrmGradation, DamagedFillCodeOpensUnset)
         EXPECT_EQ(T.F.FillCode(), "") << Code;
         EXPECT_FALSE(T.F.btnOK->isEnabled()) << Code;
     }
+}
+
+// A damaged library item is refused whole, with one message.
+TEST(FrmGradation, DamagedStyleItemChangesNothing)
+{
+    TForm T;
+    const auto OldQuery = TStyle::InputQuery;
+    const auto OldShow = TStyle::OnShowModal;
+    TStyle::InputQuery = [](const std::string&, const std::string&, std::string& Value) {
+        Value = "damaged";
+        return true;
+    };
+    TStyle::OnShowModal = [](TfrmStyle& F) { F.accept(); };
+    T.F.SetStyleFolders(T.Ini.Dir, ""); // the damaged item is the library's only one
+    auto Item = std::make_unique<TobjStyleItemGrad>();
+    Item->Text = "zzzz" + GradText.substr(4);
+    std::unique_ptr<TObject> Data = std::move(Item);
+    T.F.Style->Add(Data);
+    T.F.SetUp("21" + GradText);
+    const std::string Before = T.F.FillCode();
+    const int Shape = T.F.cmbType->currentIndex();
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.DrawGrid->setFocus();
+        F.DrawGrid->SetCurrentIndex(0);
+        F.btnOK->click();
+    };
+    TBoxRecorder Boxes;
+    T.F.btnStyleLoad->click();
+    TStyle::OnShowModal = OldShow;
+    TStyle::InputQuery = OldQuery;
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"このスタイルのグラデーションは読み込めないため、適用できません。"});
+    EXPECT_EQ(T.F.FillCode(), Before);
+    EXPECT_EQ(T.F.cmbType->currentIndex(), Shape);
 }
