@@ -13,6 +13,7 @@
 #include "paint/fill_value.h"
 #include "paint/gradation_object.h"
 #include "platform/global_memory.h"
+#include "ui/edit_track_bar_wex.h"
 
 #include <QDialog>
 #include <QImage>
@@ -32,6 +33,7 @@ class QRadioButton;
 class QScrollArea;
 class QWidget;
 class TGradStopBars;
+class TOpenPreviewDialogQ;
 class TMemIniFile;
 class TListRecPict;
 class TStyle;
@@ -169,13 +171,13 @@ public:
     QComboBox* cmbWay;
     QComboBox* cmbInterpolation;
     QComboBox* cmbZoomGrad;
-    QLineEdit* edtLoopNum;
-    QLineEdit* edtTrans;
-    QLineEdit* edtHOffest;
-    QLineEdit* edtVOffest;
-    QLineEdit* edtVScale;
-    QLineEdit* edtSOffest;
-    QLineEdit* edtSScale;
+    TEditTrackBarWex* edtLoopNum;
+    TEditTrackBarWex* edtTrans;
+    TEditTrackBarWex* edtHOffest;
+    TEditTrackBarWex* edtVOffest;
+    TEditTrackBarWex* edtVScale;
+    TEditTrackBarWex* edtSOffest;
+    TEditTrackBarWex* edtSScale;
     QPushButton* btnReverse;
     QPushButton* btnDoCottection;
     QPushButton* sbtnGraCopy;
@@ -190,19 +192,21 @@ public:
     void SetZoomIndex(int Index);
     // Picture.
     QWidget* pnlPicture;
-    QLineEdit* edtX;
-    QLineEdit* edtY;
-    QLineEdit* edtWidth;
-    QLineEdit* edtHeight;
-    QLineEdit* edtDegree;
-    QLineEdit* edtWPer;
-    QLineEdit* edtHPer;
+    TEditTrackBarWex* edtX;
+    TEditTrackBarWex* edtY;
+    TEditTrackBarWex* edtWidth;
+    TEditTrackBarWex* edtHeight;
+    TEditTrackBarWex* edtDegree;
+    TEditTrackBarWex* edtWPer;
+    TEditTrackBarWex* edtHPer;
     // Scaling quality, the first option byte: none, smooth, best.
     class QButtonGroup* rgrpIPolation;
     QCheckBox* cboxConstRatio;
     QPushButton* btnAdjustSizeForImage;
     QPushButton* btnFitSize;
     QPushButton* sbtnImgLoad;
+    // The program's picture-open dialog with its preview, "画像読み込み".
+    TOpenPreviewDialogQ* dlgOpen;
     QPushButton* sbtnImgCopy;
     QPushButton* sbtnImgPaste;
     QPushButton* sbtnInputTwain;
@@ -221,8 +225,15 @@ private:
     void LoadGradControls();
     void LoadPictControls();
     void SetColor(int32_t Color);
-    void IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set);
-    void PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field);
+    // A number edit of Parent over Lo..Hi in steps of Precision.
+    static TEditTrackBarWex* NewNumberEdit(QWidget* Parent, double Lo, double Hi, double Precision = 1);
+    // Every change of Edit's value within its range goes to Set; a typed
+    // value outside it beeps and the edit shows the stored value (Stored)
+    // again, so that it never shows what was not taken.
+    void WireNumberEdit(TEditTrackBarWex* Edit, const std::function<QString()>& Stored,
+                        const std::function<void(double)>& Set);
+    void IntEdit(TEditTrackBarWex* Edit, const std::function<int()>& Get, const std::function<void(int)>& Set);
+    void PictEdit(TEditTrackBarWex* Edit, int32_t TFillPictParam::*Field);
     void TakeRatio();
     bool AddPictureImage(QImage Image, const std::string& Name);
     void CopyPicture();
@@ -230,7 +241,9 @@ private:
     void InputTwain();
     // The stored picture's own size (0 x 0 without one).
     QSize PictureSize() const;
-    void PercentEdit(QLineEdit* Edit, bool Width);
+    void PercentEdit(TEditTrackBarWex* Edit, bool Width);
+    // The percent of the picture's side the fill gives it; empty without a picture.
+    QString PercentText(bool Width) const;
     void QuickTest();
 
     TMemIniFile* FSettings;

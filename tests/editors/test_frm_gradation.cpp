@@ -9,6 +9,7 @@
 #include "store/picture_store.h"
 #include "picker_test_support.h"
 #include "ui/golden_image.h"
+#include "ui/preview_dialogs.h"
 #include "ui/ole2_gradation.h"
 #include "ui/ole_qt_bridge.h"
 
@@ -26,6 +27,9 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -579,4 +583,110 @@ TEST(FrmGradation, DamagedStyleItemChangesNothing)
     EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"このスタイルのグラデーションは読み込めないため、適用できません。"});
     EXPECT_EQ(T.F.FillCode(), Before);
     EXPECT_EQ(T.F.cmbType->currentIndex(), Shape);
+}
+
+// The gradation and picture edits are the panel's number edits, over the
+// ranges of their fields and with their pop-up track bars; a typed value
+// past the range beeps and the edit shows what is stored.
+TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    T.F.SetUp("21" + GradText);
+    struct TRange {
+        TEditTrackBarWex* Edit;
+        double Min, Max;
+        const char* Typed;  // the keys typed into the emptied edit
+        const char* Shown;  // what it shows after
+    } const Ranges[] = {
+        {T.F.edtLoopNum, 1, 100, "150", "15"},   {T.F.edtTrans, 0, 100, "101", "10"},
+        {T.F.edtHOffest, -360, 360, "-400", "-40"}, {T.F.edtVOffest, -100, 100, "120", "12"},
+        {T.F.edtVScale, 0, 900, "9000", "900"},  {T.F.edtSOffest, -100, 100, "-101", "-10"},
+        {T.F.edtSScale, 0, 900, "950", "95"},
+    };
+    T.F.show();
+    for (const TRange& R : Ranges) {
+        EXPECT_EQ(R.Edit->Min(), R.Min) << R.Typed;
+        EXPECT_EQ(R.Edit->Max(), R.Max) << R.Typed;
+        EXPECT_TRUE(R.Edit->Buttons() & etbkbTrackBar) << R.Typed;
+        R.Edit->setFocus();
+        R.Edit->selectAll();
+        QTest::keyClicks(R.Edit, R.Typed);
+        EXPECT_EQ(R.Edit->text().toStdString(), R.Shown) << R.Typed;
+    }
+    TGradationObject G;
+    G.StrToGradation(SplitFillCode(T.F.FillCode()).Rest);
+    EXPECT_EQ(G.iRepeatCount, 15);
+    EXPECT_EQ(G.iOpacity, GradOpacityOfPercent(10));
+    EXPECT_EQ(G.Adjust.iHueShift, -40);
+    EXPECT_EQ(G.Adjust.iBrightOffset, 12);
+    EXPECT_EQ(G.Adjust.iBrightScale, 900);
+    EXPECT_EQ(G.Adjust.iSatOffset, -10);
+    EXPECT_EQ(G.Adjust.iSatScale, 95);
+
+    T.F.SetUp("40", QPainterPath(), &Store);
+    const std::string Png = T.Ini.Dir + "/p.png";
+    QImage(30, 20, QImage::Format_RGB32).save(QString::fromStdString(Png));
+    ASSERT_TRUE(T.F.LoadPictureFile(Png));
+    const TRange Picture[] = {
+        {T.F.edtX, -9999, 9999, "-99999", "-9999"}, {T.F.edtY, -9999, 9999, "12345", "1234"},
+        {T.F.edtWPer, 1, 9999, "0", "100"},         {T.F.edtHeight, 1, 9999, "0", "20"},
+        {T.F.edtWidth, 1, 9999, "99999", "9999"},   {T.F.edtDegree, -360, 360, "400", "40"},
+    };
+    for (const TRange& R : Picture) {
+        EXPECT_EQ(R.Edit->Min(), R.Min) << R.Typed;
+        EXPECT_EQ(R.Edit->Max(), R.Max) << R.Typed;
+        EXPECT_TRUE(R.Edit->Buttons() & etbkbTrackBar) << R.Typed;
+        R.Edit->setFocus();
+        R.Edit->selectAll();
+        QTest::keyClicks(R.Edit, R.Typed);
+        EXPECT_EQ(R.Edit->text().toStdString(), R.Shown) << R.Typed;
+    }
+    const TFillPictParam& P = T.F.PictParam();
+    EXPECT_EQ(P.iOffsetX, -9999);
+    EXPECT_EQ(P.iOffsetY, 1234);
+    EXPECT_EQ(P.iWidth, 9999);
+    EXPECT_EQ(P.iHeight, 20);
+    EXPECT_EQ(P.dAngle, 40);
+}
+
+// "読込" opens the program's picture-open dialog with its preview, in the
+// folder last used, and remembers the folder of the picture taken.
+TEST(FrmGradation, PictureLoadUsesTheOpenPreviewDialog)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    T.F.SetUp("40", QPainterPath(), &Store);
+    const std::string Dir = T.Ini.Dir + "/pictures";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Dir)));
+    const std::string Png = Dir + "/q.png";
+    QImage(12, 8, QImage::Format_RGB32).save(QString::fromStdString(Png));
+    T.Ini.Ini->WriteString("4.0", "DirGrph", Dir + "/");
+    std::string Title, Folder;
+    bool Preview = false, Graphic = false, Checked = false;
+    QTimer::singleShot(0, [&] {
+        auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* Open = dynamic_cast<TOpenPreviewDialogQ*>(D);
+        if (!Open) {
+            if (D) // some other file dialog: closed, the test fails below
+                QMetaObject::invokeMethod(D, "reject", Qt::DirectConnection);
+            return;
+        }
+        Checked = Open == T.F.dlgOpen;
+        Title = Open->windowTitle().toStdString();
+        Folder = Open->directory().absolutePath().toStdString();
+        Preview = Open->OptionsEx & opdoPreview;
+        Graphic = Open->PreviewTypes & opdftGraphic;
+        Open->selectFile(QString::fromStdString(Png));
+        QMetaObject::invokeMethod(Open, "accept", Qt::DirectConnection);
+    });
+    T.F.sbtnImgLoad->click();
+    EXPECT_TRUE(Checked);
+    EXPECT_EQ(Title, "画像読み込み");
+    EXPECT_EQ(Folder, Dir);
+    EXPECT_TRUE(Preview);
+    EXPECT_TRUE(Graphic);
+    ASSERT_EQ(T.F.AddedPictures().size(), 1u);
+    EXPECT_EQ(T.F.PictParam().iWidth, 12);
+    EXPECT_EQ(T.Ini.Ini->ReadString("4.0", "DirGrph", ""), Dir + "/");
 }
