@@ -1206,6 +1206,13 @@ void TfrmGradation::LoadPictControls()
     edtDegree->SetPosition(FPict.dAngle);
     edtWPer->setText(PercentText(true));
     edtHPer->setText(PercentText(false));
+    // The placement's track bars run over one picture size either way
+    // (the whole range without a picture).
+    const QSize P = PictureSize();
+    edtX->SetTrackBarMax(P.width());
+    edtX->SetTrackBarMin(-P.width());
+    edtY->SetTrackBarMax(P.height());
+    edtY->SetTrackBarMin(-P.height());
     if (QAbstractButton* B = rgrpIPolation->button(FPict.bOption1))
         B->setChecked(true);
     const TListRecPictItem* Item = FStore ? FStore->GetItemByHandle(FPict.iHandle) : nullptr;

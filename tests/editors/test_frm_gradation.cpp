@@ -627,7 +627,16 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
     T.F.SetUp("40", QPainterPath(), &Store);
     const std::string Png = T.Ini.Dir + "/p.png";
     QImage(30, 20, QImage::Format_RGB32).save(QString::fromStdString(Png));
+    // Without a picture the placement's track bars run over the whole range,
+    // with one over its size either way.
+    double Low = 0, High = 0;
+    T.F.edtX->TrackBarRange(Low, High);
+    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-9999.0, 9999.0));
     ASSERT_TRUE(T.F.LoadPictureFile(Png));
+    T.F.edtX->TrackBarRange(Low, High);
+    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-30.0, 30.0));
+    T.F.edtY->TrackBarRange(Low, High);
+    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-20.0, 20.0));
     const TRange Picture[] = {
         {T.F.edtX, -9999, 9999, "-99999", "-9999"}, {T.F.edtY, -9999, 9999, "12345", "1234"},
         {T.F.edtWPer, 1, 9999, "0", "100"},         {T.F.edtHeight, 1, 9999, "0", "20"},
