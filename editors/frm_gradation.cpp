@@ -1,5 +1,7 @@
 #include "editors/frm_gradation.h"
 
+#include "ui/preview_dialogs.h"
+
 #include "editors/color_dialog_wex.h"
 #include "editors/frm_sel_color.h"
 #include "editors/grad_stop_bar.h"
@@ -48,6 +50,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cctype>
+#include <limits>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -528,31 +532,26 @@ void TfrmGradation::BuildControls()
         if (!FLock && I >= 0)
             SetZoomIndex(I);
     });
-    auto Edit = [this] { return new QLineEdit(pnlGrad); };
-    edtLoopNum = Edit();
-    edtTrans = Edit();
-    edtHOffest = Edit();
-    edtVOffest = Edit();
-    edtVScale = Edit();
-    edtSOffest = Edit();
-    edtSScale = Edit();
-    IntEdit(edtLoopNum, 1, 100, [this](int V) { FGrad.iRepeatCount = V; });
-    IntEdit(edtHOffest, -360, 360, [this](int V) { FGrad.Adjust.iHueShift = V; });
-    IntEdit(edtVOffest, -100, 100, [this](int V) { FGrad.Adjust.iBrightOffset = V; });
-    IntEdit(edtVScale, 0, 900, [this](int V) { FGrad.Adjust.iBrightScale = V; });
-    IntEdit(edtSOffest, -100, 100, [this](int V) { FGrad.Adjust.iSatOffset = V; });
-    IntEdit(edtSScale, 0, 900, [this](int V) { FGrad.Adjust.iSatScale = V; });
-    connect(edtTrans, &QLineEdit::textEdited, this, [this](const QString& T) {
-        if (FLock)
-            return;
-        const int B = GradOpacityOfPercent(StrToIntDef(T.toStdString(), -9999));
-        if (B < 0 || B > 255) {
-            QApplication::beep();
-            return;
-        }
-        FGrad.iOpacity = B;
-        Changed();
-    });
+    edtLoopNum = NewNumberEdit(pnlGrad, 1, 100);
+    edtTrans = NewNumberEdit(pnlGrad, 0, 100);
+    edtHOffest = NewNumberEdit(pnlGrad, -360, 360);
+    edtVOffest = NewNumberEdit(pnlGrad, -100, 100);
+    edtVScale = NewNumberEdit(pnlGrad, 0, 900);
+    edtSOffest = NewNumberEdit(pnlGrad, -100, 100);
+    edtSScale = NewNumberEdit(pnlGrad, 0, 900);
+    IntEdit(edtLoopNum, [this] { return FGrad.iRepeatCount; }, [this](int V) { FGrad.iRepeatCount = V; });
+    IntEdit(edtHOffest, [this] { return FGrad.Adjust.iHueShift; }, [this](int V) { FGrad.Adjust.iHueShift = V; });
+    IntEdit(edtVOffest, [this] { return FGrad.Adjust.iBrightOffset; },
+            [this](int V) { FGrad.Adjust.iBrightOffset = V; });
+    IntEdit(edtVScale, [this] { return FGrad.Adjust.iBrightScale; }, [this](int V) { FGrad.Adjust.iBrightScale = V; });
+    IntEdit(edtSOffest, [this] { return FGrad.Adjust.iSatOffset; }, [this](int V) { FGrad.Adjust.iSatOffset = V; });
+    IntEdit(edtSScale, [this] { return FGrad.Adjust.iSatScale; }, [this](int V) { FGrad.Adjust.iSatScale = V; });
+    WireNumberEdit(
+        edtTrans, [this] { return QString::number(std::lround(FGrad.iOpacity * 100.0 / 255.0)); },
+        [this](double V) {
+            FGrad.iOpacity = GradOpacityOfPercent(static_cast<int>(std::lround(V)));
+            Changed();
+        });
     btnReverse = new QPushButton(QString::fromUtf8("反転"), pnlGrad);
     connect(btnReverse, &QPushButton::clicked, this, [this] { pboxBars->Reverse(); });
     btnDoCottection = new QPushButton(QString::fromUtf8("補正折込"), pnlGrad);
@@ -582,19 +581,12 @@ void TfrmGradation::BuildControls()
         }
         if (Got != TClipboardText::Read)
             return;
-        // An unreadable gradation would leave the editor with what was read of it.
-        bool Readable = false;
-        try {
-            TGradationObject Probe;
-            Readable = Probe.StrToGradation(Body);
-        } catch (const std::exception&) {
-        }
-        if (!Readable) {
+        // The rotate digit stays as it is.
+        if (Body.empty() || !ApplyGradationText(Body, false)) {
             MessageBox(this, "クリップボードのグラデーションは読み込めないため、貼り付けできません。", "警告",
                        MB_OK | MB_ICONWARNING);
             return;
         }
-        ApplyGradationText(Body, false); // the rotate digit stays as it is
         Changed();
     });
     Style = new TStyle(this);
@@ -654,7 +646,11 @@ void TfrmGradation::BuildControls()
                     Got = true;
                 }
             }) && Got) {
-            ApplyGradationText(Text, false);
+            if (Text.empty() || !ApplyGradationText(Text, false)) {
+                MessageBox(this, "このスタイルのグラデーションは読み込めないため、適用できません。", "警告",
+                           MB_OK | MB_ICONWARNING);
+                return;
+            }
             Changed();
         }
     });
@@ -685,23 +681,22 @@ void TfrmGradation::BuildControls()
     // Picture.
     pnlPicture = new QWidget(this);
     auto* PictLay = new QGridLayout(pnlPicture);
-    edtX = new QLineEdit(pnlPicture);
-    edtY = new QLineEdit(pnlPicture);
-    edtWidth = new QLineEdit(pnlPicture);
-    edtHeight = new QLineEdit(pnlPicture);
-    edtDegree = new QLineEdit(pnlPicture);
-    PictEdit(edtX, -9999, 9999, &TFillPictParam::iOffsetX);
-    PictEdit(edtY, -9999, 9999, &TFillPictParam::iOffsetY);
-    PictEdit(edtWidth, 1, 9999, &TFillPictParam::iWidth);
-    PictEdit(edtHeight, 1, 9999, &TFillPictParam::iHeight);
-    connect(edtDegree, &QLineEdit::textEdited, this, [this](const QString& T) {
-        const double D = StrToFloatDef(T.toStdString(), -9999);
-        if (FLock || D < -360 || D > 360)
-            return;
-        FPict.dAngle = D;
-        Changed();
-    });
-    const std::pair<const char*, QLineEdit*> PictEdits[] = {
+    edtX = NewNumberEdit(pnlPicture, -9999, 9999);
+    edtY = NewNumberEdit(pnlPicture, -9999, 9999);
+    edtWidth = NewNumberEdit(pnlPicture, 1, 9999);
+    edtHeight = NewNumberEdit(pnlPicture, 1, 9999);
+    edtDegree = NewNumberEdit(pnlPicture, -360, 360, 0.01);
+    PictEdit(edtX, &TFillPictParam::iOffsetX);
+    PictEdit(edtY, &TFillPictParam::iOffsetY);
+    PictEdit(edtWidth, &TFillPictParam::iWidth);
+    PictEdit(edtHeight, &TFillPictParam::iHeight);
+    WireNumberEdit(
+        edtDegree, [this] { return QString::number(FPict.dAngle); },
+        [this](double V) {
+            FPict.dAngle = V;
+            Changed();
+        });
+    const std::pair<const char*, TEditTrackBarWex*> PictEdits[] = {
         {"X", edtX}, {"Y", edtY}, {"幅", edtWidth}, {"高さ", edtHeight}, {"角度", edtDegree}};
     int PRow = 0;
     for (const auto& [Label, E] : PictEdits) {
@@ -709,8 +704,8 @@ void TfrmGradation::BuildControls()
         PictLay->addWidget(E, PRow++, 1);
         E->setVisible(!FPictNoGeometry);
     }
-    edtWPer = new QLineEdit(pnlPicture);
-    edtHPer = new QLineEdit(pnlPicture);
+    edtWPer = NewNumberEdit(pnlPicture, 1, 9999);
+    edtHPer = NewNumberEdit(pnlPicture, 1, 9999);
     PercentEdit(edtWPer, true);
     PercentEdit(edtHPer, false);
     // Percentages run from 1 to 9999: the layout may not squeeze them below.
@@ -734,13 +729,13 @@ void TfrmGradation::BuildControls()
         FPict.bOption1 = static_cast<uint8_t>(Id);
         Changed();
     });
-    for (QLineEdit* E : {edtWPer, edtHPer})
+    for (TEditTrackBarWex* E : {edtWPer, edtHPer})
         E->setVisible(!FPictNoGeometry);
     auto* PlusInteger = new TNumberKeyFilter(this, false);
     auto* Real = new TNumberKeyFilter(this, true);
-    for (QLineEdit* E : {edtWidth, edtHeight, edtWPer, edtHPer})
+    for (TEditTrackBarWex* E : {edtWidth, edtHeight, edtWPer, edtHPer})
         E->installEventFilter(PlusInteger);
-    for (QLineEdit* E : {edtX, edtY, edtDegree})
+    for (TEditTrackBarWex* E : {edtX, edtY, edtDegree})
         E->installEventFilter(Real);
     cboxConstRatio = new QCheckBox(QString::fromUtf8("縦横比を固定"), pnlPicture);
     btnFitSize = new QPushButton(QString::fromUtf8("図形サイズ"), pnlPicture);
@@ -787,13 +782,18 @@ void TfrmGradation::BuildControls()
     pboxGrph = new TPictView(*sboxGrph, nullptr);
     sboxGrph->setWidget(pboxGrph);
     PictLay->addWidget(sboxGrph, 0, 5, PRow + 4, 1);
+    dlgOpen = new TOpenPreviewDialogQ(this);
+    dlgOpen->Title = "画像読み込み";
+    dlgOpen->PreviewTypes = opdftGraphic;
+    dlgOpen->OptionsEx = opdoPreview;
+    dlgOpen->SetIniFile(FSettings);
+    dlgOpen->SetRegistryKey(FSection);
     connect(sbtnImgLoad, &QPushButton::clicked, this, [this] {
-        std::string Dir = ReadUserSettingText(FSettings, FSection, FPictDirName);
-        const QString Name = QFileDialog::getOpenFileName(this, QString::fromUtf8("画像読み込み"),
-                                                          QString::fromStdString(Dir));
-        if (Name.isEmpty())
+        dlgOpen->InitialDir = ReadUserSettingText(FSettings, FSection, FPictDirName);
+        dlgOpen->FileName.clear();
+        if (!dlgOpen->Execute() || dlgOpen->FileName.empty())
             return;
-        const std::string Path = Name.toStdString();
+        const std::string Path = dlgOpen->FileName;
         WritePickerSetting(FSettings, FSection, FPictDirName, Path.substr(0, Path.find_last_of('/') + 1));
         LoadPictureFile(Path);
     });
@@ -855,45 +855,86 @@ void TfrmGradation::SetZoomIndex(int Index)
     pboxPreView->update();
 }
 
-void TfrmGradation::IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set)
+TEditTrackBarWex* TfrmGradation::NewNumberEdit(QWidget* Parent, double Lo, double Hi, double Precision)
 {
-    connect(Edit, &QLineEdit::textEdited, this, [this, Lo, Hi, Set](const QString& T) {
-        const int V = StrToIntDef(T.toStdString(), -9999);
-        if (FLock || V < Lo || V > Hi)
-            return;
-        Set(V);
-        btnDoCottection->setEnabled(!(FGrad.Adjust == TrecColorAdjust{}));
-        Changed();
-    });
+    auto* E = new TEditTrackBarWex(Parent);
+    E->SetMin(Lo);
+    E->SetMax(Hi);
+    E->SetPrecision(Precision);
+    return E;
 }
 
-void TfrmGradation::PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field)
+void TfrmGradation::WireNumberEdit(TEditTrackBarWex* Edit, const std::function<QString()>& Stored,
+                                   const std::function<void(double)>& Set)
 {
-    connect(Edit, &QLineEdit::textEdited, this, [this, Lo, Hi, Field](const QString& T) {
-        const int V = StrToIntDef(T.toStdString(), -99999);
-        if (FLock || V < Lo || V > Hi)
+    Edit->OnChange = [this, Edit, Stored, Set](QObject*) {
+        if (FLock)
             return;
-        FPict.*Field = V;
-        if (cboxConstRatio->isChecked() && FRatio > 0) {
-            // The other side follows, kept within the edits' range.
-            if (Field == &TFillPictParam::iWidth)
-                FPict.iHeight = std::clamp(static_cast<int>(std::lround(V / FRatio)), 1, 9999);
-            else if (Field == &TFillPictParam::iHeight)
-                FPict.iWidth = std::clamp(static_cast<int>(std::lround(V * FRatio)), 1, 9999);
+        const double Typed = StrToFloatDef(Edit->text().toStdString(), std::numeric_limits<double>::quiet_NaN());
+        if (std::isnan(Typed))
+            return; // no number yet ("", "-"): the value stays
+        if (Typed < Edit->Min() || Typed > Edit->Max()) {
+            // The edit would hold the limit while showing the typed number.
+            QApplication::beep();
             ++FLock;
-            edtWidth->setText(QString::number(FPict.iWidth));
-            edtHeight->setText(QString::number(FPict.iHeight));
+            const QString Back = Stored();
+            if (Back.isEmpty())
+                Edit->setText(Back);
+            else
+                Edit->SetPosition(Back.toDouble());
             --FLock;
+            return;
         }
-        const QSize P = PictureSize();
-        if (!P.isEmpty()) {
+        Set(Edit->Position());
+    };
+}
+
+void TfrmGradation::IntEdit(TEditTrackBarWex* Edit, const std::function<int()>& Get, const std::function<void(int)>& Set)
+{
+    WireNumberEdit(
+        Edit, [Get] { return QString::number(Get()); },
+        [this, Set](double V) {
+            Set(static_cast<int>(std::lround(V)));
+            btnDoCottection->setEnabled(!(FGrad.Adjust == TrecColorAdjust{}));
+            Changed();
+        });
+}
+
+void TfrmGradation::PictEdit(TEditTrackBarWex* Edit, int32_t TFillPictParam::*Field)
+{
+    WireNumberEdit(
+        Edit, [this, Field] { return QString::number(FPict.*Field); },
+        [this, Field](double Value) {
+            const int V = static_cast<int>(std::lround(Value));
+            FPict.*Field = V;
+            if (cboxConstRatio->isChecked() && FRatio > 0) {
+                // The other side follows, kept within the edits' range.
+                if (Field == &TFillPictParam::iWidth)
+                    FPict.iHeight = std::clamp(static_cast<int>(std::lround(V / FRatio)), 1, 9999);
+                else if (Field == &TFillPictParam::iHeight)
+                    FPict.iWidth = std::clamp(static_cast<int>(std::lround(V * FRatio)), 1, 9999);
+                ++FLock;
+                if (Field != &TFillPictParam::iWidth)
+                    edtWidth->SetPosition(FPict.iWidth);
+                if (Field != &TFillPictParam::iHeight)
+                    edtHeight->SetPosition(FPict.iHeight);
+                --FLock;
+            }
             ++FLock;
-            edtWPer->setText(QString::number(std::lround(FPict.iWidth * 100.0 / P.width())));
-            edtHPer->setText(QString::number(std::lround(FPict.iHeight * 100.0 / P.height())));
+            edtWPer->setText(PercentText(true));
+            edtHPer->setText(PercentText(false));
             --FLock;
-        }
-        Changed();
-    });
+            Changed();
+        });
+}
+
+QString TfrmGradation::PercentText(bool Width) const
+{
+    const QSize P = PictureSize();
+    if (P.isEmpty())
+        return QString();
+    return Width ? QString::number(std::lround(FPict.iWidth * 100.0 / P.width()))
+                 : QString::number(std::lround(FPict.iHeight * 100.0 / P.height()));
 }
 
 QSize TfrmGradation::PictureSize() const
@@ -905,19 +946,19 @@ QSize TfrmGradation::PictureSize() const
     return QSize(H->biWidth, std::abs(H->biHeight));
 }
 
-void TfrmGradation::PercentEdit(QLineEdit* Edit, bool Width)
+void TfrmGradation::PercentEdit(TEditTrackBarWex* Edit, bool Width)
 {
-    connect(Edit, &QLineEdit::textEdited, this, [this, Width](const QString& T) {
-        const int V = StrToIntDef(T.toStdString(), -99999);
-        const QSize P = PictureSize();
-        if (FLock || V < 1 || V > 9999 || P.isEmpty())
-            return;
-        // Through the pixel edit, so the fixed ratio applies the same way.
-        const int Pixels = std::clamp(static_cast<int>(std::lround((Width ? P.width() : P.height()) * V / 100.0)), 1, 9999);
-        QLineEdit* PixelEdit = Width ? edtWidth : edtHeight;
-        PixelEdit->setText(QString::number(Pixels));
-        emit PixelEdit->textEdited(PixelEdit->text());
-    });
+    WireNumberEdit(
+        Edit, [this, Width] { return PercentText(Width); },
+        [this, Width](double V) {
+            const QSize P = PictureSize();
+            if (P.isEmpty())
+                return;
+            // Through the pixel edit, so the fixed ratio applies the same way.
+            const int Pixels =
+                std::clamp(static_cast<int>(std::lround((Width ? P.width() : P.height()) * V / 100.0)), 1, 9999);
+            (Width ? edtWidth : edtHeight)->SetPosition(Pixels);
+        });
 }
 
 void TfrmGradation::TakeRatio()
@@ -1042,11 +1083,56 @@ void TfrmGradation::SetUp(const std::string& Code, const QPainterPath& Outline, 
     FPath = T.map(Source);
     FKind = 255;
     const TFillCodeParts P = SplitFillCode(Code);
-    ApplyKind(P.Kind, P.Kind == 2 || P.Kind == 4 ? Code.substr(1) : P.Rest);
+    if (!ApplyKind(P.Kind, P.Kind == 2 || P.Kind == 4 ? Code.substr(1) : P.Rest)) {
+        // Nothing of a damaged value is taken: the editor starts with no kind chosen.
+        ApplyKind(0, "");
+        MessageBox(this, "この塗りの設定は読み込めないため、未設定として開きます。", "警告", MB_OK | MB_ICONWARNING);
+    }
 }
 
-void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
+bool ReadGradationText(const std::string& Text, TGradationObject& Gradation)
 {
+    // The four option characters are digits, and the three the editor shows
+    // name an entry of their lists: anything else is a damaged text.
+    if (Text.size() < 4 || !std::all_of(Text.begin(), Text.begin() + 4, [](char C) { return C >= '0' && C <= '9'; }))
+        return false;
+    TGradationObject Read;
+    try {
+        if (!Read.StrToGradation(Text))
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (Read.bShape > 5 || Read.bRepetition > 2 || Read.bInterpolation > 1)
+        return false;
+    Gradation = std::move(Read);
+    return true;
+}
+
+bool TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
+{
+    // The value is read whole before anything changes: a damaged one leaves
+    // the editor as it was.
+    int32_t Color = FColor;
+    TGradationObject Grad;
+    TFillPictParam Pict = FPict;
+    if (Kind == 1) {
+        // Hexadecimal digits only, no more than a colour holds.
+        if (Rest.size() > 8 || !std::all_of(Rest.begin(), Rest.end(), [](char C) { return std::isxdigit(uint8_t(C)); }))
+            return false;
+        Color = HexToIntDef(Rest, 0);
+    } else if (Kind == 2) {
+        // Without a text the gradation held goes on.
+        Grad = FGrad;
+        if (Rest.size() > 1 && !ReadGradationText(Rest.substr(1), Grad))
+            return false;
+    } else if (Kind == 4) {
+        try {
+            StrToFillPictParam(Rest.empty() ? "" : Rest.substr(1), Pict);
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
     ++FLock;
     FKind = Kind;
     btnOK->setEnabled(Kind != 0);
@@ -1063,7 +1149,7 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
     pnlGrad->setVisible(Kind == 2);
     pnlPicture->setVisible(Kind == 4);
     if (Kind == 1) {
-        FColor = HexToIntDef(Rest, 0);
+        FColor = Color;
         edtHex->setText(RgbTextOfColor(FColor));
         // The first colour is the one the picker compares with.
         if (!FFirstColor) {
@@ -1072,36 +1158,36 @@ void TfrmGradation::ApplyKind(int Kind, const std::string& Rest)
         }
         frmMono->SetColor(FColor);
     } else if (Kind == 2) {
-        ApplyGradationText(Rest, true);
+        cboxRotate->setChecked(Rest.empty() || Rest[0] == '1');
+        TakeGradation(std::move(Grad));
     } else if (Kind == 4) {
         cboxRotate->setChecked(Rest.empty() || Rest[0] == '1');
-        try {
-            StrToFillPictParam(Rest.empty() ? "" : Rest.substr(1), FPict);
-        } catch (...) {
-            // A damaged picture text keeps the fields read before the fault.
-        }
+        FPict = Pict;
         TakeRatio();
         LoadPictControls();
     }
     --FLock;
     QuickTest();
+    return true;
 }
 
-void TfrmGradation::ApplyGradationText(const std::string& Text, bool WithRotateDigit)
+bool TfrmGradation::ApplyGradationText(const std::string& Text, bool WithRotateDigit)
+{
+    const std::string Body = WithRotateDigit && !Text.empty() ? Text.substr(1) : Text;
+    TGradationObject Read = FGrad;
+    if (!Body.empty() && !ReadGradationText(Body, Read))
+        return false;
+    if (WithRotateDigit)
+        cboxRotate->setChecked(Text.empty() || Text[0] == '1');
+    TakeGradation(std::move(Read));
+    return true;
+}
+
+void TfrmGradation::TakeGradation(TGradationObject&& Gradation)
 {
     ++FLock;
     FZoom = 100;
-    std::string T = Text;
-    if (WithRotateDigit) {
-        cboxRotate->setChecked(T.empty() || T[0] == '1');
-        if (!T.empty())
-            T.erase(0, 1);
-    }
-    try {
-        FGrad.StrToGradation(T);
-    } catch (...) {
-        // A bad number keeps what was read before it.
-    }
+    FGrad = std::move(Gradation);
     pboxBars->RebuildAnchors();
     LoadGradControls();
     --FLock;
@@ -1116,13 +1202,13 @@ void TfrmGradation::LoadGradControls()
     cmbType->setCurrentIndex(FGrad.bShape < cmbType->count() ? FGrad.bShape : -1);
     cmbWay->setCurrentIndex(FGrad.bRepetition < cmbWay->count() ? FGrad.bRepetition : -1);
     cmbInterpolation->setCurrentIndex(FGrad.bInterpolation < 2 ? FGrad.bInterpolation : -1);
-    edtLoopNum->setText(QString::number(FGrad.iRepeatCount));
-    edtTrans->setText(QString::number(std::lround(FGrad.iOpacity * 100.0 / 255.0)));
-    edtHOffest->setText(QString::number(FGrad.Adjust.iHueShift));
-    edtVOffest->setText(QString::number(FGrad.Adjust.iBrightOffset));
-    edtVScale->setText(QString::number(FGrad.Adjust.iBrightScale));
-    edtSOffest->setText(QString::number(FGrad.Adjust.iSatOffset));
-    edtSScale->setText(QString::number(FGrad.Adjust.iSatScale));
+    edtLoopNum->SetPosition(FGrad.iRepeatCount);
+    edtTrans->SetPosition(std::lround(FGrad.iOpacity * 100.0 / 255.0));
+    edtHOffest->SetPosition(FGrad.Adjust.iHueShift);
+    edtVOffest->SetPosition(FGrad.Adjust.iBrightOffset);
+    edtVScale->SetPosition(FGrad.Adjust.iBrightScale);
+    edtSOffest->SetPosition(FGrad.Adjust.iSatOffset);
+    edtSScale->SetPosition(FGrad.Adjust.iSatScale);
     btnDoCottection->setEnabled(!(FGrad.Adjust == TrecColorAdjust{}));
     --FLock;
 }
@@ -1130,14 +1216,20 @@ void TfrmGradation::LoadGradControls()
 void TfrmGradation::LoadPictControls()
 {
     ++FLock;
-    edtX->setText(QString::number(FPict.iOffsetX));
-    edtY->setText(QString::number(FPict.iOffsetY));
-    edtWidth->setText(QString::number(FPict.iWidth));
-    edtHeight->setText(QString::number(FPict.iHeight));
-    edtDegree->setText(QString::number(FPict.dAngle));
+    edtX->SetPosition(FPict.iOffsetX);
+    edtY->SetPosition(FPict.iOffsetY);
+    edtWidth->SetPosition(FPict.iWidth);
+    edtHeight->SetPosition(FPict.iHeight);
+    edtDegree->SetPosition(FPict.dAngle);
+    edtWPer->setText(PercentText(true));
+    edtHPer->setText(PercentText(false));
+    // The placement's track bars run over one picture size either way
+    // (the whole range without a picture).
     const QSize P = PictureSize();
-    edtWPer->setText(P.isEmpty() ? QString() : QString::number(std::lround(FPict.iWidth * 100.0 / P.width())));
-    edtHPer->setText(P.isEmpty() ? QString() : QString::number(std::lround(FPict.iHeight * 100.0 / P.height())));
+    edtX->SetTrackBarMax(P.width());
+    edtX->SetTrackBarMin(-P.width());
+    edtY->SetTrackBarMax(P.height());
+    edtY->SetTrackBarMin(-P.height());
     if (QAbstractButton* B = rgrpIPolation->button(FPict.bOption1))
         B->setChecked(true);
     const TListRecPictItem* Item = FStore ? FStore->GetItemByHandle(FPict.iHandle) : nullptr;

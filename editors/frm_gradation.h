@@ -13,6 +13,7 @@
 #include "paint/fill_value.h"
 #include "paint/gradation_object.h"
 #include "platform/global_memory.h"
+#include "ui/edit_track_bar_wex.h"
 
 #include <QDialog>
 #include <QImage>
@@ -32,6 +33,7 @@ class QRadioButton;
 class QScrollArea;
 class QWidget;
 class TGradStopBars;
+class TOpenPreviewDialogQ;
 class TMemIniFile;
 class TListRecPict;
 class TStyle;
@@ -46,6 +48,10 @@ struct TFillCodeParts {
     std::string Rest;
 };
 TFillCodeParts SplitFillCode(const std::string& Code);
+// Gradation := the gradation text Text when it reads whole: four option
+// digits, the shape, repetition and interpolation within the editor's lists
+// and every number read (Gradation unchanged and False otherwise).
+bool ReadGradationText(const std::string& Text, TGradationObject& Gradation);
 // The opacity byte of an opacity percentage: (percent x 255 + 50) div 100.
 int GradOpacityOfPercent(int Percent);
 
@@ -136,8 +142,9 @@ public:
     const TFillPictParam& PictParam() const { return FPict; }
     const QPainterPath& PreviewPath() const { return FPath; }
     int Zoom() const { return FZoom; }
-    // A gradation text with or without its rotate digit.
-    void ApplyGradationText(const std::string& Text, bool WithRotateDigit);
+    // A gradation text with or without its rotate digit. A text that does
+    // not read whole (ReadGradationText) changes nothing and gives False.
+    bool ApplyGradationText(const std::string& Text, bool WithRotateDigit);
     // Every change ends here: repaint and, with quick test on, test.
     void Changed();
     void SetStatus(const std::string& Text);
@@ -166,13 +173,13 @@ public:
     QComboBox* cmbWay;
     QComboBox* cmbInterpolation;
     QComboBox* cmbZoomGrad;
-    QLineEdit* edtLoopNum;
-    QLineEdit* edtTrans;
-    QLineEdit* edtHOffest;
-    QLineEdit* edtVOffest;
-    QLineEdit* edtVScale;
-    QLineEdit* edtSOffest;
-    QLineEdit* edtSScale;
+    TEditTrackBarWex* edtLoopNum;
+    TEditTrackBarWex* edtTrans;
+    TEditTrackBarWex* edtHOffest;
+    TEditTrackBarWex* edtVOffest;
+    TEditTrackBarWex* edtVScale;
+    TEditTrackBarWex* edtSOffest;
+    TEditTrackBarWex* edtSScale;
     QPushButton* btnReverse;
     QPushButton* btnDoCottection;
     QPushButton* sbtnGraCopy;
@@ -187,19 +194,21 @@ public:
     void SetZoomIndex(int Index);
     // Picture.
     QWidget* pnlPicture;
-    QLineEdit* edtX;
-    QLineEdit* edtY;
-    QLineEdit* edtWidth;
-    QLineEdit* edtHeight;
-    QLineEdit* edtDegree;
-    QLineEdit* edtWPer;
-    QLineEdit* edtHPer;
+    TEditTrackBarWex* edtX;
+    TEditTrackBarWex* edtY;
+    TEditTrackBarWex* edtWidth;
+    TEditTrackBarWex* edtHeight;
+    TEditTrackBarWex* edtDegree;
+    TEditTrackBarWex* edtWPer;
+    TEditTrackBarWex* edtHPer;
     // Scaling quality, the first option byte: none, smooth, best.
     class QButtonGroup* rgrpIPolation;
     QCheckBox* cboxConstRatio;
     QPushButton* btnAdjustSizeForImage;
     QPushButton* btnFitSize;
     QPushButton* sbtnImgLoad;
+    // The program's picture-open dialog with its preview, "画像読み込み".
+    TOpenPreviewDialogQ* dlgOpen;
     QPushButton* sbtnImgCopy;
     QPushButton* sbtnImgPaste;
     QPushButton* sbtnInputTwain;
@@ -212,12 +221,21 @@ protected:
 
 private:
     void BuildControls();
-    void ApplyKind(int Kind, const std::string& Rest);
+    // False, with nothing changed, when Rest does not read whole.
+    bool ApplyKind(int Kind, const std::string& Rest);
+    void TakeGradation(TGradationObject&& Gradation);
     void LoadGradControls();
     void LoadPictControls();
     void SetColor(int32_t Color);
-    void IntEdit(QLineEdit* Edit, int Lo, int Hi, const std::function<void(int)>& Set);
-    void PictEdit(QLineEdit* Edit, int Lo, int Hi, int32_t TFillPictParam::*Field);
+    // A number edit of Parent over Lo..Hi in steps of Precision.
+    static TEditTrackBarWex* NewNumberEdit(QWidget* Parent, double Lo, double Hi, double Precision = 1);
+    // Every change of Edit's value within its range goes to Set; a typed
+    // value outside it beeps and the edit shows the stored value (Stored)
+    // again, so that it never shows what was not taken.
+    void WireNumberEdit(TEditTrackBarWex* Edit, const std::function<QString()>& Stored,
+                        const std::function<void(double)>& Set);
+    void IntEdit(TEditTrackBarWex* Edit, const std::function<int()>& Get, const std::function<void(int)>& Set);
+    void PictEdit(TEditTrackBarWex* Edit, int32_t TFillPictParam::*Field);
     void TakeRatio();
     bool AddPictureImage(QImage Image, const std::string& Name);
     void CopyPicture();
@@ -225,7 +243,9 @@ private:
     void InputTwain();
     // The stored picture's own size (0 x 0 without one).
     QSize PictureSize() const;
-    void PercentEdit(QLineEdit* Edit, bool Width);
+    void PercentEdit(TEditTrackBarWex* Edit, bool Width);
+    // The percent of the picture's side the fill gives it; empty without a picture.
+    QString PercentText(bool Width) const;
     void QuickTest();
 
     TMemIniFile* FSettings;

@@ -886,6 +886,17 @@ void TfrmLight::StyleLoad()
     });
     if (!Got)
         return;
+    // A damaged item would leave the editor with what was read of it.
+    bool Readable = false;
+    try {
+        TLightsAmb Probe;
+        Readable = StrToLights(Probe, Text);
+    } catch (const std::exception&) {
+    }
+    if (!Readable) {
+        MessageBox(this, "このスタイルのライトは読み込めないため、適用できません。", "警告", MB_OK | MB_ICONWARNING);
+        return;
+    }
     ApplyLightText(Text);
     Changed(false);
 }

@@ -4,6 +4,8 @@
 #include "editors/frm_obj_property.h"
 #include "platform/fonts.h"
 
+#include "editors/rich_edit_q.h"
+
 #include "foundation/app_environment.h"
 #include "foundation/ini_file.h"
 #include "foundation/platform_wrappers.h"
@@ -106,6 +108,10 @@ void TfrmObjProperty::RestoreDispPage()
         cmbFace->setMaxVisibleItems(std::max(1, Fit / 2));
         ClearPanel();
         RestorePropPageCondition(AppIniFile().ReadString(Section, Key, ""));
+        // Text comes into the rich edit through the paste command only, which
+        // asks before a long text and keeps to what typing accepts.
+        if (auto* Rich = dynamic_cast<TCustomRichEditWex*>(RichEdit))
+            Rich->RevokeDropTarget();
     } catch (...) {
         --FiUpdating;
         throw;

@@ -34,8 +34,15 @@ TCustomRichEditWex::TCustomRichEditWex(QWidget* Parent) : QTextEdit(Parent)
 void TCustomRichEditWex::SetAllowOLEDragDrop(bool Value)
 {
     FbAllowOLEDragDrop = Value;
-    setAcceptDrops(Value);
-    viewport()->setAcceptDrops(Value);
+    setAcceptDrops(Value && FbDropTarget);
+    viewport()->setAcceptDrops(Value && FbDropTarget);
+}
+
+void TCustomRichEditWex::RevokeDropTarget()
+{
+    FbDropTarget = false;
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
 }
 
 void TCustomRichEditWex::mouseMoveEvent(QMouseEvent* Event)

@@ -15,12 +15,18 @@ public:
     // that no drag starts from it either. Default True.
     bool AllowOLEDragDrop() const { return FbAllowOLEDragDrop; }
     void SetAllowOLEDragDrop(bool Value);
+    // Takes the control's drop target away for good: drops over it go to
+    // whatever its windows above take, while selecting with the mouse and
+    // dragging out of it keep working. Default: a drop target.
+    bool IsDropTarget() const { return FbDropTarget; }
+    void RevokeDropTarget();
 
 protected:
     void mouseMoveEvent(QMouseEvent* Event) override;
 
 private:
     bool FbAllowOLEDragDrop = true;
+    bool FbDropTarget = true;
 };
 
 class TRichEditWex : public TCustomRichEditWex {

@@ -212,6 +212,65 @@ bool TControlTextMap::Cp932Text(const QString& Text, std::string& Cp932)
     return true;
 }
 
+bool TControlTextMap::Typable(QChar C)
+{
+    const char16_t U = C.unicode();
+    if (U == '\r' || U == '\n')
+        return true;
+    return U >= 0x20 && U != 0x7F;
+}
+
+QString TControlTextMap::TypableText(QString Text)
+{
+    Text.removeIf([](QChar C) { return !Typable(C); });
+    return Text;
+}
+
+bool TControlTextMap::TypableRichText(const TRTFTav& Source, TRTFTav& Target)
+{
+    Target.Clear();
+    const std::string& T = Source.Text;
+    const auto N = static_cast<int32_t>(T.size());
+    TRTFTav Out;
+    std::vector<std::pair<int32_t, const TCharStyle*>> Styles;
+    for (int32_t I = 0; I < N;) {
+        const int32_t L = CharLength(T, I);
+        const uint8_t B = ByteAt(T, static_cast<size_t>(I));
+        bool Keep = true;
+        if (!IsLineBreak(B)) {
+            if (B < 0x80) {
+                Keep = B >= 0x20 && B != 0x7F;
+            } else {
+                // The character must be one that typing gives, byte for byte.
+                std::string Utf8, Back;
+                const std::string Bytes = T.substr(static_cast<size_t>(I), static_cast<size_t>(L));
+                if (!TryCp932ToUtf8(Bytes, Utf8))
+                    return false;
+                const QString Char = QString::fromUtf8(Utf8.data(), static_cast<qsizetype>(Utf8.size()));
+                if (Char.size() != 1)
+                    return false;
+                Keep = Typable(Char[0]);
+                if (Keep && (!Cp932Text(Char, Back) || Back != Bytes))
+                    return false;
+            }
+        }
+        if (Keep) {
+            Styles.emplace_back(static_cast<int32_t>(Out.Text.size()), Source.Styles.GetItem(I));
+            Out.Text.append(T, static_cast<size_t>(I), static_cast<size_t>(L));
+        }
+        I += L;
+    }
+    Out.Styles.InsertSpace(0, static_cast<int32_t>(Out.Text.size()));
+    for (const auto& [At, Style] : Styles)
+        if (Style) {
+            auto Copy = std::make_unique<TCharStyle>();
+            Copy->Assign(*Style);
+            Out.Styles.SetItem(At, Copy.release());
+        }
+    Target.Assign(Out);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Events of the control
 
@@ -716,11 +775,17 @@ bool TRichEditTav::PasteHtml(const QString& Html)
         }
         for (auto It = B.begin(); !It.atEnd(); ++It) {
             const QTextFragment F = It.fragment();
-            const QString S = F.text();
-            Text.append(S);
-            Formats.insert(Formats.end(), static_cast<size_t>(S.size()), F.charFormat());
+            // Held to what typing puts in: control characters are left out.
+            for (const QChar C : F.text())
+                if (TControlTextMap::Typable(C)) {
+                    Text.append(C);
+                    Formats.push_back(F.charFormat());
+                }
         }
     }
+    // Nothing typing would put in: the selection stays as it is.
+    if (Text.isEmpty() && !Doc.isEmpty())
+        return false;
     std::string Cp932;
     if (!TControlTextMap::Cp932Text(Text, Cp932)) {
         Refuse();
@@ -786,9 +851,18 @@ void TRichEditTav::PasteFromMime(const QMimeData* Mime)
         if (DataObjectHasFormat(Data.Get(), CFWexRtfTav())) {
             TRTFTav Rich;
             switch (TRtfTavDataObj::ReadRichText(Data.Get(), Rich, FSelAttributes->InsertionStyle(), FiScreenDpi)) {
-            case TRtfTavRead::Read:
-                InsertRichText(Rich);
+            case TRtfTavRead::Read: {
+                // Held to what typing puts in, like every other paste.
+                TRTFTav Typable;
+                if (!TControlTextMap::TypableRichText(Rich, Typable)) {
+                    Warn(kRefusedRichText);
+                    return;
+                }
+                if (Typable.Text.empty() && !Rich.Text.empty())
+                    return;
+                InsertRichText(Typable);
                 break;
+            }
             case TRtfTavRead::TooLarge:
                 Warn(PasteTooLongMessage());
                 return;
@@ -810,7 +884,11 @@ void TRichEditTav::PasteFromMime(const QMimeData* Mime)
                 Warn(PasteTooLongMessage());
                 return;
             }
-            InsertControlText(Text, true);
+            const QString Typable = TControlTextMap::TypableText(Text);
+            // Nothing typing would put in: the selection stays as it is.
+            if (Typable.isEmpty() && !Text.isEmpty())
+                return;
+            InsertControlText(Typable, true);
         }
         FireChange();
     }
@@ -934,7 +1012,7 @@ bool TRichEditTav::HandleInputMethod(QInputMethodEvent* E)
 
 bool TRichEditTav::HandleDrop(QDropEvent* E)
 {
-    if (!FTextObj || !FControl->AllowOLEDragDrop()) {
+    if (!FTextObj || !FControl->AllowOLEDragDrop() || !FControl->IsDropTarget()) {
         E->ignore();
         return true;
     }

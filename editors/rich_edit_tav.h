@@ -56,6 +56,15 @@ public:
     // Cp932 := Text with every line break as CR LF. False when a character
     // of Text has no CP932 form (Cp932 is then empty).
     static bool Cp932Text(const QString& Text, std::string& Cp932);
+    // Typing's rule for a character: the keys of control characters (Tab
+    // among them) and DEL put nothing into a text; line breaks come as such.
+    static bool Typable(QChar C);
+    // Text without the characters typing does not put in.
+    static QString TypableText(QString Text);
+    // Target := Source without the characters typing does not put in (their
+    // styles go with them). False, Target empty, when a character of Source
+    // has no CP932 form that typing could give (a damaged text).
+    static bool TypableRichText(const TRTFTav& Source, TRTFTav& Target);
 };
 
 // The selection's attributes as the text page shows and sets them.

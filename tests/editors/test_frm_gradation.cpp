@@ -32,6 +32,11 @@
 #include <functional>
 #include <sstream>
 #include <vector>
+#include "editors/style_items.h"
+#include "ui/preview_dialogs.h"
+#include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 
 namespace {
 
@@ -603,4 +608,216 @@ TEST(FrmGradation, APlaceAboveTheWorkAreaComesDownIntoIt)
     F.accept();
     EXPECT_EQ(Ini.Ini->ReadString("4.0", "PosGrad", ""),
               std::to_string(Work.left() + 120) + "," + std::to_string(Work.top()));
+}
+
+// A gradation text that does not read whole changes nothing: not the
+// gradation, not the shape boxes, not the rotate box.
+TEST(FrmGradation, DamagedGradationTextChangesNothing)
+{
+    const std::string Good = "3210" + GradText.substr(4);
+    const std::string Damaged[] = {
+        "zzzz" + GradText.substr(4),              // option bytes that are no digits
+        "6000" + GradText.substr(4),              // a shape the list does not hold
+        "0300" + GradText.substr(4),              // a repetition the list does not hold
+        "0020" + GradText.substr(4),              // an interpolation the list does not hold
+        "0000255,1,3000,3000,13000,x",            // a number that does not read
+        "0000255,1,3000,3000,13000,13000,5,0,0", // fewer stops than counted
+        "00",                                     // cut short
+    };
+    for (const std::string& Text : Damaged) {
+        TForm T;
+        T.F.SetUp("21" + Good);
+        const std::string Before = T.F.FillCode();
+        const int Shape = T.F.cmbType->currentIndex(), Way = T.F.cmbWay->currentIndex();
+        const QString Loop = T.F.edtLoopNum->text();
+        TGradationObject Probe;
+        EXPECT_FALSE(ReadGradationText(Text, Probe)) << Text;
+        EXPECT_FALSE(T.F.ApplyGradationText(Text, false)) << Text;
+        EXPECT_FALSE(T.F.ApplyGradationText("0" + Text, true)) << Text;
+        EXPECT_EQ(T.F.FillCode(), Before) << Text;
+        EXPECT_TRUE(T.F.cboxRotate->isChecked()) << Text;
+        EXPECT_EQ(T.F.cmbType->currentIndex(), Shape) << Text;
+        EXPECT_EQ(T.F.cmbWay->currentIndex(), Way) << Text;
+        EXPECT_EQ(T.F.edtLoopNum->text(), Loop) << Text;
+        // The same text pasted is refused with its one message.
+        OleSetClipboard(MakeCom<TDataObjectGradation>(GradationClipboardHeader + Text).Get());
+        TBoxRecorder Boxes;
+        T.F.sbtnGraPaste->setEnabled(true);
+        T.F.sbtnGraPaste->click();
+        EXPECT_EQ(Boxes.Texts,
+                  std::vector<std::string>{"クリップボードのグラデーションは読み込めないため、貼り付けできません。"})
+            << Text;
+        EXPECT_EQ(T.F.FillCode(), Before) << Text;
+    }
+    // A readable one still applies.
+    TForm T;
+    T.F.SetUp("21" + GradText);
+    EXPECT_TRUE(T.F.ApplyGradationText(Good, false));
+    EXPECT_EQ(T.F.FillCode(), "21" + Canonical(Good));
+    EXPECT_EQ(T.F.cmbType->currentIndex(), 3);
+    EXPECT_EQ(T.F.cmbWay->currentIndex(), 2);
+}
+
+// A damaged fill code opens the editor with no kind chosen, told once.
+TEST(FrmGradation, DamagedFillCodeOpensUnset)
+{
+    for (const std::string& Code : {std::string("2") + "1zzzz" + GradText.substr(4), std::string("1xyz"),
+                                    std::string("41") + "1,5,-6,100,50,abc,3,0,2"}) {
+        TForm T;
+        TBoxRecorder Boxes;
+        T.F.SetUp(Code);
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"この塗りの設定は読み込めないため、未設定として開きます。"})
+            << Code;
+        EXPECT_EQ(T.F.Kind(), 0) << Code;
+        EXPECT_EQ(T.F.FillCode(), "") << Code;
+        EXPECT_FALSE(T.F.btnOK->isEnabled()) << Code;
+    }
+}
+
+// A damaged library item is refused whole, with one message.
+TEST(FrmGradation, DamagedStyleItemChangesNothing)
+{
+    TForm T;
+    const auto OldQuery = TStyle::InputQuery;
+    const auto OldShow = TStyle::OnShowModal;
+    TStyle::InputQuery = [](const std::string&, const std::string&, std::string& Value) {
+        Value = "damaged";
+        return true;
+    };
+    TStyle::OnShowModal = [](TfrmStyle& F) { F.accept(); };
+    T.F.SetStyleFolders(T.Ini.Dir, ""); // the damaged item is the library's only one
+    auto Item = std::make_unique<TobjStyleItemGrad>();
+    Item->Text = "zzzz" + GradText.substr(4);
+    std::unique_ptr<TObject> Data = std::move(Item);
+    T.F.Style->Add(Data);
+    T.F.SetUp("21" + GradText);
+    const std::string Before = T.F.FillCode();
+    const int Shape = T.F.cmbType->currentIndex();
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.DrawGrid->setFocus();
+        F.DrawGrid->SetCurrentIndex(0);
+        F.btnOK->click();
+    };
+    TBoxRecorder Boxes;
+    T.F.btnStyleLoad->click();
+    TStyle::OnShowModal = OldShow;
+    TStyle::InputQuery = OldQuery;
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"このスタイルのグラデーションは読み込めないため、適用できません。"});
+    EXPECT_EQ(T.F.FillCode(), Before);
+    EXPECT_EQ(T.F.cmbType->currentIndex(), Shape);
+}
+
+// The gradation and picture edits are the panel's number edits, over the
+// ranges of their fields and with their pop-up track bars; a typed value
+// past the range beeps and the edit shows what is stored.
+TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    T.F.SetUp("21" + GradText);
+    struct TRange {
+        TEditTrackBarWex* Edit;
+        double Min, Max;
+        const char* Typed;  // the keys typed into the emptied edit
+        const char* Shown;  // what it shows after
+    } const Ranges[] = {
+        {T.F.edtLoopNum, 1, 100, "150", "15"},   {T.F.edtTrans, 0, 100, "101", "10"},
+        {T.F.edtHOffest, -360, 360, "-400", "-40"}, {T.F.edtVOffest, -100, 100, "120", "12"},
+        {T.F.edtVScale, 0, 900, "9000", "900"},  {T.F.edtSOffest, -100, 100, "-101", "-10"},
+        {T.F.edtSScale, 0, 900, "950", "95"},
+    };
+    T.F.show();
+    for (const TRange& R : Ranges) {
+        EXPECT_EQ(R.Edit->Min(), R.Min) << R.Typed;
+        EXPECT_EQ(R.Edit->Max(), R.Max) << R.Typed;
+        EXPECT_TRUE(R.Edit->Buttons() & etbkbTrackBar) << R.Typed;
+        R.Edit->setFocus();
+        R.Edit->selectAll();
+        QTest::keyClicks(R.Edit, R.Typed);
+        EXPECT_EQ(R.Edit->text().toStdString(), R.Shown) << R.Typed;
+    }
+    TGradationObject G;
+    G.StrToGradation(SplitFillCode(T.F.FillCode()).Rest);
+    EXPECT_EQ(G.iRepeatCount, 15);
+    EXPECT_EQ(G.iOpacity, GradOpacityOfPercent(10));
+    EXPECT_EQ(G.Adjust.iHueShift, -40);
+    EXPECT_EQ(G.Adjust.iBrightOffset, 12);
+    EXPECT_EQ(G.Adjust.iBrightScale, 900);
+    EXPECT_EQ(G.Adjust.iSatOffset, -10);
+    EXPECT_EQ(G.Adjust.iSatScale, 95);
+
+    T.F.SetUp("40", QPainterPath(), &Store);
+    const std::string Png = T.Ini.Dir + "/p.png";
+    QImage(30, 20, QImage::Format_RGB32).save(QString::fromStdString(Png));
+    // Without a picture the placement's track bars run over the whole range,
+    // with one over its size either way.
+    double Low = 0, High = 0;
+    T.F.edtX->TrackBarRange(Low, High);
+    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-9999.0, 9999.0));
+    ASSERT_TRUE(T.F.LoadPictureFile(Png));
+    T.F.edtX->TrackBarRange(Low, High);
+    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-30.0, 30.0));
+    T.F.edtY->TrackBarRange(Low, High);
+    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-20.0, 20.0));
+    const TRange Picture[] = {
+        {T.F.edtX, -9999, 9999, "-99999", "-9999"}, {T.F.edtY, -9999, 9999, "12345", "1234"},
+        {T.F.edtWPer, 1, 9999, "0", "100"},         {T.F.edtHeight, 1, 9999, "0", "20"},
+        {T.F.edtWidth, 1, 9999, "99999", "9999"},   {T.F.edtDegree, -360, 360, "400", "40"},
+    };
+    for (const TRange& R : Picture) {
+        EXPECT_EQ(R.Edit->Min(), R.Min) << R.Typed;
+        EXPECT_EQ(R.Edit->Max(), R.Max) << R.Typed;
+        EXPECT_TRUE(R.Edit->Buttons() & etbkbTrackBar) << R.Typed;
+        R.Edit->setFocus();
+        R.Edit->selectAll();
+        QTest::keyClicks(R.Edit, R.Typed);
+        EXPECT_EQ(R.Edit->text().toStdString(), R.Shown) << R.Typed;
+    }
+    const TFillPictParam& P = T.F.PictParam();
+    EXPECT_EQ(P.iOffsetX, -9999);
+    EXPECT_EQ(P.iOffsetY, 1234);
+    EXPECT_EQ(P.iWidth, 9999);
+    EXPECT_EQ(P.iHeight, 20);
+    EXPECT_EQ(P.dAngle, 40);
+}
+
+// "読込" opens the program's picture-open dialog with its preview, in the
+// folder last used, and remembers the folder of the picture taken.
+TEST(FrmGradation, PictureLoadUsesTheOpenPreviewDialog)
+{
+    TForm T;
+    TListRecPict Store(nullptr);
+    T.F.SetUp("40", QPainterPath(), &Store);
+    const std::string Dir = T.Ini.Dir + "/pictures";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Dir)));
+    const std::string Png = Dir + "/q.png";
+    QImage(12, 8, QImage::Format_RGB32).save(QString::fromStdString(Png));
+    T.Ini.Ini->WriteString("4.0", "DirGrph", Dir + "/");
+    std::string Title, Folder;
+    bool Preview = false, Graphic = false, Checked = false;
+    QTimer::singleShot(0, [&] {
+        auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* Open = dynamic_cast<TOpenPreviewDialogQ*>(D);
+        if (!Open) {
+            if (D) // some other file dialog: closed, the test fails below
+                QMetaObject::invokeMethod(D, "reject", Qt::DirectConnection);
+            return;
+        }
+        Checked = Open == T.F.dlgOpen;
+        Title = Open->windowTitle().toStdString();
+        Folder = Open->directory().absolutePath().toStdString();
+        Preview = Open->OptionsEx & opdoPreview;
+        Graphic = Open->PreviewTypes & opdftGraphic;
+        Open->selectFile(QString::fromStdString(Png));
+        QMetaObject::invokeMethod(Open, "accept", Qt::DirectConnection);
+    });
+    T.F.sbtnImgLoad->click();
+    EXPECT_TRUE(Checked);
+    EXPECT_EQ(Title, "画像読み込み");
+    EXPECT_EQ(Folder, Dir);
+    EXPECT_TRUE(Preview);
+    EXPECT_TRUE(Graphic);
+    ASSERT_EQ(T.F.AddedPictures().size(), 1u);
+    EXPECT_EQ(T.F.PictParam().iWidth, 12);
+    EXPECT_EQ(T.Ini.Ini->ReadString("4.0", "DirGrph", ""), Dir + "/");
 }

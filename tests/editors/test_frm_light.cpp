@@ -712,3 +712,41 @@ TEST_F(LightForm, OversizedOrUnreadableLightTextIsRefused)
         EXPECT_EQ(Tests.size(), Tested);
     }
 }
+
+// A damaged library item is refused whole, with one message: the lights
+// stay as they were.
+TEST_F(LightForm, DamagedStyleItemChangesNothing)
+{
+    const auto OldShow = TStyle::OnShowModal;
+    const auto OldQuery = TStyle::InputQuery;
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.SelectGroup(F.Tree.NodeAt(0));
+        F.accept();
+    };
+    TStyle::InputQuery = [](const std::string&, const std::string&, std::string& Value) {
+        Value = "damaged";
+        return true;
+    };
+    auto Item = std::make_unique<TobjStyleItemLight>();
+    Item->Text = "10,FFFFFF,100,20,0,1,9,Sun";
+    std::unique_ptr<TObject> Data = std::move(Item);
+    Form->Style->Add(Data);
+    TStyle::InputQuery = OldQuery;
+    const std::string Before = Form->LightText();
+    const size_t Tested = Tests.size();
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.SelectGroup(F.Tree.NodeAt(0));
+        const TStyleGroup* G = F.SelectedGroup();
+        ASSERT_NE(G, nullptr);
+        ASSERT_FALSE(G->Items.empty());
+        F.DrawGrid->SetCurrentIndex(static_cast<int>(G->Items.size()) - 1);
+        F.accept();
+    };
+    TBoxRecorder Boxes;
+    Form->StyleLoad();
+    TStyle::OnShowModal = OldShow;
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"このスタイルのライトは読み込めないため、適用できません。"});
+    EXPECT_EQ(Form->LightText(), Before);
+    EXPECT_EQ(ListedNames(*Form), std::vector<std::string>{"Sun1"});
+    EXPECT_EQ(Tests.size(), Tested);
+}

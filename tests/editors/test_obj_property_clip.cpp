@@ -8,6 +8,7 @@
 #include "model/object_test_support.h"
 
 #include "editors/macro_page_link.h"
+#include "editors/rich_edit_q.h"
 #include "editors/rich_edit_tav.h"
 #include "foundation/stream_text.h"
 #include "foundation/streams.h"
@@ -43,6 +44,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -698,6 +700,38 @@ TEST_F(ClipPanel, ALongTextIsPastedOnlyWhenConfirmed)
     EXPECT_EQ(Steps(), 2);
 }
 
+
+// The rich edit is no drop target once the panel has started: text comes in
+// through the paste command only, which asks before a long text. A drop over
+// it, long or short, changes nothing and records nothing.
+TEST_F(ClipPanel, TheRichEditTakesNoDrops)
+{
+    TTextObj* T = Text("x");
+    Load({T});
+    ShowPage(Panel.TabSheetText);
+    auto* Rich = dynamic_cast<TCustomRichEditWex*>(Panel.RichEdit);
+    ASSERT_NE(Rich, nullptr);
+    EXPECT_FALSE(Rich->IsDropTarget());
+    EXPECT_FALSE(Rich->acceptDrops());
+    EXPECT_FALSE(Rich->viewport()->acceptDrops());
+    // Selecting with the mouse and dragging out keep working.
+    EXPECT_TRUE(Rich->AllowOLEDragDrop());
+    for (const int Length : {5, 26}) {
+        QMimeData Mime;
+        Mime.setText(QString(Length, 'd'));
+        const QPoint At = Rich->viewport()->rect().center();
+        QDragEnterEvent Enter(At, Qt::CopyAction | Qt::MoveAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Rich->viewport(), &Enter);
+        EXPECT_FALSE(Enter.isAccepted()) << Length;
+        QDropEvent Drop(QPointF(At), Qt::CopyAction | Qt::MoveAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Rich->viewport(), &Drop);
+        EXPECT_FALSE(Drop.isAccepted()) << Length;
+        EXPECT_EQ(T->Text(), "x") << Length;
+        EXPECT_EQ(Rich->toPlainText(), QStringLiteral("x")) << Length;
+        EXPECT_TRUE(Boxes.empty()) << Length;
+        EXPECT_EQ(Steps(), 0) << Length;
+    }
+}
 
 // A text past what a text object may take is refused where the long-paste
 // question would be asked: one message, no question, nothing read or changed.

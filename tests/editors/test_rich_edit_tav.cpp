@@ -595,3 +595,91 @@ TEST(RichEditTav, ASynthesisedBoldShowsAtEverySize)
         EXPECT_GT(Bold, Regular * 5 / 4) << Size;
     }
 }
+
+namespace {
+
+// Every paste is held to what typing puts in: control characters (Tab among
+// them) are left out with their styles; a character no typing gives refuses
+// the styled block whole.
+TEST(RichEditTav, PastedTextKeepsToWhatTypingPutsIn)
+{
+    const QString RtfTavFormat = QStringLiteral("application/x-tavro-Wex_RtfTav");
+    auto Block = [](const std::string& Cp932) {
+        TRTFTav R;
+        R.Text = Cp932;
+        R.Styles.InsertSpace(0, static_cast<int32_t>(Cp932.size()));
+        for (int32_t I = 0; I < static_cast<int32_t>(Cp932.size()); ++I) {
+            auto S = std::make_unique<TCharStyle>();
+            S->Attr = Attr(30 + I);
+            R.Styles.SetItem(I, S.release());
+        }
+        const std::vector<uint8_t> B = WriteRtfTavBlock(R);
+        return QByteArray(reinterpret_cast<const char*>(B.data()), static_cast<qsizetype>(B.size()));
+    };
+    struct TCase {
+        const char* Name;
+        QString Format;
+        QByteArray Data;
+        std::string After;               // the text object's text after the paste at 1
+        std::vector<int32_t> Sizes;      // the sizes of the pasted characters' styles
+        std::vector<std::string> Boxes;
+    } const Cases[] = {
+        {"block with SOH and Tab", RtfTavFormat, Block("a\x01" "b\tc"), "xabcy", {30, 32, 34}, {}},
+        {"block with DEL and a line break", RtfTavFormat, Block(Sjis("\x7f" "あ\r\nい")), Sjis("xあ\r\nいy"), {31, 35}, {}},
+        {"block of control characters only", RtfTavFormat, Block("\t\x01"), "xy", {}, {}},
+        {"block with a lead byte and no trail", RtfTavFormat, Block("ab\x82"), "xy", {},
+         {"クリップボードの文字は読み込めないか、大きさや位置が範囲外のため、貼り付けできません。"}},
+        {"plain text with Tab and SOH", "text/plain", QByteArray("a\tb\x01" "c"), "xabcy", {}, {}},
+        {"plain text of Tabs only", "text/plain", QByteArray("\t\t"), "xy", {}, {}},
+        {"html with Tab", "text/html", QByteArray("<pre>a\tb</pre>"), "xaby", {}, {}},
+    };
+    for (const TCase& C : Cases) {
+        TBound B("xy");
+        B.Binding.SetSelection(1, 0);
+        const auto Before = B.Stream();
+        QMimeData Mime;
+        Mime.setData(C.Format, C.Data);
+        TBoxRecorder Boxes;
+        B.Binding.PasteFromMime(&Mime);
+        EXPECT_EQ(Boxes.Texts, C.Boxes) << C.Name;
+        EXPECT_EQ(B.Text.Text(), C.After) << C.Name;
+        EXPECT_EQ(B.Shown(), B.Text.Text()) << C.Name;
+        if (C.After == "xy")
+            EXPECT_EQ(B.Stream(), Before) << C.Name;
+        for (size_t I = 0, At = 1; I < C.Sizes.size(); ++I) {
+            const TCharStyle* S = B.Text.RichText().Styles.GetItem(static_cast<int32_t>(At));
+            ASSERT_NE(S, nullptr) << C.Name;
+            const int32_t Size = S->Attr.Size;
+            EXPECT_EQ(Size, C.Sizes[I]) << C.Name;
+            At += static_cast<uint8_t>(B.Text.Text()[At]) >= 0x80 ? 2 : 1;
+            if (B.Text.Text()[At] == '\r')
+                At += 2;
+        }
+    }
+}
+
+TEST(RichEditTav, TypableRichTextRefusesWhatNoTypingGives)
+{
+    struct TCase {
+        std::string In;
+        bool Read;
+        std::string Out;
+    } const Cases[] = {
+        {"ab", true, "ab"},
+        {Sjis("aあ\r\nｶ"), true, Sjis("aあ\r\nｶ")},
+        {"a\tb\x1f\x7f", true, "ab"},
+        {"a\x82", false, ""},        // a lead byte without its trail byte
+        {"\x85\x40", false, ""},     // a pair CP932 does not hold
+        {"\xa0", false, ""},         // a byte no character starts with
+    };
+    for (const TCase& C : Cases) {
+        TRTFTav In, Out;
+        In.Text = C.In;
+        In.Styles.InsertSpace(0, static_cast<int32_t>(C.In.size()));
+        Out.Text = "stale";
+        EXPECT_EQ(TControlTextMap::TypableRichText(In, Out), C.Read) << C.In;
+        EXPECT_EQ(Out.Text, C.Out) << C.In;
+    }
+}
+
+} // namespace
