@@ -101,6 +101,7 @@ bool TSelectionItems::DoSetFMacroEnabled(int32_t Index, uint8_t Flag) { FORWARD(
 bool TSelectionItems::DoClearMacrosPictCache(int32_t Index) { FORWARD(ClearMacrosPictCache(*I, Index)); }
 bool TSelectionItems::DoTranslatePictureHandles(const TList2Item& Map) { FORWARD(TranslatePictureHandles(*I, Map)); }
 bool TSelectionItems::DoSetItemsFillPath(uint8_t Flag) { FORWARD(SetItemsFillPath(*I, Flag)); }
+bool TSelectionItems::DoSetItemLayer(TLayer* Layer) { FORWARD(SetItemsLayer(*I, Layer)); }
 bool TSelectionItems::DoSetOutline(const TOutline& Outline) { FORWARD(SetOutline(*I, Outline)); }
 bool TSelectionItems::DoSetParamSize(int32_t Width, int32_t Height) { FORWARD(SetParamSize(*I, Width, Height)); }
 bool TSelectionItems::DoSetRectParam(const TrecRectParam& Rec) { FORWARD(SetRectParam(*I, Rec)); }

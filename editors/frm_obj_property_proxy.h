@@ -47,6 +47,7 @@ public:
     bool DoClearMacrosPictCache(int32_t Index) override;
     bool DoTranslatePictureHandles(const TList2Item& Map) override;
     bool DoSetItemsFillPath(uint8_t Flag) override;
+    bool DoSetItemLayer(TLayer* Layer) override;
     bool DoSetOutline(const TOutline& Outline) override;
     bool DoSetParamSize(int32_t Width, int32_t Height) override;
     bool DoSetRectParam(const TrecRectParam& Rec) override;

@@ -5,6 +5,7 @@
 
 #include "foundation/streams.h"
 #include "model/layer.h"
+#include "model/selection.h"
 
 #include <QLineEdit>
 
@@ -100,3 +101,103 @@ TEST_F(FrmObjPropertyUndo, ALayerChangeIsOneCommand)
 }
 
 } // namespace
+
+namespace {
+
+// Pages made while it lives get the document window's selection.
+struct TWithSelections {
+    TWithSelections() : Old(GetPageSelectionFactory()) { SetPageSelectionFactory(&NewSelectedObjects); }
+    ~TWithSelections() { SetPageSelectionFactory(Old); }
+    TPageSelectionFactory Old;
+};
+
+class FrmObjPropertyRound : public TWithSelections, public FrmObjPropertyUndo {};
+
+int32_t EmptyGroupsIn(const TDrawGroup& Group)
+{
+    int32_t N = 0;
+    for (int32_t I = 0; I < Group.GetCount(); ++I)
+        if (auto* G = dynamic_cast<TDrawGroup*>(Group.GetItem(I)))
+            N += (G->GetCount() == 0) + EmptyGroupsIn(*G);
+    return N;
+}
+
+} // namespace
+
+// A designer's round: grouping twice, a value typed over a group and a
+// rectangle, a layer change, and a paste that breaks off in its middle. The
+// document saves, reads back to the same bytes, and its undo walks back to
+// the bytes it started from (and redo forth again), with no empty group on
+// the way.
+TEST_F(FrmObjPropertyRound, ARoundOfGroupingEditsLayersAndAFailedPasteSavesReopensAndUndoesToItsBytes)
+{
+    Page().GetLayers()->Add(std::make_unique<TLayer>());
+    TRectObj* A = Add<TRectObj>(10, 20, 15, 15);
+    TRectObj* B = Add<TRectObj>(30, 20, 15, 15);
+    TRectObj* C = Add<TRectObj>(50, 60, 20, 20);
+    ASSERT_NE(dynamic_cast<TSelectedObjects*>(Page().Selection()), nullptr);
+    auto& Sel = *dynamic_cast<TSelectedObjects*>(Page().Selection());
+    Load({});
+    const auto Start = Saved();
+
+    // The paste stream of A and B, to be cut short later.
+    Sel.ClearSelection();
+    Sel.AddItem(A);
+    Sel.AddItem(B);
+    TMemoryStream Clip;
+    Sel.SaveToStream(Clip, true);
+
+    Sel.GroupCommand("グループ化");
+    Sel.GroupCommand("グループ化");
+    ASSERT_EQ(Sel.Items().size(), 1u);
+    auto* G = dynamic_cast<TDrawGroup*>(Sel.Items()[0]);
+    ASSERT_NE(G, nullptr);
+    EXPECT_EQ(EmptyGroupsIn(Page().RootGroup()), 0);
+
+    Sel.AddItem(C);
+    Panel.SetParam({G, C}, &Link);
+    Panel.edtPosiX->setText("77");
+    Panel.edtPosiX->setText("77");
+    Panel.CommitEdit(Panel.edtPosiX);
+    Panel.cmbLayer->setCurrentIndex(1);
+    emit Panel.cmbLayer->activated(1);
+    const int StepsDone = Steps();
+    EXPECT_EQ(StepsDone, 4);
+    const auto Done = Saved();
+
+    // Half a paste stream: the paste reads some items, then fails.
+    TMemoryStream Half;
+    Half.Write(Clip.Memory(), static_cast<int32_t>(Clip.Size() / 2));
+    Half.SetPosition(0);
+    EXPECT_ANY_THROW(Sel.PasteCommand(Half, false, "貼り付け"));
+    EXPECT_EQ(Saved(), Done);
+    EXPECT_EQ(Steps(), StepsDone);
+
+    // Read back, the document keeps every byte but the object numbers,
+    // which a reading hands out afresh; a second reading changes nothing.
+    auto Reopened = [this](const std::vector<uint8_t>& Bytes) {
+        TMemoryStream File;
+        File.Write(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+        File.SetPosition(0);
+        TDocument Again(nullptr, &Docs);
+        Again.LoadFromStream(File);
+        TMemoryStream Back;
+        Again.SaveToStream(Back);
+        const auto* P = static_cast<const uint8_t*>(Back.Memory());
+        return std::vector<uint8_t>(P, P + Back.Size());
+    };
+    const auto Once = Reopened(Done);
+    EXPECT_EQ(Once.size(), Done.size());
+    EXPECT_EQ(Reopened(Once), Once);
+
+    Panel.SetParam({}, nullptr);
+    for (int I = 0; I < StepsDone; ++I) {
+        History().Undo();
+        EXPECT_EQ(EmptyGroupsIn(Page().RootGroup()), 0) << I;
+    }
+    EXPECT_FALSE(History().CanUndo());
+    EXPECT_EQ(Saved(), Start);
+    for (int I = 0; I < StepsDone; ++I)
+        History().Redo();
+    EXPECT_EQ(Saved(), Done);
+}
