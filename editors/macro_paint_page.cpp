@@ -2,6 +2,8 @@
 // commands and paint styles.
 #include "editors/macro_paint_page.h"
 
+#include "paint/macro_param_range.h"
+
 #include "editors/color_dialog_wex.h"
 #include "editors/frm_gradation.h"
 #include "editors/frm_light.h"
@@ -82,29 +84,6 @@ std::string DisplayCaption(const std::string& Caption)
 {
     const size_t Bar = Caption.find('|');
     return Bar == std::string::npos ? Caption : Caption.substr(0, Bar);
-}
-
-// A custom range text rides in the caption's tag: a tag with a comma.
-std::string RangeText(const std::string& Caption)
-{
-    const size_t Bar = Caption.find('|');
-    if (Bar == std::string::npos)
-        return {};
-    std::string Tag = Caption.substr(Bar + 1);
-    return Tag.find(',') == std::string::npos ? std::string() : Tag;
-}
-
-std::vector<std::string> SplitComma(const std::string& Text)
-{
-    std::vector<std::string> Fields;
-    size_t Start = 0;
-    for (;;) {
-        const size_t Comma = Text.find(',', Start);
-        Fields.push_back(Text.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start));
-        if (Comma == std::string::npos)
-            return Fields;
-        Start = Comma + 1;
-    }
 }
 
 bool ReadNumber(const std::string& Text, double& Value)
@@ -220,7 +199,7 @@ protected:
 
 void ParseQuickRangeText(const std::string& Text, bool Integer, TQuickRange& Range)
 {
-    const std::vector<std::string> F = SplitComma(Text);
+    const std::vector<std::string> F = SplitCommaFields(Text);
     double* Numbers[7] = {&Range.Min,      &Range.Max,      &Range.TrackBarMin, &Range.TrackBarMax,
                           &Range.LineSize, &Range.PageSize, &Range.Precision};
     for (size_t I = 0; I < 7 && I < F.size(); ++I) {
@@ -270,9 +249,9 @@ std::string ColorCellText(const std::string& Value)
 std::string PenCellText(const std::string& Value)
 {
     double V = 0;
-    if (Value.empty() || !ReadNumber(SplitComma(Value)[0], V))
+    if (Value.empty() || !ReadNumber(SplitCommaFields(Value)[0], V))
         return "不定";
-    return "幅=" + SplitComma(Value)[0];
+    return "幅=" + SplitCommaFields(Value)[0];
 }
 
 // ---------------------------------------------------------------- the page
@@ -614,7 +593,7 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
 {
     QWidget* Control = nullptr;
     const std::string Value = CellValue(Col, Row);
-    const std::string Range = RangeText(Caption);
+    const std::string Range = CaptionRangeTag(Caption);
     switch (Kind) {
     case pkInteger:
     case pkReal: {
@@ -679,7 +658,7 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
         F.setPixelSize(std::max(cgridMacroPaint->DefaultRowHeight() - 7, 6));
         Combo->setFont(F);
         if (!Range.empty()) {
-            for (const std::string& S : SplitComma(Range))
+            for (const std::string& S : SplitCommaFields(Range))
                 Combo->addItem(QString::fromStdString(S));
         } else if (const auto* Choices = static_cast<const char* const*>(Limits)) {
             for (int I = 0; Choices[I]; ++I)

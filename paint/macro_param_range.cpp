@@ -13,29 +13,6 @@
 
 namespace {
 
-std::vector<std::string> SplitComma(const std::string& Text)
-{
-    std::vector<std::string> Fields;
-    size_t Start = 0;
-    for (;;) {
-        const size_t Comma = Text.find(',', Start);
-        Fields.push_back(Text.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start));
-        if (Comma == std::string::npos)
-            return Fields;
-        Start = Comma + 1;
-    }
-}
-
-// The tag of a caption when it declares a range or choices (it holds a comma).
-std::string RangeTag(const std::string& Caption)
-{
-    const size_t Bar = Caption.find('|');
-    if (Bar == std::string::npos)
-        return {};
-    std::string Tag = Caption.substr(Bar + 1);
-    return Tag.find(',') == std::string::npos ? std::string() : Tag;
-}
-
 bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, const std::string& Value)
 {
     const TRealArg A = ReadRealArg(Value.c_str(), 0.0);
@@ -52,7 +29,7 @@ bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, con
         Max = static_cast<const TFloatParamRange*>(Limits)->Max;
     }
     // The tag's first two fields, where they are numbers, replace the limits.
-    const std::vector<std::string> F = Tag.empty() ? std::vector<std::string>() : SplitComma(Tag);
+    const std::vector<std::string> F = Tag.empty() ? std::vector<std::string>() : SplitCommaFields(Tag);
     double* Bounds[2] = {&Min, &Max};
     for (size_t I = 0; I < 2 && I < F.size(); ++I) {
         const TRealArg B = ReadRealArg(F[I].c_str(), 0.0);
@@ -65,7 +42,7 @@ bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, con
 bool InChoices(const void* Limits, const std::string& Tag, const std::string& Value)
 {
     if (!Tag.empty()) {
-        for (const std::string& C : SplitComma(Tag))
+        for (const std::string& C : SplitCommaFields(Tag))
             if (C == Value)
                 return true;
         return false;
@@ -117,7 +94,7 @@ bool FillValueInRange(const std::string& Value)
 bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
                                const std::string& Value)
 {
-    const std::string Tag = RangeTag(Caption);
+    const std::string Tag = CaptionRangeTag(Caption);
     switch (Kind) {
     case pkInteger:
     case pkReal:
@@ -188,4 +165,26 @@ bool MacroValuesInDeclaredRange(const TMacro& Macro, std::string* BadCaption)
         }
     }
     return true;
+}
+
+std::vector<std::string> SplitCommaFields(const std::string& Text)
+{
+    std::vector<std::string> Fields;
+    size_t Start = 0;
+    for (;;) {
+        const size_t Comma = Text.find(',', Start);
+        Fields.push_back(Text.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start));
+        if (Comma == std::string::npos)
+            return Fields;
+        Start = Comma + 1;
+    }
+}
+
+std::string CaptionRangeTag(const std::string& Caption)
+{
+    const size_t Bar = Caption.find('|');
+    if (Bar == std::string::npos)
+        return {};
+    std::string Tag = Caption.substr(Bar + 1);
+    return Tag.find(',') == std::string::npos ? std::string() : Tag;
 }

@@ -7,8 +7,16 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TMacro;
+
+// The tag of a parameter caption when it declares a range or choices: the
+// text after "|" when it holds a comma, else empty.
+std::string CaptionRangeTag(const std::string& Caption);
+// The comma-separated fields of a range tag or value (an empty text is one
+// empty field).
+std::vector<std::string> SplitCommaFields(const std::string& Text);
 
 // True when Value is a number within the parameter's range (a kind
 // integer or real), one of its choices (a choice), a colour 0 to 0xFFFFFF,
