@@ -567,10 +567,21 @@ TEST(FrmGradation, StatusTextNeverWidensTheEditor)
     T.F.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
     const QSize Size = T.F.size();
+    // The controls the user sees in the editor. The picture-open dialog and
+    // the number edits' pop-up track bars are windows of their own, hidden
+    // until asked for; the open dialog's file list fills from its folder (the
+    // current one until it is opened) in the background and lays out its
+    // scroll bars whenever the entries arrive, which says nothing of the
+    // editor's layout.
     std::vector<QRect> Before;
-    const QList<QWidget*> Children = T.F.findChildren<QWidget*>();
-    for (QWidget* W : Children)
-        Before.push_back(W->geometry());
+    QList<QWidget*> Children;
+    for (QWidget* W : T.F.findChildren<QWidget*>())
+        if (W->window() == &T.F && W->isVisible()) {
+            Children.push_back(W);
+            Before.push_back(W->geometry());
+        }
+    ASSERT_TRUE(Children.contains(T.F.StatusBar));
+    ASSERT_TRUE(Children.contains(T.F.btnOK));
     const struct {
         std::string Text;
         bool Whole;
