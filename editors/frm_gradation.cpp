@@ -782,13 +782,19 @@ void TfrmGradation::BuildControls()
     pboxGrph = new TPictView(*sboxGrph, nullptr);
     sboxGrph->setWidget(pboxGrph);
     PictLay->addWidget(sboxGrph, 0, 5, PRow + 4, 1);
-    dlgOpen = new TOpenPreviewDialogQ(this);
-    dlgOpen->Title = "画像読み込み";
-    dlgOpen->PreviewTypes = opdftGraphic;
-    dlgOpen->OptionsEx = opdoPreview;
-    dlgOpen->SetIniFile(FSettings);
-    dlgOpen->SetRegistryKey(FSection);
+    // The picture dialog is made at the first "読込": a file dialog lists
+    // and watches its folder from the moment it exists, which an editor
+    // opened only for a gradation need not pay for.
+    dlgOpen = nullptr;
     connect(sbtnImgLoad, &QPushButton::clicked, this, [this] {
+        if (!dlgOpen) {
+            dlgOpen = new TOpenPreviewDialogQ(this);
+            dlgOpen->Title = "画像読み込み";
+            dlgOpen->PreviewTypes = opdftGraphic;
+            dlgOpen->OptionsEx = opdoPreview;
+            dlgOpen->SetIniFile(FSettings);
+            dlgOpen->SetRegistryKey(FSection);
+        }
         dlgOpen->InitialDir = ReadUserSettingText(FSettings, FSection, FPictDirName);
         dlgOpen->FileName.clear();
         if (!dlgOpen->Execute() || dlgOpen->FileName.empty())

@@ -208,7 +208,7 @@ public:
     QPushButton* btnFitSize;
     QPushButton* sbtnImgLoad;
     // The program's picture-open dialog with its preview, "画像読み込み".
-    TOpenPreviewDialogQ* dlgOpen;
+    TOpenPreviewDialogQ* dlgOpen = nullptr; // made at the first picture load
     QPushButton* sbtnImgCopy;
     QPushButton* sbtnImgPaste;
     QPushButton* sbtnInputTwain;
