@@ -95,6 +95,17 @@ bool IsFloatingForm(const QWidget* W)
     return Type == Qt::Tool || Type == Qt::Window || Type == Qt::Dialog;
 }
 
+// A floating form above the frame is minimised by the window manager along
+// with it, and keeps that state while hidden. Shown again so, it would be
+// taken for the user minimising it, and the manager would minimise the frame
+// with it once more.
+void ShowFloatingForm(QWidget* W, bool Visible)
+{
+    if (Visible && (W->windowState() & Qt::WindowMinimized))
+        W->setWindowState(W->windowState() & ~Qt::WindowMinimized);
+    W->setVisible(Visible);
+}
+
 } // namespace
 
 class TfrmTavro::THistoryMenuAdapter : public THistoryMenuLink {
@@ -613,7 +624,7 @@ void TfrmTavro::FrameShown(bool Shown)
             W->setProperty("Tag", W->isVisible() ? 1 : 0);
             W->hide();
         } else if (W->property("Tag").isValid()) {
-            W->setVisible(W->property("Tag").toInt() != 0);
+            ShowFloatingForm(W, W->property("Tag").toInt() != 0);
         }
     }
     if (Shown && FActiveForm) {
@@ -622,7 +633,7 @@ void TfrmTavro::FrameShown(bool Shown)
         if (dynamic_cast<TDocWindow*>(Form)) {
             setFocus();
         } else {
-            Form->show();
+            ShowFloatingForm(Form, true);
             Form->activateWindow();
         }
     }

@@ -102,6 +102,11 @@ TEST(FloatingToolbar, AClickLeavesTheFrameActiveAndMinimisingKeepsItOpen)
     EXPECT_TRUE(WaitWindowGone("^Zoom", 5000)) << "the toolbar stayed on the screen of a minimised frame";
     Activate(Frame);
     EXPECT_NE(WaitWindow("^Zoom", 5000), 0u) << "the toolbar did not come back with the frame";
+    // The property panel, minimised along with the frame, comes back shown
+    // without taking the frame down again.
+    EXPECT_NE(WaitWindow("^図形のプロパティ", 5000), 0u) << "the property panel did not come back with the frame";
+    EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 5000))
+        << "the frame is not active after its restore: the active window is \"" << ActiveWindowName().toStdString() << "\"";
     Key("alt+F4");
     ASSERT_TRUE(Tavro.P.state() == QProcess::NotRunning || Tavro.P.waitForFinished(10000)) << "the program did not end";
     std::ifstream In(Tmp / "data/tavro/tavro.ini", std::ios::binary);
