@@ -484,13 +484,23 @@ void TSelectedObjects::PasteCommand(TStream& Stream, bool AsText, const std::str
 {
     if (!FPage)
         return;
-    RunCommand(Caption, [&] {
-        if (AsText)
-            FPage->PasteFromStreamAsText(Stream);
-        else
-            FPage->PasteFromStream(Stream);
-        return true;
-    });
+    // A clipboard whose items are all left out (groups holding nothing)
+    // pastes nothing: the command is rolled back, so neither the cleared
+    // selection nor an empty step stays behind.
+    struct TNothingPasted {};
+    try {
+        RunCommand(Caption, [&] {
+            const int32_t Before = FPage->RootGroup().GetCount();
+            if (AsText)
+                FPage->PasteFromStreamAsText(Stream);
+            else
+                FPage->PasteFromStream(Stream);
+            if (FPage->RootGroup().GetCount() == Before)
+                throw TNothingPasted{};
+            return true;
+        });
+    } catch (const TNothingPasted&) {
+    }
 }
 
 void TSelectedObjects::DuplicateCommand(const std::string& Caption)

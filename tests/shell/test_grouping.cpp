@@ -249,6 +249,45 @@ TEST_F(GroupingTest, APasteLeavesOutGroupsWithoutItems)
     EXPECT_EQ(DocStream(W), Moved);
 }
 
+// A clipboard of nothing but empty groups pastes nothing: the document, its
+// selection and its history stay as they were, and nothing is said.
+TEST_F(GroupingTest, AClipboardOfEmptyGroupsOnlyPastesAndRecordsNothing)
+{
+    std::string Text;
+    {
+        TOLEDocumentWex Doc(nullptr, nullptr);
+        auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+        Page->SetPageSize(100, 100);
+        auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
+        Sel->AddItem(AddGroup(Page->RootGroup()));
+        TMemoryStream S;
+        Sel->SaveToStream(S, true);
+        Text.assign(static_cast<const char*>(S.Memory()), size_t(S.Size()));
+    }
+    std::vector<std::string> Boxes;
+    TMessageBoxHandler Old = SetMessageBoxHandler([&](void*, const std::string& T, const std::string&, uint32_t) {
+        Boxes.push_back(T);
+        return IDOK;
+    });
+    TfrmChild* W = Open(400, 300);
+    TDrawItem* R = AddRect(PageOf(W).RootGroup(), 10);
+    Select(W, {R});
+    THistoryCommand& H = *W->Document()->History();
+    H.ClearHistory();
+    W->Document()->SetModified(false);
+    const std::vector<uint8_t> Before = DocStream(W);
+    TMemoryStream Clip;
+    Clip.Write(Text.data(), static_cast<int32_t>(Text.size()));
+    Clip.SetPosition(0);
+    SelOf(W).PasteCommand(Clip, false, "貼り付け");
+    SetMessageBoxHandler(Old);
+    EXPECT_EQ(DocStream(W), Before);
+    EXPECT_EQ(SelOf(W).Items(), std::vector<TDrawItem*>{R});
+    EXPECT_FALSE(H.CanUndo());
+    EXPECT_FALSE(W->Document()->Modified());
+    EXPECT_TRUE(Boxes.empty());
+}
+
 // The panel over groups that hold no item: nothing to show, no error box.
 TEST_F(GroupingTest, ThePanelOverGroupsWithoutItemsShowsNoBox)
 {
