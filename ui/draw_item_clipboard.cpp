@@ -28,17 +28,11 @@ bool ClipboardHasDrawItem()
 {
     if (CFDrawItem() != 0 && IsClipboardFormatAvailable(CFDrawItem()))
         return true;
-    if (!IsClipboardFormatAvailable(CF_TEXT) || !::OpenClipboard(nullptr))
-        return false;
-    bool Result = false;
-    if (HGLOBAL H = GetClipboardData(CF_TEXT)) {
-        if (const void* Data = GlobalLock(H)) {
-            Result = BlockBeginsWithDrawItem(Data, GlobalSize(H));
-            GlobalUnlock(H);
-        }
-    }
-    ::CloseClipboard();
-    return Result;
+    // The marker and the line breaks before it are ASCII, which the CP932
+    // rendering of the text keeps byte for byte: the UTF-8 text answers the
+    // same without converting a text that may run to many megabytes.
+    const std::string_view Text = ClipboardPlainTextUtf8();
+    return BlockBeginsWithDrawItem(Text.data(), Text.size());
 }
 
 void SetClipboardStream(uint32_t Format, TMemoryStream& Stream)

@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 #include <cstring>
 #include <map>
@@ -129,6 +130,17 @@ HGLOBAL GetClipboardData(uint16_t Format)
     GlobalUnlock(H);
     S.HandedOut.push_back(H);
     return H;
+}
+
+std::string_view ClipboardPlainTextUtf8()
+{
+    // Held until the next call: the view stays valid while the caller looks.
+    static QByteArray Text;
+    QClipboard* C = Clipboard();
+    const QMimeData* Mime = C ? C->mimeData() : nullptr;
+    Text = Mime && Mime->hasFormat(QStringLiteral("text/plain")) ? Mime->data(QStringLiteral("text/plain"))
+                                                                  : QByteArray();
+    return {Text.constData(), static_cast<size_t>(Text.size())};
 }
 
 bool IsClipboardFormatAvailable(uint16_t Format)

@@ -9,6 +9,7 @@
 #include "platform/global_memory.h"
 
 #include <cstdint>
+#include <string_view>
 
 // False while the clipboard is already open or there is no application.
 bool OpenClipboard(void* Owner);
@@ -23,3 +24,8 @@ HGLOBAL SetClipboardData(uint16_t Format, HGLOBAL Data);
 // does not hold the format.
 HGLOBAL GetClipboardData(uint16_t Format);
 bool IsClipboardFormatAvailable(uint16_t Format);
+// The clipboard's plain text as it stands, in UTF-8, without the CP932
+// rendering GetClipboardData(CF_TEXT) makes of all of it: for looking at the
+// first bytes of the text whenever the clipboard changes, which must not cost
+// the conversion of a text of many megabytes. Empty when there is none.
+std::string_view ClipboardPlainTextUtf8();
