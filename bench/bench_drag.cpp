@@ -26,6 +26,7 @@
 // repetitions.
 #include "bench_frame.h"
 #include "bench_ratio.h"
+#include "bench_sandbox.h"
 #include "foundation/app_environment.h"
 #include "model/document.h"
 #include "model/draw_group.h"
@@ -60,11 +61,6 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-std::string ProgramDir()
-{
-    return std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
-}
 
 int gArgc = 1;
 char gArg0[] = "bench_drag";
@@ -337,14 +333,7 @@ BENCHMARK(BM_DropRender_Full)->UseManualTime()->Iterations(4)->Unit(benchmark::k
 
 int main(int argc, char** argv)
 {
-    // Windows need no screen; the settings go to a folder of this run.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::filesystem::path Tmp =
-        std::filesystem::temp_directory_path() / ("tavro_bench_drag_" + std::to_string(getpid()));
-    std::filesystem::create_directories(Tmp / "config");
-    std::filesystem::create_directories(Tmp / "data");
-    setenv("XDG_CONFIG_HOME", (Tmp / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (Tmp / "data").c_str(), 1);
+    const TBenchSandbox Sandbox("tavro_bench_drag");
     const int Result = RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) {
         R.PrintPairRatios();
         R.PrintRatio("DropRender", "BM_DropRender_Ours", "BM_DropRender_Full");
@@ -352,7 +341,5 @@ int main(int argc, char** argv)
         if (R.Time("BM_DropRender_Ours") > 0)
             std::printf("ratio DropRenderGoal %.3f\n", gDirtyShare + 0.2);
     });
-    std::error_code Ignored;
-    std::filesystem::remove_all(Tmp, Ignored);
     return Result;
 }

@@ -17,6 +17,7 @@
 // often. "ratio QuickParamDragStep" is their time per step (goal: at most
 // 1.1: a live step costs no more than rendering the object).
 #include "bench_ratio.h"
+#include "bench_sandbox.h"
 #include "editors/frm_obj_property.h"
 #include "editors/macro_paint_page.h"
 #include "editors/obj_property_doc_link.h"
@@ -282,14 +283,7 @@ BENCHMARK(BM_QuickParamFullRender)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 int main(int argc, char** argv)
 {
-    // No screen; the panel's settings go to a folder of this run.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::filesystem::path Tmp =
-        std::filesystem::temp_directory_path() / ("tavro_bench_panel_" + std::to_string(getpid()));
-    std::filesystem::create_directories(Tmp / "config");
-    std::filesystem::create_directories(Tmp / "data");
-    setenv("XDG_CONFIG_HOME", (Tmp / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (Tmp / "data").c_str(), 1);
+    const TBenchSandbox Sandbox("tavro_bench_panel");
     QApplication App(gArgc, gArgv);
     LoadMacroLibraries(TAVRO_CATALOGUE_FOLDER);
     const int Result = RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) {
@@ -298,7 +292,5 @@ int main(int argc, char** argv)
         R.PrintRatio("QuickParamDragStep", "BM_QuickParamDragStep", "BM_QuickParamFullRender");
     });
     gScene.reset();
-    std::error_code Ignored;
-    std::filesystem::remove_all(Tmp, Ignored);
     return Result;
 }

@@ -11,6 +11,7 @@
 // The last line is "ratio ToolbarSave <ours/peer>" over the medians of the
 // repetitions.
 #include "bench_ratio.h"
+#include "bench_sandbox.h"
 #include "editors/frm_obj_property.h"
 #include "foundation/app_environment.h"
 #include "foundation/ini_file.h"
@@ -39,11 +40,6 @@ constexpr size_t ItemCount = 20000;
 int gArgc = 1;
 char gArg0[] = "bench_toolbars";
 char* gArgv[] = {gArg0, nullptr};
-
-std::string ProgramDir()
-{
-    return std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
-}
 
 // The units, the defaults and a frame whose only toolbar holds ItemCount
 // items: the commands of the built-in toolbars (the zoom box, which can
@@ -161,17 +157,8 @@ BENCHMARK(BM_ToolbarSave_Peer)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    // The frame needs no screen; the settings go to a folder of this run.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::filesystem::path Tmp =
-        std::filesystem::temp_directory_path() / ("tavro_bench_toolbars_" + std::to_string(getpid()));
-    std::filesystem::create_directories(Tmp / "config");
-    std::filesystem::create_directories(Tmp / "data");
-    setenv("XDG_CONFIG_HOME", (Tmp / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (Tmp / "data").c_str(), 1);
+    const TBenchSandbox Sandbox("tavro_bench_toolbars");
     const int Result = RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
     gSetup.reset();
-    std::error_code Ignored;
-    std::filesystem::remove_all(Tmp, Ignored);
     return Result;
 }

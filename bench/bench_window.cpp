@@ -17,6 +17,7 @@
 // and "ratio Paint800", each ours / peer over the medians of the repetitions.
 #include "bench_frame.h"
 #include "bench_ratio.h"
+#include "bench_sandbox.h"
 #include "foundation/app_environment.h"
 #include "raster/rec_picture.h"
 #include "model/document.h"
@@ -52,11 +53,6 @@ using TClock = std::chrono::steady_clock;
 
 // The program's folder: the macro libraries and the factory defaults are
 // built there, and so is this program.
-std::string ProgramDir()
-{
-    return std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
-}
-
 int gArgc = 1;
 char gArg0[] = "bench_window";
 char* gArgv[] = {gArg0, nullptr};
@@ -263,18 +259,9 @@ BENCHMARK(BM_Paint800_Peer)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    // Windows need no screen; the settings go to a folder of this run.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::filesystem::path Tmp =
-        std::filesystem::temp_directory_path() / ("tavro_bench_window_" + std::to_string(getpid()));
-    std::filesystem::create_directories(Tmp / "config");
-    std::filesystem::create_directories(Tmp / "data");
-    setenv("XDG_CONFIG_HOME", (Tmp / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (Tmp / "data").c_str(), 1);
+    const TBenchSandbox Sandbox("tavro_bench_window");
     if (argc == 3 && std::string(argv[1]) == "--startup-child")
         return StartUpChild(argv[2]);
     const int Result = RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
-    std::error_code Ignored;
-    std::filesystem::remove_all(Tmp, Ignored);
     return Result;
 }

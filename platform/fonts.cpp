@@ -88,24 +88,24 @@ void TInstalledFonts::Build(std::vector<TFontSource> Sources)
         return Name;
     };
     for (size_t S = 0; S < FSources.size(); ++S) {
-        // Every name of a font stands for its Japanese one, where it has one.
         const TFontSource& Src = FSources[S];
+        // Each name cut once; empty where it makes no face.
+        std::vector<std::string> Names;
+        Names.reserve(Src.Families.size());
+        for (const std::string& Family : Src.Families)
+            Names.push_back(Cut(Family));
+        // Every name of a font stands for its Japanese one, where it has one.
         std::string Japanese;
-        for (size_t N = 0; N < Src.Families.size() && N < Src.FamilyLangs.size() && Japanese.empty(); ++N)
+        for (size_t N = 0; N < Names.size() && N < Src.FamilyLangs.size() && Japanese.empty(); ++N)
             if (Src.FamilyLangs[N] == "ja" || Src.FamilyLangs[N].starts_with("ja-"))
-                Japanese = Cut(Src.Families[N]);
-        if (!Japanese.empty())
-            for (const std::string& Family : Src.Families)
-                if (const std::string Name = Cut(Family); !Name.empty())
-                    FShown.try_emplace(FontNameKey(Name), Japanese);
-        for (const std::string& Family : FSources[S].Families) {
-            std::string Cp;
-            if (Family.empty() || !FaceNameToCp932(Family, Cp) || Cp.empty())
+                Japanese = Names[N];
+        for (const std::string& Name : Names) {
+            if (Name.empty())
                 continue;
-            std::string Name;
-            if (!TryCp932ToUtf8(Cp, Name))
-                continue;
-            auto [It, Fresh] = ByKey.try_emplace(FontNameKey(Name), Entries.size());
+            const std::string Key = FontNameKey(Name);
+            if (!Japanese.empty())
+                FShown.try_emplace(Key, Japanese);
+            auto [It, Fresh] = ByKey.try_emplace(Key, Entries.size());
             if (Fresh)
                 Entries.push_back({Name, {}});
             std::vector<size_t>& List = Entries[It->second].Sources;
