@@ -468,30 +468,12 @@ TEST_F(StyleDialog, ARenamedStyleIsDrawnWithItsNewTitle)
 
 #include "editors/frm_gradation.h"
 #include "editors/frm_light.h"
-#include "editors/macro_page_link.h"
 #include "editors/macro_paint_page.h"
 #include "ui/frm_rollup.h"
+#include "page_link_stub.h"
 
 #include <QCursor>
 #include <QToolButton>
-
-namespace {
-
-class TNoLink : public TMacroPageLink {
-public:
-    TDrawItem* DrawItem() const override { return nullptr; }
-    TDrawItem* DrawItemBuf() const override { return nullptr; }
-    TPage* Page() const override { return nullptr; }
-    bool Updating() const override { return false; }
-    void BeginUpdate() override {}
-    void EndUpdate() override {}
-    void ItemsEdited() override {}
-    void ItemsChangedLive() override {}
-    void SetHandlesHidden(bool) override {}
-    QWidget* DialogOwner() const override { return nullptr; }
-};
-
-} // namespace
 
 // Each library's chooser offers its settings (the cell size) and answers
 // F1 with the owner's help topic.
@@ -499,7 +481,7 @@ TEST_F(StyleDialog, EveryOwnerOffersTheSettingsAndItsHelp)
 {
     TfrmGradation Grad(nullptr, Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
     TfrmLight Light(nullptr, Ini.get(), "4.0", "frmLight", "PosLight");
-    TNoLink Link;
+    TStubPageLink Link;
     TMacroPaintPage Page(Link);
     Page.SetIniFile(Ini.get());
     Page.SetStyleFolders(Dir.string(), std::string());
