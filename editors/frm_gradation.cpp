@@ -785,7 +785,6 @@ void TfrmGradation::BuildControls()
     // The picture dialog is made at the first "読込": a file dialog lists
     // and watches its folder from the moment it exists, which an editor
     // opened only for a gradation need not pay for.
-    dlgOpen = nullptr;
     connect(sbtnImgLoad, &QPushButton::clicked, this, [this] {
         if (!dlgOpen) {
             dlgOpen = new TOpenPreviewDialogQ(this);

@@ -122,6 +122,17 @@ QSpinBox* MakeSpin(int Min, int Max)
     Edit->setRange(Min, Max);
     return Edit;
 }
+
+// Whether a light set's text reads whole.
+bool LightTextReads(const std::string& Text)
+{
+    try {
+        TLightsAmb Probe;
+        return StrToLights(Probe, Text);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 } // namespace
 
 // ---------------------------------------------------------------- model
@@ -851,13 +862,7 @@ void TfrmLight::PasteLight()
     if (Got != TClipboardText::Read)
         return;
     // An unreadable set would leave the editor with what was read of it.
-    bool Readable = false;
-    try {
-        TLightsAmb Probe;
-        Readable = StrToLights(Probe, Body);
-    } catch (const std::exception&) {
-    }
-    if (!Readable) {
+    if (!LightTextReads(Body)) {
         MessageBox(this, "クリップボードのライトは読み込めないため、貼り付けできません。", "警告",
                    MB_OK | MB_ICONWARNING);
         return;
@@ -887,13 +892,7 @@ void TfrmLight::StyleLoad()
     if (!Got)
         return;
     // A damaged item would leave the editor with what was read of it.
-    bool Readable = false;
-    try {
-        TLightsAmb Probe;
-        Readable = StrToLights(Probe, Text);
-    } catch (const std::exception&) {
-    }
-    if (!Readable) {
+    if (!LightTextReads(Text)) {
         MessageBox(this, "このスタイルのライトは読み込めないため、適用できません。", "警告", MB_OK | MB_ICONWARNING);
         return;
     }

@@ -126,6 +126,17 @@ void ClearEdit(TCustomEditTrackBarWex* Edit)
     Edit->setText(QString());
 }
 
+// The character length Edit stands for set to Points on the selection.
+void SetLength(const TfrmObjProperty& F, TCustomEditTrackBarWex* Edit, TTextAttributesTavroSel& A, double Points)
+{
+    if (Edit == F.edtSize)
+        A.SetSize(Points);
+    else if (Edit == F.edtBase)
+        A.SetBase(Points);
+    else
+        A.SetSpacing(Points);
+}
+
 // The window's focus step from its focus widget: Tab leaves the rich edit
 // as it leaves any other control (the edit itself keeps Tab while editable).
 struct TFocusStep : QWidget {
@@ -367,7 +378,7 @@ void TfrmObjProperty::TextLengthLive(TCustomEditTrackBarWex* Edit)
     if (!std::isfinite(Value))
         return;
     const double Points = ToPoint(TextUnitOf(Edit), FiDPI, Value);
-    if (Points >= 1000 || (Edit == edtSize && Points <= 0))
+    if (Points >= MaxCharAttrPoints || (Edit == edtSize && Points <= 0))
         return;
     TUpdating Lock(FiUpdating);
     if (!FTextLiveOrigin || FTextLiveFor != FBoundText) {
@@ -380,13 +391,7 @@ void TfrmObjProperty::TextLengthLive(TCustomEditTrackBarWex* Edit)
     THistoryLock NoRecord(FBoundText->HistoryCommand());
     FbTextLiveApplying = true;
     try {
-        TTextAttributesTavroSel& A = FRichEditTav->SelAttributes();
-        if (Edit == edtSize)
-            A.SetSize(Points);
-        else if (Edit == edtBase)
-            A.SetBase(Points);
-        else
-            A.SetSpacing(Points);
+        SetLength(*this, Edit, FRichEditTav->SelAttributes(), Points);
     } catch (...) {
         FbTextLiveApplying = false;
         throw;
@@ -438,14 +443,7 @@ void ApplyPoints(TfrmObjProperty& F, TCustomEditTrackBarWex* Edit, double Points
 {
     TRichEditTav* B = F.RichEditTav();
     TTextAttributesTavroSel& A = B->SelAttributes();
-    B->RunCommand(F.EditCaption(Edit), [&] {
-        if (Edit == F.edtSize)
-            A.SetSize(Points);
-        else if (Edit == F.edtBase)
-            A.SetBase(Points);
-        else
-            A.SetSpacing(Points);
-    });
+    B->RunCommand(F.EditCaption(Edit), [&] { SetLength(F, Edit, A, Points); });
 }
 
 } // namespace

@@ -90,13 +90,6 @@ TClipboardText TextAfterFirstLine(IDataObject* Data, const TFormatEtcList& Forma
     return Body.empty() ? TClipboardText::Missing : TClipboardText::Read;
 }
 
-// One command around Body on History (just Body when there is none or one
-// is open already); rolled back when Body raises.
-void Bracket(THistoryCommand* History, const std::string& Caption, const std::function<void()>& Body)
-{
-    RunJoined(History, Caption, Body);
-}
-
 constexpr const char* kRefusedMacro =
     "クリップボードの描画マクロは読み込めないか、値が範囲外のため、貼り付けできません。";
 constexpr const char* kRefusedStyle =
@@ -343,7 +336,7 @@ void TMacroPaintPage::MacroPasteClick()
     const int32_t Def = gMacroLibrary ? gMacroLibrary->IndexOf(Macro.Name()) : -1;
     if (Def < 0)
         return;
-    Bracket(History(), "描画マクロの貼り付け", [&] { InsertMacro(Macro, gMacroLibrary->Strings(Def)); });
+    RunJoined(History(), "描画マクロの貼り付け", [&] { InsertMacro(Macro, gMacroLibrary->Strings(Def)); });
 }
 
 std::unique_ptr<TMacros> TMacroPaintPage::MacrosDuplicateForClipBoard(const TMacros& Macros)

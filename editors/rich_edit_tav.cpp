@@ -1,7 +1,5 @@
 #include "editors/rich_edit_tav.h"
 
-#include "platform/qt/application_wex.h"
-
 #include "editors/rich_edit_q.h"
 #include "editors/rtf_tav_data_obj.h"
 #include "foundation/numbers.h"

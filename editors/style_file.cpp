@@ -10,10 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 EStyleInvalidateData::EStyleInvalidateData() : EStyleError("データ構造が異常です。") {}
 
@@ -56,65 +53,19 @@ int32_t HeightBelow(const TStyleGroup& Group)
     return Height;
 }
 
-// A regular file read through a descriptor. It is opened without blocking
-// and checked before anything is read: a named pipe put in a library's place
-// must not hold the program up waiting for a writer, nor a device feed it
-// without end. The check on the open descriptor also covers a file swapped
-// for something else between the look at its name and the open.
-class TRegularFileReader : public TStream {
-public:
-    explicit TRegularFileReader(const std::string& Path)
-    {
-        struct stat St {};
-        if (::stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode))
-            throw EFOpenError(NotRegularText(Path));
-        FHandle = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (FHandle < 0)
-            throw EFOpenError("ファイル " + Path + " を開けません。 (" + std::strerror(errno) + ")");
-        if (::fstat(FHandle, &St) != 0 || !S_ISREG(St.st_mode)) {
-            ::close(FHandle);
-            throw EFOpenError(NotRegularText(Path));
-        }
-        ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
-    }
-    TRegularFileReader(const TRegularFileReader&) = delete;
-    TRegularFileReader& operator=(const TRegularFileReader&) = delete;
-    ~TRegularFileReader() override { ::close(FHandle); }
-
-    int32_t Read(void* Buffer, int32_t Count) override
-    {
-        int32_t Done = 0;
-        while (Done < Count) {
-            const ssize_t N = ::read(FHandle, static_cast<uint8_t*>(Buffer) + Done, static_cast<size_t>(Count - Done));
-            if (N < 0 && errno == EINTR)
-                continue;
-            if (N <= 0)
-                break;
-            Done += static_cast<int32_t>(N);
-        }
-        return Done;
-    }
-    int32_t Write(const void*, int32_t) override { return 0; }
-    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override
-    {
-        const int Whence = Origin == TSeekOrigin::soBeginning ? SEEK_SET
-                           : Origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                              : SEEK_END;
-        return ::lseek(FHandle, static_cast<off_t>(Offset), Whence);
-    }
-
-private:
-    static std::string NotRegularText(const std::string& Path)
-    {
-        return "ファイル " + Path + " を開けません。 (通常のファイルではありません)";
-    }
-    int FHandle = -1;
-};
-
 bool FileExists(const std::string& Path)
 {
     struct stat St {};
     return ::stat(Path.c_str(), &St) == 0;
+}
+
+// Only a regular file is opened to be read: a named pipe put in a library's
+// place would hold the program up waiting for a writer, a device would feed
+// it without end. A missing file goes on to the open, which names the cause.
+void RefuseIrregularFile(const std::string& Path)
+{
+    if (FileExists(Path) && !IsRegularFile(Path))
+        throw EFOpenError("ファイル " + Path + " を開けません。 (通常のファイルではありません)");
 }
 
 std::string NameOf(const std::string& Path)
@@ -344,7 +295,8 @@ std::string StyleUnreadableMessage(const std::string& Path, const std::string& A
 
 void TCustomStyle::LoadFromFile(const std::string& Path, TStyleTree& Tree) const
 {
-    TRegularFileReader Stream(Path);
+    RefuseIrregularFile(Path);
+    TFileStream Stream(Path, fmOpenRead | fmShareDenyWrite);
     LoadStyleStream(Stream, DataFileHeader, OnItemLoad, Tree);
 }
 
@@ -403,7 +355,8 @@ bool TCustomStyle::MoveToFolder(const std::string& NewFolder)
     if (Target != FileName && FileExists(FileName) && !FileExists(Target)) {
         // Only a regular file comes along; a pipe in its place would block.
         try {
-            TRegularFileReader In(FileName);
+            RefuseIrregularFile(FileName);
+            TFileStream In(FileName, fmOpenRead | fmShareDenyWrite);
             TMemoryStream Bytes;
             Bytes.LoadFromStream(In);
             Ok = WriteFileReplacing(Target, Bytes.Memory(), static_cast<size_t>(Bytes.Size())) == 0;

@@ -737,8 +737,8 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
         {T.F.edtVScale, 0, 900, "9000", "900"},  {T.F.edtSOffest, -100, 100, "-101", "-10"},
         {T.F.edtSScale, 0, 900, "950", "95"},
     };
-    T.F.show();
-    for (const TRange& R : Ranges) {
+    // Checks the edit's range and track bar, then types into it emptied.
+    const auto TypeInto = [](const TRange& R) {
         EXPECT_EQ(R.Edit->Min(), R.Min) << R.Typed;
         EXPECT_EQ(R.Edit->Max(), R.Max) << R.Typed;
         EXPECT_TRUE(R.Edit->Buttons() & etbkbTrackBar) << R.Typed;
@@ -746,7 +746,10 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
         R.Edit->selectAll();
         QTest::keyClicks(R.Edit, R.Typed);
         EXPECT_EQ(R.Edit->text().toStdString(), R.Shown) << R.Typed;
-    }
+    };
+    T.F.show();
+    for (const TRange& R : Ranges)
+        TypeInto(R);
     TGradationObject G;
     G.StrToGradation(SplitFillCode(T.F.FillCode()).Rest);
     EXPECT_EQ(G.iRepeatCount, 15);
@@ -775,15 +778,8 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
         {T.F.edtWPer, 1, 9999, "0", "100"},         {T.F.edtHeight, 1, 9999, "0", "20"},
         {T.F.edtWidth, 1, 9999, "99999", "9999"},   {T.F.edtDegree, -360, 360, "400", "40"},
     };
-    for (const TRange& R : Picture) {
-        EXPECT_EQ(R.Edit->Min(), R.Min) << R.Typed;
-        EXPECT_EQ(R.Edit->Max(), R.Max) << R.Typed;
-        EXPECT_TRUE(R.Edit->Buttons() & etbkbTrackBar) << R.Typed;
-        R.Edit->setFocus();
-        R.Edit->selectAll();
-        QTest::keyClicks(R.Edit, R.Typed);
-        EXPECT_EQ(R.Edit->text().toStdString(), R.Shown) << R.Typed;
-    }
+    for (const TRange& R : Picture)
+        TypeInto(R);
     const TFillPictParam& P = T.F.PictParam();
     EXPECT_EQ(P.iOffsetX, -9999);
     EXPECT_EQ(P.iOffsetY, 1234);

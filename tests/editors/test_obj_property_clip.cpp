@@ -3,6 +3,7 @@
 // objects, one undo step per paste, the paste buttons, the menu's shortcuts
 // on each page and the arrow keys of the macro grid.
 #include "editors/macro_paint_page.h"
+#include "page_link_stub.h"
 #include "panel_test_support.h"
 
 #include "model/object_test_support.h"
@@ -54,23 +55,6 @@
 
 namespace {
 
-class TLink : public TMacroPageLink {
-public:
-    TDrawItem* DrawItem() const override { return Item; }
-    TDrawItem* DrawItemBuf() const override { return Buf; }
-    TPage* Page() const override { return PageOf; }
-    bool Updating() const override { return false; }
-    void BeginUpdate() override {}
-    void EndUpdate() override {}
-    void ItemsEdited() override {}
-    void ItemsChangedLive() override {}
-    void SetHandlesHidden(bool) override {}
-    QWidget* DialogOwner() const override { return nullptr; }
-    TDrawItem* Item = nullptr;
-    TDrawItem* Buf = nullptr;
-    TPage* PageOf = nullptr;
-};
-
 int32_t KindOf(const TMacro& Macro, const std::string& Caption)
 {
     const TPaintFunctionRec* Table = PaintFunctionTable();
@@ -101,7 +85,7 @@ struct ClipPage : ::testing::Test {
     TPolyLineObj* A = nullptr;
     TPolyLineObj* B = nullptr;
     std::unique_ptr<TPolyLineObj> Buf;
-    TLink Link;
+    TStubPageLink Link;
     std::unique_ptr<TMacroPaintPage> P;
 
     TPolyLineObj* AddLine()

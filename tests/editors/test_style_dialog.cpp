@@ -30,6 +30,14 @@ std::string Bytes(const fs::path& P)
     return {std::istreambuf_iterator<char>(In), {}};
 }
 
+// A gradation style item holding Text.
+std::unique_ptr<TobjStyleItemGrad> GradItem(const std::string& Text)
+{
+    auto G = std::make_unique<TobjStyleItemGrad>();
+    G->Text = Text;
+    return G;
+}
+
 // Three groups, the first two with items.
 TStyleTree SampleTree()
 {
@@ -37,14 +45,9 @@ TStyleTree SampleTree()
     TStyleGroup* Metal = T.AddGroup(nullptr, "メタル");
     T.AddChild(Metal, "暗い金属");
     TStyleGroup* Sun = T.AddGroup(nullptr, "夕焼け");
-    for (const char* Name : {"ゴールド", "シルバー"}) {
-        auto G = std::make_unique<TobjStyleItemGrad>();
-        G->Text = std::string("0000255,1,0,0,16384,0,0,0,0,0,100,0,100 ") + Name;
-        Metal->Items.push_back({Name, std::move(G)});
-    }
-    auto G = std::make_unique<TobjStyleItemGrad>();
-    G->Text = "sun";
-    Sun->Items.push_back({"夕日", std::move(G)});
+    for (const char* Name : {"ゴールド", "シルバー"})
+        Metal->Items.push_back({Name, GradItem(std::string("0000255,1,0,0,16384,0,0,0,0,0,100,0,100 ") + Name)});
+    Sun->Items.push_back({"夕日", GradItem("sun")});
     return T;
 }
 
@@ -121,9 +124,7 @@ TEST_F(StyleDialog, AddStoresTheValueInTheChosenGroup)
         F.SelectGroup(F.Tree.NodeAt(2));
         F.accept();
     };
-    auto Value = std::make_unique<TobjStyleItemGrad>();
-    Value->Text = "added";
-    std::unique_ptr<TObject> Data = std::move(Value);
+    std::unique_ptr<TObject> Data = GradItem("added");
     ASSERT_TRUE(Style.Add(Data));
     EXPECT_EQ(Data, nullptr);
     EXPECT_EQ(Asked, std::vector<std::string>{"スタイルの追加"});
@@ -341,17 +342,13 @@ TEST_F(StyleDialog, AFirstGroupAtLevelOneStaysAtTheTopThroughAnAdd)
         F.SelectGroup(F.Tree.NodeAt(2));
         F.accept();
     };
-    auto Value = std::make_unique<TobjStyleItemGrad>();
-    Value->Text = "added";
-    std::unique_ptr<TObject> Data = std::move(Value);
+    std::unique_ptr<TObject> Data = GradItem("added");
     ASSERT_TRUE(Style.Add(Data));
 
     TStyleTree Expected;
     for (const char* Name : {"g0", "g1", "g2"})
         Expected.AddGroup(nullptr, Name);
-    auto Added = std::make_unique<TobjStyleItemGrad>();
-    Added->Text = "added";
-    Expected.NodeAt(2)->Items.push_back({"新しい", std::move(Added)});
+    Expected.NodeAt(2)->Items.push_back({"新しい", GradItem("added")});
     TMemoryStream M;
     SaveStyleStream(M, "StyleSepranGradation", 100, Expected, SaveGradItem);
     EXPECT_EQ(Bytes(LibraryPath()), std::string(static_cast<const char*>(M.Memory()), static_cast<size_t>(M.Size())));
@@ -468,30 +465,12 @@ TEST_F(StyleDialog, ARenamedStyleIsDrawnWithItsNewTitle)
 
 #include "editors/frm_gradation.h"
 #include "editors/frm_light.h"
-#include "editors/macro_page_link.h"
 #include "editors/macro_paint_page.h"
 #include "ui/frm_rollup.h"
+#include "page_link_stub.h"
 
 #include <QCursor>
 #include <QToolButton>
-
-namespace {
-
-class TNoLink : public TMacroPageLink {
-public:
-    TDrawItem* DrawItem() const override { return nullptr; }
-    TDrawItem* DrawItemBuf() const override { return nullptr; }
-    TPage* Page() const override { return nullptr; }
-    bool Updating() const override { return false; }
-    void BeginUpdate() override {}
-    void EndUpdate() override {}
-    void ItemsEdited() override {}
-    void ItemsChangedLive() override {}
-    void SetHandlesHidden(bool) override {}
-    QWidget* DialogOwner() const override { return nullptr; }
-};
-
-} // namespace
 
 // Each library's chooser offers its settings (the cell size) and answers
 // F1 with the owner's help topic.
@@ -499,7 +478,7 @@ TEST_F(StyleDialog, EveryOwnerOffersTheSettingsAndItsHelp)
 {
     TfrmGradation Grad(nullptr, Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
     TfrmLight Light(nullptr, Ini.get(), "4.0", "frmLight", "PosLight");
-    TNoLink Link;
+    TStubPageLink Link;
     TMacroPaintPage Page(Link);
     Page.SetIniFile(Ini.get());
     Page.SetStyleFolders(Dir.string(), std::string());
