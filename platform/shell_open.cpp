@@ -67,18 +67,6 @@ TSpawnHandler SetSpawnHandler(TSpawnHandler Handler)
     return Previous;
 }
 
-bool SpawnDetached(const std::vector<std::string>& Argv)
-{
-    if (Argv.empty() || Argv[0].empty())
-        return false;
-    TSpawnHandler Handler;
-    {
-        std::lock_guard<std::mutex> G(HandlerLock);
-        Handler = CurrentHandler;
-    }
-    return Handler ? Handler(Argv) : PosixSpawnDetached(Argv, nullptr);
-}
-
 bool SpawnWatched(const std::vector<std::string>& Argv, TExitHandler OnExit)
 {
     if (Argv.empty() || Argv[0].empty())
@@ -89,6 +77,11 @@ bool SpawnWatched(const std::vector<std::string>& Argv, TExitHandler OnExit)
         Handler = CurrentHandler;
     }
     return Handler ? Handler(Argv) : PosixSpawnDetached(Argv, std::move(OnExit));
+}
+
+bool SpawnDetached(const std::vector<std::string>& Argv)
+{
+    return SpawnWatched(Argv, nullptr);
 }
 
 bool ShellExecuteOpen(const std::string& Target)

@@ -7,7 +7,6 @@
 #include "platform/qt/application_wex.h"
 #include "store/history_bracket.h"
 
-#include <exception>
 #include <string>
 
 // A command of the document window: a change that raises is rolled back and
@@ -16,9 +15,5 @@
 template <class F>
 void RunReported(THistoryCommand* H, const std::string& Caption, F&& Body)
 {
-    try {
-        RunRolledBack(H, Caption, Body);
-    } catch (...) {
-        ShowEventException(std::current_exception());
-    }
+    RunReporting([&] { RunRolledBack(H, Caption, Body); });
 }

@@ -20,6 +20,7 @@
 #include "platform/qt/window_routines.h"
 #include "shell/browser_open.h"
 #include "shell/doc_window.h"
+#include "shell/history_bracket.h"
 #include "shell/option_form.h"
 #include "shell/tavro_action.h"
 #include "ui/frm_rollup.h"
@@ -504,17 +505,8 @@ void TfrmTavro::sbtnToolsClick(QObject* Sender)
         Page->SetMouseModeCommand(Row->Mode, Row->PolyMode);
         return;
     }
-    History->CommandStart(Row->Caption);
-    try {
-        Page->SetMouseModeCommand(Row->Mode, Row->PolyMode);
-    } catch (...) {
-        // A tool that cannot be taken leaves the old one.
-        if (History->IsCommandOpen())
-            History->CommandRollback();
-        ShowEventException(std::current_exception());
-        return;
-    }
-    History->CommandEnd();
+    // A tool that cannot be taken leaves the old one.
+    RunReported(History, Row->Caption, [&] { Page->SetMouseModeCommand(Row->Mode, Row->PolyMode); });
 }
 
 void TfrmTavro::ClickToolButton(bool Hand)

@@ -577,10 +577,11 @@ int32_t TfrmSettingPage::ShownTop() const
 
 void TfrmSettingPage::ApplyCentring(bool Horizontal, bool Vertical)
 {
-    if (Horizontal && FPrintPosition.CenterH)
-        FPrintPosition.Left = (FPrinter.PageWidth - FiPrintWidth) / 2;
-    if (Vertical && FPrintPosition.CenterV)
-        FPrintPosition.Top = (FPrinter.PageHeight - FiPrintHeight) / 2;
+    // A direction not centred shows its stored position: it stays.
+    if (Horizontal)
+        FPrintPosition.Left = ShownLeft();
+    if (Vertical)
+        FPrintPosition.Top = ShownTop();
 }
 
 int32_t TfrmSettingPage::PrintableLeftX() const

@@ -18,7 +18,6 @@
 #include <QMenu>
 
 #include <algorithm>
-#include <typeinfo>
 #include <cstdio>
 
 namespace {
@@ -54,18 +53,6 @@ int32_t FieldAsInteger(const std::string& Field, int32_t Default)
 // hold the start-up (and the save at the end) for minutes.
 constexpr size_t MaxToolbarItems = 4096;
 constexpr size_t MaxUserToolbars = 256;
-
-// An item's command number, its "Tag": read straight from the buttons and
-// separators, which make up a long toolbar, by their exact class (which
-// touches no more of the item than the number itself).
-int32_t ItemTag(const QWidget* Item)
-{
-    if (typeid(*Item) == typeid(TToolbarButton97))
-        return static_cast<const TToolbarButton97*>(Item)->Tag();
-    if (typeid(*Item) == typeid(TToolbarSep97))
-        return static_cast<const TToolbarSep97*>(Item)->Tag();
-    return Item->property("Tag").toInt();
-}
 
 std::string PositionSection(const std::string& ComponentName)
 {
@@ -440,13 +427,8 @@ void TfrmTavro::SaveUserToolbars()
         // the whole list per item.
         const std::vector<QWidget*>& Items = T->OrderedControls();
         Fields.reserve(Fields.size() + Items.size());
-        for (size_t I = 0; I < Items.size(); ++I) {
-            // The items lie wherever they were made: the next ones are
-            // asked for while this one is read.
-            if (I + 8 < Items.size())
-                __builtin_prefetch(Items[I + 8]);
-            Fields.push_back(std::to_string(ItemTag(Items[I])));
-        }
+        for (const QWidget* Item : Items)
+            Fields.push_back(std::to_string(Item->property("Tag").toInt()));
         Ini.WriteString(UserToolbarSection, std::to_string(++Count), CommaText(Fields));
     }
 }

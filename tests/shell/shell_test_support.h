@@ -181,8 +181,8 @@ inline void SaveDocumentFile(const std::string& Path, int Rects, int32_t Width =
     ASSERT_TRUE(Doc.SaveToFile(Path));
 }
 
-// The clipboard text form of Rects rectangles, as a copy writes it.
-inline std::string DrawItemText(int Rects)
+// The clipboard text a copy of Sel's items writes.
+inline std::string CopiedText(TSelectedObjects& Sel)
 {
     struct TRecorder : TClipboardService {
         std::string Bytes;
@@ -194,6 +194,16 @@ inline std::string DrawItemText(int Rects)
         }
         void CloseClipboard() override {}
     } Recorder;
+    TClipboardService* Old = GetClipboardService();
+    SetClipboardService(&Recorder);
+    Sel.CopyToClipboard();
+    SetClipboardService(Old);
+    return Recorder.Bytes;
+}
+
+// The clipboard text form of Rects rectangles, as a copy writes it.
+inline std::string DrawItemText(int Rects)
+{
     TOLEDocumentWex Doc(nullptr, nullptr);
     auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
     Page->SetPageSize(100, 100);
@@ -203,9 +213,5 @@ inline std::string DrawItemText(int Rects)
         R->SetFrame(10 * I, 5, 20, 10);
         Sel->AddItem(Page->RootGroup().AddChild(std::move(R), -1));
     }
-    TClipboardService* Old = GetClipboardService();
-    SetClipboardService(&Recorder);
-    Sel->CopyToClipboard();
-    SetClipboardService(Old);
-    return Recorder.Bytes;
+    return CopiedText(*Sel);
 }

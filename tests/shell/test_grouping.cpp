@@ -188,16 +188,6 @@ TEST_F(GroupingTest, AGroupEmptiedByAMoveGoesWithIt)
 // step that undoes and redoes exactly.
 TEST_F(GroupingTest, APasteLeavesOutGroupsWithoutItems)
 {
-    struct TRecorder : TClipboardService {
-        std::string Bytes;
-        bool OpenClipboard() override { return true; }
-        void EmptyClipboard() override {}
-        void SetClipboardStream(uint32_t, TMemoryStream& S) override
-        {
-            Bytes.assign(static_cast<const char*>(S.Memory()), size_t(S.Size()));
-        }
-        void CloseClipboard() override {}
-    } Recorder;
     std::string Text;
     {
         TOLEDocumentWex Doc(nullptr, nullptr);
@@ -211,11 +201,7 @@ TEST_F(GroupingTest, APasteLeavesOutGroupsWithoutItems)
         AddGroup(*AddGroup(*Full));
         Sel->AddItem(Full);
         Sel->AddItem(AddRect(Root, 30));
-        TClipboardService* Old = GetClipboardService();
-        SetClipboardService(&Recorder);
-        Sel->CopyToClipboard();
-        SetClipboardService(Old);
-        Text = Recorder.Bytes;
+        Text = CopiedText(*Sel);
     }
     TfrmChild* W = Open(400, 300);
     TDrawGroup& Root = PageOf(W).RootGroup();
