@@ -463,9 +463,6 @@ void TDock97::LayOutRows(bool KeepPositions)
 
         // Positions and the lengths after them are summed in 64 bits: a
         // stored position may lie anywhere, and a row may hold many windows.
-        const auto Stored = [](int64_t V) {
-            return int32_t(std::clamp<int64_t>(V, -kToolWindowCoordinateLimit97, kToolWindowCoordinateLimit97));
-        };
         std::map<const TCustomToolWindow97*, int64_t> Work;
         for (int32_t Row = 0; Row <= Highest; ++Row) {
             int64_t Cur = 0;
@@ -479,7 +476,7 @@ void TDock97::LayOutRows(bool KeepPositions)
                 if (W->FDockPos > Cur)
                     Cur = W->FDockPos;
                 else
-                    W->FDockPos = Stored(Cur);
+                    W->FDockPos = WithinToolWindowReach97(Cur);
                 Cur += LengthOf(W, O);
             }
         }
@@ -511,7 +508,7 @@ void TDock97::LayOutRows(bool KeepPositions)
         }
         if (FKeepPositions)
             for (TCustomToolWindow97* W : FToolWindows)
-                W->FDockPos = Stored(Work[W]);
+                W->FDockPos = WithinToolWindowReach97(Work[W]);
 
         const QPoint Origin = ClientRect().topLeft();
         int32_t Offset = 0;
@@ -520,7 +517,7 @@ void TDock97::LayOutRows(bool KeepPositions)
             for (TCustomToolWindow97* W : FShownToolWindows) {
                 if (W->FDockRow != Row)
                     continue;
-                const int32_t P = Stored(Work[W]);
+                const int32_t P = WithinToolWindowReach97(Work[W]);
                 QRect R = Horizontal ? QRect(P, Offset, W->FFullSize ? FInnerWidth : W->width(), Thick)
                                      : QRect(Offset, P, Thick, W->FFullSize ? FInnerHeight : W->height());
                 ++W->FInSetBounds;

@@ -13,7 +13,6 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
 #include <QVariant>
 #include <QWindow>
 
@@ -618,8 +617,8 @@ bool TfrmRollup::event(QEvent* Event)
         // was none yet: the manager does not keep it above the owner. It is
         // shown once more after the owner is.
         if (QWidget* Owner = parentWidget() ? parentWidget()->window() : nullptr;
-            Owner && !Owner->isVisible() && !FShownBeforeOwner) {
-            FShownBeforeOwner = true;
+            Owner && !Owner->isVisible() && FReshow == TReshow::None) {
+            FReshow = TReshow::AfterOwnerShown;
             Owner->installEventFilter(this);
         }
         break;
@@ -642,29 +641,46 @@ bool TfrmRollup::event(QEvent* Event)
 
 bool TfrmRollup::eventFilter(QObject* Watched, QEvent* Event)
 {
-    if (FShownBeforeOwner && Event->type() == QEvent::Show && parentWidget() && Watched == parentWidget()->window()) {
-        FShownBeforeOwner = false;
-        Watched->removeEventFilter(this);
-        ShowAgainAboveOwner(0);
+    QWidget* Owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (FReshow == TReshow::AfterOwnerShown && Event->type() == QEvent::Show && Watched == Owner) {
+        // Only once the window manager has put both on the screen: taken off
+        // before it has handled the first showing, the window could be lost.
+        // Their system windows say so when they are exposed.
+        Owner->removeEventFilter(this);
+        FReshow = TReshow::AfterExposed;
+        for (QWidget* W : {static_cast<QWidget*>(this), Owner})
+            if (QWindow* Handle = W->windowHandle())
+                Handle->installEventFilter(this);
+        ShowAgainAboveOwnerOnScreen();
+    } else if (FReshow == TReshow::AfterExposed && Event->type() == QEvent::Expose) {
+        ShowAgainAboveOwnerOnScreen();
     }
     return QWidget::eventFilter(Watched, Event);
 }
 
-void TfrmRollup::ShowAgainAboveOwner(int32_t Tries)
+void TfrmRollup::ShowAgainAboveOwnerOnScreen()
 {
     QWidget* Owner = parentWidget() ? parentWidget()->window() : nullptr;
-    if (!isVisible() || !Owner || !Owner->isVisible())
-        return;
-    // Only once the window manager has put both on the screen: taken off
-    // before it has handled the first showing, the window could be lost.
     const auto OnScreen = [](const QWidget* W) { return W->windowHandle() && W->windowHandle()->isExposed(); };
-    if (!OnScreen(this) || !OnScreen(Owner)) {
-        if (Tries < 500)
-            QTimer::singleShot(20, this, [this, Tries] { ShowAgainAboveOwner(Tries + 1); });
+    const bool Gone = !isVisible() || !Owner || !Owner->isVisible();
+    if (!Gone && (!OnScreen(this) || !OnScreen(Owner)))
         return;
-    }
-    hide();
-    show();
+    FReshow = TReshow::None;
+    for (QWidget* W : {static_cast<QWidget*>(this), Owner})
+        if (QWindow* Handle = W ? W->windowHandle() : nullptr)
+            Handle->removeEventFilter(this);
+    if (Gone)
+        return;
+    // Not inside the delivery of the expose itself.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible()) {
+                hide();
+                show();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void TfrmRollup::PaintRollButton(QPainter& P, const QRect& R) const

@@ -150,8 +150,8 @@ private:
     bool Sizeable() const;
     int32_t SizingEdgeAt(const QPoint& P) const;
     void ToggleRoll();
-    // Shown again once it and its owner are on the screen (10 s at most).
-    void ShowAgainAboveOwner(int32_t Tries);
+    // Shown again once it and its owner are on the screen.
+    void ShowAgainAboveOwnerOnScreen();
     void LayoutClient();
     void PaintRollButton(QPainter& P, const QRect& R) const;
 
@@ -159,8 +159,10 @@ private:
     QWidget* FClient;
     bool FRolledUp = false;
     bool FRolling = false;
-    // Shown while its owner was hidden: shown again after the owner.
-    bool FShownBeforeOwner = false;
+    // Shown while its owner was hidden: shown again after the owner, once
+    // both are on the screen.
+    enum class TReshow { None, AfterOwnerShown, AfterExposed };
+    TReshow FReshow = TReshow::None;
     QSize FUnrolledSize;
 
     TTracking FTracking = TTracking::None;

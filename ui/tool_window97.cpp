@@ -366,15 +366,6 @@ void TCustomToolWindow97::SetUseLastDock(bool Value)
     }
 }
 
-namespace {
-
-int32_t WithinCoordinateLimit(int64_t V)
-{
-    return int32_t(std::clamp<int64_t>(V, -kToolWindowCoordinateLimit97, kToolWindowCoordinateLimit97));
-}
-
-} // namespace
-
 void TCustomToolWindow97::SetDockRow(int32_t Value)
 {
     // A dock counts rows up to one past its highest.
@@ -386,7 +377,7 @@ void TCustomToolWindow97::SetDockRow(int32_t Value)
 void TCustomToolWindow97::SetDockPos(int32_t Value)
 {
     // The dock adds the windows' lengths to it.
-    FDockPos = WithinCoordinateLimit(Value);
+    FDockPos = WithinToolWindowReach97(Value);
     if (TDock97* D = CurrentDock())
         D->LayOutRows(false);
 }
@@ -394,7 +385,7 @@ void TCustomToolWindow97::SetDockPos(int32_t Value)
 void TCustomToolWindow97::SetFloatingPosition(const QPoint& Value)
 {
     // A rectangle's right edge is its left plus its width, in int.
-    FFloatingTopLeft = QPoint(WithinCoordinateLimit(Value.x()), WithinCoordinateLimit(Value.y()));
+    FFloatingTopLeft = QPoint(WithinToolWindowReach97(Value.x()), WithinToolWindowReach97(Value.y()));
     if (Floating())
         SetBoundsInternal(QRect(FFloatingTopLeft, size()));
 }
@@ -763,7 +754,7 @@ void TCustomToolWindow97::MoveOnScreen(bool OnlyIfFullyOffscreen)
     if (!Floating())
         return;
     // In 64 bits: the position may have come from anywhere.
-    const QPoint P(WithinCoordinateLimit(FFloatingTopLeft.x()), WithinCoordinateLimit(FFloatingTopLeft.y()));
+    const QPoint P(WithinToolWindowReach97(FFloatingTopLeft.x()), WithinToolWindowReach97(FFloatingTopLeft.y()));
     const QRect WA = WorkAreaNear(QRect(P, size()));
     if (OnlyIfFullyOffscreen && QRect(P, size()).intersects(WA)) {
         FFloatingTopLeft = P;
@@ -779,7 +770,7 @@ void TCustomToolWindow97::MoveOnScreen(bool OnlyIfFullyOffscreen)
         L = WA.left();
     if (T < WA.top())
         T = WA.top();
-    FFloatingTopLeft = QPoint(WithinCoordinateLimit(L), WithinCoordinateLimit(T));
+    FFloatingTopLeft = QPoint(WithinToolWindowReach97(L), WithinToolWindowReach97(T));
     SetBoundsInternal(QRect(FFloatingTopLeft, size()));
 }
 

@@ -17,6 +17,7 @@
 #include <QSize>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -53,6 +54,12 @@ inline constexpr int32_t kSmallCaption97 = 15;
 // anyone made.
 inline constexpr int32_t kToolWindowCoordinateLimit97 = 1 << 24;
 inline constexpr int32_t kToolWindowRowLimit97 = 1 << 16;
+
+// V brought within +-kToolWindowCoordinateLimit97.
+inline int32_t WithinToolWindowReach97(int64_t V)
+{
+    return int32_t(std::clamp<int64_t>(V, -kToolWindowCoordinateLimit97, kToolWindowCoordinateLimit97));
+}
 
 using TDockChangingExEvent = std::function<void(QObject* Sender, TDock97* DockingTo)>;
 using TNotifyEvent97 = std::function<void(QObject* Sender)>;

@@ -27,10 +27,7 @@ protected:
     static void SetUpTestSuite()
     {
         WM = new e2e::TOwnedProcess;
-        WM->P.start("openbox", {});
-        WM->P.waitForStarted(5000);
-        // The window manager owns the screen once it has a supporting window.
-        e2e::WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+        e2e::StartWindowManager(*WM);
     }
     static void TearDownTestSuite()
     {
@@ -84,29 +81,20 @@ std::string PlaceFields(const std::string& Text, bool PageFirst)
 
 TEST_F(EditorPlaces, ReopeningKeepsThePlace)
 {
+    const auto OpenFill = [](TMemIniFile& I) {
+        TfrmGradation F(nullptr, &I, "4.0", "FlgGrad", "PosGrad", "DirGrph");
+        F.SetUp("5");
+        F.exec();
+    };
+    const auto OpenLight = [](TMemIniFile& I) {
+        TfrmLight F(nullptr, &I, "4.0", "frmLight", "PosLight");
+        F.exec();
+    };
     const TEditorCase Cases[] = {
-        {"fill editor", "PosGrad", "300,200", "300,200",
-         [](TMemIniFile& I) {
-             TfrmGradation F(nullptr, &I, "4.0", "FlgGrad", "PosGrad", "DirGrph");
-             F.SetUp("5");
-             F.exec();
-         }},
-        {"light editor", "PosLight", "310,210", "310,210",
-         [](TMemIniFile& I) {
-             TfrmLight F(nullptr, &I, "4.0", "frmLight", "PosLight");
-             F.exec();
-         }},
-        {"fill editor above the top", "PosGrad", "120,-8", "120,0",
-         [](TMemIniFile& I) {
-             TfrmGradation F(nullptr, &I, "4.0", "FlgGrad", "PosGrad", "DirGrph");
-             F.SetUp("5");
-             F.exec();
-         }},
-        {"light editor above the top", "PosLight", "120,-8", "120,0",
-         [](TMemIniFile& I) {
-             TfrmLight F(nullptr, &I, "4.0", "frmLight", "PosLight");
-             F.exec();
-         }},
+        {"fill editor", "PosGrad", "300,200", "300,200", OpenFill},
+        {"light editor", "PosLight", "310,210", "310,210", OpenLight},
+        {"fill editor above the top", "PosGrad", "120,-8", "120,0", OpenFill},
+        {"light editor above the top", "PosLight", "120,-8", "120,0", OpenLight},
         {"colour picker", "ColDlgNuri", "1,320,220,0,0,0", "320,220",
          [](TMemIniFile& I) {
              TColorDialogWex D;

@@ -33,9 +33,7 @@ TEST(FloatingToolbar, AClickLeavesTheFrameActiveAndMinimisingKeepsItOpen)
            "[TBar4.0N5A6F6F6D]\r\nRev=3\r\nVisible=1\r\nDockedTo=+\r\nFloatLeft=60\r\nFloatTop=300\r\n";
 
     TOwnedProcess Openbox;
-    Openbox.P.start("openbox", {});
-    ASSERT_TRUE(Openbox.P.waitForStarted(5000));
-    WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+    ASSERT_TRUE(StartWindowManager(Openbox));
 
     TOwnedProcess Tavro;
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();

@@ -170,10 +170,7 @@ protected:
         S->Shots = QString::fromLocal8Bit(std::getenv("TAVRO_E2E_SHOTS"));
         QDir(S->Shots).removeRecursively();
         QDir().mkpath(S->Shots);
-        S->Openbox.P.start("openbox", {});
-        S->Openbox.P.waitForStarted(5000);
-        // The window manager owns the screen once it has a supporting window.
-        WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+        StartWindowManager(S->Openbox);
     }
 
     static void TearDownTestSuite()

@@ -49,9 +49,7 @@ protected:
             std::filesystem::create_directories(Tmp / Name);
         std::filesystem::permissions(Tmp / "run", std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::replace);
-        Openbox.P.start("openbox", {});
-        Openbox.P.waitForStarted(5000);
-        WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+        StartWindowManager(Openbox);
     }
 
     void TearDown() override

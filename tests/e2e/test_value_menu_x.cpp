@@ -3,15 +3,14 @@
 // the press as X11 sends it, not as a synthetic press and release would.
 #include "e2e/x_session.h"
 
+#include "macro_page_test_link.h"
 #include "model/object_test_support.h"
 
-#include "editors/macro_page_link.h"
 #include "editors/macro_paint_page.h"
 #include "model/document.h"
 #include "model/page.h"
 #include "model/page_views.h"
 #include "paint/macro_list.h"
-#include "paint/paint_function_table.h"
 #include "store/history.h"
 #include "ui/ctrl_grid_tav.h"
 
@@ -27,36 +26,8 @@ namespace {
 
 using namespace e2e;
 
-class TLink : public TMacroPageLink {
-public:
-    TDrawItem* DrawItem() const override { return Item; }
-    TDrawItem* DrawItemBuf() const override { return Buf; }
-    TPage* Page() const override { return PageOf; }
-    bool Updating() const override { return false; }
-    void BeginUpdate() override {}
-    void EndUpdate() override {}
-    void ItemsEdited() override {}
-    void ItemsChangedLive() override {}
-    void SetHandlesHidden(bool) override {}
-    QWidget* DialogOwner() const override { return Owner; }
-    QWidget* Owner = nullptr;
-    TDrawItem* Item = nullptr;
-    TDrawItem* Buf = nullptr;
-    TPage* PageOf = nullptr;
-};
-
-int32_t KindOf(const TMacro& Macro, const std::string& Caption)
-{
-    const TPaintFunctionRec* Table = PaintFunctionTable();
-    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
-        const TMacroLine& Line = Macro.Line(L);
-        const int32_t F = FindPaintFunction(Table, Line.FunctionName);
-        for (size_t P = 0; P < Line.Params.size(); ++P)
-            if (F >= 0 && Line.Params[P].Caption.value_or("") == Caption && int32_t(P) < Table[F].ParamCount)
-                return Table[F].Params[P].Kind;
-    }
-    return -1;
-}
+using test_support::ParamKindOf;
+using test_support::TMacroPageTestLink;
 
 // A catalogue effect with a row of Kind.
 std::string EffectWith(int32_t Kind)
@@ -66,7 +37,7 @@ std::string EffectWith(int32_t Kind)
         for (int32_t L = 0; L < M->LineCount(); ++L)
             for (const TMacroParam& Q : M->Line(L).Params) {
                 const std::string C = Q.Caption.value_or("");
-                if (!C.empty() && C[0] != '*' && KindOf(*M, C) == Kind)
+                if (!C.empty() && C[0] != '*' && ParamKindOf(*M, C) == Kind)
                     return Name;
             }
     }
@@ -80,9 +51,7 @@ protected:
     static void SetUpTestSuite()
     {
         Openbox = new TOwnedProcess;
-        Openbox->P.start("openbox", {});
-        Openbox->P.waitForStarted(5000);
-        WaitFor([] { return e2e::Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+        StartWindowManager(*Openbox);
     }
     static void TearDownTestSuite()
     {
@@ -98,7 +67,7 @@ protected:
     TSilentFormDoc View;
     TPolyLineObj* Line = nullptr;
     std::unique_ptr<TPolyLineObj> Buf;
-    TLink Link;
+    TMacroPageTestLink Link;
     std::unique_ptr<TMacroPaintPage> P;
 
     void SetUp() override
@@ -147,7 +116,7 @@ protected:
     int RowOfKind(int32_t Kind)
     {
         for (int R = 1; R <= Grid().ItemRows[0]; ++R)
-            if (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == Kind)
+            if (ParamKindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == Kind)
                 return R;
         return -1;
     }

@@ -302,4 +302,13 @@ void TOwnedProcess::Stop()
     }
 }
 
+bool StartWindowManager(TOwnedProcess& WM)
+{
+    WM.P.start("openbox", {});
+    if (!WM.P.waitForStarted(5000))
+        return false;
+    // The window manager owns the screen once it has a supporting window.
+    return WaitFor([] { return Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+}
+
 } // namespace e2e

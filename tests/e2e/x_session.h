@@ -75,4 +75,8 @@ public:
     void Stop();
 };
 
+// Starts the window manager (openbox) in WM and waits until it owns the
+// screen; false when it never did within 5 s.
+bool StartWindowManager(TOwnedProcess& WM);
+
 } // namespace e2e

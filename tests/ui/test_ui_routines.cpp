@@ -192,6 +192,8 @@ TEST(InputQueryBox, CaptionShowsWholeAndOkGivesTheText)
     const Case Cases[] = {
         {"名前の変更", true, "新しい"},
         {"スタイルの追加", false, "元"},
+        // Wider than the box its controls alone would make.
+        {"グラデーションのスタイルを新しい名前で登録します（既存の名前とは重ならないように）", true, "新しい"},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Caption);
