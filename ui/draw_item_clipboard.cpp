@@ -31,8 +31,8 @@ bool ClipboardHasDrawItem()
     // The marker and the line breaks before it are ASCII, which the CP932
     // rendering of the text keeps byte for byte: the UTF-8 text answers the
     // same without converting a text that may run to many megabytes.
-    const std::string_view Text = ClipboardPlainTextUtf8();
-    return BlockBeginsWithDrawItem(Text.data(), Text.size());
+    const QByteArray Text = ClipboardPlainTextUtf8();
+    return BlockBeginsWithDrawItem(Text.constData(), static_cast<size_t>(Text.size()));
 }
 
 void SetClipboardStream(uint32_t Format, TMemoryStream& Stream)

@@ -132,15 +132,12 @@ HGLOBAL GetClipboardData(uint16_t Format)
     return H;
 }
 
-std::string_view ClipboardPlainTextUtf8()
+QByteArray ClipboardPlainTextUtf8()
 {
-    // Held until the next call: the view stays valid while the caller looks.
-    static QByteArray Text;
     QClipboard* C = Clipboard();
     const QMimeData* Mime = C ? C->mimeData() : nullptr;
-    Text = Mime && Mime->hasFormat(QStringLiteral("text/plain")) ? Mime->data(QStringLiteral("text/plain"))
-                                                                  : QByteArray();
-    return {Text.constData(), static_cast<size_t>(Text.size())};
+    const QString Type = QStringLiteral("text/plain");
+    return Mime && Mime->hasFormat(Type) ? Mime->data(Type) : QByteArray();
 }
 
 bool IsClipboardFormatAvailable(uint16_t Format)

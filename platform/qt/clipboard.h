@@ -9,7 +9,7 @@
 #include "platform/global_memory.h"
 
 #include <cstdint>
-#include <string_view>
+#include <QByteArray>
 
 // False while the clipboard is already open or there is no application.
 bool OpenClipboard(void* Owner);
@@ -27,5 +27,6 @@ bool IsClipboardFormatAvailable(uint16_t Format);
 // The clipboard's plain text as it stands, in UTF-8, without the CP932
 // rendering GetClipboardData(CF_TEXT) makes of all of it: for looking at the
 // first bytes of the text whenever the clipboard changes, which must not cost
-// the conversion of a text of many megabytes. Empty when there is none.
-std::string_view ClipboardPlainTextUtf8();
+// the conversion of a text of many megabytes. Empty when there is none. The
+// array shares the clipboard's own bytes: nothing is copied, nothing kept.
+QByteArray ClipboardPlainTextUtf8();
