@@ -2,6 +2,7 @@
 // effect catalogue, a recording link in place of the panel.
 #include "editors/macro_paint_page.h"
 
+#include "macro_page_test_link.h"
 #include "model/object_test_support.h"
 
 #include "editors/frm_gradation.h"
@@ -69,19 +70,7 @@ public:
 
 const char* const Fill = "塗り(ボカシ)";
 
-// The kind of the first parameter of Macro captioned Caption.
-int32_t KindOf(const TMacro& Macro, const std::string& Caption)
-{
-    const TPaintFunctionRec* Table = PaintFunctionTable();
-    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
-        const TMacroLine& Line = Macro.Line(L);
-        const int32_t F = FindPaintFunction(Table, Line.FunctionName);
-        for (size_t P = 0; P < Line.Params.size(); ++P)
-            if (F >= 0 && Line.Params[P].Caption.value_or("") == Caption && int32_t(P) < Table[F].ParamCount)
-                return Table[F].Params[P].Kind;
-    }
-    return -1;
-}
+using test_support::ParamKindOf;
 
 struct MacroPage : ::testing::Test {
     TRealObjectTypes Types;
@@ -256,7 +245,7 @@ TEST_F(MacroPage, EveryParameterKindOfTheCatalogueGetsItsControl)
         ASSERT_NO_THROW(Reload());
         const TMacro& M = *Line->Macros().GetMacro(0);
         for (int R = 1; R <= Grid().ItemRows[0]; ++R) {
-            const int32_t Kind = KindOf(M, P->RowCaption(0, R));
+            const int32_t Kind = ParamKindOf(M, P->RowCaption(0, R));
             Seen.insert(Kind);
             QWidget* C = Grid().GetCellControl(1, R);
             switch (Kind) {
@@ -562,14 +551,14 @@ TEST_F(MacroPage, LightCellCancelChangesAndRecordsNothing)
         SetMacros({N});
         Reload();
         for (int R = 1; R <= Grid().ItemRows[0] && Name.empty(); ++R)
-            if (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == pkLights)
+            if (ParamKindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == pkLights)
                 Name = N;
         if (!Name.empty())
             break;
     }
     ASSERT_FALSE(Name.empty());
     int Row = 1;
-    while (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, Row)) != pkLights)
+    while (ParamKindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, Row)) != pkLights)
         ++Row;
     const std::string Caption = P->RowCaption(0, Row);
     const std::string Before = Value(Caption);
@@ -688,7 +677,7 @@ TEST_F(MacroPage, ColourAndPenDialogsRecordOneCommandOnOk)
             SetMacros({N});
             Reload();
             for (int R = 1; R <= Grid().ItemRows[0] && Row < 0; ++R)
-                if (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == C.Kind)
+                if (ParamKindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == C.Kind)
                     Row = R;
             if (Row > 0)
                 break;
@@ -723,7 +712,7 @@ TEST_F(MacroPage, ThePenPickerOpensAtTheMouse)
         SetMacros({N});
         Reload();
         for (int R = 1; R <= Grid().ItemRows[0] && Row < 0; ++R)
-            if (KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == pkLineType)
+            if (ParamKindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, R)) == pkLineType)
                 Row = R;
         if (Row > 0)
             break;
@@ -942,7 +931,7 @@ TEST_F(MacroPage, TheLightPreviewShowsTheLightWhereThePageDoes)
     SetMacros({"エンボス（照明）"});
     Reload();
     int Row = 1;
-    while (Row <= Grid().ItemRows[0] && KindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, Row)) != pkLights)
+    while (Row <= Grid().ItemRows[0] && ParamKindOf(*Line->Macros().GetMacro(0), P->RowCaption(0, Row)) != pkLights)
         ++Row;
     ASSERT_LE(Row, Grid().ItemRows[0]);
     const TRect Box = Line->GetPath().Bounds; // 40,30 - 160,120

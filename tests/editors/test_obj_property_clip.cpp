@@ -3,7 +3,7 @@
 // objects, one undo step per paste, the paste buttons, the menu's shortcuts
 // on each page and the arrow keys of the macro grid.
 #include "editors/macro_paint_page.h"
-#include "page_link_stub.h"
+#include "macro_page_test_link.h"
 #include "panel_test_support.h"
 
 #include "model/object_test_support.h"
@@ -55,18 +55,7 @@
 
 namespace {
 
-int32_t KindOf(const TMacro& Macro, const std::string& Caption)
-{
-    const TPaintFunctionRec* Table = PaintFunctionTable();
-    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
-        const TMacroLine& Line = Macro.Line(L);
-        const int32_t F = FindPaintFunction(Table, Line.FunctionName);
-        for (size_t P = 0; P < Line.Params.size(); ++P)
-            if (F >= 0 && Line.Params[P].Caption.value_or("") == Caption && int32_t(P) < Table[F].ParamCount)
-                return Table[F].Params[P].Kind;
-    }
-    return -1;
-}
+using test_support::ParamKindOf;
 
 std::string MacroBytes(const TMacros& Macros)
 {
@@ -85,7 +74,7 @@ struct ClipPage : ::testing::Test {
     TPolyLineObj* A = nullptr;
     TPolyLineObj* B = nullptr;
     std::unique_ptr<TPolyLineObj> Buf;
-    TStubPageLink Link;
+    test_support::TMacroPageTestLink Link;
     std::unique_ptr<TMacroPaintPage> P;
 
     TPolyLineObj* AddLine()
@@ -138,7 +127,7 @@ struct ClipPage : ::testing::Test {
     int RowOfKind(const TPolyLineObj* O, int Item, int32_t Kind)
     {
         for (int R = 1; R <= Grid().ItemRows[size_t(Item)]; ++R)
-            if (KindOf(*O->Macros().GetMacro(Item), P->RowCaption(Item, R)) == Kind)
+            if (ParamKindOf(*O->Macros().GetMacro(Item), P->RowCaption(Item, R)) == Kind)
                 return R;
         return -1;
     }
@@ -150,7 +139,7 @@ struct ClipPage : ::testing::Test {
             for (int32_t L = 0; L < M->LineCount(); ++L)
                 for (const TMacroParam& Q : M->Line(L).Params) {
                     const std::string C = Q.Caption.value_or("");
-                    if (!C.empty() && C[0] != '*' && KindOf(*M, C) == Kind)
+                    if (!C.empty() && C[0] != '*' && ParamKindOf(*M, C) == Kind)
                         return Name;
                 }
         }

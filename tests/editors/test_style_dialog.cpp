@@ -467,7 +467,7 @@ TEST_F(StyleDialog, ARenamedStyleIsDrawnWithItsNewTitle)
 #include "editors/frm_light.h"
 #include "editors/macro_paint_page.h"
 #include "ui/frm_rollup.h"
-#include "page_link_stub.h"
+#include "macro_page_test_link.h"
 
 #include <QCursor>
 #include <QToolButton>
@@ -478,7 +478,7 @@ TEST_F(StyleDialog, EveryOwnerOffersTheSettingsAndItsHelp)
 {
     TfrmGradation Grad(nullptr, Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
     TfrmLight Light(nullptr, Ini.get(), "4.0", "frmLight", "PosLight");
-    TStubPageLink Link;
+    test_support::TMacroPageTestLink Link;
     TMacroPaintPage Page(Link);
     Page.SetIniFile(Ini.get());
     Page.SetStyleFolders(Dir.string(), std::string());
