@@ -5,6 +5,7 @@
 
 #include "foundation/streams.h"
 #include "model/layer.h"
+#include "model/object_test_support.h"
 #include "model/selection.h"
 
 #include <QLineEdit>
@@ -113,15 +114,6 @@ struct TWithSelections {
 
 class FrmObjPropertyRound : public TWithSelections, public FrmObjPropertyUndo {};
 
-int32_t EmptyGroupsIn(const TDrawGroup& Group)
-{
-    int32_t N = 0;
-    for (int32_t I = 0; I < Group.GetCount(); ++I)
-        if (auto* G = dynamic_cast<TDrawGroup*>(Group.GetItem(I)))
-            N += (G->GetCount() == 0) + EmptyGroupsIn(*G);
-    return N;
-}
-
 } // namespace
 
 // A designer's round: grouping twice, a value typed over a group and a
@@ -152,7 +144,7 @@ TEST_F(FrmObjPropertyRound, ARoundOfGroupingEditsLayersAndAFailedPasteSavesReope
     ASSERT_EQ(Sel.Items().size(), 1u);
     auto* G = dynamic_cast<TDrawGroup*>(Sel.Items()[0]);
     ASSERT_NE(G, nullptr);
-    EXPECT_EQ(EmptyGroupsIn(Page().RootGroup()), 0);
+    EXPECT_EQ(EmptyGroupsBelow(Page().RootGroup()), 0);
 
     Sel.AddItem(C);
     Panel.SetParam({G, C}, &Link);
@@ -193,7 +185,7 @@ TEST_F(FrmObjPropertyRound, ARoundOfGroupingEditsLayersAndAFailedPasteSavesReope
     Panel.SetParam({}, nullptr);
     for (int I = 0; I < StepsDone; ++I) {
         History().Undo();
-        EXPECT_EQ(EmptyGroupsIn(Page().RootGroup()), 0) << I;
+        EXPECT_EQ(EmptyGroupsBelow(Page().RootGroup()), 0) << I;
     }
     EXPECT_FALSE(History().CanUndo());
     EXPECT_EQ(Saved(), Start);

@@ -509,3 +509,13 @@ private:
     std::unique_ptr<TMacroLibrary> FOld;
     std::unique_ptr<TMacroLibrary> FOldPath;
 };
+
+// How many groups below Group (at any depth) hold no item.
+inline int32_t EmptyGroupsBelow(const TDrawGroup& Group)
+{
+    int32_t N = 0;
+    for (int32_t I = 0; I < Group.GetCount(); ++I)
+        if (const auto* G = dynamic_cast<const TDrawGroup*>(Group.GetItem(I)))
+            N += (G->GetCount() == 0) + EmptyGroupsBelow(*G);
+    return N;
+}

@@ -64,15 +64,6 @@ std::string Shape(TDrawItem* Item)
     return S;
 }
 
-int32_t EmptyGroups(TDrawGroup& Group)
-{
-    int32_t N = 0;
-    for (int32_t I = 0; I < Group.GetCount(); ++I)
-        if (auto* G = dynamic_cast<TDrawGroup*>(Group.GetItem(I)))
-            N += (G->GetCount() == 0) + EmptyGroups(*G);
-    return N;
-}
-
 } // namespace
 
 // Grouped items leave the selection to their group, within the one step:
@@ -107,7 +98,7 @@ TEST_F(GroupingTest, TheNewGroupIsTheSelectionAndAGroupingUndoesWithItsSelection
     ASSERT_NE(Outer, nullptr);
     EXPECT_EQ(Shape(&Root), std::to_string(Root.ObjID()) + "[" + std::to_string(Outer->ObjID()) + "[" +
                                 Once.substr(Once.find('[') + 1, Once.size() - Once.find('[') - 2) + "]]");
-    EXPECT_EQ(EmptyGroups(Root), 0);
+    EXPECT_EQ(EmptyGroupsBelow(Root), 0);
     EXPECT_EQ(SelOf(W).Items(), std::vector<TDrawItem*>{Outer});
 
     struct TStep {
@@ -170,7 +161,7 @@ TEST_F(GroupingTest, AGroupEmptiedByAMoveGoesWithIt)
         H.ClearHistory();
         const std::vector<uint8_t> Before = DocStream(W);
         W->actGroupExecute();
-        EXPECT_EQ(EmptyGroups(Root), 0) << T.Name;
+        EXPECT_EQ(EmptyGroupsBelow(Root), 0) << T.Name;
         EXPECT_EQ(Root.GetCount(), T.Left) << T.Name;
         const std::vector<uint8_t> After = DocStream(W);
         W->actUndoExecute();
@@ -178,7 +169,7 @@ TEST_F(GroupingTest, AGroupEmptiedByAMoveGoesWithIt)
         EXPECT_EQ(Shape(&Root), Tree) << T.Name;
         W->actRedoExecute();
         EXPECT_EQ(DocStream(W), After) << T.Name;
-        EXPECT_EQ(EmptyGroups(Root), 0) << T.Name;
+        EXPECT_EQ(EmptyGroupsBelow(Root), 0) << T.Name;
         W->actUndoExecute();
     }
     EXPECT_EQ(Root.GetItem(1), C);
@@ -213,14 +204,14 @@ TEST_F(GroupingTest, APasteLeavesOutGroupsWithoutItems)
     auto* Full = dynamic_cast<TDrawGroup*>(Root.GetItem(0));
     ASSERT_NE(Full, nullptr);
     EXPECT_EQ(Full->GetCount(), 1);
-    EXPECT_EQ(EmptyGroups(Root), 0);
+    EXPECT_EQ(EmptyGroupsBelow(Root), 0);
     EXPECT_EQ(SelOf(W).Items(), (std::vector<TDrawItem*>{Full, Root.GetItem(1)}));
     const std::vector<uint8_t> After = DocStream(W);
     W->actUndoExecute();
     EXPECT_EQ(DocStream(W), Before);
     W->actRedoExecute();
     EXPECT_EQ(DocStream(W), After);
-    EXPECT_EQ(EmptyGroups(Root), 0);
+    EXPECT_EQ(EmptyGroupsBelow(Root), 0);
     // Later steps replay over the redone paste: its items kept their IDs.
     W->actSelAllExecute();
     W->actArngRightExecute();
@@ -327,7 +318,7 @@ TEST_F(TFrameTest, ADocumentWithEmptyGroupsOpensSelectsShowsAndSaves)
         auto R = std::make_unique<TRectObj>(Page, -1);
         R->SetFrame(60, 5, 20, 10);
         Root.AddChild(std::move(R), -1);
-        ASSERT_EQ(EmptyGroups(Root), 3);
+        ASSERT_EQ(EmptyGroupsBelow(Root), 3);
         ASSERT_TRUE(Doc.SaveToFile(Path));
     }
     Start({QString::fromStdString(Path)});
@@ -335,7 +326,7 @@ TEST_F(TFrameTest, ADocumentWithEmptyGroupsOpensSelectsShowsAndSaves)
     TDocWindow* W = Frame->ActiveDocWindow();
     ASSERT_NE(W, nullptr);
     TDrawGroup& Root = W->DrawingPage()->RootGroup();
-    EXPECT_EQ(EmptyGroups(Root), 0);
+    EXPECT_EQ(EmptyGroupsBelow(Root), 0);
     ASSERT_EQ(Root.GetCount(), 2);
     EXPECT_EQ(dynamic_cast<TDrawGroup*>(Root.GetItem(0))->GetCount(), 2);
     EXPECT_FALSE(W->Document()->Modified());
@@ -356,5 +347,5 @@ TEST_F(TFrameTest, ADocumentWithEmptyGroupsOpensSelectsShowsAndSaves)
     Start({QString::fromStdString(Path)});
     TDrawGroup& Saved = Frame->ActiveDocWindow()->DrawingPage()->RootGroup();
     EXPECT_EQ(Saved.GetCount(), 2);
-    EXPECT_EQ(EmptyGroups(Saved), 0);
+    EXPECT_EQ(EmptyGroupsBelow(Saved), 0);
 }
