@@ -57,10 +57,9 @@ bool InChoices(const void* Limits, const std::string& Tag, const std::string& Va
 }
 
 // The fill editor's ranges: a gradation repeats 1 to 100 times with stops
-// on its 1024 slots, a picture fill stays within 9999 pixels and turns at
-// most a full turn either way.
+// on its 1024 slots, a picture fill stays within MaxFillPictExtent pixels
+// and turns at most a full turn either way.
 constexpr int32_t MaxGradationRepeat = 100;
-constexpr int32_t MaxFillPictExtent = 9999;
 constexpr double MaxFillPictAngle = 360;
 
 bool FillValueInRange(const std::string& Value)

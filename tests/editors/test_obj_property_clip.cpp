@@ -5,9 +5,11 @@
 #include "editors/macro_paint_page.h"
 #include "macro_page_test_link.h"
 #include "panel_test_support.h"
+#include "picker_test_support.h"
 
 #include "model/object_test_support.h"
 
+#include "editors/frm_gradation.h"
 #include "editors/macro_page_link.h"
 #include "editors/rich_edit_q.h"
 #include "editors/rich_edit_tav.h"
@@ -848,6 +850,49 @@ TEST_F(ClipPage, OutOfRangeMacrosAndStylesPasteNothing)
         EXPECT_EQ(Grid().ColCount(), 2) << C.Name;
         EXPECT_FALSE(Doc.History()->CanUndo()) << C.Name;
         EXPECT_FALSE(Doc.Modified()) << C.Name;
+    }
+}
+
+// A fill holds a loaded picture at its own size, past what a window shows
+// at once: the macro and the style made of it paste back whole.
+TEST_F(ClipPage, APictureFillAtItsLoadedSizePastesBack)
+{
+    for (const QSize Size : {QSize(10001, 40), QSize(300, 12000)}) {
+        SCOPED_TRACE(Size.width());
+        const std::string Fill = "塗り(ボカシ)";
+        SetMacros(A, {Fill});
+        SetMacros(B, {Fill});
+        Load(A);
+        const int Row = RowOfKind(A, 0, pkFill);
+        ASSERT_GT(Row, 0);
+        TTestIni Ini;
+        TfrmGradation Form(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+        Form.SetUp("41", QPainterPath(), Doc.GetPictureStore());
+        const std::string Png = Ini.Dir + "/wide.png";
+        QImage Image(Size, QImage::Format_RGB32);
+        Image.fill(Qt::red);
+        ASSERT_TRUE(Image.save(QString::fromStdString(Png)));
+        ASSERT_TRUE(Form.LoadPictureFile(Png));
+        EXPECT_EQ(Form.edtWidth->text().toInt(), Size.width());
+        EXPECT_EQ(Form.edtHeight->text().toInt(), Size.height());
+        const std::string Code = Form.FillCode();
+        P->SetQuickParam(1, Row, Code);
+        ASSERT_EQ(Cell(1, Row), Code);
+        TBoxRecorder Boxes;
+        P->sbtnStyleCopyClick();
+        Load(B);
+        P->sbtnStylePasteClick();
+        EXPECT_EQ(MacroBytes(B->Macros()), MacroBytes(A->Macros()));
+        Load(A);
+        Grid().SetItemIndex(0);
+        P->MacroCopyClick();
+        Load(B);
+        P->MacroPasteClick();
+        ASSERT_EQ(B->Macros().Count(), 2);
+        std::string Pasted;
+        EXPECT_TRUE(B->Macros().GetMacro(1)->GetParamValue("塗り方法", Pasted));
+        EXPECT_EQ(Pasted, Code);
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>());
     }
 }
 

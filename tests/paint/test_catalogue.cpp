@@ -1051,7 +1051,10 @@ TEST_F(Catalogue, ValuesFromOutsideAreHeldToTheDeclaredRanges)
         {pkFill, "210000255,1000,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100", false},
         {pkFill, "210000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1024,2109664,0,0,0,100,0,100", false},
         {pkFill, "411,-9999,9999,9999,0,-360,-1,0,0", true},
-        {pkFill, "411,0,0,99999,10,0,-1,0,0", false},
+        {pkFill, "411,0,0,10001,40,0,-1,0,0", true},
+        {pkFill, "411,0,0,268435456,1,0,-1,0,0", true},
+        {pkFill, "411,0,0,268435457,1,0,-1,0,0", false},
+        {pkFill, "411,-268435457,0,10,10,0,-1,0,0", false},
         {pkFill, "411,0,0,10,10,720,-1,0,0", false},
     };
     const TPaintFunctionRec* Table = PaintFunctionTable();
