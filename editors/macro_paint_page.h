@@ -206,6 +206,9 @@ private:
     void RunCellDialog(int Col, int Row, const std::function<bool(const std::function<void(const std::string&)>& Test,
                                                                    std::string& Result)>& Run);
     void RepaintCellControl(int Col, int Row);
+    // The cell's control shows the cell's value again (a number edit its
+    // number), nothing applied.
+    void ShowCellValue(int Col, int Row);
     // Applies the property object's macro values to the selection.
     void ApplyParams(bool Record);
     // The macro-list changes: one command, then the grid again.

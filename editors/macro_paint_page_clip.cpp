@@ -536,6 +536,11 @@ bool TMacroPaintPage::SetHostedEditText(QWidget* Control)
     auto* Edit = qobject_cast<QLineEdit*>(Control);
     if (!Edit || !FindCellOf(Control, Col, Row))
         return false;
+    // A number edit commits as Enter does (a number begun is no value).
+    if (auto* Number = qobject_cast<TEditTrackBarWex*>(Edit); Number && Number->OnCommit) {
+        Number->OnCommit(Number);
+        return true;
+    }
     SetQuickParam(Col, Row, Edit->text().toStdString());
     return true;
 }

@@ -232,21 +232,23 @@ TEST_F(ClipPage, FillsBetweenColoursAndGradations)
 
     // A gradation onto a gradation keeps that fill's kind digit; onto a
     // colour fill it is "20" and the text.
-    OleSetClipboard(MakeCom<TDataObjectGradation>(std::string(GradationClipboardHeader) + "10,1").Get());
+    const std::string Grad = "0000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100";
+    const std::string Other = "0000200,1,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100";
+    OleSetClipboard(MakeCom<TDataObjectGradation>(std::string(GradationClipboardHeader) + Grad).Get());
     SetMacros(B, {Name});
     Load(B);
-    P->SetQuickParam(1, Fill, "230,5");
+    P->SetQuickParam(1, Fill, "23" + Other);
     P->ValuePaste(1, Fill);
-    EXPECT_EQ(Cell(1, Fill), "2310,1");
+    EXPECT_EQ(Cell(1, Fill), "23" + Grad);
     P->SetQuickParam(1, Fill, "1FFFFFF");
     Doc.History()->ClearHistory();
     P->ValuePaste(1, Fill);
-    EXPECT_EQ(Cell(1, Fill), "2010,1");
+    EXPECT_EQ(Cell(1, Fill), "20" + Grad);
     EXPECT_EQ(Doc.History()->UndoCaption(), "プロパティの設定");
 
     // Copying a gradation fill puts the gradation with its header.
     P->ValueCopy(1, Fill);
-    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), std::string(GradationClipboardHeader) + "10,1");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), std::string(GradationClipboardHeader) + Grad);
     // A fill of another kind cannot be copied; copying empties the clipboard.
     P->SetQuickParam(1, Fill, "5");
     EXPECT_FALSE(P->CanCopyValue(1, Fill));
