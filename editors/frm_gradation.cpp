@@ -583,8 +583,7 @@ void TfrmGradation::BuildControls()
             return;
         // The rotate digit stays as it is.
         if (Body.empty() || !ApplyGradationText(Body, false)) {
-            MessageBox(this, "クリップボードのグラデーションは読み込めないため、貼り付けできません。", "警告",
-                       MB_OK | MB_ICONWARNING);
+            MessageBox(this, GradationPasteRefused, "警告", MB_OK | MB_ICONWARNING);
             return;
         }
         Changed();

@@ -214,6 +214,20 @@ bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, co
     return ParamValueInDeclaredRange(Desc.Kind, Desc.Limits.None, Caption, Value);
 }
 
+bool MacroCaptionValueAccepted(const TMacro& Macro, const std::string& Caption, const std::string& Value)
+{
+    const std::string Shown = Caption.substr(0, Caption.find('|'));
+    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+        const TMacroLine& Line = Macro.Line(L);
+        for (size_t P = 0; P < Line.Params.size(); ++P) {
+            const std::string Own = Line.Params[P].Caption.value_or(std::string());
+            if (Own.substr(0, Own.find('|')) == Shown && !MacroParamValueAccepted(Macro, L, P, Value))
+                return false;
+        }
+    }
+    return true;
+}
+
 std::vector<std::string> SplitCommaFields(const std::string& Text)
 {
     std::vector<std::string> Fields;

@@ -39,6 +39,10 @@ double MacroParamFloor(const TMacro& Macro, const std::string& Caption);
 // table lacks are not judged here.
 bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value);
 
+// MacroParamValueAccepted for every parameter of Macro captioned Caption
+// (its display part): what setting Value by caption would have to pass.
+bool MacroCaptionValueAccepted(const TMacro& Macro, const std::string& Caption, const std::string& Value);
+
 // True when a library holds Macro's name with the same lines and every set
 // value of Macro's user parameters lies in its declared range. BadCaption
 // (when given) := the display caption of the first value refused.

@@ -898,4 +898,46 @@ TEST_F(ClipPage, APictureFillAtItsLoadedSizePastesBack)
     }
 }
 
+// Cut-short texts of the program's own gradation and light formats, pasted
+// through a cell's value menu: refused with the editors' message, the
+// object, the cell and the history as they were.
+TEST_F(ClipPage, ACutShortGradationOrLightIsRefusedByTheValueMenu)
+{
+    struct TCase {
+        std::string Name;
+        int32_t Kind;
+        std::string Payload;
+        const char* Message;
+    } const Cases[] = {
+        {"塗り(ボカシ)", pkFill, std::string(GradationClipboardHeader) + "0000255,1,8192,0,8192,16384,5,0,1059402,320,84",
+         GradationPasteRefused},
+        {EffectWith(pkLights), pkLights,
+         std::string(LightClipboardHeader) + "8,FFFFFF60,20,0,2,6,環境光FFFFFF10,0,8,平行光源FFFF", LightPasteRefused},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        SetMacros(A, {C.Name});
+        Load(A);
+        const int Row = RowOfKind(A, 0, C.Kind);
+        ASSERT_GT(Row, 0);
+        const std::string Cell1 = Cell(1, Row);
+        const std::string Bytes = MacroBytes(A->Macros());
+        if (C.Kind == pkFill)
+            OleSetClipboard(MakeCom<TDataObjectGradation>(C.Payload).Get());
+        else
+            OleSetClipboard(MakeCom<TLightDataObject>(C.Payload).Get());
+        TBoxRecorder Boxes;
+        P->PopupValueMenu(1, Row, P->mapToGlobal(QPoint(10, 10)));
+        ASSERT_TRUE(P->mitemBtnPaste->isEnabled());
+        P->pMenuBtn->hide();
+        P->mitemBtnPaste->trigger();
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{C.Message});
+        EXPECT_EQ(Cell(1, Row), Cell1);
+        EXPECT_EQ(MacroBytes(A->Macros()), Bytes);
+        EXPECT_EQ(MacroBytes(Buf->Macros()), Bytes);
+        EXPECT_FALSE(Doc.History()->CanUndo());
+        EXPECT_FALSE(Doc.Modified());
+    }
+}
+
 } // namespace
