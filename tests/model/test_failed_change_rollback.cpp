@@ -228,6 +228,15 @@ TEST_F(FailedChangeRollback, ADocumentWithAnObjectThatCannotBeDrawnStillSaves)
     Read->Macros().WriteToStream(Theirs);
     EXPECT_EQ(std::string(static_cast<const char*>(Mine.Memory()), size_t(Mine.Size())),
               std::string(static_cast<const char*>(Theirs.Memory()), size_t(Theirs.Size())));
+    // A value that can be drawn mends the object, as one step.
+    TMacros Good;
+    Good.Assign(&Rect->Macros());
+    Good.GetMacro(0)->SetParamValue("図形の広がり", "2");
+    THistoryCommand& H = *Doc.History();
+    H.ClearHistory();
+    RunJoined(&H, "プロパティの設定", [&] { TDrawItem::SetFMacrosPaintParam(*Rect, Good); });
+    EXPECT_EQ(H.UndoCaption(), "プロパティの設定");
+    EXPECT_NO_THROW(Rendered());
 }
 
 } // namespace
