@@ -933,7 +933,14 @@ void TMacroPaintPage::TakeLiveSnapshot()
         Live->Objects.emplace_back(O, CopyMacros(O->Macros()));
     if (TMacros* Buf = BufMacros())
         Live->Buf = CopyMacros(*Buf);
+    if (TOLEDocumentWex* Document = PageDocument())
+        Live->WasModified = Document->Modified();
     FLive = std::move(Live);
+}
+
+TOLEDocumentWex* TMacroPaintPage::PageDocument() const
+{
+    return FLink.Page() ? dynamic_cast<TOLEDocumentWex*>(FLink.Page()->Document()) : nullptr;
 }
 
 bool TMacroPaintPage::RevertLive()
@@ -948,6 +955,9 @@ bool TMacroPaintPage::RevertLive()
     }
     if (TMacros* Buf = BufMacros(); Buf && Live->Buf)
         Buf->Assign(Live->Buf.get());
+    // The live changes were no change of the document.
+    if (TOLEDocumentWex* Document = PageDocument(); Document && !Live->WasModified)
+        Document->SetModified(false);
     for (const auto& [Cell, Text] : Live->Cells) {
         if (Cell.first < cgridMacroPaint->ColCount() && Cell.second < cgridMacroPaint->RowCount()) {
             cgridMacroPaint->SetCells(Cell.first, Cell.second, QString::fromStdString(Text));
@@ -1049,7 +1059,7 @@ void TMacroPaintPage::RunCellDialog(
     RevertLive();
     // A cancelled dialog leaves the document as it found it, its modified
     // flag included, though its tests changed the drawing meanwhile.
-    auto* Document = FLink.Page() ? dynamic_cast<TOLEDocumentWex*>(FLink.Page()->Document()) : nullptr;
+    TOLEDocumentWex* Document = PageDocument();
     const bool WasModified = Document && Document->Modified();
     const auto Test = [this, Col, Row](const std::string& Value) { SetQuickParam(Col, Row, Value, true); };
     std::string Result;
@@ -1059,7 +1069,15 @@ void TMacroPaintPage::RunCellDialog(
         Ok = Run(Test, Result);
     }
     if (Ok && !Result.empty()) {
-        SetQuickParam(Col, Row, Result);
+        try {
+            SetQuickParam(Col, Row, Result);
+        } catch (...) {
+            // Refused: the tests are undone (the revert restores the flag)
+            // and the drawing shows the value kept.
+            FLink.ItemsChangedLive();
+            RepaintCellControl(Col, Row);
+            throw;
+        }
     } else if (RevertLive()) {
         if (Document && !WasModified)
             Document->SetModified(false);

@@ -27,6 +27,7 @@ class QHBoxLayout;
 class QPainter;
 class QRect;
 class THistoryCommand;
+class TOLEDocumentWex;
 class TStyleItem;
 class TfrmSelColor;
 class TfrmSetPen;
@@ -236,9 +237,11 @@ private:
         std::vector<std::pair<TDrawObject*, std::unique_ptr<TMacros>>> Objects;
         std::unique_ptr<TMacros> Buf;
         std::map<std::pair<int, int>, std::string> Cells;
+        bool WasModified = true; // the document's flag before them
     };
     std::unique_ptr<TLiveSnapshot> FLive;
     void TakeLiveSnapshot();
+    TOLEDocumentWex* PageDocument() const;
     // macro_paint_page_clip.cpp
     void BuildClip();
     void WatchCellControl(QWidget* Control);

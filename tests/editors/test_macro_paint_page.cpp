@@ -951,6 +951,7 @@ TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
         EXPECT_EQ(Grid().Cells(1, Row).toStdString(), "0");
         EXPECT_FALSE(Doc.History()->CanUndo());
         EXPECT_FALSE(Doc.History()->IsCommandOpen());
+        EXPECT_FALSE(Doc.Modified());
         EXPECT_EQ(Saved(), Before);
         EXPECT_EQ(Rendered(), Picture);
     };
