@@ -583,8 +583,7 @@ void TfrmGradation::BuildControls()
             return;
         // The rotate digit stays as it is.
         if (Body.empty() || !ApplyGradationText(Body, false)) {
-            MessageBox(this, "クリップボードのグラデーションは読み込めないため、貼り付けできません。", "警告",
-                       MB_OK | MB_ICONWARNING);
+            MessageBox(this, GradationPasteRefused, "警告", MB_OK | MB_ICONWARNING);
             return;
         }
         Changed();
@@ -681,10 +680,10 @@ void TfrmGradation::BuildControls()
     // Picture.
     pnlPicture = new QWidget(this);
     auto* PictLay = new QGridLayout(pnlPicture);
-    edtX = NewNumberEdit(pnlPicture, -9999, 9999);
-    edtY = NewNumberEdit(pnlPicture, -9999, 9999);
-    edtWidth = NewNumberEdit(pnlPicture, 1, 9999);
-    edtHeight = NewNumberEdit(pnlPicture, 1, 9999);
+    edtX = NewNumberEdit(pnlPicture, -MaxFillPictExtent, MaxFillPictExtent);
+    edtY = NewNumberEdit(pnlPicture, -MaxFillPictExtent, MaxFillPictExtent);
+    edtWidth = NewNumberEdit(pnlPicture, 1, MaxFillPictExtent);
+    edtHeight = NewNumberEdit(pnlPicture, 1, MaxFillPictExtent);
     edtDegree = NewNumberEdit(pnlPicture, -360, 360, 0.01);
     PictEdit(edtX, &TFillPictParam::iOffsetX);
     PictEdit(edtY, &TFillPictParam::iOffsetY);
@@ -750,8 +749,8 @@ void TfrmGradation::BuildControls()
             TakeRatio();
     });
     connect(btnFitSize, &QPushButton::clicked, this, [this] {
-        FPict.iWidth = FObjectSize.width();
-        FPict.iHeight = FObjectSize.height();
+        FPict.iWidth = std::min(FObjectSize.width(), MaxFillPictExtent);
+        FPict.iHeight = std::min(FObjectSize.height(), MaxFillPictExtent);
         LoadPictControls();
         Changed();
     });
@@ -915,9 +914,9 @@ void TfrmGradation::PictEdit(TEditTrackBarWex* Edit, int32_t TFillPictParam::*Fi
             if (cboxConstRatio->isChecked() && FRatio > 0) {
                 // The other side follows, kept within the edits' range.
                 if (Field == &TFillPictParam::iWidth)
-                    FPict.iHeight = std::clamp(static_cast<int>(std::lround(V / FRatio)), 1, 9999);
+                    FPict.iHeight = std::clamp(static_cast<int>(std::lround(V / FRatio)), 1, MaxFillPictExtent);
                 else if (Field == &TFillPictParam::iHeight)
-                    FPict.iWidth = std::clamp(static_cast<int>(std::lround(V * FRatio)), 1, 9999);
+                    FPict.iWidth = std::clamp(static_cast<int>(std::lround(V * FRatio)), 1, MaxFillPictExtent);
                 ++FLock;
                 if (Field != &TFillPictParam::iWidth)
                     edtWidth->SetPosition(FPict.iWidth);
@@ -961,7 +960,8 @@ void TfrmGradation::PercentEdit(TEditTrackBarWex* Edit, bool Width)
                 return;
             // Through the pixel edit, so the fixed ratio applies the same way.
             const int Pixels =
-                std::clamp(static_cast<int>(std::lround((Width ? P.width() : P.height()) * V / 100.0)), 1, 9999);
+                std::clamp(static_cast<int>(std::lround((Width ? P.width() : P.height()) * V / 100.0)), 1,
+                           MaxFillPictExtent);
             (Width ? edtWidth : edtHeight)->SetPosition(Pixels);
         });
 }

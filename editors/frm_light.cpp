@@ -863,8 +863,7 @@ void TfrmLight::PasteLight()
         return;
     // An unreadable set would leave the editor with what was read of it.
     if (!LightTextReads(Body)) {
-        MessageBox(this, "クリップボードのライトは読み込めないため、貼り付けできません。", "警告",
-                   MB_OK | MB_ICONWARNING);
+        MessageBox(this, LightPasteRefused, "警告", MB_OK | MB_ICONWARNING);
         return;
     }
     ApplyLightText(Body);

@@ -631,6 +631,9 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
         }
         if (!Range.empty())
             ParseQuickRangeText(Range, Integer, R);
+        // No lower than every paint function given the value reads.
+        if (TMacros* Macros = BufMacros(); Macros && Col / 2 < Macros->Count())
+            R.Min = std::min(std::max(R.Min, MacroParamFloor(*Macros->GetMacro(Col / 2), Caption)), R.Max);
         if (R.TrackBarMin == 0 && R.TrackBarMax == 0) {
             R.TrackBarMin = R.Min;
             R.TrackBarMax = R.Max;
@@ -764,6 +767,14 @@ void TMacroPaintPage::WireNumberEdit(TEditTrackBarWex* Edit, int Col, int Row)
     Edit->OnCommit = [this, Edit, Col, Row, OutOfRange](QObject*) {
         if (FLink.Updating() || FRebuilding != 0)
             return;
+        // A number begun ("-", "1e") is no value yet: the live changes go
+        // back and the edit shows the value kept.
+        if (!ReadRealArg(Edit->text().toStdString().c_str(), 0).Parsed) {
+            if (RevertLive())
+                FLink.ItemsChangedLive();
+            ShowCellValue(Col, Row);
+            return;
+        }
         if (double V = 0; OutOfRange(V)) {
             ++FRebuilding;
             Edit->SetPosition(std::clamp(V, Edit->Min(), Edit->Max()));
@@ -922,7 +933,14 @@ void TMacroPaintPage::TakeLiveSnapshot()
         Live->Objects.emplace_back(O, CopyMacros(O->Macros()));
     if (TMacros* Buf = BufMacros())
         Live->Buf = CopyMacros(*Buf);
+    if (TOLEDocumentWex* Document = PageDocument())
+        Live->WasModified = Document->Modified();
     FLive = std::move(Live);
+}
+
+TOLEDocumentWex* TMacroPaintPage::PageDocument() const
+{
+    return FLink.Page() ? dynamic_cast<TOLEDocumentWex*>(FLink.Page()->Document()) : nullptr;
 }
 
 bool TMacroPaintPage::RevertLive()
@@ -937,6 +955,9 @@ bool TMacroPaintPage::RevertLive()
     }
     if (TMacros* Buf = BufMacros(); Buf && Live->Buf)
         Buf->Assign(Live->Buf.get());
+    // The live changes were no change of the document.
+    if (TOLEDocumentWex* Document = PageDocument(); Document && !Live->WasModified)
+        Document->SetModified(false);
     for (const auto& [Cell, Text] : Live->Cells) {
         if (Cell.first < cgridMacroPaint->ColCount() && Cell.second < cgridMacroPaint->RowCount()) {
             cgridMacroPaint->SetCells(Cell.first, Cell.second, QString::fromStdString(Text));
@@ -957,17 +978,34 @@ void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, 
     const std::string Caption = FRows[size_t(Item)][size_t(Row - 1)].Caption;
 
     if (Live) {
-        TMacro& Macro = *Macros->GetMacro(Item);
         if (CellValue(Col, Row) == Value)
             return;
+        // A value the objects refuse or cannot draw is only shown by its
+        // control: the objects, the property object and the cell keep the
+        // last value that was drawn.
+        std::vector<TDrawObject*> Objects;
+        CollectObjects(FLink.DrawItem(), Objects);
+        std::vector<std::unique_ptr<TMacros>> Before;
+        for (TDrawObject* O : Objects)
+            Before.push_back(CopyMacros(O->Macros()));
+        const std::unique_ptr<TMacros> BufBefore = CopyMacros(*Macros);
+        const bool Fresh = !FLive;
         TakeLiveSnapshot();
-        FLive->Cells.emplace(std::make_pair(Col, Row), CellValue(Col, Row));
-        cgridMacroPaint->SetCells(Col, Row, QString::fromStdString(Value));
-        Macro.SetParamValue(Caption, Value);
-        {
+        Macros->GetMacro(Item)->SetParamValue(Caption, Value);
+        try {
             THistoryLock Lock(History());
             TDrawItem::SetFMacrosPaintParam(*FLink.DrawItem(), *Macros);
+        } catch (const Exception&) {
+            Macros->Assign(BufBefore.get());
+            THistoryLock Lock(History());
+            for (size_t I = 0; I < Objects.size(); ++I)
+                Objects[I]->DoSetFMacrosPaintParam(*Before[I]);
+            if (Fresh)
+                FLive.reset();
+            return;
         }
+        FLive->Cells.emplace(std::make_pair(Col, Row), CellValue(Col, Row));
+        cgridMacroPaint->SetCells(Col, Row, QString::fromStdString(Value));
         RepaintCellControl(Col, Row);
         FLink.ItemsChangedLive();
         return;
@@ -978,12 +1016,36 @@ void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, 
     RevertLive();
     if (CellValue(Col, Row) == Value)
         return;
+    const std::string OldCell = CellValue(Col, Row);
+    const std::unique_ptr<TMacros> BufBefore = CopyMacros(*Macros);
     cgridMacroPaint->SetCells(Col, Row, QString::fromStdString(Value));
     // Taken after the revert, which renews the property object's macros.
     Macros->GetMacro(Item)->SetParamValue(Caption, Value);
-    RunJoined(History(), kSetParamCaption, [&] { TDrawItem::SetFMacrosPaintParam(*FLink.DrawItem(), *Macros); });
+    try {
+        RunJoined(History(), kSetParamCaption, [&] { TDrawItem::SetFMacrosPaintParam(*FLink.DrawItem(), *Macros); });
+    } catch (...) {
+        // Refused or not drawable: the command rolled back, and the
+        // property object, the cell and its control show the kept value.
+        Macros->Assign(BufBefore.get());
+        cgridMacroPaint->SetCells(Col, Row, QString::fromStdString(OldCell));
+        ShowCellValue(Col, Row);
+        throw;
+    }
     RepaintCellControl(Col, Row);
     FLink.ItemsEdited();
+}
+
+void TMacroPaintPage::ShowCellValue(int Col, int Row)
+{
+    if (auto* Edit = qobject_cast<TEditTrackBarWex*>(cgridMacroPaint->GetCellControl(Col, Row))) {
+        double V = 0;
+        if (ReadNumber(CellValue(Col, Row), V)) {
+            ++FRebuilding;
+            Edit->SetPosition(V);
+            --FRebuilding;
+        }
+    }
+    RepaintCellControl(Col, Row);
 }
 
 // ---------------------------------------------------------------- cell dialogs
@@ -997,7 +1059,7 @@ void TMacroPaintPage::RunCellDialog(
     RevertLive();
     // A cancelled dialog leaves the document as it found it, its modified
     // flag included, though its tests changed the drawing meanwhile.
-    auto* Document = FLink.Page() ? dynamic_cast<TOLEDocumentWex*>(FLink.Page()->Document()) : nullptr;
+    TOLEDocumentWex* Document = PageDocument();
     const bool WasModified = Document && Document->Modified();
     const auto Test = [this, Col, Row](const std::string& Value) { SetQuickParam(Col, Row, Value, true); };
     std::string Result;
@@ -1007,7 +1069,15 @@ void TMacroPaintPage::RunCellDialog(
         Ok = Run(Test, Result);
     }
     if (Ok && !Result.empty()) {
-        SetQuickParam(Col, Row, Result);
+        try {
+            SetQuickParam(Col, Row, Result);
+        } catch (...) {
+            // Refused: the tests are undone (the revert restores the flag)
+            // and the drawing shows the value kept.
+            FLink.ItemsChangedLive();
+            RepaintCellControl(Col, Row);
+            throw;
+        }
     } else if (RevertLive()) {
         if (Document && !WasModified)
             Document->SetModified(false);

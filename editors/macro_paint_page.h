@@ -27,6 +27,7 @@ class QHBoxLayout;
 class QPainter;
 class QRect;
 class THistoryCommand;
+class TOLEDocumentWex;
 class TStyleItem;
 class TfrmSelColor;
 class TfrmSetPen;
@@ -206,6 +207,9 @@ private:
     void RunCellDialog(int Col, int Row, const std::function<bool(const std::function<void(const std::string&)>& Test,
                                                                    std::string& Result)>& Run);
     void RepaintCellControl(int Col, int Row);
+    // The cell's control shows the cell's value again (a number edit its
+    // number), nothing applied.
+    void ShowCellValue(int Col, int Row);
     // Applies the property object's macro values to the selection.
     void ApplyParams(bool Record);
     // The macro-list changes: one command, then the grid again.
@@ -233,9 +237,11 @@ private:
         std::vector<std::pair<TDrawObject*, std::unique_ptr<TMacros>>> Objects;
         std::unique_ptr<TMacros> Buf;
         std::map<std::pair<int, int>, std::string> Cells;
+        bool WasModified = true; // the document's flag before them
     };
     std::unique_ptr<TLiveSnapshot> FLive;
     void TakeLiveSnapshot();
+    TOLEDocumentWex* PageDocument() const;
     // macro_paint_page_clip.cpp
     void BuildClip();
     void WatchCellControl(QWidget* Control);

@@ -15,6 +15,7 @@
 #include "model/page.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_macro.h"
 #include "platform/message_box.h"
 #include "platform/qt/clipboard.h"
@@ -75,21 +76,7 @@ TComPtr<IDataObject> Clipboard()
     return Data;
 }
 
-// What a header-and-text value carries after its first CR LF; Missing when
-// the clipboard has none, TooLarge (unread) past MaxBytes.
-TClipboardText TextAfterFirstLine(IDataObject* Data, const TFormatEtcList& Formats, size_t MaxBytes,
-                                  std::string& Body)
-{
-    std::string Text;
-    if (!TDataObject::GetDataString(Data, Text, Formats, MaxBytes))
-        return TClipboardText::TooLarge;
-    const size_t Break = Text.find("\r\n");
-    if (Break == std::string::npos)
-        return TClipboardText::Missing;
-    Body = Text.substr(Break + 2);
-    return Body.empty() ? TClipboardText::Missing : TClipboardText::Read;
-}
-
+constexpr const char* kRefusedValue = "クリップボードの値は読み込めないか、範囲外のため、貼り付けできません。";
 constexpr const char* kRefusedMacro =
     "クリップボードの描画マクロは読み込めないか、値が範囲外のため、貼り付けできません。";
 constexpr const char* kRefusedStyle =
@@ -265,8 +252,7 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
             break;
         }
         std::string Text;
-        const TClipboardText Got =
-            TextAfterFirstLine(Data.Get(), TDataObjectGradation::GetFormats(), MaxGradationTextBytes, Text);
+        const TClipboardText Got = ReadClipboardGradation(Text);
         if (Got == TClipboardText::TooLarge)
             MessageBox(this, ClipboardTooLargeMessage(MaxGradationTextBytes), "警告", MB_OK | MB_ICONWARNING);
         if (Got != TClipboardText::Read)
@@ -284,8 +270,7 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
         break;
     }
     case TValueKind::Light: {
-        const TClipboardText Got =
-            TextAfterFirstLine(Data.Get(), TLightDataObject::GetFormats(), MaxLightTextBytes, Value);
+        const TClipboardText Got = ReadClipboardLight(Value);
         if (Got == TClipboardText::TooLarge)
             MessageBox(this, ClipboardTooLargeMessage(MaxLightTextBytes), "警告", MB_OK | MB_ICONWARNING);
         if (Got != TClipboardText::Read)
@@ -293,6 +278,17 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
         break;
     }
     default:
+        return;
+    }
+    // Read whole and within the parameter's range, as the editors and the
+    // macro paste take values, or not at all.
+    TMacros* Macros = BufMacros();
+    if (Macros && Col / 2 < Macros->Count() &&
+        !MacroCaptionValueAccepted(*Macros->GetMacro(Col / 2), RowCaption(Col / 2, Row), Value)) {
+        const char* Refused = Kind == TValueKind::Fill    ? GradationPasteRefused
+                              : Kind == TValueKind::Light ? LightPasteRefused
+                                                          : kRefusedValue;
+        MessageBox(this, Refused, "警告", MB_OK | MB_ICONWARNING);
         return;
     }
     SetQuickParam(Col, Row, Value);
@@ -536,6 +532,11 @@ bool TMacroPaintPage::SetHostedEditText(QWidget* Control)
     auto* Edit = qobject_cast<QLineEdit*>(Control);
     if (!Edit || !FindCellOf(Control, Col, Row))
         return false;
+    // A number edit commits as Enter does (a number begun is no value).
+    if (auto* Number = qobject_cast<TEditTrackBarWex*>(Edit); Number && Number->OnCommit) {
+        Number->OnCommit(Number);
+        return true;
+    }
     SetQuickParam(Col, Row, Edit->text().toStdString());
     return true;
 }

@@ -173,8 +173,13 @@ void TOLEDocumentWex::SaveToStream(TStream& Stream)
             Detach.Page = First;
             First->AddForm(&Hidden);
         }
-        // Brought up to date at full quality.
-        First->RenderInMode(3);
+        // Brought up to date at full quality. The thumbnail is all that the
+        // drawing gives the file: an object that cannot be drawn leaves it
+        // as far as it got, and the document's data is written whole.
+        try {
+            First->RenderInMode(3);
+        } catch (const Exception&) {
+        }
     }
 
     Stream.WriteBuffer(FileHeader().data(), 6);

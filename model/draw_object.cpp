@@ -14,6 +14,7 @@
 #include "model/layer.h"
 #include "model/page_link.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_macro.h"
 #include "paint/picture_cache.h"
 #include "platform/cp932.h"
@@ -690,26 +691,75 @@ bool TDrawObject::DoSetFMacrosPaintParam(const TMacros& Macros)
             throw EUserError(
                 "TDrawItem.SetFMacrosPaintParam: iParamNum <> integer(paParamRecordDst[0].wParamCount");
     }
+    // Each new value must be one the parameter takes; a refused one changes
+    // nothing.
+    struct TChange {
+        int32_t M, L, Number;
+        std::string Old, New; // UTF-8
+    };
+    std::vector<TChange> Changes;
     for (int32_t M = 0; M < Macros.Count(); ++M) {
         const TMacro& Src = *Macros.GetMacro(M);
+        const TMacro& Dst = *FMacros->GetMacro(M);
         for (int32_t L = 0; L < Src.LineCount(); ++L) {
             const auto& SrcParams = Src.Line(L).Params;
             for (size_t P = 0; P < SrcParams.size(); ++P) {
                 const std::optional<std::string>& New = SrcParams[P].Value;
-                const std::optional<std::string>& Old =
-                    FMacros->GetMacro(M)->Line(L).Params[P].Value;
+                const std::optional<std::string>& Old = Dst.Line(L).Params[P].Value;
                 if (!New || New == Old)
                     continue;
-                const int32_t Number = static_cast<int32_t>(P) + 1;
-                const std::string Undo = ParamChangeRecord(M, L, Number, Utf8ToCp932(Old.value_or("")));
-                const std::string Redo = ParamChangeRecord(M, L, Number, Utf8ToCp932(*New));
-                AddHistory(0, 16, Undo.data(), static_cast<int32_t>(Undo.size()));
-                AddHistory(1, 16, Redo.data(), static_cast<int32_t>(Redo.size()));
-                ApplyParamChange(M, L, Number, Utf8ToCp932(*New));
+                if (!MacroParamValueAccepted(Dst, L, P, *New)) {
+                    const std::string Caption = Dst.Line(L).Params[P].Caption.value_or(std::string());
+                    throw EUserError(Caption.substr(0, Caption.find('|')) +
+                                     " の値は読み込めないか、範囲外のため、設定できません。");
+                }
+                // As the undo record will hold it.
+                Changes.push_back(
+                    {M, L, static_cast<int32_t>(P) + 1, Old.value_or(""), Cp932ToUtf8(Utf8ToCp932(*New))});
             }
         }
     }
+    if (Changes.empty())
+        return true;
+    // The values are measured together: one that cannot be drawn puts every
+    // value back and records nothing, so the object stays drawable.
+    const auto Put = [&](bool Forth) {
+        for (const TChange& C : Changes)
+            FMacros->GetMacro(C.M)->SetLineParamValue(C.L, C.Number - 1, Forth ? C.New : C.Old);
+        ResetExtents();
+    };
+    InvalidateAsItIs();
+    Put(true);
+    try {
+        Invalidate(true);
+    } catch (...) {
+        Put(false);
+        InvalidateAsItIs();
+        throw;
+    }
+    for (const TChange& C : Changes) {
+        const std::string Undo = ParamChangeRecord(C.M, C.L, C.Number, Utf8ToCp932(C.Old));
+        const std::string Redo = ParamChangeRecord(C.M, C.L, C.Number, Utf8ToCp932(C.New));
+        AddHistory(0, 16, Undo.data(), static_cast<int32_t>(Undo.size()));
+        AddHistory(1, 16, Redo.data(), static_cast<int32_t>(Redo.size()));
+    }
+    SetModified();
     return true;
+}
+
+void TDrawObject::InvalidateAsItIs()
+{
+    try {
+        Invalidate(true);
+    } catch (const Exception&) {
+        // What the object shows now cannot be measured (a file may hold such
+        // values): the whole page repaints instead, and the change that
+        // mends it goes on.
+        ResetExtents();
+        if (Page())
+            Page()->InvalidateRect(nullptr, true);
+        FbRedraw = 1;
+    }
 }
 
 bool TDrawObject::DoSetFMacroEnabled(int32_t Index, uint8_t Flag)

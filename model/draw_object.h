@@ -146,6 +146,9 @@ protected:
     // Invalidate, replace the fill macros through Change, reset, invalidate.
     template <class F>
     void ChangeMacros(F&& Change);
+    // Invalidates the object's area; where its present state cannot be
+    // measured, the whole page.
+    void InvalidateAsItIs();
     void ApplyParamChange(int32_t MacroIndex, int32_t LineIndex, int32_t ParamNumber,
                           const std::string& Cp932Text);
     // Records code 16 for every change that a parameter rewrite wrote to

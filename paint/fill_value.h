@@ -14,6 +14,7 @@
 
 #include "foundation/geometry_types.h"
 #include "paint/gradation_object.h"
+#include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
 
 #include <cstdint>
@@ -41,6 +42,13 @@ struct TFillPictParam {
 
     friend bool operator==(const TFillPictParam&, const TFillPictParam&) = default;
 };
+
+// The largest side of a picture fill and the farthest its offset reaches
+// either way: the side of the largest picture the program reads or makes a
+// page of, so that every picture it loads fills at its own size. The fill
+// editor's edits, its loaders and the check of values read from outside all
+// keep to it.
+inline constexpr int32_t MaxFillPictExtent = static_cast<int32_t>(MaxPicturePixels);
 
 std::string FillPictParamToStr(const TFillPictParam& Param);
 // An empty text gives the defaults with first option 2. Fields 0 to 6 must be

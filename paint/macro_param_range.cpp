@@ -6,6 +6,7 @@
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -36,6 +37,10 @@ bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, con
         if (B.Parsed && std::isfinite(B.Value))
             *Bounds[I] = Kind == pkInteger ? std::round(B.Value) : B.Value;
     }
+    // A declared range may reach below what the function reads.
+    TParamLimits Own;
+    Own.None = Limits;
+    Min = std::max(Min, ParamArgFloor(TPaintParamDesc{nullptr, Kind, Own}));
     return A.Value >= Min && A.Value <= Max;
 }
 
@@ -57,10 +62,9 @@ bool InChoices(const void* Limits, const std::string& Tag, const std::string& Va
 }
 
 // The fill editor's ranges: a gradation repeats 1 to 100 times with stops
-// on its 1024 slots, a picture fill stays within 9999 pixels and turns at
-// most a full turn either way.
+// on its 1024 slots, a picture fill stays within MaxFillPictExtent pixels
+// and turns at most a full turn either way.
 constexpr int32_t MaxGradationRepeat = 100;
-constexpr int32_t MaxFillPictExtent = 9999;
 constexpr double MaxFillPictAngle = 360;
 
 bool FillValueInRange(const std::string& Value)
@@ -116,7 +120,11 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
     }
     case pkFill:
     case pkPlaneFill:
-        return FillValueInRange(Value);
+        try {
+            return FillValueInRange(Value);
+        } catch (const std::exception&) {
+            return false;
+        }
     case pkLineType: {
         TrecPenData Pen{};
         StrToPenData(Value, Pen);
@@ -162,6 +170,59 @@ bool MacroValuesInDeclaredRange(const TMacro& Macro, std::string* BadCaption)
                     *BadCaption = Caption.substr(0, Caption.find('|'));
                 return false;
             }
+        }
+    }
+    return true;
+}
+
+double MacroParamFloor(const TMacro& Macro, const std::string& Caption)
+{
+    const std::string Shown = Caption.substr(0, Caption.find('|'));
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    double Floor = -INFINITY;
+    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+        const TMacroLine& Line = Macro.Line(L);
+        const int32_t Pos = FindPaintFunction(Table, Line.FunctionName);
+        for (size_t P = 0; Pos >= 0 && P < Line.Params.size() && int32_t(P) < Table[Pos].ParamCount; ++P) {
+            const std::string Own = Line.Params[P].Caption.value_or(std::string());
+            const int32_t Kind = Table[Pos].Params[P].Kind;
+            if (Own.substr(0, Own.find('|')) == Shown && (Kind == pkInteger || Kind == pkReal))
+                Floor = std::max(Floor, ParamArgFloor(Table[Pos].Params[P]));
+        }
+    }
+    return Floor;
+}
+
+bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value)
+{
+    if (Line < 0 || Line >= Macro.LineCount() || Param >= Macro.Line(Line).Params.size())
+        return false;
+    std::string Caption = Macro.Line(Line).Params[Param].Caption.value_or(std::string());
+    // The library's caption declares the range where the library holds the
+    // macro; an object's copy may have come from an older file.
+    TMacro Definition;
+    if (Definition.LoadFromLibrary(Macro.Name()) && Line < Definition.LineCount() &&
+        Param < Definition.Line(Line).Params.size())
+        Caption = Definition.Line(Line).Params[Param].Caption.value_or(std::string());
+    if (Caption.empty() || Caption[0] == '*')
+        return true;
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    const int32_t Pos = FindPaintFunction(Table, Macro.Line(Line).FunctionName);
+    if (Pos < 0 || int32_t(Param) >= Table[Pos].ParamCount)
+        return true;
+    const TPaintParamDesc& Desc = Table[Pos].Params[Param];
+    return ParamValueInDeclaredRange(Desc.Kind, Desc.Limits.None, Caption, Value);
+}
+
+bool MacroCaptionValueAccepted(const TMacro& Macro, const std::string& Caption, const std::string& Value)
+{
+    const std::string Shown = Caption.substr(0, Caption.find('|'));
+    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+        const TMacroLine& Line = Macro.Line(L);
+        for (size_t P = 0; P < Line.Params.size(); ++P) {
+            const std::string Own = Line.Params[P].Caption.value_or(std::string());
+            if (Own.substr(0, Own.find('|')) == Shown && !MacroParamValueAccepted(Macro, L, P, Value))
+                return false;
         }
     }
     return true;

@@ -18,14 +18,30 @@ std::string CaptionRangeTag(const std::string& Caption);
 // empty field).
 std::vector<std::string> SplitCommaFields(const std::string& Text);
 
-// True when Value is a number within the parameter's range (a kind
-// integer or real), one of its choices (a choice), a colour 0 to 0xFFFFFF,
+// True when Value is a number within the parameter's range and not below
+// what the paint function reads (a kind integer or real), one of its choices (a choice), a colour 0 to 0xFFFFFF,
 // a light set that reads whole, a pen the pen dialogs could make (a line
 // type), or a fill that reads whole within the fill editor's ranges;
 // reflection sets are not judged here and pass. Caption is the library's caption of the
 // parameter; Kind and Limits come from the paint function's table entry.
 bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
                                const std::string& Value);
+
+// The lowest number that every paint function taking a parameter captioned
+// Caption (its display part) in Macro accepts: -999, or lower where each
+// function's own minimum is. The number edits start there.
+double MacroParamFloor(const TMacro& Macro, const std::string& Caption);
+
+// True when Value may stand as parameter Param of line Line of Macro: the
+// range its library caption declares (or the paint function's limits), and
+// what the paint function reads. This is the check of every value set into
+// a macro of the model; parameters of no user caption and functions the
+// table lacks are not judged here.
+bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value);
+
+// MacroParamValueAccepted for every parameter of Macro captioned Caption
+// (its display part): what setting Value by caption would have to pass.
+bool MacroCaptionValueAccepted(const TMacro& Macro, const std::string& Caption, const std::string& Value);
 
 // True when a library holds Macro's name with the same lines and every set
 // value of Macro's user parameters lies in its declared range. BadCaption

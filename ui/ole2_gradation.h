@@ -24,6 +24,9 @@ public:
     static TFormatEtcList GetFormats(); // "Zelbar Gradation", CF_TEXT
 };
 
+// What a paste of a gradation text that does not read whole says.
+inline constexpr char GradationPasteRefused[] = "クリップボードのグラデーションは読み込めないため、貼り付けできません。";
+
 // Body := the gradation text after the header, from "Zelbar Gradation" or
 // else CF_TEXT; TooLarge past MaxGradationTextBytes.
 TClipboardText ReadClipboardGradation(std::string& Body);

@@ -23,6 +23,9 @@ public:
     static TFormatEtcList GetFormats(); // "Zelbar Light", CF_TEXT
 };
 
+// What a paste of a light-set text that does not read whole says.
+inline constexpr char LightPasteRefused[] = "クリップボードのライトは読み込めないため、貼り付けできません。";
+
 // Body := the light-set text after the header, from "Zelbar Light" or else
 // CF_TEXT, as UTF-8 (the blocks are CP932); TooLarge past MaxLightTextBytes.
 TClipboardText ReadClipboardLight(std::string& Body);

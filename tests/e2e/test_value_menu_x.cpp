@@ -10,6 +10,10 @@
 #include "model/document.h"
 #include "model/page.h"
 #include "model/page_views.h"
+#include "foundation/streams.h"
+#include "foundation/user_error.h"
+#include "platform/message_box.h"
+#include "ui/edit_track_bar_wex.h"
 #include "paint/macro_list.h"
 #include "store/history.h"
 #include "ui/ctrl_grid_tav.h"
@@ -166,6 +170,108 @@ TEST_F(ValueMenuX, ARightClickOnACaptionOpensTheMacroMenuAtThePointer)
     EXPECT_EQ(P->pMenuMacro->geometry().topLeft(), At);
     Key("Escape");
     EXPECT_TRUE(WaitFor([&] { return !P->pMenuMacro->isVisible(); }, 3000));
+}
+
+// A line whose shape cannot be measured while its spread is -7, a value its
+// macro declares: only the drawing refuses it.
+class TSpreadSevenFails : public TPolyLineObj {
+public:
+    using TPolyLineObj::TPolyLineObj;
+    void CalcExtents() override
+    {
+        std::string Spread;
+        if (Macros().Count() > 0 && Macros().GetMacro(0)->GetParamValue("図形の広がり", Spread) && Spread == "-7")
+            throw EUserError("PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002");
+        TPolyLineObj::CalcExtents();
+    }
+};
+
+// The spread's number edit typed into from the keyboard under X: the minus
+// that begins a negative number shows no box, sets and records nothing and
+// leaves the document drawable and saveable; a value that cannot be drawn,
+// entered, is refused with one box and recorded nowhere; the next value is
+// one step that undoes to the exact bytes.
+TEST_F(ValueMenuX, AMinusBeginsANumberAndAnUndrawableValueIsRefusedOnce)
+{
+    auto F = std::make_unique<TSpreadSevenFails>(Page, -1);
+    F->SetPathRecord(MakePath({{20, 20, PT_MOVETO}, {180, 20, PT_LINETO}, {180, 130, PT_LINETO},
+                               {20, 130, PT_LINETO | PT_CLOSEFIGURE}}));
+    F->SetFillPath(1);
+    Line = static_cast<TPolyLineObj*>(Page->RootGroup().AddChild(std::move(F), -1));
+    Link.Item = Line;
+    Load("塗り(ボカシ)");
+    std::vector<std::string> Boxes;
+    const TMessageBoxHandler OldBox =
+        SetMessageBoxHandler([&Boxes](void*, const std::string& Text, const std::string&, uint32_t) {
+            Boxes.push_back(Text);
+            return IDOK;
+        });
+    struct TRestore {
+        TMessageBoxHandler Old;
+        ~TRestore() { SetMessageBoxHandler(Old); }
+    } Restore{OldBox};
+    const auto Saved = [this] {
+        TMemoryStream S;
+        Doc.SaveToStream(S);
+        return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
+    };
+    const auto Spread = [this] {
+        std::string V;
+        Line->Macros().GetMacro(0)->GetParamValue("図形の広がり", V);
+        return V;
+    };
+    int Row = -1;
+    for (int R = 1; R <= Grid().ItemRows[0]; ++R)
+        if (Grid().Cells(0, R) == QString::fromUtf8("図形の広がり"))
+            Row = R;
+    ASSERT_GT(Row, 0);
+    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, Row));
+    ASSERT_TRUE(Edit);
+    const std::string Before = Saved();
+    // A click on the cell shows its edit; a click into the edit gives it the keys.
+    Click(Grid().viewport()->mapToGlobal(Grid().CellRect(1, Row).center()));
+    ASSERT_TRUE(WaitFor([&] { return Edit->isVisible(); }, 3000));
+    if (!Edit->hasFocus())
+        Click(Edit->mapToGlobal(QPoint(Edit->width() / 4, Edit->height() / 2)));
+    ASSERT_TRUE(WaitFor([&] { return Edit->hasFocus(); }, 3000));
+    Key("ctrl+a");
+    Key("minus");
+    ASSERT_TRUE(WaitFor([&] { return Edit->text() == "-"; }, 3000)) << Edit->text().toStdString();
+    QTest::qWait(100);
+    EXPECT_EQ(Boxes, std::vector<std::string>());
+    EXPECT_EQ(Spread(), "0");
+    EXPECT_FALSE(Doc.History()->CanUndo());
+    std::string Now;
+    ASSERT_NO_THROW(Now = Saved());
+    EXPECT_EQ(Now, Before);
+
+    Key("7");
+    ASSERT_TRUE(WaitFor([&] { return Edit->text() == "-7"; }, 3000));
+    EXPECT_EQ(Spread(), "0") << "a value that cannot be drawn was drawn live";
+    EXPECT_EQ(Boxes, std::vector<std::string>());
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return !Boxes.empty(); }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002"});
+    EXPECT_EQ(Edit->text().toStdString(), "0");
+    EXPECT_EQ(Spread(), "0");
+    EXPECT_FALSE(Doc.History()->CanUndo());
+    EXPECT_FALSE(Doc.History()->IsCommandOpen());
+    EXPECT_EQ(Saved(), Before);
+
+    Boxes.clear();
+    Key("ctrl+a");
+    Key("minus");
+    Key("3");
+    ASSERT_TRUE(WaitFor([&] { return Edit->text() == "-3"; }, 3000)) << Edit->text().toStdString();
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return Doc.History()->CanUndo(); }, 3000));
+    EXPECT_EQ(Spread(), "-3");
+    EXPECT_EQ(Doc.History()->UndoCaption(), "プロパティの設定");
+    Doc.History()->Undo();
+    EXPECT_FALSE(Doc.History()->CanUndo());
+    EXPECT_EQ(Saved(), Before);
+    EXPECT_EQ(Boxes, std::vector<std::string>());
 }
 
 } // namespace

@@ -767,23 +767,29 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
     // with one over its size either way.
     double Low = 0, High = 0;
     T.F.edtX->TrackBarRange(Low, High);
-    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-9999.0, 9999.0));
+    EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-double(MaxFillPictExtent), double(MaxFillPictExtent)));
     ASSERT_TRUE(T.F.LoadPictureFile(Png));
     T.F.edtX->TrackBarRange(Low, High);
     EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-30.0, 30.0));
     T.F.edtY->TrackBarRange(Low, High);
     EXPECT_EQ(std::make_pair(Low, High), std::make_pair(-20.0, 20.0));
+    constexpr double Extent = MaxFillPictExtent;
     const TRange Picture[] = {
-        {T.F.edtX, -9999, 9999, "-99999", "-9999"}, {T.F.edtY, -9999, 9999, "12345", "1234"},
-        {T.F.edtWPer, 1, 9999, "0", "100"},         {T.F.edtHeight, 1, 9999, "0", "20"},
-        {T.F.edtWidth, 1, 9999, "99999", "9999"},   {T.F.edtDegree, -360, 360, "400", "40"},
+        // A placement and size reach as far as the largest picture the
+        // program holds, one digit more is refused.
+        {T.F.edtX, -Extent, Extent, "-999999999", "-99999999"},
+        {T.F.edtY, -Extent, Extent, "12345", "12345"},
+        {T.F.edtWPer, 1, 9999, "0", "100"},
+        {T.F.edtHeight, 1, Extent, "0", "20"},
+        {T.F.edtWidth, 1, Extent, "999999999", "99999999"},
+        {T.F.edtDegree, -360, 360, "400", "40"},
     };
     for (const TRange& R : Picture)
         TypeInto(R);
     const TFillPictParam& P = T.F.PictParam();
-    EXPECT_EQ(P.iOffsetX, -9999);
-    EXPECT_EQ(P.iOffsetY, 1234);
-    EXPECT_EQ(P.iWidth, 9999);
+    EXPECT_EQ(P.iOffsetX, -99999999);
+    EXPECT_EQ(P.iOffsetY, 12345);
+    EXPECT_EQ(P.iWidth, 99999999);
     EXPECT_EQ(P.iHeight, 20);
     EXPECT_EQ(P.dAngle, 40);
 }

@@ -320,7 +320,8 @@ TEST_F(MacroPage, CatalogueWidthsSlideOverASensibleRange)
     ASSERT_GT(Spread, 0);
     auto* SpreadEdit = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, Spread));
     ASSERT_TRUE(SpreadEdit);
-    EXPECT_EQ(SpreadEdit->Min(), -1000);
+    // No lower than the filter that widens or narrows the shape reads.
+    EXPECT_EQ(SpreadEdit->Min(), -999);
     EXPECT_EQ(SpreadEdit->TrackBarMin(), -100);
     for (const std::string& Name : TCatalogueLibraries::Effects()) {
         SetMacros({Name});
@@ -921,6 +922,73 @@ TEST_F(MacroPage, AStylePasteThatCannotBeDrawnLeavesTheObjectAsItWas)
     EXPECT_FALSE(Doc.History()->IsCommandOpen());
     EXPECT_FALSE(Doc.Modified());
     EXPECT_EQ(Rendered(), Picture);
+}
+
+// A minus begins a number: nothing is set or recorded, no box, the object
+// keeps its last drawn value and the document saves. A number begun and
+// left is no value; a value the objects refuse is refused once.
+TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
+{
+    auto Saved = [this] {
+        TMemoryStream S;
+        Doc.SaveToStream(S);
+        const auto* B = static_cast<const uint8_t*>(S.Memory());
+        return std::vector<uint8_t>(B, B + S.Size());
+    };
+    const std::string Spread = "図形の広がり|-1000,1000,-100,100";
+    const int Row = RowOf(0, "図形の広がり");
+    ASSERT_GT(Row, 0);
+    Grid().setFocus();
+    Grid().MoveToCell(1, Row);
+    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    ASSERT_TRUE(Edit);
+    const std::vector<uint8_t> Before = Saved();
+    const std::vector<uint8_t> Picture = Rendered();
+    const auto ExpectAsBefore = [&](const char* Step) {
+        SCOPED_TRACE(Step);
+        EXPECT_EQ(Boxes, std::vector<std::string>());
+        EXPECT_EQ(Value(Spread), "0");
+        EXPECT_EQ(Grid().Cells(1, Row).toStdString(), "0");
+        EXPECT_FALSE(Doc.History()->CanUndo());
+        EXPECT_FALSE(Doc.History()->IsCommandOpen());
+        EXPECT_FALSE(Doc.Modified());
+        EXPECT_EQ(Saved(), Before);
+        EXPECT_EQ(Rendered(), Picture);
+    };
+    Edit->setFocus();
+    Edit->selectAll();
+    QTest::keyClick(Edit, Qt::Key_Minus);
+    EXPECT_EQ(Edit->text().toStdString(), "-");
+    ExpectAsBefore("minus");
+    // A digit makes it a value, drawn live; taken away, the object keeps it.
+    QTest::keyClick(Edit, Qt::Key_5);
+    EXPECT_EQ(Value(Spread), "-5");
+    QTest::keyClick(Edit, Qt::Key_Backspace);
+    EXPECT_EQ(Edit->text().toStdString(), "-");
+    EXPECT_EQ(Value(Spread), "-5");
+    // Entered as it is: no value, the edit shows the kept one again.
+    QTest::keyClick(Edit, Qt::Key_Return);
+    EXPECT_EQ(Edit->text().toStdString(), "0");
+    ExpectAsBefore("entered");
+
+    // Set into the cell (as the cell editor and the pastes set values).
+    QMetaObject::invokeMethod(
+        P.get(), [&] { Grid().OnSetEditText(&Grid(), 1, Row, QStringLiteral("-1000")); }, Qt::QueuedConnection);
+    QTest::qWait(20);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"図形の広がり の値は読み込めないか、範囲外のため、設定できません。"});
+    Boxes.clear();
+    EXPECT_EQ(Edit->text().toStdString(), "0");
+    ExpectAsBefore("refused");
+
+    // The edit takes the next value as one step, undone to the exact bytes.
+    Edit->setFocus();
+    Edit->selectAll();
+    QTest::keyClicks(Edit, "-3");
+    QTest::keyClick(Edit, Qt::Key_Return);
+    EXPECT_EQ(Value(Spread), "-3");
+    ExpectOneStep("プロパティの設定");
+    EXPECT_EQ(Saved(), Before);
+    EXPECT_EQ(Boxes, std::vector<std::string>());
 }
 
 // A point light in the middle of the object: the editor's preview shows its

@@ -5,9 +5,11 @@
 #include "editors/macro_paint_page.h"
 #include "macro_page_test_link.h"
 #include "panel_test_support.h"
+#include "picker_test_support.h"
 
 #include "model/object_test_support.h"
 
+#include "editors/frm_gradation.h"
 #include "editors/macro_page_link.h"
 #include "editors/rich_edit_q.h"
 #include "editors/rich_edit_tav.h"
@@ -230,21 +232,23 @@ TEST_F(ClipPage, FillsBetweenColoursAndGradations)
 
     // A gradation onto a gradation keeps that fill's kind digit; onto a
     // colour fill it is "20" and the text.
-    OleSetClipboard(MakeCom<TDataObjectGradation>(std::string(GradationClipboardHeader) + "10,1").Get());
+    const std::string Grad = "0000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100";
+    const std::string Other = "0000200,1,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100";
+    OleSetClipboard(MakeCom<TDataObjectGradation>(std::string(GradationClipboardHeader) + Grad).Get());
     SetMacros(B, {Name});
     Load(B);
-    P->SetQuickParam(1, Fill, "230,5");
+    P->SetQuickParam(1, Fill, "23" + Other);
     P->ValuePaste(1, Fill);
-    EXPECT_EQ(Cell(1, Fill), "2310,1");
+    EXPECT_EQ(Cell(1, Fill), "23" + Grad);
     P->SetQuickParam(1, Fill, "1FFFFFF");
     Doc.History()->ClearHistory();
     P->ValuePaste(1, Fill);
-    EXPECT_EQ(Cell(1, Fill), "2010,1");
+    EXPECT_EQ(Cell(1, Fill), "20" + Grad);
     EXPECT_EQ(Doc.History()->UndoCaption(), "プロパティの設定");
 
     // Copying a gradation fill puts the gradation with its header.
     P->ValueCopy(1, Fill);
-    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), std::string(GradationClipboardHeader) + "10,1");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), std::string(GradationClipboardHeader) + Grad);
     // A fill of another kind cannot be copied; copying empties the clipboard.
     P->SetQuickParam(1, Fill, "5");
     EXPECT_FALSE(P->CanCopyValue(1, Fill));
@@ -848,6 +852,91 @@ TEST_F(ClipPage, OutOfRangeMacrosAndStylesPasteNothing)
         EXPECT_EQ(Grid().ColCount(), 2) << C.Name;
         EXPECT_FALSE(Doc.History()->CanUndo()) << C.Name;
         EXPECT_FALSE(Doc.Modified()) << C.Name;
+    }
+}
+
+// A fill holds a loaded picture at its own size, past what a window shows
+// at once: the macro and the style made of it paste back whole.
+TEST_F(ClipPage, APictureFillAtItsLoadedSizePastesBack)
+{
+    for (const QSize Size : {QSize(10001, 40), QSize(300, 12000)}) {
+        SCOPED_TRACE(Size.width());
+        const std::string Fill = "塗り(ボカシ)";
+        SetMacros(A, {Fill});
+        SetMacros(B, {Fill});
+        Load(A);
+        const int Row = RowOfKind(A, 0, pkFill);
+        ASSERT_GT(Row, 0);
+        TTestIni Ini;
+        TfrmGradation Form(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+        Form.SetUp("41", QPainterPath(), Doc.GetPictureStore());
+        const std::string Png = Ini.Dir + "/wide.png";
+        QImage Image(Size, QImage::Format_RGB32);
+        Image.fill(Qt::red);
+        ASSERT_TRUE(Image.save(QString::fromStdString(Png)));
+        ASSERT_TRUE(Form.LoadPictureFile(Png));
+        EXPECT_EQ(Form.edtWidth->text().toInt(), Size.width());
+        EXPECT_EQ(Form.edtHeight->text().toInt(), Size.height());
+        const std::string Code = Form.FillCode();
+        P->SetQuickParam(1, Row, Code);
+        ASSERT_EQ(Cell(1, Row), Code);
+        TBoxRecorder Boxes;
+        P->sbtnStyleCopyClick();
+        Load(B);
+        P->sbtnStylePasteClick();
+        EXPECT_EQ(MacroBytes(B->Macros()), MacroBytes(A->Macros()));
+        Load(A);
+        Grid().SetItemIndex(0);
+        P->MacroCopyClick();
+        Load(B);
+        P->MacroPasteClick();
+        ASSERT_EQ(B->Macros().Count(), 2);
+        std::string Pasted;
+        EXPECT_TRUE(B->Macros().GetMacro(1)->GetParamValue("塗り方法", Pasted));
+        EXPECT_EQ(Pasted, Code);
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>());
+    }
+}
+
+// Cut-short texts of the program's own gradation and light formats, pasted
+// through a cell's value menu: refused with the editors' message, the
+// object, the cell and the history as they were.
+TEST_F(ClipPage, ACutShortGradationOrLightIsRefusedByTheValueMenu)
+{
+    struct TCase {
+        std::string Name;
+        int32_t Kind;
+        std::string Payload;
+        const char* Message;
+    } const Cases[] = {
+        {"塗り(ボカシ)", pkFill, std::string(GradationClipboardHeader) + "0000255,1,8192,0,8192,16384,5,0,1059402,320,84",
+         GradationPasteRefused},
+        {EffectWith(pkLights), pkLights,
+         std::string(LightClipboardHeader) + "8,FFFFFF60,20,0,2,6,環境光FFFFFF10,0,8,平行光源FFFF", LightPasteRefused},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        SetMacros(A, {C.Name});
+        Load(A);
+        const int Row = RowOfKind(A, 0, C.Kind);
+        ASSERT_GT(Row, 0);
+        const std::string Cell1 = Cell(1, Row);
+        const std::string Bytes = MacroBytes(A->Macros());
+        if (C.Kind == pkFill)
+            OleSetClipboard(MakeCom<TDataObjectGradation>(C.Payload).Get());
+        else
+            OleSetClipboard(MakeCom<TLightDataObject>(C.Payload).Get());
+        TBoxRecorder Boxes;
+        P->PopupValueMenu(1, Row, P->mapToGlobal(QPoint(10, 10)));
+        ASSERT_TRUE(P->mitemBtnPaste->isEnabled());
+        P->pMenuBtn->hide();
+        P->mitemBtnPaste->trigger();
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>{C.Message});
+        EXPECT_EQ(Cell(1, Row), Cell1);
+        EXPECT_EQ(MacroBytes(A->Macros()), Bytes);
+        EXPECT_EQ(MacroBytes(Buf->Macros()), Bytes);
+        EXPECT_FALSE(Doc.History()->CanUndo());
+        EXPECT_FALSE(Doc.Modified());
     }
 }
 

@@ -11,6 +11,7 @@
 #include "model/param_shapes.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"
+#include "platform/test_support.h"
 #include "store/history.h"
 #include "store/history_bracket.h"
 
@@ -119,6 +120,123 @@ TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
     H.Undo();
     EXPECT_EQ(Saved(), Before);
     EXPECT_EQ(Rendered(), Picture);
+}
+
+// A rectangle that cannot be measured while its blur is 7, a value its
+// macro declares: such a value is refused only by the drawing.
+class TBlurSevenFails : public TRectObj {
+public:
+    using TRectObj::TRectObj;
+    void CalcExtents() override
+    {
+        std::string Blur;
+        if (Macros().Count() > 0 && Macros().GetMacro(0)->GetParamValue("ボカシ量", Blur) && Blur == "7")
+            throw EUserError("PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002");
+        TRectObj::CalcExtents();
+    }
+};
+
+// A parameter set to a value its macro refuses (a number only begun, one
+// below what the paint functions read) or one that cannot be drawn changes
+// nothing and records nothing, live or as a command; the object stays
+// drawable and takes the next value.
+TEST_F(FailedChangeRollback, AParameterValueRefusedOrNotDrawableChangesNothing)
+{
+    auto F = std::make_unique<TBlurSevenFails>(Page, -1);
+    F->SetFrame(10, 100, 60, 140);
+    F->Macros().Clear();
+    F->Macros().Add(TTestMacroLibrary::Get("塗り(ボカシ)"));
+    F->SetFillPath(1);
+    TBlurSevenFails* Fragile = static_cast<TBlurSevenFails*>(Page->RootGroup().AddChild(std::move(F), -1));
+    Rendered();
+    THistoryCommand& H = *Doc.History();
+    H.ClearHistory();
+    Doc.SetModified(false);
+    const std::vector<uint8_t> Before = Saved();
+    const std::vector<uint8_t> Picture = Rendered();
+    const std::string Refused = "図形の広がり の値は読み込めないか、範囲外のため、設定できません。";
+    struct TCase {
+        TDrawObject* Object;
+        const char* Caption;
+        const char* Value;
+        std::string Message;
+    } const Cases[] = {
+        {Rect, "図形の広がり", "-", Refused},
+        {Rect, "図形の広がり", "1e", Refused},
+        {Rect, "図形の広がり", "-1000", Refused},
+        {Rect, "図形の広がり", "1001", Refused},
+        {Fragile, "ボカシ量", "7", "PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002"},
+    };
+    for (const TCase& C : Cases) {
+        for (const bool Live : {true, false}) {
+            SCOPED_TRACE(std::string(C.Value) + (Live ? " live" : " command"));
+            TMacros Macros;
+            Macros.Assign(&C.Object->Macros());
+            Macros.GetMacro(0)->SetParamValue(C.Caption, C.Value);
+            const auto Set = [&] {
+                if (Live) {
+                    THistoryLock Lock(&H);
+                    TDrawItem::SetFMacrosPaintParam(*C.Object, Macros);
+                } else {
+                    RunJoined(&H, "プロパティの設定", [&] { TDrawItem::SetFMacrosPaintParam(*C.Object, Macros); });
+                }
+            };
+            EXPECT_EQ(MessageOf<Exception>(Set), C.Message);
+            EXPECT_FALSE(Doc.Modified());
+            EXPECT_EQ(Saved(), Before);
+            EXPECT_FALSE(H.CanUndo());
+            EXPECT_FALSE(H.IsCommandOpen());
+            EXPECT_EQ(H.LockCount(), 0);
+            EXPECT_EQ(Rendered(), Picture);
+        }
+    }
+    // The lowest value every function reads is taken, and undone exactly.
+    TMacros Low;
+    Low.Assign(&Rect->Macros());
+    Low.GetMacro(0)->SetParamValue("図形の広がり", "-3");
+    RunJoined(&H, "プロパティの設定", [&] { TDrawItem::SetFMacrosPaintParam(*Rect, Low); });
+    EXPECT_EQ(H.UndoCaption(), "プロパティの設定");
+    H.Undo();
+    EXPECT_FALSE(H.CanUndo());
+    EXPECT_EQ(Saved(), Before);
+    EXPECT_EQ(Rendered(), Picture);
+}
+
+// Saving writes the document's data; drawing gives only the thumbnail. An
+// object that cannot be drawn (as a file may hold it) is saved as it is.
+TEST_F(FailedChangeRollback, ADocumentWithAnObjectThatCannotBeDrawnStillSaves)
+{
+    Rect->Macros().GetMacro(0)->SetParamValue("図形の広がり|-1000,1000,-100,100", "-");
+    Rect->Refresh();
+    EXPECT_THROW(Rendered(), Exception) << "the object was meant not to draw";
+    std::vector<uint8_t> Bytes;
+    ASSERT_NO_THROW(Bytes = Saved());
+    TMemoryStream S;
+    S.WriteBuffer(Bytes.data(), int64_t(Bytes.size()));
+    S.SetPosition(0);
+    TOLEDocumentWex Copy{nullptr, nullptr};
+    Copy.LoadFromStream(S);
+    ASSERT_EQ(Copy.GetPageCount(), 1);
+    const TDrawItem* Item = static_cast<TPage*>(Copy.GetPage(0))->RootGroup().GetItem(0);
+    const auto* Read = dynamic_cast<const TDrawObject*>(Item);
+    ASSERT_NE(Read, nullptr);
+    std::string Spread;
+    ASSERT_TRUE(Read->Macros().GetMacro(0)->GetParamValue("図形の広がり", Spread));
+    EXPECT_EQ(Spread, "-");
+    TMemoryStream Mine, Theirs;
+    Rect->Macros().WriteToStream(Mine);
+    Read->Macros().WriteToStream(Theirs);
+    EXPECT_EQ(std::string(static_cast<const char*>(Mine.Memory()), size_t(Mine.Size())),
+              std::string(static_cast<const char*>(Theirs.Memory()), size_t(Theirs.Size())));
+    // A value that can be drawn mends the object, as one step.
+    TMacros Good;
+    Good.Assign(&Rect->Macros());
+    Good.GetMacro(0)->SetParamValue("図形の広がり", "2");
+    THistoryCommand& H = *Doc.History();
+    H.ClearHistory();
+    RunJoined(&H, "プロパティの設定", [&] { TDrawItem::SetFMacrosPaintParam(*Rect, Good); });
+    EXPECT_EQ(H.UndoCaption(), "プロパティの設定");
+    EXPECT_NO_THROW(Rendered());
 }
 
 } // namespace

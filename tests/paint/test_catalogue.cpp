@@ -1023,7 +1023,8 @@ TEST_F(Catalogue, ValuesFromOutsideAreHeldToTheDeclaredRanges)
     } const Cases[] = {
         {"ボカシ量", "1000", true},       {"ボカシ量", "1000.5", false}, {"ボカシ量", "2000000000", false},
         {"ボカシ量", "-1", false},        {"ボカシ量", "abc", false},    {"ボカシ量", "nan", false},
-        {"図形の広がり", "-1000", true},  {"図形の広がり", "-1001", false},
+        // The spread also sizes a filter, which reads no less than -999.
+        {"図形の広がり", "-999", true},   {"図形の広がり", "-1000", false}, {"図形の広がり", "-", false},
         {"塗りつぶし指定", "線", true},   {"塗りつぶし指定", "全部", false},
         {"線種", "100,0,5.00", true},    {"線種", "101,0,1.00", false}, {"線種", "2147483647,0,1.00", false},
         {"線種", "2,0,9.00", false},     {"線種", "-1,65280,-1.00", true},
@@ -1051,7 +1052,10 @@ TEST_F(Catalogue, ValuesFromOutsideAreHeldToTheDeclaredRanges)
         {pkFill, "210000255,1000,8192,0,8192,16384,3,0,4251903,512,1073392,1023,2109664,0,0,0,100,0,100", false},
         {pkFill, "210000255,1,8192,0,8192,16384,3,0,4251903,512,1073392,1024,2109664,0,0,0,100,0,100", false},
         {pkFill, "411,-9999,9999,9999,0,-360,-1,0,0", true},
-        {pkFill, "411,0,0,99999,10,0,-1,0,0", false},
+        {pkFill, "411,0,0,10001,40,0,-1,0,0", true},
+        {pkFill, "411,0,0,268435456,1,0,-1,0,0", true},
+        {pkFill, "411,0,0,268435457,1,0,-1,0,0", false},
+        {pkFill, "411,-268435457,0,10,10,0,-1,0,0", false},
         {pkFill, "411,0,0,10,10,720,-1,0,0", false},
     };
     const TPaintFunctionRec* Table = PaintFunctionTable();
