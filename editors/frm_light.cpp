@@ -8,6 +8,7 @@
 #include "foundation/user_error.h"
 #include "paint/light_set.h"
 #include "platform/clipboard_formats.h"
+#include "platform/cp932.h"
 #include "platform/global_memory.h"
 #include "platform/message_box.h"
 #include "platform/qt/clipboard.h"
@@ -176,8 +177,9 @@ bool TLightEditModel::Delete()
     return true;
 }
 
-TLightEditModel::TRename TLightEditModel::Rename(const std::string& Name)
+TLightEditModel::TRename TLightEditModel::Rename(std::string& Name)
 {
+    Name = KeepCp932Characters(Name);
     TrecLightUnion* L = SelectedLight();
     if (!L || Name == L->Name)
         return TRename::Unchanged;
@@ -344,7 +346,7 @@ void TLightPreview::mouseReleaseEvent(QMouseEvent* E)
 
 // ---------------------------------------------------------------- form
 
-std::function<bool(const std::string&, const std::string&, std::string&)> TfrmLight::InputQuery = InputQueryBox;
+std::function<bool(const std::string&, const std::string&, std::string&)> TfrmLight::InputQuery = InputCp932QueryBox;
 
 TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Section, const std::string& FlagsName,
                      const std::string& PositionName)

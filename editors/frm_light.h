@@ -53,7 +53,8 @@ public:
     // previous one, for the last) becomes the selected one. False when none.
     bool Delete();
     enum class TRename { Unchanged, Empty, Taken, Renamed };
-    TRename Rename(const std::string& Name);
+    // Name first loses the characters a name, kept as CP932, cannot hold.
+    TRename Rename(std::string& Name);
     // The selected light takes Kind and the kind's starting points.
     void SetKind(uint8_t Kind);
     static void Seed(TrecLightUnion& Light, uint8_t Kind, double BoxWidth, double BoxHeight);

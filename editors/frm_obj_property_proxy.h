@@ -13,6 +13,7 @@ public:
     explicit TSelectionItems(std::vector<TDrawItem*> Items);
 
     const std::vector<TDrawItem*>& Items() const { return FItems; }
+    TDrawItem* FirstStoodFor() override { return FItems.empty() ? nullptr : FItems.front(); }
 
     TRect GetPaintExtent() override;
     TRect GetSourceExtent() override;

@@ -316,7 +316,7 @@ TfrmPltColor::TfrmPltColor(QWidget* ParentWindow, TMemIniFile* IniFile)
     edtMiterLen = new TEditTrackBarWex(TabSheetPen);
     edtMiterLen->setObjectName("edtMiterLen");
     edtMiterLen->SetMin(1);
-    edtMiterLen->SetMax(5);
+    edtMiterLen->SetMax(MaxPenMiterLimit);
     edtMiterLen->SetPrecision(0.1);
     edtMiterLen->LineSize = 0.1;
     edtMiterLen->SetPosition(5);
@@ -377,7 +377,15 @@ void TfrmPltColor::SetFixed(int32_t Hue, int32_t Sat, int32_t Bri)
 
 TrecPenData TfrmPltColor::PenRecord() const
 {
-    return PltPenRecord(edtWidth->text(), NodeButtons->checkedId(), CapButtons->checkedId(), edtMiterLen->text());
+    TrecPenData Pen =
+        PltPenRecord(edtWidth->text(), NodeButtons->checkedId(), CapButtons->checkedId(), edtMiterLen->text());
+    // A typed number counts as the edit keeps it, within its range, not as
+    // typed: a limit past the range is one no pen button takes.
+    bool Number = false;
+    edtMiterLen->text().trimmed().toDouble(&Number);
+    if (Number)
+        Pen.MiterLimit = edtMiterLen->Position();
+    return Pen;
 }
 
 void TfrmPltColor::ModeChosen(int Mode)

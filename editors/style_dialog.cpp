@@ -6,6 +6,7 @@
 #include "ui/ui_routines.h"
 #include "foundation/ini_file.h"
 #include "platform/message_box.h"
+#include "platform/qt/window_routines.h"
 #include "platform/registry_store.h"
 #include "ui/work_area.h"
 
@@ -73,11 +74,9 @@ bool TStyle::Execute(int Mode, std::unique_ptr<TObject>* AddData, const std::fun
     if (Form.Tree.Empty())
         Form.Tree.AddGroup(nullptr, "新規");
     Form.FillTree();
-    if (OwnerWidget) {
-        const QRect R = OwnerWidget->geometry();
-        SetBoundsInWorkArea(&Form, R.center().x() - Form.width() / 2, R.center().y() - Form.height() / 2,
-                            Form.width(), Form.height());
-    }
+    // The owner is often a control inside a window (the panel's macro page).
+    if (OwnerWidget)
+        CenterWindowInWorkArea(&Form, OwnerWidget);
     Form.sbtnSetting->setVisible(EnableSetting);
     // The owner's help topic stands for the chooser as a whole.
     if (HelpContext != 0)

@@ -457,12 +457,15 @@ void TDrawItem::SetItemsPosY(TDrawItem& Item, int32_t Y)
 
 TDrawItem* TDrawItem::GetFirstDrawObject(TDrawItem* Item)
 {
-    while (auto* Group = dynamic_cast<TDrawGroup*>(Item)) {
-        if (Group->GetCount() == 0)
-            return nullptr;
-        Item = Group->GetItem(0);
+    while (Item) {
+        if (auto* Group = dynamic_cast<TDrawGroup*>(Item))
+            Item = Group->GetCount() == 0 ? nullptr : Group->GetItem(0);
+        else if (TDrawItem* First = Item->FirstStoodFor())
+            Item = First;
+        else
+            return Item;
     }
-    return Item;
+    return nullptr;
 }
 
 void TDrawItem::RelinkLayers(TDrawItem& Item, TLayers& Layers)

@@ -272,8 +272,13 @@ public:
     static void SetItemsLayer(TDrawItem& Item, TLayer* Layer);
 
     // The item itself when it is no group; for a group the first leaf of its
-    // first child, recursively; nil when a group on the way is empty.
+    // first child, recursively, and so for a stand-in for several items
+    // (FirstStoodFor) the first leaf of its first item; nil when a group on
+    // the way is empty.
     static TDrawItem* GetFirstDrawObject(TDrawItem* Item);
+    // A stand-in that hands its changes on to several items (the property
+    // panel's multi-selection): the first of them. Nil for every other item.
+    virtual TDrawItem* FirstStoodFor() { return nullptr; }
     // Replaces every stored layer index in the tree by the layer at that
     // index of Layers. All indexes are checked first: one outside
     // 0..Count-1 raises EUserError and nothing is changed.

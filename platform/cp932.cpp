@@ -136,6 +136,23 @@ std::string Utf8ToCp932(std::string_view Utf8)
     return Out;
 }
 
+std::string KeepCp932Characters(std::string_view Utf8)
+{
+    std::string Kept, Converted;
+    while (!Utf8.empty()) {
+        std::string_view Rest = Utf8;
+        const int Err = ToCp932().Run(Rest, Converted);
+        Kept.append(Utf8.data(), Utf8.size() - Rest.size());
+        if (Err == 0)
+            break;
+        // The character there is left out whole; a malformed byte alone.
+        const size_t N = Utf8CharLength(Rest);
+        Rest.remove_prefix(N ? N : 1);
+        Utf8 = Rest;
+    }
+    return Kept;
+}
+
 std::string Cp932ToUtf8(std::string_view Cp932)
 {
     static const char Replacement[] = "\xEF\xBF\xBD";

@@ -17,6 +17,10 @@ bool TryCp932ToUtf8(std::string_view Cp932, std::string& Out);
 std::string Utf8ToCp932(std::string_view Utf8);
 std::string Cp932ToUtf8(std::string_view Cp932);
 
+// Utf8 without the characters CP932 cannot hold (and without malformed
+// bytes): what a text kept as CP932, such as a name, can take of it.
+std::string KeepCp932Characters(std::string_view Utf8);
+
 // CP932 lead bytes: 0x81..0x9F and 0xE0..0xFC.
 constexpr bool IsSjisLeadByte(uint8_t B)
 {

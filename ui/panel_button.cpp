@@ -92,6 +92,8 @@ int32_t TPanelButton::FaceColor() const
 
 void TPanelButton::PaintValue(QPainter&, const QRect&) {}
 
+QColor TPanelButton::CaptionColor() const { return palette().color(QPalette::ButtonText); }
+
 void TPanelButton::paintEvent(QPaintEvent*)
 {
     QPainter P(this);
@@ -107,7 +109,7 @@ void TPanelButton::paintEvent(QPaintEvent*)
     if (!Caption().isEmpty()) {
         const int H = P.fontMetrics().height();
         const QRect Line(R.Left, R.Top + (R.Bottom - R.Top - H) / 2, R.Right - R.Left, H);
-        P.setPen(palette().color(QPalette::ButtonText));
+        P.setPen(CaptionColor());
         P.drawText(Line, int(Alignment() | Qt::AlignVCenter) | Qt::TextExpandTabs, Caption());
     }
     if (Focused && !FPressed) {
@@ -255,6 +257,11 @@ int32_t TPanelColorButton::FaceColor() const
     return ColorToRGB(Color(), this);
 }
 
+QColor TPanelColorButton::CaptionColor() const
+{
+    return Color() >= 0 ? QColorOf(CaptionColorOver(Color())) : TPanelButton::CaptionColor();
+}
+
 void TPanelColorButton::Dropped(IDataObject* DataObj, uint32_t, POINTL, uint32_t& Effect)
 {
     Effect = DROPEFFECT_COPY;
@@ -339,6 +346,14 @@ int32_t TPanelPaintFillButton::FaceColor() const
     if (ReadFill(FFillValue, V) && V.Method == FillMethodColor)
         return V.Color & 0xFFFFFF;
     return ColorToRGB(Color(), this);
+}
+
+QColor TPanelPaintFillButton::CaptionColor() const
+{
+    TFillValue V;
+    if (ReadFill(FFillValue, V) && V.Method == FillMethodColor)
+        return QColorOf(CaptionColorOver(V.Color));
+    return TPanelButton::CaptionColor();
 }
 
 void TPanelPaintFillButton::PaintValue(QPainter& Canvas, const QRect& Inner)

@@ -20,6 +20,10 @@ class QPainter;
 inline constexpr int32_t clBtnFace = int32_t(0x8000000F);
 // Color as 0x00BBGGRR, system colours resolved from Widget's palette.
 int32_t ColorToRGB(int32_t Color, const QWidget* Widget);
+// A caption over a face of colour Face (0x00BBGGRR): Face XOR 0xC0C0C0,
+// which differs from it by 64 or more in every channel, so that black and
+// white faces and every colour between read alike.
+constexpr int32_t CaptionColorOver(int32_t Face) { return (Face ^ 0xC0C0C0) & 0xFFFFFF; }
 
 class TPanelWex : public QFrame {
     Q_OBJECT
@@ -64,6 +68,9 @@ protected:
     // the bevel (Inner), under the caption.
     virtual int32_t FaceColor() const;
     virtual void PaintValue(QPainter& Canvas, const QRect& Inner);
+    // The caption's colour: the button text colour, unless the face shows
+    // the value's colour.
+    virtual QColor CaptionColor() const;
     // The press under way will not click when released.
     void CancelClick() { FClickPending = false; }
 
@@ -111,6 +118,7 @@ public:
 
 protected:
     int32_t FaceColor() const override;
+    QColor CaptionColor() const override; // over a colour: CaptionColorOver
 };
 
 class TPanelPenButton : public TPanelButtonDropSource {
@@ -152,6 +160,7 @@ public:
 protected:
     int32_t FaceColor() const override;
     void PaintValue(QPainter& Canvas, const QRect& Inner) override;
+    QColor CaptionColor() const override; // over a colour fill: CaptionColorOver
 
 private:
     TPanelPaintFillButtonKinds FKinds = 0;

@@ -2,6 +2,7 @@
 
 #include "foundation/lists.h"
 #include "foundation/user_error.h"
+#include "platform/cp932.h"
 #include "platform/qt/qt_drawing.h"
 #include "ui/string_grid_wex.h"
 
@@ -12,12 +13,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QValidator>
 
 #include <algorithm>
 #include <utility>
@@ -99,12 +102,30 @@ void DrawHaloText(QPainter& Canvas, const QString& Text, const QRect& Rect, cons
     Canvas.restore();
 }
 
-bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value)
+namespace {
+
+class TCp932Validator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& Input, int& Pos) const override
+    {
+        const auto Kept = [](const QString& Text) {
+            return QString::fromStdString(KeepCp932Characters(Text.toStdString()));
+        };
+        Pos = int(Kept(Input.left(Pos)).size());
+        Input = Kept(Input);
+        return Acceptable;
+    }
+};
+
+bool RunInputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value, bool Cp932)
 {
     QInputDialog Box(QApplication::activeWindow());
     Box.setWindowTitle(QString::fromStdString(Caption));
     Box.setLabelText(QString::fromStdString(Prompt));
     Box.setTextEchoMode(QLineEdit::Normal);
+    if (QLineEdit* Line = Cp932 ? Box.findChild<QLineEdit*>() : nullptr)
+        KeepToCp932(*Line);
     Box.setTextValue(QString::fromStdString(Value));
     // The box's layout (made on the first size question) would otherwise
     // set its minimum size from the controls alone, cutting a longer caption.
@@ -116,6 +137,23 @@ bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::s
         return false;
     Value = Box.textValue().toStdString();
     return true;
+}
+
+} // namespace
+
+bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value)
+{
+    return RunInputQuery(Caption, Prompt, Value, false);
+}
+
+bool InputCp932QueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value)
+{
+    return RunInputQuery(Caption, Prompt, Value, true);
+}
+
+void KeepToCp932(QLineEdit& Edit)
+{
+    Edit.setValidator(new TCp932Validator(&Edit));
 }
 
 int CaptionFitWidth(const QString& Caption)

@@ -8,6 +8,7 @@
 
 #include <string>
 
+class QLineEdit;
 class QMenu;
 class QPainter;
 class QStatusBar;
@@ -45,6 +46,12 @@ void DrawHaloText(QPainter& Canvas, const QString& Text, const QRect& Rect, cons
 // from Value; on OK Value takes the answer and the result is true. The box is
 // wide enough for its caption (KeepCaptionWhole).
 bool InputQueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value);
+// The same box for a name kept as CP932: its line leaves out, as they are
+// typed or pasted, the characters CP932 cannot hold (KeepToCp932).
+bool InputCp932QueryBox(const std::string& Caption, const std::string& Prompt, std::string& Value);
+// Makes Edit leave out the characters CP932 cannot hold (KeepCp932Characters)
+// from every change of its text, the caret staying after what it followed.
+void KeepToCp932(QLineEdit& Edit);
 
 // The window width at which a title bar shows Caption whole: the caption in
 // the bold application font and room for the window icon and three buttons.

@@ -208,7 +208,9 @@ void CenterWindowInWorkArea(QWidget* A, const QWidget* B)
     if (!A || !B)
         return;
     const QRect FA = A->frameGeometry();
-    const QRect FB = B->frameGeometry();
+    // A control's geometry is within its parent: over it means over its
+    // place on the screen.
+    const QRect FB = B->isWindow() ? B->frameGeometry() : QRect(B->mapToGlobal(QPoint(0, 0)), B->size());
     int64_t X = int64_t(FB.left()) + FB.width() / 2 - FA.width() / 2;
     int64_t Y = int64_t(FB.top()) + FB.height() / 2 - FA.height() / 2;
     TRect R;

@@ -48,7 +48,8 @@ TRect ClientRectInFrame(const TRect& Frame, const QMargins& Margins);
 // rectangle, as SetWindowBounds does.
 void SetWindowFrameBounds(QWidget* Control, int32_t Left, int32_t Top, int32_t Width, int32_t Height);
 
-// Centres window A (its frame) over window B, then pulls it left/up until
+// Centres window A (its frame) over window B (its frame; a control inside a
+// window: its rectangle on the screen), then pulls it left/up until
 // its right/bottom edge is inside the work area and pushes it right/down
 // until its left/top edge, and so its title bar, is. Only A's position
 // changes.

@@ -17,6 +17,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -95,13 +99,19 @@ TEST(LightEditModel, RenameRules)
         {"", TLightEditModel::TRename::Empty, "最低一文字は入力してください。"},
         {"平行光源1", TLightEditModel::TRename::Taken, "平行光源1 は、登録されています。"},
         {"上から", TLightEditModel::TRename::Renamed, ""},
+        // Characters a name (CP932) cannot hold are left out first.
+        {"€✓", TLightEditModel::TRename::Empty, "最低一文字は入力してください。"},
+        {"上✓から", TLightEditModel::TRename::Unchanged, ""},
+        {"平行光源1€", TLightEditModel::TRename::Taken, "平行光源1 は、登録されています。"},
+        {"朝€日", TLightEditModel::TRename::Renamed, ""},
     };
     for (const TCase& C : Cases) {
-        const auto R = M.Rename(C.Name);
+        std::string Name = C.Name;
+        const auto R = M.Rename(Name);
         EXPECT_EQ(R, C.Result) << C.Name;
-        EXPECT_EQ(LightRenameWarning(R, C.Name), C.Warning) << C.Name;
+        EXPECT_EQ(LightRenameWarning(R, Name), C.Warning) << C.Name;
     }
-    EXPECT_EQ(M.Lights.Lights[1].Name, "上から");
+    EXPECT_EQ(M.Lights.Lights[1].Name, "朝日");
 }
 
 TEST(LightEditModel, KindChangeReseedsThePoints)
@@ -419,6 +429,32 @@ TEST_F(LightForm, RenameAsksAgainUntilAccepted)
     Form->btnRename->click();
     EXPECT_EQ(Form->Model.Lights.Lights[1].Name, "朝日");
     TfrmLight::InputQuery = Old;
+}
+
+// The name box leaves out, while typed, the characters a light's name (kept
+// as CP932) cannot hold: what it shows is what is stored and saved.
+TEST_F(LightForm, RenameBoxLeavesOutWhatANameCannotHold)
+{
+    Form->btnAddLight->click();
+    QString Shown;
+    QTimer::singleShot(0, [&] {
+        auto* Box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        auto* Line = Box ? Box->findChild<QLineEdit*>() : nullptr;
+        if (!Line)
+            return;
+        Line->clear();
+        for (const QChar C : QString::fromUtf8("朝€日✓")) {
+            QKeyEvent Key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(C));
+            QApplication::sendEvent(Line, &Key);
+        }
+        Shown = Line->text();
+        Box->accept();
+    });
+    Form->btnRename->click();
+    EXPECT_EQ(Shown.toStdString(), "朝日");
+    EXPECT_EQ(Form->Model.Lights.Lights[1].Name, "朝日");
+    EXPECT_EQ(Form->lboxLightName->item(1)->text().toStdString(), "朝日");
+    EXPECT_EQ(Form->LightText().find('?'), std::string::npos);
 }
 
 // The stored place is kept on the desktop: a monitor may have gone.

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -250,6 +251,32 @@ TEST(PltColorPen, DragBoxDragsThePenOfTheControls)
         Want.MiterLimit = 2.5;
         EXPECT_EQ(std::memcmp(&Got, &Want, sizeof Want), 0) << I;
         EXPECT_EQ(P.Effects[I], DROPEFFECT_COPY);
+    }
+}
+
+// A typed miter limit counts as the edit keeps it, within 1 to 5, so that
+// a pen button takes the dragged pen; an empty edit still gives 0.
+TEST(PltColorPen, ATypedMiterIsDraggedWithinTheEditsRange)
+{
+    TPalette P;
+    P.Form->PageControl->setCurrentWidget(P.Form->TabSheetPen);
+    TEditTrackBarWex* Edit = P.Form->edtMiterLen;
+    EXPECT_EQ(Edit->Min(), 1);
+    EXPECT_EQ(Edit->Max(), 5);
+    const struct {
+        const char* Typed;
+        double Miter;
+    } Cases[] = {{"10", 5.0}, {"0.5", 1.0}, {"3.2", 3.2}, {"", 0.0}};
+    for (const auto& C : Cases) {
+        Edit->setFocus();
+        Edit->clear();
+        QTest::keyClicks(Edit, C.Typed);
+        P.Drags.clear();
+        P.Press(P.Form->pboxDrag, QPoint(10, 10));
+        ASSERT_EQ(P.Drags.size(), 1u);
+        TrecPenData Got{};
+        ASSERT_TRUE(TOle2DataObjPenWex::GetPen(P.Drags[0].Get(), Got)) << C.Typed;
+        EXPECT_DOUBLE_EQ(Got.MiterLimit, C.Miter) << C.Typed;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "editors/frm_gradation.h"
 #include "editors/anchor_light.h"
 #include "editors/frm_light.h"
+#include "editors/frm_obj_property_proxy.h"
 #include "editors/frm_sel_color.h"
 #include "editors/frm_set_pen.h"
 #include "editors/macro_page_link.h"
@@ -989,6 +990,56 @@ TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
     ExpectOneStep("プロパティの設定");
     EXPECT_EQ(Saved(), Before);
     EXPECT_EQ(Boxes, std::vector<std::string>());
+}
+
+// With several objects selected the light editor previews the first of them
+// as it previews that object alone: the macros before the edited one painted
+// at the object's size.
+TEST_F(MacroPage, TheLightPreviewOfASelectionShowsItsFirstObject)
+{
+    SetMacros({Fill, "エンボス（照明）"});
+    auto Other = std::make_unique<TPolyLineObj>(Page, -1);
+    Other->SetPathRecord(MakePath({{10, 10, PT_MOVETO}, {60, 10, PT_LINETO}, {60, 40, PT_LINETO},
+                                   {10, 40, PT_LINETO | PT_CLOSEFIGURE}}));
+    Other->SetFillPath(1);
+    Other->Macros().Assign(&Line->Macros());
+    TPolyLineObj* Second = Other.get();
+    Page->RootGroup().AddChild(std::move(Other), -1);
+    Reload();
+    int Row = 1;
+    while (Row <= Grid().ItemRows[1] && ParamKindOf(*Line->Macros().GetMacro(1), P->RowCaption(1, Row)) != pkLights)
+        ++Row;
+    ASSERT_LE(Row, Grid().ItemRows[1]);
+    QImage Shown;
+    TMacroPaintPage::RunDialog = [&](QDialog* D) {
+        if (auto* Light = dynamic_cast<TfrmLight*>(D))
+            Shown = Light->ResultImage().convertToFormat(QImage::Format_RGB32);
+        return int(QDialog::Rejected);
+    };
+    auto Preview = [&] {
+        Shown = QImage();
+        auto* Button = qobject_cast<TPanelButton*>(Grid().GetCellControl(3, Row));
+        EXPECT_TRUE(Button);
+        if (Button)
+            Button->Click();
+        return Shown;
+    };
+    const QImage Alone = Preview();
+    ASSERT_FALSE(Alone.isNull());
+    // The fill painted before the light covers the object's box: white (the
+    // empty picture's) only where a light shines brightest.
+    int White = 0;
+    for (int Y = 0; Y < Alone.height(); ++Y)
+        for (int X = 0; X < Alone.width(); ++X)
+            White += (Alone.pixel(X, Y) & 0xFFFFFF) == 0xFFFFFF;
+    EXPECT_LT(White, Alone.width() * Alone.height() / 10);
+
+    TSelectionItems Both({Line, Second});
+    Link.Item = &Both;
+    const QImage Selected = Preview();
+    Link.Item = Line;
+    EXPECT_EQ(Selected.size(), Alone.size());
+    EXPECT_TRUE(Selected == Alone);
 }
 
 // A point light in the middle of the object: the editor's preview shows its

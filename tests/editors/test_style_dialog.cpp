@@ -7,6 +7,7 @@
 #include "foundation/streams.h"
 #include "platform/message_box.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -112,6 +113,31 @@ TEST_F(StyleDialog, SelectHandsOverTheChosenItemAndWritesNothing)
     // The layout is remembered under the owner's name.
     const std::string Layout = Ini->ReadString("4.0", "StyleGrad", "");
     EXPECT_EQ(Layout.substr(Layout.find(",0,1,")), ",0,1,100,100,1");
+}
+
+// Owned by a control inside a window (the macro page in the panel), the
+// chooser opens centred over that control on the screen.
+TEST_F(StyleDialog, OpensCentredOverItsOwnerControl)
+{
+    WriteSample();
+    const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget Window;
+    Window.setGeometry(Work.left() + 60, Work.top() + 40, 600, 500);
+    auto* Control = new QWidget(&Window);
+    Control->setGeometry(220, 180, 200, 100);
+    Window.show();
+    auto* Owned = new TStyle(Control);
+    Owned->Library = MakeStyleLibrary(TStyleKind::Gradation, Dir.string(), "");
+    QRect Shown;
+    TStyle::OnShowModal = [&](TfrmStyle& F) {
+        Shown = F.frameGeometry();
+        F.reject();
+    };
+    EXPECT_FALSE(Owned->Select([](const TObject&) {}));
+    const QPoint Centre(Work.left() + 60 + 220 + 100, Work.top() + 40 + 180 + 50);
+    ASSERT_TRUE(Work.contains(Shown)) << Shown.x() << "," << Shown.y();
+    EXPECT_LE(std::abs(Shown.center().x() - Centre.x()), 1) << Shown.x();
+    EXPECT_LE(std::abs(Shown.center().y() - Centre.y()), 1) << Shown.y();
 }
 
 TEST_F(StyleDialog, AddStoresTheValueInTheChosenGroup)

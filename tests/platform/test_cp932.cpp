@@ -61,6 +61,27 @@ TEST(Cp932, UnmappableOrMalformedUtf8)
     EXPECT_EQ(Utf8ToCp932("\xE7\x94" "あ"), "??\x82\xA0"); // truncated 画 then あ
 }
 
+TEST(Cp932, KeepCp932CharactersLeavesOutWhatCp932CannotHold)
+{
+    const struct {
+        const char *In, *Kept;
+    } Cases[] = {
+        {"平行光源1", "平行光源1"},
+        {"a€b✓c", "abc"},
+        {"\xF0\x9F\x98\x80朝\xF0\x9F\x98\x80", "朝"},
+        {"ｶﾅ～①", "ｶﾅ～①"},
+        {"x\x80y\xC3", "xy"},
+        {"€", ""},
+        {"", ""},
+    };
+    for (const auto& C : Cases) {
+        const std::string Kept = KeepCp932Characters(C.In);
+        EXPECT_EQ(Kept, C.Kept) << C.In;
+        std::string Cp;
+        EXPECT_TRUE(TryUtf8ToCp932(Kept, Cp)) << C.In;
+    }
+}
+
 TEST(Cp932, MalformedCp932)
 {
     const std::string Fffd = "\xEF\xBF\xBD";

@@ -63,6 +63,25 @@ TEST(WindowRoutines, CenterWindowInWorkAreaCentresThenKeepsInside)
     EXPECT_EQ(Win.size(), QSize(100, 50));
 }
 
+// Over a control inside a window: centred over its place on the screen, not
+// over its place within the window.
+TEST(WindowRoutines, CenterWindowInWorkAreaOverAControlUsesItsScreenPlace)
+{
+    const TRect A = WorkArea();
+    QWidget Owner, Win;
+    Owner.setGeometry(A.Left + 60, A.Top + 40, 500, 400);
+    auto* Control = new QWidget(&Owner);
+    Control->setGeometry(200, 150, 201, 101);
+    Win.setGeometry(0, 0, 100, 50);
+    CenterWindowInWorkArea(&Win, Control);
+    EXPECT_EQ(Win.pos(), QPoint(A.Left + 60 + 200 + 100 - 50, A.Top + 40 + 150 + 50 - 25));
+
+    // Still kept inside when the control lies at the work area's corner.
+    Owner.move(A.Right - 300, A.Bottom - 180);
+    CenterWindowInWorkArea(&Win, Control);
+    EXPECT_EQ(Win.pos(), QPoint(A.Right - 100, A.Bottom - 50));
+}
+
 TEST(WindowRoutines, TrueColourScreenIsNoPaletteDevice)
 {
     ASSERT_GT(QGuiApplication::primaryScreen()->depth(), 8);

@@ -197,6 +197,61 @@ TEST(PanelButtons, ClicksPressTheFaceWhileTheyRunAndTheKeyboardReachesThem)
     EXPECT_TRUE(B.PenButton->hasFocus());
 }
 
+// A caption over a colour reads on it: in the face colour XOR 0xC0C0C0
+// (black shows silver, white dark grey); over the button face it is in the
+// button text colour.
+TEST(PanelButtons, CaptionsReadOnTheColourTheyStandOn)
+{
+    TButtons B;
+    const auto Bgr = [](QColor C) { return int32_t(C.red() | (C.green() << 8) | (C.blue() << 16)); };
+    const int32_t Face = Bgr(B.Color->palette().color(QPalette::Button));
+    const int32_t Text = Bgr(B.Color->palette().color(QPalette::ButtonText));
+    struct TCase {
+        TPanelButton* Button;
+        const char* Fill; // the fill value; nil: a colour button showing Colour
+        int32_t Colour;
+        const char* Caption;
+        int32_t Face, Text;
+    } const Cases[] = {
+        {B.Fill, "1000000", 0, "[#000000]", 0x000000, 0xC0C0C0},
+        {B.Fill, "1FFFFFF", 0, "[#FFFFFF]", 0xFFFFFF, 0x3F3F3F},
+        {B.Fill, "1804020", 0, "[#204080]", 0x804020, 0x4080E0},
+        {B.Fill, "5", 0, "[なし]", Face, Text},
+        {B.Color, nullptr, 0x000000, "$000000", 0x000000, 0xC0C0C0},
+        {B.Color, nullptr, clBtnFace, "不定", Face, Text},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Caption);
+        if (C.Fill)
+            B.Fill->SetFillValue(C.Fill);
+        else
+            B.Color->SetColor(C.Colour);
+        C.Button->SetCaption(QString::fromUtf8(C.Caption));
+        const QImage Img = C.Button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Inside the bevel: the face, and the caption's pixels; the one
+        // farthest from the face is (all but the smoothing of its edges)
+        // the caption's colour.
+        int Drawn = 0, Far = -1;
+        int32_t Farthest = 0;
+        for (int Y = 3; Y < Img.height() - 3; ++Y)
+            for (int X = 3; X < Img.width() - 3; ++X) {
+                const int32_t P = Bgr(Img.pixelColor(X, Y));
+                int D = 0;
+                for (int Shift : {0, 8, 16})
+                    D = std::max(D, std::abs(((P >> Shift) & 0xFF) - ((C.Face >> Shift) & 0xFF)));
+                Drawn += D > 0;
+                if (D > Far) {
+                    Far = D;
+                    Farthest = P;
+                }
+            }
+        EXPECT_GT(Drawn, 20);
+        for (int Shift : {0, 8, 16})
+            EXPECT_LE(std::abs(((Farthest >> Shift) & 0xFF) - ((C.Text >> Shift) & 0xFF)), 24)
+                << std::hex << Farthest;
+    }
+}
+
 TEST(PanelButtons, FacesMatchTheirGoldens)
 {
     TButtons B;

@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
@@ -215,6 +217,38 @@ TEST(InputQueryBox, CaptionShowsWholeAndOkGivesTheText)
         EXPECT_GE(Width, CaptionFitWidth(QString::fromUtf8(C.Caption)));
         // A caption's room grows with its text.
         EXPECT_GT(CaptionFitWidth(QString::fromUtf8(C.Caption) + "の続き"), CaptionFitWidth(QString::fromUtf8(C.Caption)));
+    }
+}
+
+// The name box leaves out what CP932 cannot hold while it is typed or
+// pasted, the caret staying where it was; the plain box keeps everything.
+TEST(InputQueryBox, TheCp932BoxLeavesOutWhatANameCannotHold)
+{
+    for (const bool Cp932 : {true, false}) {
+        QString Shown;
+        int Caret = -1;
+        QTimer::singleShot(0, [&] {
+            auto* Box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            auto* Line = Box ? Box->findChild<QLineEdit*>() : nullptr;
+            if (!Line)
+                return;
+            Line->end(false); // the box shows its text selected
+            for (const QChar C : QString::fromUtf8("a€b")) {
+                QKeyEvent Key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(C));
+                QApplication::sendEvent(Line, &Key);
+            }
+            Line->setCursorPosition(1);
+            Line->insert(QString::fromUtf8("✓x\U0001F600")); // a paste
+            Shown = Line->text();
+            Caret = Line->cursorPosition();
+            Box->accept();
+        });
+        std::string Value = "名€";
+        ASSERT_TRUE((Cp932 ? InputCp932QueryBox : InputQueryBox)("名前の変更", "名前:", Value));
+        const char* Want = Cp932 ? "名xab" : "名✓x\U0001F600€a€b";
+        EXPECT_EQ(Shown.toStdString(), Want);
+        EXPECT_EQ(Value, Want);
+        EXPECT_EQ(Caret, Cp932 ? 2 : 5);
     }
 }
 
