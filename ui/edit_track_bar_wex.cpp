@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -289,33 +290,45 @@ TCustomEditTrackBarWex::~TCustomEditTrackBarWex()
     FPopup.reset();
 }
 
-void TCustomEditTrackBarWex::PutPosition(double Value)
+double TCustomEditTrackBarWex::Limited(double Value) const
 {
     Value = double(RoundOff(Value / FPrecision)) * FPrecision;
     if (Value > FMax)
         Value = FMax;
     if (Value < FMin)
         Value = FMin;
+    return Value;
+}
+
+void TCustomEditTrackBarWex::PutPosition(double Value)
+{
+    Value = Limited(Value);
     FPosition = Value;
     if (FUpdating != 0)
         return;
-    const QString Text = FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
-                              : QString::fromStdString(FloatToStr(Value));
     FWriting = true;
-    setText(Text);
+    setText(ShownText(Value));
     FWriting = false;
+}
+
+QString TCustomEditTrackBarWex::ShownText(double Value) const
+{
+    return FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
+                : QString::fromStdString(FloatToStr(Value));
 }
 
 void TCustomEditTrackBarWex::Reapply()
 {
     PutPosition(FPosition);
     FCommittedText = text();
+    FTyped = false;
 }
 
 void TCustomEditTrackBarWex::SetPosition(double Value)
 {
     PutPosition(Value);
     FCommittedText = text();
+    FTyped = false;
 }
 
 void TCustomEditTrackBarWex::SetMin(double Value)
@@ -423,11 +436,7 @@ QString TCustomEditTrackBarWex::WidestText() const
 {
     // The ends of the range and the values one step inside them: those have
     // the most digits before and after the point.
-    auto Shown = [this](double Value) {
-        Value = std::clamp(double(RoundOff(Value / FPrecision)) * FPrecision, FMin, FMax);
-        return FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
-                    : QString::fromStdString(FloatToStr(Value));
-    };
+    auto Shown = [this](double Value) { return ShownText(Limited(Value)); };
     const QFontMetrics Metrics(font());
     QString Widest;
     for (double Value : {FMin, FMax, FMin + FPrecision, FMax - FPrecision}) {
@@ -438,38 +447,113 @@ QString TCustomEditTrackBarWex::WidestText() const
     return Widest;
 }
 
-void TCustomEditTrackBarWex::ReadText()
+namespace {
+
+// Digits after the point in the text of X ("0.25" has two).
+int Decimals(const std::string& Text)
 {
-    double Value = 0;
-    const std::string Text = text().toStdString();
+    const size_t Point = Text.find('.');
+    if (Point == std::string::npos)
+        return 0;
+    size_t End = Point + 1;
+    while (End < Text.size() && Text[End] >= '0' && Text[End] <= '9')
+        ++End;
+    return int(End - Point - 1);
+}
+
+} // namespace
+
+TCustomEditTrackBarWex::TTyped TCustomEditTrackBarWex::ReadTyped(const QString& Text) const
+{
+    TTyped T;
+    const std::string S = Text.trimmed().toStdString();
+    if (S.empty())
+        return T;
     if (FHex) {
-        Value = HexToInt(Text);
-    } else {
-        try {
-            Value = StrToFloat(Text);
-        } catch (const EConvertError&) {
-            return; // not a number (yet): the value stays
+        for (char C : S) {
+            if (!std::isxdigit(static_cast<unsigned char>(C)))
+                return T;
+            T.Number = T.Number * 16 + HexDigitValue(C);
         }
+    } else {
+        T.Number = StrToFloatDef(S, std::numeric_limits<double>::quiet_NaN());
+        if (!std::isfinite(T.Number))
+            return T; // "-", "." and the like: no number yet
     }
-    if (Value != FPosition) {
-        ++FUpdating;
-        PutPosition(Value);
-        --FUpdating;
+    // Past a limit: more digits only take a number further from zero, so a
+    // number past the limit on its own side of zero stays past it and is the
+    // limit now; one on the other side may yet come into the range.
+    T.Kind = TTyped::Taken;
+    if (T.Number > FMax || T.Number < FMin) {
+        const bool Above = T.Number > FMax;
+        if (Above ? T.Number <= 0 : T.Number >= 0)
+            T.Kind = TTyped::Short;
+        T.Reshow = T.Kind == TTyped::Taken;
+    } else {
+        // Digits finer than the quantum cannot be stored: shown as stored.
+        T.Reshow = !FHex && Decimals(S) > Decimals(FloatToStr(FPrecision));
     }
+    T.Value = Limited(T.Number);
+    return T;
 }
 
 void TCustomEditTrackBarWex::TextChanged()
 {
+    // The control's own text, or the owner's inside the update counter.
+    if (FWriting || FUpdating != 0) {
+        TCustomEditWex::TextChanged();
+        return;
+    }
     // What the user types is the value at once, so that a live change sees it.
-    if (!FWriting && FUpdating == 0)
-        ReadText();
+    const TTyped T = ReadTyped(text());
+    if (T.Kind != TTyped::Taken)
+        return; // no value yet: nothing changes
+    FTyped = true;
+    if (T.Reshow) {
+        if (T.Number > FMax || T.Number < FMin)
+            MessageBeep(0);
+        PutPosition(T.Number); // shows it, and tells the owner
+        return;
+    }
+    ++FUpdating;
+    PutPosition(T.Number);
+    --FUpdating;
     TCustomEditWex::TextChanged();
+}
+
+void TCustomEditTrackBarWex::Settle()
+{
+    if (FUpdating != 0)
+        return;
+    const TTyped T = ReadTyped(text());
+    switch (T.Kind) {
+    case TTyped::Taken:
+        // "1.0", "05", "-0": the value's own text.
+        if (text() != ShownText(T.Value))
+            PutPosition(T.Number);
+        break;
+    case TTyped::Short:
+        MessageBeep(0);
+        FTyped = true;
+        PutPosition(T.Number);
+        break;
+    case TTyped::None:
+        if (text() == FCommittedText)
+            break; // nothing typed: a mixed value stays empty
+        if (FTyped) {
+            PutPosition(FPosition); // the last value taken, which the owner has
+        } else {
+            FWriting = true;
+            setText(FCommittedText);
+            FWriting = false;
+        }
+        break;
+    }
 }
 
 void TCustomEditTrackBarWex::DoExit()
 {
-    if (FUpdating == 0)
-        ReadText();
+    Settle();
     TCustomEditWex::DoExit();
 }
 
@@ -497,6 +581,7 @@ void TCustomEditTrackBarWex::Commit()
     if (text().isEmpty() || text() == FCommittedText)
         return;
     FCommittedText = text();
+    FTyped = false;
     if (OnCommit)
         OnCommit(this);
 }
@@ -541,8 +626,10 @@ void TCustomEditTrackBarWex::keyPressEvent(QKeyEvent* Event)
         Event->accept();
         return;
     }
-    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter)
+    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
+        Settle();
         Commit();
+    }
     TCustomEditWex::keyPressEvent(Event);
 }
 
@@ -564,6 +651,7 @@ void TCustomEditTrackBarWex::mouseReleaseEvent(QMouseEvent* Event)
 void TCustomEditTrackBarWex::focusInEvent(QFocusEvent* Event)
 {
     FCommittedText = text();
+    FTyped = false;
     TCustomEditWex::focusInEvent(Event);
 }
 

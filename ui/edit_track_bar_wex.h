@@ -3,6 +3,14 @@
 // repeat buttons, and dragged on a pop-up track bar that opens under the edit
 // while its button is held.
 //
+// Typing: the value stored is the value shown. A typed number above Max
+// becomes Max at once and the edit shows it (more digits could only take it
+// further; likewise a negative number below Min becomes Min), with a beep.
+// A text that holds no value yet ("", "-", or "5" on the way to "50" when
+// Min is 10) changes nothing and tells nothing; when the edit is left or
+// Enter is pressed it settles: a short number becomes the limit, no number
+// puts back the last value taken (or the text it had, when none was typed).
+//
 // Live change, then commit: every change of the value fires OnChange (the
 // owner applies it without recording); OnCommit fires once per edit, when
 // Enter is pressed, when the edit is left and when a run of stepping or a
@@ -157,6 +165,17 @@ public:
     // 10^floor(log10(max(|Min|, |Max|)) - 3).
     double RoundSignificant(double Value) const;
 
+    // What a typed text holds for this edit.
+    struct TTyped {
+        enum TKind { None, Short, Taken } Kind = None; // no number; not in reach yet; a value
+        double Number = 0; // the number as typed
+        double Value = 0;  // what is stored (for Short: what leaving settles to)
+        bool Reshow = false; // the text must show Value now: more keys cannot change it
+    };
+    TTyped ReadTyped(const QString& Text) const;
+    // The text that shows Value.
+    QString ShownText(double Value) const;
+
 protected:
     void keyPressEvent(QKeyEvent* Event) override;
     void keyReleaseEvent(QKeyEvent* Event) override;
@@ -173,10 +192,11 @@ protected:
 
 private:
     friend class TfrmPopup;
+    double Limited(double Value) const; // quantised, then held to Max and Min
     void PutPosition(double Value);
     void Reapply(); // an owner's change: the value again, committing nothing
     void UpdateInputType();
-    void ReadText();
+    void Settle();
     void StartModify();
     void EndModify();
     void Commit();
@@ -197,6 +217,7 @@ private:
     TEditTrackBarWexButtons FButtons = etbkbUpDown | etbkbTrackBar;
     bool FModifying = false;
     bool FWriting = false; // the control writes its own text
+    bool FTyped = false;   // a value was taken from typing since the last commit
     QString FCommittedText;
     TTimerSpeedButtonWex* FUp;
     TTimerSpeedButtonWex* FDown;
