@@ -121,6 +121,17 @@ int TTrackBarWex::PositionX(int Position) const
            Handle.width() / 2;
 }
 
+int TTrackBarWex::PositionAtX(int X) const
+{
+    QStyleOptionSlider Opt;
+    initStyleOption(&Opt);
+    const QRect Groove = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderGroove, this);
+    const QRect Handle = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderHandle, this);
+    const int Span = Groove.width() - Handle.width();
+    const int Pixel = std::clamp(X - Groove.x() - Handle.width() / 2, 0, std::max(0, Span));
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), Pixel, Span, Opt.upsideDown);
+}
+
 QPoint TTrackBarWex::ThumbCentre() const
 {
     QStyleOptionSlider Opt;
@@ -226,32 +237,45 @@ TfrmPopup::TfrmPopup(TCustomEditTrackBarWex* Edit)
 
 void TfrmPopup::PlaceLabels(const std::vector<std::pair<QLabel*, int>>& Placed)
 {
-    // Long numbers on a short bar would run into each other: the pop-up grows
-    // until every label stands apart and inside it, at most to the screen's width.
+    // Each label stands centred under its tick; those at the ends are moved
+    // inside the pop-up rather than widening it, and a round value too close
+    // to the lower end's label (-300 beside -360) is left out. Long numbers
+    // on a short bar would still run into each other: then the pop-up grows
+    // until every label stands apart, at most to the screen's width.
     constexpr int Gap = 6;
     const QScreen* S = QGuiApplication::primaryScreen();
     const int Widest = std::max(width(), S ? S->availableGeometry().width() : 1600);
     TTrackBarWexChild* T = FTrackBar;
-    for (int Width = width();; Width = std::min(Widest, Width + std::max(20, Width / 4))) {
+    for (int Width = width();; Width = std::min(Widest, Width + 16)) {
         resize(Width, height());
         T->setGeometry(1, 1, Width - 2, PopupTrackBarHeight);
         int Right = 1 - Gap;
         bool Fits = true;
-        for (const auto& [L, Position] : Placed) {
-            const int X = T->x() + T->PositionX(Position) - L->width() / 2;
+        for (size_t I = 0; I < Placed.size(); ++I) {
+            QLabel* L = Placed[I].first;
+            const int Centred = T->x() + T->PositionX(Placed[I].second) - L->width() / 2;
+            const int X = std::max(1, std::min(Centred, Width - 1 - L->width()));
             L->move(X, T->y() + PopupLabelTop);
-            Fits = Fits && X >= Right + Gap;
+            const bool Apart = X >= Right + Gap;
+            const bool BesideFirst = I == 1 && Placed.size() > 2;
+            L->setVisible(Apart || !BesideFirst);
+            if (L->isHidden())
+                continue;
+            Fits = Fits && Apart;
             Right = X + L->width();
         }
-        if ((Fits && Right <= Width - 1) || Width >= Widest)
+        if (Fits || Width >= Widest)
             break;
     }
 }
 
 std::vector<QLabel*> TfrmPopup::Labels() const
 {
-    const QList<QLabel*> L = findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-    return {L.begin(), L.end()};
+    std::vector<QLabel*> Shown;
+    for (QLabel* L : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!L->isHidden())
+            Shown.push_back(L);
+    return Shown;
 }
 
 void TfrmPopup::paintEvent(QPaintEvent*)
@@ -260,6 +284,13 @@ void TfrmPopup::paintEvent(QPaintEvent*)
     P.fillRect(rect(), palette().color(QPalette::Window));
     P.setPen(Qt::black);
     P.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+QPoint PopupPlace(int MouseX, int ThumbX, int Top, QSize Size, const QRect& Area)
+{
+    const int X = std::clamp(MouseX - ThumbX, Area.left(), std::max(Area.left(), Area.right() + 1 - Size.width()));
+    const int Y = std::clamp(Top, Area.top(), std::max(Area.top(), Area.bottom() + 1 - Size.height()));
+    return QPoint(X, Y);
 }
 
 // ---------------------------------------------------------------- TCustomEditTrackBarWex
@@ -750,35 +781,30 @@ void TCustomEditTrackBarWex::ButtonMouseDown(QMouseEvent* Event)
     StartModify();
     FPopup = std::make_unique<TfrmPopup>(this);
     TTrackBarWexChild* T = FPopup->TrackBar();
-    // Under the edit, with the thumb under the pointer, inside the screen.
+    // Under the edit, with the thumb of the value under the pointer, inside
+    // the screen.
     const QPoint Mouse = Event->globalPosition().toPoint();
-    const QPoint Thumb = T->mapTo(FPopup.get(), T->ThumbCentre());
-    QPoint Pos(Mouse.x() - Thumb.x(), mapToGlobal(QPoint(0, height())).y());
-    if (const QScreen* S = screen()) {
-        const QRect Area = S->availableGeometry();
-        Pos.setX(std::clamp(Pos.x(), Area.left(), std::max(Area.left(), Area.right() + 1 - FPopup->width())));
-        Pos.setY(std::clamp(Pos.y(), Area.top(), std::max(Area.top(), Area.bottom() + 1 - FPopup->height())));
-    }
-    FPopup->move(Pos);
+    const int ThumbX = T->mapTo(FPopup.get(), QPoint(T->PositionX(T->value()), 0)).x();
+    const int Top = mapToGlobal(QPoint(0, height())).y();
+    const QScreen* S = screen();
+    const QRect Area = S ? S->availableGeometry() : QRect(Mouse - QPoint(4000, 4000), QSize(8000, 8000));
+    FPopup->move(PopupPlace(Mouse.x(), ThumbX, Top, FPopup->size(), Area));
     FPopup->show();
     connect(qApp, &QGuiApplication::applicationStateChanged, FPopup.get(), [this](Qt::ApplicationState State) {
         if (State != Qt::ApplicationActive)
             ClosePopup();
     });
-    // The thumb is taken as if the press had been on it.
-    const QPoint Centre = T->ThumbCentre();
-    QMouseEvent Press(QEvent::MouseButtonPress, Centre, T->mapToGlobal(Centre), Qt::LeftButton, Qt::LeftButton,
-                      Event->modifiers());
-    QCoreApplication::sendEvent(T, &Press);
+    // The thumb is held from here on; it moves by what the pointer moves,
+    // also where the screen's edge kept it from standing under the pointer.
+    FDragMouseX = Mouse.x();
+    FDragThumbX = T->PositionX(T->value());
+    T->setSliderDown(true);
 }
 
-void TCustomEditTrackBarWex::ForwardToTrackBar(QMouseEvent* Event)
+void TCustomEditTrackBarWex::DragTo(int GlobalX)
 {
     TTrackBarWexChild* T = FPopup->TrackBar();
-    const QPointF Global = Event->globalPosition();
-    QMouseEvent E(Event->type(), T->mapFromGlobal(Global), Global, Event->button(), Event->buttons(),
-                  Event->modifiers());
-    QCoreApplication::sendEvent(T, &E);
+    T->setValue(T->PositionAtX(FDragThumbX + GlobalX - FDragMouseX));
 }
 
 void TCustomEditTrackBarWex::ButtonMouseMove(QMouseEvent* Event)
@@ -788,13 +814,12 @@ void TCustomEditTrackBarWex::ButtonMouseMove(QMouseEvent* Event)
     if (!(Event->buttons() & Qt::LeftButton))
         ClosePopup();
     else
-        ForwardToTrackBar(Event);
+        DragTo(Event->globalPosition().toPoint().x());
 }
 
 void TCustomEditTrackBarWex::ButtonMouseUp(QMouseEvent* Event)
 {
-    if (FPopup && Event->button() == Qt::LeftButton)
-        ForwardToTrackBar(Event); // its release closes the pop-up
+    // The value is where the last move left the thumb.
     ClosePopup();
     TCustomEditWex::ButtonMouseUp(Event);
 }

@@ -68,6 +68,8 @@ public:
     const std::vector<int>& Ticks() const { return FTicks; }
     // The x of the centre of the thumb standing at Position.
     int PositionX(int Position) const;
+    // The position whose thumb centre stands nearest to X.
+    int PositionAtX(int X) const;
     // The centre of the thumb where it stands now.
     QPoint ThumbCentre() const;
 
@@ -97,7 +99,7 @@ class TfrmPopup : public QWidget {
 public:
     explicit TfrmPopup(TCustomEditTrackBarWex* Edit);
     TTrackBarWexChild* TrackBar() const { return FTrackBar; }
-    std::vector<QLabel*> Labels() const;
+    std::vector<QLabel*> Labels() const; // those shown
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
@@ -106,6 +108,11 @@ private:
     void PlaceLabels(const std::vector<std::pair<QLabel*, int>>& Placed);
     TTrackBarWexChild* FTrackBar;
 };
+
+// Where the pop-up of Size goes: its top at Top, its left so that the thumb
+// ThumbX pixels inside it stands under MouseX, all kept inside Area (the
+// screen's work area); a pop-up wider or taller than Area starts at its edge.
+QPoint PopupPlace(int MouseX, int ThumbX, int Top, QSize Size, const QRect& Area);
 
 enum TEditTrackBarWexStyle { etbksNormal, etbksExp1, etbksExp2 };
 enum TEditTrackBarWexButton { etbkbUpDown = 1, etbkbTrackBar = 2 };
@@ -204,7 +211,7 @@ private:
     void ButtonStep(bool Up);
     void StepTo(double Value);
     void TrackBarMoved(int Index);
-    void ForwardToTrackBar(QMouseEvent* Event);
+    void DragTo(int GlobalX);
 
     double FPosition = 0;
     double FMin = 0;
@@ -222,6 +229,10 @@ private:
     TTimerSpeedButtonWex* FUp;
     TTimerSpeedButtonWex* FDown;
     std::unique_ptr<TfrmPopup> FPopup;
+    // The drag of the pop-up's thumb follows the pointer from where it was
+    // pressed: the thumb moves as far as the pointer does.
+    int FDragMouseX = 0;
+    int FDragThumbX = 0;
 };
 
 class TEditTrackBarWex : public TCustomEditTrackBarWex {

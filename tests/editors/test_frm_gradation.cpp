@@ -10,6 +10,7 @@
 #include "picker_test_support.h"
 #include "ui/edit_wex.h"
 #include "ui/golden_image.h"
+#include "ui/popup_test_support.h"
 #include "ui/ole2_gradation.h"
 #include "ui/ole_qt_bridge.h"
 
@@ -796,6 +797,31 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
     EXPECT_EQ(P.iWidth, 9999);
     EXPECT_EQ(P.iHeight, 1);
     EXPECT_EQ(P.dAngle, 360);
+}
+
+// The opacity's pop-up track bar opens with the thumb of the opacity under
+// the pointer and moves with it; where the screen's edge keeps the thumb of
+// 100 % from the pointer, it still moves only as far as the pointer does.
+TEST(FrmGradation, TheOpacityPopupMovesWithThePointer)
+{
+    for (const bool AtTheEdge : {false, true}) {
+        SCOPED_TRACE(AtTheEdge);
+        TForm T;
+        T.F.SetUp("21" + GradText);
+        T.F.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+        ASSERT_TRUE(T.F.edtTrans->isVisible());
+        // The dialog's left edge moved so that the edit's button stands 300
+        // pixels or 40 pixels inside the screen.
+        const QRect Area = T.F.screen()->availableGeometry();
+        QWidget* B = T.F.edtTrans->EllipsisButton();
+        const int ButtonX = B->mapToGlobal(B->rect().center()).x() - T.F.geometry().x();
+        T.F.move(Area.left() + (AtTheEdge ? 40 : 300) - ButtonX, T.F.geometry().y());
+        QTest::qWait(20);
+        T.F.edtTrans->SetPosition(100);
+        test_support::ExpectPopupFollowsThePointer(*T.F.edtTrans, !AtTheEdge);
+        EXPECT_GE(T.F.Gradation().iOpacity, GradOpacityOfPercent(97));
+    }
 }
 
 // "読込" opens the program's picture-open dialog with its preview, in the

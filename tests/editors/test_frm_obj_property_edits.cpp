@@ -1,6 +1,7 @@
 // Edits in the panel: live while typed or dragged, one command when
 // committed, one command per one-step control, defaults without a step.
 #include "panel_test_support.h"
+#include "ui/popup_test_support.h"
 
 #include "editors/frm_sel_color.h"
 #include "foundation/app_environment.h"
@@ -496,6 +497,27 @@ TEST_F(FrmObjPropertyEdits, SizeAndPositionTypedPastThePageShowTheLimitStored)
     EXPECT_EQ(R->Height(), 40);
     EXPECT_EQ(R->X(), 10);
     EXPECT_EQ(R->Y(), 20);
+}
+
+// The angle's pop-up track bar opens with the thumb of the angle under the
+// pointer; a 2-pixel move turns the shape by no more than 2 pixels mean.
+TEST_F(FrmObjPropertyEdits, TheAnglePopupMovesWithThePointer)
+{
+    TRectObj* R = Add<TRectObj>(10, 10, 60, 40);
+    Load({R});
+    // The general page, in its window, in front.
+    QWidget* Page = Panel.FTabSheets[0];
+    for (TfrmPltChild* W : Panel.PageControlWex->FloatingWindows())
+        if (W->PageControl()->indexOf(Page) >= 0)
+            W->PageControl()->setCurrentWidget(Page);
+    QWidget* Window = Page->window();
+    Window->move(300, 200);
+    Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window));
+    ASSERT_TRUE(Panel.edtObjAngle->isVisible());
+    ASSERT_EQ(Panel.edtObjAngle->text(), "0");
+    test_support::ExpectPopupFollowsThePointer(*Panel.edtObjAngle);
+    EXPECT_LE(std::fabs(R->Angle() * 180 / M_PI), 6);
 }
 
 // The display-colour picker of the general page keeps its page and options

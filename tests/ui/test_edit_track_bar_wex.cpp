@@ -4,6 +4,7 @@
 #include "ui/up_down_wex.h"
 
 #include "golden_image.h"
+#include "popup_test_support.h"
 
 #include "foundation/user_error.h"
 #include "platform/qt/qt_services.h"
@@ -506,6 +507,56 @@ TEST(EditTrackBarWex, PopUpOpensUnderTheEditWithTheThumbUnderThePointerAndDragsO
     EXPECT_EQ(E.Popup(), nullptr);
     EXPECT_EQ(Spy.Ends, 2);
     EXPECT_EQ(Spy.Commits, (std::vector<double>{Dropped, 100}));
+}
+
+TEST(EditTrackBarWex, PopupPlaceKeepsTheThumbUnderThePointerInsideTheArea)
+{
+    struct TCase {
+        int MouseX, ThumbX, Top;
+        QSize Size;
+        QPoint Place;
+    };
+    const QRect Area(0, 0, 1280, 1000);
+    const TCase Cases[] = {
+        {500, 100, 300, {200, 40}, {400, 300}},   // the thumb under the pointer
+        {50, 150, 300, {200, 40}, {0, 300}},      // the left edge stops it
+        {1270, 20, 300, {200, 40}, {1080, 300}},  // the right edge
+        {600, 10, 990, {200, 40}, {590, 960}},    // the bottom edge
+        {600, 10, 300, {1500, 40}, {0, 300}},     // wider than the screen: from its left
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(PopupPlace(C.MouseX, C.ThumbX, C.Top, C.Size, Area), C.Place) << C.MouseX << " " << C.ThumbX;
+    EXPECT_EQ(PopupPlace(-600, 40, 50, {200, 40}, QRect(-1280, 20, 1280, 900)), QPoint(-640, 50));
+    EXPECT_EQ(PopupPlace(100, 40, 50, {200, 40}, QRect(-1280, 20, 1280, 900)), QPoint(-200, 50));
+}
+
+// An angle edit (-360 to 360 in hundredths) opened at its value 0: the
+// pop-up spanned the whole screen, its thumb far from the pointer, and a
+// 2-pixel move took the value to -293.
+TEST(EditTrackBarWex, PopupThumbStandsUnderThePointerAndMovesWithIt)
+{
+    struct TCase {
+        double Min, Max, Precision, Position;
+        int WindowX;
+        bool UnderPointer;
+    } const Cases[] = {
+        {-360, 360, 0.01, 0, 300, true},
+        {0, 100, 1, 100, 300, true},
+        {0, 100, 1, 37, 300, true},
+        {-360, 360, 0.01, 360, 0, false}, // the thumb at the right end, the edit at the screen's left
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Position);
+        TForm F;
+        F.Window.move(C.WindowX, 100);
+        F.Edit->move(0, 40);
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetMin(C.Min);
+        E.SetMax(C.Max);
+        E.SetPrecision(C.Precision);
+        E.SetPosition(C.Position);
+        test_support::ExpectPopupFollowsThePointer(E, C.UnderPointer);
+    }
 }
 
 TEST(EditTrackBarWex, TrackBarScalesAndTheirLabels)
