@@ -163,16 +163,6 @@ TFillCodeParts SplitFillCode(const std::string& Code)
     return P;
 }
 
-namespace {
-
-int32_t StrToIntDef(const std::string& S, int32_t Default)
-{
-    int32_t V = 0;
-    return TryStrToInt(S, V) ? V : Default;
-}
-
-} // namespace
-
 int GradOpacityOfPercent(int Percent)
 {
     return (Percent * 255 + 50) / 100;
@@ -539,16 +529,14 @@ void TfrmGradation::BuildControls()
     edtVScale = NewNumberEdit(pnlGrad, 0, 900);
     edtSOffest = NewNumberEdit(pnlGrad, -100, 100);
     edtSScale = NewNumberEdit(pnlGrad, 0, 900);
-    IntEdit(edtLoopNum, [this] { return FGrad.iRepeatCount; }, [this](int V) { FGrad.iRepeatCount = V; });
-    IntEdit(edtHOffest, [this] { return FGrad.Adjust.iHueShift; }, [this](int V) { FGrad.Adjust.iHueShift = V; });
-    IntEdit(edtVOffest, [this] { return FGrad.Adjust.iBrightOffset; },
-            [this](int V) { FGrad.Adjust.iBrightOffset = V; });
-    IntEdit(edtVScale, [this] { return FGrad.Adjust.iBrightScale; }, [this](int V) { FGrad.Adjust.iBrightScale = V; });
-    IntEdit(edtSOffest, [this] { return FGrad.Adjust.iSatOffset; }, [this](int V) { FGrad.Adjust.iSatOffset = V; });
-    IntEdit(edtSScale, [this] { return FGrad.Adjust.iSatScale; }, [this](int V) { FGrad.Adjust.iSatScale = V; });
+    IntEdit(edtLoopNum, [this](int V) { FGrad.iRepeatCount = V; });
+    IntEdit(edtHOffest, [this](int V) { FGrad.Adjust.iHueShift = V; });
+    IntEdit(edtVOffest, [this](int V) { FGrad.Adjust.iBrightOffset = V; });
+    IntEdit(edtVScale, [this](int V) { FGrad.Adjust.iBrightScale = V; });
+    IntEdit(edtSOffest, [this](int V) { FGrad.Adjust.iSatOffset = V; });
+    IntEdit(edtSScale, [this](int V) { FGrad.Adjust.iSatScale = V; });
     WireNumberEdit(
-        edtTrans, [this] { return QString::number(std::lround(FGrad.iOpacity * 100.0 / 255.0)); },
-        [this](double V) {
+        edtTrans, [this](double V) {
             FGrad.iOpacity = GradOpacityOfPercent(static_cast<int>(std::lround(V)));
             Changed();
         });
@@ -690,8 +678,7 @@ void TfrmGradation::BuildControls()
     PictEdit(edtWidth, &TFillPictParam::iWidth);
     PictEdit(edtHeight, &TFillPictParam::iHeight);
     WireNumberEdit(
-        edtDegree, [this] { return QString::number(FPict.dAngle); },
-        [this](double V) {
+        edtDegree, [this](double V) {
             FPict.dAngle = V;
             Changed();
         });
@@ -868,36 +855,19 @@ TEditTrackBarWex* TfrmGradation::NewNumberEdit(QWidget* Parent, double Lo, doubl
     return E;
 }
 
-void TfrmGradation::WireNumberEdit(TEditTrackBarWex* Edit, const std::function<QString()>& Stored,
-                                   const std::function<void(double)>& Set)
+void TfrmGradation::WireNumberEdit(TEditTrackBarWex* Edit, const std::function<void(double)>& Set)
 {
-    Edit->OnChange = [this, Edit, Stored, Set](QObject*) {
-        if (FLock)
-            return;
-        const double Typed = StrToFloatDef(Edit->text().toStdString(), std::numeric_limits<double>::quiet_NaN());
-        if (std::isnan(Typed))
-            return; // no number yet ("", "-"): the value stays
-        if (Typed < Edit->Min() || Typed > Edit->Max()) {
-            // The edit would hold the limit while showing the typed number.
-            QApplication::beep();
-            ++FLock;
-            const QString Back = Stored();
-            if (Back.isEmpty())
-                Edit->setText(Back);
-            else
-                Edit->SetPosition(Back.toDouble());
-            --FLock;
-            return;
-        }
-        Set(Edit->Position());
+    // The edit tells only values it holds to its range and shows as stored.
+    Edit->OnChange = [this, Edit, Set](QObject*) {
+        if (!FLock)
+            Set(Edit->Position());
     };
 }
 
-void TfrmGradation::IntEdit(TEditTrackBarWex* Edit, const std::function<int()>& Get, const std::function<void(int)>& Set)
+void TfrmGradation::IntEdit(TEditTrackBarWex* Edit, const std::function<void(int)>& Set)
 {
     WireNumberEdit(
-        Edit, [Get] { return QString::number(Get()); },
-        [this, Set](double V) {
+        Edit, [this, Set](double V) {
             Set(static_cast<int>(std::lround(V)));
             btnDoCottection->setEnabled(!(FGrad.Adjust == TrecColorAdjust{}));
             Changed();
@@ -907,8 +877,7 @@ void TfrmGradation::IntEdit(TEditTrackBarWex* Edit, const std::function<int()>& 
 void TfrmGradation::PictEdit(TEditTrackBarWex* Edit, int32_t TFillPictParam::*Field)
 {
     WireNumberEdit(
-        Edit, [this, Field] { return QString::number(FPict.*Field); },
-        [this, Field](double Value) {
+        Edit, [this, Field](double Value) {
             const int V = static_cast<int>(std::lround(Value));
             FPict.*Field = V;
             if (cboxConstRatio->isChecked() && FRatio > 0) {
@@ -953,8 +922,7 @@ QSize TfrmGradation::PictureSize() const
 void TfrmGradation::PercentEdit(TEditTrackBarWex* Edit, bool Width)
 {
     WireNumberEdit(
-        Edit, [this, Width] { return PercentText(Width); },
-        [this, Width](double V) {
+        Edit, [this, Width](double V) {
             const QSize P = PictureSize();
             if (P.isEmpty())
                 return;

@@ -229,12 +229,10 @@ private:
     void SetColor(int32_t Color);
     // A number edit of Parent over Lo..Hi in steps of Precision.
     static TEditTrackBarWex* NewNumberEdit(QWidget* Parent, double Lo, double Hi, double Precision = 1);
-    // Every change of Edit's value within its range goes to Set; a typed
-    // value outside it beeps and the edit shows the stored value (Stored)
-    // again, so that it never shows what was not taken.
-    void WireNumberEdit(TEditTrackBarWex* Edit, const std::function<QString()>& Stored,
-                        const std::function<void(double)>& Set);
-    void IntEdit(TEditTrackBarWex* Edit, const std::function<int()>& Get, const std::function<void(int)>& Set);
+    // Every change of Edit's value goes to Set: the edit holds it to its
+    // range and shows what is stored.
+    void WireNumberEdit(TEditTrackBarWex* Edit, const std::function<void(double)>& Set);
+    void IntEdit(TEditTrackBarWex* Edit, const std::function<void(int)>& Set);
     void PictEdit(TEditTrackBarWex* Edit, int32_t TFillPictParam::*Field);
     void TakeRatio();
     bool AddPictureImage(QImage Image, const std::string& Name);

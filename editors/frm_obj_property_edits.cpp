@@ -79,29 +79,6 @@ std::string WithoutColon(const QString& Caption)
     return S.toStdString();
 }
 
-void Beep()
-{
-    MessageBeep(0);
-}
-
-// An edit's text put back with the caret at the end. The text is the user's
-// (as if typed), so that the commit still sees the edit changed.
-void PutBack(TCustomEditTrackBarWex* Edit, double Value)
-{
-    Edit->setText(QString::number(Value));
-    Edit->setCursorPosition(int(Edit->text().size()));
-}
-
-// What the user typed, read before the edit holds it to its range: the
-// shape page refuses a value out of range and shows what it stored, which
-// it cannot do with a value the edit has already clamped. Default when the
-// text is no number.
-double TypedValue(const TCustomEditTrackBarWex* Edit, double Default)
-{
-    const double V = StrToFloatDef(Edit->text().trimmed().toStdString(), Default);
-    return std::isfinite(V) ? V : Default;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -366,10 +343,6 @@ void TfrmObjProperty::ApplyEdit(TCustomEditTrackBarWex* Edit, double Value)
         (Edit == edtTextStartPos ? Rec.Value1 : Rec.Value2) = int32_t(RoundOff(Value));
         Both([&](TDrawItem& I) { TDrawItem::SetTextLayoutParam(I, Rec); });
     } else if (Edit == edtLineSpacing) {
-        if (Value < 0) {
-            Beep();
-            return;
-        }
         for (TDrawItem* T : FTargets)
             if (auto* Text = dynamic_cast<TTextObj*>(T); Text && Text->ParagraphStyle().LineSpacing != Value)
                 Text->SetLineSpacing(Value);
@@ -385,18 +358,8 @@ void TfrmObjProperty::SizeEdit(TCustomEditTrackBarWex* Edit)
         return;
     if (Edit != edtWidth && Edit != edtHeight)
         throw EUserError("TfrmObjProperty.edtWidthHeightChange: Illegal Tag");
-    bool Ok = false;
-    const int32_t V = Edit->text().toInt(&Ok);
-    if (!Ok || V < 1) {
-        // Refused; committed, the edit shows the size that stays (while
-        // typing, "0" may yet become "05").
-        if (FbCommitting) {
-            Edit->SetPosition(Edit == edtWidth ? Shape->Width() : Shape->Height());
-            Edit->setCursorPosition(int(Edit->text().size()));
-        }
-        Beep();
-        return;
-    }
+    // The edit holds the size to its range (1 to twice the page).
+    const int32_t V = int32_t(RoundOff(Edit->Position()));
     const int32_t W = Edit == edtWidth ? V : Shape->Width();
     const int32_t H = Edit == edtHeight ? V : Shape->Height();
     Shape->SetFrame(Shape->X(), Shape->Y(), W, H);
@@ -412,21 +375,8 @@ void TfrmObjProperty::CornerNumEdit()
     auto* Poly = dynamic_cast<TPolygonObj*>(Buf);
     if (!Star && !Poly)
         return;
-    const int32_t Current = Star ? Star->Param().Count : Poly->Param().Count;
-    const int32_t Low = Star ? 4 : 3;
-    const double Typed = TypedValue(edtCornerNum, Current);
-    const int32_t N = int32_t(std::clamp(double(RoundOff(std::clamp(Typed, -1e9, 1e9))), double(Low), 10000.0));
-    // Too many corners is shown at once (more digits only make it more); too
-    // few only when the edit is committed, so that typing "30" can pass
-    // through "3".
-    if (Typed > 10000) {
-        PutBack(edtCornerNum, N);
-        Beep();
-    } else if (Typed < Low && FbCommitting) {
-        edtCornerNum->SetPosition(N);
-        edtCornerNum->setCursorPosition(int(edtCornerNum->text().size()));
-        Beep();
-    }
+    // The edit's range runs from the shape's least count to 10000.
+    const int32_t N = int32_t(RoundOff(edtCornerNum->Position()));
     if (Star) {
         TrecStarParam P = Star->Param();
         P.Count = N;
@@ -440,36 +390,21 @@ void TfrmObjProperty::CornerNumEdit()
     }
 }
 
-void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double)
+void TfrmObjProperty::RInEdit(TCustomEditTrackBarWex* Edit, double Value)
 {
     auto* Star = dynamic_cast<TStarObj*>(FDrawItemBuf.get());
     if (!Star)
         return;
     TrecStarParam P = Star->Param();
     const int32_t Width = Star->Width();
+    // Each edit holds its value to its range: 0 to 100 %, 0 to half the width.
     double Ratio;
     if (Edit == edtRIn) {
-        const double Value = TypedValue(edtRIn, 100 * P.InnerRadius);
-        Ratio = Value / 100;
-        if (Value > 100) {
-            PutBack(edtRIn, 100);
-            Beep();
-            Ratio = 1;
-        }
-        if (Ratio < 0)
-            return;
+        Ratio = std::clamp(Value / 100, 0.0, 1.0);
         if (Width > 0)
             edtAbsRIn->SetPosition(double(int32_t((Width / 2) * Ratio)));
     } else {
-        const double Value = double(RoundOff(TypedValue(edtAbsRIn, -1)));
-        Ratio = Width == 0 ? 1 : 2 * Value / Width;
-        if (Ratio > 1) {
-            PutBack(edtAbsRIn, Width / 2);
-            Beep();
-            Ratio = 1;
-        }
-        if (Ratio < 0)
-            return;
+        Ratio = Width == 0 ? 1 : std::clamp(2 * double(RoundOff(Value)) / Width, 0.0, 1.0);
         edtRIn->SetPosition(double(RoundOff(100 * Ratio)));
     }
     P.InnerRadius = Ratio;
@@ -484,21 +419,12 @@ void TfrmObjProperty::RatioEdit(TCustomEditTrackBarWex* Edit, double Value)
         throw EUserError("TfrmObjProperty.edtRatioChange: edit.tag is Illegal");
     TDrawItem* Buf = FDrawItemBuf.get();
     const bool Corner = Tag == 4 || Tag == 5;
-    // Out of range (as typed) is refused below; an unreadable text keeps the
-    // current value.
-    const double Typed = std::clamp(TypedValue(Edit, Value), -1e9, 1e9);
-    const int32_t V = int32_t(RoundOff(Typed));
-    // Returns false (and puts the current value back) when V is out of range.
-    auto Check = [&](int32_t Current) {
-        const bool In = Corner ? (V >= -100 && V <= 100) : (V >= 0 && V <= 100);
-        if (!In) {
-            PutBack(Edit, Current);
-            Beep();
-        }
-        return In;
-    };
+    // The edit holds the value to its range: -100 to 100 % for the corner
+    // radii, 0 to 100 % for the others.
+    const int32_t V = int32_t(RoundOff(Value));
     auto ToStored = [](int32_t Percent) { return int32_t(int64_t(Percent) * 32768 / 100); };
-    auto ToPercent = [](int32_t Stored) { return int32_t(int64_t(Stored) * 100 / 32768); };
+    // As the page shows a stored radius: to the nearest percent.
+    auto ToPercent = [](int32_t Stored) { return int32_t(RoundOff(double(Stored) * 100 / 32768)); };
     if (auto* Star = dynamic_cast<TStarObj*>(Buf)) {
         TrecStarParam P = Star->Param();
         int32_t* Fields[6] = {nullptr, &P.AngleVariation, &P.OuterVariation, &P.InnerVariation, &P.Corner1, &P.Corner2};
@@ -506,7 +432,7 @@ void TfrmObjProperty::RatioEdit(TCustomEditTrackBarWex* Edit, double Value)
         if (!F)
             return;
         const int32_t Current = Corner ? ToPercent(*F) : *F;
-        if (!Check(Current) || V == Current)
+        if (V == Current)
             return;
         *F = Corner ? ToStored(V) : V;
         Star->SetParam(P);
@@ -517,7 +443,7 @@ void TfrmObjProperty::RatioEdit(TCustomEditTrackBarWex* Edit, double Value)
         if (!F)
             return;
         const int32_t Current = Corner ? ToPercent(*F) : *F;
-        if (!Check(Current) || V == Current)
+        if (V == Current)
             return;
         *F = Corner ? ToStored(V) : V;
         Poly->SetParam(P);
@@ -527,7 +453,7 @@ void TfrmObjProperty::RatioEdit(TCustomEditTrackBarWex* Edit, double Value)
             return;
         TrecRectParam P = Rect->Param();
         const int32_t Current = ToPercent(P.CornerRadius);
-        if (!Check(Current) || V == Current)
+        if (V == Current)
             return;
         P.CornerRadius = ToStored(V);
         Rect->SetParam(P);

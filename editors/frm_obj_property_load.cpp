@@ -82,6 +82,15 @@ void SetPosEdit(TCustomEditTrackBarWex* Edit, int32_t Value)
     }
 }
 
+// A disabled edit is emptied: it shows no value of items it cannot edit
+// (nor of the selection loaded before).
+void EnableEdit(TCustomEditTrackBarWex* Edit, bool Flag)
+{
+    Edit->setEnabled(Flag);
+    if (!Flag)
+        Edit->setText(QString());
+}
+
 void SetCornerEdit(TCustomEditTrackBarWex* Edit, int32_t Value)
 {
     if (CornerMixed(Value)) {
@@ -230,7 +239,7 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         auto* Shape = dynamic_cast<TParamObj*>(Buf);
         const bool Placed = Text || Shape;
         for (TEditTrackBarWex* E : {edtObjAngle, edtPosiX, edtPosiY})
-            E->setEnabled(Placed);
+            EnableEdit(E, Placed);
 
         if (auto* Line = dynamic_cast<TLineObject*>(Buf)) {
             EnablePage(TabSheetPaintProperty, true);

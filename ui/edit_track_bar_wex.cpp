@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -118,6 +119,17 @@ int TTrackBarWex::PositionX(int Position) const
            QStyle::sliderPositionFromValue(minimum(), maximum(), Position, Groove.width() - Handle.width(),
                                            Opt.upsideDown) +
            Handle.width() / 2;
+}
+
+int TTrackBarWex::PositionAtX(int X) const
+{
+    QStyleOptionSlider Opt;
+    initStyleOption(&Opt);
+    const QRect Groove = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderGroove, this);
+    const QRect Handle = style()->subControlRect(QStyle::CC_Slider, &Opt, QStyle::SC_SliderHandle, this);
+    const int Span = Groove.width() - Handle.width();
+    const int Pixel = std::clamp(X - Groove.x() - Handle.width() / 2, 0, std::max(0, Span));
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), Pixel, Span, Opt.upsideDown);
 }
 
 QPoint TTrackBarWex::ThumbCentre() const
@@ -225,32 +237,45 @@ TfrmPopup::TfrmPopup(TCustomEditTrackBarWex* Edit)
 
 void TfrmPopup::PlaceLabels(const std::vector<std::pair<QLabel*, int>>& Placed)
 {
-    // Long numbers on a short bar would run into each other: the pop-up grows
-    // until every label stands apart and inside it, at most to the screen's width.
+    // Each label stands centred under its tick; those at the ends are moved
+    // inside the pop-up rather than widening it, and a round value too close
+    // to the lower end's label (-300 beside -360) is left out. Long numbers
+    // on a short bar would still run into each other: then the pop-up grows
+    // until every label stands apart, at most to the screen's width.
     constexpr int Gap = 6;
     const QScreen* S = QGuiApplication::primaryScreen();
     const int Widest = std::max(width(), S ? S->availableGeometry().width() : 1600);
     TTrackBarWexChild* T = FTrackBar;
-    for (int Width = width();; Width = std::min(Widest, Width + std::max(20, Width / 4))) {
+    for (int Width = width();; Width = std::min(Widest, Width + 16)) {
         resize(Width, height());
         T->setGeometry(1, 1, Width - 2, PopupTrackBarHeight);
         int Right = 1 - Gap;
         bool Fits = true;
-        for (const auto& [L, Position] : Placed) {
-            const int X = T->x() + T->PositionX(Position) - L->width() / 2;
+        for (size_t I = 0; I < Placed.size(); ++I) {
+            QLabel* L = Placed[I].first;
+            const int Centred = T->x() + T->PositionX(Placed[I].second) - L->width() / 2;
+            const int X = std::max(1, std::min(Centred, Width - 1 - L->width()));
             L->move(X, T->y() + PopupLabelTop);
-            Fits = Fits && X >= Right + Gap;
+            const bool Apart = X >= Right + Gap;
+            const bool BesideFirst = I == 1 && Placed.size() > 2;
+            L->setVisible(Apart || !BesideFirst);
+            if (L->isHidden())
+                continue;
+            Fits = Fits && Apart;
             Right = X + L->width();
         }
-        if ((Fits && Right <= Width - 1) || Width >= Widest)
+        if (Fits || Width >= Widest)
             break;
     }
 }
 
 std::vector<QLabel*> TfrmPopup::Labels() const
 {
-    const QList<QLabel*> L = findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-    return {L.begin(), L.end()};
+    std::vector<QLabel*> Shown;
+    for (QLabel* L : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!L->isHidden())
+            Shown.push_back(L);
+    return Shown;
 }
 
 void TfrmPopup::paintEvent(QPaintEvent*)
@@ -259,6 +284,13 @@ void TfrmPopup::paintEvent(QPaintEvent*)
     P.fillRect(rect(), palette().color(QPalette::Window));
     P.setPen(Qt::black);
     P.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+QPoint PopupPlace(int MouseX, int ThumbX, int Top, QSize Size, const QRect& Area)
+{
+    const int X = std::clamp(MouseX - ThumbX, Area.left(), std::max(Area.left(), Area.right() + 1 - Size.width()));
+    const int Y = std::clamp(Top, Area.top(), std::max(Area.top(), Area.bottom() + 1 - Size.height()));
+    return QPoint(X, Y);
 }
 
 // ---------------------------------------------------------------- TCustomEditTrackBarWex
@@ -289,33 +321,45 @@ TCustomEditTrackBarWex::~TCustomEditTrackBarWex()
     FPopup.reset();
 }
 
-void TCustomEditTrackBarWex::PutPosition(double Value)
+double TCustomEditTrackBarWex::Limited(double Value) const
 {
     Value = double(RoundOff(Value / FPrecision)) * FPrecision;
     if (Value > FMax)
         Value = FMax;
     if (Value < FMin)
         Value = FMin;
+    return Value;
+}
+
+void TCustomEditTrackBarWex::PutPosition(double Value)
+{
+    Value = Limited(Value);
     FPosition = Value;
     if (FUpdating != 0)
         return;
-    const QString Text = FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
-                              : QString::fromStdString(FloatToStr(Value));
     FWriting = true;
-    setText(Text);
+    setText(ShownText(Value));
     FWriting = false;
+}
+
+QString TCustomEditTrackBarWex::ShownText(double Value) const
+{
+    return FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
+                : QString::fromStdString(FloatToStr(Value));
 }
 
 void TCustomEditTrackBarWex::Reapply()
 {
     PutPosition(FPosition);
     FCommittedText = text();
+    FTyped = false;
 }
 
 void TCustomEditTrackBarWex::SetPosition(double Value)
 {
     PutPosition(Value);
     FCommittedText = text();
+    FTyped = false;
 }
 
 void TCustomEditTrackBarWex::SetMin(double Value)
@@ -423,11 +467,7 @@ QString TCustomEditTrackBarWex::WidestText() const
 {
     // The ends of the range and the values one step inside them: those have
     // the most digits before and after the point.
-    auto Shown = [this](double Value) {
-        Value = std::clamp(double(RoundOff(Value / FPrecision)) * FPrecision, FMin, FMax);
-        return FHex ? QString::number(uint32_t(Sat32(RoundOff(Value))), 16).toUpper()
-                    : QString::fromStdString(FloatToStr(Value));
-    };
+    auto Shown = [this](double Value) { return ShownText(Limited(Value)); };
     const QFontMetrics Metrics(font());
     QString Widest;
     for (double Value : {FMin, FMax, FMin + FPrecision, FMax - FPrecision}) {
@@ -438,38 +478,113 @@ QString TCustomEditTrackBarWex::WidestText() const
     return Widest;
 }
 
-void TCustomEditTrackBarWex::ReadText()
+namespace {
+
+// Digits after the point in the text of X ("0.25" has two).
+int Decimals(const std::string& Text)
 {
-    double Value = 0;
-    const std::string Text = text().toStdString();
+    const size_t Point = Text.find('.');
+    if (Point == std::string::npos)
+        return 0;
+    size_t End = Point + 1;
+    while (End < Text.size() && Text[End] >= '0' && Text[End] <= '9')
+        ++End;
+    return int(End - Point - 1);
+}
+
+} // namespace
+
+TCustomEditTrackBarWex::TTyped TCustomEditTrackBarWex::ReadTyped(const QString& Text) const
+{
+    TTyped T;
+    const std::string S = Text.trimmed().toStdString();
+    if (S.empty())
+        return T;
     if (FHex) {
-        Value = HexToInt(Text);
-    } else {
-        try {
-            Value = StrToFloat(Text);
-        } catch (const EConvertError&) {
-            return; // not a number (yet): the value stays
+        for (char C : S) {
+            if (!std::isxdigit(static_cast<unsigned char>(C)))
+                return T;
+            T.Number = T.Number * 16 + HexDigitValue(C);
         }
+    } else {
+        T.Number = StrToFloatDef(S, std::numeric_limits<double>::quiet_NaN());
+        if (!std::isfinite(T.Number))
+            return T; // "-", "." and the like: no number yet
     }
-    if (Value != FPosition) {
-        ++FUpdating;
-        PutPosition(Value);
-        --FUpdating;
+    // Past a limit: more digits only take a number further from zero, so a
+    // number past the limit on its own side of zero stays past it and is the
+    // limit now; one on the other side may yet come into the range.
+    T.Kind = TTyped::Taken;
+    if (T.Number > FMax || T.Number < FMin) {
+        const bool Above = T.Number > FMax;
+        if (Above ? T.Number <= 0 : T.Number >= 0)
+            T.Kind = TTyped::Short;
+        T.Reshow = T.Kind == TTyped::Taken;
+    } else {
+        // Digits finer than the quantum cannot be stored: shown as stored.
+        T.Reshow = !FHex && Decimals(S) > Decimals(FloatToStr(FPrecision));
     }
+    T.Value = Limited(T.Number);
+    return T;
 }
 
 void TCustomEditTrackBarWex::TextChanged()
 {
+    // The control's own text, or the owner's inside the update counter.
+    if (FWriting || FUpdating != 0) {
+        TCustomEditWex::TextChanged();
+        return;
+    }
     // What the user types is the value at once, so that a live change sees it.
-    if (!FWriting && FUpdating == 0)
-        ReadText();
+    const TTyped T = ReadTyped(text());
+    if (T.Kind != TTyped::Taken)
+        return; // no value yet: nothing changes
+    FTyped = true;
+    if (T.Reshow) {
+        if (T.Number > FMax || T.Number < FMin)
+            MessageBeep(0);
+        PutPosition(T.Number); // shows it, and tells the owner
+        return;
+    }
+    ++FUpdating;
+    PutPosition(T.Number);
+    --FUpdating;
     TCustomEditWex::TextChanged();
+}
+
+void TCustomEditTrackBarWex::Settle()
+{
+    if (FUpdating != 0)
+        return;
+    const TTyped T = ReadTyped(text());
+    switch (T.Kind) {
+    case TTyped::Taken:
+        // "1.0", "05", "-0": the value's own text.
+        if (text() != ShownText(T.Value))
+            PutPosition(T.Number);
+        break;
+    case TTyped::Short:
+        MessageBeep(0);
+        FTyped = true;
+        PutPosition(T.Number);
+        break;
+    case TTyped::None:
+        if (text() == FCommittedText)
+            break; // nothing typed: a mixed value stays empty
+        if (FTyped) {
+            PutPosition(FPosition); // the last value taken, which the owner has
+        } else {
+            FWriting = true;
+            setText(FCommittedText);
+            FWriting = false;
+        }
+        break;
+    }
 }
 
 void TCustomEditTrackBarWex::DoExit()
 {
-    if (FUpdating == 0)
-        ReadText();
+    Settle();
     TCustomEditWex::DoExit();
 }
 
@@ -497,6 +612,7 @@ void TCustomEditTrackBarWex::Commit()
     if (text().isEmpty() || text() == FCommittedText)
         return;
     FCommittedText = text();
+    FTyped = false;
     if (OnCommit)
         OnCommit(this);
 }
@@ -541,8 +657,10 @@ void TCustomEditTrackBarWex::keyPressEvent(QKeyEvent* Event)
         Event->accept();
         return;
     }
-    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter)
+    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
+        Settle();
         Commit();
+    }
     TCustomEditWex::keyPressEvent(Event);
 }
 
@@ -564,6 +682,7 @@ void TCustomEditTrackBarWex::mouseReleaseEvent(QMouseEvent* Event)
 void TCustomEditTrackBarWex::focusInEvent(QFocusEvent* Event)
 {
     FCommittedText = text();
+    FTyped = false;
     TCustomEditWex::focusInEvent(Event);
 }
 
@@ -662,35 +781,30 @@ void TCustomEditTrackBarWex::ButtonMouseDown(QMouseEvent* Event)
     StartModify();
     FPopup = std::make_unique<TfrmPopup>(this);
     TTrackBarWexChild* T = FPopup->TrackBar();
-    // Under the edit, with the thumb under the pointer, inside the screen.
+    // Under the edit, with the thumb of the value under the pointer, inside
+    // the screen.
     const QPoint Mouse = Event->globalPosition().toPoint();
-    const QPoint Thumb = T->mapTo(FPopup.get(), T->ThumbCentre());
-    QPoint Pos(Mouse.x() - Thumb.x(), mapToGlobal(QPoint(0, height())).y());
-    if (const QScreen* S = screen()) {
-        const QRect Area = S->availableGeometry();
-        Pos.setX(std::clamp(Pos.x(), Area.left(), std::max(Area.left(), Area.right() + 1 - FPopup->width())));
-        Pos.setY(std::clamp(Pos.y(), Area.top(), std::max(Area.top(), Area.bottom() + 1 - FPopup->height())));
-    }
-    FPopup->move(Pos);
+    const int ThumbX = T->mapTo(FPopup.get(), QPoint(T->PositionX(T->value()), 0)).x();
+    const int Top = mapToGlobal(QPoint(0, height())).y();
+    const QScreen* S = screen();
+    const QRect Area = S ? S->availableGeometry() : QRect(Mouse - QPoint(4000, 4000), QSize(8000, 8000));
+    FPopup->move(PopupPlace(Mouse.x(), ThumbX, Top, FPopup->size(), Area));
     FPopup->show();
     connect(qApp, &QGuiApplication::applicationStateChanged, FPopup.get(), [this](Qt::ApplicationState State) {
         if (State != Qt::ApplicationActive)
             ClosePopup();
     });
-    // The thumb is taken as if the press had been on it.
-    const QPoint Centre = T->ThumbCentre();
-    QMouseEvent Press(QEvent::MouseButtonPress, Centre, T->mapToGlobal(Centre), Qt::LeftButton, Qt::LeftButton,
-                      Event->modifiers());
-    QCoreApplication::sendEvent(T, &Press);
+    // The thumb is held from here on; it moves by what the pointer moves,
+    // also where the screen's edge kept it from standing under the pointer.
+    FDragMouseX = Mouse.x();
+    FDragThumbX = T->PositionX(T->value());
+    T->setSliderDown(true);
 }
 
-void TCustomEditTrackBarWex::ForwardToTrackBar(QMouseEvent* Event)
+void TCustomEditTrackBarWex::DragTo(int GlobalX)
 {
     TTrackBarWexChild* T = FPopup->TrackBar();
-    const QPointF Global = Event->globalPosition();
-    QMouseEvent E(Event->type(), T->mapFromGlobal(Global), Global, Event->button(), Event->buttons(),
-                  Event->modifiers());
-    QCoreApplication::sendEvent(T, &E);
+    T->setValue(T->PositionAtX(FDragThumbX + GlobalX - FDragMouseX));
 }
 
 void TCustomEditTrackBarWex::ButtonMouseMove(QMouseEvent* Event)
@@ -700,13 +814,12 @@ void TCustomEditTrackBarWex::ButtonMouseMove(QMouseEvent* Event)
     if (!(Event->buttons() & Qt::LeftButton))
         ClosePopup();
     else
-        ForwardToTrackBar(Event);
+        DragTo(Event->globalPosition().toPoint().x());
 }
 
 void TCustomEditTrackBarWex::ButtonMouseUp(QMouseEvent* Event)
 {
-    if (FPopup && Event->button() == Qt::LeftButton)
-        ForwardToTrackBar(Event); // its release closes the pop-up
+    // The value is where the last move left the thumb.
     ClosePopup();
     TCustomEditWex::ButtonMouseUp(Event);
 }

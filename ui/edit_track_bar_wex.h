@@ -3,6 +3,14 @@
 // repeat buttons, and dragged on a pop-up track bar that opens under the edit
 // while its button is held.
 //
+// Typing: the value stored is the value shown. A typed number above Max
+// becomes Max at once and the edit shows it (more digits could only take it
+// further; likewise a negative number below Min becomes Min), with a beep.
+// A text that holds no value yet ("", "-", or "5" on the way to "50" when
+// Min is 10) changes nothing and tells nothing; when the edit is left or
+// Enter is pressed it settles: a short number becomes the limit, no number
+// puts back the last value taken (or the text it had, when none was typed).
+//
 // Live change, then commit: every change of the value fires OnChange (the
 // owner applies it without recording); OnCommit fires once per edit, when
 // Enter is pressed, when the edit is left and when a run of stepping or a
@@ -60,6 +68,8 @@ public:
     const std::vector<int>& Ticks() const { return FTicks; }
     // The x of the centre of the thumb standing at Position.
     int PositionX(int Position) const;
+    // The position whose thumb centre stands nearest to X.
+    int PositionAtX(int X) const;
     // The centre of the thumb where it stands now.
     QPoint ThumbCentre() const;
 
@@ -89,7 +99,7 @@ class TfrmPopup : public QWidget {
 public:
     explicit TfrmPopup(TCustomEditTrackBarWex* Edit);
     TTrackBarWexChild* TrackBar() const { return FTrackBar; }
-    std::vector<QLabel*> Labels() const;
+    std::vector<QLabel*> Labels() const; // those shown
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
@@ -98,6 +108,11 @@ private:
     void PlaceLabels(const std::vector<std::pair<QLabel*, int>>& Placed);
     TTrackBarWexChild* FTrackBar;
 };
+
+// Where the pop-up of Size goes: its top at Top, its left so that the thumb
+// ThumbX pixels inside it stands under MouseX, all kept inside Area (the
+// screen's work area); a pop-up wider or taller than Area starts at its edge.
+QPoint PopupPlace(int MouseX, int ThumbX, int Top, QSize Size, const QRect& Area);
 
 enum TEditTrackBarWexStyle { etbksNormal, etbksExp1, etbksExp2 };
 enum TEditTrackBarWexButton { etbkbUpDown = 1, etbkbTrackBar = 2 };
@@ -157,6 +172,17 @@ public:
     // 10^floor(log10(max(|Min|, |Max|)) - 3).
     double RoundSignificant(double Value) const;
 
+    // What a typed text holds for this edit.
+    struct TTyped {
+        enum TKind { None, Short, Taken } Kind = None; // no number; not in reach yet; a value
+        double Number = 0; // the number as typed
+        double Value = 0;  // what is stored (for Short: what leaving settles to)
+        bool Reshow = false; // the text must show Value now: more keys cannot change it
+    };
+    TTyped ReadTyped(const QString& Text) const;
+    // The text that shows Value.
+    QString ShownText(double Value) const;
+
 protected:
     void keyPressEvent(QKeyEvent* Event) override;
     void keyReleaseEvent(QKeyEvent* Event) override;
@@ -173,10 +199,11 @@ protected:
 
 private:
     friend class TfrmPopup;
+    double Limited(double Value) const; // quantised, then held to Max and Min
     void PutPosition(double Value);
     void Reapply(); // an owner's change: the value again, committing nothing
     void UpdateInputType();
-    void ReadText();
+    void Settle();
     void StartModify();
     void EndModify();
     void Commit();
@@ -184,7 +211,7 @@ private:
     void ButtonStep(bool Up);
     void StepTo(double Value);
     void TrackBarMoved(int Index);
-    void ForwardToTrackBar(QMouseEvent* Event);
+    void DragTo(int GlobalX);
 
     double FPosition = 0;
     double FMin = 0;
@@ -197,10 +224,15 @@ private:
     TEditTrackBarWexButtons FButtons = etbkbUpDown | etbkbTrackBar;
     bool FModifying = false;
     bool FWriting = false; // the control writes its own text
+    bool FTyped = false;   // a value was taken from typing since the last commit
     QString FCommittedText;
     TTimerSpeedButtonWex* FUp;
     TTimerSpeedButtonWex* FDown;
     std::unique_ptr<TfrmPopup> FPopup;
+    // The drag of the pop-up's thumb follows the pointer from where it was
+    // pressed: the thumb moves as far as the pointer does.
+    int FDragMouseX = 0;
+    int FDragThumbX = 0;
 };
 
 class TEditTrackBarWex : public TCustomEditTrackBarWex {

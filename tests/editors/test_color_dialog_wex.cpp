@@ -201,7 +201,7 @@ TEST(FrmSelColor, HexadecimalEntry)
     EXPECT_EQ(T.F.CurrentColor(), 0x000AC8);
     T.F.edtBlu->setText("1FF");
     EXPECT_EQ(T.F.CurrentColor(), 0xFF0AC8);
-    EXPECT_EQ(T.F.edtBlu->text(), QStringLiteral("1FF")); // what is typed stays as typed
+    EXPECT_EQ(T.F.edtBlu->text(), QStringLiteral("FF")); // above 255: shown as stored
     EXPECT_EQ(T.F.lblB->text(), QStringLiteral("(255)"));
     T.F.edtRed->setFocus();
     T.F.edtRed->selectAll();

@@ -10,6 +10,7 @@
 #include "picker_test_support.h"
 #include "ui/edit_wex.h"
 #include "ui/golden_image.h"
+#include "ui/popup_test_support.h"
 #include "ui/ole2_gradation.h"
 #include "ui/ole_qt_bridge.h"
 
@@ -143,9 +144,9 @@ TEST(FrmGradation, LiveTestsReachTheCaller)
     struct Case { QLineEdit* Edit; const char* Text; bool Tested; int Opacity, Repeat; };
     for (const Case& C : std::vector<Case>{{T.F.edtTrans, "50", true, 128, 1},
                                            {T.F.edtTrans, "100", true, 255, 1},
-                                           {T.F.edtTrans, "101", false, 255, 1},
+                                           {T.F.edtTrans, "101", true, 255, 1},
                                            {T.F.edtLoopNum, "7", true, 255, 7},
-                                           {T.F.edtLoopNum, "101", false, 255, 7}}) {
+                                           {T.F.edtLoopNum, "101", true, 255, 100}}) {
         const size_t Before = Tests.size();
         // As one edit, so no shorter number on the way is taken.
         C.Edit->setText(C.Text);
@@ -720,7 +721,9 @@ TEST(FrmGradation, DamagedStyleItemChangesNothing)
 
 // The gradation and picture edits are the panel's number edits, over the
 // ranges of their fields and with their pop-up track bars; a typed value
-// past the range beeps and the edit shows what is stored.
+// past the range is the range's limit, with a beep, and the edit shows
+// what is stored; a number on its way into the range ("0" for 1 to 9999)
+// is no value until the edit is left.
 TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
 {
     TForm T;
@@ -732,10 +735,10 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
         const char* Typed;  // the keys typed into the emptied edit
         const char* Shown;  // what it shows after
     } const Ranges[] = {
-        {T.F.edtLoopNum, 1, 100, "150", "15"},   {T.F.edtTrans, 0, 100, "101", "10"},
-        {T.F.edtHOffest, -360, 360, "-400", "-40"}, {T.F.edtVOffest, -100, 100, "120", "12"},
-        {T.F.edtVScale, 0, 900, "9000", "900"},  {T.F.edtSOffest, -100, 100, "-101", "-10"},
-        {T.F.edtSScale, 0, 900, "950", "95"},
+        {T.F.edtLoopNum, 1, 100, "150", "100"},    {T.F.edtTrans, 0, 100, "101", "100"},
+        {T.F.edtHOffest, -360, 360, "-400", "-360"}, {T.F.edtVOffest, -100, 100, "120", "100"},
+        {T.F.edtVScale, 0, 900, "9000", "900"},    {T.F.edtSOffest, -100, 100, "-101", "-100"},
+        {T.F.edtSScale, 0, 900, "950", "900"},
     };
     // Checks the edit's range and track bar, then types into it emptied.
     const auto TypeInto = [](const TRange& R) {
@@ -752,13 +755,13 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
         TypeInto(R);
     TGradationObject G;
     G.StrToGradation(SplitFillCode(T.F.FillCode()).Rest);
-    EXPECT_EQ(G.iRepeatCount, 15);
-    EXPECT_EQ(G.iOpacity, GradOpacityOfPercent(10));
-    EXPECT_EQ(G.Adjust.iHueShift, -40);
-    EXPECT_EQ(G.Adjust.iBrightOffset, 12);
+    EXPECT_EQ(G.iRepeatCount, 100);
+    EXPECT_EQ(G.iOpacity, 255);
+    EXPECT_EQ(G.Adjust.iHueShift, -360);
+    EXPECT_EQ(G.Adjust.iBrightOffset, 100);
     EXPECT_EQ(G.Adjust.iBrightScale, 900);
-    EXPECT_EQ(G.Adjust.iSatOffset, -10);
-    EXPECT_EQ(G.Adjust.iSatScale, 95);
+    EXPECT_EQ(G.Adjust.iSatOffset, -100);
+    EXPECT_EQ(G.Adjust.iSatScale, 900);
 
     T.F.SetUp("40", QPainterPath(), &Store);
     const std::string Png = T.Ini.Dir + "/p.png";
@@ -776,22 +779,55 @@ TEST(FrmGradation, NumberEditsKeepToTheirRangesAndShowWhatIsStored)
     constexpr double Extent = MaxFillPictExtent;
     const TRange Picture[] = {
         // A placement and size reach as far as the largest picture the
-        // program holds, one digit more is refused.
-        {T.F.edtX, -Extent, Extent, "-999999999", "-99999999"},
+        // program holds; typed past it, they show and keep that limit.
+        {T.F.edtX, -Extent, Extent, "-999999999", "-268435456"},
         {T.F.edtY, -Extent, Extent, "12345", "12345"},
-        {T.F.edtWPer, 1, 9999, "0", "100"},
-        {T.F.edtHeight, 1, Extent, "0", "20"},
-        {T.F.edtWidth, 1, Extent, "999999999", "99999999"},
-        {T.F.edtDegree, -360, 360, "400", "40"},
+        {T.F.edtWPer, 1, 9999, "0", "0"},
+        {T.F.edtHeight, 1, Extent, "0", "0"},
+        {T.F.edtWidth, 1, Extent, "999999999", "268435456"},
+        {T.F.edtDegree, -360, 360, "400", "360"},
     };
-    for (const TRange& R : Picture)
+    for (const TRange& R : Picture) {
         TypeInto(R);
+        // Not stored yet; entered, it is the least size.
+        if (R.Edit == T.F.edtHeight) {
+            EXPECT_EQ(T.F.PictParam().iHeight, 20);
+            QTest::keyClick(R.Edit, Qt::Key_Return);
+            EXPECT_EQ(R.Edit->text().toStdString(), "1");
+            EXPECT_EQ(T.F.PictParam().iHeight, 1);
+        }
+    }
     const TFillPictParam& P = T.F.PictParam();
-    EXPECT_EQ(P.iOffsetX, -99999999);
+    EXPECT_EQ(P.iOffsetX, -MaxFillPictExtent);
     EXPECT_EQ(P.iOffsetY, 12345);
-    EXPECT_EQ(P.iWidth, 99999999);
-    EXPECT_EQ(P.iHeight, 20);
-    EXPECT_EQ(P.dAngle, 40);
+    EXPECT_EQ(P.iWidth, MaxFillPictExtent);
+    EXPECT_EQ(P.iHeight, 1);
+    EXPECT_EQ(P.dAngle, 360);
+}
+
+// The opacity's pop-up track bar opens with the thumb of the opacity under
+// the pointer and moves with it; where the screen's edge keeps the thumb of
+// 100 % from the pointer, it still moves only as far as the pointer does.
+TEST(FrmGradation, TheOpacityPopupMovesWithThePointer)
+{
+    for (const bool AtTheEdge : {false, true}) {
+        SCOPED_TRACE(AtTheEdge);
+        TForm T;
+        T.F.SetUp("21" + GradText);
+        T.F.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+        ASSERT_TRUE(T.F.edtTrans->isVisible());
+        // The dialog's left edge moved so that the edit's button stands 300
+        // pixels or 40 pixels inside the screen.
+        const QRect Area = T.F.screen()->availableGeometry();
+        QWidget* B = T.F.edtTrans->EllipsisButton();
+        const int ButtonX = B->mapToGlobal(B->rect().center()).x() - T.F.geometry().x();
+        T.F.move(Area.left() + (AtTheEdge ? 40 : 300) - ButtonX, T.F.geometry().y());
+        QTest::qWait(20);
+        T.F.edtTrans->SetPosition(100);
+        test_support::ExpectPopupFollowsThePointer(*T.F.edtTrans, !AtTheEdge);
+        EXPECT_GE(T.F.Gradation().iOpacity, GradOpacityOfPercent(97));
+    }
 }
 
 // "読込" opens the program's picture-open dialog with its preview, in the

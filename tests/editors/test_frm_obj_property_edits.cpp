@@ -1,6 +1,7 @@
 // Edits in the panel: live while typed or dragged, one command when
 // committed, one command per one-step control, defaults without a step.
 #include "panel_test_support.h"
+#include "ui/popup_test_support.h"
 
 #include "editors/frm_sel_color.h"
 #include "foundation/app_environment.h"
@@ -392,8 +393,8 @@ std::string ShapeFields(TDrawItem* Item)
     return QString("n=%1 c=%2").arg(P.Count).arg(P.CornerSize * 100 / 32768).toStdString();
 }
 
-// A value typed out of range on the shape page is refused by the page, not
-// clamped by the edit: the edit shows what is stored, with a beep.
+// A value typed out of range on the shape page is held to the edit's range
+// by the edit: past a limit it is the limit, shown and stored, with a beep.
 TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
 {
     struct TCase {
@@ -407,11 +408,12 @@ TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
     const char* Star = "n=5 r=0.5 c=0 a=0";
     const char* Polygon = "n=5 c=0";
     const TCase Cases[] = {
-        // Corner radii and ratios: the current value is put back.
-        {false, &TfrmObjProperty::edtCnrROut, "150", "0", 1, nullptr},
-        {false, &TfrmObjProperty::edtCnrROut, "-150", "0", 1, nullptr},
-        {false, &TfrmObjProperty::edtAngleRatio, "101", "0", 1, nullptr},
-        {true, &TfrmObjProperty::edtCnrROut, "-101", "0", 1, nullptr},
+        // Corner radii and ratios: the limit is shown and stored (typing
+        // 150 showed 14 while 15 % was stored).
+        {false, &TfrmObjProperty::edtCnrROut, "150", "100", 1, "n=5 r=0.5 c=100 a=0"},
+        {false, &TfrmObjProperty::edtCnrROut, "-150", "-100", 1, "n=5 r=0.5 c=-100 a=0"},
+        {false, &TfrmObjProperty::edtAngleRatio, "101", "100", 1, "n=5 r=0.5 c=0 a=100"},
+        {true, &TfrmObjProperty::edtCnrROut, "-101", "-100", 1, "n=5 c=-100"},
         {false, &TfrmObjProperty::edtCnrROut, "50", "50", 0, "n=5 r=0.5 c=50 a=0"},
         // The inner radius: the limit is put back and stored.
         {false, &TfrmObjProperty::edtRIn, "150", "100", 1, "n=5 r=1 c=0 a=0"},
@@ -422,8 +424,6 @@ TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
         {false, &TfrmObjProperty::edtCornerNum, "99999", "10000", 1, "n=10000 r=0.5 c=0 a=0"},
         {false, &TfrmObjProperty::edtCornerNum, "30", "30", 0, "n=30 r=0.5 c=0 a=0"},
         {true, &TfrmObjProperty::edtCornerNum, "2", "3", 1, "n=3 c=0"},
-        // Sizes below 1 are refused; the size that stays is shown.
-        {false, &TfrmObjProperty::edtWidth, "0", "100", 2, nullptr},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(std::string(C.Typed));
@@ -465,6 +465,59 @@ TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
             History().Undo();
         EXPECT_EQ(ShapeFields(Item), C.Polygon ? Polygon : Star);
     }
+}
+
+// Size and position keep to their ranges as typed: above the page's limit
+// the edit shows the limit, and the shape has it.
+TEST_F(FrmObjPropertyEdits, SizeAndPositionTypedPastThePageShowTheLimitStored)
+{
+    TRectObj* R = Add<TRectObj>(10, 20, 60, 40);
+    Load({R}); // page 400 x 300
+    const auto Type = [&](TEditTrackBarWex* E, const char* Keys) {
+        E->setFocus();
+        E->selectAll();
+        QTest::keyClicks(E, Keys);
+        const std::string Shown = E->text().toStdString();
+        QTest::keyClick(E, Qt::Key_Return);
+        return Shown;
+    };
+    EXPECT_EQ(Type(Panel.edtWidth, "99999999"), "800");
+    EXPECT_EQ(Panel.edtWidth->text(), "800");
+    EXPECT_EQ(R->Width(), 800);
+    EXPECT_EQ(Type(Panel.edtHeight, "99999999"), "600");
+    EXPECT_EQ(R->Height(), 600);
+    EXPECT_EQ(Type(Panel.edtPosiX, "2147483647"), "400");
+    EXPECT_EQ(R->X(), 400);
+    EXPECT_EQ(Type(Panel.edtPosiY, "-2147483647"), "-150");
+    EXPECT_EQ(R->Y(), -150);
+    EXPECT_EQ(Steps(), 4);
+    for (int I = 0; I < 4; ++I)
+        History().Undo();
+    EXPECT_EQ(R->Width(), 60);
+    EXPECT_EQ(R->Height(), 40);
+    EXPECT_EQ(R->X(), 10);
+    EXPECT_EQ(R->Y(), 20);
+}
+
+// The angle's pop-up track bar opens with the thumb of the angle under the
+// pointer; a 2-pixel move turns the shape by no more than 2 pixels mean.
+TEST_F(FrmObjPropertyEdits, TheAnglePopupMovesWithThePointer)
+{
+    TRectObj* R = Add<TRectObj>(10, 10, 60, 40);
+    Load({R});
+    // The general page, in its window, in front.
+    QWidget* Page = Panel.FTabSheets[0];
+    for (TfrmPltChild* W : Panel.PageControlWex->FloatingWindows())
+        if (W->PageControl()->indexOf(Page) >= 0)
+            W->PageControl()->setCurrentWidget(Page);
+    QWidget* Window = Page->window();
+    Window->move(300, 200);
+    Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window));
+    ASSERT_TRUE(Panel.edtObjAngle->isVisible());
+    ASSERT_EQ(Panel.edtObjAngle->text(), "0");
+    test_support::ExpectPopupFollowsThePointer(*Panel.edtObjAngle);
+    EXPECT_LE(std::fabs(R->Angle() * 180 / M_PI), 6);
 }
 
 // The display-colour picker of the general page keeps its page and options

@@ -225,6 +225,30 @@ TEST_F(FrmObjPropertyLoad, SeveralItemsShowDifferingValuesMixed)
     }
 }
 
+// A selection whose items have no common place shows no angle nor position:
+// the disabled edits are empty, not left with the values loaded before.
+TEST_F(FrmObjPropertyLoad, DisabledPlaceEditsShowNoValueOfAnEarlierSelection)
+{
+    TRectObj* R = Add<TRectObj>(150, 50, 60, 40);
+    auto Text = std::make_unique<TTextObj>(&Page(), -1);
+    auto* T = static_cast<TTextObj*>(Page().RootGroup().AddChild(std::move(Text), -1));
+    Load({R});
+    ASSERT_EQ(Panel.edtPosiX->text(), "150");
+    ASSERT_EQ(Panel.edtPosiY->text(), "50");
+    ASSERT_EQ(Panel.edtObjAngle->text(), "0");
+    Load({R, T});
+    for (TEditTrackBarWex* E : {Panel.edtObjAngle, Panel.edtPosiX, Panel.edtPosiY}) {
+        SCOPED_TRACE(E->objectName().toStdString());
+        EXPECT_FALSE(E->isEnabled());
+        EXPECT_EQ(E->text(), "");
+    }
+    // Enabled again with the values of a placed item.
+    Load({R});
+    EXPECT_TRUE(Panel.edtPosiX->isEnabled());
+    EXPECT_EQ(Panel.edtPosiX->text(), "150");
+    EXPECT_EQ(History().MenuNo(), -1);
+}
+
 TEST_F(FrmObjPropertyLoad, StarsWithDifferentRatiosShowEmptyRatios)
 {
     TStarObj* A = Add<TStarObj>(0, 0, 100, 100);

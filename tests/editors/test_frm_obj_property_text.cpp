@@ -107,23 +107,37 @@ TEST_F(FrmObjPropertyText, RuleSwitchGives36PixelsAndBackGivesOneEachOneUndo)
 
 TEST_F(FrmObjPropertyText, SizesOf1000PointsAndMoreAreRefusedWithABeep)
 {
+    // Only the base and the spacing reach 1000 points within their edits'
+    // ranges (99 cm or inches); a size above its edit's range is its Max.
     struct TCase {
+        TEditTrackBarWex* TfrmObjProperty::*Edit;
+        TComboBoxWex* TfrmObjProperty::*UnitCombo;
         int Unit;
         const char* Text;
         bool Refused;
-    } const Cases[] = {{3, "1000", true}, {3, "999.9", false}, {0, "1334", true}, {0, "1333", false}, {2, "14", true}};
+    } const Cases[] = {
+        {&TfrmObjProperty::edtBase, &TfrmObjProperty::cmbUTBase, 1, "36", true},
+        {&TfrmObjProperty::edtBase, &TfrmObjProperty::cmbUTBase, 1, "35", false},
+        {&TfrmObjProperty::edtSpacing, &TfrmObjProperty::cmbUTSpacing, 2, "14", true},
+        {&TfrmObjProperty::edtSpacing, &TfrmObjProperty::cmbUTSpacing, 2, "13.88", false},
+        {&TfrmObjProperty::edtSize, &TfrmObjProperty::cmbUTSize, 3, "1000", false},
+    };
     for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Text);
         TTextObj* T = AddText();
         int Beeps = 0;
         Panel.OnTextBeep = [&] { ++Beeps; };
-        Panel.cmbUTSize->setCurrentIndex(C.Unit);
+        (Panel.*C.UnitCombo)->setCurrentIndex(C.Unit);
         Load({T});
         Binding().SetSelection(0, 4);
-        Panel.edtSize->setText(C.Text);
-        Panel.EdtFontClick(Panel.edtSize);
-        EXPECT_EQ(Beeps, C.Refused ? 1 : 0) << C.Text;
-        EXPECT_EQ(Steps(), C.Refused ? 0 : 1) << C.Text;
-        Panel.cmbUTSize->setCurrentIndex(0);
+        TEditTrackBarWex* E = Panel.*C.Edit;
+        E->setText(C.Text);
+        Panel.EdtFontClick(E);
+        EXPECT_EQ(Beeps, C.Refused ? 1 : 0);
+        EXPECT_EQ(Steps(), C.Refused ? 0 : 1);
+        if (E == Panel.edtSize)
+            EXPECT_EQ(E->text(), "300"); // past its range: its Max, shown and stored
+        (Panel.*C.UnitCombo)->setCurrentIndex(0);
     }
 }
 

@@ -301,7 +301,7 @@ TEST_F(MacroPage, CatalogueWidthsSlideOverASensibleRange)
     EXPECT_EQ(Width->TrackBarMax(), 100);
     EXPECT_EQ(Width->Min(), 0);
     EXPECT_EQ(Width->Max(), 1000);
-    // Typed beyond it: not painted while typed, put back within on Enter.
+    // Typed beyond it: the edit's Max at once, shown and painted.
     Grid().setFocus();
     Grid().MoveToCell(1, Row);
     auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
@@ -310,7 +310,8 @@ TEST_F(MacroPage, CatalogueWidthsSlideOverASensibleRange)
     Edit->selectAll();
     QTest::keyClicks(Edit, "5000");
     const std::string Tagged = "斜辺の幅|0,1000,0,100";
-    EXPECT_EQ(Value(Tagged), "500");
+    EXPECT_EQ(Edit->text().toStdString(), "1000");
+    EXPECT_EQ(Value(Tagged), "1000");
     QTest::keyClick(Edit, Qt::Key_Return);
     EXPECT_EQ(Value(Tagged), "1000");
     EXPECT_EQ(Grid().Cells(1, Row).toStdString(), "1000");

@@ -167,11 +167,14 @@ TEST_F(PageSetupTest, UnreadableOrTinyLengthsKeepAPage)
     D->EdtHeightUnit->setText("abc");
     EXPECT_EQ(D->LogPict().Width, 400);
     EXPECT_EQ(D->LogPict().Height, 300);
-    // Less than half a pixel is still one pixel, in every unit.
+    // Less than half a pixel is still one pixel, in every unit ("0" is on
+    // its way into the range until entered).
     TypeInto(D->EdtWidthUnit, "0");
+    QTest::keyClick(D->EdtWidthUnit, Qt::Key_Return);
     EXPECT_EQ(D->LogPict().Width, 1);
     D->cmbUnitType->setCurrentIndex(0);
     TypeInto(D->EdtHeightUnit, "0");
+    QTest::keyClick(D->EdtHeightUnit, Qt::Key_Return);
     EXPECT_EQ(D->LogPict().Height, 1);
     TypeInto(D->EdtHeightUnit, "250");
     EXPECT_EQ(D->LogPict().Height, 250);

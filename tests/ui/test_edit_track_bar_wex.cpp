@@ -4,6 +4,7 @@
 #include "ui/up_down_wex.h"
 
 #include "golden_image.h"
+#include "popup_test_support.h"
 
 #include "foundation/user_error.h"
 #include "platform/qt/qt_services.h"
@@ -235,16 +236,16 @@ TEST(EditTrackBarWex, TypingTakesAPointInAnyLocaleHexTakesHexDigitsOnly)
         TForm F;
         TEditTrackBarWex& E = *F.Edit;
         E.SetPrecision(0.01);
+        E.SetMax(1000);
         E.selectAll();
         QTest::keyClicks(&E, "12,5x.25");
         EXPECT_EQ(E.text(), "125.25");
         EXPECT_EQ(Beeps.Count, 2);
-        EXPECT_DOUBLE_EQ(E.Position(), 100); // the value as typed, limited to Max
+        EXPECT_DOUBLE_EQ(E.Position(), 125.25);
         E.selectAll();
         QTest::keyClicks(&E, "12.5");
         EXPECT_DOUBLE_EQ(E.Position(), 12.5);
 
-        E.SetMax(1000);
         E.SetHex(true);
         E.SetPosition(255);
         EXPECT_EQ(E.text(), "FF");
@@ -269,7 +270,99 @@ TEST(EditTrackBarWex, TextThatIsNoNumberLeavesTheValueAlone)
     QTest::keyClicks(&E, "-");
     F.After->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(E.Position(), 4);
-    EXPECT_EQ(E.text(), "-");
+    EXPECT_EQ(E.text(), "4"); // shown as stored
+}
+
+// The value stored is the value shown: typed keys past a limit that no
+// further key can undo give the limit at once, shown, with a beep; a text
+// that holds no value yet changes nothing until the edit is left.
+TEST(EditTrackBarWex, TypedValuesKeepToTheRangeAndShowWhatIsStored)
+{
+    struct TCase {
+        double Min, Max, Precision, Start;
+        const char* Keys;
+        const char* Shown;  // after the keys
+        double Typed;       // the value then
+        int Changes, Beeps; // told and beeped while typing
+        const char* Left;   // shown after leaving
+        double Stored;      // the value then, committed unless it is Start
+    };
+    const TCase Cases[] = {
+        {0, 100, 1, 100, "101", "100", 100, 3, 1, "100", 100},
+        {0, 100, 1, 100, "1010", "100", 100, 4, 2, "100", 100},
+        {-100, 100, 1, 0, "150", "100", 100, 3, 1, "100", 100},
+        {-300, 600, 1, 0, "2147483647", "600", 600, 10, 7, "600", 600},
+        {-300, 600, 1, 0, "-400", "-300", -300, 3, 1, "-300", -300},
+        {1, 6000, 1, 20, "99999999", "6000", 6000, 8, 5, "6000", 6000},
+        // On the way to a value in range: nothing yet, the limit when left.
+        {10, 100, 1, 50, "5", "5", 50, 0, 0, "10", 10},
+        {10, 100, 1, 50, "55", "55", 55, 1, 0, "55", 55},
+        {-100, -10, 1, -50, "-5", "-5", -50, 0, 0, "-10", -10},
+        {1, 9999, 1, 20, "0", "0", 20, 0, 0, "1", 1},
+        // Digits finer than the quantum; another text of the value.
+        {0, 100, 0.01, 0, "12.346", "12.35", 12.35, 6, 0, "12.35", 12.35},
+        {0, 100, 0.5, 0, "1.0", "1.0", 1, 3, 0, "1", 1},
+        {0, 100, 1, 0, "05", "05", 5, 2, 0, "5", 5},
+        {-1, 1, 0.1, 0, "-0", "-0", 0, 1, 0, "0", 0},
+        // No number: nothing changes; the text it had comes back.
+        {-10, 10, 1, 4, "-", "-", 4, 0, 0, "4", 4},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Keys);
+        TForm F;
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetMax(C.Max);
+        E.SetMin(C.Min);
+        E.SetPrecision(C.Precision);
+        E.SetPosition(C.Start);
+        TSpy Spy(E);
+        TBeeps Beeps;
+        E.selectAll();
+        QTest::keyClicks(&E, C.Keys);
+        EXPECT_EQ(E.text().toStdString(), C.Shown);
+        EXPECT_DOUBLE_EQ(E.Position(), C.Typed);
+        EXPECT_EQ(Spy.Changes, C.Changes);
+        EXPECT_EQ(Beeps.Count, C.Beeps);
+        F.After->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(E.text().toStdString(), C.Left);
+        EXPECT_DOUBLE_EQ(E.Position(), C.Stored);
+        EXPECT_EQ(Spy.Commits, C.Stored == C.Start ? std::vector<double>{} : std::vector<double>{C.Stored});
+    }
+}
+
+TEST(EditTrackBarWex, ATextEmptiedAfterAValueShowsTheValueTakenWhenLeft)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetPosition(10);
+    TSpy Spy(E);
+    E.selectAll();
+    QTest::keyClicks(&E, "42");
+    QTest::keyClick(&E, Qt::Key_Backspace);
+    QTest::keyClick(&E, Qt::Key_Backspace);
+    EXPECT_EQ(E.text(), "");
+    EXPECT_EQ(E.Position(), 4);
+    QTest::keyClick(&E, Qt::Key_Return);
+    EXPECT_EQ(E.text(), "4");
+    EXPECT_EQ(Spy.Commits, std::vector<double>{4});
+
+    // A mixed value (empty) stays empty when nothing was typed into it.
+    F.After->setFocus(Qt::TabFocusReason);
+    E.setText(QString());
+    E.setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(&E, "-");
+    F.After->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(E.text(), "");
+    EXPECT_EQ(Spy.Commits.size(), 1u);
+
+    // Hexadecimal above Max.
+    E.SetMax(1000);
+    E.SetHex(true);
+    E.setFocus(Qt::TabFocusReason);
+    E.selectAll();
+    QTest::keyClicks(&E, "fff");
+    EXPECT_EQ(E.text(), "3E8");
+    EXPECT_EQ(E.Position(), 1000);
 }
 
 TEST(EditTrackBarWex, EachEditCommitsOnce)
@@ -414,6 +507,56 @@ TEST(EditTrackBarWex, PopUpOpensUnderTheEditWithTheThumbUnderThePointerAndDragsO
     EXPECT_EQ(E.Popup(), nullptr);
     EXPECT_EQ(Spy.Ends, 2);
     EXPECT_EQ(Spy.Commits, (std::vector<double>{Dropped, 100}));
+}
+
+TEST(EditTrackBarWex, PopupPlaceKeepsTheThumbUnderThePointerInsideTheArea)
+{
+    struct TCase {
+        int MouseX, ThumbX, Top;
+        QSize Size;
+        QPoint Place;
+    };
+    const QRect Area(0, 0, 1280, 1000);
+    const TCase Cases[] = {
+        {500, 100, 300, {200, 40}, {400, 300}},   // the thumb under the pointer
+        {50, 150, 300, {200, 40}, {0, 300}},      // the left edge stops it
+        {1270, 20, 300, {200, 40}, {1080, 300}},  // the right edge
+        {600, 10, 990, {200, 40}, {590, 960}},    // the bottom edge
+        {600, 10, 300, {1500, 40}, {0, 300}},     // wider than the screen: from its left
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(PopupPlace(C.MouseX, C.ThumbX, C.Top, C.Size, Area), C.Place) << C.MouseX << " " << C.ThumbX;
+    EXPECT_EQ(PopupPlace(-600, 40, 50, {200, 40}, QRect(-1280, 20, 1280, 900)), QPoint(-640, 50));
+    EXPECT_EQ(PopupPlace(100, 40, 50, {200, 40}, QRect(-1280, 20, 1280, 900)), QPoint(-200, 50));
+}
+
+// An angle edit (-360 to 360 in hundredths) opened at its value 0: the
+// pop-up spanned the whole screen, its thumb far from the pointer, and a
+// 2-pixel move took the value to -293.
+TEST(EditTrackBarWex, PopupThumbStandsUnderThePointerAndMovesWithIt)
+{
+    struct TCase {
+        double Min, Max, Precision, Position;
+        int WindowX;
+        bool UnderPointer;
+    } const Cases[] = {
+        {-360, 360, 0.01, 0, 300, true},
+        {0, 100, 1, 100, 300, true},
+        {0, 100, 1, 37, 300, true},
+        {-360, 360, 0.01, 360, 0, false}, // the thumb at the right end, the edit at the screen's left
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Position);
+        TForm F;
+        F.Window.move(C.WindowX, 100);
+        F.Edit->move(0, 40);
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetMin(C.Min);
+        E.SetMax(C.Max);
+        E.SetPrecision(C.Precision);
+        E.SetPosition(C.Position);
+        test_support::ExpectPopupFollowsThePointer(E, C.UnderPointer);
+    }
 }
 
 TEST(EditTrackBarWex, TrackBarScalesAndTheirLabels)
