@@ -368,7 +368,8 @@ void TfrmTavro::AddToolbarItem(int32_t Command, TToolbar97* Toolbar)
 {
     if (Command == -1) {
         auto* Sep = new TToolbarSep97(Toolbar);
-        Sep->setProperty("Tag", -1);
+        Sep->SetTag(-1);
+        Toolbar->SetItemTag(Sep, -1);
         return;
     }
     if (Command < 0 || Command >= CommandCount)
@@ -377,6 +378,7 @@ void TfrmTavro::AddToolbarItem(int32_t Command, TToolbar97* Toolbar)
         cmbZoom->setParent(Toolbar->ClientArea());
         cmbZoom->show();
         cmbZoom->setProperty("Tag", Command);
+        Toolbar->SetItemTag(cmbZoom, Command);
         Toolbar->Arrange();
         return;
     }
@@ -385,7 +387,8 @@ void TfrmTavro::AddToolbarItem(int32_t Command, TToolbar97* Toolbar)
         return;
     auto* B = new TToolbarButton97(Toolbar->ClientArea());
     B->setObjectName(A->objectName() + "Button");
-    B->setProperty("Tag", Command);
+    B->SetTag(Command);
+    Toolbar->SetItemTag(B, Command);
     B->resize(24, 24);
     if (IsCheckCommand(A->objectName())) {
         B->SetGroupIndex(CheckGroupBase + Command);
@@ -423,12 +426,13 @@ void TfrmTavro::SaveUserToolbars()
     int32_t Count = 0;
     for (TToolbar97* T : UserToolbars()) {
         std::vector<std::string> Fields{T->Caption().toStdString(), T->Visible() ? "1" : "0"};
-        // One pass over the items: asking for each by its index would clean
-        // the whole list per item.
-        const std::vector<QWidget*>& Items = T->OrderedControls();
-        Fields.reserve(Fields.size() + Items.size());
-        for (const QWidget* Item : Items)
-            Fields.push_back(std::to_string(Item->property("Tag").toInt()));
+        // The numbers as the toolbar keeps them beside its items, in one
+        // pass: asking each item (by its index, or for a property by name)
+        // would cost far more than writing the number.
+        const std::vector<int32_t> Tags = T->OrderedTags();
+        Fields.reserve(Fields.size() + Tags.size());
+        for (int32_t Tag : Tags)
+            Fields.push_back(std::to_string(Tag));
         Ini.WriteString(UserToolbarSection, std::to_string(++Count), CommaText(Fields));
     }
 }

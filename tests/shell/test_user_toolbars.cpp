@@ -520,6 +520,38 @@ TEST_F(TUserToolbarsTest, NamesShiftJisCannotHoldKeepTheirOwnPlacesInACp932File)
     }
 }
 
+// OK in the customisation dialog without a change: every toolbar is filled
+// anew, its old buttons freed and new ones made (often where the old ones
+// lay); each toolbar keeps exactly its items, and the settings file stays
+// as it was, byte for byte.
+TEST_F(TUserToolbarsTest, OkWithoutAChangeLeavesTheToolbarsAndTheSettingsFileAsTheyWere)
+{
+    // The first save moves the sections other closings rewrite; from then
+    // on every restart writes the same bytes.
+    for (int I = 0; I < 2; ++I) {
+        Start();
+        Close();
+    }
+    const std::string Before = FileBytes();
+    Start();
+    std::vector<std::vector<int>> Items;
+    for (TToolbar97* T : Frame->UserToolbars())
+        Items.push_back(Tags(T));
+    TfrmCustomize::Run = [](TfrmCustomize&) { return int(QDialog::Accepted); };
+    for (int Round = 0; Round < 2; ++Round) {
+        Frame->actCustomize->trigger();
+        const std::vector<TToolbar97*> Bars = Frame->UserToolbars();
+        ASSERT_EQ(Bars.size(), Items.size());
+        for (size_t I = 0; I < Bars.size(); ++I) {
+            EXPECT_EQ(Tags(Bars[I]), Items[I]) << I << " round " << Round;
+            // No empty band before the first item.
+            EXPECT_EQ(Bars[I]->GetOrderedControl(0)->x(), 0) << I << " round " << Round;
+        }
+    }
+    Close();
+    EXPECT_EQ(FileBytes(), Before);
+}
+
 TEST_F(TUserToolbarsTest, ACustomisedLayoutSurvivesARestartByteForByte)
 {
     Start();
