@@ -49,10 +49,12 @@ int32_t FieldAsInteger(const std::string& Field, int32_t Default)
 }
 
 // What reading the definitions takes at most: more than this many items on
-// one toolbar, or toolbars, no one placed by hand, and building them would
-// hold the start-up (and the save at the end) for minutes.
+// one toolbar, or toolbars, or items on all of them together, no one placed
+// by hand (there are some 75 commands), and building them would hold the
+// start-up (and the save at the end) for minutes and take gigabytes.
 constexpr size_t MaxToolbarItems = 4096;
 constexpr size_t MaxUserToolbars = 256;
+constexpr size_t MaxAllToolbarItems = 8192;
 
 std::string PositionSection(const std::string& ComponentName)
 {
@@ -100,6 +102,14 @@ std::string CommaText(const std::vector<std::string>& Fields)
 std::vector<std::string> SplitCommaText(const std::string& Text)
 {
     std::vector<std::string> Fields;
+    SplitCommaText(Text, Fields, SIZE_MAX);
+    return Fields;
+}
+
+size_t SplitCommaText(const std::string& Text, std::vector<std::string>& Fields, size_t MaxFields)
+{
+    Fields.clear();
+    size_t Count = 0;
     size_t P = 0;
     const size_t N = Text.size();
     const auto SkipBlanks = [&] {
@@ -108,35 +118,48 @@ std::vector<std::string> SplitCommaText(const std::string& Text)
     };
     SkipBlanks();
     while (P < N) {
+        // Fields past the last one kept are walked, not copied.
         std::string Field;
+        const bool Keep = Count < MaxFields;
         if (Text[P] == '"') {
             ++P;
             while (P < N) {
                 if (Text[P] == '"') {
                     if (P + 1 < N && Text[P + 1] == '"') {
-                        Field += '"';
+                        if (Keep)
+                            Field += '"';
                         P += 2;
                         continue;
                     }
                     ++P;
                     break;
                 }
-                Field += Text[P++];
+                if (Keep)
+                    Field += Text[P];
+                ++P;
             }
         } else {
+            const size_t From = P;
             while (P < N && (unsigned char)Text[P] > ' ' && Text[P] != ',')
-                Field += Text[P++];
+                ++P;
+            if (Keep)
+                Field.assign(Text, From, P - From);
         }
-        Fields.push_back(Field);
+        if (Keep)
+            Fields.push_back(std::move(Field));
+        ++Count;
         SkipBlanks();
         if (P < N && Text[P] == ',') {
             ++P;
             SkipBlanks();
-            if (P == N)
-                Fields.emplace_back();
+            if (P == N) {
+                if (Count < MaxFields)
+                    Fields.emplace_back();
+                ++Count;
+            }
         }
     }
-    return Fields;
+    return Count;
 }
 
 const std::vector<std::string>& BuiltInToolbarTexts()
@@ -242,22 +265,35 @@ bool TfrmTavro::LoadUserToolbars()
     Ini.ReadSection(UserToolbarSection, Keys);
     ToolbarExists.clear();
     std::string Refused;
+    const auto Refuse = [&Refused](const std::string& Why) {
+        if (!Refused.empty())
+            Refused += "\r\n";
+        Refused += "\"" + std::string(UserToolbarSection) + "\" " + Why;
+    };
     size_t Taken = 0;
     if (Keys.size() > MaxUserToolbars) {
-        Refused = "\"" + std::string(UserToolbarSection) + "\" にはツールバーが " + std::to_string(Keys.size()) +
-                  " 個あり、上限の " + std::to_string(MaxUserToolbars) + " 個を超える分は使いません。";
+        Refuse("にはツールバーが " + std::to_string(Keys.size()) + " 個あり、上限の " + std::to_string(MaxUserToolbars) +
+               " 個を超える分は使いません。");
         Keys.resize(MaxUserToolbars);
     }
+    // Each limit is checked before anything is built of what it refuses.
+    size_t AllItems = 0;
+    std::vector<std::string> Fields;
     for (size_t K = 0; K < Keys.size(); ++K) {
-        const std::vector<std::string> Fields = SplitCommaText(Ini.ReadString(UserToolbarSection, Keys[K], ""));
-        if (Fields.size() - std::min<size_t>(Fields.size(), 2) > MaxToolbarItems) {
-            if (!Refused.empty())
-                Refused += "\r\n";
-            Refused += "\"" + std::string(UserToolbarSection) + "\" の " + std::to_string(K + 1) +
-                       " 番目のツールバーは項目が " + std::to_string(Fields.size() - 2) + " 個あり、上限の " +
-                       std::to_string(MaxToolbarItems) + " 個を超えるため使いません。";
+        const size_t Count =
+            SplitCommaText(Ini.ReadString(UserToolbarSection, Keys[K], ""), Fields, MaxToolbarItems + 2);
+        const size_t Items = Count - std::min<size_t>(Count, 2);
+        if (Items > MaxToolbarItems) {
+            Refuse("の " + std::to_string(K + 1) + " 番目のツールバーは項目が " + std::to_string(Items) + " 個あり、上限の " +
+                   std::to_string(MaxToolbarItems) + " 個を超えるため使いません。");
             continue;
         }
+        if (AllItems + Items > MaxAllToolbarItems) {
+            Refuse("の " + std::to_string(K + 1) + " 番目からのツールバーは、項目が合わせて上限の " +
+                   std::to_string(MaxAllToolbarItems) + " 個を超えるため使いません。");
+            break;
+        }
+        AllItems += Items;
         ++Taken;
         if (Fields.size() < 2)
             continue;

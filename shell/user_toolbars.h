@@ -28,6 +28,10 @@ std::string ToolbarComponentName(const std::string& Name);
 std::string CommaText(const std::vector<std::string>& Fields);
 // Splits a comma text: fields end at commas and at spaces outside quotes.
 std::vector<std::string> SplitCommaText(const std::string& Text);
+// The same, keeping no more than MaxFields fields in Fields; answers how
+// many there are in all. A text of a million fields is walked once, not
+// copied field by field.
+size_t SplitCommaText(const std::string& Text, std::vector<std::string>& Fields, size_t MaxFields);
 
 // The built-in definitions as comma texts of the name and the command
 // names ("$" a separator, "cmbZoom" the zoom box).

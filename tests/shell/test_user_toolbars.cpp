@@ -13,6 +13,7 @@
 #include "ui/toolbar_button97.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QtGui/qevent.h>
 #include <QListWidget>
 #include <QMenu>
@@ -132,6 +133,25 @@ TEST(UserToolbarNames, ComponentNamesAndCommaTexts)
         EXPECT_EQ(CommaText(C.Fields), C.Text);
         EXPECT_EQ(SplitCommaText(C.Text), C.Fields) << C.Text;
     }
+    // Only the first fields kept, all of them counted.
+    struct TLimited {
+        const char* Text;
+        size_t Max;
+        std::vector<std::string> Kept;
+        size_t Count;
+    };
+    const TLimited Limited[] = {
+        {"a,\"b c\",d,e", 2, {"a", "b c"}, 4},
+        {"a,\"x,\"\"y\",", 1, {"a"}, 3},
+        {"a,b,", 2, {"a", "b"}, 3},
+        {"a,b,", 3, {"a", "b", ""}, 3},
+        {"", 2, {}, 0},
+    };
+    for (const TLimited& C : Limited) {
+        std::vector<std::string> Kept{"left over"};
+        EXPECT_EQ(SplitCommaText(C.Text, Kept, C.Max), C.Count) << C.Text;
+        EXPECT_EQ(Kept, C.Kept) << C.Text;
+    }
 }
 
 TEST_F(TUserToolbarsTest, MalformedDefinitionsAreSkippedAndBadFieldsTakeTheirDefaults)
@@ -221,6 +241,55 @@ TEST_F(TUserToolbarsTest, DefinitionsBeyondTheLimitsAreRefusedWithAMessageAndNot
     EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
                                  " のツールバーの定義:\r\n\"TBar4.0\" にはツールバーが 300 個あり、上限の 256 "
                                  "個を超える分は使いません。");
+}
+
+// The items of all toolbars together have a limit too: reading stops at the
+// first toolbar that would pass it, with one line in the one message.
+TEST_F(TUserToolbarsTest, ItemsBeyondTheLimitOfAllToolbarsTogetherStopTheReading)
+{
+    // 4000 + 4000 items are taken; 500 more would pass 8192, and the small
+    // toolbar after them is not read either.
+    const auto Items = [](int Count) {
+        std::string R;
+        for (int I = 0; I < Count; ++I)
+            R += I % 3 ? ",-1" : ",0";
+        return R;
+    };
+    TMemIniFile& Ini = AppIniFile();
+    const int Counts[] = {4000, 4000, 500, 1};
+    for (int I = 0; I < 4; ++I)
+        Ini.WriteString(UserToolbarSection, std::to_string(I + 1), "t" + std::to_string(I + 1) + ",1" + Items(Counts[I]));
+    Start();
+    ASSERT_EQ(Frame->ToolbarDefs.size(), 2u);
+    EXPECT_EQ(Frame->ToolbarDefs[1].Name, "t2");
+    EXPECT_EQ(Frame->UserToolbars().size(), 2u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
+                                 " のツールバーの定義:\r\n\"TBar4.0\" の 3 番目からのツールバーは、項目が合わせて上限の "
+                                 "8192 個を超えるため使いません。");
+    Close();
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "2", ""), "t2,1" + Items(4000));
+    EXPECT_FALSE(Ini.ValueExists(UserToolbarSection, "3"));
+}
+
+// Three hundred thousand definitions: the key names are read in one pass
+// (comparing each with all before it took minutes) and the start goes on
+// at once with the first 256 and the one message.
+TEST_F(TUserToolbarsTest, AHugeNumberOfDefinitionsIsCountedInOnePass)
+{
+    TMemIniFile& Ini = AppIniFile();
+    std::string Bytes = FileBytes() + "\r\n[TBar4.0]\r\n";
+    for (int I = 1; I <= 300000; ++I)
+        Bytes += std::to_string(I) + "=t" + std::to_string(I) + ",0\r\n";
+    std::ofstream(Ini.FileName(), std::ios::binary) << Bytes;
+    Ini.Rename(Ini.FileName(), true);
+    QElapsedTimer Time;
+    Time.start();
+    Start();
+    EXPECT_LT(Time.elapsed(), 5000);
+    EXPECT_EQ(Frame->ToolbarDefs.size(), 256u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].Text.find("にはツールバーが 300000 個あり、上限の 256 個を超える分は使いません。"), std::string::npos);
 }
 
 // Stored positions at the ends of the 32-bit range, as start-up reads them:
