@@ -63,6 +63,11 @@ std::string PositionSection(const std::string& ComponentName)
 
 } // namespace
 
+size_t ToolbarNameLength(const std::string& Name)
+{
+    return size_t(std::count_if(Name.begin(), Name.end(), [](char C) { return (static_cast<unsigned char>(C) & 0xC0) != 0x80; }));
+}
+
 std::string ToolbarComponentName(const std::string& Name)
 {
     std::string Result = "N";
@@ -286,6 +291,11 @@ bool TfrmTavro::LoadUserToolbars()
         if (Items > MaxToolbarItems) {
             Refuse("の " + std::to_string(K + 1) + " 番目のツールバーは項目が " + std::to_string(Items) + " 個あり、上限の " +
                    std::to_string(MaxToolbarItems) + " 個を超えるため使いません。");
+            continue;
+        }
+        if (const size_t Length = Count > 0 ? ToolbarNameLength(Fields[0]) : 0; Length > MaxToolbarNameLength) {
+            Refuse("の " + std::to_string(K + 1) + " 番目のツールバーは名前が " + std::to_string(Length) +
+                   " 文字あり、上限の " + std::to_string(MaxToolbarNameLength) + " 文字を超えるため使いません。");
             continue;
         }
         if (AllItems + Items > MaxAllToolbarItems) {

@@ -18,6 +18,13 @@ struct TUserToolbarDef {
     std::vector<int32_t> Items;
 };
 
+// The longest name a toolbar takes, in characters: more is a caption no
+// one reads to its end, and the component name and the settings grow with
+// it (four hex digits and more for each character).
+inline constexpr size_t MaxToolbarNameLength = 255;
+// The characters of a UTF-8 name (a byte that starts none counts as one).
+size_t ToolbarNameLength(const std::string& Name);
+
 // "N" and the name's Shift-JIS bytes as two upper-case hex digits each; a
 // character Shift-JIS cannot hold counts as the reference the settings file
 // stores for it ("&#x1F600;"), so different names give different names.

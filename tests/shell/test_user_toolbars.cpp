@@ -292,6 +292,39 @@ TEST_F(TUserToolbarsTest, AHugeNumberOfDefinitionsIsCountedInOnePass)
     EXPECT_NE(Boxes[0].Text.find("にはツールバーが 300000 個あり、上限の 256 個を超える分は使いません。"), std::string::npos);
 }
 
+// A name of three million characters (a million "&#x", which the settings
+// file keeps as they are): refused with the one message, never written back
+// (each "&" would come back as "&#x26;"), and the next start reads the same.
+TEST_F(TUserToolbarsTest, ANameBeyondTheLengthLimitIsRefusedAndNotWrittenBack)
+{
+    std::string Huge;
+    for (int I = 0; I < 1000000; ++I)
+        Huge += "&#x";
+    TMemIniFile& Ini = AppIniFile();
+    Ini.WriteString(UserToolbarSection, "1", "first,1,0");
+    Ini.WriteString(UserToolbarSection, "2", Huge + ",1,1");
+    // The longest name taken: 255 characters, two bytes each in CP932.
+    std::string Longest;
+    for (size_t I = 0; I < MaxToolbarNameLength; ++I)
+        Longest += "名";
+    Ini.WriteString(UserToolbarSection, "3", Longest + ",1,4");
+    const std::string Refusal = "設定ファイル " + Ini.FileName() +
+                                " のツールバーの定義:\r\n\"TBar4.0\" の 2 番目のツールバーは名前が 3000000 文字あり、"
+                                "上限の 255 文字を超えるため使いません。";
+    Start();
+    ASSERT_EQ(Frame->ToolbarDefs.size(), 2u);
+    EXPECT_EQ(Frame->ToolbarDefs[1].Name, Longest);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, Refusal);
+    Close();
+    const std::string Bytes = FileBytes();
+    EXPECT_LT(Bytes.size(), 10000u);
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "2", ""), Longest + ",1,4");
+    EXPECT_FALSE(Ini.ValueExists(UserToolbarSection, "3"));
+    EXPECT_EQ(ToolbarNameLength(Longest), 255u);
+    EXPECT_EQ(ToolbarNameLength("a\xFF" "b"), 3u);
+}
+
 // Stored positions at the ends of the 32-bit range, as start-up reads them:
 // the frame starts with its toolbars on the docks or the screen, and the
 // save at its end writes where they are, not the stored numbers.
@@ -474,6 +507,15 @@ TEST_F(TUserToolbarsTest, DuplicateAndEmptyNamesAreRefusedUntilAValidOne)
     EXPECT_FALSE(D.btnRenameTBar->isEnabled());
     EXPECT_FALSE(D.btnDelTBar->isEnabled());
     EXPECT_TRUE(D.btnEditButton->isEnabled());
+    // Names up to 255 characters; a longer one is asked for again.
+    Boxes.clear();
+    const std::string Longest(MaxToolbarNameLength, 'n');
+    Answer({Longest + "n", Longest});
+    D.NewTBar();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "名前が長すぎます。255 文字までにしてください。");
+    ASSERT_EQ(D.Toolbars.size(), 5u);
+    EXPECT_EQ(D.Toolbars[4].Name, Longest);
     // A rename to its own name is fine; to another's is not.
     D.clboxTBar->setCurrentRow(3);
     Boxes.clear();
