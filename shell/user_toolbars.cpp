@@ -284,6 +284,7 @@ bool TfrmTavro::LoadUserToolbars()
     // Each limit is checked before anything is built of what it refuses.
     size_t AllItems = 0;
     std::vector<std::string> Fields;
+    std::vector<TToolbar97*> Made;
     for (size_t K = 0; K < Keys.size(); ++K) {
         const size_t Count =
             SplitCommaText(Ini.ReadString(UserToolbarSection, Keys[K], ""), Fields, MaxToolbarItems + 2);
@@ -308,6 +309,7 @@ bool TfrmTavro::LoadUserToolbars()
         if (Fields.size() < 2)
             continue;
         TToolbar97* T = NewUserToolbar(Fields[0]);
+        Made.push_back(T);
         ToolbarExists.push_back(FieldAsInteger(Fields[1], 1) != 0 ? 1 : 0);
         ToolbarDefs.push_back({Fields[0], {}});
         T->BeginUpdate();
@@ -329,6 +331,20 @@ bool TfrmTavro::LoadUserToolbars()
             return Ini.ReadString(PositionSection(Name), Value, Default);
         },
         nullptr);
+    // A toolbar with no place of its own (no position section, or one naming
+    // a dock that is not there) would wait on the frame, listed as shown but
+    // nowhere to be seen, and be saved floating in the screen's corner: it
+    // goes to the end of the top dock, a row of its own, as a new one does.
+    Dock97Top->BeginUpdate();
+    for (size_t I = 0; I < Made.size(); ++I) {
+        TToolbar97* T = Made[I];
+        if (T->Docked() || T->parentWidget() != this)
+            continue;
+        T->SetDockRow(Dock97Top->GetHighestRow() + 1);
+        T->SetDockedTo(Dock97Top);
+        T->setVisible(ToolbarExists[I] == 1);
+    }
+    Dock97Top->EndUpdate();
     // Refused definitions are not written back: the save at the end writes
     // the toolbars there are.
     if (!Refused.empty())

@@ -325,6 +325,49 @@ TEST_F(TUserToolbarsTest, ANameBeyondTheLengthLimitIsRefusedAndNotWrittenBack)
     EXPECT_EQ(ToolbarNameLength("a\xFF" "b"), 3u);
 }
 
+// Definitions without a place of their own (no position section, one
+// without a dock, one naming a dock there is not) go to the end of the top
+// dock, a row each, shown as their definitions say, and are saved there.
+TEST_F(TUserToolbarsTest, ToolbarsWithoutAStoredPlaceGoToTheEndOfTheTopDock)
+{
+    TMemIniFile& Ini = AppIniFile();
+    Ini.WriteString(UserToolbarSection, "1", "placed,1,0");
+    const std::string Placed = UserToolbarSection + ToolbarComponentName("placed");
+    for (const auto& [Key, Value] : {std::pair<const char*, const char*>{"Rev", "3"}, {"Visible", "1"},
+                                     {"DockedTo", "Dock97Top"}, {"DockRow", "0"}, {"DockPos", "0"}})
+        Ini.WriteString(Placed, Key, Value);
+    Ini.WriteString(UserToolbarSection, "2", "none,1,1");
+    Ini.WriteString(UserToolbarSection, "3", "hidden,0,4");
+    Ini.WriteString(UserToolbarSection, "4", "gone,1,12");
+    const std::string Gone = UserToolbarSection + ToolbarComponentName("gone");
+    Ini.WriteString(Gone, "Rev", "3");
+    Ini.WriteString(Gone, "DockedTo", "Dock97Nowhere");
+    Start();
+    const char* Names[] = {"placed", "none", "hidden", "gone"};
+    for (int I = 0; I < 4; ++I) {
+        TToolbar97* T = Named(Names[I]);
+        ASSERT_NE(T, nullptr) << Names[I];
+        EXPECT_EQ(T->DockedTo(), Frame->Dock97Top) << Names[I];
+        EXPECT_EQ(T->DockRow(), I) << Names[I];
+        EXPECT_EQ(T->Visible(), I != 2) << Names[I];
+        EXPECT_EQ(T->isVisible(), I != 2) << Names[I];
+        if (I != 2)
+            EXPECT_TRUE(Frame->Dock97Top->rect().contains(T->geometry())) << Names[I];
+    }
+    Close();
+    Start();
+    for (int I = 0; I < 4; ++I) {
+        TToolbar97* T = Named(Names[I]);
+        ASSERT_NE(T, nullptr) << Names[I];
+        EXPECT_EQ(T->DockedTo(), Frame->Dock97Top) << Names[I];
+        EXPECT_EQ(T->DockRow(), I) << Names[I];
+        EXPECT_EQ(T->Visible(), I != 2) << Names[I];
+    }
+    Close();
+    EXPECT_EQ(Ini.ReadString(Gone, "DockedTo", ""), "Dock97Top");
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection + ToolbarComponentName("none"), "DockRow", ""), "1");
+}
+
 // Stored positions at the ends of the 32-bit range, as start-up reads them:
 // the frame starts with its toolbars on the docks or the screen, and the
 // save at its end writes where they are, not the stored numbers.
