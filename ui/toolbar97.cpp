@@ -193,8 +193,9 @@ int32_t TCustomToolbar97::OrderedControlCount()
 
 void TCustomToolbar97::SetItemTag(QWidget* Item, int32_t Tag)
 {
-    CleanOrderList();
-    // Items are numbered as they are added: the last entry, as a rule.
+    // Items are numbered as they are added: the last entry, as a rule. No
+    // cleaning first (that would look at every entry per item): an entry
+    // left by an item that went is dropped by the next one, number and all.
     for (auto It = FOrderList.rbegin(); It != FOrderList.rend(); ++It)
         if (It->Control == Item) {
             It->Tag = Tag;
