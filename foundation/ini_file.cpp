@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +21,14 @@ const char kUtf8Bom[] = "\xEF\xBB\xBF";
 char AsciiLower(char C)
 {
     return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
+}
+
+std::string AsciiLowerText(const std::string& S)
+{
+    std::string R = S;
+    for (char& C : R)
+        C = AsciiLower(C);
+    return R;
 }
 
 bool SameText(const std::string& A, const std::string& B)
@@ -505,35 +514,21 @@ void TMemIniFile::ReadSection(const std::string& Section, std::vector<std::strin
     const TSection* S = FindSection(Section);
     if (!S)
         return;
-    for (const TLine& L : S->Lines) {
-        if (L.Kind != TLineKind::Key)
-            continue;
-        bool Seen = false;
-        for (const std::string& K : Keys)
-            if (SameText(K, L.Name)) {
-                Seen = true;
-                break;
-            }
-        if (!Seen)
+    // One look-up per line: comparing each with every key taken so far
+    // would cost the square of the key count.
+    std::unordered_set<std::string> Seen;
+    for (const TLine& L : S->Lines)
+        if (L.Kind == TLineKind::Key && Seen.insert(AsciiLowerText(L.Name)).second)
             Keys.push_back(L.Name);
-    }
 }
 
 void TMemIniFile::ReadSections(std::vector<std::string>& Sections) const
 {
     Sections.clear();
-    for (const TSection& S : FSections) {
-        if (!S.HasHeader)
-            continue;
-        bool Seen = false;
-        for (const std::string& N : Sections)
-            if (SameText(N, S.Header.Name)) {
-                Seen = true;
-                break;
-            }
-        if (!Seen)
+    std::unordered_set<std::string> Seen;
+    for (const TSection& S : FSections)
+        if (S.HasHeader && Seen.insert(AsciiLowerText(S.Header.Name)).second)
             Sections.push_back(S.Header.Name);
-    }
 }
 
 void TMemIniFile::ReadSection(const std::string& Section, TStringList& Keys) const

@@ -281,6 +281,11 @@ bool TfrmCustomize::AskName(const std::string& Caption, std::string& Name, int32
             MessageBox(this, "名前が空欄です。", Caption, MB_OK | MB_ICONEXCLAMATION);
             continue;
         }
+        if (ToolbarNameLength(T) > MaxToolbarNameLength) {
+            MessageBox(this, "名前が長すぎます。" + std::to_string(MaxToolbarNameLength) + " 文字までにしてください。",
+                       Caption, MB_OK | MB_ICONEXCLAMATION);
+            continue;
+        }
         bool Duplicate = false;
         for (size_t I = 0; I < Toolbars.size(); ++I)
             if (int32_t(I) != Except && Toolbars[I].Name == T)

@@ -49,10 +49,12 @@ int32_t FieldAsInteger(const std::string& Field, int32_t Default)
 }
 
 // What reading the definitions takes at most: more than this many items on
-// one toolbar, or toolbars, no one placed by hand, and building them would
-// hold the start-up (and the save at the end) for minutes.
+// one toolbar, or toolbars, or items on all of them together, no one placed
+// by hand (there are some 75 commands), and building them would hold the
+// start-up (and the save at the end) for minutes and take gigabytes.
 constexpr size_t MaxToolbarItems = 4096;
 constexpr size_t MaxUserToolbars = 256;
+constexpr size_t MaxAllToolbarItems = 8192;
 
 std::string PositionSection(const std::string& ComponentName)
 {
@@ -60,6 +62,11 @@ std::string PositionSection(const std::string& ComponentName)
 }
 
 } // namespace
+
+size_t ToolbarNameLength(const std::string& Name)
+{
+    return size_t(std::count_if(Name.begin(), Name.end(), [](char C) { return (static_cast<unsigned char>(C) & 0xC0) != 0x80; }));
+}
 
 std::string ToolbarComponentName(const std::string& Name)
 {
@@ -100,6 +107,14 @@ std::string CommaText(const std::vector<std::string>& Fields)
 std::vector<std::string> SplitCommaText(const std::string& Text)
 {
     std::vector<std::string> Fields;
+    SplitCommaText(Text, Fields, SIZE_MAX);
+    return Fields;
+}
+
+size_t SplitCommaText(const std::string& Text, std::vector<std::string>& Fields, size_t MaxFields)
+{
+    Fields.clear();
+    size_t Count = 0;
     size_t P = 0;
     const size_t N = Text.size();
     const auto SkipBlanks = [&] {
@@ -108,35 +123,48 @@ std::vector<std::string> SplitCommaText(const std::string& Text)
     };
     SkipBlanks();
     while (P < N) {
+        // Fields past the last one kept are walked, not copied.
         std::string Field;
+        const bool Keep = Count < MaxFields;
         if (Text[P] == '"') {
             ++P;
             while (P < N) {
                 if (Text[P] == '"') {
                     if (P + 1 < N && Text[P + 1] == '"') {
-                        Field += '"';
+                        if (Keep)
+                            Field += '"';
                         P += 2;
                         continue;
                     }
                     ++P;
                     break;
                 }
-                Field += Text[P++];
+                if (Keep)
+                    Field += Text[P];
+                ++P;
             }
         } else {
+            const size_t From = P;
             while (P < N && (unsigned char)Text[P] > ' ' && Text[P] != ',')
-                Field += Text[P++];
+                ++P;
+            if (Keep)
+                Field.assign(Text, From, P - From);
         }
-        Fields.push_back(Field);
+        if (Keep)
+            Fields.push_back(std::move(Field));
+        ++Count;
         SkipBlanks();
         if (P < N && Text[P] == ',') {
             ++P;
             SkipBlanks();
-            if (P == N)
-                Fields.emplace_back();
+            if (P == N) {
+                if (Count < MaxFields)
+                    Fields.emplace_back();
+                ++Count;
+            }
         }
     }
-    return Fields;
+    return Count;
 }
 
 const std::vector<std::string>& BuiltInToolbarTexts()
@@ -242,26 +270,46 @@ bool TfrmTavro::LoadUserToolbars()
     Ini.ReadSection(UserToolbarSection, Keys);
     ToolbarExists.clear();
     std::string Refused;
+    const auto Refuse = [&Refused](const std::string& Why) {
+        if (!Refused.empty())
+            Refused += "\r\n";
+        Refused += "\"" + std::string(UserToolbarSection) + "\" " + Why;
+    };
     size_t Taken = 0;
     if (Keys.size() > MaxUserToolbars) {
-        Refused = "\"" + std::string(UserToolbarSection) + "\" にはツールバーが " + std::to_string(Keys.size()) +
-                  " 個あり、上限の " + std::to_string(MaxUserToolbars) + " 個を超える分は使いません。";
+        Refuse("にはツールバーが " + std::to_string(Keys.size()) + " 個あり、上限の " + std::to_string(MaxUserToolbars) +
+               " 個を超える分は使いません。");
         Keys.resize(MaxUserToolbars);
     }
+    // Each limit is checked before anything is built of what it refuses.
+    size_t AllItems = 0;
+    std::vector<std::string> Fields;
+    std::vector<TToolbar97*> Made;
     for (size_t K = 0; K < Keys.size(); ++K) {
-        const std::vector<std::string> Fields = SplitCommaText(Ini.ReadString(UserToolbarSection, Keys[K], ""));
-        if (Fields.size() - std::min<size_t>(Fields.size(), 2) > MaxToolbarItems) {
-            if (!Refused.empty())
-                Refused += "\r\n";
-            Refused += "\"" + std::string(UserToolbarSection) + "\" の " + std::to_string(K + 1) +
-                       " 番目のツールバーは項目が " + std::to_string(Fields.size() - 2) + " 個あり、上限の " +
-                       std::to_string(MaxToolbarItems) + " 個を超えるため使いません。";
+        const size_t Count =
+            SplitCommaText(Ini.ReadString(UserToolbarSection, Keys[K], ""), Fields, MaxToolbarItems + 2);
+        const size_t Items = Count - std::min<size_t>(Count, 2);
+        if (Items > MaxToolbarItems) {
+            Refuse("の " + std::to_string(K + 1) + " 番目のツールバーは項目が " + std::to_string(Items) + " 個あり、上限の " +
+                   std::to_string(MaxToolbarItems) + " 個を超えるため使いません。");
             continue;
         }
+        if (const size_t Length = Count > 0 ? ToolbarNameLength(Fields[0]) : 0; Length > MaxToolbarNameLength) {
+            Refuse("の " + std::to_string(K + 1) + " 番目のツールバーは名前が " + std::to_string(Length) +
+                   " 文字あり、上限の " + std::to_string(MaxToolbarNameLength) + " 文字を超えるため使いません。");
+            continue;
+        }
+        if (AllItems + Items > MaxAllToolbarItems) {
+            Refuse("の " + std::to_string(K + 1) + " 番目からのツールバーは、項目が合わせて上限の " +
+                   std::to_string(MaxAllToolbarItems) + " 個を超えるため使いません。");
+            break;
+        }
+        AllItems += Items;
         ++Taken;
         if (Fields.size() < 2)
             continue;
         TToolbar97* T = NewUserToolbar(Fields[0]);
+        Made.push_back(T);
         ToolbarExists.push_back(FieldAsInteger(Fields[1], 1) != 0 ? 1 : 0);
         ToolbarDefs.push_back({Fields[0], {}});
         T->BeginUpdate();
@@ -283,6 +331,20 @@ bool TfrmTavro::LoadUserToolbars()
             return Ini.ReadString(PositionSection(Name), Value, Default);
         },
         nullptr);
+    // A toolbar with no place of its own (no position section, or one naming
+    // a dock that is not there) would wait on the frame, listed as shown but
+    // nowhere to be seen, and be saved floating in the screen's corner: it
+    // goes to the end of the top dock, a row of its own, as a new one does.
+    Dock97Top->BeginUpdate();
+    for (size_t I = 0; I < Made.size(); ++I) {
+        TToolbar97* T = Made[I];
+        if (T->Docked() || T->parentWidget() != this)
+            continue;
+        T->SetDockRow(Dock97Top->GetHighestRow() + 1);
+        T->SetDockedTo(Dock97Top);
+        T->setVisible(ToolbarExists[I] == 1);
+    }
+    Dock97Top->EndUpdate();
     // Refused definitions are not written back: the save at the end writes
     // the toolbars there are.
     if (!Refused.empty())
@@ -368,7 +430,8 @@ void TfrmTavro::AddToolbarItem(int32_t Command, TToolbar97* Toolbar)
 {
     if (Command == -1) {
         auto* Sep = new TToolbarSep97(Toolbar);
-        Sep->setProperty("Tag", -1);
+        Sep->SetTag(-1);
+        Toolbar->SetItemTag(Sep, -1);
         return;
     }
     if (Command < 0 || Command >= CommandCount)
@@ -377,6 +440,7 @@ void TfrmTavro::AddToolbarItem(int32_t Command, TToolbar97* Toolbar)
         cmbZoom->setParent(Toolbar->ClientArea());
         cmbZoom->show();
         cmbZoom->setProperty("Tag", Command);
+        Toolbar->SetItemTag(cmbZoom, Command);
         Toolbar->Arrange();
         return;
     }
@@ -385,7 +449,8 @@ void TfrmTavro::AddToolbarItem(int32_t Command, TToolbar97* Toolbar)
         return;
     auto* B = new TToolbarButton97(Toolbar->ClientArea());
     B->setObjectName(A->objectName() + "Button");
-    B->setProperty("Tag", Command);
+    B->SetTag(Command);
+    Toolbar->SetItemTag(B, Command);
     B->resize(24, 24);
     if (IsCheckCommand(A->objectName())) {
         B->SetGroupIndex(CheckGroupBase + Command);
@@ -423,12 +488,13 @@ void TfrmTavro::SaveUserToolbars()
     int32_t Count = 0;
     for (TToolbar97* T : UserToolbars()) {
         std::vector<std::string> Fields{T->Caption().toStdString(), T->Visible() ? "1" : "0"};
-        // One pass over the items: asking for each by its index would clean
-        // the whole list per item.
-        const std::vector<QWidget*>& Items = T->OrderedControls();
-        Fields.reserve(Fields.size() + Items.size());
-        for (const QWidget* Item : Items)
-            Fields.push_back(std::to_string(Item->property("Tag").toInt()));
+        // The numbers as the toolbar keeps them beside its items, in one
+        // pass: asking each item (by its index, or for a property by name)
+        // would cost far more than writing the number.
+        const std::vector<int32_t> Tags = T->OrderedTags();
+        Fields.reserve(Fields.size() + Tags.size());
+        for (int32_t Tag : Tags)
+            Fields.push_back(std::to_string(Tag));
         Ini.WriteString(UserToolbarSection, std::to_string(++Count), CommaText(Fields));
     }
 }

@@ -18,6 +18,13 @@ struct TUserToolbarDef {
     std::vector<int32_t> Items;
 };
 
+// The longest name a toolbar takes, in characters: more is a caption no
+// one reads to its end, and the component name and the settings grow with
+// it (four hex digits and more for each character).
+inline constexpr size_t MaxToolbarNameLength = 255;
+// The characters of a UTF-8 name (a byte that starts none counts as one).
+size_t ToolbarNameLength(const std::string& Name);
+
 // "N" and the name's Shift-JIS bytes as two upper-case hex digits each; a
 // character Shift-JIS cannot hold counts as the reference the settings file
 // stores for it ("&#x1F600;"), so different names give different names.
@@ -28,6 +35,10 @@ std::string ToolbarComponentName(const std::string& Name);
 std::string CommaText(const std::vector<std::string>& Fields);
 // Splits a comma text: fields end at commas and at spaces outside quotes.
 std::vector<std::string> SplitCommaText(const std::string& Text);
+// The same, keeping no more than MaxFields fields in Fields; answers how
+// many there are in all. A text of a million fields is walked once, not
+// copied field by field.
+size_t SplitCommaText(const std::string& Text, std::vector<std::string>& Fields, size_t MaxFields);
 
 // The built-in definitions as comma texts of the name and the command
 // names ("$" a separator, "cmbZoom" the zoom box).

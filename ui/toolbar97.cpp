@@ -126,58 +126,63 @@ TCustomToolbar97::~TCustomToolbar97()
 
 bool TCustomToolbar97::eventFilter(QObject* Watched, QEvent* Event)
 {
-    if (Watched == ClientArea() && (Event->type() == QEvent::ChildAdded || Event->type() == QEvent::ChildRemoved)) {
-        QObject* C = static_cast<QChildEvent*>(Event)->child();
-        if (C && C->isWidgetType())
-            ChildChanged(static_cast<QWidget*>(C), Event->type() == QEvent::ChildAdded);
+    if (Watched == ClientArea()) {
+        QObject* C = Event->type() == QEvent::ChildAdded || Event->type() == QEvent::ChildRemoved
+                         ? static_cast<QChildEvent*>(Event)->child()
+                         : nullptr;
+        // A child being destroyed is told of when it is no widget any more
+        // (its widget part is gone), so every removal counts: the entry is
+        // found by the next cleaning. Its address is free for the next item
+        // made, so that cleaning must come before a new item is listed.
+        if (C && Event->type() == QEvent::ChildRemoved)
+            FOrderStale = true;
+        else if (C && C->isWidgetType())
+            ChildAdded(static_cast<QWidget*>(C));
     }
     return TCustomToolWindow97::eventFilter(Watched, Event);
 }
 
-void TCustomToolbar97::ChildChanged(QWidget* Child, bool Inserted)
+void TCustomToolbar97::ChildAdded(QWidget* Child)
 {
     // A child is added only after it left (Qt tells of both), so a new one
-    // is not in the list yet: no search per added item.
-    if (Inserted) {
-        FOrderList.push_back(Child);
-        FOrderDirty = true;
-        return;
-    }
-    const auto It = std::find(FOrderList.begin(), FOrderList.end(), Child);
-    if (It != FOrderList.end())
-        FOrderList.erase(It);
+    // is not in the list yet: an entry at its address is one that left.
+    if (FOrderStale)
+        CleanOrderList(Child);
+    FOrderList.push_back({Child, 0});
 }
 
-void TCustomToolbar97::CleanOrderList()
+void TCustomToolbar97::CleanOrderList(const QObject* Except)
 {
     const QObjectList& Kids = ClientArea()->children();
     FOrderCleanVisits += FOrderList.size();
-    // The list follows every widget child added and removed, and the items
-    // are all the client's children: as many children as entries is the
-    // usual case, with nothing to drop (and no item need be looked at).
-    if (size_t(Kids.size()) == FOrderList.size()) {
-        FOrderDirty = false;
+    // The list follows every widget child added, and the items are all the
+    // client's children: with no child gone since the last cleaning and as
+    // many children as entries, there is nothing to drop (and no item need
+    // be looked at).
+    if (!FOrderStale && size_t(Kids.size()) == FOrderList.size())
         return;
-    }
     // One pass with a set of the children: asking the child list about
     // every entry would cost the square of the item count.
-    const QSet<const QObject*> Present(Kids.begin(), Kids.end());
-    FOrderList.erase(std::remove_if(FOrderList.begin(), FOrderList.end(),
-                                    [&Present](QWidget* W) { return !Present.contains(W); }),
-                     FOrderList.end());
-    FOrderDirty = false;
+    QSet<const QObject*> Present(Kids.begin(), Kids.end());
+    Present.remove(Except);
+    std::erase_if(FOrderList, [&Present](const TOrderItem& I) { return !Present.contains(I.Control); });
+    FOrderStale = false;
 }
 
 QWidget* TCustomToolbar97::GetOrderedControl(int32_t Index)
 {
     CleanOrderList();
-    return Index >= 0 && size_t(Index) < FOrderList.size() ? FOrderList[size_t(Index)] : nullptr;
+    return Index >= 0 && size_t(Index) < FOrderList.size() ? FOrderList[size_t(Index)].Control : nullptr;
 }
 
-const std::vector<QWidget*>& TCustomToolbar97::OrderedControls()
+std::vector<QWidget*> TCustomToolbar97::OrderedControls()
 {
     CleanOrderList();
-    return FOrderList;
+    std::vector<QWidget*> Result;
+    Result.reserve(FOrderList.size());
+    for (const TOrderItem& I : FOrderList)
+        Result.push_back(I.Control);
+    return Result;
 }
 
 int32_t TCustomToolbar97::OrderedControlCount()
@@ -186,14 +191,36 @@ int32_t TCustomToolbar97::OrderedControlCount()
     return int32_t(FOrderList.size());
 }
 
+void TCustomToolbar97::SetItemTag(QWidget* Item, int32_t Tag)
+{
+    // Items are numbered as they are added: the last entry, as a rule. No
+    // cleaning first (that would look at every entry per item): an entry
+    // left by an item that went is dropped by the next one, number and all.
+    for (auto It = FOrderList.rbegin(); It != FOrderList.rend(); ++It)
+        if (It->Control == Item) {
+            It->Tag = Tag;
+            return;
+        }
+}
+
+std::vector<int32_t> TCustomToolbar97::OrderedTags()
+{
+    CleanOrderList();
+    std::vector<int32_t> Result;
+    Result.reserve(FOrderList.size());
+    for (const TOrderItem& I : FOrderList)
+        Result.push_back(I.Tag);
+    return Result;
+}
+
 void TCustomToolbar97::InitializeItemOrder()
 {
     if (!OrderByPositionAtLoad)
         return;
     CleanOrderList();
     const bool Vertical = DockOrientationOf(DockedTo()) == 2;
-    std::stable_sort(FOrderList.begin(), FOrderList.end(), [Vertical](QWidget* A, QWidget* B) {
-        return Vertical ? A->y() < B->y() : A->x() < B->x();
+    std::stable_sort(FOrderList.begin(), FOrderList.end(), [Vertical](const TOrderItem& A, const TOrderItem& B) {
+        return Vertical ? A.Control->y() < B.Control->y() : A.Control->x() < B.Control->x();
     });
 }
 
@@ -242,9 +269,9 @@ QSize TCustomToolbar97::ComputeLayout(bool CanMoveControls, int32_t, TDock97* Do
 
     CleanOrderList();
     std::vector<QWidget*> Items;
-    for (QWidget* W : FOrderList)
-        if (!W->isHidden())
-            Items.push_back(W);
+    for (const TOrderItem& I : FOrderList)
+        if (!I.Control->isHidden())
+            Items.push_back(I.Control);
 
     int32_t Limit = INT_MAX;
     if (Floating && FFloatRightX != 0) {

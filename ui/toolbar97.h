@@ -69,7 +69,14 @@ public:
     int32_t OrderedControlCount();
     // All of them at once, for one pass over a long toolbar: each call
     // above cleans the whole list first.
-    const std::vector<QWidget*>& OrderedControls();
+    std::vector<QWidget*> OrderedControls();
+
+    // The owner's number for an item (a command, -1 a separator), kept in
+    // the order list beside it: a walk over a long toolbar's numbers reads
+    // the list alone, not every item. An item not on the toolbar is
+    // ignored; an item's number is 0 until set.
+    void SetItemTag(QWidget* Item, int32_t Tag);
+    std::vector<int32_t> OrderedTags();
     // The order-list entries cleaning has looked at so far; for tests.
     uint64_t OrderCleanVisits() const { return FOrderCleanVisits; }
 
@@ -112,11 +119,18 @@ protected:
     void PaintClient(QPainter& P, const QRect& Rect) override;
 
 private:
-    void CleanOrderList();
-    void ChildChanged(QWidget* Child, bool Inserted);
+    struct TOrderItem {
+        QWidget* Control;
+        int32_t Tag;
+    };
+    // Except: an entry that is no item whatever the children say (the
+    // child being added, which cannot be in the list yet).
+    void CleanOrderList(const QObject* Except = nullptr);
+    void ChildAdded(QWidget* Child);
 
-    std::vector<QWidget*> FOrderList;
-    bool FOrderDirty = false;
+    std::vector<TOrderItem> FOrderList;
+    // A child left since the last cleaning: its entry may still be there.
+    bool FOrderStale = false;
     uint64_t FOrderCleanVisits = 0;
     std::vector<TLineSep> FLineSeps;
     int32_t FFloatRightX = 0;

@@ -13,6 +13,7 @@
 #include "ui/toolbar_button97.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QtGui/qevent.h>
 #include <QListWidget>
 #include <QMenu>
@@ -132,6 +133,25 @@ TEST(UserToolbarNames, ComponentNamesAndCommaTexts)
         EXPECT_EQ(CommaText(C.Fields), C.Text);
         EXPECT_EQ(SplitCommaText(C.Text), C.Fields) << C.Text;
     }
+    // Only the first fields kept, all of them counted.
+    struct TLimited {
+        const char* Text;
+        size_t Max;
+        std::vector<std::string> Kept;
+        size_t Count;
+    };
+    const TLimited Limited[] = {
+        {"a,\"b c\",d,e", 2, {"a", "b c"}, 4},
+        {"a,\"x,\"\"y\",", 1, {"a"}, 3},
+        {"a,b,", 2, {"a", "b"}, 3},
+        {"a,b,", 3, {"a", "b", ""}, 3},
+        {"", 2, {}, 0},
+    };
+    for (const TLimited& C : Limited) {
+        std::vector<std::string> Kept{"left over"};
+        EXPECT_EQ(SplitCommaText(C.Text, Kept, C.Max), C.Count) << C.Text;
+        EXPECT_EQ(Kept, C.Kept) << C.Text;
+    }
 }
 
 TEST_F(TUserToolbarsTest, MalformedDefinitionsAreSkippedAndBadFieldsTakeTheirDefaults)
@@ -221,6 +241,131 @@ TEST_F(TUserToolbarsTest, DefinitionsBeyondTheLimitsAreRefusedWithAMessageAndNot
     EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
                                  " のツールバーの定義:\r\n\"TBar4.0\" にはツールバーが 300 個あり、上限の 256 "
                                  "個を超える分は使いません。");
+}
+
+// The items of all toolbars together have a limit too: reading stops at the
+// first toolbar that would pass it, with one line in the one message.
+TEST_F(TUserToolbarsTest, ItemsBeyondTheLimitOfAllToolbarsTogetherStopTheReading)
+{
+    // 4000 + 4000 items are taken; 500 more would pass 8192, and the small
+    // toolbar after them is not read either.
+    const auto Items = [](int Count) {
+        std::string R;
+        for (int I = 0; I < Count; ++I)
+            R += I % 3 ? ",-1" : ",0";
+        return R;
+    };
+    TMemIniFile& Ini = AppIniFile();
+    const int Counts[] = {4000, 4000, 500, 1};
+    for (int I = 0; I < 4; ++I)
+        Ini.WriteString(UserToolbarSection, std::to_string(I + 1), "t" + std::to_string(I + 1) + ",1" + Items(Counts[I]));
+    Start();
+    ASSERT_EQ(Frame->ToolbarDefs.size(), 2u);
+    EXPECT_EQ(Frame->ToolbarDefs[1].Name, "t2");
+    EXPECT_EQ(Frame->UserToolbars().size(), 2u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
+                                 " のツールバーの定義:\r\n\"TBar4.0\" の 3 番目からのツールバーは、項目が合わせて上限の "
+                                 "8192 個を超えるため使いません。");
+    Close();
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "2", ""), "t2,1" + Items(4000));
+    EXPECT_FALSE(Ini.ValueExists(UserToolbarSection, "3"));
+}
+
+// Three hundred thousand definitions: the key names are read in one pass
+// (comparing each with all before it took minutes) and the start goes on
+// at once with the first 256 and the one message.
+TEST_F(TUserToolbarsTest, AHugeNumberOfDefinitionsIsCountedInOnePass)
+{
+    TMemIniFile& Ini = AppIniFile();
+    std::string Bytes = FileBytes() + "\r\n[TBar4.0]\r\n";
+    for (int I = 1; I <= 300000; ++I)
+        Bytes += std::to_string(I) + "=t" + std::to_string(I) + ",0\r\n";
+    std::ofstream(Ini.FileName(), std::ios::binary) << Bytes;
+    Ini.Rename(Ini.FileName(), true);
+    QElapsedTimer Time;
+    Time.start();
+    Start();
+    EXPECT_LT(Time.elapsed(), 5000);
+    EXPECT_EQ(Frame->ToolbarDefs.size(), 256u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].Text.find("にはツールバーが 300000 個あり、上限の 256 個を超える分は使いません。"), std::string::npos);
+}
+
+// A name of three million characters (a million "&#x", which the settings
+// file keeps as they are): refused with the one message, never written back
+// (each "&" would come back as "&#x26;"), and the next start reads the same.
+TEST_F(TUserToolbarsTest, ANameBeyondTheLengthLimitIsRefusedAndNotWrittenBack)
+{
+    std::string Huge;
+    for (int I = 0; I < 1000000; ++I)
+        Huge += "&#x";
+    TMemIniFile& Ini = AppIniFile();
+    Ini.WriteString(UserToolbarSection, "1", "first,1,0");
+    Ini.WriteString(UserToolbarSection, "2", Huge + ",1,1");
+    // The longest name taken: 255 characters, two bytes each in CP932.
+    std::string Longest;
+    for (size_t I = 0; I < MaxToolbarNameLength; ++I)
+        Longest += "名";
+    Ini.WriteString(UserToolbarSection, "3", Longest + ",1,4");
+    const std::string Refusal = "設定ファイル " + Ini.FileName() +
+                                " のツールバーの定義:\r\n\"TBar4.0\" の 2 番目のツールバーは名前が 3000000 文字あり、"
+                                "上限の 255 文字を超えるため使いません。";
+    Start();
+    ASSERT_EQ(Frame->ToolbarDefs.size(), 2u);
+    EXPECT_EQ(Frame->ToolbarDefs[1].Name, Longest);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, Refusal);
+    Close();
+    const std::string Bytes = FileBytes();
+    EXPECT_LT(Bytes.size(), 10000u);
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "2", ""), Longest + ",1,4");
+    EXPECT_FALSE(Ini.ValueExists(UserToolbarSection, "3"));
+    EXPECT_EQ(ToolbarNameLength(Longest), 255u);
+    EXPECT_EQ(ToolbarNameLength("a\xFF" "b"), 3u);
+}
+
+// Definitions without a place of their own (no position section, one
+// without a dock, one naming a dock there is not) go to the end of the top
+// dock, a row each, shown as their definitions say, and are saved there.
+TEST_F(TUserToolbarsTest, ToolbarsWithoutAStoredPlaceGoToTheEndOfTheTopDock)
+{
+    TMemIniFile& Ini = AppIniFile();
+    Ini.WriteString(UserToolbarSection, "1", "placed,1,0");
+    const std::string Placed = UserToolbarSection + ToolbarComponentName("placed");
+    for (const auto& [Key, Value] : {std::pair<const char*, const char*>{"Rev", "3"}, {"Visible", "1"},
+                                     {"DockedTo", "Dock97Top"}, {"DockRow", "0"}, {"DockPos", "0"}})
+        Ini.WriteString(Placed, Key, Value);
+    Ini.WriteString(UserToolbarSection, "2", "none,1,1");
+    Ini.WriteString(UserToolbarSection, "3", "hidden,0,4");
+    Ini.WriteString(UserToolbarSection, "4", "gone,1,12");
+    const std::string Gone = UserToolbarSection + ToolbarComponentName("gone");
+    Ini.WriteString(Gone, "Rev", "3");
+    Ini.WriteString(Gone, "DockedTo", "Dock97Nowhere");
+    Start();
+    const char* Names[] = {"placed", "none", "hidden", "gone"};
+    for (int I = 0; I < 4; ++I) {
+        TToolbar97* T = Named(Names[I]);
+        ASSERT_NE(T, nullptr) << Names[I];
+        EXPECT_EQ(T->DockedTo(), Frame->Dock97Top) << Names[I];
+        EXPECT_EQ(T->DockRow(), I) << Names[I];
+        EXPECT_EQ(T->Visible(), I != 2) << Names[I];
+        EXPECT_EQ(T->isVisible(), I != 2) << Names[I];
+        if (I != 2)
+            EXPECT_TRUE(Frame->Dock97Top->rect().contains(T->geometry())) << Names[I];
+    }
+    Close();
+    Start();
+    for (int I = 0; I < 4; ++I) {
+        TToolbar97* T = Named(Names[I]);
+        ASSERT_NE(T, nullptr) << Names[I];
+        EXPECT_EQ(T->DockedTo(), Frame->Dock97Top) << Names[I];
+        EXPECT_EQ(T->DockRow(), I) << Names[I];
+        EXPECT_EQ(T->Visible(), I != 2) << Names[I];
+    }
+    Close();
+    EXPECT_EQ(Ini.ReadString(Gone, "DockedTo", ""), "Dock97Top");
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection + ToolbarComponentName("none"), "DockRow", ""), "1");
 }
 
 // Stored positions at the ends of the 32-bit range, as start-up reads them:
@@ -405,6 +550,15 @@ TEST_F(TUserToolbarsTest, DuplicateAndEmptyNamesAreRefusedUntilAValidOne)
     EXPECT_FALSE(D.btnRenameTBar->isEnabled());
     EXPECT_FALSE(D.btnDelTBar->isEnabled());
     EXPECT_TRUE(D.btnEditButton->isEnabled());
+    // Names up to 255 characters; a longer one is asked for again.
+    Boxes.clear();
+    const std::string Longest(MaxToolbarNameLength, 'n');
+    Answer({Longest + "n", Longest});
+    D.NewTBar();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "名前が長すぎます。255 文字までにしてください。");
+    ASSERT_EQ(D.Toolbars.size(), 5u);
+    EXPECT_EQ(D.Toolbars[4].Name, Longest);
     // A rename to its own name is fine; to another's is not.
     D.clboxTBar->setCurrentRow(3);
     Boxes.clear();
@@ -518,6 +672,38 @@ TEST_F(TUserToolbarsTest, NamesShiftJisCannotHoldKeepTheirOwnPlacesInACp932File)
         EXPECT_EQ(T->FloatingPosition(), Places[I]) << Names[I];
         EXPECT_EQ(Tags(T), std::vector<int>{I}) << Names[I];
     }
+}
+
+// OK in the customisation dialog without a change: every toolbar is filled
+// anew, its old buttons freed and new ones made (often where the old ones
+// lay); each toolbar keeps exactly its items, and the settings file stays
+// as it was, byte for byte.
+TEST_F(TUserToolbarsTest, OkWithoutAChangeLeavesTheToolbarsAndTheSettingsFileAsTheyWere)
+{
+    // The first save moves the sections other closings rewrite; from then
+    // on every restart writes the same bytes.
+    for (int I = 0; I < 2; ++I) {
+        Start();
+        Close();
+    }
+    const std::string Before = FileBytes();
+    Start();
+    std::vector<std::vector<int>> Items;
+    for (TToolbar97* T : Frame->UserToolbars())
+        Items.push_back(Tags(T));
+    TfrmCustomize::Run = [](TfrmCustomize&) { return int(QDialog::Accepted); };
+    for (int Round = 0; Round < 2; ++Round) {
+        Frame->actCustomize->trigger();
+        const std::vector<TToolbar97*> Bars = Frame->UserToolbars();
+        ASSERT_EQ(Bars.size(), Items.size());
+        for (size_t I = 0; I < Bars.size(); ++I) {
+            EXPECT_EQ(Tags(Bars[I]), Items[I]) << I << " round " << Round;
+            // No empty band before the first item.
+            EXPECT_EQ(Bars[I]->GetOrderedControl(0)->x(), 0) << I << " round " << Round;
+        }
+    }
+    Close();
+    EXPECT_EQ(FileBytes(), Before);
 }
 
 TEST_F(TUserToolbarsTest, ACustomisedLayoutSurvivesARestartByteForByte)

@@ -154,6 +154,53 @@ TEST_F(TToolbar97Test, ItemsKeepTheirInsertionOrderAndALoadSortsThemByPosition)
     EXPECT_EQ(T->GetOrderedControl(1), Items[0]);
 }
 
+// Items freed and new ones made in their place (the allocator hands the
+// freed addresses out again): the order holds the new items once each.
+TEST_F(TToolbar97Test, ItemsMadeAfterOthersWereFreedAreListedOnceInTheirOrder)
+{
+    TToolbar97* T = MakeBar(Top);
+    for (int Round = 0; Round < 3; ++Round) {
+        const QObjectList Old = T->ClientArea()->children();
+        for (QObject* C : Old)
+            delete C;
+        const std::vector<QWidget*> Items = Fill(T, {"10", "|", "20", "30", "|", "40"});
+        ASSERT_EQ(T->OrderedControlCount(), 6) << Round;
+        for (int32_t I = 0; I < 6; ++I)
+            EXPECT_EQ(T->GetOrderedControl(I), Items[size_t(I)]) << Round << " " << I;
+        T->ComputeLayout(true, 1, Top);
+        EXPECT_EQ(Items[0]->x(), 0) << Round;
+    }
+}
+
+// Each item's number stays beside it in the order: it follows removals and
+// the sorting of a load, and an item's own properties do not enter it.
+TEST_F(TToolbar97Test, ItemNumbersFollowTheirItemsInTheOrder)
+{
+    TToolbar97* T = MakeBar(Top);
+    std::vector<QWidget*> Items = Fill(T, {"10", "|", "20", "30"});
+    const int32_t Numbers[] = {7, -1, 9, 11};
+    for (size_t I = 0; I < Items.size(); ++I)
+        T->SetItemTag(Items[I], Numbers[I]);
+    EXPECT_EQ(T->OrderedTags(), (std::vector<int32_t>{7, -1, 9, 11}));
+    Items[0]->setProperty("Tag", 99);
+    static_cast<TToolbarSep97*>(Items[1])->SetTag(98);
+    EXPECT_EQ(T->OrderedTags(), (std::vector<int32_t>{7, -1, 9, 11}));
+    delete Items[2];
+    QWidget Elsewhere;
+    Items[3]->setParent(&Elsewhere);
+    T->SetItemTag(Items[3], 5);
+    EXPECT_EQ(T->OrderedTags(), (std::vector<int32_t>{7, -1}));
+    auto* Late = new QWidget(T->ClientArea());
+    EXPECT_EQ(T->OrderedTags(), (std::vector<int32_t>{7, -1, 0}));
+    T->SetItemTag(Late, 3);
+    Items[0]->move(500, 0);
+    Late->move(0, 0);
+    Items[1]->move(100, 0);
+    T->InitializeItemOrder();
+    EXPECT_EQ(T->OrderedTags(), (std::vector<int32_t>{3, -1, 7}));
+    EXPECT_EQ(T->OrderedControls(), (std::vector<QWidget*>{Late, Items[1], Items[0]}));
+}
+
 TEST_F(TToolbar97Test, SeparatorsGoOnToolbarsOnlyAndLetPressesThrough)
 {
     TToolbar97* T = MakeBar(Top);
