@@ -30,6 +30,7 @@
 #include "ui/edit_wex.h"
 #include "ui/page_control_wex.h"
 #include "ui/panel_button.h"
+#include "ui/ui_routines.h"
 
 #include <QAction>
 #include <QApplication>
@@ -615,10 +616,14 @@ void TfrmObjProperty::BindHandlers()
     connect(btnRandomSeed, &QPushButton::clicked, this, [this] { btnSeedClick(); });
     pnlcolbtnDrawCol->OnClick = [this](QObject*) { pnlcolbtnDrawColClick(); };
     pnlcolbtnDrawCol->OnColorDropped = [this](QObject*, int32_t C) { pnlcolbtnDrawColColorDropped(C); };
+    // The name is kept as CP932: what it cannot hold is left out as it is
+    // typed or pasted, and again where the name enters the item, rather than
+    // stored as "?".
+    KeepToCp932(*edtObjName);
     connect(edtObjName, &QLineEdit::editingFinished, this, [this] {
         if (FbMulti || !FDrawItem)
             return;
-        const std::string Name = Utf8ToCp932(edtObjName->text().toStdString());
+        const std::string Name = Utf8ToCp932(KeepCp932Characters(edtObjName->text().toStdString()));
         if (Name != FDrawItem->Name())
             OneStep("名前の変更", [&] { FDrawItem->SetName(Name); });
     });

@@ -31,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 QPointer<TfrmPltColor> frmPltColor;
@@ -282,7 +283,7 @@ TfrmPltColor::TfrmPltColor(QWidget* ParentWindow, TMemIniFile* IniFile)
     edtWidth = new TEditTrackBarWex(TabSheetPen);
     edtWidth->setObjectName("edtWidth");
     edtWidth->SetMin(1);
-    edtWidth->SetMax(100);
+    edtWidth->SetMax(MaxPenWidth);
     edtWidth->SetPrecision(1);
     edtWidth->SetPosition(1);
     auto* WidthLabel = new QLabel("幅(&W)：", TabSheetPen);
@@ -380,8 +381,11 @@ TrecPenData TfrmPltColor::PenRecord() const
     TrecPenData Pen =
         PltPenRecord(edtWidth->text(), NodeButtons->checkedId(), CapButtons->checkedId(), edtMiterLen->text());
     // A typed number counts as the edit keeps it, within its range, not as
-    // typed: a limit past the range is one no pen button takes.
+    // typed: a width or limit past the range is one no pen button takes.
     bool Number = false;
+    edtWidth->text().trimmed().toDouble(&Number);
+    if (Number)
+        Pen.Width = static_cast<int32_t>(std::lround(edtWidth->Position()));
     edtMiterLen->text().trimmed().toDouble(&Number);
     if (Number)
         Pen.MiterLimit = edtMiterLen->Position();

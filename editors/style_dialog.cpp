@@ -5,6 +5,7 @@
 #include "ui/frm_rollup.h"
 #include "ui/ui_routines.h"
 #include "foundation/ini_file.h"
+#include "platform/cp932.h"
 #include "platform/message_box.h"
 #include "platform/qt/window_routines.h"
 #include "platform/registry_store.h"
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -42,9 +44,27 @@ constexpr int ModeSelect = 1;
 
 int ClampCell(int V) { return std::clamp(V, 16, 255); }
 
+// Group names are kept as CP932 in the library file: the tree's in-place
+// name editor leaves out what CP932 cannot hold, as the name boxes do.
+class TCp932NameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
+                          const QModelIndex& Index) const override
+    {
+        QWidget* Editor = QStyledItemDelegate::createEditor(Parent, Option, Index);
+        if (auto* Line = qobject_cast<QLineEdit*>(Editor))
+            KeepToCp932(*Line);
+        return Editor;
+    }
+};
+
 } // namespace
 
-std::function<bool(const std::string&, const std::string&, std::string&)> TStyle::InputQuery = InputQueryBox;
+// Style and group names are kept as CP932 in the library file: the boxes
+// leave out what CP932 cannot hold, and so does every place a name enters
+// the tree, for an answer given past the box.
+std::function<bool(const std::string&, const std::string&, std::string&)> TStyle::InputQuery = InputCp932QueryBox;
 
 std::function<bool(const std::string&)> TStyle::ConfirmDelete = [](const std::string& Text) {
     QApplication::beep();
@@ -68,6 +88,7 @@ bool TStyle::Execute(int Mode, std::unique_ptr<TObject>* AddData, const std::fun
     std::string Name;
     if (Mode == ModeAdd && !InputQuery("スタイルの追加", "スタイル名:", Name))
         return false;
+    Name = KeepCp932Characters(Name);
     auto* OwnerWidget = qobject_cast<QWidget*>(parent());
     TfrmStyle Form(*this, Mode, OwnerWidget);
     Library.LoadLibrary(Form.Tree);
@@ -298,6 +319,7 @@ TfrmStyle::TfrmStyle(TStyle& Owner, int Mode, QWidget* Parent) : QDialog(Parent)
     tvGroup->setObjectName("tvGroup");
     tvGroup->setHeaderHidden(true);
     tvGroup->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvGroup->setItemDelegate(new TCp932NameDelegate(tvGroup));
     DrawGrid = new TStyleGrid(*this);
     DrawGrid->setObjectName("DrawGrid");
     Split->addWidget(tvGroup);
@@ -337,8 +359,13 @@ TfrmStyle::TfrmStyle(TStyle& Owner, int Mode, QWidget* Parent) : QDialog(Parent)
     connect(tvGroup, &QTreeWidget::currentItemChanged, this, [this] { ShowGroup(); });
     connect(tvGroup, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* Item) {
         auto* G = static_cast<TStyleGroup*>(Item->data(0, Qt::UserRole).value<void*>());
-        if (G && G->Name != Item->text(0).toStdString()) {
-            G->Name = Item->text(0).toStdString();
+        const std::string Name = KeepCp932Characters(Item->text(0).toStdString());
+        if (Name != Item->text(0).toStdString()) {
+            const QSignalBlocker Block(tvGroup);
+            Item->setText(0, QString::fromStdString(Name));
+        }
+        if (G && G->Name != Name) {
+            G->Name = Name;
             Modified = true;
         }
     });
@@ -471,6 +498,7 @@ void TfrmStyle::AddGroup()
     std::string Name;
     if (!TStyle::InputQuery("グループの追加", "追加するグループ", Name))
         return;
+    Name = KeepCp932Characters(Name);
     TStyleGroup* G = Tree.AddGroup(SelectedGroup(), Name);
     Modified = true;
     FillTree();
@@ -516,7 +544,10 @@ void TfrmStyle::RenameSelected(bool GridFocused)
     if (!E)
         return;
     std::string Name = E->Title;
-    if (TStyle::InputQuery("名前の変更", "名前を入力してください", Name) && Name != E->Title) {
+    if (!TStyle::InputQuery("名前の変更", "名前を入力してください", Name))
+        return;
+    Name = KeepCp932Characters(Name);
+    if (Name != E->Title) {
         E->Title = Name;
         Modified = true;
         // The cell's finished drawing shows the old title: draw it again.

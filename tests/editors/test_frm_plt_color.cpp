@@ -280,6 +280,32 @@ TEST(PltColorPen, ATypedMiterIsDraggedWithinTheEditsRange)
     }
 }
 
+// So is a typed width, within 1 to the pens' own limit; an empty edit still
+// gives 0.
+TEST(PltColorPen, ATypedWidthIsDraggedWithinTheEditsRange)
+{
+    TPalette P;
+    P.Form->PageControl->setCurrentWidget(P.Form->TabSheetPen);
+    TEditTrackBarWex* Edit = P.Form->edtWidth;
+    EXPECT_EQ(Edit->Min(), 1);
+    EXPECT_EQ(Edit->Max(), MaxPenWidth);
+    const struct {
+        const char* Typed;
+        int32_t Width;
+    } Cases[] = {{"150", MaxPenWidth}, {"0", 1}, {"37", 37}, {"", 0}};
+    for (const auto& C : Cases) {
+        Edit->setFocus();
+        Edit->clear();
+        QTest::keyClicks(Edit, C.Typed);
+        P.Drags.clear();
+        P.Press(P.Form->pboxDrag, QPoint(10, 10));
+        ASSERT_EQ(P.Drags.size(), 1u);
+        TrecPenData Got{};
+        ASSERT_TRUE(TOle2DataObjPenWex::GetPen(P.Drags[0].Get(), Got)) << C.Typed;
+        EXPECT_EQ(Got.Width, C.Width) << C.Typed;
+    }
+}
+
 TEST(PltColorPlacement, FirstBoundsFollowTheWorkAreasWidth)
 {
     struct TCase {

@@ -87,6 +87,7 @@ struct MacroPage : ::testing::Test {
     TMessageBoxHandler OldBox;
     std::vector<std::string> Boxes;
     decltype(TMacroPaintPage::PickMacro) OldPick = TMacroPaintPage::PickMacro;
+    decltype(TStyle::InputQuery) OldQuery = TStyle::InputQuery;
 
     void SetUp() override
     {
@@ -124,7 +125,7 @@ struct MacroPage : ::testing::Test {
         TMacroPaintPage::PickMacro = OldPick;
         TMacroPaintPage::RunDialog = [](QDialog* D) { return D->exec(); };
         TStyle::OnShowModal = nullptr;
-        TStyle::InputQuery = nullptr;
+        TStyle::InputQuery = OldQuery;
         SetMessageBoxHandler(OldBox);
         Page->RemoveForm(&View);
     }

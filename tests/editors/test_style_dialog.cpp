@@ -8,12 +8,15 @@
 #include "platform/message_box.h"
 
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -68,6 +71,7 @@ protected:
             Boxes.push_back(Text);
             return IDYES;
         });
+        OldQuery = TStyle::InputQuery;
         TStyle::InputQuery = [this](const std::string& Caption, const std::string&, std::string& Value) {
             Asked.push_back(Caption);
             if (Answers.empty())
@@ -80,6 +84,7 @@ protected:
     void TearDown() override
     {
         TStyle::OnShowModal = nullptr;
+        TStyle::InputQuery = OldQuery;
         SetMessageBoxHandler(OldBox);
         fs::remove_all(Dir);
     }
@@ -90,8 +95,40 @@ protected:
     std::unique_ptr<TMemIniFile> Ini;
     TStyle Style;
     TMessageBoxHandler OldBox;
+    std::function<bool(const std::string&, const std::string&, std::string&)> OldQuery;
     std::vector<std::string> Boxes, Asked, Answers;
 };
+
+// Types Text into Line key by key, as a user does.
+void TypeInto(QLineEdit& Line, const char* Text)
+{
+    Line.clear();
+    for (const QChar C : QString::fromUtf8(Text)) {
+        QKeyEvent Key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(C));
+        QApplication::sendEvent(&Line, &Key);
+    }
+}
+
+// Types Text into the next name box once it is shown, appends what its line
+// then shows to Shown, and accepts the box.
+void TypeIntoNextBox(const char* Text, std::vector<std::string>& Shown)
+{
+    QTimer::singleShot(0, [Text, &Shown] {
+        auto* Box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        auto* Line = Box ? Box->findChild<QLineEdit*>() : nullptr;
+        if (!Line)
+            return;
+        TypeInto(*Line, Text);
+        Shown.push_back(Line->text().toStdString());
+        Box->accept();
+    });
+}
+
+// Name as the library file holds it: a counted string (CP932 bytes).
+std::string Counted(const std::string& Ascii)
+{
+    return std::string{char(Ascii.size()), 0, 0, 0} + Ascii;
+}
 
 } // namespace
 
@@ -160,6 +197,88 @@ TEST_F(StyleDialog, AddStoresTheValueInTheChosenGroup)
     ASSERT_EQ(Sun->Items.size(), 2u);
     EXPECT_EQ(Sun->Items[1].Title, "新しい夕焼け");
     EXPECT_EQ(dynamic_cast<TobjStyleItemGrad&>(*Sun->Items[1].Data).Text, "added");
+}
+
+// Names are kept as CP932 in the library file: the name boxes leave out,
+// while typed, what CP932 cannot hold, and what they show is what is stored.
+TEST_F(StyleDialog, TheAddBoxLeavesOutWhatANameCannotHold)
+{
+    WriteSample();
+    TStyle::InputQuery = OldQuery; // the chooser's own box
+    std::vector<std::string> Shown;
+    TypeIntoNextBox("a€b✓", Shown);
+    TStyle::OnShowModal = [](TfrmStyle& F) {
+        F.SelectGroup(F.Tree.NodeAt(2));
+        F.accept();
+    };
+    std::unique_ptr<TObject> Data = GradItem("added");
+    ASSERT_TRUE(Style.Add(Data));
+    EXPECT_EQ(Shown, std::vector<std::string>{"ab"});
+    TStyleTree Back;
+    Style.Library.LoadFromFile(LibraryPath().string(), Back);
+    ASSERT_EQ(Back.NodeAt(2)->Items.size(), 2u);
+    EXPECT_EQ(Back.NodeAt(2)->Items[1].Title, "ab");
+    EXPECT_NE(Bytes(LibraryPath()).find(Counted("ab")), std::string::npos);
+}
+
+TEST_F(StyleDialog, TheGroupAndRenameBoxesLeaveOutWhatANameCannotHold)
+{
+    WriteSample();
+    TStyle::InputQuery = OldQuery;
+    std::vector<std::string> Shown;
+    TStyle::OnShowModal = [&](TfrmStyle& F) {
+        // The buttons act on the part that has the focus.
+        const auto Activate = [&F] {
+            F.activateWindow();
+            return QTest::qWaitForWindowActive(&F);
+        };
+        TypeIntoNextBox("a€b✓", Shown);
+        F.AddGroup();
+        // A group's name is changed in place, in the tree.
+        ASSERT_TRUE(Activate());
+        F.SelectGroup(F.Tree.NodeAt(0));
+        F.tvGroup->setFocus();
+        F.sbtnRename->click();
+        auto* Line = F.tvGroup->findChild<QLineEdit*>();
+        ASSERT_NE(Line, nullptr);
+        TypeInto(*Line, "c€d✓");
+        Shown.push_back(Line->text().toStdString());
+        QTest::keyClick(Line, Qt::Key_Return);
+        F.DrawGrid->setFocus();
+        F.DrawGrid->SetCurrentIndex(0);
+        TypeIntoNextBox("e€f✓", Shown);
+        F.sbtnRename->click();
+        F.accept();
+    };
+    EXPECT_TRUE(Style.Select([](const TObject&) {}));
+    EXPECT_EQ(Shown, (std::vector<std::string>{"ab", "cd", "ef"}));
+    TStyleTree Back;
+    Style.Library.LoadFromFile(LibraryPath().string(), Back);
+    ASSERT_EQ(Back.NodeCount(), 4);
+    EXPECT_EQ(Back.NodeAt(3)->Name, "ab");
+    EXPECT_EQ(Back.NodeAt(0)->Name, "cd");
+    EXPECT_EQ(Back.NodeAt(0)->Items[0].Title, "ef");
+    const std::string File = Bytes(LibraryPath());
+    for (const char* Name : {"ab", "cd", "ef"})
+        EXPECT_NE(File.find(Counted(Name)), std::string::npos) << Name;
+}
+
+// A name that reaches the chooser past its boxes keeps to the same rule.
+TEST_F(StyleDialog, NamesEnterWithoutWhatCp932CannotHold)
+{
+    TfrmStyle F(Style, 1);
+    F.Tree = SampleTree();
+    F.FillTree();
+    Answers = {"a€b✓", "e€f✓"};
+    F.AddGroup();
+    EXPECT_EQ(F.Tree.NodeAt(3)->Name, "ab");
+    F.tvGroup->topLevelItem(0)->setText(0, QString::fromUtf8("c€d✓"));
+    EXPECT_EQ(F.Tree.NodeAt(0)->Name, "cd");
+    EXPECT_EQ(F.tvGroup->topLevelItem(0)->text(0).toStdString(), "cd");
+    F.SelectGroup(F.Tree.NodeAt(0));
+    F.DrawGrid->SetCurrentIndex(0);
+    F.RenameSelected(true);
+    EXPECT_EQ(F.Tree.NodeAt(0)->Items[0].Title, "ef");
 }
 
 TEST_F(StyleDialog, WithoutAnyLibraryCancelLeavesNoFile)
