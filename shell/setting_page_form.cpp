@@ -169,6 +169,18 @@ QString FormatUnitValue(double Value)
     return S == "-0" ? "0" : S;
 }
 
+TrecPrintPosition PrintPositionOnPaper(const TrecPrintPosition& Position, const TPrinterSpec& Printer)
+{
+    auto OnPaper = [](int32_t Stored, int32_t Offset, int32_t Paper) {
+        const int64_t V = Stored;
+        return V < -int64_t(Offset) || V > int64_t(Paper) - Offset ? 0 : Stored;
+    };
+    TrecPrintPosition R = Position;
+    R.Left = OnPaper(Position.Left, Printer.OffsetX, Printer.PaperWidth);
+    R.Top = OnPaper(Position.Top, Printer.OffsetY, Printer.PaperHeight);
+    return R;
+}
+
 TPreviewScale PreviewScale(int32_t W, int32_t H, int32_t PaperWidth, int32_t PaperHeight)
 {
     TPreviewScale R;
@@ -242,15 +254,15 @@ int32_t TfrmSettingPage::UnitToPixel(double Value, uint8_t Unit, int32_t DPI)
     }
 }
 
-double TfrmSettingPage::PixelToUnit(int32_t Pixels, uint8_t Unit, int32_t DPI)
+double TfrmSettingPage::PixelToUnit(int64_t Pixels, uint8_t Unit, int32_t DPI)
 {
     if (DPI <= 0)
         throw EUserError("TfrmSettingPage.PixelToUnit: (FiDPI <= 0)");
     switch (Unit) {
     case 0:
-        return Pixels;
+        return double(Pixels);
     case 1:
-        return Pixels * 2.54 / DPI;
+        return double(Pixels) * 2.54 / DPI;
     case 2:
         return double(Pixels) / DPI;
     default:
@@ -408,7 +420,7 @@ void TfrmSettingPage::SetUp(const TrecLogPict& Pict, const TrecPrintPosition& Po
 {
     ++FiUpdating;
     FrecLogPict = Pict;
-    FPrintPosition = Position;
+    FPrintPosition = PrintPositionOnPaper(Position, FPrinter);
     FiSetUpWidth = Pict.Width;
     FiSetUpHeight = Pict.Height;
     FPreviewImage = PreviewImage(Pict.Picture, 512);
@@ -548,14 +560,18 @@ void TfrmSettingPage::ShowMarginLabels()
 {
     const uint8_t U = FrecLogPict.Unit;
     const TPrinterSpec& P = FPrinter;
+    // In 64 bits: a page as large as a page can be ends far beyond the paper.
     lblRightMargin->setText(
-        FormatUnitValue(PixelToUnit(P.PageWidth - ShownLeft() - FiPrintWidth, U, P.DpiX)) + " " + UnitName());
+        FormatUnitValue(PixelToUnit(int64_t(P.PageWidth) - ShownLeft() - FiPrintWidth, U, P.DpiX)) + " " +
+        UnitName());
     lblBottomMargin->setText(
-        FormatUnitValue(PixelToUnit(P.PageHeight - ShownTop() - FiPrintHeight, U, P.DpiY)) + " " + UnitName());
+        FormatUnitValue(PixelToUnit(int64_t(P.PageHeight) - ShownTop() - FiPrintHeight, U, P.DpiY)) + " " +
+        UnitName());
     lblAvailable->setText("(" + FormatUnitValue(PixelToUnit(P.OffsetX, U, P.DpiX)) + ", " +
                           FormatUnitValue(PixelToUnit(P.OffsetY, U, P.DpiY)) + ")-(" +
-                          FormatUnitValue(PixelToUnit(P.OffsetX + P.PageWidth, U, P.DpiX)) + ", " +
-                          FormatUnitValue(PixelToUnit(P.OffsetY + P.PageHeight, U, P.DpiY)) + ")" + UnitName());
+                          FormatUnitValue(PixelToUnit(int64_t(P.OffsetX) + P.PageWidth, U, P.DpiX)) + ", " +
+                          FormatUnitValue(PixelToUnit(int64_t(P.OffsetY) + P.PageHeight, U, P.DpiY)) + ")" +
+                          UnitName());
 }
 
 void TfrmSettingPage::ComputePrintSize()
@@ -567,12 +583,12 @@ void TfrmSettingPage::ComputePrintSize()
 
 int32_t TfrmSettingPage::ShownLeft() const
 {
-    return FPrintPosition.CenterH ? (FPrinter.PageWidth - FiPrintWidth) / 2 : FPrintPosition.Left;
+    return FPrintPosition.CenterH ? int32_t((int64_t(FPrinter.PageWidth) - FiPrintWidth) / 2) : FPrintPosition.Left;
 }
 
 int32_t TfrmSettingPage::ShownTop() const
 {
-    return FPrintPosition.CenterV ? (FPrinter.PageHeight - FiPrintHeight) / 2 : FPrintPosition.Top;
+    return FPrintPosition.CenterV ? int32_t((int64_t(FPrinter.PageHeight) - FiPrintHeight) / 2) : FPrintPosition.Top;
 }
 
 void TfrmSettingPage::ApplyCentring(bool Horizontal, bool Vertical)

@@ -73,6 +73,12 @@ TPrinterSpec ReadPrinterSpec(QPrinter& Printer);
 using TPrinterSpecReader = std::function<TPrinterSpec(QPrinter& Printer)>;
 TPrinterSpecReader SetPrinterSpecReader(TPrinterSpecReader Reader);
 
+// A stored print position as it stands on Printer's paper: a left or top
+// beyond the paper (the page would start off it; a settings file or
+// document can hold any number) counts as missing, 0, the printable area's
+// edge. The centring flags are kept.
+TrecPrintPosition PrintPositionOnPaper(const TrecPrintPosition& Position, const TPrinterSpec& Printer);
+
 // The edits' steps and limits in a display unit. EUserError
 // "TfrmSettingPage.ResetEditParam: Illegal FrecLogPict.FutUnit" for others.
 struct TUnitEditRange {
@@ -127,7 +133,7 @@ public:
     ~TfrmSettingPage() override;
 
     static int32_t UnitToPixel(double Value, uint8_t Unit, int32_t DPI);
-    static double PixelToUnit(int32_t Pixels, uint8_t Unit, int32_t DPI);
+    static double PixelToUnit(int64_t Pixels, uint8_t Unit, int32_t DPI);
 
     // Copies the values in and fills the controls. The size maxima are at
     // least this page's own size: opened pictures may be larger than a page

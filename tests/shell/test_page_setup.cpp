@@ -15,6 +15,7 @@
 #include <QPushButton>
 
 #include <cmath>
+#include <limits>
 
 TEST(PageSetupUnits, ConversionsBothWays)
 {
@@ -398,6 +399,42 @@ TEST_F(PageSetupTest, MarginsBelowZeroAreShownAsTheyAre)
     EXPECT_EQ(D->edtLeftMargin->text(), "-30");
     EXPECT_EQ(D->PrintPosition().Left, -30);
     EXPECT_EQ(D->edtTopMargin->text(), "12");
+}
+
+TEST_F(PageSetupTest, StoredPositionsBeyondThePaperCountAsMissing)
+{
+    // The stand-in's paper runs from -50 to 2430 across and from -71 to
+    // 3437 down the printable area's pixels.
+    constexpr int32_t Low = std::numeric_limits<int32_t>::min(), High = std::numeric_limits<int32_t>::max();
+    struct Case {
+        int32_t Left, Top;
+        uint8_t CenterH;
+        int32_t ShownLeft, ShownTop;
+    };
+    for (const Case& C : std::vector<Case>{{Low, Low, 0, 0, 0},
+                                           {High, High, 0, 0, 0},
+                                           {Low, High, 1, 0, 0},
+                                           {-51, 3438, 0, 0, 0},
+                                           {-50, 3437, 0, -50, 3437},
+                                           {2430, -71, 0, 2430, -71},
+                                           {2431, -72, 0, 0, 0}}) {
+        Make(400, 300, 72, 0, {C.Left, C.Top, C.CenterH, 0});
+        EXPECT_EQ((std::pair{D->PrintPosition().Left, D->PrintPosition().Top}), (std::pair{C.ShownLeft, C.ShownTop}))
+            << C.Left << " " << C.Top;
+        EXPECT_EQ(D->PrintPosition().CenterH, C.CenterH);
+        // Uncentred, the edits and the far margins show that place.
+        D->cboxHCenter->setChecked(false);
+        const int32_t Left = C.ShownLeft;
+        EXPECT_EQ(D->PrintPosition().Left, Left);
+        EXPECT_EQ((std::vector<std::string>{D->edtLeftMargin->text().toStdString(),
+                                            D->edtTopMargin->text().toStdString(),
+                                            D->lblRightMargin->text().toStdString(),
+                                            D->lblBottomMargin->text().toStdString()}),
+                  (std::vector<std::string>{std::to_string(Left), std::to_string(C.ShownTop),
+                                            std::to_string(2380 - Left - 1667) + " Pixcel",
+                                            std::to_string(3366 - C.ShownTop - 1250) + " Pixcel"}))
+            << C.Left << " " << C.Top;
+    }
 }
 
 TEST_F(PageSetupTest, SetUpKeepsTheStoredPlaceOfACentredPage)
