@@ -7,6 +7,7 @@
 #include "foundation/app_environment.h"
 #include "foundation/numbers.h"
 #include "foundation/platform_wrappers.h"
+#include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
@@ -475,42 +476,51 @@ void TfrmSettingPage::ResetEditParam()
     --FiUpdating;
 }
 
-int32_t TfrmSettingPage::WidthLimit() const
+int32_t TfrmSettingPage::HeightByArea(int32_t Width) const
 {
-    // The area a page can have, given the height.
-    const int64_t ByArea = MaxPicturePixels / std::max(1, FrecLogPict.Height);
-    return int32_t(std::max<int64_t>(1, std::min<int64_t>(FiMaxWidth, ByArea)));
-}
-
-int32_t TfrmSettingPage::HeightLimit() const
-{
-    const int64_t ByArea = MaxPicturePixels / std::max(1, FrecLogPict.Width);
+    // The height a page of this width can have, within the height edit's.
+    const int64_t ByArea = MaxPicturePixels / std::max(1, Width);
     return int32_t(std::max<int64_t>(1, std::min<int64_t>(FiMaxHeight, ByArea)));
 }
 
 void TfrmSettingPage::LimitSizeEdits()
 {
-    // Only a maximum that moves is set again: setting it rewrites the
-    // edit's text, and the edit being typed in keeps its own.
+    // Each side alone, as the spin edits show it: a size whose area a page
+    // cannot have is still shown as typed, in both edits, and OK refuses it.
+    // The unit edit stops where its pixels would pass the pixel edit's.
     const uint8_t U = FrecLogPict.Unit;
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
-    auto Limit = [&](TEditTrackBarWex* Pixel, TEditTrackBarWex* Unit, int32_t Pixels, int32_t Max, int32_t SetUp) {
+    auto Limit = [&](TEditTrackBarWex* Pixel, TEditTrackBarWex* Unit, int32_t Max, int32_t SetUp) {
         double UnitMax = std::max(UnitEditRange(U).Max, PixelToUnit(SetUp, U, DPI));
-        if (Pixels < Max)
-            UnitMax = std::min(UnitMax, PixelToUnit(Pixels, U, DPI));
-        if (Pixel->Max() != Pixels) {
-            Pixel->SetMax(Pixels);
-            Pixel->SetTrackBarMax(Pixels);
-        }
-        if (Unit->Max() != UnitMax) {
-            Unit->SetMax(UnitMax);
-            Unit->SetTrackBarMax(UnitMax);
-        }
+        if (UnitToPixel(UnitMax, U, DPI) > Max)
+            UnitMax = PixelToUnit(Max, U, DPI);
+        Pixel->SetMax(Max);
+        Pixel->SetTrackBarMax(Max);
+        Unit->SetMax(UnitMax);
+        Unit->SetTrackBarMax(UnitMax);
     };
     ++FiUpdating;
-    Limit(EdtWidthPixel, EdtWidthUnit, WidthLimit(), FiMaxWidth, FiSetUpWidth);
-    Limit(EdtHeightPixel, EdtHeightUnit, HeightLimit(), FiMaxHeight, FiSetUpHeight);
+    Limit(EdtWidthPixel, EdtWidthUnit, FiMaxWidth, FiSetUpWidth);
+    Limit(EdtHeightPixel, EdtHeightUnit, FiMaxHeight, FiSetUpHeight);
     --FiUpdating;
+}
+
+void TfrmSettingPage::HoldTypedValue(TEditTrackBarWex* Edit)
+{
+    // A number typed past the edit's maximum is held there by the edit but
+    // would stay shown as typed: it is shown as held, so that the other edit
+    // of the side shows the same size.
+    double Typed = 0;
+    try {
+        Typed = StrToFloat(Edit->text().toStdString());
+    } catch (const EConvertError&) {
+        return;
+    }
+    if (Typed > Edit->Max()) {
+        ++FiUpdating;
+        Edit->SetPosition(Edit->Max());
+        --FiUpdating;
+    }
 }
 
 void TfrmSettingPage::accept()
@@ -626,35 +636,25 @@ void TfrmSettingPage::UpdatePreview()
     PaintBox->update();
 }
 
-void TfrmSettingPage::SetPixelWidth(int32_t Value)
+void TfrmSettingPage::SetPixelSize(int32_t Width, int32_t Height)
 {
-    FrecLogPict.Width = std::clamp(Value, 1, WidthLimit());
+    FrecLogPict.Width = std::clamp(Width, 1, FiMaxWidth);
+    FrecLogPict.Height = std::clamp(Height, 1, FiMaxHeight);
     ++FiUpdating;
     EdtWidthPixel->SetPosition(FrecLogPict.Width);
-    --FiUpdating;
-    LimitSizeEdits();
-}
-
-void TfrmSettingPage::SetPixelHeight(int32_t Value)
-{
-    FrecLogPict.Height = std::clamp(Value, 1, HeightLimit());
-    ++FiUpdating;
     EdtHeightPixel->SetPosition(FrecLogPict.Height);
     --FiUpdating;
-    LimitSizeEdits();
 }
 
 void TfrmSettingPage::PixelChanged(bool Width)
 {
     if (FiUpdating)
         return;
+    TEditTrackBarWex* E = Width ? EdtWidthPixel : EdtHeightPixel;
+    HoldTypedValue(E);
     ++FiUpdating;
-    if (Width)
-        FrecLogPict.Width = std::clamp(Saturate(EdtWidthPixel->Position()), 1, WidthLimit());
-    else
-        FrecLogPict.Height = std::clamp(Saturate(EdtHeightPixel->Position()), 1, HeightLimit());
+    (Width ? FrecLogPict.Width : FrecLogPict.Height) = std::max(1, Saturate(E->Position()));
     --FiUpdating;
-    LimitSizeEdits();
     FillUnitEdits();
     ComputePrintSize();
     ApplyCentring();
@@ -670,15 +670,19 @@ void TfrmSettingPage::UnitChanged(bool Width)
     // number in its range; the pixels are held to the pixel edit's range
     // too, since a small length rounds to no pixel at all.
     TEditTrackBarWex* E = Width ? EdtWidthUnit : EdtHeightUnit;
+    HoldTypedValue(E);
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
     const double Current = PixelToUnit(Width ? FrecLogPict.Width : FrecLogPict.Height, FrecLogPict.Unit, DPI);
     if (std::fabs(E->Position() - Current) <= ValueTolerance)
         return;
     const int32_t Pixels = UnitToPixel(E->Position(), FrecLogPict.Unit, DPI);
     if (Width)
-        SetPixelWidth(Pixels);
+        SetPixelSize(Pixels, FrecLogPict.Height);
     else
-        SetPixelHeight(Pixels);
+        SetPixelSize(FrecLogPict.Width, Pixels);
+    // A length held to a pixel the edit did not ask for is shown as held.
+    if ((Width ? FrecLogPict.Width : FrecLogPict.Height) != Pixels)
+        FillUnitEdits();
     ComputePrintSize();
     ApplyCentring();
     FillMarginEdits();
@@ -966,9 +970,8 @@ void TfrmSettingPage::PaintBoxMouseUp(QPoint)
     PreviewRectToPageSize(R.Right - R.Left, R.Bottom - R.Top, S, FPrinter.DpiX, FPrinter.DpiY,
                           std::max(1, FrecLogPict.DPI), FiMaxWidth, FiMaxHeight, W, H);
     // Within the area a page can have: the width first, the height by it.
-    FrecLogPict.Height = 1;
-    SetPixelWidth(W);
-    SetPixelHeight(H);
+    W = std::clamp(W, 1, FiMaxWidth);
+    SetPixelSize(W, std::min(H, HeightByArea(W)));
     FillUnitEdits();
     ComputePrintSize();
     FillMarginEdits();

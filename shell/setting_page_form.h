@@ -196,9 +196,9 @@ protected:
 private:
     void ReadPrinter();
     void ResetEditParam();
-    int32_t WidthLimit() const;
-    int32_t HeightLimit() const;
+    int32_t HeightByArea(int32_t Width) const;
     void LimitSizeEdits();
+    void HoldTypedValue(TEditTrackBarWex* Edit);
     void FillUnitEdits();
     void FillMarginEdits();
     void ShowMarginLabels();
@@ -209,8 +209,8 @@ private:
     int32_t ShownLeft() const;
     int32_t ShownTop() const;
     void UpdatePreview();
-    void SetPixelWidth(int32_t Value);
-    void SetPixelHeight(int32_t Value);
+    // Each side held to its edit's range; the pixel edits show them.
+    void SetPixelSize(int32_t Width, int32_t Height);
     void PixelChanged(bool Width);
     void UnitChanged(bool Width);
     void MarginChanged(bool Left);

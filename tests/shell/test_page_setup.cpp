@@ -319,40 +319,54 @@ TEST_F(PageSetupTest, PrinterSetupReadsThePrinterAgain)
     EXPECT_EQ(D->PrintPosition().Left, (3000 - 1667) / 2);
 }
 
-TEST_F(PageSetupTest, EditsStopAtTheLargestPageAndOkRefusesALargerOne)
+TEST_F(PageSetupTest, SizeEditsShowOneSizeAndOkRefusesALargerPageThanAPageCanBe)
 {
-    const int64_t Limit = int64_t{1} << 28;
+    const std::string TooLarge = "画像が大きすぎます(47244 x 47244 ピクセル)。幅と高さの積が "
+                                 "268435456 ピクセル以下になるようにしてください。";
     Make(400, 300, 72, 1);
     D->EdtDPI->setCurrentText("2400");
     TypeInto(D->EdtWidthUnit, "50");
     TypeInto(D->EdtHeightUnit, "50");
-    // 50 cm at 2400 DPI is 47244 pixels: the height stops where the area would pass the limit.
-    EXPECT_EQ(D->LogPict().Width, 47244);
-    EXPECT_EQ(D->LogPict().Height, Limit / 47244);
-    EXPECT_EQ(D->EdtHeightPixel->Max(), Limit / 47244);
-    EXPECT_EQ(D->EdtHeightPixel->text(), QString::number(Limit / 47244));
-    EXPECT_EQ(FormatUnitValue(D->EdtHeightUnit->Max()), "6.01");
-    // Typed in pixels, and a smaller width lets the height grow again.
-    TypeInto(D->EdtHeightPixel, "40000");
-    EXPECT_EQ(D->LogPict().Height, Limit / 47244);
-    TypeInto(D->EdtWidthPixel, "10000");
-    TypeInto(D->EdtHeightPixel, "40000");
-    EXPECT_EQ(D->LogPict().Height, 26843);
-    EXPECT_EQ(D->EdtWidthPixel->Max(), Limit / 26843);
-    TypeInto(D->EdtWidthUnit, "50");
-    EXPECT_EQ(D->LogPict().Width, Limit / 26843);
+    // 50 cm at 2400 DPI are 47244 pixels, each side in both of its edits,
+    // although a page cannot have that area.
+    auto Shown = [&] {
+        std::vector<std::string> Texts;
+        for (const TEditTrackBarWex* E : {D->EdtWidthPixel, D->EdtWidthUnit, D->EdtHeightPixel, D->EdtHeightUnit})
+            Texts.push_back(E->text().toStdString());
+        return Texts;
+    };
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    EXPECT_EQ((std::pair{D->LogPict().Width, D->LogPict().Height}), (std::pair{47244, 47244}));
+    TypeInto(D->EdtHeightPixel, "20000");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "20000", "21.17"}));
+    EXPECT_EQ(D->LogPict().Height, 20000);
+    // Past an edit's maximum, both edits show where it holds.
+    TypeInto(D->EdtHeightPixel, "99999");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    TypeInto(D->EdtHeightUnit, "10");
+    TypeInto(D->EdtHeightUnit, "60");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    EXPECT_EQ(D->LogPict().Height, 47244);
+    // OK keeps the dialog open with one message and the size as it is.
+    D->btnOK->click();
+    EXPECT_TRUE(D->isVisible());
+    EXPECT_NE(D->result(), QDialog::Accepted);
+    EXPECT_EQ(Boxes, std::vector<std::string>{TooLarge});
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    // The largest height for that width is taken.
+    TypeInto(D->EdtHeightPixel, QString::number((int64_t{1} << 28) / 47244));
     D->btnOK->click();
     EXPECT_FALSE(D->isVisible());
     EXPECT_EQ(D->result(), QDialog::Accepted);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ((std::pair{D->LogPict().Width, D->LogPict().Height}), (std::pair{47244, 5681}));
 
-    // A page larger than a page can be, from elsewhere: OK keeps the
-    // dialog open and says why.
+    // A page larger than a page can be, from elsewhere, likewise.
+    Boxes.clear();
     Make(47244, 47244, 2400, 1);
     D->btnOK->click();
     EXPECT_TRUE(D->isVisible());
-    EXPECT_EQ(Boxes, std::vector<std::string>{"画像が大きすぎます(47244 x 47244 ピクセル)。幅と高さの積が "
-                                              "268435456 ピクセル以下になるようにしてください。"});
+    EXPECT_EQ(Boxes, std::vector<std::string>{TooLarge});
 }
 
 TEST_F(PageSetupTest, DraggingThePageStopsAtTheMarginsZeroAndThePapersEdge)
