@@ -226,15 +226,31 @@ TEST(TPageControlWex, FloatingWindowAsksItsPagesForSizeLimitsAndRealignsThemOnRe
     P.Pages->OnResizeOwner = [&Resized](QObject* Sender, QWidget* Form) { Resized.emplace_back(Sender, Form); };
 
     TPanel::DragTab(P.Pages, 2, P.Free());
+    // Asked for its one page only (when torn off and when shown).
+    ASSERT_FALSE(Asked.empty());
+    EXPECT_EQ(Asked, (std::vector<std::pair<QObject*, int32_t>>(Asked.size(), {P.Pages, 2})));
+    Asked.clear();
     TPanel::DragTab(P.Pages, 0, P.Pages->FloatingWindows()[0]->geometry().center());
     TfrmPltChild* W = P.Pages->FloatingWindows()[0];
-    // Asked once per page when torn off and when the second page came.
-    EXPECT_EQ(Asked, (std::vector<std::pair<QObject*, int32_t>>{{P.Pages, 2}, {P.Pages, 2}, {P.Pages, 0}}));
+    // Asked once per page when the second page came.
+    EXPECT_EQ(Asked, (std::vector<std::pair<QObject*, int32_t>>{{P.Pages, 2}, {P.Pages, 0}}));
     EXPECT_GE(W->width(), 320 + 2 * kFrame);
     EXPECT_GE(W->height(), 200 + 2 * kFrame + kCaption);
     TMinMaxInfo Info;
     W->GetMinMaxInfo(Info);
     EXPECT_EQ(Info.MinTrackSize, QSize(320 + 2 * kFrame, 200 + 2 * kFrame + kCaption));
+    // The window manager is told the same least size, and sizing by any
+    // other road stops there; rolled up the window is less, unrolled again not.
+    EXPECT_EQ(W->minimumSize(), Info.MinTrackSize);
+    const QSize Before = W->size();
+    W->resize(100, 50);
+    EXPECT_EQ(W->size(), Info.MinTrackSize);
+    W->resize(Before);
+    W->SetRolledUp(true);
+    EXPECT_LT(W->height(), Info.MinTrackSize.height());
+    W->SetRolledUp(false);
+    EXPECT_EQ(W->size(), Before);
+    EXPECT_EQ(W->minimumSize(), Info.MinTrackSize);
 
     // The stretching box keeps its distance to its page area's right edge.
     const QWidget* Area = P.Stretching->parentWidget()->parentWidget();
