@@ -263,4 +263,38 @@ TEST(TPageControlWex, FloatingWindowAsksItsPagesForSizeLimitsAndRealignsThemOnRe
     EXPECT_EQ(Resized, (std::vector<std::pair<QObject*, QWidget*>>{{P.Pages, W}}));
 }
 
+TEST(TPageControlWex, TearOffBoundsKeepTheNewWindowSensiblySizedAndWhollyInTheWorkArea)
+{
+    const QRect Area(0, 0, 1600, 1160);
+    struct Case {
+        QRect Dropped;
+        QSize Min;
+        QRect Expected;
+    };
+    for (const Case& C : std::vector<Case>{
+             // The page area of a window as wide as the screen, dropped mid-screen.
+             {{807, 1000, 1588, 150}, {180, 120}, {800, 1000, 800, 150}},
+             {{100, 200, 300, 250}, {180, 120}, {100, 200, 300, 250}},
+             {{-40, -30, 300, 250}, {180, 120}, {0, 0, 300, 250}},
+             {{1500, 1100, 300, 250}, {180, 120}, {1300, 910, 300, 250}},
+             {{100, 100, 300, 900}, {900, 120}, {100, 100, 900, 580}},
+             {{100, 100, 300, 250}, {2000, 1300}, {0, 0, 1600, 1160}}})
+        EXPECT_EQ(TearOffBounds(C.Dropped, C.Min, Area), C.Expected) << C.Dropped.x() << "," << C.Dropped.y();
+    EXPECT_EQ(TearOffBounds(QRect(5, 6, 7, 8), QSize(1, 1), QRect()), QRect(5, 6, 7, 8));
+}
+
+TEST(TPageControlWex, APageTornOffAPanelAsWideAsTheScreenOpensWhollyOnIt)
+{
+    TPanel P;
+    P.Form->setGeometry(P.A.x(), P.A.y(), P.A.width(), 240);
+    P.Pages->setGeometry(0, 0, P.A.width(), 240);
+    QCoreApplication::processEvents();
+    const QPoint Drop = P.A.center() + QPoint(P.A.width() / 4, 0);
+    TPanel::DragTab(P.Pages, 0, Drop);
+    ASSERT_EQ(P.Pages->FloatingWindows().size(), 1u);
+    const TfrmPltChild* W = P.Pages->FloatingWindows()[0];
+    EXPECT_TRUE(P.A.contains(W->frameGeometry())) << W->frameGeometry().x() << "+" << W->frameGeometry().width();
+    EXPECT_LE(W->width(), P.A.width() / 2);
+}
+
 } // namespace
