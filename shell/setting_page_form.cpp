@@ -680,9 +680,6 @@ void TfrmSettingPage::UnitChanged(bool Width)
         SetPixelSize(Pixels, FrecLogPict.Height);
     else
         SetPixelSize(FrecLogPict.Width, Pixels);
-    // A length held to a pixel the edit did not ask for is shown as held.
-    if ((Width ? FrecLogPict.Width : FrecLogPict.Height) != Pixels)
-        FillUnitEdits();
     ComputePrintSize();
     ApplyCentring();
     FillMarginEdits();
