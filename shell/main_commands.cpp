@@ -853,7 +853,8 @@ void TfrmTavro::actDispPageClick(QObject* Sender)
     // frame's top right corner, wholly on the screen.
     if (frmObjProperty && Tabs == frmObjProperty->PageControlWex) {
         const QPoint At = mapToGlobal(QPoint(width() - 50, 0));
-        frmObjProperty->PageControlWex->TearOffPage(Sheet, QRect(At, QSize(50, 50)), TPageControlWex::TTearOffPlace::New);
+        frmObjProperty->PageControlWex->TearOffPage(Sheet, QRect(At, QSize(50, 50)),
+                                                    TPageControlWex::TTearOffPlace::New);
         return;
     }
     Tabs->setTabVisible(Index, true);

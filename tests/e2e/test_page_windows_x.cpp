@@ -112,7 +112,8 @@ TEST_F(PageWindowsX, ATabDraggedOntoTheCanvasOpensWhollyOnTheScreenAndWindowsKee
 
     // The window manager sizing the windows to almost nothing stops at the
     // least sizes.
-    for (const auto& [W, Min] : {std::pair{Torn, QSize(160, 76)}, {Panel, QSize(297, 196)}, {Palette, QSize(222, 160)}}) {
+    for (const auto& [W, Min] :
+         {std::pair{Torn, QSize(160, 76)}, {Panel, QSize(297, 196)}, {Palette, QSize(222, 160)}}) {
         const QSize Least = Min + QSize(2 * kFrame, 2 * kFrame + kCaption);
         e2e::Run("xdotool", {"windowsize", QString::number(W), "20", "20"});
         QSize Now;
