@@ -455,12 +455,13 @@ void TfrmSettingPage::ResetEditParam()
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
     // No side beyond what a page can be, however fine the resolution.
     const int32_t Designed = int32_t(std::min<int64_t>(UnitToPixel(R.Max, U, DPI), MaxPicturePixels));
-    FiMaxWidth = std::max(Designed, FiSetUpWidth);
-    FiMaxHeight = std::max(Designed, FiSetUpHeight);
+    // A new resolution or unit keeps the page's pixels: the maxima take them.
+    FiMaxWidth = std::max({Designed, FiSetUpWidth, FrecLogPict.Width});
+    FiMaxHeight = std::max({Designed, FiSetUpHeight, FrecLogPict.Height});
     ++FiUpdating;
-    SetRange(EdtWidthUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiSetUpWidth, U, DPI)), R.LineSize,
+    SetRange(EdtWidthUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiMaxWidth, U, DPI)), R.LineSize,
              R.PageSize);
-    SetRange(EdtHeightUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiSetUpHeight, U, DPI)), R.LineSize,
+    SetRange(EdtHeightUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiMaxHeight, U, DPI)), R.LineSize,
              R.PageSize);
     SetRange(EdtWidthPixel, 1, 1, FiMaxWidth, 1, 5);
     SetRange(EdtHeightPixel, 1, 1, FiMaxHeight, 1, 5);
@@ -490,8 +491,8 @@ void TfrmSettingPage::LimitSizeEdits()
     // The unit edit stops where its pixels would pass the pixel edit's.
     const uint8_t U = FrecLogPict.Unit;
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
-    auto Limit = [&](TEditTrackBarWex* Pixel, TEditTrackBarWex* Unit, int32_t Max, int32_t SetUp) {
-        double UnitMax = std::max(UnitEditRange(U).Max, PixelToUnit(SetUp, U, DPI));
+    auto Limit = [&](TEditTrackBarWex* Pixel, TEditTrackBarWex* Unit, int32_t Max) {
+        double UnitMax = std::max(UnitEditRange(U).Max, PixelToUnit(Max, U, DPI));
         if (UnitToPixel(UnitMax, U, DPI) > Max)
             UnitMax = PixelToUnit(Max, U, DPI);
         Pixel->SetMax(Max);
@@ -500,8 +501,8 @@ void TfrmSettingPage::LimitSizeEdits()
         Unit->SetTrackBarMax(UnitMax);
     };
     ++FiUpdating;
-    Limit(EdtWidthPixel, EdtWidthUnit, FiMaxWidth, FiSetUpWidth);
-    Limit(EdtHeightPixel, EdtHeightUnit, FiMaxHeight, FiSetUpHeight);
+    Limit(EdtWidthPixel, EdtWidthUnit, FiMaxWidth);
+    Limit(EdtHeightPixel, EdtHeightUnit, FiMaxHeight);
     --FiUpdating;
 }
 

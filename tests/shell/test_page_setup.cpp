@@ -347,6 +347,10 @@ TEST_F(PageSetupTest, SizeEditsShowOneSizeAndOkRefusesALargerPageThanAPageCanBe)
     TypeInto(D->EdtHeightUnit, "60");
     EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
     EXPECT_EQ(D->LogPict().Height, 47244);
+    // A coarser resolution keeps the pixels, shown in both edits.
+    D->EdtDPI->setCurrentText("72");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "1666.66", "47244", "1666.66"}));
+    D->EdtDPI->setCurrentText("2400");
     // OK keeps the dialog open with one message and the size as it is.
     D->btnOK->click();
     EXPECT_TRUE(D->isVisible());
