@@ -5,6 +5,7 @@
 
 #include "shell/child_form.h"
 #include "shell/main_form.h"
+#include "shell/setting_page_form.h"
 #include "shell/status_panel.h"
 
 #include "foundation/app_environment.h"
@@ -259,9 +260,14 @@ void TfrmChild::actPrintExecute()
         return;
     const BITMAPINFOHEADER* H = RecPictureHeader(*Picture);
     const QRect Printable = Printer.pageLayout().paintRectPixels(Printer.resolution());
-    const TPrintPlacement Place =
-        PrintPlacement(H->biWidth, H->biHeight < 0 ? -H->biHeight : H->biHeight, P->DPI(), DPIX, DPIY,
-                       P->PrintPosition(), Printable.width(), Printable.height());
+    // Placed where the page setup shows it: a stored place off the paper
+    // counts as missing there too.
+    const TPrinterSpec Spec = ReadPrinterSpec(Printer);
+    const TrecPrintPosition Position =
+        Spec.Valid ? PrintPositionOnPaper(P->PrintPosition(), Spec) : P->PrintPosition();
+    const TPrintPlacement Place = PrintPlacement(H->biWidth, H->biHeight < 0 ? -H->biHeight : H->biHeight,
+                                                 P->DPI(), DPIX, DPIY, Position, Printable.width(),
+                                                 Printable.height());
     if (!PrintPicture(Printer, DocumentCaption(FDocument->FileName(), false), *Picture, Place))
         throw EUserError("印刷を開始できません。");
 }

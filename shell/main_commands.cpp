@@ -850,10 +850,11 @@ void TfrmTavro::actDispPageClick(QObject* Sender)
     }
     Action->setChecked(true);
     // A page still in the panel goes into a window of its own near the
-    // frame's top right corner.
+    // frame's top right corner, wholly on the screen.
     if (frmObjProperty && Tabs == frmObjProperty->PageControlWex) {
         const QPoint At = mapToGlobal(QPoint(width() - 50, 0));
-        frmObjProperty->PageControlWex->TearOffPage(Sheet, QRect(At, QSize(50, 50)));
+        frmObjProperty->PageControlWex->TearOffPage(Sheet, QRect(At, QSize(50, 50)),
+                                                    TPageControlWex::TTearOffPlace::New);
         return;
     }
     Tabs->setTabVisible(Index, true);

@@ -7,6 +7,7 @@
 #include "foundation/app_environment.h"
 #include "foundation/numbers.h"
 #include "foundation/platform_wrappers.h"
+#include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
@@ -169,6 +170,18 @@ QString FormatUnitValue(double Value)
     return S == "-0" ? "0" : S;
 }
 
+TrecPrintPosition PrintPositionOnPaper(const TrecPrintPosition& Position, const TPrinterSpec& Printer)
+{
+    auto OnPaper = [](int32_t Stored, int32_t Offset, int32_t Paper) {
+        const int64_t V = Stored;
+        return V < -int64_t(Offset) || V > int64_t(Paper) - Offset ? 0 : Stored;
+    };
+    TrecPrintPosition R = Position;
+    R.Left = OnPaper(Position.Left, Printer.OffsetX, Printer.PaperWidth);
+    R.Top = OnPaper(Position.Top, Printer.OffsetY, Printer.PaperHeight);
+    return R;
+}
+
 TPreviewScale PreviewScale(int32_t W, int32_t H, int32_t PaperWidth, int32_t PaperHeight)
 {
     TPreviewScale R;
@@ -242,15 +255,15 @@ int32_t TfrmSettingPage::UnitToPixel(double Value, uint8_t Unit, int32_t DPI)
     }
 }
 
-double TfrmSettingPage::PixelToUnit(int32_t Pixels, uint8_t Unit, int32_t DPI)
+double TfrmSettingPage::PixelToUnit(int64_t Pixels, uint8_t Unit, int32_t DPI)
 {
     if (DPI <= 0)
         throw EUserError("TfrmSettingPage.PixelToUnit: (FiDPI <= 0)");
     switch (Unit) {
     case 0:
-        return Pixels;
+        return double(Pixels);
     case 1:
-        return Pixels * 2.54 / DPI;
+        return double(Pixels) * 2.54 / DPI;
     case 2:
         return double(Pixels) / DPI;
     default:
@@ -408,7 +421,7 @@ void TfrmSettingPage::SetUp(const TrecLogPict& Pict, const TrecPrintPosition& Po
 {
     ++FiUpdating;
     FrecLogPict = Pict;
-    FPrintPosition = Position;
+    FPrintPosition = PrintPositionOnPaper(Position, FPrinter);
     FiSetUpWidth = Pict.Width;
     FiSetUpHeight = Pict.Height;
     FPreviewImage = PreviewImage(Pict.Picture, 512);
@@ -442,12 +455,13 @@ void TfrmSettingPage::ResetEditParam()
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
     // No side beyond what a page can be, however fine the resolution.
     const int32_t Designed = int32_t(std::min<int64_t>(UnitToPixel(R.Max, U, DPI), MaxPicturePixels));
-    FiMaxWidth = std::max(Designed, FiSetUpWidth);
-    FiMaxHeight = std::max(Designed, FiSetUpHeight);
+    // A new resolution or unit keeps the page's pixels: the maxima take them.
+    FiMaxWidth = std::max({Designed, FiSetUpWidth, FrecLogPict.Width});
+    FiMaxHeight = std::max({Designed, FiSetUpHeight, FrecLogPict.Height});
     ++FiUpdating;
-    SetRange(EdtWidthUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiSetUpWidth, U, DPI)), R.LineSize,
+    SetRange(EdtWidthUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiMaxWidth, U, DPI)), R.LineSize,
              R.PageSize);
-    SetRange(EdtHeightUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiSetUpHeight, U, DPI)), R.LineSize,
+    SetRange(EdtHeightUnit, R.Precision, R.Min, std::max(R.Max, PixelToUnit(FiMaxHeight, U, DPI)), R.LineSize,
              R.PageSize);
     SetRange(EdtWidthPixel, 1, 1, FiMaxWidth, 1, 5);
     SetRange(EdtHeightPixel, 1, 1, FiMaxHeight, 1, 5);
@@ -463,42 +477,51 @@ void TfrmSettingPage::ResetEditParam()
     --FiUpdating;
 }
 
-int32_t TfrmSettingPage::WidthLimit() const
+int32_t TfrmSettingPage::HeightByArea(int32_t Width) const
 {
-    // The area a page can have, given the height.
-    const int64_t ByArea = MaxPicturePixels / std::max(1, FrecLogPict.Height);
-    return int32_t(std::max<int64_t>(1, std::min<int64_t>(FiMaxWidth, ByArea)));
-}
-
-int32_t TfrmSettingPage::HeightLimit() const
-{
-    const int64_t ByArea = MaxPicturePixels / std::max(1, FrecLogPict.Width);
+    // The height a page of this width can have, within the height edit's.
+    const int64_t ByArea = MaxPicturePixels / std::max(1, Width);
     return int32_t(std::max<int64_t>(1, std::min<int64_t>(FiMaxHeight, ByArea)));
 }
 
 void TfrmSettingPage::LimitSizeEdits()
 {
-    // Only a maximum that moves is set again: setting it rewrites the
-    // edit's text, and the edit being typed in keeps its own.
+    // Each side alone, as the spin edits show it: a size whose area a page
+    // cannot have is still shown as typed, in both edits, and OK refuses it.
+    // The unit edit stops where its pixels would pass the pixel edit's.
     const uint8_t U = FrecLogPict.Unit;
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
-    auto Limit = [&](TEditTrackBarWex* Pixel, TEditTrackBarWex* Unit, int32_t Pixels, int32_t Max, int32_t SetUp) {
-        double UnitMax = std::max(UnitEditRange(U).Max, PixelToUnit(SetUp, U, DPI));
-        if (Pixels < Max)
-            UnitMax = std::min(UnitMax, PixelToUnit(Pixels, U, DPI));
-        if (Pixel->Max() != Pixels) {
-            Pixel->SetMax(Pixels);
-            Pixel->SetTrackBarMax(Pixels);
-        }
-        if (Unit->Max() != UnitMax) {
-            Unit->SetMax(UnitMax);
-            Unit->SetTrackBarMax(UnitMax);
-        }
+    auto Limit = [&](TEditTrackBarWex* Pixel, TEditTrackBarWex* Unit, int32_t Max) {
+        double UnitMax = std::max(UnitEditRange(U).Max, PixelToUnit(Max, U, DPI));
+        if (UnitToPixel(UnitMax, U, DPI) > Max)
+            UnitMax = PixelToUnit(Max, U, DPI);
+        Pixel->SetMax(Max);
+        Pixel->SetTrackBarMax(Max);
+        Unit->SetMax(UnitMax);
+        Unit->SetTrackBarMax(UnitMax);
     };
     ++FiUpdating;
-    Limit(EdtWidthPixel, EdtWidthUnit, WidthLimit(), FiMaxWidth, FiSetUpWidth);
-    Limit(EdtHeightPixel, EdtHeightUnit, HeightLimit(), FiMaxHeight, FiSetUpHeight);
+    Limit(EdtWidthPixel, EdtWidthUnit, FiMaxWidth);
+    Limit(EdtHeightPixel, EdtHeightUnit, FiMaxHeight);
     --FiUpdating;
+}
+
+void TfrmSettingPage::HoldTypedValue(TEditTrackBarWex* Edit)
+{
+    // A number typed past the edit's maximum is held there by the edit but
+    // would stay shown as typed: it is shown as held, so that the other edit
+    // of the side shows the same size.
+    double Typed = 0;
+    try {
+        Typed = StrToFloat(Edit->text().toStdString());
+    } catch (const EConvertError&) {
+        return;
+    }
+    if (Typed > Edit->Max()) {
+        ++FiUpdating;
+        Edit->SetPosition(Edit->Max());
+        --FiUpdating;
+    }
 }
 
 void TfrmSettingPage::accept()
@@ -548,14 +571,18 @@ void TfrmSettingPage::ShowMarginLabels()
 {
     const uint8_t U = FrecLogPict.Unit;
     const TPrinterSpec& P = FPrinter;
+    // In 64 bits: a page as large as a page can be ends far beyond the paper.
     lblRightMargin->setText(
-        FormatUnitValue(PixelToUnit(P.PageWidth - ShownLeft() - FiPrintWidth, U, P.DpiX)) + " " + UnitName());
+        FormatUnitValue(PixelToUnit(int64_t(P.PageWidth) - ShownLeft() - FiPrintWidth, U, P.DpiX)) + " " +
+        UnitName());
     lblBottomMargin->setText(
-        FormatUnitValue(PixelToUnit(P.PageHeight - ShownTop() - FiPrintHeight, U, P.DpiY)) + " " + UnitName());
+        FormatUnitValue(PixelToUnit(int64_t(P.PageHeight) - ShownTop() - FiPrintHeight, U, P.DpiY)) + " " +
+        UnitName());
     lblAvailable->setText("(" + FormatUnitValue(PixelToUnit(P.OffsetX, U, P.DpiX)) + ", " +
                           FormatUnitValue(PixelToUnit(P.OffsetY, U, P.DpiY)) + ")-(" +
-                          FormatUnitValue(PixelToUnit(P.OffsetX + P.PageWidth, U, P.DpiX)) + ", " +
-                          FormatUnitValue(PixelToUnit(P.OffsetY + P.PageHeight, U, P.DpiY)) + ")" + UnitName());
+                          FormatUnitValue(PixelToUnit(int64_t(P.OffsetX) + P.PageWidth, U, P.DpiX)) + ", " +
+                          FormatUnitValue(PixelToUnit(int64_t(P.OffsetY) + P.PageHeight, U, P.DpiY)) + ")" +
+                          UnitName());
 }
 
 void TfrmSettingPage::ComputePrintSize()
@@ -567,12 +594,12 @@ void TfrmSettingPage::ComputePrintSize()
 
 int32_t TfrmSettingPage::ShownLeft() const
 {
-    return FPrintPosition.CenterH ? (FPrinter.PageWidth - FiPrintWidth) / 2 : FPrintPosition.Left;
+    return FPrintPosition.CenterH ? int32_t((int64_t(FPrinter.PageWidth) - FiPrintWidth) / 2) : FPrintPosition.Left;
 }
 
 int32_t TfrmSettingPage::ShownTop() const
 {
-    return FPrintPosition.CenterV ? (FPrinter.PageHeight - FiPrintHeight) / 2 : FPrintPosition.Top;
+    return FPrintPosition.CenterV ? int32_t((int64_t(FPrinter.PageHeight) - FiPrintHeight) / 2) : FPrintPosition.Top;
 }
 
 void TfrmSettingPage::ApplyCentring(bool Horizontal, bool Vertical)
@@ -610,35 +637,25 @@ void TfrmSettingPage::UpdatePreview()
     PaintBox->update();
 }
 
-void TfrmSettingPage::SetPixelWidth(int32_t Value)
+void TfrmSettingPage::SetPixelSize(int32_t Width, int32_t Height)
 {
-    FrecLogPict.Width = std::clamp(Value, 1, WidthLimit());
+    FrecLogPict.Width = std::clamp(Width, 1, FiMaxWidth);
+    FrecLogPict.Height = std::clamp(Height, 1, FiMaxHeight);
     ++FiUpdating;
     EdtWidthPixel->SetPosition(FrecLogPict.Width);
-    --FiUpdating;
-    LimitSizeEdits();
-}
-
-void TfrmSettingPage::SetPixelHeight(int32_t Value)
-{
-    FrecLogPict.Height = std::clamp(Value, 1, HeightLimit());
-    ++FiUpdating;
     EdtHeightPixel->SetPosition(FrecLogPict.Height);
     --FiUpdating;
-    LimitSizeEdits();
 }
 
 void TfrmSettingPage::PixelChanged(bool Width)
 {
     if (FiUpdating)
         return;
+    TEditTrackBarWex* E = Width ? EdtWidthPixel : EdtHeightPixel;
+    HoldTypedValue(E);
     ++FiUpdating;
-    if (Width)
-        FrecLogPict.Width = std::clamp(Saturate(EdtWidthPixel->Position()), 1, WidthLimit());
-    else
-        FrecLogPict.Height = std::clamp(Saturate(EdtHeightPixel->Position()), 1, HeightLimit());
+    (Width ? FrecLogPict.Width : FrecLogPict.Height) = std::max(1, Saturate(E->Position()));
     --FiUpdating;
-    LimitSizeEdits();
     FillUnitEdits();
     ComputePrintSize();
     ApplyCentring();
@@ -654,15 +671,16 @@ void TfrmSettingPage::UnitChanged(bool Width)
     // number in its range; the pixels are held to the pixel edit's range
     // too, since a small length rounds to no pixel at all.
     TEditTrackBarWex* E = Width ? EdtWidthUnit : EdtHeightUnit;
+    HoldTypedValue(E);
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
     const double Current = PixelToUnit(Width ? FrecLogPict.Width : FrecLogPict.Height, FrecLogPict.Unit, DPI);
     if (std::fabs(E->Position() - Current) <= ValueTolerance)
         return;
     const int32_t Pixels = UnitToPixel(E->Position(), FrecLogPict.Unit, DPI);
     if (Width)
-        SetPixelWidth(Pixels);
+        SetPixelSize(Pixels, FrecLogPict.Height);
     else
-        SetPixelHeight(Pixels);
+        SetPixelSize(FrecLogPict.Width, Pixels);
     ComputePrintSize();
     ApplyCentring();
     FillMarginEdits();
@@ -950,9 +968,8 @@ void TfrmSettingPage::PaintBoxMouseUp(QPoint)
     PreviewRectToPageSize(R.Right - R.Left, R.Bottom - R.Top, S, FPrinter.DpiX, FPrinter.DpiY,
                           std::max(1, FrecLogPict.DPI), FiMaxWidth, FiMaxHeight, W, H);
     // Within the area a page can have: the width first, the height by it.
-    FrecLogPict.Height = 1;
-    SetPixelWidth(W);
-    SetPixelHeight(H);
+    W = std::clamp(W, 1, FiMaxWidth);
+    SetPixelSize(W, std::min(H, HeightByArea(W)));
     FillUnitEdits();
     ComputePrintSize();
     FillMarginEdits();

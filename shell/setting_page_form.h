@@ -73,6 +73,12 @@ TPrinterSpec ReadPrinterSpec(QPrinter& Printer);
 using TPrinterSpecReader = std::function<TPrinterSpec(QPrinter& Printer)>;
 TPrinterSpecReader SetPrinterSpecReader(TPrinterSpecReader Reader);
 
+// A stored print position as it stands on Printer's paper: a left or top
+// beyond the paper (the page would start off it; a settings file or
+// document can hold any number) counts as missing, 0, the printable area's
+// edge. The centring flags are kept.
+TrecPrintPosition PrintPositionOnPaper(const TrecPrintPosition& Position, const TPrinterSpec& Printer);
+
 // The edits' steps and limits in a display unit. EUserError
 // "TfrmSettingPage.ResetEditParam: Illegal FrecLogPict.FutUnit" for others.
 struct TUnitEditRange {
@@ -127,7 +133,7 @@ public:
     ~TfrmSettingPage() override;
 
     static int32_t UnitToPixel(double Value, uint8_t Unit, int32_t DPI);
-    static double PixelToUnit(int32_t Pixels, uint8_t Unit, int32_t DPI);
+    static double PixelToUnit(int64_t Pixels, uint8_t Unit, int32_t DPI);
 
     // Copies the values in and fills the controls. The size maxima are at
     // least this page's own size: opened pictures may be larger than a page
@@ -190,9 +196,9 @@ protected:
 private:
     void ReadPrinter();
     void ResetEditParam();
-    int32_t WidthLimit() const;
-    int32_t HeightLimit() const;
+    int32_t HeightByArea(int32_t Width) const;
     void LimitSizeEdits();
+    void HoldTypedValue(TEditTrackBarWex* Edit);
     void FillUnitEdits();
     void FillMarginEdits();
     void ShowMarginLabels();
@@ -203,8 +209,8 @@ private:
     int32_t ShownLeft() const;
     int32_t ShownTop() const;
     void UpdatePreview();
-    void SetPixelWidth(int32_t Value);
-    void SetPixelHeight(int32_t Value);
+    // Each side held to its edit's range; the pixel edits show them.
+    void SetPixelSize(int32_t Width, int32_t Height);
     void PixelChanged(bool Width);
     void UnitChanged(bool Width);
     void MarginChanged(bool Left);

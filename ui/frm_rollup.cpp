@@ -392,6 +392,8 @@ void TfrmRollup::LayoutClient()
 void TfrmRollup::ToggleRoll()
 {
     if (!FRolledUp) {
+        // Rolled up it is only its caption: below any unrolled minimum.
+        setMinimumSize(0, 0);
         FUnrolledSize = size();
         QRect R = geometry();
         R.setHeight(height() - ClientRect().height());
@@ -406,6 +408,7 @@ void TfrmRollup::ToggleRoll()
         FRolling = true;
         setGeometry(QRect(geometry().topLeft(), FUnrolledSize));
         FRolling = false;
+        UpdateMinimumSize();
     }
     LayoutClient();
     update();
@@ -455,10 +458,23 @@ void TfrmRollup::GetMinMaxInfo(TMinMaxInfo& Info)
     }
 }
 
-void ApplyMinMaxInfo(TfrmRollup* Form, QRect& Rect)
+TMinMaxInfo TfrmRollup::UpdateMinimumSize()
 {
     TMinMaxInfo Info;
-    Form->GetMinMaxInfo(Info);
+    GetMinMaxInfo(Info);
+    // A rolled-up window keeps no minimum: its own sizing is off and the
+    // caption alone is less than the unrolled minimum.
+    const QSize Min = FRolledUp ? QSize(0, 0)
+                                : Info.MinTrackSize.expandedTo(QSize(0, 0))
+                                      .boundedTo(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    if (minimumSize() != Min)
+        setMinimumSize(Min);
+    return Info;
+}
+
+void ApplyMinMaxInfo(TfrmRollup* Form, QRect& Rect)
+{
+    const TMinMaxInfo Info = Form->UpdateMinimumSize();
     Rect.setSize(Rect.size().expandedTo(Info.MinTrackSize).boundedTo(Info.MaxTrackSize));
 }
 
@@ -612,6 +628,7 @@ bool TfrmRollup::event(QEvent* Event)
 {
     switch (Event->type()) {
     case QEvent::Show:
+        UpdateMinimumSize();
         // Shown before the window it belongs to (a layout restored at
         // start-up), it was handed to the window manager while its owner
         // was none yet: the manager does not keep it above the owner. It is

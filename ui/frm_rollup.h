@@ -130,6 +130,12 @@ public:
 
     // The limits for dragging the frame; a rolled-up window cannot be sized.
     virtual void GetMinMaxInfo(TMinMaxInfo& Info);
+    // Gives the window (and so the window manager, which sizes it by the
+    // keyboard, a tiling or a request of its own) the least size of
+    // GetMinMaxInfo, which it returns. Called when shown and by
+    // ApplyMinMaxInfo; a window whose contents change what they need calls
+    // it again.
+    TMinMaxInfo UpdateMinimumSize();
 
     // Fired when rolling up, with the window's new bounds.
     TRollUpEvent OnRollUp;

@@ -1,5 +1,7 @@
 #include "ui/page_control_wex.h"
 
+#include "platform/qt/window_routines.h"
+
 #include "ui/anchors_control_wex.h"
 #include "ui/tool_window_message.h"
 #include "ui/ui_routines.h"
@@ -114,7 +116,21 @@ std::vector<TfrmPltChild*> TPageControlWex::FloatingWindows() const
     return List;
 }
 
-TfrmPltChild* TPageControlWex::TearOffPage(QWidget* Page, const QRect& ScreenRect)
+QRect TearOffBounds(const QRect& Dropped, const QSize& Min, const QRect& Area)
+{
+    if (Area.isEmpty())
+        return Dropped;
+    auto Side = [](int Dropped, int Min, int Area) {
+        return std::clamp(std::max(std::min(Dropped, Area / 2), Min), 1, Area);
+    };
+    const int W = Side(Dropped.width(), Min.width(), Area.width());
+    const int H = Side(Dropped.height(), Min.height(), Area.height());
+    const int X = std::clamp(Dropped.x(), Area.x(), Area.x() + Area.width() - W);
+    const int Y = std::clamp(Dropped.y(), Area.y(), Area.y() + Area.height() - H);
+    return QRect(X, Y, W, H);
+}
+
+TfrmPltChild* TPageControlWex::TearOffPage(QWidget* Page, const QRect& ScreenRect, TTearOffPlace Place)
 {
     auto* Child = new TfrmPltChild(FOwnerWindow ? FOwnerWindow.data() : window(), this);
     Child->setWindowTitle(window()->windowTitle());
@@ -122,9 +138,21 @@ TfrmPltChild* TPageControlWex::TearOffPage(QWidget* Page, const QRect& ScreenRec
     MoveTabSheetKeepState(Page, Child->PageControl());
     QRect R = ScreenRect;
     ApplyMinMaxInfo(Child, R);
+    TRect A;
+    const bool Inside = Place == TTearOffPlace::New && GetWorkAreaRect(A);
+    const QRect Area(A.Left, A.Top, A.Right - A.Left, A.Bottom - A.Top);
+    if (Inside)
+        R = TearOffBounds(R, Child->minimumSize(), Area);
     SetBoundsInWorkArea(Child, R.x(), R.y(), R.width(), R.height());
     FFloating.emplace_back(Child);
     Child->show();
+    // Shown, the tabs take their real room and the least size may grow.
+    if (Inside) {
+        ApplyMinMaxInfo(Child);
+        if (const QRect Fitted = TearOffBounds(Child->geometry(), Child->minimumSize(), Area);
+            Fitted != Child->geometry())
+            Child->setGeometry(Fitted);
+    }
     return Child;
 }
 
@@ -247,7 +275,7 @@ void TPageControlWex::TabMouseUp(const QPoint& Global)
     TfrmPltChild* Target = FloatingWindowAt(Global);
     const bool OnOwnForm = Target && Target == SourceForm;
     if (!Target) {
-        TearOffPage(Page, FPageRect.translated(Global - FPressPoint + QPoint(1, 1)));
+        TearOffPage(Page, FPageRect.translated(Global - FPressPoint + QPoint(1, 1)), TTearOffPlace::New);
     } else if (!OnOwnForm) {
         MoveTabSheetKeepState(Page, Target->PageControl());
         ApplyMinMaxInfo(Target);

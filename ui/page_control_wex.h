@@ -28,6 +28,14 @@ class TfrmPltChild;
 using TGetMinMaxInfoEvent = std::function<void(QObject* Sender, int32_t Page, TMinMaxInfo& Info)>;
 using TResizeOwnerEvent = std::function<void(QObject* Sender, QWidget* Form)>;
 
+// Where a page torn off at Dropped (its page area where the drag left it)
+// opens in the work area Area: no side larger than half the area's (a page
+// area of a window as wide as the screen would make a window as wide) nor
+// smaller than Min, none larger than the area's; then moved as little as
+// needed to lie wholly inside the area, caption buttons and all. An empty
+// Area leaves Dropped as it is.
+QRect TearOffBounds(const QRect& Dropped, const QSize& Min, const QRect& Area);
+
 // A page of a TPageControlWex.
 class TTabsheetWex : public QWidget {
     Q_OBJECT
@@ -67,8 +75,12 @@ public:
     TPageControlWex* Origin() const { return FOrigin ? FOrigin.data() : const_cast<TPageControlWex*>(this); }
 
     // Puts Page into a new floating window at ScreenRect (fitted to the
-    // window's size limits, kept in the work area) and shows it.
-    virtual TfrmPltChild* TearOffPage(QWidget* Page, const QRect& ScreenRect);
+    // window's size limits, kept in the work area) and shows it. A window
+    // new to the user (torn off by a drag or a command, not a layout being
+    // restored) is moreover sized and placed by TearOffBounds.
+    enum class TTearOffPlace { AsGiven, New };
+    virtual TfrmPltChild* TearOffPage(QWidget* Page, const QRect& ScreenRect,
+                                      TTearOffPlace Place = TTearOffPlace::AsGiven);
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;

@@ -15,6 +15,7 @@
 #include <QPushButton>
 
 #include <cmath>
+#include <limits>
 
 TEST(PageSetupUnits, ConversionsBothWays)
 {
@@ -321,40 +322,58 @@ TEST_F(PageSetupTest, PrinterSetupReadsThePrinterAgain)
     EXPECT_EQ(D->PrintPosition().Left, (3000 - 1667) / 2);
 }
 
-TEST_F(PageSetupTest, EditsStopAtTheLargestPageAndOkRefusesALargerOne)
+TEST_F(PageSetupTest, SizeEditsShowOneSizeAndOkRefusesALargerPageThanAPageCanBe)
 {
-    const int64_t Limit = int64_t{1} << 28;
+    const std::string TooLarge = "画像が大きすぎます(47244 x 47244 ピクセル)。幅と高さの積が "
+                                 "268435456 ピクセル以下になるようにしてください。";
     Make(400, 300, 72, 1);
     D->EdtDPI->setCurrentText("2400");
     TypeInto(D->EdtWidthUnit, "50");
     TypeInto(D->EdtHeightUnit, "50");
-    // 50 cm at 2400 DPI is 47244 pixels: the height stops where the area would pass the limit.
-    EXPECT_EQ(D->LogPict().Width, 47244);
-    EXPECT_EQ(D->LogPict().Height, Limit / 47244);
-    EXPECT_EQ(D->EdtHeightPixel->Max(), Limit / 47244);
-    EXPECT_EQ(D->EdtHeightPixel->text(), QString::number(Limit / 47244));
-    EXPECT_EQ(FormatUnitValue(D->EdtHeightUnit->Max()), "6.01");
-    // Typed in pixels, and a smaller width lets the height grow again.
-    TypeInto(D->EdtHeightPixel, "40000");
-    EXPECT_EQ(D->LogPict().Height, Limit / 47244);
-    TypeInto(D->EdtWidthPixel, "10000");
-    TypeInto(D->EdtHeightPixel, "40000");
-    EXPECT_EQ(D->LogPict().Height, 26843);
-    EXPECT_EQ(D->EdtWidthPixel->Max(), Limit / 26843);
-    TypeInto(D->EdtWidthUnit, "50");
-    EXPECT_EQ(D->LogPict().Width, Limit / 26843);
+    // 50 cm at 2400 DPI are 47244 pixels, each side in both of its edits,
+    // although a page cannot have that area.
+    auto Shown = [&] {
+        std::vector<std::string> Texts;
+        for (const TEditTrackBarWex* E : {D->EdtWidthPixel, D->EdtWidthUnit, D->EdtHeightPixel, D->EdtHeightUnit})
+            Texts.push_back(E->text().toStdString());
+        return Texts;
+    };
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    EXPECT_EQ((std::pair{D->LogPict().Width, D->LogPict().Height}), (std::pair{47244, 47244}));
+    TypeInto(D->EdtHeightPixel, "20000");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "20000", "21.17"}));
+    EXPECT_EQ(D->LogPict().Height, 20000);
+    // Past an edit's maximum, both edits show where it holds.
+    TypeInto(D->EdtHeightPixel, "99999");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    TypeInto(D->EdtHeightUnit, "10");
+    TypeInto(D->EdtHeightUnit, "60");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    EXPECT_EQ(D->LogPict().Height, 47244);
+    // A coarser resolution keeps the pixels, shown in both edits.
+    D->EdtDPI->setCurrentText("72");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "1666.66", "47244", "1666.66"}));
+    D->EdtDPI->setCurrentText("2400");
+    // OK keeps the dialog open with one message and the size as it is.
+    D->btnOK->click();
+    EXPECT_TRUE(D->isVisible());
+    EXPECT_NE(D->result(), QDialog::Accepted);
+    EXPECT_EQ(Boxes, std::vector<std::string>{TooLarge});
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"47244", "50", "47244", "50"}));
+    // The largest height for that width is taken.
+    TypeInto(D->EdtHeightPixel, QString::number((int64_t{1} << 28) / 47244));
     D->btnOK->click();
     EXPECT_FALSE(D->isVisible());
     EXPECT_EQ(D->result(), QDialog::Accepted);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ((std::pair{D->LogPict().Width, D->LogPict().Height}), (std::pair{47244, 5681}));
 
-    // A page larger than a page can be, from elsewhere: OK keeps the
-    // dialog open and says why.
+    // A page larger than a page can be, from elsewhere, likewise.
+    Boxes.clear();
     Make(47244, 47244, 2400, 1);
     D->btnOK->click();
     EXPECT_TRUE(D->isVisible());
-    EXPECT_EQ(Boxes, std::vector<std::string>{"画像が大きすぎます(47244 x 47244 ピクセル)。幅と高さの積が "
-                                              "268435456 ピクセル以下になるようにしてください。"});
+    EXPECT_EQ(Boxes, std::vector<std::string>{TooLarge});
 }
 
 TEST_F(PageSetupTest, DraggingThePageStopsAtTheMarginsZeroAndThePapersEdge)
@@ -401,6 +420,42 @@ TEST_F(PageSetupTest, MarginsBelowZeroAreShownAsTheyAre)
     EXPECT_EQ(D->edtLeftMargin->text(), "-30");
     EXPECT_EQ(D->PrintPosition().Left, -30);
     EXPECT_EQ(D->edtTopMargin->text(), "12");
+}
+
+TEST_F(PageSetupTest, StoredPositionsBeyondThePaperCountAsMissing)
+{
+    // The stand-in's paper runs from -50 to 2430 across and from -71 to
+    // 3437 down the printable area's pixels.
+    constexpr int32_t Low = std::numeric_limits<int32_t>::min(), High = std::numeric_limits<int32_t>::max();
+    struct Case {
+        int32_t Left, Top;
+        uint8_t CenterH;
+        int32_t ShownLeft, ShownTop;
+    };
+    for (const Case& C : std::vector<Case>{{Low, Low, 0, 0, 0},
+                                           {High, High, 0, 0, 0},
+                                           {Low, High, 1, 0, 0},
+                                           {-51, 3438, 0, 0, 0},
+                                           {-50, 3437, 0, -50, 3437},
+                                           {2430, -71, 0, 2430, -71},
+                                           {2431, -72, 0, 0, 0}}) {
+        Make(400, 300, 72, 0, {C.Left, C.Top, C.CenterH, 0});
+        EXPECT_EQ((std::pair{D->PrintPosition().Left, D->PrintPosition().Top}), (std::pair{C.ShownLeft, C.ShownTop}))
+            << C.Left << " " << C.Top;
+        EXPECT_EQ(D->PrintPosition().CenterH, C.CenterH);
+        // Uncentred, the edits and the far margins show that place.
+        D->cboxHCenter->setChecked(false);
+        const int32_t Left = C.ShownLeft;
+        EXPECT_EQ(D->PrintPosition().Left, Left);
+        EXPECT_EQ((std::vector<std::string>{D->edtLeftMargin->text().toStdString(),
+                                            D->edtTopMargin->text().toStdString(),
+                                            D->lblRightMargin->text().toStdString(),
+                                            D->lblBottomMargin->text().toStdString()}),
+                  (std::vector<std::string>{std::to_string(Left), std::to_string(C.ShownTop),
+                                            std::to_string(2380 - Left - 1667) + " Pixcel",
+                                            std::to_string(3366 - C.ShownTop - 1250) + " Pixcel"}))
+            << C.Left << " " << C.Top;
+    }
 }
 
 TEST_F(PageSetupTest, SetUpKeepsTheStoredPlaceOfACentredPage)

@@ -8,9 +8,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+
+#include <limits>
 
 class PageDefaultsTest : public TFrameTest {
 protected:
@@ -74,4 +77,28 @@ TEST_F(PageDefaultsTest, DefaultButtonWritesWhatTheNextNewDocumentTakes)
     EXPECT_EQ((std::vector<int32_t>{P->Width(), P->Height(), P->DPI(), P->Unit(), P->PrintPosition().Left,
                                     P->PrintPosition().CenterH, P->BkColor()}),
               (std::vector<int32_t>{640, 480, 96, 2, 260, 1, 0xFFFFFF}));
+}
+
+TEST_F(PageDefaultsTest, StoredPositionsAtTheEndsOfTheRangeOpenAsMissing)
+{
+    // The stand-in printer: 72 DPI, a 1000 x 1000 paper printable to its
+    // edges; the new page is 400 x 300 at 72 DPI, in centimetres.
+    AppIniFile().WriteString("4.0", "PgDLeft", "-2147483648");
+    AppIniFile().WriteString("4.0", "PgDTop", "-2147483648");
+    Start();
+    TPage* P = ActivePage();
+    ASSERT_NE(P, nullptr);
+    ASSERT_EQ(P->PrintPosition().Left, std::numeric_limits<int32_t>::min());
+    std::vector<std::string> Shown;
+    QTimer::singleShot(0, [&] {
+        auto* D = qobject_cast<TfrmSettingPage*>(QApplication::activeModalWidget());
+        ASSERT_NE(D, nullptr);
+        Shown = {D->edtLeftMargin->text().toStdString(), D->edtTopMargin->text().toStdString(),
+                 D->lblRightMargin->text().toStdString(), D->lblBottomMargin->text().toStdString()};
+        D->btnOK->click();
+    });
+    Frame->ActionByName("actPrintSetup")->trigger();
+    EXPECT_EQ(Shown, (std::vector<std::string>{"0", "0", FormatUnitValue(600 * 2.54 / 72).toStdString() + " cm",
+                                               FormatUnitValue(700 * 2.54 / 72).toStdString() + " cm"}));
+    EXPECT_EQ((std::pair{P->PrintPosition().Left, P->PrintPosition().Top}), (std::pair{0, 0}));
 }

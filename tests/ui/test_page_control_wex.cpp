@@ -226,15 +226,31 @@ TEST(TPageControlWex, FloatingWindowAsksItsPagesForSizeLimitsAndRealignsThemOnRe
     P.Pages->OnResizeOwner = [&Resized](QObject* Sender, QWidget* Form) { Resized.emplace_back(Sender, Form); };
 
     TPanel::DragTab(P.Pages, 2, P.Free());
+    // Asked for its one page only (when torn off and when shown).
+    ASSERT_FALSE(Asked.empty());
+    EXPECT_EQ(Asked, (std::vector<std::pair<QObject*, int32_t>>(Asked.size(), {P.Pages, 2})));
+    Asked.clear();
     TPanel::DragTab(P.Pages, 0, P.Pages->FloatingWindows()[0]->geometry().center());
     TfrmPltChild* W = P.Pages->FloatingWindows()[0];
-    // Asked once per page when torn off and when the second page came.
-    EXPECT_EQ(Asked, (std::vector<std::pair<QObject*, int32_t>>{{P.Pages, 2}, {P.Pages, 2}, {P.Pages, 0}}));
+    // Asked once per page when the second page came.
+    EXPECT_EQ(Asked, (std::vector<std::pair<QObject*, int32_t>>{{P.Pages, 2}, {P.Pages, 0}}));
     EXPECT_GE(W->width(), 320 + 2 * kFrame);
     EXPECT_GE(W->height(), 200 + 2 * kFrame + kCaption);
     TMinMaxInfo Info;
     W->GetMinMaxInfo(Info);
     EXPECT_EQ(Info.MinTrackSize, QSize(320 + 2 * kFrame, 200 + 2 * kFrame + kCaption));
+    // The window manager is told the same least size, and sizing by any
+    // other road stops there; rolled up the window is less, unrolled again not.
+    EXPECT_EQ(W->minimumSize(), Info.MinTrackSize);
+    const QSize Before = W->size();
+    W->resize(100, 50);
+    EXPECT_EQ(W->size(), Info.MinTrackSize);
+    W->resize(Before);
+    W->SetRolledUp(true);
+    EXPECT_LT(W->height(), Info.MinTrackSize.height());
+    W->SetRolledUp(false);
+    EXPECT_EQ(W->size(), Before);
+    EXPECT_EQ(W->minimumSize(), Info.MinTrackSize);
 
     // The stretching box keeps its distance to its page area's right edge.
     const QWidget* Area = P.Stretching->parentWidget()->parentWidget();
@@ -245,6 +261,40 @@ TEST(TPageControlWex, FloatingWindowAsksItsPagesForSizeLimitsAndRealignsThemOnRe
     W->resize(W->width() + 40, W->height());
     EXPECT_EQ(P.Stretching->geometry().right() + 1, Area->width() - Distance);
     EXPECT_EQ(Resized, (std::vector<std::pair<QObject*, QWidget*>>{{P.Pages, W}}));
+}
+
+TEST(TPageControlWex, TearOffBoundsKeepTheNewWindowSensiblySizedAndWhollyInTheWorkArea)
+{
+    const QRect Area(0, 0, 1600, 1160);
+    struct Case {
+        QRect Dropped;
+        QSize Min;
+        QRect Expected;
+    };
+    for (const Case& C : std::vector<Case>{
+             // The page area of a window as wide as the screen, dropped mid-screen.
+             {{807, 1000, 1588, 150}, {180, 120}, {800, 1000, 800, 150}},
+             {{100, 200, 300, 250}, {180, 120}, {100, 200, 300, 250}},
+             {{-40, -30, 300, 250}, {180, 120}, {0, 0, 300, 250}},
+             {{1500, 1100, 300, 250}, {180, 120}, {1300, 910, 300, 250}},
+             {{100, 100, 300, 900}, {900, 120}, {100, 100, 900, 580}},
+             {{100, 100, 300, 250}, {2000, 1300}, {0, 0, 1600, 1160}}})
+        EXPECT_EQ(TearOffBounds(C.Dropped, C.Min, Area), C.Expected) << C.Dropped.x() << "," << C.Dropped.y();
+    EXPECT_EQ(TearOffBounds(QRect(5, 6, 7, 8), QSize(1, 1), QRect()), QRect(5, 6, 7, 8));
+}
+
+TEST(TPageControlWex, APageTornOffAPanelAsWideAsTheScreenOpensWhollyOnIt)
+{
+    TPanel P;
+    P.Form->setGeometry(P.A.x(), P.A.y(), P.A.width(), 240);
+    P.Pages->setGeometry(0, 0, P.A.width(), 240);
+    QCoreApplication::processEvents();
+    const QPoint Drop = P.A.center() + QPoint(P.A.width() / 4, 0);
+    TPanel::DragTab(P.Pages, 0, Drop);
+    ASSERT_EQ(P.Pages->FloatingWindows().size(), 1u);
+    const TfrmPltChild* W = P.Pages->FloatingWindows()[0];
+    EXPECT_TRUE(P.A.contains(W->frameGeometry())) << W->frameGeometry().x() << "+" << W->frameGeometry().width();
+    EXPECT_LE(W->width(), P.A.width() / 2);
 }
 
 } // namespace
