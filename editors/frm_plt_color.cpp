@@ -380,15 +380,14 @@ TrecPenData TfrmPltColor::PenRecord() const
 {
     TrecPenData Pen =
         PltPenRecord(edtWidth->text(), NodeButtons->checkedId(), CapButtons->checkedId(), edtMiterLen->text());
-    // A typed number counts as the edit keeps it, within its range, not as
-    // typed: a width or limit past the range is one no pen button takes.
-    bool Number = false;
-    edtWidth->text().trimmed().toDouble(&Number);
-    if (Number)
-        Pen.Width = static_cast<int32_t>(std::lround(edtWidth->Position()));
-    edtMiterLen->text().trimmed().toDouble(&Number);
-    if (Number)
-        Pen.MiterLimit = edtMiterLen->Position();
+    // A typed number counts as the edit settles it, within its range, not
+    // as typed: a width or limit past the range is one no pen button takes,
+    // and one still short of the range is dragged as its least value.
+    using TTyped = TCustomEditTrackBarWex::TTyped;
+    if (const TTyped W = edtWidth->ReadTyped(edtWidth->text()); W.Kind != TTyped::None)
+        Pen.Width = static_cast<int32_t>(std::lround(W.Value));
+    if (const TTyped M = edtMiterLen->ReadTyped(edtMiterLen->text()); M.Kind != TTyped::None)
+        Pen.MiterLimit = M.Value;
     return Pen;
 }
 
