@@ -347,6 +347,9 @@ private:
     void LoadShapePage();
     void LoadOutlinePage();
     void LoadRectCorners(int32_t Count, int32_t Position);
+    // Every number edit of the panel is enabled and disabled through this
+    // one routine; a disabled edit is empty.
+    static void EnableEdit(TCustomEditTrackBarWex* Edit, bool Flag);
     void EnablePage(QWidget* Page, bool Flag);
     void ShowOutlineRows(const std::vector<int32_t>& Tags);
     void ShowShapeTags(const std::vector<int32_t>& Tags);

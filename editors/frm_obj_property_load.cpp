@@ -82,15 +82,6 @@ void SetPosEdit(TCustomEditTrackBarWex* Edit, int32_t Value)
     }
 }
 
-// A disabled edit is emptied: it shows no value of items it cannot edit
-// (nor of the selection loaded before).
-void EnableEdit(TCustomEditTrackBarWex* Edit, bool Flag)
-{
-    Edit->setEnabled(Flag);
-    if (!Flag)
-        Edit->setText(QString());
-}
-
 void SetCornerEdit(TCustomEditTrackBarWex* Edit, int32_t Value)
 {
     if (CornerMixed(Value)) {
@@ -139,6 +130,16 @@ void TfrmObjProperty::SetParam(TDrawItem* Item, TObjPropertyDocLink* Doc)
     SetParam(Items, Doc, FiDPI);
 }
 
+void TfrmObjProperty::EnableEdit(TCustomEditTrackBarWex* Edit, bool Flag)
+{
+    // A disabled edit is emptied: it shows no value of items it cannot edit,
+    // nor of a selection (or a document) loaded before. Enabled, it shows
+    // what the load that enables it writes.
+    Edit->setEnabled(Flag);
+    if (!Flag)
+        Edit->setText(QString());
+}
+
 void TfrmObjProperty::EnablePage(QWidget* Page, bool Flag)
 {
     // A control's own parts follow it (a hidden or disabled parent hides or
@@ -147,6 +148,10 @@ void TfrmObjProperty::EnablePage(QWidget* Page, bool Flag)
     for (QWidget* W : Children) {
         if (Page == TabSheetShape) {
             W->setVisible(Flag);
+            continue;
+        }
+        if (auto* E = qobject_cast<TCustomEditTrackBarWex*>(W)) {
+            EnableEdit(E, Flag);
             continue;
         }
         W->setEnabled(Flag);
@@ -427,8 +432,12 @@ void TfrmObjProperty::ShowOutlineRows(const std::vector<int32_t>& Tags)
             const int32_t T = W->property("Tag").toInt();
             if (T == 0)
                 continue;
-            W->setVisible(Set.count(T) > 0);
-            W->setEnabled(Set.count(T) > 0);
+            const bool Shown = Set.count(T) > 0;
+            W->setVisible(Shown);
+            if (auto* E = qobject_cast<TCustomEditTrackBarWex*>(W))
+                EnableEdit(E, Shown);
+            else
+                W->setEnabled(Shown);
         }
     if (!cboxTransChar->isHidden())
         cboxTransChar->setEnabled(dynamic_cast<TTextObj*>(FDrawItemBuf.get()) != nullptr);

@@ -753,34 +753,17 @@ void TMacroPaintPage::HostControl(int Col, int Row, int32_t Kind, const void* Li
 
 void TMacroPaintPage::WireNumberEdit(TEditTrackBarWex* Edit, int Col, int Row)
 {
-    // A number beyond the edit's range (what the paint function accepts, e.g.
-    // the largest Gaussian radius) is not painted while typed, and is put
-    // back within the range when committed.
-    const auto OutOfRange = [Edit](double& Value) {
-        return ReadNumber(Edit->text().toStdString(), Value) && (Value < Edit->Min() || Value > Edit->Max());
-    };
-    Edit->OnChange = [this, Edit, Col, Row, OutOfRange](QObject*) {
-        double V = 0;
-        if (!FLink.Updating() && FRebuilding == 0 && !Edit->text().isEmpty() && !OutOfRange(V))
+    // The edit keeps to its range (what the paint function accepts, e.g. the
+    // largest Gaussian radius) and tells only values: each is drawn live and
+    // the one committed is recorded. The macro's own check of a parameter
+    // value, where every road sets it, judges them as it judges a paste.
+    Edit->OnChange = [this, Edit, Col, Row](QObject*) {
+        if (!FLink.Updating() && FRebuilding == 0)
             SetQuickParam(Col, Row, Edit->text().toStdString(), true);
     };
-    Edit->OnCommit = [this, Edit, Col, Row, OutOfRange](QObject*) {
-        if (FLink.Updating() || FRebuilding != 0)
-            return;
-        // A number begun ("-", "1e") is no value yet: the live changes go
-        // back and the edit shows the value kept.
-        if (!ReadRealArg(Edit->text().toStdString().c_str(), 0).Parsed) {
-            if (RevertLive())
-                FLink.ItemsChangedLive();
-            ShowCellValue(Col, Row);
-            return;
-        }
-        if (double V = 0; OutOfRange(V)) {
-            ++FRebuilding;
-            Edit->SetPosition(std::clamp(V, Edit->Min(), Edit->Max()));
-            --FRebuilding;
-        }
-        SetQuickParam(Col, Row, Edit->text().toStdString());
+    Edit->OnCommit = [this, Edit, Col, Row](QObject*) {
+        if (!FLink.Updating() && FRebuilding == 0)
+            SetQuickParam(Col, Row, Edit->text().toStdString());
     };
     Edit->OnModifyStart = [this](QObject*) { FLink.SetHandlesHidden(true); };
     Edit->OnModifyEnd = [this](QObject*) { FLink.SetHandlesHidden(false); };

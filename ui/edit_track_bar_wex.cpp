@@ -604,6 +604,10 @@ void TCustomEditTrackBarWex::EndModify()
     FModifying = false;
     if (OnModifyEnd)
         OnModifyEnd(this);
+    // The end of a run is a commit as Enter is: a text typed before it that
+    // holds no value yet (the pop-up opened and closed without a move)
+    // settles first, so that a commit always carries a value.
+    Settle();
     Commit();
 }
 

@@ -15,8 +15,9 @@
 // owner applies it without recording); OnCommit fires once per edit, when
 // Enter is pressed, when the edit is left and when a run of stepping or a
 // track-bar drag ends (OnModifyEnd), and only when the text differs from the
-// one the edit had when it got the focus or last committed. A value set by
-// the owner commits nothing.
+// one the edit had when it got the focus or last committed; each of these
+// settles the text first, so the text committed is always a value within the
+// range. A value set by the owner commits nothing.
 #pragma once
 
 #include "ui/edit_wex.h"

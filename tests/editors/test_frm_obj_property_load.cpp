@@ -249,6 +249,57 @@ TEST_F(FrmObjPropertyLoad, DisabledPlaceEditsShowNoValueOfAnEarlierSelection)
     EXPECT_EQ(History().MenuNo(), -1);
 }
 
+// Each page's number edits, disabled by a selection that has no common value
+// for them, are empty: none keeps the greyed value of the selection loaded
+// before (nor of another document's).
+TEST_F(FrmObjPropertyLoad, DisabledNumberEditsOfEveryPageShowNoValueOfAnEarlierSelection)
+{
+    const auto Outline = [](TDrawItem& I, uint8_t Kind) {
+        TOutline O;
+        O.FOutlineKind = Kind;
+        O.Params.TopShift = 0.25;
+        TDrawItem::SetOutline(I, O);
+    };
+    TRectObj* R = Add<TRectObj>(10, 20, 50, 40);
+    Outline(*R, 2);
+    TRectObj* R1 = Add<TRectObj>(10, 20, 50, 40);
+    Outline(*R1, 1);
+    auto* T = static_cast<TTextObj*>(Page().RootGroup().AddChild(std::make_unique<TTextObj>(&Page(), -1), -1));
+    auto* OnPath = static_cast<TTextObj*>(Page().RootGroup().AddChild(std::make_unique<TTextObj>(&Page(), -1), -1));
+    OnPath->SetLinkedPath(R);
+    struct TCase {
+        const char* Name;
+        std::vector<TDrawItem*> Before, After;
+        std::vector<TEditTrackBarWex*> Edits;
+    };
+    TfrmObjProperty& F = Panel;
+    const std::vector<TEditTrackBarWex*> OutlineKind2 = {F.edtTopLeft, F.edtTopWidth, F.edtBtmWidth, F.edtTextHeight};
+    const TCase Cases[] = {
+        // A text and a rectangle: no common text.
+        {"text page", {T}, {T, R}, {F.edtLineSpacing}},
+        // A text off any path.
+        {"path page", {OnPath}, {T}, {F.edtTextStartPos}},
+        // No selection at all.
+        {"outline page, nothing selected", {R}, {}, OutlineKind2},
+        {"general page, nothing selected", {R}, {}, {F.edtObjAngle, F.edtPosiX, F.edtPosiY}},
+        // Outlines of two kinds: no row is common.
+        {"outline rows, mixed kinds", {R}, {R, R1}, OutlineKind2},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Load(C.Before);
+        for (TEditTrackBarWex* E : C.Edits) {
+            ASSERT_TRUE(E->isEnabled()) << E->objectName().toStdString();
+            ASSERT_FALSE(E->text().isEmpty()) << E->objectName().toStdString();
+        }
+        Load(C.After);
+        for (TEditTrackBarWex* E : C.Edits) {
+            EXPECT_FALSE(E->isEnabled()) << E->objectName().toStdString();
+            EXPECT_EQ(E->text(), "") << E->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(FrmObjPropertyLoad, StarsWithDifferentRatiosShowEmptyRatios)
 {
     TStarObj* A = Add<TStarObj>(0, 0, 100, 100);

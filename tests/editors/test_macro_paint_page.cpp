@@ -28,6 +28,7 @@
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/panel_button.h"
+#include "ui/popup_test_support.h"
 #include "ui/restore_pos.h"
 
 #include <QAbstractItemView>
@@ -929,7 +930,9 @@ TEST_F(MacroPage, AStylePasteThatCannotBeDrawnLeavesTheObjectAsItWas)
 
 // A minus begins a number: nothing is set or recorded, no box, the object
 // keeps its last drawn value and the document saves. A number begun and
-// left is no value; a value the objects refuse is refused once.
+// left is no value; a value the objects refuse is refused once. A number
+// taken and then shortened to a minus settles, as the edit does, to the
+// value it took: that value is recorded, one step.
 TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
 {
     auto Saved = [this] {
@@ -963,16 +966,22 @@ TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
     QTest::keyClick(Edit, Qt::Key_Minus);
     EXPECT_EQ(Edit->text().toStdString(), "-");
     ExpectAsBefore("minus");
-    // A digit makes it a value, drawn live; taken away, the object keeps it.
-    QTest::keyClick(Edit, Qt::Key_5);
-    EXPECT_EQ(Value(Spread), "-5");
-    QTest::keyClick(Edit, Qt::Key_Backspace);
-    EXPECT_EQ(Edit->text().toStdString(), "-");
-    EXPECT_EQ(Value(Spread), "-5");
     // Entered as it is: no value, the edit shows the kept one again.
     QTest::keyClick(Edit, Qt::Key_Return);
     EXPECT_EQ(Edit->text().toStdString(), "0");
     ExpectAsBefore("entered");
+    // Begun again, and the pop-up track bar opened and closed without a
+    // move: no value either.
+    Edit->selectAll();
+    QTest::keyClick(Edit, Qt::Key_Minus);
+    ASSERT_EQ(Edit->text().toStdString(), "-");
+    const QPoint At = Edit->EllipsisButton()->rect().center();
+    test_support::SendButtonMouse(Edit->EllipsisButton(), QEvent::MouseButtonPress, At, Qt::LeftButton);
+    ASSERT_TRUE(Edit->Popup());
+    test_support::SendButtonMouse(Edit->EllipsisButton(), QEvent::MouseButtonRelease, At, Qt::NoButton);
+    EXPECT_EQ(Edit->Popup(), nullptr);
+    EXPECT_EQ(Edit->text().toStdString(), "0");
+    ExpectAsBefore("track bar clicked");
 
     // Set into the cell (as the cell editor and the pastes set values).
     QMetaObject::invokeMethod(
@@ -989,6 +998,27 @@ TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
     QTest::keyClicks(Edit, "-3");
     QTest::keyClick(Edit, Qt::Key_Return);
     EXPECT_EQ(Value(Spread), "-3");
+    ExpectOneStep("プロパティの設定");
+    EXPECT_EQ(Saved(), Before);
+    EXPECT_EQ(Boxes, std::vector<std::string>());
+
+    // A digit makes it a value, drawn live; taken away again, the object
+    // keeps it, and Enter settles to it.
+    Grid().MoveToCell(1, Row);
+    Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    ASSERT_TRUE(Edit);
+    Edit->setFocus();
+    Edit->selectAll();
+    QTest::keyClicks(Edit, "-5");
+    EXPECT_EQ(Value(Spread), "-5");
+    EXPECT_FALSE(Doc.History()->CanUndo());
+    QTest::keyClick(Edit, Qt::Key_Backspace);
+    EXPECT_EQ(Edit->text().toStdString(), "-");
+    EXPECT_EQ(Value(Spread), "-5");
+    QTest::keyClick(Edit, Qt::Key_Return);
+    EXPECT_EQ(Edit->text().toStdString(), "-5");
+    EXPECT_EQ(Value(Spread), "-5");
+    EXPECT_EQ(Grid().Cells(1, Row).toStdString(), "-5");
     ExpectOneStep("プロパティの設定");
     EXPECT_EQ(Saved(), Before);
     EXPECT_EQ(Boxes, std::vector<std::string>());

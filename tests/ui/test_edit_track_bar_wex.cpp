@@ -509,6 +509,38 @@ TEST(EditTrackBarWex, PopUpOpensUnderTheEditWithTheThumbUnderThePointerAndDragsO
     EXPECT_EQ(Spy.Commits, (std::vector<double>{Dropped, 100}));
 }
 
+// The pop-up opened and closed without a move ends a run as Enter does: a
+// text that holds no value yet settles first, so that a commit always
+// carries a value.
+TEST(EditTrackBarWex, APopupClosedOverANumberBegunCommitsOnlyAValue)
+{
+    TForm F;
+    TEditTrackBarWex& E = *F.Edit;
+    E.SetMin(-100);
+    E.SetPosition(10);
+    TSpy Spy(E);
+    const auto Click = [&] {
+        ASSERT_TRUE(PressTrackBarButton(E));
+        SendMouse(E.EllipsisButton(), QEvent::MouseButtonRelease, QPoint(6, 8), Qt::NoButton);
+        EXPECT_EQ(E.Popup(), nullptr);
+    };
+    // Nothing taken: the text it had comes back, nothing is committed.
+    E.selectAll();
+    QTest::keyClicks(&E, "-");
+    ASSERT_EQ(E.text(), "-");
+    Click();
+    EXPECT_EQ(E.text(), "10");
+    EXPECT_TRUE(Spy.Commits.empty());
+    // A value taken, then its digits removed: that value, committed once.
+    E.selectAll();
+    QTest::keyClicks(&E, "4");
+    QTest::keyClick(&E, Qt::Key_Backspace);
+    EXPECT_EQ(E.text(), "");
+    Click();
+    EXPECT_EQ(E.text(), "4");
+    EXPECT_EQ(Spy.Commits, std::vector<double>{4});
+}
+
 TEST(EditTrackBarWex, PopupPlaceKeepsTheThumbUnderThePointerInsideTheArea)
 {
     struct TCase {
