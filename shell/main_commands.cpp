@@ -676,7 +676,9 @@ void TfrmTavro::SetDocumentControlsEnabled(bool Enabled)
             for (QAction* A : M->actions()) {
                 if (A->menu())
                     Menus.push_back(A->menu());
-                else if (dynamic_cast<TAction*>(A))
+                // Paste follows the clipboard alone (ClipDetectorClipChange),
+                // whatever window is open.
+                else if (dynamic_cast<TAction*>(A) && A != actPaste)
                     A->setEnabled(true);
             }
         }

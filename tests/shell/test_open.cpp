@@ -16,9 +16,12 @@
 #include "shell/http_get.h"
 #include "shell/tavro_action.h"
 #include "ui/history_menu.h"
+#include "ui/ole2_color.h"
+#include "ui/ole_qt_bridge.h"
 #include "ui/preview_dialogs.h"
 #include "ui/rv_clip_detector.h"
 
+#include <QClipboard>
 #include <QDropEvent>
 #include <QImage>
 #include <QMenu>
@@ -28,6 +31,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+
+#include <functional>
 
 namespace {
 
@@ -410,6 +415,30 @@ TEST_F(TOpenTest, ConvertToBmpWritesTheFirstPageBesideTheDocument)
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Text, Tmp / "none.srn" + " の変換に失敗しました。");
     EXPECT_EQ(DocNames(), std::vector<std::string>{"画像1"});
+}
+
+TEST_F(TOpenTest, PasteStaysAsTheClipboardSaysWhenDocumentsOpen)
+{
+    // Plain text, then a colour, then drawing items on the clipboard; a new
+    // document and an opened one each time.
+    const std::vector<std::pair<std::function<void()>, bool>> Clips = {
+        {[] { QGuiApplication::clipboard()->setText("plain"); }, false},
+        {[] { OleSetClipboard(MakeCom<TOle2DataObjColorWex>(0x00336699).Get()); }, false},
+        {[] { QGuiApplication::clipboard()->setText(QString::fromStdString(DrawItemText(1))); }, true},
+    };
+    Start();
+    for (const auto& [Put, Pastable] : Clips) {
+        Put();
+        QTest::qWait(1);
+        ASSERT_EQ(Frame->actPaste->isEnabled(), Pastable);
+        Frame->actNew->trigger();
+        EXPECT_EQ(Frame->actPaste->isEnabled(), Pastable) << "new document";
+        Frame->OpenFile(Doc);
+        EXPECT_EQ(Frame->actPaste->isEnabled(), Pastable) << "opened document";
+        Frame->actClose->trigger();
+        Settle();
+        EXPECT_EQ(Frame->actPaste->isEnabled(), Pastable) << "closed document";
+    }
 }
 
 } // namespace
