@@ -1,0 +1,208 @@
+// The frame and its windows at a real display (Xvfb with openbox), in this
+// process, driven by xdotool: a document window that is restored, or opens
+// not maximised, shows its page; F1 asks for the help of the window it is
+// pressed in; the box saying that no browser shows the help belongs to the
+// window that asked; the keys go back where they were after the boxes of
+// the options dialog. The help opener is a stand-in "xdg-open" first on PATH
+// that notes the page each request names, or fails as with no browser.
+#include "shell/shell_test_support.h"
+
+#include "e2e/x_session.h"
+
+#include "editors/color_dialog_wex.h"
+#include "editors/frm_gradation.h"
+#include "foundation/ini_file.h"
+#include "platform/qt/qt_message_box.h"
+#include "shell/option_form.h"
+#include "shell/tavro_action.h"
+#include "ui/paint_box_wex.h"
+#include "ui/page_control_wex.h"
+#include "ui/toolbar_button97.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+namespace {
+
+using namespace e2e;
+
+const auto* const gShellEnvironment = ::testing::AddGlobalTestEnvironment(new TShellEnvironment);
+TOwnedProcess* Openbox = nullptr;
+
+QPoint Centre(const QWidget* W)
+{
+    return W->mapToGlobal(W->rect().center());
+}
+
+class ShellWindowsX : public TFrameTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        Openbox = new TOwnedProcess;
+        StartWindowManager(*Openbox);
+    }
+    static void TearDownTestSuite()
+    {
+        delete Openbox;
+        Openbox = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_STREQ(std::getenv("QT_QPA_PLATFORM"), "xcb");
+        TFrameTest::SetUp();
+        UseBrowser(true);
+        FOldPath = std::getenv("PATH");
+        setenv("PATH", (Tmp / "bin:" + FOldPath).c_str(), 1);
+    }
+    void TearDown() override
+    {
+        setenv("PATH", FOldPath.c_str(), 1);
+        TFrameTest::TearDown();
+    }
+
+    void UseBrowser(bool Works)
+    {
+        std::filesystem::create_directories(Tmp / "bin");
+        Tmp.Put("bin/xdg-open", "#!/bin/sh\ngrep -o 'f[0-9]*\\.html#[0-9]*' \"$1\" >> '" + Tmp / "asked" +
+                                    "'\nexit " + (Works ? "0" : "1") + "\n");
+        std::filesystem::permissions(Tmp / "bin/xdg-open", std::filesystem::perms::owner_all);
+    }
+    // The pages the help requests named, in order.
+    std::vector<std::string> Asked() const
+    {
+        std::ifstream In(Tmp / "asked");
+        std::vector<std::string> Lines;
+        for (std::string L; std::getline(In, L);)
+            Lines.push_back(L);
+        return Lines;
+    }
+    // Presses F1 at the display: the page the help request names.
+    std::string PressF1()
+    {
+        const size_t Before = Asked().size();
+        Key("F1");
+        if (!WaitFor([&] { return Asked().size() > Before; }, 5000))
+            return "(no help request)";
+        return Asked().back();
+    }
+    // Starts the frame and waits until it is the active window.
+    void StartShown()
+    {
+        Start();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
+        Activate(Frame->winId());
+        ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Frame.get(); }, 5000));
+    }
+    // Runs Act (from the event loop, also a modal window's own) once the
+    // active window is a modal one that Is accepts; after 10 s without one,
+    // closes any modal window so that the test goes on.
+    static void WhenModal(const std::function<bool(QWidget*)>& Is, const std::function<void(QWidget*)>& Act)
+    {
+        auto* Poll = new QTimer;
+        auto Since = std::make_shared<QElapsedTimer>();
+        Since->start();
+        QObject::connect(Poll, &QTimer::timeout, [=] {
+            QWidget* M = QApplication::activeModalWidget();
+            if (M && M->isVisible() && QApplication::activeWindow() == M && Is(M)) {
+                Poll->deleteLater();
+                Poll->stop();
+                Act(M);
+            } else if (Since->elapsed() > 10000) {
+                Poll->deleteLater();
+                Poll->stop();
+                ADD_FAILURE() << "the modal window never came";
+                if (auto* D = qobject_cast<QDialog*>(M))
+                    D->reject();
+            }
+        });
+        Poll->start(50);
+    }
+    // Runs Body in the modal dialog that Open shows, then ends the dialog.
+    static void WithModal(const std::function<void()>& Open, const std::function<void(QWidget*)>& Body)
+    {
+        WhenModal([](QWidget*) { return true; }, [Body](QWidget* M) {
+            Body(M);
+            if (auto* D = qobject_cast<QDialog*>(M); D && D->isVisible())
+                D->reject();
+        });
+        Open();
+    }
+    static bool IsBox(QWidget* W) { return qobject_cast<QMessageBox*>(W) != nullptr; }
+
+    std::string FOldPath;
+};
+
+// The managed windows from the bottom of the stack to its top.
+QList<unsigned long> StackingOrder()
+{
+    const QString Out = Run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+    QList<unsigned long> Ids;
+    for (const QString& Id : Out.mid(Out.indexOf('#') + 1).split(',', Qt::SkipEmptyParts))
+        Ids.push_back(Id.trimmed().toULong(nullptr, 16));
+    return Ids;
+}
+
+// The white of the page inside the sub-window, as the screen shows it.
+QRect PageOnScreen(QMdiSubWindow* Sub)
+{
+    const QRect Inside(Sub->widget()->mapToGlobal(QPoint(0, 0)), Sub->widget()->size());
+    return WhiteBox(Screen(), Inside);
+}
+
+TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
+{
+    StartShown();
+    QMdiSubWindow* Sub = Frame->DocWindows().at(0)->SubWindow();
+    ASSERT_TRUE(Sub->isMaximized());
+    // The restore button among the window buttons at the menu bar's end.
+    QWidget* Buttons = Frame->menuBar()->cornerWidget(Qt::TopRightCorner);
+    ASSERT_NE(Buttons, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return Buttons->isVisible(); }, 3000));
+    Click(Centre(Buttons));
+    ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000)) << "the click did not restore the window";
+    // The page (400 x 300 of white) shows whole, inside the client area.
+    const QRect Area(Frame->MdiArea()->viewport()->mapToGlobal(QPoint(0, 0)), Frame->MdiArea()->viewport()->size());
+    QTest::qWait(200);
+    if (const char* Shots = std::getenv("TAVRO_E2E_SHOTS"))
+        Screen().save(QString(Shots) + "/restored.png");
+    EXPECT_TRUE(Area.contains(QRect(Sub->mapToGlobal(QPoint(0, 0)), Sub->size())));
+    EXPECT_EQ(PageOnScreen(Sub).size(), QSize(400, 300));
+    // A place left too small to show anything is not given back.
+    Sub->setGeometry(0, 0, 95, 24);
+    Sub->showMaximized();
+    ASSERT_TRUE(WaitFor([&] { return Buttons->isVisible(); }, 3000));
+    Click(Centre(Buttons));
+    ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(PageOnScreen(Sub).size(), QSize(400, 300)) << "restored to a bare title bar";
+
+    // Once restored, a new start opens its window so; the next one a title
+    // bar lower and further right.
+    Close();
+    ASSERT_EQ(Setting("MaxFrmChild"), "0");
+    StartShown();
+    Frame->actNew->trigger();
+    const std::vector<TDocWindow*> Windows = Frame->DocWindows();
+    ASSERT_EQ(Windows.size(), 2u);
+    QMdiSubWindow* First = Windows[0]->SubWindow();
+    QMdiSubWindow* Second = Windows[1]->SubWindow();
+    EXPECT_FALSE(First->isMaximized());
+    EXPECT_GT(Second->x(), First->x());
+    EXPECT_EQ(Second->y() - First->y(), Second->x() - First->x());
+    QTest::qWait(200);
+    EXPECT_EQ(PageOnScreen(Second).size(), QSize(400, 300));
+}
+
+} // namespace
