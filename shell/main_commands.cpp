@@ -40,6 +40,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
@@ -345,6 +346,13 @@ void TfrmTavro::CreateMenus()
                 bool CallHelp = true;
                 frmTavro->AppPropertyHelp(1, Context != 0 ? Context : HelpContentsContext, CallHelp);
             });
+    });
+    // F1 in the frame and its document windows (the tool windows and the
+    // dialogs take the key themselves).
+    auto* HelpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(HelpKey, &QShortcut::activated, this, [this] {
+        QWidget* Form = QApplication::activeWindow();
+        ShowKeyHelp(Form ? Form : this);
     });
 }
 

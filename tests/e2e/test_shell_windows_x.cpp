@@ -205,4 +205,45 @@ TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
     EXPECT_EQ(PageOnScreen(Second).size(), QSize(400, 300));
 }
 
+TEST_F(ShellWindowsX, F1AsksForTheHelpOfTheWindowItIsPressedIn)
+{
+    StartShown();
+    // The document window, with the mouse on its page.
+    TDocWindow* Doc = Frame->DocWindows().at(0);
+    Click(Centre(Doc->pboxkClient));
+    ASSERT_TRUE(WaitFor([&] { return Doc->isAncestorOf(QApplication::focusWidget()) ||
+                                     QApplication::focusWidget() == Doc; }, 3000));
+    EXPECT_EQ(PressF1(), "f0001.html#0000") << "document window";
+    // The frame with no document, the mouse on its empty client area.
+    Frame->actClose->trigger();
+    Settle();
+    ASSERT_TRUE(Frame->DocWindows().empty());
+    Click(Centre(Frame->MdiArea()));
+    EXPECT_EQ(PressF1(), "f0001.html#0000") << "frame";
+    // A page of the property panel in its page window.
+    ASSERT_FALSE(frmObjProperty->PageControlWex->FloatingWindows().empty());
+    TfrmPltChild* Pages = frmObjProperty->PageControlWex->FloatingWindows().front();
+    ASSERT_TRUE(WaitFor([&] { return Pages->isVisible(); }, 3000));
+    Click(Centre(Pages));
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Pages; }, 3000));
+    EXPECT_EQ(PressF1(), "f0500.html#0000") << "property panel";
+    // The colour picker with the help context of its caller.
+    std::string Picker;
+    TColorDialogWex Colours;
+    Colours.HelpContext = 5010203;
+    WithModal([&] { Colours.Execute(); }, [&](QWidget* M) {
+        Picker = PressF1();
+    });
+    EXPECT_EQ(Picker, "f0501.html#0203") << "colour picker";
+    // The fill editor, which has no help of its own.
+    std::string Fill;
+    TMemIniFile Ini(Tmp / "fill.ini");
+    TfrmGradation Editor(nullptr, &Ini, "4.0", "FlgGrad", "PosGrad", "DirGrph");
+    Editor.SetUp("5");
+    WithModal([&] { Editor.exec(); }, [&](QWidget* M) {
+        Fill = PressF1();
+    });
+    EXPECT_EQ(Fill, "f0001.html#0000") << "fill editor";
+}
+
 } // namespace
