@@ -917,7 +917,10 @@ bool TfrmTavro::AppPropertyHelp(uint16_t Command, int32_t Data, bool& CallHelp)
     if (Command != 1)
         return true;
     ShowHelpContext(Data);
-    OpenInBrowser(this, gstrHelpFile, HelpBrowserFailedText);
+    // A box that says the help cannot be shown belongs to the window that
+    // asked, which must not drop behind the frame.
+    QWidget* Asker = QApplication::activeWindow();
+    OpenInBrowser(Asker ? Asker : this, gstrHelpFile, HelpBrowserFailedText);
     CallHelp = false;
     return true;
 }

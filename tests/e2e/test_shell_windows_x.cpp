@@ -246,4 +246,30 @@ TEST_F(ShellWindowsX, F1AsksForTheHelpOfTheWindowItIsPressedIn)
     EXPECT_EQ(Fill, "f0001.html#0000") << "fill editor";
 }
 
+TEST_F(ShellWindowsX, TheNoBrowserBoxBelongsToThePickerThatAsked)
+{
+    const TMessageBoxHandler Recording = SetMessageBoxHandler(QtMessageBox);
+    UseBrowser(false);
+    StartShown();
+    TColorDialogWex Colours(Frame.get());
+    QWidget* Picker = nullptr;
+    QWidget* BoxOwner = nullptr;
+    bool PickerAboveFrame = false;
+    WithModal([&] { Colours.Execute(); }, [&](QWidget* M) {
+        Picker = M;
+        WhenModal(IsBox, [&](QWidget* Box) {
+            BoxOwner = Box->parentWidget();
+            QTest::qWait(200);
+            const QList<unsigned long> Stack = StackingOrder();
+            PickerAboveFrame = Stack.indexOf(Picker->winId()) > Stack.indexOf(Frame->winId());
+            static_cast<QDialog*>(Box)->accept();
+        });
+        Key("F1");
+        WaitFor([&] { return BoxOwner != nullptr; }, 5000);
+    });
+    EXPECT_EQ(BoxOwner, Picker);
+    EXPECT_TRUE(PickerAboveFrame);
+    SetMessageBoxHandler(Recording);
+}
+
 } // namespace
