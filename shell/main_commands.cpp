@@ -39,6 +39,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QShortcut>
 #include <QTabWidget>
@@ -889,11 +890,21 @@ void TfrmTavro::actOptionExecute(QObject*)
 {
     std::string OldDir;
     GetEnvDataDir(OldDir);
-    TfrmOption Dialog(this);
-    Dialog.adjustSize();
-    CenterWindowInWorkArea(&Dialog, this);
-    if (Dialog.exec() == QDialog::Accepted)
-        MoveStyleLibraries(OldDir);
+    // After a box the dialog or the move showed, the window manager picks
+    // the window that gets the keys next: they go back where they were.
+    const QPointer<QWidget> Active = QApplication::activeWindow();
+    const QPointer<QWidget> Focus = QApplication::focusWidget();
+    {
+        TfrmOption Dialog(this);
+        Dialog.adjustSize();
+        CenterWindowInWorkArea(&Dialog, this);
+        if (Dialog.exec() == QDialog::Accepted)
+            MoveStyleLibraries(OldDir);
+    }
+    if (Active)
+        Active->activateWindow();
+    if (Focus)
+        Focus->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------------------

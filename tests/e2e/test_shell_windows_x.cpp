@@ -272,4 +272,54 @@ TEST_F(ShellWindowsX, TheNoBrowserBoxBelongsToThePickerThatAsked)
     SetMessageBoxHandler(Recording);
 }
 
+TEST_F(ShellWindowsX, KeysGoBackToTheDocumentAfterTheOptionsBoxes)
+{
+    const TMessageBoxHandler Recording = SetMessageBoxHandler(QtMessageBox);
+    Tmp.Put("file", "");
+    struct TCase {
+        const char* What;
+        std::function<void(TfrmOption&)> Spoil;
+    };
+    const TCase Cases[] = {
+        {"data folder", [&](TfrmOption& D) { D.edtDefDataDir->setText(QString::fromStdString(Tmp / "file/sub")); }},
+        {"association", [&](TfrmOption& D) {
+             setenv("XDG_DATA_HOME", (Tmp / "file/sub").c_str(), 1);
+             D.cboxRelateExt->setChecked(!D.cboxRelateExt->isChecked());
+         }},
+    };
+    const std::string DataHome = std::getenv("XDG_DATA_HOME");
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.What);
+        StartShown();
+        TDocWindow* Doc = Frame->DocWindows().at(0);
+        Click(Centre(Doc->pboxkClient));
+        Frame->sbtnRect->Click();
+        ASSERT_EQ(ActivePage()->MouseMode(), 15);
+        bool Boxed = false;
+        WithModal([&] { Frame->actOption->trigger(); }, [&](QWidget* M) {
+            auto* Dialog = dynamic_cast<TfrmOption*>(M);
+            ASSERT_NE(Dialog, nullptr);
+            C.Spoil(*Dialog);
+            WhenModal(IsBox, [&](QWidget* Box) {
+                Boxed = true;
+                Click(Centre(static_cast<QMessageBox*>(Box)->buttons().first()));
+            });
+            Click(Centre(Dialog->btnOK));
+            WaitFor([&] { return !Dialog->isVisible(); }, 8000);
+        });
+        setenv("XDG_DATA_HOME", DataHome.c_str(), 1);
+        EXPECT_TRUE(Boxed);
+        EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Frame.get(); }, 3000))
+            << "active: " << (QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle().toStdString()
+                                                           : std::string("none"));
+        Key("ctrl+z");
+        EXPECT_TRUE(WaitFor([&] { return ActivePage()->MouseMode() == 0; }, 3000)) << "Ctrl+Z did not reach the document";
+        // The save question as the frame closes is answered by the record.
+        SetMessageBoxHandler(Recording);
+        Close();
+        SetMessageBoxHandler(QtMessageBox);
+    }
+    SetMessageBoxHandler(Recording);
+}
+
 } // namespace
