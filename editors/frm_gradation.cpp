@@ -11,6 +11,7 @@
 #include "model/default_data.h"
 #include "foundation/user_error.h"
 #include "ui/edit_wex.h"
+#include "ui/frm_rollup.h"
 #include "ui/ole2_gradation.h"
 #include "ui/ole2_text_header.h"
 #include "ui/ole_interfaces.h"
@@ -1267,6 +1268,15 @@ void TfrmGradation::QuickTest()
 void TfrmGradation::SetStatus(const std::string& Text)
 {
     StatusBar->setText(QString::fromStdString(Text));
+}
+
+void TfrmGradation::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_F1) {
+        ShowKeyHelp(this);
+        return;
+    }
+    QDialog::keyPressEvent(Event);
 }
 
 void TfrmGradation::showEvent(QShowEvent* Event)

@@ -217,6 +217,7 @@ public:
 
 protected:
     void showEvent(QShowEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
     void done(int Result) override;
 
 private:

@@ -128,6 +128,9 @@ void TfrmObjProperty::FormCreate()
         Sheet->setObjectName(Name);
         PageControlWex->addTab(Sheet, Caption);
         Sheet->resize(556, 196);
+        // A page is seen in a page window of its own: it carries the
+        // panel's help there.
+        Sheet->setProperty("HelpContext", property("HelpContext"));
         FTabSheets.push_back(Sheet);
         return Sheet;
     };

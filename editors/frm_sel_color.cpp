@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -463,6 +464,16 @@ TCellHint TfrmSelColor::BarHint(QPoint At) const
         return Hint;
     }
     return Hint;
+}
+
+void TfrmSelColor::keyPressEvent(QKeyEvent* Event)
+{
+    // Inside the fill editor the key goes on to the editor.
+    if (Event->key() == Qt::Key_F1 && isWindow()) {
+        ShowKeyHelp(this, HelpContext);
+        return;
+    }
+    QDialog::keyPressEvent(Event);
 }
 
 void TfrmSelColor::ClipChanged() { sbtnColorPaste->setEnabled(ClipboardHasColor()); }

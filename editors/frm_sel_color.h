@@ -116,6 +116,9 @@ public:
     QToolButton *sbtnColorCopy, *sbtnColorPaste;
     QPushButton *btnApply, *btnOK, *btnCancel, *btnHelp;
 
+protected:
+    void keyPressEvent(QKeyEvent* Event) override;
+
 private:
     void FillFields();
     void RepaintAll();

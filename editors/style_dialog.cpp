@@ -384,14 +384,8 @@ TfrmStyle::~TfrmStyle() = default;
 void TfrmStyle::keyPressEvent(QKeyEvent* Event)
 {
     if (Event->key() == Qt::Key_F1) {
-        // Help for the control under the mouse, or for the focused one when
-        // the mouse is elsewhere.
-        QPoint At = QCursor::pos();
-        if (!rect().contains(mapFromGlobal(At)))
-            if (QWidget* Focus = focusWidget())
-                At = Focus->mapToGlobal(Focus->rect().center());
-        if (HandleWMHelp(this, THelpInfo{HELPINFO_WINDOW, At}))
-            return;
+        ShowKeyHelp(this);
+        return;
     }
     QDialog::keyPressEvent(Event);
 }

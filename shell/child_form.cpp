@@ -51,6 +51,8 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <climits>
 #include <cmath>
 #include <map>
@@ -297,6 +299,77 @@ TfrmChild::TfrmChild(TOLEDocumentWex& Document, TChildFrameLink& Frame)
         Ruler->setChecked(FFrame.RulerVisible());
 }
 
+QRect CascadedWindowPlace(QSize Wanted, QSize Area, int32_t Index, int32_t Step)
+{
+    const QSize Size = Wanted.boundedTo(Area).expandedTo(QSize(1, 1));
+    const int32_t Room = std::max(0, std::min(Area.width() - Size.width(), Area.height() - Size.height()));
+    const int32_t Places = Step > 0 ? Room / Step + 1 : 1;
+    const int32_t At = (std::max(0, Index) % Places) * std::max(0, Step);
+    return QRect(QPoint(At, At), Size);
+}
+
+namespace {
+
+// Runs Then once, when the watched widget is first shown.
+class TOnFirstShow : public QObject {
+public:
+    TOnFirstShow(QObject* Parent, std::function<void()> Then) : QObject(Parent), FThen(std::move(Then)) {}
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Show && FThen) {
+            Watched->removeEventFilter(this);
+            std::exchange(FThen, nullptr)();
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> FThen;
+};
+
+} // namespace
+
+QSize TfrmChild::sizeHint() const
+{
+    if (FDocument->GetPageCount() == 0)
+        return QWidget::sizeHint();
+    // With room for the bars too: the view then holds the page also while
+    // they are shown.
+    const int32_t R = (RulersShown() ? RulerThickness : 0) +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ScrollBarV);
+    const TOLECustomPage* P = FDocument->GetPage(0);
+    // The view takes a tenth of the page's side as margin on each side.
+    const auto Side = [this](int32_t Extent) {
+        return int(std::min<int64_t>((int64_t(Extent) + 2 * (Extent / 10)) * FiZoom / 100, 1 << 20));
+    };
+    return QSize(4 + R + Side(P->Width()), 4 + R + Side(P->Height()));
+}
+
+void TfrmChild::PlaceNormal()
+{
+    auto* Area = qobject_cast<QMdiArea*>(FArea.data());
+    if (!Area || !FSubWindow)
+        return;
+    const QList<QMdiSubWindow*> Subs = Area->subWindowList(QMdiArea::CreationOrder);
+    FSubWindow->setGeometry(
+        CascadedWindowPlace(FSubWindow->sizeHint(), Area->viewport()->size(), int32_t(Subs.indexOf(FSubWindow)),
+                            FSubWindow->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FSubWindow)));
+}
+
+bool TfrmChild::ShowsSomePage() const
+{
+    // Rulers, bars and edges, and a view of at least this many pixels.
+    constexpr int32_t LeastView = 48;
+    const int32_t E = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ScrollBarV);
+    const int32_t Least = 4 + (RulersShown() ? RulerThickness : 0) + E + LeastView;
+    auto* Area = qobject_cast<QMdiArea*>(FArea.data());
+    return width() >= Least && height() >= Least && Area && FSubWindow &&
+           QRect(QPoint(0, 0), Area->viewport()->size()).intersects(FSubWindow->geometry());
+}
+
 TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChildFrameLink& Frame)
 {
     auto* Child = new TfrmChild(Document, Frame);
@@ -323,7 +396,27 @@ TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChi
                              return;
                          AppIniFile().WriteInteger(MaxFrmChildSection, MaxFrmChildKey,
                                                    (New & Qt::WindowMaximized) ? 1 : 0);
+                         // Restored to a place that shows nothing of the page
+                         // (one it had before the client area had a size):
+                         // it takes a place that does, once the restore has
+                         // put it back.
+                         if ((Old & Qt::WindowMaximized) && !(New & Size))
+                             QTimer::singleShot(0, Child, [Child] {
+                                 if (!(Child->FSubWindow->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) &&
+                                     !Child->ShowsSomePage())
+                                     Child->PlaceNormal();
+                             });
                      });
+    // Its place when not maximised (a restore gives it back). The client
+    // area has its size only once the frame is shown: windows opened before
+    // take their place when they first show.
+    if (Owner.isVisible())
+        Child->PlaceNormal();
+    else
+        Sub->installEventFilter(new TOnFirstShow(Sub, [Child] {
+            if (!Child->FSubWindow->isMaximized())
+                Child->PlaceNormal();
+        }));
     if (AppIniFile().ReadInteger(MaxFrmChildSection, MaxFrmChildKey, 1) == 1)
         Sub->showMaximized();
     else

@@ -66,6 +66,12 @@ double GridDrawStep(double Step, int32_t Zoom);
 // without a record or with an empty panel.
 void DrawProgress(QPainter& DC, const QRect& Panel, const TTraceProgress* Progress);
 
+// Where a window that is not maximised goes inside a client area of Area:
+// Wanted bounded by the area, Index steps of Step down and right from the
+// top-left corner, starting over at the corner where the window would leave
+// the area.
+QRect CascadedWindowPlace(QSize Wanted, QSize Area, int32_t Index, int32_t Step);
+
 struct TrecPicture;
 
 class TfrmChild : public QWidget, public TOLEFormDoc, public TObjPropertyDocLink {
@@ -254,6 +260,16 @@ public:
     TScrollBarWex* ScrollBarH;
     TScrollBarWex* ScrollBarV;
     QMenu* PopupMenu;
+
+    // Room for the page with its margins at the zoom, rulers and edges
+    // included: the size a window that is not maximised is given.
+    QSize sizeHint() const override;
+    // Gives the sub-window that size, bounded by the client area, cascaded
+    // by its place among the document windows.
+    void PlaceNormal();
+    // Whether the window is large enough to show some of its page, and
+    // inside the client area at least in part.
+    bool ShowsSomePage() const;
 
 protected:
     void resizeEvent(QResizeEvent* Event) override;

@@ -39,7 +39,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
@@ -345,6 +347,13 @@ void TfrmTavro::CreateMenus()
                 bool CallHelp = true;
                 frmTavro->AppPropertyHelp(1, Context != 0 ? Context : HelpContentsContext, CallHelp);
             });
+    });
+    // F1 in the frame and its document windows (the tool windows and the
+    // dialogs take the key themselves).
+    auto* HelpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(HelpKey, &QShortcut::activated, this, [this] {
+        QWidget* Form = QApplication::activeWindow();
+        ShowKeyHelp(Form ? Form : this);
     });
 }
 
@@ -676,7 +685,9 @@ void TfrmTavro::SetDocumentControlsEnabled(bool Enabled)
             for (QAction* A : M->actions()) {
                 if (A->menu())
                     Menus.push_back(A->menu());
-                else if (dynamic_cast<TAction*>(A))
+                // Paste follows the clipboard alone (ClipDetectorClipChange),
+                // whatever window is open.
+                else if (dynamic_cast<TAction*>(A) && A != actPaste)
                     A->setEnabled(true);
             }
         }
@@ -880,11 +891,21 @@ void TfrmTavro::actOptionExecute(QObject*)
 {
     std::string OldDir;
     GetEnvDataDir(OldDir);
-    TfrmOption Dialog(this);
-    Dialog.adjustSize();
-    CenterWindowInWorkArea(&Dialog, this);
-    if (Dialog.exec() == QDialog::Accepted)
-        MoveStyleLibraries(OldDir);
+    // After a box the dialog or the move showed, the window manager picks
+    // the window that gets the keys next: they go back where they were.
+    const QPointer<QWidget> Active = QApplication::activeWindow();
+    const QPointer<QWidget> Focus = QApplication::focusWidget();
+    {
+        TfrmOption Dialog(this);
+        Dialog.adjustSize();
+        CenterWindowInWorkArea(&Dialog, this);
+        if (Dialog.exec() == QDialog::Accepted)
+            MoveStyleLibraries(OldDir);
+    }
+    if (Active)
+        Active->activateWindow();
+    if (Focus)
+        Focus->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------------------
@@ -908,7 +929,10 @@ bool TfrmTavro::AppPropertyHelp(uint16_t Command, int32_t Data, bool& CallHelp)
     if (Command != 1)
         return true;
     ShowHelpContext(Data);
-    OpenInBrowser(this, gstrHelpFile, HelpBrowserFailedText);
+    // A box that says the help cannot be shown belongs to the window that
+    // asked, which must not drop behind the frame.
+    QWidget* Asker = QApplication::activeWindow();
+    OpenInBrowser(Asker ? Asker : this, gstrHelpFile, HelpBrowserFailedText);
     CallHelp = false;
     return true;
 }

@@ -349,7 +349,8 @@ public:
     // Takes Info (BITMAPINFO) and Bits over, each freed exactly once.
     TOLEDocumentWex* OpenImageFile(HGLOBAL Info, uint8_t* Bits, const std::string& FileName);
     void OpenImage(const std::string& FileName);
-    void ConvertFileToBmp(const std::string& FileName);
+    // False when the person chose to stop the whole conversion.
+    bool ConvertFileToBmp(const std::string& FileName);
     void HistoryMenuHistorySelected(THistoryMenu* Sender, const std::string& FileName);
     void TAVROExecuteMacro(TDdeServerConv* Sender, const TStringList& Msg);
     // Opens the command line's files (each failure reported on its own).

@@ -19,6 +19,7 @@
 #include "platform/clipboard_formats.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
+#include "platform/message_box.h"
 #include "platform/qt/application_wex.h"
 #include "platform/qt/clipboard_mime.h"
 #include "platform/qt/dde_server.h"
@@ -41,6 +42,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -316,11 +318,26 @@ void TfrmTavro::actConvertToBmpExecute(QObject*)
     if (!dlgOpen()->Execute())
         return;
     for (int32_t I = 0; I < dlgOpen()->Files.Count(); ++I)
-        ConvertFileToBmp(dlgOpen()->Files.Strings(I));
+        if (!ConvertFileToBmp(dlgOpen()->Files.Strings(I)))
+            return;
 }
 
-void TfrmTavro::ConvertFileToBmp(const std::string& FileName)
+bool TfrmTavro::ConvertFileToBmp(const std::string& FileName)
 {
+    // The picture beside a document is often the one it was drawn from:
+    // it is replaced only when the person says so, asked as a save asks.
+    const std::string Bmp = ChangeFileExt(FileName, ".bmp");
+    std::error_code Ec;
+    if (std::filesystem::exists(Bmp, Ec))
+        switch (MessageBox(this, Bmp + " は既に存在します。上書きしますか？", ApplicationTitle,
+                           MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2)) {
+        case IDYES:
+            break;
+        case IDNO:
+            return true;
+        default:
+            return false;
+        }
     std::unique_ptr<TOLEDocumentWex> Doc = gDocuments->DocumentClass()(nullptr, gDocuments.get());
     try {
         Doc->SetFileName(FileName);
@@ -339,13 +356,13 @@ void TfrmTavro::ConvertFileToBmp(const std::string& FileName)
             TrecPicture* Picture = Page->GetPagePicture();
             if (!Picture)
                 throw EUserError(FileName + " の描画に失敗しました。");
-            const std::string Bmp = ChangeFileExt(Doc->FileName(), ".bmp");
             if (!SaveBmpFile(Bmp, RecPictureHeader(*Picture), Picture->pBits, false))
                 throw EUserError(Bmp + " を作成できません。");
         }
     } catch (...) {
         WarningMessageBox(this, FileName + " の変換に失敗しました。");
     }
+    return true;
 }
 
 void TfrmTavro::actSelectTWAINExecute(QObject*)

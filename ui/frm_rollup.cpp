@@ -293,6 +293,16 @@ bool HandleWMHelp(QWidget* Form, const THelpInfo& HelpInfo)
     return false;
 }
 
+void ShowKeyHelp(QWidget* Form, int32_t Context)
+{
+    QPoint At = QCursor::pos();
+    if (!Form->rect().contains(Form->mapFromGlobal(At)))
+        if (QWidget* Focus = QApplication::focusWidget(); Focus && Form->isAncestorOf(Focus))
+            At = Focus->mapToGlobal(Focus->rect().center());
+    if (!HandleWMHelp(Form, THelpInfo{HELPINFO_WINDOW, At}))
+        ShowApplicationHelp(Context);
+}
+
 // ---------------------------------------------------------------------------
 // TfrmRollup
 
@@ -644,8 +654,8 @@ bool TfrmRollup::event(QEvent* Event)
         update(QRect(0, 0, width(), FrameSize() + CaptionRect().height()));
         break;
     case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(Event)->key() == Qt::Key_F1 &&
-            HandleWMHelp(this, THelpInfo{HELPINFO_WINDOW, QCursor::pos()})) {
+        if (static_cast<QKeyEvent*>(Event)->key() == Qt::Key_F1) {
+            ShowKeyHelp(this);
             Event->accept();
             return true;
         }

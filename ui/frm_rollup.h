@@ -89,6 +89,10 @@ void ShowApplicationHelp(int32_t Context);
 // ones too), or the nearest of its parents up to Form with a non-zero
 // "HelpContext" property, has its help shown; true when there was one.
 bool HandleWMHelp(QWidget* Form, const THelpInfo& HelpInfo);
+// F1 in Form: the help of the control under the mouse while the mouse is
+// over Form, else of the focused control (each as HandleWMHelp finds it);
+// Context when neither has one (0: the contents).
+void ShowKeyHelp(QWidget* Form, int32_t Context = 0);
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 

@@ -9,6 +9,7 @@
 #include "ui/work_area.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QItemSelectionModel>
@@ -127,6 +128,16 @@ TFileDialogQ::TFileDialogQ(QWidget* Parent) : QFileDialog(Parent)
     // The filters' own descriptions already name their masks.
     setOption(QFileDialog::HideNameFilterDetails);
     setSizeGripEnabled(false);
+}
+
+void TFileDialogQ::hideEvent(QHideEvent* Event)
+{
+    // The file name's completion list is a window of its own, which Enter
+    // in the name leaves up when it ends the dialog.
+    for (QCompleter* C : findChildren<QCompleter*>())
+        if (QWidget* List = C->popup(); List->isVisible())
+            List->hide();
+    QFileDialog::hideEvent(Event);
 }
 
 void TFileDialogQ::PrepareDialog()

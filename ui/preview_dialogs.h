@@ -84,6 +84,7 @@ protected:
     QWidget* SizeGrip() const { return FGrip; }
 
     void resizeEvent(QResizeEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
 
     QWidget* FGrip = nullptr;  // child of the dialog, or of the open dialog's panel
 

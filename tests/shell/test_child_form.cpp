@@ -31,6 +31,28 @@ void FillPattern(TOLECustomPage& P)
 
 } // namespace
 
+TEST(CascadedWindowPlace, StepsDownTheAreaAndStartsOverAtItsCorner)
+{
+    struct TCase {
+        QSize Wanted;
+        QSize Area;
+        int32_t Index;
+        QRect Place;
+    };
+    const TCase Cases[] = {
+        {{300, 200}, {1000, 800}, 0, {0, 0, 300, 200}},
+        {{300, 200}, {1000, 800}, 2, {48, 48, 300, 200}},
+        // Room for 600 / 24 + 1 = 26 places: the 27th is the corner again.
+        {{300, 200}, {1000, 800}, 26, {0, 0, 300, 200}},
+        {{300, 200}, {1000, 800}, 27, {24, 24, 300, 200}},
+        // A page larger than the area: the area's size, at the corner.
+        {{3000, 500}, {1000, 800}, 3, {0, 0, 1000, 500}},
+        {{3000, 900}, {1000, 800}, 1, {0, 0, 1000, 800}},
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(CascadedWindowPlace(C.Wanted, C.Area, C.Index, 24), C.Place) << C.Index;
+}
+
 TEST_F(ChildFormTest, SmallPageIsCentredWithBothBarsDisabled)
 {
     TfrmChild* W = Open(100, 80);

@@ -16,9 +16,12 @@
 #include "shell/http_get.h"
 #include "shell/tavro_action.h"
 #include "ui/history_menu.h"
+#include "ui/ole2_color.h"
+#include "ui/ole_qt_bridge.h"
 #include "ui/preview_dialogs.h"
 #include "ui/rv_clip_detector.h"
 
+#include <QClipboard>
 #include <QDropEvent>
 #include <QImage>
 #include <QMenu>
@@ -28,6 +31,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+
+#include <fstream>
+#include <functional>
 
 namespace {
 
@@ -410,6 +416,82 @@ TEST_F(TOpenTest, ConvertToBmpWritesTheFirstPageBesideTheDocument)
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Text, Tmp / "none.srn" + " の変換に失敗しました。");
     EXPECT_EQ(DocNames(), std::vector<std::string>{"画像1"});
+}
+
+// The bytes of the file at Path.
+std::string FileBytes(const std::string& Path)
+{
+    std::ifstream In(Path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(TOpenTest, ConvertToBmpAsksBeforeReplacingAPicture)
+{
+    // The person's own picture beside the document, and a second document
+    // whose picture does not exist yet.
+    const std::string Photo = Tmp / "doc.bmp";
+    WriteIndexedBmp(Photo, 6, 4);
+    const std::string Own = FileBytes(Photo);
+    SaveDocumentFile(Tmp / "next.srn", 1);
+    AppIniFile().WriteString("4.0", "DirData", Tmp.Dir);
+    Start();
+    struct TCase {
+        int Answer;
+        bool Replaced;
+        bool NextConverted;
+    };
+    for (const TCase& C : {TCase{IDNO, false, true}, TCase{IDCANCEL, false, false}, TCase{IDYES, true, true}}) {
+        std::filesystem::remove(Tmp / "next.bmp");
+        std::vector<std::pair<TBox, uint32_t>> Asked;
+        TMessageBoxHandler Old = SetMessageBoxHandler([&](void*, const std::string& Text, const std::string& Caption,
+                                                         uint32_t Flags) {
+            Asked.push_back({{Text, Caption}, Flags});
+            return C.Answer;
+        });
+        QTimer::singleShot(0, Frame->dlgOpen(), [&] {
+            Frame->dlgOpen()->selectFile("\"doc.srn\" \"next.srn\"");
+            static_cast<QDialog*>(Frame->dlgOpen())->accept();
+        });
+        Frame->actConvertToBmp->trigger();
+        SetMessageBoxHandler(Old);
+        ASSERT_EQ(Asked.size(), 1u) << C.Answer;
+        EXPECT_EQ(Asked[0].first.Text, Photo + " は既に存在します。上書きしますか？");
+        EXPECT_EQ(Asked[0].first.Caption, "タヴロ");
+        EXPECT_EQ(Asked[0].second, MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2);
+        EXPECT_EQ(FileBytes(Photo) == Own, !C.Replaced) << C.Answer;
+        EXPECT_EQ(std::filesystem::exists(Tmp / "next.bmp"), C.NextConverted) << C.Answer;
+    }
+    HGLOBAL Header = nullptr;
+    uint8_t* Bits = nullptr;
+    ASSERT_EQ(LoadBmpFile(Photo, Header, Bits), lpOK);
+    EXPECT_EQ(static_cast<const BITMAPINFOHEADER*>(Header)->biWidth, 120);
+    GlobalFree(Header);
+    GlobalFree(Bits);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(TOpenTest, PasteStaysAsTheClipboardSaysWhenDocumentsOpen)
+{
+    // Plain text, then a colour, then drawing items on the clipboard; a new
+    // document and an opened one each time.
+    const std::vector<std::pair<std::function<void()>, bool>> Clips = {
+        {[] { QGuiApplication::clipboard()->setText("plain"); }, false},
+        {[] { OleSetClipboard(MakeCom<TOle2DataObjColorWex>(0x00336699).Get()); }, false},
+        {[] { QGuiApplication::clipboard()->setText(QString::fromStdString(DrawItemText(1))); }, true},
+    };
+    Start();
+    for (const auto& [Put, Pastable] : Clips) {
+        Put();
+        QTest::qWait(1);
+        ASSERT_EQ(Frame->actPaste->isEnabled(), Pastable);
+        Frame->actNew->trigger();
+        EXPECT_EQ(Frame->actPaste->isEnabled(), Pastable) << "new document";
+        Frame->OpenFile(Doc);
+        EXPECT_EQ(Frame->actPaste->isEnabled(), Pastable) << "opened document";
+        Frame->actClose->trigger();
+        Settle();
+        EXPECT_EQ(Frame->actPaste->isEnabled(), Pastable) << "closed document";
+    }
 }
 
 } // namespace

@@ -74,7 +74,13 @@ TEST_F(OverlayTest, BandIsDrawnAgainOverTheNewPictureWhenTheViewChangesMidDrag)
              Page().InvalidateRect(nullptr, true);
          }},
         {"view resized", true, [&] { W->SubWindow()->resize(W->SubWindow()->size() + QSize(60, 40)); }},
-        {"view scrolled", true, [&] { W->ScrollBarH->setValue(W->ScrollBarH->value() + 7); }},
+        // Made smaller than the page with its margins first: only then has
+        // the bar a range to scroll.
+        {"view scrolled", true,
+         [&] {
+             Resize(W, 200, 160);
+             W->ScrollBarH->setValue(W->ScrollBarH->value() + 7);
+         }},
     };
     for (const auto& [Name, Remaps, Change] : Changes) {
         SCOPED_TRACE(Name);

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -364,4 +365,33 @@ TEST(BrowseDialog, StartsAtDirectoryKeepsBelowRootAndReturnsTheChoice)
     QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
     EXPECT_FALSE(B.Execute());
     EXPECT_EQ(B.Directory, Sub);
+}
+
+TEST(PreviewDialogs, TheNameCompletionListGoesWithTheDialog)
+{
+    TPreviewFolder F;
+    TOpenPreviewDialogQ D;
+    D.InitialDir = F.Tmp.Dir;
+    QWidget* Popup = nullptr;
+    EXPECT_TRUE(ExecuteWith(D, [&] {
+        auto* Edit = D.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(Edit, nullptr);
+        D.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&D));
+        Edit->setFocus();
+        // The folder's entries are read in the background.
+        auto* List = D.findChild<QListView*>("listView");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return List && List->model()->rowCount(List->rootIndex()) >= 3; }, 5000));
+        // "p" completes to "pic.bmp": the list comes up under the edit.
+        QTest::keyClicks(Edit, "p");
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            Popup = Edit->completer() ? Edit->completer()->popup() : nullptr;
+            return Popup && Popup->isVisible();
+        }, 5000));
+        QTest::keyClicks(QApplication::focusWidget(), "ic.bmp");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }));
+    EXPECT_EQ(D.FileName, F.Tmp / "pic.bmp");
+    ASSERT_NE(Popup, nullptr);
+    EXPECT_FALSE(Popup->isVisible());
 }
