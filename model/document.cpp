@@ -355,6 +355,13 @@ TOLEDocumentWex* TOLEDocumentsWex::AddDocument(std::unique_ptr<TOLEDocumentWex> 
     return FlstDocument.back().get();
 }
 
+bool TOLEDocumentsWex::IsDocumentFile(const std::string& FileName) const
+{
+    const std::string Head = FileHead(FileName, DocumentFileSignatureSize);
+    return Head.size() == DocumentFileSignatureSize &&
+           std::memcmp(Head.data(), FHeader.data(), DocumentFileSignatureSize) == 0;
+}
+
 std::string TOLEDocumentsWex::NextDefaultName() const
 {
     for (int32_t N = 1;; ++N) {
