@@ -194,7 +194,8 @@ TEST_F(PasteDrawableTest, TheStatusCentreOfAFrameAtTheEndsOfInt32)
     EXPECT_EQ(Frame.Status[1], "中心=(3221225423,-1073741777),回転角=0.0'");
 }
 
-// The frame's Ctrl+V reaches the active window's paste.
+// The frame's Ctrl+V reaches the active window's paste; a pasted item the
+// panel cannot show is told once and ends nothing.
 TEST_F(TFrameTest, CtrlVRefusesItemsThePageCannotDraw)
 {
     TClipboardServiceQt Clipboard;
@@ -221,5 +222,13 @@ TEST_F(TFrameTest, CtrlVRefusesItemsThePageCannotDraw)
     EXPECT_EQ(DocBytes(Doc), Before);
     EXPECT_FALSE(Doc.History()->CanUndo());
     EXPECT_EQ(ActivePage()->RootGroup().GetCount(), 0);
+    // A sound paste whose fill style the panel cannot show (no library
+    // here holds it) is pasted; the panel's failure is told, the program
+    // goes on.
+    CtrlV(Copied(Rect(1, 2, 3, 4)));
+    EXPECT_EQ(ActivePage()->RootGroup().GetCount(), 1);
+    EXPECT_TRUE(Doc.History()->CanUndo());
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "TfrmObjProperty.SetCgridQuickParam: MacroDef Not Found.");
     SetClipboardService(nullptr);
 }
