@@ -3,6 +3,14 @@
 
 #include "tests/store/history_doubles.h"
 
+#include "platform/message_box.h"
+
+#include <fstream>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using TCall = TProbe::TCall;
@@ -457,3 +465,45 @@ TEST(HistoryCommand, ACommandWithoutChangeKeepsTheRedoSteps)
         EXPECT_EQ(UndoAll(H), 3);
     }
 }
+
+// Only a record that cannot be had in memory clears the history, and says
+// so once. In a child process whose address space is capped just above
+// what it holds, a record of 1 GiB (zero pages, reserved only) cannot be
+// copied. Address-space caps and AddressSanitizer's shadow cannot meet.
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(HistoryCommand, ARecordThatCannotBeHadClearsTheHistoryAndSaysSoOnce)
+{
+    constexpr size_t Huge = size_t{1} << 30;
+    std::fflush(nullptr);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        std::vector<std::string> Boxes;
+        SetMessageBoxHandler([&](void*, const std::string& Text, const std::string& Caption, uint32_t) {
+            Boxes.push_back(Caption + ":" + Text);
+            return IDOK;
+        });
+        THistoryCommand H;
+        TProbe P(&H);
+        OneRecordCommand(H, P, "older", 1, "abc");
+        void* Zeros = ::mmap(nullptr, Huge, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        long Pages = 0;
+        std::ifstream("/proc/self/statm") >> Pages;
+        rlimit Cap{};
+        Cap.rlim_cur = Cap.rlim_max = rlim_t(Pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
+        if (Zeros == MAP_FAILED || ::setrlimit(RLIMIT_AS, &Cap) != 0)
+            ::_exit(10);
+        H.CommandStart("huge");
+        P.AddHistory(0, 2, Zeros, int32_t(Huge));
+        const bool Overflow = H.IsOverflow();
+        H.CommandEnd();
+        const bool Cleared = !H.CanUndo() && !H.CanRedo() && H.MenuStart() == -1 && H.LockCount() == 0;
+        const bool ToldOnce =
+            Boxes == std::vector<std::string>{std::string("警告:") + THistoryCommand::HistoryLostText};
+        ::_exit(Overflow ? (Cleared ? (ToldOnce ? 0 : 3) : 2) : 1);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 0);
+}
+#endif
