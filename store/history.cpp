@@ -151,6 +151,7 @@ void THistoryCommand::AddComItem(int32_t ID, uint8_t Kind, int32_t Command, cons
         try {
             const auto* P = static_cast<const uint8_t*>(Data);
             Item.Block = std::make_shared<const std::vector<uint8_t>>(P, P + Size);
+            FbBlocksHeld = true;
         } catch (const std::bad_alloc&) {
             FbOverflow = 1;
             LockAddHistory();
@@ -194,6 +195,8 @@ void THistoryCommand::ForEachKeptSlot(F Fn) const
 int64_t THistoryCommand::BlockBytes() const
 {
     int64_t Total = 0;
+    if (!FbBlocksHeld)
+        return 0;
     ForEachKeptSlot([&](int32_t I) {
         if (FMenuItems[I].Used)
             for (const TComItem& Item : FMenuItems[I].Items)
@@ -219,12 +222,21 @@ void THistoryCommand::KeepBlocksWithinBudget()
 
 void THistoryCommand::ReleaseUnreachableBlocks()
 {
+    // Most histories never hold a block: no walk over every record then.
+    if (!FbBlocksHeld)
+        return;
     std::array<bool, MenuCount> Keep{};
     ForEachKeptSlot([&](int32_t I) { Keep[I] = FMenuItems[I].Used != 0; });
+    bool Held = false;
     for (int32_t I = 0; I < MenuCount; ++I)
-        if (!Keep[I])
-            for (TComItem& Item : FMenuItems[I].Items)
-                Item.Block.reset();
+        for (TComItem& Item : FMenuItems[I].Items)
+            if (Item.Block) {
+                if (Keep[I])
+                    Held = true;
+                else
+                    Item.Block.reset();
+            }
+    FbBlocksHeld = Held;
 }
 
 void THistoryCommand::ClearAfterOverflow()

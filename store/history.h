@@ -223,5 +223,6 @@ private:
     int32_t FiRollSize = 0;
     std::vector<uint8_t> FRollBuf;
     int64_t FiBlockBudget = DefaultBlockBudget;
+    bool FbBlocksHeld = false;  // some slot may hold a block
     int32_t FiLockCount = 0;
 };
