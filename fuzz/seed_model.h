@@ -49,10 +49,15 @@ struct TSeedDocument {
 inline void AddSeedItems(TDrawGroup& Group, bool WithText = true)
 {
     TPageLink* Page = Group.Page();
-    Group.AddChild(std::make_unique<TRectObj>(Page, -1), -1);
-    Group.AddChild(std::make_unique<TEllipseObj>(Page, -1), -1);
-    Group.AddChild(std::make_unique<TStarObj>(Page, -1), -1);
-    Group.AddChild(std::make_unique<TPolygonObj>(Page, -1), -1);
+    // Shapes with frames a page can draw: a paste refuses any other.
+    const auto Shape = [&](auto S, int32_t X, int32_t Y, int32_t W, int32_t H) {
+        S->SetFrame(X, Y, W, H);
+        Group.AddChild(std::move(S), -1);
+    };
+    Shape(std::make_unique<TRectObj>(Page, -1), 10, 10, 40, 30);
+    Shape(std::make_unique<TEllipseObj>(Page, -1), 20, 5, 30, 20);
+    Shape(std::make_unique<TStarObj>(Page, -1), 0, 0, 50, 50);
+    Shape(std::make_unique<TPolygonObj>(Page, -1), 5, 5, 25, 25);
     if (WithText) {
         auto Text = std::make_unique<TTextObj>(Page, -1);
         Text->SetText("Tavro\r\nabc");
@@ -71,6 +76,8 @@ inline void AddSeedItems(TDrawGroup& Group, bool WithText = true)
     Poly->SetPathRecord(P);
     Group.AddChild(std::move(Poly), -1);
     auto Inner = std::make_unique<TDrawGroup>(Page, -1);
-    Inner->AddChild(std::make_unique<TRectObj>(Page, -1), -1);
+    auto InnerRect = std::make_unique<TRectObj>(Page, -1);
+    InnerRect->SetFrame(1, 2, 3, 4);
+    Inner->AddChild(std::move(InnerRect), -1);
     Group.AddChild(std::move(Inner), -1);
 }

@@ -154,13 +154,8 @@ private:
 // it cannot be made.
 bool CreateTempBeside(const std::string& Name, int& Fd, std::string& TempName)
 {
-    std::string Template = Name + ".XXXXXX";
-    std::vector<char> Buf(Template.begin(), Template.end());
-    Buf.push_back('\0');
-    Fd = ::mkstemp(Buf.data());
-    if (Fd < 0)
+    if (!MakeTempBeside(Name, Fd, TempName))
         return false;
-    TempName.assign(Buf.data());
     // The permissions a plain new file would get (or the old file's).
     struct stat St;
     mode_t Mode;
@@ -353,6 +348,13 @@ TOLEDocumentWex* TOLEDocumentsWex::AddDocument(std::unique_ptr<TOLEDocumentWex> 
         throw EUserError("TDocumentsWex.AddDocument: (Doc = nil)");
     FlstDocument.push_back(std::move(Doc));
     return FlstDocument.back().get();
+}
+
+bool TOLEDocumentsWex::IsDocumentFile(const std::string& FileName) const
+{
+    const std::string Head = FileHead(FileName, DocumentFileSignatureSize);
+    return Head.size() == DocumentFileSignatureSize &&
+           std::memcmp(Head.data(), FHeader.data(), DocumentFileSignatureSize) == 0;
 }
 
 std::string TOLEDocumentsWex::NextDefaultName() const

@@ -107,6 +107,9 @@ public:
     const std::string& Section() const { return FSection; }
     const std::string& Key() const { return FKey; }
     const TDocumentFileHeader& Header() const { return FHeader; }
+    // True when the file starts with the documents' signature, whatever
+    // its name: such a file is opened as a document, not as a picture.
+    bool IsDocumentFile(const std::string& FileName) const;
 
     // The main window's recent-file list and save dialog (not owned; nil:
     // nothing is added to a recent list and Save As cannot run).

@@ -224,7 +224,7 @@ void TOLEDocumentWex::LoadFile(TStream& Stream)
 {
     uint8_t Header[6];
     Stream.ReadBuffer(Header, 6);
-    if (std::memcmp(Header, FileHeader().data(), 3) != 0)
+    if (std::memcmp(Header, FileHeader().data(), DocumentFileSignatureSize) != 0)
         throw EUserError("データ形式が違います。");
     const int32_t Version = Header[3] * 256 + Header[4];
     if (Version > DocumentFileVersion)

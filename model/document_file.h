@@ -17,6 +17,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "raster/rec_picture.h"
@@ -29,6 +30,9 @@ constexpr int32_t DocumentFileChunkVersion = 14;
 
 using TDocumentFileHeader = std::array<uint8_t, 6>;
 constexpr TDocumentFileHeader DocumentFileHeader{'T', 'A', 'V', 0x00, 0x19, 0x00};
+// The header's leading bytes that make a file a document of any version
+// (the version follows them).
+constexpr size_t DocumentFileSignatureSize = 3;
 
 constexpr int32_t DocumentThumbnailSize = 160;
 constexpr int32_t DocumentThumbnailColors = 64;

@@ -576,6 +576,12 @@ bool TDrawGroup::NodeNear(const TPoint& Point, int32_t SqrTolerance)
     return false;
 }
 
+bool TDrawGroup::ValuesDrawable(int32_t Dpi) const
+{
+    return std::all_of(FItems.begin(), FItems.end(),
+                       [Dpi](const auto& C) { return C->ValuesDrawable(Dpi); });
+}
+
 void TDrawGroup::RelinkReadItems(const TList2Item* IDMap)
 {
     for (auto& C : FItems) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "foundation/geometry_types.h"
+#include "raster/bmp_conv.h"
 #include "store/history.h"
 
 class TStream;
@@ -43,6 +44,17 @@ constexpr int32_t DrawObjFileTypeCount = 7;
 
 // Nesting of groups the readers accept; deeper data is refused.
 constexpr int32_t DrawItemMaxDepth = 256;
+
+// How far an item's coordinates and sizes may reach from the page's origin:
+// as far as the longest side a page may have (MaxPicturePixels, the limit
+// every page is read and resized with). The sum or difference of two such
+// values stays far inside int32, which placing and measuring items relies on.
+inline constexpr int32_t MaxItemReach = static_cast<int32_t>(MaxPicturePixels);
+// True when V lies within MaxItemReach of the origin.
+inline bool WithinItemReach(int64_t V)
+{
+    return V >= -int64_t{MaxItemReach} && V <= int64_t{MaxItemReach};
+}
 
 // ---------------------------------------------------------------------------
 // Classes as values: what the virtual constructor and the common-class search
@@ -195,6 +207,12 @@ public:
     // object of a selection). False, doing nothing, for items that hold no
     // such properties; draw objects return True.
     virtual bool TakeCommonAttributes(TDrawGroup& Group);
+
+    // True when the model can draw the item as it stands on a page of Dpi
+    // pixels an inch: every coordinate within MaxItemReach, every size from 1
+    // to that reach, every character style drawable (groups: every child).
+    // Items that come from outside (a paste) are refused otherwise.
+    virtual bool ValuesDrawable(int32_t Dpi) const;
 
     // After a read: restores links to other items through IDMap (stored ID
     // to new ID). Groups make themselves the parent of every child and

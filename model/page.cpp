@@ -1159,6 +1159,10 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
         Read.Pictures(*Store, Stream, HandleMap, Version);
         TDrawItem::TranslatePictureHandles(*Group, HandleMap);
         Group->RelinkReadItems(&IDMap);
+        // A text from outside may hold any numbers: what the page could
+        // not draw (or place without overflow) never reaches it.
+        if (!Group->ValuesDrawable(FiDPI))
+            throw EUserError("TPage.Paste: values that cannot be drawn");
         Group->SetLayer(FLayers->GetCurrent());
 
         THistoryCommand* History = HistoryCommand();

@@ -630,6 +630,13 @@ void TParamObj::ScaleTo(double CX, double CY, double FX, double FY)
     SetModified();
 }
 
+bool TParamObj::ValuesDrawable(int32_t) const
+{
+    return FiWidth >= 1 && FiHeight >= 1 && WithinItemReach(FiWidth) && WithinItemReach(FiHeight) &&
+           WithinItemReach(FiX) && WithinItemReach(FiY) && WithinItemReach(int64_t{FiX} + FiWidth) &&
+           WithinItemReach(int64_t{FiY} + FiHeight);
+}
+
 bool TParamObj::TakeCommonAttributes(TDrawGroup& Group)
 {
     if (!TLineObject::TakeCommonAttributes(Group))

@@ -85,6 +85,8 @@ public:
     // Differing X or Y give MaxInt, width or height -1, angle
     // ParamAngleUnchanged, record fields their leave-unchanged values.
     bool TakeCommonAttributes(TDrawGroup& Group) override;
+    // The frame: its corners within reach, its sides at least 1.
+    bool ValuesDrawable(int32_t Dpi) const override;
 
     // Codes 25 (width) and 26 (height); a value below 1 leaves that side.
     bool DoSetParamSize(int32_t Width, int32_t Height) override;

@@ -419,6 +419,15 @@ void TPolyLineObj::Assign(TDrawItem* Source)
     SyncKinds();
 }
 
+bool TPolyLineObj::ValuesDrawable(int32_t) const
+{
+    const size_t N = std::min(FBasePath.Points.size(), size_t(std::max(FBasePath.Count, 0)));
+    for (size_t I = 0; I < N; ++I)
+        if (!WithinItemReach(FBasePath.Points[I].X) || !WithinItemReach(FBasePath.Points[I].Y))
+            return false;
+    return true;
+}
+
 void TPolyLineObj::MoveBy(int32_t DX, int32_t DY)
 {
     if (DX == 0 && DY == 0)

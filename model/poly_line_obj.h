@@ -53,6 +53,8 @@ public:
     // for any other source; copies the node kinds.
     void Assign(TDrawItem* Source) override;
     void MoveBy(int32_t DX, int32_t DY) override;
+    // Every point within reach.
+    bool ValuesDrawable(int32_t Dpi) const override;
 
     bool IsPolyLine() const override { return true; }
     // Points and types copied from Path; every node kind 0.

@@ -1243,6 +1243,18 @@ void TTextObj::Assign(TDrawItem* Source)
     FOutputRanges = S->FOutputRanges;
 }
 
+bool TTextObj::ValuesDrawable(int32_t Dpi) const
+{
+    if (!WithinItemReach(FiX) || !WithinItemReach(FiY) ||
+        FRichText->Text.size() > size_t{MaxTextObjectBytes})
+        return false;
+    const TListCharStyle& Styles = FRichText->Styles;
+    for (int32_t I = 0; I < Styles.Count(); ++I)
+        if (const TCharStyle* S = Styles.GetItem(I); S && !CharAttrDrawable(S->Attr, Dpi))
+            return false;
+    return true;
+}
+
 bool TTextObj::TakeCommonAttributes(TDrawGroup& Group)
 {
     if (!TLineObject::TakeCommonAttributes(Group))

@@ -99,6 +99,9 @@ public:
     // The line-object part, then angle, paint kind and layout, differing
     // values giving AngleUnchanged, 255, -1 (int32 fields) and 255 (bytes).
     bool TakeCommonAttributes(TDrawGroup& Group) override;
+    // The position within reach, the text no longer than MaxTextObjectBytes
+    // and every character style drawable at Dpi.
+    bool ValuesDrawable(int32_t Dpi) const override;
     // Lays the text out into the base path (whole or per glyph), at (X, Y)
     // or along the linked path.
     void BuildBasePath() override;

@@ -52,9 +52,9 @@ int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Siz
         Mode = 0666 & ~Mask;
     }
 
-    std::string Temp = Target + ".XXXXXX";
-    int Fd = ::mkstemp(Temp.data());
-    if (Fd < 0) {
+    std::string Temp;
+    int Fd = -1;
+    if (!MakeTempBeside(Target, Fd, Temp)) {
         const int Err = errno;
         if (Err == ENOENT || Err == ENOTDIR)
             return Err;
@@ -105,6 +105,26 @@ bool IsTempNameOf(const std::string& FileName, const std::string& Entry)
         Word = Word && Lower;
     }
     return !Word;
+}
+
+bool MakeTempBeside(const std::string& FileName, int& Fd, std::string& TempName)
+{
+    const size_t Slash = FileName.rfind('/');
+    // One name in 185 is a word; a hundred in a row is a name no temporary
+    // file can match (one without a base name), taken as it comes.
+    for (int Try = 0;; ++Try) {
+        std::string Name = FileName + ".XXXXXX";
+        Fd = ::mkstemp(Name.data());
+        if (Fd < 0)
+            return false;
+        const std::string Made = Slash == std::string::npos ? Name : Name.substr(Slash + 1);
+        if (Try == 100 || IsTempNameOf(FileName, Made)) {
+            TempName = std::move(Name);
+            return true;
+        }
+        ::close(Fd);
+        ::unlink(Name.c_str());
+    }
 }
 
 int RemoveStaleTempFiles(const std::string& FileName,

@@ -21,8 +21,16 @@ bool IsRegularFile(const std::string& Path);
 int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Size);
 
 // True when Entry (a name in a folder) is FileName's name followed by "." and
-// the six letters or digits mkstemp puts in place of "XXXXXX".
+// the six letters or digits mkstemp puts in place of "XXXXXX", not all of
+// them lower-case letters (a word a person may have typed, "doc.srn.backup").
 bool IsTempNameOf(const std::string& FileName, const std::string& Entry);
+
+// Makes a new empty file beside FileName (open read-write, mode 0600) whose
+// name IsTempNameOf recognises: a name mkstemp gives as a word is given back
+// and another one taken, so that every temporary file a killed save leaves
+// is found again. Fd and TempName receive it; False (errno set) when none
+// can be made.
+bool MakeTempBeside(const std::string& FileName, int& Fd, std::string& TempName);
 
 // Removes the temporary files a save of FileName killed half way left beside
 // it: regular files of IsTempNameOf's pattern with a single link, owned by

@@ -520,9 +520,11 @@ void TfrmChild::ShowSelectionStatus()
     };
     if (Sel && !InNodeMode(*Sel)) {
         if (Sel->Count() == 1) {
+            // In 64 bits: a frame near the ends of int32 must not overflow.
             if (auto* P = dynamic_cast<TParamObj*>(Sel->GetItem(0)))
-                Text = "中心=(" + std::to_string(P->X() + P->Width() / 2) + "," +
-                       std::to_string(P->Y() + P->Height() / 2) + ")," + "回転角=" + Degrees(P->Angle()) + "'";
+                Text = "中心=(" + std::to_string(int64_t{P->X()} + P->Width() / 2) + "," +
+                       std::to_string(int64_t{P->Y()} + P->Height() / 2) + ")," + "回転角=" +
+                       Degrees(P->Angle()) + "'";
             else if (auto* T = dynamic_cast<TTextObj*>(Sel->GetItem(0)))
                 Text = "回転角=" + Degrees(T->Angle()) + "'";
         } else if (Sel->Count() >= 2) {

@@ -1090,7 +1090,18 @@ void TfrmChild::SelectionChanged(bool Refresh)
     Sel->CalcBounds();
     if (Refresh)
         Sel->RebuildAnchors();
-    ReloadPanel();
+    // The model tells of a change it has made, often from a destructor: a
+    // panel that cannot show the items is reported here (once while the
+    // same failure lasts), never carried back.
+    try {
+        ReloadPanel();
+        FstrPanelFailure.clear();
+    } catch (const std::exception& E) {
+        if (FstrPanelFailure != E.what()) {
+            FstrPanelFailure = E.what();
+            ShowEventException(std::current_exception());
+        }
+    }
     ShowSelectionStatus();
     UpdateActionStates();
     pboxkClient->update();

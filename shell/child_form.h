@@ -364,6 +364,9 @@ private:
     bool FbDestroying = false;
     int32_t FiUpdating = 0;
     std::string FCaption;
+    // The panel's last failure to show the selection, told once while it
+    // lasts ("" when the panel shows it).
+    std::string FstrPanelFailure;
     // The part of the page picture the view shows, as the screen draws it
     // fastest (32-bit rows, top down), so that a paint is one plain blit of
     // the clip box. Never more than the view's pixels, whatever the page's

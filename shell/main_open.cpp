@@ -143,7 +143,9 @@ void TfrmTavro::OpenFile(const std::string& FileName)
         WarningMessageBox(this, FileName + " の読み込みに失敗しました。");
         throw EUserError(FileName + " を開けません。");
     }
-    if (!SameIgnoringCase(ExtensionOf(FileName), ".srn")) {
+    // A document saved under another extension (a typed "mydoc.png") is
+    // known by its first bytes.
+    if (!SameIgnoringCase(ExtensionOf(FileName), ".srn") && !gDocuments->IsDocumentFile(FileName)) {
         OpenImage(FileName);
         return;
     }
@@ -462,7 +464,7 @@ void TfrmTavro::DropUrl(IDataObject* DataObj)
     if (Scheme != "file:")
         return;
     const std::string Path = FileURLToPath(Url);
-    if (Path.size() >= 4 && Path.compare(Path.size() - 4, 4, ".srn") == 0) {
+    if ((Path.size() >= 4 && Path.compare(Path.size() - 4, 4, ".srn") == 0) || gDocuments->IsDocumentFile(Path)) {
         OpenFile(Path);
         return;
     }

@@ -6,6 +6,9 @@
 
 #include "foundation/lists.h"
 #include "foundation/user_error.h"
+#include "platform/message_box.h"
+
+#include <new>
 
 namespace {
 
@@ -145,10 +148,16 @@ void THistoryCommand::AddComItem(int32_t ID, uint8_t Kind, int32_t Command, cons
     Item.Size = Size;
     Item.Offset = SetDataToRollBuf(Data, Size);
     if (Item.Offset < 0) {
-        FbOverflow = 1;
-        LockAddHistory();
+        try {
+            const auto* P = static_cast<const uint8_t*>(Data);
+            Item.Block = std::make_shared<const std::vector<uint8_t>>(P, P + Size);
+            FbBlocksHeld = true;
+        } catch (const std::bad_alloc&) {
+            FbOverflow = 1;
+            LockAddHistory();
+        }
     }
-    FMenuItems[FiMenuEnd].Items.push_back(Item);
+    FMenuItems[FiMenuEnd].Items.push_back(std::move(Item));
 }
 
 // Offset of the first record of a command that holds bytes (-1 for one that
@@ -158,9 +167,84 @@ void THistoryCommand::AddComItem(int32_t ID, uint8_t Kind, int32_t Command, cons
 int32_t THistoryCommand::FirstDataOffset(const TrecMenuItem& Slot)
 {
     for (const TComItem& Item : Slot.Items)
-        if (Item.Size > 0 || Item.Offset < 0)
+        if (!Item.Block && (Item.Size > 0 || Item.Offset < 0))
             return Item.Offset;
     return NoData;
+}
+
+int32_t THistoryCommand::FirstRingOffset(const TrecMenuItem& Slot)
+{
+    for (const TComItem& Item : Slot.Items)
+        if (!Item.Block)
+            return Item.Offset;
+    return NoData;
+}
+
+template <class F>
+void THistoryCommand::ForEachKeptSlot(F Fn) const
+{
+    if (FiMenuStart < 0)
+        return;
+    for (int32_t I = FiMenuStart;; I = NextSlot(I)) {
+        Fn(I);
+        if (I == FiMenuEnd)
+            break;
+    }
+}
+
+int64_t THistoryCommand::BlockBytes() const
+{
+    int64_t Total = 0;
+    if (!FbBlocksHeld)
+        return 0;
+    ForEachKeptSlot([&](int32_t I) {
+        if (FMenuItems[I].Used)
+            for (const TComItem& Item : FMenuItems[I].Items)
+                if (Item.Block)
+                    Total += int64_t(Item.Block->size());
+    });
+    return Total;
+}
+
+void THistoryCommand::KeepBlocksWithinBudget()
+{
+    int64_t Total = BlockBytes();
+    for (int32_t I = FiMenuStart; I >= 0 && I != FiMenuEnd && Total > FiBlockBudget; I = NextSlot(I)) {
+        TrecMenuItem& Slot = FMenuItems[I];
+        if (!Slot.Used)
+            continue;
+        for (const TComItem& Item : Slot.Items)
+            if (Item.Block)
+                Total -= int64_t(Item.Block->size());
+        Slot.Used = 0;
+    }
+}
+
+void THistoryCommand::ReleaseUnreachableBlocks()
+{
+    // Most histories never hold a block: no walk over every record then.
+    if (!FbBlocksHeld)
+        return;
+    std::array<bool, MenuCount> Keep{};
+    ForEachKeptSlot([&](int32_t I) { Keep[I] = FMenuItems[I].Used != 0; });
+    bool Held = false;
+    for (int32_t I = 0; I < MenuCount; ++I)
+        for (TComItem& Item : FMenuItems[I].Items)
+            if (Item.Block) {
+                if (Keep[I])
+                    Held = true;
+                else
+                    Item.Block.reset();
+            }
+    FbBlocksHeld = Held;
+}
+
+void THistoryCommand::ClearAfterOverflow()
+{
+    ClearHistory();
+    FbOverflow = 0;
+    UnLockAddHistory();
+    MessageBox(nullptr, HistoryLostText, "警告", MB_OK | MB_ICONWARNING);
 }
 
 // New bytes occupy the positions after FiRollEnd up to NewEnd (ring order);
@@ -184,6 +268,14 @@ int32_t THistoryCommand::SetDataToRollBuf(const void* Data, int32_t Size)
     if (End64 >= FiRollSize)
         End64 -= FiRollSize;
     const int32_t NewEnd = static_cast<int32_t>(End64);
+
+    // A record that would overwrite the open command's own first record is
+    // kept out of the ring, before anything older is dropped for it.
+    if (FiMenuStart >= 0 && FiRollStart >= 0 && FiMenuEnd >= 0) {
+        const int32_t Own = FirstDataOffset(FMenuItems[FiMenuEnd]);
+        if (Own != NoData && (Own < 0 || !Survives(Own, NewEnd)))
+            return -1;
+    }
 
     if (FiMenuStart >= 0 && FiRollStart >= 0) {
         FiRollStart = 0;
@@ -307,12 +399,21 @@ void THistoryCommand::CommandStart(const std::string& Caption)
 
     if (FiMenuStart >= 0) {
         if (FiMenuNo < 0) {
-            ClearHistory();
+            // The redo steps' blocks stay until the command ends: a
+            // rollback brings the steps back.
+            ResetRing();
         } else if (FiMenuNo != FiMenuEnd) {
-            // New data overwrites the dropped redo tail.
-            const TrecMenuItem& Dropped = FMenuItems[NextSlot(FiMenuNo)];
-            if (!Dropped.Items.empty())
-                FiRollEnd = Dropped.Items.front().Offset - 1;
+            // New data overwrites the dropped redo tail from its first
+            // record in the ring on.
+            for (int32_t I = NextSlot(FiMenuNo);; I = NextSlot(I)) {
+                const int32_t Off = FirstRingOffset(FMenuItems[I]);
+                if (Off != NoData) {
+                    FiRollEnd = Off - 1;
+                    break;
+                }
+                if (I == FiMenuEnd)
+                    break;
+            }
             FiMenuEnd = FiMenuNo;
         }
     }
@@ -322,8 +423,8 @@ void THistoryCommand::CommandStart(const std::string& Caption)
         if (FiMenuEnd == FiMenuStart) {
             FiMenuStart = NextSlot(FiMenuStart);
             const TrecMenuItem& Oldest = FMenuItems[FiMenuStart];
-            if (Oldest.Used && !Oldest.Items.empty())
-                FiRollStart = Oldest.Items.front().Offset;
+            if (const int32_t Off = FirstRingOffset(Oldest); Oldest.Used && Off != NoData)
+                FiRollStart = Off;
         }
     } else {
         FiMenuStart = 0;
@@ -337,7 +438,7 @@ void THistoryCommand::CommandStart(const std::string& Caption)
     TrecMenuItem& Slot = FMenuItems[FiMenuEnd];
     FStart.SlotIndex = FiMenuEnd;
     FStart.Slot = std::move(Slot);
-    FStart.Valid = FiRollSize > 0;
+    FStart.Valid = true;
     Slot.Used = 1;
     Slot.Caption = Caption;
     Slot.ObjCount = FiObjCount;
@@ -353,11 +454,14 @@ void THistoryCommand::CommandEnd()
         return;
     if (OnCommandEnding)
         OnCommandEnding(this);
-    if (FiMenuEnd >= 0 && !FMenuItems[FiMenuEnd].Items.empty() && !FbOverflow)
+    if (FiMenuEnd >= 0 && !FMenuItems[FiMenuEnd].Items.empty() && !FbOverflow) {
         FbCommandOpen = 0;
-    else
+        KeepBlocksWithinBudget();
+    } else {
         CommandCancel();
+    }
     FStart = TStartState();
+    ReleaseUnreachableBlocks();
     if (OnChange)
         OnChange(this);
     FiObjCount = static_cast<int32_t>(FlstObjID.size());
@@ -374,9 +478,7 @@ void THistoryCommand::CommandCancel()
     if (FiMenuEnd >= 0 && FMenuItems[FiMenuEnd].Items.empty() && RestoreStartState())
         return;
     if (FbOverflow) {
-        ClearHistory();
-        FbOverflow = 0;
-        UnLockAddHistory();
+        ClearAfterOverflow();
     } else if (FiMenuStart != FiMenuEnd) {
         FiMenuEnd = PrevSlot(FiMenuEnd);
         FiMenuNo = FiMenuEnd;
@@ -385,9 +487,17 @@ void THistoryCommand::CommandCancel()
     }
     FbCommandOpen = 0;
     FStart = TStartState();
+    ReleaseUnreachableBlocks();
 }
 
 void THistoryCommand::ClearHistory()
+{
+    ResetRing();
+    if (!FbCommandOpen)
+        ReleaseUnreachableBlocks();
+}
+
+void THistoryCommand::ResetRing()
 {
     FiMenuStart = -1;
     FiMenuEnd = -1;
@@ -420,6 +530,12 @@ TUndoObject* THistoryCommand::ReplayTarget(const TComItem& Item, const char* Cal
 const void* THistoryCommand::RecordData(const TComItem& Item, std::vector<uint8_t>& Temp,
                                         const char* Caller) const
 {
+    if (Item.Block) {
+        if (Item.Block->size() != size_t(Item.Size))
+            throw EUserError(std::string(Caller) + ": record of object " +
+                             std::to_string(Item.ID) + " not stored");
+        return Item.Block->data();
+    }
     if (Item.Offset < 0 || Item.Offset >= FiRollSize || Item.Size < 0 || Item.Size >= FiRollSize)
         throw EUserError(std::string(Caller) + ": record of object " +
                          std::to_string(Item.ID) + " not stored");

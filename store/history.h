@@ -1,13 +1,23 @@
 // Undo history of a document. Every undoable object (TUndoObject) records its
 // changes as pairs of byte records (kind 0 undo, kind 1 redo); records are
 // grouped into captioned commands, the last 200 commands are kept in a ring of
-// slots and all record bytes share one ring buffer. Undo and Redo replay the
+// slots and the record bytes share one ring buffer. Undo and Redo replay the
 // records through the objects' virtual Undo/Redo, finding them by object ID.
+//
+// A record the ring cannot take (one as large as the ring, or one that would
+// overwrite the open command's own first record: a deleted or replaced
+// picture) is kept in a block of its own, so that every command stays
+// undoable. The blocks of the older commands share a budget: when a command
+// ends beyond it, the oldest commands are dropped until the rest fits (the
+// newest is always kept, whatever its size). Only when a block cannot be
+// allocated does the command overflow: its end clears the history and tells
+// the user once.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,8 +65,10 @@ struct TComItem {
     int32_t ID = 0;
     int32_t Command = 0;
     uint8_t Kind = 0;     // 0 undo, 1 redo
-    int32_t Offset = -1;  // in the roll buffer; -1 when the bytes did not fit
+    int32_t Offset = -1;  // in the roll buffer; -1 when the bytes are not there
     int32_t Size = 0;
+    // The bytes of a record kept out of the ring (shared by copies of the item).
+    std::shared_ptr<const std::vector<uint8_t>> Block;
 };
 
 // One command slot of the ring.
@@ -71,6 +83,13 @@ class THistoryCommand {
 public:
     static constexpr int32_t MenuCount = 200;
     static constexpr int32_t DefaultRollSize = 512000;
+    // The blocks of records kept out of the ring that the older commands may
+    // hold together.
+    static constexpr int64_t DefaultBlockBudget = int64_t{256} << 20;
+    // Told once when a record could not be kept for want of memory and the
+    // history was cleared.
+    static constexpr const char* HistoryLostText =
+        "メモリが不足しているため、元に戻す操作の履歴を消去しました。";
 
     using TNotifyEvent = std::function<void(THistoryCommand*)>;
 
@@ -82,6 +101,10 @@ public:
     THistoryCommand& operator=(const THistoryCommand&) = delete;
 
     void SetRollBufSize(int32_t Size);
+    void SetBlockBudget(int64_t Bytes) { FiBlockBudget = Bytes; }
+    // The bytes held in blocks by the commands that can still be undone or
+    // redone.
+    int64_t BlockBytes() const;
     void AddObj(TUndoObject* Obj, int32_t FlwID);
     // nil when no live object has this ID (destroyed or out of range).
     TUndoObject* GetObj(int32_t ID) const;
@@ -152,6 +175,17 @@ private:
     bool Survives(int32_t Off, int32_t NewEnd) const;
     static constexpr int32_t NoData = -2;
     static int32_t FirstDataOffset(const TrecMenuItem& Slot);
+    // Offset of the slot's first record in the ring (empty ones included);
+    // NoData when every record is kept in a block.
+    static int32_t FirstRingOffset(const TrecMenuItem& Slot);
+    // Calls Fn with the index of every kept command, oldest first.
+    template <class F>
+    void ForEachKeptSlot(F Fn) const;
+    void KeepBlocksWithinBudget();
+    // Frees the blocks of slots that can no longer be undone or redone.
+    void ReleaseUnreachableBlocks();
+    void ClearAfterOverflow();
+    void ResetRing();
     const void* RecordData(const TComItem& Item, std::vector<uint8_t>& Temp,
                            const char* Caller) const;
     TUndoObject* ReplayTarget(const TComItem& Item, const char* Caller) const;
@@ -188,5 +222,7 @@ private:
     int32_t FiRollEnd = -1;
     int32_t FiRollSize = 0;
     std::vector<uint8_t> FRollBuf;
+    int64_t FiBlockBudget = DefaultBlockBudget;
+    bool FbBlocksHeld = false;  // some slot may hold a block
     int32_t FiLockCount = 0;
 };

@@ -4,6 +4,9 @@
 #include "model/document.h"
 
 #include "foundation/user_error.h"
+#include "model/draw_group.h"
+#include "model/page.h"
+#include "model/poly_line_obj.h"
 #include "platform/message_box.h"
 #include "platform/test_support.h"
 
@@ -19,6 +22,8 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -130,6 +135,59 @@ TEST_F(DocumentSaveSafety, ASaveRemovesWhatAKilledSaveLeft)
         Left.push_back(E.path().filename().string());
     std::sort(Left.begin(), Left.end());
     EXPECT_EQ(Left, (std::vector<std::string>{"doc.bak", "doc.srn", "doc.srn.Zz9", "doc.srn.backup"}));
+}
+
+// A save really killed half way (by the file-size limit's signal, in a
+// child process) leaves its temporary file; the next save removes it and
+// nothing else, though the look-alikes hold the document's own bytes.
+TEST_F(DocumentSaveSafety, TheNextSaveRemovesWhatAKilledSaveLeft)
+{
+    TOLEDocumentWex* Doc = Docs->NewDocument(20, 10);
+    auto* Page = static_cast<TPage*>(Doc->GetPage(0));
+    auto Line = std::make_unique<TPolyLineObj>(Page, -1);
+    TrecPath Path;
+    RecPolyLineSetCount(Path, 40000);
+    for (int32_t I = 0; I < Path.Count; ++I) {
+        Path.Points[I] = {I % 200, I / 200};
+        Path.pabType[I] = I == 0 ? PT_MOVETO : PT_LINETO;
+    }
+    Line->SetPathRecord(Path);
+    Page->RootGroup().AddChild(std::move(Line), -1);
+    const std::string Name = Tmp / "doc.srn";
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    const std::string Whole = Tmp.Get("doc.srn");
+    ASSERT_GT(Whole.size(), 300000u);
+    for (const char* LookAlike : {"doc.srn.backup", "doc.srn.Ab3dE9x", "doc.srnAb3dE9", "other.srn.Ab3dE9"})
+        Tmp.Put(LookAlike, Whole);
+
+    std::fflush(nullptr);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::signal(SIGXFSZ, SIG_DFL);
+        rlimit Limit{};
+        ::getrlimit(RLIMIT_FSIZE, &Limit);
+        Limit.rlim_cur = 200000;
+        ::setrlimit(RLIMIT_FSIZE, &Limit);
+        Doc->SaveToFile(Name);
+        ::_exit(0);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGXFSZ);
+    std::vector<std::string> Left;
+    for (const auto& E : fs::directory_iterator(Tmp.Dir))
+        if (E.path().filename().string().rfind("doc.srn.", 0) == 0 && E.file_size() == 200000)
+            Left.push_back(E.path().filename().string());
+    ASSERT_EQ(Left.size(), 1u);
+    EXPECT_EQ(Tmp.Get("doc.srn"), Whole);
+
+    ASSERT_TRUE(Doc->SaveToFile(Name));
+    std::vector<std::string> Names;
+    for (const auto& E : fs::directory_iterator(Tmp.Dir))
+        Names.push_back(E.path().filename().string());
+    std::sort(Names.begin(), Names.end());
+    EXPECT_EQ(Names, (std::vector<std::string>{"doc.bak", "doc.srn", "doc.srn.Ab3dE9x", "doc.srn.backup",
+                                               "doc.srnAb3dE9", "other.srn.Ab3dE9"}));
 }
 
 TEST_F(DocumentSaveSafety, AWriteThatFailsNamesTheFileAndTheSystemsReasonAndLeavesTheOldFile)

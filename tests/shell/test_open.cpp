@@ -156,6 +156,34 @@ TEST_F(TOpenTest, MenuOpenThroughTheDialogReplacesTheUntitledDocument)
     EXPECT_EQ(ItemCount(), 2);
 }
 
+// A document saved under another extension (a typed "mydoc.png") is known
+// by its first bytes, when opened directly and from the recent list.
+TEST_F(TOpenTest, ADocumentUnderAnotherExtensionOpensAsADocument)
+{
+    Start();
+    for (const char* Name : {"mydoc.png", "mydoc.BMP", "mydoc"}) {
+        SaveDocumentFile(Tmp / Name, 3);
+        Frame->OpenFile(Tmp / Name);
+        EXPECT_TRUE(Boxes.empty()) << Name;
+        ASSERT_FALSE(DocNames().empty());
+        EXPECT_EQ(DocNames().back(), Name);
+        EXPECT_EQ(ItemCount(), 3) << Name;
+        Frame->actClose->trigger();
+        Settle();
+    }
+    ASSERT_EQ(gDocuments->GetCount(), 0);
+    const std::string Png = Tmp / "mydoc.png";
+    QAction* Entry = nullptr;
+    for (QAction* A : Frame->menuBar()->actions().first()->menu()->actions())
+        if (A->text() == QString::fromStdString("&2 " + Png))
+            Entry = A;
+    ASSERT_NE(Entry, nullptr);
+    Entry->trigger();
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(DocNames(), std::vector<std::string>{"mydoc.png"});
+    EXPECT_EQ(ItemCount(), 3);
+}
+
 TEST_F(TOpenTest, ImageMenuRemembersThePictureFolder)
 {
     WriteIndexedBmp(Tmp / "pic.bmp", 6, 4);
@@ -288,17 +316,18 @@ TEST_F(TOpenTest, DroppedFileAddressesPasteTheirTextOrOpenTheDocument)
         }
     }
     EXPECT_EQ(ActivePage()->HistoryCommand()->UndoCaption(), "図形の貼り付け");
-    // A document's address opens it (".srn" exactly); one in capitals is read as text.
+    // A document's address opens it: by ".srn", or by its first bytes under
+    // any other name.
     std::filesystem::copy_file(Doc, Tmp / "CAPS.SRN");
     QMimeData Caps;
     SetUrl(Caps, "file://" + (Tmp / "CAPS.SRN"));
     Boxes.clear();
     Drop(Caps);
-    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Boxes.empty());
     QMimeData Srn;
     SetUrl(Srn, "file://" + Doc);
     Drop(Srn);
-    EXPECT_EQ(DocNames(), (std::vector<std::string>{"画像1", "doc.srn"}));
+    EXPECT_EQ(DocNames(), (std::vector<std::string>{"画像1", "CAPS.SRN", "doc.srn"}));
     gDocuments->GetDocument(0)->SetModified(false);
 }
 

@@ -3,6 +3,14 @@
 
 #include "tests/store/history_doubles.h"
 
+#include "platform/message_box.h"
+
+#include <fstream>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using TCall = TProbe::TCall;
@@ -128,32 +136,33 @@ TEST(HistoryCommand, MessagesAndRefusedCalls)
     EXPECT_EQ(ErrorOf([&] { H.AddObj(&P, 5); }), "リストのインデックスが範囲を超えています (5)");
 }
 
-TEST(HistoryCommand, RecordOfRollSizeOverflows)
+TEST(HistoryCommand, ARecordAsLargeAsTheRingIsKeptApartAndReplaysExactly)
 {
     THistoryCommand H;
     TProbe P(&H);
     OneRecordCommand(H, P, "kept before", 1, "abc");
     H.CommandStart("huge");
     P.Record(0, 2, "def");
-    P.Record(0, 3, std::string(512000, 'x'));
-    EXPECT_TRUE(H.IsOverflow());
-    EXPECT_EQ(Ring(H), "0..1@1 0..5 lock 1");
-    P.Record(0, 4, "ghi"); // the rest of the command records nothing
-    EXPECT_EQ(H.RollEnd(), 5);
-    H.CommandEnd(); // the whole history goes
-    EXPECT_FALSE(H.IsOverflow() || H.IsCommandOpen() || H.CanUndo() || H.CanRedo());
-    EXPECT_EQ(Ring(H), EmptyRing);
-    // One byte less fits in an empty buffer.
+    const std::string Huge = Pattern(512000, 7), Larger = Pattern(600000, 8);
+    P.Record(0, 3, Huge);
+    P.Record(1, 3, Larger);
+    P.Record(0, 4, "ghi");
+    // The ring holds the small records only; the command records on.
+    EXPECT_FALSE(H.IsOverflow());
+    EXPECT_EQ(Ring(H), "0..1@1 0..8");
+    H.CommandEnd();
+    EXPECT_EQ(H.BlockBytes(), 1112000);
+    EXPECT_EQ(UndoAll(H), 2);
+    EXPECT_EQ(P.Calls, (TCalls{{false, 4, "ghi"}, {false, 3, Huge}, {false, 2, "def"}, {false, 1, "abc"}}));
+    P.Calls.clear();
+    H.Redo();
+    H.Redo();
+    EXPECT_EQ(P.Calls, (TCalls{{true, 3, Larger}}));
+    // One byte less than the ring goes into it, over both older commands'
+    // first records (9..511999 and 0..7).
     OneRecordCommand(H, P, "fits", 5, Pattern(511999, 3));
-    EXPECT_EQ(Ring(H), "0..0@0 0..511998");
-    H.Undo();
-    EXPECT_EQ(P.Calls, (TCalls{{false, 5, Pattern(511999, 3)}}));
-    // CommandCancel releases the overflow lock the same way.
-    H.CommandStart("huge again");
-    P.Record(1, 6, std::string(600000, 'y'));
-    EXPECT_EQ(H.LockCount(), 1);
-    H.CommandCancel();
-    EXPECT_EQ(Ring(H), EmptyRing);
+    EXPECT_EQ(Ring(H), "0..2@2 0..7");
+    EXPECT_EQ(UndoAll(H), 1);
 }
 
 TEST(HistoryCommand, RingBufferWrapsAndDropsOverwrittenCommands)
@@ -201,18 +210,18 @@ TEST(HistoryCommand, RingBufferWrapsAndDropsOverwrittenCommands)
     }
 }
 
-TEST(HistoryCommand, CommandLargerThanTheBufferOverflows)
+TEST(HistoryCommand, ARecordThatWouldOverwriteItsOwnCommandIsKeptApart)
 {
     TSmall S(100);
     S.H.CommandStart("A");
     S.P.Record(0, 1, Pattern(60, 1)); // 0..59
     S.P.Record(0, 2, Pattern(50, 2)); // would end at 9, over offset 0
-    EXPECT_EQ(Ring(S.H), "0..0@0 0..59 lock 1");
-    EXPECT_TRUE(S.H.IsOverflow());
+    EXPECT_EQ(Ring(S.H), "0..0@0 0..59");
     S.H.CommandEnd();
-    EXPECT_EQ(Ring(S.H), EmptyRing);
-    // An older command is dropped first; then the open command is the only
-    // one holding data and must still protect its own first record.
+    S.H.Undo();
+    EXPECT_EQ(S.P.Calls, (TCalls{{false, 2, Pattern(50, 2)}, {false, 1, Pattern(60, 1)}}));
+    // An older command is dropped as the ring's rules say; the record that
+    // would reach the open command's own first record drops nothing.
     TSmall T(100);
     OneRecordCommand(T.H, T.P, "A", 1, Pattern(30, 1)); // 0..29
     T.H.CommandStart("B");
@@ -220,10 +229,58 @@ TEST(HistoryCommand, CommandLargerThanTheBufferOverflows)
     T.P.Record(0, 3, Pattern(50, 3)); // 70..99, 0..19: drops A
     EXPECT_EQ(Ring(T.H), "0..1@1 30..19");
     T.P.Record(0, 4, Pattern(20, 4)); // would end at 39, over offset 30
-    EXPECT_EQ(std::pair(T.H.RollEnd(), T.H.LockCount()), std::pair(19, 1));
-    EXPECT_TRUE(T.H.IsOverflow());
+    EXPECT_EQ(Ring(T.H), "0..1@1 30..19");
     T.H.CommandEnd();
-    EXPECT_EQ(Ring(T.H), EmptyRing);
+    OneRecordCommand(T.H, T.P, "C", 5, Pattern(10, 5)); // 20..29: B stays
+    EXPECT_EQ(UndoAll(T.H), 2);
+    EXPECT_EQ(T.P.Calls, (TCalls{{false, 5, Pattern(10, 5)}, {false, 4, Pattern(20, 4)},
+                                 {false, 3, Pattern(50, 3)}, {false, 2, Pattern(40, 2)}}));
+    // A record larger than the ring leaves the older commands in it.
+    TSmall U(100);
+    OneRecordCommand(U.H, U.P, "A", 1, Pattern(30, 1));
+    OneRecordCommand(U.H, U.P, "B", 2, Pattern(40, 2));
+    OneRecordCommand(U.H, U.P, "C", 3, Pattern(150, 3));
+    EXPECT_EQ(Ring(U.H), "0..2@2 0..69");
+    EXPECT_EQ(UndoAll(U.H), 3);
+}
+
+TEST(HistoryCommand, OlderCommandsKeepTheirBlocksWithinTheBudget)
+{
+    TSmall S(100);
+    S.H.SetBlockBudget(250);
+    OneRecordCommand(S.H, S.P, "small", 1, "s");
+    OneRecordCommand(S.H, S.P, "A", 2, Pattern(150, 2));
+    EXPECT_EQ(S.H.BlockBytes(), 150);
+    // B's block brings the blocks past the budget: the oldest commands go
+    // until they fit again.
+    OneRecordCommand(S.H, S.P, "B", 3, Pattern(150, 3));
+    EXPECT_EQ(S.H.BlockBytes(), 150);
+    EXPECT_EQ(UndoAll(S.H), 1);
+    S.H.Redo();
+    // The newest command is kept whatever its size.
+    OneRecordCommand(S.H, S.P, "C", 4, Pattern(400, 4));
+    EXPECT_EQ(S.H.BlockBytes(), 400);
+    S.P.Calls.clear();
+    EXPECT_EQ(UndoAll(S.H), 1);
+    EXPECT_EQ(S.P.Calls, (TCalls{{false, 4, Pattern(400, 4)}}));
+}
+
+TEST(HistoryCommand, RollingBackAfterEverythingWasUndoneKeepsTheRedoBlocks)
+{
+    TSmall S(100);
+    OneRecordCommand(S.H, S.P, "A", 1, "a");
+    S.H.CommandStart("B");
+    S.P.Record(1, 2, Pattern(300, 2));
+    S.H.CommandEnd();
+    UndoAll(S.H);
+    S.H.CommandStart("C");
+    S.P.Record(0, 3, Pattern(200, 3));
+    S.H.CommandRollback();
+    S.P.Calls.clear();
+    S.H.Redo();
+    S.H.Redo();
+    EXPECT_EQ(S.P.Calls, (TCalls{{true, 2, Pattern(300, 2)}}));
+    EXPECT_EQ(S.H.BlockBytes(), 300);
 }
 
 TEST(HistoryCommand, NewCommandAfterUndoDropsRedoTailAndCancelStepsBack)
@@ -408,3 +465,45 @@ TEST(HistoryCommand, ACommandWithoutChangeKeepsTheRedoSteps)
         EXPECT_EQ(UndoAll(H), 3);
     }
 }
+
+// Only a record that cannot be had in memory clears the history, and says
+// so once. In a child process whose address space is capped just above
+// what it holds, a record of 1 GiB (zero pages, reserved only) cannot be
+// copied. Address-space caps and AddressSanitizer's shadow cannot meet.
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(HistoryCommand, ARecordThatCannotBeHadClearsTheHistoryAndSaysSoOnce)
+{
+    constexpr size_t Huge = size_t{1} << 30;
+    std::fflush(nullptr);
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        std::vector<std::string> Boxes;
+        SetMessageBoxHandler([&](void*, const std::string& Text, const std::string& Caption, uint32_t) {
+            Boxes.push_back(Caption + ":" + Text);
+            return IDOK;
+        });
+        THistoryCommand H;
+        TProbe P(&H);
+        OneRecordCommand(H, P, "older", 1, "abc");
+        void* Zeros = ::mmap(nullptr, Huge, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        long Pages = 0;
+        std::ifstream("/proc/self/statm") >> Pages;
+        rlimit Cap{};
+        Cap.rlim_cur = Cap.rlim_max = rlim_t(Pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
+        if (Zeros == MAP_FAILED || ::setrlimit(RLIMIT_AS, &Cap) != 0)
+            ::_exit(10);
+        H.CommandStart("huge");
+        P.AddHistory(0, 2, Zeros, int32_t(Huge));
+        const bool Overflow = H.IsOverflow();
+        H.CommandEnd();
+        const bool Cleared = !H.CanUndo() && !H.CanRedo() && H.MenuStart() == -1 && H.LockCount() == 0;
+        const bool ToldOnce =
+            Boxes == std::vector<std::string>{std::string("警告:") + THistoryCommand::HistoryLostText};
+        ::_exit(Overflow ? (Cleared ? (ToldOnce ? 0 : 3) : 2) : 1);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 0);
+}
+#endif
