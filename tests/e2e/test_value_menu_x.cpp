@@ -48,21 +48,8 @@ std::string EffectWith(int32_t Kind)
     return {};
 }
 
-TOwnedProcess* Openbox = nullptr;
-
-class ValueMenuX : public ::testing::Test {
+class ValueMenuX : public TWithWindowManager<> {
 protected:
-    static void SetUpTestSuite()
-    {
-        Openbox = new TOwnedProcess;
-        StartWindowManager(*Openbox);
-    }
-    static void TearDownTestSuite()
-    {
-        delete Openbox;
-        Openbox = nullptr;
-    }
-
     TRealObjectTypes Types;
     TInstalledDefaults Defaults;
     TCatalogueLibraries Catalogue;

@@ -12,8 +12,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace e2e {
@@ -78,5 +81,26 @@ public:
 // Starts the window manager (openbox) in WM and waits until it owns the
 // screen; false when it never did within 5 s.
 bool StartWindowManager(TOwnedProcess& WM);
+
+// A test suite at the display with a window manager: openbox starts after
+// Base's own suite set-up, before the first test, and ends after the last.
+template <class Base = ::testing::Test>
+class TWithWindowManager : public Base {
+protected:
+    static void SetUpTestSuite()
+    {
+        Base::SetUpTestSuite();
+        WindowManager = std::make_unique<TOwnedProcess>();
+        StartWindowManager(*WindowManager);
+    }
+    static void TearDownTestSuite()
+    {
+        WindowManager.reset();
+        Base::TearDownTestSuite();
+    }
+
+private:
+    static inline std::unique_ptr<TOwnedProcess> WindowManager;
+};
 
 } // namespace e2e
