@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPoint>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -102,5 +104,18 @@ protected:
 private:
     static inline std::unique_ptr<TOwnedProcess> WindowManager;
 };
+
+// The program under test kept to a sandbox: its settings, data, cache,
+// runtime and temporary folders (config, data, cache, run, tmp) under
+// Sandbox, made when missing, the runtime one private to its owner as the
+// X libraries demand.
+void MakeSandbox(const std::filesystem::path& Sandbox);
+// The environment that keeps a program to Sandbox, at the X display.
+QProcessEnvironment SandboxEnvironment(const std::filesystem::path& Sandbox);
+// Starts the program under test ($TAVRO_PROGRAM) with Args in Program, kept
+// to Sandbox (made when missing), in WorkDir (made when missing; the test's
+// own when empty); its output goes with the test's own. Does not wait.
+void StartProgram(TOwnedProcess& Program, const std::filesystem::path& Sandbox, const QStringList& Args = {},
+                  const std::filesystem::path& WorkDir = {});
 
 } // namespace e2e
