@@ -74,6 +74,18 @@ struct FailedChangeRollback : ::testing::Test {
         Macros.WriteToStream(Out);
         Out.SetPosition(0);
     }
+    // A failed change left the document as Before, drawn as Picture, and
+    // the history as it was: nothing recorded, no command or lock open.
+    void ExpectUnchanged(const std::vector<uint8_t>& Before, const std::vector<uint8_t>& Picture)
+    {
+        THistoryCommand& H = *Doc.History();
+        EXPECT_FALSE(Doc.Modified());
+        EXPECT_EQ(Saved(), Before);
+        EXPECT_FALSE(H.CanUndo());
+        EXPECT_FALSE(H.IsCommandOpen());
+        EXPECT_EQ(H.LockCount(), 0);
+        EXPECT_EQ(Rendered(), Picture);
+    }
 };
 
 TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
@@ -105,12 +117,7 @@ TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
         SCOPED_TRACE(C.Name);
         Huge.SetPosition(0);
         EXPECT_THROW(C.Run(), Exception);
-        EXPECT_FALSE(Doc.Modified());
-        EXPECT_EQ(Saved(), Before);
-        EXPECT_FALSE(H.CanUndo());
-        EXPECT_FALSE(H.IsCommandOpen());
-        EXPECT_EQ(H.LockCount(), 0);
-        EXPECT_EQ(Rendered(), Picture);
+        ExpectUnchanged(Before, Picture);
     }
     // The object still takes a change that can be drawn, and undoes it.
     TMemoryStream Small;
@@ -182,12 +189,7 @@ TEST_F(FailedChangeRollback, AParameterValueRefusedOrNotDrawableChangesNothing)
                 }
             };
             EXPECT_EQ(MessageOf<Exception>(Set), C.Message);
-            EXPECT_FALSE(Doc.Modified());
-            EXPECT_EQ(Saved(), Before);
-            EXPECT_FALSE(H.CanUndo());
-            EXPECT_FALSE(H.IsCommandOpen());
-            EXPECT_EQ(H.LockCount(), 0);
-            EXPECT_EQ(Rendered(), Picture);
+            ExpectUnchanged(Before, Picture);
         }
     }
     // The lowest value every function reads is taken, and undone exactly.
