@@ -129,32 +129,19 @@ TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
     EXPECT_EQ(Rendered(), Picture);
 }
 
-// A rectangle that cannot be measured while its blur is 7, a value its
-// macro declares: such a value is refused only by the drawing.
-class TBlurSevenFails : public TRectObj {
-public:
-    using TRectObj::TRectObj;
-    void CalcExtents() override
-    {
-        std::string Blur;
-        if (Macros().Count() > 0 && Macros().GetMacro(0)->GetParamValue("ボカシ量", Blur) && Blur == "7")
-            throw EUserError("PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002");
-        TRectObj::CalcExtents();
-    }
-};
-
 // A parameter set to a value its macro refuses (a number only begun, one
 // below what the paint functions read) or one that cannot be drawn changes
 // nothing and records nothing, live or as a command; the object stays
 // drawable and takes the next value.
 TEST_F(FailedChangeRollback, AParameterValueRefusedOrNotDrawableChangesNothing)
 {
-    auto F = std::make_unique<TBlurSevenFails>(Page, -1);
+    // A rectangle that cannot be measured while its blur is 7.
+    auto F = std::make_unique<TUnmeasurableAt<TRectObj>>(Page, "ボカシ量", "7");
     F->SetFrame(10, 100, 60, 140);
     F->Macros().Clear();
     F->Macros().Add(TTestMacroLibrary::Get("塗り(ボカシ)"));
     F->SetFillPath(1);
-    TBlurSevenFails* Fragile = static_cast<TBlurSevenFails*>(Page->RootGroup().AddChild(std::move(F), -1));
+    auto* Fragile = static_cast<TDrawObject*>(Page->RootGroup().AddChild(std::move(F), -1));
     Rendered();
     THistoryCommand& H = *Doc.History();
     H.ClearHistory();
@@ -172,7 +159,7 @@ TEST_F(FailedChangeRollback, AParameterValueRefusedOrNotDrawableChangesNothing)
         {Rect, "図形の広がり", "1e", Refused},
         {Rect, "図形の広がり", "-1000", Refused},
         {Rect, "図形の広がり", "1001", Refused},
-        {Fragile, "ボカシ量", "7", "PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002"},
+        {Fragile, "ボカシ量", "7", UnmeasurableMessage},
     };
     for (const TCase& C : Cases) {
         for (const bool Live : {true, false}) {
