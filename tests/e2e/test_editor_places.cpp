@@ -22,21 +22,8 @@
 
 namespace {
 
-class EditorPlaces : public ::testing::Test {
+class EditorPlaces : public e2e::TWithWindowManager<> {
 protected:
-    static void SetUpTestSuite()
-    {
-        WM = new e2e::TOwnedProcess;
-        e2e::StartWindowManager(*WM);
-    }
-    static void TearDownTestSuite()
-    {
-        WM->Stop();
-        delete WM;
-        WM = nullptr;
-    }
-    static e2e::TOwnedProcess* WM;
-
     TTempDir Folder;
     TMemIniFile Ini{Folder / "settings.ini"};
 
@@ -60,7 +47,6 @@ protected:
         });
     }
 };
-e2e::TOwnedProcess* EditorPlaces::WM = nullptr;
 
 struct TEditorCase {
     const char* What;

@@ -5,7 +5,6 @@
 #include "platform/test_support.h"
 
 #include <QImage>
-#include <QProcessEnvironment>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -22,10 +21,7 @@ using namespace e2e;
 TEST(FloatingToolbar, AClickLeavesTheFrameActiveAndMinimisingKeepsItOpen)
 {
     TTempDir Tmp;
-    for (const char* Name : {"config", "data/tavro", "cache", "tmp", "run"})
-        std::filesystem::create_directories(Tmp / Name);
-    std::filesystem::permissions(Tmp / "run", std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace);
+    std::filesystem::create_directories(Tmp / "data/tavro");
     // One toolbar "Zoom" (zoom out, zoom in) floating away from the frame;
     // the drag palette starts hidden.
     std::ofstream(Tmp / "data/tavro/tavro.ini", std::ios::binary)
@@ -36,16 +32,7 @@ TEST(FloatingToolbar, AClickLeavesTheFrameActiveAndMinimisingKeepsItOpen)
     ASSERT_TRUE(StartWindowManager(Openbox));
 
     TOwnedProcess Tavro;
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert("XDG_CONFIG_HOME", QString::fromStdString(Tmp / "config"));
-    Env.insert("XDG_DATA_HOME", QString::fromStdString(Tmp / "data"));
-    Env.insert("XDG_CACHE_HOME", QString::fromStdString(Tmp / "cache"));
-    Env.insert("XDG_RUNTIME_DIR", QString::fromStdString(Tmp / "run"));
-    Env.insert("TMPDIR", QString::fromStdString(Tmp / "tmp"));
-    Env.insert("QT_QPA_PLATFORM", "xcb");
-    Tavro.P.setProcessEnvironment(Env);
-    Tavro.P.setProcessChannelMode(QProcess::ForwardedChannels);
-    Tavro.P.start(std::getenv("TAVRO_PROGRAM"), {});
+    StartProgram(Tavro, Tmp.Dir);
     ASSERT_TRUE(Tavro.P.waitForStarted(10000));
     const unsigned long Frame = WaitWindow("^タヴロ", 20000);
     ASSERT_NE(Frame, 0u) << "the frame never came";

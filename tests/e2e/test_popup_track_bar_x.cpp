@@ -20,21 +20,8 @@ namespace {
 
 using namespace e2e;
 
-TOwnedProcess* Openbox = nullptr;
-
-class PopupTrackBarX : public PanelTest {
+class PopupTrackBarX : public TWithWindowManager<PanelTest> {
 protected:
-    static void SetUpTestSuite()
-    {
-        Openbox = new TOwnedProcess;
-        StartWindowManager(*Openbox);
-    }
-    static void TearDownTestSuite()
-    {
-        delete Openbox;
-        Openbox = nullptr;
-    }
-
     // The panel's general page in front, in its own window at Left, Top as
     // X places it.
     void ShowGeneralPage(int Left, int Top)

@@ -56,14 +56,7 @@ QString TmpPath(const char* Name)
 
 QProcessEnvironment ProgramEnvironment()
 {
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert("XDG_CONFIG_HOME", TmpPath("config"));
-    Env.insert("XDG_DATA_HOME", TmpPath("data"));
-    Env.insert("XDG_CACHE_HOME", TmpPath("cache"));
-    Env.insert("XDG_RUNTIME_DIR", TmpPath("run"));
-    Env.insert("TMPDIR", TmpPath("tmp"));
-    Env.insert("QT_QPA_PLATFORM", "xcb");
-    return Env;
+    return SandboxEnvironment(S->Tmp->Dir);
 }
 
 void Shot(const char* Name)
@@ -117,12 +110,9 @@ qint64 StartProgram(const QStringList& Args, QSize MinPage)
 {
     S->Tavro = std::make_unique<TOwnedProcess>();
     QProcess& P = S->Tavro->P;
-    P.setProcessEnvironment(ProgramEnvironment());
-    P.setWorkingDirectory(TmpPath("work"));
-    P.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer T;
     T.start();
-    P.start(std::getenv("TAVRO_PROGRAM"), Args);
+    e2e::StartProgram(*S->Tavro, S->Tmp->Dir, Args, *S->Tmp / "work");
     if (!P.waitForStarted(10000))
         return -1;
     S->Frame = WaitWindow(FrameName, WindowTimeout);
@@ -163,10 +153,8 @@ protected:
     {
         S = new TSession;
         S->Tmp = std::make_unique<TTempDir>();
-        for (const char* Name : {"config", "data", "cache", "tmp", "work", "run"})
-            std::filesystem::create_directories(*S->Tmp / Name);
-        std::filesystem::permissions(*S->Tmp / "run", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
+        MakeSandbox(S->Tmp->Dir);
+        std::filesystem::create_directories(*S->Tmp / "work");
         S->Shots = QString::fromLocal8Bit(std::getenv("TAVRO_E2E_SHOTS"));
         QDir(S->Shots).removeRecursively();
         QDir().mkpath(S->Shots);

@@ -40,7 +40,6 @@ namespace {
 using namespace e2e;
 
 const auto* const gShellEnvironment = ::testing::AddGlobalTestEnvironment(new TShellEnvironment);
-TOwnedProcess* Openbox = nullptr;
 
 QPoint Centre(const QWidget* W)
 {
@@ -56,18 +55,8 @@ void ClickAt(QPoint At)
     Click(At);
 }
 
-class ShellWindowsX : public TFrameTest {
+class ShellWindowsX : public TWithWindowManager<TFrameTest> {
 protected:
-    static void SetUpTestSuite()
-    {
-        Openbox = new TOwnedProcess;
-        StartWindowManager(*Openbox);
-    }
-    static void TearDownTestSuite()
-    {
-        delete Openbox;
-        Openbox = nullptr;
-    }
     void SetUp() override
     {
         ASSERT_STREQ(std::getenv("QT_QPA_PLATFORM"), "xcb");

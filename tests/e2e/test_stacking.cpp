@@ -6,7 +6,6 @@
 #include "e2e/x_session.h"
 #include "platform/test_support.h"
 
-#include <QProcessEnvironment>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -45,10 +44,7 @@ class Stacking : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* Name : {"config", "data/tavro", "cache", "tmp", "work", "run"})
-            std::filesystem::create_directories(Tmp / Name);
-        std::filesystem::permissions(Tmp / "run", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
+        std::filesystem::create_directories(Tmp / "data/tavro");
         StartWindowManager(Openbox);
     }
 
@@ -61,15 +57,7 @@ protected:
     void Start(const std::string& DispPage)
     {
         Tmp.Put("data/tavro/tavro.ini", "[4.0]\r\nDispPage=" + DispPage + "\r\n");
-        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-        for (const auto& [Key, Name] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-                                        {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "run"}, {"TMPDIR", "tmp"}})
-            Env.insert(Key, QString::fromStdString(Tmp / Name));
-        Env.insert("QT_QPA_PLATFORM", "xcb");
-        Tavro.P.setProcessEnvironment(Env);
-        Tavro.P.setWorkingDirectory(QString::fromStdString(Tmp / "work"));
-        Tavro.P.setProcessChannelMode(QProcess::ForwardedChannels);
-        Tavro.P.start(std::getenv("TAVRO_PROGRAM"), {});
+        StartProgram(Tavro, Tmp.Dir, {}, Tmp / "work");
     }
 
     TTempDir Tmp;

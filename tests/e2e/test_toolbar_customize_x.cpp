@@ -5,7 +5,6 @@
 #include "e2e/x_session.h"
 #include "platform/test_support.h"
 
-#include <QProcessEnvironment>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -39,10 +38,6 @@ QList<unsigned long> ProgramWindows()
 TEST(ToolbarCustomize, OkWithoutAChangeLeavesTheSettingsFileByteForByte)
 {
     TTempDir Tmp;
-    for (const char* Name : {"config", "data", "cache", "tmp", "run"})
-        std::filesystem::create_directories(Tmp / Name);
-    std::filesystem::permissions(Tmp / "run", std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace);
     const std::filesystem::path Ini = Tmp / "data/tavro/tavro.ini";
 
     TOwnedProcess Openbox;
@@ -52,16 +47,7 @@ TEST(ToolbarCustomize, OkWithoutAChangeLeavesTheSettingsFileByteForByte)
     // the frame's close button (Alt+F4) and the end of the process.
     const auto RunProgram = [&](const std::function<void(unsigned long Frame)>& Act) {
         TOwnedProcess Tavro;
-        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-        Env.insert("XDG_CONFIG_HOME", QString::fromStdString(Tmp / "config"));
-        Env.insert("XDG_DATA_HOME", QString::fromStdString(Tmp / "data"));
-        Env.insert("XDG_CACHE_HOME", QString::fromStdString(Tmp / "cache"));
-        Env.insert("XDG_RUNTIME_DIR", QString::fromStdString(Tmp / "run"));
-        Env.insert("TMPDIR", QString::fromStdString(Tmp / "tmp"));
-        Env.insert("QT_QPA_PLATFORM", "xcb");
-        Tavro.P.setProcessEnvironment(Env);
-        Tavro.P.setProcessChannelMode(QProcess::ForwardedChannels);
-        Tavro.P.start(std::getenv("TAVRO_PROGRAM"), {});
+        StartProgram(Tavro, Tmp.Dir);
         ASSERT_TRUE(Tavro.P.waitForStarted(10000));
         const unsigned long Frame = WaitWindow("^タヴロ", 20000);
         ASSERT_NE(Frame, 0u) << "the frame never came";

@@ -48,21 +48,8 @@ std::string EffectWith(int32_t Kind)
     return {};
 }
 
-TOwnedProcess* Openbox = nullptr;
-
-class ValueMenuX : public ::testing::Test {
+class ValueMenuX : public TWithWindowManager<> {
 protected:
-    static void SetUpTestSuite()
-    {
-        Openbox = new TOwnedProcess;
-        StartWindowManager(*Openbox);
-    }
-    static void TearDownTestSuite()
-    {
-        delete Openbox;
-        Openbox = nullptr;
-    }
-
     TRealObjectTypes Types;
     TInstalledDefaults Defaults;
     TCatalogueLibraries Catalogue;
@@ -172,20 +159,6 @@ TEST_F(ValueMenuX, ARightClickOnACaptionOpensTheMacroMenuAtThePointer)
     EXPECT_TRUE(WaitFor([&] { return !P->pMenuMacro->isVisible(); }, 3000));
 }
 
-// A line whose shape cannot be measured while its spread is -7, a value its
-// macro declares: only the drawing refuses it.
-class TSpreadSevenFails : public TPolyLineObj {
-public:
-    using TPolyLineObj::TPolyLineObj;
-    void CalcExtents() override
-    {
-        std::string Spread;
-        if (Macros().Count() > 0 && Macros().GetMacro(0)->GetParamValue("図形の広がり", Spread) && Spread == "-7")
-            throw EUserError("PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002");
-        TPolyLineObj::CalcExtents();
-    }
-};
-
 // The spread's number edit typed into from the keyboard under X: the minus
 // that begins a negative number shows no box, sets and records nothing and
 // leaves the document drawable and saveable; a value that cannot be drawn,
@@ -193,7 +166,8 @@ public:
 // one step that undoes to the exact bytes.
 TEST_F(ValueMenuX, AMinusBeginsANumberAndAnUndrawableValueIsRefusedOnce)
 {
-    auto F = std::make_unique<TSpreadSevenFails>(Page, -1);
+    // A line whose shape cannot be measured while its spread is -7.
+    auto F = std::make_unique<TUnmeasurableAt<TPolyLineObj>>(Page, "図形の広がり", "-7");
     F->SetPathRecord(MakePath({{20, 20, PT_MOVETO}, {180, 20, PT_LINETO}, {180, 130, PT_LINETO},
                                {20, 130, PT_LINETO | PT_CLOSEFIGURE}}));
     F->SetFillPath(1);
@@ -252,7 +226,7 @@ TEST_F(ValueMenuX, AMinusBeginsANumberAndAnUndrawableValueIsRefusedOnce)
     Key("Return");
     ASSERT_TRUE(WaitFor([&] { return !Boxes.empty(); }, 3000));
     QTest::qWait(200);
-    EXPECT_EQ(Boxes, std::vector<std::string>{"PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002"});
+    EXPECT_EQ(Boxes, std::vector<std::string>{UnmeasurableMessage});
     EXPECT_EQ(Edit->text().toStdString(), "0");
     EXPECT_EQ(Spread(), "0");
     EXPECT_FALSE(Doc.History()->CanUndo());

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace e2e {
 
@@ -309,6 +310,37 @@ bool StartWindowManager(TOwnedProcess& WM)
         return false;
     // The window manager owns the screen once it has a supporting window.
     return WaitFor([] { return Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+}
+
+void MakeSandbox(const std::filesystem::path& Sandbox)
+{
+    for (const char* Name : {"config", "data", "cache", "tmp", "run"})
+        std::filesystem::create_directories(Sandbox / Name);
+    std::filesystem::permissions(Sandbox / "run", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+}
+
+QProcessEnvironment SandboxEnvironment(const std::filesystem::path& Sandbox)
+{
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [Key, Name] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+                                    {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "run"}, {"TMPDIR", "tmp"}})
+        Env.insert(Key, QString::fromStdString((Sandbox / Name).string()));
+    Env.insert("QT_QPA_PLATFORM", "xcb");
+    return Env;
+}
+
+void StartProgram(TOwnedProcess& Program, const std::filesystem::path& Sandbox, const QStringList& Args,
+                  const std::filesystem::path& WorkDir)
+{
+    MakeSandbox(Sandbox);
+    Program.P.setProcessEnvironment(SandboxEnvironment(Sandbox));
+    if (!WorkDir.empty()) {
+        std::filesystem::create_directories(WorkDir);
+        Program.P.setWorkingDirectory(QString::fromStdString(WorkDir.string()));
+    }
+    Program.P.setProcessChannelMode(QProcess::ForwardedChannels);
+    Program.P.start(std::getenv("TAVRO_PROGRAM"), Args);
 }
 
 } // namespace e2e

@@ -8,12 +8,17 @@
 #include <QList>
 #include <QPoint>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace e2e {
@@ -78,5 +83,39 @@ public:
 // Starts the window manager (openbox) in WM and waits until it owns the
 // screen; false when it never did within 5 s.
 bool StartWindowManager(TOwnedProcess& WM);
+
+// A test suite at the display with a window manager: openbox starts after
+// Base's own suite set-up, before the first test, and ends after the last.
+template <class Base = ::testing::Test>
+class TWithWindowManager : public Base {
+protected:
+    static void SetUpTestSuite()
+    {
+        Base::SetUpTestSuite();
+        WindowManager = std::make_unique<TOwnedProcess>();
+        StartWindowManager(*WindowManager);
+    }
+    static void TearDownTestSuite()
+    {
+        WindowManager.reset();
+        Base::TearDownTestSuite();
+    }
+
+private:
+    static inline std::unique_ptr<TOwnedProcess> WindowManager;
+};
+
+// The program under test kept to a sandbox: its settings, data, cache,
+// runtime and temporary folders (config, data, cache, run, tmp) under
+// Sandbox, made when missing, the runtime one private to its owner as the
+// X libraries demand.
+void MakeSandbox(const std::filesystem::path& Sandbox);
+// The environment that keeps a program to Sandbox, at the X display.
+QProcessEnvironment SandboxEnvironment(const std::filesystem::path& Sandbox);
+// Starts the program under test ($TAVRO_PROGRAM) with Args in Program, kept
+// to Sandbox (made when missing), in WorkDir (made when missing; the test's
+// own when empty); its output goes with the test's own. Does not wait.
+void StartProgram(TOwnedProcess& Program, const std::filesystem::path& Sandbox, const QStringList& Args = {},
+                  const std::filesystem::path& WorkDir = {});
 
 } // namespace e2e

@@ -20,6 +20,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -254,55 +255,39 @@ TEST(PltColorPen, DragBoxDragsThePenOfTheControls)
     }
 }
 
-// A typed miter limit counts as the edit keeps it, within 1 to 5, so that
-// a pen button takes the dragged pen; an empty edit still gives 0.
-TEST(PltColorPen, ATypedMiterIsDraggedWithinTheEditsRange)
+// A typed miter limit or width counts as its edit keeps it, the miter
+// within 1 to 5 and the width within 1 to the pens' own limit, so that a pen
+// button takes the dragged pen; an empty edit still gives 0.
+TEST(PltColorPen, ATypedMiterOrWidthIsDraggedWithinTheEditsRange)
 {
-    TPalette P;
-    P.Form->PageControl->setCurrentWidget(P.Form->TabSheetPen);
-    TEditTrackBarWex* Edit = P.Form->edtMiterLen;
-    EXPECT_EQ(Edit->Min(), 1);
-    EXPECT_EQ(Edit->Max(), 5);
     const struct {
-        const char* Typed;
-        double Miter;
-    } Cases[] = {{"10", 5.0}, {"0.5", 1.0}, {"3.2", 3.2}, {"", 0.0}};
-    for (const auto& C : Cases) {
-        Edit->setFocus();
-        Edit->clear();
-        QTest::keyClicks(Edit, C.Typed);
-        P.Drags.clear();
-        P.Press(P.Form->pboxDrag, QPoint(10, 10));
-        ASSERT_EQ(P.Drags.size(), 1u);
-        TrecPenData Got{};
-        ASSERT_TRUE(TOle2DataObjPenWex::GetPen(P.Drags[0].Get(), Got)) << C.Typed;
-        EXPECT_DOUBLE_EQ(Got.MiterLimit, C.Miter) << C.Typed;
-    }
-}
-
-// So is a typed width, within 1 to the pens' own limit; an empty edit still
-// gives 0.
-TEST(PltColorPen, ATypedWidthIsDraggedWithinTheEditsRange)
-{
-    TPalette P;
-    P.Form->PageControl->setCurrentWidget(P.Form->TabSheetPen);
-    TEditTrackBarWex* Edit = P.Form->edtWidth;
-    EXPECT_EQ(Edit->Min(), 1);
-    EXPECT_EQ(Edit->Max(), MaxPenWidth);
-    const struct {
-        const char* Typed;
-        int32_t Width;
-    } Cases[] = {{"150", MaxPenWidth}, {"0", 1}, {"37", 37}, {"", 0}};
-    for (const auto& C : Cases) {
-        Edit->setFocus();
-        Edit->clear();
-        QTest::keyClicks(Edit, C.Typed);
-        P.Drags.clear();
-        P.Press(P.Form->pboxDrag, QPoint(10, 10));
-        ASSERT_EQ(P.Drags.size(), 1u);
-        TrecPenData Got{};
-        ASSERT_TRUE(TOle2DataObjPenWex::GetPen(P.Drags[0].Get(), Got)) << C.Typed;
-        EXPECT_EQ(Got.Width, C.Width) << C.Typed;
+        TEditTrackBarWex* TfrmPltColor::*Edit;
+        int Max;
+        double (*Dragged)(const TrecPenData&);
+        std::vector<std::pair<const char*, double>> Cases; // typed, dragged
+    } Edits[] = {
+        {&TfrmPltColor::edtMiterLen, 5, [](const TrecPenData& D) { return D.MiterLimit; },
+         {{"10", 5.0}, {"0.5", 1.0}, {"3.2", 3.2}, {"", 0.0}}},
+        {&TfrmPltColor::edtWidth, MaxPenWidth, [](const TrecPenData& D) { return double(D.Width); },
+         {{"150", MaxPenWidth}, {"0", 1}, {"37", 37}, {"", 0}}},
+    };
+    for (const auto& E : Edits) {
+        TPalette P;
+        P.Form->PageControl->setCurrentWidget(P.Form->TabSheetPen);
+        TEditTrackBarWex* Edit = (*P.Form).*E.Edit;
+        EXPECT_EQ(Edit->Min(), 1);
+        EXPECT_EQ(Edit->Max(), E.Max);
+        for (const auto& [Typed, Want] : E.Cases) {
+            Edit->setFocus();
+            Edit->clear();
+            QTest::keyClicks(Edit, Typed);
+            P.Drags.clear();
+            P.Press(P.Form->pboxDrag, QPoint(10, 10));
+            ASSERT_EQ(P.Drags.size(), 1u);
+            TrecPenData Got{};
+            ASSERT_TRUE(TOle2DataObjPenWex::GetPen(P.Drags[0].Get(), Got)) << Typed;
+            EXPECT_DOUBLE_EQ(E.Dragged(Got), Want) << Typed;
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "foundation/rec_path.h"
 #include "foundation/streams.h"
+#include "foundation/user_error.h"
 #include "model/drag_frame_dc.h"
 #include "model/default_data.h"
 #include "model/line_object.h"
@@ -41,6 +42,31 @@ public:
     ~TObjPage() override { RecPictureClear(Picture); }
     TrecPicture* GetPagePicture() override { return &Picture; }
     TrecPicture Picture;
+};
+
+// What the paint functions say of a shape they cannot measure.
+inline const std::string UnmeasurableMessage = "PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002";
+
+// An object of Base that cannot be measured while its first macro's
+// Caption holds Value, a value the macro declares: such a value is refused
+// only by the drawing.
+template <class Base>
+class TUnmeasurableAt : public Base {
+public:
+    TUnmeasurableAt(TPageLink* Page, std::string Caption, std::string Value)
+        : Base(Page, -1), FCaption(std::move(Caption)), FValue(std::move(Value))
+    {
+    }
+    void CalcExtents() override
+    {
+        std::string Held;
+        if (this->Macros().Count() > 0 && this->Macros().GetMacro(0)->GetParamValue(FCaption, Held) && Held == FValue)
+            throw EUserError(UnmeasurableMessage);
+        Base::CalcExtents();
+    }
+
+private:
+    std::string FCaption, FValue;
 };
 
 // Byte builders

@@ -74,6 +74,18 @@ struct FailedChangeRollback : ::testing::Test {
         Macros.WriteToStream(Out);
         Out.SetPosition(0);
     }
+    // A failed change left the document as Before, drawn as Picture, and
+    // the history as it was: nothing recorded, no command or lock open.
+    void ExpectUnchanged(const std::vector<uint8_t>& Before, const std::vector<uint8_t>& Picture)
+    {
+        THistoryCommand& H = *Doc.History();
+        EXPECT_FALSE(Doc.Modified());
+        EXPECT_EQ(Saved(), Before);
+        EXPECT_FALSE(H.CanUndo());
+        EXPECT_FALSE(H.IsCommandOpen());
+        EXPECT_EQ(H.LockCount(), 0);
+        EXPECT_EQ(Rendered(), Picture);
+    }
 };
 
 TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
@@ -105,12 +117,7 @@ TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
         SCOPED_TRACE(C.Name);
         Huge.SetPosition(0);
         EXPECT_THROW(C.Run(), Exception);
-        EXPECT_FALSE(Doc.Modified());
-        EXPECT_EQ(Saved(), Before);
-        EXPECT_FALSE(H.CanUndo());
-        EXPECT_FALSE(H.IsCommandOpen());
-        EXPECT_EQ(H.LockCount(), 0);
-        EXPECT_EQ(Rendered(), Picture);
+        ExpectUnchanged(Before, Picture);
     }
     // The object still takes a change that can be drawn, and undoes it.
     TMemoryStream Small;
@@ -122,32 +129,19 @@ TEST_F(FailedChangeRollback, FillMacrosThatCannotBeDrawnAreRolledBack)
     EXPECT_EQ(Rendered(), Picture);
 }
 
-// A rectangle that cannot be measured while its blur is 7, a value its
-// macro declares: such a value is refused only by the drawing.
-class TBlurSevenFails : public TRectObj {
-public:
-    using TRectObj::TRectObj;
-    void CalcExtents() override
-    {
-        std::string Blur;
-        if (Macros().Count() > 0 && Macros().GetMacro(0)->GetParamValue("ボカシ量", Blur) && Blur == "7")
-            throw EUserError("PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002");
-        TRectObj::CalcExtents();
-    }
-};
-
 // A parameter set to a value its macro refuses (a number only begun, one
 // below what the paint functions read) or one that cannot be drawn changes
 // nothing and records nothing, live or as a command; the object stays
 // drawable and takes the next value.
 TEST_F(FailedChangeRollback, AParameterValueRefusedOrNotDrawableChangesNothing)
 {
-    auto F = std::make_unique<TBlurSevenFails>(Page, -1);
+    // A rectangle that cannot be measured while its blur is 7.
+    auto F = std::make_unique<TUnmeasurableAt<TRectObj>>(Page, "ボカシ量", "7");
     F->SetFrame(10, 100, 60, 140);
     F->Macros().Clear();
     F->Macros().Add(TTestMacroLibrary::Get("塗り(ボカシ)"));
     F->SetFillPath(1);
-    TBlurSevenFails* Fragile = static_cast<TBlurSevenFails*>(Page->RootGroup().AddChild(std::move(F), -1));
+    auto* Fragile = static_cast<TDrawObject*>(Page->RootGroup().AddChild(std::move(F), -1));
     Rendered();
     THistoryCommand& H = *Doc.History();
     H.ClearHistory();
@@ -165,7 +159,7 @@ TEST_F(FailedChangeRollback, AParameterValueRefusedOrNotDrawableChangesNothing)
         {Rect, "図形の広がり", "1e", Refused},
         {Rect, "図形の広がり", "-1000", Refused},
         {Rect, "図形の広がり", "1001", Refused},
-        {Fragile, "ボカシ量", "7", "PlaneMakeForPath2 の実行に失敗。戻り値 = 00000002"},
+        {Fragile, "ボカシ量", "7", UnmeasurableMessage},
     };
     for (const TCase& C : Cases) {
         for (const bool Live : {true, false}) {
@@ -182,12 +176,7 @@ TEST_F(FailedChangeRollback, AParameterValueRefusedOrNotDrawableChangesNothing)
                 }
             };
             EXPECT_EQ(MessageOf<Exception>(Set), C.Message);
-            EXPECT_FALSE(Doc.Modified());
-            EXPECT_EQ(Saved(), Before);
-            EXPECT_FALSE(H.CanUndo());
-            EXPECT_FALSE(H.IsCommandOpen());
-            EXPECT_EQ(H.LockCount(), 0);
-            EXPECT_EQ(Rendered(), Picture);
+            ExpectUnchanged(Before, Picture);
         }
     }
     // The lowest value every function reads is taken, and undone exactly.

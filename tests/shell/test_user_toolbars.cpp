@@ -342,27 +342,28 @@ TEST_F(TUserToolbarsTest, ToolbarsWithoutAStoredPlaceGoToTheEndOfTheTopDock)
     const std::string Gone = UserToolbarSection + ToolbarComponentName("gone");
     Ini.WriteString(Gone, "Rev", "3");
     Ini.WriteString(Gone, "DockedTo", "Dock97Nowhere");
+    // Each toolbar on a row of its own of the top dock, in the order of its
+    // definition; all but "hidden" shown (and, at the first start, inside it).
+    const auto ExpectInTheTopDock = [&](bool First) {
+        const char* Names[] = {"placed", "none", "hidden", "gone"};
+        for (int I = 0; I < 4; ++I) {
+            TToolbar97* T = Named(Names[I]);
+            ASSERT_NE(T, nullptr) << Names[I];
+            EXPECT_EQ(T->DockedTo(), Frame->Dock97Top) << Names[I];
+            EXPECT_EQ(T->DockRow(), I) << Names[I];
+            EXPECT_EQ(T->Visible(), I != 2) << Names[I];
+            if (!First)
+                continue;
+            EXPECT_EQ(T->isVisible(), I != 2) << Names[I];
+            if (I != 2)
+                EXPECT_TRUE(Frame->Dock97Top->rect().contains(T->geometry())) << Names[I];
+        }
+    };
     Start();
-    const char* Names[] = {"placed", "none", "hidden", "gone"};
-    for (int I = 0; I < 4; ++I) {
-        TToolbar97* T = Named(Names[I]);
-        ASSERT_NE(T, nullptr) << Names[I];
-        EXPECT_EQ(T->DockedTo(), Frame->Dock97Top) << Names[I];
-        EXPECT_EQ(T->DockRow(), I) << Names[I];
-        EXPECT_EQ(T->Visible(), I != 2) << Names[I];
-        EXPECT_EQ(T->isVisible(), I != 2) << Names[I];
-        if (I != 2)
-            EXPECT_TRUE(Frame->Dock97Top->rect().contains(T->geometry())) << Names[I];
-    }
+    ExpectInTheTopDock(true);
     Close();
     Start();
-    for (int I = 0; I < 4; ++I) {
-        TToolbar97* T = Named(Names[I]);
-        ASSERT_NE(T, nullptr) << Names[I];
-        EXPECT_EQ(T->DockedTo(), Frame->Dock97Top) << Names[I];
-        EXPECT_EQ(T->DockRow(), I) << Names[I];
-        EXPECT_EQ(T->Visible(), I != 2) << Names[I];
-    }
+    ExpectInTheTopDock(false);
     Close();
     EXPECT_EQ(Ini.ReadString(Gone, "DockedTo", ""), "Dock97Top");
     EXPECT_EQ(Ini.ReadString(UserToolbarSection + ToolbarComponentName("none"), "DockRow", ""), "1");
