@@ -56,13 +56,17 @@ struct TForm {
 
 // Counts what the edit tells its owner.
 struct TSpy {
-    explicit TSpy(TEditTrackBarWex& E)
+    explicit TSpy(TEditTrackBarWex& E) : Edit(E)
     {
         E.OnChange = [this](QObject*) { ++Changes; };
         E.OnModifyStart = [this](QObject*) { ++Starts; };
         E.OnModifyEnd = [this](QObject*) { ++Ends; };
         E.OnCommit = [this, &E](QObject*) { Commits.push_back(E.Position()); };
     }
+    // The form that holds the edit outlives the spy: a commit as it closes
+    // (the edit losing the focus) must not reach a spy that is gone.
+    ~TSpy() { Edit.OnChange = Edit.OnModifyStart = Edit.OnModifyEnd = Edit.OnCommit = nullptr; }
+    TEditTrackBarWex& Edit;
     int Changes = 0;
     int Starts = 0;
     int Ends = 0;
