@@ -66,29 +66,51 @@ void SendKeys(const std::vector<QAction*>& Items, QWidget* Target, int Key, bool
         Send(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString());
 }
 
-// The rich edit's cut, copy and paste keys go to the panel's items: the
-// rich edit is a text control, so the menu's shortcuts never see them.
-class TRichEditKeys : public QObject {
+std::vector<QAction*> EditItems(const TfrmObjProperty& F);
+
+// Inside a page the edit menu's keys are the menu's. The frame's commands of
+// the same keys reach the page windows too (a tool window counts as its
+// owner's window), and two commands on one key leave it doing nothing; text
+// controls would take some of the keys for themselves. So the key is claimed
+// before the shortcut map sees it, and its item runs; while an item sends the
+// keystrokes itself (the items are off then) they go to the control.
+class TPageEditKeys : public QObject {
 public:
-    TRichEditKeys(TfrmObjProperty& Form, QObject* Parent) : QObject(Parent), FForm(Form) {}
+    TPageEditKeys(TfrmObjProperty& Form) : QObject(&Form), FForm(Form) {}
 
 protected:
-    bool eventFilter(QObject*, QEvent* Event) override
+    bool eventFilter(QObject* Watched, QEvent* Event) override
     {
-        if (Event->type() != QEvent::KeyPress)
+        if (Event->type() != QEvent::ShortcutOverride && Event->type() != QEvent::KeyPress)
+            return false;
+        auto* Widget = qobject_cast<QWidget*>(Watched);
+        if (!Widget || !InPage(Widget))
             return false;
         auto* Key = static_cast<QKeyEvent*>(Event);
-        QAction* Item = Key->matches(QKeySequence::Cut)     ? FForm.mitemCtrlX
-                        : Key->matches(QKeySequence::Copy)  ? FForm.mitemCtrlC
-                        : Key->matches(QKeySequence::Paste) ? FForm.mitemCtrlV
-                                                            : nullptr;
-        if (!Item)
-            return false;
-        Item->trigger();
-        return true;
+        const QKeySequence Typed(QKeyCombination(Key->modifiers() & ~Qt::KeypadModifier, Qt::Key(Key->key())));
+        for (QAction* Item : EditItems(FForm)) {
+            if (!Item || Item->shortcut() != Typed)
+                continue;
+            if (Event->type() == QEvent::ShortcutOverride) {
+                Event->accept();
+                return true;
+            }
+            if (!Item->isEnabled())
+                return false;
+            Item->trigger();
+            return true;
+        }
+        return false;
     }
 
 private:
+    bool InPage(QWidget* Widget) const
+    {
+        for (QWidget* Page : FForm.FTabSheets)
+            if (Page && (Page == Widget || Page->isAncestorOf(Widget)))
+                return true;
+        return false;
+    }
     TfrmObjProperty& FForm;
 };
 
@@ -138,8 +160,7 @@ void TfrmObjProperty::BuildEditMenu()
                       &TfrmObjProperty::mitemCtrlLClick);
     if (PageControlWex)
         PageControlWex->SetPopupMenu(PopupMenuPageControl);
-    if (RichEdit)
-        RichEdit->installEventFilter(new TRichEditKeys(*this, RichEdit));
+    qApp->installEventFilter(new TPageEditKeys(*this));
 }
 
 void TfrmObjProperty::mitemCtrlXClick()

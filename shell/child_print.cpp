@@ -40,6 +40,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -47,6 +48,16 @@
 namespace {
 
 constexpr const char* Section = "4.0";
+
+bool EndsWithBmp(const std::string& FileName)
+{
+    if (FileName.size() < 4)
+        return false;
+    std::string Tail = FileName.substr(FileName.size() - 4);
+    for (char& C : Tail)
+        C = char(std::tolower(static_cast<unsigned char>(C)));
+    return Tail == ".bmp";
+}
 constexpr const char* NoResolutionText = "画像の解像度が設定されていません";
 constexpr const char* LoadFailedText = "画像ファイルの読み込みに失敗しました。";
 // Source rows per image handed to the printer: a large page never needs a
@@ -283,6 +294,11 @@ void TfrmChild::actSaveBMPExecute()
         Folder = AppIniFile().ReadString(Section, "DirData", "");
     if (!FFrame.ExecuteSaveBmpDialog(FileName, Folder))
         return;
+    // A picture saved under another extension would be taken for what that
+    // extension names (a typed "a1.srn" for a document) and then not open:
+    // the format's own extension is added.
+    if (!EndsWithBmp(FileName))
+        FileName += ".bmp";
     const TrecPicture* Picture = CurrentPicture(*P);
     if (!Picture)
         return;

@@ -118,6 +118,13 @@ bool ReadDrawItemTextFile(const std::string& Path, int64_t MaxBytes, std::string
     return In.gcount() == Size;
 }
 
+// A file that does not open is told in one box: which file, and why. Raised
+// outside any handler, so that the reason is not chained with an address.
+[[noreturn]] void RefuseOpen(const std::string& Name, const std::string& Reason)
+{
+    throw EUserError(Name + " の読み込みに失敗しました。\n" + Reason);
+}
+
 } // namespace
 
 bool DdeOpenPath(const std::string& Text, std::string& Path)
@@ -139,10 +146,8 @@ void TfrmTavro::OpenFile(const std::string& FileName)
 {
     // No file system holds such a name, and spelling it out component by
     // component would take minutes.
-    if (FileName.size() > PATH_MAX) {
-        WarningMessageBox(this, FileName + " の読み込みに失敗しました。");
-        throw EUserError(FileName + " を開けません。");
-    }
+    if (FileName.size() > PATH_MAX)
+        RefuseOpen(FileName, FileName + " を開けません。");
     // A document saved under another extension (a typed "mydoc.png") is
     // known by its first bytes.
     if (!SameIgnoringCase(ExtensionOf(FileName), ".srn") && !gDocuments->IsDocumentFile(FileName)) {
@@ -163,13 +168,21 @@ void TfrmTavro::OpenFile(const std::string& FileName)
     std::unique_ptr<TOLEDocumentWex> Doc = gDocuments->DocumentClass()(nullptr, gDocuments.get());
     TOLEDocumentWex* Lone = LoneUntitledDocument();
     Doc->SetFileName(Name);
+    bool Failed = false;
+    std::string Reason;
     try {
         Doc->Open();
+    } catch (const Exception& E) {
+        Failed = true;
+        Reason = E.Message();
     } catch (...) {
-        WarningMessageBox(this, Name + " の読み込みに失敗しました。");
+        Failed = true;
+        Reason = SUnexpectedError;
+    }
+    if (Failed) {
         Doc->SetFileName("");
         Doc.reset();
-        throw;
+        RefuseOpen(Name, Reason);
     }
     if (Lone) {
         if (Lone->GetPageCount() > 0) {
@@ -206,10 +219,8 @@ void TfrmTavro::OpenImage(const std::string& FileName)
     TPictureInfo Info{};
     std::string Reason;
     // Told as a document that does not load is told, and nothing opens.
-    if (LoadPicture(FileName, Header, Bits, 1, nullptr, 0, false, InfoText, Info, Reason) != lpOK) {
-        WarningMessageBox(this, FileName + " の読み込みに失敗しました。");
-        throw EUserError(Reason);
-    }
+    if (LoadPicture(FileName, Header, Bits, 1, nullptr, 0, false, InfoText, Info, Reason) != lpOK)
+        RefuseOpen(FileName, Reason);
     if (TOLEDocumentWex* Doc = OpenImageFile(Header, Bits, FileName))
         Doc->MakeUniqueFileName(FileName);
 }

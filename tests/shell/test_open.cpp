@@ -223,10 +223,9 @@ TEST_F(TOpenTest, AFailingFileOfTheCommandLineIsReportedAndStartUpGoesOn)
 {
     Tmp.Put("bad.srn", "not a document");
     Start({QString::fromStdString(Tmp / "bad.srn"), QString::fromStdString(Doc)});
-    ASSERT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(Boxes[0].Text, Tmp / "bad.srn" + " の読み込みに失敗しました。");
-    EXPECT_EQ(Boxes[0].Caption, "警告");
-    EXPECT_EQ(Boxes[1].Caption, "エラー");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, Tmp / "bad.srn" + " の読み込みに失敗しました。\nデータ形式が違います。");
+    EXPECT_EQ(Boxes[0].Caption, "エラー");
     EXPECT_EQ(DocNames(), std::vector<std::string>{"doc.srn"});
     // Start-up went to its end.
     EXPECT_TRUE(frmPltColor && frmObjProperty);

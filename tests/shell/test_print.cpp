@@ -11,7 +11,9 @@
 #include "paint/paint_macro.h"
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
+#include "platform/global_memory.h"
 #include "raster/bmp_conv.h"
+#include "raster/picture_file.h"
 #include "shell/child_print.h"
 
 #include <QClipboard>
@@ -331,6 +333,39 @@ TEST_F(PrintTest, SavesThePagePictureAsABmpFile)
     Frame.DialogFile.clear();
     W->actSaveBMPExecute();
     EXPECT_FALSE(std::filesystem::exists(Chosen));
+}
+
+TEST_F(PrintTest, APictureIsSavedUnderItsOwnExtension)
+{
+    TfrmChild* W = Open(5, 3);
+    PageOf(W).Update();
+    const struct {
+        const char* Typed;
+        const char* Written;
+    } Cases[] = {
+        {"a1.srn", "a1.srn.bmp"},
+        {"b.png", "b.png.bmp"},
+        {"c.BMP", "c.BMP"},
+        {"d.bmp", "d.bmp"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Typed);
+        Frame.DialogFile = Dir + "/" + C.Typed;
+        W->actSaveBMPExecute();
+        const std::string Written = Dir + "/" + C.Written;
+        if (std::string(C.Typed) != C.Written)
+            EXPECT_FALSE(std::filesystem::exists(Frame.DialogFile));
+        // What was written opens again as the picture it is.
+        HGLOBAL Header = nullptr;
+        uint8_t* Bits = nullptr;
+        std::string InfoText;
+        TPictureInfo Info{};
+        ASSERT_EQ(LoadPicture(Written, Header, Bits, 2, nullptr, 0, false, InfoText, Info), lpOK);
+        EXPECT_EQ(Info.width, 5);
+        EXPECT_EQ(Info.height, 3);
+        GlobalFree(Header);
+        GlobalFree(Bits);
+    }
 }
 
 TEST_F(PrintTest, CopiesThePageAsAPackedDibAndPng)
