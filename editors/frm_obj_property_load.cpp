@@ -449,6 +449,24 @@ void TfrmObjProperty::ShowOutlineRows(const std::vector<int32_t>& Tags)
         cboxTransChar->setEnabled(dynamic_cast<TTextObj*>(FDrawItemBuf.get()) != nullptr);
 }
 
+int TfrmObjProperty::OutlineRowsBottom() const
+{
+    // As the rows are stacked: from y 40 in steps of 20, the check box next.
+    int Bottom = 0;
+    for (int32_t Kind = 0; Kind <= 8; ++Kind) {
+        int32_t Y = 40;
+        for (const int32_t Tag : OutlineRowsOf(Kind))
+            if (Tag >= 1 && Tag <= 9 && FOutlineEdits[Tag - 1]) {
+                Bottom = std::max(Bottom, Y - 4 + FOutlineEdits[Tag - 1]->height());
+                Y += 20;
+            }
+        for (const int32_t Tag : OutlineRowsOf(Kind))
+            if (Tag == 11)
+                Bottom = std::max(Bottom, Y + cboxTransChar->height());
+    }
+    return Bottom;
+}
+
 void TfrmObjProperty::LoadOutlinePage()
 {
     auto* Line = dynamic_cast<TLineObject*>(FDrawItemBuf.get());
