@@ -53,10 +53,12 @@ TEST_F(TPanelMultiTest, PlaceEditsOfTwoItemsStayDisabledAndTakeNoTyping)
         {"back to the first window", [&] { Activate(First); }},
         {"page shown anew",
          [&] {
-             QWidget* Page = frmObjProperty->TabSheetGeneral;
-             Page->hide();
+             // The page window that holds the page.
+             QWidget* Shown = frmObjProperty->TabSheetGeneral->window();
+             ASSERT_NE(Shown, frmObjProperty.get());
+             Shown->hide();
              Settle();
-             Page->show();
+             Shown->show();
              Settle();
          }},
         {"second window and back", [&] {
