@@ -193,6 +193,10 @@ void TfrmObjProperty::FormCreate()
     };
     BindTextPage();
     BuildEditMenu();
+    // Taken while every control stands where it was designed (before any
+    // selection moves a row or a window's width rearranges a page).
+    for (QWidget* Page : FTabSheets)
+        FPageNeeds[Page] = DesignedPageNeed(Page);
 }
 
 void TfrmObjProperty::KeepTextCaret()
@@ -254,6 +258,9 @@ void TfrmObjProperty::BuildGeneralPage()
     lblPosiY = Label(P, "lblPosiY", "位置Y：", 160, 30);
     edtPosiY = NumberEdit(P, "edtPosiY", 212, 26, 80, 0, 3000);
     btnDefGeneral = DefaultButton(P, "btnDefGeneral", PageHint, 4, 52);
+    // It stays under the edits: kept to the bottom of a page area made for
+    // the taller pages it would leave a window of the page alone.
+    SetAnchors(btnDefGeneral, akLeft | akTop);
 }
 
 void TfrmObjProperty::BuildMacroPage()

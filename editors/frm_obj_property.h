@@ -332,6 +332,12 @@ private:
     int FOutlineEditX = 64;   // where the outline page's edits start, past its widest caption
     int FOutlineEditW = 64;   // their width, holding the widest value
     int FTextNarrowWidth = 297; // the least text page width that shows the narrow rows whole
+    // The least client size of each page that shows every control it can
+    // show whole, from the controls' designed places and anchors.
+    std::map<const QWidget*, QSize> FPageNeeds;
+    QSize DesignedPageNeed(const QWidget* Page) const;
+    // The bottom of the outline rows as stacked for the kind showing most.
+    int OutlineRowsBottom() const;
     void FitTextEdits();
     void BuildOutlinePage();
     void BuildPathPage();

@@ -12,6 +12,7 @@
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "platform/qt/window_routines.h"
+#include "ui/anchors_control_wex.h"
 #include "ui/combo_box_wex.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/page_control_wex.h"
@@ -304,6 +305,9 @@ void TfrmObjProperty::PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Inf
         Min = QSize(278, 196);
     else
         throw EUserError("PageControlWexGetMinMaxInfo");
+    // No less than the page's controls need to show whole.
+    if (const auto Need = FPageNeeds.find(Sheet); Need != FPageNeeds.end())
+        Min = Min.expandedTo(Need->second);
     // The tabs and the page control's frame around the page.
     QWidget* Shown = Holder->currentWidget();
     QSize Overhead = Holder->size() - Shown->size();
@@ -314,6 +318,49 @@ void TfrmObjProperty::PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Inf
     }
     Min += Overhead;
     Info.MinTrackSize = Info.MinTrackSize.expandedTo(Min);
+}
+
+QSize TfrmObjProperty::DesignedPageNeed(const QWidget* Page) const
+{
+    // The pages are designed in the page area of Page's size; a control kept
+    // to the right or bottom keeps its distance to that edge, one stretched
+    // keeps a little room of its own. A control kept to the bottom stands
+    // below the content kept to the top.
+    constexpr int Margin = 4, Stretched = 20;
+    const QSize Design = Page->size();
+    const bool Outline = Page == TabSheetOutline;
+    int Width = 0, Top = 0, Height = 0;
+    std::vector<int> Bottomed;
+    for (const QWidget* W : Page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (W->isWindow())
+            continue;
+        const QRect R = W->geometry();
+        const TAnchors A = GetAnchors(W);
+        const int Right = Design.width() - (R.x() + R.width());
+        const int Bottom = Design.height() - (R.y() + R.height());
+        if ((A & akLeft) && (A & akRight))
+            Width = std::max(Width, R.x() + Stretched + Right);
+        else if (A & akRight)
+            Width = std::max(Width, R.width() + Right);
+        else
+            Width = std::max(Width, R.x() + R.width() + Margin);
+        // The outline rows are stacked by kind, not shown where designed.
+        const int32_t Tag = W->property("Tag").toInt();
+        if (Outline && Tag >= 1 && Tag <= 11 && Tag != 10)
+            continue;
+        if ((A & akTop) && (A & akBottom))
+            Height = std::max(Height, R.y() + Stretched + Bottom);
+        else if (A & akBottom)
+            Bottomed.push_back(R.height() + Bottom);
+        else
+            Top = std::max(Top, R.y() + R.height() + Margin);
+    }
+    if (Outline)
+        Top = std::max(Top, OutlineRowsBottom() + Margin);
+    Height = std::max(Height, Top);
+    for (const int B : Bottomed)
+        Height = std::max(Height, Top + B);
+    return QSize(Width, Height);
 }
 
 void TfrmObjProperty::PageControlWexResize(TPageControlWex* PC)

@@ -242,7 +242,9 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         EnablePage(TabSheetGeneral, true);
         auto* Text = dynamic_cast<TTextObj*>(Buf);
         auto* Shape = dynamic_cast<TParamObj*>(Buf);
-        const bool Placed = Text || Shape;
+        // Only one text or shape object is turned and placed from here: a
+        // typed position would stack a selection's items onto one spot.
+        const bool Placed = !FbMulti && (Text || Shape);
         for (TEditTrackBarWex* E : {edtObjAngle, edtPosiX, edtPosiY})
             EnableEdit(E, Placed);
 
@@ -261,13 +263,15 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         }
 
         if (Text) {
-            const float A = Text->Angle();
-            if (A == AngleMixed)
-                edtObjAngle->setText(QString());
-            else
-                edtObjAngle->SetPosition(double(A) * 180.0 / M_PI);
-            SetPosEdit(edtPosiX, Text->X());
-            SetPosEdit(edtPosiY, Text->Y());
+            if (Placed) {
+                const float A = Text->Angle();
+                if (A == AngleMixed)
+                    edtObjAngle->setText(QString());
+                else
+                    edtObjAngle->SetPosition(double(A) * 180.0 / M_PI);
+                SetPosEdit(edtPosiX, Text->X());
+                SetPosEdit(edtPosiY, Text->Y());
+            }
             EnablePage(TabSheetText, true);
             // Only a single text object is edited character by character.
             BindRichEdit(FTargets.size() == 1 ? dynamic_cast<TTextObj*>(FTargets.front()) : nullptr);
@@ -286,12 +290,14 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         if (Shape) {
             SetIntEdit(edtWidth, Shape->Width(), 1);
             SetIntEdit(edtHeight, Shape->Height(), 1);
-            if (Shape->Angle() == ParamAngleUnchanged)
-                edtObjAngle->setText(QString());
-            else
-                edtObjAngle->SetPosition(double(Shape->Angle()) * 180.0 / M_PI);
-            SetPosEdit(edtPosiX, Shape->X());
-            SetPosEdit(edtPosiY, Shape->Y());
+            if (Placed) {
+                if (Shape->Angle() == ParamAngleUnchanged)
+                    edtObjAngle->setText(QString());
+                else
+                    edtObjAngle->SetPosition(double(Shape->Angle()) * 180.0 / M_PI);
+                SetPosEdit(edtPosiX, Shape->X());
+                SetPosEdit(edtPosiY, Shape->Y());
+            }
             LoadShapePage();
         } else {
             EnablePage(TabSheetShape, false);
@@ -441,6 +447,24 @@ void TfrmObjProperty::ShowOutlineRows(const std::vector<int32_t>& Tags)
         }
     if (!cboxTransChar->isHidden())
         cboxTransChar->setEnabled(dynamic_cast<TTextObj*>(FDrawItemBuf.get()) != nullptr);
+}
+
+int TfrmObjProperty::OutlineRowsBottom() const
+{
+    // As the rows are stacked: from y 40 in steps of 20, the check box next.
+    int Bottom = 0;
+    for (int32_t Kind = 0; Kind <= 8; ++Kind) {
+        int32_t Y = 40;
+        for (const int32_t Tag : OutlineRowsOf(Kind))
+            if (Tag >= 1 && Tag <= 9 && FOutlineEdits[Tag - 1]) {
+                Bottom = std::max(Bottom, Y - 4 + FOutlineEdits[Tag - 1]->height());
+                Y += 20;
+            }
+        for (const int32_t Tag : OutlineRowsOf(Kind))
+            if (Tag == 11)
+                Bottom = std::max(Bottom, Y + cboxTransChar->height());
+    }
+    return Bottom;
 }
 
 void TfrmObjProperty::LoadOutlinePage()

@@ -53,7 +53,8 @@ TEST(ToolWindowMinimum, PageWindowsHoldWhatTheirPagesNeed)
     W->resize(10, 10);
     QCoreApplication::processEvents();
     const QSize PageControlOverhead = W->PageControl()->size() - Form.TabSheetText->size();
-    EXPECT_EQ(Form.TabSheetText->width(), Text.MinTrackSize.width() - PageControlOverhead.width());
+    // (At least: the window's other pages may need more.)
+    EXPECT_GE(Form.TabSheetText->width(), Text.MinTrackSize.width() - PageControlOverhead.width());
     EXPECT_GE(Form.TabSheetText->height(), 166);
 }
 
