@@ -110,3 +110,25 @@ TEST_F(TCascadeTest, MaximisedWindowsComeBackToPlacesOfTheirOwn)
     ASSERT_EQ(Frame->DocWindows().size(), 2u);
     EXPECT_EQ(Distinct(NormalPlaces()), 2u);
 }
+
+// A window maximised from its place keeps that place for the windows that
+// open after it.
+TEST_F(TCascadeTest, AWindowMaximisedFromItsPlaceStillHoldsIt)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
+    Start();
+    Frame->resize(1400, 1000);
+    Settle();
+    Frame->actNew->trigger();
+    Settle();
+    QMdiSubWindow* Second = Frame->DocWindows().at(1)->SubWindow();
+    // Moved by hand onto the next step, then maximised.
+    Second->move(48, 48);
+    Settle();
+    Second->showMaximized();
+    Settle();
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 3u);
+    EXPECT_EQ(Distinct(NormalPlaces()), 3u);
+}
