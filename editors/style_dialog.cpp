@@ -95,9 +95,6 @@ bool TStyle::Execute(int Mode, std::unique_ptr<TObject>* AddData, const std::fun
     if (Form.Tree.Empty())
         Form.Tree.AddGroup(nullptr, "新規");
     Form.FillTree();
-    // The owner is often a control inside a window (the panel's macro page).
-    if (OwnerWidget)
-        CenterWindowInWorkArea(&Form, OwnerWidget);
     Form.sbtnSetting->setVisible(EnableSetting);
     // The owner's help topic stands for the chooser as a whole.
     if (HelpContext != 0)
@@ -771,6 +768,11 @@ void TfrmStyle::showEvent(QShowEvent* E)
     else if (!FOwner.RegistryKey.empty())
         RegQueryString(HKEY_CURRENT_USER, FOwner.RegistryKey, FOwner.RegistryName, Text);
     ApplyLayout(Text);
+    // Over the control that opened it, wherever that is now (the macro page
+    // may have been torn off to a window of its own since the chooser was
+    // last closed): the remembered place is for a chooser without one.
+    if (auto* Owner = qobject_cast<QWidget*>(FOwner.parent()))
+        CenterWindowInWorkArea(this, Owner);
     UpdateButtons();
 }
 

@@ -154,7 +154,9 @@ public:
     void RunSettings();
     static std::function<void(TfrmSettingfrmStyle&)> OnSettingsShown;
 
-    // "left,top,width,height,group,item,cellw,cellh,toolbar".
+    // "left,top,width,height,group,item,cellw,cellh,toolbar". Shown, the
+    // chooser takes the remembered layout, but centred over its owner
+    // control when the component has one.
     std::string LayoutString() const;
     void ApplyLayout(const std::string& Text);
 

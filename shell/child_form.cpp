@@ -308,6 +308,27 @@ QRect CascadedWindowPlace(QSize Wanted, QSize Area, int32_t Index, int32_t Step)
     return QRect(QPoint(At, At), Size);
 }
 
+QRect CascadedWindowPlace(QSize Wanted, QSize Area, const std::vector<QPoint>& Held, int32_t Step)
+{
+    const QRect First = CascadedWindowPlace(Wanted, Area, 0, Step);
+    int32_t Best = 0;
+    int64_t BestCount = -1;
+    // Each step's place once; the index that starts over is the corner again.
+    for (int32_t I = 0;; ++I) {
+        const QRect Place = CascadedWindowPlace(Wanted, Area, I, Step);
+        if (I > 0 && Place == First)
+            break;
+        const int64_t Count = std::count(Held.begin(), Held.end(), Place.topLeft());
+        if (BestCount < 0 || Count < BestCount) {
+            Best = I;
+            BestCount = Count;
+        }
+        if (Count == 0)
+            break;
+    }
+    return CascadedWindowPlace(Wanted, Area, Best, Step);
+}
+
 namespace {
 
 // Runs Then once, when the watched widget is first shown.
@@ -329,6 +350,28 @@ protected:
 private:
     std::function<void()> FThen;
 };
+
+// Runs Then after each move of the watched widget.
+class TOnMove : public QObject {
+public:
+    TOnMove(QObject* Parent, std::function<void()> Then) : QObject(Parent), FThen(std::move(Then)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Move)
+            FThen();
+        return false;
+    }
+
+private:
+    std::function<void()> FThen;
+};
+
+bool IsNormalState(const QMdiSubWindow& Sub)
+{
+    return !(Sub.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+}
 
 } // namespace
 
@@ -353,10 +396,22 @@ void TfrmChild::PlaceNormal()
     auto* Area = qobject_cast<QMdiArea*>(FArea.data());
     if (!Area || !FSubWindow)
         return;
-    const QList<QMdiSubWindow*> Subs = Area->subWindowList(QMdiArea::CreationOrder);
+    // Where the other open windows are when not maximised or minimised: a
+    // maximised one comes back to its place when restored.
+    std::vector<QPoint> Held;
+    for (QMdiSubWindow* Sub : Area->subWindowList(QMdiArea::CreationOrder)) {
+        auto* Other = qobject_cast<TfrmChild*>(Sub->widget());
+        if (Sub == FSubWindow || Sub->isHidden() || !Other)
+            continue;
+        if (IsNormalState(*Sub))
+            Held.push_back(Sub->pos());
+        else if (Other->FNormalPlace)
+            Held.push_back(*Other->FNormalPlace);
+    }
     FSubWindow->setGeometry(
-        CascadedWindowPlace(FSubWindow->sizeHint(), Area->viewport()->size(), int32_t(Subs.indexOf(FSubWindow)),
+        CascadedWindowPlace(FSubWindow->sizeHint(), Area->viewport()->size(), Held,
                             FSubWindow->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FSubWindow)));
+    FNormalPlace = FSubWindow->pos();
 }
 
 bool TfrmChild::ShowsSomePage() const
@@ -377,6 +432,12 @@ TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChi
     Sub->setAttribute(Qt::WA_DeleteOnClose);
     Child->FSubWindow = Sub;
     Child->FArea = &Owner;
+    // The place it has when not maximised or minimised, kept while it is
+    // (a person may move it) for the windows that open after it.
+    Sub->installEventFilter(new TOnMove(Sub, [Child] {
+        if (Child->FSubWindow->isVisible() && IsNormalState(*Child->FSubWindow))
+            Child->FNormalPlace = Child->FSubWindow->pos();
+    }));
     Frame.UpdateDocumentActions();
     QObject::connect(&Owner, &QMdiArea::subWindowActivated, Child, [Child](QMdiSubWindow* W) {
         if (W && W == Child->FSubWindow)

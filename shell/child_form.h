@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,10 @@ void DrawProgress(QPainter& DC, const QRect& Panel, const TTraceProgress* Progre
 // top-left corner, starting over at the corner where the window would leave
 // the area.
 QRect CascadedWindowPlace(QSize Wanted, QSize Area, int32_t Index, int32_t Step);
+// The same place for a new window among open ones whose top-left corners are
+// Held: the first step no window holds, so that no new window exactly covers
+// another; with every step held, the first of those held by the fewest.
+QRect CascadedWindowPlace(QSize Wanted, QSize Area, const std::vector<QPoint>& Held, int32_t Step);
 
 struct TrecPicture;
 
@@ -264,8 +269,8 @@ public:
     // Room for the page with its margins at the zoom, rulers and edges
     // included: the size a window that is not maximised is given.
     QSize sizeHint() const override;
-    // Gives the sub-window that size, bounded by the client area, cascaded
-    // by its place among the document windows.
+    // Gives the sub-window that size, bounded by the client area, at the
+    // first cascade place no other open document window holds.
     void PlaceNormal();
     // Whether the window is large enough to show some of its page, and
     // inside the client area at least in part.
@@ -353,6 +358,8 @@ private:
     QMdiSubWindow* FSubWindow = nullptr;
     // The area as a plain object: it may be half destroyed when this window goes.
     QPointer<QObject> FArea;
+    // The sub-window's top-left when last neither maximised nor minimised.
+    std::optional<QPoint> FNormalPlace;
     int32_t FiZoom = 100;
     TPoint FViewOrigin{0, 0};
     int32_t FiRulerPosH = -1;

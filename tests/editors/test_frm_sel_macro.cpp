@@ -87,3 +87,24 @@ TEST(FrmSelMacro, GridLooksAsDrawn)
 }
 
 } // namespace
+
+// The picker opens with its top-left at the mouse cursor, moved back inside
+// the work area where it would leave it.
+TEST(FrmSelMacro, OpensAtTheMouseCursorInsideTheWorkArea)
+{
+    const QRect Work = WorkArea();
+    const QPoint Inside = Work.topLeft() + QPoint(30, 20);
+    QCursor::setPos(Inside);
+    if (QCursor::pos() != Inside)
+        GTEST_SKIP() << "the platform cannot move the mouse cursor";
+    {
+        TfrmSelMacro Form;
+        EXPECT_EQ(Form.frameGeometry().topLeft(), Inside);
+    }
+    QCursor::setPos(Work.bottomRight() - QPoint(5, 5));
+    TfrmSelMacro Form;
+    const QRect Placed = Form.frameGeometry();
+    EXPECT_TRUE(Work.contains(Placed)) << Placed.x() << "," << Placed.y();
+    EXPECT_EQ(Placed.right(), Work.right());
+    EXPECT_EQ(Placed.bottom(), Work.bottom());
+}

@@ -1,0 +1,134 @@
+// Document windows that are not maximised open cascaded in the frame's
+// client area, each at a place no open window already holds.
+#include "shell_test_support.h"
+
+#include "shell/child_form.h"
+#include "shell/tavro_action.h"
+
+#include <set>
+
+namespace {
+
+class TCascadeTest : public TFrameTest {
+protected:
+    // The top-left corners of the open document windows when not maximised.
+    std::vector<QPoint> NormalPlaces()
+    {
+        std::vector<QPoint> Places;
+        for (TDocWindow* W : Frame->DocWindows()) {
+            W->SubWindow()->showNormal();
+            Settle();
+            Places.push_back(W->SubWindow()->pos());
+        }
+        return Places;
+    }
+    static size_t Distinct(const std::vector<QPoint>& Places)
+    {
+        std::set<std::pair<int, int>> Set;
+        for (const QPoint& P : Places)
+            Set.insert({P.x(), P.y()});
+        return Set.size();
+    }
+    void CloseWindow(size_t Index)
+    {
+        TDocWindow* W = Frame->DocWindows().at(Index);
+        W->Document()->SetModified(false);
+        W->SubWindow()->close();
+        Settle();
+    }
+};
+
+} // namespace
+
+TEST(CascadedWindowPlace, TakesTheFirstPlaceNoWindowHolds)
+{
+    // 1000 x 800 with 300 x 200 windows: 26 places, 24 apart.
+    std::vector<QPoint> All;
+    for (int I = 0; I < 26; ++I)
+        All.push_back({24 * I, 24 * I});
+    struct TCase {
+        const char* Name;
+        std::vector<QPoint> Held;
+        QPoint At;
+    };
+    const TCase Cases[] = {
+        {"none", {}, {0, 0}},
+        {"the first two", {{0, 0}, {24, 24}}, {48, 48}},
+        {"a gap in the middle", {{0, 0}, {48, 48}}, {24, 24}},
+        {"the corner free", {{24, 24}, {48, 48}}, {0, 0}},
+        // A window moved off the steps holds none of them.
+        {"off the steps", {{0, 0}, {30, 24}}, {24, 24}},
+        // Every place once: the corner again, then the next held least.
+        {"all", All, {0, 0}},
+        {"all, the corner twice", [&] { auto H = All; H.push_back({0, 0}); return H; }(), {24, 24}},
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(CascadedWindowPlace(QSize(300, 200), QSize(1000, 800), C.Held, 24), QRect(C.At, QSize(300, 200)))
+            << C.Name;
+    // A window as large as the area has one place only.
+    EXPECT_EQ(CascadedWindowPlace(QSize(3000, 900), QSize(1000, 800), {{0, 0}}, 24), QRect(0, 0, 1000, 800));
+}
+
+// Three cascaded, the middle one closed: the next window takes the freed
+// place instead of covering the third.
+TEST_F(TCascadeTest, ANewWindowNeverCoversAnOpenOne)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
+    Start();
+    // Room for a few steps of the new documents' windows.
+    Frame->resize(1400, 1000);
+    Settle();
+    Frame->actNew->trigger();
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 3u);
+    const QPoint Middle = Frame->DocWindows()[1]->SubWindow()->pos();
+    ASSERT_EQ(Distinct(NormalPlaces()), 3u);
+    CloseWindow(1);
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 3u);
+    EXPECT_EQ(Frame->DocWindows()[2]->SubWindow()->pos(), Middle);
+    EXPECT_EQ(Distinct(NormalPlaces()), 3u);
+}
+
+// Maximised windows keep the places they come back to: one reopened after
+// another closed gets its own.
+TEST_F(TCascadeTest, MaximisedWindowsComeBackToPlacesOfTheirOwn)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 1);
+    Start();
+    Frame->resize(1400, 1000);
+    Settle();
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 2u);
+    ASSERT_TRUE(Frame->DocWindows()[1]->SubWindow()->isMaximized());
+    CloseWindow(0);
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 2u);
+    EXPECT_EQ(Distinct(NormalPlaces()), 2u);
+}
+
+// A window maximised from its place keeps that place for the windows that
+// open after it.
+TEST_F(TCascadeTest, AWindowMaximisedFromItsPlaceStillHoldsIt)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
+    Start();
+    Frame->resize(1400, 1000);
+    Settle();
+    Frame->actNew->trigger();
+    Settle();
+    QMdiSubWindow* Second = Frame->DocWindows().at(1)->SubWindow();
+    // Moved by hand onto the next step, then maximised.
+    Second->move(48, 48);
+    Settle();
+    Second->showMaximized();
+    Settle();
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 3u);
+    EXPECT_EQ(Distinct(NormalPlaces()), 3u);
+}
