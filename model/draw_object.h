@@ -56,6 +56,8 @@ public:
     TRect GetBounds() override;
     // A draw object with the same colour, layer and fill macros.
     bool SameAttributes(TDrawItem* Other) override;
+    // Every set value of the fill macros one its parameter takes.
+    bool ValuesDrawable(int32_t Dpi) const override;
     bool IsSameItem(const TDrawItem* Other) const override { return Other == this; }
 
     void WriteToStream(TStream& Stream) override;
