@@ -931,10 +931,12 @@ bool TMacroPaintPage::RevertLive()
     if (!FLive)
         return false;
     std::unique_ptr<TLiveSnapshot> Live = std::move(FLive);
+    // Put back as they were, unchecked: a value the object held before may
+    // be one its parameter no longer takes (an older file, a paste).
     {
         THistoryLock Lock(History());
         for (auto& [Object, Macros] : Live->Objects)
-            Object->DoSetFMacrosPaintParam(*Macros);
+            Object->PutBackParamValues(*Macros);
     }
     if (TMacros* Buf = BufMacros(); Buf && Live->Buf)
         Buf->Assign(Live->Buf.get());
@@ -982,7 +984,7 @@ void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, 
             Macros->Assign(BufBefore.get());
             THistoryLock Lock(History());
             for (size_t I = 0; I < Objects.size(); ++I)
-                Objects[I]->DoSetFMacrosPaintParam(*Before[I]);
+                Objects[I]->PutBackParamValues(*Before[I]);
             if (Fresh)
                 FLive.reset();
             return;

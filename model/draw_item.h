@@ -55,6 +55,15 @@ inline bool WithinItemReach(int64_t V)
 {
     return V >= -int64_t{MaxItemReach} && V <= int64_t{MaxItemReach};
 }
+// True when a box of Width x Height pixels (each within twice MaxItemReach,
+// so the product stays inside 64 bits) holds no more pixels than the
+// largest picture the program makes: an item whose box is larger could not
+// be painted.
+inline bool BoxWithinPicture(int64_t Width, int64_t Height)
+{
+    return Width >= 0 && Height >= 0 && Width <= 2 * int64_t{MaxItemReach} &&
+           Height <= 2 * int64_t{MaxItemReach} && Width * Height <= MaxPicturePixels;
+}
 
 // ---------------------------------------------------------------------------
 // Classes as values: what the virtual constructor and the common-class search
@@ -210,8 +219,11 @@ public:
 
     // True when the model can draw the item as it stands on a page of Dpi
     // pixels an inch: every coordinate within MaxItemReach, every size from 1
-    // to that reach, every character style drawable (groups: every child).
-    // Items that come from outside (a paste) are refused otherwise.
+    // to that reach, a bounding box of no more pixels than the largest
+    // picture (BoxWithinPicture), every character style drawable, every
+    // fill macro value one its parameter takes (MacroParamValueAccepted;
+    // groups: every child). Items that come from outside (a paste) are
+    // refused otherwise.
     virtual bool ValuesDrawable(int32_t Dpi) const;
 
     // After a read: restores links to other items through IDMap (stored ID

@@ -747,6 +747,39 @@ bool TDrawObject::DoSetFMacrosPaintParam(const TMacros& Macros)
     return true;
 }
 
+bool TDrawObject::ValuesDrawable(int32_t Dpi) const
+{
+    for (int32_t M = 0; M < FMacros->Count(); ++M) {
+        const TMacro& Macro = *FMacros->GetMacro(M);
+        for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+            const auto& Params = Macro.Line(L).Params;
+            for (size_t P = 0; P < Params.size(); ++P)
+                if (Params[P].Value && !MacroParamValueAccepted(Macro, L, P, *Params[P].Value))
+                    return false;
+        }
+    }
+    return TDrawItem::ValuesDrawable(Dpi);
+}
+
+void TDrawObject::PutBackParamValues(const TMacros& Snapshot)
+{
+    InvalidateAsItIs();
+    for (int32_t M = 0; M < Snapshot.Count() && M < FMacros->Count(); ++M) {
+        const TMacro& From = *Snapshot.GetMacro(M);
+        TMacro& To = *FMacros->GetMacro(M);
+        if (From.Name() != To.Name())
+            continue;
+        for (int32_t L = 0; L < From.LineCount() && L < To.LineCount(); ++L) {
+            const auto& Params = From.Line(L).Params;
+            for (size_t P = 0; P < Params.size() && P < To.Line(L).Params.size(); ++P)
+                if (Params[P].Value && To.Line(L).Params[P].Value != Params[P].Value)
+                    To.SetLineParamValue(L, int32_t(P), *Params[P].Value);
+        }
+    }
+    ResetExtents();
+    InvalidateAsItIs();
+}
+
 void TDrawObject::InvalidateAsItIs()
 {
     try {

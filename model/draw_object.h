@@ -56,6 +56,14 @@ public:
     TRect GetBounds() override;
     // A draw object with the same colour, layer and fill macros.
     bool SameAttributes(TDrawItem* Other) override;
+    // Every set value of the fill macros one its parameter takes.
+    bool ValuesDrawable(int32_t Dpi) const override;
+    // Puts back the parameter values of Snapshot, an earlier copy of the
+    // fill macros (a preview undone), without checking or recording them:
+    // a value the object held before, even one a parameter would no longer
+    // take (an older file), is put back as it was. Macros or lines that no
+    // longer match Snapshot are left.
+    void PutBackParamValues(const TMacros& Snapshot);
     bool IsSameItem(const TDrawItem* Other) const override { return Other == this; }
 
     void WriteToStream(TStream& Stream) override;

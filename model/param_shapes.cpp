@@ -630,11 +630,18 @@ void TParamObj::ScaleTo(double CX, double CY, double FX, double FY)
     SetModified();
 }
 
-bool TParamObj::ValuesDrawable(int32_t) const
+bool TParamObj::ValuesDrawable(int32_t Dpi) const
 {
-    return FiWidth >= 1 && FiHeight >= 1 && WithinItemReach(FiWidth) && WithinItemReach(FiHeight) &&
-           WithinItemReach(FiX) && WithinItemReach(FiY) && WithinItemReach(int64_t{FiX} + FiWidth) &&
-           WithinItemReach(int64_t{FiY} + FiHeight);
+    if (!(FiWidth >= 1 && FiHeight >= 1 && WithinItemReach(FiWidth) && WithinItemReach(FiHeight) &&
+          WithinItemReach(FiX) && WithinItemReach(FiY) && WithinItemReach(int64_t{FiX} + FiWidth) &&
+          WithinItemReach(int64_t{FiY} + FiHeight)))
+        return false;
+    // The turned frame's bounding box is what the paint covers.
+    const double C = std::fabs(std::cos(UsableAngle()));
+    const double S = std::fabs(std::sin(UsableAngle()));
+    const auto Side = [](double V) { return static_cast<int64_t>(std::ceil(V - 1e-6)); };
+    return BoxWithinPicture(Side(FiWidth * C + FiHeight * S), Side(FiWidth * S + FiHeight * C)) &&
+           TLineObject::ValuesDrawable(Dpi);
 }
 
 bool TParamObj::TakeCommonAttributes(TDrawGroup& Group)

@@ -419,13 +419,20 @@ void TPolyLineObj::Assign(TDrawItem* Source)
     SyncKinds();
 }
 
-bool TPolyLineObj::ValuesDrawable(int32_t) const
+bool TPolyLineObj::ValuesDrawable(int32_t Dpi) const
 {
     const size_t N = std::min(FBasePath.Points.size(), size_t(std::max(FBasePath.Count, 0)));
-    for (size_t I = 0; I < N; ++I)
-        if (!WithinItemReach(FBasePath.Points[I].X) || !WithinItemReach(FBasePath.Points[I].Y))
+    int64_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+    for (size_t I = 0; I < N; ++I) {
+        const int64_t X = FBasePath.Points[I].X, Y = FBasePath.Points[I].Y;
+        if (!WithinItemReach(X) || !WithinItemReach(Y))
             return false;
-    return true;
+        Left = I ? std::min(Left, X) : X;
+        Right = I ? std::max(Right, X) : X;
+        Top = I ? std::min(Top, Y) : Y;
+        Bottom = I ? std::max(Bottom, Y) : Y;
+    }
+    return BoxWithinPicture(Right - Left, Bottom - Top) && TLineObject::ValuesDrawable(Dpi);
 }
 
 void TPolyLineObj::MoveBy(int32_t DX, int32_t DY)

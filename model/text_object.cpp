@@ -1252,7 +1252,7 @@ bool TTextObj::ValuesDrawable(int32_t Dpi) const
     for (int32_t I = 0; I < Styles.Count(); ++I)
         if (const TCharStyle* S = Styles.GetItem(I); S && !CharAttrDrawable(S->Attr, Dpi))
             return false;
-    return true;
+    return TLineObject::ValuesDrawable(Dpi);
 }
 
 bool TTextObj::TakeCommonAttributes(TDrawGroup& Group)

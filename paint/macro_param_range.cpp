@@ -72,6 +72,10 @@ bool FillValueInRange(const std::string& Value)
     TFillValue Fill;
     if (!StrToFillValue(Value, Fill))
         return false;
+    // The reader takes the kind alone of these; anything after it is a
+    // value of no kind the fill editor knows, not one to paint as none.
+    if ((Fill.Method == FillMethodNone || Fill.Method == FillMethodNoPaint) && Value.size() != 1)
+        return false;
     if (Fill.Method == FillMethodGradation) {
         const TGradationObject& G = Fill.Gradation;
         if (G.iRepeatCount < 1 || G.iRepeatCount > MaxGradationRepeat || G.iOpacity < 0 || G.iOpacity > 255)

@@ -1157,3 +1157,40 @@ TEST_F(MacroPage, TheLightPreviewShowsTheLightWhereThePageDoes)
     EXPECT_LE(std::abs(Anchor.x() - InPreview.x()), 1);
     EXPECT_LE(std::abs(Anchor.y() - InPreview.y()), 1);
 }
+
+// A value the parameter no longer takes (an older file holds -7 under
+// 反射率 0..100): a good value typed over it, drawn live on the way, is one
+// step with no box, and undo brings back the stored bytes exactly.
+TEST_F(MacroPage, AGoodValueTypedOverABadStoredOneIsOneStep)
+{
+    SetMacros({"エンボス（照明）"});
+    Line->Macros().GetMacro(0)->SetParamValue("反射率", "-7");
+    Reload();
+    auto Saved = [this] {
+        TMemoryStream S;
+        Doc.SaveToStream(S);
+        const auto* B = static_cast<const uint8_t*>(S.Memory());
+        return std::vector<uint8_t>(B, B + S.Size());
+    };
+    const std::vector<uint8_t> Before = Saved();
+    const int Row = RowOf(0, "反射率");
+    ASSERT_GT(Row, 0);
+    Grid().setFocus();
+    Grid().MoveToCell(1, Row);
+    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    ASSERT_TRUE(Edit);
+    Edit->setFocus();
+    Edit->selectAll();
+    QTest::keyClicks(Edit, "50");
+    QTest::keyClick(Edit, Qt::Key_Return);
+    EXPECT_EQ(Boxes, std::vector<std::string>());
+    EXPECT_EQ(Value("反射率"), "50");
+    THistoryCommand& H = *Doc.History();
+    EXPECT_EQ(H.UndoCaption(), "プロパティの設定");
+    H.Undo();
+    EXPECT_FALSE(H.CanUndo());
+    EXPECT_EQ(Value("反射率"), "-7");
+    EXPECT_EQ(Saved(), Before);
+    H.Redo();
+    EXPECT_EQ(Value("反射率"), "50");
+}

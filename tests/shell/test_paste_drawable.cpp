@@ -10,6 +10,7 @@
 #include "model/poly_line_obj.h"
 #include "model/text_object.h"
 #include "paint/macro_list.h"
+#include "platform/cp932.h"
 #include "platform/message_box.h"
 #include "ui/draw_item_clipboard.h"
 
@@ -77,6 +78,47 @@ const std::vector<THostile>& HostileItems()
              T->SetPosition(10, 10);
              T->RichText().Styles.GetItem(1)->Attr.Size = -5;
              P.RootGroup().AddChild(std::move(T), -1);
+         }},
+    };
+    return Cases;
+}
+
+// A rectangle painted by the catalogue's Macro, its parameter Caption set
+// (unchecked, as a text from outside may hold it) to Value.
+TBuild PaintedRect(const char* Macro, const char* Caption, const char* Value, int32_t W = 20, int32_t H = 10)
+{
+    return [=](TPage& P) {
+        auto R = std::make_unique<TRectObj>(&P, -1);
+        R->SetFrame(0, 5, W, H);
+        R->Macros().Clear();
+        R->Macros().Add(TTestMacroLibrary::Get(Macro));
+        R->Macros().GetMacro(0)->SetParamValue(Caption, Value);
+        P.RootGroup().AddChild(std::move(R), -1);
+    };
+}
+
+// Values no parameter takes, and a frame larger than any picture; each
+// made under the catalogue's libraries.
+const std::vector<THostile>& HostileValues()
+{
+    static const std::vector<THostile> Cases = {
+        {"反射率 below its range", PaintedRect("エンボス（照明）", "反射率", "-7")},
+        {"照明設定 cut short", PaintedRect("エンボス（照明）", "照明設定", "8,FFFFFF60,20")},
+        {"塗り方法 of no kind", PaintedRect("塗り(ボカシ)", "塗り方法", "0000255,0,0")},
+        {"99999 x 99999 frame", PaintedRect("エンボス（照明）", "反射率", "50", 99999, 99999)},
+        {"16384 x 16384 frame turned by 0.5", [](TPage& P) {
+             PaintedRect("エンボス（照明）", "反射率", "50", 16384, 16384)(P);
+             auto* R = dynamic_cast<TRectObj*>(P.RootGroup().GetItem(0));
+             R->DoSetItemAngle(0.5);
+         }},
+        {"polyline spanning 20000 x 20000", [](TPage& P) {
+             auto L = std::make_unique<TPolyLineObj>(&P, -1);
+             TrecPath Path;
+             RecPolyLineSetCount(Path, 2);
+             Path.Points = {{0, 0}, {20000, 20000}};
+             Path.pabType = {PT_MOVETO, PT_LINETO};
+             L->SetPathRecord(Path);
+             P.RootGroup().AddChild(std::move(L), -1);
          }},
     };
     return Cases;
@@ -169,14 +211,14 @@ TEST_F(PasteDrawableTest, ItemsThePageCannotDrawAreRefusedByTheWindowsPaste)
 TEST_F(PasteDrawableTest, ASoundPasteStillWorks)
 {
     TfrmChild* W = OpenWithOneStep();
-    QGuiApplication::clipboard()->setText(QString::fromStdString(Copied(Rect(-MaxItemReach, 7, MaxItemReach, 3))));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(Copied(Rect(-MaxItemReach, 7, MaxItemReach, 1))));
     W->actPasteExecute();
     EXPECT_TRUE(Boxes.empty());
     ASSERT_EQ(PageOf(W).RootGroup().GetCount(), 2);
     auto* R = dynamic_cast<TRectObj*>(PageOf(W).RootGroup().GetItem(1));
     ASSERT_NE(R, nullptr);
     EXPECT_EQ((std::vector<int32_t>{R->X(), R->Y(), R->Width(), R->Height()}),
-              (std::vector<int32_t>{-MaxItemReach, 7, MaxItemReach, 3}));
+              (std::vector<int32_t>{-MaxItemReach, 7, MaxItemReach, 1}));
     EXPECT_EQ(W->Document()->History()->UndoCaption(), "貼り付け(&P)");
 }
 
@@ -231,4 +273,51 @@ TEST_F(TFrameTest, CtrlVRefusesItemsThePageCannotDraw)
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Text, "TfrmObjProperty.SetCgridQuickParam: MacroDef Not Found.");
     SetClipboardService(nullptr);
+}
+
+// Fill-macro values the parameter would refuse and frames larger than any
+// picture are refused by the paste as a whole, with its one message, the
+// bytes and history unchanged; checked against the library's captions, and
+// against the item's own where no library holds the macro (a text from
+// another installation). The sound value beside them pastes in both.
+TEST_F(PasteDrawableTest, ValuesTheParameterRefusesAndHugeFramesAreRefused)
+{
+    std::vector<std::pair<std::string, std::string>> Texts;
+    std::string Sound;
+    {
+        TCatalogueLibraries Catalogue;
+        for (const THostile& C : HostileValues())
+            Texts.emplace_back(C.Name, Copied(C.Build));
+        Sound = Copied(PaintedRect("エンボス（照明）", "反射率", "50"));
+    }
+    TfrmChild* W = OpenWithOneStep();
+    THistoryCommand& H = *W->Document()->History();
+    const auto PasteAll = [&](const char* Where) {
+        for (const auto& [Name, Text] : Texts) {
+            SCOPED_TRACE(std::string(Where) + ": " + Name);
+            QGuiApplication::clipboard()->setText(QString::fromStdString(Cp932ToUtf8(Text)));
+            ASSERT_TRUE(ClipboardHasDrawItem());
+            const std::vector<uint8_t> Before = DocBytes(*W->Document());
+            const THistoryState State = StateOf(H);
+            const int32_t Count = PageOf(W).RootGroup().GetCount();
+            Boxes.clear();
+            W->actPasteExecute();
+            EXPECT_EQ(Boxes, std::vector<std::string>{"エラー:クリップボードからの読み込みに失敗しました"});
+            EXPECT_EQ(DocBytes(*W->Document()), Before);
+            EXPECT_EQ(StateOf(H), State);
+            EXPECT_EQ(PageOf(W).RootGroup().GetCount(), Count);
+        }
+        SCOPED_TRACE(Where);
+        QGuiApplication::clipboard()->setText(QString::fromStdString(Cp932ToUtf8(Sound)));
+        const int32_t Count = PageOf(W).RootGroup().GetCount();
+        Boxes.clear();
+        W->actPasteExecute();
+        EXPECT_EQ(PageOf(W).RootGroup().GetCount(), Count + 1);
+        EXPECT_EQ(H.UndoCaption(), "貼り付け(&P)");
+    };
+    {
+        TCatalogueLibraries Catalogue;
+        PasteAll("with the library");
+    }
+    PasteAll("from another installation");
 }
