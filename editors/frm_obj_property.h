@@ -152,6 +152,13 @@ public:
     void ModifyStart(TCustomEditTrackBarWex* Edit);
     void ModifyEnd(TCustomEditTrackBarWex* Edit);
     bool Modifying() const { return FbModifying; }
+    // True while the panel applies an edit or a value is dragged: it must
+    // not be loaded again under its own feet.
+    bool Busy() const { return FiUpdating > 0 || FbModifying || FbCommitting; }
+    // The history's step serial when the panel last took its copies of the
+    // items (as it loads them, and within or after each change of its own).
+    // Copies from before a step were left behind by a change made elsewhere.
+    uint64_t CopiesStep() const { return FiCopiesStep; }
     // The command caption of an edit (e.g. "回転角の設定").
     std::string EditCaption(TCustomEditTrackBarWex* Edit) const;
     void btnDefaultClick(QPushButton* Button);
@@ -396,6 +403,7 @@ private:
     bool FbModifying = false;
     bool FbLiveChanged = false;
     bool FbCommitting = false; // CommitEdit applies the edit
+    uint64_t FiCopiesStep = 0;
     int32_t FiDPI = 96;
 };
 

@@ -87,6 +87,8 @@ std::string WithoutColon(const QString& Caption)
 
 void TfrmObjProperty::TakeCopies()
 {
+    const THistoryCommand* H = FPage ? FPage->GetHistory() : nullptr;
+    FiCopiesStep = H ? H->StepSerial() : 0;
     FDrawItemCopy.clear();
     for (TDrawItem* T : FTargets)
         FDrawItemCopy.push_back(RevertCopyOf(T));

@@ -1127,6 +1127,21 @@ void TfrmChild::HistoryChanged()
         if (QAction* Redo = Action(FrameCommand::actRedo))
             Redo->setEnabled(H && H->CanRedo());
     }
+    // Every recorded change, undo and redo of the document ends here. The
+    // panel takes its copies again within or after each change of its own;
+    // one made elsewhere (a mouse tool, a key, a menu command) leaves its
+    // values and revert copies behind, and its next edit would write the old
+    // values back. Once the change is done (the event that made it has
+    // returned), a panel whose copies are older than the step loads the items
+    // again.
+    if (frmObjProperty && frmObjProperty->DocLink() == this && H) {
+        const uint64_t Step = H->StepSerial();
+        QTimer::singleShot(0, this, [this, Step] {
+            if (frmObjProperty && frmObjProperty->DocLink() == this && frmObjProperty->CopiesStep() < Step &&
+                !frmObjProperty->Busy())
+                ReloadPanelReported();
+        });
+    }
     pboxkClient->update();
 }
 
@@ -1151,9 +1166,15 @@ void TfrmChild::SelectionChanged(bool Refresh)
     Sel->CalcBounds();
     if (Refresh)
         Sel->RebuildAnchors();
-    // The model tells of a change it has made, often from a destructor: a
-    // panel that cannot show the items is reported here (once while the
-    // same failure lasts), never carried back.
+    // The model tells of a change it has made, often from a destructor.
+    ReloadPanelReported();
+    ShowSelectionStatus();
+    UpdateActionStates();
+    pboxkClient->update();
+}
+
+void TfrmChild::ReloadPanelReported()
+{
     try {
         ReloadPanel();
         FstrPanelFailure.clear();
@@ -1163,9 +1184,6 @@ void TfrmChild::SelectionChanged(bool Refresh)
             ShowEventException(std::current_exception());
         }
     }
-    ShowSelectionStatus();
-    UpdateActionStates();
-    pboxkClient->update();
 }
 
 void TfrmChild::UpdateGridActions()

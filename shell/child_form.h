@@ -336,6 +336,9 @@ private:
     bool ShowsFrameState() const;
     // Hands the selection to the property panel.
     void ReloadPanel();
+    // ReloadPanel from a notice of the model: a panel that cannot show the
+    // items is reported (once while the same failure lasts), never raised.
+    void ReloadPanelReported();
     // The selection's bounds again (no handle rebuild), the panel reloaded
     // when asked, status and view updated.
     void RefreshSelection(bool ReloadPanelFlag);

@@ -385,6 +385,7 @@ void THistoryCommand::CommandStart(const std::string& Caption)
         return;
     if (FbCommandOpen)
         throw EUserError("THistoryCommand.CommandStart: Reenter");
+    ++FiStepSerial;
 
     FStart = TStartState();
     FStart.MenuStart = FiMenuStart;
@@ -595,6 +596,7 @@ void THistoryCommand::Undo()
 {
     if (FiMenuStart < 0 || FiMenuNo < 0 || !FMenuItems[FiMenuNo].Used)
         return;
+    ++FiStepSerial;
 
     const int32_t SavedLock = FiLockCount;
     const int32_t SavedMenuNo = FiMenuNo;
@@ -633,6 +635,7 @@ void THistoryCommand::Redo()
 {
     if (FiMenuStart < 0 || FiMenuNo == FiMenuEnd)
         return;
+    ++FiStepSerial;
 
     const int32_t SavedLock = FiLockCount;
     const int32_t SavedMenuNo = FiMenuNo;

@@ -146,6 +146,10 @@ public:
     std::string RedoCaption() const;
 
     bool IsCommandOpen() const { return FbCommandOpen != 0; }
+    // Grows by one as each command opens and as each undo or redo starts:
+    // whoever keeps something taken from the document can tell whether it
+    // was taken within or after the latest step, or before it.
+    uint64_t StepSerial() const { return FiStepSerial; }
     bool IsUndoing() const { return FbUndoing != 0; }
     bool IsRedoing() const { return FbRedoing != 0; }
     bool IsOverflow() const { return FbOverflow != 0; }
@@ -225,4 +229,5 @@ private:
     int64_t FiBlockBudget = DefaultBlockBudget;
     bool FbBlocksHeld = false;  // some slot may hold a block
     int32_t FiLockCount = 0;
+    uint64_t FiStepSerial = 0;
 };

@@ -98,6 +98,29 @@ TEST(HistoryCommand, EmptyCommandDisappears)
     EXPECT_EQ(P.Calls, (TCalls{{false, 2, "b"}, {false, 1, ""}}));
 }
 
+// Each command opened and each undo or redo done counts one step; calls
+// that do nothing count none, and a step's serial is there while it runs.
+TEST(HistoryCommand, StepSerialCountsCommandsUndosAndRedos)
+{
+    THistoryCommand H;
+    TProbe P(&H);
+    std::vector<uint64_t> Seen;
+    H.OnChange = [&](THistoryCommand* Sender) { Seen.push_back(Sender->StepSerial()); };
+    EXPECT_EQ(H.StepSerial(), 0u);
+    H.Undo();
+    H.Redo();
+    H.CommandStart("A");
+    EXPECT_EQ(H.StepSerial(), 1u);
+    P.Record(0, 1, "a");
+    H.CommandEnd();
+    H.CommandStart("empty");
+    H.CommandEnd();
+    H.Undo();
+    H.Redo();
+    H.Redo();
+    EXPECT_EQ(Seen, (std::vector<uint64_t>{1, 2, 3, 4}));
+}
+
 TEST(HistoryCommand, MessagesAndRefusedCalls)
 {
     THistoryCommand H;
