@@ -180,6 +180,14 @@ struct MacroPage : ::testing::Test {
         H.Undo();
         EXPECT_FALSE(H.CanUndo());
     }
+    // The document as a save writes it.
+    std::vector<uint8_t> Saved()
+    {
+        TMemoryStream S;
+        Doc.SaveToStream(S);
+        const auto* B = static_cast<const uint8_t*>(S.Memory());
+        return std::vector<uint8_t>(B, B + S.Size());
+    }
     // The rendered page's pixels inside the object's rectangle.
     std::vector<uint8_t> Rendered()
     {
@@ -902,12 +910,6 @@ TEST_F(MacroPage, SpeedButtonsShowGlyphsAndFitTheNarrowestPage)
 // as they were, with one error passed on for the box.
 TEST_F(MacroPage, AStylePasteThatCannotBeDrawnLeavesTheObjectAsItWas)
 {
-    auto Saved = [this] {
-        TMemoryStream S;
-        Doc.SaveToStream(S);
-        const auto* B = static_cast<const uint8_t*>(S.Memory());
-        return std::vector<uint8_t>(B, B + S.Size());
-    };
     // The style goes to the clipboard from a property object holding it.
     Buf->Macros().GetMacro(0)->SetParamValue("ボカシ量", "2000000000");
     P->sbtnStyleCopyClick();
@@ -935,12 +937,6 @@ TEST_F(MacroPage, AStylePasteThatCannotBeDrawnLeavesTheObjectAsItWas)
 // value it took: that value is recorded, one step.
 TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
 {
-    auto Saved = [this] {
-        TMemoryStream S;
-        Doc.SaveToStream(S);
-        const auto* B = static_cast<const uint8_t*>(S.Memory());
-        return std::vector<uint8_t>(B, B + S.Size());
-    };
     const std::string Spread = "図形の広がり|-1000,1000,-100,100";
     const int Row = RowOf(0, "図形の広がり");
     ASSERT_GT(Row, 0);
@@ -1166,12 +1162,6 @@ TEST_F(MacroPage, AGoodValueTypedOverABadStoredOneIsOneStep)
     SetMacros({"エンボス（照明）"});
     Line->Macros().GetMacro(0)->SetParamValue("反射率", "-7");
     Reload();
-    auto Saved = [this] {
-        TMemoryStream S;
-        Doc.SaveToStream(S);
-        const auto* B = static_cast<const uint8_t*>(S.Memory());
-        return std::vector<uint8_t>(B, B + S.Size());
-    };
     const std::vector<uint8_t> Before = Saved();
     const int Row = RowOf(0, "反射率");
     ASSERT_GT(Row, 0);
