@@ -377,7 +377,7 @@ bool IsNormalState(const QMdiSubWindow& Sub)
 
 QSize TfrmChild::sizeHint() const
 {
-    if (FDocument->GetPageCount() == 0)
+    if (!FDocument || FDocument->GetPageCount() == 0)
         return QWidget::sizeHint();
     // With room for the bars too: the view then holds the page also while
     // they are shown.
@@ -396,9 +396,20 @@ void TfrmChild::PlaceNormal()
     auto* Area = qobject_cast<QMdiArea*>(FArea.data());
     if (!Area || !FSubWindow)
         return;
+    FSubWindow->setGeometry(
+        CascadedWindowPlace(FSubWindow->sizeHint(), Area->viewport()->size(), PlacesOfOthers(),
+                            FSubWindow->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FSubWindow)));
+    FNormalPlace = FSubWindow->pos();
+}
+
+std::vector<QPoint> TfrmChild::PlacesOfOthers() const
+{
+    std::vector<QPoint> Held;
+    auto* Area = qobject_cast<QMdiArea*>(FArea.data());
+    if (!Area)
+        return Held;
     // Where the other open windows are when not maximised or minimised: a
     // maximised one comes back to its place when restored.
-    std::vector<QPoint> Held;
     for (QMdiSubWindow* Sub : Area->subWindowList(QMdiArea::CreationOrder)) {
         auto* Other = qobject_cast<TfrmChild*>(Sub->widget());
         if (Sub == FSubWindow || Sub->isHidden() || !Other)
@@ -408,10 +419,7 @@ void TfrmChild::PlaceNormal()
         else if (Other->FNormalPlace)
             Held.push_back(*Other->FNormalPlace);
     }
-    FSubWindow->setGeometry(
-        CascadedWindowPlace(FSubWindow->sizeHint(), Area->viewport()->size(), Held,
-                            FSubWindow->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FSubWindow)));
-    FNormalPlace = FSubWindow->pos();
+    return Held;
 }
 
 bool TfrmChild::ShowsSomePage() const
@@ -458,13 +466,20 @@ TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChi
                          AppIniFile().WriteInteger(MaxFrmChildSection, MaxFrmChildKey,
                                                    (New & Qt::WindowMaximized) ? 1 : 0);
                          // Restored to a place that shows nothing of the page
-                         // (one it had before the client area had a size):
-                         // it takes a place that does, once the restore has
-                         // put it back.
+                         // (one it had before the client area had a size), or
+                         // onto another window's place (one it never had of
+                         // its own: maximised from the start, the window
+                         // opened after it took the corner, and the area puts
+                         // it back where it was made): it takes a place that
+                         // shows it, once the restore has put it back.
                          if ((Old & Qt::WindowMaximized) && !(New & Size))
                              QTimer::singleShot(0, Child, [Child] {
-                                 if (!(Child->FSubWindow->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) &&
-                                     !Child->ShowsSomePage())
+                                 // A released window (its document gone) only waits to close.
+                                 if (!Child->FDocument || !IsNormalState(*Child->FSubWindow))
+                                     return;
+                                 const std::vector<QPoint> Held = Child->PlacesOfOthers();
+                                 if (!Child->ShowsSomePage() ||
+                                     std::find(Held.begin(), Held.end(), Child->FSubWindow->pos()) != Held.end())
                                      Child->PlaceNormal();
                              });
                      });

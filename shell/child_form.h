@@ -272,6 +272,9 @@ public:
     // Gives the sub-window that size, bounded by the client area, at the
     // first cascade place no other open document window holds.
     void PlaceNormal();
+    // The top-left corners the other open document windows have, or come
+    // back to, when neither maximised nor minimised.
+    std::vector<QPoint> PlacesOfOthers() const;
     // Whether the window is large enough to show some of its page, and
     // inside the client area at least in part.
     bool ShowsSomePage() const;

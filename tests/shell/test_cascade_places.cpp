@@ -132,3 +132,32 @@ TEST_F(TCascadeTest, AWindowMaximisedFromItsPlaceStillHoldsIt)
     ASSERT_EQ(Frame->DocWindows().size(), 3u);
     EXPECT_EQ(Distinct(NormalPlaces()), 3u);
 }
+
+// Started with the first window maximised, a second opened while it is, then
+// the active one restored as its title bar's restore button does: no window
+// lies on another's top-left.
+TEST_F(TCascadeTest, RestoringAfterANewWindowWhileMaximisedLeavesNoneCovered)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 1);
+    Start();
+    Frame->resize(1400, 1000);
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 1u);
+    ASSERT_TRUE(Frame->DocWindows()[0]->SubWindow()->isMaximized());
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 2u);
+    QMdiSubWindow* Active = Frame->DocWindows()[1]->SubWindow();
+    ASSERT_TRUE(Active->isMaximized());
+    ASSERT_EQ(Active->mdiArea()->currentSubWindow(), Active);
+    Active->showNormal();
+    Settle();
+    std::vector<QPoint> Places;
+    for (TDocWindow* W : Frame->DocWindows()) {
+        QMdiSubWindow* Sub = W->SubWindow();
+        EXPECT_FALSE(Sub->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))
+            << Sub->windowTitle().toStdString();
+        Places.push_back(Sub->pos());
+    }
+    EXPECT_EQ(Distinct(Places), 2u);
+}
