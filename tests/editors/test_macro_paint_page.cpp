@@ -180,6 +180,14 @@ struct MacroPage : ::testing::Test {
         H.Undo();
         EXPECT_FALSE(H.CanUndo());
     }
+    // The number edit the grid hosts over the first macro's cell in Row,
+    // the grid focused and the cell current.
+    TEditTrackBarWex* CellEdit(int Row)
+    {
+        Grid().setFocus();
+        Grid().MoveToCell(1, Row);
+        return qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    }
     // The document as a save writes it.
     std::vector<uint8_t> Saved()
     {
@@ -312,9 +320,7 @@ TEST_F(MacroPage, CatalogueWidthsSlideOverASensibleRange)
     EXPECT_EQ(Width->Min(), 0);
     EXPECT_EQ(Width->Max(), 1000);
     // Typed beyond it: the edit's Max at once, shown and painted.
-    Grid().setFocus();
-    Grid().MoveToCell(1, Row);
-    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    TEditTrackBarWex* Edit = CellEdit(Row);
     ASSERT_TRUE(Edit);
     Edit->setFocus();
     Edit->selectAll();
@@ -370,9 +376,7 @@ TEST(MacroPageTexts, CellTextsAndCustomRanges)
 TEST_F(MacroPage, EnterIsOneUndoStepAndMarksTheDocument)
 {
     const int Row = RowOf(0, "不透明度");
-    Grid().setFocus();
-    Grid().MoveToCell(1, Row);
-    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    TEditTrackBarWex* Edit = CellEdit(Row);
     ASSERT_TRUE(Edit);
     Edit->setFocus();
     Edit->selectAll();
@@ -391,9 +395,7 @@ TEST_F(MacroPage, EnterIsOneUndoStepAndMarksTheDocument)
 TEST_F(MacroPage, TrackBarDragIsOneUndoStepAndMarksTheDocument)
 {
     const int Row = RowOf(0, "不透明度");
-    Grid().setFocus();
-    Grid().MoveToCell(1, Row);
-    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    TEditTrackBarWex* Edit = CellEdit(Row);
     ASSERT_TRUE(Edit);
     QWidget* Button = Edit->EllipsisButton();
     auto Mouse = [&](QEvent::Type Type, QPoint At, Qt::MouseButtons Held) {
@@ -940,9 +942,7 @@ TEST_F(MacroPage, ANumberBegunIsNoValueAndARefusedValueIsSaidOnce)
     const std::string Spread = "図形の広がり|-1000,1000,-100,100";
     const int Row = RowOf(0, "図形の広がり");
     ASSERT_GT(Row, 0);
-    Grid().setFocus();
-    Grid().MoveToCell(1, Row);
-    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    TEditTrackBarWex* Edit = CellEdit(Row);
     ASSERT_TRUE(Edit);
     const std::vector<uint8_t> Before = Saved();
     const std::vector<uint8_t> Picture = Rendered();
@@ -1165,9 +1165,7 @@ TEST_F(MacroPage, AGoodValueTypedOverABadStoredOneIsOneStep)
     const std::vector<uint8_t> Before = Saved();
     const int Row = RowOf(0, "反射率");
     ASSERT_GT(Row, 0);
-    Grid().setFocus();
-    Grid().MoveToCell(1, Row);
-    auto* Edit = qobject_cast<TEditTrackBarWex*>(Grid().CurrentControl());
+    TEditTrackBarWex* Edit = CellEdit(Row);
     ASSERT_TRUE(Edit);
     Edit->setFocus();
     Edit->selectAll();
