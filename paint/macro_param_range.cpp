@@ -141,9 +141,10 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
 
 bool MacroValuesInDeclaredRange(const TMacro& Macro, std::string* BadCaption)
 {
-    TMacro Definition;
-    if (!Definition.LoadFromLibrary(Macro.Name()) || Definition.LineCount() != Macro.LineCount())
+    const TMacro* Found = TMacro::FindInLibrary(Macro.Name());
+    if (!Found || Found->LineCount() != Macro.LineCount())
         return false;
+    const TMacro& Definition = *Found;
     const TPaintFunctionRec* Table = PaintFunctionTable();
     for (int32_t L = 0; L < Definition.LineCount(); ++L) {
         const TMacroLine& Def = Definition.Line(L);
@@ -204,10 +205,9 @@ bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, co
     std::string Caption = Macro.Line(Line).Params[Param].Caption.value_or(std::string());
     // The library's caption declares the range where the library holds the
     // macro; an object's copy may have come from an older file.
-    TMacro Definition;
-    if (Definition.LoadFromLibrary(Macro.Name()) && Line < Definition.LineCount() &&
-        Param < Definition.Line(Line).Params.size())
-        Caption = Definition.Line(Line).Params[Param].Caption.value_or(std::string());
+    const TMacro* Definition = TMacro::FindInLibrary(Macro.Name());
+    if (Definition && Line < Definition->LineCount() && Param < Definition->Line(Line).Params.size())
+        Caption = Definition->Line(Line).Params[Param].Caption.value_or(std::string());
     if (Caption.empty() || Caption[0] == '*')
         return true;
     const TPaintFunctionRec* Table = PaintFunctionTable();

@@ -198,18 +198,24 @@ void TMacro::Assign(const TMacro& Source)
     FLines = Source.FLines;
 }
 
-bool TMacro::LoadFromLibrary(const std::string& Name)
+const TMacro* TMacro::FindInLibrary(const std::string& Name)
 {
     for (const TMacroLibrary* Library : {gMacroLibrary.get(), gMacPathLibrary.get()}) {
         if (Library == nullptr)
             continue;
         const int32_t Index = Library->IndexOf(Name);
-        if (Index >= 0) {
-            Assign(*Library->Objects(Index));
-            return true;
-        }
+        if (Index >= 0)
+            return Library->Objects(Index);
     }
-    return false;
+    return nullptr;
+}
+
+bool TMacro::LoadFromLibrary(const std::string& Name)
+{
+    const TMacro* Found = FindInLibrary(Name);
+    if (Found)
+        Assign(*Found);
+    return Found != nullptr;
 }
 
 const TMacroLine& TMacro::Line(int32_t Index) const

@@ -76,6 +76,8 @@ public:
     // (names compared without regard to ASCII case). False, and nothing
     // changed, when neither holds it.
     bool LoadFromLibrary(const std::string& Name);
+    // The loaded libraries' macro of that name, or nil: read in place, not copied.
+    static const TMacro* FindInLibrary(const std::string& Name);
 
     // Every parameter whose caption matches Caption's display part gets Value
     // and Caption (tag included).
