@@ -533,8 +533,8 @@ bool TMacroPaintPage::SetHostedEditText(QWidget* Control)
     if (!Edit || !FindCellOf(Control, Col, Row))
         return false;
     // A number edit commits as Enter does (a number begun is no value).
-    if (auto* Number = qobject_cast<TEditTrackBarWex*>(Edit); Number && Number->OnCommit) {
-        Number->OnCommit(Number);
+    if (auto* Number = qobject_cast<TEditTrackBarWex*>(Edit)) {
+        Number->CommitTyped();
         return true;
     }
     SetQuickParam(Col, Row, Edit->text().toStdString());

@@ -241,12 +241,13 @@ void TfrmPopup::PlaceLabels(const std::vector<std::pair<QLabel*, int>>& Placed)
     // inside the pop-up rather than widening it, and a round value too close
     // to the lower end's label (-300 beside -360) is left out. Long numbers
     // on a short bar would still run into each other: then the pop-up grows
-    // until every label stands apart, at most to the screen's width.
+    // by an eighth at a time until every label stands apart, at most to the
+    // screen's width.
     constexpr int Gap = 6;
     const QScreen* S = QGuiApplication::primaryScreen();
     const int Widest = std::max(width(), S ? S->availableGeometry().width() : 1600);
     TTrackBarWexChild* T = FTrackBar;
-    for (int Width = width();; Width = std::min(Widest, Width + 16)) {
+    for (int Width = width();; Width = std::min(Widest, Width + std::max(16, Width / 8))) {
         resize(Width, height());
         T->setGeometry(1, 1, Width - 2, PopupTrackBarHeight);
         int Right = 1 - Gap;
@@ -661,11 +662,15 @@ void TCustomEditTrackBarWex::keyPressEvent(QKeyEvent* Event)
         Event->accept();
         return;
     }
-    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-        Settle();
-        Commit();
-    }
+    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter)
+        CommitTyped();
     TCustomEditWex::keyPressEvent(Event);
+}
+
+void TCustomEditTrackBarWex::CommitTyped()
+{
+    Settle();
+    Commit();
 }
 
 void TCustomEditTrackBarWex::keyReleaseEvent(QKeyEvent* Event)

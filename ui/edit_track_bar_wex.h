@@ -157,6 +157,8 @@ public:
 
     TTimerSpeedButtonWex* UpButton() const { return FUp; }
     TTimerSpeedButtonWex* DownButton() const { return FDown; }
+    // Settles the typed text and commits it, as Enter does.
+    void CommitTyped();
     TfrmPopup* Popup() const { return FPopup.get(); } // nil while closed
     void ClosePopup();
 
