@@ -1043,9 +1043,7 @@ void TMacroPaintPage::RunCellDialog(
         return;
     RevertLive();
     // A cancelled dialog leaves the document as it found it, its modified
-    // flag included, though its tests changed the drawing meanwhile.
-    TOLEDocumentWex* Document = PageDocument();
-    const bool WasModified = Document && Document->Modified();
+    // flag included (the revert of its tests puts that back too).
     const auto Test = [this, Col, Row](const std::string& Value) { SetQuickParam(Col, Row, Value, true); };
     std::string Result;
     bool Ok = false;
@@ -1064,8 +1062,6 @@ void TMacroPaintPage::RunCellDialog(
             throw;
         }
     } else if (RevertLive()) {
-        if (Document && !WasModified)
-            Document->SetModified(false);
         FLink.ItemsChangedLive();
     }
     RepaintCellControl(Col, Row);
