@@ -191,7 +191,7 @@ double MacroParamFloor(const TMacro& Macro, const std::string& Caption)
         for (size_t P = 0; Pos >= 0 && P < Line.Params.size() && int32_t(P) < Table[Pos].ParamCount; ++P) {
             const std::string Own = Line.Params[P].Caption.value_or(std::string());
             const int32_t Kind = Table[Pos].Params[P].Kind;
-            if (Own.substr(0, Own.find('|')) == Shown && (Kind == pkInteger || Kind == pkReal))
+            if (MatchParamCaption(Own, Shown) && (Kind == pkInteger || Kind == pkReal))
                 Floor = std::max(Floor, ParamArgFloor(Table[Pos].Params[P]));
         }
     }
@@ -225,7 +225,7 @@ bool MacroCaptionValueAccepted(const TMacro& Macro, const std::string& Caption, 
         const TMacroLine& Line = Macro.Line(L);
         for (size_t P = 0; P < Line.Params.size(); ++P) {
             const std::string Own = Line.Params[P].Caption.value_or(std::string());
-            if (Own.substr(0, Own.find('|')) == Shown && !MacroParamValueAccepted(Macro, L, P, Value))
+            if (MatchParamCaption(Own, Shown) && !MacroParamValueAccepted(Macro, L, P, Value))
                 return false;
         }
     }
