@@ -1149,7 +1149,8 @@ void TfrmChild::HistoryChanged()
     // values back. Once the change is done (the event that made it has
     // returned), a panel whose copies are older than the step loads the items
     // again.
-    if (frmObjProperty && frmObjProperty->DocLink() == this && H) {
+    if (frmObjProperty && frmObjProperty->DocLink() == this && H &&
+        frmObjProperty->CopiesStep() < H->StepSerial()) {
         const uint64_t Step = H->StepSerial();
         QTimer::singleShot(0, this, [this, Step] {
             if (frmObjProperty && frmObjProperty->DocLink() == this && frmObjProperty->CopiesStep() < Step &&
