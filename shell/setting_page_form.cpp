@@ -506,24 +506,6 @@ void TfrmSettingPage::LimitSizeEdits()
     --FiUpdating;
 }
 
-void TfrmSettingPage::HoldTypedValue(TEditTrackBarWex* Edit)
-{
-    // A number typed past the edit's maximum is held there by the edit but
-    // would stay shown as typed: it is shown as held, so that the other edit
-    // of the side shows the same size.
-    double Typed = 0;
-    try {
-        Typed = StrToFloat(Edit->text().toStdString());
-    } catch (const EConvertError&) {
-        return;
-    }
-    if (Typed > Edit->Max()) {
-        ++FiUpdating;
-        Edit->SetPosition(Edit->Max());
-        --FiUpdating;
-    }
-}
-
 void TfrmSettingPage::accept()
 {
     // The edits keep the page within what a page can be; a size from
@@ -652,7 +634,6 @@ void TfrmSettingPage::PixelChanged(bool Width)
     if (FiUpdating)
         return;
     TEditTrackBarWex* E = Width ? EdtWidthPixel : EdtHeightPixel;
-    HoldTypedValue(E);
     ++FiUpdating;
     (Width ? FrecLogPict.Width : FrecLogPict.Height) = std::max(1, Saturate(E->Position()));
     --FiUpdating;
@@ -671,7 +652,6 @@ void TfrmSettingPage::UnitChanged(bool Width)
     // number in its range; the pixels are held to the pixel edit's range
     // too, since a small length rounds to no pixel at all.
     TEditTrackBarWex* E = Width ? EdtWidthUnit : EdtHeightUnit;
-    HoldTypedValue(E);
     const int32_t DPI = std::max(1, FrecLogPict.DPI);
     const double Current = PixelToUnit(Width ? FrecLogPict.Width : FrecLogPict.Height, FrecLogPict.Unit, DPI);
     if (std::fabs(E->Position() - Current) <= ValueTolerance)

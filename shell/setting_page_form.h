@@ -198,7 +198,6 @@ private:
     void ResetEditParam();
     int32_t HeightByArea(int32_t Width) const;
     void LimitSizeEdits();
-    void HoldTypedValue(TEditTrackBarWex* Edit);
     void FillUnitEdits();
     void FillMarginEdits();
     void ShowMarginLabels();
