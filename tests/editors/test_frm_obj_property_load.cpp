@@ -122,6 +122,37 @@ TEST_F(FrmObjPropertyLoad, StarAndPolygonRows)
     EXPECT_EQ(Panel.edtAngleRatio->y(), Panel.edtRIn->y() + 20);
 }
 
+// Every "%" stands beside its row's edit, and only where that row shows (the
+// polygon moves its jitter rows up and leaves the inner-radius rows out).
+TEST_F(FrmObjPropertyLoad, EachPercentShowsBesideItsRowOnly)
+{
+    TStarObj* S = Add<TStarObj>(0, 0, 100, 100);
+    S->SetParam(TrecStarParam{});
+    TPolygonObj* P = Add<TPolygonObj>(0, 0, 100, 100);
+    P->SetParam(TrecPolygonParam{});
+    TRectObj* R = Add<TRectObj>(0, 0, 100, 100);
+    const std::vector<std::string> Rows = {"RIn", "CnrROut", "CnrRIn", "RInRatio", "AngleRatio", "ROutRatio"};
+    for (TDrawItem* Item : std::vector<TDrawItem*>{S, P, R}) {
+        Load({Item});
+        std::vector<std::string> WithPercent;
+        for (const std::string& Row : Rows) {
+            SCOPED_TRACE(std::string(Item->GetClass().Name) + " " + Row);
+            auto* Edit = Panel.TabSheetShape->findChild<QWidget*>(QString::fromStdString("edt" + Row));
+            auto* Unit = Panel.TabSheetShape->findChild<QLabel*>(QString::fromStdString("lbl" + Row + "Percent"));
+            ASSERT_TRUE(Edit && Unit);
+            EXPECT_EQ(Shown(Unit), Shown(Edit));
+            if (!Shown(Edit))
+                continue;
+            WithPercent.push_back(Row);
+            EXPECT_EQ(Unit->pos(), Edit->geometry().topRight() + QPoint(3, 3));
+        }
+        const std::vector<std::string> Expected =
+            Item == S ? Rows : Item == P ? std::vector<std::string>{"CnrROut", "AngleRatio", "ROutRatio"}
+                                         : std::vector<std::string>{"CnrROut"};
+        EXPECT_EQ(WithPercent, Expected) << Item->GetClass().Name;
+    }
+}
+
 TEST_F(FrmObjPropertyLoad, ShapePageControlsStandClearForEveryClass)
 {
     // A caption's colon hid under its edit ("振れ(内径)" on a wider face).
