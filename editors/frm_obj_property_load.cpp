@@ -158,6 +158,12 @@ void TfrmObjProperty::EnablePage(QWidget* Page, bool Flag)
         if (auto* E = qobject_cast<QTextEdit*>(W); E && !Flag)
             E->clear();
     }
+    // Nor does the outline page show the kind, or the kind's rows, loaded
+    // before.
+    if (Page == TabSheetOutline && !Flag) {
+        cmbOutline->setCurrentIndex(-1);
+        ShowOutlineRows({});
+    }
 }
 
 void TfrmObjProperty::ClearPanel()

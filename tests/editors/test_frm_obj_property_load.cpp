@@ -334,6 +334,35 @@ TEST_F(FrmObjPropertyLoad, DisabledNumberEditsOfEveryPageShowNoValueOfAnEarlierS
     }
 }
 
+// Disabled, the outline page shows no kind and no rows of the selection (or
+// the document) loaded before; loaded again, it shows them.
+TEST_F(FrmObjPropertyLoad, TheDisabledOutlinePageShowsNoKindOfAnEarlierSelection)
+{
+    TRectObj* R = Add<TRectObj>(10, 20, 50, 40);
+    TOutline O;
+    O.FOutlineKind = 6;
+    TDrawItem::SetOutline(*R, O);
+    const auto ShownOnPage = [&] {
+        std::vector<std::string> Names;
+        for (QObject* C : Panel.TabSheetOutline->children())
+            if (auto* W = qobject_cast<QWidget*>(C); W && !W->isHidden())
+                Names.push_back(W->objectName().toStdString());
+        std::sort(Names.begin(), Names.end());
+        return Names;
+    };
+    Load({R});
+    ASSERT_EQ(Panel.cmbOutline->currentText(), "波(自由設定)");
+    const std::vector<std::string> Rows = ShownOnPage();
+    ASSERT_GT(Rows.size(), 10u);
+    Load({});
+    EXPECT_FALSE(Panel.cmbOutline->isEnabled());
+    EXPECT_EQ(Panel.cmbOutline->currentText(), "");
+    EXPECT_EQ(ShownOnPage(), (std::vector<std::string>{"btnDefOutline", "cmbOutline", "lblOutlineKind"}));
+    Load({R});
+    EXPECT_EQ(Panel.cmbOutline->currentText(), "波(自由設定)");
+    EXPECT_EQ(ShownOnPage(), Rows);
+}
+
 TEST_F(FrmObjPropertyLoad, StarsWithDifferentRatiosShowEmptyRatios)
 {
     TStarObj* A = Add<TStarObj>(0, 0, 100, 100);
