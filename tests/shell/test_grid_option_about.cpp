@@ -128,6 +128,19 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
     W->actGridOptionExecute();
     EXPECT_FALSE(H.CanUndo());
     EXPECT_EQ(P.RulerUnit(), 2);
+
+    // A stored step of 0 (which no edit can show) is shown, and applied, as 1.
+    G = P.Grid();
+    G.Value4 = 0;
+    P.SetGridOption(G);
+    QString Step;
+    WithModalDialog([&](TfrmDocOption& D) {
+        Step = D.edtGridNumY->text();
+        D.accept();
+    });
+    W->actGridOptionExecute();
+    EXPECT_EQ(Step, "1");
+    EXPECT_EQ(P.Grid().Value4, 1);
 }
 
 TEST(AboutBox, NameAndVersionWithAndWithoutBuild)
