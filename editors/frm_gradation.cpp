@@ -41,6 +41,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QRegularExpressionValidator>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -424,7 +425,9 @@ void TfrmGradation::BuildControls()
     pnlMono = new QWidget(this);
     auto* Mono = new QHBoxLayout(pnlMono);
     edtHex = new QLineEdit(pnlMono);
-    edtHex->setMaxLength(8);
+    // Only what names a colour (up to six hexadecimal digits) is taken, so
+    // the edit never shows more than the colour it stands for.
+    edtHex->setValidator(new QRegularExpressionValidator(QRegularExpression("#?[0-9A-Fa-f]{0,6}"), edtHex));
     btnColor = new QPushButton(QString::fromUtf8("色の選択..."), pnlMono);
     frmMono = new TfrmSelColor(pnlMono);
     frmMono->setWindowFlags(Qt::Widget);
@@ -451,6 +454,9 @@ void TfrmGradation::BuildControls()
         if (!FLock && !T.isEmpty())
             SetColor(ColorOfRgbText(T.toStdString(), FColor));
     });
+    // Left, it shows the colour as the fill holds it: an emptied edit its
+    // colour again, "ff" as "0000FF".
+    connect(edtHex, &QLineEdit::editingFinished, this, [this] { edtHex->setText(RgbTextOfColor(FColor)); });
     connect(btnColor, &QPushButton::clicked, this, [this] {
         TColorDialogWex Dlg(this);
         Dlg.SetStorage(FSettings);

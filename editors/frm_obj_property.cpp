@@ -335,8 +335,9 @@ void TfrmObjProperty::BuildShapePage()
         *R.Lbl = Captions[I];
         Captions[I]->move(At, R.Y + 3);
         (*R.Edit)->setGeometry(At + Off[R.Column], R.Y, EW, (*R.Edit)->height());
+        // A unit stands, and moves, with its row.
         if (R.UName)
-            Label(P, R.UName, "%", At + Off[R.Column] + EW + 2, R.Y + 3, R.UnitTag);
+            Label(P, R.UName, "%", At + Off[R.Column] + EW + 2, R.Y + 3, R.UnitTag)->setProperty("RowTag", R.Tag);
     }
     lblAbsolute = Label(P, "lblAbsolute", "絶対値", C2, Y0 + 3, 11);
     edtAbsRIn = NumberEdit(P, "edtAbsRIn", std::max(C2 + 40, lblAbsolute->geometry().right() + 3), Y0, 56, 0, 3000, 6);

@@ -158,6 +158,12 @@ void TfrmObjProperty::EnablePage(QWidget* Page, bool Flag)
         if (auto* E = qobject_cast<QTextEdit*>(W); E && !Flag)
             E->clear();
     }
+    // Nor does the outline page show the kind, or the kind's rows, loaded
+    // before.
+    if (Page == TabSheetOutline && !Flag) {
+        cmbOutline->setCurrentIndex(-1);
+        ShowOutlineRows({});
+    }
 }
 
 void TfrmObjProperty::ClearPanel()
@@ -311,10 +317,13 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
 
 void TfrmObjProperty::ShowShapeTags(const std::vector<int32_t>& Tags)
 {
+    // A "%" shows where its row does, whatever the Tag of the units.
     const std::set<int32_t> Set(Tags.begin(), Tags.end());
     for (QObject* O : TabSheetShape->children())
-        if (auto* W = qobject_cast<QWidget*>(O))
-            W->setVisible(Set.count(W->property("Tag").toInt()) > 0);
+        if (auto* W = qobject_cast<QWidget*>(O)) {
+            const QVariant Row = W->property("RowTag");
+            W->setVisible(Set.count(Row.isValid() ? Row.toInt() : W->property("Tag").toInt()) > 0);
+        }
 }
 
 void TfrmObjProperty::SetRowTop(QWidget* Control, int32_t Y)
@@ -324,11 +333,11 @@ void TfrmObjProperty::SetRowTop(QWidget* Control, int32_t Y)
 
 void TfrmObjProperty::MoveShapeRow(int32_t Tag, int32_t Y)
 {
-    // The corner radius row carries its "%" label under Tag 12.
+    // The "%" labels carry the Tag of the units and the row's as RowTag.
     for (QObject* O : TabSheetShape->children())
         if (auto* W = qobject_cast<QWidget*>(O)) {
-            const int32_t T = W->property("Tag").toInt();
-            if (T == Tag || (Tag == 4 && W->objectName() == "lblCnrROutPercent"))
+            const QVariant Row = W->property("RowTag");
+            if ((Row.isValid() ? Row.toInt() : W->property("Tag").toInt()) == Tag)
                 SetRowTop(W, Y);
         }
 }

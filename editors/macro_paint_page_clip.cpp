@@ -234,12 +234,17 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
     const TComPtr<IDataObject> Data = Clipboard();
     if (!Data)
         return;
+    // The menu offered a colour or a pen by its format, and it does not read.
+    const auto Refuse = [this] { MessageBox(this, kRefusedValue, "警告", MB_OK | MB_ICONWARNING); };
     std::string Value;
     switch (Kind) {
     case TValueKind::Color: {
         const int32_t Color = TOle2DataObjColorWex::GetColor(Data.Get());
-        if (Color < 0)
+        if (Color < 0) {
+            if (ClipboardHasColor())
+                Refuse();
             return;
+        }
         Value = std::to_string(Color);
         break;
     }
@@ -255,6 +260,8 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
         const TClipboardText Got = ReadClipboardGradation(Text);
         if (Got == TClipboardText::TooLarge)
             MessageBox(this, ClipboardTooLargeMessage(MaxGradationTextBytes), "警告", MB_OK | MB_ICONWARNING);
+        else if (Got == TClipboardText::Missing && ClipboardHasColor())
+            Refuse();
         if (Got != TClipboardText::Read)
             return;
         // A gradation keeps the kind of the gradation the cell holds.
@@ -264,8 +271,11 @@ void TMacroPaintPage::ValuePaste(int Col, int Row)
     }
     case TValueKind::Pen: {
         TrecPenData Pen{};
-        if (!TOle2DataObjPenWex::GetPen(Data.Get(), Pen))
+        if (!TOle2DataObjPenWex::GetPen(Data.Get(), Pen)) {
+            if (IsClipboardFormatAvailable(CFTavroPen()))
+                Refuse();
             return;
+        }
         PenDataToStr(Pen, Value);
         break;
     }

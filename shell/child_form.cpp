@@ -373,6 +373,13 @@ bool IsNormalState(const QMdiSubWindow& Sub)
     return !(Sub.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
 }
 
+// A title bar's height: each cascade step shows the caption of the window
+// behind.
+int32_t CascadeStep(const QMdiSubWindow& Sub)
+{
+    return Sub.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &Sub);
+}
+
 } // namespace
 
 QSize TfrmChild::sizeHint() const
@@ -396,10 +403,46 @@ void TfrmChild::PlaceNormal()
     auto* Area = qobject_cast<QMdiArea*>(FArea.data());
     if (!Area || !FSubWindow)
         return;
-    FSubWindow->setGeometry(
-        CascadedWindowPlace(FSubWindow->sizeHint(), Area->viewport()->size(), PlacesOfOthers(),
-                            FSubWindow->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FSubWindow)));
+    FSubWindow->setGeometry(CascadedWindowPlace(FSubWindow->sizeHint(), Area->viewport()->size(), PlacesOfOthers(),
+                                                CascadeStep(*FSubWindow)));
     FNormalPlace = FSubWindow->pos();
+}
+
+void TfrmChild::PlaceAwaiting(QMdiArea& Area)
+{
+    // In the order they were opened, which is the order they stand in once
+    // shown (the last one opened is the active one): each one in front comes
+    // a step lower and leaves the caption behind it in sight.
+    for (QMdiSubWindow* Sub : Area.subWindowList(QMdiArea::CreationOrder))
+        if (auto* Child = qobject_cast<TfrmChild*>(Sub->widget()); Child && Child->FbAwaitingPlace) {
+            Child->FbAwaitingPlace = false;
+            if (!Sub->isMaximized())
+                Child->PlaceNormal();
+        }
+}
+
+void TfrmChild::CascadeAll(QMdiArea& Area)
+{
+    // A minimised window keeps the place it comes back to.
+    std::vector<QPoint> Held;
+    std::vector<TfrmChild*> Cascaded;
+    for (QMdiSubWindow* Sub : Area.subWindowList(QMdiArea::StackingOrder)) {
+        auto* Child = qobject_cast<TfrmChild*>(Sub->widget());
+        if (!Child || Sub->isHidden())
+            continue;
+        if (!Sub->isMinimized())
+            Cascaded.push_back(Child);
+        else if (Child->FNormalPlace)
+            Held.push_back(*Child->FNormalPlace);
+    }
+    for (TfrmChild* Child : Cascaded) {
+        QMdiSubWindow* Sub = Child->FSubWindow;
+        if (Sub->isMaximized())
+            Sub->showNormal();
+        Sub->setGeometry(CascadedWindowPlace(Sub->sizeHint(), Area.viewport()->size(), Held, CascadeStep(*Sub)));
+        Child->FNormalPlace = Sub->pos();
+        Held.push_back(Sub->pos());
+    }
 }
 
 std::vector<QPoint> TfrmChild::PlacesOfOthers() const
@@ -412,7 +455,7 @@ std::vector<QPoint> TfrmChild::PlacesOfOthers() const
     // maximised one comes back to its place when restored.
     for (QMdiSubWindow* Sub : Area->subWindowList(QMdiArea::CreationOrder)) {
         auto* Other = qobject_cast<TfrmChild*>(Sub->widget());
-        if (Sub == FSubWindow || Sub->isHidden() || !Other)
+        if (Sub == FSubWindow || Sub->isHidden() || !Other || Other->FbAwaitingPlace)
             continue;
         if (IsNormalState(*Sub))
             Held.push_back(Sub->pos());
@@ -485,14 +528,13 @@ TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChi
                      });
     // Its place when not maximised (a restore gives it back). The client
     // area has its size only once the frame is shown: windows opened before
-    // take their place when they first show.
-    if (Owner.isVisible())
+    // take their places when the first of them shows.
+    if (Owner.isVisible()) {
         Child->PlaceNormal();
-    else
-        Sub->installEventFilter(new TOnFirstShow(Sub, [Child] {
-            if (!Child->FSubWindow->isMaximized())
-                Child->PlaceNormal();
-        }));
+    } else {
+        Child->FbAwaitingPlace = true;
+        Sub->installEventFilter(new TOnFirstShow(Sub, [&Owner] { PlaceAwaiting(Owner); }));
+    }
     if (AppIniFile().ReadInteger(MaxFrmChildSection, MaxFrmChildKey, 1) == 1)
         Sub->showMaximized();
     else

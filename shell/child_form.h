@@ -85,6 +85,9 @@ public:
     // Makes the window of Document in Owner and attaches it to the
     // document's first page (maximised when "MaxFrmChild" is 1).
     static TfrmChild* CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChildFrameLink& Frame);
+    // Cascades the document windows of Area that are not minimised, back to
+    // front, each at the first cascade place the ones behind it leave free.
+    static void CascadeAll(QMdiArea& Area);
     // Detaches the window from its page; the document goes with its last
     // window.
     ~TfrmChild() override;
@@ -278,6 +281,9 @@ public:
     // Whether the window is large enough to show some of its page, and
     // inside the client area at least in part.
     bool ShowsSomePage() const;
+    // Places the windows still waiting for the client area's size, in the
+    // order they were opened.
+    static void PlaceAwaiting(QMdiArea& Area);
 
 protected:
     void resizeEvent(QResizeEvent* Event) override;
@@ -366,6 +372,8 @@ private:
     QPointer<QObject> FArea;
     // The sub-window's top-left when last neither maximised nor minimised.
     std::optional<QPoint> FNormalPlace;
+    // Opened before the client area had its size: no place of its own yet.
+    bool FbAwaitingPlace = false;
     int32_t FiZoom = 100;
     TPoint FViewOrigin{0, 0};
     int32_t FiRulerPosH = -1;

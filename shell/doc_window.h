@@ -4,7 +4,7 @@
 // UpdateActionStates), only:
 //   the forwarded command handlers of TAVRO_FORWARDED_COMMANDS and
 //   actDispModeExecute (the display-quality command that was triggered),
-//   CreateDoc (MDI area, document, frame), SubWindow, SetZoom (percent),
+//   CreateDoc (MDI area, document, frame), CascadeAll, SubWindow, SetZoom (percent),
 //   FormResize, EndMakeLine, PasteText (bytes of the clipboard text form).
 #pragma once
 

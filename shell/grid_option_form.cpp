@@ -1,6 +1,6 @@
 #include "shell/grid_option_form.h"
 
-#include "ui/edit_wex.h"
+#include "ui/edit_track_bar_wex.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,17 +12,24 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 const char* const UnitNames[] = {"pixel", "cm", "inch", "point"};
 constexpr int UnitCount = 4;
 
-TEditWex* NumberEdit(QWidget* Parent)
+TEditTrackBarWex* NumberEdit(QWidget* Parent)
 {
-    auto* E = new TEditWex(Parent);
-    // Digits and control characters only; the rest beeps.
-    E->InputType = ekitPlusInteger;
-    E->setMaximumWidth(60);
+    // The number edit's rule without its buttons and stepping keys: digits
+    // and control characters only (the rest beeps), and what it shows is
+    // what the record holds.
+    auto* E = new TEditTrackBarWex(Parent);
+    E->SetButtons(0);
+    E->LineSize = 0;
+    E->PageSize = 0;
+    E->SetMax(std::numeric_limits<int32_t>::max());
+    E->setMaximumWidth(80);
     return E;
 }
 
@@ -54,7 +61,7 @@ TfrmDocOption::TfrmDocOption(QWidget* Parent) : QDialog(Parent)
     lblUnitX = new QLabel(GridTab);
     lblUnitY = new QLabel(GridTab);
     auto* Rows = new QGridLayout;
-    auto Row = [&](int R, const char* Head, TEditWex* Units, QLabel* Unit, TEditWex* Divisions) {
+    auto Row = [&](int R, const char* Head, TEditTrackBarWex* Units, QLabel* Unit, TEditTrackBarWex* Divisions) {
         Rows->addWidget(new QLabel(Head, GridTab), R, 0);
         Rows->addWidget(Units, R, 1);
         Rows->addWidget(Unit, R, 2);
@@ -100,8 +107,8 @@ TfrmDocOption::TfrmDocOption(QWidget* Parent) : QDialog(Parent)
     Layout->addWidget(PageControl);
     Layout->addWidget(Buttons);
 
-    TieEdit(edtOffsetX, &TrecGrid::Value1, 0);
-    TieEdit(edtOffsetY, &TrecGrid::Value2, 0);
+    TieEdit(edtOffsetX, &TrecGrid::Value1, std::numeric_limits<int32_t>::min());
+    TieEdit(edtOffsetY, &TrecGrid::Value2, std::numeric_limits<int32_t>::min());
     TieEdit(edtGridNumX, &TrecGrid::Value3, 1);
     TieEdit(edtGridNumY, &TrecGrid::Value4, 1);
     TieEdit(edtUnitNumX, &TrecGrid::Value5, 1);
@@ -126,18 +133,16 @@ TfrmDocOption::TfrmDocOption(QWidget* Parent) : QDialog(Parent)
     });
 }
 
-void TfrmDocOption::TieEdit(TEditWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum)
+void TfrmDocOption::TieEdit(TEditTrackBarWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum)
 {
-    Edit->OnChange = [this, Edit, Field, Minimum](QObject*) {
-        if (FiUpdating)
-            return;
-        bool Ok = false;
-        const int32_t Value = Edit->text().toInt(&Ok);
-        // Not a number (an emptied edit too), or a step of 0, which would
-        // divide the grid by nothing: the field keeps its value.
-        if (Ok && Value >= Minimum)
-            FGrid.*Field = Value;
+    Edit->SetMin(Minimum);
+    // Typed, a number is digits only, whatever the range holds.
+    Edit->InputType = ekitPlusInteger;
+    Edit->OnChange = [this, Edit, Field](QObject*) {
+        if (!FiUpdating)
+            FGrid.*Field = int32_t(Edit->Position());
     };
+    FTied.emplace_back(Edit, Field);
 }
 
 void TfrmDocOption::SetUp(const TrecGrid& Grid, uint8_t RulerUnit)
@@ -150,12 +155,11 @@ void TfrmDocOption::SetUp(const TrecGrid& Grid, uint8_t RulerUnit)
 void TfrmDocOption::FillControls()
 {
     ++FiUpdating;
-    edtOffsetX->setText(QString::number(FGrid.Value1));
-    edtOffsetY->setText(QString::number(FGrid.Value2));
-    edtGridNumX->setText(QString::number(FGrid.Value3));
-    edtGridNumY->setText(QString::number(FGrid.Value4));
-    edtUnitNumX->setText(QString::number(FGrid.Value5));
-    edtUnitNumY->setText(QString::number(FGrid.Value6));
+    // A stored step below 1 shows, and is held, as 1.
+    for (const auto& [Edit, Field] : FTied) {
+        Edit->SetPosition(FGrid.*Field);
+        FGrid.*Field = int32_t(Edit->Position());
+    }
     cmbUnitType->setCurrentIndex(FGrid.Byte1 < UnitCount ? FGrid.Byte1 : -1);
     ShowUnitName();
     cboxDispGrid->setChecked(FGrid.ShowGrid != 0);

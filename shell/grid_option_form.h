@@ -7,12 +7,14 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QTabWidget;
-class TEditWex;
+class TEditTrackBarWex;
 
 class TfrmDocOption : public QDialog {
     Q_OBJECT
@@ -29,22 +31,24 @@ public:
     QCheckBox* cboxDispGrid;
     QCheckBox* cboxSnapToGrid;
     QComboBox* cmbUnitType;
-    TEditWex* edtUnitNumX;
-    TEditWex* edtGridNumX;
-    TEditWex* edtUnitNumY;
-    TEditWex* edtGridNumY;
-    TEditWex* edtOffsetX;
-    TEditWex* edtOffsetY;
+    TEditTrackBarWex* edtUnitNumX;
+    TEditTrackBarWex* edtGridNumX;
+    TEditTrackBarWex* edtUnitNumY;
+    TEditTrackBarWex* edtGridNumY;
+    TEditTrackBarWex* edtOffsetX;
+    TEditTrackBarWex* edtOffsetY;
     QLabel* lblUnitX;
     QLabel* lblUnitY;
     QComboBox* cmbRulerUnitType;
 
 private:
-    // Ties Edit to Field; a field with Minimum 1 is a step and never 0.
-    void TieEdit(TEditWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum);
+    // Ties Edit to Field, which it shows and holds from Minimum up; a field
+    // with Minimum 1 is a step and never 0.
+    void TieEdit(TEditTrackBarWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum);
     void FillControls();
     void ShowUnitName();
 
+    std::vector<std::pair<TEditTrackBarWex*, int32_t TrecGrid::*>> FTied;
     TrecGrid FGrid{};
     uint8_t FbRulerUnit = 0;
     int32_t FiUpdating = 0;

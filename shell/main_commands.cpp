@@ -759,7 +759,9 @@ void TfrmTavro::actTileHExecute(QObject*)
 
 void TfrmTavro::actCascadeExecute(QObject*)
 {
-    FMdiArea->cascadeSubWindows();
+    // At the places new windows take, so that the next one comes in front of
+    // them, lower down.
+    TDocWindow::CascadeAll(*FMdiArea);
 }
 
 void TfrmTavro::actDispColPltExecute(QObject*)

@@ -21,6 +21,7 @@
 #include "raster/picture_file.h"
 #include "shell/app_property.h"
 #include "shell/child_menus.h"
+#include "shell/doc_area.h"
 #include "shell/doc_window.h"
 #include "shell/menu_style.h"
 #include "editors/frm_obj_property.h"
@@ -192,7 +193,7 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     auto* Layout = new QHBoxLayout(Central);
     Layout->setContentsMargins(0, 0, 0, 0);
     Layout->setSpacing(0);
-    FMdiArea = new QMdiArea(Central);
+    FMdiArea = new TDocArea(Central);
     FMdiArea->setObjectName("ClientWindow");
     CreateCommands();
     CreateToolPalette();

@@ -178,19 +178,27 @@ TEST(FrmGradation, LiveTestsReachTheCaller)
     EXPECT_EQ(Tests.back(), "1B06000");
 }
 
-TEST(FrmGradation, HexEditSpeaksRedFirst)
+TEST(FrmGradation, HexEditSpeaksRedFirstAndShowsWhatIsStored)
 {
     // The grid cell of the same colour reads "[#FF8000]": the edit must too.
-    struct Case { std::string Code; QString Shown; QString Typed; std::string After; };
-    for (const Case& C : std::vector<Case>{{"10080FF", "FF8000", "0000ff", "1FF0000"},
-                                           {"1FF", "FF0000", "00FF00", "1FF00"},
-                                           {"1123456", "563412", "zz", "1123456"}}) {
+    // It takes only hexadecimal digits, six at most, so what it shows is the
+    // colour stored; Enter (or leaving) shows it as six digits.
+    struct Case { std::string Code, Shown; QString Typed; std::string TypedShown, After, Left; };
+    for (const Case& C : std::vector<Case>{{"10080FF", "FF8000", "0000ff", "0000ff", "1FF0000", "0000FF"},
+                                           {"1FF", "FF0000", "00FF00", "00FF00", "1FF00", "00FF00"},
+                                           {"1123456", "563412", "zz", "", "1123456", "563412"},
+                                           {"1FF00", "00FF00", "FF00GG12", "FF0012", "11200FF", "FF0012"},
+                                           {"1FF00", "00FF00", "#ff", "#ff", "1FF0000", "0000FF"}}) {
         TForm T;
         T.F.SetUp(C.Code);
-        EXPECT_EQ(T.F.edtHex->text(), C.Shown) << C.Code;
+        EXPECT_EQ(T.F.edtHex->text().toStdString(), C.Shown) << C.Code;
         T.F.edtHex->clear();
         QTest::keyClicks(T.F.edtHex, C.Typed);
-        EXPECT_EQ(T.F.FillCode(), C.After) << C.Code;
+        EXPECT_EQ(T.F.edtHex->text().toStdString(), C.TypedShown) << C.Typed.toStdString();
+        EXPECT_EQ(T.F.FillCode(), C.After) << C.Typed.toStdString();
+        QTest::keyClick(T.F.edtHex, Qt::Key_Return);
+        EXPECT_EQ(T.F.edtHex->text().toStdString(), C.Left) << C.Typed.toStdString();
+        EXPECT_EQ(T.F.FillCode(), C.After) << C.Typed.toStdString();
     }
 }
 

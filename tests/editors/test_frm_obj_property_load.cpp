@@ -122,6 +122,37 @@ TEST_F(FrmObjPropertyLoad, StarAndPolygonRows)
     EXPECT_EQ(Panel.edtAngleRatio->y(), Panel.edtRIn->y() + 20);
 }
 
+// Every "%" stands beside its row's edit, and only where that row shows (the
+// polygon moves its jitter rows up and leaves the inner-radius rows out).
+TEST_F(FrmObjPropertyLoad, EachPercentShowsBesideItsRowOnly)
+{
+    TStarObj* S = Add<TStarObj>(0, 0, 100, 100);
+    S->SetParam(TrecStarParam{});
+    TPolygonObj* P = Add<TPolygonObj>(0, 0, 100, 100);
+    P->SetParam(TrecPolygonParam{});
+    TRectObj* R = Add<TRectObj>(0, 0, 100, 100);
+    const std::vector<std::string> Rows = {"RIn", "CnrROut", "CnrRIn", "RInRatio", "AngleRatio", "ROutRatio"};
+    for (TDrawItem* Item : std::vector<TDrawItem*>{S, P, R}) {
+        Load({Item});
+        std::vector<std::string> WithPercent;
+        for (const std::string& Row : Rows) {
+            SCOPED_TRACE(std::string(Item->GetClass().Name) + " " + Row);
+            auto* Edit = Panel.TabSheetShape->findChild<QWidget*>(QString::fromStdString("edt" + Row));
+            auto* Unit = Panel.TabSheetShape->findChild<QLabel*>(QString::fromStdString("lbl" + Row + "Percent"));
+            ASSERT_TRUE(Edit && Unit);
+            EXPECT_EQ(Shown(Unit), Shown(Edit));
+            if (!Shown(Edit))
+                continue;
+            WithPercent.push_back(Row);
+            EXPECT_EQ(Unit->pos(), Edit->geometry().topRight() + QPoint(3, 3));
+        }
+        const std::vector<std::string> Expected =
+            Item == S ? Rows : Item == P ? std::vector<std::string>{"CnrROut", "AngleRatio", "ROutRatio"}
+                                         : std::vector<std::string>{"CnrROut"};
+        EXPECT_EQ(WithPercent, Expected) << Item->GetClass().Name;
+    }
+}
+
 TEST_F(FrmObjPropertyLoad, ShapePageControlsStandClearForEveryClass)
 {
     // A caption's colon hid under its edit ("振れ(内径)" on a wider face).
@@ -301,6 +332,35 @@ TEST_F(FrmObjPropertyLoad, DisabledNumberEditsOfEveryPageShowNoValueOfAnEarlierS
             EXPECT_EQ(E->text(), "") << E->objectName().toStdString();
         }
     }
+}
+
+// Disabled, the outline page shows no kind and no rows of the selection (or
+// the document) loaded before; loaded again, it shows them.
+TEST_F(FrmObjPropertyLoad, TheDisabledOutlinePageShowsNoKindOfAnEarlierSelection)
+{
+    TRectObj* R = Add<TRectObj>(10, 20, 50, 40);
+    TOutline O;
+    O.FOutlineKind = 6;
+    TDrawItem::SetOutline(*R, O);
+    const auto ShownOnPage = [&] {
+        std::vector<std::string> Names;
+        for (QObject* C : Panel.TabSheetOutline->children())
+            if (auto* W = qobject_cast<QWidget*>(C); W && !W->isHidden())
+                Names.push_back(W->objectName().toStdString());
+        std::sort(Names.begin(), Names.end());
+        return Names;
+    };
+    Load({R});
+    ASSERT_EQ(Panel.cmbOutline->currentText(), "波(自由設定)");
+    const std::vector<std::string> Rows = ShownOnPage();
+    ASSERT_GT(Rows.size(), 10u);
+    Load({});
+    EXPECT_FALSE(Panel.cmbOutline->isEnabled());
+    EXPECT_EQ(Panel.cmbOutline->currentText(), "");
+    EXPECT_EQ(ShownOnPage(), (std::vector<std::string>{"btnDefOutline", "cmbOutline", "lblOutlineKind"}));
+    Load({R});
+    EXPECT_EQ(Panel.cmbOutline->currentText(), "波(自由設定)");
+    EXPECT_EQ(ShownOnPage(), Rows);
 }
 
 TEST_F(FrmObjPropertyLoad, StarsWithDifferentRatiosShowEmptyRatios)

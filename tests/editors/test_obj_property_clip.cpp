@@ -30,6 +30,7 @@
 #include "platform/qt/clipboard.h"
 #include "store/history.h"
 #include "ui/ctrl_grid_tav.h"
+#include "ui/data_object.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/ole2_color.h"
 #include "ui/ole2_gradation.h"
@@ -40,6 +41,7 @@
 #include "ui/panel_button.h"
 
 #include <functional>
+#include <limits>
 
 #include <QAction>
 #include <QApplication>
@@ -898,34 +900,53 @@ TEST_F(ClipPage, APictureFillAtItsLoadedSizePastesBack)
     }
 }
 
-// Cut-short texts of the program's own gradation and light formats, pasted
-// through a cell's value menu: refused with the editors' message, the
-// object, the cell and the history as they were.
-TEST_F(ClipPage, ACutShortGradationOrLightIsRefusedByTheValueMenu)
+// Values of the program's own formats that do not read (a cut-short
+// gradation or light set, a pen beyond the pens' limits, a colour that is
+// none), pasted through a cell's value menu: refused with one message (the
+// editors' own for gradations and lights), the object, the cell and the
+// history as they were.
+TEST_F(ClipPage, AValueThatDoesNotReadIsRefusedByTheValueMenuOnce)
 {
+    const auto Pen = [](int32_t Width, double Miter) {
+        TrecPenData P{};
+        P.Width = Width;
+        P.MiterLimit = Miter;
+        return TComPtr<IDataObject>(MakeCom<TOle2DataObjPenWex>(P));
+    };
+    // The colour format holding a text that names no colour.
+    struct TNoColour : TTextDataObject {
+        TNoColour() : TTextDataObject("#12345G", TOle2DataObjColorWex::GetFormats()) {}
+    };
+    const TComPtr<IDataObject> NoColour = MakeCom<TNoColour>();
+    const char* const kValueRefused = "クリップボードの値は読み込めないか、範囲外のため、貼り付けできません。";
     struct TCase {
         std::string Name;
         int32_t Kind;
-        std::string Payload;
+        TComPtr<IDataObject> Data;
         const char* Message;
     } const Cases[] = {
-        {"塗り(ボカシ)", pkFill, std::string(GradationClipboardHeader) + "0000255,1,8192,0,8192,16384,5,0,1059402,320,84",
+        {"塗り(ボカシ)", pkFill,
+         MakeCom<TDataObjectGradation>(std::string(GradationClipboardHeader) +
+                                       "0000255,1,8192,0,8192,16384,5,0,1059402,320,84"),
          GradationPasteRefused},
         {EffectWith(pkLights), pkLights,
-         std::string(LightClipboardHeader) + "8,FFFFFF60,20,0,2,6,環境光FFFFFF10,0,8,平行光源FFFF", LightPasteRefused},
+         MakeCom<TLightDataObject>(std::string(LightClipboardHeader) +
+                                   "8,FFFFFF60,20,0,2,6,環境光FFFFFF10,0,8,平行光源FFFF"),
+         LightPasteRefused},
+        {EffectWith(pkLineType), pkLineType, Pen(MaxPenWidth + 1, 1.0), kValueRefused},
+        {EffectWith(pkLineType), pkLineType, Pen(1, std::numeric_limits<double>::quiet_NaN()), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour, kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour, kValueRefused},
     };
     for (const TCase& C : Cases) {
-        SCOPED_TRACE(C.Name);
+        SCOPED_TRACE(C.Name + " " + std::to_string(C.Kind));
         SetMacros(A, {C.Name});
         Load(A);
         const int Row = RowOfKind(A, 0, C.Kind);
         ASSERT_GT(Row, 0);
         const std::string Cell1 = Cell(1, Row);
         const std::string Bytes = MacroBytes(A->Macros());
-        if (C.Kind == pkFill)
-            OleSetClipboard(MakeCom<TDataObjectGradation>(C.Payload).Get());
-        else
-            OleSetClipboard(MakeCom<TLightDataObject>(C.Payload).Get());
+        OleSetClipboard(C.Data.Get());
         TBoxRecorder Boxes;
         P->PopupValueMenu(1, Row, P->mapToGlobal(QPoint(10, 10)));
         ASSERT_TRUE(P->mitemBtnPaste->isEnabled());

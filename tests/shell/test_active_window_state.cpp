@@ -8,8 +8,10 @@
 #include "shell/status_panel.h"
 #include "shell/tavro_action.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/paint_box_wex.h"
 #include "ui/panel_button.h"
 #include "ui/preview_dialogs.h"
+#include "ui/toolbar_button97.h"
 
 #include <QTimer>
 
@@ -201,4 +203,65 @@ TEST_F(TActiveWindowTest, ADocumentOpenedInPlaceOfTheUntitledOneStartsWithItsOwn
     EXPECT_EQ(SelectionCommandsEnabled(), (Names{"undo", "cut", "copy", "delete", "duplicate", "to line", "top",
                                                  "bottom", "align left", "centre h", "image centre v", "equal v"}));
     EXPECT_EQ(Status(), "2個の図形を選択中");
+}
+
+// Ctrl+Tab steps through the document windows in the frame; with a modal
+// dialog open over a document (page setup, the text tool's entry) the keys
+// stay with the dialog and the window behind it stays the active one.
+TEST_F(TActiveWindowTest, CtrlTabSwitchesNoWindowBehindAModalDialog)
+{
+    Start();
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 2u);
+    QMdiArea* Area = Frame->MdiArea();
+    const auto CtrlTab = [](QWidget* W) {
+        QTest::keyClick(W, Qt::Key_Tab, Qt::ControlModifier);
+        Settle();
+    };
+    // In the frame the keys switch: the control of what follows.
+    QMdiSubWindow* First = Area->currentSubWindow();
+    CtrlTab(Frame->ActiveDocWindow()->pboxkClient);
+    ASSERT_NE(Area->currentSubWindow(), First);
+    QMdiSubWindow* Active = Area->currentSubWindow();
+
+    struct TCase {
+        const char* Name;
+        std::function<void()> Open;
+    } const Cases[] = {
+        {"ページ設定", [&] { Frame->actPrintSetup->trigger(); }},
+        {"テキスト作成",
+         [&] {
+             QTest::mouseClick(Frame->sbtnText, Qt::LeftButton);
+             TDocWindow* W = Frame->ActiveDocWindow();
+             QTest::mouseClick(W->pboxkClient, Qt::LeftButton, {}, W->pboxkClient->rect().center());
+         }},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        QString Title;
+        std::vector<QMdiSubWindow*> During;
+        QTimer::singleShot(0, [&] {
+            QWidget* D = QApplication::activeModalWidget();
+            ASSERT_NE(D, nullptr);
+            Title = D->windowTitle();
+            // As the window system hands them on, then to the dialog and to
+            // the control with the keys.
+            QTest::keyClick(D->windowHandle(), Qt::Key_Tab, Qt::ControlModifier);
+            Settle();
+            During.push_back(Area->currentSubWindow());
+            for (QWidget* W : {D, D->focusWidget()})
+                if (W) {
+                    CtrlTab(W);
+                    During.push_back(Area->currentSubWindow());
+                }
+            static_cast<QDialog*>(D)->reject();
+        });
+        C.Open();
+        Settle();
+        EXPECT_EQ(Title, C.Name);
+        ASSERT_GE(During.size(), 2u);
+        EXPECT_EQ(During, std::vector<QMdiSubWindow*>(During.size(), Active));
+        EXPECT_EQ(Area->currentSubWindow(), Active);
+    }
 }

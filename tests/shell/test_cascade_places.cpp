@@ -5,6 +5,8 @@
 #include "shell/child_form.h"
 #include "shell/tavro_action.h"
 
+#include <QStyle>
+
 #include <set>
 
 namespace {
@@ -28,6 +30,21 @@ protected:
         for (const QPoint& P : Places)
             Set.insert({P.x(), P.y()});
         return Set.size();
+    }
+    // The windows' captions and top-left corners, from the back to the front.
+    using TPlaces = std::vector<std::pair<std::string, std::pair<int, int>>>;
+    TPlaces Standing() const
+    {
+        TPlaces Places;
+        for (QMdiSubWindow* Sub : Frame->MdiArea()->subWindowList(QMdiArea::StackingOrder))
+            Places.push_back({Sub->windowTitle().toStdString(), {Sub->x(), Sub->y()}});
+        return Places;
+    }
+    // A cascade step: a title bar's height.
+    int Step() const
+    {
+        QMdiSubWindow* Sub = Frame->MdiArea()->subWindowList().at(0);
+        return Sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, Sub);
     }
     void CloseWindow(size_t Index)
     {
@@ -160,4 +177,54 @@ TEST_F(TCascadeTest, RestoringAfterANewWindowWhileMaximisedLeavesNoneCovered)
         Places.push_back(Sub->pos());
     }
     EXPECT_EQ(Distinct(Places), 2u);
+}
+
+// `tavro a1.srn b1.srn c1.srn`: the windows take the cascade places in the
+// order the files were named, the last one in front and lowest, so that every
+// caption shows.
+TEST_F(TCascadeTest, DocumentsOpenedAtStartUpStandEachAStepBelowTheOneBehind)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
+    QStringList Files;
+    for (const char* Name : {"a1.srn", "b1.srn", "c1.srn"}) {
+        SaveDocumentFile(Tmp / Name, 1);
+        Files << QString::fromStdString(Tmp / Name);
+    }
+    Start(Files);
+    Settle();
+    const int S = Step();
+    ASSERT_GT(S, 0);
+    EXPECT_EQ(Standing(), (TPlaces{{"a1", {0, 0}}, {"b1", {S, S}}, {"c1", {2 * S, 2 * S}}}));
+}
+
+// 重ねて表示 puts the windows, a maximised one and one moved by hand
+// among them, at the places new windows take, back to front; the next new
+// window then comes in front of them one step lower.
+TEST_F(TCascadeTest, CascadedWindowsLeaveTheNextPlaceToANewWindow)
+{
+    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
+    Start();
+    Frame->resize(1400, 1000);
+    Settle();
+    Frame->actNew->trigger();
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Frame->DocWindows().size(), 3u);
+    Frame->DocWindows()[0]->SubWindow()->move(200, 30);
+    Frame->DocWindows()[2]->SubWindow()->showMaximized();
+    Settle();
+    const TPlaces Before = Standing();
+    Frame->actCascade->trigger();
+    Settle();
+    const int S = Step();
+    TPlaces Expected;
+    for (size_t I = 0; I < Before.size(); ++I)
+        Expected.push_back({Before[I].first, {int(I) * S, int(I) * S}});
+    EXPECT_EQ(Standing(), Expected);
+    for (TDocWindow* W : Frame->DocWindows())
+        EXPECT_FALSE(W->SubWindow()->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+    Frame->actNew->trigger();
+    Settle();
+    ASSERT_EQ(Standing().size(), 4u);
+    EXPECT_EQ(Standing().back().second, std::make_pair(3 * S, 3 * S));
 }

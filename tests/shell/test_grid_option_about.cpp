@@ -5,7 +5,7 @@
 #include "shell/about_form.h"
 #include "shell/app_property.h"
 #include "shell/grid_option_form.h"
-#include "ui/edit_wex.h"
+#include "ui/edit_track_bar_wex.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,8 +27,10 @@ void WithModalDialog(F&& Body)
     });
 }
 
-void Type(TEditWex* Edit, const QString& Text)
+// Typed into Edit with the keys, as a person does.
+void Type(QLineEdit* Edit, const QString& Text)
 {
+    Edit->setFocus();
     Edit->selectAll();
     if (Text.isEmpty())
         QTest::keyClick(Edit, Qt::Key_Backspace);
@@ -60,6 +62,7 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
     const TMessageBeepHandler OldBeep = SetMessageBeepHandler([&](uint32_t) { ++Beeps; });
 
     std::vector<QString> Shown;
+    std::vector<std::string> Typed;
     WithModalDialog([&](TfrmDocOption& D) {
         EXPECT_EQ(D.windowTitle(), "グリッド・ルーラ設定");
         for (QLineEdit* E : {D.edtOffsetX, D.edtOffsetY, D.edtGridNumX, D.edtGridNumY, D.edtUnitNumX, D.edtUnitNumY})
@@ -69,26 +72,41 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
         Shown.push_back(D.cmbRulerUnitType->currentText());
         Shown.push_back(D.cboxDispGrid->isChecked() ? "shown" : "hidden");
         Shown.push_back(D.cboxSnapToGrid->isChecked() ? "snap" : "free");
-        // A step of 0 and an emptied edit keep the value; a letter beeps.
+        // The dialog has the keys: leaving an edit settles it.
+        QApplication::setActiveWindow(&D);
+        // What each edit shows is what OK hands back: a step of 0 is a number
+        // on its way and settles to 1 when left, an emptied edit to its value,
+        // a letter beeps, a number past the largest one is that one at once.
         Type(D.edtGridNumX, "0");
+        Typed.push_back(D.edtGridNumX->text().toStdString());
         Type(D.edtUnitNumY, "");
+        Typed.push_back(D.edtUnitNumY->text().toStdString());
+        Typed.push_back(D.edtGridNumX->text().toStdString());
         Type(D.edtUnitNumX, "1x2");
-        Type(D.edtOffsetY, "0");
+        Type(D.edtOffsetX, "2147483648");
+        Typed.push_back(D.edtOffsetX->text().toStdString());
         D.cmbUnitType->setCurrentIndex(3);
         EXPECT_EQ(D.lblUnitY->text(), "point");
         D.cboxSnapToGrid->setChecked(true);
         D.cmbRulerUnitType->setCurrentIndex(2);
-        D.accept();
+        Type(D.edtOffsetY, "0");
+        for (QLineEdit* E : {D.edtOffsetX, D.edtOffsetY, D.edtGridNumX, D.edtGridNumY, D.edtUnitNumX, D.edtUnitNumY})
+            Typed.push_back(E->text().toStdString());
+        // Enter in an edit is OK.
+        QTest::keyClick(D.edtOffsetY, Qt::Key_Return);
+        EXPECT_EQ(D.result(), QDialog::Accepted);
     });
     W->actGridOptionExecute();
     SetMessageBeepHandler(OldBeep);
 
     EXPECT_EQ(Shown, (std::vector<QString>{"3", "4", "5", "6", "7", "8", "inch", "inch", "cm", "shown", "free"}));
-    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Typed, (std::vector<std::string>{"0", "", "1", "2147483647", "2147483647", "0", "1", "6", "12", "8"}));
+    // The letter, the step settled to 1, the number past the largest.
+    EXPECT_EQ(Beeps, 3);
     const TrecGrid& N = P.Grid();
     EXPECT_EQ((std::vector<int32_t>{N.ShowGrid, N.SnapGrid, N.Value1, N.Value2, N.Value3, N.Value4, N.Value5,
                                     N.Value6, N.Byte1}),
-              (std::vector<int32_t>{1, 1, 3, 0, 5, 6, 12, 8, 3}));
+              (std::vector<int32_t>{1, 1, 2147483647, 0, 1, 6, 12, 8, 3}));
     EXPECT_EQ(P.RulerUnit(), 2);
     EXPECT_EQ(H.UndoCaption(), "グリッド・ルーラ設定");
     H.Undo();
@@ -96,7 +114,7 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
     EXPECT_EQ(P.RulerUnit(), 1);
     EXPECT_FALSE(H.CanUndo());
     H.Redo();
-    EXPECT_EQ(P.Grid().Value3, 5);
+    EXPECT_EQ(P.Grid().Value3, 1);
     EXPECT_EQ(P.RulerUnit(), 2);
 
     // Cancel, and OK with nothing changed, record nothing.
@@ -110,6 +128,19 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
     W->actGridOptionExecute();
     EXPECT_FALSE(H.CanUndo());
     EXPECT_EQ(P.RulerUnit(), 2);
+
+    // A stored step of 0 (which no edit can show) is shown, and applied, as 1.
+    G = P.Grid();
+    G.Value4 = 0;
+    P.SetGridOption(G);
+    QString Step;
+    WithModalDialog([&](TfrmDocOption& D) {
+        Step = D.edtGridNumY->text();
+        D.accept();
+    });
+    W->actGridOptionExecute();
+    EXPECT_EQ(Step, "1");
+    EXPECT_EQ(P.Grid().Value4, 1);
 }
 
 TEST(AboutBox, NameAndVersionWithAndWithoutBuild)
