@@ -529,13 +529,13 @@ void TfrmGradation::BuildControls()
         if (!FLock && I >= 0)
             SetZoomIndex(I);
     });
-    edtLoopNum = NewNumberEdit(pnlGrad, 1, 100);
+    edtLoopNum = NewNumberEdit(pnlGrad, MinGradRepeat, MaxGradRepeat);
     edtTrans = NewNumberEdit(pnlGrad, 0, 100);
-    edtHOffest = NewNumberEdit(pnlGrad, -360, 360);
-    edtVOffest = NewNumberEdit(pnlGrad, -100, 100);
-    edtVScale = NewNumberEdit(pnlGrad, 0, 900);
-    edtSOffest = NewNumberEdit(pnlGrad, -100, 100);
-    edtSScale = NewNumberEdit(pnlGrad, 0, 900);
+    edtHOffest = NewNumberEdit(pnlGrad, -MaxGradHueShift, MaxGradHueShift);
+    edtVOffest = NewNumberEdit(pnlGrad, -MaxGradOffset, MaxGradOffset);
+    edtVScale = NewNumberEdit(pnlGrad, 0, MaxGradScale);
+    edtSOffest = NewNumberEdit(pnlGrad, -MaxGradOffset, MaxGradOffset);
+    edtSScale = NewNumberEdit(pnlGrad, 0, MaxGradScale);
     IntEdit(edtLoopNum, [this](int V) { FGrad.iRepeatCount = V; });
     IntEdit(edtHOffest, [this](int V) { FGrad.Adjust.iHueShift = V; });
     IntEdit(edtVOffest, [this](int V) { FGrad.Adjust.iBrightOffset = V; });
@@ -1083,7 +1083,8 @@ bool ReadGradationText(const std::string& Text, TGradationObject& Gradation)
     } catch (const std::exception&) {
         return false;
     }
-    if (Read.bShape > 5 || Read.bRepetition > 2 || Read.bInterpolation > 1)
+    // Every field within the range this editor gives it.
+    if (!GradationInEditorRange(Read))
         return false;
     Gradation = std::move(Read);
     return true;

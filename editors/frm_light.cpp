@@ -129,7 +129,7 @@ bool LightTextReads(const std::string& Text)
 {
     try {
         TLightsAmb Probe;
-        return StrToLights(Probe, Text);
+        return StrToLights(Probe, Text) && LightsInEditorRange(Probe);
     } catch (const std::exception&) {
         return false;
     }
@@ -391,8 +391,8 @@ TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Se
     pboxLight->setFixedSize(48, 20);
     LG->addWidget(pboxLight, 5, 1);
     LG->addWidget(new QLabel("明るさ  暗い(0) - 明るい(100)"), 6, 0, 1, 2);
-    tkbarBright = MakeBar(0, 100);
-    edtBright = MakeSpin(-100, 100);
+    tkbarBright = MakeBar(0, MaxLightIntensity);
+    edtBright = MakeSpin(-MaxLightIntensity, MaxLightIntensity);
     LG->addWidget(tkbarBright, 7, 0);
     LG->addWidget(edtBright, 7, 1);
     LG->addWidget(new QLabel("ぼけ具合"), 8, 0, 1, 2);
@@ -405,18 +405,18 @@ TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Se
     auto* GlossPage = new QWidget;
     auto* GG = new QGridLayout(GlossPage);
     GG->addWidget(new QLabel("性質  通常(0) - 金属的(100)"), 0, 0, 1, 2);
-    tkbarMetalic = MakeBar(0, 100);
-    edtMetalic = MakeSpin(0, 100);
+    tkbarMetalic = MakeBar(0, MaxLightPercent);
+    edtMetalic = MakeSpin(0, MaxLightPercent);
     GG->addWidget(tkbarMetalic, 1, 0);
     GG->addWidget(edtMetalic, 1, 1);
     GG->addWidget(new QLabel("広がり  広い(1) - 狭い(100)"), 2, 0, 1, 2);
-    tkbarSpecExp = MakeBar(1, 100);
-    edtSpecExp = MakeSpin(1, 100);
+    tkbarSpecExp = MakeBar(MinLightShininess, MaxLightShininess);
+    edtSpecExp = MakeSpin(MinLightShininess, MaxLightShininess);
     GG->addWidget(tkbarSpecExp, 3, 0);
     GG->addWidget(edtSpecExp, 3, 1);
     GG->addWidget(new QLabel("明るさ"), 4, 0, 1, 2);
-    tkbarSpecBright = MakeBar(0, 100);
-    edtSpecBright = MakeSpin(0, 100);
+    tkbarSpecBright = MakeBar(0, MaxLightPercent);
+    edtSpecBright = MakeSpin(0, MaxLightPercent);
     GG->addWidget(tkbarSpecBright, 5, 0);
     GG->addWidget(edtSpecBright, 5, 1);
     GG->addWidget(new QLabel("色"), 6, 0);
@@ -424,9 +424,9 @@ TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Se
     pboxSpeculum->setFixedSize(48, 20);
     GG->addWidget(pboxSpeculum, 6, 1);
     GG->addWidget(new QLabel("凹凸  低い(0) - 高い(100)"), 7, 0, 1, 2);
-    tkbarHeight = MakeBar(0, 1000);
+    tkbarHeight = MakeBar(0, int(10 * MaxLightBumpDepth));
     edtHeight = new QDoubleSpinBox;
-    edtHeight->setRange(0, 100);
+    edtHeight->setRange(0, MaxLightBumpDepth);
     edtHeight->setDecimals(1);
     edtHeight->setSingleStep(0.1);
     GG->addWidget(tkbarHeight, 8, 0);

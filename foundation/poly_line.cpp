@@ -253,6 +253,54 @@ void RecPolyLineGetFigureRange(const TrecPolyLine& Path, int32_t I, int32_t& Fir
     --Last;
 }
 
+namespace {
+
+// Walks the types of Types[0 .. N - 1] and tells where one differs from the
+// walkable type it stands for; Out (nil to compare only, else Types itself)
+// gets those types. True when one differed. Each entry is read before it is
+// written.
+bool WalkableTypes(const uint8_t* Types, int32_t N, uint8_t* Out)
+{
+    bool Differs = false;
+    const auto Put = [&](int32_t I, uint8_t Type) {
+        if (Types[I] == Type)
+            return;
+        Differs = true;
+        if (Out)
+            Out[I] = Type;
+    };
+    for (int32_t I = 0; I < N;) {
+        const uint8_t T = Types[I];
+        const uint8_t K = Kind(T);
+        if (I == 0 || K == PT_MOVETO) {
+            Put(I++, PT_MOVETO);
+        } else if (K == PT_BEZIERTO && I + 2 < N && Kind(Types[I + 1]) == PT_BEZIERTO &&
+                   Kind(Types[I + 2]) == PT_BEZIERTO) {
+            Put(I, PT_BEZIERTO);
+            Put(I + 1, PT_BEZIERTO);
+            I += 3;
+        } else if (K == PT_BEZIERTO || K == PT_LINETO) {
+            Put(I++, static_cast<uint8_t>(PT_LINETO | (T & PT_CLOSEFIGURE)));
+        } else {
+            Put(I++, PT_LINETO);
+        }
+    }
+    return Differs;
+}
+
+} // namespace
+
+bool RecPolyLineWalkable(const TrecPolyLine& Path)
+{
+    return Path.Count >= 0 && Path.pabType.size() >= size_t(Path.Count) &&
+           !WalkableTypes(Path.pabType.data(), Path.Count, nullptr);
+}
+
+bool RecPolyLineMendTypes(TrecPolyLine& Path)
+{
+    return WalkableTypes(Path.pabType.data(), std::max(Path.Count, 0), Path.pabType.data());
+}
+
 void RecPolyLineCloseFigures(TrecPolyLine& Path)
 {
     const int32_t N = Path.Count;

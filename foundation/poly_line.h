@@ -62,6 +62,16 @@ void RecPolyLineMaxPoint(const TrecPolyLine& Path, TPoint& P);
 // The figure holding point I: First back to the nearest move (or 0), Last up
 // to the point before the next move (or Count - 1). I out of range: -1, -2.
 void RecPolyLineGetFigureRange(const TrecPolyLine& Path, int32_t I, int32_t& First, int32_t& Last);
+// True when every painter walks the path as its types say: it starts with a
+// move; every type is a move (6), a line (2, 3) or a Bezier point (4; 5 on
+// a triple's last point only); Bezier points come in whole triples after a
+// point.
+bool RecPolyLineWalkable(const TrecPolyLine& Path);
+// Rewrites the types that keep the path from being walkable, and returns
+// True when it did: the first point becomes a move, an unknown type or a
+// Bezier point outside a whole triple a line point (a line keeps its close
+// bit), a close bit inside a triple or on a move goes. The points stay.
+bool RecPolyLineMendTypes(TrecPolyLine& Path);
 // Every figure that carries a close bit ends with an explicit closing line to
 // its start; the point before each move gets the close bit.
 void RecPolyLineCloseFigures(TrecPolyLine& Path);

@@ -49,15 +49,16 @@ struct TSeedDocument {
 inline void AddSeedItems(TDrawGroup& Group, bool WithText = true)
 {
     TPageLink* Page = Group.Page();
-    // Shapes with frames a page can draw: a paste refuses any other.
+    // Shapes with frames and records a page can draw (the records the
+    // drawing tools start from): a paste refuses any other.
     const auto Shape = [&](auto S, int32_t X, int32_t Y, int32_t W, int32_t H) {
         S->SetFrame(X, Y, W, H);
-        Group.AddChild(std::move(S), -1);
+        return static_cast<decltype(S.get())>(Group.AddChild(std::move(S), -1));
     };
     Shape(std::make_unique<TRectObj>(Page, -1), 10, 10, 40, 30);
     Shape(std::make_unique<TEllipseObj>(Page, -1), 20, 5, 30, 20);
-    Shape(std::make_unique<TStarObj>(Page, -1), 0, 0, 50, 50);
-    Shape(std::make_unique<TPolygonObj>(Page, -1), 5, 5, 25, 25);
+    Shape(std::make_unique<TStarObj>(Page, -1), 0, 0, 50, 50)->SetParam(TrecStarParam{});
+    Shape(std::make_unique<TPolygonObj>(Page, -1), 5, 5, 25, 25)->SetParam(TrecPolygonParam{});
     if (WithText) {
         auto Text = std::make_unique<TTextObj>(Page, -1);
         Text->SetText("Tavro\r\nabc");

@@ -7,6 +7,7 @@
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
+#include "model/shape_param_range.h"
 #include "paint/macro_list.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
@@ -389,6 +390,10 @@ void TDrawObjTavDef::ReadShapeRecords(TStream& Stream, int32_t Version)
     }
     PolygonParam = ReadRaw<TrecPolygonParam>(Stream);
     StarParam = ReadRaw<TrecStarParam>(Stream);
+    // Every new shape starts from these: they are held as a shape's own.
+    HoldRectParam(RectParam, false);
+    HoldPolygonParam(PolygonParam, false);
+    HoldStarParam(StarParam, false);
 }
 
 void TDrawObjTavDef::ReadBody(TStream& Stream, int32_t Version)

@@ -582,6 +582,12 @@ bool TDrawGroup::ValuesDrawable(int32_t Dpi) const
                        [Dpi](const auto& C) { return C->ValuesDrawable(Dpi); });
 }
 
+void TDrawGroup::BringValuesIntoRange()
+{
+    for (auto& C : FItems)
+        C->BringValuesIntoRange();
+}
+
 void TDrawGroup::RelinkReadItems(const TList2Item* IDMap)
 {
     for (auto& C : FItems) {

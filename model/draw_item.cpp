@@ -306,6 +306,7 @@ void TDrawItem::DeleteFromParent()
 
 bool TDrawItem::TakeCommonAttributes(TDrawGroup&) { return false; }
 bool TDrawItem::ValuesDrawable(int32_t) const { return true; }
+void TDrawItem::BringValuesIntoRange() {}
 void TDrawItem::RelinkReadItems(const TList2Item*) {}
 std::optional<int32_t> TDrawItem::GetStoredLayerIndex() const { return std::nullopt; }
 void TDrawItem::LinkLayer(TLayer*) {}

@@ -225,6 +225,12 @@ public:
     // groups: every child). Items that come from outside (a paste) are
     // refused otherwise.
     virtual bool ValuesDrawable(int32_t Dpi) const;
+    // Brings every value that has a range of its own (shape parameters, a
+    // line's point types, the fill and light values of its macros) into
+    // that range, without recording and without the modified flag: what a
+    // document holds is opened, not refused, and then draws and saves so.
+    // Groups bring every child.
+    virtual void BringValuesIntoRange();
 
     // After a read: restores links to other items through IDMap (stored ID
     // to new ID). Groups make themselves the parent of every child and

@@ -749,16 +749,14 @@ bool TDrawObject::DoSetFMacrosPaintParam(const TMacros& Macros)
 
 bool TDrawObject::ValuesDrawable(int32_t Dpi) const
 {
-    for (int32_t M = 0; M < FMacros->Count(); ++M) {
-        const TMacro& Macro = *FMacros->GetMacro(M);
-        for (int32_t L = 0; L < Macro.LineCount(); ++L) {
-            const auto& Params = Macro.Line(L).Params;
-            for (size_t P = 0; P < Params.size(); ++P)
-                if (Params[P].Value && !MacroParamValueAccepted(Macro, L, P, *Params[P].Value))
-                    return false;
-        }
-    }
-    return TDrawItem::ValuesDrawable(Dpi);
+    return MacrosValuesAccepted(*FMacros) && TDrawItem::ValuesDrawable(Dpi);
+}
+
+void TDrawObject::BringValuesIntoRange()
+{
+    if (HoldMacrosValues(*FMacros))
+        ResetExtents();
+    TDrawItem::BringValuesIntoRange();
 }
 
 void TDrawObject::PutBackParamValues(const TMacros& Snapshot)

@@ -58,6 +58,8 @@ public:
     bool SameAttributes(TDrawItem* Other) override;
     // Every set value of the fill macros one its parameter takes.
     bool ValuesDrawable(int32_t Dpi) const override;
+    // The fill macros' values held to their ranges (HoldMacrosValues).
+    void BringValuesIntoRange() override;
     // Puts back the parameter values of Snapshot, an earlier copy of the
     // fill macros (a preview undone), without checking or recording them:
     // a value the object held before, even one a parameter would no longer

@@ -9,6 +9,7 @@
 #include "model/draw_group.h"
 #include "model/page_link.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "raster/rec_picture.h"
 
 #include <vector>
@@ -225,6 +226,18 @@ void TLineObject::SetFillPath(uint8_t Flag)
     DoClearMacrosPictCache(-1);
     ResetExtents();
     SetModified();
+}
+
+bool TLineObject::ValuesDrawable(int32_t Dpi) const
+{
+    return MacrosValuesAccepted(*FPathMacros) && TDrawObject::ValuesDrawable(Dpi);
+}
+
+void TLineObject::BringValuesIntoRange()
+{
+    if (HoldMacrosValues(*FPathMacros))
+        SetOutputPathState(0);
+    TDrawObject::BringValuesIntoRange();
 }
 
 void TLineObject::SetPathRecord(const TrecPath& Path)

@@ -80,6 +80,9 @@ public:
     // path; redo: the four doubles).
     void ScaleTo(double CX, double CY, double FX, double FY) override;
     bool TakeCommonAttributes(TDrawGroup& Group) override;
+    // The path macros' values as the fill macros' (MacrosValuesAccepted).
+    bool ValuesDrawable(int32_t Dpi) const override;
+    void BringValuesIntoRange() override;
 
     bool DoSetItemsFillPath(uint8_t Flag) override;   // 19
     bool DoSetOutline(const TOutline& Outline) override; // 20

@@ -1078,6 +1078,10 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
         FSelection->EmptyItems();
     FRootGroup->ReadFromStream(Stream, &IDMap, Version);
     FRootGroup->DropEmptyGroups();
+    // A value beyond its range (from another program or an older one) is
+    // brought into it: the document opens and draws, where a paste of the
+    // same item is refused.
+    FRootGroup->BringValuesIntoRange();
     try {
         TDrawItem::RelinkLayers(*FRootGroup, *Layers);
     } catch (...) {

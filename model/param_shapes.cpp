@@ -9,6 +9,7 @@
 #include "model/default_data.h"
 #include "model/draw_group.h"
 #include "model/shape_outline.h"
+#include "model/shape_param_range.h"
 #include "paint/macro_list.h"
 
 #include <cmath>
@@ -442,6 +443,8 @@ void TParamObj::ReadParam(TStream&, int32_t) {}
 void TParamObj::WriteParamAsText(TStream&) {}
 void TParamObj::ReadParamAsText(TStream&, int32_t) {}
 bool TParamObj::TypeNumber(uint8_t&) const { return false; }
+bool TParamObj::ParamInRange() const { return true; }
+void TParamObj::HoldParam(bool) {}
 
 // ---------------------------------------------------------------------------
 // Stream forms
@@ -641,7 +644,14 @@ bool TParamObj::ValuesDrawable(int32_t Dpi) const
     const double S = std::fabs(std::sin(UsableAngle()));
     const auto Side = [](double V) { return static_cast<int64_t>(std::ceil(V - 1e-6)); };
     return BoxWithinPicture(Side(FiWidth * C + FiHeight * S), Side(FiWidth * S + FiHeight * C)) &&
-           TLineObject::ValuesDrawable(Dpi);
+           ParamInRange() && TLineObject::ValuesDrawable(Dpi);
+}
+
+void TParamObj::BringValuesIntoRange()
+{
+    HoldParam(false);
+    SetPathState(0);
+    TLineObject::BringValuesIntoRange();
 }
 
 bool TParamObj::TakeCommonAttributes(TDrawGroup& Group)
@@ -784,12 +794,14 @@ void TRectObj::Assign(TDrawItem* Source)
 
 bool TRectObj::DoSetRectParam(const TrecRectParam& Rec)
 {
+    TrecRectParam Held = Rec;
+    HoldRectParam(Held, true);
     Invalidate(true);
     const auto Old = RectParamToBytes(FParam);
-    const auto New = RectParamToBytes(Rec);
+    const auto New = RectParamToBytes(Held);
     AddHistory(0, 29, Old.data(), 12);
     AddHistory(1, 29, New.data(), 12);
-    MergeRectParam(FParam, Rec);
+    MergeRectParam(FParam, Held);
     SetPathState(0);
     SetModified();
     return true;
@@ -799,8 +811,12 @@ void TRectObj::SetParam(const TrecRectParam& Param)
 {
     Invalidate(true);
     FParam = Param;
+    HoldRectParam(FParam, true);
     SetPathState(0);
 }
+
+bool TRectObj::ParamInRange() const { return RectParamInRange(FParam); }
+void TRectObj::HoldParam(bool KeepUnchanged) { HoldRectParam(FParam, KeepUnchanged); }
 
 bool TRectObj::SameParam(const TParamObj& Other) const
 {
@@ -927,12 +943,14 @@ void TPolygonObj::Assign(TDrawItem* Source)
 
 bool TPolygonObj::DoSetPolygonParam(const TrecPolygonParam& Rec)
 {
+    TrecPolygonParam Held = Rec;
+    HoldPolygonParam(Held, true);
     Invalidate(true);
     const auto Old = PolygonParamToBytes(FParam);
-    const auto New = PolygonParamToBytes(Rec);
+    const auto New = PolygonParamToBytes(Held);
     AddHistory(0, 30, Old.data(), 28);
     AddHistory(1, 30, New.data(), 28);
-    MergePolygonParam(FParam, Rec);
+    MergePolygonParam(FParam, Held);
     SetPathState(0);
     SetModified();
     return true;
@@ -942,8 +960,12 @@ void TPolygonObj::SetParam(const TrecPolygonParam& Param)
 {
     Invalidate(true);
     FParam = Param;
+    HoldPolygonParam(FParam, true);
     SetPathState(0);
 }
+
+bool TPolygonObj::ParamInRange() const { return PolygonParamInRange(FParam); }
+void TPolygonObj::HoldParam(bool KeepUnchanged) { HoldPolygonParam(FParam, KeepUnchanged); }
 
 bool TPolygonObj::SameParam(const TParamObj& Other) const
 {
@@ -1064,12 +1086,14 @@ void TStarObj::Assign(TDrawItem* Source)
 
 bool TStarObj::DoSetStarParam(const TrecStarParam& Rec)
 {
+    TrecStarParam Held = Rec;
+    HoldStarParam(Held, true);
     Invalidate(true);
     const auto Old = StarParamToBytes(FParam);
-    const auto New = StarParamToBytes(Rec);
+    const auto New = StarParamToBytes(Held);
     AddHistory(0, 31, Old.data(), 52);
     AddHistory(1, 31, New.data(), 52);
-    MergeStarParam(FParam, Rec);
+    MergeStarParam(FParam, Held);
     SetPathState(0);
     SetModified();
     return true;
@@ -1079,8 +1103,12 @@ void TStarObj::SetParam(const TrecStarParam& Param)
 {
     Invalidate(true);
     FParam = Param;
+    HoldStarParam(FParam, true);
     SetPathState(0);
 }
+
+bool TStarObj::ParamInRange() const { return StarParamInRange(FParam); }
+void TStarObj::HoldParam(bool KeepUnchanged) { HoldStarParam(FParam, KeepUnchanged); }
 
 bool TStarObj::SameParam(const TParamObj& Other) const
 {

@@ -85,8 +85,11 @@ public:
     // Differing X or Y give MaxInt, width or height -1, angle
     // ParamAngleUnchanged, record fields their leave-unchanged values.
     bool TakeCommonAttributes(TDrawGroup& Group) override;
-    // The frame: its corners within reach, its sides at least 1.
+    // The frame: its corners within reach, its sides at least 1; the
+    // shape's record within the ranges of model/shape_param_range.h.
     bool ValuesDrawable(int32_t Dpi) const override;
+    // The record brought into those ranges.
+    void BringValuesIntoRange() override;
 
     // Codes 25 (width) and 26 (height); a value below 1 leaves that side.
     bool DoSetParamSize(int32_t Width, int32_t Height) override;
@@ -118,6 +121,10 @@ protected:
     virtual void ReadParam(TStream& Stream, int32_t Version);
     virtual void WriteParamAsText(TStream& Stream);
     virtual void ReadParamAsText(TStream& Stream, int32_t Version);
+    // The record within its ranges (True without one), and brought into
+    // them (KeepUnchanged: see HoldRectParam).
+    virtual bool ParamInRange() const;
+    virtual void HoldParam(bool KeepUnchanged);
     // The shape's type number, written first; nothing for TParamObj itself.
     virtual bool TypeNumber(uint8_t& Type) const;
     // Generates the base path; SetPathState(2).
@@ -153,10 +160,13 @@ public:
     void BuildBasePath() override;
     // EConvertError "TRectObj.Assign: DrawItemSrc is not TRectObj".
     void Assign(TDrawItem* Source) override;
+    // The change held to the ranges (leave-unchanged fields stay) first.
     bool DoSetRectParam(const TrecRectParam& Rec) override;
 
     const TrecRectParam& Param() const { return FParam; }
-    // Without recording (a new shape); the path is rebuilt.
+    // Without recording (a new shape); the path is rebuilt. Held to the
+    // ranges as the recorded setter is; leave-unchanged values stay (a
+    // property object's mixed fields).
     void SetParam(const TrecRectParam& Param);
 
 protected:
@@ -168,6 +178,8 @@ protected:
     void WriteParamAsText(TStream& Stream) override;
     void ReadParamAsText(TStream& Stream, int32_t Version) override;
     bool TypeNumber(uint8_t& Type) const override;
+    bool ParamInRange() const override;
+    void HoldParam(bool KeepUnchanged) override;
 
 private:
     TrecRectParam FParam;
@@ -200,6 +212,8 @@ protected:
     void WriteParamAsText(TStream& Stream) override;
     void ReadParamAsText(TStream& Stream, int32_t Version) override;
     bool TypeNumber(uint8_t& Type) const override;
+    bool ParamInRange() const override;
+    void HoldParam(bool KeepUnchanged) override;
 
 private:
     TrecPolygonParam FParam;
@@ -232,6 +246,8 @@ protected:
     void WriteParamAsText(TStream& Stream) override;
     void ReadParamAsText(TStream& Stream, int32_t Version) override;
     bool TypeNumber(uint8_t& Type) const override;
+    bool ParamInRange() const override;
+    void HoldParam(bool KeepUnchanged) override;
 
 private:
     TrecStarParam FParam;

@@ -432,7 +432,22 @@ bool TPolyLineObj::ValuesDrawable(int32_t Dpi) const
         Top = I ? std::min(Top, Y) : Y;
         Bottom = I ? std::max(Bottom, Y) : Y;
     }
-    return BoxWithinPicture(Right - Left, Bottom - Top) && TLineObject::ValuesDrawable(Dpi);
+    return BoxWithinPicture(Right - Left, Bottom - Top) && RecPolyLineWalkable(FBasePath) &&
+           std::all_of(FNodeKinds.begin(), FNodeKinds.end(), [](uint8_t K) { return K <= nkSymmetric; }) &&
+           TLineObject::ValuesDrawable(Dpi);
+}
+
+void TPolyLineObj::BringValuesIntoRange()
+{
+    SyncKinds();
+    for (uint8_t& K : FNodeKinds)
+        if (K > nkSymmetric)
+            K = nkSharp;
+    if (RecPolyLineMendTypes(FBasePath)) {
+        SetPathState(1);
+        SetOutputPathState(0);
+    }
+    TLineObject::BringValuesIntoRange();
 }
 
 void TPolyLineObj::MoveBy(int32_t DX, int32_t DY)

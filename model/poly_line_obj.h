@@ -53,8 +53,12 @@ public:
     // for any other source; copies the node kinds.
     void Assign(TDrawItem* Source) override;
     void MoveBy(int32_t DX, int32_t DY) override;
-    // Every point within reach.
+    // Every point within reach, the types a path the painters can walk
+    // (RecPolyLineWalkable), every node kind one of the three.
     bool ValuesDrawable(int32_t Dpi) const override;
+    // The types mended (RecPolyLineMendTypes) and unknown node kinds made
+    // sharp: the line keeps every point.
+    void BringValuesIntoRange() override;
 
     bool IsPolyLine() const override { return true; }
     // Points and types copied from Path; every node kind 0.

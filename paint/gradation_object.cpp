@@ -208,3 +208,78 @@ bool TGradationObject::StrToGradation(const std::string& Text)
         *Field = R.Next();
     return true;
 }
+
+namespace {
+
+bool Within(int32_t V, int32_t Low, int32_t High) { return V >= Low && V <= High; }
+
+template <class TStop>
+bool StopsInOrder(const std::vector<TStop>& Stops)
+{
+    return std::is_sorted(Stops.begin(), Stops.end(),
+                          [](const TStop& A, const TStop& B) { return A.iPosition < B.iPosition; });
+}
+
+template <class V>
+void Put(V& Field, V Value, bool& Changed)
+{
+    if (Field != Value) {
+        Field = Value;
+        Changed = true;
+    }
+}
+
+} // namespace
+
+bool GradationInEditorRange(const TrecGradation& G)
+{
+    const TrecColorAdjust& A = G.Adjust;
+    if (G.bShape > MaxGradShape || G.bRepetition > MaxGradRepetition || G.bInterpolation > MaxGradInterpolation ||
+        G.bOption > MaxGradOption || !Within(G.iOpacity, 0, MaxGradOpacity) ||
+        !Within(G.iRepeatCount, MinGradRepeat, MaxGradRepeat) || !Within(A.iHueShift, -MaxGradHueShift, MaxGradHueShift) ||
+        !Within(A.iBrightOffset, -MaxGradOffset, MaxGradOffset) || !Within(A.iBrightScale, 0, MaxGradScale) ||
+        !Within(A.iSatOffset, -MaxGradOffset, MaxGradOffset) || !Within(A.iSatScale, 0, MaxGradScale))
+        return false;
+    for (const TrecGradColStop& S : G.ColStops)
+        if (!Within(S.iPosition, 0, GradationTableSize - 1) || !Within(S.Color, 0, MaxGradStopColor))
+            return false;
+    for (const TrecGradTransStop& S : G.TransStops)
+        if (!Within(S.iPosition, 0, GradationTableSize - 1) || !Within(S.iValue, 0, MaxGradStopOpacity))
+            return false;
+    return StopsInOrder(G.ColStops) && StopsInOrder(G.TransStops);
+}
+
+bool HoldGradationInEditorRange(TrecGradation& G)
+{
+    bool Changed = false;
+    Put(G.bShape, std::min(G.bShape, MaxGradShape), Changed);
+    Put(G.bRepetition, std::min(G.bRepetition, MaxGradRepetition), Changed);
+    Put(G.bInterpolation, std::min(G.bInterpolation, MaxGradInterpolation), Changed);
+    Put(G.bOption, std::min(G.bOption, MaxGradOption), Changed);
+    Put(G.iOpacity, std::clamp(G.iOpacity, 0, MaxGradOpacity), Changed);
+    Put(G.iRepeatCount, std::clamp(G.iRepeatCount, MinGradRepeat, MaxGradRepeat), Changed);
+    TrecColorAdjust& A = G.Adjust;
+    Put(A.iHueShift, std::clamp(A.iHueShift, -MaxGradHueShift, MaxGradHueShift), Changed);
+    Put(A.iBrightOffset, std::clamp(A.iBrightOffset, -MaxGradOffset, MaxGradOffset), Changed);
+    Put(A.iBrightScale, std::clamp(A.iBrightScale, 0, MaxGradScale), Changed);
+    Put(A.iSatOffset, std::clamp(A.iSatOffset, -MaxGradOffset, MaxGradOffset), Changed);
+    Put(A.iSatScale, std::clamp(A.iSatScale, 0, MaxGradScale), Changed);
+    for (TrecGradColStop& S : G.ColStops) {
+        Put(S.iPosition, std::clamp(S.iPosition, 0, GradationTableSize - 1), Changed);
+        Put(S.Color, S.Color & MaxGradStopColor, Changed);
+    }
+    for (TrecGradTransStop& S : G.TransStops) {
+        Put(S.iPosition, std::clamp(S.iPosition, 0, GradationTableSize - 1), Changed);
+        Put(S.iValue, S.iValue & MaxGradStopOpacity, Changed);
+    }
+    const auto ByPosition = [](const auto& A, const auto& B) { return A.iPosition < B.iPosition; };
+    if (!StopsInOrder(G.ColStops)) {
+        std::stable_sort(G.ColStops.begin(), G.ColStops.end(), ByPosition);
+        Changed = true;
+    }
+    if (!StopsInOrder(G.TransStops)) {
+        std::stable_sort(G.TransStops.begin(), G.TransStops.end(), ByPosition);
+        Changed = true;
+    }
+    return Changed;
+}

@@ -17,6 +17,30 @@
 #include <cstdint>
 #include <string>
 
+// The ranges the fill editor gives a gradation's fields. Every reader of a
+// gradation from outside holds it to them: a paste beyond them is refused,
+// a document's value is brought into them. The start and end points have
+// none: turning an object turns them anywhere, and the renderer takes any.
+inline constexpr uint8_t MaxGradShape = GradShapeSquare;
+inline constexpr uint8_t MaxGradRepetition = GradRepeatWrap;
+inline constexpr uint8_t MaxGradInterpolation = GradInterpSmooth;
+inline constexpr uint8_t MaxGradOption = 9;            // written as one digit
+inline constexpr int32_t MaxGradOpacity = 255;
+inline constexpr int32_t MinGradRepeat = 1;
+inline constexpr int32_t MaxGradRepeat = 100;
+inline constexpr int32_t MaxGradHueShift = 360;        // either way, degrees
+inline constexpr int32_t MaxGradOffset = 100;          // brightness, saturation; either way
+inline constexpr int32_t MaxGradScale = 900;           // brightness, saturation; from 0 %
+inline constexpr int32_t MaxGradStopColor = 0xFFFFFF;
+inline constexpr int32_t MaxGradStopOpacity = 255;
+
+// True when every field lies in its range and the stops are in position order.
+bool GradationInEditorRange(const TrecGradation& G);
+// Every field brought to the nearest value of its range (a stop's colour and
+// opacity to the bytes the renderer reads of them), the stops put in
+// position order; True when anything changed.
+bool HoldGradationInEditorRange(TrecGradation& G);
+
 class TGradationObject : public TObject, public TrecGradation {
 public:
     std::string ClassName() const override { return "TGradationObject"; }

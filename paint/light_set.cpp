@@ -152,3 +152,57 @@ bool StrToLights(TLightsAmb& Lights, const std::string& Text)
     }
     return true;
 }
+
+namespace {
+
+bool RealWithin(double V, double Low, double High) { return V >= Low && V <= High; }
+
+template <class V>
+void Put(V& Field, V Value, bool& Changed)
+{
+    // Compared by value: NaN never equals itself, so it always counts.
+    if (!(Field == Value)) {
+        Field = Value;
+        Changed = true;
+    }
+}
+
+double RealHeld(double V, double Low, double High) { return std::isnan(V) ? 0.0 : std::clamp(V, Low, High); }
+
+} // namespace
+
+bool LightsInEditorRange(const TLightsAmb& Lights)
+{
+    if (!RealWithin(Lights.Dp, 0, MaxLightBumpDepth) || Lights.Ks < 0 || Lights.Ks > MaxLightPercent ||
+        Lights.Sh < MinLightShininess || Lights.Sh > MaxLightShininess || Lights.M < 0 || Lights.M > MaxLightPercent)
+        return false;
+    for (const TrecLightUnion& L : Lights.Lights) {
+        if (L.Intensity < -MaxLightIntensity || L.Intensity > MaxLightIntensity || L.Kind > MaxLightKind)
+            return false;
+        for (int I = 0; I < ShapeCount(L.Kind); ++I)
+            if (!std::isfinite(L.Shape[I]))
+                return false;
+        if (L.Kind == LightKindSpot && !RealWithin(L.Shape[5], 0, MaxLightSpotSoftness))
+            return false;
+    }
+    return true;
+}
+
+bool HoldLightsInEditorRange(TLightsAmb& Lights)
+{
+    bool Changed = false;
+    Put(Lights.Dp, RealHeld(Lights.Dp, 0, MaxLightBumpDepth), Changed);
+    Put(Lights.Ks, std::clamp(Lights.Ks, 0, MaxLightPercent), Changed);
+    Put(Lights.Sh, std::clamp(Lights.Sh, MinLightShininess, MaxLightShininess), Changed);
+    Put(Lights.M, std::clamp(Lights.M, 0, MaxLightPercent), Changed);
+    for (TrecLightUnion& L : Lights.Lights) {
+        Put(L.Intensity, std::clamp(L.Intensity, -MaxLightIntensity, MaxLightIntensity), Changed);
+        Put(L.Kind, L.Kind > MaxLightKind ? LightKindAmbient : L.Kind, Changed);
+        const double Limit = std::numeric_limits<double>::max();
+        for (int I = 0; I < ShapeCount(L.Kind); ++I)
+            Put(L.Shape[I], RealHeld(L.Shape[I], -Limit, Limit), Changed);
+        if (L.Kind == LightKindSpot)
+            Put(L.Shape[5], std::clamp(L.Shape[5], 0.0, MaxLightSpotSoftness), Changed);
+    }
+    return Changed;
+}

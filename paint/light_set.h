@@ -20,6 +20,26 @@
 inline constexpr const char* LightKindNames[5] = {"環境光", "点光源", "平行光源", "線光源",
                                                   "スポットライト"};
 
+// The ranges the light editor gives a set's fields; every reader of a light
+// set from outside holds it to them, as the gradations' readers do. The
+// lights' points have none; they must be numbers.
+inline constexpr int32_t MaxLightIntensity = 100;   // either way
+inline constexpr int32_t MaxLightPercent = 100;     // Ks and M, from 0
+inline constexpr int32_t MinLightShininess = 1;
+inline constexpr int32_t MaxLightShininess = 100;
+inline constexpr double MaxLightBumpDepth = 100;    // from 0
+inline constexpr uint8_t MaxLightKind = LightKindSpot;
+// A spot's soft edge, radians: 0 to a quarter turn.
+inline constexpr double MaxLightSpotSoftness = 1.5707963267948966;
+
+// True when every field lies in its range.
+bool LightsInEditorRange(const TLightsAmb& Lights);
+// Every field brought to the nearest value of its range (a value that is no
+// number to 0, a light of an unknown kind, which has no points, to an
+// ambient light);
+// True when anything changed.
+bool HoldLightsInEditorRange(TLightsAmb& Lights);
+
 std::string LightsToStr(const TLightsAmb& Lights);
 // Sets the set's own fields and appends the lights of Text. False for an
 // empty text (nothing changes) and for a malformed one: a bad number or

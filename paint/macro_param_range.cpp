@@ -1,8 +1,10 @@
 #include "paint/macro_param_range.h"
 
 #include "foundation/pen_text.h"
+#include "foundation/text_fields.h"
 #include "paint/fill_value.h"
 #include "paint/light_set.h"
+#include "paint/macro_list.h"
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 
@@ -14,14 +16,13 @@
 
 namespace {
 
-bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, const std::string& Value)
+// The range of a number parameter: the paint function's limits, or the
+// first two fields of the caption's tag where they are numbers, never below
+// what the function reads.
+void NumberBounds(int32_t Kind, const void* Limits, const std::string& Tag, double& Min, double& Max)
 {
-    const TRealArg A = ReadRealArg(Value.c_str(), 0.0);
-    if (!A.Parsed || !std::isfinite(A.Value))
-        return false;
-    if (Kind == pkInteger && !ReadIntArg(Value.c_str(), 0).Parsed)
-        return false;
-    double Min = -INFINITY, Max = INFINITY;
+    Min = -INFINITY;
+    Max = INFINITY;
     if (Kind == pkInteger && Limits) {
         Min = static_cast<const TIntParamRange*>(Limits)->Min;
         Max = static_cast<const TIntParamRange*>(Limits)->Max;
@@ -29,7 +30,6 @@ bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, con
         Min = static_cast<const TFloatParamRange*>(Limits)->Min;
         Max = static_cast<const TFloatParamRange*>(Limits)->Max;
     }
-    // The tag's first two fields, where they are numbers, replace the limits.
     const std::vector<std::string> F = Tag.empty() ? std::vector<std::string>() : SplitCommaFields(Tag);
     double* Bounds[2] = {&Min, &Max};
     for (size_t I = 0; I < 2 && I < F.size(); ++I) {
@@ -41,7 +41,25 @@ bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, con
     TParamLimits Own;
     Own.None = Limits;
     Min = std::max(Min, ParamArgFloor(TPaintParamDesc{nullptr, Kind, Own}));
-    return A.Value >= Min && A.Value <= Max;
+}
+
+// The number a number parameter's text holds; nullopt when it holds none.
+std::optional<double> NumberOf(int32_t Kind, const std::string& Value)
+{
+    const TRealArg A = ReadRealArg(Value.c_str(), 0.0);
+    if (!A.Parsed || !std::isfinite(A.Value) || (Kind == pkInteger && !ReadIntArg(Value.c_str(), 0).Parsed))
+        return std::nullopt;
+    return A.Value;
+}
+
+bool InNumberRange(int32_t Kind, const void* Limits, const std::string& Tag, const std::string& Value)
+{
+    const std::optional<double> V = NumberOf(Kind, Value);
+    if (!V)
+        return false;
+    double Min, Max;
+    NumberBounds(Kind, Limits, Tag, Min, Max);
+    return *V >= Min && *V <= Max;
 }
 
 bool InChoices(const void* Limits, const std::string& Tag, const std::string& Value)
@@ -61,11 +79,28 @@ bool InChoices(const void* Limits, const std::string& Tag, const std::string& Va
     return false;
 }
 
-// The fill editor's ranges: a gradation repeats 1 to 100 times with stops
-// on its 1024 slots, a picture fill stays within MaxFillPictExtent pixels
-// and turns at most a full turn either way.
-constexpr int32_t MaxGradationRepeat = 100;
+// The fill editor's ranges: a colour of 24 bits, a gradation's fields as
+// GradationInEditorRange holds them, a picture fill within
+// MaxFillPictExtent pixels that turns at most a full turn either way.
 constexpr double MaxFillPictAngle = 360;
+
+bool PictParamInRange(const TFillPictParam& P)
+{
+    const auto Within = [](int32_t V, int32_t Low) { return V >= Low && V <= MaxFillPictExtent; };
+    return Within(P.iOffsetX, -MaxFillPictExtent) && Within(P.iOffsetY, -MaxFillPictExtent) && Within(P.iWidth, 0) &&
+           Within(P.iHeight, 0) && std::isfinite(P.dAngle) && std::fabs(P.dAngle) <= MaxFillPictAngle;
+}
+
+bool HoldPictParam(TFillPictParam& P)
+{
+    const TFillPictParam Was = P;
+    P.iOffsetX = std::clamp(P.iOffsetX, -MaxFillPictExtent, MaxFillPictExtent);
+    P.iOffsetY = std::clamp(P.iOffsetY, -MaxFillPictExtent, MaxFillPictExtent);
+    P.iWidth = std::clamp(P.iWidth, 0, MaxFillPictExtent);
+    P.iHeight = std::clamp(P.iHeight, 0, MaxFillPictExtent);
+    P.dAngle = std::isnan(P.dAngle) ? 0.0 : std::clamp(P.dAngle, -MaxFillPictAngle, MaxFillPictAngle);
+    return !(P == Was);
+}
 
 bool FillValueInRange(const std::string& Value)
 {
@@ -76,25 +111,104 @@ bool FillValueInRange(const std::string& Value)
     // value of no kind the fill editor knows, not one to paint as none.
     if ((Fill.Method == FillMethodNone || Fill.Method == FillMethodNoPaint) && Value.size() != 1)
         return false;
-    if (Fill.Method == FillMethodGradation) {
-        const TGradationObject& G = Fill.Gradation;
-        if (G.iRepeatCount < 1 || G.iRepeatCount > MaxGradationRepeat || G.iOpacity < 0 || G.iOpacity > 255)
-            return false;
-        for (const TrecGradColStop& S : G.ColStops)
-            if (S.iPosition < 0 || S.iPosition >= GradationTableSize)
-                return false;
-        for (const TrecGradTransStop& S : G.TransStops)
-            if (S.iPosition < 0 || S.iPosition >= GradationTableSize)
-                return false;
-    } else if (Fill.Method == FillMethodPicture) {
-        const TFillPictParam& P = Fill.PictParam;
-        const auto Within = [](int32_t V, int32_t Low) { return V >= Low && V <= MaxFillPictExtent; };
-        if (!Within(P.iOffsetX, -MaxFillPictExtent) || !Within(P.iOffsetY, -MaxFillPictExtent) ||
-            !Within(P.iWidth, 0) || !Within(P.iHeight, 0) || !std::isfinite(P.dAngle) ||
-            std::fabs(P.dAngle) > MaxFillPictAngle)
-            return false;
-    }
+    if (Fill.Method == FillMethodColor)
+        return Fill.Color >= 0 && Fill.Color <= 0xFFFFFF;
+    if (Fill.Method == FillMethodGradation)
+        return GradationInEditorRange(Fill.Gradation);
+    if (Fill.Method == FillMethodPicture)
+        return PictParamInRange(Fill.PictParam);
     return true;
+}
+
+// The fill value with its fields held to the editor's ranges; the value
+// itself when it does not read or needs nothing.
+std::string FillValueHeld(const std::string& Value)
+{
+    TFillValue Fill;
+    if (!StrToFillValue(Value, Fill))
+        return Value;
+    bool Changed = false;
+    if (Fill.Method == FillMethodColor && (Fill.Color < 0 || Fill.Color > 0xFFFFFF)) {
+        // The colour as painted: its low three bytes.
+        Fill.Color &= 0xFFFFFF;
+        Changed = true;
+    } else if (Fill.Method == FillMethodGradation) {
+        Changed = HoldGradationInEditorRange(Fill.Gradation);
+    } else if (Fill.Method == FillMethodPicture) {
+        Changed = HoldPictParam(Fill.PictParam);
+    }
+    return Changed ? FillValueToStr(Fill) : Value;
+}
+
+bool LightsInRange(const std::string& Value)
+{
+    TLightsAmb Lights;
+    return StrToLights(Lights, Value) && LightsInEditorRange(Lights);
+}
+
+std::string LightsHeld(const std::string& Value)
+{
+    TLightsAmb Lights;
+    if (!StrToLights(Lights, Value) || !HoldLightsInEditorRange(Lights))
+        return Value;
+    return LightsToStr(Lights);
+}
+
+std::string NumberText(int32_t Kind, double V)
+{
+    return Kind == pkInteger ? std::to_string(static_cast<int64_t>(std::llround(V))) : FloatToStrShortest(V);
+}
+
+// Value held to the range ParamValueInDeclaredRange judges, where a nearest
+// value exists.
+std::string ParamValueHeld(int32_t Kind, const void* Limits, const std::string& Caption, const std::string& Value)
+{
+    try {
+        switch (Kind) {
+        case pkInteger:
+        case pkReal: {
+            const std::optional<double> V = NumberOf(Kind, Value);
+            if (!V)
+                return Value;
+            double Min, Max;
+            NumberBounds(Kind, Limits, CaptionRangeTag(Caption), Min, Max);
+            return *V < Min ? NumberText(Kind, Min) : *V > Max ? NumberText(Kind, Max) : Value;
+        }
+        case pkColor: {
+            const TIntArg C = ReadIntArg(Value.c_str(), 0);
+            return C.Parsed && (C.Value < 0 || C.Value > 0xFFFFFF) ? std::to_string(C.Value & 0xFFFFFF) : Value;
+        }
+        case pkLights:
+            return LightsHeld(Value);
+        case pkFill:
+        case pkPlaneFill:
+            return FillValueHeld(Value);
+        default:
+            return Value;
+        }
+    } catch (const std::exception&) {
+        return Value;
+    }
+}
+
+// The paint function's description of parameter Param of line Line of
+// Macro and the caption that declares its range; nil where the value is
+// not judged (no user caption, a function the table lacks).
+const TPaintParamDesc* JudgedParam(const TMacro& Macro, int32_t Line, size_t Param, std::string& Caption)
+{
+    Caption = Macro.Line(Line).Params[Param].Caption.value_or(std::string());
+    // The library's caption declares the range where the library holds the
+    // macro; an object's copy may have come from an older file.
+    const TMacro* Definition = TMacro::FindInLibrary(Macro.Name());
+    if (Definition && Line < Definition->LineCount() && Param < Definition->Line(Line).Params.size())
+        Caption = Definition->Line(Line).Params[Param].Caption.value_or(std::string());
+    if (Caption.empty() || Caption[0] == '*')
+        return nullptr;
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    const int32_t Pos = FindPaintFunction(Table, Macro.Line(Line).FunctionName);
+    if (Pos < 0 || int32_t(Param) >= Table[Pos].ParamCount)
+        return nullptr;
+    return &Table[Pos].Params[Param];
 }
 
 } // namespace
@@ -114,14 +228,12 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
         const TIntArg C = ReadIntArg(Value.c_str(), 0);
         return C.Parsed && C.Value >= 0 && C.Value <= 0xFFFFFF;
     }
-    case pkLights: {
-        TLightsAmb Lights;
+    case pkLights:
         try {
-            return StrToLights(Lights, Value);
+            return LightsInRange(Value);
         } catch (const std::exception&) {
             return false;
         }
-    }
     case pkFill:
     case pkPlaneFill:
         try {
@@ -202,20 +314,52 @@ bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, co
 {
     if (Line < 0 || Line >= Macro.LineCount() || Param >= Macro.Line(Line).Params.size())
         return false;
-    std::string Caption = Macro.Line(Line).Params[Param].Caption.value_or(std::string());
-    // The library's caption declares the range where the library holds the
-    // macro; an object's copy may have come from an older file.
-    const TMacro* Definition = TMacro::FindInLibrary(Macro.Name());
-    if (Definition && Line < Definition->LineCount() && Param < Definition->Line(Line).Params.size())
-        Caption = Definition->Line(Line).Params[Param].Caption.value_or(std::string());
-    if (Caption.empty() || Caption[0] == '*')
-        return true;
-    const TPaintFunctionRec* Table = PaintFunctionTable();
-    const int32_t Pos = FindPaintFunction(Table, Macro.Line(Line).FunctionName);
-    if (Pos < 0 || int32_t(Param) >= Table[Pos].ParamCount)
-        return true;
-    const TPaintParamDesc& Desc = Table[Pos].Params[Param];
-    return ParamValueInDeclaredRange(Desc.Kind, Desc.Limits.None, Caption, Value);
+    std::string Caption;
+    const TPaintParamDesc* Desc = JudgedParam(Macro, Line, Param, Caption);
+    return !Desc || ParamValueInDeclaredRange(Desc->Kind, Desc->Limits.None, Caption, Value);
+}
+
+std::string MacroParamValueHeld(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value)
+{
+    if (Line < 0 || Line >= Macro.LineCount() || Param >= Macro.Line(Line).Params.size())
+        return Value;
+    std::string Caption;
+    const TPaintParamDesc* Desc = JudgedParam(Macro, Line, Param, Caption);
+    return Desc ? ParamValueHeld(Desc->Kind, Desc->Limits.None, Caption, Value) : Value;
+}
+
+bool MacrosValuesAccepted(const TMacros& Macros)
+{
+    for (int32_t M = 0; M < Macros.Count(); ++M) {
+        const TMacro& Macro = *Macros.GetMacro(M);
+        for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+            const auto& Params = Macro.Line(L).Params;
+            for (size_t P = 0; P < Params.size(); ++P)
+                if (Params[P].Value && !MacroParamValueAccepted(Macro, L, P, *Params[P].Value))
+                    return false;
+        }
+    }
+    return true;
+}
+
+bool HoldMacrosValues(TMacros& Macros)
+{
+    bool Changed = false;
+    for (int32_t M = 0; M < Macros.Count(); ++M) {
+        TMacro& Macro = *Macros.GetMacro(M);
+        for (int32_t L = 0; L < Macro.LineCount(); ++L)
+            for (size_t P = 0; P < Macro.Line(L).Params.size(); ++P) {
+                const std::optional<std::string>& Value = Macro.Line(L).Params[P].Value;
+                if (!Value)
+                    continue;
+                const std::string Held = MacroParamValueHeld(Macro, L, P, *Value);
+                if (Held != *Value) {
+                    Macro.SetLineParamValue(L, int32_t(P), Held);
+                    Changed = true;
+                }
+            }
+    }
+    return Changed;
 }
 
 bool MacroCaptionValueAccepted(const TMacro& Macro, const std::string& Caption, const std::string& Value)

@@ -10,6 +10,7 @@
 #include <vector>
 
 class TMacro;
+class TMacros;
 
 // The tag of a parameter caption when it declares a range or choices: the
 // text after "|" when it holds a comma, else empty.
@@ -38,6 +39,19 @@ double MacroParamFloor(const TMacro& Macro, const std::string& Caption);
 // a macro of the model; parameters of no user caption and functions the
 // table lacks are not judged here.
 bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value);
+
+// Value brought to the nearest value MacroParamValueAccepted takes, where
+// one exists: a number to its range's nearer end, a colour to its low three
+// bytes, the fields of a fill or a light set to the editors' ranges. Value
+// itself when it is taken or has no nearest value (a text that does not
+// read, a choice no list holds).
+std::string MacroParamValueHeld(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value);
+
+// MacroParamValueAccepted for every set value of every macro of Macros.
+bool MacrosValuesAccepted(const TMacros& Macros);
+// Every set value of Macros := MacroParamValueHeld of it; True when one
+// changed.
+bool HoldMacrosValues(TMacros& Macros);
 
 // MacroParamValueAccepted for every parameter of Macro captioned Caption
 // (its display part): what setting Value by caption would have to pass.

@@ -289,9 +289,10 @@ TEST_F(DocumentFileTest, RoundTripIsByteIdentical)
 TEST_F(DocumentFileTest, StoredBytesComeBackByteForByte)
 {
     // What a file may hold though no editor makes it: names that UTF-8
-    // cannot carry, shape records with leave-unchanged values, a picture
-    // header with a resolution and colour counts, a text with lone line
-    // breaks. Opened and saved again and again, the file stays as it was.
+    // cannot carry, shape records at the ends of their ranges and a
+    // rectangle's leave-unchanged bevel flag, a picture header with a
+    // resolution and colour counts, a text with lone line breaks. Opened
+    // and saved again and again, the file stays as it was.
     TRealObjectTypes Real;
     TOLEDocumentWex* Doc = Docs.NewDocument(120, 90);
     TPage& Page = PageOf(*Doc);
@@ -303,11 +304,11 @@ TEST_F(DocumentFileTest, StoredBytesComeBackByteForByte)
         Page.RootGroup().AddChild(std::move(Obj), -1);
     };
     Add(std::make_unique<TRectObj>(&Page, -1), 0, "\xEE\xEF",
-        TrecRectParam{255, {0, 0, 0}, MinInt, 65535, 65535});
+        TrecRectParam{255, {0, 0, 0}, -32768, 2, 3});
     Add(std::make_unique<TPolygonObj>(&Page, -1), 30, "\x85\x40",
-        TrecPolygonParam{-1, MinInt, -1, -1, -1, 1.7e308});
+        TrecPolygonParam{10000, 32768, 0, 100, -1, 1.7e308});
     Add(std::make_unique<TStarObj>(&Page, -1), 60, "\xFA\x40",
-        TrecStarParam{-1.0, -1, MinInt, MinInt, -1, -1, -1, -1, -1, -1, 1.7e308});
+        TrecStarParam{1.0, 4, -32768, 32768, 100, 0, 100, -1, MinInt, -1, 1.7e308});
     Add(std::make_unique<TEllipseObj>(&Page, -1), 90, "x\x82",
         TrecEllipseParam{1.7e308, 1.7e308});
     auto Text = std::make_unique<TTextObj>(&Page, -1);
@@ -515,6 +516,11 @@ TEST_F(CatalogueDocumentTest, EveryEffectOnEveryItemSavesBackUnchanged)
         TDrawGroup& Root = Page.RootGroup();
         auto Shape = [&](std::unique_ptr<TParamObj> Obj, int32_t X, int32_t Y, TDrawGroup& To) {
             Obj->SetFrame(X, Y, 20, 14);
+            // The records the drawing tools start from.
+            if (auto* S = dynamic_cast<TStarObj*>(Obj.get()))
+                S->SetParam(TrecStarParam{});
+            if (auto* P = dynamic_cast<TPolygonObj*>(Obj.get()))
+                P->SetParam(TrecPolygonParam{});
             To.AddChild(std::move(Obj), -1);
         };
         Shape(std::make_unique<TRectObj>(&Page, -1), 4, 4, Root);

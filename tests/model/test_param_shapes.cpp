@@ -451,10 +451,10 @@ TEST_F(ParamShapesTest, OutlinesFollowTheParameters)
     TDrawItem::SetPolygonParam(*P, SomePolygon());
     TrecPolygonParam Poly = SomePolygon();
     EXPECT_EQ(PointsOf(P->GetBasePath()), PointsOf(Generated(MakePolygonPath, TRect{0, 0, 100, 80}, Poly)));
-    // A count below 3 draws a triangle; the record keeps its count.
+    // A count below 3 is held at 3: a triangle.
     TDrawItem::SetPolygonParam(*P, TrecPolygonParam{1, 0, 0, 0, -1, 1.7e308});
     EXPECT_EQ(P->GetPath().Count, 4);
-    EXPECT_EQ(P->Param().Count, 1);
+    EXPECT_EQ(P->Param().Count, 3);
     auto* S = Add<TStarObj>(0, 0, 100, 100);
     S->SetParam(SomeStar());
     TrecStarParam Star = SomeStar();

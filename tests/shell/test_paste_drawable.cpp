@@ -4,18 +4,32 @@
 // the one message, the document's bytes and history as they were; a sound
 // paste still works; the status line's centre cannot overflow.
 #include "child_test_support.h"
+#include "macro_page_test_link.h"
 #include "shell_test_support.h"
 
+#include "editors/frm_gradation.h"
+#include "editors/frm_light.h"
+#include "editors/macro_paint_page.h"
+#include "foundation/stream_text.h"
 #include "model/clipboard_service.h"
 #include "model/poly_line_obj.h"
 #include "model/text_object.h"
+#include "paint/fill_value.h"
+#include "paint/light_set.h"
 #include "paint/macro_list.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
+#include "store/picture_store.h"
+#include "ui/ctrl_grid_tav.h"
 #include "ui/draw_item_clipboard.h"
+#include "ui/ole2_gradation.h"
+#include "ui/ole2_light.h"
+#include "ui/ole_qt_bridge.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QPushButton>
 
 #include <functional>
 
@@ -85,7 +99,7 @@ const std::vector<THostile>& HostileItems()
 
 // A rectangle painted by the catalogue's Macro, its parameter Caption set
 // (unchecked, as a text from outside may hold it) to Value.
-TBuild PaintedRect(const char* Macro, const char* Caption, const char* Value, int32_t W = 20, int32_t H = 10)
+TBuild PaintedRect(const char* Macro, const char* Caption, const std::string& Value, int32_t W = 20, int32_t H = 10)
 {
     return [=](TPage& P) {
         auto R = std::make_unique<TRectObj>(&P, -1);
@@ -320,4 +334,285 @@ TEST_F(PasteDrawableTest, ValuesTheParameterRefusesAndHugeFramesAreRefused)
         PasteAll("with the library");
     }
     PasteAll("from another installation");
+}
+
+namespace {
+
+// A shape whose record holds what a text from outside may: its stored
+// record replaced and read back, as a reader takes it, not held.
+template <class TShape, class TRec, size_t N>
+TBuild ShapeWith(std::array<uint8_t, N> (*ToBytes)(const TRec&), std::function<void(TRec&)> Set)
+{
+    return [=](TPage& P) {
+        TShape S(&P, -1);
+        S.SetFrame(10, 10, 60, 40);
+        S.SetParam(TRec{});
+        TRec Rec = S.Param();
+        Set(Rec);
+        TMemoryStream M;
+        S.WriteToStream(M);
+        const auto B = ToBytes(Rec);
+        M.SetPosition(M.Size() - int32_t(N));
+        M.WriteBuffer(B.data(), int32_t(N));
+        M.SetPosition(0);
+        auto Item = DrawItemReadFromStreamNew(M, &P, nullptr, -1, DrawItemStreamVersion);
+        // Added without its fill styles, which could not measure it.
+        auto& Obj = dynamic_cast<TDrawObject&>(*Item);
+        TMacros Styles;
+        Styles.Assign(&Obj.Macros());
+        Obj.Macros().Clear();
+        P.RootGroup().AddChild(std::move(Item), -1);
+        Obj.Macros().Assign(&Styles);
+    };
+}
+
+TBuild Line(std::vector<uint8_t> Types, std::vector<uint8_t> Kinds = {})
+{
+    return [=](TPage& P) {
+        auto L = std::make_unique<TPolyLineObj>(&P, -1);
+        TrecPath Path;
+        RecPolyLineSetCount(Path, int32_t(Types.size()));
+        for (size_t I = 0; I < Types.size(); ++I)
+            Path.Points[I] = {int32_t(10 + 20 * I), int32_t(I % 2 ? 50 : 10)};
+        Path.pabType = Types;
+        L->SetPathRecord(Path);
+        for (size_t I = 0; I < Kinds.size(); ++I)
+            L->SetNodeKindRaw(int32_t(I), Kinds[I]);
+        P.RootGroup().AddChild(std::move(L), -1);
+    };
+}
+
+// The "Tavro DrawItem" text of the items Build makes, written as a copy
+// writes it (a copy would measure them first, which some cannot be).
+std::string ItemsText(const TBuild& Build)
+{
+    TOLEDocumentWex Doc(nullptr, nullptr);
+    auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+    Build(*Page);
+    TMemoryStream S;
+    StreamWriteln(S, "Tavro DrawItem");
+    StreamWriteln(S, std::to_string(DrawItemStreamVersion));
+    Page->RootGroup().WriteToStreamAsText(S);
+    TListRecPict(nullptr).WriteToStreamAsText(S, nullptr);
+    return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
+}
+
+// The first item's shape record, line types and node kinds, or the value of
+// its fill macro's parameter Caption, as text.
+std::string RectField(TPage& P) { return std::to_string(dynamic_cast<TRectObj&>(*P.RootGroup().GetItem(0)).Param().CornerRadius); }
+const TrecPolygonParam& PolyOf(TPage& P) { return dynamic_cast<TPolygonObj&>(*P.RootGroup().GetItem(0)).Param(); }
+const TrecStarParam& StarOf(TPage& P) { return dynamic_cast<TStarObj&>(*P.RootGroup().GetItem(0)).Param(); }
+std::string LineField(TPage& P)
+{
+    auto& L = dynamic_cast<TPolyLineObj&>(*P.RootGroup().GetItem(0));
+    std::string S;
+    for (int32_t I = 0; I < L.PointCount(); ++I)
+        S += std::to_string(L.GetPointType(I)) + "/" + std::to_string(L.GetNodeKind(I)) + " ";
+    return S;
+}
+std::string ParamOf(TPage& P, const char* Caption)
+{
+    std::string V;
+    dynamic_cast<TDrawObject&>(*P.RootGroup().GetItem(0)).Macros().GetMacro(0)->GetParamValue(Caption, V);
+    return V;
+}
+
+// A gradation fill whose brightness scale is Scale percent.
+std::string GradationText(int32_t Scale)
+{
+    TGradationObject G;
+    G.bShape = GradShapeLinear;
+    G.iOpacity = 255;
+    G.iRepeatCount = 1;
+    G.iX2 = 16384;
+    G.SetColStop(0, 0xFF);
+    G.SetColStop(1023, 0xFFFFFF);
+    G.Adjust.iBrightScale = Scale;
+    return G.GradationToStr();
+}
+std::string BrightScale(TPage& P)
+{
+    TFillValue F;
+    StrToFillValue(ParamOf(P, "塗り方法"), F);
+    return std::to_string(F.Gradation.Adjust.iBrightScale);
+}
+// A light set whose one light has Intensity and the set Shininess.
+std::string LightText(int32_t Intensity, int32_t Shininess)
+{
+    return "10,FFFFFF90," + std::to_string(Shininess) + ",60,1,8,平行光源FFFFFF" + std::to_string(Intensity) +
+           ",2,0.5,0.5,0.3,0.3,";
+}
+
+struct THostileValue {
+    const char* Field;
+    std::string Value;
+    TBuild Build;
+    std::function<std::string(TPage&)> Read; // the field as an opened document holds it
+    std::string Held;                        // what it holds
+};
+
+const std::vector<THostileValue>& HostileFields()
+{
+    using R = TrecRectParam;
+    using G = TrecPolygonParam;
+    using S = TrecStarParam;
+    const auto Rect = [](auto Set) { return ShapeWith<TRectObj, R>(RectParamToBytes, Set); };
+    const auto Poly = [](auto Set) { return ShapeWith<TPolygonObj, G>(PolygonParamToBytes, Set); };
+    const auto Star = [](auto Set) { return ShapeWith<TStarObj, S>(StarParamToBytes, Set); };
+    const auto Str = [](auto V) { return std::to_string(V); };
+    static const std::vector<THostileValue> Cases = {
+        {"角のR", "2147483647", Rect([](R& P) { P.CornerRadius = 2147483647; }), RectField, "32768"},
+        {"角のR", "-2147483648", Rect([](R& P) { P.CornerRadius = -2147483647 - 1; }), RectField, "-32768"},
+        {"角のR (polygon)", "2147483647", Poly([](G& P) { P.CornerSize = 2147483647; }),
+         [=](TPage& P) { return Str(PolyOf(P).CornerSize); }, "32768"},
+        {"振れ(径)", "2147483647", Poly([](G& P) { P.RadiusVariation = 2147483647; }),
+         [=](TPage& P) { return Str(PolyOf(P).RadiusVariation); }, "100"},
+        {"振れ(頂点) (polygon)", "-5", Poly([](G& P) { P.AngleVariation = -5; }),
+         [=](TPage& P) { return Str(PolyOf(P).AngleVariation); }, "0"},
+        {"角数 (polygon)", "2147483647", Poly([](G& P) { P.Count = 2147483647; }),
+         [=](TPage& P) { return Str(PolyOf(P).Count); }, "10000"},
+        {"凸角のR", "-2147483648", Star([](S& P) { P.Corner1 = -2147483647 - 1; }),
+         [=](TPage& P) { return Str(StarOf(P).Corner1); }, "-32768"},
+        {"凹角のR", "2147483647", Star([](S& P) { P.Corner2 = 2147483647; }),
+         [=](TPage& P) { return Str(StarOf(P).Corner2); }, "32768"},
+        {"振れ(頂点)", "2147483647", Star([](S& P) { P.AngleVariation = 2147483647; }),
+         [=](TPage& P) { return Str(StarOf(P).AngleVariation); }, "100"},
+        {"振れ(内径)", "-2147483648", Star([](S& P) { P.InnerVariation = -2147483647 - 1; }),
+         [=](TPage& P) { return Str(StarOf(P).InnerVariation); }, "0"},
+        {"振れ(外径)", "101", Star([](S& P) { P.OuterVariation = 101; }),
+         [=](TPage& P) { return Str(StarOf(P).OuterVariation); }, "100"},
+        {"内径", "1e300", Star([](S& P) { P.InnerRadius = 1e300; }),
+         [=](TPage& P) { return Str(StarOf(P).InnerRadius); }, Str(1.0)},
+        {"角数 (star)", "3", Star([](S& P) { P.Count = 3; }), [=](TPage& P) { return Str(StarOf(P).Count); }, "4"},
+        {"second node's type", "255", Line({PT_MOVETO, 255, PT_LINETO}), LineField, "6/0 2/0 2/0 "},
+        {"Bezier points not in threes", "6 4 4 2", Line({PT_MOVETO, PT_BEZIERTO, PT_BEZIERTO, PT_LINETO}),
+         LineField, "6/0 2/0 2/0 2/0 "},
+        {"a triple's first point closing", "6 5 4 4", Line({PT_MOVETO, PT_BEZIERTO | 1, PT_BEZIERTO, PT_BEZIERTO}),
+         LineField, "6/0 4/0 4/0 4/0 "},
+        {"node kind", "7", Line({PT_MOVETO, PT_LINETO}, {0, 7}), LineField, "6/0 2/0 "},
+        {"明度倍率", "99999 %", PaintedRect("塗り(ボカシ)", "塗り方法", "20" + GradationText(99999)),
+         BrightScale, "900"},
+        {"照明設定 明るさ", "999", PaintedRect("エンボス（照明）", "照明設定", LightText(999, 30)),
+         [](TPage& P) { return ParamOf(P, "照明設定"); }, LightText(100, 30)},
+        {"照明設定 広がり", "0", PaintedRect("エンボス（照明）", "照明設定", LightText(44, 0)),
+         [](TPage& P) { return ParamOf(P, "照明設定"); }, LightText(44, 1)},
+    };
+    return Cases;
+}
+
+enum class TRoad { Paste, Drop, Document, ValueMenu, FillEditor, LightEditor };
+const char* const RoadNames[] = {"paste", "drop", "document", "value menu", "fill editor", "light editor"};
+
+} // namespace
+
+// The values of every field beyond its range, on every road they enter by:
+// a paste (the window's Ctrl+V of a "Tavro DrawItem" text, a dropped text,
+// a cell's value menu, the fill and light editors' 貼付け) is refused with
+// that road's message and changes nothing; a document holding them opens
+// with each brought into its range, drawn without a box.
+TEST_F(PasteDrawableTest, ValuesBeyondTheirRangesAreRefusedOrBroughtIntoRange)
+{
+    const std::string Refused = "エラー:クリップボードからの読み込みに失敗しました";
+    const std::string Dropped = "エラー:データの読み込みに失敗しました";
+    const std::string GradRefused = std::string("警告:") + GradationPasteRefused;
+    const std::string LightRefused = std::string("警告:") + LightPasteRefused;
+    struct TRow {
+        TRoad Road;
+        size_t Hostile; // index into HostileFields()
+        std::string Expect;
+    };
+    std::vector<TRow> Rows;
+    for (size_t I = 0; I < HostileFields().size(); ++I) {
+        Rows.push_back({TRoad::Paste, I, Refused});
+        Rows.push_back({TRoad::Document, I, HostileFields()[I].Held});
+    }
+    for (size_t I : {0, 8, 13, 14, 17, 18})
+        Rows.push_back({TRoad::Drop, I, Dropped});
+    Rows.push_back({TRoad::ValueMenu, 17, GradRefused});
+    Rows.push_back({TRoad::ValueMenu, 18, LightRefused});
+    Rows.push_back({TRoad::FillEditor, 17, GradRefused});
+    Rows.push_back({TRoad::LightEditor, 18, LightRefused});
+
+    TCatalogueLibraries Catalogue;
+    TfrmChild* W = OpenWithOneStep();
+    TOLEDocumentWex& Doc = *W->Document();
+    THistoryCommand& H = *Doc.History();
+    for (const TRow& Row : Rows) {
+        const THostileValue& C = HostileFields()[Row.Hostile];
+        SCOPED_TRACE(std::string(RoadNames[int(Row.Road)]) + ": " + C.Field + " " + C.Value);
+        const bool Grad = Row.Hostile == 17;
+        const char* Caption = Grad ? "塗り方法" : "照明設定";
+        Boxes.clear();
+        if (Row.Road == TRoad::Document) {
+            TOLEDocumentWex Source(nullptr, nullptr);
+            auto* Page = static_cast<TPage*>(Source.AddPage(NewPageTPage(Source.History())));
+            Page->SetPageSize(400, 300);
+            C.Build(*Page);
+            TMemoryStream S;
+            Source.SaveToStream(S);
+            S.SetPosition(0);
+            Doc.LoadFromStream(S);
+            W->pboxkClient->grab();
+            EXPECT_EQ(C.Read(PageOf(W)), Row.Expect);
+            EXPECT_EQ(Boxes, std::vector<std::string>{});
+            EXPECT_FALSE(Doc.Modified());
+            continue;
+        }
+        // The value menu's cell: the first item painted by the effect.
+        auto* Item = dynamic_cast<TDrawObject*>(PageOf(W).RootGroup().GetItem(0));
+        ASSERT_NE(Item, nullptr);
+        if (Row.Road == TRoad::ValueMenu) {
+            Item->Macros().Clear();
+            Item->Macros().Add(TTestMacroLibrary::Get(Grad ? "塗り(ボカシ)" : "エンボス（照明）"));
+        }
+        const std::vector<uint8_t> Before = DocBytes(Doc);
+        const THistoryState State = StateOf(H);
+        const auto Offer = [&] {
+            if (Grad)
+                OleSetClipboard(MakeCom<TDataObjectGradation>(GradationClipboardHeader + GradationText(99999)).Get());
+            else
+                OleSetClipboard(MakeCom<TLightDataObject>(LightClipboardHeader + LightText(999, 30)).Get());
+        };
+        if (Row.Road == TRoad::Paste) {
+            QGuiApplication::clipboard()->setText(QString::fromStdString(Cp932ToUtf8(ItemsText(C.Build))));
+            ASSERT_TRUE(ClipboardHasDrawItem());
+            W->actPasteExecute();
+        } else if (Row.Road == TRoad::Drop) {
+            W->PasteText(ItemsText(C.Build));
+        } else if (Row.Road == TRoad::ValueMenu) {
+            auto Buf = std::make_unique<TRectObj>(nullptr, -1);
+            Buf->Macros().Assign(&Item->Macros());
+            test_support::TMacroPageTestLink Link;
+            Link.Item = Item;
+            Link.Buf = Buf.get();
+            Link.PageOf = &PageOf(W);
+            TMacroPaintPage P(Link);
+            P.SetCgridQuickParam();
+            int Cell = -1;
+            for (int R = 1; R <= P.cgridMacroPaint->ItemRows[0]; ++R)
+                if (P.RowCaption(0, R).starts_with(Caption))
+                    Cell = R;
+            ASSERT_GT(Cell, 0);
+            Offer();
+            P.PopupValueMenu(1, Cell, QPoint(10, 10));
+            ASSERT_TRUE(P.mitemBtnPaste->isEnabled());
+            P.pMenuBtn->hide();
+            P.mitemBtnPaste->trigger();
+        } else if (Row.Road == TRoad::FillEditor) {
+            TfrmGradation F(nullptr, &AppIniFile(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
+            F.SetUp("20" + GradationText(100), QPainterPath(), nullptr);
+            Offer();
+            F.sbtnGraPaste->click();
+            EXPECT_EQ(F.Gradation().GradationToStr(), GradationText(100));
+        } else {
+            TfrmLight F(nullptr, &AppIniFile(), "4.0", "frmLight", "PosLight");
+            F.ApplyLightText(LightText(44, 30));
+            Offer();
+            F.PasteLight();
+            EXPECT_EQ(F.LightText(), LightText(44, 30));
+        }
+        EXPECT_EQ(Boxes, std::vector<std::string>{Row.Expect});
+        EXPECT_EQ(DocBytes(Doc), Before);
+        EXPECT_EQ(StateOf(H), State);
+    }
 }
