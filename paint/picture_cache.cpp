@@ -3,6 +3,7 @@
 #include "foundation/user_error.h"
 #include "foundation/wrap_int.h"
 #include "paint/paint_function_table.h"
+#include "raster/bmp_conv.h"
 
 #include <cstring>
 #include <exception>
@@ -18,6 +19,13 @@ bool FitsRecord(int64_t Left, int64_t Top, int64_t Width, int64_t Height)
 {
     return Left >= Int32Min && Left <= Int32Max && Top >= Int32Min && Top <= Int32Max &&
            Width >= 1 && Width <= Int32Max && Height >= 1 && Height <= Int32Max;
+}
+
+// A record the raster routines would refuse to work on is not made at all:
+// its allocation and clearing could take gigabytes for nothing.
+bool WithinWorkLimit(int64_t Width, int64_t Height)
+{
+    return Width * Height <= MaxWorkPixels;
 }
 
 int32_t AllocMeasureRecord(TrecPicture& Record, int32_t Left, int32_t Top, int32_t Width,
@@ -81,6 +89,8 @@ int32_t AllocPlaneRecord(TrecPicture& Record, const TPoint& Position, int32_t Wi
         return cPaintErrorOutOfMemory;
     if (MeasureOnly)
         return AllocMeasureRecord(Record, Position.X, Position.Y, Width, Height, BitCount);
+    if (!WithinWorkLimit(Width, Height))
+        return cPaintErrorOutOfMemory;
     return CreateZeroed(Record, [&] {
         RecPictureCreate(Record, Position, Width, Height, BitCount, false);
     });
@@ -111,6 +121,8 @@ int32_t AllocPlaneRecordForPath(TrecPicture& Record, const TrecPath& Path, int32
     const auto H = static_cast<int32_t>(Height);
     if (MeasureOnly)
         return AllocMeasureRecord(Record, L, T, W, H, BitCount);
+    if (!WithinWorkLimit(W, H))
+        return cPaintErrorOutOfMemory;
     return CreateZeroed(Record, [&] {
         if (Empty)
             RecPictureCreate(Record, TPoint{L, T}, W, H, BitCount, false);

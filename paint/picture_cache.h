@@ -17,8 +17,9 @@
 
 // Makes Record (whatever it held is freed first) at Position with the given
 // size and depth, pixels zero-filled in plain global memory, or as a
-// measure-only record. Returns 0, or 0x80000 when the memory cannot be had or
-// the size is not positive.
+// measure-only record. Returns 0, or 0x80000 when the memory cannot be had,
+// the size is not positive or the pixels would be more than the raster
+// routines work on (MaxWorkPixels: refused before anything is allocated).
 int32_t AllocPlaneRecord(TrecPicture& Record, const TPoint& Position, int32_t Width,
                          int32_t Height, int32_t BitCount, bool MeasureOnly);
 

@@ -149,13 +149,14 @@ int64_t GetDIBImageSize(const BITMAPINFOHEADER* Header)
     return GetDIBLineSize(Header->biWidth, Header->biBitCount) * Header->biHeight;
 }
 
-void CheckDIBPicture(const BITMAPINFOHEADER* Header, const void* Bits, const char* Routine)
+void CheckDIBPicture(const BITMAPINFOHEADER* Header, const void* Bits, const char* Routine,
+                     int64_t MaxPixels)
 {
     if (!Header || !Bits)
         throw EUserError(std::string(Routine) + ": Illegal Param");
     const int64_t W = Header->biWidth;
     const int64_t H = Header->biHeight;
-    if (W <= 0 || H <= 0 || W * H > MaxPicturePixels)
+    if (W <= 0 || H <= 0 || W * H > MaxPixels)
         throw EUserError(std::string(Routine) + ": Illegal Size");
 }
 
@@ -703,7 +704,7 @@ void BmpConv24to8Gray(const BITMAPINFOHEADER* SrcHeader, uint8_t* pbDataSrc, HGL
         throw EUserError("BmpConv24to8Gray: Illegal Param");
     if (SrcHeader->biBitCount != 24)
         throw EUserError("BmpConv24to8Gray: biBitCount <> 24");
-    CheckDIBPicture(SrcHeader, pbDataSrc, "BmpConv24to8Gray");
+    CheckDIBPicture(SrcHeader, pbDataSrc, "BmpConv24to8Gray", MaxWorkPixels);
     HGLOBAL NewHeader = MakeGreyHeader(SrcHeader);
     uint8_t* Dst = pbDataSrc;
     if (!SameBuffer) {

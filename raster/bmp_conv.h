@@ -17,7 +17,8 @@
 // - Sizes are 64-bit. A routine that reads or makes pixels refuses a nil
 //   header or bits ("<routine>: Illegal Param"), a non-positive width or
 //   height or more than MaxPicturePixels pixels ("<routine>: Illegal Size")
-//   with EUserError, before it changes anything.
+//   with EUserError, before it changes anything; BmpConv24to8Gray, which
+//   painting uses on its working records, takes up to MaxWorkPixels.
 // - Pixels are looked up through a table padded to 2^bits entries: an index
 //   beyond biClrUsed, or beyond what the header block holds, reads black.
 // - Row padding of every pixel block made here is zero.
@@ -34,6 +35,15 @@
 
 // The largest picture any reader of the raster layer accepts, in pixels.
 constexpr int64_t MaxPicturePixels = int64_t{1} << 28;
+// The largest record painting makes and works on, in pixels. An item may be
+// as large as the largest picture, and the planes its effects paint reach
+// past it: by the pixel the far edge of its frame adds on each axis, and by
+// the margins of outlines, spreads, blurs and offsets (a 16384 x 16384
+// picture under the widest blur and spread of the library needs about
+// 1.7 x 2^28 pixels; a 1 x 2^28 one, 2^29 + 2). Every pixel count below it
+// still fits int32, and a row never holds more than 2^31 - 1 bytes, since a
+// record is made with no longer rows.
+constexpr int64_t MaxWorkPixels = int64_t{1} << 30;
 
 // Bytes per row: ((Width * BitCount + 31) div 32) * 4.
 int64_t GetDIBLineSize(int64_t Width, int32_t BitCount);
@@ -41,8 +51,9 @@ int64_t GetDIBLineSize(int64_t Width, int32_t BitCount);
 int64_t GetDIBImageSize(const BITMAPINFOHEADER* Header);
 // The common refusal of the routines here: EUserError "<Routine>: Illegal
 // Param" for a nil header or bits, "<Routine>: Illegal Size" for a
-// non-positive side or more than MaxPicturePixels pixels.
-void CheckDIBPicture(const BITMAPINFOHEADER* Header, const void* Bits, const char* Routine);
+// non-positive side or more than MaxPixels pixels.
+void CheckDIBPicture(const BITMAPINFOHEADER* Header, const void* Bits, const char* Routine,
+                     int64_t MaxPixels = MaxPicturePixels);
 // Address of the byte holding pixel (X, Y), Y = 0 being the top row; nullptr
 // outside the picture.
 uint8_t* GetDIBPixelPtr(const BITMAPINFOHEADER* Header, uint8_t* Bits, int32_t X, int32_t Y);

@@ -874,7 +874,7 @@ bool BufferGeometry(const BITMAPINFOHEADER* H, const void* Bits, const char* Rou
     Ht = H->biHeight;
     if (W == 0 || Ht == 0)
         return false;
-    if (W < 0 || Ht < 0 || int64_t{W} * Ht > MaxPicturePixels || !Bits)
+    if (W < 0 || Ht < 0 || int64_t{W} * Ht > MaxWorkPixels || !Bits)
         RaiseParam(Routine, "Illegal Param");
     return true;
 }

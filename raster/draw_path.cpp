@@ -136,11 +136,15 @@ int CheckOverSample(int32_t OverSample, const char* Routine)
 }
 
 // The pixels to draw into; EUserError for a missing picture, a bad size or
-// a depth other than 8 and 24 bits.
+// a depth other than 8 and 24 bits. Painting draws into its working planes,
+// so every record it may make is taken; a row only has to leave room for
+// its crossings' keys (the widest row at the finest oversampling would not).
 void MakeTarget(const TrecPicture& P, uint32_t Color, int Shift, const char* Routine, TTarget& T)
 {
     const BITMAPINFOHEADER* H = RecPictureHeader(P);
-    CheckDIBPicture(H, P.pBits, Routine);
+    CheckDIBPicture(H, P.pBits, Routine, MaxWorkPixels);
+    if ((int64_t{H->biWidth} << Shift) >= int64_t{KeyXMask})
+        throw EUserError(std::string(Routine) + ": Illegal Size");
     if (H->biBitCount != 8 && H->biBitCount != 24)
         throw EUserError(std::string(Routine) + ": biBitCount illegal (" +
                          std::to_string(H->biBitCount) + "); only 8 and 24 bits can be drawn.");

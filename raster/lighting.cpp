@@ -70,7 +70,7 @@ bool OpenPlane(const TrecPicture& P, int32_t BitsA, int32_t BitsB, TPlane& Plane
         return false;
     if (H->biBitCount != BitsA && H->biBitCount != BitsB)
         return false;
-    if (int64_t{H->biWidth} * H->biHeight > MaxPicturePixels)
+    if (int64_t{H->biWidth} * H->biHeight > MaxWorkPixels)
         return false;
     Plane.Bits = P.pBits;
     Plane.Width = H->biWidth;

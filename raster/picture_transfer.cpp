@@ -278,7 +278,8 @@ void RecPictureRotate(TrecPicture& D, const TrecPicture& S, const TPoint& C, con
     const int32_t Y0 = std::min(R.Top, R.Bottom), Y1 = std::max(R.Top, R.Bottom);
     const int64_t DW = int64_t{X1} - X0 + 1;
     const int64_t DHt = int64_t{Y1} - Y0 + 1;
-    if (DW > INT32_MAX || DHt > INT32_MAX || DW * DHt > MaxPicturePixels)
+    // The result covers a painted area, which may reach past the largest picture.
+    if (DW > INT32_MAX || DHt > INT32_MAX || DW * DHt > MaxWorkPixels)
         throw EUserError("RecPictureRotate: Illegal Size");
     RecPictureCreate(D, TPoint{X0, Y0}, static_cast<int32_t>(DW), static_cast<int32_t>(DHt),
                      BitCount, S.hDIBSection != nullptr);

@@ -44,7 +44,7 @@ inline uint8_t ClampByte(int64_t V)
     return static_cast<uint8_t>(std::clamp<int64_t>(V, 0, 255));
 }
 
-// A usable 8- or 24-bit record (or 8-bit only for masks) within the pixel cap.
+// A usable 8- or 24-bit record (or 8-bit only for masks) that painting may have made.
 bool UsablePicture(const TrecPicture& P, bool MaskOnly)
 {
     const BITMAPINFOHEADER* H = RecPictureHeader(P);
@@ -52,7 +52,7 @@ bool UsablePicture(const TrecPicture& P, bool MaskOnly)
         return false;
     if (H->biBitCount != 8 && (MaskOnly || H->biBitCount != 24))
         return false;
-    return int64_t{H->biWidth} * H->biHeight <= MaxPicturePixels;
+    return int64_t{H->biWidth} * H->biHeight <= MaxWorkPixels;
 }
 
 // Every byte of the area through the table, weighted by the mask.

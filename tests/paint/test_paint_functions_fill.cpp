@@ -133,6 +133,9 @@ TEST_F(PaintFunctionsFill, DummySeedAndMakers)
     EXPECT_EQ(Call(PlaneMake, Make("abc", "3")).Code, 0x10001);
     EXPECT_EQ(Call(PlaneMake, Make("-50000", "3")).R2, (TRect{-50000, 20, -49998, 21}));
     EXPECT_EQ(Call(PlaneMake, Make("10", "0")).Code, 0x80000);
+    // Past the largest record the raster routines work on: refused before anything is allocated.
+    TArgs Huge = TArgs("PlaneMake").T(1, "0").T(2, "0").T(3, "32768").T(4, "32769").T(5, "0").Store(&Store);
+    EXPECT_EQ(Call(PlaneMake, Huge).Code, 0x80000);
     // The right edge would leave the int32 range.
     TRun Far = Call(PlaneMake, Make("2147483647", "3"));
     EXPECT_TRUE(Far.Code == 0x80000 && !Far.Result);

@@ -1,6 +1,8 @@
 // A picture a pixel wide and two million pixels tall opened as a document:
 // its page renders pixel for pixel, with working memory a small multiple of
 // the picture's own bytes, and the status bar hears the render advance.
+// A picture at the size limit opens and renders whole too; that check takes
+// about 2 GB and runs only when asked for (TAVRO_FULL_SIZE=1).
 #include "shell_test_support.h"
 
 #include "raster/png_bytes.h"
@@ -11,6 +13,7 @@
 
 #include <zlib.h>
 
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -110,4 +113,54 @@ TEST_F(TFrameTest, ATallNarrowPictureRendersExactlyInFewTimesItsBytesAndShowsPro
     EXPECT_GT(Panel.Widths.front(), 0);
     EXPECT_LT(Panel.Widths.front(), 100);
     EXPECT_EQ(Panel.Widths.back(), 100);
+}
+
+TEST_F(TFrameTest, APictureAtTheSizeLimitRendersWhole)
+{
+    if (!std::getenv("TAVRO_FULL_SIZE"))
+        GTEST_SKIP() << "takes about 2 GB: set TAVRO_FULL_SIZE=1 to run it";
+    // 1-bit, 16384 x 16384 (2^28 pixels): bands of 64 rows, 0x0F and 0xF0 in turn.
+    constexpr uint32_t Side = 16384;
+    auto Byte = [](uint32_t Y) { return (Y / 64) % 2 ? char(0xF0) : char(0x0F); };
+    std::string Raw;
+    for (uint32_t Y = 0; Y < Side; ++Y)
+        Raw += '\0' + std::string(Side / 8, Byte(Y));
+    uLongf Packed = compressBound(uLong(Raw.size()));
+    std::string Idat(Packed, '\0');
+    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(Idat.data()), &Packed,
+                       reinterpret_cast<const Bytef*>(Raw.data()), uLong(Raw.size())),
+              Z_OK);
+    Idat.resize(Packed);
+    std::string File = "\x89PNG\r\n\x1a\n", Ihdr;
+    PngPut32(Ihdr, Side);
+    PngPut32(Ihdr, Side);
+    Ihdr += {1, 0, 0, 0, 0};
+    PngChunk(File, "IHDR", Ihdr);
+    PngChunk(File, "IDAT", Idat);
+    PngChunk(File, "IEND", "");
+    const std::string Path = Tmp / "limit.png";
+    std::ofstream(Path, std::ios::binary) << File;
+
+    Start();
+    const size_t HeldBefore = HeldPixelBytes();
+    ResetPeakHeldPixelBytes();
+    Frame->OpenImage(Path);
+    TPage* P = ActivePage();
+    ASSERT_NE(P, nullptr);
+    P->InvalidateRect(nullptr, false);
+    P->Update();
+    EXPECT_FALSE(P->TakePaintFailure());
+    EXPECT_TRUE(Boxes.empty());
+    // The picture as stored, the page, and the fill's mask a pixel wider and
+    // taller than the page.
+    EXPECT_LE(PeakHeldPixelBytes() - HeldBefore, 8 * size_t(Side) * Side);
+    uint64_t Wrong = 0;
+    for (uint32_t Y = 0; Y < Side; ++Y) {
+        const uint8_t* Px = RecPictureGetPixelPtr(P->PagePicture(), 0, int32_t(Y));
+        for (uint32_t X = 0; X < Side; ++X, Px += 3) {
+            const uint8_t Want = (uint8_t(Byte(Y)) >> (7 - X % 8)) & 1 ? 255 : 0;
+            Wrong += Px[0] != Want || Px[1] != Want || Px[2] != Want;
+        }
+    }
+    EXPECT_EQ(Wrong, 0u);
 }
