@@ -1,0 +1,145 @@
+// The property panel and the document's history through the frame: Ctrl+Z
+// and Ctrl+Y typed in any control of the panel's page windows undo and redo
+// the document (never the control's own text), the focus and the text
+// page's caret stay; after every commit of its own the panel and the status
+// line show what the items hold; a size below 1 typed into 幅 or 高さ
+// changes nothing.
+#include "shell_test_support.h"
+
+#include "editors/macro_paint_page.h"
+#include "model/text_object.h"
+#include "platform/cp932.h"
+#include "shell/status_panel.h"
+#include "shell/tavro_action.h"
+#include "store/history.h"
+#include "ui/ctrl_grid_tav.h"
+#include "ui/edit_track_bar_wex.h"
+#include "ui/page_control_wex.h"
+
+#include <QTabWidget>
+#include <QTextEdit>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+class TPanelHistoryTest : public TFrameTest {
+protected:
+    TfrmObjProperty& Panel() const { return *frmObjProperty; }
+    THistoryCommand& History() const { return *ActivePage()->GetHistory(); }
+    std::string Bytes() const
+    {
+        TMemoryStream S;
+        Frame->ActiveDocWindow()->Document()->SaveToStream(S);
+        return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
+    }
+    std::string Status() const { return Frame->StatusPanel(1)->GetText(); }
+    template <class T>
+    T* Add(int32_t X, int32_t Y, int32_t W, int32_t H)
+    {
+        auto Item = std::make_unique<T>(ActivePage(), -1);
+        Item->SetFrame(X, Y, W, H);
+        if constexpr (std::is_same_v<T, TStarObj>)
+            Item->SetParam(TrecStarParam{}); // five tips, inner radius a half
+        return static_cast<T*>(ActivePage()->RootGroup().AddChild(std::move(Item), -1));
+    }
+    TTextObj* AddText(const char* Text)
+    {
+        auto* T = static_cast<TTextObj*>(
+            ActivePage()->RootGroup().AddChild(std::make_unique<TTextObj>(ActivePage(), -1), -1));
+        T->SetPosition(60, 60);
+        T->SetNewText(Utf8ToCp932(Text));
+        return T;
+    }
+    void SelectAll()
+    {
+        Frame->actSelAll->trigger();
+        Settle();
+        History().ClearHistory();
+        Frame->ActiveDocWindow()->UpdateActionStates();
+    }
+    // The page shown in its window, that window active, Control focused.
+    void FocusIn(QWidget* Sheet, QWidget* Control)
+    {
+        QWidget* Window = Sheet->window();
+        Window->show();
+        Window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Window));
+        for (QWidget* W = Sheet->parentWidget(); W; W = W->parentWidget())
+            if (auto* Tabs = qobject_cast<QTabWidget*>(W)) {
+                Tabs->setCurrentWidget(Sheet);
+                break;
+            }
+        Control->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(Control->hasFocus());
+    }
+    static void Type(TEditTrackBarWex* E, const char* Text)
+    {
+        E->selectAll();
+        QTest::keyClicks(E, Text);
+        QTest::keyClick(E, Qt::Key_Return);
+        Settle();
+    }
+    static void Keys(Qt::Key Key)
+    {
+        QTest::keyClick(QApplication::focusWidget(), Key, Qt::ControlModifier);
+        Settle();
+    }
+    // Every number edit of the panel's pages as it shows now (the macro
+    // grid's own edits aside).
+    std::vector<std::string> Shown() const
+    {
+        std::vector<std::string> Texts;
+        for (QWidget* Sheet : Panel().FTabSheets)
+            for (auto* E : Sheet->findChildren<TEditTrackBarWex*>(QString(), Qt::FindDirectChildrenOnly))
+                Texts.push_back(E->objectName().toStdString() + "=" + E->text().toStdString());
+        return Texts;
+    }
+    // What a fresh load of the selection shows, the panel left as it was.
+    std::vector<std::string> Loaded()
+    {
+        Panel().SetParam(std::vector<TDrawItem*>(Panel().Targets()), Panel().DocLink(), ActivePage()->DPI());
+        return Shown();
+    }
+};
+
+} // namespace
+
+TEST_F(TPanelHistoryTest, ASizeBelowOneChangesNothing)
+{
+    Start();
+    Add<TStarObj>(100, 110, 60, 40);
+    SelectAll();
+    struct TCase {
+        TEditTrackBarWex* Edit;
+        const char* Typed;
+        const char* Shows;
+        bool Recorded;
+    };
+    const TCase Cases[] = {
+        {Panel().edtWidth, "0", "60", false},
+        {Panel().edtHeight, "0", "40", false},
+        {Panel().edtHeight, "00", "40", false},
+        // On its way: 0 then 5 is 5.
+        {Panel().edtWidth, "05", "5", true},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Typed);
+        const std::string Before = Bytes();
+        FocusIn(Panel().TabSheetShape, C.Edit);
+        Type(C.Edit, C.Typed);
+        EXPECT_EQ(C.Edit->text(), C.Shows);
+        EXPECT_EQ(History().CanUndo(), C.Recorded);
+        if (!C.Recorded) {
+            EXPECT_TRUE(Bytes() == Before) << "not the bytes Before";
+        }
+        // Left, it stays.
+        Panel().TabSheetShape->window()->setFocus();
+        Settle();
+        EXPECT_EQ(C.Edit->text(), C.Shows);
+        EXPECT_EQ(History().CanUndo(), C.Recorded);
+    }
+    Frame->ActiveDocWindow()->Document()->SetModified(false);
+}
