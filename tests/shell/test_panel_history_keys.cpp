@@ -107,6 +107,130 @@ protected:
 
 } // namespace
 
+TEST_F(TPanelHistoryTest, CtrlZAndCtrlYInThePanelRunTheDocumentsUndoAndRedo)
+{
+    Start();
+    TStarObj* Star = Add<TStarObj>(100, 110, 60, 40);
+    SelectAll();
+    struct TCase {
+        const char* Name;
+        QWidget* Sheet;
+        TEditTrackBarWex* Edit;
+        const char* Typed;
+        const char* Caption;
+    };
+    const TCase Cases[] = {
+        {"位置X", Panel().TabSheetGeneral, Panel().edtPosiX, "150", "位置Xの設定"},
+        {"回転角", Panel().TabSheetGeneral, Panel().edtObjAngle, "30", "回転角の設定"},
+        {"幅", Panel().TabSheetShape, Panel().edtWidth, "120", "幅の設定"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        FocusIn(C.Sheet, C.Edit);
+        const std::string Before = Bytes();
+        const QString OldText = C.Edit->text();
+        Type(C.Edit, C.Typed);
+        const std::string After = Bytes();
+        ASSERT_TRUE(After != Before);
+        ASSERT_EQ(History().UndoCaption(), C.Caption);
+        for (int Round = 0; Round < 2; ++Round) {
+            Keys(Qt::Key_Z);
+            EXPECT_TRUE(Bytes() == Before) << "not the bytes Before";
+            EXPECT_TRUE(Frame->actRedo->isEnabled());
+            EXPECT_EQ(C.Edit->text(), OldText);
+            EXPECT_TRUE(C.Edit->hasFocus());
+            Keys(Qt::Key_Y);
+            EXPECT_TRUE(Bytes() == After) << "not the bytes After";
+            EXPECT_EQ(C.Edit->text(), C.Typed);
+            EXPECT_TRUE(C.Edit->hasFocus());
+        }
+        EXPECT_EQ(History().UndoCaption(), C.Caption);
+        Keys(Qt::Key_Z);
+        EXPECT_TRUE(Bytes() == Before) << "not the bytes Before";
+        EXPECT_TRUE(C.Edit->hasFocus());
+        // Leaving the edit records nothing: the redo stays.
+        Panel().TabSheetGeneral->window()->setFocus();
+        Settle();
+        EXPECT_TRUE(History().CanRedo());
+        History().ClearHistory();
+    }
+    EXPECT_EQ(Star->X(), 100);
+
+    // A value typed and not yet entered is settled first: the key undoes it.
+    {
+        FocusIn(Panel().TabSheetGeneral, Panel().edtPosiX);
+        const std::string Before = Bytes();
+        Panel().edtPosiX->selectAll();
+        QTest::keyClicks(Panel().edtPosiX, "77");
+        Settle();
+        ASSERT_EQ(Star->X(), 77);
+        Keys(Qt::Key_Z);
+        EXPECT_TRUE(Bytes() == Before) << "not the bytes Before";
+        EXPECT_EQ(Panel().edtPosiX->text(), "100");
+        Keys(Qt::Key_Y);
+        EXPECT_EQ(Star->X(), 77);
+        EXPECT_EQ(History().UndoCaption(), "位置Xの設定");
+        History().ClearHistory();
+    }
+
+    // A page torn off into a window of its own, the macro grid focused.
+    TPageControlWex* Holder = nullptr;
+    for (QWidget* W = Panel().TabSheetPaintProperty->parentWidget(); W && !Holder; W = W->parentWidget())
+        Holder = qobject_cast<TPageControlWex*>(W);
+    ASSERT_NE(Holder, nullptr);
+    TfrmPltChild* Own = Holder->TearOffPage(Panel().TabSheetPaintProperty, QRect(300, 300, 300, 200));
+    ASSERT_NE(Own, nullptr);
+    Settle();
+    Star->SetFrame(100, 110, 60, 40); // nothing recorded
+    const std::string Before = Bytes();
+    Frame->ActiveDocWindow()->actSelAllExecute();
+    FocusIn(Panel().TabSheetShape, Panel().edtHeight);
+    Type(Panel().edtHeight, "70");
+    const std::string After = Bytes();
+    ASSERT_TRUE(After != Before);
+    QWidget* Grid = Panel().MacroPage->cgridMacroPaint;
+    FocusIn(Panel().TabSheetPaintProperty, Grid);
+    Keys(Qt::Key_Z);
+    EXPECT_TRUE(Bytes() == Before) << "not the bytes Before";
+    EXPECT_EQ(Panel().edtHeight->text(), "40");
+    EXPECT_TRUE(Grid->hasFocus());
+    Keys(Qt::Key_Y);
+    EXPECT_TRUE(Bytes() == After) << "not the bytes After";
+    EXPECT_TRUE(Grid->hasFocus());
+    Frame->ActiveDocWindow()->Document()->SetModified(false);
+}
+
+TEST_F(TPanelHistoryTest, CtrlZInTheTextPageKeepsItsCaret)
+{
+    Start();
+    TTextObj* T = AddText("AB");
+    SelectAll();
+    QTextEdit* Edit = Panel().RichEdit;
+    FocusIn(Panel().TabSheetText, Edit);
+    QTextCursor C = Edit->textCursor();
+    C.setPosition(1);
+    Edit->setTextCursor(C);
+    const std::string Before = Bytes();
+    QTest::keyClick(Edit, Qt::Key_X);
+    Settle();
+    ASSERT_EQ(T->Text(), "AxB");
+    ASSERT_EQ(History().UndoCaption(), "１文字挿入");
+    const std::string After = Bytes();
+    Keys(Qt::Key_Z);
+    EXPECT_EQ(T->Text(), "AB");
+    EXPECT_TRUE(Bytes() == Before) << "not the bytes Before";
+    EXPECT_EQ(Edit->toPlainText(), "AB");
+    EXPECT_TRUE(Edit->hasFocus());
+    EXPECT_EQ(Edit->textCursor().position(), 2);
+    EXPECT_TRUE(Frame->actRedo->isEnabled());
+    Keys(Qt::Key_Y);
+    EXPECT_TRUE(Bytes() == After) << "not the bytes After";
+    EXPECT_EQ(Edit->toPlainText(), "AxB");
+    EXPECT_EQ(Edit->textCursor().position(), 2);
+    EXPECT_TRUE(Edit->hasFocus());
+    Frame->ActiveDocWindow()->Document()->SetModified(false);
+}
+
 TEST_F(TPanelHistoryTest, ASizeBelowOneChangesNothing)
 {
     Start();
