@@ -365,6 +365,15 @@ private:
     void StackOutlineRows();
 
     // loading
+    // After a change of its own the panel loads the items again, so that
+    // every control shows what they hold now (a turn moves the position, a
+    // width changes the absolute radius). Posted: the change's event and
+    // its control are done first. The macro grid, the rich edit bound to
+    // the same text and the focused edit's caret stay as they are.
+    void PostShowItemsAgain();
+    void ShowItemsAgain();
+    bool FbShowPosted = false;
+    bool FbShowingAgain = false;
     void LoadShapePage();
     void LoadOutlinePage();
     void LoadRectCorners(int32_t Count, int32_t Position);

@@ -231,6 +231,56 @@ TEST_F(TPanelHistoryTest, CtrlZInTheTextPageKeepsItsCaret)
     Frame->ActiveDocWindow()->Document()->SetModified(false);
 }
 
+TEST_F(TPanelHistoryTest, ThePanelAndTheStatusShowTheItemsAfterItsOwnCommits)
+{
+    Start();
+    TStarObj* Star = Add<TStarObj>(100, 110, 60, 40);
+    SelectAll();
+    ASSERT_EQ(Status(), "中心=(130,130),回転角=0.0'");
+    struct TCase {
+        const char* Name;
+        QWidget* Sheet;
+        TEditTrackBarWex* Edit;
+        const char* Typed;
+    };
+    const TCase Cases[] = {
+        {"回転角", Panel().TabSheetGeneral, Panel().edtObjAngle, "30"},
+        {"幅", Panel().TabSheetShape, Panel().edtWidth, "120"},
+        {"位置Y", Panel().TabSheetGeneral, Panel().edtPosiY, "20"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const std::vector<std::string> Old = Shown();
+        const std::string OldStatus = Status();
+        FocusIn(C.Sheet, C.Edit);
+        // Entered with the caret moved to the front: it stays there.
+        C.Edit->selectAll();
+        QTest::keyClicks(C.Edit, C.Typed);
+        QTest::keyClick(C.Edit, Qt::Key_Home);
+        QTest::keyClick(C.Edit, Qt::Key_Return);
+        Settle();
+        EXPECT_EQ(C.Edit->cursorPosition(), 0);
+        // What the star holds now, as a load shows it and the status says.
+        const std::string Centre = "中心=(" + std::to_string(Star->X() + Star->Width() / 2) + "," +
+                                   std::to_string(Star->Y() + Star->Height() / 2) + "),";
+        EXPECT_EQ(Status().rfind(Centre, 0), 0u) << Status();
+        const std::vector<std::string> Now = Shown();
+        EXPECT_NE(Now, Old);
+        EXPECT_TRUE(C.Edit->hasFocus());
+        EXPECT_EQ(Now, Loaded());
+        // Undone by key: the old values and status again.
+        Keys(Qt::Key_Z);
+        EXPECT_EQ(Shown(), Old);
+        EXPECT_EQ(Status(), OldStatus);
+        Keys(Qt::Key_Y);
+        EXPECT_EQ(Shown(), Now);
+        EXPECT_EQ(Status().rfind(Centre, 0), 0u) << Status();
+    }
+    // The star's absolute inner radius follows its new width.
+    EXPECT_EQ(Panel().edtAbsRIn->text(), QString::number(std::lround(Star->Width() / 2 * Star->Param().InnerRadius)));
+    Frame->ActiveDocWindow()->Document()->SetModified(false);
+}
+
 TEST_F(TPanelHistoryTest, ASizeBelowOneChangesNothing)
 {
     Start();
