@@ -92,8 +92,8 @@ TEST_F(PanelHistoryKeysX, CtrlZAndCtrlYInThePanelUndoAndRedoTheDocument)
     Sel().CommandAddNewDrawItem(std::move(NewText), nullptr);
     TfrmObjProperty& Panel = *frmObjProperty;
 
-    // Typed and entered, then undone and redone from the edit, twice; the
-    // status line says where the star is each time.
+    // Typed and entered, then undone and redone from the edit; the status
+    // line says where the star is each time.
     Select(Star);
     auto StatusShowsStar = [&] {
         const std::string Centre = "中心=(" + std::to_string(Star->X() + Star->Width() / 2) + "," +
@@ -121,23 +121,18 @@ TEST_F(PanelHistoryKeysX, CtrlZAndCtrlYInThePanelUndoAndRedoTheDocument)
         Key("Return");
         ASSERT_TRUE(WaitFor([&] { return C.Held() == New && History().CanUndo(); }, 5000));
         EXPECT_TRUE(WaitFor(StatusShowsStar, 5000)) << Frame->StatusPanel(1)->GetText();
-        for (int Round = 0; Round < 2; ++Round) {
-            Key("ctrl+z");
-            EXPECT_TRUE(WaitFor([&] { return C.Held() == Old && C.Edit->text() == OldText; }, 5000))
-                << "held " << C.Held() << ", shown " << C.Edit->text().toStdString();
-            EXPECT_TRUE(WaitFor(StatusShowsStar, 5000)) << Frame->StatusPanel(1)->GetText();
-            EXPECT_TRUE(Frame->actRedo->isEnabled());
-            EXPECT_FALSE(History().CanUndo());
-            EXPECT_TRUE(C.Edit->hasFocus());
-            Key("ctrl+y");
-            EXPECT_TRUE(WaitFor([&] { return C.Held() == New && C.Edit->text() == C.Typed; }, 5000))
-                << "held " << C.Held() << ", shown " << C.Edit->text().toStdString();
-            EXPECT_TRUE(WaitFor(StatusShowsStar, 5000)) << Frame->StatusPanel(1)->GetText();
-            EXPECT_FALSE(History().CanRedo());
-            EXPECT_TRUE(C.Edit->hasFocus());
-        }
+        auto Shows = [&](double Value, const QString& Text) {
+            return WaitFor([&] { return C.Held() == Value && C.Edit->text() == Text && StatusShowsStar(); }, 5000);
+        };
         Key("ctrl+z");
-        EXPECT_TRUE(WaitFor([&] { return C.Held() == Old; }, 5000));
+        EXPECT_TRUE(Shows(Old, OldText)) << "held " << C.Held() << ", shown " << C.Edit->text().toStdString();
+        EXPECT_TRUE(Frame->actRedo->isEnabled());
+        EXPECT_FALSE(History().CanUndo());
+        EXPECT_TRUE(C.Edit->hasFocus());
+        Key("ctrl+y");
+        EXPECT_TRUE(Shows(New, C.Typed)) << "held " << C.Held() << ", shown " << C.Edit->text().toStdString();
+        EXPECT_FALSE(History().CanRedo());
+        EXPECT_TRUE(C.Edit->hasFocus());
         History().ClearHistory();
         Frame->ActiveDocWindow()->UpdateActionStates();
     }
