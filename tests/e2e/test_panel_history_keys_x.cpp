@@ -56,8 +56,12 @@ protected:
     // window is active and Control has the keys.
     void ClickInto(QWidget* Sheet, QWidget* Control)
     {
+        // The window manager makes the window active first: a click on a
+        // window it has not taken in yet would give it nothing.
         QWidget* Window = Sheet->window();
-        ASSERT_TRUE(WaitFor([&] { return Window->isVisible(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window));
+        Activate(Window->winId());
+        ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Window; }, 5000));
         for (QWidget* W = Sheet->parentWidget(); W; W = W->parentWidget())
             if (auto* Tabs = qobject_cast<QTabWidget*>(W)) {
                 Tabs->setCurrentWidget(Sheet);
