@@ -339,6 +339,9 @@ void TfrmObjProperty::BuildShapePage()
         if (R.UName)
             Label(P, R.UName, "%", At + Off[R.Column] + EW + 2, R.Y + 3, R.UnitTag)->setProperty("RowTag", R.Tag);
     }
+    // A size below 1 changes nothing: typed, it settles back.
+    edtWidth->RefuseBelowMin = true;
+    edtHeight->RefuseBelowMin = true;
     lblAbsolute = Label(P, "lblAbsolute", "絶対値", C2, Y0 + 3, 11);
     edtAbsRIn = NumberEdit(P, "edtAbsRIn", std::max(C2 + 40, lblAbsolute->geometry().right() + 3), Y0, 56, 0, 3000, 6);
     lblPixel = Label(P, "lblPixel", "ピクセル", edtAbsRIn->geometry().right() + 3, Y0 + 3, 6);

@@ -14,6 +14,7 @@
 #include "model/draw_item.h"
 #include "model/text_model.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
@@ -299,6 +300,12 @@ public:
     // Pastes the clipboard's text into the rich edit as one command; a text
     // of more than 20 characters asks first.
     void PasteRichText();
+    // The owner's undo and redo of the document's history: their keys run
+    // them from every control of the pages, wherever a page is shown, in
+    // place of a control's own undo of its text.
+    void SetHistoryCommands(QAction* Undo, QAction* Redo);
+    QAction* UndoCommand() const { return FUndoCommand; }
+    QAction* RedoCommand() const { return FRedoCommand; }
 
     // path
     QLabel* lblTextStartPos = nullptr;
@@ -306,6 +313,7 @@ public:
     TEditTrackBarWex* edtVOffset = nullptr;
 
 private:
+    QPointer<QAction> FUndoCommand, FRedoCommand;
     std::unique_ptr<TRichEditTav> FRichEditTav;
     // The text object the rich edit is bound to.
     TTextObj* FBoundText = nullptr;
@@ -357,6 +365,15 @@ private:
     void StackOutlineRows();
 
     // loading
+    // After a change of its own the panel loads the items again, so that
+    // every control shows what they hold now (a turn moves the position, a
+    // width changes the absolute radius). Posted: the change's event and
+    // its control are done first. The macro grid, the rich edit bound to
+    // the same text and the focused edit's caret stay as they are.
+    void PostShowItemsAgain();
+    void ShowItemsAgain();
+    bool FbShowPosted = false;
+    bool FbShowingAgain = false;
     void LoadShapePage();
     void LoadOutlinePage();
     void LoadRectCorners(int32_t Count, int32_t Position);

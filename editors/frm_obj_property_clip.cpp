@@ -1,7 +1,8 @@
 // The panel's edit menu: cut, copy and paste (and the hidden select-all,
 // delete and redraw items) on whatever control has the focus, on every page
 // wherever the page is shown. The text page's rich edit gets the panel's own
-// cut and paste; any other control gets the keystrokes.
+// cut and paste; any other control gets the keystrokes. The undo and redo
+// keys run the document's history from every control of a page window.
 #include "editors/frm_obj_property.h"
 
 #include "editors/macro_paint_page.h"
@@ -84,10 +85,25 @@ protected:
         if (Event->type() != QEvent::ShortcutOverride && Event->type() != QEvent::KeyPress)
             return false;
         auto* Widget = qobject_cast<QWidget*>(Watched);
-        if (!Widget || !InPage(Widget))
+        if (!Widget)
             return false;
         auto* Key = static_cast<QKeyEvent*>(Event);
         const QKeySequence Typed(QKeyCombination(Key->modifiers() & ~Qt::KeypadModifier, Qt::Key(Key->key())));
+        if (HistoryKey(*Key, Typed) && InPageWindow(Widget)) {
+            // The document's undo and redo, from any control of a page
+            // window: a text control's own undo would change its text
+            // behind the history's back, and its commit record that.
+            Event->accept();
+            if (Event->type() == QEvent::KeyPress)
+                for (QAction* Command : {FForm.UndoCommand(), FForm.RedoCommand()})
+                    if (Command && Command->shortcut() == Typed) {
+                        RunHistoryCommand(Command);
+                        break;
+                    }
+            return true;
+        }
+        if (!InPage(Widget))
+            return false;
         for (QAction* Item : EditItems(FForm)) {
             if (!Item || Item->shortcut() != Typed)
                 continue;
@@ -110,6 +126,36 @@ private:
             if (Page && (Page == Widget || Page->isAncestorOf(Widget)))
                 return true;
         return false;
+    }
+    // A control of a window that shows pages of the panel (its tabs too).
+    bool InPageWindow(QWidget* Widget) const
+    {
+        for (QWidget* Page : FForm.FTabSheets)
+            if (Page && Page->window() == Widget->window())
+                return true;
+        return false;
+    }
+    // The control with the keys lets go of them for the step, so that a
+    // value it was given and not yet entered is settled first (and is what
+    // an undo takes back), and gets them back afterwards.
+    static void RunHistoryCommand(QAction* Command)
+    {
+        QPointer<QWidget> Focus = QApplication::focusWidget();
+        if (Focus)
+            Focus->clearFocus();
+        if (Command->isEnabled())
+            Command->trigger();
+        if (Focus && !QApplication::focusWidget())
+            Focus->setFocus();
+    }
+    // The owner's undo and redo keys, and those a text control takes for
+    // its own undo and redo.
+    bool HistoryKey(const QKeyEvent& Key, const QKeySequence& Typed) const
+    {
+        for (QAction* Command : {FForm.UndoCommand(), FForm.RedoCommand()})
+            if (Command && !Command->shortcut().isEmpty() && Command->shortcut() == Typed)
+                return true;
+        return Key.matches(QKeySequence::Undo) || Key.matches(QKeySequence::Redo);
     }
     TfrmObjProperty& FForm;
 };
@@ -161,6 +207,12 @@ void TfrmObjProperty::BuildEditMenu()
     if (PageControlWex)
         PageControlWex->SetPopupMenu(PopupMenuPageControl);
     qApp->installEventFilter(new TPageEditKeys(*this));
+}
+
+void TfrmObjProperty::SetHistoryCommands(QAction* Undo, QAction* Redo)
+{
+    FUndoCommand = Undo;
+    FRedoCommand = Redo;
 }
 
 void TfrmObjProperty::mitemCtrlXClick()

@@ -40,6 +40,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <cmath>
 
@@ -89,6 +90,8 @@ void TfrmObjProperty::TakeCopies()
 {
     const THistoryCommand* H = FPage ? FPage->GetHistory() : nullptr;
     FiCopiesStep = H ? H->StepSerial() : 0;
+    // The copies are the items as they are now: nothing live is left to put back.
+    FbLiveChanged = false;
     FDrawItemCopy.clear();
     for (TDrawItem* T : FTargets)
         FDrawItemCopy.push_back(RevertCopyOf(T));
@@ -164,6 +167,22 @@ void TfrmObjProperty::ItemsEdited()
 {
     TakeCopies();
     RefreshAfterEdit(false);
+    PostShowItemsAgain();
+}
+
+void TfrmObjProperty::PostShowItemsAgain()
+{
+    if (FbShowPosted || FbShowingAgain || !FDoc)
+        return;
+    FbShowPosted = true;
+    QTimer::singleShot(0, this, [this] {
+        FbShowPosted = false;
+        // Not while a value is applied or waits, typed, for its commit: the
+        // load would take the items as they are live for the copies that
+        // commit puts back.
+        if (FDoc && !Busy() && !FbLiveChanged && !FTextLiveOrigin)
+            ShowItemsAgain();
+    });
 }
 
 void TfrmObjProperty::ItemsChangedLive()

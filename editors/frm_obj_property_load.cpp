@@ -21,8 +21,10 @@
 #include "ui/page_control_wex.h"
 #include "ui/panel_button.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
 
@@ -254,9 +256,12 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         for (TEditTrackBarWex* E : {edtObjAngle, edtPosiX, edtPosiY})
             EnableEdit(E, Placed);
 
+        // The grid shows what its own changes set; loaded again it would
+        // take a cell's edit from under the keys.
+        const bool LoadGrid = OnMacroPageLoad && !FbShowingAgain;
         if (auto* Line = dynamic_cast<TLineObject*>(Buf)) {
             EnablePage(TabSheetPaintProperty, true);
-            if (OnMacroPageLoad)
+            if (LoadGrid)
                 OnMacroPageLoad(Buf);
             EnablePage(TabSheetOutline, true);
             LoadOutlinePage();
@@ -264,7 +269,7 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         } else {
             EnablePage(TabSheetPaintProperty, false);
             EnablePage(TabSheetOutline, false);
-            if (OnMacroPageLoad)
+            if (LoadGrid)
                 OnMacroPageLoad(nullptr);
         }
 
@@ -279,8 +284,11 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
                 SetPosEdit(edtPosiY, Text->Y());
             }
             EnablePage(TabSheetText, true);
-            // Only a single text object is edited character by character.
-            BindRichEdit(FTargets.size() == 1 ? dynamic_cast<TTextObj*>(FTargets.front()) : nullptr);
+            // Only a single text object is edited character by character. The
+            // edit bound to it shows it already, caret and all.
+            TTextObj* Single = FTargets.size() == 1 ? dynamic_cast<TTextObj*>(FTargets.front()) : nullptr;
+            if (!FbShowingAgain || Single != FBoundText)
+                BindRichEdit(Single);
             cmbTextPaintKind->setCurrentIndex(Text->PaintKind() <= 2 ? Text->PaintKind() : -1);
             LoadTextPage();
             const bool OnPath = Text->LinkedPath() != nullptr;
@@ -313,6 +321,30 @@ void TfrmObjProperty::SetParam(const std::vector<TDrawItem*>& Items, TObjPropert
         throw;
     }
     --FiUpdating;
+}
+
+void TfrmObjProperty::ShowItemsAgain()
+{
+    // The focused edit keeps its caret and selection where its text stays.
+    QPointer<QLineEdit> Line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    const QString Text = Line ? Line->text() : QString();
+    const int Cursor = Line ? Line->cursorPosition() : 0;
+    const int SelStart = Line ? Line->selectionStart() : -1;
+    const int SelLength = Line ? Line->selectionLength() : 0;
+    FbShowingAgain = true;
+    try {
+        SetParam(std::vector<TDrawItem*>(FTargets), FDoc, FiDPI);
+    } catch (...) {
+        FbShowingAgain = false;
+        throw;
+    }
+    FbShowingAgain = false;
+    if (!Line || Line->text() != Text)
+        return;
+    if (SelLength > 0)
+        Line->setSelection(SelStart, SelLength);
+    else
+        Line->setCursorPosition(Cursor);
 }
 
 void TfrmObjProperty::ShowShapeTags(const std::vector<int32_t>& Tags)

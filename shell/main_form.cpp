@@ -438,6 +438,8 @@ void TfrmTavro::StartUp()
         frmObjProperty = std::make_unique<TfrmObjProperty>(this);
         frmObjProperty->RestoreDispPage();
     }
+    // Ctrl+Z and Ctrl+Y in the panel's controls are the document's.
+    frmObjProperty->SetHistoryCommands(actUndo, actRedo);
     UpdatePageActions();
 
     if (gDocuments->GetCount() > 0)

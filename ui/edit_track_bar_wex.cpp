@@ -512,6 +512,10 @@ TCustomEditTrackBarWex::TTyped TCustomEditTrackBarWex::ReadTyped(const QString& 
         if (!std::isfinite(T.Number))
             return T; // "-", "." and the like: no number yet
     }
+    if (RefuseBelowMin && T.Number < FMin) {
+        T.Refused = true;
+        return T;
+    }
     // Past a limit: more digits only take a number further from zero, so a
     // number past the limit on its own side of zero stays past it and is the
     // limit now; one on the other side may yet come into the range.
@@ -570,6 +574,8 @@ void TCustomEditTrackBarWex::Settle()
         PutPosition(T.Number);
         break;
     case TTyped::None:
+        if (T.Refused)
+            MessageBeep(0);
         if (text() == FCommittedText)
             break; // nothing typed: a mixed value stays empty
         if (FTyped) {

@@ -148,6 +148,10 @@ public:
     bool Hex() const { return FHex; }
     void SetHex(bool Value); // sets Precision to 1
     bool Wrap = false;
+    // A number below Min is no value rather than Min: while typed it may be
+    // on its way ("0" of "05"); left or entered there, it beeps and settles
+    // back to the last value taken (a size below its least changes nothing).
+    bool RefuseBelowMin = false;
     TEditTrackBarWexButtons Buttons() const { return FButtons; }
     void SetButtons(TEditTrackBarWexButtons Value);
 
@@ -181,6 +185,7 @@ public:
         double Number = 0; // the number as typed
         double Value = 0;  // what is stored (for Short: what leaving settles to)
         bool Reshow = false; // the text must show Value now: more keys cannot change it
+        bool Refused = false; // below Min where RefuseBelowMin: no value, said by a beep
     };
     TTyped ReadTyped(const QString& Text) const;
     // The text that shows Value.
