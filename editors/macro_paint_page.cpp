@@ -7,6 +7,7 @@
 #include "editors/color_dialog_wex.h"
 #include "editors/frm_gradation.h"
 #include "editors/frm_light.h"
+#include "editors/frm_obj_property_proxy.h"
 #include "editors/frm_sel_macro.h"
 #include "editors/macro_page_link.h"
 #include "editors/pen_dialog_wex.h"
@@ -107,11 +108,18 @@ std::string Hex6RedFirst(uint32_t Bgr)
     return Buf;
 }
 
-// Every draw object of the tree under Item, in list order.
+// Every draw object of the tree under Item, in list order; for the panel's
+// stand-in of a multi-selection, those of every item it stands for (what a
+// live change reaches, and so what its revert must put back).
 void CollectObjects(TDrawItem* Item, std::vector<TDrawObject*>& Out)
 {
     if (!Item)
         return;
+    if (auto* Selection = dynamic_cast<TSelectionItems*>(Item)) {
+        for (TDrawItem* I : Selection->Items())
+            CollectObjects(I, Out);
+        return;
+    }
     if (auto* Group = dynamic_cast<TDrawGroup*>(Item)) {
         for (int32_t I = 0; I < Group->GetCount(); ++I)
             CollectObjects(Group->GetItem(I), Out);
