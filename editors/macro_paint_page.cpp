@@ -775,6 +775,12 @@ void TMacroPaintPage::WireNumberEdit(TEditTrackBarWex* Edit, int Col, int Row)
     };
     Edit->OnModifyStart = [this](QObject*) { FLink.SetHandlesHidden(true); };
     Edit->OnModifyEnd = [this](QObject*) { FLink.SetHandlesHidden(false); };
+    // Escape: the objects and the cell as the last commit left them (the
+    // grid then shows the cell's text in the edit).
+    Edit->OnRevert = [this](QObject*) {
+        if (RevertLive())
+            FLink.ItemsChangedLive();
+    };
 }
 
 std::string TMacroPaintPage::CellValue(int Col, int Row) const
@@ -960,6 +966,20 @@ bool TMacroPaintPage::RevertLive()
     return true;
 }
 
+void TMacroPaintPage::CommitLive()
+{
+    if (!FLive || FiCellDialogs > 0)
+        return;
+    std::vector<std::pair<int, int>> Cells;
+    for (const auto& Cell : FLive->Cells)
+        Cells.push_back(Cell.first);
+    for (const auto& [Col, Row] : Cells)
+        if (auto* Edit = qobject_cast<TEditTrackBarWex*>(cgridMacroPaint->GetCellControl(Col, Row)); Edit && FLive)
+            Edit->CommitTyped();
+    if (RevertLive())
+        FLink.ItemsChangedLive();
+}
+
 void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, bool Live)
 {
     TMacros* Macros = BufMacros();
@@ -1057,7 +1077,14 @@ void TMacroPaintPage::RunCellDialog(
     bool Ok = false;
     {
         THistoryLock Lock(History());
-        Ok = Run(Test, Result);
+        ++FiCellDialogs;
+        try {
+            Ok = Run(Test, Result);
+        } catch (...) {
+            --FiCellDialogs;
+            throw;
+        }
+        --FiCellDialogs;
     }
     if (Ok && !Result.empty()) {
         try {
@@ -1211,8 +1238,9 @@ std::function<int(TfrmSelColor*)> TMacroPaintPage::ColorDialogRun;
 
 void TMacroPaintPage::Command(const std::string& Caption, const std::function<void()>& Change)
 {
-    // A pending live change becomes part of what the command starts from.
-    FLive.reset();
+    // A pending live change is committed first: the command starts from
+    // what the history holds.
+    CommitLive();
     RunJoined(History(), Caption, Change);
     FLink.ItemsEdited();
 }
