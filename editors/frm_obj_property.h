@@ -150,6 +150,15 @@ public:
     // --- edits
     // A commit of a number edit: one command with the edit's caption.
     void CommitEdit(TCustomEditTrackBarWex* Edit);
+    // A value shown live in the items (typed, stepped or dragged in a number
+    // edit of the panel or of the macro page) has two endings: this one
+    // commits it as one step, as Enter in its edit would (what no commit
+    // takes, the items give back). Every road that leaves the edit without
+    // its own commit calls it first: a step of the document's history, a
+    // reload of the panel, closing or saving the document, quitting.
+    void CommitPending();
+    // The other ending, Escape: the items as the last commit left them.
+    void RevertEdit(TCustomEditTrackBarWex* Edit);
     void ModifyStart(TCustomEditTrackBarWex* Edit);
     void ModifyEnd(TCustomEditTrackBarWex* Edit);
     bool Modifying() const { return FbModifying; }
@@ -420,6 +429,11 @@ private:
     bool FbModifying = false;
     bool FbLiveChanged = false;
     bool FbCommitting = false; // CommitEdit applies the edit
+    bool FbEndingLive = false; // CommitPending runs
+    bool FbLiveWasModified = true; // the document's flag before the live changes
+    // The edit whose value is live in the items.
+    QPointer<TCustomEditTrackBarWex> FLiveEdit;
+    void HoldLive(TCustomEditTrackBarWex* Edit);
     uint64_t FiCopiesStep = 0;
     int32_t FiDPI = 96;
 };

@@ -4,12 +4,14 @@
 // raises, so no bracket stays open.
 #include "editors/frm_obj_property.h"
 #include "editors/frm_obj_property_proxy.h"
+#include "editors/macro_paint_page.h"
 #include "editors/obj_property_doc_link.h"
 
 #include "foundation/numbers.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "model/default_data.h"
+#include "model/document.h"
 #include "model/draw_group.h"
 #include "model/draw_object.h"
 #include "model/layer.h"
@@ -19,7 +21,6 @@
 #include "model/param_shapes.h"
 #include "model/text_model.h"
 #include "model/text_object.h"
-#include "store/history_bracket.h"
 #include "paint/macro_list.h"
 #include "platform/cp932.h"
 #include "platform/qt/qt_services.h"
@@ -43,6 +44,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -150,6 +152,7 @@ void TfrmObjProperty::OneStep(const std::string& Caption, const std::function<vo
 {
     if (FiUpdating > 0 || !FDrawItem)
         return;
+    CommitPending();
     ++FiUpdating;
     try {
         RunCommand(Caption, Body);
@@ -187,6 +190,7 @@ void TfrmObjProperty::PostShowItemsAgain()
 
 void TfrmObjProperty::ItemsChangedLive()
 {
+    HoldLive(nullptr);
     RefreshAfterEdit(true);
 }
 
@@ -215,6 +219,7 @@ void TfrmObjProperty::BindEdit(TEditTrackBarWex* Edit)
     Edit->OnCommit = [this, Edit](QObject*) { CommitEdit(Edit); };
     Edit->OnModifyStart = [this, Edit](QObject*) { ModifyStart(Edit); };
     Edit->OnModifyEnd = [this, Edit](QObject*) { ModifyEnd(Edit); };
+    Edit->OnRevert = [this, Edit](QObject*) { RevertEdit(Edit); };
 }
 
 std::string TfrmObjProperty::EditCaption(TCustomEditTrackBarWex* Edit) const
@@ -260,6 +265,7 @@ void TfrmObjProperty::LiveChange(TCustomEditTrackBarWex* Edit)
     ++FiUpdating;
     try {
         THistoryLock Lock(FPage ? FPage->GetHistory() : nullptr);
+        HoldLive(Edit);
         FbLiveChanged = true;
         ApplyEdit(Edit, Edit->Position());
     } catch (...) {
@@ -275,6 +281,68 @@ void TfrmObjProperty::LiveChange(TCustomEditTrackBarWex* Edit)
     }
     --FiUpdating;
     RefreshAfterEdit(true);
+}
+
+void TfrmObjProperty::HoldLive(TCustomEditTrackBarWex* Edit)
+{
+    if (Edit) {
+        // The document's flag before the first live change: a revert gives
+        // it back (the live changes were no change of the document).
+        if (!FbLiveChanged && !FTextLiveOrigin) {
+            auto* Document = FPage ? dynamic_cast<TOLEDocumentWex*>(FPage->Document()) : nullptr;
+            FbLiveWasModified = !Document || Document->Modified();
+        }
+        FLiveEdit = Edit;
+    }
+    // Any step of a history while the value is live commits it first. The
+    // hook outlives no panel: it asks through a guarded pointer.
+    THistoryCommand::BeforeStep = [Panel = QPointer<TfrmObjProperty>(this)](THistoryCommand*) {
+        if (Panel)
+            Panel->CommitPending();
+    };
+}
+
+void TfrmObjProperty::CommitPending()
+{
+    // Within the panel's own change, or while it loads: its caller ended
+    // the live value first.
+    if (FbEndingLive || FbCommitting || FiUpdating > 0)
+        return;
+    FbEndingLive = true;
+    struct TEnd {
+        bool& Flag;
+        ~TEnd() { Flag = false; }
+    } End{FbEndingLive};
+    if (MacroPage)
+        MacroPage->CommitLive();
+    const QPointer<TCustomEditTrackBarWex> Edit = std::exchange(FLiveEdit, nullptr);
+    if (Edit && (FbLiveChanged || FTextLiveOrigin))
+        Edit->CommitTyped();
+    if (FbLiveChanged || FTextLiveOrigin)
+        RevertEdit(nullptr);
+}
+
+void TfrmObjProperty::RevertEdit(TCustomEditTrackBarWex*)
+{
+    if (FiUpdating > 0)
+        return;
+    FLiveEdit = nullptr;
+    if (!FbLiveChanged && !FTextLiveOrigin)
+        return;
+    ++FiUpdating;
+    try {
+        RevertLive();
+        RevertTextLive();
+    } catch (...) {
+        --FiUpdating;
+        RefreshAfterEdit(false);
+        throw;
+    }
+    --FiUpdating;
+    if (auto* Document = FPage ? dynamic_cast<TOLEDocumentWex*>(FPage->Document()) : nullptr;
+        Document && !FbLiveWasModified)
+        Document->SetModified(false);
+    RefreshAfterEdit(false);
 }
 
 void TfrmObjProperty::CommitEdit(TCustomEditTrackBarWex* Edit)

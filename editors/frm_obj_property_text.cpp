@@ -381,6 +381,7 @@ void TfrmObjProperty::TextLengthLive(TCustomEditTrackBarWex* Edit)
     if (Points >= MaxCharAttrPoints || (Edit == edtSize && Points <= 0))
         return;
     TUpdating Lock(FiUpdating);
+    HoldLive(Edit);
     if (!FTextLiveOrigin || FTextLiveFor != FBoundText) {
         FTextLiveOrigin = CreateDrawItem(FBoundText->GetClass(), nullptr, -1);
         MarkDrawItemSilent(*FTextLiveOrigin);

@@ -7,6 +7,7 @@
 #include "editors/color_dialog_wex.h"
 #include "editors/frm_gradation.h"
 #include "editors/frm_light.h"
+#include "editors/frm_obj_property_proxy.h"
 #include "editors/frm_sel_macro.h"
 #include "editors/macro_page_link.h"
 #include "editors/pen_dialog_wex.h"
@@ -107,11 +108,18 @@ std::string Hex6RedFirst(uint32_t Bgr)
     return Buf;
 }
 
-// Every draw object of the tree under Item, in list order.
+// Every draw object of the tree under Item, in list order; for the panel's
+// stand-in of a multi-selection, those of every item it stands for (what a
+// live change reaches, and so what its revert must put back).
 void CollectObjects(TDrawItem* Item, std::vector<TDrawObject*>& Out)
 {
     if (!Item)
         return;
+    if (auto* Selection = dynamic_cast<TSelectionItems*>(Item)) {
+        for (TDrawItem* I : Selection->Items())
+            CollectObjects(I, Out);
+        return;
+    }
     if (auto* Group = dynamic_cast<TDrawGroup*>(Item)) {
         for (int32_t I = 0; I < Group->GetCount(); ++I)
             CollectObjects(Group->GetItem(I), Out);
@@ -767,6 +775,12 @@ void TMacroPaintPage::WireNumberEdit(TEditTrackBarWex* Edit, int Col, int Row)
     };
     Edit->OnModifyStart = [this](QObject*) { FLink.SetHandlesHidden(true); };
     Edit->OnModifyEnd = [this](QObject*) { FLink.SetHandlesHidden(false); };
+    // Escape: the objects and the cell as the last commit left them (the
+    // grid then shows the cell's text in the edit).
+    Edit->OnRevert = [this](QObject*) {
+        if (RevertLive())
+            FLink.ItemsChangedLive();
+    };
 }
 
 std::string TMacroPaintPage::CellValue(int Col, int Row) const
@@ -952,6 +966,20 @@ bool TMacroPaintPage::RevertLive()
     return true;
 }
 
+void TMacroPaintPage::CommitLive()
+{
+    if (!FLive || FiCellDialogs > 0)
+        return;
+    std::vector<std::pair<int, int>> Cells;
+    for (const auto& Cell : FLive->Cells)
+        Cells.push_back(Cell.first);
+    for (const auto& [Col, Row] : Cells)
+        if (auto* Edit = qobject_cast<TEditTrackBarWex*>(cgridMacroPaint->GetCellControl(Col, Row)); Edit && FLive)
+            Edit->CommitTyped();
+    if (RevertLive())
+        FLink.ItemsChangedLive();
+}
+
 void TMacroPaintPage::SetQuickParam(int Col, int Row, const std::string& Value, bool Live)
 {
     TMacros* Macros = BufMacros();
@@ -1049,7 +1077,14 @@ void TMacroPaintPage::RunCellDialog(
     bool Ok = false;
     {
         THistoryLock Lock(History());
-        Ok = Run(Test, Result);
+        ++FiCellDialogs;
+        try {
+            Ok = Run(Test, Result);
+        } catch (...) {
+            --FiCellDialogs;
+            throw;
+        }
+        --FiCellDialogs;
     }
     if (Ok && !Result.empty()) {
         try {
@@ -1203,8 +1238,9 @@ std::function<int(TfrmSelColor*)> TMacroPaintPage::ColorDialogRun;
 
 void TMacroPaintPage::Command(const std::string& Caption, const std::function<void()>& Change)
 {
-    // A pending live change becomes part of what the command starts from.
-    FLive.reset();
+    // A pending live change is committed first: the command starts from
+    // what the history holds.
+    CommitLive();
     RunJoined(History(), Caption, Change);
     FLink.ItemsEdited();
 }

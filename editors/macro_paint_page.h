@@ -94,6 +94,10 @@ public:
     // Puts the selection and the cells back as they were before the live
     // changes since the last commit; false when there were none.
     bool RevertLive();
+    // Ends the live changes of a number cell as Enter in it would: one
+    // command; what no commit takes is put back. Nothing while a cell's
+    // dialog runs (its own OK or Cancel ends them).
+    void CommitLive();
 
     void MacroAddClick();
     void MacroDelClick();
@@ -240,6 +244,7 @@ private:
         bool WasModified = true; // the document's flag before them
     };
     std::unique_ptr<TLiveSnapshot> FLive;
+    int FiCellDialogs = 0; // cell dialogs running
     void TakeLiveSnapshot();
     TOLEDocumentWex* PageDocument() const;
     // macro_paint_page_clip.cpp

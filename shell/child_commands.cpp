@@ -465,6 +465,9 @@ void TfrmChild::ReloadPanel()
     TPage* P = DrawingPage();
     if (!frmObjProperty || !Sel || !P || !ShowsFrameState())
         return;
+    // A value the panel shows live is committed to the items it was typed
+    // for before the panel takes its copies of any.
+    frmObjProperty->CommitPending();
     frmObjProperty->SetParam(Sel->Items(), this, P->DPI());
     if (Sel->Count() == 1 && dynamic_cast<TTextObj*>(Sel->Items().front()) && frmObjProperty->RichEdit)
         frmObjProperty->RichEdit->selectAll();

@@ -594,10 +594,13 @@ TfrmChild::~TfrmChild()
 
 void TfrmChild::closeEvent(QCloseEvent* Event)
 {
-    // FormCloseQuery: the document decides whether this view may go.
+    // FormCloseQuery: the document decides whether this view may go, with
+    // the value the panel shows live committed to it first.
     if (!FbReleased && FDocument && Page()) {
         bool CanClose = false;
         try {
+            if (frmObjProperty)
+                frmObjProperty->CommitPending();
             CanClose = FDocument->CanCloseForm(this);
         } catch (...) {
             Event->ignore();

@@ -287,7 +287,16 @@ void TfrmTavro::CreateCommands()
         if (const QString Glyph = QString(":/commands/%1").arg(Row.Name); QFileInfo::exists(Glyph))
             A->setIcon(QIcon(Glyph));
         const auto Handler = Row.Handler;
-        connect(A, &QAction::triggered, this, [this, A, Handler] { RunReporting([&] { (this->*Handler)(A); }); });
+        // Every command starts from what the history holds: a value the
+        // panel shows live is committed first (a save writes it, a close
+        // asks for it); a commit that fails stops the command.
+        connect(A, &QAction::triggered, this, [this, A, Handler] {
+            RunReporting([&] {
+                if (frmObjProperty)
+                    frmObjProperty->CommitPending();
+                (this->*Handler)(A);
+            });
+        });
         this->*Row.Member = A;
         FCommands[I] = A;
         FCommandCaptions.AddObject(A->Hint().toStdString(), A);

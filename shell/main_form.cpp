@@ -543,6 +543,9 @@ void TfrmTavro::closeEvent(QCloseEvent* Event)
     // goes on to the one place that reports it.
     bool CanClose = false;
     try {
+        // The value the panel shows live is the document's before it is asked.
+        if (frmObjProperty)
+            frmObjProperty->CommitPending();
         CanClose = FormCloseQuery();
     } catch (...) {
         Event->ignore();

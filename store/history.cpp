@@ -379,12 +379,22 @@ bool THistoryCommand::RestoreStartState()
     return true;
 }
 
+void THistoryCommand::AskBeforeStep()
+{
+    if (FbUndoing || FbRedoing || FbCommandOpen || !BeforeStep)
+        return;
+    // A copy: the hook may end its own turn while it runs.
+    const TNotifyEvent Hook = BeforeStep;
+    Hook(this);
+}
+
 void THistoryCommand::CommandStart(const std::string& Caption)
 {
     if (FbUndoing || FbRedoing)
         return;
     if (FbCommandOpen)
         throw EUserError("THistoryCommand.CommandStart: Reenter");
+    AskBeforeStep();
     ++FiStepSerial;
 
     FStart = TStartState();
@@ -594,6 +604,7 @@ void THistoryCommand::CommandRollback()
 
 void THistoryCommand::Undo()
 {
+    AskBeforeStep();
     if (FiMenuStart < 0 || FiMenuNo < 0 || !FMenuItems[FiMenuNo].Used)
         return;
     ++FiStepSerial;
@@ -633,6 +644,7 @@ void THistoryCommand::Undo()
 
 void THistoryCommand::Redo()
 {
+    AskBeforeStep();
     if (FiMenuStart < 0 || FiMenuNo == FiMenuEnd)
         return;
     ++FiStepSerial;

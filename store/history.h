@@ -172,9 +172,16 @@ public:
     TNotifyEvent OnCommandEnding;
     TNotifyEvent OnRedo;
     TNotifyEvent OnUndo;
+    // Asked with the history before each of its steps (a command opening, an
+    // undo, a redo), of every history: a window that shows a value in a
+    // document's objects outside the history (one being typed) ends it
+    // first, so that no step is recorded or replayed over values the history
+    // does not hold. Nil for none.
+    static inline TNotifyEvent BeforeStep;
 
 private:
     friend class TUndoObject;
+    void AskBeforeStep();
     void ReleaseObj(TUndoObject* Obj);
     bool Survives(int32_t Off, int32_t NewEnd) const;
     static constexpr int32_t NoData = -2;

@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -402,6 +403,26 @@ void TCtrlGridQ::KeyDown(int& Key, Qt::KeyboardModifiers Shift)
     if (Control->isVisible() && Control->isEnabled() && Control->focusPolicy() != Qt::NoFocus &&
         !HasFocusWithin(Control))
         Control->setFocus(Qt::OtherFocusReason);
+}
+
+void TCtrlGridQ::keyPressEvent(QKeyEvent* Event)
+{
+    QWidget* Control = FCurrentControl;
+    const QString Text = Event->text();
+    const bool Typed = !Text.isEmpty() && Text[0] >= QChar(' ') &&
+                       !(Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (!Typed || !hasFocus() || !Control || IsAlwaysVisible(Control) || !Control->isVisible() ||
+        !Control->isEnabled() || Control->focusPolicy() == Qt::NoFocus) {
+        TStringGridWex::keyPressEvent(Event);
+        return;
+    }
+    // As Enter would, then the character, which replaces an edit's text as
+    // it would the grid's own editor's.
+    int Enter = Qt::Key_Return;
+    KeyDown(Enter, Qt::NoModifier);
+    if (auto* Edit = qobject_cast<QLineEdit*>(Control))
+        Edit->selectAll();
+    QApplication::sendEvent(Control, Event);
 }
 
 void TCtrlGridQ::focusInEvent(QFocusEvent* Event)

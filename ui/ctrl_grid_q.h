@@ -9,7 +9,10 @@
 // current cell only, takes the cell's text when shown and gives its text
 // back to the cell when it is left or another cell becomes current. In a
 // hosted control Up and Down move the grid's current row and Escape puts the
-// cell's text back; both return to the grid.
+// cell's text back; both return to the grid. A character typed on the grid
+// while a floating control is shown goes into that control, which takes the
+// keys from then on (an edit replaces its text with it): the grid's own
+// editor is not used then, and nothing typed is lost.
 //
 // Hosted controls become children of the grid's viewport, so they go with
 // the grid; their owner may free them at any time, the items only watch
@@ -139,6 +142,7 @@ protected:
     void ShowCellControl();
 
     void KeyDown(int& Key, Qt::KeyboardModifiers Shift) override;
+    void keyPressEvent(QKeyEvent* Event) override;
     bool CanEditShow() const override;
     void CurrentChanged() override;
     void TopLeftChanged() override;

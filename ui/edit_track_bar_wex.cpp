@@ -535,6 +535,8 @@ TCustomEditTrackBarWex::TTyped TCustomEditTrackBarWex::ReadTyped(const QString& 
 
 void TCustomEditTrackBarWex::TextChanged()
 {
+    if (FReverting)
+        return;
     // The control's own text, or the owner's inside the update counter.
     if (FWriting || FUpdating != 0) {
         TCustomEditWex::TextChanged();
@@ -670,13 +672,42 @@ void TCustomEditTrackBarWex::keyPressEvent(QKeyEvent* Event)
     }
     if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter)
         CommitTyped();
+    // Escape with nothing to put back goes on (a dialog's cancel).
+    if (Event->key() == Qt::Key_Escape && OnRevert && !FModifying && (FTyped || text() != FCommittedText)) {
+        Revert();
+        Event->accept();
+        return;
+    }
     TCustomEditWex::keyPressEvent(Event);
 }
 
 void TCustomEditTrackBarWex::CommitTyped()
 {
+    if (FPopup) {
+        ClosePopup(); // ends the run, which commits
+        return;
+    }
+    if (FModifying) {
+        EndModify();
+        return;
+    }
     Settle();
     Commit();
+}
+
+void TCustomEditTrackBarWex::Revert()
+{
+    // The value the text shows, as the owner had it at that commit.
+    const TTyped T = ReadTyped(FCommittedText);
+    if (T.Kind == TTyped::Taken)
+        FPosition = T.Value;
+    FReverting = true;
+    setText(FCommittedText);
+    FReverting = false;
+    FTyped = false;
+    selectAll();
+    if (OnRevert)
+        OnRevert(this);
 }
 
 void TCustomEditTrackBarWex::keyReleaseEvent(QKeyEvent* Event)

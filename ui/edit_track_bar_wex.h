@@ -18,6 +18,10 @@
 // one the edit had when it got the focus or last committed; each of these
 // settles the text first, so the text committed is always a value within the
 // range. A value set by the owner commits nothing.
+//
+// Escape, for an owner that sets OnRevert: the edit shows the text it last
+// committed again and tells the owner, which puts back what the live changes
+// since then changed (a typed value has two endings: committed or undone).
 #pragma once
 
 #include "ui/edit_wex.h"
@@ -158,10 +162,12 @@ public:
     TNotifyEvent OnModifyStart;
     TNotifyEvent OnModifyEnd;
     TNotifyEvent OnCommit;
+    TNotifyEvent OnRevert;
 
     TTimerSpeedButtonWex* UpButton() const { return FUp; }
     TTimerSpeedButtonWex* DownButton() const { return FDown; }
-    // Settles the typed text and commits it, as Enter does.
+    // Settles the typed text and commits it, as Enter does; a run of
+    // stepping or a track-bar drag ends first (and commits, as its end does).
     void CommitTyped();
     TfrmPopup* Popup() const { return FPopup.get(); } // nil while closed
     void ClosePopup();
@@ -215,6 +221,7 @@ private:
     void StartModify();
     void EndModify();
     void Commit();
+    void Revert();
     void Step(bool Up, double Size, double Below);
     void ButtonStep(bool Up);
     void StepTo(double Value);
@@ -233,6 +240,7 @@ private:
     bool FModifying = false;
     bool FWriting = false; // the control writes its own text
     bool FTyped = false;   // a value was taken from typing since the last commit
+    bool FReverting = false; // Escape writes the committed text back: no change to tell
     QString FCommittedText;
     TTimerSpeedButtonWex* FUp;
     TTimerSpeedButtonWex* FDown;
