@@ -352,7 +352,7 @@ public:
     // False when the person chose to stop the whole conversion.
     bool ConvertFileToBmp(const std::string& FileName);
     void HistoryMenuHistorySelected(THistoryMenu* Sender, const std::string& FileName);
-    void TAVROExecuteMacro(TDdeServerConv* Sender, const TStringList& Msg);
+    void TAVROExecuteMacro(TDdeServerConv* Sender, const std::string& Text);
     // Opens the command line's files (each failure reported on its own).
     void OpenCommandLine();
     // The drop target's events.

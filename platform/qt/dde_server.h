@@ -3,9 +3,12 @@
 // where there is one, that takes execute strings from other processes; and
 // the client side that sends one. A client connects and writes the string's
 // bytes (UTF-8) ended by a NUL byte; the server answers with one byte,
-// DdeAck, when it takes the request, and only then hands the text, split
-// into lines, to OnExecuteMacro. A text longer than MaxExecuteBytes, or one
-// whose sender is gone before the answer, is dropped.
+// DdeAck, when it takes the request, and only then hands the text, byte for
+// byte, to OnExecuteMacro. A text longer than MaxExecuteBytes, or one whose
+// sender is gone before the answer, is dropped. Requests are carried out one
+// at a time in the order taken: what one raises is shown in the error box
+// before the next begins, so that the boxes of several come one after another
+// and each tells only its own failure.
 #pragma once
 
 #include "foundation/string_list.h"
@@ -14,6 +17,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -53,14 +57,21 @@ public:
     bool Active() const;
     QString ServerName() const;
 
-    std::function<void(TDdeServerConv* Sender, const TStringList& Lines)> OnExecuteMacro;
+    std::function<void(TDdeServerConv* Sender, const std::string& Text)> OnExecuteMacro;
+
+    // Carries Text out as a request taken from a client: at once when none
+    // is under way, else after those before it.
+    void Execute(const std::string& Text);
 
 private:
     void Accept();
     void Receive(QLocalSocket* Socket);
     void Finish(QLocalSocket* Socket);
+    void RunPending();
 
     std::unique_ptr<QLocalServer> FServer;
+    std::deque<std::string> FPending;
+    bool FbRunning = false;
 };
 
 // Sends Text to the server Name and waits for its answer; true only when

@@ -47,7 +47,9 @@ struct TServer {
     std::vector<std::string> Taken;
     TServer()
     {
-        Conv.OnExecuteMacro = [this](TDdeServerConv*, const TStringList& Lines) {
+        Conv.OnExecuteMacro = [this](TDdeServerConv*, const std::string& Text) {
+            TStringList Lines;
+            SplitExecuteLines(Text, Lines);
             for (int32_t I = 0; I < Lines.Count(); ++I)
                 Taken.push_back(Lines.Strings(I));
         };
