@@ -69,25 +69,6 @@ QString DdeServerName(const std::string& Service, const QString& Display)
     return Name;
 }
 
-void SplitExecuteLines(const std::string& Text, TStringList& Lines)
-{
-    Lines.Clear();
-    size_t Start = 0;
-    size_t I = 0;
-    while (I < Text.size()) {
-        const char C = Text[I];
-        if (C == '\r' || C == '\n') {
-            Lines.Add(Text.substr(Start, I - Start));
-            if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n')
-                ++I;
-            Start = I + 1;
-        }
-        ++I;
-    }
-    if (Start < Text.size())
-        Lines.Add(Text.substr(Start));
-}
-
 TDdeServerConv::TDdeServerConv(QObject* Owner) : QObject(Owner) {}
 
 TDdeServerConv::~TDdeServerConv()

@@ -11,8 +11,6 @@
 // and each tells only its own failure.
 #pragma once
 
-#include "foundation/string_list.h"
-
 #include <QObject>
 #include <QString>
 
@@ -34,10 +32,6 @@ class QLocalSocket;
 QString DdeServerName(const std::string& Service, const QString& Display = QString());
 // The display part of the name above.
 QString DdeDisplayKey(const QString& Display);
-
-// Lines of Text as the platform splits an execute string: at CR LF, LF or
-// CR; a final line break adds no empty line.
-void SplitExecuteLines(const std::string& Text, TStringList& Lines);
 
 // The server's answer that it took a request.
 constexpr char DdeAck = '\x06';
