@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <fcntl.h>
@@ -378,6 +379,26 @@ TMemIniFile::TSection* TMemIniFile::FindSection(const std::string& Section)
     return const_cast<TSection*>(static_cast<const TMemIniFile*>(this)->FindSection(Section));
 }
 
+TMemIniFile::TSection& TMemIniFile::AppendSection(const std::string& Section)
+{
+    // Keep a blank line between the last section and the new one.
+    TSection& Last = FSections.back();
+    const std::string LastText = !Last.Lines.empty() ? Last.Lines.back().Text
+                                 : Last.HasHeader     ? Last.Header.Text
+                                                      : std::string();
+    if (!Trim(LastText).empty()) {
+        TLine Blank;
+        Last.Lines.push_back(Blank);
+    }
+    TSection NewS;
+    NewS.HasHeader = true;
+    NewS.Header.Kind = TLineKind::Section;
+    NewS.Header.Name = OneLine(Section);
+    NewS.Header.Text = "[" + NewS.Header.Name + "]";
+    FSections.push_back(std::move(NewS));
+    return FSections.back();
+}
+
 const TMemIniFile::TLine* TMemIniFile::FindKey(const std::string& Section, const std::string& Key) const
 {
     const TSection* S = FindSection(Section);
@@ -400,24 +421,8 @@ void TMemIniFile::WriteString(const std::string& Section, const std::string& Key
 {
     const std::string V = OneLine(Value);
     TSection* S = FindSection(Section);
-    if (!S) {
-        // Keep a blank line between the last section and the new one.
-        TSection& Last = FSections.back();
-        const std::string LastText = !Last.Lines.empty() ? Last.Lines.back().Text
-                                     : Last.HasHeader     ? Last.Header.Text
-                                                          : std::string();
-        if (!Trim(LastText).empty()) {
-            TLine Blank;
-            Last.Lines.push_back(Blank);
-        }
-        TSection NewS;
-        NewS.HasHeader = true;
-        NewS.Header.Kind = TLineKind::Section;
-        NewS.Header.Name = OneLine(Section);
-        NewS.Header.Text = "[" + NewS.Header.Name + "]";
-        FSections.push_back(std::move(NewS));
-        S = &FSections.back();
-    }
+    if (!S)
+        S = &AppendSection(Section);
 
     size_t InsertAt = 0;
     for (size_t I = 0; I < S->Lines.size(); ++I) {
@@ -520,6 +525,51 @@ void TMemIniFile::ReadSection(const std::string& Section, std::vector<std::strin
     for (const TLine& L : S->Lines)
         if (L.Kind == TLineKind::Key && Seen.insert(AsciiLowerText(L.Name)).second)
             Keys.push_back(L.Name);
+}
+
+void TMemIniFile::ReadSectionValues(const std::string& Section,
+                                    std::vector<std::pair<std::string, std::string>>& Values) const
+{
+    Values.clear();
+    const TSection* S = FindSection(Section);
+    if (!S)
+        return;
+    std::unordered_set<std::string> Seen;
+    for (const TLine& L : S->Lines)
+        if (L.Kind == TLineKind::Key && Seen.insert(AsciiLowerText(L.Name)).second)
+            Values.emplace_back(L.Name, L.Value);
+}
+
+void TMemIniFile::WriteSectionValues(const std::string& Section,
+                                     const std::vector<std::pair<std::string, std::string>>& Values)
+{
+    // The key lines as they were, each key's first, taken out by its name.
+    std::unordered_map<std::string, TLine> Old;
+    if (TSection* S = FindSection(Section))
+        for (TLine& L : S->Lines)
+            if (L.Kind == TLineKind::Key)
+                Old.try_emplace(AsciiLowerText(L.Name), std::move(L));
+    EraseSection(Section);
+    if (Values.empty())
+        return;
+    TSection& S = AppendSection(Section);
+    S.Lines.reserve(Values.size());
+    for (const auto& [Key, Value] : Values) {
+        const std::string Name = OneLine(Key);
+        const std::string V = OneLine(Value);
+        auto It = Old.find(AsciiLowerText(Name));
+        if (It != Old.end() && It->second.Name == Name && It->second.Value == V) {
+            S.Lines.push_back(std::move(It->second));
+            Old.erase(It);
+            continue;
+        }
+        TLine L;
+        L.Kind = TLineKind::Key;
+        L.Name = Name;
+        L.Value = V;
+        L.Text = L.Name + "=" + V;
+        S.Lines.push_back(std::move(L));
+    }
 }
 
 void TMemIniFile::ReadSections(std::vector<std::string>& Sections) const

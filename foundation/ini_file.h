@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TStringList;
@@ -46,6 +47,16 @@ public:
 
     // Key names of a section in file order (each once); Keys is cleared first.
     void ReadSection(const std::string& Section, std::vector<std::string>& Keys) const;
+    // The keys with their values in file order, each key once with the value
+    // ReadString reads; in one pass. Values is cleared first.
+    void ReadSectionValues(const std::string& Section,
+                           std::vector<std::pair<std::string, std::string>>& Values) const;
+    // The section becomes Values (distinct keys) in their order, at the end
+    // of the file, as EraseSection and WriteString for each would make it
+    // (no section for none), in one pass; a key written with the value it
+    // had keeps its line's bytes.
+    void WriteSectionValues(const std::string& Section,
+                            const std::vector<std::pair<std::string, std::string>>& Values);
     void ReadSection(const std::string& Section, TStringList& Keys) const;
     // Section names in file order (each once); Sections is cleared first.
     void ReadSections(std::vector<std::string>& Sections) const;
@@ -87,6 +98,8 @@ private:
     std::string BuildFileBytes() const;
     const TSection* FindSection(const std::string& Section) const;
     TSection* FindSection(const std::string& Section);
+    // A new section of that name at the end of the file.
+    TSection& AppendSection(const std::string& Section);
     const TLine* FindKey(const std::string& Section, const std::string& Key) const;
 
     std::string FFileName;

@@ -308,6 +308,12 @@ void ReadBaseFields(TStream& Stream, int32_t Version, TBaseData& Data)
     // views lay out by: both are capped.
     CheckPageSize(Data.Width, Data.Height, "TOLECustomPage.ReadFromStream");
     CheckPageSize(H.biWidth, H.biHeight, "TOLECustomPage.ReadFromStream");
+    // Refusing the file for one of these would lock the user out of the
+    // drawing; a value out of its range counts as missing, as the settings'
+    // page defaults do.
+    Data.DPI = StoredPageDPI(Data.DPI);
+    Data.Unit = StoredPageUnit(Data.Unit);
+    Data.BkColor = StoredPageBkColor(Data.BkColor);
 }
 
 } // namespace
@@ -547,6 +553,8 @@ void TOLECustomPage::SetPrintPosition(const TrecPrintPosition& Rec)
 
 void TOLECustomPage::SetDPI(int32_t Value)
 {
+    if (!PageDPIInRange(Value))
+        throw EUserError("TOLECustomPage.SetDPI: Illegal DPI (" + std::to_string(Value) + ")");
     if (Value == FiDPI)
         return;
     Record(CmdDPI, &FiDPI, &Value, 4);
@@ -556,6 +564,8 @@ void TOLECustomPage::SetDPI(int32_t Value)
 
 void TOLECustomPage::SetBkColor(int32_t Value)
 {
+    if (!PageBkColorInRange(Value))
+        throw EUserError("TOLECustomPage.SetBkColor: Illegal Color (" + std::to_string(Value) + ")");
     if (Value == FiBkColor)
         return;
     Record(CmdBkColor, &FiBkColor, &Value, 4);
@@ -565,6 +575,8 @@ void TOLECustomPage::SetBkColor(int32_t Value)
 
 void TOLECustomPage::SetUnit(uint8_t Value)
 {
+    if (!PageUnitInRange(Value))
+        throw EUserError("TOLECustomPage.SetUnit: Illegal Unit (" + std::to_string(Value) + ")");
     if (Value == FbUnit)
         return;
     Record(CmdUnit, &FbUnit, &Value, 1);
@@ -702,13 +714,13 @@ TPage::TPage(THistoryCommand* AHistory) : TOLECustomPage(AHistory)
 {
     const TMemIniFile& Ini = AppIniFile();
     static const char* const Section = "4.0";
-    FiDPI = Ini.ReadInteger(Section, "PgDDPI", 72);
+    FiDPI = StoredPageDPI(Ini.ReadInteger(Section, "PgDDPI", DefaultPageDPI));
     FPrintPosition.Left = Ini.ReadInteger(Section, "PgDLeft", 0);
     FPrintPosition.Top = Ini.ReadInteger(Section, "PgDTop", 0);
     FPrintPosition.CenterH = Ini.ReadBool(Section, "PgDHCtr", false) ? 1 : 0;
     FPrintPosition.CenterV = Ini.ReadBool(Section, "PgDVCtr", false) ? 1 : 0;
-    FiBkColor = Ini.ReadInteger(Section, "PgDBkCol", 0xFFFFFF);
-    FbUnit = static_cast<uint8_t>(Ini.ReadInteger(Section, "PgDUnit", 1));
+    FiBkColor = StoredPageBkColor(Ini.ReadInteger(Section, "PgDBkCol", DefaultPageBkColor));
+    FbUnit = StoredPageUnit(Ini.ReadInteger(Section, "PgDUnit", DefaultPageUnit));
     FGrid = DefaultPageGrid();
     FLayers = std::make_unique<TLayers>();
     FRootGroup = std::make_unique<TDrawGroup>(this, -1);

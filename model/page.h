@@ -46,6 +46,29 @@ constexpr int32_t PageStreamVersion = 25;
 // The clipboard format name and first line of the clipboard text form.
 extern const char* const gcstrCFDrawItem;
 
+// The page's display unit (0 pixel, 1 centimetre, 2 inch), resolution and
+// background colour (0x00BBGGRR) keep to these ranges wherever they enter:
+// a stored value outside its range (settings, a document) counts as missing
+// and gives the default, and a setter refuses one. The resolution runs from
+// 1 DPI (below it a page has no printed size) to 9600 DPI, the finest that
+// printers and scanners offer; the page setup's resolution box keeps to it.
+inline constexpr uint8_t DefaultPageUnit = 1;
+inline constexpr int32_t DefaultPageDPI = 72;
+inline constexpr int32_t DefaultPageBkColor = 0xFFFFFF;
+inline constexpr int32_t MaxPageUnit = 2;
+inline constexpr int32_t MinPageDPI = 1;
+inline constexpr int32_t MaxPageDPI = 9600;
+constexpr bool PageUnitInRange(int64_t Unit) { return Unit >= 0 && Unit <= MaxPageUnit; }
+constexpr bool PageDPIInRange(int64_t DPI) { return DPI >= MinPageDPI && DPI <= MaxPageDPI; }
+constexpr bool PageBkColorInRange(int64_t Color) { return Color >= 0 && Color <= 0xFFFFFF; }
+// A stored value, or the default when it lies outside its range.
+constexpr uint8_t StoredPageUnit(int64_t Unit) { return PageUnitInRange(Unit) ? uint8_t(Unit) : DefaultPageUnit; }
+constexpr int32_t StoredPageDPI(int64_t DPI) { return PageDPIInRange(DPI) ? int32_t(DPI) : DefaultPageDPI; }
+constexpr int32_t StoredPageBkColor(int64_t Color)
+{
+    return PageBkColorInRange(Color) ? int32_t(Color) : DefaultPageBkColor;
+}
+
 #pragma pack(push, 1)
 // Whether a page may be Width x Height: no side negative, no side and no
 // area of more than MaxPicturePixels pixels (a page of 0 x 0 is allowed).
@@ -137,6 +160,7 @@ public:
     // MaxPicturePixels pixels.
     void SetPageSize(int32_t Width, int32_t Height);
     void SetPrintPosition(const TrecPrintPosition& Rec);
+    // EUserError for a value outside its range (PageDPIInRange and the like).
     void SetDPI(int32_t Value);
     void SetBkColor(int32_t Value);
     // Does not set the document modified.
@@ -207,11 +231,11 @@ protected:
     TrecPrintPosition FPrintPosition;
     int32_t FiWidth = 0;
     int32_t FiHeight = 0;
-    int32_t FiDPI = 72;
-    uint8_t FbUnit = 1;
+    int32_t FiDPI = DefaultPageDPI;
+    uint8_t FbUnit = DefaultPageUnit;
     uint8_t FbNext = 0;
     uint8_t FbNext2 = 0;
-    int32_t FiBkColor = 0xFFFFFF;
+    int32_t FiBkColor = DefaultPageBkColor;
     TrecPicture FPagePicture; // owned
     TRect FrectDirty = EmptyExtent;
     uint32_t FiDrawStartTime = 0;
@@ -231,7 +255,8 @@ public:
 
     // The base defaults overridden by the settings of section "4.0"
     // ("PgDDPI", "PgDLeft", "PgDTop", "PgDHCtr", "PgDVCtr", "PgDBkCol",
-    // "PgDUnit"); the default grid; an empty root group and one layer; the
+    // "PgDUnit"; a unit, resolution or colour out of its range counts as
+    // missing); the default grid; an empty root group and one layer; the
     // selection from the installed factory.
     explicit TPage(THistoryCommand* AHistory);
     // Frees the selection, the layers and the root group (the items do not

@@ -90,6 +90,25 @@ std::string ProgramFolder()
     return Folder;
 }
 
+// The libraries come with the program and are never written: one that does
+// not read whole was damaged where it lies, and only installing the program
+// again brings it back. Raised outside the handler, so that the stream's own
+// reason is not chained in front of it.
+void ReadInstalledLibrary(std::unique_ptr<TMacroLibrary>& Library, const std::string& FileName)
+{
+    bool Damaged = false;
+    try {
+        TMacro::ReadMacroFile(Library, FileName);
+    } catch (const EFOpenError&) {
+        throw;
+    } catch (const Exception&) {
+        Damaged = true;
+    }
+    if (Damaged)
+        throw EUserError("マクロライブラリファイル " + FileName +
+                         " は壊れているため読み込めません。プログラムを再インストールしてください。");
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -156,8 +175,8 @@ void LoadMacroLibraries(const std::string& Folder)
     gMacPathLibrary = std::make_unique<TMacroLibrary>();
     std::string Dir = Folder.empty() ? ProgramFolder() : Folder;
     AddPathDelimiter(Dir);
-    TMacro::ReadMacroFile(gMacroLibrary, Dir + "Macro.tvm");
-    TMacro::ReadMacroFile(gMacPathLibrary, Dir + "MacPath.tvm");
+    ReadInstalledLibrary(gMacroLibrary, Dir + "Macro.tvm");
+    ReadInstalledLibrary(gMacPathLibrary, Dir + "MacPath.tvm");
 }
 
 void FreeMacroLibraries()

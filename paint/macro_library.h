@@ -53,7 +53,9 @@ extern std::unique_ptr<TMacroLibrary> gMacPathLibrary;
 
 // Start-up: two empty libraries, then both files read from Folder (the
 // program's own folder when empty). A missing file raises EFOpenError
-// "TMacro.ReadMacroFile:" + path + " にアクセスできません。".
+// "TMacro.ReadMacroFile:" + path + " にアクセスできません。"; a file that does
+// not read whole (cut short, a byte changed) raises EUserError naming it as
+// damaged and asking for the program to be installed again.
 void LoadMacroLibraries(const std::string& Folder = std::string());
 // Shutdown: frees both libraries and their macros.
 void FreeMacroLibraries();

@@ -240,8 +240,8 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
 
     // The DDE server conversation "TAVRO": the first frame of the user serves it.
     TAVRO = new TDdeServerConv(this);
-    TAVRO->OnExecuteMacro = [this](TDdeServerConv* Sender, const TStringList& Msg) {
-        TAVROExecuteMacro(Sender, Msg);
+    TAVRO->OnExecuteMacro = [this](TDdeServerConv* Sender, const std::string& Text) {
+        TAVROExecuteMacro(Sender, Text);
     };
     TAVRO->Start(TavroDdeServerName());
 

@@ -308,6 +308,9 @@ public:
     // exists hidden (0).
     std::vector<TToolbarDef> ToolbarDefs;
     std::vector<uint8_t> ToolbarExists;
+    // The stored definitions the limits on all toolbars together left
+    // unread, as they were: the save keeps them after the toolbars there are.
+    std::vector<std::string> UnreadToolbarTexts;
     // The command pictures, by command number.
     std::unique_ptr<TImageList97> ImageListBtn;
     // On every dock and toolbar: one item per toolbar, then the settings.
@@ -352,7 +355,7 @@ public:
     // False when the person chose to stop the whole conversion.
     bool ConvertFileToBmp(const std::string& FileName);
     void HistoryMenuHistorySelected(THistoryMenu* Sender, const std::string& FileName);
-    void TAVROExecuteMacro(TDdeServerConv* Sender, const TStringList& Msg);
+    void TAVROExecuteMacro(TDdeServerConv* Sender, const std::string& Text);
     // Opens the command line's files (each failure reported on its own).
     void OpenCommandLine();
     // The drop target's events.

@@ -410,11 +410,10 @@ void TfrmTavro::actInputTwainExecute(QObject*)
 // ---------------------------------------------------------------------------
 // DDE
 
-void TfrmTavro::TAVROExecuteMacro(TDdeServerConv*, const TStringList& Msg)
+void TfrmTavro::TAVROExecuteMacro(TDdeServerConv*, const std::string& Text)
 {
-    std::string Text;
-    for (int32_t I = 0; I < Msg.Count(); ++I)
-        Text += Msg.Strings(I) + "\r\n";
+    // The text as it was sent: cut into lines and joined again, a line feed
+    // in the file's name would come back as CR LF.
     std::string Path;
     if (!DdeOpenPath(Text, Path))
         return;

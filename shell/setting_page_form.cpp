@@ -421,14 +421,19 @@ void TfrmSettingPage::SetUp(const TrecLogPict& Pict, const TrecPrintPosition& Po
 {
     ++FiUpdating;
     FrecLogPict = Pict;
+    // Whatever the caller read: a unit or resolution out of its range would
+    // leave no edit range to show, so it counts as missing here too.
+    FrecLogPict.Unit = StoredPageUnit(Pict.Unit);
+    FrecLogPict.DPI = StoredPageDPI(Pict.DPI);
+    FrecLogPict.BkColor = StoredPageBkColor(Pict.BkColor);
     FPrintPosition = PrintPositionOnPaper(Position, FPrinter);
     FiSetUpWidth = Pict.Width;
     FiSetUpHeight = Pict.Height;
     FPreviewImage = PreviewImage(Pict.Picture, 512);
     try {
-        cmbUnitType->setCurrentIndex(Pict.Unit < 3 ? Pict.Unit : -1);
+        cmbUnitType->setCurrentIndex(FrecLogPict.Unit);
         ResetEditParam();
-        EdtDPI->setCurrentText(QString::number(Pict.DPI));
+        EdtDPI->setCurrentText(QString::number(FrecLogPict.DPI));
         EdtWidthPixel->SetPosition(Pict.Width);
         EdtHeightPixel->SetPosition(Pict.Height);
         FillUnitEdits();
@@ -686,9 +691,19 @@ void TfrmSettingPage::DPIChanged()
     if (FiUpdating)
         return;
     bool Ok = false;
-    const int32_t Value = EdtDPI->currentText().trimmed().toInt(&Ok);
-    // A resolution being typed (or none) leaves the page as it is.
-    if (!Ok || Value <= 0 || Value == FrecLogPict.DPI)
+    const qlonglong Typed = EdtDPI->currentText().trimmed().toLongLong(&Ok);
+    // A resolution being typed (or none) leaves the page as it is; one past
+    // the finest a page takes becomes that at once, shown and stored, as in
+    // the number edits.
+    if (!Ok || Typed < MinPageDPI)
+        return;
+    const int32_t Value = int32_t(std::min<qlonglong>(Typed, MaxPageDPI));
+    if (Value != Typed) {
+        ++FiUpdating;
+        EdtDPI->setCurrentText(QString::number(Value));
+        --FiUpdating;
+    }
+    if (Value == FrecLogPict.DPI)
         return;
     FrecLogPict.DPI = Value;
     ResetEditParam();
@@ -727,7 +742,7 @@ void TfrmSettingPage::pboxBackColorClick()
     TColorDialogWex Dialog(this);
     Dialog.Color = FrecLogPict.BkColor;
     Dialog.Run = RunColorDialog;
-    if (!Dialog.Execute())
+    if (!Dialog.Execute() || !PageBkColorInRange(Dialog.Color))
         return;
     FrecLogPict.BkColor = Dialog.Color;
     pboxBackColor->update();

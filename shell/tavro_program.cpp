@@ -130,14 +130,9 @@ int RunMainBlock(const QStringList& Args)
         Frame->StartUp();
         if (IsDdeCommandLine(Args) && Args.size() >= 2) {
             // No instance took the file: this one is the instance now and
-            // takes it as a DDE open.
-            TStringList Lines;
-            SplitExecuteLines(DdeOpenCommand(Args), Lines);
-            try {
-                Frame->TAVROExecuteMacro(Frame->DdeServer(), Lines);
-            } catch (...) {
-                ShowEventException(std::current_exception());
-            }
+            // takes it as a DDE open, as its server takes one (a failure is
+            // told in its box before any request of another sender runs).
+            Frame->DdeServer()->Execute(DdeOpenCommand(Args));
         }
         Frame->show();
         Result = QApplication::exec();

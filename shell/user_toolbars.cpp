@@ -265,9 +265,10 @@ TToolbar97* TfrmTavro::NewUserToolbar(const std::string& Name)
 bool TfrmTavro::LoadUserToolbars()
 {
     ToolbarDefs.clear();
+    UnreadToolbarTexts.clear();
     TMemIniFile& Ini = AppIniFile();
-    std::vector<std::string> Keys;
-    Ini.ReadSection(UserToolbarSection, Keys);
+    std::vector<std::pair<std::string, std::string>> Stored;
+    Ini.ReadSectionValues(UserToolbarSection, Stored);
     ToolbarExists.clear();
     std::string Refused;
     const auto Refuse = [&Refused](const std::string& Why) {
@@ -276,18 +277,20 @@ bool TfrmTavro::LoadUserToolbars()
         Refused += "\"" + std::string(UserToolbarSection) + "\" " + Why;
     };
     size_t Taken = 0;
-    if (Keys.size() > MaxUserToolbars) {
-        Refuse("にはツールバーが " + std::to_string(Keys.size()) + " 個あり、上限の " + std::to_string(MaxUserToolbars) +
+    // Where the limits on all toolbars together stop the reading: what
+    // follows is good to use once there is room, and stays as it is.
+    size_t Unread = Stored.size();
+    if (Stored.size() > MaxUserToolbars) {
+        Refuse("にはツールバーが " + std::to_string(Stored.size()) + " 個あり、上限の " + std::to_string(MaxUserToolbars) +
                " 個を超える分は使いません。");
-        Keys.resize(MaxUserToolbars);
+        Unread = MaxUserToolbars;
     }
     // Each limit is checked before anything is built of what it refuses.
     size_t AllItems = 0;
     std::vector<std::string> Fields;
     std::vector<TToolbar97*> Made;
-    for (size_t K = 0; K < Keys.size(); ++K) {
-        const size_t Count =
-            SplitCommaText(Ini.ReadString(UserToolbarSection, Keys[K], ""), Fields, MaxToolbarItems + 2);
+    for (size_t K = 0; K < Unread; ++K) {
+        const size_t Count = SplitCommaText(Stored[K].second, Fields, MaxToolbarItems + 2);
         const size_t Items = Count - std::min<size_t>(Count, 2);
         if (Items > MaxToolbarItems) {
             Refuse("の " + std::to_string(K + 1) + " 番目のツールバーは項目が " + std::to_string(Items) + " 個あり、上限の " +
@@ -302,6 +305,7 @@ bool TfrmTavro::LoadUserToolbars()
         if (AllItems + Items > MaxAllToolbarItems) {
             Refuse("の " + std::to_string(K + 1) + " 番目からのツールバーは、項目が合わせて上限の " +
                    std::to_string(MaxAllToolbarItems) + " 個を超えるため使いません。");
+            Unread = K;
             break;
         }
         AllItems += Items;
@@ -322,6 +326,8 @@ bool TfrmTavro::LoadUserToolbars()
         }
         T->EndUpdate();
     }
+    for (size_t K = Unread; K < Stored.size(); ++K)
+        UnreadToolbarTexts.push_back(std::move(Stored[K].second));
     LoadToolWindowPositions(
         this,
         [&Ini](const std::string& Name, const std::string& Value, int32_t Default, void*) {
@@ -345,8 +351,9 @@ bool TfrmTavro::LoadUserToolbars()
         T->setVisible(ToolbarExists[I] == 1);
     }
     Dock97Top->EndUpdate();
-    // Refused definitions are not written back: the save at the end writes
-    // the toolbars there are.
+    // A definition refused for itself (too many items, too long a name) is
+    // not written back: the save at the end writes the toolbars there are,
+    // then those left unread.
     if (!Refused.empty())
         WarningMessageBox("設定ファイル " + Ini.FileName() + " のツールバーの定義:\r\n" + Refused);
     // Nothing usable is a first start: the built-in toolbars.
@@ -483,9 +490,7 @@ void TfrmTavro::SaveUserToolbars()
             Ini.WriteString(PositionSection(Name), Value, Data);
         },
         nullptr);
-    if (Ini.SectionExists(UserToolbarSection))
-        Ini.EraseSection(UserToolbarSection);
-    int32_t Count = 0;
+    std::vector<std::pair<std::string, std::string>> Values;
     for (TToolbar97* T : UserToolbars()) {
         std::vector<std::string> Fields{T->Caption().toStdString(), T->Visible() ? "1" : "0"};
         // The numbers as the toolbar keeps them beside its items, in one
@@ -495,8 +500,13 @@ void TfrmTavro::SaveUserToolbars()
         Fields.reserve(Fields.size() + Tags.size());
         for (int32_t Tag : Tags)
             Fields.push_back(std::to_string(Tag));
-        Ini.WriteString(UserToolbarSection, std::to_string(++Count), CommaText(Fields));
+        Values.emplace_back(std::to_string(Values.size() + 1), CommaText(Fields));
     }
+    for (const std::string& Text : UnreadToolbarTexts)
+        Values.emplace_back(std::to_string(Values.size() + 1), Text);
+    // In one pass: written key by key, each would be looked for among all
+    // before it.
+    Ini.WriteSectionValues(UserToolbarSection, Values);
 }
 
 void TfrmTavro::ToolbarVisibleChanged(QObject* Sender)

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 const char* const SUnexpectedError = "予期しないエラーが発生しました。";
 
@@ -15,12 +16,17 @@ TApplicationWex::TApplicationWex(int& Argc, char** Argv) : QApplication(Argc, Ar
 
 bool TApplicationWex::notify(QObject* Receiver, QEvent* Event)
 {
+    std::exception_ptr Error;
     try {
         return QApplication::notify(Receiver, Event);
     } catch (...) {
-        ShowEventException(std::current_exception());
-        return false;
+        Error = std::current_exception();
     }
+    // Shown once the handler is left: the box runs an event loop, and a
+    // failure of another event meanwhile must not read as following from
+    // this one (an EUserError made inside a handler is chained to it).
+    ShowEventException(Error);
+    return false;
 }
 
 bool LoadQtTranslations()
@@ -40,13 +46,15 @@ bool LoadQtTranslations()
 void ShowEventException(std::exception_ptr Error) noexcept
 {
     try {
+        std::string Text = SUnexpectedError;
         try {
             std::rethrow_exception(Error);
         } catch (const Exception& E) {
-            ErrorMessageBox(E.Message());
+            Text = E.Message();
         } catch (...) {
-            ErrorMessageBox(SUnexpectedError);
         }
+        // Outside the handler, for the reason given at notify.
+        ErrorMessageBox(Text);
     } catch (...) {
         // The box itself failed (out of memory, most likely): the terminal
         // is the last place left to say so.

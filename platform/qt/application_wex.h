@@ -24,7 +24,9 @@ public:
 // installed (the dialogs then stay in English).
 bool LoadQtTranslations();
 
-// Shows the error box for Error; never raises.
+// Shows the error box for Error; never raises. Best called outside any
+// handler: the box runs an event loop, and an EUserError raised by another
+// event meanwhile would be chained to the exception being handled.
 void ShowEventException(std::exception_ptr Error) noexcept;
 
 // Runs a command's handler from a Qt signal (a menu item, a button): what it
@@ -34,9 +36,12 @@ void ShowEventException(std::exception_ptr Error) noexcept;
 template <class F>
 void RunReporting(F&& Body) noexcept
 {
+    std::exception_ptr Error;
     try {
         Body();
     } catch (...) {
-        ShowEventException(std::current_exception());
+        Error = std::current_exception();
     }
+    if (Error)
+        ShowEventException(Error);
 }

@@ -1,5 +1,7 @@
 #include "platform/qt/dde_server.h"
 
+#include "platform/qt/application_wex.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -65,25 +67,6 @@ QString DdeServerName(const std::string& Service, const QString& Display)
             return Path;
     }
     return Name;
-}
-
-void SplitExecuteLines(const std::string& Text, TStringList& Lines)
-{
-    Lines.Clear();
-    size_t Start = 0;
-    size_t I = 0;
-    while (I < Text.size()) {
-        const char C = Text[I];
-        if (C == '\r' || C == '\n') {
-            Lines.Add(Text.substr(Start, I - Start));
-            if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n')
-                ++I;
-            Start = I + 1;
-        }
-        ++I;
-    }
-    if (Start < Text.size())
-        Lines.Add(Text.substr(Start));
 }
 
 TDdeServerConv::TDdeServerConv(QObject* Owner) : QObject(Owner) {}
@@ -189,12 +172,38 @@ void TDdeServerConv::Receive(QLocalSocket* Socket)
         return;
     // Run from the event loop, not inside the socket's own signal: opening
     // the file may spin the loop, and the socket may go meanwhile.
-    auto Lines = std::make_shared<TStringList>();
-    SplitExecuteLines(Buffer.toStdString(), *Lines);
-    QTimer::singleShot(0, this, [this, Lines] {
+    FPending.push_back(Buffer.toStdString());
+    QTimer::singleShot(0, this, [this] { RunPending(); });
+}
+
+void TDdeServerConv::Execute(const std::string& Text)
+{
+    FPending.push_back(Text);
+    RunPending();
+}
+
+void TDdeServerConv::RunPending()
+{
+    // A request taken while another runs (its file opening, or its box
+    // open) waits for it: run inside that one's loop, it would stack its box
+    // on the other's.
+    if (FbRunning || FPending.empty())
+        return;
+    const std::string Text = std::move(FPending.front());
+    FPending.pop_front();
+    FbRunning = true;
+    std::exception_ptr Error;
+    try {
         if (OnExecuteMacro)
-            OnExecuteMacro(this, *Lines);
-    });
+            OnExecuteMacro(this, Text);
+    } catch (...) {
+        Error = std::current_exception();
+    }
+    if (Error)
+        ShowEventException(Error);
+    FbRunning = false;
+    if (!FPending.empty())
+        QTimer::singleShot(0, this, [this] { RunPending(); });
 }
 
 void TDdeServerConv::Finish(QLocalSocket* Socket)

@@ -3,17 +3,19 @@
 // where there is one, that takes execute strings from other processes; and
 // the client side that sends one. A client connects and writes the string's
 // bytes (UTF-8) ended by a NUL byte; the server answers with one byte,
-// DdeAck, when it takes the request, and only then hands the text, split
-// into lines, to OnExecuteMacro. A text longer than MaxExecuteBytes, or one
-// whose sender is gone before the answer, is dropped.
+// DdeAck, when it takes the request, and only then hands the text, byte for
+// byte, to OnExecuteMacro. A text longer than MaxExecuteBytes, or one whose
+// sender is gone before the answer, is dropped. Requests are carried out one
+// at a time in the order taken: what one raises is shown in the error box
+// before the next begins, so that the boxes of several come one after another
+// and each tells only its own failure.
 #pragma once
-
-#include "foundation/string_list.h"
 
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,10 +32,6 @@ class QLocalSocket;
 QString DdeServerName(const std::string& Service, const QString& Display = QString());
 // The display part of the name above.
 QString DdeDisplayKey(const QString& Display);
-
-// Lines of Text as the platform splits an execute string: at CR LF, LF or
-// CR; a final line break adds no empty line.
-void SplitExecuteLines(const std::string& Text, TStringList& Lines);
 
 // The server's answer that it took a request.
 constexpr char DdeAck = '\x06';
@@ -53,14 +51,21 @@ public:
     bool Active() const;
     QString ServerName() const;
 
-    std::function<void(TDdeServerConv* Sender, const TStringList& Lines)> OnExecuteMacro;
+    std::function<void(TDdeServerConv* Sender, const std::string& Text)> OnExecuteMacro;
+
+    // Carries Text out as a request taken from a client: at once when none
+    // is under way, else after those before it.
+    void Execute(const std::string& Text);
 
 private:
     void Accept();
     void Receive(QLocalSocket* Socket);
     void Finish(QLocalSocket* Socket);
+    void RunPending();
 
     std::unique_ptr<QLocalServer> FServer;
+    std::deque<std::string> FPending;
+    bool FbRunning = false;
 };
 
 // Sends Text to the server Name and waits for its answer; true only when

@@ -416,6 +416,15 @@ TEST_F(PageTest, SettersRecordOnlyChangesAndSetModifiedAsTheyShould)
     EXPECT_EQ(Doc.ModifiedCalls, 1);
     Page->SetBkColor(0);
     EXPECT_EQ(Doc.ModifiedCalls, 2);
+    // Values out of their ranges are refused, and nothing is recorded.
+    const uint64_t Steps = Doc.History.StepSerial();
+    EXPECT_EQ(ErrorOf([&] { Page->SetDPI(0); }), "TOLECustomPage.SetDPI: Illegal DPI (0)");
+    EXPECT_EQ(ErrorOf([&] { Page->SetDPI(9601); }), "TOLECustomPage.SetDPI: Illegal DPI (9601)");
+    EXPECT_EQ(ErrorOf([&] { Page->SetUnit(3); }), "TOLECustomPage.SetUnit: Illegal Unit (3)");
+    EXPECT_EQ(ErrorOf([&] { Page->SetBkColor(-1); }), "TOLECustomPage.SetBkColor: Illegal Color (-1)");
+    EXPECT_EQ((std::vector<int32_t>{Page->DPI(), Page->Unit(), Page->BkColor(), Doc.ModifiedCalls}),
+              (std::vector<int32_t>{96, 2, 0, 2}));
+    EXPECT_EQ(Doc.History.StepSerial(), Steps);
     EXPECT_EQ(ErrorOf([&] { Page->Undo(13, nullptr, 0); }), "TOLECustomPage.Undo: Illegal Command.");
     EXPECT_EQ(ErrorOf([&] { Page->Undo(0x7F, nullptr, 0); }), "TOLECustomPage.Undo: Illegal Command.");
     // Only the low seven bits count.

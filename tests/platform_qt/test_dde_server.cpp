@@ -47,10 +47,7 @@ struct TServer {
     std::vector<std::string> Taken;
     TServer()
     {
-        Conv.OnExecuteMacro = [this](TDdeServerConv*, const TStringList& Lines) {
-            for (int32_t I = 0; I < Lines.Count(); ++I)
-                Taken.push_back(Lines.Strings(I));
-        };
+        Conv.OnExecuteMacro = [this](TDdeServerConv*, const std::string& Text) { Taken.push_back(Text); };
     }
 };
 
@@ -107,7 +104,7 @@ TEST_F(DdeServerTest, TakenOnlyWhenTheServerAnswers)
     ASSERT_TRUE(Server.Conv.Start(Name));
     EXPECT_TRUE(SendFromElsewhere(Name, "[open(\"a\")]\r\nsecond"));
     Settle(50);
-    EXPECT_EQ(Server.Taken, (std::vector<std::string>{"[open(\"a\")]", "second"}));
+    EXPECT_EQ(Server.Taken, (std::vector<std::string>{"[open(\"a\")]\r\nsecond"}));
 
     // Refused requests: too long, or holding the end marker itself.
     Server.Taken.clear();

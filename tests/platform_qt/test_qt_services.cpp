@@ -184,6 +184,31 @@ TEST(ApplicationWex, ExceptionsEndAtTheEventBoundaryInTheErrorBox)
     }
 }
 
+// A box runs an event loop of its own: an event that fails meanwhile gets a
+// box telling its own failure alone, not chained to the one on screen; from
+// the event boundary and from a command's handler alike.
+TEST(ApplicationWex, AFailureWhileABoxIsOpenIsToldAlone)
+{
+    TThrower Second;
+    Second.Throw = [] { throw EUserError("second"); };
+    std::vector<std::string> Texts;
+    TMessageBoxHandler Old = SetMessageBoxHandler([&](void*, const std::string& Text, const std::string&, uint32_t) {
+        Texts.push_back(Text);
+        if (Text == "first") {
+            QCoreApplication::postEvent(&Second, new QEvent(QEvent::User));
+            QCoreApplication::processEvents();
+        }
+        return IDOK;
+    });
+    TThrower First;
+    First.Throw = [] { throw EUserError("first"); };
+    QCoreApplication::postEvent(&First, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    RunReporting([] { throw EUserError("first"); });
+    SetMessageBoxHandler(Old);
+    EXPECT_EQ(Texts, (std::vector<std::string>{"first", "second", "first", "second"}));
+}
+
 TEST(ScreenCursors, SlotsCountDownFrom32767AndRepeatTheSameCursor)
 {
     TScreenCursors Table;

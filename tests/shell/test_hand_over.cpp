@@ -4,6 +4,7 @@
 
 #include "platform/qt/dde_server.h"
 
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -60,8 +61,53 @@ TEST_F(THandOverTest, ANameHeldByAProgramThatNeverAnswersIsNoHandOver)
     // So this program is the one to open it, as the start-up does for "-e".
     Start({"-e", QString::fromStdString(Doc)});
     EXPECT_FALSE(Frame->DdeServer()->Active());
-    TStringList Lines;
-    SplitExecuteLines(DdeOpenCommand({"-e", QString::fromStdString(Doc)}), Lines);
-    Frame->TAVROExecuteMacro(Frame->DdeServer(), Lines);
+    Frame->TAVROExecuteMacro(Frame->DdeServer(), DdeOpenCommand({"-e", QString::fromStdString(Doc)}));
     EXPECT_EQ(DocNames(), std::vector<std::string>{"doc.srn"});
+}
+
+// Failed requests to a running instance each get one box of their own, one
+// after another, naming the file and why, nothing chained; a name reaches the
+// instance byte for byte, a line feed in it too.
+TEST_F(THandOverTest, EachFailedRequestIsToldAloneAndNamesArriveByteForByte)
+{
+    Start();
+    ASSERT_TRUE(Frame->DdeServer()->Active());
+    Tmp.Put("bad.srn", "not a document");
+    const std::string Feed = Tmp / "line\nfeed.srn";
+    SaveDocumentFile(Feed, 1);
+    const std::vector<std::string> Files = {Tmp / "none.srn", Tmp / "bad.srn",  Tmp / "none.png",
+                                            Tmp / "a\nb.srn", Tmp / "c\r\nd.png", Tmp / "bad.srn"};
+    std::atomic<bool> Sent{false};
+    int Depth = 0, Deepest = 0;
+    std::vector<std::string> Texts;
+    const TMessageBoxHandler Old = SetMessageBoxHandler([&](void*, const std::string& Text, const std::string&, uint32_t) {
+        Texts.push_back(Text);
+        Deepest = std::max(Deepest, ++Depth);
+        // A box runs its own loop until answered: the requests sent
+        // meanwhile arrive while it is open.
+        while (!Sent)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents();
+        --Depth;
+        return IDOK;
+    });
+    std::thread Second([&] {
+        for (const std::string& F : Files)
+            HandOverToRunningInstance({"-e", QString::fromStdString(F)});
+        HandOverToRunningInstance({"-e", QString::fromStdString(Feed)});
+        Sent = true;
+    });
+    const QDeadlineTimer Bound(60000);
+    while ((!Sent || Texts.size() < Files.size() || DocNames() != std::vector<std::string>{"line\nfeed.srn"}) &&
+           !Bound.hasExpired())
+        QTest::qWait(5);
+    Second.join();
+    SetMessageBoxHandler(Old);
+    std::vector<std::string> Told;
+    for (const std::string& F : Files)
+        Told.push_back(F + " の読み込みに失敗しました。\n" +
+                       (F.ends_with("bad.srn") ? "データ形式が違います。" : F + " を開けません。"));
+    EXPECT_EQ(Texts, Told);
+    EXPECT_EQ(Deepest, 1);
+    EXPECT_EQ(DocNames(), std::vector<std::string>{"line\nfeed.srn"});
 }

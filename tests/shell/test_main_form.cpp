@@ -26,6 +26,7 @@
 #include <QUrl>
 
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -245,6 +246,39 @@ TEST_F(TFrameTest, MissingMacroLibraryStopsTheProgramWithItsMessage)
     EXPECT_EQ(Boxes[0].Text, "TMacro.ReadMacroFile:" + Empty + "/Macro.tvm にアクセスできません。");
     EXPECT_EQ(Boxes[0].Caption, "エラー");
     // The test program's own libraries again.
+    LoadMacroLibraries();
+}
+
+// A library file that does not read whole is the installation gone bad: one
+// box names it and asks for a reinstall, and the program does not start.
+TEST_F(TFrameTest, ADamagedMacroLibraryStopsTheProgramNamingIt)
+{
+    const std::filesystem::path Own = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    const std::string Lib = Tmp / "lib";
+    std::filesystem::create_directories(Lib);
+    const auto Damage = std::vector<std::pair<const char*, std::function<void(std::string&)>>>{
+        {"cut short", [](std::string& B) { B.resize(B.size() / 2); }},
+        {"its last byte 0", [](std::string& B) { B.back() = 0; }},
+        {"its signature changed", [](std::string& B) { B[0] = 'x'; }},
+    };
+    for (const char* File : {"Macro.tvm", "MacPath.tvm"})
+        for (const auto& [How, Change] : Damage) {
+            for (const char* Each : {"Macro.tvm", "MacPath.tvm"})
+                std::filesystem::copy_file(Own / Each, Lib + "/" + Each,
+                                           std::filesystem::copy_options::overwrite_existing);
+            std::ifstream In(Lib + "/" + File, std::ios::binary);
+            std::string Bytes((std::istreambuf_iterator<char>(In)), {});
+            In.close();
+            Change(Bytes);
+            std::ofstream(Lib + "/" + File, std::ios::binary | std::ios::trunc) << Bytes;
+            Boxes.clear();
+            EXPECT_FALSE(StartUnits(Lib)) << File << " " << How;
+            ASSERT_EQ(Boxes.size(), 1u) << File << " " << How;
+            EXPECT_EQ(Boxes[0].Text, "マクロライブラリファイル " + Lib + "/" + File +
+                                         " は壊れているため読み込めません。プログラムを再インストールしてください。")
+                << How;
+            EXPECT_EQ(Boxes[0].Caption, "エラー");
+        }
     LoadMacroLibraries();
 }
 

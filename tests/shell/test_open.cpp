@@ -266,10 +266,6 @@ TEST(Dde, OpenCommandShape)
             EXPECT_EQ(Path, C.Path) << C.Text;
         }
     }
-    TStringList Lines;
-    SplitExecuteLines("[open(\"x\")]\r\nsecond\nthird\r", Lines);
-    ASSERT_EQ(Lines.Count(), 3);
-    EXPECT_EQ(Lines.Strings(1), "second");
 }
 
 TEST_F(TOpenTest, DroppedFilesOpen)

@@ -376,6 +376,27 @@ TEST_F(PageSetupTest, SizeEditsShowOneSizeAndOkRefusesALargerPageThanAPageCanBe)
     EXPECT_EQ(Boxes, std::vector<std::string>{TooLarge});
 }
 
+// The resolution keeps to the page's range: typed past 9600 it is 9600 at
+// once, shown and taken; 0 is no resolution. A unit or resolution handed in
+// out of its range counts as missing.
+TEST_F(PageSetupTest, TheResolutionAndUnitKeepToThePagesRange)
+{
+    Make(400, 300, 0, 44);
+    EXPECT_EQ(D->cmbUnitType->currentText(), "cm");
+    EXPECT_EQ(D->EdtDPI->currentText(), "72");
+    EXPECT_EQ(D->EdtWidthUnit->text(), "14.11");
+    TypeInto(D->EdtDPI->lineEdit(), "99999");
+    EXPECT_EQ(D->EdtDPI->currentText(), "9600");
+    EXPECT_EQ(D->LogPict().DPI, 9600);
+    EXPECT_EQ(D->EdtWidthUnit->text(), "0.11");
+    TypeInto(D->EdtDPI->lineEdit(), "0");
+    EXPECT_EQ(D->LogPict().DPI, 9600);
+    TypeInto(D->EdtDPI->lineEdit(), "5");
+    EXPECT_EQ(D->LogPict().DPI, 5);
+    EXPECT_EQ(D->EdtWidthUnit->text(), "203.2");
+    EXPECT_TRUE(Boxes.empty());
+}
+
 TEST_F(PageSetupTest, DraggingThePageStopsAtTheMarginsZeroAndThePapersEdge)
 {
     Make(400, 300, 72, 1, {200, 300, 0, 0});

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <fstream>
 #include <limits>
 
 class PageDefaultsTest : public TFrameTest {
@@ -101,4 +102,82 @@ TEST_F(PageDefaultsTest, StoredPositionsAtTheEndsOfTheRangeOpenAsMissing)
     EXPECT_EQ(Shown, (std::vector<std::string>{"0", "0", FormatUnitValue(600 * 2.54 / 72).toStdString() + " cm",
                                                FormatUnitValue(700 * 2.54 / 72).toStdString() + " cm"}));
     EXPECT_EQ((std::pair{P->PrintPosition().Left, P->PrintPosition().Top}), (std::pair{0, 0}));
+}
+
+// A stored unit, resolution or background colour out of its range counts as
+// missing (centimetres, 72 DPI, white): the new page takes the default and
+// its page setup opens on it. The ends of each range are taken as stored.
+TEST_F(PageDefaultsTest, AUnitResolutionOrColourOutOfItsRangeCountsAsMissing)
+{
+    const struct {
+        const char* Key;
+        const char* Value;
+        int32_t Unit, DPI, BkColor;
+        const char* Width; // the page's 400 pixels in its unit
+    } Cases[] = {
+        {"PgDUnit", "300", 1, 72, 0xFFFFFF, "14.11"},  {"PgDUnit", "256", 1, 72, 0xFFFFFF, "14.11"},
+        {"PgDUnit", "3", 1, 72, 0xFFFFFF, "14.11"},    {"PgDUnit", "-1", 1, 72, 0xFFFFFF, "14.11"},
+        {"PgDUnit", "2", 2, 72, 0xFFFFFF, "5.56"},     {"PgDUnit", "0", 0, 72, 0xFFFFFF, "400"},
+        {"PgDDPI", "0", 1, 72, 0xFFFFFF, "14.11"},     {"PgDDPI", "-72", 1, 72, 0xFFFFFF, "14.11"},
+        {"PgDDPI", "9601", 1, 72, 0xFFFFFF, "14.11"},  {"PgDDPI", "2147483647", 1, 72, 0xFFFFFF, "14.11"},
+        {"PgDDPI", "1", 1, 1, 0xFFFFFF, "1016"},       {"PgDDPI", "9600", 1, 9600, 0xFFFFFF, "0.11"},
+        {"PgDBkCol", "-1", 1, 72, 0xFFFFFF, "14.11"},  {"PgDBkCol", "16777216", 1, 72, 0xFFFFFF, "14.11"},
+        {"PgDBkCol", "0", 1, 72, 0, "14.11"},
+    };
+    for (const auto& C : Cases) {
+        AppIniFile().EraseSection("4.0");
+        AppIniFile().WriteString("4.0", C.Key, C.Value);
+        Boxes.clear();
+        Start();
+        TPage* P = ActivePage();
+        ASSERT_NE(P, nullptr);
+        EXPECT_EQ((std::vector<int32_t>{P->Unit(), P->DPI(), P->BkColor()}),
+                  (std::vector<int32_t>{C.Unit, C.DPI, C.BkColor}))
+            << C.Key << "=" << C.Value;
+        std::vector<QString> Shown;
+        QTimer::singleShot(0, [&] {
+            if (auto* D = qobject_cast<TfrmSettingPage*>(QApplication::activeModalWidget())) {
+                Shown = {D->cmbUnitType->currentText(), D->EdtDPI->currentText(), D->EdtWidthUnit->text()};
+                D->btnOK->click();
+            }
+        });
+        Frame->ActionByName("actPrintSetup")->trigger();
+        const char* Units[] = {"Pixcel", "cm", "ｲﾝﾁ"};
+        EXPECT_EQ(Shown, (std::vector<QString>{Units[C.Unit], QString::number(C.DPI), C.Width}))
+            << C.Key << "=" << C.Value;
+        EXPECT_TRUE(Boxes.empty()) << C.Key << "=" << C.Value << ": " << (Boxes.empty() ? "" : Boxes[0].Text);
+        Close();
+    }
+}
+
+// A document holding such values (written before they were checked) opens
+// with them counted as missing, and its page setup works.
+TEST_F(PageDefaultsTest, ADocumentHoldingAUnitResolutionAndColourOutOfRangeOpens)
+{
+    const std::string Path = Tmp / "old.srn";
+    SaveDocumentFile(Path, 1, 400, 300);
+    std::fstream File(Path, std::ios::binary | std::ios::in | std::ios::out);
+    // The page's resolution, unit byte and colour follow its width and height
+    // (at 66): 0 DPI, "PgDUnit=300" as a byte, -1.
+    File.seekp(74).write("\0\0\0\0\x2C\0\0\xFF\xFF\xFF\xFF", 11);
+    File.close();
+    Start();
+    Frame->OpenFile(Path);
+    TPage* P = ActivePage();
+    ASSERT_NE(P, nullptr);
+    EXPECT_EQ((std::vector<int32_t>{P->Width(), P->Unit(), P->DPI(), P->BkColor()}),
+              (std::vector<int32_t>{400, 1, 72, 0xFFFFFF}));
+    std::vector<QString> Shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* D = qobject_cast<TfrmSettingPage*>(QApplication::activeModalWidget())) {
+            Shown = {D->cmbUnitType->currentText(), D->EdtDPI->currentText(), D->EdtHeightUnit->text()};
+            D->EdtDPI->setCurrentText("96");
+            D->btnOK->click();
+        }
+    });
+    Frame->ActionByName("actPrintSetup")->trigger();
+    EXPECT_EQ(Shown, (std::vector<QString>{"cm", "72", "10.58"}));
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(P->DPI(), 96);
+    gDocuments->GetDocument(0)->SetModified(false);
 }

@@ -280,18 +280,9 @@ TEST_F(PrintTest, NoPrintWithoutAResolutionOrWhenCancelled)
     W->actPrintExecute();
     EXPECT_FALSE(std::filesystem::exists(Pdf));
 
-    std::vector<std::string> Boxes;
-    const TMessageBoxHandler Old = SetMessageBoxHandler([&](void*, const std::string& Text,
-                                                            const std::string& Caption, uint32_t) {
-        Boxes.push_back(Caption + ":" + Text);
-        return IDOK;
-    });
-    Answer = true;
-    PageOf(W).SetDPI(0);
-    W->actPrintExecute();
-    SetMessageBoxHandler(Old);
-    EXPECT_EQ(Boxes, std::vector<std::string>{"エラー:画像の解像度が設定されていません"});
-    EXPECT_FALSE(std::filesystem::exists(Pdf));
+    // A page without a resolution, which printing would refuse, cannot be made.
+    EXPECT_THROW(PageOf(W).SetDPI(0), EUserError);
+    EXPECT_EQ(PageOf(W).DPI(), 72);
 }
 
 TEST_F(PrintTest, SavesThePagePictureAsABmpFile)

@@ -228,7 +228,7 @@ TEST_F(TUserToolbarsTest, DefinitionsBeyondTheLimitsAreRefusedWithAMessageAndNot
     EXPECT_EQ(Boxes.size(), 1u);
     Close();
 
-    // More toolbars than the limit: those after it are left out.
+    // More toolbars than the limit: those after it are left out, and kept.
     ClearToolbarSettings();
     for (int I = 1; I <= 300; ++I)
         Ini.WriteString(UserToolbarSection, std::to_string(I), "t" + std::to_string(I) + ",0");
@@ -240,6 +240,8 @@ TEST_F(TUserToolbarsTest, DefinitionsBeyondTheLimitsAreRefusedWithAMessageAndNot
     EXPECT_EQ(Boxes[0].Text, "設定ファイル " + Ini.FileName() +
                                  " のツールバーの定義:\r\n\"TBar4.0\" にはツールバーが 300 個あり、上限の 256 "
                                  "個を超える分は使いません。");
+    Close();
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "300", ""), "t300,0");
 }
 
 // The items of all toolbars together have a limit too: reading stops at the
@@ -268,7 +270,38 @@ TEST_F(TUserToolbarsTest, ItemsBeyondTheLimitOfAllToolbarsTogetherStopTheReading
                                  "8192 個を超えるため使いません。");
     Close();
     EXPECT_EQ(Ini.ReadString(UserToolbarSection, "2", ""), "t2,1" + Items(4000));
-    EXPECT_FALSE(Ini.ValueExists(UserToolbarSection, "3"));
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "3", ""), "t3,1" + Items(500));
+    EXPECT_EQ(Ini.ReadString(UserToolbarSection, "4", ""), "t4,1" + Items(1));
+}
+
+// 256 toolbars of 4,096 items: two are loaded, and the rest stay in the
+// settings file byte for byte after the two, also a name the file would
+// write otherwise ("&#x" is written "&#x26;#x").
+TEST_F(TUserToolbarsTest, ToolbarsPastTheLimitOfAllTogetherStayAsTheyWere)
+{
+    std::string Items;
+    for (int I = 0; I < 4096; ++I)
+        Items += I % 2 ? ",-1" : ",0";
+    std::string Section = "[TBar4.0]\r\n";
+    for (int I = 1; I <= 256; ++I)
+        Section += std::to_string(I) + "=" + (I == 100 ? "t&#x" : "t") + std::to_string(I) + ",1" + Items + "\r\n";
+    TMemIniFile& Ini = AppIniFile();
+    const std::string Before = FileBytes();
+    std::ofstream(Ini.FileName(), std::ios::binary) << Before + "\r\n" + Section;
+    Ini.Rename(Ini.FileName(), true);
+    Start();
+    EXPECT_EQ(Frame->UserToolbars().size(), 2u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].Text.find("の 3 番目からのツールバーは、項目が合わせて上限の 8192 個を超えるため使いません。"),
+              std::string::npos);
+    Close();
+    const std::string Bytes = FileBytes();
+    const size_t At = Bytes.find("[TBar4.0]\r\n");
+    ASSERT_NE(At, std::string::npos);
+    EXPECT_TRUE(Bytes.substr(At, Section.size()) == Section);
+    // Nothing more in the section: a blank line and the next, or the end.
+    const std::string After = Bytes.substr(At + Section.size(), 3);
+    EXPECT_TRUE(After.empty() || After == "\r\n[") << After;
 }
 
 // Three hundred thousand definitions: the start goes on with the first 256
