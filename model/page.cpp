@@ -1200,10 +1200,7 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
     // Pasted over a complete picture (or over items pasted so), the items
     // are fresh: what they invalidate on the way in is their own area.
     const bool Fresh = FPagePicture.pBits && (IsEmptyRect(FrectDirty) || !FFreshItems.empty());
-    struct TScope {
-        bool& Flag;
-        ~TScope() { Flag = false; }
-    } Scope{FbFreshInvalidating = Fresh};
+    FbFreshInvalidating = Fresh;
     try {
         TDocumentLink* Doc = GetDocument();
         TListRecPict* Store = Doc ? Doc->GetPictureStore() : nullptr;
