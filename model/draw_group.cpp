@@ -389,6 +389,12 @@ void TDrawGroup::ResetExtents()
 void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict* PictureStore,
                        uint8_t* AbortFlag, int32_t Flags)
 {
+    PaintFrom(0, Target, DisplayMode, PictureStore, AbortFlag, Flags);
+}
+
+void TDrawGroup::PaintFrom(int32_t First, TrecDrawTarget& Target, uint8_t DisplayMode,
+                           TListRecPict* PictureStore, uint8_t* AbortFlag, int32_t Flags)
+{
     if (!FbVisible)
         return;
     TDrawProgressPanel* Panel = GetProgressStatusPanel();
@@ -415,7 +421,7 @@ void TDrawGroup::Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict
         std::function<void(int32_t, int32_t)> Old;
         ~TRestoreSteps() { T.ItemSteps = std::move(Old); }
     } RestoreSteps{Target, Target.ItemSteps};
-    for (int32_t I = 0; I < GetCount(); ++I) {
+    for (int32_t I = std::max(First, 0); I < GetCount(); ++I) {
         if (Panel && Page())
             Target.ItemSteps = [&Show, I](int32_t Done, int32_t Total) {
                 if (Total > 0)

@@ -34,6 +34,10 @@ public:
     void ResetExtents() override;
     void Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict* PictureStore,
                uint8_t* AbortFlag, int32_t Flags) override;
+    // Paint of the children from First on only (those below are in Target
+    // already).
+    void PaintFrom(int32_t First, TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict* PictureStore,
+                   uint8_t* AbortFlag, int32_t Flags);
     void CalcExtentsAndInvalidate() override;
     void Invalidate(bool Flag) override;
     void DrawDragFrame(TDragFrameDC& DC, int32_t Mode) override;

@@ -962,18 +962,68 @@ void TPage::ExtendDirtyRect()
     RectUnion(FrectDirty, Region, FrectDirty);
 }
 
+void TPage::InvalidateRect(const TRect* Rect, bool Invalidate)
+{
+    // An item that covers nothing invalidates an empty rectangle: no pixel
+    // changes with it.
+    if (!FbFreshInvalidating && (!Rect || !IsEmptyRect(*Rect)))
+        FFreshItems.clear();
+    TOLECustomPage::InvalidateRect(Rect, Invalidate);
+}
+
+bool TPage::FreshItemsOnTop()
+{
+    if (FFreshItems.empty())
+        return false;
+    const int32_t First = FRootGroup->GetCount() - static_cast<int32_t>(FFreshItems.size());
+    if (First < 0 || !FPagePicture.pBits) {
+        FFreshItems.clear();
+        return false;
+    }
+    for (size_t I = 0; I < FFreshItems.size(); ++I)
+        if (FRootGroup->GetItem(First + static_cast<int32_t>(I)) != FFreshItems[I]) {
+            FFreshItems.clear();
+            return false;
+        }
+    {
+        struct TScope {
+            bool& Flag;
+            ~TScope() { Flag = false; }
+        } Scope{FbFreshInvalidating = true};
+        for (TDrawItem* Item : FFreshItems) {
+            Item->RebuildPath();
+            if (auto* G = dynamic_cast<TDrawGroup*>(Item))
+                CalcEmptyExtents(*G);
+            else if (IsEmptyRect(Item->GetPaintExtent()) && IsEmptyRect(Item->GetSourceExtent()))
+                Item->CalcExtentsAndInvalidate();
+        }
+    }
+    // The items beneath are as the picture shows them: whatever they
+    // invalidate now forgets the fresh items.
+    FRootGroup->RebuildPath();
+    CalcEmptyExtents(*FRootGroup);
+    return !FFreshItems.empty();
+}
+
 void TPage::Update()
 {
     FbCancelled = false;
-    FRootGroup->RebuildPath();
-    CalcEmptyExtents(*FRootGroup);
-    {
-        std::vector<TDrawObject*> Objects;
-        CollectPaintOrder(*FRootGroup, Objects);
-        for (TDrawObject* O : Objects)
-            O->SetCounted(0);
+    // Taken now: whatever happens below, the fresh items are painted or
+    // the area is rendered whole.
+    const bool FreshOnly = FreshItemsOnTop();
+    const size_t FreshCount = FFreshItems.size();
+    FFreshItems.clear();
+    if (!FreshOnly) {
+        FRootGroup->RebuildPath();
+        CalcEmptyExtents(*FRootGroup);
+        {
+            std::vector<TDrawObject*> Objects;
+            CollectPaintOrder(*FRootGroup, Objects);
+            for (TDrawObject* O : Objects)
+                O->SetCounted(0);
+        }
+        ExtendDirtyRect();
     }
-    ExtendDirtyRect();
     if (IsEmptyRect(FrectDirty) || !FPagePicture.pBits)
         return;
 
@@ -1014,7 +1064,12 @@ void TPage::Update()
                 T.Picture = TrecPicture{};
         }
     } GiveBack{Target, InPlace};
-    FillDrawTarget(Target);
+    // Fresh items go over the picture as it is; anything else is rendered
+    // from the background up.
+    if (!FreshOnly)
+        FillDrawTarget(Target);
+    else if (!InPlace)
+        CopyIntoPicture(Target.Picture, FPagePicture, R);
 
     {
         TPanelTextKeeper Keep;
@@ -1023,8 +1078,9 @@ void TPage::Update()
         TDocumentLink* Doc = GetDocument();
         std::exception_ptr Failure;
         Target.Failure = &Failure;
-        FRootGroup->Paint(Target, FbDisplayMode, Doc ? Doc->GetPictureStore() : nullptr, &FbAbort,
-                          0);
+        const int32_t First = FreshOnly ? FRootGroup->GetCount() - static_cast<int32_t>(FreshCount) : 0;
+        FRootGroup->PaintFrom(First, Target, FbDisplayMode, Doc ? Doc->GetPictureStore() : nullptr,
+                              &FbAbort, 0);
         if (Failure)
             FPaintFailure = Failure;
     }
@@ -1157,6 +1213,10 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
     std::unique_ptr<TDrawGroup> Group;
     std::vector<TDrawItem*> Pasted;
     std::unique_ptr<TMemoryStream> RedoStream;
+    // Pasted over a complete picture (or over items pasted so), the items
+    // are fresh: what they invalidate on the way in is their own area.
+    const bool Fresh = FPagePicture.pBits && (IsEmptyRect(FrectDirty) || !FFreshItems.empty());
+    FbFreshInvalidating = Fresh;
     try {
         TDocumentLink* Doc = GetDocument();
         TListRecPict* Store = Doc ? Doc->GetPictureStore() : nullptr;
@@ -1203,6 +1263,8 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
             FRootGroup->AddChildToEnd(Item);
         SetModified();
     } catch (...) {
+        FbFreshInvalidating = false;
+        FFreshItems.clear();
         if (Sel)
             Sel->EmptyItems();
         if (Group)
@@ -1210,6 +1272,9 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
         Group.reset();
         throw EUserError(ErrorText);
     }
+    FbFreshInvalidating = false;
+    if (Fresh)
+        FFreshItems.insert(FFreshItems.end(), Pasted.begin(), Pasted.end());
     MarkDrawItemSilent(*Group);
     Group.reset();
 

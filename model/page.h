@@ -282,6 +282,9 @@ public:
 
     TLayers* GetLayers() override { return FLayers.get(); }
     void SetAnchorsValid(bool Value) override;
+    // Besides growing the dirty rectangle: a change of pixels that is not
+    // the pasted items' own measuring forgets them as fresh (see Paste).
+    void InvalidateRect(const TRect* Rect, bool Invalidate) override;
 
     void SetGridOption(const TrecGrid& Rec);
     void SetSnapGrid(uint8_t Flag);
@@ -335,6 +338,10 @@ private:
     void Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read);
     void UndoNodeChange(const void* Data, int32_t Size, bool Forward);
     void UndoPaste(const void* Data, int32_t Size);
+    // Measures the fresh items (their invalidations keep them fresh), and
+    // tells whether they are still the last items of the root, over a
+    // picture that is complete but for them.
+    bool FreshItemsOnTop();
     void ExtendDirtyRect();
     void ShowMouseModeStatus();
 
@@ -347,4 +354,11 @@ private:
     uint8_t FbAbort = 0;
     bool FbCancelled = false;
     std::exception_ptr FPaintFailure;
+    // The items pasted on top of a page picture that was complete: never
+    // painted, the last children of the root, and all the dirty rectangle
+    // is theirs. The next Update paints them alone over the picture as it
+    // is, for nothing beneath them changed. Any other invalidation forgets
+    // them, and that Update renders the dirty area whole.
+    std::vector<TDrawItem*> FFreshItems;
+    bool FbFreshInvalidating = false;
 };

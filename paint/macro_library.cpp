@@ -24,7 +24,7 @@ constexpr size_t cMaxStringBytes = 254;
 // Reads one library file; any damage is reported against its name.
 class TMacroFileReader {
 public:
-    TMacroFileReader(TStream& Stream, const std::string& FileName)
+    TMacroFileReader(TMemoryStream& Stream, const std::string& FileName)
         : FStream(Stream), FFileName(FileName)
     {
     }
@@ -37,20 +37,34 @@ public:
     // The byte after a lead byte is taken whatever it is, so a string ends
     // only at a 0 that starts a character; its text is what precedes the
     // first 0 byte.
+    // The bytes are taken from the file's copy in memory, not one read each:
+    // the libraries hold thousands of strings, read at every start.
     std::string ReadString()
     {
+        const auto* Data = static_cast<const uint8_t*>(FStream.Memory());
+        const int64_t Size = FStream.Size();
+        int64_t Pos = FStream.Position();
+        const auto Next = [&] {
+            if (Pos >= Size) {
+                // Past the end: the stream raises its own read error.
+                FStream.SetPosition(Size);
+                ReadByte();
+            }
+            return Data[Pos++];
+        };
         std::string Buffer;
         for (;;) {
-            const uint8_t C = ReadByte();
+            const uint8_t C = Next();
             if (C == 0)
                 break;
             Buffer += static_cast<char>(C);
             if (IsLeadByteChar(C))
-                Buffer += static_cast<char>(ReadByte());
+                Buffer += static_cast<char>(Next());
             if (Buffer.size() > cMaxStringBytes)
                 Malformed();
         }
-        return Cp932ToUtf8(Buffer.substr(0, Buffer.find('\0')));
+        FStream.SetPosition(Pos);
+        return Cp932ToUtf8(std::string_view(Buffer).substr(0, Buffer.find('\0')));
     }
 
     TMacroLine ReadLine()
@@ -77,7 +91,7 @@ public:
     }
 
 private:
-    TStream& FStream;
+    TMemoryStream& FStream;
     const std::string& FFileName;
 };
 

@@ -1,6 +1,8 @@
 #include "platform/cp932.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 
 namespace {
@@ -155,6 +157,10 @@ std::string KeepCp932Characters(std::string_view Utf8)
 
 std::string Cp932ToUtf8(std::string_view Cp932)
 {
+    // Bytes below 0x80 are the same characters in both: most stored names
+    // and values are such text, and need no converter.
+    if (std::all_of(Cp932.begin(), Cp932.end(), [](char C) { return static_cast<uint8_t>(C) < 0x80; }))
+        return std::string(Cp932);
     static const char Replacement[] = "\xEF\xBF\xBD";
     std::string Out;
     while (!Cp932.empty()) {

@@ -4,11 +4,14 @@
 #include "shell/tavro_program.h"
 
 #include <QIcon>
+#include <QPixmap>
 
 int main(int argc, char** argv)
 {
     TApplicationWex App(argc, argv);
-    App.setWindowIcon(QIcon(":/icons/tavro"));
+    // From the picture: a file name without a suffix would have the icon
+    // ask the MIME database what the file is, a cost the start-up does not need.
+    App.setWindowIcon(QIcon(QPixmap(":/icons/tavro")));
     LoadQtTranslations();
     const QStringList Args = QCoreApplication::arguments().mid(1);
     if (HandOverToRunningInstance(Args))

@@ -39,6 +39,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -284,8 +285,11 @@ void TfrmTavro::CreateCommands()
         A->setCheckable(Row.Flags & cfCheckable);
         A->setChecked(Row.Flags & cfChecked);
         A->setEnabled(!(Row.Flags & cfDisabled));
+        // From the picture: an icon made from a file name without a suffix
+        // asks the MIME database what the file is, and reading that database
+        // costs the start-up more than all the glyphs together.
         if (const QString Glyph = QString(":/commands/%1").arg(Row.Name); QFileInfo::exists(Glyph))
-            A->setIcon(QIcon(Glyph));
+            A->setIcon(QIcon(QPixmap(Glyph)));
         const auto Handler = Row.Handler;
         // Every command starts from what the history holds: a value the
         // panel shows live is committed first (a save writes it, a close

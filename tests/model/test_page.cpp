@@ -1150,6 +1150,118 @@ TEST_F(PageTest, TheWholePageRendersInPlaceAndAPartAside)
     }
 }
 
+// A shape that counts its paints.
+class TCountingShape : public TTestShape {
+public:
+    using TTestShape::TTestShape;
+    void Paint(TrecDrawTarget& Target, uint8_t Mode, TListRecPict* Store, uint8_t* Abort,
+               int32_t Flags) override
+    {
+        ++Paints;
+        TTestShape::Paint(Target, Mode, Store, Abort, Flags);
+    }
+    int32_t Paints = 0;
+};
+
+// Items pasted on top of a rendered page are painted alone over its picture
+// (one that reads beneath it reads the picture; the glass reads the whole
+// page and goes over it in place), which then equals a whole rendering; any
+// other change renders the dirty area whole, as do undo and a page that had
+// a dirty area before the paste.
+TEST_F(RenderTest, APasteOnTopPaintsOnlyThePastedItemsAndMatchesAWholeRendering)
+{
+    Page->SetPageSize(96, 64);
+    std::vector<TCountingShape*> Beneath;
+    for (const auto& [R, Names] : std::vector<std::pair<TRect, std::vector<std::string>>>{
+             {{8, 8, 40, 30}, {"塗り（影）", "塗り(ボカシ)"}},
+             {{30, 20, 70, 50}, {"グラデーション塗り"}},
+             {{60, 6, 88, 24}, {"塗り（影）"}}}) {
+        auto S = std::make_unique<TCountingShape>(Page.get(), -1);
+        S->Rect = R;
+        S->Macros().Clear();
+        for (const std::string& N : Names)
+            S->Macros().Add(TTestMacroLibrary::Get(N));
+        S->SetFillPath(1);
+        Beneath.push_back(static_cast<TCountingShape*>(Page->RootGroup().AddChild(std::move(S), -1)));
+    }
+    TRecView V;
+    Page->AddForm(&V);
+    Page->Update();
+    TRecDocument SourceDoc;
+    auto Source = NewPage(SourceDoc);
+    auto MakePaste = [&](const std::vector<std::pair<TRect, std::string>>& Shapes) {
+        TDrawGroup G(Source.get(), -1);
+        for (const auto& [R, Name] : Shapes) {
+            auto S = std::make_unique<TTestShape>(Source.get(), -1);
+            S->Rect = R;
+            S->Macros().Clear();
+            S->Macros().Add(TTestMacroLibrary::Get(Name));
+            S->SetFillPath(1);
+            G.AddChild(std::move(S), -1);
+        }
+        return BinaryPaste(G, 25);
+    };
+    const std::vector<uint8_t> Fill = MakePaste({{{20, 14, 50, 40}, "塗り（影）"}, {{44, 30, 80, 60}, "塗り(ボカシ)"}});
+    const std::vector<uint8_t> Glass = MakePaste({{{24, 12, 72, 52}, "ガラス（屈折）"}});
+    const TRect Whole = WholeOf(Page->PagePicture());
+    const TRect Part{50, 40, 60, 50};
+    struct TCase {
+        const char* Name;
+        const std::vector<uint8_t>& Data;
+        bool Reading; // pasted as shapes that read beneath them
+        std::function<void()> Before, After; // around the paste
+        bool Alone;                          // the items beneath not painted
+    };
+    const TCase Cases[] = {
+        {"fill", Fill, false, [] {}, [] {}, true},
+        {"reading", Fill, true, [] {}, [] {}, true},
+        {"glass", Glass, false, [] {}, [] {}, true},
+        {"dirty before", Fill, false, [&] { Page->InvalidateRect(&Part, false); }, [] {}, false},
+        {"moved after", Glass, false, [] {}, [&] { Beneath[1]->MoveBy(3, 2); }, false},
+    };
+    const auto WholeRendering = [&] {
+        const std::vector<uint8_t> Shown = PixelsOf(Page->PagePicture(), Whole);
+        Page->InvalidateRect(nullptr, false);
+        Page->Update();
+        return Shown == PixelsOf(Page->PagePicture(), Whole);
+    };
+    for (const TCase& C : Cases) {
+        const std::vector<uint8_t> Before = PixelsOf(Page->PagePicture(), Whole);
+        C.Before();
+        Doc.History.CommandStart("paste");
+        TMemoryStreamWex S;
+        S.SetPointer(C.Data.data(), int64_t(C.Data.size()));
+        if (C.Reading)
+            RegisterDrawItemType(TTestShape::TypeNo, &NewTestObject<TReadingShape>);
+        Page->PasteFromStream(S);
+        RegisterDrawItemType(TTestShape::TypeNo, &NewTestObject<TTestShape>);
+        C.After();
+        Doc.History.CommandEnd();
+        for (TCountingShape* B : Beneath)
+            B->Paints = 0;
+        Page->Update();
+        EXPECT_EQ(Page->DirtyRect(), EmptyExtent) << C.Name;
+        for (TCountingShape* B : Beneath)
+            EXPECT_EQ(B->Paints == 0, C.Alone) << C.Name;
+        EXPECT_NE(PixelsOf(Page->PagePicture(), Whole), Before) << C.Name;
+        // The window repaints where the pasted items are.
+        TRect Pasted = EmptyExtent;
+        for (int32_t I = 3; I < Page->RootGroup().GetCount(); ++I) {
+            TDrawItem* Item = Page->RootGroup().GetItem(I);
+            RectUnion(Pasted, Item->GetPaintExtent(), Pasted);
+            RectUnion(Pasted, Item->GetSourceExtent(), Pasted);
+        }
+        RectIntersect(Pasted, Whole);
+        ASSERT_FALSE(V.Invalidated.empty());
+        EXPECT_TRUE(V.Invalidated.back() && RectInRect(Pasted, *V.Invalidated.back())) << C.Name;
+        EXPECT_TRUE(WholeRendering()) << C.Name;
+        Doc.History.Undo();
+        Page->Update();
+        EXPECT_TRUE(WholeRendering()) << C.Name;
+    }
+    Page->RemoveForm(&V);
+}
+
 TEST_F(PageTest, TheProgressMovesThroughTheMacrosOfEachItem)
 {
     Page->SetPageSize(20, 10);

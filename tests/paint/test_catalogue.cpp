@@ -1006,6 +1006,52 @@ TEST_F(Catalogue, NeonCoreLineIsUnbrokenAtEveryQuality)
         }
 }
 
+// The glass's draft bends the stripes beneath the rectangle as the glass
+// does, and leaves out the lighting: another light set paints the same
+// draft, while it changes the full render.
+TEST_F(Catalogue, GlassDraftBendsWhatLiesBeneathAndLeavesOutTheLight)
+{
+    const TPreview* Glass = nullptr;
+    for (const TPreview& P : Previews())
+        if (P.Name == "ガラス（屈折）")
+            Glass = &P;
+    ASSERT_NE(Glass, nullptr);
+    const auto Paint = [&](int32_t Quality, const std::vector<std::pair<std::string, std::string>>& Values) {
+        TMacros List;
+        List.Add(LibraryMacro({Glass->Name, Values}));
+        TrecPath Path;
+        MakeRectangle(Path);
+        RecPathCalcBounds(Path);
+        Path.Flag = 1;
+        TOwnedPicture Cell;
+        PrepareCell(*Glass, Cell.P);
+        TListRecPict Store(nullptr);
+        TMacroPaintArgs Args;
+        Args.Target = &Cell.P;
+        Args.PrimaryPath = &Path;
+        Args.Quality = Quality;
+        Args.Store = &Store;
+        TRect R1, R2;
+        List.Paint(Args, {}, nullptr, R1, R2);
+        std::vector<uint8_t> Pixels;
+        for (int32_t Y = 0; Y < cCell; ++Y)
+            Pixels.insert(Pixels.end(), RecPictureGetPixelPtr(Cell.P, 0, Y), RecPictureGetPixelPtr(Cell.P, 0, Y) + 3 * cCell);
+        return Pixels;
+    };
+    const std::pair<std::string, std::string> OtherLight{
+        "照明設定", "10,FF000060,10,0,2,6,環境光FFFFFF40,0,8,平行光源FF000080,2,0.5,0.5,0.3,0.3,"};
+    const std::vector<uint8_t> Draft = Paint(cPaintQualityLow, {});
+    EXPECT_EQ(Paint(cPaintQualityLow, {OtherLight}), Draft);
+    EXPECT_NE(Paint(cPaintQualityNormal, {OtherLight}), Paint(cPaintQualityNormal, {}));
+    // Unbent, the stripes keep their places: the bending is drawn over
+    // many pixels along the rectangle's rounded edge.
+    const std::vector<uint8_t> Flat = Paint(cPaintQualityLow, {{"屈折の強さ", "0"}});
+    int32_t Bent = 0;
+    for (size_t I = 0; I < Draft.size(); I += 3)
+        Bent += !std::equal(Draft.begin() + long(I), Draft.begin() + long(I) + 3, Flat.begin() + long(I));
+    EXPECT_GT(Bent, 200);
+}
+
 // Every delivered macro's own values lie in the ranges its captions and its
 // functions declare, so that a copied macro always pastes back; a value no
 // editor could set is refused with the caption it belongs to.

@@ -55,6 +55,18 @@ public:
     bool FailNext = false;
 };
 
+// A rectangle that counts its paints.
+class TCountingRect : public TRectObj {
+public:
+    using TRectObj::TRectObj;
+    void Paint(TrecDrawTarget& Target, uint8_t Mode, TListRecPict* Store, uint8_t* Abort, int32_t Flags) override
+    {
+        ++Paints;
+        TRectObj::Paint(Target, Mode, Store, Abort, Flags);
+    }
+    int32_t Paints = 0;
+};
+
 struct DocCommandsTest : ChildFormTest {
     TRealObjectTypes Types;
     TClipboardServiceQt Clipboard;
@@ -137,6 +149,40 @@ TEST_F(DocCommandsTest, CopyAndPasteBetweenTwoDocumentsThroughTheClipboard)
     EXPECT_EQ(DocStream(B), Before);
     B->actRedoExecute();
     EXPECT_EQ(DocStream(B), After);
+}
+
+// Ctrl+V and the window's repaint: the pasted rectangle shows in the page
+// picture, painted over the page as it was; the one beneath is not painted
+// again.
+TEST_F(DocCommandsTest, APasteShowsInThePagePictureWithoutPaintingWhatLiesBeneath)
+{
+    TTestMacroLibrary Macros;
+    const auto Filled = [](TRectObj& R, const char* Colour) {
+        R.Macros().Clear();
+        R.Macros().Add(TTestMacroLibrary::Get(Colour));
+        R.SetFillPath(1);
+    };
+    TfrmChild* B = Open(200, 150);
+    TRectObj* Blue = AddRect(B, 40, 30, 60, 50);
+    Filled(*Blue, "Blue");
+    Select(B, {Blue});
+    B->actCopyExecute();
+    TfrmChild* A = Open(200, 150);
+    auto Under = std::make_unique<TCountingRect>(&PageOf(A), -1);
+    Under->SetFrame(10, 10, 120, 100);
+    Filled(*Under, "Red");
+    auto* U = static_cast<TCountingRect*>(PageOf(A).RootGroup().AddChild(std::move(Under), -1));
+    Settle();
+    ASSERT_EQ(PageOf(A).DirtyRect(), EmptyExtent);
+    EXPECT_EQ(PagePixel(PageOf(A), 70, 60), 0xFF0000u);
+    U->Paints = 0;
+    A->actPasteExecute();
+    Settle();
+    EXPECT_EQ(PageOf(A).DirtyRect(), EmptyExtent);
+    EXPECT_EQ(U->Paints, 0);
+    EXPECT_EQ(PagePixel(PageOf(A), 70, 60), 0x0000FFu);
+    EXPECT_EQ(PagePixel(PageOf(A), 20, 20), 0xFF0000u);
+    EXPECT_EQ(PagePixel(PageOf(A), 150, 20), 0xFFFFFFu);
 }
 
 TEST_F(DocCommandsTest, APasteThatCannotBeReadShowsTheErrorAndAddsNothing)

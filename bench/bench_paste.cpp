@@ -1,0 +1,189 @@
+// A paste in the document window as the page fills up.
+//
+// Three shapes carry five catalogue effects between them (a star with a soft
+// shadow and a blurred fill, an ellipse with a lit bevel and an outer glow, a
+// rectangle of refracting glass), on an 800 x 600 page shown at 100 %. The
+// three are copied to the clipboard (Ctrl+C). On the full page they are then
+// duplicated 99 times (Ctrl+D, which leaves each copy where its original
+// stands), 300 effect-laden shapes in all.
+//
+// PasteFull_Ours times one Ctrl+V of the three onto that page and the repaint
+// that shows it (the window's own command and paint); PasteFull_Peer the same
+// paste onto an empty page. The paste is undone after each iteration,
+// untimed, so every iteration pastes onto the same page.
+//
+// The last line is "ratio PasteFull" (ours / peer), over the medians of the
+// repetitions.
+#include "bench_frame.h"
+#include "bench_ratio.h"
+#include "bench_sandbox.h"
+#include "foundation/app_environment.h"
+#include "model/document.h"
+#include "model/draw_group.h"
+#include "model/page.h"
+#include "model/page_views.h"
+#include "model/param_shapes.h"
+#include "model/selection.h"
+#include "paint/macro_list.h"
+#include "paint/paint_macro.h"
+#include "shell/child_form.h"
+#include "shell/tavro_program.h"
+#include "ui/paint_box_wex.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+int gArgc = 1;
+char gArg0[] = "bench_paste";
+char* gArgv[] = {gArg0, nullptr};
+
+constexpr int32_t PageW = 800;
+constexpr int32_t PageH = 600;
+constexpr int32_t Duplicates = 99;
+
+struct TShapeSpec {
+    int32_t Kind; // 0 star, 1 ellipse, 2 rectangle
+    TRect Frame;  // left, top, width, height
+    std::vector<const char*> Effects;
+};
+
+const TShapeSpec Shapes[] = {
+    {0, {180, 160, 220, 200}, {"ソフトシャドウ", "塗り(ボカシ)"}},
+    {1, {340, 220, 240, 160}, {"ベベル（照明）", "光彩（外側）"}},
+    {2, {260, 300, 280, 140}, {"ガラス（屈折）"}},
+};
+
+// The document window of one page, the three shapes on the clipboard.
+struct TPasteSetup {
+    std::unique_ptr<QApplication> App = std::make_unique<QApplication>(gArgc, gArgv);
+    TBenchFrame Frame;
+    std::unique_ptr<QMdiArea> Area;
+    TfrmChild* Window = nullptr;
+    TPage* Page = nullptr;
+    std::string Error;
+    static inline TPasteSetup* Current = nullptr;
+
+    static TOLEFormDoc* NewWindow(TOLEDocumentWex& Document)
+    {
+        return CreateChildForm(*Current->Area, Document, Current->Frame);
+    }
+
+    // Full: the page keeps the three and their copies; otherwise it is
+    // emptied after the copy.
+    explicit TPasteSetup(bool Full)
+    {
+        Current = this;
+        if (!StartUnits(ProgramDir())) {
+            Error = "the units did not start";
+            return;
+        }
+        AppIniFile().WriteInteger(MaxFrmChildSection, MaxFrmChildKey, 0);
+        SetDocWindowFactory(&NewWindow);
+        Area = std::make_unique<QMdiArea>();
+        Area->resize(PageW + 200, PageH + 200);
+        Area->show();
+        TOLEDocumentWex* Doc = gDocuments->NewDocument(PageW, PageH);
+        Window = dynamic_cast<TfrmChild*>(Doc->GetForms().at(0));
+        Page = Window->DrawingPage();
+        QMdiSubWindow* Sub = Window->SubWindow();
+        Sub->resize(Sub->size() - Window->pboxkClient->size() + QSize(PageW, PageH));
+        QApplication::processEvents();
+        Window->SetZoom(100);
+
+        TDrawGroup& Root = Page->RootGroup();
+        auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
+        for (const TShapeSpec& Spec : Shapes) {
+            std::unique_ptr<TParamObj> Shape;
+            if (Spec.Kind == 0)
+                Shape = std::make_unique<TStarObj>(Page, -1);
+            else if (Spec.Kind == 1)
+                Shape = std::make_unique<TEllipseObj>(Page, -1);
+            else
+                Shape = std::make_unique<TRectObj>(Page, -1);
+            Shape->SetFrame(Spec.Frame.Left, Spec.Frame.Top, Spec.Frame.Right, Spec.Frame.Bottom);
+            for (const char* Name : Spec.Effects) {
+                auto M = std::make_unique<TMacro>();
+                if (!M->LoadFromLibrary(Name)) {
+                    Error = std::string("no catalogue effect ") + Name;
+                    return;
+                }
+                Shape->Macros().Add(std::move(M));
+            }
+            Sel->AddItem(Root.AddChild(std::move(Shape), -1));
+        }
+        Settle();
+        Window->actCopyExecute();
+        if (Full) {
+            for (int32_t I = 0; I < Duplicates; ++I)
+                Window->actDupExecute();
+        } else {
+            Window->actDelExecute();
+        }
+        Page->InvalidateRect(nullptr, true);
+        Settle();
+    }
+    ~TPasteSetup()
+    {
+        Area.reset();
+        QApplication::processEvents();
+        SetDocWindowFactory(nullptr);
+        FinishUnits();
+        Current = nullptr;
+    }
+    // Runs what was posted: the repaints, and with them the page's Update.
+    static void Settle() { QApplication::processEvents(); }
+};
+
+double Seconds(TClock::time_point Start)
+{
+    return std::chrono::duration<double>(TClock::now() - Start).count();
+}
+
+void Paste(benchmark::State& State, bool Full)
+{
+    TPasteSetup S(Full);
+    if (!S.Error.empty()) {
+        State.SkipWithError(S.Error.c_str());
+        return;
+    }
+    const int32_t Before = S.Page->RootGroup().GetCount();
+    for (auto _ : State) {
+        const TClock::time_point Start = TClock::now();
+        S.Window->actPasteExecute();
+        S.Settle();
+        State.SetIterationTime(Seconds(Start));
+        if (S.Page->RootGroup().GetCount() != Before + 3) {
+            State.SkipWithError("the paste did not add the three shapes");
+            return;
+        }
+        S.Window->actUndoExecute();
+        S.Settle();
+    }
+    State.counters["items"] = Before;
+}
+
+void BM_PasteFull_Ours(benchmark::State& State) { Paste(State, true); }
+void BM_PasteFull_Peer(benchmark::State& State) { Paste(State, false); }
+
+} // namespace
+
+BENCHMARK(BM_PasteFull_Ours)->UseManualTime()->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PasteFull_Peer)->UseManualTime()->Iterations(4)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    const TBenchSandbox Sandbox("tavro_bench_paste");
+    return RunBenchmarksWithRatios(argc, argv, [](const TRatioReporter& R) { R.PrintPairRatios(); });
+}
