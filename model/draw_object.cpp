@@ -597,6 +597,7 @@ void TDrawObject::ChangeMacros(F&& Change)
 
 bool TDrawObject::DoSetWireframeColor(int32_t Colour)
 {
+    Colour = HeldWireframeColor(Colour);
     const int32_t Old = FiWireframeColor;
     AddHistory(0, 10, &Old, 4);
     AddHistory(1, 10, &Colour, 4);
@@ -749,14 +750,18 @@ bool TDrawObject::DoSetFMacrosPaintParam(const TMacros& Macros)
 
 bool TDrawObject::ValuesDrawable(int32_t Dpi) const
 {
-    return MacrosValuesAccepted(*FMacros) && TDrawItem::ValuesDrawable(Dpi);
+    return FiWireframeColor == HeldWireframeColor(FiWireframeColor) && FOutputPath.Flag <= 1 &&
+           MacrosValuesAccepted(*FMacros) && TDrawItem::ValuesDrawable(Dpi);
 }
 
-void TDrawObject::BringValuesIntoRange()
+void TDrawObject::BringValuesIntoRange(int32_t Dpi)
 {
+    FiWireframeColor = HeldWireframeColor(FiWireframeColor);
+    // Any byte but 0 filled the path.
+    FOutputPath.Flag = FOutputPath.Flag != 0;
     if (HoldMacrosValues(*FMacros))
         ResetExtents();
-    TDrawItem::BringValuesIntoRange();
+    TDrawItem::BringValuesIntoRange(Dpi);
 }
 
 void TDrawObject::PutBackParamValues(const TMacros& Snapshot)
