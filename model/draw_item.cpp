@@ -334,6 +334,7 @@ bool TDrawItem::DoSetFMacrosPaintParam(const TMacros&) { return false; }
 bool TDrawItem::DoSetFMacroEnabled(int32_t, uint8_t) { return false; }
 bool TDrawItem::DoClearMacrosPictCache(int32_t) { return false; }
 bool TDrawItem::DoTranslatePictureHandles(const TList2Item&) { return false; }
+bool TDrawItem::DoDropMissingPictures(const TListRecPict&) { return false; }
 bool TDrawItem::DoSetItemsFillPath(uint8_t) { return false; }
 bool TDrawItem::DoSetOutline(const TOutline&) { return false; }
 bool TDrawItem::DoSetParamSize(int32_t, int32_t) { return false; }
@@ -408,6 +409,11 @@ void TDrawItem::ClearMacrosPictCache(TDrawItem& Item, int32_t Index)
 void TDrawItem::TranslatePictureHandles(TDrawItem& Item, const TList2Item& Map)
 {
     ForEachLeaf(Item, [&](TDrawItem& L) { L.DoTranslatePictureHandles(Map); });
+}
+
+void TDrawItem::DropMissingPictures(TDrawItem& Item, const TListRecPict& Store)
+{
+    ForEachLeaf(Item, [&](TDrawItem& L) { L.DoDropMissingPictures(Store); });
 }
 
 void TDrawItem::SetItemsLayer(TDrawItem& Item, TLayer* Layer)

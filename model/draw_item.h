@@ -268,7 +268,14 @@ public:
     // Index (all when Index < 0); Index >= count raises
     // "TDrawItem.ClearMacrosPictCache: iIndex >= MacrosDst.Count".
     virtual bool DoClearMacrosPictCache(int32_t Index);
+    // A paste's pictures: every picture fill's handle to the one Map gives
+    // it; a handle Map lacks names a picture the pasted data does not
+    // carry and is refused (EUserError), nothing changed.
     virtual bool DoTranslatePictureHandles(const TList2Item& Map);
+    // A document's pictures: a picture fill naming a picture Store does not
+    // hold names none (-1), so that a picture stored later is not taken for
+    // it; it paints the placeholder it painted.
+    virtual bool DoDropMissingPictures(const TListRecPict& Store);
     virtual bool DoSetItemsFillPath(uint8_t Flag);                    // 19
     virtual bool DoSetOutline(const TOutline& Outline);               // 20
     virtual bool DoSetParamSize(int32_t Width, int32_t Height);       // 25, 26
@@ -301,6 +308,7 @@ public:
     // A leaf that is no draw object raises "TDrawItem.ClearMacrosPictCache: Illegal Class".
     static void ClearMacrosPictCache(TDrawItem& Item, int32_t Index);
     static void TranslatePictureHandles(TDrawItem& Item, const TList2Item& Map);
+    static void DropMissingPictures(TDrawItem& Item, const TListRecPict& Store);
     static void SetItemsFillPath(TDrawItem& Item, uint8_t Flag);
     static void SetOutline(TDrawItem& Item, const TOutline& Outline);
     static void SetParamSize(TDrawItem& Item, int32_t Width, int32_t Height);

@@ -19,6 +19,7 @@
 #include "paint/picture_cache.h"
 #include "platform/cp932.h"
 #include "store/history.h"
+#include "store/picture_store.h"
 
 #include <algorithm>
 #include <cmath>
@@ -828,7 +829,16 @@ bool TDrawObject::DoClearMacrosPictCache(int32_t Index)
 
 bool TDrawObject::DoTranslatePictureHandles(const TList2Item& Map)
 {
+    if (!FMacros->PicturesHeld([&Map](int32_t Handle) { return Map.IndexOfKey(Handle) >= 0; }))
+        throw EUserError("TDrawObject.TranslatePictureHandles: a picture the data does not hold");
     FMacros->RemapPictures(Map);
+    return true;
+}
+
+bool TDrawObject::DoDropMissingPictures(const TListRecPict& Store)
+{
+    if (FMacros->DropPicturesNotHeld([&Store](int32_t Handle) { return Store.GetItemByHandle(Handle) != nullptr; }))
+        ResetExtents();
     return true;
 }
 

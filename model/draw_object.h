@@ -112,7 +112,9 @@ public:
     bool DoSetFMacrosPaintParam(const TMacros& Macros) override;
     bool DoSetFMacroEnabled(int32_t Index, uint8_t Flag) override;
     bool DoClearMacrosPictCache(int32_t Index) override;
+    // EUserError for a picture fill naming a picture Map does not hold.
     bool DoTranslatePictureHandles(const TList2Item& Map) override;
+    bool DoDropMissingPictures(const TListRecPict& Store) override;
     bool DoSetItemLayer(TLayer* Layer) override;
 
     // On a change: the flag goes into the output path, the object is
