@@ -390,6 +390,8 @@ private:
     // one routine; a disabled edit is empty.
     static void EnableEdit(TCustomEditTrackBarWex* Edit, bool Flag);
     void EnablePage(QWidget* Page, bool Flag);
+    // Empties what a disabled control of a page shows.
+    void ShowNoValue(QWidget* Control);
     void ShowOutlineRows(const std::vector<int32_t>& Tags);
     void ShowShapeTags(const std::vector<int32_t>& Tags);
     void MoveShapeRow(int32_t Tag, int32_t Y);

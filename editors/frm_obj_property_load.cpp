@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -157,14 +158,30 @@ void TfrmObjProperty::EnablePage(QWidget* Page, bool Flag)
             continue;
         }
         W->setEnabled(Flag);
-        if (auto* E = qobject_cast<QTextEdit*>(W); E && !Flag)
-            E->clear();
+        if (!Flag)
+            ShowNoValue(W);
     }
-    // Nor does the outline page show the kind, or the kind's rows, loaded
-    // before.
-    if (Page == TabSheetOutline && !Flag) {
-        cmbOutline->setCurrentIndex(-1);
+    // Nor does the outline page show the kind's rows.
+    if (Page == TabSheetOutline && !Flag)
         ShowOutlineRows({});
+}
+
+void TfrmObjProperty::ShowNoValue(QWidget* Control)
+{
+    // A disabled control shows nothing of the selection (or the document)
+    // loaded before. The units and zoom of the text page are the panel's own
+    // choice, not the selection's: they stay.
+    if (Control == cmbZoom || std::count(FTextUnitCombos.begin(), FTextUnitCombos.end(), Control))
+        return;
+    if (auto* E = qobject_cast<QTextEdit*>(Control)) {
+        E->clear();
+    } else if (auto* C = qobject_cast<QComboBox*>(Control)) {
+        C->setCurrentIndex(-1);
+    } else if (auto* C = qobject_cast<QCheckBox*>(Control)) {
+        C->setCheckState(Qt::Unchecked);
+    } else if (auto* B = qobject_cast<TPanelColorButton*>(Control)) {
+        B->SetColor(clBtnFace);
+        B->SetCaption("");
     }
 }
 

@@ -412,12 +412,15 @@ void TfrmChild::PlaceAwaiting(QMdiArea& Area)
 {
     // In the order they were opened, which is the order they stand in once
     // shown (the last one opened is the active one): each one in front comes
-    // a step lower and leaves the caption behind it in sight.
+    // a step lower and leaves the caption behind it in sight. Those to be
+    // maximised are placed first too, so that a restore brings each back to
+    // its own place.
     for (QMdiSubWindow* Sub : Area.subWindowList(QMdiArea::CreationOrder))
         if (auto* Child = qobject_cast<TfrmChild*>(Sub->widget()); Child && Child->FbAwaitingPlace) {
             Child->FbAwaitingPlace = false;
-            if (!Sub->isMaximized())
-                Child->PlaceNormal();
+            Child->PlaceNormal();
+            if (std::exchange(Child->FbMaximiseWhenPlaced, false))
+                Sub->showMaximized();
         }
 }
 
@@ -528,14 +531,18 @@ TfrmChild* TfrmChild::CreateDoc(QMdiArea& Owner, TOLEDocumentWex& Document, TChi
                      });
     // Its place when not maximised (a restore gives it back). The client
     // area has its size only once the frame is shown: windows opened before
-    // take their places when the first of them shows.
+    // take their places when the first of them shows, and only then are
+    // maximised: maximised before, a window would come back from its first
+    // restore to where it was made, over another's caption.
+    const bool Maximised = AppIniFile().ReadInteger(MaxFrmChildSection, MaxFrmChildKey, 1) == 1;
     if (Owner.isVisible()) {
         Child->PlaceNormal();
     } else {
         Child->FbAwaitingPlace = true;
+        Child->FbMaximiseWhenPlaced = Maximised;
         Sub->installEventFilter(new TOnFirstShow(Sub, [&Owner] { PlaceAwaiting(Owner); }));
     }
-    if (AppIniFile().ReadInteger(MaxFrmChildSection, MaxFrmChildKey, 1) == 1)
+    if (Maximised && !Child->FbAwaitingPlace)
         Sub->showMaximized();
     else
         Sub->show();

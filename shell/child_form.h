@@ -374,6 +374,8 @@ private:
     std::optional<QPoint> FNormalPlace;
     // Opened before the client area had its size: no place of its own yet.
     bool FbAwaitingPlace = false;
+    // And to be maximised once it has one.
+    bool FbMaximiseWhenPlaced = false;
     int32_t FiZoom = 100;
     TPoint FViewOrigin{0, 0};
     int32_t FiRulerPosH = -1;

@@ -3,11 +3,14 @@
 
 #include "ui/panel_button.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
 
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -361,6 +364,44 @@ TEST_F(FrmObjPropertyLoad, TheDisabledOutlinePageShowsNoKindOfAnEarlierSelection
     Load({R});
     EXPECT_EQ(Panel.cmbOutline->currentText(), "波(自由設定)");
     EXPECT_EQ(ShownOnPage(), Rows);
+}
+
+// Disabled, a page shows nothing of the selection (or the document) loaded
+// before: each colour button, check box and combo as an unloaded panel shows it.
+TEST_F(FrmObjPropertyLoad, DisabledPagesShowNothingOfAnEarlierSelection)
+{
+    const auto Disabled = [this] {
+        std::map<QWidget*, std::string> Shown;
+        for (QWidget* Page : Panel.FTabSheets)
+            for (QWidget* W : Page->findChildren<QWidget*>()) {
+                QString V;
+                if (auto* B = qobject_cast<TPanelColorButton*>(W))
+                    V = QString::number(B->Color()) + B->Caption();
+                else if (auto* C = qobject_cast<QCheckBox*>(W))
+                    V = QString::number(C->checkState());
+                else if (auto* C = qobject_cast<QComboBox*>(W))
+                    V = "=" + C->currentText();
+                if (!V.isNull() && !W->isEnabled() && W->isVisibleTo(Page))
+                    Shown[W] = V.toStdString();
+            }
+        return Shown;
+    };
+    Load({});
+    const std::map<QWidget*, std::string> Unloaded = Disabled();
+    TPolygonObj* P = Add<TPolygonObj>(10, 20, 50, 40);
+    TDrawItem::SetWireframeColor(*P, 0x0000FF);
+    TDrawItem::SetItemsFillPath(*P, 1);
+    auto* T = static_cast<TTextObj*>(Page().RootGroup().AddChild(std::make_unique<TTextObj>(&Page(), -1), -1));
+    T->ParagraphStyle().FLineSpacingRule = 2;
+    T->ParagraphStyle().SpacingUnit = 1;
+    TDrawItem::SetTextPaintKind(*T, 2);
+    for (const auto& [Before, After] : std::vector<std::pair<TDrawItem*, std::vector<TDrawItem*>>>{
+             {P, {}}, {T, {}}, {T, {P}}}) {
+        Load({Before});
+        Load(After);
+        for (const auto& [W, V] : Disabled())
+            EXPECT_EQ(V, Unloaded.count(W) ? Unloaded.at(W) : "not shown") << W->objectName().toStdString();
+    }
 }
 
 TEST_F(FrmObjPropertyLoad, StarsWithDifferentRatiosShowEmptyRatios)

@@ -228,3 +228,43 @@ TEST_F(TCascadeTest, CascadedWindowsLeaveTheNextPlaceToANewWindow)
     ASSERT_EQ(Standing().size(), 4u);
     EXPECT_EQ(Standing().back().second, std::make_pair(3 * S, 3 * S));
 }
+
+// Opened maximised at start-up, the windows come back to the cascade places
+// in the order the files were named, whichever is restored first (by its
+// restore button), and keep them through maximising and minimising after.
+TEST_F(TCascadeTest, DocumentsOpenedMaximisedComeBackToPlacesInTheirOrder)
+{
+    QStringList Files;
+    for (const char* Name : {"a1.srn", "b1.srn", "c1.srn"}) {
+        SaveDocumentFile(Tmp / Name, 1);
+        Files << QString::fromStdString(Tmp / Name);
+    }
+    for (int First : {2, 0, 1}) {
+        AppIniFile().WriteInteger("4.0", "MaxFrmChild", 1);
+        Start(Files);
+        Settle();
+        const QList<QMdiSubWindow*> Subs = Frame->MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        const auto Places = [&Subs] {
+            std::vector<std::pair<int, int>> P;
+            for (QMdiSubWindow* W : Subs)
+                P.push_back({W->x(), W->isMaximized() ? -1 : W->y()});
+            return P;
+        };
+        Frame->MdiArea()->setActiveSubWindow(Subs[First]);
+        Settle();
+        ASSERT_TRUE(Subs[First]->isMaximized());
+        Subs[First]->showNormal();
+        Settle();
+        const int S = Step();
+        const std::vector<std::pair<int, int>> Expected = {{0, 0}, {S, S}, {2 * S, 2 * S}};
+        EXPECT_EQ(Places(), Expected) << First;
+        for (QMdiSubWindow* W : Subs)
+            for (auto Show :
+                 {&QWidget::showMaximized, &QWidget::showNormal, &QWidget::showMinimized, &QWidget::showNormal}) {
+                (W->*Show)();
+                Settle();
+            }
+        EXPECT_EQ(Places(), Expected) << First;
+        Close();
+    }
+}
