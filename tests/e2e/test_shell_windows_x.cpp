@@ -100,7 +100,7 @@ protected:
     void StartShown()
     {
         Start();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get(), Deadline(5000)));
         Activate(Frame->winId());
         ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Frame.get(); }, 5000));
     }
@@ -173,19 +173,20 @@ TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
     ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000)) << "the click did not restore the window";
     // The page (400 x 300 of white) shows whole, inside the client area.
     const QRect Area(Frame->MdiArea()->viewport()->mapToGlobal(QPoint(0, 0)), Frame->MdiArea()->viewport()->size());
-    QTest::qWait(200);
+    QSize Shown;
+    EXPECT_TRUE(WaitFor([&] { return (Shown = PageOnScreen(Sub).size()) == QSize(400, 300); }, 3000))
+        << "the page shows " << Shown.width() << " x " << Shown.height();
     if (const char* Shots = std::getenv("TAVRO_E2E_SHOTS"))
         Screen().save(QString(Shots) + "/restored.png");
     EXPECT_TRUE(Area.contains(QRect(Sub->mapToGlobal(QPoint(0, 0)), Sub->size())));
-    EXPECT_EQ(PageOnScreen(Sub).size(), QSize(400, 300));
     // A place left too small to show anything is not given back.
     Sub->setGeometry(0, 0, 95, 24);
     Sub->showMaximized();
     ASSERT_TRUE(WaitFor([&] { return Buttons->isVisible(); }, 3000));
     ClickAt(Centre(Buttons));
     ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000));
-    QTest::qWait(200);
-    EXPECT_EQ(PageOnScreen(Sub).size(), QSize(400, 300)) << "restored to a bare title bar";
+    EXPECT_TRUE(WaitFor([&] { return (Shown = PageOnScreen(Sub).size()) == QSize(400, 300); }, 3000))
+        << "restored to a bare title bar: the page shows " << Shown.width() << " x " << Shown.height();
 
     // Once restored, a new start opens its window so; the next one a title
     // bar lower and further right.
@@ -200,8 +201,8 @@ TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
     EXPECT_FALSE(First->isMaximized());
     EXPECT_GT(Second->x(), First->x());
     EXPECT_EQ(Second->y() - First->y(), Second->x() - First->x());
-    QTest::qWait(200);
-    EXPECT_EQ(PageOnScreen(Second).size(), QSize(400, 300));
+    EXPECT_TRUE(WaitFor([&] { return (Shown = PageOnScreen(Second).size()) == QSize(400, 300); }, 3000))
+        << "the page shows " << Shown.width() << " x " << Shown.height();
 }
 
 TEST_F(ShellWindowsX, F1AsksForTheHelpOfTheWindowItIsPressedIn)
@@ -258,9 +259,10 @@ TEST_F(ShellWindowsX, TheNoBrowserBoxBelongsToThePickerThatAsked)
         Picker = M;
         WhenModal(IsBox, [&](QWidget* Box) {
             BoxOwner = Box->parentWidget();
-            QTest::qWait(200);
-            const QList<unsigned long> Stack = StackingOrder();
-            PickerAboveFrame = Stack.indexOf(Picker->winId()) > Stack.indexOf(Frame->winId());
+            PickerAboveFrame = WaitFor([&] {
+                const QList<unsigned long> Stack = StackingOrder();
+                return Stack.indexOf(Picker->winId()) > Stack.indexOf(Frame->winId());
+            }, 3000);
             static_cast<QDialog*>(Box)->accept();
         });
         Key("F1");
