@@ -219,7 +219,7 @@ TEST_F(Session, S1_FrameAppearsWithItsPage)
     S->Program.Start = StartProgram({}, QSize(390, 290));
     Shot("s1-frame");
     ASSERT_GE(S->Program.Start, 0) << "the frame \"タヴロ\" with its white page never came";
-    EXPECT_TRUE(ActiveWindowName().startsWith("タヴロ")) << "the frame has not the focus: " << ActiveWindowName().toStdString();
+    EXPECT_TRUE(WaitActiveAndSettled(S->Frame)) << "the frame has not the focus: " << DescribeDisplay();
     // The frame, title bar included, ends where the panel's band at the
     // bottom of the screen begins: it hides none of the panel.
     const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
@@ -297,6 +297,8 @@ TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
         Click(P.topLeft() + QPoint(20, 60)); // "+"
         const unsigned long Picker = WaitWindow("^マクロ選択", 5000);
         ASSERT_NE(Picker, 0u) << "\"+\" on the macro page opened no \"マクロ選択\" picker";
+        // Its cells are where they are once it is placed and has the keys.
+        ASSERT_TRUE(WaitActiveAndSettled(Picker)) << DescribeDisplay();
         const QRect G = Geometry(Picker);
         Click(G.topLeft() + E.Cell);
         Click(G.topLeft() + QPoint(423, 346)); // OK
@@ -465,6 +467,7 @@ TEST_F(Session, S5b_ColourTypedCopiedAndPastedAcrossProcesses)
     Click(P.topLeft() + QPoint(146, 225)); // the fill's colour cell of "塗り(ボカシ)"
     const unsigned long Dialog = WaitWindow("^塗り方法設定", 5000);
     ASSERT_NE(Dialog, 0u) << "the colour cell opened no \"塗り方法設定\" dialog";
+    ASSERT_TRUE(WaitActiveAndSettled(Dialog)) << DescribeDisplay();
     const QPoint D = Geometry(Dialog).topLeft();
     const auto TypeHex = [&](const char* Hex) {
         Click(D + QPoint(240, 414)); // "#"
@@ -649,6 +652,8 @@ TEST_F(Session, S9_ToolWindowSnapsAndPanelPageMoves)
     for (unsigned long Id : VisibleWindows())
         if (Id != Panel && WindowName(Id).startsWith("図形のプロパティ"))
             Torn = Id;
+    // Where the program put the new window once it has come to rest.
+    ASSERT_TRUE(Settled(Torn));
     const QRect T = Geometry(Torn);
     Drag(T.topLeft() + QPoint(30, 35), P.topLeft() + QPoint(400, 35));
     EXPECT_TRUE(WaitFor([&] { return PanelWindows() == 1; }, 5000)) << "the page dragged back left its window open";
