@@ -52,7 +52,7 @@ bool WaitFor(const std::function<bool()>& Check, int TimeoutMs);
 bool WaitEnded(QProcess& Process, int TimeoutMs = 10000);
 
 // The visible top-level window whose name matches the regular expression
-// Name (xdotool's), or 0 after TimeoutMs.
+// Name (xdotool's), or 0 after Deadline(TimeoutMs).
 unsigned long WaitWindow(const QString& Name, int TimeoutMs);
 unsigned long FindWindow(const QString& Name);
 bool WaitWindowGone(const QString& Name, int TimeoutMs);
@@ -122,8 +122,9 @@ public:
 };
 
 // Starts the window manager (openbox) in WM and waits until it is at work:
-// it has framed a window of this process and taken it away again, so its
-// key bindings are in place and what is shown next is managed. A start
+// it has taken a window of this process into its list of managed windows
+// and out again, so its key bindings are in place and what is shown next
+// is managed. A start
 // that fails (the window manager ends at once) is tried again. False when
 // no start came to work within the deadline.
 bool StartWindowManager(TOwnedProcess& WM);
