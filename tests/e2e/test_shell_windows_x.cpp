@@ -101,12 +101,13 @@ protected:
     {
         Start();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get(), Deadline(5000)));
-        Activate(Frame->winId());
+        ASSERT_TRUE(ActivateAndSettle(Frame->winId())) << DescribeDisplay();
         ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Frame.get(); }, 5000));
     }
     // Runs Act (from the event loop, also a modal window's own) once the
-    // active window is a modal one that Is accepts; after 10 s without one,
-    // closes any modal window so that the test goes on.
+    // active window is a modal one that Is accepts and the window manager
+    // has given it the keys; after the deadline without one, closes any
+    // modal window so that the test goes on.
     static void WhenModal(const std::function<bool(QWidget*)>& Is, const std::function<void(QWidget*)>& Act)
     {
         auto* Poll = new QTimer;
@@ -117,8 +118,10 @@ protected:
             if (M && M->isVisible() && QApplication::activeWindow() == M && Is(M)) {
                 Poll->deleteLater();
                 Poll->stop();
+                // Keys sent from Act reach it only once it has the X focus.
+                EXPECT_TRUE(WaitActiveAndSettled(M->winId())) << DescribeDisplay();
                 Act(M);
-            } else if (Since->elapsed() > 10000) {
+            } else if (Since->elapsed() > Deadline(10000)) {
                 Poll->deleteLater();
                 Poll->stop();
                 ADD_FAILURE() << "the modal window never came";
