@@ -64,6 +64,8 @@ TEST_F(PageWindowsX, ATabDraggedOntoTheCanvasOpensWhollyOnTheScreenAndWindowsKee
     const QRect Screen(0, 0, 1600, 1200);
     // The wide layout: one page window as wide as the screen at its bottom.
     ASSERT_TRUE(WaitFor([&] { return Geometry(Panel).width() > 1500; }, 5000)) << Geometry(Panel).width();
+    // The drag below starts on a tab the program has laid out.
+    ASSERT_TRUE(Settled(Panel));
 
     // The palette and the window holding the text page (which needs the
     // most width of all pages) ask for at least their least client sizes.

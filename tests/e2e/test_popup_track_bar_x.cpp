@@ -34,7 +34,7 @@ protected:
         Window->setWindowTitle("popup-track-bar-under-x");
         Window->move(Left, Top);
         Window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window, Deadline(5000)));
         const unsigned long Id = WaitWindow("popup-track-bar-under-x", 5000);
         ASSERT_NE(Id, 0u);
         ASSERT_TRUE(WaitFor([&] { return Geometry(Id).topLeft() == Window->mapToGlobal(QPoint(0, 0)); }, 5000));
@@ -94,7 +94,7 @@ TEST_F(PopupTrackBarX, TheOpacityPopupAtTheScreensEdgeMovesWithThePointer)
     F.SetUp("210000255,1,3000,3000,13000,13000,2,0,0,1023,16777215,2,0,255,1023,0");
     F.setWindowTitle("opacity-under-x");
     F.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F, Deadline(5000)));
     const unsigned long Id = WaitWindow("opacity-under-x", 5000);
     ASSERT_NE(Id, 0u);
     TEditTrackBarWex* E = F.edtTrans;

@@ -2,6 +2,8 @@
 // its command line, its page must be on the screen.
 #include "platform/test_support.h"
 
+#include "e2e/x_session.h"
+
 #include "foundation/platform_wrappers.h"
 #include "model/document.h"
 #include "model/page.h"
@@ -82,14 +84,14 @@ void StartWithRedDocument(TTempDir& Tmp, QProcess& Tavro)
     Env.insert("QT_QPA_PLATFORM", "xcb");
     Tavro.setProcessEnvironment(Env);
     Tavro.start(Program, {QString::fromStdString(Tmp / "red.srn")});
-    ASSERT_TRUE(Tavro.waitForStarted(10000));
+    ASSERT_TRUE(Tavro.waitForStarted(e2e::Deadline(10000)));
 }
 
 QString Output(const QString& Program, const QStringList& Args)
 {
     QProcess P;
     P.start(Program, Args);
-    P.waitForFinished(10000);
+    P.waitForFinished(e2e::Deadline(10000));
     return QString::fromUtf8(P.readAllStandardOutput()).trimmed();
 }
 
@@ -102,7 +104,7 @@ TEST(Program, ShowsTheDocumentOfItsCommandLine)
         return;
     // The rectangle's inside is pure red at 100 %; its anti-aliased edge is not.
     int Red = 0;
-    for (int I = 0; I < 100 && Red < 198 * 148; ++I) {
+    for (int I = 0; I < e2e::Deadline(10000) / 100 && Red < 198 * 148; ++I) {
         QTest::qWait(100);
         Red = RedPixels(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
     }
@@ -127,7 +129,7 @@ TEST(Program, TheFrameIsTitledWithItsCaptionOnce)
     if (HasFatalFailure())
         return;
     QString Id;
-    for (int I = 0; I < 200 && Id.isEmpty(); ++I) {
+    for (int I = 0; I < e2e::Deadline(20000) / 100 && Id.isEmpty(); ++I) {
         QTest::qWait(100);
         Id = Output(Xdotool, {"search", "--name", "\\[red\\]"}).section('\n', 0, 0);
     }

@@ -113,7 +113,7 @@ qint64 StartProgram(const QStringList& Args, QSize MinPage)
     QElapsedTimer T;
     T.start();
     e2e::StartProgram(*S->Tavro, S->Tmp->Dir, Args, *S->Tmp / "work");
-    if (!P.waitForStarted(10000))
+    if (!P.waitForStarted(Deadline(10000)))
         return -1;
     S->Frame = WaitWindow(FrameName, WindowTimeout);
     if (!S->Frame)
@@ -158,7 +158,8 @@ protected:
         S->Shots = QString::fromLocal8Bit(std::getenv("TAVRO_E2E_SHOTS"));
         QDir(S->Shots).removeRecursively();
         QDir().mkpath(S->Shots);
-        StartWindowManager(S->Openbox);
+        if (!StartWindowManager(S->Openbox))
+            S->Failed = "the window manager (openbox) did not come to work";
     }
 
     static void TearDownTestSuite()
@@ -218,7 +219,7 @@ TEST_F(Session, S1_FrameAppearsWithItsPage)
     S->Program.Start = StartProgram({}, QSize(390, 290));
     Shot("s1-frame");
     ASSERT_GE(S->Program.Start, 0) << "the frame \"タヴロ\" with its white page never came";
-    EXPECT_TRUE(ActiveWindowName().startsWith("タヴロ")) << "the frame has not the focus: " << ActiveWindowName().toStdString();
+    EXPECT_TRUE(WaitActiveAndSettled(S->Frame)) << "the frame has not the focus: " << DescribeDisplay();
     // The frame, title bar included, ends where the panel's band at the
     // bottom of the screen begins: it hides none of the panel.
     const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
@@ -239,8 +240,7 @@ TEST_F(Session, S2_TextToolTypesAndPastes)
     const unsigned long Dialog = WaitWindow("^テキスト作成", 5000);
     ASSERT_NE(Dialog, 0u) << "a click on the page with the text tool opened no \"テキスト作成\" dialog";
     Shot("s2-dialog-opened");
-    EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("テキスト作成"); }, 3000))
-        << "the dialog has not the focus: " << ActiveWindowName().toStdString();
+    EXPECT_TRUE(WaitActiveAndSettled(Dialog)) << "the dialog has not the focus: " << DescribeDisplay();
     Type("Tavro");
     // Another process holds the clipboard: the paste crosses processes.
     // It keeps holding it while the paste goes on: Qt 6.4's text edits
@@ -254,7 +254,7 @@ TEST_F(Session, S2_TextToolTypesAndPastes)
     Clip.P.setStandardOutputFile(QProcess::nullDevice());
     Clip.P.setStandardErrorFile(QProcess::nullDevice());
     Clip.P.start("xclip", {"-quiet", "-selection", "clipboard", "-i", TmpPath("clip.txt")});
-    ASSERT_TRUE(Clip.P.waitForStarted(5000));
+    ASSERT_TRUE(Clip.P.waitForStarted(Deadline(5000)));
     WaitFor([] { return e2e::Run("xclip", {"-selection", "clipboard", "-o"}) == "文字"; }, 3000);
     const QRect DialogArea = Geometry(Dialog);
     const QImage BeforePaste = Screen().copy(DialogArea);
@@ -297,6 +297,8 @@ TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
         Click(P.topLeft() + QPoint(20, 60)); // "+"
         const unsigned long Picker = WaitWindow("^マクロ選択", 5000);
         ASSERT_NE(Picker, 0u) << "\"+\" on the macro page opened no \"マクロ選択\" picker";
+        // Its cells are where they are once it is placed and has the keys.
+        ASSERT_TRUE(WaitActiveAndSettled(Picker)) << DescribeDisplay();
         const QRect G = Geometry(Picker);
         Click(G.topLeft() + E.Cell);
         Click(G.topLeft() + QPoint(423, 346)); // OK
@@ -334,7 +336,7 @@ TEST_F(Session, S3b_AnsweredQuestionLeavesTheKeysWithTheText)
     Clip.P.setStandardOutputFile(QProcess::nullDevice());
     Clip.P.setStandardErrorFile(QProcess::nullDevice());
     Clip.P.start("xclip", {"-quiet", "-selection", "clipboard", "-i", TmpPath("long.txt")});
-    ASSERT_TRUE(Clip.P.waitForStarted(5000));
+    ASSERT_TRUE(Clip.P.waitForStarted(Deadline(5000)));
     WaitFor([] { return e2e::Run("xclip", {"-selection", "clipboard", "-o"}) == QString(26, 'a'); }, 3000);
     const QImage Before = PageArea();
     Key("ctrl+v");
@@ -345,9 +347,10 @@ TEST_F(Session, S3b_AnsweredQuestionLeavesTheKeysWithTheText)
     ASSERT_TRUE(WaitWindowGone("^確認", 5000));
     EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("図形のプロパティ"); }, 3000))
         << "after the question the keys went to " << ActiveWindowName().toStdString();
-    QTest::qWait(300);
+    EXPECT_TRUE(WaitActiveAndSettled(Panel)) << DescribeDisplay();
     Key("Delete");
-    QTest::qWait(500);
+    // What the Delete does is done once the program has come to rest.
+    EXPECT_TRUE(Settled(Panel));
     Shot("s3b-after-delete");
     EXPECT_EQ(DifferentPixels(PageArea(), Before, 16), 0) << "the Delete after the question changed the page";
 }
@@ -375,6 +378,8 @@ TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
     Key("alt+a");
     ASSERT_TRUE(WaitFor([&] { return DifferentPixels(Screen(), NoMenu, 16) > 500; }, 5000)) << "Alt+A opened no menu";
     Shot("s4-menu");
+    // The menu takes the keys once the program has handled its showing.
+    ASSERT_TRUE(Settled(S->Frame));
     Key("Up");
     Key("Return");
     // A drag on the star moves the rectangle too once they are one group.
@@ -399,7 +404,7 @@ TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
     ExpectGolden("grouped-moved");
     EXPECT_GT(DifferentPixels(Moved.copy(RectArea), Grouped.copy(RectArea), 16), 100)
         << "the rectangle did not move with the star: the group was not made";
-    Activate(S->Frame);
+    ASSERT_TRUE(ActivateAndSettle(S->Frame)) << DescribeDisplay();
     Key("ctrl+z");
     EXPECT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Grouped, 16) < 30; }, 5000))
         << "undo did not give back the picture before the move";
@@ -414,7 +419,8 @@ TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
 // programs, read from the X clipboard by xclip.
 QImage PagePictureFromClipboard(const char* Name)
 {
-    Activate(S->Frame);
+    if (!ActivateAndSettle(S->Frame))
+        return {};
     Key("alt+e");
     Key("b");
     const QString File = TmpPath(Name);
@@ -423,7 +429,7 @@ QImage PagePictureFromClipboard(const char* Name)
         QProcess P;
         P.setStandardOutputFile(File);
         P.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
-        P.waitForFinished(5000);
+        P.waitForFinished(Deadline(5000));
         return Picture.load(File, "PNG") && !Picture.isNull();
     }, 5000);
     return Picture;
@@ -431,7 +437,7 @@ QImage PagePictureFromClipboard(const char* Name)
 
 TEST_F(Session, S5_GroupPastedIntoASecondDocument)
 {
-    Activate(S->Frame);
+    ASSERT_TRUE(ActivateAndSettle(S->Frame)) << DescribeDisplay();
     Key("ctrl+c");
     Key("ctrl+n");
     ASSERT_TRUE(WaitFor([] { return WindowName(S->Frame).contains("画像2"); }, 5000))
@@ -461,6 +467,7 @@ TEST_F(Session, S5b_ColourTypedCopiedAndPastedAcrossProcesses)
     Click(P.topLeft() + QPoint(146, 225)); // the fill's colour cell of "塗り(ボカシ)"
     const unsigned long Dialog = WaitWindow("^塗り方法設定", 5000);
     ASSERT_NE(Dialog, 0u) << "the colour cell opened no \"塗り方法設定\" dialog";
+    ASSERT_TRUE(WaitActiveAndSettled(Dialog)) << DescribeDisplay();
     const QPoint D = Geometry(Dialog).topLeft();
     const auto TypeHex = [&](const char* Hex) {
         Click(D + QPoint(240, 414)); // "#"
@@ -486,13 +493,13 @@ TEST_F(Session, S5b_ColourTypedCopiedAndPastedAcrossProcesses)
     QProcess Read;
     Read.setStandardOutputFile(TmpPath("colour.bin"));
     Read.start("xclip", {"-selection", "clipboard", "-o", "-t", Format});
-    ASSERT_TRUE(Read.waitForFinished(5000));
+    ASSERT_TRUE(Read.waitForFinished(Deadline(5000)));
     ASSERT_GT(QFileInfo(TmpPath("colour.bin")).size(), 0);
     TOwnedProcess Hold;
     Hold.P.setStandardOutputFile(QProcess::nullDevice());
     Hold.P.setStandardErrorFile(QProcess::nullDevice());
     Hold.P.start("xclip", {"-quiet", "-selection", "clipboard", "-t", Format, "-i", TmpPath("colour.bin")});
-    ASSERT_TRUE(Hold.P.waitForStarted(5000));
+    ASSERT_TRUE(Hold.P.waitForStarted(Deadline(5000)));
     ASSERT_TRUE(WaitFor([&] { return e2e::Run("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"}) == Format + "\nTARGETS" ||
                                      !e2e::Run("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"}).contains("text/plain"); }, 5000))
         << "xclip did not take the clipboard";
@@ -515,12 +522,11 @@ TEST_F(Session, S6_SavedQuitReopenedTheSame)
     const QImage Saved = PagePictureFromClipboard("before.png");
     ASSERT_FALSE(Saved.isNull()) << "no picture of the page on the clipboard";
     const QList<unsigned long> Known = VisibleWindows();
-    Activate(S->Frame);
+    ASSERT_TRUE(ActivateAndSettle(S->Frame)) << DescribeDisplay();
     Key("ctrl+shift+s");
     const unsigned long Dialog = WaitNewWindow(Known, 5000);
     ASSERT_NE(Dialog, 0u) << "Ctrl+Shift+S opened no save dialog";
-    EXPECT_TRUE(WaitFor([&] { return ActiveWindowName() == WindowName(Dialog); }, 3000))
-        << "the save dialog has not the focus";
+    EXPECT_TRUE(WaitActiveAndSettled(Dialog)) << "the save dialog has not the focus: " << DescribeDisplay();
     Shot("s6-save-dialog");
     const QString File = TmpPath("work/session.srn");
     Type(File);
@@ -532,14 +538,15 @@ TEST_F(Session, S6_SavedQuitReopenedTheSame)
     S->Program.Save = T.elapsed();
     // Quitting asks about the first document, changed and never saved.
     const QList<unsigned long> Open = VisibleWindows();
-    Activate(S->Frame);
+    ASSERT_TRUE(ActivateAndSettle(S->Frame)) << DescribeDisplay();
     S->ExpectEnd = true;
     Key("alt+F4");
     const unsigned long Question = WaitNewWindow(Open, 5000);
     ASSERT_NE(Question, 0u) << "quitting asked nothing about the changed document";
     Shot("s6-question");
+    EXPECT_TRUE(WaitActiveAndSettled(Question)) << "the question has not the focus: " << DescribeDisplay();
     Key("alt+n");
-    ASSERT_TRUE(S->Tavro->P.waitForFinished(10000)) << "the program did not end after the question";
+    ASSERT_TRUE(WaitEnded(S->Tavro->P)) << "the program did not end after the question; " << DescribeDisplay();
     S->ExpectEnd = false;
     S->Program.Reopen = StartProgram({File}, QSize());
     ASSERT_GE(S->Program.Reopen, 0) << "the program did not come back with " << File.toStdString();
@@ -564,7 +571,7 @@ TEST_F(Session, S7_PictureHandedOverWithDashE)
     Second.setProcessEnvironment(ProgramEnvironment());
     Second.setProcessChannelMode(QProcess::ForwardedChannels);
     Second.start(std::getenv("TAVRO_PROGRAM"), {"-e", File});
-    ASSERT_TRUE(Second.waitForFinished(20000)) << "the second tavro -e did not end";
+    ASSERT_TRUE(WaitEnded(Second, 20000)) << "the second tavro -e did not end";
     EXPECT_EQ(Second.exitCode(), 0);
     ASSERT_TRUE(WaitFor([] { return WindowName(S->Frame).contains("handed"); }, 10000))
         << "the running program shows no document of handed.png: its frame is named "
@@ -585,11 +592,12 @@ TEST_F(Session, S7_PictureHandedOverWithDashE)
 TEST_F(Session, S8_PrintedToPdf)
 {
     const QList<unsigned long> Known = VisibleWindows();
-    Activate(S->Frame);
+    ASSERT_TRUE(ActivateAndSettle(S->Frame)) << DescribeDisplay();
     Key("alt+f");
     Key("p");
     const unsigned long Dialog = WaitNewWindow(Known, 5000);
     ASSERT_NE(Dialog, 0u) << "\"印刷(&P)...\" opened no print dialog";
+    EXPECT_TRUE(WaitActiveAndSettled(Dialog)) << "the print dialog has not the focus: " << DescribeDisplay();
     EXPECT_TRUE(WindowName(Dialog).startsWith("印刷")) << WindowName(Dialog).toStdString();
     Shot("s8-print-dialog");
     const QString Pdf = TmpPath("work/printed.pdf");
@@ -644,6 +652,8 @@ TEST_F(Session, S9_ToolWindowSnapsAndPanelPageMoves)
     for (unsigned long Id : VisibleWindows())
         if (Id != Panel && WindowName(Id).startsWith("図形のプロパティ"))
             Torn = Id;
+    // Where the program put the new window once it has come to rest.
+    ASSERT_TRUE(Settled(Torn));
     const QRect T = Geometry(Torn);
     Drag(T.topLeft() + QPoint(30, 35), P.topLeft() + QPoint(400, 35));
     EXPECT_TRUE(WaitFor([&] { return PanelWindows() == 1; }, 5000)) << "the page dragged back left its window open";
@@ -663,7 +673,7 @@ TEST_F(Session, S10_BareQtProgramBeside)
         QElapsedTimer T;
         T.start();
         Bare.P.start(std::getenv("TAVRO_BARE_PROGRAM"), {File});
-        if (!Bare.P.waitForStarted(10000))
+        if (!Bare.P.waitForStarted(Deadline(10000)))
             return -1;
         const unsigned long Window = WaitWindow("^bare-mdi", WindowTimeout);
         if (!Window)

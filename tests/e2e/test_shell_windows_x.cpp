@@ -100,13 +100,14 @@ protected:
     void StartShown()
     {
         Start();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
-        Activate(Frame->winId());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get(), Deadline(5000)));
+        ASSERT_TRUE(ActivateAndSettle(Frame->winId())) << DescribeDisplay();
         ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Frame.get(); }, 5000));
     }
     // Runs Act (from the event loop, also a modal window's own) once the
-    // active window is a modal one that Is accepts; after 10 s without one,
-    // closes any modal window so that the test goes on.
+    // active window is a modal one that Is accepts and the window manager
+    // has given it the keys; after the deadline without one, closes any
+    // modal window so that the test goes on.
     static void WhenModal(const std::function<bool(QWidget*)>& Is, const std::function<void(QWidget*)>& Act)
     {
         auto* Poll = new QTimer;
@@ -117,8 +118,10 @@ protected:
             if (M && M->isVisible() && QApplication::activeWindow() == M && Is(M)) {
                 Poll->deleteLater();
                 Poll->stop();
+                // Keys sent from Act reach it only once it has the X focus.
+                EXPECT_TRUE(WaitActiveAndSettled(M->winId())) << DescribeDisplay();
                 Act(M);
-            } else if (Since->elapsed() > 10000) {
+            } else if (Since->elapsed() > Deadline(10000)) {
                 Poll->deleteLater();
                 Poll->stop();
                 ADD_FAILURE() << "the modal window never came";
@@ -173,19 +176,20 @@ TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
     ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000)) << "the click did not restore the window";
     // The page (400 x 300 of white) shows whole, inside the client area.
     const QRect Area(Frame->MdiArea()->viewport()->mapToGlobal(QPoint(0, 0)), Frame->MdiArea()->viewport()->size());
-    QTest::qWait(200);
+    QSize Shown;
+    EXPECT_TRUE(WaitFor([&] { return (Shown = PageOnScreen(Sub).size()) == QSize(400, 300); }, 3000))
+        << "the page shows " << Shown.width() << " x " << Shown.height();
     if (const char* Shots = std::getenv("TAVRO_E2E_SHOTS"))
         Screen().save(QString(Shots) + "/restored.png");
     EXPECT_TRUE(Area.contains(QRect(Sub->mapToGlobal(QPoint(0, 0)), Sub->size())));
-    EXPECT_EQ(PageOnScreen(Sub).size(), QSize(400, 300));
     // A place left too small to show anything is not given back.
     Sub->setGeometry(0, 0, 95, 24);
     Sub->showMaximized();
     ASSERT_TRUE(WaitFor([&] { return Buttons->isVisible(); }, 3000));
     ClickAt(Centre(Buttons));
     ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000));
-    QTest::qWait(200);
-    EXPECT_EQ(PageOnScreen(Sub).size(), QSize(400, 300)) << "restored to a bare title bar";
+    EXPECT_TRUE(WaitFor([&] { return (Shown = PageOnScreen(Sub).size()) == QSize(400, 300); }, 3000))
+        << "restored to a bare title bar: the page shows " << Shown.width() << " x " << Shown.height();
 
     // Once restored, a new start opens its window so; the next one a title
     // bar lower and further right.
@@ -200,8 +204,8 @@ TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
     EXPECT_FALSE(First->isMaximized());
     EXPECT_GT(Second->x(), First->x());
     EXPECT_EQ(Second->y() - First->y(), Second->x() - First->x());
-    QTest::qWait(200);
-    EXPECT_EQ(PageOnScreen(Second).size(), QSize(400, 300));
+    EXPECT_TRUE(WaitFor([&] { return (Shown = PageOnScreen(Second).size()) == QSize(400, 300); }, 3000))
+        << "the page shows " << Shown.width() << " x " << Shown.height();
 }
 
 TEST_F(ShellWindowsX, F1AsksForTheHelpOfTheWindowItIsPressedIn)
@@ -258,9 +262,10 @@ TEST_F(ShellWindowsX, TheNoBrowserBoxBelongsToThePickerThatAsked)
         Picker = M;
         WhenModal(IsBox, [&](QWidget* Box) {
             BoxOwner = Box->parentWidget();
-            QTest::qWait(200);
-            const QList<unsigned long> Stack = StackingOrder();
-            PickerAboveFrame = Stack.indexOf(Picker->winId()) > Stack.indexOf(Frame->winId());
+            PickerAboveFrame = WaitFor([&] {
+                const QList<unsigned long> Stack = StackingOrder();
+                return Stack.indexOf(Picker->winId()) > Stack.indexOf(Frame->winId());
+            }, 3000);
             static_cast<QDialog*>(Box)->accept();
         });
         Key("F1");

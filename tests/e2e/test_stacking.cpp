@@ -45,7 +45,7 @@ protected:
     void SetUp() override
     {
         std::filesystem::create_directories(Tmp / "data/tavro");
-        StartWindowManager(Openbox);
+        ASSERT_TRUE(StartWindowManager(Openbox));
     }
 
     void TearDown() override
@@ -98,9 +98,13 @@ TEST_F(Stacking, ARestoredPageWindowStaysAboveTheFrame)
     Click(At);
     EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 3000))
         << "the click did not reach the frame: " << ActiveWindowName().toStdString();
-    QTest::qWait(300);
-    EXPECT_GT(StackPlace(Panel), StackPlace(Frame)) << "the page window went under the frame after a click on it";
-    EXPECT_GT(StackPlace(Palette), StackPlace(Frame)) << "the colour palette went under the frame after a click on it";
+    // Once the program has handled the click and the window manager what
+    // the program asked of it, the windows stand above the frame.
+    EXPECT_TRUE(Settled(Frame));
+    EXPECT_TRUE(WaitFor([&] { return StackPlace(Panel) > StackPlace(Frame); }, 3000))
+        << "the page window went under the frame after a click on it";
+    EXPECT_TRUE(WaitFor([&] { return StackPlace(Palette) > StackPlace(Frame); }, 3000))
+        << "the colour palette went under the frame after a click on it";
     EXPECT_EQ(FrameGeometry(Panel), Page);
 }
 

@@ -48,17 +48,17 @@ TEST(ToolbarCustomize, OkWithoutAChangeLeavesTheSettingsFileByteForByte)
     const auto RunProgram = [&](const std::function<void(unsigned long Frame)>& Act) {
         TOwnedProcess Tavro;
         StartProgram(Tavro, Tmp.Dir);
-        ASSERT_TRUE(Tavro.P.waitForStarted(10000));
+        ASSERT_TRUE(Tavro.P.waitForStarted(Deadline(10000)));
         const unsigned long Frame = WaitWindow("^タヴロ", 20000);
         ASSERT_NE(Frame, 0u) << "the frame never came";
-        Activate(Frame);
-        ASSERT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 5000));
+        // The program shows its tool windows as it starts and may hand the
+        // activation on as it gets it: the keys are sent once the frame has
+        // it for good.
+        ASSERT_TRUE(ActivateAndSettle(Frame)) << DescribeDisplay();
         Act(Frame);
-        Activate(Frame);
-        ASSERT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("タヴロ"); }, 5000));
+        ASSERT_TRUE(ActivateAndSettle(Frame)) << DescribeDisplay();
         Key("alt+F4");
-        ASSERT_TRUE(Tavro.P.state() == QProcess::NotRunning || Tavro.P.waitForFinished(10000))
-            << "the program did not end";
+        ASSERT_TRUE(WaitEnded(Tavro.P)) << "the program did not end; " << DescribeDisplay();
     };
 
     // A first start writes the settings; the second writes what every
@@ -87,11 +87,15 @@ TEST(ToolbarCustomize, OkWithoutAChangeLeavesTheSettingsFileByteForByte)
                         return true;
                 return false;
             }, 5000)) << "no menu came at the dock";
+            // The menu takes the keys once the program has handled its own
+            // showing of it.
+            ASSERT_TRUE(Settled(Frame));
             // The last item: "ツールバーの設定(C)...".
             Key("Up");
             Key("Return");
             const unsigned long Dialog = WaitWindow("^ユーザー設定", 5000);
             ASSERT_NE(Dialog, 0u) << "the dialog did not come";
+            ASSERT_TRUE(WaitActiveAndSettled(Dialog)) << DescribeDisplay();
             Key("Return");
             ASSERT_TRUE(WaitWindowGone("^ユーザー設定", 5000)) << "Enter did not close the dialog";
         }

@@ -81,7 +81,7 @@ protected:
         P->setWindowTitle("value-menu-under-x");
         P->setGeometry(200, 150, 640, 300);
         P->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(P.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(P.get(), Deadline(5000)));
         // The window manager has placed the window where X says it is.
         const unsigned long Id = WaitWindow("value-menu-under-x", 5000);
         ASSERT_NE(Id, 0u);
@@ -128,7 +128,8 @@ TEST_F(ValueMenuX, ARightClickOnAValueButtonOpensItsMenuAtThePointer)
         Click(At, 3);
         ASSERT_TRUE(WaitFor([&] { return P->pMenuBtn->isVisible() || P->pMenuMacro->isVisible(); }, 3000))
             << "no menu came";
-        QTest::qWait(100);
+        // Whatever else the click brings has come once the events are handled.
+        ASSERT_TRUE(Settled(P->winId()));
         EXPECT_FALSE(P->pMenuMacro->isVisible()) << "the grid's macro menu answered a value button";
         EXPECT_TRUE(P->pMenuBtn->isVisible());
         if (P->pMenuBtn->isVisible()) {
@@ -211,7 +212,7 @@ TEST_F(ValueMenuX, AMinusBeginsANumberAndAnUndrawableValueIsRefusedOnce)
     Key("ctrl+a");
     Key("minus");
     ASSERT_TRUE(WaitFor([&] { return Edit->text() == "-"; }, 3000)) << Edit->text().toStdString();
-    QTest::qWait(100);
+    ASSERT_TRUE(Settled(P->winId()));
     EXPECT_EQ(Boxes, std::vector<std::string>());
     EXPECT_EQ(Spread(), "0");
     EXPECT_FALSE(Doc.History()->CanUndo());
@@ -225,7 +226,7 @@ TEST_F(ValueMenuX, AMinusBeginsANumberAndAnUndrawableValueIsRefusedOnce)
     EXPECT_EQ(Boxes, std::vector<std::string>());
     Key("Return");
     ASSERT_TRUE(WaitFor([&] { return !Boxes.empty(); }, 3000));
-    QTest::qWait(200);
+    ASSERT_TRUE(Settled(P->winId()));
     EXPECT_EQ(Boxes, std::vector<std::string>{UnmeasurableMessage});
     EXPECT_EQ(Edit->text().toStdString(), "0");
     EXPECT_EQ(Spread(), "0");

@@ -5,11 +5,14 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QFile>
 #include <QTest>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace e2e {
@@ -18,7 +21,7 @@ QString Run(const QString& Program, const QStringList& Args, int TimeoutMs)
 {
     QProcess P;
     P.start(Program, Args);
-    if (!P.waitForFinished(TimeoutMs)) {
+    if (!P.waitForFinished(Deadline(TimeoutMs))) {
         P.kill();
         P.waitForFinished(1000);
         return {};
@@ -33,10 +36,15 @@ bool WaitFor(const std::function<bool()>& Check, int TimeoutMs)
     for (;;) {
         if (Check())
             return true;
-        if (T.elapsed() > TimeoutMs)
+        if (T.elapsed() > Deadline(TimeoutMs))
             return false;
         QTest::qWait(25);
     }
+}
+
+bool WaitEnded(QProcess& Process, int TimeoutMs)
+{
+    return Process.state() == QProcess::NotRunning || Process.waitForFinished(Deadline(TimeoutMs));
 }
 
 unsigned long FindWindow(const QString& Name)
@@ -119,6 +127,79 @@ QRect FrameGeometry(unsigned long Id)
         return G;
     return G.adjusted(-F[0].trimmed().toInt(), -F[2].trimmed().toInt(), F[1].trimmed().toInt(),
                       F[3].trimmed().toInt());
+}
+
+namespace {
+
+// The GUI thread of process Pid: whether it sleeps, and the nanoseconds it
+// has run so far; nullopt once the process has gone.
+std::optional<std::pair<bool, qint64>> ThreadState(qint64 Pid)
+{
+    const QString Task = QString("/proc/%1/task/%1/").arg(Pid);
+    QFile Stat(Task + "stat"), Sched(Task + "schedstat");
+    if (!Stat.open(QIODevice::ReadOnly) || !Sched.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // "pid (name) S ...": the state follows the name's closing parenthesis.
+    const QByteArray S = Stat.readAll();
+    const qsizetype Close = S.lastIndexOf(')');
+    const bool Sleeping = Close >= 0 && S.mid(Close + 2, 1) == "S";
+    return std::pair{Sleeping, Sched.readAll().split(' ').value(0).toLongLong()};
+}
+
+} // namespace
+
+bool Settled(unsigned long Id, int TimeoutMs)
+{
+    for (QWindow* W : QGuiApplication::allWindows())
+        if (W->handle() && W->winId() == Id) {
+            // One of this process's own: its events are this event loop's.
+            for (int Round = 0; Round < 2; ++Round) {
+                QGuiApplication::sync();
+                QCoreApplication::processEvents();
+            }
+            return true;
+        }
+    // Another program: it has handled what came to it once its GUI thread
+    // sleeps and has done next to nothing (a hover timer's tick) for longer
+    // than Qt keeps a focus change pending (400 ms), so that no reaction to
+    // what came is still due. A thread that waits for the processor under
+    // load does not sleep, and the time it runs does not grow by waiting.
+    const qint64 Pid = Run("xdotool", {"getwindowpid", QString::number(Id)}).toLongLong();
+    if (Pid <= 0)
+        return false;
+    constexpr int QuietMs = 500;
+    constexpr qint64 IdleRunNs = 2000000;
+    QElapsedTimer Quiet;
+    qint64 Since = -1;
+    return WaitFor([&] {
+        const auto Now = ThreadState(Pid);
+        if (!Now || !Now->first || Since < 0 || Now->second - Since > IdleRunNs) {
+            Quiet.start();
+            Since = Now ? Now->second : -1;
+            return false;
+        }
+        return Quiet.elapsed() >= QuietMs;
+    }, TimeoutMs);
+}
+
+bool WaitActiveAndSettled(unsigned long Id, int TimeoutMs)
+{
+    const auto Active = [Id] { return Run("xdotool", {"getactivewindow"}).toULong() == Id; };
+    return WaitFor([&] { return Active() && Settled(Id, TimeoutMs) && Active(); }, TimeoutMs);
+}
+
+bool ActivateAndSettle(unsigned long Id, int TimeoutMs)
+{
+    Activate(Id);
+    return WaitActiveAndSettled(Id, TimeoutMs);
+}
+
+std::string DescribeDisplay()
+{
+    std::string Text = "active: \"" + ActiveWindowName().toStdString() + "\"; shown:";
+    for (unsigned long Id : VisibleWindows())
+        Text += " \"" + WindowName(Id).toStdString() + "\"";
+    return Text;
 }
 
 void Key(const QString& Keys)
@@ -297,19 +378,53 @@ void TOwnedProcess::Stop()
     if (P.state() == QProcess::NotRunning)
         return;
     P.terminate();
-    if (!P.waitForFinished(5000)) {
+    if (!P.waitForFinished(Deadline(5000))) {
         P.kill();
-        P.waitForFinished(2000);
+        P.waitForFinished(Deadline(2000));
     }
 }
 
+namespace {
+
+// The windows the window manager manages (_NET_CLIENT_LIST).
+QList<unsigned long> ManagedWindows()
+{
+    const QString Out = Run("xprop", {"-root", "_NET_CLIENT_LIST"});
+    QList<unsigned long> Ids;
+    const qsizetype Hash = Out.indexOf('#');
+    if (Hash < 0)
+        return Ids;
+    for (const QString& Id : Out.mid(Hash + 1).split(',', Qt::SkipEmptyParts))
+        Ids.push_back(Id.trimmed().toULong(nullptr, 16));
+    return Ids;
+}
+
+} // namespace
+
 bool StartWindowManager(TOwnedProcess& WM)
 {
-    WM.P.start("openbox", {});
-    if (!WM.P.waitForStarted(5000))
-        return false;
-    // The window manager owns the screen once it has a supporting window.
-    return WaitFor([] { return Run("xdotool", {"get_num_desktops"}).toInt() > 0; }, 5000);
+    for (int Start = 0; Start < 3; ++Start) {
+        WM.Stop();
+        WM.P.start("openbox", {});
+        if (!WM.P.waitForStarted(Deadline(5000)))
+            continue;
+        // Openbox names its desktops before it grabs its keys and begins to
+        // manage windows: only a window it has taken in shows it at work. A
+        // small window of this process is shown, awaited in its list, and
+        // taken away again before the test shows anything.
+        QWindow Probe;
+        Probe.setTitle("e2e-window-manager-probe");
+        Probe.setGeometry(0, 0, 20, 20);
+        Probe.show();
+        const unsigned long Id = Probe.winId();
+        const bool Managed = WaitFor([&] {
+            return WM.P.state() == QProcess::Running && ManagedWindows().contains(Id);
+        }, 5000);
+        Probe.destroy();
+        if (Managed && WaitFor([&] { return !ManagedWindows().contains(Id); }, 5000))
+            return true;
+    }
+    return false;
 }
 
 void MakeSandbox(const std::filesystem::path& Sandbox)

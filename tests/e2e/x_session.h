@@ -20,18 +20,39 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace e2e {
 
-// Runs a helper program to its end; its standard output, trimmed.
+// How many times longer than on an idle machine a step at the display may
+// take. The X server, the window manager, the program and the test share
+// the machine with whatever else runs: a CI runner whose two cores a
+// parallel build keeps busy is that much slower. Every deadline of the
+// session derives from it; a deadline only ends the wait for a program
+// that hangs, it never tells how long a step should take.
+constexpr int SlowMachineFactor = 5;
+
+// The deadline of a step that takes at most IdleMs on an idle machine.
+constexpr int Deadline(int IdleMs)
+{
+    return IdleMs * SlowMachineFactor;
+}
+
+// Runs a helper program to its end; its standard output, trimmed. (Its
+// deadline is Deadline(TimeoutMs).)
 QString Run(const QString& Program, const QStringList& Args, int TimeoutMs = 10000);
 
-// Polls Check every 25 ms until it is true or TimeoutMs have passed; true
-// when it came true. The only way the session waits for the program.
+// Polls Check every 25 ms until it is true or Deadline(TimeoutMs) has
+// passed; true when it came true. TimeoutMs is what the step may take on an
+// idle machine. The only way the session waits for the program.
 bool WaitFor(const std::function<bool()>& Check, int TimeoutMs);
 
+// Waits until Process, started by the session, has ended (it may have
+// already); false when it is still running after Deadline(TimeoutMs).
+bool WaitEnded(QProcess& Process, int TimeoutMs = 10000);
+
 // The visible top-level window whose name matches the regular expression
-// Name (xdotool's), or 0 after TimeoutMs.
+// Name (xdotool's), or 0 after Deadline(TimeoutMs).
 unsigned long WaitWindow(const QString& Name, int TimeoutMs);
 unsigned long FindWindow(const QString& Name);
 bool WaitWindowGone(const QString& Name, int TimeoutMs);
@@ -46,6 +67,26 @@ QRect Geometry(unsigned long Id);
 // The whole window on the screen: its inside grown by the window manager's
 // frame (_NET_FRAME_EXTENTS; none when the window has no frame).
 QRect FrameGeometry(unsigned long Id);
+
+// Waits until the program that owns the top-level window Id has handled
+// every X event sent to it before the call, and what handling them set
+// going (posted events, Qt's deferred focus changes): its GUI thread
+// sleeps and has not run for a while. False when it did not come to rest
+// within the deadline. For a window of this process, the events are
+// handled here (QGuiApplication::sync()).
+bool Settled(unsigned long Id, int TimeoutMs = 5000);
+
+// Waits until the window Id is the active one, its program has handled
+// everything sent to it so far (Settled), and it is still active: a
+// program may hand the activation on as it takes it (to a window it
+// remembers, or one it shows). False when Id did not become or stay active.
+bool WaitActiveAndSettled(unsigned long Id, int TimeoutMs = 5000);
+// Activates the window Id, then WaitActiveAndSettled.
+bool ActivateAndSettle(unsigned long Id, int TimeoutMs = 5000);
+
+// The visible top-level windows (named ones) and the active one, for a
+// failure's message.
+std::string DescribeDisplay();
 
 void Key(const QString& Keys);
 void Type(const QString& Text);
@@ -80,8 +121,12 @@ public:
     void Stop();
 };
 
-// Starts the window manager (openbox) in WM and waits until it owns the
-// screen; false when it never did within 5 s.
+// Starts the window manager (openbox) in WM and waits until it is at work:
+// it has taken a window of this process into its list of managed windows
+// and out again, so its key bindings are in place and what is shown next
+// is managed. A start
+// that fails (the window manager ends at once) is tried again. False when
+// no start came to work within the deadline.
 bool StartWindowManager(TOwnedProcess& WM);
 
 // A test suite at the display with a window manager: openbox starts after
@@ -93,7 +138,8 @@ protected:
     {
         Base::SetUpTestSuite();
         WindowManager = std::make_unique<TOwnedProcess>();
-        StartWindowManager(*WindowManager);
+        if (!StartWindowManager(*WindowManager))
+            ADD_FAILURE() << "the window manager (openbox) did not come to work";
     }
     static void TearDownTestSuite()
     {

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -435,7 +434,8 @@ TEST_F(StyleLibraryFiles, ALibraryNestingTooDeepIsSetAside)
 TEST_F(StyleLibraryFiles, ANamedPipeIsNotReadAsALibrary)
 {
     WriteFile(Root / "prog/Gradation.stl", GradLibrary());
-    const auto Start = std::chrono::steady_clock::now();
+    // A read that would block is held in open() until the watch opens the
+    // other end, and the watch notes it: no clock is needed to tell.
     {
         TFifoWatch Pipe((Root / "data/Gradation.stl").string());
         TStyleTree Tree;
@@ -457,5 +457,4 @@ TEST_F(StyleLibraryFiles, ANamedPipeIsNotReadAsALibrary)
         EXPECT_FALSE(Pipe.ReaderBlocked());
     }
     EXPECT_FALSE(fs::exists(Root / "new/Gradation.stl"));
-    EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
 }

@@ -380,12 +380,14 @@ TEST_F(PrintTest, CopiesThePageAsAPackedDibAndPng)
 
 TEST_F(PrintTest, CompanionProgramGetsQuotedPathAndSwitchWhenSetUp)
 {
-    // A stand-in program writing its arguments, one a line.
+    // A stand-in program writing its arguments, one a line; the file comes
+    // whole (renamed into place), so that its coming is the program's end.
     const std::string Out = Dir + "/argv.txt";
     const std::string Program = Dir + "/com panion.sh";
     {
         std::ofstream S(Program);
-        S << "#!/bin/sh\nfor a in \"$0\" \"$@\"; do echo \"$a\"; done > '" << Out << "'\n";
+        S << "#!/bin/sh\nfor a in \"$0\" \"$@\"; do echo \"$a\"; done > '" << Out << ".part' && mv '" << Out
+          << ".part' '" << Out << "'\n";
     }
     std::filesystem::permissions(Program, std::filesystem::perms::owner_all);
     TfrmChild* W = Open(6, 4);
@@ -408,8 +410,7 @@ TEST_F(PrintTest, CompanionProgramGetsQuotedPathAndSwitchWhenSetUp)
     W->actMorvoExecute();
     const QMimeData* Mime = QGuiApplication::clipboard()->mimeData();
     EXPECT_TRUE(Mime && Mime->hasFormat("application/x-tavro-dib"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return FileBytes(Out).size() > 0; }, 10000));
-    QTest::qWait(100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(Out); }, 30000));
     const std::vector<uint8_t> Got = FileBytes(Out);
     EXPECT_EQ(std::string(Got.begin(), Got.end()), Program + "\n/c\n");
     RegDeleteKeyTree(HKEY_CURRENT_USER, MorvoKey);

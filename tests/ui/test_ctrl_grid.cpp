@@ -742,7 +742,7 @@ TEST(CtrlGridTav, DraggingBeyondTheViewScrollsTwoColumnsPerTick)
         Move(*W.Grid, {-10, 10});
         QElapsedTimer Clock;
         Clock.start();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return W.Grid->LeftCol() == 2; }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return W.Grid->LeftCol() == 2; }, 10000));
         EXPECT_GE(Clock.elapsed(), 150);
         // Leaving the grid ends the drag.
         auto* Other = new QLineEdit(&W.Window);

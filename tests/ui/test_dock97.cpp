@@ -1,6 +1,7 @@
 // Docks: thickness, rows, positions along a row, compaction, reserved rows,
 // the refusals and row finding for drops.
 #include "tool_window_test_support.h"
+#include "thread_cpu_time.h"
 
 #include <QPainter>
 
@@ -120,9 +121,9 @@ TEST_F(TDock97Test, HugeAndNegativeStoredRowsAreCompactedByTheirValues)
     Top->BeginUpdate();
     A->SetDockRow(-5);
     B->SetDockRow(INT_MAX);
-    const auto Start = std::chrono::steady_clock::now();
+    const auto Start = ThreadCpuTime();
     Top->EndUpdate();
-    EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(1));
+    EXPECT_LT(ThreadCpuTime() - Start, std::chrono::seconds(1));
     EXPECT_EQ(A->DockRow(), 0);
     EXPECT_EQ(B->DockRow(), 1);
     EXPECT_EQ(Top->RowSizes().size(), 2u);

@@ -444,7 +444,7 @@ TEST(EditTrackBarWex, RepeatButtonsClickAtOnceThenAfterTheDelayThenAtTheInterval
     ASSERT_EQ(Times.size(), 1u);
     ASSERT_TRUE(Up->RepeatTimer() && Up->RepeatTimer()->isActive());
     EXPECT_EQ(Up->RepeatTimer()->interval(), 80);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Times.size() >= 3; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Times.size() >= 3; }, 10000));
     EXPECT_EQ(Up->RepeatTimer()->interval(), 20);
     SendMouse(Up, QEvent::MouseButtonRelease, QPoint(3, 3), Qt::NoButton);
     EXPECT_FALSE(Up->RepeatTimer()->isActive());
