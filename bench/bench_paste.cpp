@@ -106,12 +106,16 @@ struct TPasteSetup {
         auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
         for (const TShapeSpec& Spec : Shapes) {
             std::unique_ptr<TParamObj> Shape;
-            if (Spec.Kind == 0)
-                Shape = std::make_unique<TStarObj>(Page, -1);
-            else if (Spec.Kind == 1)
+            if (Spec.Kind == 0) {
+                // A star made bare has no points; a paste refuses such a star.
+                auto Star = std::make_unique<TStarObj>(Page, -1);
+                Star->SetParam(TrecStarParam{});
+                Shape = std::move(Star);
+            } else if (Spec.Kind == 1) {
                 Shape = std::make_unique<TEllipseObj>(Page, -1);
-            else
+            } else {
                 Shape = std::make_unique<TRectObj>(Page, -1);
+            }
             Shape->SetFrame(Spec.Frame.Left, Spec.Frame.Top, Spec.Frame.Right, Spec.Frame.Bottom);
             for (const char* Name : Spec.Effects) {
                 auto M = std::make_unique<TMacro>();

@@ -275,6 +275,7 @@ void TDrawObject::ResetExtents()
 {
     FrectExtent1 = EmptyExtent;
     FrectExtent2 = EmptyExtent;
+    FiReadReach = 0;
 }
 
 void TDrawObject::Paint(TrecDrawTarget&, uint8_t, TListRecPict*, uint8_t*, int32_t)
@@ -326,13 +327,16 @@ void TDrawObject::MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, ui
 {
     TRect R1 = EmptyExtent;
     TRect R2 = EmptyExtent;
+    int32_t Reach = 0;
     if (Target && FMacros->Count() > 0 && FOutputPath.Count > 0) {
         TMacroPaintArgs Args = FillMacroArgs(Target, Store, DisplayMode, nullptr);
         Args.MeasureOnly = true;
+        Args.Reach = &Reach;
         FMacros->Paint(Args, {}, nullptr, R1, R2);
     }
     FrectExtent1 = R1;
     FrectExtent2 = R2;
+    FiReadReach = Reach;
 }
 
 void TDrawObject::PaintFillMacros(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
@@ -459,6 +463,7 @@ void TDrawObject::Assign(TDrawItem* Source)
         return;
     FrectExtent1 = S->FrectExtent1;
     FrectExtent2 = S->FrectExtent2;
+    FiReadReach = S->FiReadReach;
     FiWireframeColor = S->FiWireframeColor;
     FLayer = S->FLayer;
     FiLayerIndex = S->FiLayerIndex;

@@ -47,6 +47,9 @@ public:
     // The second and the first extent.
     TRect GetPaintExtent() override { return FrectExtent2; }
     TRect GetSourceExtent() override { return FrectExtent1; }
+    // How far round each pixel it paints the painting reads what lies
+    // beneath, measured with the extents (PaintDestinationReach).
+    int32_t ReadReach() const { return FiReadReach; }
     void ResetExtents() override;
     // This part only clears the redraw request.
     void Paint(TrecDrawTarget& Target, uint8_t DisplayMode, TListRecPict* PictureStore,
@@ -152,8 +155,9 @@ protected:
     TMacroPaintArgs FillMacroArgs(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode,
                                   uint8_t* AbortFlag);
     // Measures the fill macros over the output path against Target (nil:
-    // nothing is measured) into both extents. An empty output path (a text
-    // emptied or of blanks only) has nothing to paint: both extents empty.
+    // nothing is measured) into both extents and the read reach. An empty
+    // output path (a text emptied or of blanks only) has nothing to paint:
+    // both extents empty.
     void MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, uint8_t DisplayMode);
     // Paints the fill macros over the output path onto Target; nothing for
     // an empty output path. Steps (the draw target's ItemSteps) hears how
@@ -213,6 +217,7 @@ protected:
     uint8_t FbRedraw = 0;
     TRect FrectExtent1 = EmptyExtent;
     TRect FrectExtent2 = EmptyExtent;
+    int32_t FiReadReach = 0;
     uint8_t FbOutputPathState = 0;
     int32_t FiWireframeColor = 0;
     TrecPath FOutputPath;

@@ -118,19 +118,70 @@ void KeepStoredHeaderFields(TrecPicture& Picture, const BITMAPINFOHEADER& Stored
     H->biClrImportant = Stored.biClrImportant;
 }
 
+void CollectPaintOrder(TDrawGroup& Group, std::vector<TDrawObject*>& List);
+
+// The draw objects of Item in painting order: Item itself, or those of the
+// group.
+void CollectItemPaintOrder(TDrawItem& Item, std::vector<TDrawObject*>& List)
+{
+    if (auto* G = dynamic_cast<TDrawGroup*>(&Item))
+        CollectPaintOrder(*G, List);
+    else if (auto* O = dynamic_cast<TDrawObject*>(&Item); O && O->Visible())
+        List.push_back(O);
+}
+
 // The draw objects of the tree in painting order; hidden groups paint
 // nothing, so their objects are left out.
 void CollectPaintOrder(TDrawGroup& Group, std::vector<TDrawObject*>& List)
 {
     if (!Group.Visible())
         return;
-    for (int32_t I = 0; I < Group.GetCount(); ++I) {
-        TDrawItem* Item = Group.GetItem(I);
-        if (auto* G = dynamic_cast<TDrawGroup*>(Item))
-            CollectPaintOrder(*G, List);
-        else if (auto* O = dynamic_cast<TDrawObject*>(Item); O && O->Visible())
-            List.push_back(O);
+    for (int32_t I = 0; I < Group.GetCount(); ++I)
+        CollectItemPaintOrder(*Group.GetItem(I), List);
+}
+
+// R grown by By on every side, within the int32 range.
+TRect Widened(const TRect& R, int32_t By)
+{
+    const auto Clamp = [](int64_t V) {
+        return static_cast<int32_t>(std::clamp<int64_t>(V, INT32_MIN, INT32_MAX));
+    };
+    return TRect{Clamp(int64_t{R.Left} - By), Clamp(int64_t{R.Top} - By), Clamp(int64_t{R.Right} + By),
+                 Clamp(int64_t{R.Bottom} + By)};
+}
+
+// An object that reads round the pixels it paints (a blur of what lies
+// beneath) paints other pixels as far round a change beneath it: the dirty
+// area grows over each such object it reaches, from the lowest up.
+TRect SpreadOverReaders(const std::vector<TDrawObject*>& Objects, TRect Dirty)
+{
+    for (TDrawObject* O : Objects) {
+        const int32_t Reach = O->ReadReach();
+        TRect Near = Widened(Dirty, Reach);
+        if (Reach > 0 && RectIntersect(Near, O->GetPaintExtent()))
+            RectUnion(Dirty, Near, Dirty);
     }
+    return Dirty;
+}
+
+// The area a rendering must cover for Kept to come out as a rendering of
+// the whole page paints it. From the top down, an object that paints into
+// the area reads what lies beneath as far round as its reach, and all of its
+// source extent: those are rendered too, so that its reading never meets the
+// rendering's edge. Only Kept is copied into the page afterwards.
+TRect RenderArea(const std::vector<TDrawObject*>& Objects, const TRect& Kept)
+{
+    TRect Area = Kept;
+    for (size_t I = Objects.size(); I-- > 0;) {
+        TDrawObject* O = Objects[I];
+        TRect Hit = Area;
+        if (!RectIntersect(Hit, O->GetPaintExtent()))
+            continue;
+        if (O->ReadReach() > 0)
+            RectUnion(Area, Widened(Hit, O->ReadReach()), Area);
+        RectUnion(Area, O->GetSourceExtent(), Area);
+    }
+    return Area;
 }
 
 // The re-rendering closure: every object whose painting depends on pixels
@@ -950,16 +1001,23 @@ void TPage::DrawItems(TrecDrawTarget& Target, int32_t Count, uint8_t Mode)
         FRootGroup->GetItem(I)->Paint(Target, Mode, Store, nullptr, 0);
 }
 
-void TPage::ExtendDirtyRect()
+void TPage::ExtendDirtyRect(std::vector<TDrawObject*>& Objects)
 {
-    std::vector<TDrawObject*> Objects;
-    CollectPaintOrder(*FRootGroup, Objects);
-    TRedrawClosure(Objects).Run(FrectDirty);
-    TRect Region = EmptyExtent;
-    for (TDrawObject* O : Objects)
-        if (O->RedrawPending())
-            RectUnion(Region, O->GetSourceExtent(), Region);
-    RectUnion(FrectDirty, Region, FrectDirty);
+    // Until no more sources join: the area reading objects spread into may
+    // reach the source of another object, which then re-renders whole.
+    TRect Sources = EmptyExtent;
+    for (bool First = true;; First = false) {
+        TRedrawClosure(Objects).Run(FrectDirty);
+        TRect Region = EmptyExtent;
+        for (TDrawObject* O : Objects)
+            if (O->RedrawPending())
+                RectUnion(Region, O->GetSourceExtent(), Region);
+        if (!First && Region == Sources)
+            return;
+        Sources = Region;
+        RectUnion(FrectDirty, Region, FrectDirty);
+        FrectDirty = SpreadOverReaders(Objects, FrectDirty);
+    }
 }
 
 void TPage::InvalidateRect(const TRect* Rect, bool Invalidate)
@@ -1011,18 +1069,20 @@ void TPage::Update()
     // Taken now: whatever happens below, the fresh items are painted or
     // the area is rendered whole.
     const bool FreshOnly = FreshItemsOnTop();
-    const size_t FreshCount = FFreshItems.size();
+    const std::vector<TDrawItem*> Fresh = std::move(FFreshItems);
     FFreshItems.clear();
+    // The objects that are painted, in painting order.
+    std::vector<TDrawObject*> Objects;
     if (!FreshOnly) {
         FRootGroup->RebuildPath();
         CalcEmptyExtents(*FRootGroup);
-        {
-            std::vector<TDrawObject*> Objects;
-            CollectPaintOrder(*FRootGroup, Objects);
-            for (TDrawObject* O : Objects)
-                O->SetCounted(0);
-        }
-        ExtendDirtyRect();
+        CollectPaintOrder(*FRootGroup, Objects);
+        for (TDrawObject* O : Objects)
+            O->SetCounted(0);
+        ExtendDirtyRect(Objects);
+    } else {
+        for (TDrawItem* Item : Fresh)
+            CollectItemPaintOrder(*Item, Objects);
     }
     if (IsEmptyRect(FrectDirty) || !FPagePicture.pBits)
         return;
@@ -1034,11 +1094,14 @@ void TPage::Update()
         FrectDirty = EmptyExtent;
         return;
     }
+    // Rendered: R and what its objects read round it; kept: R alone.
+    TRect Area = RenderArea(Objects, R);
+    RectIntersect(Area, Whole);
 
     TrecDrawTarget Target;
     TPictureGuard Guard(Target.Picture);
-    Target.Width = R.Right - R.Left + 1;
-    Target.Height = R.Bottom - R.Top + 1;
+    Target.Width = Area.Right - Area.Left + 1;
+    Target.Height = Area.Bottom - Area.Top + 1;
     Target.DPI = FiDPI;
     Target.Unit = FbUnit;
     Target.Next = FbNext;
@@ -1047,12 +1110,11 @@ void TPage::Update()
     // second picture of the page's size is what a page of a hundred million
     // pixels cannot afford. A part renders aside and is copied in, so that
     // the rest of the page is never touched.
-    const bool InPlace = R.Left == Whole.Left && R.Top == Whole.Top && R.Right == Whole.Right &&
-                         R.Bottom == Whole.Bottom;
+    const bool InPlace = Area == Whole;
     if (InPlace)
         Target.Picture = FPagePicture;
     else
-        RecPictureCreate(Target.Picture, TPoint{R.Left, R.Top}, Target.Width, Target.Height, 24,
+        RecPictureCreate(Target.Picture, TPoint{Area.Left, Area.Top}, Target.Width, Target.Height, 24,
                          true);
     // The borrowed blocks stay the page's, whatever happens below.
     struct TGiveBack {
@@ -1069,7 +1131,7 @@ void TPage::Update()
     if (!FreshOnly)
         FillDrawTarget(Target);
     else if (!InPlace)
-        CopyIntoPicture(Target.Picture, FPagePicture, R);
+        CopyIntoPicture(Target.Picture, FPagePicture, Area);
 
     {
         TPanelTextKeeper Keep;
@@ -1078,7 +1140,7 @@ void TPage::Update()
         TDocumentLink* Doc = GetDocument();
         std::exception_ptr Failure;
         Target.Failure = &Failure;
-        const int32_t First = FreshOnly ? FRootGroup->GetCount() - static_cast<int32_t>(FreshCount) : 0;
+        const int32_t First = FreshOnly ? FRootGroup->GetCount() - static_cast<int32_t>(Fresh.size()) : 0;
         FRootGroup->PaintFrom(First, Target, FbDisplayMode, Doc ? Doc->GetPictureStore() : nullptr,
                               &FbAbort, 0);
         if (Failure)

@@ -39,6 +39,7 @@
 
 class TStream;
 class TListPtrWex;
+class TDrawObject;
 
 // The newest stream version pages read and paste.
 constexpr int32_t PageStreamVersion = 25;
@@ -342,7 +343,9 @@ private:
     // tells whether they are still the last items of the root, over a
     // picture that is complete but for them.
     bool FreshItemsOnTop();
-    void ExtendDirtyRect();
+    // The dirty rectangle grown over what re-renders with it: the closure
+    // over the objects (in painting order) and what reading objects spread.
+    void ExtendDirtyRect(std::vector<TDrawObject*>& Objects);
     void ShowMouseModeStatus();
 
     std::unique_ptr<TDrawGroup> FRootGroup;

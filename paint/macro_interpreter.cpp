@@ -5,6 +5,7 @@
 #include "foundation/string_list.h"
 #include "foundation/user_error.h"
 #include "paint/macro_library.h"
+#include "paint/paint_functions_filter.h"
 #include "paint/paint_macro.h"
 #include "paint/picture_cache.h"
 #include "platform/message_box.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -375,6 +377,11 @@ std::unique_ptr<TMacroStopResult> RunLines(const TMacro& Macro, TPictureCache* C
         if (BoundTarget) {
             RectUnion(Rect1, R1, Rect1);
             RectUnion(Rect2, R2, Rect2);
+            // The target as the destination, the first argument.
+            if (Args.Reach && Args.Target && Argv[0] == Args.Target)
+                *Args.Reach = static_cast<int32_t>(std::min<int64_t>(
+                    int64_t{*Args.Reach} + PaintDestinationReach(F->Name, Argv.data()),
+                    std::numeric_limits<int32_t>::max()));
         }
         if (F->ResultKind == rkNone) {
             if (Made.Object) {

@@ -67,6 +67,11 @@ struct TMacroPaintArgs {
     TPaintStepHook StepHook;
     bool UseCache = false;
     bool MeasureOnly = false;
+    // When set, grows by how far round the pixels it paints each line that
+    // paints the target reads it (PaintDestinationReach), summed over the
+    // lines: a part of the page is painted as the whole page paints it when
+    // that much more round the part is painted too.
+    int32_t* Reach = nullptr;
     // The functions to run; nil: the program's table.
     const TPaintFunctionRec* Table = nullptr;
 };

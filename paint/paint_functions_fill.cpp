@@ -46,6 +46,10 @@ constexpr TRect cEmptyRect{-1, -1, -2, -2};
 constexpr double cPathTolerance = 1.0;
 constexpr int64_t cInt32Min = std::numeric_limits<int32_t>::min();
 constexpr int64_t cInt32Max = std::numeric_limits<int32_t>::max();
+// The first rectangle of a call whose pixels follow where the destination's
+// edges lie: the whole page range.
+constexpr TRect cEverywhere{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min(),
+                            std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max()};
 // Pen style bit whose miter limit widens the drawn outline.
 constexpr uint32_t cPenMiterBit = 0x2000;
 // Margin terms beyond this are far too large anyway, and three of them still add up.
@@ -604,7 +608,10 @@ int32_t PaintFill2(const TCall& C, void*& Result, TRect& Rect1, TRect& Rect2, bo
             break;
         }
     }
-    Report(Rect1, Rect2, cEmptyRect, R);
+    // Without a path a gradation or a picture is laid out over the whole
+    // destination.
+    const bool OverDest = !Path && (Digit == FillMethodGradation || Digit == FillMethodPicture);
+    Report(Rect1, Rect2, OverDest ? cEverywhere : cEmptyRect, R);
     return 0;
 }
 

@@ -52,7 +52,9 @@ int32_t PictureDuplicate(void*& Result, void* const* Args, const uint8_t* Abort,
 int32_t PathRough(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,
                   TRect& Rect2, bool MeasureOnly);
 
-// Filling and merging.
+// Filling and merging. A paint fill without a path lays a gradation or a
+// picture over its whole destination: its first rectangle is then the whole
+// page range.
 int32_t NilPlanePaintFill2(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,
                            TRect& Rect2, bool MeasureOnly);
 int32_t NilPicturePaintFill2(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,

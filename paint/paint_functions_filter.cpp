@@ -29,6 +29,10 @@ namespace {
 constexpr TRect cEmptyRect{-1, -1, -2, -2};
 constexpr int32_t cInt32Min = std::numeric_limits<int32_t>::min();
 constexpr int32_t cInt32Max = std::numeric_limits<int32_t>::max();
+// The first rectangle of a call whose every pixel may depend on any pixel
+// of the destination, or on where the destination's edges lie: a part of
+// the page rendered alone would give other pixels than the whole page.
+constexpr TRect cEverywhere{cInt32Min, cInt32Min, cInt32Max, cInt32Max};
 
 int32_t ClampToInt32(int64_t V)
 {
@@ -304,23 +308,28 @@ bool Aborted(const uint8_t* Abort)
 // ---------------------------------------------------------------------------
 // Tone operations
 
-int32_t ContBright(const TCall& Call, TRect& Rect2, bool MeasureOnly)
+int32_t ContBright(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     int32_t Contrast, Bright, Average;
     if (const int32_t Code = FirstCode(Call.Int(3, Contrast), Call.Int(4, Bright), Call.Int(5, Average)))
         return Code;
     const int32_t Cut = Call.Choice(6);
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
+    // A negative average is the mean of the whole work area.
+    if (Average < 0)
+        Rect1 = W.Area;
     if (!W.Paint)
         return 0;
     return RecPictureFilter(0, *W.Dest, W.Mask, Bright, Contrast, Average, Cut);
 }
 
 // "面を刻む": facets, which weigh by no mask themselves.
-int32_t FilterNoParam(const TCall& Call, TRect& Rect2, bool MeasureOnly)
+int32_t FilterNoParam(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     const int32_t Type = Call.Choice(3);
     const uint8_t Wrap = static_cast<uint8_t>(Call.Choice(4));
+    if (Type != 0 && Wrap)
+        Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint)
         return 0;
@@ -382,12 +391,14 @@ int32_t ColourShift(uint8_t Kind, const TCall& Call, TRect& Rect2, bool MeasureO
 
 // The texture covers the whole record it is drawn into, so with a mask it is
 // drawn into a record of the destination's size and laid over it: the same
-// seed gives the same texture with and without a mask.
-int32_t Cloud(const TCall& Call, TRect& Rect2, bool MeasureOnly)
+// seed gives the same texture with and without a mask. Its grain follows the
+// destination's size.
+int32_t Cloud(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     int32_t Base, Height, Attenuation;
     if (const int32_t Code = FirstCode(Call.Int(3, Base), Call.Int(4, Height), Call.Int(5, Attenuation)))
         return Code;
+    Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint)
         return 0;
@@ -396,7 +407,7 @@ int32_t Cloud(const TCall& Call, TRect& Rect2, bool MeasureOnly)
     });
 }
 
-int32_t Noise(const TCall& Call, TRect& Rect2, bool MeasureOnly)
+int32_t Noise(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     int32_t Size, Deviation;
     if (const int32_t Code = FirstCode(Call.Int(5, Size), Call.Int(6, Deviation)))
@@ -404,6 +415,9 @@ int32_t Noise(const TCall& Call, TRect& Rect2, bool MeasureOnly)
     const int32_t Colour = Call.Choice(3);
     const int32_t Distribution = Call.Choice(4);
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
+    // The random numbers are drawn row by row over the work area: another
+    // area draws them in other places.
+    Rect1 = W.Area;
     if (!W.Paint)
         return 0;
     return RecPictureFilter(9, *W.Dest, W.Mask, Colour, Distribution, Size, Deviation);
@@ -523,39 +537,83 @@ int32_t SizeFilterPass(int32_t Type, double Size, TrecPicture& Dest, const TrecP
     return 0;
 }
 
-int32_t FilterSize(const TCall& Call, const uint8_t* Abort, TRect& Rect2, bool MeasureOnly)
+struct TSizeArgs {
+    int32_t Type = cSizeGauss;
+    double Size = 0;
+    int32_t Passes = 1;
+    uint8_t Wrap = 0;
+};
+
+int32_t ReadSizeArgs(const TCall& Call, TSizeArgs& A)
 {
-    double Size;
-    int32_t Passes;
-    if (const int32_t Code = FirstCode(Call.Real(4, Size), Call.Int(5, Passes, 1)))
+    if (const int32_t Code = FirstCode(Call.Real(4, A.Size), Call.Int(5, A.Passes, 1)))
         return Code;
-    int32_t Type = Call.Choice(3);
-    const uint8_t Wrap = static_cast<uint8_t>(Call.Choice(6));
-    if (Size < 0) {
+    A.Type = Call.Choice(3);
+    A.Wrap = static_cast<uint8_t>(Call.Choice(6));
+    if (A.Size < 0) {
         // A negative size turns maximum into minimum and back.
-        if (Type == cSizeMax)
-            Type = cSizeMin;
-        else if (Type == cSizeMin)
-            Type = cSizeMax;
+        if (A.Type == cSizeMax)
+            A.Type = cSizeMin;
+        else if (A.Type == cSizeMin)
+            A.Type = cSizeMax;
         else
             return PaintArgRefused(4);
-        Size = -Size;
+        A.Size = -A.Size;
     }
-    if (Size == 0 || Passes < 1)
+    return 0;
+}
+
+// How far from the pixel it writes one pass reads (a size the kernels
+// refuse paints nothing, and reads no farther than the largest).
+int32_t SizePassReach(int32_t Type, double Size)
+{
+    Size = std::min(Size, double{MaxFilterRadius});
+    if (Type == cSizeGauss) {
+        int32_t Shift = 0;
+        double Variance = 0;
+        return GetGaussKernelSize(Size, Shift, Variance);
+    }
+    if (Type == cSizeMedian)
+        return static_cast<int32_t>(std::max(1.0, std::trunc(Size / 2)));
+    if (Type > cSizeMedian)
+        return 6; // the oil painting's 13 x 13 strokes
+    return std::max(WholeSize(Size), 0);
+}
+
+int32_t FilterSize(const TCall& Call, const uint8_t* Abort, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
+{
+    TSizeArgs A;
+    if (const int32_t Code = ReadSizeArgs(Call, A))
+        return Code;
+    if (A.Size == 0 || A.Passes < 1)
         return 0;
+    // The oil painting's strokes fall where random numbers drawn over the
+    // whole destination put them.
+    if (A.Wrap || A.Type > cSizeMedian)
+        Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint)
         return 0;
     TOwnedKernel Gauss;
     int32_t GaussLength = 0;
-    if (Type == cSizeGauss) {
+    if (A.Type == cSizeGauss) {
         int32_t Shift = 12;
-        MakeGaussKernel(Size, GaussLength, Gauss.H, Shift);
+        MakeGaussKernel(A.Size, GaussLength, Gauss.H, Shift);
     }
-    for (int32_t I = 0; I < Passes && !Aborted(Abort); ++I)
-        if (const int32_t Code = SizeFilterPass(Type, Size, *W.Dest, W.Mask, W.Area, Wrap, Gauss.H, GaussLength))
+    for (int32_t I = 0; I < A.Passes && !Aborted(Abort); ++I)
+        if (const int32_t Code =
+                SizeFilterPass(A.Type, A.Size, *W.Dest, W.Mask, W.Area, A.Wrap, Gauss.H, GaussLength))
             return Code;
     return 0;
+}
+
+int32_t FilterSizeReach(const TCall& Call)
+{
+    TSizeArgs A;
+    if (ReadSizeArgs(Call, A) != 0 || A.Size == 0 || A.Passes < 1)
+        return 0;
+    return static_cast<int32_t>(
+        std::min<int64_t>(int64_t{SizePassReach(A.Type, A.Size)} * A.Passes, cInt32Max));
 }
 
 // Bytes of Area limited to Lo..Hi.
@@ -577,7 +635,7 @@ void LimitBytes(const TrecPicture& P, const TRect& Area, int32_t Lo, int32_t Hi)
 // (100 = the difference itself), plus Offset. A first measuring pass tells
 // whether the results stay within Min..Max; when they do not, the results
 // are limited to that range before they are weighted by the mask.
-int32_t FilterEmboss(const TCall& Call, TRect& Rect2, bool MeasureOnly)
+int32_t FilterEmboss(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     double Size;
     int32_t Angle, Percent, Offset, Lo, Hi;
@@ -585,6 +643,8 @@ int32_t FilterEmboss(const TCall& Call, TRect& Rect2, bool MeasureOnly)
                                        Call.Int(6, Offset, 128), Call.Int(7, Lo, 0), Call.Int(8, Hi, 255)))
         return Code;
     const uint8_t Wrap = static_cast<uint8_t>(Call.Choice(9));
+    if (Wrap)
+        Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint || Percent <= 0)
         return 0;
@@ -618,14 +678,27 @@ int32_t FilterEmboss(const TCall& Call, TRect& Rect2, bool MeasureOnly)
     });
 }
 
+// Half the kernel's side (3 for a size of 2, else the size).
+int32_t FilterEmbossReach(const TCall& Call)
+{
+    double Size;
+    int32_t Percent;
+    if (FirstCode(Call.Real(3, Size, -1), Call.Int(5, Percent, 100)) != 0 || Percent <= 0)
+        return 0;
+    const int32_t Whole = std::min(WholeSize(Size), 2 * MaxFilterRadius + 1);
+    return Whole < 2 ? 0 : Whole == 2 ? 1 : Whole / 2;
+}
+
 // A blur along a line of "Size" pixels at "角度".
-int32_t FilterGradateMove(const TCall& Call, TRect& Rect2, bool MeasureOnly)
+int32_t FilterGradateMove(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     double Size;
     int32_t Angle;
     if (const int32_t Code = FirstCode(Call.Real(3, Size), Call.Int(4, Angle)))
         return Code;
     const uint8_t Wrap = static_cast<uint8_t>(Call.Choice(5));
+    if (Wrap)
+        Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint)
         return 0;
@@ -642,6 +715,15 @@ int32_t FilterGradateMove(const TCall& Call, TRect& Rect2, bool MeasureOnly)
     return 0;
 }
 
+int32_t FilterGradateMoveReach(const TCall& Call)
+{
+    double Size;
+    if (Call.Real(3, Size) != 0)
+        return 0;
+    const int32_t Length = std::min(WholeSize(Size), 2 * MaxFilterRadius + 1);
+    return Length <= 1 ? 0 : Length / 2;
+}
+
 int32_t FilterSobel(const TCall& Call, TRect& Rect2, bool MeasureOnly)
 {
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
@@ -654,13 +736,16 @@ int32_t FilterSobel(const TCall& Call, TRect& Rect2, bool MeasureOnly)
 }
 
 // "通常", "薄く", "濃く" are the diffusion modes 0, 1 and 2.
-int32_t FilterDiffuse(const TCall& Call, const uint8_t* Abort, TRect& Rect2, bool MeasureOnly)
+int32_t FilterDiffuse(const TCall& Call, const uint8_t* Abort, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     int32_t Passes;
     if (const int32_t Code = Call.Int(4, Passes, 1))
         return Code;
     const int32_t Mode = Call.Choice(3);
     const uint8_t Wrap = static_cast<uint8_t>(Call.Choice(5));
+    // One random number is drawn for every pixel of the destination.
+    if (Passes > 0)
+        Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint)
         return 0;
@@ -718,7 +803,7 @@ int32_t Glass(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
         return Code;
     const uint8_t Wrap = static_cast<uint8_t>(Call.Choice(5));
     const TrecPicture* Bump = Call.Picture(3);
-    Rect1 = TRect{cInt32Min, cInt32Min, cInt32Max, cInt32Max};
+    Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint || !Bump || !HasPixels(*Bump))
         return 0;
@@ -841,7 +926,7 @@ int32_t StrokeLattice(TrecPicture& P, const TLattice& L, const TrecPenData& Pen,
     return 0;
 }
 
-int32_t StainedGlass(const TCall& Call, TRect& Rect2, bool MeasureOnly)
+int32_t StainedGlass(const TCall& Call, TRect& Rect1, TRect& Rect2, bool MeasureOnly)
 {
     int32_t Size, LineWidth, LineColour, Shake, DX, DY;
     if (const int32_t Code = FirstCode(Call.Int(4, Size, 10), Call.Int(5, LineWidth, 5), Call.Int(6, LineColour, 0),
@@ -851,6 +936,10 @@ int32_t StainedGlass(const TCall& Call, TRect& Rect2, bool MeasureOnly)
     L.Hex = Call.Choice(3) == 1;
     const bool Wrap = Call.Choice(10) != 0;
     const bool AntiAlias = Call.Choice(11) != 0;
+    // The lattice is laid over the work area, and each cell takes the colour
+    // at its centre, which may lie anywhere in the destination.
+    if (Size > 0)
+        Rect1 = cEverywhere;
     const TWork W = MakeWork(Call, Rect2, MeasureOnly);
     if (!W.Paint || Size <= 0)
         return 0;
@@ -896,6 +985,30 @@ int32_t StainedGlass(const TCall& Call, TRect& Rect2, bool MeasureOnly)
 
 } // namespace
 
+int32_t PaintDestinationReach(std::string_view Name, void* const* Args)
+{
+    struct TReach {
+        std::string_view Name;
+        int32_t (*Of)(const TCall&);
+    };
+    static constexpr TReach Reaches[] = {
+        {"NilPictureFilterSize", FilterSizeReach},
+        {"NilPictureFilterEmboss", FilterEmbossReach},
+        {"NilPictureFilterGradateMove", FilterGradateMoveReach},
+        {"NilPictureFilterSobel", [](const TCall&) { return 1; }},
+        // Facets choose among the 3 x 3 squares of a 5 x 5 window.
+        {"NilPictureFilterNoParam", [](const TCall& C) { return C.Choice(3) != 0 ? 2 : 0; }},
+    };
+    if (!Args)
+        return 0;
+    for (const TReach& R : Reaches)
+        if (R.Name == Name) {
+            const TPaintFunctionRec* Rec = FindRec(Name);
+            return Rec ? R.Of(TCall(*Rec, Args)) : 0;
+        }
+    return 0;
+}
+
 // ---------------------------------------------------------------------------
 // Entry points
 
@@ -904,7 +1017,7 @@ int32_t NilPlaneContBright(void*& Result, void* const* Args, const uint8_t*, TRe
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneContBright");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return ContBright(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return ContBright(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureContBright(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -912,7 +1025,7 @@ int32_t NilPictureContBright(void*& Result, void* const* Args, const uint8_t*, T
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureContBright");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return ContBright(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return ContBright(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPlaneFilterNoParam(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -920,7 +1033,7 @@ int32_t NilPlaneFilterNoParam(void*& Result, void* const* Args, const uint8_t*, 
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneFilterNoParam");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterNoParam(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterNoParam(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureFilterNoParam(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1,
@@ -928,7 +1041,7 @@ int32_t NilPictureFilterNoParam(void*& Result, void* const* Args, const uint8_t*
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureFilterNoParam");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterNoParam(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterNoParam(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPlaneLevel(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -1000,7 +1113,7 @@ int32_t NilPlaneCloud(void*& Result, void* const* Args, const uint8_t*, TRect& R
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneCloud");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return Cloud(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return Cloud(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureCloud(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -1008,7 +1121,7 @@ int32_t NilPictureCloud(void*& Result, void* const* Args, const uint8_t*, TRect&
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureCloud");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return Cloud(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return Cloud(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPlaneNoise(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -1016,7 +1129,7 @@ int32_t NilPlaneNoise(void*& Result, void* const* Args, const uint8_t*, TRect& R
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneNoise");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return Noise(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return Noise(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureNoise(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -1024,7 +1137,7 @@ int32_t NilPictureNoise(void*& Result, void* const* Args, const uint8_t*, TRect&
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureNoise");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return Noise(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return Noise(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPlaneFilterSize(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,
@@ -1032,7 +1145,7 @@ int32_t NilPlaneFilterSize(void*& Result, void* const* Args, const uint8_t* Abor
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneFilterSize");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterSize(Call, Abort, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterSize(Call, Abort, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureFilterSize(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,
@@ -1040,7 +1153,7 @@ int32_t NilPictureFilterSize(void*& Result, void* const* Args, const uint8_t* Ab
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureFilterSize");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterSize(Call, Abort, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterSize(Call, Abort, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPlaneFilterEmboss(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -1048,7 +1161,7 @@ int32_t NilPlaneFilterEmboss(void*& Result, void* const* Args, const uint8_t*, T
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneFilterEmboss");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterEmboss(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterEmboss(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureFilterEmboss(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1,
@@ -1056,7 +1169,7 @@ int32_t NilPictureFilterEmboss(void*& Result, void* const* Args, const uint8_t*,
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureFilterEmboss");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterEmboss(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterEmboss(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPlaneFilterGradateMove(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1,
@@ -1064,7 +1177,7 @@ int32_t NilPlaneFilterGradateMove(void*& Result, void* const* Args, const uint8_
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneFilterGradateMove");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterGradateMove(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterGradateMove(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureFilterGradateMove(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1,
@@ -1072,7 +1185,7 @@ int32_t NilPictureFilterGradateMove(void*& Result, void* const* Args, const uint
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureFilterGradateMove");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterGradateMove(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterGradateMove(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPlaneFilterSobel(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -1096,7 +1209,7 @@ int32_t NilPlaneFilterDiffuse(void*& Result, void* const* Args, const uint8_t* A
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneFilterDiffuse");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterDiffuse(Call, Abort, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterDiffuse(Call, Abort, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureFilterDiffuse(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,
@@ -1104,7 +1217,7 @@ int32_t NilPictureFilterDiffuse(void*& Result, void* const* Args, const uint8_t*
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureFilterDiffuse");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return FilterDiffuse(Call, Abort, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return FilterDiffuse(Call, Abort, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureGlass1(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1, TRect& Rect2,
@@ -1120,7 +1233,7 @@ int32_t NilPlaneStainedGlass(void*& Result, void* const* Args, const uint8_t*, T
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPlaneStainedGlass");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return StainedGlass(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return StainedGlass(Call, Rect1, Rect2, MeasureOnly); });
 }
 
 int32_t NilPictureStainedGlass(void*& Result, void* const* Args, const uint8_t*, TRect& Rect1,
@@ -1128,5 +1241,5 @@ int32_t NilPictureStainedGlass(void*& Result, void* const* Args, const uint8_t*,
 {
     static const TPaintFunctionRec* const Rec = FindRec("NilPictureStainedGlass");
     return RunFunction(Rec, Result, Args, Rect1, Rect2,
-                       [&](const TCall& Call) { return StainedGlass(Call, Rect2, MeasureOnly); });
+                       [&](const TCall& Call) { return StainedGlass(Call, Rect1, Rect2, MeasureOnly); });
 }

@@ -13,6 +13,13 @@
 //   or unreadable; one without a default is refused then.
 // - The first rectangle is empty and the second the destination's overlap
 //   with the mask, unless a function says otherwise.
+// - The first rectangle holds what a pixel's result depends on beyond the
+//   pixels round it (PaintDestinationReach): the whole page range
+//   (-2147483648 .. 2147483647 both ways) where results follow the
+//   destination's size or may come from anywhere in it (clouds, diffusion,
+//   oil painting, stained glass, glass, and every filter that wraps round
+//   the edges); the work area for noise, whose random numbers are drawn over
+//   it, and for a contrast about the work area's mean (a negative average).
 // - A measure-only call, and a call whose destination, mask or bump record
 //   carries no pixels (a measure-only record), paints nothing and reports
 //   the rectangles.
@@ -24,6 +31,15 @@
 #include "foundation/geometry_types.h"
 
 #include <cstdint>
+#include <string_view>
+
+// How far from each pixel it writes the call of the picture function Name
+// with Args reads its destination (argument 1), in pixels along either axis:
+// a neighbourhood filter's window over all its passes; 0 for point
+// operations and for calls whose first rectangle already takes in all they
+// read. A part of the page rendered alone must hold that much more round
+// what it keeps.
+int32_t PaintDestinationReach(std::string_view Name, void* const* Args);
 
 int32_t NilPlaneContBright(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,
                            TRect& Rect2, bool MeasureOnly);
@@ -81,8 +97,8 @@ int32_t NilPlaneFilterDiffuse(void*& Result, void* const* Args, const uint8_t* A
                               TRect& Rect2, bool MeasureOnly);
 int32_t NilPictureFilterDiffuse(void*& Result, void* const* Args, const uint8_t* Abort,
                                 TRect& Rect1, TRect& Rect2, bool MeasureOnly);
-// The first rectangle is the whole page range (-2147483648, -2147483648,
-// 2147483647, 2147483647): the refracted pixels may come from anywhere.
+// The refracted pixels may come from anywhere: the first rectangle is the
+// whole page range.
 int32_t NilPictureGlass1(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,
                          TRect& Rect2, bool MeasureOnly);
 int32_t NilPlaneStainedGlass(void*& Result, void* const* Args, const uint8_t* Abort, TRect& Rect1,

@@ -185,6 +185,48 @@ TEST_F(DocCommandsTest, APasteShowsInThePagePictureWithoutPaintingWhatLiesBeneat
     EXPECT_EQ(PagePixel(PageOf(A), 150, 20), 0xFFFFFFu);
 }
 
+// Ctrl+V of three shapes carrying effects that shade, shadow and blur what
+// lies beneath, over shapes carrying the same, then Ctrl+Z: the page picture
+// is again exactly what it was.
+TEST_F(DocCommandsTest, UndoingAPasteOverEffectsGivesThePagePictureBackExactly)
+{
+    TCatalogueLibraries Catalogue;
+    const auto AddLaden = [](TfrmChild* W, int32_t X, int32_t Y, int32_t Width, int32_t Height) {
+        auto R = std::make_unique<TRectObj>(&PageOf(W), -1);
+        R->SetFrame(X, Y, Width, Height);
+        R->Macros().Clear();
+        for (const char* Name : {"塗り(ボカシ)", "塗り（影）", "エンボス（照明）", "ベベル（照明）", "ぼかし"}) {
+            R->Macros().Add(std::make_unique<TMacro>());
+            EXPECT_TRUE(R->Macros().GetMacro(R->Macros().Count() - 1)->LoadFromLibrary(Name));
+        }
+        R->SetFillPath(1);
+        return PageOf(W).RootGroup().AddChild(std::move(R), -1);
+    };
+    TfrmChild* B = Open(200, 150);
+    Select(B, {AddLaden(B, 30, 25, 40, 35), AddLaden(B, 75, 45, 40, 35), AddLaden(B, 120, 65, 40, 35)});
+    B->actCopyExecute();
+    TfrmChild* A = Open(200, 150);
+    for (int32_t I = 0; I < 8; ++I)
+        AddLaden(A, 8 + 22 * I, 12 + 30 * (I % 4), 30, 28);
+    const auto Picture = [&] {
+        Settle();
+        std::vector<uint32_t> P;
+        for (int32_t Y = 0; Y < 150; ++Y)
+            for (int32_t X = 0; X < 200; ++X)
+                P.push_back(PagePixel(PageOf(A), X, Y));
+        return P;
+    };
+    const std::vector<uint32_t> Before = Picture();
+    A->actPasteExecute();
+    ASSERT_NE(Picture(), Before);
+    A->actUndoExecute();
+    const std::vector<uint32_t> Undone = Picture();
+    int32_t Differ = 0;
+    for (size_t I = 0; I < Before.size(); ++I)
+        Differ += Undone[I] != Before[I];
+    EXPECT_EQ(Differ, 0);
+}
+
 TEST_F(DocCommandsTest, APasteThatCannotBeReadShowsTheErrorAndAddsNothing)
 {
     TfrmChild* W = Open(400, 300);
