@@ -515,16 +515,12 @@ void TMemIniFile::WriteBool(const std::string& Section, const std::string& Key, 
 
 void TMemIniFile::ReadSection(const std::string& Section, std::vector<std::string>& Keys) const
 {
+    std::vector<std::pair<std::string, std::string>> Values;
+    ReadSectionValues(Section, Values);
     Keys.clear();
-    const TSection* S = FindSection(Section);
-    if (!S)
-        return;
-    // One look-up per line: comparing each with every key taken so far
-    // would cost the square of the key count.
-    std::unordered_set<std::string> Seen;
-    for (const TLine& L : S->Lines)
-        if (L.Kind == TLineKind::Key && Seen.insert(AsciiLowerText(L.Name)).second)
-            Keys.push_back(L.Name);
+    Keys.reserve(Values.size());
+    for (auto& V : Values)
+        Keys.push_back(std::move(V.first));
 }
 
 void TMemIniFile::ReadSectionValues(const std::string& Section,
@@ -534,6 +530,8 @@ void TMemIniFile::ReadSectionValues(const std::string& Section,
     const TSection* S = FindSection(Section);
     if (!S)
         return;
+    // One look-up per line: comparing each with every key taken so far
+    // would cost the square of the key count.
     std::unordered_set<std::string> Seen;
     for (const TLine& L : S->Lines)
         if (L.Kind == TLineKind::Key && Seen.insert(AsciiLowerText(L.Name)).second)
