@@ -147,14 +147,7 @@ protected:
 };
 
 // The managed windows from the bottom of the stack to its top.
-QList<unsigned long> StackingOrder()
-{
-    const QString Out = Run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
-    QList<unsigned long> Ids;
-    for (const QString& Id : Out.mid(Out.indexOf('#') + 1).split(',', Qt::SkipEmptyParts))
-        Ids.push_back(Id.trimmed().toULong(nullptr, 16));
-    return Ids;
-}
+QList<unsigned long> StackingOrder() { return RootWindowList("_NET_CLIENT_LIST_STACKING"); }
 
 // The white of the page inside the sub-window, as the screen shows it.
 QRect PageOnScreen(QMdiSubWindow* Sub)

@@ -22,17 +22,7 @@ using namespace e2e;
 constexpr int WindowTimeout = 20000;
 
 // The managed windows from the bottom of the stack to its top.
-QList<unsigned long> StackingOrder()
-{
-    const QString Out = Run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
-    QList<unsigned long> Ids;
-    const qsizetype Hash = Out.indexOf('#');
-    if (Hash < 0)
-        return Ids;
-    for (const QString& Id : Out.mid(Hash + 1).split(',', Qt::SkipEmptyParts))
-        Ids.push_back(Id.trimmed().toULong(nullptr, 16));
-    return Ids;
-}
+QList<unsigned long> StackingOrder() { return RootWindowList("_NET_CLIENT_LIST_STACKING"); }
 
 // Where Id is in the stack (higher is nearer the top); -1 when not there.
 qsizetype StackPlace(unsigned long Id)

@@ -384,12 +384,9 @@ void TOwnedProcess::Stop()
     }
 }
 
-namespace {
-
-// The windows the window manager manages (_NET_CLIENT_LIST).
-QList<unsigned long> ManagedWindows()
+QList<unsigned long> RootWindowList(const char* Property)
 {
-    const QString Out = Run("xprop", {"-root", "_NET_CLIENT_LIST"});
+    const QString Out = Run("xprop", {"-root", Property});
     QList<unsigned long> Ids;
     const qsizetype Hash = Out.indexOf('#');
     if (Hash < 0)
@@ -398,6 +395,11 @@ QList<unsigned long> ManagedWindows()
         Ids.push_back(Id.trimmed().toULong(nullptr, 16));
     return Ids;
 }
+
+namespace {
+
+// The windows the window manager manages.
+QList<unsigned long> ManagedWindows() { return RootWindowList("_NET_CLIENT_LIST"); }
 
 } // namespace
 

@@ -41,6 +41,9 @@ constexpr int Deadline(int IdleMs)
 // Runs a helper program to its end; its standard output, trimmed. (Its
 // deadline is Deadline(TimeoutMs).)
 QString Run(const QString& Program, const QStringList& Args, int TimeoutMs = 10000);
+// The window list the root window holds under Property ("_NET_CLIENT_LIST",
+// "_NET_CLIENT_LIST_STACKING"): the managed windows, empty when none.
+QList<unsigned long> RootWindowList(const char* Property);
 
 // Polls Check every 25 ms until it is true or Deadline(TimeoutMs) has
 // passed; true when it came true. TimeoutMs is what the step may take on an
