@@ -38,6 +38,7 @@
 #include "ui/tool_window_message.h"
 #include "ui/tool_window97.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -50,6 +51,7 @@
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QWindowStateChangeEvent>
 
@@ -430,6 +432,43 @@ void TfrmTavro::StartUp()
     FDropTarget->OnDrop = [this](IDataObject* D, uint32_t K, POINTL P, uint32_t& E) { DropTargetDrop(D, K, P, E); };
     RegisterDragDrop(this, FDropTarget.Get());
 
+    // The palette and the panel's page windows cost more to make than the
+    // frame: they are made right after the frame's first paint, so that the
+    // frame does not wait for them (or at once by the first use of either).
+    const auto Make = [this] { MakeFloatingForms(); };
+    frmPltColor.MakeWhenAsked(Make);
+    frmObjProperty.MakeWhenAsked(Make);
+    // Until the frame has painted, showing a document's selection waits for
+    // the making, which loads the active window's.
+    frmObjProperty.HoldBack(true);
+    FbFloatingFormsDue = true;
+    // A frame that is not painted soon (not shown, on another desktop) does
+    // not keep them waiting longer.
+    FFloatingFormsTimer = new QTimer(this);
+    FFloatingFormsTimer->setSingleShot(true);
+    connect(FFloatingFormsTimer, &QTimer::timeout, this, [this] { MakeFloatingForms(); });
+    FFloatingFormsTimer->start(FloatingFormsLatestMs);
+    UpdatePageActions();
+
+    if (gDocuments->GetCount() > 0)
+        gDocuments->GetDocument(0)->History()->ResetObjCount();
+    FbStarted = true;
+}
+
+void TfrmTavro::MakeFloatingForms()
+{
+    if (!FbFloatingFormsDue)
+        return;
+    FbFloatingFormsDue = false;
+    if (FFloatingFormsTimer)
+        FFloatingFormsTimer->stop();
+    disconnect(FFloatingFormsIdle);
+    frmPltColor.MakeWhenAsked(nullptr);
+    frmObjProperty.MakeWhenAsked(nullptr);
+    // The frame keeps the keys (or takes them, when the window system has
+    // not given them to it yet): a floating window shown now must not take
+    // them from it, as the frame shown after the floating windows took them.
+    const bool FrameActive = isActiveWindow() || !QApplication::activeWindow();
     if (!frmPltColor)
         frmPltColor = new TfrmPltColor(this);
     frmPltColor->setVisible(FbPaletteVisible != 0);
@@ -441,10 +480,40 @@ void TfrmTavro::StartUp()
     // Ctrl+Z and Ctrl+Y in the panel's controls are the document's.
     frmObjProperty->SetHistoryCommands(actUndo, actRedo);
     UpdatePageActions();
+    // The active document window's selection, which its activation could
+    // not give a panel not yet made.
+    if (TDocWindow* C = ActiveDocWindow())
+        C->ReloadPanelReported();
+    if (windowState() & Qt::WindowMinimized)
+        FrameShown(false);
+    else if (FrameActive && !isActiveWindow())
+        activateWindow();
+}
 
-    if (gDocuments->GetCount() > 0)
-        gDocuments->GetDocument(0)->History()->ResetObjCount();
-    FbStarted = true;
+void TfrmTavro::MakeFloatingFormsAfterPaint()
+{
+    QAbstractEventDispatcher* Loop = QAbstractEventDispatcher::instance();
+    if (!Loop)
+        return;
+    // The frame's paint goes to the window system when the event loop next
+    // waits; the work queued by then (what the window system said of the
+    // frame's showing, the start-up's own notices) goes first too. Then
+    // the floating windows are made, behind everything else queued.
+    // While a dialog runs its own loop they wait for it to close: their
+    // showing would take the activation from the dialog.
+    FFloatingFormsIdle = connect(Loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+        if (QApplication::activeModalWidget())
+            return;
+        disconnect(FFloatingFormsIdle);
+        QTimer::singleShot(0, this, [this] {
+            QTimer::singleShot(0, this, [this] {
+                if (QApplication::activeModalWidget())
+                    MakeFloatingFormsAfterPaint();
+                else
+                    MakeFloatingForms();
+            });
+        });
+    });
 }
 
 void TfrmTavro::OpenCommandLine()
@@ -528,7 +597,9 @@ bool TfrmTavro::FormCloseQuery()
 
 void TfrmTavro::FormClose()
 {
-    const bool Palette = frmPltColor && frmPltColor->isVisible();
+    // Palette shown: as the settings had it while it is still due.
+    const bool Palette =
+        FbFloatingFormsDue ? FbPaletteVisible != 0 : frmPltColor.Made() && frmPltColor.Made()->isVisible();
     AppIniFile().WriteString(Section, "Flags", std::string("1,1,1,") + (Palette ? "1" : "0"));
 }
 
@@ -544,8 +615,8 @@ void TfrmTavro::closeEvent(QCloseEvent* Event)
     bool CanClose = false;
     try {
         // The value the panel shows live is the document's before it is asked.
-        if (frmObjProperty)
-            frmObjProperty->CommitPending();
+        if (TfrmObjProperty* Panel = frmObjProperty.Made())
+            Panel->CommitPending();
         CanClose = FormCloseQuery();
     } catch (...) {
         Event->ignore();
@@ -568,10 +639,16 @@ TfrmTavro::~TfrmTavro()
 void TfrmTavro::FormDestroy()
 {
     FbClosing = true;
+    // Floating windows never made are not made now: their makers go.
+    if (FbFloatingFormsDue) {
+        FbFloatingFormsDue = false;
+        frmPltColor.MakeWhenAsked(nullptr);
+        frmObjProperty.MakeWhenAsked(nullptr);
+    }
     // The panel's page windows are this window's: their pages go back to
     // the panel, which outlives the frame.
-    if (frmObjProperty)
-        frmObjProperty->BringPagesHome();
+    if (TfrmObjProperty* Panel = frmObjProperty.Made())
+        Panel->BringPagesHome();
     qApp->removeEventFilter(this);
     AppIniFile().WriteBool(Section, "DspSmth", FbSmooth != 0);
     if (FbStarted)
@@ -682,13 +759,19 @@ bool TfrmTavro::event(QEvent* Event)
 {
     if (Event->type() == TToolWindowClosedEvent::EventType) {
         QWidget* Window = static_cast<TToolWindowClosedEvent*>(Event)->Window();
-        if (Window && Window == frmPltColor.data())
+        if (Window && Window == frmPltColor.Made())
             actDispColPlt->setChecked(false);
         else
             UpdatePageActions();
         return true;
     }
     switch (Event->type()) {
+    case QEvent::Paint:
+        if (FbFloatingFormsDue && !FFloatingFormsIdle) {
+            frmObjProperty.HoldBack(false);
+            MakeFloatingFormsAfterPaint();
+        }
+        break;
     case QEvent::WindowActivate:
         if (!ActiveDocWindow())
             ReattachHistoryMenu();

@@ -31,6 +31,7 @@ class QComboBox;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QTimer;
 class TToolbarButton97;
 class TToolbar97;
 struct TImageList97;
@@ -119,6 +120,12 @@ public:
     QStringList CommandLine;
 
     void StartUp();
+    // The palette and the panel with its page windows, which StartUp leaves
+    // due (see frmPltColor, frmObjProperty): made and shown as the settings
+    // have them, the active window's selection loaded. Runs once, after the
+    // frame's first paint or at the first use of either window.
+    void MakeFloatingForms();
+    bool FloatingFormsDue() const { return FbFloatingFormsDue; }
     // A new document of the stored page defaults; defaults that make no
     // page are removed from the settings, reported once, and the built-in
     // size is used.
@@ -422,6 +429,11 @@ private:
     const void* FFontTable = nullptr;
     bool FbClosing = false;
     bool FbStarted = false;
+    bool FbFloatingFormsDue = false;
+    void MakeFloatingFormsAfterPaint();
+    QTimer* FFloatingFormsTimer = nullptr;
+    QMetaObject::Connection FFloatingFormsIdle;
+    static constexpr int FloatingFormsLatestMs = 2000;
     class THistoryMenuAdapter;
     class TSaveDialogAdapter;
     std::unique_ptr<THistoryMenuAdapter> FHistoryLink;

@@ -124,6 +124,10 @@ protected:
         Frame = std::make_unique<TfrmTavro>();
         Frame->CommandLine = Args;
         Frame->StartUp();
+        // The floating windows at once, shown before the frame: the frame's
+        // commands are tested with them as they were always met (their late
+        // making has tests of its own).
+        Frame->MakeFloatingForms();
         Frame->show();
         return *Frame;
     }
