@@ -463,6 +463,7 @@ void TfrmTavro::MakeFloatingForms()
     if (FFloatingFormsTimer)
         FFloatingFormsTimer->stop();
     disconnect(FFloatingFormsIdle);
+    disconnect(FFloatingFormsAwake);
     frmPltColor.MakeWhenAsked(nullptr);
     frmObjProperty.MakeWhenAsked(nullptr);
     // The frame keeps the keys (or takes them, when the window system has
@@ -486,7 +487,7 @@ void TfrmTavro::MakeFloatingForms()
         C->ReloadPanelReported();
     if (windowState() & Qt::WindowMinimized)
         FrameShown(false);
-    else if (FrameActive && !isActiveWindow())
+    else if (FrameActive)
         activateWindow();
 }
 
@@ -501,10 +502,11 @@ void TfrmTavro::MakeFloatingFormsAfterPaint()
     // the floating windows are made, behind everything else queued.
     // While a dialog runs its own loop they wait for it to close: their
     // showing would take the activation from the dialog.
-    FFloatingFormsIdle = connect(Loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+    const auto NextRound = [this] {
         if (QApplication::activeModalWidget())
             return;
         disconnect(FFloatingFormsIdle);
+        disconnect(FFloatingFormsAwake);
         QTimer::singleShot(0, this, [this] {
             QTimer::singleShot(0, this, [this] {
                 if (QApplication::activeModalWidget())
@@ -513,7 +515,11 @@ void TfrmTavro::MakeFloatingFormsAfterPaint()
                     MakeFloatingForms();
             });
         });
-    });
+    };
+    // A round that cannot wait (a loop of the caller's own) starts with
+    // awake instead.
+    FFloatingFormsIdle = connect(Loop, &QAbstractEventDispatcher::aboutToBlock, this, NextRound);
+    FFloatingFormsAwake = connect(Loop, &QAbstractEventDispatcher::awake, this, NextRound);
 }
 
 void TfrmTavro::OpenCommandLine()

@@ -433,6 +433,7 @@ private:
     void MakeFloatingFormsAfterPaint();
     QTimer* FFloatingFormsTimer = nullptr;
     QMetaObject::Connection FFloatingFormsIdle;
+    QMetaObject::Connection FFloatingFormsAwake;
     static constexpr int FloatingFormsLatestMs = 2000;
     class THistoryMenuAdapter;
     class TSaveDialogAdapter;
