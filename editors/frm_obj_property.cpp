@@ -369,7 +369,7 @@ void TfrmObjProperty::BuildTextPage()
     // base, face and size, font style; the rich edit below.
     lblLineSpacing = Label(P, "lblLineSpacing", "行間：", 4, 7);
     cmbLineSpacingRule = Combo(P, "cmbLineSpacingRule", 40, 4, 64);
-    edtLineSpacing = NumberEdit(P, "edtLineSpacing", 106, 4, 60, 0, 10);
+    edtLineSpacing = NumberEdit(P, "edtLineSpacing", 106, 4, 60, 0, MaxLineSpacingMultiple);
     edtLineSpacing->SetPrecision(0.01);
     cmbUTLineSpacing = Combo(P, "cmbUTLineSpacing", 168, 4, 56);
     cmbZoom = Combo(P, "cmbZoom", 228, 4, 64);
@@ -468,16 +468,18 @@ void TfrmObjProperty::BuildOutlinePage()
         double Min, Max;
     };
     // Tags 1 to 9; the text-height row is Tag 10 and always shown with a kind.
+    // The outline's own ranges, in percent.
+    constexpr double Ratio = MaxOutlineRatio * 100, Scale = MinOutlineScale * 100, Waves = MaxOutlineWaves;
     const TRowDef Rows[9] = {
-        {"上辺の位置：", "lblTopLeft", "edtTopLeft", &edtTopLeft, true, -1000, 1000},
-        {"上辺の幅：", "lblTopWidth", "edtTopWidth", &edtTopWidth, true, 0, 1000},
+        {"上辺の位置：", "lblTopLeft", "edtTopLeft", &edtTopLeft, true, -Ratio, Ratio},
+        {"上辺の幅：", "lblTopWidth", "edtTopWidth", &edtTopWidth, true, 0, Ratio},
         {"", "lblDummy3", "edtDummy3", nullptr, false, 0, 0},
-        {"下辺の幅：", "lblBtmWidth", "edtBtmWidth", &edtBtmWidth, true, 0, 1000},
-        {"波高(上)：", "lblHeightTop", "edtHeightTop", &edtHeightTop, true, -1000, 1000},
-        {"波高(下)：", "lblHeightBtm", "edtHeightBtm", &edtHeightBtm, true, -1000, 1000},
-        {"波数(上)：", "lblWaveNumTop", "edtWaveNumTop", &edtWaveNumTop, false, 0, 100},
-        {"波数(下)：", "lblWaveNumBtm", "edtWaveNumBtm", &edtWaveNumBtm, false, 0, 100},
-        {"半径：", "lblRadius", "edtRadius", &edtRadius, true, 1, 1000},
+        {"下辺の幅：", "lblBtmWidth", "edtBtmWidth", &edtBtmWidth, true, 0, Ratio},
+        {"波高(上)：", "lblHeightTop", "edtHeightTop", &edtHeightTop, true, -Ratio, Ratio},
+        {"波高(下)：", "lblHeightBtm", "edtHeightBtm", &edtHeightBtm, true, -Ratio, Ratio},
+        {"波数(上)：", "lblWaveNumTop", "edtWaveNumTop", &edtWaveNumTop, false, 0, Waves},
+        {"波数(下)：", "lblWaveNumBtm", "edtWaveNumBtm", &edtWaveNumBtm, false, 0, Waves},
+        {"半径：", "lblRadius", "edtRadius", &edtRadius, true, Scale, Ratio},
     };
     for (int I = 0; I < 9; ++I) {
         const TRowDef& R = Rows[I];
@@ -491,7 +493,7 @@ void TfrmObjProperty::BuildOutlinePage()
             FOutlinePercents[I] = Label(P, (std::string(R.LName) + "Percent").c_str(), "%", 131, Y, I + 1);
     }
     QLabel* TextHeight = Label(P, "lblTextHeight", "文字の高さ：", 150, 40, 10);
-    edtTextHeight = NumberEdit(P, "edtTextHeight", 214, 36, 50, 1, 1000, 10);
+    edtTextHeight = NumberEdit(P, "edtTextHeight", 214, 36, 50, Scale, Ratio, 10);
     QLabel* TextHeightPercent = Label(P, "lblTextHeightPercent", "%", 266, 40, 10);
     // The edits start where the widest caption of the screen's face ends, so
     // that no caption's colon hides under its edit; the text-height group
@@ -525,8 +527,8 @@ void TfrmObjProperty::BuildPathPage()
 {
     QWidget* P = TabSheetOnPath;
     lblTextStartPos = Label(P, "lblTextStartPos", "パス端から文字までの距離(&L)：", 4, 7);
-    edtTextStartPos = NumberEdit(P, "edtTextStartPos", 190, 4, 72, -100000, 100000);
-    edtVOffset = NumberEdit(P, "edtVOffset", 190, 28, 72, -100000, 100000);
+    edtTextStartPos = NumberEdit(P, "edtTextStartPos", 190, 4, 72, -MaxTextPathDistance, MaxTextPathDistance);
+    edtVOffset = NumberEdit(P, "edtVOffset", 190, 28, 72, -MaxTextPathDistance, MaxTextPathDistance);
     edtVOffset->hide();
 }
 

@@ -56,9 +56,12 @@ constexpr TRange SizeRanges[4] = {
     {1, 1, 400, 1, 200, 1}, {0.01, 0.01, 10, 0.01, 5, 0.1}, {0.01, 0.01, 4, 0.01, 2, 0.01}, {0.1, 0.1, 300, 0.1, 160, 1}};
 constexpr TRange OffsetRanges[4] = {
     {1, -999, 999, -100, 100, 1}, {0.01, -99, 99, -5, 5, 0.1}, {0.01, -99, 99, -2, 2, 0.01}, {0.1, -999, 999, -100, 100, 1}};
-constexpr TRange LineMultipleRange = {0.01, 0, 10, 0, 10, 0.1};
-constexpr TRange LineLengthRanges[4] = {
-    {1, 0, 999, 0, 200, 1}, {0.01, 0, 99, 0, 5, 0.1}, {0.01, 0, 99, 0, 2, 0.01}, {0.1, 0, 999, 0, 160, 1}};
+// The paragraph's own ranges (HeldLineSpacing).
+constexpr TRange LineMultipleRange = {0.01, 0, MaxLineSpacingMultiple, 0, 10, 0.1};
+constexpr TRange LineLengthRanges[4] = {{1, 0, MaxLineSpacingLength[0], 0, 200, 1},
+                                        {0.01, 0, MaxLineSpacingLength[1], 0, 5, 0.1},
+                                        {0.01, 0, MaxLineSpacingLength[2], 0, 2, 0.01},
+                                        {0.1, 0, MaxLineSpacingLength[3], 0, 160, 1}};
 
 void ApplyRange(TCustomEditTrackBarWex* Edit, const TRange& R)
 {

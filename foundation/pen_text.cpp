@@ -2,6 +2,7 @@
 
 #include "foundation/text_fields.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -137,4 +138,15 @@ bool PenDataInRange(const TrecPenData& Pen)
     const bool Width = Pen.Width >= -1 && Pen.Width <= MaxPenWidth;
     const bool Miter = Pen.MiterLimit == -1.0 || (Pen.MiterLimit >= 0.0 && Pen.MiterLimit <= MaxPenMiterLimit);
     return Width && Miter;
+}
+
+bool HoldPenData(TrecPenData& Pen)
+{
+    if (PenDataInRange(Pen))
+        return false;
+    Pen.Width = std::clamp(Pen.Width, -1, MaxPenWidth);
+    const double M = Pen.MiterLimit;
+    if (M != -1.0 && !(M >= 0.0 && M <= MaxPenMiterLimit))
+        Pen.MiterLimit = M > MaxPenMiterLimit ? MaxPenMiterLimit : 0.0;
+    return true;
 }

@@ -25,6 +25,10 @@ static_assert(offsetof(TrecPenData, MiterLimit) == 28);
 inline constexpr int32_t MaxPenWidth = 100;
 inline constexpr double MaxPenMiterLimit = 5;
 bool PenDataInRange(const TrecPenData& Pen);
+// Pen brought into those ranges; True when a field changed. A width past
+// them goes to the nearer end; a miter limit above 5 to 5, one below 0 or
+// no number to 0, which the stroker draws as the 1 it drew before.
+bool HoldPenData(TrecPenData& Pen);
 
 // Parses pen text into a zero-filled record; a missing or unreadable field
 // takes its default (-1, 65280, -1.0). True only when no field holds its

@@ -7,7 +7,9 @@
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
+#include "model/draw_object.h"
 #include "model/shape_param_range.h"
+#include "model/text_object.h"
 #include "paint/macro_list.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
@@ -133,7 +135,7 @@ void TDrawObjDef::WriteDefPart(TStream& Stream)
 
 void TDrawObjDef::ReadDefInt(TStream& Stream)
 {
-    WireframeColor = StreamReadInt32(Stream);
+    WireframeColor = HeldWireframeColor(StreamReadInt32(Stream));
 }
 
 void TDrawObjDef::ReadMacroLists(TStream& Stream, int32_t Version)
@@ -377,6 +379,12 @@ void TDrawObjTavDef::ReadTavPart(TStream& Stream, int32_t Version)
         FillPath = StreamReadByte(Stream);
     else
         FillPath = 1;
+    // Every new text starts from these: they are held as a text's own.
+    HoldTextLayout(TextParam);
+    Double1 = HeldLineSpacing(Value1, Byte1, Double1);
+    Value1 = HeldLineSpacingRule(Value1);
+    Byte1 = HeldSpacingUnit(Byte1);
+    FillPath = FillPath != 0;
 }
 
 void TDrawObjTavDef::ReadShapeRecords(TStream& Stream, int32_t Version)

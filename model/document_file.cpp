@@ -251,6 +251,10 @@ void TOLEDocumentWex::LoadFile(TStream& Stream)
         SkipBytes(Stream, 8);
     // Replaces the store only when its part was read whole.
     FPictures->LoadFromStream(Stream, Version);
+    // A picture fill naming a picture the file does not hold names none.
+    for (const auto& Page : Pages)
+        if (auto* P = dynamic_cast<TPage*>(Page.get()))
+            TDrawItem::DropMissingPictures(P->RootGroup(), *FPictures);
 
     ReplacePages(Pages);
 

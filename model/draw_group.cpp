@@ -584,14 +584,15 @@ bool TDrawGroup::NodeNear(const TPoint& Point, int32_t SqrTolerance)
 
 bool TDrawGroup::ValuesDrawable(int32_t Dpi) const
 {
-    return std::all_of(FItems.begin(), FItems.end(),
-                       [Dpi](const auto& C) { return C->ValuesDrawable(Dpi); });
+    return TDrawItem::ValuesDrawable(Dpi) &&
+           std::all_of(FItems.begin(), FItems.end(), [Dpi](const auto& C) { return C->ValuesDrawable(Dpi); });
 }
 
-void TDrawGroup::BringValuesIntoRange()
+void TDrawGroup::BringValuesIntoRange(int32_t Dpi)
 {
+    TDrawItem::BringValuesIntoRange(Dpi);
     for (auto& C : FItems)
-        C->BringValuesIntoRange();
+        C->BringValuesIntoRange(Dpi);
 }
 
 void TDrawGroup::RelinkReadItems(const TList2Item* IDMap)

@@ -79,7 +79,7 @@ public:
     // parent ID); recurses, and lets every child relink its own links.
     void RelinkReadItems(const TList2Item* IDMap) override;
     bool ValuesDrawable(int32_t Dpi) const override;
-    void BringValuesIntoRange() override;
+    void BringValuesIntoRange(int32_t Dpi) override;
 
     int32_t GetCount() const { return static_cast<int32_t>(FItems.size()); }
     // 0-based; EListError outside 0..Count-1.

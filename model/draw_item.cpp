@@ -21,21 +21,11 @@
 
 namespace {
 
-// The short string of the name records: a length byte and at most 255
-// bytes, cut where a CP932 character begins.
+// The short string of the name records: a length byte and the name.
 std::string ShortString(const std::string& S)
 {
-    size_t N = 0;
-    while (N < S.size()) {
-        const size_t Next =
-            std::min(S.size(), N + (IsSjisLeadByte(static_cast<uint8_t>(S[N])) ? 2 : 1));
-        if (Next > 255)
-            break;
-        N = Next;
-    }
-    std::string R(1, static_cast<char>(N));
-    R.append(S, 0, N);
-    return R;
+    const std::string Held = HeldItemName(S);
+    return std::string(1, static_cast<char>(Held.size())) + Held;
 }
 
 // Nesting depth of the readers running now (one UI thread).
@@ -98,6 +88,20 @@ void ForEachLeaf(TDrawItem& Item, F&& Fn)
 } // namespace
 
 // ---------------------------------------------------------------------------
+
+std::string HeldItemName(const std::string& Cp932Name)
+{
+    const std::string& S = Cp932Name;
+    size_t N = 0;
+    while (N < S.size()) {
+        const size_t Next =
+            std::min(S.size(), N + (IsSjisLeadByte(static_cast<uint8_t>(S[N])) ? 2 : 1));
+        if (Next > MaxItemNameBytes)
+            break;
+        N = Next;
+    }
+    return S.substr(0, N);
+}
 
 const TDrawItemClass TDrawItem::ClassInfo{"TDrawItem", nullptr, nullptr};
 
@@ -305,8 +309,17 @@ void TDrawItem::DeleteFromParent()
 }
 
 bool TDrawItem::TakeCommonAttributes(TDrawGroup&) { return false; }
-bool TDrawItem::ValuesDrawable(int32_t) const { return true; }
-void TDrawItem::BringValuesIntoRange() {}
+bool TDrawItem::ValuesDrawable(int32_t) const
+{
+    return FstrName.size() <= MaxItemNameBytes && FbVisible <= 1;
+}
+
+void TDrawItem::BringValuesIntoRange(int32_t)
+{
+    FstrName = HeldItemName(FstrName);
+    // Any byte but 0 showed the item.
+    FbVisible = FbVisible != 0;
+}
 void TDrawItem::RelinkReadItems(const TList2Item*) {}
 std::optional<int32_t> TDrawItem::GetStoredLayerIndex() const { return std::nullopt; }
 void TDrawItem::LinkLayer(TLayer*) {}
@@ -321,6 +334,7 @@ bool TDrawItem::DoSetFMacrosPaintParam(const TMacros&) { return false; }
 bool TDrawItem::DoSetFMacroEnabled(int32_t, uint8_t) { return false; }
 bool TDrawItem::DoClearMacrosPictCache(int32_t) { return false; }
 bool TDrawItem::DoTranslatePictureHandles(const TList2Item&) { return false; }
+bool TDrawItem::DoDropMissingPictures(const TListRecPict&) { return false; }
 bool TDrawItem::DoSetItemsFillPath(uint8_t) { return false; }
 bool TDrawItem::DoSetOutline(const TOutline&) { return false; }
 bool TDrawItem::DoSetParamSize(int32_t, int32_t) { return false; }
@@ -397,6 +411,11 @@ void TDrawItem::TranslatePictureHandles(TDrawItem& Item, const TList2Item& Map)
     ForEachLeaf(Item, [&](TDrawItem& L) { L.DoTranslatePictureHandles(Map); });
 }
 
+void TDrawItem::DropMissingPictures(TDrawItem& Item, const TListRecPict& Store)
+{
+    ForEachLeaf(Item, [&](TDrawItem& L) { L.DoDropMissingPictures(Store); });
+}
+
 void TDrawItem::SetItemsLayer(TDrawItem& Item, TLayer* Layer)
 {
     ForEachLeaf(Item, [&](TDrawItem& L) { L.DoSetItemLayer(Layer); });
@@ -470,13 +489,15 @@ TDrawItem* TDrawItem::GetFirstDrawObject(TDrawItem* Item)
     return nullptr;
 }
 
-void TDrawItem::RelinkLayers(TDrawItem& Item, TLayers& Layers)
+void TDrawItem::RelinkLayers(TDrawItem& Item, TLayers& Layers, bool HoldIndexes)
 {
     std::vector<std::pair<TDrawItem*, int32_t>> Links;
     ForEachLeaf(Item, [&](TDrawItem& L) {
-        const std::optional<int32_t> Index = L.GetStoredLayerIndex();
+        std::optional<int32_t> Index = L.GetStoredLayerIndex();
         if (!Index)
             return;
+        if (HoldIndexes && Layers.GetCount() > 0)
+            Index = std::clamp(*Index, 0, Layers.GetCount() - 1);
         if (*Index < 0 || *Index >= Layers.GetCount())
             throw EUserError("TDrawItem.RelinkLayers: layer index " + std::to_string(*Index) +
                              " out of range (" + std::to_string(Layers.GetCount()) +
@@ -489,13 +510,14 @@ void TDrawItem::RelinkLayers(TDrawItem& Item, TLayers& Layers)
 
 void TDrawItem::SetName(const std::string& Cp932Name)
 {
-    if (Cp932Name == FstrName)
+    const std::string Name = HeldItemName(Cp932Name);
+    if (Name == FstrName)
         return;
     const std::string Old = ShortString(FstrName);
-    const std::string New = ShortString(Cp932Name);
+    const std::string New = ShortString(Name);
     AddHistory(0, 0, Old.data(), static_cast<int32_t>(Old.size()));
     AddHistory(1, 0, New.data(), static_cast<int32_t>(New.size()));
-    FstrName = Cp932Name;
+    FstrName = Name;
     SetModified();
 }
 

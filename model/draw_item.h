@@ -65,6 +65,11 @@ inline bool BoxWithinPicture(int64_t Width, int64_t Height)
            Height <= 2 * int64_t{MaxItemReach} && Width * Height <= MaxPicturePixels;
 }
 
+// The longest item name, in CP932 bytes: what an undo record's short
+// string holds. HeldItemName cuts a longer one where a character begins.
+inline constexpr size_t MaxItemNameBytes = 255;
+std::string HeldItemName(const std::string& Cp932Name);
+
 // ---------------------------------------------------------------------------
 // Classes as values: what the virtual constructor and the common-class search
 // work with. Every item class has one static descriptor.
@@ -222,15 +227,17 @@ public:
     // to that reach, a bounding box of no more pixels than the largest
     // picture (BoxWithinPicture), every character style drawable, every
     // fill macro value one its parameter takes (MacroParamValueAccepted;
-    // groups: every child). Items that come from outside (a paste) are
-    // refused otherwise.
+    // groups: every child), and every other field within its range (here:
+    // the name within MaxItemNameBytes, the visible flag 0 or 1). Items
+    // that come from outside (a paste) are refused otherwise.
     virtual bool ValuesDrawable(int32_t Dpi) const;
-    // Brings every value that has a range of its own (shape parameters, a
-    // line's point types, the fill and light values of its macros) into
-    // that range, without recording and without the modified flag: what a
-    // document holds is opened, not refused, and then draws and saves so.
-    // Groups bring every child.
-    virtual void BringValuesIntoRange();
+    // Brings every value that has a range of its own (the name and visible
+    // flag, shape parameters, a line's point types and outline, a text's
+    // styles and layout, the fill-path flag and wireframe colour, the
+    // values of its macros) into that range at Dpi, without recording and
+    // without the modified flag: what a document holds is opened, not
+    // refused, and then draws and saves so. Groups bring every child.
+    virtual void BringValuesIntoRange(int32_t Dpi);
 
     // After a read: restores links to other items through IDMap (stored ID
     // to new ID). Groups make themselves the parent of every child and
@@ -261,7 +268,14 @@ public:
     // Index (all when Index < 0); Index >= count raises
     // "TDrawItem.ClearMacrosPictCache: iIndex >= MacrosDst.Count".
     virtual bool DoClearMacrosPictCache(int32_t Index);
+    // A paste's pictures: every picture fill's handle to the one Map gives
+    // it; a handle Map lacks names a picture the pasted data does not
+    // carry and is refused (EUserError), nothing changed.
     virtual bool DoTranslatePictureHandles(const TList2Item& Map);
+    // A document's pictures: a picture fill naming a picture Store does not
+    // hold names none (-1), so that a picture stored later is not taken for
+    // it; it paints the placeholder it painted.
+    virtual bool DoDropMissingPictures(const TListRecPict& Store);
     virtual bool DoSetItemsFillPath(uint8_t Flag);                    // 19
     virtual bool DoSetOutline(const TOutline& Outline);               // 20
     virtual bool DoSetParamSize(int32_t Width, int32_t Height);       // 25, 26
@@ -294,6 +308,7 @@ public:
     // A leaf that is no draw object raises "TDrawItem.ClearMacrosPictCache: Illegal Class".
     static void ClearMacrosPictCache(TDrawItem& Item, int32_t Index);
     static void TranslatePictureHandles(TDrawItem& Item, const TList2Item& Map);
+    static void DropMissingPictures(TDrawItem& Item, const TListRecPict& Store);
     static void SetItemsFillPath(TDrawItem& Item, uint8_t Flag);
     static void SetOutline(TDrawItem& Item, const TOutline& Outline);
     static void SetParamSize(TDrawItem& Item, int32_t Width, int32_t Height);
@@ -317,14 +332,16 @@ public:
     virtual TDrawItem* FirstStoodFor() { return nullptr; }
     // Replaces every stored layer index in the tree by the layer at that
     // index of Layers. All indexes are checked first: one outside
-    // 0..Count-1 raises EUserError and nothing is changed.
-    static void RelinkLayers(TDrawItem& Item, TLayers& Layers);
+    // 0..Count-1 raises EUserError and nothing is changed; with
+    // HoldIndexes (a document's items) it takes the nearest layer instead.
+    static void RelinkLayers(TDrawItem& Item, TLayers& Layers, bool HoldIndexes = false);
 
     // The name as the stored forms hold it: CP932 bytes, kept as read so
     // that a load and save changes nothing; converted only to show or edit.
     const std::string& Name() const { return FstrName; }
-    // Records code 0 (old and new name as short strings, cut to 255 bytes
-    // where a character begins) when it differs.
+    // Records code 0 (old and new name as short strings) when it differs.
+    // The name is held to MaxItemNameBytes (HeldItemName), so that its undo
+    // record gives it back whole.
     void SetName(const std::string& Cp932Name);
     uint8_t Visible() const { return FbVisible; }
     TDrawGroup* Parent() const { return FParent; }

@@ -19,6 +19,7 @@
 #include "paint/picture_cache.h"
 #include "platform/cp932.h"
 #include "store/history.h"
+#include "store/picture_store.h"
 
 #include <algorithm>
 #include <cmath>
@@ -597,6 +598,7 @@ void TDrawObject::ChangeMacros(F&& Change)
 
 bool TDrawObject::DoSetWireframeColor(int32_t Colour)
 {
+    Colour = HeldWireframeColor(Colour);
     const int32_t Old = FiWireframeColor;
     AddHistory(0, 10, &Old, 4);
     AddHistory(1, 10, &Colour, 4);
@@ -749,14 +751,18 @@ bool TDrawObject::DoSetFMacrosPaintParam(const TMacros& Macros)
 
 bool TDrawObject::ValuesDrawable(int32_t Dpi) const
 {
-    return MacrosValuesAccepted(*FMacros) && TDrawItem::ValuesDrawable(Dpi);
+    return FiWireframeColor == HeldWireframeColor(FiWireframeColor) && FOutputPath.Flag <= 1 &&
+           MacrosValuesAccepted(*FMacros) && TDrawItem::ValuesDrawable(Dpi);
 }
 
-void TDrawObject::BringValuesIntoRange()
+void TDrawObject::BringValuesIntoRange(int32_t Dpi)
 {
+    FiWireframeColor = HeldWireframeColor(FiWireframeColor);
+    // Any byte but 0 filled the path.
+    FOutputPath.Flag = FOutputPath.Flag != 0;
     if (HoldMacrosValues(*FMacros))
         ResetExtents();
-    TDrawItem::BringValuesIntoRange();
+    TDrawItem::BringValuesIntoRange(Dpi);
 }
 
 void TDrawObject::PutBackParamValues(const TMacros& Snapshot)
@@ -823,7 +829,16 @@ bool TDrawObject::DoClearMacrosPictCache(int32_t Index)
 
 bool TDrawObject::DoTranslatePictureHandles(const TList2Item& Map)
 {
+    if (!FMacros->PicturesHeld([&Map](int32_t Handle) { return Map.IndexOfKey(Handle) >= 0; }))
+        throw EUserError("TDrawObject.TranslatePictureHandles: a picture the data does not hold");
     FMacros->RemapPictures(Map);
+    return true;
+}
+
+bool TDrawObject::DoDropMissingPictures(const TListRecPict& Store)
+{
+    if (FMacros->DropPicturesNotHeld([&Store](int32_t Handle) { return Store.GetItemByHandle(Handle) != nullptr; }))
+        ResetExtents();
     return true;
 }
 

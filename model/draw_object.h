@@ -25,6 +25,10 @@ class TMacros;
 class TMemoryStreamWex;
 struct TrecPicture;
 
+// The wireframe colour is a colour, 0x00BBGGRR: a stored one with a high
+// byte is held to its low three bytes, which are what it shows.
+inline int32_t HeldWireframeColor(int32_t Colour) { return Colour & 0xFFFFFF; }
+
 class TDrawObject : public TDrawItem {
 public:
     // Both extents empty; the wireframe colour and a copy of the fill macros
@@ -56,10 +60,12 @@ public:
     TRect GetBounds() override;
     // A draw object with the same colour, layer and fill macros.
     bool SameAttributes(TDrawItem* Other) override;
-    // Every set value of the fill macros one its parameter takes.
+    // The wireframe colour a colour, the fill-path flag 0 or 1, every set
+    // value of the fill macros one its parameter takes.
     bool ValuesDrawable(int32_t Dpi) const override;
-    // The fill macros' values held to their ranges (HoldMacrosValues).
-    void BringValuesIntoRange() override;
+    // Those fields and the fill macros' values held to their ranges
+    // (HeldWireframeColor, HoldMacrosValues).
+    void BringValuesIntoRange(int32_t Dpi) override;
     // Puts back the parameter values of Snapshot, an earlier copy of the
     // fill macros (a preview undone), without checking or recording them:
     // a value the object held before, even one a parameter would no longer
@@ -106,7 +112,9 @@ public:
     bool DoSetFMacrosPaintParam(const TMacros& Macros) override;
     bool DoSetFMacroEnabled(int32_t Index, uint8_t Flag) override;
     bool DoClearMacrosPictCache(int32_t Index) override;
+    // EUserError for a picture fill naming a picture Map does not hold.
     bool DoTranslatePictureHandles(const TList2Item& Map) override;
+    bool DoDropMissingPictures(const TListRecPict& Store) override;
     bool DoSetItemLayer(TLayer* Layer) override;
 
     // On a change: the flag goes into the output path, the object is

@@ -230,14 +230,17 @@ void TLineObject::SetFillPath(uint8_t Flag)
 
 bool TLineObject::ValuesDrawable(int32_t Dpi) const
 {
-    return MacrosValuesAccepted(*FPathMacros) && TDrawObject::ValuesDrawable(Dpi);
+    return OutlineInRange(FOutline) && FBasePath.Flag <= 1 && MacrosValuesAccepted(*FPathMacros) &&
+           TDrawObject::ValuesDrawable(Dpi);
 }
 
-void TLineObject::BringValuesIntoRange()
+void TLineObject::BringValuesIntoRange(int32_t Dpi)
 {
-    if (HoldMacrosValues(*FPathMacros))
+    FBasePath.Flag = FBasePath.Flag != 0;
+    const bool Outline = HoldOutline(FOutline, false);
+    if (HoldMacrosValues(*FPathMacros) || Outline)
         SetOutputPathState(0);
-    TDrawObject::BringValuesIntoRange();
+    TDrawObject::BringValuesIntoRange(Dpi);
 }
 
 void TLineObject::SetPathRecord(const TrecPath& Path)
@@ -480,6 +483,7 @@ bool TLineObject::TakeCommonAttributes(TDrawGroup& Group)
 
 bool TLineObject::DoSetItemsFillPath(uint8_t Flag)
 {
+    Flag = Flag != 0;
     const uint8_t Old = FillPath();
     AddHistory(0, 19, &Old, 1);
     AddHistory(1, 19, &Flag, 1);
@@ -487,8 +491,11 @@ bool TLineObject::DoSetItemsFillPath(uint8_t Flag)
     return true;
 }
 
-bool TLineObject::DoSetOutline(const TOutline& Outline)
+bool TLineObject::DoSetOutline(const TOutline& Change)
 {
+    TOutline Outline;
+    Outline.Assign(Change);
+    HoldOutline(Outline, true);
     if (CanRecord()) {
         TMemoryStream Undo;
         FOutline.WriteToStream(Undo);

@@ -80,12 +80,16 @@ public:
     // path; redo: the four doubles).
     void ScaleTo(double CX, double CY, double FX, double FY) override;
     bool TakeCommonAttributes(TDrawGroup& Group) override;
-    // The path macros' values as the fill macros' (MacrosValuesAccepted).
+    // The outline within its ranges (OutlineInRange), the base path's
+    // fill-path flag 0 or 1, the path macros' values as the fill macros'
+    // (MacrosValuesAccepted).
     bool ValuesDrawable(int32_t Dpi) const override;
-    void BringValuesIntoRange() override;
+    void BringValuesIntoRange(int32_t Dpi) override;
 
+    // A flag other than 0 is 1.
     bool DoSetItemsFillPath(uint8_t Flag) override;   // 19
-    bool DoSetOutline(const TOutline& Outline) override; // 20
+    // The change held to the outline's ranges (HoldOutline, sentinels kept).
+    bool DoSetOutline(const TOutline& Change) override; // 20
 
     // Stores the flag in the output and the base path.
     void SetFillPath(uint8_t Flag) override;

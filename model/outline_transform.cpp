@@ -218,6 +218,62 @@ TrecOutlineParams OutlineParamsFromBytes(const uint8_t* B)
     return P;
 }
 
+namespace {
+
+// Each double the transforms read with its range and its default.
+struct TOutlineRange {
+    double TrecOutlineParams::*Field;
+    double Low, High, Default;
+};
+constexpr TOutlineRange OutlineRanges[] = {
+    {&TrecOutlineParams::TopShift, -MaxOutlineRatio, MaxOutlineRatio, 0.0},
+    {&TrecOutlineParams::TopWidth, 0.0, MaxOutlineRatio, 1.0},
+    {&TrecOutlineParams::BottomShift, -MaxOutlineRatio, MaxOutlineRatio, 0.0},
+    {&TrecOutlineParams::BottomWidth, 0.0, MaxOutlineRatio, 1.0},
+    {&TrecOutlineParams::TopArcHeight, -MaxOutlineRatio, MaxOutlineRatio, 0.0},
+    {&TrecOutlineParams::BottomArcHeight, -MaxOutlineRatio, MaxOutlineRatio, 0.0},
+    {&TrecOutlineParams::HeightScale, MinOutlineScale, MaxOutlineRatio, 1.0},
+    {&TrecOutlineParams::ArcFactor, MinOutlineScale, MaxOutlineRatio, 0.5},
+};
+constexpr int32_t TrecOutlineParams::*OutlineCounts[] = {&TrecOutlineParams::TopArcCount,
+                                                         &TrecOutlineParams::BottomArcCount};
+
+} // namespace
+
+bool OutlineInRange(const TOutline& Outline)
+{
+    if (Outline.FOutlineKind > 8)
+        return false;
+    const TrecOutlineParams& P = Outline.Params;
+    for (const TOutlineRange& R : OutlineRanges)
+        if (!(P.*R.Field >= R.Low && P.*R.Field <= R.High))
+            return false;
+    for (auto Field : OutlineCounts)
+        if (P.*Field < 0 || P.*Field > MaxOutlineWaves)
+            return false;
+    return true;
+}
+
+bool HoldOutline(TOutline& Outline, bool KeepUnchanged)
+{
+    TOutline Was;
+    Was.Assign(Outline);
+    if (Outline.FOutlineKind > 8 && !(KeepUnchanged && Outline.FOutlineKind == OutlineKindMerged))
+        Outline.FOutlineKind = OutlineKindNone;
+    TrecOutlineParams& P = Outline.Params;
+    for (const TOutlineRange& R : OutlineRanges) {
+        double& V = P.*R.Field;
+        if (!(KeepUnchanged && V == OutlineDoubleSentinel))
+            V = std::isnan(V) ? R.Default : std::clamp(V, R.Low, R.High);
+    }
+    for (auto Field : OutlineCounts) {
+        int32_t& V = P.*Field;
+        if (!(KeepUnchanged && V == OutlineIntSentinel))
+            V = std::clamp(V, 0, MaxOutlineWaves);
+    }
+    return !Outline.Equals(Was);
+}
+
 void TOutline::Assign(const TOutline& Source)
 {
     FOutlineKind = Source.FOutlineKind;

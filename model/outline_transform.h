@@ -47,9 +47,27 @@ inline constexpr uint8_t OutlineKindMerged = 255;    // differing kinds in merge
 inline constexpr double OutlineDoubleSentinel = 1.7e308;
 inline constexpr int32_t OutlineIntSentinel = -2147483647 - 1;
 
+// The ranges of the outline page: shifts and wave heights -1000 to 1000 %,
+// widths 0 to 1000 %, the arc's radius and the text height 1 to 1000 % (the
+// page shows ratio x 100), wave counts 0 to 100. The transforms compute with
+// every value of them; the merged kind and sentinels are no values.
+inline constexpr double MaxOutlineRatio = 10;
+inline constexpr double MinOutlineScale = 0.01;
+inline constexpr int32_t MaxOutlineWaves = 100;
+
 // The block's stored bytes and back.
 std::array<uint8_t, OutlineParamsSize> OutlineParamsToBytes(const TrecOutlineParams& P);
 TrecOutlineParams OutlineParamsFromBytes(const uint8_t* Bytes);
+
+class TOutline;
+// True when the kind is 0 to 8 and every field the transforms read lies in
+// its range (Spare, ArcMode and Flag take any value).
+bool OutlineInRange(const TOutline& Outline);
+// Every field brought to the nearest value of its range; a field that is no
+// number takes its default and a kind outside 0 to 8 becomes 0 (none).
+// With KeepUnchanged the merged kind and the sentinels stay (a change that
+// leaves those fields, ApplyMerged). True when a field changed.
+bool HoldOutline(TOutline& Outline, bool KeepUnchanged);
 
 class TOutline : public TObject {
 public:

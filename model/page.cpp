@@ -1149,9 +1149,9 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
     // A value beyond its range (from another program or an older one) is
     // brought into it: the document opens and draws, where a paste of the
     // same item is refused.
-    FRootGroup->BringValuesIntoRange();
+    FRootGroup->BringValuesIntoRange(D.DPI);
     try {
-        TDrawItem::RelinkLayers(*FRootGroup, *Layers);
+        TDrawItem::RelinkLayers(*FRootGroup, *Layers, true);
     } catch (...) {
         // The items refer to layers that do not exist: they cannot stay.
         for (int32_t I = 0; I < FRootGroup->GetCount(); ++I)

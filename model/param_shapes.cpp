@@ -647,11 +647,11 @@ bool TParamObj::ValuesDrawable(int32_t Dpi) const
            ParamInRange() && TLineObject::ValuesDrawable(Dpi);
 }
 
-void TParamObj::BringValuesIntoRange()
+void TParamObj::BringValuesIntoRange(int32_t Dpi)
 {
     HoldParam(false);
     SetPathState(0);
-    TLineObject::BringValuesIntoRange();
+    TLineObject::BringValuesIntoRange(Dpi);
 }
 
 bool TParamObj::TakeCommonAttributes(TDrawGroup& Group)

@@ -89,7 +89,7 @@ public:
     // shape's record within the ranges of model/shape_param_range.h.
     bool ValuesDrawable(int32_t Dpi) const override;
     // The record brought into those ranges.
-    void BringValuesIntoRange() override;
+    void BringValuesIntoRange(int32_t Dpi) override;
 
     // Codes 25 (width) and 26 (height); a value below 1 leaves that side.
     bool DoSetParamSize(int32_t Width, int32_t Height) override;

@@ -437,7 +437,7 @@ bool TPolyLineObj::ValuesDrawable(int32_t Dpi) const
            TLineObject::ValuesDrawable(Dpi);
 }
 
-void TPolyLineObj::BringValuesIntoRange()
+void TPolyLineObj::BringValuesIntoRange(int32_t Dpi)
 {
     SyncKinds();
     for (uint8_t& K : FNodeKinds)
@@ -447,7 +447,7 @@ void TPolyLineObj::BringValuesIntoRange()
         SetPathState(1);
         SetOutputPathState(0);
     }
-    TLineObject::BringValuesIntoRange();
+    TLineObject::BringValuesIntoRange(Dpi);
 }
 
 void TPolyLineObj::MoveBy(int32_t DX, int32_t DY)

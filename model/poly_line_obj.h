@@ -58,7 +58,7 @@ public:
     bool ValuesDrawable(int32_t Dpi) const override;
     // The types mended (RecPolyLineMendTypes) and unknown node kinds made
     // sharp: the line keeps every point.
-    void BringValuesIntoRange() override;
+    void BringValuesIntoRange(int32_t Dpi) override;
 
     bool IsPolyLine() const override { return true; }
     // Points and types copied from Path; every node kind 0.

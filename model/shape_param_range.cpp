@@ -44,7 +44,7 @@ int32_t ShapeCornerPercent(int32_t Stored)
 
 bool RectParamInRange(const TrecRectParam& P)
 {
-    return CornerInRange(P.CornerRadius) &&
+    return P.Bevel <= 1 && CornerInRange(P.CornerRadius) &&
            (P.CornerCount == 1 || P.CornerCount == 2 || P.CornerCount == 4) && P.CornerPosition <= 3;
 }
 
@@ -64,8 +64,10 @@ bool StarParamInRange(const TrecStarParam& P)
 void HoldRectParam(TrecRectParam& P, bool KeepUnchanged)
 {
     // A corner count other than 1 and 2 makes four corners, a position past
-    // 3 is the first: brought into the range they draw as they did. The
-    // bevel flag is any byte (not 0: bevelled).
+    // 3 is the first, a bevel flag other than 0 is 1: brought into the
+    // range they draw as they did.
+    if (!(KeepUnchanged && P.Bevel == 255))
+        P.Bevel = P.Bevel != 0;
     HoldInt(P.CornerRadius, kCornerLow, kCornerHigh, kMinInt, KeepUnchanged);
     if (!(KeepUnchanged && P.CornerCount == 65535) && P.CornerCount != 1 && P.CornerCount != 2)
         P.CornerCount = 4;

@@ -467,6 +467,51 @@ bool CharAttrDrawable(const TrecCharAttr& Attr, int32_t Dpi)
     return Attr.Size >= 1 && Below(Attr.Size) && Below(Attr.Rise) && Below(Attr.ExtraAdvance);
 }
 
+bool HoldCharAttr(TrecCharAttr& Attr, int32_t Dpi)
+{
+    // The largest |V| with |V| * 72 < MaxCharAttrPoints * Dpi.
+    const auto Limit = static_cast<int32_t>((int64_t{MaxCharAttrPoints} * std::max(Dpi, 1) - 1) / 72);
+    const TrecCharAttr Was = Attr;
+    Attr.Size = std::clamp(Attr.Size, 1, std::max(Limit, 1));
+    Attr.Rise = std::clamp(Attr.Rise, -Limit, Limit);
+    Attr.ExtraAdvance = std::clamp(Attr.ExtraAdvance, -Limit, Limit);
+    return Attr.Size != Was.Size || Attr.Rise != Was.Rise || Attr.ExtraAdvance != Was.ExtraAdvance;
+}
+
+int32_t HeldLineSpacingRule(int32_t Rule)
+{
+    return Rule >= LineSpacingMultiple && Rule <= LineSpacingExactly ? Rule : LineSpacingMultiple;
+}
+
+uint8_t HeldSpacingUnit(uint8_t Unit)
+{
+    return Unit < LineSpacingUnitCount ? Unit : 0;
+}
+
+double HeldLineSpacing(int32_t Rule, uint8_t Unit, double Value)
+{
+    const double Max = HeldLineSpacingRule(Rule) == LineSpacingMultiple ? MaxLineSpacingMultiple
+                                                                        : MaxLineSpacingLength[HeldSpacingUnit(Unit)];
+    return std::isnan(Value) ? 1.0 : std::clamp(Value, 0.0, Max);
+}
+
+bool ParagraphInRange(const TParagraphStyle& P)
+{
+    return HeldLineSpacingRule(P.FLineSpacingRule) == P.FLineSpacingRule &&
+           HeldSpacingUnit(P.SpacingUnit) == P.SpacingUnit &&
+           HeldLineSpacing(P.FLineSpacingRule, P.SpacingUnit, P.LineSpacing) == P.LineSpacing;
+}
+
+bool HoldParagraph(TParagraphStyle& P)
+{
+    if (ParagraphInRange(P))
+        return false;
+    P.LineSpacing = HeldLineSpacing(P.FLineSpacingRule, P.SpacingUnit, P.LineSpacing);
+    P.FLineSpacingRule = HeldLineSpacingRule(P.FLineSpacingRule);
+    P.SpacingUnit = HeldSpacingUnit(P.SpacingUnit);
+    return true;
+}
+
 int32_t CountTextChars(const std::string& Text)
 {
     const size_t N = Text.size();

@@ -52,6 +52,9 @@ std::string CharAttrFaceName(const TrecCharAttr& Attr);
 // text object, whose outlines and paint planes grow with them.
 inline constexpr int32_t MaxCharAttrPoints = 1000;
 bool CharAttrDrawable(const TrecCharAttr& Attr, int32_t Dpi);
+// Attr's height, rise and extra advance brought to the nearest value
+// CharAttrDrawable takes at Dpi; True when one changed.
+bool HoldCharAttr(TrecCharAttr& Attr, int32_t Dpi);
 
 // The longest text, in CP932 bytes, that a paste may bring into a text
 // object: every character becomes a style and a glyph outline of its own
@@ -162,6 +165,12 @@ public:
 inline constexpr int32_t LineSpacingMultiple = 0; // times the line height
 inline constexpr int32_t LineSpacingAtLeast = 1;
 inline constexpr int32_t LineSpacingExactly = 2;
+// The units of a line-spacing length: pixel, cm, inch, point.
+inline constexpr int32_t LineSpacingUnitCount = 4;
+// The text page's line-spacing ranges: 0 to 10 times the line height, or a
+// length of 0 to 999 pixels, 99 cm, 99 inches or 999 points.
+inline constexpr double MaxLineSpacingMultiple = 10;
+inline constexpr double MaxLineSpacingLength[LineSpacingUnitCount] = {999, 99, 99, 999};
 
 class TParagraphStyle : public TObject {
 public:
@@ -185,6 +194,19 @@ public:
     void WriteToStreamAsText(TStream& Stream) const;
     void ReadFromStreamAsText(TStream& Stream);
 };
+
+// A paragraph the layout can draw: a rule of the three, a unit of the
+// four, and a line spacing within the rule's (and unit's) range.
+bool ParagraphInRange(const TParagraphStyle& P);
+// Rule := Rule, or the multiple when it is none of the three.
+int32_t HeldLineSpacingRule(int32_t Rule);
+// Unit := Unit, or pixels when it is none of the four.
+uint8_t HeldSpacingUnit(uint8_t Unit);
+// Value brought into the range of Rule and Unit (each held first); a value
+// that is no number is 1.
+double HeldLineSpacing(int32_t Rule, uint8_t Unit, double Value);
+// P's rule, unit and spacing held so; True when one changed.
+bool HoldParagraph(TParagraphStyle& P);
 
 // LogFont := the font of Attr (all 60 bytes zeroed first): height -Size,
 // weight 700 or 400, italic, underline and strike-out 1 or 0, the face name,

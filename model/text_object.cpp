@@ -526,6 +526,7 @@ void TTextObj::ApplyLayoutChange()
 
 bool TTextObj::DoSetTextPaintKind(uint8_t Kind)
 {
+    Kind = std::min(Kind, MaxTextPaintKind);
     Invalidate(true);
     AddHistory(0, 32, &FbPaintKind, 1);
     AddHistory(1, 32, &Kind, 1);
@@ -534,8 +535,10 @@ bool TTextObj::DoSetTextPaintKind(uint8_t Kind)
     return true;
 }
 
-bool TTextObj::DoSetTextLayoutParam(const TrecTextParam& Rec)
+bool TTextObj::DoSetTextLayoutParam(const TrecTextParam& Change)
 {
+    TrecTextParam Rec = Change;
+    HoldTextLayout(Rec);
     Invalidate(true);
     const auto Old = LayoutToBytes(FLayout);
     const auto New = LayoutToBytes(Rec);
@@ -549,6 +552,7 @@ bool TTextObj::DoSetTextLayoutParam(const TrecTextParam& Rec)
 
 void TTextObj::SetLineSpacing(double Value)
 {
+    Value = HeldLineSpacing(FParagraph->FLineSpacingRule, FParagraph->SpacingUnit, Value);
     Invalidate(true);
     AddHistory(0, 36, &FParagraph->LineSpacing, 8);
     AddHistory(1, 36, &Value, 8);
@@ -558,6 +562,7 @@ void TTextObj::SetLineSpacing(double Value)
 
 void TTextObj::SetLineSpacingRule(int32_t Rule)
 {
+    Rule = HeldLineSpacingRule(Rule);
     Invalidate(true);
     AddHistory(0, 37, &FParagraph->FLineSpacingRule, 4);
     AddHistory(1, 37, &Rule, 4);
@@ -567,6 +572,7 @@ void TTextObj::SetLineSpacingRule(int32_t Rule)
 
 void TTextObj::SetSpacingUnit(uint8_t Unit)
 {
+    Unit = HeldSpacingUnit(Unit);
     Invalidate(true);
     AddHistory(0, 38, &FParagraph->SpacingUnit, 1);
     AddHistory(1, 38, &Unit, 1);
@@ -1091,6 +1097,21 @@ bool TTextObj::DoSetItemPosY(int32_t Y)
     return true;
 }
 
+bool TextLayoutInRange(const TrecTextParam& Layout)
+{
+    const auto Within = [](int32_t V) { return V >= -MaxTextPathDistance && V <= MaxTextPathDistance; };
+    return Within(Layout.Value1) && Within(Layout.Value2);
+}
+
+bool HoldTextLayout(TrecTextParam& Layout)
+{
+    if (TextLayoutInRange(Layout))
+        return false;
+    Layout.Value1 = std::clamp(Layout.Value1, -MaxTextPathDistance, MaxTextPathDistance);
+    Layout.Value2 = std::clamp(Layout.Value2, -MaxTextPathDistance, MaxTextPathDistance);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Paths
 
@@ -1252,7 +1273,23 @@ bool TTextObj::ValuesDrawable(int32_t Dpi) const
     for (int32_t I = 0; I < Styles.Count(); ++I)
         if (const TCharStyle* S = Styles.GetItem(I); S && !CharAttrDrawable(S->Attr, Dpi))
             return false;
-    return TLineObject::ValuesDrawable(Dpi);
+    return ParagraphInRange(*FParagraph) && TextLayoutInRange(FLayout) && FbPaintKind <= MaxTextPaintKind &&
+           TLineObject::ValuesDrawable(Dpi);
+}
+
+void TTextObj::BringValuesIntoRange(int32_t Dpi)
+{
+    bool Changed = HoldParagraph(*FParagraph);
+    Changed = HoldTextLayout(FLayout) || Changed;
+    const TListCharStyle& Styles = FRichText->Styles;
+    for (int32_t I = 0; I < Styles.Count(); ++I)
+        if (TCharStyle* S = Styles.GetItem(I))
+            Changed = HoldCharAttr(S->Attr, Dpi) || Changed;
+    // Every kind above 2 painted from the last glyph, as 2 does.
+    FbPaintKind = std::min(FbPaintKind, MaxTextPaintKind);
+    if (Changed)
+        SetPathState(0);
+    TLineObject::BringValuesIntoRange(Dpi);
 }
 
 bool TTextObj::TakeCommonAttributes(TDrawGroup& Group)

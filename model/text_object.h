@@ -34,6 +34,18 @@ constexpr uint8_t doftText = 6;
 // The resolution the line-spacing values of rules 1 and 2 are converted at.
 constexpr int32_t TextLayoutDpi = 96;
 
+// The paint kinds: 0 the whole text, 1 glyph by glyph from the first, 2 from
+// the last (as every larger kind painted).
+inline constexpr uint8_t MaxTextPaintKind = 2;
+// A text on a path: its distance from the path's end and its offset from
+// the path, in pixels, as the path page offers them.
+inline constexpr int32_t MaxTextPathDistance = 100000;
+// The layout's distance and offset within that reach; -1 leaves a field
+// when merged and lies within it.
+bool TextLayoutInRange(const TrecTextParam& Layout);
+// Both brought to the nearer end of it; True when one changed.
+bool HoldTextLayout(TrecTextParam& Layout);
+
 // What the text object calls of the page selection's text editing. The page
 // (or a test double) implements it; without it the calls are skipped.
 class TTextCaretLink {
@@ -99,13 +111,18 @@ public:
     // The line-object part, then angle, paint kind and layout, differing
     // values giving AngleUnchanged, 255, -1 (int32 fields) and 255 (bytes).
     bool TakeCommonAttributes(TDrawGroup& Group) override;
-    // The position within reach, the text no longer than MaxTextObjectBytes
-    // and every character style drawable at Dpi.
+    // The position within reach, the text no longer than MaxTextObjectBytes,
+    // every character style drawable at Dpi, the paragraph style, layout and
+    // paint kind within their ranges.
     bool ValuesDrawable(int32_t Dpi) const override;
+    // Every character style (HoldCharAttr at Dpi), the paragraph style
+    // (HoldParagraph), the layout and the paint kind held to their ranges.
+    void BringValuesIntoRange(int32_t Dpi) override;
     // Lays the text out into the base path (whole or per glyph), at (X, Y)
     // or along the linked path.
     void BuildBasePath() override;
 
+    // Each held to its range first (a kind above 2 is 2).
     bool DoSetTextPaintKind(uint8_t Kind) override;               // 32
     bool DoSetTextLayoutParam(const TrecTextParam& Rec) override; // 33
     bool DoSetItemAngle(double Angle) override;
@@ -129,7 +146,9 @@ public:
     void InsertStyledText(TStream& Stream, bool Select);
 
     // Recorded edits of the paragraph style and the text (the rich-text
-    // editor's). Positions and lengths count CP932 bytes.
+    // editor's). Positions and lengths count CP932 bytes. The rule, the
+    // unit and the spacing are held to their ranges (the spacing to that
+    // of the rule and unit it is set under).
     void SetLineSpacing(double Value);              // 36
     void SetLineSpacingRule(int32_t Rule);          // 37
     void SetSpacingUnit(uint8_t Unit);              // 38

@@ -355,6 +355,40 @@ void TMacros::CollectPictures(TListPtrWex& Handles, const TListRecPict& Store, c
     });
 }
 
+bool TMacros::PicturesHeld(const std::function<bool(int32_t)>& Held) const
+{
+    bool All = true;
+    ForEachPictureParam(*this, [&](int32_t, int32_t, int32_t, TMacro&, const std::string& Value) {
+        if (!All || Value.size() <= 1 || Value[0] != FillMethodPicture)
+            return;
+        TFillPictParam Param;
+        StrToFillPictParam(FillData(Value), Param);
+        All = Param.iHandle < 0 || Held(Param.iHandle);
+    });
+    return All;
+}
+
+bool TMacros::DropPicturesNotHeld(const std::function<bool(int32_t)>& Held)
+{
+    bool Changed = false;
+    ForEachPictureParam(*this, [&](int32_t, int32_t L, int32_t I, TMacro& Macro, const std::string& Value) {
+        if (Value.size() <= 1 || Value[0] != FillMethodPicture)
+            return;
+        TFillPictParam Param;
+        try {
+            StrToFillPictParam(FillData(Value), Param);
+        } catch (const EUserError&) {
+            return; // no picture is read from it
+        }
+        if (Param.iHandle < 0 || Held(Param.iHandle))
+            return;
+        Param.iHandle = -1;
+        Macro.SetLineParamValue(L, I, Value.substr(0, 2) + FillPictParamToStr(Param));
+        Changed = true;
+    });
+    return Changed;
+}
+
 void TMacros::RemapPictures(const TList2Item& Map)
 {
     ForEachPictureParam(*this, [&](int32_t, int32_t L, int32_t I, TMacro& Macro, const std::string& Value) {

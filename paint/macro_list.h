@@ -109,6 +109,13 @@ public:
     // Every picture-fill parameter whose handle is a key of Map gets the
     // mapped handle.
     void RemapPictures(const TList2Item& Map);
+    // True when every picture-fill parameter names no picture (a negative
+    // handle) or one that Held takes.
+    bool PicturesHeld(const std::function<bool(int32_t)>& Held) const;
+    // Every picture-fill parameter naming a picture that Held does not take
+    // names none (-1), which paints the placeholder it painted; True when
+    // one changed.
+    bool DropPicturesNotHeld(const std::function<bool(int32_t)>& Held);
 
 private:
     TListPtrWex FList; // TMacro entries, owned

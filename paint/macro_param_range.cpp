@@ -180,6 +180,15 @@ std::string ParamValueHeld(int32_t Kind, const void* Limits, const std::string& 
         }
         case pkLights:
             return LightsHeld(Value);
+        case pkLineType: {
+            TrecPenData Pen{};
+            StrToPenData(Value, Pen);
+            if (!HoldPenData(Pen))
+                return Value;
+            std::string Held;
+            PenDataToStr(Pen, Held);
+            return Held;
+        }
         case pkFill:
         case pkPlaneFill:
             return FillValueHeld(Value);

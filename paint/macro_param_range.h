@@ -42,7 +42,8 @@ bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, co
 
 // Value brought to the nearest value MacroParamValueAccepted takes, where
 // one exists: a number to its range's nearer end, a colour to its low three
-// bytes, the fields of a fill or a light set to the editors' ranges. Value
+// bytes, the fields of a fill, a light set or a pen to the editors' ranges
+// (HoldPenData). Value
 // itself when it is taken or has no nearest value (a text that does not
 // read, a choice no list holds).
 std::string MacroParamValueHeld(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value);

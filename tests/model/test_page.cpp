@@ -8,7 +8,9 @@
 #include "foundation/lists.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/stream_text.h"
+#include "model/draw_object.h"
 #include "model/draw_progress.h"
+#include "model/layer.h"
 #include "model/page.h"
 #include "store/picture_store.h"
 #include "paint/macro_library.h"
@@ -722,9 +724,17 @@ TEST_F(PageTest, ReaderRefusesBadPictureHeadersAndData)
     // Truncated anywhere: a stream error, the page unchanged.
     for (size_t Cut : {size_t(10), HeaderAt + 20, Good.size() - 1})
         EXPECT_NE(TryRead({Good.begin(), Good.begin() + long(Cut)}), "(nothing raised)") << Cut;
-    // A draw object on a layer that does not exist. Its tail: layer index, no
-    // fill or path macros, outline, flag, rectangle.
-    EXPECT_NE(TryRead(Patched(Good.size() - (4 + 4 + 4 + 1 + 1 + 16), 5)), "(nothing raised)");
+    // A draw object on a layer that does not exist is read onto the nearest
+    // one. Its tail: layer index, no fill or path macros, outline, flag,
+    // rectangle.
+    {
+        TRecDocument D;
+        auto P = NewPage(D);
+        ReadInto(*P, Patched(Good.size() - (4 + 4 + 4 + 1 + 1 + 16), 5));
+        auto* Obj = dynamic_cast<TDrawObject*>(P->RootGroup().GetItem(0));
+        ASSERT_NE(Obj, nullptr);
+        EXPECT_EQ(Obj->Layer(), P->GetLayers()->GetLayer(P->GetLayers()->GetCount() - 1));
+    }
     EXPECT_EQ(TryRead(Good, 26), "TPage.ReadFromStream: Illegal Version (26)");
     std::vector<uint8_t> NotGroup = Good;
     ASSERT_EQ(NotGroup[RootAt], 0);
