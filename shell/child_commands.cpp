@@ -463,8 +463,8 @@ void TfrmChild::ReloadPanel()
 {
     TSelectedObjects* Sel = Selection();
     TPage* P = DrawingPage();
-    // A panel held back loads the active window when it is made.
-    TfrmObjProperty* Panel = frmObjProperty.Ready();
+    // A panel not made yet loads the active window's selection when it is.
+    TfrmObjProperty* Panel = frmObjProperty.Made();
     if (!Panel || !Sel || !P || !ShowsFrameState())
         return;
     // A value the panel shows live is committed to the items it was typed

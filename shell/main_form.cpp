@@ -38,7 +38,6 @@
 #include "ui/tool_window_message.h"
 #include "ui/tool_window97.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -438,16 +437,16 @@ void TfrmTavro::StartUp()
     const auto Make = [this] { MakeFloatingForms(); };
     frmPltColor.MakeWhenAsked(Make);
     frmObjProperty.MakeWhenAsked(Make);
-    // Until the frame has painted, showing a document's selection waits for
-    // the making, which loads the active window's.
-    frmObjProperty.HoldBack(true);
     FbFloatingFormsDue = true;
-    // A frame that is not painted soon (not shown, on another desktop) does
-    // not keep them waiting longer.
     FFloatingFormsTimer = new QTimer(this);
     FFloatingFormsTimer->setSingleShot(true);
-    connect(FFloatingFormsTimer, &QTimer::timeout, this, [this] { MakeFloatingForms(); });
-    FFloatingFormsTimer->start(FloatingFormsLatestMs);
+    connect(FFloatingFormsTimer, &QTimer::timeout, this, [this] {
+        // Never under a dialog: their showing would take the activation
+        // from it, and they would stand over its owner. They come when it
+        // closes (WindowUnblocked).
+        if (!QApplication::activeModalWidget())
+            MakeFloatingForms();
+    });
     UpdatePageActions();
 
     if (gDocuments->GetCount() > 0)
@@ -462,8 +461,6 @@ void TfrmTavro::MakeFloatingForms()
     FbFloatingFormsDue = false;
     if (FFloatingFormsTimer)
         FFloatingFormsTimer->stop();
-    disconnect(FFloatingFormsIdle);
-    disconnect(FFloatingFormsAwake);
     frmPltColor.MakeWhenAsked(nullptr);
     frmObjProperty.MakeWhenAsked(nullptr);
     // The frame keeps the keys (or takes them, when the window system has
@@ -489,37 +486,6 @@ void TfrmTavro::MakeFloatingForms()
         FrameShown(false);
     else if (FrameActive)
         activateWindow();
-}
-
-void TfrmTavro::MakeFloatingFormsAfterPaint()
-{
-    QAbstractEventDispatcher* Loop = QAbstractEventDispatcher::instance();
-    if (!Loop)
-        return;
-    // The frame's paint goes to the window system when the event loop next
-    // waits; the work queued by then (what the window system said of the
-    // frame's showing, the start-up's own notices) goes first too. Then
-    // the floating windows are made, behind everything else queued.
-    // While a dialog runs its own loop they wait for it to close: their
-    // showing would take the activation from the dialog.
-    const auto NextRound = [this] {
-        if (QApplication::activeModalWidget())
-            return;
-        disconnect(FFloatingFormsIdle);
-        disconnect(FFloatingFormsAwake);
-        QTimer::singleShot(0, this, [this] {
-            QTimer::singleShot(0, this, [this] {
-                if (QApplication::activeModalWidget())
-                    MakeFloatingFormsAfterPaint();
-                else
-                    MakeFloatingForms();
-            });
-        });
-    };
-    // A round that cannot wait (a loop of the caller's own) starts with
-    // awake instead.
-    FFloatingFormsIdle = connect(Loop, &QAbstractEventDispatcher::aboutToBlock, this, NextRound);
-    FFloatingFormsAwake = connect(Loop, &QAbstractEventDispatcher::awake, this, NextRound);
 }
 
 void TfrmTavro::OpenCommandLine()
@@ -772,11 +738,19 @@ bool TfrmTavro::event(QEvent* Event)
         return true;
     }
     switch (Event->type()) {
+    // The floating windows due come in the loop's next round after the
+    // frame's first paint (behind the rest of that paint and its flush to
+    // the window system), or after the dialog that blocked the frame then
+    // has closed; a frame shown where it is not painted (minimised, on
+    // another desktop) has them a little later all the same.
+    case QEvent::Show:
+        if (FbFloatingFormsDue && !FFloatingFormsTimer->isActive())
+            FFloatingFormsTimer->start(FloatingFormsLatestMs);
+        break;
     case QEvent::Paint:
-        if (FbFloatingFormsDue && !FFloatingFormsIdle) {
-            frmObjProperty.HoldBack(false);
-            MakeFloatingFormsAfterPaint();
-        }
+    case QEvent::WindowUnblocked:
+        if (FbFloatingFormsDue)
+            FFloatingFormsTimer->start(0);
         break;
     case QEvent::WindowActivate:
         if (!ActiveDocWindow())

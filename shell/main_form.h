@@ -125,7 +125,6 @@ public:
     // have them, the active window's selection loaded. Runs once, after the
     // frame's first paint or at the first use of either window.
     void MakeFloatingForms();
-    bool FloatingFormsDue() const { return FbFloatingFormsDue; }
     // A new document of the stored page defaults; defaults that make no
     // page are removed from the settings, reported once, and the built-in
     // size is used.
@@ -430,10 +429,7 @@ private:
     bool FbClosing = false;
     bool FbStarted = false;
     bool FbFloatingFormsDue = false;
-    void MakeFloatingFormsAfterPaint();
     QTimer* FFloatingFormsTimer = nullptr;
-    QMetaObject::Connection FFloatingFormsIdle;
-    QMetaObject::Connection FFloatingFormsAwake;
     static constexpr int FloatingFormsLatestMs = 2000;
     class THistoryMenuAdapter;
     class TSaveDialogAdapter;

@@ -7,9 +7,7 @@
 // use of the pointer (->, *, get, a test for nil) makes a due window first,
 // so code that reads the global sees the same window as if it had been made
 // at once. Made() looks without making: for places that have nothing to do
-// for a window not yet made. Ready() makes a due window unless its maker
-// holds it back (the frame does until its first paint, and the making then
-// does what such places would have done).
+// for a window not yet made (the making does what they would have done).
 #pragma once
 
 #include <functional>
@@ -37,14 +35,6 @@ public:
 
     // The window as it stands: nil while it is due or gone.
     TElement* Made() const { return FPointer.get(); }
-    // The window, made now if it is due and not held back.
-    TElement* Ready() const
-    {
-        if (!FHeld)
-            MakeIfDue();
-        return FPointer.get();
-    }
-    void HoldBack(bool Held) { FHeld = Held; }
 
     template <class TValue>
     TMadeWhenAsked& operator=(TValue&& Value)
@@ -57,11 +47,7 @@ public:
 
     // Make runs at the first use that needs the window, once; nil forgets a
     // due window (its maker is going).
-    void MakeWhenAsked(std::function<void()> Make)
-    {
-        FMake = std::move(Make);
-        FHeld = false;
-    }
+    void MakeWhenAsked(std::function<void()> Make) { FMake = std::move(Make); }
     bool Due() const { return bool(FMake); }
     // Runs the maker now if the window is due.
     void MakeIfDue() const
@@ -76,5 +62,4 @@ public:
 private:
     TPointer FPointer{};
     mutable std::function<void()> FMake;
-    bool FHeld = false;
 };

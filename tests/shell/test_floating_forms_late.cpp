@@ -8,7 +8,9 @@
 #include "shell/tavro_action.h"
 #include "ui/page_control_wex.h"
 
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 
 #include <map>
 
@@ -59,7 +61,10 @@ protected:
 TEST_F(TLateFloatingForms, TheyComeAfterTheFramesFirstPaintAsTheyCameAtOnce)
 {
     // As they were made at once, before the frame showed.
-    Start();
+    Frame = std::make_unique<TfrmTavro>();
+    Frame->StartUp();
+    Frame->MakeFloatingForms();
+    Frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
     Settle();
     const std::map<QString, QRect> AtOnce = Layout();
@@ -99,7 +104,7 @@ TEST_F(TLateFloatingForms, AUseBeforeThePaintMakesBoth)
     Frame = std::make_unique<TfrmTavro>();
     Frame->StartUp();
     ASSERT_EQ(frmObjProperty.Made(), nullptr);
-    // A selection shown waits: the panel is held back until the paint.
+    // A selection shown waits for the making, which loads it.
     TDocWindow* C = Frame->DocWindows().front();
     C->ReloadPanelReported();
     ASSERT_EQ(frmObjProperty.Made(), nullptr);
@@ -125,4 +130,35 @@ TEST_F(TLateFloatingForms, AFrameThatClosesFirstMakesNoneAndKeepsTheirSettings)
         EXPECT_EQ(Setting("Flags"), Flags);
         EXPECT_EQ(Setting("DispPage"), DispPageWide);
     }
+}
+
+TEST_F(TLateFloatingForms, ADialogShownByThenHasThemAfterItCloses)
+{
+    // A box up when the frame has painted keeps the activation: the
+    // windows come once it has closed.
+    Frame = std::make_unique<TfrmTavro>();
+    Frame->StartUp();
+    bool MadeUnderBox = true, BoxActive = false;
+    QTimer::singleShot(0, Frame.get(), [&] {
+        QDialog Box(Frame.get());
+        QTimer::singleShot(0, &Box, [&] {
+            // The frame painted behind the box, and a later round too.
+            if (QTest::qWaitFor([&] { return Painted; }, 5000))
+                QTest::qWait(20);
+            MadeUnderBox = frmPltColor.Made() || frmObjProperty.Made();
+            BoxActive = QApplication::activeWindow() == &Box;
+            Box.accept();
+        });
+        Box.exec();
+    });
+    TWatch Watch(this);
+    qApp->installEventFilter(&Watch);
+    Frame->show();
+    ASSERT_TRUE(QTest::qWaitFor([] { return frmObjProperty.Made() != nullptr; }, 5000));
+    qApp->removeEventFilter(&Watch);
+    EXPECT_TRUE(Painted);
+    EXPECT_FALSE(MadeUnderBox);
+    EXPECT_TRUE(BoxActive);
+    EXPECT_TRUE(frmPltColor->isVisible());
+    EXPECT_EQ(QApplication::activeWindow(), Frame.get());
 }
