@@ -85,6 +85,9 @@ TOLEFormDoc* MakeDocWindow(TOLEDocumentWex& Document)
     return frmTavro ? TDocWindow::CreateDoc(*frmTavro->MdiArea(), Document, *frmTavro) : nullptr;
 }
 
+// Posted to the frame to make its floating windows.
+constexpr QEvent::Type MakeFloatingFormsEvent = static_cast<QEvent::Type>(QEvent::User + 0x0802);
+
 // Windows that follow the frame when it is minimised: every top-level
 // form but the frame (document windows live inside it).
 bool IsFloatingForm(const QWidget* W)
@@ -441,11 +444,9 @@ void TfrmTavro::StartUp()
     FFloatingFormsTimer = new QTimer(this);
     FFloatingFormsTimer->setSingleShot(true);
     connect(FFloatingFormsTimer, &QTimer::timeout, this, [this] {
-        // Never under a dialog: their showing would take the activation
-        // from it, and they would stand over its owner. They come when it
-        // closes (WindowUnblocked).
-        if (!QApplication::activeModalWidget())
-            MakeFloatingForms();
+        // Behind all that is queued by then: what the window system said of
+        // the frame's showing, and the user's first keys and clicks.
+        QCoreApplication::postEvent(this, new QEvent(MakeFloatingFormsEvent), Qt::LowEventPriority);
     });
     UpdatePageActions();
 
@@ -737,12 +738,20 @@ bool TfrmTavro::event(QEvent* Event)
             UpdatePageActions();
         return true;
     }
+    if (Event->type() == MakeFloatingFormsEvent) {
+        // Never under a dialog: their showing would take the activation
+        // from it, and they would stand over its owner. They come when it
+        // closes (WindowUnblocked).
+        if (FbFloatingFormsDue && !QApplication::activeModalWidget())
+            MakeFloatingForms();
+        return true;
+    }
     switch (Event->type()) {
-    // The floating windows due come in the loop's next round after the
-    // frame's first paint (behind the rest of that paint and its flush to
-    // the window system), or after the dialog that blocked the frame then
-    // has closed; a frame shown where it is not painted (minimised, on
-    // another desktop) has them a little later all the same.
+    // The floating windows due come after the frame's first paint (once
+    // that paint and its flush to the window system are done), or after
+    // the dialog that blocked the frame then has closed; a frame shown
+    // where it is not painted (minimised, on another desktop) has them a
+    // little later all the same.
     case QEvent::Show:
         if (FbFloatingFormsDue && !FFloatingFormsTimer->isActive())
             FFloatingFormsTimer->start(FloatingFormsLatestMs);
