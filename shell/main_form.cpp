@@ -257,7 +257,6 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState State) { ApplicationStateChanged(State); });
     qApp->installEventFilter(this);
-    FFontTable = &InstalledFonts();
 }
 
 // The docks at the four edges around the palette and the document area.
@@ -478,6 +477,7 @@ void TfrmTavro::MakeFloatingForms()
     }
     // Ctrl+Z and Ctrl+Y in the panel's controls are the document's.
     frmObjProperty->SetHistoryCommands(actUndo, actRedo);
+    FFontTable = &InstalledFonts();
     UpdatePageActions();
     // The active document window's selection, which its activation could
     // not give a panel not yet made.
@@ -720,7 +720,10 @@ void TfrmTavro::ApplicationStateChanged(Qt::ApplicationState State)
 void TfrmTavro::CMFontChange()
 {
     // Fonts installed while the program ran: the list of installed fonts is
-    // read again when the fonts have changed since.
+    // read again when the fonts have changed since. It is first read for
+    // the panel, after the frame has shown: nothing to compare before.
+    if (!FFontTable)
+        return;
     const void* Table = &UpdateInstalledFonts();
     if (Table == FFontTable)
         return;
