@@ -146,9 +146,9 @@ TEST_F(StartUpX, TheFloatingWindowsComeAsStoredAndTheKeysStayWithTheDocument)
     Tavro->Stop();
     ASSERT_TRUE(WaitWindowGone("^タヴロ", 5000));
 
-    // A box at start-up, before the frame shows: nothing comes over it (the
-    // floating windows used to come 2 s after the start), and all comes
-    // once it is closed.
+    // A box at start-up, before the frame shows: the floating windows wait
+    // for the frame, however long the box stays (longer than the 2 s a
+    // frame not painted is given), and all comes once it is closed.
     Start({"-e", "bad.srn"});
     ASSERT_NE(WaitWindow("^エラー", WindowTimeout), 0u) << "no box told of bad.srn";
     EXPECT_FALSE(WaitFor([] { return FindWindow("^(ドラッグパレット|図形のプロパティ)") != 0; }, 3000))
