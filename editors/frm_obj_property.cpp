@@ -30,7 +30,7 @@
 
 #include <algorithm>
 
-std::unique_ptr<TfrmObjProperty> frmObjProperty;
+TMadeWhenAsked<std::unique_ptr<TfrmObjProperty>> frmObjProperty;
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "editors/macro_page_link.h"
 #include "model/draw_item.h"
 #include "model/text_model.h"
+#include "ui/made_when_asked.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -440,6 +441,7 @@ private:
     int32_t FiDPI = 96;
 };
 
-// The program's panel, made by the frame at start-up and kept until the end
-// of the main block (which saves its layout); nil before.
-extern std::unique_ptr<TfrmObjProperty> frmObjProperty;
+// The program's panel, made by the frame after start-up (or at its first
+// use) and kept until the end of the main block (which saves its layout);
+// nil before.
+extern TMadeWhenAsked<std::unique_ptr<TfrmObjProperty>> frmObjProperty;

@@ -34,7 +34,7 @@
 #include <cmath>
 #include <functional>
 
-QPointer<TfrmPltColor> frmPltColor;
+TMadeWhenAsked<QPointer<TfrmPltColor>> frmPltColor;
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "foundation/pen_text.h"
 #include "ui/frm_rollup.h"
+#include "ui/made_when_asked.h"
 
 #include <QImage>
 #include <QPointer>
@@ -110,5 +111,6 @@ private:
     QPointer<QWidget> FParentWindow;
 };
 
-// The palette window of the frame; nil before start-up.
-extern QPointer<TfrmPltColor> frmPltColor;
+// The palette window of the frame, made after start-up (or at its first
+// use); nil before, and once the frame has gone.
+extern TMadeWhenAsked<QPointer<TfrmPltColor>> frmPltColor;

@@ -463,14 +463,16 @@ void TfrmChild::ReloadPanel()
 {
     TSelectedObjects* Sel = Selection();
     TPage* P = DrawingPage();
-    if (!frmObjProperty || !Sel || !P || !ShowsFrameState())
+    // A panel not made yet loads the active window's selection when it is.
+    TfrmObjProperty* Panel = frmObjProperty.Made();
+    if (!Panel || !Sel || !P || !ShowsFrameState())
         return;
     // A value the panel shows live is committed to the items it was typed
     // for before the panel takes its copies of any.
-    frmObjProperty->CommitPending();
-    frmObjProperty->SetParam(Sel->Items(), this, P->DPI());
-    if (Sel->Count() == 1 && dynamic_cast<TTextObj*>(Sel->Items().front()) && frmObjProperty->RichEdit)
-        frmObjProperty->RichEdit->selectAll();
+    Panel->CommitPending();
+    Panel->SetParam(Sel->Items(), this, P->DPI());
+    if (Sel->Count() == 1 && dynamic_cast<TTextObj*>(Sel->Items().front()) && Panel->RichEdit)
+        Panel->RichEdit->selectAll();
 }
 
 void TfrmChild::RefreshSelection(bool ReloadPanelFlag)

@@ -588,8 +588,8 @@ TfrmChild::~TfrmChild()
 {
     FbDestroying = true;
     // The panel shows nothing of a window that goes.
-    if (frmObjProperty && frmObjProperty->DocLink() == this)
-        frmObjProperty->SetParam({}, nullptr);
+    if (TfrmObjProperty* Panel = frmObjProperty.Made(); Panel && Panel->DocLink() == this)
+        Panel->SetParam({}, nullptr);
     if (TOLECustomPage* P = Page())
         P->RemoveForm(this);
     if (!Terminating() && FArea) {
@@ -606,8 +606,8 @@ void TfrmChild::closeEvent(QCloseEvent* Event)
     if (!FbReleased && FDocument && Page()) {
         bool CanClose = false;
         try {
-            if (frmObjProperty)
-                frmObjProperty->CommitPending();
+            if (TfrmObjProperty* Panel = frmObjProperty.Made())
+                Panel->CommitPending();
             CanClose = FDocument->CanCloseForm(this);
         } catch (...) {
             Event->ignore();
@@ -1201,12 +1201,12 @@ void TfrmChild::HistoryChanged()
     // values back. Once the change is done (the event that made it has
     // returned), a panel whose copies are older than the step loads the items
     // again.
-    if (frmObjProperty && frmObjProperty->DocLink() == this && H &&
-        frmObjProperty->CopiesStep() < H->StepSerial()) {
+    TfrmObjProperty* Panel = frmObjProperty.Made();
+    if (Panel && Panel->DocLink() == this && H && Panel->CopiesStep() < H->StepSerial()) {
         const uint64_t Step = H->StepSerial();
         QTimer::singleShot(0, this, [this, Step] {
-            if (frmObjProperty && frmObjProperty->DocLink() == this && frmObjProperty->CopiesStep() < Step &&
-                !frmObjProperty->Busy())
+            TfrmObjProperty* Panel = frmObjProperty.Made();
+            if (Panel && Panel->DocLink() == this && Panel->CopiesStep() < Step && !Panel->Busy())
                 ReloadPanelReported();
         });
     }
@@ -1644,10 +1644,11 @@ void TfrmChild::ReplayHistory(bool Redo)
     TSelectedObjects* Sel = Selection();
     // The panel's text edit keeps its caret over a step on the one selected
     // text, which shows the text as the step left it.
-    const bool OneText = frmObjProperty && Sel && Sel->Count() == 1 && frmObjProperty->BoundText() &&
-                         Sel->GetItem(0) == frmObjProperty->BoundText();
+    TfrmObjProperty* Panel = frmObjProperty.Made();
+    const bool OneText =
+        Panel && Sel && Sel->Count() == 1 && Panel->BoundText() && Sel->GetItem(0) == Panel->BoundText();
     if (OneText)
-        frmObjProperty->KeepTextCaret();
+        Panel->KeepTextCaret();
     if (Sel)
         Sel->BeginUpdate();
     try {
@@ -1659,8 +1660,9 @@ void TfrmChild::ReplayHistory(bool Redo)
     }
     if (Sel)
         Sel->EndUpdate();
-    if (OneText && frmObjProperty && Sel->Count() == 1 && Sel->GetItem(0) == frmObjProperty->BoundText())
-        frmObjProperty->ReloadText();
+    Panel = frmObjProperty.Made();
+    if (OneText && Panel && Sel->Count() == 1 && Sel->GetItem(0) == Panel->BoundText())
+        Panel->ReloadText();
     FDocument->SetModified(true);
     UpdateActionStates();
     if (Focused)

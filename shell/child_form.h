@@ -285,6 +285,11 @@ public:
     // order they were opened.
     static void PlaceAwaiting(QMdiArea& Area);
 
+    // ReloadPanel from a notice of the model (or the panel's late making):
+    // a panel that cannot show the items is reported (once while the same
+    // failure lasts), never raised.
+    void ReloadPanelReported();
+
 protected:
     void resizeEvent(QResizeEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
@@ -345,9 +350,6 @@ private:
     bool ShowsFrameState() const;
     // Hands the selection to the property panel.
     void ReloadPanel();
-    // ReloadPanel from a notice of the model: a panel that cannot show the
-    // items is reported (once while the same failure lasts), never raised.
-    void ReloadPanelReported();
     // The selection's bounds again (no handle rebuild), the panel reloaded
     // when asked, status and view updated.
     void RefreshSelection(bool ReloadPanelFlag);

@@ -296,8 +296,8 @@ void TfrmTavro::CreateCommands()
         // asks for it); a commit that fails stops the command.
         connect(A, &QAction::triggered, this, [this, A, Handler] {
             RunReporting([&] {
-                if (frmObjProperty)
-                    frmObjProperty->CommitPending();
+                if (TfrmObjProperty* Panel = frmObjProperty.Made())
+                    Panel->CommitPending();
                 (this->*Handler)(A);
             });
         });
@@ -897,6 +897,12 @@ void TfrmTavro::actPageAllExecute(QObject*)
 
 void TfrmTavro::UpdatePageActions()
 {
+    if (FbFloatingFormsDue) {
+        // The page commands are checked when the panel comes; the palette
+        // shows as the settings have it.
+        actDispColPlt->setChecked(FbPaletteVisible != 0);
+        return;
+    }
     for (const TPageCommand& P : PageCommands)
         (this->*P.Action)->setChecked(PageShown(PanelSheet(P.Page)));
     actDispColPlt->setChecked(frmPltColor && frmPltColor->isVisible());

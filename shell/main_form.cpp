@@ -50,6 +50,7 @@
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QWindowStateChangeEvent>
 
@@ -83,6 +84,9 @@ TOLEFormDoc* MakeDocWindow(TOLEDocumentWex& Document)
 {
     return frmTavro ? TDocWindow::CreateDoc(*frmTavro->MdiArea(), Document, *frmTavro) : nullptr;
 }
+
+// Posted to the frame to make its floating windows.
+constexpr QEvent::Type MakeFloatingFormsEvent = static_cast<QEvent::Type>(QEvent::User + 0x0802);
 
 // Windows that follow the frame when it is minimised: every top-level
 // form but the frame (document windows live inside it).
@@ -253,7 +257,6 @@ TfrmTavro::TfrmTavro(QWidget* Parent) : QMainWindow(Parent)
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState State) { ApplicationStateChanged(State); });
     qApp->installEventFilter(this);
-    FFontTable = &InstalledFonts();
 }
 
 // The docks at the four edges around the palette and the document area.
@@ -430,6 +433,40 @@ void TfrmTavro::StartUp()
     FDropTarget->OnDrop = [this](IDataObject* D, uint32_t K, POINTL P, uint32_t& E) { DropTargetDrop(D, K, P, E); };
     RegisterDragDrop(this, FDropTarget.Get());
 
+    // The palette and the panel's page windows cost more to make than the
+    // frame: they are made right after the frame's first paint, so that the
+    // frame does not wait for them (or at once by the first use of either).
+    const auto Make = [this] { MakeFloatingForms(); };
+    frmPltColor.MakeWhenAsked(Make);
+    frmObjProperty.MakeWhenAsked(Make);
+    FbFloatingFormsDue = true;
+    FFloatingFormsTimer = new QTimer(this);
+    FFloatingFormsTimer->setSingleShot(true);
+    connect(FFloatingFormsTimer, &QTimer::timeout, this, [this] {
+        // Behind all that is queued by then: what the window system said of
+        // the frame's showing, and the user's first keys and clicks.
+        QCoreApplication::postEvent(this, new QEvent(MakeFloatingFormsEvent), Qt::LowEventPriority);
+    });
+    UpdatePageActions();
+
+    if (gDocuments->GetCount() > 0)
+        gDocuments->GetDocument(0)->History()->ResetObjCount();
+    FbStarted = true;
+}
+
+void TfrmTavro::MakeFloatingForms()
+{
+    if (!FbFloatingFormsDue)
+        return;
+    FbFloatingFormsDue = false;
+    if (FFloatingFormsTimer)
+        FFloatingFormsTimer->stop();
+    frmPltColor.MakeWhenAsked(nullptr);
+    frmObjProperty.MakeWhenAsked(nullptr);
+    // The frame keeps the keys (or takes them, when the window system has
+    // not given them to it yet): a floating window shown now must not take
+    // them from it, as the frame shown after the floating windows took them.
+    const bool FrameActive = isActiveWindow() || !QApplication::activeWindow();
     if (!frmPltColor)
         frmPltColor = new TfrmPltColor(this);
     frmPltColor->setVisible(FbPaletteVisible != 0);
@@ -440,11 +477,16 @@ void TfrmTavro::StartUp()
     }
     // Ctrl+Z and Ctrl+Y in the panel's controls are the document's.
     frmObjProperty->SetHistoryCommands(actUndo, actRedo);
+    FFontTable = &InstalledFonts();
     UpdatePageActions();
-
-    if (gDocuments->GetCount() > 0)
-        gDocuments->GetDocument(0)->History()->ResetObjCount();
-    FbStarted = true;
+    // The active document window's selection, which its activation could
+    // not give a panel not yet made.
+    if (TDocWindow* C = ActiveDocWindow())
+        C->ReloadPanelReported();
+    if (windowState() & Qt::WindowMinimized)
+        FrameShown(false);
+    else if (FrameActive)
+        activateWindow();
 }
 
 void TfrmTavro::OpenCommandLine()
@@ -528,7 +570,9 @@ bool TfrmTavro::FormCloseQuery()
 
 void TfrmTavro::FormClose()
 {
-    const bool Palette = frmPltColor && frmPltColor->isVisible();
+    // Palette shown: as the settings had it while it is still due.
+    const bool Palette =
+        FbFloatingFormsDue ? FbPaletteVisible != 0 : frmPltColor.Made() && frmPltColor.Made()->isVisible();
     AppIniFile().WriteString(Section, "Flags", std::string("1,1,1,") + (Palette ? "1" : "0"));
 }
 
@@ -544,8 +588,8 @@ void TfrmTavro::closeEvent(QCloseEvent* Event)
     bool CanClose = false;
     try {
         // The value the panel shows live is the document's before it is asked.
-        if (frmObjProperty)
-            frmObjProperty->CommitPending();
+        if (TfrmObjProperty* Panel = frmObjProperty.Made())
+            Panel->CommitPending();
         CanClose = FormCloseQuery();
     } catch (...) {
         Event->ignore();
@@ -568,10 +612,16 @@ TfrmTavro::~TfrmTavro()
 void TfrmTavro::FormDestroy()
 {
     FbClosing = true;
+    // Floating windows never made are not made now: their makers go.
+    if (FbFloatingFormsDue) {
+        FbFloatingFormsDue = false;
+        frmPltColor.MakeWhenAsked(nullptr);
+        frmObjProperty.MakeWhenAsked(nullptr);
+    }
     // The panel's page windows are this window's: their pages go back to
     // the panel, which outlives the frame.
-    if (frmObjProperty)
-        frmObjProperty->BringPagesHome();
+    if (TfrmObjProperty* Panel = frmObjProperty.Made())
+        Panel->BringPagesHome();
     qApp->removeEventFilter(this);
     AppIniFile().WriteBool(Section, "DspSmth", FbSmooth != 0);
     if (FbStarted)
@@ -670,7 +720,10 @@ void TfrmTavro::ApplicationStateChanged(Qt::ApplicationState State)
 void TfrmTavro::CMFontChange()
 {
     // Fonts installed while the program ran: the list of installed fonts is
-    // read again when the fonts have changed since.
+    // read again when the fonts have changed since. It is first read for
+    // the panel, after the frame has shown: nothing to compare before.
+    if (!FFontTable)
+        return;
     const void* Table = &UpdateInstalledFonts();
     if (Table == FFontTable)
         return;
@@ -682,13 +735,35 @@ bool TfrmTavro::event(QEvent* Event)
 {
     if (Event->type() == TToolWindowClosedEvent::EventType) {
         QWidget* Window = static_cast<TToolWindowClosedEvent*>(Event)->Window();
-        if (Window && Window == frmPltColor.data())
+        if (Window && Window == frmPltColor.Made())
             actDispColPlt->setChecked(false);
         else
             UpdatePageActions();
         return true;
     }
+    if (Event->type() == MakeFloatingFormsEvent) {
+        // Never under a dialog: their showing would take the activation
+        // from it, and they would stand over its owner. They come when it
+        // closes (WindowUnblocked).
+        if (FbFloatingFormsDue && !QApplication::activeModalWidget())
+            MakeFloatingForms();
+        return true;
+    }
     switch (Event->type()) {
+    // The floating windows due come after the frame's first paint (once
+    // that paint and its flush to the window system are done), or after
+    // the dialog that blocked the frame then has closed; a frame shown
+    // where it is not painted (minimised, on another desktop) has them a
+    // little later all the same.
+    case QEvent::Show:
+        if (FbFloatingFormsDue && !FFloatingFormsTimer->isActive())
+            FFloatingFormsTimer->start(FloatingFormsLatestMs);
+        break;
+    case QEvent::Paint:
+    case QEvent::WindowUnblocked:
+        if (FbFloatingFormsDue)
+            FFloatingFormsTimer->start(0);
+        break;
     case QEvent::WindowActivate:
         if (!ActiveDocWindow())
             ReattachHistoryMenu();

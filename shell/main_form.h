@@ -31,6 +31,7 @@ class QComboBox;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QTimer;
 class TToolbarButton97;
 class TToolbar97;
 struct TImageList97;
@@ -119,6 +120,11 @@ public:
     QStringList CommandLine;
 
     void StartUp();
+    // The palette and the panel with its page windows, which StartUp leaves
+    // due (see frmPltColor, frmObjProperty): made and shown as the settings
+    // have them, the active window's selection loaded. Runs once, after the
+    // frame's first paint or at the first use of either window.
+    void MakeFloatingForms();
     // A new document of the stored page defaults; defaults that make no
     // page are removed from the settings, reported once, and the built-in
     // size is used.
@@ -422,6 +428,9 @@ private:
     const void* FFontTable = nullptr;
     bool FbClosing = false;
     bool FbStarted = false;
+    bool FbFloatingFormsDue = false;
+    QTimer* FFloatingFormsTimer = nullptr;
+    static constexpr int FloatingFormsLatestMs = 2000;
     class THistoryMenuAdapter;
     class TSaveDialogAdapter;
     std::unique_ptr<THistoryMenuAdapter> FHistoryLink;

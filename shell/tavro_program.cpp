@@ -141,8 +141,8 @@ int RunMainBlock(const QStringList& Args)
         Result = 1;
     }
     // The layout is read off the page windows, which go with the frame.
-    if (frmObjProperty)
-        frmObjProperty->SaveDispPage();
+    if (TfrmObjProperty* Panel = frmObjProperty.Made())
+        Panel->SaveDispPage();
     Frame.reset();
     frmObjProperty.reset();
     return Result;

@@ -147,8 +147,17 @@ void TFileDialogQ::PrepareDialog()
         setNameFilters(Names);
     if (!InitialDir.empty())
         setDirectory(QString::fromStdString(InitialDir));
-    if (!FileName.empty())
+    if (!FileName.empty()) {
         selectFile(QString::fromStdString(FileName));
+    } else {
+        // No name asked for: the dialog, made once and used again, shows
+        // none rather than the one taken at its last use (which OK or Enter
+        // would open again).
+        if (auto* List = findChild<QListView*>("listView"))
+            List->selectionModel()->clear();
+        if (auto* Edit = findChild<QLineEdit*>("fileNameEdit"))
+            Edit->clear();
+    }
     if (!Title.empty())
         setWindowTitle(QString::fromStdString(Title));
 }

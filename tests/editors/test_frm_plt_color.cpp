@@ -11,6 +11,8 @@
 #include "ui/window_test_support.h"
 
 #include <QButtonGroup>
+#include <QImage>
+#include <QPainter>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QTabBar>
@@ -390,4 +392,37 @@ TEST(PltColorWindow, FieldFillsTheClientHeightLessTheTabs)
     const QSize S = P.Form->pboxPal->size();
     EXPECT_EQ(Field.pixelColor(CellRect(S, PltModePalette, 0, 0).center()), QColor(0, 0, 0));
     EXPECT_EQ(Field.pixelColor(CellRect(S, PltModePalette, 4, 0).center()), QColor(255, 0, 0));
+}
+
+// The sunken edge of the cells paints, for every size down to a pixel, what
+// its eight one-pixel lines drawn with a pen paint.
+TEST(PltColorField, SunkenEdgePaintsItsEightLinesPixelForPixel)
+{
+    for (int W = 1; W <= 7; ++W)
+        for (int H = 1; H <= 7; ++H) {
+            const QRect R(3, 2, W, H);
+            QImage Want(14, 12, QImage::Format_RGB32), Got(14, 12, QImage::Format_RGB32);
+            Want.fill(Qt::blue);
+            Got.fill(Qt::blue);
+            {
+                QPainter P(&Want);
+                const int L = R.left(), T = R.top(), Rt = R.right(), B = R.bottom();
+                const std::pair<QColor, std::vector<QLine>> Lines[] = {
+                    {QColor(160, 160, 160), {QLine(L, T, Rt - 1, T), QLine(L, T, L, B - 1)}},
+                    {QColor(64, 64, 64), {QLine(L + 1, T + 1, Rt - 2, T + 1), QLine(L + 1, T + 1, L + 1, B - 2)}},
+                    {QColor(255, 255, 255), {QLine(L, B, Rt, B), QLine(Rt, T, Rt, B)}},
+                    {QColor(227, 227, 227), {QLine(L + 1, B - 1, Rt - 1, B - 1), QLine(Rt - 1, T + 1, Rt - 1, B - 1)}},
+                };
+                for (const auto& [Colour, Pair] : Lines) {
+                    P.setPen(Colour);
+                    for (const QLine& Line : Pair)
+                        P.drawLine(Line);
+                }
+            }
+            {
+                QPainter P(&Got);
+                DrawSunkenEdge(P, R);
+            }
+            EXPECT_EQ(Got, Want) << W << " x " << H;
+        }
 }

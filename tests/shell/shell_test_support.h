@@ -24,6 +24,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
@@ -166,6 +168,15 @@ protected:
 private:
     TMessageBoxHandler FOldBoxes;
 };
+
+// Names typed into a file dialog's name field, then OK, as a person does.
+// (selectFile would not do: it leaves the field alone while the field has
+// the keys.)
+inline void ChooseFile(QFileDialog* Dialog, const std::string& Names)
+{
+    Dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(Names));
+    static_cast<QDialog*>(Dialog)->accept();
+}
 
 // A document file of one Width x Height page holding Rects rectangles.
 inline void SaveDocumentFile(const std::string& Path, int Rects, int32_t Width = 120, int32_t Height = 80)

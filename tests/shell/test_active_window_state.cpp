@@ -179,8 +179,7 @@ TEST_F(TActiveWindowTest, ADocumentOpenedInPlaceOfTheUntitledOneStartsWithItsOwn
     SaveDocumentFile(Doc, 2);
     Start();
     QTimer::singleShot(0, Frame->dlgOpen(), [&] {
-        Frame->dlgOpen()->selectFile(QString::fromStdString(Doc));
-        static_cast<QDialog*>(Frame->dlgOpen())->accept();
+        ChooseFile(Frame->dlgOpen(), Doc);
     });
     Frame->actOpen->trigger();
     Settle();

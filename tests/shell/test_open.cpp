@@ -129,8 +129,7 @@ TEST_F(TOpenTest, MenuOpenThroughTheDialogReplacesTheUntitledDocument)
     QString SeenDir;
     QTimer::singleShot(0, Frame->dlgOpen(), [&] {
         SeenDir = Frame->dlgOpen()->directory().absolutePath();
-        Frame->dlgOpen()->selectFile(QString::fromStdString(Doc));
-        static_cast<QDialog*>(Frame->dlgOpen())->accept();
+        ChooseFile(Frame->dlgOpen(), Doc);
     });
     Frame->actOpen->trigger();
     Settle();
@@ -189,8 +188,7 @@ TEST_F(TOpenTest, ImageMenuRemembersThePictureFolder)
     WriteIndexedBmp(Tmp / "pic.bmp", 6, 4);
     Start();
     QTimer::singleShot(0, Frame->dlgOpenImage(), [&] {
-        Frame->dlgOpenImage()->selectFile(QString::fromStdString(Tmp / "pic.bmp"));
-        static_cast<QDialog*>(Frame->dlgOpenImage())->accept();
+        ChooseFile(Frame->dlgOpenImage(), Tmp / "pic.bmp");
     });
     Frame->actOpenImage->trigger();
     Settle();
@@ -473,8 +471,7 @@ TEST_F(TOpenTest, ConvertToBmpAsksBeforeReplacingAPicture)
             return C.Answer;
         });
         QTimer::singleShot(0, Frame->dlgOpen(), [&] {
-            Frame->dlgOpen()->selectFile("\"doc.srn\" \"next.srn\"");
-            static_cast<QDialog*>(Frame->dlgOpen())->accept();
+            ChooseFile(Frame->dlgOpen(), "\"doc.srn\" \"next.srn\"");
         });
         Frame->actConvertToBmp->trigger();
         SetMessageBoxHandler(Old);
