@@ -24,6 +24,8 @@
 #include "platform/clipboard_formats.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/screen_cursors.h"
+#include "platform/qt/qt_services.h"
+#include "ui/number_key_filter.h"
 #include "foundation/platform_wrappers.h"
 #include "raster/twain.h"
 #include "store/picture_store.h"
@@ -251,7 +253,7 @@ protected:
         const QChar C = T[0];
         if (C.isDigit() || (FReal && (C == '-' || C == '.')))
             return false;
-        QApplication::beep();
+        MessageBeep(0);
         return true;
     }
 
@@ -428,6 +430,7 @@ void TfrmGradation::BuildControls()
     // Only what names a colour (up to six hexadecimal digits) is taken, so
     // the edit never shows more than the colour it stands for.
     edtHex->setValidator(new QRegularExpressionValidator(QRegularExpression("#?[0-9A-Fa-f]{0,6}"), edtHex));
+    BeepOnRefusedKeys(edtHex);
     btnColor = new QPushButton(QString::fromUtf8("色の選択..."), pnlMono);
     frmMono = new TfrmSelColor(pnlMono);
     frmMono->setWindowFlags(Qt::Widget);

@@ -19,6 +19,7 @@
 #include "ui/restore_pos.h"
 #include "ui/rv_clip_detector.h"
 #include "ui/work_area.h"
+#include "ui/number_key_filter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -121,6 +122,7 @@ QSpinBox* MakeSpin(int Min, int Max)
 {
     auto* Edit = new QSpinBox;
     Edit->setRange(Min, Max);
+    BeepOnRefusedKeys(Edit);
     return Edit;
 }
 
@@ -429,6 +431,7 @@ TfrmLight::TfrmLight(QWidget* Owner, TMemIniFile* IniFile, const std::string& Se
     edtHeight->setRange(0, MaxLightBumpDepth);
     edtHeight->setDecimals(1);
     edtHeight->setSingleStep(0.1);
+    BeepOnRefusedKeys(edtHeight);
     GG->addWidget(tkbarHeight, 8, 0);
     GG->addWidget(edtHeight, 8, 1);
     GG->setRowStretch(9, 1);

@@ -8,6 +8,7 @@
 #include "platform/cp932.h"
 #include "platform/message_box.h"
 #include "platform/qt/window_routines.h"
+#include "platform/qt/qt_services.h"
 #include "platform/registry_store.h"
 #include "ui/work_area.h"
 
@@ -633,7 +634,7 @@ bool TfrmSettingfrmStyle::eventFilter(QObject* Watched, QEvent* Event)
         const QString T = K->text();
         // Digits and control keys only; anything else is refused audibly.
         if (!T.isEmpty() && !T.at(0).isDigit() && T.at(0).unicode() >= 0x20) {
-            QApplication::beep();
+            MessageBeep(0);
             return true;
         }
     }

@@ -676,6 +676,10 @@ void TfrmTavro::FrameShown(bool Shown)
     for (QWidget* W : QApplication::topLevelWidgets()) {
         if (W == this || !IsFloatingForm(W))
             continue;
+        // A modal window runs its own loop, which hiding it would end as if
+        // cancelled, and its work with it: it stays.
+        if (!Shown && W->isModal() && W->isVisible())
+            continue;
         if (!Shown) {
             W->setProperty("Tag", W->isVisible() ? 1 : 0);
             W->hide();

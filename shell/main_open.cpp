@@ -38,6 +38,7 @@
 #include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 
 #include <climits>
 #include <cstdio>
@@ -466,9 +467,13 @@ void TfrmTavro::DropUrl(IDataObject* DataObj)
     const size_t Colon = Url.find(':');
     const std::string Scheme = Colon == std::string::npos ? std::string() : Url.substr(0, Colon + 1);
     if (Scheme == "http:" || Scheme == "https:") {
+        // The fetch runs the event loop for up to a minute, in which another
+        // document may be opened (a hand-over) or chosen: the text goes to
+        // the window it was dropped on, while that is open.
+        const QPointer<TDocWindow> Target = ActiveDocWindow();
         const std::string Body = HttpGet(Url, HttpTimeoutMs, HttpMaxBytes);
-        if (TDocWindow* C = ActiveDocWindow())
-            C->PasteText(Body);
+        if (Target)
+            Target->PasteText(Body);
         return;
     }
     if (Scheme != "file:")

@@ -402,6 +402,12 @@ void TfrmRollup::LayoutClient()
 void TfrmRollup::ToggleRoll()
 {
     if (!FRolledUp) {
+        // The control with the keys goes out of sight: it gives them up
+        // first, to the window, so that it is left as a click elsewhere
+        // leaves it (an edit commits the value it shows live) and no key
+        // typed next reaches a control no one sees.
+        if (const QWidget* Focus = focusWidget(); Focus && FClient->isAncestorOf(Focus))
+            setFocus(Qt::OtherFocusReason);
         // Rolled up it is only its caption: below any unrolled minimum.
         setMinimumSize(0, 0);
         FUnrolledSize = size();

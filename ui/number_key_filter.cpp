@@ -3,7 +3,10 @@
 #include "platform/qt/qt_services.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
+
+#include <tuple>
 
 namespace {
 
@@ -42,6 +45,38 @@ void Selection(const QLineEdit& Edit, int& Start, int& Length)
         Length = 0;
     }
 }
+
+// Hands a typed character on to the edit and beeps when the edit's text,
+// caret and selection stay as they were.
+class TRefusedKeyBeep : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() != QEvent::KeyPress)
+            return false;
+        const auto* Key = static_cast<QKeyEvent*>(Event);
+        const QChar Typed = TypedKey(Key->text());
+        if (Typed.isNull() || Typed.unicode() < 32 ||
+            (Key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            return false;
+        auto* Edit = qobject_cast<QLineEdit*>(Watched);
+        if (!Edit)
+            Edit = Watched->findChild<QLineEdit*>();
+        if (!Edit || Edit->isReadOnly())
+            return false;
+        const auto State = [Edit] {
+            return std::tuple(Edit->text(), Edit->cursorPosition(), Edit->selectionStart(), Edit->selectionLength());
+        };
+        const auto Before = State();
+        Watched->event(Event);
+        if (State() == Before)
+            MessageBeep(0);
+        return true;
+    }
+};
 
 } // namespace
 
@@ -101,4 +136,9 @@ QChar TypedKey(const QString& EventText)
     if (EventText.isEmpty() || EventText == QChar(0x7F))
         return QChar();
     return EventText.size() == 1 ? EventText[0] : QChar(QChar::ReplacementCharacter);
+}
+
+void BeepOnRefusedKeys(QWidget* Edit)
+{
+    Edit->installEventFilter(new TRefusedKeyBeep(Edit));
 }

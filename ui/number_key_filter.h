@@ -9,6 +9,7 @@
 
 class QComboBox;
 class QLineEdit;
+class QWidget;
 
 enum TEditWexInputType { ekitNormal, ekitInteger, ekitPlusInteger, ekitReal, ekitPlusReal, ekitHex };
 
@@ -33,3 +34,8 @@ void ComboNumberKeyFilter(const QComboBox& Combo, bool Point, bool Sign, QChar& 
 // types nothing (arrows, Delete), one that no filter accepts when it types
 // more than one character.
 QChar TypedKey(const QString& EventText);
+
+// A typed character that Edit (a line edit, or a spin box through its own)
+// takes no notice of, because its validator refuses it or it is full, is
+// refused audibly, as the program's own number edits refuse theirs.
+void BeepOnRefusedKeys(QWidget* Edit);

@@ -2,13 +2,16 @@
 
 #include "platform/qt/application_wex.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
 #include <QVariant>
+#include <QWidget>
 
 #include <memory>
 #include <unistd.h>
@@ -189,6 +192,14 @@ void TDdeServerConv::RunPending()
     // on the other's.
     if (FbRunning || FPending.empty())
         return;
+    // A request opens or switches documents. Behind a modal window (a
+    // dialog showing its value live in the active document's items, a box
+    // of the panel) it would take the document and the panel from under
+    // it: it waits until the window has closed and its caller has gone on.
+    if (QWidget* Modal = QApplication::activeModalWidget()) {
+        WaitForModal(Modal);
+        return;
+    }
     const std::string Text = std::move(FPending.front());
     FPending.pop_front();
     FbRunning = true;
@@ -204,6 +215,39 @@ void TDdeServerConv::RunPending()
     FbRunning = false;
     if (!FPending.empty())
         QTimer::singleShot(0, this, [this] { RunPending(); });
+}
+
+void TDdeServerConv::WaitForModal(QWidget* Modal)
+{
+    if (FModal == Modal)
+        return;
+    if (FModal)
+        FModal->removeEventFilter(this);
+    disconnect(FModalGone);
+    FModal = Modal;
+    Modal->installEventFilter(this);
+    FModalGone = connect(Modal, &QObject::destroyed, this, [this] { ModalGone(); });
+}
+
+void TDdeServerConv::ModalGone()
+{
+    if (FModal)
+        FModal->removeEventFilter(this);
+    disconnect(FModalGone);
+    FModal = nullptr;
+    // Posted from the window's closing, the run comes once the window's own
+    // loop has returned (what is posted in one pass of a loop waits for its
+    // next), after the caller has taken the window's result (a value
+    // committed on OK). A modal window the caller shows next, or one under
+    // the closed one, is waited for in turn.
+    QTimer::singleShot(0, this, [this] { RunPending(); });
+}
+
+bool TDdeServerConv::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Watched == FModal && Event->type() == QEvent::Hide)
+        ModalGone();
+    return QObject::eventFilter(Watched, Event);
 }
 
 void TDdeServerConv::Finish(QLocalSocket* Socket)

@@ -8,10 +8,13 @@
 // sender is gone before the answer, is dropped. Requests are carried out one
 // at a time in the order taken: what one raises is shown in the error box
 // before the next begins, so that the boxes of several come one after another
-// and each tells only its own failure.
+// and each tells only its own failure. A request opens or switches documents:
+// while a modal window runs (a dialog over a value it shows live, a box), it
+// waits until that window has closed, so that nothing changes behind it.
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -22,6 +25,7 @@
 
 class QLocalServer;
 class QLocalSocket;
+class QWidget;
 
 // One server per user, display and service: Service + "-" + the user's
 // numeric id + "-" + the display (Display, else $DISPLAY, else
@@ -54,16 +58,26 @@ public:
     std::function<void(TDdeServerConv* Sender, const std::string& Text)> OnExecuteMacro;
 
     // Carries Text out as a request taken from a client: at once when none
-    // is under way, else after those before it.
+    // is under way and no modal window runs, else after those before it and
+    // once the modal window has closed.
     void Execute(const std::string& Text);
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void Accept();
     void Receive(QLocalSocket* Socket);
     void Finish(QLocalSocket* Socket);
     void RunPending();
+    // Runs the pending requests again once Modal has gone and its caller
+    // has gone on.
+    void WaitForModal(QWidget* Modal);
+    void ModalGone();
 
     std::unique_ptr<QLocalServer> FServer;
+    QPointer<QWidget> FModal; // the modal window the requests wait for
+    QMetaObject::Connection FModalGone;
     std::deque<std::string> FPending;
     bool FbRunning = false;
 };

@@ -2,14 +2,30 @@
 // it; otherwise this program opens the file itself.
 #include "shell_test_support.h"
 
+#include "editors/frm_gradation.h"
+#include "editors/frm_sel_macro.h"
+#include "editors/macro_paint_page.h"
+#include "model/object_test_support.h"
 #include "platform/qt/dde_server.h"
+#include "platform/qt/qt_message_box.h"
+#include "shell/tavro_action.h"
+#include "store/history.h"
+#include "ui/ctrl_grid_tav.h"
+#include "ui/panel_button.h"
 
+#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -110,4 +126,127 @@ TEST_F(THandOverTest, EachFailedRequestIsToldAloneAndNamesArriveByteForByte)
     EXPECT_EQ(Texts, Told);
     EXPECT_EQ(Deepest, 1);
     EXPECT_EQ(DocNames(), std::vector<std::string>{"line\nfeed.srn"});
+}
+
+// Presses OK or Cancel of a dialog that has them.
+template <class TForm>
+void Press(QWidget* M, bool Ok)
+{
+    auto* F = static_cast<TForm*>(M);
+    (Ok ? F->btnOK : F->btnCancel)->click();
+}
+
+// A request that arrives while a modal window runs (a dialog showing its
+// value live in the document's items, a box of the panel) waits until the
+// window has closed and its caller has gone on; minimising the frame leaves
+// the window running. The window's value ends as it would alone: one step on
+// OK, nothing on Cancel, to the exact bytes; the other document opens after.
+TEST_F(THandOverTest, ARequestWaitsForTheModalWindowWhoseValueEndsAsItWouldAlone)
+{
+    TCatalogueLibraries Catalogue;
+    const std::string Other = Tmp / "other.srn";
+    SaveDocumentFile(Other, 1);
+    Start({QString::fromStdString(Doc)});
+    TDocWindow* W = Frame->ActiveDocWindow();
+    ASSERT_TRUE(W);
+    Frame->actSelAll->trigger();
+    const auto Pick = std::exchange(TMacroPaintPage::PickMacro, [](QWidget*, std::string& Name) {
+        Name = "グラデーション塗り";
+        return true;
+    });
+    frmObjProperty->MacroPage->MacroAddClick();
+    TMacroPaintPage::PickMacro = Pick;
+    THistoryCommand& H = *W->Document()->History();
+    const auto Saved = [&] {
+        TMemoryStream S;
+        W->Document()->SaveToStream(S);
+        return std::string(static_cast<const char*>(S.Memory()), size_t(S.Size()));
+    };
+    TCtrlGridTav& Grid = *frmObjProperty->MacroPage->cgridMacroPaint;
+    const auto FillRow = [&] {
+        int Row = 1;
+        while (Row < Grid.RowCount() && Grid.Cells(Grid.ColCount() - 2, Row) != QString::fromUtf8("塗り方法"))
+            ++Row;
+        return Row;
+    };
+    struct TWindow {
+        const char* Name;
+        std::function<void()> Open; // returns once the window has closed
+        std::function<void(QWidget*)> Test; // a value live in the items
+        void (*End)(QWidget*, bool Ok);
+        bool Records; // on OK
+    };
+    const TWindow Windows[] = {
+        {"the fill editor",
+         [&] { static_cast<TPanelButton*>(Grid.GetCellControl(Grid.ColCount() - 1, FillRow()))->Click(); },
+         [](QWidget* M) {
+             static_cast<TfrmGradation*>(M)->rbtnFTNone->click();
+             static_cast<TfrmGradation*>(M)->btnApply->click();
+         },
+         Press<TfrmGradation>, true},
+        {"the macro picker", [&] { frmObjProperty->MacroPage->MacroAddClick(); }, [](QWidget*) {}, Press<TfrmSelMacro>,
+         true},
+        {"a refusal box of the panel",
+         [&] {
+             auto* Mime = new QMimeData;
+             Mime->setData("application/x-tavro-Wex_Color", QByteArray("#GG00ZZ", 8));
+             QGuiApplication::clipboard()->setMimeData(Mime);
+             const TMessageBoxHandler Old = SetMessageBoxHandler(QtMessageBox);
+             frmObjProperty->MacroPage->ValuePaste(Grid.ColCount() - 1, FillRow());
+             SetMessageBoxHandler(Old);
+         },
+         [](QWidget*) {}, [](QWidget* M, bool) { QTest::keyClick(M, Qt::Key_Return); }, false},
+    };
+    const std::function<void()> Meanwhile[] = {
+        [&] { EXPECT_TRUE(TFrameTest::HandOver({"-e", QString::fromStdString(Other)})); },
+        [&] {
+            Frame->setWindowState(Qt::WindowMinimized);
+            EXPECT_TRUE(QApplication::activeModalWidget()) << "the window went with the frame";
+            Frame->setWindowState(Qt::WindowNoState);
+        },
+    };
+    for (const TWindow& Window : Windows)
+        for (size_t Road = 0; Road < 2; ++Road)
+            for (const bool Ok : {true, false}) {
+                SCOPED_TRACE(std::string(Window.Name) + (Road == 0 ? ", a hand-over" : ", minimised") +
+                             (Ok ? ", OK" : ", Cancel"));
+                Frame->MdiArea()->setActiveSubWindow(W->SubWindow());
+                Frame->actSelAll->trigger();
+                Settle();
+                H.ClearHistory();
+                W->Document()->SetModified(false);
+                const std::string Before = Saved();
+                bool Ran = false;
+                QTimer Poll;
+                QObject::connect(&Poll, &QTimer::timeout, [&] {
+                    QWidget* M = QApplication::activeModalWidget();
+                    if (!M || std::exchange(Ran, true))
+                        return;
+                    Window.Test(M);
+                    Meanwhile[Road]();
+                    Settle(20);
+                    EXPECT_EQ(DocNames(), std::vector<std::string>{"doc.srn"}) << "opened behind the window";
+                    EXPECT_EQ(frmObjProperty->DocLink(), W);
+                    EXPECT_TRUE(M->isVisible() && M->isEnabled());
+                    Window.End(M, Ok);
+                    if (auto* D = qobject_cast<QDialog*>(M); D && D->isVisible())
+                        D->reject(); // so that the test goes on
+                });
+                Poll.start(5);
+                Window.Open();
+                EXPECT_TRUE(Ran) << "no modal window came";
+                Settle(20);
+                EXPECT_EQ(DocNames().size(), Road == 0 ? 2u : 1u);
+                const bool Recorded = Ok && Window.Records;
+                EXPECT_EQ(H.CanUndo(), Recorded);
+                EXPECT_EQ(H.MenuNo(), Recorded ? 0 : -1);
+                EXPECT_EQ(W->Document()->Modified(), Recorded);
+                if (Recorded)
+                    H.Undo();
+                EXPECT_TRUE(Saved() == Before);
+                for (TDocWindow* D : Frame->DocWindows())
+                    if (D != W)
+                        D->SubWindow()->close();
+            }
+    W->Document()->SetModified(false);
 }

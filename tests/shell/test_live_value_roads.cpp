@@ -14,6 +14,7 @@
 #include "store/history.h"
 #include "ui/ctrl_grid_tav.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/frm_rollup.h"
 #include "ui/page_control_wex.h"
 #include "ui/paint_box_wex.h"
 
@@ -52,6 +53,8 @@ protected:
         W->Document()->SetModified(false);
         EXPECT_TRUE(Saved() == Before);
         QWidget* Window = E.Page->window();
+        if (auto* Rollup = qobject_cast<TfrmRollup*>(Window))
+            Rollup->SetRolledUp(false);
         Window->show();
         Window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(Window));
@@ -144,6 +147,16 @@ TEST_F(TLiveValueRoadsTest, EveryRoadOutOfTheEditRecordsTheValueAsOneStepAndEsca
         {"a key in the document window", [&](QLineEdit*) { QTest::keyClick(W->pboxkClient, Qt::Key_Left); }, 2, {},
          true},
         {"closing the page window", [](QLineEdit* E) { E->window()->close(); }, 1, {}, true},
+        {"rolling the page window up, then a key",
+         [](QLineEdit* E) {
+             auto* Window = qobject_cast<TfrmRollup*>(E->window());
+             ASSERT_TRUE(Window);
+             QTest::mouseClick(Window, Qt::LeftButton, {}, Window->RollButtonRect().center());
+             ASSERT_TRUE(Window->RolledUp());
+             EXPECT_FALSE(E->hasFocus());
+             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : Window, '0');
+         },
+         1, {}, true},
         {"closing the document window", [&](QLineEdit*) { W->SubWindow()->close(); }, 1, Asked, true},
         {"another document window",
          [&](QLineEdit*) { Frame->MdiArea()->setActiveSubWindow(Frame->DocWindows().back()->SubWindow()); }, 1, {},

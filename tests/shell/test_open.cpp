@@ -59,6 +59,8 @@ public:
             while (QTcpSocket* S = FServer.nextPendingConnection())
                 QObject::connect(S, &QTcpSocket::readyRead, S, [this, S] {
                     if (!S->readAll().isEmpty() && !FResponse.isEmpty()) {
+                        if (BeforeAnswer)
+                            BeforeAnswer();
                         S->write(FResponse);
                         S->disconnectFromHost();
                     }
@@ -69,6 +71,8 @@ public:
     {
         return "http://127.0.0.1:" + std::to_string(FServer.serverPort()) + "/" + Path;
     }
+    // Runs while the request waits for its answer.
+    std::function<void()> BeforeAnswer;
 
 private:
     QTcpServer FServer;
@@ -341,6 +345,32 @@ TEST_F(TOpenTest, DroppedWebAddressIsFetchedAndPasted)
     SetUrl(Again, Server.Url("items"));
     Drop(Again);
     EXPECT_EQ(gDocuments->GetCount(), 0);
+}
+
+// The fetch waits for its answer with the event loop running: a document
+// handed over meanwhile opens and becomes the active one, and what was
+// fetched still goes to the window the address was dropped on.
+TEST_F(TOpenTest, AFetchGoesToTheWindowTheAddressWasDroppedOn)
+{
+    THttpServer Server(HttpResponse(DrawItemText(3)));
+    const std::string Other = Tmp / "other.srn";
+    SaveDocumentFile(Other, 1);
+    Start({QString::fromStdString(Doc)});
+    TDocWindow* Dropped = Frame->ActiveDocWindow();
+    ASSERT_TRUE(Dropped);
+    Server.BeforeAnswer = [&] {
+        EXPECT_TRUE(HandOver({"-e", QString::fromStdString(Other)}));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return DocNames().size() == 2; }));
+    };
+    QMimeData Mime;
+    SetUrl(Mime, Server.Url("items"));
+    EXPECT_EQ(Drop(Mime), Qt::LinkAction);
+    EXPECT_EQ(DocNames(), (std::vector<std::string>{"doc.srn", "other.srn"}));
+    EXPECT_NE(Frame->ActiveDocWindow(), Dropped);
+    EXPECT_EQ(ItemCount(), 1) << "pasted into the document handed over";
+    EXPECT_EQ(Dropped->DrawingPage()->RootGroup().GetCount(), 5);
+    EXPECT_TRUE(Boxes.empty());
+    gDocuments->GetDocument(0)->SetModified(false);
 }
 
 TEST(Http, TimeOutAndSizeCap)
