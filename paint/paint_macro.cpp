@@ -143,6 +143,15 @@ std::string MigrateMacroName(const std::string& Name, int32_t /*Version*/)
     return Result;
 }
 
+std::vector<std::string> MigratedMacroNames()
+{
+    std::vector<std::string> Names;
+    for (const TNameRename& R : MacroNameRenames)
+        if (MigrateMacroName(R.NewName, 0) == R.NewName)
+            Names.emplace_back(R.NewName);
+    return Names;
+}
+
 std::string MigrateMacroParamCaption(const std::string& MacroName, const std::string& Caption,
                                      int32_t Version)
 {

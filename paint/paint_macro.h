@@ -144,6 +144,8 @@ bool MatchParamCaption(std::string_view Stored, std::string_view Text);
 
 // The renames of macro names written by older versions, applied in order.
 std::string MigrateMacroName(const std::string& Name, int32_t Version);
+// The names those renames lead to: every one is a macro of the library.
+std::vector<std::string> MigratedMacroNames();
 // The renames of parameter captions of the macro MacroName (already migrated),
 // applied in order; some apply only below version 23.
 std::string MigrateMacroParamCaption(const std::string& MacroName, const std::string& Caption,

@@ -49,6 +49,7 @@ bool StartUnits(const std::string& Folder)
     try {
         InitAppEnvironment();
         LoadMacroLibraries(Folder);
+        CheckMacroLibraries();
         PaintFunctionTable();
         InitPictureFile();
         RegisterParamShapeTypes();
