@@ -388,7 +388,7 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
 
     const std::string Name = FstrName;
     if (!LoadFromLibrary(Name))
-        throw EUserError("\"" + Name + "\"は登録されていません");
+        throw EMacroNotRegistered("\"" + Name + "\"は登録されていません");
     if (Version >= cEnabledByteVersion)
         Stream.ReadBuffer(&FEnabled, 1);
     const int32_t Count = CheckCount(StreamReadInt32(Stream), "TMacro.ReadFromStream", "パラメータ数");

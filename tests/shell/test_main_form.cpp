@@ -353,6 +353,11 @@ TEST_F(TFrameTest, DeliveredFilesThatDisagreeStopTheProgramNamingTheDamagedOne)
          Factory, "Macro.tvm"},
         {"a byte in a path function name", Macro, Change(Path, "PathRough", 8, 'i'), Factory, Factory,
          "MacPath.tvm"},
+        {"the factory defaults name a macro the library lacks", Macro, Path, Change(Factory, Fill, 1, 0x69),
+         Factory, "Macro.tvm"},
+        {"the user's defaults name a macro the library lacks", Macro, Path, Factory,
+         Change(Factory, Fill, 1, 0x69), "Macro.tvm"},
+        {"the factory defaults cut short", Macro, Path, Factory.substr(0, 100), Factory, "TavDef.dat.org"},
     };
     std::filesystem::create_directories(Lib);
     SetModuleDirectories(Lib, "", "");
