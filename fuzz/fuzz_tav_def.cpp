@@ -3,11 +3,27 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/seed_model.h"
 #include "model/default_data.h"
+#include "platform/module_loader.h"
 
 namespace {
 
+// The input is the file read here, not the delivered files of the build's
+// program folder, which every defaults object reads as well: the program's
+// folder is one of the environment's own, where none lies.
+bool UseOwnProgramFolder()
+{
+    static const bool Done = [] {
+        const std::string Folder = TFuzzEnvironment::Get().Base() + "/program";
+        std::filesystem::create_directories(Folder);
+        SetModuleDirectories(Folder, "", "");
+        return true;
+    }();
+    return Done;
+}
+
 // Defaults that never write their file when freed.
 struct TQuietDefaults {
+    bool OwnFolder = UseOwnProgramFolder();
     TDefaultData Data;
     TQuietDefaults() { Data.SaveOnDestroy = 0; }
 };

@@ -10,7 +10,9 @@
 #include "model/draw_object.h"
 #include "model/shape_param_range.h"
 #include "model/text_object.h"
+#include "paint/macro_library.h"
 #include "paint/macro_list.h"
+#include "paint/paint_macro.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
 #include "platform/module_loader.h"
@@ -225,10 +227,49 @@ void TDrawObjDef::SetDataFolder(const std::string& Folder)
 
 void TDrawObjDef::LoadDefaults()
 {
+    std::string ProgramDir = GetProgramDirectory();
+    AddPathDelimiter(ProgramDir);
+    const std::string First = GetFileName();
+    const std::string Second = ProgramDir + FFileName;
+    const std::string Factory = Second + ".org";
+
+    // Every macro a defaults file names was one of the library it was
+    // written with: this program's, or for the factory copy the one
+    // delivered beside it. A name the library lacks is the library's damage,
+    // never the file's: nothing is set aside, and the run ends before its
+    // end could write the defaults without that macro.
+    bool LibraryLacksMacro = false;
+    const auto LibraryDamaged = [&] {
+        if (LibraryLacksMacro)
+            throw DamagedMacroLibraryError(MacroLibraryFileName());
+    };
+
+    // The factory copy comes with the program and is read at every start,
+    // so that delivered files that disagree show at once rather than on the
+    // day the user's own file goes. One that does not read is the
+    // installation damaged as well.
+    std::unique_ptr<TDrawObjDef> FactoryValues = CreateScratch();
+    bool HaveFactory = false;
+    bool FactoryDamaged = false;
+    try {
+        HaveFactory = FactoryValues->LoadFromFile(Factory);
+    } catch (const EMacroNotRegistered&) {
+        LibraryLacksMacro = true;
+    } catch (const std::exception&) {
+        FactoryDamaged = true;
+    }
+    LibraryDamaged();
+    if (FactoryDamaged)
+        throw EUserError("デフォルトデータファイル " + Factory +
+                         " は壊れているため読み込めません。プログラムを再インストールしてください。");
+
     std::string Report;
     auto TryLoad = [&](const std::string& Path) -> bool {
         try {
             return LoadFromFile(Path);
+        } catch (const EMacroNotRegistered&) {
+            LibraryLacksMacro = true;
+            return false;
         } catch (const std::exception& E) {
             // The file would be overwritten at the end of the run: keep it.
             const std::string Bad = Path + kBadSuffix;
@@ -246,15 +287,14 @@ void TDrawObjDef::LoadDefaults()
         }
     };
 
-    std::string ProgramDir = GetProgramDirectory();
-    AddPathDelimiter(ProgramDir);
-    const std::string First = GetFileName();
-    const std::string Second = ProgramDir + FFileName;
     bool Loaded = TryLoad(First);
-    if (!Loaded && Second != First)
+    LibraryDamaged();
+    if (!Loaded && Second != First) {
         Loaded = TryLoad(Second);
-    if (!Loaded)
-        TryLoad(Second + ".org");
+        LibraryDamaged();
+    }
+    if (!Loaded && HaveFactory)
+        AssignValues(*FactoryValues);
 
     if (!Report.empty())
         MessageBox(nullptr, Report, kApplicationTitle, MB_OK | MB_ICONWARNING);

@@ -106,6 +106,10 @@ protected:
     // Tries the data folder's file, the program folder's, then the ".org"
     // copy in the program folder. A file that cannot be read is kept as
     // FileName + ".bad" and the next one is tried; the user is told once.
+    // The delivered ".org" copy is read at every call: one that does not
+    // read raises EUserError naming it as damaged. A file (any of the three)
+    // naming a macro no library holds raises DamagedMacroLibraryError of
+    // "Macro.tvm". Either leaves every file as it was.
     void LoadDefaults();
     // When save-on-destroy is set: SaveToFile(GetFileName()). Never raises;
     // a failure is shown in an error box.
@@ -158,7 +162,8 @@ protected:
 
 class TDefaultData : public TDrawObjTavDef {
 public:
-    // As TDrawObjDef, then the defaults file is loaded (LoadDefaults).
+    // As TDrawObjDef, then the defaults file is loaded (LoadDefaults, whose
+    // errors for a damaged installation come out of here).
     TDefaultData(const std::string& Name = "Zelbar\\tavro\\4",
                  const std::string& FileName = DefaultDataFileName,
                  const std::string& Signature = DefaultDataSignature,

@@ -4,6 +4,7 @@
 #include "foundation/streams.h"
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
+#include "paint/macro_library_check.h"
 #include "paint/paint_macro.h"
 #include "platform/cp932.h"
 
@@ -119,9 +120,11 @@ void ReadInstalledLibrary(std::unique_ptr<TMacroLibrary>& Library, const std::st
         Damaged = true;
     }
     if (Damaged)
-        throw EUserError("マクロライブラリファイル " + FileName +
-                         " は壊れているため読み込めません。プログラムを再インストールしてください。");
+        throw DamagedMacroLibraryError(FileName);
 }
+
+std::string gMacroLibraryFileName;
+std::string gMacPathLibraryFileName;
 
 } // namespace
 
@@ -189,8 +192,31 @@ void LoadMacroLibraries(const std::string& Folder)
     gMacPathLibrary = std::make_unique<TMacroLibrary>();
     std::string Dir = Folder.empty() ? ProgramFolder() : Folder;
     AddPathDelimiter(Dir);
-    ReadInstalledLibrary(gMacroLibrary, Dir + "Macro.tvm");
-    ReadInstalledLibrary(gMacPathLibrary, Dir + "MacPath.tvm");
+    gMacroLibraryFileName = Dir + "Macro.tvm";
+    gMacPathLibraryFileName = Dir + "MacPath.tvm";
+    ReadInstalledLibrary(gMacroLibrary, gMacroLibraryFileName);
+    ReadInstalledLibrary(gMacPathLibrary, gMacPathLibraryFileName);
+}
+
+void CheckMacroLibraries()
+{
+    // A byte changed inside a name or a value reads whole: what it breaks
+    // shows only against what the program knows of its own macros.
+    if (!gMacroLibrary || !MacroLibraryFault(*gMacroLibrary, false, nullptr).empty())
+        throw DamagedMacroLibraryError(MacroLibraryFileName());
+    if (!gMacPathLibrary || !MacroLibraryFault(*gMacPathLibrary, true, gMacroLibrary.get()).empty())
+        throw DamagedMacroLibraryError(gMacPathLibraryFileName);
+}
+
+std::string MacroLibraryFileName()
+{
+    return gMacroLibraryFileName.empty() ? ProgramFolder() + "Macro.tvm" : gMacroLibraryFileName;
+}
+
+EUserError DamagedMacroLibraryError(const std::string& FileName)
+{
+    return EUserError("マクロライブラリファイル " + FileName +
+                      " は壊れているため読み込めません。プログラムを再インストールしてください。");
 }
 
 void FreeMacroLibraries()

@@ -16,6 +16,7 @@
 
 #include "foundation/string_list.h"
 #include "foundation/tobject.h"
+#include "foundation/user_error.h"
 
 #include <cstdint>
 #include <memory>
@@ -54,8 +55,18 @@ extern std::unique_ptr<TMacroLibrary> gMacPathLibrary;
 // Start-up: two empty libraries, then both files read from Folder (the
 // program's own folder when empty). A missing file raises EFOpenError
 // "TMacro.ReadMacroFile:" + path + " にアクセスできません。"; a file that does
-// not read whole (cut short, a byte changed) raises EUserError naming it as
-// damaged and asking for the program to be installed again.
+// not read whole (cut short, a byte changed) raises DamagedMacroLibraryError
+// of it.
 void LoadMacroLibraries(const std::string& Folder = std::string());
+// Start-up, after LoadMacroLibraries: DamagedMacroLibraryError of the first
+// file whose library holds what the program cannot run as written
+// (MacroLibraryFault), which only a changed byte explains.
+void CheckMacroLibraries();
+// The path of "Macro.tvm" as start-up reads it (the program's folder's
+// before): the file the drawing defaults' macros come from.
+std::string MacroLibraryFileName();
+// The error of a library file that is damaged where it lies: it names the
+// file and asks for the program to be installed again.
+EUserError DamagedMacroLibraryError(const std::string& FileName);
 // Shutdown: frees both libraries and their macros.
 void FreeMacroLibraries();

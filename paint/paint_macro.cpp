@@ -143,6 +143,15 @@ std::string MigrateMacroName(const std::string& Name, int32_t /*Version*/)
     return Result;
 }
 
+std::vector<std::string> MigratedMacroNames()
+{
+    std::vector<std::string> Names;
+    for (const TNameRename& R : MacroNameRenames)
+        if (MigrateMacroName(R.NewName, 0) == R.NewName)
+            Names.emplace_back(R.NewName);
+    return Names;
+}
+
 std::string MigrateMacroParamCaption(const std::string& MacroName, const std::string& Caption,
                                      int32_t Version)
 {
@@ -379,7 +388,7 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
 
     const std::string Name = FstrName;
     if (!LoadFromLibrary(Name))
-        throw EUserError("\"" + Name + "\"は登録されていません");
+        throw EMacroNotRegistered("\"" + Name + "\"は登録されていません");
     if (Version >= cEnabledByteVersion)
         Stream.ReadBuffer(&FEnabled, 1);
     const int32_t Count = CheckCount(StreamReadInt32(Stream), "TMacro.ReadFromStream", "パラメータ数");

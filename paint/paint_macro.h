@@ -15,6 +15,7 @@
 #pragma once
 
 #include "foundation/tobject.h"
+#include "foundation/user_error.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,6 +28,12 @@ class TStream;
 class TStringList;
 class TPictureCache;
 class TMacroLibrary;
+
+// A stored macro whose name neither library holds.
+class EMacroNotRegistered : public EUserError {
+public:
+    using EUserError::EUserError;
+};
 
 // One parameter of a line. Either text may be absent (nil), which differs
 // from an empty text.
@@ -103,8 +110,8 @@ public:
     void IntersectWith(const TMacro& Other);
 
     void WriteToStream(TStream& Stream) const;
-    // EUserError "\"<name>\"は登録されていません" from version 6 on when no
-    // library holds the name; the macro keeps the name and has no lines.
+    // EMacroNotRegistered "\"<name>\"は登録されていません" from version 6 on
+    // when no library holds the name; the macro keeps the name and has no lines.
     void ReadFromStream(TStream& Stream, int32_t Version);
     void WriteToStreamAsText(TStream& Stream) const;
     // A name no library holds is kept, the macro has no lines, and its
@@ -144,6 +151,8 @@ bool MatchParamCaption(std::string_view Stored, std::string_view Text);
 
 // The renames of macro names written by older versions, applied in order.
 std::string MigrateMacroName(const std::string& Name, int32_t Version);
+// The names those renames lead to: every one is a macro of the library.
+std::vector<std::string> MigratedMacroNames();
 // The renames of parameter captions of the macro MacroName (already migrated),
 // applied in order; some apply only below version 23.
 std::string MigrateMacroParamCaption(const std::string& MacroName, const std::string& Caption,

@@ -20,6 +20,8 @@ int main(int argc, char** argv)
     if (!StartUnits())
         return 1;
     const int Result = RunMainBlock(Args);
+    if (Result == RefusedStartExitCode)
+        return Result;
     FinishUnits();
     return Result;
 }

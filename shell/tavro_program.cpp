@@ -49,6 +49,7 @@ bool StartUnits(const std::string& Folder)
     try {
         InitAppEnvironment();
         LoadMacroLibraries(Folder);
+        CheckMacroLibraries();
         PaintFunctionTable();
         InitPictureFile();
         RegisterParamShapeTypes();
@@ -112,7 +113,15 @@ bool HandOverToRunningInstance(const QStringList& Args)
 
 int RunMainBlock(const QStringList& Args)
 {
-    auto Defaults = std::make_unique<TDefaultData>();
+    std::unique_ptr<TDefaultData> Defaults;
+    try {
+        Defaults = std::make_unique<TDefaultData>();
+    } catch (...) {
+        // The delivered files disagree: the box names the damaged one, and
+        // the program ends as when a library does not read.
+        ShowEventException(std::current_exception());
+        return RefusedStartExitCode;
+    }
     struct TFinally {
         std::unique_ptr<TDefaultData>& Defaults;
         ~TFinally()

@@ -20,7 +20,12 @@ void FinishUnits();
 // The main block: the defaults object, InitMainGlobals, the frame and its
 // StartUp, the message loop, the frame's end, the property panel's layout,
 // the defaults object's end. Args are the arguments after the program.
+// RefusedStartExitCode, after the error box, when the defaults object
+// cannot be made (the installation is damaged): nothing was begun, and
+// nothing may be written on the way out, so the caller ends as when
+// StartUnits fails, without FinishUnits.
 int RunMainBlock(const QStringList& Args);
+constexpr int RefusedStartExitCode = 2;
 
 // True for a first argument "/e" or "-e" (any case).
 bool IsDdeCommandLine(const QStringList& Args);

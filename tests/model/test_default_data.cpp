@@ -375,18 +375,18 @@ TEST_F(DefaultDataTest, FallbackChain)
         // The end of the run wrote sound defaults over the bad file.
         EXPECT_EQ(TScratchData().WireframeColor, 42);
     }
-    {   // The signature error names the file format.
-        // The ".org" copy bad too: built-in values, still one message.
+    {   // The delivered ".org" copy bad: the installation is damaged. The
+        // error names the copy, and no file is set aside.
         PutFile(DataFile(), BadSignature);
+        std::filesystem::remove(DataFile() + ".bad");
         PutFile(OrgFile(), Short);
         TBoxRecorder Boxes;
-        TScratchData D;
-        ExpectFactoryValues(D);
-        ASSERT_EQ(Boxes.Boxes.size(), 1u);
-        EXPECT_NE(Boxes.Boxes[0].Text.find("デフォルトデータファイル形式ではありません。"),
-                  std::string::npos);
-        EXPECT_NE(Boxes.Boxes[0].Text.find(OrgFile()), std::string::npos);
-        EXPECT_TRUE(std::filesystem::exists(OrgFile() + ".bad"));
+        EXPECT_EQ(MessageOf<EUserError>([] { TScratchData D; }),
+                  "デフォルトデータファイル " + OrgFile() +
+                      " は壊れているため読み込めません。プログラムを再インストールしてください。");
+        EXPECT_TRUE(Boxes.Boxes.empty());
+        EXPECT_FALSE(std::filesystem::exists(OrgFile() + ".bad"));
+        EXPECT_FALSE(std::filesystem::exists(DataFile() + ".bad"));
     }
     {   // Nothing at all: built-in values, no message.
         std::filesystem::remove(DataFile());

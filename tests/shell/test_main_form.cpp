@@ -6,6 +6,8 @@
 #include "editors/frm_plt_color.h"
 #include "foundation/user_error.h"
 #include "paint/macro_library.h"
+#include "platform/cp932.h"
+#include "platform/module_loader.h"
 #include "platform/qt/window_routines.h"
 #include "shell/about_form.h"
 #include "shell/grid_option_form.h"
@@ -27,6 +29,7 @@
 
 #include <fstream>
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -279,6 +282,113 @@ TEST_F(TFrameTest, ADamagedMacroLibraryStopsTheProgramNamingIt)
                 << How;
             EXPECT_EQ(Boxes[0].Caption, "エラー");
         }
+    LoadMacroLibraries();
+}
+
+// Every file of a folder (and below) with its bytes.
+std::map<std::string, std::string> FolderBytes(const std::string& Folder)
+{
+    std::map<std::string, std::string> Files;
+    for (const auto& E : std::filesystem::recursive_directory_iterator(Folder))
+        if (E.is_regular_file()) {
+            std::ifstream In(E.path(), std::ios::binary);
+            Files[E.path()] = std::string((std::istreambuf_iterator<char>(In)), {});
+        }
+    return Files;
+}
+
+// Delivered files beside the program that read whole but do not hold what
+// the program knows, or that disagree with each other, are a damaged
+// installation: one box names the file, the program ends, and neither the
+// user's defaults nor the program's folder change. Each row changes one
+// byte of a delivered file as it was built (the tester's damages among
+// them); the start goes as the program's own: units, then the main block.
+TEST_F(TFrameTest, DeliveredFilesThatDisagreeStopTheProgramNamingTheDamagedOne)
+{
+    const std::filesystem::path Own = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    const std::string Lib = Tmp / "program";
+    const std::string UserDefaults = TShellEnvironment::Data + "/TavDef.dat";
+    const auto Read = [](const std::string& Path) {
+        std::ifstream In(Path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(In)), {});
+    };
+    const std::string Macro = Read(Own / "Macro.tvm");
+    const std::string Path = Read(Own / "MacPath.tvm");
+    const std::string Factory = Read(Own / "TavDef.dat.org");
+    const std::string Fill = Utf8ToCp932("塗り(ボカシ)");
+    // Byte Offset of the first Pattern at or after From, changed to To.
+    const auto Change = [](std::string B, const std::string& Pattern, size_t Offset, char To, size_t From = 0) {
+        const size_t At = B.find(Pattern, From);
+        EXPECT_NE(At, std::string::npos) << Pattern;
+        B.at(At + Offset) = To;
+        return B;
+    };
+    const size_t LowVariant = Macro.find(Utf8ToCp932("塗り(ボカシ)_Low"));
+    const std::string LibraryText = " は壊れているため読み込めません。プログラムを再インストールしてください。";
+    struct TRow {
+        const char* How;
+        std::string Macro, Path, Factory, User;
+        std::string Named; // the file the box names
+    };
+    const std::string LineType = Utf8ToCp932("線種");
+    const TRow Rows[] = {
+        // The tester's: the first macro's name, which both defaults files name.
+        {"a byte in the default fill's name", Change(Macro, Fill, 1, 0x69), Path, Factory, Factory, "Macro.tvm"},
+        {"a byte in a macro name", Change(Macro, Utf8ToCp932("金属光沢"), 1, 0x4A), Path, Factory, Factory,
+         "Macro.tvm"},
+        {"a byte in a function name", Change(Macro, std::string("\0PlaneMakeForPath2\0", 19), 1, 'Q'), Path,
+         Factory, Factory, "Macro.tvm"},
+        {"a byte in a caption (a variant's)", Change(Macro, LineType + '\0', 3, '\xEE', LowVariant), Path, Factory,
+         Factory, "Macro.tvm"},
+        {"a caption no longer CP932", Change(Macro, LineType + '\0', 3, '\x7F'), Path, Factory, Factory,
+         "Macro.tvm"},
+        {"a byte in a caption's range", Change(Macro, "|0,1000,0,100", 10, 'l'), Path, Factory, Factory,
+         "Macro.tvm"},
+        {"a line's parameter count", Change(Macro, std::string("PlaneMakeForPath2\0\x0A", 19), 18, 0x0B), Path,
+         Factory, Factory, "Macro.tvm"},
+        {"a choice no longer of its kind", Change(Macro, Utf8ToCp932("ガウス") + '\0', 5, 0x59), Path, Factory,
+         Factory, "Macro.tvm"},
+        {"a result name", Change(Macro, std::string("\0Shape\0", 7), 5, 'f'), Path, Factory, Factory, "Macro.tvm"},
+        {"a line made final", Change(Macro, std::string("PlaneMakeForPath2\0\x0A", 19), 20, 1), Path, Factory,
+         Factory, "Macro.tvm"},
+        {"a byte in a path function name", Macro, Change(Path, "PathRough", 8, 'i'), Factory, Factory,
+         "MacPath.tvm"},
+        {"the factory defaults name a macro the library lacks", Macro, Path, Change(Factory, Fill, 1, 0x69),
+         Factory, "Macro.tvm"},
+        {"the user's defaults name a macro the library lacks", Macro, Path, Factory,
+         Change(Factory, Fill, 1, 0x69), "Macro.tvm"},
+        {"the factory defaults cut short", Macro, Path, Factory.substr(0, 100), Factory, "TavDef.dat.org"},
+    };
+    std::filesystem::create_directories(Lib);
+    SetModuleDirectories(Lib, "", "");
+    for (const TRow& Row : Rows) {
+        for (const auto& [Name, Bytes] : {std::pair{"/Macro.tvm", &Row.Macro}, std::pair{"/MacPath.tvm", &Row.Path},
+                                          std::pair{"/TavDef.dat.org", &Row.Factory}})
+            std::ofstream(Lib + Name, std::ios::binary | std::ios::trunc) << *Bytes;
+        std::ofstream(UserDefaults, std::ios::binary | std::ios::trunc) << Row.User;
+        const auto Program = FolderBytes(Lib);
+        const auto Data = FolderBytes(TShellEnvironment::Data);
+        Boxes.clear();
+        int Result = 1;
+        if (StartUnits(Lib)) {
+            // Past the units: the main block, whose message loop (were it
+            // reached) ends at once.
+            QTimer Quit;
+            Quit.setSingleShot(true);
+            QObject::connect(&Quit, &QTimer::timeout, qApp, &QCoreApplication::quit);
+            Quit.start(0);
+            Result = RunMainBlock({});
+            SetDefaultAttributes(TShellEnvironment::Defaults.get());
+        }
+        EXPECT_NE(Result, 0) << Row.How;
+        const std::string Head = Row.Named == "TavDef.dat.org" ? "デフォルトデータファイル " : "マクロライブラリファイル ";
+        EXPECT_EQ(Boxes.size(), 1u) << Row.How;
+        EXPECT_EQ(Boxes.empty() ? "" : Boxes[0].Text, Head + Lib + "/" + Row.Named + LibraryText) << Row.How;
+        EXPECT_EQ(FolderBytes(Lib), Program) << Row.How;
+        EXPECT_EQ(FolderBytes(TShellEnvironment::Data), Data) << Row.How;
+    }
+    std::filesystem::remove(UserDefaults);
+    SetModuleDirectories("", "", "");
     LoadMacroLibraries();
 }
 
