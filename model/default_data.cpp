@@ -233,23 +233,17 @@ void TDrawObjDef::LoadDefaults()
     const std::string Second = ProgramDir + FFileName;
     const std::string Factory = Second + ".org";
 
-    // Every macro a defaults file names was one of the library it was
-    // written with: this program's, or for the factory copy the one
-    // delivered beside it. A name the library lacks is the library's damage,
-    // never the file's: nothing is set aside, and the run ends before its
-    // end could write the defaults without that macro.
-    bool LibraryLacksMacro = false;
-    const auto LibraryDamaged = [&] {
-        if (LibraryLacksMacro)
-            throw DamagedMacroLibraryError(MacroLibraryFileName());
-    };
-
     // The factory copy comes with the program and is read at every start,
     // so that delivered files that disagree show at once rather than on the
     // day the user's own file goes. One that does not read is the
     // installation damaged as well.
+    // Every macro the factory copy names is one of the library delivered
+    // with it: a name the library lacks is the library's damage, never the
+    // copy's. Nothing is set aside, and the run ends before its end could
+    // write the defaults without that macro.
     std::unique_ptr<TDrawObjDef> FactoryValues = CreateScratch();
     bool HaveFactory = false;
+    bool LibraryLacksMacro = false;
     bool FactoryDamaged = false;
     try {
         HaveFactory = FactoryValues->LoadFromFile(Factory);
@@ -258,7 +252,9 @@ void TDrawObjDef::LoadDefaults()
     } catch (const std::exception&) {
         FactoryDamaged = true;
     }
-    LibraryDamaged();
+    // Raised out of the handlers, so that the message is the box's alone.
+    if (LibraryLacksMacro)
+        throw DamagedMacroLibraryError(MacroLibraryFileName());
     if (FactoryDamaged)
         throw EUserError("デフォルトデータファイル " + Factory +
                          " は壊れているため読み込めません。プログラムを再インストールしてください。");
@@ -267,11 +263,11 @@ void TDrawObjDef::LoadDefaults()
     auto TryLoad = [&](const std::string& Path) -> bool {
         try {
             return LoadFromFile(Path);
-        } catch (const EMacroNotRegistered&) {
-            LibraryLacksMacro = true;
-            return false;
         } catch (const std::exception& E) {
             // The file would be overwritten at the end of the run: keep it.
+            // So also when it names a macro the library lacks (one that
+            // agrees with the factory copy): it may come from another
+            // installation, and must not keep the program from starting.
             const std::string Bad = Path + kBadSuffix;
             std::error_code Ec;
             std::filesystem::copy_file(Path, Bad, std::filesystem::copy_options::overwrite_existing,
@@ -288,11 +284,8 @@ void TDrawObjDef::LoadDefaults()
     };
 
     bool Loaded = TryLoad(First);
-    LibraryDamaged();
-    if (!Loaded && Second != First) {
+    if (!Loaded && Second != First)
         Loaded = TryLoad(Second);
-        LibraryDamaged();
-    }
     if (!Loaded && HaveFactory)
         AssignValues(*FactoryValues);
 
