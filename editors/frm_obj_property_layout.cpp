@@ -272,14 +272,25 @@ void TfrmObjProperty::SetDefaultPropPageCondition()
         return;
     }
     const bool Wide = W.Right - W.Left > 800;
-    PropPageConditionFromStr(Wide ? DispPageWide : DispPageNarrow);
+    // The window is made where it goes, along the work area's bottom: made
+    // elsewhere and moved, it would show at the first place for a moment and
+    // carry what lay under it there along with it.
+    const std::string Layout = Wide ? DispPageWide : DispPageNarrow;
+    int32_t Pos = 1;
+    for (int I = 0; I < 3; ++I)
+        GetFieldInt(Layout, Pos, ',', 0);
+    const int32_t Height = GetFieldInt(Layout, Pos, ',', 0);
+    const int32_t Left = Wide ? 0 : 230;
+    const int32_t Width = Wide ? W.Right - W.Left : W.Right - W.Left - 230;
+    PropPageConditionFromStr(std::to_string(Left) + "," + std::to_string(W.Bottom - W.Top - Height) + "," +
+                             std::to_string(Width) + "," + std::to_string(Height) + "," + Layout.substr(size_t(Pos - 1)));
     const std::vector<TfrmPltChild*> Windows = PageControlWex->FloatingWindows();
     if (Windows.empty())
         return;
+    // The least size the pages need may have made it taller.
     TfrmPltChild* First = Windows.front();
-    const int32_t Left = Wide ? W.Left : W.Left + 230;
-    const int32_t Width = Wide ? W.Right - W.Left : W.Right - W.Left - 230;
-    SetWindowBounds(First, Left, W.Bottom - First->height(), Width, First->height());
+    if (const QRect F = First->frameGeometry(); F.bottom() + 1 != W.Bottom || F.width() != Width)
+        SetWindowBounds(First, W.Left + Left, W.Bottom - First->height(), Width, First->height());
 }
 
 void TfrmObjProperty::PageControlWexGetMinMaxInfo(int32_t Page, TMinMaxInfo& Info)

@@ -20,6 +20,8 @@
 #include <QTextEdit>
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace {
 
 // A panel on a work area of our choosing.
@@ -64,6 +66,19 @@ struct TDefaultCase {
     int Left, WidthOfWindow;
 };
 
+// Where each page window stood when it was first shown.
+struct TShownPlaces : QObject {
+    TShownPlaces() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Show)
+            if (auto* W = qobject_cast<TfrmPltChild*>(Watched); W && !Places.count(W))
+                Places[W] = W->geometry();
+        return false;
+    }
+    std::map<QObject*, QRect> Places;
+};
+
 TEST(FrmObjPropertyLayout, BuiltInLayoutByWorkAreaWidth)
 {
     const TDefaultCase Cases[] = {
@@ -73,7 +88,15 @@ TEST(FrmObjPropertyLayout, BuiltInLayoutByWorkAreaWidth)
     for (const TDefaultCase& C : Cases) {
         SetDispPage("");
         TPanel P(TRect{0, 0, C.Width, 560});
+        TShownPlaces Shown;
         P.Form.RestoreDispPage();
+        // Shown on the band where it stays (its tabs may then make it a
+        // little taller): a window moved after its showing flashes at its
+        // first place and drags what lay under it along.
+        for (TfrmPltChild* W : P.Windows()) {
+            EXPECT_EQ(Shown.Places[W].left(), W->geometry().left()) << C.Width;
+            EXPECT_EQ(Shown.Places[W].bottom(), W->geometry().bottom()) << C.Width;
+        }
         ASSERT_EQ(P.Windows().size(), 1u) << C.Width;
         TfrmPltChild* W = P.Windows()[0];
         EXPECT_EQ(P.PagesOf(W), C.Pages) << C.Width;
