@@ -24,7 +24,7 @@
 // "ratio DropRender" (ours / full) and "ratio DropRenderGoal" (the dirty
 // share + 0.2, the most DropRender should be), over the medians of the
 // repetitions.
-#include "bench_frame.h"
+#include "bench_doc_window.h"
 #include "bench_ratio.h"
 #include "bench_sandbox.h"
 #include "foundation/app_environment.h"
@@ -57,14 +57,11 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-int gArgc = 1;
-char gArg0[] = "bench_drag";
-char* gArgv[] = {gArg0, nullptr};
 
 constexpr int32_t PageW = 1600;
 constexpr int32_t PageH = 1200;
@@ -81,50 +78,23 @@ constexpr int32_t Moves = 60;
 constexpr int32_t DragsPerRepetition = 16;
 constexpr int32_t DragX = 120;
 constexpr int32_t DragY = 90;
-const char* const Effects[2] = {"ソフトシャドウ", "塗り(ボカシ)"};
+const std::vector<const char*> Effects = {"ソフトシャドウ", "塗り(ボカシ)"};
 
 // The document window of the scene, its page rendered and five shapes
 // selected.
-struct TDragSetup {
-    std::unique_ptr<QApplication> App = std::make_unique<QApplication>(gArgc, gArgv);
-    TBenchFrame Frame;
-    std::unique_ptr<QMdiArea> Area;
-    TfrmChild* Window = nullptr;
-    TPage* Page = nullptr;
+struct TDragSetup : TBenchDocWindow {
     TPoint Grip{};  // where a drag presses, in page pixels
     int32_t Drags = 0;
-    std::string Error;
-    static inline TDragSetup* Current = nullptr;
 
-    static TOLEFormDoc* NewWindow(TOLEDocumentWex& Document)
+    TDragSetup() : TBenchDocWindow(PageW, PageH, ViewW, ViewH)
     {
-        return CreateChildForm(*Current->Area, Document, Current->Frame);
-    }
-
-    TDragSetup()
-    {
-        Current = this;
-        if (!StartUnits(ProgramDir())) {
-            Error = "the units did not start";
+        if (!Error.empty())
             return;
-        }
-        AppIniFile().WriteInteger(MaxFrmChildSection, MaxFrmChildKey, 0);
-        SetDocWindowFactory(&NewWindow);
-        Area = std::make_unique<QMdiArea>();
-        Area->resize(ViewW + 200, ViewH + 200);
-        Area->show();
-        TOLEDocumentWex* Doc = gDocuments->NewDocument(PageW, PageH);
-        Window = dynamic_cast<TfrmChild*>(Doc->GetForms().at(0));
-        Page = Window->DrawingPage();
         if (Window->SnapObj())
             Window->actSnapObjExecute();
         TrecGrid G = Page->Grid();
         G.SnapGrid = 0;
         Page->SetGridOption(G);
-        QMdiSubWindow* Sub = Window->SubWindow();
-        Sub->resize(Sub->size() - Window->pboxkClient->size() + QSize(ViewW, ViewH));
-        QApplication::processEvents();
-        Window->SetZoom(100);
         const QSize V = Window->pboxkClient->size();
         Window->SetViewOrigin(PageW / 2 - V.width() / 2, PageH / 2 - V.height() / 2);
 
@@ -138,14 +108,8 @@ struct TDragSetup {
                     Shape = std::make_unique<TEllipseObj>(Page, -1);
                 Shape->SetFrame(C * CellW + (CellW - ShapeSide) / 2, R * CellH + (CellH - ShapeSide) / 2, ShapeSide,
                                 ShapeSide);
-                for (const char* Name : Effects) {
-                    auto M = std::make_unique<TMacro>();
-                    if (!M->LoadFromLibrary(Name)) {
-                        Error = std::string("no catalogue effect ") + Name;
-                        return;
-                    }
-                    Shape->Macros().Add(std::move(M));
-                }
+                if (!AddEffects(*Shape, Effects))
+                    return;
                 Root.AddChild(std::move(Shape), -1);
             }
         // The five middle shapes of the middle row, all in the view.
@@ -156,16 +120,6 @@ struct TDragSetup {
         Page->InvalidateRect(nullptr, true);
         Settle();
     }
-    ~TDragSetup()
-    {
-        Area.reset();
-        QApplication::processEvents();
-        SetDocWindowFactory(nullptr);
-        FinishUnits();
-        Current = nullptr;
-    }
-    // Runs what was posted: the repaints, and with them the page's Update.
-    static void Settle() { QApplication::processEvents(); }
 
     void Send(QEvent::Type Type, const TPoint& P)
     {

@@ -14,25 +14,14 @@
 //
 // The last line is "ratio PasteFull" (ours / peer), over the medians of the
 // repetitions.
-#include "bench_frame.h"
+#include "bench_doc_window.h"
 #include "bench_ratio.h"
 #include "bench_sandbox.h"
-#include "foundation/app_environment.h"
-#include "model/document.h"
 #include "model/draw_group.h"
-#include "model/page.h"
-#include "model/page_views.h"
-#include "model/param_shapes.h"
 #include "model/selection.h"
-#include "paint/macro_list.h"
-#include "paint/paint_macro.h"
 #include "shell/child_form.h"
-#include "shell/tavro_program.h"
-#include "ui/paint_box_wex.h"
 
 #include <QApplication>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -44,10 +33,6 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-int gArgc = 1;
-char gArg0[] = "bench_paste";
-char* gArgv[] = {gArg0, nullptr};
 
 constexpr int32_t PageW = 800;
 constexpr int32_t PageH = 600;
@@ -66,42 +51,13 @@ const TShapeSpec Shapes[] = {
 };
 
 // The document window of one page, the three shapes on the clipboard.
-struct TPasteSetup {
-    std::unique_ptr<QApplication> App = std::make_unique<QApplication>(gArgc, gArgv);
-    TBenchFrame Frame;
-    std::unique_ptr<QMdiArea> Area;
-    TfrmChild* Window = nullptr;
-    TPage* Page = nullptr;
-    std::string Error;
-    static inline TPasteSetup* Current = nullptr;
-
-    static TOLEFormDoc* NewWindow(TOLEDocumentWex& Document)
-    {
-        return CreateChildForm(*Current->Area, Document, Current->Frame);
-    }
-
+struct TPasteSetup : TBenchDocWindow {
     // Full: the page keeps the three and their copies; otherwise it is
     // emptied after the copy.
-    explicit TPasteSetup(bool Full)
+    explicit TPasteSetup(bool Full) : TBenchDocWindow(PageW, PageH, PageW, PageH)
     {
-        Current = this;
-        if (!StartUnits(ProgramDir())) {
-            Error = "the units did not start";
+        if (!Error.empty())
             return;
-        }
-        AppIniFile().WriteInteger(MaxFrmChildSection, MaxFrmChildKey, 0);
-        SetDocWindowFactory(&NewWindow);
-        Area = std::make_unique<QMdiArea>();
-        Area->resize(PageW + 200, PageH + 200);
-        Area->show();
-        TOLEDocumentWex* Doc = gDocuments->NewDocument(PageW, PageH);
-        Window = dynamic_cast<TfrmChild*>(Doc->GetForms().at(0));
-        Page = Window->DrawingPage();
-        QMdiSubWindow* Sub = Window->SubWindow();
-        Sub->resize(Sub->size() - Window->pboxkClient->size() + QSize(PageW, PageH));
-        QApplication::processEvents();
-        Window->SetZoom(100);
-
         TDrawGroup& Root = Page->RootGroup();
         auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
         for (const TShapeSpec& Spec : Shapes) {
@@ -117,14 +73,8 @@ struct TPasteSetup {
                 Shape = std::make_unique<TRectObj>(Page, -1);
             }
             Shape->SetFrame(Spec.Frame.Left, Spec.Frame.Top, Spec.Frame.Right, Spec.Frame.Bottom);
-            for (const char* Name : Spec.Effects) {
-                auto M = std::make_unique<TMacro>();
-                if (!M->LoadFromLibrary(Name)) {
-                    Error = std::string("no catalogue effect ") + Name;
-                    return;
-                }
-                Shape->Macros().Add(std::move(M));
-            }
+            if (!AddEffects(*Shape, Spec.Effects))
+                return;
             Sel->AddItem(Root.AddChild(std::move(Shape), -1));
         }
         Settle();
@@ -138,16 +88,6 @@ struct TPasteSetup {
         Page->InvalidateRect(nullptr, true);
         Settle();
     }
-    ~TPasteSetup()
-    {
-        Area.reset();
-        QApplication::processEvents();
-        SetDocWindowFactory(nullptr);
-        FinishUnits();
-        Current = nullptr;
-    }
-    // Runs what was posted: the repaints, and with them the page's Update.
-    static void Settle() { QApplication::processEvents(); }
 };
 
 double Seconds(TClock::time_point Start)
