@@ -46,6 +46,18 @@ protected:
         QMdiSubWindow* Sub = Frame->MdiArea()->subWindowList().at(0);
         return Sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, Sub);
     }
+    // A frame with room for a few cascade steps and Count new documents'
+    // windows in it, maximised or not.
+    void StartWithWindows(bool Maximised, int Count)
+    {
+        AppIniFile().WriteInteger("4.0", "MaxFrmChild", Maximised ? 1 : 0);
+        Start();
+        Frame->resize(1400, 1000);
+        Settle();
+        for (int I = 1; I < Count; ++I)
+            Frame->actNew->trigger();
+        Settle();
+    }
     void CloseWindow(size_t Index)
     {
         TDocWindow* W = Frame->DocWindows().at(Index);
@@ -90,14 +102,7 @@ TEST(CascadedWindowPlace, TakesTheFirstPlaceNoWindowHolds)
 // place instead of covering the third.
 TEST_F(TCascadeTest, ANewWindowNeverCoversAnOpenOne)
 {
-    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
-    Start();
-    // Room for a few steps of the new documents' windows.
-    Frame->resize(1400, 1000);
-    Settle();
-    Frame->actNew->trigger();
-    Frame->actNew->trigger();
-    Settle();
+    StartWithWindows(false, 3);
     ASSERT_EQ(Frame->DocWindows().size(), 3u);
     const QPoint Middle = Frame->DocWindows()[1]->SubWindow()->pos();
     ASSERT_EQ(Distinct(NormalPlaces()), 3u);
@@ -113,12 +118,7 @@ TEST_F(TCascadeTest, ANewWindowNeverCoversAnOpenOne)
 // another closed gets its own.
 TEST_F(TCascadeTest, MaximisedWindowsComeBackToPlacesOfTheirOwn)
 {
-    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 1);
-    Start();
-    Frame->resize(1400, 1000);
-    Settle();
-    Frame->actNew->trigger();
-    Settle();
+    StartWithWindows(true, 2);
     ASSERT_EQ(Frame->DocWindows().size(), 2u);
     ASSERT_TRUE(Frame->DocWindows()[1]->SubWindow()->isMaximized());
     CloseWindow(0);
@@ -132,12 +132,7 @@ TEST_F(TCascadeTest, MaximisedWindowsComeBackToPlacesOfTheirOwn)
 // open after it.
 TEST_F(TCascadeTest, AWindowMaximisedFromItsPlaceStillHoldsIt)
 {
-    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
-    Start();
-    Frame->resize(1400, 1000);
-    Settle();
-    Frame->actNew->trigger();
-    Settle();
+    StartWithWindows(false, 2);
     QMdiSubWindow* Second = Frame->DocWindows().at(1)->SubWindow();
     // Moved by hand onto the next step, then maximised.
     Second->move(48, 48);
@@ -155,10 +150,7 @@ TEST_F(TCascadeTest, AWindowMaximisedFromItsPlaceStillHoldsIt)
 // lies on another's top-left.
 TEST_F(TCascadeTest, RestoringAfterANewWindowWhileMaximisedLeavesNoneCovered)
 {
-    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 1);
-    Start();
-    Frame->resize(1400, 1000);
-    Settle();
+    StartWithWindows(true, 1);
     ASSERT_EQ(Frame->DocWindows().size(), 1u);
     ASSERT_TRUE(Frame->DocWindows()[0]->SubWindow()->isMaximized());
     Frame->actNew->trigger();
@@ -202,13 +194,7 @@ TEST_F(TCascadeTest, DocumentsOpenedAtStartUpStandEachAStepBelowTheOneBehind)
 // window then comes in front of them one step lower.
 TEST_F(TCascadeTest, CascadedWindowsLeaveTheNextPlaceToANewWindow)
 {
-    AppIniFile().WriteInteger("4.0", "MaxFrmChild", 0);
-    Start();
-    Frame->resize(1400, 1000);
-    Settle();
-    Frame->actNew->trigger();
-    Frame->actNew->trigger();
-    Settle();
+    StartWithWindows(false, 3);
     ASSERT_EQ(Frame->DocWindows().size(), 3u);
     Frame->DocWindows()[0]->SubWindow()->move(200, 30);
     Frame->DocWindows()[2]->SubWindow()->showMaximized();
