@@ -33,6 +33,15 @@ inline int64_t RoundOff(double X)
     return static_cast<int64_t>(R);
 }
 // An int64 into int32, saturating.
+// V held to Lo..Hi, taken and given by value: it serves the fields of packed
+// records, to which std::clamp's references may not bind (they may lie at
+// addresses their type cannot be read from).
+template <class T>
+constexpr T ClampedValue(T V, T Lo, T Hi)
+{
+    return V < Lo ? Lo : Hi < V ? Hi : V;
+}
+
 inline int32_t Sat32(int64_t V)
 {
     return V > INT32_MAX ? INT32_MAX : V < INT32_MIN ? INT32_MIN : static_cast<int32_t>(V);

@@ -1,6 +1,7 @@
 #include "foundation/pen_text.h"
 
 #include "foundation/text_fields.h"
+#include "foundation/numbers.h"
 
 #include <algorithm>
 #include <charconv>
@@ -144,7 +145,7 @@ bool HoldPenData(TrecPenData& Pen)
 {
     if (PenDataInRange(Pen))
         return false;
-    Pen.Width = std::clamp(Pen.Width, -1, MaxPenWidth);
+    Pen.Width = ClampedValue(Pen.Width, -1, MaxPenWidth);
     const double M = Pen.MiterLimit;
     if (M != -1.0 && !(M >= 0.0 && M <= MaxPenMiterLimit))
         Pen.MiterLimit = M > MaxPenMiterLimit ? MaxPenMiterLimit : 0.0;

@@ -87,7 +87,7 @@ void HoldStarParam(TrecStarParam& P, bool KeepUnchanged)
 {
     if (!(KeepUnchanged && P.InnerRadius == -1.0))
         // A ratio that is no number draws as 0.
-        P.InnerRadius = std::isnan(P.InnerRadius) ? 0.0 : std::clamp(P.InnerRadius, 0.0, 1.0);
+        P.InnerRadius = std::isnan(P.InnerRadius) ? 0.0 : ClampedValue(P.InnerRadius, 0.0, 1.0);
     HoldCount(P.Count, MinStarPoints, KeepUnchanged);
     HoldInt(P.Corner1, kCornerLow, kCornerHigh, kMinInt, KeepUnchanged);
     HoldInt(P.Corner2, kCornerLow, kCornerHigh, kMinInt, KeepUnchanged);

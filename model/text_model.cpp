@@ -6,6 +6,7 @@
 #include "foundation/user_error.h"
 #include "model/text_outline.h"
 #include "platform/cp932.h"
+#include "foundation/numbers.h"
 
 #include <algorithm>
 #include <bit>
@@ -472,9 +473,9 @@ bool HoldCharAttr(TrecCharAttr& Attr, int32_t Dpi)
     // The largest |V| with |V| * 72 < MaxCharAttrPoints * Dpi.
     const auto Limit = static_cast<int32_t>((int64_t{MaxCharAttrPoints} * std::max(Dpi, 1) - 1) / 72);
     const TrecCharAttr Was = Attr;
-    Attr.Size = std::clamp(Attr.Size, 1, std::max(Limit, 1));
-    Attr.Rise = std::clamp(Attr.Rise, -Limit, Limit);
-    Attr.ExtraAdvance = std::clamp(Attr.ExtraAdvance, -Limit, Limit);
+    Attr.Size = ClampedValue(Attr.Size, 1, std::max(Limit, 1));
+    Attr.Rise = ClampedValue(Attr.Rise, -Limit, Limit);
+    Attr.ExtraAdvance = ClampedValue(Attr.ExtraAdvance, -Limit, Limit);
     return Attr.Size != Was.Size || Attr.Rise != Was.Rise || Attr.ExtraAdvance != Was.ExtraAdvance;
 }
 

@@ -1107,8 +1107,8 @@ bool HoldTextLayout(TrecTextParam& Layout)
 {
     if (TextLayoutInRange(Layout))
         return false;
-    Layout.Value1 = std::clamp(Layout.Value1, -MaxTextPathDistance, MaxTextPathDistance);
-    Layout.Value2 = std::clamp(Layout.Value2, -MaxTextPathDistance, MaxTextPathDistance);
+    Layout.Value1 = ClampedValue(Layout.Value1, -MaxTextPathDistance, MaxTextPathDistance);
+    Layout.Value2 = ClampedValue(Layout.Value2, -MaxTextPathDistance, MaxTextPathDistance);
     return true;
 }
 

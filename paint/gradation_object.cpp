@@ -2,6 +2,7 @@
 
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
+#include "foundation/numbers.h"
 
 #include <algorithm>
 
@@ -256,20 +257,20 @@ bool HoldGradationInEditorRange(TrecGradation& G)
     Put(G.bRepetition, std::min(G.bRepetition, MaxGradRepetition), Changed);
     Put(G.bInterpolation, std::min(G.bInterpolation, MaxGradInterpolation), Changed);
     Put(G.bOption, std::min(G.bOption, MaxGradOption), Changed);
-    Put(G.iOpacity, std::clamp(G.iOpacity, 0, MaxGradOpacity), Changed);
-    Put(G.iRepeatCount, std::clamp(G.iRepeatCount, MinGradRepeat, MaxGradRepeat), Changed);
+    Put(G.iOpacity, ClampedValue(G.iOpacity, 0, MaxGradOpacity), Changed);
+    Put(G.iRepeatCount, ClampedValue(G.iRepeatCount, MinGradRepeat, MaxGradRepeat), Changed);
     TrecColorAdjust& A = G.Adjust;
-    Put(A.iHueShift, std::clamp(A.iHueShift, -MaxGradHueShift, MaxGradHueShift), Changed);
-    Put(A.iBrightOffset, std::clamp(A.iBrightOffset, -MaxGradOffset, MaxGradOffset), Changed);
-    Put(A.iBrightScale, std::clamp(A.iBrightScale, 0, MaxGradScale), Changed);
-    Put(A.iSatOffset, std::clamp(A.iSatOffset, -MaxGradOffset, MaxGradOffset), Changed);
-    Put(A.iSatScale, std::clamp(A.iSatScale, 0, MaxGradScale), Changed);
+    Put(A.iHueShift, ClampedValue(A.iHueShift, -MaxGradHueShift, MaxGradHueShift), Changed);
+    Put(A.iBrightOffset, ClampedValue(A.iBrightOffset, -MaxGradOffset, MaxGradOffset), Changed);
+    Put(A.iBrightScale, ClampedValue(A.iBrightScale, 0, MaxGradScale), Changed);
+    Put(A.iSatOffset, ClampedValue(A.iSatOffset, -MaxGradOffset, MaxGradOffset), Changed);
+    Put(A.iSatScale, ClampedValue(A.iSatScale, 0, MaxGradScale), Changed);
     for (TrecGradColStop& S : G.ColStops) {
-        Put(S.iPosition, std::clamp(S.iPosition, 0, GradationTableSize - 1), Changed);
+        Put(S.iPosition, ClampedValue(S.iPosition, 0, GradationTableSize - 1), Changed);
         Put(S.Color, S.Color & MaxGradStopColor, Changed);
     }
     for (TrecGradTransStop& S : G.TransStops) {
-        Put(S.iPosition, std::clamp(S.iPosition, 0, GradationTableSize - 1), Changed);
+        Put(S.iPosition, ClampedValue(S.iPosition, 0, GradationTableSize - 1), Changed);
         Put(S.iValue, S.iValue & MaxGradStopOpacity, Changed);
     }
     const auto ByPosition = [](const auto& A, const auto& B) { return A.iPosition < B.iPosition; };

@@ -2,6 +2,7 @@
 
 #include "foundation/text_fields.h"
 #include "platform/cp932.h"
+#include "foundation/numbers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -192,17 +193,17 @@ bool HoldLightsInEditorRange(TLightsAmb& Lights)
 {
     bool Changed = false;
     Put(Lights.Dp, RealHeld(Lights.Dp, 0, MaxLightBumpDepth), Changed);
-    Put(Lights.Ks, std::clamp(Lights.Ks, 0, MaxLightPercent), Changed);
-    Put(Lights.Sh, std::clamp(Lights.Sh, MinLightShininess, MaxLightShininess), Changed);
-    Put(Lights.M, std::clamp(Lights.M, 0, MaxLightPercent), Changed);
+    Put(Lights.Ks, ClampedValue(Lights.Ks, 0, MaxLightPercent), Changed);
+    Put(Lights.Sh, ClampedValue(Lights.Sh, MinLightShininess, MaxLightShininess), Changed);
+    Put(Lights.M, ClampedValue(Lights.M, 0, MaxLightPercent), Changed);
     for (TrecLightUnion& L : Lights.Lights) {
-        Put(L.Intensity, std::clamp(L.Intensity, -MaxLightIntensity, MaxLightIntensity), Changed);
+        Put(L.Intensity, ClampedValue(L.Intensity, -MaxLightIntensity, MaxLightIntensity), Changed);
         Put(L.Kind, L.Kind > MaxLightKind ? LightKindAmbient : L.Kind, Changed);
         const double Limit = std::numeric_limits<double>::max();
         for (int I = 0; I < ShapeCount(L.Kind); ++I)
             Put(L.Shape[I], RealHeld(L.Shape[I], -Limit, Limit), Changed);
         if (L.Kind == LightKindSpot)
-            Put(L.Shape[5], std::clamp(L.Shape[5], 0.0, MaxLightSpotSoftness), Changed);
+            Put(L.Shape[5], ClampedValue(L.Shape[5], 0.0, MaxLightSpotSoftness), Changed);
     }
     return Changed;
 }

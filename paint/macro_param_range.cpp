@@ -7,6 +7,7 @@
 #include "paint/macro_list.h"
 #include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
+#include "foundation/numbers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -94,11 +95,11 @@ bool PictParamInRange(const TFillPictParam& P)
 bool HoldPictParam(TFillPictParam& P)
 {
     const TFillPictParam Was = P;
-    P.iOffsetX = std::clamp(P.iOffsetX, -MaxFillPictExtent, MaxFillPictExtent);
-    P.iOffsetY = std::clamp(P.iOffsetY, -MaxFillPictExtent, MaxFillPictExtent);
-    P.iWidth = std::clamp(P.iWidth, 0, MaxFillPictExtent);
-    P.iHeight = std::clamp(P.iHeight, 0, MaxFillPictExtent);
-    P.dAngle = std::isnan(P.dAngle) ? 0.0 : std::clamp(P.dAngle, -MaxFillPictAngle, MaxFillPictAngle);
+    P.iOffsetX = ClampedValue(P.iOffsetX, -MaxFillPictExtent, MaxFillPictExtent);
+    P.iOffsetY = ClampedValue(P.iOffsetY, -MaxFillPictExtent, MaxFillPictExtent);
+    P.iWidth = ClampedValue(P.iWidth, 0, MaxFillPictExtent);
+    P.iHeight = ClampedValue(P.iHeight, 0, MaxFillPictExtent);
+    P.dAngle = std::isnan(P.dAngle) ? 0.0 : ClampedValue(P.dAngle, -MaxFillPictAngle, MaxFillPictAngle);
     return !(P == Was);
 }
 
