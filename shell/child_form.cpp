@@ -311,6 +311,21 @@ QRect CascadedWindowPlace(QSize Wanted, QSize Area, int32_t Index, int32_t Step)
 QRect CascadedWindowPlace(QSize Wanted, QSize Area, const std::vector<QPoint>& Held, int32_t Step)
 {
     const QRect First = CascadedWindowPlace(Wanted, Area, 0, Step);
+    // A new window comes in front: a step below the lowest window on the
+    // steps, it leaves every caption behind it in sight (a place freed
+    // higher up would put it over the captions of those below).
+    int32_t Lowest = -1;
+    for (int32_t I = 0;; ++I) {
+        const QRect Place = CascadedWindowPlace(Wanted, Area, I, Step);
+        if (I > 0 && Place == First) {
+            if (Lowest + 1 < I)
+                return CascadedWindowPlace(Wanted, Area, Lowest + 1, Step);
+            break;
+        }
+        if (std::find(Held.begin(), Held.end(), Place.topLeft()) != Held.end())
+            Lowest = I;
+    }
+    // No room below it: the place fewest windows hold, from the corner.
     int32_t Best = 0;
     int64_t BestCount = -1;
     // Each step's place once; the index that starts over is the corner again.

@@ -69,7 +69,7 @@ protected:
 
 } // namespace
 
-TEST(CascadedWindowPlace, TakesTheFirstPlaceNoWindowHolds)
+TEST(CascadedWindowPlace, ComesAStepBelowTheLowestOrWhereFewestStand)
 {
     // 1000 x 800 with 300 x 200 windows: 26 places, 24 apart.
     std::vector<QPoint> All;
@@ -83,8 +83,11 @@ TEST(CascadedWindowPlace, TakesTheFirstPlaceNoWindowHolds)
     const TCase Cases[] = {
         {"none", {}, {0, 0}},
         {"the first two", {{0, 0}, {24, 24}}, {48, 48}},
-        {"a gap in the middle", {{0, 0}, {48, 48}}, {24, 24}},
-        {"the corner free", {{24, 24}, {48, 48}}, {0, 0}},
+        // A freed place higher up would cover the captions below it.
+        {"a gap in the middle", {{0, 0}, {48, 48}}, {72, 72}},
+        {"the corner free", {{24, 24}, {48, 48}}, {72, 72}},
+        // No room below the lowest: the first place no window holds.
+        {"the last place held", {{0, 0}, {600, 600}}, {24, 24}},
         // A window moved off the steps holds none of them.
         {"off the steps", {{0, 0}, {30, 24}}, {24, 24}},
         // Every place once: the corner again, then the next held least.
@@ -98,20 +101,31 @@ TEST(CascadedWindowPlace, TakesTheFirstPlaceNoWindowHolds)
     EXPECT_EQ(CascadedWindowPlace(QSize(3000, 900), QSize(1000, 800), {{0, 0}}, 24), QRect(0, 0, 1000, 800));
 }
 
-// Three cascaded, the middle one closed: the next window takes the freed
-// place instead of covering the third.
-TEST_F(TCascadeTest, ANewWindowNeverCoversAnOpenOne)
+// Three cascaded, the middle one closed: the next window comes a step below
+// the third, neither on an open one nor over the third's caption; so does a
+// file opened in place of the untouched first document.
+TEST_F(TCascadeTest, ANewWindowCoversNoOpenOneNorItsCaption)
 {
     StartWithWindows(false, 3);
     ASSERT_EQ(Frame->DocWindows().size(), 3u);
-    const QPoint Middle = Frame->DocWindows()[1]->SubWindow()->pos();
+    const int S = Step();
     ASSERT_EQ(Distinct(NormalPlaces()), 3u);
     CloseWindow(1);
     Frame->actNew->trigger();
     Settle();
     ASSERT_EQ(Frame->DocWindows().size(), 3u);
-    EXPECT_EQ(Frame->DocWindows()[2]->SubWindow()->pos(), Middle);
+    EXPECT_EQ(Frame->DocWindows()[2]->SubWindow()->pos(), QPoint(3 * S, 3 * S));
     EXPECT_EQ(Distinct(NormalPlaces()), 3u);
+
+    while (!Frame->DocWindows().empty())
+        CloseWindow(0);
+    Frame->actNew->trigger();
+    for (const char* Name : {"a1.srn", "b1.srn"}) {
+        SaveDocumentFile(Tmp / Name, 1);
+        Frame->OpenFile(Tmp / Name);
+        Settle();
+    }
+    EXPECT_EQ(Standing(), (TPlaces{{"a1", {S, S}}, {"b1", {2 * S, 2 * S}}}));
 }
 
 // Maximised windows keep the places they come back to: one reopened after
