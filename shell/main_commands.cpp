@@ -642,6 +642,11 @@ void TfrmTavro::FocusActiveDocWindow()
         C->setFocus();
 }
 
+bool TfrmTavro::HadKeysWhenLeft(QWidget* W) const
+{
+    return FFocusWhenLeft && (FFocusWhenLeft == W || W->isAncestorOf(FFocusWhenLeft));
+}
+
 bool TfrmTavro::eventFilter(QObject* Watched, QEvent* Event)
 {
     if (Watched == cmbZoom || (cmbZoom && Watched == cmbZoom->lineEdit())) {
@@ -654,6 +659,20 @@ bool TfrmTavro::eventFilter(QObject* Watched, QEvent* Event)
             break;
         }
         case QEvent::FocusIn:
+            // The frame made active again gives the keys to the first control
+            // in line when none of its own had them (a window shortcut reaches
+            // the document without them): they go to the document window, or
+            // where they were, unless the zoom box had them.
+            if (static_cast<QFocusEvent*>(Event)->reason() == Qt::ActiveWindowFocusReason && !HadKeysWhenLeft(cmbZoom)) {
+                QTimer::singleShot(0, this, [this] {
+                    const QList<QMdiSubWindow*> Subs = MdiArea()->subWindowList(QMdiArea::ActivationHistoryOrder);
+                    if (FFocusWhenLeft)
+                        FFocusWhenLeft->setFocus(Qt::ActiveWindowFocusReason);
+                    else if (!Subs.isEmpty())
+                        Subs.last()->widget()->setFocus(Qt::ActiveWindowFocusReason);
+                });
+                break;
+            }
             if (Watched == cmbZoom->lineEdit())
                 QTimer::singleShot(0, cmbZoom->lineEdit(), &QLineEdit::selectAll);
             break;

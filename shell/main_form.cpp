@@ -661,6 +661,8 @@ void TfrmTavro::ClipDetectorClipChange()
 void TfrmTavro::changeEvent(QEvent* Event)
 {
     QMainWindow::changeEvent(Event);
+    if (Event->type() == QEvent::ActivationChange && !isActiveWindow())
+        FFocusWhenLeft = focusWidget();
     if (Event->type() != QEvent::WindowStateChange)
         return;
     const bool WasMinimized = static_cast<QWindowStateChangeEvent*>(Event)->oldState() & Qt::WindowMinimized;

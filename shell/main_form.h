@@ -425,6 +425,10 @@ private:
     TRvClipDetector* FClipDetector = nullptr;
     TComPtr<TDropTarget> FDropTarget;
     QPointer<QWidget> FActiveForm;
+    // Where the frame's keys were when it last stopped being the active
+    // window (none: no control of its own had them).
+    QPointer<QWidget> FFocusWhenLeft;
+    bool HadKeysWhenLeft(QWidget* W) const;
     const void* FFontTable = nullptr;
     bool FbClosing = false;
     bool FbStarted = false;

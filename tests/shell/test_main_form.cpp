@@ -433,6 +433,37 @@ TEST_F(TFrameTest, FloatingWindowsFollowTheFrameWhenItIsMinimised)
     EXPECT_FALSE(frmPltColor->isVisible());
 }
 
+// Made active again (restored, or back from another window), the frame gives
+// the keys back where they were; with none in it (a document opened from a
+// dialog gets them by a window shortcut only) to the document window, not to
+// the zoom box, the first control in line.
+TEST_F(TFrameTest, ActiveAgainTheKeysGoBackToTheDocumentNotTheZoomBox)
+{
+    Start();
+    TDocWindow* Doc = Frame->ActiveDocWindow();
+    ASSERT_TRUE(Doc);
+    QWidget Other;
+    Other.show();
+    for (const bool KeysInZoomBox : {false, true}) {
+        Frame->activateWindow();
+        Settle();
+        ASSERT_TRUE(Frame->isActiveWindow());
+        if (KeysInZoomBox)
+            Frame->cmbZoom->setFocus();
+        else if (QWidget* Focus = QApplication::focusWidget())
+            Focus->clearFocus();
+        Other.activateWindow();
+        Settle();
+        ASSERT_FALSE(Frame->isActiveWindow());
+        Frame->activateWindow();
+        Settle();
+        QWidget* Focus = QApplication::focusWidget();
+        ASSERT_TRUE(Focus) << KeysInZoomBox;
+        EXPECT_EQ(Frame->cmbZoom->isAncestorOf(Focus) || Focus == Frame->cmbZoom, KeysInZoomBox);
+        EXPECT_EQ(Focus == Doc || Doc->isAncestorOf(Focus), !KeysInZoomBox) << Focus->metaObject()->className();
+    }
+}
+
 TEST_F(TFrameTest, ClosingThePaletteUnchecksItsCommand)
 {
     Start();
