@@ -486,6 +486,37 @@ int32_t CircularMeanUnderMask(TrecPicture& Dest, const TrecPicture& Mask, const 
     return 0;
 }
 
+// The circle filter repeats the edge pixels of the plane outward, but a
+// plane holds a shape's cover and nothing lies outside it. A shape that
+// reaches the plane's edge (a fill's plane starts on the shape's left and top
+// edges, while the fill stops a pixel short of its right and bottom ones)
+// would shrink only from the other sides; so every pixel whose window
+// reaches past the edge is left empty, as it is where the window meets empty
+// pixels inside the plane.
+void EmptyShrinkFrame(const TrecPicture& Dest, const TrecPicture* Mask, const TRect& Area, int32_t Radius)
+{
+    if (Radius <= 0)
+        return;
+    const TRect Plane = PictureRect(Dest);
+    const TRect& Rows = Mask ? Area : Plane; // outside the work area the mask weighs nothing
+    const int64_t InLeft = int64_t{Plane.Left} + Radius, InRight = int64_t{Plane.Right} - Radius;
+    const int64_t InTop = int64_t{Plane.Top} + Radius, InBottom = int64_t{Plane.Bottom} - Radius;
+    ForAreaRows(Rows, [&](int32_t Y, int64_t Width) {
+        const bool WholeRow = Y < InTop || Y > InBottom;
+        uint8_t* D = RecPictureGetPixelPtr(Dest, Rows.Left, Y);
+        const uint8_t* M = Mask ? RecPictureGetPixelPtr(*Mask, Rows.Left, Y) : nullptr;
+        for (int64_t I = 0; I < Width; ++I) {
+            const int64_t X = Rows.Left + I;
+            if (!WholeRow && X >= InLeft && X <= InRight)
+                continue;
+            if (!M)
+                D[I] = 0;
+            else if (M[I] != 0)
+                D[I] = MaskBlend8(M[I], 0, D[I]);
+        }
+    });
+}
+
 // One pass of a size filter.
 int32_t SizeFilterPass(int32_t Type, double Size, TrecPicture& Dest, const TrecPicture* Mask,
                        const TRect& Area, uint8_t Wrap, HGLOBAL GaussKernel, int32_t GaussLength)
@@ -524,9 +555,14 @@ int32_t SizeFilterPass(int32_t Type, double Size, TrecPicture& Dest, const TrecP
     TBufferMask BufMask;
     if (const int32_t Code = BufMask.Make(Dest, Mask, Area))
         return Code;
-    if (Type == cSizeMax || Type == cSizeMin)
-        return BMPCircleMaskFilter(Type == cSizeMax ? 1 : 0, Dest.pBIHeader, Dest.pBits, BufMask.Bits(),
-                                   Radius, Wrap);
+    if (Type == cSizeMax || Type == cSizeMin) {
+        if (const int32_t Code = BMPCircleMaskFilter(Type == cSizeMax ? 1 : 0, Dest.pBIHeader, Dest.pBits,
+                                                     BufMask.Bits(), Radius, Wrap))
+            return Code;
+        if (Type == cSizeMin && !Wrap)
+            EmptyShrinkFrame(Dest, Mask, Area, Radius);
+        return 0;
+    }
     TOwnedKernel Kernel;
     int32_t Side = 0, Count = 0;
     MakeCircleMask(Radius, Side, Kernel.H, Count);

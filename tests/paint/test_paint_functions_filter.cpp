@@ -308,6 +308,29 @@ TEST(PaintFunctionsFilter, LightCodesSetsAndBindings)
     EXPECT_NE(Cut.Image(), Src.Image());
 }
 
+// Nothing lies outside a plane: a shrink by 2 empties every pixel within 2 of
+// its edge, the 2 x 2 middle of a full 6 x 6 plane keeps its 200. Under a
+// mask of 128 over the left half (at 10, 20, where the plane lies) the edge
+// becomes (127 x 200 + 255) >> 8 = 100 there and stays 200 on the right.
+// Wrapped, the plane has no edge.
+TEST(PaintFunctionsFilter, ShrinkingAPlaneEmptiesItsEdge)
+{
+    TPic P(10, 20, 6, 6, 8), Half(10, 20, 3, 6, 8);
+    Half.Fill(128);
+    const auto Edge = [](int32_t X, int32_t Y) { return X < 12 || X > 13 || Y < 22 || Y > 23; };
+    for (const auto& [Type, Size] : {std::pair{"最小", "2"}, std::pair{"最大", "-2"}}) {
+        P.Fill(200);
+        ASSERT_EQ(SizeFilter(P, Type, Size).Code, 0);
+        P.Each([&](int32_t X, int32_t Y, uint8_t* V) { EXPECT_EQ(*V, Edge(X, Y) ? 0 : 200) << Type << X << Y; });
+    }
+    P.Fill(200);
+    ASSERT_EQ(SizeFilter(P, "最小", "2", "1", &Half).Code, 0);
+    P.Each([&](int32_t X, int32_t Y, uint8_t* V) { EXPECT_EQ(*V, X < 13 && Edge(X, Y) ? 100 : 200) << X << Y; });
+    P.Fill(200);
+    ASSERT_EQ(Call(TArgs("NilPlaneFilterSize", &P).T(3, "最小").T(4, "2").T(5, "1").T(6, "Yes")).Code, 0);
+    P.Each([&](int32_t X, int32_t Y, uint8_t* V) { EXPECT_EQ(*V, 200) << X << Y; });
+}
+
 TEST(PaintFunctionsFilter, FilterSizeMeanMaximumMinimumMedianGaussOil)
 {
     // Mean over the 3 x 3 circle: each window holds the centre once, 9 div 9;
