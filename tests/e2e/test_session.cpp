@@ -219,11 +219,15 @@ TEST_F(Session, S1_FrameAppearsWithItsPage)
     S->Program.Start = StartProgram({}, QSize(390, 290));
     Shot("s1-frame");
     ASSERT_GE(S->Program.Start, 0) << "the frame \"タヴロ\" with its white page never came";
+    // The palette and the panel come a moment after the frame's first
+    // paint; once they are there and the program has handled their
+    // showing, the frame still has the keys.
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u) << "no property panel \"図形のプロパティ\"";
+    EXPECT_NE(WaitWindow("^ドラッグパレット", 5000), 0u) << "no palette \"ドラッグパレット\"";
     EXPECT_TRUE(WaitActiveAndSettled(S->Frame)) << "the frame has not the focus: " << DescribeDisplay();
     // The frame, title bar included, ends where the panel's band at the
     // bottom of the screen begins: it hides none of the panel.
-    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
-    ASSERT_NE(Panel, 0u) << "no property panel \"図形のプロパティ\"";
     QRect F, P;
     EXPECT_TRUE(WaitFor([&] {
         F = FrameGeometry(S->Frame);
