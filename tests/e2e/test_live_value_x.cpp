@@ -44,7 +44,7 @@ TEST_F(LiveValueX, OneClickTakesTheKeysEveryRoadOutRecordsOneStepAndEscapeNone)
 {
     ASSERT_STREQ(std::getenv("QT_QPA_PLATFORM"), "xcb");
     Start();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get(), Deadline(5000)));
     TDocWindow* W = Frame->ActiveDocWindow();
     std::vector<TRectObj*> Rects;
     for (int I = 0; I < 20; ++I) {
@@ -101,13 +101,21 @@ TEST_F(LiveValueX, OneClickTakesTheKeysEveryRoadOutRecordsOneStepAndEscapeNone)
     // type would read as an option): the keys reach the edit, the value is
     // live in the objects and recorded nowhere.
     const auto TypeIntoCell = [&] {
-        ASSERT_TRUE(WaitFor([&] { return Sheet->window()->isVisible() && Grid.isVisible(); }, 5000));
-        Activate(Sheet->window()->winId());
-        EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Sheet->window(); }, 5000));
+        // Shown by Qt is not yet taken in by the window manager: the window
+        // is activated once it is on the screen, and clicked once it has
+        // the keys where the manager put it.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Sheet->window(), Deadline(5000)));
+        ASSERT_TRUE(ActivateAndSettle(Sheet->window()->winId())) << DescribeDisplay();
+        ASSERT_TRUE(WaitFor([&] { return Grid.isVisible(); }, 5000));
         ClickAt(Grid.viewport()->mapToGlobal(Grid.CellRect(Col - 1, Row + 1).center()));
         EXPECT_TRUE(WaitFor([&] { return !Edit()->isVisible(); }, 3000));
         ClickAt(Grid.viewport()->mapToGlobal(Grid.CellRect(Col, Row).center()));
-        EXPECT_TRUE(WaitFor([&] { return Edit()->isVisible(); }, 3000));
+        // The digits only once the grid has the keys (it hands what is
+        // typed to the cell's edit).
+        EXPECT_TRUE(WaitFor([&] {
+            QWidget* Focus = QApplication::focusWidget();
+            return Edit()->isVisible() && Focus && (Focus == &Grid || Grid.isAncestorOf(Focus));
+        }, 3000)) << "the click did not give the grid the keys: " << DescribeDisplay();
         Key("minus 3 0");
         EXPECT_TRUE(WaitFor([&] { return Spread() == "-30"; }, 3000))
             << "the edit shows \"" << Edit()->text().toStdString() << "\"";

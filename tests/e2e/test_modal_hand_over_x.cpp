@@ -63,6 +63,9 @@ TEST_F(ModalHandOverX, AHandOverWaitsUntilTheFillEditorHasClosed)
     QWidget* Sheet = frmObjProperty->TabSheetPaintProperty;
     if (auto* Tabs = qobject_cast<QTabWidget*>(Sheet->parentWidget()->parentWidget()))
         Tabs->setCurrentWidget(Sheet);
+    // The cell is clicked where the window manager has put the page window.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Sheet->window(), Deadline(5000)));
+    ASSERT_TRUE(ActivateAndSettle(Sheet->window()->winId())) << DescribeDisplay();
     ASSERT_TRUE(WaitFor([&] { return Sheet->isVisible(); }, 5000));
     THistoryCommand& H = *W->Document()->History();
     H.ClearHistory();

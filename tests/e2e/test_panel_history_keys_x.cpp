@@ -37,9 +37,8 @@ protected:
     void StartShown()
     {
         Start();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
-        Activate(Frame->winId());
-        ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Frame.get(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get(), Deadline(5000)));
+        ASSERT_TRUE(ActivateAndSettle(Frame->winId())) << DescribeDisplay();
     }
     TSelectedObjects& Sel() const { return *dynamic_cast<TSelectedObjects*>(ActivePage()->Selection()); }
     THistoryCommand& History() const { return *ActivePage()->GetHistory(); }
@@ -56,17 +55,17 @@ protected:
     // window is active and Control has the keys.
     void ClickInto(QWidget* Sheet, QWidget* Control)
     {
-        // The window manager makes the window active first: a click on a
-        // window it has not taken in yet would give it nothing.
-        QWidget* Window = Sheet->window();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window));
-        Activate(Window->winId());
-        ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Window; }, 5000));
         for (QWidget* W = Sheet->parentWidget(); W; W = W->parentWidget())
             if (auto* Tabs = qobject_cast<QTabWidget*>(W)) {
                 Tabs->setCurrentWidget(Sheet);
                 break;
             }
+        // The window manager makes the window active first: a click on a
+        // window it has not taken in yet would give it nothing. Settled,
+        // the sheet brought forward is laid out where the click goes.
+        QWidget* Window = Sheet->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window, Deadline(5000)));
+        ASSERT_TRUE(ActivateAndSettle(Window->winId())) << DescribeDisplay();
         ASSERT_TRUE(WaitFor([&] { return Control->isVisible(); }, 5000));
         QPoint At = Control->mapToGlobal(Control->rect().center());
         // xdotool's waiting move waits for a motion, which never comes when

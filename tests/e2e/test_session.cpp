@@ -219,11 +219,15 @@ TEST_F(Session, S1_FrameAppearsWithItsPage)
     S->Program.Start = StartProgram({}, QSize(390, 290));
     Shot("s1-frame");
     ASSERT_GE(S->Program.Start, 0) << "the frame \"タヴロ\" with its white page never came";
+    // The palette and the panel come a moment after the frame's first
+    // paint; once they are there and the program has handled their
+    // showing, the frame still has the keys.
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u) << "no property panel \"図形のプロパティ\"";
+    EXPECT_NE(WaitWindow("^ドラッグパレット", 5000), 0u) << "no palette \"ドラッグパレット\"";
     EXPECT_TRUE(WaitActiveAndSettled(S->Frame)) << "the frame has not the focus: " << DescribeDisplay();
     // The frame, title bar included, ends where the panel's band at the
     // bottom of the screen begins: it hides none of the panel.
-    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
-    ASSERT_NE(Panel, 0u) << "no property panel \"図形のプロパティ\"";
     QRect F, P;
     EXPECT_TRUE(WaitFor([&] {
         F = FrameGeometry(S->Frame);
@@ -310,6 +314,8 @@ TEST_F(Session, S3_EffectsFromThePickerAndOneKey)
     ExpectGolden("effects");
     Click(P.topLeft() + QPoint(243, 35)); // the "テキスト" tab
     Click(P.topLeft() + QPoint(800, 230)); // below the text in its edit
+    // The click makes the panel active; the keys wait for that.
+    ASSERT_TRUE(WaitActiveAndSettled(Panel)) << DescribeDisplay();
     Key("ctrl+End");
     const QImage Before = PageArea();
     QElapsedTimer T;
@@ -343,6 +349,7 @@ TEST_F(Session, S3b_AnsweredQuestionLeavesTheKeysWithTheText)
     const unsigned long Box = WaitWindow("^確認", 5000);
     ASSERT_NE(Box, 0u) << "a paste of 26 characters asked nothing";
     Shot("s3b-question");
+    ASSERT_TRUE(WaitActiveAndSettled(Box)) << "the question has not the focus: " << DescribeDisplay();
     Key("Escape"); // いいえ
     ASSERT_TRUE(WaitWindowGone("^確認", 5000));
     EXPECT_TRUE(WaitFor([] { return ActiveWindowName().startsWith("図形のプロパティ"); }, 3000))
@@ -374,6 +381,9 @@ TEST_F(Session, S4_ShapesGroupedMovedUndoneRedone)
     Drag(O + QPoint(40, 150), O + QPoint(360, 285));
     // The last enabled entry of "配置(&A)" with two plain shapes selected is
     // "グループ化" (ungrouping and text on a path are greyed).
+    // The clicks on the frame's tools made it active; the menu's key waits
+    // for that.
+    ASSERT_TRUE(WaitActiveAndSettled(S->Frame)) << DescribeDisplay();
     const QImage NoMenu = Screen();
     Key("alt+a");
     ASSERT_TRUE(WaitFor([&] { return DifferentPixels(Screen(), NoMenu, 16) > 500; }, 5000)) << "Alt+A opened no menu";
@@ -554,6 +564,7 @@ TEST_F(Session, S6_SavedQuitReopenedTheSame)
     EXPECT_NE(WaitWindow("^図形のプロパティ", 5000), 0u) << "the property panel did not come back with the program";
     // The placement saved at the end comes back as it was, not lower by a
     // title bar.
+    EXPECT_TRUE(Settled(S->Frame));
     EXPECT_EQ(FrameGeometry(S->Frame), S->FrameBounds);
     const QImage Reopened = PagePictureFromClipboard("after.png");
     ASSERT_EQ(Reopened.size(), Saved.size());
@@ -668,6 +679,7 @@ TEST_F(Session, S10_BareQtProgramBeside)
     S->Tavro.reset();
     const QString File = TmpPath("work/bare.png");
     QRect Page;
+    unsigned long Window = 0;
     const auto Start = [&](TOwnedProcess& Bare) -> qint64 {
         Bare.P.setProcessEnvironment(ProgramEnvironment());
         QElapsedTimer T;
@@ -675,7 +687,7 @@ TEST_F(Session, S10_BareQtProgramBeside)
         Bare.P.start(std::getenv("TAVRO_BARE_PROGRAM"), {File});
         if (!Bare.P.waitForStarted(Deadline(10000)))
             return -1;
-        const unsigned long Window = WaitWindow("^bare-mdi", WindowTimeout);
+        Window = WaitWindow("^bare-mdi", WindowTimeout);
         if (!Window)
             return -1;
         // First the empty white picture; reopened, the saved one with its
@@ -702,6 +714,8 @@ TEST_F(Session, S10_BareQtProgramBeside)
         TOwnedProcess Bare;
         S->Bare.Start = Start(Bare);
         ASSERT_GE(S->Bare.Start, 0) << "the bare program never showed its picture";
+        // Its keys once it has them, as the program's own were.
+        ASSERT_TRUE(ActivateAndSettle(Window)) << DescribeDisplay();
         const auto Changed = [&](const QImage& Before) {
             return WaitFor([&] { return DifferentPixels(Screen().copy(Page), Before, 16) > 20; }, 5000);
         };

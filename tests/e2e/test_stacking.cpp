@@ -73,7 +73,9 @@ TEST_F(Stacking, ARestoredPageWindowStaysAboveTheFrame)
     ASSERT_NE(Palette, 0u) << "the colour palette never came";
     EXPECT_TRUE(WaitFor([&] { return StackPlace(Palette) > StackPlace(Frame); }, 5000))
         << "frame at " << StackPlace(Frame) << ", colour palette at " << StackPlace(Palette);
-    // It stays where the layout put it.
+    // It stays where the layout put it: read once the program has come to
+    // rest from its start.
+    ASSERT_TRUE(Settled(Frame));
     const QRect Page = FrameGeometry(Panel);
     EXPECT_EQ(Geometry(Panel).size(), QSize(600, 300));
 

@@ -92,6 +92,9 @@ bool ActivateAndSettle(unsigned long Id, int TimeoutMs = 5000);
 std::string DescribeDisplay();
 
 void Key(const QString& Keys);
+// Text typed key by key. A character the keyboard map lacks has xdotool
+// change the map for it, and openbox then takes its key bindings anew (see
+// StartWindowManager): what the tests type stays within the map.
 void Type(const QString& Text);
 void Click(QPoint At, int Button = 1);
 void Drag(QPoint From, QPoint To);
@@ -126,10 +129,11 @@ public:
 
 // Starts the window manager (openbox) in WM and waits until it is at work:
 // it has taken a window of this process into its list of managed windows
-// and out again, so its key bindings are in place and what is shown next
-// is managed. A start
-// that fails (the window manager ends at once) is tried again. False when
-// no start came to work within the deadline.
+// and out again, so that what is shown next is managed, and it has taken
+// its key bindings anew after the display's first key (a lone Shift sent
+// here), so that its own combinations sent later reach it. A start that
+// fails (the window manager ends at once) is tried again. False when no
+// start came to work within the deadline.
 bool StartWindowManager(TOwnedProcess& WM);
 
 // A test suite at the display with a window manager: openbox starts after
