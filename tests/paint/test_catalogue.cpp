@@ -6,6 +6,7 @@
 // TAVRO_CATALOGUE_OUT=<folder> writes the renders there instead.
 #include "model/object_test_support.h"
 #include "golden_picture.h"
+#include "path_points.h"
 #include "foundation/pen_text.h"
 #include "foundation/streams.h"
 #include "foundation/string_list.h"
@@ -395,12 +396,6 @@ namespace {
 
 constexpr int32_t cCell = 100;
 
-void AddPoint(TrecPath& P, int32_t X, int32_t Y, uint8_t Type)
-{
-    RecPolyLineSetCount(P, P.Count + 1);
-    P.Points[static_cast<size_t>(P.Count - 1)] = TPoint{X, Y};
-    P.pabType[static_cast<size_t>(P.Count - 1)] = Type;
-}
 void Close(TrecPath& P)
 {
     P.pabType[static_cast<size_t>(P.Count - 1)] |= PT_CLOSEFIGURE;

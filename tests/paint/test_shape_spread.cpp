@@ -1,6 +1,7 @@
 // 図形の広がり of 塗り(ボカシ) on a white page, painted black: a shrink eats the
 // same depth from every side of the shape, a growth adds it.
 #include "paint/macro_library.h"
+#include "path_points.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"
 #include "raster/rec_picture.h"
@@ -16,13 +17,6 @@
 namespace {
 
 constexpr int32_t cPage = 220;
-
-void AddPoint(TrecPath& P, int32_t X, int32_t Y, uint8_t Type)
-{
-    RecPolyLineSetCount(P, P.Count + 1);
-    P.Points[static_cast<size_t>(P.Count - 1)] = TPoint{X, Y};
-    P.pabType[static_cast<size_t>(P.Count - 1)] = Type;
-}
 
 void Rectangle(TrecPath& P, const TRect& R)
 {
