@@ -29,14 +29,6 @@ using namespace e2e;
 
 const auto* const gShellEnvironment = ::testing::AddGlobalTestEnvironment(new TShellEnvironment);
 
-// xdotool's waiting move waits for a motion, which never comes when the
-// pointer is there already: it goes a pixel aside then.
-void ClickAt(QPoint At)
-{
-    if (QCursor::pos() == At)
-        At += QPoint(1, 0);
-    Click(At);
-}
 
 class LiveValueX : public TWithWindowManager<TFrameTest> {};
 
@@ -107,9 +99,9 @@ TEST_F(LiveValueX, OneClickTakesTheKeysEveryRoadOutRecordsOneStepAndEscapeNone)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Sheet->window(), Deadline(5000)));
         ASSERT_TRUE(ActivateAndSettle(Sheet->window()->winId())) << DescribeDisplay();
         ASSERT_TRUE(WaitFor([&] { return Grid.isVisible(); }, 5000));
-        ClickAt(Grid.viewport()->mapToGlobal(Grid.CellRect(Col - 1, Row + 1).center()));
+        Click(Grid.viewport()->mapToGlobal(Grid.CellRect(Col - 1, Row + 1).center()));
         EXPECT_TRUE(WaitFor([&] { return !Edit()->isVisible(); }, 3000));
-        ClickAt(Grid.viewport()->mapToGlobal(Grid.CellRect(Col, Row).center()));
+        Click(Grid.viewport()->mapToGlobal(Grid.CellRect(Col, Row).center()));
         // The digits only once the grid has the keys (it hands what is
         // typed to the cell's edit).
         EXPECT_TRUE(WaitFor([&] {
@@ -143,7 +135,7 @@ TEST_F(LiveValueX, OneClickTakesTheKeysEveryRoadOutRecordsOneStepAndEscapeNone)
     QStyleOptionComplex Option;
     Option.initFrom(Buttons);
     Option.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton | QStyle::SC_MdiCloseButton;
-    ClickAt(Buttons->mapToGlobal(
+    Click(Buttons->mapToGlobal(
         Buttons->style()->subControlRect(QStyle::CC_MdiControls, &Option, QStyle::SC_MdiCloseButton, Buttons).center()));
     EXPECT_TRUE(WaitFor([&] { return !Boxes.empty(); }, 5000)) << "the close asked nothing";
     EXPECT_EQ(Boxes, std::vector<std::string>{"画像1 は変更されています。保存しますか？"});

@@ -33,14 +33,6 @@ QPoint Centre(const QWidget* W)
     return W->mapToGlobal(W->rect().center());
 }
 
-// xdotool's waiting move waits for a motion, which never comes when the
-// pointer is there already: it goes a pixel aside then.
-void ClickAt(QPoint At)
-{
-    if (QCursor::pos() == At)
-        At += QPoint(1, 0);
-    Click(At);
-}
 
 class ModalHandOverX : public TWithWindowManager<TFrameTest> {};
 
@@ -90,21 +82,21 @@ TEST_F(ModalHandOverX, AHandOverWaitsUntilTheFillEditorHasClosed)
         if (!F || QApplication::activeWindow() != F || std::exchange(Done, true))
             return;
         EXPECT_TRUE(WaitActiveAndSettled(F->winId())) << DescribeDisplay();
-        ClickAt(Centre(F->rbtnFTNone));
-        ClickAt(Centre(F->btnApply));
+        Click(Centre(F->rbtnFTNone));
+        Click(Centre(F->btnApply));
         EXPECT_TRUE(WaitFor([&] { return Saved() != Before; }, 3000)) << "the test did not show in the object";
         EXPECT_TRUE(HandOver({"-e", QString::fromStdString(Tmp / "b.srn")}));
         EXPECT_TRUE(Settled(F->winId()));
         EXPECT_EQ(DocNames(), std::vector<std::string>{"a.srn"}) << "opened behind the editor";
         EXPECT_EQ(frmObjProperty->DocLink(), W);
-        ClickAt(Centre(F->btnOK));
+        Click(Centre(F->btnOK));
         QTimer::singleShot(Deadline(5000), F, [F] {
             ADD_FAILURE() << "the editor stayed open";
             F->reject();
         });
     });
     Poll.start(50);
-    ClickAt(Centre(Grid.GetCellControl(Grid.ColCount() - 1, Row)));
+    Click(Centre(Grid.GetCellControl(Grid.ColCount() - 1, Row)));
     ASSERT_TRUE(WaitFor([&] { return Done && !QApplication::activeModalWidget(); }, 20000)) << DescribeDisplay();
     EXPECT_TRUE(WaitFor([&] { return DocNames().size() == 2; }, 5000)) << "b.srn never opened";
     EXPECT_EQ(H.MenuNo(), 0) << "steps: " << H.MenuNo() + 1;

@@ -46,14 +46,6 @@ QPoint Centre(const QWidget* W)
     return W->mapToGlobal(W->rect().center());
 }
 
-// A click at At. xdotool's waiting move waits for a motion, which never
-// comes when the pointer is there already: it goes a pixel aside then.
-void ClickAt(QPoint At)
-{
-    if (QCursor::pos() == At)
-        At += QPoint(1, 0);
-    Click(At);
-}
 
 class ShellWindowsX : public TWithWindowManager<TFrameTest> {
 protected:
@@ -165,7 +157,7 @@ TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
     QWidget* Buttons = Frame->menuBar()->cornerWidget(Qt::TopRightCorner);
     ASSERT_NE(Buttons, nullptr);
     ASSERT_TRUE(WaitFor([&] { return Buttons->isVisible(); }, 3000));
-    ClickAt(Centre(Buttons));
+    Click(Centre(Buttons));
     ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000)) << "the click did not restore the window";
     // The page (400 x 300 of white) shows whole, inside the client area.
     const QRect Area(Frame->MdiArea()->viewport()->mapToGlobal(QPoint(0, 0)), Frame->MdiArea()->viewport()->size());
@@ -179,7 +171,7 @@ TEST_F(ShellWindowsX, ADocumentWindowThatIsNotMaximisedShowsItsPage)
     Sub->setGeometry(0, 0, 95, 24);
     Sub->showMaximized();
     ASSERT_TRUE(WaitFor([&] { return Buttons->isVisible(); }, 3000));
-    ClickAt(Centre(Buttons));
+    Click(Centre(Buttons));
     ASSERT_TRUE(WaitFor([&] { return !Sub->isMaximized(); }, 3000));
     EXPECT_TRUE(WaitFor([&] { return (Shown = PageOnScreen(Sub).size()) == QSize(400, 300); }, 3000))
         << "restored to a bare title bar: the page shows " << Shown.width() << " x " << Shown.height();
@@ -206,7 +198,7 @@ TEST_F(ShellWindowsX, F1AsksForTheHelpOfTheWindowItIsPressedIn)
     StartShown();
     // The document window, with the mouse on its page.
     TDocWindow* Doc = Frame->DocWindows().at(0);
-    ClickAt(Centre(Doc->pboxkClient));
+    Click(Centre(Doc->pboxkClient));
     ASSERT_TRUE(WaitFor([&] { return Doc->isAncestorOf(QApplication::focusWidget()) ||
                                      QApplication::focusWidget() == Doc; }, 3000));
     EXPECT_EQ(PressF1(), "f0001.html#0000") << "document window";
@@ -214,13 +206,13 @@ TEST_F(ShellWindowsX, F1AsksForTheHelpOfTheWindowItIsPressedIn)
     Frame->actClose->trigger();
     Settle();
     ASSERT_TRUE(Frame->DocWindows().empty());
-    ClickAt(Centre(Frame->MdiArea()));
+    Click(Centre(Frame->MdiArea()));
     EXPECT_EQ(PressF1(), "f0001.html#0000") << "frame";
     // A page of the property panel in its page window.
     ASSERT_FALSE(frmObjProperty->PageControlWex->FloatingWindows().empty());
     TfrmPltChild* Pages = frmObjProperty->PageControlWex->FloatingWindows().front();
     ASSERT_TRUE(WaitFor([&] { return Pages->isVisible(); }, 3000));
-    ClickAt(Centre(Pages));
+    Click(Centre(Pages));
     ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Pages; }, 3000));
     EXPECT_EQ(PressF1(), "f0500.html#0000") << "property panel";
     // The colour picker with the help context of its caller.
@@ -289,7 +281,7 @@ TEST_F(ShellWindowsX, KeysGoBackToTheDocumentAfterTheOptionsBoxes)
         SCOPED_TRACE(C.What);
         StartShown();
         TDocWindow* Doc = Frame->DocWindows().at(0);
-        ClickAt(Centre(Doc->pboxkClient));
+        Click(Centre(Doc->pboxkClient));
         Frame->sbtnRect->Click();
         ASSERT_EQ(ActivePage()->MouseMode(), 15);
         bool Boxed = false;
@@ -299,9 +291,9 @@ TEST_F(ShellWindowsX, KeysGoBackToTheDocumentAfterTheOptionsBoxes)
             C.Spoil(*Dialog);
             WhenModal(IsBox, [&](QWidget* Box) {
                 Boxed = true;
-                ClickAt(Centre(static_cast<QMessageBox*>(Box)->buttons().first()));
+                Click(Centre(static_cast<QMessageBox*>(Box)->buttons().first()));
             });
-            ClickAt(Centre(Dialog->btnOK));
+            Click(Centre(Dialog->btnOK));
             WaitFor([&] { return !Dialog->isVisible(); }, 8000);
         });
         setenv("XDG_DATA_HOME", DataHome.c_str(), 1);

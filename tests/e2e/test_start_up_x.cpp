@@ -4,12 +4,8 @@
 // of the command line, a box telling of a file that failed), they come where
 // the settings put them, above the frame, and the keys stay with the frame
 // and its document window. Only X input and the X server's records are used.
+#include "e2e/red_document.h"
 #include "e2e/x_session.h"
-#include "model/document.h"
-#include "model/page.h"
-#include "model/param_shapes.h"
-#include "paint/macro_list.h"
-#include "paint/paint_macro.h"
 #include "platform/registry_store.h"
 #include "platform/test_support.h"
 #include "shell/tavro_program.h"
@@ -29,32 +25,9 @@ constexpr int WindowTimeout = 20000;
 const QRect PaletteAt(1300, 100, 230, 220);
 const QRect PanelAt(250, 700, 600, 300);
 
-// A 300 x 200 page with a 200 x 150 rectangle filled pure red.
-void WriteRedDocument(const std::string& Path)
+int RedPixelsIn(QRect Area)
 {
-    TOLEDocumentWex Doc(nullptr, nullptr);
-    auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
-    Page->SetPageSize(300, 200);
-    auto Rect = std::make_unique<TRectObj>(Page, -1);
-    Rect->SetFrame(50, 25, 200, 150);
-    auto Macro = std::make_unique<TMacro>();
-    ASSERT_TRUE(Macro->LoadFromLibrary("塗り(ボカシ)"));
-    Macro->SetParamValue("塗り方法", "10000FF");
-    Rect->Macros().Clear();
-    Rect->Macros().Add(std::move(Macro));
-    Rect->SetFillPath(1);
-    Page->RootGroup().AddChild(std::move(Rect), -1);
-    ASSERT_TRUE(Doc.SaveToFile(Path));
-}
-
-int RedPixels(QRect Area)
-{
-    const QImage Img = Screen().copy(Area).convertToFormat(QImage::Format_RGB32);
-    int N = 0;
-    for (int Y = 0; Y < Img.height(); ++Y)
-        for (int X = 0; X < Img.width(); ++X)
-            N += (Img.pixel(X, Y) & 0xFFFFFF) == 0xFF0000;
-    return N;
+    return RedPixels(Screen().copy(Area));
 }
 
 class StartUpX : public TWithWindowManager<> {
@@ -121,17 +94,17 @@ TEST_F(StartUpX, TheFloatingWindowsComeAsStoredAndTheKeysStayWithTheDocument)
     const QRect Inside = Geometry(Frame);
     const QRect Area(Inside.topLeft(), QPoint(PaletteAt.left() - 1, PanelAt.top() - 1));
     int Red = 0;
-    ASSERT_TRUE(WaitFor([&] { return (Red = RedPixels(Area)) >= 198 * 148; }, WindowTimeout))
+    ASSERT_TRUE(WaitFor([&] { return (Red = RedPixelsIn(Area)) >= 198 * 148; }, WindowTimeout))
         << "the document's page is not on the screen";
     // Its commands and its own keys reach it: deleted, undone, zoomed in.
     Key("ctrl+a");
     Key("Delete");
-    EXPECT_TRUE(WaitFor([&] { return RedPixels(Area) == 0; }, 5000)) << "Ctrl+A, Delete left the rectangle";
+    EXPECT_TRUE(WaitFor([&] { return RedPixelsIn(Area) == 0; }, 5000)) << "Ctrl+A, Delete left the rectangle";
     Key("ctrl+z");
     // (Selected again: its handles cover a little of it.)
-    EXPECT_TRUE(WaitFor([&] { return RedPixels(Area) > Red * 9 / 10; }, 5000)) << "Ctrl+Z did not bring it back";
+    EXPECT_TRUE(WaitFor([&] { return RedPixelsIn(Area) > Red * 9 / 10; }, 5000)) << "Ctrl+Z did not bring it back";
     Key("KP_Add");
-    EXPECT_TRUE(WaitFor([&] { return RedPixels(Area) > 2 * Red; }, 5000)) << "the keypad's + did not zoom in";
+    EXPECT_TRUE(WaitFor([&] { return RedPixelsIn(Area) > 2 * Red; }, 5000)) << "the keypad's + did not zoom in";
     Key("ctrl+n");
     EXPECT_TRUE(WaitFor([] { return ActiveWindowName() == "タヴロ - [画像1]"; }, 5000))
         << "Ctrl+N made no new document: " << ActiveWindowName().toStdString();

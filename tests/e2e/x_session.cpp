@@ -1,5 +1,7 @@
 #include "e2e/x_session.h"
 
+#include <QCursor>
+
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
@@ -219,6 +221,10 @@ void Type(const QString& Text)
 
 void Click(QPoint At, int Button)
 {
+    // xdotool's waiting move waits for a motion, which never comes when the
+    // pointer is there already: it goes a pixel aside first then.
+    if (QCursor::pos() == At)
+        Run("xdotool", {"mousemove", "--sync", QString::number(At.x() + 1), QString::number(At.y())});
     Run("xdotool", {"mousemove", "--sync", QString::number(At.x()), QString::number(At.y())});
     Run("xdotool", {"click", QString::number(Button)});
 }
