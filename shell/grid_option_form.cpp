@@ -136,8 +136,11 @@ TfrmDocOption::TfrmDocOption(QWidget* Parent) : QDialog(Parent)
 void TfrmDocOption::TieEdit(TEditTrackBarWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum)
 {
     Edit->SetMin(Minimum);
-    // Typed, a number is digits only, whatever the range holds.
+    // Typed, a number is digits only, whatever the range holds; a step
+    // typed below 1 is refused when the edit is left, as a size is in the
+    // property panel, and the edit shows the step it had.
     Edit->InputType = ekitPlusInteger;
+    Edit->RefuseBelowMin = true;
     Edit->OnChange = [this, Edit, Field](QObject*) {
         if (!FiUpdating)
             FGrid.*Field = int32_t(Edit->Position());

@@ -43,7 +43,7 @@ public:
 
 private:
     // Ties Edit to Field, which it shows and holds from Minimum up; a field
-    // with Minimum 1 is a step and never 0.
+    // with Minimum 1 is a step and never 0: typed lower, it is refused.
     void TieEdit(TEditTrackBarWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum);
     void FillControls();
     void ShowUnitName();

@@ -64,6 +64,9 @@ TEditTrackBarWex* UnitEdit(QWidget* Parent)
     auto* E = new TEditTrackBarWex(Parent);
     E->SetButtons(etbkbUpDown);
     E->setMinimumWidth(80);
+    // A size typed below its least is refused when the edit is left and the
+    // edit shows the size it had, as the property panel's sizes do.
+    E->RefuseBelowMin = true;
     return E;
 }
 

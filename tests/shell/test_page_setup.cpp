@@ -168,15 +168,22 @@ TEST_F(PageSetupTest, UnreadableOrTinyLengthsKeepAPage)
     D->EdtHeightUnit->setText("abc");
     EXPECT_EQ(D->LogPict().Width, 400);
     EXPECT_EQ(D->LogPict().Height, 300);
-    // Less than half a pixel is still one pixel, in every unit ("0" is on
-    // its way into the range until entered).
+    // Less than half a pixel is still one pixel. No length at all ("0", on
+    // its way into the range until entered) is refused when entered, as a
+    // size below its least is in every number edit: the page keeps its size
+    // and the edit shows it.
     TypeInto(D->EdtWidthUnit, "0");
+    QTest::keyClick(D->EdtWidthUnit, Qt::Key_Return);
+    EXPECT_EQ(D->LogPict().Width, 400);
+    EXPECT_EQ(D->EdtWidthUnit->text(), "14.11");
+    TypeInto(D->EdtWidthUnit, "0.01");
     QTest::keyClick(D->EdtWidthUnit, Qt::Key_Return);
     EXPECT_EQ(D->LogPict().Width, 1);
     D->cmbUnitType->setCurrentIndex(0);
     TypeInto(D->EdtHeightUnit, "0");
     QTest::keyClick(D->EdtHeightUnit, Qt::Key_Return);
-    EXPECT_EQ(D->LogPict().Height, 1);
+    EXPECT_EQ(D->LogPict().Height, 300);
+    EXPECT_EQ(D->EdtHeightUnit->text(), "300");
     TypeInto(D->EdtHeightUnit, "250");
     EXPECT_EQ(D->LogPict().Height, 250);
     EXPECT_EQ(D->EdtHeightPixel->text(), "250");
