@@ -169,6 +169,8 @@ public:
     TEditTrackBarWex* EdtWidthUnit;
     TEditTrackBarWex* EdtHeightUnit;
     QComboBox* cmbUnitType;
+    // The resolution: a list of the usual ones over a number edit, which
+    // takes the typed text by the number edits' rule.
     QComboBox* EdtDPI;
     QLabel* lblUnitH;
     QLabel* lblUnitW;
@@ -226,6 +228,7 @@ private:
     int32_t PrintableTopY() const;
     QString UnitName() const;
 
+    TEditTrackBarWex* FEdtDPIText; // the resolution box's text
     TrecLogPict FrecLogPict;
     TrecPrintPosition FPrintPosition;
     TPrinterSpec FPrinter;
