@@ -12,9 +12,14 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QTabWidget;
 class TEditTrackBarWex;
+
+// The help topics: the dialog's is its command's, the ruler tab has its own.
+inline constexpr int32_t GridOptionHelpContext = 2000701;
+inline constexpr int32_t RulerTabHelpContext = 2060200;
 
 class TfrmDocOption : public QDialog {
     Q_OBJECT
@@ -40,6 +45,10 @@ public:
     QLabel* lblUnitX;
     QLabel* lblUnitY;
     QComboBox* cmbRulerUnitType;
+
+protected:
+    // F1: the help of the control under the mouse or with the keys.
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     // Ties Edit to Field, which it shows and holds from Minimum up; a field

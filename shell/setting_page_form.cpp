@@ -12,6 +12,7 @@
 #include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/frm_rollup.h"
 #include "ui/paint_box_wex.h"
 #include "ui/restore_pos.h"
 
@@ -21,6 +22,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -278,6 +280,7 @@ TfrmSettingPage::TfrmSettingPage(QWidget* Parent)
     : QDialog(Parent), FQPrinter(&CurrentPrinter())
 {
     setWindowTitle("ページ設定");
+    setProperty("HelpContext", SettingPageHelpContext);
 
     grpSize = new QGroupBox("画像のサイズと解像度", this);
     EdtWidthPixel = UnitEdit(grpSize);
@@ -540,6 +543,15 @@ void TfrmSettingPage::accept()
         return;
     }
     QDialog::accept();
+}
+
+void TfrmSettingPage::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_F1) {
+        ShowKeyHelp(this);
+        return;
+    }
+    QDialog::keyPressEvent(Event);
 }
 
 void TfrmSettingPage::FillUnitEdits()

@@ -24,6 +24,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QPainter;
 class QPrinter;
@@ -126,6 +127,9 @@ private:
     TRect FRect{-1, -1, -2, -2};
 };
 
+// The dialog's help topic: its command's.
+inline constexpr int32_t SettingPageHelpContext = 2000108;
+
 class TfrmSettingPage : public QDialog {
     Q_OBJECT
 public:
@@ -194,6 +198,8 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
+    // F1: the help of the control under the mouse or with the keys.
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     void ReadPrinter();
