@@ -913,11 +913,12 @@ TEST_F(ClipPage, AValueThatDoesNotReadIsRefusedByTheValueMenuOnce)
         P.MiterLimit = Miter;
         return TComPtr<IDataObject>(MakeCom<TOle2DataObjPenWex>(P));
     };
-    // The colour format holding a text that names no colour.
+    // The colour format holding a text that names no colour: a "#" with no
+    // digits, too few, too many or others is no black nor any colour.
     struct TNoColour : TTextDataObject {
-        TNoColour() : TTextDataObject("#12345G", TOle2DataObjColorWex::GetFormats()) {}
+        explicit TNoColour(const char* Text) : TTextDataObject(Text, TOle2DataObjColorWex::GetFormats()) {}
     };
-    const TComPtr<IDataObject> NoColour = MakeCom<TNoColour>();
+    const auto NoColour = [](const char* Text) { return TComPtr<IDataObject>(MakeCom<TNoColour>(Text)); };
     const char* const kValueRefused = "クリップボードの値は読み込めないか、範囲外のため、貼り付けできません。";
     struct TCase {
         std::string Name;
@@ -935,8 +936,15 @@ TEST_F(ClipPage, AValueThatDoesNotReadIsRefusedByTheValueMenuOnce)
          LightPasteRefused},
         {EffectWith(pkLineType), pkLineType, Pen(MaxPenWidth + 1, 1.0), kValueRefused},
         {EffectWith(pkLineType), pkLineType, Pen(1, std::numeric_limits<double>::quiet_NaN()), kValueRefused},
-        {EffectWith(pkColor), pkColor, NoColour, kValueRefused},
-        {"塗り(ボカシ)", pkFill, NoColour, kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#12345G"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#12345G"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#12"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#12"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#GGGGGG"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#1234567"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#1234567"), kValueRefused},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name + " " + std::to_string(C.Kind));
