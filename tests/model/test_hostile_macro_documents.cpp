@@ -307,13 +307,13 @@ TEST_F(HostileMacroDocuments, OpenHeldRenderAndSaveTheHeldValue)
         {Blur, "塗りつぶし指定", "", "プロパティ指定"},
         {Shadow, "線種", "nan,0,1.00", "-1,0,1.00"},
         {Shadow, "線種", "2,99999,1.00", "2,512,1.00"},
-        {Shadow, "線種", "1e308,0,1e308", "-1,0,5.00"},
+        {Shadow, "線種", "1e308,0,1.00", "-1,0,1.00"},
         {Shadow, "塗り方法", "411,0,0,0,0,0,-1,99999,-1", "411,0,0,0,0,0,-1,1,1"},
         {Shadow, "塗り方法", "1\x81", "1B06000"},
         {Bevel, "照明設定", "nan", Lights},
     };
     for (const Row& R : Rows) {
-        SCOPED_TRACE(std::string(R.Macro) + " " + R.Caption + " " + Cp932ToUtf8(R.Stored));
+        SCOPED_TRACE("row " + std::to_string(&R - Rows.data()) + ": " + R.Macro + " " + R.Caption);
         TBytes File = Original;
         ReplaceString(File, ValueOffset(File, R.Macro, R.Caption), R.Stored);
         const TBytes Saved = OpenAndRender(File, [&](const TMacros& Macros) {
@@ -343,7 +343,7 @@ TEST_F(HostileMacroDocuments, FlagsAndInternalCaptions)
     ASSERT_FALSE(Saved.empty());
     EXPECT_EQ(Saved[FindString(Saved, Bevel) + 4 + size_t(I32At(Saved, FindString(Saved, Bevel)))], 1);
 
-    for (const std::string Caption : {"", "*Primary", "|0,1", "*"}) {
+    for (const std::string Caption : {"", "*Primary", "|0,1", "*Primary|0,1"}) {
         SCOPED_TRACE(Caption);
         File = Original;
         const size_t At = ValueOffset(File, Blur, "不透明度");
@@ -401,7 +401,7 @@ TEST_F(HostileMacroDocuments, Version5MacrosWithTheirOwnLines)
         {"旧ボカシ", Blur, ReplaceAt(4, 5, "\x81"), nullptr, 4, 5, "0", nullptr},
     };
     for (const Row& R : Rows) {
-        SCOPED_TRACE(std::string(R.Stored) + " " + std::to_string(R.Line) + "," + std::to_string(R.Param));
+        SCOPED_TRACE("row " + std::to_string(&R - Rows.data()) + ": " + R.Stored);
         const TBytes Macro = MacroV5(R.Stored, Library(R.Lines), R.Value, R.Caption);
         const TBytes File = HandMadeFile(5, PageRecord(5, 200, 150, 0xFFFFFF, 72, RectV5({Macro}), 1));
         const TBytes Saved = OpenAndRender(File, [&](const TMacros& Macros) {
