@@ -1,8 +1,9 @@
-// The values a paint macro's user parameters may take, as its library
-// definition declares them: the range a caption's tag gives ("caption|min,
-// max,...") or else the paint function's own limits, and the choice texts.
-// Readers of macros from outside (the clipboard) check them here, so that a
-// value no editor could set never reaches the paint functions.
+// The values a paint macro's parameters may take, as its library definition
+// declares them: the range a caption's tag gives ("caption|min,max,...") or
+// else the paint function's own limits, and the choice texts. Readers of
+// macros from outside check them here (the clipboard refuses, files are held
+// to them), so that a value no editor could set never reaches the paint
+// functions.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +22,13 @@ std::string CaptionRangeTag(const std::string& Caption);
 std::vector<std::string> SplitCommaFields(const std::string& Text);
 
 // True when Value is a number within the parameter's range and not below
-// what the paint function reads (a kind integer or real), one of its choices (a choice), a colour 0 to 0xFFFFFF,
-// a light set that reads whole, a pen the pen dialogs could make (a line
+// what the paint function reads (a kind integer or real), one of its choices
+// (a choice), a colour 0 to 0xFFFFFF, a light set that reads whole, a pen
+// text whose every field reads and that the pen dialogs could make (a line
 // type), or a fill that reads whole within the fill editor's ranges;
-// reflection sets are not judged here and pass. Caption is the library's caption of the
-// parameter; Kind and Limits come from the paint function's table entry.
+// reflection sets are not judged here and pass. Caption is the library's
+// caption of the parameter; Kind and Limits come from the paint function's
+// table entry.
 bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
                                const std::string& Value);
 
