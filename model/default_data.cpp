@@ -12,6 +12,7 @@
 #include "model/text_object.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_macro.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
@@ -144,6 +145,10 @@ void TDrawObjDef::ReadMacroLists(TStream& Stream, int32_t Version)
 {
     Macros->ReadFromStream(Stream, Version);
     Macros2->ReadFromStream(Stream, Version);
+    // Every new object starts from these: their values are held as an
+    // object's own (older files carry the macros' lines too).
+    HoldMacrosValues(*Macros);
+    HoldMacrosValues(*Macros2);
 }
 
 void TDrawObjDef::WriteBody(TStream& Stream)
