@@ -785,7 +785,10 @@ void TDrawGroup::DeleteChild(TDrawItem* Item)
         TMemoryStream S;
         StreamWriteInt32(S, Item->ObjID());
         StreamWriteInt32(S, Index);
-        Item->WriteToStream(S);
+        {
+            TDeletionRecordScope Record;
+            Item->WriteToStream(S);
+        }
         AddHistory(0, 5, S.Memory(), static_cast<int32_t>(S.Size()));
     }
     TakeChild(Index).reset();

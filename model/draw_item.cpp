@@ -179,6 +179,28 @@ void MergeStarParam(TrecStarParam& Dst, const TrecStarParam& Src)
 }
 
 // ---------------------------------------------------------------------------
+// Deletion records
+
+namespace {
+bool GWritingDeletionRecord = false;
+}
+
+TDeletionRecordScope::TDeletionRecordScope() : FOld(GWritingDeletionRecord)
+{
+    GWritingDeletionRecord = true;
+}
+
+TDeletionRecordScope::~TDeletionRecordScope()
+{
+    GWritingDeletionRecord = FOld;
+}
+
+bool WritingDeletionRecord()
+{
+    return GWritingDeletionRecord;
+}
+
+// ---------------------------------------------------------------------------
 // TDrawItem
 
 TDrawItem::TDrawItem(TPageLink* APage, int32_t AID)

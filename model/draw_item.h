@@ -379,6 +379,23 @@ private:
 // Marks Item and its subtree silent (see IsSilent) before it is freed.
 void MarkDrawItemSilent(TDrawItem& Item);
 
+// While one lives, the items written are the undo record of their own
+// deletion: a text keeps its link to a path that is gone for now, since
+// undoing further may bring the path back after the text. Every other form
+// (files, the clipboard, the other records) writes such a link as none, as
+// the text stands.
+class TDeletionRecordScope {
+public:
+    TDeletionRecordScope();
+    ~TDeletionRecordScope();
+    TDeletionRecordScope(const TDeletionRecordScope&) = delete;
+    TDeletionRecordScope& operator=(const TDeletionRecordScope&) = delete;
+
+private:
+    bool FOld;
+};
+bool WritingDeletionRecord();
+
 // The readers by type. The binary one reads the type byte, the text one a
 // line with the type number, read with bit 7 cleared (128 is a group); a
 // number outside 0..6 raises

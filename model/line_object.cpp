@@ -183,6 +183,7 @@ void TLineObject::BuildBasePath()
 
 void TLineObject::EnsureBasePath()
 {
+    CheckPathSource();
     if (FbBasePathState == 2)
         return;
     TBuildGuard Guard(FbBuilding);

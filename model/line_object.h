@@ -130,7 +130,12 @@ public:
 
 protected:
     bool IsPathObject() const override { return true; }
+    // Checks the path's source first (CheckPathSource), then rebuilds the
+    // base path when it is not current.
     void EnsureBasePath();
+    // A base path laid on another item (a text on a path) is declared stale
+    // here when that item went or came back since; nothing for the others.
+    virtual void CheckPathSource() {}
 
     // Set while a path is being built: the invalidations that building
     // causes neither build it again nor measure the unfinished output path;

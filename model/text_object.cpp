@@ -329,10 +329,62 @@ TTextObj::~TTextObj() = default;
 TDrawItem* TTextObj::LinkedPath() const
 {
     if (FiLinkedID > 0) {
-        if (const THistoryCommand* H = HistoryCommand())
+        if (const THistoryCommand* H = HistoryCommand()) {
+            // An ID an undone step gave back may name a new object since.
+            if (H->ObjGeneration(FiLinkedID) != FiLinkedGen)
+                return nullptr;
             return dynamic_cast<TDrawItem*>(H->GetObj(FiLinkedID));
+        }
     }
     return FLinked;
+}
+
+uint32_t TTextObj::GenerationOf(int32_t ID) const
+{
+    const THistoryCommand* H = HistoryCommand();
+    return H && ID > 0 ? H->ObjGeneration(ID) : 0;
+}
+
+void TTextObj::LinkTo(const TDrawItem* Item)
+{
+    FLinked = const_cast<TDrawItem*>(Item);
+    FiLinkedID = Item ? Item->ObjID() : 0;
+    FiLinkedGen = GenerationOf(FiLinkedID);
+}
+
+int32_t TTextObj::StoredLinkID() const
+{
+    if (const TDrawItem* L = LinkedPath())
+        return L->ObjID();
+    // Gone: a file or a copy holds no link, as the text stands. The record
+    // of the text's own deletion keeps it while the path may come back
+    // under its ID (none other holds it since).
+    if (WritingDeletionRecord() && FiLinkedID > 0) {
+        const THistoryCommand* H = HistoryCommand();
+        if (H && !H->GetObj(FiLinkedID) && H->ObjGeneration(FiLinkedID) == FiLinkedGen)
+            return FiLinkedID;
+    }
+    return 0;
+}
+
+void TTextObj::CheckPathSource()
+{
+    // A stale glyph path is laid anew anyway; one being laid is not
+    // checked against itself.
+    if (FbBasePathState != 2 || FbBuilding || FbCheckingSource)
+        return;
+    const TDrawObject* Guide = LinkedGuide();
+    if ((Guide != nullptr) == FbLaidOnPath && (!Guide || Guide->ObjID() == FiLaidOnID))
+        return;
+    // The area the glyphs leave is measured with the path they had.
+    FbCheckingSource = true;
+    try {
+        SetPathState(0);
+    } catch (...) {
+        FbCheckingSource = false;
+        throw;
+    }
+    FbCheckingSource = false;
 }
 
 TDrawObject* TTextObj::LinkedGuide() const
@@ -349,8 +401,7 @@ void TTextObj::SetLinkedPath(TDrawItem* Item)
         Item = nullptr;
     if (Item == LinkedPath())
         return;
-    FLinked = Item;
-    FiLinkedID = Item ? Item->ObjID() : 0;
+    LinkTo(Item);
     SetPathState(0);
     SetModified();
 }
@@ -365,8 +416,7 @@ void TTextObj::ReplaceReference(TDrawItem* OldItem, TDrawItem* NewItem)
 {
     if (!OldItem || LinkedPath() != OldItem)
         return;
-    FLinked = NewItem == this ? nullptr : NewItem;
-    FiLinkedID = FLinked ? FLinked->ObjID() : 0;
+    LinkTo(NewItem == this ? nullptr : NewItem);
     SetModified();
 }
 
@@ -393,6 +443,7 @@ void TTextObj::RelinkReadItems(const TList2Item* IDMap)
         }
         FiLinkedID = static_cast<int32_t>(IDMap->GetItem(I));
     }
+    FiLinkedGen = GenerationOf(FiLinkedID);
     FLinked = nullptr;
     FLinked = LinkedPath();
     if (!FLinked)
@@ -1125,7 +1176,10 @@ void TTextObj::BuildBasePath()
     std::vector<TPoint> Centres;
     const std::string& Text = FRichText->Text;
     const TListCharStyle& Styles = FRichText->Styles;
-    if (TDrawObject* Guide = LinkedGuide()) {
+    TDrawObject* Guide = LinkedGuide();
+    FbLaidOnPath = Guide != nullptr;
+    FiLaidOnID = Guide ? Guide->ObjID() : 0;
+    if (Guide) {
         const TrecPath& G = Guide->GetPath();
         MakeTextPathOnPath(Text, TextLayoutDpi, Styles, *FParagraph, G, FLayout.Value1,
                            FLayout.Value2, Counts, Centres, FBasePath);
@@ -1150,6 +1204,7 @@ void TTextObj::BuildBasePath()
 
 void TTextObj::RebuildPath()
 {
+    CheckPathSource();
     if (FbOutputPathState == 2 || FbBuilding)
         return;
     if (FbOutputPathState == 1) {
@@ -1250,6 +1305,7 @@ void TTextObj::Assign(TDrawItem* Source)
     FiLinkedID = FLinked ? FLinked->ObjID() : 0;
     if (FLinked && FiLinkedID <= 0)
         FiLinkedID = S->FiLinkedID;
+    FiLinkedGen = FLinked ? S->FiLinkedGen : 0;
     FLayout = S->FLayout;
     FDouble1 = S->FDouble1;
     FDouble2 = S->FDouble2;
@@ -1346,8 +1402,7 @@ void TTextObj::WriteToStream(TStream& Stream)
     StreamWriteInt32(Stream, FiY);
     Stream.WriteBuffer(&FAngle, 4);
     Stream.WriteBuffer(&FbPathLink, 1);
-    const TDrawItem* L = LinkedPath();
-    StreamWriteInt32(Stream, L ? L->ObjID() : 0);
+    StreamWriteInt32(Stream, StoredLinkID());
     const auto Layout = LayoutToBytes(FLayout);
     Stream.WriteBuffer(Layout.data(), kLayoutSize);
     const std::vector<std::string> Lines = SplitLines(FRichText->Text);
@@ -1373,8 +1428,7 @@ void TTextObj::WriteToStreamAsText(TStream& Stream)
     StreamWriteln(Stream, std::to_string(FiY));
     StreamWriteln(Stream, FloatToStr(FAngle));
     StreamWriteln(Stream, std::to_string(FbPathLink));
-    const TDrawItem* L = LinkedPath();
-    StreamWriteln(Stream, std::to_string(L ? L->ObjID() : 0));
+    StreamWriteln(Stream, std::to_string(StoredLinkID()));
     for (int32_t V : {FLayout.Value1, FLayout.Value2, int32_t(FLayout.Byte1), int32_t(FLayout.Byte2),
                       FLayout.Value3, int32_t(FLayout.Byte3), int32_t(FLayout.Byte4)})
         StreamWriteln(Stream, std::to_string(V));
@@ -1485,6 +1539,7 @@ void TTextObj::ReadTextPart(TStream& Stream, int32_t Version, bool AsText)
     FAngle = Angle;
     FbPathLink = Link;
     FiLinkedID = LinkID;
+    FiLinkedGen = GenerationOf(LinkID);
     FLinked = nullptr;
     FLayout = Layout;
     FGlyphRanges.clear();
