@@ -416,7 +416,14 @@ void TTextObj::ReplaceReference(TDrawItem* OldItem, TDrawItem* NewItem)
 {
     if (!OldItem || LinkedPath() != OldItem)
         return;
-    LinkTo(NewItem == this ? nullptr : NewItem);
+    if (NewItem == this)
+        NewItem = nullptr;
+    const int32_t Old = FiLinkedID;
+    const int32_t New = NewItem ? NewItem->ObjID() : 0;
+    AddHistory(0, 48, &Old, 4);
+    AddHistory(1, 48, &New, 4);
+    LinkTo(NewItem);
+    SetPathState(0);
     SetModified();
 }
 
@@ -822,7 +829,7 @@ void TTextObj::ApplyPosition(int32_t X, int32_t Y, float Angle)
 bool TTextObj::Replay(int32_t Command, const void* Data, int32_t Size, bool IsRedo)
 {
     const int32_t Code = Command & 0x7F;
-    if (Code < 32 || Code > 47)
+    if (Code < 32 || Code > 48)
         return false;
     TRecordReader R(Data, Size);
     TListCharStyle& Styles = FRichText->Styles;
@@ -847,6 +854,18 @@ bool TTextObj::Replay(int32_t Command, const void* Data, int32_t Size, bool IsRe
     };
 
     switch (Code) {
+    case 48: {
+        // The link as the replacement left it (redo) or found it (undo); the
+        // item may come back later in the same replay.
+        const int32_t ID = R.I32();
+        EndRecord();
+        FiLinkedID = std::max(ID, 0);
+        FiLinkedGen = GenerationOf(FiLinkedID);
+        FLinked = nullptr;
+        SetPathState(0);
+        SetModified();
+        break;
+    }
     case 32: {
         const uint8_t Kind = R.U8();
         Invalidate(true);

@@ -15,9 +15,9 @@
 // the text follows it again; an object that merely takes the same ID later
 // is a stranger to it.
 //
-// Undo codes 32 to 47 (paint kind, layout, position and angle, scaling,
-// paragraph style, inserted and deleted text, character attributes); the
-// others go to TLineObject.
+// Undo codes 32 to 48 (paint kind, layout, position and angle, scaling,
+// paragraph style, inserted and deleted text, character attributes, the
+// link moved to a replacing item); the others go to TLineObject.
 //
 // Stream forms after the line-object part: the paragraph style, the char
 // styles, paint kind, two doubles, X, Y, the angle, the path-link byte, the
@@ -76,7 +76,7 @@ public:
     // The angle of a property object whose texts differ in angle.
     static constexpr float AngleUnchanged = std::numeric_limits<float>::max();
 
-    // Codes 32 to 47; others go to TLineObject. A record that does not fit
+    // Codes 32 to 48; others go to TLineObject. A record that does not fit
     // the text raises (EUserError "TTextObj.Undo: Illegal Data." for a short
     // record or a range outside the text) before anything changes.
     void Undo(int32_t Command, const void* Data, int32_t Size) override;
@@ -91,6 +91,10 @@ public:
     // The outline transform with the glyph ranges and centres, then (for a
     // text that follows no path) the turn about (X, Y).
     void RebuildPath() override;
+    // A text linked to OldItem follows NewItem (nil: none) instead and lays
+    // its glyphs anew; recorded as code 48 (undo: the old item's ID, redo:
+    // the new one's, int32 each), so that undoing the replacement links the
+    // text to the item it gives back.
     void ReplaceReference(TDrawItem* OldItem, TDrawItem* NewItem) override;
     void NotifyItemChanged(TDrawItem* Item) override;
 
@@ -203,7 +207,7 @@ private:
     // The glyph path goes stale when the linked path went or came back
     // since it was laid.
     void CheckPathSource() override;
-    // Undo and redo of codes 32 to 47; False for other codes.
+    // Undo and redo of codes 32 to 48; False for other codes.
     bool Replay(int32_t Command, const void* Data, int32_t Size, bool IsRedo);
     void ApplyPosition(int32_t X, int32_t Y, float Angle);
     void DoScale(double CX, double CY, double FX, double FY);

@@ -300,6 +300,37 @@ TEST_F(TextOnPathTest, TheTextStandsAsTheReadBackPageWhileItsPathIsGone)
     }
 }
 
+// A path replaced by another item (turned into a polyline): the text follows
+// the new item, and undoing the replacement links it to the one given back.
+TEST_F(TextOnPathTest, AReplacedPathHandsTheTextOnAndUndoGivesItBack)
+{
+    auto* T = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+    auto* E = static_cast<TEllipseObj*>(Root().AddChild(NewEllipse(), -1));
+    Link(*T, *E);
+    const int32_t EllipseID = E->ObjID();
+    Doc->History.ClearHistory();
+    Doc->History.ResetObjCount();
+    const std::vector<TPoint> OnEllipse = Glyphs();
+    const std::vector<uint8_t> Before = PageBytes();
+
+    Select({E});
+    Sel->CommandToPolyLine();
+    auto* Poly = dynamic_cast<TPolyLineObj*>(Root().GetItem(1));
+    ASSERT_NE(Poly, nullptr);
+    EXPECT_EQ(T->LinkedPath(), Poly);
+    const std::vector<uint8_t> After = PageBytes();
+    const std::vector<TPoint> OnPoly = Glyphs();
+    EXPECT_TRUE(OnPoly == ReopenedGlyphs());
+
+    Doc->History.Undo();
+    EXPECT_TRUE(PageBytes() == Before);
+    EXPECT_EQ(T->LinkedID(), EllipseID);
+    EXPECT_TRUE(Glyphs() == OnEllipse);
+    Doc->History.Redo();
+    EXPECT_TRUE(PageBytes() == After);
+    EXPECT_TRUE(Glyphs() == OnPoly);
+}
+
 // An item that takes the ID of a path whose creation was undone (a new
 // command made it) is a stranger to the text: the text stays straight and
 // is stored without a link.
