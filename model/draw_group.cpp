@@ -536,6 +536,11 @@ void TDrawGroup::MoveBy(int32_t DX, int32_t DY)
         C->MoveBy(DX, DY);
 }
 
+bool TDrawGroup::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    return std::all_of(FItems.begin(), FItems.end(), [&](const auto& C) { return C->MoveKeepsReach(DX, DY); });
+}
+
 void TDrawGroup::Rotate(double CX, double CY, double Angle)
 {
     for (auto& C : FItems)

@@ -263,6 +263,11 @@ void TDrawItem::AddHistory(uint8_t Kind, int32_t Command, const void* Data, int3
 
 void TDrawItem::ReplaceReference(TDrawItem*, TDrawItem*) {}
 
+bool TDrawItem::MoveKeepsReach(int32_t, int32_t)
+{
+    return true;
+}
+
 void TDrawItem::NotifyItemChanged(TDrawItem*) {}
 
 void TDrawItem::WriteToStream(TStream& Stream)

@@ -403,6 +403,18 @@ void TLineObject::Assign(TDrawItem* Source)
     SetPathState(2);
 }
 
+bool TLineObject::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    for (const TrecPath* P : {&GetBasePath(), &GetPath()}) {
+        const TRect& B = P->Bounds;
+        if (B.Left > B.Right || B.Top > B.Bottom)
+            continue;
+        if (!SpanKeepsReach(B.Left, B.Right, DX) || !SpanKeepsReach(B.Top, B.Bottom, DY))
+            return false;
+    }
+    return true;
+}
+
 void TLineObject::MoveBy(int32_t DX, int32_t DY)
 {
     if (DX == 0 && DY == 0)

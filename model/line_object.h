@@ -72,6 +72,8 @@ public:
     // invalidates, sets the modified flag; the descendants move their
     // geometry first.
     void MoveBy(int32_t DX, int32_t DY) override;
+    // The base path's and the output path's bounds.
+    bool MoveKeepsReach(int32_t DX, int32_t DY) override;
     // Rotates the base path about the centre (rounded to whole units) by
     // Angle radians; codes 22 (undo: the base path; redo: the three
     // doubles) and 16 for every fill parameter that turns with the object.

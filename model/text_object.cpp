@@ -1042,6 +1042,13 @@ bool TTextObj::Replay(int32_t Command, const void* Data, int32_t Size, bool IsRe
 // ---------------------------------------------------------------------------
 // Geometry
 
+bool TTextObj::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    if (LinkedPath())
+        return true;
+    return SpanKeepsReach(FiX, FiX, DX) && SpanKeepsReach(FiY, FiY, DY) && TLineObject::MoveKeepsReach(DX, DY);
+}
+
 void TTextObj::MoveBy(int32_t DX, int32_t DY)
 {
     if (LinkedPath() || (DX == 0 && DY == 0))

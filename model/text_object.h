@@ -111,6 +111,9 @@ public:
     void Assign(TDrawItem* Source) override;
     // Only without a linked path: moves the position (code 9).
     void MoveBy(int32_t DX, int32_t DY) override;
+    // True for a linked text (it does not move); else the position and the
+    // paths.
+    bool MoveKeepsReach(int32_t DX, int32_t DY) override;
     // Only without path macros and linked path: turns the position about the
     // centre and adds Angle (code 34); the fill parameters turn along (16).
     void Rotate(double CX, double CY, double Angle) override;
