@@ -179,6 +179,28 @@ void MergeStarParam(TrecStarParam& Dst, const TrecStarParam& Src)
 }
 
 // ---------------------------------------------------------------------------
+// Deletion records
+
+namespace {
+bool GWritingDeletionRecord = false;
+}
+
+TDeletionRecordScope::TDeletionRecordScope() : FOld(GWritingDeletionRecord)
+{
+    GWritingDeletionRecord = true;
+}
+
+TDeletionRecordScope::~TDeletionRecordScope()
+{
+    GWritingDeletionRecord = FOld;
+}
+
+bool WritingDeletionRecord()
+{
+    return GWritingDeletionRecord;
+}
+
+// ---------------------------------------------------------------------------
 // TDrawItem
 
 TDrawItem::TDrawItem(TPageLink* APage, int32_t AID)
@@ -240,6 +262,11 @@ void TDrawItem::AddHistory(uint8_t Kind, int32_t Command, const void* Data, int3
 }
 
 void TDrawItem::ReplaceReference(TDrawItem*, TDrawItem*) {}
+
+bool TDrawItem::MoveKeepsReach(int32_t, int32_t)
+{
+    return true;
+}
 
 void TDrawItem::NotifyItemChanged(TDrawItem*) {}
 

@@ -537,6 +537,12 @@ void TParamObj::Assign(TDrawItem* Source)
     FfAngle = S->FfAngle;
 }
 
+bool TParamObj::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    return SpanKeepsReach(FiX, int64_t{FiX} + FiWidth, DX) && SpanKeepsReach(FiY, int64_t{FiY} + FiHeight, DY) &&
+           TLineObject::MoveKeepsReach(DX, DY);
+}
+
 void TParamObj::MoveBy(int32_t DX, int32_t DY)
 {
     if (DX == 0 && DY == 0)

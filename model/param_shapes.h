@@ -76,6 +76,8 @@ public:
     // EConvertError "TParamObj.Assign: DrawItemSrc is not TParamObj".
     void Assign(TDrawItem* Source) override;
     void MoveBy(int32_t DX, int32_t DY) override;
+    // The frame (X, Y to X + width, Y + height) and the paths.
+    bool MoveKeepsReach(int32_t DX, int32_t DY) override;
     // Turns the frame's origin about the centre and adds Angle (code 27);
     // the fill parameters follow (code 16). Nothing with path macros.
     void Rotate(double CX, double CY, double Angle) override;
