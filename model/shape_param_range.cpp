@@ -56,7 +56,7 @@ bool PolygonParamInRange(const TrecPolygonParam& P)
 
 bool StarParamInRange(const TrecStarParam& P)
 {
-    return P.InnerRadius >= 0 && P.InnerRadius <= 1 && Within(P.Count, MinStarPoints, MaxShapeCorners) &&
+    return P.InnerRadius >= 0 && P.InnerRadius <= 1 && Within(P.Count, MinStoredStarPoints, MaxShapeCorners) &&
            CornerInRange(P.Corner1) && CornerInRange(P.Corner2) && JitterInRange(P.AngleVariation) &&
            JitterInRange(P.InnerVariation) && JitterInRange(P.OuterVariation);
 }
@@ -88,7 +88,7 @@ void HoldStarParam(TrecStarParam& P, bool KeepUnchanged)
     if (!(KeepUnchanged && P.InnerRadius == -1.0))
         // A ratio that is no number draws as 0.
         P.InnerRadius = std::isnan(P.InnerRadius) ? 0.0 : ClampedValue(P.InnerRadius, 0.0, 1.0);
-    HoldCount(P.Count, MinStarPoints, KeepUnchanged);
+    HoldCount(P.Count, MinStoredStarPoints, KeepUnchanged);
     HoldInt(P.Corner1, kCornerLow, kCornerHigh, kMinInt, KeepUnchanged);
     HoldInt(P.Corner2, kCornerLow, kCornerHigh, kMinInt, KeepUnchanged);
     for (int32_t* F : {&P.AngleVariation, &P.InnerVariation, &P.OuterVariation})

@@ -15,9 +15,12 @@ inline constexpr int32_t ShapeCornerFull = 32768;
 inline constexpr int32_t MaxShapeCornerPercent = 100;
 // Jitters (angle, radius, inner and outer radius) in percent.
 inline constexpr int32_t MaxShapeJitterPercent = 100;
-// Corner and point counts.
+// Corner and point counts. The generators draw a star of three points
+// and more: a stored count of 3 is kept as it is, one below is raised to
+// it. The shape page starts its typing range at MinStarPoints.
 inline constexpr int32_t MinPolygonCorners = 3;
 inline constexpr int32_t MinStarPoints = 4;
+inline constexpr int32_t MinStoredStarPoints = 3;
 inline constexpr int32_t MaxShapeCorners = 10000;
 
 // Percent x 32768 div 100, and back to the nearest percent.

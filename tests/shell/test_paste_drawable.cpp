@@ -550,7 +550,7 @@ const std::vector<THostileValue>& HostileFields()
          [=](TPage& P) { return Str(StarOf(P).OuterVariation); }, "100"},
         {"内径", "1e300", Star([](S& P) { P.InnerRadius = 1e300; }),
          [=](TPage& P) { return Str(StarOf(P).InnerRadius); }, Str(1.0)},
-        {"角数 (star)", "3", Star([](S& P) { P.Count = 3; }), [=](TPage& P) { return Str(StarOf(P).Count); }, "4"},
+        {"角数 (star)", "2", Star([](S& P) { P.Count = 2; }), [=](TPage& P) { return Str(StarOf(P).Count); }, "3"},
         {"second node's type", "255", Line({PT_MOVETO, 255, PT_LINETO}), LineField, "6/0 2/0 2/0 "},
         {"Bezier points not in threes", "6 4 4 2", Line({PT_MOVETO, PT_BEZIERTO, PT_BEZIERTO, PT_LINETO}),
          LineField, "6/0 2/0 2/0 2/0 "},
