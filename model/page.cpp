@@ -15,6 +15,7 @@
 #include "model/draw_object.h"
 #include "model/draw_progress.h"
 #include "model/line_object.h"
+#include "model/read_items.h"
 #include "store/history_bracket.h"
 #include "store/picture_store.h"
 #include "raster/bmp_conv.h"
@@ -1208,14 +1209,15 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
         FSelection->EmptyItems();
     FRootGroup->ReadFromStream(Stream, &IDMap, Version);
     FRootGroup->DropEmptyGroups();
-    // A value beyond its range (from another program or an older one) is
-    // brought into it: the document opens and draws, where a paste of the
-    // same item is refused.
-    FRootGroup->BringValuesIntoRange(D.DPI);
     try {
+        // A value beyond its range (from another program or an older one)
+        // is brought into it: the document opens and draws, where a paste
+        // of the same item is refused.
+        AdmitReadItems(*FRootGroup, D.DPI, TItemsRoad::Stored, "TPage.ReadFromStream");
         TDrawItem::RelinkLayers(*FRootGroup, *Layers, true);
     } catch (...) {
-        // The items refer to layers that do not exist: they cannot stay.
+        // The items cannot be drawn or refer to layers that do not exist:
+        // they cannot stay.
         for (int32_t I = 0; I < FRootGroup->GetCount(); ++I)
             MarkDrawItemSilent(*FRootGroup->GetItem(I));
         FRootGroup->Clear();
@@ -1299,8 +1301,7 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
         Group->RelinkReadItems(&IDMap);
         // A text from outside may hold any numbers: what the page could
         // not draw (or place without overflow) never reaches it.
-        if (!Group->ValuesDrawable(FiDPI))
-            throw EUserError("TPage.Paste: values that cannot be drawn");
+        AdmitReadItems(*Group, FiDPI, TItemsRoad::Pasted, "TPage.Paste");
         Group->SetLayer(FLayers->GetCurrent());
 
         THistoryCommand* History = HistoryCommand();
