@@ -64,6 +64,25 @@ inline bool BoxWithinPicture(int64_t Width, int64_t Height)
     return Width >= 0 && Height >= 0 && Width <= 2 * int64_t{MaxItemReach} &&
            Height <= 2 * int64_t{MaxItemReach} && Width * Height <= MaxPicturePixels;
 }
+// What a stored item too large to be drawn is brought down to: a box with
+// no side past MaxHeldItemSide and no more pixels than the largest picture.
+// The fill styles paint on planes that reach past the box by their margins
+// (pens, blurs, offsets); for such a box, a plane with margins of up to
+// MaxItemPaintMargin on every side still lies within what the raster
+// routines work on (MaxWorkPixels), so the item brought down paints. The
+// worst boxes are the longest thin one and the square.
+inline constexpr int32_t MaxHeldItemSide = 65536;
+inline constexpr int32_t MaxItemPaintMargin = 4096;
+static_assert((int64_t{MaxHeldItemSide} + 2 * MaxItemPaintMargin) *
+                      (MaxPicturePixels / MaxHeldItemSide + 2 * MaxItemPaintMargin) <=
+                  MaxWorkPixels &&
+              (int64_t{16384} + 2 * MaxItemPaintMargin) * (16384 + 2 * MaxItemPaintMargin) <= MaxWorkPixels &&
+              int64_t{16384} * 16384 == MaxPicturePixels);
+inline bool BoxHeldToPaint(int64_t Width, int64_t Height)
+{
+    return Width >= 0 && Height >= 0 && Width <= MaxHeldItemSide && Height <= MaxHeldItemSide &&
+           Width * Height <= MaxPicturePixels;
+}
 
 // The longest item name, in CP932 bytes: what an undo record's short
 // string holds. HeldItemName cuts a longer one where a character begins.
