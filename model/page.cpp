@@ -366,6 +366,18 @@ void ReadBaseFields(TStream& Stream, int32_t Version, TBaseData& Data)
     Data.DPI = StoredPageDPI(Data.DPI);
     Data.Unit = StoredPageUnit(Data.Unit);
     Data.BkColor = StoredPageBkColor(Data.BkColor);
+    // Any byte but 0 centred the print.
+    Data.PrintPosition.CenterH = Data.PrintPosition.CenterH != 0;
+    Data.PrintPosition.CenterV = Data.PrintPosition.CenterV != 0;
+    // The page picture is a rendering of the page, remade whenever the page
+    // is drawn: a header that disagrees with the page's own size (or place)
+    // would lay the page out by one size and paint it by another. It is
+    // made at the page's size at the origin, as resizing the page makes it;
+    // nothing is lost, and the next save writes a header that agrees.
+    Data.Header.biWidth = Data.Width;
+    Data.Header.biHeight = Data.Height;
+    Data.Left = 0;
+    Data.Top = 0;
 }
 
 } // namespace
@@ -1190,6 +1202,9 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
         DisplayMode = StreamReadByte(Stream);
     TrecGrid Grid;
     Stream.ReadBuffer(&Grid, sizeof(TrecGrid));
+    // Any byte but 0 showed the grid or snapped to it.
+    Grid.ShowGrid = Grid.ShowGrid != 0;
+    Grid.SnapGrid = Grid.SnapGrid != 0;
 
     TBaseData D;
     D.DisplayMode = DisplayMode;
