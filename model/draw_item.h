@@ -251,9 +251,10 @@ public:
     // that come from outside (a paste) are refused otherwise.
     virtual bool ValuesDrawable(int32_t Dpi) const;
     // Brings every value that has a range of its own (the name and visible
-    // flag, shape parameters, a line's point types and outline, a text's
-    // styles and layout, the fill-path flag and wireframe colour, the
-    // values of its macros) into that range at Dpi, without recording and
+    // flag, a shape's frame and parameters, a line's points, point types
+    // and outline, a text's origin, styles and layout, the fill-path flag
+    // and wireframe colour, the values of its macros) into that range at
+    // Dpi, without recording and
     // without the modified flag: what a document holds is opened, not
     // refused, and then draws and saves so. Groups bring every child.
     virtual void BringValuesIntoRange(int32_t Dpi);
