@@ -23,10 +23,9 @@ inline void FuzzRenderPage(TPage& Page)
         FuzzFault("what was let in does not render: " + Fault);
 }
 
-// Item as a document's page takes what it reads: brought into range (an
-// item that cannot be is refused, an Exception like any refusal), linked
-// to the page's layers and to the items it names, added on top; then the
-// page renders.
+// Item as a document's page takes what it reads: brought into range,
+// linked to the page's layers and to the items it names, added on top;
+// then the page keeps the promise.
 inline void FuzzAdmitStoredAndRender(TPage& Page, std::unique_ptr<TDrawItem> Item, const TList2Item& IDMap)
 {
     AdmitReadItems(*Item, Page.DPI(), TItemsRoad::Stored, "fuzz");

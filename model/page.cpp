@@ -1231,8 +1231,7 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
         AdmitReadItems(*FRootGroup, D.DPI, TItemsRoad::Stored, "TPage.ReadFromStream");
         TDrawItem::RelinkLayers(*FRootGroup, *Layers, true);
     } catch (...) {
-        // The items cannot be drawn or refer to layers that do not exist:
-        // they cannot stay.
+        // The items refer to layers that do not exist: they cannot stay.
         for (int32_t I = 0; I < FRootGroup->GetCount(); ++I)
             MarkDrawItemSilent(*FRootGroup->GetItem(I));
         FRootGroup->Clear();

@@ -88,7 +88,7 @@ void AdmitReadItems(TDrawItem& Items, int32_t Dpi, TItemsRoad Road, const char* 
 {
     if (Road == TItemsRoad::Stored)
         Items.BringValuesIntoRange(Dpi);
-    if (!Items.ValuesDrawable(Dpi))
+    else if (!Items.ValuesDrawable(Dpi))
         throw EUserError(std::string(Caller) + ": values that cannot be drawn");
 }
 

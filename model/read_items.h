@@ -3,7 +3,8 @@
 // read to AdmitReadItems before anything of the page changes, so that no
 // road can forget a field: what a page holds answers ValuesDrawable, and so
 // paints. PageReadFault and PageRenderFault tell whether a page as it
-// stands keeps that promise, for the tests and the fuzz targets.
+// stands keeps that promise, for the tests and the fuzz targets, which
+// hold every reader to it.
 #pragma once
 
 #include <cstdint>
@@ -14,17 +15,18 @@ class TOLECustomPage;
 class TPage;
 
 enum class TItemsRoad {
-    // A document's items: every value is brought into its range first; the
-    // user opened their own work and gets it as close as it can be drawn.
+    // A document's items: every value is brought into its range. The user
+    // opened their own work: what cannot be brought stays as it is (the
+    // page tells once that it cannot draw it, and a save keeps it), rather
+    // than the whole drawing being refused for one value.
     Stored,
     // Items from outside (the clipboard, a drop): taken only as they stand.
     Pasted,
 };
 
-// Brings Items (Stored) into range at Dpi, then checks that every item
-// answers ValuesDrawable; one that still does not raises EUserError
-// "<Caller>: values that cannot be drawn" and Items is left to the caller
-// to free.
+// Stored: brings Items into range at Dpi. Pasted: checks that every item
+// answers ValuesDrawable; one that does not raises EUserError "<Caller>:
+// values that cannot be drawn" and Items is left to the caller to free.
 void AdmitReadItems(TDrawItem& Items, int32_t Dpi, TItemsRoad Road, const char* Caller);
 
 // The first fault of Page against what a read leaves, "" when none: the
