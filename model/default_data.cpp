@@ -8,6 +8,7 @@
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "model/draw_object.h"
+#include "model/page.h"
 #include "model/shape_param_range.h"
 #include "model/text_object.h"
 #include "paint/macro_library.h"
@@ -388,6 +389,32 @@ void TDrawObjTavDef::WriteBody(TStream& Stream)
     WriteRaw(Stream, StarParam);
 }
 
+namespace {
+
+// Every new text takes its first character style from the font record: it
+// is held as a character style is, at the resolution of a new page.
+void HoldDefaultFont(TrecDefaultFont& F)
+{
+    TrecCharAttr A;
+    A.Size = F.Height;
+    A.Bold = F.Style[0];
+    A.Italic = F.Style[1];
+    A.Underline = F.Style[2];
+    A.StrikeOut = F.Style[3];
+    A.Rise = F.Value1;
+    A.ExtraAdvance = F.Value2;
+    HoldCharAttr(A, DefaultPageDPI);
+    F.Height = A.Size;
+    F.Style[0] = A.Bold;
+    F.Style[1] = A.Italic;
+    F.Style[2] = A.Underline;
+    F.Style[3] = A.StrikeOut;
+    F.Value1 = A.Rise;
+    F.Value2 = A.ExtraAdvance;
+}
+
+} // namespace
+
 void TDrawObjTavDef::ReadTavPart(TStream& Stream, int32_t Version)
 {
     TextParam = ReadRaw<TrecTextParam>(Stream);
@@ -423,6 +450,8 @@ void TDrawObjTavDef::ReadTavPart(TStream& Stream, int32_t Version)
     Value1 = HeldLineSpacingRule(Value1);
     Byte1 = HeldSpacingUnit(Byte1);
     FillPath = FillPath != 0;
+    DisplayCache = DisplayCache != 0;
+    HoldDefaultFont(Font);
 }
 
 void TDrawObjTavDef::ReadShapeRecords(TStream& Stream, int32_t Version)
@@ -518,7 +547,7 @@ void TDefaultData::ReadBody(TStream& Stream, int32_t Version)
         ReadOwn();
     }
     if (Version >= 16)
-        FShowRuler = StreamReadByte(Stream);
+        FShowRuler = StreamReadByte(Stream) != 0;
 }
 
 void TDefaultData::SetShowRuler(uint8_t Value)
