@@ -2,6 +2,7 @@
 
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
+#include "raster/few_bytes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -118,7 +119,7 @@ inline uint8_t MaskChannel(uint32_t Pixel, uint32_t Mask, int32_t Shift)
 inline void ZeroPadding(uint8_t* Row, int64_t Used, int64_t LineSize)
 {
     if (LineSize > Used)
-        std::memset(Row + Used, 0, static_cast<size_t>(LineSize - Used));
+        SetFewBytes(Row + Used, 0, static_cast<size_t>(LineSize - Used));
 }
 
 // A 1064-byte zero-filled grey header made from the source's first 40 bytes.

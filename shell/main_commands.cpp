@@ -570,6 +570,9 @@ void TfrmTavro::CreateZoomBox()
 {
     cmbZoom->setEditable(true);
     cmbZoom->setInsertPolicy(QComboBox::NoInsert);
+    // A typed percentage is taken as typed: "5" must not complete to the
+    // list's "50" while the box has the keys.
+    cmbZoom->setCompleter(nullptr);
     cmbZoom->addItems({"10", "25", "50", "100", "200", "400", "800"});
     cmbZoom->setMinimumContentsLength(5);
     cmbZoom->hide();

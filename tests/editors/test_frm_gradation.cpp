@@ -35,6 +35,7 @@
 #include <vector>
 #include "editors/style_items.h"
 #include "ui/preview_dialogs.h"
+#include "window_wait.h"
 #include <QDir>
 #include <QFileDialog>
 #include <QTimer>
@@ -574,7 +575,7 @@ TEST(FrmGradation, StatusTextNeverWidensTheEditor)
     TForm T;
     T.F.SetUp(GradText);
     T.F.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+    ASSERT_TRUE(BecomesExposed(&T.F));
     const QSize Size = T.F.size();
     // The controls the user sees in the editor. The picture-open dialog and
     // the number edits' pop-up track bars are windows of their own, hidden
@@ -623,7 +624,7 @@ TEST(FrmGradation, APlaceAboveTheWorkAreaComesDownIntoIt)
     TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
     F.SetUp("5");
     F.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    ASSERT_TRUE(BecomesExposed(&F));
     EXPECT_EQ(F.pos(), QPoint(Work.left() + 120, Work.top()));
     F.accept();
     EXPECT_EQ(Ini.Ini->ReadString("4.0", "PosGrad", ""),
@@ -823,7 +824,7 @@ TEST(FrmGradation, TheOpacityPopupMovesWithThePointer)
         TForm T;
         T.F.SetUp("21" + GradText);
         T.F.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+        ASSERT_TRUE(BecomesExposed(&T.F));
         ASSERT_TRUE(T.F.edtTrans->isVisible());
         // The dialog's left edge moved so that the edit's button stands 300
         // pixels or 40 pixels inside the screen.
