@@ -165,9 +165,3 @@ int RemoveStaleTempFiles(const std::string& FileName,
             ++Removed;
     return Removed;
 }
-
-bool IsRegularFile(const std::string& Path)
-{
-    struct stat St {};
-    return ::stat(Path.c_str(), &St) == 0 && S_ISREG(St.st_mode);
-}

@@ -27,11 +27,6 @@ struct TFilePart {
 };
 int WriteFileReplacing(const std::string& FileName, const TFilePart* Parts, size_t Count);
 
-// True when Path names a regular file (links followed). Opening anything
-// else as a document or picture would block (a pipe waits for a writer) or
-// never end (a device).
-bool IsRegularFile(const std::string& Path);
-
 // True when Entry (a name in a folder) is FileName's name followed by "." and
 // the six letters or digits mkstemp puts in place of "XXXXXX", not all of
 // them lower-case letters (a word a person may have typed, "doc.srn.backup").
