@@ -8,6 +8,7 @@
 #include "editors/frm_sel_color.h"
 #include "shell/browser_open.h"
 #include "shell/tavro_action.h"
+#include "platform/fifo_watch.h"
 
 #include <QPushButton>
 
@@ -114,6 +115,25 @@ TEST_F(HelpTest, TheColourPickersHelpButtonOpensItsPageOrTheContents)
             << C.Context << "\n" << Text;
     }
     EXPECT_TRUE(Boxes.empty());
+}
+
+// The help's frame page replaces only a file of its own: a pipe put in its
+// place is told and left as it was, nothing written to it, and no browser
+// is started.
+TEST_F(HelpTest, AHelpPageThatIsAPipeIsToldAndLeftAlone)
+{
+    Start();
+    Launcher(0);
+    std::filesystem::remove(gstrHelpFile);
+    TFifoWriteWatch Pipe(gstrHelpFile);
+    Frame->actHelpContents->trigger();
+    EXPECT_EQ(Opened(false), "");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, gstrHelpFile + " を書き込めません。");
+    struct stat St {};
+    EXPECT_TRUE(::lstat(gstrHelpFile.c_str(), &St) == 0 && S_ISFIFO(St.st_mode));
+    EXPECT_EQ(Pipe.Written(), 0u);
+    std::filesystem::remove(gstrHelpFile);
 }
 
 } // namespace
