@@ -125,6 +125,7 @@ TEST_F(HelpTest, AHelpPageThatIsAPipeIsToldAndLeftAlone)
     Start();
     Launcher(0);
     std::filesystem::remove(gstrHelpFile);
+    std::filesystem::create_directories(std::filesystem::path(gstrHelpFile).parent_path());
     TFifoWriteWatch Pipe(gstrHelpFile);
     Frame->actHelpContents->trigger();
     EXPECT_EQ(Opened(false), "");
