@@ -6,6 +6,7 @@
 #include "editors/frm_sel_trans.h"
 #include "editors/style_dialog.h"
 #include "foundation/user_error.h"
+#include "platform/fifo_watch.h"
 #include "store/picture_store.h"
 #include "picker_test_support.h"
 #include "ui/edit_wex.h"
@@ -406,6 +407,19 @@ TEST(FrmGradation, PicturesComeIntoTheDocumentStore)
     EXPECT_FALSE(T.F.LoadPictureFile(T.Ini.Dir + "/missing.png"));
     EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"画像の読み込みに失敗しました。"});
     EXPECT_EQ(T.F.PictParam(), Before);
+    // So is a named pipe, never waited on.
+    Boxes.Texts.clear();
+    {
+        TFifoWatch Pipe(T.Ini.Dir + "/pipe.png");
+        EXPECT_FALSE(T.F.LoadPictureFile(Pipe.Path()));
+        EXPECT_FALSE(Pipe.ReaderBlocked());
+    }
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"画像の読み込みに失敗しました。"});
+    EXPECT_EQ(T.F.PictParam(), Before);
+    // The extension names the format; the contents decide when it is wrong.
+    ASSERT_TRUE(Image.save(QString::fromStdString(T.Ini.Dir + "/named.bmp"), "PNG"));
+    EXPECT_TRUE(T.F.LoadPictureFile(T.Ini.Dir + "/named.bmp"));
+    EXPECT_EQ(T.F.AddedPictures().size(), 2u);
 }
 
 TEST(FrmGradation, EmbeddedPickerSetsTheColourAndKeepsItsOptions)
