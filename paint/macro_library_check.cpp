@@ -339,3 +339,35 @@ std::string MacroLibraryFault(const TMacroLibrary& Library, bool Paths, const TM
     }
     return {};
 }
+
+std::string MacroLinesFault(const TMacro& Macro)
+{
+    const TPaintFunctionRec* Table = PaintFunctionTable();
+    std::map<std::string, int32_t> Results;
+    for (int32_t L = 0; L < Macro.LineCount(); ++L) {
+        const TMacroLine& Line = Macro.Line(L);
+        const std::string Where = "line " + std::to_string(L + 1) + ": ";
+        const int32_t Pos = FindPaintFunction(Table, Line.FunctionName);
+        if (Pos < 0 || !Table[Pos].Entry)
+            return Where + "no paint function " + Line.FunctionName;
+        const TPaintFunctionRec& F = Table[Pos];
+        if (Line.ParamCount() != F.ParamCount || Line.Params.size() != static_cast<size_t>(F.ParamCount))
+            return Where + F.Name + " with " + std::to_string(Line.Params.size()) + " parameters";
+        for (int32_t I = 0; I < F.ParamCount; ++I) {
+            const TPaintParamDesc& D = F.Params[I];
+            const std::string Value = Line.Params[static_cast<size_t>(I)].Value.value_or(std::string());
+            if (!IsObjectKind(D.Kind) || Value.empty() || SameName(Value, cPictureBackGround))
+                continue;
+            const auto It = Results.find(Folded(Value));
+            if (It == Results.end() || It->second != D.Kind)
+                return Where + "parameter " + std::to_string(I + 1) + " names " + Value +
+                       ", which no earlier line makes";
+        }
+        if (F.ResultKind != rkNone) {
+            if (Line.ResultName.empty())
+                return Where + "no result name";
+            Results[Folded(Line.ResultName)] = F.ResultKind;
+        }
+    }
+    return {};
+}

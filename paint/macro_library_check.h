@@ -8,6 +8,7 @@
 
 #include <string>
 
+class TMacro;
 class TMacroLibrary;
 
 // The first fault of Library as a short text for a developer (the user is
@@ -16,3 +17,10 @@ class TMacroLibrary;
 // library looked up before this one, or nil: a name it holds could never be
 // found in this one.
 std::string MacroLibraryFault(const TMacroLibrary& Library, bool Paths, const TMacroLibrary* Before);
+
+// The first reason Macro's own lines could not run (older documents carry
+// them): a function the table lacks, a parameter count unlike the
+// function's, an object argument naming a result no earlier line made, a
+// result without a name. Empty when every line can run; values are not
+// judged here.
+std::string MacroLinesFault(const TMacro& Macro);

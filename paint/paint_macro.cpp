@@ -8,6 +8,7 @@
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "paint/macro_library.h"
+#include "paint/macro_library_check.h"
 #include "paint/paint_function_table.h"
 #include "paint/picture_cache.h"
 #include "platform/cp932.h"
@@ -381,7 +382,15 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
     FstrName = MigrateMacroName(ReadText(Stream), Version);
 
     if (Version < cLibraryLinesVersion) {
-        // Old documents carry the lines themselves.
+        // Old documents carry the lines themselves. A save writes the current
+        // form - the name and the user's values - which reopens with the
+        // library's lines: the document shows those lines from the start,
+        // the stored ones giving only the values, so that what is shown is
+        // what a save keeps. A macro the library lacks, or lines that could
+        // not run, would save a file that cannot be opened again (or paint
+        // nothing it claims): the document is refused.
+        TMacro Own;
+        Own.FstrName = FstrName;
         const int32_t LineCount = CheckCount(StreamReadInt32(Stream), "TMacro.ReadFromStream", "行数");
         for (int32_t I = 0; I < LineCount; ++I) {
             TMacroLine L;
@@ -397,7 +406,24 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
                 P.Value = ReadText(Stream);
                 P.Caption = ReadText(Stream);
             }
-            FLines.push_back(std::move(L));
+            Own.FLines.push_back(std::move(L));
+        }
+        const std::string Name = FstrName;
+        if (!LoadFromLibrary(Name))
+            throw EMacroNotRegistered("\"" + Name + "\"は登録されていません");
+        if (!MacroLinesFault(Own).empty())
+            throw EUserError("マクロ\"" + Name + "\"は壊れているため読み込めません");
+        TStringList Captions;
+        TStringList Values;
+        Own.GetParams(Captions, Values);
+        for (int32_t I = 0; I < Captions.Count(); ++I) {
+            const std::string& Caption = Captions.Strings(I);
+            // The library's caption, its range tag included: a tag the file
+            // gives is no range of the library's parameter.
+            if (NamesUserParam(Caption))
+                SetParamValue(KeepLibraryTag(*this, DisplayPart(MigrateMacroParamCaption(
+                                                        FstrName, DisplayPart(Caption), Version))),
+                              Values.Strings(I));
         }
         return;
     }
@@ -437,13 +463,13 @@ void TMacro::ReadFromStreamAsText(TStream& Stream, int32_t Version)
 {
     Clear();
     FstrName = MigrateMacroName(ReadTextLine(Stream), Version);
-    // An unknown macro keeps its name; its lines are still read so that the
-    // enclosing stream stays in step.
-    const bool Known = LoadFromLibrary(FstrName);
+    // A macro the library lacks would save a document that cannot be opened
+    // again: refused as the binary form refuses it.
+    const std::string Name = FstrName;
+    if (!LoadFromLibrary(Name))
+        throw EMacroNotRegistered("\"" + Name + "\"は登録されていません");
     if (Version >= cEnabledByteVersion) {
-        const uint8_t Enabled = StoredEnabled(StrToInt(ReadTextLine(Stream)));
-        if (Known)
-            FEnabled = Enabled;
+        FEnabled = StoredEnabled(StrToInt(ReadTextLine(Stream)));
     }
     const int32_t Count =
         CheckCount(StrToInt(ReadTextLine(Stream)), "TMacro.ReadFromStreamAsText", "パラメータ数");
@@ -454,7 +480,7 @@ void TMacro::ReadFromStreamAsText(TStream& Stream, int32_t Version)
     for (int32_t I = 0; I < Count; ++I) {
         const std::string Caption = ReadTextLine(Stream);
         const std::string Value = ReadTextLine(Stream);
-        if (Known && NamesUserParam(Caption))
+        if (NamesUserParam(Caption))
             SetParamValue(KeepLibraryTag(*this, MigrateMacroParamCaption(FstrName, Caption, Version)), Value);
     }
 }

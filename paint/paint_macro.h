@@ -110,14 +110,16 @@ public:
     void IntersectWith(const TMacro& Other);
 
     void WriteToStream(TStream& Stream) const;
-    // EMacroNotRegistered "\"<name>\"は登録されていません" from version 6 on
-    // when no library holds the name; the macro keeps the name and has no lines.
+    // EMacroNotRegistered "\"<name>\"は登録されていません" when no library
+    // holds the name; the macro keeps the name and has no lines. Below
+    // version 6 the stored lines give only the user's values, which the
+    // library's lines take (a save reopens with those); stored lines that
+    // could not run raise EUserError "マクロ\"<name>\"は壊れているため読み込めません".
     // Both readers read a stored enabled byte other than 0 as 1, and pass
     // over a pair whose caption names no user parameter (empty or internal).
     void ReadFromStream(TStream& Stream, int32_t Version);
     void WriteToStreamAsText(TStream& Stream) const;
-    // A name no library holds is kept, the macro has no lines, and its
-    // remaining lines are still read so that the stream stays in step.
+    // EMacroNotRegistered, as ReadFromStream, when no library holds the name.
     void ReadFromStreamAsText(TStream& Stream, int32_t Version);
 
     // Reads a macro library file into a new list and then replaces Library

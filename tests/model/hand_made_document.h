@@ -1,12 +1,46 @@
 // Document files written byte by byte as a program of any version wrote
 // them: a page record of that version with its root group, and the file
-// around the pages. Tests of older forms build them here.
+// around the pages, and a filled rectangle of version 5. Tests of older forms
+// build them here.
 #pragma once
 
 #include "object_test_support.h"
 
+#include "foundation/rec_path.h"
+#include "foundation/streams.h"
+
 #include <cstdint>
 #include <vector>
+
+// A filled rectangle (40, 30)-(160, 120) of version 5 for the root group (ID
+// 7), its fill macros Macros in their stored forms: version 5 stored each
+// macro's name and then its lines.
+inline std::vector<uint8_t> RectV5(const std::vector<std::vector<uint8_t>>& Macros)
+{
+    TrecPath Path = MakePath({{40, 30, PT_MOVETO}, {160, 30, PT_LINETO}, {160, 120, PT_LINETO},
+                              {40, 120, PT_LINETO | PT_CLOSEFIGURE}});
+    Path.Flag = 1;
+    TMemoryStream S;
+    RecPathWriteToStream(Path, S);
+    const std::vector<uint8_t> PathBytes = Bytes(S);
+    std::vector<uint8_t> B{doftRect};
+    PutI32(B, 8);
+    PutStr(B, "");
+    PutI32(B, 7);
+    PutI32(B, 0); // wireframe colour
+    PutBytes(B, PathBytes);
+    PutI32(B, 0); // layer
+    PutI32(B, int32_t(Macros.size()));
+    for (const std::vector<uint8_t>& M : Macros)
+        PutBytes(B, M);
+    PutBytes(B, PathBytes); // the base path, taken as it is
+    PutI32(B, 0);           // no path macros
+    for (int32_t V : {40, 30, 121, 91}) // sizes stored one larger
+        PutI32(B, V);
+    PutI32(B, 0);            // angle 0.0f
+    B.insert(B.end(), 8, 0); // no bevel, no corner radius
+    return B;
+}
 
 // A page record of Version; its root group (ID 7) holds Count items whose
 // binary forms of Version are Items.

@@ -116,26 +116,40 @@ struct TTestLine {
     std::vector<TTestParam> Params;
 };
 
-// A macro made from its lines (read in the form that carries them).
+// A macro made from its lines: read, as a library file of that one macro
+// holds it, by the library reader (the one reader that keeps the lines it
+// is given; documents take a library's).
 inline std::unique_ptr<TMacro> MakeTestMacro(const std::string& Name,
                                              const std::vector<TTestLine>& Lines)
 {
-    std::vector<uint8_t> B;
-    PutStr(B, Name);
-    PutI32(B, static_cast<int32_t>(Lines.size()));
+    std::string B("tvm\0\1\0", 6);
+    const auto Str = [&B](const std::string& Utf8) {
+        B += Utf8ToCp932(Utf8);
+        B += '\0';
+    };
+    B += '\0';
+    Str(Name);
     for (const TTestLine& L : Lines) {
-        PutStr(B, L.Function);
-        PutI32(B, static_cast<int32_t>(L.Params.size()));
-        PutStr(B, L.Result);
+        B += '\0';
+        Str(L.Function);
+        const auto Count = static_cast<uint32_t>(L.Params.size());
+        for (int Shift = 0; Shift < 32; Shift += 8)
+            B += static_cast<char>(Count >> Shift);
+        Str(L.Result);
         for (const TTestParam& P : L.Params) {
-            PutStr(B, P.Value);
-            PutStr(B, P.Caption);
+            B += '\0';
+            Str(P.Value);
+            Str(P.Caption);
         }
+        B += '\1';
     }
-    TMemoryStreamWex S;
-    S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
+    B += "\1\1"; // the end of the lines, of the macros
+    TTempDir Dir;
+    Dir.Put("Macro.tvm", B);
+    std::unique_ptr<TMacroLibrary> Library;
+    TMacro::ReadMacroFile(Library, Dir / "Macro.tvm");
     auto M = std::make_unique<TMacro>();
-    M->ReadFromStream(S, 5);
+    M->Assign(*Library->Objects(0));
     return M;
 }
 

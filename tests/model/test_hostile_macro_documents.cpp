@@ -71,19 +71,21 @@ size_t FindString(const TBytes& B, const std::string& Utf8, size_t From = 0)
 }
 
 // The stored value after the pair caption Caption (display part) of the
-// macro named Macro.
+// macro named Macro; npos when there is none.
 size_t ValueOffset(const TBytes& B, const std::string& Macro, const std::string& Caption)
 {
     const size_t Name = FindString(B, Macro);
     EXPECT_NE(Name, std::string::npos) << Macro;
-    const size_t At = FindString(B, Caption, Name);
+    const size_t At = Name == std::string::npos ? Name : FindString(B, Caption, Name);
     EXPECT_NE(At, std::string::npos) << Caption;
-    return At + 4 + size_t(I32At(B, At));
+    return At == std::string::npos ? At : At + 4 + size_t(I32At(B, At));
 }
 
 std::string StoredValue(const TBytes& B, const std::string& Macro, const std::string& Caption)
 {
     const size_t At = ValueOffset(B, Macro, Caption);
+    if (At == std::string::npos || At + 4 > B.size())
+        return "(not stored)";
     return Cp932ToUtf8(std::string(B.begin() + long(At + 4), B.begin() + long(At + 4 + size_t(I32At(B, At)))));
 }
 
@@ -133,63 +135,38 @@ std::set<std::string> ValuesOf(const TMacro& Macro, const std::string& Caption)
 
 // ---------------------------------------------------------------- version 5
 
-// A path record's binary form.
-TBytes PathBytes(const TrecPath& Path)
-{
-    TMemoryStream S;
-    RecPathWriteToStream(Path, S);
-    return Bytes(S);
-}
-
 // A macro as version 5 stored it: its name, then its lines - here the
 // library macro Lines' lines, each value through Value(line, parameter,
 // caption, value) as raw CP932 bytes.
 using TValueOf = std::function<std::string(int32_t, size_t, const std::string&, const std::string&)>;
 
+// Line(line, function, count, result) may change a line's head; a smaller
+// count stores that many parameters.
+using TLineOf = std::function<void(int32_t, std::string&, int32_t&, std::string&)>;
+
 TBytes MacroV5(const std::string& Name, const TMacro& Lines, const TValueOf& Value,
-               const TValueOf& Caption = nullptr)
+               const TValueOf& Caption = nullptr, const TLineOf& LineOf = nullptr)
 {
     TBytes B;
     PutStr(B, Name);
     PutI32(B, Lines.LineCount());
     for (int32_t L = 0; L < Lines.LineCount(); ++L) {
         const TMacroLine& Line = Lines.Line(L);
-        PutStr(B, Line.FunctionName);
-        PutI32(B, int32_t(Line.Params.size()));
-        PutStr(B, Line.ResultName);
-        for (size_t P = 0; P < Line.Params.size(); ++P) {
+        std::string Function = Line.FunctionName;
+        std::string Result = Line.ResultName;
+        int32_t Count = int32_t(Line.Params.size());
+        if (LineOf)
+            LineOf(L, Function, Count, Result);
+        PutStr(B, Function);
+        PutI32(B, Count);
+        PutStr(B, Result);
+        for (size_t P = 0; P < Line.Params.size() && P < size_t(Count); ++P) {
             const std::string C = Line.Params[P].Caption.value_or("");
             const std::string V = Line.Params[P].Value.value_or("");
             PutRaw(B, Value(L, P, DisplayPart(C), Utf8ToCp932(V)));
             PutRaw(B, Caption ? Caption(L, P, C, Utf8ToCp932(C)) : Utf8ToCp932(C));
         }
     }
-    return B;
-}
-
-// A filled rectangle (40, 30)-(160, 120) of version 5 in the root group
-// (ID 7), its fill macros Macros.
-TBytes RectV5(const std::vector<TBytes>& Macros)
-{
-    TrecPath Path = MakePath({{40, 30, PT_MOVETO}, {160, 30, PT_LINETO}, {160, 120, PT_LINETO},
-                              {40, 120, PT_LINETO | PT_CLOSEFIGURE}});
-    Path.Flag = 1;
-    TBytes B{doftRect};
-    PutI32(B, 8);
-    PutStr(B, "");
-    PutI32(B, 7);
-    PutI32(B, 0); // wireframe colour
-    PutBytes(B, PathBytes(Path));
-    PutI32(B, 0); // layer
-    PutI32(B, int32_t(Macros.size()));
-    for (const TBytes& M : Macros)
-        PutBytes(B, M);
-    PutBytes(B, PathBytes(Path)); // the base path, taken as it is
-    PutI32(B, 0);                 // no path macros
-    for (int32_t V : {40, 30, 121, 91}) // sizes stored one larger
-        PutI32(B, V);
-    PutI32(B, 0);                 // angle 0.0f
-    B.insert(B.end(), 8, 0);      // no bevel, no corner radius
     return B;
 }
 
@@ -358,12 +335,15 @@ TEST_F(HostileMacroDocuments, FlagsAndInternalCaptions)
     }
 }
 
-// Version 5: the macros carry their lines. Every value a paint function
-// reads is judged - by the library's declaration where the library holds the
-// macro's name, by the function's own limits where it does not - and the
-// values of the user's captions are saved held.
+// Version 5: the macros carry their lines. A save writes the current form,
+// which reopens with the library's lines: the document shows those from the
+// start, the stored lines giving the user's values by caption, held to the
+// library's ranges; the stored internal values are not taken.
 TEST_F(HostileMacroDocuments, Version5MacrosWithTheirOwnLines)
 {
+    const auto LibraryValue = [](const char* Macro, int32_t Line, size_t Param) {
+        return *Library(Macro).Line(Line).Params[Param].Value;
+    };
     struct Row {
         const char* Stored;     // the name the file gives
         const char* Lines;      // the library macro whose lines it carries
@@ -381,24 +361,18 @@ TEST_F(HostileMacroDocuments, Version5MacrosWithTheirOwnLines)
         {"ベベル", Bevel, Replace("斜辺の幅", "nan"), nullptr, 3, 3, "4", "斜辺の幅"},
         {"塗り", Blur, Replace("ボカシ量", "nan"), nullptr, 3, 3, "0", "ボカシ量"},
         // Internal values: NilPlaneLevel's input minimum of ベベル, the
-        // blur of 塗り(ボカシ).
-        {"ベベル", Bevel, ReplaceAt(4, 2, "nan"), nullptr, 4, 2, "128", nullptr},
-        {"ベベル", Bevel, ReplaceAt(4, 2, "1000000"), nullptr, 4, 2, "255", nullptr},
-        {"塗り", Blur, ReplaceAt(3, 2, "中間"), nullptr, 3, 2, "ガウス", nullptr},
-        // A macro no library holds: the function's own limits, whatever
-        // range its captions' tags declare.
-        {"旧ボカシ", Blur, Replace("ボカシ量", "nan"), nullptr, 3, 3, "0", nullptr},
-        {"旧ボカシ", Blur, Replace("ボカシ量", "1000000"),
+        // blur of 塗り(ボカシ) - the library's, whatever the file holds.
+        {"ベベル", Bevel, ReplaceAt(4, 2, "nan"), nullptr, 4, 2, LibraryValue(Bevel, 4, 2), nullptr},
+        {"ベベル", Bevel, ReplaceAt(4, 2, "1000000"), nullptr, 4, 2, LibraryValue(Bevel, 4, 2), nullptr},
+        {"ベベル", Bevel, ReplaceAt(4, 2, "200"), nullptr, 4, 2, LibraryValue(Bevel, 4, 2), nullptr},
+        {"塗り", Blur, ReplaceAt(3, 2, "中間"), nullptr, 3, 2, LibraryValue(Blur, 3, 2), nullptr},
+        // A range the file gives a user caption is no range of the
+        // library's parameter, nor saved.
+        {"塗り", Blur, Replace("ボカシ量", "1000000"),
          [](int32_t, size_t, const std::string& C, const std::string& Raw) {
              return DisplayPart(C) == "ボカシ量" ? Utf8ToCp932("ボカシ量|0,1000000,0,100") : Raw;
          },
-         3, 3, "50", nullptr},
-        {"旧ボカシ", Blur, ReplaceAt(3, 3, "nan"),
-         [](int32_t L, size_t P, const std::string&, const std::string& Raw) {
-             return L == 3 && P == 3 ? std::string() : Raw;
-         },
-         3, 3, "0", nullptr},
-        {"旧ボカシ", Blur, ReplaceAt(4, 5, "\x81"), nullptr, 4, 5, "0", nullptr},
+         3, 3, "1000", "ボカシ量"}, // the library's range ends at 1000
     };
     for (const Row& R : Rows) {
         SCOPED_TRACE("row " + std::to_string(&R - Rows.data()) + ": " + R.Stored);
@@ -415,7 +389,100 @@ TEST_F(HostileMacroDocuments, Version5MacrosWithTheirOwnLines)
         });
         if (R.SavedCaption && !Saved.empty()) {
             EXPECT_EQ(StoredValue(Saved, Library(R.Lines).Name(), R.SavedCaption), R.Held);
+            EXPECT_EQ(FindString(Saved, "ボカシ量|0,1000000,0,100"), std::string::npos);
         }
+    }
+}
+
+// What a version-5 document shows is what its save opens with, also where
+// the stored lines are not the library's lines of that name.
+TEST_F(HostileMacroDocuments, Version5SaveReopensAsShown)
+{
+    const auto Open = [](const TBytes& File) {
+        auto Doc = std::make_unique<TOLEDocumentWex>(nullptr, nullptr);
+        TMemoryStreamWex S;
+        S.SetPointer(File.data(), int64_t(File.size()));
+        EXPECT_NO_THROW(Doc->LoadFromStream(S));
+        return Doc;
+    };
+    struct Row {
+        const char* Stored;
+        const char* Lines;
+        TValueOf Value;
+    };
+    const std::vector<Row> Rows = {
+        {"塗り(影)", Shadow, Replace("影のずらし量(X)", "7")},
+        {"塗り(影)", Bevel, Replace("斜辺の幅", "9")},   // ベベル's lines under 塗り（陰影）'s name
+        {"塗り", Shadow, Replace("影のずらし量(X)", "7")},
+        {"ベベル", Bevel, ReplaceAt(4, 2, "200")},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE("row " + std::to_string(&R - Rows.data()));
+        const TBytes File =
+            HandMadeFile(5, PageRecord(5, 200, 150, 0xFFFFFF, 72, RectV5({MacroV5(R.Stored, Library(R.Lines), R.Value)}), 1));
+        const auto First = Open(File);
+        ASSERT_EQ(First->GetPageCount(), 1);
+        const auto Second = Open(Save(*First));
+        ASSERT_EQ(Second->GetPageCount(), 1);
+        const auto MacrosOf = [](TOLEDocumentWex& Doc) -> const TMacros& {
+            return dynamic_cast<TDrawObject&>(*PageOf(Doc).RootGroup().GetItem(0)).Macros();
+        };
+        ASSERT_EQ(MacrosOf(*First).Count(), 1);
+        ASSERT_EQ(MacrosOf(*Second).Count(), 1);
+        EXPECT_TRUE(MacrosOf(*First).GetMacro(0)->Equals(*MacrosOf(*Second).GetMacro(0)));
+        EXPECT_EQ(MacrosOf(*First).GetMacro(0)->Line(0).FunctionName,
+                  Library(MigrateMacroName(R.Stored, 5).c_str()).Line(0).FunctionName);
+    }
+}
+
+// A version-5 macro the library lacks, or whose stored lines could not run,
+// would be saved in a form that never opens again: the document is refused
+// whole, with one message, and the document keeps what it had.
+TEST_F(HostileMacroDocuments, Version5MacrosTheReaderCannotKeepAreRefused)
+{
+    const auto Rename = [](int32_t Line, const char* Function) -> TLineOf {
+        return [=](int32_t L, std::string& F, int32_t&, std::string&) {
+            if (L == Line)
+                F = Function;
+        };
+    };
+    const TValueOf Same = [](int32_t, size_t, const std::string&, const std::string& V) { return V; };
+    struct Row {
+        const char* Stored;
+        const char* Lines;
+        TLineOf LineOf;
+        std::string Message;
+    };
+    const std::string BlurDamaged = std::string("マクロ\"") + Blur + "\"は壊れているため読み込めません";
+    const std::vector<Row> Rows = {
+        {"旧ボカシ", Blur, nullptr, "\"旧ボカシ\"は登録されていません"},
+        {"(旧)かすれ2", Blur, nullptr, "\"(旧)かすれ2\"は登録されていません"},
+        {"塗り", Blur, Rename(3, "NoSuchFunction"), BlurDamaged},
+        {"塗り", Blur,
+         [](int32_t L, std::string&, int32_t& Count, std::string&) {
+             if (L == 3)
+                 --Count;
+         },
+         BlurDamaged},
+        {"塗り", Blur,
+         [](int32_t L, std::string&, int32_t&, std::string& Result) {
+             if (L == 0)
+                 Result.clear();
+         },
+         BlurDamaged},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE("row " + std::to_string(&R - Rows.data()) + ": " + R.Stored);
+        const TBytes File = HandMadeFile(
+            5, PageRecord(5, 200, 150, 0xFFFFFF, 72, RectV5({MacroV5(R.Stored, Library(R.Lines), Same, nullptr, R.LineOf)}), 1));
+        TBoxes Boxes;
+        TOLEDocumentWex Doc(nullptr, nullptr);
+        TMemoryStreamWex S;
+        S.SetPointer(File.data(), int64_t(File.size()));
+        EXPECT_EQ(MessageOf<EUserError>([&] { Doc.LoadFromStream(S); }), R.Message);
+        EXPECT_EQ(Doc.GetPageCount(), 0);
+        EXPECT_FALSE(Doc.Modified());
+        EXPECT_EQ(Boxes.Texts, std::vector<std::string>());
     }
 }
 

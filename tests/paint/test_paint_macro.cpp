@@ -235,17 +235,39 @@ TEST_F(PaintMacro, BinaryFormByteForByteAndOlderVersions)
     EXPECT_EQ(M.Name(), "エンボス（照明）");
     EXPECT_EQ(Value(M, "斜辺の幅"), "11");
     EXPECT_EQ(Value(M, "ボカシ量"), "30");
-    // Below version 6 the lines are stored; nothing else follows.
-    LoadStream(S, LStr("ガラス") + I32(1) + LStr("NilPlaneFillCol") + I32(3) + LStr("R") + LStr("a") + LStr("") +
-                      LStr("") + LStr("*Primary") + LStr("12") + LStr("色") + "tail");
-    M.ReadFromStream(S, 5);
-    EXPECT_EQ(M.Name(), "クリスタル");
-    ASSERT_EQ(M.LineCount(), 1);
-    EXPECT_EQ(M.Line(0).FunctionName, "NilPlaneFillCol");
-    EXPECT_EQ(M.Line(0).ResultName, "R");
-    EXPECT_EQ(M.Line(0).CountWord, 3u);
-    EXPECT_EQ(M.Line(0).Params, (std::vector<TMacroParam>{{"a", ""}, {"", "*Primary"}, {"12", "色"}}));
-    EXPECT_EQ(S.Position(), S.Size() - 4);
+    // Below version 6 the lines are stored; nothing else follows. They give
+    // the user's values to the library's lines, which a save reopens with
+    // (a tag the file gives its caption is no range of the library's).
+    const auto Fill = [](const std::string& Dst, const std::string& Color, const std::string& Caption) {
+        return LStr("NilPlaneFillCol") + I32(3) + LStr("") + LStr(Dst) + LStr("") + LStr("") + LStr("") +
+               LStr(Color) + LStr(Caption);
+    };
+    for (const std::string Caption : {"色", "色|0,5"}) {
+        LoadStream(S, LStr("塗り") + I32(1) + Fill("", "12", Caption) + "tail");
+        M.ReadFromStream(S, 5);
+        auto Want = Lib("塗り(ボカシ)");
+        Want->SetParamValue("色", "12");
+        EXPECT_TRUE(M.Equals(*Want)) << Caption;
+        EXPECT_EQ(S.Position(), S.Size() - 4);
+    }
+    // A macro the library lacks would save a file that never opens again.
+    LoadStream(S, LStr("ガラス") + I32(1) + Fill("", "12", "色"));
+    EXPECT_EQ(MessageOf<EUserError>([&] { M.ReadFromStream(S, 5); }), "\"クリスタル\"は登録されていません");
+    EXPECT_EQ(M.LineCount(), 0);
+    // Lines that could not run are refused, naming the macro.
+    const std::vector<std::string> Damaged = {
+        Fill("a", "12", "色"),                                           // a plane no line makes
+        LStr("Nope") + I32(1) + LStr("") + LStr("1") + LStr("色"),           // no such function
+        LStr("NilPlaneFillCol") + I32(1) + LStr("") + LStr("1") + LStr("色"), // a count unlike the function's
+        LStr("PlaneMake") + I32(5) + LStr("") + LStr("1") + LStr("") + LStr("2") + LStr("") + LStr("3") +
+            LStr("") + LStr("4") + LStr("") + LStr("5") + LStr(""), // a plane made without a name
+    };
+    for (const std::string& Line : Damaged) {
+        LoadStream(S, LStr("塗り") + I32(1) + Line);
+        EXPECT_EQ(MessageOf<EUserError>([&] { M.ReadFromStream(S, 5); }),
+                  "マクロ\"塗り(ボカシ)\"は壊れているため読み込めません")
+            << &Line - Damaged.data();
+    }
     LoadStream(S, LStr("x") + I32(1) + LStr("F") + I32(-1)); // a negative count is refused
     EXPECT_THROW(M.ReadFromStream(S, 5), EReadError);
 }
