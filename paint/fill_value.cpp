@@ -114,7 +114,8 @@ void StrToFillPictParam(const std::string& Text, TFillPictParam& Param)
         return;
     }
     const std::vector<std::string> F = SplitCommas(Text);
-    Param.bKind = static_cast<uint8_t>(StrictInt(F, 0));
+    // The kind is stored as one digit too, and held as the option bytes are.
+    Param.bKind = HeldOption(StrictInt(F, 0));
     Param.iOffsetX = StrictInt(F, 1);
     Param.iOffsetY = StrictInt(F, 2);
     Param.iWidth = StrictInt(F, 3);
@@ -133,9 +134,10 @@ void StrToFillPictParam(const std::string& Text, TFillPictParam& Param)
 bool FillPictOptionsAsStored(const std::string& Text)
 {
     const std::vector<std::string> F = SplitCommas(Text);
+    const int32_t Kind = LenientInt(F, 0);
     const int32_t First = LenientInt(F, 7);
     const int32_t Second = LenientInt(F, 8);
-    return HeldOption(First) == First && HeldOption(Second) == Second;
+    return HeldOption(Kind) == Kind && HeldOption(First) == First && HeldOption(Second) == Second;
 }
 
 bool StrToFillValue(const std::string& Text, TFillValue& Value)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -112,7 +113,10 @@ bool ReadLight(TLightReader& R, TrecLightUnion& Light)
     int32_t Kind;
     if (!R.Text(Light.Name) || !R.Color(Light.Color) || !R.Int(Light.Intensity) || !R.Int(Kind))
         return false;
-    Light.Kind = static_cast<uint8_t>(Kind);
+    // A kind beyond a byte is no kind the editor offers, not the one its low
+    // byte names: it reads as an unknown kind (no points), which the range
+    // check refuses and holding makes an ambient light.
+    Light.Kind = Kind >= 0 && Kind <= UINT8_MAX ? static_cast<uint8_t>(Kind) : UINT8_MAX;
     for (int I = 0; I < ShapeCount(Light.Kind); ++I)
         if (!R.Real(Light.Shape[I]))
             return false;

@@ -154,6 +154,21 @@ std::string FillValueHeld(const std::string& Value)
     return Changed ? FillValueToStr(Fill) : Value;
 }
 
+// A reflection picture as its editor offers it: none (also left empty, no
+// mirror image), or a picture fill within the fill editor's ranges; a
+// colour or a gradation is no picture to mirror.
+bool ReflectionValueInRange(const std::string& Value)
+{
+    if (Value.empty())
+        return true;
+    TFillValue Fill;
+    if (!StrToFillValue(Value, Fill))
+        return false;
+    if (Fill.Method == FillMethodNone)
+        return Value.size() == 1;
+    return Fill.Method == FillMethodPicture && FillValueInRange(Value);
+}
+
 bool LightsInRange(const std::string& Value)
 {
     TLightsAmb Lights;
@@ -208,6 +223,8 @@ std::string NearestValue(int32_t Kind, const void* Limits, const std::string& Ca
         case pkFill:
         case pkPlaneFill:
             return FillValueHeld(Value);
+        case pkReflection:
+            return !Value.empty() && Value[0] == FillMethodPicture ? FillValueHeld(Value) : Value;
         default:
             return Value;
         }
@@ -239,6 +256,7 @@ std::string OwnDefault(int32_t Kind, const void* Limits, const std::string& Capt
         return "0";
     case pkFill:
     case pkPlaneFill:
+    case pkReflection:
         return std::string(1, FillMethodNone);
     case pkLights: {
         TLightsAmb None;
@@ -378,6 +396,12 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
     case pkPlaneFill:
         try {
             return FillValueInRange(Value);
+        } catch (const std::exception&) {
+            return false;
+        }
+    case pkReflection:
+        try {
+            return ReflectionValueInRange(Value);
         } catch (const std::exception&) {
             return false;
         }

@@ -25,8 +25,9 @@ std::vector<std::string> SplitCommaFields(const std::string& Text);
 // what the paint function reads (a kind integer or real), one of its choices
 // (a choice), a colour 0 to 0xFFFFFF, a light set that reads whole, a pen
 // text whose every field reads and that the pen dialogs could make (a line
-// type), or a fill that reads whole within the fill editor's ranges;
-// reflection sets are not judged here and pass. Caption is the library's
+// type), a fill that reads whole within the fill editor's ranges, or a
+// reflection its editor offers: none ("0", or empty: no mirror image) or a
+// picture fill within the fill editor's ranges. Caption is the library's
 // caption of the parameter; Kind and Limits come from the paint function's
 // table entry.
 bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::string& Caption,
@@ -37,10 +38,11 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
 // fill, a light set or a pen to the editors' ranges (a pen written whole, as
 // drawn). A value with no nearest one - a text that reads as no number
 // ("nan", "inf", an integer beyond 32 bits, a real beyond a double), a
-// choice no list holds, a fill or light set that does not read - becomes
-// Default (the library's value of the parameter), or where that is none the
-// parameter takes either, the parameter's own: the number nearest 0 in its
-// range, the first choice, black, no fill, a light set without lights.
+// choice no list holds, a fill or light set that does not read, a
+// reflection that is no picture - becomes Default (the library's value of
+// the parameter), or where that is none the parameter takes either, the
+// parameter's own: the number nearest 0 in its range, the first choice,
+// black, no fill (no reflection), a light set without lights.
 std::string ParamValueHeld(int32_t Kind, const void* Limits, const std::string& Caption, const std::string& Value,
                            const std::optional<std::string>& Default);
 

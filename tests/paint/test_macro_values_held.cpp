@@ -94,6 +94,36 @@ TEST(MacroValuesHeld, HostileValuesOfEveryKind)
         {"NilPicturePaintFill2", 5, "塗り方法", "zzz", std::nullopt, "0"},
         {"NilPictureLight", 3, "照明設定", "nan", "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,0,",
          "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,0,"},
+        // A light's kind beyond a byte is no kind (an ambient light once
+        // held), not the one its low byte names: 256 would be ambient, 257
+        // a point light taking the next four numbers as its points.
+        {"NilPictureLight", 3, "照明設定", "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,256,", std::nullopt,
+         "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,0,"},
+        {"NilPictureLight", 3, "照明設定", "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,257,1,2,3,4,", std::nullopt,
+         "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,0,"},
+        {"NilPictureLight", 3, "照明設定", "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,-255,1,2,3,4,", std::nullopt,
+         "8,FFFFFF60,20,0,1,6,環境光FFFFFF10,0,"},
+        // A picture fill's kind beyond a digit reads as 1, as its option
+        // bytes do: 257 is not its low byte, 1 by chance.
+        {"NilPicturePaintFill2", 5, "塗り方法", "41257,0,0,0,0,0,-1,1,0", "1B06000", "411,0,0,0,0,0,-1,1,0"},
+        {"NilPicturePaintFill2", 5, "塗り方法", "41256,0,0,0,0,0,-1,1,0", "1B06000", "411,0,0,0,0,0,-1,1,0"},
+        {"NilPicturePaintFill2", 5, "塗り方法", "41-1,0,0,0,0,0,-1,1,0", "1B06000", "411,0,0,0,0,0,-1,1,0"},
+        // A reflection picture: none, or a picture within the fill
+        // editor's ranges; a colour, a gradation, a text that does not read
+        // take the default.
+        {"NilPictureLight", 5, "反射画像", "1FF0000", "0", "0"},
+        {"NilPictureLight", 5, "反射画像", "1FF0000", std::nullopt, "0"},
+        {"NilPictureLight", 5, "反射画像", "200255,1,0,0,0,0,1,0,255,0", "0", "0"},
+        {"NilPictureLight", 5, "反射画像", "5", "0", "0"},
+        {"NilPictureLight", 5, "反射画像", "0x", "0", "0"},
+        {"NilPictureLight", 5, "反射画像", "nan", "0", "0"},
+        {"NilPictureLight", 5, "反射画像", "\x81", "0", "0"},
+        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,nan,-1,0,0", "0", "0"},
+        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,0,-1,99999,-1", "0", "411,0,0,0,0,0,-1,1,1"},
+        {"NilPictureLight", 5, "反射画像", "41257,0,0,0,0,0,-1,1,0", "0", "411,0,0,0,0,0,-1,1,0"},
+        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,720,-1,0,0", "0", "411,0,0,0,0,360,-1,0,0"},
+        {"NilPictureLight", 5, "反射画像", "411,-2147483648,0,0,0,0,-1,0,0", "0",
+         "411," + std::to_string(-MaxFillPictExtent) + ",0,0,0,0,-1,0,0"},
     };
     // Values the parameters take stand as they are: no default replaces a
     // number, a choice, a pen with every field read or none, a fill whose
@@ -106,6 +136,9 @@ TEST(MacroValuesHeld, HostileValuesOfEveryKind)
         {"NilPicturePaintFill2", 4, "線種", "2,8448,1.00", "2,0,1.00", "2,8448,1.00"},
         {"NilPicturePaintFill2", 4, "線種", "", "2,0,1.00", ""},
         {"NilPicturePaintFill2", 5, "塗り方法", "411,0,0,0,0,0,-1,9,3", "1B06000", "411,0,0,0,0,0,-1,9,3"},
+        {"NilPictureLight", 5, "反射画像", "", "0", ""},
+        {"NilPictureLight", 5, "反射画像", "0", "", "0"},
+        {"NilPictureLight", 5, "反射画像", "401,10,-20,30,40,45.5,3,2,1", "0", "401,10,-20,30,40,45.5,3,2,1"},
     };
     for (const Row& R : Taken) {
         const TPaintParamDesc& D = Desc(R.Function, R.Param);
@@ -242,17 +275,24 @@ TEST(MacroValuesHeld, PictureFillOptionBytesBeyondADigitReadOne)
         const char* Text;
         uint8_t Option1, Option2;
         bool AsStored;
+        uint8_t Kind = 1;
     };
-    // Each is one digit; the low byte of 256 would be 0, of -1 255.
+    // Each is one digit; the low byte of 256 would be 0, of -1 255, of 257
+    // 1. The kind is held as the option bytes are.
     const Row Rows[] = {
         {"1,0,0,0,0,0,-1,0,0", 0, 0, true},       {"1,0,0,0,0,0,-1,2,1", 2, 1, true},
         {"1,0,0,0,0,0,-1,9,3", 9, 3, true},       {"1,0,0,0,0,0,-1,10,99999", 1, 1, false},
         {"1,0,0,0,0,0,-1,-1,-1", 1, 1, false},    {"1,0,0,0,0,0,-1,256,255", 1, 1, false},
         {"1,0,0,0,0,0,-1,x,y", 0, 0, true},       {"1,0,0,0,0,0,-1,0,-1", 0, 1, false},
+        {"0,0,0,0,0,0,-1,0,0", 0, 0, true, 0},    {"9,0,0,0,0,0,-1,0,0", 0, 0, true, 9},
+        {"256,0,0,0,0,0,-1,0,0", 0, 0, false, 1}, {"257,0,0,0,0,0,-1,0,0", 0, 0, false, 1},
+        {"-1,0,0,0,0,0,-1,0,0", 0, 0, false, 1},  {"10,0,0,0,0,0,-1,0,0", 0, 0, false, 1},
+        {"65536,0,0,0,0,0,-1,0,0", 0, 0, false, 1},
     };
     for (const Row& R : Rows) {
         TFillPictParam P;
         StrToFillPictParam(R.Text, P);
+        EXPECT_EQ(P.bKind, R.Kind) << R.Text;
         EXPECT_EQ(P.bOption1, R.Option1) << R.Text;
         EXPECT_EQ(P.bOption2, R.Option2) << R.Text;
         EXPECT_EQ(FillPictOptionsAsStored(R.Text), R.AsStored) << R.Text;
