@@ -912,6 +912,18 @@ TEST_F(PasteTest, BadPastesPasteNothingAndATextPasteWorks)
     Refused(Text.substr(0, Text.size() / 2), true, "");
     Text.replace(Text.find("25\r\n0\r\n") + 4, 1, "1");
     Refused(Text, true, "TPage.PasteFromStreamAsText:(StrToInt(StreamReadln(Stream)) <> Ord(doftGroup))");
+    // A macro the library lacks would be saved by a name no document opens
+    // with: both forms refuse it.
+    Text = TextPaste(*Items, "25");
+    ASSERT_NE(Text.find("\r\nBlue\r\n"), std::string::npos);
+    Text.replace(Text.find("\r\nBlue\r\n") + 2, 4, "Gray");
+    Refused(Text, true, "\"Gray\"は登録されていません");
+    B = BinaryPaste(*Items, 25);
+    const std::string Blue = "Blue";
+    const auto At = std::search(B.begin(), B.end(), Blue.begin(), Blue.end());
+    ASSERT_NE(At, B.end());
+    std::copy_n("Gray", 4, At);
+    Refused(B, false, "\"Gray\"は登録されていません");
     // Blank lines before the header are skipped.
     Paste(TextPaste(*Items, "25", "\r\n\r\n"), true);
     EXPECT_EQ(RootNames(), (std::vector<std::string>{"", "A", "B"}));
