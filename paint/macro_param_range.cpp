@@ -290,7 +290,7 @@ std::string DisplayPart(const std::string& Caption)
 
 // The library macro whose lines Macro runs: the one of its name when it calls
 // the same functions with as many parameters, line by line. Nil for a macro
-// with lines of its own that differ (older files carry them) or a name no
+// with lines of its own that differ or a name no
 // library holds.
 const TMacro* LibraryDefinition(const TMacro& Macro)
 {
@@ -319,7 +319,7 @@ struct TJudge {
 // caption declares the range and its value the default. A macro with lines
 // of its own takes the range and default of the library's parameter of the
 // same caption where the library holds the macro, and the function's limits
-// otherwise: its own captions came from a file. Object arguments, unused
+// otherwise: its own captions are not the library's. Object arguments, unused
 // parameters and lines of a function the table lacks are not judged here.
 TJudge JudgeOf(const TMacro& Macro, const TMacro* Definition, int32_t Line, size_t Param)
 {

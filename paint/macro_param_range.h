@@ -54,9 +54,9 @@ double MacroParamFloor(const TMacro& Macro, const std::string& Caption);
 // True when Value may stand as parameter Param of line Line of Macro: what
 // the paint function reads, within the range the library's caption of the
 // parameter declares, or the function's own limits. Every value the
-// function reads is judged, internal ones too: a macro with lines of its own
-// (older files carry them) brought them from the file. A macro with such
-// lines takes the range of the library's parameter of the same caption where
+// function reads is judged, internal ones too: a macro whose lines are not
+// its library's (no reader makes one; a library may be replaced) is judged
+// as it stands. A macro with such lines takes the range of the library's parameter of the same caption where
 // the library holds the macro by name. This is the check of every value set
 // into a macro of the model; object arguments and lines of a function the
 // table lacks are not judged here.
