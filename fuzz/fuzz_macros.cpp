@@ -58,42 +58,43 @@ std::unique_ptr<TMacro> Named(const std::string& Name)
     TMemoryStream S;
     List.WriteToStream(S);
     Seeds.Add("three", S, Version);
-    // Before the lines came from the libraries.
-    TMemoryStream Old;
-    const auto Text = [&Old](const std::string& T) {
-        const int32_t N = static_cast<int32_t>(T.size());
-        Old.WriteBuffer(&N, 4);
-        Old.WriteBuffer(T.data(), N);
+    // Before the lines came from the libraries: 影's lines, stored with the
+    // macro, their values given here; the lines read give only the user's
+    // values, the library's lines are taken.
+    const auto LinesV5 = [](TMemoryStream& Old, const std::vector<std::string>& Values) {
+        const auto Text = [&Old](const std::string& T) {
+            const int32_t N = static_cast<int32_t>(T.size());
+            Old.WriteBuffer(&N, 4);
+            Old.WriteBuffer(T.data(), N);
+        };
+        const auto Int = [&Old](int32_t N) { Old.WriteBuffer(&N, 4); };
+        Int(1); // macros
+        Text(Utf8ToCp932("影"));
+        Int(2); // lines
+        Text("PlaneMakeForPath");
+        Int(6);
+        Text("Plane1");
+        for (const char* T : {"", "Path", "0", "", "0", "", "0", "", "0", ""})
+            Text(T);
+        Text(Values[0]);
+        Text(Utf8ToCp932("濃さ"));
+        Text("NilPlaneMove");
+        Int(4);
+        Text("");
+        for (const char* T : {"Plane1", "", "", ""})
+            Text(T);
+        Text(Values[1]);
+        Text(Utf8ToCp932("ずれX"));
+        Text(Values[2]);
+        Text(Utf8ToCp932("ずれY"));
     };
-    const int32_t One = 1, Two = 2;
-    Old.WriteBuffer(&One, 4);  // macros
-    Text("Old");
-    Old.WriteBuffer(&One, 4);  // lines
-    Text("NilPlaneMove");
-    Old.WriteBuffer(&Two, 4);  // parameters
-    Text("");
-    Text("Plane1");
-    Text("");
-    Text("4");
-    Text("Dx");
+    TMemoryStream Old;
+    LinesV5(Old, {"255", "4", "4"});
     Seeds.Add("lines-v5", Old, std::string(1, '\x05'));
     // Values that do not read as numbers, in lines of their own and in
     // stored pairs; an enabled byte neither on nor off.
     TMemoryStream Hostile;
-    const auto HostileText = [&Hostile](const std::string& T) {
-        const int32_t N = static_cast<int32_t>(T.size());
-        Hostile.WriteBuffer(&N, 4);
-        Hostile.WriteBuffer(T.data(), N);
-    };
-    const int32_t Four = 4;
-    Hostile.WriteBuffer(&One, 4);
-    HostileText("Old");
-    Hostile.WriteBuffer(&One, 4);
-    HostileText("NilPlaneMove");
-    Hostile.WriteBuffer(&Four, 4);
-    HostileText("");
-    for (const char* T : {"Plane1", "", "", "", "nan", "Dx", "\x81", ""})
-        HostileText(T);
+    LinesV5(Hostile, {"nan", "\x81", ""});
     Seeds.Add("lines-v5-nan", Hostile, std::string(1, '\x05'));
     TMacros Held;
     Held.Add(Named("影"));

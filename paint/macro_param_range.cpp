@@ -154,9 +154,10 @@ std::string FillValueHeld(const std::string& Value)
     return Changed ? FillValueToStr(Fill) : Value;
 }
 
-// A reflection picture as its editor offers it: none (also left empty, no
-// mirror image), or a picture fill within the fill editor's ranges; a
-// colour or a gradation is no picture to mirror.
+// A reflection picture as its editor offers it: none ("5" as the editor
+// writes it, "0" as a fill's none, or left empty: no mirror image), or a
+// picture fill within the fill editor's ranges; a colour or a gradation is
+// no picture to mirror.
 bool ReflectionValueInRange(const std::string& Value)
 {
     if (Value.empty())
@@ -164,7 +165,7 @@ bool ReflectionValueInRange(const std::string& Value)
     TFillValue Fill;
     if (!StrToFillValue(Value, Fill))
         return false;
-    if (Fill.Method == FillMethodNone)
+    if (Fill.Method == FillMethodNone || Fill.Method == FillMethodNoPaint)
         return Value.size() == 1;
     return Fill.Method == FillMethodPicture && FillValueInRange(Value);
 }
@@ -256,8 +257,9 @@ std::string OwnDefault(int32_t Kind, const void* Limits, const std::string& Capt
         return "0";
     case pkFill:
     case pkPlaneFill:
-    case pkReflection:
         return std::string(1, FillMethodNone);
+    case pkReflection:
+        return std::string(1, FillMethodNoPaint);
     case pkLights: {
         TLightsAmb None;
         None.Sh = MinLightShininess;

@@ -26,7 +26,7 @@ std::vector<std::string> SplitCommaFields(const std::string& Text);
 // (a choice), a colour 0 to 0xFFFFFF, a light set that reads whole, a pen
 // text whose every field reads and that the pen dialogs could make (a line
 // type), a fill that reads whole within the fill editor's ranges, or a
-// reflection its editor offers: none ("0", or empty: no mirror image) or a
+// reflection its editor offers: none ("5", "0", or empty: no mirror image) or a
 // picture fill within the fill editor's ranges. Caption is the library's
 // caption of the parameter; Kind and Limits come from the paint function's
 // table entry.

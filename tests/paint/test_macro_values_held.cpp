@@ -111,18 +111,18 @@ TEST(MacroValuesHeld, HostileValuesOfEveryKind)
         // A reflection picture: none, or a picture within the fill
         // editor's ranges; a colour, a gradation, a text that does not read
         // take the default.
-        {"NilPictureLight", 5, "反射画像", "1FF0000", "0", "0"},
-        {"NilPictureLight", 5, "反射画像", "1FF0000", std::nullopt, "0"},
-        {"NilPictureLight", 5, "反射画像", "200255,1,0,0,0,0,1,0,255,0", "0", "0"},
-        {"NilPictureLight", 5, "反射画像", "5", "0", "0"},
-        {"NilPictureLight", 5, "反射画像", "0x", "0", "0"},
-        {"NilPictureLight", 5, "反射画像", "nan", "0", "0"},
-        {"NilPictureLight", 5, "反射画像", "\x81", "0", "0"},
-        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,nan,-1,0,0", "0", "0"},
-        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,0,-1,99999,-1", "0", "411,0,0,0,0,0,-1,1,1"},
-        {"NilPictureLight", 5, "反射画像", "41257,0,0,0,0,0,-1,1,0", "0", "411,0,0,0,0,0,-1,1,0"},
-        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,720,-1,0,0", "0", "411,0,0,0,0,360,-1,0,0"},
-        {"NilPictureLight", 5, "反射画像", "411,-2147483648,0,0,0,0,-1,0,0", "0",
+        {"NilPictureLight", 5, "反射画像", "1FF0000", "5", "5"},
+        {"NilPictureLight", 5, "反射画像", "1FF0000", std::nullopt, "5"},
+        {"NilPictureLight", 5, "反射画像", "200255,1,0,0,0,0,1,0,255,0", "5", "5"},
+        {"NilPictureLight", 5, "反射画像", "5x", "5", "5"},
+        {"NilPictureLight", 5, "反射画像", "0x", "5", "5"},
+        {"NilPictureLight", 5, "反射画像", "nan", "5", "5"},
+        {"NilPictureLight", 5, "反射画像", "\x81", "5", "5"},
+        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,nan,-1,0,0", "5", "5"},
+        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,0,-1,99999,-1", "5", "411,0,0,0,0,0,-1,1,1"},
+        {"NilPictureLight", 5, "反射画像", "41257,0,0,0,0,0,-1,1,0", "5", "411,0,0,0,0,0,-1,1,0"},
+        {"NilPictureLight", 5, "反射画像", "411,0,0,0,0,720,-1,0,0", "5", "411,0,0,0,0,360,-1,0,0"},
+        {"NilPictureLight", 5, "反射画像", "411,-2147483648,0,0,0,0,-1,0,0", "5",
          "411," + std::to_string(-MaxFillPictExtent) + ",0,0,0,0,-1,0,0"},
     };
     // Values the parameters take stand as they are: no default replaces a
@@ -136,9 +136,10 @@ TEST(MacroValuesHeld, HostileValuesOfEveryKind)
         {"NilPicturePaintFill2", 4, "線種", "2,8448,1.00", "2,0,1.00", "2,8448,1.00"},
         {"NilPicturePaintFill2", 4, "線種", "", "2,0,1.00", ""},
         {"NilPicturePaintFill2", 5, "塗り方法", "411,0,0,0,0,0,-1,9,3", "1B06000", "411,0,0,0,0,0,-1,9,3"},
-        {"NilPictureLight", 5, "反射画像", "", "0", ""},
-        {"NilPictureLight", 5, "反射画像", "0", "", "0"},
-        {"NilPictureLight", 5, "反射画像", "401,10,-20,30,40,45.5,3,2,1", "0", "401,10,-20,30,40,45.5,3,2,1"},
+        {"NilPictureLight", 5, "反射画像", "", "5", ""},
+        {"NilPictureLight", 5, "反射画像", "0", "5", "0"},
+        {"NilPictureLight", 5, "反射画像", "5", "", "5"},
+        {"NilPictureLight", 5, "反射画像", "401,10,-20,30,40,45.5,3,2,1", "5", "401,10,-20,30,40,45.5,3,2,1"},
     };
     for (const Row& R : Taken) {
         const TPaintParamDesc& D = Desc(R.Function, R.Param);
