@@ -269,24 +269,23 @@ TEST_F(RenderFailureTest, TheDirtyAreaStaysOnThePage)
     }
 }
 
-// An effect that reads round what it paints (a blur of what lies beneath)
-// widens the dirty area by its reach, never past the page however far: a
-// cancelled render keeps that area dirty, on the page.
-TEST_F(RenderFailureTest, AnEffectsReachWidensTheDirtyAreaOnlyToThePageEdge)
+// An effect that reads all of what lies beneath (a crystal's refraction)
+// has a source beyond any page: a change beneath it widens the area to
+// render by that source, but never past the page. (A cancelled render keeps
+// that area dirty.)
+TEST_F(RenderFailureTest, AnEffectReadingEverythingWidensTheDirtyAreaOnlyToThePageEdge)
 {
     AddBoth(false);
     std::vector<std::unique_ptr<TMacro>> M;
-    M.push_back(MakeTestMacro("blur", {{"NilPictureFilterSize", "",
-                                         {{"PictureBackGround", ""}, {"", ""}, {"ガウス", ""}, {"1000", ""},
-                                          {"1", ""}, {"No", ""}}}}));
-    TRectObj* Reader = Add({30, 10, 10, 10}, std::move(M));
+    M.push_back(Library("クリスタル"));
+    TRectObj* Crystal = Add({10, 10, 30, 20}, std::move(M));
     auto Leaf = std::make_unique<TTestLeaf>(Page, -1);
     Leaf->X = 50;
     Leaf->Y = 30;
     auto* L = static_cast<TTestLeaf*>(Page->RootGroup().AddChild(std::move(Leaf), -1));
     Page->Update();
     ASSERT_FALSE(Page->UpdateCancelled());
-    ASSERT_GE(Reader->ReadReach(), 1000);
+    ASSERT_FALSE(RectInRect(Crystal->GetSourceExtent(), TRect{-1000, -1000, 1000, 1000}));
     L->AbortOnPaint = true;
     Red->MoveBy(1, 0);
     Page->Update();
