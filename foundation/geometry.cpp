@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace {
@@ -202,6 +203,16 @@ bool RectIntersect(TRect& A, const TRect& B)
     }
     A = TRect{-1, -1, -2, -2};
     return false;
+}
+
+int64_t RectPixelCount(const TRect& R)
+{
+    if (R.Left > R.Right || R.Top > R.Bottom)
+        return 0;
+    // Each side is at most 2^32 pixels.
+    const int64_t W = int64_t{R.Right} - R.Left + 1;
+    const int64_t H = int64_t{R.Bottom} - R.Top + 1;
+    return W > INT64_MAX / H ? INT64_MAX : W * H;
 }
 
 bool RectsIntersect(const TRect& A, const TRect& B)

@@ -68,6 +68,10 @@ bool RectInRect(const TRect& A, const TRect& B);               // A inside B, ed
 bool PointInRectIncl(const TPoint& P, const TRect& R);
 void NormalizeRect(TRect& R);
 bool RectsEqual(const TRect& A, const TRect& B);
+// The pixels of R, its right and bottom edges its own; 0 when it is empty.
+// A rectangle over the whole int32 range holds 2^64 pixels, past int64:
+// the count stops at the largest int64.
+int64_t RectPixelCount(const TRect& R);
 
 // Segments and lines. A segment or line is given by its two points A, B.
 // Nearest point of P on segment A-B; the squared distance is an int32.

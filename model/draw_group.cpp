@@ -382,6 +382,7 @@ void TDrawGroup::CalcExtents()
 
 void TDrawGroup::ResetExtents()
 {
+    ForgetDrawFailure();
     for (auto& C : FItems)
         C->ResetExtents();
 }
@@ -429,13 +430,17 @@ void TDrawGroup::PaintFrom(int32_t First, TrecDrawTarget& Target, uint8_t Displa
             };
         else
             Target.ItemSteps = nullptr;
+        TDrawItem& Item = *FItems[static_cast<size_t>(I)];
+        // Left out until it changes: its failure was told already.
+        if (Target.Failures && Item.LeftOutAt(DisplayMode))
+            continue;
         try {
-            FItems[static_cast<size_t>(I)]->Paint(Target, DisplayMode, PictureStore, AbortFlag, Flags);
+            Item.Paint(Target, DisplayMode, PictureStore, AbortFlag, Flags);
         } catch (...) {
-            if (!Target.Failure)
+            if (!Target.Failures)
                 throw;
-            if (!*Target.Failure)
-                *Target.Failure = std::current_exception();
+            Item.LeaveOutOfRenders(DisplayMode, std::current_exception());
+            Target.Failures->push_back(TItemDrawFailure{Item.ObjID(), Item.DrawFailureMark().Failure});
         }
         if (AbortFlag && *AbortFlag)
             break;
@@ -451,6 +456,7 @@ void TDrawGroup::PaintFrom(int32_t First, TrecDrawTarget& Target, uint8_t Displa
 
 void TDrawGroup::CalcExtentsAndInvalidate()
 {
+    ForgetDrawFailure();
     if (!FbVisible)
         return;
     for (auto& C : FItems)
@@ -459,6 +465,7 @@ void TDrawGroup::CalcExtentsAndInvalidate()
 
 void TDrawGroup::Invalidate(bool Flag)
 {
+    ForgetDrawFailure();
     for (auto& C : FItems)
         C->Invalidate(Flag);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -390,6 +391,34 @@ public:
     // True when recording is possible: a history that is not locked.
     bool CanRecord() const;
 
+    // An item whose drawing failed on the page is left out of the page's
+    // renders in that display mode, so that the same failure is neither met
+    // nor told again at every repaint. Its next change forgets the failure
+    // and has it tried again: Invalidate, CalcExtentsAndInvalidate and
+    // ResetExtents are what every change of an item calls, and each class
+    // forgets it there (ForgetDrawFailure).
+    struct TDrawFailureMark {
+        uint8_t Modes = 0; // one bit per display mode (modes from 7 up share one)
+        std::exception_ptr Failure; // the last one met
+    };
+    static uint8_t DisplayModeBit(uint8_t Mode) { return uint8_t(1u << (Mode < 7 ? Mode : 7)); }
+    bool LeftOutAt(uint8_t Mode) const { return (FDrawFailure.Modes & DisplayModeBit(Mode)) != 0; }
+    void LeaveOutOfRenders(uint8_t Mode, std::exception_ptr Failure)
+    {
+        FDrawFailure.Modes |= DisplayModeBit(Mode);
+        FDrawFailure.Failure = std::move(Failure);
+    }
+    void ForgetDrawFailure() { FDrawFailure = TDrawFailureMark{}; }
+    // Tried again in Mode only (a command drawing the page for output).
+    void ForgetDrawFailureAt(uint8_t Mode)
+    {
+        FDrawFailure.Modes &= uint8_t(~DisplayModeBit(Mode));
+        if (!FDrawFailure.Modes)
+            FDrawFailure.Failure = nullptr;
+    }
+    const TDrawFailureMark& DrawFailureMark() const { return FDrawFailure; }
+    void RestoreDrawFailureMark(TDrawFailureMark Mark) { FDrawFailure = std::move(Mark); }
+
 protected:
     uint8_t FbVisible = 1;
 
@@ -410,6 +439,7 @@ private:
     TDrawGroup* FParent = nullptr;  // not owned: the group whose list holds this item
     int32_t FiReadParentID = 0;
     bool FbSilent = false;
+    TDrawFailureMark FDrawFailure;
 };
 
 // Marks Item and its subtree silent (see IsSilent) before it is freed.

@@ -273,6 +273,7 @@ void TDrawObject::Redo(int32_t Command, const void* Data, int32_t Size)
 
 void TDrawObject::ResetExtents()
 {
+    ForgetDrawFailure();
     FrectExtent1 = EmptyExtent;
     FrectExtent2 = EmptyExtent;
     FiReadReach = 0;
@@ -285,6 +286,7 @@ void TDrawObject::Paint(TrecDrawTarget&, uint8_t, TListRecPict*, uint8_t*, int32
 
 void TDrawObject::Invalidate(bool Flag)
 {
+    ForgetDrawFailure();
     if (!Page() || !Visible())
         return;
     if (IsEmptyRect(FrectExtent1) || IsEmptyRect(FrectExtent2)) {

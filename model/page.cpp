@@ -23,6 +23,27 @@
 
 const char* const gcstrCFDrawItem = "Tavro DrawItem";
 
+// Where the steps of a render hand an item that fails: it is left out of
+// the renders in the display mode, and its failure kept for the views.
+struct TRenderLeaveOut {
+    uint8_t Mode;
+    std::vector<TItemDrawFailure>& Failures;
+
+    // Runs Step for Item; true when it ran through, else Item is left out.
+    template <class F>
+    bool Run(TDrawItem& Item, F&& Step)
+    {
+        try {
+            Step();
+            return true;
+        } catch (...) {
+            Item.LeaveOutOfRenders(Mode, std::current_exception());
+            Failures.push_back(TItemDrawFailure{Item.ObjID(), Item.DrawFailureMark().Failure});
+            return false;
+        }
+    }
+};
+
 namespace {
 
 TMainWindowLink* gMainWindowLink = nullptr;
@@ -119,26 +140,26 @@ void KeepStoredHeaderFields(TrecPicture& Picture, const BITMAPINFOHEADER& Stored
     H->biClrImportant = Stored.biClrImportant;
 }
 
-void CollectPaintOrder(TDrawGroup& Group, std::vector<TDrawObject*>& List);
+void CollectPaintOrder(TDrawGroup& Group, uint8_t Mode, std::vector<TDrawObject*>& List);
 
 // The draw objects of Item in painting order: Item itself, or those of the
-// group.
-void CollectItemPaintOrder(TDrawItem& Item, std::vector<TDrawObject*>& List)
+// group; those left out of renders in display mode Mode are not painted.
+void CollectItemPaintOrder(TDrawItem& Item, uint8_t Mode, std::vector<TDrawObject*>& List)
 {
     if (auto* G = dynamic_cast<TDrawGroup*>(&Item))
-        CollectPaintOrder(*G, List);
-    else if (auto* O = dynamic_cast<TDrawObject*>(&Item); O && O->Visible())
+        CollectPaintOrder(*G, Mode, List);
+    else if (auto* O = dynamic_cast<TDrawObject*>(&Item); O && O->Visible() && !O->LeftOutAt(Mode))
         List.push_back(O);
 }
 
 // The draw objects of the tree in painting order; hidden groups paint
 // nothing, so their objects are left out.
-void CollectPaintOrder(TDrawGroup& Group, std::vector<TDrawObject*>& List)
+void CollectPaintOrder(TDrawGroup& Group, uint8_t Mode, std::vector<TDrawObject*>& List)
 {
     if (!Group.Visible())
         return;
     for (int32_t I = 0; I < Group.GetCount(); ++I)
-        CollectItemPaintOrder(*Group.GetItem(I), List);
+        CollectItemPaintOrder(*Group.GetItem(I), Mode, List);
 }
 
 // R grown by By on every side, within the int32 range.
@@ -190,7 +211,10 @@ TRect RenderArea(const std::vector<TDrawObject*>& Objects, const TRect& Kept)
 // request. Objects are numbered in painting order.
 class TRedrawClosure {
 public:
-    explicit TRedrawClosure(std::vector<TDrawObject*>& Objects) : FObjects(Objects) {}
+    TRedrawClosure(std::vector<TDrawObject*>& Objects, TRenderLeaveOut& LeaveOut)
+        : FObjects(Objects), FLeaveOut(LeaveOut)
+    {
+    }
 
     void Run(const TRect& Dirty)
     {
@@ -219,9 +243,13 @@ private:
         O->SetCounted(1);
         if (!O->Visible() || !O->Page())
             return;
-        O->RebuildPath();
-        if (IsEmptyRect(O->GetPaintExtent()) || IsEmptyRect(O->GetSourceExtent()))
-            O->CalcExtents();
+        // One that fails is left out of the painting; its extents stay as
+        // they are (empty when it was never measured).
+        FLeaveOut.Run(*O, [O] {
+            O->RebuildPath();
+            if (IsEmptyRect(O->GetPaintExtent()) || IsEmptyRect(O->GetSourceExtent()))
+                O->CalcExtents();
+        });
 
         // Below: what O reads may be changed by objects painted before it.
         TRect R = O->GetSourceExtent();
@@ -250,22 +278,35 @@ private:
     }
 
     std::vector<TDrawObject*>& FObjects;
+    TRenderLeaveOut& FLeaveOut;
 };
 
-// Step 1 of rendering: every item whose extents were never computed (both
-// empty; an effect that reads nothing beneath has an empty source extent)
-// measures and invalidates itself.
-void CalcEmptyExtents(TDrawGroup& Group)
+// Step 1 of rendering: every item's path is brought up to date, and every
+// item shown whose extents were never computed (both empty; an effect that
+// reads nothing beneath has an empty source extent) measures and
+// invalidates itself. An item that fails at either is left out.
+void PrepareItem(TDrawItem& Item, bool Shown, TRenderLeaveOut& LeaveOut);
+
+void PrepareItems(TDrawGroup& Group, bool Shown, TRenderLeaveOut& LeaveOut)
 {
-    if (!Group.Visible())
+    Shown = Shown && Group.Visible();
+    for (int32_t I = 0; I < Group.GetCount(); ++I)
+        PrepareItem(*Group.GetItem(I), Shown, LeaveOut);
+}
+
+void PrepareItem(TDrawItem& Item, bool Shown, TRenderLeaveOut& LeaveOut)
+{
+    if (auto* G = dynamic_cast<TDrawGroup*>(&Item)) {
+        PrepareItems(*G, Shown, LeaveOut);
         return;
-    for (int32_t I = 0; I < Group.GetCount(); ++I) {
-        TDrawItem* Item = Group.GetItem(I);
-        if (auto* G = dynamic_cast<TDrawGroup*>(Item))
-            CalcEmptyExtents(*G);
-        else if (IsEmptyRect(Item->GetPaintExtent()) && IsEmptyRect(Item->GetSourceExtent()))
-            Item->CalcExtentsAndInvalidate();
     }
+    if (Item.LeftOutAt(LeaveOut.Mode))
+        return;
+    LeaveOut.Run(Item, [&] {
+        Item.RebuildPath();
+        if (Shown && IsEmptyRect(Item.GetPaintExtent()) && IsEmptyRect(Item.GetSourceExtent()))
+            Item.CalcExtentsAndInvalidate();
+    });
 }
 
 // Restores the progress panel's text (when a panel is registered).
@@ -656,13 +697,13 @@ void TOLECustomPage::InvalidateRect(const TRect* Rect, bool Invalidate)
 {
     if (!FPagePicture.pBits)
         return;
-    if (Rect) {
-        RectUnion(FrectDirty, *Rect, FrectDirty);
-    } else {
-        TRect Whole;
-        RecPictureGetRect(FPagePicture, Whole);
-        RectUnion(FrectDirty, Whole, FrectDirty);
-    }
+    // Nothing past the picture is ever rendered: the dirty area stays on it,
+    // however far an effect's reach widened what an item invalidates.
+    TRect Whole;
+    RecPictureGetRect(FPagePicture, Whole);
+    TRect Part = Rect ? *Rect : Whole;
+    if (RectIntersect(Part, Whole))
+        RectUnion(FrectDirty, Part, FrectDirty);
     if (Invalidate)
         InvalidateViews(Rect);
 }
@@ -860,9 +901,27 @@ void TPage::SetDisplayMode(uint8_t Value)
     if (Value == FbDisplayMode)
         return;
     TOLECustomPage::SetDisplayMode(Value);
+    // Clearing the caches invalidates every item, which is no change of
+    // theirs: what failed in a mode stays left out in it.
+    std::vector<std::pair<TDrawItem*, TDrawItem::TDrawFailureMark>> Marks;
+    KeepDrawFailureMarks(*FRootGroup, Marks);
     TDrawItem::ClearMacrosPictCache(*FRootGroup, -1);
+    for (auto& [Item, Mark] : Marks)
+        Item->RestoreDrawFailureMark(std::move(Mark));
     if (TOLEFormDoc* Active = ActiveForm())
         Active->UpdateDispModeActions();
+}
+
+void TPage::KeepDrawFailureMarks(TDrawGroup& Group,
+                                 std::vector<std::pair<TDrawItem*, TDrawItem::TDrawFailureMark>>& Marks)
+{
+    for (int32_t I = 0; I < Group.GetCount(); ++I) {
+        TDrawItem* Item = Group.GetItem(I);
+        if (auto* G = dynamic_cast<TDrawGroup*>(Item))
+            KeepDrawFailureMarks(*G, Marks);
+        if (Item->DrawFailureMark().Modes)
+            Marks.emplace_back(Item, Item->DrawFailureMark());
+    }
 }
 
 void TPage::SetAnchorsValid(bool Value)
@@ -1014,13 +1073,15 @@ void TPage::DrawItems(TrecDrawTarget& Target, int32_t Count, uint8_t Mode)
         FRootGroup->GetItem(I)->Paint(Target, Mode, Store, nullptr, 0);
 }
 
-void TPage::ExtendDirtyRect(std::vector<TDrawObject*>& Objects)
+void TPage::ExtendDirtyRect(std::vector<TDrawObject*>& Objects, TRenderLeaveOut& LeaveOut)
 {
     // Until no more sources join: the area reading objects spread into may
     // reach the source of another object, which then re-renders whole.
+    // Nothing past the page is rendered: however far an effect reads, the
+    // area stays on it.
     TRect Sources = EmptyExtent;
     for (bool First = true;; First = false) {
-        TRedrawClosure(Objects).Run(FrectDirty);
+        TRedrawClosure(Objects, LeaveOut).Run(FrectDirty);
         TRect Region = EmptyExtent;
         for (TDrawObject* O : Objects)
             if (O->RedrawPending())
@@ -1030,6 +1091,7 @@ void TPage::ExtendDirtyRect(std::vector<TDrawObject*>& Objects)
         Sources = Region;
         RectUnion(FrectDirty, Region, FrectDirty);
         FrectDirty = SpreadOverReaders(Objects, FrectDirty);
+        ClipToPicture(FrectDirty);
     }
 }
 
@@ -1042,7 +1104,7 @@ void TPage::InvalidateRect(const TRect* Rect, bool Invalidate)
     TOLECustomPage::InvalidateRect(Rect, Invalidate);
 }
 
-bool TPage::FreshItemsOnTop()
+bool TPage::FreshItemsOnTop(TRenderLeaveOut& LeaveOut)
 {
     if (FFreshItems.empty())
         return false;
@@ -1061,51 +1123,56 @@ bool TPage::FreshItemsOnTop()
             bool& Flag;
             ~TScope() { Flag = false; }
         } Scope{FbFreshInvalidating = true};
-        for (TDrawItem* Item : FFreshItems) {
-            Item->RebuildPath();
-            if (auto* G = dynamic_cast<TDrawGroup*>(Item))
-                CalcEmptyExtents(*G);
-            else if (IsEmptyRect(Item->GetPaintExtent()) && IsEmptyRect(Item->GetSourceExtent()))
-                Item->CalcExtentsAndInvalidate();
-        }
+        for (TDrawItem* Item : FFreshItems)
+            PrepareItem(*Item, FRootGroup->Visible(), LeaveOut);
     }
     // The items beneath are as the picture shows them: whatever they
     // invalidate now forgets the fresh items.
-    FRootGroup->RebuildPath();
-    CalcEmptyExtents(*FRootGroup);
+    PrepareItems(*FRootGroup, true, LeaveOut);
     return !FFreshItems.empty();
 }
 
 void TPage::Update()
 {
     FbCancelled = false;
+    // An item that fails as it paints is left out and the area rendered
+    // again without it, so that nothing it drew before it failed stays. The
+    // first round meets every item that fails (the rest paint on), so the
+    // second draws what stays; the rounds are bounded all the same.
+    constexpr int32_t MaxRounds = 4;
+    for (int32_t Round = 1; RenderDirty(Round == MaxRounds); ++Round) {
+    }
+}
+
+bool TPage::RenderDirty(bool LastRound)
+{
+    TRenderLeaveOut LeaveOut{FbDisplayMode, FDrawFailures};
     // Taken now: whatever happens below, the fresh items are painted or
     // the area is rendered whole.
-    const bool FreshOnly = FreshItemsOnTop();
+    const bool FreshOnly = FreshItemsOnTop(LeaveOut);
     const std::vector<TDrawItem*> Fresh = std::move(FFreshItems);
     FFreshItems.clear();
     // The objects that are painted, in painting order.
     std::vector<TDrawObject*> Objects;
     if (!FreshOnly) {
-        FRootGroup->RebuildPath();
-        CalcEmptyExtents(*FRootGroup);
-        CollectPaintOrder(*FRootGroup, Objects);
+        PrepareItems(*FRootGroup, true, LeaveOut);
+        CollectPaintOrder(*FRootGroup, FbDisplayMode, Objects);
         for (TDrawObject* O : Objects)
             O->SetCounted(0);
-        ExtendDirtyRect(Objects);
+        ExtendDirtyRect(Objects, LeaveOut);
     } else {
         for (TDrawItem* Item : Fresh)
-            CollectItemPaintOrder(*Item, Objects);
+            CollectItemPaintOrder(*Item, FbDisplayMode, Objects);
     }
     if (IsEmptyRect(FrectDirty) || !FPagePicture.pBits)
-        return;
+        return false;
 
     TRect R = FrectDirty;
     TRect Whole;
     RecPictureGetRect(FPagePicture, Whole);
     if (!RectIntersect(R, Whole)) {
         FrectDirty = EmptyExtent;
-        return;
+        return false;
     }
     // Rendered: R and what its objects read round it; kept: R alone.
     TRect Area = RenderArea(Objects, R);
@@ -1146,29 +1213,86 @@ void TPage::Update()
     else if (!InPlace)
         CopyIntoPicture(Target.Picture, FPagePicture, Area);
 
+    std::vector<TItemDrawFailure> Failed;
     {
         TPanelTextKeeper Keep;
         FiDrawStartTime = DrawTickCount();
         FbAbort = 0;
         TDocumentLink* Doc = GetDocument();
-        std::exception_ptr Failure;
-        Target.Failure = &Failure;
+        Target.Failures = &Failed;
         const int32_t First = FreshOnly ? FRootGroup->GetCount() - static_cast<int32_t>(Fresh.size()) : 0;
         FRootGroup->PaintFrom(First, Target, FbDisplayMode, Doc ? Doc->GetPictureStore() : nullptr,
                               &FbAbort, 0);
-        if (Failure)
-            FPaintFailure = Failure;
+        FDrawFailures.insert(FDrawFailures.end(), Failed.begin(), Failed.end());
     }
     if (FbAbort) {
         // A cancelled rendering is incomplete: the area stays dirty.
         FbAbort = 0;
         FbCancelled = true;
-        return;
+        return false;
+    }
+    if (!Failed.empty() && !LastRound) {
+        // Rendered again without them; drawn in place, they may have
+        // touched any pixel of the page.
+        if (InPlace)
+            FrectDirty = Whole;
+        return true;
     }
     if (!InPlace)
         CopyIntoPicture(FPagePicture, Target.Picture, R);
     InvalidateViews(&R);
     FrectDirty = EmptyExtent;
+    return false;
+}
+
+std::exception_ptr TPage::TakePaintFailure()
+{
+    std::vector<TItemDrawFailure> Failures = TakeDrawFailures();
+    return Failures.empty() ? nullptr : Failures.front().Error;
+}
+
+void TPage::RenderForOutput(uint8_t Mode)
+{
+    // The items left out of the views' renders in Mode are tried again,
+    // where they stand (or, never measured, anywhere on the page).
+    std::vector<TDrawItem*> LeftOut;
+    CollectLeftOut(*FRootGroup, Mode, LeftOut);
+    for (TDrawItem* Item : LeftOut) {
+        Item->ForgetDrawFailureAt(Mode);
+        TRect Area;
+        RectUnion(Item->GetPaintExtent(), Item->GetSourceExtent(), Area);
+        InvalidateRect(IsEmptyRect(Area) ? nullptr : &Area, false);
+        if (auto* O = dynamic_cast<TDrawObject*>(Item))
+            O->SetRedrawPending(1);
+    }
+    const size_t Before = FDrawFailures.size();
+    RenderInMode(Mode);
+    if (FDrawFailures.size() <= Before)
+        return;
+    // The command tells it; the views keep what they have yet to tell.
+    const std::exception_ptr First = FDrawFailures[Before].Error;
+    FDrawFailures.resize(Before);
+    std::rethrow_exception(First);
+}
+
+void TPage::CollectLeftOut(TDrawGroup& Group, uint8_t Mode, std::vector<TDrawItem*>& Items)
+{
+    for (int32_t I = 0; I < Group.GetCount(); ++I) {
+        TDrawItem* Item = Group.GetItem(I);
+        if (auto* G = dynamic_cast<TDrawGroup*>(Item))
+            CollectLeftOut(*G, Mode, Items);
+        if (Item->LeftOutAt(Mode))
+            Items.push_back(Item);
+    }
+}
+
+void TPage::ClipToPicture(TRect& Rect) const
+{
+    if (IsEmptyRect(Rect))
+        return;
+    TRect Whole;
+    RecPictureGetRect(FPagePicture, Whole);
+    RectIntersect(Rect, Whole);
 }
 
 void TPage::WriteToStream(TStream& Stream)

@@ -40,6 +40,7 @@
 class TStream;
 class TListPtrWex;
 class TDrawObject;
+struct TRenderLeaveOut;
 
 // The newest stream version pages read and paste.
 constexpr int32_t PageStreamVersion = 25;
@@ -144,6 +145,12 @@ public:
     virtual void SetDisplayMode(uint8_t Value);
     // Renders in Mode (temporarily the display mode) with the whole page dirty.
     virtual void RenderInMode(uint8_t Mode);
+    // The same for a command that hands the picture on (printing, a BMP
+    // file, the clipboard): a page whose items can fail to draw tries again
+    // those its views leave out, and raises the first failure once the rest
+    // was drawn, so that the command says so instead of handing on a
+    // picture without the item.
+    virtual void RenderForOutput(uint8_t Mode) { RenderInMode(Mode); }
     // Renders the dirty rectangle into the page picture.
     virtual void Update() = 0;
     virtual void CollectPictureHandles(TListPtrWex& List) = 0;
@@ -171,8 +178,9 @@ public:
     THistoryCommand* GetHistory() override { return HistoryCommand(); }
     TDocumentLink* GetDocument() override { return FDocument; }
     bool IsDestroying() const override { return FbDestroying != 0; }
-    // Only with a page picture: the dirty rectangle grows by Rect (nil: the
-    // whole picture); with Invalidate the views repaint that rectangle.
+    // Only with a page picture: the dirty rectangle grows by the part of
+    // Rect on the picture (nil: the whole picture); with Invalidate the
+    // views repaint that rectangle.
     void InvalidateRect(const TRect* Rect, bool Invalidate) override;
     TLayers* GetLayers() override { return nullptr; }
     uint8_t GetDisplayMode() const override { return FbDisplayMode; }
@@ -322,10 +330,16 @@ public:
     // page picture partly drawn.
     void CancelUpdate() { FbAbort = 1; }
     bool UpdateCancelled() const { return FbCancelled; }
-    // The failure of an item met by the last Update (which painted the rest
-    // and cleared the dirty area, so the same state does not fail again at
-    // every repaint); taking it clears it. The caller reports it once.
-    std::exception_ptr TakePaintFailure() { return std::exchange(FPaintFailure, nullptr); }
+    // An item that fails to draw as the page renders (its path, its
+    // measuring or its painting raises) is left out of the page's renders in
+    // that display mode until it changes (TDrawItem::LeftOutAt), and the
+    // area is rendered without it; the rest still paint. The failures met so
+    // far and not yet taken, oldest first; taking them clears them. The
+    // views take them after each render and tell each once.
+    std::vector<TItemDrawFailure> TakeDrawFailures() { return std::exchange(FDrawFailures, {}); }
+    // The first of them (all are taken).
+    std::exception_ptr TakePaintFailure();
+    void RenderForOutput(uint8_t Mode) override;
 
     // Pastes the items of a paste stream (binary) or of the clipboard text
     // on top of the root group; they become the selection. Records code 12.
@@ -343,10 +357,19 @@ private:
     // Measures the fresh items (their invalidations keep them fresh), and
     // tells whether they are still the last items of the root, over a
     // picture that is complete but for them.
-    bool FreshItemsOnTop();
+    bool FreshItemsOnTop(TRenderLeaveOut& LeaveOut);
     // The dirty rectangle grown over what re-renders with it: the closure
-    // over the objects (in painting order) and what reading objects spread.
-    void ExtendDirtyRect(std::vector<TDrawObject*>& Objects);
+    // over the objects (in painting order) and what reading objects spread,
+    // kept on the picture.
+    void ExtendDirtyRect(std::vector<TDrawObject*>& Objects, TRenderLeaveOut& LeaveOut);
+    // One round of Update; true when an item failed as it painted and the
+    // area is to be rendered again without it (never in the last round).
+    bool RenderDirty(bool LastRound);
+    static void CollectLeftOut(TDrawGroup& Group, uint8_t Mode, std::vector<TDrawItem*>& Items);
+    static void KeepDrawFailureMarks(TDrawGroup& Group,
+                                     std::vector<std::pair<TDrawItem*, TDrawItem::TDrawFailureMark>>& Marks);
+    // Rect := its part on the page picture.
+    void ClipToPicture(TRect& Rect) const;
     void ShowMouseModeStatus();
 
     std::unique_ptr<TDrawGroup> FRootGroup;
@@ -357,7 +380,7 @@ private:
     std::unique_ptr<TPageSelection> FSelection;
     uint8_t FbAbort = 0;
     bool FbCancelled = false;
-    std::exception_ptr FPaintFailure;
+    std::vector<TItemDrawFailure> FDrawFailures;
     // The items pasted on top of a page picture that was complete: never
     // painted, the last children of the root, and all the dirty rectangle
     // is theirs. The next Update paints them alone over the picture as it

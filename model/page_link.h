@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <functional>
+#include <vector>
 
 #include <cstdint>
 
@@ -49,6 +50,13 @@ public:
     virtual void SetAnchorsValid(bool Value) = 0;
 };
 
+// An item left out of a page's renders because drawing it failed, and the
+// failure.
+struct TItemDrawFailure {
+    int32_t ItemID = -1;
+    std::exception_ptr Error;
+};
+
 // The record items paint into: the page's settings and a picture placed at
 // the area being rendered.
 struct TrecDrawTarget {
@@ -60,11 +68,12 @@ struct TrecDrawTarget {
     int32_t BkColor = 0xFFFFFF;
     TrecPicture Picture;
     // While a page renders (TPage::Update gives one), an item whose painting
-    // raises is left out of the picture and the rest still paint; the first
-    // failure is kept here, so that the page reports it once instead of
-    // raising out of every repaint of the same state. Without one (printing,
-    // export) painting raises as it comes.
-    std::exception_ptr* Failure = nullptr;
+    // raises is left out (TDrawItem::LeaveOutOfRenders), its failure added
+    // here, and the rest still paint; an item left out is skipped until it
+    // changes, so that the page reports the failure once instead of raising
+    // out of every repaint of the same state. Without one painting raises
+    // as it comes and skips nothing.
+    std::vector<TItemDrawFailure>* Failures = nullptr;
     // Set by a group around each child it paints (empty otherwise): a child
     // that paints in steps (the lines of its fill macros) reports Done of
     // Total, so that the status bar moves while one large item paints.

@@ -66,8 +66,8 @@ std::string PaintEachAtItsExtent(TPage& Page, TDrawGroup& Group)
         Target.Height = 16;
         Target.DPI = Page.DPI();
         Target.BkColor = Page.BkColor();
+        // No failure list: a failure raises here, nothing is left out.
         std::exception_ptr Failure;
-        Target.Failure = &Failure;
         uint8_t Abort = 0;
         try {
             RecPictureCreate(Target.Picture, TPoint{E.Left, E.Top}, 16, 16, 24, false);

@@ -20,6 +20,8 @@ namespace {
 
 constexpr TRect cEmptyRect{-1, -1, -2, -2};
 
+TPaintCallHook PaintCallHook;
+
 char UpperAscii(char C)
 {
     return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C;
@@ -362,7 +364,9 @@ std::unique_ptr<TMacroStopResult> RunLines(const TMacro& Macro, TPictureCache* C
         TResultHolder Made(F->ResultKind);
         TRect R1 = cEmptyRect;
         TRect R2 = cEmptyRect;
-        const int32_t Code = F->Entry(Made.Object, Argv.data(), Args.Abort, R1, R2, Args.MeasureOnly);
+        const int32_t Failed = PaintCallHook ? PaintCallHook(F->Name, Args) : 0;
+        const int32_t Code =
+            Failed != 0 ? Failed : F->Entry(Made.Object, Argv.data(), Args.Abort, R1, R2, Args.MeasureOnly);
 
         if (Args.Abort) {
             if (Args.StepHook)
@@ -457,6 +461,11 @@ std::unique_ptr<TMacroStopResult> MacroPaint(const TMacro& Macro, TPictureCache*
         }
     }
     return RunLines(Macro, Cache, Args, Rect1, Rect2);
+}
+
+TPaintCallHook SetPaintCallHook(TPaintCallHook Hook)
+{
+    return std::exchange(PaintCallHook, std::move(Hook));
 }
 
 void MacroMakePath(const TMacro& Macro, TrecPath& Input, TrecPath& Result, uint8_t* Abort,

@@ -104,6 +104,15 @@ std::unique_ptr<TMacroStopResult> MacroPaint(const TMacro& Macro, TPictureCache*
                                              const TMacroPaintArgs& Args, TRect& Rect1,
                                              TRect& Rect2);
 
+// A paint run asks the hook before it calls each function: a code other
+// than 0 is taken for the function's own, without calling it, so that the
+// run fails as a function that returned that code fails. Lets the tests make
+// any effect fail on demand (TAVRO_TEST_FAILING_PAINT_FUNCTION does it for
+// the program, see shell/tavro_program.cpp). Installs Hook (empty: none) and
+// returns the one it replaces.
+using TPaintCallHook = std::function<int32_t(std::string_view Function, const TMacroPaintArgs& Args)>;
+TPaintCallHook SetPaintCallHook(TPaintCallHook Hook);
+
 // Runs a path macro over Input: its "ResultPath" is copied into Result. A
 // failure shows a message box, ends the run and leaves Result as it was.
 void MacroMakePath(const TMacro& Macro, TrecPath& Input, TrecPath& Result, uint8_t* Abort,

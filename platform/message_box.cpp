@@ -3,11 +3,37 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 namespace {
 
 std::mutex HandlerLock;
 TMessageBoxHandler CurrentHandler;
+TMessageBoxPoster CurrentPoster;
+
+// A box asked for while a hold was on.
+struct TKeptBox {
+    std::string Text;
+    std::string Caption;
+    uint32_t Flags;
+    friend bool operator==(const TKeptBox&, const TKeptBox&) = default;
+};
+int HoldDepth = 0;
+std::vector<TKeptBox> KeptBoxes;
+bool ShowPosted = false;
+
+// Shows the kept boxes, each once, in the order they were asked for.
+void ShowKeptBoxes()
+{
+    std::vector<TKeptBox> Boxes;
+    {
+        std::lock_guard<std::mutex> G(HandlerLock);
+        ShowPosted = false;
+        Boxes.swap(KeptBoxes);
+    }
+    for (const TKeptBox& B : Boxes)
+        MessageBox(nullptr, B.Text, B.Caption, B.Flags);
+}
 
 int StderrMessageBox(void*, const std::string& Text, const std::string& Caption, uint32_t Flags)
 {
@@ -134,11 +160,59 @@ TMessageBoxHandler SetMessageBoxHandler(TMessageBoxHandler Handler)
     return Previous;
 }
 
+TMessageBoxHold::TMessageBoxHold()
+{
+    std::lock_guard<std::mutex> G(HandlerLock);
+    ++HoldDepth;
+}
+
+TMessageBoxHold::~TMessageBoxHold()
+{
+    TMessageBoxPoster Poster;
+    {
+        std::lock_guard<std::mutex> G(HandlerLock);
+        if (--HoldDepth > 0 || KeptBoxes.empty() || ShowPosted)
+            return;
+        ShowPosted = true;
+        Poster = CurrentPoster;
+    }
+    try {
+        if (Poster)
+            Poster(&ShowKeptBoxes);
+        else
+            ShowKeptBoxes();
+    } catch (...) {
+        // A destructor cannot raise: the boxes stay kept for the next hold's end.
+        std::lock_guard<std::mutex> G(HandlerLock);
+        ShowPosted = false;
+    }
+}
+
+bool MessageBoxesHeld()
+{
+    std::lock_guard<std::mutex> G(HandlerLock);
+    return HoldDepth > 0;
+}
+
+TMessageBoxPoster SetMessageBoxPoster(TMessageBoxPoster Poster)
+{
+    std::lock_guard<std::mutex> G(HandlerLock);
+    TMessageBoxPoster Previous = std::move(CurrentPoster);
+    CurrentPoster = std::move(Poster);
+    return Previous;
+}
+
 int MessageBox(void* Owner, const std::string& Text, const std::string& Caption, uint32_t Flags)
 {
     TMessageBoxHandler Handler;
     {
         std::lock_guard<std::mutex> G(HandlerLock);
+        if (HoldDepth > 0) {
+            TKeptBox Box{Text, Caption, Flags};
+            if (std::find(KeptBoxes.begin(), KeptBoxes.end(), Box) == KeptBoxes.end())
+                KeptBoxes.push_back(std::move(Box));
+            return DefaultMessageBoxAnswer(Flags);
+        }
         Handler = CurrentHandler;
     }
     const std::string Shown = ElideMessageText(Text);

@@ -55,3 +55,25 @@ std::string ElideMessageText(const std::string& Text);
 // The button a box of these flags answers when nobody presses one: the
 // MB_DEFBUTTONn-th of its buttons, the first when there is no such button.
 int DefaultMessageBoxAnswer(uint32_t Flags);
+
+// While a hold is on, MessageBox shows no box: the user interface holds the
+// boxes while it paints, for a modal box opened inside a paint would paint
+// again from within it. A box asked for meanwhile is answered with its
+// default button and kept (without its owner, which may be gone by then; a
+// box already kept is not kept twice); when the last hold ends, the kept
+// boxes go to the poster, which has them shown once the paint is over (the
+// user interface posts them to its event loop). Without a poster they are
+// shown as the hold ends. Holds nest.
+class TMessageBoxHold {
+public:
+    TMessageBoxHold();
+    ~TMessageBoxHold();
+    TMessageBoxHold(const TMessageBoxHold&) = delete;
+    TMessageBoxHold& operator=(const TMessageBoxHold&) = delete;
+};
+bool MessageBoxesHeld();
+
+// Runs Show later, outside whatever is under way now.
+using TMessageBoxPoster = std::function<void(std::function<void()> Show)>;
+// Installs Poster (an empty one: none) and returns the one it replaces.
+TMessageBoxPoster SetMessageBoxPoster(TMessageBoxPoster Poster);

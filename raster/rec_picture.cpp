@@ -229,10 +229,14 @@ void RecPictureCreate(TrecPicture& P, const TPoint& Pt, int32_t iWidth, int32_t 
         throw EUserError("RecPictureCreate(): (iHeight <= 0)");
     if (BitCount < 1 || BitCount > 32)
         throw EUserError("RecPictureCreate(): Illegal iBitCount(" + std::to_string(BitCount) + ")");
+    // biSizeImage is 32 bits wide; anything larger cannot be described. The
+    // row is judged first: a row of up to 2^33 bytes times 2^31 rows would
+    // overflow the product.
     const int64_t Line = GetDIBLineSize(iWidth, BitCount);
+    if (Line > std::numeric_limits<int32_t>::max())
+        throw EUserError("メモリが足りません");
     const int64_t Image = Line * iHeight;
-    // biSizeImage is 32 bits wide; anything larger cannot be described.
-    if (Line > std::numeric_limits<int32_t>::max() || Image > std::numeric_limits<uint32_t>::max())
+    if (Image > std::numeric_limits<uint32_t>::max())
         throw EUserError("メモリが足りません");
 
     BITMAPINFOHEADER* H = RecPictureHeader(P);
@@ -465,7 +469,11 @@ int64_t RecPictureGetImageSize(const TrecPicture& P)
     const BITMAPINFOHEADER* H = RecPictureHeader(P);
     if (!H || H->biWidth <= 0 || H->biHeight <= 0)
         return 0;
-    return GetDIBLineSize(H->biWidth, H->biBitCount) * H->biHeight;
+    // A header of any bit count: the row alone may pass 2^44 bytes, and
+    // times 2^31 rows the product would overflow.
+    const int64_t Line = GetDIBLineSize(H->biWidth, H->biBitCount);
+    constexpr int64_t Largest = std::numeric_limits<int64_t>::max();
+    return Line > Largest / H->biHeight ? Largest : Line * H->biHeight;
 }
 
 // ---------------------------------------------------------------------------

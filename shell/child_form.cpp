@@ -995,11 +995,14 @@ bool TfrmChild::LongRenderDue() const
     const TOLECustomPage* P = Page();
     if (!P)
         return false;
-    const TRect& D = P->DirtyRect();
-    const int64_t Area = D.Left <= D.Right && D.Top <= D.Bottom
-                             ? (int64_t(D.Right) - D.Left + 1) * (int64_t(D.Bottom) - D.Top + 1)
-                             : 0;
-    return Area >= LongRenderPixels;
+    return LongRender(P->DirtyRect());
+}
+
+bool TfrmChild::LongRender(const TRect& Dirty)
+{
+    // The dirty area lies on the page (never past it, however far an effect
+    // reaches); counted so that no rectangle can overflow the count.
+    return RectPixelCount(Dirty) >= LongRenderPixels;
 }
 
 void TfrmChild::RenderAhead()
@@ -1037,10 +1040,11 @@ void TfrmChild::RenderAhead()
     try {
         P->Update();
     } catch (...) {
-        // The paint that follows renders again and reports the failure at
-        // the event boundary, once.
+        // The page as a whole could not be rendered (no memory for the area,
+        // mostly): the paint that follows renders again and the failure
+        // reaches the event boundary, told once while it lasts.
     }
-    ReportPaintFailure();
+    TellDrawFailures();
     FbRenderingAhead = false;
     if (Long)
         QApplication::restoreOverrideCursor();
@@ -1402,14 +1406,33 @@ void TfrmChild::DrawBackground(QPainter& DC, const QRectF& R)
     Fill(S, HK, W, H + S, Qt::black);       // shadow below
 }
 
-void TfrmChild::ReportPaintFailure()
+void TfrmChild::TellDrawFailures()
 {
-    // An item that failed to paint was left out and its area is clean: the
-    // failure is shown once, after the paint (a modal box inside a paint
-    // event would paint again from within it).
     TPage* Draw = DrawingPage();
-    if (std::exception_ptr E = Draw ? Draw->TakePaintFailure() : nullptr)
-        QMetaObject::invokeMethod(this, [E] { ShowEventException(E); }, Qt::QueuedConnection);
+    if (!Draw)
+        return;
+    // The items that failed were left out of the picture (and stay out
+    // until they change): each failure is told once, the same text once.
+    std::vector<std::string> Texts;
+    std::vector<std::exception_ptr> Told;
+    for (const TItemDrawFailure& F : Draw->TakeDrawFailures()) {
+        std::string Text = EventExceptionText(F.Error);
+        if (std::find(Texts.begin(), Texts.end(), Text) == Texts.end()) {
+            Texts.push_back(std::move(Text));
+            Told.push_back(F.Error);
+        }
+    }
+    if (Told.empty())
+        return;
+    // After the paint, from the event loop: a modal box inside a paint
+    // event would paint the window again from within its paint.
+    QMetaObject::invokeMethod(
+        this,
+        [Told] {
+            for (const std::exception_ptr& E : Told)
+                ShowEventException(E);
+        },
+        Qt::QueuedConnection);
 }
 
 void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
@@ -1439,7 +1462,7 @@ void TfrmChild::DrawPage(QPainter& DC, const QRectF& R)
             ~TRestore() { SetProgressStatusPanel(Panel); }
         } Restore{Panel};
         P->Update();
-        ReportPaintFailure();
+        TellDrawFailures();
     }
     const TrecPicture* Pic = P->GetPagePicture();
     const BITMAPINFOHEADER* Hd = Pic ? RecPictureHeader(*Pic) : nullptr;

@@ -285,6 +285,11 @@ public:
     // order they were opened.
     static void PlaceAwaiting(QMdiArea& Area);
 
+    // Dirty areas of at least this many pixels render under the wait cursor,
+    // the windows shown first with the page as it was.
+    static constexpr int64_t LongRenderPixels = 4'000'000;
+    static bool LongRender(const TRect& Dirty);
+
     // ReloadPanel from a notice of the model (or the panel's late making):
     // a panel that cannot show the items is reported (once while the same
     // failure lasts), never raised.
@@ -318,13 +323,13 @@ private:
     QRectF PageRectOfView(const QRect& View) const;
     void pboxkClientPaint(QPainter& DC, const QRect& Clip);
     void DrawBackground(QPainter& DC, const QRectF& R);
-    void ReportPaintFailure();
+    // The failures of the items the page's renders left out, each told once
+    // after the paint.
+    void TellDrawFailures();
     void DrawPage(QPainter& DC, const QRectF& R);
     // Renders what the page has dirty before the view paints it, where the
     // status bar can show the drawing progress (a paint cannot repaint it).
     void PostRenderAhead();
-    // Dirty areas of at least this many pixels render under the wait cursor.
-    static constexpr int64_t LongRenderPixels = 4'000'000;
     void RenderAhead();
     bool LongRenderDue() const;
     // Brings the view copy up to date: made anew for the whole view when

@@ -92,10 +92,11 @@ QImage PictureBand(const TrecPicture& Picture, int32_t Width, int32_t First, int
     return Band;
 }
 
-// The page picture brought up to date; nil without pixels.
+// The page picture brought up to date, every item drawn (a failure
+// raises); nil without pixels.
 TrecPicture* CurrentPicture(TOLECustomPage& Page)
 {
-    Page.Update();
+    Page.RenderForOutput(Page.DisplayMode());
     TrecPicture* P = Page.GetPagePicture();
     const BITMAPINFOHEADER* H = P ? RecPictureHeader(*P) : nullptr;
     return H && H->biWidth > 0 && H->biHeight != 0 ? P : nullptr;
@@ -267,8 +268,9 @@ void TfrmChild::actPrintExecute()
         if (const int Err = ReplaceTarget(Pdf, Target))
             throw EUserError(Pdf + " を作成できません。(" + FileErrorText(Err) + ")");
     }
-    // Printed at high quality whatever the view shows.
-    P->RenderInMode(3);
+    // Printed at high quality whatever the view shows, and only whole: an
+    // item that cannot be drawn stops the print with its failure.
+    P->RenderForOutput(3);
     const int32_t DPIX = Printer.logicalDpiX();
     const int32_t DPIY = Printer.logicalDpiY();
     if (P->DPI() < 1) {

@@ -382,7 +382,8 @@ bool TfrmTavro::ConvertFileToBmp(const std::string& FileName)
                 TOLEFormDoc* View;
                 ~TDetach() { Page->RemoveForm(View); }
             } Detach{Page, &View};
-            Page->RenderInMode(3);
+            // A picture without an item that cannot be drawn is no conversion.
+            Page->RenderForOutput(3);
             TrecPicture* Picture = Page->GetPagePicture();
             if (!Picture)
                 throw EUserError(FileName + " の描画に失敗しました。");

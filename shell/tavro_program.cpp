@@ -11,6 +11,7 @@
 #include "model/poly_line_obj.h"
 #include "model/selection.h"
 #include "model/text_object.h"
+#include "paint/macro_interpreter.h"
 #include "paint/macro_library.h"
 #include "paint/paint_function_table.h"
 #include "platform/qt/application_wex.h"
@@ -32,7 +33,10 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -40,6 +44,20 @@ TClipboardServiceQt& ClipboardServiceQt()
 {
     static TClipboardServiceQt Service;
     return Service;
+}
+
+// The tests at a real display need an effect that fails to paint, and a
+// document the reader lets in never has one: the paint function this
+// variable names fails in every painting run (measuring goes on), as a
+// function that returns 1 fails.
+void InstallFailingPaintFunction()
+{
+    const char* Name = std::getenv("TAVRO_TEST_FAILING_PAINT_FUNCTION");
+    if (!Name || !*Name)
+        return;
+    SetPaintCallHook([Failing = std::string(Name)](std::string_view Function, const TMacroPaintArgs& Args) {
+        return !Args.MeasureOnly && Function == Failing ? 1 : 0;
+    });
 }
 
 } // namespace
@@ -51,6 +69,7 @@ bool StartUnits(const std::string& Folder)
         LoadMacroLibraries(Folder);
         CheckMacroLibraries();
         PaintFunctionTable();
+        InstallFailingPaintFunction();
         InitPictureFile();
         RegisterParamShapeTypes();
         RegisterPolyLineObjType();

@@ -1,12 +1,15 @@
 // The program's QApplication: the one place where exceptions end. An
 // exception leaving an event handler is shown in the error box (an
 // Exception's own message, a general one for anything else) and the event
-// loop goes on.
+// loop goes on. No box opens inside a paint: boxes asked for while a widget
+// paints come after it, and a widget whose paint fails with the same text
+// again and again has it told once, until it paints again.
 #pragma once
 
 #include <QApplication>
 
 #include <exception>
+#include <string>
 
 // The general message for a failure that is not one of the program's own.
 extern const char* const SUnexpectedError;
@@ -14,7 +17,11 @@ extern const char* const SUnexpectedError;
 class TApplicationWex : public QApplication {
     Q_OBJECT
 public:
+    // Installs the message-box hub's poster: boxes held while a paint is
+    // under way (every paint event is dispatched under a hold) are shown
+    // from the event loop once it is over.
     TApplicationWex(int& Argc, char** Argv);
+    ~TApplicationWex() override;
     bool notify(QObject* Receiver, QEvent* Event) override;
 };
 
@@ -23,6 +30,10 @@ public:
 // program's language. Once per run; false when the translation is not
 // installed (the dialogs then stay in English).
 bool LoadQtTranslations();
+
+// The text the error box shows for Error: an Exception's own message, the
+// general one for anything else.
+std::string EventExceptionText(std::exception_ptr Error);
 
 // Shows the error box for Error; never raises. Best called outside any
 // handler: the box runs an event loop, and an EUserError raised by another

@@ -4,6 +4,7 @@
 // program; each keeps its screenshots under the build folder.
 #include "e2e/x_session.h"
 #include "platform/test_support.h"
+#include "editors/frm_sel_macro.h"
 #include "shell/input_text.h"
 
 #include <QDir>
@@ -669,6 +670,80 @@ TEST_F(Session, S9_ToolWindowSnapsAndPanelPageMoves)
     Drag(T.topLeft() + QPoint(30, 35), P.topLeft() + QPoint(400, 35));
     EXPECT_TRUE(WaitFor([&] { return PanelWindows() == 1; }, 5000)) << "the page dragged back left its window open";
     Shot("s9-page-back");
+}
+
+// A new document of the shapes a person makes, laden with effects from the
+// picker (a rectangle of crystal, an ellipse and a star with a shadow, a
+// texture, a bevel and a tone change), all selected and duplicated:
+// the page shows them twice and the program lives. (The effects reach past
+// the page: the sanitised build checks that no area is counted beyond it.)
+TEST_F(Session, S9b_EffectLadenShapesDuplicated)
+{
+    ASSERT_TRUE(ActivateAndSettle(S->Frame)) << DescribeDisplay();
+    Key("ctrl+n");
+    ASSERT_TRUE(WaitFor([] { return !PageHasInk(); }, 5000)) << "Ctrl+N showed no empty page";
+    const unsigned long Panel = WaitWindow("^図形のプロパティ", 5000);
+    ASSERT_NE(Panel, 0u);
+    // Where the picker's cells and its OK button are, from its own layout.
+    TfrmSelMacro Same;
+    Same.setAttribute(Qt::WA_DontShowOnScreen);
+    Same.show();
+    Same.layout()->activate();
+    const QPoint Grid = Same.grid->geometry().topLeft();
+    const QPoint Ok = Same.btnOK->geometry().center();
+    Same.hide();
+    const QPoint O = S->Page.topLeft();
+    const auto Shape = [&](const char* Tool, QPoint From, QPoint To) {
+        ASSERT_NO_FATAL_FAILURE(PickTool(Tool));
+        const QImage Before = PageArea();
+        Drag(O + From, O + To);
+        ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 200; }, 5000))
+            << "no shape drawn with " << Tool;
+    };
+    const auto Effect = [&](const char* Name, int Col, int Row) {
+        ASSERT_EQ(std::string(MacroKindCell(Col, Row).Text), Name);
+        const QRect P = Geometry(Panel);
+        Click(P.topLeft() + QPoint(62, 35)); // the "マクロ" tab
+        const QImage Before = PageArea();
+        Click(P.topLeft() + QPoint(20, 60)); // "+"
+        const unsigned long Picker = WaitWindow("^マクロ選択", 5000);
+        ASSERT_NE(Picker, 0u) << "\"+\" on the macro page opened no \"マクロ選択\" picker";
+        ASSERT_TRUE(WaitActiveAndSettled(Picker)) << DescribeDisplay();
+        const QPoint G = Geometry(Picker).topLeft();
+        Click(G + Grid + QPoint(Col * TMacroKindGrid::ColWidth + TMacroKindGrid::ColWidth / 2,
+                                Row * TMacroKindGrid::RowHeight + TMacroKindGrid::RowHeight / 2));
+        Click(G + Ok);
+        ASSERT_TRUE(WaitWindowGone("^マクロ選択", 5000)) << "the picker stayed after OK";
+        ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 20; }, 10000))
+            << "the page did not change with the effect " << Name;
+    };
+    ASSERT_NO_FATAL_FAILURE(Shape("sbtnRect", {40, 30}, {170, 130}));
+    ASSERT_NO_FATAL_FAILURE(Effect("クリスタル", 0, 11));
+    ASSERT_NO_FATAL_FAILURE(Shape("sbtnEllipse", {210, 30}, {340, 130}));
+    ASSERT_NO_FATAL_FAILURE(Effect("塗り（影）", 0, 2));
+    ASSERT_NO_FATAL_FAILURE(Effect("テクスチャ（陰影）", 2, 3));
+    ASSERT_NO_FATAL_FAILURE(Shape("sbtnStar", {60, 160}, {170, 270}));
+    ASSERT_NO_FATAL_FAILURE(Effect("ベベル（光沢付け）", 1, 8));
+    ASSERT_NO_FATAL_FAILURE(Effect("明るさ・コントラスト", 2, 5));
+    Shot("s9b-effects");
+    ASSERT_TRUE(ActivateAndSettle(S->Frame)) << DescribeDisplay();
+    const QImage Before = PageArea();
+    Key("ctrl+a");
+    Key("ctrl+d");
+    // The copies lie on the items, their effects over the items' own, all
+    // selected.
+    ASSERT_TRUE(WaitFor([&] { return DifferentPixels(PageArea(), Before, 16) > 1000; }, 20000))
+        << "Ctrl+A, Ctrl+D changed nothing on the page";
+    // Painted once it stays so, with no box on the way.
+    QImage Now = PageArea(), Last;
+    EXPECT_TRUE(WaitFor([&] {
+        Last = Now;
+        Now = PageArea();
+        return DifferentPixels(Now, Last, 0) == 0;
+    }, 20000));
+    EXPECT_TRUE(Settled(S->Frame));
+    Shot("s9b-duplicated");
+    EXPECT_EQ(FindWindow("^エラー"), 0u) << DescribeDisplay();
 }
 
 // The same steps in a bare Qt program (a main window, an MDI area, one

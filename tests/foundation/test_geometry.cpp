@@ -90,6 +90,32 @@ TEST(Geometry, Rectangles)
     EXPECT_EQ(After(R(9, 8, 1, 2), NormalizeRect), R(1, 2, 9, 8));
 }
 
+// Pixels of a rectangle, its right and bottom edges its own: never
+// overflowing, however large it is.
+TEST(Geometry, RectPixelCount)
+{
+    constexpr int32_t Min = std::numeric_limits<int32_t>::min();
+    constexpr int32_t Max = std::numeric_limits<int32_t>::max();
+    constexpr int64_t Largest = std::numeric_limits<int64_t>::max();
+    const std::tuple<TRect, int64_t> Cases[] = {
+        {{0, 0, 0, 0}, 1},
+        {{0, 0, 399, 299}, 120000},
+        {{-1, -1, -2, -2}, 0},
+        {{5, 0, 4, 10}, 0},
+        {{0, 5, 10, 4}, 0},
+        {{Min, 0, Max, 0}, int64_t{1} << 32},
+        {{Min, Min, Max, Max}, Largest},                  // 2^64
+        {{Min, 0, Max, (1 << 30) - 1}, int64_t{1} << 62}, // 2^32 x 2^30
+        {{Min, 0, Max, (1 << 30) - 2}, (int64_t{1} << 62) - (int64_t{1} << 32)},
+        {{Min, 0, Max, Max}, Largest},                    // 2^32 x 2^31 = 2^63
+        {{Min, 1, Max, Max}, Largest - (int64_t{1} << 32) + 1}, // 2^63 - 2^32
+        {{0, 0, Max, Max}, int64_t{1} << 62},             // 2^31 x 2^31
+        {{Min, Min, Max, Min + 1}, int64_t{1} << 33},
+    };
+    for (const auto& [R, Count] : Cases)
+        EXPECT_EQ(RectPixelCount(R), Count) << R.Left << "," << R.Top << "," << R.Right << "," << R.Bottom;
+}
+
 TEST(Geometry, NearestPoints)
 {
     auto Seg = [](TPoint P, TPoint A, TPoint B) { return Nearest<TPoint, int32_t>(NearestPointOnSegment, P, A, B); };

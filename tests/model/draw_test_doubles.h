@@ -69,7 +69,12 @@ public:
     TRect GetPaintExtent() override { return Extent; }
     TRect GetSourceExtent() override { return Extent; }
     void CalcExtents() override { Extent = {X, Y, X + 9, Y + 9}; }
-    void ResetExtents() override { Extent = EmptyExtent; }
+    // A change: what failed to draw is tried again.
+    void ResetExtents() override
+    {
+        ForgetDrawFailure();
+        Extent = EmptyExtent;
+    }
     void Paint(TrecDrawTarget&, uint8_t, TListRecPict*, uint8_t* AbortFlag, int32_t) override
     {
         ++Painted;
@@ -85,6 +90,7 @@ public:
     }
     void Invalidate(bool Flag) override
     {
+        ForgetDrawFailure();
         if (Page() && Visible()) {
             const TRect R{X, Y, X + 9, Y + 9};
             Page()->InvalidateRect(&R, Flag);

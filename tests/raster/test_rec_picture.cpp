@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -129,7 +131,36 @@ TEST_F(RecPicture, CreateMessagesAndHeaderLayout)
     EXPECT_EQ(Create(5, -1, 24), "RecPictureCreate(): (iHeight <= 0)");
     EXPECT_EQ(Create(5, 5, 0), "RecPictureCreate(): Illegal iBitCount(0)");
     EXPECT_EQ(Create(70000, 70000, 24), "メモリが足りません"); // more than biSizeImage can describe
+    // Sizes whose row times height passes 64 bits are refused as well, with
+    // no product computed that overflows.
+    constexpr int32_t Max = std::numeric_limits<int32_t>::max();
+    for (const auto& [W, H, Bits] : {std::tuple{Max, Max, 32}, std::tuple{Max, Max, 24}, std::tuple{Max, 1, 32},
+                                     std::tuple{1, Max, 32}, std::tuple{Max / 4, Max, 32}})
+        EXPECT_EQ(Create(W, H, Bits), "メモリが足りません") << W << " x " << H << " x " << Bits;
     EXPECT_TRUE(IsClear(P));
+    // The image size of any header counts without overflowing: up to the
+    // largest int64.
+    RecPictureCreate(P, {}, 3, 2, 24, false);
+    BITMAPINFOHEADER* Hd = RecPictureHeader(P);
+    const struct {
+        int32_t W, H;
+        uint16_t Bits;
+        int64_t Size;
+    } Sizes[] = {{3, 2, 24, 24},
+                 {Max, Max, 32, std::numeric_limits<int64_t>::max()},
+                 {Max, Max, 0xFFFF, std::numeric_limits<int64_t>::max()},
+                 {Max, 1, 32, int64_t{Max} * 4},
+                 {1, Max, 8, int64_t{Max} * 4}};
+    for (const auto& C : Sizes) {
+        Hd->biWidth = C.W;
+        Hd->biHeight = C.H;
+        Hd->biBitCount = C.Bits;
+        EXPECT_EQ(RecPictureGetImageSize(P), C.Size) << C.W << " x " << C.H << " x " << C.Bits;
+    }
+    Hd->biWidth = 3;
+    Hd->biHeight = 2;
+    Hd->biBitCount = 24;
+    RecPictureClear(P);
     RecPictureCreate(P, {}, 5, 3, 8, true);
     const BITMAPINFOHEADER* H = RecPictureHeader(P);
     EXPECT_EQ(GlobalSize(P.pBIHeader), 1064u);

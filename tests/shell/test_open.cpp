@@ -7,6 +7,7 @@
 #include "editors/frm_plt_color.h"
 #include "foundation/user_error.h"
 #include "paint/fill_value.h"
+#include "paint/macro_interpreter.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
 #include "paint/paint_macro.h"
@@ -467,6 +468,25 @@ TEST_F(TOpenTest, ConvertToBmpWritesTheFirstPageBesideTheDocument)
     Frame->ConvertFileToBmp(Tmp / "none.srn");
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Text, Tmp / "none.srn" + " の変換に失敗しました。");
+    EXPECT_EQ(DocNames(), std::vector<std::string>{"画像1"});
+}
+
+// A document whose items cannot be drawn converts to no picture: the
+// conversion says it failed and writes nothing, where a picture without them
+// would pass for the document's.
+TEST_F(TOpenTest, ConvertToBmpOfADocumentThatCannotBeDrawnFailsAndWritesNothing)
+{
+    Start();
+    int Runs = 0;
+    const TPaintCallHook Old = SetPaintCallHook([&](std::string_view, const TMacroPaintArgs& Args) {
+        return Args.MeasureOnly ? 0 : ++Runs;
+    });
+    Frame->ConvertFileToBmp(Doc);
+    SetPaintCallHook(Old);
+    EXPECT_GT(Runs, 0);
+    EXPECT_FALSE(std::filesystem::exists(Tmp / "doc.bmp"));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, Doc + " の変換に失敗しました。");
     EXPECT_EQ(DocNames(), std::vector<std::string>{"画像1"});
 }
 
