@@ -369,3 +369,32 @@ TEST_F(HostileDocumentTest, WhatCannotBeDrawnRefusesTheDocumentNamingIt)
     }
     std::filesystem::remove_all(Dir);
 }
+
+// The editor makes a text longer than one paste brings (two pastes, or
+// typing on): saved, it opens, is held drawable and renders.
+TEST_F(HostileDocumentTest, ATextLongerThanOnePasteOpensAndDraws)
+{
+    if (!std::filesystem::exists(IpaGothic))
+        GTEST_SKIP() << "font file " << IpaGothic << " is missing: run tools/setup";
+    TBytes File;
+    {
+        TOLEDocumentWex Doc(nullptr, nullptr);
+        auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+        Page->SetPageSize(400, 300);
+        auto Text = std::make_unique<TTextObj>(Page, -1);
+        Text->SetText(std::string(size_t(MaxTextObjectBytes) + 1, 'a'));
+        for (int32_t I = 0; I < Text->RichText().Styles.Count(); ++I)
+            if (TCharStyle* C = Text->RichText().Styles.GetItem(I))
+                C->Attr = GothicAttr(2);
+        Text->SetPosition(0, 10);
+        Add(*Page, std::move(Text));
+        File = SaveBytes(Doc);
+    }
+    TOLEDocumentWex Doc(nullptr, nullptr);
+    Boxes.clear();
+    ASSERT_NO_THROW(LoadBytes(Doc, File));
+    EXPECT_EQ(ItemOf<TTextObj>(Doc, 0).RichText().Text.size(), size_t(MaxTextObjectBytes) + 1);
+    EXPECT_EQ(PageReadFault(PageOf(Doc)), "");
+    EXPECT_EQ(PageRenderFault(PageOf(Doc)), "");
+    EXPECT_EQ(Boxes, std::vector<std::string>{});
+}
