@@ -177,7 +177,11 @@ bool TDrawObjDef::LoadFromFile(const std::string& FileName)
     std::unique_ptr<TFileStream> File;
     try {
         File = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-    } catch (const EFOpenError&) {
+    } catch (const EFOpenError& E) {
+        // A pipe or a device in the file's place is no missing file: it is
+        // never waited on, and said so.
+        if (E.Error() == ErrNotRegularFile)
+            throw;
         return false;
     }
     uint8_t Header[6];
@@ -212,9 +216,11 @@ bool TDrawObjDef::SaveToFile(const std::string& FileName)
 
     // Written beside the old file and renamed over it: a full disk leaves the
     // previous defaults whole.
-    while (WriteFileReplacing(FileName, Body.Memory(), static_cast<size_t>(Body.Size())) != 0) {
+    while (const int Err = WriteFileReplacing(FileName, Body.Memory(), static_cast<size_t>(Body.Size()))) {
         // Only an explicit Retry tries again: an unattended box gives up.
-        const int Answer = MessageBox(nullptr, "ﾌｧｲﾙ " + FileName + " の作成に失敗しました。",
+        // What is not a file is said: the person may move it away first.
+        const std::string Why = Err == ErrNotRegularFile ? "(" + FileErrorText(Err) + ")" : "";
+        const int Answer = MessageBox(nullptr, "ﾌｧｲﾙ " + FileName + " の作成に失敗しました。" + Why,
                                       kApplicationTitle, MB_RETRYCANCEL | MB_ICONERROR);
         if (Answer != IDRETRY)
             return false;
@@ -270,6 +276,13 @@ void TDrawObjDef::LoadDefaults()
         try {
             return LoadFromFile(Path);
         } catch (const std::exception& E) {
+            if (!Report.empty())
+                Report += "\r\n\r\n";
+            Report += "デフォルトデータファイル " + Path + " を読み込めませんでした。\r\n" + E.what();
+            // No file to keep: a pipe or a device is left where it is (the
+            // end of the run refuses to write over it, too).
+            if (const auto* Open = dynamic_cast<const EFOpenError*>(&E); Open && Open->Error() == ErrNotRegularFile)
+                return false;
             // The file would be overwritten at the end of the run: keep it.
             // So also when it names a macro the library lacks (one that
             // agrees with the factory copy): it may come from another
@@ -278,9 +291,6 @@ void TDrawObjDef::LoadDefaults()
             std::error_code Ec;
             std::filesystem::copy_file(Path, Bad, std::filesystem::copy_options::overwrite_existing,
                                        Ec);
-            if (!Report.empty())
-                Report += "\r\n\r\n";
-            Report += "デフォルトデータファイル " + Path + " を読み込めませんでした。\r\n" + E.what();
             if (Ec)
                 Report += "\r\n" + Bad + " を作成できませんでした。";
             else

@@ -278,8 +278,7 @@ TEST_F(TFrameTest, CtrlVRefusesItemsThePageCannotDraw)
     TDocWindow* C = Frame->ActiveDocWindow();
     ASSERT_NE(C, nullptr);
     QWidget* Window = C->SubWindow()->widget();
-    Frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame.get()));
+    ASSERT_TRUE(ActivateAndWait(Frame.get()));
     const auto CtrlV = [&](const std::string& Text) {
         QGuiApplication::clipboard()->setText(QString::fromStdString(Text));
         Boxes.clear();
