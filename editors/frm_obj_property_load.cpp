@@ -417,7 +417,12 @@ void TfrmObjProperty::LoadShapePage()
         lblCnrROut->setText("凸角のR：");
         const TrecStarParam& P = Star->Param();
         edtCornerNum->SetMin(4);
-        SetIntEdit(edtCornerNum, P.Count, 1);
+        // Typing makes four points or more; a star of three (an older
+        // file's) shows its three, and nothing is written until a value is.
+        if (P.Count == 3)
+            edtCornerNum->ShowHeld(P.Count);
+        else
+            SetIntEdit(edtCornerNum, P.Count, 1);
         const bool RatioMixed = P.InnerRadius < 0;
         if (RatioMixed) {
             edtRIn->setText(QString());

@@ -1,8 +1,10 @@
 // The promise every road into the model makes, held by the model readers'
-// harnesses: what an input lets in answers ValuesDrawable and the page's
-// records agree (PageReadFault), and it renders without a failure
-// (PageRenderFault: the page whole, and every item at its own extent). A
-// page that breaks the promise is a finding.
+// harnesses: every item an input lets in answers ValuesDrawable and paints
+// its planes within the working limit, and the page's records agree
+// (PageReadFault), and it renders without a failure (PageRenderFault: the
+// page whole, and every item at its own extent). A document that holds
+// what cannot be drawn is refused, never let in: a page that breaks the
+// promise is a finding.
 #pragma once
 
 #include "foundation/lists.h"

@@ -1,4 +1,5 @@
 #include "model/document.h"
+#include "model/read_items.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -693,7 +694,17 @@ void TOLEDocumentWex::Open()
         throw EUserError(FFileName + " を開けません。");
     Data.SetPosition(0);
     const std::string Name = FFileName;
-    LoadFromStream(Data);
+    // A drawing holding what cannot be drawn is refused whole, naming the
+    // file; the message is made outside the handler, so that it is not
+    // chained with an address.
+    std::string Undrawable;
+    try {
+        LoadFromStream(Data);
+    } catch (const EUndrawableDocument& E) {
+        Undrawable = E.Message();
+    }
+    if (!Undrawable.empty())
+        throw EUserError(Name + " を開けません。\n" + Undrawable);
     FFileName = Name;
     AddToRecentFiles();
     SetModified(false);

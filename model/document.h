@@ -181,7 +181,9 @@ public:
     bool CanCloseForm(TOLEFormDoc* Form);
 
     // Reads the file named FileName. Raises FileName + " を開けません。"
-    // when it cannot be opened.
+    // when it cannot be opened, and FileName + " を開けません。\n" and what
+    // cannot be drawn (EUndrawableDocument) for a drawing holding an item
+    // that cannot be drawn even brought into range.
     void Open();
     // Untitled, or named after a picture and never written: SaveAs; else
     // SaveToFile(FileName). True when written.

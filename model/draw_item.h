@@ -275,6 +275,12 @@ public:
     // without the modified flag: what a document holds is opened, not
     // refused, and then draws and saves so. Groups bring every child.
     virtual void BringValuesIntoRange(int32_t Dpi);
+    // A box within the largest picture whose effects' planes still reach
+    // past the working limit (long and thin, with margins) brought down as
+    // BringValuesIntoRange brings a larger one, to one that paints
+    // (BoxHeldToPaint), keeping its proportions; without recording. Only
+    // shapes and lines have a box of their own to bring: others stay.
+    virtual void BringBoxDownToPaint() {}
 
     // After a read: restores links to other items through IDMap (stored ID
     // to new ID). Groups make themselves the parent of every child and

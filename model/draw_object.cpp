@@ -341,6 +341,30 @@ void TDrawObject::MeasureFillMacros(TrecPicture* Target, TListRecPict* Store, ui
     FiReadReach = Reach;
 }
 
+bool TDrawObject::PlanesWorkable(TrecPicture& Background)
+{
+    if (FMacros->Count() == 0)
+        return true;
+    try {
+        GetPath();
+        if (FOutputPath.Count == 0)
+            return true;
+        TDocumentLink* Doc = Page() ? GetDocument() : nullptr;
+        TMacroPaintArgs Args = FillMacroArgs(&Background, Doc ? Doc->GetPictureStore() : nullptr,
+                                             Page() ? Page()->GetDisplayMode() : 3, nullptr);
+        Args.MeasureOnly = true;
+        int32_t Reach = 0;
+        Args.Reach = &Reach;
+        TRect R1 = EmptyExtent;
+        TRect R2 = EmptyExtent;
+        TMeasuredRecords Watch;
+        FMacros->Paint(Args, {}, nullptr, R1, R2);
+        return Watch.Workable;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void TDrawObject::PaintFillMacros(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
                                   uint8_t* AbortFlag, const TItemStepsProc* Steps)
 {

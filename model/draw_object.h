@@ -69,6 +69,13 @@ public:
     // Those fields and the fill macros' values held to their ranges
     // (HeldWireframeColor, HoldMacrosValues).
     void BringValuesIntoRange(int32_t Dpi) override;
+    // True when every plane painting the fill macros over the output path
+    // makes is one the raster routines work on (RecordWorkable), measured
+    // against Background without a pixel had. A plane is the item's box
+    // widened by the effect's margins: a box within the largest picture,
+    // long and thin, may still make planes past the working limit. A
+    // measure that fails counts as unworkable.
+    bool PlanesWorkable(TrecPicture& Background);
     // Puts back the parameter values of Snapshot, an earlier copy of the
     // fill macros (a preview undone), without checking or recording them:
     // a value the object held before, even one a parameter would no longer

@@ -80,7 +80,8 @@ void TLayers::ReadFromStream(TStream& Stream)
         uint8_t B[StoredLayerSize];
         Stream.ReadBuffer(B, StoredLayerSize);
         auto L = std::make_unique<TLayer>();
-        L->Display = B[0];
+        // Any byte but 0 showed the outlines.
+        L->Display = B[0] != 0;
         L->Flag2 = B[1];
         L->Value = static_cast<int32_t>(uint32_t(B[2]) | uint32_t(B[3]) << 8 |
                                         uint32_t(B[4]) << 16 | uint32_t(B[5]) << 24);

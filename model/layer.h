@@ -45,7 +45,8 @@ public:
     void WriteToStream(TStream& Stream) const;
     // Replaces the list by the stored layers, numbered by position. A
     // negative current position selects the first layer, one at or past the
-    // count the last; a count of 0 leaves one new layer. A negative count or
+    // count the last; a count of 0 leaves one new layer. A display flag byte
+    // other than 0 is read as 1. A negative count or
     // one larger than the bytes left raises EUserError, and a short stream
     // EReadError; the list is then unchanged. The old layers are freed:
     // items must be relinked (TDrawItem::RelinkLayers).

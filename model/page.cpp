@@ -406,6 +406,8 @@ void ReadBaseFields(TStream& Stream, int32_t Version, TBaseData& Data)
     // page defaults do.
     Data.DPI = StoredPageDPI(Data.DPI);
     Data.Unit = StoredPageUnit(Data.Unit);
+    Data.DisplayMode = StoredPageDisplayMode(Data.DisplayMode);
+    Data.RulerUnit = StoredPageRulerUnit(Data.RulerUnit);
     Data.BkColor = StoredPageBkColor(Data.BkColor);
     // Any byte but 0 centred the print.
     Data.PrintPosition.CenterH = Data.PrintPosition.CenterH != 0;

@@ -65,6 +65,19 @@ constexpr bool PageDPIInRange(int64_t DPI) { return DPI >= MinPageDPI && DPI <= 
 constexpr bool PageBkColorInRange(int64_t Color) { return Color >= 0 && Color <= 0xFFFFFF; }
 // A stored value, or the default when it lies outside its range.
 constexpr uint8_t StoredPageUnit(int64_t Unit) { return PageUnitInRange(Unit) ? uint8_t(Unit) : DefaultPageUnit; }
+// The display mode (0 outlines, 1 low, 2 middle, 3 normal quality) and the
+// ruler unit (0 pixel, 1 centimetre, 2 inch, 3 point) a page keeps: a stored
+// byte beyond them counts as missing and gives the page's default, normal
+// quality and pixels, which is also how such a byte was drawn and ruled.
+inline constexpr uint8_t DefaultPageDisplayMode = 3;
+inline constexpr uint8_t DefaultPageRulerUnit = 0;
+inline constexpr uint8_t MaxPageDisplayMode = 3;
+inline constexpr uint8_t MaxPageRulerUnit = 3;
+constexpr uint8_t StoredPageDisplayMode(uint8_t Mode)
+{
+    return Mode <= MaxPageDisplayMode ? Mode : DefaultPageDisplayMode;
+}
+constexpr uint8_t StoredPageRulerUnit(uint8_t Unit) { return Unit <= MaxPageRulerUnit ? Unit : DefaultPageRulerUnit; }
 constexpr int32_t StoredPageDPI(int64_t DPI) { return PageDPIInRange(DPI) ? int32_t(DPI) : DefaultPageDPI; }
 constexpr int32_t StoredPageBkColor(int64_t Color)
 {
@@ -234,8 +247,8 @@ protected:
     void ReadBaseData(TStream& Stream, int32_t Version, uint8_t DisplayModeBefore);
 
     uint8_t FbDestroying = 0;
-    uint8_t FbRulerUnit = 0;
-    uint8_t FbDisplayMode = 3;
+    uint8_t FbRulerUnit = DefaultPageRulerUnit;
+    uint8_t FbDisplayMode = DefaultPageDisplayMode;
     std::vector<TOLEFormDoc*> FViews; // not owned
     TrecPrintPosition FPrintPosition;
     int32_t FiWidth = 0;

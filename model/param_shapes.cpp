@@ -658,6 +658,19 @@ void TParamObj::BringValuesIntoRange(int32_t Dpi)
     TLineObject::BringValuesIntoRange(Dpi);
 }
 
+void TParamObj::BringBoxDownToPaint()
+{
+    TShapeFrame F{FiX, FiY, FiWidth, FiHeight};
+    if (!HoldShapeFrame(F, UsableAngle(), true))
+        return;
+    FiX = F.X;
+    FiY = F.Y;
+    FiWidth = F.Width;
+    FiHeight = F.Height;
+    SetPathState(0);
+    ResetExtents();
+}
+
 bool TParamObj::TakeCommonAttributes(TDrawGroup& Group)
 {
     if (!TLineObject::TakeCommonAttributes(Group))

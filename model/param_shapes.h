@@ -92,6 +92,8 @@ public:
     bool ValuesDrawable(int32_t Dpi) const override;
     // The frame (HoldShapeFrame) and the record brought into those ranges.
     void BringValuesIntoRange(int32_t Dpi) override;
+    // The frame brought down by HoldShapeFrame's ToPaint.
+    void BringBoxDownToPaint() override;
 
     // Codes 25 (width) and 26 (height); a value below 1 leaves that side.
     bool DoSetParamSize(int32_t Width, int32_t Height) override;

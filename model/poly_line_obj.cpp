@@ -444,8 +444,9 @@ namespace {
 // The points brought within the item reach, and a line whose box is too
 // large to draw scaled down about its box's top-left corner by one factor
 // on both axes, so that it keeps its shape, until its box is one that
-// paints (BoxHeldToPaint). True when a point moved.
-bool HoldLinePoints(TrecPolyLine& Path)
+// paints (BoxHeldToPaint); with ToPaint, one within the largest picture
+// that is not one that paints too. True when a point moved.
+bool HoldLinePoints(TrecPolyLine& Path, bool ToPaint = false)
 {
     const size_t N = std::min(Path.Points.size(), size_t(std::max(Path.Count, 0)));
     if (N == 0)
@@ -466,7 +467,7 @@ bool HoldLinePoints(TrecPolyLine& Path)
         Bottom = std::max<int64_t>(Bottom, Path.Points[I].Y);
     }
     const int64_t W = Right - Left, H = Bottom - Top;
-    if (BoxWithinPicture(W, H))
+    if (BoxWithinPicture(W, H) && !(ToPaint && !BoxHeldToPaint(W, H)))
         return Changed;
     const std::vector<TPoint> Original(Path.Points.begin(), Path.Points.begin() + long(N));
     double Factor = std::min({double(MaxHeldItemSide) / double(std::max<int64_t>(W, 1)),
@@ -506,6 +507,16 @@ void TPolyLineObj::BringValuesIntoRange(int32_t Dpi)
         SetOutputPathState(0);
     }
     TLineObject::BringValuesIntoRange(Dpi);
+}
+
+void TPolyLineObj::BringBoxDownToPaint()
+{
+    if (!HoldLinePoints(FBasePath, true))
+        return;
+    RecPathCalcBounds(FBasePath);
+    SetPathState(1);
+    SetOutputPathState(0);
+    ResetExtents();
 }
 
 void TPolyLineObj::MoveBy(int32_t DX, int32_t DY)

@@ -59,6 +59,9 @@ public:
     // The types mended (RecPolyLineMendTypes) and unknown node kinds made
     // sharp: the line keeps every point.
     void BringValuesIntoRange(int32_t Dpi) override;
+    // The points scaled towards the box's corner until the box is one that
+    // paints (BoxHeldToPaint).
+    void BringBoxDownToPaint() override;
 
     bool IsPolyLine() const override { return true; }
     // Points and types copied from Path; every node kind 0.

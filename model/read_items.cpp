@@ -2,6 +2,8 @@
 
 #include "foundation/user_error.h"
 #include "model/draw_group.h"
+#include "model/draw_object.h"
+#include "model/layer.h"
 #include "model/page.h"
 #include "model/page_link.h"
 #include "model/page_views.h"
@@ -82,14 +84,72 @@ std::string PaintEachAtItsExtent(TPage& Page, TDrawGroup& Group)
     return "";
 }
 
+// A picture of a few pixels at the origin that items are measured against.
+struct TMeasureBackground {
+    TrecPicture Picture;
+    TMeasureBackground() { RecPictureCreate(Picture, TPoint{0, 0}, 16, 16, 24, false); }
+    ~TMeasureBackground() { RecPictureClear(Picture); }
+    TMeasureBackground(const TMeasureBackground&) = delete;
+    TMeasureBackground& operator=(const TMeasureBackground&) = delete;
+};
+
+// Do for Item when it is a draw object, else for every one below it.
+template <class F>
+void ForEachObject(TDrawItem& Item, F&& Do)
+{
+    if (auto* G = dynamic_cast<TDrawGroup*>(&Item)) {
+        for (int32_t I = 0; I < G->GetCount(); ++I)
+            ForEachObject(*G->GetItem(I), Do);
+    } else if (auto* O = dynamic_cast<TDrawObject*>(&Item)) {
+        Do(*O);
+    }
+}
+
+bool PlanesWorkableAgainst(TDrawItem& Item, TMeasureBackground& B)
+{
+    bool Workable = true;
+    ForEachObject(Item, [&](TDrawObject& O) { Workable = Workable && O.PlanesWorkable(B.Picture); });
+    return Workable;
+}
+
+std::string CannotDrawText(int32_t Index, const char* Why)
+{
+    return std::to_string(Index + 1) + " 番目の図形を描画できません。 (" + Why + ")";
+}
+
 } // namespace
+
+std::string ItemTooLargeText(int32_t Index) { return CannotDrawText(Index, "大きすぎます"); }
+std::string ItemValuesText(int32_t Index) { return CannotDrawText(Index, "範囲外の値があります"); }
+
+bool ItemPlanesWorkable(TDrawItem& Item)
+{
+    TMeasureBackground B;
+    return PlanesWorkableAgainst(Item, B);
+}
 
 void AdmitReadItems(TDrawItem& Items, int32_t Dpi, TItemsRoad Road, const char* Caller)
 {
-    if (Road == TItemsRoad::Stored)
-        Items.BringValuesIntoRange(Dpi);
-    else if (!Items.ValuesDrawable(Dpi))
-        throw EUserError(std::string(Caller) + ": values that cannot be drawn");
+    TMeasureBackground B;
+    if (Road == TItemsRoad::Pasted) {
+        if (!Items.ValuesDrawable(Dpi) || !PlanesWorkableAgainst(Items, B))
+            throw EUserError(std::string(Caller) + ": values that cannot be drawn");
+        return;
+    }
+    Items.BringValuesIntoRange(Dpi);
+    ForEachObject(Items, [&](TDrawObject& O) {
+        if (!O.PlanesWorkable(B.Picture))
+            O.BringBoxDownToPaint();
+    });
+    auto* G = dynamic_cast<TDrawGroup*>(&Items);
+    const int32_t Count = G ? G->GetCount() : 1;
+    for (int32_t I = 0; I < Count; ++I) {
+        TDrawItem& Item = G ? *G->GetItem(I) : Items;
+        if (!Item.ValuesDrawable(Dpi))
+            throw EUndrawableDocument(ItemValuesText(I));
+        if (!PlanesWorkableAgainst(Item, B))
+            throw EUndrawableDocument(ItemTooLargeText(I));
+    }
 }
 
 std::string PageReadFault(TOLECustomPage& Page)
@@ -106,15 +166,27 @@ std::string PageReadFault(TOLECustomPage& Page)
         return "page picture not at the origin";
     if (Page.PrintPosition().CenterH > 1 || Page.PrintPosition().CenterV > 1)
         return "print centring flag not 0 or 1";
+    if (Page.DisplayMode() > MaxPageDisplayMode)
+        return "display mode " + std::to_string(Page.DisplayMode()) + " beyond " + std::to_string(MaxPageDisplayMode);
+    if (Page.RulerUnit() > MaxPageRulerUnit)
+        return "ruler unit " + std::to_string(Page.RulerUnit()) + " beyond " + std::to_string(MaxPageRulerUnit);
+    if (TLayers* Layers = Page.GetLayers())
+        for (int32_t I = 0; I < Layers->GetCount(); ++I)
+            if (Layers->GetLayer(I)->Display > 1)
+                return "layer " + std::to_string(I) + " display flag not 0 or 1";
     auto* P = dynamic_cast<TPage*>(&Page);
     if (!P)
         return "";
     if (P->Grid().ShowGrid > 1 || P->Grid().SnapGrid > 1)
         return "grid flag not 0 or 1";
     TDrawGroup& Root = P->RootGroup();
-    for (int32_t I = 0; I < Root.GetCount(); ++I)
+    for (int32_t I = 0; I < Root.GetCount(); ++I) {
         if (!Root.GetItem(I)->ValuesDrawable(Page.DPI()))
             return "item " + std::to_string(I) + " (" + Root.GetItem(I)->ClassName() + ") cannot be drawn";
+        if (!ItemPlanesWorkable(*Root.GetItem(I)))
+            return "item " + std::to_string(I) + " (" + Root.GetItem(I)->ClassName() +
+                   ") makes planes past the working limit";
+    }
     return "";
 }
 

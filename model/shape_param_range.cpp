@@ -117,7 +117,7 @@ bool ShapeFrameDrawable(const TShapeFrame& F, double Angle)
     return BoxWithinPicture(BoxW, BoxH);
 }
 
-bool HoldShapeFrame(TShapeFrame& F, double Angle)
+bool HoldShapeFrame(TShapeFrame& F, double Angle, bool ToPaint)
 {
     const TShapeFrame Was = F;
     const double W0 = std::max(F.Width, 1);
@@ -126,7 +126,8 @@ bool HoldShapeFrame(TShapeFrame& F, double Angle)
     int64_t H = static_cast<int64_t>(H0);
     int64_t BoxW = 0, BoxH = 0;
     ShapeFrameBox(W, H, Angle, BoxW, BoxH);
-    if (!(W <= MaxItemReach && H <= MaxItemReach && BoxWithinPicture(BoxW, BoxH))) {
+    if (!(W <= MaxItemReach && H <= MaxItemReach && BoxWithinPicture(BoxW, BoxH)) ||
+        (ToPaint && !BoxHeldToPaint(BoxW, BoxH))) {
         // Too large to draw: brought down to what paints (BoxHeldToPaint).
         // The largest factor that box allows, then a little less while the
         // rounding still leaves it too large; 1 x 1 always fits.

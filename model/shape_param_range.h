@@ -62,5 +62,7 @@ bool ShapeFrameDrawable(const TShapeFrame& F, double Angle);
 // factor for both sides, so that the shape keeps its proportions (a side
 // never below 1), until its box is one that paints (BoxHeldToPaint); then
 // X and Y are moved just as far as it takes for both corners to lie within
-// the reach. True when it changed.
-bool HoldShapeFrame(TShapeFrame& F, double Angle);
+// the reach. With ToPaint, a frame whose box lies within the largest
+// picture but is not one that paints is brought down so too. True when it
+// changed.
+bool HoldShapeFrame(TShapeFrame& F, double Angle, bool ToPaint = false);

@@ -1348,8 +1348,9 @@ void TTextObj::Assign(TDrawItem* Source)
 
 bool TTextObj::ValuesDrawable(int32_t Dpi) const
 {
-    if (!WithinItemReach(FiX) || !WithinItemReach(FiY) ||
-        FRichText->Text.size() > size_t{MaxTextObjectBytes})
+    // The editor makes texts of any length (MaxTextObjectBytes holds what
+    // one paste brings): a longer text draws.
+    if (!WithinItemReach(FiX) || !WithinItemReach(FiY))
         return false;
     const TListCharStyle& Styles = FRichText->Styles;
     for (int32_t I = 0; I < Styles.Count(); ++I)

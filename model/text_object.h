@@ -123,8 +123,7 @@ public:
     // The line-object part, then angle, paint kind and layout, differing
     // values giving AngleUnchanged, 255, -1 (int32 fields) and 255 (bytes).
     bool TakeCommonAttributes(TDrawGroup& Group) override;
-    // The position within reach, the text no longer than MaxTextObjectBytes,
-    // every character style drawable at Dpi, the paragraph style, layout and
+    // The position within reach (a text of any length), every character style drawable at Dpi, the paragraph style, layout and
     // paint kind within their ranges.
     bool ValuesDrawable(int32_t Dpi) const override;
     // Every character style (HoldCharAttr at Dpi), the paragraph style

@@ -28,9 +28,14 @@ bool WithinWorkLimit(int64_t Width, int64_t Height)
     return Width * Height <= MaxWorkPixels;
 }
 
+// The watch that hears the measure-only records made now (one UI thread).
+TMeasuredRecords* gMeasuredRecords = nullptr;
+
 int32_t AllocMeasureRecord(TrecPicture& Record, int32_t Left, int32_t Top, int32_t Width,
                            int32_t Height, int32_t BitCount)
 {
+    if (gMeasuredRecords)
+        gMeasuredRecords->Note(Width, Height, BitCount);
     HGLOBAL Header = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER));
     if (!Header)
         return cPaintErrorOutOfMemory;
@@ -130,6 +135,29 @@ int32_t AllocPlaneRecordForPath(TrecPicture& Record, const TrecPath& Path, int32
             RecPictureCreateForRect(Record, Path, BitCount, LeftMargin, TopMargin, RightMargin,
                                     BottomMargin, false);
     });
+}
+
+TMeasuredRecords::TMeasuredRecords() : FOuter(gMeasuredRecords)
+{
+    gMeasuredRecords = this;
+}
+
+TMeasuredRecords::~TMeasuredRecords()
+{
+    gMeasuredRecords = FOuter;
+}
+
+void TMeasuredRecords::Note(int32_t AWidth, int32_t AHeight, int32_t ABitCount)
+{
+    if (!Workable)
+        return;
+    const bool Fits = RecordWorkable(AWidth, AHeight, ABitCount);
+    if (Fits && int64_t{AWidth} * AHeight <= int64_t{Width} * Height)
+        return;
+    Workable = Fits;
+    Width = AWidth;
+    Height = AHeight;
+    BitCount = ABitCount;
 }
 
 TPictureCache::~TPictureCache()

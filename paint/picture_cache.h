@@ -32,6 +32,30 @@ int32_t AllocPlaneRecordForPath(TrecPicture& Record, const TrecPath& Path, int32
                                 bool MeasureOnly, int32_t LeftMargin, int32_t TopMargin,
                                 int32_t RightMargin, int32_t BottomMargin);
 
+// While one lives, every measure-only record made is judged against what
+// painting could make for real (RecordWorkable): the measure of an item
+// tells whether its paint would fail for a record too large, before any
+// pixel is had. Watches nest; the innermost one hears.
+class TMeasuredRecords {
+public:
+    TMeasuredRecords();
+    ~TMeasuredRecords();
+    TMeasuredRecords(const TMeasuredRecords&) = delete;
+    TMeasuredRecords& operator=(const TMeasuredRecords&) = delete;
+
+    // False once a record was one painting could not make.
+    bool Workable = true;
+    // The first such record's size, else the largest record's (by pixels).
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t BitCount = 0;
+
+    void Note(int32_t AWidth, int32_t AHeight, int32_t ABitCount);
+
+private:
+    TMeasuredRecords* FOuter;
+};
+
 // Named picture records owned by the cache. Names compare without regard to
 // ASCII letter case.
 class TPictureCache {

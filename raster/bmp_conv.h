@@ -44,6 +44,18 @@ constexpr int64_t MaxPicturePixels = int64_t{1} << 28;
 // still fits int32, and a row never holds more than 2^31 - 1 bytes, since a
 // record is made with no longer rows.
 constexpr int64_t MaxWorkPixels = int64_t{1} << 30;
+// The most bits a row of a record may hold: the blending routines count a
+// row's bits in int32 (with room to round up to whole words). A plane of
+// 2^28 pixels in one row holds more, whatever its pixel count.
+constexpr int64_t MaxWorkRowBits = int64_t{INT32_MAX} - 31;
+// True when a record of Width x Height pixels of BitCount bits is one that
+// painting can make and work on: sides from 1, no more than MaxWorkPixels
+// pixels and no more than MaxWorkRowBits bits a row.
+constexpr bool RecordWorkable(int64_t Width, int64_t Height, int32_t BitCount)
+{
+    return Width >= 1 && Height >= 1 && Width <= MaxWorkPixels && Height <= MaxWorkPixels &&
+           Width * Height <= MaxWorkPixels && Width * BitCount <= MaxWorkRowBits;
+}
 
 // Bytes per row: ((Width * BitCount + 31) div 32) * 4.
 int64_t GetDIBLineSize(int64_t Width, int32_t BitCount);

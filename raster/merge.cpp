@@ -8,6 +8,7 @@
 #include "foundation/colour_models.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
+#include "raster/bmp_conv.h"
 #include "raster/few_bytes.h"
 #include "raster/gradation_picture.h"
 
@@ -54,7 +55,7 @@ bool ViewOf(const TrecPicture& P, TPicView& V, const char* Routine)
     const int64_t Bits = H->biBitCount;
     if (Bits != 1 && Bits != 4 && Bits != 8 && Bits != 16 && Bits != 24 && Bits != 32)
         return false;
-    if (int64_t(H->biWidth) * Bits > int64_t(INT32_MAX) - 31)
+    if (int64_t(H->biWidth) * Bits > MaxWorkRowBits)
         return false;
     const int64_t Line = CalcLineBytes(H->biWidth, int32_t(Bits));
     if (P.hDIBSection == nullptr) {

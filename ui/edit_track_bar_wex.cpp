@@ -336,6 +336,7 @@ void TCustomEditTrackBarWex::PutPosition(double Value)
 {
     Value = Limited(Value);
     FPosition = Value;
+    FShowsHeld = false;
     if (FUpdating != 0)
         return;
     FWriting = true;
@@ -559,9 +560,27 @@ void TCustomEditTrackBarWex::TextChanged()
     TCustomEditWex::TextChanged();
 }
 
+void TCustomEditTrackBarWex::ShowHeld(double Value)
+{
+    if (Value >= FMin && Value <= FMax) {
+        SetPosition(Value);
+        return;
+    }
+    FPosition = Value;
+    FWriting = true;
+    setText(ShownText(Value));
+    FWriting = false;
+    FCommittedText = text();
+    FTyped = false;
+    FShowsHeld = true;
+}
+
 void TCustomEditTrackBarWex::Settle()
 {
     if (FUpdating != 0)
+        return;
+    // Untouched, a held value outside the range stays as the item has it.
+    if (FShowsHeld && !FTyped && text() == FCommittedText)
         return;
     const TTyped T = ReadTyped(text());
     switch (T.Kind) {

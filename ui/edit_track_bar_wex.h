@@ -137,6 +137,11 @@ public:
     // Quantised to Precision (halves away from zero), then limited to Max and
     // Min; the text shows it (hexadecimal with Hex).
     void SetPosition(double Value);
+    // Shows Value as it stands, also outside Min..Max: what an item holds
+    // that typing could not make (an older file's). The text is the
+    // committed one and leaving the edit keeps it; a value typed or stepped
+    // is held to the range as ever.
+    void ShowHeld(double Value);
     double Min() const { return FMin; }
     void SetMin(double Value); // above Max: Max follows
     double Max() const { return FMax; }
@@ -247,6 +252,7 @@ private:
     bool FWriting = false; // the control writes its own text
     bool FTyped = false;   // a value was taken from typing since the last commit
     bool FReverting = false; // Escape writes the committed text back: no change to tell
+    bool FShowsHeld = false; // the text is ShowHeld's, maybe outside the range
     QString FCommittedText;
     TTimerSpeedButtonWex* FUp;
     TTimerSpeedButtonWex* FDown;

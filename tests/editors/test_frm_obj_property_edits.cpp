@@ -468,6 +468,50 @@ TEST_F(FrmObjPropertyEdits, OutOfRangeShapeValuesShowWhatIsStoredWithABeep)
     }
 }
 
+// A star of three points (an older file's) shows the three it holds, though
+// typing makes four or more: loading, Enter and leaving the edit untouched
+// write nothing; a count typed is held to the range as ever.
+TEST_F(FrmObjPropertyEdits, AThreePointStarShowsThreeAndWritesNothingUntilTyped)
+{
+    TStarObj* S = Add<TStarObj>(0, 0, 100, 100);
+    TrecStarParam Rec = S->Param();
+    Rec.Count = 3;
+    Rec.InnerRadius = 0.5;
+    Rec.Corner1 = 0;
+    Rec.AngleVariation = 0;
+    S->SetParam(Rec);
+    const std::string Three = "n=3 r=0.5 c=0 a=0";
+    ASSERT_EQ(ShapeFields(S), Three);
+    History().ClearHistory();
+    Doc->SetModified(false);
+    Load({S});
+    TEditTrackBarWex* E = Panel.edtCornerNum;
+    EXPECT_EQ(E->text(), "3");
+    EXPECT_EQ(E->Min(), 4);
+    TShapeBeeps Beeps;
+    E->setFocus();
+    QTest::keyClick(E, Qt::Key_Return);
+    Panel.edtWidth->setFocus();
+    QTest::keyClick(Panel.edtWidth, Qt::Key_Return);
+    EXPECT_EQ(E->text(), "3");
+    EXPECT_EQ(Beeps.Count, 0);
+    EXPECT_EQ(Steps(), 0);
+    EXPECT_EQ(ShapeFields(S), Three);
+    EXPECT_FALSE(Doc->Modified());
+    // Loaded again, it still shows three.
+    Load({S});
+    EXPECT_EQ(E->text(), "3");
+    E->selectAll();
+    E->insert("2");
+    QTest::keyClick(E, Qt::Key_Return);
+    EXPECT_EQ(E->text(), "4");
+    EXPECT_EQ(Beeps.Count, 1);
+    EXPECT_EQ(Steps(), 1);
+    EXPECT_EQ(ShapeFields(S), "n=4 r=0.5 c=0 a=0");
+    History().Undo();
+    EXPECT_EQ(ShapeFields(S), Three);
+}
+
 // Size and position keep to their ranges as typed: above the page's limit
 // the edit shows the limit, and the shape has it.
 TEST_F(FrmObjPropertyEdits, SizeAndPositionTypedPastThePageShowTheLimitStored)

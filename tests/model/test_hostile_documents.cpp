@@ -15,7 +15,11 @@
 #include "platform/message_box.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +71,12 @@ constexpr size_t ShowGridAt = 18 + 5;
 constexpr size_t CenterHAt = 18 + 36 + 2 + 8;
 constexpr size_t PictureWidthAt = 18 + 36 + 2 + 10 + 12 + 3 + 4 + 8 + 4;
 constexpr size_t PictureHeightAt = PictureWidthAt + 4;
+// The display mode and ruler unit bytes before the print position; the
+// first layer's display flag after the picture header, the current layer
+// and the layer count.
+constexpr size_t DisplayModeAt = 18 + 36;
+constexpr size_t RulerUnitAt = DisplayModeAt + 1;
+constexpr size_t LayerDisplayAt = PictureWidthAt - 4 + 40 + 8;
 
 // Frames of the items, unique in the file: X, Y, width, height.
 const std::initializer_list<int32_t> RectFrame = {10, 20, 30, 40};
@@ -165,6 +175,8 @@ TEST_F(HostileDocumentTest, EveryFieldOpensHeldDrawsAndSavesAsHeld)
     const size_t Bold = size_t(std::search(Good.begin(), Good.end(), Size17.begin(), Size17.end()) - Good.begin()) + 6;
     ASSERT_LT(Bold, Good.size());
     const size_t LinePoint = Find(Good, Ints({60, 190}));
+    ASSERT_EQ(std::tuple(int(Good[DisplayModeAt]), int(Good[RulerUnitAt])), std::tuple(3, 0));
+    ASSERT_EQ(std::tuple(I32At(Good, LayerDisplayAt - 4), int(Good[LayerDisplayAt])), std::tuple(1, 1));
 
     const int32_t Min = -2147483647 - 1, Max = 2147483647;
     const int32_t Reach = MaxItemReach;
@@ -193,6 +205,12 @@ TEST_F(HostileDocumentTest, EveryFieldOpensHeldDrawsAndSavesAsHeld)
         return S;
     };
     const auto Byte = [](size_t At, uint8_t V) { return [At, V](TBytes& B) { B[At] = V; }; };
+    // The byte as the opened document holds it and as a save writes it.
+    const auto HeldByte = [](size_t At, std::function<uint8_t(TOLEDocumentWex&)> Get) {
+        return [At, Get](TOLEDocumentWex& D) {
+            return std::to_string(int(Get(D))) + " saved " + std::to_string(int(SaveBytes(D)[At]));
+        };
+    };
     const auto Header = [](TOLEDocumentWex& D) {
         const BITMAPINFOHEADER* H = RecPictureHeader(PageOf(D).PagePicture());
         return std::to_string(H->biWidth) + " x " + std::to_string(H->biHeight);
@@ -237,6 +255,28 @@ TEST_F(HostileDocumentTest, EveryFieldOpensHeldDrawsAndSavesAsHeld)
          [](TOLEDocumentWex& D) { return std::to_string(int(SaveBytes(D)[ShowGridAt])); }, "1", {}},
         {"print centring 9", Byte(CenterHAt, 9),
          [](TOLEDocumentWex& D) { return std::to_string(int(PageOf(D).PrintPosition().CenterH)); }, "1", {}},
+        // A mode or unit the page has no use for is its default, and saved
+        // so; any layer display byte but 0 shows the outlines.
+        {"display mode 200", Byte(DisplayModeAt, 200), HeldByte(DisplayModeAt, [](TOLEDocumentWex& D) {
+             return PageOf(D).DisplayMode();
+         }), "3 saved 3", {}},
+        {"display mode 4", Byte(DisplayModeAt, 4), HeldByte(DisplayModeAt, [](TOLEDocumentWex& D) {
+             return PageOf(D).DisplayMode();
+         }), "3 saved 3", {}},
+        {"ruler unit 9", Byte(RulerUnitAt, 9), HeldByte(RulerUnitAt, [](TOLEDocumentWex& D) {
+             return PageOf(D).RulerUnit();
+         }), "0 saved 0", {}},
+        {"ruler unit 255", Byte(RulerUnitAt, 255), HeldByte(RulerUnitAt, [](TOLEDocumentWex& D) {
+             return PageOf(D).RulerUnit();
+         }), "0 saved 0", {}},
+        {"layer display flag 5", Byte(LayerDisplayAt, 5), HeldByte(LayerDisplayAt, [](TOLEDocumentWex& D) {
+             return PageOf(D).GetLayers()->GetLayer(0)->Display;
+         }), "1 saved 1", {}},
+        // Within the largest picture but long and thin, the blur's planes
+        // would reach past what the raster routines work on: brought down
+        // as a larger frame is.
+        {"frame 268435456 x 1", Patch4(Rect, {0, 20, 1 << 28, 1}), Frame(0), "0,20,65536,1",
+         {{Rect + 8, 65536}, {Rect + 12, 1}}},
     };
     for (const TRow& Row : Rows) {
         SCOPED_TRACE(Row.Name);
@@ -258,4 +298,103 @@ TEST_F(HostileDocumentTest, EveryFieldOpensHeldDrawsAndSavesAsHeld)
         LoadBytes(Again, Saved);
         EXPECT_EQ(Row.Read(Again), Row.Held);
     }
+}
+
+// A document holding what cannot be drawn even brought into range is
+// refused at open: the message names the file and the item and says why,
+// and nothing of the document opens (no page, not modified, no box).
+TEST_F(HostileDocumentTest, WhatCannotBeDrawnRefusesTheDocumentNamingIt)
+{
+    if (!std::filesystem::exists(IpaGothic))
+        GTEST_SKIP() << "font file " << IpaGothic << " is missing: run tools/setup";
+    struct TRow {
+        const char* Name;
+        std::function<void(TPage&)> Build; // after a sound rectangle
+        std::string Why;
+    };
+    const std::vector<TRow> Rows = {
+        // Characters of 999 points, 4000 of them: a text some 2 million
+        // pixels long and 700 high, whose blur plane no routine works on.
+        // A text has no frame to bring down.
+        {"a text too large to paint",
+         [this](TPage& P) {
+             auto Text = std::make_unique<TTextObj>(&P, -1);
+             Text->SetText(std::string(4000, 'W'));
+             for (int32_t I = 0; I < Text->RichText().Styles.Count(); ++I)
+                 if (TCharStyle* C = Text->RichText().Styles.GetItem(I))
+                     C->Attr = GothicAttr(1000);
+             Text->SetPosition(0, 0);
+             Add(P, std::move(Text));
+         },
+         "2 番目の図形を描画できません。 (大きすぎます)"},
+    };
+    const std::filesystem::path Dir = std::filesystem::temp_directory_path() /
+                                      ("tavro-undrawable-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(Dir);
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        TBytes File;
+        {
+            TOLEDocumentWex Doc(nullptr, nullptr);
+            auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+            Page->SetPageSize(400, 300);
+            auto R = std::make_unique<TRectObj>(Page, -1);
+            R->SetFrame(10, 20, 30, 40);
+            Add(*Page, std::move(R));
+            Row.Build(*Page);
+            File = SaveBytes(Doc);
+        }
+        const std::string Path = (Dir / "undrawable.srn").string();
+        {
+            std::ofstream Out(Path, std::ios::binary);
+            Out.write(reinterpret_cast<const char*>(File.data()), std::streamsize(File.size()));
+        }
+        TOLEDocumentWex Doc(nullptr, nullptr);
+        Doc.SetFileName(Path);
+        Boxes.clear();
+        std::string Message = "(nothing raised)";
+        try {
+            Doc.Open();
+        } catch (const Exception& E) {
+            Message = E.Message();
+        }
+        EXPECT_EQ(Message, Path + " を開けません。\n" + Row.Why);
+        EXPECT_EQ(Doc.GetPageCount(), 0);
+        EXPECT_FALSE(Doc.Modified());
+        EXPECT_EQ(Boxes, std::vector<std::string>{});
+        // Read from memory, the same refusal, and the page is left empty.
+        TOLEDocumentWex Again(nullptr, nullptr);
+        EXPECT_THROW(LoadBytes(Again, File), EUndrawableDocument);
+        EXPECT_EQ(Again.GetPageCount(), 0);
+    }
+    std::filesystem::remove_all(Dir);
+}
+
+// The editor makes a text longer than one paste brings (two pastes, or
+// typing on): saved, it opens, is held drawable and renders.
+TEST_F(HostileDocumentTest, ATextLongerThanOnePasteOpensAndDraws)
+{
+    if (!std::filesystem::exists(IpaGothic))
+        GTEST_SKIP() << "font file " << IpaGothic << " is missing: run tools/setup";
+    TBytes File;
+    {
+        TOLEDocumentWex Doc(nullptr, nullptr);
+        auto* Page = static_cast<TPage*>(Doc.AddPage(NewPageTPage(Doc.History())));
+        Page->SetPageSize(400, 300);
+        auto Text = std::make_unique<TTextObj>(Page, -1);
+        Text->SetText(std::string(size_t(MaxTextObjectBytes) + 1, 'a'));
+        for (int32_t I = 0; I < Text->RichText().Styles.Count(); ++I)
+            if (TCharStyle* C = Text->RichText().Styles.GetItem(I))
+                C->Attr = GothicAttr(2);
+        Text->SetPosition(0, 10);
+        Add(*Page, std::move(Text));
+        File = SaveBytes(Doc);
+    }
+    TOLEDocumentWex Doc(nullptr, nullptr);
+    Boxes.clear();
+    ASSERT_NO_THROW(LoadBytes(Doc, File));
+    EXPECT_EQ(ItemOf<TTextObj>(Doc, 0).RichText().Text.size(), size_t(MaxTextObjectBytes) + 1);
+    EXPECT_EQ(PageReadFault(PageOf(Doc)), "");
+    EXPECT_EQ(PageRenderFault(PageOf(Doc)), "");
+    EXPECT_EQ(Boxes, std::vector<std::string>{});
 }

@@ -116,6 +116,18 @@ TBuild PaintedRect(const char* Macro, const char* Caption, const std::string& Va
     };
 }
 
+// A rectangle of W x H painted by the catalogue's 塗り(ボカシ) as it comes.
+TBuild BlurredRect(int32_t W, int32_t H)
+{
+    return [=](TPage& P) {
+        auto R = std::make_unique<TRectObj>(&P, -1);
+        R->SetFrame(0, 5, W, H);
+        R->Macros().Clear();
+        R->Macros().Add(TTestMacroLibrary::Get("塗り(ボカシ)"));
+        P.RootGroup().AddChild(std::move(R), -1);
+    };
+}
+
 // Values no parameter takes, and a frame larger than any picture; each
 // made under the catalogue's libraries.
 const std::vector<THostile>& HostileValues()
@@ -130,6 +142,9 @@ const std::vector<THostile>& HostileValues()
              auto* R = dynamic_cast<TRectObj*>(P.RootGroup().GetItem(0));
              R->DoSetItemAngle(0.5);
          }},
+        // Within the largest picture, but long and thin: the blur's planes
+        // would reach past what the raster routines work on.
+        {"268435456 x 1 frame with a blur", BlurredRect(1 << 28, 1)},
         {"polyline spanning 20000 x 20000", [](TPage& P) {
              auto L = std::make_unique<TPolyLineObj>(&P, -1);
              TrecPath Path;
