@@ -423,6 +423,7 @@ void TDrawObject::ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Ver
     FLayer = nullptr;
     FMacros->ReadFromStream(Stream, Version);
     FbOutputPathState = 0;
+    ++FiPathSerial;
 }
 
 void TDrawObject::WriteToStreamAsText(TStream& Stream)
@@ -449,6 +450,7 @@ void TDrawObject::ReadFromStreamAsText(TStream& Stream, TList2Item* IDMap, int32
     FLayer = nullptr;
     FMacros->ReadFromStreamAsText(Stream, Version);
     FbOutputPathState = 0;
+    ++FiPathSerial;
 }
 
 // ---------------------------------------------------------------------------
@@ -470,6 +472,7 @@ void TDrawObject::Assign(TDrawItem* Source)
     FMacros->Assign(S->FMacros.get());
     RecPathAssign(FOutputPath, S->GetPath());
     FbOutputPathState = 2;
+    ++FiPathSerial;
 }
 
 void TDrawObject::CollectPictureHandles(TListPtrWex& List, const TListRecPict& Store)
@@ -892,6 +895,7 @@ void TDrawObject::SetFillPath(uint8_t Flag)
     if (Flag == FOutputPath.Flag)
         return;
     FOutputPath.Flag = Flag;
+    ++FiPathSerial;
     Invalidate(true);
     DoClearMacrosPictCache(-1);
     ResetExtents();
@@ -903,6 +907,7 @@ void TDrawObject::SetOutputPathState(uint8_t State)
     if (State == FbOutputPathState)
         return;
     FbOutputPathState = State;
+    ++FiPathSerial;
     SetModified();
 }
 
