@@ -76,6 +76,25 @@ inline bool BoxWithinPicture(int64_t Width, int64_t Height)
     return Width >= 0 && Height >= 0 && Width <= 2 * int64_t{MaxItemReach} &&
            Height <= 2 * int64_t{MaxItemReach} && Width * Height <= MaxPicturePixels;
 }
+// What a stored item too large to be drawn is brought down to: a box with
+// no side past MaxHeldItemSide and no more pixels than the largest picture.
+// The fill styles paint on planes that reach past the box by their margins
+// (pens, blurs, offsets); for such a box, a plane with margins of up to
+// MaxItemPaintMargin on every side still lies within what the raster
+// routines work on (MaxWorkPixels), so the item brought down paints. The
+// worst boxes are the longest thin one and the square.
+inline constexpr int32_t MaxHeldItemSide = 65536;
+inline constexpr int32_t MaxItemPaintMargin = 4096;
+static_assert((int64_t{MaxHeldItemSide} + 2 * MaxItemPaintMargin) *
+                      (MaxPicturePixels / MaxHeldItemSide + 2 * MaxItemPaintMargin) <=
+                  MaxWorkPixels &&
+              (int64_t{16384} + 2 * MaxItemPaintMargin) * (16384 + 2 * MaxItemPaintMargin) <= MaxWorkPixels &&
+              int64_t{16384} * 16384 == MaxPicturePixels);
+inline bool BoxHeldToPaint(int64_t Width, int64_t Height)
+{
+    return Width >= 0 && Height >= 0 && Width <= MaxHeldItemSide && Height <= MaxHeldItemSide &&
+           Width * Height <= MaxPicturePixels;
+}
 
 // The longest item name, in CP932 bytes: what an undo record's short
 // string holds. HeldItemName cuts a longer one where a character begins.
@@ -248,9 +267,10 @@ public:
     // that come from outside (a paste) are refused otherwise.
     virtual bool ValuesDrawable(int32_t Dpi) const;
     // Brings every value that has a range of its own (the name and visible
-    // flag, shape parameters, a line's point types and outline, a text's
-    // styles and layout, the fill-path flag and wireframe colour, the
-    // values of its macros) into that range at Dpi, without recording and
+    // flag, a shape's frame and parameters, a line's points, point types
+    // and outline, a text's origin, styles and layout, the fill-path flag
+    // and wireframe colour, the values of its macros) into that range at
+    // Dpi, without recording and
     // without the modified flag: what a document holds is opened, not
     // refused, and then draws and saves so. Groups bring every child.
     virtual void BringValuesIntoRange(int32_t Dpi);

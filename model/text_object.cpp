@@ -1388,6 +1388,13 @@ void TTextObj::BringValuesIntoRange(int32_t Dpi)
             Changed = HoldCharAttr(S->Attr, Dpi) || Changed;
     // Every kind above 2 painted from the last glyph, as 2 does.
     FbPaintKind = std::min(FbPaintKind, MaxTextPaintKind);
+    // The text's origin within the item reach: the text moves, it keeps
+    // its look.
+    const int32_t X = std::clamp(FiX, -MaxItemReach, MaxItemReach);
+    const int32_t Y = std::clamp(FiY, -MaxItemReach, MaxItemReach);
+    Changed = Changed || X != FiX || Y != FiY;
+    FiX = X;
+    FiY = Y;
     if (Changed)
         SetPathState(0);
     TLineObject::BringValuesIntoRange(Dpi);

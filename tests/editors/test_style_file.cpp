@@ -8,7 +8,10 @@
 #include "paint/paint_macro.h"
 #include "platform/cp932.h"
 #include "platform/fifo_watch.h"
+#include "platform/hostile_files.h"
 #include "platform/message_box.h"
+#include "platform/regular_file.h"
+#include "platform/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -495,4 +498,34 @@ TEST_F(StyleLibraryFiles, ANamedPipeIsNotReadAsALibrary)
         EXPECT_FALSE(Pipe.ReaderBlocked());
     }
     EXPECT_FALSE(fs::exists(Root / "new/Gradation.stl"));
+}
+
+// Storing the user's library replaces only a regular file (through a link
+// to one): a pipe, device, socket or folder in its place is refused naming
+// the library, and left as it was.
+TEST_F(StyleLibraryFiles, StoringReplacesOnlyAFile)
+{
+    TStyleTree Tree;
+    Tree.AddGroup(nullptr, "追加");
+    const std::string Bytes = Saved(Tree, "StyleSepranGradation", 100, SaveGradItem);
+    for (const THostileRow& Row : HostileRows(ErrNotRegularFile)) {
+        SCOPED_TRACE(Row.What);
+        fs::remove_all(Root / "data");
+        fs::create_directories(Root / "data");
+        std::vector<std::string> Pipes;
+        MakeHostile((Root / "data").string(), "Gradation.stl", Row.Kind, Pipes);
+        const auto Before = FolderPrint((Root / "data").string());
+        const std::string Error = WithinDeadline(
+            [&] {
+                return MessageOf<EFCreateError>([&] { Style.SaveToFile(Tree); });
+            },
+            Pipes, "SaveToFile");
+        if (Row.WriteError != 0) {
+            EXPECT_EQ(Error, "スタイルファイル " + (Root / "data/Gradation.stl").string() + " を書き込めません。");
+            EXPECT_EQ(FolderPrint((Root / "data").string()), Before);
+        } else {
+            EXPECT_EQ(Error, "(nothing raised)");
+            EXPECT_EQ(ReadFile(Root / "data/Gradation.stl"), Bytes);
+        }
+    }
 }

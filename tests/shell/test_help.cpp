@@ -12,6 +12,7 @@
 #include "shell/tavro_action.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/frm_rollup.h"
+#include "platform/fifo_watch.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -175,6 +176,26 @@ TEST_F(HelpTest, F1InThePageSetupAndTheGridOptionsShowsTheirTopics)
     SetPrinterSpecReader(OldReader);
     SetShowHelpContextHook(nullptr);
     EXPECT_TRUE(Boxes.empty());
+}
+
+// The help's frame page replaces only a file of its own: a pipe put in its
+// place is told and left as it was, nothing written to it, and no browser
+// is started.
+TEST_F(HelpTest, AHelpPageThatIsAPipeIsToldAndLeftAlone)
+{
+    Start();
+    Launcher(0);
+    std::filesystem::remove(gstrHelpFile);
+    std::filesystem::create_directories(std::filesystem::path(gstrHelpFile).parent_path());
+    TFifoWriteWatch Pipe(gstrHelpFile);
+    Frame->actHelpContents->trigger();
+    EXPECT_EQ(Opened(false), "");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, gstrHelpFile + " を書き込めません。");
+    struct stat St {};
+    EXPECT_TRUE(::lstat(gstrHelpFile.c_str(), &St) == 0 && S_ISFIFO(St.st_mode));
+    EXPECT_EQ(Pipe.Written(), 0u);
+    std::filesystem::remove(gstrHelpFile);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "foundation/user_error.h"
 #include "platform/qt/qt_services.h"
+#include "window_wait.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -44,8 +45,7 @@ struct TForm {
         After = new QLineEdit(&Window);
         After->setGeometry(10, 70, 100, 21);
         Window.show();
-        Window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&Window));
+        EXPECT_TRUE(ActivateAndWait(&Window));
         Edit->setFocus(Qt::TabFocusReason);
     }
     QWidget Window;
@@ -875,8 +875,7 @@ TEST(EditWex, AnEditWithAButtonKeepsEnterFromTheDialog)
         Ok->setDefault(true);
         QObject::connect(Ok, &QPushButton::clicked, &D, &QDialog::accept);
         D.show();
-        D.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&D));
+        ASSERT_TRUE(ActivateAndWait(&D));
         E->setFocus();
         QTest::keyClick(E, Qt::Key_Return);
         EXPECT_EQ(D.result() == QDialog::Accepted, C.Accepted) << C.Style;
