@@ -201,6 +201,24 @@ bool WritingDeletionRecord()
 }
 
 // ---------------------------------------------------------------------------
+// References
+
+TDrawItemRef::TDrawItemRef(const TDrawItem* Item)
+{
+    if (!Item)
+        return;
+    if (!Item->FSelf)
+        Item->FSelf = std::make_shared<TDrawItem*>(const_cast<TDrawItem*>(Item));
+    FItem = Item->FSelf;
+}
+
+TDrawItem* TDrawItemRef::Get() const
+{
+    const std::shared_ptr<TDrawItem*> Item = FItem.lock();
+    return Item ? *Item : nullptr;
+}
+
+// ---------------------------------------------------------------------------
 // TDrawItem
 
 TDrawItem::TDrawItem(TPageLink* APage, int32_t AID)

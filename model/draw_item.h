@@ -438,7 +438,12 @@ protected:
 
 private:
     friend class TDrawGroup;
+    friend class TDrawItemRef;
     friend void MarkDrawItemSilent(TDrawItem& Item);
+
+    // Made when a reference first names the item and freed with it, which
+    // is how every TDrawItemRef learns that the item is gone.
+    mutable std::shared_ptr<TDrawItem*> FSelf;
 
     std::string FstrName;
     TPageLink* FPage = nullptr;     // not owned
@@ -450,6 +455,20 @@ private:
 
 // Marks Item and its subtree silent (see IsSilent) before it is freed.
 void MarkDrawItemSilent(TDrawItem& Item);
+
+// A reference to an item that does not outlive it: Get gives nil once the
+// item is freed. For what names an item it does not own where no history
+// can look the item up by its ID (copies made for the property panel or a
+// drag), so that freeing the item can never leave a pointer to it behind.
+class TDrawItemRef {
+public:
+    TDrawItemRef() = default;
+    explicit TDrawItemRef(const TDrawItem* Item);
+    TDrawItem* Get() const;
+
+private:
+    std::weak_ptr<TDrawItem*> FItem;
+};
 
 // While one lives, the items written are the undo record of their own
 // deletion: a text keeps its link to a path that is gone for now, since

@@ -449,6 +449,7 @@ void TDrawObject::ReadFromStream(TStream& Stream, TList2Item* IDMap, int32_t Ver
     FLayer = nullptr;
     FMacros->ReadFromStream(Stream, Version);
     FbOutputPathState = 0;
+    ++FiPathSerial;
 }
 
 void TDrawObject::WriteToStreamAsText(TStream& Stream)
@@ -475,6 +476,7 @@ void TDrawObject::ReadFromStreamAsText(TStream& Stream, TList2Item* IDMap, int32
     FLayer = nullptr;
     FMacros->ReadFromStreamAsText(Stream, Version);
     FbOutputPathState = 0;
+    ++FiPathSerial;
 }
 
 // ---------------------------------------------------------------------------
@@ -496,6 +498,7 @@ void TDrawObject::Assign(TDrawItem* Source)
     FMacros->Assign(S->FMacros.get());
     RecPathAssign(FOutputPath, S->GetPath());
     FbOutputPathState = 2;
+    ++FiPathSerial;
 }
 
 void TDrawObject::CollectPictureHandles(TListPtrWex& List, const TListRecPict& Store)
@@ -918,6 +921,7 @@ void TDrawObject::SetFillPath(uint8_t Flag)
     if (Flag == FOutputPath.Flag)
         return;
     FOutputPath.Flag = Flag;
+    ++FiPathSerial;
     Invalidate(true);
     DoClearMacrosPictCache(-1);
     ResetExtents();
@@ -929,6 +933,7 @@ void TDrawObject::SetOutputPathState(uint8_t State)
     if (State == FbOutputPathState)
         return;
     FbOutputPathState = State;
+    ++FiPathSerial;
     SetModified();
 }
 

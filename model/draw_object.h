@@ -143,6 +143,10 @@ public:
     TMacros& Macros() const { return *FMacros; }
     uint8_t FillPath() const { return FOutputPath.Flag; }
     uint8_t OutputPathState() const { return FbOutputPathState; }
+    // Changes whenever the output path may have changed (it went stale, was
+    // replaced or read): what is laid on this path compares it with the
+    // value it saw when it was laid.
+    uint32_t PathSerial() const { return FiPathSerial; }
     // The output path as it is, without a rebuild.
     const TrecPath& OutputPath() const { return FOutputPath; }
 
@@ -226,6 +230,7 @@ protected:
     TRect FrectExtent2 = EmptyExtent;
     int32_t FiReadReach = 0;
     uint8_t FbOutputPathState = 0;
+    uint32_t FiPathSerial = 0;
     int32_t FiWireframeColor = 0;
     TrecPath FOutputPath;
     std::unique_ptr<TMacros> FMacros;

@@ -158,6 +158,7 @@ void TLineObject::SetPathState(uint8_t State)
     // the path is stale.
     DoClearMacrosPictCache(-1);
     FbBasePathState = State;
+    ++FiPathSerial;
     if (State == 0)
         FbOutputPathState = 0;
     else if (State == 1 && FbOutputPathState == 2)
@@ -171,6 +172,7 @@ void TLineObject::SetOutputPathState(uint8_t State)
         return;
     DoClearMacrosPictCache(-1);
     FbOutputPathState = State;
+    ++FiPathSerial;
     if (State == 2)
         FbBasePathState = 2;
     ResetExtents();
@@ -223,6 +225,7 @@ void TLineObject::SetFillPath(uint8_t Flag)
         return;
     FOutputPath.Flag = Flag;
     FBasePath.Flag = Flag;
+    ++FiPathSerial;
     Invalidate(true);
     DoClearMacrosPictCache(-1);
     ResetExtents();
@@ -383,6 +386,7 @@ void TLineObject::ReadLinePart(TStream& Stream, int32_t Version, bool Text)
         FbBasePathState = 2;
     }
     FbOutputPathState = 0;
+    ++FiPathSerial;
 }
 
 // ---------------------------------------------------------------------------

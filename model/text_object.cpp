@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 
 static_assert(std::endian::native == std::endian::little,
               "records are copied as they lie in memory");
@@ -336,7 +337,7 @@ TDrawItem* TTextObj::LinkedPath() const
             return dynamic_cast<TDrawItem*>(H->GetObj(FiLinkedID));
         }
     }
-    return FLinked;
+    return FLinked.Get();
 }
 
 uint32_t TTextObj::GenerationOf(int32_t ID) const
@@ -347,7 +348,7 @@ uint32_t TTextObj::GenerationOf(int32_t ID) const
 
 void TTextObj::LinkTo(const TDrawItem* Item)
 {
-    FLinked = const_cast<TDrawItem*>(Item);
+    FLinked = TDrawItemRef(Item);
     FiLinkedID = Item ? Item->ObjID() : 0;
     FiLinkedGen = GenerationOf(FiLinkedID);
 }
@@ -373,8 +374,12 @@ void TTextObj::CheckPathSource()
     // checked against itself.
     if (FbBasePathState != 2 || FbBuilding || FbCheckingSource)
         return;
-    const TDrawObject* Guide = LinkedGuide();
-    if ((Guide != nullptr) == FbLaidOnPath && (!Guide || Guide->ObjID() == FiLaidOnID))
+    TDrawObject* Guide = LinkedGuide();
+    // A text laid on a text follows that one's own path first.
+    if (auto* GuideText = dynamic_cast<TTextObj*>(Guide))
+        GuideText->CheckPathSource();
+    if ((Guide != nullptr) == FbLaidOnPath &&
+        (!Guide || (Guide->ObjID() == FiLaidOnID && Guide->PathSerial() == FiLaidOnSerial)))
         return;
     // The area the glyphs leave is measured with the path they had.
     FbCheckingSource = true;
@@ -392,6 +397,18 @@ TDrawObject* TTextObj::LinkedGuide() const
     TDrawItem* L = LinkedPath();
     if (!L || L == this)
         return nullptr;
+    // Texts linked in a ring would each wait for the other's path: every
+    // text of the ring stands straight (a file holding such links reads
+    // back the same). A ring further down the chain is that ring's own
+    // matter; this text lays on its first link as usual.
+    std::unordered_set<const TDrawItem*> Seen;
+    for (const TTextObj* T = dynamic_cast<const TTextObj*>(L); T;) {
+        if (T == this)
+            return nullptr;
+        if (!Seen.insert(T).second)
+            break;
+        T = dynamic_cast<const TTextObj*>(T->LinkedPath());
+    }
     return dynamic_cast<TDrawObject*>(L);
 }
 
@@ -437,7 +454,7 @@ void TTextObj::NotifyItemChanged(TDrawItem* Item)
 void TTextObj::RelinkReadItems(const TList2Item* IDMap)
 {
     if (FiLinkedID == 0) {
-        FLinked = nullptr;
+        FLinked = {};
         return;
     }
     // Without a map the item was re-read under the IDs it had.
@@ -445,15 +462,15 @@ void TTextObj::RelinkReadItems(const TList2Item* IDMap)
         const int32_t I = IDMap->IndexOfKey(FiLinkedID);
         if (I < 0) {
             FiLinkedID = 0;
-            FLinked = nullptr;
+            FLinked = {};
             return;
         }
         FiLinkedID = static_cast<int32_t>(IDMap->GetItem(I));
     }
     FiLinkedGen = GenerationOf(FiLinkedID);
-    FLinked = nullptr;
-    FLinked = LinkedPath();
-    if (!FLinked)
+    FLinked = {};
+    FLinked = TDrawItemRef(LinkedPath());
+    if (!FLinked.Get())
         FiLinkedID = 0;
 }
 
@@ -861,7 +878,7 @@ bool TTextObj::Replay(int32_t Command, const void* Data, int32_t Size, bool IsRe
         EndRecord();
         FiLinkedID = std::max(ID, 0);
         FiLinkedGen = GenerationOf(FiLinkedID);
-        FLinked = nullptr;
+        FLinked = {};
         SetPathState(0);
         SetModified();
         break;
@@ -1207,6 +1224,7 @@ void TTextObj::BuildBasePath()
     FiLaidOnID = Guide ? Guide->ObjID() : 0;
     if (Guide) {
         const TrecPath& G = Guide->GetPath();
+        FiLaidOnSerial = Guide->PathSerial();
         MakeTextPathOnPath(Text, TextLayoutDpi, Styles, *FParagraph, G, FLayout.Value1,
                            FLayout.Value2, Counts, Centres, FBasePath);
     } else {
@@ -1327,11 +1345,12 @@ void TTextObj::Assign(TDrawItem* Source)
     if (S == this)
         return;
     FbPathLink = S->FbPathLink;
-    FLinked = S->LinkedPath();
-    FiLinkedID = FLinked ? FLinked->ObjID() : 0;
-    if (FLinked && FiLinkedID <= 0)
+    TDrawItem* Linked = S->LinkedPath();
+    FLinked = TDrawItemRef(Linked);
+    FiLinkedID = Linked ? Linked->ObjID() : 0;
+    if (Linked && FiLinkedID <= 0)
         FiLinkedID = S->FiLinkedID;
-    FiLinkedGen = FLinked ? S->FiLinkedGen : 0;
+    FiLinkedGen = Linked ? S->FiLinkedGen : 0;
     FLayout = S->FLayout;
     FDouble1 = S->FDouble1;
     FDouble2 = S->FDouble2;
@@ -1574,7 +1593,7 @@ void TTextObj::ReadTextPart(TStream& Stream, int32_t Version, bool AsText)
     FbPathLink = Link;
     FiLinkedID = LinkID;
     FiLinkedGen = GenerationOf(LinkID);
-    FLinked = nullptr;
+    FLinked = {};
     FLayout = Layout;
     FGlyphRanges.clear();
     FGlyphOffsets.clear();
@@ -1597,5 +1616,6 @@ void TTextObj::ReadTextPart(TStream& Stream, int32_t Version, bool AsText)
     }
     FbBasePathState = 0;
     FbOutputPathState = 0;
+    ++FiPathSerial;
     SetPathState(0);
 }

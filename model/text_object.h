@@ -206,8 +206,8 @@ public:
     const std::vector<int32_t>& OutputRanges() const { return FOutputRanges; }
 
 private:
-    // The glyph path goes stale when the linked path went or came back
-    // since it was laid.
+    // The glyph path goes stale when the linked path went, came back or
+    // changed since it was laid (a linked text checks its own link first).
     void CheckPathSource() override;
     // Undo and redo of codes 32 to 48; False for other codes.
     bool Replay(int32_t Command, const void* Data, int32_t Size, bool IsRedo);
@@ -241,13 +241,16 @@ private:
     std::vector<TPoint> FGlyphOffsets;
     std::vector<int32_t> FOutputRanges;
     // The link: the item's object ID (0 none), the generation of that ID
-    // the link means, and the item it named last (used without a history).
+    // the link means, and the item it named last (used without a history;
+    // it gives nil once that item is freed).
     int32_t FiLinkedID = 0;
     uint32_t FiLinkedGen = 0;
-    TDrawItem* FLinked = nullptr; // not owned
+    TDrawItemRef FLinked;
     // What the glyph path was laid on: the linked item's ID, or none.
     bool FbLaidOnPath = false;
     int32_t FiLaidOnID = 0;
+    // The path serial (PathSerial) the linked item's path had then.
+    uint32_t FiLaidOnSerial = 0;
     bool FbCheckingSource = false;
     TrecTextParam FLayout;
     std::unique_ptr<TRTFTav> FRichText;

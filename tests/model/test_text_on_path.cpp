@@ -5,9 +5,12 @@
 #include "object_test_support.h"
 
 #include "foundation/app_environment.h"
+#include "model/anchors.h"
 #include "model/clipboard_service.h"
+#include "model/outline_transform.h"
 #include "model/page.h"
 #include "model/selection_commands.h"
+#include "store/history_bracket.h"
 #include "platform/message_box.h"
 #include "store/picture_store.h"
 
@@ -354,4 +357,255 @@ TEST_F(TextOnPathTest, AnItemTakingTheGonePathsIDIsNoPathOfTheText)
     EXPECT_TRUE(Glyphs() == Straight);
     // Stored with the stroke's ID, the text would follow it when read back.
     EXPECT_TRUE(ReopenedGlyphs() == Straight);
+}
+
+// Copies of a text on a path made without a history (the property panel's
+// copies of the selection, a copy of such a copy, a drag's clones) follow
+// the path while it lives, and once it is freed name nothing: they stand
+// straight, and a text assigned from one takes no pointer to the freed path.
+TEST_F(TextOnPathTest, CopiesWithoutAHistoryNeverHoldAFreedPath)
+{
+    auto* T = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+    const std::vector<TPoint> Straight = Glyphs();
+    TDrawItem* P = Root().AddChild(NewStroke(), -1);
+    Link(*T, *P);
+    Doc->History.ClearHistory();
+    const std::vector<TPoint> Bent = Glyphs();
+    auto CopyOf = [](TDrawItem* Item) {
+        std::unique_ptr<TDrawItem> Copy = CreateDrawItem(Item->GetClass(), nullptr, -1);
+        MarkDrawItemSilent(*Copy);
+        Copy->Assign(Item);
+        return std::unique_ptr<TTextObj>(static_cast<TTextObj*>(Copy.release()));
+    };
+    std::unique_ptr<TTextObj> Panel = CopyOf(T);
+    std::unique_ptr<TTextObj> OfPanel = CopyOf(Panel.get());
+    Select({T, P});
+    Sel->DuplicateToDragGroup();
+    auto* Clone = dynamic_cast<TTextObj*>(Sel->DragGroup().GetItem(0));
+    ASSERT_NE(Clone, nullptr);
+    const std::pair<const char*, TTextObj*> Copies[] = {
+        {"the panel's copy", Panel.get()}, {"a copy of it", OfPanel.get()}, {"a drag's clone", Clone}};
+    for (const auto& [Name, Copy] : Copies) {
+        SCOPED_TRACE(Name);
+        EXPECT_EQ(Copy->LinkedPath(), P);
+        EXPECT_TRUE(PointsOf(Copy->GetPath()) == Bent);
+    }
+
+    Select({P});
+    Sel->DeleteCommand("削除");
+    ASSERT_EQ(Root().GetCount(), 1);
+    for (const auto& [Name, Copy] : Copies) {
+        SCOPED_TRACE(Name);
+        EXPECT_EQ(Copy->LinkedPath(), nullptr);
+        EXPECT_TRUE(PointsOf(Copy->GetPath()) == Straight);
+        TMemoryStream S;
+        Copy->WriteToStream(S);
+        EXPECT_GT(S.Size(), 0);
+    }
+    // As the panel puts its copy back after a live change.
+    {
+        THistoryLock Lock(&Doc->History);
+        T->Assign(Panel.get());
+    }
+    EXPECT_EQ(T->LinkedPath(), nullptr);
+    EXPECT_TRUE(Glyphs() == Straight);
+    EXPECT_TRUE(Glyphs() == ReopenedGlyphs());
+}
+
+namespace {
+
+// The glyph paths of every text of Group, depth first.
+void CollectGlyphs(TDrawGroup& Group, std::vector<std::vector<TPoint>>& Out)
+{
+    for (int32_t I = 0; I < Group.GetCount(); ++I) {
+        TDrawItem* Item = Group.GetItem(I);
+        if (auto* T = dynamic_cast<TTextObj*>(Item))
+            Out.push_back(PointsOf(T->GetPath()));
+        else if (auto* G = dynamic_cast<TDrawGroup*>(Item))
+            CollectGlyphs(*G, Out);
+    }
+}
+
+std::vector<std::vector<TPoint>> AllGlyphs(TDrawGroup& Group)
+{
+    std::vector<std::vector<TPoint>> Out;
+    CollectGlyphs(Group, Out);
+    return Out;
+}
+
+} // namespace
+
+// Every kind of change of the path, then its undo and redo: at each state the
+// text lies on the path as it is, exactly as the page read back shows it, and
+// the undo gives back the page's bytes and the glyphs of before.
+TEST_F(TextOnPathTest, TheTextFollowsEveryChangeOfItsPathAndItsUndo)
+{
+    struct TCase {
+        const char* Name;
+        bool Ellipse;   // the path is an ellipse (else a stroke)
+        bool Reshapes;  // the glyphs must move (the fill-path flag need not move them)
+        std::function<void(TextOnPathTest&, TDrawItem*)> Change;
+    };
+    auto InCommand = [](TextOnPathTest& F, const std::function<void()>& Body) {
+        F.Doc->History.CommandStart("change");
+        Body();
+        F.Doc->History.CommandEnd();
+    };
+    const TCase Cases[] = {
+        {"move the stroke", false, true, [](TextOnPathTest& F, TDrawItem* P) {
+             F.Select({P});
+             F.Sel->MoveCommand(17, -9);
+         }},
+        {"move the ellipse", true, true, [](TextOnPathTest& F, TDrawItem* P) {
+             F.Select({P});
+             F.Sel->MoveCommand(-12, 21);
+         }},
+        {"scale the stroke", false, true, [](TextOnPathTest& F, TDrawItem* P) {
+             F.Select({P});
+             F.Sel->ScaleCommand(20, 60, 1536, 1024);
+         }},
+        {"scale the ellipse", true, true, [](TextOnPathTest& F, TDrawItem* P) {
+             F.Select({P});
+             F.Sel->ScaleCommand(60, 40, 1024, 700);
+         }},
+        {"rotate the stroke", false, true, [](TextOnPathTest& F, TDrawItem* P) {
+             F.Select({P});
+             F.Sel->RotateCommand(160, 100, 0.4);
+         }},
+        {"rotate the ellipse", true, true, [](TextOnPathTest& F, TDrawItem* P) {
+             F.Select({P});
+             F.Sel->RotateCommand(150, 100, -0.7);
+         }},
+        {"delete a node of the stroke", false, true, [](TextOnPathTest& F, TDrawItem* P) {
+             auto* Poly = static_cast<TPolyLineObj*>(P);
+             F.Sel->SetEditMode(1);
+             F.Select({P});
+             TAnchors& A = F.Sel->GetAnchors();
+             A.SetNodeSelected(A.FindNodeAnchor(Poly, 1), 1, -1);
+             F.Sel->CommandDeleteNodes();
+         }},
+        {"the ellipse's X in the panel", true, true, [InCommand](TextOnPathTest& F, TDrawItem* P) {
+             InCommand(F, [&] { TDrawItem::SetItemsPosX(*P, 90); });
+         }},
+        {"the ellipse's size in the panel", true, true, [InCommand](TextOnPathTest& F, TDrawItem* P) {
+             InCommand(F, [&] { TDrawItem::SetParamSize(*P, 260, 90); });
+         }},
+        {"an arc outline on the stroke", false, true, [InCommand](TextOnPathTest& F, TDrawItem* P) {
+             TOutline Arc;
+             Arc.FOutlineKind = OutlineKindArc;
+             Arc.Params.ArcFactor = 0.75;
+             InCommand(F, [&] { TDrawItem::SetOutline(*P, Arc); });
+         }},
+        {"the stroke's fill-path flag", false, false, [InCommand](TextOnPathTest& F, TDrawItem* P) {
+             InCommand(F, [&] { TDrawItem::SetItemsFillPath(*P, 1); });
+         }},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        NewPage();
+        auto* T = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+        std::unique_ptr<TDrawItem> New = C.Ellipse ? std::unique_ptr<TDrawItem>(NewEllipse()) : NewStroke();
+        TDrawItem* P = Root().AddChild(std::move(New), -1);
+        Link(*T, *P);
+        Doc->History.ClearHistory();
+        // Laid on the path as it was: the change must lay it anew.
+        const std::vector<TPoint> Bent = Glyphs();
+        ASSERT_TRUE(ReopenedGlyphs() == Bent);
+        const std::vector<uint8_t> Before = PageBytes();
+
+        C.Change(*this, P);
+        ASSERT_TRUE(Doc->History.CanUndo());
+        const std::vector<uint8_t> After = PageBytes();
+        ASSERT_TRUE(After != Before);
+        const std::vector<TPoint> Changed = Glyphs();
+        EXPECT_TRUE(Changed == ReopenedGlyphs());
+        if (C.Reshapes)
+            EXPECT_TRUE(Changed != Bent);
+
+        Doc->History.Undo();
+        EXPECT_TRUE(PageBytes() == Before);
+        EXPECT_TRUE(Glyphs() == Bent);
+        EXPECT_TRUE(Glyphs() == ReopenedGlyphs());
+
+        Doc->History.Redo();
+        EXPECT_TRUE(PageBytes() == After);
+        EXPECT_TRUE(Glyphs() == Changed);
+        EXPECT_TRUE(Glyphs() == ReopenedGlyphs());
+    }
+}
+
+// A text laid on a text laid on a path follows the path's changes through the
+// middle text.
+TEST_F(TextOnPathTest, ATextOnATextFollowsThePathBeneathBoth)
+{
+    auto* Outer = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+    auto* Middle = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+    TDrawItem* P = Root().AddChild(NewStroke(), -1);
+    Link(*Middle, *P);
+    Link(*Outer, *Middle);
+    Doc->History.ClearHistory();
+    const auto Before = AllGlyphs(Root());
+    ASSERT_TRUE(Before[0] != Before[1]);
+
+    Select({P});
+    Sel->MoveCommand(25, 30);
+    const auto Moved = AllGlyphs(Root());
+    EXPECT_TRUE(Moved[0] != Before[0]);
+    EXPECT_TRUE(Moved[1] != Before[1]);
+    // Asked for the outer text first, then the middle one.
+    Doc->History.Undo();
+    EXPECT_TRUE(PointsOf(Outer->GetPath()) == Before[0]);
+    EXPECT_TRUE(PointsOf(Middle->GetPath()) == Before[1]);
+    Doc->History.Redo();
+    EXPECT_TRUE(PointsOf(Outer->GetPath()) == Moved[0]);
+    EXPECT_TRUE(AllGlyphs(Root()) == Moved);
+
+    // As the page reads back.
+    TMemoryStream S;
+    Page->WriteToStream(S);
+    S.SetPosition(0);
+    TPathDocument Other;
+    TPage Read(&Other.History);
+    Read.SetDocument(&Other);
+    Read.ReadFromStream(S, PageStreamVersion);
+    EXPECT_TRUE(AllGlyphs(Read.RootGroup()) == Moved);
+}
+
+// Texts linked in a ring stand straight, each of them, and stay laid: asking
+// one for its glyphs never lays the other anew, and the page reads back the
+// same. A text linked to itself is linked to nothing.
+TEST_F(TextOnPathTest, TextsLinkedInARingStandStraightAndStayLaid)
+{
+    auto* A = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+    auto* B = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+    auto* C = static_cast<TTextObj*>(Root().AddChild(NewText(), -1));
+    const auto Straight = AllGlyphs(Root());
+    A->SetLinkedPath(A);
+    EXPECT_EQ(A->LinkedPath(), nullptr);
+    Link(*A, *B);
+    Link(*B, *A);
+    // C lies on A, which is in the ring: C follows A as A stands.
+    Link(*C, *A);
+    const auto Laid = AllGlyphs(Root());
+    EXPECT_TRUE(Laid[0] == Straight[0]);
+    EXPECT_TRUE(Laid[1] == Straight[1]);
+    for (int Round = 0; Round < 3; ++Round) {
+        A->GetPath();
+        EXPECT_EQ(B->BasePathState(), 2);
+        B->GetPath();
+        EXPECT_EQ(A->BasePathState(), 2);
+        C->GetPath();
+        EXPECT_EQ(A->BasePathState(), 2);
+        EXPECT_EQ(B->BasePathState(), 2);
+    }
+    EXPECT_TRUE(AllGlyphs(Root()) == Laid);
+
+    TMemoryStream S;
+    Page->WriteToStream(S);
+    S.SetPosition(0);
+    TPathDocument Other;
+    TPage Read(&Other.History);
+    Read.SetDocument(&Other);
+    Read.ReadFromStream(S, PageStreamVersion);
+    EXPECT_TRUE(AllGlyphs(Read.RootGroup()) == Laid);
 }
