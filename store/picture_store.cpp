@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <unordered_set>
@@ -167,8 +168,10 @@ std::unique_ptr<TTmpJpeg> ReadJpegText(TStream& Stream, TrecPicture& P)
     return Jpeg;
 }
 
-// Same depth and size, and the same pixel bytes; palette and position do
-// not count.
+// Same depth and size, and the same pixels; palette and position do not
+// count, nor the bytes that pad each row to four (nothing ever sets them: a
+// picture read back from its PNG form has other padding than the one it was
+// written from).
 bool PicturesEqual(const TrecPicture& A, const TrecPicture& B)
 {
     const BITMAPINFOHEADER* HA = RecPictureHeader(A);
@@ -177,8 +180,24 @@ bool PicturesEqual(const TrecPicture& A, const TrecPicture& B)
         return false;
     if (HA->biBitCount != HB->biBitCount || HA->biWidth != HB->biWidth || HA->biHeight != HB->biHeight)
         return false;
+    const int64_t Rows = std::abs(static_cast<int64_t>(HA->biHeight));
     const int64_t Size = GetDIBImageSize(HA);
-    return std::memcmp(A.pBits, B.pBits, static_cast<size_t>(std::max<int64_t>(0, Size))) == 0;
+    if (Rows == 0 || HA->biWidth <= 0 || Size <= 0)
+        return true;
+    const int64_t Stride = Size / Rows;
+    const int64_t Bits = int64_t(HA->biWidth) * HA->biBitCount;
+    const size_t Full = static_cast<size_t>(std::min(Stride, Bits / 8));
+    const int32_t Rest = static_cast<int32_t>(Bits % 8);
+    const auto Mask = static_cast<uint8_t>(0xFF00 >> Rest);
+    for (int64_t Y = 0; Y < Rows; ++Y) {
+        const uint8_t* RA = A.pBits + Y * Stride;
+        const uint8_t* RB = B.pBits + Y * Stride;
+        if (std::memcmp(RA, RB, Full) != 0)
+            return false;
+        if (Rest && int64_t(Full) < Stride && ((RA[Full] ^ RB[Full]) & Mask) != 0)
+            return false;
+    }
+    return true;
 }
 
 bool IsJpegFileName(const std::string& FileName)

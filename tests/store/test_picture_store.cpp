@@ -624,3 +624,47 @@ TEST_F(PictureStore, BadStreamsLeaveTheStoreUnchanged)
     EXPECT_THROW(At(S, 1).ReadFromStream(Load(M, ItemBad), 25), Exception);
     Unchanged();
 }
+
+namespace {
+
+// Pixels of W x H at Bits from Seed, every byte that pads a row to four
+// set to Pad.
+void FillPadded(TrecPicture& P, int32_t W, int32_t H, int32_t Bits, uint32_t Seed, uint8_t Pad)
+{
+    FillPicture(P, W, H, Bits, Seed);
+    const int64_t Stride = RecPictureGetImageSize(P) / H;
+    const int64_t Used = (int64_t(W) * Bits + 7) / 8;
+    const int32_t Rest = int32_t(int64_t(W) * Bits % 8);
+    for (int32_t Y = 0; Y < H; ++Y) {
+        uint8_t* Row = P.pBits + Y * Stride;
+        std::memset(Row + Used, Pad, size_t(Stride - Used));
+        if (Rest)
+            Row[Used - 1] = uint8_t((Row[Used - 1] & (0xFF00 >> Rest)) | (Pad & (0xFF >> Rest)));
+    }
+}
+
+} // namespace
+
+// The bytes that pad a row are no part of a picture: a picture equal to a
+// stored one but for them is found (also one read back from its stored
+// form), one differing in a pixel, or in the used bits of a last byte, is not.
+TEST_F(PictureStore, RowPaddingDoesNotMakePicturesDiffer)
+{
+    struct TCase {
+        int32_t W, Bits;
+    };
+    for (const TCase C : {TCase{5, 24}, TCase{6, 24}, TCase{3, 8}, TCase{3, 1}, TCase{5, 4}}) {
+        SCOPED_TRACE(std::to_string(C.W) + " x " + std::to_string(C.Bits));
+        TListRecPict S(nullptr);
+        TPic P;
+        FillPadded(P.P, C.W, 3, C.Bits, 4, 0xA5);
+        ASSERT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 0);
+        FillPadded(P.P, C.W, 3, C.Bits, 4, 0x3C);
+        EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 0);
+        EXPECT_EQ(MergeBinary(S, Saved(S)), (TPairs{{0, 0}}));
+        // A pixel of the last row's last used byte differs.
+        const int64_t Stride = RecPictureGetImageSize(P.P) / 3;
+        P.P.pBits[2 * Stride + (int64_t(C.W) * C.Bits + 7) / 8 - 1] ^= 0x80;
+        EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 1);
+    }
+}
