@@ -223,6 +223,23 @@ void* PositionEntry(int32_t Position)
     return reinterpret_cast<void*>(static_cast<intptr_t>(Position));
 }
 
+// While the history replays a step, pictures merged into the store come back
+// through the step's own records; they are nobody's new pictures.
+bool Replaying(const TUndoObject& Obj)
+{
+    const THistoryCommand* H = Obj.HistoryCommand();
+    return H && (H->IsUndoing() || H->IsRedoing());
+}
+
+bool SameBase(const TListRecPictItem& A, const TListRecPictItem& B)
+{
+    const TListRecPictItemCondition& CA = *A.Condition;
+    const TListRecPictItemCondition& CB = *B.Condition;
+    return CA.SourceHandle == CB.SourceHandle && CA.Param1 == CB.Param1 && CA.Param2 == CB.Param2 &&
+           CA.Flag == CB.Flag && std::fabs(CA.ParamD - CB.ParamD) <= ParamDEpsilon &&
+           PicturesEqual(A.Picture, B.Picture);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -419,6 +436,7 @@ int32_t TListRecPict::Store(int32_t Handle, std::unique_ptr<TListRecPictItem>& I
 
 void TListRecPict::FreeAt(int32_t Index)
 {
+    FAside.erase(FItems.GetKey(Index));
     FItems.SetItem(Index, 0);
     FItems.SetKey(Index, -1);
     FOwned[static_cast<size_t>(Index)].reset();
@@ -473,7 +491,7 @@ int32_t TListRecPict::AddPicture(int32_t SourceHandle, int32_t Param1, int32_t P
     const int32_t Handle = FNextHandle;
     const int32_t Position = Store(Handle, Item); // cannot fail after Reserve
     Picture = TrecPicture{};
-    if (SourceHandle < 0)
+    if (SourceHandle < 0 && !Replaying(*this))
         FNewBasePictures.Add(PositionEntry(Position));
     ++FNextHandle;
     return Handle;
@@ -551,7 +569,9 @@ void TListRecPict::MergeFrom(TListRecPict& Source, TList2Item& HandleMap)
             continue;
         }
         const int32_t NewHandle = FNextHandle++;
-        FNewBasePictures.Add(PositionEntry(Store(NewHandle, Slot)));
+        const int32_t Position = Store(NewHandle, Slot);
+        if (!Replaying(*this))
+            FNewBasePictures.Add(PositionEntry(Position));
         Source.FItems.SetItem(I, 0);
         Source.FItems.SetKey(I, -1);
         HandleMap.Add(Handle, NewHandle);
@@ -565,7 +585,7 @@ void TListRecPict::WriteToStream(TStream& Stream, const TListPtrWex* Filter) con
         const int32_t Handle = FItems.GetKey(I);
         const TListRecPictItem* Item = ItemAt(I);
         if (Handle >= 0 && Item && Item->Condition->SourceHandle < 0 &&
-            (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
+            (Filter ? Filter->IndexOf(HandleEntry(Handle)) >= 0 : !IsSetAside(Handle)))
             Written.push_back(I);
     }
     StreamWriteInt32(Stream, static_cast<int32_t>(Written.size()));
@@ -582,7 +602,7 @@ void TListRecPict::WriteToStreamAsText(TStream& Stream, const TListPtrWex* Filte
         const int32_t Handle = FItems.GetKey(I);
         const TListRecPictItem* Item = ItemAt(I);
         if (Handle >= 0 && Item && Item->Condition->SourceHandle < 0 &&
-            (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
+            (Filter ? Filter->IndexOf(HandleEntry(Handle)) >= 0 : !IsSetAside(Handle)))
             Written.push_back(I);
     }
     StreamWriteln(Stream, std::to_string(Written.size()));
@@ -632,6 +652,7 @@ void TListRecPict::LoadFromStream(TStream& Stream, int32_t Version)
     FNewBasePictures.Clear();
     FItems.SetCount(0);
     FOwned.clear();
+    FAside.clear();
     for (TReadEntry& E : Read)
         Store(E.Handle, E.Item);
     FNextHandle = static_cast<int32_t>(MaxRead + 1);
@@ -654,7 +675,9 @@ void TListRecPict::Merge(TReadList& Read, TList2Item& HandleMap)
             continue;
         }
         const int32_t NewHandle = FNextHandle++;
-        FNewBasePictures.Add(PositionEntry(Store(NewHandle, E.Item)));
+        const int32_t Position = Store(NewHandle, E.Item);
+        if (!Replaying(*this))
+            FNewBasePictures.Add(PositionEntry(Position));
         HandleMap.Add(E.Handle, NewHandle);
     }
 }
@@ -731,12 +754,32 @@ void TListRecPict::RemoveUnused(const TListPtrWex& UsedHandles)
     }
 }
 
+void TListRecPict::KeepPictures(const TListPtrWex& Used, const std::vector<int32_t>& Held)
+{
+    std::unordered_set<int32_t> InUse;
+    for (int32_t I = 0; I < Used.Count(); ++I)
+        InUse.insert(static_cast<int32_t>(reinterpret_cast<intptr_t>(Used.Get(I))));
+    const std::unordered_set<int32_t> Kept(Held.begin(), Held.end());
+    for (int32_t I = 0; I < FItems.Count(); ++I) {
+        const int32_t Handle = FItems.GetKey(I);
+        if (Handle < 0)
+            continue;
+        if (InUse.count(Handle))
+            FAside.erase(Handle);
+        else if (Kept.count(Handle))
+            FAside.insert(Handle);
+        else
+            FreeAt(I);
+    }
+}
+
 void TListRecPict::ReAdd(const void* Data, int32_t Size)
 {
     static const std::string Present = "TListRecPict.Undo: (GetItemByHandle(iHandle) <> nil)";
     TMemoryStreamWex Stream;
     Stream.SetPointer(Data, std::max(0, Size));
     TReadList Read;
+    std::vector<int32_t> Back;
     std::unordered_set<int32_t> Seen;
     while (Stream.Position() < Stream.Size()) {
         const int32_t Handle = StreamReadInt32(Stream);
@@ -744,10 +787,20 @@ void TListRecPict::ReAdd(const void* Data, int32_t Size)
         Item->ReadFromStream(Stream, UndoVersion);
         if (Handle < 0 || Handle == MaxHandle)
             throw EUserError("TListRecPict.Undo: 画像の番号(" + std::to_string(Handle) + ")が不正です");
-        if (GetItemByHandle(Handle) || !Seen.insert(Handle).second)
+        if (!Seen.insert(Handle).second)
             throw EUserError(Present);
+        // A picture set aside for the history is the very one the step
+        // brings back: it only returns to the document.
+        if (const TListRecPictItem* Held = GetItemByHandle(Handle)) {
+            if (!IsSetAside(Handle) || !SameBase(*Held, *Item))
+                throw EUserError(Present);
+            Back.push_back(Handle);
+            continue;
+        }
         Read.push_back({Handle, std::move(Item)});
     }
+    for (int32_t Handle : Back)
+        FAside.erase(Handle);
     Reserve(Read.size());
     for (TReadEntry& E : Read) {
         FNextHandle = std::max(FNextHandle, E.Handle + 1);

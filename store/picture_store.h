@@ -20,7 +20,8 @@
 //   bytes as one "JIS7" block; the picture record's text form from version
 //   16, the old raw text form below.
 // Undo data (codes: 0 pictures added, 1 pictures removed): repeated
-//   {int32 Handle, binary item}, read as version 25.
+//   {int32 Handle, binary item}, read as version 25. A handle whose picture
+//   is set aside for the history (KeepPictures) takes it back as it is.
 //
 // Readers build what they read apart and only then change the store: a read
 // that fails leaves the store as it was and leaves no temporary file behind.
@@ -36,6 +37,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // How a picture was made.
@@ -140,10 +142,22 @@ public:
     void ReadFromStreamAsText(TStream& Stream, TList2Item& HandleMap, int32_t Version);
 
     // The base pictures added since the last call become one redo record.
+    // Those stored while the history replays a step are not listed: the
+    // step's own records bring them back.
     void CommitNew();
     // Frees every picture whose handle UsedHandles lacks; each base picture
     // gets an undo record.
     void RemoveUnused(const TListPtrWex& UsedHandles);
+    // The document's lifetime rule. Used: the handles its items use now;
+    // Held: the handles a step of its history can bring back an item using.
+    // A picture Used names is the document's; one only Held names is set
+    // aside: kept under its handle and found by handle and by equality (so
+    // that a step replayed gets the very picture it had), but not written
+    // without a filter; any other is freed, without undo records, since no
+    // step needs it.
+    void KeepPictures(const TListPtrWex& Used, const std::vector<int32_t>& Held);
+    // Whether the picture under Handle is set aside.
+    bool IsSetAside(int32_t Handle) const { return FAside.count(Handle) != 0; }
 
     void Undo(int32_t Command, const void* Data, int32_t Size) override;
     void Redo(int32_t Command, const void* Data, int32_t Size) override;
@@ -176,4 +190,6 @@ private:
     TList2Item FItems;
     // Owns the item of each entry of FItems, position for position.
     std::vector<std::unique_ptr<TListRecPictItem>> FOwned;
+    // Handles of the pictures kept only for the history.
+    std::unordered_set<int32_t> FAside;
 };

@@ -643,6 +643,27 @@ void FillPadded(TrecPicture& P, int32_t W, int32_t H, int32_t Bits, uint32_t See
     }
 }
 
+// Replays the binary collection Data into its store on every redo, as a
+// page's paste does.
+class TMergeOnRedo : public TUndoObject {
+public:
+    TMergeOnRedo(THistoryCommand* H, TListRecPict& Store, std::string Data)
+        : TUndoObject(H), FStore(Store), FData(std::move(Data))
+    {
+    }
+    void Undo(int32_t, const void*, int32_t) override {}
+    void Redo(int32_t, const void*, int32_t) override
+    {
+        TMemoryStreamWex M;
+        TList2Item Map;
+        FStore.ReadFromStreamBinary(Load(M, FData), Map, 25);
+    }
+
+private:
+    TListRecPict& FStore;
+    std::string FData;
+};
+
 } // namespace
 
 // The bytes that pad a row are no part of a picture: a picture equal to a
@@ -667,4 +688,96 @@ TEST_F(PictureStore, RowPaddingDoesNotMakePicturesDiffer)
         P.P.pBits[2 * Stride + (int64_t(C.W) * C.Bits + 7) / 8 - 1] ^= 0x80;
         EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 1);
     }
+}
+
+// KeepPictures: what the document uses stays and is written; what only the
+// history holds is set aside, found but not written; anything else goes,
+// without undo records.
+TEST_F(PictureStore, KeepPicturesSetsAsideWhatOnlyTheHistoryHolds)
+{
+    THistoryCommand H;
+    TListRecPict S(&H);
+    for (uint32_t Seed : {1u, 2u, 3u})
+        AddPlain(S, Seed);
+    AddPlain(S, 4, 0); // derived from 0: handle 3
+    S.CommitNew();
+    const std::string All = Saved(S);
+    TListPtrWex Used;
+    H.CommandStart("keep");
+    S.KeepPictures(SetHandles(Used, {0}), {1, 3});
+    H.CommandEnd();
+    EXPECT_FALSE(H.CanUndo()) << "no undo record";
+    EXPECT_TRUE(S.GetItemByHandle(0) && S.GetItemByHandle(1) && S.GetItemByHandle(3));
+    EXPECT_EQ(S.GetItemByHandle(2), nullptr);
+    EXPECT_EQ(std::vector<bool>({S.IsSetAside(0), S.IsSetAside(1), S.IsSetAside(2), S.IsSetAside(3)}),
+              std::vector<bool>({false, true, false, true}));
+    EXPECT_EQ(Saved(S).substr(0, 4), Le32(1));
+    EXPECT_EQ(Saved(S, true).substr(0, 3), "1\r\n");
+    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStream(St, &SetHandles(Used, {1})); }).substr(0, 8), Le32(1) + Le32(1));
+    // Found by equality: the same picture added again is the one set aside.
+    EXPECT_EQ(AddPlain(S, 2), 1);
+    EXPECT_EQ(AddPlain(S, 3), 4) << "a picture gone is gone";
+    // Used again, it is written again, in its place.
+    S.KeepPictures(SetHandles(Used, {0, 1, 4}), {});
+    EXPECT_FALSE(S.IsSetAside(1));
+    EXPECT_EQ(S.GetItemByHandle(3), nullptr);
+    EXPECT_EQ(Saved(S).substr(0, All.size() - 8 * 0).substr(0, 4), Le32(3));
+    TListRecPict Back(nullptr);
+    LoadInto(Back, Saved(S));
+    EXPECT_EQ(std::tuple(Back.Items().GetKey(0), Back.Items().GetKey(1), Back.Items().GetKey(2)), std::tuple(0, 1, 4));
+}
+
+// A step's record of pictures added brings a picture set aside for it back
+// into the document; a picture the document uses, or another picture under
+// the handle, is still refused.
+TEST_F(PictureStore, ReplayTakesBackAPictureSetAsideForIt)
+{
+    THistoryCommand H;
+    TListRecPict S(&H);
+    const int32_t P = AddPlain(S, 5);
+    const std::string Rec = Le32(P) + Bytes([&](TStream& St) { At(S, P).WriteToStream(St); });
+    const auto Size = static_cast<int32_t>(Rec.size());
+    const std::string Present = "TListRecPict.Undo: (GetItemByHandle(iHandle) <> nil)";
+    TListPtrWex None;
+    S.KeepPictures(None, {P});
+    ASSERT_TRUE(S.IsSetAside(P));
+    EXPECT_NO_THROW(S.Redo(TListRecPict::CmdPicturesAdded, Rec.data(), Size));
+    EXPECT_FALSE(S.IsSetAside(P));
+    EXPECT_EQ(Saved(S).substr(0, 4), Le32(1));
+    EXPECT_EQ(MessageOf<EUserError>([&] { S.Redo(TListRecPict::CmdPicturesAdded, Rec.data(), Size); }), Present);
+    S.KeepPictures(None, {P});
+    EXPECT_NO_THROW(S.Undo(TListRecPict::CmdPicturesRemoved, Rec.data(), Size));
+    EXPECT_FALSE(S.IsSetAside(P));
+    // Other pixels under the handle.
+    TListRecPict Other(nullptr);
+    AddPlain(Other, 6);
+    const std::string Wrong = Le32(P) + Bytes([&](TStream& St) { At(Other, 0).WriteToStream(St); });
+    S.KeepPictures(None, {P});
+    EXPECT_EQ(MessageOf<EUserError>([&] { S.Redo(0, Wrong.data(), int32_t(Wrong.size())); }), Present);
+    EXPECT_TRUE(S.IsSetAside(P));
+}
+
+// Pictures a replayed step merges into the store come back through the
+// step's own records: they are not new, and the next command records nothing
+// of them.
+TEST_F(PictureStore, PicturesMergedWhileReplayingAreNotNew)
+{
+    THistoryCommand H;
+    TListRecPict S(&H);
+    TListRecPict Source(nullptr);
+    AddPlain(Source, 7);
+    TMergeOnRedo Merger(&H, S, Saved(Source));
+    H.CommandStart("merge");
+    Merger.Redo(0, nullptr, 0);
+    EXPECT_EQ(S.NewBasePictures().Count(), 1);
+    Merger.AddHistory(1, 0, "m", 1);
+    H.CommandEnd();
+    S.CommitNew(); // outside the command: records nothing
+    H.Undo();
+    TListPtrWex None;
+    S.KeepPictures(None, {});
+    EXPECT_EQ(Saved(S), Le32(0));
+    H.Redo();
+    EXPECT_EQ(Saved(S).substr(0, 4), Le32(1));
+    EXPECT_EQ(S.NewBasePictures().Count(), 0);
 }
