@@ -32,26 +32,29 @@ bool FuzzOne(const uint8_t* Data, size_t Size)
     return true;
 }
 
-// Steps by their first pick (of 14): 0 select, 2 paste, 3 copy, 4 duplicate,
-// 5 cut, 6 delete, 7 fill edit, 9 group, 10 undo, 12 redo.
+// Steps by their first pick (of 16): 0 select (then 0 clear, 1 all, 2 one),
+// 2 paste (then the source: 0 to 2 other documents, 3 its own copy), 5 copy,
+// 6 duplicate, 7 cut, 8 delete, 9 fill edit (then the object, 0 a picture
+// loaded or 1 one in use, and which), 11 group, 12 undo, 14 redo.
 [[maybe_unused]] void WriteSeeds(TFuzzSeeds& Seeds)
 {
     const auto Add = [&](const std::string& Name, std::initializer_list<uint8_t> Bytes) {
         Seeds.Add(Name, std::string(Bytes.begin(), Bytes.end()));
     };
     // Paste, duplicate, undo twice, redo twice.
-    Add("paste-duplicate", {1, 2, 0, 4, 10, 10, 12, 12});
+    Add("paste-duplicate", {1, 2, 0, 6, 12, 12, 14, 14});
     // Paste, a fill edit with the pasted picture at the object's size,
     // undo twice, redo twice.
-    Add("paste-fill", {1, 2, 0, 7, 0, 1, 0, 10, 10, 12, 12});
+    Add("paste-fill", {1, 2, 0, 9, 0, 1, 0, 12, 12, 14, 14});
     // Paste undone and redone, a fill edit with a picture loaded, undone and
     // redone twice.
-    Add("paste-redo-fill", {1, 2, 0, 10, 12, 7, 0, 0, 4, 10, 12, 10, 12});
-    // A group pasted, all selected, copied, deleted, pasted back, grouped,
-    // cut, undone.
-    Add("group-copy-cut", {1, 2, 1, 0, 1, 3, 6, 2, 3, 0, 1, 9, 5, 10, 10, 12});
-    // The same with a history that drops its oldest steps.
-    Add("short-history", {0, 2, 2, 2, 0, 0, 1, 4, 4, 7, 0, 0, 3, 6, 10, 10, 10, 12, 12, 12});
+    Add("paste-redo-fill", {1, 2, 0, 12, 14, 9, 0, 0, 4, 12, 14, 12, 14});
+    // A group pasted, all selected, copied, deleted, pasted back, all
+    // selected, grouped, cut, undone twice, redone.
+    Add("group-copy-cut", {1, 2, 1, 0, 1, 5, 8, 2, 3, 0, 1, 11, 7, 12, 12, 14});
+    // Pastes, duplicates, a fill edit and a deletion with a history that
+    // drops its oldest steps, undone and redone.
+    Add("short-history", {0, 2, 2, 2, 0, 0, 1, 6, 6, 9, 0, 0, 3, 8, 12, 12, 12, 14, 14, 14});
 }
 
 } // namespace
