@@ -215,6 +215,16 @@ struct TModelDocument {
         Doc->SaveToStream(S);
         return StreamBytesOf(S);
     }
+    // What the file holds but its thumbnail (whose drawing and colour
+    // reduction take most of a save's time): the pages and the pictures.
+    TBytes Content()
+    {
+        TMemoryStream S;
+        for (int32_t I = 0; I < Doc->GetPageCount(); ++I)
+            Doc->GetPage(I)->WriteToStream(S);
+        Store().WriteToStream(S, nullptr);
+        return StreamBytesOf(S);
+    }
     // The handles of the pictures the items name (and the derived ones they
     // use), each once.
     std::vector<int32_t> UsedHandles()
@@ -276,16 +286,18 @@ public:
     using TPick = std::function<uint32_t(uint32_t)>;
 
     // RollSize and BlockBudget small make the history drop its oldest
-    // commands on the way (0 keeps the history's own).
-    TPictureHistoryModel(TModelEnvironment& Env, TPick Pick, int32_t RollSize = 0, int64_t BlockBudget = 0)
-        : FEnv(Env), FPick(std::move(Pick))
+    // commands on the way (0 keeps the history's own). WholeFile compares the
+    // document saved whole, thumbnail and all; otherwise its Content.
+    TPictureHistoryModel(TModelEnvironment& Env, TPick Pick, int32_t RollSize = 0, int64_t BlockBudget = 0,
+                         bool WholeFile = true)
+        : FEnv(Env), FPick(std::move(Pick)), FWholeFile(WholeFile)
     {
         if (RollSize > 0)
             FDoc.History().SetRollBufSize(RollSize);
         if (BlockBudget > 0)
             FDoc.History().SetBlockBudget(BlockBudget);
         MakeSourceClipboards();
-        FStates.push_back(FDoc.Saved());
+        FStates.push_back(State());
     }
 
     TModelDocument& Document() { return FDoc; }
@@ -340,6 +352,7 @@ private:
     }
 
     uint32_t Pick(uint32_t N) { return N ? FPick(N) % N : 0; }
+    TBytes State() { return FWholeFile ? FDoc.Saved() : FDoc.Content(); }
 
     // The clipboards of other documents: a rectangle filled with picture
     // 0; a group of rectangles filled with pictures 0 and 1 beside one
@@ -505,11 +518,11 @@ private:
             return Where() + ": a command stayed open";
         if (H.MenuStart() < 0) {
             // The history was cleared: this state is the first.
-            FStates.assign(1, FDoc.Saved());
+            FStates.assign(1, State());
             FPos = 0;
         } else if (H.MenuStart() != Start || H.MenuEnd() != End || H.MenuNo() != No) {
             FStates.resize(FPos + 1);
-            FStates.push_back(FDoc.Saved());
+            FStates.push_back(State());
             ++FPos;
         }
         return Check("");
@@ -530,7 +543,7 @@ private:
             return Where() + ": undo went past the first state";
         FDoc.History().Undo();
         --FPos;
-        if (FDoc.Saved() != FStates[FPos])
+        if (State() != FStates[FPos])
             return Where() + ": the bytes of state " + std::to_string(FPos) + " did not come back";
         return Check("");
     }
@@ -541,13 +554,14 @@ private:
             return Where() + ": redo went past the last state";
         FDoc.History().Redo();
         ++FPos;
-        if (FDoc.Saved() != FStates[FPos])
+        if (State() != FStates[FPos])
             return Where() + ": the bytes of state " + std::to_string(FPos) + " did not come back";
         return Check("");
     }
 
     TModelEnvironment& FEnv;
     TPick FPick;
+    bool FWholeFile;
     TModelDocument FDoc;
     std::vector<std::string> FSources;
     std::string FOwnClipboard;
