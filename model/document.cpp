@@ -501,9 +501,14 @@ TOLEDocumentWex::TOLEDocumentWex(THistoryCommand* AHistory, TOLEDocumentsWex* AR
     FHistory->OnCommandStart = [this](THistoryCommand* H) {
         FbModifiedAtStart = FbModified;
         FUsedAtEnd.reset();
-        TListPtrWex Used;
-        UsedPictures(Used);
-        H->AddCommandRefs(HandlesOf(Used));
+        // The pictures the items name as the step starts: undoing it brings
+        // them back.
+        TListPtrWex Named;
+        for (int32_t I = 0; I < FExtraPictures.Count(); ++I)
+            Named.Add(FExtraPictures.Get(I));
+        for (const auto& Page : FPages)
+            Page->CollectNamedPictures(Named);
+        H->AddCommandRefs(HandlesOf(Named));
     };
     FHistory->OnRolledBack = [this](THistoryCommand*) {
         if (!FbModifiedAtStart && FbModified)

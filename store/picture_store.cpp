@@ -454,12 +454,23 @@ int32_t TListRecPict::FindEqualBase(const TrecPicture& Picture) const
     return -1;
 }
 
+int32_t TListRecPict::TakeEqualBase(const TrecPicture& Picture)
+{
+    const int32_t Found = FindEqualBase(Picture);
+    // Wanted again: a picture set aside for the history is the document's.
+    // While the history replays a step, the step's own record of it takes it
+    // back (or the document, once the step's items use it).
+    if (Found >= 0 && !Replaying(*this))
+        FAside.erase(Found);
+    return Found;
+}
+
 int32_t TListRecPict::AddPicture(int32_t SourceHandle, int32_t Param1, int32_t Param2, double ParamD,
                                  const TPoint& Offset, int32_t Width, int32_t Height, uint8_t Flag,
                                  TrecPicture& Picture, const std::string& FileName)
 {
     if (SourceHandle == -1) {
-        const int32_t Found = FindEqualBase(Picture);
+        const int32_t Found = TakeEqualBase(Picture);
         if (Found >= 0)
             return Found;
     }
@@ -520,12 +531,17 @@ TListRecPictItem* TListRecPict::FindByCondition(int32_t SourceHandle, int32_t Pa
     return nullptr;
 }
 
-TListRecPictItem* TListRecPict::GetItemByHandle(int32_t Handle) const
+TListRecPictItem* TListRecPict::ItemOf(int32_t Handle) const
 {
     if (Handle < 0)
         return nullptr;
     const int32_t I = FItems.IndexOfKey(Handle);
     return I < 0 ? nullptr : ItemAt(I);
+}
+
+TListRecPictItem* TListRecPict::GetItemByHandle(int32_t Handle) const
+{
+    return IsSetAside(Handle) ? nullptr : ItemOf(Handle);
 }
 
 void TListRecPict::Assign(const TListRecPict& Source)
@@ -536,7 +552,7 @@ void TListRecPict::Assign(const TListRecPict& Source)
     for (int32_t I = 0; I < Source.FItems.Count(); ++I) {
         const int32_t Handle = Source.FItems.GetKey(I);
         const TListRecPictItem* Item = Source.ItemAt(I);
-        if (Handle < 0 || !Item || Item->Condition->SourceHandle != -1 || GetItemByHandle(Handle))
+        if (Handle < 0 || !Item || Item->Condition->SourceHandle != -1 || ItemOf(Handle))
             continue;
         auto Copy = std::make_unique<TListRecPictItem>();
         Copy->Assign(*Item);
@@ -563,7 +579,7 @@ void TListRecPict::MergeFrom(TListRecPict& Source, TList2Item& HandleMap)
         // Derived pictures belong to Source's numbering of their sources.
         if (Handle < 0 || !Slot || Slot->Condition->SourceHandle >= 0)
             continue;
-        const int32_t Found = FindEqualBase(Slot->Picture);
+        const int32_t Found = TakeEqualBase(Slot->Picture);
         if (Found >= 0) {
             HandleMap.Add(Handle, Found);
             continue;
@@ -585,7 +601,7 @@ void TListRecPict::WriteToStream(TStream& Stream, const TListPtrWex* Filter) con
         const int32_t Handle = FItems.GetKey(I);
         const TListRecPictItem* Item = ItemAt(I);
         if (Handle >= 0 && Item && Item->Condition->SourceHandle < 0 &&
-            (Filter ? Filter->IndexOf(HandleEntry(Handle)) >= 0 : !IsSetAside(Handle)))
+            !IsSetAside(Handle) && (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
             Written.push_back(I);
     }
     StreamWriteInt32(Stream, static_cast<int32_t>(Written.size()));
@@ -602,7 +618,7 @@ void TListRecPict::WriteToStreamAsText(TStream& Stream, const TListPtrWex* Filte
         const int32_t Handle = FItems.GetKey(I);
         const TListRecPictItem* Item = ItemAt(I);
         if (Handle >= 0 && Item && Item->Condition->SourceHandle < 0 &&
-            (Filter ? Filter->IndexOf(HandleEntry(Handle)) >= 0 : !IsSetAside(Handle)))
+            !IsSetAside(Handle) && (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
             Written.push_back(I);
     }
     StreamWriteln(Stream, std::to_string(Written.size()));
@@ -669,7 +685,7 @@ void TListRecPict::Merge(TReadList& Read, TList2Item& HandleMap)
         // Derived pictures belong to another store's numbering of their sources.
         if (E.Item->Condition->SourceHandle >= 0)
             continue;
-        const int32_t Found = FindEqualBase(E.Item->Picture);
+        const int32_t Found = TakeEqualBase(E.Item->Picture);
         if (Found >= 0) {
             HandleMap.Add(E.Handle, Found);
             continue;
@@ -764,9 +780,10 @@ void TListRecPict::KeepPictures(const TListPtrWex& Used, const std::vector<int32
         const int32_t Handle = FItems.GetKey(I);
         if (Handle < 0)
             continue;
+        const TListRecPictItem* Item = ItemAt(I);
         if (InUse.count(Handle))
             FAside.erase(Handle);
-        else if (Kept.count(Handle))
+        else if (Kept.count(Handle) && Item && Item->Condition->SourceHandle < 0)
             FAside.insert(Handle);
         else
             FreeAt(I);
@@ -791,7 +808,7 @@ void TListRecPict::ReAdd(const void* Data, int32_t Size)
             throw EUserError(Present);
         // A picture set aside for the history is the very one the step
         // brings back: it only returns to the document.
-        if (const TListRecPictItem* Held = GetItemByHandle(Handle)) {
+        if (const TListRecPictItem* Held = ItemOf(Handle)) {
             if (!IsSetAside(Handle) || !SameBase(*Held, *Item))
                 throw EUserError(Present);
             Back.push_back(Handle);

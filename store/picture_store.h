@@ -117,7 +117,7 @@ public:
     TListRecPictItem* FindByCondition(int32_t SourceHandle, int32_t Param1, int32_t Param2,
                                       double ParamD, uint8_t Flag, const TPoint& Offset,
                                       int32_t Width, int32_t Height, int32_t* Handle) const;
-    // nil for a negative handle or one that is not stored.
+    // nil for a negative handle, one that is not stored or one set aside.
     TListRecPictItem* GetItemByHandle(int32_t Handle) const;
 
     // Copies Source's pictures with SourceHandle -1 under their own handles
@@ -130,7 +130,8 @@ public:
     void MergeFrom(TListRecPict& Source, TList2Item& HandleMap);
 
     // Handle lists (Filter, UsedHandles) hold handles cast through intptr_t.
-    // The base pictures; with a Filter only the handles it holds.
+    // The base pictures (not those set aside); with a Filter only the handles
+    // it holds.
     void WriteToStream(TStream& Stream, const TListPtrWex* Filter) const;
     void WriteToStreamAsText(TStream& Stream, const TListPtrWex* Filter) const;
     // Replaces the content. The first of several pictures under one handle
@@ -150,11 +151,12 @@ public:
     void RemoveUnused(const TListPtrWex& UsedHandles);
     // The document's lifetime rule. Used: the handles its items use now;
     // Held: the handles a step of its history can bring back an item using.
-    // A picture Used names is the document's; one only Held names is set
-    // aside: kept under its handle and found by handle and by equality (so
-    // that a step replayed gets the very picture it had), but not written
-    // without a filter; any other is freed, without undo records, since no
-    // step needs it.
+    // A picture Used names is the document's; a base picture only Held names
+    // is set aside: out of the document (not found by its handle, not
+    // written) but kept under its handle, so that the same picture added or
+    // merged again, or a step's record of it, takes it back under the very
+    // handle the history's steps name; any other picture is freed, without
+    // undo records, since no step needs it.
     void KeepPictures(const TListPtrWex& Used, const std::vector<int32_t>& Held);
     // Whether the picture under Handle is set aside.
     bool IsSetAside(int32_t Handle) const { return FAside.count(Handle) != 0; }
@@ -162,7 +164,8 @@ public:
     void Undo(int32_t Command, const void* Data, int32_t Size) override;
     void Redo(int32_t Command, const void* Data, int32_t Size) override;
 
-    // Keys are handles (-1: removed), items the TListRecPictItem* (not owning).
+    // Keys are handles (-1: removed), items the TListRecPictItem* (not owning);
+    // pictures set aside are among them.
     const TList2Item& Items() const { return FItems; }
     TListRecPictItem* ItemAt(int32_t Index) const;
     // Positions in Items of the base pictures added since the last commit.
@@ -182,6 +185,11 @@ private:
     int32_t Store(int32_t Handle, std::unique_ptr<TListRecPictItem>& Item);
     void FreeAt(int32_t Index);
     int32_t FindEqualBase(const TrecPicture& Picture) const;
+    // FindEqualBase, and the picture found is no longer set aside (but
+    // while the history replays a step).
+    int32_t TakeEqualBase(const TrecPicture& Picture);
+    // The item under Handle, set aside or not.
+    TListRecPictItem* ItemOf(int32_t Handle) const;
     void Merge(TReadList& Read, TList2Item& HandleMap);
     void ReAdd(const void* Data, int32_t Size);
 

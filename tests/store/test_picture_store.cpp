@@ -690,9 +690,10 @@ TEST_F(PictureStore, RowPaddingDoesNotMakePicturesDiffer)
     }
 }
 
-// KeepPictures: what the document uses stays and is written; what only the
-// history holds is set aside, found but not written; anything else goes,
-// without undo records.
+// KeepPictures: what the document uses stays and is written; a base
+// picture only the history holds is set aside, out of the document until the
+// same picture is wanted again, which takes it back under its handle;
+// anything else goes, without undo records.
 TEST_F(PictureStore, KeepPicturesSetsAsideWhatOnlyTheHistoryHolds)
 {
     THistoryCommand H;
@@ -701,30 +702,39 @@ TEST_F(PictureStore, KeepPicturesSetsAsideWhatOnlyTheHistoryHolds)
         AddPlain(S, Seed);
     AddPlain(S, 4, 0); // derived from 0: handle 3
     S.CommitNew();
-    const std::string All = Saved(S);
     TListPtrWex Used;
     H.CommandStart("keep");
     S.KeepPictures(SetHandles(Used, {0}), {1, 3});
     H.CommandEnd();
     EXPECT_FALSE(H.CanUndo()) << "no undo record";
-    EXPECT_TRUE(S.GetItemByHandle(0) && S.GetItemByHandle(1) && S.GetItemByHandle(3));
-    EXPECT_EQ(S.GetItemByHandle(2), nullptr);
-    EXPECT_EQ(std::vector<bool>({S.IsSetAside(0), S.IsSetAside(1), S.IsSetAside(2), S.IsSetAside(3)}),
-              std::vector<bool>({false, true, false, true}));
+    EXPECT_NE(S.GetItemByHandle(0), nullptr);
+    // Set aside: kept, but out of the document, also for a filter naming it.
+    EXPECT_TRUE(S.IsSetAside(1));
+    EXPECT_EQ(S.GetItemByHandle(1), nullptr);
+    EXPECT_EQ(S.Items().GetKey(1), 1);
+    // Gone: an unused base picture, and a derived one the history holds.
+    EXPECT_EQ(std::tuple(S.Items().GetKey(2), S.Items().GetKey(3)), std::tuple(-1, -1));
     EXPECT_EQ(Saved(S).substr(0, 4), Le32(1));
     EXPECT_EQ(Saved(S, true).substr(0, 3), "1\r\n");
-    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStream(St, &SetHandles(Used, {1})); }).substr(0, 8), Le32(1) + Le32(1));
-    // Found by equality: the same picture added again is the one set aside.
+    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStream(St, &SetHandles(Used, {0, 1})); }).substr(0, 4), Le32(1));
+    // The same picture added again is the one set aside, back in its place;
+    // a picture gone is gone.
     EXPECT_EQ(AddPlain(S, 2), 1);
-    EXPECT_EQ(AddPlain(S, 3), 4) << "a picture gone is gone";
-    // Used again, it is written again, in its place.
-    S.KeepPictures(SetHandles(Used, {0, 1, 4}), {});
     EXPECT_FALSE(S.IsSetAside(1));
-    EXPECT_EQ(S.GetItemByHandle(3), nullptr);
-    EXPECT_EQ(Saved(S).substr(0, All.size() - 8 * 0).substr(0, 4), Le32(3));
+    EXPECT_NE(S.GetItemByHandle(1), nullptr);
+    EXPECT_EQ(AddPlain(S, 3), 4);
+    EXPECT_EQ(S.NewBasePictures().Count(), 1) << "only the picture stored anew is new";
     TListRecPict Back(nullptr);
     LoadInto(Back, Saved(S));
-    EXPECT_EQ(std::tuple(Back.Items().GetKey(0), Back.Items().GetKey(1), Back.Items().GetKey(2)), std::tuple(0, 1, 4));
+    EXPECT_EQ(std::tuple(Back.Items().Count(), Back.Items().GetKey(0), Back.Items().GetKey(1), Back.Items().GetKey(2)),
+              std::tuple(3, 0, 1, 4));
+    // Merged again, likewise.
+    S.KeepPictures(SetHandles(Used, {0, 4}), {1});
+    ASSERT_TRUE(S.IsSetAside(1));
+    TListRecPict Other(nullptr);
+    AddPlain(Other, 2);
+    EXPECT_EQ(MergeBinary(S, Saved(Other)), (TPairs{{0, 1}}));
+    EXPECT_FALSE(S.IsSetAside(1));
 }
 
 // A step's record of pictures added brings a picture set aside for it back
