@@ -18,6 +18,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <ctime>
+
 #include <algorithm>
 #include <cstdio>
 #include <cctype>
@@ -28,9 +30,36 @@
 #include <string>
 #include <vector>
 
+// The processor time the calling thread has used so far, in seconds.
+inline double ThreadCpuSeconds()
+{
+    timespec T{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &T);
+    return double(T.tv_sec) + double(T.tv_nsec) * 1e-9;
+}
+
+// Times one iteration of a benchmark registered with UseManualTime by the
+// processor time of its thread: the ratios of such benchmarks read it as
+// their time. Work that the thread does itself costs the same however busy
+// the machine is, while the time that passes on the wall clock grows with
+// every other program that gets the processor meanwhile; short repetitions
+// against a peer of tens of microseconds swing most.
+class TThreadCpuIteration {
+public:
+    explicit TThreadCpuIteration(benchmark::State& State) : FState(State), FStart(ThreadCpuSeconds()) {}
+    ~TThreadCpuIteration() { FState.SetIterationTime(ThreadCpuSeconds() - FStart); }
+    TThreadCpuIteration(const TThreadCpuIteration&) = delete;
+    TThreadCpuIteration& operator=(const TThreadCpuIteration&) = delete;
+
+private:
+    benchmark::State& FState;
+    double FStart;
+};
+
 // Keeps, per benchmark name without its "/..." suffix, the real time per
-// iteration of each repetition, and the user counters; the median of the
-// repetitions stands for the benchmark.
+// iteration of each repetition (the manual time of a benchmark that times
+// itself), and the user counters; the median of the repetitions stands for
+// the benchmark.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
     // No colour codes, so that the ratio lines start their lines.
@@ -110,6 +139,18 @@ public:
     {
         std::vector<double> N, D;
         if (FindCounter(Num, Counter, N) && FindCounter(Den, Counter, D))
+            PrintValue(Label, Median(N), Median(D), N, D, Format);
+    }
+
+    // The same for two user counters of one benchmark (Name), each
+    // repetition's pair taken from that repetition: a benchmark that times
+    // its peer beside its own work, iteration by iteration, has both sides
+    // measured at the same moments of a busy machine.
+    void PrintCountersRatio(const char* Label, const std::string& Name, const std::string& NumCounter,
+                            const std::string& DenCounter, const char* Format = "%.3f") const
+    {
+        std::vector<double> N, D;
+        if (FindCounter(Name, NumCounter, N) && FindCounter(Name, DenCounter, D))
             PrintValue(Label, Median(N), Median(D), N, D, Format);
     }
 

@@ -21,6 +21,7 @@
 #include "raster/gradation_picture.h"
 #include "raster/rec_picture.h"
 #include "platform/message_box.h"
+#include "platform/regular_file.h"
 #include "platform/clipboard_formats.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/screen_cursors.h"
@@ -34,11 +35,14 @@
 #include "ui/work_area.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -951,8 +955,21 @@ void TfrmGradation::TakeRatio()
 
 bool TfrmGradation::LoadPictureFile(const std::string& FileName)
 {
+    // Read through the program's own door: only a regular file, never
+    // waiting on a pipe. The contents name the format, else the extension
+    // (a format without a signature), as a load by name does.
+    std::string Bytes;
     QImage Image;
-    if (!Image.load(QString::fromStdString(FileName)) || Image.isNull() || !FStore) {
+    if (ReadRegularFile(FileName, Bytes) == 0) {
+        QByteArray Data = QByteArray::fromStdString(Bytes);
+        for (const QByteArray& Format : {QByteArray(), QFileInfo(QString::fromStdString(FileName)).suffix().toLatin1()}) {
+            QBuffer Buffer(&Data);
+            Image = QImageReader(&Buffer, Format).read();
+            if (!Image.isNull())
+                break;
+        }
+    }
+    if (Image.isNull() || !FStore) {
         MessageBox(nullptr, "画像の読み込みに失敗しました。", "", MB_OK | MB_ICONERROR);
         return false;
     }

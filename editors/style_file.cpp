@@ -59,15 +59,6 @@ bool FileExists(const std::string& Path)
     return ::stat(Path.c_str(), &St) == 0;
 }
 
-// Only a regular file is opened to be read: a named pipe put in a library's
-// place would hold the program up waiting for a writer, a device would feed
-// it without end. A missing file goes on to the open, which names the cause.
-void RefuseIrregularFile(const std::string& Path)
-{
-    if (FileExists(Path) && !IsRegularFile(Path))
-        throw EFOpenError("ファイル " + Path + " を開けません。 (通常のファイルではありません)");
-}
-
 std::string NameOf(const std::string& Path)
 {
     const size_t Slash = Path.find_last_of('/');
@@ -295,7 +286,7 @@ std::string StyleUnreadableMessage(const std::string& Path, const std::string& A
 
 void TCustomStyle::LoadFromFile(const std::string& Path, TStyleTree& Tree) const
 {
-    RefuseIrregularFile(Path);
+    // (A pipe or a device in the library's place is refused, never waited on.)
     TFileStream Stream(Path, fmOpenRead | fmShareDenyWrite);
     LoadStyleStream(Stream, DataFileHeader, OnItemLoad, Tree);
 }
@@ -353,9 +344,8 @@ bool TCustomStyle::MoveToFolder(const std::string& NewFolder)
     const std::string Target = Folder + NameOf(FileName);
     bool Ok = true;
     if (Target != FileName && FileExists(FileName) && !FileExists(Target)) {
-        // Only a regular file comes along; a pipe in its place would block.
+        // Only a regular file comes along; a pipe in its place is refused.
         try {
-            RefuseIrregularFile(FileName);
             TFileStream In(FileName, fmOpenRead | fmShareDenyWrite);
             TMemoryStream Bytes;
             Bytes.LoadFromStream(In);

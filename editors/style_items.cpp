@@ -3,6 +3,7 @@
 
 #include "foundation/lists.h"
 #include "foundation/streams.h"
+#include "paint/macro_param_range.h"
 #include "store/picture_store.h"
 
 namespace {
@@ -65,6 +66,9 @@ std::unique_ptr<TObject> LoadMacroItem(TStream& Stream, int32_t Version)
 {
     auto Item = std::make_unique<TStyleItem>();
     Item->ReadFromStream(Stream, Version);
+    // A style is applied as it is: its values are held as a document's
+    // (files before version 6 carry the macros' lines too).
+    HoldMacrosValues(*Item);
     if (Version >= StylePictureVersion)
         Item->Pictures().LoadFromStream(Stream, Version);
     return Item;

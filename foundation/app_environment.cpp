@@ -3,6 +3,7 @@
 #include "foundation/platform_wrappers.h"
 #include "foundation/text_fields.h"
 #include "platform/font_query.h"
+#include "platform/regular_file.h"
 #include "platform/registry_store.h"
 
 #include <cerrno>
@@ -94,6 +95,13 @@ void ReportSettingsPlace(const TMemIniFile& Ini)
         if (!Text.empty())
             Text += "\r\n\r\n";
         Text += "設定ファイル " + Ini.FileName() + " を読み込めません。(" + Ini.LoadError() +
+                ")\r\n既定の設定で起動します。";
+    }
+    // The registry stand-in that does not read counts as missing.
+    if (const int Err = RegistryLoadError()) {
+        if (!Text.empty())
+            Text += "\r\n\r\n";
+        Text += "設定ファイル " + RegistryFilePath() + " を読み込めません。(" + FileErrorText(Err) +
                 ")\r\n既定の設定で起動します。";
     }
     if (!Text.empty())

@@ -29,9 +29,10 @@ bool DataFolderSettingUsable(const std::string& Folder);
 TMemIniFile& AppIniFile();
 
 // Start-up: sets UIFontInstalled and creates the settings object. A data
-// folder that cannot take files, and a "tavro.ini" that is there but cannot
-// be read (a folder, a device, no permission), are each reported once,
-// naming them; the program goes on with the built-in settings.
+// folder that cannot take files, and a "tavro.ini" or registry stand-in
+// that is there but cannot be read (a folder, a pipe, a device, no
+// permission), are reported once in one box, naming them; the program goes
+// on with the built-in settings.
 void InitAppEnvironment();
 // Shutdown: writes the settings back. A failure is reported through
 // ErrorMessageBox (naming the file and the system's reason) and gives

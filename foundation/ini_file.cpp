@@ -154,47 +154,19 @@ std::string OneLine(const std::string& S)
 
 std::string CreateErrorText(const std::string& FileName, int Err)
 {
-    return "ファイル " + FileName + " を作成できません。(" + std::strerror(Err) + ")";
+    return "ファイル " + FileName + " を作成できません。(" + FileErrorText(Err) + ")";
 }
 
 // The whole of a regular file; Error gets the reason when the name exists
-// but cannot be read as one. Opened without blocking: a named pipe in the
-// file's place must not hold up the program.
-std::string ReadRegularFile(const std::string& FileName, std::string& Error)
+// but cannot be read as one (a named pipe in the file's place must not hold
+// up the program). No file there is no error: the settings start empty.
+std::string ReadSettingsFile(const std::string& FileName, std::string& Error)
 {
     Error.clear();
     std::string Bytes;
-    const int Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (Fd < 0) {
-        // No such file, or a folder on the way that is a file: nothing there.
-        if (errno != ENOENT && errno != ENOTDIR)
-            Error = std::strerror(errno);
-        return Bytes;
-    }
-    struct stat St {};
-    if (::fstat(Fd, &St) != 0) {
-        Error = std::strerror(errno);
-    } else if (S_ISDIR(St.st_mode)) {
-        Error = std::strerror(EISDIR);
-    } else if (!S_ISREG(St.st_mode)) {
-        Error = "通常のファイルではありません";
-    } else {
-        char Chunk[65536];
-        for (;;) {
-            const ssize_t N = ::read(Fd, Chunk, sizeof Chunk);
-            if (N < 0 && errno == EINTR)
-                continue;
-            if (N < 0) {
-                Error = std::strerror(errno);
-                Bytes.clear();
-                break;
-            }
-            if (N == 0)
-                break;
-            Bytes.append(Chunk, static_cast<size_t>(N));
-        }
-    }
-    ::close(Fd);
+    const int Err = ReadRegularFile(FileName, Bytes);
+    if (Err != 0 && Err != ENOENT && Err != ENOTDIR)
+        Error = FileErrorText(Err);
     return Bytes;
 }
 
@@ -275,7 +247,7 @@ TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName)
 void TMemIniFile::LoadFromFile()
 {
     FSections.clear();
-    Parse(ReadRegularFile(FFileName, FLoadError));
+    Parse(ReadSettingsFile(FFileName, FLoadError));
 }
 
 void TMemIniFile::Parse(const std::string& Bytes)

@@ -98,6 +98,25 @@ std::string FormatFixed2(double X)
     return Result;
 }
 
+// A cap (bits 8-11) or join field (bits 12-15) the dialogs offer: 0, 1, 2
+// or all ones. Another value becomes the one the stroker drew for it: it
+// reads the low two bits, drawing a cap of 3 flat as 2 and a join of 3 as
+// none, as it draws all ones.
+uint32_t HeldStyleField(uint32_t Field, uint32_t LowThree)
+{
+    if (Field <= 2 || Field == 0xF)
+        return Field;
+    const uint32_t Drawn = Field & 3;
+    return Drawn == 3 ? LowThree : Drawn;
+}
+
+uint32_t HeldPenStyle(uint32_t Style)
+{
+    const uint32_t Cap = HeldStyleField((Style >> 8) & 0xF, 2);
+    const uint32_t Join = HeldStyleField((Style >> 12) & 0xF, 0xF);
+    return Cap << 8 | Join << 12;
+}
+
 } // namespace
 
 bool StrToPenData(const std::string& S, TrecPenData& Pen)
@@ -138,7 +157,7 @@ bool PenDataInRange(const TrecPenData& Pen)
 {
     const bool Width = Pen.Width >= -1 && Pen.Width <= MaxPenWidth;
     const bool Miter = Pen.MiterLimit == -1.0 || (Pen.MiterLimit >= 0.0 && Pen.MiterLimit <= MaxPenMiterLimit);
-    return Width && Miter;
+    return Width && Miter && HeldPenStyle(Pen.Style) == Pen.Style;
 }
 
 bool HoldPenData(TrecPenData& Pen)
@@ -149,5 +168,19 @@ bool HoldPenData(TrecPenData& Pen)
     const double M = Pen.MiterLimit;
     if (M != -1.0 && !(M >= 0.0 && M <= MaxPenMiterLimit))
         Pen.MiterLimit = M > MaxPenMiterLimit ? MaxPenMiterLimit : 0.0;
+    Pen.Style = HeldPenStyle(Pen.Style);
     return true;
+}
+
+bool PenTextReads(const std::string& S)
+{
+    if (S.empty())
+        return true;
+    const size_t First = S.find(',');
+    const size_t Second = First == std::string::npos ? First : S.find(',', First + 1);
+    if (Second == std::string::npos)
+        return false;
+    int32_t V;
+    return TryStrToInt(S.substr(0, First), V) && TryStrToInt(S.substr(First + 1, Second - First - 1), V) &&
+           std::isfinite(StrToFloatDef(S.substr(Second + 1), NAN));
 }

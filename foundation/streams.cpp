@@ -1,6 +1,7 @@
 #include "foundation/streams.h"
 
 #include "foundation/user_error.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,7 +15,7 @@ namespace {
 
 std::string ReasonText(int Err)
 {
-    return std::string(" (") + std::strerror(Err) + ")";
+    return " (" + FileErrorText(Err) + ")";
 }
 
 std::string OpenErrorText(const std::string& FileName, int Err)
@@ -212,31 +213,30 @@ void TMemoryStream::SaveToFile(const std::string& FileName)
 
 TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName(FileName)
 {
+    // Only regular files: a pipe would wait for a writer, a device never end.
     if (Mode == fmCreate) {
-        FHandle = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (FHandle < 0)
-            throw EFCreateError(CreateErrorText(FileName, errno));
+        FHandle = CreateRegularFile(FileName, O_RDWR);
+        if (FHandle < 0) {
+            const int Err = errno;
+            throw EFCreateError(CreateErrorText(FileName, Err), Err);
+        }
         return;
     }
-    int Flags = O_RDONLY;
+    int Access = O_RDONLY;
     switch (Mode & 0x0003) {
     case fmOpenWrite:
-        Flags = O_WRONLY;
+        Access = O_WRONLY;
         break;
     case fmOpenReadWrite:
-        Flags = O_RDWR;
+        Access = O_RDWR;
         break;
     default:
         break;
     }
-    FHandle = ::open(FileName.c_str(), Flags | O_CLOEXEC);
-    if (FHandle < 0)
-        throw EFOpenError(OpenErrorText(FileName, errno));
-    struct stat St;
-    if (::fstat(FHandle, &St) == 0 && S_ISDIR(St.st_mode)) {
-        ::close(FHandle);
-        FHandle = -1;
-        throw EFOpenError(OpenErrorText(FileName, EISDIR));
+    FHandle = OpenRegularFile(FileName, Access);
+    if (FHandle < 0) {
+        const int Err = errno;
+        throw EFOpenError(OpenErrorText(FileName, Err), Err);
     }
 }
 

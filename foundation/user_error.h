@@ -64,14 +64,25 @@ public:
     using EStreamError::EStreamError;
 };
 
+// A file that cannot be opened or made. Error is the system's reason (or
+// one of platform/regular_file.h), 0 when not known: a caller may treat
+// something that is no regular file otherwise than a missing one.
 class EFOpenError : public EStreamError {
 public:
-    using EStreamError::EStreamError;
+    explicit EFOpenError(std::string Msg, int Error = 0) : EStreamError(std::move(Msg)), FError(Error) {}
+    int Error() const { return FError; }
+
+private:
+    int FError;
 };
 
 class EFCreateError : public EStreamError {
 public:
-    using EStreamError::EStreamError;
+    explicit EFCreateError(std::string Msg, int Error = 0) : EStreamError(std::move(Msg)), FError(Error) {}
+    int Error() const { return FError; }
+
+private:
+    int FError;
 };
 
 class ERegistryError : public Exception {

@@ -1,6 +1,7 @@
 // The document file (.srn): the whole input is the file, header first.
 // fuzz-link: tavro_model
 #include "fuzz/fuzz_support.h"
+#include "fuzz/render_checks.h"
 #include "fuzz/seed_model.h"
 #include "model/document_file.h"
 
@@ -13,8 +14,11 @@ bool FuzzOne(const uint8_t* Data, size_t Size)
     In.Attach(S);
     TSeedDocument D;
     D.Doc->LoadFromStream(S);
-    // Not written back: saving renders the thumbnail, and the first text
-    // rendered loads the installed fonts, whose library leaks at exit.
+    // What was let in renders. Not written back: saving renders the
+    // thumbnail of the first page, which this has done already.
+    for (int32_t I = 0; I < D.Doc->GetPageCount(); ++I)
+        if (auto* Page = dynamic_cast<TPage*>(D.Doc->GetPage(I)))
+            FuzzRenderPage(*Page);
     return true;
 }
 

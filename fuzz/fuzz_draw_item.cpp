@@ -3,6 +3,7 @@
 // fuzz-link: tavro_model
 #include "foundation/lists.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/render_checks.h"
 #include "fuzz/seed_model.h"
 
 namespace {
@@ -22,6 +23,8 @@ bool FuzzOne(const uint8_t* Data, size_t Size)
     TMemoryStream Out;
     Item->WriteToStream(Out);
     Item->WriteToStreamAsText(Out);
+    // Taken onto a page as a document's page takes its items, it renders.
+    FuzzAdmitStoredAndRender(*D.Page, std::move(Item), IDMap);
     return true;
 }
 

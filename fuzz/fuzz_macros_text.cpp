@@ -3,6 +3,7 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/seed_macros.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_macro.h"
 
 namespace {
@@ -18,6 +19,16 @@ bool FuzzOne(const uint8_t* Data, size_t Size)
     In.Attach(S);
     TMacros Macros;
     Macros.ReadFromStreamAsText(S, Version);
+    // What a document's reader makes of them: every value held to one its
+    // paint function takes, once and for all, and every macro on or off.
+    HoldMacrosValues(Macros);
+    if (!MacrosValuesAccepted(Macros))
+        FuzzFault("a held macro value is refused");
+    if (HoldMacrosValues(Macros))
+        FuzzFault("a held macro value is held again to another");
+    for (int32_t I = 0; I < Macros.Count(); ++I)
+        if (Macros.GetMacro(I)->Enabled() > 1)
+            FuzzFault("an enabled byte neither on nor off");
     TMemoryStream Out;
     Macros.WriteToStreamAsText(Out);
     return true;
@@ -40,6 +51,14 @@ bool FuzzOne(const uint8_t* Data, size_t Size)
     TMemoryStream U;
     Unknown.WriteToStreamAsText(U);
     Seeds.Add("unknown", U, Version);
+    TMacros Held;
+    Held.Add(TMacro::CreateByName("影"));
+    Held.GetMacro(0)->SetParamValue("ずれX", "nan");
+    Held.GetMacro(0)->SetParamValue("ずれY", "99999");
+    Held.GetMacro(0)->SetEnabled(255);
+    TMemoryStream H;
+    Held.WriteToStreamAsText(H);
+    Seeds.Add("nan", H, Version);
 }
 
 } // namespace

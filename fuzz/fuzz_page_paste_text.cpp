@@ -1,6 +1,7 @@
 // The page paste from the clipboard text "Tavro DrawItem".
 // fuzz-link: tavro_model
 #include "fuzz/fuzz_support.h"
+#include "fuzz/render_checks.h"
 #include "fuzz/seed_model.h"
 
 namespace {
@@ -15,6 +16,8 @@ bool FuzzOne(const uint8_t* Data, size_t Size)
     // What was pasted must be usable: the page written back.
     TMemoryStream Out;
     D.Page->WriteToStream(Out);
+    // ... and renders.
+    FuzzRenderPage(*D.Page);
     return true;
 }
 

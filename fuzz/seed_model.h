@@ -41,6 +41,8 @@ struct TSeedDocument {
         Page = static_cast<TPage*>(Doc->AddPage(NewPageTPage(Doc->History())));
         TLayer* Layer = Page->GetLayers()->Add(std::make_unique<TLayer>());
         Page->GetLayers()->SetCurrent(Layer);
+        // A picture to render into: the seed items lie on it.
+        Page->SetPageSize(64, 48);
     }
 };
 

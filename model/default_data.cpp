@@ -8,10 +8,12 @@
 #include "foundation/text_fields.h"
 #include "foundation/user_error.h"
 #include "model/draw_object.h"
+#include "model/page.h"
 #include "model/shape_param_range.h"
 #include "model/text_object.h"
 #include "paint/macro_library.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
 #include "paint/paint_macro.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
@@ -144,6 +146,10 @@ void TDrawObjDef::ReadMacroLists(TStream& Stream, int32_t Version)
 {
     Macros->ReadFromStream(Stream, Version);
     Macros2->ReadFromStream(Stream, Version);
+    // Every new object starts from these: their values are held as an
+    // object's own (older files carry the macros' lines too).
+    HoldMacrosValues(*Macros);
+    HoldMacrosValues(*Macros2);
 }
 
 void TDrawObjDef::WriteBody(TStream& Stream)
@@ -171,7 +177,11 @@ bool TDrawObjDef::LoadFromFile(const std::string& FileName)
     std::unique_ptr<TFileStream> File;
     try {
         File = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-    } catch (const EFOpenError&) {
+    } catch (const EFOpenError& E) {
+        // A pipe or a device in the file's place is no missing file: it is
+        // never waited on, and said so.
+        if (E.Error() == ErrNotRegularFile)
+            throw;
         return false;
     }
     uint8_t Header[6];
@@ -206,9 +216,11 @@ bool TDrawObjDef::SaveToFile(const std::string& FileName)
 
     // Written beside the old file and renamed over it: a full disk leaves the
     // previous defaults whole.
-    while (WriteFileReplacing(FileName, Body.Memory(), static_cast<size_t>(Body.Size())) != 0) {
+    while (const int Err = WriteFileReplacing(FileName, Body.Memory(), static_cast<size_t>(Body.Size()))) {
         // Only an explicit Retry tries again: an unattended box gives up.
-        const int Answer = MessageBox(nullptr, "ﾌｧｲﾙ " + FileName + " の作成に失敗しました。",
+        // What is not a file is said: the person may move it away first.
+        const std::string Why = Err == ErrNotRegularFile ? "(" + FileErrorText(Err) + ")" : "";
+        const int Answer = MessageBox(nullptr, "ﾌｧｲﾙ " + FileName + " の作成に失敗しました。" + Why,
                                       kApplicationTitle, MB_RETRYCANCEL | MB_ICONERROR);
         if (Answer != IDRETRY)
             return false;
@@ -264,6 +276,13 @@ void TDrawObjDef::LoadDefaults()
         try {
             return LoadFromFile(Path);
         } catch (const std::exception& E) {
+            if (!Report.empty())
+                Report += "\r\n\r\n";
+            Report += "デフォルトデータファイル " + Path + " を読み込めませんでした。\r\n" + E.what();
+            // No file to keep: a pipe or a device is left where it is (the
+            // end of the run refuses to write over it, too).
+            if (const auto* Open = dynamic_cast<const EFOpenError*>(&E); Open && Open->Error() == ErrNotRegularFile)
+                return false;
             // The file would be overwritten at the end of the run: keep it.
             // So also when it names a macro the library lacks (one that
             // agrees with the factory copy): it may come from another
@@ -272,9 +291,6 @@ void TDrawObjDef::LoadDefaults()
             std::error_code Ec;
             std::filesystem::copy_file(Path, Bad, std::filesystem::copy_options::overwrite_existing,
                                        Ec);
-            if (!Report.empty())
-                Report += "\r\n\r\n";
-            Report += "デフォルトデータファイル " + Path + " を読み込めませんでした。\r\n" + E.what();
             if (Ec)
                 Report += "\r\n" + Bad + " を作成できませんでした。";
             else
@@ -383,6 +399,32 @@ void TDrawObjTavDef::WriteBody(TStream& Stream)
     WriteRaw(Stream, StarParam);
 }
 
+namespace {
+
+// Every new text takes its first character style from the font record: it
+// is held as a character style is, at the resolution of a new page.
+void HoldDefaultFont(TrecDefaultFont& F)
+{
+    TrecCharAttr A;
+    A.Size = F.Height;
+    A.Bold = F.Style[0];
+    A.Italic = F.Style[1];
+    A.Underline = F.Style[2];
+    A.StrikeOut = F.Style[3];
+    A.Rise = F.Value1;
+    A.ExtraAdvance = F.Value2;
+    HoldCharAttr(A, DefaultPageDPI);
+    F.Height = A.Size;
+    F.Style[0] = A.Bold;
+    F.Style[1] = A.Italic;
+    F.Style[2] = A.Underline;
+    F.Style[3] = A.StrikeOut;
+    F.Value1 = A.Rise;
+    F.Value2 = A.ExtraAdvance;
+}
+
+} // namespace
+
 void TDrawObjTavDef::ReadTavPart(TStream& Stream, int32_t Version)
 {
     TextParam = ReadRaw<TrecTextParam>(Stream);
@@ -418,6 +460,8 @@ void TDrawObjTavDef::ReadTavPart(TStream& Stream, int32_t Version)
     Value1 = HeldLineSpacingRule(Value1);
     Byte1 = HeldSpacingUnit(Byte1);
     FillPath = FillPath != 0;
+    DisplayCache = DisplayCache != 0;
+    HoldDefaultFont(Font);
 }
 
 void TDrawObjTavDef::ReadShapeRecords(TStream& Stream, int32_t Version)
@@ -513,7 +557,7 @@ void TDefaultData::ReadBody(TStream& Stream, int32_t Version)
         ReadOwn();
     }
     if (Version >= 16)
-        FShowRuler = StreamReadByte(Stream);
+        FShowRuler = StreamReadByte(Stream) != 0;
 }
 
 void TDefaultData::SetShowRuler(uint8_t Value)

@@ -66,7 +66,9 @@ public:
 
     // Data folder (the program's data folder when empty) + "/" + file name.
     std::string GetFileName() const;
-    // False when the file cannot be opened or its version is above 25.
+    // False when the file cannot be opened or its version is above 25; a
+    // pipe, device or socket in its place raises EFOpenError (its Error()
+    // ErrNotRegularFile), never waited on.
     // EUserError "デフォルトデータファイル形式ではありません。" for another
     // signature; stream and conversion errors for a short or bad body. The
     // object is changed only when the whole body was read.
@@ -105,7 +107,8 @@ protected:
 
     // Tries the data folder's file, the program folder's, then the ".org"
     // copy in the program folder. A file that cannot be read is kept as
-    // FileName + ".bad" and the next one is tried; the user is told once.
+    // FileName + ".bad" (a pipe or a device is left where it is) and the
+    // next one is tried; the user is told once.
     // The delivered ".org" copy is read at every call: one that does not
     // read raises EUserError naming it as damaged. A file (any of the three)
     // naming a macro no library holds raises DamagedMacroLibraryError of

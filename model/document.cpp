@@ -174,7 +174,7 @@ bool CreateTempBeside(const std::string& Name, int& Fd, std::string& TempName)
 std::string FileHead(const std::string& Name, size_t Bytes)
 {
     std::string Head(Bytes, '\0');
-    const int Fd = ::open(Name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int Fd = OpenRegularFile(Name);
     size_t Got = 0;
     if (Fd >= 0) {
         while (Got < Bytes) {
@@ -725,9 +725,8 @@ void TOLEDocumentWex::Open()
     // Read into memory at once: the file is shut before anything changes.
     TMemoryStream Data;
     bool Opened = false;
-    // A folder is no document either.
-    if (!IsRegularFile(FFileName))
-        throw EUserError(FFileName + " を開けません。");
+    // Only a regular file is opened: a pipe would wait for a writer, a device
+    // never end, and a folder is no document either.
     try {
         TFileStream File(FFileName, fmOpenRead | fmShareDenyWrite);
         Opened = true;
@@ -802,10 +801,17 @@ bool TOLEDocumentWex::SaveAs()
 
 bool TOLEDocumentWex::SaveToFile(const std::string& Name)
 {
+    // 0. Only a regular file is replaced, the one a link names included (the
+    // link stays); a pipe, a device or a folder in its place is left alone.
+    std::string Target;
+    while (const int Err = ReplaceTarget(Name, Target))
+        if (!AskRetry("ﾌｧｲﾙ " + Name + " の作成に失敗しました。(" + FileErrorText(Err) + ")"))
+            return false;
+
     // 1. The complete new file beside the old one.
     int Fd = -1;
     std::string Temp;
-    while (!CreateTempBeside(Name, Fd, Temp))
+    while (!CreateTempBeside(Target, Fd, Temp))
         if (!AskRetry("ﾌｧｲﾙ " + Name + " の作成に失敗しました。"))
             return false;
     {
@@ -824,19 +830,28 @@ bool TOLEDocumentWex::SaveToFile(const std::string& Name)
     // keeps its own, so the name always holds a whole file.
     bool MovedAway = false;
     std::string Bak;
-    if (PathExists(Name)) {
-        Bak = ChangeFileExt(Name, ".bak");
-        while (PathExists(Bak) && ::unlink(Bak.c_str()) != 0)
-            if (!AskRetry("旧ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ " + Bak + " の削除に失敗しました。")) {
+    if (PathExists(Target)) {
+        // Beside the file itself: a second name for it must be on its disk.
+        Bak = ChangeFileExt(Target, ".bak");
+        for (;;) {
+            // An old backup goes only when it is a file (or a link): a pipe
+            // or a device of that name is no backup of ours.
+            std::string BakFile;
+            const int Refused = ReplaceTarget(Bak, BakFile);
+            if (!Refused && (!PathExists(Bak) || ::unlink(Bak.c_str()) == 0))
+                break;
+            const std::string Why = Refused == ErrNotRegularFile ? "(" + FileErrorText(Refused) + ")" : "";
+            if (!AskRetry("旧ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ " + Bak + " の削除に失敗しました。" + Why)) {
                 ::unlink(Temp.c_str());
                 return false;
             }
+        }
         for (;;) {
-            if (::link(Name.c_str(), Bak.c_str()) == 0)
+            if (::link(Target.c_str(), Bak.c_str()) == 0)
                 break;
             // File systems without hard links: move the old file instead.
             if ((errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK || errno == ENOSYS) &&
-                ::rename(Name.c_str(), Bak.c_str()) == 0) {
+                ::rename(Target.c_str(), Bak.c_str()) == 0) {
                 MovedAway = true;
                 break;
             }
@@ -848,15 +863,15 @@ bool TOLEDocumentWex::SaveToFile(const std::string& Name)
     }
 
     // 3. The new file takes the name.
-    while (::rename(Temp.c_str(), Name.c_str()) != 0)
+    while (::rename(Temp.c_str(), Target.c_str()) != 0)
         if (!AskRetry("ﾌｧｲﾙ " + Name + " の作成に失敗しました。")) {
             ::unlink(Temp.c_str());
             if (MovedAway)
-                ::rename(Bak.c_str(), Name.c_str());
+                ::rename(Bak.c_str(), Target.c_str());
             return false;
         }
-    SyncFolderOf(Name);
-    RemoveInterruptedSaves(Name);
+    SyncFolderOf(Target);
+    RemoveInterruptedSaves(Target);
 
     FbNameProposed = false;
     SetFileName(Name);

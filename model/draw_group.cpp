@@ -536,6 +536,11 @@ void TDrawGroup::MoveBy(int32_t DX, int32_t DY)
         C->MoveBy(DX, DY);
 }
 
+bool TDrawGroup::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    return std::all_of(FItems.begin(), FItems.end(), [&](const auto& C) { return C->MoveKeepsReach(DX, DY); });
+}
+
 void TDrawGroup::Rotate(double CX, double CY, double Angle)
 {
     for (auto& C : FItems)
@@ -785,7 +790,10 @@ void TDrawGroup::DeleteChild(TDrawItem* Item)
         TMemoryStream S;
         StreamWriteInt32(S, Item->ObjID());
         StreamWriteInt32(S, Index);
-        Item->WriteToStream(S);
+        {
+            TDeletionRecordScope Record;
+            Item->WriteToStream(S);
+        }
         AddHistory(0, 5, S.Memory(), static_cast<int32_t>(S.Size()));
     }
     TakeChild(Index).reset();

@@ -68,6 +68,7 @@ public:
     void SetLayer(TLayer* Layer) override;
     // Every child, also for a move along one axis only; (0, 0) does nothing.
     void MoveBy(int32_t DX, int32_t DY) override;
+    bool MoveKeepsReach(int32_t DX, int32_t DY) override;
     void Rotate(double CX, double CY, double Angle) override;
     void ScaleTo(double CX, double CY, double FX, double FY) override;
     bool SnapPoint(TPoint& Point, int32_t SqrRadius) override;

@@ -179,6 +179,28 @@ void MergeStarParam(TrecStarParam& Dst, const TrecStarParam& Src)
 }
 
 // ---------------------------------------------------------------------------
+// Deletion records
+
+namespace {
+bool GWritingDeletionRecord = false;
+}
+
+TDeletionRecordScope::TDeletionRecordScope() : FOld(GWritingDeletionRecord)
+{
+    GWritingDeletionRecord = true;
+}
+
+TDeletionRecordScope::~TDeletionRecordScope()
+{
+    GWritingDeletionRecord = FOld;
+}
+
+bool WritingDeletionRecord()
+{
+    return GWritingDeletionRecord;
+}
+
+// ---------------------------------------------------------------------------
 // TDrawItem
 
 TDrawItem::TDrawItem(TPageLink* APage, int32_t AID)
@@ -241,6 +263,11 @@ void TDrawItem::AddHistory(uint8_t Kind, int32_t Command, const void* Data, int3
 
 void TDrawItem::ReplaceReference(TDrawItem*, TDrawItem*) {}
 
+bool TDrawItem::MoveKeepsReach(int32_t, int32_t)
+{
+    return true;
+}
+
 void TDrawItem::NotifyItemChanged(TDrawItem*) {}
 
 void TDrawItem::WriteToStream(TStream& Stream)
@@ -283,8 +310,13 @@ void TDrawItem::ReadFromStreamAsText(TStream& Stream, TList2Item* IDMap, int32_t
     const std::string Name = StreamReadln(Stream);
     const int32_t ParentID = StrToInt(StreamReadln(Stream));
     uint8_t Visible = 1;
-    if (Version >= 22)
-        Visible = static_cast<uint8_t>(StrToInt(StreamReadln(Stream)));
+    if (Version >= 22) {
+        // A number past a byte is not cut to its low byte, which could turn
+        // a shown item (256) into a hidden one: it stays a value other than
+        // 0, out of the flag's range like any other but 0 and 1.
+        const int32_t V = StrToInt(StreamReadln(Stream));
+        Visible = static_cast<uint8_t>(V == 0 ? 0 : std::clamp(V, 1, 255));
+    }
     if (IDMap && StoredID != 0)
         IDMap->Add(StoredID, ObjID());
     FstrName = Name;

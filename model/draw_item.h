@@ -55,6 +55,18 @@ inline bool WithinItemReach(int64_t V)
 {
     return V >= -int64_t{MaxItemReach} && V <= int64_t{MaxItemReach};
 }
+// True when the span Low..High moved by D pixels ends within MaxItemReach
+// on the side it moves to, or moves back towards the origin: a move never
+// takes anything beyond the reach, nor further out where a file left it
+// beyond, so that every coordinate moves by exactly D.
+inline bool SpanKeepsReach(int64_t Low, int64_t High, int32_t D)
+{
+    if (D > 0)
+        return High + D <= int64_t{MaxItemReach};
+    if (D < 0)
+        return Low + D >= -int64_t{MaxItemReach};
+    return true;
+}
 // True when a box of Width x Height pixels (each within twice MaxItemReach,
 // so the product stays inside 64 bits) holds no more pixels than the
 // largest picture the program makes: an item whose box is larger could not
@@ -63,6 +75,25 @@ inline bool BoxWithinPicture(int64_t Width, int64_t Height)
 {
     return Width >= 0 && Height >= 0 && Width <= 2 * int64_t{MaxItemReach} &&
            Height <= 2 * int64_t{MaxItemReach} && Width * Height <= MaxPicturePixels;
+}
+// What a stored item too large to be drawn is brought down to: a box with
+// no side past MaxHeldItemSide and no more pixels than the largest picture.
+// The fill styles paint on planes that reach past the box by their margins
+// (pens, blurs, offsets); for such a box, a plane with margins of up to
+// MaxItemPaintMargin on every side still lies within what the raster
+// routines work on (MaxWorkPixels), so the item brought down paints. The
+// worst boxes are the longest thin one and the square.
+inline constexpr int32_t MaxHeldItemSide = 65536;
+inline constexpr int32_t MaxItemPaintMargin = 4096;
+static_assert((int64_t{MaxHeldItemSide} + 2 * MaxItemPaintMargin) *
+                      (MaxPicturePixels / MaxHeldItemSide + 2 * MaxItemPaintMargin) <=
+                  MaxWorkPixels &&
+              (int64_t{16384} + 2 * MaxItemPaintMargin) * (16384 + 2 * MaxItemPaintMargin) <= MaxWorkPixels &&
+              int64_t{16384} * 16384 == MaxPicturePixels);
+inline bool BoxHeldToPaint(int64_t Width, int64_t Height)
+{
+    return Width >= 0 && Height >= 0 && Width <= MaxHeldItemSide && Height <= MaxHeldItemSide &&
+           Width * Height <= MaxPicturePixels;
 }
 
 // The longest item name, in CP932 bytes: what an undo record's short
@@ -210,6 +241,10 @@ public:
     virtual void SetLayer(TLayer* Layer) = 0;
     // Undoable geometry changes. Angle in radians; factors in 1/1024.
     virtual void MoveBy(int32_t DX, int32_t DY) = 0;
+    // True when MoveBy (DX, DY) keeps every coordinate the item holds or
+    // draws at within SpanKeepsReach: such a move moves the item whole.
+    // True here (an item without coordinates); groups ask every child.
+    virtual bool MoveKeepsReach(int32_t DX, int32_t DY);
     virtual void Rotate(double CX, double CY, double Angle) = 0;
     virtual void ScaleTo(double CX, double CY, double FX, double FY) = 0;
     virtual bool SnapPoint(TPoint& Point, int32_t SqrRadius) = 0;
@@ -232,9 +267,10 @@ public:
     // that come from outside (a paste) are refused otherwise.
     virtual bool ValuesDrawable(int32_t Dpi) const;
     // Brings every value that has a range of its own (the name and visible
-    // flag, shape parameters, a line's point types and outline, a text's
-    // styles and layout, the fill-path flag and wireframe colour, the
-    // values of its macros) into that range at Dpi, without recording and
+    // flag, a shape's frame and parameters, a line's points, point types
+    // and outline, a text's origin, styles and layout, the fill-path flag
+    // and wireframe colour, the values of its macros) into that range at
+    // Dpi, without recording and
     // without the modified flag: what a document holds is opened, not
     // refused, and then draws and saves so. Groups bring every child.
     virtual void BringValuesIntoRange(int32_t Dpi);
@@ -378,6 +414,23 @@ private:
 
 // Marks Item and its subtree silent (see IsSilent) before it is freed.
 void MarkDrawItemSilent(TDrawItem& Item);
+
+// While one lives, the items written are the undo record of their own
+// deletion: a text keeps its link to a path that is gone for now, since
+// undoing further may bring the path back after the text. Every other form
+// (files, the clipboard, the other records) writes such a link as none, as
+// the text stands.
+class TDeletionRecordScope {
+public:
+    TDeletionRecordScope();
+    ~TDeletionRecordScope();
+    TDeletionRecordScope(const TDeletionRecordScope&) = delete;
+    TDeletionRecordScope& operator=(const TDeletionRecordScope&) = delete;
+
+private:
+    bool FOld;
+};
+bool WritingDeletionRecord();
 
 // The readers by type. The binary one reads the type byte, the text one a
 // line with the type number, read with bit 7 cleared (128 is a group); a

@@ -669,6 +669,11 @@ bool TDrawObject::DoSetFMacros(TStream& Stream)
 {
     TMacros List;
     List.ReadFromStream(Stream, DrawItemStreamVersion);
+    // A value the object's parameter would refuse changes nothing: the
+    // object stays drawable (style files hold their values as they are read).
+    std::string Refused;
+    if (!MacrosValuesAccepted(List, &Refused))
+        throw EUserError(Refused + " の値は読み込めないか、範囲外のため、設定できません。");
     if (CanRecord()) {
         TMemoryStream Undo;
         FMacros->WriteToStream(Undo);

@@ -183,6 +183,7 @@ void TLineObject::BuildBasePath()
 
 void TLineObject::EnsureBasePath()
 {
+    CheckPathSource();
     if (FbBasePathState == 2)
         return;
     TBuildGuard Guard(FbBuilding);
@@ -400,6 +401,18 @@ void TLineObject::Assign(TDrawItem* Source)
     FBasePath.Flag = S->FillPath();
     FOutputPath.Flag = S->FillPath();
     SetPathState(2);
+}
+
+bool TLineObject::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    for (const TrecPath* P : {&GetBasePath(), &GetPath()}) {
+        const TRect& B = P->Bounds;
+        if (B.Left > B.Right || B.Top > B.Bottom)
+            continue;
+        if (!SpanKeepsReach(B.Left, B.Right, DX) || !SpanKeepsReach(B.Top, B.Bottom, DY))
+            return false;
+    }
+    return true;
 }
 
 void TLineObject::MoveBy(int32_t DX, int32_t DY)

@@ -72,6 +72,8 @@ public:
     // invalidates, sets the modified flag; the descendants move their
     // geometry first.
     void MoveBy(int32_t DX, int32_t DY) override;
+    // The base path's and the output path's bounds.
+    bool MoveKeepsReach(int32_t DX, int32_t DY) override;
     // Rotates the base path about the centre (rounded to whole units) by
     // Angle radians; codes 22 (undo: the base path; redo: the three
     // doubles) and 16 for every fill parameter that turns with the object.
@@ -130,7 +132,12 @@ public:
 
 protected:
     bool IsPathObject() const override { return true; }
+    // Checks the path's source first (CheckPathSource), then rebuilds the
+    // base path when it is not current.
     void EnsureBasePath();
+    // A base path laid on another item (a text on a path) is declared stale
+    // here when that item went or came back since; nothing for the others.
+    virtual void CheckPathSource() {}
 
     // Set while a path is being built: the invalidations that building
     // causes neither build it again nor measure the unfinished output path;

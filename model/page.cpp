@@ -15,6 +15,7 @@
 #include "model/draw_object.h"
 #include "model/draw_progress.h"
 #include "model/line_object.h"
+#include "model/read_items.h"
 #include "paint/macro_list.h"
 #include "store/history_bracket.h"
 #include "store/picture_store.h"
@@ -366,6 +367,18 @@ void ReadBaseFields(TStream& Stream, int32_t Version, TBaseData& Data)
     Data.DPI = StoredPageDPI(Data.DPI);
     Data.Unit = StoredPageUnit(Data.Unit);
     Data.BkColor = StoredPageBkColor(Data.BkColor);
+    // Any byte but 0 centred the print.
+    Data.PrintPosition.CenterH = Data.PrintPosition.CenterH != 0;
+    Data.PrintPosition.CenterV = Data.PrintPosition.CenterV != 0;
+    // The page picture is a rendering of the page, remade whenever the page
+    // is drawn: a header that disagrees with the page's own size (or place)
+    // would lay the page out by one size and paint it by another. It is
+    // made at the page's size at the origin, as resizing the page makes it;
+    // nothing is lost, and the next save writes a header that agrees.
+    Data.Header.biWidth = Data.Width;
+    Data.Header.biHeight = Data.Height;
+    Data.Left = 0;
+    Data.Top = 0;
 }
 
 } // namespace
@@ -1215,6 +1228,9 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
         DisplayMode = StreamReadByte(Stream);
     TrecGrid Grid;
     Stream.ReadBuffer(&Grid, sizeof(TrecGrid));
+    // Any byte but 0 showed the grid or snapped to it.
+    Grid.ShowGrid = Grid.ShowGrid != 0;
+    Grid.SnapGrid = Grid.SnapGrid != 0;
 
     TBaseData D;
     D.DisplayMode = DisplayMode;
@@ -1234,11 +1250,11 @@ void TPage::ReadFromStream(TStream& Stream, int32_t Version)
         FSelection->EmptyItems();
     FRootGroup->ReadFromStream(Stream, &IDMap, Version);
     FRootGroup->DropEmptyGroups();
-    // A value beyond its range (from another program or an older one) is
-    // brought into it: the document opens and draws, where a paste of the
-    // same item is refused.
-    FRootGroup->BringValuesIntoRange(D.DPI);
     try {
+        // A value beyond its range (from another program or an older one)
+        // is brought into it: the document opens and draws, where a paste
+        // of the same item is refused.
+        AdmitReadItems(*FRootGroup, D.DPI, TItemsRoad::Stored, "TPage.ReadFromStream");
         TDrawItem::RelinkLayers(*FRootGroup, *Layers, true);
     } catch (...) {
         // The items refer to layers that do not exist: they cannot stay.
@@ -1325,8 +1341,7 @@ void TPage::Paste(TStream& Stream, const char* ErrorText, ReadBody&& Read)
         Group->RelinkReadItems(&IDMap);
         // A text from outside may hold any numbers: what the page could
         // not draw (or place without overflow) never reaches it.
-        if (!Group->ValuesDrawable(FiDPI))
-            throw EUserError("TPage.Paste: values that cannot be drawn");
+        AdmitReadItems(*Group, FiDPI, TItemsRoad::Pasted, "TPage.Paste");
         Group->SetLayer(FLayers->GetCurrent());
 
         THistoryCommand* History = HistoryCommand();

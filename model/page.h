@@ -269,6 +269,7 @@ public:
     ~TPage() override;
 
     std::string ClassName() const override { return "TPage"; }
+    friend std::string PageReadFault(TOLECustomPage& Page);
 
     // Codes 7 to 12 here, the others to the base. Redo of 12 pastes the
     // stored stream again, all others replay like Undo.

@@ -537,6 +537,12 @@ void TParamObj::Assign(TDrawItem* Source)
     FfAngle = S->FfAngle;
 }
 
+bool TParamObj::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    return SpanKeepsReach(FiX, int64_t{FiX} + FiWidth, DX) && SpanKeepsReach(FiY, int64_t{FiY} + FiHeight, DY) &&
+           TLineObject::MoveKeepsReach(DX, DY);
+}
+
 void TParamObj::MoveBy(int32_t DX, int32_t DY)
 {
     if (DX == 0 && DY == 0)
@@ -635,20 +641,18 @@ void TParamObj::ScaleTo(double CX, double CY, double FX, double FY)
 
 bool TParamObj::ValuesDrawable(int32_t Dpi) const
 {
-    if (!(FiWidth >= 1 && FiHeight >= 1 && WithinItemReach(FiWidth) && WithinItemReach(FiHeight) &&
-          WithinItemReach(FiX) && WithinItemReach(FiY) && WithinItemReach(int64_t{FiX} + FiWidth) &&
-          WithinItemReach(int64_t{FiY} + FiHeight)))
-        return false;
-    // The turned frame's bounding box is what the paint covers.
-    const double C = std::fabs(std::cos(UsableAngle()));
-    const double S = std::fabs(std::sin(UsableAngle()));
-    const auto Side = [](double V) { return static_cast<int64_t>(std::ceil(V - 1e-6)); };
-    return BoxWithinPicture(Side(FiWidth * C + FiHeight * S), Side(FiWidth * S + FiHeight * C)) &&
-           ParamInRange() && TLineObject::ValuesDrawable(Dpi);
+    return ShapeFrameDrawable(TShapeFrame{FiX, FiY, FiWidth, FiHeight}, UsableAngle()) && ParamInRange() &&
+           TLineObject::ValuesDrawable(Dpi);
 }
 
 void TParamObj::BringValuesIntoRange(int32_t Dpi)
 {
+    TShapeFrame F{FiX, FiY, FiWidth, FiHeight};
+    HoldShapeFrame(F, UsableAngle());
+    FiX = F.X;
+    FiY = F.Y;
+    FiWidth = F.Width;
+    FiHeight = F.Height;
     HoldParam(false);
     SetPathState(0);
     TLineObject::BringValuesIntoRange(Dpi);

@@ -76,6 +76,8 @@ public:
     // EConvertError "TParamObj.Assign: DrawItemSrc is not TParamObj".
     void Assign(TDrawItem* Source) override;
     void MoveBy(int32_t DX, int32_t DY) override;
+    // The frame (X, Y to X + width, Y + height) and the paths.
+    bool MoveKeepsReach(int32_t DX, int32_t DY) override;
     // Turns the frame's origin about the centre and adds Angle (code 27);
     // the fill parameters follow (code 16). Nothing with path macros.
     void Rotate(double CX, double CY, double Angle) override;
@@ -85,10 +87,10 @@ public:
     // Differing X or Y give MaxInt, width or height -1, angle
     // ParamAngleUnchanged, record fields their leave-unchanged values.
     bool TakeCommonAttributes(TDrawGroup& Group) override;
-    // The frame: its corners within reach, its sides at least 1; the
-    // shape's record within the ranges of model/shape_param_range.h.
+    // The frame (ShapeFrameDrawable) and the shape's record within the
+    // ranges of model/shape_param_range.h.
     bool ValuesDrawable(int32_t Dpi) const override;
-    // The record brought into those ranges.
+    // The frame (HoldShapeFrame) and the record brought into those ranges.
     void BringValuesIntoRange(int32_t Dpi) override;
 
     // Codes 25 (width) and 26 (height); a value below 1 leaves that side.

@@ -10,8 +10,10 @@
 #include "model/draw_group.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -437,9 +439,65 @@ bool TPolyLineObj::ValuesDrawable(int32_t Dpi) const
            TLineObject::ValuesDrawable(Dpi);
 }
 
+namespace {
+
+// The points brought within the item reach, and a line whose box is too
+// large to draw scaled down about its box's top-left corner by one factor
+// on both axes, so that it keeps its shape, until its box is one that
+// paints (BoxHeldToPaint). True when a point moved.
+bool HoldLinePoints(TrecPolyLine& Path)
+{
+    const size_t N = std::min(Path.Points.size(), size_t(std::max(Path.Count, 0)));
+    if (N == 0)
+        return false;
+    bool Changed = false;
+    for (size_t I = 0; I < N; ++I) {
+        TPoint& P = Path.Points[I];
+        const TPoint Was = P;
+        P.X = std::clamp(P.X, -MaxItemReach, MaxItemReach);
+        P.Y = std::clamp(P.Y, -MaxItemReach, MaxItemReach);
+        Changed = Changed || P.X != Was.X || P.Y != Was.Y;
+    }
+    int64_t Left = Path.Points[0].X, Top = Path.Points[0].Y, Right = Left, Bottom = Top;
+    for (size_t I = 1; I < N; ++I) {
+        Left = std::min<int64_t>(Left, Path.Points[I].X);
+        Right = std::max<int64_t>(Right, Path.Points[I].X);
+        Top = std::min<int64_t>(Top, Path.Points[I].Y);
+        Bottom = std::max<int64_t>(Bottom, Path.Points[I].Y);
+    }
+    const int64_t W = Right - Left, H = Bottom - Top;
+    if (BoxWithinPicture(W, H))
+        return Changed;
+    const std::vector<TPoint> Original(Path.Points.begin(), Path.Points.begin() + long(N));
+    double Factor = std::min({double(MaxHeldItemSide) / double(std::max<int64_t>(W, 1)),
+                              double(MaxHeldItemSide) / double(std::max<int64_t>(H, 1)),
+                              std::sqrt(double(MaxPicturePixels) / (double(std::max<int64_t>(W, 1)) *
+                                                                    double(std::max<int64_t>(H, 1))))});
+    for (;;) {
+        // Scaled towards the corner, each point stays within the box and so
+        // within the reach.
+        // A hair is added before the floor so that a length the factor
+        // makes whole in exact arithmetic stays whole.
+        const auto Part = [Factor](int64_t Length) { return static_cast<int64_t>(std::floor(double(Length) * Factor + 1e-7)); };
+        for (size_t I = 0; I < N; ++I)
+            Path.Points[I] = TPoint{static_cast<int32_t>(Left + Part(Original[I].X - Left)),
+                                    static_cast<int32_t>(Top + Part(Original[I].Y - Top))};
+        if (BoxHeldToPaint(Part(W), Part(H)))
+            return true;
+        Factor *= 0.999;
+    }
+}
+
+} // namespace
+
 void TPolyLineObj::BringValuesIntoRange(int32_t Dpi)
 {
     SyncKinds();
+    if (HoldLinePoints(FBasePath)) {
+        RecPathCalcBounds(FBasePath);
+        SetPathState(1);
+        SetOutputPathState(0);
+    }
     for (uint8_t& K : FNodeKinds)
         if (K > nkSymmetric)
             K = nkSharp;

@@ -454,6 +454,11 @@ void TSelectedObjects::AfterTransform()
 
 void TSelectedObjects::MoveBy(int32_t DX, int32_t DY)
 {
+    // Refused before anything moves: an item at the edge of the reach would
+    // not move whole (a side held at the int32 limit narrows it).
+    for (TDrawItem* Item : FItems)
+        if (!Item->MoveKeepsReach(DX, DY))
+            throw EUserError(MoveBeyondReachText);
     for (TDrawItem* Item : FItems)
         Item->MoveBy(DX, DY);
     AfterTransform();

@@ -44,6 +44,9 @@ inline constexpr TRect SelectionEmptyRect{2147483647, 2147483647, -2147483647 - 
 // Stream version of the selection's stream and clipboard text.
 constexpr int32_t SelectionStreamVersion = 25;
 
+// Why a move of the selection was refused (EUserError).
+inline constexpr const char* MoveBeyondReachText = "TSelectedObjects.MoveBy: an item would leave the reach of the page";
+
 class TSelectedObjects : public TUndoObject, public TPageSelection, public TAnchorsOwner {
 public:
     static constexpr int32_t CmdAddItem = 48;
@@ -131,6 +134,8 @@ public:
     uint8_t HitTest(int32_t X, int32_t Y, int32_t ZoomPercent);
 
     // --- moving and feedback
+    // Every item by (DX, DY); refused whole (EUserError MoveBeyondReachText,
+    // nothing moved) when one would not keep its reach (MoveKeepsReach).
     void MoveBy(int32_t DX, int32_t DY);
     void ScaleTo(double CX, double CY, double FX, double FY);
     void RotateBy(double CX, double CY, double Angle);

@@ -56,7 +56,7 @@ bool PolygonParamInRange(const TrecPolygonParam& P)
 
 bool StarParamInRange(const TrecStarParam& P)
 {
-    return P.InnerRadius >= 0 && P.InnerRadius <= 1 && Within(P.Count, MinStarPoints, MaxShapeCorners) &&
+    return P.InnerRadius >= 0 && P.InnerRadius <= 1 && Within(P.Count, MinStoredStarPoints, MaxShapeCorners) &&
            CornerInRange(P.Corner1) && CornerInRange(P.Corner2) && JitterInRange(P.AngleVariation) &&
            JitterInRange(P.InnerVariation) && JitterInRange(P.OuterVariation);
 }
@@ -88,9 +88,66 @@ void HoldStarParam(TrecStarParam& P, bool KeepUnchanged)
     if (!(KeepUnchanged && P.InnerRadius == -1.0))
         // A ratio that is no number draws as 0.
         P.InnerRadius = std::isnan(P.InnerRadius) ? 0.0 : ClampedValue(P.InnerRadius, 0.0, 1.0);
-    HoldCount(P.Count, MinStarPoints, KeepUnchanged);
+    HoldCount(P.Count, MinStoredStarPoints, KeepUnchanged);
     HoldInt(P.Corner1, kCornerLow, kCornerHigh, kMinInt, KeepUnchanged);
     HoldInt(P.Corner2, kCornerLow, kCornerHigh, kMinInt, KeepUnchanged);
     for (int32_t* F : {&P.AngleVariation, &P.InnerVariation, &P.OuterVariation})
         HoldInt(*F, 0, MaxShapeJitterPercent, kUnchanged32, KeepUnchanged);
+}
+
+void ShapeFrameBox(int64_t Width, int64_t Height, double Angle, int64_t& BoxWidth, int64_t& BoxHeight)
+{
+    const double C = std::fabs(std::cos(Angle));
+    const double S = std::fabs(std::sin(Angle));
+    // A hair below a whole number is that number: a quarter turn's cosine
+    // is not quite 0.
+    const auto Side = [](double V) { return static_cast<int64_t>(std::ceil(V - 1e-6)); };
+    BoxWidth = Side(double(Width) * C + double(Height) * S);
+    BoxHeight = Side(double(Width) * S + double(Height) * C);
+}
+
+bool ShapeFrameDrawable(const TShapeFrame& F, double Angle)
+{
+    if (!(F.Width >= 1 && F.Height >= 1 && WithinItemReach(F.Width) && WithinItemReach(F.Height) &&
+          WithinItemReach(F.X) && WithinItemReach(F.Y) && WithinItemReach(int64_t{F.X} + F.Width) &&
+          WithinItemReach(int64_t{F.Y} + F.Height)))
+        return false;
+    int64_t BoxW = 0, BoxH = 0;
+    ShapeFrameBox(F.Width, F.Height, Angle, BoxW, BoxH);
+    return BoxWithinPicture(BoxW, BoxH);
+}
+
+bool HoldShapeFrame(TShapeFrame& F, double Angle)
+{
+    const TShapeFrame Was = F;
+    const double W0 = std::max(F.Width, 1);
+    const double H0 = std::max(F.Height, 1);
+    int64_t W = static_cast<int64_t>(W0);
+    int64_t H = static_cast<int64_t>(H0);
+    int64_t BoxW = 0, BoxH = 0;
+    ShapeFrameBox(W, H, Angle, BoxW, BoxH);
+    if (!(W <= MaxItemReach && H <= MaxItemReach && BoxWithinPicture(BoxW, BoxH))) {
+        // Too large to draw: brought down to what paints (BoxHeldToPaint).
+        // The largest factor that box allows, then a little less while the
+        // rounding still leaves it too large; 1 x 1 always fits.
+        const double BW = double(std::max<int64_t>(BoxW, 1));
+        const double BH = double(std::max<int64_t>(BoxH, 1));
+        double Factor = std::min({double(MaxHeldItemSide) / BW, double(MaxHeldItemSide) / BH,
+                                  std::sqrt(double(MaxPicturePixels) / (BW * BH)), 1.0});
+        // A hair is added before the floor so that a side the factor
+        // makes whole in exact arithmetic stays whole.
+        for (;;) {
+            W = std::max<int64_t>(1, static_cast<int64_t>(std::floor(W0 * Factor + 1e-7)));
+            H = std::max<int64_t>(1, static_cast<int64_t>(std::floor(H0 * Factor + 1e-7)));
+            ShapeFrameBox(W, H, Angle, BoxW, BoxH);
+            if (BoxHeldToPaint(BoxW, BoxH))
+                break;
+            Factor *= 0.999;
+        }
+    }
+    F.Width = static_cast<int32_t>(W);
+    F.Height = static_cast<int32_t>(H);
+    F.X = static_cast<int32_t>(std::clamp<int64_t>(F.X, -int64_t{MaxItemReach}, MaxItemReach - W));
+    F.Y = static_cast<int32_t>(std::clamp<int64_t>(F.Y, -int64_t{MaxItemReach}, MaxItemReach - H));
+    return !(F == Was);
 }

@@ -465,7 +465,8 @@ bool CharAttrDrawable(const TrecCharAttr& Attr, int32_t Dpi)
     // |V| pixels lie below the limit when |V| * 72 < MaxCharAttrPoints * Dpi.
     const int64_t Limit = int64_t{MaxCharAttrPoints} * std::max(Dpi, 1);
     const auto Below = [Limit](int32_t V) { return std::llabs(int64_t{V}) * 72 < Limit; };
-    return Attr.Size >= 1 && Below(Attr.Size) && Below(Attr.Rise) && Below(Attr.ExtraAdvance);
+    return Attr.Size >= 1 && Below(Attr.Size) && Below(Attr.Rise) && Below(Attr.ExtraAdvance) && Attr.Bold <= 1 &&
+           Attr.Italic <= 1 && Attr.Underline <= 1 && Attr.StrikeOut <= 1;
 }
 
 bool HoldCharAttr(TrecCharAttr& Attr, int32_t Dpi)
@@ -476,7 +477,10 @@ bool HoldCharAttr(TrecCharAttr& Attr, int32_t Dpi)
     Attr.Size = ClampedValue(Attr.Size, 1, std::max(Limit, 1));
     Attr.Rise = ClampedValue(Attr.Rise, -Limit, Limit);
     Attr.ExtraAdvance = ClampedValue(Attr.ExtraAdvance, -Limit, Limit);
-    return Attr.Size != Was.Size || Attr.Rise != Was.Rise || Attr.ExtraAdvance != Was.ExtraAdvance;
+    // Any byte but 0 drew the style.
+    for (uint8_t* Flag : {&Attr.Bold, &Attr.Italic, &Attr.Underline, &Attr.StrikeOut})
+        *Flag = *Flag != 0;
+    return std::memcmp(&Attr, &Was, sizeof(Attr)) != 0;
 }
 
 int32_t HeldLineSpacingRule(int32_t Rule)

@@ -47,13 +47,15 @@ std::string CharAttrFaceName(const TrecCharAttr& Attr);
 
 // What the text model can draw: a character's height, baseline rise and
 // extra advance stay below MaxCharAttrPoints points (the text page's own
-// limit) at Dpi pixels an inch, and a height is at least one pixel. Values
+// limit) at Dpi pixels an inch, a height is at least one pixel, and the
+// bold, italic, underline and strike-out flags are 0 or 1. Values
 // from outside (the clipboard) are checked against this before they reach a
 // text object, whose outlines and paint planes grow with them.
 inline constexpr int32_t MaxCharAttrPoints = 1000;
 bool CharAttrDrawable(const TrecCharAttr& Attr, int32_t Dpi);
 // Attr's height, rise and extra advance brought to the nearest value
-// CharAttrDrawable takes at Dpi; True when one changed.
+// CharAttrDrawable takes at Dpi, a flag other than 0 made 1; True when one
+// changed.
 bool HoldCharAttr(TrecCharAttr& Attr, int32_t Dpi);
 
 // The longest text, in CP932 bytes, that a paste may bring into a text

@@ -329,10 +329,62 @@ TTextObj::~TTextObj() = default;
 TDrawItem* TTextObj::LinkedPath() const
 {
     if (FiLinkedID > 0) {
-        if (const THistoryCommand* H = HistoryCommand())
+        if (const THistoryCommand* H = HistoryCommand()) {
+            // An ID an undone step gave back may name a new object since.
+            if (H->ObjGeneration(FiLinkedID) != FiLinkedGen)
+                return nullptr;
             return dynamic_cast<TDrawItem*>(H->GetObj(FiLinkedID));
+        }
     }
     return FLinked;
+}
+
+uint32_t TTextObj::GenerationOf(int32_t ID) const
+{
+    const THistoryCommand* H = HistoryCommand();
+    return H && ID > 0 ? H->ObjGeneration(ID) : 0;
+}
+
+void TTextObj::LinkTo(const TDrawItem* Item)
+{
+    FLinked = const_cast<TDrawItem*>(Item);
+    FiLinkedID = Item ? Item->ObjID() : 0;
+    FiLinkedGen = GenerationOf(FiLinkedID);
+}
+
+int32_t TTextObj::StoredLinkID() const
+{
+    if (const TDrawItem* L = LinkedPath())
+        return L->ObjID();
+    // Gone: a file or a copy holds no link, as the text stands. The record
+    // of the text's own deletion keeps it while the path may come back
+    // under its ID (none other holds it since).
+    if (WritingDeletionRecord() && FiLinkedID > 0) {
+        const THistoryCommand* H = HistoryCommand();
+        if (H && !H->GetObj(FiLinkedID) && H->ObjGeneration(FiLinkedID) == FiLinkedGen)
+            return FiLinkedID;
+    }
+    return 0;
+}
+
+void TTextObj::CheckPathSource()
+{
+    // A stale glyph path is laid anew anyway; one being laid is not
+    // checked against itself.
+    if (FbBasePathState != 2 || FbBuilding || FbCheckingSource)
+        return;
+    const TDrawObject* Guide = LinkedGuide();
+    if ((Guide != nullptr) == FbLaidOnPath && (!Guide || Guide->ObjID() == FiLaidOnID))
+        return;
+    // The area the glyphs leave is measured with the path they had.
+    FbCheckingSource = true;
+    try {
+        SetPathState(0);
+    } catch (...) {
+        FbCheckingSource = false;
+        throw;
+    }
+    FbCheckingSource = false;
 }
 
 TDrawObject* TTextObj::LinkedGuide() const
@@ -349,8 +401,7 @@ void TTextObj::SetLinkedPath(TDrawItem* Item)
         Item = nullptr;
     if (Item == LinkedPath())
         return;
-    FLinked = Item;
-    FiLinkedID = Item ? Item->ObjID() : 0;
+    LinkTo(Item);
     SetPathState(0);
     SetModified();
 }
@@ -365,8 +416,14 @@ void TTextObj::ReplaceReference(TDrawItem* OldItem, TDrawItem* NewItem)
 {
     if (!OldItem || LinkedPath() != OldItem)
         return;
-    FLinked = NewItem == this ? nullptr : NewItem;
-    FiLinkedID = FLinked ? FLinked->ObjID() : 0;
+    if (NewItem == this)
+        NewItem = nullptr;
+    const int32_t Old = FiLinkedID;
+    const int32_t New = NewItem ? NewItem->ObjID() : 0;
+    AddHistory(0, 48, &Old, 4);
+    AddHistory(1, 48, &New, 4);
+    LinkTo(NewItem);
+    SetPathState(0);
     SetModified();
 }
 
@@ -393,6 +450,7 @@ void TTextObj::RelinkReadItems(const TList2Item* IDMap)
         }
         FiLinkedID = static_cast<int32_t>(IDMap->GetItem(I));
     }
+    FiLinkedGen = GenerationOf(FiLinkedID);
     FLinked = nullptr;
     FLinked = LinkedPath();
     if (!FLinked)
@@ -771,7 +829,7 @@ void TTextObj::ApplyPosition(int32_t X, int32_t Y, float Angle)
 bool TTextObj::Replay(int32_t Command, const void* Data, int32_t Size, bool IsRedo)
 {
     const int32_t Code = Command & 0x7F;
-    if (Code < 32 || Code > 47)
+    if (Code < 32 || Code > 48)
         return false;
     TRecordReader R(Data, Size);
     TListCharStyle& Styles = FRichText->Styles;
@@ -796,6 +854,18 @@ bool TTextObj::Replay(int32_t Command, const void* Data, int32_t Size, bool IsRe
     };
 
     switch (Code) {
+    case 48: {
+        // The link as the replacement left it (redo) or found it (undo); the
+        // item may come back later in the same replay.
+        const int32_t ID = R.I32();
+        EndRecord();
+        FiLinkedID = std::max(ID, 0);
+        FiLinkedGen = GenerationOf(FiLinkedID);
+        FLinked = nullptr;
+        SetPathState(0);
+        SetModified();
+        break;
+    }
     case 32: {
         const uint8_t Kind = R.U8();
         Invalidate(true);
@@ -972,6 +1042,13 @@ bool TTextObj::Replay(int32_t Command, const void* Data, int32_t Size, bool IsRe
 // ---------------------------------------------------------------------------
 // Geometry
 
+bool TTextObj::MoveKeepsReach(int32_t DX, int32_t DY)
+{
+    if (LinkedPath())
+        return true;
+    return SpanKeepsReach(FiX, FiX, DX) && SpanKeepsReach(FiY, FiY, DY) && TLineObject::MoveKeepsReach(DX, DY);
+}
+
 void TTextObj::MoveBy(int32_t DX, int32_t DY)
 {
     if (LinkedPath() || (DX == 0 && DY == 0))
@@ -1125,7 +1202,10 @@ void TTextObj::BuildBasePath()
     std::vector<TPoint> Centres;
     const std::string& Text = FRichText->Text;
     const TListCharStyle& Styles = FRichText->Styles;
-    if (TDrawObject* Guide = LinkedGuide()) {
+    TDrawObject* Guide = LinkedGuide();
+    FbLaidOnPath = Guide != nullptr;
+    FiLaidOnID = Guide ? Guide->ObjID() : 0;
+    if (Guide) {
         const TrecPath& G = Guide->GetPath();
         MakeTextPathOnPath(Text, TextLayoutDpi, Styles, *FParagraph, G, FLayout.Value1,
                            FLayout.Value2, Counts, Centres, FBasePath);
@@ -1150,6 +1230,7 @@ void TTextObj::BuildBasePath()
 
 void TTextObj::RebuildPath()
 {
+    CheckPathSource();
     if (FbOutputPathState == 2 || FbBuilding)
         return;
     if (FbOutputPathState == 1) {
@@ -1250,6 +1331,7 @@ void TTextObj::Assign(TDrawItem* Source)
     FiLinkedID = FLinked ? FLinked->ObjID() : 0;
     if (FLinked && FiLinkedID <= 0)
         FiLinkedID = S->FiLinkedID;
+    FiLinkedGen = FLinked ? S->FiLinkedGen : 0;
     FLayout = S->FLayout;
     FDouble1 = S->FDouble1;
     FDouble2 = S->FDouble2;
@@ -1287,6 +1369,13 @@ void TTextObj::BringValuesIntoRange(int32_t Dpi)
             Changed = HoldCharAttr(S->Attr, Dpi) || Changed;
     // Every kind above 2 painted from the last glyph, as 2 does.
     FbPaintKind = std::min(FbPaintKind, MaxTextPaintKind);
+    // The text's origin within the item reach: the text moves, it keeps
+    // its look.
+    const int32_t X = std::clamp(FiX, -MaxItemReach, MaxItemReach);
+    const int32_t Y = std::clamp(FiY, -MaxItemReach, MaxItemReach);
+    Changed = Changed || X != FiX || Y != FiY;
+    FiX = X;
+    FiY = Y;
     if (Changed)
         SetPathState(0);
     TLineObject::BringValuesIntoRange(Dpi);
@@ -1346,8 +1435,7 @@ void TTextObj::WriteToStream(TStream& Stream)
     StreamWriteInt32(Stream, FiY);
     Stream.WriteBuffer(&FAngle, 4);
     Stream.WriteBuffer(&FbPathLink, 1);
-    const TDrawItem* L = LinkedPath();
-    StreamWriteInt32(Stream, L ? L->ObjID() : 0);
+    StreamWriteInt32(Stream, StoredLinkID());
     const auto Layout = LayoutToBytes(FLayout);
     Stream.WriteBuffer(Layout.data(), kLayoutSize);
     const std::vector<std::string> Lines = SplitLines(FRichText->Text);
@@ -1373,8 +1461,7 @@ void TTextObj::WriteToStreamAsText(TStream& Stream)
     StreamWriteln(Stream, std::to_string(FiY));
     StreamWriteln(Stream, FloatToStr(FAngle));
     StreamWriteln(Stream, std::to_string(FbPathLink));
-    const TDrawItem* L = LinkedPath();
-    StreamWriteln(Stream, std::to_string(L ? L->ObjID() : 0));
+    StreamWriteln(Stream, std::to_string(StoredLinkID()));
     for (int32_t V : {FLayout.Value1, FLayout.Value2, int32_t(FLayout.Byte1), int32_t(FLayout.Byte2),
                       FLayout.Value3, int32_t(FLayout.Byte3), int32_t(FLayout.Byte4)})
         StreamWriteln(Stream, std::to_string(V));
@@ -1485,6 +1572,7 @@ void TTextObj::ReadTextPart(TStream& Stream, int32_t Version, bool AsText)
     FAngle = Angle;
     FbPathLink = Link;
     FiLinkedID = LinkID;
+    FiLinkedGen = GenerationOf(LinkID);
     FLinked = nullptr;
     FLayout = Layout;
     FGlyphRanges.clear();

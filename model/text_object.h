@@ -6,13 +6,18 @@
 //
 // A text can follow another path object (the linked path): its glyphs then
 // stand on that path's output path, and the text ignores moves, turns and
-// scaling of its own. The link is kept by the linked item's object ID and
-// looked up in the history's object table whenever it is used, so a deleted
-// path simply ends the link (and undoing the deletion restores it).
+// scaling of its own. The link is kept by the linked item's object ID (and
+// the generation of that ID) and looked up in the history's object table
+// whenever it is used. While the path is gone (deleted, or its creation
+// undone) the text stands as it would be read back from a file, which
+// stores no link to an item it does not hold: straight, at (X, Y). When the
+// path comes back under its ID (undo of the deletion, redo of the creation)
+// the text follows it again; an object that merely takes the same ID later
+// is a stranger to it.
 //
-// Undo codes 32 to 47 (paint kind, layout, position and angle, scaling,
-// paragraph style, inserted and deleted text, character attributes); the
-// others go to TLineObject.
+// Undo codes 32 to 48 (paint kind, layout, position and angle, scaling,
+// paragraph style, inserted and deleted text, character attributes, the
+// link moved to a replacing item); the others go to TLineObject.
 //
 // Stream forms after the line-object part: the paragraph style, the char
 // styles, paint kind, two doubles, X, Y, the angle, the path-link byte, the
@@ -71,7 +76,7 @@ public:
     // The angle of a property object whose texts differ in angle.
     static constexpr float AngleUnchanged = std::numeric_limits<float>::max();
 
-    // Codes 32 to 47; others go to TLineObject. A record that does not fit
+    // Codes 32 to 48; others go to TLineObject. A record that does not fit
     // the text raises (EUserError "TTextObj.Undo: Illegal Data." for a short
     // record or a range outside the text) before anything changes.
     void Undo(int32_t Command, const void* Data, int32_t Size) override;
@@ -86,6 +91,10 @@ public:
     // The outline transform with the glyph ranges and centres, then (for a
     // text that follows no path) the turn about (X, Y).
     void RebuildPath() override;
+    // A text linked to OldItem follows NewItem (nil: none) instead and lays
+    // its glyphs anew; recorded as code 48 (undo: the old item's ID, redo:
+    // the new one's, int32 each), so that undoing the replacement links the
+    // text to the item it gives back.
     void ReplaceReference(TDrawItem* OldItem, TDrawItem* NewItem) override;
     void NotifyItemChanged(TDrawItem* Item) override;
 
@@ -102,6 +111,9 @@ public:
     void Assign(TDrawItem* Source) override;
     // Only without a linked path: moves the position (code 9).
     void MoveBy(int32_t DX, int32_t DY) override;
+    // True for a linked text (it does not move); else the position and the
+    // paths.
+    bool MoveKeepsReach(int32_t DX, int32_t DY) override;
     // Only without path macros and linked path: turns the position about the
     // centre and adds Angle (code 34); the fill parameters turn along (16).
     void Rotate(double CX, double CY, double Angle) override;
@@ -167,8 +179,10 @@ public:
 
     // Links the text to Item (nil: none); the glyph path is rebuilt.
     void SetLinkedPath(TDrawItem* Item);
-    // The linked item when it still exists, else nil.
+    // The linked item when it is there, else nil (also while it is gone for
+    // now).
     TDrawItem* LinkedPath() const;
+    // The ID the link keeps, also while its item is gone; 0 for none.
     int32_t LinkedID() const { return FiLinkedID; }
     // Places the text without recording (a new text).
     void SetPosition(int32_t X, int32_t Y);
@@ -193,7 +207,10 @@ public:
     const std::vector<int32_t>& OutputRanges() const { return FOutputRanges; }
 
 private:
-    // Undo and redo of codes 32 to 47; False for other codes.
+    // The glyph path goes stale when the linked path went or came back
+    // since it was laid.
+    void CheckPathSource() override;
+    // Undo and redo of codes 32 to 48; False for other codes.
     bool Replay(int32_t Command, const void* Data, int32_t Size, bool IsRedo);
     void ApplyPosition(int32_t X, int32_t Y, float Angle);
     void DoScale(double CX, double CY, double FX, double FY);
@@ -211,15 +228,28 @@ private:
     void PaintGlyphs(TrecPicture& Target, TListRecPict* Store, uint8_t DisplayMode,
                      uint8_t* AbortFlag);
     TDrawObject* LinkedGuide() const;
+    // Links to Item (nil: none), taking its ID and that ID's generation.
+    void LinkTo(const TDrawItem* Item);
+    uint32_t GenerationOf(int32_t ID) const;
+    // The linked item's ID as the stream forms write it: 0 while the item
+    // is gone, except in a deletion record (WritingDeletionRecord) while the
+    // item may still come back under its ID.
+    int32_t StoredLinkID() const;
 
     uint8_t FbPathLink = 0;
     uint8_t FbPaintKind = 0;
     std::vector<int32_t> FGlyphRanges;
     std::vector<TPoint> FGlyphOffsets;
     std::vector<int32_t> FOutputRanges;
-    // The link: the item's object ID (0 none) and the item it named last.
+    // The link: the item's object ID (0 none), the generation of that ID
+    // the link means, and the item it named last (used without a history).
     int32_t FiLinkedID = 0;
+    uint32_t FiLinkedGen = 0;
     TDrawItem* FLinked = nullptr; // not owned
+    // What the glyph path was laid on: the linked item's ID, or none.
+    bool FbLaidOnPath = false;
+    int32_t FiLaidOnID = 0;
+    bool FbCheckingSource = false;
     TrecTextParam FLayout;
     std::unique_ptr<TRTFTav> FRichText;
     std::unique_ptr<TParagraphStyle> FParagraph;

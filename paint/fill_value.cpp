@@ -44,6 +44,13 @@ int32_t LenientInt(const std::vector<std::string>& Fields, size_t I)
     return I < Fields.size() && TryStrToInt(Fields[I], V) ? V : 0;
 }
 
+// An option field as it reads: a digit stands, any other number (none is
+// 0) reads as 1.
+uint8_t HeldOption(int32_t Stored)
+{
+    return Stored >= 0 && Stored <= 9 ? static_cast<uint8_t>(Stored) : 1;
+}
+
 bool IsHexText(const std::string& S)
 {
     return std::all_of(S.begin(), S.end(),
@@ -118,9 +125,17 @@ void StrToFillPictParam(const std::string& Text, TFillPictParam& Param)
         throw EUserError(FillPictParamError);
     Param.dAngle = Angle;
     Param.iHandle = StrictInt(F, 6);
-    Param.bOption1 = static_cast<uint8_t>(LenientInt(F, 7));
+    Param.bOption1 = HeldOption(LenientInt(F, 7));
     if (F.size() >= 9)
-        Param.bOption2 = static_cast<uint8_t>(LenientInt(F, 8));
+        Param.bOption2 = HeldOption(LenientInt(F, 8));
+}
+
+bool FillPictOptionsAsStored(const std::string& Text)
+{
+    const std::vector<std::string> F = SplitCommas(Text);
+    const int32_t First = LenientInt(F, 7);
+    const int32_t Second = LenientInt(F, 8);
+    return HeldOption(First) == First && HeldOption(Second) == Second;
 }
 
 bool StrToFillValue(const std::string& Text, TFillValue& Value)

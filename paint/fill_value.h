@@ -55,7 +55,15 @@ std::string FillPictParamToStr(const TFillPictParam& Param);
 // numbers (field 5 a real); fields 7 and 8 read 0 when unreadable, and field 8
 // is taken only when present. A bad field raises EUserError
 // "TGradationObject.StrToRecGradParam Error!", keeping the fields before it.
+// The option bytes are held as FillPictOptionsAsStored tells.
 void StrToFillPictParam(const std::string& Text, TFillPictParam& Param);
+// Each option byte is stored as one digit (the first is the picture's
+// interpolation: none, smooth, best). A stored number beyond a digit (a
+// wider integer, a negative one) reads as 1, not as its low byte: it is not
+// 0, and the fill draws smooth for any first byte but 0. True when the
+// option fields of the picture-fill text Text hold numbers that read as
+// they stand.
+bool FillPictOptionsAsStored(const std::string& Text);
 
 struct TFillValue {
     char Method = FillMethodNone;

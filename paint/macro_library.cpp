@@ -7,6 +7,7 @@
 #include "paint/macro_library_check.h"
 #include "paint/paint_macro.h"
 #include "platform/cp932.h"
+#include "platform/regular_file.h"
 
 #include <filesystem>
 #include <system_error>
@@ -107,15 +108,18 @@ std::string ProgramFolder()
 
 // The libraries come with the program and are never written: one that does
 // not read whole was damaged where it lies, and only installing the program
-// again brings it back. Raised outside the handler, so that the stream's own
-// reason is not chained in front of it.
+// again brings it back; so is a pipe or a device in a library's place (never
+// waited on). Raised outside the handler, so that the stream's own reason is
+// not chained in front of it.
 void ReadInstalledLibrary(std::unique_ptr<TMacroLibrary>& Library, const std::string& FileName)
 {
     bool Damaged = false;
     try {
         TMacro::ReadMacroFile(Library, FileName);
-    } catch (const EFOpenError&) {
-        throw;
+    } catch (const EFOpenError& E) {
+        if (E.Error() != ErrNotRegularFile)
+            throw;
+        Damaged = true;
     } catch (const Exception&) {
         Damaged = true;
     }
@@ -156,8 +160,8 @@ void TMacro::ReadMacroFile(std::unique_ptr<TMacroLibrary>& Library, const std::s
         std::unique_ptr<TFileStream> File;
         try {
             File = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
-        } catch (const EFOpenError&) {
-            throw EFOpenError("TMacro.ReadMacroFile:" + FileName + " にアクセスできません。");
+        } catch (const EFOpenError& E) {
+            throw EFOpenError("TMacro.ReadMacroFile:" + FileName + " にアクセスできません。", E.Error());
         }
         Content.LoadFromStream(*File);
     }

@@ -55,8 +55,8 @@ extern std::unique_ptr<TMacroLibrary> gMacPathLibrary;
 // Start-up: two empty libraries, then both files read from Folder (the
 // program's own folder when empty). A missing file raises EFOpenError
 // "TMacro.ReadMacroFile:" + path + " にアクセスできません。"; a file that does
-// not read whole (cut short, a byte changed) raises DamagedMacroLibraryError
-// of it.
+// not read whole (cut short, a byte changed), or a pipe, device or socket
+// in a file's place, raises DamagedMacroLibraryError of it.
 void LoadMacroLibraries(const std::string& Folder = std::string());
 // Start-up, after LoadMacroLibraries: DamagedMacroLibraryError of the first
 // file whose library holds what the program cannot run as written

@@ -44,11 +44,17 @@ void NumberBounds(int32_t Kind, const void* Limits, const std::string& Tag, doub
     Min = std::max(Min, ParamArgFloor(TPaintParamDesc{nullptr, Kind, Own}));
 }
 
-// The number a number parameter's text holds; nullopt when it holds none.
+// The number a number parameter's text holds, as the paint function reads
+// it; nullopt when it holds none (an integer beyond 32 bits, a real beyond a
+// double's reach, "nan", "inf" and any text that is no number).
 std::optional<double> NumberOf(int32_t Kind, const std::string& Value)
 {
+    if (Kind == pkInteger) {
+        const TIntArg I = ReadIntArg(Value.c_str(), 0);
+        return I.Parsed ? std::optional<double>(I.Value) : std::nullopt;
+    }
     const TRealArg A = ReadRealArg(Value.c_str(), 0.0);
-    if (!A.Parsed || !std::isfinite(A.Value) || (Kind == pkInteger && !ReadIntArg(Value.c_str(), 0).Parsed))
+    if (!A.Parsed || !std::isfinite(A.Value))
         return std::nullopt;
     return A.Value;
 }
@@ -92,6 +98,12 @@ bool PictParamInRange(const TFillPictParam& P)
            Within(P.iHeight, 0) && std::isfinite(P.dAngle) && std::fabs(P.dAngle) <= MaxFillPictAngle;
 }
 
+// The picture-fill text of a fill value of method 4.
+std::string PictText(const std::string& Value)
+{
+    return Value.size() > 2 ? Value.substr(2) : std::string();
+}
+
 bool HoldPictParam(TFillPictParam& P)
 {
     const TFillPictParam Was = P;
@@ -117,7 +129,7 @@ bool FillValueInRange(const std::string& Value)
     if (Fill.Method == FillMethodGradation)
         return GradationInEditorRange(Fill.Gradation);
     if (Fill.Method == FillMethodPicture)
-        return PictParamInRange(Fill.PictParam);
+        return PictParamInRange(Fill.PictParam) && FillPictOptionsAsStored(PictText(Value));
     return true;
 }
 
@@ -136,7 +148,8 @@ std::string FillValueHeld(const std::string& Value)
     } else if (Fill.Method == FillMethodGradation) {
         Changed = HoldGradationInEditorRange(Fill.Gradation);
     } else if (Fill.Method == FillMethodPicture) {
-        Changed = HoldPictParam(Fill.PictParam);
+        // The option bytes were held as they were read.
+        Changed = HoldPictParam(Fill.PictParam) || !FillPictOptionsAsStored(PictText(Value));
     }
     return Changed ? FillValueToStr(Fill) : Value;
 }
@@ -160,9 +173,9 @@ std::string NumberText(int32_t Kind, double V)
     return Kind == pkInteger ? std::to_string(static_cast<int64_t>(std::llround(V))) : FloatToStrShortest(V);
 }
 
-// Value held to the range ParamValueInDeclaredRange judges, where a nearest
-// value exists.
-std::string ParamValueHeld(int32_t Kind, const void* Limits, const std::string& Caption, const std::string& Value)
+// Value brought to the range ParamValueInDeclaredRange judges, where a
+// nearest value exists; Value itself where none does.
+std::string NearestValue(int32_t Kind, const void* Limits, const std::string& Caption, const std::string& Value)
 {
     try {
         switch (Kind) {
@@ -182,9 +195,11 @@ std::string ParamValueHeld(int32_t Kind, const void* Limits, const std::string& 
         case pkLights:
             return LightsHeld(Value);
         case pkLineType: {
+            // Every pen text reads, a field that does not taking its
+            // default: the pen as drawn, written whole.
             TrecPenData Pen{};
             StrToPenData(Value, Pen);
-            if (!HoldPenData(Pen))
+            if (!HoldPenData(Pen) && PenTextReads(Value))
                 return Value;
             std::string Held;
             PenDataToStr(Pen, Held);
@@ -201,24 +216,139 @@ std::string ParamValueHeld(int32_t Kind, const void* Limits, const std::string& 
     }
 }
 
-// The paint function's description of parameter Param of line Line of
-// Macro and the caption that declares its range; nil where the value is
-// not judged (no user caption, a function the table lacks).
-const TPaintParamDesc* JudgedParam(const TMacro& Macro, int32_t Line, size_t Param, std::string& Caption)
+// The value a parameter takes when neither its text nor its library
+// declares one it takes: a number the nearest to 0 in its range, the first
+// choice, black, no fill, a light set without lights.
+std::string OwnDefault(int32_t Kind, const void* Limits, const std::string& Caption)
 {
-    Caption = Macro.Line(Line).Params[Param].Caption.value_or(std::string());
-    // The library's caption declares the range where the library holds the
-    // macro; an object's copy may have come from an older file.
-    const TMacro* Definition = TMacro::FindInLibrary(Macro.Name());
-    if (Definition && Line < Definition->LineCount() && Param < Definition->Line(Line).Params.size())
-        Caption = Definition->Line(Line).Params[Param].Caption.value_or(std::string());
-    if (Caption.empty() || Caption[0] == '*')
+    switch (Kind) {
+    case pkInteger:
+    case pkReal: {
+        double Min, Max;
+        NumberBounds(Kind, Limits, CaptionRangeTag(Caption), Min, Max);
+        return NumberText(Kind, Min > 0 ? Min : Max < 0 ? Max : 0.0);
+    }
+    case pkChoice: {
+        const std::string Tag = CaptionRangeTag(Caption);
+        if (!Tag.empty())
+            return SplitCommaFields(Tag).front();
+        const auto* Choices = static_cast<const char* const*>(Limits);
+        return Choices && Choices[0] ? Choices[0] : std::string();
+    }
+    case pkColor:
+        return "0";
+    case pkFill:
+    case pkPlaneFill:
+        return std::string(1, FillMethodNone);
+    case pkLights: {
+        TLightsAmb None;
+        None.Sh = MinLightShininess;
+        return LightsToStr(None);
+    }
+    default:
+        return {};
+    }
+}
+
+bool IsObjectKind(int32_t Kind)
+{
+    return Kind == pkPath || Kind == pkPlane || Kind == pkPicture;
+}
+
+bool IsNumberKind(int32_t Kind)
+{
+    return Kind == pkInteger || Kind == pkReal;
+}
+
+bool IsUserCaption(const std::string& Caption)
+{
+    return !Caption.empty() && Caption[0] != '*';
+}
+
+std::string DisplayPart(const std::string& Caption)
+{
+    return Caption.substr(0, Caption.find('|'));
+}
+
+// The library macro whose lines Macro runs: the one of its name when it calls
+// the same functions with as many parameters, line by line. Nil for a macro
+// with lines of its own that differ (older files carry them) or a name no
+// library holds.
+const TMacro* LibraryDefinition(const TMacro& Macro)
+{
+    const TMacro* Found = TMacro::FindInLibrary(Macro.Name());
+    if (!Found || Found->LineCount() != Macro.LineCount())
         return nullptr;
+    for (int32_t L = 0; L < Found->LineCount(); ++L) {
+        const TMacroLine& Def = Found->Line(L);
+        const TMacroLine& Own = Macro.Line(L);
+        if (Def.FunctionName != Own.FunctionName || Def.Params.size() != Own.Params.size())
+            return nullptr;
+    }
+    return Found;
+}
+
+// How one parameter's value is judged.
+struct TJudge {
+    const TPaintParamDesc* Desc = nullptr; // nil: not judged
+    std::string Caption;                   // its tag declares the range or choices
+    std::optional<std::string> Default;    // the library's value
+};
+
+// The judge of parameter Param of line Line of Macro, whose library
+// definition (LibraryDefinition) is Definition. The paint function's kind
+// and limits judge every value it reads, internal ones too; the library's
+// caption declares the range and its value the default. A macro with lines
+// of its own takes the range and default of the library's parameter of the
+// same caption where the library holds the macro, and the function's limits
+// otherwise: its own captions came from a file. Object arguments, unused
+// parameters and lines of a function the table lacks are not judged here.
+TJudge JudgeOf(const TMacro& Macro, const TMacro* Definition, int32_t Line, size_t Param)
+{
+    const TMacroLine& Own = Macro.Line(Line);
     const TPaintFunctionRec* Table = PaintFunctionTable();
-    const int32_t Pos = FindPaintFunction(Table, Macro.Line(Line).FunctionName);
-    if (Pos < 0 || int32_t(Param) >= Table[Pos].ParamCount)
-        return nullptr;
-    return &Table[Pos].Params[Param];
+    const int32_t Pos = FindPaintFunction(Table, Own.FunctionName);
+    if (Pos < 0 || !Table[Pos].Params || int32_t(Param) >= Table[Pos].ParamCount)
+        return {};
+    const TPaintParamDesc* Desc = &Table[Pos].Params[Param];
+    if (IsObjectKind(Desc->Kind) || Desc->Kind == pkUnused)
+        return {};
+    if (Definition) {
+        const TMacroParam& Def = Definition->Line(Line).Params[Param];
+        const std::string Caption = Def.Caption.value_or(std::string());
+        return {Desc, IsUserCaption(Caption) ? Caption : std::string(), Def.Value};
+    }
+    const std::string OwnCaption = Own.Params[Param].Caption.value_or(std::string());
+    if (!IsUserCaption(OwnCaption))
+        return {Desc, {}, {}};
+    const std::string Shown = DisplayPart(OwnCaption);
+    if (const TMacro* Library = TMacro::FindInLibrary(Macro.Name()))
+        for (int32_t L = 0; L < Library->LineCount(); ++L) {
+            const TMacroLine& Def = Library->Line(L);
+            const int32_t DefPos = FindPaintFunction(Table, Def.FunctionName);
+            for (size_t P = 0; DefPos >= 0 && P < Def.Params.size() && int32_t(P) < Table[DefPos].ParamCount; ++P) {
+                const std::string Caption = Def.Params[P].Caption.value_or(std::string());
+                const int32_t Kind = Table[DefPos].Params[P].Kind;
+                if (!IsUserCaption(Caption) || DisplayPart(Caption) != Shown)
+                    continue;
+                if (Kind == Desc->Kind || (IsNumberKind(Kind) && IsNumberKind(Desc->Kind)))
+                    return {Desc, Caption, Def.Params[P].Value};
+                return {Desc, Shown, {}};
+            }
+        }
+    return {Desc, Shown, {}};
+}
+
+bool JudgeAccepts(const TJudge& J, const std::string& Value)
+{
+    return !J.Desc || ParamValueInDeclaredRange(J.Desc->Kind, J.Desc->Limits.None, J.Caption, Value);
+}
+
+std::string JudgeHolds(const TJudge& J, const std::string& Value)
+{
+    if (!J.Desc)
+        return Value;
+    return ParamValueHeld(J.Desc->Kind, J.Desc->Limits.None, J.Caption, Value, J.Default);
 }
 
 } // namespace
@@ -254,11 +384,28 @@ bool ParamValueInDeclaredRange(int32_t Kind, const void* Limits, const std::stri
     case pkLineType: {
         TrecPenData Pen{};
         StrToPenData(Value, Pen);
-        return PenDataInRange(Pen);
+        return PenTextReads(Value) && PenDataInRange(Pen);
     }
     default:
         return true;
     }
+}
+
+std::string ParamValueHeld(int32_t Kind, const void* Limits, const std::string& Caption, const std::string& Value,
+                           const std::optional<std::string>& Default)
+{
+    const std::string Held = NearestValue(Kind, Limits, Caption, Value);
+    if (ParamValueInDeclaredRange(Kind, Limits, Caption, Held))
+        return Held;
+    if (Default && ParamValueInDeclaredRange(Kind, Limits, Caption, *Default))
+        return *Default;
+    try {
+        std::string Own = OwnDefault(Kind, Limits, Caption);
+        if (ParamValueInDeclaredRange(Kind, Limits, Caption, Own))
+            return Own;
+    } catch (const std::exception&) {
+    }
+    return Held;
 }
 
 bool MacroValuesInDeclaredRange(const TMacro& Macro, std::string* BadCaption)
@@ -324,29 +471,33 @@ bool MacroParamValueAccepted(const TMacro& Macro, int32_t Line, size_t Param, co
 {
     if (Line < 0 || Line >= Macro.LineCount() || Param >= Macro.Line(Line).Params.size())
         return false;
-    std::string Caption;
-    const TPaintParamDesc* Desc = JudgedParam(Macro, Line, Param, Caption);
-    return !Desc || ParamValueInDeclaredRange(Desc->Kind, Desc->Limits.None, Caption, Value);
+    return JudgeAccepts(JudgeOf(Macro, LibraryDefinition(Macro), Line, Param), Value);
 }
 
 std::string MacroParamValueHeld(const TMacro& Macro, int32_t Line, size_t Param, const std::string& Value)
 {
     if (Line < 0 || Line >= Macro.LineCount() || Param >= Macro.Line(Line).Params.size())
         return Value;
-    std::string Caption;
-    const TPaintParamDesc* Desc = JudgedParam(Macro, Line, Param, Caption);
-    return Desc ? ParamValueHeld(Desc->Kind, Desc->Limits.None, Caption, Value) : Value;
+    return JudgeHolds(JudgeOf(Macro, LibraryDefinition(Macro), Line, Param), Value);
 }
 
-bool MacrosValuesAccepted(const TMacros& Macros)
+bool MacrosValuesAccepted(const TMacros& Macros, std::string* Refused)
 {
     for (int32_t M = 0; M < Macros.Count(); ++M) {
         const TMacro& Macro = *Macros.GetMacro(M);
+        const TMacro* Definition = LibraryDefinition(Macro);
         for (int32_t L = 0; L < Macro.LineCount(); ++L) {
             const auto& Params = Macro.Line(L).Params;
-            for (size_t P = 0; P < Params.size(); ++P)
-                if (Params[P].Value && !MacroParamValueAccepted(Macro, L, P, *Params[P].Value))
-                    return false;
+            for (size_t P = 0; P < Params.size(); ++P) {
+                if (!Params[P].Value)
+                    continue;
+                const TJudge J = JudgeOf(Macro, Definition, L, P);
+                if (JudgeAccepts(J, *Params[P].Value))
+                    continue;
+                if (Refused)
+                    *Refused = J.Caption.empty() ? Macro.Name() : DisplayPart(J.Caption);
+                return false;
+            }
         }
     }
     return true;
@@ -357,12 +508,13 @@ bool HoldMacrosValues(TMacros& Macros)
     bool Changed = false;
     for (int32_t M = 0; M < Macros.Count(); ++M) {
         TMacro& Macro = *Macros.GetMacro(M);
+        const TMacro* Definition = LibraryDefinition(Macro);
         for (int32_t L = 0; L < Macro.LineCount(); ++L)
             for (size_t P = 0; P < Macro.Line(L).Params.size(); ++P) {
                 const std::optional<std::string>& Value = Macro.Line(L).Params[P].Value;
                 if (!Value)
                     continue;
-                const std::string Held = MacroParamValueHeld(Macro, L, P, *Value);
+                const std::string Held = JudgeHolds(JudgeOf(Macro, Definition, L, P), *Value);
                 if (Held != *Value) {
                     Macro.SetLineParamValue(L, int32_t(P), Held);
                     Changed = true;

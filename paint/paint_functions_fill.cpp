@@ -297,9 +297,11 @@ int32_t MakeForPathSized(const TCall& C, TPathSizedKind Kind, void*& Result, TRe
     if (int32_t E = C.Int(4, Margin1); E || (E = C.Real(5, Margin2)))
         return E;
     if (C.Choice(6) == 1) {
+        // The margin a softening needs: no softening reaches farther than
+        // the largest kernel, whatever radius the parameter's range takes.
         int32_t Shift = 0;
         double Variance = 0;
-        Margin2 = GetGaussKernelSize(Margin2, Shift, Variance);
+        Margin2 = GetGaussKernelSize(std::min(Margin2, double{MaxFilterRadius}), Shift, Variance);
     }
     if (int32_t E = C.Real(7, Factor); E || (E = C.Real(8, Margin3X)) || (E = C.Real(9, Margin3Y)))
         return E;

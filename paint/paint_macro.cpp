@@ -126,6 +126,22 @@ std::string KeepLibraryTag(const TMacro& Macro, const std::string& Caption)
     return Caption;
 }
 
+// A stored pair names a user parameter; one whose caption names none (empty,
+// or internal with a leading "*") would set every internal parameter of that
+// caption - the library's constants and object names - and is passed over.
+bool NamesUserParam(const std::string& Caption)
+{
+    const std::string Display = DisplayPart(Caption);
+    return !Display.empty() && Display[0] != '*';
+}
+
+// A stored enabled byte: any value but 0 is on. A merged selection's "mixed"
+// (255) is no state a lone macro can be in.
+uint8_t StoredEnabled(int64_t Stored)
+{
+    return Stored != 0 ? 1 : 0;
+}
+
 } // namespace
 
 bool MatchParamCaption(std::string_view Stored, std::string_view Text)
@@ -389,13 +405,17 @@ void TMacro::ReadFromStream(TStream& Stream, int32_t Version)
     const std::string Name = FstrName;
     if (!LoadFromLibrary(Name))
         throw EMacroNotRegistered("\"" + Name + "\"は登録されていません");
-    if (Version >= cEnabledByteVersion)
-        Stream.ReadBuffer(&FEnabled, 1);
+    if (Version >= cEnabledByteVersion) {
+        uint8_t Enabled = 1;
+        Stream.ReadBuffer(&Enabled, 1);
+        FEnabled = StoredEnabled(Enabled);
+    }
     const int32_t Count = CheckCount(StreamReadInt32(Stream), "TMacro.ReadFromStream", "パラメータ数");
     for (int32_t I = 0; I < Count; ++I) {
         const std::string Caption = ReadText(Stream);
         const std::string Value = ReadText(Stream);
-        SetParamValue(KeepLibraryTag(*this, MigrateMacroParamCaption(FstrName, Caption, Version)), Value);
+        if (NamesUserParam(Caption))
+            SetParamValue(KeepLibraryTag(*this, MigrateMacroParamCaption(FstrName, Caption, Version)), Value);
     }
 }
 
@@ -421,7 +441,7 @@ void TMacro::ReadFromStreamAsText(TStream& Stream, int32_t Version)
     // enclosing stream stays in step.
     const bool Known = LoadFromLibrary(FstrName);
     if (Version >= cEnabledByteVersion) {
-        const uint8_t Enabled = static_cast<uint8_t>(StrToInt(ReadTextLine(Stream)));
+        const uint8_t Enabled = StoredEnabled(StrToInt(ReadTextLine(Stream)));
         if (Known)
             FEnabled = Enabled;
     }
@@ -434,7 +454,7 @@ void TMacro::ReadFromStreamAsText(TStream& Stream, int32_t Version)
     for (int32_t I = 0; I < Count; ++I) {
         const std::string Caption = ReadTextLine(Stream);
         const std::string Value = ReadTextLine(Stream);
-        if (Known)
+        if (Known && NamesUserParam(Caption))
             SetParamValue(KeepLibraryTag(*this, MigrateMacroParamCaption(FstrName, Caption, Version)), Value);
     }
 }

@@ -112,6 +112,8 @@ public:
     void WriteToStream(TStream& Stream) const;
     // EMacroNotRegistered "\"<name>\"は登録されていません" from version 6 on
     // when no library holds the name; the macro keeps the name and has no lines.
+    // Both readers read a stored enabled byte other than 0 as 1, and pass
+    // over a pair whose caption names no user parameter (empty or internal).
     void ReadFromStream(TStream& Stream, int32_t Version);
     void WriteToStreamAsText(TStream& Stream) const;
     // A name no library holds is kept, the macro has no lines, and its

@@ -1,9 +1,13 @@
 #include "platform/module_loader.h"
 
+#include "platform/regular_file.h"
+
+#include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
 #include <malloc.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -26,6 +30,13 @@ HMODULE LoadLibrary(const std::string& FileName)
     LastLoadError.clear();
     if (FileName.empty()) {
         LastLoadError = "empty module name";
+        return nullptr;
+    }
+    // A path naming a pipe or a device would hold the loader up in its open
+    // (a plug-in folder is anybody's to fill): only a regular file is loaded.
+    struct stat St {};
+    if (FileName.find('/') != std::string::npos && ::stat(FileName.c_str(), &St) == 0 && !S_ISREG(St.st_mode)) {
+        LastLoadError = FileName + ": " + FileErrorText(S_ISDIR(St.st_mode) ? EISDIR : ErrNotRegularFile);
         return nullptr;
     }
     void* H = ::dlopen(FileName.c_str(), RTLD_NOW | RTLD_LOCAL);

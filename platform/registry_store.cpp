@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <map>
 #include <mutex>
 #include <new>
@@ -44,6 +44,7 @@ struct TStore {
     std::mutex Lock;
     bool Loaded = false;
     std::string FilePath;
+    int LoadError = 0;
     TKeys Keys;
 };
 
@@ -255,12 +256,22 @@ bool ParseHeader(const std::string& Line, std::string& Path)
     return false;
 }
 
-TKeys ReadFile(const std::string& FileName)
+// The keys of FileName. A file that cannot be read (a folder, a pipe or a
+// device in its place, no permission) counts as missing; LoadError gets
+// why, 0 when the file read or is not there.
+TKeys ReadFile(const std::string& FileName, int& LoadError)
 {
     TKeys Keys;
+    LoadError = 0;
     if (FileName.empty())
         return Keys;
-    std::ifstream In(FileName, std::ios::binary);
+    std::string Bytes;
+    if (const int Err = ReadRegularFile(FileName, Bytes)) {
+        if (Err != ENOENT && Err != ENOTDIR)
+            LoadError = Err;
+        return Keys;
+    }
+    std::istringstream In(Bytes);
     std::string Line;
     TKey* Current = nullptr;
     while (std::getline(In, Line)) {
@@ -331,7 +342,7 @@ void EnsureLoaded(TStore& S)
         return;
     std::string Dir = ConfigDir();
     S.FilePath = Dir.empty() ? std::string() : Dir + "/tavro/registry.ini";
-    S.Keys = ReadFile(S.FilePath);
+    S.Keys = ReadFile(S.FilePath, S.LoadError);
     S.Loaded = true;
 }
 
@@ -362,7 +373,9 @@ bool Modify(F&& Change)
             return false;
         if (!Changed)
             return true;
-        if (!WriteFile(S.FilePath, Next))
+        // A file that did not read is never written over with what little
+        // this run would put into it.
+        if (S.LoadError != 0 || !WriteFile(S.FilePath, Next))
             return false;
         S.Keys = std::move(Next);
         return true;
@@ -403,6 +416,14 @@ std::string RegistryFilePath()
     std::lock_guard<std::mutex> G(S.Lock);
     EnsureLoaded(S);
     return S.FilePath;
+}
+
+int RegistryLoadError()
+{
+    TStore& S = Store();
+    std::lock_guard<std::mutex> G(S.Lock);
+    EnsureLoaded(S);
+    return S.LoadError;
 }
 
 void RegistryReload()

@@ -22,6 +22,11 @@ constexpr uint32_t REG_DWORD = 4;
 std::string RegistryFilePath();
 // Forgets what is held and reads the file again (finding its path anew).
 void RegistryReload();
+// Why the file could not be read at the last load (an errno value or one of
+// platform/regular_file.h); 0 when it read or was not there. The store then
+// starts empty and every write is refused (the file, whatever it is, stays
+// as it is) until a reload reads it.
+int RegistryLoadError();
 
 bool RegKeyExists(HKEY Root, const std::string& Key);
 // Creates the key and any missing parents; true when it exists afterwards.

@@ -1,5 +1,7 @@
 #include "platform/safe_write.h"
 
+#include "platform/regular_file.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
@@ -31,14 +33,18 @@ bool WriteAll(int Fd, const void* Data, size_t Size)
 
 int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Size)
 {
-    std::string Target = FileName;
+    const TFilePart Whole{Data, Size};
+    return WriteFileReplacing(FileName, &Whole, 1);
+}
+
+int WriteFileReplacing(const std::string& FileName, const TFilePart* Parts, size_t Count)
+{
+    // Only a regular file is written over, the one a link names included;
+    // anything else is refused before a temporary file is made.
+    std::string Target;
+    if (const int Refused = ReplaceTarget(FileName, Target))
+        return Refused;
     struct stat St {};
-    if (::lstat(FileName.c_str(), &St) == 0 && S_ISLNK(St.st_mode)) {
-        if (char* Real = ::realpath(FileName.c_str(), nullptr)) {
-            Target = Real;
-            std::free(Real);
-        }
-    }
     const bool Exists = ::stat(Target.c_str(), &St) == 0;
     // Renaming over a file ignores its own permissions: honour them.
     if (Exists && ::access(Target.c_str(), W_OK) != 0)
@@ -51,6 +57,12 @@ int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Siz
         ::umask(Mask);
         Mode = 0666 & ~Mask;
     }
+    const auto WriteParts = [Parts, Count](int Fd) {
+        for (size_t I = 0; I < Count; ++I)
+            if (!WriteAll(Fd, Parts[I].Data, Parts[I].Size))
+                return false;
+        return true;
+    };
 
     std::string Temp;
     int Fd = -1;
@@ -58,10 +70,10 @@ int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Siz
         const int Err = errno;
         if (Err == ENOENT || Err == ENOTDIR)
             return Err;
-        Fd = ::open(Target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        Fd = CreateRegularFile(Target, O_WRONLY);
         if (Fd < 0)
             return errno;
-        bool Ok = WriteAll(Fd, Data, Size);
+        bool Ok = WriteParts(Fd);
         int WErr = errno;
         if (::close(Fd) != 0 && Ok) {
             Ok = false;
@@ -69,7 +81,7 @@ int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Siz
         }
         return Ok ? 0 : (WErr ? WErr : EIO);
     }
-    bool Ok = WriteAll(Fd, Data, Size) && ::fchmod(Fd, Mode) == 0 && ::fsync(Fd) == 0;
+    bool Ok = WriteParts(Fd) && ::fchmod(Fd, Mode) == 0 && ::fsync(Fd) == 0;
     int Err = errno;
     if (::close(Fd) != 0 && Ok) {
         Ok = false;
@@ -152,10 +164,4 @@ int RemoveStaleTempFiles(const std::string& FileName,
         if (IsOurs(Path) && ::unlink(Path.c_str()) == 0)
             ++Removed;
     return Removed;
-}
-
-bool IsRegularFile(const std::string& Path)
-{
-    struct stat St {};
-    return ::stat(Path.c_str(), &St) == 0 && S_ISREG(St.st_mode);
 }

@@ -1,6 +1,8 @@
 // Replacing a whole file so that a failed write loses nothing.
 #pragma once
 
+#include "platform/regular_file.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -9,16 +11,21 @@
 // beside it, flushed and renamed over the old one: a failed write (disk full,
 // file size limit, killed process) leaves the old file whole and no temporary
 // file behind. A symbolic link is kept (the file it points to is replaced), and
-// the old file's permissions are kept. A file that exists but may not be
+// the old file's permissions are kept. Only a regular file is replaced: a
+// folder, pipe, device or socket in its place (or where the link points) is
+// refused with EISDIR or ErrNotRegularFile (platform/regular_file.h) and left
+// as it is, before anything is made. A file that exists but may not be
 // written is refused. When the folder refuses new files but the file itself
 // is writable, the file is rewritten in place. Returns 0 or the errno of the
-// failure.
-// True when Path names a regular file (links followed). Opening anything
-// else as a document or picture would block (a pipe waits for a writer) or
-// never end (a device).
-bool IsRegularFile(const std::string& Path);
-
+// failure (FileErrorText gives its words).
 int WriteFileReplacing(const std::string& FileName, const void* Data, size_t Size);
+
+// The same with the new contents in parts, written one after another.
+struct TFilePart {
+    const void* Data;
+    size_t Size;
+};
+int WriteFileReplacing(const std::string& FileName, const TFilePart* Parts, size_t Count);
 
 // True when Entry (a name in a folder) is FileName's name followed by "." and
 // the six letters or digits mkstemp puts in place of "XXXXXX", not all of

@@ -2,8 +2,11 @@
 
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
+#include "raster/few_bytes.h"
+#include "platform/safe_write.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -118,7 +121,7 @@ inline uint8_t MaskChannel(uint32_t Pixel, uint32_t Mask, int32_t Shift)
 inline void ZeroPadding(uint8_t* Row, int64_t Used, int64_t LineSize)
 {
     if (LineSize > Used)
-        std::memset(Row + Used, 0, static_cast<size_t>(LineSize - Used));
+        SetFewBytes(Row + Used, 0, static_cast<size_t>(LineSize - Used));
 }
 
 // A 1064-byte zero-filled grey header made from the source's first 40 bytes.
@@ -320,17 +323,20 @@ bool SaveBmpFile(const std::string& FileName, const BITMAPINFOHEADER* Header, co
         CopyTableEntries(Header, Colors, reinterpret_cast<RGBQUAD*>(Tail + MaskBytes), MaskBytes);
     }
 
-    std::FILE* F = std::fopen(FileName.c_str(), "wb");
-    if (!F)
-        return false;
-    bool Ok = std::fwrite(Head.data(), 1, Head.size(), F) == Head.size();
-    if (Ok && Image > 0)
-        Ok = std::fwrite(Bits, 1, static_cast<size_t>(Image), F) == static_cast<size_t>(Image);
-    if (std::fclose(F) != 0)
-        Ok = false;
-    if (!Ok)
+    // A new file renamed over the old one, and only over a regular file: a
+    // full disk keeps the old picture, a pipe or device in its place is left.
+    const TFilePart Parts[] = {{Head.data(), Head.size()}, {Bits, Image > 0 ? static_cast<size_t>(Image) : 0}};
+    switch (WriteFileReplacing(FileName, Parts, 2)) {
+    case 0:
+        return true;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
         throw EWriteError();
-    return true;
+    default:
+        return false;
+    }
 }
 
 void BmpConv1to24(const BITMAPINFOHEADER* Header, const uint8_t* Src, uint8_t* Dst)

@@ -89,8 +89,10 @@ uint32_t GetNearestPaletteIndex(const TDIBPalette& Palette, uint8_t R, uint8_t G
 // count lies outside 1..256.
 std::unique_ptr<TDIBPalette> CreateDIBPalette(const BITMAPINFOHEADER* Header);
 
-// Writes a .bmp file. False when the file cannot be created; EWriteError when
-// writing fails afterwards. FullTable (or biClrUsed 0) writes 2^bits entries
+// Writes a .bmp file, through a new file renamed over the old one. False
+// when the file cannot be created (a pipe, device or folder in its place is
+// refused, left as it is); EWriteError when writing fails afterwards (the
+// old file kept). FullTable (or biClrUsed 0) writes 2^bits entries
 // for depths up to 8. BITFIELDS DIBs of 16 and 32 bits get their three masks
 // after the header.
 bool SaveBmpFile(const std::string& FileName, const BITMAPINFOHEADER* Header, const uint8_t* Bits,

@@ -446,6 +446,31 @@ public:
         Touch(Cell, Cell + 1);
     }
 
+    // Writes pixel rows Row .. Row + Rows - 1 (0 = top) with the coverage
+    // gathered and clears it. Rows that every edge crosses straight down
+    // (vertical edges only, none beginning or ending in them) have the same
+    // coverage: it is worked out once, and the runs it paints are painted
+    // on each row, so that a tall picture costs per pixel, not per row.
+    void FlushRows(int64_t Row, int64_t Rows)
+    {
+        if (Rows <= 1) {
+            Flush(Row);
+            return;
+        }
+        FRuns.clear();
+        FRecording = true;
+        Flush(Row);
+        FRecording = false;
+        uint8_t* Line = FT.Bits + (FT.Height - 1 - Row) * FT.Stride;
+        const TPaintRun* const Runs = FRuns.data();
+        const size_t Count = FRuns.size();
+        for (int64_t R = 1; R < Rows; ++R) {
+            Line -= FT.Stride;
+            for (size_t I = 0; I < Count; ++I)
+                PaintNow(Line, Runs[I].P, Runs[I].N, Runs[I].A);
+        }
+    }
+
     // Writes pixel row Row (0 = top) and clears the coverage.
     void Flush(int64_t Row)
     {
@@ -533,20 +558,26 @@ private:
         }
     }
 
-    inline void Paint(uint8_t* Line, int64_t P, int64_t N, int32_t A) const
+    inline void Paint(uint8_t* Line, int64_t P, int64_t N, int32_t A)
+    {
+        if (N <= 0 || A <= 0)
+            return;
+        if (FRecording)
+            FRuns.push_back(TPaintRun{P, N, A});
+        PaintNow(Line, P, N, A);
+    }
+
+    inline void PaintNow(uint8_t* Line, int64_t P, int64_t N, int32_t A) const
     {
         const int32_t Full = int32_t{1} << (2 * FT.Shift);
-        if (N <= 0)
-            return;
         if (A >= Full)
             Solid(Line, P, N);
-        else if (A > 0)
+        else
             Blend(Line, P, N, A);
     }
 
     void FlushDense(uint8_t* Line, int64_t End)
     {
-        const int32_t Full = int32_t{1} << (2 * FT.Shift);
         const int32_t* D = FDelta.data();
         int32_t A = 0;
         for (int64_t P = FLow; P <= End;) {
@@ -565,10 +596,7 @@ private:
             }
             while (Q <= End && D[Q] == 0)
                 ++Q;
-            if (A >= Full)
-                Solid(Line, P, Q - P);
-            else if (A > 0)
-                Blend(Line, P, Q - P, A);
+            Paint(Line, P, Q - P, A);
             P = Q;
         }
         std::memset(FDelta.data() + FLow, 0, static_cast<size_t>(FHigh - FLow + 1) * sizeof(int32_t));
@@ -576,7 +604,10 @@ private:
     void Solid(uint8_t* Line, int64_t P, int64_t N) const
     {
         if (FT.PixelBytes == 1) {
-            std::memset(Line + P, FT.Color[0], static_cast<size_t>(N));
+            if (N == 1)
+                Line[P] = FT.Color[0]; // a narrow picture's rows
+            else
+                std::memset(Line + P, FT.Color[0], static_cast<size_t>(N));
             return;
         }
         uint8_t* Px = Line + P * 3;
@@ -611,8 +642,17 @@ private:
         }
     }
 
+    // A run of pixels of one coverage, as the flush painted it.
+    struct TPaintRun {
+        int64_t P;
+        int64_t N;
+        int32_t A;
+    };
+
     const TTarget& FT;
     std::vector<int32_t> FDelta;
+    std::vector<TPaintRun> FRuns; // the runs of the row being repeated
+    bool FRecording = false;
     tavro_draw_path::TSumSecondCell FSumSecondCell;
     uint8_t FPattern[48]; // sixteen pixels of the colour
     int64_t FLow = std::numeric_limits<int64_t>::max();
@@ -817,6 +857,9 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
         for (size_t I = 0; Whole && I < N; ++I)
             Whole = Act[I].ChainBottom > Y + Mask;
 
+        // Vertical edges only, all the row through: the rows below have
+        // the same crossings until one of them ends or a chain begins.
+        bool Straight = false;
         if (Whole) {
             int64_t* B = Batch.data();
             const size_t Os = static_cast<size_t>(O);
@@ -880,6 +923,12 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
                 SortActive(Act, N);
             }
             Y += Mask;
+            // (Each chain on one vertical segment since the row's first
+            // sub-row: a segment that took over inside the row left the
+            // row's coverage unlike the next one's.)
+            Straight = true;
+            for (size_t I = 0; Straight && I < N; ++I)
+                Straight = Act[I].XStep == 0 && Act[I].Rem == 0 && Segs[Act[I].Seg].Top <= Y - Mask;
         } else {
             // Record each chain's crossing and step it; finished chains leave.
             size_t M = 0;
@@ -901,8 +950,20 @@ void ScanEdges(const TTarget& T, TEdgeList& List)
         }
 
         const bool RowEnd = (Y & Mask) == Mask || Y == Last;
-        if (RowEnd)
+        if (Straight) {
+            // Pixel rows that lie wholly above Limit, the first sub-row where
+            // a segment ends or a chain begins, repeat this one.
+            int64_t Limit = Last + 1;
+            if (Next < Count)
+                Limit = std::min(Limit, Chains[Next].Top);
+            for (size_t I = 0; I < N; ++I)
+                Limit = std::min(Limit, Act[I].Bottom);
+            const int64_t More = Limit > Y + 1 ? (Limit - (Y + 1)) >> K : 0;
+            Cover.FlushRows(Y >> K, 1 + More);
+            Y += More << K;
+        } else if (RowEnd) {
             Cover.Flush(Y >> K);
+        }
         if (Y >= Last)
             break;
         int64_t NextY = Y + 1;

@@ -8,6 +8,7 @@
 #include "foundation/colour_models.h"
 #include "foundation/platform_wrappers.h"
 #include "foundation/user_error.h"
+#include "raster/few_bytes.h"
 #include "raster/gradation_picture.h"
 
 #include <algorithm>
@@ -712,24 +713,32 @@ TMergeRow PickRowForMode(uint8_t Mode, bool Full, bool Masked)
     }
 }
 
-// Sets every pixel of an area (inside the picture) to one pixel value.
+// Sets every pixel of an area (inside the picture) to one pixel value: the
+// first row pixel by pixel up to 16 of them, then doubling what is filled;
+// each further row a copy of it.
 void FillArea(const TPicView& V, const TArea& R, const uint8_t* Pixel, int Bpp)
 {
     if (R.Empty())
         return;
     uint8_t* First = V.At(R.Left, R.Top);
     const int32_t W = R.Width();
-    if (Bpp == 1) {
-        std::memset(First, Pixel[0], size_t(W));
-    } else {
-        for (int32_t X = 0; X < W; ++X)
-            std::memcpy(First + int64_t(X) * Bpp, Pixel, size_t(Bpp));
-    }
     const size_t Bytes = size_t(W) * Bpp;
+    if (Bpp == 1) {
+        SetFewBytes(First, Pixel[0], Bytes);
+    } else {
+        const size_t Start = std::min<size_t>(Bytes, size_t(16) * Bpp);
+        for (size_t I = 0; I < Start; I += size_t(Bpp))
+            CopyFewBytes(First + I, Pixel, size_t(Bpp));
+        for (size_t Done = Start; Done < Bytes;) {
+            const size_t N = std::min(Done, Bytes - Done);
+            std::memcpy(First + Done, First, N);
+            Done += N;
+        }
+    }
     uint8_t* Row = First;
     for (int64_t Y = R.Top + 1; Y <= R.Bottom; ++Y) {
         Row -= V.Line;
-        std::memcpy(Row, First, Bytes);
+        CopyFewBytes(Row, First, Bytes);
     }
 }
 
@@ -993,19 +1002,27 @@ void RecPictureMergeTile(const TrecPicture& Dest, const TrecPicture* Mask, int32
     const int32_t W = Region.Width();
     uint8_t* DRow = D.At(Region.Left, Region.Top);
     const uint8_t* MRow = Masked ? M.At(Region.Left, Region.Top) : nullptr;
+    // The tile's column under the region's left edge, and its row under a
+    // page row (page coordinates taken as 32-bit values). Each page row down
+    // is the tile's next row, its first again after its last: the rows are
+    // stepped, not divided out, so that short rows cost no more than long ones.
+    const int64_t TW = T.Width, TH = T.Height;
+    const auto Wrap = [](int64_t V, int64_t N) {
+        V %= N;
+        return V < 0 ? V + N : V;
+    };
+    const int64_t Dx = Wrap(int64_t(int32_t(Region.Left)) - Tile.iLeft, TW);
+    const auto TileRow = [&](int64_t Y) { return Wrap(int64_t(int32_t(uint32_t(Y))) - Tile.iTop, TH); };
     WithBlenderMode(Mode, [&](auto ModeC) {
         constexpr int MC = decltype(ModeC)::value;
+        int64_t Dy = TileRow(Region.Top);
         for (int64_t Y = Region.Top; Y <= Region.Bottom; ++Y) {
             // The tile row's first pixel and the one under the region's left
             // edge; the walk wraps from the row's end back to its start.
-            const int32_t PageY = int32_t(uint32_t(Y));
-            uint8_t* TRowStart = nullptr;
-            uint8_t* TFirst = nullptr;
-            int32_t TLine = 0;
-            RecPictureGetTilePixelPtr(Tile, TPoint{Tile.iLeft, PageY}, TRowStart, TLine);
-            RecPictureGetTilePixelPtr(Tile, TPoint{int32_t(Region.Left), PageY}, TFirst, TLine);
-            const uint8_t* TRowEnd = TRowStart + int64_t(T.Width) * Bpp;
-            const uint8_t* TP = TFirst;
+            const uint8_t* TRowStart = T.Bits + (TH - 1 - Dy) * T.Line;
+            const uint8_t* TRowEnd = TRowStart + TW * Bpp;
+            const uint8_t* TP = TRowStart + Dx * Bpp;
+            Dy = Y + 1 <= INT32_MAX ? (Dy + 1 == TH ? 0 : Dy + 1) : TileRow(Y + 1);
             BlendRun<MC>(DRow, Bpp, W, MRow, O, nullptr, 0, [&](int32_t) {
                 const uint8_t* P = TP;
                 TP += Bpp;

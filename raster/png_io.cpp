@@ -2,6 +2,7 @@
 
 #include "foundation/platform_wrappers.h"
 #include "raster/bmp_conv.h"
+#include "raster/few_bytes.h"
 
 #include <algorithm>
 #include <array>
@@ -355,8 +356,12 @@ public:
 private:
     bool NextPass();
     bool Row(uint8_t* Filtered);
-    bool Unfilter(uint8_t Filter, uint8_t* Cur) const;
-    void Place(const uint8_t* Cur) const;
+    bool TakeRows(size_t& Pos);
+    // Inlined into the row loops: a call for each row of a few bytes costs
+    // more than the row.
+    [[gnu::always_inline]] inline bool Unfilter(uint8_t Filter, uint8_t* Cur, const uint8_t* Up) const;
+    [[gnu::always_inline]] inline void Place(uint8_t* Out, const uint8_t* Cur) const;
+    uint8_t* RowOut() const { return FBits + size_t(FHeight - 1 - (FY0 + FRow * FDy)) * FLineSize; }
 
     z_stream FZ{};
     bool FZReady = false;
@@ -434,6 +439,8 @@ bool TPngRowDecoder::Feed(const uint8_t* In, size_t N)
         const int Ret = inflate(&FZ, Z_NO_FLUSH);
         FHave = FBuf.size() - FZ.avail_out;
         size_t Pos = 0;
+        if (FPasses == 1 && !TakeRows(Pos))
+            return false;
         while (!FDone && FHave - Pos > FRowBytes) {
             const size_t Length = FRowBytes + 1; // the next pass's rows differ
             if (!Row(FBuf.data() + Pos))
@@ -462,19 +469,50 @@ bool TPngRowDecoder::Feed(const uint8_t* In, size_t N)
 bool TPngRowDecoder::Row(uint8_t* Filtered)
 {
     uint8_t* Cur = Filtered + 1;
-    if (!Unfilter(Filtered[0], Cur))
+    if (!Unfilter(Filtered[0], Cur, FPrev))
         return false;
-    Place(Cur);
+    Place(RowOut(), Cur);
     FPrev = Cur;
     if (++FRow == FPassRows && !NextPass())
         FDone = true;
     return true;
 }
 
-bool TPngRowDecoder::Unfilter(uint8_t Filter, uint8_t* Cur) const
+// The whole rows of a picture that is not interlaced inflated so far, from
+// Pos on, in one loop with its state in locals: a row of a few bytes (a
+// picture a pixel wide and millions tall) costs little more than its bytes.
+// False when a row's filter is unknown.
+bool TPngRowDecoder::TakeRows(size_t& Pos)
+{
+    const size_t N = FRowBytes, Length = N + 1;
+    uint8_t* const Buf = FBuf.data();
+    const size_t Have = FHave;
+    uint32_t Row = FRow;
+    const uint8_t* Up = FPrev;
+    uint8_t* Out = RowOut();
+    bool Sound = true;
+    while (Row < FPassRows && Have - Pos > N) {
+        uint8_t* Cur = Buf + Pos + 1;
+        if (!Unfilter(Buf[Pos], Cur, Up)) {
+            Sound = false;
+            break;
+        }
+        Place(Out, Cur);
+        Up = Cur;
+        ++Row;
+        Out -= FLineSize;
+        Pos += Length;
+    }
+    FRow = Row;
+    FPrev = Up;
+    if (Row == FPassRows)
+        FDone = true;
+    return Sound;
+}
+
+bool TPngRowDecoder::Unfilter(uint8_t Filter, uint8_t* Cur, const uint8_t* Up) const
 {
     const size_t N = FRowBytes, Bpp = std::min(FBpp, N);
-    const uint8_t* Up = FPrev;
     // Above a pass's first row lies a row of zeros: up adds nothing and
     // Paeth predicts the byte to the left, as sub does.
     if (!Up && Filter == 2)
@@ -510,11 +548,9 @@ bool TPngRowDecoder::Unfilter(uint8_t Filter, uint8_t* Cur) const
     }
 }
 
-// The row's pixels into their DIB row.
-void TPngRowDecoder::Place(const uint8_t* Cur) const
+// The row's pixels into their DIB row Out.
+void TPngRowDecoder::Place(uint8_t* Out, const uint8_t* Cur) const
 {
-    const uint32_t Y = FY0 + FRow * FDy;
-    uint8_t* Out = FBits + size_t(FHeight - 1 - Y) * FLineSize;
     const uint32_t W = FPassWidth;
     if (FOutBits == 24) {
         uint8_t* D = Out + size_t(FX0) * 3;
@@ -528,7 +564,7 @@ void TPngRowDecoder::Place(const uint8_t* Cur) const
         for (uint32_t I = 0; I < W; ++I)
             Out[FX0 + size_t(I) * FDx] = Cur[2 * size_t(I)];
     } else if (FDepth == FOutBits && FDx == 1) {
-        std::memcpy(Out, Cur, FRowBytes);
+        CopyFewBytes(Out, Cur, FRowBytes);
         const int Used = int((size_t(W) * size_t(FDepth)) & 7);
         if (Used != 0)
             Out[FRowBytes - 1] &= static_cast<uint8_t>(0xFF << (8 - Used));

@@ -26,6 +26,7 @@
 #include "platform/message_box.h"
 #include "platform/qt/clipboard.h"
 #include "platform/registry_store.h"
+#include "platform/regular_file.h"
 #include "raster/bmp_conv.h"
 #include "raster/picture_file.h"
 #include "ui/paint_box_wex.h"
@@ -258,6 +259,14 @@ void TfrmChild::actPrintExecute()
     QPrinter& Printer = CurrentPrinter();
     if (!RunPrintDialog(Printer, this))
         return;
+    // A PDF file replaces only a regular file: a pipe in its place would
+    // hold the program up, a link to a device take the pages.
+    if (Printer.outputFormat() == QPrinter::PdfFormat && !Printer.outputFileName().isEmpty()) {
+        const std::string Pdf = Printer.outputFileName().toStdString();
+        std::string Target;
+        if (const int Err = ReplaceTarget(Pdf, Target))
+            throw EUserError(Pdf + " を作成できません。(" + FileErrorText(Err) + ")");
+    }
     // Printed at high quality whatever the view shows.
     P->RenderInMode(3);
     const int32_t DPIX = Printer.logicalDpiX();

@@ -11,15 +11,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace {
 
 std::string Reason(int Err)
 {
-    return std::strerror(Err);
+    return FileErrorText(Err);
 }
 
 std::string JoinLines(const std::vector<std::string>& Lines)
@@ -74,10 +72,8 @@ public:
         std::error_code Ec;
         const auto Status = std::filesystem::symlink_status(Path, Ec);
         if (std::filesystem::is_regular_file(Status)) {
-            std::ifstream In(Path, std::ios::binary);
-            F.Bytes.assign(std::istreambuf_iterator<char>(In), {});
             // A file that cannot be read back is left where it is.
-            F.Kind = In.bad() ? TKind::Other : TKind::File;
+            F.Kind = ReadRegularFile(Path, F.Bytes) == 0 ? TKind::File : TKind::Other;
         } else if (std::filesystem::exists(Status)) {
             F.Kind = TKind::Other;
         }

@@ -1,12 +1,14 @@
 #include "shell/grid_option_form.h"
 
 #include "ui/edit_track_bar_wex.h"
+#include "ui/frm_rollup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -46,6 +48,7 @@ QComboBox* UnitBox(QWidget* Parent)
 TfrmDocOption::TfrmDocOption(QWidget* Parent) : QDialog(Parent)
 {
     setWindowTitle("グリッド・ルーラ設定");
+    setProperty("HelpContext", GridOptionHelpContext);
     PageControl = new QTabWidget(this);
 
     auto* GridTab = new QWidget;
@@ -95,7 +98,7 @@ TfrmDocOption::TfrmDocOption(QWidget* Parent) : QDialog(Parent)
     auto* RulerLayout = new QVBoxLayout(RulerTab);
     RulerLayout->addWidget(cmbRulerUnitType);
     RulerLayout->addStretch();
-    RulerTab->setProperty("HelpContext", 2060200);
+    RulerTab->setProperty("HelpContext", RulerTabHelpContext);
     PageControl->addTab(RulerTab, "ルーラ");
 
     auto* Buttons = new QDialogButtonBox(this);
@@ -136,13 +139,25 @@ TfrmDocOption::TfrmDocOption(QWidget* Parent) : QDialog(Parent)
 void TfrmDocOption::TieEdit(TEditTrackBarWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum)
 {
     Edit->SetMin(Minimum);
-    // Typed, a number is digits only, whatever the range holds.
+    // Typed, a number is digits only, whatever the range holds; a step
+    // typed below 1 is refused when the edit is left, as a size is in the
+    // property panel, and the edit shows the step it had.
     Edit->InputType = ekitPlusInteger;
+    Edit->RefuseBelowMin = true;
     Edit->OnChange = [this, Edit, Field](QObject*) {
         if (!FiUpdating)
             FGrid.*Field = int32_t(Edit->Position());
     };
     FTied.emplace_back(Edit, Field);
+}
+
+void TfrmDocOption::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_F1) {
+        ShowKeyHelp(this);
+        return;
+    }
+    QDialog::keyPressEvent(Event);
 }
 
 void TfrmDocOption::SetUp(const TrecGrid& Grid, uint8_t RulerUnit)

@@ -12,9 +12,14 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QTabWidget;
 class TEditTrackBarWex;
+
+// The help topics: the dialog's is its command's, the ruler tab has its own.
+inline constexpr int32_t GridOptionHelpContext = 2000701;
+inline constexpr int32_t RulerTabHelpContext = 2060200;
 
 class TfrmDocOption : public QDialog {
     Q_OBJECT
@@ -41,9 +46,13 @@ public:
     QLabel* lblUnitY;
     QComboBox* cmbRulerUnitType;
 
+protected:
+    // F1: the help of the control under the mouse or with the keys.
+    void keyPressEvent(QKeyEvent* Event) override;
+
 private:
     // Ties Edit to Field, which it shows and holds from Minimum up; a field
-    // with Minimum 1 is a step and never 0.
+    // with Minimum 1 is a step and never 0: typed lower, it is refused.
     void TieEdit(TEditTrackBarWex* Edit, int32_t TrecGrid::*Field, int32_t Minimum);
     void FillControls();
     void ShowUnitName();

@@ -18,6 +18,7 @@
 #include "platform/qt/application_wex.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/window_routines.h"
+#include "platform/safe_write.h"
 #include "shell/browser_open.h"
 #include "shell/doc_window.h"
 #include "shell/history_bracket.h"
@@ -50,7 +51,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -570,6 +570,9 @@ void TfrmTavro::CreateZoomBox()
 {
     cmbZoom->setEditable(true);
     cmbZoom->setInsertPolicy(QComboBox::NoInsert);
+    // A typed percentage is taken as typed: "5" must not complete to the
+    // list's "50" while the box has the keys.
+    cmbZoom->setCompleter(nullptr);
     cmbZoom->addItems({"10", "25", "50", "100", "200", "400", "800"});
     cmbZoom->setMinimumContentsLength(5);
     cmbZoom->hide();
@@ -956,11 +959,12 @@ void TfrmTavro::ShowHelpContext(int32_t Context)
     const std::string Url = QUrl::fromLocalFile(QString::fromStdString(gstrHelpFolder)).toString().toStdString();
     const std::vector<std::string> Lines = HelpFrameLines(Context, Url.empty() || Url.back() == '/' ? Url : Url + "/");
     QDir().mkpath(QFileInfo(QString::fromStdString(gstrHelpFile)).absolutePath());
-    std::ofstream Out(gstrHelpFile, std::ios::binary | std::ios::trunc);
+    std::string Page;
     for (const std::string& L : Lines)
-        Out << L << "\r\n";
-    Out.close();
-    if (!Out)
+        Page += L + "\r\n";
+    // Replaced whole, and only when it is a file: a pipe put in its place
+    // would hold the program up, a link to a device take the page.
+    if (WriteFileReplacing(gstrHelpFile, Page.data(), Page.size()) != 0)
         throw EUserError(gstrHelpFile + " を書き込めません。");
 }
 

@@ -44,8 +44,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 
 namespace {
@@ -99,24 +101,38 @@ struct TBlockGuard {
 // anything else is read, and a file larger than MaxBytes is refused.
 bool ReadDrawItemTextFile(const std::string& Path, int64_t MaxBytes, std::string& Text)
 {
-    if (!IsRegularFile(Path))
+    // Only a regular file: a dropped pipe or device is never read.
+    const int Fd = OpenRegularFile(Path);
+    if (Fd < 0)
         return false;
-    std::ifstream In(Path, std::ios::binary);
-    if (!In)
+    struct TClose {
+        int Fd;
+        ~TClose() { ::close(Fd); }
+    } Close{Fd};
+    struct stat St {};
+    if (::fstat(Fd, &St) != 0 || St.st_size > MaxBytes)
         return false;
-    In.seekg(0, std::ios::end);
-    const std::streamoff Size = In.tellg();
-    if (Size < 0 || Size > MaxBytes)
-        return false;
-    In.seekg(0);
+    const auto ReadUpTo = [Fd](char* To, size_t Count) {
+        size_t Done = 0;
+        while (Done < Count) {
+            const ssize_t N = ::read(Fd, To + Done, Count - Done);
+            if (N < 0 && errno == EINTR)
+                continue;
+            if (N <= 0)
+                break;
+            Done += size_t(N);
+        }
+        return Done;
+    };
+    const size_t Size = size_t(St.st_size);
     char Head[64] = {};
-    In.read(Head, std::min<std::streamoff>(Size, sizeof Head));
-    if (!BlockBeginsWithDrawItem(Head, size_t(In.gcount())))
+    const size_t HeadBytes = ReadUpTo(Head, std::min(Size, sizeof Head));
+    if (!BlockBeginsWithDrawItem(Head, HeadBytes))
         return false;
-    Text.assign(size_t(Size), '\0');
-    In.seekg(0);
-    In.read(Text.data(), Size);
-    return In.gcount() == Size;
+    Text.assign(Size, '\0');
+    std::memcpy(Text.data(), Head, HeadBytes);
+    return HeadBytes == std::min(Size, sizeof Head) &&
+           ReadUpTo(Text.data() + HeadBytes, Size - HeadBytes) == Size - HeadBytes;
 }
 
 // A file that does not open is told in one box: which file, and why. Raised

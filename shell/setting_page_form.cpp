@@ -12,6 +12,7 @@
 #include "raster/bmp_conv.h"
 #include "raster/rec_picture.h"
 #include "ui/edit_track_bar_wex.h"
+#include "ui/frm_rollup.h"
 #include "ui/paint_box_wex.h"
 #include "ui/restore_pos.h"
 
@@ -21,6 +22,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -64,6 +66,9 @@ TEditTrackBarWex* UnitEdit(QWidget* Parent)
     auto* E = new TEditTrackBarWex(Parent);
     E->SetButtons(etbkbUpDown);
     E->setMinimumWidth(80);
+    // A size typed below its least is refused when the edit is left and the
+    // edit shows the size it had, as the property panel's sizes do.
+    E->RefuseBelowMin = true;
     return E;
 }
 
@@ -275,6 +280,7 @@ TfrmSettingPage::TfrmSettingPage(QWidget* Parent)
     : QDialog(Parent), FQPrinter(&CurrentPrinter())
 {
     setWindowTitle("ページ設定");
+    setProperty("HelpContext", SettingPageHelpContext);
 
     grpSize = new QGroupBox("画像のサイズと解像度", this);
     EdtWidthPixel = UnitEdit(grpSize);
@@ -285,7 +291,21 @@ TfrmSettingPage::TfrmSettingPage(QWidget* Parent)
     for (const char* Name : UnitNames)
         cmbUnitType->addItem(Name);
     EdtDPI = new QComboBox(grpSize);
-    EdtDPI->setEditable(true);
+    // The typed resolution is read as every number is: digits only, one past
+    // the finest a page takes is that at once, and none or 0 is refused when
+    // the box is left and the box shows the one in use again.
+    FEdtDPIText = new TEditTrackBarWex(EdtDPI);
+    FEdtDPIText->SetButtons(0);
+    FEdtDPIText->LineSize = 0;
+    FEdtDPIText->PageSize = 0;
+    FEdtDPIText->SetMax(MaxPageDPI);
+    FEdtDPIText->SetMin(MinPageDPI);
+    FEdtDPIText->RefuseBelowMin = true;
+    EdtDPI->setLineEdit(FEdtDPIText);
+    // A number typed is the number typed: the list does not complete "30" to
+    // "300", and Enter does not add to it.
+    EdtDPI->setCompleter(nullptr);
+    EdtDPI->setInsertPolicy(QComboBox::NoInsert);
     for (const char* D : {"72", "96", "180", "200", "250", "300", "360", "600"})
         EdtDPI->addItem(D);
     lblUnitW = new QLabel(grpSize);
@@ -379,7 +399,7 @@ TfrmSettingPage::TfrmSettingPage(QWidget* Parent)
     EdtHeightUnit->OnChange = [this](QObject*) { UnitChanged(false); };
     edtLeftMargin->OnChange = [this](QObject*) { MarginChanged(true); };
     edtTopMargin->OnChange = [this](QObject*) { MarginChanged(false); };
-    connect(EdtDPI, &QComboBox::currentTextChanged, this, [this] { DPIChanged(); });
+    FEdtDPIText->OnChange = [this](QObject*) { DPIChanged(); };
     connect(cmbUnitType, &QComboBox::currentIndexChanged, this, [this](int I) { UnitTypeChanged(I); });
     connect(cboxHCenter, &QCheckBox::toggled, this, [this] { CenterChanged(true); });
     connect(cboxVCenter, &QCheckBox::toggled, this, [this] { CenterChanged(false); });
@@ -433,7 +453,7 @@ void TfrmSettingPage::SetUp(const TrecLogPict& Pict, const TrecPrintPosition& Po
     try {
         cmbUnitType->setCurrentIndex(FrecLogPict.Unit);
         ResetEditParam();
-        EdtDPI->setCurrentText(QString::number(FrecLogPict.DPI));
+        FEdtDPIText->SetPosition(FrecLogPict.DPI);
         EdtWidthPixel->SetPosition(Pict.Width);
         EdtHeightPixel->SetPosition(Pict.Height);
         FillUnitEdits();
@@ -523,6 +543,15 @@ void TfrmSettingPage::accept()
         return;
     }
     QDialog::accept();
+}
+
+void TfrmSettingPage::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_F1) {
+        ShowKeyHelp(this);
+        return;
+    }
+    QDialog::keyPressEvent(Event);
 }
 
 void TfrmSettingPage::FillUnitEdits()
@@ -690,19 +719,8 @@ void TfrmSettingPage::DPIChanged()
 {
     if (FiUpdating)
         return;
-    bool Ok = false;
-    const qlonglong Typed = EdtDPI->currentText().trimmed().toLongLong(&Ok);
-    // A resolution being typed (or none) leaves the page as it is; one past
-    // the finest a page takes becomes that at once, shown and stored, as in
-    // the number edits.
-    if (!Ok || Typed < MinPageDPI)
-        return;
-    const int32_t Value = int32_t(std::min<qlonglong>(Typed, MaxPageDPI));
-    if (Value != Typed) {
-        ++FiUpdating;
-        EdtDPI->setCurrentText(QString::number(Value));
-        --FiUpdating;
-    }
+    // The edit holds the resolution to the page's range.
+    const int32_t Value = int32_t(RoundOff(FEdtDPIText->Position()));
     if (Value == FrecLogPict.DPI)
         return;
     FrecLogPict.DPI = Value;

@@ -24,6 +24,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QPainter;
 class QPrinter;
@@ -126,6 +127,9 @@ private:
     TRect FRect{-1, -1, -2, -2};
 };
 
+// The dialog's help topic: its command's.
+inline constexpr int32_t SettingPageHelpContext = 2000108;
+
 class TfrmSettingPage : public QDialog {
     Q_OBJECT
 public:
@@ -169,6 +173,8 @@ public:
     TEditTrackBarWex* EdtWidthUnit;
     TEditTrackBarWex* EdtHeightUnit;
     QComboBox* cmbUnitType;
+    // The resolution: a list of the usual ones over a number edit, which
+    // takes the typed text by the number edits' rule.
     QComboBox* EdtDPI;
     QLabel* lblUnitH;
     QLabel* lblUnitW;
@@ -192,6 +198,8 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
+    // F1: the help of the control under the mouse or with the keys.
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     void ReadPrinter();
@@ -226,6 +234,7 @@ private:
     int32_t PrintableTopY() const;
     QString UnitName() const;
 
+    TEditTrackBarWex* FEdtDPIText; // the resolution box's text
     TrecLogPict FrecLogPict;
     TrecPrintPosition FPrintPosition;
     TPrinterSpec FPrinter;

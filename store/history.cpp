@@ -109,7 +109,11 @@ void THistoryCommand::AddObj(TUndoObject* Obj, int32_t FlwID)
     if (!Obj)
         throw EUserError("THistoryCommand.AddObj: (Obj = nil)");
     if (FlwID == -1) {
-        Obj->FiObjID = static_cast<int32_t>(FlstObjID.size());
+        const auto ID = static_cast<int32_t>(FlstObjID.size());
+        // A redo appends the objects it makes again in the order they were
+        // first made: they take back their IDs and generations.
+        StampObj(ID, !FbUndoing && !FbRedoing);
+        Obj->FiObjID = ID;
         FlstObjID.push_back(Obj);
         return;
     }
@@ -117,8 +121,28 @@ void THistoryCommand::AddObj(TUndoObject* Obj, int32_t FlwID)
         throw EListError(SListIndexError, FlwID);
     if (FlstObjID[FlwID] != nullptr)
         throw EUserError("THistoryCommand.AddObj:(FlstObjID[FlwID] <> nil)");
+    StampObj(FlwID, false);
     Obj->FiObjID = FlwID;
     FlstObjID[FlwID] = Obj;
+}
+
+void THistoryCommand::StampObj(int32_t ID, bool Fresh)
+{
+    const auto Index = static_cast<size_t>(ID);
+    if (Index >= FlstObjGen.size())
+        FlstObjGen.resize(Index + 1, 0);
+    else if (!Fresh)
+        return;
+    else if (FStart.Valid && FbCommandOpen)
+        FStart.Generations.emplace_back(ID, FlstObjGen[Index]);
+    FlstObjGen[Index] = ++FiGenSerial;
+}
+
+uint32_t THistoryCommand::ObjGeneration(int32_t ID) const
+{
+    if (ID < 0 || static_cast<size_t>(ID) >= FlstObjGen.size())
+        return 0;
+    return FlstObjGen[static_cast<size_t>(ID)];
 }
 
 TUndoObject* THistoryCommand::GetObj(int32_t ID) const
@@ -363,6 +387,10 @@ bool THistoryCommand::RestoreStartState()
             return false;
     for (auto It = FStart.Overwritten.rbegin(); It != FStart.Overwritten.rend(); ++It)
         std::memcpy(FRollBuf.data() + It->first, It->second.data(), It->second.size());
+    // The IDs the command gave out name what they named before it, so that
+    // the redo steps put back below make their objects under them again.
+    for (auto It = FStart.Generations.rbegin(); It != FStart.Generations.rend(); ++It)
+        FlstObjGen[static_cast<size_t>(It->first)] = It->second;
     FlstObjID.resize(FStart.ObjListSize);
     if (FStart.SlotIndex >= 0)
         FMenuItems[FStart.SlotIndex] = std::move(FStart.Slot);

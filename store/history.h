@@ -111,6 +111,13 @@ public:
     void AddObj(TUndoObject* Obj, int32_t FlwID);
     // nil when no live object has this ID (destroyed or out of range).
     TUndoObject* GetObj(int32_t ID) const;
+    // Which object an ID names, as a number: an object made new takes a new
+    // generation with its ID, and an ID an undone step gave back is given
+    // to the next new object; a replay that makes an object again (undo
+    // under its old ID, redo in the same order) keeps the generation it had.
+    // Whoever keeps an ID of an object that may be gone for a while tells
+    // it from a stranger under the same ID by this. 0 for an ID never given.
+    uint32_t ObjGeneration(int32_t ID) const;
 
     void AddComItem(int32_t ID, uint8_t Kind, int32_t Command, const void* Data, int32_t Size);
     int32_t SetDataToRollBuf(const void* Data, int32_t Size);
@@ -194,6 +201,9 @@ private:
     friend class TUndoObject;
     void AskBeforeStep();
     void ReleaseObj(TUndoObject* Obj);
+    // A new generation for ID when Fresh or when the ID is given the first
+    // time; an open command keeps the one it replaces for its rollback.
+    void StampObj(int32_t ID, bool Fresh);
     bool Survives(int32_t Off, int32_t NewEnd) const;
     static constexpr int32_t NoData = -2;
     static int32_t FirstDataOffset(const TrecMenuItem& Slot);
@@ -225,6 +235,8 @@ private:
         TrecMenuItem Slot;
         // Record bytes the command wrote over: offset and old bytes, in order.
         std::vector<std::pair<int32_t, std::vector<uint8_t>>> Overwritten;
+        // Generations the command's new objects replaced: ID and old value.
+        std::vector<std::pair<int32_t, uint32_t>> Generations;
     };
     void SaveOverwritten(int32_t Start, int32_t Size);
     bool RestoreStartState();
@@ -235,6 +247,9 @@ private:
     uint8_t FbUndoing = 0;
     int32_t FiObjCount = -1;
     std::vector<TUndoObject*> FlstObjID; // not owned; nil for destroyed objects
+    // One per ID ever given; never shortened, so that a redo finds it.
+    std::vector<uint32_t> FlstObjGen;
+    uint32_t FiGenSerial = 0;
     uint8_t FbCommandOpen = 0;
     std::array<TrecMenuItem, MenuCount> FMenuItems;
     int32_t FiMenuStart = -1;

@@ -659,8 +659,24 @@ void TCustomEditTrackBarWex::ButtonStep(bool Up)
     Step(Up, GetAsyncShiftState() == ssShift ? PageSize : LineSize, 0.01 * FPrecision);
 }
 
+bool TCustomEditTrackBarWex::event(QEvent* Event)
+{
+    // Escape during a drag is the edit's, before any shortcut of its window.
+    if (Event->type() == QEvent::ShortcutOverride && FPopup &&
+        static_cast<QKeyEvent*>(Event)->key() == Qt::Key_Escape) {
+        Event->accept();
+        return true;
+    }
+    return TCustomEditWex::event(Event);
+}
+
 void TCustomEditTrackBarWex::keyPressEvent(QKeyEvent* Event)
 {
+    if (Event->key() == Qt::Key_Escape && FPopup) {
+        CancelDrag();
+        Event->accept();
+        return;
+    }
     const Qt::KeyboardModifiers Mods = Event->modifiers() & ~(Qt::KeypadModifier | Qt::ControlModifier);
     if (IsSteppingKey(Event->key()) && Mods == Qt::NoModifier) {
         StartModify();
@@ -707,6 +723,27 @@ void TCustomEditTrackBarWex::Revert()
     FTyped = false;
     selectAll();
     if (OnRevert)
+        OnRevert(this);
+}
+
+void TCustomEditTrackBarWex::CancelDrag()
+{
+    TfrmPopup* P = FPopup.release();
+    P->hide();
+    P->deleteLater();
+    // The owner takes the value back as it took each step, live.
+    FPosition = FDragStartPosition;
+    FWriting = true;
+    setText(FDragStartText);
+    FWriting = false;
+    FTyped = FDragStartTyped;
+    // The run ends without its commit: the drag is undone, not taken.
+    if (FModifying) {
+        FModifying = false;
+        if (OnModifyEnd)
+            OnModifyEnd(this);
+    }
+    if (OnRevert && !FTyped && text() == FCommittedText)
         OnRevert(this);
 }
 
@@ -824,6 +861,9 @@ void TCustomEditTrackBarWex::ButtonMouseDown(QMouseEvent* Event)
     TCustomEditWex::ButtonMouseDown(Event);
     if (Event->button() != Qt::LeftButton || !(FButtons & etbkbTrackBar) || FPopup)
         return;
+    FDragStartPosition = FPosition;
+    FDragStartText = text();
+    FDragStartTyped = FTyped;
     StartModify();
     FPopup = std::make_unique<TfrmPopup>(this);
     TTrackBarWexChild* T = FPopup->TrackBar();

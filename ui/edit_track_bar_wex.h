@@ -22,6 +22,10 @@
 // Escape, for an owner that sets OnRevert: the edit shows the text it last
 // committed again and tells the owner, which puts back what the live changes
 // since then changed (a typed value has two endings: committed or undone).
+// Escape during a track-bar drag, for every owner: the value and text from
+// before the drag come back (the owner hears of it as of each step), the run
+// ends and nothing is committed; an owner with OnRevert is told when the
+// text is the committed one again.
 #pragma once
 
 #include "ui/edit_wex.h"
@@ -198,6 +202,7 @@ public:
     QString ShownText(double Value) const;
 
 protected:
+    bool event(QEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     void keyReleaseEvent(QKeyEvent* Event) override;
     void mouseReleaseEvent(QMouseEvent* Event) override;
@@ -222,6 +227,7 @@ private:
     void EndModify();
     void Commit();
     void Revert();
+    void CancelDrag();
     void Step(bool Up, double Size, double Below);
     void ButtonStep(bool Up);
     void StepTo(double Value);
@@ -249,6 +255,10 @@ private:
     // pressed: the thumb moves as far as the pointer does.
     int FDragMouseX = 0;
     int FDragThumbX = 0;
+    // What the edit held when the drag began, for Escape to put back.
+    double FDragStartPosition = 0;
+    QString FDragStartText;
+    bool FDragStartTyped = false;
 };
 
 class TEditTrackBarWex : public TCustomEditTrackBarWex {

@@ -33,8 +33,11 @@ int32_t ColorOfText(const std::string& Text)
     if (Text.empty())
         return -1;
     if (Text[0] == '#') {
+        // As the colour is written: six digits, neither fewer nor more. "#"
+        // alone or "#12" names no colour (read as hexadecimal it would be
+        // black or a dark blue nobody meant).
         const std::string Digits = Text.substr(1);
-        if (Digits.size() > 6)
+        if (Digits.size() != 6)
             return -1;
         for (char C : Digits)
             if (!std::isxdigit(static_cast<unsigned char>(C)))

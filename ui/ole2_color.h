@@ -11,9 +11,9 @@
 // RegisterClipboardFormat Failed." when the platform gives no number.
 uint16_t CFWexColor();
 
-// The colour a text names: "#" and at most six hexadecimal digits (either
-// case; none reads as 0), or a decimal integer; -1 for anything else and for
-// a value outside 0 .. 0xFFFFFF.
+// The colour a text names: "#" and exactly six hexadecimal digits (either
+// case), or a decimal integer; -1 for anything else and for a value outside
+// 0 .. 0xFFFFFF.
 int32_t ColorOfText(const std::string& Text);
 // No colour text is longer than this (a sign, ten digits and some slack):
 // a longer block names no colour and is not even converted.

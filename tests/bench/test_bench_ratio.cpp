@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -69,6 +71,33 @@ TEST(BenchRatio, RatioOfMediansWithTheSpreadOfPairedRepetitions)
     }
 }
 
+// Two counters of one benchmark: the ratio of their medians, the spread from
+// each repetition's own pair; nothing for a counter or a benchmark missing.
+TEST(BenchRatio, CountersOfOneBenchmarkPairByRepetition)
+{
+    struct TCase {
+        std::vector<std::pair<double, double>> Reps; // load, preview
+        std::string Line;
+    };
+    const std::vector<TCase> Cases = {
+        // Medians 30 and 1.5: 20; the repetitions give 20, 15, 25, 40 / 1.5 and 25.
+        {{{20, 1}, {30, 2}, {50, 2}, {40, 1.5}, {25, 1}}, "ratio L 20.000 spread 15.000-26.667\n"},
+        {{{8, 2}}, "ratio L 4.000\n"},
+    };
+    for (const TCase& C : Cases) {
+        TRatioReporter R;
+        std::ostringstream Console;
+        R.SetOutputStream(&Console);
+        std::vector<TRun> Runs;
+        for (const auto& [Load, Preview] : C.Reps)
+            Runs.push_back(MakeRun("BM_L", 1, 0, {{"load_s", Load}, {"preview_s", Preview}}));
+        R.ReportRuns(Runs);
+        EXPECT_EQ(Printed([&] { R.PrintCountersRatio("L", "BM_L", "load_s", "preview_s"); }), C.Line);
+        EXPECT_EQ(Printed([&] { R.PrintCountersRatio("L", "BM_L", "load_s", "other_s"); }), "");
+        EXPECT_EQ(Printed([&] { R.PrintCountersRatio("L", "BM_M", "load_s", "preview_s"); }), "");
+    }
+}
+
 // Pairs are printed in the order they were declared, whatever order their
 // repetitions finished in.
 TEST(BenchRatio, PairsInDeclarationOrder)
@@ -103,6 +132,39 @@ TEST(BenchRatio, CsvFileTakesTheCountersOfEveryRun)
     EXPECT_EQ(Rows[1].substr(Rows[1].size() - 2), ",,");
     EXPECT_EQ(Rows[2].substr(Rows[2].size() - 3), ",42");
     EXPECT_EQ(Rows[3].substr(Rows[3].size() - 5), ",0.5,");
+}
+
+// A benchmark timed by its thread's processor time counts the work it does,
+// not the time it waits: an iteration that sleeps 20 ms takes next to
+// nothing, one that spins for 10 ms of processor time takes those 10 ms,
+// whatever else the machine runs meanwhile; the ratio reads those times.
+TEST(BenchRatio, ThreadCpuIterationsCountWorkNotWaiting)
+{
+    benchmark::RegisterBenchmark("BM_WaitsCpuTimed", [](benchmark::State& State) {
+        for (auto _ : State) {
+            const TThreadCpuIteration Timed(State);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    })->Iterations(3)->UseManualTime();
+    benchmark::RegisterBenchmark("BM_SpinsCpuTimed", [](benchmark::State& State) {
+        for (auto _ : State) {
+            const TThreadCpuIteration Timed(State);
+            const double Start = ThreadCpuSeconds();
+            while (ThreadCpuSeconds() - Start < 0.010) {
+            }
+        }
+    })->Iterations(3)->UseManualTime();
+    TRatioReporter R;
+    std::ostringstream Console;
+    R.SetOutputStream(&Console);
+    R.SetErrorStream(&Console);
+    benchmark::RunSpecifiedBenchmarks(&R, "CpuTimed");
+    EXPECT_LT(R.Time("BM_WaitsCpuTimed"), 0.005);
+    EXPECT_GE(R.Time("BM_SpinsCpuTimed"), 0.010);
+    EXPECT_LT(R.Time("BM_SpinsCpuTimed"), 0.015);
+    const std::string Line = Printed([&] { R.PrintRatio("Waits", "BM_WaitsCpuTimed", "BM_SpinsCpuTimed"); });
+    ASSERT_EQ(Line.rfind("ratio Waits 0.", 0), 0u) << Line;
+    EXPECT_LT(std::stod(Line.substr(12)), 0.5) << Line;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "ui/page_control_wex.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QScreen>
 #include <QTest>
@@ -81,6 +82,61 @@ TEST_F(PopupTrackBarX, TheAnglePopupOpensWithTheThumbUnderThePointerAndMovesWith
     ASSERT_TRUE(WaitFor([&] { return E->Popup() == nullptr; }, 3000)) << "the pop-up stayed";
     EXPECT_LE(std::fabs(R->Angle() * 180 / M_PI), Bound);
     EXPECT_LE(Steps(), 1);
+    MoveTo(At + QPoint(0, 200));
+}
+
+// Escape while the angle's thumb is held and dragged: the angle from before
+// the drag comes back, on the shape and in the edit, the drag ends, and
+// nothing is recorded; the pointer moved on and released after it changes
+// nothing either.
+TEST_F(PopupTrackBarX, EscapeDuringTheDragPutsBackTheAngleAndRecordsNothing)
+{
+    TRectObj* R = Add<TRectObj>(60, 40, 120, 80);
+    Load({R});
+    ShowGeneralPage(300, 300);
+    TEditTrackBarWex* E = Panel.edtObjAngle;
+    QWidget* Window = E->window();
+    ASSERT_TRUE(ActivateAndSettle(Window->winId())) << DescribeDisplay();
+    ASSERT_EQ(E->text(), "0");
+    TSpeedButtonWex* B = E->EllipsisButton();
+    const QPoint At = B->mapToGlobal(B->rect().center());
+    if (QCursor::pos() == At)
+        MoveTo(At + QPoint(0, 50));
+    MoveTo(At);
+    e2e::Run("xdotool", {"mousedown", "1"});
+    // A failure below leaves no button held for the tests that follow.
+    struct TRelease {
+        bool Held = true;
+        ~TRelease()
+        {
+            if (Held)
+                e2e::Run("xdotool", {"mouseup", "1"});
+        }
+    } Release;
+    ASSERT_TRUE(WaitFor([&] { return E->Popup() && E->Popup()->isVisible(); }, 3000)) << "no pop-up came";
+    ASSERT_TRUE(WaitFor([&] { return E->hasFocus() && QApplication::activeWindow() == Window; }, 3000))
+        << "the edit has not the keys";
+    MoveTo(At + QPoint(30, 0));
+    ASSERT_TRUE(WaitFor([&] { return E->Position() > 0 && R->Angle() != 0; }, 2000)) << "the drag did not come";
+    ASSERT_NE(E->Popup(), nullptr);
+    // The key alone: the session's Key clears the modifiers, and the held
+    // button with them.
+    e2e::Run("xdotool", {"key", "Escape"});
+    ASSERT_TRUE(WaitFor([&] { return E->Popup() == nullptr; }, 3000)) << "the pop-up stayed";
+    EXPECT_EQ(E->Position(), 0);
+    EXPECT_EQ(E->text(), "0");
+    EXPECT_EQ(R->Angle(), 0);
+    MoveTo(At + QPoint(60, 0));
+    e2e::Run("xdotool", {"mouseup", "1"});
+    Release.Held = false;
+    ASSERT_TRUE(Settled(Window->winId()));
+    EXPECT_EQ(E->Popup(), nullptr);
+    EXPECT_EQ(E->Position(), 0);
+    EXPECT_EQ(E->text(), "0");
+    EXPECT_EQ(R->Angle(), 0);
+    EXPECT_EQ(Steps(), 0);
+    EXPECT_FALSE(Doc->Modified());
+    EXPECT_TRUE(Window->isVisible());
     MoveTo(At + QPoint(0, 200));
 }
 

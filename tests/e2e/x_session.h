@@ -3,6 +3,8 @@
 // program under test; nothing reaches into it.
 #pragma once
 
+#include "slow_machine.h"
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QList>
@@ -24,19 +26,10 @@
 
 namespace e2e {
 
-// How many times longer than on an idle machine a step at the display may
-// take. The X server, the window manager, the program and the test share
-// the machine with whatever else runs: a CI runner whose two cores a
-// parallel build keeps busy is that much slower. Every deadline of the
-// session derives from it; a deadline only ends the wait for a program
-// that hangs, it never tells how long a step should take.
-constexpr int SlowMachineFactor = 5;
-
-// The deadline of a step that takes at most IdleMs on an idle machine.
-constexpr int Deadline(int IdleMs)
-{
-    return IdleMs * SlowMachineFactor;
-}
+// Every deadline of the session derives from the shared factor of a loaded
+// machine (Deadline).
+using ::Deadline;
+using ::SlowMachineFactor;
 
 // Runs a helper program to its end; its standard output, trimmed. (Its
 // deadline is Deadline(TimeoutMs).)

@@ -9,6 +9,7 @@
 #include "ui/golden_image.h"
 #include "ui/restore_pos.h"
 #include "ui/window_test_support.h"
+#include "window_wait.h"
 
 #include <QCheckBox>
 #include <QHelpEvent>
@@ -472,7 +473,7 @@ TEST(FrmSelColor, EyedropperReadsTheRealScreen)
     Patch.setPalette(Pal);
     Patch.setGeometry(WorkArea().left() + 50, WorkArea().top() + 50, 40, 40);
     Patch.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Patch));
+    ASSERT_TRUE(BecomesExposed(&Patch));
     QTest::qWait(50);
     const QPoint Centre = Patch.mapToGlobal(QPoint(20, 20));
     QRect Geometry;

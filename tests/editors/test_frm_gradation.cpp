@@ -6,6 +6,7 @@
 #include "editors/frm_sel_trans.h"
 #include "editors/style_dialog.h"
 #include "foundation/user_error.h"
+#include "platform/fifo_watch.h"
 #include "store/picture_store.h"
 #include "picker_test_support.h"
 #include "ui/edit_wex.h"
@@ -35,6 +36,7 @@
 #include <vector>
 #include "editors/style_items.h"
 #include "ui/preview_dialogs.h"
+#include "window_wait.h"
 #include <QDir>
 #include <QFileDialog>
 #include <QTimer>
@@ -405,6 +407,19 @@ TEST(FrmGradation, PicturesComeIntoTheDocumentStore)
     EXPECT_FALSE(T.F.LoadPictureFile(T.Ini.Dir + "/missing.png"));
     EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"画像の読み込みに失敗しました。"});
     EXPECT_EQ(T.F.PictParam(), Before);
+    // So is a named pipe, never waited on.
+    Boxes.Texts.clear();
+    {
+        TFifoWatch Pipe(T.Ini.Dir + "/pipe.png");
+        EXPECT_FALSE(T.F.LoadPictureFile(Pipe.Path()));
+        EXPECT_FALSE(Pipe.ReaderBlocked());
+    }
+    EXPECT_EQ(Boxes.Texts, std::vector<std::string>{"画像の読み込みに失敗しました。"});
+    EXPECT_EQ(T.F.PictParam(), Before);
+    // The extension names the format; the contents decide when it is wrong.
+    ASSERT_TRUE(Image.save(QString::fromStdString(T.Ini.Dir + "/named.bmp"), "PNG"));
+    EXPECT_TRUE(T.F.LoadPictureFile(T.Ini.Dir + "/named.bmp"));
+    EXPECT_EQ(T.F.AddedPictures().size(), 2u);
 }
 
 TEST(FrmGradation, EmbeddedPickerSetsTheColourAndKeepsItsOptions)
@@ -574,7 +589,7 @@ TEST(FrmGradation, StatusTextNeverWidensTheEditor)
     TForm T;
     T.F.SetUp(GradText);
     T.F.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+    ASSERT_TRUE(BecomesExposed(&T.F));
     const QSize Size = T.F.size();
     // The controls the user sees in the editor. The picture-open dialog and
     // the number edits' pop-up track bars are windows of their own, hidden
@@ -623,7 +638,7 @@ TEST(FrmGradation, APlaceAboveTheWorkAreaComesDownIntoIt)
     TfrmGradation F(nullptr, Ini.Ini.get(), "4.0", "FlgGrad", "PosGrad", "DirGrph");
     F.SetUp("5");
     F.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    ASSERT_TRUE(BecomesExposed(&F));
     EXPECT_EQ(F.pos(), QPoint(Work.left() + 120, Work.top()));
     F.accept();
     EXPECT_EQ(Ini.Ini->ReadString("4.0", "PosGrad", ""),
@@ -823,7 +838,7 @@ TEST(FrmGradation, TheOpacityPopupMovesWithThePointer)
         TForm T;
         T.F.SetUp("21" + GradText);
         T.F.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&T.F));
+        ASSERT_TRUE(BecomesExposed(&T.F));
         ASSERT_TRUE(T.F.edtTrans->isVisible());
         // The dialog's left edge moved so that the edit's button stands 300
         // pixels or 40 pixels inside the screen.

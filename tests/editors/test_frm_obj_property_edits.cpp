@@ -11,6 +11,7 @@
 #include "platform/cp932.h"
 #include "platform/qt/qt_services.h"
 #include "ui/panel_button.h"
+#include "window_wait.h"
 
 #include <QKeyEvent>
 #include <QTest>
@@ -513,7 +514,7 @@ TEST_F(FrmObjPropertyEdits, TheAnglePopupMovesWithThePointer)
     QWidget* Window = Page->window();
     Window->move(300, 200);
     Window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window));
+    ASSERT_TRUE(BecomesExposed(Window));
     ASSERT_TRUE(Panel.edtObjAngle->isVisible());
     ASSERT_EQ(Panel.edtObjAngle->text(), "0");
     test_support::ExpectPopupFollowsThePointer(*Panel.edtObjAngle);

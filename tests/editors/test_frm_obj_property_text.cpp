@@ -9,6 +9,7 @@
 #include "foundation/streams.h"
 #include "platform/cp932.h"
 #include "platform/fonts.h"
+#include "window_wait.h"
 
 #include <QAction>
 #include <QApplication>
@@ -248,14 +249,14 @@ TEST_F(FrmObjPropertyText, TabMovesTheFocusAndChangesNothing)
         if (auto* Tabs = qobject_cast<QTabWidget*>(W))
             Tabs->setCurrentWidget(Panel.TabSheetText);
     Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window));
+    ASSERT_TRUE(ActivateAndWait(Window));
     Panel.RichEdit->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), Panel.RichEdit);
+    ASSERT_TRUE(GetsKeys(Panel.RichEdit));
     Binding().SetSelection(0, 4);
     const auto Before = Stream(T);
     QTest::keyClick(Panel.RichEdit, Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), Panel.RichEdit);
+    EXPECT_TRUE(WaitUntil([&] { return QApplication::focusWidget() && !Panel.RichEdit->hasFocus(); }))
+        << DescribeActivation();
     EXPECT_EQ(Stream(T), Before);
     EXPECT_FALSE(Panel.tbtnItalic->isChecked());
     EXPECT_EQ(Steps(), 0);

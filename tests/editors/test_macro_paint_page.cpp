@@ -30,6 +30,7 @@
 #include "ui/panel_button.h"
 #include "ui/popup_test_support.h"
 #include "ui/restore_pos.h"
+#include "window_wait.h"
 
 #include <QAbstractItemView>
 #include <QCursor>
@@ -116,7 +117,7 @@ struct MacroPage : ::testing::Test {
         P->resize(640, 260);
         P->SetCgridQuickParam();
         P->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(P.get()));
+        ASSERT_TRUE(BecomesExposed(P.get()));
         Doc.History()->ClearHistory();
         Doc.SetModified(false);
     }

@@ -39,6 +39,7 @@
 #include "ui/ole2_pen.h"
 #include "ui/ole_qt_bridge.h"
 #include "ui/panel_button.h"
+#include "window_wait.h"
 
 #include <functional>
 #include <limits>
@@ -103,7 +104,7 @@ struct ClipPage : ::testing::Test {
         P->SetStyleFolders(Defaults.Folders.DataDir(), std::string());
         P->resize(640, 260);
         P->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(P.get()));
+        ASSERT_TRUE(BecomesExposed(P.get()));
         QGuiApplication::clipboard()->clear();
     }
     void TearDown() override
@@ -458,9 +459,9 @@ TEST_F(ClipPage, ArrowsMoveBetweenMacrosAndWrap)
     SetMacros(A, {Color, Color, Color});
     Load(A);
     const int Row = RowOfKind(A, 0, pkColor);
-    auto Focused = [&](int Col) { return Grid().GetCellControl(Col, Row)->hasFocus(); };
+    auto Focused = [&](int Col) { return GetsKeys(Grid().GetCellControl(Col, Row)); };
     Grid().GetCellControl(1, Row)->setFocus();
-    QApplication::processEvents();
+    ASSERT_TRUE(Focused(1));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
     EXPECT_EQ(Grid().Col(), 5) << "from the first to the last";
     EXPECT_TRUE(Focused(5));
@@ -485,7 +486,7 @@ TEST_F(ClipPage, ArrowsMoveBetweenMacrosAndWrap)
     EXPECT_EQ(Grid().Col(), 3);
     QTest::keyClick(Edit, Qt::Key_Left, Qt::ControlModifier);
     EXPECT_EQ(Grid().Col(), 1);
-    EXPECT_TRUE(Grid().GetCellControl(1, Number)->hasFocus());
+    EXPECT_TRUE(GetsKeys(Grid().GetCellControl(1, Number)));
     auto* First = qobject_cast<TEditTrackBarWex*>(Grid().GetCellControl(1, Number));
     First->deselect();
     First->setCursorPosition(First->text().size());
@@ -558,8 +559,7 @@ struct ClipPanel : PanelTest {
     {
         QWidget* W = Page->window();
         W->show();
-        W->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(W));
+        ASSERT_TRUE(ActivateAndWait(W));
         if (auto* Tabs = qobject_cast<QTabWidget*>(Page->parentWidget() ? Page->parentWidget()->parentWidget() : nullptr))
             Tabs->setCurrentWidget(Page);
     }
@@ -605,8 +605,7 @@ TEST_F(ClipPanel, TheShortcutsWorkOnEveryPage)
         Focus->setFocusPolicy(Qt::StrongFocus);
         Focus->show();
         Focus->setFocus();
-        QApplication::processEvents();
-        ASSERT_TRUE(Focus->hasFocus());
+        ASSERT_TRUE(GetsKeys(Focus));
         for (QAction* A : {Panel.mitemCtrlX, Panel.mitemCtrlC, Panel.mitemCtrlV, Panel.mitemCtrlA, Panel.mitemDel,
                            Panel.mitemCtrlL}) {
             QSignalSpy Spy(A, &QAction::triggered);
@@ -624,7 +623,7 @@ TEST_F(ClipPanel, OtherControlsGetTheKeystrokes)
     Load({Add<TRectObj>(10, 10, 50, 40)});
     ShowPage(Panel.TabSheetGeneral);
     Panel.edtPosiX->setFocus();
-    QApplication::processEvents();
+    ASSERT_TRUE(GetsKeys(Panel.edtPosiX));
     Panel.edtPosiX->deselect();
     Panel.mitemCtrlA->trigger();
     EXPECT_EQ(Panel.edtPosiX->selectedText(), Panel.edtPosiX->text());
@@ -638,8 +637,7 @@ TEST_F(ClipPanel, TheRichEditsCutIsOneDeleteCommand)
     Load({T});
     ShowPage(Panel.TabSheetText);
     Panel.RichEdit->setFocus();
-    QApplication::processEvents();
-    ASSERT_TRUE(Panel.RichEdit->hasFocus());
+    ASSERT_TRUE(GetsKeys(Panel.RichEdit));
     Panel.RichEditTav()->SetSelection(1, 3);
     QTest::keyClick(Panel.RichEdit, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(T->Text(), "aef");
@@ -913,11 +911,12 @@ TEST_F(ClipPage, AValueThatDoesNotReadIsRefusedByTheValueMenuOnce)
         P.MiterLimit = Miter;
         return TComPtr<IDataObject>(MakeCom<TOle2DataObjPenWex>(P));
     };
-    // The colour format holding a text that names no colour.
+    // The colour format holding a text that names no colour: a "#" with no
+    // digits, too few, too many or others is no black nor any colour.
     struct TNoColour : TTextDataObject {
-        TNoColour() : TTextDataObject("#12345G", TOle2DataObjColorWex::GetFormats()) {}
+        explicit TNoColour(const char* Text) : TTextDataObject(Text, TOle2DataObjColorWex::GetFormats()) {}
     };
-    const TComPtr<IDataObject> NoColour = MakeCom<TNoColour>();
+    const auto NoColour = [](const char* Text) { return TComPtr<IDataObject>(MakeCom<TNoColour>(Text)); };
     const char* const kValueRefused = "クリップボードの値は読み込めないか、範囲外のため、貼り付けできません。";
     struct TCase {
         std::string Name;
@@ -935,8 +934,15 @@ TEST_F(ClipPage, AValueThatDoesNotReadIsRefusedByTheValueMenuOnce)
          LightPasteRefused},
         {EffectWith(pkLineType), pkLineType, Pen(MaxPenWidth + 1, 1.0), kValueRefused},
         {EffectWith(pkLineType), pkLineType, Pen(1, std::numeric_limits<double>::quiet_NaN()), kValueRefused},
-        {EffectWith(pkColor), pkColor, NoColour, kValueRefused},
-        {"塗り(ボカシ)", pkFill, NoColour, kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#12345G"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#12345G"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#12"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#12"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#GGGGGG"), kValueRefused},
+        {EffectWith(pkColor), pkColor, NoColour("#1234567"), kValueRefused},
+        {"塗り(ボカシ)", pkFill, NoColour("#1234567"), kValueRefused},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name + " " + std::to_string(C.Kind));

@@ -6,6 +6,7 @@
 #include "foundation/ini_file.h"
 #include "foundation/streams.h"
 #include "platform/message_box.h"
+#include "window_wait.h"
 
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -228,10 +229,7 @@ TEST_F(StyleDialog, TheGroupAndRenameBoxesLeaveOutWhatANameCannotHold)
     std::vector<std::string> Shown;
     TStyle::OnShowModal = [&](TfrmStyle& F) {
         // The buttons act on the part that has the focus.
-        const auto Activate = [&F] {
-            F.activateWindow();
-            return QTest::qWaitForWindowActive(&F);
-        };
+        const auto Activate = [&F] { return ActivateAndWait(&F); };
         TypeIntoNextBox("a€b✓", Shown);
         F.AddGroup();
         // A group's name is changed in place, in the tree.
@@ -560,7 +558,7 @@ TEST_F(StyleDialog, DeletingAGroupShowsTheCellsOfTheGroupSelectedNext)
     F.FillTree();
     F.resize(400, 300);
     F.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    ASSERT_TRUE(BecomesExposed(&F));
     F.SelectGroup(F.Tree.NodeAt(2)); // 夕焼け
     F.DrawGrid->SetCurrentIndex(0);
     QTest::qWait(20);
@@ -595,7 +593,7 @@ TEST_F(StyleDialog, ARenamedStyleIsDrawnWithItsNewTitle)
     F.FillTree();
     F.resize(400, 300);
     F.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    ASSERT_TRUE(BecomesExposed(&F));
     QTest::qWait(50);
     ASSERT_EQ(Late.Titles, (std::vector<std::string>{"ゴールド", "シルバー"}));
     F.DrawGrid->setFocus();
@@ -613,6 +611,7 @@ TEST_F(StyleDialog, ARenamedStyleIsDrawnWithItsNewTitle)
 #include "editors/macro_paint_page.h"
 #include "ui/frm_rollup.h"
 #include "macro_page_test_link.h"
+#include "window_wait.h"
 
 #include <QCursor>
 #include <QToolButton>

@@ -3,9 +3,15 @@
 #include "editors/style_items.h"
 
 #include "foundation/streams.h"
+#include "model/object_test_support.h"
+#include "paint/macro_param_range.h"
+#include "paint/paint_macro.h"
 #include "platform/cp932.h"
 #include "platform/fifo_watch.h"
+#include "platform/hostile_files.h"
 #include "platform/message_box.h"
+#include "platform/regular_file.h"
+#include "platform/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +134,41 @@ TEST(StyleFile, OlderPaintStyleLibraryLoadsWithTheFilesOwnVersion)
     Load(Now, "StyleSepranMacroPaint", LoadMacroItem, Again, &Version);
     EXPECT_EQ(Version, 25);
     EXPECT_EQ(Saved(Again, "StyleSepranMacroPaint", 25, SaveMacroItem), Now);
+}
+
+// A paint style is applied as it is: its values are held as it is read,
+// as a document's, in libraries of every version (before version 6 the
+// macros carry their lines).
+TEST(StyleFile, PaintStyleValuesAreHeldAsTheyAreRead)
+{
+    TTestMacroLibrary Library;
+    for (const int32_t FileVersion : {25, 5}) {
+        SCOPED_TRACE(FileVersion);
+        TBytes B;
+        B.S("StyleSepranMacroPaint").S(std::to_string(FileVersion)).S("1").S("0").S("赤").S("1");
+        B.S("壊れた").I32(1).S("Red");
+        if (FileVersion == 25) {
+            B.Data.push_back('\xFF'); // enabled: neither on nor off
+            B.I32(2).S("不透明度").S("nan").S("線種").S("2,99999,1.00").I32(0);
+        } else {
+            B.I32(1).S("NilPicturePaintFill2").I32(9).S("");
+            for (const char* Text : {"PictureBackGround", "", "", "", "nan", "不透明度", "", "*Primary",
+                                     "2,99999,1.00", "線種", "10000FF", "塗り方法", "塗りつぶし",
+                                     "塗りつぶし指定", "No", "アンチエリアス", "通常", "描画方法"})
+                B.S(Text);
+        }
+        TStyleTree Tree;
+        Load(B.Data, "StyleSepranMacroPaint", LoadMacroItem, Tree);
+        const auto* Item = dynamic_cast<const TStyleItem*>(Tree.Roots.at(0)->Items.at(0).Data.get());
+        ASSERT_NE(Item, nullptr);
+        ASSERT_EQ(Item->Count(), 1);
+        const TMacro& Red = *Item->GetMacro(0);
+        EXPECT_EQ(Red.Enabled(), 1);
+        ASSERT_EQ(Red.LineCount(), 1);
+        EXPECT_EQ(Red.Line(0).Params[2].Value, "100");
+        EXPECT_EQ(Red.Line(0).Params[4].Value, "2,512,1.00");
+        EXPECT_TRUE(MacrosValuesAccepted(*Item));
+    }
 }
 
 namespace {
@@ -457,4 +498,34 @@ TEST_F(StyleLibraryFiles, ANamedPipeIsNotReadAsALibrary)
         EXPECT_FALSE(Pipe.ReaderBlocked());
     }
     EXPECT_FALSE(fs::exists(Root / "new/Gradation.stl"));
+}
+
+// Storing the user's library replaces only a regular file (through a link
+// to one): a pipe, device, socket or folder in its place is refused naming
+// the library, and left as it was.
+TEST_F(StyleLibraryFiles, StoringReplacesOnlyAFile)
+{
+    TStyleTree Tree;
+    Tree.AddGroup(nullptr, "追加");
+    const std::string Bytes = Saved(Tree, "StyleSepranGradation", 100, SaveGradItem);
+    for (const THostileRow& Row : HostileRows(ErrNotRegularFile)) {
+        SCOPED_TRACE(Row.What);
+        fs::remove_all(Root / "data");
+        fs::create_directories(Root / "data");
+        std::vector<std::string> Pipes;
+        MakeHostile((Root / "data").string(), "Gradation.stl", Row.Kind, Pipes);
+        const auto Before = FolderPrint((Root / "data").string());
+        const std::string Error = WithinDeadline(
+            [&] {
+                return MessageOf<EFCreateError>([&] { Style.SaveToFile(Tree); });
+            },
+            Pipes, "SaveToFile");
+        if (Row.WriteError != 0) {
+            EXPECT_EQ(Error, "スタイルファイル " + (Root / "data/Gradation.stl").string() + " を書き込めません。");
+            EXPECT_EQ(FolderPrint((Root / "data").string()), Before);
+        } else {
+            EXPECT_EQ(Error, "(nothing raised)");
+            EXPECT_EQ(ReadFile(Root / "data/Gradation.stl"), Bytes);
+        }
+    }
 }

@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <string>
 #include <vector>
 
+#include "platform/hostile_files.h"
+#include "platform/regular_file.h"
 #include "platform/test_support.h"
 
 namespace fs = std::filesystem;
@@ -217,4 +220,64 @@ TEST_F(AppEnvironmentTest, AnEnvDataTooLongForAFolderIsRefusedOnceAndTheUsersFol
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0][0], "データフォルダの設定 (EnvData, " + std::to_string(Absurd.size() + 1) +
                                " バイト) はフォルダ名として長すぎるため使いません。");
+}
+
+// The settings file and the registry stand-in in every kind of name, each
+// alone: start-up never waits, tells in one box what does not read, and
+// goes on with the built-in settings; the end of the run replaces only a
+// file (through a link to one), and names what it refused.
+TEST_F(AppEnvironmentTest, SettingsThatAreNoFileAreToldOnceAndNeverWrittenOver)
+{
+    const auto NotRead = [](const std::string& Path, int Err) {
+        return "設定ファイル " + Path + " を読み込めません。(" + FileErrorText(Err) + ")\r\n既定の設定で起動します。";
+    };
+    for (const bool Registry : {false, true})
+        for (const THostileRow& Row : HostileRows(ErrNotRegularFile)) {
+            SCOPED_TRACE(std::string(Registry ? "registry.ini: " : "tavro.ini: ") + Row.What);
+            DiscardAppIniFile();
+            Boxes.clear();
+            fs::remove_all(Tmp / "config");
+            fs::remove_all(Tmp / "data");
+            const std::string Folder = Tmp / (Registry ? "config/tavro" : "data/tavro");
+            const std::string Path = Folder + (Registry ? "/registry.ini" : "/tavro.ini");
+            fs::create_directories(Folder);
+            std::vector<std::string> Pipes;
+            MakeHostile(Folder, Registry ? "registry.ini" : "tavro.ini", Row.Kind, Pipes);
+            if (Row.ReadError == 0)
+                std::ofstream(Path, std::ios::binary)
+                    << (Registry ? "[HKEY_CURRENT_USER\\SOFTWARE\\ZELBAR\\Tavro\\4]\n\"Flag\"=dword:00000007\n"
+                                 : "[4.0]\r\nPgDWidth=640\r\n");
+            const auto Before = FolderPrint(Folder);
+            WithinDeadline(
+                [] {
+                    RegistryReload();
+                    InitAppEnvironment();
+                    return 0;
+                },
+                Pipes, "start-up");
+            if (Row.ReadError == 0 || Row.ReadError == ENOENT) {
+                EXPECT_TRUE(Boxes.empty()) << (Boxes.empty() ? "" : Boxes[0][0]);
+            } else {
+                ASSERT_EQ(Boxes.size(), 1u);
+                EXPECT_EQ(Boxes[0][0], NotRead(Path, Row.ReadError));
+            }
+            uint32_t Flag = 0;
+            EXPECT_EQ(RegQueryDword(HKEY_CURRENT_USER, "SOFTWARE\\ZELBAR\\Tavro\\4", "Flag", Flag),
+                      Registry && Row.ReadError == 0);
+            EXPECT_EQ(AppIniFile().ReadInteger("4.0", "PgDWidth", 400), !Registry && Row.ReadError == 0 ? 640 : 400);
+
+            Boxes.clear();
+            AppIniFile().WriteInteger("4.0", "PgDHeight", 480);
+            const bool Written = FinalizeAppEnvironment();
+            if (Registry || Row.WriteError == 0) {
+                EXPECT_TRUE(Written);
+                EXPECT_TRUE(Boxes.empty());
+            } else {
+                EXPECT_FALSE(Written);
+                ASSERT_EQ(Boxes.size(), 1u);
+                EXPECT_EQ(Boxes[0][0], "ファイル " + Path + " を作成できません。(" + FileErrorText(Row.WriteError) + ")");
+            }
+            if (Registry ? Row.ReadError != 0 && Row.ReadError != ENOENT : Row.WriteError != 0)
+                EXPECT_EQ(FolderPrint(Folder), Before);
+        }
 }

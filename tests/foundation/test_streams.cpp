@@ -5,7 +5,10 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
+#include "platform/hostile_files.h"
+#include "platform/regular_file.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -118,4 +121,55 @@ TEST(TFileStream, ModesSeekSizeAndCopy)
     }
     EXPECT_THROW(TFileStream(Tmp / "missing", fmOpenRead), EFOpenError);
     EXPECT_THROW(TFileStream(Tmp / "no_such_dir/x", fmCreate), EFCreateError);
+}
+
+// Every mode of the file stream opens only a regular file: a pipe, device,
+// socket or folder is refused at once with the system's words for it (a
+// pipe is never waited on), and nothing of it changes; a link is followed.
+TEST(TFileStream, WhatIsNoFileIsRefusedInEveryMode)
+{
+    const uint16_t Read = fmOpenRead | fmShareDenyWrite;
+    const struct {
+        uint16_t Mode;
+        const char* Name;
+    } Modes[] = {{Read, "read"},
+                 {fmOpenWrite, "write"},
+                 {fmOpenReadWrite, "read-write"},
+                 {fmCreate, "create"}};
+    for (const THostileRow& Row : HostileRows(ErrNotRegularFile))
+        for (const auto& M : Modes) {
+            SCOPED_TRACE(std::string(Row.What) + ", " + M.Name);
+            TTempDir Tmp;
+            std::vector<std::string> Pipes;
+            MakeHostile(Tmp.Dir, "f", Row.Kind, Pipes);
+            const std::string Path = Tmp / "f";
+            const auto Before = FolderPrint(Tmp.Dir);
+            const bool Create = M.Mode == fmCreate;
+            // A link to nothing is made through by a create, as open does.
+            const int Expected = Create ? Row.WriteError : Row.ReadError;
+            const auto [Error, Message, Bytes] = WithinDeadline(
+                [&]() -> std::tuple<int, std::string, std::string> {
+                    try {
+                        TFileStream F(Path, M.Mode);
+                        // Read only when opened for reading alone: a pipe
+                        // opened for both would wait on itself.
+                        std::string Got(8, '\0');
+                        Got.resize(M.Mode == Read ? size_t(F.Read(Got.data(), 8)) : 0);
+                        return {0, "", Got};
+                    } catch (const EFOpenError& E) {
+                        return {E.Error(), E.what(), ""};
+                    } catch (const EFCreateError& E) {
+                        return {E.Error(), E.what(), ""};
+                    }
+                },
+                Pipes, Row.What);
+            EXPECT_EQ(Error, Expected);
+            if (Expected != 0) {
+                EXPECT_EQ(Message, "ファイル " + Path + (Create ? " を作成できません。" : " を開けません。") + " (" +
+                                       FileErrorText(Expected) + ")");
+                EXPECT_EQ(FolderPrint(Tmp.Dir), Before);
+            } else if (M.Mode == Read) {
+                EXPECT_EQ(Bytes, "old");
+            }
+        }
 }

@@ -8,6 +8,8 @@
 #include "model/param_shapes.h"
 #include "model/text_model.h"
 #include "paint/macro_list.h"
+#include "paint/macro_param_range.h"
+#include "paint/paint_macro.h"
 #include "platform/message_box.h"
 
 #include <filesystem>
@@ -91,6 +93,54 @@ std::vector<uint8_t> FactoryFile(const std::vector<uint8_t>& Macros = {0, 0, 0, 
     PutI32(B, 3);
     PutI32(B, 5);
     B.push_back(0);
+    return B;
+}
+
+// A file of Version in the layout before version 15: application values
+// first, the font's two values as doubles up to version 12, the macro lists
+// last: Macros (by default "Red" with no values), then an empty one.
+std::vector<uint8_t> OldLayoutFile(int32_t Version, std::vector<uint8_t> Macros = {})
+{
+    if (Macros.empty()) {
+        PutI32(Macros, 1);
+        PutStr(Macros, "Red");
+        PutI32(Macros, 0);
+    }
+    std::vector<uint8_t> B = Header(Version);
+    PutF64(B, 7.5);
+    PutI32(B, 8);
+    PutI32(B, 9);
+    PutI32(B, 0x0A0B0C);                       // wireframe colour
+    B.insert(B.end(), {1, 0, 0, 0});           // rectangle, 8 bytes
+    PutI32(B, -9);
+    for (int32_t V : {6, 1, 2, 3, 4})          // polygon
+        PutI32(B, V);
+    PutF64(B, 0.75);
+    PutF64(B, 0.3);                            // star
+    for (int32_t V : {7, 1, 2, 3, 4, 5, 6, 7, 8})
+        PutI32(B, V);
+    PutF64(B, 0.125);
+    for (int32_t V : {21, 22, 0x0201, 23, 0x0403})  // text layout
+        PutI32(B, V);
+    PutStr(B, "Courier");
+    PutStr(B, " 36");
+    B.insert(B.end(), {1, 0, 1, 0});
+    if (Version >= 11) {
+        if (Version <= 12) {
+            PutF64(B, 2.4);
+            PutF64(B, -3.6);
+        } else {
+            PutI32(B, 2);
+            PutI32(B, -4);
+        }
+        PutI32(B, LineSpacingAtLeast);
+        B.push_back(2);
+        PutF64(B, 3.5);
+    }
+    if (Version >= 12)
+        B.push_back(0);                        // second flag
+    PutBytes(B, Macros);
+    PutI32(B, 0);
     return B;
 }
 
@@ -255,48 +305,8 @@ TEST_F(DefaultDataTest, OlderVersionsRead)
     // Version 12 in the older layout: application values first, the font's
     // two values as doubles, the macro lists last, no first flag (1), no
     // ruler flag (kept).
-    auto Old = [&](int32_t Version) {
-        std::vector<uint8_t> B = Header(Version);
-        PutF64(B, 7.5);
-        PutI32(B, 8);
-        PutI32(B, 9);
-        PutI32(B, 0x0A0B0C);                       // wireframe colour
-        B.insert(B.end(), {1, 0, 0, 0});           // rectangle, 8 bytes
-        PutI32(B, -9);
-        for (int32_t V : {6, 1, 2, 3, 4})          // polygon
-            PutI32(B, V);
-        PutF64(B, 0.75);
-        PutF64(B, 0.3);                            // star
-        for (int32_t V : {7, 1, 2, 3, 4, 5, 6, 7, 8})
-            PutI32(B, V);
-        PutF64(B, 0.125);
-        for (int32_t V : {21, 22, 0x0201, 23, 0x0403})  // text layout
-            PutI32(B, V);
-        PutStr(B, "Courier");
-        PutStr(B, " 36");
-        B.insert(B.end(), {1, 0, 1, 0});
-        if (Version >= 11) {
-            if (Version <= 12) {
-                PutF64(B, 2.4);
-                PutF64(B, -3.6);
-            } else {
-                PutI32(B, 2);
-                PutI32(B, -4);
-            }
-            PutI32(B, LineSpacingAtLeast);
-            B.push_back(2);
-            PutF64(B, 3.5);
-        }
-        if (Version >= 12)
-            B.push_back(0);                        // second flag
-        PutI32(B, 1);                              // first list: "Red", no values
-        PutStr(B, "Red");
-        PutI32(B, 0);
-        PutI32(B, 0);
-        return B;
-    };
     for (int32_t Version : {12, 14}) {
-        PutFile(DataFile(), Old(Version));
+        PutFile(DataFile(), OldLayoutFile(Version));
         D.FillPath = 0;
         D.DisplayCache = 1;
         ASSERT_TRUE(D.LoadFromFile(DataFile())) << Version;
@@ -316,7 +326,7 @@ TEST_F(DefaultDataTest, OlderVersionsRead)
     }
     // Version 10: none of the optional font fields, no second flag.
     D.Double1 = 9.0;
-    std::vector<uint8_t> V10 = Old(10);
+    std::vector<uint8_t> V10 = OldLayoutFile(10);
     PutFile(DataFile(), V10);
     ASSERT_TRUE(D.LoadFromFile(DataFile()));
     EXPECT_EQ(D.Double1, 9.0);
@@ -533,4 +543,52 @@ TEST_F(DefaultDataTest, DataFolderRulerAndFontHeight)
     SetDefaultAttributes(&D);
     EXPECT_EQ(GetDefaultFontHeight(), 30);
     SetDefaultAttributes(nullptr);
+}
+
+// Every new object starts from the defaults' macros: their values are held
+// as an object's own, in files of every version (those before version 6
+// carry the macros' lines), and a stored enabled byte other than 0 is on.
+TEST_F(DefaultDataTest, MacroValuesAreHeldAsAnObjectsOwn)
+{
+    TTestMacroLibrary Library;
+    TScratchData D;
+    std::vector<uint8_t> Current;
+    PutI32(Current, 1);
+    PutStr(Current, "Red");
+    Current.push_back(255);
+    PutI32(Current, 2);
+    for (const char* Text : {"不透明度", "nan", "線種", "2,99999,1.00"})
+        PutStr(Current, Text);
+    // Version 5: the lines themselves, the pen's width no number and the
+    // fill's second option byte beyond a digit.
+    std::vector<uint8_t> Old;
+    PutI32(Old, 1);
+    PutStr(Old, "Red");
+    PutI32(Old, 1);
+    PutStr(Old, "NilPicturePaintFill2");
+    PutI32(Old, 9);
+    PutStr(Old, "");
+    for (const char* Text : {"PictureBackGround", "", "", "", "nan", "不透明度", "", "*Primary", "nan,0,1.00",
+                             "線種", "411,0,0,0,0,0,-1,0,99999", "塗り方法", "塗りつぶし", "塗りつぶし指定", "No",
+                             "アンチエリアス", "通常", "描画方法"})
+        PutStr(Old, Text);
+    struct Row {
+        std::vector<uint8_t> File;
+        const char *Opacity, *Pen, *Fill;
+    };
+    const Row Rows[] = {
+        {FactoryFile(Current), "100", "2,512,1.00", "10000FF"},
+        {OldLayoutFile(5, Old), "100", "-1,0,1.00", "411,0,0,0,0,0,-1,0,1"},
+    };
+    for (const Row& R : Rows) {
+        PutFile(DataFile(), R.File);
+        ASSERT_TRUE(D.LoadFromFile(DataFile()));
+        ASSERT_EQ(D.Macros->Count(), 1);
+        const TMacro& Red = *D.Macros->GetMacro(0);
+        EXPECT_EQ(Red.Enabled(), 1);
+        ASSERT_EQ(Red.LineCount(), 1);
+        const std::vector<TMacroParam>& P = Red.Line(0).Params;
+        EXPECT_EQ(std::tuple(P[2].Value, P[4].Value, P[5].Value), std::tuple(R.Opacity, R.Pen, R.Fill));
+        EXPECT_TRUE(MacrosValuesAccepted(*D.Macros));
+    }
 }

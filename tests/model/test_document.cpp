@@ -19,6 +19,8 @@
 #include "model/layer.h"
 #include "model/page.h"
 #include "platform/message_box.h"
+#include "platform/hostile_files.h"
+#include "platform/regular_file.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -478,4 +480,60 @@ TEST_F(DocumentTest, LoadGivesFirstViewItsNewPage)
     EXPECT_EQ(View.LayoutChanges, Layouts + 1);
     EXPECT_GE(View.WholeInvalidations, 1);
     Target->GetPage(0)->RemoveForm(&View);
+}
+
+// A save replaces only a regular file (through a link to one, the link
+// kept, the backup beside the file); a pipe, device, socket or folder in the
+// document's place is refused in the retry box, which says why, and left as
+// it was, with no temporary file behind. So is one in the backup's place:
+// the old backup goes only when it is a file or a link.
+TEST_F(DocumentTest, ASaveReplacesOnlyAFileAndKeepsWhatIsNone)
+{
+    for (const bool AtBackup : {false, true})
+        for (const THostileRow& Row : HostileRows(ErrNotRegularFile)) {
+            SCOPED_TRACE(std::string(AtBackup ? "backup: " : "document: ") + Row.What);
+            TTempDir Dir;
+            std::vector<std::string> Pipes;
+            const std::string Name = Dir / "f.srn";
+            if (AtBackup)
+                Dir.Put("f.srn", "old");
+            MakeHostile(Dir.Dir, AtBackup ? "f.bak" : "f.srn", Row.Kind, Pipes);
+            const auto Before = FolderPrint(Dir.Dir);
+            TOLEDocumentWex* Doc = Docs->NewDocument(30, 20);
+            Boxes.Calls.clear();
+            const bool Saved = WithinDeadline([&] { return Doc->SaveToFile(Name); }, Pipes, "the save");
+            const int Refused = AtBackup ? (Row.WriteError == EISDIR ? 0 : Row.WriteError) : Row.WriteError;
+            if (Refused != 0) {
+                EXPECT_FALSE(Saved);
+                ASSERT_EQ(Boxes.Calls.size(), 1u);
+                EXPECT_EQ(Boxes.Calls[0].Text,
+                          AtBackup ? "旧ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ " + (Dir / "f.bak") + " の削除に失敗しました。(通常のファイルではありません)"
+                                   : "ﾌｧｲﾙ " + Name + " の作成に失敗しました。(" + FileErrorText(Refused) + ")");
+                EXPECT_EQ(Boxes.Calls[0].Flags, MB_RETRYCANCEL | MB_ICONERROR);
+                EXPECT_EQ(FolderPrint(Dir.Dir), Before);
+                EXPECT_NE(Doc->FileName(), Name);
+            } else if (AtBackup && Row.WriteError == EISDIR) {
+                EXPECT_FALSE(Saved);  // the folder: as it always was
+            } else {
+                EXPECT_TRUE(Saved);
+                EXPECT_TRUE(Boxes.Calls.empty());
+                std::string Bytes;
+                EXPECT_EQ(ReadRegularFile(Name, Bytes), 0);
+                EXPECT_EQ(Bytes.substr(0, 3), "TAV");
+                EXPECT_EQ(std::filesystem::is_symlink(Name), !AtBackup && Row.Kind == THostileKind::LinkToFile);
+                EXPECT_EQ(Doc->FileName(), Name);
+                // The old file is the backup, beside the file itself (the
+                // linked one is "f.srn-file", whose backup is "f.bak" too).
+                const std::string Bak = Dir / "f.bak";
+                if (AtBackup || Row.Kind != THostileKind::DanglingLink) {
+                    EXPECT_EQ(ReadRegularFile(Bak, Bytes), 0);
+                    EXPECT_EQ(Bytes, "old");
+                    EXPECT_FALSE(std::filesystem::is_symlink(Bak));
+                }
+                // A link in the backup's place went, not the file it named.
+                if (AtBackup && Row.Kind == THostileKind::LinkToFile)
+                    EXPECT_EQ(Dir.Get("f.bak-file"), "old");
+            }
+            Doc->SetModified(false);
+        }
 }

@@ -3,6 +3,7 @@
 // fail part-way leaving the document as it was.
 #include <gtest/gtest.h>
 
+#include "hand_made_document.h"
 #include "object_test_support.h"
 
 #include "foundation/user_error.h"
@@ -83,70 +84,6 @@ TThumb DecodeThumbnail(const TBytes& B)
     RecPictureClear(P);
     EXPECT_EQ(S.Position(), S.Size()) << "the PNG ends the file";
     return T;
-}
-
-// Hand-made files
-
-void Put8(TBytes& B, uint8_t V) { B.push_back(V); }
-// A page record of Version holding an empty root group.
-TBytes PageRecord(int32_t Version, int32_t W, int32_t H, int32_t Bk, int32_t DPI)
-{
-    TBytes B;
-    if (Version >= 3 && Version <= 18)
-        Put8(B, 3);  // display mode
-    // Grid: int32 0, bytes 0, show 0, snap 1, filler; 0, 0, 1, 1, 10, 10; byte 0 + 3 fillers.
-    PutI32(B, 0);
-    B.insert(B.end(), {0, 0, 1, 0});
-    for (int32_t V : {0, 0, 1, 1, 10, 10})
-        PutI32(B, V);
-    B.insert(B.end(), {0, 0, 0, 0});
-    if (Version >= 19)
-        Put8(B, 3);
-    if (Version >= 4)
-        Put8(B, 2);  // ruler unit
-    if (Version >= 2)
-        for (int I = 0; I < 10; ++I)
-            Put8(B, uint8_t(I == 0 ? 5 : 0));  // print position left 5
-    for (int32_t V : {W, H, DPI})
-        PutI32(B, V);
-    B.insert(B.end(), {1, 0, 0});  // unit
-    for (int32_t V : {Bk, 0, 0, 40, W, H})  // colour, picture left, top; BITMAPINFOHEADER
-        PutI32(B, V);
-    B.insert(B.end(), {1, 0, 24, 0});
-    for (int32_t V : {0, ((W * 24 + 31) / 32) * 4 * H, 0, 0, 0, 0, /* layers */ 0, 1})
-        PutI32(B, V);
-    B.insert(B.end(), {1, 1, 0, 0, 0, 0, 0});
-    // Root group: type 0, ID, name, parent 0, (visible), no children.
-    Put8(B, 0);
-    for (int32_t V : {7, 0, 0})
-        PutI32(B, V);
-    if (Version >= 22)
-        Put8(B, 1);
-    PutI32(B, 0);
-    return B;
-}
-
-TBytes HandMadeFile(int32_t Version, int32_t W, int32_t H, int32_t Bk, int32_t DPI,
-                    int32_t Pages = 1)
-{
-    TBytes B = {'T', 'A', 'V', uint8_t(Version >> 8), uint8_t(Version), 0};
-    const bool Tags = Version >= 14;
-    const TBytes Page = PageRecord(Version, W, H, Bk, DPI);
-    if (Tags) {
-        B.insert(B.end(), {'D', 'O', 'C', 'D'});
-        PutI32(B, int32_t(4 + 4 + Pages * Page.size()));
-    }
-    PutI32(B, Pages);
-    for (int32_t I = 0; I < Pages; ++I)
-        PutBytes(B, Page);
-    if (Version <= 2)
-        Put8(B, 0xEE);
-    if (Tags) {
-        B.insert(B.end(), {'L', 'R', 'P', 'T'});
-        PutI32(B, 8);
-    }
-    PutI32(B, 0);  // no pictures
-    return B;
 }
 
 class DocumentFileTest : public ::testing::Test {

@@ -671,3 +671,101 @@ TEST_F(SelectionCommandsTest, RandomCommandsUndoAndRedoExactly)
 }
 
 } // namespace
+
+// A move of the selection at the edge of the reach (or of the int32 range,
+// where a file may have left an item) moves every item whole, or is refused
+// before anything moves: no item narrowed at the limit, none wrapped round.
+TEST_F(SelectionCommandsTest, AMoveAtTheEdgeOfTheReachMovesWholeOrIsRefused)
+{
+    constexpr int32_t R = MaxItemReach;
+    constexpr int32_t Max = INT32_MAX;
+    constexpr int32_t Min = INT32_MIN;
+    auto Rect = [this](int32_t X, int32_t Y, int32_t W, int32_t H) {
+        return [=, this] { return static_cast<TDrawItem*>(AddRect(X, Y, W, H)); };
+    };
+    auto Poly = [this](int32_t X, int32_t Y) {
+        return [=, this] { return static_cast<TDrawItem*>(AddPoly({{X - 30, Y, 6}, {X, Y, 2}, {X - 10, Y - 20, 2}})); };
+    };
+    auto Text = [this](int32_t X, int32_t Y) {
+        return [=, this] {
+            auto T = std::make_unique<TTextObj>(Page.get(), -1);
+            T->SetPosition(X, Y);
+            return Root().AddChild(std::move(T), -1);
+        };
+    };
+    auto Grouped = [this](int32_t X) {
+        return [=, this] {
+            TDrawGroup* G = AddGroup();
+            AddRect(0, 0, 10, 10, G);
+            AddRect(X - 10, 0, 10, 10, G);
+            return static_cast<TDrawItem*>(G);
+        };
+    };
+    struct TCase {
+        const char* Name;
+        std::function<TDrawItem*()> Make;
+        int32_t DX, DY;
+        bool Moves;
+    };
+    const TCase Cases[] = {
+        {"right edge at the reach, 1 right", Rect(R - 20, 0, 20, 10), 1, 0, false},
+        {"right edge at the reach, 1 left", Rect(R - 20, 0, 20, 10), -1, 0, true},
+        {"right edge 5 short, 5 right", Rect(R - 25, 0, 20, 10), 5, 0, true},
+        {"right edge 4 short, 5 right", Rect(R - 24, 0, 20, 10), 5, 0, false},
+        {"right edge 4 short, 1 right", Rect(R - 24, 0, 20, 10), 1, 0, true},
+        {"bottom at the reach, 5 down", Rect(0, R - 10, 20, 10), 0, 5, false},
+        {"left edge at the reach's other end, 1 left", Rect(-R, 0, 20, 10), -1, 0, false},
+        {"left edge at the reach's other end, 5 right", Rect(-R, 0, 20, 10), 5, 0, true},
+        {"right edge at the int32 limit, 1 right", Rect(Max - 20, 0, 20, 10), 1, 0, false},
+        {"right edge at the int32 limit, 5 right", Rect(Max - 20, 0, 20, 10), 5, 0, false},
+        {"right edge at the int32 limit, 1 left", Rect(Max - 20, 0, 20, 10), -1, 0, true},
+        {"right edge at the int32 limit, 5 left", Rect(Max - 20, 0, 20, 10), -5, 0, true},
+        {"beyond the reach, 5 down", Rect(Max - 20, 0, 20, 10), 0, 5, true},
+        {"top at the int32 limit, 1 up", Rect(0, Min, 20, 10), 0, -1, false},
+        {"top at the int32 limit, 5 down", Rect(0, Min, 20, 10), 0, 5, true},
+        {"polyline point at the int32 limit, 1 right", Poly(Max, 100), 1, 0, false},
+        {"polyline point at the int32 limit, 5 left", Poly(Max, 100), -5, 0, true},
+        {"polyline point at the reach, 5 right", Poly(R, 100), 5, 0, false},
+        {"text at the reach, 1 down", Text(0, R), 0, 1, false},
+        {"text at the int32 limit, 5 up", Text(0, Max), 0, -5, true},
+        {"group with an item at the reach, 1 right", Grouped(R), 1, 0, false},
+        {"group with an item at the reach, 5 left", Grouped(R), -5, 0, true},
+    };
+    // Where an item stands: a shape's frame, a text's position, else the
+    // bounds of what it draws.
+    auto Place = [](TDrawItem* I) {
+        if (auto* P = dynamic_cast<TParamObj*>(I))
+            return std::array<int64_t, 4>{P->X(), P->Y(), int64_t{P->X()} + P->Width(), int64_t{P->Y()} + P->Height()};
+        if (auto* T = dynamic_cast<TTextObj*>(I))
+            return std::array<int64_t, 4>{T->X(), T->Y(), T->X(), T->Y()};
+        const TRect B = I->GetBounds();
+        return std::array<int64_t, 4>{B.Left, B.Top, B.Right, B.Bottom};
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Sel->EmptyItems();
+        Root().Clear();
+        TDrawItem* Item = C.Make();
+        Select({Item});
+        Ready();
+        const std::vector<uint8_t> Before = Tree();
+        const int32_t MenuEnd = Doc->History.MenuEnd();
+        const auto From = Place(Item);
+        const TRect Drawn = Item->GetBounds();
+        if (!C.Moves) {
+            EXPECT_EQ(MessageOf<Exception>([&] { Sel->MoveCommand(C.DX, C.DY); }), MoveBeyondReachText);
+            EXPECT_TRUE(Tree() == Before);
+            EXPECT_EQ(Doc->History.MenuEnd(), MenuEnd);
+            EXPECT_FALSE(Doc->History.IsCommandOpen());
+            continue;
+        }
+        Sel->MoveCommand(C.DX, C.DY);
+        EXPECT_EQ(Place(Item),
+                  (std::array<int64_t, 4>{From[0] + C.DX, From[1] + C.DY, From[2] + C.DX, From[3] + C.DY}));
+        const TRect Now = Item->GetBounds();
+        EXPECT_EQ(int64_t{Now.Right} - Now.Left, int64_t{Drawn.Right} - Drawn.Left);
+        EXPECT_EQ(int64_t{Now.Bottom} - Now.Top, int64_t{Drawn.Bottom} - Drawn.Top);
+        Doc->History.Undo();
+        EXPECT_TRUE(Tree() == Before);
+    }
+}

@@ -177,6 +177,13 @@ TEST_F(PaintFunctionsFill, PathSizedMakers)
     EXPECT_EQ(Call(PlaneSetReferSize, Refer("塗りつぶし", "-5")).R2, (TRect{100, 100, 140, 120}));
     // A Gaussian of size 3 reaches 5 pixels: 25 / (2 x 9 / (2 ln 10)) > ln 128 first at 5.
     EXPECT_EQ(Call(PlaneSetReferSize, Refer("塗りつぶし", "0", "3", "ガウス", "1")).R2, (TRect{95, 95, 145, 125}));
+    // No Gaussian reaches farther than the largest kernel, of radius 1000:
+    // 1452 pixels (1000 x sqrt(ln 128 / ln 10) = 1451.6). A margin beyond
+    // it, which the parameter's range (up to 99999) takes, measures as it.
+    for (const char* M2 : {"1000", "1000.5", "99999"})
+        EXPECT_EQ(Call(PlaneSetReferSize, Refer("塗りつぶし", "0", M2, "ガウス", "1")).R2,
+                  (TRect{-1352, -1352, 1592, 1572}))
+            << M2;
     EXPECT_EQ(Call(PlaneSetReferSize, Refer("線", nullptr)).Code, 0x10005);
     EXPECT_EQ(Call(PlaneSetReferSize, Refer("線").Nil(4)).Code, 4);
     // "プロパティ指定": a filled path has no outline; an unfilled one is outlined,

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "platform/hostile_files.h"
+#include "platform/regular_file.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -172,4 +175,61 @@ TEST_F(RegistryStore, UnwritableStoreRefusesChanges)
     setenv("XDG_CONFIG_HOME", (Tmp / "tavro").c_str(), 1);
     RegistryReload();
     EXPECT_FALSE(RegCreateKey(CU, "X"));
+}
+
+// The file in every kind of name: what is no regular file is never waited
+// on, counts as missing (and says why), and no write of the run touches it;
+// a link to a file is read and written through.
+TEST_F(RegistryStore, AFileThatIsNoFileCountsAsMissingAndIsNeverWritten)
+{
+    for (const THostileRow& Row : HostileRows(ErrNotRegularFile)) {
+        SCOPED_TRACE(Row.What);
+        fs::remove_all(Tmp / "tavro");
+        fs::create_directories(Tmp / "tavro");
+        std::vector<std::string> Pipes;
+        MakeHostile(Tmp / "tavro", "registry.ini", Row.Kind, Pipes);
+        // A file (or a link to one) holding a key of the store's own form.
+        if (Row.ReadError == 0)
+            std::ofstream(Tmp / "tavro/registry.ini", std::ios::binary) << "[HKEY_CURRENT_USER\\Kept]\n\"V\"=sz:\"old\"\n";
+        const auto Before = FolderPrint(Tmp / "tavro");
+        const int LoadError = WithinDeadline(
+            [] {
+                RegistryReload();
+                return RegistryLoadError();
+            },
+            Pipes, "the load");
+        EXPECT_EQ(LoadError, Row.ReadError == ENOENT ? 0 : Row.ReadError);
+        EXPECT_EQ(Q(CU, "Kept", "V"), Row.ReadError == 0 ? "old" : "<none>");
+        const bool Written = RegCreateKey(CU, "Kept") && RegSetString(CU, "Kept", "V", "new");
+        if (LoadError != 0) {
+            EXPECT_FALSE(Written);
+            EXPECT_EQ(FolderPrint(Tmp / "tavro"), Before);
+            EXPECT_EQ(Q(CU, "Kept", "V"), "<none>");
+        } else {
+            EXPECT_TRUE(Written);
+            WithinDeadline(
+                [] {
+                    RegistryReload();
+                    return 0;
+                },
+                Pipes, "the reload");
+            EXPECT_EQ(Q(CU, "Kept", "V"), "new");
+            EXPECT_EQ(fs::is_symlink(Tmp / "tavro/registry.ini"), Row.Kind == THostileKind::LinkToFile);
+        }
+    }
+}
+
+// A name that is there but does not read (a link that leads round in a
+// circle) is told and never written over with the little a run would put
+// into it: a write would replace the link.
+TEST_F(RegistryStore, ANameThatDoesNotReadIsNotWrittenOver)
+{
+    fs::create_directories(Tmp / "tavro");
+    fs::create_symlink("registry.ini", Tmp / "tavro/registry.ini");
+    RegistryReload();
+    EXPECT_EQ(RegistryLoadError(), ELOOP);
+    EXPECT_FALSE(RegCreateKey(CU, "Other"));
+    EXPECT_FALSE(RegSetString(CU, "", "V", "new"));
+    EXPECT_EQ(fs::read_symlink(Tmp / "tavro/registry.ini"), "registry.ini");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Tmp / "tavro"), fs::directory_iterator()), 1);
 }

@@ -1,6 +1,7 @@
 // Placement of windows by their frames, and positions kept in reach for any
 // stored numbers.
 #include "platform/qt/window_routines.h"
+#include "window_wait.h"
 
 #include <QGuiApplication>
 #include <QMargins>
@@ -44,7 +45,7 @@ TEST(WindowPlacement, SetWindowBoundsPlacesATopLevelWindowByItsFrame)
     QWidget Window;
     SetWindowBounds(&Window, A.Left, A.Top, 300, 200);
     Window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    ASSERT_TRUE(BecomesExposed(&Window));
     // The screen's window frame has margins: the client lies inside them.
     ASSERT_NE(Window.frameGeometry(), Window.geometry());
     EXPECT_EQ(Window.frameGeometry().topLeft(), QPoint(A.Left, A.Top));
@@ -88,8 +89,8 @@ TEST(WindowPlacement, SetWindowFrameBoundsFitsTheWholeWindowOnceFramed)
     QWidget Window;
     SetWindowFrameBounds(&Window, Whole.left(), Whole.top(), Whole.width(), Whole.height());
     Window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Window.frameGeometry() == Whole; }, 3000));
+    ASSERT_TRUE(BecomesExposed(&Window));
+    EXPECT_TRUE(WaitUntil([&] { return Window.frameGeometry() == Whole; }));
     const QMargins M = Window.windowHandle()->frameMargins();
     ASSERT_FALSE(M.isNull());
     EXPECT_EQ(Window.size(), Whole.size().shrunkBy(M));
@@ -110,7 +111,7 @@ TEST(WindowPlacement, ALaterPlacementSupersedesAPendingWholeWindowOne)
     SetWindowFrameBounds(&Window, A.Left, A.Top, 300, 200);
     SetWindowBounds(&Window, A.Left + 5, A.Top + 6, 280, 190);
     Window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    ASSERT_TRUE(BecomesExposed(&Window));
     QTest::qWait(200);
     EXPECT_EQ(Window.size(), QSize(280, 190));
     EXPECT_EQ(Window.frameGeometry().topLeft(), QPoint(A.Left + 5, A.Top + 6));
@@ -120,7 +121,7 @@ TEST(WindowPlacement, ALaterPlacementSupersedesAPendingWholeWindowOne)
     SetWindowFrameBounds(&Other, A.Left, A.Top, 300, 200);
     Other.resize(250, 150);
     Other.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Other));
+    ASSERT_TRUE(BecomesExposed(&Other));
     QTest::qWait(200);
     EXPECT_EQ(Other.size(), QSize(250, 150));
 }

@@ -1,6 +1,9 @@
 #include "raster/bmp_conv.h"
 
 #include "bmp_conv_test_util.h"
+#include "foundation/user_error.h"
+#include "platform/hostile_files.h"
+#include "platform/regular_file.h"
 #include "platform/test_support.h"
 
 #include <gtest/gtest.h>
@@ -348,4 +351,41 @@ TEST(BmpConvSaveFile, LayoutsOfEveryKind)
     ASSERT_EQ(B.size(), 70u);
     EXPECT_EQ(std::tuple(Le32(B, 10), Le32(B, 54), Le32(B, 58), Le32(B, 62)),
               std::tuple(66u, 0xFF0000u, 0xFF00u, 0xFFu));
+}
+
+// A saved picture replaces only a regular file (through a link to one): a
+// pipe, device, socket or folder in its place gives false and is left as it
+// was, never waited on; a full disk keeps the old picture whole.
+TEST(BmpFile, SavesOverAFileOnlyAndLosesNothingOnAFullDisk)
+{
+    TBmpTestDib D;
+    MakeBmpTestDib(D, 2, 2, 24);
+    const std::string Whole = [&] {
+        const Bytes B = SavedBytes(D, false);
+        return std::string(B.begin(), B.end());
+    }();
+    for (const THostileRow& Row : HostileRows(ErrNotRegularFile)) {
+        SCOPED_TRACE(Row.What);
+        TTempDir Dir;
+        std::vector<std::string> Pipes;
+        MakeHostile(Dir.Dir, "a.bmp", Row.Kind, Pipes);
+        const auto Before = FolderPrint(Dir.Dir);
+        const bool Saved = WithinDeadline([&] { return SaveBmpFile(Dir / "a.bmp", D.H(), D.Bits, false); }, Pipes,
+                                          "SaveBmpFile");
+        EXPECT_EQ(Saved, Row.WriteError == 0);
+        if (!Saved) {
+            EXPECT_EQ(FolderPrint(Dir.Dir), Before);
+            continue;
+        }
+        EXPECT_EQ(Dir.Get("a.bmp"), Whole);
+        EXPECT_EQ(std::filesystem::is_symlink(Dir / "a.bmp"), Row.Kind == THostileKind::LinkToFile);
+    }
+    TTempDir Dir;
+    Dir.Put("a.bmp", "old");
+    {
+        TFileSizeLimit Full(Whole.size() - 1);
+        EXPECT_THROW(SaveBmpFile(Dir / "a.bmp", D.H(), D.Bits, false), EWriteError);
+    }
+    EXPECT_EQ(Dir.Get("a.bmp"), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Dir), std::filesystem::directory_iterator()), 1);
 }

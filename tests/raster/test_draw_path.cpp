@@ -577,6 +577,118 @@ TEST(DrawPath, FillMatchesReferenceOnLargeShapes)
     ForEachInstructionSet(CheckFillOnLargeShapes);
 }
 
+// Tall shapes whose edges run straight down over many pixel rows, so that
+// rows repeat the coverage of the one above: columns of different heights
+// side by side and sharing edges, steps, a notch cut in by a slanted edge,
+// pillars over the picture's edges, and (unscaled, in sub-samples) edges that
+// begin and end inside pixel rows at fractional columns; each against the
+// plain reference, on narrow pictures too.
+TrecPath ColumnsOf(std::mt19937& G, int32_t W, int32_t H, int32_t Unit)
+{
+    auto In = [&](int32_t Size, int32_t Margin) {
+        return int32_t(G() % uint32_t(std::max(1, Size + 2 * Margin))) - Margin;
+    };
+    TPathMaker M;
+    const int32_t Wu = W * Unit, Hu = H * Unit;
+    switch (G() % 5) {
+    case 0: // columns of their own heights, some sharing an edge
+        for (int32_t X = In(Wu / 4, Unit); X < Wu; X += 1 + int32_t(G() % uint32_t(Wu / 3 + 1))) {
+            const int32_t R = X + 1 + int32_t(G() % uint32_t(Wu / 2 + 1)), T = In(Hu / 3, Unit);
+            M.Box(X, T, R, T + 1 + int32_t(G() % uint32_t(Hu + 1)));
+            if (G() % 2)
+                X = R - 1; // the next one starts where this ends
+        }
+        break;
+    case 1: { // a staircase: vertical steps down the picture
+        const int32_t Steps = 2 + int32_t(G() % 6), Step = std::max(1, Hu / Steps);
+        int32_t X = In(Wu / 4, 0);
+        M.M(X, 0);
+        for (int32_t I = 0; I < Steps; ++I) {
+            M.L(X, (I + 1) * Step);
+            X = std::min(Wu + Unit, X + 1 + int32_t(G() % uint32_t(Wu / Steps + 1)));
+            M.L(X, (I + 1) * Step);
+        }
+        M.L(X, 0).Close();
+        break;
+    }
+    case 2: { // a tall box with a slanted notch in its right side
+        const int32_t L = In(Wu / 2, 0), R = L + 1 + int32_t(G() % uint32_t(Wu)), T = In(Hu / 4, Unit);
+        const int32_t B = T + Hu / 2 + 1 + int32_t(G() % uint32_t(Hu)), Mid = (T + B) / 2;
+        M.M(L, T).L(R, T).L(R, Mid - Hu / 8).L(L + (R - L) / 3, Mid).L(R, Mid + Hu / 8).L(R, B).L(L, B).Close();
+        break;
+    }
+    case 3: // pillars beyond the picture's sides and above and below it
+        M.Box(-3 * Unit, -Unit, In(Wu, Unit), Hu + Unit);
+        M.Box(In(Wu, Unit), In(Hu, 0), Wu + 2 * Unit, Hu + 3 * Unit);
+        break;
+    default: // a column crossed by a slanted bar, and a diamond beside it
+        M.Box(In(Wu, 0), -Unit, In(Wu, 0), Hu + Unit);
+        M.M(-Unit, In(Hu, 0)).L(Wu + Unit, In(Hu, 0)).L(Wu + Unit, In(Hu, 0)).L(-Unit, In(Hu, 0)).Close();
+        M.M(In(Wu, 0), 0).L(Wu, Hu / 2).L(In(Wu, 0), Hu).L(0, Hu / 2).Close();
+        break;
+    }
+    return M.Done();
+}
+
+static void CheckFillOfVerticalEdges()
+{
+    std::mt19937 G(4242);
+    int Drawn = 0;
+    for (int Case = 0; Case < 240; ++Case) {
+        // Narrow pictures (a pixel or two wide) and wider ones, all tall.
+        const int32_t W = Case % 3 == 0 ? 1 + int32_t(G() % 2) : 3 + int32_t(G() % 40);
+        const int32_t H = 40 + int32_t(G() % 300);
+        const int Bits = G() % 2 ? 8 : 24;
+        const uint32_t Color = G() & 0xFFFFFF;
+        TPic P(Bits, W, H, 0, 0, uint8_t(G()));
+        std::vector<uint8_t> Expect;
+        if (Case % 4 == 3) {
+            // Unscaled: the path in sub-samples, at 16 of them a pixel.
+            const TrecPath Path = ColumnsOf(G, W, H, 16);
+            Expect = RefScan(P, 4, Color, RefFillSegs(Path, 0, 0, 4, 1.0, false));
+            RecPictureFillPathAntiAlias(P.R, Path, Color, 16, 1.0, false);
+        } else {
+            const bool Aa = Case % 4 != 2;
+            const int K = Aa ? 4 : 0;
+            const TrecPath Path = ColumnsOf(G, W, H, 1);
+            Expect = RefScan(P, K, Color, RefFillSegs(Path, 0, 0, K, 1.0));
+            ASSERT_EQ(Fill(P, Path, Color, Aa), 0);
+        }
+        Drawn += Expect != TPic(Bits, W, H).Bytes();
+        ASSERT_TRUE(P.Bytes() == Expect) << "case " << Case << ", " << W << " x " << H << ", " << Bits << " bits";
+    }
+    EXPECT_GT(Drawn, 200);
+}
+
+TEST(DrawPath, FillOfVerticalEdgesMatchesReferenceRowForRow)
+{
+    ForEachInstructionSet(CheckFillOfVerticalEdges);
+}
+
+// A picture a pixel wide and many rows tall: the fill's cost follows its
+// pixels. A box over half the column's width, from inside its third row to
+// inside its last but one, at 16 sub-samples a pixel.
+TEST(DrawPath, ATallNarrowFillCoversEachRowByHand)
+{
+    constexpr int32_t H = 200000;
+    for (int Bits : {8, 24}) {
+        TPic P(Bits, 1, H, 0, 0, 0);
+        // Columns 8..16 of 16 sub-samples; rows from sub-row 2 x 16 + 4 to
+        // (H - 2) x 16 + 12.
+        RecPictureFillPathAntiAlias(P.R, Rect(8, 2 * 16 + 4, 16, (H - 2) * 16 + 12), 0xC0C0C0, 16, 1.0, false);
+        std::vector<int32_t> Wrong;
+        for (int32_t Y = 0; Y < H; ++Y) {
+            // Covered sub-rows of row Y, each half a pixel wide: 8 of 16.
+            const int32_t Rows = Y < 2 || Y > H - 2 ? 0 : Y == 2 ? 12 : Y == H - 2 ? 12 : 16;
+            const int Want = (0xC0 * (Rows * 8)) >> 8;
+            for (int I = 0; I < Bits / 8; ++I)
+                if (P.At(0, Y, I) != Want && Wrong.size() < 5)
+                    Wrong.push_back(Y);
+        }
+        EXPECT_TRUE(Wrong.empty()) << Bits << " bits, first wrong row " << (Wrong.empty() ? -1 : Wrong[0]);
+    }
+}
+
 TEST(DrawPath, HugeCoordinatesDoNotWrap)
 {
     // Near the int32 limits the coordinates overflow 32 bits once scaled by 16.

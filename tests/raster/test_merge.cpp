@@ -382,6 +382,71 @@ TEST(Merge, TileRepeatsAlignedOnItsPosition)
             EXPECT_EQ(D8.Get(X, Y), X >= 2 && Y >= 1 ? 100 : 0) << X << "," << Y;
 }
 
+// Every destination pixel takes the tile's pixel at its page point, both
+// coordinates wrapped into the tile (non-negative), as a plain walk over page
+// points finds it: tiles smaller and larger than the destination, above,
+// below, left and right of it, one to three pixels narrow, through a mask
+// or not; and a destination whose rows run past 2^31 - 1, whose page rows
+// are taken as 32-bit values.
+TEST(Merge, TileMatchesAWalkOverPagePoints)
+{
+    std::mt19937 G(31337);
+    for (int Case = 0; Case < 300; ++Case) {
+        const int32_t Bits = Case % 2 ? 24 : 8;
+        const int32_t DW = 1 + int32_t(G() % (Case % 3 ? 3 : 40)), DH = 1 + int32_t(G() % 60);
+        const int32_t TW = 1 + int32_t(G() % 9), TH = 1 + int32_t(G() % 9);
+        const int32_t DL = int32_t(G() % 200) - 100, DT = Case == 0 ? INT32_MAX - 20 : int32_t(G() % 200) - 100;
+        const int32_t TL = int32_t(G() % 400) - 200, TT = int32_t(G() % 400) - 200;
+        TPic Dst(DL, DT, DW, DH, Bits), Tile(TL, TT, TW, TH, Bits);
+        for (int32_t Y = 0; Y < TH; ++Y)
+            for (int32_t X = 0; X < TW; ++X)
+                for (int C = 0; C < Bits / 8; ++C)
+                    Tile.At(TL + X, TT + Y)[C] = uint8_t(1 + X * 23 + Y * 7 + C * 80);
+        // Half the cases through a full mask over the whole destination.
+        TPic Mask(DL, DT, DW, DH, 8);
+        Mask.Fill(255);
+        RecPictureMergeTile(Dst.P, Case % 4 < 2 ? &Mask.P : nullptr, 255, Tile.P, 0);
+        int Wrong = 0;
+        for (int64_t Y = DT; Y < int64_t(DT) + DH; ++Y)
+            for (int32_t X = DL; X < DL + DW; ++X) {
+                const int64_t PageY = int32_t(uint32_t(Y));
+                const int64_t Tx = ((int64_t(X) - TL) % TW + TW) % TW, Ty = ((PageY - TT) % TH + TH) % TH;
+                const uint8_t* Want = Tile.At(int32_t(TL + Tx), int32_t(TT + Ty));
+                const uint8_t* Got = GetDIBPixelPtr(RecPictureHeader(Dst.P), Dst.P.pBits, X - DL, int32_t(Y - DT));
+                Wrong += std::memcmp(Want, Got, size_t(Bits / 8)) != 0;
+            }
+        ASSERT_EQ(Wrong, 0) << "case " << Case << ": " << DW << " x " << DH << " at " << DL << "," << DT << ", tile "
+                            << TW << " x " << TH << " at " << TL << "," << TT;
+    }
+}
+
+// Filling an area sets its pixels and nothing else, whatever its width: a
+// single pixel column, a few pixels, and rows long enough to be filled by
+// doubling what is filled.
+TEST(Merge, FillColorAtEveryWidthLeavesTheRestAlone)
+{
+    for (const int32_t Bits : {8, 24})
+        for (const int32_t W : {1, 2, 3, 4, 5, 7, 9, 16, 17, 33, 100}) {
+            SCOPED_TRACE(std::to_string(Bits) + " bits, " + std::to_string(W) + " wide");
+            TPic P(10, 20, W + 2, 6, Bits);
+            P.Fill(0xEE);
+            const TRect R{11, 21, 11 + W - 1, 24};
+            RecPictureFillColor(P.P, 0x00123456, &R);
+            const std::vector<uint8_t> Pixel = Bits == 8 ? std::vector<uint8_t>{0x56} : std::vector<uint8_t>{0x12, 0x34, 0x56};
+            for (int32_t Y = 20; Y < 26; ++Y)
+                for (int32_t X = 10; X < 12 + W; ++X) {
+                    const bool In = X >= 11 && X < 11 + W && Y >= 21 && Y <= 24;
+                    const std::vector<uint8_t> Got(P.At(X, Y), P.At(X, Y) + Bits / 8);
+                    EXPECT_EQ(Got, In ? Pixel : std::vector<uint8_t>(size_t(Bits / 8), 0xEE)) << X << "," << Y;
+                }
+            // The rows' padding is left as it was.
+            const int64_t Line = GetDIBLineSize(W + 2, Bits);
+            for (int32_t Row = 0; Row < 6; ++Row)
+                for (int64_t B = int64_t(W + 2) * Bits / 8; B < Line; ++B)
+                    EXPECT_EQ(P.P.pBits[Row * Line + B], 0xEE) << "padding of row " << Row;
+        }
+}
+
 // Mode 10 over 8-bit pixels takes the source byte and touches one byte per
 // pixel; it used to read and write three.
 TEST(Merge, Mode10OnEightBitPixels)

@@ -338,7 +338,7 @@ TEST(PngIo, ReadsEveryFilterAndPassIntoTheDibRows)
                            {PNG_COLOR_TYPE_RGB_ALPHA, 8, 4, 24}};
     for (const TCase& K : Cases)
         for (const bool Adam7 : {false, true})
-            for (const auto& [W, H] : {std::pair(1u, 1u), {5u, 9u}, {13u, 4u}, {33u, 17u}}) {
+            for (const auto& [W, H] : {std::pair(1u, 1u), {5u, 9u}, {13u, 4u}, {33u, 17u}, {1u, 70u}, {2u, 41u}, {3u, 23u}}) {
                 SCOPED_TRACE(std::to_string(K.Type) + "/" + std::to_string(K.Depth) + " " + std::to_string(W) + "x" +
                              std::to_string(H) + (Adam7 ? " Adam7" : ""));
                 // Scattered values, so that Paeth's ties come up.

@@ -10,6 +10,7 @@
 #include "shell/child_form.h"
 #include "ui/paint_box_wex.h"
 #include "ui/scroll_bar_wex.h"
+#include "window_wait.h"
 
 #include <QAction>
 #include <QApplication>
@@ -108,7 +109,7 @@ struct ChildFormTest : ::testing::Test {
         Area = std::make_unique<QMdiArea>();
         Area->resize(900, 700);
         Area->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Area.get()));
+        ASSERT_TRUE(BecomesExposed(Area.get()));
     }
     void TearDown() override
     {

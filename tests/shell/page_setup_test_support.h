@@ -81,6 +81,6 @@ struct PageSetupTest : ::testing::Test {
         D->SetUp(Pict, Position);
         D->resize(760, 460);
         D->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(D.get()));
+        ASSERT_TRUE(BecomesExposed(D.get()));
     }
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/test_support.h"
+#include "window_wait.h"
 
 #include "foundation/app_environment.h"
 #include "foundation/platform_wrappers.h"
@@ -120,13 +121,20 @@ protected:
         return Result == 1;
     }
 
-    // A frame after FormCreate and StartUp with Args as its command line.
+    // A frame after FormCreate and StartUp with Args as its command line,
+    // shown, with the palette and the panel's page windows it makes after
+    // its first paint made and the activation they move about settled with
+    // the frame: otherwise their coming lands in the middle of a test, later
+    // the busier the machine.
     TfrmTavro& Start(const QStringList& Args = {})
     {
         Frame = std::make_unique<TfrmTavro>();
         Frame->CommandLine = Args;
         Frame->StartUp();
         Frame->show();
+        EXPECT_TRUE(WaitUntil([] { return frmObjProperty.Made() != nullptr; }))
+            << "the floating windows were not made";
+        EXPECT_TRUE(BecomesActive(Frame.get()));
         return *Frame;
     }
     // Close query, close, destroy; the documents of the windows go too.
@@ -138,13 +146,16 @@ protected:
         Frame.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    // Lets posted work (deferred deletes, socket and network events) run.
+    // Lets posted work (deferred deletes, socket and network events) run,
+    // and all that is due at once after it: what the window system queued
+    // (activations), zero-time timers (a window that went tells the frame
+    // from one).
     static void Settle(int Ms = 0)
     {
         QTest::qWait(Ms);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        // A window that went tells the frame from a zero-time timer.
         QTest::qWait(1);
+        HandleDueEvents();
     }
 
     std::vector<std::string> DocNames() const

@@ -112,7 +112,7 @@ TEST_F(ChildMenusTest, TheCheckedQualityIsDrawnCheckedAlsoUnderTheHighlight)
             View = Top->menu();
     ASSERT_NE(View, nullptr);
     View->popup(Frame->mapToGlobal(QPoint(40, 40)));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(View));
+    ASSERT_TRUE(BecomesExposed(View));
     struct TCase {
         QAction* Quality; // the page's display quality
         QAction* Entry;   // the entry drawn
@@ -157,7 +157,7 @@ TEST_F(ChildMenusTest, GroupChosenFromItsMenuIsOneUndoStep)
     // Group, ungroup and text on a path as the selection allows, when the menu opens.
     auto States = [&] {
         Arrange->popup(Frame->mapToGlobal(QPoint(40, 40)));
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(Arrange));
+        EXPECT_TRUE(BecomesExposed(Arrange));
         return std::vector<bool>{Menus().actGroup->isEnabled(), Menus().actUngroup->isEnabled(),
                                  Menus().actTextWithPath->isEnabled()};
     };

@@ -684,3 +684,73 @@ TEST_F(DocCommandsTest, ACommandThatFailsIsReportedOnceAndLeavesNothing)
     }
     SetMessageBoxHandler(Old);
 }
+
+// An arrow move of items at the edge of the reach (or of the int32 range,
+// where a file may have left them) moves them whole, or is refused: the
+// document unchanged, nothing recorded and the refusal shown once.
+TEST_F(DocCommandsTest, AnArrowMoveAtTheEdgeMovesWholeOrIsRefusedOnce)
+{
+    TfrmChild* W = Open(400, 300);
+    constexpr int32_t Reach = MaxItemReach;
+    TRectObj* AtLimit = AddRect(W, INT32_MAX - 20, INT32_MIN, 20, 10);
+    TRectObj* Near = AddRect(W, Reach - 23, 0, 20, 10); // right edge 3 short of the reach
+    TRectObj* Inside = AddRect(W, 10, 20, 30, 40);
+    THistoryCommand& H = *W->Document()->History();
+    std::vector<std::string> Boxes;
+    const TMessageBoxHandler Old = SetMessageBoxHandler(
+        [&](void*, const std::string& Text, const std::string& Caption, uint32_t) {
+            Boxes.push_back(Caption + ":" + Text);
+            return IDOK;
+        });
+    struct TCase {
+        const char* Name;
+        std::vector<TDrawItem*> Items;
+        Qt::Key Key;
+        bool Shift;
+        bool Moves;
+    };
+    const TCase Cases[] = {
+        {"at the limit and inside, right", {AtLimit, Inside}, Qt::Key_Right, false, false},
+        {"at the limit and inside, Shift+right", {AtLimit, Inside}, Qt::Key_Right, true, false},
+        {"at the limit, up", {AtLimit}, Qt::Key_Up, false, false},
+        {"at the limit, Shift+up", {AtLimit}, Qt::Key_Up, true, false},
+        {"at the limit and inside, left", {AtLimit, Inside}, Qt::Key_Left, false, true},
+        {"at the limit and inside, Shift+left", {AtLimit, Inside}, Qt::Key_Left, true, true},
+        {"at the limit, Shift+down", {AtLimit}, Qt::Key_Down, true, true},
+        {"3 short of the reach, Shift+right", {Near}, Qt::Key_Right, true, false},
+        {"3 short of the reach and inside, right", {Near, Inside}, Qt::Key_Right, false, true},
+        {"3 short of the reach, Shift+left", {Near}, Qt::Key_Left, true, true},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Select(W, C.Items);
+        H.ClearHistory();
+        Boxes.clear();
+        W->Document()->SetModified(false);
+        std::vector<TRect> Before;
+        for (TDrawItem* I : C.Items)
+            Before.push_back(BoundsOf(I));
+        const std::vector<uint8_t> Doc = DocStream(W);
+        Key(W, C.Key, C.Shift ? Qt::ShiftModifier : Qt::NoModifier);
+        if (!C.Moves) {
+            EXPECT_EQ(Boxes, std::vector<std::string>{std::string("エラー:") + MoveBeyondReachText});
+            EXPECT_EQ(DocStream(W), Doc);
+            EXPECT_FALSE(W->Document()->Modified());
+            EXPECT_FALSE(H.CanUndo());
+            EXPECT_FALSE(H.IsCommandOpen());
+            continue;
+        }
+        EXPECT_TRUE(Boxes.empty());
+        const int32_t Step = C.Shift ? 5 : 1;
+        const int32_t DX = C.Key == Qt::Key_Left ? -Step : C.Key == Qt::Key_Right ? Step : 0;
+        const int32_t DY = C.Key == Qt::Key_Up ? -Step : C.Key == Qt::Key_Down ? Step : 0;
+        for (size_t I = 0; I < C.Items.size(); ++I) {
+            const TRect& B = Before[I];
+            EXPECT_EQ(BoundsOf(C.Items[I]), (TRect{B.Left + DX, B.Top + DY, B.Right + DX, B.Bottom + DY})) << I;
+        }
+        EXPECT_EQ(H.UndoCaption(), "選択図形の移動");
+        W->actUndoExecute();
+        EXPECT_EQ(DocStream(W), Doc);
+    }
+    SetMessageBoxHandler(Old);
+}

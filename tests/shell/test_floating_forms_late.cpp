@@ -65,7 +65,7 @@ TEST_F(TLateFloatingForms, TheyComeAfterTheFramesFirstPaintAsTheyCameAtOnce)
     Frame->StartUp();
     Frame->MakeFloatingForms();
     Frame->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
+    ASSERT_TRUE(BecomesExposed(Frame.get()));
     Settle();
     const std::map<QString, QRect> AtOnce = Layout();
     Close();
@@ -78,7 +78,7 @@ TEST_F(TLateFloatingForms, TheyComeAfterTheFramesFirstPaintAsTheyCameAtOnce)
     Frame->StartUp();
     EXPECT_TRUE(frmPltColor.Due() && frmObjProperty.Due());
     Frame->show();
-    ASSERT_TRUE(QTest::qWaitFor([] { return frmObjProperty.Made() != nullptr; }, 5000));
+    ASSERT_TRUE(WaitUntil([] { return frmObjProperty.Made() != nullptr; }));
     qApp->removeEventFilter(&Watch);
     EXPECT_TRUE(Painted);
     EXPECT_FALSE(MadeAtFirstPaint) << "the floating windows held up the frame's first paint";
@@ -94,7 +94,7 @@ TEST_F(TLateFloatingForms, TheyComeAfterTheFramesFirstPaintAsTheyCameAtOnce)
     // The page commands checked, the keys with the frame.
     EXPECT_TRUE(Frame->actDispColPlt->isChecked());
     EXPECT_TRUE(Frame->actCommonPage->isChecked());
-    EXPECT_EQ(QApplication::activeWindow(), Frame.get());
+    EXPECT_TRUE(BecomesActive(Frame.get()));
     EXPECT_EQ(Layout(), AtOnce);
 }
 
@@ -142,11 +142,13 @@ TEST_F(TLateFloatingForms, ADialogShownByThenHasThemAfterItCloses)
     QTimer::singleShot(0, Frame.get(), [&] {
         QDialog Box(Frame.get());
         QTimer::singleShot(0, &Box, [&] {
-            // The frame painted behind the box, and a later round too.
-            if (QTest::qWaitFor([&] { return Painted; }, 5000))
-                QTest::qWait(20);
+            // The box has the keys, the frame painted behind it, and what
+            // that paint sets going has run.
+            BoxActive = BecomesActive(&Box);
+            if (WaitUntil([&] { return Painted; }))
+                HandleDueEvents();
             MadeUnderBox = frmPltColor.Made() || frmObjProperty.Made();
-            BoxActive = QApplication::activeWindow() == &Box;
+            BoxActive = BoxActive && QApplication::activeWindow() == &Box;
             Box.accept();
         });
         Box.exec();
@@ -154,11 +156,12 @@ TEST_F(TLateFloatingForms, ADialogShownByThenHasThemAfterItCloses)
     TWatch Watch(this);
     qApp->installEventFilter(&Watch);
     Frame->show();
-    ASSERT_TRUE(QTest::qWaitFor([] { return frmObjProperty.Made() != nullptr; }, 5000));
+    ASSERT_TRUE(WaitUntil([] { return frmObjProperty.Made() != nullptr; }));
     qApp->removeEventFilter(&Watch);
     EXPECT_TRUE(Painted);
     EXPECT_FALSE(MadeUnderBox);
     EXPECT_TRUE(BoxActive);
     EXPECT_TRUE(frmPltColor->isVisible());
-    EXPECT_EQ(QApplication::activeWindow(), Frame.get());
+    HandleDueEvents();
+    EXPECT_TRUE(BecomesActive(Frame.get()));
 }

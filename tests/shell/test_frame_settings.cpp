@@ -45,7 +45,7 @@ TEST_F(TFrameTest, AStoredPlacementOfAnyNumbersGivesAFrameOnTheScreenAndIsSavedS
                                "30,20,300,200,1"}) {
         AppIniFile().WriteString("4.0", "PosMain", Stored);
         Start();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame.get()));
+        ASSERT_TRUE(BecomesExposed(Frame.get()));
         ExpectTitleBarInside(*Frame, Stored);
         if (Stored == std::string("30,20,300,200,1")) {
             // Where it was put: the frame's corner, the title bar below it.
@@ -100,7 +100,7 @@ TEST_F(TFrameTest, TheAboutBoxIsWideEnoughForItsCaptionAndItsLabels)
     Start();
     TfrmAbout About(Frame.get(), 7);
     About.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&About));
+    ASSERT_TRUE(BecomesExposed(&About));
     // The title bar shows the caption alone (the program sets no display
     // name for Qt to add), in a bold face, beside the icon and the close
     // button.

@@ -74,9 +74,10 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
         Shown.push_back(D.cboxSnapToGrid->isChecked() ? "snap" : "free");
         // The dialog has the keys: leaving an edit settles it.
         QApplication::setActiveWindow(&D);
-        // What each edit shows is what OK hands back: a step of 0 is a number
-        // on its way and settles to 1 when left, an emptied edit to its value,
-        // a letter beeps, a number past the largest one is that one at once.
+        // What each edit shows is what OK hands back: a step of 0 is no step
+        // and is refused when left, the edit showing the step it had, as the
+        // panel's sizes do; an emptied edit settles to its value, a letter
+        // beeps, a number past the largest one is that one at once.
         Type(D.edtGridNumX, "0");
         Typed.push_back(D.edtGridNumX->text().toStdString());
         Type(D.edtUnitNumY, "");
@@ -100,13 +101,13 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
     SetMessageBeepHandler(OldBeep);
 
     EXPECT_EQ(Shown, (std::vector<QString>{"3", "4", "5", "6", "7", "8", "inch", "inch", "cm", "shown", "free"}));
-    EXPECT_EQ(Typed, (std::vector<std::string>{"0", "", "1", "2147483647", "2147483647", "0", "1", "6", "12", "8"}));
-    // The letter, the step settled to 1, the number past the largest.
+    EXPECT_EQ(Typed, (std::vector<std::string>{"0", "", "5", "2147483647", "2147483647", "0", "5", "6", "12", "8"}));
+    // The letter, the step refused, the number past the largest.
     EXPECT_EQ(Beeps, 3);
     const TrecGrid& N = P.Grid();
     EXPECT_EQ((std::vector<int32_t>{N.ShowGrid, N.SnapGrid, N.Value1, N.Value2, N.Value3, N.Value4, N.Value5,
                                     N.Value6, N.Byte1}),
-              (std::vector<int32_t>{1, 1, 2147483647, 0, 1, 6, 12, 8, 3}));
+              (std::vector<int32_t>{1, 1, 2147483647, 0, 5, 6, 12, 8, 3}));
     EXPECT_EQ(P.RulerUnit(), 2);
     EXPECT_EQ(H.UndoCaption(), "グリッド・ルーラ設定");
     H.Undo();
@@ -114,7 +115,7 @@ TEST_F(ChildFormTest, GridOptionDialogLoadsAndAppliesAsOneStep)
     EXPECT_EQ(P.RulerUnit(), 1);
     EXPECT_FALSE(H.CanUndo());
     H.Redo();
-    EXPECT_EQ(P.Grid().Value3, 1);
+    EXPECT_EQ(P.Grid().Value5, 12);
     EXPECT_EQ(P.RulerUnit(), 2);
 
     // Cancel, and OK with nothing changed, record nothing.

@@ -7,9 +7,18 @@
 
 #include "editors/frm_sel_color.h"
 #include "shell/browser_open.h"
+#include "shell/grid_option_form.h"
+#include "shell/setting_page_form.h"
 #include "shell/tavro_action.h"
+#include "ui/edit_track_bar_wex.h"
+#include "ui/frm_rollup.h"
+#include "platform/fifo_watch.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
 #include <QPushButton>
+#include <QTabWidget>
 
 #include <fstream>
 #include <sys/stat.h>
@@ -114,6 +123,79 @@ TEST_F(HelpTest, TheColourPickersHelpButtonOpensItsPageOrTheContents)
             << C.Context << "\n" << Text;
     }
     EXPECT_TRUE(Boxes.empty());
+}
+
+// F1 in the page setup and in the grid and ruler options, as in the other
+// dialogs: the topic of the control with the keys (the pointer being
+// elsewhere), which for most of them is the dialog's own, its command's.
+TEST_F(HelpTest, F1InThePageSetupAndTheGridOptionsShowsTheirTopics)
+{
+    std::vector<int32_t> Helps;
+    SetShowHelpContextHook([&](int32_t C) { Helps.push_back(C); });
+    const TPrinterSpecReader OldReader = SetPrinterSpecReader([](QPrinter&) {
+        TPrinterSpec Spec;
+        Spec.Valid = true;
+        return Spec;
+    });
+    TfrmSettingPage Page;
+    TfrmDocOption Grid;
+    struct TCase {
+        const char* Name;
+        QDialog* Dialog;
+        int Tab; // of the grid options; -1 none
+        QWidget* Keys;
+        int32_t Context;
+    };
+    const TCase Cases[] = {
+        {"ページ設定, 解像度", &Page, -1, Page.EdtDPI, 2000108},
+        {"ページ設定, 幅", &Page, -1, Page.EdtWidthPixel, 2000108},
+        {"ページ設定, 用紙中央", &Page, -1, Page.cboxHCenter, 2000108},
+        {"グリッド", &Grid, 0, Grid.edtGridNumX, 2000701},
+        {"グリッド, 単位", &Grid, 0, Grid.cmbUnitType, 2000701},
+        {"ルーラ", &Grid, 1, Grid.cmbRulerUnitType, 2060200},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Helps.clear();
+        if (!C.Dialog->isVisible()) {
+            C.Dialog->move(300, 300);
+            C.Dialog->show();
+            C.Dialog->activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == C.Dialog; }));
+        }
+        if (C.Tab >= 0)
+            Grid.PageControl->setCurrentIndex(C.Tab);
+        C.Keys->setFocus(Qt::TabFocusReason);
+        QCursor::setPos(C.Dialog->mapToGlobal(QPoint(-100, -100)));
+        QTest::keyClick(C.Keys, Qt::Key_F1);
+        EXPECT_EQ(Helps, std::vector<int32_t>{C.Context});
+        EXPECT_TRUE(C.Dialog->isVisible());
+        if (&C == &Cases[2])
+            Page.hide();
+    }
+    SetPrinterSpecReader(OldReader);
+    SetShowHelpContextHook(nullptr);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+// The help's frame page replaces only a file of its own: a pipe put in its
+// place is told and left as it was, nothing written to it, and no browser
+// is started.
+TEST_F(HelpTest, AHelpPageThatIsAPipeIsToldAndLeftAlone)
+{
+    Start();
+    Launcher(0);
+    std::filesystem::remove(gstrHelpFile);
+    std::filesystem::create_directories(std::filesystem::path(gstrHelpFile).parent_path());
+    TFifoWriteWatch Pipe(gstrHelpFile);
+    Frame->actHelpContents->trigger();
+    EXPECT_EQ(Opened(false), "");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, gstrHelpFile + " を書き込めません。");
+    struct stat St {};
+    EXPECT_TRUE(::lstat(gstrHelpFile.c_str(), &St) == 0 && S_ISFIFO(St.st_mode));
+    EXPECT_EQ(Pipe.Written(), 0u);
+    std::filesystem::remove(gstrHelpFile);
 }
 
 } // namespace

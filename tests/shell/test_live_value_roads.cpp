@@ -56,14 +56,14 @@ protected:
         if (auto* Rollup = qobject_cast<TfrmRollup*>(Window))
             Rollup->SetRolledUp(false);
         Window->show();
-        Window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(Window));
+        EXPECT_TRUE(ActivateAndWait(Window));
         if (auto* Tabs = qobject_cast<QTabWidget*>(E.Page->parentWidget()->parentWidget())) {
             Tabs->setTabVisible(Tabs->indexOf(E.Page), true);
             Tabs->setCurrentWidget(E.Page);
         }
         QLineEdit* Edit = E.Show();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return E.Page->isAncestorOf(QApplication::focusWidget()); }));
+        EXPECT_TRUE(WaitUntil([&] { return E.Page->isAncestorOf(QApplication::focusWidget()); }))
+            << DescribeActivation();
         for (const char* C = E.Typed; *C; ++C)
             QTest::keyClick(QApplication::focusWidget(), *C);
         EXPECT_EQ(Edit->text().toStdString(), E.Typed);
@@ -153,7 +153,7 @@ TEST_F(TLiveValueRoadsTest, EveryRoadOutOfTheEditRecordsTheValueAsOneStepAndEsca
              ASSERT_TRUE(Window);
              QTest::mouseClick(Window, Qt::LeftButton, {}, Window->RollButtonRect().center());
              ASSERT_TRUE(Window->RolledUp());
-             EXPECT_FALSE(E->hasFocus());
+             EXPECT_TRUE(LosesKeys(E));
              QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : Window, '0');
          },
          1, {}, true},

@@ -124,7 +124,7 @@ TEST_F(TFrameTest, StartUpOpensOneUntitledDocumentAndShutdownWritesTheSettings)
     Frame->show();
     // Once framed, the whole window, title bar included, keeps to those
     // bounds: it ends where the panel's band begins.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Frame->frameGeometry() == Whole; }, 3000))
+    EXPECT_TRUE(WaitUntil([&] { return Frame->frameGeometry() == Whole; }))
         << Frame->frameGeometry().height() << " high, not " << Whole.height();
     EXPECT_NE(Frame->geometry(), Whole);
 
@@ -444,23 +444,25 @@ TEST_F(TFrameTest, ActiveAgainTheKeysGoBackToTheDocumentNotTheZoomBox)
     ASSERT_TRUE(Doc);
     QWidget Other;
     Other.show();
+    const auto InZoomBox = [&](QWidget* W) { return W == Frame->cmbZoom || Frame->cmbZoom->isAncestorOf(W); };
+    const auto InDocument = [&](QWidget* W) { return W == Doc || Doc->isAncestorOf(W); };
     for (const bool KeysInZoomBox : {false, true}) {
-        Frame->activateWindow();
-        Settle();
-        ASSERT_TRUE(Frame->isActiveWindow());
-        if (KeysInZoomBox)
+        SCOPED_TRACE(KeysInZoomBox ? "keys in the zoom box" : "keys in no control");
+        ASSERT_TRUE(ActivateAndWait(Frame.get()));
+        if (KeysInZoomBox) {
             Frame->cmbZoom->setFocus();
-        else if (QWidget* Focus = QApplication::focusWidget())
+            ASSERT_TRUE(WaitUntil([&] { return InZoomBox(QApplication::focusWidget()); })) << DescribeActivation();
+        } else if (QWidget* Focus = QApplication::focusWidget()) {
             Focus->clearFocus();
-        Other.activateWindow();
-        Settle();
-        ASSERT_FALSE(Frame->isActiveWindow());
-        Frame->activateWindow();
-        Settle();
-        QWidget* Focus = QApplication::focusWidget();
-        ASSERT_TRUE(Focus) << KeysInZoomBox;
-        EXPECT_EQ(Frame->cmbZoom->isAncestorOf(Focus) || Focus == Frame->cmbZoom, KeysInZoomBox);
-        EXPECT_EQ(Focus == Doc || Doc->isAncestorOf(Focus), !KeysInZoomBox) << Focus->metaObject()->className();
+        }
+        ASSERT_TRUE(ActivateAndWait(&Other));
+        ASSERT_TRUE(ActivateAndWait(Frame.get()));
+        // Where the keys went: the zoom box when they were there, else the
+        // document window.
+        EXPECT_TRUE(WaitUntil([&] {
+            QWidget* Focus = QApplication::focusWidget();
+            return Focus && InZoomBox(Focus) == KeysInZoomBox && InDocument(Focus) == !KeysInZoomBox;
+        })) << DescribeActivation();
     }
 }
 

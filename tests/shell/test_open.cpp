@@ -360,7 +360,7 @@ TEST_F(TOpenTest, AFetchGoesToTheWindowTheAddressWasDroppedOn)
     ASSERT_TRUE(Dropped);
     Server.BeforeAnswer = [&] {
         EXPECT_TRUE(HandOver({"-e", QString::fromStdString(Other)}));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return DocNames().size() == 2; }));
+        EXPECT_TRUE(WaitUntil([&] { return DocNames().size() == 2; }));
     };
     QMimeData Mime;
     SetUrl(Mime, Server.Url("items"));

@@ -4,6 +4,7 @@
 // desktop starting the program with a file.
 #include "shell_test_support.h"
 
+#include "platform/fifo_watch.h"
 #include "raster/picture_file.h"
 #include "shell/file_association.h"
 #include "shell/option_form.h"
@@ -475,6 +476,33 @@ TEST_F(TOptionFormTest, DesktopFilesThatCannotBeWrittenOrRemovedAreToldAndNothin
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, ".srn"));
     std::filesystem::remove_all(IconPath(256));
     ASSERT_TRUE(RemoveDesktopAssociation(Error)) << Error;
+}
+
+// A named pipe (or a link to one) where the desktop entry goes is no file
+// to replace: the association says so, naming it, writes nothing into it,
+// and takes back what it had written before it.
+TEST_F(TOptionFormTest, APipeInTheEntrysPlaceIsToldAndLeftAsItWas)
+{
+    for (const bool Linked : {false, true}) {
+        SCOPED_TRACE(Linked ? "a link to a pipe" : "a pipe");
+        std::filesystem::remove_all(DataHome);
+        std::filesystem::create_directories(DataHome + "/applications");
+        const std::string Pipe = DataHome + (Linked ? "/elsewhere.desktop" : "/applications/tavro.desktop");
+        TFifoWriteWatch Watch(Pipe);
+        if (Linked)
+            std::filesystem::create_symlink(Pipe, DesktopEntryPath());
+        std::string Error;
+        EXPECT_FALSE(WriteDesktopAssociation(Program, Error));
+        EXPECT_EQ(Error, DesktopEntryPath() + " を書き込めません。\r\n通常のファイルではありません");
+        EXPECT_EQ(Watch.Written(), 0u);
+        EXPECT_TRUE(std::filesystem::is_fifo(DesktopEntryPath()));
+        EXPECT_EQ(std::filesystem::is_symlink(DesktopEntryPath()), Linked);
+        // The icons and the MIME package written before it are gone again.
+        EXPECT_EQ(DesktopFiles().size(), Linked ? 2u : 1u);
+        EXPECT_FALSE(std::filesystem::exists(MimePackagePath()));
+        for (const int Size : TavroIconSizes)
+            EXPECT_FALSE(std::filesystem::exists(IconPath(Size))) << Size;
+    }
 }
 
 TEST_F(TOptionFormTest, AFailingCacheUpdatePutsTheFilesAndTheCachesBack)

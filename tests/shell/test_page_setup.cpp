@@ -5,6 +5,8 @@
 
 #include "editors/frm_sel_color.h"
 #include "foundation/user_error.h"
+#include "platform/qt/qt_services.h"
+#include "shell/grid_option_form.h"
 #include "ui/edit_track_bar_wex.h"
 #include "ui/paint_box_wex.h"
 
@@ -168,15 +170,22 @@ TEST_F(PageSetupTest, UnreadableOrTinyLengthsKeepAPage)
     D->EdtHeightUnit->setText("abc");
     EXPECT_EQ(D->LogPict().Width, 400);
     EXPECT_EQ(D->LogPict().Height, 300);
-    // Less than half a pixel is still one pixel, in every unit ("0" is on
-    // its way into the range until entered).
+    // Less than half a pixel is still one pixel. No length at all ("0", on
+    // its way into the range until entered) is refused when entered, as a
+    // size below its least is in every number edit: the page keeps its size
+    // and the edit shows it.
     TypeInto(D->EdtWidthUnit, "0");
+    QTest::keyClick(D->EdtWidthUnit, Qt::Key_Return);
+    EXPECT_EQ(D->LogPict().Width, 400);
+    EXPECT_EQ(D->EdtWidthUnit->text(), "14.11");
+    TypeInto(D->EdtWidthUnit, "0.01");
     QTest::keyClick(D->EdtWidthUnit, Qt::Key_Return);
     EXPECT_EQ(D->LogPict().Width, 1);
     D->cmbUnitType->setCurrentIndex(0);
     TypeInto(D->EdtHeightUnit, "0");
     QTest::keyClick(D->EdtHeightUnit, Qt::Key_Return);
-    EXPECT_EQ(D->LogPict().Height, 1);
+    EXPECT_EQ(D->LogPict().Height, 300);
+    EXPECT_EQ(D->EdtHeightUnit->text(), "300");
     TypeInto(D->EdtHeightUnit, "250");
     EXPECT_EQ(D->LogPict().Height, 250);
     EXPECT_EQ(D->EdtHeightPixel->text(), "250");
@@ -395,6 +404,93 @@ TEST_F(PageSetupTest, TheResolutionAndUnitKeepToThePagesRange)
     EXPECT_EQ(D->LogPict().DPI, 5);
     EXPECT_EQ(D->EdtWidthUnit->text(), "203.2");
     EXPECT_TRUE(Boxes.empty());
+}
+
+// What is typed into the resolution box, a size and the grid's steps is
+// read as every number edit reads it: digits only (any other key beeps and
+// is dropped), a number past the largest is the largest at once (with a
+// beep), and one the box cannot take (0, a step or size of 0) is refused
+// when the box is left, Enter is pressed or OK is clicked: a beep, and the
+// box shows the value in use again, which is what OK hands back. An emptied
+// box shows it again without a word. The list of resolutions completes
+// nothing that is typed: "30" is 30.
+TEST_F(PageSetupTest, TypedResolutionsSizesAndGridStepsFollowTheNumberEditsRule)
+{
+    enum TBox { Resolution, Width, GridStep };
+    enum TEnd { Leave, Enter, Ok };
+    struct TCase {
+        TBox Box;
+        const char* Typed;
+        TEnd End;
+        const char* Shown;
+        int32_t Value;
+        int Beeps;
+    };
+    const TCase Cases[] = {
+        {Resolution, "", Leave, "72", 72, 0},       {Resolution, "0", Leave, "72", 72, 1},
+        {Resolution, "0", Enter, "72", 72, 1},      {Resolution, "0", Ok, "72", 72, 1},
+        {Resolution, "", Ok, "72", 72, 0},          {Resolution, "000", Ok, "72", 72, 1},
+        {Resolution, "9x6", Leave, "96", 96, 1},    {Resolution, "9x6", Ok, "96", 96, 1},
+        {Resolution, "-5", Ok, "5", 5, 1},          {Resolution, "30", Leave, "30", 30, 0},
+        {Resolution, "30", Ok, "30", 30, 0},        {Resolution, "0300", Leave, "300", 300, 0},
+        {Resolution, "12345", Leave, "9600", 9600, 1}, {Resolution, "600", Enter, "600", 600, 0},
+        {Width, "0", Leave, "400", 400, 1},         {Width, "0", Enter, "400", 400, 1},
+        {Width, "0", Ok, "400", 400, 1},            {Width, "250", Leave, "250", 250, 0},
+        {GridStep, "0", Leave, "5", 5, 1},          {GridStep, "0", Enter, "5", 5, 1},
+        {GridStep, "00", Leave, "5", 5, 1},         {GridStep, "", Leave, "5", 5, 0},
+        {GridStep, "3x", Leave, "3", 3, 1},         {GridStep, "012", Enter, "12", 12, 0},
+    };
+    int Beeps = 0;
+    const TMessageBeepHandler OldBeep = SetMessageBeepHandler([&](uint32_t) { ++Beeps; });
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(std::string(C.Box == Resolution ? "解像度" : C.Box == Width ? "幅" : "グリッド") + " \"" +
+                     C.Typed + "\" " + (C.End == Leave ? "left" : C.End == Enter ? "Enter" : "OK"));
+        TfrmDocOption Grid;
+        QDialog* Dialog = &Grid;
+        QWidget* Keys = Grid.edtGridNumX;
+        QLineEdit* Box = Grid.edtGridNumX;
+        QWidget* Next = Grid.edtGridNumY;
+        if (C.Box == GridStep) {
+            TrecGrid G{};
+            G.Value3 = 5;
+            G.Value4 = G.Value5 = G.Value6 = 1;
+            Grid.SetUp(G, 0);
+            Grid.show();
+        } else {
+            Make(400, 300, 72, 0);
+            Dialog = D.get();
+            Keys = C.Box == Resolution ? static_cast<QWidget*>(D->EdtDPI) : D->EdtWidthPixel;
+            Box = C.Box == Resolution ? D->EdtDPI->lineEdit() : D->EdtWidthPixel;
+            Next = D->EdtHeightPixel;
+        }
+        const auto Value = [&] {
+            return C.Box == GridStep ? Grid.Grid().Value3 : C.Box == Resolution ? D->LogPict().DPI : D->LogPict().Width;
+        };
+        Dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Dialog));
+        Keys->setFocus(Qt::TabFocusReason);
+        Box->selectAll();
+        QTest::keyClick(Keys, Qt::Key_Backspace);
+        Beeps = 0;
+        QTest::keyClicks(Keys, C.Typed);
+        switch (C.End) {
+        case Leave:
+            Next->setFocus(Qt::TabFocusReason);
+            break;
+        case Enter:
+            QTest::keyClick(Keys, Qt::Key_Return);
+            break;
+        case Ok:
+            D->btnOK->click();
+            break;
+        }
+        EXPECT_EQ(Box->text(), C.Shown);
+        EXPECT_EQ(Value(), C.Value);
+        EXPECT_EQ(Beeps, C.Beeps);
+        EXPECT_EQ(Dialog->result(), C.End == Leave ? QDialog::Rejected : QDialog::Accepted);
+        EXPECT_TRUE(Boxes.empty());
+    }
+    SetMessageBeepHandler(OldBeep);
 }
 
 TEST_F(PageSetupTest, DraggingThePageStopsAtTheMarginsZeroAndThePapersEdge)

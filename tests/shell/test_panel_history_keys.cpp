@@ -59,16 +59,14 @@ protected:
     static void FocusIn(QWidget* Sheet, QWidget* Control)
     {
         Sheet->window()->show();
-        Sheet->window()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Sheet->window()));
+        ASSERT_TRUE(ActivateAndWait(Sheet->window()));
         for (QWidget* W = Sheet->parentWidget(); W; W = W->parentWidget())
             if (auto* Tabs = qobject_cast<QTabWidget*>(W)) {
                 Tabs->setCurrentWidget(Sheet);
                 break;
             }
         Control->setFocus();
-        QApplication::processEvents();
-        ASSERT_TRUE(Control->hasFocus());
+        ASSERT_TRUE(GetsKeys(Control));
     }
     static void Type(TEditTrackBarWex* E, const char* Text, bool Enter = true)
     {
@@ -123,7 +121,7 @@ TEST_F(TPanelHistoryTest, CtrlZAndCtrlYInThePanelRunTheDocumentsUndoAndRedo)
         EXPECT_TRUE(Bytes() == Before);
         EXPECT_TRUE(Frame->actRedo->isEnabled());
         EXPECT_EQ(C.Edit->text(), OldText);
-        EXPECT_TRUE(C.Edit->hasFocus());
+        EXPECT_TRUE(GetsKeys(C.Edit));
         Keys(Qt::Key_Y);
         EXPECT_TRUE(Bytes() == After);
         EXPECT_EQ(C.Edit->text(), C.Typed);
@@ -154,7 +152,7 @@ TEST_F(TPanelHistoryTest, CtrlZAndCtrlYInThePanelRunTheDocumentsUndoAndRedo)
     EXPECT_EQ(P->edtHeight->text(), "40");
     Keys(Qt::Key_Y);
     EXPECT_TRUE(Bytes() == After);
-    EXPECT_TRUE(Grid->hasFocus());
+    EXPECT_TRUE(GetsKeys(Grid));
     Frame->ActiveDocWindow()->Document()->SetModified(false);
 }
 
@@ -176,7 +174,7 @@ TEST_F(TPanelHistoryTest, CtrlZInTheTextPageKeepsItsCaret)
         Keys(Shows == std::string("AB") ? Qt::Key_Z : Qt::Key_Y);
         EXPECT_EQ(T->Text(), Shows);
         EXPECT_EQ(Edit->toPlainText(), Shows);
-        EXPECT_TRUE(Edit->hasFocus());
+        EXPECT_TRUE(GetsKeys(Edit));
         // Where it stood before the step.
         EXPECT_EQ(Edit->textCursor().position(), 2);
     }
@@ -203,7 +201,7 @@ TEST_F(TPanelHistoryTest, ThePanelAndTheStatusShowTheItemsAfterItsOwnCommits)
         QTest::keyClick(Edit, Qt::Key_Return);
         Settle();
         EXPECT_EQ(Edit->cursorPosition(), 0);
-        EXPECT_TRUE(Edit->hasFocus());
+        EXPECT_TRUE(GetsKeys(Edit));
         const std::string Centre = "中心=(" + std::to_string(Star->X() + Star->Width() / 2) + "," +
                                    std::to_string(Star->Y() + Star->Height() / 2) + "),";
         EXPECT_EQ(Status().rfind(Centre, 0), 0u) << Status();

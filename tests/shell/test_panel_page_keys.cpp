@@ -55,14 +55,12 @@ TEST_F(TPanelPageKeysTest, TheMacroPagesEditKeysRunThePanelsItemsOnce)
     QWidget* Window = Page->window();
     ASSERT_NE(Window, Frame.get());
     Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window));
+    ASSERT_TRUE(ActivateAndWait(Window));
     if (auto* Tabs = qobject_cast<QTabWidget*>(Page->parentWidget()->parentWidget()))
         Tabs->setCurrentWidget(Page);
     QWidget* Grid = frmObjProperty->MacroPage->cgridMacroPaint;
     Grid->setFocus();
-    QApplication::processEvents();
-    ASSERT_TRUE(Grid->hasFocus());
+    ASSERT_TRUE(GetsKeys(Grid));
 
     const struct {
         QAction* Item;

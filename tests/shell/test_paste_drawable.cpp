@@ -263,8 +263,7 @@ TEST_F(TFrameTest, CtrlVRefusesItemsThePageCannotDraw)
     TDocWindow* C = Frame->ActiveDocWindow();
     ASSERT_NE(C, nullptr);
     QWidget* Window = C->SubWindow()->widget();
-    Frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame.get()));
+    ASSERT_TRUE(ActivateAndWait(Frame.get()));
     const auto CtrlV = [&](const std::string& Text) {
         QGuiApplication::clipboard()->setText(QString::fromStdString(Text));
         Boxes.clear();
@@ -550,7 +549,7 @@ const std::vector<THostileValue>& HostileFields()
          [=](TPage& P) { return Str(StarOf(P).OuterVariation); }, "100"},
         {"内径", "1e300", Star([](S& P) { P.InnerRadius = 1e300; }),
          [=](TPage& P) { return Str(StarOf(P).InnerRadius); }, Str(1.0)},
-        {"角数 (star)", "3", Star([](S& P) { P.Count = 3; }), [=](TPage& P) { return Str(StarOf(P).Count); }, "4"},
+        {"角数 (star)", "2", Star([](S& P) { P.Count = 2; }), [=](TPage& P) { return Str(StarOf(P).Count); }, "3"},
         {"second node's type", "255", Line({PT_MOVETO, 255, PT_LINETO}), LineField, "6/0 2/0 2/0 "},
         {"Bezier points not in threes", "6 4 4 2", Line({PT_MOVETO, PT_BEZIERTO, PT_BEZIERTO, PT_LINETO}),
          LineField, "6/0 2/0 2/0 2/0 "},
@@ -604,6 +603,10 @@ const std::vector<THostileValue>& HostileFields()
          [=](TPage& P) { return Str(RectOf(P).FillPath()); }, "1"},
         {"表示", "9", OpenRect([](TOpenRect& O) { O.FbVisible = 9; }),
          [=](TPage& P) { return Str(RectOf(P).Visible()); }, "1"},
+        {"表示 (a line past a byte)", "256", WithLine(OpenRect([](TOpenRect&) {}), 4, "256"),
+         [=](TPage& P) { return Str(RectOf(P).Visible()); }, "1"},
+        {"太字", "7", TextWith([](TTextObj& T) { T.RichText().Styles.GetItem(0)->Attr.Bold = 7; }),
+         [=](TPage& P) { return Str(int(TextOf(P).RichText().Styles.GetItem(0)->Attr.Bold)); }, "1"},
         {"名前", "254 bytes, あ, 44 bytes",
          WithLine(OpenRect([](TOpenRect&) {}), 2, std::string(254, 'a') + "\x82\xa0" + std::string(44, 'b')),
          [](TPage& P) { return RectOf(P).Name(); }, std::string(254, 'a')},

@@ -35,8 +35,7 @@ TEST_F(TFrameTest, DeletingALargePictureIsUndoneToTheExactBytes)
     ASSERT_EQ(gDocuments->GetCount(), 1);
     TOLEDocumentWex& Doc = *gDocuments->GetDocument(0);
     ASSERT_TRUE(Doc.SaveToFile(Tmp / "photo.srn"));
-    Frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame.get()));
+    ASSERT_TRUE(ActivateAndWait(Frame.get()));
     QWidget* Window = Frame->ActiveDocWindow()->SubWindow()->widget();
     const auto Key = [&](Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier) {
         QTest::keyClick(Window, K, M);

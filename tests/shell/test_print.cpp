@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
 #include "platform/global_memory.h"
+#include "platform/fifo_watch.h"
 #include "raster/bmp_conv.h"
 #include "raster/picture_file.h"
 #include "shell/child_print.h"
@@ -414,4 +415,34 @@ TEST_F(PrintTest, CompanionProgramGetsQuotedPathAndSwitchWhenSetUp)
     const std::vector<uint8_t> Got = FileBytes(Out);
     EXPECT_EQ(std::string(Got.begin(), Got.end()), Program + "\n/c\n");
     RegDeleteKeyTree(HKEY_CURRENT_USER, MorvoKey);
+}
+
+// A PDF file and a saved page picture replace only a regular file: a named
+// pipe chosen in the dialog is refused naming it, and nothing is written
+// to it.
+TEST_F(PrintTest, APipeChosenForThePdfOrThePictureIsRefused)
+{
+    TfrmChild* W = Open(40, 30);
+    {
+        TFifoWriteWatch Pipe(Dir + "/pipe.pdf");
+        int Asked = 0;
+        SetPrintDialogProc([&](QPrinter& Printer, QWidget*) {
+            ++Asked;
+            Printer.setOutputFormat(QPrinter::PdfFormat);
+            Printer.setOutputFileName(QString::fromStdString(Pipe.Path()));
+            return true;
+        });
+        EXPECT_EQ(MessageOf<EUserError>([&] { W->actPrintExecute(); }),
+                  Pipe.Path() + " を作成できません。(通常のファイルではありません)");
+        EXPECT_EQ(Asked, 1);
+        EXPECT_EQ(Pipe.Written(), 0u);
+        EXPECT_TRUE(std::filesystem::is_fifo(Pipe.Path()));
+    }
+    {
+        TFifoWriteWatch Pipe(Dir + "/pipe.bmp");
+        Frame.DialogFile = Pipe.Path();
+        EXPECT_EQ(MessageOf<EUserError>([&] { W->actSaveBMPExecute(); }), Pipe.Path() + " を作成できません。");
+        EXPECT_EQ(Pipe.Written(), 0u);
+        EXPECT_TRUE(std::filesystem::is_fifo(Pipe.Path()));
+    }
 }

@@ -2,6 +2,7 @@
 // during replay, and a model-based run of random edits.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "tests/store/history_doubles.h"
@@ -72,6 +73,58 @@ TEST(HistoryObjects, UndoOfCreationShortensTheListAndRedoReusesIDs)
     H.CommandStart("make more");
     EXPECT_EQ(C.Make(7, "")->ObjID(), 3); // a later command's objects take the next IDs
     H.CommandEnd();
+}
+
+// An ID names the same object while undo and redo make it again; a new
+// object that takes an ID an undone step gave back is another, and a
+// command rolled back leaves the ID to the object its redo step makes.
+TEST(HistoryObjects, GenerationsTellAnObjectMadeAgainFromAStrangerUnderItsID)
+{
+    THistoryCommand H;
+    TCreator C(&H);
+    H.ResetObjCount();
+    H.CommandStart("make");
+    const int32_t ID = C.Make(5, "five")->ObjID();
+    H.CommandEnd();
+    const uint32_t G = H.ObjGeneration(ID);
+    EXPECT_NE(G, 0u);
+    EXPECT_NE(G, H.ObjGeneration(C.ObjID()));
+    for (int32_t Never : {ID + 1, -1})
+        EXPECT_EQ(H.ObjGeneration(Never), 0u) << Never;
+    H.CommandStart("remove");
+    C.Remove(ID);
+    H.CommandEnd();
+    struct TStep {
+        const char* Name;
+        std::function<void()> Run;
+        bool Alive;
+    };
+    const TStep Steps[] = {
+        {"removal undone", [&] { H.Undo(); }, true},
+        {"creation undone", [&] { H.Undo(); }, false},
+        {"creation redone", [&] { H.Redo(); }, true},
+        {"creation undone again", [&] { H.Undo(); }, false},
+        {"a failed command's object rolled back",
+         [&] {
+             H.CommandStart("fails");
+             EXPECT_EQ(C.Make(9, "")->ObjID(), ID);
+             EXPECT_NE(H.ObjGeneration(ID), G);
+             H.CommandRollback();
+         },
+         false},
+        {"creation redone after the rollback", [&] { H.Redo(); }, true},
+    };
+    for (const TStep& S : Steps) {
+        S.Run();
+        EXPECT_EQ(H.ObjGeneration(ID), G) << S.Name;
+        EXPECT_EQ(H.GetObj(ID) != nullptr, S.Alive) << S.Name;
+    }
+    H.Undo();
+    H.CommandStart("make another");
+    EXPECT_EQ(C.Make(7, "")->ObjID(), ID);
+    H.CommandEnd();
+    EXPECT_NE(H.ObjGeneration(ID), G);
+    EXPECT_NE(H.ObjGeneration(ID), 0u);
 }
 
 TEST(HistoryObjects, UndoRefusesObjectsThatOutliveTheirCreation)

@@ -5,6 +5,7 @@
 #include "ui/string_grid_wex.h"
 
 #include "foundation/user_error.h"
+#include "window_wait.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -60,8 +61,7 @@ struct TGridWindowOf {
         Grid->setGeometry(0, 0, Width, Height);
         Window.resize(Width, Height + 40);
         Window.show();
-        Window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&Window));
+        EXPECT_TRUE(ActivateAndWait(&Window));
         Grid->setFocus();
     }
     QWidget Window;

@@ -8,6 +8,7 @@
 
 #include "foundation/user_error.h"
 #include "platform/qt/qt_services.h"
+#include "window_wait.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -44,8 +45,7 @@ struct TForm {
         After = new QLineEdit(&Window);
         After->setGeometry(10, 70, 100, 21);
         Window.show();
-        Window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&Window));
+        EXPECT_TRUE(ActivateAndWait(&Window));
         Edit->setFocus(Qt::TabFocusReason);
     }
     QWidget Window;
@@ -513,6 +513,91 @@ TEST(EditTrackBarWex, PopUpOpensUnderTheEditWithTheThumbUnderThePointerAndDragsO
     EXPECT_EQ(Spy.Commits, (std::vector<double>{Dropped, 100}));
 }
 
+// Escape while the pop-up's thumb is dragged undoes the drag: the value and
+// text from before it come back and the owner hears of them live, the run
+// ends, and nothing is committed, not at Escape, nor at the release that
+// follows, nor at Enter or leaving. A value typed before the drag is as it
+// was: still waiting for its commit. An owner that puts back live changes
+// is told when the committed text shows again. In a dialog the key is the
+// edit's: the dialog stays.
+TEST(EditTrackBarWex, EscapeDuringAPopupDragPutsBackTheValueFromBeforeIt)
+{
+    struct TCase {
+        const char* Name;
+        bool Reverts;      // the owner sets OnRevert
+        const char* Typed; // typed before the drag ("" none)
+        double Before;     // the value the drag started from
+        int Reverted;
+        std::vector<double> CommitsAfterEnter;
+    };
+    const TCase Cases[] = {
+        {"committed value", false, "", 37, 0, {}},
+        {"committed value, an owner that puts back", true, "", 37, 1, {}},
+        {"a typed value waiting", false, "45", 45, 0, {45}},
+        {"a typed value waiting, an owner that puts back", true, "45", 45, 0, {45}},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TForm F;
+        TEditTrackBarWex& E = *F.Edit;
+        E.SetPosition(37);
+        TSpy Spy(E);
+        std::vector<double> Live;
+        E.OnChange = [&](QObject*) { Live.push_back(E.Position()); };
+        int Reverted = 0;
+        if (C.Reverts)
+            E.OnRevert = [&](QObject*) { ++Reverted; };
+        if (*C.Typed) {
+            E.selectAll();
+            QTest::keyClicks(&E, C.Typed);
+        }
+        const QString TextBefore = E.text();
+        Live.clear();
+        QWidget* Button = E.EllipsisButton();
+        ASSERT_TRUE(PressTrackBarButton(E));
+        SendMouse(Button, QEvent::MouseMove, QPoint(600, 8), Qt::LeftButton);
+        ASSERT_EQ(E.Position(), 100);
+        QTest::keyClick(&E, Qt::Key_Escape);
+        EXPECT_EQ(E.Popup(), nullptr);
+        EXPECT_EQ(E.Position(), C.Before);
+        EXPECT_EQ(E.text(), TextBefore);
+        EXPECT_EQ(Live, (std::vector<double>{100, C.Before}));
+        EXPECT_EQ(Spy.Starts, 1);
+        EXPECT_EQ(Spy.Ends, 1);
+        EXPECT_EQ(Reverted, C.Reverted);
+        // The button still held moves nothing; its release commits nothing.
+        SendMouse(Button, QEvent::MouseMove, QPoint(-600, 8), Qt::LeftButton);
+        SendMouse(Button, QEvent::MouseButtonRelease, QPoint(-600, 8), Qt::NoButton);
+        EXPECT_EQ(E.Position(), C.Before);
+        EXPECT_EQ(E.text(), TextBefore);
+        EXPECT_EQ(Spy.Ends, 1);
+        EXPECT_TRUE(Spy.Commits.empty());
+        QTest::keyClick(&E, Qt::Key_Return);
+        F.After->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(Spy.Commits, C.CommitsAfterEnter);
+        EXPECT_EQ(Live.size(), 2u);
+    }
+
+    QDialog Dialog;
+    auto* E = new TEditTrackBarWex(&Dialog);
+    E->setGeometry(10, 10, 90, 21);
+    E->SetPosition(37);
+    Dialog.show();
+    Dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog));
+    E->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(PressTrackBarButton(*E));
+    SendMouse(E->EllipsisButton(), QEvent::MouseMove, QPoint(600, 8), Qt::LeftButton);
+    QTest::keyClick(E, Qt::Key_Escape);
+    EXPECT_TRUE(Dialog.isVisible());
+    EXPECT_EQ(E->text(), "37");
+    SendMouse(E->EllipsisButton(), QEvent::MouseButtonRelease, QPoint(600, 8), Qt::NoButton);
+    // Once the drag is over, Escape is the dialog's again.
+    QTest::keyClick(E, Qt::Key_Escape);
+    EXPECT_FALSE(Dialog.isVisible());
+    EXPECT_EQ(Dialog.result(), QDialog::Rejected);
+}
+
 // The pop-up opened and closed without a move ends a run as Enter does: a
 // text that holds no value yet settles first, so that a commit always
 // carries a value.
@@ -790,8 +875,7 @@ TEST(EditWex, AnEditWithAButtonKeepsEnterFromTheDialog)
         Ok->setDefault(true);
         QObject::connect(Ok, &QPushButton::clicked, &D, &QDialog::accept);
         D.show();
-        D.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&D));
+        ASSERT_TRUE(ActivateAndWait(&D));
         E->setFocus();
         QTest::keyClick(E, Qt::Key_Return);
         EXPECT_EQ(D.result() == QDialog::Accepted, C.Accepted) << C.Style;

@@ -8,6 +8,7 @@
 #include "ui/ole2_gradation.h"
 #include "ui/ole2_pen.h"
 #include "ui/ole_qt_bridge.h"
+#include "window_wait.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -65,8 +66,7 @@ struct TButtons {
         };
         Fill->OnDropped = [this](QObject*, const std::string& Text) { Got += "fill " + Text; };
         Window.show();
-        Window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&Window));
+        EXPECT_TRUE(ActivateAndWait(&Window));
     }
     QWidget Window;
     TPanelColorButton* Color;

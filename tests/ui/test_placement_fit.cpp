@@ -7,6 +7,7 @@
 #include "ui/preview_dialogs.h"
 #include "ui/restore_pos.h"
 #include "ui/work_area.h"
+#include "window_wait.h"
 
 #include <QTest>
 #include <QWidget>
@@ -48,7 +49,7 @@ TEST(PlacementFit, TheFrameComesBackWhereItWasWithItsTitleBarInside)
         Pos->SetRegistryKey("4.0");
         Pos->SetRegistryName("PosMain");
         Form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+        ASSERT_TRUE(BecomesExposed(Form.get()));
         ASSERT_NE(Form->frameGeometry(), Form->geometry());
         EXPECT_EQ(Form->frameGeometry().topLeft(), QPoint(A.Left + 10, A.Top)) << "run " << Run;
         EXPECT_EQ(Form->size(), QSize(300, 200)) << "run " << Run;
@@ -138,7 +139,7 @@ TEST(PlacementFit, EditorsArePlacedByTheirStoredPlaceOrCentred)
         Form.setMaximumSize(W, H);
         PlaceWindowStoredOrCentred(&Form, nullptr, C.Stored);
         Form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+        ASSERT_TRUE(BecomesExposed(&Form));
         EXPECT_LE(std::abs(Form.x() - C.Want.x()), 1) << C.Stored;
         EXPECT_LE(std::abs(Form.y() - C.Want.y()), 1) << C.Stored;
         if (C.Stored != "x")

@@ -8,6 +8,7 @@
 #include "raster/picture_file.h"
 #include "ui/browse_dialog.h"
 #include "ui/preview_dialogs.h"
+#include "window_wait.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -381,18 +382,18 @@ TEST(PreviewDialogs, TheNameCompletionListGoesWithTheDialog)
     EXPECT_TRUE(ExecuteWith(D, [&] {
         auto* Edit = D.findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(Edit, nullptr);
-        D.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&D));
+        ASSERT_TRUE(ActivateAndWait(&D));
         Edit->setFocus();
+        ASSERT_TRUE(GetsKeys(Edit));
         // The folder's entries are read in the background.
         auto* List = D.findChild<QListView*>("listView");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return List && List->model()->rowCount(List->rootIndex()) >= 3; }, 5000));
+        ASSERT_TRUE(WaitUntil([&] { return List && List->model()->rowCount(List->rootIndex()) >= 3; }));
         // "p" completes to "pic.bmp": the list comes up under the edit.
         QTest::keyClicks(Edit, "p");
-        ASSERT_TRUE(QTest::qWaitFor([&] {
+        ASSERT_TRUE(WaitUntil([&] {
             Popup = Edit->completer() ? Edit->completer()->popup() : nullptr;
             return Popup && Popup->isVisible();
-        }, 5000));
+        }));
         QTest::keyClicks(QApplication::focusWidget(), "ic.bmp");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }));

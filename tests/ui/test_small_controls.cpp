@@ -8,6 +8,7 @@
 #include "ui/scroll_bar_wex.h"
 
 #include "foundation/user_error.h"
+#include "window_wait.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -42,8 +43,7 @@ struct TDialogWithCombo {
         Ok->setDefault(true);
         QObject::connect(Ok, &QPushButton::clicked, &Dialog, &QDialog::accept);
         Dialog.show();
-        Dialog.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&Dialog));
+        EXPECT_TRUE(ActivateAndWait(&Dialog));
         Combo->setFocus();
     }
     QDialog Dialog;
@@ -157,7 +157,7 @@ TEST(PaintBoxWex, PaintsEntersLeavesAndRepaintsWhenMadeOpaque)
     Box->OnMouseEnter = [&](QObject*) { Events.push_back("enter"); };
     Box->OnMouseLeave = [&](QObject*) { Events.push_back("leave"); };
     Parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Parent));
+    ASSERT_TRUE(BecomesExposed(&Parent));
     QCoreApplication::processEvents();
     Events.clear();
     QEnterEvent Enter(QPointF(5, 5), QPointF(15, 25), QPointF(15, 25));
@@ -177,7 +177,7 @@ TEST(PaintBoxWex, HintCanBeChangedOrSuppressed)
     Box->setGeometry(0, 0, 50, 40);
     Box->setToolTip("元のヒント");
     Parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Parent));
+    ASSERT_TRUE(BecomesExposed(&Parent));
     bool Show = true;
     QString Seen;
     Box->OnShowHint = [&](QObject*, bool& CanShow, THintInfo& Info) {
@@ -230,7 +230,7 @@ TEST(ScrollBoxWex, UserScrollingIsAnnouncedAfterTheMoveScrollingFromCodeIsNot)
     Content->resize(400, 80);
     Box.setWidget(Content);
     Box.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Box));
+    ASSERT_TRUE(BecomesExposed(&Box));
     std::vector<int> H;
     int V = 0;
     Box.OnHScroll = [&](QObject*) { H.push_back(Box.horizontalScrollBar()->value()); };
@@ -297,7 +297,7 @@ TEST(AnchorsControlWex, PageOfAPageControlUsesItsDisplayAreaAndFreedTargetClears
     auto* Stretch = new QWidget(Page);
     SetAnchors(Stretch, akLeft | akTop | akRight);
     Pages.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pages));
+    ASSERT_TRUE(BecomesExposed(&Pages));
     Pages.setCurrentIndex(1);
     QCoreApplication::processEvents();
     Stretch->setGeometry(10, 10, Page->width() - 30, 20);

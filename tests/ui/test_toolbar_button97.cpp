@@ -3,6 +3,7 @@
 // and caption, and the property values that are refused.
 #include "tool_window_test_support.h"
 #include "ui/toolbar_button97.h"
+#include "window_wait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,8 +27,7 @@ protected:
         // The hot border needs an active application: the form is made the
         // active window (the state change alone counts only while a tool
         // window's hooks listen).
-        Form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        EXPECT_TRUE(ActivateAndWait(Form.get()));
         SetApplicationActive(true);
         FOldUnder = TToolbarButton97::ControlUnderCursor;
         TToolbarButton97::ControlUnderCursor = [this] { return Under; };

@@ -7,6 +7,7 @@
 #include "foundation/lists.h"
 #include "foundation/user_error.h"
 #include "ui/string_grid_wex.h"
+#include "window_wait.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -71,7 +72,7 @@ TEST(GetGridCellRect, FullCellSizeAlsoPartlyOrWhollyOutOfView)
     Grid.setColumnWidth(2, 70);
     Grid.resize(130, 100);
     Grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+    ASSERT_TRUE(BecomesExposed(&Grid));
     ASSERT_LT(Grid.viewport()->width(), 170); // the third column is cut
     EXPECT_EQ(GetGridCellRect(Grid, 1, 1), QRect(50, 20, 50, 20));
     EXPECT_EQ(GetGridCellRect(Grid, 2, 0), QRect(100, 0, 70, 20));
@@ -94,7 +95,7 @@ TEST(GetGridCellRect, OwnGridGivesTheFullCellAlsoOutOfView)
     Grid.SetColWidths(2, 70);
     Grid.resize(130, 100);
     Grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Grid));
+    ASSERT_TRUE(BecomesExposed(&Grid));
     ASSERT_LT(Grid.viewport()->width(), 172); // the third column is cut
     EXPECT_EQ(GetGridCellRect(Grid, 1, 1), QRect(51, 21, 50, 20));
     EXPECT_EQ(GetGridCellRect(Grid, 2, 0), QRect(102, 0, 70, 20));

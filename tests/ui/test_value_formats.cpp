@@ -70,16 +70,20 @@ TEST(ValueFormats, ColourTravelsAsRedGreenBlueText)
 }
 
 // GetColor used to take any hexadecimal or decimal value; now it agrees
-// with ClipboardHasColor: -1 outside 0 .. 0xFFFFFF and for bad digits.
+// with ClipboardHasColor: -1 outside 0 .. 0xFFFFFF and for bad digits. A
+// colour written with "#" has six digits, as the program writes it: "#"
+// alone is no black, "#12" no dark blue.
 TEST(ValueFormats, ColourTextsReadAndRefused)
 {
     struct Case {
         std::string Text;
         int32_t Colour;
     };
-    for (const Case& C : {Case{"#a0b0c0", 0xC0B0A0}, Case{"255", 255}, Case{"#", 0}, Case{"#1234567", -1},
-                          Case{"#12G456", -1}, Case{"-1", -1}, Case{"16777216", -1}, Case{"", -1},
-                          Case{"red", -1}}) {
+    for (const Case& C : {Case{"#a0b0c0", 0xC0B0A0}, Case{"#A0B0C0", 0xC0B0A0}, Case{"#000000", 0},
+                          Case{"#FFFFFF", 0xFFFFFF}, Case{"255", 255}, Case{"0", 0}, Case{"#", -1},
+                          Case{"#12", -1}, Case{"#12345", -1}, Case{"#GGGGGG", -1}, Case{"#1234567", -1},
+                          Case{"#12G456", -1}, Case{"# 12345", -1}, Case{"-1", -1}, Case{"16777216", -1},
+                          Case{"", -1}, Case{"red", -1}}) {
         PutText(C.Text);
         EXPECT_EQ(ClipboardHasColor(), C.Colour >= 0) << C.Text;
         EXPECT_EQ(TOle2DataObjColorWex::GetColor(Clipboard().Get()), C.Colour) << C.Text;
