@@ -475,16 +475,42 @@ TOLEDocumentWex::TOLEDocumentWex(THistoryCommand* AHistory, TOLEDocumentsWex* AR
     SetHistoryCommand(FHistory.get());
     FHistory->AddObj(this, -1);
     FPictures = std::make_unique<TListRecPict>(FHistory.get());
-    FHistory->OnChange = [this](THistoryCommand*) { RefreshViews(); };
-    FHistory->OnCommandEnding = [this](THistoryCommand*) {
-        CollectPictures();
+    // A picture stays while any step of the history can bring back an item
+    // that uses it: each command keeps the handles its items use before and
+    // after it, and what goes at its end or at an undo or redo is only what
+    // neither the document nor any step still reachable uses. Undo and redo
+    // then find every picture a step names under the handle it named.
+    FHistory->OnChange = [this](THistoryCommand* H) {
+        // The command is closed now: the steps it dropped (those ahead of
+        // it, the oldest ones) hold nothing any more.
+        if (const std::unique_ptr<TListPtrWex> Used = std::move(FUsedAtEnd); Used && !H->IsCommandOpen())
+            KeepPictures(*Used);
+        RefreshViews();
+    };
+    FHistory->OnCommandEnding = [this](THistoryCommand* H) {
+        auto Used = std::make_unique<TListPtrWex>();
+        UsedPictures(*Used);
+        H->AddCommandRefs(HandlesOf(*Used));
+        KeepPictures(*Used);
         FPictures->CommitNew();
+        FUsedAtEnd = std::move(Used);
     };
     FHistory->OnUndo = [this](THistoryCommand*) { CollectPictures(); };
     FHistory->OnRedo = [this](THistoryCommand*) { CollectPictures(); };
     // A command rolled back changed nothing: the document is as unmodified
     // as it was before it.
-    FHistory->OnCommandStart = [this](THistoryCommand*) { FbModifiedAtStart = FbModified; };
+    FHistory->OnCommandStart = [this](THistoryCommand* H) {
+        FbModifiedAtStart = FbModified;
+        FUsedAtEnd.reset();
+        // The pictures the items name as the step starts: undoing it brings
+        // them back.
+        TListPtrWex Named;
+        for (int32_t I = 0; I < FExtraPictures.Count(); ++I)
+            Named.Add(FExtraPictures.Get(I));
+        for (const auto& Page : FPages)
+            Page->CollectNamedPictures(Named);
+        H->AddCommandRefs(HandlesOf(Named));
+    };
     FHistory->OnRolledBack = [this](THistoryCommand*) {
         if (!FbModifiedAtStart && FbModified)
             SetModified(false);
@@ -628,15 +654,34 @@ void TOLEDocumentWex::RefreshViews()
             Page->GetForm(I)->HistoryChanged();
 }
 
-void TOLEDocumentWex::CollectPictures()
+void TOLEDocumentWex::UsedPictures(TListPtrWex& Used) const
 {
-    TListPtrWex Used;
     for (int32_t I = 0; I < FExtraPictures.Count(); ++I)
         if (Used.IndexOf(FExtraPictures.Get(I)) < 0)
             Used.Add(FExtraPictures.Get(I));
     for (const auto& Page : FPages)
         Page->CollectPictureHandles(Used);
-    FPictures->RemoveUnused(Used);
+}
+
+std::vector<int32_t> TOLEDocumentWex::HandlesOf(const TListPtrWex& List)
+{
+    std::vector<int32_t> Handles;
+    Handles.reserve(size_t(List.Count()));
+    for (int32_t I = 0; I < List.Count(); ++I)
+        Handles.push_back(static_cast<int32_t>(reinterpret_cast<intptr_t>(List.Get(I))));
+    return Handles;
+}
+
+void TOLEDocumentWex::KeepPictures(const TListPtrWex& Used)
+{
+    FPictures->KeepPictures(Used, FHistory->ReachableRefs());
+}
+
+void TOLEDocumentWex::CollectPictures()
+{
+    TListPtrWex Used;
+    UsedPictures(Used);
+    KeepPictures(Used);
 }
 
 std::string TOLEDocumentWex::CloseQueryText() const

@@ -203,7 +203,9 @@ public:
     // HistoryChanged of every view of every page.
     void RefreshViews();
     // Drops every stored picture that neither the extra references nor an
-    // item of any page uses.
+    // item of any page uses, nor a step of the history can bring back an
+    // item using; those only the history holds are set aside (kept, not
+    // written).
     void CollectPictures();
 
     // Picture handles (cast through intptr_t) kept although no item uses them.
@@ -225,6 +227,10 @@ private:
     std::string LastFolder() const;
     void StoreLastFolder(const std::string& Folder) const;
     void AddToRecentFiles() const;
+    // The extra references and the handles every page's items use.
+    void UsedPictures(TListPtrWex& Used) const;
+    void KeepPictures(const TListPtrWex& Used);
+    static std::vector<int32_t> HandlesOf(const TListPtrWex& List);
 
     // Declared first: freed last, after everything registered in it.
     std::unique_ptr<THistoryCommand> FHistory;
@@ -239,6 +245,9 @@ private:
     std::unique_ptr<TListRecPict> FPictures;
     bool FbDestroying = false;
     int32_t FiKeepAlive = 0;  // > 0: losing the last view does not free
+    // The pictures used when the last command ended, until the history has
+    // closed it.
+    std::unique_ptr<TListPtrWex> FUsedAtEnd;
 };
 
 class TDocument : public TOLEDocumentWex {

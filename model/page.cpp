@@ -16,6 +16,7 @@
 #include "model/draw_progress.h"
 #include "model/line_object.h"
 #include "model/read_items.h"
+#include "paint/macro_list.h"
 #include "store/history_bracket.h"
 #include "store/picture_store.h"
 #include "raster/bmp_conv.h"
@@ -1028,6 +1029,31 @@ void TPage::CollectPictureHandles(TListPtrWex& List)
     TListRecPict* Store = Doc ? Doc->GetPictureStore() : nullptr;
     if (Store)
         FRootGroup->CollectPictureHandles(List, *Store);
+}
+
+void TPage::CollectNamedPictures(TListPtrWex& List)
+{
+    TDocumentLink* Doc = GetDocument();
+    const TListRecPict* Store = Doc ? Doc->GetPictureStore() : nullptr;
+    if (!Store)
+        return;
+    std::vector<const TDrawItem*> Pending{FRootGroup.get()};
+    while (!Pending.empty()) {
+        const TDrawItem* Item = Pending.back();
+        Pending.pop_back();
+        if (const auto* G = dynamic_cast<const TDrawGroup*>(Item)) {
+            for (int32_t I = 0; I < G->GetCount(); ++I)
+                Pending.push_back(G->GetItem(I));
+        } else if (const auto* O = dynamic_cast<const TDrawObject*>(Item)) {
+            // Without the outline's bounds no derived picture is found:
+            // only the base pictures count here. A fill value that cannot
+            // be read names none.
+            try {
+                O->Macros().CollectPictures(List, *Store, TRect{0, 0, 0, 0});
+            } catch (const EUserError&) {
+            }
+        }
+    }
 }
 
 void TPage::SelectionChanged(bool Flag)

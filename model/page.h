@@ -167,6 +167,10 @@ public:
     // Renders the dirty rectangle into the page picture.
     virtual void Update() = 0;
     virtual void CollectPictureHandles(TListPtrWex& List) = 0;
+    // The base pictures the items' fills name, found without rebuilding
+    // anything (a change about to start must not fail on it);
+    // CollectPictureHandles unless a page knows better.
+    virtual void CollectNamedPictures(TListPtrWex& List) { CollectPictureHandles(List); }
     virtual void WriteToStream(TStream& Stream);
     // A page without a view reads only its picture's header: the pixels
     // come with the first view (AddForm), so that reading a document of
@@ -297,6 +301,7 @@ public:
     void SetDisplayMode(uint8_t Value) override;
     void Update() override;
     void CollectPictureHandles(TListPtrWex& List) override;
+    void CollectNamedPictures(TListPtrWex& List) override;
     void WriteToStream(TStream& Stream) override;
     // Versions up to PageStreamVersion. Builds the new layers and item tree
     // apart and takes them only when everything was read; a bad picture

@@ -482,6 +482,7 @@ void THistoryCommand::CommandStart(const std::string& Caption)
     Slot.Caption = Caption;
     Slot.ObjCount = FiObjCount;
     Slot.Items.clear();
+    Slot.Refs.clear();
     FbCommandOpen = 1;
     if (OnCommandStart)
         OnCommandStart(this);
@@ -719,6 +720,37 @@ bool THistoryCommand::CanUndo() const
 bool THistoryCommand::CanRedo() const
 {
     return FiMenuStart >= 0 && FiMenuNo != FiMenuEnd;
+}
+
+void THistoryCommand::AddCommandRefs(const std::vector<int32_t>& Refs)
+{
+    if (!FbCommandOpen || FbUndoing || FbRedoing || FiMenuEnd < 0)
+        return;
+    std::vector<int32_t>& Held = FMenuItems[FiMenuEnd].Refs;
+    Held.insert(Held.end(), Refs.begin(), Refs.end());
+    std::sort(Held.begin(), Held.end());
+    Held.erase(std::unique(Held.begin(), Held.end()), Held.end());
+}
+
+std::vector<int32_t> THistoryCommand::ReachableRefs() const
+{
+    std::vector<int32_t> Out;
+    const auto Add = [&Out](const TrecMenuItem& Slot) { Out.insert(Out.end(), Slot.Refs.begin(), Slot.Refs.end()); };
+    ForEachKeptSlot([&](int32_t I) {
+        if (FMenuItems[I].Used)
+            Add(FMenuItems[I]);
+    });
+    // A cancel or rollback puts back the history as the command found it:
+    // the steps ahead it dropped, the oldest one it pushed out, those whose
+    // records it wrote over.
+    if (FbCommandOpen && FStart.Valid && FStart.MenuStart >= 0)
+        for (int32_t I = FStart.MenuStart;; I = NextSlot(I)) {
+            if (FStart.Used[size_t(I)])
+                Add(I == FStart.SlotIndex ? FStart.Slot : FMenuItems[size_t(I)]);
+            if (I == FStart.MenuEnd)
+                break;
+        }
+    return Out;
 }
 
 void THistoryCommand::ResetObjCount()

@@ -77,6 +77,9 @@ struct TrecMenuItem {
     int32_t ObjCount = 0;          // FiObjCount when the command was opened
     std::vector<TComItem> Items;   // in recording order
     uint8_t Used = 0;              // 1 while the command's records are in the buffer
+    // Numbers the owner keeps alive while the command can be undone or
+    // redone (the document: the pictures its items use before and after it).
+    std::vector<int32_t> Refs;
 };
 
 class THistoryCommand {
@@ -147,6 +150,14 @@ public:
     bool CanRedo() const;
 
     void ResetObjCount();
+
+    // Adds to the open command's Refs (nothing without one, or while
+    // replaying).
+    void AddCommandRefs(const std::vector<int32_t>& Refs);
+    // The Refs of every command that undo or redo can still reach; while a
+    // command is open, also of those its cancel or rollback would bring back.
+    // Unsorted, with repeats.
+    std::vector<int32_t> ReachableRefs() const;
 
     // Captions of the commands Undo and Redo would act on ("" when none).
     std::string UndoCaption() const;

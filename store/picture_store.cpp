@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <unordered_set>
@@ -167,8 +168,10 @@ std::unique_ptr<TTmpJpeg> ReadJpegText(TStream& Stream, TrecPicture& P)
     return Jpeg;
 }
 
-// Same depth and size, and the same pixel bytes; palette and position do
-// not count.
+// Same depth and size, and the same pixels; palette and position do not
+// count, nor the bytes that pad each row to four (nothing ever sets them: a
+// picture read back from its PNG form has other padding than the one it was
+// written from).
 bool PicturesEqual(const TrecPicture& A, const TrecPicture& B)
 {
     const BITMAPINFOHEADER* HA = RecPictureHeader(A);
@@ -177,8 +180,24 @@ bool PicturesEqual(const TrecPicture& A, const TrecPicture& B)
         return false;
     if (HA->biBitCount != HB->biBitCount || HA->biWidth != HB->biWidth || HA->biHeight != HB->biHeight)
         return false;
+    const int64_t Rows = std::abs(static_cast<int64_t>(HA->biHeight));
     const int64_t Size = GetDIBImageSize(HA);
-    return std::memcmp(A.pBits, B.pBits, static_cast<size_t>(std::max<int64_t>(0, Size))) == 0;
+    if (Rows == 0 || HA->biWidth <= 0 || Size <= 0)
+        return true;
+    const int64_t Stride = Size / Rows;
+    const int64_t Bits = int64_t(HA->biWidth) * HA->biBitCount;
+    const size_t Full = static_cast<size_t>(std::min(Stride, Bits / 8));
+    const int32_t Rest = static_cast<int32_t>(Bits % 8);
+    const auto Mask = static_cast<uint8_t>(0xFF00 >> Rest);
+    for (int64_t Y = 0; Y < Rows; ++Y) {
+        const uint8_t* RA = A.pBits + Y * Stride;
+        const uint8_t* RB = B.pBits + Y * Stride;
+        if (std::memcmp(RA, RB, Full) != 0)
+            return false;
+        if (Rest && int64_t(Full) < Stride && ((RA[Full] ^ RB[Full]) & Mask) != 0)
+            return false;
+    }
+    return true;
 }
 
 bool IsJpegFileName(const std::string& FileName)
@@ -202,6 +221,23 @@ void* HandleEntry(int32_t Handle)
 void* PositionEntry(int32_t Position)
 {
     return reinterpret_cast<void*>(static_cast<intptr_t>(Position));
+}
+
+// While the history replays a step, pictures merged into the store come back
+// through the step's own records; they are nobody's new pictures.
+bool Replaying(const TUndoObject& Obj)
+{
+    const THistoryCommand* H = Obj.HistoryCommand();
+    return H && (H->IsUndoing() || H->IsRedoing());
+}
+
+bool SameBase(const TListRecPictItem& A, const TListRecPictItem& B)
+{
+    const TListRecPictItemCondition& CA = *A.Condition;
+    const TListRecPictItemCondition& CB = *B.Condition;
+    return CA.SourceHandle == CB.SourceHandle && CA.Param1 == CB.Param1 && CA.Param2 == CB.Param2 &&
+           CA.Flag == CB.Flag && std::fabs(CA.ParamD - CB.ParamD) <= ParamDEpsilon &&
+           PicturesEqual(A.Picture, B.Picture);
 }
 
 } // namespace
@@ -400,6 +436,7 @@ int32_t TListRecPict::Store(int32_t Handle, std::unique_ptr<TListRecPictItem>& I
 
 void TListRecPict::FreeAt(int32_t Index)
 {
+    FAside.erase(FItems.GetKey(Index));
     FItems.SetItem(Index, 0);
     FItems.SetKey(Index, -1);
     FOwned[static_cast<size_t>(Index)].reset();
@@ -417,12 +454,23 @@ int32_t TListRecPict::FindEqualBase(const TrecPicture& Picture) const
     return -1;
 }
 
+int32_t TListRecPict::TakeEqualBase(const TrecPicture& Picture)
+{
+    const int32_t Found = FindEqualBase(Picture);
+    // Wanted again: a picture set aside for the history is the document's.
+    // While the history replays a step, the step's own record of it takes it
+    // back (or the document, once the step's items use it).
+    if (Found >= 0 && !Replaying(*this))
+        FAside.erase(Found);
+    return Found;
+}
+
 int32_t TListRecPict::AddPicture(int32_t SourceHandle, int32_t Param1, int32_t Param2, double ParamD,
                                  const TPoint& Offset, int32_t Width, int32_t Height, uint8_t Flag,
                                  TrecPicture& Picture, const std::string& FileName)
 {
     if (SourceHandle == -1) {
-        const int32_t Found = FindEqualBase(Picture);
+        const int32_t Found = TakeEqualBase(Picture);
         if (Found >= 0)
             return Found;
     }
@@ -454,7 +502,7 @@ int32_t TListRecPict::AddPicture(int32_t SourceHandle, int32_t Param1, int32_t P
     const int32_t Handle = FNextHandle;
     const int32_t Position = Store(Handle, Item); // cannot fail after Reserve
     Picture = TrecPicture{};
-    if (SourceHandle < 0)
+    if (SourceHandle < 0 && !Replaying(*this))
         FNewBasePictures.Add(PositionEntry(Position));
     ++FNextHandle;
     return Handle;
@@ -483,12 +531,17 @@ TListRecPictItem* TListRecPict::FindByCondition(int32_t SourceHandle, int32_t Pa
     return nullptr;
 }
 
-TListRecPictItem* TListRecPict::GetItemByHandle(int32_t Handle) const
+TListRecPictItem* TListRecPict::ItemOf(int32_t Handle) const
 {
     if (Handle < 0)
         return nullptr;
     const int32_t I = FItems.IndexOfKey(Handle);
     return I < 0 ? nullptr : ItemAt(I);
+}
+
+TListRecPictItem* TListRecPict::GetItemByHandle(int32_t Handle) const
+{
+    return IsSetAside(Handle) ? nullptr : ItemOf(Handle);
 }
 
 void TListRecPict::Assign(const TListRecPict& Source)
@@ -499,7 +552,7 @@ void TListRecPict::Assign(const TListRecPict& Source)
     for (int32_t I = 0; I < Source.FItems.Count(); ++I) {
         const int32_t Handle = Source.FItems.GetKey(I);
         const TListRecPictItem* Item = Source.ItemAt(I);
-        if (Handle < 0 || !Item || Item->Condition->SourceHandle != -1 || GetItemByHandle(Handle))
+        if (Handle < 0 || !Item || Item->Condition->SourceHandle != -1 || ItemOf(Handle))
             continue;
         auto Copy = std::make_unique<TListRecPictItem>();
         Copy->Assign(*Item);
@@ -526,13 +579,15 @@ void TListRecPict::MergeFrom(TListRecPict& Source, TList2Item& HandleMap)
         // Derived pictures belong to Source's numbering of their sources.
         if (Handle < 0 || !Slot || Slot->Condition->SourceHandle >= 0)
             continue;
-        const int32_t Found = FindEqualBase(Slot->Picture);
+        const int32_t Found = TakeEqualBase(Slot->Picture);
         if (Found >= 0) {
             HandleMap.Add(Handle, Found);
             continue;
         }
         const int32_t NewHandle = FNextHandle++;
-        FNewBasePictures.Add(PositionEntry(Store(NewHandle, Slot)));
+        const int32_t Position = Store(NewHandle, Slot);
+        if (!Replaying(*this))
+            FNewBasePictures.Add(PositionEntry(Position));
         Source.FItems.SetItem(I, 0);
         Source.FItems.SetKey(I, -1);
         HandleMap.Add(Handle, NewHandle);
@@ -546,7 +601,7 @@ void TListRecPict::WriteToStream(TStream& Stream, const TListPtrWex* Filter) con
         const int32_t Handle = FItems.GetKey(I);
         const TListRecPictItem* Item = ItemAt(I);
         if (Handle >= 0 && Item && Item->Condition->SourceHandle < 0 &&
-            (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
+            !IsSetAside(Handle) && (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
             Written.push_back(I);
     }
     StreamWriteInt32(Stream, static_cast<int32_t>(Written.size()));
@@ -563,7 +618,7 @@ void TListRecPict::WriteToStreamAsText(TStream& Stream, const TListPtrWex* Filte
         const int32_t Handle = FItems.GetKey(I);
         const TListRecPictItem* Item = ItemAt(I);
         if (Handle >= 0 && Item && Item->Condition->SourceHandle < 0 &&
-            (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
+            !IsSetAside(Handle) && (!Filter || Filter->IndexOf(HandleEntry(Handle)) >= 0))
             Written.push_back(I);
     }
     StreamWriteln(Stream, std::to_string(Written.size()));
@@ -613,6 +668,7 @@ void TListRecPict::LoadFromStream(TStream& Stream, int32_t Version)
     FNewBasePictures.Clear();
     FItems.SetCount(0);
     FOwned.clear();
+    FAside.clear();
     for (TReadEntry& E : Read)
         Store(E.Handle, E.Item);
     FNextHandle = static_cast<int32_t>(MaxRead + 1);
@@ -629,13 +685,15 @@ void TListRecPict::Merge(TReadList& Read, TList2Item& HandleMap)
         // Derived pictures belong to another store's numbering of their sources.
         if (E.Item->Condition->SourceHandle >= 0)
             continue;
-        const int32_t Found = FindEqualBase(E.Item->Picture);
+        const int32_t Found = TakeEqualBase(E.Item->Picture);
         if (Found >= 0) {
             HandleMap.Add(E.Handle, Found);
             continue;
         }
         const int32_t NewHandle = FNextHandle++;
-        FNewBasePictures.Add(PositionEntry(Store(NewHandle, E.Item)));
+        const int32_t Position = Store(NewHandle, E.Item);
+        if (!Replaying(*this))
+            FNewBasePictures.Add(PositionEntry(Position));
         HandleMap.Add(E.Handle, NewHandle);
     }
 }
@@ -712,12 +770,33 @@ void TListRecPict::RemoveUnused(const TListPtrWex& UsedHandles)
     }
 }
 
+void TListRecPict::KeepPictures(const TListPtrWex& Used, const std::vector<int32_t>& Held)
+{
+    std::unordered_set<int32_t> InUse;
+    for (int32_t I = 0; I < Used.Count(); ++I)
+        InUse.insert(static_cast<int32_t>(reinterpret_cast<intptr_t>(Used.Get(I))));
+    const std::unordered_set<int32_t> Kept(Held.begin(), Held.end());
+    for (int32_t I = 0; I < FItems.Count(); ++I) {
+        const int32_t Handle = FItems.GetKey(I);
+        if (Handle < 0)
+            continue;
+        const TListRecPictItem* Item = ItemAt(I);
+        if (InUse.count(Handle))
+            FAside.erase(Handle);
+        else if (Kept.count(Handle) && Item && Item->Condition->SourceHandle < 0)
+            FAside.insert(Handle);
+        else
+            FreeAt(I);
+    }
+}
+
 void TListRecPict::ReAdd(const void* Data, int32_t Size)
 {
     static const std::string Present = "TListRecPict.Undo: (GetItemByHandle(iHandle) <> nil)";
     TMemoryStreamWex Stream;
     Stream.SetPointer(Data, std::max(0, Size));
     TReadList Read;
+    std::vector<int32_t> Back;
     std::unordered_set<int32_t> Seen;
     while (Stream.Position() < Stream.Size()) {
         const int32_t Handle = StreamReadInt32(Stream);
@@ -725,10 +804,20 @@ void TListRecPict::ReAdd(const void* Data, int32_t Size)
         Item->ReadFromStream(Stream, UndoVersion);
         if (Handle < 0 || Handle == MaxHandle)
             throw EUserError("TListRecPict.Undo: 画像の番号(" + std::to_string(Handle) + ")が不正です");
-        if (GetItemByHandle(Handle) || !Seen.insert(Handle).second)
+        if (!Seen.insert(Handle).second)
             throw EUserError(Present);
+        // A picture set aside for the history is the very one the step
+        // brings back: it only returns to the document.
+        if (const TListRecPictItem* Held = ItemOf(Handle)) {
+            if (!IsSetAside(Handle) || !SameBase(*Held, *Item))
+                throw EUserError(Present);
+            Back.push_back(Handle);
+            continue;
+        }
         Read.push_back({Handle, std::move(Item)});
     }
+    for (int32_t Handle : Back)
+        FAside.erase(Handle);
     Reserve(Read.size());
     for (TReadEntry& E : Read) {
         FNextHandle = std::max(FNextHandle, E.Handle + 1);

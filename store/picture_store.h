@@ -20,7 +20,8 @@
 //   bytes as one "JIS7" block; the picture record's text form from version
 //   16, the old raw text form below.
 // Undo data (codes: 0 pictures added, 1 pictures removed): repeated
-//   {int32 Handle, binary item}, read as version 25.
+//   {int32 Handle, binary item}, read as version 25. A handle whose picture
+//   is set aside for the history (KeepPictures) takes it back as it is.
 //
 // Readers build what they read apart and only then change the store: a read
 // that fails leaves the store as it was and leaves no temporary file behind.
@@ -36,6 +37,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // How a picture was made.
@@ -115,7 +117,7 @@ public:
     TListRecPictItem* FindByCondition(int32_t SourceHandle, int32_t Param1, int32_t Param2,
                                       double ParamD, uint8_t Flag, const TPoint& Offset,
                                       int32_t Width, int32_t Height, int32_t* Handle) const;
-    // nil for a negative handle or one that is not stored.
+    // nil for a negative handle, one that is not stored or one set aside.
     TListRecPictItem* GetItemByHandle(int32_t Handle) const;
 
     // Copies Source's pictures with SourceHandle -1 under their own handles
@@ -128,7 +130,8 @@ public:
     void MergeFrom(TListRecPict& Source, TList2Item& HandleMap);
 
     // Handle lists (Filter, UsedHandles) hold handles cast through intptr_t.
-    // The base pictures; with a Filter only the handles it holds.
+    // The base pictures (not those set aside); with a Filter only the handles
+    // it holds.
     void WriteToStream(TStream& Stream, const TListPtrWex* Filter) const;
     void WriteToStreamAsText(TStream& Stream, const TListPtrWex* Filter) const;
     // Replaces the content. The first of several pictures under one handle
@@ -140,15 +143,29 @@ public:
     void ReadFromStreamAsText(TStream& Stream, TList2Item& HandleMap, int32_t Version);
 
     // The base pictures added since the last call become one redo record.
+    // Those stored while the history replays a step are not listed: the
+    // step's own records bring them back.
     void CommitNew();
     // Frees every picture whose handle UsedHandles lacks; each base picture
     // gets an undo record.
     void RemoveUnused(const TListPtrWex& UsedHandles);
+    // The document's lifetime rule. Used: the handles its items use now;
+    // Held: the handles a step of its history can bring back an item using.
+    // A picture Used names is the document's; a base picture only Held names
+    // is set aside: out of the document (not found by its handle, not
+    // written) but kept under its handle, so that the same picture added or
+    // merged again, or a step's record of it, takes it back under the very
+    // handle the history's steps name; any other picture is freed, without
+    // undo records, since no step needs it.
+    void KeepPictures(const TListPtrWex& Used, const std::vector<int32_t>& Held);
+    // Whether the picture under Handle is set aside.
+    bool IsSetAside(int32_t Handle) const { return FAside.count(Handle) != 0; }
 
     void Undo(int32_t Command, const void* Data, int32_t Size) override;
     void Redo(int32_t Command, const void* Data, int32_t Size) override;
 
-    // Keys are handles (-1: removed), items the TListRecPictItem* (not owning).
+    // Keys are handles (-1: removed), items the TListRecPictItem* (not owning);
+    // pictures set aside are among them.
     const TList2Item& Items() const { return FItems; }
     TListRecPictItem* ItemAt(int32_t Index) const;
     // Positions in Items of the base pictures added since the last commit.
@@ -168,6 +185,11 @@ private:
     int32_t Store(int32_t Handle, std::unique_ptr<TListRecPictItem>& Item);
     void FreeAt(int32_t Index);
     int32_t FindEqualBase(const TrecPicture& Picture) const;
+    // FindEqualBase, and the picture found is no longer set aside (but
+    // while the history replays a step).
+    int32_t TakeEqualBase(const TrecPicture& Picture);
+    // The item under Handle, set aside or not.
+    TListRecPictItem* ItemOf(int32_t Handle) const;
     void Merge(TReadList& Read, TList2Item& HandleMap);
     void ReAdd(const void* Data, int32_t Size);
 
@@ -176,4 +198,6 @@ private:
     TList2Item FItems;
     // Owns the item of each entry of FItems, position for position.
     std::vector<std::unique_ptr<TListRecPictItem>> FOwned;
+    // Handles of the pictures kept only for the history.
+    std::unordered_set<int32_t> FAside;
 };

@@ -5,6 +5,7 @@
 
 #include "platform/message_box.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -530,3 +531,96 @@ TEST(HistoryCommand, ARecordThatCannotBeHadClearsTheHistoryAndSaysSoOnce)
     EXPECT_EQ(WEXITSTATUS(Status), 0);
 }
 #endif
+
+namespace {
+
+// The reachable refs, sorted, each once.
+std::vector<int32_t> Reachable(const THistoryCommand& H)
+{
+    std::vector<int32_t> R = H.ReachableRefs();
+    std::sort(R.begin(), R.end());
+    R.erase(std::unique(R.begin(), R.end()), R.end());
+    return R;
+}
+
+// A command with one record whose refs are Refs.
+void RefCommand(THistoryCommand& H, TProbe& P, std::vector<int32_t> Refs)
+{
+    H.CommandStart("refs");
+    H.AddCommandRefs(Refs);
+    P.Record(0, 1, "x");
+    H.CommandEnd();
+}
+
+} // namespace
+
+// A command's refs stay reachable while undo or redo can reach the command:
+// undone ones until a new command drops them, the oldest until the ring
+// pushes it out, none once the history is cleared.
+TEST(HistoryCommand, CommandRefsAreReachableWhileTheCommandIs)
+{
+    THistoryCommand H;
+    TProbe P(&H);
+    RefCommand(H, P, {5, 1});
+    RefCommand(H, P, {2, 2});
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 2, 5}));
+    H.Undo();
+    H.Undo();
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 2, 5}));
+    // Nothing without an open command, or while replaying.
+    H.AddCommandRefs({9});
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 2, 5}));
+    H.Redo();
+    // A new command drops the undone second one: while it is open, its
+    // cancel would bring that one back.
+    H.CommandStart("new");
+    H.AddCommandRefs({7});
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 2, 5, 7}));
+    P.Record(0, 1, "y");
+    H.CommandEnd();
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 5, 7}));
+    // An empty command is dropped with its refs.
+    H.CommandStart("empty");
+    H.AddCommandRefs({8});
+    H.CommandEnd();
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 5, 7}));
+    // The ring full, the oldest command's refs go with it; while the
+    // command that pushes it out is open they still count.
+    for (int32_t I = 0; I < THistoryCommand::MenuCount - 2; ++I)
+        RefCommand(H, P, {});
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 5, 7}));
+    H.CommandStart("201st");
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{1, 5, 7}));
+    P.Record(0, 1, "z");
+    H.CommandEnd();
+    EXPECT_EQ(Reachable(H), (std::vector<int32_t>{7}));
+    H.ClearHistory();
+    EXPECT_EQ(Reachable(H), std::vector<int32_t>{});
+}
+
+// Refs go with commands the roll buffer overwrites, and a rolled-back
+// command leaves those it displaced reachable again.
+TEST(HistoryCommand, CommandRefsGoWithOverwrittenCommandsAndComeBackWithARollback)
+{
+    TSmall S(100);
+    S.H.CommandStart("first");
+    S.H.AddCommandRefs({1});
+    S.P.Record(0, 1, std::string(30, 'a'));
+    S.H.CommandEnd();
+    const auto Big = [&] {
+        S.H.CommandStart("big");
+        S.H.AddCommandRefs({2});
+        S.P.Record(0, 1, std::string(50, 'b'));
+        S.P.Record(0, 1, std::string(30, 'c')); // wraps over the first command's bytes
+    };
+    Big();
+    EXPECT_EQ(Reachable(S.H), (std::vector<int32_t>{1, 2})) << "a rollback would bring the first back";
+    S.H.CommandRollback();
+    EXPECT_EQ(Reachable(S.H), (std::vector<int32_t>{1}));
+    EXPECT_EQ(S.H.UndoCaption(), "first");
+    Big();
+    S.H.CommandEnd();
+    EXPECT_EQ(Reachable(S.H), (std::vector<int32_t>{2}));
+    S.H.Undo();
+    EXPECT_FALSE(S.H.CanUndo());
+}

@@ -624,3 +624,170 @@ TEST_F(PictureStore, BadStreamsLeaveTheStoreUnchanged)
     EXPECT_THROW(At(S, 1).ReadFromStream(Load(M, ItemBad), 25), Exception);
     Unchanged();
 }
+
+namespace {
+
+// Pixels of W x H at Bits from Seed, every byte that pads a row to four
+// set to Pad.
+void FillPadded(TrecPicture& P, int32_t W, int32_t H, int32_t Bits, uint32_t Seed, uint8_t Pad)
+{
+    FillPicture(P, W, H, Bits, Seed);
+    const int64_t Stride = RecPictureGetImageSize(P) / H;
+    const int64_t Used = (int64_t(W) * Bits + 7) / 8;
+    const int32_t Rest = int32_t(int64_t(W) * Bits % 8);
+    for (int32_t Y = 0; Y < H; ++Y) {
+        uint8_t* Row = P.pBits + Y * Stride;
+        std::memset(Row + Used, Pad, size_t(Stride - Used));
+        if (Rest)
+            Row[Used - 1] = uint8_t((Row[Used - 1] & (0xFF00 >> Rest)) | (Pad & (0xFF >> Rest)));
+    }
+}
+
+// Replays the binary collection Data into its store on every redo, as a
+// page's paste does.
+class TMergeOnRedo : public TUndoObject {
+public:
+    TMergeOnRedo(THistoryCommand* H, TListRecPict& Store, std::string Data)
+        : TUndoObject(H), FStore(Store), FData(std::move(Data))
+    {
+    }
+    void Undo(int32_t, const void*, int32_t) override {}
+    void Redo(int32_t, const void*, int32_t) override
+    {
+        TMemoryStreamWex M;
+        TList2Item Map;
+        FStore.ReadFromStreamBinary(Load(M, FData), Map, 25);
+    }
+
+private:
+    TListRecPict& FStore;
+    std::string FData;
+};
+
+} // namespace
+
+// The bytes that pad a row are no part of a picture: a picture equal to a
+// stored one but for them is found (also one read back from its stored
+// form), one differing in a pixel, or in the used bits of a last byte, is not.
+TEST_F(PictureStore, RowPaddingDoesNotMakePicturesDiffer)
+{
+    struct TCase {
+        int32_t W, Bits;
+    };
+    for (const TCase C : {TCase{5, 24}, TCase{6, 24}, TCase{3, 8}, TCase{3, 1}, TCase{5, 4}}) {
+        SCOPED_TRACE(std::to_string(C.W) + " x " + std::to_string(C.Bits));
+        TListRecPict S(nullptr);
+        TPic P;
+        FillPadded(P.P, C.W, 3, C.Bits, 4, 0xA5);
+        ASSERT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 0);
+        FillPadded(P.P, C.W, 3, C.Bits, 4, 0x3C);
+        EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 0);
+        EXPECT_EQ(MergeBinary(S, Saved(S)), (TPairs{{0, 0}}));
+        // A pixel of the last row's last used byte differs.
+        const int64_t Stride = RecPictureGetImageSize(P.P) / 3;
+        P.P.pBits[2 * Stride + (int64_t(C.W) * C.Bits + 7) / 8 - 1] ^= 0x80;
+        EXPECT_EQ(S.AddPicture(-1, 0, 0, 0, TPoint{}, 0, 0, 0, P.P, ""), 1);
+    }
+}
+
+// KeepPictures: what the document uses stays and is written; a base
+// picture only the history holds is set aside, out of the document until the
+// same picture is wanted again, which takes it back under its handle;
+// anything else goes, without undo records.
+TEST_F(PictureStore, KeepPicturesSetsAsideWhatOnlyTheHistoryHolds)
+{
+    THistoryCommand H;
+    TListRecPict S(&H);
+    for (uint32_t Seed : {1u, 2u, 3u})
+        AddPlain(S, Seed);
+    AddPlain(S, 4, 0); // derived from 0: handle 3
+    S.CommitNew();
+    TListPtrWex Used;
+    H.CommandStart("keep");
+    S.KeepPictures(SetHandles(Used, {0}), {1, 3});
+    H.CommandEnd();
+    EXPECT_FALSE(H.CanUndo()) << "no undo record";
+    EXPECT_NE(S.GetItemByHandle(0), nullptr);
+    // Set aside: kept, but out of the document, also for a filter naming it.
+    EXPECT_TRUE(S.IsSetAside(1));
+    EXPECT_EQ(S.GetItemByHandle(1), nullptr);
+    EXPECT_EQ(S.Items().GetKey(1), 1);
+    // Gone: an unused base picture, and a derived one the history holds.
+    EXPECT_EQ(std::tuple(S.Items().GetKey(2), S.Items().GetKey(3)), std::tuple(-1, -1));
+    EXPECT_EQ(Saved(S).substr(0, 4), Le32(1));
+    EXPECT_EQ(Saved(S, true).substr(0, 3), "1\r\n");
+    EXPECT_EQ(Bytes([&](TStream& St) { S.WriteToStream(St, &SetHandles(Used, {0, 1})); }).substr(0, 4), Le32(1));
+    // The same picture added again is the one set aside, back in its place;
+    // a picture gone is gone.
+    EXPECT_EQ(AddPlain(S, 2), 1);
+    EXPECT_FALSE(S.IsSetAside(1));
+    EXPECT_NE(S.GetItemByHandle(1), nullptr);
+    EXPECT_EQ(AddPlain(S, 3), 4);
+    EXPECT_EQ(S.NewBasePictures().Count(), 1) << "only the picture stored anew is new";
+    TListRecPict Back(nullptr);
+    LoadInto(Back, Saved(S));
+    EXPECT_EQ(std::tuple(Back.Items().Count(), Back.Items().GetKey(0), Back.Items().GetKey(1), Back.Items().GetKey(2)),
+              std::tuple(3, 0, 1, 4));
+    // Merged again, likewise.
+    S.KeepPictures(SetHandles(Used, {0, 4}), {1});
+    ASSERT_TRUE(S.IsSetAside(1));
+    TListRecPict Other(nullptr);
+    AddPlain(Other, 2);
+    EXPECT_EQ(MergeBinary(S, Saved(Other)), (TPairs{{0, 1}}));
+    EXPECT_FALSE(S.IsSetAside(1));
+}
+
+// A step's record of pictures added brings a picture set aside for it back
+// into the document; a picture the document uses, or another picture under
+// the handle, is still refused.
+TEST_F(PictureStore, ReplayTakesBackAPictureSetAsideForIt)
+{
+    THistoryCommand H;
+    TListRecPict S(&H);
+    const int32_t P = AddPlain(S, 5);
+    const std::string Rec = Le32(P) + Bytes([&](TStream& St) { At(S, P).WriteToStream(St); });
+    const auto Size = static_cast<int32_t>(Rec.size());
+    const std::string Present = "TListRecPict.Undo: (GetItemByHandle(iHandle) <> nil)";
+    TListPtrWex None;
+    S.KeepPictures(None, {P});
+    ASSERT_TRUE(S.IsSetAside(P));
+    EXPECT_NO_THROW(S.Redo(TListRecPict::CmdPicturesAdded, Rec.data(), Size));
+    EXPECT_FALSE(S.IsSetAside(P));
+    EXPECT_EQ(Saved(S).substr(0, 4), Le32(1));
+    EXPECT_EQ(MessageOf<EUserError>([&] { S.Redo(TListRecPict::CmdPicturesAdded, Rec.data(), Size); }), Present);
+    S.KeepPictures(None, {P});
+    EXPECT_NO_THROW(S.Undo(TListRecPict::CmdPicturesRemoved, Rec.data(), Size));
+    EXPECT_FALSE(S.IsSetAside(P));
+    // Other pixels under the handle.
+    TListRecPict Other(nullptr);
+    AddPlain(Other, 6);
+    const std::string Wrong = Le32(P) + Bytes([&](TStream& St) { At(Other, 0).WriteToStream(St); });
+    S.KeepPictures(None, {P});
+    EXPECT_EQ(MessageOf<EUserError>([&] { S.Redo(0, Wrong.data(), int32_t(Wrong.size())); }), Present);
+    EXPECT_TRUE(S.IsSetAside(P));
+}
+
+// Pictures a replayed step merges into the store come back through the
+// step's own records: they are not new, and the next command records nothing
+// of them.
+TEST_F(PictureStore, PicturesMergedWhileReplayingAreNotNew)
+{
+    THistoryCommand H;
+    TListRecPict S(&H);
+    TListRecPict Source(nullptr);
+    AddPlain(Source, 7);
+    TMergeOnRedo Merger(&H, S, Saved(Source));
+    H.CommandStart("merge");
+    Merger.Redo(0, nullptr, 0);
+    EXPECT_EQ(S.NewBasePictures().Count(), 1);
+    Merger.AddHistory(1, 0, "m", 1);
+    H.CommandEnd();
+    S.CommitNew(); // outside the command: records nothing
+    H.Undo();
+    TListPtrWex None;
+    S.KeepPictures(None, {});
+    EXPECT_EQ(Saved(S), Le32(0));
+    H.Redo();
+    EXPECT_EQ(Saved(S).substr(0, 4), Le32(1));
+    EXPECT_EQ(S.NewBasePictures().Count(), 0);
+}
