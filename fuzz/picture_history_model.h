@@ -44,6 +44,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace picture_history {
 
 using TBytes = std::vector<uint8_t>;
@@ -73,7 +75,7 @@ public:
     std::string Data;
 };
 
-inline std::unique_ptr<TMacro> MakePictureMacro(int32_t Handle, int32_t W, int32_t H);
+inline const TMacro& PictureMacroTemplate();
 
 // The item types, the selection, the clipboard, a macro library holding the
 // picture fill and the message boxes the model needs, for the scope; every
@@ -84,7 +86,9 @@ public:
     {
         FOldLibrary = std::move(gMacroLibrary);
         gMacroLibrary = std::make_unique<TMacroLibrary>();
-        gMacroLibrary->AddObject(PictureMacroName, MakePictureMacro(-1, 0, 0));
+        auto Fill = std::make_unique<TMacro>();
+        Fill->Assign(PictureMacroTemplate());
+        gMacroLibrary->AddObject(PictureMacroName, std::move(Fill));
         RegisterParamShapeTypes();
         RegisterTextObjType();
         RegisterPolyLineObjType();
@@ -141,28 +145,61 @@ inline std::string PictureFillValue(int32_t Handle, int32_t W, int32_t H)
     return "41" + FillPictParamToStr(Param);
 }
 
-// A fill over the object's path with the picture Handle at W x H.
+// The library's picture fill, read once from a library file of its own (a
+// document's macro names a macro a library holds; the library is where a
+// macro's lines come from).
+inline const TMacro& PictureMacroTemplate()
+{
+    static const std::unique_ptr<TMacro> Template = [] {
+        std::string B("tvm\0\1\0", 6);
+        const auto Str = [&B](const std::string& Utf8) {
+            B += Utf8ToCp932(Utf8);
+            B += '\0';
+        };
+        const std::vector<std::pair<std::string, std::string>> Params = {
+            {"PictureBackGround", ""}, {"", ""}, {"100", "不透明度"}, {"", "*Primary"},
+            {"1,0,1.00", "線種"}, {PictureFillValue(-1, 0, 0), FillCaption},
+            {"塗りつぶし", "塗りつぶし指定"}, {"No", "アンチエリアス"}, {"通常", "描画方法"}};
+        B += '\0';
+        Str(PictureMacroName);
+        B += '\0';
+        Str("NilPicturePaintFill2");
+        for (int Shift = 0; Shift < 32; Shift += 8)
+            B += static_cast<char>(Params.size() >> Shift);
+        Str("");
+        for (const auto& [Value, Caption] : Params) {
+            B += '\0';
+            Str(Value);
+            Str(Caption);
+        }
+        B += "\1\1\1"; // the end of the line, of the lines, of the macros
+        char Name[] = "/tmp/tavro_picture_macro_XXXXXX";
+        const int Fd = mkstemp(Name);
+        if (Fd < 0)
+            throw EUserError("PictureMacroTemplate: no temporary file");
+        const bool Written = write(Fd, B.data(), B.size()) == static_cast<ssize_t>(B.size());
+        close(Fd);
+        std::unique_ptr<TMacroLibrary> Library;
+        if (Written)
+            TMacro::ReadMacroFile(Library, Name);
+        unlink(Name);
+        if (!Library || Library->Count() != 1)
+            throw EUserError("PictureMacroTemplate: the library did not read");
+        auto M = std::make_unique<TMacro>();
+        M->Assign(*Library->Objects(0));
+        return M;
+    }();
+    return *Template;
+}
+
+// A fill over the object's path with the picture Handle at W x H: the
+// library's macro given that fill, as opening a picture makes it.
 inline std::unique_ptr<TMacro> MakePictureMacro(int32_t Handle, int32_t W, int32_t H)
 {
-    TMemoryStream S;
-    const auto Str = [&](const std::string& Utf8) { StreamWriteString(S, Utf8ToCp932(Utf8)); };
-    const auto I32 = [&](int32_t V) { S.WriteBuffer(&V, 4); };
-    const std::vector<std::pair<std::string, std::string>> Params = {
-        {"PictureBackGround", ""}, {"", ""}, {"100", "不透明度"}, {"", "*Primary"},
-        {"1,0,1.00", "線種"}, {PictureFillValue(Handle, W, H), FillCaption},
-        {"塗りつぶし", "塗りつぶし指定"}, {"No", "アンチエリアス"}, {"通常", "描画方法"}};
-    Str(PictureMacroName);
-    I32(1);
-    Str("NilPicturePaintFill2");
-    I32(static_cast<int32_t>(Params.size()));
-    Str("");
-    for (const auto& [Value, Caption] : Params) {
-        Str(Value);
-        Str(Caption);
-    }
-    S.SetPosition(0);
     auto M = std::make_unique<TMacro>();
-    M->ReadFromStream(S, 5);
+    if (!M->LoadFromLibrary(PictureMacroName))
+        throw EUserError("MakePictureMacro: no picture fill in the library");
+    M->SetParamValue(FillCaption, PictureFillValue(Handle, W, H));
     return M;
 }
 
