@@ -405,22 +405,9 @@ namespace {
 // is held as a character style is, at the resolution of a new page.
 void HoldDefaultFont(TrecDefaultFont& F)
 {
-    TrecCharAttr A;
-    A.Size = F.Height;
-    A.Bold = F.Style[0];
-    A.Italic = F.Style[1];
-    A.Underline = F.Style[2];
-    A.StrikeOut = F.Style[3];
-    A.Rise = F.Value1;
-    A.ExtraAdvance = F.Value2;
+    TrecCharAttr A = CharAttrOfDefaultFont(F);
     HoldCharAttr(A, DefaultPageDPI);
-    F.Height = A.Size;
-    F.Style[0] = A.Bold;
-    F.Style[1] = A.Italic;
-    F.Style[2] = A.Underline;
-    F.Style[3] = A.StrikeOut;
-    F.Value1 = A.Rise;
-    F.Value2 = A.ExtraAdvance;
+    SetDefaultFontCharAttr(F, A);
 }
 
 } // namespace

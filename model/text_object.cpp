@@ -273,24 +273,40 @@ std::unique_ptr<TDrawItem> NewTextObj(TPageLink* Page, int32_t ID)
 
 // ---------------------------------------------------------------------------
 
+TrecCharAttr CharAttrOfDefaultFont(const TrecDefaultFont& F)
+{
+    TrecCharAttr A;
+    A.Size = F.Height;
+    static_assert(sizeof(A.FaceName) == sizeof(F.FaceName));
+    std::memcpy(A.FaceName, F.FaceName, sizeof(A.FaceName));
+    A.FaceName[sizeof(A.FaceName) - 1] = 0;
+    A.CharSet = F.CharSet;
+    A.Unused = F.Byte1;
+    A.Bold = F.Style[0];
+    A.Italic = F.Style[1];
+    A.Underline = F.Style[2];
+    A.StrikeOut = F.Style[3];
+    A.Rise = F.Value1;
+    A.ExtraAdvance = F.Value2;
+    return A;
+}
+
+void SetDefaultFontCharAttr(TrecDefaultFont& F, const TrecCharAttr& A)
+{
+    F.Height = A.Size;
+    F.Style[0] = A.Bold;
+    F.Style[1] = A.Italic;
+    F.Style[2] = A.Underline;
+    F.Style[3] = A.StrikeOut;
+    F.Value1 = A.Rise;
+    F.Value2 = A.ExtraAdvance;
+}
+
 TrecCharAttr DefaultCharAttr()
 {
     TrecCharAttr A;
     if (const TDefaultData* D = GetDefaultAttributes()) {
-        // The defaults' font record has the attribute record's layout.
-        const TrecDefaultFont& F = D->Font;
-        A.Size = F.Height;
-        static_assert(sizeof(A.FaceName) == sizeof(F.FaceName));
-        std::memcpy(A.FaceName, F.FaceName, sizeof(A.FaceName));
-        A.FaceName[sizeof(A.FaceName) - 1] = 0;
-        A.CharSet = F.CharSet;
-        A.Unused = F.Byte1;
-        A.Bold = F.Style[0];
-        A.Italic = F.Style[1];
-        A.Underline = F.Style[2];
-        A.StrikeOut = F.Style[3];
-        A.Rise = F.Value1;
-        A.ExtraAdvance = F.Value2;
+        A = CharAttrOfDefaultFont(D->Font);
     } else {
         A.Size = 48;
         SetCharAttrFaceName(A, Utf8ToCp932("ＭＳ Ｐゴシック"));

@@ -265,6 +265,11 @@ private:
 // The default character attributes of new text (the installed defaults'
 // font; without them 48 pixels of "ＭＳ Ｐゴシック").
 TrecCharAttr DefaultCharAttr();
+// The character attributes a defaults' font record gives (it has the
+// attribute record's layout), and that record given A's values back.
+struct TrecDefaultFont;
+TrecCharAttr CharAttrOfDefaultFont(const TrecDefaultFont& F);
+void SetDefaultFontCharAttr(TrecDefaultFont& F, const TrecCharAttr& A);
 
 // Registers TTextObj as type 6 of the draw-item readers.
 void RegisterTextObjType();

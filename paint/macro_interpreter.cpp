@@ -44,10 +44,6 @@ std::string Hex8(int32_t Code)
     return Buf;
 }
 
-bool IsObjectKind(int32_t Kind)
-{
-    return Kind == pkPath || Kind == pkPlane || Kind == pkPicture;
-}
 
 bool IsPrimaryCaption(const TMacroParam& P)
 {
@@ -240,10 +236,6 @@ std::unique_ptr<TMacro> MakeQualityVariant(const TMacro& Macro, const char* Suff
     return Variant;
 }
 
-std::string DisplayPart(const std::string& Caption)
-{
-    return Caption.substr(0, Caption.find('|'));
-}
 
 // The run proper, after the enabled byte and the quality mode were settled.
 std::unique_ptr<TMacroStopResult> RunLines(const TMacro& Macro, TPictureCache* Cache,

@@ -44,25 +44,9 @@ bool CleanText(std::string_view Text)
     return true;
 }
 
-bool IsObjectKind(int32_t Kind)
-{
-    return Kind == pkPath || Kind == pkPlane || Kind == pkPicture;
-}
 
-bool IsNumberKind(int32_t Kind)
-{
-    return Kind == pkInteger || Kind == pkReal;
-}
 
-bool IsUserCaption(const std::string& Caption)
-{
-    return !Caption.empty() && Caption[0] != '*';
-}
 
-std::string DisplayPart(const std::string& Caption)
-{
-    return Caption.substr(0, Caption.find('|'));
-}
 
 bool InChoiceList(const std::string& Text, const char* const* Choices)
 {

@@ -270,25 +270,9 @@ std::string OwnDefault(int32_t Kind, const void* Limits, const std::string& Capt
     }
 }
 
-bool IsObjectKind(int32_t Kind)
-{
-    return Kind == pkPath || Kind == pkPlane || Kind == pkPicture;
-}
 
-bool IsNumberKind(int32_t Kind)
-{
-    return Kind == pkInteger || Kind == pkReal;
-}
 
-bool IsUserCaption(const std::string& Caption)
-{
-    return !Caption.empty() && Caption[0] != '*';
-}
 
-std::string DisplayPart(const std::string& Caption)
-{
-    return Caption.substr(0, Caption.find('|'));
-}
 
 // The library macro whose lines Macro runs: the one of its name when it calls
 // the same functions with as many parameters, line by line. Nil for a macro

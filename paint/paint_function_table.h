@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <span>
+#include <string>
 #include <string_view>
 
 // Parameter kinds.
@@ -30,6 +31,27 @@ constexpr int32_t pkPlaneFill = 13; // value text: fill method of a plane
 constexpr int32_t pkReflection = 14; // value text: fill-picture parameter set
 constexpr int32_t pkLights = 15;    // value text: light set
 constexpr int32_t pkLineType = 18;  // value text: pen (three comma-separated fields)
+
+// An object parameter (a path, plane or picture the lines pass on).
+constexpr bool IsObjectKind(int32_t Kind)
+{
+    return Kind == pkPath || Kind == pkPlane || Kind == pkPicture;
+}
+constexpr bool IsNumberKind(int32_t Kind)
+{
+    return Kind == pkInteger || Kind == pkReal;
+}
+
+// A caption is "<shown text>|<range tag>"; one starting with '*' names an
+// internal value the user never sets.
+inline std::string DisplayPart(const std::string& Caption)
+{
+    return Caption.substr(0, Caption.find('|'));
+}
+inline bool IsUserCaption(const std::string& Caption)
+{
+    return !Caption.empty() && Caption[0] != '*';
+}
 
 // Result kinds.
 constexpr int32_t rkNone = 0;

@@ -103,10 +103,6 @@ int32_t CheckCount(int32_t Count, const char* Who, const char* What)
     return Count;
 }
 
-std::string DisplayPart(const std::string& Caption)
-{
-    return Caption.substr(0, Caption.find('|'));
-}
 
 // A stored caption without a tag, read into a library macro whose caption
 // carries one (a range text given after the document was written): the

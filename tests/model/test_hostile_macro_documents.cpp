@@ -14,6 +14,7 @@
 #include "model/page_views.h"
 #include "model/param_shapes.h"
 #include "paint/macro_list.h"
+#include "paint/paint_function_table.h"
 #include "paint/paint_macro.h"
 #include "platform/cp932.h"
 #include "platform/message_box.h"
@@ -34,11 +35,6 @@ using TBytes = std::vector<uint8_t>;
 const char* const Shadow = "塗り（陰影）";
 const char* const Bevel = "ベベル（照明）";
 const char* const Blur = "塗り(ボカシ)";
-
-std::string DisplayPart(const std::string& Caption)
-{
-    return Caption.substr(0, Caption.find('|'));
-}
 
 int32_t I32At(const TBytes& B, size_t Off)
 {

@@ -46,6 +46,20 @@ TrecPath MakeStrokePath()
     return P;
 }
 
+// A filled text, and a filled stroke beside it.
+void AddTextAndStroke(TPage& Page, TTextObj*& T, TDrawItem*& Stroke)
+{
+    auto NewText = std::make_unique<TTextObj>(&Page, -1);
+    NewText->SetPosition(30, 260);
+    NewText->SetNewText(Utf8ToCp932("Tavro 文字列"));
+    ASSERT_NO_FATAL_FAILURE(GiveFill(*NewText));
+    T = static_cast<TTextObj*>(Page.RootGroup().AddChild(std::move(NewText), -1));
+    auto NewStroke = std::make_unique<TPolyLineObj>(&Page, -1);
+    NewStroke->SetPathRecord(MakeStrokePath());
+    ASSERT_NO_FATAL_FAILURE(GiveFill(*NewStroke));
+    Stroke = Page.RootGroup().AddChild(std::move(NewStroke), -1);
+}
+
 // The page as Window has drawn it: its picture after the window painted.
 std::vector<uint8_t> Rendered(TfrmChild& Window)
 {
@@ -76,15 +90,9 @@ TEST_F(TFrameTest, ATextWhosePathIsDeletedShowsAsTheSavedDocumentReopens)
     auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
     ASSERT_NE(Sel, nullptr);
 
-    auto NewText = std::make_unique<TTextObj>(Page, -1);
-    NewText->SetPosition(30, 260);
-    NewText->SetNewText(Utf8ToCp932("Tavro 文字列"));
-    ASSERT_NO_FATAL_FAILURE(GiveFill(*NewText));
-    auto* T = static_cast<TTextObj*>(Page->RootGroup().AddChild(std::move(NewText), -1));
-    auto NewStroke = std::make_unique<TPolyLineObj>(Page, -1);
-    NewStroke->SetPathRecord(MakeStrokePath());
-    ASSERT_NO_FATAL_FAILURE(GiveFill(*NewStroke));
-    TDrawItem* Stroke = Page->RootGroup().AddChild(std::move(NewStroke), -1);
+    TTextObj* T = nullptr;
+    TDrawItem* Stroke = nullptr;
+    ASSERT_NO_FATAL_FAILURE(AddTextAndStroke(*Page, T, Stroke));
     THistoryCommand* History = W->Document()->History();
     History->ClearHistory();
     History->ResetObjCount();
@@ -145,15 +153,9 @@ TEST_F(TFrameTest, ATextFollowsItsPathMovedWithTheArrowKeysAsTheSavedDocumentReo
     auto* Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
     ASSERT_NE(Sel, nullptr);
 
-    auto NewText = std::make_unique<TTextObj>(Page, -1);
-    NewText->SetPosition(30, 260);
-    NewText->SetNewText(Utf8ToCp932("Tavro 文字列"));
-    ASSERT_NO_FATAL_FAILURE(GiveFill(*NewText));
-    auto* T = static_cast<TTextObj*>(Page->RootGroup().AddChild(std::move(NewText), -1));
-    auto NewStroke = std::make_unique<TPolyLineObj>(Page, -1);
-    NewStroke->SetPathRecord(MakeStrokePath());
-    ASSERT_NO_FATAL_FAILURE(GiveFill(*NewStroke));
-    TDrawItem* Stroke = Page->RootGroup().AddChild(std::move(NewStroke), -1);
+    TTextObj* T = nullptr;
+    TDrawItem* Stroke = nullptr;
+    ASSERT_NO_FATAL_FAILURE(AddTextAndStroke(*Page, T, Stroke));
     THistoryCommand* History = W->Document()->History();
     History->ClearHistory();
     History->ResetObjCount();
