@@ -12,6 +12,8 @@
 #include "foundation/user_error.h"
 #include "model/drag_frame_dc.h"
 #include "model/default_data.h"
+#include "model/document.h"
+#include "model/page.h"
 #include "model/line_object.h"
 #include "model/param_shapes.h"
 #include "model/poly_line_obj.h"
@@ -25,6 +27,8 @@
 #include "platform/module_loader.h"
 #include "platform/registry_store.h"
 #include "raster/rec_picture.h"
+#include "store/history.h"
+#include "store/picture_store.h"
 
 #include <cstring>
 #include <filesystem>
@@ -102,6 +106,32 @@ inline std::vector<uint8_t> Bytes(TMemoryStream& S)
 {
     return StreamBytes(S);
 }
+
+// A document saved to memory, and one loaded from memory.
+inline std::vector<uint8_t> SaveBytes(TOLEDocumentWex& Doc)
+{
+    TMemoryStream S;
+    Doc.SaveToStream(S);
+    return Bytes(S);
+}
+
+inline void LoadBytes(TOLEDocumentWex& Doc, const std::vector<uint8_t>& B)
+{
+    TMemoryStreamWex S;
+    S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
+    Doc.LoadFromStream(S);
+}
+
+// A page's document with a history and a picture store, and nothing else.
+class TQuietPageDocument : public TPageDocumentLink {
+public:
+    void SetModified(bool) override {}
+    TListRecPict* GetPictureStore() override { return &Store; }
+    void AddForm(TOLEFormDoc*) override {}
+    void RemoveForm(TOLEFormDoc*) override {}
+    THistoryCommand History;
+    TListRecPict Store{&History};
+};
 
 // Macros
 

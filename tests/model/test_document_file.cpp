@@ -30,20 +30,6 @@ std::string TagAt(const TBytes& B, size_t Off)
     return std::string(reinterpret_cast<const char*>(B.data() + Off), 4);
 }
 
-TBytes SaveBytes(TOLEDocumentWex& Doc)
-{
-    TMemoryStream S;
-    Doc.SaveToStream(S);
-    return Bytes(S);
-}
-
-void LoadBytes(TOLEDocumentWex& Doc, const TBytes& B)
-{
-    TMemoryStreamWex S;
-    S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
-    Doc.LoadFromStream(S);
-}
-
 // Offsets of the LRPT and PRVW tags of a file written now: each length
 // field counts itself and the rest of its chunk.
 std::pair<size_t, size_t> ChunkTags(const TBytes& B)

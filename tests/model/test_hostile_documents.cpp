@@ -34,20 +34,6 @@ int32_t I32At(const TBytes& B, size_t Off)
 
 void PutAt(TBytes& B, size_t Off, int32_t V) { std::memcpy(B.data() + Off, &V, 4); }
 
-TBytes SaveBytes(TOLEDocumentWex& Doc)
-{
-    TMemoryStream S;
-    Doc.SaveToStream(S);
-    return Bytes(S);
-}
-
-void LoadBytes(TOLEDocumentWex& Doc, const TBytes& B)
-{
-    TMemoryStreamWex S;
-    S.SetPointer(B.data(), static_cast<int64_t>(B.size()));
-    Doc.LoadFromStream(S);
-}
-
 // Where the bytes Pattern begin in B; the test fails when they are not
 // there exactly once.
 size_t Find(const TBytes& B, const TBytes& Pattern)

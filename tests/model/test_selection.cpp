@@ -22,20 +22,10 @@
 
 namespace {
 
-class TSelDocument : public TPageDocumentLink {
-public:
-    void SetModified(bool) override {}
-    TListRecPict* GetPictureStore() override { return &Store; }
-    void AddForm(TOLEFormDoc*) override {}
-    void RemoveForm(TOLEFormDoc*) override {}
-    THistoryCommand History;
-    TListRecPict Store{&History};
-};
-
 struct SelectionTest : ::testing::Test {
     TPrivateFolders Folders;
     TRealObjectTypes Types;
-    TSelDocument Doc;
+    TQuietPageDocument Doc;
     std::unique_ptr<TPage> Page;
     TSelectedObjects* Sel = nullptr;
     void SetUp() override

@@ -24,16 +24,6 @@
 
 namespace {
 
-class TCmdDocument : public TPageDocumentLink {
-public:
-    void SetModified(bool) override {}
-    TListRecPict* GetPictureStore() override { return &Store; }
-    void AddForm(TOLEFormDoc*) override {}
-    void RemoveForm(TOLEFormDoc*) override {}
-    THistoryCommand History;
-    TListRecPict Store{&History};
-};
-
 class TRecClipboard : public TClipboardService {
 public:
     bool OpenClipboard() override { return Calls.push_back("open"), !Busy; }
@@ -59,7 +49,7 @@ public:
 struct SelectionCommandsTest : ::testing::Test {
     TPrivateFolders Folders;
     TRealObjectTypes Types;
-    std::unique_ptr<TCmdDocument> Doc;
+    std::unique_ptr<TQuietPageDocument> Doc;
     TRecClipboard Clipboard;
     std::vector<std::string> Boxes;
     TMessageBoxHandler OldBoxes;
@@ -75,7 +65,7 @@ struct SelectionCommandsTest : ::testing::Test {
             return IDOK;
         });
         SetPageSelectionFactory(&NewSelectedObjects);
-        Doc = std::make_unique<TCmdDocument>();
+        Doc = std::make_unique<TQuietPageDocument>();
         Page = std::make_unique<TPage>(&Doc->History);
         Page->SetDocument(Doc.get());
         Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());

@@ -23,16 +23,6 @@
 
 namespace {
 
-class TPathDocument : public TPageDocumentLink {
-public:
-    void SetModified(bool) override {}
-    TListRecPict* GetPictureStore() override { return &Store; }
-    void AddForm(TOLEFormDoc*) override {}
-    void RemoveForm(TOLEFormDoc*) override {}
-    THistoryCommand History;
-    TListRecPict Store{&History};
-};
-
 class TSilentClipboard : public TClipboardService {
 public:
     bool OpenClipboard() override { return true; }
@@ -63,7 +53,7 @@ struct TextOnPathTest : ::testing::Test {
     TTextFontSource* OldFonts = nullptr;
     TMessageBoxHandler OldBoxes;
     std::vector<std::string> Boxes;
-    std::unique_ptr<TPathDocument> Doc;
+    std::unique_ptr<TQuietPageDocument> Doc;
     std::unique_ptr<TPage> Page;
     TSelectedObjects* Sel = nullptr;
     bool Installed = false;
@@ -88,7 +78,7 @@ struct TextOnPathTest : ::testing::Test {
     void NewPage()
     {
         Page.reset();
-        Doc = std::make_unique<TPathDocument>();
+        Doc = std::make_unique<TQuietPageDocument>();
         Page = std::make_unique<TPage>(&Doc->History);
         Page->SetDocument(Doc.get());
         Sel = dynamic_cast<TSelectedObjects*>(Page->Selection());
@@ -164,19 +154,27 @@ struct TextOnPathTest : ::testing::Test {
         TTextObj* T = FirstText(Root());
         return T ? PointsOf(T->GetPath()) : std::vector<TPoint>{};
     }
-    // The glyph path of the text of the page written and read back, as a
-    // saved document reopens it.
-    std::vector<TPoint> ReopenedGlyphs()
+    // What Look finds in the page written and read back, as a saved
+    // document reopens it.
+    template <typename TLook>
+    auto Reopened(TLook&& Look)
     {
         TMemoryStream S;
         Page->WriteToStream(S);
         S.SetPosition(0);
-        TPathDocument Other;
+        TQuietPageDocument Other;
         TPage Read(&Other.History);
         Read.SetDocument(&Other);
         Read.ReadFromStream(S, PageStreamVersion);
-        TTextObj* T = FirstText(Read.RootGroup());
-        return T ? PointsOf(T->GetPath()) : std::vector<TPoint>{};
+        return Look(Read.RootGroup());
+    }
+    // The glyph path of the reopened page's text.
+    std::vector<TPoint> ReopenedGlyphs()
+    {
+        return Reopened([](TDrawGroup& Root) {
+            TTextObj* T = FirstText(Root);
+            return T ? PointsOf(T->GetPath()) : std::vector<TPoint>{};
+        });
     }
 };
 
@@ -561,14 +559,7 @@ TEST_F(TextOnPathTest, ATextOnATextFollowsThePathBeneathBoth)
     EXPECT_TRUE(AllGlyphs(Root()) == Moved);
 
     // As the page reads back.
-    TMemoryStream S;
-    Page->WriteToStream(S);
-    S.SetPosition(0);
-    TPathDocument Other;
-    TPage Read(&Other.History);
-    Read.SetDocument(&Other);
-    Read.ReadFromStream(S, PageStreamVersion);
-    EXPECT_TRUE(AllGlyphs(Read.RootGroup()) == Moved);
+    EXPECT_TRUE(Reopened([](TDrawGroup& Root) { return AllGlyphs(Root); }) == Moved);
 }
 
 // Texts linked in a ring stand straight, each of them, and stay laid: asking
@@ -600,12 +591,5 @@ TEST_F(TextOnPathTest, TextsLinkedInARingStandStraightAndStayLaid)
     }
     EXPECT_TRUE(AllGlyphs(Root()) == Laid);
 
-    TMemoryStream S;
-    Page->WriteToStream(S);
-    S.SetPosition(0);
-    TPathDocument Other;
-    TPage Read(&Other.History);
-    Read.SetDocument(&Other);
-    Read.ReadFromStream(S, PageStreamVersion);
-    EXPECT_TRUE(AllGlyphs(Read.RootGroup()) == Laid);
+    EXPECT_TRUE(Reopened([](TDrawGroup& Root) { return AllGlyphs(Root); }) == Laid);
 }
